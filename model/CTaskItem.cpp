@@ -1,0 +1,7 @@
+#include "CTaskItem.h"
+
+CTaskItem::CTaskItem() {
+    // 1 January 1980 was a Tuesday (day of week 3).
+    m_dtStart = TaskDateTime{1980, 1, 1, 3, 0, 0, 1};
+    m_dtEnd = TaskDate{1980, 1, 1, 3};
+}

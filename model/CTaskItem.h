@@ -1,0 +1,52 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "CArray.h"
+#include "TaskDateTime.h"
+
+// One scheduled e-mail task. Passed and stored by value; a copy owns its
+// own strings and attachment list.
+class CTaskItem {
+public:
+    CTaskItem();
+
+    int32_t m_bActive = 0;
+    std::string m_strTaskName;
+    std::string m_strTemplateFile;
+    int32_t m_bReceiveBeforeSending = 0;
+    int32_t m_bSendOverdue = 0;
+    CArray<std::string> m_arrAttachments;
+    TaskDateTime m_dtStart;
+    int32_t m_nRecurrence = 0;
+    int32_t m_nMinuteInterval = 0;
+    int32_t m_nDailyMode = 0;
+    int32_t m_nDailyInterval = 0;
+    int32_t m_nDailyDayKind = 0;
+    int32_t m_nWeeklyMode = 0;
+    int32_t m_nWeeklyInterval = 0;
+    int32_t m_nWeeklyWeekOfMonth = 0;
+    int32_t m_bWeekDays[7] = {0, 1, 0, 0, 0, 0, 0};
+    int32_t m_nMonthlyMode = 0;
+    int32_t m_nMonthlyDay = 0;
+    int32_t m_nMonthlyInterval = 0;
+    int32_t m_nMonthlyOrdinal = 0;
+    int32_t m_nMonthlyDayKind = 0;
+    int32_t m_nMonthlyInterval2 = 0;
+    int32_t m_nYearlyMode = 0;
+    int32_t m_nYearlyMonth = 0;
+    int32_t m_nYearlyDay = 0;
+    int32_t m_nYearlyOrdinal = 0;
+    int32_t m_nYearlyDayKind = 0;
+    int32_t m_nYearlyMonth2 = 0;
+    int32_t m_nEndKind = 2;
+    int32_t m_nEndAfterCount = 1;
+    int32_t m_nOccurrenceCount = 0;
+    TaskDate m_dtEnd;
+    TaskDateTime m_dtLastSent;
+    TaskDateTime m_dtNextSending;
+
+    bool operator==(const CTaskItem&) const = default;
+};
+
+using CTaskList = CArray<CTaskItem>;

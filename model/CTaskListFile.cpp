@@ -1,0 +1,244 @@
+#include "CTaskListFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr char kKey[8] = {'7', 'F', '2', 'B', '9', '4', 'D', '6'};
+constexpr size_t kFixedBytes = 232;
+
+void Put(std::vector<uint8_t>& v, size_t& pos, int32_t n) {
+    uint32_t u = static_cast<uint32_t>(n);
+    for (int i = 0; i < 4; ++i) v[pos++] = static_cast<uint8_t>(u >> (8 * i));
+}
+
+int32_t Get(const uint8_t* p) {
+    uint32_t u = 0;
+    for (int i = 0; i < 4; ++i) u |= static_cast<uint32_t>(p[i]) << (8 * i);
+    return static_cast<int32_t>(u);
+}
+
+// Pointers to the fixed members in body order.
+template <class Task, class Fn>
+void ForEachFixed(Task& t, Fn&& fn) {
+    auto& s = t.m_dtStart;
+    auto& n = t.m_dtNextSending;
+    auto& l = t.m_dtLastSent;
+    auto& e = t.m_dtEnd;
+    auto members = {&t.m_bActive, &s.nSecond, &s.nMinute, &s.nHour, &s.nYear, &s.nMonth, &s.nDayOfWeek, &s.nDay,
+                     &t.m_nRecurrence, &t.m_bSendOverdue, &t.m_nEndAfterCount, &t.m_nOccurrenceCount,
+                     &n.nYear, &n.nSecond, &n.nMonth, &n.nMinute, &n.nHour, &n.nDayOfWeek, &n.nDay,
+                     &l.nYear, &l.nSecond, &l.nMonth, &l.nMinute, &l.nHour, &l.nDayOfWeek, &l.nDay,
+                     &t.m_bReceiveBeforeSending, &e.nYear, &t.m_nEndKind, &e.nMonth, &e.nDayOfWeek, &e.nDay,
+                     &t.m_nMinuteInterval, &t.m_nDailyMode, &t.m_nDailyInterval, &t.m_nDailyDayKind,
+                     &t.m_nWeeklyMode, &t.m_nWeeklyInterval, &t.m_nWeeklyWeekOfMonth,
+                     &t.m_bWeekDays[0], &t.m_bWeekDays[1], &t.m_bWeekDays[2], &t.m_bWeekDays[3],
+                     &t.m_bWeekDays[4], &t.m_bWeekDays[5], &t.m_bWeekDays[6],
+                     &t.m_nMonthlyMode, &t.m_nMonthlyDay, &t.m_nMonthlyInterval, &t.m_nMonthlyOrdinal,
+                     &t.m_nMonthlyDayKind, &t.m_nMonthlyInterval2, &t.m_nYearlyMode, &t.m_nYearlyMonth,
+                     &t.m_nYearlyDay, &t.m_nYearlyOrdinal, &t.m_nYearlyDayKind, &t.m_nYearlyMonth2};
+    for (auto* p : members) fn(*p);
+}
+
+void EncodeTask(std::vector<uint8_t>& out, const CTaskItem& task, const CTextCodec& codec) {
+    std::string strName = codec.FromUtf8(task.m_strTaskName);
+    std::string strTemplate = codec.FromUtf8(task.m_strTemplateFile);
+    std::vector<std::string> vecEntries;
+    size_t nEntryBytes = 0;
+    for (const auto& str : task.m_arrAttachments) {
+        vecEntries.push_back(codec.FromUtf8(str));
+        nEntryBytes += 4 + vecEntries.back().size();
+    }
+    size_t nLen = 248 + strName.size() + strTemplate.size() + nEntryBytes;
+    size_t pos = out.size();
+    out.resize(pos + 4 + nLen);
+    Put(out, pos, static_cast<int32_t>(nLen));
+    size_t nBody = pos;
+    ForEachFixed(task, [&](const int32_t& n) { Put(out, pos, n); });
+    auto putText = [&](const std::string& str) {
+        Put(out, pos, static_cast<int32_t>(str.size()));
+        std::memcpy(out.data() + pos, str.data(), str.size());
+        pos += str.size();
+    };
+    putText(strName);
+    putText(strTemplate);
+    Put(out, pos, static_cast<int32_t>(vecEntries.size()));
+    for (const auto& str : vecEntries) putText(str);
+    Put(out, pos, 0);  // reserved
+    CTaskListFile::Scramble(out.data() + nBody, nLen);
+}
+
+// Reads a body; returns the problem or an empty string.
+std::string DecodeBody(const uint8_t* p, size_t nLen, CTaskItem& task, const CTextCodec& codec) {
+    size_t pos = 0;
+    if (nLen < kFixedBytes + 12) return "record body too short";
+    ForEachFixed(task, [&](int32_t& n) {
+        n = Get(p + pos);
+        pos += 4;
+    });
+    auto getText = [&](std::string& str) -> std::string {
+        if (nLen - pos < 4) return "text length runs past the record";
+        int32_t n = Get(p + pos);
+        pos += 4;
+        if (n < 0 || n > CTaskListFile::kMaxLength) return "text length " + std::to_string(n) + " out of range";
+        if (nLen - pos < static_cast<size_t>(n)) return "text runs past the record";
+        str = codec.ToUtf8(std::string(reinterpret_cast<const char*>(p + pos), static_cast<size_t>(n)));
+        pos += static_cast<size_t>(n);
+        return {};
+    };
+    if (auto err = getText(task.m_strTaskName); !err.empty()) return err;
+    if (auto err = getText(task.m_strTemplateFile); !err.empty()) return err;
+    if (nLen - pos < 4) return "attachment count runs past the record";
+    int32_t nEntries = Get(p + pos);
+    pos += 4;
+    for (int32_t i = 0; i < nEntries; ++i) {
+        std::string str;
+        if (auto err = getText(str); !err.empty()) return "attachment " + std::to_string(i + 1) + ": " + err;
+        task.m_arrAttachments.Add(str);
+    }
+    return {};
+}
+
+bool WriteAll(int fd, const uint8_t* p, size_t n) {
+    while (n > 0) {
+        ssize_t r = ::write(fd, p, n);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += r;
+        n -= static_cast<size_t>(r);
+    }
+    return true;
+}
+
+std::string Errno(const std::string& strWhat) { return strWhat + ": " + std::strerror(errno); }
+
+}  // namespace
+
+void CTaskListFile::Scramble(uint8_t* p, size_t n) {
+    uint8_t prev = 0;
+    for (size_t i = 0; i < n; ++i) {
+        p[i] = static_cast<uint8_t>(p[i] ^ kKey[i % 8] ^ prev);
+        prev = p[i];
+    }
+}
+
+void CTaskListFile::Unscramble(uint8_t* p, size_t n) {
+    uint8_t prev = 0;
+    for (size_t i = 0; i < n; ++i) {
+        uint8_t c = p[i];
+        p[i] = static_cast<uint8_t>(c ^ kKey[i % 8] ^ prev);
+        prev = c;
+    }
+}
+
+std::vector<uint8_t> CTaskListFile::Encode(const CTaskList& list, const CTextCodec& codec) {
+    std::vector<uint8_t> out(4);
+    size_t pos = 0;
+    Put(out, pos, list.GetSize());
+    for (const auto& task : list) EncodeTask(out, task, codec);
+    return out;
+}
+
+CTaskListFile::CLoadResult CTaskListFile::LoadFromBytes(const std::vector<uint8_t>& vecBytes, CTaskList& list,
+                                                       const CTextCodec& codec) {
+    CLoadResult res;
+    res.bOpened = true;
+    const size_t nSize = vecBytes.size();
+    if (nSize < 4) {
+        if (nSize > 0) res.strProblem = "file too short for the task count";
+        return res;
+    }
+    res.nDeclared = Get(vecBytes.data());
+    size_t pos = 4;
+    std::vector<uint8_t> vecBody;
+    for (int32_t i = 0; i < res.nDeclared; ++i) {
+        std::string strWhere = "task " + std::to_string(i + 1) + ": ";
+        if (nSize - pos < 4) {
+            res.strProblem = strWhere + "file ends before the record length";
+            return res;
+        }
+        int32_t nLen = Get(vecBytes.data() + pos);
+        pos += 4;
+        if (nLen < 0 || nLen > kMaxLength) {
+            res.strProblem = strWhere + "record length " + std::to_string(nLen) + " out of range";
+            return res;
+        }
+        if (nSize - pos < static_cast<size_t>(nLen)) {
+            res.strProblem = strWhere + "file ends inside the record";
+            return res;
+        }
+        vecBody.assign(vecBytes.begin() + static_cast<std::ptrdiff_t>(pos),
+                       vecBytes.begin() + static_cast<std::ptrdiff_t>(pos) + nLen);
+        pos += static_cast<size_t>(nLen);
+        Unscramble(vecBody.data(), vecBody.size());
+        CTaskItem task;
+        if (auto err = DecodeBody(vecBody.data(), vecBody.size(), task, codec); !err.empty()) {
+            res.strProblem = strWhere + err;
+            return res;
+        }
+        list.Add(task);
+        ++res.nLoaded;
+    }
+    return res;
+}
+
+CTaskListFile::CLoadResult CTaskListFile::LoadTaskList(const std::string& strPath, CTaskList& list,
+                                                      const CTextCodec& codec) {
+    int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::vector<uint8_t> vecBytes;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) vecBytes.reserve(static_cast<size_t>(st.st_size));
+    uint8_t buf[65536];
+    for (;;) {
+        ssize_t r = ::read(fd, buf, sizeof buf);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;  // a read error ends the data like a short file
+        vecBytes.insert(vecBytes.end(), buf, buf + r);
+    }
+    ::close(fd);
+    return LoadFromBytes(vecBytes, list, codec);
+}
+
+std::string CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskList& list,
+                                        const CTextCodec& codec) {
+    std::string strDir = ".";
+    if (auto slash = strPath.rfind('/'); slash != std::string::npos) strDir = slash == 0 ? "/" : strPath.substr(0, slash);
+    if (list.IsEmpty()) {
+        if (::unlink(strPath.c_str()) != 0 && errno != ENOENT) return Errno("cannot remove " + strPath);
+        return {};
+    }
+    std::vector<uint8_t> vecBytes = Encode(list, codec);
+    std::string strTmp = strPath + ".tmp";
+    int fd = ::open(strTmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return Errno("cannot create " + strTmp);
+    if (!WriteAll(fd, vecBytes.data(), vecBytes.size()) || ::fsync(fd) != 0) {
+        std::string err = Errno("cannot write " + strTmp);
+        ::close(fd);
+        ::unlink(strTmp.c_str());
+        return err;
+    }
+    if (::close(fd) != 0) {
+        std::string err = Errno("cannot close " + strTmp);
+        ::unlink(strTmp.c_str());
+        return err;
+    }
+    if (::rename(strTmp.c_str(), strPath.c_str()) != 0) {
+        std::string err = Errno("cannot replace " + strPath);
+        ::unlink(strTmp.c_str());
+        return err;
+    }
+    int dfd = ::open(strDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return {};
+}

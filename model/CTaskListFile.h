@@ -1,0 +1,36 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "CTaskItem.h"
+#include "CTextCodec.h"
+
+// The task list file "emails.dat": a task count, then per task a body
+// length and a scrambled body. The byte layout is fixed; see Encode.
+class CTaskListFile {
+public:
+    static constexpr int32_t kMaxLength = 1048576;
+    static constexpr const char* kFileName = "emails.dat";
+
+    struct CLoadResult {
+        bool bOpened = false;      // false: no file or not readable
+        int32_t nDeclared = 0;     // task count in the header
+        int nLoaded = 0;           // tasks appended
+        std::string strProblem;    // why reading stopped early, empty if it did not
+    };
+
+    // Appends every task it can decode, in file order; stops at the first
+    // damage and keeps what was read.
+    static CLoadResult LoadTaskList(const std::string& strPath, CTaskList& list, const CTextCodec& codec);
+    static CLoadResult LoadFromBytes(const std::vector<uint8_t>& vecBytes, CTaskList& list, const CTextCodec& codec);
+
+    // Replaces the file crash-safely (temporary file, fsync, rename). An
+    // empty list removes the file. Returns an empty string on success,
+    // otherwise the problem; the old file is then left as it was.
+    static std::string SaveTaskList(const std::string& strPath, const CTaskList& list, const CTextCodec& codec);
+
+    static std::vector<uint8_t> Encode(const CTaskList& list, const CTextCodec& codec);
+    static void Scramble(uint8_t* p, size_t n);
+    static void Unscramble(uint8_t* p, size_t n);
+};

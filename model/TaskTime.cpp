@@ -1,0 +1,82 @@
+#include "TaskTime.h"
+
+#include <cstdio>
+
+#include "CTaskError.h"
+
+namespace TaskTime {
+
+namespace {
+
+std::optional<std::string> CheckFields(int nYear, int nMonth, int nDay, int nHour, int nMinute) {
+    if (nYear < 1900) return "year " + std::to_string(nYear) + " is before 1900";
+    if (nMonth < 1 || nMonth > 12) return "month " + std::to_string(nMonth) + " is not 1..12";
+    if (nDay < 1 || nDay > 31) return "day " + std::to_string(nDay) + " is not 1..31";
+    if (nHour < 0 || nHour > 23) return "hour " + std::to_string(nHour) + " is not 0..23";
+    if (nMinute < 0 || nMinute > 59) return "minute " + std::to_string(nMinute) + " is not 0..59";
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> CheckGroup(const TaskDateTime& dt) {
+    return CheckFields(dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute);
+}
+
+std::optional<std::string> CheckGroup(const TaskDate& d) {
+    return CheckFields(d.nYear, d.nMonth, d.nDay, 0, 0);
+}
+
+time_t ToAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond) {
+    if (auto err = CheckFields(nYear, nMonth, nDay, nHour, nMinute))
+        throw CTaskError(CTaskError::kE_FAIL, "invalid date group: " + *err);
+    std::tm tmLocal{};
+    tmLocal.tm_year = nYear - 1900;
+    tmLocal.tm_mon = nMonth - 1;
+    tmLocal.tm_mday = nDay;
+    tmLocal.tm_hour = nHour;
+    tmLocal.tm_min = nMinute;
+    tmLocal.tm_sec = nSecond;
+    tmLocal.tm_isdst = -1;
+    time_t t = mktime(&tmLocal);
+    if (t == static_cast<time_t>(-1)) {
+        // -1 is also a valid instant (1969-12-31 23:59:59 UTC); tell them apart.
+        std::tm tmCheck{};
+        if (localtime_r(&t, &tmCheck) == nullptr || tmCheck.tm_year != tmLocal.tm_year ||
+            tmCheck.tm_mon != tmLocal.tm_mon || tmCheck.tm_mday != tmLocal.tm_mday)
+            throw CTaskError(CTaskError::kE_INVALIDARG, "date group cannot be converted");
+    }
+    return t;
+}
+
+time_t ToAbsolute(const TaskDateTime& dt) {
+    return ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute, 1);
+}
+
+time_t EndOfDay(const TaskDate& d) { return ToAbsolute(d.nYear, d.nMonth, d.nDay, 23, 59, 59); }
+
+TaskDateTime FromAbsolute(time_t t) {
+    TaskDateTime dt;
+    std::tm tmLocal{};
+    if (localtime_r(&t, &tmLocal) == nullptr) {
+        dt.nHour = dt.nMinute = dt.nSecond = -1;
+        return dt;
+    }
+    dt.nYear = tmLocal.tm_year + 1900;
+    dt.nMonth = tmLocal.tm_mon + 1;
+    dt.nDay = tmLocal.tm_mday;
+    dt.nDayOfWeek = tmLocal.tm_wday + 1;
+    dt.nHour = tmLocal.tm_hour;
+    dt.nMinute = tmLocal.tm_min;
+    dt.nSecond = tmLocal.tm_sec;
+    return dt;
+}
+
+std::string Format(const TaskDateTime& dt) {
+    char sz[64];
+    std::snprintf(sz, sizeof sz, "%04d-%02d-%02d %02d:%02d", dt.nYear, dt.nMonth, dt.nDay, dt.nHour,
+                  dt.nMinute);
+    return sz;
+}
+
+}  // namespace TaskTime

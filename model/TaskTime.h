@@ -1,0 +1,31 @@
+#pragma once
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include "TaskDateTime.h"
+
+// Conversions between date groups and absolute time, on the C library's
+// local time (TZ honoured). Every conversion uses second 1, so comparisons
+// of converted groups compare whole minutes.
+namespace TaskTime {
+
+// Range problem of a group, or nothing when it can be converted.
+std::optional<std::string> CheckGroup(const TaskDateTime& dt);
+std::optional<std::string> CheckGroup(const TaskDate& d);
+
+// Throws CTaskError(E_FAIL) on a range violation, E_INVALIDARG when
+// mktime rejects the fields. Days beyond the month carry over.
+time_t ToAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond = 1);
+time_t ToAbsolute(const TaskDateTime& dt);
+// End of an end date: 23:59:59 of that day.
+time_t EndOfDay(const TaskDate& d);
+
+// Local breakdown; a time that cannot be broken down gives 0 date fields
+// and -1 time fields.
+TaskDateTime FromAbsolute(time_t t);
+
+// "YYYY-MM-DD HH:MM" of a group as stored.
+std::string Format(const TaskDateTime& dt);
+
+}  // namespace TaskTime

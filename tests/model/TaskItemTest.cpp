@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include "CTaskItem.h"
+
+TEST(TaskItem, DefaultsMatchTheRecordTable) {
+    CTaskItem t;
+    EXPECT_EQ(t.m_bActive, 0);
+    EXPECT_EQ(t.m_nEndKind, 2);
+    EXPECT_EQ(t.m_nEndAfterCount, 1);
+    EXPECT_EQ(t.m_dtEnd, (TaskDate{1980, 1, 1, 3}));
+    EXPECT_EQ(t.m_dtStart, (TaskDateTime{1980, 1, 1, 3, 0, 0, 1}));
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(t.m_bWeekDays[i], i == 1 ? 1 : 0) << i;
+    EXPECT_FALSE(t.m_dtLastSent.IsSet());
+    EXPECT_FALSE(t.m_dtNextSending.IsSet());
+    EXPECT_TRUE(t.m_arrAttachments.IsEmpty());
+}
+
+TEST(TaskItem, CopyOwnsItsAttachments) {
+    CTaskItem src;
+    for (const char* s : {"/a", "/b", "/c/*.txt"}) src.m_arrAttachments.Add(s);
+    CTaskItem copy = src;
+    copy.m_arrAttachments.RemoveAt(0);
+    copy.m_arrAttachments.SetAt(0, "/changed");
+    ASSERT_EQ(src.m_arrAttachments.GetSize(), 3);
+    EXPECT_EQ(src.m_arrAttachments[1], "/b");
+
+    CTaskItem assigned;
+    assigned.m_arrAttachments.Add("/old");
+    assigned = src;
+    EXPECT_EQ(assigned.m_arrAttachments.GetSize(), 3);
+    EXPECT_EQ(assigned, src);
+}
+
+TEST(TaskItem, GroupIsEmptyWhenAnyDateFieldIsZero) {
+    EXPECT_FALSE((TaskDateTime{0, 5, 5, 1, 10, 10, 1}.IsSet()));
+    EXPECT_FALSE((TaskDate{2020, 0, 5, 1}.IsSet()));
+    EXPECT_TRUE((TaskDateTime{1899, 1, 1, 0, 0, 0, 0}.IsSet()));
+    TaskDateTime dt{2020, 1, 2, 3, 4, 5, 6};
+    dt.Empty();
+    EXPECT_EQ(dt, TaskDateTime{});
+}
+
+TEST(TaskList, IndexOutOfRangeIsATypedError) {
+    CTaskList list;
+    EXPECT_THROW(list.GetAt(0), CTaskError);
+    CTaskItem t;
+    list.Add(t);
+    EXPECT_THROW(list.GetAt(-1), CTaskError);
+    EXPECT_THROW(list.SetAt(1, t), CTaskError);
+    EXPECT_THROW(list.RemoveAt(1), CTaskError);
+    EXPECT_THROW(list.MoveUp(0), CTaskError);
+    EXPECT_THROW(list.MoveDown(0), CTaskError);
+    try {
+        list.GetAt(5);
+        FAIL();
+    } catch (const CTaskError& e) {
+        EXPECT_EQ(e.Code(), CTaskError::kE_BOUNDS);
+    }
+}
+
+TEST(TaskList, RemoveAndReorderKeepTheOtherTasks) {
+    CTaskList list;
+    for (const char* s : {"a", "b", "c", "d"}) {
+        CTaskItem t;
+        t.m_strTaskName = s;
+        list.Add(t);
+    }
+    list.RemoveAt(1);  // a c d
+    list.MoveUp(2);    // a d c
+    list.MoveDown(0);  // d a c
+    std::string strOrder;
+    for (const auto& t : list) strOrder += t.m_strTaskName;
+    EXPECT_EQ(strOrder, "dac");
+}

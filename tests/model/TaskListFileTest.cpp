@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "CTaskListFile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TaskListFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/quillory-file-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        m_dir = tmpl;
+        m_strPath = (m_dir / "emails.dat").string();
+    }
+    void TearDown() override {
+        fs::permissions(m_dir, fs::perms::owner_all);
+        fs::remove_all(m_dir);
+    }
+    std::vector<uint8_t> ReadFile() const {
+        std::ifstream in(m_strPath, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    void WriteFile(const std::vector<uint8_t>& v) const {
+        std::ofstream out(m_strPath, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(v.data()), static_cast<std::streamsize>(v.size()));
+    }
+    static int32_t At(const std::vector<uint8_t>& v, size_t pos) {
+        int32_t n;
+        std::memcpy(&n, v.data() + pos, 4);
+        return n;
+    }
+    static void SetAt(std::vector<uint8_t>& v, size_t pos, int32_t n) { std::memcpy(v.data() + pos, &n, 4); }
+
+    static CTaskItem Sample(int i) {
+        CTaskItem t;
+        t.m_bActive = i % 2;
+        t.m_strTaskName = "Task " + std::to_string(i);
+        t.m_strTemplateFile = "/data/Task " + std::to_string(i) + ".oft";
+        t.m_nRecurrence = i % 6;
+        t.m_dtStart = {2024, 3, 1 + i % 28, 0, i % 24, i % 60, 1};
+        t.m_dtNextSending = {2025, 1 + i % 12, 2, 5, 9, 30, 1};
+        t.m_nOccurrenceCount = i;
+        t.m_bWeekDays[i % 7] = 1;
+        for (int k = 0; k < i % 3; ++k) t.m_arrAttachments.Add("/att/" + std::to_string(k) + "/*.pdf");
+        return t;
+    }
+
+    CTextCodec m_codec{"CP1252"};
+    fs::path m_dir;
+    std::string m_strPath;
+};
+
+}  // namespace
+
+TEST_F(TaskListFileTest, SaveThenLoadKeepsOrderAndEveryMember) {
+    CTaskList list;
+    for (int i = 0; i < 20; ++i) list.Add(Sample(i));
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec), "");
+    CTaskList back;
+    auto res = CTaskListFile::LoadTaskList(m_strPath, back, m_codec);
+    EXPECT_TRUE(res.strProblem.empty()) << res.strProblem;
+    EXPECT_EQ(back, list);
+    EXPECT_FALSE(fs::exists(m_strPath + ".tmp"));
+}
+
+TEST_F(TaskListFileTest, EmptyListRemovesTheFile) {
+    CTaskList list;
+    list.Add(Sample(1));
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec), "");
+    ASSERT_TRUE(fs::exists(m_strPath));
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, CTaskList{}, m_codec), "");
+    EXPECT_FALSE(fs::exists(m_strPath));
+    CTaskList back;
+    auto res = CTaskListFile::LoadTaskList(m_strPath, back, m_codec);
+    EXPECT_FALSE(res.bOpened);
+    EXPECT_EQ(back.GetSize(), 0);
+}
+
+TEST_F(TaskListFileTest, RecordLengthsFollowTheFormula) {
+    CTaskList list;
+    list.Add(CTaskItem{});
+    CTaskItem t;
+    t.m_strTaskName = "abc";
+    t.m_arrAttachments.Add("0123456789");
+    list.Add(t);
+    auto v = CTaskListFile::Encode(list, m_codec);
+    EXPECT_EQ(At(v, 0), 2);
+    EXPECT_EQ(At(v, 4), 248);
+    EXPECT_EQ(At(v, 8 + 248), 265);
+    EXPECT_EQ(v.size(), 4u + 4 + 248 + 4 + 265);
+}
+
+TEST_F(TaskListFileTest, BodyLayoutAtKnownOffsets) {
+    CTaskItem t;
+    t.m_bActive = 1;
+    t.m_dtStart = {2024, 5, 6, 2, 7, 8, 9};
+    t.m_nEndKind = 1;
+    t.m_dtEnd = {2030, 11, 12, 3};
+    t.m_nYearlyMonth2 = 77;
+    t.m_strTaskName = "N";
+    CTaskList list;
+    list.Add(t);
+    auto v = CTaskListFile::Encode(list, m_codec);
+    std::vector<uint8_t> body(v.begin() + 8, v.end());
+    CTaskListFile::Unscramble(body.data(), body.size());
+    EXPECT_EQ(At(body, 0), 1);
+    EXPECT_EQ(At(body, 4), 9);   // start second
+    EXPECT_EQ(At(body, 8), 8);   // start minute
+    EXPECT_EQ(At(body, 12), 7);  // start hour
+    EXPECT_EQ(At(body, 16), 2024);
+    EXPECT_EQ(At(body, 24), 2);  // start day of week
+    EXPECT_EQ(At(body, 28), 6);  // start day
+    EXPECT_EQ(At(body, 108), 2030);
+    EXPECT_EQ(At(body, 112), 1);  // end kind between end year and month
+    EXPECT_EQ(At(body, 116), 11);
+    EXPECT_EQ(At(body, 124), 12);
+    EXPECT_EQ(At(body, 160), 1);  // Monday ticked by default
+    EXPECT_EQ(At(body, 228), 77);
+    EXPECT_EQ(At(body, 232), 1);
+    EXPECT_EQ(body[236], 'N');
+    EXPECT_EQ(At(body, body.size() - 4), 0);  // reserved
+}
+
+TEST_F(TaskListFileTest, ScrambleChainsOnScrambledBytes) {
+    std::mt19937 rng(7);
+    std::vector<uint8_t> plain(300);
+    for (auto& b : plain) b = static_cast<uint8_t>(rng());
+    auto c = plain;
+    CTaskListFile::Scramble(c.data(), c.size());
+    EXPECT_NE(c, plain);
+    // First byte: plain XOR key only.
+    EXPECT_EQ(c[0], plain[0] ^ '7');
+    auto flipped = c;
+    flipped[100] ^= 0x40;
+    CTaskListFile::Unscramble(c.data(), c.size());
+    EXPECT_EQ(c, plain);
+    CTaskListFile::Unscramble(flipped.data(), flipped.size());
+    int nDiff = 0;
+    for (size_t i = 0; i < plain.size(); ++i)
+        if (flipped[i] != plain[i]) {
+            ++nDiff;
+            EXPECT_TRUE(i == 100 || i == 101) << i;
+        }
+    EXPECT_EQ(nDiff, 2);
+}
+
+TEST_F(TaskListFileTest, UnrepresentableCharactersReadBackAsQuestionMarks) {
+    CTaskList list;
+    CTaskItem t;
+    t.m_strTaskName = "Caf\xC3\xA9 \xD0\x96";  // é fits CP1252, Ж does not
+    list.Add(t);
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec), "");
+    CTaskList back;
+    CTaskListFile::LoadTaskList(m_strPath, back, m_codec);
+    ASSERT_EQ(back.GetSize(), 1);
+    EXPECT_EQ(back[0].m_strTaskName, "Caf\xC3\xA9 ?");
+}
+
+TEST_F(TaskListFileTest, DamageStopsReadingAndKeepsEarlierTasks) {
+    CTaskList list;
+    for (int i = 0; i < 3; ++i) list.Add(Sample(i));
+    const auto good = CTaskListFile::Encode(list, m_codec);
+    const size_t second = 4 + 4 + static_cast<size_t>(At(good, 4));
+
+    struct Case {
+        const char* pszName;
+        std::function<void(std::vector<uint8_t>&)> damage;
+        int nExpect;
+    };
+    const Case cases[] = {
+        {"second record too long", [&](auto& v) { SetAt(v, second, 2000000); }, 1},
+        {"negative record length", [&](auto& v) { SetAt(v, second, -5); }, 1},
+        {"truncated inside second", [&](auto& v) { v.resize(second + 100); }, 1},
+        {"truncated in length", [&](auto& v) { v.resize(second + 2); }, 1},
+        {"count larger than records", [&](auto& v) { SetAt(v, 0, 9); }, 3},
+        {"negative count", [&](auto& v) { SetAt(v, 0, -1); }, 0},
+        {"record shorter than fixed part", [&](auto& v) { SetAt(v, 4, 100); }, 0},
+    };
+    for (const auto& c : cases) {
+        auto v = good;
+        c.damage(v);
+        CTaskList back;
+        auto res = CTaskListFile::LoadFromBytes(v, back, m_codec);
+        EXPECT_EQ(back.GetSize(), c.nExpect) << c.pszName;
+        EXPECT_EQ(res.nLoaded, c.nExpect) << c.pszName;
+        for (int i = 0; i < back.GetSize(); ++i) EXPECT_EQ(back[i], list[i]) << c.pszName;
+    }
+}
+
+TEST_F(TaskListFileTest, TextLengthsInsideTheBodyAreChecked) {
+    CTaskList list;
+    list.Add(Sample(2));
+    const auto good = CTaskListFile::Encode(list, m_codec);
+    // Rewrite a length inside the plain body, then scramble it again.
+    auto withBody = [&](int32_t nNameLen) {
+        std::vector<uint8_t> v = good;
+        std::vector<uint8_t> body(v.begin() + 8, v.end());
+        CTaskListFile::Unscramble(body.data(), body.size());
+        SetAt(body, 232, nNameLen);
+        CTaskListFile::Scramble(body.data(), body.size());
+        std::copy(body.begin(), body.end(), v.begin() + 8);
+        return v;
+    };
+    for (int32_t n : {-1, 5000, 2000000}) {
+        CTaskList back;
+        auto res = CTaskListFile::LoadFromBytes(withBody(n), back, m_codec);
+        EXPECT_EQ(back.GetSize(), 0) << n;
+        EXPECT_FALSE(res.strProblem.empty());
+    }
+}
+
+TEST_F(TaskListFileTest, HugeCountInATinyFileAllocatesNothingLarge) {
+    std::vector<uint8_t> v(10, 0);
+    SetAt(v, 0, 0x7FFFFFFF);
+    SetAt(v, 4, 248);
+    CTaskList back;
+    auto res = CTaskListFile::LoadFromBytes(v, back, m_codec);
+    EXPECT_EQ(back.GetSize(), 0);
+    EXPECT_EQ(res.nDeclared, 0x7FFFFFFF);
+}
+
+TEST_F(TaskListFileTest, FailedSaveKeepsTheOldFile) {
+    CTaskList list;
+    list.Add(Sample(1));
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec), "");
+    const auto before = ReadFile();
+    fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec);
+    // Root ignores directory permissions; a directory in the temp file's
+    // place makes the create fail instead.
+    if (geteuid() == 0) {
+        fs::permissions(m_dir, fs::perms::owner_all);
+        fs::create_directory(m_strPath + ".tmp");
+    }
+    CTaskList bigger = list;
+    bigger.Add(Sample(2));
+    std::string err = CTaskListFile::SaveTaskList(m_strPath, bigger, m_codec);
+    EXPECT_NE(err, "");
+    EXPECT_EQ(ReadFile(), before);
+}
