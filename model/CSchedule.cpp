@@ -1,0 +1,332 @@
+#include "CSchedule.h"
+
+#include "TaskTime.h"
+
+namespace {
+
+constexpr time_t kDay = 86400;
+
+using TaskTime::FromAbsolute;
+using TaskTime::ToAbsolute;
+
+int DayOfWeek(time_t t) { return FromAbsolute(t).nDayOfWeek; }
+
+int DayOfWeekOf(int nYear, int nMonth, int nDay) { return FromAbsolute(ToAbsolute(nYear, nMonth, nDay, 0, 0)).nDayOfWeek; }
+
+long DateKey(time_t t) {
+    TaskDateTime dt = FromAbsolute(t);
+    return (static_cast<long>(dt.nYear) * 13 + dt.nMonth) * 32 + dt.nDay;
+}
+
+// Days are added as 86,400 seconds. Where a daylight-saving shift lies at
+// midnight that can land on the calendar day of the last occurrence (or
+// before it), and the hour reset then repeats that occurrence forever.
+// Such a candidate is moved on by whole hours to the next calendar day.
+time_t LaterDay(time_t tCand, time_t tLast) {
+    for (int i = 0; i < 48 && DateKey(tCand) <= DateKey(tLast); ++i) tCand += 3600;
+    return tCand;
+}
+
+// The week searches start from Sundays reached by adding whole days; a
+// shift at midnight can leave such a time on the Saturday before, where the
+// search would find nothing and the schedule would stand still.
+time_t OntoSunday(time_t t) {
+    for (int i = 0; i < 48 && DayOfWeek(t) == 7; ++i) t += 3600;
+    return t;
+}
+
+bool IsSeeded(const CTaskItem& task, time_t tNow) {
+    time_t tStart = ToAbsolute(task.m_dtStart);
+    return tNow < tStart || !task.m_dtLastSent.IsSet() || tStart > ToAbsolute(task.m_dtLastSent);
+}
+
+void ResetHourMinute(CTaskItem& task) {
+    task.m_dtLastSent.nHour = task.m_dtStart.nHour;
+    task.m_dtLastSent.nMinute = task.m_dtStart.nMinute;
+}
+
+void Store(CTaskItem& task, time_t t) {
+    if (CSchedule::IsTaskEnded(task, t)) task.m_dtNextSending.Empty();
+    else CSchedule::SetNextSending(task, t);
+}
+
+bool ValidOrdinalKind(int nOrdinal, int nKind) { return nOrdinal >= 0 && nOrdinal <= 4 && nKind >= 0 && nKind <= 11; }
+
+}  // namespace
+
+bool CSchedule::IsTaskEnded(const CTaskItem& task, time_t t) {
+    switch (task.m_nEndKind) {
+        case 1:
+            return task.m_nOccurrenceCount >= task.m_nEndAfterCount;
+        case 2:
+            return t > TaskTime::EndOfDay(task.m_dtEnd);
+        default:
+            return false;
+    }
+}
+
+void CSchedule::SetNextSending(CTaskItem& task, time_t t) { task.m_dtNextSending = FromAbsolute(t); }
+void CSchedule::SetLastSent(CTaskItem& task, time_t t) { task.m_dtLastSent = FromAbsolute(t); }
+
+int CSchedule::DaysInMonth(int nYear, int nMonth) {
+    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (nMonth == 2) return (nYear % 4 == 0 && nYear % 100 != 0) || nYear % 400 == 0 ? 29 : 28;
+    return nMonth >= 1 && nMonth <= 12 ? kDays[nMonth - 1] : 31;
+}
+
+int CSchedule::DayOfMonthFor(int nYear, int nMonth, int o, int nKind) {
+    const int dim = DaysInMonth(nYear, nMonth);
+    const int w1 = DayOfWeekOf(nYear, nMonth, 1);
+    const int wL = DayOfWeekOf(nYear, nMonth, dim);
+    const bool bLast = o == 4;
+    switch (nKind) {
+        case 0:
+            return bLast ? dim : o + 1;
+        case 1:
+            if (bLast) return wL == 1 ? dim - 2 : wL == 7 ? dim - 1 : dim;
+            return w1 == 1 ? o + 2 : w1 == 7 ? o + 3 : o + 1 + 2 * ((w1 + o) / 7);
+        case 2:
+            if (bLast) return wL == 1 || wL == 7 ? dim : dim + 1 - wL;
+            return w1 == 1 ? ((o + 1) / 2) * 7 + ((o + 1) % 2) : (o / 2) * 7 + (o % 2) - w1 + 8;
+        case 3:
+            if (bLast) return dim % 2 == 0 ? dim : dim - 1;
+            return 2 * o + 2;
+        case 4:
+            if (bLast) return dim % 2 == 1 ? dim : dim - 1;
+            return 2 * o + 1;
+        default:
+            break;
+    }
+    if (nKind > 11) return nKind;
+    const int g = nKind - 4;
+    const int first = ((g - w1 + 7) % 7) + 1;
+    if (bLast) return first + 28 <= dim ? first + 28 : first + 21;
+    return first + 7 * o;
+}
+
+time_t CSchedule::NowMinute() const { return ToAbsolute(FromAbsolute(m_clock.Now())); }
+
+void CSchedule::CalcNextSending(CTaskItem& task) const {
+    const time_t tNow = NowMinute();
+    switch (task.m_nRecurrence) {
+        case 0: return CalcOnce(task, tNow);
+        case 1: return CalcMinutely(task, tNow);
+        case 2: return CalcDaily(task, tNow);
+        case 3: return CalcWeekly(task, tNow);
+        case 4: return CalcMonthly(task, tNow);
+        case 5: return CalcYearly(task, tNow);
+        default: return;
+    }
+}
+
+void CSchedule::CalcOnce(CTaskItem& task, time_t tNow) const {
+    if (IsSeeded(task, tNow)) SetNextSending(task, ToAbsolute(task.m_dtStart));
+    else task.m_dtNextSending.Empty();
+}
+
+void CSchedule::CalcMinutely(CTaskItem& task, time_t tNow) const {
+    if (IsSeeded(task, tNow)) return SetNextSending(task, ToAbsolute(task.m_dtStart));
+    Store(task, ToAbsolute(task.m_dtLastSent) + static_cast<time_t>(task.m_nMinuteInterval) * 60);
+}
+
+void CSchedule::CalcDaily(CTaskItem& task, time_t tNow) const {
+    if (task.m_nDailyMode == 0) {
+        if (IsSeeded(task, tNow)) return SetNextSending(task, ToAbsolute(task.m_dtStart));
+        const time_t tOccurred = ToAbsolute(task.m_dtLastSent);
+        ResetHourMinute(task);
+        time_t t = ToAbsolute(task.m_dtLastSent) + static_cast<time_t>(task.m_nDailyInterval) * kDay;
+        if (task.m_nDailyInterval > 0) t = LaterDay(t, tOccurred);
+        return Store(task, t);
+    }
+    if (task.m_nDailyMode != 1) return;
+    if (IsSeeded(task, tNow)) SetLastSent(task, ToAbsolute(task.m_dtStart) - kDay);
+    const time_t tOccurred = ToAbsolute(task.m_dtLastSent);
+    ResetHourMinute(task);
+    const time_t t = LaterDay(ToAbsolute(task.m_dtLastSent) + kDay, tOccurred);
+    const TaskDateTime dt = FromAbsolute(t);
+    const int w = dt.nDayOfWeek;
+    switch (task.m_nDailyDayKind) {
+        case 0:
+            return Store(task, t);
+        case 1:
+            return Store(task, w == 7 ? t + 2 * kDay : w == 1 ? t + kDay : t);
+        case 2:
+            return Store(task, w == 7 || w == 1 ? t : t + (7 - w) * kDay);
+        case 3: {
+            if (dt.nDay % 2 == 0) return Store(task, t);
+            const time_t t2 = t + kDay;
+            return Store(task, FromAbsolute(t2).nDay % 2 == 1 ? t2 + kDay : t2);
+        }
+        case 4:
+            return Store(task, dt.nDay % 2 == 1 ? t : t + kDay);
+        default:
+            return;
+    }
+}
+
+void CSchedule::CalcWeekly(CTaskItem& task, time_t tNow) const {
+    ResetHourMinute(task);
+    if (IsSeeded(task, tNow)) SetLastSent(task, ToAbsolute(task.m_dtStart) - kDay);
+    const time_t L = ToAbsolute(task.m_dtLastSent);
+
+    auto findInWeek = [&](time_t t) {
+        const int w = DayOfWeek(t);
+        if (t > L && w == 1 && task.m_bWeekDays[0] == 1) {
+            Store(task, LaterDay(t, L));
+            return true;
+        }
+        for (int k = w + 1; k <= 7; ++k) {
+            if (k >= 2 && task.m_bWeekDays[k - 1] == 1) {
+                Store(task, LaterDay(t + (k - w) * kDay, L));
+                return true;
+            }
+        }
+        return false;
+    };
+
+    if (task.m_nWeeklyMode == 0) {
+        if (findInWeek(L)) return;
+        const int w = DayOfWeek(L);
+        const time_t t = L + (7 * static_cast<time_t>(task.m_nWeeklyInterval) - w + 1) * kDay;
+        findInWeek(task.m_nWeeklyInterval > 0 ? OntoSunday(t) : t);
+        return;
+    }
+    if (task.m_nWeeklyMode != 1) return;
+    if (task.m_nWeeklyWeekOfMonth < 0 || task.m_nWeeklyWeekOfMonth > 2) return;
+    const int k = task.m_nWeeklyWeekOfMonth + 2;
+    const TaskDateTime dtL = FromAbsolute(L);
+    const time_t F = ToAbsolute(dtL.nYear, dtL.nMonth, 1, dtL.nHour, dtL.nMinute, 0);
+    const time_t tSat = F + (7 * k - DayOfWeek(F)) * kDay;
+    const time_t tSun = OntoSunday(tSat - 6 * kDay);
+    const int dL = dtL.nDay, dSun = FromAbsolute(tSun).nDay, dSat = FromAbsolute(tSat).nDay;
+    if (dSun <= dL && dL < dSat) {
+        if (findInWeek(L)) return;
+    } else if (dL < dSun) {
+        findInWeek(tSun);
+        return;
+    }
+    const int nNextMonth = dtL.nMonth == 12 ? 1 : dtL.nMonth + 1;
+    const int nNextYear = dtL.nMonth == 12 ? dtL.nYear + 1 : dtL.nYear;
+    const time_t F2 = ToAbsolute(nNextYear, nNextMonth, 1, dtL.nHour, dtL.nMinute, 0);
+    findInWeek(OntoSunday(F2 + (7 * k - 6 - DayOfWeek(F2)) * kDay));
+}
+
+void CSchedule::CalcMonthly(CTaskItem& task, time_t tNow) const {
+    const bool bSeeded = IsSeeded(task, tNow);
+    if (bSeeded) SetLastSent(task, ToAbsolute(task.m_dtStart));
+    ResetHourMinute(task);
+    const TaskDateTime& last = task.m_dtLastSent;
+    const TaskDateTime& start = task.m_dtStart;
+    const bool bMode0 = task.m_nMonthlyMode == 0;
+    const int M = bMode0 ? task.m_nMonthlyInterval : task.m_nMonthlyInterval2;
+    const int m = last.nMonth + M;
+    const int nYearAfter = last.nYear + (m - 1 >= 0 ? (m - 1) / 12 : -((12 - m) / 12));
+    const int nMonthAfter = ((m % 12) + 12) % 12 == 0 ? 12 : ((m % 12) + 12) % 12;
+    int nYear = nYearAfter, nMonth = nMonthAfter, nDay;
+    if (bMode0) {
+        nDay = task.m_nMonthlyDay;
+        if (bSeeded && nDay >= start.nDay) {
+            nYear = start.nYear;
+            nMonth = start.nMonth;
+        }
+    } else {
+        if (!ValidOrdinalKind(task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind)) return;
+        nDay = -1;
+        if (bSeeded) {
+            int d = DayOfMonthFor(start.nYear, start.nMonth, task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind);
+            if (d >= start.nDay) {
+                nYear = start.nYear;
+                nMonth = start.nMonth;
+                nDay = d;
+            }
+        }
+        if (nDay < 0) nDay = DayOfMonthFor(nYear, nMonth, task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind);
+    }
+    Store(task, ToAbsolute(nYear, nMonth, nDay, last.nHour, last.nMinute));
+}
+
+void CSchedule::CalcYearly(CTaskItem& task, time_t tNow) const {
+    const bool bSeeded = IsSeeded(task, tNow);
+    if (bSeeded) SetLastSent(task, ToAbsolute(task.m_dtStart));
+    const TaskDateTime& last = task.m_dtLastSent;
+    const TaskDateTime& start = task.m_dtStart;
+    const bool bStartEqual = last.nYear == start.nYear && last.nMonth == start.nMonth && last.nDay == start.nDay &&
+                             last.nDayOfWeek == start.nDayOfWeek && last.nHour == start.nHour &&
+                             last.nMinute == start.nMinute;
+    const int Y = last.nYear;
+    auto candidate = [&](bool bEqual) -> time_t {
+        if (task.m_nYearlyMode == 0) {
+            const int nMonth = task.m_nYearlyMonth + 1, D = task.m_nYearlyDay;
+            int nYear = Y + 1;
+            if (bEqual) nYear = last.nMonth > nMonth || (last.nMonth == nMonth && last.nDay > D) ? Y + 1 : Y;
+            return ToAbsolute(nYear, nMonth, D, last.nHour, last.nMinute);
+        }
+        const int nMonth = task.m_nYearlyMonth2 + 1, o = task.m_nYearlyOrdinal, k = task.m_nYearlyDayKind;
+        int nYear = Y + 1;
+        if (bEqual) {
+            const int d = DayOfMonthFor(Y, nMonth, o, k);
+            if (!(last.nMonth > nMonth || (last.nMonth == nMonth && last.nDay > d)))
+                return ToAbsolute(Y, nMonth, d, last.nHour, last.nMinute);
+        }
+        return ToAbsolute(nYear, nMonth, DayOfMonthFor(nYear, nMonth, o, k), last.nHour, last.nMinute);
+    };
+    if (task.m_nYearlyMode != 0) {
+        if (task.m_nYearlyMonth2 < 0 || task.m_nYearlyMonth2 > 11) return;
+        if (!ValidOrdinalKind(task.m_nYearlyOrdinal, task.m_nYearlyDayKind)) return;
+    } else if (task.m_nYearlyMonth < 0 || task.m_nYearlyMonth > 11) {
+        return;
+    }
+    time_t t = candidate(bStartEqual);
+    // A real occurrence on the start's own date also looks start-equal; it
+    // must move on to the following year. Only a seed may give it again.
+    if (bStartEqual && !bSeeded && t <= ToAbsolute(last)) t = candidate(false);
+    Store(task, t);
+}
+
+int CSchedule::CheckDue(CTaskItem& task) const {
+    if (task.m_bActive == 0) return 0;
+    const time_t tNow = NowMinute();
+    if (task.m_dtLastSent.IsSet() && tNow == ToAbsolute(task.m_dtLastSent)) return 0;
+    if (!task.m_dtNextSending.IsSet()) return 0;
+    const time_t X = ToAbsolute(task.m_dtNextSending);
+    if (tNow < X) return 0;
+    if (tNow == X || task.m_bSendOverdue) return 1;
+    SetLastSent(task, X);
+    return -1;
+}
+
+void CSchedule::AdvancePastNow(CTaskItem& task) const {
+    const time_t tPresent = m_clock.Now();
+    task.m_dtLastSent.Empty();
+    CalcNextSending(task);
+    // Minutely catch-up is pure arithmetic: jump straight to the last
+    // occurrence before the present instead of stepping through each one.
+    if (task.m_nRecurrence == 1 && task.m_nMinuteInterval > 0 && task.m_dtNextSending.IsSet()) {
+        const time_t tNext = ToAbsolute(task.m_dtNextSending);
+        const time_t nStep = static_cast<time_t>(task.m_nMinuteInterval) * 60;
+        if (tNext < tPresent) {
+            time_t nSkips = (tPresent - tNext - 1) / nStep;  // occurrences strictly before the present, less one
+            time_t tLast = tNext + nSkips * nStep;
+            if (task.m_nEndKind == 2) {
+                const time_t tEnd = TaskTime::EndOfDay(task.m_dtEnd);
+                if (tLast > tEnd) tLast = tNext + ((tEnd - tNext) / nStep) * nStep;
+            }
+            if (tLast > tNext) {
+                SetLastSent(task, tLast);
+                CalcNextSending(task);
+            }
+        }
+    }
+    time_t tPrev = 0;
+    bool bFirst = true;
+    while (task.m_dtNextSending.IsSet()) {
+        const time_t t = ToAbsolute(task.m_dtNextSending);
+        if (t >= tPresent) break;
+        // An interval of 0 never moves on; stop rather than spin.
+        if (!bFirst && t <= tPrev) break;
+        bFirst = false;
+        tPrev = t;
+        SetLastSent(task, t);
+        CalcNextSending(task);
+    }
+}

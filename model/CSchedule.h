@@ -1,0 +1,36 @@
+#pragma once
+#include <ctime>
+
+#include "CTaskItem.h"
+#include "IClock.h"
+
+// When a task is sent: the next sending time, the due test of each tick and
+// the catch-up of a freshly scheduled task. No I/O besides the clock.
+class CSchedule {
+public:
+    explicit CSchedule(const IClock& clock) : m_clock(clock) {}
+
+    void CalcNextSending(CTaskItem& task) const;
+    // 1 send now, 0 not due, -1 an overdue occurrence skipped.
+    int CheckDue(CTaskItem& task) const;
+    void AdvancePastNow(CTaskItem& task) const;
+
+    static bool IsTaskEnded(const CTaskItem& task, time_t t);
+    static void SetNextSending(CTaskItem& task, time_t t);
+    static void SetLastSent(CTaskItem& task, time_t t);
+    static int DaysInMonth(int nYear, int nMonth);
+    static int DayOfMonthFor(int nYear, int nMonth, int nOrdinal, int nKind);
+
+    // The present cut to the minute (second 1).
+    time_t NowMinute() const;
+
+private:
+    void CalcOnce(CTaskItem& task, time_t tNow) const;
+    void CalcMinutely(CTaskItem& task, time_t tNow) const;
+    void CalcDaily(CTaskItem& task, time_t tNow) const;
+    void CalcWeekly(CTaskItem& task, time_t tNow) const;
+    void CalcMonthly(CTaskItem& task, time_t tNow) const;
+    void CalcYearly(CTaskItem& task, time_t tNow) const;
+
+    const IClock& m_clock;
+};

@@ -1,0 +1,321 @@
+#include <gtest/gtest.h>
+
+#include "CSchedule.h"
+#include "TaskTime.h"
+#include "ZoneGuard.h"
+
+namespace {
+
+time_t At(int y, int mo, int d, int h = 0, int mi = 0) { return TaskTime::ToAbsolute(y, mo, d, h, mi); }
+
+TaskDateTime Group(int y, int mo, int d, int h, int mi) { return TaskTime::FromAbsolute(At(y, mo, d, h, mi)); }
+
+std::string Next(const CTaskItem& t) {
+    return t.m_dtNextSending.IsSet() ? TaskTime::Format(t.m_dtNextSending) : "Completed";
+}
+
+// Counts the occurrence as the sender does, with the present at its minute.
+void Occur(const CSchedule& s, CFixedClock& clock, CTaskItem& t) {
+    const time_t tNext = TaskTime::ToAbsolute(t.m_dtNextSending);
+    clock.Set(tNext);
+    ++t.m_nOccurrenceCount;
+    CSchedule::SetLastSent(t, tNext);
+    s.CalcNextSending(t);
+}
+
+class ScheduleTest : public ::testing::TestWithParam<const char*> {
+protected:
+    ScheduleTest() : m_zone(GetParam()) {}
+    CTaskItem Task(int nRecurrence, TaskDateTime dtStart) {
+        CTaskItem t;
+        t.m_bActive = 1;
+        t.m_nRecurrence = nRecurrence;
+        t.m_dtStart = dtStart;
+        t.m_nEndKind = 0;
+        return t;
+    }
+    CZoneGuard m_zone;
+    CFixedClock m_clock{0};
+    CSchedule m_s{m_clock};
+};
+
+}  // namespace
+
+TEST_P(ScheduleTest, OnceSendsAtTheStartThenCompletes) {
+    m_clock.Set(At(2025, 1, 1, 8));
+    CTaskItem t = Task(0, Group(2025, 2, 1, 9, 30));
+    m_s.CalcNextSending(t);
+    EXPECT_EQ(Next(t), "2025-02-01 09:30");
+    Occur(m_s, m_clock, t);
+    EXPECT_EQ(Next(t), "Completed");
+}
+
+TEST_P(ScheduleTest, MinutelyAddsTheInterval) {
+    m_clock.Set(At(2025, 1, 1, 8));
+    CTaskItem t = Task(1, Group(2025, 1, 1, 10, 0));
+    t.m_nMinuteInterval = 15;
+    m_s.CalcNextSending(t);
+    EXPECT_EQ(Next(t), "2025-01-01 10:00");
+    Occur(m_s, m_clock, t);
+    EXPECT_EQ(Next(t), "2025-01-01 10:15");
+}
+
+TEST_P(ScheduleTest, DailyWeekdaysSkipTheWeekend) {
+    m_clock.Set(At(2025, 1, 1));
+    CTaskItem t = Task(2, Group(2025, 1, 3, 9, 0));  // Friday
+    t.m_nDailyMode = 1;
+    t.m_nDailyDayKind = 1;
+    m_s.CalcNextSending(t);
+    EXPECT_EQ(Next(t), "2025-01-03 09:00");
+    Occur(m_s, m_clock, t);
+    EXPECT_EQ(Next(t), "2025-01-06 09:00");  // Monday
+
+    CTaskItem sat = Task(2, Group(2025, 1, 4, 9, 0));
+    sat.m_nDailyMode = 1;
+    sat.m_nDailyDayKind = 1;
+    m_s.CalcNextSending(sat);
+    EXPECT_EQ(Next(sat), "2025-01-06 09:00");
+}
+
+TEST_P(ScheduleTest, DailyEvenDaysJumpOverThe31st) {
+    m_clock.Set(At(2025, 1, 1));
+    CTaskItem t = Task(2, Group(2025, 1, 2, 9, 0));
+    t.m_nDailyMode = 1;
+    t.m_nDailyDayKind = 3;
+    t.m_dtLastSent = Group(2025, 1, 30, 9, 0);
+    m_clock.Set(At(2025, 1, 30, 9, 0));
+    m_s.CalcNextSending(t);
+    EXPECT_EQ(Next(t), "2025-02-02 09:00");
+}
+
+TEST_P(ScheduleTest, WeeklyOnMondayAndThursday) {
+    m_clock.Set(At(2025, 1, 1));
+    CTaskItem t = Task(3, Group(2025, 1, 7, 8, 0));  // Tuesday
+    t.m_nWeeklyInterval = 1;
+    t.m_bWeekDays[4] = 1;  // Thursday, Monday is ticked by default
+    m_s.CalcNextSending(t);
+    EXPECT_EQ(Next(t), "2025-01-09 08:00");
+    Occur(m_s, m_clock, t);
+    EXPECT_EQ(Next(t), "2025-01-13 08:00");
+    Occur(m_s, m_clock, t);
+    EXPECT_EQ(Next(t), "2025-01-16 08:00");
+}
+
+TEST_P(ScheduleTest, WeeklySecondWeekOfTheMonth) {
+    m_clock.Set(At(2025, 1, 1));
+    CTaskItem t = Task(3, Group(2025, 1, 1, 8, 0));
+    t.m_nWeeklyMode = 1;
+    t.m_nWeeklyWeekOfMonth = 0;
+    t.m_bWeekDays[1] = 0;
+    t.m_bWeekDays[2] = 1;  // Tuesday
+    m_s.CalcNextSending(t);
+    EXPECT_EQ(Next(t), "2025-01-07 08:00");  // row 2 of January 2025 is 5..11
+    Occur(m_s, m_clock, t);
+    EXPECT_EQ(Next(t), "2025-02-04 08:00");  // row 2 of February is 2..8
+}
+
+TEST_P(ScheduleTest, MonthlyDay31CarriesIntoMay) {
+    m_clock.Set(At(2025, 1, 1));
+    CTaskItem t = Task(4, Group(2025, 1, 31, 7, 0));
+    t.m_nMonthlyDay = 31;
+    t.m_nMonthlyInterval = 1;
+    t.m_dtLastSent = Group(2025, 3, 31, 7, 0);
+    m_clock.Set(At(2025, 3, 31, 7, 0));
+    m_s.CalcNextSending(t);
+    EXPECT_EQ(Next(t), "2025-05-01 07:00");
+}
+
+TEST_P(ScheduleTest, DayOfMonthForLastWeekendDay) {
+    // May 2025 ends on a Saturday, April 2025 on a Wednesday.
+    EXPECT_EQ(CSchedule::DayOfMonthFor(2025, 5, 4, 2), 31);
+    EXPECT_EQ(CSchedule::DayOfMonthFor(2025, 4, 4, 2), 27);
+    EXPECT_EQ(CSchedule::DayOfMonthFor(2025, 6, 0, 6), 2);   // first Monday of June 2025
+    EXPECT_EQ(CSchedule::DayOfMonthFor(2025, 6, 4, 5), 29);  // last Sunday
+    EXPECT_EQ(CSchedule::DayOfMonthFor(2025, 3, 0, 1), 3);   // first weekday: March 1 is a Saturday
+    EXPECT_EQ(CSchedule::DaysInMonth(2000, 2), 29);
+    EXPECT_EQ(CSchedule::DaysInMonth(2400, 2), 29);
+    EXPECT_EQ(CSchedule::DaysInMonth(2100, 2), 28);
+}
+
+TEST_P(ScheduleTest, YearlyFromAnEarlierStart) {
+    m_clock.Set(At(2024, 12, 1));
+    CTaskItem t = Task(5, Group(2025, 1, 1, 10, 0));
+    t.m_nYearlyMonth = 2;
+    t.m_nYearlyDay = 5;
+    m_s.CalcNextSending(t);
+    EXPECT_EQ(Next(t), "2025-03-05 10:00");
+    Occur(m_s, m_clock, t);
+    EXPECT_EQ(Next(t), "2026-03-05 10:00");
+}
+
+TEST_P(ScheduleTest, YearlyStartOnTheDateMovesOnAfterItsOccurrence) {
+    m_clock.Set(At(2024, 12, 1));
+    CTaskItem t = Task(5, Group(2025, 3, 5, 10, 0));
+    t.m_nYearlyMonth = 2;
+    t.m_nYearlyDay = 5;
+    m_s.CalcNextSending(t);
+    EXPECT_EQ(Next(t), "2025-03-05 10:00");  // seeded: this year's date
+    Occur(m_s, m_clock, t);
+    EXPECT_EQ(Next(t), "2026-03-05 10:00");  // real occurrence: the next year
+    // The options sheet empties the last occurrence before computing.
+    CTaskItem fresh = t;
+    fresh.m_dtLastSent.Empty();
+    m_clock.Set(At(2025, 3, 1));
+    m_s.CalcNextSending(fresh);
+    EXPECT_EQ(Next(fresh), "2025-03-05 10:00");
+}
+
+TEST_P(ScheduleTest, EndConditions) {
+    m_clock.Set(At(2025, 1, 1));
+    CTaskItem t = Task(2, Group(2025, 1, 1, 10, 0));
+    t.m_nDailyInterval = 1;
+    t.m_nEndKind = 1;
+    t.m_nEndAfterCount = 3;
+    m_s.CalcNextSending(t);
+    for (int i = 0; i < 2; ++i) Occur(m_s, m_clock, t);
+    EXPECT_EQ(Next(t), "2025-01-03 10:00");
+    Occur(m_s, m_clock, t);
+    EXPECT_EQ(Next(t), "Completed");
+
+    CTaskItem e = Task(2, Group(2025, 6, 9, 23, 0));
+    e.m_nDailyInterval = 1;
+    e.m_nEndKind = 2;
+    e.m_dtEnd = {2025, 6, 10, 0};
+    m_s.CalcNextSending(e);
+    Occur(m_s, m_clock, e);
+    EXPECT_EQ(Next(e), "2025-06-10 23:00");
+    Occur(m_s, m_clock, e);
+    EXPECT_EQ(Next(e), "Completed");
+    EXPECT_FALSE(CSchedule::IsTaskEnded(e, At(2025, 6, 10, 23, 59)));
+    EXPECT_TRUE(CSchedule::IsTaskEnded(e, At(2025, 6, 11, 0, 0)));
+}
+
+TEST_P(ScheduleTest, CheckDueHasFourAnswers) {
+    CTaskItem t = Task(1, Group(2025, 1, 1, 10, 0));
+    t.m_nMinuteInterval = 60;
+    t.m_dtNextSending = Group(2025, 1, 1, 10, 0);
+    m_clock.Set(At(2025, 1, 1, 9, 59) + 30);
+    EXPECT_EQ(m_s.CheckDue(t), 0);
+    m_clock.Set(At(2025, 1, 1, 10, 0) + 40);
+    EXPECT_EQ(m_s.CheckDue(t), 1);
+    CTaskItem late = t;
+    m_clock.Set(At(2025, 1, 1, 10, 3));
+    EXPECT_EQ(m_s.CheckDue(late), -1);
+    EXPECT_EQ(TaskTime::Format(late.m_dtLastSent), "2025-01-01 10:00");
+    late = t;
+    late.m_bSendOverdue = 1;
+    EXPECT_EQ(m_s.CheckDue(late), 1);
+    late.m_bActive = 0;
+    EXPECT_EQ(m_s.CheckDue(late), 0);
+    CTaskItem done = t;
+    done.m_dtLastSent = Group(2025, 1, 1, 10, 3);
+    EXPECT_EQ(m_s.CheckDue(done), 0);  // this minute's occurrence is done
+    done.m_dtLastSent.Empty();
+    done.m_dtNextSending.Empty();
+    EXPECT_EQ(m_s.CheckDue(done), 0);
+}
+
+TEST_P(ScheduleTest, ZeroIntervalsAndOddValuesNeverLoop) {
+    m_clock.Set(At(2025, 6, 1));
+    for (int nRec : {1, 2, 3, 4}) {
+        CTaskItem t = Task(nRec, Group(2025, 1, 1, 10, 0));
+        t.m_nMonthlyDay = 5;
+        m_s.AdvancePastNow(t);  // intervals all 0: must return
+        SUCCEED();
+    }
+    CTaskItem odd = Task(4, Group(2025, 1, 1, 10, 0));
+    odd.m_nMonthlyMode = 1;
+    odd.m_nMonthlyInterval2 = 1;
+    odd.m_nMonthlyDayKind = 40;
+    odd.m_nMonthlyOrdinal = 9;
+    EXPECT_NO_THROW(m_s.AdvancePastNow(odd));
+    CTaskItem year = Task(5, Group(2025, 1, 1, 10, 0));
+    year.m_nYearlyMode = 7;
+    year.m_nYearlyDayKind = 99;
+    EXPECT_NO_THROW(m_s.AdvancePastNow(year));
+    CTaskItem rec = Task(9, Group(2025, 1, 1, 10, 0));
+    CTaskItem before = rec;
+    m_s.CalcNextSending(rec);
+    EXPECT_EQ(rec, before);
+}
+
+TEST_P(ScheduleTest, AdvancePastNowLandsOnTheFirstTimeAtOrAfterThePresent) {
+    m_clock.Set(At(2025, 3, 10, 12, 0) + 30);
+    CTaskItem t = Task(1, Group(2015, 3, 10, 12, 0));
+    t.m_nMinuteInterval = 7;
+    m_s.AdvancePastNow(t);
+    const time_t tNext = TaskTime::ToAbsolute(t.m_dtNextSending);
+    const time_t tLast = TaskTime::ToAbsolute(t.m_dtLastSent);
+    EXPECT_GE(tNext, m_clock.Now());
+    EXPECT_LT(tLast, m_clock.Now());
+    EXPECT_EQ(tNext - tLast, 7 * 60);
+    EXPECT_EQ((tNext - At(2015, 3, 10, 12, 0)) % (7 * 60), 0);
+    EXPECT_EQ(t.m_nOccurrenceCount, 0);
+
+    CTaskItem w = Task(3, Group(2015, 3, 10, 12, 0));
+    w.m_nWeeklyInterval = 1;
+    m_clock.Set(At(2025, 6, 9, 12, 0) + 30);
+    m_s.AdvancePastNow(w);
+    EXPECT_EQ(Next(w), "2025-06-16 12:00");  // 9 June 2025 is a Monday, 12:00 has passed
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, ScheduleTest,
+                         ::testing::Values("UTC", "America/New_York", "Europe/Berlin", "Australia/Lord_Howe",
+                                           "Asia/Kathmandu"));
+
+// Daylight-saving changes: the documented one-hour shift after a spring
+// change, and no repeated day where a shift lies at midnight.
+TEST(ScheduleDst, DailyAcrossTheSpringChangeShiftsOneHourOnce) {
+    CZoneGuard zone("Europe/Berlin");
+    CFixedClock clock(At(2025, 3, 1));
+    CSchedule s(clock);
+    CTaskItem t;
+    t.m_bActive = 1;
+    t.m_nEndKind = 0;
+    t.m_nRecurrence = 2;
+    t.m_nDailyInterval = 1;
+    t.m_dtStart = Group(2025, 3, 29, 10, 0);
+    s.CalcNextSending(t);
+    Occur(s, clock, t);
+    EXPECT_EQ(Next(t), "2025-03-30 11:00");
+    Occur(s, clock, t);
+    EXPECT_EQ(Next(t), "2025-03-31 10:00");
+}
+
+TEST(ScheduleDst, MidnightShiftNeverRepeatsADay) {
+    // Zones whose clocks change at midnight; sending times inside the shift.
+    struct Case {
+        const char* pszZone;
+        int y, mo, d;  // a day shortly before a change
+    };
+    const Case cases[] = {{"America/Santiago", 2024, 4, 1}, {"America/Havana", 2024, 11, 1},
+                          {"Asia/Beirut", 2024, 10, 24}, {"America/Asuncion", 2024, 3, 20}};
+    for (const auto& c : cases) {
+        CZoneGuard zone(c.pszZone);
+        for (int nRec : {2, 3}) {
+            CFixedClock clock(At(c.y, c.mo, c.d));
+            CSchedule s(clock);
+            CTaskItem t;
+            t.m_bActive = 1;
+            t.m_nEndKind = 0;
+            t.m_nRecurrence = nRec;
+            t.m_nDailyInterval = 1;
+            t.m_nWeeklyInterval = 1;
+            for (auto& b : t.m_bWeekDays) b = 1;
+            t.m_dtStart = Group(c.y, c.mo, c.d, 0, 30);
+            s.CalcNextSending(t);
+            time_t tPrev = 0;
+            std::string strPrevDay;
+            for (int i = 0; i < 40; ++i) {
+                ASSERT_TRUE(t.m_dtNextSending.IsSet());
+                const time_t tNext = TaskTime::ToAbsolute(t.m_dtNextSending);
+                std::string strDay = Next(t).substr(0, 10);
+                EXPECT_GT(tNext, tPrev) << c.pszZone << " " << Next(t);
+                EXPECT_NE(strDay, strPrevDay) << c.pszZone << " type " << nRec << " sends twice on " << strDay;
+                tPrev = tNext;
+                strPrevDay = strDay;
+                Occur(s, clock, t);
+            }
+        }
+    }
+}
