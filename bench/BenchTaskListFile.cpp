@@ -1,0 +1,94 @@
+// Saving and loading a large task list against the cost of merely writing
+// (with fsync) and reading the same bytes: the baseline runs in the same
+// process, so the ratio is what to read, not the absolute times.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "CTaskListFile.h"
+
+namespace {
+
+const CTextCodec& Codec() {
+    static const CTextCodec codec("CP1252");
+    return codec;
+}
+
+CTaskList MakeList(int n) {
+    CTaskList list;
+    for (int i = 0; i < n; ++i) {
+        CTaskItem t;
+        t.m_strTaskName = "Report " + std::to_string(i);
+        t.m_strTemplateFile = "/home/user/templates/report-" + std::to_string(i) + ".eml";
+        t.m_arrAttachments.Add("/home/user/files/figures.pdf");
+        t.m_nRecurrence = i % 6;
+        t.m_dtStart = {2026, 3, 2, 1, 9, 0, 0};
+        list.Add(t);
+    }
+    return list;
+}
+
+std::string TempPath(const char* pszName) {
+    return (std::filesystem::temp_directory_path() / (std::string("quillory-bench-") + pszName)).string();
+}
+
+const int kTasks = 100000;
+
+void BM_SaveTaskList(benchmark::State& state) {
+    const CTaskList list = MakeList(kTasks);
+    const std::string strPath = TempPath("save.dat");
+    for (auto _ : state) {
+        if (auto err = CTaskListFile::SaveTaskList(strPath, list, Codec()); !err.empty()) state.SkipWithError(err.c_str());
+    }
+    std::filesystem::remove(strPath);
+}
+
+// Baseline: write the already encoded bytes and fsync them.
+void BM_RawWriteFsync(benchmark::State& state) {
+    const auto vecBytes = CTaskListFile::Encode(MakeList(kTasks), Codec());
+    const std::string strPath = TempPath("raw.dat");
+    for (auto _ : state) {
+        int fd = ::open(strPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (fd < 0 || ::write(fd, vecBytes.data(), vecBytes.size()) != static_cast<ssize_t>(vecBytes.size()) ||
+            ::fsync(fd) != 0)
+            state.SkipWithError("raw write failed");
+        if (fd >= 0) ::close(fd);
+    }
+    std::filesystem::remove(strPath);
+}
+
+void BM_LoadTaskList(benchmark::State& state) {
+    const std::string strPath = TempPath("load.dat");
+    (void)CTaskListFile::SaveTaskList(strPath, MakeList(kTasks), Codec());
+    for (auto _ : state) {
+        CTaskList list;
+        auto r = CTaskListFile::LoadTaskList(strPath, list, Codec());
+        if (r.nLoaded != kTasks) state.SkipWithError("load came short");
+        benchmark::DoNotOptimize(list);
+    }
+    std::filesystem::remove(strPath);
+}
+
+// Baseline: read the same file into memory.
+void BM_RawRead(benchmark::State& state) {
+    const std::string strPath = TempPath("rawload.dat");
+    (void)CTaskListFile::SaveTaskList(strPath, MakeList(kTasks), Codec());
+    for (auto _ : state) {
+        std::ifstream in(strPath, std::ios::binary);
+        std::vector<char> vec((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        benchmark::DoNotOptimize(vec);
+    }
+    std::filesystem::remove(strPath);
+}
+
+}  // namespace
+
+BENCHMARK(BM_SaveTaskList)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RawWriteFsync)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadTaskList)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RawRead)->Unit(benchmark::kMillisecond);
