@@ -7,8 +7,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "CTaskListFile.h"
 
@@ -23,9 +21,12 @@ CTaskList MakeList(int n) {
     CTaskList list;
     for (int i = 0; i < n; ++i) {
         CTaskItem t;
-        t.m_strTaskName = "Report " + std::to_string(i);
-        t.m_strTemplateFile = "/home/user/templates/report-" + std::to_string(i) + ".eml";
-        t.m_arrAttachments.Add("/home/user/files/figures.pdf");
+        // About 20, 80 and twice 60 characters, as real tasks have.
+        t.m_strTaskName = "Weekly report " + std::to_string(100000 + i);
+        t.m_strTemplateFile = "/home/someone/.local/share/Quillory/templates/Weekly report-20261206-0930" +
+                              std::to_string(100000 + i) + ".oft";
+        t.m_arrAttachments.Add("/home/someone/Documents/Reports/figures-for-the-week-" + std::to_string(i) + ".pdf");
+        t.m_arrAttachments.Add("/home/someone/Documents/Reports/Archive|*.xlsx" + std::to_string(100000 + i));
         t.m_nRecurrence = i % 6;
         t.m_dtStart = {2026, 3, 2, 1, 9, 0, 0};
         list.Add(t);
@@ -79,9 +80,12 @@ void BM_RawRead(benchmark::State& state) {
     const std::string strPath = TempPath("rawload.dat");
     (void)CTaskListFile::SaveTaskList(strPath, MakeList(kTasks), Codec());
     for (auto _ : state) {
-        std::ifstream in(strPath, std::ios::binary);
-        std::vector<char> vec((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        benchmark::DoNotOptimize(vec);
+        int fd = ::open(strPath.c_str(), O_RDONLY);
+        std::vector<uint8_t> vec(std::filesystem::file_size(strPath));
+        if (fd < 0 || ::read(fd, vec.data(), vec.size()) != static_cast<ssize_t>(vec.size()))
+            state.SkipWithError("raw read failed");
+        if (fd >= 0) ::close(fd);
+        benchmark::DoNotOptimize(vec.data());
     }
     std::filesystem::remove(strPath);
 }

@@ -23,6 +23,10 @@ public:
         m_vecItems.push_back(item);
         return GetSize() - 1;
     }
+    int Add(T&& item) {
+        m_vecItems.push_back(std::move(item));
+        return GetSize() - 1;
+    }
     void SetAt(int i, const T& item) { m_vecItems[Check(i)] = item; }
     void RemoveAt(int i) { m_vecItems.erase(m_vecItems.begin() + static_cast<std::ptrdiff_t>(Check(i))); }
     void RemoveAll() { m_vecItems.clear(); }

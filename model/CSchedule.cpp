@@ -1,5 +1,8 @@
 #include "CSchedule.h"
 
+#include <algorithm>
+
+#include "CZoneRules.h"
 #include "TaskTime.h"
 
 namespace {
@@ -126,7 +129,15 @@ void CSchedule::CalcOnce(CTaskItem& task, time_t tNow) const {
 
 void CSchedule::CalcMinutely(CTaskItem& task, time_t tNow) const {
     if (IsSeeded(task, tNow)) return SetNextSending(task, ToAbsolute(task.m_dtStart));
-    Store(task, ToAbsolute(task.m_dtLastSent) + static_cast<time_t>(task.m_nMinuteInterval) * 60);
+    const time_t tLast = ToAbsolute(task.m_dtLastSent);
+    const time_t nStep = static_cast<time_t>(task.m_nMinuteInterval) * 60;
+    time_t t = tLast + nStep;
+    // In the hour that a change of offset repeats, a time's fields can read
+    // back as the earlier instance, before the last occurrence; the schedule
+    // would then run backwards and repeat itself. Such times are skipped.
+    if (nStep > 0)
+        for (int i = 0; i < 100000 && ToAbsolute(FromAbsolute(t)) <= tLast; ++i) t += nStep;
+    Store(task, t);
 }
 
 void CSchedule::CalcDaily(CTaskItem& task, time_t tNow) const {
@@ -295,28 +306,48 @@ int CSchedule::CheckDue(CTaskItem& task) const {
     return -1;
 }
 
+// The length of one full turn of the schedule, when the task repeats
+// itself exactly after it (in a stretch without offset changes); 0 when it
+// does not (calendar months, weeks of the month, even and odd days).
+time_t CSchedule::Period(const CTaskItem& task) {
+    switch (task.m_nRecurrence) {
+        case 1:
+            return task.m_nMinuteInterval > 0 ? static_cast<time_t>(task.m_nMinuteInterval) * 60 : 0;
+        case 2:
+            if (task.m_nDailyMode == 0) return task.m_nDailyInterval > 0 ? task.m_nDailyInterval * kDay : 0;
+            if (task.m_nDailyMode != 1) return 0;
+            return task.m_nDailyDayKind == 0 ? kDay : task.m_nDailyDayKind <= 2 ? 7 * kDay : 0;
+        case 3:
+            return task.m_nWeeklyMode == 0 && task.m_nWeeklyInterval > 0 ? 7 * task.m_nWeeklyInterval * kDay : 0;
+        default:
+            return 0;
+    }
+}
+
+// The latest occurrence that the one-by-one catch-up would reach from the
+// occurrence t by whole turns, staying before the present and the end date.
+// Only inside a stretch with one steady offset (with a margin wide enough
+// for every look-around of the rules) is the schedule a plain translation.
+time_t CSchedule::JumpFrom(const CTaskItem& task, time_t t, time_t tPresent) {
+    const time_t nPeriod = Period(task);
+    if (nPeriod == 0 || task.m_nEndKind == 1) return t;
+    const TaskDateTime dt = FromAbsolute(t);
+    if (task.m_nRecurrence != 1 && (dt.nHour != task.m_dtStart.nHour || dt.nMinute != task.m_dtStart.nMinute))
+        return t;  // an occurrence moved by a change: step past it one by one
+    const time_t nMargin = task.m_nRecurrence == 1 ? 6 * 3600 : 9 * kDay;
+    time_t tLimit = tPresent - 1;
+    if (task.m_nEndKind == 2) tLimit = std::min(tLimit, TaskTime::EndOfDay(task.m_dtEnd));
+    if (tLimit <= t) return t;
+    const time_t tChange = CZoneRules::Current().NextChange(t - nMargin, tLimit + nMargin);
+    if (tChange < tLimit + nMargin) tLimit = tChange - nMargin - 1;
+    if (tLimit <= t) return t;
+    return t + (tLimit - t) / nPeriod * nPeriod;
+}
+
 void CSchedule::AdvancePastNow(CTaskItem& task) const {
     const time_t tPresent = m_clock.Now();
     task.m_dtLastSent.Empty();
     CalcNextSending(task);
-    // Minutely catch-up is pure arithmetic: jump straight to the last
-    // occurrence before the present instead of stepping through each one.
-    if (task.m_nRecurrence == 1 && task.m_nMinuteInterval > 0 && task.m_dtNextSending.IsSet()) {
-        const time_t tNext = ToAbsolute(task.m_dtNextSending);
-        const time_t nStep = static_cast<time_t>(task.m_nMinuteInterval) * 60;
-        if (tNext < tPresent) {
-            time_t nSkips = (tPresent - tNext - 1) / nStep;  // occurrences strictly before the present, less one
-            time_t tLast = tNext + nSkips * nStep;
-            if (task.m_nEndKind == 2) {
-                const time_t tEnd = TaskTime::EndOfDay(task.m_dtEnd);
-                if (tLast > tEnd) tLast = tNext + ((tEnd - tNext) / nStep) * nStep;
-            }
-            if (tLast > tNext) {
-                SetLastSent(task, tLast);
-                CalcNextSending(task);
-            }
-        }
-    }
     time_t tPrev = 0;
     bool bFirst = true;
     while (task.m_dtNextSending.IsSet()) {
@@ -326,7 +357,11 @@ void CSchedule::AdvancePastNow(CTaskItem& task) const {
         if (!bFirst && t <= tPrev) break;
         bFirst = false;
         tPrev = t;
-        SetLastSent(task, t);
+        const time_t tJump = JumpFrom(task, t, tPresent);
+        // The loop would have had tJump as its next time on the way there;
+        // a computation that finds nothing keeps it.
+        if (tJump != t) SetNextSending(task, tJump);
+        SetLastSent(task, tJump);
         CalcNextSending(task);
     }
 }

@@ -25,6 +25,8 @@ public:
     time_t NowMinute() const;
 
 private:
+    static time_t Period(const CTaskItem& task);
+    static time_t JumpFrom(const CTaskItem& task, time_t t, time_t tPresent);
     void CalcOnce(CTaskItem& task, time_t tNow) const;
     void CalcMinutely(CTaskItem& task, time_t tNow) const;
     void CalcDaily(CTaskItem& task, time_t tNow) const;

@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 
 namespace {
@@ -45,22 +48,49 @@ void ForEachFixed(Task& t, Fn&& fn) {
     for (auto* p : members) fn(*p);
 }
 
+// Byte offsets of the fixed members inside CTaskItem, in body order, taken
+// once so that reading and writing need not rebuild the member list.
+const std::array<size_t, kFixedBytes / 4>& FixedOffsets() {
+    static const auto offsets = [] {
+        std::array<size_t, kFixedBytes / 4> a{};
+        CTaskItem t;
+        size_t k = 0;
+        ForEachFixed(t, [&](int32_t& n) {
+            a[k++] = static_cast<size_t>(reinterpret_cast<char*>(&n) - reinterpret_cast<char*>(&t));
+        });
+        return a;
+    }();
+    return offsets;
+}
+
 void EncodeTask(std::vector<uint8_t>& out, const CTaskItem& task, const CTextCodec& codec) {
-    std::string strName = codec.FromUtf8(task.m_strTaskName);
-    std::string strTemplate = codec.FromUtf8(task.m_strTemplateFile);
-    std::vector<std::string> vecEntries;
+    // Texts that read the same in the code page are written from the task
+    // itself; only the others need a converted copy. The reserve keeps the
+    // views into vecConverted valid.
+    std::vector<std::string> vecConverted;
+    std::vector<std::string_view> vecEntries;
+    auto fileForm = [&](const std::string& str) -> std::string_view {
+        if (codec.PassesThrough(str)) return str;
+        return vecConverted.emplace_back(codec.FromUtf8(str));
+    };
+    vecConverted.reserve(2 + static_cast<size_t>(task.m_arrAttachments.GetSize()));
+    std::string_view strName = fileForm(task.m_strTaskName);
+    std::string_view strTemplate = fileForm(task.m_strTemplateFile);
     size_t nEntryBytes = 0;
-    for (const auto& str : task.m_arrAttachments) {
-        vecEntries.push_back(codec.FromUtf8(str));
-        nEntryBytes += 4 + vecEntries.back().size();
-    }
+    vecEntries.reserve(static_cast<size_t>(task.m_arrAttachments.GetSize()));
+    for (const auto& str : task.m_arrAttachments) nEntryBytes += 4 + vecEntries.emplace_back(fileForm(str)).size();
     size_t nLen = 248 + strName.size() + strTemplate.size() + nEntryBytes;
     size_t pos = out.size();
     out.resize(pos + 4 + nLen);
     Put(out, pos, static_cast<int32_t>(nLen));
     size_t nBody = pos;
-    ForEachFixed(task, [&](const int32_t& n) { Put(out, pos, n); });
-    auto putText = [&](const std::string& str) {
+    const char* pTask = reinterpret_cast<const char*>(&task);
+    for (size_t off : FixedOffsets()) {
+        int32_t n;
+        std::memcpy(&n, pTask + off, 4);
+        Put(out, pos, n);
+    }
+    auto putText = [&](std::string_view str) {
         Put(out, pos, static_cast<int32_t>(str.size()));
         std::memcpy(out.data() + pos, str.data(), str.size());
         pos += str.size();
@@ -68,7 +98,7 @@ void EncodeTask(std::vector<uint8_t>& out, const CTaskItem& task, const CTextCod
     putText(strName);
     putText(strTemplate);
     Put(out, pos, static_cast<int32_t>(vecEntries.size()));
-    for (const auto& str : vecEntries) putText(str);
+    for (auto str : vecEntries) putText(str);
     Put(out, pos, 0);  // reserved
     CTaskListFile::Scramble(out.data() + nBody, nLen);
 }
@@ -77,17 +107,19 @@ void EncodeTask(std::vector<uint8_t>& out, const CTaskItem& task, const CTextCod
 std::string DecodeBody(const uint8_t* p, size_t nLen, CTaskItem& task, const CTextCodec& codec) {
     size_t pos = 0;
     if (nLen < kFixedBytes + 12) return "record body too short";
-    ForEachFixed(task, [&](int32_t& n) {
-        n = Get(p + pos);
+    char* pTask = reinterpret_cast<char*>(&task);
+    for (size_t off : FixedOffsets()) {
+        const int32_t n = Get(p + pos);
+        std::memcpy(pTask + off, &n, 4);
         pos += 4;
-    });
+    }
     auto getText = [&](std::string& str) -> std::string {
         if (nLen - pos < 4) return "text length runs past the record";
         int32_t n = Get(p + pos);
         pos += 4;
         if (n < 0 || n > CTaskListFile::kMaxLength) return "text length " + std::to_string(n) + " out of range";
         if (nLen - pos < static_cast<size_t>(n)) return "text runs past the record";
-        str = codec.ToUtf8(std::string(reinterpret_cast<const char*>(p + pos), static_cast<size_t>(n)));
+        str = codec.ToUtf8(std::string_view(reinterpret_cast<const char*>(p + pos), static_cast<size_t>(n)));
         pos += static_cast<size_t>(n);
         return {};
     };
@@ -96,6 +128,7 @@ std::string DecodeBody(const uint8_t* p, size_t nLen, CTaskItem& task, const CTe
     if (nLen - pos < 4) return "attachment count runs past the record";
     int32_t nEntries = Get(p + pos);
     pos += 4;
+    if (nEntries > 0) task.m_arrAttachments.Reserve(std::min<size_t>(static_cast<size_t>(nEntries), (nLen - pos) / 4));
     for (int32_t i = 0; i < nEntries; ++i) {
         std::string str;
         if (auto err = getText(str); !err.empty()) return "attachment " + std::to_string(i + 1) + ": " + err;
@@ -121,17 +154,50 @@ std::string Errno(const std::string& strWhat) { return strWhat + ": " + std::str
 
 }  // namespace
 
+// Each byte is XORed with the key and with the previous output byte, so the
+// output is a running XOR. Eight bytes at a time: the key repeats every eight
+// bytes from the body start, and a prefix XOR inside a word is three shifts.
 void CTaskListFile::Scramble(uint8_t* p, size_t n) {
-    uint8_t prev = 0;
-    for (size_t i = 0; i < n; ++i) {
+    uint64_t nKey = 0;
+    std::memcpy(&nKey, kKey, 8);
+    uint64_t nPrev = 0;
+    size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 8 <= n; i += 8) {
+            uint64_t w;
+            std::memcpy(&w, p + i, 8);
+            w ^= nKey;
+            w ^= w << 8;
+            w ^= w << 16;
+            w ^= w << 32;
+            w ^= nPrev * 0x0101010101010101ULL;
+            std::memcpy(p + i, &w, 8);
+            nPrev = w >> 56;
+        }
+    }
+    uint8_t prev = static_cast<uint8_t>(nPrev);
+    for (; i < n; ++i) {
         p[i] = static_cast<uint8_t>(p[i] ^ kKey[i % 8] ^ prev);
         prev = p[i];
     }
 }
 
 void CTaskListFile::Unscramble(uint8_t* p, size_t n) {
-    uint8_t prev = 0;
-    for (size_t i = 0; i < n; ++i) {
+    uint64_t nKey = 0;
+    std::memcpy(&nKey, kKey, 8);
+    uint64_t nPrev = 0;
+    size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 8 <= n; i += 8) {
+            uint64_t w;
+            std::memcpy(&w, p + i, 8);
+            const uint64_t nOut = w ^ nKey ^ ((w << 8) | nPrev);
+            std::memcpy(p + i, &nOut, 8);
+            nPrev = w >> 56;
+        }
+    }
+    uint8_t prev = static_cast<uint8_t>(nPrev);
+    for (; i < n; ++i) {
         uint8_t c = p[i];
         p[i] = static_cast<uint8_t>(c ^ kKey[i % 8] ^ prev);
         prev = c;
@@ -148,6 +214,13 @@ std::vector<uint8_t> CTaskListFile::Encode(const CTaskList& list, const CTextCod
 
 CTaskListFile::CLoadResult CTaskListFile::LoadFromBytes(const std::vector<uint8_t>& vecBytes, CTaskList& list,
                                                        const CTextCodec& codec) {
+    std::vector<uint8_t> vecCopy(vecBytes);
+    return LoadInPlace(vecCopy, list, codec);
+}
+
+// Unscrambles the bodies in the buffer itself: the caller's copy is ours.
+CTaskListFile::CLoadResult CTaskListFile::LoadInPlace(std::vector<uint8_t>& vecBytes, CTaskList& list,
+                                                     const CTextCodec& codec) {
     CLoadResult res;
     res.bOpened = true;
     const size_t nSize = vecBytes.size();
@@ -156,34 +229,35 @@ CTaskListFile::CLoadResult CTaskListFile::LoadFromBytes(const std::vector<uint8_
         return res;
     }
     res.nDeclared = Get(vecBytes.data());
+    // Never trust the declared count for the allocation: each task needs at
+    // least a length and a fixed part.
+    if (res.nDeclared > 0) list.Reserve(list.GetSize() + std::min<size_t>(res.nDeclared, nSize / (4 + kFixedBytes + 12)));
     size_t pos = 4;
-    std::vector<uint8_t> vecBody;
     for (int32_t i = 0; i < res.nDeclared; ++i) {
-        std::string strWhere = "task " + std::to_string(i + 1) + ": ";
+        auto where = [i] { return "task " + std::to_string(i + 1) + ": "; };
         if (nSize - pos < 4) {
-            res.strProblem = strWhere + "file ends before the record length";
+            res.strProblem = where() + "file ends before the record length";
             return res;
         }
         int32_t nLen = Get(vecBytes.data() + pos);
         pos += 4;
         if (nLen < 0 || nLen > kMaxLength) {
-            res.strProblem = strWhere + "record length " + std::to_string(nLen) + " out of range";
+            res.strProblem = where() + "record length " + std::to_string(nLen) + " out of range";
             return res;
         }
         if (nSize - pos < static_cast<size_t>(nLen)) {
-            res.strProblem = strWhere + "file ends inside the record";
+            res.strProblem = where() + "file ends inside the record";
             return res;
         }
-        vecBody.assign(vecBytes.begin() + static_cast<std::ptrdiff_t>(pos),
-                       vecBytes.begin() + static_cast<std::ptrdiff_t>(pos) + nLen);
+        uint8_t* pBody = vecBytes.data() + pos;
         pos += static_cast<size_t>(nLen);
-        Unscramble(vecBody.data(), vecBody.size());
+        Unscramble(pBody, static_cast<size_t>(nLen));
         CTaskItem task;
-        if (auto err = DecodeBody(vecBody.data(), vecBody.size(), task, codec); !err.empty()) {
-            res.strProblem = strWhere + err;
+        if (auto err = DecodeBody(pBody, static_cast<size_t>(nLen), task, codec); !err.empty()) {
+            res.strProblem = where() + err;
             return res;
         }
-        list.Add(task);
+        list.Add(std::move(task));
         ++res.nLoaded;
     }
     return res;
@@ -195,16 +269,18 @@ CTaskListFile::CLoadResult CTaskListFile::LoadTaskList(const std::string& strPat
     if (fd < 0) return {};
     std::vector<uint8_t> vecBytes;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0) vecBytes.reserve(static_cast<size_t>(st.st_size));
-    uint8_t buf[65536];
+    size_t nHave = 0;
+    vecBytes.resize(::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<size_t>(st.st_size) : 65536);
     for (;;) {
-        ssize_t r = ::read(fd, buf, sizeof buf);
+        if (nHave == vecBytes.size()) vecBytes.resize(vecBytes.size() * 2);  // the file grew meanwhile
+        ssize_t r = ::read(fd, vecBytes.data() + nHave, vecBytes.size() - nHave);
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) break;  // a read error ends the data like a short file
-        vecBytes.insert(vecBytes.end(), buf, buf + r);
+        nHave += static_cast<size_t>(r);
     }
     ::close(fd);
-    return LoadFromBytes(vecBytes, list, codec);
+    vecBytes.resize(nHave);
+    return LoadInPlace(vecBytes, list, codec);
 }
 
 std::string CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskList& list,
@@ -215,11 +291,26 @@ std::string CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskL
         if (::unlink(strPath.c_str()) != 0 && errno != ENOENT) return Errno("cannot remove " + strPath);
         return {};
     }
-    std::vector<uint8_t> vecBytes = Encode(list, codec);
     std::string strTmp = strPath + ".tmp";
     int fd = ::open(strTmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return Errno("cannot create " + strTmp);
-    if (!WriteAll(fd, vecBytes.data(), vecBytes.size()) || ::fsync(fd) != 0) {
+    // Encoded in slices through one reused buffer, so a large list never
+    // needs its whole image in memory.
+    constexpr size_t kSlice = 1 << 20;
+    std::vector<uint8_t> vecBuf(4);
+    vecBuf.reserve(kSlice + 4096);
+    size_t pos = 0;
+    Put(vecBuf, pos, list.GetSize());
+    bool bOk = true;
+    for (const auto& task : list) {
+        EncodeTask(vecBuf, task, codec);
+        if (vecBuf.size() >= kSlice) {
+            bOk = WriteAll(fd, vecBuf.data(), vecBuf.size());
+            vecBuf.clear();
+            if (!bOk) break;
+        }
+    }
+    if (!bOk || !WriteAll(fd, vecBuf.data(), vecBuf.size()) || ::fsync(fd) != 0) {
         std::string err = Errno("cannot write " + strTmp);
         ::close(fd);
         ::unlink(strTmp.c_str());

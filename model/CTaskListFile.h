@@ -30,6 +30,9 @@ public:
     // otherwise the problem; the old file is then left as it was.
     static std::string SaveTaskList(const std::string& strPath, const CTaskList& list, const CTextCodec& codec);
 
+    // As LoadFromBytes, but unscrambles inside the given buffer.
+    static CLoadResult LoadInPlace(std::vector<uint8_t>& vecBytes, CTaskList& list, const CTextCodec& codec);
+
     static std::vector<uint8_t> Encode(const CTaskList& list, const CTextCodec& codec);
     static void Scramble(uint8_t* p, size_t n);
     static void Unscramble(uint8_t* p, size_t n);

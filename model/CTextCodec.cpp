@@ -12,10 +12,11 @@ namespace {
 
 iconv_t Handle(void* p) { return static_cast<iconv_t>(p); }
 
-bool IsAscii(const std::string& str) {
-    for (unsigned char c : str)
-        if (c >= 0x80) return false;
-    return true;
+// No early exit, so the compiler can test many bytes at once.
+bool IsAscii(std::string_view str) {
+    unsigned char bits = 0;
+    for (unsigned char c : str) bits |= c;
+    return bits < 0x80;
 }
 
 // Length of the UTF-8 sequence starting at p, or 1 for a broken lead byte.
@@ -27,7 +28,7 @@ size_t Utf8SeqLen(const char* p, size_t nLeft) {
 
 // Runs one iconv conversion; on a byte sequence it cannot convert it emits
 // strReplacement and skips one unit of the input (skipLen).
-std::string Convert(iconv_t h, const std::string& strIn, const std::string& strReplacement, bool bUtf8Input) {
+std::string Convert(iconv_t h, std::string_view strIn, const std::string& strReplacement, bool bUtf8Input) {
     std::string strOut;
     iconv(h, nullptr, nullptr, nullptr, nullptr);
     char* pIn = const_cast<char*>(strIn.data());
@@ -89,12 +90,14 @@ CTextCodec::~CTextCodec() {
     iconv_close(Handle(m_hFromFile));
 }
 
-std::string CTextCodec::FromUtf8(const std::string& strUtf8) const {
-    if (m_bAsciiCompatible && IsAscii(strUtf8)) return strUtf8;
+bool CTextCodec::PassesThrough(std::string_view str) const { return m_bAsciiCompatible && IsAscii(str); }
+
+std::string CTextCodec::FromUtf8(std::string_view strUtf8) const {
+    if (PassesThrough(strUtf8)) return std::string(strUtf8);
     return Convert(Handle(m_hToFile), strUtf8, "?", true);
 }
 
-std::string CTextCodec::ToUtf8(const std::string& strBytes) const {
-    if (m_bAsciiCompatible && IsAscii(strBytes)) return strBytes;
+std::string CTextCodec::ToUtf8(std::string_view strBytes) const {
+    if (PassesThrough(strBytes)) return std::string(strBytes);
     return Convert(Handle(m_hFromFile), strBytes, "\xEF\xBF\xBD", false);
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 // Converts between the in-memory UTF-8 strings and the 8-bit (possibly
 // multi-byte) code page of the task list file, through iconv.
@@ -20,9 +21,11 @@ public:
 
     const std::string& CodePage() const { return m_strCodePage; }
     // Characters the code page cannot represent become '?'.
-    std::string FromUtf8(const std::string& strUtf8) const;
+    std::string FromUtf8(std::string_view strUtf8) const;
     // Bytes that do not decode become U+FFFD.
-    std::string ToUtf8(const std::string& strBytes) const;
+    std::string ToUtf8(std::string_view strBytes) const;
+    // True when the text is the same in UTF-8 and in the code page.
+    bool PassesThrough(std::string_view str) const;
 
     static std::string DefaultCodePage();
 

@@ -1,8 +1,10 @@
 #include "TaskTime.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "CTaskError.h"
+#include "CZoneRules.h"
 
 namespace TaskTime {
 
@@ -17,6 +19,31 @@ std::optional<std::string> CheckFields(int nYear, int nMonth, int nDay, int nHou
     return std::nullopt;
 }
 
+// Days since 1970-01-01 of a proleptic Gregorian date; days beyond the
+// month's length simply run on into the next month.
+int64_t DaysFromCivil(int64_t y, int m, int d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(int64_t z, int& y, int& m, int& d) {
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const int64_t doe = z - era * 146097;
+    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const int64_t mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(yoe + era * 400 + (m <= 2));
+}
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
+
 }  // namespace
 
 std::optional<std::string> CheckGroup(const TaskDateTime& dt) {
@@ -30,6 +57,8 @@ std::optional<std::string> CheckGroup(const TaskDate& d) {
 time_t ToAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond) {
     if (auto err = CheckFields(nYear, nMonth, nDay, nHour, nMinute))
         throw CTaskError(CTaskError::kE_FAIL, "invalid date group: " + *err);
+    const int64_t nWall = DaysFromCivil(nYear, nMonth, nDay) * 86400 + nHour * 3600 + nMinute * 60 + nSecond;
+    if (time_t t; CZoneRules::Current().WallToAbsolute(nWall, t)) return t;
     std::tm tmLocal{};
     tmLocal.tm_year = nYear - 1900;
     tmLocal.tm_mon = nMonth - 1;
@@ -57,6 +86,17 @@ time_t EndOfDay(const TaskDate& d) { return ToAbsolute(d.nYear, d.nMonth, d.nDay
 
 TaskDateTime FromAbsolute(time_t t) {
     TaskDateTime dt;
+    if (long nOff; CZoneRules::Current().OffsetAt(t, nOff)) {
+        const int64_t nLocal = t + nOff;
+        const int64_t nDays = FloorDiv(nLocal, 86400);
+        const int64_t nSecs = nLocal - nDays * 86400;
+        CivilFromDays(nDays, dt.nYear, dt.nMonth, dt.nDay);
+        dt.nDayOfWeek = static_cast<int>(((nDays + 4) % 7 + 7) % 7) + 1;  // 1970-01-01 was a Thursday
+        dt.nHour = static_cast<int>(nSecs / 3600);
+        dt.nMinute = static_cast<int>(nSecs / 60 % 60);
+        dt.nSecond = static_cast<int>(nSecs % 60);
+        return dt;
+    }
     std::tm tmLocal{};
     if (localtime_r(&t, &tmLocal) == nullptr) {
         dt.nHour = dt.nMinute = dt.nSecond = -1;

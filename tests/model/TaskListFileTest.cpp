@@ -130,6 +130,25 @@ TEST_F(TaskListFileTest, BodyLayoutAtKnownOffsets) {
     EXPECT_EQ(At(body, body.size() - 4), 0);  // reserved
 }
 
+// The word-at-a-time scrambling must equal the byte rule at every length,
+// including the tails that are not a multiple of eight.
+TEST_F(TaskListFileTest, ScrambleMatchesTheByteRuleAtEveryLength) {
+    const char key[] = "7F2B94D6";
+    std::mt19937 rng(11);
+    for (size_t n = 0; n <= 41; ++n) {
+        std::vector<uint8_t> plain(n);
+        for (auto& b : plain) b = static_cast<uint8_t>(rng());
+        std::vector<uint8_t> expected(n);
+        uint8_t prev = 0;
+        for (size_t i = 0; i < n; ++i) prev = expected[i] = static_cast<uint8_t>(plain[i] ^ key[i % 8] ^ prev);
+        auto c = plain;
+        CTaskListFile::Scramble(c.data(), c.size());
+        EXPECT_EQ(c, expected) << "length " << n;
+        CTaskListFile::Unscramble(c.data(), c.size());
+        EXPECT_EQ(c, plain) << "length " << n;
+    }
+}
+
 TEST_F(TaskListFileTest, ScrambleChainsOnScrambledBytes) {
     std::mt19937 rng(7);
     std::vector<uint8_t> plain(300);

@@ -2,6 +2,9 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <algorithm>
+#include <random>
+#include <vector>
 
 #include "CTaskError.h"
 #include "TaskTime.h"
@@ -27,6 +30,49 @@ protected:
     std::string m_strOld;
     bool m_bHad = false;
 };
+
+// Every instant whose local wall time is the given one (second 1), oldest
+// first: none in a gap, two in a repeated hour.
+std::vector<time_t> LibcInstants(const std::tm& wall) {
+    std::tm w = wall;
+    w.tm_sec = 1;
+    const time_t nAsUtc = timegm(&w);
+    std::vector<time_t> vec;
+    for (time_t probe : {nAsUtc - 86400, nAsUtc, nAsUtc + 86400}) {
+        std::tm tm{};
+        localtime_r(&probe, &tm);
+        for (time_t d = -7200; d <= 7200; d += 1800) {
+            const time_t u = nAsUtc - tm.tm_gmtoff + d;
+            std::tm back{};
+            localtime_r(&u, &back);
+            if (back.tm_year == w.tm_year && back.tm_mon == w.tm_mon && back.tm_mday == w.tm_mday &&
+                back.tm_hour == w.tm_hour && back.tm_min == w.tm_min && back.tm_sec == 1 &&
+                std::find(vec.begin(), vec.end(), u) == vec.end())
+                vec.push_back(u);
+        }
+    }
+    std::sort(vec.begin(), vec.end());
+    return vec;
+}
+
+// A wall time converts to its only instant, to the earlier one where an hour
+// repeats, and moves forward by the gap where the clocks skip it.
+void ExpectConversion(const std::tm& wall) {
+    const time_t t = TaskTime::ToAbsolute(wall.tm_year + 1900, wall.tm_mon + 1, wall.tm_mday, wall.tm_hour, wall.tm_min);
+    const auto vec = LibcInstants(wall);
+    if (!vec.empty()) {
+        ASSERT_EQ(t, vec.front()) << wall.tm_year + 1900 << "-" << wall.tm_mon + 1 << "-" << wall.tm_mday << " "
+                                  << wall.tm_hour << ":" << wall.tm_min << " (" << vec.size() << " instants)";
+        return;
+    }
+    std::tm w = wall, got{}, before{};
+    w.tm_sec = 1;
+    const time_t tEarlier = t - 6 * 3600;
+    localtime_r(&t, &got);
+    localtime_r(&tEarlier, &before);
+    std::tm gotWall = got;
+    ASSERT_EQ(timegm(&gotWall) - timegm(&w), got.tm_gmtoff - before.tm_gmtoff) << "gap at " << wall.tm_hour << ":" << wall.tm_min;
+}
 
 }  // namespace
 
@@ -63,6 +109,73 @@ TEST_P(TaskTimeZones, EndOfDayIsSecond59) {
     EXPECT_EQ(dt.nSecond, 59);
     EXPECT_GT(TaskTime::ToAbsolute(2024, 6, 11, 0, 0), tEnd);
     EXPECT_LT(TaskTime::ToAbsolute(2024, 6, 10, 23, 59), tEnd);
+}
+
+// The kept zone rules must give exactly what mktime and localtime give,
+// also for wall times inside a change (missing or repeated hours).
+TEST_P(TaskTimeZones, ConversionsEqualTheCLibrary) {
+    std::mt19937_64 rng(std::hash<std::string>{}(GetParam()));
+    std::uniform_int_distribution<time_t> anyTime(-2208988800 + 86400, 4102444800);  // 1900 .. 2100
+    for (int i = 0; i < 20000; ++i) {
+        time_t t = anyTime(rng);
+        if (i % 4 == 0) t = t - t % 1800 + (i % 3) * 60;  // near the half hours where changes happen
+        std::tm tmLibc{};
+        ASSERT_TRUE(localtime_r(&t, &tmLibc));
+        const TaskDateTime dt = TaskTime::FromAbsolute(t);
+        ASSERT_EQ(dt.nYear, tmLibc.tm_year + 1900) << t;
+        ASSERT_EQ(dt.nMonth, tmLibc.tm_mon + 1) << t;
+        ASSERT_EQ(dt.nDay, tmLibc.tm_mday) << t;
+        ASSERT_EQ(dt.nDayOfWeek, tmLibc.tm_wday + 1) << t;
+        ASSERT_EQ(dt.nHour, tmLibc.tm_hour) << t;
+        ASSERT_EQ(dt.nMinute, tmLibc.tm_min) << t;
+        ASSERT_EQ(dt.nSecond, tmLibc.tm_sec) << t;
+
+        // Every wall time of the hours around t, gaps and repeats included.
+        for (int nStep = -90; nStep <= 90; nStep += 15) {
+            std::tm tmWall = tmLibc;
+            tmWall.tm_min += nStep;
+            tmWall.tm_sec = 0;
+            timegm(&tmWall);  // normalise the fields only
+            ExpectConversion(tmWall);
+        }
+    }
+}
+
+// Every quarter hour of each day on which the offset changes, 1965..2040.
+TEST_P(TaskTimeZones, ChangeDaysConvertSoundly) {
+    int nChangeDays = 0;
+    for (int y = 1965; y <= 2040; ++y) {
+        for (int yd = 0; yd < 366; ++yd) {
+            std::tm a{};
+            a.tm_year = y - 1900;
+            a.tm_mday = 1 + yd;
+            a.tm_hour = 12;
+            const time_t tNoon = timegm(&a);
+            std::tm lo{}, hi{};
+            time_t tBefore = tNoon - 2 * 86400, tAfter = tNoon + 2 * 86400;
+            localtime_r(&tBefore, &lo);
+            localtime_r(&tAfter, &hi);
+            if (lo.tm_gmtoff == hi.tm_gmtoff) continue;
+            ++nChangeDays;
+            for (int q = -4 * 24; q < 8 * 24; ++q) {
+                std::tm w = a;
+                w.tm_hour = 0;
+                w.tm_min = q * 15;
+                timegm(&w);
+                ExpectConversion(w);
+                if (HasFatalFailure()) return;
+                const time_t t = TaskTime::ToAbsolute(w.tm_year + 1900, w.tm_mon + 1, w.tm_mday, w.tm_hour, w.tm_min);
+                std::tm back{};
+                localtime_r(&t, &back);
+                const TaskDateTime dt = TaskTime::FromAbsolute(t);
+                ASSERT_EQ(dt.nHour, back.tm_hour);
+                ASSERT_EQ(dt.nDay, back.tm_mday);
+            }
+        }
+    }
+    if (std::string(GetParam()) != "UTC") {
+        EXPECT_GT(nChangeDays, 0);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, TaskTimeZones,

@@ -1,0 +1,137 @@
+#include "CZoneRules.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+constexpr time_t kWeek = 7 * 86400;
+constexpr time_t kYear = 366 * 86400;
+// Wall times this close to a change may be ambiguous or missing; the C
+// library decides those.
+constexpr time_t kMargin = 6 * 3600;
+
+long LibcOffset(time_t t) {
+    std::tm tmLocal{};
+    if (localtime_r(&t, &tmLocal) == nullptr) return 0;
+    return tmLocal.tm_gmtoff;
+}
+
+}  // namespace
+
+CZoneRules& CZoneRules::Current() {
+    thread_local CZoneRules rules;
+    const char* psz = std::getenv("TZ");
+    // "\x01" stands for an unset TZ, which no real value can equal.
+    const char* pszKey = psz ? psz : "\x01";
+    if (!rules.m_bStarted || rules.m_strTz != pszKey) rules.Reset(pszKey);
+    return rules;
+}
+
+void CZoneRules::Reset(const std::string& strTz) {
+    tzset();
+    m_strTz = strTz;
+    m_bStarted = true;
+    m_tLo = m_tHi = 0;
+    m_vecAt.clear();
+    m_vecOff.clear();
+}
+
+// Probes the offset a week apart and bisects to the second wherever it
+// changed. Changes that undo each other within one week are not seen; no
+// zone has had such.
+void CZoneRules::Learn(time_t tFrom, time_t tTo, std::vector<time_t>& vecAt, std::vector<long>& vecOff) {
+    long nPrev = LibcOffset(tFrom);
+    for (time_t a = tFrom; a < tTo;) {
+        const time_t b = std::min(a + kWeek, tTo);
+        const long nB = LibcOffset(b);
+        if (nB == nPrev) {
+            a = b;
+            continue;
+        }
+        time_t lo = a, hi = b;  // offset(lo) == nPrev, offset(hi) != nPrev
+        while (hi - lo > 1) {
+            const time_t mid = lo + (hi - lo) / 2;
+            (LibcOffset(mid) == nPrev ? lo : hi) = mid;
+        }
+        nPrev = LibcOffset(hi);
+        vecAt.push_back(hi);
+        vecOff.push_back(nPrev);
+        a = hi;
+    }
+}
+
+bool CZoneRules::Cover(time_t t) {
+    if (t < kLow || t >= kHigh) return false;
+    if (m_tLo == m_tHi) {
+        m_tLo = std::max(kLow, t - kYear);
+        m_tHi = std::min(kHigh, t + kYear);
+        m_nOffLo = LibcOffset(m_tLo);
+        Learn(m_tLo, m_tHi, m_vecAt, m_vecOff);
+        return true;
+    }
+    while (t >= m_tHi) {
+        const time_t tTo = std::min(kHigh, m_tHi + 4 * kYear);
+        Learn(m_tHi, tTo, m_vecAt, m_vecOff);
+        m_tHi = tTo;
+    }
+    while (t < m_tLo) {
+        const time_t tFrom = std::max(kLow, m_tLo - 4 * kYear);
+        std::vector<time_t> vecAt;
+        std::vector<long> vecOff;
+        Learn(tFrom, m_tLo, vecAt, vecOff);
+        vecAt.insert(vecAt.end(), m_vecAt.begin(), m_vecAt.end());
+        vecOff.insert(vecOff.end(), m_vecOff.begin(), m_vecOff.end());
+        m_vecAt.swap(vecAt);
+        m_vecOff.swap(vecOff);
+        m_tLo = tFrom;
+        m_nOffLo = LibcOffset(m_tLo);
+    }
+    return true;
+}
+
+bool CZoneRules::OffsetAt(time_t t, long& nOffset) {
+    if (t < m_tLo || t >= m_tHi) {
+        if (!Cover(t)) return false;
+    }
+    const auto it = std::upper_bound(m_vecAt.begin(), m_vecAt.end(), t);
+    nOffset = it == m_vecAt.begin() ? m_nOffLo : m_vecOff[static_cast<size_t>(it - m_vecAt.begin() - 1)];
+    return true;
+}
+
+time_t CZoneRules::NextChange(time_t t, time_t tLimit) {
+    if (!Cover(t) || !Cover(std::min(tLimit, kHigh - 1))) return std::min(t + 1, tLimit);  // unknown: assume the worst
+    const auto it = std::upper_bound(m_vecAt.begin(), m_vecAt.end(), t);
+    return it == m_vecAt.end() ? tLimit : std::min(*it, tLimit);
+}
+
+// A wall time that a change repeats is taken at its earlier instance; one
+// that a change skips is read with the offset from before the change, which
+// moves it forward by the size of the gap. The C library's own choice in
+// both cases depends on what it converted before, so it is not used.
+bool CZoneRules::WallToAbsolute(int64_t nWall, time_t& t) {
+    long nGuess = 0, nOff = 0;
+    if (!OffsetAt(nWall, nGuess) || !OffsetAt(nWall - nGuess, nOff)) return false;
+    const time_t x = nWall - nOff;
+    if (!Cover(x - kMargin) || !Cover(x + kMargin)) return false;
+    // The offsets in force around x: before the first nearby change and after each.
+    long nOffsets[8];
+    int nCount = 0;
+    OffsetAt(x - kMargin, nOffsets[nCount++]);
+    auto it = std::upper_bound(m_vecAt.begin(), m_vecAt.end(), x - kMargin);
+    for (; it != m_vecAt.end() && *it <= x + kMargin && nCount < 8; ++it)
+        nOffsets[nCount++] = m_vecOff[static_cast<size_t>(it - m_vecAt.begin())];
+    bool bFound = false;
+    long nMinOff = nOffsets[0];
+    for (int i = 0; i < nCount; ++i) {
+        nMinOff = std::min(nMinOff, nOffsets[i]);
+        const time_t u = nWall - nOffsets[i];
+        long nAt = 0;
+        if (OffsetAt(u, nAt) && nAt == nOffsets[i] && (!bFound || u < t)) {
+            t = u;
+            bFound = true;
+        }
+    }
+    if (!bFound) t = nWall - nMinOff;  // in a gap
+    return true;
+}

@@ -1,0 +1,38 @@
+#pragma once
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+// The local zone's offsets from UTC, learnt from the C library once and
+// kept, so that conversions need not go through mktime and localtime each
+// time. Wherever a wall time lies near a change of offset the answer is
+// left to the C library, so the results are always the C library's.
+// One instance per thread; it starts over when TZ changes.
+class CZoneRules {
+public:
+    static CZoneRules& Current();
+
+    // Seconds east of UTC at t; false outside the range the rules are kept for.
+    bool OffsetAt(time_t t, long& nOffset);
+    // The first change of offset after t (exclusive) up to tLimit; tLimit when none.
+    time_t NextChange(time_t t, time_t tLimit);
+    // Wall-clock seconds (the fields counted as if they were UTC) to an
+    // absolute time; false where the C library has to decide.
+    bool WallToAbsolute(int64_t nWall, time_t& t);
+
+    static constexpr time_t kLow = -2208988800;  // 1900-01-01 UTC
+    static constexpr time_t kHigh = 16725225600; // 2500-01-01 UTC
+
+private:
+    bool Cover(time_t t);
+    void Learn(time_t tFrom, time_t tTo, std::vector<time_t>& vecAt, std::vector<long>& vecOff);
+    void Reset(const std::string& strTz);
+
+    std::string m_strTz;
+    bool m_bStarted = false;
+    time_t m_tLo = 0, m_tHi = 0;     // the learnt range [m_tLo, m_tHi)
+    long m_nOffLo = 0;               // offset at m_tLo
+    std::vector<time_t> m_vecAt;     // changes, ascending
+    std::vector<long> m_vecOff;      // offset from each change on
+};

@@ -1,0 +1,155 @@
+// The shipped catch-up jumps over whole turns of a schedule; it must land on
+// exactly what the one-occurrence-at-a-time loop gives, for every type, at
+// changes of offset and at the end conditions.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "CSchedule.h"
+#include "TaskTime.h"
+#include "ZoneGuard.h"
+
+namespace {
+
+// The catch-up as written originally: one occurrence per turn of the loop.
+void ReferenceAdvance(const CSchedule& s, const IClock& clock, CTaskItem& task) {
+    const time_t tPresent = clock.Now();
+    task.m_dtLastSent.Empty();
+    s.CalcNextSending(task);
+    time_t tPrev = 0;
+    bool bFirst = true;
+    while (task.m_dtNextSending.IsSet()) {
+        const time_t t = TaskTime::ToAbsolute(task.m_dtNextSending);
+        if (t >= tPresent) break;
+        if (!bFirst && t <= tPrev) break;
+        bFirst = false;
+        tPrev = t;
+        CSchedule::SetLastSent(task, t);
+        s.CalcNextSending(task);
+    }
+}
+
+// Instants at which the zone's offset changes, 1975..2040, to put tasks near.
+std::vector<time_t> Changes() {
+    std::vector<time_t> vec;
+    const time_t tFrom = TaskTime::ToAbsolute(1975, 1, 1, 0, 0), tTo = TaskTime::ToAbsolute(2040, 1, 1, 0, 0);
+    std::tm tmPrev{};
+    localtime_r(&tFrom, &tmPrev);
+    for (time_t t = tFrom + 3600; t < tTo; t += 3600) {
+        std::tm tm{};
+        localtime_r(&t, &tm);
+        if (tm.tm_gmtoff != tmPrev.tm_gmtoff) vec.push_back(t);
+        tmPrev = tm;
+    }
+    return vec;
+}
+
+class CRandomTask {
+public:
+    explicit CRandomTask(uint64_t nSeed) : m_rng(nSeed) {}
+    int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_rng); }
+    bool Chance(int nPercent) { return Int(1, 100) <= nPercent; }
+
+    // A task whose catch-up from its start to tPresent takes a bounded number
+    // of turns for the reference loop.
+    CTaskItem Make(time_t tPresent) {
+        CTaskItem t;
+        t.m_bActive = 1;
+        t.m_nRecurrence = Int(0, 5);
+        time_t nTurn = 0;  // rough length of one occurrence, to bound the span
+        switch (t.m_nRecurrence) {
+            case 1:
+                t.m_nMinuteInterval = Chance(50) ? Int(1, 30) : Int(31, 5000);
+                nTurn = t.m_nMinuteInterval * 60;
+                break;
+            case 2:
+                t.m_nDailyMode = Int(0, 1);
+                t.m_nDailyInterval = Chance(60) ? Int(1, 3) : Int(4, 60);
+                t.m_nDailyDayKind = Int(0, 4);
+                nTurn = (t.m_nDailyMode == 0 ? t.m_nDailyInterval : 1) * 86400;
+                break;
+            case 3:
+                t.m_nWeeklyMode = Int(0, 1);
+                t.m_nWeeklyInterval = Int(1, 5);
+                t.m_nWeeklyWeekOfMonth = Int(0, 2);
+                for (auto& b : t.m_bWeekDays) b = Chance(40) ? 1 : 0;
+                nTurn = 86400;
+                break;
+            case 4:
+                t.m_nMonthlyMode = Int(0, 1);
+                t.m_nMonthlyDay = Int(1, 31);
+                t.m_nMonthlyInterval = Int(1, 12);
+                t.m_nMonthlyOrdinal = Int(0, 4);
+                t.m_nMonthlyDayKind = Int(0, 11);
+                t.m_nMonthlyInterval2 = Int(1, 12);
+                nTurn = 28 * 86400;
+                break;
+            case 5:
+                t.m_nYearlyMode = Int(0, 1);
+                t.m_nYearlyMonth = Int(0, 11);
+                t.m_nYearlyDay = Int(1, 31);
+                t.m_nYearlyOrdinal = Int(0, 4);
+                t.m_nYearlyDayKind = Int(0, 11);
+                t.m_nYearlyMonth2 = Int(0, 11);
+                nTurn = 365 * 86400;
+                break;
+            default:
+                nTurn = 86400;
+        }
+        const time_t nSpan = std::min<time_t>(nTurn * Int(1, 4000), 40LL * 365 * 86400);
+        const time_t tStart = tPresent - std::uniform_int_distribution<time_t>(-nSpan / 20, nSpan)(m_rng);
+        t.m_dtStart = TaskTime::FromAbsolute(tStart);
+        if (Chance(30)) t.m_dtStart.nMinute = Int(0, 1) * 30;  // the half hours that changes favour
+        if (Chance(20)) t.m_dtStart.nHour = Int(0, 3);
+        t.m_nEndKind = Int(0, 2);
+        t.m_nEndAfterCount = Int(1, 20);
+        t.m_nOccurrenceCount = Int(0, 25);
+        const TaskDateTime dtEnd =
+            TaskTime::FromAbsolute(tStart + std::uniform_int_distribution<time_t>(-86400, nSpan + nSpan / 5)(m_rng));
+        t.m_dtEnd = TaskDate{dtEnd.nYear, dtEnd.nMonth, dtEnd.nDay, dtEnd.nDayOfWeek};
+        return t;
+    }
+    std::mt19937_64 m_rng;
+};
+
+class CatchUpDifferential : public ::testing::TestWithParam<const char*> {};
+
+}  // namespace
+
+TEST_P(CatchUpDifferential, JumpsLandWhereTheLoopLands) {
+    CZoneGuard zone(GetParam());
+    const std::vector<time_t> vecChanges = Changes();
+    CRandomTask gen(std::hash<std::string>{}(GetParam()));
+    int nDiffs = 0;
+    for (int i = 0; i < 4000 && nDiffs < 5; ++i) {
+        // The present: anywhere in 1980..2035, or just around a change.
+        time_t tPresent = std::uniform_int_distribution<time_t>(315532800, 2051222400)(gen.m_rng);
+        if (!vecChanges.empty() && gen.Chance(50))
+            tPresent = vecChanges[static_cast<size_t>(gen.Int(0, static_cast<int>(vecChanges.size()) - 1))] +
+                       gen.Int(-3 * 86400, 3 * 86400);
+        CFixedClock clock(tPresent);
+        CSchedule s(clock);
+        const CTaskItem task = gen.Make(tPresent);
+        CTaskItem expected = task, actual = task;
+        ReferenceAdvance(s, clock, expected);
+        CTaskItem again = task;
+        ReferenceAdvance(s, clock, again);
+        EXPECT_TRUE(again.m_dtLastSent == expected.m_dtLastSent) << "reference not repeatable " << i;
+        s.AdvancePastNow(actual);
+        if (expected.m_dtLastSent == actual.m_dtLastSent && expected.m_dtNextSending == actual.m_dtNextSending)
+            continue;
+        ++nDiffs;
+        ADD_FAILURE() << "task " << i << " type " << task.m_nRecurrence << " start " << TaskTime::Format(task.m_dtStart)
+                      << " minutes " << task.m_nMinuteInterval << " end kind " << task.m_nEndKind << " end "
+                      << task.m_dtEnd.nYear << "-" << task.m_dtEnd.nMonth << "-" << task.m_dtEnd.nDay
+                      << " present " << TaskTime::Format(TaskTime::FromAbsolute(tPresent)) << ": loop last "
+                      << TaskTime::Format(expected.m_dtLastSent) << " next " << TaskTime::Format(expected.m_dtNextSending)
+                      << ", jump last " << TaskTime::Format(actual.m_dtLastSent) << " next "
+                      << TaskTime::Format(actual.m_dtNextSending);
+    }
+    EXPECT_EQ(nDiffs, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, CatchUpDifferential,
+                         ::testing::Values("UTC", "America/New_York", "Europe/Berlin", "Australia/Lord_Howe",
+                                           "Asia/Kathmandu"));
