@@ -334,11 +334,19 @@ time_t CSchedule::JumpFrom(const CTaskItem& task, time_t t, time_t tPresent) {
     const TaskDateTime dt = FromAbsolute(t);
     if (task.m_nRecurrence != 1 && (dt.nHour != task.m_dtStart.nHour || dt.nMinute != task.m_dtStart.nMinute))
         return t;  // an occurrence moved by a change: step past it one by one
-    const time_t nMargin = task.m_nRecurrence == 1 ? 6 * 3600 : 9 * kDay;
     time_t tLimit = tPresent - 1;
     if (task.m_nEndKind == 2) tLimit = std::min(tLimit, TaskTime::EndOfDay(task.m_dtEnd));
     if (tLimit <= t) return t;
-    const time_t tChange = CZoneRules::Current().NextChange(t - nMargin, tLimit + nMargin);
+    CZoneRules& zone = CZoneRules::Current();
+    if (task.m_nRecurrence == 1) {
+        // Minutes are plain seconds: only where the clocks go back do the
+        // fields of a time read back as another instant.
+        if (zone.InRepeat(t)) return t;
+        tLimit = zone.NextRepeat(t, tLimit + 1) - 1;
+        return tLimit <= t ? t : t + (tLimit - t) / nPeriod * nPeriod;
+    }
+    const time_t nMargin = 9 * kDay;
+    const time_t tChange = zone.NextChange(t - nMargin, tLimit + nMargin);
     if (tChange < tLimit + nMargin) tLimit = tChange - nMargin - 1;
     if (tLimit <= t) return t;
     return t + (tLimit - t) / nPeriod * nPeriod;

@@ -105,6 +105,30 @@ time_t CZoneRules::NextChange(time_t t, time_t tLimit) {
     return it == m_vecAt.end() ? tLimit : std::min(*it, tLimit);
 }
 
+bool CZoneRules::InRepeat(time_t t) {
+    if (!Cover(t - kMargin) || !Cover(t + kMargin)) return true;  // unknown: assume the worst
+    auto it = std::upper_bound(m_vecAt.begin(), m_vecAt.end(), t - kMargin);
+    for (; it != m_vecAt.end() && *it <= t + kMargin; ++it) {
+        const size_t i = static_cast<size_t>(it - m_vecAt.begin());
+        const long nBefore = i == 0 ? m_nOffLo : m_vecOff[i - 1];
+        const long nShift = nBefore - m_vecOff[i];
+        if (nShift > 0 && *it - nShift <= t && t < *it + nShift) return true;
+    }
+    return false;
+}
+
+time_t CZoneRules::NextRepeat(time_t t, time_t tLimit) {
+    if (!Cover(t) || !Cover(std::min(tLimit, kHigh - 1) + kMargin)) return std::min(t + 1, tLimit);
+    auto it = std::upper_bound(m_vecAt.begin(), m_vecAt.end(), t);
+    for (; it != m_vecAt.end() && *it - kMargin <= tLimit; ++it) {
+        const size_t i = static_cast<size_t>(it - m_vecAt.begin());
+        const long nBefore = i == 0 ? m_nOffLo : m_vecOff[i - 1];
+        const long nShift = nBefore - m_vecOff[i];
+        if (nShift > 0 && *it - nShift > t) return std::min(*it - nShift, tLimit);
+    }
+    return tLimit;
+}
+
 // A wall time that a change repeats is taken at its earlier instance; one
 // that a change skips is read with the offset from before the change, which
 // moves it forward by the size of the gap. The C library's own choice in

@@ -17,6 +17,11 @@ public:
     bool OffsetAt(time_t t, long& nOffset);
     // The first change of offset after t (exclusive) up to tLimit; tLimit when none.
     time_t NextChange(time_t t, time_t tLimit);
+    // Where the clocks go back by s at a change c, the instants in
+    // [c - s, c + s) share their wall times with others. Is t in such a
+    // stretch, and where does the next one after t begin (tLimit if none)?
+    bool InRepeat(time_t t);
+    time_t NextRepeat(time_t t, time_t tLimit);
     // Wall-clock seconds (the fields counted as if they were UTC) to an
     // absolute time; false where the C library has to decide.
     bool WallToAbsolute(int64_t nWall, time_t& t);

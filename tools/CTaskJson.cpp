@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 
+#include "CTaskCheck.h"
 #include "TaskTime.h"
 
 using json = nlohmann::ordered_json;
@@ -209,6 +210,9 @@ void CTaskJson::FromJson(const json& j, CTaskList& list, std::vector<std::string
         }
         CTaskItem t;
         TaskFromJson(jt, t, r);
+        std::vector<CTaskCheck::CProblem> vecIntervals;
+        CTaskCheck::CheckIntervals(t, vecIntervals);
+        for (const auto& p : vecIntervals) r.Problem(p.strField, p.strText);
         list.Add(t);
     }
 }

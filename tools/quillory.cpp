@@ -1,11 +1,16 @@
 // quillory: look at, back up and restore the task list without the host.
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <iostream>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "CSchedule.h"
+#include "CTaskCheck.h"
+#include "CTaskError.h"
 #include "CTaskJson.h"
 #include "CTaskListFile.h"
 #include "CTextCodec.h"
@@ -24,6 +29,7 @@ const char* const kUsage =
     "  list     one line per task: index, active mark, name, next sending time\n"
     "  export   the whole task list as JSON on standard output\n"
     "  import   replace the task list with the JSON array on standard input\n"
+    "  next     the coming sending times of one task, as the scheduler would send them\n"
     "\n"
     "options of every command:\n"
     "  --file PATH      task list file (default: the add-in's emails.dat)\n"
@@ -44,11 +50,22 @@ const std::map<std::string, std::string> kCommandHelp = {
      "usage: quillory import [--file PATH] [--codepage CP] < tasks.json\n"
      "Reads a JSON array of tasks from standard input, checks all of it, and only then\n"
      "replaces the task list file. Missing keys take their defaults; unknown keys and\n"
-     "invalid date groups are errors, and nothing is written.\n"},
+     "invalid date groups are errors, and so is an interval of 0 for the chosen\n"
+     "recurrence; then nothing is written.\n"},
+    {"next",
+     "usage: quillory next INDEX [--count N] [--now \"YYYY-MM-DD HH:MM\"] [--file PATH] [--codepage CP]\n"
+     "Prints the next N (default 10) sending times of task INDEX (from 1), one per line\n"
+     "in local time, each counted as sent before the following one is worked out, then\n"
+     "'Completed' if the schedule ends first. Starts from the stored state, or with\n"
+     "--now from the first sending time at or after that present, as when the task is\n"
+     "scheduled anew. Changes no file.\n"},
 };
 
 struct COptions {
     std::string strCommand;
+    std::vector<std::string> vecArgs;  // operands after the command
+    std::string strCount;
+    std::string strNow;
     std::string strFile;
     std::string strCodePage;
     bool bHelp = false;
@@ -69,9 +86,13 @@ std::optional<std::string> Parse(int argc, char** argv, COptions& opt) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
             opt.bHelp = true;
-        } else if (a == "--file" || a == "--codepage") {
+        } else if (a == "--file" || a == "--codepage" || a == "--count" || a == "--now") {
             if (i + 1 >= args.size()) return a + " needs a value";
-            (a == "--file" ? opt.strFile : opt.strCodePage) = args[++i];
+            std::string& strValue = a == "--file"       ? opt.strFile
+                                    : a == "--codepage" ? opt.strCodePage
+                                    : a == "--count"    ? opt.strCount
+                                                        : opt.strNow;
+            strValue = args[++i];
         } else if (a.rfind("--file=", 0) == 0) {
             opt.strFile = a.substr(7);
         } else if (a.rfind("--codepage=", 0) == 0) {
@@ -81,9 +102,13 @@ std::optional<std::string> Parse(int argc, char** argv, COptions& opt) {
         } else if (opt.strCommand.empty()) {
             opt.strCommand = a;
         } else {
-            return "unexpected argument " + a;
+            opt.vecArgs.push_back(a);
         }
     }
+    const size_t nOperands = opt.strCommand == "next" ? 1 : 0;
+    if (!opt.bHelp && opt.vecArgs.size() > nOperands) return "unexpected argument " + opt.vecArgs[nOperands];
+    if (opt.strCommand != "next" && (!opt.strCount.empty() || !opt.strNow.empty()))
+        return "--count and --now belong to the next command";
     if (opt.strFile.empty()) opt.strFile = DefaultFile();
     return std::nullopt;
 }
@@ -132,6 +157,81 @@ int Import(const COptions& opt, const CTextCodec& codec) {
     return kExitOk;
 }
 
+// A whole number within [nMin, nMax], or nothing.
+std::optional<int> ParseCount(const std::string& str, int nMin, int nMax) {
+    if (str.empty() || str.size() > 9 || str.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    const int n = std::stoi(str);
+    if (n < nMin || n > nMax) return std::nullopt;
+    return n;
+}
+
+// "YYYY-MM-DD HH:MM" in local time, at second 0.
+std::optional<time_t> ParseNow(const std::string& str) {
+    int y, mo, d, h, mi;
+    char cEnd;
+    if (std::sscanf(str.c_str(), "%4d-%2d-%2d %2d:%2d%c", &y, &mo, &d, &h, &mi, &cEnd) != 5) return std::nullopt;
+    TaskDateTime dt{y, mo, d, 0, h, mi, 0};
+    if (TaskTime::CheckGroup(dt) || d > CSchedule::DaysInMonth(y, mo)) return std::nullopt;
+    return TaskTime::ToAbsolute(y, mo, d, h, mi, 0);
+}
+
+int Next(const COptions& opt, const CTaskList& list) {
+    if (opt.vecArgs.empty()) {
+        std::cerr << "quillory: next needs the INDEX of a task\n";
+        return kExitUsage;
+    }
+    const auto nIndex = ParseCount(opt.vecArgs[0], 1, 1 << 30);
+    if (!nIndex) {
+        std::cerr << "quillory: INDEX must be a whole number from 1, not \"" << opt.vecArgs[0] << "\"\n";
+        return kExitUsage;
+    }
+    const auto nCount = opt.strCount.empty() ? std::optional<int>(10) : ParseCount(opt.strCount, 1, 100000);
+    if (!nCount) {
+        std::cerr << "quillory: --count must be a whole number from 1 to 100000, not \"" << opt.strCount << "\"\n";
+        return kExitUsage;
+    }
+    std::optional<time_t> tNow;
+    if (!opt.strNow.empty() && !(tNow = ParseNow(opt.strNow))) {
+        std::cerr << "quillory: --now must be a valid local time as \"YYYY-MM-DD HH:MM\", not \"" << opt.strNow << "\"\n";
+        return kExitUsage;
+    }
+    if (*nIndex > list.GetSize()) {
+        std::cerr << "quillory: " << opt.strFile << ": there is no task " << *nIndex << " (the list has "
+                  << list.GetSize() << ")\n";
+        return kExitData;
+    }
+    CTaskItem task = list[*nIndex - 1];
+    std::vector<CTaskCheck::CProblem> vecProblems;
+    CTaskCheck::CheckDates(task, vecProblems);
+    if (!vecProblems.empty()) {
+        for (const auto& p : vecProblems)
+            std::cerr << "quillory: " << opt.strFile << ": task " << *nIndex << ": " << p.strField << ": " << p.strText
+                      << '\n';
+        return kExitData;
+    }
+    CFixedClock clock(tNow.value_or(0));
+    CSchedule s(clock);
+    try {
+        if (tNow) s.AdvancePastNow(task);
+        for (int i = 0; i < *nCount; ++i) {
+            if (!task.m_dtNextSending.IsSet()) {
+                std::cout << "Completed\n";
+                break;
+            }
+            const time_t t = TaskTime::ToAbsolute(task.m_dtNextSending);
+            std::cout << TaskTime::Format(TaskTime::FromAbsolute(t)) << '\n';
+            ++task.m_nOccurrenceCount;
+            clock.Set(t);
+            CSchedule::SetLastSent(task, t);
+            s.CalcNextSending(task);
+        }
+    } catch (const CTaskError& e) {
+        std::cerr << "quillory: " << opt.strFile << ": task " << *nIndex << ": " << e.what() << '\n';
+        return kExitData;
+    }
+    return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -159,6 +259,7 @@ int main(int argc, char** argv) {
         CTaskList list;
         if (!Load(opt, codec, list)) return kExitData;
         if (opt.strCommand == "list") return List(list);
+        if (opt.strCommand == "next") return Next(opt, list);
         std::cout << CTaskJson::ToJson(list).dump(2) << '\n';
         return kExitOk;
     } catch (const CTextCodec::CUnknownCodePage& e) {

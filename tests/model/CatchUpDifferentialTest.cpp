@@ -6,28 +6,11 @@
 #include <random>
 
 #include "CSchedule.h"
+#include "ReferenceCatchUp.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
 namespace {
-
-// The catch-up as written originally: one occurrence per turn of the loop.
-void ReferenceAdvance(const CSchedule& s, const IClock& clock, CTaskItem& task) {
-    const time_t tPresent = clock.Now();
-    task.m_dtLastSent.Empty();
-    s.CalcNextSending(task);
-    time_t tPrev = 0;
-    bool bFirst = true;
-    while (task.m_dtNextSending.IsSet()) {
-        const time_t t = TaskTime::ToAbsolute(task.m_dtNextSending);
-        if (t >= tPresent) break;
-        if (!bFirst && t <= tPrev) break;
-        bFirst = false;
-        tPrev = t;
-        CSchedule::SetLastSent(task, t);
-        s.CalcNextSending(task);
-    }
-}
 
 // Instants at which the zone's offset changes, 1975..2040, to put tasks near.
 std::vector<time_t> Changes() {

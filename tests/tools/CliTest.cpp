@@ -34,7 +34,7 @@ protected:
         std::string strInFile = (m_dir / "stdin").string();
         std::ofstream(strInFile) << strIn;
         std::string strErrFile = (m_dir / "stderr").string();
-        std::string strCmd = std::string("'") + QUILLORY_CLI + "' " + strArgs + " < '" + strInFile + "' 2> '" +
+        std::string strCmd = m_strEnv + std::string("'") + QUILLORY_CLI + "' " + strArgs + " < '" + strInFile + "' 2> '" +
                              strErrFile + "'";
         CRun r;
         FILE* p = popen(strCmd.c_str(), "r");
@@ -55,6 +55,7 @@ protected:
 
     fs::path m_dir;
     std::string m_strFile;
+    std::string m_strEnv;  // variable settings put before the command
 };
 
 CTaskList Sample() {
@@ -171,7 +172,7 @@ TEST_F(CliTest, UsageAndDataErrorsHaveTheirExitCodes) {
     CRun r = Run("list --codepage NO-SUCH " + std::string("--file '") + m_strFile + "'");
     EXPECT_EQ(r.nExit, 1);
     EXPECT_NE(r.strErr.find("NO-SUCH"), std::string::npos);
-    for (const char* psz : {"list", "export", "import"}) {
+    for (const char* psz : {"list", "export", "import", "next"}) {
         CRun h = Run(std::string(psz) + " --help");
         EXPECT_EQ(h.nExit, 0);
         EXPECT_NE(h.strOut.find(std::string("quillory ") + psz), std::string::npos);
@@ -180,4 +181,74 @@ TEST_F(CliTest, UsageAndDataErrorsHaveTheirExitCodes) {
     r = Run("list " + FileArg());
     EXPECT_EQ(r.nExit, 2);
     EXPECT_NE(r.strErr.find(m_strFile), std::string::npos);
+}
+
+TEST_F(CliTest, ImportRefusesZeroIntervalsOfTheChosenRecurrence) {
+    CRun r = Run("import " + FileArg(), R"([{"taskName":"a","recurrence":1},
+                                            {"taskName":"b","recurrence":2,"dailyMode":1},
+                                            {"taskName":"c","recurrence":4,"monthlyMode":1,"monthlyInterval":3},
+                                            {"taskName":"d","recurrence":3,"weeklyInterval":2,"dailyInterval":0}])");
+    EXPECT_EQ(r.nExit, 2);
+    EXPECT_NE(r.strErr.find("task 1: minuteInterval: the interval must be at least 1 minute"), std::string::npos)
+        << r.strErr;
+    EXPECT_NE(r.strErr.find("task 3: monthlyInterval2"), std::string::npos) << r.strErr;
+    // Intervals of modes and types not chosen do not matter.
+    EXPECT_EQ(r.strErr.find("task 2"), std::string::npos) << r.strErr;
+    EXPECT_EQ(r.strErr.find("task 4"), std::string::npos) << r.strErr;
+    EXPECT_FALSE(fs::exists(m_strFile));
+}
+
+// The coming times as the scheduler would send them, under a fixed zone so
+// the expected lines do not depend on the machine.
+TEST_F(CliTest, NextPrintsTheComingSendingTimes) {
+    m_strEnv = "TZ=Europe/Berlin ";
+    CRun r = Run("import " + FileArg(), R"([
+        {"taskName":"daily","recurrence":2,"dailyInterval":1,"endKind":0,
+         "start":{"year":2025,"month":3,"day":29,"dayOfWeek":7,"hour":10,"minute":0,"second":1}},
+        {"taskName":"twice","recurrence":1,"minuteInterval":15,"endKind":1,"endAfterCount":2,
+         "start":{"year":2025,"month":1,"day":1,"dayOfWeek":4,"hour":10,"minute":0,"second":1}},
+        {"taskName":"bad","recurrence":0,
+         "lastSent":{"year":2025,"month":1,"day":1,"dayOfWeek":4,"hour":10,"minute":0,"second":1}}])");
+    ASSERT_EQ(r.nExit, 0) << r.strErr;
+    // Stored state: no next time yet, so the schedule is complete as stored.
+    r = Run("next 1 --count 3 " + FileArg());
+    EXPECT_EQ(r.nExit, 0) << r.strErr;
+    EXPECT_EQ(r.strOut, "Completed\n");
+
+    // From a present: the spring change moves one sending an hour, once.
+    r = Run("next 1 --count 4 --now '2025-03-29 09:00' " + FileArg());
+    ASSERT_EQ(r.nExit, 0) << r.strErr;
+    EXPECT_EQ(r.strOut, "2025-03-29 10:00\n2025-03-30 11:00\n2025-03-31 10:00\n2025-04-01 10:00\n") << r.strOut;
+    r = Run("next 2 --now '2025-01-01 10:00' " + FileArg());
+    ASSERT_EQ(r.nExit, 0) << r.strErr;
+    EXPECT_EQ(r.strOut, "2025-01-01 10:00\n2025-01-01 10:15\nCompleted\n");
+    // The file is left as it was.
+    CTaskList back;
+    CTextCodec codec("CP1252");
+    CTaskListFile::LoadTaskList(m_strFile, back, codec);
+    EXPECT_FALSE(back[0].m_dtNextSending.IsSet());
+
+    r = Run("next 4 " + FileArg());
+    EXPECT_EQ(r.nExit, 2);
+    EXPECT_NE(r.strErr.find("no task 4"), std::string::npos) << r.strErr;
+    for (const char* pszBad : {"next 0", "next x", "next", "next 1 --count 0", "next 1 --now 2025-02-30", "list --count 3"}) {
+        r = Run(std::string(pszBad) + " " + FileArg());
+        EXPECT_EQ(r.nExit, 1) << pszBad;
+        EXPECT_FALSE(r.strErr.empty()) << pszBad;
+    }
+}
+
+TEST_F(CliTest, NextNamesAnInvalidDateGroup) {
+    CTaskList list;
+    CTaskItem t;
+    t.m_strTaskName = "hand-edited";
+    t.m_nRecurrence = 2;
+    t.m_nDailyInterval = 1;
+    t.m_dtLastSent = {2025, 2, 1, 0, 25, 0, 1};  // hour 25
+    list.Add(t);
+    CTextCodec codec("CP1252");
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, list, codec), "");
+    CRun r = Run("next 1 " + FileArg());
+    EXPECT_EQ(r.nExit, 2);
+    EXPECT_NE(r.strErr.find("task 1: lastSent: invalid date: hour 25"), std::string::npos) << r.strErr;
 }

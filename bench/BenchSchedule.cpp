@@ -1,0 +1,120 @@
+// Cost of one occurrence of each schedule type, and of catching up over ten
+// years, each beside its baseline in the same run: one mktime call for the
+// former, the one-by-one loop for the latter.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+
+#include "CSchedule.h"
+#include "ReferenceCatchUp.h"
+#include "TaskTime.h"
+
+namespace {
+
+void UseZone() {
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+}
+
+struct CKind {
+    const char* pszName;
+    void (*fnSet)(CTaskItem&);
+};
+
+const CKind kKinds[] = {
+    {"once", [](CTaskItem& t) { t.m_nRecurrence = 0; }},
+    {"minutely", [](CTaskItem& t) { t.m_nRecurrence = 1, t.m_nMinuteInterval = 1; }},
+    {"daily every day", [](CTaskItem& t) { t.m_nRecurrence = 2, t.m_nDailyInterval = 1; }},
+    {"daily weekdays", [](CTaskItem& t) { t.m_nRecurrence = 2, t.m_nDailyMode = 1, t.m_nDailyDayKind = 1; }},
+    {"daily even days", [](CTaskItem& t) { t.m_nRecurrence = 2, t.m_nDailyMode = 1, t.m_nDailyDayKind = 3; }},
+    {"weekly Mon+Thu", [](CTaskItem& t) { t.m_nRecurrence = 3, t.m_nWeeklyInterval = 1, t.m_bWeekDays[4] = 1; }},
+    {"weekly 2nd week", [](CTaskItem& t) { t.m_nRecurrence = 3, t.m_nWeeklyMode = 1, t.m_nWeeklyWeekOfMonth = 0; }},
+    {"monthly day 15", [](CTaskItem& t) { t.m_nRecurrence = 4, t.m_nMonthlyDay = 15, t.m_nMonthlyInterval = 1; }},
+    {"monthly last weekday",
+     [](CTaskItem& t) {
+         t.m_nRecurrence = 4, t.m_nMonthlyMode = 1, t.m_nMonthlyOrdinal = 4, t.m_nMonthlyDayKind = 1,
+         t.m_nMonthlyInterval2 = 1;
+     }},
+    {"yearly 5 March", [](CTaskItem& t) { t.m_nRecurrence = 5, t.m_nYearlyMonth = 2, t.m_nYearlyDay = 5; }},
+    {"yearly 2nd Tuesday of May",
+     [](CTaskItem& t) {
+         t.m_nRecurrence = 5, t.m_nYearlyMode = 1, t.m_nYearlyOrdinal = 1, t.m_nYearlyDayKind = 7,
+         t.m_nYearlyMonth2 = 4;
+     }},
+};
+
+CTaskItem MakeTask(const CKind& kind, int nStartYear) {
+    CTaskItem t;
+    t.m_bActive = 1;
+    t.m_nEndKind = 0;
+    t.m_dtStart = TaskTime::FromAbsolute(TaskTime::ToAbsolute(nStartYear, 1, 6, 9, 30));
+    kind.fnSet(t);
+    return t;
+}
+
+// One occurrence as the sender counts it: last sent = next, then the next.
+void BM_CalcNextSending(benchmark::State& state) {
+    UseZone();
+    const CKind& kind = kKinds[state.range(0)];
+    state.SetLabel(kind.pszName);
+    CFixedClock clock(TaskTime::ToAbsolute(2020, 1, 1, 0, 0));
+    CSchedule s(clock);
+    const CTaskItem seed = MakeTask(kind, 2020);
+    CTaskItem t = seed;
+    s.CalcNextSending(t);
+    for (auto _ : state) {
+        if (!t.m_dtNextSending.IsSet() || t.m_dtNextSending.nYear > 2400) {
+            t = seed;
+            s.CalcNextSending(t);
+        }
+        CSchedule::SetLastSent(t, TaskTime::ToAbsolute(t.m_dtNextSending));
+        s.CalcNextSending(t);
+        benchmark::DoNotOptimize(t.m_dtNextSending);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_CalcNextSending)->DenseRange(0, std::size(kKinds) - 1);
+
+// Baseline: the C library's own conversion of one local time.
+void BM_Mktime(benchmark::State& state) {
+    UseZone();
+    int i = 0;
+    for (auto _ : state) {
+        std::tm tm{};
+        tm.tm_year = 120;
+        tm.tm_mon = i % 12;
+        tm.tm_mday = 1 + i % 28;
+        tm.tm_hour = 9;
+        tm.tm_min = 30;
+        tm.tm_isdst = -1;
+        benchmark::DoNotOptimize(mktime(&tm));
+        ++i;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_Mktime);
+
+const int kCatchUpKinds[] = {1, 2, 5, 7};  // minutely, daily, weekly, monthly
+
+template <bool bReference>
+void CatchUp(benchmark::State& state) {
+    UseZone();
+    const CKind& kind = kKinds[kCatchUpKinds[state.range(0)]];
+    state.SetLabel(kind.pszName);
+    CFixedClock clock(TaskTime::ToAbsolute(2026, 1, 6, 12, 0));
+    CSchedule s(clock);
+    const CTaskItem seed = MakeTask(kind, 2016);
+    for (auto _ : state) {
+        CTaskItem t = seed;
+        if constexpr (bReference) ReferenceAdvance(s, clock, t);
+        else s.AdvancePastNow(t);
+        benchmark::DoNotOptimize(t.m_dtNextSending);
+    }
+}
+
+void BM_AdvancePastNow(benchmark::State& state) { CatchUp<false>(state); }
+void BM_ReferenceLoop(benchmark::State& state) { CatchUp<true>(state); }
+BENCHMARK(BM_AdvancePastNow)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReferenceLoop)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
