@@ -1,0 +1,5 @@
+#pragma once
+#include "CVariant.h"
+#include "ComTypes.h"
+#include "ConnectionPoint.h"
+#include "Unknown.h"

@@ -1,0 +1,249 @@
+#pragma once
+// The host's object model: the mail and command bar interfaces the add-in
+// uses, as typed C++ interfaces with their interface ids.
+// Every method returns an HRESULT; results come back through out-params,
+// references with one count that the caller owns (CComPtr takes them with
+// operator&). Strings are UTF-8. Optional arguments are CVariant (vtMissing
+// for "missing"). Single-threaded: call on the host's UI thread only.
+#include <cstdint>
+#include <string>
+
+#include "Com.h"
+
+// The host's enumerations, as far as they are used.
+enum OlItemType : int32_t { olMailItem = 0 };
+enum OlDefaultFolders : int32_t {
+    olFolderDeletedItems = 3,
+    olFolderOutbox = 4,
+    olFolderSentMail = 5,
+    olFolderInbox = 6,
+    olFolderDrafts = 16,
+};
+enum OlSaveAsType : int32_t { olTXT = 0, olRTF = 1, olTemplate = 2, olMSG = 3 };
+enum OlInspectorClose : int32_t { olSave = 0, olDiscard = 1, olPromptForSave = 2 };
+enum OlAttachmentType : int32_t { olByValue = 1, olByReference = 4, olEmbeddeditem = 5 };
+enum MsoControlType : int32_t { msoControlButton = 1 };
+enum MsoBarPosition : int32_t {
+    msoBarLeft = 0,
+    msoBarTop = 1,
+    msoBarRight = 2,
+    msoBarBottom = 3,
+    msoBarFloating = 4,
+    msoBarPopup = 5,
+};
+enum MsoButtonStyle : int32_t {
+    msoButtonAutomatic = 0,
+    msoButtonIcon = 1,
+    msoButtonCaption = 2,
+    msoButtonIconAndCaption = 3,
+};
+// The host's built-in "Send/Receive" command.
+inline constexpr int32_t kSendReceiveControlId = 7095;
+
+struct _Explorer;
+struct _Inspectors;
+struct _Inspector;
+struct _NameSpace;
+struct MAPIFolder;
+struct _Items;
+struct Recipients;
+struct Attachments;
+struct _CommandBars;
+struct CommandBar;
+struct CommandBarControls;
+struct CommandBarControl;
+
+#define QUILLORY_INTERFACE(Name, BaseName, Iid)         \
+    struct Name : BaseName {                          \
+        using Base = BaseName;                        \
+        static constexpr IID iid = MakeGuid(Iid);
+
+#define QUILLORY_END_INTERFACE(Name) \
+protected:                           \
+    ~Name() = default;               \
+    }                                \
+    ;
+
+QUILLORY_INTERFACE(_Application, IDispatch, "{00063001-0000-0000-C000-000000000046}")
+    // The main window, or S_OK with null when there is none.
+    virtual HRESULT ActiveExplorer(_Explorer** ppExplorer) = 0;
+    virtual HRESULT get_Inspectors(_Inspectors** ppInspectors) = 0;
+    // olMailItem only: a new, unsaved mail item.
+    virtual HRESULT CreateItem(int32_t nItemType, IDispatch** ppItem) = 0;
+    // A new unsent item from a template file; a missing or bad file fails.
+    virtual HRESULT CreateItemFromTemplate(const std::string& strPath, const CVariant& inFolder, IDispatch** ppItem) = 0;
+    // "MAPI" only.
+    virtual HRESULT GetNamespace(const std::string& strType, _NameSpace** ppNS) = 0;
+QUILLORY_END_INTERFACE(_Application)
+
+QUILLORY_INTERFACE(_NameSpace, IDispatch, "{346AEDDF-9489-4E90-8E29-2E45FF52E70B}")
+    virtual HRESULT GetDefaultFolder(int32_t nFolderType, MAPIFolder** ppFolder) = 0;
+QUILLORY_END_INTERFACE(_NameSpace)
+
+QUILLORY_INTERFACE(MAPIFolder, IDispatch, "{16A596DF-7092-457F-A33D-820CBEAC455F}")
+    virtual HRESULT get_Items(_Items** ppItems) = 0;
+    virtual HRESULT get_Name(std::string* pstrName) = 0;
+QUILLORY_END_INTERFACE(MAPIFolder)
+
+// The folder's items as they are at each call, oldest first.
+QUILLORY_INTERFACE(_Items, IDispatch, "{8C038598-CC71-4535-A169-8DB6B8C49A25}")
+    virtual HRESULT get_Count(int32_t* pnCount) = 0;
+    // 1-based; out of range gives DISP_E_BADINDEX, an unreadable item E_FAIL.
+    virtual HRESULT Item(const CVariant& index, IDispatch** ppItem) = 0;
+QUILLORY_END_INTERFACE(_Items)
+
+QUILLORY_INTERFACE(_Explorer, IDispatch, "{21DD3006-44D2-410C-A345-28EA4209BB8F}")
+    virtual HRESULT get_CommandBars(_CommandBars** ppBars) = 0;
+QUILLORY_END_INTERFACE(_Explorer)
+
+// Source of InspectorsEvents (through IConnectionPointContainer).
+QUILLORY_INTERFACE(_Inspectors, IDispatch, "{824CCF1C-693F-46F3-9FC6-173217C7F18B}")
+    virtual HRESULT get_Count(int32_t* pnCount) = 0;
+    virtual HRESULT Item(const CVariant& index, _Inspector** ppInspector) = 0;  // 1-based
+QUILLORY_END_INTERFACE(_Inspectors)
+
+// A message window. Source of InspectorEvents.
+QUILLORY_INTERFACE(_Inspector, IDispatch, "{00063005-0000-0000-C000-000000000046}")
+    virtual HRESULT get_CurrentItem(IDispatch** ppItem) = 0;
+    virtual HRESULT get_CommandBars(_CommandBars** ppBars) = 0;
+    // olSave saves the item first, olDiscard does not; olPromptForSave,
+    // with no one to ask in the window-less host, saves.
+    virtual HRESULT Close(int32_t nSaveMode) = 0;
+    virtual HRESULT Activate() = 0;
+QUILLORY_END_INTERFACE(_Inspector)
+
+QUILLORY_INTERFACE(_MailItem, IDispatch, "{00063034-0000-0000-C000-000000000046}")
+    // True for messages that were sent or received.
+    virtual HRESULT get_Sent(bool* pbSent) = 0;
+    // Stores the item (a new item goes to Drafts).
+    virtual HRESULT Save() = 0;
+    // olTemplate only: the message as a template file at exactly strPath.
+    virtual HRESULT SaveAs(const std::string& strPath, const CVariant& type) = 0;
+    virtual HRESULT get_Subject(std::string* pstr) = 0;
+    virtual HRESULT put_Subject(const std::string& str) = 0;
+    virtual HRESULT get_Body(std::string* pstr) = 0;
+    virtual HRESULT put_Body(const std::string& str) = 0;
+    // Recipient lists as "a@b; Name <c@d>".
+    virtual HRESULT get_To(std::string* pstr) = 0;
+    virtual HRESULT put_To(const std::string& str) = 0;
+    virtual HRESULT get_CC(std::string* pstr) = 0;
+    virtual HRESULT put_CC(const std::string& str) = 0;
+    virtual HRESULT get_BCC(std::string* pstr) = 0;
+    virtual HRESULT put_BCC(const std::string& str) = 0;
+    virtual HRESULT get_Recipients(Recipients** ppRecipients) = 0;
+    virtual HRESULT get_Attachments(Attachments** ppAttachments) = 0;
+    virtual HRESULT get_DeleteAfterSubmit(bool* pb) = 0;
+    virtual HRESULT put_DeleteAfterSubmit(bool b) = 0;
+    // Moves the item (saved first) into the folder; the moved item comes
+    // back (this same object, now in that folder) when ppMoved is given.
+    virtual HRESULT Move(MAPIFolder* pDestFolder, IDispatch** ppMoved) = 0;
+    // From Deleted Items (or never saved): gone for good; otherwise moved
+    // to Deleted Items.
+    virtual HRESULT Delete() = 0;
+    // Opens a modeless message window (raises NewInspector), or activates
+    // the one already open for this item.
+    virtual HRESULT Display(const CVariant& modal) = 0;
+    // Queues the message for delivery; windows showing it close.
+    virtual HRESULT Send() = 0;
+QUILLORY_END_INTERFACE(_MailItem)
+
+// Every recipient of the item: To, Cc and Bcc.
+QUILLORY_INTERFACE(Recipients, IDispatch, "{0830C45A-3B8E-4660-B713-51C62AB70020}")
+    virtual HRESULT get_Count(int32_t* pnCount) = 0;
+    // Adds a To recipient.
+    virtual HRESULT Add(const std::string& strName) = 0;
+QUILLORY_END_INTERFACE(Recipients)
+
+QUILLORY_INTERFACE(Attachments, IDispatch, "{79F5646B-70F5-44A9-9856-9525CF7231D2}")
+    virtual HRESULT get_Count(int32_t* pnCount) = 0;
+    // Source: a file path; its bytes are copied now. Type: missing or
+    // olByValue. A missing or unreadable file fails.
+    virtual HRESULT Add(const CVariant& source, const CVariant& type, const CVariant& position,
+                        const CVariant& displayName) = 0;
+    // 1-based: the shown name of attachment i.
+    virtual HRESULT get_FileName(int32_t nIndex, std::string* pstr) = 0;
+QUILLORY_END_INTERFACE(Attachments)
+
+QUILLORY_INTERFACE(_CommandBars, IDispatch, "{F7382C14-AF8C-4934-85B2-9D4AF9CFB5D8}")
+    // A new toolbar; a name already in use fails.
+    virtual HRESULT Add(const CVariant& name, const CVariant& position, const CVariant& menuBar,
+                        const CVariant& temporary, CommandBar** ppBar) = 0;
+    virtual HRESULT get_Count(int32_t* pnCount) = 0;
+    // By name (letter case ignored) or 1-based index; none gives E_INVALIDARG.
+    virtual HRESULT get_Item(const CVariant& index, CommandBar** ppBar) = 0;
+    // The first control matching every criterion given, or S_OK with null.
+    virtual HRESULT FindControl(const CVariant& type, const CVariant& id, const CVariant& tag,
+                                const CVariant& visible, CommandBarControl** ppControl) = 0;
+QUILLORY_END_INTERFACE(_CommandBars)
+
+QUILLORY_INTERFACE(CommandBar, IDispatch, "{3449DC74-C68D-4046-9730-3DACFD860BD0}")
+    virtual HRESULT get_Controls(CommandBarControls** ppControls) = 0;
+    virtual HRESULT get_Name(std::string* pstr) = 0;
+    virtual HRESULT get_Visible(bool* pb) = 0;
+    virtual HRESULT put_Visible(bool b) = 0;
+    virtual HRESULT get_Position(int32_t* pn) = 0;
+    virtual HRESULT get_Temporary(bool* pb) = 0;
+    virtual HRESULT Delete() = 0;
+QUILLORY_END_INTERFACE(CommandBar)
+
+QUILLORY_INTERFACE(CommandBarControls, IDispatch, "{9D829D04-2341-4DFF-BCB7-ACBFD37015D7}")
+    // msoControlButton only; a button control comes back (ask it for
+    // _CommandBarButton). Before: 1-based position, missing = at the end.
+    virtual HRESULT Add(const CVariant& type, const CVariant& id, const CVariant& parameter,
+                        const CVariant& before, const CVariant& temporary, CommandBarControl** ppControl) = 0;
+    virtual HRESULT get_Count(int32_t* pnCount) = 0;
+    virtual HRESULT get_Item(const CVariant& index, CommandBarControl** ppControl) = 0;  // 1-based
+QUILLORY_END_INTERFACE(CommandBarControls)
+
+QUILLORY_INTERFACE(CommandBarControl, IDispatch, "{35DE5C34-83DF-4669-892C-A477D85FDE96}")
+    virtual HRESULT get_Id(int32_t* pn) = 0;
+    virtual HRESULT get_Type(int32_t* pn) = 0;
+    virtual HRESULT get_Caption(std::string* pstr) = 0;
+    virtual HRESULT put_Caption(const std::string& str) = 0;
+    virtual HRESULT get_TooltipText(std::string* pstr) = 0;
+    virtual HRESULT put_TooltipText(const std::string& str) = 0;
+    virtual HRESULT get_Tag(std::string* pstr) = 0;
+    virtual HRESULT put_Tag(const std::string& str) = 0;
+    virtual HRESULT get_Enabled(bool* pb) = 0;
+    virtual HRESULT put_Enabled(bool b) = 0;
+    virtual HRESULT get_Visible(bool* pb) = 0;
+    virtual HRESULT put_Visible(bool b) = 0;
+    virtual HRESULT get_Temporary(bool* pb) = 0;
+    // Runs the control: the built-in Send/Receive asks the mail backend to
+    // send and receive now; a button raises Click. A disabled control fails.
+    virtual HRESULT Execute() = 0;
+    virtual HRESULT Delete() = 0;
+QUILLORY_END_INTERFACE(CommandBarControl)
+
+// A button. Source of _CommandBarButtonEvents: a click reaches every
+// subscriber of every button with the clicked button's tag (a button
+// without a tag: its own subscribers only).
+QUILLORY_INTERFACE(_CommandBarButton, CommandBarControl, "{000C030E-0000-0000-C000-000000000046}")
+    virtual HRESULT get_Style(int32_t* pn) = 0;
+    virtual HRESULT put_Style(int32_t n) = 0;
+QUILLORY_END_INTERFACE(_CommandBarButton)
+
+// Event interfaces, implemented by subscribers.
+QUILLORY_INTERFACE(InspectorsEvents, IDispatch, "{00063079-0000-0000-C000-000000000046}")
+    static constexpr int32_t kDispIdNewInspector = 0xF001;
+    // The argument is the new window; ask it for _Inspector.
+    virtual HRESULT NewInspector(IDispatch* pInspector) = 0;
+QUILLORY_END_INTERFACE(InspectorsEvents)
+
+QUILLORY_INTERFACE(InspectorEvents, IDispatch, "{0006307D-0000-0000-C000-000000000046}")
+    static constexpr int32_t kDispIdActivate = 0xF001;
+    static constexpr int32_t kDispIdDeactivate = 0xF006;
+    static constexpr int32_t kDispIdClose = 0xF008;
+    virtual HRESULT Activate() = 0;
+    virtual HRESULT Deactivate() = 0;
+    virtual HRESULT Close() = 0;
+QUILLORY_END_INTERFACE(InspectorEvents)
+
+QUILLORY_INTERFACE(_CommandBarButtonEvents, IDispatch, "{000C0351-0000-0000-C000-000000000046}")
+    static constexpr int32_t kDispIdClick = 1;
+    // pButton: the clicked button; *pbCancelDefault may be set by the sink.
+    virtual HRESULT Click(IDispatch* pButton, bool* pbCancelDefault) = 0;
+QUILLORY_END_INTERFACE(_CommandBarButtonEvents)
+
+#undef QUILLORY_INTERFACE
+#undef QUILLORY_END_INTERFACE

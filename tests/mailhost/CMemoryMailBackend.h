@@ -1,0 +1,95 @@
+#pragma once
+// Test-only mail backend: folders and templates in memory, submissions and
+// send/receive requests recorded, failures injectable.
+#include <algorithm>
+#include <fstream>
+#include <map>
+
+#include "IMailBackend.h"
+
+class CMemoryMailBackend : public IMailBackend {
+public:
+    std::string SaveTemplate(const std::string& strPath, const CMailMessage& msg) override {
+        if (m_bFailTemplates) return "template refused";
+        std::ofstream out(strPath, std::ios::binary);
+        if (!out) return "cannot write " + strPath;
+        out << "Subject: " << msg.strSubject << "\n\n" << msg.strBody << "\n";
+        m_mapTemplates[strPath] = msg;
+        return {};
+    }
+    std::string LoadTemplate(const std::string& strPath, CMailMessage& msg) override {
+        auto it = m_mapTemplates.find(strPath);
+        if (it == m_mapTemplates.end() || !std::ifstream(strPath)) return "no template " + strPath;
+        msg = it->second;
+        return {};
+    }
+    std::string SaveToFolder(EMailFolder folder, const CMailMessage& msg, std::string& strId) override {
+        if (m_bFailSaves) return "store refused";
+        auto& vec = m_mapFolders[folder];
+        if (strId.empty()) {
+            strId = "id" + std::to_string(++m_nNextId);
+            vec.emplace_back(strId, msg);
+            return {};
+        }
+        for (auto& [id, m] : vec)
+            if (id == strId) {
+                m = msg;
+                return {};
+            }
+        return "no message " + strId;
+    }
+    std::vector<std::string> ListFolder(EMailFolder folder) override {
+        std::vector<std::string> ids;
+        for (auto& [id, m] : m_mapFolders[folder]) ids.push_back(id);
+        return ids;
+    }
+    std::string LoadFromFolder(EMailFolder folder, const std::string& strId, CMailMessage& msg) override {
+        for (auto& [id, m] : m_mapFolders[folder])
+            if (id == strId) {
+                if (m.strSubject == "unreadable") return "damaged";
+                msg = m;
+                return {};
+            }
+        return "no message " + strId;
+    }
+    std::string MoveMessage(EMailFolder from, const std::string& strId, EMailFolder to, std::string& strNewId) override {
+        auto& vec = m_mapFolders[from];
+        auto it = std::find_if(vec.begin(), vec.end(), [&](const auto& e) { return e.first == strId; });
+        if (it == vec.end()) return "no message " + strId;
+        CMailMessage msg = it->second;
+        vec.erase(it);
+        strNewId = "id" + std::to_string(++m_nNextId);
+        m_mapFolders[to].emplace_back(strNewId, msg);
+        return {};
+    }
+    std::string DeleteMessage(EMailFolder folder, const std::string& strId) override {
+        auto& vec = m_mapFolders[folder];
+        auto it = std::find_if(vec.begin(), vec.end(), [&](const auto& e) { return e.first == strId; });
+        if (it == vec.end()) return "no message " + strId;
+        vec.erase(it);
+        return {};
+    }
+    std::string Submit(const CMailMessage& msg) override {
+        if (m_bFailSubmit) return "outbox refused";
+        m_vecSubmitted.push_back(msg);
+        return {};
+    }
+    void SendReceiveNow() override { ++m_nSendReceive; }
+
+    std::vector<CMailMessage> Folder(EMailFolder f) {
+        std::vector<CMailMessage> vec;
+        for (auto& [id, m] : m_mapFolders[f]) vec.push_back(m);
+        return vec;
+    }
+    void Put(EMailFolder f, CMailMessage msg) {
+        std::string strId;
+        SaveToFolder(f, msg, strId);
+    }
+
+    std::map<EMailFolder, std::vector<std::pair<std::string, CMailMessage>>> m_mapFolders;
+    std::map<std::string, CMailMessage> m_mapTemplates;
+    std::vector<CMailMessage> m_vecSubmitted;
+    int m_nSendReceive = 0;
+    int m_nNextId = 0;
+    bool m_bFailSaves = false, m_bFailTemplates = false, m_bFailSubmit = false;
+};

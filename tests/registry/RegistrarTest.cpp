@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "CRegistrar.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr ERegRoot HKCR = ERegRoot::ClassesRoot;
+constexpr ERegRoot HKLM = ERegRoot::LocalMachine;
+constexpr ERegRoot HKCU = ERegRoot::CurrentUser;
+
+const std::string kClsidKey = "CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}";
+const std::string kAddinKey = "Software\\Microsoft\\Office\\Outlook\\Addins\\TarnwickQuillory.Addin";
+const std::string kAppId = "{2ED2A63A-8F49-441E-BE56-E25EC2C23AD8}";
+const std::string kModule = "/opt/quillory/quilsend.dll";
+
+std::string ReadResource(const char* pszName) {
+    std::ifstream in(std::string(QUILLORY_RESOURCES) + "/" + pszName, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+const CRegistrar::CReplacements kRepl = {{"MODULE", kModule}, {"APPID", kAppId}};
+
+std::optional<std::string> Str(const CRegistryStore& s, ERegRoot root, const std::string& strKey,
+                               const std::string& strName = "") {
+    auto v = s.GetValue(root, strKey, strName);
+    if (!v || v->eType != CRegValue::EType::String) return std::nullopt;
+    return v->strData;
+}
+
+std::optional<uint32_t> Dw(const CRegistryStore& s, ERegRoot root, const std::string& strKey,
+                           const std::string& strName) {
+    auto v = s.GetValue(root, strKey, strName);
+    if (!v || v->eType != CRegValue::EType::Dword) return std::nullopt;
+    return v->dwData;
+}
+
+class RegistrarTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_strModule = ReadResource("QuilloryModule.rgs");
+        m_strAddin = ReadResource("Addin.rgs");
+        ASSERT_FALSE(m_strModule.empty());
+        ASSERT_FALSE(m_strAddin.empty());
+    }
+    void RegisterBoth(CRegistryStore& store) {
+        auto err = CRegistrar::Register(store, m_strModule, kRepl);
+        ASSERT_FALSE(err) << err->ToString();
+        err = CRegistrar::Register(store, m_strAddin, kRepl);
+        ASSERT_FALSE(err) << err->ToString();
+    }
+    void UnregisterBoth(CRegistryStore& store) {
+        auto err = CRegistrar::Unregister(store, m_strAddin, kRepl);
+        ASSERT_FALSE(err) << err->ToString();
+        err = CRegistrar::Unregister(store, m_strModule, kRepl);
+        ASSERT_FALSE(err) << err->ToString();
+    }
+    std::string m_strModule, m_strAddin;
+};
+
+TEST_F(RegistrarTest, RegistersEveryEntryOfPart24) {
+    CRegistryStore s;
+    RegisterBoth(s);
+    EXPECT_EQ(Str(s, HKCR, "AppID\\" + kAppId), "TarnwickQuillory");
+    EXPECT_EQ(Str(s, HKCR, "AppID\\quilsend.dll", "AppID"), kAppId);
+    EXPECT_EQ(Str(s, HKCR, "TarnwickQuillory.Addin.1"), "Addin Class");
+    EXPECT_EQ(Str(s, HKCR, "TarnwickQuillory.Addin.1\\CLSID"), "{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}");
+    EXPECT_EQ(Str(s, HKCR, "TarnwickQuillory.Addin"), "Addin Class");
+    EXPECT_EQ(Str(s, HKCR, "TarnwickQuillory.Addin\\CLSID"), "{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}");
+    EXPECT_EQ(Str(s, HKCR, "TarnwickQuillory.Addin\\CurVer"), "TarnwickQuillory.Addin.1");
+    EXPECT_EQ(Str(s, HKCR, kClsidKey), "Addin Class");
+    EXPECT_EQ(Str(s, HKCR, kClsidKey + "\\ProgID"), "TarnwickQuillory.Addin.1");
+    EXPECT_EQ(Str(s, HKCR, kClsidKey + "\\VersionIndependentProgID"), "TarnwickQuillory.Addin");
+    ASSERT_TRUE(s.KeyExists(HKCR, kClsidKey + "\\Programmable"));
+    EXPECT_TRUE(s.FindKey(HKCR, kClsidKey + "\\Programmable")->IsEmpty());
+    EXPECT_EQ(Str(s, HKCR, kClsidKey + "\\InprocServer32"), kModule);
+    EXPECT_EQ(Str(s, HKCR, kClsidKey + "\\InprocServer32", "ThreadingModel"), "Apartment");
+    EXPECT_EQ(Str(s, HKCR, kClsidKey, "AppID"), kAppId);
+    EXPECT_EQ(Str(s, HKCR, kClsidKey + "\\TypeLib"), "{15C413B0-8B4E-484A-A6BD-074CDF803C06}");
+    EXPECT_EQ(Str(s, HKLM, kAddinKey, "FriendlyName"), "Quillory");
+    EXPECT_EQ(Str(s, HKLM, kAddinKey, "Description"), "Quillory using Outlook");
+    EXPECT_EQ(Dw(s, HKLM, kAddinKey, "LoadBehavior"), 3u);
+    EXPECT_EQ(Dw(s, HKLM, kAddinKey, "CommandLineSafe"), 0u);
+    EXPECT_EQ(s.ValueNames(HKLM, kAddinKey).size(), 4u);
+    EXPECT_FALSE(s.KeyExists(HKCU, "Software"));
+}
+
+TEST_F(RegistrarTest, RegisteringTwiceReplacesTheClassKeyWhole) {
+    CRegistryStore once;
+    RegisterBoth(once);
+    CRegistryStore twice = once;
+    twice.SetValue(HKCR, kClsidKey + "\\Stale", "", CRegValue::String("left from before"));
+    twice.SetValue(HKCR, kClsidKey, "Stale", CRegValue::String("left from before"));
+    RegisterBoth(twice);
+    EXPECT_EQ(twice, once);
+}
+
+TEST_F(RegistrarTest, UnregisteringRemovesWhatTheScriptsNamed) {
+    CRegistryStore s;
+    s.CreateKey(HKCR, "CLSID\\{00000000-1111-2222-3333-444444444444}");  // another class
+    s.CreateKey(HKCR, "AppID");
+    RegisterBoth(s);
+    UnregisterBoth(s);
+    EXPECT_FALSE(s.KeyExists(HKCR, "TarnwickQuillory.Addin.1"));
+    EXPECT_FALSE(s.KeyExists(HKCR, "TarnwickQuillory.Addin"));
+    EXPECT_FALSE(s.KeyExists(HKCR, kClsidKey));
+    EXPECT_TRUE(s.KeyExists(HKCR, "CLSID\\{00000000-1111-2222-3333-444444444444}"));
+    EXPECT_TRUE(s.KeyExists(HKCR, "CLSID"));
+    EXPECT_TRUE(s.KeyExists(HKCR, "AppID"));
+    EXPECT_FALSE(s.KeyExists(HKCR, "AppID\\" + kAppId));
+    EXPECT_FALSE(s.KeyExists(HKCR, "AppID\\quilsend.dll"));
+    // The host's keys were left empty, so they went too.
+    EXPECT_FALSE(s.KeyExists(HKLM, "Software"));
+}
+
+TEST_F(RegistrarTest, UnregisteringKeepsWhatOthersPutThere) {
+    CRegistryStore s;
+    s.SetValue(HKLM, "Software\\Microsoft\\Office\\Outlook\\Addins\\Other.Addin", "LoadBehavior", CRegValue::Dword(3));
+    s.SetValue(HKLM, "Software\\Microsoft\\Windows", "x", CRegValue::Dword(1));
+    RegisterBoth(s);
+    // Someone else's value in a ProgID key keeps the key (without our default).
+    s.SetValue(HKCR, "TarnwickQuillory.Addin", "Foreign", CRegValue::String("keep"));
+    UnregisterBoth(s);
+    EXPECT_FALSE(s.KeyExists(HKLM, kAddinKey));
+    EXPECT_TRUE(s.KeyExists(HKLM, "Software\\Microsoft\\Office\\Outlook\\Addins\\Other.Addin"));
+    EXPECT_TRUE(s.KeyExists(HKLM, "Software\\Microsoft\\Windows"));
+    EXPECT_TRUE(s.KeyExists(HKCR, "TarnwickQuillory.Addin"));
+    EXPECT_EQ(s.ValueNames(HKCR, "TarnwickQuillory.Addin"), std::vector<std::string>{"Foreign"});
+    EXPECT_FALSE(s.KeyExists(HKCR, "TarnwickQuillory.Addin\\CLSID"));
+    // Unregistering what is not there is no error.
+    CRegistryStore empty;
+    UnregisterBoth(empty);
+    EXPECT_EQ(empty, CRegistryStore());
+}
+
+TEST(RegistrarSyntaxTest, QuotedNamesEscapesAndNumbers) {
+    CRegistryStore s;
+    auto err = CRegistrar::Register(s, R"(HKEY_CURRENT_USER
+{
+    'It''s a key' = s '50%% of ''%NAME%'''
+    {
+        val 'with space' = d '0x1F'
+        val Big = d '4294967295'
+        val Zero = d '0'
+        'NoRemove' = d '12'
+    }
+}
+)",
+                                    {{"NAME", "Q"}});
+    ASSERT_FALSE(err) << err->ToString();
+    EXPECT_EQ(Str(s, HKCU, "It's a key"), "50% of 'Q'");
+    EXPECT_EQ(Dw(s, HKCU, "It's a key", "with space"), 31u);
+    EXPECT_EQ(Dw(s, HKCU, "It's a key", "Big"), 4294967295u);
+    EXPECT_EQ(Dw(s, HKCU, "It's a key", "Zero"), 0u);
+    EXPECT_EQ(Dw(s, HKCU, "It's a key\\NoRemove", ""), 12u);
+}
+
+TEST(RegistrarSyntaxTest, DeleteAndForceRemoveAndNoRemove) {
+    CRegistryStore s;
+    s.SetValue(HKCU, "Old\\Deep", "v", CRegValue::Dword(1));
+    s.SetValue(HKCU, "Forced\\Stale", "v", CRegValue::Dword(1));
+    s.SetValue(HKCU, "Kept", "", CRegValue::String("mine"));
+    const char* pszScript = R"(HKCU
+{
+    Delete Old
+    {
+        Ignored = s 'x'
+    }
+    ForceRemove Forced
+    {
+        New = s 'n'
+    }
+    NoRemove Kept = s 'theirs'
+    {
+        val Named = s 'v'
+        Child
+    }
+}
+)";
+    auto err = CRegistrar::Register(s, pszScript, {});
+    ASSERT_FALSE(err) << err->ToString();
+    EXPECT_FALSE(s.KeyExists(HKCU, "Old"));
+    EXPECT_FALSE(s.KeyExists(HKCU, "Old\\Ignored"));
+    EXPECT_FALSE(s.KeyExists(HKCU, "Forced\\Stale"));
+    EXPECT_EQ(Str(s, HKCU, "Forced\\New"), "n");
+    EXPECT_EQ(Str(s, HKCU, "Kept"), "theirs");
+    EXPECT_TRUE(s.KeyExists(HKCU, "Kept\\Child"));
+    s.SetValue(HKCU, "Forced\\Other", "v", CRegValue::Dword(2));
+    err = CRegistrar::Unregister(s, pszScript, {});
+    ASSERT_FALSE(err) << err->ToString();
+    EXPECT_FALSE(s.KeyExists(HKCU, "Forced"));  // with everything below it
+    EXPECT_TRUE(s.KeyExists(HKCU, "Kept"));
+    EXPECT_EQ(Str(s, HKCU, "Kept"), "theirs");
+    EXPECT_FALSE(s.KeyExists(HKCU, "Kept\\Child"));
+    EXPECT_FALSE(s.GetValue(HKCU, "Kept", "Named"));
+}
+
+TEST(RegistrarSyntaxTest, MalformedScriptsNameTheLineAndChangeNothing) {
+    struct Case {
+        const char* pszScript;
+        int nLine;
+    } cases[] = {
+        {"HKCR\n{\n  A = s 'x'\n", 3},                           // missing closing brace
+        {"HKCR\n{\n  A\n  {\n    B = s 'x'\n  }\n}\nHKXX\n{\n}\n", 8},  // unknown root, after valid text
+        {"HKCR\n{\n  A = s 'unterminated\n}\n", 3},
+        {"HKCR\n{\n  val V = d '12x'\n}\n", 3},
+        {"HKCR\n{\n  val V = d '4294967296'\n}\n", 3},
+        {"HKCR\n{\n  val V = b '00'\n}\n", 3},
+        {"HKCR\n{\n  A = s '%NOPE%'\n}\n", 3},
+        {"HKCR\n{\n  A = s '%MODULE'\n}\n", 3},
+        {"HKCR\n{\n  A\n  =\n}\n", 5},
+        {"HKCR\n{\n  val = s 'x'\n}\n", 3},
+        {"HKCR\n{\n  ForceRemove\n  {\n  }\n}\n", 4},
+        {"HKCR\n{\n  A = s unquoted\n}\n", 3},
+        {"HKCR\n{\n  'a\\b' = s 'x'\n}\n", 3},
+        {"HKCR\n{\n  }\n}\n", 4},
+        {"HKCR\nA\n", 2},
+        {"{\n}\n", 1},
+    };
+    for (const auto& c : cases) {
+        CRegistryStore s;
+        s.SetValue(HKCR, "Existing", "v", CRegValue::Dword(1));
+        CRegistryStore before = s;
+        auto err = CRegistrar::Register(s, c.pszScript, {{"MODULE", "m"}});
+        ASSERT_TRUE(err) << c.pszScript;
+        EXPECT_EQ(err->nLine, c.nLine) << c.pszScript << " -> " << err->ToString();
+        EXPECT_FALSE(err->strMessage.empty());
+        EXPECT_EQ(s, before);
+        err = CRegistrar::Unregister(s, c.pszScript, {{"MODULE", "m"}});
+        ASSERT_TRUE(err);
+        EXPECT_EQ(s, before);
+        EXPECT_TRUE(CRegistrar::Check(c.pszScript, {{"MODULE", "m"}}));
+    }
+}
+
+TEST_F(RegistrarTest, WorksOnTheRegistryFile) {
+    char tmpl[] = "/tmp/quillory-rgs-XXXXXX";
+    fs::path dir = mkdtemp(tmpl);
+    CRegistryFile file((dir / "registry.reg").string());
+    ASSERT_FALSE(CRegistrar::Register(file, m_strModule, kRepl));
+    ASSERT_FALSE(CRegistrar::Register(file, m_strAddin, kRepl));
+    CRegistryStore s;
+    ASSERT_EQ(file.Load(s), "");
+    EXPECT_EQ(Dw(s, HKLM, kAddinKey, "LoadBehavior"), 3u);
+    std::string strBefore = s.ToText();
+    // A malformed script leaves the file untouched.
+    auto err = CRegistrar::Unregister(file, "HKCR\n{\n  ForceRemove CLSID\n", kRepl);
+    ASSERT_TRUE(err);
+    EXPECT_EQ(err->nLine, 3);
+    ASSERT_EQ(file.Load(s), "");
+    EXPECT_EQ(s.ToText(), strBefore);
+    ASSERT_FALSE(CRegistrar::Unregister(file, m_strAddin, kRepl));
+    ASSERT_FALSE(CRegistrar::Unregister(file, m_strModule, kRepl));
+    ASSERT_EQ(file.Load(s), "");
+    EXPECT_FALSE(s.KeyExists(HKCR, kClsidKey));
+    EXPECT_TRUE(s.KeyExists(HKCR, "CLSID"));
+    fs::remove_all(dir);
+}
+
+}  // namespace

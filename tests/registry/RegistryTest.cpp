@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "CRegistry.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr ERegRoot HKCR = ERegRoot::ClassesRoot;
+constexpr ERegRoot HKCU = ERegRoot::CurrentUser;
+constexpr ERegRoot HKLM = ERegRoot::LocalMachine;
+
+class TempDir {
+public:
+    TempDir() {
+        char tmpl[] = "/tmp/quillory-reg-XXXXXX";
+        m_path = mkdtemp(tmpl);
+    }
+    ~TempDir() { fs::remove_all(m_path); }
+    fs::path operator/(const char* psz) const { return m_path / psz; }
+    const fs::path& Path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+// Sets or unsets an environment variable for one test.
+class EnvGuard {
+public:
+    EnvGuard(const char* pszName, const char* pszValue) : m_strName(pszName) {
+        if (const char* p = std::getenv(pszName)) m_old = p;
+        if (pszValue)
+            setenv(pszName, pszValue, 1);
+        else
+            unsetenv(pszName);
+    }
+    ~EnvGuard() {
+        if (m_old)
+            setenv(m_strName.c_str(), m_old->c_str(), 1);
+        else
+            unsetenv(m_strName.c_str());
+    }
+
+private:
+    std::string m_strName;
+    std::optional<std::string> m_old;
+};
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(RegistryStoreTest, KeysAndValues) {
+    CRegistryStore store;
+    EXPECT_TRUE(store.KeyExists(HKCU, ""));
+    EXPECT_FALSE(store.KeyExists(HKCU, "Software"));
+    EXPECT_EQ(store.CreateKey(HKCU, "Software\\Tarnwick\\Quillory"), "");
+    EXPECT_TRUE(store.KeyExists(HKCU, "Software\\Tarnwick"));
+    EXPECT_TRUE(store.KeyExists(HKCU, "software\\TARNWICK\\quillory"));  // letter case is not significant
+    EXPECT_FALSE(store.KeyExists(HKLM, "Software"));
+    EXPECT_EQ(store.SetValue(HKCU, "Software\\Tarnwick", "", CRegValue::String("default")), "");
+    EXPECT_EQ(store.SetValue(HKCU, "Software\\Tarnwick", "Count", CRegValue::Dword(42)), "");
+    EXPECT_EQ(store.SetValue(HKCU, "Software\\Tarnwick", "COUNT", CRegValue::Dword(43)), "");  // same value
+    EXPECT_EQ(store.GetValue(HKCU, "Software\\Tarnwick", "count"), CRegValue::Dword(43));
+    EXPECT_EQ(store.GetValue(HKCU, "Software\\Tarnwick", ""), CRegValue::String("default"));
+    EXPECT_EQ(store.ValueNames(HKCU, "Software\\Tarnwick"), (std::vector<std::string>{"", "Count"}));
+    EXPECT_EQ(store.SubkeyNames(HKCU, "Software"), std::vector<std::string>{"Tarnwick"});
+    EXPECT_TRUE(store.DeleteValue(HKCU, "Software\\Tarnwick", "Count"));
+    EXPECT_FALSE(store.DeleteValue(HKCU, "Software\\Tarnwick", "Count"));
+    EXPECT_FALSE(store.GetValue(HKCU, "Software\\Tarnwick", "Count"));
+    // Setting a value creates its key.
+    EXPECT_EQ(store.SetValue(HKLM, "A\\B", "x", CRegValue::String("y")), "");
+    EXPECT_TRUE(store.KeyExists(HKLM, "A\\B"));
+    // Deleting takes the subtree; a root cannot go.
+    EXPECT_TRUE(store.DeleteKey(HKCU, "Software\\Tarnwick"));
+    EXPECT_FALSE(store.KeyExists(HKCU, "Software\\Tarnwick\\Quillory"));
+    EXPECT_TRUE(store.KeyExists(HKCU, "Software"));
+    EXPECT_FALSE(store.DeleteKey(HKCU, "Software\\Tarnwick"));
+    EXPECT_FALSE(store.DeleteKey(HKCU, ""));
+    // Invalid paths.
+    EXPECT_NE(store.CreateKey(HKCR, "a\\\\b"), "");
+    EXPECT_NE(store.CreateKey(HKCR, "a\\"), "");
+    EXPECT_NE(store.CreateKey(HKCR, "bad\nname"), "");
+    EXPECT_NE(store.SetValue(HKCR, "\\", "x", CRegValue::Dword(1)), "");
+    EXPECT_TRUE(store.SubkeyNames(HKCR, "").empty());
+}
+
+TEST(RegistryStoreTest, TextFormRoundTrips) {
+    CRegistryStore store;
+    store.CreateKey(HKCR, "CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}\\Programmable");
+    store.SetValue(HKCR, "CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}", "", CRegValue::String("Addin Class"));
+    store.SetValue(HKLM, "Software\\X", "LoadBehavior", CRegValue::Dword(3));
+    store.SetValue(HKLM, "Software\\X", "Max", CRegValue::Dword(0xFFFFFFFF));
+    store.SetValue(HKCU, "Odd [key] name", "quote \" back \\ tab\t", CRegValue::String("line\nnext\r\"q\" \\"));
+    store.SetValue(HKCU, "", "RootValue", CRegValue::String("at the root"));
+    std::string strText = store.ToText();
+    EXPECT_NE(strText.find("[HKEY_CLASSES_ROOT\\CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}]\n@=\"Addin Class\"\n"),
+              std::string::npos)
+        << strText;
+    EXPECT_NE(strText.find("\"LoadBehavior\"=dword:00000003\n"), std::string::npos) << strText;
+    EXPECT_NE(strText.find("[HKEY_CLASSES_ROOT\\CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}\\Programmable]\n"),
+              std::string::npos);
+    CRegistryStore back;
+    EXPECT_EQ(back.FromText(strText), "");
+    EXPECT_EQ(back, store);
+    EXPECT_EQ(back.ToText(), strText);
+}
+
+TEST(RegistryStoreTest, MalformedTextNamesTheLineAndChangesNothing) {
+    CRegistryStore store;
+    store.SetValue(HKCU, "Keep", "v", CRegValue::Dword(1));
+    CRegistryStore before = store;
+    struct Case {
+        const char* pszText;
+        int nLine;
+    } cases[] = {
+        {"[HKEY_CURRENT_USER\\A]\n@=\"x\"\n\"v\"=dword:1\n", 3},
+        {"; c\n\n[HKEY_NOWHERE\\A]\n", 3},
+        {"@=\"x\"\n", 1},
+        {"[HKEY_CURRENT_USER\\A]\n\"v\"=\"unterminated\n", 2},
+        {"[HKEY_CURRENT_USER\\A]\n\"v\"\"x\"\n", 2},
+        {"[HKEY_CURRENT_USER\\A]\n\"v\"=\"x\"\n\"V\"=\"y\"\n", 3},
+        {"[HKEY_CURRENT_USER\\A\\\\B]\n", 1},
+        {"[HKEY_CURRENT_USER\\A\n", 1},
+        {"[HKEY_CURRENT_USER\\A]\n\"\"=\"x\"\n", 2},
+        {"[HKEY_CURRENT_USER\\A]\n\"v\"=\"bad \\q escape\"\n", 2},
+        {"[HKEY_CURRENT_USER\\A]\n\"v\"=dword:0000000g\n", 2},
+    };
+    for (const auto& c : cases) {
+        std::string s = store.FromText(c.pszText);
+        EXPECT_EQ(s.rfind("line " + std::to_string(c.nLine) + ":", 0), 0u) << c.pszText << " -> " << s;
+        EXPECT_EQ(store, before);
+    }
+}
+
+TEST(RegistryFileTest, DefaultPathFollowsTheEnvironment) {
+    {
+        EnvGuard reg("MAILHOST_REGISTRY", "/x/custom.reg");
+        EXPECT_EQ(CRegistryFile::DefaultPath(), "/x/custom.reg");
+    }
+    EnvGuard reg("MAILHOST_REGISTRY", nullptr);
+    {
+        EnvGuard xdg("XDG_CONFIG_HOME", "/cfg");
+        EXPECT_EQ(CRegistryFile::DefaultPath(), "/cfg/mailhost/registry.reg");
+    }
+    EnvGuard xdg("XDG_CONFIG_HOME", nullptr);
+    EnvGuard home("HOME", "/home/someone");
+    EXPECT_EQ(CRegistryFile::DefaultPath(), "/home/someone/.config/mailhost/registry.reg");
+    EXPECT_EQ(CRegistryFile().Path(), "/home/someone/.config/mailhost/registry.reg");
+}
+
+TEST(RegistryFileTest, UpdateWritesAndLoadReads) {
+    TempDir dir;
+    CRegistryFile file((dir / "sub/dir/registry.reg").string());
+    CRegistryStore store;
+    EXPECT_EQ(file.Load(store), "");  // no file: empty registry
+    EXPECT_TRUE(store.SubkeyNames(HKCU, "").empty());
+    EXPECT_EQ(file.Update([](CRegistryStore& s) { return s.SetValue(HKCU, "Software\\Q", "n", CRegValue::Dword(7)); }),
+              "");
+    EXPECT_TRUE(fs::exists(dir / "sub/dir/registry.reg"));
+    EXPECT_NE(ReadText(dir / "sub/dir/registry.reg").find("[HKEY_CURRENT_USER\\Software\\Q]\n\"n\"=dword:00000007"),
+              std::string::npos);
+    EXPECT_EQ(file.Load(store), "");
+    EXPECT_EQ(store.GetValue(HKCU, "Software\\Q", "n"), CRegValue::Dword(7));
+    // A change that reports a problem leaves the file as it was.
+    std::string strBefore = ReadText(file.Path());
+    EXPECT_EQ(file.Update([](CRegistryStore& s) {
+        s.DeleteKey(HKCU, "Software");
+        return std::string("refused");
+    }),
+              "refused");
+    EXPECT_EQ(ReadText(file.Path()), strBefore);
+    // No temporary files are left behind.
+    for (const auto& entry : fs::directory_iterator(dir / "sub/dir")) {
+        std::string strName = entry.path().filename().string();
+        EXPECT_TRUE(strName == "registry.reg" || strName == "registry.reg.lock") << strName;
+    }
+}
+
+TEST(RegistryFileTest, DamagedFileIsReportedAndNotOverwritten) {
+    TempDir dir;
+    std::string strPath = (dir / "registry.reg").string();
+    std::ofstream(strPath) << "[HKEY_CURRENT_USER\\A]\ngarbage\n";
+    CRegistryFile file(strPath);
+    CRegistryStore store;
+    std::string s = file.Load(store);
+    EXPECT_NE(s.find("line 2:"), std::string::npos) << s;
+    bool bCalled = false;
+    EXPECT_NE(file.Update([&](CRegistryStore&) {
+        bCalled = true;
+        return std::string();
+    }),
+              "");
+    EXPECT_FALSE(bCalled);
+    EXPECT_EQ(ReadText(strPath), "[HKEY_CURRENT_USER\\A]\ngarbage\n");
+}
+
+TEST(RegistryFileTest, ConcurrentWritersLoseNoUpdate) {
+    TempDir dir;
+    std::string strPath = (dir / "registry.reg").string();
+    constexpr int kProcs = 4, kRounds = 50;
+    std::vector<pid_t> pids;
+    for (int p = 0; p < kProcs; ++p) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            CRegistryFile file(strPath);
+            for (int i = 0; i < kRounds; ++i) {
+                std::string s = file.Update([p, i](CRegistryStore& store) {
+                    auto v = store.GetValue(HKCU, "Counter", "n");
+                    uint32_t n = v ? v->dwData : 0;
+                    store.SetValue(HKCU, "Counter", "n", CRegValue::Dword(n + 1));
+                    return store.SetValue(HKCU, "Counter\\P" + std::to_string(p), "last", CRegValue::Dword(i));
+                });
+                if (!s.empty()) _exit(1);
+            }
+            _exit(0);
+        }
+        pids.push_back(pid);
+    }
+    for (pid_t pid : pids) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    CRegistryStore store;
+    ASSERT_EQ(CRegistryFile(strPath).Load(store), "");
+    EXPECT_EQ(store.GetValue(HKCU, "Counter", "n"), CRegValue::Dword(kProcs * kRounds));
+    EXPECT_EQ(store.SubkeyNames(HKCU, "Counter").size(), static_cast<size_t>(kProcs));
+}
+
+}  // namespace
