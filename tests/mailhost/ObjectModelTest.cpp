@@ -239,7 +239,7 @@ TEST_F(ObjectModelTest, TemplatesSaveAndCreateItems) {
 }
 
 TEST_F(ObjectModelTest, DraftIsRemovedThroughDeletedItems) {
-    // What Part 4.1 step 20 does with the draft.
+    // What the options sheet does with the draft.
     CMailMessage other;
     other.strSubject = "someone else's";
     m_backend.Put(EMailFolder::DeletedItems, other);
@@ -350,7 +350,7 @@ TEST_F(ObjectModelTest, DisplayRaisesNewInspectorAndActivate) {
     ASSERT_EQ(m_spApp->get_Inspectors(&spInspectors), S_OK);
     DWORD dwCookie = 0;
     ASSERT_EQ(AtlAdvise(spInspectors, spRecorder->Unk(), InspectorsEvents::iid, &dwCookie), S_OK);
-    // Like Part 2.2: subscribe to the new window's events inside NewInspector.
+    // As the add-in does: subscribe to the new window's events inside NewInspector.
     std::vector<std::pair<CComPtr<_Inspector>, DWORD>> vecTracked;
     spRecorder->m_fnOnNew = [&](IDispatch* p) {
         CComQIPtr<_Inspector> spInspector(p);
@@ -558,7 +558,7 @@ TEST_F(ObjectModelTest, MainWindowToolbarAndSendReceiveControl) {
     CComPtr<CommandBarControl> spNone;
     EXPECT_EQ(spBars->FindControl(vtMissing, 4242, vtMissing, vtMissing, &spNone), S_OK);
     EXPECT_FALSE(spNone);
-    // The add-in's main toolbar (Part 2.2 step 8).
+    // The add-in's main toolbar.
     auto spButton = AddButton(spBars, "Quillory", "Quillory");
     auto spRecorder = MakeComObject<CRecorder>();
     DWORD dw = 0;

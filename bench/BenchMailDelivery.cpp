@@ -1,0 +1,120 @@
+// Delivery throughput to a loopback SMTP server: the host's delivery
+// thread against msmtp run once per message, in the same run.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "CMailHost.h"
+#include "CSmtpServer.h"
+#include "CTempDir.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr int kMessages = 1000;
+
+std::string Body() {
+    std::string str;
+    while (str.size() < 10000) str += "The quick brown fox jumps over the lazy dog, again and again.\n";
+    return str;
+}
+
+bool RunMsmtp(int nPort, const std::string& strMessage) {
+    std::string strPort = "--port=" + std::to_string(nPort);
+    std::vector<std::string> vecArgs = {"/usr/bin/msmtp", "--host=127.0.0.1", strPort, "--from=bench@example.org",
+                                        "--tls=off", "--auth=off", "--", "rcpt@example.com"};
+    std::vector<char*> vecArgv;
+    for (auto& s : vecArgs) vecArgv.push_back(s.data());
+    vecArgv.push_back(nullptr);
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+    pid_t pid;
+    int nRc = posix_spawn(&pid, vecArgv[0], &actions, nullptr, vecArgv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[0]);
+    if (nRc != 0) {
+        ::close(fds[1]);
+        return false;
+    }
+    size_t nDone = 0;
+    while (nDone < strMessage.size()) {
+        ssize_t n = ::write(fds[1], strMessage.data() + nDone, strMessage.size() - nDone);
+        if (n <= 0) break;
+        nDone += static_cast<size_t>(n);
+    }
+    ::close(fds[1]);
+    int nStatus = 0;
+    ::waitpid(pid, &nStatus, 0);
+    return WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0;
+}
+
+void BM_HostDelivery(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        CTempDir dir;
+        CSmtpServer server(dir / "smtp");
+        server.Start({});
+        CTempDir::WriteFile(dir / "accounts.ini", "[Account]\nAddress = bench@example.org\nSmtpUrl = smtp://127.0.0.1:" +
+                                                      std::to_string(server.Port()) + "\nSecurity = none\n");
+        CHostOptions opts;
+        opts.strProfileDir = dir / "profile";
+        opts.strAccountsPath = dir / "accounts.ini";
+        CMailHost host(opts);
+        host.Start();
+        CMailMessage msg;
+        msg.vecTo = {"rcpt@example.com"};
+        msg.strBody = Body();
+        state.ResumeTiming();
+
+        for (int i = 0; i < kMessages; ++i) {
+            msg.strSubject = "bench " + std::to_string(i);
+            if (!host.Submit(msg).empty()) state.SkipWithError("submit failed");
+        }
+        int nSent = 0;
+        auto tEnd = std::chrono::steady_clock::now() + std::chrono::minutes(5);
+        while (nSent < kMessages && std::chrono::steady_clock::now() < tEnd) {
+            host.Events().WaitFor(std::chrono::milliseconds(100));
+            for (const auto& e : host.Events().Drain()) nSent += e.kind == EHostEvent::Sent;
+        }
+        state.PauseTiming();
+        host.Stop();
+        if (!server.WaitForCount(kMessages, std::chrono::seconds(30)) || server.Received().size() != kMessages)
+            state.SkipWithError("not every message arrived exactly once");
+        state.ResumeTiming();
+    }
+    state.counters["msgs_per_s"] = benchmark::Counter(kMessages * static_cast<double>(state.iterations()),
+                                                      benchmark::Counter::kIsRate);
+}
+
+void BM_MsmtpPerMessage(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        CTempDir dir;
+        CSmtpServer server(dir / "smtp");
+        server.Start({});
+        std::string strMessage = "From: bench@example.org\nTo: rcpt@example.com\nSubject: bench\n\n" + Body();
+        state.ResumeTiming();
+        for (int i = 0; i < kMessages; ++i) {
+            if (!RunMsmtp(server.Port(), strMessage)) state.SkipWithError("msmtp failed");
+        }
+        state.PauseTiming();
+        if (!server.WaitForCount(kMessages, std::chrono::seconds(30)) || server.Received().size() != kMessages)
+            state.SkipWithError("not every message arrived exactly once");
+        state.ResumeTiming();
+    }
+    state.counters["msgs_per_s"] = benchmark::Counter(kMessages * static_cast<double>(state.iterations()),
+                                                      benchmark::Counter::kIsRate);
+}
+
+}  // namespace
+
+BENCHMARK(BM_HostDelivery)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MsmtpPerMessage)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);

@@ -1,0 +1,232 @@
+#include "CAccount.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+#include "CFileOps.h"
+#include "CMimeWriter.h"
+
+namespace {
+
+std::string Trim(const std::string& str) {
+    size_t b = str.find_first_not_of(" \t\r");
+    if (b == std::string::npos) return {};
+    size_t e = str.find_last_not_of(" \t\r");
+    return str.substr(b, e - b + 1);
+}
+
+std::string Lower(std::string str) {
+    std::transform(str.begin(), str.end(), str.begin(), [](unsigned char c) { return std::tolower(c); });
+    return str;
+}
+
+bool IsValidUtf8(const std::string& str) {
+    for (size_t i = 0; i < str.size();) {
+        unsigned char c = static_cast<unsigned char>(str[i]);
+        size_t nMore = 0;
+        if (c >= 0x80) {
+            if (c >= 0xC2 && c <= 0xDF) nMore = 1;
+            else if (c >= 0xE0 && c <= 0xEF) nMore = 2;
+            else if (c >= 0xF0 && c <= 0xF4) nMore = 3;
+            else return false;
+        }
+        if (i + nMore >= str.size() && nMore > 0) return false;
+        for (size_t k = 1; k <= nMore; ++k) {
+            if ((static_cast<unsigned char>(str[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += nMore + 1;
+    }
+    return true;
+}
+
+// scheme://host[:port][/...] with a host and a valid port; empty if fine.
+std::string CheckUrl(const std::string& strUrl, const std::vector<std::string>& vecSchemes) {
+    size_t nSep = strUrl.find("://");
+    std::string strScheme = nSep == std::string::npos ? "" : Lower(strUrl.substr(0, nSep));
+    if (std::find(vecSchemes.begin(), vecSchemes.end(), strScheme) == vecSchemes.end()) {
+        std::string strList;
+        for (const auto& s : vecSchemes) strList += (strList.empty() ? "" : ", ") + s + "://";
+        return "\"" + strUrl + "\" must start with " + strList;
+    }
+    std::string strRest = strUrl.substr(nSep + 3);
+    std::string strAuthority = strRest.substr(0, strRest.find('/'));
+    if (strAuthority.find('@') != std::string::npos) return "\"" + strUrl + "\": put the user name in User, not in the URL";
+    size_t nColon = strAuthority.rfind(':');
+    std::string strHost = strAuthority.substr(0, nColon);
+    if (strHost.empty()) return "\"" + strUrl + "\" has no host name";
+    if (nColon != std::string::npos) {
+        std::string strPort = strAuthority.substr(nColon + 1);
+        bool bDigits = !strPort.empty() && strPort.size() <= 5 &&
+                       std::all_of(strPort.begin(), strPort.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (!bDigits || std::atoi(strPort.c_str()) < 1 || std::atoi(strPort.c_str()) > 65535)
+            return "\"" + strUrl + "\" has no valid port number";
+    }
+    return {};
+}
+
+std::string Resolve(const std::string& strPath, const std::string& strBaseDir) {
+    if (strPath.empty() || strPath[0] == '/') return strPath;
+    return strBaseDir + "/" + strPath;
+}
+
+std::string OctalMode(mode_t mode) {
+    char sz[8];
+    std::snprintf(sz, sizeof sz, "%04o", static_cast<unsigned>(mode & 07777));
+    return sz;
+}
+
+}  // namespace
+
+std::string CAccountsFile::DefaultPath() {
+    if (const char* psz = std::getenv("MAILHOST_ACCOUNTS"); psz && *psz) return psz;
+    const char* pszConfig = std::getenv("XDG_CONFIG_HOME");
+    const char* pszHome = std::getenv("HOME");
+    std::string strBase = pszConfig && *pszConfig ? pszConfig : std::string(pszHome ? pszHome : "/tmp") + "/.config";
+    return strBase + "/mailhost/accounts.ini";
+}
+
+CAccountsFile::CResult CAccountsFile::Load(const std::string& strPath) {
+    struct stat st {};
+    if (::stat(strPath.c_str(), &st) != 0) {
+        CResult result;
+        result.bFound = errno != ENOENT;
+        if (result.bFound) result.vecErrors.push_back(CFileOps::ErrnoText("cannot read", strPath));
+        return result;
+    }
+    std::string strText;
+    if (std::string str = CFileOps::ReadFile(strPath, strText, 1 << 20); !str.empty()) {
+        CResult result;
+        result.bFound = true;
+        result.vecErrors.push_back(str);
+        return result;
+    }
+    return Parse(strText, strPath);
+}
+
+CAccountsFile::CResult CAccountsFile::Parse(const std::string& strText, const std::string& strPath) {
+    static const std::vector<std::string> s_vecKeys = {"Name", "User", "Address", "SmtpUrl", "Security",
+                                                       "PasswordFile", "CaFile", "ReceiveUrl"};
+    CResult result;
+    result.bFound = true;
+    CAccount& acc = result.account;
+    acc.strSourcePath = strPath;
+    auto Error = [&](int nLine, const std::string& str) {
+        result.vecErrors.push_back(strPath + ":" + std::to_string(nLine) + ": " + str);
+    };
+
+    std::map<std::string, std::pair<std::string, int>> mapValues;  // key -> value, line
+    bool bInAccount = false, bSeenAccount = false;
+    int nLine = 0;
+    size_t nPos = strText.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    while (nPos <= strText.size()) {
+        size_t nEnd = strText.find('\n', nPos);
+        if (nEnd == std::string::npos) nEnd = strText.size();
+        std::string strLine = Trim(strText.substr(nPos, nEnd - nPos));
+        nPos = nEnd + 1;
+        ++nLine;
+        if (!IsValidUtf8(strLine)) {
+            Error(nLine, "not valid UTF-8");
+            continue;
+        }
+        if (strLine.empty() || strLine[0] == ';' || strLine[0] == '#') continue;
+        if (strLine[0] == '[') {
+            std::string strSection = strLine.back() == ']' ? Trim(strLine.substr(1, strLine.size() - 2)) : "";
+            if (Lower(strSection) != "account") {
+                Error(nLine, "unknown section " + strLine + " (only [Account] is known)");
+                bInAccount = false;
+            } else if (bSeenAccount) {
+                Error(nLine, "a second [Account] section; only one account is supported");
+                bInAccount = false;
+            } else {
+                bInAccount = bSeenAccount = true;
+            }
+            continue;
+        }
+        size_t nEq = strLine.find('=');
+        if (nEq == std::string::npos) {
+            Error(nLine, "expected Key = Value, found \"" + strLine + "\"");
+            continue;
+        }
+        std::string strKey = Trim(strLine.substr(0, nEq)), strValue = Trim(strLine.substr(nEq + 1));
+        auto it = std::find_if(s_vecKeys.begin(), s_vecKeys.end(), [&](const std::string& k) { return Lower(k) == Lower(strKey); });
+        if (!bInAccount) {
+            Error(nLine, "\"" + strKey + "\" outside the [Account] section");
+        } else if (it == s_vecKeys.end()) {
+            Error(nLine, "unknown key \"" + strKey + "\"");
+        } else if (mapValues.count(*it)) {
+            Error(nLine, "\"" + *it + "\" given twice (first on line " + std::to_string(mapValues[*it].second) + ")");
+        } else {
+            mapValues[*it] = {strValue, nLine};
+        }
+    }
+    if (!bSeenAccount) {
+        result.vecErrors.push_back(strPath + ": no [Account] section");
+        return result;
+    }
+
+    auto Value = [&](const char* psz) { return mapValues.count(psz) ? mapValues[psz].first : std::string(); };
+    auto LineOf = [&](const char* psz) { return mapValues.count(psz) ? mapValues[psz].second : nLine; };
+    acc.strName = Value("Name");
+    acc.strAddress = Value("Address");
+    acc.strSmtpUrl = Value("SmtpUrl");
+    acc.strUser = Value("User");
+    acc.strReceiveUrl = Value("ReceiveUrl");
+    std::string strBaseDir = CFileOps::DirName(strPath);
+
+    std::string strBare;
+    if (acc.strAddress.empty()) Error(LineOf("Address"), "Address is missing");
+    else if (std::string str = CMimeWriter::ParseMailbox(acc.strAddress, strBare); !str.empty()) Error(LineOf("Address"), str);
+    else acc.strAddress = strBare;
+
+    bool bSmtps = Lower(acc.strSmtpUrl).rfind("smtps://", 0) == 0;
+    if (acc.strSmtpUrl.empty()) Error(LineOf("SmtpUrl"), "SmtpUrl is missing");
+    else if (std::string str = CheckUrl(acc.strSmtpUrl, {"smtp", "smtps"}); !str.empty()) Error(LineOf("SmtpUrl"), str);
+
+    std::string strSecurity = Lower(Value("Security"));
+    acc.security = bSmtps ? ESecurity::Tls : ESecurity::StartTls;
+    if (strSecurity == "starttls") acc.security = ESecurity::StartTls;
+    else if (strSecurity == "tls") acc.security = ESecurity::Tls;
+    else if (strSecurity == "none") acc.security = ESecurity::None;
+    else if (!strSecurity.empty()) Error(LineOf("Security"), "Security must be starttls, tls or none, not \"" + Value("Security") + "\"");
+    if (!acc.strSmtpUrl.empty() && bSmtps != (acc.security == ESecurity::Tls) && !strSecurity.empty())
+        Error(LineOf("Security"), bSmtps ? "smtps:// means TLS from the start; use Security = tls"
+                                         : "Security = tls needs an smtps:// SmtpUrl");
+    if (acc.security == ESecurity::None)
+        result.vecWarnings.push_back(strPath + ":" + std::to_string(LineOf("Security")) +
+                                     ": Security = none: mail and password travel unencrypted");
+
+    std::string strPasswordFile = Value("PasswordFile");
+    if (!strPasswordFile.empty()) {
+        std::string strFull = Resolve(strPasswordFile, strBaseDir);
+        struct stat st {};
+        if (::stat(strFull.c_str(), &st) != 0) {
+            Error(LineOf("PasswordFile"), CFileOps::ErrnoText("password file", strFull));
+        } else if ((st.st_mode & 0077) != 0) {
+            Error(LineOf("PasswordFile"), "password file " + strFull + " has mode " + OctalMode(st.st_mode) +
+                                              "; others can read it. Make it 0600 (chmod 600 \"" + strFull + "\")");
+        } else if (std::string str = CFileOps::ReadFile(strFull, acc.strPassword, 4096); !str.empty()) {
+            Error(LineOf("PasswordFile"), str);
+        } else {
+            acc.strPassword = acc.strPassword.substr(0, acc.strPassword.find_first_of("\r\n"));
+        }
+        if (acc.strUser.empty()) Error(LineOf("PasswordFile"), "PasswordFile is given but User is missing");
+    } else if (!acc.strUser.empty()) {
+        Error(LineOf("User"), "User is given but PasswordFile is missing");
+    }
+
+    if (std::string strCa = Value("CaFile"); !strCa.empty()) {
+        acc.strCaFile = Resolve(strCa, strBaseDir);
+        struct stat st {};
+        if (::stat(acc.strCaFile.c_str(), &st) != 0) Error(LineOf("CaFile"), CFileOps::ErrnoText("CA file", acc.strCaFile));
+    }
+    if (!acc.strReceiveUrl.empty()) {
+        if (std::string str = CheckUrl(acc.strReceiveUrl, {"imap", "imaps", "pop3", "pop3s"}); !str.empty())
+            Error(LineOf("ReceiveUrl"), str);
+    }
+    return result;
+}

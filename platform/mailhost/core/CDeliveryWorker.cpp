@@ -1,0 +1,235 @@
+#include "CDeliveryWorker.h"
+
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+
+using Clock = std::chrono::steady_clock;
+
+CDeliveryWorker::CDeliveryWorker(CMailStore& store, CHostEvents& events, std::unique_ptr<ITransport> pTransport,
+                                 std::unique_ptr<CMailReceiver> pReceiver, COptions opts)
+    : m_store(store),
+      m_events(events),
+      m_pTransport(std::move(pTransport)),
+      m_pReceiver(std::move(pReceiver)),
+      m_opts(std::move(opts)) {
+    m_fdWake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    m_fdNotify = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    if (m_fdNotify >= 0) {
+        std::string strNew = m_store.ProfileDir() + "/Outbox/new";
+        ::inotify_add_watch(m_fdNotify, strNew.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE);
+    }
+}
+
+CDeliveryWorker::~CDeliveryWorker() {
+    Stop();
+    if (m_fdWake >= 0) ::close(m_fdWake);
+    if (m_fdNotify >= 0) ::close(m_fdNotify);
+}
+
+void CDeliveryWorker::Start() {
+    if (m_thread.joinable()) return;
+    m_bStop = false;
+    m_thread = std::thread([this] { Run(); });
+}
+
+void CDeliveryWorker::Stop() {
+    m_bStop = true;
+    Wake(false, false);
+    if (m_thread.joinable()) m_thread.join();
+}
+
+void CDeliveryWorker::Wake(bool bNow, bool bReceive) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_bWoken = true;
+        m_bForce = m_bForce || bNow;
+        m_bReceive = m_bReceive || bReceive;
+    }
+    uint64_t nOne = 1;
+    if (m_fdWake >= 0) {
+        [[maybe_unused]] ssize_t n = ::write(m_fdWake, &nOne, sizeof nOne);
+    }
+}
+
+void CDeliveryWorker::Run() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+
+    Recover();
+    bool bForce = false;
+    while (!m_bStop) {
+        bool bReceive = false;
+        {
+            std::lock_guard lock(m_mutex);
+            bForce = bForce || m_bForce;
+            bReceive = m_bReceive;
+            m_bWoken = m_bForce = m_bReceive = false;
+        }
+        Clock::time_point tNext = Clock::time_point::max();
+        RunRound(bForce, tNext);
+        bForce = false;
+        if (bReceive && !m_bStop) {
+            Receive();
+            RunRound(false, tNext);  // anything queued meanwhile
+        }
+        bool bWoken;
+        {
+            std::lock_guard lock(m_mutex);
+            bWoken = m_bWoken;
+        }
+        if (!bWoken && !m_bStop) WaitForWork(tNext);
+    }
+}
+
+void CDeliveryWorker::WaitForWork(Clock::time_point tNext) {
+    int nTimeout = -1;
+    if (tNext != Clock::time_point::max()) {
+        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(tNext - Clock::now()).count();
+        nTimeout = static_cast<int>(std::clamp<long long>(ms + 1, 0, 24LL * 3600 * 1000));
+    }
+    pollfd fds[2] = {{m_fdWake, POLLIN, 0}, {m_fdNotify, POLLIN, 0}};
+    ::poll(fds, m_fdNotify >= 0 ? 2 : 1, nTimeout);
+    char buf[4096];
+    uint64_t nCount;
+    [[maybe_unused]] ssize_t n = ::read(m_fdWake, &nCount, sizeof nCount);
+    if (m_fdNotify >= 0) {
+        while (::read(m_fdNotify, buf, sizeof buf) > 0) {
+        }
+    }
+}
+
+void CDeliveryWorker::Recover() {
+    for (const auto& strId : m_store.StoredRecordIds()) {
+        CDeliveryRecord rec = m_store.GetRecord(strId);
+        std::string strBytes;
+        bool bInOutbox = m_store.BeginSending(strId, strBytes);
+        if (bInOutbox) m_store.EndSending(strId);
+        if (rec.state == EDeliveryState::Handed && bInOutbox) {
+            rec.state = EDeliveryState::InDoubt;
+            rec.strReason = "the host stopped after handing the message to the server and before its answer; "
+                            "it may have arrived, so it is not sent again by itself";
+            m_store.PutRecord(strId, rec);
+            m_events.Post(EHostEvent::InDoubt, strId, rec.strReason);
+        } else if (rec.state == EDeliveryState::SentNotMoved && bInOutbox) {
+            std::string strNewId;
+            if (std::string str = m_store.MoveToSent(strId, strNewId); !str.empty()) {
+                m_events.Post(EHostEvent::Warning, strId, str);
+                continue;
+            }
+            CDeliveryRecord done;
+            if (!rec.vecRefused.empty()) {
+                done = rec;
+                done.state = EDeliveryState::Refused;
+            }
+            m_store.PutRecord(strId, {});
+            m_store.PutRecord(strNewId, done);
+            m_events.Post(EHostEvent::Sent, strNewId, "delivered before the host stopped");
+        } else if (!bInOutbox && rec.state != EDeliveryState::Refused) {
+            m_store.PutRecord(strId, {});  // the message has gone elsewhere
+        }
+    }
+}
+
+void CDeliveryWorker::RunRound(bool bForce, Clock::time_point& tNext) {
+    for (const auto& strId : m_store.List(EMailFolder::Outbox)) {
+        if (m_bStop) return;
+        CDeliveryRecord rec = m_store.GetRecord(strId);
+        if (rec.state == EDeliveryState::Failed || rec.state == EDeliveryState::InDoubt ||
+            rec.state == EDeliveryState::Handed || rec.state == EDeliveryState::SentNotMoved)
+            continue;
+        if (!m_pTransport) {
+            if (m_setReportedStuck.insert(strId).second)
+                m_events.Post(EHostEvent::Stuck, strId, "stays in Outbox: " + m_opts.strNoTransportWhy);
+            continue;
+        }
+        if (auto it = m_mapRetry.find(strId); it != m_mapRetry.end() && !bForce && it->second.tDue > Clock::now()) {
+            tNext = std::min(tNext, it->second.tDue);
+            continue;
+        }
+        DeliverOne(strId);
+        if (auto it = m_mapRetry.find(strId); it != m_mapRetry.end()) tNext = std::min(tNext, it->second.tDue);
+    }
+}
+
+void CDeliveryWorker::DeliverOne(const std::string& strId) {
+    std::string strBytes;
+    if (!m_store.BeginSending(strId, strBytes)) return;  // moved or deleted meanwhile
+    CWireMessage wire;
+    std::string strProblem = CMimeWriter::PrepareForWire(strBytes, m_opts.strDefaultFrom, m_opts.strEnvelopeFrom, wire);
+    if (!strProblem.empty()) {
+        m_store.PutRecord(strId, {EDeliveryState::Failed, strProblem, {}, 0});
+        m_store.EndSending(strId);
+        m_events.Post(EHostEvent::Failed, strId, strProblem);
+        return;
+    }
+    std::string strRecordProblem;
+    auto fnHanded = [&] {
+        strRecordProblem = m_store.PutRecord(strId, {EDeliveryState::Handed, "", {}, 0});
+    };
+    CSendResult result = m_pTransport->Send(wire, fnHanded, m_bStop);
+    CRetry& retry = m_mapRetry[strId];
+    int nAttempts = ++retry.nAttempts;
+
+    if (result.outcome == ESendOutcome::Sent) {
+        m_mapRetry.erase(strId);
+        CDeliveryRecord rec{EDeliveryState::SentNotMoved, result.strReason, result.vecRefused, nAttempts};
+        m_store.PutRecord(strId, rec);
+        std::string strNewId;
+        std::string strMove = m_store.MoveToSent(strId, strNewId);
+        m_store.EndSending(strId);
+        if (!strMove.empty()) {
+            m_events.Post(EHostEvent::Warning, strId, "delivered, but not moved to Sent Items: " + strMove);
+            return;
+        }
+        m_store.PutRecord(strId, {});
+        if (result.vecRefused.empty()) {
+            m_events.Post(EHostEvent::Sent, strNewId, "to " + std::to_string(wire.vecRcpt.size()) + " recipient(s)");
+            return;
+        }
+        rec.state = EDeliveryState::Refused;
+        m_store.PutRecord(strNewId, rec);
+        std::string strText;
+        for (const auto& str : result.vecRefused) strText += (strText.empty() ? "" : "; ") + str;
+        m_events.Post(EHostEvent::SentWithRefusals, strNewId, strText);
+        return;
+    }
+    if (result.outcome == ESendOutcome::Permanent) {
+        m_mapRetry.erase(strId);
+        m_store.PutRecord(strId, {EDeliveryState::Failed, result.strReason, result.vecRefused, nAttempts});
+        m_store.EndSending(strId);
+        m_events.Post(EHostEvent::Failed, strId, result.strReason);
+        return;
+    }
+    if (result.bHanded && !result.bVerdict) {
+        m_mapRetry.erase(strId);
+        std::string strWhy = "the connection ended after the message was handed over and before the server "
+                             "answered (" + result.strReason + "); it may have arrived, so it is not sent again by itself";
+        m_store.PutRecord(strId, {EDeliveryState::InDoubt, strWhy, {}, nAttempts});
+        m_store.EndSending(strId);
+        m_events.Post(EHostEvent::InDoubt, strId, strWhy);
+        return;
+    }
+    auto delay = m_opts.firstRetry * (1LL << std::min(nAttempts - 1, 20));
+    retry.tDue = Clock::now() + std::min<std::chrono::seconds>(delay, m_opts.maxRetry);
+    m_store.PutRecord(strId, {EDeliveryState::Retrying, result.strReason, {}, nAttempts});
+    m_store.EndSending(strId);
+    if (!strRecordProblem.empty()) m_events.Post(EHostEvent::Warning, strId, strRecordProblem);
+    m_events.Post(EHostEvent::RetryLater, strId, result.strReason);
+}
+
+void CDeliveryWorker::Receive() {
+    if (!m_pReceiver) return;
+    std::vector<std::string> vecIds;
+    std::string strProblem = m_pReceiver->FetchNew(vecIds, m_bStop);
+    for (const auto& strId : vecIds) m_events.Post(EHostEvent::Received, strId, "");
+    if (!strProblem.empty()) m_events.Post(EHostEvent::ReceiveFailed, "", strProblem);
+}

@@ -1,0 +1,52 @@
+#include "CHostEvents.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+CHostEvents::CHostEvents() : m_fdEvent(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+CHostEvents::~CHostEvents() {
+    if (m_fdEvent >= 0) ::close(m_fdEvent);
+}
+
+void CHostEvents::Post(EHostEvent kind, std::string strId, std::string strText) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_deqEvents.push_back({kind, std::move(strId), std::move(strText)});
+    }
+    m_cv.notify_all();
+    uint64_t nOne = 1;
+    if (m_fdEvent >= 0) [[maybe_unused]] auto n = ::write(m_fdEvent, &nOne, sizeof nOne);
+}
+
+std::vector<CHostEventRecord> CHostEvents::Drain() {
+    std::lock_guard lock(m_mutex);
+    uint64_t nCount = 0;
+    if (m_fdEvent >= 0) [[maybe_unused]] auto n = ::read(m_fdEvent, &nCount, sizeof nCount);
+    std::vector<CHostEventRecord> vec(std::make_move_iterator(m_deqEvents.begin()),
+                                      std::make_move_iterator(m_deqEvents.end()));
+    m_deqEvents.clear();
+    return vec;
+}
+
+bool CHostEvents::WaitFor(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_mutex);
+    return m_cv.wait_for(lock, timeout, [this] { return !m_deqEvents.empty(); });
+}
+
+const char* CHostEvents::KindName(EHostEvent kind) {
+    switch (kind) {
+    case EHostEvent::Sent: return "sent";
+    case EHostEvent::SentWithRefusals: return "sent, some recipients refused";
+    case EHostEvent::RetryLater: return "will retry";
+    case EHostEvent::Failed: return "failed";
+    case EHostEvent::InDoubt: return "in doubt";
+    case EHostEvent::Stuck: return "cannot send";
+    case EHostEvent::Received: return "received";
+    case EHostEvent::ReceiveFailed: return "receive failed";
+    case EHostEvent::Warning: return "warning";
+    }
+    return "event";
+}

@@ -1,0 +1,49 @@
+#pragma once
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+enum class EHostEvent {
+    Sent,              // strId is the message's id in Sent Items
+    SentWithRefusals,  // delivered, but strText names refused recipients
+    RetryLater,        // temporary failure; strText says why
+    Failed,            // kept in Outbox for good; strText says why
+    InDoubt,           // may have been delivered; kept, not resent
+    Stuck,             // no way to send: strText says why
+    Received,          // a new message in Inbox
+    ReceiveFailed,
+    Warning,
+};
+
+struct CHostEventRecord {
+    EHostEvent kind;
+    std::string strId;
+    std::string strText;
+};
+
+// What the delivery thread reports to the host thread. Post from any
+// thread; the host drains on its own, woken through Fd() (an eventfd that
+// is readable while events wait) or by polling.
+class CHostEvents {
+public:
+    CHostEvents();
+    ~CHostEvents();
+    CHostEvents(const CHostEvents&) = delete;
+    CHostEvents& operator=(const CHostEvents&) = delete;
+
+    void Post(EHostEvent kind, std::string strId, std::string strText);
+    std::vector<CHostEventRecord> Drain();
+    int Fd() const { return m_fdEvent; }
+    // Waits until events are queued or the time is up; true if any are.
+    bool WaitFor(std::chrono::milliseconds timeout);
+    static const char* KindName(EHostEvent kind);
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::deque<CHostEventRecord> m_deqEvents;
+    int m_fdEvent = -1;
+};

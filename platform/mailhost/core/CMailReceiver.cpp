@@ -1,0 +1,176 @@
+#include "CMailReceiver.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <mutex>
+#include <sstream>
+
+#include "CFileOps.h"
+#include "CMimeWriter.h"
+
+namespace {
+
+size_t OnWrite(char* pData, size_t nSize, size_t nItems, void* pUser) {
+    static_cast<std::string*>(pUser)->append(pData, nSize * nItems);
+    return nSize * nItems;
+}
+
+struct CCurlHandle {
+    CURL* p = curl_easy_init();
+    ~CCurlHandle() {
+        if (p) curl_easy_cleanup(p);
+    }
+};
+
+bool IsImap(const std::string& strUrl) {
+    return strUrl.rfind("imap", 0) == 0;
+}
+
+std::vector<std::string> Lines(const std::string& str) {
+    std::vector<std::string> vec;
+    std::istringstream in(str);
+    std::string strLine;
+    while (std::getline(in, strLine)) {
+        if (!strLine.empty() && strLine.back() == '\r') strLine.pop_back();
+        vec.push_back(strLine);
+    }
+    return vec;
+}
+
+}  // namespace
+
+CMailReceiver::CMailReceiver(CAccount account, CMailStore& store)
+    : m_account(std::move(account)), m_store(store), m_strStatePath(store.ProfileDir() + "/.receive/state") {
+    static std::once_flag s_once;
+    std::call_once(s_once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+std::string CMailReceiver::BaseUrl() const {
+    const std::string& str = m_account.strReceiveUrl;
+    size_t nSlash = str.find('/', str.find("://") + 3);
+    std::string strBase = str.substr(0, nSlash);
+    std::transform(strBase.begin(), strBase.begin() + static_cast<long>(strBase.find("://")), strBase.begin(), ::tolower);
+    return strBase;
+}
+
+std::string CMailReceiver::LoadState() {
+    m_setSeen.clear();
+    m_strUidValidity.clear();
+    std::string strBytes;
+    if (!CFileOps::ReadFile(m_strStatePath, strBytes, 64u << 20).empty()) return {};
+    std::vector<std::string> vecLines = Lines(strBytes);
+    // Another server or user: what was seen there means nothing here.
+    if (vecLines.empty() || vecLines[0] != "account=" + BaseUrl() + " " + m_account.strUser) return {};
+    for (const auto& strLine : vecLines) {
+        if (strLine.rfind("uidvalidity=", 0) == 0) m_strUidValidity = strLine.substr(12);
+        else if (strLine.rfind("seen=", 0) == 0) m_setSeen.insert(strLine.substr(5));
+    }
+    return {};
+}
+
+std::string CMailReceiver::SaveState() {
+    std::string strBytes = "account=" + BaseUrl() + " " + m_account.strUser + "\nuidvalidity=" + m_strUidValidity + "\n";
+    for (const auto& str : m_setSeen) strBytes += "seen=" + str + "\n";
+    if (std::string str = CFileOps::MakeDirs(CFileOps::DirName(m_strStatePath)); !str.empty()) return str;
+    return CFileOps::ReplaceFile(m_strStatePath, strBytes);
+}
+
+std::string CMailReceiver::Perform(const std::string& strUrl, const std::string& strCustom, std::string& strOut) {
+    CCurlHandle h;
+    if (!h.p) return "cannot start the mail transfer library";
+    char szError[CURL_ERROR_SIZE] = "";
+    strOut.clear();
+    curl_easy_setopt(h.p, CURLOPT_URL, strUrl.c_str());
+    curl_easy_setopt(h.p, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h.p, CURLOPT_USE_SSL, m_account.security == ESecurity::None ? static_cast<long>(CURLUSESSL_NONE)
+                                                                                  : static_cast<long>(CURLUSESSL_ALL));
+    if (!m_account.strCaFile.empty()) {
+        curl_easy_setopt(h.p, CURLOPT_CAINFO, m_account.strCaFile.c_str());
+        curl_easy_setopt(h.p, CURLOPT_CAPATH, "/etc/ssl/certs");
+    }
+    if (!m_account.strUser.empty()) {
+        curl_easy_setopt(h.p, CURLOPT_USERNAME, m_account.strUser.c_str());
+        curl_easy_setopt(h.p, CURLOPT_PASSWORD, m_account.strPassword.c_str());
+    }
+    if (!strCustom.empty()) curl_easy_setopt(h.p, CURLOPT_CUSTOMREQUEST, strCustom.c_str());
+    curl_easy_setopt(h.p, CURLOPT_WRITEFUNCTION, OnWrite);
+    curl_easy_setopt(h.p, CURLOPT_WRITEDATA, &strOut);
+    curl_easy_setopt(h.p, CURLOPT_CONNECTTIMEOUT, 30L);
+    curl_easy_setopt(h.p, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h.p, CURLOPT_LOW_SPEED_TIME, 120L);
+    curl_easy_setopt(h.p, CURLOPT_ERRORBUFFER, szError);
+    CURLcode rc = curl_easy_perform(h.p);
+    if (rc == CURLE_OK) return {};
+    return m_account.strReceiveUrl + ": " + (*szError ? szError : curl_easy_strerror(rc));
+}
+
+std::string CMailReceiver::FetchNew(std::vector<std::string>& vecNewIds, const std::atomic<bool>& bAbort) {
+    LoadState();
+    return IsImap(BaseUrl()) ? FetchImap(vecNewIds, bAbort) : FetchPop3(vecNewIds, bAbort);
+}
+
+std::string CMailReceiver::FetchImap(std::vector<std::string>& vecNewIds, const std::atomic<bool>& bAbort) {
+    std::string strBase = BaseUrl(), strOut;
+    if (std::string str = Perform(strBase + "/", "STATUS INBOX (UIDVALIDITY)", strOut); !str.empty()) return str;
+    size_t nPos = strOut.find("UIDVALIDITY ");
+    if (nPos == std::string::npos) return strBase + ": the server gave no UIDVALIDITY for INBOX";
+    std::string strValidity = strOut.substr(nPos + 12, strOut.find_first_not_of("0123456789", nPos + 12) - nPos - 12);
+    if (strValidity != m_strUidValidity) {
+        // The server renumbered INBOX; the old UIDs mean nothing now.
+        m_setSeen.clear();
+        m_strUidValidity = strValidity;
+    }
+    unsigned long long nMax = 0;
+    for (const auto& str : m_setSeen) nMax = std::max(nMax, std::stoull(str));
+    if (std::string str = Perform(strBase + "/INBOX", "UID SEARCH UID " + std::to_string(nMax + 1) + ":*", strOut);
+        !str.empty())
+        return str;
+    std::vector<unsigned long long> vecUids;
+    for (const auto& strLine : Lines(strOut)) {
+        if (strLine.rfind("* SEARCH", 0) != 0) continue;
+        std::istringstream in(strLine.substr(8));
+        unsigned long long n;
+        while (in >> n) {
+            if (n > nMax) vecUids.push_back(n);  // "n:*" always names the last message
+        }
+    }
+    std::sort(vecUids.begin(), vecUids.end());
+    for (unsigned long long nUid : vecUids) {
+        if (bAbort) return {};
+        std::string strUrl = strBase + "/INBOX;UIDVALIDITY=" + m_strUidValidity + "/;UID=" + std::to_string(nUid);
+        if (std::string str = Perform(strUrl, "", strOut); !str.empty()) return str;
+        std::string strId;
+        if (std::string str = m_store.AddRaw(EMailFolder::Inbox, CMimeWriter::CrlfToLf(strOut), true, strId); !str.empty())
+            return str;
+        vecNewIds.push_back(strId);
+        m_setSeen.insert(std::to_string(nUid));
+        if (std::string str = SaveState(); !str.empty()) return str;
+    }
+    return SaveState();
+}
+
+std::string CMailReceiver::FetchPop3(std::vector<std::string>& vecNewIds, const std::atomic<bool>& bAbort) {
+    std::string strBase = BaseUrl(), strOut;
+    if (std::string str = Perform(strBase + "/", "UIDL", strOut); !str.empty()) return str;
+    std::set<std::string> setListed;
+    for (const auto& strLine : Lines(strOut)) {
+        std::istringstream in(strLine);
+        std::string strNumber, strUidl;
+        if (!(in >> strNumber >> strUidl) || strNumber.find_first_not_of("0123456789") != std::string::npos) continue;
+        setListed.insert(strUidl);
+        if (m_setSeen.count(strUidl) || bAbort) continue;
+        std::string strMessage;
+        if (std::string str = Perform(strBase + "/" + strNumber, "", strMessage); !str.empty()) return str;
+        std::string strId;
+        if (std::string str = m_store.AddRaw(EMailFolder::Inbox, CMimeWriter::CrlfToLf(strMessage), true, strId);
+            !str.empty())
+            return str;
+        vecNewIds.push_back(strId);
+        m_setSeen.insert(strUidl);
+        if (std::string str = SaveState(); !str.empty()) return str;
+    }
+    // Forget what the server no longer has, so the record stays small.
+    std::erase_if(m_setSeen, [&](const std::string& str) { return !setListed.count(str); });
+    return SaveState();
+}

@@ -1,0 +1,54 @@
+#pragma once
+#include <array>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "CDeliveryLedger.h"
+#include "CMaildir.h"
+#include "IMailBackend.h"
+
+// The profile folder: five Maildirs and the delivery records. Safe to use
+// from the host thread and the delivery worker at once.
+class CMailStore {
+public:
+    explicit CMailStore(std::string strProfileDir);
+    std::string Open();  // creates what is missing
+
+    // $MAILHOST_PROFILE, else $XDG_DATA_HOME/mailhost, else ~/.local/share/mailhost.
+    static std::string DefaultProfileDir();
+    static const char* FolderName(EMailFolder folder);
+    const std::string& ProfileDir() const { return m_strProfileDir; }
+
+    std::string Save(EMailFolder folder, const CMailMessage& msg, std::string& strId);
+    std::vector<std::string> List(EMailFolder folder);
+    std::string Load(EMailFolder folder, const std::string& strId, CMailMessage& msg);
+    std::string Move(EMailFolder from, const std::string& strId, EMailFolder to, std::string& strNewId);
+    std::string Delete(EMailFolder folder, const std::string& strId);
+    // Stores bytes as they are (received mail); into new/ when bUnseen.
+    std::string AddRaw(EMailFolder folder, const std::string& strBytes, bool bUnseen, std::string& strId);
+
+    // For the delivery worker: claims an Outbox message so the host cannot
+    // move, replace or delete it mid-transfer; false if it is gone.
+    bool BeginSending(const std::string& strId, std::string& strBytes);
+    void EndSending(const std::string& strId);
+    // Moves a delivered message to Sent Items, keeping its id.
+    std::string MoveToSent(const std::string& strId, std::string& strNewId);
+
+    CDeliveryRecord GetRecord(const std::string& strId);
+    std::string PutRecord(const std::string& strId, const CDeliveryRecord& rec);
+    std::vector<std::string> StoredRecordIds();
+
+private:
+    const CMaildir& Dir(EMailFolder folder) const { return m_arrDirs[static_cast<size_t>(folder)]; }
+    bool IsBusy(EMailFolder folder, const std::string& strId) const;
+    bool WasSent(EMailFolder folder, const std::string& strId) const;
+    static std::string FlagsFor(EMailFolder folder, bool bSent);
+
+    std::string m_strProfileDir;
+    std::array<CMaildir, 5> m_arrDirs;
+    CDeliveryLedger m_ledger;
+    std::mutex m_mutex;
+    std::set<std::string> m_setSending;
+};

@@ -1,0 +1,187 @@
+#include "CMaildir.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "CFileOps.h"
+
+namespace {
+
+std::atomic<unsigned> g_nUniqueCounter{0};
+
+std::string BaseOf(const std::string& strName) {
+    return strName.substr(0, strName.find(':'));
+}
+
+struct CEntry {
+    long long nSeconds;
+    std::string strId;
+};
+
+// Delivery second from a conventional name ("1700000000.M..."), else mtime,
+// so foreign files sort sensibly too.
+long long SortSeconds(const std::string& strName, const std::string& strPath) {
+    size_t n = 0;
+    while (n < strName.size() && n < 18 && strName[n] >= '0' && strName[n] <= '9') ++n;
+    if (n > 0 && n < strName.size() && strName[n] == '.') return std::stoll(strName.substr(0, n));
+    struct stat st {};
+    return ::stat(strPath.c_str(), &st) == 0 ? static_cast<long long>(st.st_mtime) : 0;
+}
+
+}  // namespace
+
+bool CMaildir::IsValidId(const std::string& strId) {
+    if (strId.empty() || strId.size() > 255 || strId[0] == '.') return false;
+    return strId.find_first_of(std::string("/:\0", 3)) == std::string::npos;
+}
+
+std::string CMaildir::NewUniqueName() {
+    using namespace std::chrono;
+    auto tNow = system_clock::now().time_since_epoch();
+    long long nSec = duration_cast<seconds>(tNow).count();
+    long long nUsec = duration_cast<microseconds>(tNow).count() % 1000000;
+    char szHost[256] = "localhost";
+    ::gethostname(szHost, sizeof szHost - 1);
+    std::string strHost;
+    for (const char* p = szHost; *p; ++p) {
+        if (*p == '/') strHost += "\\057";
+        else if (*p == ':') strHost += "\\072";
+        else strHost += *p;
+    }
+    char szName[128];
+    std::snprintf(szName, sizeof szName, "%lld.M%06lldP%dQ%06u.", nSec, nUsec, static_cast<int>(::getpid()),
+                  g_nUniqueCounter.fetch_add(1) % 1000000u);
+    return szName + strHost;
+}
+
+std::string CMaildir::Create() const {
+    for (const char* szSub : {"", "/tmp", "/new", "/cur"}) {
+        if (std::string str = CFileOps::MakeDirs(m_strRoot + szSub); !str.empty()) return str;
+    }
+    return {};
+}
+
+std::string CMaildir::FindPath(const std::string& strId) const {
+    if (!IsValidId(strId)) return {};
+    for (const char* szSub : {"/new", "/cur"}) {
+        std::string strDir = m_strRoot + szSub;
+        std::string strExact = strDir + "/" + strId;
+        if (::access(strExact.c_str(), F_OK) == 0) return strExact;
+        DIR* pDir = ::opendir(strDir.c_str());
+        if (!pDir) continue;
+        std::string strFound;
+        while (dirent* pEnt = ::readdir(pDir)) {
+            std::string strName = pEnt->d_name;
+            if (strName.size() > strId.size() && strName.compare(0, strId.size(), strId) == 0 &&
+                strName[strId.size()] == ':') {
+                strFound = strDir + "/" + strName;
+                break;
+            }
+        }
+        ::closedir(pDir);
+        if (!strFound.empty()) return strFound;
+    }
+    return {};
+}
+
+std::string CMaildir::Flags(const std::string& strId) const {
+    std::string strPath = FindPath(strId);
+    size_t nInfo = strPath.find(":2,", strPath.find_last_of('/'));
+    return nInfo == std::string::npos ? std::string() : strPath.substr(nInfo + 3);
+}
+
+std::string CMaildir::Add(const std::string& strBytes, bool bIntoNew, const std::string& strFlags,
+                          std::string& strId) const {
+    std::string strName = NewUniqueName();
+    std::string strTemp = m_strRoot + "/tmp/" + strName;
+    if (std::string str = CFileOps::WriteNewSynced(strTemp, strBytes); !str.empty()) return str;
+    std::string strFinal = bIntoNew ? m_strRoot + "/new/" + strName : m_strRoot + "/cur/" + strName + ":2," + strFlags;
+    // link() refuses to overwrite, so a clash can never replace another message.
+    if (::link(strTemp.c_str(), strFinal.c_str()) != 0) {
+        std::string strProblem = CFileOps::ErrnoText("cannot store message as", strFinal);
+        ::unlink(strTemp.c_str());
+        return strProblem;
+    }
+    ::unlink(strTemp.c_str());
+    if (std::string str = CFileOps::SyncDir(CFileOps::DirName(strFinal)); !str.empty()) return str;
+    strId = strName;
+    return {};
+}
+
+std::string CMaildir::Replace(const std::string& strId, const std::string& strBytes) const {
+    std::string strPath = FindPath(strId);
+    if (strPath.empty()) return "no message " + strId + " in " + m_strRoot;
+    std::string strTemp = m_strRoot + "/tmp/" + NewUniqueName();
+    if (std::string str = CFileOps::WriteNewSynced(strTemp, strBytes); !str.empty()) return str;
+    if (::rename(strTemp.c_str(), strPath.c_str()) != 0) {
+        std::string strProblem = CFileOps::ErrnoText("cannot replace", strPath);
+        ::unlink(strTemp.c_str());
+        return strProblem;
+    }
+    return CFileOps::SyncDir(CFileOps::DirName(strPath));
+}
+
+std::string CMaildir::Read(const std::string& strId, std::string& strBytes) const {
+    std::string strPath = FindPath(strId);
+    if (strPath.empty()) return "no message " + strId + " in " + m_strRoot;
+    return CFileOps::ReadFile(strPath, strBytes, kMaxMessageBytes);
+}
+
+std::string CMaildir::Remove(const std::string& strId) const {
+    std::string strPath = FindPath(strId);
+    if (strPath.empty()) return "no message " + strId + " in " + m_strRoot;
+    if (::unlink(strPath.c_str()) != 0) return CFileOps::ErrnoText("cannot delete", strPath);
+    return CFileOps::SyncDir(CFileOps::DirName(strPath));
+}
+
+std::string CMaildir::MoveTo(const std::string& strId, const CMaildir& target, const std::string& strFlags,
+                             std::string& strNewId) const {
+    std::string strPath = FindPath(strId);
+    if (strPath.empty()) return "no message " + strId + " in " + m_strRoot;
+    std::string strName = target.Exists(strId) ? NewUniqueName() : strId;
+    std::string strFinal = target.Root() + "/cur/" + strName + ":2," + strFlags;
+    if (::link(strPath.c_str(), strFinal.c_str()) != 0)
+        return CFileOps::ErrnoText("cannot move message to", strFinal);
+    // The copy is durable before the original goes: a crash leaves two, never none.
+    if (std::string str = CFileOps::SyncDir(target.Root() + "/cur"); !str.empty()) return str;
+    if (::unlink(strPath.c_str()) != 0) return CFileOps::ErrnoText("cannot remove moved message", strPath);
+    if (std::string str = CFileOps::SyncDir(CFileOps::DirName(strPath)); !str.empty()) return str;
+    strNewId = strName;
+    return {};
+}
+
+std::vector<std::string> CMaildir::List() const {
+    std::vector<CEntry> vecEntries;
+    for (const char* szSub : {"/new", "/cur"}) {
+        std::string strDir = m_strRoot + szSub;
+        DIR* pDir = ::opendir(strDir.c_str());
+        if (!pDir) continue;
+        while (dirent* pEnt = ::readdir(pDir)) {
+            std::string strName = pEnt->d_name;
+            if (strName.empty() || strName[0] == '.') continue;
+            std::string strPath = strDir + "/" + strName;
+            struct stat st {};
+            if (::stat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+            std::string strId = BaseOf(strName);
+            if (!IsValidId(strId)) continue;
+            vecEntries.push_back({SortSeconds(strName, strPath), strId});
+        }
+        ::closedir(pDir);
+    }
+    std::sort(vecEntries.begin(), vecEntries.end(), [](const CEntry& a, const CEntry& b) {
+        return a.nSeconds != b.nSeconds ? a.nSeconds < b.nSeconds : a.strId < b.strId;
+    });
+    std::vector<std::string> vecIds;
+    for (auto& e : vecEntries) {
+        if (vecIds.empty() || vecIds.back() != e.strId) vecIds.push_back(std::move(e.strId));
+    }
+    return vecIds;
+}

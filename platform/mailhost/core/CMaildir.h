@@ -1,0 +1,36 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// One Maildir folder (tmp/, new/, cur/). An id is a file's base name, the
+// part before the ":2," info, so flag changes and moves keep it. Files are
+// written in tmp/, fsynced and renamed into place, as other Maildir readers
+// expect. Not thread-safe: the store serialises access.
+class CMaildir {
+public:
+    explicit CMaildir(std::string strRoot) : m_strRoot(std::move(strRoot)) {}
+
+    const std::string& Root() const { return m_strRoot; }
+    std::string Create() const;
+
+    // A new entry; into new/ (unseen) or cur/ with the given flags (e.g. "S").
+    std::string Add(const std::string& strBytes, bool bIntoNew, const std::string& strFlags, std::string& strId) const;
+    std::string Replace(const std::string& strId, const std::string& strBytes) const;
+    std::string Read(const std::string& strId, std::string& strBytes) const;
+    std::string Remove(const std::string& strId) const;
+    // Moves the file into target keeping its id where free; cur/ there.
+    std::string MoveTo(const std::string& strId, const CMaildir& target, const std::string& strFlags,
+                       std::string& strNewId) const;
+
+    std::vector<std::string> List() const;  // oldest first, stable
+    bool Exists(const std::string& strId) const { return !FindPath(strId).empty(); }
+    std::string Flags(const std::string& strId) const;
+    std::string FindPath(const std::string& strId) const;  // empty if absent
+
+    static bool IsValidId(const std::string& strId);
+    static std::string NewUniqueName();
+    static constexpr size_t kMaxMessageBytes = 64u << 20;
+
+private:
+    std::string m_strRoot;
+};

@@ -1,0 +1,12 @@
+#pragma once
+#include <string>
+
+#include "CMailMessage.h"
+
+// Reads any well-formed MIME message into a CMailMessage: addresses and
+// subject decoded to UTF-8, the text/plain body preferred over text/html,
+// every other leaf part an attachment.
+class CMimeReader {
+public:
+    static std::string Parse(const std::string& strBytes, CMailMessage& msg);
+};

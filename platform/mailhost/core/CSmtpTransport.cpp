@@ -1,0 +1,162 @@
+#include "CSmtpTransport.h"
+
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+using CTransfer = CSmtpTransport::CTransfer;
+
+size_t OnRead(char* pBuffer, size_t nSize, size_t nItems, void* pUser) {
+    auto* t = static_cast<CTransfer*>(pUser);
+    size_t nLeft = t->pBytes->size() - t->nSent;
+    size_t n = std::min(nLeft, nSize * nItems);
+    std::memcpy(pBuffer, t->pBytes->data() + t->nSent, n);
+    t->nSent += n;
+    if (n == 0 && !t->bHanded) {
+        t->bHanded = true;
+        if (t->pfnHanded && *t->pfnHanded) (*t->pfnHanded)();
+    }
+    return n;
+}
+
+void OnReplyLine(CTransfer* t, const std::string& strLine) {
+    if (strLine.size() < 3) return;
+    bool bFinal = strLine.size() == 3 || strLine[3] == ' ';
+    if (!bFinal) return;
+    t->strLastReply = strLine;
+    if (t->strFirstError.empty() && (strLine[0] == '4' || strLine[0] == '5')) t->strFirstError = strLine;
+    if (t->bHanded) t->bVerdict = true;
+    if (!t->strPendingRcpt.empty()) {
+        if (strLine[0] == '4' || strLine[0] == '5') t->vecRefused.push_back(t->strPendingRcpt + ": " + strLine);
+        t->strPendingRcpt.clear();
+    }
+}
+
+// The protocol trace tells which RCPT got which reply; curl reports no
+// per-recipient result of its own when it is told to go on past refusals.
+int OnDebug(CURL*, curl_infotype type, char* pData, size_t nSize, void* pUser) {
+    auto* t = static_cast<CTransfer*>(pUser);
+    if (type == CURLINFO_HEADER_OUT) {
+        std::string str(pData, nSize);
+        if (str.compare(0, 8, "RCPT TO:") == 0) {
+            size_t b = str.find('<'), e = str.find('>');
+            t->strPendingRcpt = b != std::string::npos && e > b ? str.substr(b + 1, e - b - 1) : str.substr(8);
+        }
+    } else if (type == CURLINFO_HEADER_IN) {
+        t->strPartial.append(pData, nSize);
+        size_t nNl;
+        while ((nNl = t->strPartial.find('\n')) != std::string::npos) {
+            std::string strLine = t->strPartial.substr(0, nNl);
+            if (!strLine.empty() && strLine.back() == '\r') strLine.pop_back();
+            t->strPartial.erase(0, nNl + 1);
+            OnReplyLine(t, strLine);
+        }
+    }
+    return 0;
+}
+
+int OnProgress(void* pUser, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* t = static_cast<CTransfer*>(pUser);
+    // Once the message is out, wait for the verdict rather than leave it unknown.
+    return t->pbAbort && t->pbAbort->load() && !t->bHanded ? 1 : 0;
+}
+
+bool IsLoginReply(long nCode) {
+    return nCode == 530 || nCode == 534 || nCode == 535 || nCode == 538 || nCode == 454;
+}
+
+}  // namespace
+
+CSmtpTransport::CSmtpTransport(CAccount account) : m_account(std::move(account)) {
+    static std::once_flag s_once;
+    std::call_once(s_once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    m_pCurl = curl_easy_init();
+}
+
+CSmtpTransport::~CSmtpTransport() {
+    if (m_pCurl) curl_easy_cleanup(m_pCurl);
+}
+
+CSendResult CSmtpTransport::Send(const CWireMessage& wire, const std::function<void()>& fnHanded,
+                                 const std::atomic<bool>& bAbort) {
+    CSendResult result;
+    if (!m_pCurl) {
+        result.strReason = "cannot start the mail transfer library";
+        return result;
+    }
+    CTransfer t;
+    t.pBytes = &wire.strBytes;
+    t.pfnHanded = &fnHanded;
+    t.pbAbort = &bAbort;
+    std::string strFrom = "<" + wire.strFrom + ">";
+    curl_slist* pRcpt = nullptr;
+    for (const auto& str : wire.vecRcpt) pRcpt = curl_slist_append(pRcpt, ("<" + str + ">").c_str());
+    char szError[CURL_ERROR_SIZE] = "";
+
+    CURL* c = m_pCurl;
+    curl_easy_setopt(c, CURLOPT_URL, m_account.strSmtpUrl.c_str());
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_USE_SSL,
+                     m_account.security == ESecurity::None ? static_cast<long>(CURLUSESSL_NONE)
+                                                           : static_cast<long>(CURLUSESSL_ALL));
+    if (!m_account.strCaFile.empty()) {
+        // An extra CA on top of the system's, not instead of it.
+        curl_easy_setopt(c, CURLOPT_CAINFO, m_account.strCaFile.c_str());
+        curl_easy_setopt(c, CURLOPT_CAPATH, "/etc/ssl/certs");
+    }
+    if (!m_account.strUser.empty()) {
+        curl_easy_setopt(c, CURLOPT_USERNAME, m_account.strUser.c_str());
+        curl_easy_setopt(c, CURLOPT_PASSWORD, m_account.strPassword.c_str());
+    }
+    curl_easy_setopt(c, CURLOPT_MAIL_FROM, strFrom.c_str());
+    curl_easy_setopt(c, CURLOPT_MAIL_RCPT, pRcpt);
+    curl_easy_setopt(c, CURLOPT_MAIL_RCPT_ALLLOWFAILS, 1L);
+    curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(c, CURLOPT_READFUNCTION, OnRead);
+    curl_easy_setopt(c, CURLOPT_READDATA, &t);
+    curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, OnDebug);
+    curl_easy_setopt(c, CURLOPT_DEBUGDATA, &t);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 30L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, 120L);
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, szError);
+
+    CURLcode rc = curl_easy_perform(c);
+    long nCode = 0;
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &nCode);
+    curl_easy_setopt(c, CURLOPT_MAIL_RCPT, nullptr);
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
+    curl_slist_free_all(pRcpt);
+
+    result.bHanded = t.bHanded;
+    result.bVerdict = t.bVerdict;
+    result.vecRefused = std::move(t.vecRefused);
+    std::string strCurl = *szError ? szError : curl_easy_strerror(rc);
+    const std::string& strReply = t.strFirstError.empty() ? t.strLastReply : t.strFirstError;
+    if (rc == CURLE_OK) {
+        result.outcome = ESendOutcome::Sent;
+        if (!result.vecRefused.empty()) result.strReason = "the server refused some recipients";
+        return result;
+    }
+    if (rc == CURLE_USE_SSL_FAILED) {
+        result.strReason = "the server " + m_account.strSmtpUrl +
+                           " does not offer STARTTLS; not sending unencrypted (Security = starttls)";
+    } else if (rc == CURLE_LOGIN_DENIED || IsLoginReply(nCode)) {
+        result.strReason = "the server refused the login: " + (strReply.empty() ? strCurl : strReply);
+    } else if (rc == CURLE_ABORTED_BY_CALLBACK) {
+        result.strReason = "interrupted by shutdown";
+    } else if (nCode >= 500 && nCode <= 599) {
+        result.outcome = ESendOutcome::Permanent;
+        result.strReason = strReply.empty() ? strCurl : strReply;
+        if (!result.vecRefused.empty() && result.vecRefused.size() == wire.vecRcpt.size())
+            result.strReason = "every recipient was refused: " + result.vecRefused.front();
+    } else {
+        result.strReason = strReply.empty() || nCode < 400 ? strCurl : strReply;
+    }
+    return result;
+}

@@ -1,0 +1,38 @@
+#pragma once
+#include <curl/curl.h>
+
+#include "CAccount.h"
+#include "ITransport.h"
+
+// SMTP submission with libcurl. One easy handle for the transport's life,
+// so consecutive messages reuse the open connection.
+class CSmtpTransport : public ITransport {
+public:
+    explicit CSmtpTransport(CAccount account);
+    ~CSmtpTransport() override;
+    CSmtpTransport(const CSmtpTransport&) = delete;
+    CSmtpTransport& operator=(const CSmtpTransport&) = delete;
+
+    CSendResult Send(const CWireMessage& wire, const std::function<void()>& fnHanded,
+                     const std::atomic<bool>& bAbort) override;
+    std::string Describe() const override { return m_account.strSmtpUrl; }
+
+    // Per-transfer state the curl callbacks work on.
+    struct CTransfer {
+        const std::string* pBytes = nullptr;
+        size_t nSent = 0;
+        const std::function<void()>* pfnHanded = nullptr;
+        const std::atomic<bool>* pbAbort = nullptr;
+        bool bHanded = false;
+        bool bVerdict = false;
+        std::string strPendingRcpt;   // RCPT sent, reply not yet read
+        std::string strLastReply;     // last complete server reply line
+        std::string strFirstError;    // first 4xx/5xx reply: the reason for a failure
+        std::vector<std::string> vecRefused;
+        std::string strPartial;       // reply bytes not yet ending in a newline
+    };
+
+private:
+    CAccount m_account;
+    CURL* m_pCurl = nullptr;
+};

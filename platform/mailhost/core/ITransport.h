@@ -1,0 +1,29 @@
+#pragma once
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "CMimeWriter.h"
+
+enum class ESendOutcome { Sent, Temporary, Permanent };
+
+struct CSendResult {
+    ESendOutcome outcome = ESendOutcome::Temporary;
+    std::string strReason;                // the server's words where there are any
+    std::vector<std::string> vecRefused;  // "addr: reply" for each refused recipient
+    bool bHanded = false;                 // the whole message reached the server
+    bool bVerdict = false;                // the server answered after receiving it
+};
+
+// Hands one message to the next hop. Runs on the delivery thread only.
+class ITransport {
+public:
+    virtual ~ITransport() = default;
+    // fnHanded runs once the last byte has gone out, before the verdict, so
+    // the caller can record that a resend could duplicate the message.
+    // bAbort is polled; a transfer not yet handed over is dropped then.
+    virtual CSendResult Send(const CWireMessage& wire, const std::function<void()>& fnHanded,
+                             const std::atomic<bool>& bAbort) = 0;
+    virtual std::string Describe() const = 0;
+};

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "CAccount.h"
+#include "CTempDir.h"
+
+namespace {
+
+std::string Joined(const std::vector<std::string>& vec) {
+    std::string str;
+    for (const auto& s : vec) str += s + "\n";
+    return str;
+}
+
+}  // namespace
+
+TEST(AccountsFile, FullAccountWithRelativePasswordAndCaFiles) {
+    CTempDir dir;
+    CTempDir::WriteFile(dir / "pw", "päss wörd\n");
+    ::chmod((dir / "pw").c_str(), 0600);
+    CTempDir::WriteFile(dir / "ca.pem", "x");
+    CTempDir::WriteFile(dir / "accounts.ini",
+                        "\xEF\xBB\xBF; my account\n[Account]\nName = Zoë Ångström\naddress = zoe@example.org\n"
+                        "SmtpUrl = smtp://mail.example.org:587\nUser = zoe\nPasswordFile = pw\nCaFile = ca.pem\n"
+                        "ReceiveUrl = imaps://mail.example.org\n");
+    auto r = CAccountsFile::Load(dir / "accounts.ini");
+    ASSERT_TRUE(r.bFound);
+    EXPECT_EQ(Joined(r.vecErrors), "");
+    EXPECT_EQ(r.account.strName, "Zoë Ångström");
+    EXPECT_EQ(r.account.strAddress, "zoe@example.org");
+    EXPECT_EQ(r.account.security, ESecurity::StartTls);
+    EXPECT_EQ(r.account.strPassword, "päss wörd");
+    EXPECT_EQ(r.account.strCaFile, dir / "ca.pem");
+    EXPECT_TRUE(r.vecWarnings.empty());
+}
+
+TEST(AccountsFile, MissingFileIsNoAccountNotAnError) {
+    CTempDir dir;
+    auto r = CAccountsFile::Load(dir / "none.ini");
+    EXPECT_FALSE(r.bFound);
+    EXPECT_TRUE(r.vecErrors.empty());
+}
+
+TEST(AccountsFile, EveryProblemIsReportedWithItsLine) {
+    auto r = CAccountsFile::Parse("Name = early\n[Account]\nAddress = not-an-address\nSmtpUrl = http://x\n"
+                                  "Security = maybe\nColour = blue\njust words\nName = a\nName = b\n[Other]\n"
+                                  "ReceiveUrl = imap://:99999\n",
+                                  "/cfg/accounts.ini");
+    std::string str = Joined(r.vecErrors);
+    EXPECT_NE(str.find("/cfg/accounts.ini:1: \"Name\" outside the [Account] section"), std::string::npos) << str;
+    EXPECT_NE(str.find(":3: not a valid mail address"), std::string::npos) << str;
+    EXPECT_NE(str.find(":4: \"http://x\" must start with smtp://, smtps://"), std::string::npos) << str;
+    EXPECT_NE(str.find(":5: Security must be starttls, tls or none"), std::string::npos) << str;
+    EXPECT_NE(str.find(":6: unknown key \"Colour\""), std::string::npos) << str;
+    EXPECT_NE(str.find(":7: expected Key = Value"), std::string::npos) << str;
+    EXPECT_NE(str.find(":9: \"Name\" given twice (first on line 8)"), std::string::npos) << str;
+    EXPECT_NE(str.find(":10: unknown section [Other]"), std::string::npos) << str;
+    EXPECT_NE(str.find(":11: \"ReceiveUrl\" outside"), std::string::npos) << str;
+}
+
+TEST(AccountsFile, UrlAndSecurityMustAgree) {
+    auto r = CAccountsFile::Parse("[Account]\nAddress = a@b.c\nSmtpUrl = smtps://h:465\n", "a.ini");
+    EXPECT_TRUE(r.vecErrors.empty());
+    EXPECT_EQ(r.account.security, ESecurity::Tls);
+    r = CAccountsFile::Parse("[Account]\nAddress = a@b.c\nSmtpUrl = smtps://h\nSecurity = starttls\n", "a.ini");
+    EXPECT_NE(Joined(r.vecErrors).find("a.ini:4: smtps:// means TLS"), std::string::npos);
+    r = CAccountsFile::Parse("[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h:0\n", "a.ini");
+    EXPECT_NE(Joined(r.vecErrors).find("a.ini:3: \"smtp://h:0\" has no valid port"), std::string::npos);
+    r = CAccountsFile::Parse("[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\nSecurity = none\n", "a.ini");
+    EXPECT_TRUE(r.vecErrors.empty());
+    EXPECT_NE(Joined(r.vecWarnings).find("a.ini:4: Security = none"), std::string::npos);
+    r = CAccountsFile::Parse("[Account]\nSmtpUrl = smtp://user@h\n", "a.ini");
+    EXPECT_NE(Joined(r.vecErrors).find("Address is missing"), std::string::npos);
+    EXPECT_NE(Joined(r.vecErrors).find("a.ini:2: \"smtp://user@h\": put the user name in User"), std::string::npos);
+    r = CAccountsFile::Parse("[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\nName = bad \xC3\x28 utf8\n", "a.ini");
+    EXPECT_NE(Joined(r.vecErrors).find("a.ini:4: not valid UTF-8"), std::string::npos);
+}
+
+TEST(AccountsFile, PasswordFileMustBePrivateAndPresent) {
+    CTempDir dir;
+    CTempDir::WriteFile(dir / "pw", "secret\n");
+    ::chmod((dir / "pw").c_str(), 0644);
+    std::string strIni = "[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\nUser = u\nPasswordFile = " + (dir / "pw") + "\n";
+    auto r = CAccountsFile::Parse(strIni, dir / "a.ini");
+    std::string str = Joined(r.vecErrors);
+    EXPECT_NE(str.find(":5: password file " + (dir / "pw") + " has mode 0644"), std::string::npos) << str;
+    EXPECT_NE(str.find("chmod 600"), std::string::npos);
+    EXPECT_EQ(r.account.strPassword, "");
+
+    ::chmod((dir / "pw").c_str(), 0600);
+    r = CAccountsFile::Parse(strIni, dir / "a.ini");
+    EXPECT_TRUE(r.vecErrors.empty()) << Joined(r.vecErrors);
+    EXPECT_EQ(r.account.strPassword, "secret");
+
+    r = CAccountsFile::Parse("[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\nUser = u\nPasswordFile = gone\n", dir / "a.ini");
+    EXPECT_NE(Joined(r.vecErrors).find(":5: password file " + (dir / "gone") + ": No such file"), std::string::npos);
+    r = CAccountsFile::Parse("[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\nUser = u\n", dir / "a.ini");
+    EXPECT_NE(Joined(r.vecErrors).find(":4: User is given but PasswordFile is missing"), std::string::npos);
+}

@@ -1,0 +1,31 @@
+#pragma once
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+// A child process for test fixtures: started with posix_spawn, stopped
+// with SIGTERM (then SIGKILL) and reaped.
+class CTestProcess {
+public:
+    CTestProcess() = default;
+    ~CTestProcess() { Stop(); }
+    CTestProcess(const CTestProcess&) = delete;
+    CTestProcess& operator=(const CTestProcess&) = delete;
+
+    // Throws on failure. With bCaptureStdout, ReadLine reads the child's output.
+    // strStderr: a file for the child's diagnostics, kept out of the test output.
+    void Start(const std::vector<std::string>& vecArgs, bool bCaptureStdout, const std::string& strStderr = "");
+    std::string ReadLine(std::chrono::milliseconds timeout);
+    void Stop();
+    bool Running() const { return m_pid > 0; }
+
+    // Runs to completion; returns the exit status (-1 when it could not run).
+    static int Run(const std::vector<std::string>& vecArgs);
+
+private:
+    pid_t m_pid = -1;
+    int m_fdOut = -1;
+    std::string m_strBuffer;
+};

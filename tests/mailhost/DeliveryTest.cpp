@@ -1,0 +1,307 @@
+#include <set>
+
+#include "CHostTestBase.h"
+#include "CMimeReader.h"
+
+namespace {
+
+bool HasBareLf(const std::string& str) {
+    for (size_t i = 0; i < str.size(); ++i) {
+        if (str[i] == '\n' && (i == 0 || str[i - 1] != '\r')) return true;
+    }
+    return false;
+}
+
+std::string HeaderBlock(const std::string& strData) {
+    return strData.substr(0, strData.find("\r\n\r\n"));
+}
+
+}  // namespace
+
+class Delivery : public CHostTestBase {};
+
+TEST_F(Delivery, MessageArrivesWithEveryPartAndBccOnlyInTheEnvelope) {
+    m_server.Start({});
+    WritePlainAccount(m_server.Port());
+    CMailHost& host = StartHost();
+    CMailMessage msg = Message("Grüße aus Köln");
+    msg.vecCc = {"carl@example.com"};
+    msg.vecBcc = {"Blind Copy <blind@example.com>"};
+    msg.strBody = "line one\n.leading dot\nlast line\n";
+    CMailAttachment att;
+    att.strFileName = "Übersicht.bin";
+    for (int i = 0; i < 3000; ++i) att.vecData.push_back(static_cast<uint8_t>(i * 7));
+    msg.vecAttachments = {att};
+    ASSERT_EQ(host.Submit(msg), "");
+    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
+
+    auto vec = m_server.Received();
+    ASSERT_EQ(vec.size(), 1u);
+    EXPECT_EQ(vec[0].strMailFrom, "sender@example.org");
+    EXPECT_EQ(std::multiset<std::string>(vec[0].vecRcpt.begin(), vec[0].vecRcpt.end()),
+              (std::multiset<std::string>{"rita@example.com", "carl@example.com", "blind@example.com"}));
+    EXPECT_FALSE(HasBareLf(vec[0].strData));
+    EXPECT_EQ(HeaderBlock(vec[0].strData).find("\nBcc:"), std::string::npos);
+    EXPECT_EQ(vec[0].strData.find("blind@example.com"), std::string::npos);
+
+    CMailMessage got;
+    ASSERT_EQ(CMimeReader::Parse(vec[0].strData, got), "");
+    EXPECT_EQ(got.strFrom, "Test Sender <sender@example.org>");
+    EXPECT_EQ(got.strSubject, msg.strSubject);
+    EXPECT_EQ(CMimeWriter::CrlfToLf(got.strBody), msg.strBody);
+    ASSERT_EQ(got.vecAttachments.size(), 1u);
+    EXPECT_EQ(got.vecAttachments[0].strFileName, "Übersicht.bin");
+    EXPECT_EQ(got.vecAttachments[0].vecData, att.vecData);
+    EXPECT_FALSE(got.strMessageId.empty());
+
+    EXPECT_TRUE(host.ListFolder(EMailFolder::Outbox).empty());
+    auto vecSent = host.ListFolder(EMailFolder::SentItems);
+    ASSERT_EQ(vecSent.size(), 1u);
+    CMailMessage sent;
+    ASSERT_EQ(host.LoadFromFolder(EMailFolder::SentItems, vecSent[0], sent), "");
+    EXPECT_TRUE(sent.bSent);
+    EXPECT_EQ(sent.vecBcc, msg.vecBcc);  // the sender's copy remembers them
+}
+
+TEST_F(Delivery, ServerDownThenUpDeliversEachQueuedMessageOnce) {
+    m_server.Start({});
+    int nPort = m_server.Port();
+    m_server.Stop();
+    WritePlainAccount(nPort);
+    CMailHost& host = StartHost();
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(host.Submit(Message("queued " + std::to_string(i))), "");
+    ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 3));
+    EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 3u);
+    EXPECT_EQ(host.DeliveryStatus(host.ListFolder(EMailFolder::Outbox)[0]).state, EDeliveryState::Retrying);
+
+    m_server.Start({.nPort = nPort});
+    host.SendReceiveNow();
+    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 3));
+    host.SendReceiveNow();
+    host.Stop();
+    std::multiset<std::string> setSubjects;
+    for (const auto& r : m_server.Received()) {
+        CMailMessage m;
+        ASSERT_EQ(CMimeReader::Parse(r.strData, m), "");
+        setSubjects.insert(m.strSubject);
+    }
+    EXPECT_EQ(setSubjects, (std::multiset<std::string>{"queued 0", "queued 1", "queued 2"}));
+    EXPECT_EQ(host.ListFolder(EMailFolder::SentItems).size(), 3u);
+    EXPECT_TRUE(host.ListFolder(EMailFolder::Outbox).empty());
+}
+
+TEST_F(Delivery, PermanentRefusalKeepsTheMessageWithTheReason) {
+    m_server.Start({.strDataReply = "554 5.7.1 Message rejected as spam"});
+    WritePlainAccount(m_server.Port());
+    CMailHost& host = StartHost();
+    ASSERT_EQ(host.Submit(Message("spammy")), "");
+    ASSERT_TRUE(WaitFor(EHostEvent::Failed, 1));
+    auto vecOut = host.ListFolder(EMailFolder::Outbox);
+    ASSERT_EQ(vecOut.size(), 1u);
+    CDeliveryRecord rec = host.DeliveryStatus(vecOut[0]);
+    EXPECT_EQ(rec.state, EDeliveryState::Failed);
+    EXPECT_NE(rec.strReason.find("554 5.7.1 Message rejected as spam"), std::string::npos) << rec.strReason;
+
+    // Held back: another round does not try again, an explicit retry does.
+    host.SendReceiveNow();
+    ASSERT_EQ(host.RetryDelivery(vecOut[0]), "");
+    ASSERT_TRUE(WaitFor(EHostEvent::Failed, 2));
+    EXPECT_EQ(Count(EHostEvent::RetryLater), 0u);
+    EXPECT_EQ(host.DeliveryStatus(vecOut[0]).nAttempts, 1);
+    EXPECT_NE(host.RetryDelivery("no-such-id"), "");
+}
+
+TEST_F(Delivery, RefusedRecipientDoesNotStopTheOthers) {
+    m_server.Start({.vecRefuse = {"nobody@example.com"}});
+    WritePlainAccount(m_server.Port());
+    CMailHost& host = StartHost();
+    CMailMessage msg = Message("partly");
+    msg.vecTo = {"one@example.com", "Nobody <nobody@example.com>"};
+    msg.vecCc = {"two@example.com"};
+    ASSERT_EQ(host.Submit(msg), "");
+    ASSERT_TRUE(WaitFor(EHostEvent::SentWithRefusals, 1));
+    auto vec = m_server.Received();
+    ASSERT_EQ(vec.size(), 1u);
+    EXPECT_EQ(vec[0].vecRcpt, (std::vector<std::string>{"one@example.com", "two@example.com"}));
+    std::string strId = Last(EHostEvent::SentWithRefusals)->strId;
+    CDeliveryRecord rec = host.DeliveryStatus(strId);
+    EXPECT_EQ(rec.state, EDeliveryState::Refused);
+    ASSERT_EQ(rec.vecRefused.size(), 1u);
+    EXPECT_NE(rec.vecRefused[0].find("nobody@example.com: 550"), std::string::npos) << rec.vecRefused[0];
+    EXPECT_EQ(host.ListFolder(EMailFolder::SentItems), std::vector<std::string>{strId});
+}
+
+TEST_F(Delivery, EveryRecipientRefusedIsAPermanentFailure) {
+    m_server.Start({.vecRefuse = {"rita@example.com"}});
+    WritePlainAccount(m_server.Port());
+    CMailHost& host = StartHost();
+    ASSERT_EQ(host.Submit(Message("nobody home")), "");
+    ASSERT_TRUE(WaitFor(EHostEvent::Failed, 1));
+    EXPECT_NE(Last(EHostEvent::Failed)->strText.find("550"), std::string::npos) << Last(EHostEvent::Failed)->strText;
+    EXPECT_TRUE(m_server.Received().empty());
+}
+
+TEST_F(Delivery, RestartWithAFullOutboxLosesAndRepeatsNothing) {
+    m_server.Start({});
+    int nPort = m_server.Port();
+    m_server.Stop();
+    WritePlainAccount(nPort);
+    {
+        CMailHost& host = StartHost();
+        for (int i = 0; i < 5; ++i) ASSERT_EQ(host.Submit(Message("kept " + std::to_string(i))), "");
+        ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 5));
+        m_pHost.reset();
+    }
+    // Another program drops a message in; two earlier runs "crashed" at the
+    // worst moments: one right after handing a message over, one after the
+    // server's yes but before the move.
+    CTempDir::WriteFile(m_dir / "profile/Outbox/new/foreign.1", "From: x@example.org\nTo: f@example.com\n"
+                                                                "Subject: foreign\n\nhello\n");
+    std::vector<std::string> vecIds;
+    {
+        CMailStore store(m_dir / "profile");
+        vecIds = store.List(EMailFolder::Outbox);
+    }
+    ASSERT_EQ(vecIds.size(), 6u);
+    CTempDir::WriteFile(m_dir / ("profile/.delivery/" + vecIds[0]), "state=handed\n");
+    CTempDir::WriteFile(m_dir / ("profile/.delivery/" + vecIds[1]), "state=sent\n");
+
+    m_vecEvents.clear();
+    m_server.Start({.nPort = nPort});
+    CMailHost& host = StartHost();
+    host.SendReceiveNow();
+    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 5));  // four sent now, one only moved
+    ASSERT_TRUE(WaitFor(EHostEvent::InDoubt, 1));
+    host.Stop();
+    EXPECT_EQ(m_server.Received().size(), 4u);
+    EXPECT_EQ(host.ListFolder(EMailFolder::Outbox), std::vector<std::string>{vecIds[0]});
+    EXPECT_EQ(host.DeliveryStatus(vecIds[0]).state, EDeliveryState::InDoubt);
+    EXPECT_EQ(host.ListFolder(EMailFolder::SentItems).size(), 5u);
+    std::set<std::string> setSubjects;
+    for (const auto& r : m_server.Received()) {
+        CMailMessage m;
+        CMimeReader::Parse(r.strData, m);
+        EXPECT_TRUE(setSubjects.insert(m.strSubject).second) << "twice: " << m.strSubject;
+    }
+    EXPECT_TRUE(setSubjects.count("foreign"));
+}
+
+TEST_F(Delivery, FileDroppedIntoOutboxByAnotherProgramIsSent) {
+    m_server.Start({});
+    WritePlainAccount(m_server.Port());
+    StartHost();
+    std::string strTmp = m_dir / "profile/Outbox/tmp/drop.1";
+    CTempDir::WriteFile(strTmp, "To: dropped@example.com\nSubject: dropped in\n\ntext\n");
+    ASSERT_EQ(::rename(strTmp.c_str(), (m_dir / "profile/Outbox/new/drop.1").c_str()), 0);
+    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
+    auto vec = m_server.Received();
+    ASSERT_EQ(vec.size(), 1u);
+    EXPECT_EQ(vec[0].vecRcpt, std::vector<std::string>{"dropped@example.com"});
+    EXPECT_NE(vec[0].strData.find("From: Test Sender <sender@example.org>"), std::string::npos) << vec[0].strData;
+}
+
+TEST_F(Delivery, StartTlsIsRequiredUnlessTurnedOff) {
+    m_server.Start({});
+    WritePlainAccount(m_server.Port(), "");
+    CMailHost& host = StartHost();
+    ASSERT_EQ(host.Submit(Message("secret")), "");
+    ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 1));
+    EXPECT_NE(Last(EHostEvent::RetryLater)->strText.find("STARTTLS"), std::string::npos);
+    EXPECT_TRUE(m_server.Received().empty());
+    EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 1u);
+}
+
+TEST_F(Delivery, StartTlsWithLoginAndOwnCertificate) {
+    m_server.Start({.bStartTls = true, .strAuth = "sam:s3cret"});
+    WritePassword("s3cret");
+    WritePlainAccount(m_server.Port(), "Security = starttls\nUser = sam\nPasswordFile = password\nCaFile = " +
+                                           m_server.CertPath() + "\n");
+    CMailHost& host = StartHost();
+    EXPECT_TRUE(host.ConfigMessages().empty());
+    ASSERT_EQ(host.Submit(Message("over tls")), "");
+    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
+    EXPECT_EQ(m_server.Received().size(), 1u);
+}
+
+TEST_F(Delivery, WrongPasswordOrUnknownCertificateKeepsTheMessageQueued) {
+    m_server.Start({.bStartTls = true, .strAuth = "sam:s3cret"});
+    WritePassword("wrong");
+    WritePlainAccount(m_server.Port(), "User = sam\nPasswordFile = password\nCaFile = " + m_server.CertPath() + "\n");
+    StartHost().Submit(Message("denied"));
+    ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 1));
+    EXPECT_NE(Last(EHostEvent::RetryLater)->strText.find("login"), std::string::npos)
+        << Last(EHostEvent::RetryLater)->strText;
+
+    WritePassword("s3cret");
+    WritePlainAccount(m_server.Port(), "User = sam\nPasswordFile = password\n");  // no CaFile
+    StartHost().SendReceiveNow();
+    ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 2));
+    EXPECT_TRUE(m_server.Received().empty());
+    EXPECT_EQ(m_pHost->ListFolder(EMailFolder::Outbox).size(), 1u);
+}
+
+TEST_F(Delivery, ImplicitTls) {
+    m_server.Start({.bImplicitTls = true});
+    WriteAccounts("[Account]\nAddress = sender@example.org\nSmtpUrl = smtps://127.0.0.1:" +
+                  std::to_string(m_server.Port()) + "\nCaFile = " + m_server.CertPath() + "\n");
+    StartHost().Submit(Message("implicit"));
+    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
+    EXPECT_EQ(m_server.Received().size(), 1u);
+}
+
+TEST_F(Delivery, BrokenAccountsFileSendsNothingAndSaysWhy) {
+    WriteAccounts("[Account]\nAddress = sender@example.org\nSmtpUrl = smtp://127.0.0.1:25\nColour = blue\n");
+    CMailHost& host = StartHost("/bin/false");
+    ASSERT_EQ(host.Submit(Message("stuck")), "");
+    ASSERT_TRUE(WaitFor(EHostEvent::Stuck, 1));
+    EXPECT_NE(Last(EHostEvent::Stuck)->strText.find("accounts.ini:4: unknown key \"Colour\""), std::string::npos)
+        << Last(EHostEvent::Stuck)->strText;
+    EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 1u);
+}
+
+TEST_F(Delivery, SubmitRefusesWhatCannotBeSent) {
+    WritePlainAccount(1);
+    CMailHost& host = StartHost();
+    CMailMessage msg = Message("x");
+    msg.vecTo.clear();
+    EXPECT_NE(host.Submit(msg), "");
+    msg.vecTo = {"not an address"};
+    EXPECT_NE(host.Submit(msg).find("not an address"), std::string::npos);
+    EXPECT_TRUE(host.ListFolder(EMailFolder::Outbox).empty());
+}
+
+TEST_F(Delivery, WithoutAnAccountTheSendmailProgramGetsRecipientsAndNoBcc) {
+    std::string strScript = m_dir / "sendmail";
+    CTempDir::WriteFile(strScript, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\ncat > \"$0.stdin\"\n");
+    ::chmod(strScript.c_str(), 0700);
+    CMailHost& host = StartHost(strScript);
+    EXPECT_EQ(host.TransportName(), strScript);
+    CMailMessage msg = Message("local");
+    msg.strFrom = "me@example.org";
+    msg.vecBcc = {"blind@example.com"};
+    ASSERT_EQ(host.Submit(msg), "");
+    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
+    EXPECT_EQ(CTempDir::ReadFile(strScript + ".args"), "-i\n-f\nme@example.org\n--\nrita@example.com\nblind@example.com\n");
+    std::string strIn = CTempDir::ReadFile(strScript + ".stdin");
+    EXPECT_EQ(strIn.find('\r'), std::string::npos);
+    EXPECT_EQ(strIn.find("blind@example.com"), std::string::npos);
+    EXPECT_NE(strIn.find("Subject: local"), std::string::npos);
+}
+
+TEST_F(Delivery, SendmailFailuresAndNoWayToSend) {
+    std::string strScript = m_dir / "sendmail";
+    CTempDir::WriteFile(strScript, "#!/bin/sh\ncat >/dev/null\nexit 67\n");
+    ::chmod(strScript.c_str(), 0700);
+    StartHost(strScript).Submit(Message("no such user"));
+    ASSERT_TRUE(WaitFor(EHostEvent::Failed, 1));
+    EXPECT_NE(Last(EHostEvent::Failed)->strText.find("exit status 67"), std::string::npos);
+
+    CTempDir::WriteFile(strScript, "#!/bin/sh\nexit 75\n");  // does not even read
+    StartHost(strScript).Submit(Message("later"));
+    ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 1));
+
+    CMailHost& host = StartHost("none");
+    ASSERT_TRUE(WaitFor(EHostEvent::Stuck, 1));
+    EXPECT_NE(Last(EHostEvent::Stuck)->strText.find("no sendmail program"), std::string::npos);
+    EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 2u);
+}

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include "CMailStore.h"
+#include "CTempDir.h"
+
+namespace {
+
+CMailMessage Msg(const std::string& strSubject) {
+    CMailMessage msg;
+    msg.vecTo = {"to@example.com"};
+    msg.strSubject = strSubject;
+    msg.strBody = "body\n";
+    return msg;
+}
+
+}  // namespace
+
+TEST(MailStore, FoldersAreMaildirsAndListingIsOldestFirstAndStable) {
+    CTempDir dir;
+    CMailStore store(dir / "p");
+    ASSERT_EQ(store.Open(), "");
+    for (const char* psz : {"Inbox", "Drafts", "Outbox", "Sent Items", "Deleted Items"}) {
+        for (const char* pszSub : {"tmp", "new", "cur"})
+            EXPECT_TRUE(std::filesystem::is_directory(dir / "p/" + psz + "/" + pszSub)) << psz << pszSub;
+    }
+    std::vector<std::string> vecIds;
+    for (int i = 0; i < 5; ++i) {
+        std::string strId;
+        ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("m" + std::to_string(i)), strId), "");
+        vecIds.push_back(strId);
+    }
+    EXPECT_EQ(store.List(EMailFolder::Drafts), vecIds);
+    std::string strId = vecIds[1];
+    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("replaced"), strId), "");
+    EXPECT_EQ(strId, vecIds[1]);
+    EXPECT_EQ(store.List(EMailFolder::Drafts), vecIds);
+    CMailMessage msg;
+    ASSERT_EQ(store.Load(EMailFolder::Drafts, vecIds[1], msg), "");
+    EXPECT_EQ(msg.strSubject, "replaced");
+    EXPECT_FALSE(msg.bSent);
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "p/Drafts/tmp"));
+}
+
+TEST(MailStore, MoveKeepsIdAndSentStateDeleteRemoves) {
+    CTempDir dir;
+    CMailStore store(dir / "p");
+    ASSERT_EQ(store.Open(), "");
+    std::string strDraft, strReceived, strNew;
+    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("draft"), strDraft), "");
+    ASSERT_EQ(store.AddRaw(EMailFolder::Inbox, "To: me@example.com\nSubject: hi\n\nx\n", true, strReceived), "");
+
+    ASSERT_EQ(store.Move(EMailFolder::Drafts, strDraft, EMailFolder::DeletedItems, strNew), "");
+    EXPECT_EQ(strNew, strDraft);
+    ASSERT_EQ(store.Move(EMailFolder::Inbox, strReceived, EMailFolder::DeletedItems, strNew), "");
+    CMailMessage msg;
+    ASSERT_EQ(store.Load(EMailFolder::DeletedItems, strDraft, msg), "");
+    EXPECT_FALSE(msg.bSent);
+    ASSERT_EQ(store.Load(EMailFolder::DeletedItems, strReceived, msg), "");
+    EXPECT_TRUE(msg.bSent);
+    EXPECT_TRUE(store.List(EMailFolder::Drafts).empty());
+    EXPECT_TRUE(store.List(EMailFolder::Inbox).empty());
+
+    ASSERT_EQ(store.Delete(EMailFolder::DeletedItems, strDraft), "");
+    EXPECT_EQ(store.List(EMailFolder::DeletedItems), std::vector<std::string>{strReceived});
+    EXPECT_NE(store.Delete(EMailFolder::DeletedItems, strDraft), "");
+    EXPECT_NE(store.Load(EMailFolder::Drafts, strDraft, msg), "");
+}
+
+TEST(MailStore, IdsCannotReachOutsideTheFolder) {
+    CTempDir dir;
+    CMailStore store(dir / "p");
+    ASSERT_EQ(store.Open(), "");
+    CTempDir::WriteFile(dir / "secret", "To: a@b.c\n\nsecret\n");
+    CMailMessage msg;
+    std::string strNew;
+    for (std::string strId : {"../../secret", "", ".hidden", "a/b", "x:2,S"}) {
+        EXPECT_NE(store.Load(EMailFolder::Inbox, strId, msg), "") << strId;
+        EXPECT_NE(store.Delete(EMailFolder::Inbox, strId), "") << strId;
+        EXPECT_NE(store.Move(EMailFolder::Inbox, strId, EMailFolder::Drafts, strNew), "") << strId;
+    }
+    std::string strId = "../../../secret";
+    EXPECT_NE(store.Save(EMailFolder::Inbox, Msg("x"), strId), "");
+    EXPECT_EQ(CTempDir::ReadFile(dir / "secret"), "To: a@b.c\n\nsecret\n");
+}
+
+TEST(MailStore, ForeignFilesAreListedAndAClaimedMessageCannotBeTouched) {
+    CTempDir dir;
+    CMailStore store(dir / "p");
+    ASSERT_EQ(store.Open(), "");
+    CTempDir::WriteFile(dir / "p/Outbox/new/1700000000.abc.host", "To: a@b.c\nSubject: one\n\nx\n");
+    CTempDir::WriteFile(dir / "p/Outbox/cur/1600000000.def.host:2,S", "To: a@b.c\nSubject: two\n\nx\n");
+    CTempDir::WriteFile(dir / "p/Outbox/new/.half-written", "To:");
+    EXPECT_EQ(store.List(EMailFolder::Outbox),
+              (std::vector<std::string>{"1600000000.def.host", "1700000000.abc.host"}));
+    std::string strBytes, strNew;
+    ASSERT_TRUE(store.BeginSending("1700000000.abc.host", strBytes));
+    EXPECT_NE(store.Delete(EMailFolder::Outbox, "1700000000.abc.host").find("being sent"), std::string::npos);
+    EXPECT_NE(store.Move(EMailFolder::Outbox, "1700000000.abc.host", EMailFolder::Drafts, strNew), "");
+    store.EndSending("1700000000.abc.host");
+    EXPECT_EQ(store.Move(EMailFolder::Outbox, "1700000000.abc.host", EMailFolder::Drafts, strNew), "");
+    EXPECT_FALSE(store.BeginSending("1700000000.abc.host", strBytes));
+}
