@@ -22,7 +22,7 @@ public:
     virtual void OnCommandBarsChanged() {}
 };
 
-struct CHostOptions {
+struct CApplicationOptions {
     bool bWithExplorer = true;  // start with a main window
 };
 
@@ -31,7 +31,7 @@ struct CHostCore;
 class CApplication final : public CComObjectImpl<_Application> {
 public:
     // The backend must outlive every object of the model.
-    static CComPtr<CApplication> Create(IMailBackend& backend, const CHostOptions& options = {});
+    static CComPtr<CApplication> Create(IMailBackend& backend, const CApplicationOptions& options = {});
     ~CApplication() override;
 
     // _Application

@@ -905,7 +905,7 @@ void CHostCore::CloseWindowsOf(CMailItem* pItem) {
 
 // ---------------------------------------------------------------- application
 
-CComPtr<CApplication> CApplication::Create(IMailBackend& backend, const CHostOptions& options) {
+CComPtr<CApplication> CApplication::Create(IMailBackend& backend, const CApplicationOptions& options) {
     auto spCore = std::make_shared<CHostCore>();
     spCore->pBackend = &backend;
     spCore->wpSelf = spCore;

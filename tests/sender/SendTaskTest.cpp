@@ -1,0 +1,168 @@
+// Sending one task through the real host: object model, store, delivery
+// worker and a loopback SMTP server that shows what arrived.
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "CApplication.h"
+#include "CHostTestBase.h"
+#include "SendTask.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SendTaskTest : public CHostTestBase {
+protected:
+    void SetUp() override {
+        m_server.Start({});
+        WritePlainAccount(m_server.Port());
+        StartHost();
+        m_spApp = CApplication::Create(*m_pHost);
+        fs::create_directories(Dir() / "files");
+    }
+    void TearDown() override {
+        if (m_spApp) m_spApp->Shutdown();
+        m_spApp = nullptr;
+    }
+
+    // A template with a subject, body and one recipient, written through
+    // the object model as the options sheet writes it.
+    std::string MakeTemplate(const std::string& strSubject) {
+        CComPtr<IDispatch> spItem;
+        EXPECT_EQ(m_spApp->CreateItem(olMailItem, &spItem), S_OK);
+        CComQIPtr<_MailItem> spMail(spItem.p);
+        spMail->put_Subject(strSubject);
+        spMail->put_Body("Hello from " + strSubject + "\n");
+        spMail->put_To("Rita Receiver <rita@example.com>");
+        const std::string strPath = (Dir() / (strSubject + ".oft")).string();
+        EXPECT_EQ(spMail->SaveAs(strPath, CVariant(olTemplate)), S_OK);
+        return strPath;
+    }
+    std::string File(const std::string& strName, const std::string& strBody = "data") {
+        const fs::path p = Dir() / "files" / strName;
+        fs::create_directories(p.parent_path());
+        CTempDir::WriteFile(p.string(), strBody);
+        return p.string();
+    }
+    // The attachment names of the one message that arrived.
+    std::vector<std::string> ArrivedAttachments() {
+        EXPECT_TRUE(m_server.WaitForCount(1, std::chrono::seconds(20)));
+        std::vector<std::string> vec;
+        const auto received = m_server.Received();
+        if (received.empty()) return vec;
+        const std::string& strData = received.back().strData;
+        for (size_t pos = 0; (pos = strData.find("filename=", pos)) != std::string::npos; pos += 9) {
+            size_t nStart = pos + 9 + (strData[pos + 9] == '"');
+            size_t nEnd = strData.find_first_of("\"\r\n;", nStart);
+            vec.push_back(strData.substr(nStart, nEnd - nStart));
+        }
+        return vec;
+    }
+    size_t OutboxAndSent() { return m_pHost->ListFolder(EMailFolder::Outbox).size() + m_pHost->ListFolder(EMailFolder::SentItems).size(); }
+
+    fs::path Dir() const { return fs::path(m_dir.Path()); }
+
+    CComPtr<CApplication> m_spApp;
+};
+
+}  // namespace
+
+TEST_F(SendTaskTest, FolderMaskAttachesTheFolderFilesOnlyAndEntriesAsListed) {
+    CTaskItem task;
+    task.m_strTemplateFile = MakeTemplate("Weekly figures");
+    File("a.txt");
+    File("B.TXT");
+    File("c.txt");
+    File("notes.md");
+    fs::create_directories(Dir() / "files" / "sub.txt");
+    const std::string strGone = File("gone.pdf");
+    fs::remove(strGone);
+    task.m_arrAttachments.Add((Dir() / "files" / "*.txt").string());
+    task.m_arrAttachments.Add(strGone);                          // deleted after scheduling
+    task.m_arrAttachments.Add((Dir() / "files").string());       // a folder without a mask
+    task.m_arrAttachments.Add(File("report.pdf", "%PDF"));
+    task.m_arrAttachments.Add((Dir() / "files" / "report.pdf").string());  // twice
+    SendTask(m_spApp, task);
+    const auto vecNames = ArrivedAttachments();
+    EXPECT_EQ(vecNames, (std::vector<std::string>{"B.TXT", "a.txt", "c.txt", "report.pdf", "report.pdf"}));
+    const std::string strData = m_server.Received().back().strData;
+    EXPECT_NE(strData.find("Subject: Weekly figures"), std::string::npos);
+    EXPECT_NE(m_server.Received().back().vecRcpt.size(), 0u);
+    // A copy is kept in Sent Items.
+    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
+    EXPECT_EQ(m_pHost->ListFolder(EMailFolder::SentItems).size(), 1u);
+}
+
+TEST_F(SendTaskTest, EveryStarMaskMatchesFilesWithoutADot) {
+    CTaskItem task;
+    task.m_strTemplateFile = MakeTemplate("All files");
+    File("dir/README");
+    File("dir/x.cfg");
+    task.m_arrAttachments.Add((Dir() / "files" / "dir" / "*.*").string());
+    task.m_arrAttachments.Add((Dir() / "files" / "dir" / "?.CFG").string());
+    SendTask(m_spApp, task);
+    EXPECT_EQ(ArrivedAttachments(), (std::vector<std::string>{"README", "x.cfg", "x.cfg"}));
+}
+
+TEST_F(SendTaskTest, EntriesMatchingNothingStillSendTheMessage) {
+    CTaskItem task;
+    task.m_strTemplateFile = MakeTemplate("Nothing attached");
+    fs::create_directories(Dir() / "files" / "empty");
+    task.m_arrAttachments.Add((Dir() / "files" / "empty" / "*.zip").string());
+    task.m_arrAttachments.Add((Dir() / "files" / "*.none").string());
+    task.m_arrAttachments.Add((Dir() / "no-such-folder" / "*.txt").string());
+    task.m_arrAttachments.Add(std::string(300, 'x') + "/*.txt");  // too long a pattern
+    SendTask(m_spApp, task);
+    EXPECT_TRUE(ArrivedAttachments().empty());
+}
+
+TEST_F(SendTaskTest, UnusableTemplatesSendNothing) {
+    CTaskItem task;
+    SendTask(m_spApp, task);  // no template named
+    task.m_strTemplateFile = (Dir() / "missing.oft").string();
+    SendTask(m_spApp, task);
+    task.m_strTemplateFile = (Dir() / "garbage.oft").string();
+    CTempDir::WriteFile(task.m_strTemplateFile, std::string("\x00\x01\x02 not a message", 19));
+    SendTask(m_spApp, task);
+    // Held open and locked by another program (a lock on another open file
+    // conflicts just as one held by another process does).
+    task.m_strTemplateFile = MakeTemplate("Locked");
+    const int fd = ::open(task.m_strTemplateFile.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    SendTask(m_spApp, task);
+    ::close(fd);
+    EXPECT_EQ(OutboxAndSent(), 0u);
+    EXPECT_FALSE(m_server.WaitForCount(1, std::chrono::milliseconds(500)));
+    // Unlocked, the same task goes out.
+    SendTask(m_spApp, task);
+    EXPECT_TRUE(m_server.WaitForCount(1, std::chrono::seconds(20)));
+}
+
+TEST_F(SendTaskTest, ReceiveBeforeSendingRunsAnEnabledReceiveControlAndWaits) {
+    CTaskItem task;
+    task.m_strTemplateFile = MakeTemplate("Receive first");
+    task.m_bReceiveBeforeSending = 1;
+    std::vector<int> vecWaits;
+    auto fnWait = [&](int n) { vecWaits.push_back(n); };
+    SendTask(m_spApp, task, fnWait);
+    EXPECT_EQ(vecWaits, std::vector<int>{3000});
+    EXPECT_TRUE(m_server.WaitForCount(1, std::chrono::seconds(20)));
+
+    // Disabled control: no wait, the message still goes.
+    CComPtr<_Explorer> spExplorer;
+    ASSERT_EQ(m_spApp->ActiveExplorer(&spExplorer), S_OK);
+    CComPtr<_CommandBars> spBars;
+    spExplorer->get_CommandBars(&spBars);
+    CComPtr<CommandBarControl> spControl;
+    spBars->FindControl(vtMissing, CVariant(7095), vtMissing, vtMissing, &spControl);
+    ASSERT_TRUE(spControl);
+    spControl->put_Enabled(false);
+    vecWaits.clear();
+    SendTask(m_spApp, task, fnWait);
+    EXPECT_TRUE(vecWaits.empty());
+    EXPECT_TRUE(m_server.WaitForCount(2, std::chrono::seconds(20)));
+}
