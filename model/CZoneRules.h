@@ -12,6 +12,9 @@
 class CZoneRules {
 public:
     static CZoneRules& Current();
+    // Forgets what was learnt, for when the system's zone file was replaced
+    // under an unchanged TZ.
+    void Relearn() { m_bStarted = false; }
 
     // Seconds east of UTC at t; false outside the range the rules are kept for.
     bool OffsetAt(time_t t, long& nOffset);

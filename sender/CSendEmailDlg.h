@@ -1,0 +1,58 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "CNextSendingCache.h"
+#include "CSchedule.h"
+#include "CTaskItem.h"
+#include "IClock.h"
+
+class QTimer;
+
+// What the scheduler works on: the shared task list (null when there is
+// none), how one due task is sent and how the whole list is saved.
+struct CSendContext {
+    std::function<CTaskList*()> fnTaskList;
+    std::function<void(const CTaskItem&)> fnSend;
+    std::function<void(const CTaskList&)> fnSave;
+    const IClock* pClock = nullptr;  // null: the system clock
+};
+
+// The hidden sender: a one-second timer on the thread that owns the task
+// list. Each tick walks the list in order, sends what is due, advances every
+// handled task and saves the list once when anything changed. It shows
+// nothing; failures are silent and the task is advanced regardless.
+class CSendEmailDlg {
+public:
+    static constexpr int kTimerId = 1;
+    static constexpr int kTimerMs = 1000;
+
+    explicit CSendEmailDlg(CSendContext ctx);
+    ~CSendEmailDlg();
+    CSendEmailDlg(const CSendEmailDlg&) = delete;
+    CSendEmailDlg& operator=(const CSendEmailDlg&) = delete;
+
+    // Clears the busy flag and starts the timer (needs a Qt event loop to fire).
+    bool OnInitDialog();
+    // Stops the timer; no tick runs afterwards.
+    void OnDestroy();
+    // One tick.
+    void OnTimer();
+
+    bool IsBusy() const { return m_bBusy != 0; }
+    bool IsTimerRunning() const;
+    int TimerInterval() const;
+
+private:
+    void Tick(CTaskList& list);
+    // CheckDue, send and advance task i; true when it was handled.
+    bool HandleOne(CTaskList& list, int i);
+
+    CSendContext m_ctx;
+    CSystemClock m_systemClock;
+    CSchedule m_schedule;
+    int32_t m_bBusy = 0;
+    CNextSendingCache m_cache;
+    std::unique_ptr<QTimer> m_pTimer;
+};

@@ -1,0 +1,357 @@
+// The send scheduler's tick on an injected clock: which tasks it sends and
+// skips, how it advances and saves, and that its cache never makes it
+// differ from the plain tick, across edits, zone changes and clock jumps.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "CSendEmailDlg.h"
+#include "ReferenceTick.h"
+#include "TaskTime.h"
+#include "ZoneGuard.h"
+
+namespace {
+
+TaskDateTime At(int y, int mo, int d, int h, int mi) { return TaskTime::FromAbsolute(TaskTime::ToAbsolute(y, mo, d, h, mi)); }
+
+CTaskItem Minutely(const std::string& strName, TaskDateTime dtStart, int nEvery, bool bOverdue = true) {
+    CTaskItem t;
+    t.m_bActive = 1;
+    t.m_strTaskName = strName;
+    t.m_nRecurrence = 1;
+    t.m_nMinuteInterval = nEvery;
+    t.m_dtStart = dtStart;
+    t.m_nEndKind = 0;
+    t.m_bSendOverdue = bOverdue;
+    t.m_dtNextSending = dtStart;
+    return t;
+}
+
+CTaskItem Once(const std::string& strName, TaskDateTime dtStart, bool bOverdue = true) {
+    CTaskItem t = Minutely(strName, dtStart, 1, bOverdue);
+    t.m_nRecurrence = 0;
+    return t;
+}
+
+// A scheduler over one list with recorded sends and saves.
+class CSchedulerTest : public ::testing::Test {
+protected:
+    CSchedulerTest() : m_zone("UTC"), m_clock(0) {
+        CSendContext ctx;
+        ctx.fnTaskList = [this] { return m_bHaveList ? &m_list : nullptr; };
+        ctx.fnSend = [this](const CTaskItem& t) {
+            m_vecSent.push_back(t.m_strTaskName + "@" + TaskTime::Format(t.m_dtNextSending));
+            if (m_fnDuringSend) m_fnDuringSend(t);
+        };
+        ctx.fnSave = [this](const CTaskList&) { ++m_nSaves; };
+        ctx.pClock = &m_clock;
+        m_pDlg = std::make_unique<CSendEmailDlg>(ctx);
+    }
+    void SetNow(int y, int mo, int d, int h, int mi, int s = 0) { m_clock.Set(TaskTime::ToAbsolute(y, mo, d, h, mi, s)); }
+    void Ticks(int n) {
+        for (int i = 0; i < n; ++i) m_pDlg->OnTimer();
+    }
+
+    CZoneGuard m_zone;
+    CFixedClock m_clock;
+    CTaskList m_list;
+    bool m_bHaveList = true;
+    std::vector<std::string> m_vecSent;
+    std::function<void(const CTaskItem&)> m_fnDuringSend;
+    int m_nSaves = 0;
+    std::unique_ptr<CSendEmailDlg> m_pDlg;
+};
+
+TEST_F(CSchedulerTest, AnOccurrenceIsSentOnceAlthoughSixtyTicksFallIntoItsMinute) {
+    m_list.Add(Minutely("m", At(2026, 3, 2, 10, 0), 5));
+    for (int s = 0; s < 60; ++s) {
+        SetNow(2026, 3, 2, 10, 0, s);
+        Ticks(1);
+    }
+    EXPECT_EQ(m_vecSent, std::vector<std::string>{"m@2026-03-02 10:00"});
+    EXPECT_EQ(m_nSaves, 1);
+    const CTaskItem& t = m_list[0];
+    EXPECT_EQ(t.m_nOccurrenceCount, 1);
+    EXPECT_EQ(TaskTime::Format(t.m_dtLastSent), "2026-03-02 10:00");
+    EXPECT_EQ(TaskTime::Format(t.m_dtNextSending), "2026-03-02 10:05");
+}
+
+TEST_F(CSchedulerTest, NothingDueOrNoListWritesNothing) {
+    SetNow(2026, 3, 2, 9, 0);
+    Ticks(3);  // empty list
+    m_list.Add(Minutely("later", At(2026, 3, 2, 10, 0), 5));
+    CTaskItem off = Minutely("off", At(2026, 3, 2, 8, 0), 5);
+    off.m_bActive = 0;
+    m_list.Add(off);
+    Ticks(3);
+    m_bHaveList = false;
+    SetNow(2026, 3, 2, 10, 0);
+    Ticks(3);  // the add-in has disconnected
+    EXPECT_TRUE(m_vecSent.empty());
+    EXPECT_EQ(m_nSaves, 0);
+    EXPECT_EQ(m_list[1].m_dtNextSending, At(2026, 3, 2, 8, 0)) << "an inactive task keeps its next time";
+}
+
+TEST_F(CSchedulerTest, OverdueOccurrencesAreSentOrSkippedByTheirOption) {
+    m_list.Add(Once("late", At(2026, 3, 2, 10, 0), true));
+    m_list.Add(Once("skip", At(2026, 3, 2, 10, 0), false));
+    SetNow(2026, 3, 2, 10, 3);
+    Ticks(2);
+    EXPECT_EQ(m_vecSent, std::vector<std::string>{"late@2026-03-02 10:00"});
+    for (const CTaskItem& t : m_list) {
+        EXPECT_EQ(t.m_nOccurrenceCount, 1) << t.m_strTaskName;
+        EXPECT_EQ(TaskTime::Format(t.m_dtLastSent), "2026-03-02 10:00");
+        EXPECT_FALSE(t.m_dtNextSending.IsSet()) << "a once task is completed";
+    }
+    EXPECT_EQ(m_nSaves, 1);
+}
+
+TEST_F(CSchedulerTest, MissedOccurrencesCatchUpOnePerTickThenTheCurrentOne) {
+    m_list.Add(Minutely("m", At(2026, 3, 2, 9, 0), 5));
+    SetNow(2026, 3, 2, 10, 0, 30);
+    for (int i = 0; i < 12; ++i) {
+        Ticks(1);
+        EXPECT_EQ(m_vecSent.size(), static_cast<size_t>(i + 1));
+        EXPECT_EQ(m_vecSent.back(), "m@" + TaskTime::Format(TaskTime::FromAbsolute(TaskTime::ToAbsolute(2026, 3, 2, 9, 5 * i))));
+    }
+    Ticks(1);
+    EXPECT_EQ(m_vecSent.back(), "m@2026-03-02 10:00");
+    Ticks(5);
+    EXPECT_EQ(m_vecSent.size(), 13u) << "caught up: no more until 10:05";
+    EXPECT_EQ(m_nSaves, 13);
+}
+
+TEST_F(CSchedulerTest, TwoTasksOfOneMinuteGoInListOrderInOneTick) {
+    m_list.Add(Once("top", At(2026, 3, 2, 10, 0)));
+    m_list.Add(Once("bottom", At(2026, 3, 2, 10, 0)));
+    m_list.MoveDown(0);
+    SetNow(2026, 3, 2, 10, 0);
+    Ticks(1);
+    EXPECT_EQ(m_vecSent, (std::vector<std::string>{"bottom@2026-03-02 10:00", "top@2026-03-02 10:00"}));
+    EXPECT_EQ(m_nSaves, 1);
+}
+
+TEST_F(CSchedulerTest, ATickInsideATickDoesNothingAndFailuresDoNotJamTheFlag) {
+    m_list.Add(Once("a", At(2026, 3, 2, 10, 0)));
+    m_list.Add(Once("b", At(2026, 3, 2, 10, 0)));
+    int nNested = 0;
+    m_fnDuringSend = [&](const CTaskItem& t) {
+        EXPECT_TRUE(m_pDlg->IsBusy());
+        m_pDlg->OnTimer();  // a nested event loop delivers another tick
+        ++nNested;
+        if (t.m_strTaskName == "a") throw std::runtime_error("host failed");
+    };
+    SetNow(2026, 3, 2, 10, 0);
+    Ticks(1);
+    EXPECT_EQ(nNested, 2);
+    EXPECT_EQ(m_vecSent.size(), 2u);
+    EXPECT_FALSE(m_pDlg->IsBusy());
+    EXPECT_EQ(m_list[0].m_nOccurrenceCount, 1) << "a failed send is advanced all the same";
+}
+
+TEST_F(CSchedulerTest, AListShortenedDuringASendIsNotReadPastItsEnd) {
+    for (const char* psz : {"a", "b", "c"}) m_list.Add(Once(psz, At(2026, 3, 2, 10, 0)));
+    m_fnDuringSend = [&](const CTaskItem& t) {
+        if (t.m_strTaskName == "a") {
+            m_list.RemoveAt(2);
+            m_list.RemoveAt(1);
+        }
+    };
+    SetNow(2026, 3, 2, 10, 0);
+    Ticks(2);
+    EXPECT_EQ(m_vecSent, std::vector<std::string>{"a@2026-03-02 10:00"});
+    ASSERT_EQ(m_list.GetSize(), 1);
+    EXPECT_EQ(m_list[0].m_nOccurrenceCount, 1);
+}
+
+TEST_F(CSchedulerTest, EditsBetweenTicksAreSeen) {
+    m_list.Add(Minutely("m", At(2026, 3, 2, 12, 0), 5));
+    SetNow(2026, 3, 2, 10, 0);
+    Ticks(1);
+    // Activated again, moved to now, added: each must reach the next tick.
+    m_list[0].m_dtNextSending = At(2026, 3, 2, 10, 0);
+    Ticks(1);
+    CTaskItem off = Once("off", At(2026, 3, 2, 9, 0), true);
+    off.m_bActive = 0;
+    m_list.Add(off);
+    Ticks(1);
+    m_list.GetAt(1).m_bActive = 1;
+    Ticks(1);
+    m_list.Add(Once("new", At(2026, 3, 2, 10, 0)));
+    Ticks(1);
+    EXPECT_EQ(m_vecSent, (std::vector<std::string>{"m@2026-03-02 10:00", "off@2026-03-02 09:00", "new@2026-03-02 10:00"}));
+}
+
+TEST_F(CSchedulerTest, AZoneChangeRecomputesTheCachedTimes) {
+    m_list.Add(Once("z", At(2026, 3, 2, 10, 0)));
+    SetNow(2026, 3, 2, 9, 0);  // 09:00 UTC
+    Ticks(1);
+    EXPECT_TRUE(m_vecSent.empty());
+    CZoneGuard berlin("Europe/Berlin");  // 10:00 there is 09:00 UTC
+    Ticks(1);
+    EXPECT_EQ(m_vecSent, std::vector<std::string>{"z@2026-03-02 10:00"});
+}
+
+TEST_F(CSchedulerTest, ClockSetBackNeverRepeatsAnOccurrence) {
+    m_list.Add(Minutely("m", At(2026, 3, 2, 10, 0), 5));
+    m_list.Add(Once("o", At(2026, 3, 2, 10, 0)));
+    SetNow(2026, 3, 2, 10, 0);
+    Ticks(1);
+    SetNow(2026, 3, 2, 9, 30);  // set back half an hour
+    Ticks(3);
+    SetNow(2026, 3, 2, 10, 0, 30);  // back in the minute already handled
+    Ticks(3);
+    SetNow(2026, 3, 2, 10, 5);
+    Ticks(3);
+    EXPECT_EQ(m_vecSent, (std::vector<std::string>{"m@2026-03-02 10:00", "o@2026-03-02 10:00", "m@2026-03-02 10:05"}));
+}
+
+TEST_F(CSchedulerTest, WakingAfterHoursCatchesUpWithoutSpinning) {
+    m_list.Add(Minutely("hourly", At(2026, 3, 2, 10, 0), 60, true));
+    m_list.Add(Minutely("skipper", At(2026, 3, 2, 10, 0), 60, false));
+    SetNow(2026, 3, 2, 10, 0);
+    Ticks(1);
+    SetNow(2026, 3, 2, 13, 30);  // the laptop slept three and a half hours
+    Ticks(1);
+    EXPECT_EQ(m_vecSent.size(), 3u) << "one occurrence per task per tick";
+    Ticks(10);
+    EXPECT_EQ(m_vecSent, (std::vector<std::string>{"hourly@2026-03-02 10:00", "skipper@2026-03-02 10:00",
+                                                   "hourly@2026-03-02 11:00", "hourly@2026-03-02 12:00",
+                                                   "hourly@2026-03-02 13:00"}));
+    EXPECT_EQ(m_list[1].m_nOccurrenceCount, 4);
+    EXPECT_EQ(TaskTime::Format(m_list[1].m_dtNextSending), "2026-03-02 14:00");
+    const int nSaves = m_nSaves;
+    Ticks(30);
+    EXPECT_EQ(m_nSaves, nSaves) << "once caught up, ticks do nothing";
+}
+
+TEST_F(CSchedulerTest, ABrokenTaskNeitherBlocksOthersNorRepeats) {
+    CTaskItem bad = Once("bad", At(2026, 3, 2, 10, 0));
+    bad.m_dtNextSending.nMonth = 13;
+    CTaskItem badStart = Minutely("badstart", At(2026, 3, 2, 10, 0), 5);
+    badStart.m_dtStart.nHour = 25;
+    m_list.Add(bad);
+    m_list.Add(badStart);
+    m_list.Add(Once("good", At(2026, 3, 2, 10, 0)));
+    SetNow(2026, 3, 2, 10, 0);
+    Ticks(5);
+    EXPECT_EQ(m_vecSent, (std::vector<std::string>{"badstart@2026-03-02 10:00", "good@2026-03-02 10:00"}));
+    EXPECT_FALSE(m_list[1].m_dtNextSending.IsSet()) << "a task that cannot be advanced is completed";
+}
+
+TEST(CSendEmailDlgTimer, StartsAOneSecondTimerAndStopsIt) {
+    int argc = 1;
+    char szName[] = "scheduler_tests";
+    char* argv[] = {szName, nullptr};
+    QCoreApplication app(argc, argv);
+    CSendEmailDlg dlg(CSendContext{});
+    EXPECT_FALSE(dlg.IsTimerRunning());
+    EXPECT_TRUE(dlg.OnInitDialog());
+    EXPECT_TRUE(dlg.IsTimerRunning());
+    EXPECT_EQ(dlg.TimerInterval(), 1000);
+    dlg.OnDestroy();
+    EXPECT_FALSE(dlg.IsTimerRunning());
+}
+
+// Random lists, random edits and a clock that walks, jumps back and leaps
+// forward: the cached scheduler and the plain tick must agree on every
+// send, every save and every field of every task.
+class CDifferentialTest : public ::testing::TestWithParam<const char*> {};
+
+CTaskItem RandomTask(std::mt19937& rng, time_t tBase, int n) {
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const TaskDateTime dtStart = TaskTime::FromAbsolute(tBase + pick(-3000, 3000) * 60);
+    CTaskItem t = Minutely("t" + std::to_string(n), dtStart, pick(1, 90), pick(0, 1) == 1);
+    t.m_nRecurrence = pick(0, 3);
+    t.m_nDailyMode = pick(0, 1);
+    t.m_nDailyInterval = pick(1, 3);
+    t.m_nDailyDayKind = pick(0, 4);
+    t.m_nWeeklyInterval = pick(1, 2);
+    for (int& b : t.m_bWeekDays) b = pick(0, 1);
+    t.m_bWeekDays[pick(0, 6)] = 1;
+    t.m_nEndKind = pick(0, 1);
+    t.m_nEndAfterCount = pick(1, 6);
+    t.m_bActive = pick(0, 5) != 0;
+    return t;
+}
+
+TEST_P(CDifferentialTest, CachedTickEqualsThePlainTick) {
+    CZoneGuard zone(GetParam());
+    std::mt19937 rng(20260302);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const time_t tBase = TaskTime::ToAbsolute(2026, 3, 29, 1, 30);  // near a spring change in Europe
+    CFixedClock clock(tBase);
+    CSchedule schedule(clock);
+
+    CTaskList cached, plain;
+    for (int i = 0; i < 200; ++i) {
+        CTaskItem t = RandomTask(rng, tBase, i);
+        schedule.CalcNextSending(t);
+        cached.Add(t);
+        plain.Add(t);
+    }
+    std::vector<std::string> vecCached, vecPlain;
+    int nSavesCached = 0, nSavesPlain = 0;
+    CSendContext ctx;
+    ctx.fnTaskList = [&] { return &cached; };
+    ctx.fnSend = [&](const CTaskItem& t) { vecCached.push_back(t.m_strTaskName + TaskTime::Format(t.m_dtNextSending)); };
+    ctx.fnSave = [&](const CTaskList&) { ++nSavesCached; };
+    ctx.pClock = &clock;
+    CSendEmailDlg dlg(ctx);
+    auto fnSendPlain = [&](const CTaskItem& t) { vecPlain.push_back(t.m_strTaskName + TaskTime::Format(t.m_dtNextSending)); };
+    auto fnSavePlain = [&](const CTaskList&) { ++nSavesPlain; };
+
+    time_t tNow = tBase;
+    for (int nStep = 0; nStep < 3000; ++nStep) {
+        const int r = pick(0, 99);
+        if (r < 70) tNow += pick(1, 40);                  // time runs
+        else if (r < 80) tNow += pick(60, 7200);          // sleep, wake
+        else if (r < 85) tNow -= pick(60, 3600);          // clock set back
+        else if (r < 95 && cached.GetSize() > 0) {        // the user edits
+            const int i = pick(0, cached.GetSize() - 1);
+            switch (pick(0, 3)) {
+                case 0:
+                    cached.GetAt(i).m_bActive ^= 1;
+                    plain.GetAt(i).m_bActive ^= 1;
+                    break;
+                case 1:
+                    if (i > 0) {
+                        cached.MoveUp(i);
+                        plain.MoveUp(i);
+                    }
+                    break;
+                case 2:
+                    cached.RemoveAt(i);
+                    plain.RemoveAt(i);
+                    break;
+                default: {
+                    CTaskItem t = RandomTask(rng, tNow, 1000 + nStep);
+                    schedule.CalcNextSending(t);
+                    cached.SetAt(i, t);
+                    plain.SetAt(i, t);
+                }
+            }
+        }
+        clock.Set(tNow);
+        dlg.OnTimer();
+        ReferenceTick(plain, schedule, fnSendPlain, fnSavePlain);
+        ASSERT_EQ(vecCached, vecPlain) << "step " << nStep;
+        ASSERT_EQ(nSavesCached, nSavesPlain) << "step " << nStep;
+        ASSERT_TRUE(cached == plain) << "step " << nStep;
+    }
+    EXPECT_GT(vecPlain.size(), 200u) << "the walk must actually send";
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, CDifferentialTest,
+                         ::testing::Values("UTC", "Europe/Berlin", "America/New_York", "Australia/Lord_Howe"),
+                         [](const auto& info) {
+                             std::string str = info.param;
+                             for (char& c : str)
+                                 if (c == '/') c = '_';
+                             return str;
+                         });
+
+}  // namespace
