@@ -16,7 +16,7 @@ constexpr ERegRoot HKCU = ERegRoot::CurrentUser;
 const std::string kClsidKey = "CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}";
 const std::string kAddinKey = "Software\\Microsoft\\Office\\Outlook\\Addins\\TarnwickQuillory.Addin";
 const std::string kAppId = "{2ED2A63A-8F49-441E-BE56-E25EC2C23AD8}";
-const std::string kModule = "/opt/quillory/quilsend.dll";
+const std::string kModule = "/opt/quillory/quilsend.so";
 
 std::string ReadResource(const char* pszName) {
     std::ifstream in(std::string(QUILLORY_RESOURCES) + "/" + pszName, std::ios::binary);
@@ -66,7 +66,7 @@ TEST_F(RegistrarTest, RegistersEveryEntryOfPart24) {
     CRegistryStore s;
     RegisterBoth(s);
     EXPECT_EQ(Str(s, HKCR, "AppID\\" + kAppId), "TarnwickQuillory");
-    EXPECT_EQ(Str(s, HKCR, "AppID\\quilsend.dll", "AppID"), kAppId);
+    EXPECT_EQ(Str(s, HKCR, "AppID\\quilsend.so", "AppID"), kAppId);
     EXPECT_EQ(Str(s, HKCR, "TarnwickQuillory.Addin.1"), "Addin Class");
     EXPECT_EQ(Str(s, HKCR, "TarnwickQuillory.Addin.1\\CLSID"), "{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}");
     EXPECT_EQ(Str(s, HKCR, "TarnwickQuillory.Addin"), "Addin Class");
@@ -112,7 +112,7 @@ TEST_F(RegistrarTest, UnregisteringRemovesWhatTheScriptsNamed) {
     EXPECT_TRUE(s.KeyExists(HKCR, "CLSID"));
     EXPECT_TRUE(s.KeyExists(HKCR, "AppID"));
     EXPECT_FALSE(s.KeyExists(HKCR, "AppID\\" + kAppId));
-    EXPECT_FALSE(s.KeyExists(HKCR, "AppID\\quilsend.dll"));
+    EXPECT_FALSE(s.KeyExists(HKCR, "AppID\\quilsend.so"));
     // The host's keys were left empty, so they went too.
     EXPECT_FALSE(s.KeyExists(HKLM, "Software"));
 }

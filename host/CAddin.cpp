@@ -1,0 +1,253 @@
+#include "CAddin.h"
+
+#include <iostream>
+
+#include "AddinGlobals.h"
+#include "CAddinPaths.h"
+#include "CButtonEventsSink.h"
+#include "CInspectorsEventsSink.h"
+#include "CMessageBox.h"
+#include "CMyInspectorEvent.h"
+#include "CSendEmailDlg.h"
+#include "CTaskListFile.h"
+#include "CTextCodec.h"
+#include "SendTask.h"
+
+namespace {
+
+std::function<void()>& EmailManagerHook() {
+    static std::function<void()> g_fn;
+    return g_fn;
+}
+
+std::string& ModulePathOverride() {
+    static std::string g_str;
+    return g_str;
+}
+
+const CTextCodec& Codec() {
+    static const CTextCodec g_codec;
+    return g_codec;
+}
+
+std::string TaskListPath() { return g_strDataDir + CTaskListFile::kFileName; }
+
+void Error(const char* pszText) {
+    CMessageBox::Show(pszText, "Quillory", CMessageBox::MB_OK | CMessageBox::MB_ICONERROR);
+}
+
+void SaveList(const CTaskList& list) {
+    if (std::string str = CTaskListFile::SaveTaskList(TaskListPath(), list, Codec()); !str.empty())
+        std::cerr << "Quillory: cannot save " << TaskListPath() << ": " << str << '\n';
+}
+
+}  // namespace
+
+void CAddin::SetEmailManagerHook(std::function<void()> fn) { EmailManagerHook() = std::move(fn); }
+void CAddin::SetModulePathForTests(std::string strPath) { ModulePathOverride() = std::move(strPath); }
+
+CAddin::CAddin() = default;
+
+CAddin::~CAddin() {
+    // A connection that failed part-way gets no disconnection; what it set
+    // up must not outlive the object (the module may be unloaded next).
+    FreeSending();
+    if (m_bOwnsTaskList) {
+        delete g_pTaskList;
+        g_pTaskList = nullptr;
+    }
+    for (CMyInspectorEvent* p : m_arrInspectorEvents) {
+        p->UnadviseAll();
+        delete p;
+    }
+    if (m_spButtonSink) m_spButtonSink->Detach();
+    if (m_spInspectorsSink) m_spInspectorsSink->Detach();
+}
+
+HRESULT CAddin::QueryInterface(REFIID riid, void** ppv) {
+    // Late-bound callers asking for IDispatch reach the connection methods.
+    if (ppv && riid == IDispatch::iid) {
+        *ppv = static_cast<IDispatch*>(static_cast<_IDTExtensibility2*>(this));
+        AddRef();
+        return S_OK;
+    }
+    return CComObjectImpl::QueryInterface(riid, ppv);
+}
+
+HRESULT CAddin::OnConnection(IDispatch* pApplication, int32_t, IDispatch*, CVariant*) {
+    try {
+        return Connect(pApplication);
+    } catch (const std::exception& e) {
+        std::cerr << "Quillory: connection failed: " << e.what() << '\n';
+        return kFailure;
+    }
+}
+
+HRESULT CAddin::Connect(IDispatch* pApplication) {
+    // 1-4: paths and the location file.
+    g_strAppDataDir = CAddinPaths::AppDataDir();
+    const std::string strModule = ModulePathOverride().empty() ? CAddinPaths::ModulePath() : ModulePathOverride();
+    g_strInstallDir = CAddinPaths::InstallDirOf(strModule);
+    g_strDataDir = g_strAppDataDir;
+    CAddinPaths::WriteLocation(g_strInstallDir, g_strAppDataDir, false);
+    g_strDataDir = CAddinPaths::ResolveDataDir(g_strAppDataDir, g_strInstallDir);
+    CAddinPaths::WriteLocation(g_strInstallDir, g_strDataDir, true);
+
+    // 5: the host application.
+    if (!pApplication) return kFailure;
+    CComPtr<_Application> spApp;
+    HRESULT hr = pApplication->QueryInterface(&spApp);
+    if (hr == E_NOINTERFACE || (SUCCEEDED(hr) && !spApp)) return kFailure;
+    if (FAILED(hr)) return hr;
+    m_spApplication = spApp;
+    g_spApplication = spApp;
+
+    // 6-7: seed and load the task list.
+    CAddinPaths::SeedCopy(g_strInstallDir + CTaskListFile::kFileName, TaskListPath());
+    if (g_pTaskList && m_bOwnsTaskList) delete g_pTaskList;
+    g_pTaskList = new (std::nothrow) CTaskList;
+    if (!g_pTaskList) {
+        Error("Failed to create email list!");
+        return kFailure;
+    }
+    m_bOwnsTaskList = true;
+    CTaskListFile::LoadTaskList(TaskListPath(), *g_pTaskList, Codec());
+
+    // 8: the main toolbar.
+    bool bStop = false;
+    hr = AddMainToolbar(bStop);
+    if (bStop) return hr;
+
+    // 9: message windows.
+    TrackOpenInspectors();
+
+    // 10-11: connected; start sending.
+    m_bConnected = 1;
+    CSendContext ctx;
+    ctx.fnTaskList = [] { return g_pTaskList; };
+    ctx.fnSend = [](const CTaskItem& task) { SendTask(g_spApplication, task); };
+    ctx.fnSave = SaveList;
+    FreeSending();
+    g_pSendEmailDlg = new (std::nothrow) CSendEmailDlg(std::move(ctx));
+    if (!g_pSendEmailDlg) {
+        Error("Failed to start up sending!");
+        return kFailure;
+    }
+    g_pSendEmailDlg->OnInitDialog();
+    return S_OK;
+}
+
+HRESULT CAddin::AddMainToolbar(bool& bStop) {
+    bStop = false;
+    CComPtr<_Explorer> spExplorer;
+    if (FAILED(m_spApplication->ActiveExplorer(&spExplorer)) || !spExplorer) return S_OK;
+    CComPtr<_CommandBars> spBars;
+    HRESULT hr = spExplorer->get_CommandBars(&spBars);
+    if (FAILED(hr) || !spBars) {
+        bStop = true;
+        // An empty answer with a success code must not read as a connection.
+        return FAILED(hr) ? hr : kFailure;
+    }
+    bStop = true;
+    CComPtr<CommandBar> spBar;
+    if (FAILED(spBars->Add(CVariant("Quillory"), CVariant(msoBarTop), vtMissing, CVariant(true), &spBar)) || !spBar) {
+        Error("Failed to create a new toolbar!");
+        return kFailure;
+    }
+    CComPtr<CommandBarControls> spControls;
+    if (FAILED(spBar->get_Controls(&spControls)) || !spControls) {
+        Error("Failed to get the Controls from the new toolbar!");
+        return kFailure;
+    }
+    CComPtr<CommandBarControl> spControl;
+    CComPtr<_CommandBarButton> spButton;
+    if (SUCCEEDED(spControls->Add(CVariant(msoControlButton), vtMissing, vtMissing, vtMissing, CVariant(true),
+                                  &spControl)) &&
+        spControl)
+        spControl->QueryInterface(&spButton);
+    if (!spButton) {
+        Error("Failed to create a button on the new toolbar!");
+        return kFailure;
+    }
+    spButton->put_Style(msoButtonCaption);
+    spButton->put_Caption("Quillory");
+    spButton->put_TooltipText("Quillory Using Outlook");
+    spButton->put_Tag("Quillory");
+    spButton->put_Enabled(true);
+    spButton->put_Visible(true);
+    spBar->put_Visible(true);
+    m_spButton = spButton;
+    m_spButtonSink = MakeComObject<CButtonEventsSink>(
+        [this](IDispatch* pButton, bool* pbCancel) { OnButtonClick(pButton, pbCancel); });
+    AtlAdvise(m_spButton, m_spButtonSink->GetUnknown(), _CommandBarButtonEvents::iid, &m_dwButtonCookie);
+    bStop = false;
+    return S_OK;
+}
+
+void CAddin::TrackOpenInspectors() {
+    if (FAILED(m_spApplication->get_Inspectors(&m_spInspectors)) || !m_spInspectors)
+        throw std::runtime_error("the host has no message window collection");
+    m_spInspectorsSink = MakeComObject<CInspectorsEventsSink>([this](IDispatch* p) { OnNewInspector(p); });
+    AtlAdvise(m_spInspectors, m_spInspectorsSink->GetUnknown(), InspectorsEvents::iid, &m_dwInspectorsCookie);
+    m_arrInspectorEvents.clear();
+    int32_t n = 0;
+    m_spInspectors->get_Count(&n);
+    for (int32_t i = 1; i <= n; ++i) {
+        CComPtr<_Inspector> spInspector;
+        if (FAILED(m_spInspectors->Item(CVariant(static_cast<int>(i)), &spInspector)) || !spInspector) continue;
+        Track(spInspector, -1, nullptr);
+    }
+}
+
+void CAddin::Track(IDispatch* pInspector, int32_t nTaskIndex, CAddin* pOwner) {
+    CComQIPtr<_Inspector> spInspector(pInspector);
+    if (!spInspector) return;
+    CComPtr<IDispatch> spItem;
+    if (FAILED(spInspector->get_CurrentItem(&spItem)) || !spItem) return;
+    CComQIPtr<_MailItem> spMail(spItem.p);
+    if (!spMail) return;
+    bool bSent = true;
+    if (FAILED(spMail->get_Sent(&bSent)) || bSent) return;
+    auto* pTracker = new CMyInspectorEvent(spInspector, pOwner, nTaskIndex);
+    pTracker->AdviseInspector();
+    m_arrInspectorEvents.push_back(pTracker);
+}
+
+void CAddin::OnNewInspector(IDispatch* pInspector) {
+    if (!pInspector) return;
+    Track(pInspector, g_nCurTaskIndex, this);
+}
+
+void CAddin::OnButtonClick(IDispatch*, bool*) {
+    if (EmailManagerHook()) EmailManagerHook()();
+    else std::cerr << "Quillory: the Email Manager is not part of this build yet\n";
+}
+
+void CAddin::FreeSending() {
+    delete g_pSendEmailDlg;
+    g_pSendEmailDlg = nullptr;
+}
+
+HRESULT CAddin::OnDisconnection(int32_t, CVariant*) {
+    if (g_pTaskList && m_bOwnsTaskList) {
+        SaveList(*g_pTaskList);
+        delete g_pTaskList;
+        g_pTaskList = nullptr;
+        m_bOwnsTaskList = false;
+    }
+    for (CMyInspectorEvent* p : m_arrInspectorEvents) {
+        p->UnadviseAll();
+        delete p;
+    }
+    m_arrInspectorEvents.clear();
+    g_spCurInspector.Release();
+    if (m_bConnected == 1) {
+        if (m_spButton) AtlUnadvise(m_spButton, _CommandBarButtonEvents::iid, m_dwButtonCookie);
+        if (m_spInspectors) AtlUnadvise(m_spInspectors, InspectorsEvents::iid, m_dwInspectorsCookie);
+        m_bConnected = 0;
+    }
+    // The sender goes with the connection, so no tick can run once the
+    // module is unloaded.
+    FreeSending();
+    return S_OK;
+}

@@ -1,0 +1,131 @@
+#include "CAddinPaths.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string_view>
+
+namespace {
+
+bool WriteAll(int fd, std::string_view sv) {
+    while (!sv.empty()) {
+        const ssize_t n = ::write(fd, sv.data(), sv.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        sv.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+void MakeDirs(const std::string& strPath) {
+    for (size_t i = 1; i <= strPath.size(); ++i)
+        if (i == strPath.size() || strPath[i] == '/') ::mkdir(strPath.substr(0, i).c_str(), 0700);
+}
+
+}  // namespace
+
+std::string CAddinPaths::AppDataDir() {
+    std::string str;
+    if (const char* psz = std::getenv("XDG_DATA_HOME"); psz && *psz == '/') str = psz;
+    else if (const char* pszHome = std::getenv("HOME"); pszHome && *pszHome) str = std::string(pszHome) + "/.local/share";
+    if (str.empty()) return str;
+    MakeDirs(str);
+    if (str.back() != '/') str += '/';
+    return str;
+}
+
+std::string CAddinPaths::ModulePath() {
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(&CAddinPaths::ModulePath), &info) == 0 || !info.dli_fname) return {};
+    char* psz = ::realpath(info.dli_fname, nullptr);
+    std::string str = psz ? psz : info.dli_fname;
+    std::free(psz);
+    return str;
+}
+
+std::string CAddinPaths::InstallDirOf(const std::string& strModulePath) {
+    const size_t nFirst = strModulePath.find_first_not_of(" \t\r\n");
+    if (nFirst == std::string::npos) return {};
+    const size_t nLast = strModulePath.find_last_not_of(" \t\r\n");
+    const std::string str = strModulePath.substr(nFirst, nLast - nFirst + 1);
+    const size_t nSlash = str.rfind('/');
+    if (nSlash == std::string::npos || nSlash == 0) return {};
+    return str.substr(0, nSlash + 1);
+}
+
+std::string CAddinPaths::ResolveDataDir(const std::string& strAppData, const std::string& strInstall) {
+    std::string strPath = strAppData + "Tarnwick Software";
+    ::mkdir(strPath.c_str(), 0700);
+    strPath += "/Office Outlook";
+    ::mkdir(strPath.c_str(), 0700);
+    strPath += "/Quillory";
+    ::mkdir(strPath.c_str(), 0700);
+    strPath += "/";
+    const std::string strData = ::chdir(strPath.c_str()) == 0 ? strPath : strInstall;
+    [[maybe_unused]] int n = ::chdir(strInstall.c_str());
+    return strData;
+}
+
+std::string CAddinPaths::ToUtf16Le(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        uint32_t cp = 0xFFFD;
+        size_t n = 1;
+        if (c < 0x80) cp = c;
+        else if ((c >> 5) == 6 && i + 1 < s.size()) { cp = ((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu); n = 2; }
+        else if ((c >> 4) == 14 && i + 2 < s.size()) { cp = ((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu); n = 3; }
+        else if ((c >> 3) == 30 && i + 3 < s.size()) {
+            cp = ((c & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) | ((s[i + 2] & 0x3Fu) << 6) | (s[i + 3] & 0x3Fu);
+            n = 4;
+        }
+        i += n;
+        auto unit = [&](uint32_t u) {
+            out += static_cast<char>(u & 0xFF);
+            out += static_cast<char>((u >> 8) & 0xFF);
+        };
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            unit(0xD800 + (cp >> 10));
+            unit(0xDC00 + (cp & 0x3FF));
+        } else {
+            unit(cp);
+        }
+    }
+    return out;
+}
+
+void CAddinPaths::WriteLocation(const std::string& strInstall, const std::string& strText, bool bAppend) {
+    const std::string strFile = strInstall + kLocationFile;
+    // Existing file only: the add-in never creates it.
+    const int fd = ::open(strFile.c_str(), O_WRONLY | O_CLOEXEC | (bAppend ? O_APPEND : O_TRUNC));
+    if (fd < 0) return;
+    WriteAll(fd, ToUtf16Le(bAppend ? "\r\n\r\n" + strText : strText));
+    ::close(fd);
+}
+
+void CAddinPaths::SeedCopy(const std::string& strFrom, const std::string& strTo) {
+    struct stat st {};
+    if (::stat(strTo.c_str(), &st) == 0) return;
+    const int fdIn = ::open(strFrom.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fdIn < 0) return;
+    const std::string strTemp = strTo + ".seed-" + std::to_string(::getpid());
+    const int fdOut = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    bool bOk = fdOut >= 0;
+    char buf[65536];
+    for (ssize_t n; bOk && (n = ::read(fdIn, buf, sizeof buf)) != 0;) {
+        if (n < 0 && errno == EINTR) continue;
+        bOk = n > 0 && WriteAll(fdOut, std::string_view(buf, static_cast<size_t>(n)));
+    }
+    if (fdOut >= 0) {
+        bOk = ::fsync(fdOut) == 0 && bOk;
+        ::close(fdOut);
+    }
+    ::close(fdIn);
+    // link() never replaces: a file that appeared meanwhile stays.
+    if (bOk) [[maybe_unused]] int n = ::link(strTemp.c_str(), strTo.c_str());
+    ::unlink(strTemp.c_str());
+}

@@ -1,0 +1,108 @@
+#include "CHeadlessHost.h"
+
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "CAddinLoader.h"
+#include "CApplication.h"
+#include "CMailHost.h"
+#include "CProfileLock.h"
+
+namespace {
+
+constexpr int kReceiveEveryMs = 10 * 60 * 1000;
+
+void Log(const std::string& str) { std::fprintf(stderr, "mailhost: %s\n", str.c_str()); }
+
+void LogEvents(CMailHost& host) {
+    for (const auto& e : host.Events().Drain()) {
+        std::string str = std::string(CHostEvents::KindName(e.kind));
+        if (!e.strId.empty()) str += " " + e.strId;
+        if (!e.strText.empty()) str += ": " + e.strText;
+        Log(str);
+    }
+}
+
+sigset_t StopSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    return set;
+}
+
+}  // namespace
+
+void CHeadlessHost::BlockSignals() {
+    sigset_t set = StopSignals();
+    sigaddset(&set, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+int CHeadlessHost::Run() {
+    const sigset_t set = StopSignals();
+    const int fdSignal = ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+    if (fdSignal < 0) {
+        Log(std::string("cannot watch signals: ") + std::strerror(errno));
+        return 1;
+    }
+    struct CCloser {
+        int fd;
+        ~CCloser() { ::close(fd); }
+    } closer{fdSignal};
+
+    CProfileLock lock;
+    if (std::string str = lock.Acquire(CMailStore::DefaultProfileDir()); !str.empty()) {
+        Log(str);
+        return 1;
+    }
+    CMailHost host;
+    if (std::string str = host.Start(); !str.empty()) {
+        Log(str);
+        return 1;
+    }
+    Log("profile " + host.ProfileDir() + (host.TransportName().empty() ? "" : ", sending via " + host.TransportName()));
+    for (const auto& str : host.ConfigMessages()) Log(str);
+
+    int nStatus = 0;
+    {
+        CComPtr<CApplication> spApp = CApplication::Create(host);
+        CAddinLoader loader(Log);
+        CRegistryStore registry;
+        const CRegistryFile regFile;
+        if (std::string str = regFile.Load(registry); !str.empty()) Log("add-ins not loaded: " + str);
+        else loader.LoadAll(registry, static_cast<_Application*>(spApp.p));
+
+        QSocketNotifier signalNotifier(fdSignal, QSocketNotifier::Read);
+        QObject::connect(&signalNotifier, &QSocketNotifier::activated, [fdSignal] {
+            signalfd_siginfo info{};
+            if (::read(fdSignal, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+                Log(std::string("stopping on ") + strsignal(static_cast<int>(info.ssi_signo)));
+                QCoreApplication::exit(0);
+            }
+        });
+        QSocketNotifier eventNotifier(host.Events().Fd(), QSocketNotifier::Read);
+        QObject::connect(&eventNotifier, &QSocketNotifier::activated, [&host] { LogEvents(host); });
+        QTimer receiveTimer;
+        QObject::connect(&receiveTimer, &QTimer::timeout, [&host] { host.SendReceiveNow(); });
+        receiveTimer.start(kReceiveEveryMs);
+        host.SendReceiveNow();
+
+        nStatus = QCoreApplication::exec();
+        loader.UnloadAll();
+        spApp->Shutdown();
+    }
+    host.Stop();
+    LogEvents(host);
+    Log("stopped");
+    return nStatus;
+}

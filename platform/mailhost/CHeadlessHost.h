@@ -1,0 +1,11 @@
+#pragma once
+
+// The host without windows: store, delivery, receiving and the add-ins on a
+// Qt event loop, until SIGTERM or SIGINT. Needs a QCoreApplication, and
+// BlockSignals before it is made (before any thread starts).
+class CHeadlessHost {
+public:
+    static void BlockSignals();
+    // The exit status of the program.
+    int Run();
+};
