@@ -1,0 +1,287 @@
+// The add-in's connection and disconnection against the real host object
+// model over an in-memory backend, with faults injected at the host.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QCoreApplication>
+#include <filesystem>
+
+#include "AddinGlobals.h"
+#include "CAddin.h"
+#include "CAddinPaths.h"
+#include "CApplication.h"
+#include "CFaultyApplication.h"
+#include "CMemoryMailBackend.h"
+#include "CMessageBox.h"
+#include "CMyInspectorEvent.h"
+#include "CSendEmailDlg.h"
+#include "CTaskListFile.h"
+#include "CTempDir.h"
+#include "CTextCodec.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class CQtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char szName[] = "addin_tests";
+        static char* argv[] = {szName, nullptr};
+        m_pApp = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    void TearDown() override { m_pApp.reset(); }
+    std::unique_ptr<QCoreApplication> m_pApp;
+};
+const auto* const g_pQt = ::testing::AddGlobalTestEnvironment(new CQtEnvironment);
+
+const std::string kDataSub = "Tarnwick Software/Office Outlook/Quillory/";
+
+class CAddinTest : public ::testing::Test {
+protected:
+    CAddinTest() {
+        fs::create_directories(m_dir / "install");
+        setenv("XDG_DATA_HOME", (m_dir / "roaming").c_str(), 1);
+        CAddin::SetModulePathForTests(m_dir / "install/quilsend.so");
+        CMessageBox::SetHandler([this](const std::string& strText, const std::string& strCaption, unsigned nFlags) {
+            m_vecBoxes.push_back(strCaption + ": " + strText + (nFlags & CMessageBox::MB_ICONERROR ? " [error]" : ""));
+            return CMessageBox::IDOK;
+        });
+        m_spApp = CApplication::Create(m_backend, m_options);
+        m_spAddin = MakeComObject<CAddin>();
+    }
+    ~CAddinTest() override {
+        m_spAddin.Release();
+        if (m_spApp) m_spApp->Shutdown();
+        g_spApplication.Release();
+        CMessageBox::SetHandler({});
+        CAddin::SetModulePathForTests({});
+        unsetenv("XDG_DATA_HOME");
+        [[maybe_unused]] int n = ::chdir("/");
+    }
+    HRESULT Connect(IDispatch* pApp) { return m_spAddin->OnConnection(pApp, ext_cm_Startup, nullptr, nullptr); }
+    HRESULT Connect() { return Connect(static_cast<_Application*>(m_spApp.p)); }
+    std::string Roaming() const { return m_dir / "roaming/"; }
+    std::string Install() const { return m_dir / "install/"; }
+
+    static void WriteTasks(const std::string& strPath, const std::vector<std::string>& vecNames) {
+        CTaskList list;
+        for (const auto& str : vecNames) {
+            CTaskItem t;
+            t.m_strTaskName = str;
+            list.Add(t);
+        }
+        ASSERT_EQ(CTaskListFile::SaveTaskList(strPath, list, CTextCodec("UTF-8")), "");
+    }
+    static std::vector<std::string> ReadTasks(const std::string& strPath) {
+        CTaskList list;
+        CTaskListFile::LoadTaskList(strPath, list, CTextCodec("UTF-8"));
+        std::vector<std::string> vec;
+        for (const auto& t : list) vec.push_back(t.m_strTaskName);
+        return vec;
+    }
+
+    CTempDir m_dir;
+    CMemoryMailBackend m_backend;
+    CApplicationOptions m_options;
+    CComPtr<CApplication> m_spApp;
+    CComPtr<CAddin> m_spAddin;
+    std::vector<std::string> m_vecBoxes;
+};
+
+TEST_F(CAddinTest, ConnectionSetsUpPathsListToolbarAndSending) {
+    setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
+    fs::create_directories(Roaming() + kDataSub);
+    WriteTasks(Roaming() + kDataSub + "emails.dat", {"one", "two"});
+    ASSERT_EQ(Connect(), S_OK);
+    EXPECT_EQ(g_strAppDataDir, Roaming());
+    EXPECT_EQ(g_strInstallDir, Install());
+    EXPECT_EQ(g_strDataDir, Roaming() + kDataSub);
+    EXPECT_EQ(fs::current_path().string() + "/", Install());
+    ASSERT_NE(g_pTaskList, nullptr);
+    EXPECT_EQ(g_pTaskList->GetSize(), 2);
+    EXPECT_FALSE(fs::exists(Install() + "appdata.ini")) << "the location file is never created";
+    ASSERT_NE(g_pSendEmailDlg, nullptr);
+    EXPECT_TRUE(g_pSendEmailDlg->IsTimerRunning());
+    EXPECT_TRUE(m_vecBoxes.empty());
+
+    CComPtr<_Explorer> spExplorer;
+    m_spApp->ActiveExplorer(&spExplorer);
+    std::vector<CComPtr<CommandBar>> vecBars = m_spApp->CommandBarsOf(spExplorer);
+    CComPtr<CommandBar> spBar;
+    for (auto& sp : vecBars) {
+        std::string str;
+        sp->get_Name(&str);
+        if (str == "Quillory") spBar = sp;
+    }
+    ASSERT_TRUE(spBar);
+    bool b = false;
+    spBar->get_Temporary(&b);
+    EXPECT_TRUE(b);
+    auto vecControls = CApplication::ControlsOf(spBar);
+    ASSERT_EQ(vecControls.size(), 1u);
+    std::string strCaption, strTip, strTag;
+    vecControls[0]->get_Caption(&strCaption);
+    vecControls[0]->get_TooltipText(&strTip);
+    vecControls[0]->get_Tag(&strTag);
+    EXPECT_EQ(strCaption + "|" + strTip + "|" + strTag, "Quillory|Quillory Using Outlook|Quillory");
+
+    int nClicks = 0;
+    CAddin::SetEmailManagerHook([&] { ++nClicks; });
+    EXPECT_EQ(vecControls[0]->Execute(), S_OK);
+    CAddin::SetEmailManagerHook({});
+    EXPECT_EQ(nClicks, 1);
+
+    g_pTaskList->RemoveAt(0);
+    EXPECT_EQ(m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr), S_OK);
+    EXPECT_EQ(g_pTaskList, nullptr);
+    EXPECT_EQ(g_pSendEmailDlg, nullptr) << "no tick can run after disconnection";
+    EXPECT_EQ(ReadTasks(Roaming() + kDataSub + "emails.dat"), std::vector<std::string>{"two"});
+    EXPECT_EQ(vecControls[0]->Execute(), S_OK);
+    EXPECT_EQ(nClicks, 1) << "the button's subscription ended";
+    unsetenv("QUILLORY_CODEPAGE");
+}
+
+TEST_F(CAddinTest, AnExistingLocationFileIsRewrittenInUtf16) {
+    CTempDir::WriteFile(Install() + "appdata.ini", std::string(100, 'x'));
+    ASSERT_EQ(Connect(), S_OK);
+    const std::string strExpected = CAddinPaths::ToUtf16Le(Roaming() + "\r\n\r\n" + Roaming() + kDataSub);
+    EXPECT_EQ(CTempDir::ReadFile(Install() + "appdata.ini"), strExpected);
+    EXPECT_EQ(CAddinPaths::ToUtf16Le("a\xc3\xa9\xf0\x9f\x98\x80"), std::string("a\0\xe9\0\x3d\xd8\x00\xde", 8));
+}
+
+TEST_F(CAddinTest, AnUnusableDataFolderFallsBackToTheInstallFolder) {
+    setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
+    CTempDir::WriteFile(m_dir / "roaming", "a file where the folder should be");
+    CTempDir::WriteFile(Install() + "appdata.ini", "");
+    WriteTasks(Install() + "emails.dat", {"seed"});
+    ASSERT_EQ(Connect(), S_OK);
+    EXPECT_EQ(g_strDataDir, Install());
+    EXPECT_EQ(CTempDir::ReadFile(Install() + "appdata.ini"), CAddinPaths::ToUtf16Le(Roaming() + "\r\n\r\n" + Install()));
+    EXPECT_EQ(ReadTasks(Install() + "emails.dat"), std::vector<std::string>{"seed"}) << "copy onto itself is harmless";
+    EXPECT_EQ(g_pTaskList->GetSize(), 1);
+    unsetenv("QUILLORY_CODEPAGE");
+}
+
+TEST_F(CAddinTest, TheSeedIsCopiedOnlyWhereNoTaskListExists) {
+    setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
+    WriteTasks(Install() + "emails.dat", {"seed"});
+    ASSERT_EQ(Connect(), S_OK);
+    EXPECT_EQ(ReadTasks(Roaming() + kDataSub + "emails.dat"), std::vector<std::string>{"seed"});
+    m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr);
+
+    WriteTasks(Roaming() + kDataSub + "emails.dat", {"mine"});
+    m_spApp->Shutdown();  // the toolbar lives as long as the host
+    m_spApp = CApplication::Create(m_backend, m_options);
+    auto spSecond = MakeComObject<CAddin>();
+    ASSERT_EQ(spSecond->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
+    EXPECT_EQ((*g_pTaskList)[0].m_strTaskName, "mine");
+    spSecond->OnDisconnection(ext_dm_HostShutdown, nullptr);
+    for (const auto& e : fs::directory_iterator(Roaming() + kDataSub))
+        EXPECT_EQ(e.path().filename(), "emails.dat") << "no temporary copy is left behind";
+    unsetenv("QUILLORY_CODEPAGE");
+}
+
+TEST_F(CAddinTest, UnsentMailWindowsAreTrackedAndOthersAreNot) {
+    CComPtr<_Inspector> spOpenBefore;
+    ASSERT_EQ(m_spApp->OpenNewInspector(&spOpenBefore), S_OK);
+    CMailMessage received;
+    received.strSubject = "In";
+    received.vecTo = {"me@example.org"};
+    received.bSent = true;
+    m_backend.Put(EMailFolder::Inbox, received);
+    CComPtr<_NameSpace> spNS;
+    m_spApp->GetNamespace("MAPI", &spNS);
+    CComPtr<MAPIFolder> spInbox;
+    spNS->GetDefaultFolder(olFolderInbox, &spInbox);
+    CComPtr<_Items> spItems;
+    spInbox->get_Items(&spItems);
+    CComPtr<IDispatch> spItem;
+    ASSERT_EQ(spItems->Item(1, &spItem), S_OK);
+    CComPtr<_Inspector> spReceived;
+    ASSERT_EQ(m_spApp->OpenInspector(spItem, &spReceived), S_OK);
+
+    g_nCurTaskIndex = 4;
+    ASSERT_EQ(Connect(), S_OK);
+    ASSERT_EQ(m_spAddin->Trackers().size(), 1u);
+    EXPECT_EQ(m_spAddin->Trackers()[0]->Inspector(), spOpenBefore.p);
+    EXPECT_EQ(m_spAddin->Trackers()[0]->TaskIndex(), -1);
+    EXPECT_EQ(m_spAddin->Trackers()[0]->Owner(), nullptr);
+
+    CComPtr<_Inspector> spLater;
+    ASSERT_EQ(m_spApp->OpenNewInspector(&spLater), S_OK);
+    ASSERT_EQ(m_spAddin->Trackers().size(), 2u);
+    EXPECT_EQ(m_spAddin->Trackers()[1]->TaskIndex(), 4);
+    EXPECT_EQ(m_spAddin->Trackers()[1]->Owner(), m_spAddin.p);
+    EXPECT_TRUE(m_spAddin->Trackers()[1]->IsAdvised());
+    g_nCurTaskIndex = -1;
+
+    m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr);
+    EXPECT_TRUE(m_spAddin->Trackers().empty());
+    CComPtr<_Inspector> spAfter;
+    m_spApp->OpenNewInspector(&spAfter);
+    EXPECT_TRUE(m_spAddin->Trackers().empty()) << "no tracking after disconnection";
+}
+
+TEST_F(CAddinTest, WithoutAMainWindowThereIsNoToolbarButSendingStarts) {
+    m_spApp->CloseExplorer();
+    ASSERT_EQ(Connect(), S_OK);
+    EXPECT_NE(g_pSendEmailDlg, nullptr);
+    EXPECT_TRUE(m_spAddin->IsConnected());
+    EXPECT_TRUE(m_vecBoxes.empty());
+}
+
+TEST_F(CAddinTest, ConnectionFailuresGiveTheirCodesAndMessages) {
+    CComPtr<CNotAnApplication> spNot = MakeComObject<CNotAnApplication>();
+    EXPECT_EQ(Connect(spNot.p), CAddin::kFailure);
+    EXPECT_EQ(Connect(nullptr), CAddin::kFailure);
+    EXPECT_TRUE(m_vecBoxes.empty()) << "no application: nothing is shown";
+
+    struct CCase {
+        EFault fault;
+        HRESULT hr;
+        const char* pszBox;
+    };
+    const CCase kCases[] = {
+        {EFault::CommandBarsFail, E_ABORT, nullptr},
+        {EFault::CommandBarsEmpty, CAddin::kFailure, nullptr},
+        {EFault::NoToolbar, CAddin::kFailure, "Quillory: Failed to create a new toolbar! [error]"},
+        {EFault::NoControls, CAddin::kFailure, "Quillory: Failed to get the Controls from the new toolbar! [error]"},
+        {EFault::NoButton, CAddin::kFailure, "Quillory: Failed to create a button on the new toolbar! [error]"},
+    };
+    for (const CCase& c : kCases) {
+        m_vecBoxes.clear();
+        auto spFaulty = MakeComObject<CFaultyApplication>(m_spApp.p, c.fault);
+        auto spAddin = MakeComObject<CAddin>();
+        EXPECT_EQ(spAddin->OnConnection(static_cast<_Application*>(spFaulty.p), ext_cm_Startup, nullptr, nullptr), c.hr)
+            << static_cast<int>(c.fault);
+        EXPECT_EQ(m_vecBoxes, c.pszBox ? std::vector<std::string>{c.pszBox} : std::vector<std::string>{});
+        EXPECT_FALSE(spAddin->IsConnected());
+        EXPECT_EQ(g_pSendEmailDlg, nullptr) << "steps after the toolbar are not carried out";
+        EXPECT_NE(g_pTaskList, nullptr) << "what was set up stays until the object goes";
+        spAddin.Release();
+        EXPECT_EQ(g_pTaskList, nullptr);
+    }
+}
+
+TEST_F(CAddinTest, InterfaceMapAndUnusedMethods) {
+    CComPtr<IDispatch> spDisp;
+    ASSERT_EQ(m_spAddin->QueryInterface(IDispatch::iid, reinterpret_cast<void**>(&spDisp)), S_OK);
+    EXPECT_EQ(spDisp.p, static_cast<IDispatch*>(static_cast<_IDTExtensibility2*>(m_spAddin.p)));
+    CComPtr<IUnknown> spUnk;
+    m_spAddin->QueryInterface(IUnknown::iid, reinterpret_cast<void**>(&spUnk));
+    EXPECT_EQ(spUnk.p, static_cast<IUnknown*>(static_cast<IAddin*>(m_spAddin.p)));
+    CComPtr<ISupportErrorInfo> spInfo;
+    ASSERT_EQ(m_spAddin->QueryInterface(&spInfo), S_OK);
+    EXPECT_EQ(spInfo->InterfaceSupportsErrorInfo(IID_IAddin), S_OK);
+    EXPECT_EQ(spInfo->InterfaceSupportsErrorInfo(_IDTExtensibility2::iid), S_FALSE);
+    EXPECT_EQ(m_spAddin->OnAddInsUpdate(nullptr), E_NOTIMPL);
+    EXPECT_EQ(m_spAddin->OnStartupComplete(nullptr), E_NOTIMPL);
+    EXPECT_EQ(m_spAddin->OnBeginShutdown(nullptr), E_NOTIMPL);
+    EXPECT_EQ(CAddinPaths::InstallDirOf("  /opt/q/quilsend.so \n"), "/opt/q/");
+    EXPECT_EQ(CAddinPaths::InstallDirOf("/quilsend.so"), "");
+    EXPECT_EQ(CAddinPaths::InstallDirOf("quilsend.so"), "");
+}
+
+}  // namespace

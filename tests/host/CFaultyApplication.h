@@ -1,0 +1,100 @@
+#pragma once
+// A host application that fails where a test says: its main window's
+// command bars, the new toolbar, its controls or the new button. Everything
+// else is the real host's.
+#include "CApplication.h"
+
+enum class EFault { None, CommandBarsFail, CommandBarsEmpty, NoToolbar, NoControls, NoButton };
+
+class CFaultyBar final : public CComObjectImpl<CommandBar, CommandBarControls> {
+public:
+    explicit CFaultyBar(EFault fault) : m_fault(fault) {}
+    HRESULT get_Controls(CommandBarControls** pp) override {
+        *pp = nullptr;
+        if (m_fault == EFault::NoControls) return S_OK;
+        *pp = this;
+        AddRef();
+        return S_OK;
+    }
+    HRESULT get_Name(std::string* p) override { return *p = "Quillory", S_OK; }
+    HRESULT get_Visible(bool* p) override { return *p = false, S_OK; }
+    HRESULT put_Visible(bool) override { return S_OK; }
+    HRESULT get_Position(int32_t* p) override { return *p = 1, S_OK; }
+    HRESULT get_Temporary(bool* p) override { return *p = true, S_OK; }
+    HRESULT Delete() override { return S_OK; }
+    // CommandBarControls: a button that never comes.
+    HRESULT Add(const CVariant&, const CVariant&, const CVariant&, const CVariant&, const CVariant&,
+                CommandBarControl** pp) override {
+        *pp = nullptr;
+        return S_OK;
+    }
+    HRESULT get_Count(int32_t* p) override { return *p = 0, S_OK; }
+    HRESULT get_Item(const CVariant&, CommandBarControl** pp) override {
+        *pp = nullptr;
+        return DISP_E_BADINDEX;
+    }
+
+private:
+    EFault m_fault;
+};
+
+class CFaultyBars final : public CComObjectImpl<_CommandBars> {
+public:
+    explicit CFaultyBars(EFault fault) : m_fault(fault) {}
+    HRESULT Add(const CVariant&, const CVariant&, const CVariant&, const CVariant&, CommandBar** pp) override {
+        *pp = nullptr;
+        if (m_fault == EFault::NoToolbar) return E_FAIL;
+        *pp = new CFaultyBar(m_fault);
+        return S_OK;
+    }
+    HRESULT get_Count(int32_t* p) override { return *p = 0, S_OK; }
+    HRESULT get_Item(const CVariant&, CommandBar** pp) override {
+        *pp = nullptr;
+        return E_INVALIDARG;
+    }
+    HRESULT FindControl(const CVariant&, const CVariant&, const CVariant&, const CVariant&,
+                        CommandBarControl** pp) override {
+        *pp = nullptr;
+        return S_OK;
+    }
+
+private:
+    EFault m_fault;
+};
+
+class CFaultyExplorer final : public CComObjectImpl<_Explorer> {
+public:
+    explicit CFaultyExplorer(EFault fault) : m_fault(fault) {}
+    HRESULT get_CommandBars(_CommandBars** pp) override {
+        *pp = nullptr;
+        if (m_fault == EFault::CommandBarsFail) return E_ABORT;
+        if (m_fault == EFault::CommandBarsEmpty) return S_OK;
+        *pp = new CFaultyBars(m_fault);
+        return S_OK;
+    }
+
+private:
+    EFault m_fault;
+};
+
+class CFaultyApplication final : public CComObjectImpl<_Application> {
+public:
+    CFaultyApplication(CApplication* pReal, EFault fault) : m_spReal(pReal), m_fault(fault) {}
+    HRESULT ActiveExplorer(_Explorer** pp) override {
+        *pp = new CFaultyExplorer(m_fault);
+        return S_OK;
+    }
+    HRESULT get_Inspectors(_Inspectors** pp) override { return m_spReal->get_Inspectors(pp); }
+    HRESULT CreateItem(int32_t n, IDispatch** pp) override { return m_spReal->CreateItem(n, pp); }
+    HRESULT CreateItemFromTemplate(const std::string& s, const CVariant& v, IDispatch** pp) override {
+        return m_spReal->CreateItemFromTemplate(s, v, pp);
+    }
+    HRESULT GetNamespace(const std::string& s, _NameSpace** pp) override { return m_spReal->GetNamespace(s, pp); }
+
+private:
+    CComPtr<CApplication> m_spReal;
+    EFault m_fault;
+};
+
+// Answers nothing but IUnknown and IDispatch: not an application.
+class CNotAnApplication final : public CComObjectImpl<IDispatch> {};
