@@ -66,12 +66,39 @@ std::string CTestProcess::ReadLine(std::chrono::milliseconds timeout) {
     return strLine;
 }
 
+void CTestProcess::Kill() {
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+        m_nExitStatus = -1;
+    }
+    Stop();
+}
+
+int CTestProcess::Wait(std::chrono::milliseconds timeout) {
+    const auto tEnd = std::chrono::steady_clock::now() + timeout;
+    while (m_pid > 0) {
+        int nStatus = 0;
+        if (::waitpid(m_pid, &nStatus, WNOHANG) == m_pid) {
+            m_pid = -1;
+            m_nExitStatus = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+            return m_nExitStatus;
+        }
+        if (std::chrono::steady_clock::now() > tEnd) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return m_nExitStatus;
+}
+
 void CTestProcess::Stop() {
     if (m_pid > 0) {
         ::kill(m_pid, SIGTERM);
         for (int i = 0; i < 500; ++i) {
-            if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+            int nStatus = 0;
+            if (::waitpid(m_pid, &nStatus, WNOHANG) == m_pid) {
                 m_pid = -1;
+                m_nExitStatus = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
                 break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -80,6 +107,7 @@ void CTestProcess::Stop() {
             ::kill(m_pid, SIGKILL);
             ::waitpid(m_pid, nullptr, 0);
             m_pid = -1;
+            m_nExitStatus = -1;
         }
     }
     if (m_fdOut >= 0) ::close(m_fdOut);

@@ -20,12 +20,20 @@ public:
     std::string ReadLine(std::chrono::milliseconds timeout);
     void Stop();
     bool Running() const { return m_pid > 0; }
+    // SIGKILL, then reaped: a crash at this moment.
+    void Kill();
+    // Waits for the child to end by itself; its exit status, or -1 when it
+    // did not end in time (it is left running) or ended by a signal.
+    int Wait(std::chrono::milliseconds timeout);
+    // The exit status recorded when Stop or Wait reaped the child (-1: a signal).
+    int ExitStatus() const { return m_nExitStatus; }
 
     // Runs to completion; returns the exit status (-1 when it could not run).
     static int Run(const std::vector<std::string>& vecArgs);
 
 private:
     pid_t m_pid = -1;
+    int m_nExitStatus = -1;
     int m_fdOut = -1;
     std::string m_strBuffer;
 };

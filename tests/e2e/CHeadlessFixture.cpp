@@ -1,0 +1,121 @@
+#include "CHeadlessFixture.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "CApplication.h"
+#include "CMailHost.h"
+#include "CTaskJson.h"
+#include "TaskTime.h"
+
+namespace fs = std::filesystem;
+
+CHeadlessFixture::CHeadlessFixture() : m_server(m_dir / "smtp") {
+    fs::create_directories(m_dir / "smtp");
+    m_server.Start({});
+    setenv("HOME", m_dir.Path().c_str(), 1);
+    setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
+    setenv("MAILHOST_REGISTRY", (m_dir / "registry.reg").c_str(), 1);
+    setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
+    unsetenv("MAILHOST_PROFILE");
+    unsetenv("MAILHOST_ACCOUNTS");
+    fs::create_directories(m_dir / "config/mailhost");
+    fs::create_directories(DataDir());
+    CTempDir::WriteFile(m_dir / "config/mailhost/accounts.ini",
+                        "[Account]\nName = Quillory Test\nAddress = sender@example.org\nSmtpUrl = smtp://127.0.0.1:" +
+                            std::to_string(m_server.Port()) + "\nSecurity = none\n");
+    EXPECT_EQ(CTestProcess::Run({MAILHOST_PROGRAM, "--register", QUILSEND_MODULE}), 0);
+}
+
+CHeadlessFixture::~CHeadlessFixture() {
+    m_host.Stop();
+    m_server.Stop();
+    for (const char* psz : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "MAILHOST_REGISTRY", "QUILLORY_CODEPAGE"}) unsetenv(psz);
+}
+
+std::string CHeadlessFixture::MakeTemplate(const std::string& strName, const std::string& strSubject,
+                                           const std::string& strBody) {
+    CHostOptions opts;
+    opts.strProfileDir = m_dir / "scratch-profile";
+    CMailHost backend(opts);
+    CComPtr<CApplication> spApp = CApplication::Create(backend);
+    CComPtr<IDispatch> spItem;
+    EXPECT_EQ(spApp->CreateItem(olMailItem, &spItem), S_OK);
+    CComQIPtr<_MailItem> spMail(spItem);
+    spMail->put_To("Rita Receiver <rita@example.com>");
+    spMail->put_Subject(strSubject);
+    spMail->put_Body(strBody);
+    const std::string strPath = DataDir() + strName + ".oft";
+    EXPECT_EQ(spMail->SaveAs(strPath, CVariant(static_cast<int>(olTemplate))), S_OK);
+    spApp->Shutdown();
+    return strPath;
+}
+
+std::string CHeadlessFixture::MakeAttachmentFolder() {
+    fs::create_directories(m_dir / "attach");
+    CTempDir::WriteFile(m_dir / "attach/a.txt", "alpha\n");
+    CTempDir::WriteFile(m_dir / "attach/b.txt", "beta\n");
+    CTempDir::WriteFile(m_dir / "attach/c.log", "not wanted\n");
+    return m_dir / "attach/*.txt";
+}
+
+void CHeadlessFixture::Import(const CTaskList& list) {
+    CTempDir::WriteFile(m_dir / "tasks.json", CTaskJson::ToJson(list).dump(2));
+    const std::string strCmd = std::string("'") + QUILLORY_CLI + "' import < '" + m_dir / "tasks.json" + "'";
+    ASSERT_EQ(std::system(strCmd.c_str()), 0) << strCmd;
+}
+
+nlohmann::json CHeadlessFixture::Export() {
+    const std::string strCmd = std::string("'") + QUILLORY_CLI + "' export > '" + m_dir / "export.json" + "'";
+    EXPECT_EQ(std::system(strCmd.c_str()), 0);
+    return nlohmann::json::parse(CTempDir::ReadFile(m_dir / "export.json"));
+}
+
+TaskDateTime CHeadlessFixture::MinuteFromNow(int nMinutes) {
+    // The one place where the real clock decides: what "now" is for a host
+    // that runs on it.
+    TaskDateTime dt = TaskTime::FromAbsolute(std::time(nullptr));
+    return TaskTime::FromAbsolute(TaskTime::ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute) + nMinutes * 60);
+}
+
+CTaskItem CHeadlessFixture::Task(const std::string& strName, const std::string& strTemplate, int nRecurrence,
+                                 TaskDateTime dtStart, bool bOverdue) {
+    CTaskItem t;
+    t.m_bActive = 1;
+    t.m_strTaskName = strName;
+    t.m_strTemplateFile = strTemplate;
+    t.m_bSendOverdue = bOverdue;
+    t.m_nRecurrence = nRecurrence;
+    t.m_nMinuteInterval = 5;
+    t.m_dtStart = dtStart;
+    t.m_nEndKind = 0;
+    t.m_dtNextSending = dtStart;
+    return t;
+}
+
+void CHeadlessFixture::StartHost(CTestProcess& process, const std::string& strLog) {
+    process.Start({MAILHOST_PROGRAM, "--headless"}, false, strLog);
+}
+
+bool CHeadlessFixture::WaitForLog(const std::string& strLog, const std::string& strText, std::chrono::seconds timeout) {
+    const auto tEnd = std::chrono::steady_clock::now() + timeout;
+    while (CTempDir::ReadFile(strLog).find(strText) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > tEnd) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+size_t CHeadlessFixture::CountSubject(const std::string& strSubject) const {
+    size_t n = 0;
+    for (const auto& r : m_server.Received())
+        n += r.strData.find("Subject: " + strSubject + "\r\n") != std::string::npos ||
+             r.strData.find("Subject: " + strSubject + "\n") != std::string::npos;
+    return n;
+}
+
+bool CHeadlessFixture::WaitForMessages(size_t nCount, std::chrono::seconds timeout) const {
+    return m_server.WaitForCount(nCount, std::chrono::duration_cast<std::chrono::milliseconds>(timeout));
+}

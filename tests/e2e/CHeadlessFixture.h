@@ -1,0 +1,46 @@
+#pragma once
+// Real processes end to end: a loopback SMTP server, a profile whose
+// accounts file points at it, the add-in registered, task lists written by
+// the quillory tool, and `mailhost --headless` started and stopped.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "CSmtpServer.h"
+#include "CTaskItem.h"
+#include "CTempDir.h"
+#include "CTestProcess.h"
+
+class CHeadlessFixture : public ::testing::Test {
+protected:
+    CHeadlessFixture();
+    ~CHeadlessFixture() override;
+
+    std::string DataDir() const { return m_dir / "data/Tarnwick Software/Office Outlook/Quillory/"; }
+    std::string TaskFile() const { return DataDir() + "emails.dat"; }
+    // A template made through the host's SaveAs(path, olTemplate).
+    std::string MakeTemplate(const std::string& strName, const std::string& strSubject, const std::string& strBody);
+    // A folder with a.txt, b.txt and c.log, and its "*.txt" entry.
+    std::string MakeAttachmentFolder();
+    void Import(const CTaskList& list);
+    nlohmann::json Export();
+    // Local time cut to the minute, plus nMinutes.
+    static TaskDateTime MinuteFromNow(int nMinutes);
+    static CTaskItem Task(const std::string& strName, const std::string& strTemplate, int nRecurrence,
+                          TaskDateTime dtStart, bool bOverdue);
+
+    void StartHost(CTestProcess& process, const std::string& strLog);
+    void StartHost() { StartHost(m_host, m_dir / "host.log"); }
+    // Waits for text in a log file.
+    static bool WaitForLog(const std::string& strLog, const std::string& strText, std::chrono::seconds timeout);
+    // Messages at the server whose data holds "Subject: " + strSubject.
+    size_t CountSubject(const std::string& strSubject) const;
+    bool WaitForMessages(size_t nCount, std::chrono::seconds timeout) const;
+
+    CTempDir m_dir;
+    CSmtpServer m_server;
+    CTestProcess m_host;
+};

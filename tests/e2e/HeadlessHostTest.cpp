@@ -1,0 +1,205 @@
+// The headless host with the add-in, as a user runs it: scheduled mail
+// reaches a real SMTP server, overdue tasks follow their option, a crash
+// never corrupts the task list nor resends what was recorded, and a second
+// host on the same profile is refused.
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "CHeadlessFixture.h"
+#include "CTaskListFile.h"
+#include "CTextCodec.h"
+#include "TaskTime.h"
+#include "ZoneGuard.h"
+
+namespace {
+
+using std::chrono::seconds;
+
+std::string Format(const nlohmann::json& j) {
+    TaskDateTime dt;
+    dt.nYear = j["year"];
+    dt.nMonth = j["month"];
+    dt.nDay = j["day"];
+    dt.nHour = j["hour"];
+    dt.nMinute = j["minute"];
+    return TaskTime::Format(dt);
+}
+
+class CEndToEndTest : public CHeadlessFixture {};
+
+TEST_F(CEndToEndTest, ScheduledMessagesArriveAndTheTaskListMovesOn) {
+    CZoneGuard zone("Asia/Kolkata");  // a half-hour offset
+    setenv("TZ", "Asia/Kolkata", 1);
+    const std::string strEntry = MakeAttachmentFolder();
+    const TaskDateTime dtNow = MinuteFromNow(0), dtNext = MinuteFromNow(1);
+    CTaskList list;
+    CTaskItem minutely = Task("every five", MakeTemplate("every-five", "Every five minutes", "Minutely body\n"), 1, dtNow, true);
+    minutely.m_arrAttachments.Add(strEntry);
+    list.Add(minutely);
+    CTaskItem once = Task("once", MakeTemplate("once", "Just once", "Once body\n"), 0, dtNext, false);
+    once.m_arrAttachments.Add(strEntry);
+    list.Add(once);
+    Import(list);
+
+    StartHost();
+    ASSERT_TRUE(WaitForMessages(2, seconds(100))) << CTempDir::ReadFile(m_dir / "host.log");
+    m_host.Stop();
+    EXPECT_EQ(m_host.ExitStatus(), 0);
+    const std::string strLog = CTempDir::ReadFile(m_dir / "host.log");
+    EXPECT_NE(strLog.find("add-in Quillory (TarnwickQuillory.Addin) disconnected"), std::string::npos) << strLog;
+
+    EXPECT_EQ(CountSubject("Every five minutes"), 1u);
+    EXPECT_EQ(CountSubject("Just once"), 1u);
+    for (const auto& r : m_server.Received()) {
+        EXPECT_NE(r.strData.find("Rita Receiver"), std::string::npos);
+        EXPECT_TRUE(r.strData.find("Minutely body") != std::string::npos || r.strData.find("Once body") != std::string::npos);
+        EXPECT_NE(r.strData.find("a.txt"), std::string::npos);
+        EXPECT_NE(r.strData.find("b.txt"), std::string::npos);
+        EXPECT_EQ(r.strData.find("c.log"), std::string::npos) << "the mask leaves other files out";
+        EXPECT_EQ(r.vecRcpt, std::vector<std::string>{"rita@example.com"});
+    }
+
+    const nlohmann::json j = Export();
+    ASSERT_EQ(j.size(), 2u);
+    EXPECT_EQ(j[0]["occurrenceCount"], 1);
+    EXPECT_EQ(Format(j[0]["lastSent"]), TaskTime::Format(dtNow));
+    EXPECT_EQ(Format(j[0]["nextSending"]), TaskTime::Format(TaskTime::FromAbsolute(TaskTime::ToAbsolute(dtNow) + 300)));
+    EXPECT_EQ(j[1]["occurrenceCount"], 1);
+    EXPECT_EQ(Format(j[1]["lastSent"]), TaskTime::Format(dtNext));
+    EXPECT_EQ(j[1]["nextSending"]["year"], 0) << "a once task is completed";
+    unsetenv("TZ");
+}
+
+class COverdueTest : public CHeadlessFixture, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(COverdueTest, MinutesPassedWhileTheHostWasDownAreSentOrSkippedByTheirOption) {
+    CZoneGuard zone(GetParam());
+    const TaskDateTime dtPast = MinuteFromNow(-10);
+    CTaskList list;
+    list.Add(Task("late", MakeTemplate("late", "Sent late", "Late body\n"), 0, dtPast, true));
+    list.Add(Task("skipped", MakeTemplate("skipped", "Never sent", "Skipped body\n"), 0, dtPast, false));
+    CTaskItem hourly = Task("hourly", MakeTemplate("hourly", "Hourly skipped", "Hourly\n"), 1, MinuteFromNow(-125), false);
+    hourly.m_nMinuteInterval = 60;
+    list.Add(hourly);
+    Import(list);
+
+    StartHost();
+    ASSERT_TRUE(WaitForMessages(1, seconds(30))) << CTempDir::ReadFile(m_dir / "host.log");
+    // Long enough for the three ticks the hourly task needs to catch up.
+    std::this_thread::sleep_for(seconds(4));
+    m_host.Stop();
+    EXPECT_EQ(m_server.Received().size(), 1u);
+    EXPECT_EQ(CountSubject("Sent late"), 1u);
+
+    const nlohmann::json j = Export();
+    EXPECT_EQ(j[0]["occurrenceCount"], 1);
+    EXPECT_EQ(j[1]["occurrenceCount"], 1);
+    EXPECT_EQ(Format(j[1]["lastSent"]), TaskTime::Format(dtPast));
+    EXPECT_EQ(j[1]["nextSending"]["year"], 0);
+    EXPECT_EQ(j[2]["occurrenceCount"], 3) << "two hours behind: three missed occurrences";
+    EXPECT_EQ(Format(j[2]["nextSending"]),
+              TaskTime::Format(TaskTime::FromAbsolute(TaskTime::ToAbsolute(MinuteFromNow(-125)) + 3 * 3600)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, COverdueTest, ::testing::Values("UTC", "America/New_York", "Pacific/Chatham"),
+                         [](const auto& info) {
+                             std::string str = info.param;
+                             for (char& c : str)
+                                 if (c == '/') c = '_';
+                             return str;
+                         });
+
+TEST_F(CEndToEndTest, AKilledHostNeverCorruptsTheListNorResendsWhatWasRecorded) {
+    constexpr int kTasks = 120;
+    const CTextCodec codec("UTF-8");
+    std::mt19937 rng(std::random_device{}());
+    for (int nRound = 0; nRound < 3; ++nRound) {
+        SCOPED_TRACE("round " + std::to_string(nRound));
+        CTaskList list;
+        for (int i = 0; i < kTasks; ++i) {
+            const std::string strName = "r" + std::to_string(nRound) + "t" + std::to_string(i);
+            list.Add(Task(strName, MakeTemplate(strName, "Crash " + strName, "Body\n"), 0, MinuteFromNow(-1), true));
+        }
+        Import(list);
+        const size_t nBefore = m_server.Received().size();
+
+        StartHost();
+        // The first tick comes about a second after start-up; kill inside it.
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(800, 1500)(rng)));
+        m_host.Kill();
+
+        CTaskList after;
+        const auto result = CTaskListFile::LoadTaskList(TaskFile(), after, codec);
+        ASSERT_TRUE(result.bOpened);
+        ASSERT_EQ(result.strProblem, "");
+        ASSERT_EQ(after.GetSize(), kTasks);
+        std::set<std::string> setRecorded;
+        for (const CTaskItem& t : after)
+            if (t.m_nOccurrenceCount > 0) setRecorded.insert(t.m_strTaskName);
+        RecordProperty("recorded_before_kill_" + std::to_string(nRound), static_cast<int>(setRecorded.size()));
+        RecordProperty("arrived_before_restart_" + std::to_string(nRound), static_cast<int>(m_server.Received().size() - nBefore));
+
+        StartHost();
+        const auto tEnd = std::chrono::steady_clock::now() + seconds(60);
+        for (;;) {
+            CTaskList now;
+            CTaskListFile::LoadTaskList(TaskFile(), now, codec);
+            int nDone = 0;
+            for (const CTaskItem& t : now) nDone += t.m_nOccurrenceCount == 1 && !t.m_dtNextSending.IsSet();
+            if (nDone == kTasks) break;
+            ASSERT_LT(std::chrono::steady_clock::now(), tEnd) << CTempDir::ReadFile(m_dir / "host.log");
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        // Let the Outbox drain, then stop cleanly.
+        WaitForMessages(nBefore + kTasks, seconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        m_host.Stop();
+
+        size_t nArrived = 0;
+        for (int i = 0; i < kTasks; ++i) {
+            const std::string strName = "r" + std::to_string(nRound) + "t" + std::to_string(i);
+            const size_t n = CountSubject("Crash " + strName);
+            nArrived += n > 0;
+            if (setRecorded.count(strName)) EXPECT_LE(n, 1u) << strName << " was recorded before the crash";
+            else EXPECT_LE(n, 2u) << strName << " was in flight at most once";
+        }
+        // A message cut off in mid-transfer is held as in doubt, never resent.
+        EXPECT_GE(nArrived, static_cast<size_t>(kTasks - 1));
+    }
+}
+
+TEST_F(CEndToEndTest, ASecondHostOnTheSameProfileExitsAtOnce) {
+    StartHost();
+    ASSERT_TRUE(WaitForLog(m_dir / "host.log", "connected", seconds(20))) << CTempDir::ReadFile(m_dir / "host.log");
+    CTestProcess second;
+    StartHost(second, m_dir / "second.log");
+    EXPECT_EQ(second.Wait(std::chrono::milliseconds(5000)), 1);
+    const std::string strLog = CTempDir::ReadFile(m_dir / "second.log");
+    EXPECT_NE(strLog.find("is already running on the profile " + m_dir / "data/mailhost"), std::string::npos) << strLog;
+    EXPECT_EQ(strLog.find("connected"), std::string::npos) << "the second host loads nothing";
+    m_host.Stop();
+    EXPECT_EQ(m_host.ExitStatus(), 0);
+    // Once the first is gone the profile is free again.
+    StartHost(second, m_dir / "third.log");
+    EXPECT_TRUE(WaitForLog(m_dir / "third.log", "connected", seconds(20)));
+    second.Stop();
+}
+
+TEST_F(CEndToEndTest, RegistrationToolReportsItsOutcome) {
+    EXPECT_EQ(CTestProcess::Run({MAILHOST_PROGRAM, "--unregister", QUILSEND_MODULE}), 0);
+    EXPECT_EQ(CTestProcess::Run({MAILHOST_PROGRAM, "--register", m_dir / "missing.so"}), 1);
+    EXPECT_EQ(CTestProcess::Run({MAILHOST_PROGRAM, "--register"}), 2);
+    // Unregistered: the host starts and runs without the add-in.
+    StartHost();
+    ASSERT_TRUE(WaitForLog(m_dir / "host.log", "profile ", seconds(20)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    m_host.Stop();
+    EXPECT_EQ(CTempDir::ReadFile(m_dir / "host.log").find("add-in"), std::string::npos);
+}
+
+}  // namespace
