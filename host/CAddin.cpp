@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "AddinGlobals.h"
+#include "SharedState.h"
 #include "CAddinPaths.h"
 #include "CButtonEventsSink.h"
 #include "CInspectorsEventsSink.h"

@@ -35,17 +35,6 @@ void DefaultWait(int nMilliseconds) {
     }
 }
 
-// The template must exist and be readable, and no other program may hold
-// it locked for itself.
-bool CanOpenTemplate(const std::string& strPath) {
-    if (strPath.size() >= kMaxPath) return false;
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool bFree = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
-    ::close(fd);
-    return bFree;
-}
-
 bool HasWildcard(const std::string& str) { return str.find_first_of("*?") != std::string::npos; }
 
 std::string Absolute(const std::string& strDir) {
@@ -91,6 +80,17 @@ std::vector<std::string> MatchEntry(const std::string& strEntry) {
 }
 
 }  // namespace
+
+// The template must exist and be readable, and no other program may hold
+// it locked for itself.
+bool CanOpenTemplate(const std::string& strPath) {
+    if (strPath.size() >= kMaxPath) return false;
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool bFree = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
+    ::close(fd);
+    return bFree;
+}
 
 int AddAttachments(_MailItem* pMailItem, const CTaskItem& task) {
     CComPtr<Attachments> spAttachments;

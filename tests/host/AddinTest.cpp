@@ -6,13 +6,14 @@
 #include <QCoreApplication>
 #include <filesystem>
 
-#include "AddinGlobals.h"
+#include "SharedState.h"
 #include "CAddin.h"
 #include "CAddinPaths.h"
 #include "CApplication.h"
 #include "CFaultyApplication.h"
 #include "CMemoryMailBackend.h"
 #include "CMessageBox.h"
+#include "ReceivedItem.h"
 #include "CMyInspectorEvent.h"
 #include "CSendEmailDlg.h"
 #include "CTaskListFile.h"
@@ -186,19 +187,8 @@ TEST_F(CAddinTest, TheSeedIsCopiedOnlyWhereNoTaskListExists) {
 TEST_F(CAddinTest, UnsentMailWindowsAreTrackedAndOthersAreNot) {
     CComPtr<_Inspector> spOpenBefore;
     ASSERT_EQ(m_spApp->OpenNewInspector(&spOpenBefore), S_OK);
-    CMailMessage received;
-    received.strSubject = "In";
-    received.vecTo = {"me@example.org"};
-    received.bSent = true;
-    m_backend.Put(EMailFolder::Inbox, received);
-    CComPtr<_NameSpace> spNS;
-    m_spApp->GetNamespace("MAPI", &spNS);
-    CComPtr<MAPIFolder> spInbox;
-    spNS->GetDefaultFolder(olFolderInbox, &spInbox);
-    CComPtr<_Items> spItems;
-    spInbox->get_Items(&spItems);
-    CComPtr<IDispatch> spItem;
-    ASSERT_EQ(spItems->Item(1, &spItem), S_OK);
+    CComPtr<IDispatch> spItem = PutReceived(m_backend, m_spApp);
+    ASSERT_TRUE(spItem);
     CComPtr<_Inspector> spReceived;
     ASSERT_EQ(m_spApp->OpenInspector(spItem, &spReceived), S_OK);
 

@@ -5,6 +5,7 @@
 
 #include "CApplication.h"
 #include "CMemoryMailBackend.h"
+#include "ReceivedItem.h"
 
 namespace fs = std::filesystem;
 
@@ -325,19 +326,8 @@ TEST_F(ObjectModelTest, SendQueuesOnceAndRemovesTheDraft) {
     m_backend.m_bFailSubmit = true;
     EXPECT_TRUE(FAILED(spRefused->Send()));
     // A received message cannot be sent again.
-    CMailMessage received;
-    received.strSubject = "In";
-    received.vecTo = {"me@example.org"};
-    received.bSent = true;
-    m_backend.Put(EMailFolder::Inbox, received);
-    CComPtr<_NameSpace> spNS;
-    m_spApp->GetNamespace("MAPI", &spNS);
-    CComPtr<MAPIFolder> spInbox;
-    spNS->GetDefaultFolder(olFolderInbox, &spInbox);
-    CComPtr<_Items> spItems;
-    spInbox->get_Items(&spItems);
-    CComPtr<IDispatch> spItem;
-    ASSERT_EQ(spItems->Item(1, &spItem), S_OK);
+    CComPtr<IDispatch> spItem = PutReceived(m_backend, m_spApp);
+    ASSERT_TRUE(spItem);
     CComQIPtr<_MailItem> spIn(spItem);
     bool bSent = false;
     spIn->get_Sent(&bSent);

@@ -126,7 +126,8 @@ TEST_F(SendTaskTest, UnusableTemplatesSendNothing) {
     task.m_strTemplateFile = (Dir() / "missing.oft").string();
     SendTask(m_spApp, task);
     task.m_strTemplateFile = (Dir() / "garbage.oft").string();
-    CTempDir::WriteFile(task.m_strTemplateFile, std::string("\x00\x01\x02 not a message", 19));
+    static const char kGarbage[] = "\x00\x01\x02 not a message";
+    CTempDir::WriteFile(task.m_strTemplateFile, std::string(kGarbage, sizeof kGarbage - 1));
     SendTask(m_spApp, task);
     // Held open and locked by another program (a lock on another open file
     // conflicts just as one held by another process does).
@@ -165,4 +166,45 @@ TEST_F(SendTaskTest, ReceiveBeforeSendingRunsAnEnabledReceiveControlAndWaits) {
     SendTask(m_spApp, task, fnWait);
     EXPECT_TRUE(vecWaits.empty());
     EXPECT_TRUE(m_server.WaitForCount(2, std::chrono::seconds(20)));
+}
+
+namespace {
+
+// A host that fails where a real one might: it refuses to build an item,
+// or builds one that is not a mail message. Counts what it was asked.
+class CFailingApplication final : public CComObjectImpl<_Application> {
+public:
+    bool m_bNotMail = false;
+    int m_nCreates = 0;
+    HRESULT ActiveExplorer(_Explorer** pp) override { return *pp = nullptr, S_OK; }
+    HRESULT get_Inspectors(_Inspectors** pp) override { return *pp = nullptr, E_FAIL; }
+    HRESULT CreateItem(int32_t, IDispatch** pp) override { return *pp = nullptr, E_FAIL; }
+    HRESULT CreateItemFromTemplate(const std::string&, const CVariant&, IDispatch** pp) override {
+        ++m_nCreates;
+        *pp = nullptr;
+        if (!m_bNotMail) return E_FAIL;
+        CComPtr<IDispatch> spOther = MakeComObject<COther>();
+        *pp = spOther.Detach();
+        return S_OK;
+    }
+    HRESULT GetNamespace(const std::string&, _NameSpace** pp) override { return *pp = nullptr, E_FAIL; }
+
+private:
+    class COther final : public CComObjectImpl<IDispatch> {};
+};
+
+}  // namespace
+
+TEST(SendTaskFaults, RefusedOrForeignItemsEndTheAttemptQuietly) {
+    CTempDir dir;
+    const std::string strTemplate = dir / "t.oft";
+    CTempDir::WriteFile(strTemplate, "To: a@b\r\nSubject: x\r\n\r\nbody\r\n");
+    CTaskItem task;
+    task.m_strTemplateFile = strTemplate;
+    task.m_arrAttachments.Add(strTemplate);
+    CComPtr<CFailingApplication> spApp = MakeComObject<CFailingApplication>();
+    SendTask(spApp, task);
+    spApp->m_bNotMail = true;
+    SendTask(spApp, task);
+    EXPECT_EQ(spApp->m_nCreates, 2);
 }

@@ -1,4 +1,4 @@
-#include "AddinGlobals.h"
+#include "SharedState.h"
 
 std::string g_strAppDataDir;
 std::string g_strInstallDir;
@@ -8,4 +8,4 @@ CTaskList* g_pTaskList = nullptr;
 CSendEmailDlg* g_pSendEmailDlg = nullptr;
 CComPtr<_Inspector> g_spCurInspector;
 CComPtr<_MailItem> g_spCurMailItem;
-int32_t g_nCurTaskIndex = -1;
+int g_nCurTaskIndex = -1;

@@ -1,0 +1,318 @@
+#include "CEmailManagerDlg.h"
+
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QGroupBox>
+#include <QScrollBar>
+#include <QTreeWidget>
+#include <filesystem>
+
+#include "CAboutDlg.h"
+#include "CDialogUnits.h"
+#include "CMakerInfo.h"
+#include "CMessageBox.h"
+#include "CTaskListFile.h"
+#include "OpenUrl.h"
+#include "CScheduleSheet.h"
+#include "SendTask.h"
+#include "SharedState.h"
+
+using namespace CMessageBox;
+using CDialogUnits::Rect;
+
+namespace {
+
+const char* const kCaption = "Quillory";
+const char* const kDayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+const char* const kMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
+                                     "July",    "August",   "September", "October", "November", "December"};
+
+// The two row marks: a red no-entry sign for an inactive task, a green
+// check mark for an active one.
+QIcon RowIcon(int bActive) {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (bActive) {
+        p.setPen(QPen(QColor(0, 150, 0), 2.5));
+        p.drawPolyline(QPolygonF({QPointF(3, 8.5), QPointF(6.5, 12), QPointF(13, 4)}));
+    } else {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(200, 0, 0));
+        p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(4, 7, 8, 2));
+    }
+    return QIcon(pm);
+}
+
+}  // namespace
+
+CEmailManagerDlg::CEmailManagerDlg(QWidget* pParent) : QDialog(pParent) {
+    setWindowTitle("Email Manager - Quillory");
+    setFixedSize(CDialogUnits::X(468), CDialogUnits::Y(249) + 24);
+    auto* pMenuBar = new QMenuBar(this);
+    QMenu* pMenu = pMenuBar->addMenu("Menu");
+    pMenu->addAction("Web Site", this, &CEmailManagerDlg::OnWebSite)->setProperty("controlId", ID_MENU_WEB_SITE);
+    pMenu->addAction("Support", this, &CEmailManagerDlg::OnSupport)->setProperty("controlId", ID_MENU_SUPPORT);
+    pMenu->addSeparator();
+    pMenu->addAction("About", this, &CEmailManagerDlg::OnAbout)->setProperty("controlId", ID_MENU_ABOUT);
+    pMenuBar->setGeometry(0, 0, width(), 24);
+
+    auto* pBody = new QWidget(this);
+    pBody->setGeometry(0, 24, width(), height() - 24);
+    auto* pGroup = new QGroupBox("Scheduled email messages list", pBody);
+    pGroup->setGeometry(Rect(12, 6, 444, 204));
+    m_pList = new QTreeWidget(pBody);
+    m_pList->setProperty("controlId", IDC_TASK_LIST);
+    m_pList->setGeometry(Rect(18, 18, 360, 168));
+    m_pList->setColumnCount(2);
+    m_pList->setHeaderLabels({"Task Name", "Next Sending"});
+    m_pList->headerItem()->setTextAlignment(1, Qt::AlignHCenter);
+    m_pList->setColumnWidth(0, 270);
+    m_pList->setColumnWidth(1, 240);
+    m_pList->setRootIsDecorated(false);
+    m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pList->setAllColumnsShowFocus(true);
+
+    struct {
+        int nId;
+        const char* pszText;
+        int x, y, cx, cy;
+        void (CEmailManagerDlg::*pfn)();
+    } const buttons[] = {
+        {IDC_NEW_EMAIL, "&New Email...", 384, 18, 66, 14, &CEmailManagerDlg::OnNewEmail},
+        {IDC_REMOVE, "&Remove", 384, 38, 66, 14, &CEmailManagerDlg::OnRemove},
+        {IDC_COPY, "Co&py", 384, 58, 66, 14, &CEmailManagerDlg::OnCopy},
+        {IDC_ACTIVATE, "&Activate", 384, 95, 66, 14, &CEmailManagerDlg::OnActivate},
+        {IDC_DISABLE, "D&isable", 384, 115, 66, 14, &CEmailManagerDlg::OnDisable},
+        {IDC_MOVE_UP, "Move &Up", 384, 152, 66, 14, &CEmailManagerDlg::OnMoveUp},
+        {IDC_MOVE_DOWN, "Move &Down", 384, 172, 66, 14, &CEmailManagerDlg::OnMoveDown},
+        {IDC_EDIT_SCHEDULE, "Edit &Schedule Options...", 18, 192, 168, 14, &CEmailManagerDlg::OnEditScheduleOptions},
+        {IDC_EDIT_EMAIL, "Edit &Email Message...", 210, 192, 168, 14, &CEmailManagerDlg::OnEditEmailMessage},
+        {IDC_CLOSE, "&Close", 366, 222, 90, 14, &CEmailManagerDlg::OnCloseButton},
+    };
+    for (const auto& b : buttons) {
+        auto* pButton = new QPushButton(b.pszText, pBody);
+        pButton->setProperty("controlId", b.nId);
+        pButton->setGeometry(Rect(b.x, b.y, b.cx, b.cy));
+        pButton->setAutoDefault(false);
+        connect(pButton, &QPushButton::clicked, this, b.pfn);
+    }
+    connect(&m_timer, &QTimer::timeout, this, &CEmailManagerDlg::OnTimer);
+    OnInitDialog();
+}
+
+QWidget* CEmailManagerDlg::Control(int nId) const {
+    for (QWidget* p : findChildren<QWidget*>())
+        if (p->property("controlId").toInt() == nId) return p;
+    return nullptr;
+}
+
+QString CEmailManagerDlg::NextSendingText(const TaskDateTime& dt) {
+    if (dt.nYear < 1 || dt.nMonth < 1 || dt.nDay < 1) return "Completed";
+    const char* pszDay = dt.nDayOfWeek >= 1 && dt.nDayOfWeek <= 7 ? kDayNames[dt.nDayOfWeek - 1] : "";
+    const char* pszMonth = dt.nMonth <= 12 ? kMonthNames[dt.nMonth - 1] : "";
+    return QString::asprintf("%s, %s %d, %4d %02d:%02d", pszDay, pszMonth, dt.nDay, dt.nYear, dt.nHour, dt.nMinute);
+}
+
+void CEmailManagerDlg::OnInitDialog() {
+    if (g_pTaskList) {
+        for (int i = 0; i < g_pTaskList->GetSize(); ++i) {
+            const CTaskItem& t = (*g_pTaskList)[i];
+            SetTaskRow(i, t.m_bActive, t.m_strTaskName, t.m_dtNextSending);
+        }
+    }
+    if (m_pList->topLevelItemCount() > 0) {
+        m_pList->setCurrentItem(m_pList->topLevelItem(0));
+        m_pList->setFocus();
+    }
+    m_nRefreshBusy = 0;
+    m_timer.start(1000);
+}
+
+void CEmailManagerDlg::SetTaskRow(int nRow, int bActive, const std::string& strName, const TaskDateTime& dtNext) {
+    QTreeWidgetItem* pItem = nRow < m_pList->topLevelItemCount() ? m_pList->topLevelItem(nRow) : nullptr;
+    if (!pItem) {
+        pItem = new QTreeWidgetItem();
+        m_pList->addTopLevelItem(pItem);
+    }
+    pItem->setIcon(0, RowIcon(bActive ? 1 : 0));
+    pItem->setData(0, Qt::UserRole, bActive ? 1 : 0);
+    pItem->setText(0, QString::fromStdString(strName));
+    pItem->setText(1, NextSendingText(dtNext));
+    pItem->setTextAlignment(1, Qt::AlignHCenter | Qt::AlignVCenter);
+}
+
+void CEmailManagerDlg::OnTimer() {
+    if (m_nRefreshBusy) return;
+    m_nRefreshBusy = 1;
+    if (g_pTaskList) {
+        for (int i = 0; i < g_pTaskList->GetSize(); ++i) {
+            const CTaskItem& t = (*g_pTaskList)[i];
+            SetTaskRow(i, t.m_bActive, t.m_strTaskName, t.m_dtNextSending);
+        }
+    }
+    m_nRefreshBusy = 0;
+}
+
+int CEmailManagerDlg::SelectedIndex() {
+    const auto selected = m_pList->selectedItems();
+    const int nIndex = selected.isEmpty() ? -1 : m_pList->indexOfTopLevelItem(selected.front());
+    if (nIndex < 0 || !g_pTaskList || nIndex >= g_pTaskList->GetSize()) {
+        Show("Please select an email message item.", kCaption, MB_OK | MB_ICONWARNING);
+        return -1;
+    }
+    return nIndex;
+}
+
+// A change the user made that could not be written is not kept quiet.
+void CEmailManagerDlg::SaveList() {
+    if (!g_pTaskList) return;
+    try {
+        const CTextCodec codec;
+        const std::string strErr =
+            CTaskListFile::SaveTaskList(g_strDataDir + CTaskListFile::kFileName, *g_pTaskList, codec);
+        if (!strErr.empty()) Show("Failed to save the task list: " + strErr, kCaption, MB_OK | MB_ICONERROR);
+    } catch (const CTextCodec::CUnknownCodePage& e) {
+        Show(std::string("Failed to save the task list: ") + e.what(), kCaption, MB_OK | MB_ICONERROR);
+    }
+}
+
+void CEmailManagerDlg::OnCloseButton() {
+    m_timer.stop();
+    accept();
+}
+
+void CEmailManagerDlg::OnNewEmail() {
+    CComPtr<IDispatch> spItem;
+    CComQIPtr<_MailItem> spMail;
+    if (g_spApplication && SUCCEEDED(g_spApplication->CreateItem(olMailItem, &spItem)) && spItem)
+        spMail = CComQIPtr<_MailItem>(spItem.p);
+    if (!spMail) {
+        Show("Failed to create a new email message!", kCaption, MB_OK | MB_ICONERROR);
+        return;
+    }
+    Show("Please click on \"Quillory Options\" button after composing the email message.\n\nIn Outlook 2007 and "
+         "latest version, please click on the button on \"Add-Ins\" page.",
+         kCaption, MB_OK | MB_ICONINFORMATION);
+    m_timer.stop();
+    accept();
+    g_nCurTaskIndex = -1;
+    spMail->Display(vtMissing);
+}
+
+void CEmailManagerDlg::OnEditEmailMessage() {
+    const int nIndex = SelectedIndex();
+    if (nIndex < 0) return;
+    const CTaskItem task = (*g_pTaskList)[nIndex];
+    if (task.m_strTemplateFile.empty()) {
+        Show("The path of the template is empty!", kCaption, MB_OK | MB_ICONERROR);
+        return;
+    }
+    if (!CanOpenTemplate(task.m_strTemplateFile)) {
+        Show("Failed to read the template file!", kCaption, MB_OK | MB_ICONERROR);
+        return;
+    }
+    CComPtr<IDispatch> spItem;
+    CComQIPtr<_MailItem> spMail;
+    if (g_spApplication &&
+        SUCCEEDED(g_spApplication->CreateItemFromTemplate(task.m_strTemplateFile, vtMissing, &spItem)) && spItem)
+        spMail = CComQIPtr<_MailItem>(spItem.p);
+    if (!spMail) {
+        Show("Failed to open the email message!", kCaption, MB_OK | MB_ICONERROR);
+        return;
+    }
+    Show("Please click on \"Quillory Options\" button after editing the email message.\n\nIn Outlook 2007 and "
+         "latest version, please click on the button on \"Add-Ins\" page.",
+         kCaption, MB_OK | MB_ICONINFORMATION);
+    m_timer.stop();
+    accept();
+    g_nCurTaskIndex = nIndex;
+    spMail->Display(vtMissing);
+}
+
+void CEmailManagerDlg::OnRemove() {
+    const int nIndex = SelectedIndex();
+    if (nIndex < 0) return;
+    if (Show("Are you sure you want to delete the selected email message?", kCaption,
+             MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    g_pTaskList->RemoveAt(nIndex);
+    delete m_pList->takeTopLevelItem(nIndex);
+    SaveList();
+}
+
+void CEmailManagerDlg::OnCopy() {
+    const int nIndex = SelectedIndex();
+    if (nIndex < 0) return;
+    const CTaskItem source = (*g_pTaskList)[nIndex];
+    CTaskItem copy = source;
+    copy.m_strTaskName = "Copy of " + source.m_strTaskName;
+    copy.m_strTemplateFile = source.m_strTemplateFile + ".oft";
+    std::error_code ec;  // a failed copy leaves a task whose sending fails quietly
+    std::filesystem::copy_file(source.m_strTemplateFile, copy.m_strTemplateFile,
+                               std::filesystem::copy_options::overwrite_existing, ec);
+    const int nNew = g_pTaskList->Add(copy);
+    SetTaskRow(nNew, copy.m_bActive, copy.m_strTaskName, copy.m_dtNextSending);
+    SaveList();
+}
+
+void CEmailManagerDlg::SetActive(int bActive) {
+    const int nIndex = SelectedIndex();
+    if (nIndex < 0) return;
+    CTaskItem task = (*g_pTaskList)[nIndex];
+    task.m_bActive = bActive;
+    g_pTaskList->SetAt(nIndex, task);
+    SetTaskRow(nIndex, task.m_bActive, task.m_strTaskName, task.m_dtNextSending);
+    SaveList();
+}
+
+void CEmailManagerDlg::OnActivate() { SetActive(1); }
+void CEmailManagerDlg::OnDisable() { SetActive(0); }
+
+void CEmailManagerDlg::Move(int nDelta) {
+    const int nIndex = SelectedIndex();
+    if (nIndex < 0) return;
+    const int nOther = nIndex + nDelta;
+    if (nOther < 0 || nOther >= m_pList->topLevelItemCount() || nOther >= g_pTaskList->GetSize()) return;
+    if (nDelta < 0) g_pTaskList->MoveUp(nIndex);
+    else g_pTaskList->MoveDown(nIndex);
+    for (int i : {nIndex, nOther}) {
+        const CTaskItem& t = (*g_pTaskList)[i];
+        SetTaskRow(i, t.m_bActive, t.m_strTaskName, t.m_dtNextSending);
+    }
+    SaveList();
+    m_pList->setCurrentItem(m_pList->topLevelItem(nOther));
+    m_pList->setFocus();
+    // Scroll by the view's height times the rows plus one: the end of the list comes into view.
+    QScrollBar* pBar = m_pList->verticalScrollBar();
+    pBar->setValue(pBar->value() + m_pList->height() * (m_pList->topLevelItemCount() + 1));
+}
+
+void CEmailManagerDlg::OnMoveUp() { Move(-1); }
+void CEmailManagerDlg::OnMoveDown() { Move(+1); }
+
+void CEmailManagerDlg::OnEditScheduleOptions() {
+    const int nIndex = SelectedIndex();
+    if (nIndex < 0) return;
+    g_nCurTaskIndex = nIndex;
+    CTaskItem task = (*g_pTaskList)[nIndex];
+    if (!CScheduleSheet::EditSchedule(task, nIndex)) return;
+    if (nIndex >= g_pTaskList->GetSize()) return;  // removed meanwhile
+    g_pTaskList->SetAt(nIndex, task);
+    SetTaskRow(nIndex, task.m_bActive, task.m_strTaskName, task.m_dtNextSending);
+    SaveList();
+}
+
+void CEmailManagerDlg::OnAbout() {
+    CAboutDlg dlg;
+    dlg.exec();
+}
+
+void CEmailManagerDlg::OnSupport() { OpenUrl(CMakerInfo::kSupportPage); }
+void CEmailManagerDlg::OnWebSite() { OpenUrl(CMakerInfo::kWebSite); }

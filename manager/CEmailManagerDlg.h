@@ -1,0 +1,71 @@
+#pragma once
+#include <QDialog>
+#include <QTimer>
+#include <string>
+
+#include "TaskDateTime.h"
+
+class QTreeWidget;
+class QPushButton;
+
+// The task list window: every task with its next sending time, and the
+// commands that manage the list. Works on the add-in's one task list and
+// saves the file after every change; refreshes its rows every second.
+class CEmailManagerDlg : public QDialog {
+    Q_OBJECT
+public:
+    enum : int {
+        IDD = 201,
+        IDC_TASK_LIST = 202,
+        IDC_NEW_EMAIL = 203,
+        IDC_EDIT_EMAIL = 204,
+        IDC_REMOVE = 205,
+        IDC_EDIT_SCHEDULE = 206,
+        IDC_COPY = 207,
+        IDC_ACTIVATE = 208,
+        IDC_DISABLE = 209,
+        IDC_MOVE_UP = 213,
+        IDC_MOVE_DOWN = 214,
+        IDC_CLOSE = 216,
+        ID_MENU_ABOUT = 32777,
+        ID_MENU_WEB_SITE = 32778,
+        ID_MENU_SUPPORT = 32786,
+        kRefreshTimer = 2,
+    };
+
+    explicit CEmailManagerDlg(QWidget* pParent = nullptr);
+
+    // The control with a template id, for callers and tests.
+    QWidget* Control(int nId) const;
+    QTreeWidget* List() const { return m_pList; }
+    static QString NextSendingText(const TaskDateTime& dt);
+
+public slots:
+    void OnCloseButton();
+    void OnNewEmail();
+    void OnRemove();
+    void OnCopy();
+    void OnActivate();
+    void OnDisable();
+    void OnMoveUp();
+    void OnMoveDown();
+    void OnEditScheduleOptions();
+    void OnEditEmailMessage();
+    void OnAbout();
+    void OnSupport();
+    void OnWebSite();
+    void OnTimer();
+
+private:
+    void OnInitDialog();
+    void SetTaskRow(int nRow, int bActive, const std::string& strName, const TaskDateTime& dtNext);
+    int SelectedIndex();  // -1 after telling the user to select one
+    void SetActive(int bActive);
+    void Move(int nDelta);
+    void SaveList();
+    QPushButton* AddButton(int nId, const char* pszText, int x, int y, int cx, int cy);
+
+    QTreeWidget* m_pList = nullptr;
+    QTimer m_timer;
+    int m_nRefreshBusy = 0;
+};

@@ -1,0 +1,5 @@
+#pragma once
+#include <string>
+
+// Opens a web or mailto link with the desktop's handler: 1 on success, 0 on failure.
+int OpenUrl(const std::string& strLink);

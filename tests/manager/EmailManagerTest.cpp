@@ -1,0 +1,293 @@
+// The Email Manager and About window driven through their widgets, on the
+// add-in's shared task list and a real data directory.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QUrl>
+#include <filesystem>
+#include <fstream>
+
+#include "CAboutDlg.h"
+#include "CApplication.h"
+#include "CEmailManagerDlg.h"
+#include "CMemoryMailBackend.h"
+#include "CMessageBox.h"
+#include "CTaskListFile.h"
+#include "SharedState.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Records every message box and answers with m_nAnswer.
+struct CBoxes {
+    std::vector<std::string> vecTexts;
+    int nAnswer = CMessageBox::IDYES;
+    CBoxes() {
+        CMessageBox::SetHandler([this](const std::string& strText, const std::string& strCaption, unsigned) {
+            EXPECT_EQ(strCaption, "Quillory");
+            vecTexts.push_back(strText);
+            return nAnswer;
+        });
+    }
+    ~CBoxes() { CMessageBox::SetHandler({}); }
+};
+
+// Catches the links the windows open instead of starting a browser.
+class CUrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    CUrlCatcher() {
+        for (const char* psz : {"https", "mailto", "file"}) QDesktopServices::setUrlHandler(psz, this, "Open");
+    }
+    ~CUrlCatcher() override {
+        for (const char* psz : {"https", "mailto", "file"}) QDesktopServices::unsetUrlHandler(psz);
+    }
+    std::vector<QString> m_vecUrls;
+public slots:
+    void Open(const QUrl& url) { m_vecUrls.push_back(url.toString()); }
+};
+
+class EmailManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char szDir[] = "/tmp/quillory-manager-XXXXXX";
+        ASSERT_TRUE(mkdtemp(szDir));
+        m_dir = szDir;
+        g_strDataDir = m_dir.string() + "/";
+        g_strInstallDir = m_dir.string() + "/install/";
+        fs::create_directories(g_strInstallDir);
+        g_pTaskList = &m_list;
+        m_spApp = CApplication::Create(m_backend);
+        g_spApplication = static_cast<_Application*>(m_spApp.p);
+        for (int i = 0; i < 3; ++i) {
+            CTaskItem t;
+            t.m_bActive = 1;
+            t.m_strTaskName = "Task " + std::to_string(i + 1);
+            t.m_strTemplateFile = g_strDataDir + "t" + std::to_string(i + 1) + ".oft";
+            t.m_dtNextSending = {2013, 5, 7 + i, 3 + i, 9, 5, 1};
+            std::ofstream(t.m_strTemplateFile) << "Subject: " << t.m_strTaskName << "\n\nbody\n";
+            m_list.Add(t);
+        }
+    }
+    void TearDown() override {
+        g_spApplication = nullptr;
+        m_spApp->Shutdown();
+        g_pTaskList = nullptr;
+        g_nCurTaskIndex = -1;
+        fs::remove_all(m_dir);
+    }
+    void Click(CEmailManagerDlg& dlg, int nId) {
+        auto* pButton = qobject_cast<QPushButton*>(dlg.Control(nId));
+        ASSERT_TRUE(pButton) << nId;
+        pButton->click();
+    }
+    void Select(CEmailManagerDlg& dlg, int nRow) { dlg.List()->setCurrentItem(dlg.List()->topLevelItem(nRow)); }
+    std::vector<std::string> SavedNames() {
+        CTaskList back;
+        const CTextCodec codec;
+        CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", back, codec);
+        std::vector<std::string> vec;
+        for (const auto& t : back) vec.push_back(t.m_strTaskName);
+        return vec;
+    }
+    std::vector<std::string> Rows(CEmailManagerDlg& dlg) {
+        std::vector<std::string> vec;
+        for (int i = 0; i < dlg.List()->topLevelItemCount(); ++i)
+            vec.push_back(dlg.List()->topLevelItem(i)->text(0).toStdString());
+        return vec;
+    }
+
+    fs::path m_dir;
+    CTaskList m_list;
+    CMemoryMailBackend m_backend;
+    CComPtr<CApplication> m_spApp;
+};
+
+}  // namespace
+
+TEST_F(EmailManagerTest, RowsShowNamesMarksAndNextSendingTimes) {
+    m_list[1].m_dtNextSending.Empty();
+    m_list[2].m_bActive = 0;
+    CEmailManagerDlg dlg;
+    ASSERT_EQ(dlg.List()->topLevelItemCount(), 3);
+    EXPECT_EQ(dlg.List()->topLevelItem(0)->text(1).toStdString(), "Tuesday, May 7, 2013 09:05");
+    EXPECT_EQ(dlg.List()->topLevelItem(1)->text(1).toStdString(), "Completed");
+    EXPECT_EQ(dlg.List()->topLevelItem(2)->data(0, Qt::UserRole).toInt(), 0);
+    EXPECT_EQ(dlg.List()->currentItem(), dlg.List()->topLevelItem(0));
+    // The refresh shows what the scheduler changed meanwhile.
+    m_list[0].m_dtNextSending = {2013, 5, 14, 3, 9, 5, 1};
+    dlg.OnTimer();
+    EXPECT_EQ(dlg.List()->topLevelItem(0)->text(1).toStdString(), "Tuesday, May 14, 2013 09:05");
+}
+
+TEST_F(EmailManagerTest, CommandsNeedASelection) {
+    m_list.RemoveAll();
+    CBoxes boxes;
+    CEmailManagerDlg dlg;
+    for (int nId : {CEmailManagerDlg::IDC_REMOVE, CEmailManagerDlg::IDC_COPY, CEmailManagerDlg::IDC_ACTIVATE,
+                    CEmailManagerDlg::IDC_DISABLE, CEmailManagerDlg::IDC_MOVE_UP, CEmailManagerDlg::IDC_MOVE_DOWN,
+                    CEmailManagerDlg::IDC_EDIT_SCHEDULE, CEmailManagerDlg::IDC_EDIT_EMAIL})
+        Click(dlg, nId);
+    EXPECT_EQ(boxes.vecTexts, std::vector<std::string>(8, "Please select an email message item."));
+    EXPECT_FALSE(fs::exists(g_strDataDir + "emails.dat"));
+}
+
+TEST_F(EmailManagerTest, MovingReordersListRowsAndFile) {
+    CEmailManagerDlg dlg;
+    Select(dlg, 0);
+    Click(dlg, CEmailManagerDlg::IDC_MOVE_UP);  // first row: nothing, nothing written
+    EXPECT_FALSE(fs::exists(g_strDataDir + "emails.dat"));
+    Click(dlg, CEmailManagerDlg::IDC_MOVE_DOWN);
+    EXPECT_EQ(Rows(dlg), (std::vector<std::string>{"Task 2", "Task 1", "Task 3"}));
+    EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 2", "Task 1", "Task 3"}));
+    EXPECT_EQ(dlg.List()->currentItem(), dlg.List()->topLevelItem(1));  // the selection follows the task
+    Click(dlg, CEmailManagerDlg::IDC_MOVE_DOWN);
+    Click(dlg, CEmailManagerDlg::IDC_MOVE_DOWN);  // now last: nothing
+    EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 2", "Task 3", "Task 1"}));
+    Click(dlg, CEmailManagerDlg::IDC_MOVE_UP);
+    EXPECT_EQ(m_list[1].m_strTaskName, "Task 1");
+}
+
+TEST_F(EmailManagerTest, ActivateAndDisableChangeOnlyTheFlag) {
+    CEmailManagerDlg dlg;
+    Select(dlg, 1);
+    const CTaskItem before = m_list[1];
+    Click(dlg, CEmailManagerDlg::IDC_DISABLE);
+    EXPECT_EQ(m_list[1].m_bActive, 0);
+    EXPECT_EQ(dlg.List()->topLevelItem(1)->data(0, Qt::UserRole).toInt(), 0);
+    CTaskItem expected = before;
+    expected.m_bActive = 0;
+    EXPECT_EQ(m_list[1], expected);
+    CTaskList back;
+    CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", back, CTextCodec());
+    EXPECT_EQ(back[1].m_bActive, 0);
+    Click(dlg, CEmailManagerDlg::IDC_ACTIVATE);
+    EXPECT_EQ(m_list[1], before);
+}
+
+TEST_F(EmailManagerTest, RemoveAsksAndKeepsTheTemplate) {
+    CBoxes boxes;
+    CEmailManagerDlg dlg;
+    Select(dlg, 1);
+    boxes.nAnswer = CMessageBox::IDNO;
+    Click(dlg, CEmailManagerDlg::IDC_REMOVE);
+    EXPECT_EQ(m_list.GetSize(), 3);
+    EXPECT_FALSE(fs::exists(g_strDataDir + "emails.dat"));
+    boxes.nAnswer = CMessageBox::IDYES;
+    Click(dlg, CEmailManagerDlg::IDC_REMOVE);
+    EXPECT_EQ(boxes.vecTexts.back(), "Are you sure you want to delete the selected email message?");
+    EXPECT_EQ(Rows(dlg), (std::vector<std::string>{"Task 1", "Task 3"}));
+    EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 1", "Task 3"}));
+    EXPECT_TRUE(fs::exists(g_strDataDir + "t2.oft"));
+}
+
+TEST_F(EmailManagerTest, CopiesShareOneTemplateAndMissingOnesStillCopy) {
+    CEmailManagerDlg dlg;
+    Select(dlg, 0);
+    Click(dlg, CEmailManagerDlg::IDC_COPY);
+    Click(dlg, CEmailManagerDlg::IDC_COPY);
+    ASSERT_EQ(m_list.GetSize(), 5);
+    EXPECT_EQ(m_list[3].m_strTaskName, "Copy of Task 1");
+    EXPECT_EQ(m_list[3].m_strTemplateFile, g_strDataDir + "t1.oft.oft");
+    EXPECT_EQ(m_list[4].m_strTemplateFile, m_list[3].m_strTemplateFile);
+    EXPECT_TRUE(fs::exists(g_strDataDir + "t1.oft.oft"));
+    EXPECT_EQ(m_list[3].m_dtNextSending, m_list[0].m_dtNextSending);
+    EXPECT_EQ(dlg.List()->currentItem(), dlg.List()->topLevelItem(0));
+    // Source template gone: the copy is added all the same.
+    fs::remove(g_strDataDir + "t2.oft");
+    Select(dlg, 1);
+    Click(dlg, CEmailManagerDlg::IDC_COPY);
+    EXPECT_EQ(m_list.GetSize(), 6);
+    EXPECT_FALSE(fs::exists(g_strDataDir + "t2.oft.oft"));
+    EXPECT_EQ(SavedNames().size(), 6u);
+}
+
+TEST_F(EmailManagerTest, NewEmailOpensAMessageWindowForANewTask) {
+    CBoxes boxes;
+    g_nCurTaskIndex = 2;
+    CEmailManagerDlg dlg;
+    Click(dlg, CEmailManagerDlg::IDC_NEW_EMAIL);
+    ASSERT_EQ(boxes.vecTexts.size(), 1u);
+    EXPECT_EQ(boxes.vecTexts[0].rfind("Please click on \"Quillory Options\" button after composing", 0), 0u);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(g_nCurTaskIndex, -1);
+    EXPECT_EQ(m_spApp->OpenInspectors().size(), 1u);
+}
+
+TEST_F(EmailManagerTest, EditEmailMessageChecksTheTemplate) {
+    CBoxes boxes;
+    m_list[0].m_strTemplateFile.clear();
+    fs::remove(g_strDataDir + "t2.oft");
+    CEmailManagerDlg dlg;
+    Select(dlg, 0);
+    Click(dlg, CEmailManagerDlg::IDC_EDIT_EMAIL);
+    Select(dlg, 1);
+    Click(dlg, CEmailManagerDlg::IDC_EDIT_EMAIL);
+    Select(dlg, 2);
+    Click(dlg, CEmailManagerDlg::IDC_EDIT_EMAIL);  // readable, but the host cannot read it as a message
+    EXPECT_EQ(boxes.vecTexts, (std::vector<std::string>{"The path of the template is empty!",
+                                                       "Failed to read the template file!",
+                                                       "Failed to open the email message!"}));
+    EXPECT_EQ(dlg.result(), 0);
+    // A template the host wrote opens in a message window for that task.
+    CMailMessage msg;
+    msg.strSubject = "Task 3";
+    msg.vecTo = {"a@example.com"};
+    ASSERT_EQ(m_backend.SaveTemplate(m_list[2].m_strTemplateFile, msg), "");
+    Click(dlg, CEmailManagerDlg::IDC_EDIT_EMAIL);
+    EXPECT_EQ(g_nCurTaskIndex, 2);
+    EXPECT_EQ(m_spApp->OpenInspectors().size(), 1u);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+}
+
+TEST_F(EmailManagerTest, MenuLinksOpenTheMakersPages) {
+    CUrlCatcher urls;
+    CEmailManagerDlg dlg;
+    dlg.OnWebSite();
+    dlg.OnSupport();
+    ASSERT_EQ(urls.m_vecUrls.size(), 2u);
+    EXPECT_TRUE(urls.m_vecUrls[0].startsWith("https://"));
+    EXPECT_TRUE(urls.m_vecUrls[1].contains("support"));
+}
+
+TEST_F(EmailManagerTest, AboutLinksAreHitStrictlyInside) {
+    CUrlCatcher urls;
+    CBoxes boxes;
+    CAboutDlg dlg;
+    const QRect rc = dlg.LinkRect(CAboutDlg::IDC_WEB_LINK);
+    ASSERT_FALSE(rc.isEmpty());
+    EXPECT_EQ(dlg.LinkAt(QPoint(rc.left(), rc.center().y())), 0);  // on the border
+    EXPECT_EQ(dlg.LinkAt(QPoint(rc.left() + 1, rc.center().y())), CAboutDlg::IDC_WEB_LINK);
+    EXPECT_EQ(dlg.LinkAt(QPoint(rc.center().x(), rc.bottom() + 1)), 0);
+    auto release = [&](int nId) {
+        const QPoint pt = dlg.LinkRect(nId).center();
+        QMouseEvent up(QEvent::MouseButtonRelease, QPointF(pt), QPointF(dlg.mapToGlobal(pt)), Qt::LeftButton,
+                       Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&dlg, &up);
+    };
+    release(CAboutDlg::IDC_WEB_LINK);
+    release(CAboutDlg::IDC_MAIL_LINK);
+    ASSERT_EQ(urls.m_vecUrls.size(), 2u);
+    EXPECT_TRUE(urls.m_vecUrls[1].startsWith("mailto:"));
+    release(CAboutDlg::IDC_LICENSE_LINK);  // no document yet
+    ASSERT_EQ(boxes.vecTexts.size(), 1u);
+    EXPECT_NE(boxes.vecTexts[0].find("license.rtf"), std::string::npos);
+    std::ofstream(g_strInstallDir + "license.rtf") << "{\\rtf1 licence}";
+    release(CAboutDlg::IDC_LICENSE_LINK);
+    ASSERT_EQ(urls.m_vecUrls.size(), 3u);
+    EXPECT_TRUE(urls.m_vecUrls[2].endsWith("license.rtf"));
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
+
+#include "EmailManagerTest.moc"
