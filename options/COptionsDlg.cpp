@@ -1,6 +1,7 @@
 #include "COptionsDlg.h"
 
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <algorithm>
 #include <filesystem>
@@ -53,7 +54,10 @@ COptionsDlg::COptionsDlg(QWidget* pParent, const IClock& clock)
     m_pSheet->addTab(m_pGeneralPage, "General");
     m_pSheet->addTab(m_pAttachmentsPage, "Attachments");
     m_pSheet->addTab(m_pOtherPage, "Other");
-    m_pSheet->resize(m_pSheet->sizeHint());
+    // The pages are laid out by hand, so the sheet is sized from them: the
+    // page, its frame and the tab row.
+    const QSize sizePage = m_pGeneralPage->size();
+    m_pSheet->resize(sizePage.width() + 4, sizePage.height() + m_pSheet->tabBar()->sizeHint().height() + 4);
     m_pSheet->move(3, 3);
     // Enter must not commit: only the Schedule button does.
     for (QPushButton* pButton : findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) pButton->setAutoDefault(false);

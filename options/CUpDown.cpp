@@ -15,6 +15,14 @@ CUpDown::CUpDown(QWidget* pParent) : QWidget(pParent), m_pUp(new QToolButton(thi
     connect(m_pDown, &QToolButton::clicked, this, [this] { Step(-1); });
 }
 
+void CUpDown::SetBuddy(QLineEdit* pBuddy) {
+    m_pBuddy = pBuddy;
+    if (!pBuddy || pBuddy->parentWidget() != parentWidget()) return;
+    const QRect rc = pBuddy->geometry();
+    pBuddy->setGeometry(rc.x(), rc.y(), std::max(1, rc.width() - width()), rc.height());
+    setGeometry(rc.right() + 1 - width(), rc.y(), width(), rc.height());
+}
+
 void CUpDown::SetRange(int nMin, int nMax) {
     m_nMin = std::min(nMin, nMax);
     m_nMax = std::max(nMin, nMax);

@@ -10,7 +10,9 @@ class CUpDown : public QWidget {
     Q_OBJECT
 public:
     explicit CUpDown(QWidget* pParent = nullptr);
-    void SetBuddy(QLineEdit* pBuddy) { m_pBuddy = pBuddy; }
+    // Like the arrows of a spin box, the control takes the right end of
+    // its field.
+    void SetBuddy(QLineEdit* pBuddy);
     void SetRange(int nMin, int nMax);
     int Minimum() const { return m_nMin; }
     int Maximum() const { return m_nMax; }
