@@ -46,6 +46,8 @@ void CGeneralPage::OnInitDialog() {
     for (CRecurrencePanel* pPanel : m_arrPanels) pPanel->move(rcLine.left() + 10, rcLine.top());
     m_arrPanels[0]->show();
 
+    // The schedule's dates start in 1900.
+    for (int nId : {1037, 1036}) qobject_cast<QDateEdit*>(Item(nId))->setMinimumDate(QDate(1900, 1, 1));
     SetCheck(1004, true);
     SetCheck(1039, true);
     Item(1042)->setEnabled(false);

@@ -27,11 +27,9 @@ void ShowBox(const std::string& strText, unsigned nIcon) {
     CMessageBox::Show(strText, "Quillory", CMessageBox::MB_OK | nIcon);
 }
 
-std::string Trimmed(const std::string& str) {
-    const size_t nFirst = str.find_first_not_of(" \t\r\n\v\f");
-    if (nFirst == std::string::npos) return {};
-    return str.substr(nFirst, str.find_last_not_of(" \t\r\n\v\f") - nFirst + 1);
-}
+std::string Trimmed(const std::string& str) { return QString::fromStdString(str).trimmed().toStdString(); }
+
+static_assert(std::char_traits<char>::length(COptionsDlg::kMarkerSubject) == 57);
 
 }  // namespace
 
@@ -59,8 +57,13 @@ COptionsDlg::COptionsDlg(QWidget* pParent, const IClock& clock)
     const QSize sizePage = m_pGeneralPage->size();
     m_pSheet->resize(sizePage.width() + 4, sizePage.height() + m_pSheet->tabBar()->sizeHint().height() + 4);
     m_pSheet->move(3, 3);
-    // Enter must not commit: only the Schedule button does.
-    for (QPushButton* pButton : findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) pButton->setAutoDefault(false);
+    // Enter must not commit: only the Schedule button does. The Attachments
+    // page's default button is the default only while that page is shown.
+    for (QPushButton* pButton : findChildren<QPushButton*>()) pButton->setAutoDefault(false);
+    auto* pAdd = CDataExchange::Control<QPushButton>(m_pAttachmentsPage, 1022);
+    pAdd->setDefault(false);
+    connect(m_pSheet, &QTabWidget::currentChanged, this,
+            [this, pAdd] { pAdd->setDefault(m_pSheet->currentWidget() == m_pAttachmentsPage); });
     connect(CDataExchange::Control<QPushButton>(this, 1002), &QPushButton::clicked, this, [this] { OnSchedule(); });
     connect(CDataExchange::Control<QPushButton>(this, 1063), &QPushButton::clicked, this, [this] { reject(); });
 }
@@ -222,6 +225,12 @@ std::string COptionsDlg::TemplatePath(const CTaskItem& task, time_t tNow) const 
 }
 
 bool COptionsDlg::SaveTemplate(CTaskItem& task, time_t tNow) {
+    const char* pszFailed = "Failed to save the email template.\n\nPlease close the email and then open it and try again.";
+    // Without a data directory the file would land wherever the host runs.
+    if (g_strDataDir.empty()) {
+        Stop(pszFailed, nullptr);
+        return false;
+    }
     const std::string strPath = TemplatePath(task, tNow);
     // Written beside the old template and moved over it only when complete,
     // so a failed save keeps the task's previous template.
@@ -231,7 +240,7 @@ bool COptionsDlg::SaveTemplate(CTaskItem& task, time_t tNow) {
     const bool bSaved = SUCCEEDED(g_spCurMailItem->SaveAs(strTemp, CVariant(olTemplate))) && fs::is_regular_file(strTemp, ec);
     if (!bSaved || (fs::rename(strTemp, strPath, ec), ec)) {
         fs::remove(strTemp, ec);
-        Stop("Failed to save the email template.\n\nPlease close the email and then open it and try again.", nullptr);
+        Stop(pszFailed, nullptr);
         return false;
     }
     task.m_strTemplateFile = strPath;

@@ -1,6 +1,7 @@
 // The sheet's three modes: what each loads, writes and leaves alone, the
 // template file and the removal of the draft.
 #include <QTabWidget>
+#include <QTest>
 #include <filesystem>
 
 #include "CGeneralPage.h"
@@ -174,6 +175,24 @@ TEST_F(ModesTest, MessageModesNeedTheCurrentMessage) {
     EXPECT_EQ(Texts(), std::vector<std::string>{"Failed to read the current email message!"});
     EXPECT_EQ(LastIcon(), CMessageBox::MB_ICONERROR);
     EXPECT_TRUE(DataFiles().empty());
+    // Without a data directory no template is written anywhere.
+    Compose();
+    g_strDataDir.clear();
+    m_vecBoxes.clear();
+    EXPECT_FALSE(Schedule());
+    EXPECT_EQ(Texts(), std::vector<std::string>{
+                           "Failed to save the email template.\n\nPlease close the email and then open it and try again."});
+    EXPECT_TRUE(g_spCurMailItem);
+    EXPECT_EQ(m_backend.Folder(EMailFolder::Drafts).size(), 2u);
+}
+
+TEST_F(ModesTest, EnterNeverCommits) {
+    OpenNew();
+    Type(1126, "Typed");
+    QTest::keyClick(Get<QLineEdit>(1126), Qt::Key_Return);
+    EXPECT_EQ(m_pDlg->result(), 0);
+    EXPECT_TRUE(m_vecBoxes.empty());
+    EXPECT_TRUE(m_pDlg->isVisible());
 }
 
 TEST_F(ModesTest, TemplatesNeverLeaveTheDataDirectoryNorReplaceAnotherTasksFile) {
