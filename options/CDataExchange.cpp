@@ -12,10 +12,9 @@
 #include "CNumberCheck.h"
 #include "CUpDown.h"
 
-QWidget* CDataExchange::Find(const QWidget* pRoot, int nId) {
+QWidget* CDataExchange::Find(const QWidget* pRoot, int nId, bool bDeep) {
     if (!pRoot) return nullptr;
-    // Only the dialog's own controls: a page's panels have theirs.
-    for (QWidget* p : pRoot->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    for (QWidget* p : pRoot->findChildren<QWidget*>(bDeep ? Qt::FindChildrenRecursively : Qt::FindDirectChildrenOnly)) {
         const QVariant v = p->property("controlId");
         if (v.isValid() && v.toInt() == nId) return p;
     }

@@ -24,11 +24,12 @@ public:
     void Date(int nId, QDate& date);
     void Time(int nId, QTime& time);
 
-    // The control with this id below pRoot, or null.
-    static QWidget* Find(const QWidget* pRoot, int nId);
+    // The control with this id of the dialog pRoot, or null; bDeep also
+    // looks into its child dialogs (a sheet's pages, a page's panels).
+    static QWidget* Find(const QWidget* pRoot, int nId, bool bDeep = false);
     template <class T>
-    static T* Control(const QWidget* pRoot, int nId) {
-        return qobject_cast<T*>(Find(pRoot, nId));
+    static T* Control(const QWidget* pRoot, int nId, bool bDeep = false) {
+        return qobject_cast<T*>(Find(pRoot, nId, bDeep));
     }
     // What the templates ask of their controls at creation: digits-only
     // fields and up-down controls tied to their fields.

@@ -3,6 +3,7 @@
 #include <QFocusEvent>
 #include <QPushButton>
 
+#include "CDataExchange.h"
 #include "COtherPage.h"
 
 COptionsDlg& COptionsTestBase::Open(int bNew, int nMode, int nIndex, const CTaskItem* pTask, const std::string& strPreset) {
@@ -16,13 +17,7 @@ COptionsDlg& COptionsTestBase::Open(int bNew, int nMode, int nIndex, const CTask
     return *m_pDlg;
 }
 
-QWidget* COptionsTestBase::Find(int nId) const {
-    for (QWidget* p : m_pDlg->findChildren<QWidget*>()) {
-        const QVariant v = p->property("controlId");
-        if (v.isValid() && v.toInt() == nId) return p;
-    }
-    return nullptr;
-}
+QWidget* COptionsTestBase::Find(int nId) const { return CDataExchange::Find(m_pDlg.get(), nId, true); }
 
 void COptionsTestBase::LeaveField(int nId) {
     QFocusEvent event(QEvent::FocusOut, Qt::TabFocusReason);

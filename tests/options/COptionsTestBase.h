@@ -20,6 +20,7 @@
 #include "CMemoryMailBackend.h"
 #include "CMessageBox.h"
 #include "COptionsDlg.h"
+#include "CSharedStateScope.h"
 #include "CTempDir.h"
 #include "IClock.h"
 #include "SharedState.h"
@@ -33,29 +34,19 @@ struct CShownBox {
 class COptionsTestBase : public ::testing::Test {
 public:
     void SetUp() override {
-        SetZone("UTC");
+        m_pScope = std::make_unique<CSharedStateScope>(m_backend, m_dir.Path() + "/", m_list, "UTC");
+        m_spApp = m_pScope->App();
         m_clock.Set(Local(2024, 6, 7, 10, 0, 0));
         CMessageBox::SetHandler([this](const std::string& strText, const std::string& strCaption, unsigned nFlags) {
             EXPECT_EQ(strCaption, "Quillory");
             m_vecBoxes.push_back({strText, nFlags});
             return (nFlags & 0xF) == CMessageBox::MB_YESNO ? m_nYesNoAnswer : CMessageBox::IDOK;
         });
-        g_strDataDir = m_dir.Path() + "/";
-        g_pTaskList = &m_list;
-        m_spApp = CApplication::Create(m_backend, {false});
-        g_spApplication = static_cast<_Application*>(m_spApp.p);
     }
     void TearDown() override {
         m_pDlg.reset();
-        CMessageBox::SetHandler({});
-        g_spCurMailItem.Release();
-        g_spApplication.Release();
-        if (m_spApp) m_spApp->Shutdown();
         m_spApp.Release();
-        g_pTaskList = nullptr;
-        g_strDataDir.clear();
-        unsetenv("TZ");
-        tzset();
+        m_pScope.reset();
     }
 
     static void SetZone(const char* pszZone) {
@@ -125,6 +116,7 @@ public:
     CTempDir m_dir;
     CTaskList m_list;
     CMemoryMailBackend m_backend;
+    std::unique_ptr<CSharedStateScope> m_pScope;
     CComPtr<CApplication> m_spApp;
     std::unique_ptr<COptionsDlg> m_pDlg;
     std::vector<CShownBox> m_vecBoxes;

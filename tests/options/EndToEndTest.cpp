@@ -11,6 +11,7 @@
 #include "CApplication.h"
 #include "CDataExchange.h"
 #include "CHostTestBase.h"
+#include "CSharedStateScope.h"
 #include "CMessageBox.h"
 #include "COptionsDlg.h"
 #include "SendTask.h"
@@ -24,9 +25,6 @@ namespace {
 class EndToEndTest : public CHostTestBase {
 protected:
     void SetUp() override {
-        setenv("TZ", "Europe/Berlin", 1);
-        tzset();
-        m_clock.Set(TaskTime::ToAbsolute(2024, 6, 7, 10, 0, 0));
         CMessageBox::SetHandler([this](const std::string& strText, const std::string&, unsigned) {
             m_vecBoxes.push_back(strText);
             return CMessageBox::IDOK;
@@ -34,21 +32,14 @@ protected:
         m_server.Start({});
         WritePlainAccount(m_server.Port());
         StartHost();
-        m_spApp = CApplication::Create(*m_pHost, {false});
-        g_spApplication = static_cast<_Application*>(m_spApp.p);
-        g_strDataDir = m_dir.Path() + "/data/";
-        fs::create_directories(g_strDataDir);
-        g_pTaskList = &m_list;
+        fs::create_directories(m_dir.Path() + "/data");
+        m_pScope = std::make_unique<CSharedStateScope>(*m_pHost, m_dir.Path() + "/data/", m_list, "Europe/Berlin");
+        m_spApp = m_pScope->App();
+        m_clock.Set(TaskTime::ToAbsolute(2024, 6, 7, 10, 0, 0));
     }
     void TearDown() override {
-        CMessageBox::SetHandler({});
-        g_spCurMailItem.Release();
-        g_spApplication.Release();
-        if (m_spApp) m_spApp->Shutdown();
         m_spApp.Release();
-        g_pTaskList = nullptr;
-        unsetenv("TZ");
-        tzset();
+        m_pScope.reset();
     }
     std::string File(const std::string& strName) {
         const std::string strPath = m_dir.Path() + "/files/" + strName;
@@ -56,15 +47,12 @@ protected:
         CTempDir::WriteFile(strPath, "contents of " + strName);
         return strPath;
     }
-    static QWidget* Control(QWidget* pRoot, int nId) {
-        for (QWidget* p : pRoot->findChildren<QWidget*>())
-            if (p->property("controlId").toInt() == nId) return p;
-        return nullptr;
-    }
+    static QWidget* Control(QWidget* pRoot, int nId) { return CDataExchange::Find(pRoot, nId, true); }
     static void Click(QWidget* pRoot, int nId) { qobject_cast<QAbstractButton*>(Control(pRoot, nId))->click(); }
 
     CFixedClock m_clock{0};
     CTaskList m_list;
+    std::unique_ptr<CSharedStateScope> m_pScope;
     CComPtr<CApplication> m_spApp;
     std::vector<std::string> m_vecBoxes;
 };

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "CAttachmentOptionsDlg.h"
+#include "CDataExchange.h"
 #include "CAttachmentsPage.h"
 #include "CGeneralPage.h"
 #include "COptionsDlg.h"
@@ -19,11 +20,7 @@
 
 namespace {
 
-QWidget* Control(QWidget* pRoot, int nId) {
-    for (QWidget* p : pRoot->findChildren<QWidget*>())
-        if (p->property("controlId").toInt() == nId) return p;
-    return nullptr;
-}
+QWidget* Control(QWidget* pRoot, int nId) { return CDataExchange::Find(pRoot, nId, true); }
 void Click(QWidget* pRoot, int nId) { qobject_cast<QAbstractButton*>(Control(pRoot, nId))->click(); }
 void Select(QWidget* pRoot, int nId, int n) { qobject_cast<QComboBox*>(Control(pRoot, nId))->setCurrentIndex(n); }
 
