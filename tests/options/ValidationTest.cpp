@@ -147,3 +147,11 @@ TEST_F(ValidationTest, DigitOnlyFieldsRefuseLettersAndUpDownsStayInRange) {
     Get<CUpDown>(1009)->Step(-1);
     EXPECT_EQ(Text(1013), "1");
 }
+
+TEST_F(ValidationTest, TheDefaultStartPassesWhenTheSheetIsLeftOpenForAMinute) {
+    OpenNew();
+    m_clock.Set(m_clock.Now() + 60);  // the default start is now exactly the present
+    ExpectStopped("Please change the starting date and time later than the current time.", &m_pDlg->GeneralPage());
+    m_clock.Set(m_clock.Now() - 1);
+    EXPECT_TRUE(Schedule());
+}
