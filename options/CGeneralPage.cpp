@@ -124,6 +124,8 @@ void CGeneralPage::LoadFromTask(const CTaskItem& task, CRangeNotes& notes) {
     } else if (task.m_nEndKind == 2) {
         SetCheck(1041, true);
         OnEndChoice(2);
+    } else if (task.m_nEndKind != 0) {
+        notes.Add("end: kind " + std::to_string(task.m_nEndKind) + " does not exist, no end date is shown");
     }
 }
 

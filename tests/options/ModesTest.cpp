@@ -254,9 +254,12 @@ TEST_F(ModesTest, OutOfRangeStoredValuesAreShownClampedAndReported) {
     EXPECT_EQ(Text(1215), "1");
     // A recurrence type that does not exist shows as none.
     t.m_nRecurrence = 42;
+    t.m_nEndKind = 9;
     m_vecBoxes.clear();
     Open(0, COptionsDlg::kModeSchedule, 0, &t);
     EXPECT_TRUE(Checked(1004));
+    EXPECT_TRUE(Checked(1039));
     ASSERT_FALSE(m_vecBoxes.empty());
     EXPECT_NE(m_vecBoxes[0].strText.find("recurrence: type 42"), std::string::npos);
+    EXPECT_NE(m_vecBoxes[0].strText.find("end: kind 9"), std::string::npos);
 }
