@@ -12,7 +12,6 @@
 #include "CMessageBox.h"
 #include "COtherPage.h"
 #include "CSchedule.h"
-#include "CTaskCheck.h"
 #include "CTaskError.h"
 #include "CTemplateName.h"
 #include "SharedState.h"
@@ -178,12 +177,6 @@ void COptionsDlg::OnSchedule() {
         const time_t tNow = m_clock.Now();
         time_t tStart = 0;
         if (!ReadPages(task, tStart, tNow) || !CheckName(task)) return;
-        // The panels have checked their own fields; this catches an interval
-        // of 0 kept from a damaged task in a form that is in use.
-        std::vector<CTaskCheck::CProblem> vecProblems;
-        CTaskCheck::CheckIntervals(task, vecProblems);
-        if (!vecProblems.empty()) return Stop("Please correct the recurrence: " + vecProblems.front().strText + ".", m_pGeneralPage);
-
         CSchedule schedule(m_clock);
         if (m_bNewTask || tStart >= tNow) schedule.CalcNextSending(task);
         else schedule.AdvancePastNow(task);
@@ -195,7 +188,7 @@ void COptionsDlg::OnSchedule() {
             RemoveDraft();
         }
     } catch (const CTaskError& e) {
-        // A date group of the stored task that cannot be converted.
+        // A date group the schedule cannot convert must not end the host.
         return Stop(std::string("The schedule of this task cannot be computed: ") + e.what(), m_pGeneralPage,
                     CMessageBox::MB_ICONERROR);
     }
