@@ -8,6 +8,9 @@
 #include "CInspectorsEventsSink.h"
 #include "CMessageBox.h"
 #include "CMyInspectorEvent.h"
+#include "CEmailManagerDlg.h"
+
+#include <QApplication>
 #include "CSendEmailDlg.h"
 #include "CTaskListFile.h"
 #include "CTextCodec.h"
@@ -219,8 +222,14 @@ void CAddin::OnNewInspector(IDispatch* pInspector) {
 }
 
 void CAddin::OnButtonClick(IDispatch*, bool*) {
-    if (EmailManagerHook()) EmailManagerHook()();
-    else std::cerr << "Quillory: the Email Manager is not part of this build yet\n";
+    if (EmailManagerHook()) {
+        EmailManagerHook()();
+    } else if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        CEmailManagerDlg dlg;
+        dlg.exec();
+    } else {
+        std::cerr << "Quillory: the Email Manager needs the host's windows; this host runs without them\n";
+    }
 }
 
 void CAddin::FreeSending() {

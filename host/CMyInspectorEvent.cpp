@@ -1,13 +1,140 @@
 #include "CMyInspectorEvent.h"
 
+#include "CAddin.h"
+#include "CMessageBox.h"
+#include "COptionsDlg.h"
+#include "COtherPage.h"
+#include "SharedState.h"
+
+using namespace CMessageBox;
+
+namespace {
+
+const char* const kCaption = "Quillory";
+
+void Warn(const char* pszText) { Show(pszText, kCaption, MB_OK | MB_ICONWARNING); }
+void Fail(const char* pszText) { Show(pszText, kCaption, MB_OK | MB_ICONERROR); }
+
+CComQIPtr<_MailItem> CurrentMail(_Inspector* pInspector) {
+    CComPtr<IDispatch> spItem;
+    if (FAILED(pInspector->get_CurrentItem(&spItem)) || !spItem) return {};
+    return CComQIPtr<_MailItem>(spItem.p);
+}
+
+}  // namespace
+
+CMyInspectorEvent::~CMyInspectorEvent() { UnadviseAll(); }
+
 HRESULT CMyInspectorEvent::AdviseInspector() {
-    if (!m_spInspector) return E_POINTER;
-    m_bAdvised = true;
+    if (!m_spInspector) return S_OK;
+    m_spInspectorSink = MakeComObject<CInspectorEventsSink>([this] { OnActivate(); }, [this] { OnDeactivate(); },
+                                                            [this] { OnClose(); });
+    if (FAILED(AtlAdvise(m_spInspector, m_spInspectorSink->GetUnknown(), InspectorEvents::iid, &m_dwInspectorCookie)))
+        m_dwInspectorCookie = 0;
     return S_OK;
 }
 
 void CMyInspectorEvent::UnadviseAll() {
-    m_bAdvised = false;
-    m_spButton.Release();
-    m_spInspector.Release();
+    if (m_spButton && m_dwButtonCookie) AtlUnadvise(m_spButton, _CommandBarButtonEvents::iid, m_dwButtonCookie);
+    m_dwButtonCookie = 0;
+    if (m_spInspector && m_dwInspectorCookie)
+        AtlUnadvise(m_spInspector, InspectorEvents::iid, m_dwInspectorCookie);
+    m_dwInspectorCookie = 0;
+    if (m_spButtonSink) m_spButtonSink->Detach();
+    if (m_spInspectorSink) m_spInspectorSink->Detach();
+    m_spButtonSink = nullptr;
+    m_spInspectorSink = nullptr;
+    m_spButton = nullptr;
+    m_spInspector = nullptr;
+}
+
+void CMyInspectorEvent::OnActivate() {
+    if (!m_spInspector) return;
+    g_spCurInspector = m_spInspector;
+    g_nCurTaskIndex = m_nTaskIndex;
+    if (!CurrentMail(m_spInspector)) return;
+    {
+        CComPtr<_CommandBars> spBars;
+        CComPtr<CommandBar> spExisting;
+        if (SUCCEEDED(m_spInspector->get_CommandBars(&spBars)) && spBars &&
+            SUCCEEDED(spBars->get_Item(CVariant(kToolbarName), &spExisting)) && spExisting)
+            return;  // built on an earlier activation
+    }
+    CComPtr<_CommandBars> spBars;
+    if (FAILED(m_spInspector->get_CommandBars(&spBars)) || !spBars) return;
+    CComPtr<CommandBar> spBar;
+    spBars->Add(CVariant(kToolbarName), CVariant(1), vtMissing, CVariant(true), &spBar);
+    if (!spBar) return Fail("Failed to create a new toolbar!");
+    CComPtr<CommandBarControls> spControls;
+    spBar->get_Controls(&spControls);
+    if (!spControls) return Fail("Failed to get the Controls from the new toolbar!");
+    CComPtr<CommandBarControl> spControl;
+    spControls->Add(CVariant(1), vtMissing, vtMissing, vtMissing, CVariant(true), &spControl);
+    CComQIPtr<_CommandBarButton> spButton(spControl.p);
+    if (!spButton) return Fail("Failed to create a button on the new toolbar!");
+    spButton->put_Style(2);
+    spButton->put_Caption(kButtonText);
+    spButton->put_TooltipText(kButtonText);
+    spButton->put_Tag(kButtonText);
+    spButton->put_Enabled(true);
+    spButton->put_Visible(true);
+    m_spButton = spButton;
+    spBar->put_Visible(true);
+    // One subscription serves every window: a click reaches the subscribers
+    // of every button with this tag, and the handler works on the current
+    // window. The first window of the connection subscribes.
+    if (!m_pAddin || m_pAddin->Trackers().size() <= 1) {
+        m_spButtonSink = MakeComObject<CButtonEventsSink>(
+            [this](IDispatch* pButton, bool* pbCancel) { OnOptionsClick(pButton, pbCancel); });
+        if (FAILED(AtlAdvise(m_spButton, m_spButtonSink->GetUnknown(), _CommandBarButtonEvents::iid, &m_dwButtonCookie)))
+            m_dwButtonCookie = 0;
+    }
+}
+
+void CMyInspectorEvent::OnClose() {
+    g_spCurInspector = nullptr;
+    g_spCurMailItem = nullptr;
+    g_nCurTaskIndex = -1;
+}
+
+void CMyInspectorEvent::OnOptionsClick(IDispatch*, bool*) {
+    CComPtr<_Inspector> spInspector = g_spCurInspector;
+    if (!spInspector) return Warn("Invalid Inspector!");
+    CComQIPtr<_MailItem> spMail = CurrentMail(spInspector);
+    if (!spMail) return Warn("This is not an email message.");
+    if (FAILED(spMail->Save())) return Fail("Failed to save the email!");
+    std::string strSubject, strBody;
+    spMail->get_Subject(&strSubject);
+    if (strSubject.empty()) return Warn("Please enter a subject into the email.");
+    spMail->get_Body(&strBody);
+    if (strBody.empty()) return Warn("Please enter the content into the email.");
+    CComPtr<Recipients> spRecipients;
+    if (FAILED(spMail->get_Recipients(&spRecipients)) || !spRecipients) return;
+    int32_t nCount = 0;
+    if (FAILED(spRecipients->get_Count(&nCount))) nCount = 0;
+    if (nCount < 1)
+        return Warn(
+            "There is not any email addresses in the To field.\n\nPlease select or enter the recipients into the To "
+            "field.");
+    g_spCurMailItem = spMail;
+
+    const int32_t i = g_nCurTaskIndex;
+    COptionsDlg dlg;
+    if (i < 0) {
+        dlg.m_bNewTask = 1;
+        dlg.m_nMode = COptionsDlg::kModeNewMessage;
+        dlg.m_nEditIndex = i;
+        dlg.OtherPage().m_strTaskName = strSubject;
+    } else {
+        dlg.m_bNewTask = 0;
+        dlg.m_nMode = COptionsDlg::kModeMessage;
+        dlg.m_nEditIndex = i;
+        if (g_pTaskList && i < g_pTaskList->GetSize()) dlg.SetTask((*g_pTaskList)[i]);
+    }
+    if (dlg.exec() != 1 || !g_pTaskList) return;
+    const CTaskItem task = dlg.GetTask();
+    if (i < 0) g_pTaskList->Add(task);
+    else if (i < g_pTaskList->GetSize()) g_pTaskList->SetAt(i, task);
+    SaveSharedTaskList();
+    spInspector->Close(1);
 }

@@ -1,32 +1,52 @@
 #pragma once
 #include <cstdint>
 
+#include "CButtonEventsSink.h"
+#include "CInspectorEventsSink.h"
 #include "MailHostOM.h"
 
 class CAddin;
 
-// Tracks one message window that holds an unsent mail message, with the
-// position of the task whose message it shows (-1 for a new message).
-// Its subscriptions to the window (Activate, Close) and the window's
-// "Quillory Options" button come with the message-window button; until
-// then AdviseInspector and UnadviseAll have nothing to subscribe.
+// Tracks one message window that holds an unsent mail message: builds the
+// window's "Quillory Options" toolbar and button on its first activation,
+// keeps the current-window state, and on a click opens the options sheet
+// for a new task or for the task whose message the window shows.
 class CMyInspectorEvent {
 public:
-    CMyInspectorEvent(_Inspector* pInspector, CAddin* pOwner, int32_t nTaskIndex)
-        : m_spInspector(pInspector), m_pOwner(pOwner), m_nTaskIndex(nTaskIndex) {}
+    CMyInspectorEvent(_Inspector* pInspector, CAddin* pAddin, int32_t nTaskIndex)
+        : m_spInspector(pInspector), m_nTaskIndex(nTaskIndex), m_pAddin(pAddin) {}
+    ~CMyInspectorEvent();
+    CMyInspectorEvent(const CMyInspectorEvent&) = delete;
+    CMyInspectorEvent& operator=(const CMyInspectorEvent&) = delete;
 
+    // Subscribes to the window's events; does nothing without a window.
     HRESULT AdviseInspector();
+    // Ends both subscriptions (failures ignored) and lets the references go.
     void UnadviseAll();
 
+    void OnActivate();
+    void OnDeactivate() {}
+    void OnClose();
+    void OnOptionsClick(IDispatch* pButton, bool* pbCancelDefault);
+
     _Inspector* Inspector() const { return m_spInspector; }
-    CAddin* Owner() const { return m_pOwner; }
+    CAddin* Owner() const { return m_pAddin; }
     int32_t TaskIndex() const { return m_nTaskIndex; }
-    bool IsAdvised() const { return m_bAdvised; }
+    bool IsAdvised() const { return m_dwInspectorCookie != 0; }
+    bool IsButtonAdvised() const { return m_dwButtonCookie != 0; }
+    _CommandBarButton* Button() const { return m_spButton; }
+
+    static constexpr const char* kToolbarName = "Quillory";
+    static constexpr const char* kButtonText = "Quillory Options";
 
 private:
     CComPtr<_Inspector> m_spInspector;
     CComPtr<_CommandBarButton> m_spButton;
-    CAddin* m_pOwner;
-    int32_t m_nTaskIndex;
-    bool m_bAdvised = false;
+    int32_t m_nTaskIndex = -1;
+    CAddin* m_pAddin = nullptr;
+
+    CComPtr<CInspectorEventsSink> m_spInspectorSink;
+    CComPtr<CButtonEventsSink> m_spButtonSink;
+    DWORD m_dwInspectorCookie = 0;
+    DWORD m_dwButtonCookie = 0;
 };

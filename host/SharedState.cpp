@@ -1,5 +1,7 @@
 #include "SharedState.h"
 
+#include "CTaskListFile.h"
+
 std::string g_strAppDataDir;
 std::string g_strInstallDir;
 std::string g_strDataDir;
@@ -9,3 +11,13 @@ CSendEmailDlg* g_pSendEmailDlg = nullptr;
 CComPtr<_Inspector> g_spCurInspector;
 CComPtr<_MailItem> g_spCurMailItem;
 int g_nCurTaskIndex = -1;
+
+std::string SaveSharedTaskList() {
+    if (!g_pTaskList) return {};
+    try {
+        const CTextCodec codec;
+        return CTaskListFile::SaveTaskList(g_strDataDir + CTaskListFile::kFileName, *g_pTaskList, codec);
+    } catch (const CTextCodec::CUnknownCodePage& e) {
+        return e.what();
+    }
+}

@@ -17,3 +17,7 @@ extern CSendEmailDlg* g_pSendEmailDlg;
 extern CComPtr<_Inspector> g_spCurInspector;  // the message window last activated
 extern CComPtr<_MailItem> g_spCurMailItem;    // its mail item
 extern int g_nCurTaskIndex;                   // task whose message it shows, -1 for a new one
+
+// Saves the shared task list to "emails.dat" in the data directory; the
+// problem when it could not be written, else empty.
+std::string SaveSharedTaskList();

@@ -172,15 +172,8 @@ int CEmailManagerDlg::SelectedIndex() {
 
 // A change the user made that could not be written is not kept quiet.
 void CEmailManagerDlg::SaveList() {
-    if (!g_pTaskList) return;
-    try {
-        const CTextCodec codec;
-        const std::string strErr =
-            CTaskListFile::SaveTaskList(g_strDataDir + CTaskListFile::kFileName, *g_pTaskList, codec);
-        if (!strErr.empty()) Show("Failed to save the task list: " + strErr, kCaption, MB_OK | MB_ICONERROR);
-    } catch (const CTextCodec::CUnknownCodePage& e) {
-        Show(std::string("Failed to save the task list: ") + e.what(), kCaption, MB_OK | MB_ICONERROR);
-    }
+    if (const std::string strErr = SaveSharedTaskList(); !strErr.empty())
+        Show("Failed to save the task list: " + strErr, kCaption, MB_OK | MB_ICONERROR);
 }
 
 void CEmailManagerDlg::OnCloseButton() {

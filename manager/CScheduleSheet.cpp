@@ -1,4 +1,14 @@
 #include "CScheduleSheet.h"
 
-// Replaced by the options sheet when it lands.
-bool CScheduleSheet::EditSchedule(CTaskItem&, int) { return false; }
+#include "COptionsDlg.h"
+
+bool CScheduleSheet::EditSchedule(CTaskItem& task, int nIndex) {
+    COptionsDlg dlg;
+    dlg.m_bNewTask = 0;
+    dlg.m_nMode = COptionsDlg::kModeSchedule;
+    dlg.SetTask(task);
+    dlg.m_nEditIndex = nIndex;
+    if (dlg.exec() != 1) return false;
+    task = dlg.GetTask();
+    return true;
+}

@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 #include <filesystem>
@@ -281,6 +282,37 @@ TEST_F(EmailManagerTest, AboutLinksAreHitStrictlyInside) {
     release(CAboutDlg::IDC_LICENSE_LINK);
     ASSERT_EQ(urls.m_vecUrls.size(), 3u);
     EXPECT_TRUE(urls.m_vecUrls[2].endsWith("license.rtf"));
+}
+
+// The sheet opens on the selected task's schedule; after "Schedule" the
+// row and the file hold the edited task, and its template is kept.
+TEST_F(EmailManagerTest, EditScheduleStoresTheSheetsTask) {
+    CBoxes boxes;
+    m_list[1].m_nRecurrence = 2;
+    m_list[1].m_nDailyInterval = 1;
+    m_list[1].m_nEndKind = 0;
+    m_list[1].m_dtStart = {2031, 5, 6, 3, 9, 5, 1};
+    CEmailManagerDlg dlg;
+    Select(dlg, 1);
+    bool bSheetSeen = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* pSheet = QApplication::activeModalWidget();
+        ASSERT_TRUE(pSheet);
+        for (QPushButton* p : pSheet->findChildren<QPushButton*>())
+            if (p->property("controlId").toInt() == 1002) {
+                bSheetSeen = true;
+                p->click();
+            }
+    });
+    Click(dlg, CEmailManagerDlg::IDC_EDIT_SCHEDULE);
+    EXPECT_TRUE(bSheetSeen);
+    EXPECT_EQ(g_nCurTaskIndex, 1);
+    EXPECT_EQ(m_list[1].m_strTemplateFile, g_strDataDir + "t2.oft");
+    EXPECT_EQ(m_list[1].m_dtNextSending.nYear, 2031);
+    EXPECT_EQ(dlg.List()->topLevelItem(1)->text(1).toStdString(), "Tuesday, May 6, 2031 09:05");
+    EXPECT_EQ(SavedNames().size(), 3u);
+    ASSERT_FALSE(boxes.vecTexts.empty());
+    EXPECT_EQ(boxes.vecTexts.back().rfind("This email message has been scheduled.", 0), 0u);
 }
 
 int main(int argc, char** argv) {

@@ -1,0 +1,71 @@
+#include "CAttachmentOptionsDlg.h"
+
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "CDataExchange.h"
+#include "CMessageBox.h"
+#include "ui_AttachmentOptionsDlg.h"
+
+CAttachmentOptionsDlg::CAttachmentOptionsDlg(QWidget* pParent) : QDialog(pParent) {
+    Ui::AttachmentOptionsDlg().setupUi(this);
+    CDataExchange::PrepareControls(this);
+    connect(CDataExchange::Control<QPushButton>(this, 1046), &QPushButton::clicked, this, [this] { OnSelectFile(); });
+    connect(CDataExchange::Control<QPushButton>(this, 1047), &QPushButton::clicked, this, [this] { OnSelectFolder(); });
+    connect(CDataExchange::Control<QPushButton>(this, 1), &QPushButton::clicked, this, [this] { OnOK(); });
+    connect(CDataExchange::Control<QPushButton>(this, 2), &QPushButton::clicked, this, [this] { reject(); });
+}
+
+void CAttachmentOptionsDlg::UpdateData(bool bSaveAndValidate) {
+    CDataExchange dx(this, bSaveAndValidate);
+    dx.Text(1145, m_strEntry);
+}
+
+int CAttachmentOptionsDlg::exec() {
+    UpdateData(false);
+    return QDialog::exec();
+}
+
+std::string CAttachmentOptionsDlg::FolderEntry(const std::string& strFolder) {
+    std::string str = strFolder;
+    if (str.empty() || str.back() != '/') str += '/';
+    return str + "*.*";
+}
+
+void CAttachmentOptionsDlg::OnSelectFile() {
+    // The toolkit's own dialog: the same on every desktop, and it can be
+    // driven like any other window.
+    QFileDialog dlg(this, QString(), QString(), "All Files (*)");
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setOption(QFileDialog::ReadOnly, false);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return;
+    m_strEntry = dlg.selectedFiles().first().toStdString();
+    UpdateData(false);
+}
+
+void CAttachmentOptionsDlg::OnSelectFolder() {
+    QFileDialog dlg(this, "Select the folder which contains all of attached files: ", "/");
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
+    dlg.setFileMode(QFileDialog::Directory);
+    dlg.setOption(QFileDialog::ShowDirsOnly);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return;
+    const std::string strFolder = dlg.selectedFiles().first().toStdString();
+    if (strFolder.empty()) return;
+    m_strEntry = FolderEntry(strFolder);
+    UpdateData(false);
+}
+
+void CAttachmentOptionsDlg::OnOK() {
+    UpdateData(true);
+    const QString strTrimmed = QString::fromStdString(m_strEntry).trimmed();
+    if (strTrimmed.isEmpty()) {
+        CMessageBox::Show("Please select a file or folder.", "Quillory", CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING);
+        CDataExchange::Find(this, 1145)->setFocus();
+        return;
+    }
+    // The entry keeps the text exactly as typed, blanks included.
+    accept();
+}

@@ -1,0 +1,24 @@
+#pragma once
+#include <QDialog>
+#include <string>
+
+// "Add Attachment": one entry, a file's full path or a folder with a file
+// mask, typed or picked.
+class CAttachmentOptionsDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CAttachmentOptionsDlg(QWidget* pParent = nullptr);
+
+    std::string m_strEntry;
+
+    int exec() override;
+
+    // A folder's entry: the folder, a separator and "*.*".
+    static std::string FolderEntry(const std::string& strFolder);
+
+private:
+    void OnSelectFile();
+    void OnSelectFolder();
+    void OnOK();
+    void UpdateData(bool bSaveAndValidate);
+};

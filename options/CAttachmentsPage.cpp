@@ -1,0 +1,78 @@
+#include "CAttachmentsPage.h"
+
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "CAttachmentOptionsDlg.h"
+#include "CDataExchange.h"
+#include "CMessageBox.h"
+#include "ui_AttachmentsPage.h"
+
+namespace {
+
+int Ask(const std::string& strQuestion) {
+    return CMessageBox::Show(strQuestion, "Quillory", CMessageBox::MB_YESNO | CMessageBox::MB_ICONQUESTION);
+}
+
+void Warn(const std::string& strText) {
+    CMessageBox::Show(strText, "Quillory", CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING);
+}
+
+}  // namespace
+
+CAttachmentsPage::CAttachmentsPage(QWidget* pParent) : QWidget(pParent) {
+    Ui::AttachmentsPage().setupUi(this);
+    CDataExchange::PrepareControls(this);
+    m_pList = CDataExchange::Control<QTreeWidget>(this, 1121);
+    m_pList->setColumnWidth(0, 410);
+    m_pList->header()->setDefaultAlignment(Qt::AlignLeft);
+    const std::pair<int, void (CAttachmentsPage::*)()> handlers[] = {
+        {1022, &CAttachmentsPage::OnAdd},
+        {1023, &CAttachmentsPage::OnEdit},
+        {1024, &CAttachmentsPage::OnRemove},
+        {1201, &CAttachmentsPage::OnRemoveAll},
+    };
+    for (const auto& [nId, pfn] : handlers)
+        connect(CDataExchange::Control<QPushButton>(this, nId), &QPushButton::clicked, this, pfn);
+}
+
+void CAttachmentsPage::Load(const CArray<std::string>& arrEntries) {
+    for (const std::string& str : arrEntries) m_pList->addTopLevelItem(new QTreeWidgetItem({QString::fromStdString(str)}));
+}
+
+CArray<std::string> CAttachmentsPage::Entries() const {
+    CArray<std::string> arr;
+    for (int i = 0; i < m_pList->topLevelItemCount(); ++i) arr.Add(m_pList->topLevelItem(i)->text(0).toStdString());
+    return arr;
+}
+
+int CAttachmentsPage::SelectedRow() const {
+    for (int i = 0; i < m_pList->topLevelItemCount(); ++i)
+        if (m_pList->topLevelItem(i)->isSelected()) return i;
+    return -1;
+}
+
+void CAttachmentsPage::OnAdd() {
+    CAttachmentOptionsDlg dlg(this);
+    if (dlg.exec() == QDialog::Accepted)
+        m_pList->addTopLevelItem(new QTreeWidgetItem({QString::fromStdString(dlg.m_strEntry)}));
+}
+
+void CAttachmentsPage::OnEdit() {
+    const int nRow = SelectedRow();
+    if (nRow < 0) return Warn("Please select an item you want to edit.");
+    CAttachmentOptionsDlg dlg(this);
+    dlg.m_strEntry = m_pList->topLevelItem(nRow)->text(0).toStdString();
+    if (dlg.exec() == QDialog::Accepted) m_pList->topLevelItem(nRow)->setText(0, QString::fromStdString(dlg.m_strEntry));
+}
+
+void CAttachmentsPage::OnRemove() {
+    const int nRow = SelectedRow();
+    if (nRow < 0) return Warn("Please select an item you want to remove.");
+    if (Ask("Are you sure you want to remove the selected item?") == CMessageBox::IDYES) delete m_pList->takeTopLevelItem(nRow);
+}
+
+void CAttachmentsPage::OnRemoveAll() {
+    if (Ask("Are you sure you want to remove all of items?") == CMessageBox::IDYES) m_pList->clear();
+}

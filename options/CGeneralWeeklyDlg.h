@@ -1,0 +1,28 @@
+#pragma once
+#include "CRecurrencePanel.h"
+
+// Every N weeks, or every second, third or fourth week of the month, on
+// the ticked days.
+class CGeneralWeeklyDlg : public CRecurrencePanel {
+    Q_OBJECT
+public:
+    explicit CGeneralWeeklyDlg(QWidget* pParent);
+    void LoadFromTask(const CTaskItem& task, CRangeNotes& notes) override;
+    void WriteToTask(CTaskItem& task) const override;
+    bool AnyDayChecked() const;
+
+    // The day boxes, Sunday first (laid out Sunday..Wednesday, then
+    // Thursday..Saturday).
+    static constexpr int kDayIds[7] = {1015, 1216, 1217, 1218, 1019, 1020, 1021};
+
+protected:
+    void DoDataExchange(CDataExchange& dx) override;
+    void OnInitDialog() override;
+
+private:
+    void OnEveryNWeeks();
+    void OnWeekOfMonth();
+
+    int32_t m_nWeeks = 1;
+    int32_t m_bDays[7] = {0, 0, 0, 0, 0, 0, 0};
+};

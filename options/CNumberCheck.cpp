@@ -1,0 +1,49 @@
+#include "CNumberCheck.h"
+
+#include <QEvent>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTimer>
+
+#include "CMessageBox.h"
+
+std::optional<std::string> CNumberCheck::Validate(const std::string& strText, int nMax, int32_t& nValue) {
+    int64_t n = 0;
+    for (char ch : strText) {
+        if (ch < '0' || ch > '9') return "Please enter a number.";
+        // Past the bound the exact value no longer matters.
+        if (n <= nMax) n = n * 10 + (ch - '0');
+    }
+    if (n < 1 || n > nMax) return "Please enter a number between 1 and " + std::to_string(nMax) + ".";
+    nValue = static_cast<int32_t>(n);
+    return std::nullopt;
+}
+
+CNumberCheck::CNumberCheck(QLineEdit* pEdit, int nMax) : QObject(pEdit), m_pEdit(pEdit), m_nMax(nMax) {
+    pEdit->installEventFilter(this);
+}
+
+void CNumberCheck::Attach(QLineEdit* pEdit, int nMax) {
+    if (pEdit) new CNumberCheck(pEdit, nMax);
+}
+
+bool CNumberCheck::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    if (pWatched == m_pEdit && pEvent->type() == QEvent::FocusOut) OnKillFocus();
+    return QObject::eventFilter(pWatched, pEvent);
+}
+
+void CNumberCheck::OnKillFocus() {
+    // The message box itself takes the focus; that must not report again.
+    if (m_bReporting || !m_pEdit->isEnabled()) return;
+    int32_t nValue = 0;
+    auto msg = Validate(m_pEdit->text().toStdString(), m_nMax, nValue);
+    if (!msg) return;
+    m_bReporting = true;
+    CMessageBox::Show(*msg, "Quillory", CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING);
+    m_bReporting = false;
+    // Focus cannot be taken back while it is still moving away.
+    QPointer<QLineEdit> pEdit = m_pEdit;
+    QTimer::singleShot(0, m_pEdit, [pEdit] {
+        if (pEdit) pEdit->setFocus();
+    });
+}

@@ -1,0 +1,265 @@
+#include "COptionsDlg.h"
+
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <algorithm>
+#include <filesystem>
+
+#include "CAttachmentsPage.h"
+#include "CDataExchange.h"
+#include "CGeneralPage.h"
+#include "CMessageBox.h"
+#include "COtherPage.h"
+#include "CSchedule.h"
+#include "CTaskError.h"
+#include "CTemplateName.h"
+#include "SharedState.h"
+#include "TaskTime.h"
+#include "ui_OptionsDlg.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void ShowBox(const std::string& strText, unsigned nIcon) {
+    CMessageBox::Show(strText, "Quillory", CMessageBox::MB_OK | nIcon);
+}
+
+std::string Trimmed(const std::string& str) { return QString::fromStdString(str).trimmed().toStdString(); }
+
+static_assert(std::char_traits<char>::length(COptionsDlg::kMarkerSubject) == 57);
+
+}  // namespace
+
+const IClock& COptionsDlg::SystemClock() {
+    static const CSystemClock g_clock;
+    return g_clock;
+}
+
+COptionsDlg::COptionsDlg(QWidget* pParent, const IClock& clock)
+    : QDialog(pParent),
+      m_clock(clock),
+      m_pSheet(new QTabWidget(this)),
+      m_pGeneralPage(new CGeneralPage),
+      m_pAttachmentsPage(new CAttachmentsPage),
+      m_pOtherPage(new COtherPage) {
+    Ui::OptionsDlg().setupUi(this);
+    for (QWidget* pPage : {static_cast<QWidget*>(m_pGeneralPage), static_cast<QWidget*>(m_pAttachmentsPage),
+                           static_cast<QWidget*>(m_pOtherPage)})
+        pPage->setMinimumSize(pPage->size());
+    m_pSheet->addTab(m_pGeneralPage, "General");
+    m_pSheet->addTab(m_pAttachmentsPage, "Attachments");
+    m_pSheet->addTab(m_pOtherPage, "Other");
+    // The pages are laid out by hand, so the sheet is sized from them: the
+    // page, its frame and the tab row.
+    const QSize sizePage = m_pGeneralPage->size();
+    m_pSheet->resize(sizePage.width() + 4, sizePage.height() + m_pSheet->tabBar()->sizeHint().height() + 4);
+    m_pSheet->move(3, 3);
+    // Enter must not commit: only the Schedule button does. The Attachments
+    // page's default button is the default only while that page is shown.
+    for (QPushButton* pButton : findChildren<QPushButton*>()) pButton->setAutoDefault(false);
+    auto* pAdd = CDataExchange::Control<QPushButton>(m_pAttachmentsPage, 1022);
+    pAdd->setDefault(false);
+    connect(m_pSheet, &QTabWidget::currentChanged, this,
+            [this, pAdd] { pAdd->setDefault(m_pSheet->currentWidget() == m_pAttachmentsPage); });
+    connect(CDataExchange::Control<QPushButton>(this, 1002), &QPushButton::clicked, this, [this] { OnSchedule(); });
+    connect(CDataExchange::Control<QPushButton>(this, 1063), &QPushButton::clicked, this, [this] { reject(); });
+}
+
+int COptionsDlg::exec() { return QDialog::exec() == kResultOK ? kResultOK : kResultCancel; }
+
+void COptionsDlg::showEvent(QShowEvent* pEvent) {
+    if (!m_bInitialized) {
+        m_bInitialized = true;
+        OnInitDialog();
+    }
+    QDialog::showEvent(pEvent);
+}
+
+void COptionsDlg::OnInitDialog() {
+    // Every page once, so that each has its controls; General is shown.
+    m_pSheet->setCurrentWidget(m_pAttachmentsPage);
+    m_pSheet->setCurrentWidget(m_pOtherPage);
+    m_pSheet->setCurrentWidget(m_pGeneralPage);
+
+    CRangeNotes notes;
+    if (m_bNewTask) {
+        const time_t tNow = m_clock.Now();
+        const TaskDateTime start = TaskTime::FromAbsolute(tNow + 60);
+        const TaskDateTime end = TaskTime::FromAbsolute(tNow + 86460);
+        m_pGeneralPage->SetStartingDate(QDate(start.nYear, start.nMonth, start.nDay));
+        m_pGeneralPage->SetSendingTime(QTime(start.nHour, start.nMinute, start.nSecond));
+        m_pGeneralPage->SetEndDate(QDate(end.nYear, end.nMonth, end.nDay));
+        m_pOtherPage->m_bReceiveBeforeSending = 0;
+        m_pOtherPage->m_bSendOverdue = 1;
+        m_pOtherPage->m_bActive = 1;
+        m_pOtherPage->UpdateData(false);
+    } else {
+        m_pGeneralPage->LoadFromTask(m_task, notes);
+        m_pAttachmentsPage->Load(m_task.m_arrAttachments);
+        m_pOtherPage->m_strTaskName = m_task.m_strTaskName;
+        m_pOtherPage->m_bReceiveBeforeSending = m_task.m_bReceiveBeforeSending != 0;
+        m_pOtherPage->m_bSendOverdue = m_task.m_bSendOverdue != 0;
+        m_pOtherPage->m_bActive = m_task.m_bActive != 0;
+        m_pOtherPage->UpdateData(false);
+        m_pGeneralPage->LoadRecurrence(m_task, notes);
+    }
+    m_pGeneralPage->UpdateData(false);
+    if (!notes.IsEmpty()) ShowBox(notes.Message(), CMessageBox::MB_ICONWARNING);
+}
+
+void COptionsDlg::Stop(const std::string& strMessage, QWidget* pPage, unsigned nIcon) {
+    ShowBox(strMessage, nIcon);
+    if (pPage) m_pSheet->setCurrentWidget(pPage);
+}
+
+bool COptionsDlg::ReadPages(CTaskItem& task, time_t& tStart, time_t tNow) {
+    // Asked again below; this first pass must not report twice.
+    m_pOtherPage->UpdateData(true);
+    m_pGeneralPage->UpdateData(true, true);
+
+    switch (m_pGeneralPage->WriteRecurrence(task)) {
+        case CGeneralPage::kPanelRejected:
+            return false;
+        case CGeneralPage::kNoWeekday:
+            Stop("Please select at least one of the day.", m_pGeneralPage);
+            return false;
+        case CGeneralPage::kWritten:
+            break;
+    }
+    if (!m_pGeneralPage->UpdateData(true)) return false;
+    m_pGeneralPage->WriteStart(task);
+    const TaskDateTime& s = task.m_dtStart;
+    tStart = TaskTime::ToAbsolute(s.nYear, s.nMonth, s.nDay, s.nHour, s.nMinute, s.nSecond);
+    if (m_bNewTask) {
+        if (tStart <= tNow) {
+            Stop("Please change the starting date and time later than the current time.", m_pGeneralPage);
+            return false;
+        }
+        task.m_dtLastSent.Empty();
+    }
+    m_pGeneralPage->WriteEnd(task);
+    if (task.m_nEndKind == 2 && TaskTime::EndOfDay(task.m_dtEnd) <= tStart) {
+        Stop("Please change the end date later than the starting time.", m_pGeneralPage);
+        return false;
+    }
+    task.m_arrAttachments = m_pAttachmentsPage->Entries();
+    return m_pOtherPage->UpdateData(true);
+}
+
+bool COptionsDlg::CheckName(CTaskItem& task) {
+    const std::string strName = Trimmed(m_pOtherPage->m_strTaskName);
+    m_pOtherPage->m_strTaskName = strName;
+    m_pOtherPage->UpdateData(false);
+    if (strName.empty()) {
+        Stop("Please enter the task name.", m_pOtherPage);
+        return false;
+    }
+    if (g_pTaskList) {
+        for (int i = 0; i < g_pTaskList->GetSize(); ++i) {
+            if (i != m_nEditIndex && g_pTaskList->GetAt(i).m_strTaskName == strName) {
+                Stop("The task name already exists, please change it.", m_pOtherPage);
+                return false;
+            }
+        }
+    }
+    task.m_strTaskName = strName;
+    task.m_bReceiveBeforeSending = m_pOtherPage->m_bReceiveBeforeSending;
+    task.m_bSendOverdue = m_pOtherPage->m_bSendOverdue;
+    task.m_bActive = m_pOtherPage->m_bActive;
+    return true;
+}
+
+void COptionsDlg::OnSchedule() {
+    CTaskItem task = m_task;
+    try {
+        const time_t tNow = m_clock.Now();
+        time_t tStart = 0;
+        if (!ReadPages(task, tStart, tNow) || !CheckName(task)) return;
+        CSchedule schedule(m_clock);
+        if (m_bNewTask || tStart >= tNow) schedule.CalcNextSending(task);
+        else schedule.AdvancePastNow(task);
+
+        if (m_nMode != kModeSchedule) {
+            if (!g_spCurMailItem) return Stop("Failed to read the current email message!", nullptr, CMessageBox::MB_ICONERROR);
+            g_spCurMailItem->Save();
+            if (!SaveTemplate(task, tNow)) return;
+            RemoveDraft();
+        }
+    } catch (const CTaskError& e) {
+        // A date group the schedule cannot convert must not end the host.
+        return Stop(std::string("The schedule of this task cannot be computed: ") + e.what(), m_pGeneralPage,
+                    CMessageBox::MB_ICONERROR);
+    }
+    m_task = task;
+    ShowBox("This email message has been scheduled.\n\nTo automatically send this email message, please DO NOT close "
+            "Outlook.",
+            CMessageBox::MB_ICONINFORMATION);
+    done(kResultOK);
+}
+
+std::string COptionsDlg::TemplatePath(const CTaskItem& task, time_t tNow) const {
+    // Another task's template is never written over.
+    auto fnTaken = [this](const std::string& strPath) {
+        if (!g_pTaskList) return false;
+        for (int i = 0; i < g_pTaskList->GetSize(); ++i)
+            if (i != m_nEditIndex && g_pTaskList->GetAt(i).m_strTemplateFile == strPath) return true;
+        return false;
+    };
+    // A task keeps its template path, as long as that is its own file in
+    // the data directory; a damaged entry must not make us replace any
+    // other file.
+    if (m_nMode == kModeMessage && CTemplateName::IsInside(g_strDataDir, task.m_strTemplateFile) &&
+        !fnTaken(task.m_strTemplateFile))
+        return task.m_strTemplateFile;
+    const std::string strName = CTemplateName::FileName(task.m_strTaskName, TaskTime::FromAbsolute(tNow));
+    return CTemplateName::UniquePath(g_strDataDir, strName, fnTaken);
+}
+
+bool COptionsDlg::SaveTemplate(CTaskItem& task, time_t tNow) {
+    const char* pszFailed = "Failed to save the email template.\n\nPlease close the email and then open it and try again.";
+    // Without a data directory the file would land wherever the host runs.
+    if (g_strDataDir.empty()) {
+        Stop(pszFailed, nullptr);
+        return false;
+    }
+    const std::string strPath = TemplatePath(task, tNow);
+    // Written beside the old template and moved over it only when complete,
+    // so a failed save keeps the task's previous template.
+    const std::string strTemp = strPath + ".new";
+    std::error_code ec;
+    fs::remove(strTemp, ec);
+    const bool bSaved = SUCCEEDED(g_spCurMailItem->SaveAs(strTemp, CVariant(olTemplate))) && fs::is_regular_file(strTemp, ec);
+    if (!bSaved || (fs::rename(strTemp, strPath, ec), ec)) {
+        fs::remove(strTemp, ec);
+        Stop(pszFailed, nullptr);
+        return false;
+    }
+    task.m_strTemplateFile = strPath;
+    return true;
+}
+
+void COptionsDlg::RemoveDraft() {
+    CComPtr<_MailItem> spMail = g_spCurMailItem;
+    spMail->put_Subject(kMarkerSubject);
+    CComPtr<_NameSpace> spNameSpace;
+    CComPtr<MAPIFolder> spDeleted;
+    if (g_spApplication && SUCCEEDED(g_spApplication->GetNamespace("MAPI", &spNameSpace)) && spNameSpace)
+        spNameSpace->GetDefaultFolder(olFolderDeletedItems, &spDeleted);
+    if (spDeleted) spMail->Move(spDeleted, nullptr);
+    else spMail->Delete();
+    CComPtr<_Items> spItems;
+    if (spDeleted && SUCCEEDED(spDeleted->get_Items(&spItems)) && spItems) {
+        int32_t nCount = 0;
+        spItems->get_Count(&nCount);
+        for (int32_t i = nCount; i >= 1; --i) {
+            CComPtr<IDispatch> spItem;
+            if (FAILED(spItems->Item(CVariant(i), &spItem)) || !spItem) continue;
+            CComQIPtr<_MailItem> spFound(spItem.p);
+            std::string strSubject;
+            if (spFound && SUCCEEDED(spFound->get_Subject(&strSubject)) && strSubject == kMarkerSubject) spFound->Delete();
+        }
+    }
+    g_spCurMailItem.Release();
+}

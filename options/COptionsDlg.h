@@ -1,0 +1,67 @@
+#pragma once
+#include <QDialog>
+#include <ctime>
+#include <string>
+
+#include "CTaskItem.h"
+#include "IClock.h"
+
+class QTabWidget;
+class CGeneralPage;
+class CAttachmentsPage;
+class COtherPage;
+
+// The options sheet: when and how one message is sent. It works on a copy
+// of one task; "Schedule" checks the pages, writes them into the task,
+// computes its first sending time and, opened from a message window, saves
+// the message as the task's template and removes the draft. The caller
+// stores the task (GetTask) after exec() returned 1; 2 means cancelled.
+class COptionsDlg : public QDialog {
+    Q_OBJECT
+public:
+    enum EMode { kModeNewMessage = 0, kModeSchedule = 1, kModeMessage = 2 };
+    enum EResult { kResultOK = 1, kResultCancel = 2 };
+
+    explicit COptionsDlg(QWidget* pParent = nullptr, const IClock& clock = SystemClock());
+
+    void SetTask(const CTaskItem& task) { m_task = task; }
+    CTaskItem GetTask() const { return m_task; }
+
+    CGeneralPage& GeneralPage() const { return *m_pGeneralPage; }
+    CAttachmentsPage& AttachmentsPage() const { return *m_pAttachmentsPage; }
+    COtherPage& OtherPage() const { return *m_pOtherPage; }
+    QTabWidget& Sheet() const { return *m_pSheet; }
+
+    int exec() override;
+    void reject() override { done(kResultCancel); }
+
+    // Written into the draft so that it can be found again in Deleted Items.
+    static constexpr const char* kMarkerSubject = "Quillory-draft-removal-marker-7Q2x9Lk4Vb8Zr1Tn6Hc3Wm5Jd0F";
+
+    int32_t m_bNewTask = 0;
+    int32_t m_nMode = kModeNewMessage;
+    int32_t m_nEditIndex = -1;
+
+protected:
+    void showEvent(QShowEvent* pEvent) override;
+
+private:
+    static const IClock& SystemClock();
+    void OnInitDialog();
+    void OnSchedule();
+    // Steps of the commit that can stop it; each shows its own message.
+    bool ReadPages(CTaskItem& task, time_t& tStart, time_t tNow);
+    bool CheckName(CTaskItem& task);
+    bool SaveTemplate(CTaskItem& task, time_t tNow);
+    std::string TemplatePath(const CTaskItem& task, time_t tNow) const;
+    static void RemoveDraft();
+    void Stop(const std::string& strMessage, QWidget* pPage, unsigned nIcon = 0x30);
+
+    const IClock& m_clock;
+    CTaskItem m_task;
+    QTabWidget* m_pSheet;
+    CGeneralPage* m_pGeneralPage;
+    CAttachmentsPage* m_pAttachmentsPage;
+    COtherPage* m_pOtherPage;
+    bool m_bInitialized = false;
+};

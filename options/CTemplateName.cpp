@@ -1,0 +1,68 @@
+#include "CTemplateName.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool IsContinuationByte(char ch) { return (static_cast<unsigned char>(ch) & 0xC0) == 0x80; }
+
+}  // namespace
+
+std::string CTemplateName::CleanName(const std::string& strTaskName) {
+    std::string str;
+    for (char ch : strTaskName) {
+        const auto u = static_cast<unsigned char>(ch);
+        if (std::string_view("\\/:*?\"<>|").find(ch) != std::string_view::npos) continue;
+        if (u < 0x20 || u == 0x7F) continue;
+        str += ch;
+    }
+    // A leading dot would hide the file, and "." or ".." are not files.
+    const size_t nFirst = str.find_first_not_of('.');
+    str.erase(0, nFirst == std::string::npos ? str.size() : nFirst);
+    size_t nChars = 0, nEnd = 0;
+    for (; nEnd < str.size(); ++nEnd) {
+        if (IsContinuationByte(str[nEnd])) continue;
+        // A character starts here: stop before it if it would go past a limit.
+        size_t nNext = nEnd + 1;
+        while (nNext < str.size() && IsContinuationByte(str[nNext])) ++nNext;
+        if (nChars == kMaxChars || nNext > kMaxBytes) break;
+        ++nChars;
+    }
+    str.resize(nEnd);
+    return str;
+}
+
+std::string CTemplateName::FileName(const std::string& strTaskName, const TaskDateTime& stamp) {
+    char szStamp[64];
+    std::snprintf(szStamp, sizeof szStamp, " %4d%02d%02d%02d%02d%02d.oft", stamp.nYear, stamp.nMonth, stamp.nDay,
+                  stamp.nHour, stamp.nMinute, stamp.nSecond);
+    return CleanName(strTaskName) + szStamp;
+}
+
+std::string CTemplateName::UniquePath(const std::string& strDataDir, const std::string& strFileName,
+                                      const std::function<bool(const std::string&)>& fnTaken) {
+    const std::string strBase = strFileName.size() >= 4 && strFileName.ends_with(".oft")
+                                    ? strFileName.substr(0, strFileName.size() - 4)
+                                    : strFileName;
+    std::string strPath = strDataDir + strFileName;
+    for (int n = 2;; ++n) {
+        std::error_code ec;
+        const bool bExists = fs::symlink_status(strPath, ec).type() != fs::file_type::not_found;
+        if (!bExists && !(fnTaken && fnTaken(strPath))) return strPath;
+        strPath = strDataDir + strBase + " (" + std::to_string(n) + ").oft";
+    }
+}
+
+bool CTemplateName::IsInside(const std::string& strDataDir, const std::string& strPath) {
+    if (strDataDir.empty() || strPath.empty()) return false;
+    const fs::path dir = fs::path(strDataDir).lexically_normal();
+    const fs::path path = fs::path(strPath).lexically_normal();
+    const std::string strName = path.filename().string();
+    if (strName.empty() || strName == "." || strName == "..") return false;
+    fs::path parent = path.parent_path();
+    fs::path dirNoSlash = dir.has_filename() ? dir : dir.parent_path();
+    return parent == dirNoSlash;
+}

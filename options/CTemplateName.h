@@ -1,0 +1,27 @@
+#pragma once
+#include <functional>
+#include <string>
+
+#include "TaskDateTime.h"
+
+// Names of the template files in the data directory: the task name made
+// safe for a file name, a time stamp, and ".oft".
+class CTemplateName {
+public:
+    // The task name without the characters a file name cannot hold and
+    // without anything that could leave the folder or hide the file
+    // (control characters, leading dots), cut to 100 characters and to a
+    // length every file system takes.
+    static std::string CleanName(const std::string& strTaskName);
+    // CleanName, then " YYYYMMDDhhmmss.oft" from the local time stamp.
+    static std::string FileName(const std::string& strTaskName, const TaskDateTime& stamp);
+    // strDataDir + strFileName, or with " (2)", " (3)", ... before ".oft"
+    // while a file of that name exists or fnTaken says another task uses it.
+    static std::string UniquePath(const std::string& strDataDir, const std::string& strFileName,
+                                  const std::function<bool(const std::string&)>& fnTaken);
+    // True when strPath names an entry directly inside strDataDir.
+    static bool IsInside(const std::string& strDataDir, const std::string& strPath);
+
+    static constexpr size_t kMaxChars = 100;
+    static constexpr size_t kMaxBytes = 200;
+};

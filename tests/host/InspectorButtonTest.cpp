@@ -1,0 +1,233 @@
+// The message window's "Quillory Options" button: the add-in connected to the
+// real object model, windows opened and clicked as a user would.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <filesystem>
+
+#include "CAddin.h"
+#include "CApplication.h"
+#include "CMemoryMailBackend.h"
+#include "CMessageBox.h"
+#include "CMyInspectorEvent.h"
+#include "CTaskListFile.h"
+#include "CTempDir.h"
+#include "SharedState.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class InspectorButtonTest : public ::testing::Test {
+protected:
+    InspectorButtonTest() {
+        fs::create_directories(m_dir / "install");
+        setenv("XDG_DATA_HOME", (m_dir / "roaming").c_str(), 1);
+        CAddin::SetModulePathForTests(m_dir / "install/quilsend.so");
+        CMessageBox::SetHandler([this](const std::string& strText, const std::string&, unsigned) {
+            m_vecBoxes.push_back(strText);
+            return CMessageBox::IDOK;
+        });
+        m_spApp = CApplication::Create(m_backend);
+        m_spAddin = MakeComObject<CAddin>();
+    }
+    ~InspectorButtonTest() override {
+        if (m_bConnected) m_spAddin->OnDisconnection(0, nullptr);
+        m_spAddin.Release();
+        m_spApp->Shutdown();
+        g_spApplication.Release();
+        CMessageBox::SetHandler({});
+        CAddin::SetModulePathForTests({});
+        unsetenv("XDG_DATA_HOME");
+    }
+    void Connect() {
+        ASSERT_EQ(m_spAddin->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr),
+                  S_OK);
+        m_bConnected = true;
+    }
+    // A compose window for a new message with the given parts, activated.
+    CComPtr<_Inspector> Compose(const std::string& strSubject, const std::string& strBody, const std::string& strTo,
+                                const std::string& strCc = "") {
+        CComPtr<_Inspector> spInspector;
+        EXPECT_EQ(m_spApp->OpenNewInspector(&spInspector), S_OK);
+        CComPtr<IDispatch> spItem;
+        spInspector->get_CurrentItem(&spItem);
+        CComQIPtr<_MailItem> spMail(spItem.p);
+        spMail->put_Subject(strSubject);
+        spMail->put_Body(strBody);
+        spMail->put_To(strTo);
+        spMail->put_CC(strCc);
+        m_spApp->ActivateInspector(spInspector);
+        return spInspector;
+    }
+    static CComPtr<_CommandBarButton> OptionsButton(_Inspector* pInspector, int* pnBars = nullptr) {
+        CComPtr<_CommandBars> spBars;
+        pInspector->get_CommandBars(&spBars);
+        int32_t n = 0;
+        spBars->get_Count(&n);
+        int nQuillory = 0;
+        CComPtr<_CommandBarButton> spFound;
+        for (int32_t i = 1; i <= n; ++i) {
+            CComPtr<CommandBar> spBar;
+            spBars->get_Item(CVariant(static_cast<int>(i)), &spBar);
+            std::string strName;
+            spBar->get_Name(&strName);
+            if (strName != "Quillory") continue;
+            ++nQuillory;
+            CComPtr<CommandBarControls> spControls;
+            spBar->get_Controls(&spControls);
+            CComPtr<CommandBarControl> spControl;
+            spControls->get_Item(CVariant(1), &spControl);
+            spFound = CComQIPtr<_CommandBarButton>(spControl.p);
+        }
+        if (pnBars) *pnBars = nQuillory;
+        return spFound;
+    }
+    // Clicks the button; the options sheet that opens is answered with a
+    // click on the control nButtonId (1002 "Schedule", 1063 "Cancel").
+    bool ClickAndAnswer(_CommandBarButton* pButton, int nButtonId, const QString& strName = {}) {
+        bool bSheet = false;
+        auto press = [&strName](int nId) {
+            QWidget* pSheet = QApplication::activeModalWidget();
+            if (!pSheet) return false;
+            if (!strName.isEmpty())  // the Other page's task name
+                for (QLineEdit* p : pSheet->findChildren<QLineEdit*>())
+                    if (p->property("controlId").toInt() == 1126) p->setText(strName);
+            for (QPushButton* p : pSheet->findChildren<QPushButton*>())
+                if (p->property("controlId").toInt() == nId) p->click();
+            return true;
+        };
+        QObject guard;  // timers die with this call
+        QTimer::singleShot(0, &guard, [&] { bSheet = press(nButtonId); });
+        // A sheet still open afterwards refused the commit: record it and cancel.
+        QTimer::singleShot(200, &guard, [&] {
+            if (press(1063)) ADD_FAILURE() << "the sheet stayed open; boxes: " << ::testing::PrintToString(m_vecBoxes);
+        });
+        pButton->Execute();
+        return bSheet;
+    }
+    std::vector<std::string> SavedNames() {
+        CTaskList list;
+        CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", list, CTextCodec());
+        std::vector<std::string> vec;
+        for (const auto& t : list) vec.push_back(t.m_strTaskName);
+        return vec;
+    }
+
+    CTempDir m_dir;
+    CMemoryMailBackend m_backend;
+    CComPtr<CApplication> m_spApp;
+    CComPtr<CAddin> m_spAddin;
+    bool m_bConnected = false;
+    std::vector<std::string> m_vecBoxes;
+};
+
+}  // namespace
+
+TEST_F(InspectorButtonTest, EachWindowGetsOneButtonOnce) {
+    Connect();
+    CComPtr<_Inspector> spA = Compose("A", "a", "a@example.com");
+    m_spApp->DeactivateInspector(spA);
+    m_spApp->ActivateInspector(spA);
+    int nBars = 0;
+    CComPtr<_CommandBarButton> spButton = OptionsButton(spA, &nBars);
+    EXPECT_EQ(nBars, 1);
+    ASSERT_TRUE(spButton);
+    std::string strCaption, strTag;
+    spButton->get_Caption(&strCaption);
+    spButton->get_Tag(&strTag);
+    EXPECT_EQ(strCaption, "Quillory Options");
+    EXPECT_EQ(strTag, "Quillory Options");
+    CComPtr<_Inspector> spB = Compose("B", "b", "b@example.com");
+    EXPECT_TRUE(OptionsButton(spB));
+    // Only the first window of the connection listens; a click on either reaches it.
+    ASSERT_EQ(m_spAddin->Trackers().size(), 2u);
+    EXPECT_TRUE(m_spAddin->Trackers()[0]->IsButtonAdvised());
+    EXPECT_FALSE(m_spAddin->Trackers()[1]->IsButtonAdvised());
+}
+
+TEST_F(InspectorButtonTest, ChecksComeInOrderAndTheMessageIsSavedFirst) {
+    Connect();
+    CComPtr<_Inspector> spWindow = Compose("", "body", "a@example.com");
+    CComPtr<_CommandBarButton> spButton = OptionsButton(spWindow);
+    ASSERT_TRUE(spButton);
+    spButton->Execute();
+    CComPtr<IDispatch> spItem;
+    spWindow->get_CurrentItem(&spItem);
+    CComQIPtr<_MailItem> spMail(spItem.p);
+    spMail->put_Subject("Subject only");
+    spMail->put_Body("");
+    spButton->Execute();
+    spMail->put_Body("Body");
+    spMail->put_To("");
+    spButton->Execute();
+    EXPECT_EQ(m_vecBoxes, (std::vector<std::string>{
+                              "Please enter a subject into the email.", "Please enter the content into the email.",
+                              "There is not any email addresses in the To field.\n\nPlease select or enter the "
+                              "recipients into the To field."}));
+    EXPECT_EQ(m_backend.ListFolder(EMailFolder::Drafts).size(), 1u);  // saved although refused
+    // Recipients in Cc only are enough: the sheet opens.
+    spMail->put_CC("c@example.com");
+    EXPECT_TRUE(ClickAndAnswer(spButton, 1063));
+    EXPECT_EQ(m_spApp->OpenInspectors().size(), 1u);  // cancelled: the window stays
+}
+
+TEST_F(InspectorButtonTest, ScheduleAppendsTheTaskSavesAndClosesTheWindow) {
+    Connect();
+    CComPtr<_Inspector> spWindow = Compose("Weekly report", "Numbers", "boss@example.com");
+    CComPtr<_CommandBarButton> spButton = OptionsButton(spWindow);
+    ASSERT_TRUE(ClickAndAnswer(spButton, 1002));
+    ASSERT_EQ(g_pTaskList->GetSize(), 1);
+    EXPECT_EQ((*g_pTaskList)[0].m_strTaskName, "Weekly report");  // named after the subject
+    EXPECT_TRUE(fs::exists((*g_pTaskList)[0].m_strTemplateFile));
+    EXPECT_EQ(SavedNames(), std::vector<std::string>{"Weekly report"});
+    EXPECT_TRUE(m_spApp->OpenInspectors().empty());
+    EXPECT_FALSE(g_spCurInspector);
+}
+
+TEST_F(InspectorButtonTest, EditedMessagesReplaceTheirTaskOrStoreNothing) {
+    Connect();
+    for (const char* psz : {"First", "Second"}) {
+        CTaskItem t;
+        t.m_strTaskName = psz;
+        t.m_bActive = 1;
+        g_pTaskList->Add(t);
+    }
+    g_nCurTaskIndex = 1;  // as the Email Manager leaves it for "Edit Email Message"
+    CComPtr<_Inspector> spWindow = Compose("Second, new words", "Numbers", "boss@example.com");
+    ASSERT_TRUE(ClickAndAnswer(OptionsButton(spWindow), 1002));
+    ASSERT_EQ(g_pTaskList->GetSize(), 2);
+    EXPECT_EQ((*g_pTaskList)[1].m_strTaskName, "Second");
+    EXPECT_FALSE((*g_pTaskList)[1].m_strTemplateFile.empty());
+    // The task was removed meanwhile: nothing stored, but saved and closed.
+    g_nCurTaskIndex = 5;
+    spWindow = Compose("Gone", "Numbers", "boss@example.com");
+    ASSERT_TRUE(ClickAndAnswer(OptionsButton(spWindow), 1002, "Gone"));  // a default task: it needs a name
+    EXPECT_EQ(g_pTaskList->GetSize(), 2);
+    EXPECT_EQ(SavedNames(), (std::vector<std::string>{"First", "Second"}));
+    EXPECT_TRUE(m_spApp->OpenInspectors().empty());
+}
+
+TEST_F(InspectorButtonTest, ClosingAWindowForgetsTheCurrentOne) {
+    Connect();
+    CComPtr<_Inspector> spA = Compose("A", "a", "a@example.com");
+    CComPtr<_Inspector> spB = Compose("B", "b", "b@example.com");
+    CComPtr<_CommandBarButton> spButton = OptionsButton(spA);
+    m_spApp->CloseInspector(spB, olDiscard);
+    EXPECT_FALSE(g_spCurInspector);
+    spButton->Execute();
+    EXPECT_EQ(m_vecBoxes, std::vector<std::string>{"Invalid Inspector!"});
+    // Back in the other window, the button works on it.
+    m_spApp->ActivateInspector(spA);
+    EXPECT_TRUE(ClickAndAnswer(spButton, 1063));
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,144 @@
+// The Attachments page and its Add Attachment dialog, driven through their
+// buttons, with the real file and folder choosers.
+#include <QFileDialog>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "CAttachmentOptionsDlg.h"
+#include "CAttachmentsPage.h"
+#include "CDataExchange.h"
+#include "COptionsTestBase.h"
+
+namespace {
+
+class AttachmentsTest : public COptionsTestBase {
+protected:
+    void SetUp() override {
+        COptionsTestBase::SetUp();
+        OpenNew();
+        m_pDlg->Sheet().setCurrentWidget(&m_pDlg->AttachmentsPage());
+    }
+    QTreeWidget* List() { return Get<QTreeWidget>(1121); }
+    std::vector<std::string> Rows() {
+        std::vector<std::string> vec;
+        for (const auto& str : m_pDlg->AttachmentsPage().Entries()) vec.push_back(str);
+        return vec;
+    }
+    // Presses a page button that opens the Add Attachment dialog, and fills
+    // that in with fn.
+    void WithEntryDialog(int nButton, std::function<void(CAttachmentOptionsDlg&)> fn) {
+        OnNextModal([fn](QWidget* p) {
+            auto* pDlg = qobject_cast<CAttachmentOptionsDlg*>(p);
+            ASSERT_TRUE(pDlg);
+            EXPECT_EQ(pDlg->windowTitle(), "Add Attachment");
+            fn(*pDlg);
+        });
+        Click(nButton);
+    }
+    static void Press(QWidget& dlg, int nId) { CDataExchange::Control<QPushButton>(&dlg, nId)->click(); }
+    static void Enter(QWidget& dlg, const std::string& str) {
+        CDataExchange::Control<QLineEdit>(&dlg, 1145)->setText(QString::fromStdString(str));
+    }
+    void AddTyped(const std::string& str) {
+        WithEntryDialog(1022, [str](CAttachmentOptionsDlg& dlg) {
+            Enter(dlg, str);
+            Press(dlg, 1);
+        });
+    }
+};
+
+}  // namespace
+
+TEST_F(AttachmentsTest, AddEditRemoveKeepEntriesAsTyped) {
+    AddTyped(" /data/out/*.zip ");
+    AddTyped("/data/report.pdf");
+    AddTyped("/data/report.pdf");  // the same entry twice is allowed
+    EXPECT_EQ(Rows(), (std::vector<std::string>{" /data/out/*.zip ", "/data/report.pdf", "/data/report.pdf"}));
+    EXPECT_EQ(List()->headerItem()->text(0), "Attached Files");
+
+    // Cancel and blanks change nothing.
+    WithEntryDialog(1022, [](CAttachmentOptionsDlg& dlg) {
+        Enter(dlg, "/x");
+        Press(dlg, 2);
+    });
+    WithEntryDialog(1022, [this](CAttachmentOptionsDlg& dlg) {
+        Enter(dlg, "   ");
+        Press(dlg, 1);
+        EXPECT_TRUE(dlg.isVisible());  // still open
+        EXPECT_EQ(Texts(), std::vector<std::string>{"Please select a file or folder."});
+        Press(dlg, 2);
+    });
+    EXPECT_EQ(Rows().size(), 3u);
+
+    // Edit and Remove need a selection and act on it.
+    m_vecBoxes.clear();
+    Click(1023);
+    Click(1024);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Please select an item you want to edit.",
+                                                 "Please select an item you want to remove."}));
+    List()->topLevelItem(1)->setSelected(true);
+    WithEntryDialog(1023, [](CAttachmentOptionsDlg& dlg) {
+        EXPECT_EQ(CDataExchange::Control<QLineEdit>(&dlg, 1145)->text(), "/data/report.pdf");
+        Enter(dlg, "/data/other.pdf");
+        Press(dlg, 1);
+    });
+    EXPECT_EQ(Rows()[1], "/data/other.pdf");
+    m_vecBoxes.clear();
+    m_nYesNoAnswer = CMessageBox::IDNO;
+    Click(1024);
+    EXPECT_EQ(Rows().size(), 3u);
+    m_nYesNoAnswer = CMessageBox::IDYES;
+    Click(1024);
+    EXPECT_EQ(Rows(), (std::vector<std::string>{" /data/out/*.zip ", "/data/report.pdf"}));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Are you sure you want to remove the selected item?",
+                                                 "Are you sure you want to remove the selected item?"}));
+    EXPECT_EQ(LastIcon(), CMessageBox::MB_ICONQUESTION);
+
+    // Remove All asks, even with an empty list.
+    m_vecBoxes.clear();
+    Click(1201);
+    EXPECT_TRUE(Rows().empty());
+    Click(1201);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Are you sure you want to remove all of items?",
+                                                 "Are you sure you want to remove all of items?"}));
+}
+
+TEST_F(AttachmentsTest, ChoosersGiveAFilePathOrAFolderWithEveryFileMask) {
+    const std::string strFile = m_dir.Path() + "/report.pdf";
+    CTempDir::WriteFile(strFile, "%PDF");
+    WithEntryDialog(1022, [&](CAttachmentOptionsDlg& dlg) {
+        OnNextModal(
+            [&](QWidget* p) {
+                auto* pFiles = qobject_cast<QFileDialog*>(p);
+                ASSERT_TRUE(pFiles);
+                pFiles->selectFile(QString::fromStdString(strFile));
+                static_cast<QDialog*>(pFiles)->accept();  // as the Open button does
+            },
+            &dlg);
+        Press(dlg, 1046);
+        EXPECT_EQ(CDataExchange::Control<QLineEdit>(&dlg, 1145)->text().toStdString(), strFile);
+        Press(dlg, 1);
+    });
+    WithEntryDialog(1022, [&](CAttachmentOptionsDlg& dlg) {
+        OnNextModal(
+            [&](QWidget* p) {
+                auto* pFolders = qobject_cast<QFileDialog*>(p);
+                ASSERT_TRUE(pFolders);
+                EXPECT_EQ(pFolders->windowTitle(), "Select the folder which contains all of attached files: ");
+                pFolders->selectFile(QString::fromStdString(m_dir.Path()));
+                static_cast<QDialog*>(pFolders)->accept();
+            },
+            &dlg);
+        Press(dlg, 1047);
+        Press(dlg, 1);
+    });
+    // A cancelled chooser leaves the entry as it was.
+    WithEntryDialog(1022, [&](CAttachmentOptionsDlg& dlg) {
+        Enter(dlg, "typed");
+        OnNextModal([](QWidget* p) { qobject_cast<QDialog*>(p)->reject(); }, &dlg);
+        Press(dlg, 1047);
+        Press(dlg, 1);
+    });
+    EXPECT_EQ(Rows(), (std::vector<std::string>{strFile, m_dir.Path() + "/*.*", "typed"}));
+    EXPECT_EQ(CAttachmentOptionsDlg::FolderEntry("/"), "/*.*");  // the root already ends with its separator
+}

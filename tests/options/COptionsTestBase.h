@@ -1,0 +1,124 @@
+#pragma once
+// Drives the real options sheet offscreen: a fixed clock, a chosen time
+// zone, a temp data directory, recorded message boxes and a host object
+// model over an in-memory mail store.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QTimeEdit>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CApplication.h"
+#include "CMemoryMailBackend.h"
+#include "CMessageBox.h"
+#include "COptionsDlg.h"
+#include "CSharedStateScope.h"
+#include "CTempDir.h"
+#include "IClock.h"
+#include "SharedState.h"
+#include "TaskTime.h"
+
+struct CShownBox {
+    std::string strText;
+    unsigned nFlags;
+};
+
+class COptionsTestBase : public ::testing::Test {
+public:
+    void SetUp() override {
+        m_pScope = std::make_unique<CSharedStateScope>(m_backend, m_dir.Path() + "/", m_list, "UTC");
+        m_spApp = m_pScope->App();
+        m_clock.Set(Local(2024, 6, 7, 10, 0, 0));
+        CMessageBox::SetHandler([this](const std::string& strText, const std::string& strCaption, unsigned nFlags) {
+            EXPECT_EQ(strCaption, "Quillory");
+            m_vecBoxes.push_back({strText, nFlags});
+            return (nFlags & 0xF) == CMessageBox::MB_YESNO ? m_nYesNoAnswer : CMessageBox::IDOK;
+        });
+    }
+    void TearDown() override {
+        m_pDlg.reset();
+        m_spApp.Release();
+        m_pScope.reset();
+    }
+
+    static void SetZone(const char* pszZone) {
+        setenv("TZ", pszZone, 1);
+        tzset();
+    }
+    static time_t Local(int y, int mo, int d, int h, int mi, int s) { return TaskTime::ToAbsolute(y, mo, d, h, mi, s); }
+
+    // A composed, saved draft as the message window's button leaves it.
+    CComPtr<_MailItem> Compose(const std::string& strSubject = "Weekly figures") {
+        CComPtr<IDispatch> spItem;
+        EXPECT_EQ(m_spApp->CreateItem(olMailItem, &spItem), S_OK);
+        CComQIPtr<_MailItem> spMail(spItem.p);
+        spMail->put_Subject(strSubject);
+        spMail->put_Body("Figures attached.\n");
+        spMail->put_To("Rita Receiver <rita@example.com>");
+        spMail->Save();
+        g_spCurMailItem = spMail;
+        return spMail;
+    }
+
+    // The sheet for a new message, as the message window's button opens it.
+    COptionsDlg& OpenNew(const std::string& strSubject = "Weekly figures") {
+        Compose(strSubject);
+        return Open(1, COptionsDlg::kModeNewMessage, -1, nullptr, strSubject);
+    }
+    COptionsDlg& Open(int bNew, int nMode, int nIndex, const CTaskItem* pTask, const std::string& strPreset = {});
+
+    QWidget* Find(int nId) const;
+    template <class T>
+    T* Get(int nId) const {
+        T* p = qobject_cast<T*>(Find(nId));
+        EXPECT_TRUE(p) << "no control " << nId;
+        return p;
+    }
+    void Click(int nId) { Get<QAbstractButton>(nId)->click(); }
+    void Type(int nId, const std::string& str) { Get<QLineEdit>(nId)->setText(QString::fromStdString(str)); }
+    std::string Text(int nId) const { return Get<QLineEdit>(nId)->text().toStdString(); }
+    void Select(int nId, int nIndex) { Get<QComboBox>(nId)->setCurrentIndex(nIndex); }
+    int Selected(int nId) const { return Get<QComboBox>(nId)->currentIndex(); }
+    bool Enabled(int nId) const { return Find(nId)->isEnabled(); }
+    bool Checked(int nId) const { return Get<QAbstractButton>(nId)->isChecked(); }
+    void SetStart(const QDate& date, const QTime& time) {
+        Get<QDateEdit>(1037)->setDate(date);
+        Get<QTimeEdit>(1038)->setTime(time);
+    }
+    // The field loses the keyboard focus.
+    void LeaveField(int nId);
+    // Schedule pressed; true when the sheet closed with OK.
+    bool Schedule();
+    // Runs fn on the next modal window that opens while the caller waits in
+    // exec(); ignores pNot (the window already open).
+    static void OnNextModal(std::function<void(QWidget*)> fn, QWidget* pNot = nullptr);
+
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> vec;
+        for (const auto& box : m_vecBoxes) vec.push_back(box.strText);
+        return vec;
+    }
+    unsigned LastIcon() const { return m_vecBoxes.empty() ? 0 : (m_vecBoxes.back().nFlags & 0xF0); }
+
+    static constexpr const char* kScheduled =
+        "This email message has been scheduled.\n\nTo automatically send this email message, please DO NOT close "
+        "Outlook.";
+
+    CFixedClock m_clock{0};
+    CTempDir m_dir;
+    CTaskList m_list;
+    CMemoryMailBackend m_backend;
+    std::unique_ptr<CSharedStateScope> m_pScope;
+    CComPtr<CApplication> m_spApp;
+    std::unique_ptr<COptionsDlg> m_pDlg;
+    std::vector<CShownBox> m_vecBoxes;
+    int m_nYesNoAnswer = CMessageBox::IDYES;
+};

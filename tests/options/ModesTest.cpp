@@ -1,0 +1,265 @@
+// The sheet's three modes: what each loads, writes and leaves alone, the
+// template file and the removal of the draft.
+#include <QTabWidget>
+#include <QTest>
+#include <filesystem>
+
+#include "CGeneralPage.h"
+#include "COptionsTestBase.h"
+#include "COtherPage.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ModesTest : public COptionsTestBase {
+protected:
+    // A weekly task sent twice already, as the list holds it.
+    CTaskItem StoredTask() {
+        CTaskItem t;
+        t.m_strTaskName = "Report";
+        t.m_strTemplateFile = g_strDataDir + "Report 20240101090000.oft";
+        CTempDir::WriteFile(t.m_strTemplateFile, "old template");
+        t.m_bActive = 1;
+        t.m_bSendOverdue = 0;
+        t.m_bReceiveBeforeSending = 1;
+        t.m_arrAttachments.Add("/srv/reports/*.pdf");
+        t.m_arrAttachments.Add(" /tmp/x.txt ");
+        t.m_dtStart = {2024, 5, 6, 2, 9, 0, 0};  // Monday 6 May 2024 09:00
+        t.m_nRecurrence = 3;
+        t.m_nWeeklyMode = 0;
+        t.m_nWeeklyInterval = 1;
+        t.m_bWeekDays[1] = 1;
+        t.m_nEndKind = 1;
+        t.m_nEndAfterCount = 10;
+        t.m_nOccurrenceCount = 2;
+        t.m_dtLastSent = {2024, 5, 13, 2, 9, 0, 1};
+        t.m_dtNextSending = {2024, 5, 20, 2, 9, 0, 1};
+        return t;
+    }
+    std::vector<std::string> DataFiles() const {
+        std::vector<std::string> vec;
+        for (const auto& e : fs::directory_iterator(m_dir.Path())) vec.push_back(e.path().filename().string());
+        std::sort(vec.begin(), vec.end());
+        return vec;
+    }
+};
+
+}  // namespace
+
+TEST_F(ModesTest, NewMessageWritesATemplateAndRemovesTheDraft) {
+    m_backend.Put(EMailFolder::DeletedItems, [] {
+        CMailMessage msg;
+        msg.strSubject = "deleted earlier";
+        return msg;
+    }());
+    OpenNew("Weekly report: sales");
+    EXPECT_EQ(Text(1126), "Weekly report: sales");
+    EXPECT_TRUE(Checked(1004));
+    EXPECT_TRUE(Checked(1039));
+    EXPECT_FALSE(Enabled(1042));
+    EXPECT_FALSE(Enabled(1036));
+    EXPECT_EQ(Text(1042), "1");
+    EXPECT_EQ(Get<QDateEdit>(1036)->date(), QDate(2024, 6, 8));  // a day and a minute after the present
+    EXPECT_EQ(Get<QTimeEdit>(1038)->time().toString("HH:mm").toStdString(), "10:01");
+    EXPECT_TRUE(Checked(1128));
+    EXPECT_TRUE(Checked(1029));
+    EXPECT_FALSE(Checked(1027));
+    EXPECT_EQ(&m_pDlg->GeneralPage(), m_pDlg->Sheet().currentWidget());
+
+    ASSERT_TRUE(Schedule());
+    const CTaskItem task = m_pDlg->GetTask();
+    EXPECT_EQ(task.m_strTemplateFile, g_strDataDir + "Weekly report sales 20240607100000.oft");
+    EXPECT_NE(CTempDir::ReadFile(task.m_strTemplateFile).find("Subject: Weekly report: sales"), std::string::npos);
+    EXPECT_EQ(task.m_dtNextSending, (TaskDateTime{2024, 6, 7, 6, 10, 1, 1}));
+    // The draft is gone for good; other deleted items stay.
+    EXPECT_TRUE(m_backend.Folder(EMailFolder::Drafts).empty());
+    ASSERT_EQ(m_backend.Folder(EMailFolder::DeletedItems).size(), 1u);
+    EXPECT_EQ(m_backend.Folder(EMailFolder::DeletedItems)[0].strSubject, "deleted earlier");
+    EXPECT_FALSE(g_spCurMailItem);
+    EXPECT_EQ(m_list.GetSize(), 0);  // the caller stores the task, not the sheet
+    EXPECT_EQ(DataFiles(), std::vector<std::string>{"Weekly report sales 20240607100000.oft"});
+}
+
+TEST_F(ModesTest, EditingTheScheduleLoadsTheTaskAndTouchesNoMessage) {
+    const CTaskItem stored = StoredTask();
+    m_list.Add(stored);
+    Open(0, COptionsDlg::kModeSchedule, 0, &stored);
+    EXPECT_EQ(Text(1126), "Report");
+    EXPECT_TRUE(Checked(1027));
+    EXPECT_FALSE(Checked(1128));
+    EXPECT_TRUE(Checked(1106));
+    EXPECT_TRUE(m_pDlg->GeneralPage().Panel(3)->isVisibleTo(&m_pDlg->GeneralPage()));
+    EXPECT_FALSE(m_pDlg->GeneralPage().Panel(0)->isVisibleTo(&m_pDlg->GeneralPage()));
+    EXPECT_TRUE(Checked(1216));
+    EXPECT_TRUE(Checked(1040));
+    EXPECT_EQ(Text(1042), "10");
+    EXPECT_TRUE(Enabled(1042));
+    EXPECT_EQ(Get<QDateEdit>(1037)->date(), QDate(2024, 5, 6));
+    EXPECT_TRUE(m_vecBoxes.empty());
+
+    // The start lies in the past: it stays, and the next time moves past now
+    // (Friday 7 June 10:00) occurrence by occurrence.
+    ASSERT_TRUE(Schedule());
+    CTaskItem task = m_pDlg->GetTask();
+    EXPECT_EQ(task.m_dtStart, stored.m_dtStart);
+    EXPECT_EQ(task.m_dtNextSending, (TaskDateTime{2024, 6, 10, 2, 9, 0, 1}));
+    EXPECT_EQ(task.m_nOccurrenceCount, 2);
+    EXPECT_EQ(task.m_strTemplateFile, stored.m_strTemplateFile);
+    EXPECT_EQ(CTempDir::ReadFile(stored.m_strTemplateFile), "old template");
+    EXPECT_EQ(task.m_arrAttachments, stored.m_arrAttachments);  // rows unchanged, blanks kept
+    // Keeping its own name is no duplicate.
+    EXPECT_EQ(task.m_strTaskName, "Report");
+}
+
+TEST_F(ModesTest, EditingWithAFutureStartKeepsLastSentAndAPassedOnceTaskEnds) {
+    CTaskItem future = StoredTask();
+    future.m_dtStart = {2024, 6, 12, 4, 9, 0, 0};
+    m_list.Add(future);
+    Open(0, COptionsDlg::kModeSchedule, 0, &future);
+    ASSERT_TRUE(Schedule());
+    EXPECT_EQ(m_pDlg->GetTask().m_dtNextSending, (TaskDateTime{2024, 6, 17, 2, 9, 0, 1}));
+
+    CTaskItem once = future;
+    once.m_nRecurrence = 0;
+    Open(0, COptionsDlg::kModeSchedule, 0, &once);
+    ASSERT_TRUE(Schedule());
+    EXPECT_EQ(m_pDlg->GetTask().m_dtLastSent, once.m_dtLastSent);
+    EXPECT_EQ(m_pDlg->GetTask().m_dtNextSending, (TaskDateTime{2024, 6, 12, 4, 9, 0, 1}));
+
+    // A one-time task whose time has passed is stored without a next time.
+    once.m_dtStart = StoredTask().m_dtStart;
+    Open(0, COptionsDlg::kModeSchedule, 0, &once);
+    ASSERT_TRUE(Schedule());
+    EXPECT_FALSE(m_pDlg->GetTask().m_dtNextSending.IsSet());
+}
+
+TEST_F(ModesTest, EditingTheMessageRewritesTheTemplateUnderItsPath) {
+    const CTaskItem stored = StoredTask();
+    m_list.Add(stored);
+    Compose("New words");
+    Open(0, COptionsDlg::kModeMessage, 0, &stored);
+    ASSERT_TRUE(Schedule());
+    const CTaskItem task = m_pDlg->GetTask();
+    EXPECT_EQ(task.m_strTemplateFile, stored.m_strTemplateFile);
+    EXPECT_NE(CTempDir::ReadFile(stored.m_strTemplateFile).find("Subject: New words"), std::string::npos);
+    EXPECT_EQ(DataFiles(), std::vector<std::string>{"Report 20240101090000.oft"});
+    EXPECT_TRUE(m_backend.Folder(EMailFolder::Drafts).empty());
+    EXPECT_TRUE(m_backend.Folder(EMailFolder::DeletedItems).empty());
+}
+
+TEST_F(ModesTest, AFailedTemplateSaveKeepsTheOldTemplateAndTheDraft) {
+    const CTaskItem stored = StoredTask();
+    m_list.Add(stored);
+    Compose("New words");
+    m_backend.m_bFailTemplates = true;
+    Open(0, COptionsDlg::kModeMessage, 0, &stored);
+    EXPECT_FALSE(Schedule());
+    EXPECT_EQ(Texts(), std::vector<std::string>{
+                           "Failed to save the email template.\n\nPlease close the email and then open it and try again."});
+    EXPECT_EQ(CTempDir::ReadFile(stored.m_strTemplateFile), "old template");
+    EXPECT_EQ(DataFiles(), std::vector<std::string>{"Report 20240101090000.oft"});
+    EXPECT_EQ(m_backend.Folder(EMailFolder::Drafts).size(), 1u);
+    EXPECT_TRUE(g_spCurMailItem);
+    EXPECT_EQ(m_pDlg->GetTask(), stored);
+    // The host recovers; the next attempt goes through.
+    m_backend.m_bFailTemplates = false;
+    m_vecBoxes.clear();
+    EXPECT_TRUE(Schedule());
+}
+
+TEST_F(ModesTest, MessageModesNeedTheCurrentMessage) {
+    OpenNew();
+    g_spCurMailItem.Release();
+    EXPECT_FALSE(Schedule());
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Failed to read the current email message!"});
+    EXPECT_EQ(LastIcon(), CMessageBox::MB_ICONERROR);
+    EXPECT_TRUE(DataFiles().empty());
+    // Without a data directory no template is written anywhere.
+    Compose();
+    g_strDataDir.clear();
+    m_vecBoxes.clear();
+    EXPECT_FALSE(Schedule());
+    EXPECT_EQ(Texts(), std::vector<std::string>{
+                           "Failed to save the email template.\n\nPlease close the email and then open it and try again."});
+    EXPECT_TRUE(g_spCurMailItem);
+    EXPECT_EQ(m_backend.Folder(EMailFolder::Drafts).size(), 2u);
+}
+
+TEST_F(ModesTest, EnterNeverCommits) {
+    OpenNew();
+    Type(1126, "Typed");
+    QTest::keyClick(Get<QLineEdit>(1126), Qt::Key_Return);
+    EXPECT_EQ(m_pDlg->result(), 0);
+    EXPECT_TRUE(m_vecBoxes.empty());
+    EXPECT_TRUE(m_pDlg->isVisible());
+}
+
+TEST_F(ModesTest, TemplatesNeverLeaveTheDataDirectoryNorReplaceAnotherTasksFile) {
+    // Names that differ only in removed characters, saved in the same second.
+    CTaskItem other;
+    other.m_strTaskName = "a/b";
+    other.m_strTemplateFile = g_strDataDir + "ab 20240607100000.oft";
+    m_list.Add(other);
+    OpenNew("a:b");
+    ASSERT_TRUE(Schedule());
+    EXPECT_EQ(m_pDlg->GetTask().m_strTemplateFile, g_strDataDir + "ab 20240607100000 (2).oft");
+
+    // A hand-edited task pointing elsewhere gets a new file of its own; the
+    // file it named is not touched.
+    CTempDir outside;
+    CTaskItem damaged = StoredTask();
+    damaged.m_strTemplateFile = outside.Path() + "/victim.oft";
+    CTempDir::WriteFile(damaged.m_strTemplateFile, "keep me");
+    m_list.Add(damaged);
+    Compose();
+    Open(0, COptionsDlg::kModeMessage, 1, &damaged);
+    ASSERT_TRUE(Schedule());
+    EXPECT_EQ(CTempDir::ReadFile(damaged.m_strTemplateFile), "keep me");
+    EXPECT_EQ(m_pDlg->GetTask().m_strTemplateFile, g_strDataDir + "Report 20240607100000.oft");
+
+    // A template path another task also uses (a copied task) is not
+    // written over either.
+    CTaskItem twin = StoredTask();
+    twin.m_strTaskName = "Twin";
+    twin.m_strTemplateFile = m_list[0].m_strTemplateFile;
+    m_list.Add(twin);
+    Compose();
+    Open(0, COptionsDlg::kModeMessage, 2, &twin);
+    ASSERT_TRUE(Schedule());
+    EXPECT_EQ(m_pDlg->GetTask().m_strTemplateFile, g_strDataDir + "Twin 20240607100000.oft");
+}
+
+TEST_F(ModesTest, OutOfRangeStoredValuesAreShownClampedAndReported) {
+    CTaskItem t = StoredTask();
+    t.m_dtStart = {2024, 13, 40, 0, 25, 70, 0};
+    t.m_nRecurrence = 4;
+    t.m_nMonthlyMode = 1;
+    t.m_nMonthlyOrdinal = 9;
+    t.m_nMonthlyDayKind = -3;
+    t.m_nMonthlyInterval2 = 0;
+    t.m_nEndAfterCount = 5000000;
+    m_list.Add(t);
+    Open(0, COptionsDlg::kModeSchedule, 0, &t);
+    ASSERT_EQ(m_vecBoxes.size(), 1u);
+    EXPECT_EQ(LastIcon(), CMessageBox::MB_ICONWARNING);
+    const std::string& str = m_vecBoxes[0].strText;
+    for (const char* psz : {"start month: 13 is shown as 12", "start day: 40 is shown as 31", "start hour: 25",
+                            "monthly ordinal: item 9", "monthly day kind: item -3", "months: 0 is shown as 1",
+                            "occurrences: 5000000 is shown as 999999"})
+        EXPECT_NE(str.find(psz), std::string::npos) << psz << " in " << str;
+    EXPECT_EQ(Get<QDateEdit>(1037)->date(), QDate(2024, 12, 31));
+    EXPECT_EQ(Selected(1057), 4);
+    EXPECT_EQ(Selected(1058), 0);
+    EXPECT_EQ(Text(1215), "1");
+    // A recurrence type that does not exist shows as none.
+    t.m_nRecurrence = 42;
+    t.m_nEndKind = 9;
+    m_vecBoxes.clear();
+    Open(0, COptionsDlg::kModeSchedule, 0, &t);
+    EXPECT_TRUE(Checked(1004));
+    EXPECT_TRUE(Checked(1039));
+    ASSERT_FALSE(m_vecBoxes.empty());
+    EXPECT_NE(m_vecBoxes[0].strText.find("recurrence: type 42"), std::string::npos);
+    EXPECT_NE(m_vecBoxes[0].strText.find("end: kind 9"), std::string::npos);
+}

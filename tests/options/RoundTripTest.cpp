@@ -1,0 +1,184 @@
+// Tasks loaded into the sheet show their form and values, and scheduling
+// them unchanged writes the same recurrence back; the form not in use keeps
+// the panel's own initial values on screen and the task's values in store.
+#include <QPushButton>
+#include <QTimer>
+
+#include "CGeneralPage.h"
+#include "COptionsTestBase.h"
+
+namespace {
+
+class RoundTripTest : public COptionsTestBase {
+protected:
+    CTaskItem Base() {
+        CTaskItem t;
+        t.m_strTaskName = "Loaded";
+        t.m_dtStart = {2024, 6, 12, 4, 8, 45, 17};  // seconds are kept though not shown
+        t.m_nEndKind = 0;
+        t.m_dtEnd = {2024, 7, 1, 2};
+        t.m_nEndAfterCount = 7;
+        t.m_bActive = 1;
+        return t;
+    }
+    // Opens the task for its schedule and presses Schedule at once.
+    CTaskItem Reschedule(const CTaskItem& t) {
+        m_list.RemoveAll();
+        m_list.Add(t);
+        Open(0, COptionsDlg::kModeSchedule, 0, &t);
+        EXPECT_TRUE(m_vecBoxes.empty());
+        EXPECT_TRUE(Schedule());
+        m_vecBoxes.clear();
+        return m_pDlg->GetTask();
+    }
+    static void ExpectSameRecurrence(CTaskItem a, CTaskItem b) {
+        a.m_dtNextSending = b.m_dtNextSending = {};
+        a.m_dtLastSent = b.m_dtLastSent = {};
+        EXPECT_EQ(a, b);
+    }
+};
+
+}  // namespace
+
+TEST_F(RoundTripTest, EveryFormLoadsAndWritesBackUnchanged) {
+    std::vector<CTaskItem> vec;
+    auto add = [&](auto fn) {
+        CTaskItem t = Base();
+        fn(t);
+        vec.push_back(t);
+    };
+    add([](CTaskItem& t) { t.m_nRecurrence = 0; });
+    add([](CTaskItem& t) {
+        t.m_nRecurrence = 1;
+        t.m_nMinuteInterval = 999999;
+    });
+    add([](CTaskItem& t) {
+        t.m_nRecurrence = 2;
+        t.m_nDailyInterval = 12;
+    });
+    add([](CTaskItem& t) {
+        t.m_nRecurrence = 2;
+        t.m_nDailyMode = 1;
+        t.m_nDailyDayKind = 4;
+        t.m_nDailyInterval = 9;  // kept in store, not shown
+    });
+    add([](CTaskItem& t) {
+        t.m_nRecurrence = 3;
+        t.m_nWeeklyInterval = 3;
+        t.m_nWeeklyWeekOfMonth = -1;
+        t.m_bWeekDays[0] = t.m_bWeekDays[6] = 1;
+    });
+    add([](CTaskItem& t) {
+        t.m_nRecurrence = 3;
+        t.m_nWeeklyMode = 1;
+        t.m_nWeeklyWeekOfMonth = 2;
+        t.m_nWeeklyInterval = 1;
+    });
+    add([](CTaskItem& t) {
+        t.m_nRecurrence = 4;
+        t.m_nMonthlyDay = 31;
+        t.m_nMonthlyInterval = 6;
+        t.m_nEndKind = 1;
+    });
+    add([](CTaskItem& t) {
+        t.m_nRecurrence = 4;
+        t.m_nMonthlyMode = 1;
+        t.m_nMonthlyOrdinal = 3;
+        t.m_nMonthlyDayKind = 11;
+        t.m_nMonthlyInterval2 = 4;
+        t.m_nMonthlyDay = 20;  // form 0 values stay in store
+        t.m_nMonthlyInterval = 5;
+        t.m_nEndKind = 2;
+    });
+    add([](CTaskItem& t) {
+        t.m_nRecurrence = 5;
+        t.m_nYearlyMonth = 11;
+        t.m_nYearlyDay = 24;
+    });
+    add([](CTaskItem& t) {
+        t.m_nRecurrence = 5;
+        t.m_nYearlyMode = 1;
+        t.m_nYearlyOrdinal = 4;
+        t.m_nYearlyDayKind = 1;
+        t.m_nYearlyMonth2 = 1;
+    });
+    for (size_t i = 0; i < vec.size(); ++i) {
+        SCOPED_TRACE(i);
+        ExpectSameRecurrence(Reschedule(vec[i]), vec[i]);
+    }
+}
+
+TEST_F(RoundTripTest, TheUnusedFormShowsThePanelsInitialValues) {
+    CTaskItem t = Base();
+    t.m_nRecurrence = 4;
+    t.m_nMonthlyMode = 1;
+    t.m_nMonthlyOrdinal = 2;
+    t.m_nMonthlyDayKind = 7;
+    t.m_nMonthlyInterval2 = 3;
+    t.m_nMonthlyDay = 20;
+    t.m_nMonthlyInterval = 5;
+    m_list.Add(t);
+    Open(0, COptionsDlg::kModeSchedule, 0, &t);
+    EXPECT_TRUE(Checked(1219));
+    EXPECT_EQ(Selected(1057), 2);
+    EXPECT_EQ(Selected(1058), 7);
+    EXPECT_EQ(Text(1215), "3");
+    EXPECT_EQ(Text(1055), "1");
+    EXPECT_EQ(Text(1013), "1");
+    EXPECT_FALSE(Enabled(1055));
+    EXPECT_FALSE(Enabled(1013));
+    EXPECT_TRUE(Enabled(1057));
+    // The sending time shows hours and minutes; the seconds survive.
+    EXPECT_EQ(Get<QTimeEdit>(1038)->text().toStdString(), "08:45");
+    ASSERT_TRUE(Schedule());
+    EXPECT_EQ(m_pDlg->GetTask().m_dtStart.nSecond, 17);
+    // "No End Date" still writes the picker's date, and keeps the count.
+    EXPECT_EQ(m_pDlg->GetTask().m_dtEnd, (TaskDate{2024, 7, 1, 2}));
+    EXPECT_EQ(m_pDlg->GetTask().m_nEndAfterCount, 7);
+}
+
+TEST_F(RoundTripTest, SwitchingTypesKeepsEachPanelsValuesAndFormsSelectTheirFirstItems) {
+    OpenNew();
+    Click(1106);
+    Type(1052, "4");
+    Click(1019);
+    Click(11005);
+    EXPECT_TRUE(m_pDlg->GeneralPage().Panel(2)->isVisibleTo(&m_pDlg->GeneralPage()));
+    EXPECT_FALSE(m_pDlg->GeneralPage().Panel(3)->isVisibleTo(&m_pDlg->GeneralPage()));
+    Click(1106);
+    EXPECT_EQ(Text(1052), "4");
+    EXPECT_TRUE(Checked(1019));
+    // "Th&e" without touching the lists gives "first" and "day".
+    Click(1107);
+    EXPECT_EQ(Selected(1057), -1);
+    Click(1219);
+    EXPECT_EQ(Selected(1057), 0);
+    EXPECT_EQ(Selected(1058), 0);
+    Select(1058, 5);
+    Click(1228);
+    Click(1219);
+    EXPECT_EQ(Selected(1058), 5);  // a selection already made stays
+    EXPECT_EQ(Selected(1014), 0);  // the yearly month starts at January
+    Click(1029);                   // not active
+    ASSERT_TRUE(Schedule());
+    EXPECT_EQ(m_pDlg->GetTask().m_nMonthlyOrdinal, 0);
+    EXPECT_EQ(m_pDlg->GetTask().m_nMonthlyDayKind, 5);
+    EXPECT_EQ(m_pDlg->GetTask().m_bActive, 0);
+}
+
+TEST_F(RoundTripTest, ExecReturnsOneAfterScheduleAndTwoOtherwise) {
+    CTaskItem t = Base();
+    m_list.Add(t);
+    for (int nHow = 0; nHow < 3; ++nHow) {
+        COptionsDlg dlg(nullptr, m_clock);
+        dlg.m_nMode = COptionsDlg::kModeSchedule;
+        dlg.m_nEditIndex = 0;
+        dlg.SetTask(t);
+        QTimer::singleShot(0, &dlg, [&dlg, nHow] {
+            if (nHow == 0) dlg.findChild<QPushButton*>("buttonSchedule")->click();
+            else if (nHow == 1) dlg.findChild<QPushButton*>("buttonCancel")->click();
+            else dlg.close();  // the close box
+        });
+        EXPECT_EQ(dlg.exec(), nHow == 0 ? 1 : 2);
+    }
+}

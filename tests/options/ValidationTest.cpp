@@ -1,0 +1,157 @@
+// The commit's checks in their order, with their messages and the page
+// they bring to the front, and the count fields' own checks.
+#include <QTabWidget>
+
+#include "CAttachmentsPage.h"
+#include "CGeneralPage.h"
+#include "COptionsTestBase.h"
+#include "COtherPage.h"
+#include "CUpDown.h"
+
+namespace {
+
+class ValidationTest : public COptionsTestBase {
+protected:
+    QWidget* Current() const { return m_pDlg->Sheet().currentWidget(); }
+    void ExpectStopped(const std::string& strMessage, QWidget* pPage) {
+        EXPECT_FALSE(Schedule());
+        ASSERT_FALSE(m_vecBoxes.empty());
+        EXPECT_EQ(m_vecBoxes.back().strText, strMessage);
+        if (pPage) {
+            EXPECT_EQ(Current(), pPage);
+        }
+        m_vecBoxes.clear();
+    }
+};
+
+}  // namespace
+
+TEST_F(ValidationTest, ChecksRunInOrderAndEachStopsTheCommit) {
+    OpenNew("  ");
+    COptionsDlg& dlg = *m_pDlg;
+    // Everything wrong at once; each fix reveals the next check.
+    Click(1106);  // weekly, no day ticked (the weekly panel starts with none)
+    SetStart(QDate(2024, 6, 7), QTime(9, 0));  // before the present
+    Click(1041);
+    Get<QDateEdit>(1036)->setDate(QDate(2024, 6, 6));  // before the start
+    m_list.Add([] {
+        CTaskItem t;
+        t.m_strTaskName = "Taken";
+        return t;
+    }());
+    dlg.Sheet().setCurrentWidget(&dlg.OtherPage());
+
+    ExpectStopped("Please select at least one of the day.", &dlg.GeneralPage());
+    Click(1051);  // the week-of-month form needs a day too
+    ExpectStopped("Please select at least one of the day.", &dlg.GeneralPage());
+    Click(1020);
+    ExpectStopped("Please change the starting date and time later than the current time.", &dlg.GeneralPage());
+    // Exactly now is not later than now either.
+    SetStart(QDate(2024, 6, 7), QTime(10, 0));
+    ExpectStopped("Please change the starting date and time later than the current time.", nullptr);
+    SetStart(QDate(2024, 6, 7), QTime(10, 1));
+    dlg.Sheet().setCurrentWidget(&dlg.OtherPage());
+    ExpectStopped("Please change the end date later than the starting time.", &dlg.GeneralPage());
+    Get<QDateEdit>(1036)->setDate(QDate(2024, 6, 7));  // the starting day itself ends at 23:59:59
+    ExpectStopped("Please enter the task name.", &dlg.OtherPage());
+    EXPECT_EQ(Text(1126), "");  // the blanks were trimmed away in the field too
+    Type(1126, "Taken");
+    ExpectStopped("The task name already exists, please change it.", &dlg.OtherPage());
+    Type(1126, "taken ");  // another name: letter case counts
+    EXPECT_TRUE(Schedule());
+    EXPECT_EQ(m_pDlg->GetTask().m_strTaskName, "taken");
+    EXPECT_EQ(m_pDlg->GetTask().m_nEndKind, 2);
+    EXPECT_EQ(m_pDlg->GetTask().m_dtEnd, (TaskDate{2024, 6, 7, 6}));
+}
+
+TEST_F(ValidationTest, AStoppedCommitChangesNothing) {
+    CTaskItem task;
+    task.m_strTaskName = "Mine";
+    task.m_strTemplateFile = g_strDataDir + "Mine 1.oft";
+    CTempDir::WriteFile(task.m_strTemplateFile, "old");
+    m_list.Add(task);
+    Compose();
+    Open(0, COptionsDlg::kModeMessage, 0, &task);
+    Type(1126, "");
+    EXPECT_FALSE(Schedule());
+    EXPECT_EQ(m_pDlg->GetTask(), task);
+    EXPECT_EQ(CTempDir::ReadFile(task.m_strTemplateFile), "old");
+    EXPECT_TRUE(g_spCurMailItem);
+    EXPECT_EQ(m_backend.Folder(EMailFolder::Drafts).size(), 1u);
+    // Cancel after the failed attempt: still nothing.
+    Click(1063);
+    EXPECT_EQ(m_pDlg->result(), COptionsDlg::kResultCancel);
+    EXPECT_EQ(m_pDlg->GetTask(), task);
+}
+
+TEST_F(ValidationTest, CountFieldsReportWhenLeftAndRefuseTheCommit) {
+    OpenNew();
+    struct {
+        int nRadio, nField;
+        const char* pszText;
+        const char* pszMessage;
+    } const cases[] = {
+        {219, 240, "12a", "Please enter a number."},  // the minutely field takes any character
+        {219, 240, "0", "Please enter a number between 1 and 999999."},
+        {11005, 1007, "", "Please enter a number between 1 and 999999."},
+        {1106, 1052, "0", "Please enter a number between 1 and 999999."},
+        {1107, 1055, "32", "Please enter a number between 1 and 31."},
+        {1107, 1013, "0", "Please enter a number between 1 and 999999."},
+        {1208, 1012, "32", "Please enter a number between 1 and 31."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.nField);
+        Click(c.nRadio);
+        if (c.nRadio == 1106) Click(1015);
+        Type(c.nField, c.pszText);
+        LeaveField(c.nField);
+        EXPECT_EQ(Texts(), std::vector<std::string>{c.pszMessage});
+        EXPECT_EQ(LastIcon(), CMessageBox::MB_ICONWARNING);
+        EXPECT_EQ(Text(c.nField), c.pszText);  // the check leaves the text alone
+        m_vecBoxes.clear();
+        // The commit reports the panel's problem once and stops.
+        EXPECT_FALSE(Schedule());
+        EXPECT_EQ(Texts(), std::vector<std::string>{c.pszMessage});
+        m_vecBoxes.clear();
+        Type(c.nField, "1");
+    }
+    // The occurrences field is checked whichever end is chosen.
+    Click(1004);
+    Type(1042, "0");
+    EXPECT_FALSE(Schedule());
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Please enter a number between 1 and 999999."});
+    m_vecBoxes.clear();
+    Click(1040);
+    Type(1042, "1000000");  // longer than the field takes
+    EXPECT_EQ(Text(1042), "100000");
+    LeaveField(1042);
+    EXPECT_TRUE(m_vecBoxes.empty());
+    EXPECT_TRUE(Schedule());
+    EXPECT_EQ(m_pDlg->GetTask().m_nEndKind, 1);
+    EXPECT_EQ(m_pDlg->GetTask().m_nEndAfterCount, 100000);
+}
+
+TEST_F(ValidationTest, DigitOnlyFieldsRefuseLettersAndUpDownsStayInRange) {
+    OpenNew();
+    auto* pEdit = Get<QLineEdit>(1007);
+    int nPos = 0;
+    QString str = "1x";
+    EXPECT_EQ(pEdit->validator()->validate(str, nPos), QValidator::Invalid);
+    EXPECT_EQ(Get<QLineEdit>(240)->validator(), nullptr);
+    Type(1055, "30");
+    Get<CUpDown>(1056)->Step(1);
+    Get<CUpDown>(1056)->Step(1);
+    EXPECT_EQ(Text(1055), "31");
+    Type(1013, "2");
+    Get<CUpDown>(1009)->Step(-1);
+    Get<CUpDown>(1009)->Step(-1);
+    EXPECT_EQ(Text(1013), "1");
+}
+
+TEST_F(ValidationTest, TheDefaultStartPassesWhenTheSheetIsLeftOpenForAMinute) {
+    OpenNew();
+    m_clock.Set(m_clock.Now() + 60);  // the default start is now exactly the present
+    ExpectStopped("Please change the starting date and time later than the current time.", &m_pDlg->GeneralPage());
+    m_clock.Set(m_clock.Now() - 1);
+    EXPECT_TRUE(Schedule());
+}
