@@ -1,5 +1,5 @@
-// The mail host. For now only --headless: store, delivery and receiving
-// without windows, until SIGTERM or SIGINT.
+// The mail host: with its windows when a display is there, or --headless:
+// store, delivery and receiving without windows, until SIGTERM or SIGINT.
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -10,6 +10,7 @@
 #include <string>
 
 #include "CMailHost.h"
+#include "CWindowedHost.h"
 
 namespace {
 
@@ -76,6 +77,8 @@ int RunHeadless() {
 
 int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--headless") == 0) return RunHeadless();
-    std::fprintf(stderr, "usage: %s --headless\n(the windowed host is not built yet)\n", argv[0]);
+    if (argc == 1 && CWindowedHost::DisplayAvailable()) return CWindowedHost::Run(argc, argv, {}, {});
+    if (argc == 1) std::fprintf(stderr, "%s: no display for the windows; use --headless\n", argv[0]);
+    std::fprintf(stderr, "usage: %s [--headless]\n", argv[0]);
     return 2;
 }
