@@ -4,6 +4,8 @@
 
 #include <mutex>
 
+#include "CCurlAccount.h"
+
 namespace {
 
 struct CTrace {
@@ -51,17 +53,7 @@ CServerProbe::CResult Probe(const CAccount& acc, const std::string& strUrl, long
     size_t nPath = nAuthority == std::string::npos ? std::string::npos : strUrl.find('/', nAuthority + 3);
     std::string strBase = strUrl.substr(0, nPath) + "/";
     curl_easy_setopt(c, CURLOPT_URL, strBase.c_str());
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_USE_SSL, acc.security == ESecurity::None ? static_cast<long>(CURLUSESSL_NONE)
-                                                                          : static_cast<long>(CURLUSESSL_ALL));
-    if (!acc.strCaFile.empty()) {
-        curl_easy_setopt(c, CURLOPT_CAINFO, acc.strCaFile.c_str());
-        curl_easy_setopt(c, CURLOPT_CAPATH, "/etc/ssl/certs");
-    }
-    if (!acc.strUser.empty()) {
-        curl_easy_setopt(c, CURLOPT_USERNAME, acc.strUser.c_str());
-        curl_easy_setopt(c, CURLOPT_PASSWORD, acc.strPassword.c_str());
-    }
+    CCurlAccount::Apply(c, acc);
     curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, "NOOP");
     // POP3 reads a custom command's answer as a list unless told it has no body.
     bool bPop3 = strBase.compare(0, 4, "pop3") == 0;

@@ -1,5 +1,7 @@
 #include "CSmtpTransport.h"
 
+#include "CCurlAccount.h"
+
 #include <cstring>
 #include <mutex>
 
@@ -96,19 +98,7 @@ CSendResult CSmtpTransport::Send(const CWireMessage& wire, const std::function<v
 
     CURL* c = m_pCurl;
     curl_easy_setopt(c, CURLOPT_URL, m_account.strSmtpUrl.c_str());
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_USE_SSL,
-                     m_account.security == ESecurity::None ? static_cast<long>(CURLUSESSL_NONE)
-                                                           : static_cast<long>(CURLUSESSL_ALL));
-    if (!m_account.strCaFile.empty()) {
-        // An extra CA on top of the system's, not instead of it.
-        curl_easy_setopt(c, CURLOPT_CAINFO, m_account.strCaFile.c_str());
-        curl_easy_setopt(c, CURLOPT_CAPATH, "/etc/ssl/certs");
-    }
-    if (!m_account.strUser.empty()) {
-        curl_easy_setopt(c, CURLOPT_USERNAME, m_account.strUser.c_str());
-        curl_easy_setopt(c, CURLOPT_PASSWORD, m_account.strPassword.c_str());
-    }
+    CCurlAccount::Apply(c, m_account);
     curl_easy_setopt(c, CURLOPT_MAIL_FROM, strFrom.c_str());
     curl_easy_setopt(c, CURLOPT_MAIL_RCPT, pRcpt);
     curl_easy_setopt(c, CURLOPT_MAIL_RCPT_ALLLOWFAILS, 1L);
