@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
         CComPtr<_Explorer> spExplorer;
         CComPtr<_CommandBars> spBars;
         if (SUCCEEDED(app.ActiveExplorer(&spExplorer)) && spExplorer && SUCCEEDED(spExplorer->get_CommandBars(&spBars)))
-            AddToolbar(spBars, "Quillory", "Quillory Using Outlook", "Quillory");
+            AddToolbar(spBars, "Quillory", "Quillory: scheduled e-mail", "Quillory");
 
         CComPtr<IDispatch> spItem;
         app.CreateItem(olMailItem, &spItem);

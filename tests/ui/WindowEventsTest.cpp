@@ -23,6 +23,11 @@ protected:
             AtlAdvise(p, m_spRecorder->Unk(), InspectorEvents::iid, &dw);
         };
     }
+    void TearDown() override {
+        // The recorder keeps the last window, which keeps its subscribers.
+        if (m_spRecorder) m_spRecorder->m_spLastInspector = nullptr;
+        CUiTestBase::TearDown();
+    }
     static void Activate(QWidget* p) {
         p->activateWindow();
         Process();

@@ -239,7 +239,6 @@ void CInspectorWindow::OnSend() {
 
 bool CInspectorWindow::OnClose() {
     if (m_bModelClosed) return true;
-    int32_t nMode = olDiscard;
     if (m_bEdited && !m_bReadOnly) {
         auto answer = CHostMessage::AskSave(this, "Do you want to save the changes to \"" +
                                                       (Text(m_pSubject).empty() ? "Untitled" : Text(m_pSubject)) +
@@ -247,7 +246,8 @@ bool CInspectorWindow::OnClose() {
         if (answer == QMessageBox::Cancel) return false;
         if (answer == QMessageBox::Yes && !OnSave()) return false;
     }
-    if (FAILED(m_spApp->CloseInspector(m_spInspector, nMode)) && !m_bModelClosed) {
+    // Saved already when the user wanted it; the model must not save again.
+    if (FAILED(m_spApp->CloseInspector(m_spInspector, olDiscard)) && !m_bModelClosed) {
         CHostMessage::Error(this, "The message window could not be closed.");
         return false;
     }
