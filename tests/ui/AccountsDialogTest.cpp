@@ -62,6 +62,13 @@ TEST_F(AccountsDialogTest, WritesAnAccountTheHostReadsWithAPrivatePasswordFile) 
     EXPECT_EQ(again.UserField()->text(), "zoe");
     EXPECT_EQ(again.PasswordField()->text(), " secret with spaces ");
     EXPECT_EQ(again.SecurityChoice()->currentIndex(), 0);
+
+    // Without a login the password file goes too.
+    again.UserField()->clear();
+    again.PasswordField()->clear();
+    again.accept();
+    EXPECT_TRUE(CAccountsFile::Load(Path()).vecErrors.empty());
+    EXPECT_NE(::stat((m_dir / "cfg/smtp-password").c_str(), &st), 0);
 }
 
 TEST_F(AccountsDialogTest, ProblemsAreShownAndAWorkingFileIsNotReplaced) {

@@ -1,5 +1,7 @@
 #include "CAccountsWriter.h"
 
+#include <unistd.h>
+
 #include "CFileOps.h"
 
 namespace {
@@ -67,6 +69,8 @@ std::string CAccountsWriter::Save(const std::string& strPath, const CAccount& ac
             return str;
     }
     if (std::string str = CFileOps::ReplaceFile(strPath, Compose(acc)); !str.empty()) return str;
+    // No login any more: the old secret has no business staying on disk.
+    if (acc.strUser.empty()) ::unlink((strDir + "/" + kPasswordFileName).c_str());
     auto written = CAccountsFile::Load(strPath);
     for (const auto& s : written.vecErrors) Problem(s);
     return strProblems;

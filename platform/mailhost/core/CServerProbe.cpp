@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <mutex>
 
 #include "CCurlAccount.h"
@@ -56,7 +57,8 @@ CServerProbe::CResult Probe(const CAccount& acc, const std::string& strUrl, long
     CCurlAccount::Apply(c, acc);
     curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, "NOOP");
     // POP3 reads a custom command's answer as a list unless told it has no body.
-    bool bPop3 = strBase.compare(0, 4, "pop3") == 0;
+    bool bPop3 = strBase.size() > 4 && std::equal(strBase.begin(), strBase.begin() + 4, "pop3",
+                                                  [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
     curl_easy_setopt(c, CURLOPT_NOBODY, bPop3 ? 1L : 0L);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnWrite);
     curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
