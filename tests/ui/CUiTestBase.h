@@ -55,6 +55,18 @@ protected:
         return true;
     }
 
+    // Only the event loop runs: the host's news must reach the windows by
+    // themselves (through the notifier on the host's event descriptor).
+    template <class Pred>
+    static bool WaitForUi(Pred pred, std::chrono::seconds timeout = std::chrono::seconds(30)) {
+        auto tEnd = std::chrono::steady_clock::now() + timeout;
+        while (!pred()) {
+            if (std::chrono::steady_clock::now() > tEnd) return false;
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        }
+        return true;
+    }
+
     // The message window the New button opens.
     CInspectorWindow* ClickNew() {
         m_pWindows->Main().NewAction()->trigger();

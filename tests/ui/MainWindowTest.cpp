@@ -77,7 +77,7 @@ TEST_F(MainWindowTest, StatusBarShowsAFailedDeliveryWithTheServersReason) {
     pWindow->SubjectField()->setText("Refused");
     pWindow->SendAction()->trigger();
     Process();
-    ASSERT_TRUE(WaitUntil([&] { return main.statusBar()->currentMessage().contains("550"); }))
+    ASSERT_TRUE(WaitForUi([&] { return main.statusBar()->currentMessage().contains("550"); }))
         << main.statusBar()->currentMessage().toStdString();
     EXPECT_TRUE(main.statusBar()->currentMessage().startsWith("Sending failed: "));
     EXPECT_EQ(main.DeliveryLabel()->text(), "Outbox: nothing waiting, 1 failed");
