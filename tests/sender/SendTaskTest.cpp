@@ -126,7 +126,7 @@ TEST_F(SendTaskTest, UnusableTemplatesSendNothing) {
     task.m_strTemplateFile = (Dir() / "missing.oft").string();
     SendTask(m_spApp, task);
     task.m_strTemplateFile = (Dir() / "garbage.oft").string();
-    CTempDir::WriteFile(task.m_strTemplateFile, std::string("\x00\x01\x02 not a message", 19));
+    CTempDir::WriteFile(task.m_strTemplateFile, std::string("\x00\x01\x02 not a message", 17));
     SendTask(m_spApp, task);
     // Held open and locked by another program (a lock on another open file
     // conflicts just as one held by another process does).
