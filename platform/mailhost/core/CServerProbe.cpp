@@ -6,25 +6,21 @@
 #include <mutex>
 
 #include "CCurlAccount.h"
+#include "CReplyLines.h"
 
 namespace {
 
 struct CTrace {
-    std::string strPartial;
+    CReplyLines replyLines;
     std::vector<std::string> vecLines;
 };
 
 int OnDebug(CURL*, curl_infotype type, char* pData, size_t nSize, void* pUser) {
     if (type != CURLINFO_HEADER_IN) return 0;
     auto* t = static_cast<CTrace*>(pUser);
-    t->strPartial.append(pData, nSize);
-    size_t nNl;
-    while ((nNl = t->strPartial.find('\n')) != std::string::npos) {
-        std::string strLine = t->strPartial.substr(0, nNl);
-        if (!strLine.empty() && strLine.back() == '\r') strLine.pop_back();
-        t->strPartial.erase(0, nNl + 1);
+    t->replyLines.Feed(pData, nSize, [t](const std::string& strLine) {
         if (!strLine.empty()) t->vecLines.push_back(strLine);
-    }
+    });
     return 0;
 }
 

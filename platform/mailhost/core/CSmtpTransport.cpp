@@ -46,14 +46,7 @@ int OnDebug(CURL*, curl_infotype type, char* pData, size_t nSize, void* pUser) {
             t->strPendingRcpt = b != std::string::npos && e > b ? str.substr(b + 1, e - b - 1) : str.substr(8);
         }
     } else if (type == CURLINFO_HEADER_IN) {
-        t->strPartial.append(pData, nSize);
-        size_t nNl;
-        while ((nNl = t->strPartial.find('\n')) != std::string::npos) {
-            std::string strLine = t->strPartial.substr(0, nNl);
-            if (!strLine.empty() && strLine.back() == '\r') strLine.pop_back();
-            t->strPartial.erase(0, nNl + 1);
-            OnReplyLine(t, strLine);
-        }
+        t->replyLines.Feed(pData, nSize, [t](const std::string& strLine) { OnReplyLine(t, strLine); });
     }
     return 0;
 }
