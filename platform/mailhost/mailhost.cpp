@@ -1,21 +1,28 @@
-// The mail host: --headless runs store, delivery and the add-ins without
-// windows; --register and --unregister record an add-in module in the
-// registry or remove it.
+// The mail host: with its windows when a display is there, or --headless:
+// store, delivery and the add-ins without windows until SIGTERM or SIGINT;
+// --register and --unregister record an add-in module in the registry or
+// remove it.
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
+#include <memory>
 #include <string>
 
 #include "CAddinLoader.h"
 #include "CHeadlessHost.h"
+#include "CMailStore.h"
+#include "CProfileLock.h"
+#include "CRegistry.h"
+#include "CWindowedHost.h"
 
 namespace {
 
 const char* const kUsage =
-    "usage: mailhost --headless          run without windows until SIGTERM or SIGINT\n"
+    "usage: mailhost                     the host with its windows (needs a display)\n"
+    "       mailhost --headless          run without windows until SIGTERM or SIGINT\n"
     "       mailhost --register PATH     register the add-in module at PATH\n"
-    "       mailhost --unregister PATH   remove the add-in module's registration\n"
-    "(the windowed host is not built yet)\n";
+    "       mailhost --unregister PATH   remove the add-in module's registration\n";
 
 int Register(const char* pszPath, bool bRegister) {
     const std::string str = CAddinLoader::RegisterModule(pszPath, bRegister);
@@ -25,6 +32,28 @@ int Register(const char* pszPath, bool bRegister) {
     }
     std::printf("%s %s\n", bRegister ? "registered" : "unregistered", pszPath);
     return 0;
+}
+
+void Log(const std::string& str) { std::cerr << "mailhost: " << str << '\n'; }
+
+// The windowed host, with the registered add-ins connected once its
+// application object and windows exist.
+int RunWindowed(int argc, char** argv) {
+    CProfileLock lock;
+    if (std::string str = lock.Acquire(CMailStore::DefaultProfileDir()); !str.empty()) {
+        Log(str);
+        return 1;
+    }
+    std::unique_ptr<CAddinLoader> pLoader;
+    CWindowedHost::CHooks hooks;
+    hooks.fnConnect = [&pLoader](CApplication& app) {
+        pLoader = std::make_unique<CAddinLoader>(Log);
+        CRegistryStore registry;
+        if (std::string str = CRegistryFile().Load(registry); !str.empty()) Log("add-ins not loaded: " + str);
+        else pLoader->LoadAll(registry, static_cast<_Application*>(&app));
+    };
+    hooks.fnDisconnect = [&pLoader](CApplication&) { pLoader.reset(); };
+    return CWindowedHost::Run(argc, argv, {}, hooks);
 }
 
 }  // namespace
@@ -37,7 +66,8 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         return CHeadlessHost().Run();
     }
-    // The windowed mode comes here.
+    if (argc == 1 && CWindowedHost::DisplayAvailable()) return RunWindowed(argc, argv);
+    if (argc == 1) std::fprintf(stderr, "mailhost: no display for the windows; use --headless\n");
     std::fputs(kUsage, stderr);
     return 2;
 }

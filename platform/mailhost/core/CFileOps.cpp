@@ -60,12 +60,12 @@ std::string CFileOps::SyncDir(const std::string& strDir) {
     return strProblem;
 }
 
-std::string CFileOps::ReplaceFile(const std::string& strPath, const std::string& strBytes) {
+std::string CFileOps::ReplaceFile(const std::string& strPath, const std::string& strBytes, int nMode) {
     std::string strDir = DirName(strPath);
     std::string strName = strPath.substr(strPath.find_last_of('/') + 1);
     std::string strTemp = strDir + "/." + strName + ".tmp-" + std::to_string(::getpid()) + "-" +
                           std::to_string(g_nTempCounter.fetch_add(1));
-    if (std::string str = WriteNewSynced(strTemp, strBytes, 0644); !str.empty()) return str;
+    if (std::string str = WriteNewSynced(strTemp, strBytes, nMode); !str.empty()) return str;
     if (::rename(strTemp.c_str(), strPath.c_str()) != 0) {
         std::string strProblem = ErrnoText("cannot replace", strPath);
         ::unlink(strTemp.c_str());

@@ -9,7 +9,8 @@ public:
     static std::string WriteNewSynced(const std::string& strPath, const std::string& strBytes, int nMode = 0600);
     // Replaces strPath crash-safely: temporary file beside it, fsync, rename,
     // fsync of the folder. Readers see either the old or the new bytes.
-    static std::string ReplaceFile(const std::string& strPath, const std::string& strBytes);
+    // The new file has nMode from its creation on (0600 for secrets).
+    static std::string ReplaceFile(const std::string& strPath, const std::string& strBytes, int nMode = 0644);
     static std::string ReadFile(const std::string& strPath, std::string& strBytes, size_t nMaxBytes);
     static std::string SyncDir(const std::string& strDir);
     static std::string MakeDirs(const std::string& strDir);  // mode 0700 for what it creates

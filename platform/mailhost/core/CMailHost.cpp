@@ -14,6 +14,9 @@ CMailHost::~CMailHost() {
 
 std::string CMailHost::Start() {
     if (m_pWorker) return {};
+    // A restart (after the account was edited) must not keep the old account.
+    m_bHaveAccount = false;
+    m_account = {};
     if (std::string str = m_store.Open(); !str.empty()) return "cannot open the mail profile: " + str;
 
     std::string strAccounts = m_opts.strAccountsPath.empty() ? CAccountsFile::DefaultPath() : m_opts.strAccountsPath;

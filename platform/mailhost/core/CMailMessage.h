@@ -20,5 +20,6 @@ struct CMailMessage {
     bool bHtml = false;
     std::vector<CMailAttachment> vecAttachments;
     std::string strMessageId;  // empty until stored or sent
+    int64_t nDate = 0;         // from the Date header, seconds since the epoch; 0 when unknown
     bool bSent = false;        // true for messages sent or received
 };

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "CCurlAccount.h"
 #include "CFileOps.h"
 #include "CMimeWriter.h"
 
@@ -82,17 +83,7 @@ std::string CMailReceiver::Perform(const std::string& strUrl, const std::string&
     char szError[CURL_ERROR_SIZE] = "";
     strOut.clear();
     curl_easy_setopt(h.p, CURLOPT_URL, strUrl.c_str());
-    curl_easy_setopt(h.p, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h.p, CURLOPT_USE_SSL, m_account.security == ESecurity::None ? static_cast<long>(CURLUSESSL_NONE)
-                                                                                  : static_cast<long>(CURLUSESSL_ALL));
-    if (!m_account.strCaFile.empty()) {
-        curl_easy_setopt(h.p, CURLOPT_CAINFO, m_account.strCaFile.c_str());
-        curl_easy_setopt(h.p, CURLOPT_CAPATH, "/etc/ssl/certs");
-    }
-    if (!m_account.strUser.empty()) {
-        curl_easy_setopt(h.p, CURLOPT_USERNAME, m_account.strUser.c_str());
-        curl_easy_setopt(h.p, CURLOPT_PASSWORD, m_account.strPassword.c_str());
-    }
+    CCurlAccount::Apply(h.p, m_account);
     if (!strCustom.empty()) curl_easy_setopt(h.p, CURLOPT_CUSTOMREQUEST, strCustom.c_str());
     curl_easy_setopt(h.p, CURLOPT_WRITEFUNCTION, OnWrite);
     curl_easy_setopt(h.p, CURLOPT_WRITEDATA, &strOut);

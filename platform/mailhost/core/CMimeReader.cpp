@@ -139,6 +139,7 @@ std::string CMimeReader::Parse(const std::string& strBytes, CMailMessage& msg) {
     result.strSubject = pszSubject ? pszSubject : "";
     const char* pszId = g_mime_message_get_message_id(p);
     result.strMessageId = pszId ? pszId : "";
+    if (GDateTime* pDate = g_mime_message_get_date(p)) result.nDate = g_date_time_to_unix(pDate);
 
     CPartWalker walker(result);
     walker.Walk(g_mime_message_get_mime_part(p), false);

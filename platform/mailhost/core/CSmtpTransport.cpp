@@ -1,5 +1,7 @@
 #include "CSmtpTransport.h"
 
+#include "CCurlAccount.h"
+
 #include <cstring>
 #include <mutex>
 
@@ -44,14 +46,7 @@ int OnDebug(CURL*, curl_infotype type, char* pData, size_t nSize, void* pUser) {
             t->strPendingRcpt = b != std::string::npos && e > b ? str.substr(b + 1, e - b - 1) : str.substr(8);
         }
     } else if (type == CURLINFO_HEADER_IN) {
-        t->strPartial.append(pData, nSize);
-        size_t nNl;
-        while ((nNl = t->strPartial.find('\n')) != std::string::npos) {
-            std::string strLine = t->strPartial.substr(0, nNl);
-            if (!strLine.empty() && strLine.back() == '\r') strLine.pop_back();
-            t->strPartial.erase(0, nNl + 1);
-            OnReplyLine(t, strLine);
-        }
+        t->replyLines.Feed(pData, nSize, [t](const std::string& strLine) { OnReplyLine(t, strLine); });
     }
     return 0;
 }
@@ -96,19 +91,7 @@ CSendResult CSmtpTransport::Send(const CWireMessage& wire, const std::function<v
 
     CURL* c = m_pCurl;
     curl_easy_setopt(c, CURLOPT_URL, m_account.strSmtpUrl.c_str());
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_USE_SSL,
-                     m_account.security == ESecurity::None ? static_cast<long>(CURLUSESSL_NONE)
-                                                           : static_cast<long>(CURLUSESSL_ALL));
-    if (!m_account.strCaFile.empty()) {
-        // An extra CA on top of the system's, not instead of it.
-        curl_easy_setopt(c, CURLOPT_CAINFO, m_account.strCaFile.c_str());
-        curl_easy_setopt(c, CURLOPT_CAPATH, "/etc/ssl/certs");
-    }
-    if (!m_account.strUser.empty()) {
-        curl_easy_setopt(c, CURLOPT_USERNAME, m_account.strUser.c_str());
-        curl_easy_setopt(c, CURLOPT_PASSWORD, m_account.strPassword.c_str());
-    }
+    CCurlAccount::Apply(c, m_account);
     curl_easy_setopt(c, CURLOPT_MAIL_FROM, strFrom.c_str());
     curl_easy_setopt(c, CURLOPT_MAIL_RCPT, pRcpt);
     curl_easy_setopt(c, CURLOPT_MAIL_RCPT_ALLLOWFAILS, 1L);

@@ -2,6 +2,7 @@
 #include <curl/curl.h>
 
 #include "CAccount.h"
+#include "CReplyLines.h"
 #include "ITransport.h"
 
 // SMTP submission with libcurl. One easy handle for the transport's life,
@@ -29,7 +30,7 @@ public:
         std::string strLastReply;     // last complete server reply line
         std::string strFirstError;    // first 4xx/5xx reply: the reason for a failure
         std::vector<std::string> vecRefused;
-        std::string strPartial;       // reply bytes not yet ending in a newline
+        CReplyLines replyLines;
     };
 
 private:

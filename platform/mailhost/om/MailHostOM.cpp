@@ -284,6 +284,12 @@ public:
         if (nIndex < 1 || static_cast<size_t>(nIndex) > vec.size()) return DISP_E_BADINDEX;
         return OutValue(p, vec[static_cast<size_t>(nIndex) - 1].strFileName);
     }
+    HRESULT Remove(int32_t nIndex) override {
+        auto& vec = m_spItem->Message().vecAttachments;
+        if (nIndex < 1 || static_cast<size_t>(nIndex) > vec.size()) return DISP_E_BADINDEX;
+        vec.erase(vec.begin() + (nIndex - 1));
+        return S_OK;
+    }
 
 private:
     CComPtr<CMailItem> m_spItem;

@@ -162,6 +162,8 @@ QUILLORY_INTERFACE(Attachments, IDispatch, "{79F5646B-70F5-44A9-9856-9525CF7231D
                         const CVariant& displayName) = 0;
     // 1-based: the shown name of attachment i.
     virtual HRESULT get_FileName(int32_t nIndex, std::string* pstr) = 0;
+    // 1-based; the item keeps no copy of what is removed.
+    virtual HRESULT Remove(int32_t nIndex) = 0;
 QUILLORY_END_INTERFACE(Attachments)
 
 QUILLORY_INTERFACE(_CommandBars, IDispatch, "{F7382C14-AF8C-4934-85B2-9D4AF9CFB5D8}")

@@ -1,0 +1,159 @@
+#include "CAccountsDialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrent>
+
+#include "CAccountsWriter.h"
+#include "CHostMessage.h"
+
+namespace {
+
+// The combo's rows, in order.
+constexpr ESecurity kSecurities[] = {ESecurity::StartTls, ESecurity::Tls, ESecurity::None};
+
+std::string Text(const QLineEdit* p) { return p->text().trimmed().toStdString(); }
+
+// smtp:// or smtps:// to match the chosen security, keeping the rest.
+QString WithScheme(const QString& strUrl, bool bSmtps) {
+    int n = strUrl.indexOf("://");
+    if (n < 0) return strUrl;
+    QString strScheme = strUrl.left(n).toLower();
+    if (strScheme != "smtp" && strScheme != "smtps") return strUrl;
+    return (bSmtps ? "smtps" : "smtp") + strUrl.mid(n);
+}
+
+}  // namespace
+
+CAccountsDialog::CAccountsDialog(std::string strAccountsPath, QWidget* pParent)
+    : QDialog(pParent), m_strPath(std::move(strAccountsPath)) {
+    setObjectName("accounts");
+    setWindowTitle("Accounts");
+    auto* pLayout = new QVBoxLayout(this);
+    auto* pForm = new QFormLayout;
+    m_pName = new QLineEdit;
+    m_pAddress = new QLineEdit;
+    m_pSmtpUrl = new QLineEdit;
+    m_pSecurity = new QComboBox;
+    m_pUser = new QLineEdit;
+    m_pPassword = new QLineEdit;
+    m_pReceiveUrl = new QLineEdit;
+    m_pPassword->setEchoMode(QLineEdit::Password);
+    m_pSecurity->addItems({"STARTTLS", "SMTPS (TLS from the start)", "None (unencrypted)"});
+    m_pAddress->setPlaceholderText("name@example.org");
+    m_pSmtpUrl->setPlaceholderText("smtp://mail.example.org:587");
+    m_pReceiveUrl->setPlaceholderText("imaps://mail.example.org or pop3s://mail.example.org (optional)");
+    pForm->addRow("Your &name:", m_pName);
+    pForm->addRow("E-mail &address:", m_pAddress);
+    pForm->addRow("&SMTP server:", m_pSmtpUrl);
+    pForm->addRow("Se&curity:", m_pSecurity);
+    m_pWarning = new QLabel("Without encryption your mail and your password travel over the network readable by "
+                            "anyone on the way. Use this only for a server on this computer or a trusted network.");
+    m_pWarning->setWordWrap(true);
+    m_pWarning->setStyleSheet("color: #a04000");
+    pForm->addRow("", m_pWarning);
+    pForm->addRow("&User name:", m_pUser);
+    pForm->addRow("&Password:", m_pPassword);
+    pForm->addRow("&Receiving (IMAP/POP3):", m_pReceiveUrl);
+    pLayout->addLayout(pForm);
+
+    m_pTest = new QPushButton("&Test");
+    m_pResult = new QLabel;
+    m_pResult->setWordWrap(true);
+    m_pResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_pResult->setObjectName("testResult");
+    auto* pTestRow = new QHBoxLayout;
+    pTestRow->addWidget(m_pTest);
+    pTestRow->addWidget(m_pResult, 1);
+    pLayout->addLayout(pTestRow);
+    auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    pLayout->addWidget(pButtons);
+
+    connect(pButtons, &QDialogButtonBox::accepted, this, &CAccountsDialog::accept);
+    connect(pButtons, &QDialogButtonBox::rejected, this, &CAccountsDialog::reject);
+    connect(m_pTest, &QPushButton::clicked, this, [this] { OnTest(); });
+    connect(m_pSecurity, &QComboBox::currentIndexChanged, this, [this] { OnSecurityChanged(); });
+    connect(&m_watcher, &QFutureWatcherBase::finished, this, [this] { OnTestDone(); });
+    Load();
+    OnSecurityChanged();
+    resize(560, sizeHint().height());
+}
+
+CAccountsDialog::~CAccountsDialog() { m_watcher.waitForFinished(); }
+
+void CAccountsDialog::Load() {
+    auto loaded = CAccountsFile::Load(m_strPath);
+    if (!loaded.bFound) return;
+    const CAccount& acc = loaded.account;
+    m_pName->setText(QString::fromStdString(acc.strName));
+    m_pAddress->setText(QString::fromStdString(acc.strAddress));
+    m_pSmtpUrl->setText(QString::fromStdString(acc.strSmtpUrl));
+    for (int i = 0; i < 3; ++i)
+        if (kSecurities[i] == acc.security) m_pSecurity->setCurrentIndex(i);
+    m_pUser->setText(QString::fromStdString(acc.strUser));
+    m_pPassword->setText(QString::fromStdString(acc.strPassword));
+    m_pReceiveUrl->setText(QString::fromStdString(acc.strReceiveUrl));
+    m_strCaFile = acc.strCaFile;
+    if (!loaded.vecErrors.empty())
+        m_pResult->setText(QString::fromStdString("The saved account has problems: " + loaded.vecErrors.front()));
+}
+
+CAccount CAccountsDialog::Account() const {
+    CAccount acc;
+    acc.strName = Text(m_pName);
+    acc.strAddress = Text(m_pAddress);
+    acc.strSmtpUrl = Text(m_pSmtpUrl);
+    acc.security = kSecurities[std::max(0, m_pSecurity->currentIndex())];
+    acc.strUser = Text(m_pUser);
+    acc.strPassword = m_pPassword->text().toStdString();  // spaces may belong to a password
+    acc.strReceiveUrl = Text(m_pReceiveUrl);
+    acc.strCaFile = m_strCaFile;
+    return acc;
+}
+
+void CAccountsDialog::OnSecurityChanged() {
+    ESecurity security = kSecurities[std::max(0, m_pSecurity->currentIndex())];
+    m_pWarning->setVisible(security == ESecurity::None);
+    if (security != ESecurity::None) m_pSmtpUrl->setText(WithScheme(m_pSmtpUrl->text(), security == ESecurity::Tls));
+}
+
+bool CAccountsDialog::IsTesting() const { return m_watcher.isRunning(); }
+
+void CAccountsDialog::OnTest() {
+    if (IsTesting()) return;
+    CAccount acc = Account();
+    if (acc.strSmtpUrl.empty()) {
+        m_pResult->setText("Enter the SMTP server first.");
+        return;
+    }
+    m_pTest->setEnabled(false);
+    m_pResult->setText("Connecting...");
+    m_watcher.setFuture(QtConcurrent::run([acc] {
+        CTestResult r;
+        r.smtp = CServerProbe::Smtp(acc);
+        r.bReceive = !acc.strReceiveUrl.empty();
+        if (r.bReceive) r.receive = CServerProbe::Receive(acc);
+        return r;
+    }));
+}
+
+void CAccountsDialog::OnTestDone() {
+    CTestResult r = m_watcher.result();
+    std::string str = (r.smtp.bOk ? "Sending: OK. " : "Sending: FAILED. ") + r.smtp.strSummary;
+    if (r.bReceive) str += std::string("\nReceiving: ") + (r.receive.bOk ? "OK. " : "FAILED. ") + r.receive.strSummary;
+    m_pResult->setText(QString::fromStdString(str));
+    m_pTest->setEnabled(true);
+}
+
+void CAccountsDialog::accept() {
+    if (std::string str = CAccountsWriter::Save(m_strPath, Account()); !str.empty()) {
+        CHostMessage::Warning(this, "The account was not saved:\n" + str);
+        return;
+    }
+    QDialog::accept();
+}

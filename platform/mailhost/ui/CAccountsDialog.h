@@ -1,0 +1,64 @@
+#pragma once
+#include <QDialog>
+#include <QFutureWatcher>
+#include <string>
+
+#include "CAccount.h"
+#include "CServerProbe.h"
+
+class QLineEdit;
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+// The sending (and receiving) account: shows what accounts.ini holds, tests
+// the servers with what is typed, and on OK writes accounts.ini and the
+// password file. The host reads the account when it starts.
+class CAccountsDialog : public QDialog {
+public:
+    CAccountsDialog(std::string strAccountsPath, QWidget* pParent = nullptr);
+    ~CAccountsDialog() override;
+
+    // The account as the fields give it.
+    CAccount Account() const;
+    // Connects with the typed values, in the background; the answer shows
+    // in ResultLabel() when IsTesting() turns false.
+    void OnTest();
+    bool IsTesting() const;
+    // Writes the files; on a problem shows it and stays open.
+    void accept() override;
+
+    QLineEdit* NameField() const { return m_pName; }
+    QLineEdit* AddressField() const { return m_pAddress; }
+    QLineEdit* SmtpUrlField() const { return m_pSmtpUrl; }
+    QComboBox* SecurityChoice() const { return m_pSecurity; }
+    QLineEdit* UserField() const { return m_pUser; }
+    QLineEdit* PasswordField() const { return m_pPassword; }
+    QLineEdit* ReceiveUrlField() const { return m_pReceiveUrl; }
+    QLabel* SecurityWarning() const { return m_pWarning; }
+    QLabel* ResultLabel() const { return m_pResult; }
+    QPushButton* TestButton() const { return m_pTest; }
+
+private:
+    struct CTestResult {
+        CServerProbe::CResult smtp, receive;
+        bool bReceive = false;
+    };
+    void Load();
+    void OnSecurityChanged();
+    void OnTestDone();
+
+    std::string m_strPath;
+    std::string m_strCaFile;  // kept as it was; the dialog does not edit it
+    QLineEdit* m_pName = nullptr;
+    QLineEdit* m_pAddress = nullptr;
+    QLineEdit* m_pSmtpUrl = nullptr;
+    QComboBox* m_pSecurity = nullptr;
+    QLineEdit* m_pUser = nullptr;
+    QLineEdit* m_pPassword = nullptr;
+    QLineEdit* m_pReceiveUrl = nullptr;
+    QLabel* m_pWarning = nullptr;
+    QLabel* m_pResult = nullptr;
+    QPushButton* m_pTest = nullptr;
+    QFutureWatcher<CTestResult> m_watcher;
+};

@@ -1,0 +1,47 @@
+#pragma once
+#include <QPointer>
+#include <QToolBar>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "CApplication.h"
+
+class QMainWindow;
+class QAction;
+
+// Shows the toolbars that the object model keeps for one window (the main
+// window or a message window) as Qt toolbars of that window. A toolbar
+// button runs its model control (Execute), so its Click reaches every
+// subscriber of that tag. The model may change its bars from inside a
+// click, so rebuilding is queued and never deletes a toolbar mid-signal.
+class CCommandBarView {
+public:
+    CCommandBarView(QMainWindow* pWindow, CApplication* pApp, IDispatch* pModelWindow);
+    ~CCommandBarView();
+    CCommandBarView(const CCommandBarView&) = delete;
+    CCommandBarView& operator=(const CCommandBarView&) = delete;
+
+    // The host's own actions, shown on the model toolbar of that name
+    // before and after its controls.
+    void SetHostActions(const std::string& strBar, std::vector<QAction*> vecBefore, std::vector<QAction*> vecAfter);
+    void Rebuild();
+    void RebuildLater();
+    // Stops showing the model (its window is gone).
+    void Detach();
+    // The shown toolbar of that model name, or null.
+    QToolBar* Toolbar(const std::string& strName) const;
+
+private:
+    struct CHostActions {
+        std::vector<QAction*> vecBefore, vecAfter;
+    };
+
+    QPointer<QMainWindow> m_pWindow;
+    CComPtr<CApplication> m_spApp;
+    CComPtr<IDispatch> m_spModelWindow;
+    std::map<std::string, CHostActions> m_mapHostActions;
+    std::vector<QPointer<QToolBar>> m_vecBars;
+    bool m_bRebuildQueued = false;
+    std::shared_ptr<bool> m_spAlive = std::make_shared<bool>(true);
+};

@@ -1,0 +1,331 @@
+#include "CMainWindow.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTextBrowser>
+#include <QTreeWidget>
+
+#include "CAddressList.h"
+#include "CHostMessage.h"
+
+namespace {
+
+struct CFolderInfo {
+    EMailFolder folder;
+    const char* pszName;
+    int32_t nModelFolder;
+};
+constexpr CFolderInfo kFolders[] = {
+    {EMailFolder::Inbox, "Inbox", olFolderInbox},
+    {EMailFolder::Drafts, "Drafts", olFolderDrafts},
+    {EMailFolder::Outbox, "Outbox", olFolderOutbox},
+    {EMailFolder::SentItems, "Sent Items", olFolderSentMail},
+    {EMailFolder::DeletedItems, "Deleted Items", olFolderDeletedItems},
+};
+enum EColumn { kFrom, kTo, kSubject, kDate, kStatus };
+
+const CFolderInfo& InfoOf(EMailFolder folder) { return kFolders[static_cast<int>(folder)]; }
+
+QString Q(const std::string& str) { return QString::fromStdString(str); }
+
+QString DateText(int64_t nDate) {
+    if (nDate == 0) return {};
+    return QDateTime::fromSecsSinceEpoch(nDate).toString("yyyy-MM-dd hh:mm");
+}
+
+std::string EventText(const CHostEventRecord& e) {
+    switch (e.kind) {
+    case EHostEvent::Sent: return "Message sent.";
+    case EHostEvent::SentWithRefusals: return "Message sent, but some recipients were refused: " + e.strText;
+    case EHostEvent::RetryLater: return "Sending will be tried again later: " + e.strText;
+    case EHostEvent::Failed: return "Sending failed: " + e.strText;
+    case EHostEvent::InDoubt: return "A message may already have been delivered; it is kept, not resent: " + e.strText;
+    case EHostEvent::Stuck: return "Cannot send: " + e.strText;
+    case EHostEvent::Received: return "New mail received.";
+    case EHostEvent::ReceiveFailed: return "Receiving failed: " + e.strText;
+    case EHostEvent::Warning: return e.strText;
+    }
+    return e.strText;
+}
+
+}  // namespace
+
+CMainWindow::CMainWindow(CApplication* pApp, CMailHost& host, CCallbacks callbacks)
+    : m_spApp(pApp), m_host(host), m_callbacks(std::move(callbacks)) {
+    setObjectName("explorer");
+    setWindowTitle("Mail Host");
+    BuildWidgets();
+    CComPtr<_Explorer> spExplorer;
+    pApp->ActiveExplorer(&spExplorer);
+    m_pBars = std::make_unique<CCommandBarView>(this, pApp, spExplorer);
+    m_pBars->SetHostActions("Standard", {m_pNew}, {m_pDelete});
+    m_pBars->Rebuild();
+    Refresh();
+    resize(960, 640);
+}
+
+CMainWindow::~CMainWindow() = default;
+
+void CMainWindow::BuildWidgets() {
+    m_pNew = new QAction("&New", this);
+    m_pNew->setObjectName("new");
+    m_pNew->setShortcut(QKeySequence::New);
+    m_pNew->setToolTip("New message");
+    connect(m_pNew, &QAction::triggered, this, [this] {
+        if (m_callbacks.fnNewMessage) m_callbacks.fnNewMessage();
+    });
+    m_pDelete = new QAction("&Delete", this);
+    m_pDelete->setObjectName("delete");
+    m_pDelete->setShortcut(QKeySequence::Delete);
+    connect(m_pDelete, &QAction::triggered, this, [this] { OnDelete(); });
+
+    QMenu* pFile = menuBar()->addMenu("&File");
+    pFile->addAction(m_pNew);
+    pFile->addAction("&Open", QKeySequence("Ctrl+O"), this, [this] { OnOpenSelected(); });
+    pFile->addSeparator();
+    pFile->addAction("&Accounts...", this, [this] {
+        if (m_callbacks.fnAccounts) m_callbacks.fnAccounts();
+    })->setObjectName("accounts");
+    pFile->addSeparator();
+    pFile->addAction("E&xit", QKeySequence::Quit, this, [this] { close(); });
+    QMenu* pEdit = menuBar()->addMenu("&Edit");
+    pEdit->addAction(m_pDelete);
+    QMenu* pTools = menuBar()->addMenu("&Tools");
+    pTools->addAction("Send/Re&ceive", QKeySequence("F9"), this, [this] { OnSendReceive(); });
+    QMenu* pView = menuBar()->addMenu("&View");
+    pView->addAction("&Refresh", QKeySequence::Refresh, this, [this] { Refresh(); });
+
+    m_pFolders = new QListWidget;
+    m_pFolders->setObjectName("folders");
+    for (const auto& info : kFolders) m_pFolders->addItem(info.pszName);
+    m_pFolders->setCurrentRow(0);
+    connect(m_pFolders, &QListWidget::currentRowChanged, this, [this](int nRow) {
+        if (nRow >= 0 && !m_bFilling) ShowFolder(kFolders[nRow].folder);
+    });
+
+    m_pMessages = new QTreeWidget;
+    m_pMessages->setObjectName("messages");
+    m_pMessages->setHeaderLabels({"From", "To", "Subject", "Date", "Status"});
+    m_pMessages->setRootIsDecorated(false);
+    m_pMessages->setSortingEnabled(true);
+    m_pMessages->sortByColumn(kDate, Qt::DescendingOrder);
+    m_pMessages->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_pMessages->header()->setStretchLastSection(true);
+    m_pMessages->setColumnWidth(kFrom, 190);
+    m_pMessages->setColumnWidth(kTo, 150);
+    m_pMessages->setColumnWidth(kSubject, 230);
+    connect(m_pMessages, &QTreeWidget::itemSelectionChanged, this, [this] { ShowSelected(); });
+    connect(m_pMessages, &QTreeWidget::itemDoubleClicked, this, [this] { OnOpenSelected(); });
+
+    m_pReading = new QTextBrowser;
+    m_pReading->setObjectName("reading");
+
+    auto* pRight = new QSplitter(Qt::Vertical);
+    pRight->addWidget(m_pMessages);
+    pRight->addWidget(m_pReading);
+    pRight->setSizes({300, 300});
+    auto* pMain = new QSplitter(Qt::Horizontal);
+    pMain->addWidget(m_pFolders);
+    pMain->addWidget(pRight);
+    pMain->setStretchFactor(1, 1);
+    pMain->setSizes({200, 760});
+    setCentralWidget(pMain);
+
+    m_pDelivery = new QLabel;
+    m_pDelivery->setObjectName("delivery");
+    statusBar()->addPermanentWidget(m_pDelivery);
+}
+
+void CMainWindow::Refresh() {
+    m_bFilling = true;
+    for (size_t i = 0; i < std::size(kFolders); ++i) {
+        size_t n = m_host.ListFolder(kFolders[i].folder).size();
+        QString str = kFolders[i].pszName;
+        if (n) str += QString(" (%1)").arg(n);
+        m_pFolders->item(static_cast<int>(i))->setText(str);
+    }
+    m_bFilling = false;
+    FillMessages();
+    UpdateDeliveryLabel();
+}
+
+void CMainWindow::ShowFolder(EMailFolder folder) {
+    m_folder = folder;
+    m_bFilling = true;
+    m_pFolders->setCurrentRow(static_cast<int>(folder));
+    m_bFilling = false;
+    FillMessages();
+}
+
+std::string CMainWindow::StateText(const std::string& strId) {
+    CDeliveryRecord rec = m_host.DeliveryStatus(strId);
+    switch (rec.state) {
+    case EDeliveryState::None: return "Queued";
+    case EDeliveryState::Retrying: return "Will retry: " + rec.strReason;
+    case EDeliveryState::Handed: return "Sending";
+    case EDeliveryState::SentNotMoved: return "Sent";
+    case EDeliveryState::Failed: return "Failed: " + rec.strReason;
+    case EDeliveryState::InDoubt: return "In doubt (not resent): " + rec.strReason;
+    case EDeliveryState::Refused: return "Sent, some refused: " + rec.strReason;
+    }
+    return {};
+}
+
+void CMainWindow::FillMessages() {
+    std::string strKeep = SelectedId();
+    m_bFilling = true;
+    m_pMessages->setSortingEnabled(false);
+    m_pMessages->clear();
+    bool bOutbox = m_folder == EMailFolder::Outbox;
+    m_pMessages->setColumnHidden(kStatus, !bOutbox);
+    QTreeWidgetItem* pKeep = nullptr;
+    for (const auto& strId : m_host.ListFolder(m_folder)) {
+        CMailMessage msg;
+        auto* pItem = new QTreeWidgetItem(m_pMessages);
+        pItem->setData(kFrom, Qt::UserRole, Q(strId));
+        if (std::string str = m_host.LoadFromFolder(m_folder, strId, msg); !str.empty()) {
+            pItem->setText(kSubject, Q("(cannot be read: " + str + ")"));
+            continue;
+        }
+        pItem->setText(kFrom, Q(msg.strFrom));
+        pItem->setText(kTo, Q(CAddressList::Join(msg.vecTo)));
+        pItem->setText(kSubject, Q(msg.strSubject.empty() ? "(no subject)" : msg.strSubject));
+        pItem->setText(kDate, DateText(msg.nDate));
+        if (bOutbox) pItem->setText(kStatus, Q(StateText(strId)));
+        if (strId == strKeep) pKeep = pItem;
+    }
+    m_pMessages->setSortingEnabled(true);
+    m_bFilling = false;
+    if (pKeep) m_pMessages->setCurrentItem(pKeep);
+    ShowSelected();
+}
+
+std::string CMainWindow::SelectedId() const {
+    auto list = m_pMessages->selectedItems();
+    return list.isEmpty() ? std::string() : list.front()->data(kFrom, Qt::UserRole).toString().toStdString();
+}
+
+void CMainWindow::ShowSelected() {
+    if (m_bFilling) return;
+    std::string strId = SelectedId();
+    CMailMessage msg;
+    if (strId.empty() || !m_host.LoadFromFolder(m_folder, strId, msg).empty()) {
+        m_pReading->clear();
+        return;
+    }
+    auto Row = [](const char* pszLabel, const std::string& str) {
+        return str.empty() ? QString() : QString("<b>%1</b> %2<br>").arg(pszLabel, Q(str).toHtmlEscaped());
+    };
+    QString strHtml = Row("From:", msg.strFrom) + Row("To:", CAddressList::Join(msg.vecTo)) +
+                      Row("Cc:", CAddressList::Join(msg.vecCc)) + Row("Bcc:", CAddressList::Join(msg.vecBcc)) +
+                      Row("Subject:", msg.strSubject) + Row("Date:", DateText(msg.nDate).toStdString());
+    std::string strFiles;
+    for (const auto& att : msg.vecAttachments) strFiles += (strFiles.empty() ? "" : ", ") + att.strFileName;
+    strHtml += Row("Attachments:", strFiles);
+    if (m_folder == EMailFolder::Outbox) strHtml += Row("Delivery:", StateText(strId));
+    strHtml += "<hr><pre style=\"white-space: pre-wrap\">" + Q(msg.strBody).toHtmlEscaped() + "</pre>";
+    m_pReading->setHtml(strHtml);
+}
+
+void CMainWindow::UpdateDeliveryLabel() {
+    size_t nWaiting = 0, nFailed = 0;
+    for (const auto& strId : m_host.ListFolder(EMailFolder::Outbox)) {
+        EDeliveryState state = m_host.DeliveryStatus(strId).state;
+        if (state == EDeliveryState::Failed || state == EDeliveryState::InDoubt) ++nFailed;
+        else ++nWaiting;
+    }
+    QString str = nWaiting ? QString("Outbox: %1 waiting").arg(nWaiting) : QString("Outbox: nothing waiting");
+    if (nFailed) str += QString(", %1 failed").arg(nFailed);
+    m_pDelivery->setText(str);
+}
+
+void CMainWindow::OnHostEvents(const std::vector<CHostEventRecord>& vecEvents) {
+    if (vecEvents.empty()) return;
+    statusBar()->showMessage(Q(EventText(vecEvents.back())));
+    Refresh();
+}
+
+CComPtr<_MailItem> CMainWindow::ModelItem(EMailFolder folder, const std::string& strId) {
+    CComPtr<_NameSpace> spNS;
+    CComPtr<MAPIFolder> spFolder;
+    CComPtr<_Items> spItems;
+    if (!m_spApp || FAILED(m_spApp->GetNamespace("MAPI", &spNS)) ||
+        FAILED(spNS->GetDefaultFolder(InfoOf(folder).nModelFolder, &spFolder)) || FAILED(spFolder->get_Items(&spItems)))
+        return nullptr;
+    auto vecIds = m_host.ListFolder(folder);
+    auto it = std::find(vecIds.begin(), vecIds.end(), strId);
+    if (it == vecIds.end()) return nullptr;
+    CComPtr<IDispatch> spItem;
+    if (FAILED(spItems->Item(static_cast<int32_t>(it - vecIds.begin()) + 1, &spItem))) return nullptr;
+    return CComQIPtr<_MailItem>(spItem);
+}
+
+void CMainWindow::OnOpenSelected() {
+    std::string strId = SelectedId();
+    if (strId.empty()) return;
+    if (m_folder == EMailFolder::Outbox) {
+        statusBar()->showMessage("Messages in the Outbox are on their way and cannot be edited.");
+        return;
+    }
+    CComPtr<_MailItem> spMail = ModelItem(m_folder, strId);
+    if (!spMail || FAILED(m_spApp->OpenInspector(spMail, nullptr)))
+        CHostMessage::Error(this, "The message could not be opened; it may have been moved or deleted.");
+}
+
+void CMainWindow::OnDelete() {
+    std::string strId = SelectedId();
+    if (strId.empty()) return;
+    if (m_folder == EMailFolder::DeletedItems &&
+        !CHostMessage::Confirm(this, "Delete this message for good? It cannot be brought back."))
+        return;
+    CComPtr<_MailItem> spMail = ModelItem(m_folder, strId);
+    if (!spMail || FAILED(spMail->Delete()))
+        CHostMessage::Error(this, m_folder == EMailFolder::Outbox
+                                      ? "The message could not be deleted; it is being sent right now."
+                                      : "The message could not be deleted; it may have been moved already.");
+    Refresh();
+}
+
+void CMainWindow::OnSendReceive() {
+    // Through the model's built-in control, so add-ins watching it see it.
+    CComPtr<_Explorer> spExplorer;
+    CComPtr<_CommandBars> spBars;
+    CComPtr<CommandBarControl> spControl;
+    if (m_spApp && SUCCEEDED(m_spApp->ActiveExplorer(&spExplorer)) && spExplorer &&
+        SUCCEEDED(spExplorer->get_CommandBars(&spBars)) &&
+        SUCCEEDED(spBars->FindControl(vtMissing, kSendReceiveControlId, vtMissing, vtMissing, &spControl)) &&
+        spControl && SUCCEEDED(spControl->Execute())) {
+        statusBar()->showMessage("Sending and receiving...");
+        return;
+    }
+    m_host.SendReceiveNow();
+}
+
+void CMainWindow::Detach() {
+    m_pBars->Detach();
+    m_pBars->Rebuild();
+    m_spApp = nullptr;
+}
+
+bool CMainWindow::event(QEvent* pEvent) {
+    // Others (add-ins, the delivery thread, other programs on the Maildir)
+    // change the folders too: coming back to the window shows them as they are.
+    if (pEvent->type() == QEvent::WindowActivate) Refresh();
+    return QMainWindow::event(pEvent);
+}
+
+void CMainWindow::closeEvent(QCloseEvent* pEvent) {
+    if (m_callbacks.fnCanQuit && !m_callbacks.fnCanQuit()) {
+        pEvent->ignore();
+        return;
+    }
+    pEvent->accept();
+    QCoreApplication::quit();
+}

@@ -1,0 +1,98 @@
+#include "CWindowedHost.h"
+
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QStatusBar>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+#include "CAccount.h"
+#include "CHostMessage.h"
+#include "CHostWindows.h"
+#include "CQtMessageBox.h"
+
+namespace {
+
+constexpr int kReceiveEveryMs = 10 * 60 * 1000;
+
+bool Set(const char* pszName) {
+    const char* psz = std::getenv(pszName);
+    return psz && *psz;
+}
+
+}  // namespace
+
+bool CWindowedHost::DisplayAvailable() {
+    return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
+}
+
+int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const CHooks& hooks) {
+    // Blocked before any thread starts, so only the signalfd sees them.
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    int fdSignal = ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+    signal(SIGPIPE, SIG_IGN);
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Mail Host");
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    CMailHost host(options);
+    if (std::string str = host.Start(); !str.empty()) {
+        CHostMessage::Error(nullptr, str);
+        if (fdSignal >= 0) ::close(fdSignal);
+        return 1;
+    }
+    std::fprintf(stderr, "mailhost: profile %s%s\n", host.ProfileDir().c_str(),
+                 host.TransportName().empty() ? "" : (", sending via " + host.TransportName()).c_str());
+    for (const auto& str : host.ConfigMessages()) std::fprintf(stderr, "mailhost: %s\n", str.c_str());
+
+    int nResult = 0;
+    {
+        CComPtr<CApplication> spApp = CApplication::Create(host);
+        std::string strAccounts = options.strAccountsPath.empty() ? CAccountsFile::DefaultPath() : options.strAccountsPath;
+        CHostWindows windows(spApp, host, strAccounts);
+        CQtMessageBox::Install();
+        CMainWindow& main = windows.Main();
+        main.show();
+        if (!host.ConfigMessages().empty()) main.statusBar()->showMessage(QString::fromStdString(host.ConfigMessages().front()));
+
+        QSocketNotifier* pSignals = nullptr;
+        if (fdSignal >= 0) {
+            pSignals = new QSocketNotifier(fdSignal, QSocketNotifier::Read, &app);
+            QObject::connect(pSignals, &QSocketNotifier::activated, &app, [&] {
+                signalfd_siginfo info {};
+                [[maybe_unused]] ssize_t n = ::read(fdSignal, &info, sizeof info);
+                std::fprintf(stderr, "mailhost: stopping on %s\n", strsignal(static_cast<int>(info.ssi_signo)));
+                app.quit();
+            });
+        }
+        QTimer receive;
+        QObject::connect(&receive, &QTimer::timeout, &app, [&] { host.SendReceiveNow(); });
+        receive.start(kReceiveEveryMs);
+
+        if (hooks.fnConnect) hooks.fnConnect(*spApp);
+        host.SendReceiveNow();
+        nResult = app.exec();
+
+        if (hooks.fnDisconnect) hooks.fnDisconnect(*spApp);
+        // Stopped by a signal with windows open: keep their edits in Drafts.
+        windows.SaveEditedDrafts();
+        spApp->Shutdown();
+        windows.Detach();
+        CQtMessageBox::Uninstall();
+        delete pSignals;
+    }
+    host.Stop();
+    if (fdSignal >= 0) ::close(fdSignal);
+    std::fprintf(stderr, "mailhost: stopped\n");
+    return nResult;
+}

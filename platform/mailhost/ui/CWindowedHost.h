@@ -1,0 +1,22 @@
+#pragma once
+#include <functional>
+
+#include "CApplication.h"
+#include "CMailHost.h"
+
+// The host with its windows: a Qt application over the mail host and its
+// object model, until the main window closes or SIGTERM/SIGINT arrives.
+class CWindowedHost {
+public:
+    struct CHooks {
+        // Once the application object and the windows exist (add-ins are
+        // connected here) ...
+        std::function<void(CApplication&)> fnConnect;
+        // ... and before the application object goes (add-ins disconnect).
+        std::function<void(CApplication&)> fnDisconnect;
+    };
+    // A display the windows can go to (X11, Wayland, or a Qt platform named
+    // in QT_QPA_PLATFORM).
+    static bool DisplayAvailable();
+    static int Run(int argc, char** argv, const CHostOptions& options, const CHooks& hooks);
+};

@@ -1,0 +1,164 @@
+#include <sys/stat.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "CAccountsDialog.h"
+#include "CAccountsWriter.h"
+#include "CDovecotServer.h"
+#include "CUiTestBase.h"
+
+namespace {
+
+class AccountsDialogTest : public CUiTestBase {
+protected:
+    std::string Path() const { return m_dir / "cfg/accounts.ini"; }
+    static void Fill(CAccountsDialog& dlg, const std::string& strUrl, int nSecurity, const char* pszUser = "",
+                     const char* pszPassword = "") {
+        dlg.NameField()->setText("Zoë Sender");
+        dlg.AddressField()->setText("zoe@example.org");
+        dlg.SmtpUrlField()->setText(QString::fromStdString(strUrl));
+        dlg.SecurityChoice()->setCurrentIndex(nSecurity);
+        dlg.UserField()->setText(pszUser);
+        dlg.PasswordField()->setText(pszPassword);
+    }
+    static std::string RunTest(CAccountsDialog& dlg) {
+        dlg.TestButton()->click();
+        auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (dlg.IsTesting() && std::chrono::steady_clock::now() < tEnd) Process();
+        Process();
+        return dlg.ResultLabel()->text().toStdString();
+    }
+};
+
+}  // namespace
+
+TEST_F(AccountsDialogTest, WritesAnAccountTheHostReadsWithAPrivatePasswordFile) {
+    {
+        CAccountsDialog dlg(Path());
+        Fill(dlg, "smtp://mail.example.org:587", 0, "zoe", " secret with spaces ");
+        dlg.ReceiveUrlField()->setText("imaps://mail.example.org");
+        dlg.accept();
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    }
+    auto r = CAccountsFile::Load(Path());
+    ASSERT_TRUE(r.bFound);
+    EXPECT_TRUE(r.vecErrors.empty()) << r.vecErrors.front();
+    EXPECT_EQ(r.account.strName, "Zoë Sender");
+    EXPECT_EQ(r.account.strAddress, "zoe@example.org");
+    EXPECT_EQ(r.account.security, ESecurity::StartTls);
+    EXPECT_EQ(r.account.strUser, "zoe");
+    EXPECT_EQ(r.account.strPassword, " secret with spaces ");
+    EXPECT_EQ(r.account.strReceiveUrl, "imaps://mail.example.org");
+    struct stat st {};
+    ASSERT_EQ(::stat((m_dir / "cfg/smtp-password").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(CTempDir::ReadFile(Path()).find("secret"), std::string::npos) << "the password stays out of accounts.ini";
+
+    // Opened again, the dialog shows what was saved.
+    CAccountsDialog again(Path());
+    EXPECT_EQ(again.UserField()->text(), "zoe");
+    EXPECT_EQ(again.PasswordField()->text(), " secret with spaces ");
+    EXPECT_EQ(again.SecurityChoice()->currentIndex(), 0);
+
+    // Without a login the password file goes too.
+    again.UserField()->clear();
+    again.PasswordField()->clear();
+    again.accept();
+    EXPECT_TRUE(CAccountsFile::Load(Path()).vecErrors.empty());
+    EXPECT_NE(::stat((m_dir / "cfg/smtp-password").c_str(), &st), 0);
+}
+
+TEST_F(AccountsDialogTest, ProblemsAreShownAndAWorkingFileIsNotReplaced) {
+    {
+        CAccountsDialog dlg(Path());
+        Fill(dlg, "smtp://mail.example.org:587", 0);
+        dlg.accept();
+    }
+    std::string strBefore = CTempDir::ReadFile(Path());
+    ASSERT_FALSE(strBefore.empty());
+
+    CAccountsDialog dlg(Path());
+    dlg.AddressField()->setText("not an address");
+    dlg.SmtpUrlField()->setText("http://mail.example.org");
+    dlg.UserField()->setText("zoe");
+    m_boxes.Expect(QMessageBox::Ok);
+    dlg.accept();
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
+    ASSERT_EQ(m_boxes.Seen().size(), 1u);
+    const std::string& str = m_boxes.Seen()[0].strText;
+    EXPECT_NE(str.find("Enter the password for the user zoe."), std::string::npos) << str;
+    EXPECT_EQ(m_boxes.Seen()[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(CTempDir::ReadFile(Path()), strBefore);
+
+    dlg.UserField()->clear();
+    m_boxes.Expect(QMessageBox::Ok);
+    dlg.accept();
+    ASSERT_EQ(m_boxes.Seen().size(), 2u);
+    const std::string& str2 = m_boxes.Seen()[1].strText;
+    EXPECT_NE(str2.find("not a valid mail address"), std::string::npos) << str2;
+    EXPECT_NE(str2.find("must start with smtp://, smtps://"), std::string::npos) << str2;
+    EXPECT_EQ(str2.find("accounts.ini:"), std::string::npos) << "no line numbers of a file the user never wrote";
+    EXPECT_EQ(CTempDir::ReadFile(Path()), strBefore);
+}
+
+TEST_F(AccountsDialogTest, SecurityChoiceWarnsAndMatchesTheUrl) {
+    CAccountsDialog dlg(Path());
+    dlg.show();
+    Fill(dlg, "smtp://mail.example.org:465", 0);
+    EXPECT_FALSE(dlg.SecurityWarning()->isVisible());
+    dlg.SecurityChoice()->setCurrentIndex(1);
+    EXPECT_EQ(dlg.SmtpUrlField()->text(), "smtps://mail.example.org:465");
+    EXPECT_EQ(dlg.Account().security, ESecurity::Tls);
+    dlg.SecurityChoice()->setCurrentIndex(2);
+    EXPECT_TRUE(dlg.SecurityWarning()->isVisible());
+    EXPECT_NE(dlg.SecurityWarning()->text().indexOf("password travel"), -1);
+    dlg.SecurityChoice()->setCurrentIndex(0);
+    EXPECT_EQ(dlg.SmtpUrlField()->text(), "smtp://mail.example.org:465");
+}
+
+TEST_F(AccountsDialogTest, TestButtonReportsTheServersAnswer) {
+    m_server.Start({.bStartTls = true, .strAuth = "zoe:right"});
+    // The loopback server's certificate is self-made: the saved account names it.
+    ::mkdir((m_dir / "cfg").c_str(), 0700);
+    CTempDir::WriteFile(Path(), "[Account]\nAddress = zoe@example.org\nSmtpUrl = smtp://127.0.0.1:1\nCaFile = " +
+                                    m_server.CertPath() + "\n");
+    CAccountsDialog dlg(Path());
+    std::string strUrl = "smtp://127.0.0.1:" + std::to_string(m_server.Port());
+    Fill(dlg, strUrl, 0, "zoe", "right");
+    std::string str = RunTest(dlg);
+    EXPECT_EQ(str.rfind("Sending: OK.", 0), 0u) << str;
+    EXPECT_NE(str.find("220"), std::string::npos) << "the server's greeting: " << str;
+
+    dlg.PasswordField()->setText("wrong");
+    str = RunTest(dlg);
+    EXPECT_EQ(str.rfind("Sending: FAILED.", 0), 0u) << str;
+    EXPECT_NE(str.find("535"), std::string::npos) << "the server's refusal: " << str;
+
+    dlg.SmtpUrlField()->setText("smtp://127.0.0.1:1");
+    str = RunTest(dlg);
+    EXPECT_EQ(str.rfind("Sending: FAILED.", 0), 0u) << str;
+    EXPECT_TRUE(dlg.TestButton()->isEnabled());
+}
+
+TEST_F(AccountsDialogTest, TestButtonAlsoLogsInToTheReceivingServer) {
+    CDovecotServer dovecot(m_dir / "dovecot");
+    dovecot.Start();
+    m_server.Start({});
+    CAccountsDialog dlg(Path());
+    Fill(dlg, "smtp://127.0.0.1:" + std::to_string(m_server.Port()), 2, CDovecotServer::kUser,
+         CDovecotServer::kPassword);
+    for (const std::string strScheme : {"imap", "pop3"}) {
+        int nPort = strScheme == "imap" ? dovecot.ImapPort() : dovecot.Pop3Port();
+        dlg.ReceiveUrlField()->setText(QString::fromStdString(strScheme + "://127.0.0.1:" + std::to_string(nPort)));
+        std::string str = RunTest(dlg);
+        EXPECT_NE(str.find("\nReceiving: OK."), std::string::npos) << str;
+        EXPECT_NE(str.find(strScheme == "imap" ? "* OK" : "+OK"), std::string::npos) << "the greeting: " << str;
+    }
+    dlg.PasswordField()->setText("wrong");
+    std::string str = RunTest(dlg);
+    EXPECT_NE(str.find("\nReceiving: FAILED."), std::string::npos) << str;
+    EXPECT_NE(str.find("-ERR"), std::string::npos) << "the server's refusal: " << str;
+}

@@ -1,0 +1,233 @@
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include "CEventRecorder.h"
+#include "CUiTestBase.h"
+
+namespace {
+
+using Log = std::vector<std::string>;
+
+// Subscribes a recorder as an add-in would: to NewInspector, and to the
+// events of every window it is told about.
+class WindowEventsTest : public CUiTestBase {
+protected:
+    void Watch() {
+        m_spRecorder = MakeComObject<CRecorder>();
+        CComPtr<_Inspectors> spInspectors;
+        ASSERT_EQ(m_spApp->get_Inspectors(&spInspectors), S_OK);
+        ASSERT_EQ(AtlAdvise(spInspectors, m_spRecorder->Unk(), InspectorsEvents::iid, &m_dwCookie), S_OK);
+        m_spRecorder->m_fnOnNew = [this](IDispatch* p) {
+            DWORD dw = 0;
+            AtlAdvise(p, m_spRecorder->Unk(), InspectorEvents::iid, &dw);
+        };
+    }
+    void TearDown() override {
+        // The recorder keeps the last window, which keeps its subscribers.
+        if (m_spRecorder) m_spRecorder->m_spLastInspector = nullptr;
+        CUiTestBase::TearDown();
+    }
+    static void Activate(QWidget* p) {
+        p->activateWindow();
+        Process();
+    }
+
+    CComPtr<CRecorder> m_spRecorder;
+    DWORD m_dwCookie = 0;
+};
+
+// An add-in's temporary toolbar and tagged button on a window's bars.
+CComPtr<_CommandBarButton> AddButton(_CommandBars* pBars, const char* pszBar, const char* pszCaption,
+                                     const char* pszTag) {
+    CComPtr<CommandBar> spBar;
+    CComPtr<CommandBarControls> spControls;
+    CComPtr<CommandBarControl> spControl;
+    if (FAILED(pBars->Add(pszBar, msoBarTop, vtMissing, true, &spBar)) || FAILED(spBar->get_Controls(&spControls)) ||
+        FAILED(spControls->Add(msoControlButton, vtMissing, vtMissing, vtMissing, true, &spControl)))
+        return nullptr;
+    CComPtr<_CommandBarButton> spButton;
+    spControl.QueryInterface(&spButton);
+    spButton->put_Style(msoButtonCaption);
+    spButton->put_Caption(pszCaption);
+    spButton->put_TooltipText(pszCaption);
+    spButton->put_Tag(pszTag);
+    spBar->put_Visible(true);
+    return spButton;
+}
+
+CComPtr<_CommandBars> BarsOf(_Inspector* p) {
+    CComPtr<_CommandBars> sp;
+    p->get_CommandBars(&sp);
+    return sp;
+}
+
+}  // namespace
+
+TEST_F(WindowEventsTest, UserClicksGiveOpenActivateDeactivateCloseInOrder) {
+    StartUi(false);
+    Watch();
+    CInspectorWindow* pWindow = ClickNew();
+    ASSERT_TRUE(pWindow);
+    Activate(pWindow);
+    EXPECT_EQ(m_spRecorder->m_vecLog, (Log{"NewInspector", "Activate"})) << "showing it activates it once";
+    Activate(&m_pWindows->Main());
+    EXPECT_EQ(m_spRecorder->m_vecLog, (Log{"NewInspector", "Activate", "Deactivate"}));
+    Activate(pWindow);
+    pWindow->CloseAction()->trigger();
+    Process();
+    EXPECT_EQ(m_spRecorder->m_vecLog, (Log{"NewInspector", "Activate", "Deactivate", "Activate", "Deactivate", "Close"}));
+}
+
+TEST_F(WindowEventsTest, ClosingOneOfTwoWindowsLeavesTheOtherWorking) {
+    StartUi(false);
+    Watch();
+    CInspectorWindow* pFirst = ClickNew();
+    CComPtr<_Inspector> spFirst = pFirst->Inspector();
+    CInspectorWindow* pSecond = ClickNew();
+    CComPtr<_Inspector> spSecond = pSecond->Inspector();
+    ASSERT_NE(pFirst, pSecond);
+    Activate(pSecond);
+    EXPECT_EQ(m_spRecorder->m_vecLog, (Log{"NewInspector", "Activate", "NewInspector", "Deactivate", "Activate"}));
+    m_spRecorder->m_vecLog.clear();
+
+    Activate(pFirst);
+    pFirst->close();
+    Process();
+    EXPECT_EQ(m_pWindows->OpenWindowCount(), 1u);
+    EXPECT_EQ(m_pWindows->WindowOf(spFirst), nullptr);
+    ASSERT_EQ(m_pWindows->WindowOf(spSecond), pSecond);
+    // Switching to the first (Deactivate of the second, Activate of the first), then its close.
+    EXPECT_EQ(m_spRecorder->m_vecLog, (Log{"Deactivate", "Activate", "Deactivate", "Close"}));
+    m_spRecorder->m_vecLog.clear();
+
+    Activate(pSecond);
+    EXPECT_EQ(m_spRecorder->m_vecLog, (Log{"Activate"}));
+    QTest::keyClicks(pSecond->SubjectField(), "still here");
+    CComPtr<IDispatch> spItem;
+    ASSERT_EQ(spSecond->get_CurrentItem(&spItem), S_OK);
+    std::string str;
+    CComQIPtr<_MailItem>(spItem)->get_Subject(&str);
+    EXPECT_EQ(str, "still here");
+}
+
+TEST_F(WindowEventsTest, DisplayOpensAWindowAndCloseDiscardDropsItWithoutAsking) {
+    StartUi(false);
+    CComPtr<IDispatch> spItem;
+    ASSERT_EQ(m_spApp->CreateItem(olMailItem, &spItem), S_OK);
+    CComQIPtr<_MailItem> spMail(spItem);
+    spMail->put_Subject("From an add-in");
+    spMail->put_To("rita@example.com");
+    ASSERT_EQ(spMail->Display(vtMissing), S_OK);
+    Process();
+    CComPtr<_Inspector> spInspector = m_spApp->ActiveInspector();
+    CInspectorWindow* pWindow = m_pWindows->WindowOf(spInspector);
+    ASSERT_TRUE(pWindow);
+    EXPECT_EQ(pWindow->SubjectField()->text(), "From an add-in");
+    EXPECT_EQ(pWindow->ToField()->text(), "rita@example.com");
+    // Display of an open item brings its window back instead of a second one.
+    ASSERT_EQ(spMail->Display(vtMissing), S_OK);
+    Process();
+    EXPECT_EQ(m_pWindows->OpenWindowCount(), 1u);
+
+    QTest::keyClicks(pWindow->BodyField(), "edited");
+    EXPECT_TRUE(pWindow->IsEdited());
+    ASSERT_EQ(spInspector->Close(olDiscard), S_OK);
+    Process();
+    EXPECT_EQ(m_pWindows->OpenWindowCount(), 0u);
+    EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::Drafts).empty());
+}
+
+TEST_F(WindowEventsTest, AddInToolbarOnAMessageWindowIsShownAndItsClickReachesSubscribers) {
+    StartUi(false);
+    CInspectorWindow* pWindow = ClickNew();
+    ASSERT_TRUE(pWindow);
+    EXPECT_FALSE(ToolbarAction(*pWindow, "Quillory", "Quillory Options"));
+    CComPtr<_CommandBarButton> spButton =
+        AddButton(BarsOf(pWindow->Inspector()), "Quillory", "Quillory Options", "Quillory Options");
+    ASSERT_TRUE(spButton);
+    auto spRecorder = MakeComObject<CRecorder>();
+    DWORD dw = 0;
+    ASSERT_EQ(AtlAdvise(spButton, spRecorder->Unk(), _CommandBarButtonEvents::iid, &dw), S_OK);
+    Process();
+    QAction* pAction = ToolbarAction(*pWindow, "Quillory", "Quillory Options");
+    ASSERT_TRUE(pAction);
+    EXPECT_EQ(pAction->text(), "Quillory Options");
+    EXPECT_EQ(pAction->toolTip(), "Quillory Options");
+    pAction->trigger();
+    EXPECT_EQ(spRecorder->m_vecLog, (Log{"Click"}));
+
+    // A second window's button with the same tag: one subscription hears both.
+    CInspectorWindow* pOther = ClickNew();
+    ASSERT_TRUE(AddButton(BarsOf(pOther->Inspector()), "Quillory", "Quillory Options", "Quillory Options"));
+    Process();
+    QAction* pOtherAction = ToolbarAction(*pOther, "Quillory", "Quillory Options");
+    ASSERT_TRUE(pOtherAction);
+    pOtherAction->trigger();
+    EXPECT_EQ(spRecorder->m_vecLog, (Log{"Click", "Click"}));
+
+    // Disabled in the model: disabled on screen; deleted: gone.
+    spButton->put_Enabled(false);
+    Process();
+    pAction = ToolbarAction(*pWindow, "Quillory", "Quillory Options");
+    ASSERT_TRUE(pAction);
+    EXPECT_FALSE(pAction->isEnabled());
+    spButton->Delete();
+    Process();
+    EXPECT_FALSE(ToolbarAction(*pWindow, "Quillory", "Quillory Options"));
+    EXPECT_TRUE(ToolbarAction(*pOther, "Quillory", "Quillory Options"));
+}
+
+TEST_F(WindowEventsTest, ButtonThatClosesItsWindowFromTheClick) {
+    StartUi(false);
+    CInspectorWindow* pWindow = ClickNew();
+    CComPtr<_Inspector> spInspector = pWindow->Inspector();
+    QTest::keyClicks(pWindow->SubjectField(), "scheduled");
+    auto spButton = AddButton(BarsOf(spInspector), "Quillory", "Quillory Options", "Quillory Options");
+    auto spRecorder = MakeComObject<CRecorder>();
+    DWORD dw = 0;
+    ASSERT_EQ(AtlAdvise(spButton, spRecorder->Unk(), _CommandBarButtonEvents::iid, &dw), S_OK);
+    Process();
+    // As the add-in does once a message is scheduled: close, discarding.
+    spRecorder->m_fnOnClick = [&] { spInspector->Close(olDiscard); };
+    QAction* pAction = ToolbarAction(*pWindow, "Quillory", "Quillory Options");
+    ASSERT_TRUE(pAction);
+    pAction->trigger();
+    Process();
+    EXPECT_EQ(m_pWindows->OpenWindowCount(), 0u);
+    EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::Drafts).empty());
+}
+
+TEST_F(WindowEventsTest, MainWindowShowsStandardBarAndAddInToolbar) {
+    StartUi(false);
+    CMainWindow& main = m_pWindows->Main();
+    QAction* pNew = ToolbarAction(main, "Standard", "new");
+    QAction* pSendReceive = ToolbarAction(main, "Standard", "control-7095");
+    QAction* pDelete = ToolbarAction(main, "Standard", "delete");
+    ASSERT_TRUE(pNew && pSendReceive && pDelete);
+    EXPECT_EQ(pSendReceive->text(), "Send/Re&ceive");
+    auto* pBar = main.findChild<QToolBar*>("Standard");
+    EXPECT_EQ(pBar->actions().indexOf(pNew), 0);
+    EXPECT_EQ(pBar->actions().indexOf(pDelete), 2);
+
+    CComPtr<_Explorer> spExplorer;
+    ASSERT_EQ(m_spApp->ActiveExplorer(&spExplorer), S_OK);
+    CComPtr<_CommandBars> spBars;
+    ASSERT_EQ(spExplorer->get_CommandBars(&spBars), S_OK);
+    auto spButton = AddButton(spBars, "Quillory", "Quillory", "Quillory");
+    auto spRecorder = MakeComObject<CRecorder>();
+    DWORD dw = 0;
+    ASSERT_EQ(AtlAdvise(spButton, spRecorder->Unk(), _CommandBarButtonEvents::iid, &dw), S_OK);
+    // The built-in Send/Receive is watched the same way.
+    CComPtr<CommandBarControl> spSendReceive;
+    ASSERT_EQ(spBars->FindControl(vtMissing, kSendReceiveControlId, vtMissing, vtMissing, &spSendReceive), S_OK);
+    DWORD dw2 = 0;
+    ASSERT_EQ(AtlAdvise(spSendReceive, spRecorder->Unk(), _CommandBarButtonEvents::iid, &dw2), S_OK);
+    Process();
+    QAction* pQuillory = ToolbarAction(main, "Quillory", "Quillory");
+    ASSERT_TRUE(pQuillory);
+    pQuillory->trigger();
+    ToolbarAction(main, "Standard", "control-7095")->trigger();
+    main.OnSendReceive();  // the menu's Send/Receive
+    EXPECT_EQ(spRecorder->m_vecLog, (Log{"Click", "Click", "Click"}));
+}
