@@ -28,19 +28,12 @@ std::string& ModulePathOverride() {
     return g_str;
 }
 
-const CTextCodec& Codec() {
-    static const CTextCodec g_codec;
-    return g_codec;
-}
-
-std::string TaskListPath() { return g_strDataDir + CTaskListFile::kFileName; }
-
 void Error(const char* pszText) {
     CMessageBox::Show(pszText, "Quillory", CMessageBox::MB_OK | CMessageBox::MB_ICONERROR);
 }
 
 void SaveList(const CTaskList& list) {
-    if (std::string str = CTaskListFile::SaveTaskList(TaskListPath(), list, Codec()); !str.empty())
+    if (std::string str = CTaskListFile::SaveTaskList(TaskListPath(), list, TaskListCodec()); !str.empty())
         std::cerr << "Quillory: cannot save " << TaskListPath() << ": " << str << '\n';
 }
 
@@ -114,7 +107,7 @@ HRESULT CAddin::Connect(IDispatch* pApplication) {
         return kFailure;
     }
     m_bOwnsTaskList = true;
-    CTaskListFile::LoadTaskList(TaskListPath(), *g_pTaskList, Codec());
+    CTaskListFile::LoadTaskList(TaskListPath(), *g_pTaskList, TaskListCodec());
 
     // 8: the main toolbar.
     bool bStop = false;

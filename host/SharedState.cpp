@@ -12,11 +12,17 @@ CComPtr<_Inspector> g_spCurInspector;
 CComPtr<_MailItem> g_spCurMailItem;
 int g_nCurTaskIndex = -1;
 
+std::string TaskListPath() { return g_strDataDir + CTaskListFile::kFileName; }
+
+const CTextCodec& TaskListCodec() {
+    static const CTextCodec g_codec;
+    return g_codec;
+}
+
 std::string SaveSharedTaskList() {
     if (!g_pTaskList) return {};
     try {
-        const CTextCodec codec;
-        return CTaskListFile::SaveTaskList(g_strDataDir + CTaskListFile::kFileName, *g_pTaskList, codec);
+        return CTaskListFile::SaveTaskList(TaskListPath(), *g_pTaskList, TaskListCodec());
     } catch (const CTextCodec::CUnknownCodePage& e) {
         return e.what();
     }

@@ -18,6 +18,11 @@ extern CComPtr<_Inspector> g_spCurInspector;  // the message window last activat
 extern CComPtr<_MailItem> g_spCurMailItem;    // its mail item
 extern int g_nCurTaskIndex;                   // task whose message it shows, -1 for a new one
 
-// Saves the shared task list to "emails.dat" in the data directory; the
-// problem when it could not be written, else empty.
+class CTextCodec;
+
+// "emails.dat" in the data directory, and the code page its texts are in.
+std::string TaskListPath();
+const CTextCodec& TaskListCodec();
+// Saves the shared task list there; the problem when it could not be
+// written, else empty.
 std::string SaveSharedTaskList();

@@ -13,7 +13,6 @@
 #include "CDialogUnits.h"
 #include "CMakerInfo.h"
 #include "CMessageBox.h"
-#include "CTaskListFile.h"
 #include "OpenUrl.h"
 #include "CScheduleSheet.h"
 #include "SendTask.h"
@@ -120,13 +119,18 @@ QString CEmailManagerDlg::NextSendingText(const TaskDateTime& dt) {
     return QString::asprintf("%s, %s %d, %4d %02d:%02d", pszDay, pszMonth, dt.nDay, dt.nYear, dt.nHour, dt.nMinute);
 }
 
+void CEmailManagerDlg::SetAllRows() {
+    if (!g_pTaskList) return;
+    for (int i = 0; i < g_pTaskList->GetSize(); ++i) SetRowOf(i);
+}
+
+void CEmailManagerDlg::SetRowOf(int nIndex) {
+    const CTaskItem& t = (*g_pTaskList)[nIndex];
+    SetTaskRow(nIndex, t.m_bActive, t.m_strTaskName, t.m_dtNextSending);
+}
+
 void CEmailManagerDlg::OnInitDialog() {
-    if (g_pTaskList) {
-        for (int i = 0; i < g_pTaskList->GetSize(); ++i) {
-            const CTaskItem& t = (*g_pTaskList)[i];
-            SetTaskRow(i, t.m_bActive, t.m_strTaskName, t.m_dtNextSending);
-        }
-    }
+    SetAllRows();
     if (m_pList->topLevelItemCount() > 0) {
         m_pList->setCurrentItem(m_pList->topLevelItem(0));
         m_pList->setFocus();
@@ -151,12 +155,7 @@ void CEmailManagerDlg::SetTaskRow(int nRow, int bActive, const std::string& strN
 void CEmailManagerDlg::OnTimer() {
     if (m_nRefreshBusy) return;
     m_nRefreshBusy = 1;
-    if (g_pTaskList) {
-        for (int i = 0; i < g_pTaskList->GetSize(); ++i) {
-            const CTaskItem& t = (*g_pTaskList)[i];
-            SetTaskRow(i, t.m_bActive, t.m_strTaskName, t.m_dtNextSending);
-        }
-    }
+    SetAllRows();
     m_nRefreshBusy = 0;
 }
 
@@ -251,7 +250,7 @@ void CEmailManagerDlg::OnCopy() {
     std::filesystem::copy_file(source.m_strTemplateFile, copy.m_strTemplateFile,
                                std::filesystem::copy_options::overwrite_existing, ec);
     const int nNew = g_pTaskList->Add(copy);
-    SetTaskRow(nNew, copy.m_bActive, copy.m_strTaskName, copy.m_dtNextSending);
+    SetRowOf(nNew);
     SaveList();
 }
 
@@ -261,7 +260,7 @@ void CEmailManagerDlg::SetActive(int bActive) {
     CTaskItem task = (*g_pTaskList)[nIndex];
     task.m_bActive = bActive;
     g_pTaskList->SetAt(nIndex, task);
-    SetTaskRow(nIndex, task.m_bActive, task.m_strTaskName, task.m_dtNextSending);
+    SetRowOf(nIndex);
     SaveList();
 }
 
@@ -275,10 +274,8 @@ void CEmailManagerDlg::Move(int nDelta) {
     if (nOther < 0 || nOther >= m_pList->topLevelItemCount() || nOther >= g_pTaskList->GetSize()) return;
     if (nDelta < 0) g_pTaskList->MoveUp(nIndex);
     else g_pTaskList->MoveDown(nIndex);
-    for (int i : {nIndex, nOther}) {
-        const CTaskItem& t = (*g_pTaskList)[i];
-        SetTaskRow(i, t.m_bActive, t.m_strTaskName, t.m_dtNextSending);
-    }
+    SetRowOf(nIndex);
+    SetRowOf(nOther);
     SaveList();
     m_pList->setCurrentItem(m_pList->topLevelItem(nOther));
     m_pList->setFocus();
@@ -298,7 +295,7 @@ void CEmailManagerDlg::OnEditScheduleOptions() {
     if (!CScheduleSheet::EditSchedule(task, nIndex)) return;
     if (nIndex >= g_pTaskList->GetSize()) return;  // removed meanwhile
     g_pTaskList->SetAt(nIndex, task);
-    SetTaskRow(nIndex, task.m_bActive, task.m_strTaskName, task.m_dtNextSending);
+    SetRowOf(nIndex);
     SaveList();
 }
 

@@ -59,6 +59,8 @@ public slots:
 private:
     void OnInitDialog();
     void SetTaskRow(int nRow, int bActive, const std::string& strName, const TaskDateTime& dtNext);
+    void SetRowOf(int nIndex);  // the row of task nIndex from the list
+    void SetAllRows();
     int SelectedIndex();  // -1 after telling the user to select one
     void SetActive(int bActive);
     void Move(int nDelta);
