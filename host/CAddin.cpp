@@ -123,6 +123,7 @@ HRESULT CAddin::Connect(IDispatch* pApplication) {
     ctx.fnTaskList = [] { return g_pTaskList; };
     ctx.fnSend = [](const CTaskItem& task) { SendTask(g_spApplication, task); };
     ctx.fnSave = SaveList;
+    ctx.pClock = &AddinClock();
     FreeSending();
     g_pSendEmailDlg = new (std::nothrow) CSendEmailDlg(std::move(ctx));
     if (!g_pSendEmailDlg) {

@@ -119,7 +119,7 @@ void CMyInspectorEvent::OnOptionsClick(IDispatch*, bool*) {
     g_spCurMailItem = spMail;
 
     const int32_t i = g_nCurTaskIndex;
-    COptionsDlg dlg;
+    COptionsDlg dlg(nullptr, AddinClock());
     if (i < 0) {
         dlg.m_bNewTask = 1;
         dlg.m_nMode = COptionsDlg::kModeNewMessage;

@@ -1,6 +1,7 @@
 #include "SharedState.h"
 
 #include "CTaskListFile.h"
+#include "IClock.h"
 
 std::string g_strAppDataDir;
 std::string g_strInstallDir;
@@ -11,6 +12,12 @@ CSendEmailDlg* g_pSendEmailDlg = nullptr;
 CComPtr<_Inspector> g_spCurInspector;
 CComPtr<_MailItem> g_spCurMailItem;
 int g_nCurTaskIndex = -1;
+const IClock* g_pClock = nullptr;
+
+const IClock& AddinClock() {
+    static const CSystemClock g_systemClock;
+    return g_pClock ? *g_pClock : g_systemClock;
+}
 
 std::string TaskListPath() { return g_strDataDir + CTaskListFile::kFileName; }
 

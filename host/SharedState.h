@@ -5,6 +5,7 @@
 #include "MailHostOM.h"
 
 class CSendEmailDlg;
+class IClock;
 
 // The add-in's module-wide state, set up at connection and cleared at
 // disconnection; everything runs on the host's UI thread.
@@ -17,6 +18,10 @@ extern CSendEmailDlg* g_pSendEmailDlg;
 extern CComPtr<_Inspector> g_spCurInspector;  // the message window last activated
 extern CComPtr<_MailItem> g_spCurMailItem;    // its mail item
 extern int g_nCurTaskIndex;                   // task whose message it shows, -1 for a new one
+extern const IClock* g_pClock;                // the present for the sheet and the sender; null: the system clock
+
+// The present the add-in schedules and sends by.
+const IClock& AddinClock();
 
 class CTextCodec;
 

@@ -182,20 +182,8 @@ void CEmailManagerDlg::OnCloseButton() {
 
 void CEmailManagerDlg::OnNewEmail() {
     CComPtr<IDispatch> spItem;
-    CComQIPtr<_MailItem> spMail;
-    if (g_spApplication && SUCCEEDED(g_spApplication->CreateItem(olMailItem, &spItem)) && spItem)
-        spMail = CComQIPtr<_MailItem>(spItem.p);
-    if (!spMail) {
-        Show("Failed to create a new email message!", kCaption, MB_OK | MB_ICONERROR);
-        return;
-    }
-    Show("Please click on \"Quillory Options\" button after composing the email message.\n\nIn Outlook 2007 and "
-         "latest version, please click on the button on \"Add-Ins\" page.",
-         kCaption, MB_OK | MB_ICONINFORMATION);
-    m_timer.stop();
-    accept();
-    g_nCurTaskIndex = -1;
-    spMail->Display(vtMissing);
+    if (g_spApplication && FAILED(g_spApplication->CreateItem(olMailItem, &spItem))) spItem.Release();
+    DisplayForOptions(spItem, -1, "Failed to create a new email message!", "composing");
 }
 
 void CEmailManagerDlg::OnEditEmailMessage() {
@@ -211,20 +199,25 @@ void CEmailManagerDlg::OnEditEmailMessage() {
         return;
     }
     CComPtr<IDispatch> spItem;
-    CComQIPtr<_MailItem> spMail;
-    if (g_spApplication &&
-        SUCCEEDED(g_spApplication->CreateItemFromTemplate(task.m_strTemplateFile, vtMissing, &spItem)) && spItem)
-        spMail = CComQIPtr<_MailItem>(spItem.p);
+    if (g_spApplication && FAILED(g_spApplication->CreateItemFromTemplate(task.m_strTemplateFile, vtMissing, &spItem)))
+        spItem.Release();
+    DisplayForOptions(spItem, nIndex, "Failed to open the email message!", "editing");
+}
+
+void CEmailManagerDlg::DisplayForOptions(IDispatch* pItem, int nTaskIndex, const char* pszFailure, const char* pszDoing) {
+    CComQIPtr<_MailItem> spMail(pItem);
     if (!spMail) {
-        Show("Failed to open the email message!", kCaption, MB_OK | MB_ICONERROR);
+        Show(pszFailure, kCaption, MB_OK | MB_ICONERROR);
         return;
     }
-    Show("Please click on \"Quillory Options\" button after editing the email message.\n\nIn Outlook 2007 and "
-         "latest version, please click on the button on \"Add-Ins\" page.",
+    Show(std::string("Please click on \"Quillory Options\" button after ") + pszDoing +
+             " the email message.\n\nIn Outlook 2007 and latest version, please click on the button on \"Add-Ins\" "
+             "page.",
          kCaption, MB_OK | MB_ICONINFORMATION);
+    // The window goes first: the message window and the options sheet take over.
     m_timer.stop();
     accept();
-    g_nCurTaskIndex = nIndex;
+    g_nCurTaskIndex = nTaskIndex;
     spMail->Display(vtMissing);
 }
 

@@ -5,6 +5,7 @@
 
 #include "TaskDateTime.h"
 
+struct IDispatch;
 class QTreeWidget;
 class QPushButton;
 
@@ -65,6 +66,9 @@ private:
     void SetActive(int bActive);
     void Move(int nDelta);
     void SaveList();
+    // Shows the new or edited message for the user to schedule from its
+    // window; pItem null or no mail item gives the failure message.
+    void DisplayForOptions(IDispatch* pItem, int nTaskIndex, const char* pszFailure, const char* pszDoing);
     QPushButton* AddButton(int nId, const char* pszText, int x, int y, int cx, int cy);
 
     QTreeWidget* m_pList = nullptr;

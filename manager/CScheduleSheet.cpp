@@ -1,9 +1,10 @@
 #include "CScheduleSheet.h"
 
 #include "COptionsDlg.h"
+#include "SharedState.h"
 
 bool CScheduleSheet::EditSchedule(CTaskItem& task, int nIndex) {
-    COptionsDlg dlg;
+    COptionsDlg dlg(nullptr, AddinClock());
     dlg.m_bNewTask = 0;
     dlg.m_nMode = COptionsDlg::kModeSchedule;
     dlg.SetTask(task);

@@ -108,12 +108,7 @@ TEST_P(COverdueTest, MinutesPassedWhileTheHostWasDownAreSentOrSkippedByTheirOpti
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, COverdueTest, ::testing::Values("UTC", "America/New_York", "Pacific/Chatham"),
-                         [](const auto& info) {
-                             std::string str = info.param;
-                             for (char& c : str)
-                                 if (c == '/') c = '_';
-                             return str;
-                         });
+                         [](const auto& info) { return ZoneTestName(info.param); });
 
 TEST_F(CEndToEndTest, AKilledHostNeverCorruptsTheListNorResendsWhatWasRecorded) {
     constexpr int kTasks = 120;

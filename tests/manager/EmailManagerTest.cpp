@@ -208,6 +208,25 @@ TEST_F(EmailManagerTest, CopiesShareOneTemplateAndMissingOnesStillCopy) {
     EXPECT_EQ(SavedNames().size(), 6u);
 }
 
+TEST_F(EmailManagerTest, RemovingASharedOrMissingTemplatesTaskLeavesTheOthersWhole) {
+    CBoxes boxes;
+    CEmailManagerDlg dlg;
+    Select(dlg, 0);
+    Click(dlg, CEmailManagerDlg::IDC_COPY);
+    Click(dlg, CEmailManagerDlg::IDC_COPY);  // tasks 4 and 5 share one template
+    Select(dlg, 3);
+    Click(dlg, CEmailManagerDlg::IDC_REMOVE);
+    ASSERT_EQ(m_list.GetSize(), 4);
+    EXPECT_EQ(m_list[3].m_strTemplateFile, g_strDataDir + "t1.oft.oft");
+    EXPECT_TRUE(fs::exists(m_list[3].m_strTemplateFile)) << "the remaining copy can still be sent";
+    fs::remove(g_strDataDir + "t2.oft");
+    Select(dlg, 1);
+    Click(dlg, CEmailManagerDlg::IDC_REMOVE);
+    EXPECT_EQ(Rows(dlg), (std::vector<std::string>{"Task 1", "Task 3", "Copy of Task 1"}));
+    EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 1", "Task 3", "Copy of Task 1"}));
+    EXPECT_EQ(boxes.vecTexts, std::vector<std::string>(2, "Are you sure you want to delete the selected email message?"));
+}
+
 TEST_F(EmailManagerTest, NewEmailOpensAMessageWindowForANewTask) {
     CBoxes boxes;
     g_nCurTaskIndex = 2;

@@ -25,3 +25,11 @@ private:
     std::string m_strOld;
     bool m_bHad = false;
 };
+
+// A test name for a zone parameter: "America/New_York" -> "America_New_York".
+inline std::string ZoneTestName(const char* pszZone) {
+    std::string str = pszZone;
+    for (char& c : str)
+        if (c == '/') c = '_';
+    return str;
+}

@@ -35,6 +35,19 @@ protected:
         });
         Click(nButton);
     }
+    // Makes the chooser's choice strPath: with a file, that file selected;
+    // with a folder, that folder opened and nothing in it selected. The
+    // chooser lists folders in the background and may undo a selection when
+    // the listing arrives, so the choice is made again until it holds.
+    static void Choose(QFileDialog& chooser, const QString& strPath, bool bFolder) {
+        const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (chooser.selectedFiles() != QStringList{strPath} && std::chrono::steady_clock::now() < tEnd) {
+            if (bFolder) chooser.setDirectory(strPath);
+            else chooser.selectFile(strPath);
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        EXPECT_EQ(chooser.selectedFiles(), QStringList{strPath});
+    }
     static void Press(QWidget& dlg, int nId) { CDataExchange::Control<QPushButton>(&dlg, nId)->click(); }
     static void Enter(QWidget& dlg, const std::string& str) {
         CDataExchange::Control<QLineEdit>(&dlg, 1145)->setText(QString::fromStdString(str));
@@ -111,7 +124,7 @@ TEST_F(AttachmentsTest, ChoosersGiveAFilePathOrAFolderWithEveryFileMask) {
             [&](QWidget* p) {
                 auto* pFiles = qobject_cast<QFileDialog*>(p);
                 ASSERT_TRUE(pFiles);
-                pFiles->selectFile(QString::fromStdString(strFile));
+                Choose(*pFiles, QString::fromStdString(strFile), false);
                 static_cast<QDialog*>(pFiles)->accept();  // as the Open button does
             },
             &dlg);
@@ -125,7 +138,8 @@ TEST_F(AttachmentsTest, ChoosersGiveAFilePathOrAFolderWithEveryFileMask) {
                 auto* pFolders = qobject_cast<QFileDialog*>(p);
                 ASSERT_TRUE(pFolders);
                 EXPECT_EQ(pFolders->windowTitle(), "Select the folder which contains all of attached files: ");
-                pFolders->selectFile(QString::fromStdString(m_dir.Path()));
+                // Into the folder, nothing selected in it: that folder is the choice.
+                Choose(*pFolders, QString::fromStdString(m_dir.Path()), true);
                 static_cast<QDialog*>(pFolders)->accept();
             },
             &dlg);

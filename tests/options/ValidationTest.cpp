@@ -1,6 +1,7 @@
 // The commit's checks in their order, with their messages and the page
 // they bring to the front, and the count fields' own checks.
 #include <QTabWidget>
+#include <QTest>
 
 #include "CAttachmentsPage.h"
 #include "CGeneralPage.h"
@@ -129,6 +130,29 @@ TEST_F(ValidationTest, CountFieldsReportWhenLeftAndRefuseTheCommit) {
     EXPECT_TRUE(Schedule());
     EXPECT_EQ(m_pDlg->GetTask().m_nEndKind, 1);
     EXPECT_EQ(m_pDlg->GetTask().m_nEndAfterCount, 100000);
+}
+
+TEST_F(ValidationTest, ARejectedCountTakesTheFocusBackAndAGoodOneLetsItGo) {
+    OpenNew();
+    m_pDlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pDlg.get()));
+    Click(1107);
+    auto* pDay = Get<QLineEdit>(1055);
+    auto* pEvery = Get<QLineEdit>(1013);
+    pDay->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(pDay->hasFocus());
+    Type(1055, "32");
+    pEvery->setFocus();
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Please enter a number between 1 and 31."});
+    EXPECT_TRUE(pDay->hasFocus()) << "the user is sent back to the field to mend it";
+    m_vecBoxes.clear();
+    Type(1055, "15");
+    pEvery->setFocus();
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    EXPECT_TRUE(m_vecBoxes.empty());
+    EXPECT_TRUE(pEvery->hasFocus());
 }
 
 TEST_F(ValidationTest, DigitOnlyFieldsRefuseLettersAndUpDownsStayInRange) {

@@ -347,11 +347,6 @@ TEST_P(CDifferentialTest, CachedTickEqualsThePlainTick) {
 
 INSTANTIATE_TEST_SUITE_P(Zones, CDifferentialTest,
                          ::testing::Values("UTC", "Europe/Berlin", "America/New_York", "Australia/Lord_Howe"),
-                         [](const auto& info) {
-                             std::string str = info.param;
-                             for (char& c : str)
-                                 if (c == '/') c = '_';
-                             return str;
-                         });
+                         [](const auto& info) { return ZoneTestName(info.param); });
 
 }  // namespace

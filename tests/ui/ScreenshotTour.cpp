@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
                     ++nFailed;
                 }
             }
-            QApplication::quit();
+            QCoreApplication::exit(0);  // quit() is vetoed by a message window that will not close
         });
     };
     int nResult = CWindowedHost::Run(argc, argv, {}, hooks);

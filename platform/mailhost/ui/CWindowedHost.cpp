@@ -72,7 +72,8 @@ int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const
                 signalfd_siginfo info {};
                 [[maybe_unused]] ssize_t n = ::read(fdSignal, &info, sizeof info);
                 std::fprintf(stderr, "mailhost: stopping on %s\n", strsignal(static_cast<int>(info.ssi_signo)));
-                app.quit();
+                // Not quit(): a window may veto that, and nobody is there to answer.
+                QCoreApplication::exit(0);
             });
         }
         QTimer receive;

@@ -1,0 +1,213 @@
+// The whole flow as a user goes through it: the host's windows with the
+// add-in connected, a message typed and scheduled every minute through
+// "Quillory Options", the Email Manager listing it while the loopback SMTP
+// server receives two occurrences, and Disable stopping it. The present is
+// a test clock moved by hand; only the one-second ticks run in real time.
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <filesystem>
+#include <optional>
+#include <thread>
+
+#include "CAddin.h"
+#include "CEmailManagerDlg.h"
+#include "COptionsDlg.h"
+#include "CDataExchange.h"
+#include "CTaskListFile.h"
+#include "CUiTestBase.h"
+#include "IClock.h"
+#include "SharedState.h"
+#include "TaskTime.h"
+#include "ZoneGuard.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class UserFlowTest : public CUiTestBase, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override {
+        m_zone.emplace(GetParam());
+        fs::create_directories(m_dir / "install");
+        setenv("XDG_DATA_HOME", (m_dir / "roaming").c_str(), 1);
+        CAddin::SetModulePathForTests(m_dir / "install/quilsend.so");
+        m_clock.Set(TaskTime::ToAbsolute(2024, 6, 7, 10, 0, 0));
+        g_pClock = &m_clock;
+    }
+    void TearDown() override {
+        if (m_spAddin) m_spAddin->OnDisconnection(0, nullptr);
+        m_spAddin.Release();
+        CUiTestBase::TearDown();
+        g_spApplication.Release();
+        g_pClock = nullptr;
+        CAddin::SetModulePathForTests({});
+        unsetenv("XDG_DATA_HOME");
+        m_zone.reset();
+    }
+    // The host's windows up, then the add-in connected as the host connects it.
+    void StartWithAddin() {
+        StartUi();
+        m_spAddin = MakeComObject<CAddin>();
+        ASSERT_EQ(m_spAddin->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr),
+                  S_OK);
+        Process();
+    }
+    // Lets the event loop (and so the sender's ticks) run until pred holds.
+    template <class Pred>
+    static bool Pump(Pred pred, std::chrono::seconds timeout = std::chrono::seconds(30)) {
+        return WaitForUi(pred, timeout);
+    }
+    static void PumpFor(std::chrono::milliseconds span) {
+        const auto tEnd = std::chrono::steady_clock::now() + span;
+        while (std::chrono::steady_clock::now() < tEnd) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    static void Click(QWidget* pRoot, int nId) {
+        auto* p = qobject_cast<QAbstractButton*>(CDataExchange::Find(pRoot, nId, true));
+        ASSERT_TRUE(p) << "control " << nId;
+        p->click();
+    }
+    CTaskList SavedList() const {
+        CTaskList list;
+        CTaskListFile::LoadTaskList(TaskListPath(), list, TaskListCodec());
+        return list;
+    }
+    // 7 June 2024 at that time, as the task stores it (second 1).
+    static TaskDateTime At(int nHour, int nMinute) {
+        TaskDateTime dt = TaskTime::FromAbsolute(TaskTime::ToAbsolute(2024, 6, 7, nHour, nMinute, 0));
+        dt.nSecond = 1;
+        return dt;
+    }
+    size_t Received() const { return m_server.Received().size(); }
+
+    std::optional<CZoneGuard> m_zone;
+    CFixedClock m_clock{0};
+    CComPtr<CAddin> m_spAddin;
+};
+
+// Runs fn on the modal window that the caller is about to open.
+template <class Fn>
+void OnModal(QObject& guard, Fn fn) {
+    QTimer::singleShot(0, &guard, [fn] {
+        QWidget* p = QApplication::activeModalWidget();
+        ASSERT_TRUE(p) << "no modal window opened";
+        fn(p);
+    });
+}
+
+}  // namespace
+
+TEST_P(UserFlowTest, ComposeScheduleEveryMinuteListSendTwiceAndDisable) {
+    StartWithAddin();
+    ASSERT_TRUE(ToolbarAction(m_pWindows->Main(), "Quillory", "Quillory")) << "the main window has the add-in's toolbar";
+
+    // Compose in a message window.
+    CInspectorWindow* pWindow = ClickNew();
+    ASSERT_TRUE(pWindow);
+    QTest::keyClicks(pWindow->ToField(), "Rita Receiver <rita@example.com>");
+    QTest::keyClicks(pWindow->SubjectField(), "Minute report");
+    QTest::keyClicks(pWindow->BodyField(), "The report of the minute.");
+    pWindow->activateWindow();
+    m_spApp->ActivateInspector(pWindow->Inspector());
+    Process();
+
+    // "Quillory Options": every minute, otherwise the sheet's defaults.
+    QAction* pOptions = ToolbarAction(*pWindow, "Quillory", "Quillory Options");
+    ASSERT_TRUE(pOptions) << "the message window has the options button";
+    QObject guard;
+    bool bSheetSeen = false;
+    OnModal(guard, [&](QWidget* p) {
+        ASSERT_TRUE(qobject_cast<COptionsDlg*>(p));
+        bSheetSeen = true;
+        Click(p, 219);
+        qobject_cast<QLineEdit*>(CDataExchange::Find(p, 240, true))->setText("1");
+        m_boxes.Expect(QMessageBox::Ok);  // "This email message has been scheduled. ..."
+        Click(p, 1002);
+        if (p->isVisible()) static_cast<QDialog*>(p)->reject();  // the test fails below, it does not hang
+    });
+    pOptions->trigger();
+    Process();
+    ASSERT_TRUE(bSheetSeen);
+    ASSERT_EQ(m_boxes.Seen().size(), 1u);
+    EXPECT_NE(m_boxes.Seen()[0].strText.find("This email message has been scheduled."), std::string::npos);
+    EXPECT_EQ(m_pWindows->OpenWindowCount(), 0u) << "the message window closed";
+    EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::Drafts).empty()) << "the draft became the task's template";
+
+    ASSERT_EQ(g_pTaskList->GetSize(), 1);
+    const CTaskItem task = (*g_pTaskList)[0];
+    EXPECT_EQ(task.m_strTaskName, "Minute report");
+    EXPECT_EQ(task.m_nRecurrence, 1);
+    EXPECT_EQ(task.m_nMinuteInterval, 1);
+    EXPECT_EQ(task.m_dtNextSending, At(10, 1));
+    ASSERT_EQ(SavedList().GetSize(), 1);
+    EXPECT_EQ(SavedList()[0].m_strTemplateFile, task.m_strTemplateFile);
+
+    // The Email Manager lists it; two occurrences go out while it is open.
+    bool bManagerSeen = false;
+    OnModal(guard, [&](QWidget* p) {
+        auto* pDlg = qobject_cast<CEmailManagerDlg*>(p);
+        ASSERT_TRUE(pDlg);
+        bManagerSeen = true;
+        struct CCloser {
+            CEmailManagerDlg* p;
+            ~CCloser() {
+                if (p->isVisible()) p->reject();
+            }
+        } closer{pDlg};
+        QTreeWidget* pList = pDlg->List();
+        ASSERT_EQ(pList->topLevelItemCount(), 1);
+        QTreeWidgetItem* pRow = pList->topLevelItem(0);
+        EXPECT_EQ(pRow->text(0).toStdString(), "Minute report");
+        EXPECT_EQ(pRow->text(1), CEmailManagerDlg::NextSendingText(At(10, 1)));
+        EXPECT_EQ(Received(), 0u) << "nothing is due before 10:01";
+
+        m_clock.Set(TaskTime::ToAbsolute(2024, 6, 7, 10, 1, 0));
+        ASSERT_TRUE(Pump([&] { return Received() >= 1; })) << "first occurrence";
+        // The one-second refresh shows the next time moving on.
+        EXPECT_TRUE(Pump([&] { return pRow->text(1) == CEmailManagerDlg::NextSendingText(At(10, 2)); }))
+            << pRow->text(1).toStdString();
+
+        m_clock.Set(TaskTime::ToAbsolute(2024, 6, 7, 10, 2, 0));
+        ASSERT_TRUE(Pump([&] { return Received() >= 2; })) << "second occurrence";
+        EXPECT_TRUE(Pump([&] { return pRow->text(1) == CEmailManagerDlg::NextSendingText(At(10, 3)); }))
+            << pRow->text(1).toStdString();
+
+        // Disable: saved at once, and nothing more goes out.
+        pRow->setSelected(true);
+        pList->setCurrentItem(pRow);
+        Click(pDlg, CEmailManagerDlg::IDC_DISABLE);
+        EXPECT_EQ((*g_pTaskList)[0].m_bActive, 0);
+        EXPECT_EQ(SavedList()[0].m_bActive, 0);
+        for (int nMinute : {3, 4, 10}) {
+            m_clock.Set(TaskTime::ToAbsolute(2024, 6, 7, 10, nMinute, 0));
+            PumpFor(std::chrono::milliseconds(1300));  // more than one tick
+        }
+        EXPECT_EQ(Received(), 2u);
+        Click(pDlg, CEmailManagerDlg::IDC_CLOSE);
+        EXPECT_FALSE(pDlg->isVisible());
+    });
+    // Toolbars are rebuilt whenever the command bars change: look the button up afresh.
+    QAction* pManagerButton = ToolbarAction(m_pWindows->Main(), "Quillory", "Quillory");
+    ASSERT_TRUE(pManagerButton);
+    pManagerButton->trigger();
+    Process();
+    ASSERT_TRUE(bManagerSeen);
+
+    const auto vecReceived = m_server.Received();
+    ASSERT_EQ(vecReceived.size(), 2u);
+    for (const auto& r : vecReceived) {
+        EXPECT_NE(r.strData.find("Subject: Minute report"), std::string::npos);
+        EXPECT_NE(r.strData.find("The report of the minute."), std::string::npos);
+        EXPECT_EQ(r.vecRcpt, std::vector<std::string>{"rita@example.com"});
+    }
+    const CTaskList saved = SavedList();
+    ASSERT_EQ(saved.GetSize(), 1);
+    EXPECT_EQ(saved[0].m_nOccurrenceCount, 2);
+    EXPECT_EQ(saved[0].m_dtLastSent, At(10, 2));
+    EXPECT_EQ(saved[0].m_bActive, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, UserFlowTest, ::testing::Values("Europe/Berlin", "America/New_York"),
+                         [](const auto& info) { return ZoneTestName(info.param); });
