@@ -1,0 +1,45 @@
+#include "CMailItem.h"
+
+#include "CAttachments.h"
+#include "CFolder.h"
+#include "CRecipients.h"
+
+HRESULT CMailItem::get_Recipients(Recipients** pp) {
+    if (!pp) return E_POINTER;
+    *pp = new CRecipients(this);
+    return S_OK;
+}
+
+HRESULT CMailItem::get_Attachments(Attachments** pp) {
+    if (!pp) return E_POINTER;
+    *pp = new CAttachments(this);
+    return S_OK;
+}
+
+HRESULT CMailItem::Move(MAPIFolder* pDest, IDispatch** ppMoved) {
+    if (ppMoved) *ppMoved = nullptr;
+    auto* pFolder = dynamic_cast<CFolder*>(pDest);
+    if (!pFolder) return E_INVALIDARG;
+    auto spCore = m_wpCore.lock();
+    if (!spCore || spCore->bStopped || m_bDeleted || m_bSubmitted) return E_FAIL;
+    EMailFolder to = pFolder->Folder();
+    if (!m_folder) {
+        std::string strId;
+        if (!spCore->pBackend->SaveToFolder(to, m_msg, strId).empty()) return E_FAIL;
+        m_folder = to;
+        m_strId = strId;
+    } else {
+        if (!spCore->pBackend->SaveToFolder(*m_folder, m_msg, m_strId).empty()) return E_FAIL;
+        if (*m_folder != to) {
+            std::string strNewId;
+            if (!spCore->pBackend->MoveMessage(*m_folder, m_strId, to, strNewId).empty()) return E_FAIL;
+            m_folder = to;
+            m_strId = strNewId;
+        }
+    }
+    if (ppMoved) {
+        *ppMoved = static_cast<_MailItem*>(this);
+        AddRef();
+    }
+    return S_OK;
+}
