@@ -55,11 +55,7 @@ protected:
                   S_OK);
         Process();
     }
-    // Lets the event loop (and so the sender's ticks) run until pred holds.
-    template <class Pred>
-    static bool Pump(Pred pred, std::chrono::seconds timeout = std::chrono::seconds(30)) {
-        return WaitForUi(pred, timeout);
-    }
+    // Lets the event loop (and so the sender's ticks) run for a while.
     static void PumpFor(std::chrono::milliseconds span) {
         const auto tEnd = std::chrono::steady_clock::now() + span;
         while (std::chrono::steady_clock::now() < tEnd) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -164,14 +160,14 @@ TEST_P(UserFlowTest, ComposeScheduleEveryMinuteListSendTwiceAndDisable) {
         EXPECT_EQ(Received(), 0u) << "nothing is due before 10:01";
 
         m_clock.Set(TaskTime::ToAbsolute(2024, 6, 7, 10, 1, 0));
-        ASSERT_TRUE(Pump([&] { return Received() >= 1; })) << "first occurrence";
+        ASSERT_TRUE(WaitForUi([&] { return Received() >= 1; })) << "first occurrence";
         // The one-second refresh shows the next time moving on.
-        EXPECT_TRUE(Pump([&] { return pRow->text(1) == CEmailManagerDlg::NextSendingText(At(10, 2)); }))
+        EXPECT_TRUE(WaitForUi([&] { return pRow->text(1) == CEmailManagerDlg::NextSendingText(At(10, 2)); }))
             << pRow->text(1).toStdString();
 
         m_clock.Set(TaskTime::ToAbsolute(2024, 6, 7, 10, 2, 0));
-        ASSERT_TRUE(Pump([&] { return Received() >= 2; })) << "second occurrence";
-        EXPECT_TRUE(Pump([&] { return pRow->text(1) == CEmailManagerDlg::NextSendingText(At(10, 3)); }))
+        ASSERT_TRUE(WaitForUi([&] { return Received() >= 2; })) << "second occurrence";
+        EXPECT_TRUE(WaitForUi([&] { return pRow->text(1) == CEmailManagerDlg::NextSendingText(At(10, 3)); }))
             << pRow->text(1).toStdString();
 
         // Disable: saved at once, and nothing more goes out.

@@ -133,7 +133,7 @@ void CAccountsDialog::OnTest() {
     }
     m_pTest->setEnabled(false);
     m_pResult->setText("Connecting...");
-    m_watcher.setFuture(QtConcurrent::run([acc] {
+    m_watcher.setFuture(QtConcurrent::run(&m_pool, [acc] {
         CTestResult r;
         r.smtp = CServerProbe::Smtp(acc);
         r.bReceive = !acc.strReceiveUrl.empty();

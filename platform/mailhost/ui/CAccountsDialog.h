@@ -1,6 +1,7 @@
 #pragma once
 #include <QDialog>
 #include <QFutureWatcher>
+#include <QThreadPool>
 #include <string>
 
 #include "CAccount.h"
@@ -60,5 +61,8 @@ private:
     QLabel* m_pWarning = nullptr;
     QLabel* m_pResult = nullptr;
     QPushButton* m_pTest = nullptr;
+    // The test's own worker, so that its thread (and the TLS library's
+    // per-thread state) is gone with the dialog, not at program exit.
+    QThreadPool m_pool;
     QFutureWatcher<CTestResult> m_watcher;
 };
