@@ -5,12 +5,11 @@
 #include <QLabel>
 #include <QGroupBox>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
-#include <QStyle>
 #include <QUrl>
 #include <QDesktopServices>
 
+#include "CAddinIcon.h"
 #include "CDialogUnits.h"
 #include "CMakerInfo.h"
 #include "CMessageBox.h"
@@ -25,10 +24,12 @@ const int kLinkIds[3] = {CAboutDlg::IDC_WEB_LINK, CAboutDlg::IDC_MAIL_LINK, CAbo
 
 CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent) {
     setWindowTitle("About");
+    setWindowIcon(QIcon(CAddinIcon::Pixmap(32)));
     setFixedSize(CDialogUnits::X(270), CDialogUnits::Y(233));
     setMouseTracking(true);
     auto* pIcon = new QLabel(this);
-    pIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
+    pIcon->setObjectName("addinIcon");
+    pIcon->setPixmap(CAddinIcon::Pixmap(32));
     pIcon->setGeometry(Rect(15, 15, 20, 20));
     auto addText = [&](const QString& str, int x, int y, int cx, int cy) {
         auto* p = new QLabel(str, this);
@@ -94,9 +95,21 @@ int CAboutDlg::LinkAt(const QPoint& pt) const {
 
 std::string CAboutDlg::LicensePath() { return g_strInstallDir + "license.rtf"; }
 
+// Over a link the dialog holds the mouse, so that the next move, wherever
+// it lands, comes here and puts the arrow back.
 void CAboutDlg::OnMouseMove(const QPoint& pt) {
-    if (LinkAt(pt)) setCursor(Qt::PointingHandCursor);
-    else setCursor(Qt::ArrowCursor);
+    if (LinkAt(pt)) {
+        if (QWidget::mouseGrabber() != this) grabMouse();
+        setCursor(Qt::PointingHandCursor);
+    } else {
+        if (QWidget::mouseGrabber() == this) releaseMouse();
+        setCursor(Qt::ArrowCursor);
+    }
+}
+
+void CAboutDlg::hideEvent(QHideEvent* pEvent) {
+    if (QWidget::mouseGrabber() == this) releaseMouse();
+    QDialog::hideEvent(pEvent);
 }
 
 void CAboutDlg::OnLButtonUp(const QPoint& pt) {

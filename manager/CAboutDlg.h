@@ -23,6 +23,7 @@ public:
 protected:
     void mouseMoveEvent(QMouseEvent* pEvent) override;
     void mouseReleaseEvent(QMouseEvent* pEvent) override;
+    void hideEvent(QHideEvent* pEvent) override;
 
 private:
     void OnInitDialog();

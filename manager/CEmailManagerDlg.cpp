@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "CAboutDlg.h"
+#include "CAddinIcon.h"
 #include "CDialogUnits.h"
 #include "CMakerInfo.h"
 #include "CMessageBox.h"
@@ -52,6 +53,7 @@ QIcon RowIcon(int bActive) {
 
 CEmailManagerDlg::CEmailManagerDlg(QWidget* pParent) : QDialog(pParent) {
     setWindowTitle("Email Manager - Quillory");
+    setWindowIcon(QIcon(CAddinIcon::Pixmap(32)));
     setFixedSize(CDialogUnits::X(468), CDialogUnits::Y(249) + 24);
     auto* pMenuBar = new QMenuBar(this);
     QMenu* pMenu = pMenuBar->addMenu("Menu");
@@ -70,7 +72,9 @@ CEmailManagerDlg::CEmailManagerDlg(QWidget* pParent) : QDialog(pParent) {
     m_pList->setGeometry(Rect(18, 18, 360, 168));
     m_pList->setColumnCount(2);
     m_pList->setHeaderLabels({"Task Name", "Next Sending"});
-    m_pList->headerItem()->setTextAlignment(1, Qt::AlignHCenter);
+    m_pList->headerItem()->setTextAlignment(0, Qt::AlignLeft | Qt::AlignVCenter);
+    m_pList->headerItem()->setTextAlignment(1, Qt::AlignHCenter | Qt::AlignVCenter);
+    m_pList->header()->setStretchLastSection(false);  // the columns keep their widths
     m_pList->setColumnWidth(0, 270);
     m_pList->setColumnWidth(1, 240);
     m_pList->setRootIsDecorated(false);

@@ -26,7 +26,8 @@ CAttachmentsPage::CAttachmentsPage(QWidget* pParent) : QWidget(pParent) {
     CDataExchange::PrepareControls(this);
     m_pList = CDataExchange::Control<QTreeWidget>(this, 1121);
     m_pList->setColumnWidth(0, 410);
-    m_pList->header()->setDefaultAlignment(Qt::AlignLeft);
+    m_pList->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_pList->header()->setStretchLastSection(false);  // the column keeps its width
     const std::pair<int, void (CAttachmentsPage::*)()> handlers[] = {
         {1022, &CAttachmentsPage::OnAdd},
         {1023, &CAttachmentsPage::OnEdit},

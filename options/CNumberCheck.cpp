@@ -1,6 +1,7 @@
 #include "CNumberCheck.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTimer>
@@ -28,7 +29,10 @@ void CNumberCheck::Attach(QLineEdit* pEdit, int nMax) {
 }
 
 bool CNumberCheck::eventFilter(QObject* pWatched, QEvent* pEvent) {
-    if (pWatched == m_pEdit && pEvent->type() == QEvent::FocusOut) OnKillFocus();
+    // The field's own context menu only borrows the focus.
+    if (pWatched == m_pEdit && pEvent->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent*>(pEvent)->reason() != Qt::PopupFocusReason)
+        OnKillFocus();
     return QObject::eventFilter(pWatched, pEvent);
 }
 

@@ -225,6 +225,10 @@ bool COptionsDlg::SaveTemplate(CTaskItem& task, time_t tNow) {
         return false;
     }
     const std::string strPath = TemplatePath(task, tNow);
+    if (strPath.empty()) {
+        Stop(pszFailed, nullptr);
+        return false;
+    }
     // Written beside the old template and moved over it only when complete,
     // so a failed save keeps the task's previous template.
     const std::string strTemp = strPath + ".new";

@@ -48,12 +48,16 @@ std::string CTemplateName::UniquePath(const std::string& strDataDir, const std::
                                     ? strFileName.substr(0, strFileName.size() - 4)
                                     : strFileName;
     std::string strPath = strDataDir + strFileName;
-    for (int n = 2;; ++n) {
+    for (int n = 2; n <= kMaxCounter; ++n) {
         std::error_code ec;
-        const bool bExists = fs::symlink_status(strPath, ec).type() != fs::file_type::not_found;
-        if (!bExists && !(fnTaken && fnTaken(strPath))) return strPath;
+        const fs::file_type type = fs::symlink_status(strPath, ec).type();
+        // An unreadable folder answers "none" for every name: asking on
+        // would never end.
+        if (type == fs::file_type::none) return {};
+        if (type == fs::file_type::not_found && !(fnTaken && fnTaken(strPath))) return strPath;
         strPath = strDataDir + strBase + " (" + std::to_string(n) + ").oft";
     }
+    return {};
 }
 
 bool CTemplateName::IsInside(const std::string& strDataDir, const std::string& strPath) {

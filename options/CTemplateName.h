@@ -16,7 +16,8 @@ public:
     // CleanName, then " YYYYMMDDhhmmss.oft" from the local time stamp.
     static std::string FileName(const std::string& strTaskName, const TaskDateTime& stamp);
     // strDataDir + strFileName, or with " (2)", " (3)", ... before ".oft"
-    // while a file of that name exists or fnTaken says another task uses it.
+    // while a file of that name exists or fnTaken says another task uses it;
+    // empty when the folder cannot be looked into or every counter is used.
     static std::string UniquePath(const std::string& strDataDir, const std::string& strFileName,
                                   const std::function<bool(const std::string&)>& fnTaken);
     // True when strPath names an entry directly inside strDataDir.
@@ -24,4 +25,5 @@ public:
 
     static constexpr size_t kMaxChars = 100;
     static constexpr size_t kMaxBytes = 200;
+    static constexpr int kMaxCounter = 10000;
 };

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
@@ -13,11 +14,13 @@
 #include <fstream>
 
 #include "CAboutDlg.h"
+#include "CAddinIcon.h"
 #include "CApplication.h"
 #include "CEmailManagerDlg.h"
 #include "CMemoryMailBackend.h"
 #include "CMessageBox.h"
 #include "CTaskListFile.h"
+#include "OpenUrl.h"
 #include "SharedState.h"
 
 namespace fs = std::filesystem;
@@ -27,11 +30,13 @@ namespace {
 // Records every message box and answers with m_nAnswer.
 struct CBoxes {
     std::vector<std::string> vecTexts;
+    std::vector<unsigned> vecFlags;  // buttons and icon of each
     int nAnswer = CMessageBox::IDYES;
     CBoxes() {
-        CMessageBox::SetHandler([this](const std::string& strText, const std::string& strCaption, unsigned) {
+        CMessageBox::SetHandler([this](const std::string& strText, const std::string& strCaption, unsigned nFlags) {
             EXPECT_EQ(strCaption, "Quillory");
             vecTexts.push_back(strText);
+            vecFlags.push_back(nFlags);
             return nAnswer;
         });
     }
@@ -43,10 +48,10 @@ class CUrlCatcher : public QObject {
     Q_OBJECT
 public:
     CUrlCatcher() {
-        for (const char* psz : {"https", "mailto", "file"}) QDesktopServices::setUrlHandler(psz, this, "Open");
+        for (const char* psz : {"http", "https", "mailto", "file"}) QDesktopServices::setUrlHandler(psz, this, "Open");
     }
     ~CUrlCatcher() override {
-        for (const char* psz : {"https", "mailto", "file"}) QDesktopServices::unsetUrlHandler(psz);
+        for (const char* psz : {"http", "https", "mailto", "file"}) QDesktopServices::unsetUrlHandler(psz);
     }
     std::vector<QString> m_vecUrls;
 public slots:
@@ -135,6 +140,7 @@ TEST_F(EmailManagerTest, CommandsNeedASelection) {
                     CEmailManagerDlg::IDC_EDIT_SCHEDULE, CEmailManagerDlg::IDC_EDIT_EMAIL})
         Click(dlg, nId);
     EXPECT_EQ(boxes.vecTexts, std::vector<std::string>(8, "Please select an email message item."));
+    EXPECT_EQ(boxes.vecFlags, std::vector<unsigned>(8, CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING));
     EXPECT_FALSE(fs::exists(g_strDataDir + "emails.dat"));
 }
 
@@ -182,6 +188,7 @@ TEST_F(EmailManagerTest, RemoveAsksAndKeepsTheTemplate) {
     boxes.nAnswer = CMessageBox::IDYES;
     Click(dlg, CEmailManagerDlg::IDC_REMOVE);
     EXPECT_EQ(boxes.vecTexts.back(), "Are you sure you want to delete the selected email message?");
+    EXPECT_EQ(boxes.vecFlags.back(), CMessageBox::MB_YESNO | CMessageBox::MB_ICONQUESTION);
     EXPECT_EQ(Rows(dlg), (std::vector<std::string>{"Task 1", "Task 3"}));
     EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 1", "Task 3"}));
     EXPECT_TRUE(fs::exists(g_strDataDir + "t2.oft"));
@@ -233,7 +240,10 @@ TEST_F(EmailManagerTest, NewEmailOpensAMessageWindowForANewTask) {
     CEmailManagerDlg dlg;
     Click(dlg, CEmailManagerDlg::IDC_NEW_EMAIL);
     ASSERT_EQ(boxes.vecTexts.size(), 1u);
-    EXPECT_EQ(boxes.vecTexts[0].rfind("Please click on \"Quillory Options\" button after composing", 0), 0u);
+    EXPECT_EQ(boxes.vecTexts[0],
+              "Please click on \"Quillory Options\" button after composing the email message.\n\nIn Outlook 2007 "
+              "and latest version, please click on the button on \"Add-Ins\" page.");
+    EXPECT_EQ(boxes.vecFlags[0], CMessageBox::MB_OK | CMessageBox::MB_ICONINFORMATION);
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(g_nCurTaskIndex, -1);
     EXPECT_EQ(m_spApp->OpenInspectors().size(), 1u);
@@ -253,6 +263,7 @@ TEST_F(EmailManagerTest, EditEmailMessageChecksTheTemplate) {
     EXPECT_EQ(boxes.vecTexts, (std::vector<std::string>{"The path of the template is empty!",
                                                        "Failed to read the template file!",
                                                        "Failed to open the email message!"}));
+    EXPECT_EQ(boxes.vecFlags, std::vector<unsigned>(3, CMessageBox::MB_OK | CMessageBox::MB_ICONERROR));
     EXPECT_EQ(dlg.result(), 0);
     // A template the host wrote opens in a message window for that task.
     CMailMessage msg;
@@ -260,6 +271,10 @@ TEST_F(EmailManagerTest, EditEmailMessageChecksTheTemplate) {
     msg.vecTo = {"a@example.com"};
     ASSERT_EQ(m_backend.SaveTemplate(m_list[2].m_strTemplateFile, msg), "");
     Click(dlg, CEmailManagerDlg::IDC_EDIT_EMAIL);
+    EXPECT_EQ(boxes.vecTexts.back(),
+              "Please click on \"Quillory Options\" button after editing the email message.\n\nIn Outlook 2007 "
+              "and latest version, please click on the button on \"Add-Ins\" page.");
+    EXPECT_EQ(boxes.vecFlags.back(), CMessageBox::MB_OK | CMessageBox::MB_ICONINFORMATION);
     EXPECT_EQ(g_nCurTaskIndex, 2);
     EXPECT_EQ(m_spApp->OpenInspectors().size(), 1u);
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
@@ -273,6 +288,11 @@ TEST_F(EmailManagerTest, MenuLinksOpenTheMakersPages) {
     ASSERT_EQ(urls.m_vecUrls.size(), 2u);
     EXPECT_TRUE(urls.m_vecUrls[0].startsWith("https://"));
     EXPECT_TRUE(urls.m_vecUrls[1].contains("support"));
+    // A link without a scheme is taken as a web address; nothing is no link.
+    EXPECT_EQ(OpenUrl("www.example.com"), 1);
+    EXPECT_EQ(urls.m_vecUrls.back(), "http://www.example.com");
+    EXPECT_EQ(OpenUrl(""), 0);
+    EXPECT_EQ(urls.m_vecUrls.size(), 3u);
 }
 
 TEST_F(EmailManagerTest, AboutLinksAreHitStrictlyInside) {
@@ -301,6 +321,36 @@ TEST_F(EmailManagerTest, AboutLinksAreHitStrictlyInside) {
     release(CAboutDlg::IDC_LICENSE_LINK);
     ASSERT_EQ(urls.m_vecUrls.size(), 3u);
     EXPECT_TRUE(urls.m_vecUrls[2].endsWith("license.rtf"));
+}
+
+// Over a link the hand shows and the dialog holds the mouse; on the border
+// and off the links the arrow is back and the mouse is free.
+TEST_F(EmailManagerTest, AboutCursorAndMouseHoldFollowThePointer) {
+    CAboutDlg dlg;
+    dlg.show();
+    QApplication::processEvents();
+    auto move = [&](const QPoint& pt) {
+        QMouseEvent ev(QEvent::MouseMove, QPointF(pt), QPointF(dlg.mapToGlobal(pt)), Qt::NoButton, Qt::NoButton,
+                       Qt::NoModifier);
+        QApplication::sendEvent(&dlg, &ev);
+    };
+    const QRect rc = dlg.LinkRect(CAboutDlg::IDC_LICENSE_LINK);
+    move(QPoint(rc.left() + 1, rc.center().y()));
+    EXPECT_EQ(dlg.cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(QWidget::mouseGrabber(), &dlg);
+    move(QPoint(rc.right() - 1, rc.bottom()));  // the last pixel row inside
+    EXPECT_EQ(dlg.cursor().shape(), Qt::PointingHandCursor);
+    move(QPoint(rc.left(), rc.center().y()));
+    EXPECT_EQ(dlg.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+    // Closed while over a link, the dialog lets the mouse go.
+    move(rc.center());
+    dlg.close();
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+    // The add-in's own picture, not a stock one.
+    auto* pIcon = dlg.findChild<QLabel*>("addinIcon");
+    ASSERT_TRUE(pIcon);
+    EXPECT_EQ(pIcon->pixmap().toImage(), CAddinIcon::Pixmap(32).toImage());
 }
 
 // The sheet opens on the selected task's schedule; after "Schedule" the

@@ -19,8 +19,8 @@ COptionsDlg& COptionsTestBase::Open(int bNew, int nMode, int nIndex, const CTask
 
 QWidget* COptionsTestBase::Find(int nId) const { return CDataExchange::Find(m_pDlg.get(), nId, true); }
 
-void COptionsTestBase::LeaveField(int nId) {
-    QFocusEvent event(QEvent::FocusOut, Qt::TabFocusReason);
+void COptionsTestBase::LeaveField(int nId, Qt::FocusReason reason) {
+    QFocusEvent event(QEvent::FocusOut, reason);
     QApplication::sendEvent(Find(nId), &event);
 }
 

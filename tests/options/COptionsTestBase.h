@@ -94,7 +94,7 @@ public:
         Get<QTimeEdit>(1038)->setTime(time);
     }
     // The field loses the keyboard focus.
-    void LeaveField(int nId);
+    void LeaveField(int nId, Qt::FocusReason reason = Qt::TabFocusReason);
     // Schedule pressed; true when the sheet closed with OK.
     bool Schedule();
     // Runs fn on the next modal window that opens while the caller waits in

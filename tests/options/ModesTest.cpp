@@ -70,6 +70,7 @@ TEST_F(ModesTest, NewMessageWritesATemplateAndRemovesTheDraft) {
     ASSERT_TRUE(Schedule());
     const CTaskItem task = m_pDlg->GetTask();
     EXPECT_EQ(task.m_strTemplateFile, g_strDataDir + "Weekly report sales 20240607100000.oft");
+    EXPECT_EQ(task.m_strTaskName, "Weekly report: sales");  // cleaned for the file only
     EXPECT_NE(CTempDir::ReadFile(task.m_strTemplateFile).find("Subject: Weekly report: sales"), std::string::npos);
     EXPECT_EQ(task.m_dtNextSending, (TaskDateTime{2024, 6, 7, 6, 10, 1, 1}));
     // The draft is gone for good; other deleted items stay.
@@ -184,6 +185,33 @@ TEST_F(ModesTest, MessageModesNeedTheCurrentMessage) {
                            "Failed to save the email template.\n\nPlease close the email and then open it and try again."});
     EXPECT_TRUE(g_spCurMailItem);
     EXPECT_EQ(m_backend.Folder(EMailFolder::Drafts).size(), 2u);
+}
+
+TEST_F(ModesTest, AFolderThatCannotBeLookedIntoFailsTheSaveInsteadOfHanging) {
+    fs::create_symlink("loop", m_dir.Path() + "/loop");
+    g_strDataDir = m_dir.Path() + "/loop/";
+    OpenNew();
+    EXPECT_FALSE(Schedule());
+    EXPECT_EQ(Texts(), std::vector<std::string>{
+                           "Failed to save the email template.\n\nPlease close the email and then open it and try again."});
+    EXPECT_TRUE(g_spCurMailItem);
+}
+
+TEST_F(ModesTest, AStoredNameOfAnyLengthIsKeptWhole) {
+    CTaskItem stored = StoredTask();
+    stored.m_strTaskName = std::string(40000, 'n') + "/end";
+    m_list.Add(stored);
+    Open(0, COptionsDlg::kModeSchedule, 0, &stored);
+    ASSERT_TRUE(Schedule());
+    EXPECT_EQ(m_pDlg->GetTask().m_strTaskName, stored.m_strTaskName);
+}
+
+TEST_F(ModesTest, AWindowWhoseTaskIsGoneShowsTheDefaultTaskWithoutAReport) {
+    // The message window still points at an index the list no longer has.
+    Compose();
+    Open(0, COptionsDlg::kModeMessage, 3, nullptr);
+    EXPECT_TRUE(m_vecBoxes.empty());
+    EXPECT_EQ(Get<QDateEdit>(1037)->date(), QDate(1980, 1, 1));
 }
 
 TEST_F(ModesTest, EnterNeverCommits) {

@@ -166,6 +166,67 @@ TEST_F(RoundTripTest, SwitchingTypesKeepsEachPanelsValuesAndFormsSelectTheirFirs
     EXPECT_EQ(m_pDlg->GetTask().m_bActive, 0);
 }
 
+TEST_F(RoundTripTest, OnlyTheChosenPanelIsCheckedAndWritten) {
+    OpenNew();
+    Click(219);
+    Type(240, "7");
+    Click(11005);
+    Type(1007, "0");  // wrong, but on a panel that is not chosen
+    Click(1106);
+    Type(1052, "3");
+    Click(1216);
+    ASSERT_TRUE(Schedule());
+    const CTaskItem task = m_pDlg->GetTask();
+    EXPECT_EQ(task.m_nRecurrence, 3);
+    EXPECT_EQ(task.m_nWeeklyInterval, 3);
+    EXPECT_EQ(task.m_nMinuteInterval, CTaskItem().m_nMinuteInterval);
+    EXPECT_EQ(task.m_nDailyInterval, CTaskItem().m_nDailyInterval);
+}
+
+TEST_F(RoundTripTest, EachEndChoiceEnablesOnlyItsField) {
+    OpenNew();
+    struct {
+        int nRadio;
+        bool bCount, bDate;
+        int32_t nKind;
+    } const steps[] = {{1040, true, false, 1}, {1039, false, false, 0}, {1041, false, true, 2}, {1039, false, false, 0}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.nRadio);
+        Click(step.nRadio);
+        EXPECT_EQ(Enabled(1042), step.bCount);
+        EXPECT_EQ(Enabled(1036), step.bDate);
+        m_vecBoxes.clear();
+        ASSERT_TRUE(Schedule());
+        EXPECT_EQ(m_pDlg->GetTask().m_nEndKind, step.nKind);
+        Compose();  // the commit used the draft up
+    }
+}
+
+TEST_F(RoundTripTest, ListsHoldTheirItemsInOrder) {
+    OpenNew();
+    auto items = [&](int nId) {
+        std::vector<std::string> vec;
+        auto* p = Get<QComboBox>(nId);
+        for (int i = 0; i < p->count(); ++i) vec.push_back(p->itemText(i).toStdString());
+        return vec;
+    };
+    const std::vector<std::string> vecKinds = {"day", "weekday", "weekend day", "even day", "odd day"};
+    std::vector<std::string> vecDays = vecKinds;
+    for (const char* psz : {"sunday", "monday", "tuesday", "wednesday", "thursday", "friday", "saturday"})
+        vecDays.push_back(psz);
+    const std::vector<std::string> vecOrdinals = {"first", "second", "third", "fourth", "last"};
+    const std::vector<std::string> vecMonths = {"january", "february", "march",     "april",   "may",      "june",
+                                                "july",    "august",   "september", "october", "november", "december"};
+    EXPECT_EQ(items(1109), vecKinds);
+    EXPECT_EQ(items(1054), (std::vector<std::string>{"second", "third", "fourth"}));
+    EXPECT_EQ(items(1057), vecOrdinals);
+    EXPECT_EQ(items(1058), vecDays);
+    EXPECT_EQ(items(1014), vecMonths);
+    EXPECT_EQ(items(1016), vecOrdinals);
+    EXPECT_EQ(items(1017), vecDays);
+    EXPECT_EQ(items(1018), vecMonths);
+}
+
 TEST_F(RoundTripTest, ExecReturnsOneAfterScheduleAndTwoOtherwise) {
     CTaskItem t = Base();
     m_list.Add(t);

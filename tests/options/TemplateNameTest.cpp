@@ -49,6 +49,15 @@ TEST(TemplateNameTest, TakenPathsGetACounter) {
     EXPECT_EQ(CTemplateName::UniquePath(strDir, "a 1.oft", fnTaken), strDir + "a 1 (4).oft");
 }
 
+TEST(TemplateNameTest, AFolderThatCannotBeLookedIntoGivesNoPathInsteadOfAskingForever) {
+    CTempDir dir;
+    std::filesystem::create_symlink("loop", dir.Path() + "/loop");
+    EXPECT_EQ(CTemplateName::UniquePath(dir.Path() + "/loop/", "a 1.oft", {}), "");
+    EXPECT_EQ(CTemplateName::UniquePath(dir.Path() + "/", std::string(300, 'n') + ".oft", {}), "");
+    auto fnAllTaken = [](const std::string&) { return true; };
+    EXPECT_EQ(CTemplateName::UniquePath(dir.Path() + "/", "a 1.oft", fnAllTaken), "");
+}
+
 TEST(TemplateNameTest, InsideMeansDirectlyInTheDataDirectory) {
     EXPECT_TRUE(CTemplateName::IsInside("/d/q/", "/d/q/x.oft"));
     EXPECT_TRUE(CTemplateName::IsInside("/d/q/", "/d/q/./x.oft"));

@@ -99,12 +99,17 @@ TEST_F(ValidationTest, CountFieldsReportWhenLeftAndRefuseTheCommit) {
         {1107, 1055, "32", "Please enter a number between 1 and 31."},
         {1107, 1013, "0", "Please enter a number between 1 and 999999."},
         {1208, 1012, "32", "Please enter a number between 1 and 31."},
+        {1107, 1215, "0", "Please enter a number between 1 and 999999."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.nField);
         Click(c.nRadio);
         if (c.nRadio == 1106) Click(1015);
+        if (c.nField == 1215) Click(1219);
         Type(c.nField, c.pszText);
+        // Opening the field's context menu is not leaving it.
+        LeaveField(c.nField, Qt::PopupFocusReason);
+        EXPECT_TRUE(m_vecBoxes.empty());
         LeaveField(c.nField);
         EXPECT_EQ(Texts(), std::vector<std::string>{c.pszMessage});
         EXPECT_EQ(LastIcon(), CMessageBox::MB_ICONWARNING);
@@ -123,6 +128,9 @@ TEST_F(ValidationTest, CountFieldsReportWhenLeftAndRefuseTheCommit) {
     EXPECT_EQ(Texts(), std::vector<std::string>{"Please enter a number between 1 and 999999."});
     m_vecBoxes.clear();
     Click(1040);
+    LeaveField(1042);
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Please enter a number between 1 and 999999."});
+    m_vecBoxes.clear();
     Type(1042, "1000000");  // longer than the field takes
     EXPECT_EQ(Text(1042), "100000");
     LeaveField(1042);
