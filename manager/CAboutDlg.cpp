@@ -24,12 +24,13 @@ const int kLinkIds[3] = {CAboutDlg::IDC_WEB_LINK, CAboutDlg::IDC_MAIL_LINK, CAbo
 
 CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent) {
     setWindowTitle("About");
-    setWindowIcon(QIcon(CAddinIcon::Pixmap(32)));
+    const QPixmap pmIcon = CAddinIcon::Pixmap(32);
+    setWindowIcon(QIcon(pmIcon));
     setFixedSize(CDialogUnits::X(270), CDialogUnits::Y(233));
     setMouseTracking(true);
     auto* pIcon = new QLabel(this);
     pIcon->setObjectName("addinIcon");
-    pIcon->setPixmap(CAddinIcon::Pixmap(32));
+    pIcon->setPixmap(pmIcon);
     pIcon->setGeometry(Rect(15, 15, 20, 20));
     auto addText = [&](const QString& str, int x, int y, int cx, int cy) {
         auto* p = new QLabel(str, this);

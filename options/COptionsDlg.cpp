@@ -219,12 +219,9 @@ std::string COptionsDlg::TemplatePath(const CTaskItem& task, time_t tNow) const 
 
 bool COptionsDlg::SaveTemplate(CTaskItem& task, time_t tNow) {
     const char* pszFailed = "Failed to save the email template.\n\nPlease close the email and then open it and try again.";
-    // Without a data directory the file would land wherever the host runs.
-    if (g_strDataDir.empty()) {
-        Stop(pszFailed, nullptr);
-        return false;
-    }
-    const std::string strPath = TemplatePath(task, tNow);
+    // Without a data directory the file would land wherever the host runs;
+    // an empty path means the directory could not be looked into.
+    const std::string strPath = g_strDataDir.empty() ? std::string() : TemplatePath(task, tNow);
     if (strPath.empty()) {
         Stop(pszFailed, nullptr);
         return false;
