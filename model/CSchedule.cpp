@@ -1,13 +1,18 @@
 #include "CSchedule.h"
 
 #include <algorithm>
+#include <cstdlib>
 
+#include "CTaskError.h"
 #include "CZoneRules.h"
 #include "TaskTime.h"
 
 namespace {
 
 constexpr time_t kDay = 86400;
+// Years beyond this are refused as a date group out of range, so that month
+// and year arithmetic on stored values can never overflow.
+constexpr int kLastYear = 9999;
 
 using TaskTime::FromAbsolute;
 using TaskTime::ToAbsolute;
@@ -16,26 +21,21 @@ int DayOfWeek(time_t t) { return FromAbsolute(t).nDayOfWeek; }
 
 int DayOfWeekOf(int nYear, int nMonth, int nDay) { return FromAbsolute(ToAbsolute(nYear, nMonth, nDay, 0, 0)).nDayOfWeek; }
 
-long DateKey(time_t t) {
-    TaskDateTime dt = FromAbsolute(t);
-    return (static_cast<long>(dt.nYear) * 13 + dt.nMonth) * 32 + dt.nDay;
-}
-
-// Days are added as 86,400 seconds. Where a daylight-saving shift lies at
-// midnight that can land on the calendar day of the last occurrence (or
-// before it), and the hour reset then repeats that occurrence forever.
-// Such a candidate is moved on by whole hours to the next calendar day.
-time_t LaterDay(time_t tCand, time_t tLast) {
-    for (int i = 0; i < 48 && DateKey(tCand) <= DateKey(tLast); ++i) tCand += 3600;
-    return tCand;
-}
-
-// The week searches start from Sundays reached by adding whole days; a
-// shift at midnight can leave such a time on the Saturday before, where the
-// search would find nothing and the schedule would stand still.
-time_t OntoSunday(time_t t) {
-    for (int i = 0; i < 48 && DayOfWeek(t) == 7; ++i) t += 3600;
-    return t;
+// The day an occurrence at t belongs to, for a task sent at the start's hour
+// and minute. Days are added as 86,400 seconds, and a change of offset can
+// carry a sending time near midnight over into the neighbouring day: 23:30
+// plus one day across the spring change is 00:30 two days on, 00:30 across
+// the autumn change at midnight is 23:30 of the same day. A time more than
+// twelve hours from the sending time of its own day is put back on the day
+// it belongs to, at the sending time; every other time stays as it is (10:00
+// plus one day across the spring change stays 11:00).
+time_t OnItsDay(const CTaskItem& task, time_t t) {
+    const TaskDateTime dt = FromAbsolute(t);
+    const int nAt = dt.nHour * 60 + dt.nMinute, nSending = task.m_dtStart.nHour * 60 + task.m_dtStart.nMinute;
+    if (std::abs(nAt - nSending) <= 720) return t;
+    const time_t nDays = nAt > nSending ? 1 : -1;
+    const TaskDateTime dtDay = FromAbsolute(ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, 12, 0) + nDays * kDay);
+    return ToAbsolute(dtDay.nYear, dtDay.nMonth, dtDay.nDay, task.m_dtStart.nHour, task.m_dtStart.nMinute);
 }
 
 bool IsSeeded(const CTaskItem& task, time_t tNow) {
@@ -43,7 +43,12 @@ bool IsSeeded(const CTaskItem& task, time_t tNow) {
     return tNow < tStart || !task.m_dtLastSent.IsSet() || tStart > ToAbsolute(task.m_dtLastSent);
 }
 
+// The last occurrence at the start's hour and minute, on the day it belongs to.
 void ResetHourMinute(CTaskItem& task) {
+    if (task.m_dtLastSent.IsSet() && !TaskTime::CheckGroup(task.m_dtLastSent)) {
+        const time_t t = ToAbsolute(task.m_dtLastSent);
+        if (const time_t tOn = OnItsDay(task, t); tOn != t) task.m_dtLastSent = FromAbsolute(tOn);
+    }
     task.m_dtLastSent.nHour = task.m_dtStart.nHour;
     task.m_dtLastSent.nMinute = task.m_dtStart.nMinute;
 }
@@ -51,6 +56,26 @@ void ResetHourMinute(CTaskItem& task) {
 void Store(CTaskItem& task, time_t t) {
     if (CSchedule::IsTaskEnded(task, t)) task.m_dtNextSending.Empty();
     else CSchedule::SetNextSending(task, t);
+}
+
+// Whether the fields of t convert back to t itself: not so for the later
+// instance of a wall time that the clocks repeat.
+bool ReadsBackAs(time_t t) {
+    const TaskDateTime dt = FromAbsolute(t);
+    return ToAbsolute(dt) + (dt.nSecond - 1) == t;
+}
+
+// Days counted as 86,400 seconds can land in the second pass of an hour that
+// the clocks repeat; stored as fields, such a time would read back as the
+// first pass, an hour or more before it. The occurrence then goes out at the
+// sending time of that day instead.
+void StoreDay(CTaskItem& task, time_t t) {
+    t = OnItsDay(task, t);
+    if (!ReadsBackAs(t)) {
+        const TaskDateTime dt = FromAbsolute(t);
+        t = ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, task.m_dtStart.nHour, task.m_dtStart.nMinute);
+    }
+    Store(task, t);
 }
 
 bool ValidOrdinalKind(int nOrdinal, int nKind) { return nOrdinal >= 0 && nOrdinal <= 4 && nKind >= 0 && nKind <= 11; }
@@ -132,44 +157,42 @@ void CSchedule::CalcMinutely(CTaskItem& task, time_t tNow) const {
     const time_t tLast = ToAbsolute(task.m_dtLastSent);
     const time_t nStep = static_cast<time_t>(task.m_nMinuteInterval) * 60;
     time_t t = tLast + nStep;
-    // In the hour that a change of offset repeats, a time's fields can read
-    // back as the earlier instance, before the last occurrence; the schedule
-    // would then run backwards and repeat itself. Such times are skipped.
+    // Where the clocks go back, the fields of the later instance of a wall
+    // time read back as the earlier one, so such a time cannot be stored:
+    // it would be sent an hour early, minutes after the last occurrence.
+    // Those times are passed over; every time that is stored lies a whole
+    // number of intervals after the last one.
     if (nStep > 0)
-        for (int i = 0; i < 100000 && ToAbsolute(FromAbsolute(t)) <= tLast; ++i) t += nStep;
+        for (int i = 0; i < 100000 && !ReadsBackAs(t); ++i) t += nStep;
     Store(task, t);
 }
 
 void CSchedule::CalcDaily(CTaskItem& task, time_t tNow) const {
     if (task.m_nDailyMode == 0) {
         if (IsSeeded(task, tNow)) return SetNextSending(task, ToAbsolute(task.m_dtStart));
-        const time_t tOccurred = ToAbsolute(task.m_dtLastSent);
         ResetHourMinute(task);
-        time_t t = ToAbsolute(task.m_dtLastSent) + static_cast<time_t>(task.m_nDailyInterval) * kDay;
-        if (task.m_nDailyInterval > 0) t = LaterDay(t, tOccurred);
-        return Store(task, t);
+        return StoreDay(task, ToAbsolute(task.m_dtLastSent) + static_cast<time_t>(task.m_nDailyInterval) * kDay);
     }
     if (task.m_nDailyMode != 1) return;
     if (IsSeeded(task, tNow)) SetLastSent(task, ToAbsolute(task.m_dtStart) - kDay);
-    const time_t tOccurred = ToAbsolute(task.m_dtLastSent);
     ResetHourMinute(task);
-    const time_t t = LaterDay(ToAbsolute(task.m_dtLastSent) + kDay, tOccurred);
+    const time_t t = OnItsDay(task, ToAbsolute(task.m_dtLastSent) + kDay);
     const TaskDateTime dt = FromAbsolute(t);
     const int w = dt.nDayOfWeek;
     switch (task.m_nDailyDayKind) {
         case 0:
-            return Store(task, t);
+            return StoreDay(task, t);
         case 1:
-            return Store(task, w == 7 ? t + 2 * kDay : w == 1 ? t + kDay : t);
+            return StoreDay(task, w == 7 ? t + 2 * kDay : w == 1 ? t + kDay : t);
         case 2:
-            return Store(task, w == 7 || w == 1 ? t : t + (7 - w) * kDay);
+            return StoreDay(task, w == 7 || w == 1 ? t : t + (7 - w) * kDay);
         case 3: {
-            if (dt.nDay % 2 == 0) return Store(task, t);
-            const time_t t2 = t + kDay;
-            return Store(task, FromAbsolute(t2).nDay % 2 == 1 ? t2 + kDay : t2);
+            if (dt.nDay % 2 == 0) return StoreDay(task, t);
+            const time_t t2 = OnItsDay(task, t + kDay);
+            return StoreDay(task, FromAbsolute(t2).nDay % 2 == 1 ? t2 + kDay : t2);
         }
         case 4:
-            return Store(task, dt.nDay % 2 == 1 ? t : t + kDay);
+            return StoreDay(task, dt.nDay % 2 == 1 ? t : t + kDay);
         default:
             return;
     }
@@ -177,18 +200,28 @@ void CSchedule::CalcDaily(CTaskItem& task, time_t tNow) const {
 
 void CSchedule::CalcWeekly(CTaskItem& task, time_t tNow) const {
     ResetHourMinute(task);
-    if (IsSeeded(task, tNow)) SetLastSent(task, ToAbsolute(task.m_dtStart) - kDay);
+    if (IsSeeded(task, tNow)) SetLastSent(task, OnItsDay(task, ToAbsolute(task.m_dtStart) - kDay));
     const time_t L = ToAbsolute(task.m_dtLastSent);
 
+    // The weeks of a month are counted from the 1st, which can lie on the
+    // other side of a change of offset than the week itself; there every
+    // occurrence is put at the sending time of its day, or the whole month
+    // would go out an hour early or late.
+    const bool bWall = task.m_nWeeklyMode == 1;
+    auto store = [&](time_t t) {
+        if (!bWall) return StoreDay(task, t);
+        const TaskDateTime dt = FromAbsolute(OnItsDay(task, t));
+        Store(task, ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, task.m_dtStart.nHour, task.m_dtStart.nMinute, dt.nSecond));
+    };
     auto findInWeek = [&](time_t t) {
         const int w = DayOfWeek(t);
         if (t > L && w == 1 && task.m_bWeekDays[0] == 1) {
-            Store(task, LaterDay(t, L));
+            store(t);
             return true;
         }
         for (int k = w + 1; k <= 7; ++k) {
             if (k >= 2 && task.m_bWeekDays[k - 1] == 1) {
-                Store(task, LaterDay(t + (k - w) * kDay, L));
+                store(t + (k - w) * kDay);
                 return true;
             }
         }
@@ -199,7 +232,7 @@ void CSchedule::CalcWeekly(CTaskItem& task, time_t tNow) const {
         if (findInWeek(L)) return;
         const int w = DayOfWeek(L);
         const time_t t = L + (7 * static_cast<time_t>(task.m_nWeeklyInterval) - w + 1) * kDay;
-        findInWeek(task.m_nWeeklyInterval > 0 ? OntoSunday(t) : t);
+        findInWeek(task.m_nWeeklyInterval > 0 ? OnItsDay(task, t) : t);
         return;
     }
     if (task.m_nWeeklyMode != 1) return;
@@ -207,8 +240,8 @@ void CSchedule::CalcWeekly(CTaskItem& task, time_t tNow) const {
     const int k = task.m_nWeeklyWeekOfMonth + 2;
     const TaskDateTime dtL = FromAbsolute(L);
     const time_t F = ToAbsolute(dtL.nYear, dtL.nMonth, 1, dtL.nHour, dtL.nMinute, 0);
-    const time_t tSat = F + (7 * k - DayOfWeek(F)) * kDay;
-    const time_t tSun = OntoSunday(tSat - 6 * kDay);
+    const time_t tSat = OnItsDay(task, F + (7 * k - DayOfWeek(F)) * kDay);
+    const time_t tSun = OnItsDay(task, tSat - 6 * kDay);
     const int dL = dtL.nDay, dSun = FromAbsolute(tSun).nDay, dSat = FromAbsolute(tSat).nDay;
     if (dSun <= dL && dL < dSat) {
         if (findInWeek(L)) return;
@@ -219,7 +252,7 @@ void CSchedule::CalcWeekly(CTaskItem& task, time_t tNow) const {
     const int nNextMonth = dtL.nMonth == 12 ? 1 : dtL.nMonth + 1;
     const int nNextYear = dtL.nMonth == 12 ? dtL.nYear + 1 : dtL.nYear;
     const time_t F2 = ToAbsolute(nNextYear, nNextMonth, 1, dtL.nHour, dtL.nMinute, 0);
-    findInWeek(OntoSunday(F2 + (7 * k - 6 - DayOfWeek(F2)) * kDay));
+    findInWeek(OnItsDay(task, F2 + (7 * k - 6 - DayOfWeek(F2)) * kDay));
 }
 
 void CSchedule::CalcMonthly(CTaskItem& task, time_t tNow) const {
@@ -230,10 +263,12 @@ void CSchedule::CalcMonthly(CTaskItem& task, time_t tNow) const {
     const TaskDateTime& start = task.m_dtStart;
     const bool bMode0 = task.m_nMonthlyMode == 0;
     const int M = bMode0 ? task.m_nMonthlyInterval : task.m_nMonthlyInterval2;
-    const int m = last.nMonth + M;
-    const int nYearAfter = last.nYear + (m - 1 >= 0 ? (m - 1) / 12 : -((12 - m) / 12));
-    const int nMonthAfter = ((m % 12) + 12) % 12 == 0 ? 12 : ((m % 12) + 12) % 12;
-    int nYear = nYearAfter, nMonth = nMonthAfter, nDay;
+    // Months counted from year 0 in 64 bits: no stored interval can overflow.
+    const int64_t nMonths = static_cast<int64_t>(last.nYear) * 12 + (last.nMonth - 1) + M;
+    const int64_t nYearAfter64 = nMonths >= 0 ? nMonths / 12 : -((-nMonths + 11) / 12);
+    if (nYearAfter64 < 1900 || nYearAfter64 > kLastYear)
+        throw CTaskError(CTaskError::kE_FAIL, "invalid date group: year " + std::to_string(nYearAfter64) + " out of range");
+    int nYear = static_cast<int>(nYearAfter64), nMonth = static_cast<int>(nMonths - nYearAfter64 * 12) + 1, nDay;
     if (bMode0) {
         nDay = task.m_nMonthlyDay;
         if (bSeeded && nDay >= start.nDay) {
@@ -261,25 +296,33 @@ void CSchedule::CalcYearly(CTaskItem& task, time_t tNow) const {
     if (bSeeded) SetLastSent(task, ToAbsolute(task.m_dtStart));
     const TaskDateTime& last = task.m_dtLastSent;
     const TaskDateTime& start = task.m_dtStart;
-    const bool bStartEqual = last.nYear == start.nYear && last.nMonth == start.nMonth && last.nDay == start.nDay &&
-                             last.nDayOfWeek == start.nDayOfWeek && last.nHour == start.nHour &&
-                             last.nMinute == start.nMinute;
+    // A seed is start-equal even where its fields differ from the start's
+    // (a start in the hour the clocks skip, or a stored day of week that
+    // does not match the date); otherwise the start's own year is lost.
+    const bool bStartEqual = bSeeded || (last.nYear == start.nYear && last.nMonth == start.nMonth &&
+                                         last.nDay == start.nDay && last.nDayOfWeek == start.nDayOfWeek &&
+                                         last.nHour == start.nHour && last.nMinute == start.nMinute);
     const int Y = last.nYear;
+    if (Y >= kLastYear) throw CTaskError(CTaskError::kE_FAIL, "invalid date group: year " + std::to_string(Y) + " out of range");
+    // The sending time is the start's: a last occurrence that a change of
+    // offset moved (02:30 on the day the clocks jump) must not carry the
+    // moved time into the following years.
+    const int nHour = start.nHour, nMinute = start.nMinute;
     auto candidate = [&](bool bEqual) -> time_t {
         if (task.m_nYearlyMode == 0) {
             const int nMonth = task.m_nYearlyMonth + 1, D = task.m_nYearlyDay;
             int nYear = Y + 1;
             if (bEqual) nYear = last.nMonth > nMonth || (last.nMonth == nMonth && last.nDay > D) ? Y + 1 : Y;
-            return ToAbsolute(nYear, nMonth, D, last.nHour, last.nMinute);
+            return ToAbsolute(nYear, nMonth, D, nHour, nMinute);
         }
         const int nMonth = task.m_nYearlyMonth2 + 1, o = task.m_nYearlyOrdinal, k = task.m_nYearlyDayKind;
         int nYear = Y + 1;
         if (bEqual) {
             const int d = DayOfMonthFor(Y, nMonth, o, k);
             if (!(last.nMonth > nMonth || (last.nMonth == nMonth && last.nDay > d)))
-                return ToAbsolute(Y, nMonth, d, last.nHour, last.nMinute);
+                return ToAbsolute(Y, nMonth, d, nHour, nMinute);
         }
-        return ToAbsolute(nYear, nMonth, DayOfMonthFor(nYear, nMonth, o, k), last.nHour, last.nMinute);
+        return ToAbsolute(nYear, nMonth, DayOfMonthFor(nYear, nMonth, o, k), nHour, nMinute);
     };
     if (task.m_nYearlyMode != 0) {
         if (task.m_nYearlyMonth2 < 0 || task.m_nYearlyMonth2 > 11) return;
@@ -297,9 +340,13 @@ void CSchedule::CalcYearly(CTaskItem& task, time_t tNow) const {
 int CSchedule::CheckDue(CTaskItem& task) const {
     if (task.m_bActive == 0) return 0;
     const time_t tNow = NowMinute();
-    if (task.m_dtLastSent.IsSet() && tNow == ToAbsolute(task.m_dtLastSent)) return 0;
     if (!task.m_dtNextSending.IsSet()) return 0;
     const time_t X = ToAbsolute(task.m_dtNextSending);
+    // The minute's occurrence has been done once the last occurrence is now.
+    // A monthly or yearly task keeps its start there as the seed of its
+    // first computation; when the start is itself the first occurrence the
+    // seed equals the next time, and it must not count as done.
+    if (task.m_dtLastSent.IsSet() && tNow == ToAbsolute(task.m_dtLastSent) && tNow != X) return 0;
     if (tNow < X) return 0;
     if (tNow == X || task.m_bSendOverdue) return 1;
     SetLastSent(task, X);
@@ -318,7 +365,7 @@ time_t CSchedule::Period(const CTaskItem& task) {
             if (task.m_nDailyMode != 1) return 0;
             return task.m_nDailyDayKind == 0 ? kDay : task.m_nDailyDayKind <= 2 ? 7 * kDay : 0;
         case 3:
-            return task.m_nWeeklyMode == 0 && task.m_nWeeklyInterval > 0 ? 7 * task.m_nWeeklyInterval * kDay : 0;
+            return task.m_nWeeklyMode == 0 && task.m_nWeeklyInterval > 0 ? 7 * kDay * task.m_nWeeklyInterval : 0;
         default:
             return 0;
     }

@@ -133,6 +133,41 @@ TEST_P(CatchUpDifferential, JumpsLandWhereTheLoopLands) {
     EXPECT_EQ(nDiffs, 0);
 }
 
+// Intervals just over an hour step through a repeated hour one by one; the
+// jump must stop before such an hour and land where the loop lands.
+TEST_P(CatchUpDifferential, HourPlusIntervalsOnChangeDays) {
+    CZoneGuard zone(GetParam());
+    const std::vector<time_t> vecChanges = Changes();
+    if (vecChanges.empty()) GTEST_SKIP() << "no changes of offset";
+    CRandomTask gen(std::hash<std::string>{}(GetParam()) + 61);
+    int nDiffs = 0;
+    for (int i = 0; i < 1500 && nDiffs < 5; ++i) {
+        const time_t tChange = vecChanges[static_cast<size_t>(gen.Int(0, static_cast<int>(vecChanges.size()) - 1))];
+        const time_t tPresent = tChange + gen.Int(-2 * 86400, 3 * 86400);
+        CFixedClock clock(tPresent);
+        CSchedule s(clock);
+        CTaskItem task;
+        task.m_bActive = 1;
+        task.m_nRecurrence = 1;
+        task.m_nMinuteInterval = gen.Int(61, 119);
+        task.m_nEndKind = gen.Int(0, 2);
+        task.m_nEndAfterCount = gen.Int(1, 200);
+        task.m_dtStart = TaskTime::FromAbsolute(tChange - gen.Int(0, 4 * 86400));
+        const TaskDateTime dtEnd = TaskTime::FromAbsolute(tChange + gen.Int(-86400, 4 * 86400));
+        task.m_dtEnd = TaskDate{dtEnd.nYear, dtEnd.nMonth, dtEnd.nDay, dtEnd.nDayOfWeek};
+        CTaskItem expected = task, actual = task;
+        ReferenceAdvance(s, clock, expected);
+        s.AdvancePastNow(actual);
+        if (expected.m_dtLastSent == actual.m_dtLastSent && expected.m_dtNextSending == actual.m_dtNextSending) continue;
+        ++nDiffs;
+        ADD_FAILURE() << "every " << task.m_nMinuteInterval << " from " << TaskTime::Format(task.m_dtStart) << " present "
+                      << TaskTime::Format(TaskTime::FromAbsolute(tPresent)) << ": loop next "
+                      << TaskTime::Format(expected.m_dtNextSending) << ", jump next "
+                      << TaskTime::Format(actual.m_dtNextSending);
+    }
+    EXPECT_EQ(nDiffs, 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Zones, CatchUpDifferential,
                          ::testing::Values("UTC", "America/New_York", "Europe/Berlin", "Australia/Lord_Howe",
                                            "Asia/Kathmandu"));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "CSchedule.h"
+#include "CTaskError.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
@@ -359,4 +360,106 @@ TEST(ScheduleDst, MinutelyThroughTheRepeatedHourMovesForward) {
             EXPECT_GE(TaskTime::ToAbsolute(caught.m_dtNextSending), At(c.y, c.mo, c.d, 12, 0)) << c.pszZone;
         }
     }
+}
+
+// An N-minute task keeps N minutes of elapsed time between its sendings
+// across every change; where the clocks go back, the wall times they repeat
+// can be stored only once, so there a gap may be a whole number of
+// intervals, but never shorter than one and never two sendings in one.
+TEST(ScheduleDst, MinutelySendingsStayWholeIntervalsApart) {
+    const struct {
+        const char* pszZone;
+        int y, mo, d;
+    } cases[] = {{"Europe/Berlin", 2011, 10, 30}, {"Europe/Berlin", 2011, 3, 27},  {"America/New_York", 2015, 11, 1},
+                 {"America/New_York", 2015, 3, 8}, {"Australia/Lord_Howe", 2024, 4, 7}, {"Australia/Lord_Howe", 2024, 10, 6}};
+    for (const auto& c : cases) {
+        CZoneGuard zone(c.pszZone);
+        for (int nMinutes = 1; nMinutes <= 180; nMinutes += nMinutes < 61 ? 7 : nMinutes < 120 ? 1 : 13) {
+            CFixedClock clock(At(c.y, c.mo, c.d) - 86400);
+            CSchedule s(clock);
+            CTaskItem t;
+            t.m_bActive = 1;
+            t.m_nEndKind = 0;
+            t.m_nRecurrence = 1;
+            t.m_nMinuteInterval = nMinutes;
+            t.m_dtStart = TaskTime::FromAbsolute(At(c.y, c.mo, c.d) - 90 * 60);  // 22:30 the day before
+            s.CalcNextSending(t);
+            const time_t tFirst = TaskTime::ToAbsolute(t.m_dtNextSending);
+            time_t tPrev = tFirst - nMinutes * 60;
+            int nSent = 0;
+            while (TaskTime::ToAbsolute(t.m_dtNextSending) < tFirst + 8 * 3600) {
+                const time_t tNext = TaskTime::ToAbsolute(t.m_dtNextSending);
+                const time_t nGap = tNext - tPrev;
+                ASSERT_TRUE(nGap > 0 && nGap % (nMinutes * 60) == 0)
+                    << c.pszZone << " every " << nMinutes << ": " << Next(t) << " comes " << nGap << " s after the last";
+                // Only the hour the clocks repeat may be passed over: from the
+                // last time before it to the first one after it.
+                ASSERT_LT(nGap, 2 * nMinutes * 60 + 3600) << c.pszZone << " every " << nMinutes << " at " << Next(t);
+                tPrev = tNext;
+                ++nSent;
+                Occur(s, clock, t);
+            }
+            EXPECT_GE(nSent, 8 * 60 / nMinutes - 60 / nMinutes - 1) << c.pszZone << " every " << nMinutes;
+        }
+    }
+}
+
+TEST(ScheduleDst, EverySixtyOneMinutesThroughTheRepeatedHourDoesNotCrawl) {
+    CZoneGuard zone("Europe/Berlin");
+    CFixedClock clock(At(2011, 10, 29));
+    CSchedule s(clock);
+    CTaskItem t;
+    t.m_bActive = 1;
+    t.m_nEndKind = 0;
+    t.m_nRecurrence = 1;
+    t.m_nMinuteInterval = 61;
+    t.m_dtStart = Group(2011, 10, 30, 0, 30);
+    s.CalcNextSending(t);
+    std::vector<std::string> vecTimes;
+    for (int i = 0; i < 6; ++i) {
+        vecTimes.push_back(Next(t));
+        Occur(s, clock, t);
+    }
+    // 02:32 is the first pass of the repeated hour; 02:33 of the second pass
+    // cannot be stored, so the next one is an interval later.
+    EXPECT_EQ(vecTimes, (std::vector<std::string>{"2011-10-30 00:30", "2011-10-30 01:31", "2011-10-30 02:32",
+                                                  "2011-10-30 03:34", "2011-10-30 04:35", "2011-10-30 05:36"}));
+}
+
+// Stored values come from a file anyone can write: no combination of them may
+// make the computation overflow (the sanitizer build checks the arithmetic).
+TEST(ScheduleLimits, ExtremeStoredValuesAreRefusedNotOverflowed) {
+    CZoneGuard zone("Europe/Berlin");
+    CFixedClock clock(At(2026, 12, 7, 9, 30));
+    CSchedule s(clock);
+    const int32_t kValues[] = {INT32_MIN, -1, 0, 1, 5, 12, 31, 9999, INT32_MAX};
+    int nRefused = 0;
+    for (int nRecurrence = 0; nRecurrence <= 5; ++nRecurrence) {
+        for (int32_t v : kValues) {
+            for (int32_t nYear : {1900, 2026, 9998, 9999, INT32_MAX}) {
+                CTaskItem t;
+                t.m_bActive = 1;
+                t.m_bSendOverdue = 1;
+                t.m_nRecurrence = nRecurrence;
+                t.m_nMinuteInterval = t.m_nDailyInterval = t.m_nWeeklyInterval = v;
+                t.m_nMonthlyInterval = t.m_nMonthlyInterval2 = v;
+                t.m_nMonthlyDay = t.m_nYearlyDay = v == INT32_MAX ? 31 : 15;
+                t.m_nEndKind = 1;
+                t.m_nEndAfterCount = v;
+                t.m_nOccurrenceCount = v;
+                t.m_dtStart = TaskDateTime{nYear, 12, 7, 2, 9, 30, 0};
+                t.m_dtLastSent = TaskDateTime{nYear, 12, 7, 2, 9, 30, 0};
+                t.m_dtNextSending = t.m_dtLastSent;
+                try {
+                    s.CheckDue(t);
+                    s.CalcNextSending(t);
+                    s.AdvancePastNow(t);
+                } catch (const CTaskError& e) {
+                    ++nRefused;
+                    EXPECT_TRUE(e.Code() == CTaskError::kE_FAIL || e.Code() == CTaskError::kE_INVALIDARG) << e.what();
+                }
+            }
+        }
+    }
+    EXPECT_GT(nRefused, 0);
 }

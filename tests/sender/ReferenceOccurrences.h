@@ -1,0 +1,239 @@
+#pragma once
+// The occurrences a task must produce, worked out again from the rules on
+// whole calendar days and local wall times. It uses nothing of the
+// scheduler: not its conversions, not its day arithmetic, not its
+// day-of-month table. The scheduler's tick is checked against it.
+#include <cstdint>
+#include <ctime>
+#include <vector>
+
+#include "CTaskItem.h"
+
+namespace RefSchedule {
+
+// Days since 1970-01-01; a day beyond the month's end runs on into the next.
+inline int64_t DayNumber(int64_t y, int m, int d) {
+    y += (m - 1) / 12;
+    m = (m - 1) % 12 + 1;
+    // Counted by hand: days of the whole years, then of the whole months.
+    auto leap = [](int64_t yy) { return (yy % 4 == 0 && yy % 100 != 0) || yy % 400 == 0; };
+    static const int kCum[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+    int64_t n = 0;
+    for (int64_t yy = 1970; yy < y; ++yy) n += leap(yy) ? 366 : 365;
+    for (int64_t yy = y; yy < 1970; ++yy) n -= leap(yy) ? 366 : 365;
+    n += kCum[m - 1] + (m > 2 && leap(y) ? 1 : 0) + d - 1;
+    return n;
+}
+
+struct CDate {
+    int y, m, d;
+};
+
+inline CDate DateOf(int64_t nDay) {
+    time_t t = static_cast<time_t>(nDay * 86400 + 43200);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
+}
+
+// 1 = Sunday .. 7 = Saturday; 1970-01-01 was a Thursday.
+inline int Weekday(int64_t nDay) { return static_cast<int>(((nDay + 4) % 7 + 7) % 7) + 1; }
+
+inline int DaysIn(int y, int m) { return static_cast<int>(DayNumber(y, m + 1, 1) - DayNumber(y, m, 1)); }
+
+inline long OffsetAt(time_t t) {
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return tm.tm_gmtoff;
+}
+
+// A local wall time as an instant at second 1: where the clocks went back
+// it is the earlier of the two, where they jumped forward it is read with
+// the offset from before the jump.
+inline time_t Instant(int64_t nDay, int h, int mi) {
+    const time_t nWall = static_cast<time_t>(nDay * 86400 + h * 3600 + mi * 60 + 1);
+    const long nBefore = OffsetAt(nWall - 86400), nAfter = OffsetAt(nWall + 86400);
+    bool bFound = false;
+    time_t tBest = 0;
+    for (long nOff : {nBefore, nAfter}) {
+        const time_t u = nWall - nOff;
+        if (OffsetAt(u) == nOff && (!bFound || u < tBest)) {
+            tBest = u;
+            bFound = true;
+        }
+    }
+    return bFound ? tBest : nWall - nBefore;
+}
+
+inline int64_t LocalDay(time_t t) {
+    const int64_t n = static_cast<int64_t>(t) + OffsetAt(t);
+    return n >= 0 ? n / 86400 : -((-n + 86399) / 86400);
+}
+
+// Day of month of the (ordinal+1)-th day of a kind, or of the last one for
+// ordinal 4, found by walking the month.
+inline int NthDayOfKind(int y, int m, int nOrdinal, int nKind) {
+    std::vector<int> vecDays;
+    for (int d = 1; d <= DaysIn(y, m); ++d) {
+        const int w = Weekday(DayNumber(y, m, d));
+        bool b = false;
+        switch (nKind) {
+            case 0: b = true; break;
+            case 1: b = w >= 2 && w <= 6; break;
+            case 2: b = w == 1 || w == 7; break;
+            case 3: b = d % 2 == 0; break;
+            case 4: b = d % 2 == 1; break;
+            default: b = w == nKind - 4; break;
+        }
+        if (b) vecDays.push_back(d);
+    }
+    return nOrdinal == 4 ? vecDays.back() : vecDays[static_cast<size_t>(nOrdinal)];
+}
+
+// One occurrence: the calendar day it belongs to and the instants it may be
+// sent at. Where days are counted as 24 hours, an occurrence right after a
+// change of offset may come at the time of day shifted by that change
+// instead of at its wall time; both are accepted.
+struct COccurrence {
+    int64_t nDay;
+    time_t tWall;
+    time_t tShifted;
+    bool Accepts(time_t t) const { return t == tWall || t == tShifted; }
+};
+
+class CReference {
+public:
+    // Every occurrence of task from its start up to tHorizon, before the
+    // end rule; the task's own bookkeeping fields play no part.
+    static std::vector<COccurrence> All(const CTaskItem& task, time_t tHorizon) {
+        std::vector<COccurrence> vec;
+        const TaskDateTime& s = task.m_dtStart;
+        const int h = s.nHour, mi = s.nMinute;
+        const int64_t nStartDay = DayNumber(s.nYear, s.nMonth, s.nDay);
+        const time_t tStart = Instant(nStartDay, h, mi);
+        auto add = [&](int64_t nDay, time_t tShifted) {
+            const time_t tWall = Instant(nDay, h, mi);
+            vec.push_back({nDay, tWall, tShifted});
+            return std::min(tWall, tShifted) <= tHorizon;
+        };
+        auto addDays = [&](int64_t nPrev, int64_t nDay) {
+            return add(nDay, Instant(nPrev, h, mi) + static_cast<time_t>(nDay - nPrev) * 86400);
+        };
+        switch (task.m_nRecurrence) {
+            case 0:
+                vec.push_back({nStartDay, tStart, tStart});
+                break;
+            case 1: {
+                const time_t nStep = static_cast<time_t>(task.m_nMinuteInterval) * 60;
+                // A wall time that the clocks repeat can be stored only once:
+                // the later instance is passed over.
+                for (time_t t = tStart;; t += nStep) {
+                    const int64_t nDay = LocalDay(t);
+                    const time_t nSecs = t + OffsetAt(t) - static_cast<time_t>(nDay) * 86400;
+                    if (Instant(nDay, static_cast<int>(nSecs / 3600), static_cast<int>(nSecs / 60 % 60)) != t) continue;
+                    vec.push_back({nDay, t, t});
+                    if (t > tHorizon) break;
+                }
+                break;
+            }
+            case 2:
+                if (task.m_nDailyMode == 0) {
+                    if (!add(nStartDay, tStart)) break;
+                    for (int64_t n = nStartDay; addDays(n, n + task.m_nDailyInterval);) n += task.m_nDailyInterval;
+                } else {
+                    for (int64_t n = nStartDay - 1;;) {
+                        int64_t k = n + 1;
+                        while (!DailyKind(k, task.m_nDailyDayKind)) ++k;
+                        if (!addDays(n, k)) break;
+                        n = k;
+                    }
+                }
+                break;
+            case 3:
+                for (int64_t n = nStartDay - 1;;) {
+                    const int64_t k = task.m_nWeeklyMode == 0 ? NextWeekly(task, n) : NextWeekOfMonth(task, n);
+                    if (!addDays(n, k)) break;
+                    n = k;
+                }
+                break;
+            case 4: {
+                const bool bMode0 = task.m_nMonthlyMode == 0;
+                const int M = bMode0 ? task.m_nMonthlyInterval : task.m_nMonthlyInterval2;
+                auto dayIn = [&](int y, int m) {
+                    return bMode0 ? task.m_nMonthlyDay : NthDayOfKind(y, m, task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind);
+                };
+                int64_t nDay = DayNumber(s.nYear, s.nMonth, dayIn(s.nYear, s.nMonth));
+                if (nDay < nStartDay) {
+                    const int nMonths = s.nYear * 12 + s.nMonth - 1 + M;
+                    nDay = DayNumber(nMonths / 12, nMonths % 12 + 1, dayIn(nMonths / 12, nMonths % 12 + 1));
+                }
+                while (add(nDay, Instant(nDay, h, mi))) {
+                    const CDate dt = DateOf(nDay);
+                    const int nMonths = dt.y * 12 + dt.m - 1 + M;
+                    nDay = DayNumber(nMonths / 12, nMonths % 12 + 1, dayIn(nMonths / 12, nMonths % 12 + 1));
+                }
+                break;
+            }
+            case 5: {
+                const bool bMode0 = task.m_nYearlyMode == 0;
+                const int nMonth = (bMode0 ? task.m_nYearlyMonth : task.m_nYearlyMonth2) + 1;
+                auto dayIn = [&](int y) {
+                    return bMode0 ? task.m_nYearlyDay : NthDayOfKind(y, nMonth, task.m_nYearlyOrdinal, task.m_nYearlyDayKind);
+                };
+                int y = s.nYear;
+                // Compared as month and day, before any carry into the next month.
+                if (nMonth < s.nMonth || (nMonth == s.nMonth && dayIn(y) < s.nDay)) ++y;
+                for (;; ++y) {
+                    const int64_t nDay = DayNumber(y, nMonth, dayIn(y));
+                    if (!add(nDay, Instant(nDay, h, mi))) break;
+                }
+                break;
+            }
+            default:
+                break;
+        }
+        return vec;
+    }
+
+private:
+    static bool DailyKind(int64_t nDay, int nKind) {
+        const int w = Weekday(nDay), d = DateOf(nDay).d;
+        switch (nKind) {
+            case 0: return true;
+            case 1: return w >= 2 && w <= 6;
+            case 2: return w == 1 || w == 7;
+            case 3: return d % 2 == 0;
+            default: return d % 2 == 1;
+        }
+    }
+    static bool Ticked(const CTaskItem& task, int64_t nDay) { return task.m_bWeekDays[Weekday(nDay) - 1] == 1; }
+
+    // Weeks run Sunday to Saturday: the rest of the week after nDay, else the
+    // week N weeks on.
+    static int64_t NextWeekly(const CTaskItem& task, int64_t nDay) {
+        const int64_t nSunday = nDay - (Weekday(nDay) - 1);
+        for (int64_t k = nDay + 1; k < nSunday + 7; ++k)
+            if (Ticked(task, k)) return k;
+        const int64_t nLater = nSunday + 7 * static_cast<int64_t>(task.m_nWeeklyInterval);
+        for (int64_t k = nLater; k < nLater + 7; ++k)
+            if (Ticked(task, k)) return k;
+        return nLater + 7;  // no day ticked: never reached by valid tasks
+    }
+
+    // Week k of a month is the k-th Sunday-to-Saturday row that holds a day
+    // of it; for k = 2..4 the row lies wholly inside the month.
+    static int64_t NextWeekOfMonth(const CTaskItem& task, int64_t nDay) {
+        const int k = task.m_nWeeklyWeekOfMonth + 2;
+        CDate dt = DateOf(nDay);
+        for (int nTry = 0; nTry < 2; ++nTry) {
+            const int64_t nFirst = DayNumber(dt.y, dt.m, 1);
+            const int64_t nSunday = nFirst - (Weekday(nFirst) - 1) + 7 * (k - 1);
+            for (int64_t d = nSunday; d < nSunday + 7; ++d)
+                if (d > nDay && Ticked(task, d)) return d;
+            dt = DateOf(DayNumber(dt.y, dt.m + 1, 1));
+        }
+        return nDay + 62;
+    }
+};
+
+}  // namespace RefSchedule

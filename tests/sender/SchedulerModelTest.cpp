@@ -1,0 +1,479 @@
+// The scheduler's tick on a simulated clock against the occurrences worked
+// out from the rules: random task lists of every type, mode and end kind in
+// several zones, stepped minute by minute around changes of offset, with the
+// host switched off, the computer asleep, the clock set back and tasks
+// disabled and activated again. On every tick: exactly the expected
+// occurrences are sent or skipped, none twice, none lost, the next time
+// moves on, and every saved list loads whole.
+//
+// QUILLORY_MODEL_RUNS and QUILLORY_MODEL_DAYS make the run longer.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "CSchedule.h"
+#include "CSendEmailDlg.h"
+#include "CTaskListFile.h"
+#include "CTextCodec.h"
+#include "ReferenceOccurrences.h"
+#include "TaskTime.h"
+#include "ZoneGuard.h"
+
+namespace {
+
+using RefSchedule::COccurrence;
+using RefSchedule::Instant;
+using RefSchedule::LocalDay;
+
+int EnvInt(const char* pszName, int nDefault) {
+    const char* psz = std::getenv(pszName);
+    return psz && *psz ? std::atoi(psz) : nDefault;
+}
+
+// The present as the scheduler reads it: local fields rebuilt at second 1.
+time_t NowMinute(time_t t) {
+    const int64_t nDay = LocalDay(t);
+    const time_t nSecs = t + RefSchedule::OffsetAt(t) - static_cast<time_t>(nDay) * 86400;
+    return Instant(nDay, static_cast<int>(nSecs / 3600), static_cast<int>(nSecs / 60 % 60));
+}
+
+std::string Show(time_t t) {
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char sz[64];
+    std::strftime(sz, sizeof sz, "%Y-%m-%d %H:%M:%S %Z", &tm);
+    return sz;
+}
+
+// Instants around which the zone's offset changes in [tFrom, tTo).
+std::vector<time_t> Changes(time_t tFrom, time_t tTo) {
+    std::vector<time_t> vec;
+    long nPrev = RefSchedule::OffsetAt(tFrom);
+    for (time_t t = tFrom; t < tTo; t += 1800) {
+        const long n = RefSchedule::OffsetAt(t);
+        if (n != nPrev) vec.push_back(t);
+        nPrev = n;
+    }
+    return vec;
+}
+
+class CGenerator {
+public:
+    explicit CGenerator(uint64_t nSeed) : m_rng(nSeed) {}
+    int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_rng); }
+    bool Chance(int nPercent) { return Int(1, 100) <= nPercent; }
+
+    // A task as the options sheet leaves it, before its first computation.
+    CTaskItem Task(int nIndex, time_t tCreated, int nDays) {
+        CTaskItem t;
+        t.m_bActive = 1;
+        t.m_strTaskName = "task " + std::to_string(nIndex);
+        t.m_strTemplateFile = "/templates/" + std::to_string(nIndex) + ".eml";
+        t.m_bSendOverdue = Chance(50);
+        const int nPick = Int(1, 100);
+        t.m_nRecurrence = nPick <= 10 ? 0 : nPick <= 35 ? 1 : nPick <= 55 ? 2 : nPick <= 75 ? 3 : nPick <= 90 ? 4 : 5;
+        const int64_t nStartDay = LocalDay(tCreated) + Int(-10, nDays / 2);
+        const RefSchedule::CDate dtStart = RefSchedule::DateOf(nStartDay);
+        int h = Int(0, 23), mi = Int(0, 59);
+        if (Chance(40)) {
+            static const int kHours[] = {0, 1, 2, 3, 23};
+            h = kHours[Int(0, 4)];
+            mi = Chance(50) ? Int(0, 3) * 15 : mi;
+        }
+        t.m_dtStart = TaskDateTime{dtStart.y, dtStart.m, dtStart.d, RefSchedule::Weekday(nStartDay), h, mi, 0};
+        switch (t.m_nRecurrence) {
+            case 1:
+                t.m_nMinuteInterval = Chance(40) ? Int(61, 119) : Chance(50) ? Int(1, 60) : Int(120, 1440);
+                break;
+            case 2:
+                t.m_nDailyMode = Int(0, 1);
+                t.m_nDailyInterval = Int(1, 10);
+                t.m_nDailyDayKind = Int(0, 4);
+                break;
+            case 3:
+                t.m_nWeeklyMode = Int(0, 1);
+                t.m_nWeeklyInterval = Int(1, 4);
+                t.m_nWeeklyWeekOfMonth = Int(0, 2);
+                for (auto& b : t.m_bWeekDays) b = Chance(35) ? 1 : 0;
+                t.m_bWeekDays[Int(0, 6)] = 1;
+                break;
+            case 4:
+                t.m_nMonthlyMode = Int(0, 1);
+                t.m_nMonthlyDay = Chance(70) ? Int(1, 28) : Int(29, 31);
+                t.m_nMonthlyInterval = Int(1, 3);
+                t.m_nMonthlyOrdinal = Int(0, 4);
+                t.m_nMonthlyDayKind = Int(0, 11);
+                t.m_nMonthlyInterval2 = Int(1, 3);
+                break;
+            case 5: {
+                t.m_nYearlyMode = Int(0, 1);
+                // Mostly a month the run passes through, so that it occurs.
+                const int nMonth = Chance(70) ? (dtStart.m - 1 + Int(0, nDays / 30)) % 12 : Int(0, 11);
+                t.m_nYearlyMonth = t.m_nYearlyMonth2 = nMonth;
+                t.m_nYearlyDay = Int(1, RefSchedule::DaysIn(2000, nMonth + 1));
+                t.m_nYearlyOrdinal = Int(0, 4);
+                t.m_nYearlyDayKind = Int(0, 11);
+                break;
+            }
+            default:
+                break;
+        }
+        const int nEnd = Int(1, 100);
+        t.m_nEndKind = nEnd <= 50 ? 0 : nEnd <= 75 ? 1 : 2;
+        t.m_nEndAfterCount = Int(1, 30);
+        const RefSchedule::CDate dtEnd = RefSchedule::DateOf(nStartDay + Int(0, nDays));
+        t.m_dtEnd = TaskDate{dtEnd.y, dtEnd.m, dtEnd.d, RefSchedule::Weekday(nStartDay)};
+        t.m_dtEnd.nDayOfWeek = RefSchedule::Weekday(RefSchedule::DayNumber(dtEnd.y, dtEnd.m, dtEnd.d));
+        return t;
+    }
+
+    std::mt19937_64 m_rng;
+};
+
+// What one task must do from its creation on.
+struct CExpected {
+    std::vector<COccurrence> vecOccurrences;
+    size_t nNext = 0;         // the occurrence due next
+    size_t nLimit = 0;        // occurrences past this one never come (end after N)
+    time_t tEndOfDay = 0;     // end date's last second, for end kind 2
+    int nEndKind = 0;
+    bool bActive = true;
+    bool bOverdue = false;
+    int nCount = 0;
+
+    // Whether the task may be completed now, and whether it must be.
+    bool MayEnd() const {
+        if (nNext >= nLimit) return true;
+        const COccurrence& o = vecOccurrences[nNext];
+        return nEndKind == 2 && std::max(o.tWall, o.tShifted) > tEndOfDay;
+    }
+    bool MustEnd() const {
+        if (nNext >= nLimit) return true;
+        const COccurrence& o = vecOccurrences[nNext];
+        return nEndKind == 2 && std::min(o.tWall, o.tShifted) > tEndOfDay;
+    }
+};
+
+class CSimulation {
+public:
+    CSimulation(const char* pszZone, uint64_t nSeed, int nDays) : m_zone(pszZone), m_gen(nSeed), m_nDays(nDays) {
+        m_strWhere = std::string(pszZone) + " seed " + std::to_string(nSeed);
+    }
+
+    void Run() {
+        // Somewhere around a change of offset between 2010 and 2030, where the zone has any.
+        const time_t tYear = Instant(RefSchedule::DayNumber(m_gen.Int(2010, 2030), 1, 1), 0, 0);
+        const std::vector<time_t> vecChanges = Changes(tYear, tYear + 366 * 86400);
+        time_t tNow = tYear + m_gen.Int(0, 365) * 86400;
+        if (!vecChanges.empty()) tNow = vecChanges[static_cast<size_t>(m_gen.Int(0, static_cast<int>(vecChanges.size()) - 1))];
+        tNow -= m_gen.Int(0, std::min(m_nDays, 20)) * 86400 + m_gen.Int(0, 86399);
+        const time_t tStop = tNow + static_cast<time_t>(m_nDays) * 86400;
+        m_clock.Set(tNow);
+        CreateTasks(tNow, tStop);
+        Save(m_list);
+        if (HasFailure()) return;
+        StartHost();
+        while (m_clock.Now() < tStop && !HasFailure()) Step();
+    }
+
+private:
+    static bool HasFailure() { return ::testing::Test::HasFailure(); }
+
+    void Fail(const std::string& str) {
+        ADD_FAILURE() << m_strWhere << ", at " << Show(m_clock.Now()) << ": " << str;
+    }
+
+    void CreateTasks(time_t tNow, time_t tStop) {
+        CSchedule schedule(m_clock);
+        const int nTasks = m_gen.Int(6, 12);
+        for (int i = 0; i < nTasks; ++i) {
+            CTaskItem task = m_gen.Task(i + 1, tNow, m_nDays);
+            CExpected e;
+            e.vecOccurrences = RefSchedule::CReference::All(task, tStop + 400 * 86400);
+            e.nEndKind = task.m_nRecurrence == 0 ? 0 : task.m_nEndKind;
+            e.tEndOfDay = Instant(RefSchedule::DayNumber(task.m_dtEnd.nYear, task.m_dtEnd.nMonth, task.m_dtEnd.nDay), 23, 59) + 58;
+            e.bOverdue = task.m_bSendOverdue != 0;
+            // Occurrences before the moment of scheduling are passed over
+            // without being counted.
+            while (e.nNext < e.vecOccurrences.size() &&
+                   std::max(e.vecOccurrences[e.nNext].tWall, e.vecOccurrences[e.nNext].tShifted) < tNow)
+                ++e.nNext;
+            e.nLimit = e.vecOccurrences.size();
+            if (e.nEndKind == 1) e.nLimit = std::min(e.nLimit, e.nNext + static_cast<size_t>(task.m_nEndAfterCount));
+            schedule.AdvancePastNow(task);
+            m_vecExpected.push_back(e);
+            m_vecDescribed.push_back(Describe(task));
+            m_list.Add(task);
+            Compare(m_list.GetSize() - 1, "when scheduled");
+        }
+    }
+
+    static std::string Describe(const CTaskItem& t) {
+        std::ostringstream os;
+        os << "type " << t.m_nRecurrence << " start " << TaskTime::Format(t.m_dtStart) << " minutes "
+           << t.m_nMinuteInterval << " daily " << t.m_nDailyMode << "/" << t.m_nDailyInterval << "/" << t.m_nDailyDayKind
+           << " weekly " << t.m_nWeeklyMode << "/" << t.m_nWeeklyInterval << "/" << t.m_nWeeklyWeekOfMonth << " days ";
+        for (int b : t.m_bWeekDays) os << b;
+        os << " monthly " << t.m_nMonthlyMode << "/" << t.m_nMonthlyDay << "/" << t.m_nMonthlyInterval << "/"
+           << t.m_nMonthlyOrdinal << "/" << t.m_nMonthlyDayKind << "/" << t.m_nMonthlyInterval2 << " yearly "
+           << t.m_nYearlyMode << "/" << t.m_nYearlyMonth << "/" << t.m_nYearlyDay << "/" << t.m_nYearlyOrdinal << "/"
+           << t.m_nYearlyDayKind << "/" << t.m_nYearlyMonth2 << " end " << t.m_nEndKind << "/" << t.m_nEndAfterCount
+           << "/" << t.m_dtEnd.nYear << "-" << t.m_dtEnd.nMonth << "-" << t.m_dtEnd.nDay << " overdue "
+           << t.m_bSendOverdue;
+        return os.str();
+    }
+
+    // The task at index i against what the rules expect of it.
+    void Compare(int i, const char* pszWhen) {
+        const CTaskItem& task = static_cast<const CTaskList&>(m_list).GetAt(i);
+        const CExpected& e = m_vecExpected[static_cast<size_t>(i)];
+        std::string strProblem;
+        if (task.m_nOccurrenceCount != e.nCount) {
+            strProblem = "count " + std::to_string(task.m_nOccurrenceCount) + ", expected " + std::to_string(e.nCount);
+        } else if (!task.m_dtNextSending.IsSet()) {
+            if (!e.MayEnd()) strProblem = "completed, expected the occurrence at " + Show(e.vecOccurrences[e.nNext].tWall);
+        } else {
+            const time_t tNext = TaskTime::ToAbsolute(task.m_dtNextSending);
+            if (e.MustEnd()) strProblem = "next " + Show(tNext) + ", expected completed";
+            else if (e.nNext >= e.vecOccurrences.size()) strProblem = "reference ran out";
+            else if (!e.vecOccurrences[e.nNext].Accepts(tNext))
+                strProblem = "next " + Show(tNext) + ", expected " + Show(e.vecOccurrences[e.nNext].tWall) +
+                             (e.vecOccurrences[e.nNext].tShifted != e.vecOccurrences[e.nNext].tWall
+                                  ? " or " + Show(e.vecOccurrences[e.nNext].tShifted)
+                                  : "");
+        }
+        if (!strProblem.empty())
+            Fail(task.m_strTaskName + " (" + m_vecDescribed[static_cast<size_t>(i)] + ") " + pszWhen + ": " + strProblem +
+                 "; last sent " + TaskTime::Format(task.m_dtLastSent));
+    }
+
+    void Save(const CTaskList& list) {
+        ++m_nSaves;
+        m_vecSaved = CTaskListFile::Encode(list, m_codec);
+        CTaskList loaded;
+        const auto res = CTaskListFile::LoadFromBytes(m_vecSaved, loaded, m_codec);
+        if (!res.strProblem.empty() || !(loaded == list)) Fail("the saved list does not load whole: " + res.strProblem);
+    }
+
+    void StartHost() {
+        CSendContext ctx;
+        ctx.fnTaskList = [this] { return &m_list; };
+        ctx.fnSend = [this](const CTaskItem& t) { m_vecSent.push_back(t.m_strTaskName + " @ " + TaskTime::Format(t.m_dtNextSending)); };
+        ctx.fnSave = [this](const CTaskList& list) { Save(list); };
+        ctx.pClock = &m_clock;
+        m_pHost = std::make_unique<CSendEmailDlg>(std::move(ctx));
+    }
+
+    // One tick of the real scheduler beside one tick of the model.
+    void Tick() {
+        const time_t tMinute = NowMinute(m_clock.Now());
+        std::vector<std::string> vecExpected;
+        bool bChanged = false;
+        for (int i = 0; i < m_list.GetSize(); ++i) {
+            CExpected& e = m_vecExpected[static_cast<size_t>(i)];
+            const CTaskItem& task = static_cast<const CTaskList&>(m_list).GetAt(i);
+            if (!e.bActive || !task.m_dtNextSending.IsSet()) continue;
+            const time_t tNext = TaskTime::ToAbsolute(task.m_dtNextSending);
+            if (tNext > tMinute) continue;
+            if (tNext == tMinute || e.bOverdue) {
+                vecExpected.push_back(task.m_strTaskName + " @ " + TaskTime::Format(task.m_dtNextSending));
+                if (!m_setSent.insert(task.m_strTaskName + " " + std::to_string(tNext)).second)
+                    Fail(task.m_strTaskName + " would send the occurrence at " + Show(tNext) + " twice");
+            }
+            ++e.nNext;
+            ++e.nCount;
+            bChanged = true;
+        }
+        m_vecSent.clear();
+        const int nSavesBefore = m_nSaves;
+        m_pHost->OnTimer();
+        if (m_vecSent != vecExpected) {
+            std::string str = "sent [";
+            for (const auto& s : m_vecSent) str += s + "; ";
+            str += "], expected [";
+            for (const auto& s : vecExpected) str += s + "; ";
+            Fail(str + "]");
+        }
+        if ((m_nSaves != nSavesBefore) != bChanged) Fail(bChanged ? "handled tasks but did not save" : "saved with nothing handled");
+        for (int i = 0; i < m_list.GetSize() && !HasFailure(); ++i) Compare(i, "after a tick");
+    }
+
+    void Step() {
+        const int nEvent = m_gen.Int(1, 20000);
+        if (nEvent <= 4) {
+            // The host is off for a while, then starts from its file.
+            m_pHost.reset();
+            m_clock.Set(m_clock.Now() + m_gen.Int(30, 3 * 1440) * 60);
+            CTaskList loaded;
+            const auto res = CTaskListFile::LoadFromBytes(m_vecSaved, loaded, m_codec);
+            if (!res.strProblem.empty() || !(loaded == m_list)) Fail("the list after a restart is not the saved one");
+            m_list = loaded;
+            StartHost();
+        } else if (nEvent <= 8) {
+            // Asleep: no ticks.
+            m_clock.Set(m_clock.Now() + m_gen.Int(5, 600) * 60);
+        } else if (nEvent <= 10) {
+            // The clock is set back.
+            m_clock.Set(m_clock.Now() - m_gen.Int(1, 180) * 60);
+        } else if (nEvent <= 16) {
+            // Disabled or activated again from the Email Manager.
+            const int i = m_gen.Int(0, m_list.GetSize() - 1);
+            CTaskItem task = static_cast<const CTaskList&>(m_list).GetAt(i);
+            task.m_bActive = task.m_bActive ? 0 : 1;
+            m_vecExpected[static_cast<size_t>(i)].bActive = task.m_bActive != 0;
+            m_list.SetAt(i, task);
+            Save(m_list);
+        }
+        // Most minutes get one tick; some several, at other seconds.
+        const time_t tMinuteStart = m_clock.Now() - ((m_clock.Now() % 60) + 60) % 60;
+        const int nTicks = m_gen.Chance(2) ? m_gen.Int(2, 4) : 1;
+        for (int k = 0; k < nTicks && !HasFailure(); ++k) {
+            m_clock.Set(tMinuteStart + m_gen.Int(0, 59));
+            Tick();
+        }
+        m_clock.Set(tMinuteStart + 60);
+    }
+
+    CZoneGuard m_zone;
+    CGenerator m_gen;
+    int m_nDays;
+    std::string m_strWhere;
+    CFixedClock m_clock{0};
+    CTextCodec m_codec{"UTF-8"};
+    CTaskList m_list;
+    std::vector<CExpected> m_vecExpected;
+    std::vector<std::string> m_vecDescribed;
+    std::vector<std::string> m_vecSent;
+    std::set<std::string> m_setSent;
+    std::vector<uint8_t> m_vecSaved;
+    int m_nSaves = 0;
+    std::unique_ptr<CSendEmailDlg> m_pHost;
+};
+
+const char* const kZones[] = {"Europe/Berlin", "America/New_York", "Australia/Lord_Howe", "America/Sao_Paulo",
+                              "Asia/Kathmandu", "UTC", "America/Havana"};
+
+}  // namespace
+
+TEST(SchedulerModelTest, TheTickSendsAndSkipsExactlyWhatTheRulesSay) {
+    const int nRuns = EnvInt("QUILLORY_MODEL_RUNS", 14);
+    const int nDays = EnvInt("QUILLORY_MODEL_DAYS", 30);
+    const uint64_t nSeed = static_cast<uint64_t>(EnvInt("QUILLORY_MODEL_SEED", 20261207));
+    for (int nRun = 0; nRun < nRuns && !::testing::Test::HasFailure(); ++nRun) {
+        const char* pszZone = kZones[static_cast<size_t>(nRun) % std::size(kZones)];
+        CSimulation(pszZone, nSeed + static_cast<uint64_t>(nRun), nDays).Run();
+    }
+}
+
+namespace {
+
+// A monthly or yearly task whose start is its first occurrence, scheduled
+// ahead of its start as the options sheet does, run through the real tick.
+class CStartOccurrence : public ::testing::TestWithParam<const char*> {
+protected:
+    CStartOccurrence() : m_zone(GetParam()) {
+        CSendContext ctx;
+        ctx.fnTaskList = [this] { return &m_list; };
+        // What was sent, and when: a late send shows in its minute.
+        ctx.fnSend = [this](const CTaskItem& t) {
+            const std::string strAt = TaskTime::Format(TaskTime::FromAbsolute(m_clock.Now()));
+            const std::string strDue = TaskTime::Format(t.m_dtNextSending);
+            m_vecSent.push_back(strAt == strDue ? strDue : strDue + " sent at " + strAt);
+        };
+        ctx.pClock = &m_clock;
+        m_pHost = std::make_unique<CSendEmailDlg>(std::move(ctx));
+    }
+    static time_t At(int y, int mo, int d, int h, int mi) { return TaskTime::ToAbsolute(y, mo, d, h, mi, 0); }
+    void Schedule(CTaskItem t, time_t tWhen) {
+        t.m_bActive = 1;
+        t.m_dtStart = TaskTime::FromAbsolute(TaskTime::ToAbsolute(t.m_dtStart));
+        m_clock.Set(tWhen);
+        CSchedule(m_clock).AdvancePastNow(t);
+        m_list.Add(t);
+    }
+    // Ticks every 20 seconds from tFrom for nMinutes.
+    void Run(time_t tFrom, int nMinutes) {
+        for (time_t t = tFrom; t < tFrom + nMinutes * 60; t += 20) {
+            m_clock.Set(t);
+            m_pHost->OnTimer();
+        }
+    }
+    CZoneGuard m_zone;
+    CFixedClock m_clock{0};
+    CTaskList m_list;
+    std::vector<std::string> m_vecSent;
+    std::unique_ptr<CSendEmailDlg> m_pHost;
+};
+
+}  // namespace
+
+TEST_P(CStartOccurrence, MonthlyOnItsStartDayGoesOutAtTheStartMinute) {
+    CTaskItem t;
+    t.m_nRecurrence = 4;
+    t.m_nMonthlyDay = 7;
+    t.m_nMonthlyInterval = 1;
+    t.m_nEndKind = 0;
+    t.m_dtStart = TaskDateTime{2026, 12, 7, 0, 9, 36, 0};
+    Schedule(t, At(2026, 12, 7, 9, 30));
+    Run(At(2026, 12, 7, 9, 30), 30);
+    EXPECT_EQ(m_vecSent, std::vector<std::string>{"2026-12-07 09:36"});
+    EXPECT_EQ(m_list[0].m_nOccurrenceCount, 1);
+    EXPECT_EQ(TaskTime::Format(m_list[0].m_dtNextSending), "2027-01-07 09:36");
+}
+
+TEST_P(CStartOccurrence, YearlyOnItsStartDateGoesOutThatYearThenTheNext) {
+    CTaskItem t;
+    t.m_nRecurrence = 5;
+    t.m_nYearlyMonth = 2;
+    t.m_nYearlyDay = 5;
+    t.m_nEndKind = 0;
+    t.m_bSendOverdue = 1;
+    t.m_dtStart = TaskDateTime{2027, 3, 5, 0, 10, 0, 0};
+    Schedule(t, At(2027, 3, 1, 8, 0));
+    Run(At(2027, 3, 5, 9, 58), 10);
+    EXPECT_EQ(m_vecSent, std::vector<std::string>{"2027-03-05 10:00"});
+    EXPECT_EQ(TaskTime::Format(m_list[0].m_dtNextSending), "2028-03-05 10:00");
+}
+
+TEST_P(CStartOccurrence, EndAfterThreeSendsThree) {
+    CTaskItem t;
+    t.m_nRecurrence = 4;
+    t.m_nMonthlyMode = 1;
+    t.m_nMonthlyOrdinal = 0;   // first
+    t.m_nMonthlyDayKind = 8;   // wednesday
+    t.m_nMonthlyInterval2 = 1;
+    t.m_nEndKind = 1;
+    t.m_nEndAfterCount = 3;
+    t.m_dtStart = TaskDateTime{2027, 1, 6, 0, 8, 15, 0};  // the first Wednesday of January
+    Schedule(t, At(2027, 1, 6, 8, 0));
+    for (const auto& [m, d] : {std::pair{1, 6}, std::pair{2, 3}, std::pair{3, 3}, std::pair{4, 7}})
+        Run(At(2027, m, d, 8, 14), 3);
+    EXPECT_EQ(m_vecSent, (std::vector<std::string>{"2027-01-06 08:15", "2027-02-03 08:15", "2027-03-03 08:15"}));
+    EXPECT_FALSE(m_list[0].m_dtNextSending.IsSet());
+}
+
+// A list saved by an earlier version keeps the seed in the last-sent time,
+// equal to the next time: it is still sent at its minute.
+TEST_P(CStartOccurrence, AStoredSeedDoesNotCountAsDone) {
+    CTaskItem t;
+    t.m_bActive = 1;
+    t.m_nRecurrence = 4;
+    t.m_nMonthlyDay = 7;
+    t.m_nMonthlyInterval = 1;
+    t.m_nEndKind = 0;
+    t.m_dtStart = TaskTime::FromAbsolute(At(2026, 12, 7, 9, 36));
+    t.m_dtLastSent = t.m_dtStart;
+    t.m_dtNextSending = t.m_dtStart;
+    m_list.Add(t);
+    Run(At(2026, 12, 7, 9, 35), 3);
+    EXPECT_EQ(m_vecSent, std::vector<std::string>{"2026-12-07 09:36"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, CStartOccurrence,
+                         ::testing::Values("UTC", "Europe/Berlin", "America/New_York", "Australia/Lord_Howe"),
+                         [](const auto& info) { return ZoneTestName(info.param); });
