@@ -239,7 +239,9 @@ private:
             if (!e.MayEnd()) strProblem = "completed, expected the occurrence at " + Show(e.vecOccurrences[e.nNext].tWall);
         } else {
             const time_t tNext = TaskTime::ToAbsolute(task.m_dtNextSending);
-            if (e.MustEnd()) strProblem = "next " + Show(tNext) + ", expected completed";
+            if (task.m_dtLastSent.IsSet() && tNext <= TaskTime::ToAbsolute(task.m_dtLastSent) && e.nCount > 0)
+                strProblem = "next " + Show(tNext) + " is not after the last occurrence";
+            else if (e.MustEnd()) strProblem = "next " + Show(tNext) + ", expected completed";
             else if (e.nNext >= e.vecOccurrences.size()) strProblem = "reference ran out";
             else if (!e.vecOccurrences[e.nNext].Accepts(tNext))
                 strProblem = "next " + Show(tNext) + ", expected " + Show(e.vecOccurrences[e.nNext].tWall) +
