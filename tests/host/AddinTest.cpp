@@ -57,6 +57,7 @@ protected:
         m_spAddin = MakeComObject<CAddin>();
     }
     ~CAddinTest() override {
+        g_pClock = nullptr;  // a test's own clock has gone already
         m_spAddin.Release();
         if (m_spApp) m_spApp->Shutdown();
         g_spApplication.Release();

@@ -37,6 +37,7 @@ protected:
         m_spAddin = MakeComObject<CAddin>();
     }
     ~InspectorButtonTest() override {
+        g_pClock = nullptr;  // a test's own clock has gone before the disconnection saves
         if (m_bConnected) m_spAddin->OnDisconnection(0, nullptr);
         m_spAddin.Release();
         m_spApp->Shutdown();
