@@ -33,7 +33,7 @@ void Error(const char* pszText) {
 }
 
 void SaveList(const CTaskList& list) {
-    if (std::string str = CTaskListFile::SaveTaskList(TaskListPath(), list, TaskListCodec()); !str.empty())
+    if (std::string str = SaveTaskListFile(list); !str.empty())
         std::cerr << "Quillory: cannot save " << TaskListPath() << ": " << str << '\n';
 }
 
@@ -107,7 +107,7 @@ HRESULT CAddin::Connect(IDispatch* pApplication) {
         return kFailure;
     }
     m_bOwnsTaskList = true;
-    CTaskListFile::LoadTaskList(TaskListPath(), *g_pTaskList, TaskListCodec());
+    LoadSharedTaskList();
 
     // 8: the main toolbar.
     bool bStop = false;

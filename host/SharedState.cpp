@@ -1,7 +1,13 @@
 #include "SharedState.h"
 
+#include <QCoreApplication>
+#include <iostream>
+
+#include "CDamagedCopy.h"
+#include "CMessageBox.h"
 #include "CTaskListFile.h"
 #include "IClock.h"
+#include "TaskTime.h"
 
 std::string g_strAppDataDir;
 std::string g_strInstallDir;
@@ -26,11 +32,54 @@ const CTextCodec& TaskListCodec() {
     return g_codec;
 }
 
-std::string SaveSharedTaskList() {
-    if (!g_pTaskList) return {};
+namespace {
+
+// Why the file last loaded did not load whole, until its original is kept.
+std::string g_strUnkeptDamage;
+
+// Keeps the damaged original before it is replaced; false when it could
+// not be kept, so that the save must not replace it.
+bool KeepDamagedOriginal(std::string& strProblem) {
+    if (g_strUnkeptDamage.empty()) return true;
+    const std::string strPath = TaskListPath();
+    const auto res = CDamagedCopy::Keep(strPath, TaskTime::FromAbsolute(AddinClock().Now()));
+    if (!res.strProblem.empty()) {
+        strProblem = "the damaged task list is not replaced, it could not be kept: " + res.strProblem;
+        return false;
+    }
+    const std::string strDamage = g_strUnkeptDamage;
+    g_strUnkeptDamage.clear();
+    if (res.strCopy.empty()) return true;  // gone meanwhile: nothing left to keep
+    std::cerr << "Quillory: " << strPath << " did not load whole (" << strDamage
+              << "); the original is kept as " << res.strCopy << '\n';
+    // The headless host's journal is stderr; only a host with windows can
+    // show a box.
+    if (QCoreApplication::instance() && QCoreApplication::instance()->inherits("QApplication"))
+        CMessageBox::Show("The task list could not be read whole: " + strDamage +
+                              ".\n\nThe tasks before the damage were kept. The original file was saved as:\n" +
+                              res.strCopy,
+                          "Quillory", CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING);
+    return true;
+}
+
+}  // namespace
+
+void LoadSharedTaskList() {
+    const auto res = CTaskListFile::LoadTaskList(TaskListPath(), *g_pTaskList, TaskListCodec());
+    g_strUnkeptDamage = res.strProblem;
+}
+
+std::string SaveTaskListFile(const CTaskList& list) {
     try {
-        return CTaskListFile::SaveTaskList(TaskListPath(), *g_pTaskList, TaskListCodec());
+        std::string strProblem;
+        if (!KeepDamagedOriginal(strProblem)) return strProblem;
+        return CTaskListFile::SaveTaskList(TaskListPath(), list, TaskListCodec());
     } catch (const CTextCodec::CUnknownCodePage& e) {
         return e.what();
     }
+}
+
+std::string SaveSharedTaskList() {
+    if (!g_pTaskList) return {};
+    return SaveTaskListFile(*g_pTaskList);
 }

@@ -28,6 +28,13 @@ class CTextCodec;
 // "emails.dat" in the data directory, and the code page its texts are in.
 std::string TaskListPath();
 const CTextCodec& TaskListCodec();
-// Saves the shared task list there; the problem when it could not be
-// written, else empty.
+// Fills the shared task list from that file. A file that does not load
+// whole keeps the tasks before the damage; before the first save replaces
+// it, the original is kept beside it (CDamagedCopy) and the user is told
+// once: on stderr, and in a message box when the host has windows.
+void LoadSharedTaskList();
+// Saves list to that file; the problem when it could not be written, else
+// empty. When the damaged original cannot be kept, nothing is written.
+std::string SaveTaskListFile(const CTaskList& list);
+// SaveTaskListFile of the shared task list.
 std::string SaveSharedTaskList();

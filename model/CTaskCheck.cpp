@@ -1,11 +1,79 @@
 #include "CTaskCheck.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <tuple>
+
+#include "CSchedule.h"
+#include "CTaskListFile.h"
 #include "TaskTime.h"
 
-std::vector<CTaskCheck::CProblem> CTaskCheck::Check(const CTaskItem& task) {
+namespace {
+
+constexpr const char* kDayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+constexpr const char* kMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
+                                         "July",    "August",   "September", "October", "November", "December"};
+
+// The value sets of the task's choices, as the panels' lists hold them.
+constexpr int32_t kLastRecurrence = 5;  // once, minutely, daily, weekly, monthly, yearly
+constexpr int32_t kLastMode = 1;        // every panel's two forms
+constexpr int32_t kLastDailyKind = 4;   // day .. odd day
+constexpr int32_t kLastWeekOfMonth = 2; // second, third, fourth
+constexpr int32_t kLastOrdinal = 4;     // first .. last
+constexpr int32_t kLastDayKind = 11;    // day .. odd day, sunday .. saturday
+constexpr int32_t kLastMonthIndex = 11; // january .. december
+constexpr int32_t kLastEndKind = 2;     // no end, end after, end date
+constexpr int32_t kLastDay = 31;
+
+class CRules {
+public:
+    explicit CRules(std::vector<CTaskCheck::CProblem>& vec) : m_vec(vec) {}
+
+    void Problem(const std::string& strField, const std::string& strText) { m_vec.push_back({strField, strText}); }
+    // One of the choices 0..nLast.
+    void Choice(const char* pszField, int32_t n, int32_t nLast) {
+        if (n < 0 || n > nLast)
+            Problem(pszField, "must be 0.." + std::to_string(nLast) + ", not " + std::to_string(n));
+    }
+    // A count field, 1..nMax.
+    void Count(const char* pszField, int32_t n, int32_t nMax = CTaskCheck::kMaxCount) {
+        if (n < 1) Problem(pszField, "must be at least 1, not " + std::to_string(n));
+        else if (n > nMax) Problem(pszField, "must be at most " + std::to_string(nMax) + ", not " + std::to_string(n));
+    }
+    void Flag(const std::string& strField, int32_t b) {
+        if (b != 0 && b != 1) Problem(strField, "must be 0 or 1, not " + std::to_string(b));
+    }
+
+private:
+    std::vector<CTaskCheck::CProblem>& m_vec;
+};
+
+std::string DateText(int nYear, int nMonth, int nDay) {
+    char sz[48];
+    std::snprintf(sz, sizeof sz, "%04d-%02d-%02d", nYear, nMonth, nDay);
+    return sz;
+}
+
+// The longest a month can be, any year: 29 February is a real date.
+int LongestMonth(int nMonthIndex) { return CSchedule::DaysInMonth(2000, nMonthIndex + 1); }
+
+}  // namespace
+
+int CTaskCheck::DayOfWeek(int nYear, int nMonth, int nDay) {
+    // Sakamoto's method: 0 = Sunday.
+    static const int kOffsets[12] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    const int y = nMonth < 3 ? nYear - 1 : nYear;
+    return (y + y / 4 - y / 100 + y / 400 + kOffsets[nMonth - 1] + nDay) % 7 + 1;
+}
+
+std::vector<CTaskCheck::CProblem> CTaskCheck::Check(const CTaskItem& task, const CTextCodec& codec) {
     std::vector<CProblem> vec;
     CheckDates(task, vec);
-    CheckIntervals(task, vec);
+    CheckCalendar(task, vec);
+    CheckRecurrence(task, vec);
+    CheckEnd(task, vec);
+    CheckFlags(task, vec);
+    CheckSize(task, codec, vec);
     return vec;
 }
 
@@ -13,33 +81,131 @@ void CTaskCheck::CheckDates(const CTaskItem& task, std::vector<CProblem>& vec) {
     auto group = [&](const char* pszField, const auto& dt) {
         if (auto err = TaskTime::CheckGroup(dt)) vec.push_back({pszField, "invalid date: " + *err});
     };
-    group("start", task.m_dtStart);
+    if (!task.m_dtStart.IsSet()) vec.push_back({"start", "must be set"});
+    else group("start", task.m_dtStart);
     if (task.m_dtLastSent.IsSet()) group("lastSent", task.m_dtLastSent);
     if (task.m_dtNextSending.IsSet()) group("nextSending", task.m_dtNextSending);
-    if (task.m_nEndKind == 2) group("end", task.m_dtEnd);
+    if (task.m_nEndKind == 2) {
+        if (!task.m_dtEnd.IsSet()) vec.push_back({"end", "must be set when endKind is 2"});
+        else group("end", task.m_dtEnd);
+    }
 }
 
-void CTaskCheck::CheckIntervals(const CTaskItem& task, std::vector<CProblem>& vec) {
-    auto interval = [&](const char* pszField, int nValue, const char* pszUnit) {
-        if (nValue < 1)
-            vec.push_back({pszField, "the interval must be at least 1 " + std::string(pszUnit) + ", not " +
-                                         std::to_string(nValue)});
+void CTaskCheck::CheckCalendar(const CTaskItem& task, std::vector<CProblem>& vec) {
+    // Only groups that convert; CheckDates has named the others.
+    auto date = [&](const std::string& strField, const auto& dt) {
+        if (!dt.IsSet() || TaskTime::CheckGroup(dt)) return false;
+        const int nDays = CSchedule::DaysInMonth(dt.nYear, dt.nMonth);
+        if (dt.nDay > nDays) {
+            vec.push_back({strField + ".day", std::to_string(dt.nDay) + " is not a day of " + kMonthNames[dt.nMonth - 1] +
+                                                  " " + std::to_string(dt.nYear) + ", which has " +
+                                                  std::to_string(nDays)});
+            return false;
+        }
+        const int nWeekday = DayOfWeek(dt.nYear, dt.nMonth, dt.nDay);
+        if (dt.nDayOfWeek != nWeekday)
+            vec.push_back({strField + ".dayOfWeek", "must be " + std::to_string(nWeekday) + " (" +
+                                                        kDayNames[nWeekday - 1] + ") for " +
+                                                        DateText(dt.nYear, dt.nMonth, dt.nDay) + ", not " +
+                                                        std::to_string(dt.nDayOfWeek)});
+        return true;
     };
-    switch (task.m_nRecurrence) {
+    const bool bStart = date("start", task.m_dtStart);
+    date("lastSent", task.m_dtLastSent);
+    date("nextSending", task.m_dtNextSending);
+    if (task.m_nEndKind == 2 && date("end", task.m_dtEnd) && bStart) {
+        const auto& s = task.m_dtStart;
+        const auto& e = task.m_dtEnd;
+        // The task may send up to 23:59:59 of the end date, so that day
+        // itself is a valid end, as on the sheet.
+        if (std::tie(e.nYear, e.nMonth, e.nDay) < std::tie(s.nYear, s.nMonth, s.nDay))
+            vec.push_back({"end", DateText(e.nYear, e.nMonth, e.nDay) + " is before the starting date " +
+                                      DateText(s.nYear, s.nMonth, s.nDay)});
+    }
+}
+
+void CTaskCheck::CheckRecurrence(const CTaskItem& t, std::vector<CProblem>& vec) {
+    CRules r(vec);
+    r.Choice("recurrence", t.m_nRecurrence, kLastRecurrence);
+    switch (t.m_nRecurrence) {
         case 1:
-            interval("minuteInterval", task.m_nMinuteInterval, "minute");
+            r.Count("minuteInterval", t.m_nMinuteInterval);
             break;
         case 2:
-            if (task.m_nDailyMode == 0) interval("dailyInterval", task.m_nDailyInterval, "day");
+            r.Choice("dailyMode", t.m_nDailyMode, kLastMode);
+            if (t.m_nDailyMode == 0) r.Count("dailyInterval", t.m_nDailyInterval);
+            if (t.m_nDailyMode == 1) r.Choice("dailyDayKind", t.m_nDailyDayKind, kLastDailyKind);
             break;
-        case 3:
-            if (task.m_nWeeklyMode == 0) interval("weeklyInterval", task.m_nWeeklyInterval, "week");
+        case 3: {
+            r.Choice("weeklyMode", t.m_nWeeklyMode, kLastMode);
+            if (t.m_nWeeklyMode == 0) r.Count("weeklyInterval", t.m_nWeeklyInterval);
+            if (t.m_nWeeklyMode == 1) r.Choice("weeklyWeekOfMonth", t.m_nWeeklyWeekOfMonth, kLastWeekOfMonth);
+            bool bAnyDay = false;
+            for (int i = 0; i < 7; ++i) {
+                r.Flag("weekDays[" + std::to_string(i) + "]", t.m_bWeekDays[i]);
+                bAnyDay = bAnyDay || t.m_bWeekDays[i] != 0;
+            }
+            if (!bAnyDay) r.Problem("weekDays", "at least one day must be set");
             break;
+        }
         case 4:
-            if (task.m_nMonthlyMode == 0) interval("monthlyInterval", task.m_nMonthlyInterval, "month");
-            else interval("monthlyInterval2", task.m_nMonthlyInterval2, "month");
+            r.Choice("monthlyMode", t.m_nMonthlyMode, kLastMode);
+            if (t.m_nMonthlyMode == 0) {
+                r.Count("monthlyDay", t.m_nMonthlyDay, kLastDay);
+                r.Count("monthlyInterval", t.m_nMonthlyInterval);
+            } else if (t.m_nMonthlyMode == 1) {
+                r.Choice("monthlyOrdinal", t.m_nMonthlyOrdinal, kLastOrdinal);
+                r.Choice("monthlyDayKind", t.m_nMonthlyDayKind, kLastDayKind);
+                r.Count("monthlyInterval2", t.m_nMonthlyInterval2);
+            }
+            break;
+        case 5:
+            r.Choice("yearlyMode", t.m_nYearlyMode, kLastMode);
+            if (t.m_nYearlyMode == 0) {
+                r.Choice("yearlyMonth", t.m_nYearlyMonth, kLastMonthIndex);
+                // A day the month never has would run on into the next
+                // month every year; 29 February waits for leap years.
+                const bool bMonth = t.m_nYearlyMonth >= 0 && t.m_nYearlyMonth <= kLastMonthIndex;
+                const int nLongest = bMonth ? LongestMonth(t.m_nYearlyMonth) : kLastDay;
+                if (bMonth && t.m_nYearlyDay > nLongest && t.m_nYearlyDay <= kLastDay)
+                    r.Problem("yearlyDay", "must be at most " + std::to_string(nLongest) + " in " +
+                                               kMonthNames[t.m_nYearlyMonth] + ", not " +
+                                               std::to_string(t.m_nYearlyDay));
+                else r.Count("yearlyDay", t.m_nYearlyDay, kLastDay);
+            } else if (t.m_nYearlyMode == 1) {
+                r.Choice("yearlyOrdinal", t.m_nYearlyOrdinal, kLastOrdinal);
+                r.Choice("yearlyDayKind", t.m_nYearlyDayKind, kLastDayKind);
+                r.Choice("yearlyMonth2", t.m_nYearlyMonth2, kLastMonthIndex);
+            }
             break;
         default:
             break;
     }
+}
+
+void CTaskCheck::CheckEnd(const CTaskItem& task, std::vector<CProblem>& vec) {
+    CRules r(vec);
+    r.Choice("endKind", task.m_nEndKind, kLastEndKind);
+    if (task.m_nEndKind == 1) r.Count("endAfterCount", task.m_nEndAfterCount);
+}
+
+void CTaskCheck::CheckFlags(const CTaskItem& task, std::vector<CProblem>& vec) {
+    CRules r(vec);
+    r.Flag("active", task.m_bActive);
+    r.Flag("receiveBeforeSending", task.m_bReceiveBeforeSending);
+    r.Flag("sendOverdue", task.m_bSendOverdue);
+}
+
+void CTaskCheck::CheckSize(const CTaskItem& task, const CTextCodec& codec, std::vector<CProblem>& vec) {
+    const size_t nLen = CTaskListFile::RecordLength(task, codec);
+    if (nLen <= static_cast<size_t>(CTaskListFile::kMaxLength)) return;
+    // Named after the text that takes the most room.
+    size_t nAttachments = 0;
+    for (const auto& str : task.m_arrAttachments) nAttachments += str.size();
+    const char* pszField = "taskName";
+    if (task.m_strTemplateFile.size() > task.m_strTaskName.size()) pszField = "templateFile";
+    if (nAttachments > std::max(task.m_strTaskName.size(), task.m_strTemplateFile.size())) pszField = "attachments";
+    vec.push_back({pszField, "the task would take " + std::to_string(nLen) +
+                                 " bytes in the task list file, more than the " +
+                                 std::to_string(CTaskListFile::kMaxLength) + " a task may take"});
 }

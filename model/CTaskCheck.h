@@ -1,19 +1,49 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "CTaskItem.h"
 
-// Checks a task where one is built: the date groups it will be scheduled
-// with, and the interval of the chosen recurrence, which must be at least 1
-// (with 0 the schedule would never move on).
+class CTextCodec;
+
+// Checks a task where one is built from outside (import, and any later
+// command that makes tasks): every value the options sheet could not have
+// produced is a problem, named by the key the task list JSON gives it.
+// Only the fields that the chosen recurrence and its mode use are checked;
+// the others keep whatever they hold, as the sheet leaves them.
+// Example: a minutely task with minuteInterval 0 gives
+// {"minuteInterval", "must be at least 1, not 0"}; the same task with
+// dailyInterval 0 gives nothing, since a minutely task never reads it.
 class CTaskCheck {
 public:
     struct CProblem {
         std::string strField;  // the member's name as the task list JSON spells it
         std::string strText;
     };
-    static std::vector<CProblem> Check(const CTaskItem& task);
+    // The upper bound of the sheet's count fields.
+    static constexpr int32_t kMaxCount = 999999;
+
+    // Every rule below, in this order.
+    static std::vector<CProblem> Check(const CTaskItem& task, const CTextCodec& codec);
+    // The date groups the schedule converts: start (which must be set), end
+    // for end kind 2 (which must be set then), last sent and next sending
+    // when set.
     static void CheckDates(const CTaskItem& task, std::vector<CProblem>& vec);
-    static void CheckIntervals(const CTaskItem& task, std::vector<CProblem>& vec);
+    // Those groups as calendar dates: the day exists in its month, the day
+    // of week is the date's own, the end is not before the start.
+    static void CheckCalendar(const CTaskItem& task, std::vector<CProblem>& vec);
+    // The recurrence type, its mode and the values that mode uses, within
+    // the ranges of the recurrence panels.
+    static void CheckRecurrence(const CTaskItem& task, std::vector<CProblem>& vec);
+    // The end kind, and the count of end kind 1.
+    static void CheckEnd(const CTaskItem& task, std::vector<CProblem>& vec);
+    // The options, 0 or 1.
+    static void CheckFlags(const CTaskItem& task, std::vector<CProblem>& vec);
+    // The task fits in one record of the task list file, which its reader
+    // refuses beyond CTaskListFile::kMaxLength bytes.
+    static void CheckSize(const CTaskItem& task, const CTextCodec& codec, std::vector<CProblem>& vec);
+
+    // 1 = Sunday .. 7 = Saturday, for a date of the Gregorian calendar.
+    static int DayOfWeek(int nYear, int nMonth, int nDay);
 };

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -63,23 +65,37 @@ const std::array<size_t, kFixedBytes / 4>& FixedOffsets() {
     return offsets;
 }
 
-void EncodeTask(std::vector<uint8_t>& out, const CTaskItem& task, const CTextCodec& codec) {
-    // Texts that read the same in the code page are written from the task
-    // itself; only the others need a converted copy. The reserve keeps the
-    // views into vecConverted valid.
+// The texts of a task as the file holds them. Texts that read the same in
+// the code page are viewed in the task itself; only the others get a
+// converted copy (the reserve keeps the views into vecConverted valid).
+struct CFileTexts {
     std::vector<std::string> vecConverted;
+    std::string_view strName;
+    std::string_view strTemplate;
     std::vector<std::string_view> vecEntries;
-    auto fileForm = [&](const std::string& str) -> std::string_view {
-        if (codec.PassesThrough(str)) return str;
-        return vecConverted.emplace_back(codec.FromUtf8(str));
-    };
-    vecConverted.reserve(2 + static_cast<size_t>(task.m_arrAttachments.GetSize()));
-    std::string_view strName = fileForm(task.m_strTaskName);
-    std::string_view strTemplate = fileForm(task.m_strTemplateFile);
-    size_t nEntryBytes = 0;
-    vecEntries.reserve(static_cast<size_t>(task.m_arrAttachments.GetSize()));
-    for (const auto& str : task.m_arrAttachments) nEntryBytes += 4 + vecEntries.emplace_back(fileForm(str)).size();
-    size_t nLen = 248 + strName.size() + strTemplate.size() + nEntryBytes;
+    size_t nRecordLength = 0;
+
+    CFileTexts(const CTaskItem& task, const CTextCodec& codec) {
+        auto fileForm = [&](const std::string& str) -> std::string_view {
+            if (codec.PassesThrough(str)) return str;
+            return vecConverted.emplace_back(codec.FromUtf8(str));
+        };
+        vecConverted.reserve(2 + static_cast<size_t>(task.m_arrAttachments.GetSize()));
+        strName = fileForm(task.m_strTaskName);
+        strTemplate = fileForm(task.m_strTemplateFile);
+        size_t nEntryBytes = 0;
+        vecEntries.reserve(static_cast<size_t>(task.m_arrAttachments.GetSize()));
+        for (const auto& str : task.m_arrAttachments) nEntryBytes += 4 + vecEntries.emplace_back(fileForm(str)).size();
+        nRecordLength = 248 + strName.size() + strTemplate.size() + nEntryBytes;
+    }
+};
+
+// Appends the task's record unless its body would be longer than nMax;
+// returns the body length either way.
+size_t EncodeTask(std::vector<uint8_t>& out, const CTaskItem& task, const CTextCodec& codec, size_t nMax) {
+    const CFileTexts texts(task, codec);
+    const size_t nLen = texts.nRecordLength;
+    if (nLen > nMax) return nLen;
     size_t pos = out.size();
     out.resize(pos + 4 + nLen);
     Put(out, pos, static_cast<int32_t>(nLen));
@@ -95,12 +111,13 @@ void EncodeTask(std::vector<uint8_t>& out, const CTaskItem& task, const CTextCod
         std::memcpy(out.data() + pos, str.data(), str.size());
         pos += str.size();
     };
-    putText(strName);
-    putText(strTemplate);
-    Put(out, pos, static_cast<int32_t>(vecEntries.size()));
-    for (auto str : vecEntries) putText(str);
+    putText(texts.strName);
+    putText(texts.strTemplate);
+    Put(out, pos, static_cast<int32_t>(texts.vecEntries.size()));
+    for (auto str : texts.vecEntries) putText(str);
     Put(out, pos, 0);  // reserved
     CTaskListFile::Scramble(out.data() + nBody, nLen);
+    return nLen;
 }
 
 // Reads a body; returns the problem or an empty string.
@@ -148,6 +165,15 @@ bool WriteAll(int fd, const uint8_t* p, size_t n) {
         n -= static_cast<size_t>(r);
     }
     return true;
+}
+
+// A task name short enough for a message.
+std::string Shortened(const std::string& str) {
+    constexpr size_t kMax = 60;
+    if (str.size() <= kMax) return str;
+    size_t n = kMax;
+    while (n > 0 && (static_cast<unsigned char>(str[n]) & 0xC0) == 0x80) --n;  // not inside a UTF-8 sequence
+    return str.substr(0, n) + "...";
 }
 
 std::string Errno(const std::string& strWhat) { return strWhat + ": " + std::strerror(errno); }
@@ -208,8 +234,12 @@ std::vector<uint8_t> CTaskListFile::Encode(const CTaskList& list, const CTextCod
     std::vector<uint8_t> out(4);
     size_t pos = 0;
     Put(out, pos, list.GetSize());
-    for (const auto& task : list) EncodeTask(out, task, codec);
+    for (const auto& task : list) (void)EncodeTask(out, task, codec, SIZE_MAX);  // an image as given, limits or not
     return out;
+}
+
+size_t CTaskListFile::RecordLength(const CTaskItem& task, const CTextCodec& codec) {
+    return CFileTexts(task, codec).nRecordLength;
 }
 
 CTaskListFile::CLoadResult CTaskListFile::LoadFromBytes(const std::vector<uint8_t>& vecBytes, CTaskList& list,
@@ -291,9 +321,17 @@ std::string CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskL
         if (::unlink(strPath.c_str()) != 0 && errno != ENOENT) return Errno("cannot remove " + strPath);
         return {};
     }
-    std::string strTmp = strPath + ".tmp";
-    int fd = ::open(strTmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return Errno("cannot create " + strTmp);
+    // A name of its own beside the file, so that two writers, or anything
+    // left lying under a fixed name, cannot stop a save.
+    std::string strTmp = strPath + ".tmp-XXXXXX";
+    int fd = ::mkostemp(strTmp.data(), O_CLOEXEC);
+    if (fd < 0) return Errno("cannot create a temporary file beside " + strPath);
+    auto fail = [&](std::string strWhy) {
+        ::close(fd);
+        ::unlink(strTmp.c_str());
+        return strWhy;
+    };
+    if (::fchmod(fd, 0644) != 0) return fail(Errno("cannot set the mode of " + strTmp));
     // Encoded in slices through one reused buffer, so a large list never
     // needs its whole image in memory.
     constexpr size_t kSlice = 1 << 20;
@@ -301,21 +339,20 @@ std::string CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskL
     vecBuf.reserve(kSlice + 4096);
     size_t pos = 0;
     Put(vecBuf, pos, list.GetSize());
-    bool bOk = true;
+    int nIndex = 0;
     for (const auto& task : list) {
-        EncodeTask(vecBuf, task, codec);
+        ++nIndex;
+        // The reader stops at a longer record and drops every task after
+        // it, so such a record is never written.
+        if (size_t nLen = EncodeTask(vecBuf, task, codec, kMaxLength); nLen > static_cast<size_t>(kMaxLength))
+            return fail("task " + std::to_string(nIndex) + " (" + Shortened(task.m_strTaskName) + "): record length " + std::to_string(nLen) + " over the limit of " +
+                        std::to_string(kMaxLength) + " bytes");
         if (vecBuf.size() >= kSlice) {
-            bOk = WriteAll(fd, vecBuf.data(), vecBuf.size());
+            if (!WriteAll(fd, vecBuf.data(), vecBuf.size())) return fail(Errno("cannot write " + strTmp));
             vecBuf.clear();
-            if (!bOk) break;
         }
     }
-    if (!bOk || !WriteAll(fd, vecBuf.data(), vecBuf.size()) || ::fsync(fd) != 0) {
-        std::string err = Errno("cannot write " + strTmp);
-        ::close(fd);
-        ::unlink(strTmp.c_str());
-        return err;
-    }
+    if (!WriteAll(fd, vecBuf.data(), vecBuf.size()) || ::fsync(fd) != 0) return fail(Errno("cannot write " + strTmp));
     if (::close(fd) != 0) {
         std::string err = Errno("cannot close " + strTmp);
         ::unlink(strTmp.c_str());

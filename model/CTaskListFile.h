@@ -25,14 +25,24 @@ public:
     static CLoadResult LoadTaskList(const std::string& strPath, CTaskList& list, const CTextCodec& codec);
     static CLoadResult LoadFromBytes(const std::vector<uint8_t>& vecBytes, CTaskList& list, const CTextCodec& codec);
 
-    // Replaces the file crash-safely (temporary file, fsync, rename). An
-    // empty list removes the file. Returns an empty string on success,
-    // otherwise the problem; the old file is then left as it was.
-    static std::string SaveTaskList(const std::string& strPath, const CTaskList& list, const CTextCodec& codec);
+    // Replaces the file crash-safely (a temporary file of its own in the same
+    // folder, fsync, rename). An empty list removes the file. Returns an
+    // empty string on success, otherwise the problem; the old file is then
+    // left as it was. A task whose record would be longer than kMaxLength is
+    // such a problem ("task 2 (Report): record length 1048577 over the limit
+    // of 1048576 bytes"): the reader would stop there and lose it and every
+    // task after it.
+    [[nodiscard]] static std::string SaveTaskList(const std::string& strPath, const CTaskList& list, const CTextCodec& codec);
 
     // As LoadFromBytes, but unscrambles inside the given buffer.
     static CLoadResult LoadInPlace(std::vector<uint8_t>& vecBytes, CTaskList& list, const CTextCodec& codec);
 
+    // The body length L the task's record would have in the file, its texts
+    // converted to the code page; a task is storable while L <= kMaxLength.
+    static size_t RecordLength(const CTaskItem& task, const CTextCodec& codec);
+
+    // The file image of the list as given, over-long records included (tests
+    // build damaged files with it).
     static std::vector<uint8_t> Encode(const CTaskList& list, const CTextCodec& codec);
     static void Scramble(uint8_t* p, size_t n);
     static void Unscramble(uint8_t* p, size_t n);

@@ -12,6 +12,7 @@
 #include "CMessageBox.h"
 #include "COtherPage.h"
 #include "CSchedule.h"
+#include "CTaskCheck.h"
 #include "CTaskError.h"
 #include "CTemplateName.h"
 #include "SharedState.h"
@@ -171,12 +172,30 @@ bool COptionsDlg::CheckName(CTaskItem& task) {
     return true;
 }
 
+bool COptionsDlg::CheckSize(const CTaskItem& task, time_t tNow) {
+    // Measured with the template path it is about to get; the task list
+    // file's reader refuses a longer record and every task after it.
+    CTaskItem measured = task;
+    if (m_nMode != kModeSchedule && !g_strDataDir.empty()) measured.m_strTemplateFile = TemplatePath(task, tNow);
+    std::vector<CTaskCheck::CProblem> vecProblems;
+    CTaskCheck::CheckSize(measured, TaskListCodec(), vecProblems);
+    if (vecProblems.empty()) return true;
+    if (vecProblems.front().strField == "attachments") {
+        Stop("The attachment list is too long, please remove some of the attachments.", m_pAttachmentsPage);
+        if (auto* pList = CDataExchange::Control<QWidget>(m_pAttachmentsPage, 1121)) pList->setFocus();
+    } else {
+        Stop("The task name is too long, please shorten it.", m_pOtherPage);
+        if (auto* pName = CDataExchange::Control<QWidget>(m_pOtherPage, 1126)) pName->setFocus();
+    }
+    return false;
+}
+
 void COptionsDlg::OnSchedule() {
     CTaskItem task = m_task;
     try {
         const time_t tNow = m_clock.Now();
         time_t tStart = 0;
-        if (!ReadPages(task, tStart, tNow) || !CheckName(task)) return;
+        if (!ReadPages(task, tStart, tNow) || !CheckName(task) || !CheckSize(task, tNow)) return;
         CSchedule schedule(m_clock);
         if (m_bNewTask || tStart >= tNow) schedule.CalcNextSending(task);
         else schedule.AdvancePastNow(task);

@@ -52,6 +52,7 @@ private:
     // Steps of the commit that can stop it; each shows its own message.
     bool ReadPages(CTaskItem& task, time_t& tStart, time_t tNow);
     bool CheckName(CTaskItem& task);
+    bool CheckSize(const CTaskItem& task, time_t tNow);
     bool SaveTemplate(CTaskItem& task, time_t tNow);
     std::string TemplatePath(const CTaskItem& task, time_t tNow) const;
     static void RemoveDraft();

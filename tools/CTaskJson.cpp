@@ -2,7 +2,9 @@
 
 #include <functional>
 #include <map>
+#include <set>
 
+#include "CSchedule.h"
 #include "CTaskCheck.h"
 #include "TaskTime.h"
 
@@ -27,6 +29,11 @@ public:
 
     void Problem(const std::string& strKey, const std::string& strWhat) {
         m_vecProblems.push_back(m_strWhere + ": " + strKey + ": " + strWhat);
+        m_setBadKeys.insert(strKey.substr(0, strKey.find_first_of(".[")));
+    }
+    // A key that could not be read; its value is not checked further.
+    bool IsBad(const std::string& strKey) const {
+        return m_setBadKeys.count(strKey.substr(0, strKey.find_first_of(".["))) > 0;
     }
 
     bool Int(const json& j, const std::string& strKey, int32_t& n) {
@@ -71,13 +78,17 @@ public:
                 bOk = false;
             }
         }
-        if (bOk && g.IsSet())
-            if (auto err = TaskTime::CheckGroup(g)) Problem(strKey, *err);
+        // A day of week left out (or 0) is the date's own; one given must
+        // match it, which the task check sees to.
+        if (bOk && g.nDayOfWeek == 0 && g.IsSet() && !TaskTime::CheckGroup(g) &&
+            g.nDay <= CSchedule::DaysInMonth(g.nYear, g.nMonth))
+            g.nDayOfWeek = CTaskCheck::DayOfWeek(g.nYear, g.nMonth, g.nDay);
     }
 
 private:
     std::vector<std::string>& m_vecProblems;
     std::string m_strWhere;
+    std::set<std::string> m_setBadKeys;
 };
 
 void TaskFromJson(const json& j, CTaskItem& t, CReader& r) {
@@ -195,7 +206,8 @@ json CTaskJson::ToJson(const CTaskList& list) {
     return arr;
 }
 
-void CTaskJson::FromJson(const json& j, CTaskList& list, std::vector<std::string>& vecProblems) {
+void CTaskJson::FromJson(const json& j, CTaskList& list, std::vector<std::string>& vecProblems,
+                         const CTextCodec& codec) {
     if (!j.is_array()) {
         vecProblems.push_back("input: expected a JSON array of tasks");
         return;
@@ -210,9 +222,12 @@ void CTaskJson::FromJson(const json& j, CTaskList& list, std::vector<std::string
         }
         CTaskItem t;
         TaskFromJson(jt, t, r);
-        std::vector<CTaskCheck::CProblem> vecIntervals;
-        CTaskCheck::CheckIntervals(t, vecIntervals);
-        for (const auto& p : vecIntervals) r.Problem(p.strField, p.strText);
+        // The default start is a placeholder, never a schedule anyone chose.
+        if (!jt.contains("start")) r.Problem("start", "must be given");
+        std::vector<CTaskCheck::CProblem> vecChecked;
+        for (auto& p : CTaskCheck::Check(t, codec))
+            if (!r.IsBad(p.strField)) vecChecked.push_back(std::move(p));
+        for (const auto& p : vecChecked) r.Problem(p.strField, p.strText);
         list.Add(t);
     }
 }

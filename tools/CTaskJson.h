@@ -5,6 +5,8 @@
 
 #include "CTaskItem.h"
 
+class CTextCodec;
+
 // The task list as JSON, for export and import. Stored values go out as
 // they stand; import checks everything before anything is written.
 class CTaskJson {
@@ -13,6 +15,11 @@ public:
     static nlohmann::ordered_json ToJson(const CTaskList& list);
 
     // Fills list from a JSON array. Every problem found is appended to
-    // vecProblems as "task N: key: what"; list is valid only when none is.
-    static void FromJson(const nlohmann::ordered_json& j, CTaskList& list, std::vector<std::string>& vecProblems);
+    // vecProblems as "task N: key: what" ("task 3: minuteInterval: must be
+    // at least 1, not 0"); list is valid only when none is. Each task must
+    // give its start and pass CTaskCheck, its texts measured in codec, the
+    // code page of the file it is meant for. A date group's dayOfWeek left
+    // out or 0 is filled in from its date.
+    static void FromJson(const nlohmann::ordered_json& j, CTaskList& list, std::vector<std::string>& vecProblems,
+                         const CTextCodec& codec);
 };

@@ -42,16 +42,20 @@ const std::map<std::string, std::string> kCommandHelp = {
     {"list",
      "usage: quillory list [--file PATH] [--codepage CP]\n"
      "Prints one line per task in list order: index (from 1), '*' when active, the task\n"
-     "name, and the next sending time as YYYY-MM-DD HH:MM, or 'Completed'.\n"},
+     "name, and the next sending time as YYYY-MM-DD HH:MM, or 'Completed'. A damaged\n"
+     "file shows the tasks before the damage, names the damage and exits with 2.\n"},
     {"export",
      "usage: quillory export [--file PATH] [--codepage CP]\n"
-     "Writes the task list as a JSON array to standard output, values as stored.\n"},
+     "Writes the task list as a JSON array to standard output, values as stored. A\n"
+     "damaged file gives the tasks before the damage, names the damage and exits with 2.\n"},
     {"import",
      "usage: quillory import [--file PATH] [--codepage CP] < tasks.json\n"
      "Reads a JSON array of tasks from standard input, checks all of it, and only then\n"
-     "replaces the task list file. Missing keys take their defaults; unknown keys and\n"
-     "invalid date groups are errors, and so is an interval of 0 for the chosen\n"
-     "recurrence; then nothing is written.\n"},
+     "replaces the task list file. Every task must give its start; other missing keys\n"
+     "take their defaults, and a date's dayOfWeek left out is worked out from the date.\n"
+     "Unknown keys, invalid dates, values outside what the options sheet offers for the\n"
+     "chosen recurrence, and tasks too large for the file are errors, each named with\n"
+     "its task and key; then nothing is written.\n"},
     {"next",
      "usage: quillory next INDEX [--count N] [--now \"YYYY-MM-DD HH:MM\"] [--file PATH] [--codepage CP]\n"
      "Prints the next N (default 10) sending times of task INDEX (from 1), one per line\n"
@@ -113,7 +117,8 @@ std::optional<std::string> Parse(int argc, char** argv, COptions& opt) {
     return std::nullopt;
 }
 
-// Loads the list; a damaged file is an error, a missing one an empty list.
+// Loads the list; a missing file is an empty list. A damaged one keeps the
+// tasks before the damage, names the damage and gives false.
 bool Load(const COptions& opt, const CTextCodec& codec, CTaskList& list) {
     auto res = CTaskListFile::LoadTaskList(opt.strFile, list, codec);
     if (!res.strProblem.empty()) {
@@ -124,14 +129,13 @@ bool Load(const COptions& opt, const CTextCodec& codec, CTaskList& list) {
     return true;
 }
 
-int List(const CTaskList& list) {
+void List(const CTaskList& list) {
     int i = 0;
     for (const auto& t : list) {
         ++i;
         std::string strNext = t.m_dtNextSending.IsSet() ? TaskTime::Format(t.m_dtNextSending) : "Completed";
         std::cout << i << ' ' << (t.m_bActive ? '*' : ' ') << ' ' << t.m_strTaskName << ' ' << strNext << '\n';
     }
-    return kExitOk;
 }
 
 int Import(const COptions& opt, const CTextCodec& codec) {
@@ -144,7 +148,7 @@ int Import(const COptions& opt, const CTextCodec& codec) {
     }
     CTaskList list;
     std::vector<std::string> vecProblems;
-    CTaskJson::FromJson(j, list, vecProblems);
+    CTaskJson::FromJson(j, list, vecProblems, codec);
     if (!vecProblems.empty()) {
         for (const auto& s : vecProblems) std::cerr << "quillory: " << s << '\n';
         std::cerr << "quillory: nothing written to " << opt.strFile << '\n';
@@ -257,11 +261,13 @@ int main(int argc, char** argv) {
         CTextCodec codec(opt.strCodePage);
         if (opt.strCommand == "import") return Import(opt, codec);
         CTaskList list;
-        if (!Load(opt, codec, list)) return kExitData;
-        if (opt.strCommand == "list") return List(list);
-        if (opt.strCommand == "next") return Next(opt, list);
-        std::cout << CTaskJson::ToJson(list).dump(2) << '\n';
-        return kExitOk;
+        const bool bWhole = Load(opt, codec, list);
+        if (opt.strCommand == "next") return bWhole ? Next(opt, list) : kExitData;
+        // A damaged file still shows what can be read, so that it can be
+        // salvaged; the exit code says it is not all.
+        if (opt.strCommand == "list") List(list);
+        else std::cout << CTaskJson::ToJson(list).dump(2) << '\n';
+        return bWhole ? kExitOk : kExitData;
     } catch (const CTextCodec::CUnknownCodePage& e) {
         std::cerr << "quillory: " << e.what() << '\n';
         return kExitUsage;

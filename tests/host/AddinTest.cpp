@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <QCoreApplication>
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 #include "SharedState.h"
@@ -19,6 +21,8 @@
 #include "CTaskListFile.h"
 #include "CTempDir.h"
 #include "CTextCodec.h"
+#include "IClock.h"
+#include "../model/ZoneGuard.h"
 
 namespace fs = std::filesystem;
 
@@ -53,6 +57,7 @@ protected:
         m_spAddin = MakeComObject<CAddin>();
     }
     ~CAddinTest() override {
+        g_pClock = nullptr;  // a test's own clock has gone already
         m_spAddin.Release();
         if (m_spApp) m_spApp->Shutdown();
         g_spApplication.Release();
@@ -273,5 +278,100 @@ TEST_F(CAddinTest, InterfaceMapAndUnusedMethods) {
     EXPECT_EQ(CAddinPaths::InstallDirOf("/quilsend.so"), "");
     EXPECT_EQ(CAddinPaths::InstallDirOf("quilsend.so"), "");
 }
+
+// A task list file that did not load whole keeps its tasks up to the
+// damage, and before the first save replaces it the original is kept
+// beside it, byte for byte, named from the local time; once per load.
+class CDamagedListTest : public CAddinTest, public ::testing::WithParamInterface<std::pair<const char*, const char*>> {
+protected:
+    std::string Dir() const { return Roaming() + kDataSub; }
+    // Two tasks, the second with a record length the reader refuses.
+    std::string WriteDamaged() const {
+        fs::create_directories(Dir());
+        WriteTasks(Dir() + "emails.dat", {"one", "two"});
+        std::string strBytes = CTempDir::ReadFile(Dir() + "emails.dat");
+        int32_t nFirst = 0;
+        std::memcpy(&nFirst, strBytes.data() + 4, 4);
+        const int32_t nBad = 2000000;
+        std::memcpy(strBytes.data() + 8 + nFirst, &nBad, 4);
+        CTempDir::WriteFile(Dir() + "emails.dat", strBytes);
+        return strBytes;
+    }
+    std::vector<std::string> Listing() const {
+        std::vector<std::string> vec;
+        for (const auto& e : fs::directory_iterator(Dir())) vec.push_back(e.path().filename().string());
+        std::sort(vec.begin(), vec.end());
+        return vec;
+    }
+};
+
+TEST_P(CDamagedListTest, TheOriginalIsKeptOnceBeforeTheFirstSave) {
+    const auto [pszZone, pszStamp] = GetParam();
+    CZoneGuard zone(pszZone);
+    CFixedClock clock(1767227400);  // 2026-01-01 00:30:00 UTC
+    g_pClock = &clock;
+    setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
+    const std::string strOriginal = WriteDamaged();
+    const std::string strCopy = std::string("emails.dat.damaged-") + pszStamp;
+
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(Connect(), S_OK);
+    ASSERT_EQ(g_pTaskList->GetSize(), 1);
+    EXPECT_EQ(Listing(), std::vector<std::string>{"emails.dat"}) << "nothing is copied before a save";
+    // The add-in's own save path, at disconnection.
+    EXPECT_EQ(m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr), S_OK);
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"emails.dat", strCopy}));
+    EXPECT_EQ(CTempDir::ReadFile(Dir() + strCopy), strOriginal);
+    EXPECT_EQ(ReadTasks(Dir() + "emails.dat"), std::vector<std::string>{"one"});
+
+    // The whole file of the next start is not copied again.
+    m_spApp->Shutdown();
+    m_spApp = CApplication::Create(m_backend, m_options);
+    auto spSecond = MakeComObject<CAddin>();
+    ASSERT_EQ(spSecond->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
+    EXPECT_EQ(SaveSharedTaskList(), "");
+    spSecond->OnDisconnection(ext_dm_HostShutdown, nullptr);
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"emails.dat", strCopy}));
+    const std::string strErr = ::testing::internal::GetCapturedStderr();
+    const std::string strSaid = Dir() + "emails.dat did not load whole (task 2: record length 2000000 out of range); "
+                                        "the original is kept as " + Dir() + strCopy + "\n";
+    EXPECT_EQ(strErr, "Quillory: " + strSaid) << "said once, on the journal";
+    EXPECT_EQ(m_vecBoxes, std::vector<std::string>{}) << "no windows, no box";
+    g_pClock = nullptr;
+    unsetenv("QUILLORY_CODEPAGE");
+}
+
+// A damaged file again in the same second: an earlier copy is never
+// written over, and every save of one connection copies at most once.
+TEST_P(CDamagedListTest, AnEarlierCopyIsNeverWrittenOver) {
+    const auto [pszZone, pszStamp] = GetParam();
+    CZoneGuard zone(pszZone);
+    CFixedClock clock(1767227400);
+    g_pClock = &clock;
+    setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
+    const std::string strOriginal = WriteDamaged();
+    const std::string strCopy = std::string("emails.dat.damaged-") + pszStamp;
+    CTempDir::WriteFile(Dir() + strCopy, "earlier");
+    ASSERT_EQ(Connect(), S_OK);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(SaveSharedTaskList(), "");
+    g_pTaskList->RemoveAt(0);
+    EXPECT_EQ(SaveSharedTaskList(), "");
+    EXPECT_EQ(m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr), S_OK);
+    (void)::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Listing(), (std::vector<std::string>{strCopy, strCopy + "-2"}))
+        << "the empty list removed emails.dat; the original stays in the copy";
+    EXPECT_EQ(CTempDir::ReadFile(Dir() + strCopy), "earlier");
+    EXPECT_EQ(CTempDir::ReadFile(Dir() + strCopy + "-2"), strOriginal);
+    g_pClock = nullptr;
+    unsetenv("QUILLORY_CODEPAGE");
+}
+
+// The name is the local time of the save: 2026-01-01 00:30:00 UTC.
+INSTANTIATE_TEST_SUITE_P(Zones, CDamagedListTest,
+                         ::testing::Values(std::pair{"UTC", "20260101-003000"},
+                                           std::pair{"America/New_York", "20251231-193000"},
+                                           std::pair{"Asia/Kolkata", "20260101-060000"}),
+                         [](const auto& info) { return ZoneTestName(info.param.first); });
 
 }  // namespace

@@ -15,6 +15,8 @@
 #include "CMyInspectorEvent.h"
 #include "CTaskListFile.h"
 #include "CTempDir.h"
+#include "CTextCodec.h"
+#include "IClock.h"
 #include "SharedState.h"
 
 namespace fs = std::filesystem;
@@ -35,6 +37,7 @@ protected:
         m_spAddin = MakeComObject<CAddin>();
     }
     ~InspectorButtonTest() override {
+        g_pClock = nullptr;  // a test's own clock has gone before the disconnection saves
         if (m_bConnected) m_spAddin->OnDisconnection(0, nullptr);
         m_spAddin.Release();
         m_spApp->Shutdown();
@@ -223,6 +226,40 @@ TEST_F(InspectorButtonTest, ClosingAWindowForgetsTheCurrentOne) {
     // Back in the other window, the button works on it.
     m_spApp->ActivateInspector(spA);
     EXPECT_TRUE(ClickAndAnswer(spButton, 1063));
+}
+
+// A host with windows also says in a box, once, that a damaged task list
+// was kept beside itself.
+TEST_F(InspectorButtonTest, AKeptDamagedListIsShownInABoxOnce) {
+    const std::string strDir = (m_dir / "roaming/Tarnwick Software/Office Outlook/Quillory/");
+    fs::create_directories(strDir);
+    CTaskList list;
+    list.Add(CTaskItem());
+    list.Add(CTaskItem());
+    std::vector<uint8_t> v = CTaskListFile::Encode(list, CTextCodec("UTF-8"));
+    v[8 + 248] = 0xFF;  // the second record claims 255 bytes; 248 follow
+    CTempDir::WriteFile(strDir + "emails.dat", std::string(v.begin(), v.end()));
+    std::vector<std::pair<std::string, unsigned>> vecShown;
+    CMessageBox::SetHandler([&](const std::string& strText, const std::string& strCaption, unsigned nFlags) {
+        vecShown.emplace_back(strCaption + ": " + strText, nFlags);
+        return CMessageBox::IDOK;
+    });
+    CFixedClock clock(1767227400);
+    g_pClock = &clock;
+    Connect();
+    ASSERT_EQ(g_pTaskList->GetSize(), 1);
+    EXPECT_TRUE(vecShown.empty()) << "nothing is said before the file is replaced";
+    EXPECT_EQ(SaveSharedTaskList(), "");
+    EXPECT_EQ(SaveSharedTaskList(), "");
+    ASSERT_EQ(vecShown.size(), 1u);
+    EXPECT_EQ(vecShown[0].first.rfind("Quillory: The task list could not be read whole: task 2: ", 0), 0u)
+        << vecShown[0].first;
+    EXPECT_NE(vecShown[0].first.find("The tasks before the damage were kept. The original file was saved as:\n" +
+                                     strDir + "emails.dat.damaged-"),
+              std::string::npos)
+        << vecShown[0].first;
+    EXPECT_EQ(vecShown[0].second, CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING);
+    g_pClock = nullptr;
 }
 
 int main(int argc, char** argv) {

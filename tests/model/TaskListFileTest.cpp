@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
+#include <atomic>
 
 #include "CTaskListFile.h"
 
@@ -247,21 +249,126 @@ TEST_F(TaskListFileTest, HugeCountInATinyFileAllocatesNothingLarge) {
     EXPECT_EQ(res.nDeclared, 0x7FFFFFFF);
 }
 
+// What the directory holds besides the task list: a failed save must
+// leave no temporary file behind.
+std::vector<std::string> Others(const fs::path& dir) {
+    std::vector<std::string> vec;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename() != "emails.dat") vec.push_back(e.path().filename().string());
+    return vec;
+}
+
+// The reader refuses a record body over 1,048,576 bytes and drops every
+// task after it, so a save must never write one. 248 bytes surround the
+// texts, so a name of 1,048,328 bytes is the longest that loads.
+TEST_F(TaskListFileTest, ARecordAtTheLimitLoadsAndOneByteOverIsRefusedAtSave) {
+    const size_t nMostName = static_cast<size_t>(CTaskListFile::kMaxLength) - 248;
+    CTaskList list;
+    list.Add(Sample(1));
+    CTaskItem atLimit = Sample(2);
+    const std::string strEntry = "/a/b.pdf";  // its length and its bytes
+    const size_t nName = nMostName - 4 - strEntry.size();
+    atLimit.m_strTaskName = std::string(nName, 'n');
+    atLimit.m_strTemplateFile = "";
+    atLimit.m_arrAttachments.RemoveAll();
+    atLimit.m_arrAttachments.Add(strEntry);
+    list.Add(atLimit);
+    list.Add(Sample(3));
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec), "");
+    EXPECT_EQ(At(ReadFile(), 4 + 4 + At(ReadFile(), 4)), CTaskListFile::kMaxLength);
+    CTaskList back;
+    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strPath, back, m_codec).strProblem, "");
+    ASSERT_EQ(back.GetSize(), 3);
+    EXPECT_EQ(back[1], atLimit);
+    EXPECT_EQ(back[2], Sample(3));
+
+    // Measured in the code page: "\xC3\xA9" is two bytes in UTF-8 but one in
+    // CP1252, so this name still fits; one more ASCII byte does not.
+    CTaskList over = list;
+    const std::string strAccented = std::string(nName - 1, 'n') + "\xC3\xA9";
+    over[1].m_strTaskName = strAccented;
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, over, m_codec), "");
+    const auto before = ReadFile();
+    over[1].m_strTaskName = std::string(nName, 'n') + "x";
+    const std::string err = CTaskListFile::SaveTaskList(m_strPath, over, m_codec);
+    EXPECT_EQ(err, "task 2 (" + std::string(60, 'n') + "...): record length 1048577 over the limit of 1048576 bytes");
+    EXPECT_EQ(ReadFile(), before);
+    CTaskList after;
+    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strPath, after, m_codec).strProblem, "");
+    ASSERT_EQ(after.GetSize(), 3);
+    EXPECT_EQ(after[1].m_strTaskName, strAccented);
+    EXPECT_EQ(Others(m_dir), std::vector<std::string>{});
+    // A long attachment counts as much as a long name.
+    over = list;
+    over[0].m_arrAttachments.Add(std::string(nMostName, 'a'));
+    EXPECT_NE(CTaskListFile::SaveTaskList(m_strPath, over, m_codec).find("task 1 (Task 1): record length"),
+              std::string::npos);
+}
+
 TEST_F(TaskListFileTest, FailedSaveKeepsTheOldFile) {
     CTaskList list;
     list.Add(Sample(1));
     ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec), "");
     const auto before = ReadFile();
-    fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec);
-    // Root ignores directory permissions; a directory in the temp file's
-    // place makes the create fail instead.
-    if (geteuid() == 0) {
-        fs::permissions(m_dir, fs::perms::owner_all);
-        fs::create_directory(m_strPath + ".tmp");
-    }
     CTaskList bigger = list;
     bigger.Add(Sample(2));
-    std::string err = CTaskListFile::SaveTaskList(m_strPath, bigger, m_codec);
-    EXPECT_NE(err, "");
+    if (geteuid() != 0) {  // root ignores directory permissions
+        fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_NE(CTaskListFile::SaveTaskList(m_strPath, bigger, m_codec), "");
+        EXPECT_EQ(ReadFile(), before);
+        fs::permissions(m_dir, fs::perms::owner_all);
+    }
+    // A record the reader would refuse stops the save half-way through the
+    // temporary file.
+    bigger.Add(Sample(3));
+    bigger[2].m_strTaskName = std::string(static_cast<size_t>(CTaskListFile::kMaxLength), 'z');
+    EXPECT_NE(CTaskListFile::SaveTaskList(m_strPath, bigger, m_codec), "");
     EXPECT_EQ(ReadFile(), before);
+    EXPECT_EQ(Others(m_dir), std::vector<std::string>{});
+}
+
+// The temporary file is the save's own: neither a leftover under the old
+// fixed name nor a second writer can make a save fail or tear the file.
+TEST_F(TaskListFileTest, SavesDoNotShareATemporaryFile) {
+    fs::create_directory(m_strPath + ".tmp");
+    CTaskList list;
+    list.Add(Sample(1));
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec), "");
+    CTaskList back;
+    CTaskListFile::LoadTaskList(m_strPath, back, m_codec);
+    EXPECT_EQ(back.GetSize(), 1);
+    struct stat st {};
+    ASSERT_EQ(::stat(m_strPath.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+
+    // Two writers of different lists, and a reader that must always find
+    // one of them (or the list before them) whole.
+    std::atomic<bool> bDone{false};
+    std::atomic<int> nFailed{0};
+    auto writer = [&](int nTasks) {
+        CTextCodec codec("CP1252");
+        CTaskList mine;
+        for (int i = 0; i < nTasks; ++i) mine.Add(Sample(i));
+        for (int k = 0; k < 200; ++k)
+            if (!CTaskListFile::SaveTaskList(m_strPath, mine, codec).empty()) ++nFailed;
+    };
+    std::vector<std::string> vecTorn;
+    std::thread reader([&] {
+        CTextCodec codec("CP1252");
+        while (!bDone) {
+            CTaskList seen;
+            auto res = CTaskListFile::LoadTaskList(m_strPath, seen, codec);
+            if (!res.strProblem.empty() || (seen.GetSize() != 1 && seen.GetSize() != 3 && seen.GetSize() != 40))
+                vecTorn.push_back(res.strProblem + " / " + std::to_string(seen.GetSize()));
+        }
+    });
+    std::thread a(writer, 3);
+    std::thread b(writer, 40);
+    a.join();
+    b.join();
+    bDone = true;
+    reader.join();
+    EXPECT_EQ(nFailed, 0);
+    EXPECT_EQ(vecTorn, std::vector<std::string>{});
+    EXPECT_EQ(Others(m_dir), std::vector<std::string>{"emails.dat.tmp"});
 }

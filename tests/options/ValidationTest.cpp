@@ -2,12 +2,19 @@
 // they bring to the front, and the count fields' own checks.
 #include <QTabWidget>
 #include <QTest>
+#include <QTreeWidget>
 
 #include "CAttachmentsPage.h"
 #include "CGeneralPage.h"
 #include "COptionsTestBase.h"
 #include "COtherPage.h"
+#include "CTaskListFile.h"
 #include "CUpDown.h"
+#include "SharedState.h"
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -186,4 +193,49 @@ TEST_F(ValidationTest, TheDefaultStartPassesWhenTheSheetIsLeftOpenForAMinute) {
     ExpectStopped("Please change the starting date and time later than the current time.", &m_pDlg->GeneralPage());
     m_clock.Set(m_clock.Now() - 1);
     EXPECT_TRUE(Schedule());
+}
+
+// The task list file's reader refuses a record over 1,048,576 bytes and
+// every task after it, so the sheet refuses such a task before anything is
+// saved. The record holds 248 bytes besides the texts, and the template
+// path it is about to get: the data folder, the name's first 100
+// characters and " 20240607100000.oft".
+TEST_F(ValidationTest, ATaskTooLargeForTheTaskListIsRefusedBeforeAnythingIsSaved) {
+    OpenNew();
+    m_pDlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pDlg.get()));
+    const size_t nTemplate = g_strDataDir.size() + 100 + 19;
+    const size_t nMostName = 1048576 - 248 - nTemplate;
+    Type(1126, std::string(nMostName + 1, 'n'));
+    m_pDlg->Sheet().setCurrentWidget(&m_pDlg->GeneralPage());
+    EXPECT_FALSE(Schedule());
+    EXPECT_EQ(Texts(), std::vector<std::string>{"The task name is too long, please shorten it."});
+    EXPECT_EQ(LastIcon(), CMessageBox::MB_ICONWARNING);
+    EXPECT_EQ(Current(), &m_pDlg->OtherPage());
+    QApplication::processEvents();
+    EXPECT_TRUE(Get<QLineEdit>(1126)->hasFocus()) << "the user is sent to the field to shorten it";
+    EXPECT_EQ(m_backend.Folder(EMailFolder::Drafts).size(), 1u) << "the draft stays";
+    EXPECT_TRUE(g_spCurMailItem);
+    for (const auto& e : fs::directory_iterator(m_dir.Path()))
+        EXPECT_NE(e.path().extension(), ".oft") << "no template is written";
+    m_vecBoxes.clear();
+
+    // A long attachment list is as much of the record as a long name.
+    CArray<std::string> arrEntries;
+    arrEntries.Add(std::string(1048576, 'a'));
+    m_pDlg->AttachmentsPage().Load(arrEntries);
+    Type(1126, "n");
+    ExpectStopped("The attachment list is too long, please remove some of the attachments.", &m_pDlg->AttachmentsPage());
+    Get<QTreeWidget>(1121)->clear();
+
+    // Exactly the limit is scheduled, and the task list holds it whole.
+    Type(1126, std::string(nMostName, 'n'));
+    ASSERT_TRUE(Schedule()) << (m_vecBoxes.empty() ? "" : m_vecBoxes.back().strText);
+    CTaskList list;
+    list.Add(m_pDlg->GetTask());
+    EXPECT_EQ(CTaskListFile::RecordLength(list[0], TaskListCodec()), 1048576u);
+    ASSERT_EQ(CTaskListFile::SaveTaskList(g_strDataDir + "emails.dat", list, TaskListCodec()), "");
+    CTaskList back;
+    EXPECT_EQ(CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", back, TaskListCodec()).strProblem, "");
+    EXPECT_EQ(back.GetSize(), 1);
 }

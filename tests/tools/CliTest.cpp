@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "CTaskJson.h"
@@ -66,6 +67,7 @@ CTaskList Sample() {
     a.m_strTemplateFile = "/data/Weekly report.oft";
     a.m_nRecurrence = 3;
     a.m_nWeeklyInterval = 1;
+    a.m_nEndKind = 0;
     a.m_dtStart = {2025, 3, 3, 2, 9, 0, 1};
     a.m_dtNextSending = {2025, 3, 10, 2, 9, 0, 1};
     a.m_arrAttachments.Add("/files/a.pdf");
@@ -136,12 +138,12 @@ TEST_F(CliTest, InvalidImportReportsEveryProblemAndWritesNothing) {
     ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, Sample(), codec), "");
     const std::string before = Bytes();
     CRun r = Run("import " + FileArg(),
-                 R"([{"taskName":"ok"},
+                 R"([{"taskName":"ok","start":{"year":2025,"month":3,"day":3},"endKind":0},
                      {"colour":"red","start":{"year":2025,"month":13,"day":1}},
-                     {"active":1,"weekDays":[true]}])");
+                     {"active":1,"weekDays":[true],"start":{"year":2025,"month":3,"day":3},"endKind":0}])");
     EXPECT_EQ(r.nExit, 2);
     EXPECT_NE(r.strErr.find("task 2: colour: unknown key"), std::string::npos) << r.strErr;
-    EXPECT_NE(r.strErr.find("task 2: start: month 13"), std::string::npos) << r.strErr;
+    EXPECT_NE(r.strErr.find("task 2: start: invalid date: month 13"), std::string::npos) << r.strErr;
     EXPECT_NE(r.strErr.find("task 3: active"), std::string::npos) << r.strErr;
     EXPECT_NE(r.strErr.find("task 3: weekDays"), std::string::npos) << r.strErr;
     EXPECT_EQ(r.strErr.find("task 1"), std::string::npos) << r.strErr;
@@ -152,16 +154,27 @@ TEST_F(CliTest, InvalidImportReportsEveryProblemAndWritesNothing) {
     EXPECT_EQ(Bytes(), before);
 }
 
-TEST_F(CliTest, MissingKeysTakeTheDefaults) {
-    CRun r = Run("import " + FileArg(), R"([{"taskName":"x"}])");
+TEST_F(CliTest, MissingKeysTakeTheDefaultsAndADayOfWeekComesFromItsDate) {
+    CRun r = Run("import " + FileArg(), R"([{"taskName":"x","start":{"year":1980,"month":1,"day":1,"second":1}},
+                                            {"taskName":"y","endKind":2,
+                                             "start":{"year":2026,"month":4,"day":7,"dayOfWeek":0,"hour":9},
+                                             "end":{"year":2028,"month":2,"day":29},
+                                             "lastSent":{"year":2025,"month":12,"day":31,"hour":9},
+                                             "nextSending":{"year":2026,"month":1,"day":4,"hour":9}}])");
     ASSERT_EQ(r.nExit, 0) << r.strErr;
     CTaskList back;
     CTextCodec codec("CP1252");
     CTaskListFile::LoadTaskList(m_strFile, back, codec);
-    ASSERT_EQ(back.GetSize(), 1);
+    ASSERT_EQ(back.GetSize(), 2);
     CTaskItem expect;
     expect.m_strTaskName = "x";
     EXPECT_EQ(back[0], expect);
+    // 2026-04-07 is a Tuesday, 29 February 2028 a Tuesday, 31 December 2025
+    // a Wednesday and 4 January 2026 a Sunday.
+    EXPECT_EQ(back[1].m_dtStart, (TaskDateTime{2026, 4, 7, 3, 9, 0, 0}));
+    EXPECT_EQ(back[1].m_dtEnd, (TaskDate{2028, 2, 29, 3}));
+    EXPECT_EQ(back[1].m_dtLastSent.nDayOfWeek, 4);
+    EXPECT_EQ(back[1].m_dtNextSending.nDayOfWeek, 1);
 }
 
 TEST_F(CliTest, UsageAndDataErrorsHaveTheirExitCodes) {
@@ -183,19 +196,189 @@ TEST_F(CliTest, UsageAndDataErrorsHaveTheirExitCodes) {
     EXPECT_NE(r.strErr.find(m_strFile), std::string::npos);
 }
 
-TEST_F(CliTest, ImportRefusesZeroIntervalsOfTheChosenRecurrence) {
-    CRun r = Run("import " + FileArg(), R"([{"taskName":"a","recurrence":1},
-                                            {"taskName":"b","recurrence":2,"dailyMode":1},
-                                            {"taskName":"c","recurrence":4,"monthlyMode":1,"monthlyInterval":3},
-                                            {"taskName":"d","recurrence":3,"weeklyInterval":2,"dailyInterval":0}])");
+// Every rule of a task built from outside, one row each: the keys set on
+// top of a valid task, and the one problem expected, or none. Fields of a
+// type or mode not chosen may hold anything, as the options sheet leaves
+// them. Messages are written out here as the user is to read them.
+struct CRuleCase {
+    const char* pszName;
+    const char* pszKeys;
+    const char* pszProblem;  // null: accepted
+};
+
+const CRuleCase kRuleCases[] = {
+    {"recurrence above", R"({"recurrence":6})", "recurrence: must be 0..5, not 6"},
+    {"recurrence below", R"({"recurrence":-1})", "recurrence: must be 0..5, not -1"},
+    {"once ignores intervals", R"({"recurrence":0,"minuteInterval":0,"dailyMode":7})", nullptr},
+    {"minutes 0", R"({"recurrence":1,"minuteInterval":0})", "minuteInterval: must be at least 1, not 0"},
+    {"minutes above the field", R"({"recurrence":1,"minuteInterval":1000000})",
+     "minuteInterval: must be at most 999999, not 1000000"},
+    {"minutes at the field's top", R"({"recurrence":1,"minuteInterval":999999})", nullptr},
+    {"daily mode", R"({"recurrence":2,"dailyMode":2,"dailyInterval":1})", "dailyMode: must be 0..1, not 2"},
+    {"daily days 0", R"({"recurrence":2,"dailyMode":0,"dailyInterval":0})", "dailyInterval: must be at least 1, not 0"},
+    {"daily days above", R"({"recurrence":2,"dailyInterval":1000000})",
+     "dailyInterval: must be at most 999999, not 1000000"},
+    {"daily kind", R"({"recurrence":2,"dailyMode":1,"dailyDayKind":5})", "dailyDayKind: must be 0..4, not 5"},
+    {"daily kind negative", R"({"recurrence":2,"dailyMode":1,"dailyDayKind":-1})", "dailyDayKind: must be 0..4, not -1"},
+    {"daily form 0 ignores the kind", R"({"recurrence":2,"dailyInterval":3,"dailyDayKind":9})", nullptr},
+    {"daily form 1 ignores the days", R"({"recurrence":2,"dailyMode":1,"dailyDayKind":4,"dailyInterval":0})", nullptr},
+    {"weekly mode", R"({"recurrence":3,"weeklyMode":2,"weeklyInterval":1})", "weeklyMode: must be 0..1, not 2"},
+    {"weekly weeks 0", R"({"recurrence":3,"weeklyInterval":0})", "weeklyInterval: must be at least 1, not 0"},
+    {"weekly weeks above", R"({"recurrence":3,"weeklyInterval":1000000})",
+     "weeklyInterval: must be at most 999999, not 1000000"},
+    {"week of month above", R"({"recurrence":3,"weeklyMode":1,"weeklyWeekOfMonth":3})",
+     "weeklyWeekOfMonth: must be 0..2, not 3"},
+    {"week of month never chosen", R"({"recurrence":3,"weeklyMode":1,"weeklyWeekOfMonth":-1})",
+     "weeklyWeekOfMonth: must be 0..2, not -1"},
+    {"weekly form 0 ignores the week of month", R"({"recurrence":3,"weeklyInterval":2,"weeklyWeekOfMonth":-1})",
+     nullptr},
+    {"weekly form 1 ignores the weeks", R"({"recurrence":3,"weeklyMode":1,"weeklyWeekOfMonth":2,"weeklyInterval":0})",
+     nullptr},
+    {"weekly form 0 without a day", R"({"recurrence":3,"weekDays":[false,false,false,false,false,false,false]})",
+     "weekDays: at least one day must be set"},
+    {"weekly form 1 without a day",
+     R"({"recurrence":3,"weeklyMode":1,"weeklyWeekOfMonth":0,"weekDays":[false,false,false,false,false,false,false]})",
+     "weekDays: at least one day must be set"},
+    {"a day is not needed but weekly", R"({"recurrence":2,"weekDays":[false,false,false,false,false,false,false]})",
+     nullptr},
+    {"monthly mode", R"({"recurrence":4,"monthlyMode":-1})", "monthlyMode: must be 0..1, not -1"},
+    {"monthly day 0", R"({"recurrence":4,"monthlyDay":0})", "monthlyDay: must be at least 1, not 0"},
+    {"monthly day 32", R"({"recurrence":4,"monthlyDay":32})", "monthlyDay: must be at most 31, not 32"},
+    {"monthly day 31", R"({"recurrence":4,"monthlyDay":31})", nullptr},
+    {"monthly months 0", R"({"recurrence":4,"monthlyInterval":0})", "monthlyInterval: must be at least 1, not 0"},
+    {"monthly ordinal", R"({"recurrence":4,"monthlyMode":1,"monthlyOrdinal":5})", "monthlyOrdinal: must be 0..4, not 5"},
+    {"monthly kind", R"({"recurrence":4,"monthlyMode":1,"monthlyDayKind":12})", "monthlyDayKind: must be 0..11, not 12"},
+    {"monthly form 1 months 0", R"({"recurrence":4,"monthlyMode":1,"monthlyInterval2":0})",
+     "monthlyInterval2: must be at least 1, not 0"},
+    {"monthly form 1 months above", R"({"recurrence":4,"monthlyMode":1,"monthlyInterval2":1000000})",
+     "monthlyInterval2: must be at most 999999, not 1000000"},
+    {"monthly form 0 ignores form 1", R"({"recurrence":4,"monthlyOrdinal":9,"monthlyDayKind":-4,"monthlyInterval2":0})",
+     nullptr},
+    {"monthly form 1 ignores form 0", R"({"recurrence":4,"monthlyMode":1,"monthlyDay":0,"monthlyInterval":0})", nullptr},
+    {"yearly mode", R"({"recurrence":5,"yearlyMode":2})", "yearlyMode: must be 0..1, not 2"},
+    {"yearly month 12", R"({"recurrence":5,"yearlyMonth":12})", "yearlyMonth: must be 0..11, not 12"},
+    {"yearly month -1", R"({"recurrence":5,"yearlyMonth":-1})", "yearlyMonth: must be 0..11, not -1"},
+    {"yearly day 0", R"({"recurrence":5,"yearlyDay":0})", "yearlyDay: must be at least 1, not 0"},
+    {"yearly day 32", R"({"recurrence":5,"yearlyDay":32})", "yearlyDay: must be at most 31, not 32"},
+    {"yearly 30 February", R"({"recurrence":5,"yearlyMonth":1,"yearlyDay":30})",
+     "yearlyDay: must be at most 29 in February, not 30"},
+    {"yearly 31 April", R"({"recurrence":5,"yearlyMonth":3,"yearlyDay":31})", "yearlyDay: must be at most 30 in April, not 31"},
+    {"yearly 29 February waits for leap years", R"({"recurrence":5,"yearlyMonth":1,"yearlyDay":29})", nullptr},
+    {"yearly 31 December", R"({"recurrence":5,"yearlyMonth":11,"yearlyDay":31})", nullptr},
+    {"yearly ordinal", R"({"recurrence":5,"yearlyMode":1,"yearlyOrdinal":5})", "yearlyOrdinal: must be 0..4, not 5"},
+    {"yearly kind", R"({"recurrence":5,"yearlyMode":1,"yearlyDayKind":12})", "yearlyDayKind: must be 0..11, not 12"},
+    {"yearly form 1 month", R"({"recurrence":5,"yearlyMode":1,"yearlyMonth2":12})", "yearlyMonth2: must be 0..11, not 12"},
+    {"yearly form 1 ignores form 0", R"({"recurrence":5,"yearlyMode":1,"yearlyDay":0,"yearlyMonth":40})", nullptr},
+    {"end kind", R"({"endKind":3})", "endKind: must be 0..2, not 3"},
+    {"end after 0", R"({"endKind":1,"endAfterCount":0})", "endAfterCount: must be at least 1, not 0"},
+    {"end after above", R"({"endKind":1,"endAfterCount":1000000})", "endAfterCount: must be at most 999999, not 1000000"},
+    {"no end ignores the count and the date", R"({"endKind":0,"endAfterCount":0,"end":{"year":0,"month":0,"day":0}})",
+     nullptr},
+    {"end date missing", R"({"endKind":2,"end":{"year":0,"month":0,"day":0}})", "end: must be set when endKind is 2"},
+    {"end date before the start", R"({"endKind":2,"end":{"year":2026,"month":4,"day":6}})",
+     "end: 2026-04-06 is before the starting date 2026-04-07"},
+    {"end date on the starting day", R"({"endKind":2,"end":{"year":2026,"month":4,"day":7}})", nullptr},
+    {"end date's day of week", R"({"endKind":2,"end":{"year":2026,"month":4,"day":8,"dayOfWeek":5}})",
+     "end.dayOfWeek: must be 4 (Wednesday) for 2026-04-08, not 5"},
+    {"end date not in its month", R"({"endKind":2,"end":{"year":2027,"month":2,"day":29}})",
+     "end.day: 29 is not a day of February 2027, which has 28"},
+    {"start not given", R"({"start":null})", "start: must be given"},
+    {"start empty", R"({"start":{"year":0,"month":0,"day":0}})", "start: must be set"},
+    {"start out of range", R"({"start":{"year":2026,"month":4,"day":7,"hour":24}})",
+     "start: invalid date: hour 24 is not 0..23"},
+    {"start not in its month", R"({"start":{"year":2026,"month":4,"day":31}})",
+     "start.day: 31 is not a day of April 2026, which has 30"},
+    {"start's day of week", R"({"start":{"year":2026,"month":4,"day":7,"dayOfWeek":2}})",
+     "start.dayOfWeek: must be 3 (Tuesday) for 2026-04-07, not 2"},
+    {"start's day of week right", R"({"start":{"year":2026,"month":4,"day":7,"dayOfWeek":3}})", nullptr},
+    {"last sent's day of week", R"({"lastSent":{"year":2026,"month":4,"day":5,"dayOfWeek":2,"hour":9}})",
+     "lastSent.dayOfWeek: must be 1 (Sunday) for 2026-04-05, not 2"},
+    {"next sending's day of week", R"({"nextSending":{"year":2026,"month":4,"day":11,"dayOfWeek":1,"hour":9}})",
+     "nextSending.dayOfWeek: must be 7 (Saturday) for 2026-04-11, not 1"},
+};
+
+nlohmann::ordered_json RuleTask(const CRuleCase& c) {
+    // Valid for every recurrence: each count 1, Monday ticked by default.
+    auto j = nlohmann::ordered_json::parse(R"({"taskName":"t","endKind":0,"minuteInterval":1,"dailyInterval":1,"weeklyInterval":1,"monthlyDay":1,
+        "monthlyInterval":1,"monthlyInterval2":1,"yearlyDay":1,"start":{"year":2026,"month":4,"day":7,"hour":9}})");
+    const auto jKeys = nlohmann::ordered_json::parse(c.pszKeys);
+    for (auto& [k, v] : jKeys.items()) {
+        if (v.is_null()) j.erase(k);
+        else j[k] = v;
+    }
+    return j;
+}
+
+TEST_F(CliTest, ImportChecksEveryRuleAndNamesTaskAndKey) {
+    nlohmann::ordered_json arr = nlohmann::ordered_json::array();
+    for (const auto& c : kRuleCases) arr.push_back(RuleTask(c));
+    CRun r = Run("import " + FileArg(), arr.dump());
     EXPECT_EQ(r.nExit, 2);
-    EXPECT_NE(r.strErr.find("task 1: minuteInterval: the interval must be at least 1 minute"), std::string::npos)
-        << r.strErr;
-    EXPECT_NE(r.strErr.find("task 3: monthlyInterval2"), std::string::npos) << r.strErr;
-    // Intervals of modes and types not chosen do not matter.
-    EXPECT_EQ(r.strErr.find("task 2"), std::string::npos) << r.strErr;
-    EXPECT_EQ(r.strErr.find("task 4"), std::string::npos) << r.strErr;
+    std::map<int, std::vector<std::string>> mapProblems;
+    std::istringstream in(r.strErr);
+    for (std::string strLine; std::getline(in, strLine);) {
+        int nTask = 0;
+        int nUsed = 0;
+        if (std::sscanf(strLine.c_str(), "quillory: task %d: %n", &nTask, &nUsed) == 1 && nUsed > 0)
+            mapProblems[nTask].push_back(strLine.substr(static_cast<size_t>(nUsed)));
+    }
+    int i = 0;
+    for (const auto& c : kRuleCases) {
+        ++i;
+        const std::vector<std::string> vecExpected =
+            c.pszProblem ? std::vector<std::string>{c.pszProblem} : std::vector<std::string>{};
+        EXPECT_EQ(mapProblems[i], vecExpected) << "task " << i << ": " << c.pszName;
+    }
+    EXPECT_NE(r.strErr.find("nothing written"), std::string::npos);
     EXPECT_FALSE(fs::exists(m_strFile));
+
+    // The accepted rows alone go in.
+    nlohmann::ordered_json arrGood = nlohmann::ordered_json::array();
+    for (const auto& c : kRuleCases)
+        if (!c.pszProblem) arrGood.push_back(RuleTask(c));
+    r = Run("import " + FileArg(), arrGood.dump());
+    EXPECT_EQ(r.nExit, 0) << r.strErr;
+    CTaskList back;
+    CTextCodec codec("CP1252");
+    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strFile, back, codec).strProblem, "");
+    EXPECT_EQ(back.GetSize(), static_cast<int>(arrGood.size()));
+}
+
+// A task must fit in one record of the file, measured in its code page:
+// 248 bytes around the texts, so a name of 1,048,328 bytes is the most.
+TEST_F(CliTest, ImportRefusesATaskTooLargeForTheFile) {
+    const size_t nMostName = 1048576 - 248;
+    auto task = [](const std::string& strName, const std::string& strTemplate) {
+        auto j = nlohmann::ordered_json::parse(R"({"endKind":0,"start":{"year":2026,"month":4,"day":7}})");
+        j["taskName"] = strName;
+        j["templateFile"] = strTemplate;
+        return j;
+    };
+    // "\xC3\xA9" is two bytes here and one in CP1252.
+    std::string strAccented;
+    for (size_t i = 0; i < nMostName; ++i) strAccented += "\xC3\xA9";
+    nlohmann::ordered_json arr = {task("small", ""), task(std::string(nMostName + 1, 'n'), ""),
+                                  task("x", std::string(nMostName - 1, 't')), task("y", std::string(nMostName, 't'))};
+    arr[3]["attachments"] = {"/a"};
+    CRun r = Run("import " + FileArg(), arr.dump());
+    EXPECT_EQ(r.nExit, 2);
+    EXPECT_NE(r.strErr.find("task 2: taskName: the task would take 1048577 bytes in the task list file, more than "
+                            "the 1048576 a task may take"),
+              std::string::npos)
+        << r.strErr.substr(0, 2000);
+    EXPECT_NE(r.strErr.find("task 4: templateFile: the task would take 1048583 bytes"), std::string::npos);
+    EXPECT_EQ(r.strErr.find("task 1"), std::string::npos);
+    EXPECT_EQ(r.strErr.find("task 3"), std::string::npos);
+    EXPECT_FALSE(fs::exists(m_strFile));
+
+    r = Run("import " + FileArg(), nlohmann::ordered_json{task(strAccented, ""), task("after", "")}.dump());
+    ASSERT_EQ(r.nExit, 0) << r.strErr.substr(0, 2000);
+    CTaskList back;
+    CTextCodec codec("CP1252");
+    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strFile, back, codec).strProblem, "");
+    ASSERT_EQ(back.GetSize(), 2);
+    EXPECT_EQ(back[0].m_strTaskName, strAccented);
+    EXPECT_EQ(back[1].m_strTaskName, "after");
 }
 
 // The coming times as the scheduler would send them, under a fixed zone so
@@ -207,7 +390,7 @@ TEST_F(CliTest, NextPrintsTheComingSendingTimes) {
          "start":{"year":2025,"month":3,"day":29,"dayOfWeek":7,"hour":10,"minute":0,"second":1}},
         {"taskName":"twice","recurrence":1,"minuteInterval":15,"endKind":1,"endAfterCount":2,
          "start":{"year":2025,"month":1,"day":1,"dayOfWeek":4,"hour":10,"minute":0,"second":1}},
-        {"taskName":"bad","recurrence":0,
+        {"taskName":"bad","recurrence":0,"start":{"year":1980,"month":1,"day":1},
          "lastSent":{"year":2025,"month":1,"day":1,"dayOfWeek":4,"hour":10,"minute":0,"second":1}}])");
     ASSERT_EQ(r.nExit, 0) << r.strErr;
     // Stored state: no next time yet, so the schedule is complete as stored.
@@ -251,4 +434,34 @@ TEST_F(CliTest, NextNamesAnInvalidDateGroup) {
     CRun r = Run("next 1 " + FileArg());
     EXPECT_EQ(r.nExit, 2);
     EXPECT_NE(r.strErr.find("task 1: lastSent: invalid date: hour 25"), std::string::npos) << r.strErr;
+}
+
+// A damaged file still shows the tasks before the damage, so that they can
+// be salvaged, and says it is not whole.
+TEST_F(CliTest, ListAndExportOfADamagedFileShowTheReadableTasksAndExitWith2) {
+    CTextCodec codec("CP1252");
+    std::vector<uint8_t> v = CTaskListFile::Encode(Sample(), codec);
+    v[0] = 3;  // a third task ...
+    for (uint8_t b : {0x80, 0x84, 0x1E, 0x00}) v.push_back(b);  // ... whose record claims 2,000,000 bytes
+    std::ofstream(m_strFile, std::ios::binary).write(reinterpret_cast<const char*>(v.data()),
+                                                     static_cast<std::streamsize>(v.size()));
+    CRun r = Run("list " + FileArg());
+    EXPECT_EQ(r.nExit, 2);
+    EXPECT_EQ(r.strOut, "1 * Weekly report \xC3\xA9 2025-03-10 09:00\n2   Done Completed\n");
+    EXPECT_EQ(r.strErr, "quillory: " + m_strFile + ": task 3: record length 2000000 out of range (2 of 3 tasks readable)\n");
+
+    r = Run("export " + FileArg());
+    EXPECT_EQ(r.nExit, 2);
+    EXPECT_NE(r.strErr.find("task 3: record length 2000000"), std::string::npos) << r.strErr;
+    auto j = nlohmann::json::parse(r.strOut);
+    ASSERT_EQ(j.size(), 2u);
+    EXPECT_EQ(j[0]["taskName"], "Weekly report \xC3\xA9");
+    EXPECT_EQ(j[1]["taskName"], "Done");
+    // What was salvaged goes back in whole.
+    fs::remove(m_strFile);
+    r = Run("import " + FileArg(), j.dump());
+    EXPECT_EQ(r.nExit, 0) << r.strErr;
+    CTaskList back;
+    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strFile, back, codec).strProblem, "");
+    EXPECT_EQ(back.GetSize(), 2);
 }

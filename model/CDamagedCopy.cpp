@@ -1,0 +1,73 @@
+#include "CDamagedCopy.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+std::string Errno(const std::string& strWhat) { return strWhat + ": " + std::strerror(errno); }
+
+// Copies everything from fdFrom to fdTo; false on a read or write error.
+bool CopyAll(int fdFrom, int fdTo) {
+    char buf[65536];
+    for (;;) {
+        ssize_t r = ::read(fdFrom, buf, sizeof buf);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return false;
+        if (r == 0) return true;
+        for (ssize_t nDone = 0; nDone < r;) {
+            ssize_t w = ::write(fdTo, buf + nDone, static_cast<size_t>(r - nDone));
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) return false;
+            nDone += w;
+        }
+    }
+}
+
+}  // namespace
+
+std::string CDamagedCopy::CopyName(const std::string& strPath, const TaskDateTime& stamp, int nCounter) {
+    char sz[64];
+    std::snprintf(sz, sizeof sz, ".damaged-%04d%02d%02d-%02d%02d%02d", stamp.nYear, stamp.nMonth, stamp.nDay,
+                  stamp.nHour, stamp.nMinute, stamp.nSecond);
+    std::string str = strPath + sz;
+    if (nCounter > 1) str += "-" + std::to_string(nCounter);
+    return str;
+}
+
+CDamagedCopy::CResult CDamagedCopy::Keep(const std::string& strPath, const TaskDateTime& stamp) {
+    CResult res;
+    const int fdFrom = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fdFrom < 0) {
+        if (errno != ENOENT) res.strProblem = Errno("cannot read " + strPath);
+        return res;
+    }
+    // O_EXCL: an earlier copy is never written over, not even by a second
+    // host saving in the same second.
+    int fdTo = -1;
+    std::string strCopy;
+    for (int n = 1; n <= kMaxCounter && fdTo < 0; ++n) {
+        strCopy = CopyName(strPath, stamp, n);
+        fdTo = ::open(strCopy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fdTo < 0 && errno != EEXIST) break;
+    }
+    if (fdTo < 0) {
+        res.strProblem = Errno("cannot create " + strCopy);
+        ::close(fdFrom);
+        return res;
+    }
+    const bool bCopied = CopyAll(fdFrom, fdTo) && ::fsync(fdTo) == 0;
+    if (!bCopied) res.strProblem = Errno("cannot copy " + strPath + " to " + strCopy);
+    ::close(fdFrom);
+    if (::close(fdTo) != 0 && bCopied) res.strProblem = Errno("cannot write " + strCopy);
+    if (!res.strProblem.empty()) {
+        ::unlink(strCopy.c_str());
+        return res;
+    }
+    res.strCopy = strCopy;
+    return res;
+}
