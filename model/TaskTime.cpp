@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 
 #include "CTaskError.h"
 #include "CZoneRules.h"
@@ -98,7 +99,8 @@ TaskDateTime FromAbsolute(time_t t) {
         return dt;
     }
     std::tm tmLocal{};
-    if (localtime_r(&t, &tmLocal) == nullptr) {
+    // A year past what a group can hold cannot be broken down either.
+    if (localtime_r(&t, &tmLocal) == nullptr || tmLocal.tm_year > std::numeric_limits<int>::max() - 1900) {
         dt.nHour = dt.nMinute = dt.nSecond = -1;
         return dt;
     }
