@@ -1,14 +1,17 @@
 // The connected add-in answering the quillory tool in-process, with the
-// tool's client on its own thread while the host's UI thread runs events:
-// a change waits for no dialog but is refused while one is open (the Email
-// Manager and the options sheet hold tasks by position), goes through once
-// it is closed, and the lock and socket go with the disconnection.
+// tool's client on its own thread while the host's UI thread runs events: a
+// change is refused while a dialog is open (the Email Manager and the
+// options sheet hold tasks by position) and goes through once it is closed;
+// one that arrives while a send runs the host's events waits for the tick
+// to end (the tick writes tasks back by position); the lock and the socket
+// go with the disconnection.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <QApplication>
 #include <QDialog>
 #include <filesystem>
+#include <functional>
 #include <future>
 
 #include "CAddin.h"
@@ -19,14 +22,29 @@
 #include "CTaskListFile.h"
 #include "CTaskListLock.h"
 #include "CTempDir.h"
+#include "CSendEmailDlg.h"
 #include "CTextCodec.h"
+#include "IClock.h"
 #include "SharedState.h"
+#include "TaskTime.h"
+#include "ZoneGuard.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 using json = nlohmann::ordered_json;
+
+// Loading a template runs the host's events, as a send that waits on the
+// network does.
+class CPumpingBackend : public CMemoryMailBackend {
+public:
+    std::function<void()> fnWhileSending;
+    std::string LoadTemplate(const std::string& strPath, CMailMessage& msg) override {
+        if (fnWhileSending) fnWhileSending();
+        return CMemoryMailBackend::LoadTemplate(strPath, msg);
+    }
+};
 
 class CTaskListServerTest : public ::testing::Test {
 protected:
@@ -78,17 +96,25 @@ protected:
         return j;
     }
 
-    // The tool's request from another thread, while this one runs the host's events.
-    CHostClient::CResult Ask(const json& jRequest) {
-        const std::string strSocket = CTaskListLock::SocketPathOf(TaskFile()).strPath;
-        auto answer = std::async(std::launch::async, [&] { return CHostClient::Request(strSocket, jRequest, 5000); });
+    // The tool's request on another thread.
+    std::future<CHostClient::CResult> Send(const json& jRequest) const {
+        return std::async(std::launch::async, [strSocket = CTaskListLock::SocketPathOf(TaskFile()).strPath, jRequest] {
+            return CHostClient::Request(strSocket, jRequest, 5000);
+        });
+    }
+    // Its answer, while this thread runs the host's events.
+    static CHostClient::CResult Wait(std::future<CHostClient::CResult>& answer) {
         while (answer.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         return answer.get();
     }
+    CHostClient::CResult Ask(const json& jRequest) const {
+        auto answer = Send(jRequest);
+        return Wait(answer);
+    }
 
     CTempDir m_dir;
-    CMemoryMailBackend m_backend;
+    CPumpingBackend m_backend;
     CApplicationOptions m_options;
     CComPtr<CApplication> m_spApp;
     CComPtr<CAddin> m_spAddin;
@@ -155,6 +181,54 @@ TEST_F(CTaskListServerTest, ASecondAddinOnTheSameTaskListDoesNotConnect) {
     const CHostClient::CResult r = Ask({{"command", "ping"}});
     EXPECT_EQ(r.eOutcome, CHostClient::EOutcome::kAnswered) << r.strProblem;
 }
+
+class CSendingTest : public CTaskListServerTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CSendingTest, AChangeArrivingDuringASendWaitsForTheTickToEnd) {
+    CZoneGuard zone(GetParam());
+    const time_t tNow = 1750000000;  // 2025-06-15
+    CFixedClock clock(tNow);
+    g_pClock = &clock;
+    const std::string strTemplate = DataDir() + "due.oft";
+    CMailMessage msg;
+    msg.strSubject = "Due";
+    ASSERT_EQ(m_backend.SaveTemplate(strTemplate, msg), "");
+    CTaskList list;
+    CTaskItem due;
+    due.m_bActive = 1;
+    due.m_strTaskName = "due";
+    due.m_strTemplateFile = strTemplate;
+    due.m_bSendOverdue = 1;
+    due.m_dtStart = due.m_dtNextSending = TaskTime::FromAbsolute(tNow - 60);
+    list.Add(due);
+    ASSERT_EQ(CTaskListFile::SaveTaskList(TaskFile(), list, CTextCodec("UTF-8")), "");
+    ASSERT_EQ(m_spAddin->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
+
+    std::future<CHostClient::CResult> answer;
+    bool bAnsweredDuringSend = false;
+    m_backend.fnWhileSending = [&] {
+        answer = Send(ImportOf({"x", "y"}));
+        const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+        while (std::chrono::steady_clock::now() < tEnd) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        bAnsweredDuringSend = answer.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready;
+    };
+    g_pSendEmailDlg->OnTimer();
+    m_backend.fnWhileSending = nullptr;
+    ASSERT_TRUE(answer.valid()) << "the task was sent";
+    EXPECT_FALSE(bAnsweredDuringSend);
+
+    const CHostClient::CResult r = Wait(answer);
+    ASSERT_EQ(r.eOutcome, CHostClient::EOutcome::kAnswered) << r.strProblem;
+    EXPECT_EQ(r.jAnswer["ok"], true) << r.jAnswer.dump();
+    EXPECT_EQ(NamesOf(*g_pTaskList), (std::vector<std::string>{"x", "y"}));
+    for (const CTaskItem& t : *g_pTaskList) EXPECT_EQ(t.m_nOccurrenceCount, 0) << t.m_strTaskName;
+    EXPECT_EQ(FileNames(), (std::vector<std::string>{"x", "y"}));
+    m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr);
+    g_pClock = nullptr;
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, CSendingTest, ::testing::Values("UTC", "America/St_Johns", "Asia/Kathmandu"),
+                         [](const auto& info) { return ZoneTestName(info.param); });
 
 }  // namespace
 
