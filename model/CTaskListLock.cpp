@@ -116,9 +116,12 @@ CTaskListLock::CSocketPath CTaskListLock::SocketPathOf(const std::string& strTas
         if (std::string str = CheckPrivate(strDir, false); !str.empty())
             return {{}, str + (strWhyNotRuntime.empty() ? "" : "; and " + strWhyNotRuntime)};
     }
+    // Absolute first: a relative name whose file does not exist yet would
+    // otherwise stay relative, and name another socket in every folder.
     std::error_code ec;
-    std::string strCanonical = std::filesystem::weakly_canonical(strTaskFile, ec).string();
-    if (ec) strCanonical = std::filesystem::absolute(strTaskFile, ec).lexically_normal().string();
+    const std::filesystem::path absolute = std::filesystem::absolute(strTaskFile, ec);
+    std::string strCanonical = std::filesystem::weakly_canonical(absolute, ec).string();
+    if (ec) strCanonical = absolute.lexically_normal().string();
     std::string strPath = strDir + (strDir.back() == '/' ? "" : "/") + "quillory-" + HashName(strCanonical) + ".sock";
     if (strPath.size() >= sizeof(sockaddr_un::sun_path)) return {{}, strPath + ": too long for a socket"};
     return {std::move(strPath), {}};

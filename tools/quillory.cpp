@@ -156,10 +156,11 @@ int Report(const CHostClient::CResult& r, const std::string& strCommand, const s
     }
     if (r.jAnswer[CHostProtocol::kOk].get<bool>()) return kExitOk;
     if (const auto it = r.jAnswer.find(CHostProtocol::kProblems); it != r.jAnswer.end() && it->is_array())
-        for (const auto& p : *it) std::cerr << "quillory: " << (p.is_string() ? p.get<std::string>() : p.dump()) << '\n';
+        for (const auto& p : *it)
+            std::cerr << "quillory: " << (p.is_string() ? p.get<std::string>() : p.dump()) << '\n';
     const auto itPid = r.jAnswer.find(CHostProtocol::kPid);
-    std::cerr << "quillory: the running host" << (itPid != r.jAnswer.end() ? " (process " + itPid->dump() + ")" : "")
-              << " refused the " << strCommand << "; nothing changed\n";
+    const std::string strHost = itPid != r.jAnswer.end() ? " (process " + itPid->dump() + ")" : "";
+    std::cerr << "quillory: the running host" << strHost << " refused the " << strCommand << "; nothing changed\n";
     return kExitHost;
 }
 
@@ -191,12 +192,15 @@ int Write(const COptions& opt, const nlohmann::ordered_json& jRequest, const std
         if (std::chrono::steady_clock::now() >= tEnd) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    std::cerr << "quillory: " << opt.strFile << " is locked by "
-              << (lock.HolderPid() > 0 ? "process " + std::to_string(lock.HolderPid()) : std::string("another process"))
-              << ", which does not answer at "
-              << (!lock.HolderSocket().empty() ? lock.HolderSocket() : socket.strPath.empty() ? "its socket" : socket.strPath)
-              << " (a host that hangs?)" << (socket.strProblem.empty() ? "" : "; " + socket.strProblem)
-              << "\nquillory: " << strCommand << " not applied\n";
+    const std::string strHolder =
+        lock.HolderPid() > 0 ? "process " + std::to_string(lock.HolderPid()) : std::string("another process");
+    const std::string strWhere = !lock.HolderSocket().empty() ? lock.HolderSocket()
+                                 : !socket.strPath.empty()    ? socket.strPath
+                                                              : std::string("its socket");
+    std::cerr << "quillory: " << opt.strFile << " is locked by " << strHolder << ", which does not answer at "
+              << strWhere << " (a host that hangs?)";
+    if (!socket.strProblem.empty()) std::cerr << "; " << socket.strProblem;
+    std::cerr << "\nquillory: " << strCommand << " not applied\n";
     return kExitHost;
 }
 

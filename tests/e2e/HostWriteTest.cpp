@@ -286,7 +286,8 @@ TEST_F(CHostWriteTest, ASecondAddinOnTheSameDataDirectoryStaysOff) {
     CTestProcess second;
     StartHost(second, m_dir / "second.log");
     unsetenv("MAILHOST_PROFILE");
-    ASSERT_TRUE(WaitForLog(m_dir / "second.log", "is not loaded", seconds(20))) << CTempDir::ReadFile(m_dir / "second.log");
+    ASSERT_TRUE(WaitForLog(m_dir / "second.log", "is not loaded", seconds(20)))
+        << CTempDir::ReadFile(m_dir / "second.log");
     EXPECT_NE(CTempDir::ReadFile(m_dir / "second.log")
                   .find("is in use by another running Quillory (process " + std::to_string(pidFirst) + ")"),
               std::string::npos)
