@@ -12,7 +12,9 @@
 
 #include <QApplication>
 #include "CSendEmailDlg.h"
+#include "CTaskListCommands.h"
 #include "CTaskListFile.h"
+#include "CTaskListServer.h"
 #include "CTextCodec.h"
 #include "SendTask.h"
 
@@ -52,6 +54,7 @@ CAddin::~CAddin() {
         delete g_pTaskList;
         g_pTaskList = nullptr;
     }
+    m_pListServer.reset();
     for (CMyInspectorEvent* p : m_arrInspectorEvents) {
         p->UnadviseAll();
         delete p;
@@ -98,6 +101,14 @@ HRESULT CAddin::Connect(IDispatch* pApplication) {
     m_spApplication = spApp;
     g_spApplication = spApp;
 
+    // One add-in per task list file, claimed before the file is touched.
+    m_pListServer = CTaskListCommands::ForSharedList();
+    if (std::string str = m_pListServer->Claim(TaskListPath()); !str.empty()) {
+        m_pListServer.reset();
+        Error(str.c_str());
+        return kFailure;
+    }
+
     // 6-7: seed and load the task list.
     CAddinPaths::SeedCopy(g_strInstallDir + CTaskListFile::kFileName, TaskListPath());
     if (g_pTaskList && m_bOwnsTaskList) delete g_pTaskList;
@@ -108,6 +119,7 @@ HRESULT CAddin::Connect(IDispatch* pApplication) {
     }
     m_bOwnsTaskList = true;
     LoadSharedTaskList();
+    CTaskListCommands::Serve(*m_pListServer);
 
     // 8: the main toolbar.
     bool bStop = false;
@@ -238,6 +250,8 @@ HRESULT CAddin::OnDisconnection(int32_t, CVariant*) {
         g_pTaskList = nullptr;
         m_bOwnsTaskList = false;
     }
+    // After the last save: the tool may write the file itself from here on.
+    m_pListServer.reset();
     for (CMyInspectorEvent* p : m_arrInspectorEvents) {
         p->UnadviseAll();
         delete p;

@@ -11,6 +11,7 @@
 class CButtonEventsSink;
 class CInspectorsEventsSink;
 class CMyInspectorEvent;
+class CTaskListServer;
 
 // The add-in object the host creates and connects. Connection sets up the
 // paths, the task list, the main toolbar button, the message-window
@@ -66,4 +67,6 @@ private:
     std::vector<CMyInspectorEvent*> m_arrInspectorEvents;
     int32_t m_bConnected = 0;
     bool m_bOwnsTaskList = false;
+    // Holds the task list's lock and serves the quillory tool while connected.
+    std::unique_ptr<CTaskListServer> m_pListServer;
 };

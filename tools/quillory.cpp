@@ -1,18 +1,24 @@
 // quillory: look at, back up and restore the task list without the host.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "CHostClient.h"
+#include "CHostProtocol.h"
 #include "CSchedule.h"
 #include "CTaskCheck.h"
 #include "CTaskError.h"
 #include "CTaskJson.h"
 #include "CTaskListFile.h"
+#include "CTaskListLock.h"
 #include "CTextCodec.h"
 #include "TaskTime.h"
 
@@ -21,6 +27,11 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 1;
 constexpr int kExitData = 2;
+constexpr int kExitHost = 3;  // the running host refused the change or could not be reached
+
+// How long a change waits for a lock whose holder does not answer: a host
+// that is starting up, or another tool writing the file.
+constexpr int kLockWaitMs = 3000;
 
 const char* const kUsage =
     "usage: quillory COMMAND [OPTIONS]\n"
@@ -51,11 +62,13 @@ const std::map<std::string, std::string> kCommandHelp = {
     {"import",
      "usage: quillory import [--file PATH] [--codepage CP] < tasks.json\n"
      "Reads a JSON array of tasks from standard input, checks all of it, and only then\n"
-     "replaces the task list file. Every task must give its start; other missing keys\n"
+     "replaces the task list. Every task must give its start; other missing keys\n"
      "take their defaults, and a date's dayOfWeek left out is worked out from the date.\n"
      "Unknown keys, invalid dates, values outside what the options sheet offers for the\n"
      "chosen recurrence, and tasks too large for the file are errors, each named with\n"
-     "its task and key; then nothing is written.\n"},
+     "its task and key; then nothing is written. While a host runs with the add-in on\n"
+     "this file, the add-in makes the change and saves it; exit status 3 when it\n"
+     "refuses or cannot be reached.\n"},
     {"next",
      "usage: quillory next INDEX [--count N] [--now \"YYYY-MM-DD HH:MM\"] [--file PATH] [--codepage CP]\n"
      "Prints the next N (default 10) sending times of task INDEX (from 1), one per line\n"
@@ -138,6 +151,63 @@ void List(const CTaskList& list) {
     }
 }
 
+// What the host said to a change, as the tool's exit status.
+int Report(const CHostClient::CResult& r, const std::string& strCommand, const std::string& strFile) {
+    if (r.eOutcome == CHostClient::EOutcome::kUnreachable) {
+        std::cerr << "quillory: " << r.strProblem << "\nquillory: " << strCommand << " not applied to " << strFile
+                  << '\n';
+        return kExitHost;
+    }
+    if (r.jAnswer[CHostProtocol::kOk].get<bool>()) return kExitOk;
+    if (const auto it = r.jAnswer.find(CHostProtocol::kProblems); it != r.jAnswer.end() && it->is_array())
+        for (const auto& p : *it)
+            std::cerr << "quillory: " << (p.is_string() ? p.get<std::string>() : p.dump()) << '\n';
+    const auto itPid = r.jAnswer.find(CHostProtocol::kPid);
+    const std::string strHost = itPid != r.jAnswer.end() ? " (process " + itPid->dump() + ")" : "";
+    std::cerr << "quillory: the running host" << strHost << " refused the " << strCommand << "; nothing changed\n";
+    return kExitHost;
+}
+
+// A change to the task list goes to the add-in of a running host that
+// serves the file, so that its later saves keep it; with no host there it is
+// made here by fnDirect, under the lock that such a host would hold.
+int Write(const COptions& opt, const nlohmann::ordered_json& jRequest, const std::function<int()>& fnDirect) {
+    const std::string strCommand = jRequest[CHostProtocol::kCommand];
+    const CTaskListLock::CSocketPath socket = CTaskListLock::SocketPathOf(opt.strFile);
+    CTaskListLock lock;
+    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
+    for (;;) {
+        // Where this environment puts the socket, and where the lock's holder
+        // said it serves (its environment may differ, as under cron).
+        std::vector<std::string> vecSockets;
+        if (!socket.strPath.empty()) vecSockets.push_back(socket.strPath);
+        if (!lock.HolderSocket().empty() && lock.HolderSocket() != socket.strPath)
+            vecSockets.push_back(lock.HolderSocket());
+        for (const std::string& strSocket : vecSockets) {
+            const CHostClient::CResult r = CHostClient::Request(strSocket, jRequest);
+            if (r.eOutcome != CHostClient::EOutcome::kNoHost) return Report(r, strCommand, opt.strFile);
+        }
+        const CTaskListLock::EState eLock = lock.TryAcquire(opt.strFile);
+        if (eLock == CTaskListLock::EState::kHeld) return fnDirect();
+        if (eLock == CTaskListLock::EState::kFailed) {
+            std::cerr << "quillory: " << lock.Problem() << '\n';
+            return kExitData;
+        }
+        if (std::chrono::steady_clock::now() >= tEnd) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    const std::string strHolder =
+        lock.HolderPid() > 0 ? "process " + std::to_string(lock.HolderPid()) : std::string("another process");
+    const std::string strWhere = !lock.HolderSocket().empty() ? lock.HolderSocket()
+                                 : !socket.strPath.empty()    ? socket.strPath
+                                                              : std::string("its socket");
+    std::cerr << "quillory: " << opt.strFile << " is locked by " << strHolder << ", which does not answer at "
+              << strWhere << " (a host that hangs?)";
+    if (!socket.strProblem.empty()) std::cerr << "; " << socket.strProblem;
+    std::cerr << "\nquillory: " << strCommand << " not applied\n";
+    return kExitHost;
+}
+
 int Import(const COptions& opt, const CTextCodec& codec) {
     nlohmann::ordered_json j;
     try {
@@ -154,11 +224,15 @@ int Import(const COptions& opt, const CTextCodec& codec) {
         std::cerr << "quillory: nothing written to " << opt.strFile << '\n';
         return kExitData;
     }
-    if (auto err = CTaskListFile::SaveTaskList(opt.strFile, list, codec); !err.empty()) {
-        std::cerr << "quillory: " << opt.strFile << ": " << err << '\n';
-        return kExitData;
-    }
-    return kExitOk;
+    const nlohmann::ordered_json jRequest = {{CHostProtocol::kCommand, CHostProtocol::kImport},
+                                             {CHostProtocol::kTasks, std::move(j)}};
+    return Write(opt, jRequest, [&] {
+        if (auto err = CTaskListFile::SaveTaskList(opt.strFile, list, codec); !err.empty()) {
+            std::cerr << "quillory: " << opt.strFile << ": " << err << '\n';
+            return kExitData;
+        }
+        return kExitOk;
+    });
 }
 
 // A whole number within [nMin, nMax], or nothing.

@@ -1,0 +1,79 @@
+#include "CTaskListCommands.h"
+
+#include <QApplication>
+#include <iostream>
+
+#include "CHostProtocol.h"
+#include "CSendEmailDlg.h"
+#include "CTaskJson.h"
+#include "CTaskListServer.h"
+#include "SharedState.h"
+
+namespace {
+
+using json = CTaskListServer::json;
+
+// Every element goes through the list's own operations, so the generation
+// moves on and the sender's cache of due times looks again.
+void Replace(CTaskList& list, const CTaskList& from) {
+    list.RemoveAll();
+    list.Reserve(static_cast<size_t>(from.GetSize()));
+    for (const CTaskItem& task : from) list.Add(task);
+}
+
+json Ping(const CTaskListCommands::CContext& ctx) {
+    const CTaskList* pList = ctx.fnTaskList();
+    json j = CTaskListServer::Ok();
+    j[CHostProtocol::kTasks] = pList ? pList->GetSize() : 0;
+    j[CHostProtocol::kFile] = ctx.strTaskFile;
+    return j;
+}
+
+json Import(const CTaskListCommands::CContext& ctx, const json& jRequest) {
+    const auto it = jRequest.find(CHostProtocol::kTasks);
+    if (it == jRequest.end()) return CTaskListServer::Refused({"import: \"tasks\" is missing"});
+    CTaskList imported;
+    std::vector<std::string> vecProblems;
+    CTaskJson::FromJson(*it, imported, vecProblems, TaskListCodec());
+    if (!vecProblems.empty()) return CTaskListServer::Refused(std::move(vecProblems));
+    CTaskList* pList = ctx.fnTaskList();
+    if (!pList) return CTaskListServer::Refused({"import: the add-in has no task list"});
+    const CTaskList before = *pList;
+    Replace(*pList, imported);
+    if (std::string str = ctx.fnSave(); !str.empty()) {
+        // Unsaved, the import would look done and vanish with the host.
+        Replace(*pList, before);
+        return CTaskListServer::Refused({ctx.strTaskFile + ": " + str + "; the task list is left as it was"});
+    }
+    json j = CTaskListServer::Ok();
+    j[CHostProtocol::kTasks] = pList->GetSize();
+    return j;
+}
+
+}  // namespace
+
+void CTaskListCommands::AddTo(CTaskListServer& server, CContext ctx) {
+    server.AddHandler(CHostProtocol::kPing, false, [ctx](const json&) { return Ping(ctx); });
+    server.AddHandler(CHostProtocol::kImport, true, [ctx](const json& j) { return Import(ctx, j); });
+}
+
+std::unique_ptr<CTaskListServer> CTaskListCommands::ForSharedList() {
+    CTaskListServer::CContext ctx;
+    ctx.fnBusy = [] { return g_pSendEmailDlg && g_pSendEmailDlg->IsBusy(); };
+    ctx.fnRefusal = []() -> std::string {
+        if (qobject_cast<QApplication*>(QCoreApplication::instance()) && QApplication::activeModalWidget())
+            return "a dialog is open in the host; close it and try again";
+        return {};
+    };
+    return std::make_unique<CTaskListServer>(std::move(ctx));
+}
+
+void CTaskListCommands::Serve(CTaskListServer& server) {
+    AddTo(server, {[] { return g_pTaskList; }, SaveSharedTaskList, TaskListPath()});
+    if (!QCoreApplication::instance()) {
+        std::cerr << "Quillory: the quillory tool cannot reach this add-in: the host has no event loop\n";
+        return;
+    }
+    if (std::string str = server.Listen(); !str.empty())
+        std::cerr << "Quillory: the quillory tool cannot reach this add-in: " << str << '\n';
+}

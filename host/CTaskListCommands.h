@@ -1,0 +1,30 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "CTaskItem.h"
+
+class CTaskListServer;
+
+// The commands the add-in answers for the quillory tool: "ping" (read-only:
+// the host's pid, the number of tasks, the file) and "import" (replaces the
+// whole list after the same checks the tool makes; a refused import changes
+// nothing). A later writing command is one more handler here.
+class CTaskListCommands {
+public:
+    struct CContext {
+        std::function<CTaskList*()> fnTaskList;  // null when the add-in has none
+        std::function<std::string()> fnSave;     // saves the list; the problem, or empty
+        std::string strTaskFile;
+    };
+    static void AddTo(CTaskListServer& server, CContext ctx);
+
+    // A server over the add-in's shared list: writing commands wait for a
+    // sender tick to end and are refused while a dialog is open in the host
+    // (the Email Manager and the options sheet hold tasks by position).
+    static std::unique_ptr<CTaskListServer> ForSharedList();
+    // Registers the commands on the shared list and listens; a failure is
+    // logged, and the add-in runs on without serving.
+    static void Serve(CTaskListServer& server);
+};

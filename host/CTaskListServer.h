@@ -1,0 +1,70 @@
+#pragma once
+#include <functional>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "CTaskListLock.h"
+
+class QLocalServer;
+class QLocalSocket;
+
+// The add-in's side of the quillory tool's writing commands. Claim takes
+// the task list's lock for as long as the add-in is connected; Listen then
+// answers requests (see CHostProtocol) on a Unix socket, on the host's UI
+// thread, so that a change lands in the list the sender and the Email
+// Manager work on and every later save keeps it. A command is one handler.
+// A writing command waits while fnBusy says a sender tick runs (a send may
+// pump events, and a tick writes tasks back by position), and is refused
+// while fnRefusal gives a reason.
+class CTaskListServer {
+public:
+    using json = nlohmann::ordered_json;
+    // The answer to a request: Ok() or Refused(), with results added.
+    using CHandler = std::function<json(const json& jRequest)>;
+
+    struct CContext {
+        std::function<bool()> fnBusy;
+        std::function<std::string()> fnRefusal;
+    };
+    static constexpr int kClaimWaitMs = 3000;
+    static constexpr int kRetryMs = 50;
+
+    explicit CTaskListServer(CContext ctx);
+    ~CTaskListServer();
+    CTaskListServer(const CTaskListServer&) = delete;
+    CTaskListServer& operator=(const CTaskListServer&) = delete;
+
+    // Takes the lock of strTaskFile, waiting a little for a tool that is
+    // writing the file. The message for the user when another add-in holds
+    // it or it cannot be taken; empty when it is held.
+    [[nodiscard]] std::string Claim(const std::string& strTaskFile);
+    void AddHandler(const std::string& strCommand, bool bWrites, CHandler fn);
+    // Listens on the socket of the claimed file, reachable only by this user,
+    // after removing one that nobody listens on. The problem when it cannot.
+    [[nodiscard]] std::string Listen();
+    const std::string& SocketPath() const { return m_strSocketPath; }
+
+    static json Ok();
+    static json Refused(std::vector<std::string> vecProblems);
+
+private:
+    struct CCommand {
+        bool bWrites = false;
+        CHandler fn;
+    };
+    void OnNewConnection();
+    // Answers every complete request line waiting on pSocket, in order.
+    void Serve(QLocalSocket* pSocket);
+    json Answer(const std::string& strLine, QLocalSocket* pSocket, bool& bDeferred);
+    static void Send(QLocalSocket* pSocket, json jAnswer);
+
+    CContext m_ctx;
+    CTaskListLock m_lock;
+    std::string m_strTaskFile;
+    std::string m_strSocketPath;
+    std::map<std::string, CCommand> m_mapCommands;
+    std::unique_ptr<QLocalServer> m_pServer;
+};

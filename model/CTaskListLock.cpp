@@ -1,0 +1,128 @@
+#include "CTaskListLock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+// The lock file holds "<pid>\n" and, once the holder serves, "<socket>\n".
+void ReadHolder(int fd, long& nPid, std::string& strSocket) {
+    char sz[256] = {};
+    const ssize_t n = ::pread(fd, sz, sizeof sz - 1, 0);
+    const std::string str = n > 0 ? std::string(sz, static_cast<size_t>(n)) : std::string();
+    nPid = std::strtol(str.c_str(), nullptr, 10);
+    const size_t nFirst = str.find('\n');
+    const size_t nSecond = nFirst == std::string::npos ? nFirst : str.find('\n', nFirst + 1);
+    strSocket = nSecond == std::string::npos ? std::string() : str.substr(nFirst + 1, nSecond - nFirst - 1);
+}
+
+void WriteHolder(int fd, const std::string& strSocket) {
+    const std::string str = std::to_string(::getpid()) + "\n" + (strSocket.empty() ? "" : strSocket + "\n");
+    // Only a courtesy for others' messages: a lock without it still holds.
+    if (::ftruncate(fd, 0) == 0) (void)!::pwrite(fd, str.data(), str.size(), 0);
+}
+
+// Empty when strDir is a folder of this user that nobody else may enter.
+std::string CheckPrivate(const std::string& strDir, bool bFollowLinks) {
+    struct stat st {};
+    if ((bFollowLinks ? ::stat(strDir.c_str(), &st) : ::lstat(strDir.c_str(), &st)) != 0)
+        return strDir + ": " + std::strerror(errno);
+    if (!S_ISDIR(st.st_mode)) return strDir + ": not a folder";
+    if (st.st_uid != ::getuid()) return strDir + ": belongs to another user";
+    if ((st.st_mode & 077) != 0) return strDir + ": others may enter it";
+    return {};
+}
+
+// FNV-1a, 64 bits: enough to keep the data directories of one user apart.
+std::string HashName(const std::string& str) {
+    uint64_t nHash = 14695981039346656037ull;
+    for (unsigned char c : str) {
+        nHash ^= c;
+        nHash *= 1099511628211ull;
+    }
+    char sz[17];
+    std::snprintf(sz, sizeof sz, "%016" PRIx64, nHash);
+    return sz;
+}
+
+}  // namespace
+
+CTaskListLock::EState CTaskListLock::TryAcquire(const std::string& strTaskFile) {
+    Release();
+    m_nHolderPid = 0;
+    m_strHolderSocket.clear();
+    m_strProblem.clear();
+    const std::string strPath = LockPathOf(strTaskFile);
+    const int fd = ::open(strPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        m_strProblem = "cannot open " + strPath + ": " + std::strerror(errno);
+        return EState::kFailed;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int nErr = errno;
+        ReadHolder(fd, m_nHolderPid, m_strHolderSocket);
+        ::close(fd);
+        if (nErr == EWOULDBLOCK) return EState::kBusy;
+        m_strProblem = "cannot lock " + strPath + ": " + std::strerror(nErr);
+        return EState::kFailed;
+    }
+    WriteHolder(fd, {});
+    m_fd = fd;
+    return EState::kHeld;
+}
+
+CTaskListLock::EState CTaskListLock::Acquire(const std::string& strTaskFile, int nWaitMs) {
+    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(nWaitMs);
+    for (;;) {
+        const EState e = TryAcquire(strTaskFile);
+        if (e != EState::kBusy || std::chrono::steady_clock::now() >= tEnd) return e;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+void CTaskListLock::RecordSocket(const std::string& strSocketPath) {
+    if (m_fd >= 0) WriteHolder(m_fd, strSocketPath);
+}
+
+void CTaskListLock::Release() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+}
+
+CTaskListLock::CSocketPath CTaskListLock::SocketPathOf(const std::string& strTaskFile) {
+    std::string strDir;
+    std::string strWhyNotRuntime;
+    if (const char* psz = std::getenv("XDG_RUNTIME_DIR"); psz && *psz == '/') {
+        strWhyNotRuntime = CheckPrivate(psz, true);
+        if (strWhyNotRuntime.empty()) strDir = psz;
+    }
+    if (strDir.empty()) {
+        strDir = "/tmp/quillory-" + std::to_string(::getuid());
+        if (::mkdir(strDir.c_str(), 0700) != 0 && errno != EEXIST)
+            return {{}, "cannot make " + strDir + ": " + std::strerror(errno)};
+        // Never a link: whoever made it could point it anywhere.
+        if (std::string str = CheckPrivate(strDir, false); !str.empty())
+            return {{}, str + (strWhyNotRuntime.empty() ? "" : "; and " + strWhyNotRuntime)};
+    }
+    // Absolute first: a relative name whose file does not exist yet would
+    // otherwise stay relative, and name another socket in every folder.
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(strTaskFile, ec);
+    std::string strCanonical = std::filesystem::weakly_canonical(absolute, ec).string();
+    if (ec) strCanonical = absolute.lexically_normal().string();
+    std::string strPath = strDir + (strDir.back() == '/' ? "" : "/") + "quillory-" + HashName(strCanonical) + ".sock";
+    if (strPath.size() >= sizeof(sockaddr_un::sun_path)) return {{}, strPath + ": too long for a socket"};
+    return {std::move(strPath), {}};
+}

@@ -1,0 +1,63 @@
+#pragma once
+#include <string>
+
+// Who may write a task list file. A connected add-in holds an exclusive
+// flock on "<task list>.lock" beside the file and serves every change on a
+// Unix socket named for the file; a command-line change that finds no add-in
+// answering takes the same lock for the length of its write. The kernel
+// drops the lock when its holder ends in any way, so a killed holder never
+// blocks the next one.
+//
+// Example: with the task list /home/ana/.local/share/.../emails.dat the lock
+// file is .../emails.dat.lock, and the socket is
+// $XDG_RUNTIME_DIR/quillory-<16 hex digits>.sock, the digits a hash of the
+// file's canonical path, so two data directories never share a socket.
+class CTaskListLock {
+public:
+    enum class EState {
+        kHeld,    // this object holds the lock
+        kBusy,    // another process holds it; HolderPid() names it when known
+        kFailed,  // the lock file cannot be opened or locked; Problem() says why
+    };
+
+    CTaskListLock() = default;
+    ~CTaskListLock() { Release(); }
+    CTaskListLock(const CTaskListLock&) = delete;
+    CTaskListLock& operator=(const CTaskListLock&) = delete;
+
+    // One attempt, without waiting. A holder writes its pid into the lock
+    // file, for the messages of whoever finds it busy.
+    [[nodiscard]] EState TryAcquire(const std::string& strTaskFile);
+    // Attempts until nWaitMs have passed; a holder that only writes the file
+    // (the command-line tool) lets go within that time.
+    [[nodiscard]] EState Acquire(const std::string& strTaskFile, int nWaitMs);
+    void Release();
+    // Records where the holder serves changes, beside its pid, so that a
+    // tool run with another environment (cron has no $XDG_RUNTIME_DIR)
+    // still finds it.
+    void RecordSocket(const std::string& strSocketPath);
+
+    bool IsHeld() const { return m_fd >= 0; }
+    // What the holder that made the last attempt fail recorded: its pid (0
+    // when unknown) and its socket (empty when none).
+    long HolderPid() const { return m_nHolderPid; }
+    const std::string& HolderSocket() const { return m_strHolderSocket; }
+    const std::string& Problem() const { return m_strProblem; }
+
+    static std::string LockPathOf(const std::string& strTaskFile) { return strTaskFile + ".lock"; }
+
+    struct CSocketPath {
+        std::string strPath;     // empty when there is none
+        std::string strProblem;  // why not
+    };
+    // Where the add-in serving strTaskFile listens: in $XDG_RUNTIME_DIR when
+    // it is a folder of this user that nobody else may enter, else in
+    // /tmp/quillory-<uid>, made with mode 0700 and checked the same way.
+    [[nodiscard]] static CSocketPath SocketPathOf(const std::string& strTaskFile);
+
+private:
+    int m_fd = -1;
+    long m_nHolderPid = 0;
+    std::string m_strHolderSocket;
+    std::string m_strProblem;
+};

@@ -1,0 +1,307 @@
+// `quillory import` while `mailhost --headless` runs with the add-in: the
+// change reaches the host's own list and survives its later saves; without
+// a host the tool writes the file itself; a lock whose holder does not
+// answer, a host that hangs, a host killed with its socket left behind and a
+// second add-in on the same data directory never lose either side's tasks.
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "CHeadlessFixture.h"
+#include "CTaskListFile.h"
+#include "CTaskListLock.h"
+#include "CTaskJson.h"
+#include "CTextCodec.h"
+#include "ZoneGuard.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+using Clock = std::chrono::steady_clock;
+
+class CHostWriteTest : public CHeadlessFixture {
+protected:
+    CHostWriteTest() {
+        ::mkdir((m_dir / "run").c_str(), 0700);
+        setenv("XDG_RUNTIME_DIR", (m_dir / "run").c_str(), 1);
+    }
+    ~CHostWriteTest() override { unsetenv("XDG_RUNTIME_DIR"); }
+
+    struct CRun {
+        int nStatus = -1;
+        std::string strErr;
+        Clock::duration elapsed{};
+    };
+    // `quillory import` with strJson on its standard input.
+    CRun RunImport(const std::string& strJson) {
+        CTempDir::WriteFile(m_dir / "in.json", strJson);
+        const std::string strCmd = std::string("'") + QUILLORY_CLI + "' import < '" + m_dir / "in.json" + "' 2> '" +
+                                   m_dir / "err.txt" + "'";
+        const auto tStart = Clock::now();
+        const int nRc = std::system(strCmd.c_str());
+        CRun run;
+        run.elapsed = Clock::now() - tStart;
+        run.nStatus = WIFEXITED(nRc) ? WEXITSTATUS(nRc) : -1;
+        run.strErr = CTempDir::ReadFile(m_dir / "err.txt");
+        return run;
+    }
+    CRun RunImport(const CTaskList& list) { return RunImport(CTaskJson::ToJson(list).dump()); }
+
+    static CTaskList Named(std::initializer_list<const char*> names) {
+        CTaskList list;
+        for (const char* psz : names) list.Add(Task(psz, "", 0, MinuteFromNow(24 * 60), false));
+        return list;
+    }
+    // The task names in the file, read without the host.
+    std::vector<std::string> FileNames() const {
+        CTaskList list;
+        CTaskListFile::LoadTaskList(TaskFile(), list, CTextCodec("UTF-8"));
+        std::vector<std::string> vec;
+        for (const CTaskItem& t : list) vec.push_back(t.m_strTaskName);
+        return vec;
+    }
+    static std::vector<std::string> Names(const nlohmann::json& j) {
+        std::vector<std::string> vec;
+        for (const auto& t : j) vec.push_back(t["taskName"]);
+        return vec;
+    }
+
+    std::string SocketPath() const { return CTaskListLock::SocketPathOf(TaskFile()).strPath; }
+    // One raw line to the add-in and its one-line answer; null when none came.
+    nlohmann::json Ask(const std::string& strLine) const {
+        const std::string strPath = SocketPath();
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, strPath.c_str(), sizeof addr.sun_path - 1);
+        const timeval tv{5, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        std::string strAnswer;
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0 &&
+            ::send(fd, strLine.data(), strLine.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(strLine.size())) {
+            char buf[4096];
+            ssize_t n;
+            while (strAnswer.find('\n') == std::string::npos && (n = ::recv(fd, buf, sizeof buf, 0)) > 0)
+                strAnswer.append(buf, static_cast<size_t>(n));
+        }
+        ::close(fd);
+        if (strAnswer.find('\n') == std::string::npos) return nullptr;
+        return nlohmann::json::parse(strAnswer.substr(0, strAnswer.find('\n')));
+    }
+    nlohmann::json Ping() const { return Ask("{\"command\":\"ping\"}\n"); }
+
+    void StartHostAndWait(CTestProcess& process, const std::string& strLog) {
+        StartHost(process, strLog);
+        ASSERT_TRUE(WaitForLog(strLog, "add-in Quillory (TarnwickQuillory.Addin) connected", seconds(20)))
+            << CTempDir::ReadFile(strLog);
+    }
+};
+
+class CImportWhileRunningTest : public CHostWriteTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CImportWhileRunningTest, TheHostTakesTheImportAndEveryLaterSaveKeepsIt) {
+    CZoneGuard zone(GetParam());
+    const CTaskList before = Named({"before 1", "before 2"});
+    ASSERT_EQ(RunImport(before).nStatus, 0);
+    StartHostAndWait(m_host, m_dir / "host.log");
+    // Past the first tick: the sender has taken in the list the host started with.
+    std::this_thread::sleep_for(milliseconds(1500));
+
+    // As long as that list, so that only the content tells them apart.
+    CTaskList imported;
+    imported.Add(Task("due", MakeTemplate("due", "Due after import", "d\n"), 0, MinuteFromNow(-1), true));
+    imported.Add(Task("later", MakeTemplate("later", "Not yet", "l\n"), 0, MinuteFromNow(24 * 60), false));
+    const CRun run = RunImport(imported);
+    ASSERT_EQ(run.nStatus, 0) << run.strErr;
+    EXPECT_EQ(FileNames(), (std::vector<std::string>{"due", "later"})) << "the add-in saved the import at once";
+    EXPECT_EQ(Names(Export()), (std::vector<std::string>{"due", "later"}));
+    EXPECT_EQ(Ping()["tasks"], 2);
+
+    // The host sends from the imported list, and its own save after the send keeps it.
+    ASSERT_TRUE(WaitForMessages(1, seconds(30))) << CTempDir::ReadFile(m_dir / "host.log");
+    EXPECT_EQ(CountSubject("Due after import"), 1u);
+    const auto tEnd = Clock::now() + seconds(10);
+    while (Export()[0]["occurrenceCount"] != 1) {
+        ASSERT_LT(Clock::now(), tEnd) << "the send is never recorded";
+        std::this_thread::sleep_for(milliseconds(100));
+    }
+    EXPECT_EQ(Names(Export()), (std::vector<std::string>{"due", "later"}));
+
+    // And so does the save at disconnection.
+    m_host.Stop();
+    EXPECT_EQ(m_host.ExitStatus(), 0);
+    const nlohmann::json j = Export();
+    ASSERT_EQ(Names(j), (std::vector<std::string>{"due", "later"}));
+    EXPECT_EQ(j[0]["occurrenceCount"], 1);
+    EXPECT_EQ(j[0]["nextSending"]["year"], 0) << "the once task is completed";
+    EXPECT_EQ(j[1]["occurrenceCount"], 0);
+    EXPECT_EQ(CountSubject("Not yet"), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, CImportWhileRunningTest, ::testing::Values("UTC", "Pacific/Chatham"),
+                         [](const auto& info) { return ZoneTestName(info.param); });
+
+TEST_F(CHostWriteTest, WithNoHostTheToolWritesTheFileUnderTheLock) {
+    const CRun run = RunImport(Named({"one", "two", "three"}));
+    ASSERT_EQ(run.nStatus, 0) << run.strErr;
+    EXPECT_EQ(FileNames(), (std::vector<std::string>{"one", "two", "three"}));
+    EXPECT_TRUE(fs::is_empty(m_dir / "run")) << "the tool serves nothing";
+    CTaskListLock lock;
+    EXPECT_EQ(lock.TryAcquire(TaskFile()), CTaskListLock::EState::kHeld) << "and lets go of the lock";
+}
+
+TEST_F(CHostWriteTest, ALockHeldByAProcessThatDoesNotAnswerStopsTheImport) {
+    ASSERT_EQ(RunImport(Named({"kept"})).nStatus, 0);
+    const std::string strBytes = CTempDir::ReadFile(TaskFile());
+    CTaskListLock lock;  // this test process: it holds the lock and serves no socket
+    ASSERT_EQ(lock.TryAcquire(TaskFile()), CTaskListLock::EState::kHeld);
+
+    const CRun run = RunImport(Named({"lost"}));
+    EXPECT_EQ(run.nStatus, 3) << run.strErr;
+    EXPECT_NE(run.strErr.find("is locked by process " + std::to_string(::getpid()) + ", which does not answer"),
+              std::string::npos)
+        << run.strErr;
+    EXPECT_NE(run.strErr.find("import not applied"), std::string::npos) << run.strErr;
+    EXPECT_LT(run.elapsed, seconds(8));
+    EXPECT_EQ(CTempDir::ReadFile(TaskFile()), strBytes);
+
+    lock.Release();
+    EXPECT_EQ(RunImport(Named({"now"})).nStatus, 0);
+    EXPECT_EQ(FileNames(), std::vector<std::string>{"now"});
+}
+
+TEST_F(CHostWriteTest, TheHostRefusesWhatTheToolRefusesAndChangesNothing) {
+    ASSERT_EQ(RunImport(Named({"a", "b"})).nStatus, 0);
+    StartHostAndWait(m_host, m_dir / "host.log");
+    const std::string strBytes = CTempDir::ReadFile(TaskFile());
+
+    struct CCase {
+        const char* pszName;
+        std::string strLine;
+        const char* pszProblem;
+    };
+    const CCase kCases[] = {
+        {"not JSON", "this is not json\n", "request: not valid JSON"},
+        {"not an object", "[1, 2]\n", "\"command\" must name a command"},
+        {"no command", "{\"tasks\": []}\n", "\"command\" must name a command"},
+        {"unknown command", "{\"command\": \"erase\"}\n", "unknown command \"erase\""},
+        {"no tasks", "{\"command\": \"import\"}\n", "\"tasks\" is missing"},
+        {"tasks not a list", "{\"command\": \"import\", \"tasks\": {\"taskName\": \"x\"}}\n", ""},
+        {"zero interval",
+         "{\"command\": \"import\", \"tasks\": [{\"taskName\": \"x\"}, {\"recurrence\": 1, \"minuteInterval\": 0}]}\n",
+         "task 2: minuteInterval"},
+        {"unknown key", "{\"command\": \"import\", \"tasks\": [{\"taskNom\": \"x\"}]}\n", "task 1: taskNom"},
+    };
+    for (const CCase& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        const nlohmann::json j = Ask(c.strLine);
+        ASSERT_TRUE(j.is_object()) << "no answer";
+        EXPECT_EQ(j["ok"], false);
+        EXPECT_TRUE(j["pid"].is_number_integer());
+        ASSERT_TRUE(j["problems"].is_array() && !j["problems"].empty()) << j.dump();
+        std::string strProblems;
+        for (const auto& p : j["problems"]) strProblems += p.get<std::string>() + "\n";
+        EXPECT_NE(strProblems.find(c.pszProblem), std::string::npos) << strProblems;
+    }
+    // The tool refuses the same before it asks.
+    EXPECT_EQ(RunImport("[{\"taskName\": ").nStatus, 2);
+    const CRun run = RunImport("[{\"recurrence\": 1, \"minuteInterval\": 0}]");
+    EXPECT_EQ(run.nStatus, 2);
+    EXPECT_NE(run.strErr.find("task 1: minuteInterval"), std::string::npos) << run.strErr;
+
+    EXPECT_EQ(CTempDir::ReadFile(TaskFile()), strBytes);
+    const nlohmann::json jPing = Ping();
+    EXPECT_EQ(jPing["ok"], true);
+    EXPECT_EQ(jPing["tasks"], 2);
+    m_host.Stop();
+    EXPECT_EQ(FileNames(), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST_F(CHostWriteTest, AHostThatHangsStopsTheImportAndNeverTakesItAfterwards) {
+    ASSERT_EQ(RunImport(Named({"a"})).nStatus, 0);
+    StartHostAndWait(m_host, m_dir / "host.log");
+    const nlohmann::json jPing = Ping();
+    ASSERT_TRUE(jPing.is_object());
+    const pid_t pid = jPing["pid"];
+
+    ::kill(pid, SIGSTOP);
+    const CRun run = RunImport(Named({"b", "c"}));
+    ::kill(pid, SIGCONT);
+    EXPECT_EQ(run.nStatus, 3) << run.strErr;
+    EXPECT_NE(run.strErr.find("did not answer"), std::string::npos) << run.strErr;
+    EXPECT_LT(run.elapsed, seconds(15));
+
+    // Awake again, the host finds the request of a tool that has given up.
+    std::this_thread::sleep_for(seconds(1));
+    EXPECT_EQ(Ping()["tasks"], 1);
+    m_host.Stop();
+    EXPECT_EQ(FileNames(), std::vector<std::string>{"a"});
+}
+
+TEST_F(CHostWriteTest, AKilledHostsSocketHangsNothingAndTheNextHostServes) {
+    StartHostAndWait(m_host, m_dir / "host.log");
+    const std::string strSocket = SocketPath();
+    struct stat st {};
+    ASSERT_EQ(::lstat(strSocket.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISSOCK(st.st_mode));
+    EXPECT_EQ(fs::path(strSocket).parent_path(), fs::path(m_dir / "run"));
+    EXPECT_EQ(st.st_mode & 077, 0u) << "only the user may connect";
+    const pid_t pidFirst = Ping()["pid"];
+
+    m_host.Kill();
+    ASSERT_TRUE(fs::exists(fs::symlink_status(strSocket))) << "a killed host leaves its socket";
+    const CRun run = RunImport(Named({"while down"}));
+    EXPECT_EQ(run.nStatus, 0) << run.strErr;
+    EXPECT_LT(run.elapsed, seconds(3));
+    EXPECT_EQ(FileNames(), std::vector<std::string>{"while down"});
+
+    StartHostAndWait(m_host, m_dir / "host2.log");
+    const nlohmann::json jPing = Ping();
+    ASSERT_TRUE(jPing.is_object()) << CTempDir::ReadFile(m_dir / "host2.log");
+    EXPECT_NE(jPing["pid"], pidFirst);
+    EXPECT_EQ(jPing["tasks"], 1);
+    EXPECT_EQ(RunImport(Named({"x", "y"})).nStatus, 0);
+    EXPECT_EQ(Ping()["tasks"], 2);
+    m_host.Stop();
+    EXPECT_EQ(FileNames(), (std::vector<std::string>{"x", "y"}));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(strSocket))) << "a host that stops takes its socket along";
+}
+
+TEST_F(CHostWriteTest, ASecondAddinOnTheSameDataDirectoryStaysOff) {
+    ASSERT_EQ(RunImport(Named({"a"})).nStatus, 0);
+    StartHostAndWait(m_host, m_dir / "host.log");
+    const pid_t pidFirst = Ping()["pid"];
+
+    // Another profile, the same data directory.
+    setenv("MAILHOST_PROFILE", (m_dir / "profile2").c_str(), 1);
+    CTestProcess second;
+    StartHost(second, m_dir / "second.log");
+    unsetenv("MAILHOST_PROFILE");
+    ASSERT_TRUE(WaitForLog(m_dir / "second.log", "is not loaded", seconds(20)))
+        << CTempDir::ReadFile(m_dir / "second.log");
+    EXPECT_NE(CTempDir::ReadFile(m_dir / "second.log")
+                  .find("is in use by another running Quillory (process " + std::to_string(pidFirst) + ")"),
+              std::string::npos)
+        << CTempDir::ReadFile(m_dir / "second.log");
+
+    EXPECT_EQ(RunImport(Named({"b", "c"})).nStatus, 0);
+    second.Stop();
+    EXPECT_EQ(second.ExitStatus(), 0);
+    EXPECT_EQ(FileNames(), (std::vector<std::string>{"b", "c"})) << "the second host's exit wrote nothing";
+    const nlohmann::json jPing = Ping();
+    EXPECT_EQ(jPing["pid"], pidFirst) << "the first still serves";
+    EXPECT_EQ(jPing["tasks"], 2);
+    m_host.Stop();
+    EXPECT_EQ(FileNames(), (std::vector<std::string>{"b", "c"}));
+}
+
+}  // namespace

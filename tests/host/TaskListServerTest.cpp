@@ -1,0 +1,240 @@
+// The connected add-in answering the quillory tool in-process, with the
+// tool's client on its own thread while the host's UI thread runs events: a
+// change is refused while a dialog is open (the Email Manager and the
+// options sheet hold tasks by position) and goes through once it is closed;
+// one that arrives while a send runs the host's events waits for the tick
+// to end (the tick writes tasks back by position); the lock and the socket
+// go with the disconnection.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <filesystem>
+#include <functional>
+#include <future>
+
+#include "CAddin.h"
+#include "CApplication.h"
+#include "CHostClient.h"
+#include "CMemoryMailBackend.h"
+#include "CMessageBox.h"
+#include "CTaskListFile.h"
+#include "CTaskListLock.h"
+#include "CTempDir.h"
+#include "CSendEmailDlg.h"
+#include "CTextCodec.h"
+#include "IClock.h"
+#include "SharedState.h"
+#include "TaskTime.h"
+#include "ZoneGuard.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// Loading a template runs the host's events, as a send that waits on the
+// network does.
+class CPumpingBackend : public CMemoryMailBackend {
+public:
+    std::function<void()> fnWhileSending;
+    std::string LoadTemplate(const std::string& strPath, CMailMessage& msg) override {
+        if (fnWhileSending) fnWhileSending();
+        return CMemoryMailBackend::LoadTemplate(strPath, msg);
+    }
+};
+
+class CTaskListServerTest : public ::testing::Test {
+protected:
+    CTaskListServerTest() {
+        fs::create_directories(DataDir());
+        ::mkdir((m_dir / "run").c_str(), 0700);
+        setenv("XDG_DATA_HOME", (m_dir / "roaming").c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", (m_dir / "run").c_str(), 1);
+        setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
+        CAddin::SetModulePathForTests(m_dir / "install/quilsend.so");
+        CMessageBox::SetHandler([](const std::string&, const std::string&, unsigned) { return CMessageBox::IDOK; });
+        m_spApp = CApplication::Create(m_backend, m_options);
+        m_spAddin = MakeComObject<CAddin>();
+    }
+    ~CTaskListServerTest() override {
+        m_spAddin.Release();
+        m_spApp->Shutdown();
+        g_spApplication.Release();
+        CMessageBox::SetHandler({});
+        CAddin::SetModulePathForTests({});
+        for (const char* psz : {"XDG_DATA_HOME", "XDG_RUNTIME_DIR", "QUILLORY_CODEPAGE"}) unsetenv(psz);
+    }
+
+    std::string DataDir() const { return m_dir / "roaming/Tarnwick Software/Office Outlook/Quillory/"; }
+    std::string TaskFile() const { return DataDir() + "emails.dat"; }
+
+    static CTaskList Named(std::initializer_list<const char*> names) {
+        CTaskList list;
+        for (const char* psz : names) {
+            CTaskItem t;
+            t.m_strTaskName = psz;
+            list.Add(t);
+        }
+        return list;
+    }
+    static std::vector<std::string> NamesOf(const CTaskList& list) {
+        std::vector<std::string> vec;
+        for (const CTaskItem& t : list) vec.push_back(t.m_strTaskName);
+        return vec;
+    }
+    std::vector<std::string> FileNames() const {
+        CTaskList list;
+        CTaskListFile::LoadTaskList(TaskFile(), list, CTextCodec("UTF-8"));
+        return NamesOf(list);
+    }
+    static json ImportOf(std::initializer_list<const char*> names) {
+        json j = {{"command", "import"}, {"tasks", json::array()}};
+        for (const char* psz : names) j["tasks"].push_back({{"taskName", psz}});
+        return j;
+    }
+
+    // The tool's request on another thread.
+    std::future<CHostClient::CResult> Send(const json& jRequest) const {
+        return std::async(std::launch::async, [strSocket = CTaskListLock::SocketPathOf(TaskFile()).strPath, jRequest] {
+            return CHostClient::Request(strSocket, jRequest, 5000);
+        });
+    }
+    // Its answer, while this thread runs the host's events.
+    static CHostClient::CResult Wait(std::future<CHostClient::CResult>& answer) {
+        while (answer.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return answer.get();
+    }
+    CHostClient::CResult Ask(const json& jRequest) const {
+        auto answer = Send(jRequest);
+        return Wait(answer);
+    }
+
+    CTempDir m_dir;
+    CPumpingBackend m_backend;
+    CApplicationOptions m_options;
+    CComPtr<CApplication> m_spApp;
+    CComPtr<CAddin> m_spAddin;
+};
+
+TEST_F(CTaskListServerTest, AChangeIsRefusedWhileADialogIsOpenAndTakenOnceItCloses) {
+    ASSERT_EQ(CTaskListFile::SaveTaskList(TaskFile(), Named({"a"}), CTextCodec("UTF-8")), "");
+    ASSERT_EQ(m_spAddin->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
+
+    QDialog dlg;
+    dlg.setModal(true);
+    dlg.show();
+    ASSERT_EQ(QApplication::activeModalWidget(), &dlg);
+    CHostClient::CResult r = Ask(ImportOf({"b", "c"}));
+    ASSERT_EQ(r.eOutcome, CHostClient::EOutcome::kAnswered) << r.strProblem;
+    EXPECT_EQ(r.jAnswer["ok"], false);
+    EXPECT_EQ(r.jAnswer["problems"], json::array({"import: a dialog is open in the host; close it and try again"}));
+    EXPECT_EQ(NamesOf(*g_pTaskList), std::vector<std::string>{"a"});
+    EXPECT_EQ(FileNames(), std::vector<std::string>{"a"});
+    // Reading is no change: it is answered all the same.
+    r = Ask({{"command", "ping"}});
+    EXPECT_EQ(r.jAnswer["ok"], true);
+    EXPECT_EQ(r.jAnswer["tasks"], 1);
+
+    dlg.close();
+    r = Ask(ImportOf({"b", "c"}));
+    ASSERT_EQ(r.eOutcome, CHostClient::EOutcome::kAnswered) << r.strProblem;
+    EXPECT_EQ(r.jAnswer["ok"], true) << r.jAnswer.dump();
+    EXPECT_EQ(r.jAnswer["tasks"], 2);
+    EXPECT_EQ(r.jAnswer["pid"], ::getpid());
+    EXPECT_EQ(NamesOf(*g_pTaskList), (std::vector<std::string>{"b", "c"}));
+    EXPECT_EQ(FileNames(), (std::vector<std::string>{"b", "c"}));
+    r = Ask({{"command", "ping"}});
+    EXPECT_EQ(r.jAnswer["file"], TaskFile());
+
+    const std::string strSocket = CTaskListLock::SocketPathOf(TaskFile()).strPath;
+    CTaskListLock lock;
+    EXPECT_EQ(lock.TryAcquire(TaskFile()), CTaskListLock::EState::kBusy);
+    EXPECT_EQ(lock.HolderPid(), ::getpid());
+    EXPECT_EQ(lock.HolderSocket(), strSocket);
+
+    m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(strSocket)));
+    EXPECT_EQ(lock.TryAcquire(TaskFile()), CTaskListLock::EState::kHeld);
+    EXPECT_EQ(FileNames(), (std::vector<std::string>{"b", "c"}));
+}
+
+TEST_F(CTaskListServerTest, ASecondAddinOnTheSameTaskListDoesNotConnect) {
+    ASSERT_EQ(m_spAddin->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
+    std::vector<std::string> vecBoxes;
+    CMessageBox::SetHandler([&](const std::string& strText, const std::string&, unsigned) {
+        vecBoxes.push_back(strText);
+        return CMessageBox::IDOK;
+    });
+    auto spSecond = MakeComObject<CAddin>();
+    EXPECT_EQ(spSecond->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr),
+              CAddin::kFailure);
+    ASSERT_EQ(vecBoxes.size(), 1u);
+    EXPECT_EQ(vecBoxes[0], "The task list " + TaskFile() + " is in use by another running Quillory (process " +
+                               std::to_string(::getpid()) + "). This one stays off, so that neither overwrites the "
+                               "other's tasks.");
+    spSecond.Release();
+    // The first still serves.
+    const CHostClient::CResult r = Ask({{"command", "ping"}});
+    EXPECT_EQ(r.eOutcome, CHostClient::EOutcome::kAnswered) << r.strProblem;
+}
+
+class CSendingTest : public CTaskListServerTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CSendingTest, AChangeArrivingDuringASendWaitsForTheTickToEnd) {
+    CZoneGuard zone(GetParam());
+    const time_t tNow = 1750000000;  // 2025-06-15
+    CFixedClock clock(tNow);
+    g_pClock = &clock;
+    const std::string strTemplate = DataDir() + "due.oft";
+    CMailMessage msg;
+    msg.strSubject = "Due";
+    ASSERT_EQ(m_backend.SaveTemplate(strTemplate, msg), "");
+    CTaskList list;
+    CTaskItem due;
+    due.m_bActive = 1;
+    due.m_strTaskName = "due";
+    due.m_strTemplateFile = strTemplate;
+    due.m_bSendOverdue = 1;
+    due.m_dtStart = due.m_dtNextSending = TaskTime::FromAbsolute(tNow - 60);
+    list.Add(due);
+    ASSERT_EQ(CTaskListFile::SaveTaskList(TaskFile(), list, CTextCodec("UTF-8")), "");
+    ASSERT_EQ(m_spAddin->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
+
+    std::future<CHostClient::CResult> answer;
+    bool bAnsweredDuringSend = false;
+    m_backend.fnWhileSending = [&] {
+        answer = Send(ImportOf({"x", "y"}));
+        const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+        while (std::chrono::steady_clock::now() < tEnd) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        bAnsweredDuringSend = answer.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready;
+    };
+    g_pSendEmailDlg->OnTimer();
+    m_backend.fnWhileSending = nullptr;
+    ASSERT_TRUE(answer.valid()) << "the task was sent";
+    EXPECT_FALSE(bAnsweredDuringSend);
+
+    const CHostClient::CResult r = Wait(answer);
+    ASSERT_EQ(r.eOutcome, CHostClient::EOutcome::kAnswered) << r.strProblem;
+    EXPECT_EQ(r.jAnswer["ok"], true) << r.jAnswer.dump();
+    EXPECT_EQ(NamesOf(*g_pTaskList), (std::vector<std::string>{"x", "y"}));
+    for (const CTaskItem& t : *g_pTaskList) EXPECT_EQ(t.m_nOccurrenceCount, 0) << t.m_strTaskName;
+    EXPECT_EQ(FileNames(), (std::vector<std::string>{"x", "y"}));
+    m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr);
+    g_pClock = nullptr;
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, CSendingTest, ::testing::Values("UTC", "America/St_Johns", "Asia/Kathmandu"),
+                         [](const auto& info) { return ZoneTestName(info.param); });
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,113 @@
+// Who may write a task list: the lock beside the file, what its holder
+// records for others, and where the socket of the add-in serving a file is.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include "CTaskListLock.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class CTaskListLockTest : public ::testing::Test {
+protected:
+    CTaskListLockTest() {
+        char sz[] = "/tmp/quillory-lock-test-XXXXXX";
+        m_strDir = ::mkdtemp(sz);
+        ::mkdir((m_strDir + "/run").c_str(), 0700);
+        const char* psz = std::getenv("XDG_RUNTIME_DIR");
+        if (psz) m_strOldRuntime = psz;
+        m_bHadRuntime = psz != nullptr;
+        setenv("XDG_RUNTIME_DIR", (m_strDir + "/run").c_str(), 1);
+    }
+    ~CTaskListLockTest() override {
+        if (m_bHadRuntime) setenv("XDG_RUNTIME_DIR", m_strOldRuntime.c_str(), 1);
+        else unsetenv("XDG_RUNTIME_DIR");
+        std::error_code ec;
+        fs::remove_all(m_strDir, ec);
+    }
+    std::string File() const { return m_strDir + "/emails.dat"; }
+
+    std::string m_strDir;
+    std::string m_strOldRuntime;
+    bool m_bHadRuntime = false;
+};
+
+TEST_F(CTaskListLockTest, OneHolderAtATimeAndOthersLearnWhoAndWhere) {
+    CTaskListLock first, second;
+    ASSERT_EQ(first.TryAcquire(File()), CTaskListLock::EState::kHeld);
+    EXPECT_TRUE(fs::exists(File() + ".lock"));
+    EXPECT_FALSE(fs::exists(File())) << "the task list itself is not touched";
+    EXPECT_EQ(second.TryAcquire(File()), CTaskListLock::EState::kBusy);
+    EXPECT_EQ(second.HolderPid(), ::getpid());
+    EXPECT_EQ(second.HolderSocket(), "");
+    first.RecordSocket("/run/user/1000/quillory-0123456789abcdef.sock");
+    EXPECT_EQ(second.TryAcquire(File()), CTaskListLock::EState::kBusy);
+    EXPECT_EQ(second.HolderSocket(), "/run/user/1000/quillory-0123456789abcdef.sock");
+    EXPECT_FALSE(second.IsHeld());
+
+    // A holder that lets go within the wait hands the lock on.
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        first.Release();
+    });
+    EXPECT_EQ(second.Acquire(File(), 3000), CTaskListLock::EState::kHeld);
+    release.join();
+    EXPECT_EQ(first.Acquire(File(), 150), CTaskListLock::EState::kBusy);
+}
+
+TEST_F(CTaskListLockTest, ALockFileThatCannotBeMadeIsAFailureNamingIt) {
+    CTaskListLock lock;
+    EXPECT_EQ(lock.TryAcquire(m_strDir + "/missing/emails.dat"), CTaskListLock::EState::kFailed);
+    EXPECT_NE(lock.Problem().find(m_strDir + "/missing/emails.dat.lock"), std::string::npos) << lock.Problem();
+}
+
+TEST_F(CTaskListLockTest, EveryTaskListFileHasItsOwnSocketInThePrivateRuntimeFolder) {
+    fs::create_directories(m_strDir + "/a");
+    fs::create_directories(m_strDir + "/b");
+    fs::create_symlink(m_strDir + "/a", m_strDir + "/link");
+    const auto a = CTaskListLock::SocketPathOf(m_strDir + "/a/emails.dat");
+    ASSERT_EQ(a.strProblem, "");
+    EXPECT_TRUE(std::regex_match(a.strPath, std::regex(m_strDir + "/run/quillory-[0-9a-f]{16}\\.sock"))) << a.strPath;
+    EXPECT_NE(CTaskListLock::SocketPathOf(m_strDir + "/b/emails.dat").strPath, a.strPath);
+    // The same file by another name is the same file.
+    EXPECT_EQ(CTaskListLock::SocketPathOf(m_strDir + "/link/emails.dat").strPath, a.strPath);
+    EXPECT_EQ(CTaskListLock::SocketPathOf(m_strDir + "/b/../a/./emails.dat").strPath, a.strPath);
+    const fs::path cwd = fs::current_path();
+    fs::current_path(m_strDir + "/a");
+    EXPECT_EQ(CTaskListLock::SocketPathOf("emails.dat").strPath, a.strPath);
+    fs::current_path(cwd);
+}
+
+TEST_F(CTaskListLockTest, ARuntimeFolderOthersMayEnterIsNotUsed) {
+    ::chmod((m_strDir + "/run").c_str(), 0755);
+    const auto s = CTaskListLock::SocketPathOf(File());
+    if (s.strPath.empty()) {
+        EXPECT_NE(s.strProblem, "");
+    } else {
+        const std::string strFallback = "/tmp/quillory-" + std::to_string(::getuid()) + "/";
+        EXPECT_EQ(s.strPath.rfind(strFallback, 0), 0u) << s.strPath;
+        struct stat st {};
+        ASSERT_EQ(::lstat(strFallback.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_mode & 077, 0u);
+        EXPECT_EQ(st.st_uid, ::getuid());
+    }
+}
+
+TEST_F(CTaskListLockTest, APathTooLongForASocketIsAProblemNotATruncation) {
+    std::string strDeep = m_strDir + "/run/" + std::string(100, 'r');
+    ::mkdir(strDeep.c_str(), 0700);
+    setenv("XDG_RUNTIME_DIR", strDeep.c_str(), 1);
+    const auto s = CTaskListLock::SocketPathOf(File());
+    EXPECT_EQ(s.strPath, "");
+    EXPECT_NE(s.strProblem.find("too long"), std::string::npos) << s.strProblem;
+}
+
+}  // namespace

@@ -1,0 +1,131 @@
+#include "CHostClient.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "CHostProtocol.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class CFd {
+public:
+    explicit CFd(int fd) : m_fd(fd) {}
+    ~CFd() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    CFd(const CFd&) = delete;
+    CFd& operator=(const CFd&) = delete;
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+int MsLeft(Clock::time_point tEnd) {
+    const auto n = std::chrono::duration_cast<std::chrono::milliseconds>(tEnd - Clock::now()).count();
+    return n > 0 ? static_cast<int>(n) : 0;
+}
+
+// Waits for fd to become ready for nEvents; false when the time is up.
+bool WaitFor(int fd, short nEvents, Clock::time_point tEnd) {
+    for (;;) {
+        pollfd pfd{fd, nEvents, 0};
+        const int n = ::poll(&pfd, 1, MsLeft(tEnd));
+        if (n > 0) return true;
+        if (n == 0) return false;
+        if (errno != EINTR) return false;
+    }
+}
+
+CHostClient::CResult Unreachable(std::string str) {
+    return {CHostClient::EOutcome::kUnreachable, {}, std::move(str)};
+}
+
+}  // namespace
+
+CHostClient::CResult CHostClient::Request(const std::string& strSocketPath, const nlohmann::ordered_json& jRequest,
+                                          int nAnswerTimeoutMs) {
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (strSocketPath.size() >= sizeof addr.sun_path) return Unreachable(strSocketPath + ": too long for a socket");
+    std::memcpy(addr.sun_path, strSocketPath.c_str(), strSocketPath.size() + 1);
+
+    CFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (fd.Get() < 0) return Unreachable(std::string("cannot make a socket: ") + std::strerror(errno));
+
+    // A full backlog answers EAGAIN at once instead of waiting; try again
+    // until the time for connecting is up.
+    const auto tConnectEnd = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
+    for (;;) {
+        if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) break;
+        const int nErr = errno;
+        if (nErr == ENOENT || nErr == ECONNREFUSED) return {EOutcome::kNoHost, {}, {}};
+        if (nErr == EINPROGRESS) {
+            int nSoError = 0;
+            socklen_t nLen = sizeof nSoError;
+            if (!WaitFor(fd.Get(), POLLOUT, tConnectEnd))
+                return Unreachable("the host at " + strSocketPath + " does not take connections");
+            ::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &nSoError, &nLen);
+            if (nSoError == 0) break;
+            if (nSoError == ECONNREFUSED) return {EOutcome::kNoHost, {}, {}};
+            return Unreachable(strSocketPath + ": " + std::strerror(nSoError));
+        }
+        if (nErr != EAGAIN && nErr != EINTR) return Unreachable(strSocketPath + ": " + std::strerror(nErr));
+        if (MsLeft(tConnectEnd) == 0) return Unreachable("the host at " + strSocketPath + " does not take connections");
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+
+    const auto tEnd = Clock::now() + std::chrono::milliseconds(nAnswerTimeoutMs);
+    const std::string strTimeout =
+        "the host at " + strSocketPath + " did not answer within " + std::to_string(nAnswerTimeoutMs / 1000) + " s";
+    const std::string strLine = jRequest.dump() + "\n";
+    for (size_t nSent = 0; nSent < strLine.size();) {
+        const ssize_t n = ::send(fd.Get(), strLine.data() + nSent, strLine.size() - nSent, MSG_NOSIGNAL);
+        if (n > 0) {
+            nSent += static_cast<size_t>(n);
+        } else if (errno == EAGAIN || errno == EINTR) {
+            if (!WaitFor(fd.Get(), POLLOUT, tEnd)) return Unreachable(strTimeout);
+        } else {
+            return Unreachable("the host at " + strSocketPath + " broke off: " + std::strerror(errno));
+        }
+    }
+
+    std::string strAnswer;
+    for (;;) {
+        if (const size_t nEnd = strAnswer.find('\n'); nEnd != std::string::npos) {
+            strAnswer.resize(nEnd);
+            break;
+        }
+        if (strAnswer.size() > CHostProtocol::kMaxLine) return Unreachable("the host's answer is too long");
+        char buf[4096];
+        const ssize_t n = ::recv(fd.Get(), buf, sizeof buf, 0);
+        if (n > 0) {
+            strAnswer.append(buf, static_cast<size_t>(n));
+        } else if (n == 0) {
+            return Unreachable("the host at " + strSocketPath + " closed the connection without answering");
+        } else if (errno == EAGAIN || errno == EINTR) {
+            if (!WaitFor(fd.Get(), POLLIN, tEnd)) return Unreachable(strTimeout);
+        } else {
+            return Unreachable("the host at " + strSocketPath + " broke off: " + std::strerror(errno));
+        }
+    }
+    CResult result{EOutcome::kAnswered, {}, {}};
+    try {
+        result.jAnswer = nlohmann::ordered_json::parse(strAnswer);
+    } catch (const nlohmann::json::parse_error&) {
+        return Unreachable("the host's answer is not valid JSON");
+    }
+    if (!result.jAnswer.is_object() || !result.jAnswer.contains(CHostProtocol::kOk) ||
+        !result.jAnswer[CHostProtocol::kOk].is_boolean())
+        return Unreachable("the host's answer says neither ok nor not");
+    return result;
+}
