@@ -53,12 +53,16 @@ bool KeepDamagedOriginal(std::string& strProblem) {
     std::cerr << "Quillory: " << strPath << " did not load whole (" << strDamage
               << "); the original is kept as " << res.strCopy << '\n';
     // The headless host's journal is stderr; only a host with windows can
-    // show a box.
+    // show a box. It is shown from the event loop, after this save: a box
+    // inside the scheduler's tick would hold up sending until it is closed.
     if (QCoreApplication::instance() && QCoreApplication::instance()->inherits("QApplication"))
-        CMessageBox::Show("The task list could not be read whole: " + strDamage +
-                              ".\n\nThe tasks before the damage were kept. The original file was saved as:\n" +
-                              res.strCopy,
-                          "Quillory", CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [strText = "The task list could not be read whole: " + strDamage +
+                       ".\n\nThe tasks before the damage were kept. The original file was saved as:\n" + res.strCopy] {
+                CMessageBox::Show(strText, "Quillory", CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING);
+            },
+            Qt::QueuedConnection);
     return true;
 }
 

@@ -301,7 +301,9 @@ protected:
     }
     std::vector<std::string> Listing() const {
         std::vector<std::string> vec;
-        for (const auto& e : fs::directory_iterator(Dir())) vec.push_back(e.path().filename().string());
+        // The lock the add-in holds while connected is no copy.
+        for (const auto& e : fs::directory_iterator(Dir()))
+            if (e.path().filename() != "emails.dat.lock") vec.push_back(e.path().filename().string());
         std::sort(vec.begin(), vec.end());
         return vec;
     }

@@ -92,7 +92,10 @@ protected:
     }
     static json ImportOf(std::initializer_list<const char*> names) {
         json j = {{"command", "import"}, {"tasks", json::array()}};
-        for (const char* psz : names) j["tasks"].push_back({{"taskName", psz}});
+        for (const char* psz : names)
+            j["tasks"].push_back({{"taskName", psz},
+                                  {"start", {{"year", 2026}, {"month", 12}, {"day", 7}, {"hour", 9}, {"minute", 0}}},
+                                  {"endKind", 0}});
         return j;
     }
 
