@@ -68,9 +68,27 @@ void CSendEmailDlg::Tick(CTaskList& list) {
     if (bChanged && m_ctx.fnSave) m_ctx.fnSave(view);
 }
 
+namespace {
+
+// What the tick advances; anything else in a task may change meanwhile.
+struct CScheduleState {
+    int32_t nOccurrenceCount;
+    TaskDateTime dtLastSent;
+    TaskDateTime dtNextSending;
+    bool operator==(const CScheduleState&) const = default;
+};
+
+CScheduleState StateOf(const CTaskItem& task) {
+    return {task.m_nOccurrenceCount, task.m_dtLastSent, task.m_dtNextSending};
+}
+
+}  // namespace
+
 bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     const CTaskList& view = list;
+    const CTaskList::Id nId = view.IdAt(i);
     CTaskItem task = view.GetAt(i);
+    const CScheduleState before = StateOf(task);
     int nDue = 0;
     try {
         nDue = m_schedule.CheckDue(task);
@@ -85,10 +103,34 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
             std::cerr << "Quillory: sending task \"" << task.m_strTaskName << "\" failed: " << e.what() << '\n';
         }
     }
+    // Writing the copy back at i could put it over another task, bring a
+    // removed one back or undo an edit made during the send.
+    const int nNow = view.IndexOf(nId);
+    if (nNow < 0) return false;  // removed meanwhile
+    CTaskItem current = view.GetAt(nNow);
+    if (!(StateOf(current) == before)) return false;  // rescheduled meanwhile: that edit wins
+    Advance(current, nId);
+    const unsigned long long nBefore = view.Generation();
+    list.SetAt(nNow, current);
+    m_cache.Update(view, nNow, nBefore);
+    return true;
+}
+
+void CSendEmailDlg::Advance(CTaskItem& task, CTaskList::Id nId) {
     try {
         ++task.m_nOccurrenceCount;
-        CSchedule::SetLastSent(task, TaskTime::ToAbsolute(task.m_dtNextSending));
+        const time_t tOccurrence = TaskTime::ToAbsolute(task.m_dtNextSending);
+        CSchedule::SetLastSent(task, tOccurrence);
         m_schedule.CalcNextSending(task);
+        if (task.m_dtNextSending.IsSet() && TaskTime::ToAbsolute(task.m_dtNextSending) <= tOccurrence) {
+            // The same time would be overdue again on the next tick, and sent
+            // again every second with send-overdue set.
+            std::string strWhy = CStalledTasks::Why(task);
+            std::cerr << "Quillory: task \"" << task.m_strTaskName << "\" is completed: its schedule cannot move on past "
+                      << TaskTime::Format(task.m_dtLastSent) << " (" << strWhy << ")\n";
+            task.m_dtNextSending.Empty();
+            m_stalled.Note(nId, task, std::move(strWhy));
+        }
     } catch (const CTaskError& e) {
         // Left as it was, the task would be due again on every tick; without
         // a next time it is never sent twice.
@@ -96,9 +138,4 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
                   << e.what() << '\n';
         task.m_dtNextSending.Empty();
     }
-    if (i >= view.GetSize()) return false;  // the list shrank during the send
-    const unsigned long long nBefore = view.Generation();
-    list.SetAt(i, task);
-    m_cache.Update(view, i, nBefore);
-    return true;
 }
