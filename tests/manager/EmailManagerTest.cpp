@@ -390,6 +390,44 @@ TEST_F(EmailManagerTest, EditScheduleStoresTheSheetsTask) {
     EXPECT_EQ(boxes.vecTexts.back().rfind("This email message has been scheduled.", 0), 0u);
 }
 
+// While the sheet is open the list can change under it (the sheet's event
+// loop runs the scheduler and the host): its result goes to the same task,
+// which it does not mistake for another when checking the name, and comes
+// back as a task of its own when it was removed meanwhile.
+TEST_F(EmailManagerTest, EditScheduleFollowsItsTaskWhileTheSheetIsOpen) {
+    CBoxes boxes;
+    m_list[1].m_nRecurrence = 2;
+    m_list[1].m_nDailyInterval = 1;
+    m_list[1].m_nEndKind = 0;
+    m_list[1].m_dtStart = {2031, 5, 6, 3, 9, 5, 1};
+    CEmailManagerDlg dlg;
+    for (const bool bRemove : {false, true}) {
+        SCOPED_TRACE(bRemove ? "removed" : "moved");
+        Select(dlg, 1);
+        QTimer::singleShot(0, [&] {
+            QWidget* pSheet = QApplication::activeModalWidget();
+            ASSERT_TRUE(pSheet);
+            if (bRemove) m_list.RemoveAt(1);
+            else m_list.MoveDown(1);  // Task 1, Task 3, Task 2
+            for (QPushButton* p : pSheet->findChildren<QPushButton*>())
+                if (p->property("controlId").toInt() == 1002) p->click();
+        });
+        Click(dlg, CEmailManagerDlg::IDC_EDIT_SCHEDULE);
+        ASSERT_EQ(m_list.GetSize(), 3);
+        EXPECT_EQ(m_list[1].m_strTaskName, "Task 3");
+        EXPECT_EQ(m_list[1].m_dtNextSending.nYear, 2013) << "the neighbour is not written over";
+        EXPECT_EQ(m_list[2].m_strTaskName, "Task 2");
+        EXPECT_EQ(m_list[2].m_dtNextSending.nYear, 2031);
+        if (!bRemove) {
+            EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 1", "Task 3", "Task 2"}));
+            m_list.MoveUp(2);  // back for the second round: Task 1, Task 2, Task 3
+        }
+    }
+    EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 1", "Task 3", "Task 2"}));
+    for (const std::string& str : boxes.vecTexts)
+        EXPECT_EQ(str.rfind("This email message has been scheduled.", 0), 0u) << str;
+}
+
 // Cancelled, the sheet leaves no task position behind either.
 TEST_F(EmailManagerTest, EditScheduleCancelledLeavesNoCurrentTask) {
     CEmailManagerDlg dlg;
