@@ -138,6 +138,7 @@ void CEmailManagerDlg::SetRowOf(int nIndex) {
     // A task the scheduler had to complete says so, with the reason at hand.
     const std::string* pWhy = g_pSendEmailDlg ? g_pSendEmailDlg->Stalled().Reason(list.IdAt(nIndex), t) : nullptr;
     QTreeWidgetItem* pItem = m_pList->topLevelItem(nIndex);
+    if (!pItem) return;
     if (pWhy) pItem->setText(1, kStalledText);
     pItem->setToolTip(1, pWhy ? QString::fromStdString(*pWhy) : QString());
 }

@@ -127,7 +127,7 @@ void CSendEmailDlg::Advance(CTaskItem& task, CTaskList::Id nId) {
             // again every second with send-overdue set.
             std::string strWhy = CStalledTasks::Why(task);
             std::cerr << "Quillory: task \"" << task.m_strTaskName << "\" is completed: its schedule cannot move on past "
-                      << TaskTime::Format(task.m_dtLastSent) << " (" << strWhy << ")\n";
+                      << TaskTime::Format(TaskTime::FromAbsolute(tOccurrence)) << " (" << strWhy << ")\n";
             task.m_dtNextSending.Empty();
             m_stalled.Note(nId, task, std::move(strWhy));
         }
