@@ -231,6 +231,36 @@ TEST_P(CWriteBackTest, TheNoteGoesWhenTheTaskIsScheduledAnew) {
     EXPECT_FALSE(m_pDlg->Stalled().Reason(m_list.IdAt(0), m_list[0]));
 }
 
+// What the write-back relies on: an identity that follows its element.
+TEST(CArrayIdentity, FollowsItsElementAndIsNeverGivenTwice) {
+    CArray<std::string> arr, other;
+    arr.Add("a");
+    arr.Add("b");
+    arr.Add("c");
+    other.Add("a");
+    other.Add("b");
+    other.Add("c");
+    const auto nA = arr.IdAt(0), nB = arr.IdAt(1), nC = arr.IdAt(2);
+    EXPECT_TRUE(nA != nB && nB != nC && nA != nC);
+    EXPECT_TRUE(arr == other) << "identities play no part in equality";
+    for (int i = 0; i < 3; ++i) EXPECT_NE(other.IdAt(i), arr.IdAt(i)) << "fresh for every Add";
+    arr.MoveDown(0);  // b a c
+    EXPECT_EQ(arr.IndexOf(nA), 1);
+    EXPECT_EQ(arr.IndexOf(nB), 0);
+    arr.MoveUp(2);  // b c a
+    EXPECT_EQ(arr.IndexOf(nA), 2);
+    arr.SetAt(2, "a2");
+    EXPECT_EQ(arr.IdAt(2), nA) << "a replaced element keeps its slot's identity";
+    arr.RemoveAt(1);  // b a2
+    EXPECT_EQ(arr.IndexOf(nC), -1);
+    arr.Add("c");
+    EXPECT_EQ(arr.IndexOf(nC), -1) << "an identity is not handed out again";
+    EXPECT_EQ(arr.IndexOf(CArray<std::string>::kNoId), -1);
+    arr.RemoveAll();
+    EXPECT_EQ(arr.IndexOf(nB), -1);
+    EXPECT_THROW(arr.IdAt(0), CTaskError);
+}
+
 INSTANTIATE_TEST_SUITE_P(Zones, CWriteBackTest, ::testing::Values("UTC", "Europe/Berlin", "America/New_York"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 
