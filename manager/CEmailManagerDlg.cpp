@@ -309,7 +309,10 @@ void CEmailManagerDlg::OnEditScheduleOptions() {
     const CTaskList& list = *g_pTaskList;
     const CTaskList::Id nId = list.IdAt(nIndex);
     // Only while the sheet is open: left set, the next message window the
-    // user opens in the host would become an edit of this task.
+    // user opens in the host would become an edit of this task. No window
+    // is current once it closes, on every path.
+    g_nCurTaskIndex = -1;
+    g_nCurTaskId = CTaskList::kNoId;
     const QScopedValueRollback<int> keepIndex(g_nCurTaskIndex, nIndex);
     const QScopedValueRollback<CTaskList::Id> keepId(g_nCurTaskId, nId);
     CTaskItem task = list[nIndex];

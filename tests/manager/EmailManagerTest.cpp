@@ -430,6 +430,7 @@ TEST_F(EmailManagerTest, EditScheduleFollowsItsTaskWhileTheSheetIsOpen) {
 
 // Cancelled, the sheet leaves no task position behind either.
 TEST_F(EmailManagerTest, EditScheduleCancelledLeavesNoCurrentTask) {
+    g_nCurTaskIndex = 0;  // a stale position from before
     CEmailManagerDlg dlg;
     Select(dlg, 2);
     int nSeenIndex = -2;
