@@ -54,11 +54,17 @@ void CSendEmailDlg::Tick(CTaskList& list) {
     m_cache.Sync(view);
     if (m_schedule.NowMinute() < m_cache.Earliest()) return;  // nothing can be due
 
+    // A nested event loop inside a send may move or remove tasks: each task
+    // that was there when the tick began is looked at once, where it stands
+    // now, so none is skipped or handled twice because of a move.
     const int n = view.GetSize();
+    m_vecTickIds.clear();
+    for (int i = 0; i < n; ++i) m_vecTickIds.push_back(view.IdAt(i));
     bool bChanged = false;
-    for (int i = 0; i < n; ++i) {
-        // A nested event loop inside a send may have shortened the list.
-        if (i >= view.GetSize()) break;
+    for (int k = 0; k < n; ++k) {
+        const CTaskList::Id nId = m_vecTickIds[static_cast<size_t>(k)];
+        const int i = k < view.GetSize() && view.IdAt(k) == nId ? k : view.IndexOf(nId);
+        if (i < 0) continue;  // removed meanwhile
         // The cache decides only while it still describes the list; after
         // someone else changed it mid-tick every task is looked at.
         if (m_cache.IsCurrent(view) && m_cache.Key(i) > m_schedule.NowMinute()) continue;

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "CNextSendingCache.h"
 #include "CSchedule.h"
@@ -66,5 +67,6 @@ private:
     int32_t m_bBusy = 0;
     CNextSendingCache m_cache;
     CStalledTasks m_stalled;
+    std::vector<CTaskList::Id> m_vecTickIds;  // the tasks of the running tick
     std::unique_ptr<QTimer> m_pTimer;
 };

@@ -80,6 +80,21 @@ TEST_P(CWriteBackTest, MovingTheSentTaskDownKeepsBothTasksAndSendsItOnce) {
     EXPECT_EQ(m_vecSent, std::vector<std::string>{"A@2026-03-02 10:00"});
 }
 
+// [A, B, C], all due: while A is sent the user moves C to the top. Every
+// task of the tick is still handled in it, each once.
+TEST_P(CWriteBackTest, ATaskMovedAboveTheTicksPlaceIsNotLeftOut) {
+    for (const char* psz : {"A", "B", "C"}) m_list.Add(Every5(psz));
+    m_fnDuringSend = [this](const CTaskItem& t) {
+        if (t.m_strTaskName != "A") return;
+        m_list.MoveUp(2);
+        m_list.MoveUp(1);
+    };
+    Ticks(1);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"C", "A", "B"}));
+    EXPECT_EQ(m_vecSent, (std::vector<std::string>{"A@2026-03-02 10:00", "B@2026-03-02 10:00", "C@2026-03-02 10:00"}));
+    for (const CTaskItem& t : m_list) EXPECT_EQ(t.m_nOccurrenceCount, 1) << t.m_strTaskName;
+}
+
 // Each row: what the user does to the task being sent, meanwhile.
 TEST_P(CWriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
     struct {
