@@ -21,7 +21,16 @@ CComQIPtr<_MailItem> CurrentMail(_Inspector* pInspector) {
     return CComQIPtr<_MailItem>(spItem.p);
 }
 
+// The tracker that holds the one click subscription of this process.
+CMyInspectorEvent* g_pClickSubscriber = nullptr;
+
 }  // namespace
+
+CMyInspectorEvent::CMyInspectorEvent(_Inspector* pInspector, CAddin* pAddin, int32_t nTaskIndex)
+    : m_spInspector(pInspector), m_nTaskIndex(nTaskIndex), m_pAddin(pAddin) {
+    if (nTaskIndex >= 0 && g_pTaskList && nTaskIndex < g_pTaskList->GetSize())
+        m_nTaskId = g_pTaskList->IdAt(nTaskIndex);
+}
 
 CMyInspectorEvent::~CMyInspectorEvent() { UnadviseAll(); }
 
@@ -37,6 +46,7 @@ HRESULT CMyInspectorEvent::AdviseInspector() {
 void CMyInspectorEvent::UnadviseAll() {
     if (m_spButton && m_dwButtonCookie) AtlUnadvise(m_spButton, _CommandBarButtonEvents::iid, m_dwButtonCookie);
     m_dwButtonCookie = 0;
+    if (g_pClickSubscriber == this) g_pClickSubscriber = nullptr;
     if (m_spInspector && m_dwInspectorCookie)
         AtlUnadvise(m_spInspector, InspectorEvents::iid, m_dwInspectorCookie);
     m_dwInspectorCookie = 0;
@@ -51,7 +61,10 @@ void CMyInspectorEvent::UnadviseAll() {
 void CMyInspectorEvent::OnActivate() {
     if (!m_spInspector) return;
     g_spCurInspector = m_spInspector;
-    g_nCurTaskIndex = m_nTaskIndex;
+    // Where the task stands now; -1 when it was removed (then the window's
+    // message is scheduled as a new task).
+    g_nCurTaskIndex = m_nTaskId != CTaskList::kNoId && g_pTaskList ? g_pTaskList->IndexOf(m_nTaskId) : -1;
+    g_nCurTaskId = g_nCurTaskIndex < 0 ? CTaskList::kNoId : m_nTaskId;
     if (!CurrentMail(m_spInspector)) return;
     {
         CComPtr<_CommandBars> spBars;
@@ -82,12 +95,15 @@ void CMyInspectorEvent::OnActivate() {
     spBar->put_Visible(true);
     // One subscription serves every window: a click reaches the subscribers
     // of every button with this tag, and the handler works on the current
-    // window. The first window of the connection subscribes.
-    if (!m_pAddin || m_pAddin->Trackers().size() <= 1) {
+    // window. The first window to build its button subscribes; a second
+    // subscriber (two windows open at connection, say) would open the sheet
+    // twice for one click.
+    if (!g_pClickSubscriber) {
         m_spButtonSink = MakeComObject<CButtonEventsSink>(
             [this](IDispatch* pButton, bool* pbCancel) { OnOptionsClick(pButton, pbCancel); });
         if (FAILED(AtlAdvise(m_spButton, m_spButtonSink->GetUnknown(), _CommandBarButtonEvents::iid, &m_dwButtonCookie)))
             m_dwButtonCookie = 0;
+        else g_pClickSubscriber = this;
     }
 }
 
@@ -95,6 +111,7 @@ void CMyInspectorEvent::OnClose() {
     g_spCurInspector = nullptr;
     g_spCurMailItem = nullptr;
     g_nCurTaskIndex = -1;
+    g_nCurTaskId = CTaskList::kNoId;
 }
 
 void CMyInspectorEvent::OnOptionsClick(IDispatch*, bool*) {
@@ -118,23 +135,28 @@ void CMyInspectorEvent::OnOptionsClick(IDispatch*, bool*) {
             "field.");
     g_spCurMailItem = spMail;
 
-    const int32_t i = g_nCurTaskIndex;
+    // The task is held by its identity: the sheet's event loop lets the list
+    // be reordered. A task removed meanwhile makes the message a new task.
+    const CTaskList::Id nId = g_nCurTaskId;
+    const int32_t i = nId != CTaskList::kNoId && g_pTaskList ? g_pTaskList->IndexOf(nId) : -1;
     COptionsDlg dlg(nullptr, AddinClock());
     if (i < 0) {
         dlg.m_bNewTask = 1;
         dlg.m_nMode = COptionsDlg::kModeNewMessage;
-        dlg.m_nEditIndex = i;
+        dlg.m_nEditIndex = -1;
         dlg.OtherPage().m_strTaskName = strSubject;
     } else {
         dlg.m_bNewTask = 0;
         dlg.m_nMode = COptionsDlg::kModeMessage;
         dlg.m_nEditIndex = i;
-        if (g_pTaskList && i < g_pTaskList->GetSize()) dlg.SetTask((*g_pTaskList)[i]);
+        dlg.m_nEditId = nId;
+        dlg.SetTask(static_cast<const CTaskList&>(*g_pTaskList)[i]);
     }
     if (dlg.exec() != 1 || !g_pTaskList) return;
     const CTaskItem task = dlg.GetTask();
-    if (i < 0) g_pTaskList->Add(task);
-    else if (i < g_pTaskList->GetSize()) g_pTaskList->SetAt(i, task);
+    const int nNow = i < 0 ? -1 : g_pTaskList->IndexOf(nId);
+    if (nNow < 0) g_pTaskList->Add(task);
+    else g_pTaskList->SetAt(nNow, task);
     SaveSharedTaskList();
     spInspector->Close(1);
 }

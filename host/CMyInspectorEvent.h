@@ -3,6 +3,7 @@
 
 #include "CButtonEventsSink.h"
 #include "CInspectorEventsSink.h"
+#include "CTaskItem.h"
 #include "MailHostOM.h"
 
 class CAddin;
@@ -13,8 +14,10 @@ class CAddin;
 // for a new task or for the task whose message the window shows.
 class CMyInspectorEvent {
 public:
-    CMyInspectorEvent(_Inspector* pInspector, CAddin* pAddin, int32_t nTaskIndex)
-        : m_spInspector(pInspector), m_nTaskIndex(nTaskIndex), m_pAddin(pAddin) {}
+    // nTaskIndex: the task in g_pTaskList whose message the window shows,
+    // -1 for a new message; the tracker keeps that task's identity, so the
+    // window stays tied to the same task when the list is reordered.
+    CMyInspectorEvent(_Inspector* pInspector, CAddin* pAddin, int32_t nTaskIndex);
     ~CMyInspectorEvent();
     CMyInspectorEvent(const CMyInspectorEvent&) = delete;
     CMyInspectorEvent& operator=(const CMyInspectorEvent&) = delete;
@@ -32,6 +35,7 @@ public:
     _Inspector* Inspector() const { return m_spInspector; }
     CAddin* Owner() const { return m_pAddin; }
     int32_t TaskIndex() const { return m_nTaskIndex; }
+    CTaskList::Id TaskId() const { return m_nTaskId; }
     bool IsAdvised() const { return m_dwInspectorCookie != 0; }
     bool IsButtonAdvised() const { return m_dwButtonCookie != 0; }
     _CommandBarButton* Button() const { return m_spButton; }
@@ -43,6 +47,7 @@ private:
     CComPtr<_Inspector> m_spInspector;
     CComPtr<_CommandBarButton> m_spButton;
     int32_t m_nTaskIndex = -1;
+    CTaskList::Id m_nTaskId = CTaskList::kNoId;
     CAddin* m_pAddin = nullptr;
 
     CComPtr<CInspectorEventsSink> m_spInspectorSink;

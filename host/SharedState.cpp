@@ -18,6 +18,7 @@ CSendEmailDlg* g_pSendEmailDlg = nullptr;
 CComPtr<_Inspector> g_spCurInspector;
 CComPtr<_MailItem> g_spCurMailItem;
 int g_nCurTaskIndex = -1;
+CTaskList::Id g_nCurTaskId = CTaskList::kNoId;
 const IClock* g_pClock = nullptr;
 
 const IClock& AddinClock() {

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QGroupBox>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include "CMessageBox.h"
 #include "OpenUrl.h"
 #include "CScheduleSheet.h"
+#include "CSendEmailDlg.h"
 #include "SendTask.h"
 #include "SharedState.h"
 
@@ -25,6 +27,7 @@ using CDialogUnits::Rect;
 namespace {
 
 const char* const kCaption = "Quillory";
+const char* const kStalledText = "Completed (the schedule cannot move on)";
 const char* const kDayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 const char* const kMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
                                      "July",    "August",   "September", "October", "November", "December"};
@@ -129,8 +132,15 @@ void CEmailManagerDlg::SetAllRows() {
 }
 
 void CEmailManagerDlg::SetRowOf(int nIndex) {
-    const CTaskItem& t = (*g_pTaskList)[nIndex];
+    const CTaskList& list = *g_pTaskList;  // read only: the sender's cache stays valid
+    const CTaskItem& t = list[nIndex];
     SetTaskRow(nIndex, t.m_bActive, t.m_strTaskName, t.m_dtNextSending);
+    // A task the scheduler had to complete says so, with the reason at hand.
+    const std::string* pWhy = g_pSendEmailDlg ? g_pSendEmailDlg->Stalled().Reason(list.IdAt(nIndex), t) : nullptr;
+    QTreeWidgetItem* pItem = m_pList->topLevelItem(nIndex);
+    if (!pItem) return;
+    if (pWhy) pItem->setText(1, kStalledText);
+    pItem->setToolTip(1, pWhy ? QString::fromStdString(*pWhy) : QString());
 }
 
 void CEmailManagerDlg::OnInitDialog() {
@@ -187,13 +197,14 @@ void CEmailManagerDlg::OnCloseButton() {
 void CEmailManagerDlg::OnNewEmail() {
     CComPtr<IDispatch> spItem;
     if (g_spApplication && FAILED(g_spApplication->CreateItem(olMailItem, &spItem))) spItem.Release();
-    DisplayForOptions(spItem, -1, "Failed to create a new email message!", "composing");
+    DisplayForOptions(spItem, CTaskList::kNoId, "Failed to create a new email message!", "composing");
 }
 
 void CEmailManagerDlg::OnEditEmailMessage() {
     const int nIndex = SelectedIndex();
     if (nIndex < 0) return;
-    const CTaskItem task = (*g_pTaskList)[nIndex];
+    const CTaskList& list = *g_pTaskList;
+    const CTaskItem task = list[nIndex];
     if (task.m_strTemplateFile.empty()) {
         Show("The path of the template is empty!", kCaption, MB_OK | MB_ICONERROR);
         return;
@@ -205,10 +216,11 @@ void CEmailManagerDlg::OnEditEmailMessage() {
     CComPtr<IDispatch> spItem;
     if (g_spApplication && FAILED(g_spApplication->CreateItemFromTemplate(task.m_strTemplateFile, vtMissing, &spItem)))
         spItem.Release();
-    DisplayForOptions(spItem, nIndex, "Failed to open the email message!", "editing");
+    DisplayForOptions(spItem, list.IdAt(nIndex), "Failed to open the email message!", "editing");
 }
 
-void CEmailManagerDlg::DisplayForOptions(IDispatch* pItem, int nTaskIndex, const char* pszFailure, const char* pszDoing) {
+void CEmailManagerDlg::DisplayForOptions(IDispatch* pItem, CTaskList::Id nTaskId, const char* pszFailure,
+                                         const char* pszDoing) {
     CComQIPtr<_MailItem> spMail(pItem);
     if (!spMail) {
         Show(pszFailure, kCaption, MB_OK | MB_ICONERROR);
@@ -221,25 +233,32 @@ void CEmailManagerDlg::DisplayForOptions(IDispatch* pItem, int nTaskIndex, const
     // The window goes first: the message window and the options sheet take over.
     m_timer.stop();
     accept();
-    g_nCurTaskIndex = nTaskIndex;
+    // Where the task stands after the message box; -1 (a new message) when
+    // it was removed meanwhile.
+    g_nCurTaskIndex = g_pTaskList ? g_pTaskList->IndexOf(nTaskId) : -1;
+    g_nCurTaskId = g_nCurTaskIndex < 0 ? CTaskList::kNoId : nTaskId;
     spMail->Display(vtMissing);
 }
 
 void CEmailManagerDlg::OnRemove() {
     const int nIndex = SelectedIndex();
     if (nIndex < 0) return;
+    const CTaskList::Id nId = g_pTaskList->IdAt(nIndex);
     if (Show("Are you sure you want to delete the selected email message?", kCaption,
              MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    g_pTaskList->RemoveAt(nIndex);
-    delete m_pList->takeTopLevelItem(nIndex);
+    // The question's event loop lets the list change; the task is found again.
+    const int nNow = g_pTaskList ? g_pTaskList->IndexOf(nId) : -1;
+    if (nNow < 0) return;
+    g_pTaskList->RemoveAt(nNow);
+    if (nNow < m_pList->topLevelItemCount()) delete m_pList->takeTopLevelItem(nNow);
     SaveList();
 }
 
 void CEmailManagerDlg::OnCopy() {
     const int nIndex = SelectedIndex();
     if (nIndex < 0) return;
-    const CTaskItem source = (*g_pTaskList)[nIndex];
+    const CTaskItem source = static_cast<const CTaskList&>(*g_pTaskList)[nIndex];
     CTaskItem copy = source;
     copy.m_strTaskName = "Copy of " + source.m_strTaskName;
     copy.m_strTemplateFile = source.m_strTemplateFile + ".oft";
@@ -254,7 +273,7 @@ void CEmailManagerDlg::OnCopy() {
 void CEmailManagerDlg::SetActive(int bActive) {
     const int nIndex = SelectedIndex();
     if (nIndex < 0) return;
-    CTaskItem task = (*g_pTaskList)[nIndex];
+    CTaskItem task = static_cast<const CTaskList&>(*g_pTaskList)[nIndex];
     task.m_bActive = bActive;
     g_pTaskList->SetAt(nIndex, task);
     SetRowOf(nIndex);
@@ -287,12 +306,24 @@ void CEmailManagerDlg::OnMoveDown() { Move(+1); }
 void CEmailManagerDlg::OnEditScheduleOptions() {
     const int nIndex = SelectedIndex();
     if (nIndex < 0) return;
-    g_nCurTaskIndex = nIndex;
-    CTaskItem task = (*g_pTaskList)[nIndex];
-    if (!CScheduleSheet::EditSchedule(task, nIndex)) return;
-    if (nIndex >= g_pTaskList->GetSize()) return;  // removed meanwhile
-    g_pTaskList->SetAt(nIndex, task);
-    SetRowOf(nIndex);
+    const CTaskList& list = *g_pTaskList;
+    const CTaskList::Id nId = list.IdAt(nIndex);
+    // Only while the sheet is open: left set, the next message window the
+    // user opens in the host would become an edit of this task. No window
+    // is current once it closes, on every path.
+    g_nCurTaskIndex = -1;
+    g_nCurTaskId = CTaskList::kNoId;
+    const QScopedValueRollback<int> keepIndex(g_nCurTaskIndex, nIndex);
+    const QScopedValueRollback<CTaskList::Id> keepId(g_nCurTaskId, nId);
+    CTaskItem task = list[nIndex];
+    if (!CScheduleSheet::EditSchedule(task, nIndex, nId) || !g_pTaskList) return;
+    // The sheet's event loop lets the list change: the edit goes to the same
+    // task wherever it stands now, or comes back as a task of its own when
+    // that was removed meanwhile (what the user just confirmed is not lost).
+    int nNow = g_pTaskList->IndexOf(nId);
+    if (nNow < 0) nNow = g_pTaskList->Add(task);
+    else g_pTaskList->SetAt(nNow, task);
+    SetRowOf(nNow);
     SaveList();
 }
 

@@ -3,7 +3,7 @@
 #include <QTimer>
 #include <string>
 
-#include "TaskDateTime.h"
+#include "CTaskItem.h"
 
 struct IDispatch;
 class QTreeWidget;
@@ -68,7 +68,8 @@ private:
     void SaveList();
     // Shows the new or edited message for the user to schedule from its
     // window; pItem null or no mail item gives the failure message.
-    void DisplayForOptions(IDispatch* pItem, int nTaskIndex, const char* pszFailure, const char* pszDoing);
+    // nTaskId: the task whose message it is, kNoId for a new one.
+    void DisplayForOptions(IDispatch* pItem, CTaskList::Id nTaskId, const char* pszFailure, const char* pszDoing);
     QPushButton* AddButton(int nId, const char* pszText, int x, int y, int cx, int cy);
 
     QTreeWidget* m_pList = nullptr;

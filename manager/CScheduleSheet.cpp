@@ -3,12 +3,13 @@
 #include "COptionsDlg.h"
 #include "SharedState.h"
 
-bool CScheduleSheet::EditSchedule(CTaskItem& task, int nIndex) {
+bool CScheduleSheet::EditSchedule(CTaskItem& task, int nIndex, CTaskList::Id nId) {
     COptionsDlg dlg(nullptr, AddinClock());
     dlg.m_bNewTask = 0;
     dlg.m_nMode = COptionsDlg::kModeSchedule;
     dlg.SetTask(task);
     dlg.m_nEditIndex = nIndex;
+    dlg.m_nEditId = nId;
     if (dlg.exec() != 1) return false;
     task = dlg.GetTask();
     return true;

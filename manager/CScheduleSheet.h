@@ -2,7 +2,9 @@
 #include "CTaskItem.h"
 
 // Opens the options sheet on a task's schedule (from the Email Manager);
-// true with the edited task when it closed with OK.
+// true with the edited task when it closed with OK. nId is the task's
+// identity in the shared list, so that the sheet knows itself among the
+// others however the list changes while it is open.
 namespace CScheduleSheet {
-bool EditSchedule(CTaskItem& task, int nIndex);
+bool EditSchedule(CTaskItem& task, int nIndex, CTaskList::Id nId);
 }

@@ -149,6 +149,11 @@ bool COptionsDlg::ReadPages(CTaskItem& task, time_t& tStart, time_t tNow) {
     return m_pOtherPage->UpdateData(true);
 }
 
+int COptionsDlg::EditIndexNow() const {
+    if (m_nEditId == CTaskList::kNoId || !g_pTaskList) return m_nEditIndex;
+    return g_pTaskList->IndexOf(m_nEditId);
+}
+
 bool COptionsDlg::CheckName(CTaskItem& task) {
     const std::string strName = Trimmed(m_pOtherPage->m_strTaskName);
     m_pOtherPage->m_strTaskName = strName;
@@ -158,8 +163,9 @@ bool COptionsDlg::CheckName(CTaskItem& task) {
         return false;
     }
     if (g_pTaskList) {
+        const int nSelf = EditIndexNow();
         for (int i = 0; i < g_pTaskList->GetSize(); ++i) {
-            if (i != m_nEditIndex && g_pTaskList->GetAt(i).m_strTaskName == strName) {
+            if (i != nSelf && g_pTaskList->GetAt(i).m_strTaskName == strName) {
                 Stop("The task name already exists, please change it.", m_pOtherPage);
                 return false;
             }
@@ -220,10 +226,11 @@ void COptionsDlg::OnSchedule() {
 
 std::string COptionsDlg::TemplatePath(const CTaskItem& task, time_t tNow) const {
     // Another task's template is never written over.
-    auto fnTaken = [this](const std::string& strPath) {
+    const int nSelf = EditIndexNow();
+    auto fnTaken = [nSelf](const std::string& strPath) {
         if (!g_pTaskList) return false;
         for (int i = 0; i < g_pTaskList->GetSize(); ++i)
-            if (i != m_nEditIndex && g_pTaskList->GetAt(i).m_strTemplateFile == strPath) return true;
+            if (i != nSelf && g_pTaskList->GetAt(i).m_strTemplateFile == strPath) return true;
         return false;
     };
     // A task keeps its template path, as long as that is its own file in

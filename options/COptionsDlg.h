@@ -41,12 +41,17 @@ public:
     int32_t m_bNewTask = 0;
     int32_t m_nMode = kModeNewMessage;
     int32_t m_nEditIndex = -1;
+    // The edited task's identity in g_pTaskList; when set it decides which
+    // task is "this one" at commit time, as the list may have been reordered
+    // while the sheet was open.
+    CTaskList::Id m_nEditId = CTaskList::kNoId;
 
 protected:
     void showEvent(QShowEvent* pEvent) override;
 
 private:
     static const IClock& SystemClock();
+    int EditIndexNow() const;
     void OnInitDialog();
     void OnSchedule();
     // Steps of the commit that can stop it; each shows its own message.

@@ -54,11 +54,17 @@ void CSendEmailDlg::Tick(CTaskList& list) {
     m_cache.Sync(view);
     if (m_schedule.NowMinute() < m_cache.Earliest()) return;  // nothing can be due
 
+    // A nested event loop inside a send may move or remove tasks: each task
+    // that was there when the tick began is looked at once, where it stands
+    // now, so none is skipped or handled twice because of a move.
     const int n = view.GetSize();
+    m_vecTickIds.clear();
+    for (int i = 0; i < n; ++i) m_vecTickIds.push_back(view.IdAt(i));
     bool bChanged = false;
-    for (int i = 0; i < n; ++i) {
-        // A nested event loop inside a send may have shortened the list.
-        if (i >= view.GetSize()) break;
+    for (int k = 0; k < n; ++k) {
+        const CTaskList::Id nId = m_vecTickIds[static_cast<size_t>(k)];
+        const int i = k < view.GetSize() && view.IdAt(k) == nId ? k : view.IndexOf(nId);
+        if (i < 0) continue;  // removed meanwhile
         // The cache decides only while it still describes the list; after
         // someone else changed it mid-tick every task is looked at.
         if (m_cache.IsCurrent(view) && m_cache.Key(i) > m_schedule.NowMinute()) continue;
@@ -68,9 +74,27 @@ void CSendEmailDlg::Tick(CTaskList& list) {
     if (bChanged && m_ctx.fnSave) m_ctx.fnSave(view);
 }
 
+namespace {
+
+// What the tick advances; anything else in a task may change meanwhile.
+struct CScheduleState {
+    int32_t nOccurrenceCount;
+    TaskDateTime dtLastSent;
+    TaskDateTime dtNextSending;
+    bool operator==(const CScheduleState&) const = default;
+};
+
+CScheduleState StateOf(const CTaskItem& task) {
+    return {task.m_nOccurrenceCount, task.m_dtLastSent, task.m_dtNextSending};
+}
+
+}  // namespace
+
 bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     const CTaskList& view = list;
+    const CTaskList::Id nId = view.IdAt(i);
     CTaskItem task = view.GetAt(i);
+    const CScheduleState before = StateOf(task);
     int nDue = 0;
     try {
         nDue = m_schedule.CheckDue(task);
@@ -85,10 +109,34 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
             std::cerr << "Quillory: sending task \"" << task.m_strTaskName << "\" failed: " << e.what() << '\n';
         }
     }
+    // Writing the copy back at i could put it over another task, bring a
+    // removed one back or undo an edit made during the send.
+    const int nNow = view.IndexOf(nId);
+    if (nNow < 0) return false;  // removed meanwhile
+    CTaskItem current = view.GetAt(nNow);
+    if (!(StateOf(current) == before)) return false;  // rescheduled meanwhile: that edit wins
+    Advance(current, nId);
+    const unsigned long long nBefore = view.Generation();
+    list.SetAt(nNow, current);
+    m_cache.Update(view, nNow, nBefore);
+    return true;
+}
+
+void CSendEmailDlg::Advance(CTaskItem& task, CTaskList::Id nId) {
     try {
         ++task.m_nOccurrenceCount;
-        CSchedule::SetLastSent(task, TaskTime::ToAbsolute(task.m_dtNextSending));
+        const time_t tOccurrence = TaskTime::ToAbsolute(task.m_dtNextSending);
+        CSchedule::SetLastSent(task, tOccurrence);
         m_schedule.CalcNextSending(task);
+        if (task.m_dtNextSending.IsSet() && TaskTime::ToAbsolute(task.m_dtNextSending) <= tOccurrence) {
+            // The same time would be overdue again on the next tick, and sent
+            // again every second with send-overdue set.
+            std::string strWhy = CStalledTasks::Why(task);
+            std::cerr << "Quillory: task \"" << task.m_strTaskName << "\" is completed: its schedule cannot move on past "
+                      << TaskTime::Format(TaskTime::FromAbsolute(tOccurrence)) << " (" << strWhy << ")\n";
+            task.m_dtNextSending.Empty();
+            m_stalled.Note(nId, task, std::move(strWhy));
+        }
     } catch (const CTaskError& e) {
         // Left as it was, the task would be due again on every tick; without
         // a next time it is never sent twice.
@@ -96,9 +144,4 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
                   << e.what() << '\n';
         task.m_dtNextSending.Empty();
     }
-    if (i >= view.GetSize()) return false;  // the list shrank during the send
-    const unsigned long long nBefore = view.Generation();
-    list.SetAt(i, task);
-    m_cache.Update(view, i, nBefore);
-    return true;
 }

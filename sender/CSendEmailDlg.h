@@ -2,9 +2,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "CNextSendingCache.h"
 #include "CSchedule.h"
+#include "CStalledTasks.h"
 #include "CTaskItem.h"
 #include "IClock.h"
 
@@ -41,18 +43,30 @@ public:
     void OnTimer();
 
     bool IsBusy() const { return m_bBusy != 0; }
+    // The tasks this scheduler completed because their schedule could not move on.
+    const CStalledTasks& Stalled() const { return m_stalled; }
     bool IsTimerRunning() const;
     int TimerInterval() const;
 
 private:
     void Tick(CTaskList& list);
-    // CheckDue, send and advance task i; true when it was handled.
+    // CheckDue, send and advance task i; true when it was handled. A send
+    // can run a nested event loop in which the task is moved, removed or
+    // edited: the advance is written to the same task (found by its
+    // identity), and only while its schedule still stands where the tick
+    // found it.
     bool HandleOne(CTaskList& list, int i);
+    // The advance past the occurrence in m_dtNextSending: count, last sent,
+    // next time; a next time that does not move past the occurrence
+    // completes the task (reported once).
+    void Advance(CTaskItem& task, CTaskList::Id nId);
 
     CSendContext m_ctx;
     CSystemClock m_systemClock;
     CSchedule m_schedule;
     int32_t m_bBusy = 0;
     CNextSendingCache m_cache;
+    CStalledTasks m_stalled;
+    std::vector<CTaskList::Id> m_vecTickIds;  // the tasks of the running tick
     std::unique_ptr<QTimer> m_pTimer;
 };

@@ -11,6 +11,7 @@
 
 #include "CAddinLoader.h"
 #include "CHeadlessHost.h"
+#include "CHostPaths.h"
 #include "CMailStore.h"
 #include "CProfileLock.h"
 #include "CRegistry.h"
@@ -59,6 +60,7 @@ int RunWindowed(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (std::string str = CHostPaths::MakeAbsolute(); !str.empty()) Log(str);
     if (argc == 3 && std::strcmp(argv[1], "--register") == 0) return Register(argv[2], true);
     if (argc == 3 && std::strcmp(argv[1], "--unregister") == 0) return Register(argv[2], false);
     if (argc == 2 && std::strcmp(argv[1], "--headless") == 0) {

@@ -205,13 +205,75 @@ TEST_F(InspectorButtonTest, EditedMessagesReplaceTheirTaskOrStoreNothing) {
     ASSERT_EQ(g_pTaskList->GetSize(), 2);
     EXPECT_EQ((*g_pTaskList)[1].m_strTaskName, "Second");
     EXPECT_FALSE((*g_pTaskList)[1].m_strTemplateFile.empty());
-    // The task was removed meanwhile: nothing stored, but saved and closed.
+    // A position past the end names no task: the message becomes a new
+    // task named after its subject, rather than being dropped after OK.
     g_nCurTaskIndex = 5;
     spWindow = Compose("Gone", "Numbers", "boss@example.com");
-    ASSERT_TRUE(ClickAndAnswer(OptionsButton(spWindow), 1002, "Gone"));  // a default task: it needs a name
-    EXPECT_EQ(g_pTaskList->GetSize(), 2);
-    EXPECT_EQ(SavedNames(), (std::vector<std::string>{"First", "Second"}));
+    ASSERT_TRUE(ClickAndAnswer(OptionsButton(spWindow), 1002));
+    EXPECT_EQ(SavedNames(), (std::vector<std::string>{"First", "Second", "Gone"}));
     EXPECT_TRUE(m_spApp->OpenInspectors().empty());
+}
+
+// The window edits the task it was opened for, wherever the list has moved
+// it meanwhile; when that task is gone its message becomes a new task.
+TEST_F(InspectorButtonTest, AnEditWindowFollowsItsTaskThroughReorderingAndRemoval) {
+    Connect();
+    for (const char* psz : {"First", "Second", "Third"}) {
+        CTaskItem t;
+        t.m_strTaskName = psz;
+        t.m_bActive = 1;
+        g_pTaskList->Add(t);
+    }
+    g_nCurTaskIndex = 0;  // "Edit Email Message" on "First"
+    CComPtr<_Inspector> spWindow = Compose("First, new words", "Numbers", "boss@example.com");
+    g_nCurTaskIndex = -1;
+    g_pTaskList->MoveDown(0);
+    g_pTaskList->MoveDown(1);  // Second, Third, First
+    m_spApp->ActivateInspector(spWindow);
+    ASSERT_TRUE(ClickAndAnswer(OptionsButton(spWindow), 1002));
+    EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Second", "Third", "First"}));
+    EXPECT_FALSE((*g_pTaskList)[2].m_strTemplateFile.empty()) << "the edit went to First";
+    EXPECT_TRUE((*g_pTaskList)[0].m_strTemplateFile.empty());
+
+    g_nCurTaskIndex = 0;  // "Edit Email Message" on "Second", which is then removed
+    spWindow = Compose("Second again", "Numbers", "boss@example.com");
+    g_pTaskList->RemoveAt(0);
+    m_spApp->ActivateInspector(spWindow);
+    ASSERT_TRUE(ClickAndAnswer(OptionsButton(spWindow), 1002));
+    EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Third", "First", "Second again"}));
+}
+
+// Two message windows open when the add-in connects: one click on either
+// button opens one sheet, not one per window.
+TEST_F(InspectorButtonTest, TwoWindowsOpenAtConnectionOpenOneSheetPerClick) {
+    CComPtr<_Inspector> spA, spB;
+    ASSERT_EQ(m_spApp->OpenNewInspector(&spA), S_OK);
+    ASSERT_EQ(m_spApp->OpenNewInspector(&spB), S_OK);
+    Connect();
+    ASSERT_EQ(m_spAddin->Trackers().size(), 2u);
+    for (_Inspector* p : {spA.p, spB.p}) {
+        CComPtr<IDispatch> spItem;
+        p->get_CurrentItem(&spItem);
+        CComQIPtr<_MailItem> spMail(spItem.p);
+        spMail->put_Subject("Report");
+        spMail->put_Body("Numbers");
+        spMail->put_To("boss@example.com");
+        m_spApp->ActivateInspector(p);
+    }
+    // Every sheet that opens is counted and cancelled.
+    int nSheets = 0;
+    QTimer canceller;
+    QObject::connect(&canceller, &QTimer::timeout, [&] {
+        QWidget* pSheet = QApplication::activeModalWidget();
+        if (!pSheet || !pSheet->isVisible()) return;
+        ++nSheets;
+        for (QPushButton* p : pSheet->findChildren<QPushButton*>())
+            if (p->property("controlId").toInt() == 1063) p->click();
+    });
+    canceller.start(5);
+    OptionsButton(spB)->Execute();
+    EXPECT_EQ(nSheets, 1);
+    EXPECT_EQ(m_spAddin->Trackers()[0]->IsButtonAdvised() + m_spAddin->Trackers()[1]->IsButtonAdvised(), 1);
 }
 
 TEST_F(InspectorButtonTest, ClosingAWindowForgetsTheCurrentOne) {

@@ -305,3 +305,32 @@ TEST_F(Delivery, SendmailFailuresAndNoWayToSend) {
     EXPECT_NE(Last(EHostEvent::Stuck)->strText.find("no sendmail program"), std::string::npos);
     EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 2u);
 }
+
+// The "handed" record is what keeps a crash from sending a message twice:
+// when it cannot be written, the message must not be handed over at all.
+TEST_F(Delivery, NoHandOverWithoutTheHandedRecord) {
+    m_server.Start({});
+    WritePlainAccount(m_server.Port());
+    CMailHost& host = StartHost();
+    // The ledger's folder becomes a file: every record write fails there.
+    const std::string strLedger = host.ProfileDir() + "/.delivery";
+    std::filesystem::remove_all(strLedger);
+    CTempDir::WriteFile(strLedger, "not a folder\n");
+    ASSERT_EQ(host.Submit(Message("must wait")), "");
+    ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 1));
+    EXPECT_FALSE(m_server.WaitForCount(1, std::chrono::milliseconds(500))) << "nothing reached the server";
+    EXPECT_EQ(Count(EHostEvent::Sent), 0u);
+    const auto vecOutbox = host.ListFolder(EMailFolder::Outbox);
+    ASSERT_EQ(vecOutbox.size(), 1u) << "still queued";
+    const CDeliveryRecord rec = host.DeliveryStatus(vecOutbox[0]);
+    EXPECT_EQ(rec.state, EDeliveryState::Retrying);
+    EXPECT_NE(rec.strReason.find("delivery record could not be written"), std::string::npos) << rec.strReason;
+    EXPECT_NE(Last(EHostEvent::RetryLater)->strText.find(".delivery"), std::string::npos)
+        << "the file problem is named: " << Last(EHostEvent::RetryLater)->strText;
+    // Once records can be written again, it goes out once.
+    std::filesystem::remove(strLedger);
+    std::filesystem::create_directories(strLedger);
+    host.SendReceiveNow();
+    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
+    EXPECT_EQ(m_server.Received().size(), 1u);
+}

@@ -21,6 +21,8 @@
 #include "CMessageBox.h"
 #include "CTaskListFile.h"
 #include "OpenUrl.h"
+#include "CSendEmailDlg.h"
+#include "TaskTime.h"
 #include "SharedState.h"
 
 namespace fs = std::filesystem;
@@ -85,6 +87,7 @@ protected:
         m_spApp->Shutdown();
         g_pTaskList = nullptr;
         g_nCurTaskIndex = -1;
+        g_nCurTaskId = CTaskList::kNoId;
         fs::remove_all(m_dir);
     }
     void Click(CEmailManagerDlg& dlg, int nId) {
@@ -375,13 +378,106 @@ TEST_F(EmailManagerTest, EditScheduleStoresTheSheetsTask) {
     });
     Click(dlg, CEmailManagerDlg::IDC_EDIT_SCHEDULE);
     EXPECT_TRUE(bSheetSeen);
-    EXPECT_EQ(g_nCurTaskIndex, 1);
+    // Left at 1, the next message window opened in the host would become an
+    // edit of this task.
+    EXPECT_EQ(g_nCurTaskIndex, -1);
+    EXPECT_EQ(g_nCurTaskId, CTaskList::kNoId);
     EXPECT_EQ(m_list[1].m_strTemplateFile, g_strDataDir + "t2.oft");
     EXPECT_EQ(m_list[1].m_dtNextSending.nYear, 2031);
     EXPECT_EQ(dlg.List()->topLevelItem(1)->text(1).toStdString(), "Tuesday, May 6, 2031 09:05");
     EXPECT_EQ(SavedNames().size(), 3u);
     ASSERT_FALSE(boxes.vecTexts.empty());
     EXPECT_EQ(boxes.vecTexts.back().rfind("This email message has been scheduled.", 0), 0u);
+}
+
+// While the sheet is open the list can change under it (the sheet's event
+// loop runs the scheduler and the host): its result goes to the same task,
+// which it does not mistake for another when checking the name, and comes
+// back as a task of its own when it was removed meanwhile.
+TEST_F(EmailManagerTest, EditScheduleFollowsItsTaskWhileTheSheetIsOpen) {
+    CBoxes boxes;
+    m_list[1].m_nRecurrence = 2;
+    m_list[1].m_nDailyInterval = 1;
+    m_list[1].m_nEndKind = 0;
+    m_list[1].m_dtStart = {2031, 5, 6, 3, 9, 5, 1};
+    CEmailManagerDlg dlg;
+    for (const bool bRemove : {false, true}) {
+        SCOPED_TRACE(bRemove ? "removed" : "moved");
+        Select(dlg, 1);
+        QTimer::singleShot(0, [&] {
+            QWidget* pSheet = QApplication::activeModalWidget();
+            ASSERT_TRUE(pSheet);
+            if (bRemove) m_list.RemoveAt(1);
+            else m_list.MoveDown(1);  // Task 1, Task 3, Task 2
+            for (QPushButton* p : pSheet->findChildren<QPushButton*>())
+                if (p->property("controlId").toInt() == 1002) p->click();
+        });
+        Click(dlg, CEmailManagerDlg::IDC_EDIT_SCHEDULE);
+        ASSERT_EQ(m_list.GetSize(), 3);
+        EXPECT_EQ(m_list[1].m_strTaskName, "Task 3");
+        EXPECT_EQ(m_list[1].m_dtNextSending.nYear, 2013) << "the neighbour is not written over";
+        EXPECT_EQ(m_list[2].m_strTaskName, "Task 2");
+        EXPECT_EQ(m_list[2].m_dtNextSending.nYear, 2031);
+        if (!bRemove) {
+            EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 1", "Task 3", "Task 2"}));
+            m_list.MoveUp(2);  // back for the second round: Task 1, Task 2, Task 3
+        }
+    }
+    EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 1", "Task 3", "Task 2"}));
+    for (const std::string& str : boxes.vecTexts)
+        EXPECT_EQ(str.rfind("This email message has been scheduled.", 0), 0u) << str;
+}
+
+// Cancelled, the sheet leaves no task position behind either.
+TEST_F(EmailManagerTest, EditScheduleCancelledLeavesNoCurrentTask) {
+    g_nCurTaskIndex = 0;  // a stale position from before
+    CEmailManagerDlg dlg;
+    Select(dlg, 2);
+    int nSeenIndex = -2;
+    QTimer::singleShot(0, [&] {
+        nSeenIndex = g_nCurTaskIndex;
+        if (QWidget* pSheet = QApplication::activeModalWidget())
+            for (QPushButton* p : pSheet->findChildren<QPushButton*>())
+                if (p->property("controlId").toInt() == 1063) p->click();
+    });
+    Click(dlg, CEmailManagerDlg::IDC_EDIT_SCHEDULE);
+    EXPECT_EQ(nSeenIndex, 2);
+    EXPECT_EQ(g_nCurTaskIndex, -1);
+    EXPECT_EQ(g_nCurTaskId, CTaskList::kNoId);
+}
+
+// A task the scheduler completed because its schedule could not move on
+// reads so in its row, with the reason as the tip.
+TEST_F(EmailManagerTest, AStalledTaskSaysWhyItIsCompleted) {
+    for (int i = 0; i < 3; ++i) m_list.GetAt(i).m_bActive = 0;  // not for the scheduler
+    CTaskItem t;
+    t.m_bActive = 1;
+    t.m_strTaskName = "No day";
+    t.m_bSendOverdue = 1;
+    t.m_nRecurrence = 3;
+    t.m_nWeeklyInterval = 1;
+    t.m_nEndKind = 0;
+    for (int& b : t.m_bWeekDays) b = 0;
+    t.m_dtStart = TaskTime::FromAbsolute(TaskTime::ToAbsolute(2026, 3, 1, 9, 0));
+    t.m_dtNextSending = TaskTime::FromAbsolute(TaskTime::ToAbsolute(2026, 3, 2, 9, 0));
+    m_list.Add(t);
+    CFixedClock clock(TaskTime::ToAbsolute(2026, 3, 2, 9, 0, 30));
+    CSendContext ctx;
+    ctx.fnTaskList = [] { return g_pTaskList; };
+    ctx.pClock = &clock;
+    CSendEmailDlg sender(ctx);
+    g_pSendEmailDlg = &sender;
+    CEmailManagerDlg dlg;
+    ::testing::internal::CaptureStderr();
+    sender.OnTimer();
+    (void)::testing::internal::GetCapturedStderr();  // the journal line is the sender's test
+    dlg.OnTimer();
+    g_pSendEmailDlg = nullptr;
+    QTreeWidgetItem* pRow = dlg.List()->topLevelItem(3);
+    EXPECT_EQ(pRow->text(1).toStdString(), "Completed (the schedule cannot move on)");
+    EXPECT_EQ(pRow->toolTip(1).toStdString(), "a weekly task with no day ticked");
+    EXPECT_EQ(dlg.List()->topLevelItem(0)->text(1).toStdString(), "Tuesday, May 7, 2013 09:05");
+    EXPECT_TRUE(dlg.List()->topLevelItem(0)->toolTip(1).isEmpty());
 }
 
 int main(int argc, char** argv) {

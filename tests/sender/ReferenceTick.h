@@ -25,8 +25,13 @@ inline void ReferenceTick(CTaskList& list, const CSchedule& schedule,
         if (nDue == 1 && fnSend) fnSend(task);
         try {
             ++task.m_nOccurrenceCount;
-            CSchedule::SetLastSent(task, TaskTime::ToAbsolute(task.m_dtNextSending));
+            const time_t tOccurrence = TaskTime::ToAbsolute(task.m_dtNextSending);
+            CSchedule::SetLastSent(task, tOccurrence);
             schedule.CalcNextSending(task);
+            // A next time that does not move past the occurrence just
+            // handled completes the task.
+            if (task.m_dtNextSending.IsSet() && TaskTime::ToAbsolute(task.m_dtNextSending) <= tOccurrence)
+                task.m_dtNextSending.Empty();
         } catch (const CTaskError&) {
             task.m_dtNextSending.Empty();
         }

@@ -172,8 +172,11 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
         return;
     }
     std::string strRecordProblem;
+    // Without a durable "handed" record a crash after the hand-over would
+    // send the message again: no record, no hand-over.
     auto fnHanded = [&] {
         strRecordProblem = m_store.PutRecord(strId, {EDeliveryState::Handed, "", {}, 0});
+        return strRecordProblem.empty();
     };
     CSendResult result = m_pTransport->Send(wire, fnHanded, m_bStop);
     CRetry& retry = m_mapRetry[strId];
@@ -218,11 +221,11 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
         m_events.Post(EHostEvent::InDoubt, strId, strWhy);
         return;
     }
+    if (!strRecordProblem.empty() && !result.bHanded) result.strReason += " (" + strRecordProblem + ")";
     auto delay = m_opts.firstRetry * (1LL << std::min(nAttempts - 1, 20));
     retry.tDue = Clock::now() + std::min<std::chrono::seconds>(delay, m_opts.maxRetry);
     m_store.PutRecord(strId, {EDeliveryState::Retrying, result.strReason, {}, nAttempts});
     m_store.EndSending(strId);
-    if (!strRecordProblem.empty()) m_events.Post(EHostEvent::Warning, strId, strRecordProblem);
     m_events.Post(EHostEvent::RetryLater, strId, result.strReason);
 }
 

@@ -1,6 +1,7 @@
 #include "CSendmailTransport.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <pwd.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -31,7 +32,7 @@ std::string CSendmailTransport::LocalAddress() {
     return std::string(pUser && pUser->pw_name ? pUser->pw_name : "user") + "@" + szHost;
 }
 
-CSendResult CSendmailTransport::Send(const CWireMessage& wire, const std::function<void()>& fnHanded,
+CSendResult CSendmailTransport::Send(const CWireMessage& wire, const std::function<bool()>& fnHanded,
                                      const std::atomic<bool>& bAbort) {
     CSendResult result;
     if (bAbort) {
@@ -76,11 +77,18 @@ CSendResult CSendmailTransport::Send(const CWireMessage& wire, const std::functi
         }
         nDone += static_cast<size_t>(n);
     }
-    ::close(fds[1]);
-    if (!bWriteFailed) {
-        result.bHanded = true;
-        if (fnHanded) fnHanded();
+    // The program takes the message only at the end of its input; before
+    // that it can still be stopped without sending anything.
+    if (!bWriteFailed && fnHanded && !fnHanded()) {
+        ::kill(pid, SIGKILL);
+        ::close(fds[1]);
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        result.strReason = "not handed over: the delivery record could not be written";
+        return result;
     }
+    ::close(fds[1]);
+    if (!bWriteFailed) result.bHanded = true;
 
     int nStatus = 0;
     while (::waitpid(pid, &nStatus, 0) < 0 && errno == EINTR) {

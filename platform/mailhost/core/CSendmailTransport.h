@@ -7,7 +7,7 @@
 class CSendmailTransport : public ITransport {
 public:
     explicit CSendmailTransport(std::string strProgram) : m_strProgram(std::move(strProgram)) {}
-    CSendResult Send(const CWireMessage& wire, const std::function<void()>& fnHanded,
+    CSendResult Send(const CWireMessage& wire, const std::function<bool()>& fnHanded,
                      const std::atomic<bool>& bAbort) override;
     std::string Describe() const override { return m_strProgram; }
 

@@ -16,8 +16,13 @@ size_t OnRead(char* pBuffer, size_t nSize, size_t nItems, void* pUser) {
     std::memcpy(pBuffer, t->pBytes->data() + t->nSent, n);
     t->nSent += n;
     if (n == 0 && !t->bHanded) {
+        // curl sends the end of the data only after this 0: aborting here
+        // leaves the server without a message to take.
+        if (t->pfnHanded && *t->pfnHanded && !(*t->pfnHanded)()) {
+            t->bNotRecorded = true;
+            return CURL_READFUNC_ABORT;
+        }
         t->bHanded = true;
-        if (t->pfnHanded && *t->pfnHanded) (*t->pfnHanded)();
     }
     return n;
 }
@@ -73,7 +78,7 @@ CSmtpTransport::~CSmtpTransport() {
     if (m_pCurl) curl_easy_cleanup(m_pCurl);
 }
 
-CSendResult CSmtpTransport::Send(const CWireMessage& wire, const std::function<void()>& fnHanded,
+CSendResult CSmtpTransport::Send(const CWireMessage& wire, const std::function<bool()>& fnHanded,
                                  const std::atomic<bool>& bAbort) {
     CSendResult result;
     if (!m_pCurl) {
@@ -131,6 +136,8 @@ CSendResult CSmtpTransport::Send(const CWireMessage& wire, const std::function<v
                            " does not offer STARTTLS; not sending unencrypted (Security = starttls)";
     } else if (rc == CURLE_LOGIN_DENIED || IsLoginReply(nCode)) {
         result.strReason = "the server refused the login: " + (strReply.empty() ? strCurl : strReply);
+    } else if (t.bNotRecorded) {
+        result.strReason = "not handed over: the delivery record could not be written";
     } else if (rc == CURLE_ABORTED_BY_CALLBACK) {
         result.strReason = "interrupted by shutdown";
     } else if (nCode >= 500 && nCode <= 599) {

@@ -14,7 +14,7 @@ public:
     CSmtpTransport(const CSmtpTransport&) = delete;
     CSmtpTransport& operator=(const CSmtpTransport&) = delete;
 
-    CSendResult Send(const CWireMessage& wire, const std::function<void()>& fnHanded,
+    CSendResult Send(const CWireMessage& wire, const std::function<bool()>& fnHanded,
                      const std::atomic<bool>& bAbort) override;
     std::string Describe() const override { return m_account.strSmtpUrl; }
 
@@ -22,10 +22,11 @@ public:
     struct CTransfer {
         const std::string* pBytes = nullptr;
         size_t nSent = 0;
-        const std::function<void()>* pfnHanded = nullptr;
+        const std::function<bool()>* pfnHanded = nullptr;
         const std::atomic<bool>* pbAbort = nullptr;
         bool bHanded = false;
         bool bVerdict = false;
+        bool bNotRecorded = false;    // fnHanded refused: dropped before the end of the data
         std::string strPendingRcpt;   // RCPT sent, reply not yet read
         std::string strLastReply;     // last complete server reply line
         std::string strFirstError;    // first 4xx/5xx reply: the reason for a failure

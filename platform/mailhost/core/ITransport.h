@@ -20,10 +20,13 @@ struct CSendResult {
 class ITransport {
 public:
     virtual ~ITransport() = default;
-    // fnHanded runs once the last byte has gone out, before the verdict, so
-    // the caller can record that a resend could duplicate the message.
+    // fnHanded runs when the whole message is out but before its end is
+    // sent (the server cannot take it yet), so the caller can record that a
+    // resend could duplicate the message. When it answers false (the record
+    // could not be made) the transfer is dropped there, the server never
+    // takes the message, and the result is a temporary failure.
     // bAbort is polled; a transfer not yet handed over is dropped then.
-    virtual CSendResult Send(const CWireMessage& wire, const std::function<void()>& fnHanded,
+    virtual CSendResult Send(const CWireMessage& wire, const std::function<bool()>& fnHanded,
                              const std::atomic<bool>& bAbort) = 0;
     virtual std::string Describe() const = 0;
 };

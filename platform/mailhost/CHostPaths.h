@@ -1,0 +1,14 @@
+#pragma once
+#include <string>
+
+// The host's own paths given in the environment (MAILHOST_PROFILE,
+// MAILHOST_ACCOUNTS, MAILHOST_REGISTRY). Relative ones are made absolute
+// against the directory the host started in, once, before anything reads
+// them: an add-in may change the process's current directory later (one
+// moves into its install folder when it connects), and the profile, the
+// accounts and the registry must not follow it.
+namespace CHostPaths {
+// Returns the problems met (empty when none); a variable that cannot be
+// made absolute is left as it was.
+std::string MakeAbsolute();
+}

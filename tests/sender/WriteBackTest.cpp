@@ -1,0 +1,282 @@
+// What the tick writes back when the list changed during a send (a nested
+// event loop), and what it does with a task whose schedule cannot move on.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CSendEmailDlg.h"
+#include "TaskTime.h"
+#include "ZoneGuard.h"
+
+namespace {
+
+TaskDateTime At(int y, int mo, int d, int h, int mi) { return TaskTime::FromAbsolute(TaskTime::ToAbsolute(y, mo, d, h, mi)); }
+
+// Every 5 minutes from 09:00, last sent 09:55, next 10:00.
+CTaskItem Every5(const std::string& strName) {
+    CTaskItem t;
+    t.m_bActive = 1;
+    t.m_strTaskName = strName;
+    t.m_nRecurrence = 1;
+    t.m_nMinuteInterval = 5;
+    t.m_nEndKind = 0;
+    t.m_bSendOverdue = 1;
+    t.m_dtStart = At(2026, 3, 2, 9, 0);
+    t.m_dtLastSent = At(2026, 3, 2, 9, 55);
+    t.m_dtNextSending = At(2026, 3, 2, 10, 0);
+    return t;
+}
+
+class CWriteBackTest : public ::testing::TestWithParam<const char*> {
+protected:
+    CWriteBackTest() : m_zone(GetParam()), m_clock(TaskTime::ToAbsolute(2026, 3, 2, 10, 0, 20)) {
+        CSendContext ctx;
+        ctx.fnTaskList = [this] { return &m_list; };
+        ctx.fnSend = [this](const CTaskItem& t) {
+            m_vecSent.push_back(t.m_strTaskName + "@" + TaskTime::Format(t.m_dtNextSending));
+            if (m_fnDuringSend) m_fnDuringSend(t);
+        };
+        ctx.pClock = &m_clock;
+        m_pDlg = std::make_unique<CSendEmailDlg>(ctx);
+    }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> vec;
+        for (const CTaskItem& t : m_list) vec.push_back(t.m_strTaskName);
+        return vec;
+    }
+    const CTaskItem& Named(const std::string& strName) const {
+        for (const CTaskItem& t : m_list)
+            if (t.m_strTaskName == strName) return t;
+        throw std::runtime_error("no task " + strName);
+    }
+    void Ticks(int n) {
+        for (int i = 0; i < n; ++i) m_pDlg->OnTimer();
+    }
+
+    CZoneGuard m_zone;
+    CFixedClock m_clock;
+    CTaskList m_list;
+    std::vector<std::string> m_vecSent;
+    std::function<void(const CTaskItem&)> m_fnDuringSend;
+    std::unique_ptr<CSendEmailDlg> m_pDlg;
+};
+
+// [A, B]: while A is sent (receiving first runs a nested loop) the user
+// moves A down. The list must read [B, A advanced], not [A advanced, A old].
+TEST_P(CWriteBackTest, MovingTheSentTaskDownKeepsBothTasksAndSendsItOnce) {
+    m_list.Add(Every5("A"));
+    CTaskItem b = Every5("B");
+    b.m_dtNextSending = At(2026, 3, 2, 10, 30);
+    m_list.Add(b);
+    m_fnDuringSend = [this](const CTaskItem& t) {
+        if (t.m_strTaskName == "A") m_list.MoveDown(0);
+    };
+    Ticks(3);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"B", "A"}));
+    EXPECT_EQ(m_list[0], b) << "B is untouched";
+    EXPECT_EQ(m_list[1].m_nOccurrenceCount, 1);
+    EXPECT_EQ(TaskTime::Format(m_list[1].m_dtNextSending), "2026-03-02 10:05");
+    EXPECT_EQ(m_vecSent, std::vector<std::string>{"A@2026-03-02 10:00"});
+}
+
+// [A, B, C], all due: while A is sent the user moves C to the top. Every
+// task of the tick is still handled in it, each once.
+TEST_P(CWriteBackTest, ATaskMovedAboveTheTicksPlaceIsNotLeftOut) {
+    for (const char* psz : {"A", "B", "C"}) m_list.Add(Every5(psz));
+    m_fnDuringSend = [this](const CTaskItem& t) {
+        if (t.m_strTaskName != "A") return;
+        m_list.MoveUp(2);
+        m_list.MoveUp(1);
+    };
+    Ticks(1);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"C", "A", "B"}));
+    EXPECT_EQ(m_vecSent, (std::vector<std::string>{"A@2026-03-02 10:00", "B@2026-03-02 10:00", "C@2026-03-02 10:00"}));
+    for (const CTaskItem& t : m_list) EXPECT_EQ(t.m_nOccurrenceCount, 1) << t.m_strTaskName;
+}
+
+// Each row: what the user does to the task being sent, meanwhile.
+TEST_P(CWriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
+    struct {
+        const char* pszName;
+        std::function<void(CTaskList&)> fnEdit;
+        std::function<void(const CTaskList&)> fnCheck;
+    } const cases[] = {
+        {"removed",
+         [](CTaskList& l) { l.RemoveAt(0); },
+         [](const CTaskList& l) {
+             ASSERT_EQ(l.GetSize(), 1);
+             EXPECT_EQ(l[0].m_strTaskName, "other");
+         }},
+        {"disabled and renamed",
+         [](CTaskList& l) {
+             CTaskItem t = static_cast<const CTaskList&>(l)[0];
+             t.m_bActive = 0;
+             t.m_strTaskName = "renamed";
+             l.SetAt(0, t);
+         },
+         [](const CTaskList& l) {
+             EXPECT_EQ(l[0].m_strTaskName, "renamed");
+             EXPECT_EQ(l[0].m_bActive, 0);
+             EXPECT_EQ(l[0].m_nOccurrenceCount, 1) << "the occurrence is counted on the task as it is now";
+             EXPECT_EQ(TaskTime::Format(l[0].m_dtNextSending), "2026-03-02 10:05");
+         }},
+        {"rescheduled",
+         [](CTaskList& l) {
+             CTaskItem t = static_cast<const CTaskList&>(l)[0];
+             t.m_nMinuteInterval = 60;
+             t.m_dtLastSent.Empty();
+             t.m_dtNextSending = At(2026, 3, 2, 12, 0);
+             l.SetAt(0, t);
+         },
+         [](const CTaskList& l) {
+             EXPECT_EQ(l[0].m_nOccurrenceCount, 0) << "the edit wins over the stale advance";
+             EXPECT_EQ(TaskTime::Format(l[0].m_dtNextSending), "2026-03-02 12:00");
+         }},
+        {"removed, other moved into its place",
+         [](CTaskList& l) {
+             l.RemoveAt(0);
+             l.Add(Every5("late"));
+         },
+         [](const CTaskList& l) {
+             ASSERT_EQ(l.GetSize(), 2);
+             EXPECT_EQ(l[0].m_strTaskName, "other");
+             EXPECT_EQ(l[0].m_nOccurrenceCount, 0) << "not written over by the removed task's advance";
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        m_list.RemoveAll();
+        m_vecSent.clear();
+        m_list.Add(Every5("sent"));
+        CTaskItem other = Every5("other");
+        other.m_dtNextSending = At(2026, 3, 2, 11, 0);
+        m_list.Add(other);
+        bool bEdited = false;
+        m_fnDuringSend = [&](const CTaskItem& t) {
+            if (t.m_strTaskName == "sent" && !bEdited) {
+                bEdited = true;
+                c.fnEdit(m_list);
+            }
+        };
+        Ticks(1);
+        ASSERT_TRUE(bEdited);
+        c.fnCheck(m_list);
+    }
+}
+
+// Values outside their sets, or an interval of 0, used to leave the next
+// time where it was: with send-overdue set the same occurrence went out on
+// every tick. Each is sent at most once, then completed with its reason.
+TEST_P(CWriteBackTest, AScheduleThatCannotMoveOnSendsOnceAndCompletes) {
+    struct {
+        const char* pszName;
+        std::function<void(CTaskItem&)> fnSet;
+        const char* pszWhy;  // null: the outcome is open, at most one send
+    } const cases[] = {
+        {"weekly, no day", [](CTaskItem& t) { t.m_nRecurrence = 3; t.m_nWeeklyInterval = 1; for (int& b : t.m_bWeekDays) b = 0; },
+         "a weekly task with no day ticked"},
+        {"weekly mode 3", [](CTaskItem& t) { t.m_nRecurrence = 3; t.m_nWeeklyMode = 3; }, "the weekly mode 3 is not one of 0..1"},
+        {"week of month 5", [](CTaskItem& t) { t.m_nRecurrence = 3; t.m_nWeeklyMode = 1; t.m_nWeeklyWeekOfMonth = 5; },
+         "the week of the month 5 is not one of 0..2"},
+        {"daily mode 2", [](CTaskItem& t) { t.m_nRecurrence = 2; t.m_nDailyMode = 2; }, "the daily mode 2 is not one of 0..1"},
+        {"daily kind 7", [](CTaskItem& t) { t.m_nRecurrence = 2; t.m_nDailyMode = 1; t.m_nDailyDayKind = 7; },
+         "the daily day kind 7 is not one of 0..4"},
+        {"minutes 0", [](CTaskItem& t) { t.m_nMinuteInterval = 0; }, "a minutely task every 0 minutes (the interval must be at least 1)"},
+        {"days 0", [](CTaskItem& t) { t.m_nRecurrence = 2; t.m_nDailyInterval = 0; }, "a daily task every 0 days (the interval must be at least 1)"},
+        {"weeks 0", [](CTaskItem& t) { t.m_nRecurrence = 3; t.m_nWeeklyInterval = 0; t.m_bWeekDays[2] = 1; }, nullptr},
+        {"months 0", [](CTaskItem& t) { t.m_nRecurrence = 4; t.m_nMonthlyDay = 2; t.m_nMonthlyInterval = 0; }, nullptr},
+        {"monthly ordinal 9", [](CTaskItem& t) { t.m_nRecurrence = 4; t.m_nMonthlyMode = 1; t.m_nMonthlyOrdinal = 9; t.m_nMonthlyInterval2 = 1; }, nullptr},
+        {"monthly kind 20", [](CTaskItem& t) { t.m_nRecurrence = 4; t.m_nMonthlyMode = 1; t.m_nMonthlyDayKind = 20; t.m_nMonthlyInterval2 = 1; }, nullptr},
+        {"yearly mode 7", [](CTaskItem& t) { t.m_nRecurrence = 5; t.m_nYearlyMode = 7; }, nullptr},
+        {"yearly month 15", [](CTaskItem& t) { t.m_nRecurrence = 5; t.m_nYearlyMonth = 15; t.m_nYearlyDay = 2; }, nullptr},
+        {"yearly ordinal 8", [](CTaskItem& t) { t.m_nRecurrence = 5; t.m_nYearlyMode = 1; t.m_nYearlyOrdinal = 8; t.m_nYearlyMonth2 = 2; }, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        m_list.RemoveAll();
+        m_vecSent.clear();
+        CTaskItem t = Every5(c.pszName);
+        t.m_dtStart = At(2026, 2, 2, 9, 58);  // occurrences at 09:58
+        t.m_dtLastSent = At(2026, 3, 2, 9, 30);
+        c.fnSet(t);
+        t.m_dtNextSending = At(2026, 3, 2, 9, 58);  // overdue, to be sent late
+        m_list.Add(t);
+        ::testing::internal::CaptureStderr();
+        // Two minutes of ticks, one a second.
+        for (int s = 0; s < 120; ++s) {
+            m_clock.Set(TaskTime::ToAbsolute(2026, 3, 2, 10, 0, 0) + s);
+            Ticks(1);
+        }
+        const std::string strErr = ::testing::internal::GetCapturedStderr();
+        EXPECT_LE(m_vecSent.size(), 1u);
+        if (!c.pszWhy) continue;
+        EXPECT_EQ(m_vecSent.size(), 1u);
+        EXPECT_FALSE(m_list[0].m_dtNextSending.IsSet());
+        const std::string* pWhy = m_pDlg->Stalled().Reason(m_list.IdAt(0), m_list[0]);
+        ASSERT_TRUE(pWhy);
+        EXPECT_EQ(*pWhy, c.pszWhy);
+        const std::string strLine = std::string("task \"") + c.pszName + "\" is completed";
+        EXPECT_NE(strErr.find(strLine), std::string::npos) << strErr;
+        EXPECT_EQ(strErr.find(strLine), strErr.rfind(strLine)) << "reported once";
+        EXPECT_NE(strErr.find(c.pszWhy), std::string::npos) << strErr;
+    }
+}
+
+// A task completed normally later, after being scheduled anew, is not
+// marked as one whose schedule could not move on.
+TEST_P(CWriteBackTest, TheNoteGoesWhenTheTaskIsScheduledAnew) {
+    CTaskItem t = Every5("t");
+    t.m_nMinuteInterval = 0;
+    m_list.Add(t);
+    ::testing::internal::CaptureStderr();
+    Ticks(1);
+    (void)::testing::internal::GetCapturedStderr();  // checked above
+    ASSERT_TRUE(m_pDlg->Stalled().Reason(m_list.IdAt(0), m_list[0]));
+    CTaskItem again = static_cast<const CTaskList&>(m_list)[0];
+    again.m_nRecurrence = 0;
+    again.m_dtStart = At(2026, 3, 2, 10, 1);
+    again.m_dtLastSent.Empty();
+    again.m_dtNextSending = again.m_dtStart;
+    m_list.SetAt(0, again);
+    m_clock.Set(TaskTime::ToAbsolute(2026, 3, 2, 10, 1, 5));
+    Ticks(1);
+    EXPECT_FALSE(m_list[0].m_dtNextSending.IsSet());
+    EXPECT_EQ(m_list[0].m_nOccurrenceCount, 2);
+    EXPECT_FALSE(m_pDlg->Stalled().Reason(m_list.IdAt(0), m_list[0]));
+}
+
+// What the write-back relies on: an identity that follows its element.
+TEST(CArrayIdentity, FollowsItsElementAndIsNeverGivenTwice) {
+    CArray<std::string> arr, other;
+    arr.Add("a");
+    arr.Add("b");
+    arr.Add("c");
+    other.Add("a");
+    other.Add("b");
+    other.Add("c");
+    const auto nA = arr.IdAt(0), nB = arr.IdAt(1), nC = arr.IdAt(2);
+    EXPECT_TRUE(nA != nB && nB != nC && nA != nC);
+    EXPECT_TRUE(arr == other) << "identities play no part in equality";
+    for (int i = 0; i < 3; ++i) EXPECT_NE(other.IdAt(i), arr.IdAt(i)) << "fresh for every Add";
+    arr.MoveDown(0);  // b a c
+    EXPECT_EQ(arr.IndexOf(nA), 1);
+    EXPECT_EQ(arr.IndexOf(nB), 0);
+    arr.MoveUp(2);  // b c a
+    EXPECT_EQ(arr.IndexOf(nA), 2);
+    arr.SetAt(2, "a2");
+    EXPECT_EQ(arr.IdAt(2), nA) << "a replaced element keeps its slot's identity";
+    arr.RemoveAt(1);  // b a2
+    EXPECT_EQ(arr.IndexOf(nC), -1);
+    arr.Add("c");
+    EXPECT_EQ(arr.IndexOf(nC), -1) << "an identity is not handed out again";
+    EXPECT_EQ(arr.IndexOf(CArray<std::string>::kNoId), -1);
+    arr.RemoveAll();
+    EXPECT_EQ(arr.IndexOf(nB), -1);
+    EXPECT_THROW(arr.IdAt(0), CTaskError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, CWriteBackTest, ::testing::Values("UTC", "Europe/Berlin", "America/New_York"),
+                         [](const auto& info) { return ZoneTestName(info.param); });
+
+}  // namespace
