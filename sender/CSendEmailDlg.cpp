@@ -88,6 +88,11 @@ CScheduleState StateOf(const CTaskItem& task) {
     return {task.m_nOccurrenceCount, task.m_dtLastSent, task.m_dtNextSending};
 }
 
+bool SameMinute(const TaskDateTime& a, const TaskDateTime& b) {
+    return a.IsSet() && b.IsSet() && a.nYear == b.nYear && a.nMonth == b.nMonth && a.nDay == b.nDay &&
+           a.nHour == b.nHour && a.nMinute == b.nMinute;
+}
+
 }  // namespace
 
 bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
@@ -114,7 +119,10 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     const int nNow = view.IndexOf(nId);
     if (nNow < 0) return false;  // removed meanwhile
     CTaskItem current = view.GetAt(nNow);
-    if (!(StateOf(current) == before)) return false;  // rescheduled meanwhile: that edit wins
+    // Rescheduled meanwhile: that edit wins. Where the new schedule still
+    // has the occurrence just handled as its next time, it is counted there,
+    // or it would go out a second time.
+    if (!(StateOf(current) == before) && !SameMinute(current.m_dtNextSending, before.dtNextSending)) return false;
     Advance(current, nId);
     const unsigned long long nBefore = view.Generation();
     list.SetAt(nNow, current);

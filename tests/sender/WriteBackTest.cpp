@@ -133,6 +133,19 @@ TEST_P(CWriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
              EXPECT_EQ(l[0].m_nOccurrenceCount, 0) << "the edit wins over the stale advance";
              EXPECT_EQ(TaskTime::Format(l[0].m_dtNextSending), "2026-03-02 12:00");
          }},
+        {"rescheduled, the same occurrence next",
+         [](CTaskList& l) {
+             CTaskItem t = static_cast<const CTaskList&>(l)[0];
+             t.m_nMinuteInterval = 15;
+             t.m_dtStart = At(2026, 3, 2, 10, 0);
+             t.m_dtLastSent.Empty();  // the options sheet schedules anew
+             l.SetAt(0, t);
+         },
+         [](const CTaskList& l) {
+             EXPECT_EQ(l[0].m_nOccurrenceCount, 1) << "the occurrence sent is counted on the new schedule";
+             EXPECT_EQ(l[0].m_nMinuteInterval, 15);
+             EXPECT_EQ(TaskTime::Format(l[0].m_dtNextSending), "2026-03-02 10:15") << "and not sent again";
+         }},
         {"removed, other moved into its place",
          [](CTaskList& l) {
              l.RemoveAt(0);
