@@ -78,15 +78,22 @@ void StoreDay(CTaskItem& task, time_t t) {
     Store(task, t);
 }
 
-bool ValidOrdinalKind(int nOrdinal, int nKind) { return nOrdinal >= 0 && nOrdinal <= 4 && nKind >= 0 && nKind <= 11; }
+bool ValidOrdinalKind(int nOrdinal, int nKind) {
+    return nOrdinal >= CodeOf(EOrdinal::First) && nOrdinal <= CodeOf(EOrdinal::Last) &&
+           nKind >= CodeOf(EDayKind::Day) && nKind <= CodeOf(EDayKind::Saturday);
+}
+
+// Days of week as the breakdown gives them.
+constexpr int kSunday = 1;
+constexpr int kSaturday = 7;
 
 }  // namespace
 
 bool CSchedule::IsTaskEnded(const CTaskItem& task, time_t t) {
-    switch (task.m_nEndKind) {
-        case 1:
+    switch (task.EndKind()) {
+        case EEndKind::AfterCount:
             return task.m_nOccurrenceCount >= task.m_nEndAfterCount;
-        case 2:
+        case EEndKind::EndDate:
             return t > TaskTime::EndOfDay(task.m_dtEnd);
         default:
             return false;
@@ -102,47 +109,57 @@ int CSchedule::DaysInMonth(int nYear, int nMonth) {
     return nMonth >= 1 && nMonth <= 12 ? kDays[nMonth - 1] : 31;
 }
 
-int CSchedule::DayOfMonthFor(int nYear, int nMonth, int o, int nKind) {
-    const int dim = DaysInMonth(nYear, nMonth);
-    const int w1 = DayOfWeekOf(nYear, nMonth, 1);
-    const int wL = DayOfWeekOf(nYear, nMonth, dim);
-    const bool bLast = o == 4;
-    switch (nKind) {
-        case 0:
-            return bLast ? dim : o + 1;
-        case 1:
-            if (bLast) return wL == 1 ? dim - 2 : wL == 7 ? dim - 1 : dim;
-            return w1 == 1 ? o + 2 : w1 == 7 ? o + 3 : o + 1 + 2 * ((w1 + o) / 7);
-        case 2:
-            if (bLast) return wL == 1 || wL == 7 ? dim : dim + 1 - wL;
-            return w1 == 1 ? ((o + 1) / 2) * 7 + ((o + 1) % 2) : (o / 2) * 7 + (o % 2) - w1 + 8;
-        case 3:
-            if (bLast) return dim % 2 == 0 ? dim : dim - 1;
-            return 2 * o + 2;
-        case 4:
-            if (bLast) return dim % 2 == 1 ? dim : dim - 1;
-            return 2 * o + 1;
+int CSchedule::DayOfMonthFor(int nYear, int nMonth, int nOrdinal, int nKind) {
+    const int nDays = DaysInMonth(nYear, nMonth);
+    const int nFirstWeekday = DayOfWeekOf(nYear, nMonth, 1);
+    const int nLastWeekday = DayOfWeekOf(nYear, nMonth, nDays);
+    const bool bLast = static_cast<EOrdinal>(nOrdinal) == EOrdinal::Last;
+    switch (static_cast<EDayKind>(nKind)) {
+        case EDayKind::Day:
+            return bLast ? nDays : nOrdinal + 1;
+        case EDayKind::Weekday:
+            if (bLast) return nLastWeekday == kSunday ? nDays - 2 : nLastWeekday == kSaturday ? nDays - 1 : nDays;
+            // From a Monday to Friday 1st, every weekend passed adds two days:
+            // ordinal + 1 + 2 x ((first weekday + ordinal) div 7).
+            if (nFirstWeekday == kSunday) return nOrdinal + 2;
+            if (nFirstWeekday == kSaturday) return nOrdinal + 3;
+            return nOrdinal + 1 + 2 * ((nFirstWeekday + nOrdinal) / 7);
+        case EDayKind::WeekendDay:
+            if (bLast)
+                return nLastWeekday == kSunday || nLastWeekday == kSaturday ? nDays : nDays + 1 - nLastWeekday;
+            // Weekend days come in pairs a week apart: Sunday-first months
+            // pair Sunday with the next Saturday, others Saturday with Sunday.
+            if (nFirstWeekday == kSunday) return ((nOrdinal + 1) / 2) * 7 + ((nOrdinal + 1) % 2);
+            return (nOrdinal / 2) * 7 + (nOrdinal % 2) - nFirstWeekday + 8;
+        case EDayKind::EvenDay:
+            if (bLast) return nDays % 2 == 0 ? nDays : nDays - 1;
+            return 2 * nOrdinal + 2;
+        case EDayKind::OddDay:
+            if (bLast) return nDays % 2 == 1 ? nDays : nDays - 1;
+            return 2 * nOrdinal + 1;
         default:
             break;
     }
-    if (nKind > 11) return nKind;
-    const int g = nKind - 4;
-    const int first = ((g - w1 + 7) % 7) + 1;
-    if (bLast) return first + 28 <= dim ? first + 28 : first + 21;
-    return first + 7 * o;
+    if (nKind > CodeOf(EDayKind::Saturday)) return nKind;
+    // A named day: its day of week is kind - 4 (1 = Sunday), and its first
+    // date in the month is ((day of week - first weekday + 7) mod 7) + 1.
+    const int nWeekday = nKind - 4;
+    const int nFirstDate = ((nWeekday - nFirstWeekday + 7) % 7) + 1;
+    if (bLast) return nFirstDate + 28 <= nDays ? nFirstDate + 28 : nFirstDate + 21;
+    return nFirstDate + 7 * nOrdinal;
 }
 
 time_t CSchedule::NowMinute() const { return ToAbsolute(FromAbsolute(m_clock.Now())); }
 
 void CSchedule::CalcNextSending(CTaskItem& task) const {
     const time_t tNow = NowMinute();
-    switch (task.m_nRecurrence) {
-        case 0: return CalcOnce(task, tNow);
-        case 1: return CalcMinutely(task, tNow);
-        case 2: return CalcDaily(task, tNow);
-        case 3: return CalcWeekly(task, tNow);
-        case 4: return CalcMonthly(task, tNow);
-        case 5: return CalcYearly(task, tNow);
+    switch (task.Recurrence()) {
+        case ERecurrence::Once: return CalcOnce(task, tNow);
+        case ERecurrence::Minutely: return CalcMinutely(task, tNow);
+        case ERecurrence::Daily: return CalcDaily(task, tNow);
+        case ERecurrence::Weekly: return CalcWeekly(task, tNow);
+        case ERecurrence::Monthly: return CalcMonthly(task, tNow);
+        case ERecurrence::Yearly: return CalcYearly(task, tNow);
         default: return;
     }
 }
@@ -168,30 +185,32 @@ void CSchedule::CalcMinutely(CTaskItem& task, time_t tNow) const {
 }
 
 void CSchedule::CalcDaily(CTaskItem& task, time_t tNow) const {
-    if (task.m_nDailyMode == 0) {
+    if (task.DailyMode() == EDailyMode::EveryNDays) {
         if (IsSeeded(task, tNow)) return SetNextSending(task, ToAbsolute(task.m_dtStart));
         ResetHourMinute(task);
         return StoreDay(task, ToAbsolute(task.m_dtLastSent) + static_cast<time_t>(task.m_nDailyInterval) * kDay);
     }
-    if (task.m_nDailyMode != 1) return;
+    if (task.DailyMode() != EDailyMode::EveryDayOfKind) return;
     if (IsSeeded(task, tNow)) SetLastSent(task, ToAbsolute(task.m_dtStart) - kDay);
     ResetHourMinute(task);
     const time_t t = OnItsDay(task, ToAbsolute(task.m_dtLastSent) + kDay);
     const TaskDateTime dt = FromAbsolute(t);
-    const int w = dt.nDayOfWeek;
-    switch (task.m_nDailyDayKind) {
-        case 0:
+    const int nWeekday = dt.nDayOfWeek;
+    switch (task.DailyDayKind()) {
+        case EDayKind::Day:
             return StoreDay(task, t);
-        case 1:
-            return StoreDay(task, w == 7 ? t + 2 * kDay : w == 1 ? t + kDay : t);
-        case 2:
-            return StoreDay(task, w == 7 || w == 1 ? t : t + (7 - w) * kDay);
-        case 3: {
+        case EDayKind::Weekday:
+            return StoreDay(task, nWeekday == kSaturday ? t + 2 * kDay : nWeekday == kSunday ? t + kDay : t);
+        case EDayKind::WeekendDay:
+            // A weekday moves on to its week's Saturday.
+            return StoreDay(task, nWeekday == kSaturday || nWeekday == kSunday ? t : t + (7 - nWeekday) * kDay);
+        case EDayKind::EvenDay: {
             if (dt.nDay % 2 == 0) return StoreDay(task, t);
-            const time_t t2 = OnItsDay(task, t + kDay);
-            return StoreDay(task, FromAbsolute(t2).nDay % 2 == 1 ? t2 + kDay : t2);
+            // The 31st is followed by the odd 1st: one day more.
+            const time_t tNextDay = OnItsDay(task, t + kDay);
+            return StoreDay(task, FromAbsolute(tNextDay).nDay % 2 == 1 ? tNextDay + kDay : tNextDay);
         }
-        case 4:
+        case EDayKind::OddDay:
             return StoreDay(task, dt.nDay % 2 == 1 ? t : t + kDay);
         default:
             return;
@@ -201,58 +220,68 @@ void CSchedule::CalcDaily(CTaskItem& task, time_t tNow) const {
 void CSchedule::CalcWeekly(CTaskItem& task, time_t tNow) const {
     ResetHourMinute(task);
     if (IsSeeded(task, tNow)) SetLastSent(task, OnItsDay(task, ToAbsolute(task.m_dtStart) - kDay));
-    const time_t L = ToAbsolute(task.m_dtLastSent);
+    const time_t tLast = ToAbsolute(task.m_dtLastSent);
 
     // The weeks of a month are counted from the 1st, which can lie on the
     // other side of a change of offset than the week itself; there every
     // occurrence is put at the sending time of its day, or the whole month
     // would go out an hour early or late.
-    const bool bWall = task.m_nWeeklyMode == 1;
+    const bool bWall = task.WeeklyMode() == EWeeklyMode::WeekOfMonth;
     auto store = [&](time_t t) {
         if (!bWall) return StoreDay(task, t);
         const TaskDateTime dt = FromAbsolute(OnItsDay(task, t));
         Store(task, ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, task.m_dtStart.nHour, task.m_dtStart.nMinute, dt.nSecond));
     };
+    // The first ticked day of t's week (Sunday to Saturday) after t's own
+    // day; t itself only when it is a Sunday after the last occurrence.
     auto findInWeek = [&](time_t t) {
-        const int w = DayOfWeek(t);
-        if (t > L && w == 1 && task.m_bWeekDays[0] == 1) {
+        const int nWeekday = DayOfWeek(t);
+        if (t > tLast && nWeekday == kSunday && task.m_bWeekDays[kSunday - 1] == 1) {
             store(t);
             return true;
         }
-        for (int k = w + 1; k <= 7; ++k) {
-            if (k >= 2 && task.m_bWeekDays[k - 1] == 1) {
-                store(t + (k - w) * kDay);
+        for (int nDay = nWeekday + 1; nDay <= kSaturday; ++nDay) {
+            if (nDay > kSunday && task.m_bWeekDays[nDay - 1] == 1) {
+                store(t + (nDay - nWeekday) * kDay);
                 return true;
             }
         }
         return false;
     };
 
-    if (task.m_nWeeklyMode == 0) {
-        if (findInWeek(L)) return;
-        const int w = DayOfWeek(L);
-        const time_t t = L + (7 * static_cast<time_t>(task.m_nWeeklyInterval) - w + 1) * kDay;
+    if (task.WeeklyMode() == EWeeklyMode::EveryNWeeks) {
+        if (findInWeek(tLast)) return;
+        // The Sunday of the week m_nWeeklyInterval weeks after the last one's:
+        // last + (7 x interval - weekday + 1) days.
+        const int nWeekday = DayOfWeek(tLast);
+        const time_t t = tLast + (7 * static_cast<time_t>(task.m_nWeeklyInterval) - nWeekday + 1) * kDay;
         findInWeek(task.m_nWeeklyInterval > 0 ? OnItsDay(task, t) : t);
         return;
     }
-    if (task.m_nWeeklyMode != 1) return;
-    if (task.m_nWeeklyWeekOfMonth < 0 || task.m_nWeeklyWeekOfMonth > 2) return;
-    const int k = task.m_nWeeklyWeekOfMonth + 2;
-    const TaskDateTime dtL = FromAbsolute(L);
-    const time_t F = ToAbsolute(dtL.nYear, dtL.nMonth, 1, dtL.nHour, dtL.nMinute, 0);
-    const time_t tSat = OnItsDay(task, F + (7 * k - DayOfWeek(F)) * kDay);
+    if (task.WeeklyMode() != EWeeklyMode::WeekOfMonth) return;
+    if (task.m_nWeeklyWeekOfMonth < CodeOf(EWeekOfMonth::Second) ||
+        task.m_nWeeklyWeekOfMonth > CodeOf(EWeekOfMonth::Fourth))
+        return;
+    // The row of the month, 2..4; row 1 is the Sunday-to-Saturday row that
+    // holds the 1st.
+    const int nRow = task.m_nWeeklyWeekOfMonth + 2;
+    const TaskDateTime dtLast = FromAbsolute(tLast);
+    const time_t tFirstOfMonth = ToAbsolute(dtLast.nYear, dtLast.nMonth, 1, dtLast.nHour, dtLast.nMinute, 0);
+    // The row ends on the Saturday 1st + (7 x row - weekday of the 1st) days.
+    const time_t tSat = OnItsDay(task, tFirstOfMonth + (7 * nRow - DayOfWeek(tFirstOfMonth)) * kDay);
     const time_t tSun = OnItsDay(task, tSat - 6 * kDay);
-    const int dL = dtL.nDay, dSun = FromAbsolute(tSun).nDay, dSat = FromAbsolute(tSat).nDay;
-    if (dSun <= dL && dL < dSat) {
-        if (findInWeek(L)) return;
-    } else if (dL < dSun) {
+    const int nLastDay = dtLast.nDay, nSunDay = FromAbsolute(tSun).nDay, nSatDay = FromAbsolute(tSat).nDay;
+    if (nSunDay <= nLastDay && nLastDay < nSatDay) {
+        if (findInWeek(tLast)) return;
+    } else if (nLastDay < nSunDay) {
         findInWeek(tSun);
         return;
     }
-    const int nNextMonth = dtL.nMonth == 12 ? 1 : dtL.nMonth + 1;
-    const int nNextYear = dtL.nMonth == 12 ? dtL.nYear + 1 : dtL.nYear;
-    const time_t F2 = ToAbsolute(nNextYear, nNextMonth, 1, dtL.nHour, dtL.nMinute, 0);
-    findInWeek(OnItsDay(task, F2 + (7 * k - 6 - DayOfWeek(F2)) * kDay));
+    const int nNextMonth = dtLast.nMonth == 12 ? 1 : dtLast.nMonth + 1;
+    const int nNextYear = dtLast.nMonth == 12 ? dtLast.nYear + 1 : dtLast.nYear;
+    const time_t tFirstOfNext = ToAbsolute(nNextYear, nNextMonth, 1, dtLast.nHour, dtLast.nMinute, 0);
+    // The Sunday of the row: 1st + (7 x row - 6 - weekday of the 1st) days.
+    findInWeek(OnItsDay(task, tFirstOfNext + (7 * nRow - 6 - DayOfWeek(tFirstOfNext)) * kDay));
 }
 
 void CSchedule::CalcMonthly(CTaskItem& task, time_t tNow) const {
@@ -261,15 +290,16 @@ void CSchedule::CalcMonthly(CTaskItem& task, time_t tNow) const {
     ResetHourMinute(task);
     const TaskDateTime& last = task.m_dtLastSent;
     const TaskDateTime& start = task.m_dtStart;
-    const bool bMode0 = task.m_nMonthlyMode == 0;
-    const int M = bMode0 ? task.m_nMonthlyInterval : task.m_nMonthlyInterval2;
+    // Any mode but day-of-month counts as the ordinal day.
+    const bool bDayOfMonth = task.MonthlyMode() == EMonthlyMode::DayOfMonth;
+    const int nMonthsAhead = bDayOfMonth ? task.m_nMonthlyInterval : task.m_nMonthlyInterval2;
     // Months counted from year 0 in 64 bits: no stored interval can overflow.
-    const int64_t nMonths = static_cast<int64_t>(last.nYear) * 12 + (last.nMonth - 1) + M;
+    const int64_t nMonths = static_cast<int64_t>(last.nYear) * 12 + (last.nMonth - 1) + nMonthsAhead;
     const int64_t nYearAfter64 = nMonths >= 0 ? nMonths / 12 : -((-nMonths + 11) / 12);
     if (nYearAfter64 < 1900 || nYearAfter64 > kLastYear)
         throw CTaskError(CTaskError::kE_FAIL, "invalid date group: year " + std::to_string(nYearAfter64) + " out of range");
     int nYear = static_cast<int>(nYearAfter64), nMonth = static_cast<int>(nMonths - nYearAfter64 * 12) + 1, nDay;
-    if (bMode0) {
+    if (bDayOfMonth) {
         nDay = task.m_nMonthlyDay;
         if (bSeeded && nDay >= start.nDay) {
             nYear = start.nYear;
@@ -279,11 +309,12 @@ void CSchedule::CalcMonthly(CTaskItem& task, time_t tNow) const {
         if (!ValidOrdinalKind(task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind)) return;
         nDay = -1;
         if (bSeeded) {
-            int d = DayOfMonthFor(start.nYear, start.nMonth, task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind);
-            if (d >= start.nDay) {
+            const int nStartMonthDay =
+                DayOfMonthFor(start.nYear, start.nMonth, task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind);
+            if (nStartMonthDay >= start.nDay) {
                 nYear = start.nYear;
                 nMonth = start.nMonth;
-                nDay = d;
+                nDay = nStartMonthDay;
             }
         }
         if (nDay < 0) nDay = DayOfMonthFor(nYear, nMonth, task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind);
@@ -302,29 +333,34 @@ void CSchedule::CalcYearly(CTaskItem& task, time_t tNow) const {
     const bool bStartEqual = bSeeded || (last.nYear == start.nYear && last.nMonth == start.nMonth &&
                                          last.nDay == start.nDay && last.nDayOfWeek == start.nDayOfWeek &&
                                          last.nHour == start.nHour && last.nMinute == start.nMinute);
-    const int Y = last.nYear;
-    if (Y >= kLastYear) throw CTaskError(CTaskError::kE_FAIL, "invalid date group: year " + std::to_string(Y) + " out of range");
+    const int nLastYear = last.nYear;
+    if (nLastYear >= kLastYear)
+        throw CTaskError(CTaskError::kE_FAIL,
+                         "invalid date group: year " + std::to_string(nLastYear) + " out of range");
     // The sending time is the start's: a last occurrence that a change of
     // offset moved (02:30 on the day the clocks jump) must not carry the
     // moved time into the following years.
     const int nHour = start.nHour, nMinute = start.nMinute;
     auto candidate = [&](bool bEqual) -> time_t {
-        if (task.m_nYearlyMode == 0) {
-            const int nMonth = task.m_nYearlyMonth + 1, D = task.m_nYearlyDay;
-            int nYear = Y + 1;
-            if (bEqual) nYear = last.nMonth > nMonth || (last.nMonth == nMonth && last.nDay > D) ? Y + 1 : Y;
-            return ToAbsolute(nYear, nMonth, D, nHour, nMinute);
+        // Only a start-equal run may still take the last occurrence's own
+        // year, when the date lies ahead of it in that year.
+        if (task.YearlyMode() == EYearlyMode::MonthAndDay) {
+            const int nMonth = task.m_nYearlyMonth + 1, nDay = task.m_nYearlyDay;
+            int nYear = nLastYear + 1;
+            if (bEqual)
+                nYear = last.nMonth > nMonth || (last.nMonth == nMonth && last.nDay > nDay) ? nLastYear + 1 : nLastYear;
+            return ToAbsolute(nYear, nMonth, nDay, nHour, nMinute);
         }
-        const int nMonth = task.m_nYearlyMonth2 + 1, o = task.m_nYearlyOrdinal, k = task.m_nYearlyDayKind;
-        int nYear = Y + 1;
+        const int nMonth = task.m_nYearlyMonth2 + 1, nOrdinal = task.m_nYearlyOrdinal, nKind = task.m_nYearlyDayKind;
+        int nYear = nLastYear + 1;
         if (bEqual) {
-            const int d = DayOfMonthFor(Y, nMonth, o, k);
-            if (!(last.nMonth > nMonth || (last.nMonth == nMonth && last.nDay > d)))
-                return ToAbsolute(Y, nMonth, d, nHour, nMinute);
+            const int nDay = DayOfMonthFor(nLastYear, nMonth, nOrdinal, nKind);
+            if (!(last.nMonth > nMonth || (last.nMonth == nMonth && last.nDay > nDay)))
+                return ToAbsolute(nLastYear, nMonth, nDay, nHour, nMinute);
         }
-        return ToAbsolute(nYear, nMonth, DayOfMonthFor(nYear, nMonth, o, k), nHour, nMinute);
+        return ToAbsolute(nYear, nMonth, DayOfMonthFor(nYear, nMonth, nOrdinal, nKind), nHour, nMinute);
     };
-    if (task.m_nYearlyMode != 0) {
+    if (task.YearlyMode() != EYearlyMode::MonthAndDay) {
         if (task.m_nYearlyMonth2 < 0 || task.m_nYearlyMonth2 > 11) return;
         if (!ValidOrdinalKind(task.m_nYearlyOrdinal, task.m_nYearlyDayKind)) return;
     } else if (task.m_nYearlyMonth < 0 || task.m_nYearlyMonth > 11) {
@@ -337,35 +373,42 @@ void CSchedule::CalcYearly(CTaskItem& task, time_t tNow) const {
     Store(task, t);
 }
 
-int CSchedule::CheckDue(CTaskItem& task) const {
-    if (task.m_bActive == 0) return 0;
+CSchedule::EDue CSchedule::CheckDue(CTaskItem& task) const {
+    if (task.m_bActive == 0) return kNotDue;
     const time_t tNow = NowMinute();
-    if (!task.m_dtNextSending.IsSet()) return 0;
-    const time_t X = ToAbsolute(task.m_dtNextSending);
+    if (!task.m_dtNextSending.IsSet()) return kNotDue;
+    const time_t tNext = ToAbsolute(task.m_dtNextSending);
     // The minute's occurrence has been done once the last occurrence is now.
     // A monthly or yearly task keeps its start there as the seed of its
     // first computation; when the start is itself the first occurrence the
     // seed equals the next time, and it must not count as done.
-    if (task.m_dtLastSent.IsSet() && tNow == ToAbsolute(task.m_dtLastSent) && tNow != X) return 0;
-    if (tNow < X) return 0;
-    if (tNow == X || task.m_bSendOverdue) return 1;
-    SetLastSent(task, X);
-    return -1;
+    if (task.m_dtLastSent.IsSet() && tNow == ToAbsolute(task.m_dtLastSent) && tNow != tNext) return kNotDue;
+    if (tNow < tNext) return kNotDue;
+    if (tNow == tNext || task.m_bSendOverdue) return kSendNow;
+    SetLastSent(task, tNext);
+    return kSkipped;
 }
 
 // The length of one full turn of the schedule, when the task repeats
 // itself exactly after it (in a stretch without offset changes); 0 when it
 // does not (calendar months, weeks of the month, even and odd days).
 time_t CSchedule::Period(const CTaskItem& task) {
-    switch (task.m_nRecurrence) {
-        case 1:
+    switch (task.Recurrence()) {
+        case ERecurrence::Minutely:
             return task.m_nMinuteInterval > 0 ? static_cast<time_t>(task.m_nMinuteInterval) * 60 : 0;
-        case 2:
-            if (task.m_nDailyMode == 0) return task.m_nDailyInterval > 0 ? task.m_nDailyInterval * kDay : 0;
-            if (task.m_nDailyMode != 1) return 0;
-            return task.m_nDailyDayKind == 0 ? kDay : task.m_nDailyDayKind <= 2 ? 7 * kDay : 0;
-        case 3:
-            return task.m_nWeeklyMode == 0 && task.m_nWeeklyInterval > 0 ? 7 * kDay * task.m_nWeeklyInterval : 0;
+        case ERecurrence::Daily:
+            if (task.DailyMode() == EDailyMode::EveryNDays)
+                return task.m_nDailyInterval > 0 ? task.m_nDailyInterval * kDay : 0;
+            if (task.DailyMode() != EDailyMode::EveryDayOfKind) return 0;
+            // Weekdays and weekend days repeat weekly; even and odd days
+            // follow the lengths of the months.
+            return task.DailyDayKind() == EDayKind::Day ? kDay
+                   : task.m_nDailyDayKind <= CodeOf(EDayKind::WeekendDay) ? 7 * kDay
+                                                                           : 0;
+        case ERecurrence::Weekly:
+            return task.WeeklyMode() == EWeeklyMode::EveryNWeeks && task.m_nWeeklyInterval > 0
+                       ? 7 * kDay * task.m_nWeeklyInterval
+                       : 0;
         default:
             return 0;
     }
@@ -377,15 +420,16 @@ time_t CSchedule::Period(const CTaskItem& task) {
 // for every look-around of the rules) is the schedule a plain translation.
 time_t CSchedule::JumpFrom(const CTaskItem& task, time_t t, time_t tPresent) {
     const time_t nPeriod = Period(task);
-    if (nPeriod == 0 || task.m_nEndKind == 1) return t;
+    if (nPeriod == 0 || task.EndKind() == EEndKind::AfterCount) return t;
     const TaskDateTime dt = FromAbsolute(t);
-    if (task.m_nRecurrence != 1 && (dt.nHour != task.m_dtStart.nHour || dt.nMinute != task.m_dtStart.nMinute))
+    if (task.Recurrence() != ERecurrence::Minutely &&
+        (dt.nHour != task.m_dtStart.nHour || dt.nMinute != task.m_dtStart.nMinute))
         return t;  // an occurrence moved by a change: step past it one by one
     time_t tLimit = tPresent - 1;
-    if (task.m_nEndKind == 2) tLimit = std::min(tLimit, TaskTime::EndOfDay(task.m_dtEnd));
+    if (task.EndKind() == EEndKind::EndDate) tLimit = std::min(tLimit, TaskTime::EndOfDay(task.m_dtEnd));
     if (tLimit <= t) return t;
     CZoneRules& zone = CZoneRules::Current();
-    if (task.m_nRecurrence == 1) {
+    if (task.Recurrence() == ERecurrence::Minutely) {
         // Minutes are plain seconds: only where the clocks go back do the
         // fields of a time read back as another instant.
         if (zone.InRepeat(t)) return t;

@@ -10,9 +10,15 @@ class CSchedule {
 public:
     explicit CSchedule(const IClock& clock) : m_clock(clock) {}
 
+    // The answer of CheckDue for one task on one tick.
+    enum EDue : int {
+        kSkipped = -1,  // the occurrence's minute has passed and it is not sent late; m_dtLastSent holds it
+        kNotDue = 0,    // nothing to do now: inactive, finished, ahead, or this minute's occurrence done
+        kSendNow = 1,   // send the occurrence in m_dtNextSending now
+    };
+
     void CalcNextSending(CTaskItem& task) const;
-    // 1 send now, 0 not due, -1 an overdue occurrence skipped.
-    int CheckDue(CTaskItem& task) const;
+    EDue CheckDue(CTaskItem& task) const;
     void AdvancePastNow(CTaskItem& task) const;
 
     static bool IsTaskEnded(const CTaskItem& task, time_t t);

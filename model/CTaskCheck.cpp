@@ -14,15 +14,18 @@ constexpr const char* kDayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday"
 constexpr const char* kMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
                                          "July",    "August",   "September", "October", "November", "December"};
 
-// The value sets of the task's choices, as the panels' lists hold them.
-constexpr int32_t kLastRecurrence = 5;  // once, minutely, daily, weekly, monthly, yearly
-constexpr int32_t kLastMode = 1;        // every panel's two forms
-constexpr int32_t kLastDailyKind = 4;   // day .. odd day
-constexpr int32_t kLastWeekOfMonth = 2; // second, third, fourth
-constexpr int32_t kLastOrdinal = 4;     // first .. last
-constexpr int32_t kLastDayKind = 11;    // day .. odd day, sunday .. saturday
-constexpr int32_t kLastMonthIndex = 11; // january .. december
-constexpr int32_t kLastEndKind = 2;     // no end, end after, end date
+// The last value of each of the task's choices; every set starts at 0.
+constexpr int32_t kLastRecurrence = CodeOf(ERecurrence::Yearly);
+constexpr int32_t kLastDailyMode = CodeOf(EDailyMode::EveryDayOfKind);
+constexpr int32_t kLastWeeklyMode = CodeOf(EWeeklyMode::WeekOfMonth);
+constexpr int32_t kLastMonthlyMode = CodeOf(EMonthlyMode::OrdinalDay);
+constexpr int32_t kLastYearlyMode = CodeOf(EYearlyMode::OrdinalDay);
+constexpr int32_t kLastDailyKind = CodeOf(EDayKind::OddDay);
+constexpr int32_t kLastWeekOfMonth = CodeOf(EWeekOfMonth::Fourth);
+constexpr int32_t kLastOrdinal = CodeOf(EOrdinal::Last);
+constexpr int32_t kLastDayKind = CodeOf(EDayKind::Saturday);
+constexpr int32_t kLastMonthIndex = 11;  // january .. december
+constexpr int32_t kLastEndKind = CodeOf(EEndKind::EndDate);
 constexpr int32_t kLastDay = 31;
 
 class CRules {
@@ -85,7 +88,7 @@ void CTaskCheck::CheckDates(const CTaskItem& task, std::vector<CProblem>& vec) {
     else group("start", task.m_dtStart);
     if (task.m_dtLastSent.IsSet()) group("lastSent", task.m_dtLastSent);
     if (task.m_dtNextSending.IsSet()) group("nextSending", task.m_dtNextSending);
-    if (task.m_nEndKind == 2) {
+    if (task.EndKind() == EEndKind::EndDate) {
         if (!task.m_dtEnd.IsSet()) vec.push_back({"end", "must be set when endKind is 2"});
         else group("end", task.m_dtEnd);
     }
@@ -113,7 +116,7 @@ void CTaskCheck::CheckCalendar(const CTaskItem& task, std::vector<CProblem>& vec
     const bool bStart = date("start", task.m_dtStart);
     date("lastSent", task.m_dtLastSent);
     date("nextSending", task.m_dtNextSending);
-    if (task.m_nEndKind == 2 && date("end", task.m_dtEnd) && bStart) {
+    if (task.EndKind() == EEndKind::EndDate && date("end", task.m_dtEnd) && bStart) {
         const auto& s = task.m_dtStart;
         const auto& e = task.m_dtEnd;
         // The task may send up to 23:59:59 of the end date, so that day
@@ -127,19 +130,21 @@ void CTaskCheck::CheckCalendar(const CTaskItem& task, std::vector<CProblem>& vec
 void CTaskCheck::CheckRecurrence(const CTaskItem& t, std::vector<CProblem>& vec) {
     CRules r(vec);
     r.Choice("recurrence", t.m_nRecurrence, kLastRecurrence);
-    switch (t.m_nRecurrence) {
-        case 1:
+    switch (t.Recurrence()) {
+        case ERecurrence::Minutely:
             r.Count("minuteInterval", t.m_nMinuteInterval);
             break;
-        case 2:
-            r.Choice("dailyMode", t.m_nDailyMode, kLastMode);
-            if (t.m_nDailyMode == 0) r.Count("dailyInterval", t.m_nDailyInterval);
-            if (t.m_nDailyMode == 1) r.Choice("dailyDayKind", t.m_nDailyDayKind, kLastDailyKind);
+        case ERecurrence::Daily:
+            r.Choice("dailyMode", t.m_nDailyMode, kLastDailyMode);
+            if (t.DailyMode() == EDailyMode::EveryNDays) r.Count("dailyInterval", t.m_nDailyInterval);
+            if (t.DailyMode() == EDailyMode::EveryDayOfKind)
+                r.Choice("dailyDayKind", t.m_nDailyDayKind, kLastDailyKind);
             break;
-        case 3: {
-            r.Choice("weeklyMode", t.m_nWeeklyMode, kLastMode);
-            if (t.m_nWeeklyMode == 0) r.Count("weeklyInterval", t.m_nWeeklyInterval);
-            if (t.m_nWeeklyMode == 1) r.Choice("weeklyWeekOfMonth", t.m_nWeeklyWeekOfMonth, kLastWeekOfMonth);
+        case ERecurrence::Weekly: {
+            r.Choice("weeklyMode", t.m_nWeeklyMode, kLastWeeklyMode);
+            if (t.WeeklyMode() == EWeeklyMode::EveryNWeeks) r.Count("weeklyInterval", t.m_nWeeklyInterval);
+            if (t.WeeklyMode() == EWeeklyMode::WeekOfMonth)
+                r.Choice("weeklyWeekOfMonth", t.m_nWeeklyWeekOfMonth, kLastWeekOfMonth);
             bool bAnyDay = false;
             for (int i = 0; i < 7; ++i) {
                 r.Flag("weekDays[" + std::to_string(i) + "]", t.m_bWeekDays[i]);
@@ -148,20 +153,20 @@ void CTaskCheck::CheckRecurrence(const CTaskItem& t, std::vector<CProblem>& vec)
             if (!bAnyDay) r.Problem("weekDays", "at least one day must be set");
             break;
         }
-        case 4:
-            r.Choice("monthlyMode", t.m_nMonthlyMode, kLastMode);
-            if (t.m_nMonthlyMode == 0) {
+        case ERecurrence::Monthly:
+            r.Choice("monthlyMode", t.m_nMonthlyMode, kLastMonthlyMode);
+            if (t.MonthlyMode() == EMonthlyMode::DayOfMonth) {
                 r.Count("monthlyDay", t.m_nMonthlyDay, kLastDay);
                 r.Count("monthlyInterval", t.m_nMonthlyInterval);
-            } else if (t.m_nMonthlyMode == 1) {
+            } else if (t.MonthlyMode() == EMonthlyMode::OrdinalDay) {
                 r.Choice("monthlyOrdinal", t.m_nMonthlyOrdinal, kLastOrdinal);
                 r.Choice("monthlyDayKind", t.m_nMonthlyDayKind, kLastDayKind);
                 r.Count("monthlyInterval2", t.m_nMonthlyInterval2);
             }
             break;
-        case 5:
-            r.Choice("yearlyMode", t.m_nYearlyMode, kLastMode);
-            if (t.m_nYearlyMode == 0) {
+        case ERecurrence::Yearly:
+            r.Choice("yearlyMode", t.m_nYearlyMode, kLastYearlyMode);
+            if (t.YearlyMode() == EYearlyMode::MonthAndDay) {
                 r.Choice("yearlyMonth", t.m_nYearlyMonth, kLastMonthIndex);
                 // A day the month never has would run on into the next
                 // month every year; 29 February waits for leap years.
@@ -172,7 +177,7 @@ void CTaskCheck::CheckRecurrence(const CTaskItem& t, std::vector<CProblem>& vec)
                                                kMonthNames[t.m_nYearlyMonth] + ", not " +
                                                std::to_string(t.m_nYearlyDay));
                 else r.Count("yearlyDay", t.m_nYearlyDay, kLastDay);
-            } else if (t.m_nYearlyMode == 1) {
+            } else if (t.YearlyMode() == EYearlyMode::OrdinalDay) {
                 r.Choice("yearlyOrdinal", t.m_nYearlyOrdinal, kLastOrdinal);
                 r.Choice("yearlyDayKind", t.m_nYearlyDayKind, kLastDayKind);
                 r.Choice("yearlyMonth2", t.m_nYearlyMonth2, kLastMonthIndex);
@@ -186,7 +191,7 @@ void CTaskCheck::CheckRecurrence(const CTaskItem& t, std::vector<CProblem>& vec)
 void CTaskCheck::CheckEnd(const CTaskItem& task, std::vector<CProblem>& vec) {
     CRules r(vec);
     r.Choice("endKind", task.m_nEndKind, kLastEndKind);
-    if (task.m_nEndKind == 1) r.Count("endAfterCount", task.m_nEndAfterCount);
+    if (task.EndKind() == EEndKind::AfterCount) r.Count("endAfterCount", task.m_nEndAfterCount);
 }
 
 void CTaskCheck::CheckFlags(const CTaskItem& task, std::vector<CProblem>& vec) {

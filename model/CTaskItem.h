@@ -3,6 +3,7 @@
 #include <string>
 
 #include "CArray.h"
+#include "TaskCodes.h"
 #include "TaskDateTime.h"
 
 // One scheduled e-mail task. Passed and stored by value; a copy owns its
@@ -39,12 +40,22 @@ public:
     int32_t m_nYearlyOrdinal = 0;
     int32_t m_nYearlyDayKind = 0;
     int32_t m_nYearlyMonth2 = 0;
-    int32_t m_nEndKind = 2;
+    int32_t m_nEndKind = CodeOf(EEndKind::EndDate);
     int32_t m_nEndAfterCount = 1;
     int32_t m_nOccurrenceCount = 0;
     TaskDate m_dtEnd;
     TaskDateTime m_dtLastSent;
     TaskDateTime m_dtNextSending;
+
+    // The stored codes read as their sets (TaskCodes.h); a value outside its
+    // set reads as a number none of the names has.
+    ERecurrence Recurrence() const { return static_cast<ERecurrence>(m_nRecurrence); }
+    EDailyMode DailyMode() const { return static_cast<EDailyMode>(m_nDailyMode); }
+    EDayKind DailyDayKind() const { return static_cast<EDayKind>(m_nDailyDayKind); }
+    EWeeklyMode WeeklyMode() const { return static_cast<EWeeklyMode>(m_nWeeklyMode); }
+    EMonthlyMode MonthlyMode() const { return static_cast<EMonthlyMode>(m_nMonthlyMode); }
+    EYearlyMode YearlyMode() const { return static_cast<EYearlyMode>(m_nYearlyMode); }
+    EEndKind EndKind() const { return static_cast<EEndKind>(m_nEndKind); }
 
     bool operator==(const CTaskItem&) const = default;
 };

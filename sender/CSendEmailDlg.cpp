@@ -100,14 +100,14 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     const CTaskList::Id nId = view.IdAt(i);
     CTaskItem task = view.GetAt(i);
     const CScheduleState before = StateOf(task);
-    int nDue = 0;
+    CSchedule::EDue eDue = CSchedule::kNotDue;
     try {
-        nDue = m_schedule.CheckDue(task);
+        eDue = m_schedule.CheckDue(task);
     } catch (const CTaskError&) {
         return false;  // invalid times: reported when the cache took the task in
     }
-    if (nDue == 0) return false;
-    if (nDue == 1 && m_ctx.fnSend) {
+    if (eDue == CSchedule::kNotDue) return false;
+    if (eDue == CSchedule::kSendNow && m_ctx.fnSend) {
         try {
             m_ctx.fnSend(task);
         } catch (const std::exception& e) {

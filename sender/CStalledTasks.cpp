@@ -13,48 +13,62 @@ std::string Interval(const char* pszRecurrence, int nValue, const char* pszUnit)
 
 bool In(int nValue, int nLow, int nHigh) { return nValue >= nLow && nValue <= nHigh; }
 
+template <class ECode>
+bool In(int nValue, ECode eLow, ECode eHigh) {
+    return In(nValue, CodeOf(eLow), CodeOf(eHigh));
+}
+
 }  // namespace
 
 std::string CStalledTasks::Why(const CTaskItem& t) {
-    switch (t.m_nRecurrence) {
-    case 1:
+    switch (t.Recurrence()) {
+    case ERecurrence::Minutely:
         if (t.m_nMinuteInterval < 1) return Interval("minutely", t.m_nMinuteInterval, "minute");
         break;
-    case 2:
-        if (!In(t.m_nDailyMode, 0, 1)) return OutOfSet("the daily mode", t.m_nDailyMode, "0..1");
-        if (t.m_nDailyMode == 0 && t.m_nDailyInterval < 1) return Interval("daily", t.m_nDailyInterval, "day");
-        if (t.m_nDailyMode == 1 && !In(t.m_nDailyDayKind, 0, 4))
+    case ERecurrence::Daily:
+        if (!In(t.m_nDailyMode, EDailyMode::EveryNDays, EDailyMode::EveryDayOfKind))
+            return OutOfSet("the daily mode", t.m_nDailyMode, "0..1");
+        if (t.DailyMode() == EDailyMode::EveryNDays && t.m_nDailyInterval < 1)
+            return Interval("daily", t.m_nDailyInterval, "day");
+        if (t.DailyMode() == EDailyMode::EveryDayOfKind && !In(t.m_nDailyDayKind, EDayKind::Day, EDayKind::OddDay))
             return OutOfSet("the daily day kind", t.m_nDailyDayKind, "0..4");
         break;
-    case 3: {
-        if (!In(t.m_nWeeklyMode, 0, 1)) return OutOfSet("the weekly mode", t.m_nWeeklyMode, "0..1");
-        if (t.m_nWeeklyMode == 0 && t.m_nWeeklyInterval < 1) return Interval("weekly", t.m_nWeeklyInterval, "week");
-        if (t.m_nWeeklyMode == 1 && !In(t.m_nWeeklyWeekOfMonth, 0, 2))
+    case ERecurrence::Weekly: {
+        if (!In(t.m_nWeeklyMode, EWeeklyMode::EveryNWeeks, EWeeklyMode::WeekOfMonth))
+            return OutOfSet("the weekly mode", t.m_nWeeklyMode, "0..1");
+        if (t.WeeklyMode() == EWeeklyMode::EveryNWeeks && t.m_nWeeklyInterval < 1)
+            return Interval("weekly", t.m_nWeeklyInterval, "week");
+        if (t.WeeklyMode() == EWeeklyMode::WeekOfMonth &&
+            !In(t.m_nWeeklyWeekOfMonth, EWeekOfMonth::Second, EWeekOfMonth::Fourth))
             return OutOfSet("the week of the month", t.m_nWeeklyWeekOfMonth, "0..2");
         bool bAnyDay = false;
         for (int32_t b : t.m_bWeekDays) bAnyDay = bAnyDay || b != 0;
         if (!bAnyDay) return "a weekly task with no day ticked";
         break;
     }
-    case 4:
-        if (t.m_nMonthlyMode == 0) {
+    case ERecurrence::Monthly:
+        if (t.MonthlyMode() == EMonthlyMode::DayOfMonth) {
             if (t.m_nMonthlyInterval < 1) return Interval("monthly", t.m_nMonthlyInterval, "month");
             if (!In(t.m_nMonthlyDay, 1, 31)) return OutOfSet("the day of the month", t.m_nMonthlyDay, "1..31");
         } else {
             if (t.m_nMonthlyInterval2 < 1) return Interval("monthly", t.m_nMonthlyInterval2, "month");
-            if (!In(t.m_nMonthlyOrdinal, 0, 4)) return OutOfSet("the monthly ordinal", t.m_nMonthlyOrdinal, "0..4");
-            if (!In(t.m_nMonthlyDayKind, 0, 11))
+            if (!In(t.m_nMonthlyOrdinal, EOrdinal::First, EOrdinal::Last))
+                return OutOfSet("the monthly ordinal", t.m_nMonthlyOrdinal, "0..4");
+            if (!In(t.m_nMonthlyDayKind, EDayKind::Day, EDayKind::Saturday))
                 return OutOfSet("the monthly day kind", t.m_nMonthlyDayKind, "0..11");
         }
         break;
-    case 5:
-        if (!In(t.m_nYearlyMode, 0, 1)) return OutOfSet("the yearly mode", t.m_nYearlyMode, "0..1");
-        if (t.m_nYearlyMode == 0) {
+    case ERecurrence::Yearly:
+        if (!In(t.m_nYearlyMode, EYearlyMode::MonthAndDay, EYearlyMode::OrdinalDay))
+            return OutOfSet("the yearly mode", t.m_nYearlyMode, "0..1");
+        if (t.YearlyMode() == EYearlyMode::MonthAndDay) {
             if (!In(t.m_nYearlyMonth, 0, 11)) return OutOfSet("the yearly month", t.m_nYearlyMonth, "0..11");
             if (!In(t.m_nYearlyDay, 1, 31)) return OutOfSet("the yearly day", t.m_nYearlyDay, "1..31");
         } else {
-            if (!In(t.m_nYearlyOrdinal, 0, 4)) return OutOfSet("the yearly ordinal", t.m_nYearlyOrdinal, "0..4");
-            if (!In(t.m_nYearlyDayKind, 0, 11)) return OutOfSet("the yearly day kind", t.m_nYearlyDayKind, "0..11");
+            if (!In(t.m_nYearlyOrdinal, EOrdinal::First, EOrdinal::Last))
+                return OutOfSet("the yearly ordinal", t.m_nYearlyOrdinal, "0..4");
+            if (!In(t.m_nYearlyDayKind, EDayKind::Day, EDayKind::Saturday))
+                return OutOfSet("the yearly day kind", t.m_nYearlyDayKind, "0..11");
             if (!In(t.m_nYearlyMonth2, 0, 11)) return OutOfSet("the yearly month", t.m_nYearlyMonth2, "0..11");
         }
         break;
