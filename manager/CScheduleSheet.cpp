@@ -10,7 +10,7 @@ bool CScheduleSheet::EditSchedule(CTaskItem& task, int nIndex, CTaskList::Id nId
     dlg.SetTask(task);
     dlg.m_nEditIndex = nIndex;
     dlg.m_nEditId = nId;
-    if (dlg.exec() != 1) return false;
+    if (dlg.exec() != COptionsDlg::kResultOK) return false;
     task = dlg.GetTask();
     return true;
 }

@@ -11,15 +11,17 @@
 CAttachmentOptionsDlg::CAttachmentOptionsDlg(QWidget* pParent) : QDialog(pParent) {
     Ui::AttachmentOptionsDlg().setupUi(this);
     CDataExchange::PrepareControls(this);
-    connect(CDataExchange::Control<QPushButton>(this, 1046), &QPushButton::clicked, this, [this] { OnSelectFile(); });
-    connect(CDataExchange::Control<QPushButton>(this, 1047), &QPushButton::clicked, this, [this] { OnSelectFolder(); });
+    connect(CDataExchange::Control<QPushButton>(this, IDC_SELECT_FILE), &QPushButton::clicked, this,
+            [this] { OnSelectFile(); });
+    connect(CDataExchange::Control<QPushButton>(this, IDC_SELECT_FOLDER), &QPushButton::clicked, this,
+            [this] { OnSelectFolder(); });
     connect(CDataExchange::Control<QPushButton>(this, 1), &QPushButton::clicked, this, [this] { OnOK(); });
     connect(CDataExchange::Control<QPushButton>(this, 2), &QPushButton::clicked, this, [this] { reject(); });
 }
 
 void CAttachmentOptionsDlg::UpdateData(bool bSaveAndValidate) {
     CDataExchange dx(this, bSaveAndValidate);
-    dx.Text(1145, m_strEntry);
+    dx.Text(IDC_ENTRY, m_strEntry);
 }
 
 int CAttachmentOptionsDlg::exec() {
@@ -63,7 +65,7 @@ void CAttachmentOptionsDlg::OnOK() {
     const QString strTrimmed = QString::fromStdString(m_strEntry).trimmed();
     if (strTrimmed.isEmpty()) {
         CMessageBox::Show("Please select a file or folder.", "Quillory", CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING);
-        CDataExchange::Find(this, 1145)->setFocus();
+        CDataExchange::Find(this, IDC_ENTRY)->setFocus();
         return;
     }
     // The entry keeps the text exactly as typed, blanks included.

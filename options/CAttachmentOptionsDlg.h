@@ -7,6 +7,12 @@
 class CAttachmentOptionsDlg : public QDialog {
     Q_OBJECT
 public:
+    enum : int {
+        IDC_ENTRY = 1145,
+        IDC_SELECT_FILE = 1046,
+        IDC_SELECT_FOLDER = 1047,
+    };
+
     explicit CAttachmentOptionsDlg(QWidget* pParent = nullptr);
 
     std::string m_strEntry;

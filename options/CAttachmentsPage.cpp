@@ -7,7 +7,10 @@
 #include "CAttachmentOptionsDlg.h"
 #include "CDataExchange.h"
 #include "CMessageBox.h"
+#include "COptionsIds.h"
 #include "ui_AttachmentsPage.h"
+
+using namespace COptionsIds;
 
 namespace {
 
@@ -24,15 +27,15 @@ void Warn(const std::string& strText) {
 CAttachmentsPage::CAttachmentsPage(QWidget* pParent) : QWidget(pParent) {
     Ui::AttachmentsPage().setupUi(this);
     CDataExchange::PrepareControls(this);
-    m_pList = CDataExchange::Control<QTreeWidget>(this, 1121);
+    m_pList = CDataExchange::Control<QTreeWidget>(this, IDC_ATTACHMENT_LIST);
     m_pList->setColumnWidth(0, 410);
     m_pList->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_pList->header()->setStretchLastSection(false);  // the column keeps its width
     const std::pair<int, void (CAttachmentsPage::*)()> handlers[] = {
-        {1022, &CAttachmentsPage::OnAdd},
-        {1023, &CAttachmentsPage::OnEdit},
-        {1024, &CAttachmentsPage::OnRemove},
-        {1201, &CAttachmentsPage::OnRemoveAll},
+        {IDC_ADD_FILES, &CAttachmentsPage::OnAdd},
+        {IDC_EDIT_ATTACHMENT, &CAttachmentsPage::OnEdit},
+        {IDC_REMOVE_ATTACHMENT, &CAttachmentsPage::OnRemove},
+        {IDC_REMOVE_ALL, &CAttachmentsPage::OnRemoveAll},
     };
     for (const auto& [nId, pfn] : handlers)
         connect(CDataExchange::Control<QPushButton>(this, nId), &QPushButton::clicked, this, pfn);

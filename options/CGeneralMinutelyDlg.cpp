@@ -1,15 +1,18 @@
 #include "CGeneralMinutelyDlg.h"
 
+#include "COptionsIds.h"
 #include "ui_GeneralMinutelyDlg.h"
+
+using namespace COptionsIds;
 
 CGeneralMinutelyDlg::CGeneralMinutelyDlg(QWidget* pParent) : CRecurrencePanel(pParent) {
     Ui::GeneralMinutelyDlg().setupUi(this);
     InitTemplate();
 }
 
-void CGeneralMinutelyDlg::OnInitDialog() { SetCheck(239, true); }
+void CGeneralMinutelyDlg::OnInitDialog() { SetCheck(IDC_MINUTELY_EVERY, true); }
 
-void CGeneralMinutelyDlg::DoDataExchange(CDataExchange& dx) { dx.Count(240, m_nMinutes, 999999); }
+void CGeneralMinutelyDlg::DoDataExchange(CDataExchange& dx) { dx.Count(IDC_MINUTELY_INTERVAL, m_nMinutes, 999999); }
 
 void CGeneralMinutelyDlg::LoadFromTask(const CTaskItem& task, CRangeNotes& notes) {
     m_nMinutes = task.m_nMinuteInterval;

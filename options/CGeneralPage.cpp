@@ -4,6 +4,7 @@
 #include <QDateEdit>
 #include <QTimeEdit>
 #include <algorithm>
+#include <utility>
 
 #include "CGeneralDailyDlg.h"
 #include "CGeneralMinutelyDlg.h"
@@ -11,7 +12,10 @@
 #include "CGeneralNonrecurDlg.h"
 #include "CGeneralWeeklyDlg.h"
 #include "CGeneralYearlyDlg.h"
+#include "COptionsIds.h"
 #include "ui_GeneralPage.h"
+
+using namespace COptionsIds;
 
 namespace {
 
@@ -34,41 +38,43 @@ CGeneralPage::CGeneralPage(QWidget* pParent) : QWidget(pParent) {
 }
 
 void CGeneralPage::OnInitDialog() {
-    m_arrPanels[0] = new CGeneralNonrecurDlg(this);
-    m_arrPanels[1] = new CGeneralMinutelyDlg(this);
-    m_arrPanels[2] = new CGeneralDailyDlg(this);
-    m_arrPanels[3] = new CGeneralWeeklyDlg(this);
-    m_arrPanels[4] = new CGeneralMonthlyDlg(this);
-    m_arrPanels[5] = new CGeneralYearlyDlg(this);
+    m_arrPanels[CodeOf(ERecurrence::Once)] = new CGeneralNonrecurDlg(this);
+    m_arrPanels[CodeOf(ERecurrence::Minutely)] = new CGeneralMinutelyDlg(this);
+    m_arrPanels[CodeOf(ERecurrence::Daily)] = new CGeneralDailyDlg(this);
+    m_arrPanels[CodeOf(ERecurrence::Weekly)] = new CGeneralWeeklyDlg(this);
+    m_arrPanels[CodeOf(ERecurrence::Monthly)] = new CGeneralMonthlyDlg(this);
+    m_arrPanels[CodeOf(ERecurrence::Yearly)] = new CGeneralYearlyDlg(this);
     // The panels lie side by side with the type buttons, just right of the
     // dividing line.
-    const QRect rcLine = Item(11006)->geometry();
+    const QRect rcLine = Item(IDC_PANEL_LINE)->geometry();
     for (CRecurrencePanel* pPanel : m_arrPanels) pPanel->move(rcLine.left() + 10, rcLine.top());
-    m_arrPanels[0]->show();
+    m_arrPanels[CodeOf(ERecurrence::Once)]->show();
 
     // The schedule's dates start in 1900.
-    for (int nId : {1037, 1036}) qobject_cast<QDateEdit*>(Item(nId))->setMinimumDate(QDate(1900, 1, 1));
-    SetCheck(1004, true);
-    SetCheck(1039, true);
-    Item(1042)->setEnabled(false);
-    Item(1036)->setEnabled(false);
+    for (int nId : {IDC_START_DATE, IDC_END_DATE})
+        qobject_cast<QDateEdit*>(Item(nId))->setMinimumDate(QDate(1900, 1, 1));
+    SetCheck(IDC_NO_RECURRENCE, true);
+    SetCheck(IDC_NO_END, true);
+    Item(IDC_END_AFTER_COUNT)->setEnabled(false);
+    Item(IDC_END_DATE)->setEnabled(false);
 
     for (int nType = 0; nType < 6; ++nType) {
         if (auto* p = qobject_cast<QAbstractButton*>(Item(kRecurrenceIds[nType])))
             connect(p, &QAbstractButton::clicked, this, [this, nType] { ShowPanel(nType); });
     }
-    const int arrEndIds[3] = {1039, 1040, 1041};
-    for (int nKind = 0; nKind < 3; ++nKind) {
-        if (auto* p = qobject_cast<QAbstractButton*>(Item(arrEndIds[nKind])))
-            connect(p, &QAbstractButton::clicked, this, [this, nKind] { OnEndChoice(nKind); });
+    const std::pair<int, EEndKind> arrEndIds[3] = {
+        {IDC_NO_END, EEndKind::NoEnd}, {IDC_END_AFTER, EEndKind::AfterCount}, {IDC_END_BY_DATE, EEndKind::EndDate}};
+    for (const auto& [nId, eKind] : arrEndIds) {
+        if (auto* p = qobject_cast<QAbstractButton*>(Item(nId)))
+            connect(p, &QAbstractButton::clicked, this, [this, eKind] { OnEndChoice(eKind); });
     }
 }
 
 void CGeneralPage::DoDataExchange(CDataExchange& dx) {
-    dx.Date(1037, m_dateStart);
-    dx.Time(1038, m_timeSending);
-    dx.Count(1042, m_nOccurrences, 999999);
-    dx.Date(1036, m_dateEnd);
+    dx.Date(IDC_START_DATE, m_dateStart);
+    dx.Time(IDC_SENDING_TIME, m_timeSending);
+    dx.Count(IDC_END_AFTER_COUNT, m_nOccurrences, 999999);
+    dx.Date(IDC_END_DATE, m_dateEnd);
 }
 
 bool CGeneralPage::UpdateData(bool bSaveAndValidate, bool bQuiet) {
@@ -85,9 +91,9 @@ void CGeneralPage::ShowPanel(int nType) {
     for (int i = 0; i < 6; ++i) m_arrPanels[i]->setVisible(i == nType);
 }
 
-void CGeneralPage::OnEndChoice(int nKind) {
-    Item(1042)->setEnabled(nKind == 1);
-    Item(1036)->setEnabled(nKind == 2);
+void CGeneralPage::OnEndChoice(EEndKind eKind) {
+    Item(IDC_END_AFTER_COUNT)->setEnabled(eKind == EEndKind::AfterCount);
+    Item(IDC_END_DATE)->setEnabled(eKind == EEndKind::EndDate);
 }
 
 CRecurrencePanel* CGeneralPage::Panel(int nType) const {
@@ -95,11 +101,11 @@ CRecurrencePanel* CGeneralPage::Panel(int nType) const {
 }
 
 int CGeneralPage::RecurrenceType() const {
-    for (int nType = 1; nType < 6; ++nType) {
+    for (int nType = CodeOf(ERecurrence::Minutely); nType <= CodeOf(ERecurrence::Yearly); ++nType) {
         auto* p = qobject_cast<QAbstractButton*>(Item(kRecurrenceIds[nType]));
         if (p && p->isChecked()) return nType;
     }
-    return 0;
+    return CodeOf(ERecurrence::Once);
 }
 
 void CGeneralPage::LoadFromTask(const CTaskItem& task, CRangeNotes& notes) {
@@ -111,31 +117,31 @@ void CGeneralPage::LoadFromTask(const CTaskItem& task, CRangeNotes& notes) {
     notes.Clamp(nSecond, 0, 59, "start second");
     m_timeSending = QTime(nHour, nMinute, nSecond);
     // An end that was never set matters only when the task ends on a date.
-    if (task.m_dtEnd.IsSet() || task.m_nEndKind == 2)
+    if (task.m_dtEnd.IsSet() || task.EndKind() == EEndKind::EndDate)
         m_dateEnd = ShownDate(task.m_dtEnd.nYear, task.m_dtEnd.nMonth, task.m_dtEnd.nDay, "end date", notes);
     else
         m_dateEnd = m_dateStart;
 
-    if (task.m_nEndKind == 1) {
-        SetCheck(1040, true);
-        OnEndChoice(1);
+    if (task.EndKind() == EEndKind::AfterCount) {
+        SetCheck(IDC_END_AFTER, true);
+        OnEndChoice(EEndKind::AfterCount);
         m_nOccurrences = task.m_nEndAfterCount;
         notes.Clamp(m_nOccurrences, 1, 999999, "occurrences");
-    } else if (task.m_nEndKind == 2) {
-        SetCheck(1041, true);
-        OnEndChoice(2);
-    } else if (task.m_nEndKind != 0) {
+    } else if (task.EndKind() == EEndKind::EndDate) {
+        SetCheck(IDC_END_BY_DATE, true);
+        OnEndChoice(EEndKind::EndDate);
+    } else if (task.EndKind() != EEndKind::NoEnd) {
         notes.Add("end: kind " + std::to_string(task.m_nEndKind) + " does not exist, no end date is shown");
     }
 }
 
 void CGeneralPage::LoadRecurrence(const CTaskItem& task, CRangeNotes& notes) {
     int nType = task.m_nRecurrence;
-    if (nType < 0 || nType > 5) {
+    if (nType < CodeOf(ERecurrence::Once) || nType > CodeOf(ERecurrence::Yearly)) {
         notes.Add("recurrence: type " + std::to_string(nType) + " does not exist, no recurrence is shown");
-        nType = 0;
+        nType = CodeOf(ERecurrence::Once);
     }
-    if (nType == 0) return;
+    if (nType == CodeOf(ERecurrence::Once)) return;
     SetCheck(kRecurrenceIds[nType], true);
     ShowPanel(nType);
     m_arrPanels[nType]->LoadFromTask(task, notes);
@@ -143,8 +149,9 @@ void CGeneralPage::LoadRecurrence(const CTaskItem& task, CRangeNotes& notes) {
 
 CGeneralPage::ERecurrenceResult CGeneralPage::WriteRecurrence(CTaskItem& task) {
     const int nType = RecurrenceType();
-    if (nType != 0 && !m_arrPanels[nType]->UpdateData(true)) return kPanelRejected;
-    if (nType == 3 && !static_cast<CGeneralWeeklyDlg*>(m_arrPanels[3])->AnyDayChecked()) return kNoWeekday;
+    if (nType != CodeOf(ERecurrence::Once) && !m_arrPanels[nType]->UpdateData(true)) return kPanelRejected;
+    const int nWeekly = CodeOf(ERecurrence::Weekly);
+    if (nType == nWeekly && !static_cast<CGeneralWeeklyDlg*>(m_arrPanels[nWeekly])->AnyDayChecked()) return kNoWeekday;
     task.m_nRecurrence = nType;
     m_arrPanels[nType]->WriteToTask(task);
     return kWritten;
@@ -161,14 +168,14 @@ void CGeneralPage::WriteStart(CTaskItem& task) const {
 }
 
 void CGeneralPage::WriteEnd(CTaskItem& task) const {
-    if (Item(1042)->isEnabledTo(this)) {
-        task.m_nEndKind = 1;
+    if (Item(IDC_END_AFTER_COUNT)->isEnabledTo(this)) {
+        task.m_nEndKind = CodeOf(EEndKind::AfterCount);
         task.m_nEndAfterCount = m_nOccurrences;
-    } else if (Item(1036)->isEnabledTo(this)) {
-        task.m_nEndKind = 2;
+    } else if (Item(IDC_END_DATE)->isEnabledTo(this)) {
+        task.m_nEndKind = CodeOf(EEndKind::EndDate);
         task.m_dtEnd.nDayOfWeek = m_dateEnd.dayOfWeek() % 7 + 1;
     } else {
-        task.m_nEndKind = 0;
+        task.m_nEndKind = CodeOf(EEndKind::NoEnd);
     }
     task.m_dtEnd.nYear = m_dateEnd.year();
     task.m_dtEnd.nMonth = m_dateEnd.month();

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <array>
 
+#include "COptionsIds.h"
 #include "CRangeNotes.h"
 #include "CRecurrencePanel.h"
 #include "CTaskItem.h"
@@ -28,7 +29,8 @@ public:
     void WriteStart(CTaskItem& task) const;
     void WriteEnd(CTaskItem& task) const;
 
-    // 0 none .. 5 yearly: the first checked of Minutely..Yearly.
+    // The checked type as its ERecurrence code: the first checked of
+    // Minutely..Yearly, else Once.
     int RecurrenceType() const;
     CRecurrencePanel* Panel(int nType) const;
 
@@ -36,13 +38,16 @@ public:
     void SetSendingTime(const QTime& time) { m_timeSending = time; }
     void SetEndDate(const QDate& date) { m_dateEnd = date; }
 
-    static constexpr int kRecurrenceIds[6] = {1004, 219, 11005, 1106, 1107, 1208};
+    // The type buttons, indexed by ERecurrence.
+    static constexpr int kRecurrenceIds[6] = {COptionsIds::IDC_NO_RECURRENCE, COptionsIds::IDC_MINUTELY,
+                                              COptionsIds::IDC_DAILY,         COptionsIds::IDC_WEEKLY,
+                                              COptionsIds::IDC_MONTHLY,       COptionsIds::IDC_YEARLY};
 
 private:
     void OnInitDialog();
     void DoDataExchange(CDataExchange& dx);
     void ShowPanel(int nType);
-    void OnEndChoice(int nKind);
+    void OnEndChoice(EEndKind eKind);
     QWidget* Item(int nId) const { return CDataExchange::Find(this, nId); }
     void SetCheck(int nId, bool bCheck);
 

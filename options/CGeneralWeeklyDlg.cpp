@@ -1,33 +1,36 @@
 #include "CGeneralWeeklyDlg.h"
 
+#include "COptionsIds.h"
 #include "ui_GeneralWeeklyDlg.h"
+
+using namespace COptionsIds;
 
 CGeneralWeeklyDlg::CGeneralWeeklyDlg(QWidget* pParent) : CRecurrencePanel(pParent) {
     Ui::GeneralWeeklyDlg().setupUi(this);
     InitTemplate();
-    OnClicked(1050, [this] { OnEveryNWeeks(); });
-    OnClicked(1051, [this] { OnWeekOfMonth(); });
+    OnClicked(IDC_WEEKLY_EVERY_N_WEEKS, [this] { OnEveryNWeeks(); });
+    OnClicked(IDC_WEEKLY_BY_WEEK_OF_MONTH, [this] { OnWeekOfMonth(); });
 }
 
 void CGeneralWeeklyDlg::OnInitDialog() {
-    SetCheck(1050, true);
-    Enable({1054}, false);
+    SetCheck(IDC_WEEKLY_EVERY_N_WEEKS, true);
+    Enable({IDC_WEEKLY_WEEK_OF_MONTH}, false);
 }
 
 void CGeneralWeeklyDlg::DoDataExchange(CDataExchange& dx) {
-    dx.Count(1052, m_nWeeks, 999999);
+    dx.Count(IDC_WEEKLY_INTERVAL, m_nWeeks, 999999);
     for (int i = 0; i < 7; ++i) dx.Check(kDayIds[i], m_bDays[i]);
 }
 
 void CGeneralWeeklyDlg::OnEveryNWeeks() {
-    Enable({1052}, true);
-    Enable({1054}, false);
+    Enable({IDC_WEEKLY_INTERVAL}, true);
+    Enable({IDC_WEEKLY_WEEK_OF_MONTH}, false);
 }
 
 void CGeneralWeeklyDlg::OnWeekOfMonth() {
-    Enable({1054}, true);
-    Enable({1052}, false);
-    SelectFirstIfNone(1054);
+    Enable({IDC_WEEKLY_WEEK_OF_MONTH}, true);
+    Enable({IDC_WEEKLY_INTERVAL}, false);
+    SelectFirstIfNone(IDC_WEEKLY_WEEK_OF_MONTH);
 }
 
 bool CGeneralWeeklyDlg::AnyDayChecked() const {
@@ -37,12 +40,12 @@ bool CGeneralWeeklyDlg::AnyDayChecked() const {
 }
 
 void CGeneralWeeklyDlg::LoadFromTask(const CTaskItem& task, CRangeNotes& notes) {
-    if (task.m_nWeeklyMode != 0) {
-        SetCheck(1051, true);
+    if (task.WeeklyMode() != EWeeklyMode::EveryNWeeks) {
+        SetCheck(IDC_WEEKLY_BY_WEEK_OF_MONTH, true);
         OnWeekOfMonth();
-        SelectItem(1054, task.m_nWeeklyWeekOfMonth, "week of month", notes);
+        SelectItem(IDC_WEEKLY_WEEK_OF_MONTH, task.m_nWeeklyWeekOfMonth, "week of month", notes);
     } else {
-        SetCheck(1050, true);
+        SetCheck(IDC_WEEKLY_EVERY_N_WEEKS, true);
         OnEveryNWeeks();
         m_nWeeks = task.m_nWeeklyInterval;
         notes.Clamp(m_nWeeks, 1, 999999, "weeks");
@@ -52,8 +55,8 @@ void CGeneralWeeklyDlg::LoadFromTask(const CTaskItem& task, CRangeNotes& notes) 
 }
 
 void CGeneralWeeklyDlg::WriteToTask(CTaskItem& task) const {
-    task.m_nWeeklyMode = IsEnabled(1052) ? 0 : 1;
+    task.m_nWeeklyMode = CodeOf(IsEnabled(IDC_WEEKLY_INTERVAL) ? EWeeklyMode::EveryNWeeks : EWeeklyMode::WeekOfMonth);
     task.m_nWeeklyInterval = m_nWeeks;
-    task.m_nWeeklyWeekOfMonth = ListIndex(1054);
+    task.m_nWeeklyWeekOfMonth = ListIndex(IDC_WEEKLY_WEEK_OF_MONTH);
     for (int i = 0; i < 7; ++i) task.m_bWeekDays[i] = m_bDays[i];
 }

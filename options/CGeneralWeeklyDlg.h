@@ -1,4 +1,5 @@
 #pragma once
+#include "COptionsIds.h"
 #include "CRecurrencePanel.h"
 
 // Every N weeks, or every second, third or fourth week of the month, on
@@ -13,7 +14,9 @@ public:
 
     // The day boxes, Sunday first (laid out Sunday..Wednesday, then
     // Thursday..Saturday).
-    static constexpr int kDayIds[7] = {1015, 1216, 1217, 1218, 1019, 1020, 1021};
+    static constexpr int kDayIds[7] = {COptionsIds::IDC_SUNDAY,   COptionsIds::IDC_MONDAY,   COptionsIds::IDC_TUESDAY,
+                                       COptionsIds::IDC_WEDNESDAY, COptionsIds::IDC_THURSDAY, COptionsIds::IDC_FRIDAY,
+                                       COptionsIds::IDC_SATURDAY};
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;

@@ -2,46 +2,49 @@
 
 #include <QComboBox>
 
+#include "COptionsIds.h"
 #include "ui_GeneralYearlyDlg.h"
+
+using namespace COptionsIds;
 
 CGeneralYearlyDlg::CGeneralYearlyDlg(QWidget* pParent) : CRecurrencePanel(pParent) {
     Ui::GeneralYearlyDlg().setupUi(this);
     InitTemplate();
-    OnClicked(1010, [this] { OnMonthAndDay(); });
-    OnClicked(1011, [this] { OnOrdinalDay(); });
+    OnClicked(IDC_YEARLY_BY_MONTH_AND_DAY, [this] { OnMonthAndDay(); });
+    OnClicked(IDC_YEARLY_BY_ORDINAL, [this] { OnOrdinalDay(); });
 }
 
 void CGeneralYearlyDlg::OnInitDialog() {
-    SetCheck(1010, true);
-    Enable({1016, 1017, 1018}, false);
-    if (auto* pMonths = qobject_cast<QComboBox*>(Item(1014))) pMonths->setCurrentIndex(0);
+    SetCheck(IDC_YEARLY_BY_MONTH_AND_DAY, true);
+    Enable({IDC_YEARLY_ORDINAL, IDC_YEARLY_DAY_KIND, IDC_YEARLY_MONTH2}, false);
+    if (auto* pMonths = qobject_cast<QComboBox*>(Item(IDC_YEARLY_MONTH))) pMonths->setCurrentIndex(0);
 }
 
-void CGeneralYearlyDlg::DoDataExchange(CDataExchange& dx) { dx.Count(1012, m_nDay, 31); }
+void CGeneralYearlyDlg::DoDataExchange(CDataExchange& dx) { dx.Count(IDC_YEARLY_DAY, m_nDay, 31); }
 
 void CGeneralYearlyDlg::OnMonthAndDay() {
-    Enable({1012, 1014}, true);
-    Enable({1016, 1017, 1018}, false);
-    SelectFirstIfNone(1014);
+    Enable({IDC_YEARLY_DAY, IDC_YEARLY_MONTH}, true);
+    Enable({IDC_YEARLY_ORDINAL, IDC_YEARLY_DAY_KIND, IDC_YEARLY_MONTH2}, false);
+    SelectFirstIfNone(IDC_YEARLY_MONTH);
 }
 
 void CGeneralYearlyDlg::OnOrdinalDay() {
-    Enable({1016, 1017, 1018}, true);
-    Enable({1012, 1014}, false);
-    for (int nId : {1016, 1017, 1018}) SelectFirstIfNone(nId);
+    Enable({IDC_YEARLY_ORDINAL, IDC_YEARLY_DAY_KIND, IDC_YEARLY_MONTH2}, true);
+    Enable({IDC_YEARLY_DAY, IDC_YEARLY_MONTH}, false);
+    for (int nId : {IDC_YEARLY_ORDINAL, IDC_YEARLY_DAY_KIND, IDC_YEARLY_MONTH2}) SelectFirstIfNone(nId);
 }
 
 void CGeneralYearlyDlg::LoadFromTask(const CTaskItem& task, CRangeNotes& notes) {
-    if (task.m_nYearlyMode != 0) {
-        SetCheck(1011, true);
+    if (task.YearlyMode() != EYearlyMode::MonthAndDay) {
+        SetCheck(IDC_YEARLY_BY_ORDINAL, true);
         OnOrdinalDay();
-        SelectItem(1016, task.m_nYearlyOrdinal, "yearly ordinal", notes);
-        SelectItem(1017, task.m_nYearlyDayKind, "yearly day kind", notes);
-        SelectItem(1018, task.m_nYearlyMonth2, "yearly month", notes);
+        SelectItem(IDC_YEARLY_ORDINAL, task.m_nYearlyOrdinal, "yearly ordinal", notes);
+        SelectItem(IDC_YEARLY_DAY_KIND, task.m_nYearlyDayKind, "yearly day kind", notes);
+        SelectItem(IDC_YEARLY_MONTH2, task.m_nYearlyMonth2, "yearly month", notes);
     } else {
-        SetCheck(1010, true);
+        SetCheck(IDC_YEARLY_BY_MONTH_AND_DAY, true);
         OnMonthAndDay();
-        SelectItem(1014, task.m_nYearlyMonth, "yearly month", notes);
+        SelectItem(IDC_YEARLY_MONTH, task.m_nYearlyMonth, "yearly month", notes);
         m_nDay = task.m_nYearlyDay;
         notes.Clamp(m_nDay, 1, 31, "day of month");
     }
@@ -49,13 +52,14 @@ void CGeneralYearlyDlg::LoadFromTask(const CTaskItem& task, CRangeNotes& notes) 
 }
 
 void CGeneralYearlyDlg::WriteToTask(CTaskItem& task) const {
-    task.m_nYearlyMode = IsChecked(1010) ? 0 : 1;
-    if (task.m_nYearlyMode == 0) {
-        task.m_nYearlyMonth = ListIndex(1014);
+    task.m_nYearlyMode =
+        CodeOf(IsChecked(IDC_YEARLY_BY_MONTH_AND_DAY) ? EYearlyMode::MonthAndDay : EYearlyMode::OrdinalDay);
+    if (task.YearlyMode() == EYearlyMode::MonthAndDay) {
+        task.m_nYearlyMonth = ListIndex(IDC_YEARLY_MONTH);
         task.m_nYearlyDay = m_nDay;
     } else {
-        task.m_nYearlyOrdinal = ListIndex(1016);
-        task.m_nYearlyDayKind = ListIndex(1017);
-        task.m_nYearlyMonth2 = ListIndex(1018);
+        task.m_nYearlyOrdinal = ListIndex(IDC_YEARLY_ORDINAL);
+        task.m_nYearlyDayKind = ListIndex(IDC_YEARLY_DAY_KIND);
+        task.m_nYearlyMonth2 = ListIndex(IDC_YEARLY_MONTH2);
     }
 }

@@ -10,6 +10,7 @@
 #include "CDataExchange.h"
 #include "CGeneralPage.h"
 #include "CMessageBox.h"
+#include "COptionsIds.h"
 #include "COtherPage.h"
 #include "CSchedule.h"
 #include "CTaskCheck.h"
@@ -18,6 +19,8 @@
 #include "SharedState.h"
 #include "TaskTime.h"
 #include "ui_OptionsDlg.h"
+
+using namespace COptionsIds;
 
 namespace fs = std::filesystem;
 
@@ -60,12 +63,13 @@ COptionsDlg::COptionsDlg(QWidget* pParent, const IClock& clock)
     // Enter must not commit: only the Schedule button does. The Attachments
     // page's default button is the default only while that page is shown.
     for (QPushButton* pButton : findChildren<QPushButton*>()) pButton->setAutoDefault(false);
-    auto* pAdd = CDataExchange::Control<QPushButton>(m_pAttachmentsPage, 1022);
+    auto* pAdd = CDataExchange::Control<QPushButton>(m_pAttachmentsPage, IDC_ADD_FILES);
     pAdd->setDefault(false);
     connect(m_pSheet, &QTabWidget::currentChanged, this,
             [this, pAdd] { pAdd->setDefault(m_pSheet->currentWidget() == m_pAttachmentsPage); });
-    connect(CDataExchange::Control<QPushButton>(this, 1002), &QPushButton::clicked, this, [this] { OnSchedule(); });
-    connect(CDataExchange::Control<QPushButton>(this, 1063), &QPushButton::clicked, this, [this] { reject(); });
+    connect(CDataExchange::Control<QPushButton>(this, IDC_SCHEDULE), &QPushButton::clicked, this,
+            [this] { OnSchedule(); });
+    connect(CDataExchange::Control<QPushButton>(this, IDC_CANCEL), &QPushButton::clicked, this, [this] { reject(); });
 }
 
 int COptionsDlg::exec() { return QDialog::exec() == kResultOK ? kResultOK : kResultCancel; }
@@ -141,7 +145,7 @@ bool COptionsDlg::ReadPages(CTaskItem& task, time_t& tStart, time_t tNow) {
         task.m_dtLastSent.Empty();
     }
     m_pGeneralPage->WriteEnd(task);
-    if (task.m_nEndKind == 2 && TaskTime::EndOfDay(task.m_dtEnd) <= tStart) {
+    if (task.EndKind() == EEndKind::EndDate && TaskTime::EndOfDay(task.m_dtEnd) <= tStart) {
         Stop("Please change the end date later than the starting time.", m_pGeneralPage);
         return false;
     }
@@ -188,10 +192,10 @@ bool COptionsDlg::CheckSize(const CTaskItem& task, time_t tNow) {
     if (vecProblems.empty()) return true;
     if (vecProblems.front().strField == "attachments") {
         Stop("The attachment list is too long, please remove some of the attachments.", m_pAttachmentsPage);
-        if (auto* pList = CDataExchange::Control<QWidget>(m_pAttachmentsPage, 1121)) pList->setFocus();
+        if (auto* pList = CDataExchange::Control<QWidget>(m_pAttachmentsPage, IDC_ATTACHMENT_LIST)) pList->setFocus();
     } else {
         Stop("The task name is too long, please shorten it.", m_pOtherPage);
-        if (auto* pName = CDataExchange::Control<QWidget>(m_pOtherPage, 1126)) pName->setFocus();
+        if (auto* pName = CDataExchange::Control<QWidget>(m_pOtherPage, IDC_TASK_NAME)) pName->setFocus();
     }
     return false;
 }

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <string>
 
+#include "CMessageBox.h"
 #include "CTaskItem.h"
 #include "IClock.h"
 
@@ -61,7 +62,7 @@ private:
     bool SaveTemplate(CTaskItem& task, time_t tNow);
     std::string TemplatePath(const CTaskItem& task, time_t tNow) const;
     static void RemoveDraft();
-    void Stop(const std::string& strMessage, QWidget* pPage, unsigned nIcon = 0x30);
+    void Stop(const std::string& strMessage, QWidget* pPage, unsigned nIcon = CMessageBox::MB_ICONWARNING);
 
     const IClock& m_clock;
     CTaskItem m_task;

@@ -1,6 +1,9 @@
 #include "COtherPage.h"
 
+#include "COptionsIds.h"
 #include "ui_OtherPage.h"
+
+using namespace COptionsIds;
 
 COtherPage::COtherPage(QWidget* pParent) : QWidget(pParent) {
     Ui::OtherPage().setupUi(this);
@@ -9,9 +12,9 @@ COtherPage::COtherPage(QWidget* pParent) : QWidget(pParent) {
 
 bool COtherPage::UpdateData(bool bSaveAndValidate) {
     CDataExchange dx(this, bSaveAndValidate);
-    dx.Text(1126, m_strTaskName);
-    dx.Check(1027, m_bReceiveBeforeSending);
-    dx.Check(1128, m_bSendOverdue);
-    dx.Check(1029, m_bActive);
+    dx.Text(IDC_TASK_NAME, m_strTaskName);
+    dx.Check(IDC_RECEIVE_BEFORE_SENDING, m_bReceiveBeforeSending);
+    dx.Check(IDC_SEND_OVERDUE, m_bSendOverdue);
+    dx.Check(IDC_ACTIVE, m_bActive);
     return !dx.Failed();
 }
