@@ -76,16 +76,16 @@ void CMyInspectorEvent::OnActivate() {
     CComPtr<_CommandBars> spBars;
     if (FAILED(m_spInspector->get_CommandBars(&spBars)) || !spBars) return;
     CComPtr<CommandBar> spBar;
-    spBars->Add(CVariant(kToolbarName), CVariant(1), vtMissing, CVariant(true), &spBar);
+    spBars->Add(CVariant(kToolbarName), CVariant(msoBarTop), vtMissing, CVariant(true), &spBar);
     if (!spBar) return Fail("Failed to create a new toolbar!");
     CComPtr<CommandBarControls> spControls;
     spBar->get_Controls(&spControls);
     if (!spControls) return Fail("Failed to get the Controls from the new toolbar!");
     CComPtr<CommandBarControl> spControl;
-    spControls->Add(CVariant(1), vtMissing, vtMissing, vtMissing, CVariant(true), &spControl);
+    spControls->Add(CVariant(msoControlButton), vtMissing, vtMissing, vtMissing, CVariant(true), &spControl);
     CComQIPtr<_CommandBarButton> spButton(spControl.p);
     if (!spButton) return Fail("Failed to create a button on the new toolbar!");
-    spButton->put_Style(2);
+    spButton->put_Style(msoButtonCaption);
     spButton->put_Caption(kButtonText);
     spButton->put_TooltipText(kButtonText);
     spButton->put_Tag(kButtonText);
@@ -152,7 +152,7 @@ void CMyInspectorEvent::OnOptionsClick(IDispatch*, bool*) {
         dlg.m_nEditId = nId;
         dlg.SetTask(static_cast<const CTaskList&>(*g_pTaskList)[i]);
     }
-    if (dlg.exec() != 1 || !g_pTaskList) return;
+    if (dlg.exec() != COptionsDlg::kResultOK || !g_pTaskList) return;
     const CTaskItem task = dlg.GetTask();
     const int nNow = i < 0 ? -1 : g_pTaskList->IndexOf(nId);
     if (nNow < 0) g_pTaskList->Add(task);

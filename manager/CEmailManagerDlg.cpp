@@ -75,11 +75,11 @@ CEmailManagerDlg::CEmailManagerDlg(QWidget* pParent) : QDialog(pParent) {
     m_pList->setGeometry(Rect(18, 18, 360, 168));
     m_pList->setColumnCount(2);
     m_pList->setHeaderLabels({"Task Name", "Next Sending"});
-    m_pList->headerItem()->setTextAlignment(0, Qt::AlignLeft | Qt::AlignVCenter);
-    m_pList->headerItem()->setTextAlignment(1, Qt::AlignHCenter | Qt::AlignVCenter);
+    m_pList->headerItem()->setTextAlignment(kNameColumn, Qt::AlignLeft | Qt::AlignVCenter);
+    m_pList->headerItem()->setTextAlignment(kNextSendingColumn, Qt::AlignHCenter | Qt::AlignVCenter);
     m_pList->header()->setStretchLastSection(false);  // the columns keep their widths
-    m_pList->setColumnWidth(0, 270);
-    m_pList->setColumnWidth(1, 240);
+    m_pList->setColumnWidth(kNameColumn, 270);
+    m_pList->setColumnWidth(kNextSendingColumn, 240);
     m_pList->setRootIsDecorated(false);
     m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -139,8 +139,8 @@ void CEmailManagerDlg::SetRowOf(int nIndex) {
     const std::string* pWhy = g_pSendEmailDlg ? g_pSendEmailDlg->Stalled().Reason(list.IdAt(nIndex), t) : nullptr;
     QTreeWidgetItem* pItem = m_pList->topLevelItem(nIndex);
     if (!pItem) return;
-    if (pWhy) pItem->setText(1, kStalledText);
-    pItem->setToolTip(1, pWhy ? QString::fromStdString(*pWhy) : QString());
+    if (pWhy) pItem->setText(kNextSendingColumn, kStalledText);
+    pItem->setToolTip(kNextSendingColumn, pWhy ? QString::fromStdString(*pWhy) : QString());
 }
 
 void CEmailManagerDlg::OnInitDialog() {
@@ -159,11 +159,11 @@ void CEmailManagerDlg::SetTaskRow(int nRow, int bActive, const std::string& strN
         pItem = new QTreeWidgetItem();
         m_pList->addTopLevelItem(pItem);
     }
-    pItem->setIcon(0, RowIcon(bActive ? 1 : 0));
-    pItem->setData(0, Qt::UserRole, bActive ? 1 : 0);
-    pItem->setText(0, QString::fromStdString(strName));
-    pItem->setText(1, NextSendingText(dtNext));
-    pItem->setTextAlignment(1, Qt::AlignHCenter | Qt::AlignVCenter);
+    pItem->setIcon(kNameColumn, RowIcon(bActive ? 1 : 0));
+    pItem->setData(kNameColumn, Qt::UserRole, bActive ? 1 : 0);
+    pItem->setText(kNameColumn, QString::fromStdString(strName));
+    pItem->setText(kNextSendingColumn, NextSendingText(dtNext));
+    pItem->setTextAlignment(kNextSendingColumn, Qt::AlignHCenter | Qt::AlignVCenter);
 }
 
 void CEmailManagerDlg::OnTimer() {

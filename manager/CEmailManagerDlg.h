@@ -33,6 +33,11 @@ public:
         ID_MENU_SUPPORT = 32786,
         kRefreshTimer = 2,
     };
+    // The task list's columns.
+    enum : int {
+        kNameColumn = 0,         // the task name, with the active or inactive mark
+        kNextSendingColumn = 1,  // the next sending time, "Completed" when there is none
+    };
 
     explicit CEmailManagerDlg(QWidget* pParent = nullptr);
 

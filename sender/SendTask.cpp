@@ -20,7 +20,6 @@ namespace {
 
 // Paths this long are refused, as the platform's own file calls refuse them.
 constexpr size_t kMaxPath = 260;
-constexpr int32_t kReceiveControlId = 7095;
 constexpr int kReceiveWaitMs = 3000;
 
 // Waits with the event loop running where there is one, so the host stays
@@ -97,7 +96,7 @@ int AddAttachments(_MailItem* pMailItem, const CTaskItem& task) {
     if (FAILED(pMailItem->get_Attachments(&spAttachments)) || !spAttachments) return -1;
     for (const auto& strEntry : task.m_arrAttachments) {
         for (const auto& strFile : MatchEntry(strEntry))
-            spAttachments->Add(CVariant(strFile), CVariant(1), vtMissing, vtMissing);
+            spAttachments->Add(CVariant(strFile), CVariant(olByValue), vtMissing, vtMissing);
     }
     return 0;
 }
@@ -108,7 +107,7 @@ void ReceiveEmails(_Application* pApplication, const CWaitFn& fnWait) {
     CComPtr<_CommandBars> spBars;
     if (FAILED(spExplorer->get_CommandBars(&spBars)) || !spBars) return;
     CComPtr<CommandBarControl> spControl;
-    if (FAILED(spBars->FindControl(vtMissing, CVariant(kReceiveControlId), vtMissing, vtMissing, &spControl)) ||
+    if (FAILED(spBars->FindControl(vtMissing, CVariant(kSendReceiveControlId), vtMissing, vtMissing, &spControl)) ||
         !spControl)
         return;
     bool bEnabled = false;

@@ -7,15 +7,20 @@
 // and the default answer is taken.
 namespace CMessageBox {
 
+// The flags of a box: one button set, one icon, and the default button,
+// or-ed together (MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2).
 enum : unsigned {
-    MB_OK = 0x0,
-    MB_YESNO = 0x4,
-    MB_ICONERROR = 0x10,
-    MB_ICONQUESTION = 0x20,
-    MB_ICONWARNING = 0x30,
-    MB_ICONINFORMATION = 0x40,
-    MB_DEFBUTTON2 = 0x100,
+    MB_OK = 0x0,                // one button, OK
+    MB_YESNO = 0x4,             // Yes and No
+    MB_TYPEMASK = 0xF,          // the bits that hold the button set
+    MB_ICONERROR = 0x10,        // a stop sign
+    MB_ICONQUESTION = 0x20,     // a question mark
+    MB_ICONWARNING = 0x30,      // an exclamation mark
+    MB_ICONINFORMATION = 0x40,  // an information sign
+    MB_ICONMASK = 0xF0,         // the bits that hold the icon
+    MB_DEFBUTTON2 = 0x100,      // the second button is the default (No of Yes/No)
 };
+// The button a box was closed with.
 enum : int { IDOK = 1, IDYES = 6, IDNO = 7 };
 
 using CHandler = std::function<int(const std::string& strText, const std::string& strCaption, unsigned nFlags)>;

@@ -13,14 +13,14 @@ std::unique_ptr<QMessageBox> CQtMessageBox::Build(const std::string& strText, co
     auto pBox = std::make_unique<QMessageBox>(pParent);
     pBox->setWindowTitle(QString::fromStdString(strCaption));
     pBox->setText(QString::fromStdString(strText));
-    switch (nFlags & 0xF0) {
+    switch (nFlags & MB_ICONMASK) {
     case MB_ICONERROR: pBox->setIcon(QMessageBox::Critical); break;
     case MB_ICONWARNING: pBox->setIcon(QMessageBox::Warning); break;
     case MB_ICONQUESTION: pBox->setIcon(QMessageBox::Question); break;
     case MB_ICONINFORMATION: pBox->setIcon(QMessageBox::Information); break;
     default: pBox->setIcon(QMessageBox::NoIcon); break;
     }
-    if ((nFlags & 0xF) == MB_YESNO) {
+    if ((nFlags & MB_TYPEMASK) == MB_YESNO) {
         pBox->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         pBox->setDefaultButton(DefaultAnswer(nFlags) == IDNO ? QMessageBox::No : QMessageBox::Yes);
         pBox->setEscapeButton(QMessageBox::No);
@@ -36,7 +36,7 @@ int CQtMessageBox::Show(const std::string& strText, const std::string& strCaptio
     auto pBox = Build(strText, strCaption, nFlags, QApplication::activeWindow());
     pBox->setWindowModality(Qt::ApplicationModal);
     int nButton = pBox->exec();
-    if ((nFlags & 0xF) == MB_YESNO) return nButton == QMessageBox::Yes ? IDYES : IDNO;
+    if ((nFlags & MB_TYPEMASK) == MB_YESNO) return nButton == QMessageBox::Yes ? IDYES : IDNO;
     return IDOK;
 }
 
