@@ -19,8 +19,8 @@ enum class ERecurrence : int32_t {
 
 // m_nDailyMode.
 enum class EDailyMode : int32_t {
-    EveryNDays = 0,     // every m_nDailyInterval days
-    EveryDayOfKind = 1, // every day of m_nDailyDayKind (day .. odd day only)
+    EveryNDays = 0,      // every m_nDailyInterval days
+    EveryDayOfKind = 1,  // every day of m_nDailyDayKind (day .. odd day only)
 };
 
 // m_nWeeklyMode.
@@ -77,9 +77,9 @@ enum class EOrdinal : int32_t {
 
 // m_nEndKind: when the task stops being sent.
 enum class EEndKind : int32_t {
-    NoEnd = 0,     // never
-    AfterCount = 1, // once m_nOccurrenceCount reaches m_nEndAfterCount
-    EndDate = 2,   // after 23:59:59 of m_dtEnd
+    NoEnd = 0,       // never
+    AfterCount = 1,  // once m_nOccurrenceCount reaches m_nEndAfterCount
+    EndDate = 2,     // after 23:59:59 of m_dtEnd
 };
 
 // The stored number of a code, for writing it into a field.
