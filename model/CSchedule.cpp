@@ -267,7 +267,7 @@ void CSchedule::CalcWeekly(CTaskItem& task, time_t tNow) const {
     const int nRow = task.m_nWeeklyWeekOfMonth + 2;
     const TaskDateTime dtLast = FromAbsolute(tLast);
     const time_t tFirstOfMonth = ToAbsolute(dtLast.nYear, dtLast.nMonth, 1, dtLast.nHour, dtLast.nMinute, 0);
-    // The row ends on the Saturday 1st + (7 x row - weekday of the 1st) days.
+    // The row ends on the Saturday (7 x row - weekday of the 1st) days after the 1st.
     const time_t tSat = OnItsDay(task, tFirstOfMonth + (7 * nRow - DayOfWeek(tFirstOfMonth)) * kDay);
     const time_t tSun = OnItsDay(task, tSat - 6 * kDay);
     const int nLastDay = dtLast.nDay, nSunDay = FromAbsolute(tSun).nDay, nSatDay = FromAbsolute(tSat).nDay;
@@ -280,7 +280,7 @@ void CSchedule::CalcWeekly(CTaskItem& task, time_t tNow) const {
     const int nNextMonth = dtLast.nMonth == 12 ? 1 : dtLast.nMonth + 1;
     const int nNextYear = dtLast.nMonth == 12 ? dtLast.nYear + 1 : dtLast.nYear;
     const time_t tFirstOfNext = ToAbsolute(nNextYear, nNextMonth, 1, dtLast.nHour, dtLast.nMinute, 0);
-    // The Sunday of the row: 1st + (7 x row - 6 - weekday of the 1st) days.
+    // The row's Sunday, (7 x row - 6 - weekday of the 1st) days after the 1st.
     findInWeek(OnItsDay(task, tFirstOfNext + (7 * nRow - 6 - DayOfWeek(tFirstOfNext)) * kDay));
 }
 
