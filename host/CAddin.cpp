@@ -208,7 +208,7 @@ void CAddin::TrackOpenInspectors() {
     }
 }
 
-void CAddin::Track(IDispatch* pInspector, int32_t nTaskIndex, CAddin* pOwner) {
+void CAddin::Track(IDispatch* pInspector, int32_t nTaskIndex, ITrackerOwner* pOwner) {
     CComQIPtr<_Inspector> spInspector(pInspector);
     if (!spInspector) return;
     CComPtr<IDispatch> spItem;

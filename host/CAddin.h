@@ -5,6 +5,7 @@
 
 #include "ErrorInfo.h"
 #include "Extensibility.h"
+#include "ITrackerOwner.h"
 #include "MailHostOM.h"
 #include "QuilloryIds.h"
 
@@ -17,7 +18,7 @@ class CTaskListServer;
 // paths, the task list, the main toolbar button, the message-window
 // trackers and the sender; disconnection saves and frees the list and ends
 // every subscription.
-class CAddin final : public CComObjectImpl<IAddin, _IDTExtensibility2, ISupportErrorInfo> {
+class CAddin final : public CComObjectImpl<IAddin, _IDTExtensibility2, ISupportErrorInfo>, public ITrackerOwner {
 public:
     // The add-in's own failure result of OnConnection.
     static constexpr HRESULT kFailure = MakeHResult(0xFFFFFFFFu);
@@ -54,7 +55,7 @@ private:
     HRESULT Connect(IDispatch* pApplication);
     HRESULT AddMainToolbar(bool& bStop);
     void TrackOpenInspectors();
-    void Track(IDispatch* pInspector, int32_t nTaskIndex, CAddin* pOwner);
+    void Track(IDispatch* pInspector, int32_t nTaskIndex, ITrackerOwner* pOwner);
     void FreeSending();
 
     CComPtr<_Application> m_spApplication;

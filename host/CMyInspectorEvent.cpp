@@ -1,6 +1,5 @@
 #include "CMyInspectorEvent.h"
 
-#include "CAddin.h"
 #include "CMessageBox.h"
 #include "COptionsDlg.h"
 #include "COtherPage.h"
@@ -26,7 +25,7 @@ CMyInspectorEvent* g_pClickSubscriber = nullptr;
 
 }  // namespace
 
-CMyInspectorEvent::CMyInspectorEvent(_Inspector* pInspector, CAddin* pAddin, int32_t nTaskIndex)
+CMyInspectorEvent::CMyInspectorEvent(_Inspector* pInspector, ITrackerOwner* pAddin, int32_t nTaskIndex)
     : m_spInspector(pInspector), m_nTaskIndex(nTaskIndex), m_pAddin(pAddin) {
     if (nTaskIndex >= 0 && g_pTaskList && nTaskIndex < g_pTaskList->GetSize())
         m_nTaskId = g_pTaskList->IdAt(nTaskIndex);

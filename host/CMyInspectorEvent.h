@@ -4,9 +4,8 @@
 #include "CButtonEventsSink.h"
 #include "CInspectorEventsSink.h"
 #include "CTaskItem.h"
+#include "ITrackerOwner.h"
 #include "MailHostOM.h"
-
-class CAddin;
 
 // Tracks one message window that holds an unsent mail message: builds the
 // window's "Quillory Options" toolbar and button on its first activation,
@@ -17,7 +16,7 @@ public:
     // nTaskIndex: the task in g_pTaskList whose message the window shows,
     // -1 for a new message; the tracker keeps that task's identity, so the
     // window stays tied to the same task when the list is reordered.
-    CMyInspectorEvent(_Inspector* pInspector, CAddin* pAddin, int32_t nTaskIndex);
+    CMyInspectorEvent(_Inspector* pInspector, ITrackerOwner* pAddin, int32_t nTaskIndex);
     ~CMyInspectorEvent();
     CMyInspectorEvent(const CMyInspectorEvent&) = delete;
     CMyInspectorEvent& operator=(const CMyInspectorEvent&) = delete;
@@ -33,7 +32,7 @@ public:
     void OnOptionsClick(IDispatch* pButton, bool* pbCancelDefault);
 
     _Inspector* Inspector() const { return m_spInspector; }
-    CAddin* Owner() const { return m_pAddin; }
+    ITrackerOwner* Owner() const { return m_pAddin; }
     int32_t TaskIndex() const { return m_nTaskIndex; }
     CTaskList::Id TaskId() const { return m_nTaskId; }
     bool IsAdvised() const { return m_dwInspectorCookie != 0; }
@@ -48,7 +47,7 @@ private:
     CComPtr<_CommandBarButton> m_spButton;
     int32_t m_nTaskIndex = -1;
     CTaskList::Id m_nTaskId = CTaskList::kNoId;
-    CAddin* m_pAddin = nullptr;
+    ITrackerOwner* m_pAddin = nullptr;
 
     CComPtr<CInspectorEventsSink> m_spInspectorSink;
     CComPtr<CButtonEventsSink> m_spButtonSink;

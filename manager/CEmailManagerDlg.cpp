@@ -18,8 +18,8 @@
 #include "OpenUrl.h"
 #include "CScheduleSheet.h"
 #include "CSendEmailDlg.h"
-#include "SendTask.h"
 #include "SharedState.h"
+#include "TemplateAccess.h"
 
 using namespace CMessageBox;
 using CDialogUnits::Rect;

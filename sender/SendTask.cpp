@@ -1,9 +1,7 @@
 #include "SendTask.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <fnmatch.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,10 +14,10 @@
 #include <thread>
 #include <vector>
 
+#include "TemplateAccess.h"
+
 namespace {
 
-// Paths this long are refused, as the platform's own file calls refuse them.
-constexpr size_t kMaxPath = 260;
 constexpr int kReceiveWaitMs = 3000;
 
 // Waits with the event loop running where there is one, so the host stays
@@ -79,17 +77,6 @@ std::vector<std::string> MatchEntry(const std::string& strEntry) {
 }
 
 }  // namespace
-
-// The template must exist and be readable, and no other program may hold
-// it locked for itself.
-bool CanOpenTemplate(const std::string& strPath) {
-    if (strPath.size() >= kMaxPath) return false;
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool bFree = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
-    ::close(fd);
-    return bFree;
-}
 
 int AddAttachments(_MailItem* pMailItem, const CTaskItem& task) {
     CComPtr<Attachments> spAttachments;

@@ -15,7 +15,4 @@ using CWaitFn = std::function<void(int nMilliseconds)>;
 void SendTask(_Application* pApplication, const CTaskItem& task, const CWaitFn& fnWait = {});
 // -1 when the item's attachments cannot be had, else 0.
 int AddAttachments(_MailItem* pMailItem, const CTaskItem& task);
-// Whether a template file can be opened for reading with no one else
-// holding it locked (too long a path counts as not).
-bool CanOpenTemplate(const std::string& strPath);
 void ReceiveEmails(_Application* pApplication, const CWaitFn& fnWait = {});

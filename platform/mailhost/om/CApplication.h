@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "../core/IMailBackend.h"
+#include "IMailBackend.h"
 #include "MailHostOM.h"
 
 // Told about changes that a user interface shows. Called on the UI thread.
