@@ -10,7 +10,7 @@
 #include <set>
 #include <thread>
 
-#include "CHeadlessFixture.h"
+#include "CHeadlessTestBase.h"
 #include "CTaskListFile.h"
 #include "CTextCodec.h"
 #include "TaskTime.h"
@@ -30,11 +30,10 @@ std::string Format(const nlohmann::json& j) {
     return TaskTime::Format(dt);
 }
 
-class CEndToEndTest : public CHeadlessFixture {};
+class EndToEndTest : public CHeadlessTestBase {};
 
-TEST_F(CEndToEndTest, ScheduledMessagesArriveAndTheTaskListMovesOn) {
+TEST_F(EndToEndTest, ScheduledMessagesArriveAndTheTaskListMovesOn) {
     CZoneGuard zone("Asia/Kolkata");  // a half-hour offset
-    setenv("TZ", "Asia/Kolkata", 1);
     const std::string strEntry = MakeAttachmentFolder();
     const TaskDateTime dtNow = MinuteFromNow(0), dtNext = MinuteFromNow(1);
     CTaskList list;
@@ -72,12 +71,11 @@ TEST_F(CEndToEndTest, ScheduledMessagesArriveAndTheTaskListMovesOn) {
     EXPECT_EQ(j[1]["occurrenceCount"], 1);
     EXPECT_EQ(Format(j[1]["lastSent"]), TaskTime::Format(dtNext));
     EXPECT_EQ(j[1]["nextSending"]["year"], 0) << "a once task is completed";
-    unsetenv("TZ");
 }
 
-class COverdueTest : public CHeadlessFixture, public ::testing::WithParamInterface<const char*> {};
+class OverdueTest : public CHeadlessTestBase, public ::testing::WithParamInterface<const char*> {};
 
-TEST_P(COverdueTest, MinutesPassedWhileTheHostWasDownAreSentOrSkippedByTheirOption) {
+TEST_P(OverdueTest, MinutesPassedWhileTheHostWasDownAreSentOrSkippedByTheirOption) {
     CZoneGuard zone(GetParam());
     const TaskDateTime dtPast = MinuteFromNow(-10);
     CTaskList list;
@@ -107,10 +105,10 @@ TEST_P(COverdueTest, MinutesPassedWhileTheHostWasDownAreSentOrSkippedByTheirOpti
               TaskTime::Format(TaskTime::FromAbsolute(TaskTime::ToAbsolute(dtHourlyStart) + 3 * 3600)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Zones, COverdueTest, ::testing::Values("UTC", "America/New_York", "Pacific/Chatham"),
+INSTANTIATE_TEST_SUITE_P(Zones, OverdueTest, ::testing::Values("UTC", "America/New_York", "Pacific/Chatham"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 
-TEST_F(CEndToEndTest, AKilledHostNeverCorruptsTheListNorResendsWhatWasRecorded) {
+TEST_F(EndToEndTest, AKilledHostNeverCorruptsTheListNorResendsWhatWasRecorded) {
     constexpr int kTasks = 120;
     const CTextCodec codec("UTF-8");
     std::mt19937 rng(std::random_device{}());
@@ -169,7 +167,7 @@ TEST_F(CEndToEndTest, AKilledHostNeverCorruptsTheListNorResendsWhatWasRecorded) 
     }
 }
 
-TEST_F(CEndToEndTest, ASecondHostOnTheSameProfileExitsAtOnce) {
+TEST_F(EndToEndTest, ASecondHostOnTheSameProfileExitsAtOnce) {
     StartHost();
     ASSERT_TRUE(WaitForLog(m_dir / "host.log", "connected", seconds(20))) << CTempDir::ReadFile(m_dir / "host.log");
     CTestProcess second;
@@ -186,7 +184,7 @@ TEST_F(CEndToEndTest, ASecondHostOnTheSameProfileExitsAtOnce) {
     second.Stop();
 }
 
-TEST_F(CEndToEndTest, RegistrationToolReportsItsOutcome) {
+TEST_F(EndToEndTest, RegistrationToolReportsItsOutcome) {
     EXPECT_EQ(CTestProcess::Run({MAILHOST_PROGRAM, "--unregister", QUILSEND_MODULE}), 0);
     EXPECT_EQ(CTestProcess::Run({MAILHOST_PROGRAM, "--register", m_dir / "missing.so"}), 1);
     EXPECT_EQ(CTestProcess::Run({MAILHOST_PROGRAM, "--register"}), 2);

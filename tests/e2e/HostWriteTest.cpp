@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "CHeadlessFixture.h"
+#include "CHeadlessTestBase.h"
 #include "CTaskListFile.h"
 #include "CTaskListLock.h"
 #include "CTaskJson.h"
@@ -28,13 +28,13 @@ using std::chrono::milliseconds;
 using std::chrono::seconds;
 using Clock = std::chrono::steady_clock;
 
-class CHostWriteTest : public CHeadlessFixture {
+class HostWriteTest : public CHeadlessTestBase {
 protected:
-    CHostWriteTest() {
+    HostWriteTest() {
         ::mkdir((m_dir / "run").c_str(), 0700);
         setenv("XDG_RUNTIME_DIR", (m_dir / "run").c_str(), 1);
     }
-    ~CHostWriteTest() override { unsetenv("XDG_RUNTIME_DIR"); }
+    ~HostWriteTest() override { unsetenv("XDG_RUNTIME_DIR"); }
 
     struct CRun {
         int nStatus = -1;
@@ -106,9 +106,9 @@ protected:
     }
 };
 
-class CImportWhileRunningTest : public CHostWriteTest, public ::testing::WithParamInterface<const char*> {};
+class ImportWhileRunningTest : public HostWriteTest, public ::testing::WithParamInterface<const char*> {};
 
-TEST_P(CImportWhileRunningTest, TheHostTakesTheImportAndEveryLaterSaveKeepsIt) {
+TEST_P(ImportWhileRunningTest, TheHostTakesTheImportAndEveryLaterSaveKeepsIt) {
     CZoneGuard zone(GetParam());
     const CTaskList before = Named({"before 1", "before 2"});
     ASSERT_EQ(RunImport(before).nStatus, 0);
@@ -147,10 +147,10 @@ TEST_P(CImportWhileRunningTest, TheHostTakesTheImportAndEveryLaterSaveKeepsIt) {
     EXPECT_EQ(CountSubject("Not yet"), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Zones, CImportWhileRunningTest, ::testing::Values("UTC", "Pacific/Chatham"),
+INSTANTIATE_TEST_SUITE_P(Zones, ImportWhileRunningTest, ::testing::Values("UTC", "Pacific/Chatham"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 
-TEST_F(CHostWriteTest, WithNoHostTheToolWritesTheFileUnderTheLock) {
+TEST_F(HostWriteTest, WithNoHostTheToolWritesTheFileUnderTheLock) {
     const CRun run = RunImport(Named({"one", "two", "three"}));
     ASSERT_EQ(run.nStatus, 0) << run.strErr;
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"one", "two", "three"}));
@@ -159,7 +159,7 @@ TEST_F(CHostWriteTest, WithNoHostTheToolWritesTheFileUnderTheLock) {
     EXPECT_EQ(lock.TryAcquire(TaskFile()), CTaskListLock::EState::kHeld) << "and lets go of the lock";
 }
 
-TEST_F(CHostWriteTest, ALockHeldByAProcessThatDoesNotAnswerStopsTheImport) {
+TEST_F(HostWriteTest, ALockHeldByAProcessThatDoesNotAnswerStopsTheImport) {
     ASSERT_EQ(RunImport(Named({"kept"})).nStatus, 0);
     const std::string strBytes = CTempDir::ReadFile(TaskFile());
     CTaskListLock lock;  // this test process: it holds the lock and serves no socket
@@ -179,7 +179,7 @@ TEST_F(CHostWriteTest, ALockHeldByAProcessThatDoesNotAnswerStopsTheImport) {
     EXPECT_EQ(FileNames(), std::vector<std::string>{"now"});
 }
 
-TEST_F(CHostWriteTest, TheHostRefusesWhatTheToolRefusesAndChangesNothing) {
+TEST_F(HostWriteTest, TheHostRefusesWhatTheToolRefusesAndChangesNothing) {
     ASSERT_EQ(RunImport(Named({"a", "b"})).nStatus, 0);
     StartHostAndWait(m_host, m_dir / "host.log");
     const std::string strBytes = CTempDir::ReadFile(TaskFile());
@@ -226,7 +226,7 @@ TEST_F(CHostWriteTest, TheHostRefusesWhatTheToolRefusesAndChangesNothing) {
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"a", "b"}));
 }
 
-TEST_F(CHostWriteTest, AHostThatHangsStopsTheImportAndNeverTakesItAfterwards) {
+TEST_F(HostWriteTest, AHostThatHangsStopsTheImportAndNeverTakesItAfterwards) {
     ASSERT_EQ(RunImport(Named({"a"})).nStatus, 0);
     StartHostAndWait(m_host, m_dir / "host.log");
     const nlohmann::json jPing = Ping();
@@ -247,7 +247,7 @@ TEST_F(CHostWriteTest, AHostThatHangsStopsTheImportAndNeverTakesItAfterwards) {
     EXPECT_EQ(FileNames(), std::vector<std::string>{"a"});
 }
 
-TEST_F(CHostWriteTest, AKilledHostsSocketHangsNothingAndTheNextHostServes) {
+TEST_F(HostWriteTest, AKilledHostsSocketHangsNothingAndTheNextHostServes) {
     StartHostAndWait(m_host, m_dir / "host.log");
     const std::string strSocket = SocketPath();
     struct stat st {};
@@ -276,7 +276,7 @@ TEST_F(CHostWriteTest, AKilledHostsSocketHangsNothingAndTheNextHostServes) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(strSocket))) << "a host that stops takes its socket along";
 }
 
-TEST_F(CHostWriteTest, ASecondAddinOnTheSameDataDirectoryStaysOff) {
+TEST_F(HostWriteTest, ASecondAddinOnTheSameDataDirectoryStaysOff) {
     ASSERT_EQ(RunImport(Named({"a"})).nStatus, 0);
     StartHostAndWait(m_host, m_dir / "host.log");
     const pid_t pidFirst = Ping()["pid"];

@@ -11,12 +11,14 @@
 #include <thread>
 
 #include "CAttachmentOptionsDlg.h"
+#include "CBoxRecorder.h"
 #include "CApplication.h"
 #include "CDataExchange.h"
-#include "CHeadlessFixture.h"
+#include "CHeadlessTestBase.h"
 #include "CMailHost.h"
 #include "CMessageBox.h"
 #include "COptionsDlg.h"
+#include "CSharedStateScope.h"
 #include "IClock.h"
 #include "SharedState.h"
 #include "TaskTime.h"
@@ -26,22 +28,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ScheduleAndSendTest : public CHeadlessFixture, public ::testing::WithParamInterface<const char*> {
+class ScheduleAndSendTest : public CHeadlessTestBase, public ::testing::WithParamInterface<const char*> {
 protected:
     void SetUp() override {
+        // The zone outlives the shared state: the host started after the sheet runs in it too.
         m_zone.emplace(GetParam());
-        CMessageBox::SetHandler([this](const std::string& strText, const std::string&, unsigned) {
-            m_vecBoxes.push_back(strText);
-            return CMessageBox::IDOK;
-        });
         CHostOptions opts;
         opts.strProfileDir = m_dir / "compose-profile";
         m_pBackend = std::make_unique<CMailHost>(opts);
         ASSERT_EQ(m_pBackend->Start(), "");
-        m_spApp = CApplication::Create(*m_pBackend, {false});
-        g_spApplication = static_cast<_Application*>(m_spApp.p);
-        g_strDataDir = DataDir();
-        g_pTaskList = &m_list;
+        m_pScope = std::make_unique<CSharedStateScope>(*m_pBackend, DataDir(), m_list, GetParam());
+        m_spApp = m_pScope->App();
         m_clock.Set(TaskTime::ToAbsolute(2024, 6, 7, 10, 0, 0));
     }
     void TearDown() override {
@@ -50,13 +47,8 @@ protected:
     }
     // What disconnecting the add-in does to the state the sheet used.
     void ReleaseSharedState() {
-        CMessageBox::SetHandler({});
-        g_spCurMailItem.Release();
-        g_spApplication.Release();
-        if (m_spApp) m_spApp->Shutdown();
         m_spApp.Release();
-        g_pTaskList = nullptr;
-        g_strDataDir.clear();
+        m_pScope.reset();
     }
     static QWidget* Control(QWidget* pRoot, int nId) { return CDataExchange::Find(pRoot, nId, true); }
     static void Click(QWidget* pRoot, int nId) { qobject_cast<QAbstractButton*>(Control(pRoot, nId))->click(); }
@@ -65,8 +57,9 @@ protected:
     CFixedClock m_clock{0};
     CTaskList m_list;
     std::unique_ptr<CMailHost> m_pBackend;
+    std::unique_ptr<CSharedStateScope> m_pScope;
     CComPtr<CApplication> m_spApp;
-    std::vector<std::string> m_vecBoxes;
+    CBoxRecorder m_boxes;
 };
 
 }  // namespace
@@ -101,7 +94,7 @@ TEST_P(ScheduleAndSendTest, AScheduledMessageGoesOutFromTheHeadlessHostWithItsFo
     Click(&dlg, 1022);
     qobject_cast<QLineEdit*>(Control(&dlg, 1126))->setText("Monthly files");
     Click(&dlg, 1002);
-    ASSERT_EQ(dlg.result(), COptionsDlg::kResultOK) << (m_vecBoxes.empty() ? "" : m_vecBoxes.front());
+    ASSERT_EQ(dlg.result(), COptionsDlg::kResultOK) << (m_boxes.m_vecShown.empty() ? "" : m_boxes.m_vecShown.front().strText);
 
     CTaskItem task = dlg.GetTask();
     EXPECT_EQ(task.m_dtNextSending, (TaskDateTime{2024, 6, 15, 7, 10, 1, 1}));

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "CHeadlessFixture.h"
+#include "CHeadlessTestBase.h"
 #include "CTaskListFile.h"
 #include "CTextCodec.h"
 
@@ -17,9 +17,9 @@ namespace {
 
 using std::chrono::seconds;
 
-class CStalledAndPathsTest : public CHeadlessFixture {};
+class StalledAndPathsTest : public CHeadlessTestBase {};
 
-TEST_F(CStalledAndPathsTest, AWeeklyTaskWithNoDayTickedIsSentOnce) {
+TEST_F(StalledAndPathsTest, AWeeklyTaskWithNoDayTickedIsSentOnce) {
     CTaskList list;
     CTaskItem t = Task("no day", MakeTemplate("no-day", "No day ticked", "Weekly body\n"), 3, MinuteFromNow(-2), true);
     t.m_nWeeklyInterval = 1;
@@ -41,7 +41,7 @@ TEST_F(CStalledAndPathsTest, AWeeklyTaskWithNoDayTickedIsSentOnce) {
     EXPECT_NE(strLog.find("a weekly task with no day ticked"), std::string::npos) << strLog;
 }
 
-TEST_F(CStalledAndPathsTest, RelativeHostPathsStayWhereTheHostStarted) {
+TEST_F(StalledAndPathsTest, RelativeHostPathsStayWhereTheHostStarted) {
     const fs::path old = fs::current_path();
     struct CBack {
         fs::path dir;

@@ -3,16 +3,16 @@
 // its start minute, although it keeps its start as the seed of its schedule.
 #include <thread>
 
-#include "CHeadlessFixture.h"
+#include "CHeadlessTestBase.h"
 #include "TaskTime.h"
 
 namespace {
 
 using std::chrono::seconds;
 
-class CStartOccurrenceTest : public CHeadlessFixture {};
+class StartOccurrenceTest : public CHeadlessTestBase {};
 
-TEST_F(CStartOccurrenceTest, AMonthlyTaskOnItsStartDayIsSentAtItsStartWithoutOverdue) {
+TEST_F(StartOccurrenceTest, AMonthlyTaskOnItsStartDayIsSentAtItsStartWithoutOverdue) {
     // A start a minute or two ahead, so that the host is up before it.
     const std::time_t tNow = std::time(nullptr);
     const TaskDateTime dtStart = MinuteFromNow(tNow % 60 < 40 ? 1 : 2);

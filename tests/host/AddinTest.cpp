@@ -22,7 +22,7 @@
 #include "CTempDir.h"
 #include "CTextCodec.h"
 #include "IClock.h"
-#include "../model/ZoneGuard.h"
+#include "ZoneGuard.h"
 
 namespace fs = std::filesystem;
 
@@ -43,9 +43,9 @@ const auto* const g_pQt = ::testing::AddGlobalTestEnvironment(new CQtEnvironment
 
 const std::string kDataSub = "Tarnwick Software/Office Outlook/Quillory/";
 
-class CAddinTest : public ::testing::Test {
+class AddinTest : public ::testing::Test {
 protected:
-    CAddinTest() {
+    AddinTest() {
         fs::create_directories(m_dir / "install");
         setenv("XDG_DATA_HOME", (m_dir / "roaming").c_str(), 1);
         CAddin::SetModulePathForTests(m_dir / "install/quilsend.so");
@@ -56,7 +56,7 @@ protected:
         m_spApp = CApplication::Create(m_backend, m_options);
         m_spAddin = MakeComObject<CAddin>();
     }
-    ~CAddinTest() override {
+    ~AddinTest() override {
         g_pClock = nullptr;  // a test's own clock has gone already
         m_spAddin.Release();
         if (m_spApp) m_spApp->Shutdown();
@@ -96,7 +96,7 @@ protected:
     std::vector<std::string> m_vecBoxes;
 };
 
-TEST_F(CAddinTest, ConnectionSetsUpPathsListToolbarAndSending) {
+TEST_F(AddinTest, ConnectionSetsUpPathsListToolbarAndSending) {
     setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
     fs::create_directories(Roaming() + kDataSub);
     WriteTasks(Roaming() + kDataSub + "emails.dat", {"one", "two"});
@@ -149,7 +149,7 @@ TEST_F(CAddinTest, ConnectionSetsUpPathsListToolbarAndSending) {
     unsetenv("QUILLORY_CODEPAGE");
 }
 
-TEST_F(CAddinTest, AnExistingLocationFileIsRewrittenInUtf16) {
+TEST_F(AddinTest, AnExistingLocationFileIsRewrittenInUtf16) {
     CTempDir::WriteFile(Install() + "appdata.ini", std::string(100, 'x'));
     ASSERT_EQ(Connect(), S_OK);
     const std::string strExpected = CAddinPaths::ToUtf16Le(Roaming() + "\r\n\r\n" + Roaming() + kDataSub);
@@ -157,7 +157,7 @@ TEST_F(CAddinTest, AnExistingLocationFileIsRewrittenInUtf16) {
     EXPECT_EQ(CAddinPaths::ToUtf16Le("a\xc3\xa9\xf0\x9f\x98\x80"), std::string("a\0\xe9\0\x3d\xd8\x00\xde", 8));
 }
 
-TEST_F(CAddinTest, AnUnusableDataFolderFallsBackToTheInstallFolder) {
+TEST_F(AddinTest, AnUnusableDataFolderFallsBackToTheInstallFolder) {
     setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
     CTempDir::WriteFile(m_dir / "roaming", "a file where the folder should be");
     CTempDir::WriteFile(Install() + "appdata.ini", "");
@@ -170,7 +170,7 @@ TEST_F(CAddinTest, AnUnusableDataFolderFallsBackToTheInstallFolder) {
     unsetenv("QUILLORY_CODEPAGE");
 }
 
-TEST_F(CAddinTest, TheSeedIsCopiedOnlyWhereNoTaskListExists) {
+TEST_F(AddinTest, TheSeedIsCopiedOnlyWhereNoTaskListExists) {
     setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
     WriteTasks(Install() + "emails.dat", {"seed"});
     ASSERT_EQ(Connect(), S_OK);
@@ -191,7 +191,7 @@ TEST_F(CAddinTest, TheSeedIsCopiedOnlyWhereNoTaskListExists) {
     unsetenv("QUILLORY_CODEPAGE");
 }
 
-TEST_F(CAddinTest, UnsentMailWindowsAreTrackedAndOthersAreNot) {
+TEST_F(AddinTest, UnsentMailWindowsAreTrackedAndOthersAreNot) {
     CComPtr<_Inspector> spOpenBefore;
     ASSERT_EQ(m_spApp->OpenNewInspector(&spOpenBefore), S_OK);
     CComPtr<IDispatch> spItem = PutReceived(m_backend, m_spApp);
@@ -221,7 +221,7 @@ TEST_F(CAddinTest, UnsentMailWindowsAreTrackedAndOthersAreNot) {
     EXPECT_TRUE(m_spAddin->Trackers().empty()) << "no tracking after disconnection";
 }
 
-TEST_F(CAddinTest, WithoutAMainWindowThereIsNoToolbarButSendingStarts) {
+TEST_F(AddinTest, WithoutAMainWindowThereIsNoToolbarButSendingStarts) {
     m_spApp->CloseExplorer();
     ASSERT_EQ(Connect(), S_OK);
     EXPECT_NE(g_pSendEmailDlg, nullptr);
@@ -229,7 +229,7 @@ TEST_F(CAddinTest, WithoutAMainWindowThereIsNoToolbarButSendingStarts) {
     EXPECT_TRUE(m_vecBoxes.empty());
 }
 
-TEST_F(CAddinTest, ConnectionFailuresGiveTheirCodesAndMessages) {
+TEST_F(AddinTest, ConnectionFailuresGiveTheirCodesAndMessages) {
     CComPtr<CNotAnApplication> spNot = MakeComObject<CNotAnApplication>();
     EXPECT_EQ(Connect(spNot.p), CAddin::kFailure);
     EXPECT_EQ(Connect(nullptr), CAddin::kFailure);
@@ -262,7 +262,7 @@ TEST_F(CAddinTest, ConnectionFailuresGiveTheirCodesAndMessages) {
     }
 }
 
-TEST_F(CAddinTest, InterfaceMapAndUnusedMethods) {
+TEST_F(AddinTest, InterfaceMapAndUnusedMethods) {
     CComPtr<IDispatch> spDisp;
     ASSERT_EQ(m_spAddin->QueryInterface(IDispatch::iid, reinterpret_cast<void**>(&spDisp)), S_OK);
     EXPECT_EQ(spDisp.p, static_cast<IDispatch*>(static_cast<_IDTExtensibility2*>(m_spAddin.p)));
@@ -284,7 +284,7 @@ TEST_F(CAddinTest, InterfaceMapAndUnusedMethods) {
 // A task list file that did not load whole keeps its tasks up to the
 // damage, and before the first save replaces it the original is kept
 // beside it, byte for byte, named from the local time; once per load.
-class CDamagedListTest : public CAddinTest, public ::testing::WithParamInterface<std::pair<const char*, const char*>> {
+class DamagedListTest : public AddinTest, public ::testing::WithParamInterface<std::pair<const char*, const char*>> {
 protected:
     std::string Dir() const { return Roaming() + kDataSub; }
     // Two tasks, the second with a record length the reader refuses.
@@ -309,7 +309,7 @@ protected:
     }
 };
 
-TEST_P(CDamagedListTest, TheOriginalIsKeptOnceBeforeTheFirstSave) {
+TEST_P(DamagedListTest, TheOriginalIsKeptOnceBeforeTheFirstSave) {
     const auto [pszZone, pszStamp] = GetParam();
     CZoneGuard zone(pszZone);
     CFixedClock clock(1767227400);  // 2026-01-01 00:30:00 UTC
@@ -347,7 +347,7 @@ TEST_P(CDamagedListTest, TheOriginalIsKeptOnceBeforeTheFirstSave) {
 
 // A damaged file again in the same second: an earlier copy is never
 // written over, and every save of one connection copies at most once.
-TEST_P(CDamagedListTest, AnEarlierCopyIsNeverWrittenOver) {
+TEST_P(DamagedListTest, AnEarlierCopyIsNeverWrittenOver) {
     const auto [pszZone, pszStamp] = GetParam();
     CZoneGuard zone(pszZone);
     CFixedClock clock(1767227400);
@@ -372,7 +372,7 @@ TEST_P(CDamagedListTest, AnEarlierCopyIsNeverWrittenOver) {
 }
 
 // The name is the local time of the save: 2026-01-01 00:30:00 UTC.
-INSTANTIATE_TEST_SUITE_P(Zones, CDamagedListTest,
+INSTANTIATE_TEST_SUITE_P(Zones, DamagedListTest,
                          ::testing::Values(std::pair{"UTC", "20260101-003000"},
                                            std::pair{"America/New_York", "20251231-193000"},
                                            std::pair{"Asia/Kolkata", "20260101-060000"}),

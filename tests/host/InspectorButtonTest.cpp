@@ -326,10 +326,3 @@ TEST_F(InspectorButtonTest, AKeptDamagedListIsShownInABoxOnce) {
     EXPECT_EQ(vecShown[0].second, CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING);
     g_pClock = nullptr;
 }
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -24,9 +24,9 @@ std::string ModulePath() {
     return ::realpath(QUILSEND_MODULE, sz) ? sz : QUILSEND_MODULE;
 }
 
-class CRegistrationTest : public ::testing::Test {
+class RegistrationTest : public ::testing::Test {
 protected:
-    CRegistrationTest() : m_file(m_dir / "registry.reg") {
+    RegistrationTest() : m_file(m_dir / "registry.reg") {
         setenv("MAILHOST_REGISTRY", m_file.Path().c_str(), 1);
         setenv("XDG_DATA_HOME", (m_dir / "roaming").c_str(), 1);
         static int argc = 1;
@@ -34,7 +34,7 @@ protected:
         static char* argv[] = {szName, nullptr};
         if (!QCoreApplication::instance()) m_pQt = std::make_unique<QCoreApplication>(argc, argv);
     }
-    ~CRegistrationTest() override {
+    ~RegistrationTest() override {
         unsetenv("MAILHOST_REGISTRY");
         unsetenv("XDG_DATA_HOME");
     }
@@ -59,7 +59,7 @@ protected:
     CAddinLoader::CLogFn m_fnLog = [this](const std::string& str) { m_vecLog.push_back(str); };
 };
 
-TEST_F(CRegistrationTest, RegisterLoadConnectDisconnectUnregisterLeavesTheRegistryAsItWas) {
+TEST_F(RegistrationTest, RegisterLoadConnectDisconnectUnregisterLeavesTheRegistryAsItWas) {
     // Someone else's entries beside ours, which must survive.
     ASSERT_EQ(m_file.Update([](CRegistryStore& s) {
         s.SetValue(ERegRoot::LocalMachine, std::string(CAddinLoader::kAddinsKey) + "\\Other.Addin", "LoadBehavior",
@@ -115,7 +115,7 @@ TEST_F(CRegistrationTest, RegisterLoadConnectDisconnectUnregisterLeavesTheRegist
     EXPECT_EQ(Load().ToText(), strBefore);
 }
 
-TEST_F(CRegistrationTest, UnregisteringFromAnEmptyRegistryLeavesOnlyTheSharedKeys) {
+TEST_F(RegistrationTest, UnregisteringFromAnEmptyRegistryLeavesOnlyTheSharedKeys) {
     ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true), "");
     ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, false), "");
     const CRegistryStore s = Load();
@@ -126,7 +126,7 @@ TEST_F(CRegistrationTest, UnregisteringFromAnEmptyRegistryLeavesOnlyTheSharedKey
     EXPECT_FALSE(s.KeyExists(ERegRoot::LocalMachine, "Software")) << "emptied parents of the add-in key go";
 }
 
-TEST_F(CRegistrationTest, FailuresAreReportedByNameAndTheHostGoesOn) {
+TEST_F(RegistrationTest, FailuresAreReportedByNameAndTheHostGoesOn) {
     EXPECT_NE(CAddinLoader::RegisterModule(m_dir / "missing.so", true).find("cannot load the module"), std::string::npos);
     CTempDir::WriteFile(m_dir / "notamodule.so", "text");
     EXPECT_NE(CAddinLoader::RegisterModule(m_dir / "notamodule.so", true).find("cannot load"), std::string::npos);

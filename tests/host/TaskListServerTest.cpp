@@ -46,9 +46,9 @@ public:
     }
 };
 
-class CTaskListServerTest : public ::testing::Test {
+class TaskListServerTest : public ::testing::Test {
 protected:
-    CTaskListServerTest() {
+    TaskListServerTest() {
         fs::create_directories(DataDir());
         ::mkdir((m_dir / "run").c_str(), 0700);
         setenv("XDG_DATA_HOME", (m_dir / "roaming").c_str(), 1);
@@ -59,7 +59,7 @@ protected:
         m_spApp = CApplication::Create(m_backend, m_options);
         m_spAddin = MakeComObject<CAddin>();
     }
-    ~CTaskListServerTest() override {
+    ~TaskListServerTest() override {
         m_spAddin.Release();
         m_spApp->Shutdown();
         g_spApplication.Release();
@@ -123,7 +123,7 @@ protected:
     CComPtr<CAddin> m_spAddin;
 };
 
-TEST_F(CTaskListServerTest, AChangeIsRefusedWhileADialogIsOpenAndTakenOnceItCloses) {
+TEST_F(TaskListServerTest, AChangeIsRefusedWhileADialogIsOpenAndTakenOnceItCloses) {
     ASSERT_EQ(CTaskListFile::SaveTaskList(TaskFile(), Named({"a"}), CTextCodec("UTF-8")), "");
     ASSERT_EQ(m_spAddin->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
 
@@ -165,7 +165,7 @@ TEST_F(CTaskListServerTest, AChangeIsRefusedWhileADialogIsOpenAndTakenOnceItClos
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"b", "c"}));
 }
 
-TEST_F(CTaskListServerTest, ASecondAddinOnTheSameTaskListDoesNotConnect) {
+TEST_F(TaskListServerTest, ASecondAddinOnTheSameTaskListDoesNotConnect) {
     ASSERT_EQ(m_spAddin->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
     std::vector<std::string> vecBoxes;
     CMessageBox::SetHandler([&](const std::string& strText, const std::string&, unsigned) {
@@ -185,9 +185,9 @@ TEST_F(CTaskListServerTest, ASecondAddinOnTheSameTaskListDoesNotConnect) {
     EXPECT_EQ(r.eOutcome, CHostClient::EOutcome::kAnswered) << r.strProblem;
 }
 
-class CSendingTest : public CTaskListServerTest, public ::testing::WithParamInterface<const char*> {};
+class TaskListServerSendingTest : public TaskListServerTest, public ::testing::WithParamInterface<const char*> {};
 
-TEST_P(CSendingTest, AChangeArrivingDuringASendWaitsForTheTickToEnd) {
+TEST_P(TaskListServerSendingTest, AChangeArrivingDuringASendWaitsForTheTickToEnd) {
     CZoneGuard zone(GetParam());
     const time_t tNow = 1750000000;  // 2025-06-15
     CFixedClock clock(tNow);
@@ -230,14 +230,7 @@ TEST_P(CSendingTest, AChangeArrivingDuringASendWaitsForTheTickToEnd) {
     g_pClock = nullptr;
 }
 
-INSTANTIATE_TEST_SUITE_P(Zones, CSendingTest, ::testing::Values("UTC", "America/St_Johns", "Asia/Kathmandu"),
+INSTANTIATE_TEST_SUITE_P(Zones, TaskListServerSendingTest, ::testing::Values("UTC", "America/St_Johns", "Asia/Kathmandu"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -18,9 +18,9 @@ std::string HeaderBlock(const std::string& strData) {
 
 }  // namespace
 
-class Delivery : public CHostTestBase {};
+class DeliveryTest : public CHostTestBase {};
 
-TEST_F(Delivery, MessageArrivesWithEveryPartAndBccOnlyInTheEnvelope) {
+TEST_F(DeliveryTest, MessageArrivesWithEveryPartAndBccOnlyInTheEnvelope) {
     m_server.Start({});
     WritePlainAccount(m_server.Port());
     CMailHost& host = StartHost();
@@ -63,7 +63,7 @@ TEST_F(Delivery, MessageArrivesWithEveryPartAndBccOnlyInTheEnvelope) {
     EXPECT_EQ(sent.vecBcc, msg.vecBcc);  // the sender's copy remembers them
 }
 
-TEST_F(Delivery, ServerDownThenUpDeliversEachQueuedMessageOnce) {
+TEST_F(DeliveryTest, ServerDownThenUpDeliversEachQueuedMessageOnce) {
     m_server.Start({});
     int nPort = m_server.Port();
     m_server.Stop();
@@ -90,7 +90,7 @@ TEST_F(Delivery, ServerDownThenUpDeliversEachQueuedMessageOnce) {
     EXPECT_TRUE(host.ListFolder(EMailFolder::Outbox).empty());
 }
 
-TEST_F(Delivery, PermanentRefusalKeepsTheMessageWithTheReason) {
+TEST_F(DeliveryTest, PermanentRefusalKeepsTheMessageWithTheReason) {
     m_server.Start({.strDataReply = "554 5.7.1 Message rejected as spam"});
     WritePlainAccount(m_server.Port());
     CMailHost& host = StartHost();
@@ -111,7 +111,7 @@ TEST_F(Delivery, PermanentRefusalKeepsTheMessageWithTheReason) {
     EXPECT_NE(host.RetryDelivery("no-such-id"), "");
 }
 
-TEST_F(Delivery, RefusedRecipientDoesNotStopTheOthers) {
+TEST_F(DeliveryTest, RefusedRecipientDoesNotStopTheOthers) {
     m_server.Start({.vecRefuse = {"nobody@example.com"}});
     WritePlainAccount(m_server.Port());
     CMailHost& host = StartHost();
@@ -131,7 +131,7 @@ TEST_F(Delivery, RefusedRecipientDoesNotStopTheOthers) {
     EXPECT_EQ(host.ListFolder(EMailFolder::SentItems), std::vector<std::string>{strId});
 }
 
-TEST_F(Delivery, EveryRecipientRefusedIsAPermanentFailure) {
+TEST_F(DeliveryTest, EveryRecipientRefusedIsAPermanentFailure) {
     m_server.Start({.vecRefuse = {"rita@example.com"}});
     WritePlainAccount(m_server.Port());
     CMailHost& host = StartHost();
@@ -141,7 +141,7 @@ TEST_F(Delivery, EveryRecipientRefusedIsAPermanentFailure) {
     EXPECT_TRUE(m_server.Received().empty());
 }
 
-TEST_F(Delivery, RestartWithAFullOutboxLosesAndRepeatsNothing) {
+TEST_F(DeliveryTest, RestartWithAFullOutboxLosesAndRepeatsNothing) {
     m_server.Start({});
     int nPort = m_server.Port();
     m_server.Stop();
@@ -186,7 +186,7 @@ TEST_F(Delivery, RestartWithAFullOutboxLosesAndRepeatsNothing) {
     EXPECT_TRUE(setSubjects.count("foreign"));
 }
 
-TEST_F(Delivery, FileDroppedIntoOutboxByAnotherProgramIsSent) {
+TEST_F(DeliveryTest, FileDroppedIntoOutboxByAnotherProgramIsSent) {
     m_server.Start({});
     WritePlainAccount(m_server.Port());
     StartHost();
@@ -200,7 +200,7 @@ TEST_F(Delivery, FileDroppedIntoOutboxByAnotherProgramIsSent) {
     EXPECT_NE(vec[0].strData.find("From: Test Sender <sender@example.org>"), std::string::npos) << vec[0].strData;
 }
 
-TEST_F(Delivery, StartTlsIsRequiredUnlessTurnedOff) {
+TEST_F(DeliveryTest, StartTlsIsRequiredUnlessTurnedOff) {
     m_server.Start({});
     WritePlainAccount(m_server.Port(), "");
     CMailHost& host = StartHost();
@@ -211,7 +211,7 @@ TEST_F(Delivery, StartTlsIsRequiredUnlessTurnedOff) {
     EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 1u);
 }
 
-TEST_F(Delivery, StartTlsWithLoginAndOwnCertificate) {
+TEST_F(DeliveryTest, StartTlsWithLoginAndOwnCertificate) {
     m_server.Start({.bStartTls = true, .strAuth = "sam:s3cret"});
     WritePassword("s3cret");
     WritePlainAccount(m_server.Port(), "Security = starttls\nUser = sam\nPasswordFile = password\nCaFile = " +
@@ -223,7 +223,7 @@ TEST_F(Delivery, StartTlsWithLoginAndOwnCertificate) {
     EXPECT_EQ(m_server.Received().size(), 1u);
 }
 
-TEST_F(Delivery, WrongPasswordOrUnknownCertificateKeepsTheMessageQueued) {
+TEST_F(DeliveryTest, WrongPasswordOrUnknownCertificateKeepsTheMessageQueued) {
     m_server.Start({.bStartTls = true, .strAuth = "sam:s3cret"});
     WritePassword("wrong");
     WritePlainAccount(m_server.Port(), "User = sam\nPasswordFile = password\nCaFile = " + m_server.CertPath() + "\n");
@@ -240,7 +240,7 @@ TEST_F(Delivery, WrongPasswordOrUnknownCertificateKeepsTheMessageQueued) {
     EXPECT_EQ(m_pHost->ListFolder(EMailFolder::Outbox).size(), 1u);
 }
 
-TEST_F(Delivery, ImplicitTls) {
+TEST_F(DeliveryTest, ImplicitTls) {
     m_server.Start({.bImplicitTls = true});
     WriteAccounts("[Account]\nAddress = sender@example.org\nSmtpUrl = smtps://127.0.0.1:" +
                   std::to_string(m_server.Port()) + "\nCaFile = " + m_server.CertPath() + "\n");
@@ -249,7 +249,7 @@ TEST_F(Delivery, ImplicitTls) {
     EXPECT_EQ(m_server.Received().size(), 1u);
 }
 
-TEST_F(Delivery, BrokenAccountsFileSendsNothingAndSaysWhy) {
+TEST_F(DeliveryTest, BrokenAccountsFileSendsNothingAndSaysWhy) {
     WriteAccounts("[Account]\nAddress = sender@example.org\nSmtpUrl = smtp://127.0.0.1:25\nColour = blue\n");
     CMailHost& host = StartHost("/bin/false");
     ASSERT_EQ(host.Submit(Message("stuck")), "");
@@ -259,7 +259,7 @@ TEST_F(Delivery, BrokenAccountsFileSendsNothingAndSaysWhy) {
     EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 1u);
 }
 
-TEST_F(Delivery, SubmitRefusesWhatCannotBeSent) {
+TEST_F(DeliveryTest, SubmitRefusesWhatCannotBeSent) {
     WritePlainAccount(1);
     CMailHost& host = StartHost();
     CMailMessage msg = Message("x");
@@ -270,7 +270,7 @@ TEST_F(Delivery, SubmitRefusesWhatCannotBeSent) {
     EXPECT_TRUE(host.ListFolder(EMailFolder::Outbox).empty());
 }
 
-TEST_F(Delivery, WithoutAnAccountTheSendmailProgramGetsRecipientsAndNoBcc) {
+TEST_F(DeliveryTest, WithoutAnAccountTheSendmailProgramGetsRecipientsAndNoBcc) {
     std::string strScript = m_dir / "sendmail";
     CTempDir::WriteFile(strScript, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\ncat > \"$0.stdin\"\n");
     ::chmod(strScript.c_str(), 0700);
@@ -288,7 +288,7 @@ TEST_F(Delivery, WithoutAnAccountTheSendmailProgramGetsRecipientsAndNoBcc) {
     EXPECT_NE(strIn.find("Subject: local"), std::string::npos);
 }
 
-TEST_F(Delivery, SendmailFailuresAndNoWayToSend) {
+TEST_F(DeliveryTest, SendmailFailuresAndNoWayToSend) {
     std::string strScript = m_dir / "sendmail";
     CTempDir::WriteFile(strScript, "#!/bin/sh\ncat >/dev/null\nexit 67\n");
     ::chmod(strScript.c_str(), 0700);
@@ -308,7 +308,7 @@ TEST_F(Delivery, SendmailFailuresAndNoWayToSend) {
 
 // The "handed" record is what keeps a crash from sending a message twice:
 // when it cannot be written, the message must not be handed over at all.
-TEST_F(Delivery, NoHandOverWithoutTheHandedRecord) {
+TEST_F(DeliveryTest, NoHandOverWithoutTheHandedRecord) {
     m_server.Start({});
     WritePlainAccount(m_server.Port());
     CMailHost& host = StartHost();

@@ -3,9 +3,9 @@
 
 #include "CHostTestBase.h"
 
-class Receive : public CHostTestBase {
+class ReceiveTest : public CHostTestBase {
 protected:
-    Receive() : m_dovecot(m_dir / "dovecot") {}
+    ReceiveTest() : m_dovecot(m_dir / "dovecot") {}
 
     void WriteReceiveAccount(const std::string& strReceiveUrl) {
         WritePassword(CDovecotServer::kPassword);
@@ -46,7 +46,7 @@ static std::string Mail(const std::string& strSubject) {
     return "From: Far Away <far@example.net>\nTo: tess@example.org\nSubject: " + strSubject + "\n\nHello\n";
 }
 
-TEST_F(Receive, ImapFetchesEachNewMessageOnce) {
+TEST_F(ReceiveTest, ImapFetchesEachNewMessageOnce) {
     m_dovecot.Start();
     m_dovecot.Deliver("1.a", Mail("first"));
     m_dovecot.Deliver("2.a", Mail("Grüße"));
@@ -66,7 +66,7 @@ TEST_F(Receive, ImapFetchesEachNewMessageOnce) {
     EXPECT_EQ(Count(EHostEvent::ReceiveFailed), 0u);
 }
 
-TEST_F(Receive, Pop3FetchesEachNewMessageOnceAndLeavesThemOnTheServer) {
+TEST_F(ReceiveTest, Pop3FetchesEachNewMessageOnceAndLeavesThemOnTheServer) {
     m_dovecot.Start();
     m_dovecot.Deliver("1.a", Mail("pop one"));
     WriteReceiveAccount("pop3://127.0.0.1:" + std::to_string(m_dovecot.Pop3Port()));
@@ -79,7 +79,7 @@ TEST_F(Receive, Pop3FetchesEachNewMessageOnceAndLeavesThemOnTheServer) {
     EXPECT_EQ(m_pHost->ListFolder(EMailFolder::Inbox).size(), 2u);
 }
 
-TEST_F(Receive, WrongPasswordOrServerDownIsReported) {
+TEST_F(ReceiveTest, WrongPasswordOrServerDownIsReported) {
     m_dovecot.Start();
     m_dovecot.Deliver("1.a", Mail("locked"));
     WriteReceiveAccount("imap://127.0.0.1:" + std::to_string(m_dovecot.ImapPort()));

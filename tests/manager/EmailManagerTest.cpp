@@ -16,10 +16,12 @@
 #include "CAboutDlg.h"
 #include "CAddinIcon.h"
 #include "CApplication.h"
+#include "CBoxRecorder.h"
 #include "CEmailManagerDlg.h"
 #include "CMemoryMailBackend.h"
 #include "CMessageBox.h"
 #include "CTaskListFile.h"
+#include "CTempDir.h"
 #include "OpenUrl.h"
 #include "CSendEmailDlg.h"
 #include "TaskTime.h"
@@ -28,22 +30,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// Records every message box and answers with m_nAnswer.
-struct CBoxes {
-    std::vector<std::string> vecTexts;
-    std::vector<unsigned> vecFlags;  // buttons and icon of each
-    int nAnswer = CMessageBox::IDYES;
-    CBoxes() {
-        CMessageBox::SetHandler([this](const std::string& strText, const std::string& strCaption, unsigned nFlags) {
-            EXPECT_EQ(strCaption, "Quillory");
-            vecTexts.push_back(strText);
-            vecFlags.push_back(nFlags);
-            return nAnswer;
-        });
-    }
-    ~CBoxes() { CMessageBox::SetHandler({}); }
-};
 
 // Catches the links the windows open instead of starting a browser.
 class CUrlCatcher : public QObject {
@@ -63,9 +49,6 @@ public slots:
 class EmailManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char szDir[] = "/tmp/quillory-manager-XXXXXX";
-        ASSERT_TRUE(mkdtemp(szDir));
-        m_dir = szDir;
         g_strDataDir = m_dir.string() + "/";
         g_strInstallDir = m_dir.string() + "/install/";
         fs::create_directories(g_strInstallDir);
@@ -88,7 +71,6 @@ protected:
         g_pTaskList = nullptr;
         g_nCurTaskIndex = -1;
         g_nCurTaskId = CTaskList::kNoId;
-        fs::remove_all(m_dir);
     }
     void Click(CEmailManagerDlg& dlg, int nId) {
         auto* pButton = qobject_cast<QPushButton*>(dlg.Control(nId));
@@ -111,7 +93,8 @@ protected:
         return vec;
     }
 
-    fs::path m_dir;
+    CTempDir m_tmp;
+    const fs::path m_dir{m_tmp.Path()};
     CTaskList m_list;
     CMemoryMailBackend m_backend;
     CComPtr<CApplication> m_spApp;
@@ -136,14 +119,14 @@ TEST_F(EmailManagerTest, RowsShowNamesMarksAndNextSendingTimes) {
 
 TEST_F(EmailManagerTest, CommandsNeedASelection) {
     m_list.RemoveAll();
-    CBoxes boxes;
+    CBoxRecorder boxes;
     CEmailManagerDlg dlg;
     for (int nId : {CEmailManagerDlg::IDC_REMOVE, CEmailManagerDlg::IDC_COPY, CEmailManagerDlg::IDC_ACTIVATE,
                     CEmailManagerDlg::IDC_DISABLE, CEmailManagerDlg::IDC_MOVE_UP, CEmailManagerDlg::IDC_MOVE_DOWN,
                     CEmailManagerDlg::IDC_EDIT_SCHEDULE, CEmailManagerDlg::IDC_EDIT_EMAIL})
         Click(dlg, nId);
-    EXPECT_EQ(boxes.vecTexts, std::vector<std::string>(8, "Please select an email message item."));
-    EXPECT_EQ(boxes.vecFlags, std::vector<unsigned>(8, CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING));
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>(8, "Please select an email message item."));
+    EXPECT_EQ(boxes.Flags(), std::vector<unsigned>(8, CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING));
     EXPECT_FALSE(fs::exists(g_strDataDir + "emails.dat"));
 }
 
@@ -181,17 +164,17 @@ TEST_F(EmailManagerTest, ActivateAndDisableChangeOnlyTheFlag) {
 }
 
 TEST_F(EmailManagerTest, RemoveAsksAndKeepsTheTemplate) {
-    CBoxes boxes;
+    CBoxRecorder boxes;
     CEmailManagerDlg dlg;
     Select(dlg, 1);
-    boxes.nAnswer = CMessageBox::IDNO;
+    boxes.m_nYesNoAnswer = CMessageBox::IDNO;
     Click(dlg, CEmailManagerDlg::IDC_REMOVE);
     EXPECT_EQ(m_list.GetSize(), 3);
     EXPECT_FALSE(fs::exists(g_strDataDir + "emails.dat"));
-    boxes.nAnswer = CMessageBox::IDYES;
+    boxes.m_nYesNoAnswer = CMessageBox::IDYES;
     Click(dlg, CEmailManagerDlg::IDC_REMOVE);
-    EXPECT_EQ(boxes.vecTexts.back(), "Are you sure you want to delete the selected email message?");
-    EXPECT_EQ(boxes.vecFlags.back(), CMessageBox::MB_YESNO | CMessageBox::MB_ICONQUESTION);
+    EXPECT_EQ(boxes.Texts().back(), "Are you sure you want to delete the selected email message?");
+    EXPECT_EQ(boxes.Flags().back(), CMessageBox::MB_YESNO | CMessageBox::MB_ICONQUESTION);
     EXPECT_EQ(Rows(dlg), (std::vector<std::string>{"Task 1", "Task 3"}));
     EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 1", "Task 3"}));
     EXPECT_TRUE(fs::exists(g_strDataDir + "t2.oft"));
@@ -219,7 +202,7 @@ TEST_F(EmailManagerTest, CopiesShareOneTemplateAndMissingOnesStillCopy) {
 }
 
 TEST_F(EmailManagerTest, RemovingASharedOrMissingTemplatesTaskLeavesTheOthersWhole) {
-    CBoxes boxes;
+    CBoxRecorder boxes;
     CEmailManagerDlg dlg;
     Select(dlg, 0);
     Click(dlg, CEmailManagerDlg::IDC_COPY);
@@ -234,26 +217,26 @@ TEST_F(EmailManagerTest, RemovingASharedOrMissingTemplatesTaskLeavesTheOthersWho
     Click(dlg, CEmailManagerDlg::IDC_REMOVE);
     EXPECT_EQ(Rows(dlg), (std::vector<std::string>{"Task 1", "Task 3", "Copy of Task 1"}));
     EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 1", "Task 3", "Copy of Task 1"}));
-    EXPECT_EQ(boxes.vecTexts, std::vector<std::string>(2, "Are you sure you want to delete the selected email message?"));
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>(2, "Are you sure you want to delete the selected email message?"));
 }
 
 TEST_F(EmailManagerTest, NewEmailOpensAMessageWindowForANewTask) {
-    CBoxes boxes;
+    CBoxRecorder boxes;
     g_nCurTaskIndex = 2;
     CEmailManagerDlg dlg;
     Click(dlg, CEmailManagerDlg::IDC_NEW_EMAIL);
-    ASSERT_EQ(boxes.vecTexts.size(), 1u);
-    EXPECT_EQ(boxes.vecTexts[0],
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0],
               "Please click on \"Quillory Options\" button after composing the email message.\n\nIn Outlook 2007 "
               "and latest version, please click on the button on \"Add-Ins\" page.");
-    EXPECT_EQ(boxes.vecFlags[0], CMessageBox::MB_OK | CMessageBox::MB_ICONINFORMATION);
+    EXPECT_EQ(boxes.Flags()[0], CMessageBox::MB_OK | CMessageBox::MB_ICONINFORMATION);
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(g_nCurTaskIndex, -1);
     EXPECT_EQ(m_spApp->OpenInspectors().size(), 1u);
 }
 
 TEST_F(EmailManagerTest, EditEmailMessageChecksTheTemplate) {
-    CBoxes boxes;
+    CBoxRecorder boxes;
     m_list[0].m_strTemplateFile.clear();
     fs::remove(g_strDataDir + "t2.oft");
     CEmailManagerDlg dlg;
@@ -263,10 +246,10 @@ TEST_F(EmailManagerTest, EditEmailMessageChecksTheTemplate) {
     Click(dlg, CEmailManagerDlg::IDC_EDIT_EMAIL);
     Select(dlg, 2);
     Click(dlg, CEmailManagerDlg::IDC_EDIT_EMAIL);  // readable, but the host cannot read it as a message
-    EXPECT_EQ(boxes.vecTexts, (std::vector<std::string>{"The path of the template is empty!",
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"The path of the template is empty!",
                                                        "Failed to read the template file!",
                                                        "Failed to open the email message!"}));
-    EXPECT_EQ(boxes.vecFlags, std::vector<unsigned>(3, CMessageBox::MB_OK | CMessageBox::MB_ICONERROR));
+    EXPECT_EQ(boxes.Flags(), std::vector<unsigned>(3, CMessageBox::MB_OK | CMessageBox::MB_ICONERROR));
     EXPECT_EQ(dlg.result(), 0);
     // A template the host wrote opens in a message window for that task.
     CMailMessage msg;
@@ -274,10 +257,10 @@ TEST_F(EmailManagerTest, EditEmailMessageChecksTheTemplate) {
     msg.vecTo = {"a@example.com"};
     ASSERT_EQ(m_backend.SaveTemplate(m_list[2].m_strTemplateFile, msg), "");
     Click(dlg, CEmailManagerDlg::IDC_EDIT_EMAIL);
-    EXPECT_EQ(boxes.vecTexts.back(),
+    EXPECT_EQ(boxes.Texts().back(),
               "Please click on \"Quillory Options\" button after editing the email message.\n\nIn Outlook 2007 "
               "and latest version, please click on the button on \"Add-Ins\" page.");
-    EXPECT_EQ(boxes.vecFlags.back(), CMessageBox::MB_OK | CMessageBox::MB_ICONINFORMATION);
+    EXPECT_EQ(boxes.Flags().back(), CMessageBox::MB_OK | CMessageBox::MB_ICONINFORMATION);
     EXPECT_EQ(g_nCurTaskIndex, 2);
     EXPECT_EQ(m_spApp->OpenInspectors().size(), 1u);
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
@@ -300,7 +283,7 @@ TEST_F(EmailManagerTest, MenuLinksOpenTheMakersPages) {
 
 TEST_F(EmailManagerTest, AboutLinksAreHitStrictlyInside) {
     CUrlCatcher urls;
-    CBoxes boxes;
+    CBoxRecorder boxes;
     CAboutDlg dlg;
     const QRect rc = dlg.LinkRect(CAboutDlg::IDC_WEB_LINK);
     ASSERT_FALSE(rc.isEmpty());
@@ -318,8 +301,8 @@ TEST_F(EmailManagerTest, AboutLinksAreHitStrictlyInside) {
     ASSERT_EQ(urls.m_vecUrls.size(), 2u);
     EXPECT_TRUE(urls.m_vecUrls[1].startsWith("mailto:"));
     release(CAboutDlg::IDC_LICENSE_LINK);  // no document yet
-    ASSERT_EQ(boxes.vecTexts.size(), 1u);
-    EXPECT_NE(boxes.vecTexts[0].find("license.rtf"), std::string::npos);
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_NE(boxes.Texts()[0].find("license.rtf"), std::string::npos);
     std::ofstream(g_strInstallDir + "license.rtf") << "{\\rtf1 licence}";
     release(CAboutDlg::IDC_LICENSE_LINK);
     ASSERT_EQ(urls.m_vecUrls.size(), 3u);
@@ -359,7 +342,7 @@ TEST_F(EmailManagerTest, AboutCursorAndMouseHoldFollowThePointer) {
 // The sheet opens on the selected task's schedule; after "Schedule" the
 // row and the file hold the edited task, and its template is kept.
 TEST_F(EmailManagerTest, EditScheduleStoresTheSheetsTask) {
-    CBoxes boxes;
+    CBoxRecorder boxes;
     m_list[1].m_nRecurrence = 2;
     m_list[1].m_nDailyInterval = 1;
     m_list[1].m_nEndKind = 0;
@@ -386,8 +369,8 @@ TEST_F(EmailManagerTest, EditScheduleStoresTheSheetsTask) {
     EXPECT_EQ(m_list[1].m_dtNextSending.nYear, 2031);
     EXPECT_EQ(dlg.List()->topLevelItem(1)->text(1).toStdString(), "Tuesday, May 6, 2031 09:05");
     EXPECT_EQ(SavedNames().size(), 3u);
-    ASSERT_FALSE(boxes.vecTexts.empty());
-    EXPECT_EQ(boxes.vecTexts.back().rfind("This email message has been scheduled.", 0), 0u);
+    ASSERT_FALSE(boxes.Texts().empty());
+    EXPECT_EQ(boxes.Texts().back().rfind("This email message has been scheduled.", 0), 0u);
 }
 
 // While the sheet is open the list can change under it (the sheet's event
@@ -395,7 +378,7 @@ TEST_F(EmailManagerTest, EditScheduleStoresTheSheetsTask) {
 // which it does not mistake for another when checking the name, and comes
 // back as a task of its own when it was removed meanwhile.
 TEST_F(EmailManagerTest, EditScheduleFollowsItsTaskWhileTheSheetIsOpen) {
-    CBoxes boxes;
+    CBoxRecorder boxes;
     m_list[1].m_nRecurrence = 2;
     m_list[1].m_nDailyInterval = 1;
     m_list[1].m_nEndKind = 0;
@@ -424,7 +407,7 @@ TEST_F(EmailManagerTest, EditScheduleFollowsItsTaskWhileTheSheetIsOpen) {
         }
     }
     EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 1", "Task 3", "Task 2"}));
-    for (const std::string& str : boxes.vecTexts)
+    for (const std::string& str : boxes.Texts())
         EXPECT_EQ(str.rfind("This email message has been scheduled.", 0), 0u) << str;
 }
 
@@ -478,13 +461,6 @@ TEST_F(EmailManagerTest, AStalledTaskSaysWhyItIsCompleted) {
     EXPECT_EQ(pRow->toolTip(1).toStdString(), "a weekly task with no day ticked");
     EXPECT_EQ(dlg.List()->topLevelItem(0)->text(1).toStdString(), "Tuesday, May 7, 2013 09:05");
     EXPECT_TRUE(dlg.List()->topLevelItem(0)->toolTip(1).isEmpty());
-}
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }
 
 #include "EmailManagerTest.moc"

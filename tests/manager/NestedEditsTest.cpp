@@ -11,10 +11,11 @@
 #include <random>
 #include <set>
 
+#include "CBoxRecorder.h"
 #include "CEmailManagerDlg.h"
-#include "CMessageBox.h"
 #include "CSendEmailDlg.h"
 #include "SharedState.h"
+#include "CTempDir.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
@@ -38,20 +39,15 @@ struct CExpected {
 class NestedEditsTest : public ::testing::TestWithParam<const char*> {
 protected:
     NestedEditsTest() : m_zone(GetParam()) {
-        char szDir[] = "/tmp/quillory-nested-XXXXXX";
-        m_dir = mkdtemp(szDir);
         g_strDataDir = m_dir.string() + "/";
         g_pTaskList = &m_list;
-        CMessageBox::SetHandler([](const std::string&, const std::string&, unsigned) { return CMessageBox::IDYES; });
     }
-    ~NestedEditsTest() override {
-        CMessageBox::SetHandler({});
-        g_pTaskList = nullptr;
-        fs::remove_all(m_dir);
-    }
+    ~NestedEditsTest() override { g_pTaskList = nullptr; }
 
     CZoneGuard m_zone;
-    fs::path m_dir;
+    CBoxRecorder m_boxes;  // every question answered Yes
+    CTempDir m_tmp;
+    const fs::path m_dir{m_tmp.Path()};
     CTaskList m_list;
 };
 

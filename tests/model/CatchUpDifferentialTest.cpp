@@ -95,11 +95,11 @@ public:
     std::mt19937_64 m_rng;
 };
 
-class CatchUpDifferential : public ::testing::TestWithParam<const char*> {};
+class CatchUpDifferentialTest : public ::testing::TestWithParam<const char*> {};
 
 }  // namespace
 
-TEST_P(CatchUpDifferential, JumpsLandWhereTheLoopLands) {
+TEST_P(CatchUpDifferentialTest, JumpsLandWhereTheLoopLands) {
     CZoneGuard zone(GetParam());
     const std::vector<time_t> vecChanges = Changes();
     CRandomTask gen(std::hash<std::string>{}(GetParam()));
@@ -135,7 +135,7 @@ TEST_P(CatchUpDifferential, JumpsLandWhereTheLoopLands) {
 
 // Intervals just over an hour step through a repeated hour one by one; the
 // jump must stop before such an hour and land where the loop lands.
-TEST_P(CatchUpDifferential, HourPlusIntervalsOnChangeDays) {
+TEST_P(CatchUpDifferentialTest, HourPlusIntervalsOnChangeDays) {
     CZoneGuard zone(GetParam());
     const std::vector<time_t> vecChanges = Changes();
     if (vecChanges.empty()) GTEST_SKIP() << "no changes of offset";
@@ -168,6 +168,6 @@ TEST_P(CatchUpDifferential, HourPlusIntervalsOnChangeDays) {
     EXPECT_EQ(nDiffs, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Zones, CatchUpDifferential,
+INSTANTIATE_TEST_SUITE_P(Zones, CatchUpDifferentialTest,
                          ::testing::Values("UTC", "America/New_York", "Europe/Berlin", "Australia/Lord_Howe",
                                            "Asia/Kathmandu"));

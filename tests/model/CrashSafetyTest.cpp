@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "CTaskListFile.h"
+#include "CTempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -28,19 +29,14 @@ CTaskList MakeList(int n) {
     return list;
 }
 
-fs::path TempDir() {
-    char tmpl[] = "/tmp/quillory-crash-XXXXXX";
-    if (mkdtemp(tmpl) == nullptr) throw std::runtime_error("mkdtemp");
-    return tmpl;
-}
-
 }  // namespace
 
 // A child saves growing lists over and over and reports each completed
 // save through a pipe; it is killed at a random moment. The file must then
 // load at least as many tasks as the last save that completed.
 TEST(CrashSafety, KilledDuringSavesNeverLosesCompletedSaves) {
-    fs::path dir = TempDir();
+    CTempDir tmp;
+    const fs::path dir = tmp.Path();
     const std::string strPath = (dir / "emails.dat").string();
     std::mt19937 rng(12345);
     CTextCodec codec("CP1252");
@@ -78,13 +74,13 @@ TEST(CrashSafety, KilledDuringSavesNeverLosesCompletedSaves) {
             EXPECT_GE(back.GetSize(), 200);
         }
     }
-    fs::remove_all(dir);
 }
 
 // A write that runs out of space (the file size limit stands in for a full
 // disk) reports the failure and leaves the previous file as it was.
 TEST(CrashSafety, FullDiskKeepsTheOldFile) {
-    fs::path dir = TempDir();
+    CTempDir tmp;
+    const fs::path dir = tmp.Path();
     const std::string strPath = (dir / "emails.dat").string();
     CTextCodec codec("CP1252");
     ASSERT_EQ(CTaskListFile::SaveTaskList(strPath, MakeList(3), codec), "");
@@ -106,5 +102,4 @@ TEST(CrashSafety, FullDiskKeepsTheOldFile) {
     CTaskListFile::LoadTaskList(strPath, back, codec);
     EXPECT_EQ(back, MakeList(3));
     EXPECT_FALSE(fs::exists(strPath + ".tmp"));
-    fs::remove_all(dir);
 }

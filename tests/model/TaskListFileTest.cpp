@@ -10,6 +10,7 @@
 #include <atomic>
 
 #include "CTaskListFile.h"
+#include "CTempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -18,14 +19,7 @@ namespace {
 class TaskListFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/quillory-file-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
         m_strPath = (m_dir / "emails.dat").string();
-    }
-    void TearDown() override {
-        fs::permissions(m_dir, fs::perms::owner_all);
-        fs::remove_all(m_dir);
     }
     std::vector<uint8_t> ReadFile() const {
         std::ifstream in(m_strPath, std::ios::binary);
@@ -57,7 +51,8 @@ protected:
     }
 
     CTextCodec m_codec{"CP1252"};
-    fs::path m_dir;
+    CTempDir m_tmp;  // given back its permissions before removal
+    const fs::path m_dir{m_tmp.Path()};
     std::string m_strPath;
 };
 

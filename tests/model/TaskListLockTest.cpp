@@ -10,36 +10,34 @@
 #include <thread>
 
 #include "CTaskListLock.h"
+#include "CTempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class CTaskListLockTest : public ::testing::Test {
+class TaskListLockTest : public ::testing::Test {
 protected:
-    CTaskListLockTest() {
-        char sz[] = "/tmp/quillory-lock-test-XXXXXX";
-        m_strDir = ::mkdtemp(sz);
+    TaskListLockTest() {
         ::mkdir((m_strDir + "/run").c_str(), 0700);
         const char* psz = std::getenv("XDG_RUNTIME_DIR");
         if (psz) m_strOldRuntime = psz;
         m_bHadRuntime = psz != nullptr;
         setenv("XDG_RUNTIME_DIR", (m_strDir + "/run").c_str(), 1);
     }
-    ~CTaskListLockTest() override {
+    ~TaskListLockTest() override {
         if (m_bHadRuntime) setenv("XDG_RUNTIME_DIR", m_strOldRuntime.c_str(), 1);
         else unsetenv("XDG_RUNTIME_DIR");
-        std::error_code ec;
-        fs::remove_all(m_strDir, ec);
     }
     std::string File() const { return m_strDir + "/emails.dat"; }
 
-    std::string m_strDir;
+    CTempDir m_tmp;
+    const std::string m_strDir = m_tmp.Path();
     std::string m_strOldRuntime;
     bool m_bHadRuntime = false;
 };
 
-TEST_F(CTaskListLockTest, OneHolderAtATimeAndOthersLearnWhoAndWhere) {
+TEST_F(TaskListLockTest, OneHolderAtATimeAndOthersLearnWhoAndWhere) {
     CTaskListLock first, second;
     ASSERT_EQ(first.TryAcquire(File()), CTaskListLock::EState::kHeld);
     EXPECT_TRUE(fs::exists(File() + ".lock"));
@@ -62,13 +60,13 @@ TEST_F(CTaskListLockTest, OneHolderAtATimeAndOthersLearnWhoAndWhere) {
     EXPECT_EQ(first.Acquire(File(), 150), CTaskListLock::EState::kBusy);
 }
 
-TEST_F(CTaskListLockTest, ALockFileThatCannotBeMadeIsAFailureNamingIt) {
+TEST_F(TaskListLockTest, ALockFileThatCannotBeMadeIsAFailureNamingIt) {
     CTaskListLock lock;
     EXPECT_EQ(lock.TryAcquire(m_strDir + "/missing/emails.dat"), CTaskListLock::EState::kFailed);
     EXPECT_NE(lock.Problem().find(m_strDir + "/missing/emails.dat.lock"), std::string::npos) << lock.Problem();
 }
 
-TEST_F(CTaskListLockTest, EveryTaskListFileHasItsOwnSocketInThePrivateRuntimeFolder) {
+TEST_F(TaskListLockTest, EveryTaskListFileHasItsOwnSocketInThePrivateRuntimeFolder) {
     fs::create_directories(m_strDir + "/a");
     fs::create_directories(m_strDir + "/b");
     fs::create_symlink(m_strDir + "/a", m_strDir + "/link");
@@ -85,7 +83,7 @@ TEST_F(CTaskListLockTest, EveryTaskListFileHasItsOwnSocketInThePrivateRuntimeFol
     fs::current_path(cwd);
 }
 
-TEST_F(CTaskListLockTest, ARuntimeFolderOthersMayEnterIsNotUsed) {
+TEST_F(TaskListLockTest, ARuntimeFolderOthersMayEnterIsNotUsed) {
     ::chmod((m_strDir + "/run").c_str(), 0755);
     const auto s = CTaskListLock::SocketPathOf(File());
     if (s.strPath.empty()) {
@@ -101,7 +99,7 @@ TEST_F(CTaskListLockTest, ARuntimeFolderOthersMayEnterIsNotUsed) {
     }
 }
 
-TEST_F(CTaskListLockTest, APathTooLongForASocketIsAProblemNotATruncation) {
+TEST_F(TaskListLockTest, APathTooLongForASocketIsAProblemNotATruncation) {
     std::string strDeep = m_strDir + "/run/" + std::string(100, 'r');
     ::mkdir(strDeep.c_str(), 0700);
     setenv("XDG_RUNTIME_DIR", strDeep.c_str(), 1);

@@ -8,27 +8,15 @@
 
 #include "CTaskError.h"
 #include "TaskTime.h"
+#include "ZoneGuard.h"
 
 namespace {
 
 // Runs the test body under several zones; the conversions must agree with
 // the C library's view of each.
-class TaskTimeZones : public ::testing::TestWithParam<const char*> {
+class TaskTimeTest : public ::testing::TestWithParam<const char*> {
 protected:
-    void SetUp() override {
-        const char* psz = std::getenv("TZ");
-        m_strOld = psz ? psz : "";
-        m_bHad = psz != nullptr;
-        setenv("TZ", GetParam(), 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (m_bHad) setenv("TZ", m_strOld.c_str(), 1);
-        else unsetenv("TZ");
-        tzset();
-    }
-    std::string m_strOld;
-    bool m_bHad = false;
+    CZoneGuard m_zone{GetParam()};
 };
 
 // Every instant whose local wall time is the given one (second 1), oldest
@@ -76,7 +64,7 @@ void ExpectConversion(const std::tm& wall) {
 
 }  // namespace
 
-TEST_P(TaskTimeZones, RoundTripUsesSecondOne) {
+TEST_P(TaskTimeTest, RoundTripUsesSecondOne) {
     TaskDateTime dt{2024, 7, 15, 0, 13, 45, 30};
     time_t t = TaskTime::ToAbsolute(dt);
     TaskDateTime back = TaskTime::FromAbsolute(t);
@@ -89,7 +77,7 @@ TEST_P(TaskTimeZones, RoundTripUsesSecondOne) {
     EXPECT_EQ(back.nSecond, 1);
 }
 
-TEST_P(TaskTimeZones, TooLargeDaysCarryIntoTheNextMonth) {
+TEST_P(TaskTimeTest, TooLargeDaysCarryIntoTheNextMonth) {
     TaskDateTime april31{2023, 4, 31, 0, 10, 0, 0};
     TaskDateTime back = TaskTime::FromAbsolute(TaskTime::ToAbsolute(april31));
     EXPECT_EQ(back.nMonth, 5);
@@ -100,7 +88,7 @@ TEST_P(TaskTimeZones, TooLargeDaysCarryIntoTheNextMonth) {
     EXPECT_EQ(back.nDay, 2);
 }
 
-TEST_P(TaskTimeZones, EndOfDayIsSecond59) {
+TEST_P(TaskTimeTest, EndOfDayIsSecond59) {
     TaskDate d{2024, 6, 10, 0};
     time_t tEnd = TaskTime::EndOfDay(d);
     TaskDateTime dt = TaskTime::FromAbsolute(tEnd);
@@ -113,7 +101,7 @@ TEST_P(TaskTimeZones, EndOfDayIsSecond59) {
 
 // The kept zone rules must give exactly what mktime and localtime give,
 // also for wall times inside a change (missing or repeated hours).
-TEST_P(TaskTimeZones, ConversionsEqualTheCLibrary) {
+TEST_P(TaskTimeTest, ConversionsEqualTheCLibrary) {
     std::mt19937_64 rng(std::hash<std::string>{}(GetParam()));
     std::uniform_int_distribution<time_t> anyTime(-2208988800 + 86400, 4102444800);  // 1900 .. 2100
     for (int i = 0; i < 20000; ++i) {
@@ -142,7 +130,7 @@ TEST_P(TaskTimeZones, ConversionsEqualTheCLibrary) {
 }
 
 // Every quarter hour of each day on which the offset changes, 1965..2040.
-TEST_P(TaskTimeZones, ChangeDaysConvertSoundly) {
+TEST_P(TaskTimeTest, ChangeDaysConvertSoundly) {
     int nChangeDays = 0;
     for (int y = 1965; y <= 2040; ++y) {
         for (int yd = 0; yd < 366; ++yd) {
@@ -178,7 +166,7 @@ TEST_P(TaskTimeZones, ChangeDaysConvertSoundly) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Zones, TaskTimeZones,
+INSTANTIATE_TEST_SUITE_P(Zones, TaskTimeTest,
                          ::testing::Values("UTC", "America/New_York", "Europe/Berlin", "Australia/Lord_Howe",
                                            "Asia/Kathmandu"));
 

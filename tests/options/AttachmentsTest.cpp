@@ -84,7 +84,7 @@ TEST_F(AttachmentsTest, AddEditRemoveKeepEntriesAsTyped) {
     EXPECT_EQ(Rows().size(), 3u);
 
     // Edit and Remove need a selection and act on it.
-    m_vecBoxes.clear();
+    m_boxes.m_vecShown.clear();
     Click(1023);
     Click(1024);
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Please select an item you want to edit.",
@@ -96,11 +96,11 @@ TEST_F(AttachmentsTest, AddEditRemoveKeepEntriesAsTyped) {
         Press(dlg, 1);
     });
     EXPECT_EQ(Rows()[1], "/data/other.pdf");
-    m_vecBoxes.clear();
-    m_nYesNoAnswer = CMessageBox::IDNO;
+    m_boxes.m_vecShown.clear();
+    m_boxes.m_nYesNoAnswer = CMessageBox::IDNO;
     Click(1024);
     EXPECT_EQ(Rows().size(), 3u);
-    m_nYesNoAnswer = CMessageBox::IDYES;
+    m_boxes.m_nYesNoAnswer = CMessageBox::IDYES;
     Click(1024);
     EXPECT_EQ(Rows(), (std::vector<std::string>{" /data/out/*.zip ", "/data/report.pdf"}));
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Are you sure you want to remove the selected item?",
@@ -108,7 +108,7 @@ TEST_F(AttachmentsTest, AddEditRemoveKeepEntriesAsTyped) {
     EXPECT_EQ(LastIcon(), CMessageBox::MB_ICONQUESTION);
 
     // Remove All asks, even with an empty list.
-    m_vecBoxes.clear();
+    m_boxes.m_vecShown.clear();
     Click(1201);
     EXPECT_TRUE(Rows().empty());
     Click(1201);

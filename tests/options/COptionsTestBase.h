@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "CApplication.h"
+#include "CBoxRecorder.h"
 #include "CMemoryMailBackend.h"
 #include "CMessageBox.h"
 #include "COptionsDlg.h"
@@ -25,11 +26,7 @@
 #include "IClock.h"
 #include "SharedState.h"
 #include "TaskTime.h"
-
-struct CShownBox {
-    std::string strText;
-    unsigned nFlags;
-};
+#include "ZoneGuard.h"
 
 class COptionsTestBase : public ::testing::Test {
 public:
@@ -37,22 +34,16 @@ public:
         m_pScope = std::make_unique<CSharedStateScope>(m_backend, m_dir.Path() + "/", m_list, "UTC");
         m_spApp = m_pScope->App();
         m_clock.Set(Local(2024, 6, 7, 10, 0, 0));
-        CMessageBox::SetHandler([this](const std::string& strText, const std::string& strCaption, unsigned nFlags) {
-            EXPECT_EQ(strCaption, "Quillory");
-            m_vecBoxes.push_back({strText, nFlags});
-            return (nFlags & 0xF) == CMessageBox::MB_YESNO ? m_nYesNoAnswer : CMessageBox::IDOK;
-        });
     }
     void TearDown() override {
         m_pDlg.reset();
         m_spApp.Release();
+        m_pZone.reset();
         m_pScope.reset();
     }
 
-    static void SetZone(const char* pszZone) {
-        setenv("TZ", pszZone, 1);
-        tzset();
-    }
+    // Another zone than the scope's UTC, until the end of the test.
+    void SetZone(const char* pszZone) { m_pZone = std::make_unique<CZoneGuard>(pszZone); }
     static time_t Local(int y, int mo, int d, int h, int mi, int s) { return TaskTime::ToAbsolute(y, mo, d, h, mi, s); }
 
     // A composed, saved draft as the message window's button leaves it.
@@ -101,12 +92,8 @@ public:
     // exec(); ignores pNot (the window already open).
     static void OnNextModal(std::function<void(QWidget*)> fn, QWidget* pNot = nullptr);
 
-    std::vector<std::string> Texts() const {
-        std::vector<std::string> vec;
-        for (const auto& box : m_vecBoxes) vec.push_back(box.strText);
-        return vec;
-    }
-    unsigned LastIcon() const { return m_vecBoxes.empty() ? 0 : (m_vecBoxes.back().nFlags & 0xF0); }
+    std::vector<std::string> Texts() const { return m_boxes.Texts(); }
+    unsigned LastIcon() const { return m_boxes.m_vecShown.empty() ? 0 : (m_boxes.m_vecShown.back().nFlags & 0xF0); }
 
     static constexpr const char* kScheduled =
         "This email message has been scheduled.\n\nTo automatically send this email message, please DO NOT close "
@@ -117,8 +104,8 @@ public:
     CTaskList m_list;
     CMemoryMailBackend m_backend;
     std::unique_ptr<CSharedStateScope> m_pScope;
+    std::unique_ptr<CZoneGuard> m_pZone;
     CComPtr<CApplication> m_spApp;
     std::unique_ptr<COptionsDlg> m_pDlg;
-    std::vector<CShownBox> m_vecBoxes;
-    int m_nYesNoAnswer = CMessageBox::IDYES;
+    CBoxRecorder m_boxes;
 };

@@ -97,7 +97,7 @@ TEST_F(ModesTest, EditingTheScheduleLoadsTheTaskAndTouchesNoMessage) {
     EXPECT_EQ(Text(1042), "10");
     EXPECT_TRUE(Enabled(1042));
     EXPECT_EQ(Get<QDateEdit>(1037)->date(), QDate(2024, 5, 6));
-    EXPECT_TRUE(m_vecBoxes.empty());
+    EXPECT_TRUE(m_boxes.m_vecShown.empty());
 
     // The start lies in the past: it stays, and the next time moves past now
     // (Friday 7 June 10:00) occurrence by occurrence.
@@ -165,7 +165,7 @@ TEST_F(ModesTest, AFailedTemplateSaveKeepsTheOldTemplateAndTheDraft) {
     EXPECT_EQ(m_pDlg->GetTask(), stored);
     // The host recovers; the next attempt goes through.
     m_backend.m_bFailTemplates = false;
-    m_vecBoxes.clear();
+    m_boxes.m_vecShown.clear();
     EXPECT_TRUE(Schedule());
 }
 
@@ -179,7 +179,7 @@ TEST_F(ModesTest, MessageModesNeedTheCurrentMessage) {
     // Without a data directory no template is written anywhere.
     Compose();
     g_strDataDir.clear();
-    m_vecBoxes.clear();
+    m_boxes.m_vecShown.clear();
     EXPECT_FALSE(Schedule());
     EXPECT_EQ(Texts(), std::vector<std::string>{
                            "Failed to save the email template.\n\nPlease close the email and then open it and try again."});
@@ -210,7 +210,7 @@ TEST_F(ModesTest, AWindowWhoseTaskIsGoneShowsTheDefaultTaskWithoutAReport) {
     // The message window still points at an index the list no longer has.
     Compose();
     Open(0, COptionsDlg::kModeMessage, 3, nullptr);
-    EXPECT_TRUE(m_vecBoxes.empty());
+    EXPECT_TRUE(m_boxes.m_vecShown.empty());
     EXPECT_EQ(Get<QDateEdit>(1037)->date(), QDate(1980, 1, 1));
 }
 
@@ -219,7 +219,7 @@ TEST_F(ModesTest, EnterNeverCommits) {
     Type(1126, "Typed");
     QTest::keyClick(Get<QLineEdit>(1126), Qt::Key_Return);
     EXPECT_EQ(m_pDlg->result(), 0);
-    EXPECT_TRUE(m_vecBoxes.empty());
+    EXPECT_TRUE(m_boxes.m_vecShown.empty());
     EXPECT_TRUE(m_pDlg->isVisible());
 }
 
@@ -269,9 +269,9 @@ TEST_F(ModesTest, OutOfRangeStoredValuesAreShownClampedAndReported) {
     t.m_nEndAfterCount = 5000000;
     m_list.Add(t);
     Open(0, COptionsDlg::kModeSchedule, 0, &t);
-    ASSERT_EQ(m_vecBoxes.size(), 1u);
+    ASSERT_EQ(m_boxes.m_vecShown.size(), 1u);
     EXPECT_EQ(LastIcon(), CMessageBox::MB_ICONWARNING);
-    const std::string& str = m_vecBoxes[0].strText;
+    const std::string& str = m_boxes.m_vecShown[0].strText;
     for (const char* psz : {"start month: 13 is shown as 12", "start day: 40 is shown as 31", "start hour: 25",
                             "monthly ordinal: item 9", "monthly day kind: item -3", "months: 0 is shown as 1",
                             "occurrences: 5000000 is shown as 999999"})
@@ -283,11 +283,11 @@ TEST_F(ModesTest, OutOfRangeStoredValuesAreShownClampedAndReported) {
     // A recurrence type that does not exist shows as none.
     t.m_nRecurrence = 42;
     t.m_nEndKind = 9;
-    m_vecBoxes.clear();
+    m_boxes.m_vecShown.clear();
     Open(0, COptionsDlg::kModeSchedule, 0, &t);
     EXPECT_TRUE(Checked(1004));
     EXPECT_TRUE(Checked(1039));
-    ASSERT_FALSE(m_vecBoxes.empty());
-    EXPECT_NE(m_vecBoxes[0].strText.find("recurrence: type 42"), std::string::npos);
-    EXPECT_NE(m_vecBoxes[0].strText.find("end: kind 9"), std::string::npos);
+    ASSERT_FALSE(m_boxes.m_vecShown.empty());
+    EXPECT_NE(m_boxes.m_vecShown[0].strText.find("recurrence: type 42"), std::string::npos);
+    EXPECT_NE(m_boxes.m_vecShown[0].strText.find("end: kind 9"), std::string::npos);
 }

@@ -149,11 +149,11 @@ TEST_P(RecurrenceTest, EveryTypeAndFormGivesItsFieldsAndFirstSendingTime) {
     m_clock.Set(Local(2024, 6, 7, 10, 0, 0));
     for (const CCase& c : Cases()) {
         SCOPED_TRACE(c.pszName);
-        m_vecBoxes.clear();
+        m_boxes.m_vecShown.clear();
         OpenNew("Figures");
         SetStart(c.dateStart, c.timeStart);
         c.fnChoose(*this);
-        ASSERT_TRUE(Schedule()) << (m_vecBoxes.empty() ? "" : m_vecBoxes.front().strText);
+        ASSERT_TRUE(Schedule()) << (m_boxes.m_vecShown.empty() ? "" : m_boxes.m_vecShown.front().strText);
         const CTaskItem task = m_pDlg->GetTask();
         c.fnCheckFields(task);
         EXPECT_EQ(task.m_dtStart, (TaskDateTime{c.dateStart.year(), c.dateStart.month(), c.dateStart.day(),

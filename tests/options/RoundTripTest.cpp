@@ -26,9 +26,9 @@ protected:
         m_list.RemoveAll();
         m_list.Add(t);
         Open(0, COptionsDlg::kModeSchedule, 0, &t);
-        EXPECT_TRUE(m_vecBoxes.empty());
+        EXPECT_TRUE(m_boxes.m_vecShown.empty());
         EXPECT_TRUE(Schedule());
-        m_vecBoxes.clear();
+        m_boxes.m_vecShown.clear();
         return m_pDlg->GetTask();
     }
     static void ExpectSameRecurrence(CTaskItem a, CTaskItem b) {
@@ -195,7 +195,7 @@ TEST_F(RoundTripTest, EachEndChoiceEnablesOnlyItsField) {
         Click(step.nRadio);
         EXPECT_EQ(Enabled(1042), step.bCount);
         EXPECT_EQ(Enabled(1036), step.bDate);
-        m_vecBoxes.clear();
+        m_boxes.m_vecShown.clear();
         ASSERT_TRUE(Schedule());
         EXPECT_EQ(m_pDlg->GetTask().m_nEndKind, step.nKind);
         Compose();  // the commit used the draft up

@@ -23,12 +23,12 @@ protected:
     QWidget* Current() const { return m_pDlg->Sheet().currentWidget(); }
     void ExpectStopped(const std::string& strMessage, QWidget* pPage) {
         EXPECT_FALSE(Schedule());
-        ASSERT_FALSE(m_vecBoxes.empty());
-        EXPECT_EQ(m_vecBoxes.back().strText, strMessage);
+        ASSERT_FALSE(m_boxes.m_vecShown.empty());
+        EXPECT_EQ(m_boxes.m_vecShown.back().strText, strMessage);
         if (pPage) {
             EXPECT_EQ(Current(), pPage);
         }
-        m_vecBoxes.clear();
+        m_boxes.m_vecShown.clear();
     }
 };
 
@@ -116,16 +116,16 @@ TEST_F(ValidationTest, CountFieldsReportWhenLeftAndRefuseTheCommit) {
         Type(c.nField, c.pszText);
         // Opening the field's context menu is not leaving it.
         LeaveField(c.nField, Qt::PopupFocusReason);
-        EXPECT_TRUE(m_vecBoxes.empty());
+        EXPECT_TRUE(m_boxes.m_vecShown.empty());
         LeaveField(c.nField);
         EXPECT_EQ(Texts(), std::vector<std::string>{c.pszMessage});
         EXPECT_EQ(LastIcon(), CMessageBox::MB_ICONWARNING);
         EXPECT_EQ(Text(c.nField), c.pszText);  // the check leaves the text alone
-        m_vecBoxes.clear();
+        m_boxes.m_vecShown.clear();
         // The commit reports the panel's problem once and stops.
         EXPECT_FALSE(Schedule());
         EXPECT_EQ(Texts(), std::vector<std::string>{c.pszMessage});
-        m_vecBoxes.clear();
+        m_boxes.m_vecShown.clear();
         Type(c.nField, "1");
     }
     // The occurrences field is checked whichever end is chosen.
@@ -133,15 +133,15 @@ TEST_F(ValidationTest, CountFieldsReportWhenLeftAndRefuseTheCommit) {
     Type(1042, "0");
     EXPECT_FALSE(Schedule());
     EXPECT_EQ(Texts(), std::vector<std::string>{"Please enter a number between 1 and 999999."});
-    m_vecBoxes.clear();
+    m_boxes.m_vecShown.clear();
     Click(1040);
     LeaveField(1042);
     EXPECT_EQ(Texts(), std::vector<std::string>{"Please enter a number between 1 and 999999."});
-    m_vecBoxes.clear();
+    m_boxes.m_vecShown.clear();
     Type(1042, "1000000");  // longer than the field takes
     EXPECT_EQ(Text(1042), "100000");
     LeaveField(1042);
-    EXPECT_TRUE(m_vecBoxes.empty());
+    EXPECT_TRUE(m_boxes.m_vecShown.empty());
     EXPECT_TRUE(Schedule());
     EXPECT_EQ(m_pDlg->GetTask().m_nEndKind, 1);
     EXPECT_EQ(m_pDlg->GetTask().m_nEndAfterCount, 100000);
@@ -162,11 +162,11 @@ TEST_F(ValidationTest, ARejectedCountTakesTheFocusBackAndAGoodOneLetsItGo) {
     for (int i = 0; i < 5; ++i) QApplication::processEvents();
     EXPECT_EQ(Texts(), std::vector<std::string>{"Please enter a number between 1 and 31."});
     EXPECT_TRUE(pDay->hasFocus()) << "the user is sent back to the field to mend it";
-    m_vecBoxes.clear();
+    m_boxes.m_vecShown.clear();
     Type(1055, "15");
     pEvery->setFocus();
     for (int i = 0; i < 5; ++i) QApplication::processEvents();
-    EXPECT_TRUE(m_vecBoxes.empty());
+    EXPECT_TRUE(m_boxes.m_vecShown.empty());
     EXPECT_TRUE(pEvery->hasFocus());
 }
 
@@ -218,7 +218,7 @@ TEST_F(ValidationTest, ATaskTooLargeForTheTaskListIsRefusedBeforeAnythingIsSaved
     EXPECT_TRUE(g_spCurMailItem);
     for (const auto& e : fs::directory_iterator(m_dir.Path()))
         EXPECT_NE(e.path().extension(), ".oft") << "no template is written";
-    m_vecBoxes.clear();
+    m_boxes.m_vecShown.clear();
 
     // A long attachment list is as much of the record as a long name.
     CArray<std::string> arrEntries;
@@ -230,7 +230,7 @@ TEST_F(ValidationTest, ATaskTooLargeForTheTaskListIsRefusedBeforeAnythingIsSaved
 
     // Exactly the limit is scheduled, and the task list holds it whole.
     Type(1126, std::string(nMostName, 'n'));
-    ASSERT_TRUE(Schedule()) << (m_vecBoxes.empty() ? "" : m_vecBoxes.back().strText);
+    ASSERT_TRUE(Schedule()) << (m_boxes.m_vecShown.empty() ? "" : m_boxes.m_vecShown.back().strText);
     CTaskList list;
     list.Add(m_pDlg->GetTask());
     EXPECT_EQ(CTaskListFile::RecordLength(list[0], TaskListCodec()), 1048576u);

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "CRegistrar.h"
+#include "CTempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -238,8 +239,8 @@ TEST(RegistrarSyntaxTest, MalformedScriptsNameTheLineAndChangeNothing) {
 }
 
 TEST_F(RegistrarTest, WorksOnTheRegistryFile) {
-    char tmpl[] = "/tmp/quillory-rgs-XXXXXX";
-    fs::path dir = mkdtemp(tmpl);
+    CTempDir tmp;
+    const fs::path dir = tmp.Path();
     CRegistryFile file((dir / "registry.reg").string());
     ASSERT_FALSE(CRegistrar::Register(file, m_strModule, kRepl));
     ASSERT_FALSE(CRegistrar::Register(file, m_strAddin, kRepl));
@@ -258,7 +259,6 @@ TEST_F(RegistrarTest, WorksOnTheRegistryFile) {
     ASSERT_EQ(file.Load(s), "");
     EXPECT_FALSE(s.KeyExists(HKCR, kClsidKey));
     EXPECT_TRUE(s.KeyExists(HKCR, "CLSID"));
-    fs::remove_all(dir);
 }
 
 }  // namespace

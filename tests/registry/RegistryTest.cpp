@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "CRegistry.h"
+#include "CTempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -15,20 +16,6 @@ namespace {
 constexpr ERegRoot HKCR = ERegRoot::ClassesRoot;
 constexpr ERegRoot HKCU = ERegRoot::CurrentUser;
 constexpr ERegRoot HKLM = ERegRoot::LocalMachine;
-
-class TempDir {
-public:
-    TempDir() {
-        char tmpl[] = "/tmp/quillory-reg-XXXXXX";
-        m_path = mkdtemp(tmpl);
-    }
-    ~TempDir() { fs::remove_all(m_path); }
-    fs::path operator/(const char* psz) const { return m_path / psz; }
-    const fs::path& Path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
 
 // Sets or unsets an environment variable for one test.
 class EnvGuard {
@@ -157,7 +144,8 @@ TEST(RegistryFileTest, DefaultPathFollowsTheEnvironment) {
 }
 
 TEST(RegistryFileTest, UpdateWritesAndLoadReads) {
-    TempDir dir;
+    CTempDir tmp;
+    const fs::path dir = tmp.Path();
     CRegistryFile file((dir / "sub/dir/registry.reg").string());
     CRegistryStore store;
     EXPECT_EQ(file.Load(store), "");  // no file: empty registry
@@ -185,7 +173,8 @@ TEST(RegistryFileTest, UpdateWritesAndLoadReads) {
 }
 
 TEST(RegistryFileTest, DamagedFileIsReportedAndNotOverwritten) {
-    TempDir dir;
+    CTempDir tmp;
+    const fs::path dir = tmp.Path();
     std::string strPath = (dir / "registry.reg").string();
     std::ofstream(strPath) << "[HKEY_CURRENT_USER\\A]\ngarbage\n";
     CRegistryFile file(strPath);
@@ -203,7 +192,8 @@ TEST(RegistryFileTest, DamagedFileIsReportedAndNotOverwritten) {
 }
 
 TEST(RegistryFileTest, ConcurrentWritersLoseNoUpdate) {
-    TempDir dir;
+    CTempDir tmp;
+    const fs::path dir = tmp.Path();
     std::string strPath = (dir / "registry.reg").string();
     constexpr int kProcs = 4, kRounds = 50;
     std::vector<pid_t> pids;

@@ -376,9 +376,9 @@ namespace {
 
 // A monthly or yearly task whose start is its first occurrence, scheduled
 // ahead of its start as the options sheet does, run through the real tick.
-class CStartOccurrence : public ::testing::TestWithParam<const char*> {
+class SchedulerStartOccurrenceTest : public ::testing::TestWithParam<const char*> {
 protected:
-    CStartOccurrence() : m_zone(GetParam()) {
+    SchedulerStartOccurrenceTest() : m_zone(GetParam()) {
         CSendContext ctx;
         ctx.fnTaskList = [this] { return &m_list; };
         // What was sent, and when: a late send shows in its minute.
@@ -414,7 +414,7 @@ protected:
 
 }  // namespace
 
-TEST_P(CStartOccurrence, MonthlyOnItsStartDayGoesOutAtTheStartMinute) {
+TEST_P(SchedulerStartOccurrenceTest, MonthlyOnItsStartDayGoesOutAtTheStartMinute) {
     CTaskItem t;
     t.m_nRecurrence = 4;
     t.m_nMonthlyDay = 7;
@@ -428,7 +428,7 @@ TEST_P(CStartOccurrence, MonthlyOnItsStartDayGoesOutAtTheStartMinute) {
     EXPECT_EQ(TaskTime::Format(m_list[0].m_dtNextSending), "2027-01-07 09:36");
 }
 
-TEST_P(CStartOccurrence, YearlyOnItsStartDateGoesOutThatYearThenTheNext) {
+TEST_P(SchedulerStartOccurrenceTest, YearlyOnItsStartDateGoesOutThatYearThenTheNext) {
     CTaskItem t;
     t.m_nRecurrence = 5;
     t.m_nYearlyMonth = 2;
@@ -442,7 +442,7 @@ TEST_P(CStartOccurrence, YearlyOnItsStartDateGoesOutThatYearThenTheNext) {
     EXPECT_EQ(TaskTime::Format(m_list[0].m_dtNextSending), "2028-03-05 10:00");
 }
 
-TEST_P(CStartOccurrence, EndAfterThreeSendsThree) {
+TEST_P(SchedulerStartOccurrenceTest, EndAfterThreeSendsThree) {
     CTaskItem t;
     t.m_nRecurrence = 4;
     t.m_nMonthlyMode = 1;
@@ -461,7 +461,7 @@ TEST_P(CStartOccurrence, EndAfterThreeSendsThree) {
 
 // A list saved by an earlier version keeps the seed in the last-sent time,
 // equal to the next time: it is still sent at its minute.
-TEST_P(CStartOccurrence, AStoredSeedDoesNotCountAsDone) {
+TEST_P(SchedulerStartOccurrenceTest, AStoredSeedDoesNotCountAsDone) {
     CTaskItem t;
     t.m_bActive = 1;
     t.m_nRecurrence = 4;
@@ -476,6 +476,6 @@ TEST_P(CStartOccurrence, AStoredSeedDoesNotCountAsDone) {
     EXPECT_EQ(m_vecSent, std::vector<std::string>{"2026-12-07 09:36"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Zones, CStartOccurrence,
+INSTANTIATE_TEST_SUITE_P(Zones, SchedulerStartOccurrenceTest,
                          ::testing::Values("UTC", "Europe/Berlin", "America/New_York", "Australia/Lord_Howe"),
                          [](const auto& info) { return ZoneTestName(info.param); });

@@ -37,9 +37,9 @@ CTaskItem Once(const std::string& strName, TaskDateTime dtStart, bool bOverdue =
 }
 
 // A scheduler over one list with recorded sends and saves.
-class CSchedulerTest : public ::testing::Test {
+class SchedulerTest : public ::testing::Test {
 protected:
-    CSchedulerTest() : m_zone("UTC"), m_clock(0) {
+    SchedulerTest() : m_zone("UTC"), m_clock(0) {
         CSendContext ctx;
         ctx.fnTaskList = [this] { return m_bHaveList ? &m_list : nullptr; };
         ctx.fnSend = [this](const CTaskItem& t) {
@@ -65,7 +65,7 @@ protected:
     std::unique_ptr<CSendEmailDlg> m_pDlg;
 };
 
-TEST_F(CSchedulerTest, AnOccurrenceIsSentOnceAlthoughSixtyTicksFallIntoItsMinute) {
+TEST_F(SchedulerTest, AnOccurrenceIsSentOnceAlthoughSixtyTicksFallIntoItsMinute) {
     m_list.Add(Minutely("m", At(2026, 3, 2, 10, 0), 5));
     for (int s = 0; s < 60; ++s) {
         SetNow(2026, 3, 2, 10, 0, s);
@@ -79,7 +79,7 @@ TEST_F(CSchedulerTest, AnOccurrenceIsSentOnceAlthoughSixtyTicksFallIntoItsMinute
     EXPECT_EQ(TaskTime::Format(t.m_dtNextSending), "2026-03-02 10:05");
 }
 
-TEST_F(CSchedulerTest, NothingDueOrNoListWritesNothing) {
+TEST_F(SchedulerTest, NothingDueOrNoListWritesNothing) {
     SetNow(2026, 3, 2, 9, 0);
     Ticks(3);  // empty list
     m_list.Add(Minutely("later", At(2026, 3, 2, 10, 0), 5));
@@ -95,7 +95,7 @@ TEST_F(CSchedulerTest, NothingDueOrNoListWritesNothing) {
     EXPECT_EQ(m_list[1].m_dtNextSending, At(2026, 3, 2, 8, 0)) << "an inactive task keeps its next time";
 }
 
-TEST_F(CSchedulerTest, OverdueOccurrencesAreSentOrSkippedByTheirOption) {
+TEST_F(SchedulerTest, OverdueOccurrencesAreSentOrSkippedByTheirOption) {
     m_list.Add(Once("late", At(2026, 3, 2, 10, 0), true));
     m_list.Add(Once("skip", At(2026, 3, 2, 10, 0), false));
     SetNow(2026, 3, 2, 10, 3);
@@ -109,7 +109,7 @@ TEST_F(CSchedulerTest, OverdueOccurrencesAreSentOrSkippedByTheirOption) {
     EXPECT_EQ(m_nSaves, 1);
 }
 
-TEST_F(CSchedulerTest, MissedOccurrencesCatchUpOnePerTickThenTheCurrentOne) {
+TEST_F(SchedulerTest, MissedOccurrencesCatchUpOnePerTickThenTheCurrentOne) {
     m_list.Add(Minutely("m", At(2026, 3, 2, 9, 0), 5));
     SetNow(2026, 3, 2, 10, 0, 30);
     for (int i = 0; i < 12; ++i) {
@@ -124,7 +124,7 @@ TEST_F(CSchedulerTest, MissedOccurrencesCatchUpOnePerTickThenTheCurrentOne) {
     EXPECT_EQ(m_nSaves, 13);
 }
 
-TEST_F(CSchedulerTest, TwoTasksOfOneMinuteGoInListOrderInOneTick) {
+TEST_F(SchedulerTest, TwoTasksOfOneMinuteGoInListOrderInOneTick) {
     m_list.Add(Once("top", At(2026, 3, 2, 10, 0)));
     m_list.Add(Once("bottom", At(2026, 3, 2, 10, 0)));
     m_list.MoveDown(0);
@@ -134,7 +134,7 @@ TEST_F(CSchedulerTest, TwoTasksOfOneMinuteGoInListOrderInOneTick) {
     EXPECT_EQ(m_nSaves, 1);
 }
 
-TEST_F(CSchedulerTest, ATickInsideATickDoesNothingAndFailuresDoNotJamTheFlag) {
+TEST_F(SchedulerTest, ATickInsideATickDoesNothingAndFailuresDoNotJamTheFlag) {
     m_list.Add(Once("a", At(2026, 3, 2, 10, 0)));
     m_list.Add(Once("b", At(2026, 3, 2, 10, 0)));
     int nNested = 0;
@@ -152,7 +152,7 @@ TEST_F(CSchedulerTest, ATickInsideATickDoesNothingAndFailuresDoNotJamTheFlag) {
     EXPECT_EQ(m_list[0].m_nOccurrenceCount, 1) << "a failed send is advanced all the same";
 }
 
-TEST_F(CSchedulerTest, AListShortenedDuringASendIsNotReadPastItsEnd) {
+TEST_F(SchedulerTest, AListShortenedDuringASendIsNotReadPastItsEnd) {
     for (const char* psz : {"a", "b", "c"}) m_list.Add(Once(psz, At(2026, 3, 2, 10, 0)));
     m_fnDuringSend = [&](const CTaskItem& t) {
         if (t.m_strTaskName == "a") {
@@ -167,7 +167,7 @@ TEST_F(CSchedulerTest, AListShortenedDuringASendIsNotReadPastItsEnd) {
     EXPECT_EQ(m_list[0].m_nOccurrenceCount, 1);
 }
 
-TEST_F(CSchedulerTest, EditsBetweenTicksAreSeen) {
+TEST_F(SchedulerTest, EditsBetweenTicksAreSeen) {
     m_list.Add(Minutely("m", At(2026, 3, 2, 12, 0), 5));
     SetNow(2026, 3, 2, 10, 0);
     Ticks(1);
@@ -185,7 +185,7 @@ TEST_F(CSchedulerTest, EditsBetweenTicksAreSeen) {
     EXPECT_EQ(m_vecSent, (std::vector<std::string>{"m@2026-03-02 10:00", "off@2026-03-02 09:00", "new@2026-03-02 10:00"}));
 }
 
-TEST_F(CSchedulerTest, AZoneChangeRecomputesTheCachedTimes) {
+TEST_F(SchedulerTest, AZoneChangeRecomputesTheCachedTimes) {
     m_list.Add(Once("z", At(2026, 3, 2, 10, 0)));
     SetNow(2026, 3, 2, 9, 0);  // 09:00 UTC
     Ticks(1);
@@ -195,7 +195,7 @@ TEST_F(CSchedulerTest, AZoneChangeRecomputesTheCachedTimes) {
     EXPECT_EQ(m_vecSent, std::vector<std::string>{"z@2026-03-02 10:00"});
 }
 
-TEST_F(CSchedulerTest, ClockSetBackNeverRepeatsAnOccurrence) {
+TEST_F(SchedulerTest, ClockSetBackNeverRepeatsAnOccurrence) {
     m_list.Add(Minutely("m", At(2026, 3, 2, 10, 0), 5));
     m_list.Add(Once("o", At(2026, 3, 2, 10, 0)));
     SetNow(2026, 3, 2, 10, 0);
@@ -209,7 +209,7 @@ TEST_F(CSchedulerTest, ClockSetBackNeverRepeatsAnOccurrence) {
     EXPECT_EQ(m_vecSent, (std::vector<std::string>{"m@2026-03-02 10:00", "o@2026-03-02 10:00", "m@2026-03-02 10:05"}));
 }
 
-TEST_F(CSchedulerTest, WakingAfterHoursCatchesUpWithoutSpinning) {
+TEST_F(SchedulerTest, WakingAfterHoursCatchesUpWithoutSpinning) {
     m_list.Add(Minutely("hourly", At(2026, 3, 2, 10, 0), 60, true));
     m_list.Add(Minutely("skipper", At(2026, 3, 2, 10, 0), 60, false));
     SetNow(2026, 3, 2, 10, 0);
@@ -228,7 +228,7 @@ TEST_F(CSchedulerTest, WakingAfterHoursCatchesUpWithoutSpinning) {
     EXPECT_EQ(m_nSaves, nSaves) << "once caught up, ticks do nothing";
 }
 
-TEST_F(CSchedulerTest, ABrokenTaskNeitherBlocksOthersNorRepeats) {
+TEST_F(SchedulerTest, ABrokenTaskNeitherBlocksOthersNorRepeats) {
     CTaskItem bad = Once("bad", At(2026, 3, 2, 10, 0));
     bad.m_dtNextSending.nMonth = 13;
     CTaskItem badStart = Minutely("badstart", At(2026, 3, 2, 10, 0), 5);
@@ -259,7 +259,7 @@ TEST(CSendEmailDlgTimer, StartsAOneSecondTimerAndStopsIt) {
 // Random lists, random edits and a clock that walks, jumps back and leaps
 // forward: the cached scheduler and the plain tick must agree on every
 // send, every save and every field of every task.
-class CDifferentialTest : public ::testing::TestWithParam<const char*> {};
+class SchedulerDifferentialTest : public ::testing::TestWithParam<const char*> {};
 
 CTaskItem RandomTask(std::mt19937& rng, time_t tBase, int n) {
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
@@ -278,7 +278,7 @@ CTaskItem RandomTask(std::mt19937& rng, time_t tBase, int n) {
     return t;
 }
 
-TEST_P(CDifferentialTest, CachedTickEqualsThePlainTick) {
+TEST_P(SchedulerDifferentialTest, CachedTickEqualsThePlainTick) {
     CZoneGuard zone(GetParam());
     std::mt19937 rng(20260302);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
@@ -345,7 +345,7 @@ TEST_P(CDifferentialTest, CachedTickEqualsThePlainTick) {
     EXPECT_GT(vecPlain.size(), 200u) << "the walk must actually send";
 }
 
-INSTANTIATE_TEST_SUITE_P(Zones, CDifferentialTest,
+INSTANTIATE_TEST_SUITE_P(Zones, SchedulerDifferentialTest,
                          ::testing::Values("UTC", "Europe/Berlin", "America/New_York", "Australia/Lord_Howe"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 

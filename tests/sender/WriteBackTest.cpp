@@ -28,9 +28,9 @@ CTaskItem Every5(const std::string& strName) {
     return t;
 }
 
-class CWriteBackTest : public ::testing::TestWithParam<const char*> {
+class WriteBackTest : public ::testing::TestWithParam<const char*> {
 protected:
-    CWriteBackTest() : m_zone(GetParam()), m_clock(TaskTime::ToAbsolute(2026, 3, 2, 10, 0, 20)) {
+    WriteBackTest() : m_zone(GetParam()), m_clock(TaskTime::ToAbsolute(2026, 3, 2, 10, 0, 20)) {
         CSendContext ctx;
         ctx.fnTaskList = [this] { return &m_list; };
         ctx.fnSend = [this](const CTaskItem& t) {
@@ -64,7 +64,7 @@ protected:
 
 // [A, B]: while A is sent (receiving first runs a nested loop) the user
 // moves A down. The list must read [B, A advanced], not [A advanced, A old].
-TEST_P(CWriteBackTest, MovingTheSentTaskDownKeepsBothTasksAndSendsItOnce) {
+TEST_P(WriteBackTest, MovingTheSentTaskDownKeepsBothTasksAndSendsItOnce) {
     m_list.Add(Every5("A"));
     CTaskItem b = Every5("B");
     b.m_dtNextSending = At(2026, 3, 2, 10, 30);
@@ -82,7 +82,7 @@ TEST_P(CWriteBackTest, MovingTheSentTaskDownKeepsBothTasksAndSendsItOnce) {
 
 // [A, B, C], all due: while A is sent the user moves C to the top. Every
 // task of the tick is still handled in it, each once.
-TEST_P(CWriteBackTest, ATaskMovedAboveTheTicksPlaceIsNotLeftOut) {
+TEST_P(WriteBackTest, ATaskMovedAboveTheTicksPlaceIsNotLeftOut) {
     for (const char* psz : {"A", "B", "C"}) m_list.Add(Every5(psz));
     m_fnDuringSend = [this](const CTaskItem& t) {
         if (t.m_strTaskName != "A") return;
@@ -96,7 +96,7 @@ TEST_P(CWriteBackTest, ATaskMovedAboveTheTicksPlaceIsNotLeftOut) {
 }
 
 // Each row: what the user does to the task being sent, meanwhile.
-TEST_P(CWriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
+TEST_P(WriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
     struct {
         const char* pszName;
         std::function<void(CTaskList&)> fnEdit;
@@ -181,7 +181,7 @@ TEST_P(CWriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
 // Values outside their sets, or an interval of 0, used to leave the next
 // time where it was: with send-overdue set the same occurrence went out on
 // every tick. Each is sent at most once, then completed with its reason.
-TEST_P(CWriteBackTest, AScheduleThatCannotMoveOnSendsOnceAndCompletes) {
+TEST_P(WriteBackTest, AScheduleThatCannotMoveOnSendsOnceAndCompletes) {
     struct {
         const char* pszName;
         std::function<void(CTaskItem&)> fnSet;
@@ -238,7 +238,7 @@ TEST_P(CWriteBackTest, AScheduleThatCannotMoveOnSendsOnceAndCompletes) {
 
 // A task completed normally later, after being scheduled anew, is not
 // marked as one whose schedule could not move on.
-TEST_P(CWriteBackTest, TheNoteGoesWhenTheTaskIsScheduledAnew) {
+TEST_P(WriteBackTest, TheNoteGoesWhenTheTaskIsScheduledAnew) {
     CTaskItem t = Every5("t");
     t.m_nMinuteInterval = 0;
     m_list.Add(t);
@@ -289,7 +289,7 @@ TEST(CArrayIdentity, FollowsItsElementAndIsNeverGivenTwice) {
     EXPECT_THROW(arr.IdAt(0), CTaskError);
 }
 
-INSTANTIATE_TEST_SUITE_P(Zones, CWriteBackTest, ::testing::Values("UTC", "Europe/Berlin", "America/New_York"),
+INSTANTIATE_TEST_SUITE_P(Zones, WriteBackTest, ::testing::Values("UTC", "Europe/Berlin", "America/New_York"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "CTaskJson.h"
 #include "CTaskListFile.h"
+#include "CTempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -23,12 +24,8 @@ struct CRun {
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/quillory-cli-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
         m_strFile = (m_dir / "emails.dat").string();
     }
-    void TearDown() override { fs::remove_all(m_dir); }
 
     // Runs the CLI through the shell with the given standard input.
     CRun Run(const std::string& strArgs, const std::string& strIn = "") {
@@ -54,7 +51,8 @@ protected:
         return {std::istreambuf_iterator<char>(in), {}};
     }
 
-    fs::path m_dir;
+    CTempDir m_tmp;
+    const fs::path m_dir{m_tmp.Path()};
     std::string m_strFile;
     std::string m_strEnv;  // variable settings put before the command
 };

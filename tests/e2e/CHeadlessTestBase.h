@@ -14,10 +14,10 @@
 #include "CTempDir.h"
 #include "CTestProcess.h"
 
-class CHeadlessFixture : public ::testing::Test {
+class CHeadlessTestBase : public ::testing::Test {
 protected:
-    CHeadlessFixture();
-    ~CHeadlessFixture() override;
+    CHeadlessTestBase();
+    ~CHeadlessTestBase() override;
 
     std::string DataDir() const { return m_dir / "data/Tarnwick Software/Office Outlook/Quillory/"; }
     std::string TaskFile() const { return DataDir() + "emails.dat"; }

@@ -6,17 +6,26 @@
 #include <stdexcept>
 #include <string>
 
-// A fresh folder under /tmp, removed with everything in it at the end.
+// A fresh folder under /tmp, removed with everything in it at the end, even
+// where a test took away its own permissions (MAILHOST_KEEP_TEST_DIRS=1
+// keeps it for a look).
 class CTempDir {
 public:
     CTempDir() {
-        char szTemplate[] = "/tmp/mailhost-test-XXXXXX";
+        char szTemplate[] = "/tmp/quillory-test-XXXXXX";
         if (!mkdtemp(szTemplate)) throw std::runtime_error("mkdtemp failed");
         m_strPath = szTemplate;
     }
     ~CTempDir() {
+        if (std::getenv("MAILHOST_KEEP_TEST_DIRS")) return;
+        namespace fs = std::filesystem;
         std::error_code ec;
-        if (!std::getenv("MAILHOST_KEEP_TEST_DIRS")) std::filesystem::remove_all(m_strPath, ec);
+        fs::permissions(m_strPath, fs::perms::owner_all, fs::perm_options::add, ec);
+        for (auto it = fs::recursive_directory_iterator(m_strPath, ec); !ec && it != fs::recursive_directory_iterator();
+             it.increment(ec)) {
+            if (it->is_directory(ec)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        }
+        fs::remove_all(m_strPath, ec);
     }
     CTempDir(const CTempDir&) = delete;
     CTempDir& operator=(const CTempDir&) = delete;

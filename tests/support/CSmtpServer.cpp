@@ -26,7 +26,7 @@ void CSmtpServer::MakeCertificate() {
 }
 
 void CSmtpServer::Start(const COptions& opts) {
-    std::vector<std::string> vecArgs = {"/usr/bin/python3", MAILHOST_TEST_DIR "/smtp_server.py", "--out", m_strOutDir,
+    std::vector<std::string> vecArgs = {"/usr/bin/python3", QUILLORY_TEST_SUPPORT_DIR "/smtp_server.py", "--out", m_strOutDir,
                                         "--port", std::to_string(opts.nPort ? opts.nPort : m_nPort)};
     if (opts.bStartTls || opts.bImplicitTls) {
         MakeCertificate();

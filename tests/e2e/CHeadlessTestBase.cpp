@@ -1,4 +1,4 @@
-#include "CHeadlessFixture.h"
+#include "CHeadlessTestBase.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -11,7 +11,7 @@
 
 namespace fs = std::filesystem;
 
-CHeadlessFixture::CHeadlessFixture() : m_server(m_dir / "smtp") {
+CHeadlessTestBase::CHeadlessTestBase() : m_server(m_dir / "smtp") {
     fs::create_directories(m_dir / "smtp");
     m_server.Start({});
     setenv("HOME", m_dir.Path().c_str(), 1);
@@ -29,13 +29,13 @@ CHeadlessFixture::CHeadlessFixture() : m_server(m_dir / "smtp") {
     EXPECT_EQ(CTestProcess::Run({MAILHOST_PROGRAM, "--register", QUILSEND_MODULE}), 0);
 }
 
-CHeadlessFixture::~CHeadlessFixture() {
+CHeadlessTestBase::~CHeadlessTestBase() {
     m_host.Stop();
     m_server.Stop();
     for (const char* psz : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "MAILHOST_REGISTRY", "QUILLORY_CODEPAGE"}) unsetenv(psz);
 }
 
-std::string CHeadlessFixture::MakeTemplate(const std::string& strName, const std::string& strSubject,
+std::string CHeadlessTestBase::MakeTemplate(const std::string& strName, const std::string& strSubject,
                                            const std::string& strBody) {
     CHostOptions opts;
     opts.strProfileDir = m_dir / "scratch-profile";
@@ -53,7 +53,7 @@ std::string CHeadlessFixture::MakeTemplate(const std::string& strName, const std
     return strPath;
 }
 
-std::string CHeadlessFixture::MakeAttachmentFolder() {
+std::string CHeadlessTestBase::MakeAttachmentFolder() {
     fs::create_directories(m_dir / "attach");
     CTempDir::WriteFile(m_dir / "attach/a.txt", "alpha\n");
     CTempDir::WriteFile(m_dir / "attach/b.txt", "beta\n");
@@ -61,26 +61,26 @@ std::string CHeadlessFixture::MakeAttachmentFolder() {
     return m_dir / "attach/*.txt";
 }
 
-void CHeadlessFixture::Import(const CTaskList& list) {
+void CHeadlessTestBase::Import(const CTaskList& list) {
     CTempDir::WriteFile(m_dir / "tasks.json", CTaskJson::ToJson(list).dump(2));
     const std::string strCmd = std::string("'") + QUILLORY_CLI + "' import < '" + m_dir / "tasks.json" + "'";
     ASSERT_EQ(std::system(strCmd.c_str()), 0) << strCmd;
 }
 
-nlohmann::json CHeadlessFixture::Export() {
+nlohmann::json CHeadlessTestBase::Export() {
     const std::string strCmd = std::string("'") + QUILLORY_CLI + "' export > '" + m_dir / "export.json" + "'";
     EXPECT_EQ(std::system(strCmd.c_str()), 0);
     return nlohmann::json::parse(CTempDir::ReadFile(m_dir / "export.json"));
 }
 
-TaskDateTime CHeadlessFixture::MinuteFromNow(int nMinutes) {
+TaskDateTime CHeadlessTestBase::MinuteFromNow(int nMinutes) {
     // The one place where the real clock decides: what "now" is for a host
     // that runs on it.
     TaskDateTime dt = TaskTime::FromAbsolute(std::time(nullptr));
     return TaskTime::FromAbsolute(TaskTime::ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute) + nMinutes * 60);
 }
 
-CTaskItem CHeadlessFixture::Task(const std::string& strName, const std::string& strTemplate, int nRecurrence,
+CTaskItem CHeadlessTestBase::Task(const std::string& strName, const std::string& strTemplate, int nRecurrence,
                                  TaskDateTime dtStart, bool bOverdue) {
     CTaskItem t;
     t.m_bActive = 1;
@@ -95,11 +95,11 @@ CTaskItem CHeadlessFixture::Task(const std::string& strName, const std::string& 
     return t;
 }
 
-void CHeadlessFixture::StartHost(CTestProcess& process, const std::string& strLog) {
+void CHeadlessTestBase::StartHost(CTestProcess& process, const std::string& strLog) {
     process.Start({MAILHOST_PROGRAM, "--headless"}, false, strLog);
 }
 
-bool CHeadlessFixture::WaitForLog(const std::string& strLog, const std::string& strText, std::chrono::seconds timeout) {
+bool CHeadlessTestBase::WaitForLog(const std::string& strLog, const std::string& strText, std::chrono::seconds timeout) {
     const auto tEnd = std::chrono::steady_clock::now() + timeout;
     while (CTempDir::ReadFile(strLog).find(strText) == std::string::npos) {
         if (std::chrono::steady_clock::now() > tEnd) return false;
@@ -108,7 +108,7 @@ bool CHeadlessFixture::WaitForLog(const std::string& strLog, const std::string& 
     return true;
 }
 
-size_t CHeadlessFixture::CountSubject(const std::string& strSubject) const {
+size_t CHeadlessTestBase::CountSubject(const std::string& strSubject) const {
     size_t n = 0;
     for (const auto& r : m_server.Received())
         n += r.strData.find("Subject: " + strSubject + "\r\n") != std::string::npos ||
@@ -116,6 +116,6 @@ size_t CHeadlessFixture::CountSubject(const std::string& strSubject) const {
     return n;
 }
 
-bool CHeadlessFixture::WaitForMessages(size_t nCount, std::chrono::seconds timeout) const {
+bool CHeadlessTestBase::WaitForMessages(size_t nCount, std::chrono::seconds timeout) const {
     return m_server.WaitForCount(nCount, std::chrono::duration_cast<std::chrono::milliseconds>(timeout));
 }

@@ -1,4 +1,5 @@
-// Widget tests run offscreen unless a display was asked for explicitly.
+// Widget tests run offscreen unless a display was asked for explicitly
+// (QT_QPA_PLATFORM=xcb to watch one).
 #include <gtest/gtest.h>
 #include <stdlib.h>
 

@@ -1,0 +1,206 @@
+// Mail items: properties, attachments, templates, deleting and sending.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "ObjectModelTest.h"
+#include "ReceivedItem.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST_F(ObjectModelTest, MailItemPropertiesSaveAndRecipients) {
+    auto spMail = NewMail("Hello", "a@example.org; Bee <b@example.org>");
+    bool bSent = true;
+    EXPECT_EQ(spMail->get_Sent(&bSent), S_OK);
+    EXPECT_FALSE(bSent);
+    std::string str;
+    spMail->get_Subject(&str);
+    EXPECT_EQ(str, "Hello");
+    spMail->get_Body(&str);
+    EXPECT_EQ(str, "Body text");
+    spMail->get_To(&str);
+    EXPECT_EQ(str, "a@example.org; Bee <b@example.org>");
+    CComPtr<Recipients> spRecipients;
+    ASSERT_EQ(spMail->get_Recipients(&spRecipients), S_OK);
+    int32_t n = 0;
+    spRecipients->get_Count(&n);
+    EXPECT_EQ(n, 2);
+    // Cc and Bcc count as well; the collection follows the item.
+    spMail->put_To("");
+    spMail->put_CC("c@example.org");
+    spMail->put_BCC("d@example.org;;  ");
+    spRecipients->get_Count(&n);
+    EXPECT_EQ(n, 2);
+    spRecipients->Add("e@example.org");
+    spRecipients->get_Count(&n);
+    EXPECT_EQ(n, 3);
+    // Save stores the item in Drafts, again in the same place.
+    EXPECT_EQ(spMail->Save(), S_OK);
+    EXPECT_EQ(spMail->Save(), S_OK);
+    ASSERT_EQ(m_backend.Folder(EMailFolder::Drafts).size(), 1u);
+    EXPECT_EQ(m_backend.Folder(EMailFolder::Drafts)[0].vecCc, std::vector<std::string>{"c@example.org"});
+    m_backend.m_bFailSaves = true;
+    EXPECT_TRUE(FAILED(spMail->Save()));
+    bool bDelete = true;
+    EXPECT_EQ(spMail->put_DeleteAfterSubmit(false), S_OK);
+    spMail->get_DeleteAfterSubmit(&bDelete);
+    EXPECT_FALSE(bDelete);
+}
+
+TEST_F(ObjectModelTest, AttachmentsCopyTheFileAtCallTime) {
+    auto spMail = NewMail();
+    CComPtr<Attachments> spAttachments;
+    ASSERT_EQ(spMail->get_Attachments(&spAttachments), S_OK);
+    std::string strPath = WriteFile("report.txt", "first");
+    EXPECT_EQ(spAttachments->Add(strPath, olByValue, vtMissing, vtMissing), S_OK);
+    WriteFile("report.txt", "changed later");
+    EXPECT_EQ(spAttachments->Add(strPath, vtMissing, vtMissing, "Shown.txt"), S_OK);
+    EXPECT_TRUE(FAILED(spAttachments->Add((m_dir / "missing.txt").string(), olByValue, vtMissing, vtMissing)));
+    EXPECT_TRUE(FAILED(spAttachments->Add(m_dir.string(), olByValue, vtMissing, vtMissing)));  // a folder
+    EXPECT_TRUE(FAILED(spAttachments->Add(strPath, olByReference, vtMissing, vtMissing)));
+    EXPECT_TRUE(FAILED(spAttachments->Add(vtMissing, olByValue, vtMissing, vtMissing)));
+    int32_t n = 0;
+    spAttachments->get_Count(&n);
+    EXPECT_EQ(n, 2);
+    std::string strName;
+    spAttachments->get_FileName(1, &strName);
+    EXPECT_EQ(strName, "report.txt");
+    spAttachments->get_FileName(2, &strName);
+    EXPECT_EQ(strName, "Shown.txt");
+    EXPECT_EQ(spAttachments->get_FileName(3, &strName), DISP_E_BADINDEX);
+    ASSERT_EQ(spMail->Send(), S_OK);
+    ASSERT_EQ(m_backend.m_vecSubmitted.size(), 1u);
+    const auto& vecAtt = m_backend.m_vecSubmitted[0].vecAttachments;
+    ASSERT_EQ(vecAtt.size(), 2u);
+    EXPECT_EQ(std::string(vecAtt[0].vecData.begin(), vecAtt[0].vecData.end()), "first");
+    EXPECT_EQ(vecAtt[0].strContentType, "text/plain");
+    EXPECT_EQ(std::string(vecAtt[1].vecData.begin(), vecAtt[1].vecData.end()), "changed later");
+}
+
+TEST_F(ObjectModelTest, TemplatesSaveAndCreateItems) {
+    auto spMail = NewMail("From a template");
+    std::string strPath = (m_dir / "Weekly report sales 20130507090503.oft").string();
+    EXPECT_EQ(spMail->SaveAs(strPath, olTemplate), S_OK);
+    EXPECT_TRUE(fs::exists(strPath));
+    EXPECT_TRUE(FAILED(spMail->SaveAs(strPath, olMSG)));
+    EXPECT_TRUE(FAILED(spMail->SaveAs(strPath, vtMissing)));
+    m_backend.m_bFailTemplates = true;
+    EXPECT_TRUE(FAILED(spMail->SaveAs(strPath, olTemplate)));
+    m_backend.m_bFailTemplates = false;
+
+    CComPtr<IDispatch> spItem;
+    ASSERT_EQ(m_spApp->CreateItemFromTemplate(strPath, vtMissing, &spItem), S_OK);
+    CComQIPtr<_MailItem> spCopy(spItem);
+    ASSERT_TRUE(spCopy);
+    EXPECT_NE(spCopy.p, spMail.p);
+    std::string str;
+    spCopy->get_Subject(&str);
+    EXPECT_EQ(str, "From a template");
+    bool bSent = true;
+    spCopy->get_Sent(&bSent);
+    EXPECT_FALSE(bSent);
+    // A missing template is a failure with no item.
+    spItem = nullptr;
+    EXPECT_TRUE(FAILED(m_spApp->CreateItemFromTemplate((m_dir / "none.oft").string(), vtMissing, &spItem)));
+    EXPECT_FALSE(spItem);
+    EXPECT_TRUE(FAILED(m_spApp->CreateItemFromTemplate("", vtMissing, &spItem)));
+}
+
+TEST_F(ObjectModelTest, DraftIsRemovedThroughDeletedItems) {
+    // What the options sheet does with the draft.
+    CMailMessage other;
+    other.strSubject = "someone else's";
+    m_backend.Put(EMailFolder::DeletedItems, other);
+    CMailMessage damaged;
+    damaged.strSubject = "unreadable";
+    m_backend.Put(EMailFolder::DeletedItems, damaged);
+    auto spMail = NewMail("Draft");
+    ASSERT_EQ(spMail->Save(), S_OK);
+    const std::string kMarker = "QuilloryMarker-5f1c0e03bfa3594adf96ebe0d4d6816143-Delete!";
+    spMail->put_Subject(kMarker);
+    CComPtr<_NameSpace> spNS;
+    ASSERT_EQ(m_spApp->GetNamespace("MAPI", &spNS), S_OK);
+    CComPtr<_NameSpace> spNo;
+    EXPECT_TRUE(FAILED(m_spApp->GetNamespace("IMAP", &spNo)));
+    CComPtr<MAPIFolder> spFolder;
+    ASSERT_EQ(spNS->GetDefaultFolder(olFolderDeletedItems, &spFolder), S_OK);
+    std::string strName;
+    spFolder->get_Name(&strName);
+    EXPECT_EQ(strName, "Deleted Items");
+    ASSERT_EQ(spMail->Move(spFolder, nullptr), S_OK);
+    EXPECT_TRUE(m_backend.Folder(EMailFolder::Drafts).empty());
+    CComPtr<_Items> spItems;
+    ASSERT_EQ(spFolder->get_Items(&spItems), S_OK);
+    int32_t n = 0;
+    spItems->get_Count(&n);
+    ASSERT_EQ(n, 3);
+    CComPtr<IDispatch> spItem;
+    EXPECT_EQ(spItems->Item(0, &spItem), DISP_E_BADINDEX);
+    EXPECT_EQ(spItems->Item(n + 1, &spItem), DISP_E_BADINDEX);
+    int nDeleted = 0, nUnreadable = 0;
+    for (int32_t i = n; i >= 1; --i) {
+        CComPtr<IDispatch> spAt;
+        if (FAILED(spItems->Item(i, &spAt)) || !spAt) {
+            ++nUnreadable;
+            continue;
+        }
+        CComQIPtr<_MailItem> spAtMail(spAt);
+        std::string strSubject;
+        if (spAtMail && SUCCEEDED(spAtMail->get_Subject(&strSubject)) && strSubject == kMarker) {
+            EXPECT_EQ(spAtMail->Delete(), S_OK);
+            ++nDeleted;
+        }
+    }
+    EXPECT_EQ(nDeleted, 1);
+    EXPECT_EQ(nUnreadable, 1);
+    spItems->get_Count(&n);
+    EXPECT_EQ(n, 2);
+    EXPECT_EQ(m_backend.Folder(EMailFolder::DeletedItems)[0].strSubject, "someone else's");
+}
+
+TEST_F(ObjectModelTest, DeleteMovesToDeletedItemsThenRemoves) {
+    auto spMail = NewMail("Bye");
+    ASSERT_EQ(spMail->Save(), S_OK);
+    ASSERT_EQ(spMail->Delete(), S_OK);
+    EXPECT_TRUE(m_backend.Folder(EMailFolder::Drafts).empty());
+    ASSERT_EQ(m_backend.Folder(EMailFolder::DeletedItems).size(), 1u);
+    ASSERT_EQ(spMail->Delete(), S_OK);
+    EXPECT_TRUE(m_backend.Folder(EMailFolder::DeletedItems).empty());
+    EXPECT_TRUE(FAILED(spMail->Delete()));
+    EXPECT_TRUE(FAILED(spMail->Save()));
+    EXPECT_TRUE(FAILED(spMail->Display(vtMissing)));
+    // An item never saved is simply dropped.
+    auto spNew = NewMail();
+    EXPECT_EQ(spNew->Delete(), S_OK);
+    EXPECT_TRUE(m_backend.Folder(EMailFolder::DeletedItems).empty());
+}
+
+TEST_F(ObjectModelTest, SendQueuesOnceAndRemovesTheDraft) {
+    auto spMail = NewMail("Go");
+    spMail->put_BCC("hidden@example.org");
+    ASSERT_EQ(spMail->Save(), S_OK);
+    ASSERT_EQ(spMail->Send(), S_OK);
+    ASSERT_EQ(m_backend.m_vecSubmitted.size(), 1u);
+    EXPECT_EQ(m_backend.m_vecSubmitted[0].strSubject, "Go");
+    EXPECT_EQ(m_backend.m_vecSubmitted[0].vecBcc, std::vector<std::string>{"hidden@example.org"});
+    EXPECT_TRUE(m_backend.Folder(EMailFolder::Drafts).empty());
+    EXPECT_TRUE(FAILED(spMail->Send()));
+    EXPECT_EQ(m_backend.m_vecSubmitted.size(), 1u);
+    // No recipient, or a refusing outbox: a failure.
+    auto spNobody = NewMail("x", "");
+    EXPECT_TRUE(FAILED(spNobody->Send()));
+    auto spRefused = NewMail();
+    m_backend.m_bFailSubmit = true;
+    EXPECT_TRUE(FAILED(spRefused->Send()));
+    // A received message cannot be sent again.
+    CComPtr<IDispatch> spItem = PutReceived(m_backend, m_spApp);
+    ASSERT_TRUE(spItem);
+    CComQIPtr<_MailItem> spIn(spItem);
+    bool bSent = false;
+    spIn->get_Sent(&bSent);
+    EXPECT_TRUE(bSent);
+}
+
+}  // namespace
