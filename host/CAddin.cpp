@@ -4,9 +4,10 @@
 
 #include "SharedState.h"
 #include "CAddinPaths.h"
+#include "CAddinToolbar.h"
 #include "CButtonEventsSink.h"
 #include "CInspectorsEventsSink.h"
-#include "CMessageBox.h"
+#include "CAddinBox.h"
 #include "CMyInspectorEvent.h"
 #include "CEmailManagerDlg.h"
 
@@ -31,7 +32,7 @@ std::string& ModulePathOverride() {
 }
 
 void Error(const char* pszText) {
-    CMessageBox::Show(pszText, "Quillory", CMessageBox::MB_OK | CMessageBox::MB_ICONERROR);
+    CAddinBox::Fail(pszText);
 }
 
 void SaveList(const CTaskList& list) {
@@ -158,33 +159,9 @@ HRESULT CAddin::AddMainToolbar(bool& bStop) {
         return FAILED(hr) ? hr : kFailure;
     }
     bStop = true;
-    CComPtr<CommandBar> spBar;
-    if (FAILED(spBars->Add(CVariant("Quillory"), CVariant(msoBarTop), vtMissing, CVariant(true), &spBar)) || !spBar) {
-        Error("Failed to create a new toolbar!");
-        return kFailure;
-    }
-    CComPtr<CommandBarControls> spControls;
-    if (FAILED(spBar->get_Controls(&spControls)) || !spControls) {
-        Error("Failed to get the Controls from the new toolbar!");
-        return kFailure;
-    }
-    CComPtr<CommandBarControl> spControl;
-    CComPtr<_CommandBarButton> spButton;
-    if (SUCCEEDED(spControls->Add(CVariant(msoControlButton), vtMissing, vtMissing, vtMissing, CVariant(true),
-                                  &spControl)) &&
-        spControl)
-        spControl->QueryInterface(&spButton);
-    if (!spButton) {
-        Error("Failed to create a button on the new toolbar!");
-        return kFailure;
-    }
-    spButton->put_Style(msoButtonCaption);
-    spButton->put_Caption("Quillory");
-    spButton->put_TooltipText("Quillory Using Outlook");
-    spButton->put_Tag("Quillory");
-    spButton->put_Enabled(true);
-    spButton->put_Visible(true);
-    spBar->put_Visible(true);
+    CComPtr<_CommandBarButton> spButton =
+        CAddinToolbar::Add(spBars, "Quillory", {"Quillory", "Quillory Using Outlook", "Quillory"});
+    if (!spButton) return kFailure;
     m_spButton = spButton;
     m_spButtonSink = MakeComObject<CButtonEventsSink>(
         [this](IDispatch* pButton, bool* pbCancel) { OnButtonClick(pButton, pbCancel); });

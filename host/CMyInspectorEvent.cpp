@@ -1,18 +1,15 @@
 #include "CMyInspectorEvent.h"
 
-#include "CMessageBox.h"
+#include "CAddinBox.h"
+#include "CAddinToolbar.h"
 #include "COptionsDlg.h"
 #include "COtherPage.h"
 #include "SharedState.h"
 
-using namespace CMessageBox;
+using CAddinBox::Fail;
+using CAddinBox::Warn;
 
 namespace {
-
-const char* const kCaption = "Quillory";
-
-void Warn(const char* pszText) { Show(pszText, kCaption, MB_OK | MB_ICONWARNING); }
-void Fail(const char* pszText) { Show(pszText, kCaption, MB_OK | MB_ICONERROR); }
 
 CComQIPtr<_MailItem> CurrentMail(_Inspector* pInspector) {
     CComPtr<IDispatch> spItem;
@@ -74,24 +71,8 @@ void CMyInspectorEvent::OnActivate() {
     }
     CComPtr<_CommandBars> spBars;
     if (FAILED(m_spInspector->get_CommandBars(&spBars)) || !spBars) return;
-    CComPtr<CommandBar> spBar;
-    spBars->Add(CVariant(kToolbarName), CVariant(msoBarTop), vtMissing, CVariant(true), &spBar);
-    if (!spBar) return Fail("Failed to create a new toolbar!");
-    CComPtr<CommandBarControls> spControls;
-    spBar->get_Controls(&spControls);
-    if (!spControls) return Fail("Failed to get the Controls from the new toolbar!");
-    CComPtr<CommandBarControl> spControl;
-    spControls->Add(CVariant(msoControlButton), vtMissing, vtMissing, vtMissing, CVariant(true), &spControl);
-    CComQIPtr<_CommandBarButton> spButton(spControl.p);
-    if (!spButton) return Fail("Failed to create a button on the new toolbar!");
-    spButton->put_Style(msoButtonCaption);
-    spButton->put_Caption(kButtonText);
-    spButton->put_TooltipText(kButtonText);
-    spButton->put_Tag(kButtonText);
-    spButton->put_Enabled(true);
-    spButton->put_Visible(true);
-    m_spButton = spButton;
-    spBar->put_Visible(true);
+    m_spButton = CAddinToolbar::Add(spBars, kToolbarName, {kButtonText, kButtonText, kButtonText});
+    if (!m_spButton) return;
     // One subscription serves every window: a click reaches the subscribers
     // of every button with this tag, and the handler works on the current
     // window. The first window to build its button subscribes; a second

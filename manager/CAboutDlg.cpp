@@ -12,7 +12,7 @@
 #include "CAddinIcon.h"
 #include "CDialogUnits.h"
 #include "CMakerInfo.h"
-#include "CMessageBox.h"
+#include "CAddinBox.h"
 #include "OpenUrl.h"
 #include "SharedState.h"
 
@@ -126,8 +126,7 @@ void CAboutDlg::OnLButtonUp(const QPoint& pt) {
             // file is said plainly instead of starting a program for nothing.
             const std::string strPath = LicensePath();
             if (!QFileInfo::exists(QString::fromStdString(strPath))) {
-                CMessageBox::Show("The licence document \"" + strPath + "\" is missing.", "Quillory",
-                                  CMessageBox::MB_OK | CMessageBox::MB_ICONERROR);
+                CAddinBox::Fail("The licence document \"" + strPath + "\" is missing.");
                 break;
             }
             QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(strPath)));

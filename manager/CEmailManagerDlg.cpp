@@ -14,19 +14,18 @@
 #include "CAddinIcon.h"
 #include "CDialogUnits.h"
 #include "CMakerInfo.h"
-#include "CMessageBox.h"
+#include "CAddinBox.h"
 #include "OpenUrl.h"
 #include "CScheduleSheet.h"
 #include "CSendEmailDlg.h"
 #include "SharedState.h"
 #include "TemplateAccess.h"
 
-using namespace CMessageBox;
+using namespace CAddinBox;
 using CDialogUnits::Rect;
 
 namespace {
 
-const char* const kCaption = "Quillory";
 const char* const kStalledText = "Completed (the schedule cannot move on)";
 const char* const kDayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 const char* const kMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
@@ -177,7 +176,7 @@ int CEmailManagerDlg::SelectedIndex() {
     const auto selected = m_pList->selectedItems();
     const int nIndex = selected.isEmpty() ? -1 : m_pList->indexOfTopLevelItem(selected.front());
     if (nIndex < 0 || !g_pTaskList || nIndex >= g_pTaskList->GetSize()) {
-        Show("Please select an email message item.", kCaption, MB_OK | MB_ICONWARNING);
+        Warn("Please select an email message item.");
         return -1;
     }
     return nIndex;
@@ -186,7 +185,7 @@ int CEmailManagerDlg::SelectedIndex() {
 // A change the user made that could not be written is not kept quiet.
 void CEmailManagerDlg::SaveList() {
     if (const std::string strErr = SaveSharedTaskList(); !strErr.empty())
-        Show("Failed to save the task list: " + strErr, kCaption, MB_OK | MB_ICONERROR);
+        Fail("Failed to save the task list: " + strErr);
 }
 
 void CEmailManagerDlg::OnCloseButton() {
@@ -206,11 +205,11 @@ void CEmailManagerDlg::OnEditEmailMessage() {
     const CTaskList& list = *g_pTaskList;
     const CTaskItem task = list[nIndex];
     if (task.m_strTemplateFile.empty()) {
-        Show("The path of the template is empty!", kCaption, MB_OK | MB_ICONERROR);
+        Fail("The path of the template is empty!");
         return;
     }
     if (!CanOpenTemplate(task.m_strTemplateFile)) {
-        Show("Failed to read the template file!", kCaption, MB_OK | MB_ICONERROR);
+        Fail("Failed to read the template file!");
         return;
     }
     CComPtr<IDispatch> spItem;
@@ -223,13 +222,12 @@ void CEmailManagerDlg::DisplayForOptions(IDispatch* pItem, CTaskList::Id nTaskId
                                          const char* pszDoing) {
     CComQIPtr<_MailItem> spMail(pItem);
     if (!spMail) {
-        Show(pszFailure, kCaption, MB_OK | MB_ICONERROR);
+        Fail(pszFailure);
         return;
     }
-    Show(std::string("Please click on \"Quillory Options\" button after ") + pszDoing +
-             " the email message.\n\nIn Outlook 2007 and latest version, please click on the button on \"Add-Ins\" "
-             "page.",
-         kCaption, MB_OK | MB_ICONINFORMATION);
+    Inform(std::string("Please click on \"Quillory Options\" button after ") + pszDoing +
+           " the email message.\n\nIn Outlook 2007 and latest version, please click on the button on \"Add-Ins\" "
+           "page.");
     // The window goes first: the message window and the options sheet take over.
     m_timer.stop();
     accept();
@@ -244,9 +242,7 @@ void CEmailManagerDlg::OnRemove() {
     const int nIndex = SelectedIndex();
     if (nIndex < 0) return;
     const CTaskList::Id nId = g_pTaskList->IdAt(nIndex);
-    if (Show("Are you sure you want to delete the selected email message?", kCaption,
-             MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return;
+    if (!Ask("Are you sure you want to delete the selected email message?")) return;
     // The question's event loop lets the list change; the task is found again.
     const int nNow = g_pTaskList ? g_pTaskList->IndexOf(nId) : -1;
     if (nNow < 0) return;

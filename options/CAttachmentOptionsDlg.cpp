@@ -5,7 +5,7 @@
 #include <QPushButton>
 
 #include "CDataExchange.h"
-#include "CMessageBox.h"
+#include "CAddinBox.h"
 #include "ui_AttachmentOptionsDlg.h"
 
 CAttachmentOptionsDlg::CAttachmentOptionsDlg(QWidget* pParent) : QDialog(pParent) {
@@ -64,7 +64,7 @@ void CAttachmentOptionsDlg::OnOK() {
     UpdateData(true);
     const QString strTrimmed = QString::fromStdString(m_strEntry).trimmed();
     if (strTrimmed.isEmpty()) {
-        CMessageBox::Show("Please select a file or folder.", "Quillory", CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING);
+        CAddinBox::Warn("Please select a file or folder.");
         CDataExchange::Find(this, IDC_ENTRY)->setFocus();
         return;
     }

@@ -4,25 +4,16 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include "CAddinBox.h"
 #include "CAttachmentOptionsDlg.h"
 #include "CDataExchange.h"
-#include "CMessageBox.h"
 #include "COptionsIds.h"
 #include "ui_AttachmentsPage.h"
 
 using namespace COptionsIds;
 
-namespace {
-
-int Ask(const std::string& strQuestion) {
-    return CMessageBox::Show(strQuestion, "Quillory", CMessageBox::MB_YESNO | CMessageBox::MB_ICONQUESTION);
-}
-
-void Warn(const std::string& strText) {
-    CMessageBox::Show(strText, "Quillory", CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING);
-}
-
-}  // namespace
+using CAddinBox::Ask;
+using CAddinBox::Warn;
 
 CAttachmentsPage::CAttachmentsPage(QWidget* pParent) : QWidget(pParent) {
     Ui::AttachmentsPage().setupUi(this);
@@ -74,9 +65,9 @@ void CAttachmentsPage::OnEdit() {
 void CAttachmentsPage::OnRemove() {
     const int nRow = SelectedRow();
     if (nRow < 0) return Warn("Please select an item you want to remove.");
-    if (Ask("Are you sure you want to remove the selected item?") == CMessageBox::IDYES) delete m_pList->takeTopLevelItem(nRow);
+    if (Ask("Are you sure you want to remove the selected item?")) delete m_pList->takeTopLevelItem(nRow);
 }
 
 void CAttachmentsPage::OnRemoveAll() {
-    if (Ask("Are you sure you want to remove all of items?") == CMessageBox::IDYES) m_pList->clear();
+    if (Ask("Are you sure you want to remove all of items?")) m_pList->clear();
 }

@@ -8,7 +8,7 @@
 #include <QTimeEdit>
 #include <stdexcept>
 
-#include "CMessageBox.h"
+#include "CAddinBox.h"
 #include "CNumberCheck.h"
 #include "CUpDown.h"
 
@@ -45,7 +45,7 @@ T* CDataExchange::Need(int nId) {
 void CDataExchange::Fail(QWidget* pControl, const std::string& strMessage) {
     m_bFailed = true;
     if (m_bQuiet) return;
-    CMessageBox::Show(strMessage, "Quillory", CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING);
+    CAddinBox::Warn(strMessage);
     pControl->setFocus();
     if (auto* pEdit = qobject_cast<QLineEdit*>(pControl)) pEdit->selectAll();
 }

@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "CMessageBox.h"
+#include "CAddinBox.h"
 
 std::optional<std::string> CNumberCheck::Validate(const std::string& strText, int nMax, int32_t& nValue) {
     int64_t n = 0;
@@ -43,7 +43,7 @@ void CNumberCheck::OnKillFocus() {
     auto msg = Validate(m_pEdit->text().toStdString(), m_nMax, nValue);
     if (!msg) return;
     m_bReporting = true;
-    CMessageBox::Show(*msg, "Quillory", CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING);
+    CAddinBox::Warn(*msg);
     m_bReporting = false;
     // Focus cannot be taken back while it is still moving away.
     QPointer<QLineEdit> pEdit = m_pEdit;

@@ -9,7 +9,7 @@
 #include "CAttachmentsPage.h"
 #include "CDataExchange.h"
 #include "CGeneralPage.h"
-#include "CMessageBox.h"
+#include "CAddinBox.h"
 #include "COptionsIds.h"
 #include "COtherPage.h"
 #include "CSchedule.h"
@@ -25,10 +25,6 @@ using namespace COptionsIds;
 namespace fs = std::filesystem;
 
 namespace {
-
-void ShowBox(const std::string& strText, unsigned nIcon) {
-    CMessageBox::Show(strText, "Quillory", CMessageBox::MB_OK | nIcon);
-}
 
 std::string Trimmed(const std::string& str) { return QString::fromStdString(str).trimmed().toStdString(); }
 
@@ -111,11 +107,11 @@ void COptionsDlg::OnInitDialog() {
         m_pGeneralPage->LoadRecurrence(m_task, notes);
     }
     m_pGeneralPage->UpdateData(false);
-    if (!notes.IsEmpty()) ShowBox(notes.Message(), CMessageBox::MB_ICONWARNING);
+    if (!notes.IsEmpty()) CAddinBox::Warn(notes.Message());
 }
 
 void COptionsDlg::Stop(const std::string& strMessage, QWidget* pPage, unsigned nIcon) {
-    ShowBox(strMessage, nIcon);
+    CAddinBox::Tell(strMessage, nIcon);
     if (pPage) m_pSheet->setCurrentWidget(pPage);
 }
 
@@ -222,9 +218,9 @@ void COptionsDlg::OnSchedule() {
                     CMessageBox::MB_ICONERROR);
     }
     m_task = task;
-    ShowBox("This email message has been scheduled.\n\nTo automatically send this email message, please DO NOT close "
-            "Outlook.",
-            CMessageBox::MB_ICONINFORMATION);
+    CAddinBox::Inform(
+        "This email message has been scheduled.\n\nTo automatically send this email message, please DO NOT close "
+        "Outlook.");
     done(kResultOK);
 }
 

@@ -4,7 +4,7 @@
 #include <iostream>
 
 #include "CDamagedCopy.h"
-#include "CMessageBox.h"
+#include "CAddinBox.h"
 #include "CTaskListFile.h"
 #include "IClock.h"
 #include "TaskTime.h"
@@ -61,7 +61,7 @@ bool KeepDamagedOriginal(std::string& strProblem) {
             QCoreApplication::instance(),
             [strText = "The task list could not be read whole: " + strDamage +
                        ".\n\nThe tasks before the damage were kept. The original file was saved as:\n" + res.strCopy] {
-                CMessageBox::Show(strText, "Quillory", CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING);
+                CAddinBox::Warn(strText);
             },
             Qt::QueuedConnection);
     return true;

@@ -1,0 +1,20 @@
+#pragma once
+#include "MailHostOM.h"
+
+// The add-in's toolbars: the main window's and each message window's are
+// one visible top toolbar holding one visible caption-only button.
+namespace CAddinToolbar {
+
+// What the button says and how a click finds it again (the tag).
+struct CButtonText {
+    const char* pszCaption;
+    const char* pszTooltip;
+    const char* pszTag;
+};
+
+// Adds the toolbar pszName to pBars with its button and shows both. On a
+// failure the box names the step that failed ("Failed to create a new
+// toolbar!") and the result is empty.
+CComPtr<_CommandBarButton> Add(_CommandBars* pBars, const char* pszName, const CButtonText& text);
+
+}  // namespace CAddinToolbar
