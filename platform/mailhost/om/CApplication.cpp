@@ -25,32 +25,28 @@ CComPtr<CApplication> CApplication::Create(IMailBackend& backend, const CApplica
 CApplication::~CApplication() { Shutdown(); }
 
 HRESULT CApplication::ActiveExplorer(_Explorer** pp) {
-    if (!pp) return E_POINTER;
-    *pp = nullptr;
-    if (m_spCore->bStopped) return E_FAIL;
+    if (!om::ClearOut(pp)) return E_POINTER;
+    if (!om::LiveCore(m_spCore)) return E_FAIL;
     return om::Out<_Explorer>(pp, m_spCore->spExplorer);
 }
 
 HRESULT CApplication::get_Inspectors(_Inspectors** pp) {
-    if (!pp) return E_POINTER;
-    *pp = nullptr;
-    if (m_spCore->bStopped) return E_FAIL;
+    if (!om::ClearOut(pp)) return E_POINTER;
+    if (!om::LiveCore(m_spCore)) return E_FAIL;
     return om::Out<_Inspectors>(pp, m_spCore->spInspectors);
 }
 
 HRESULT CApplication::CreateItem(int32_t nItemType, IDispatch** pp) {
-    if (!pp) return E_POINTER;
-    *pp = nullptr;
-    if (m_spCore->bStopped) return E_FAIL;
+    if (!om::ClearOut(pp)) return E_POINTER;
+    if (!om::LiveCore(m_spCore)) return E_FAIL;
     if (nItemType != olMailItem) return E_INVALIDARG;
     *pp = static_cast<_MailItem*>(new CMailItem(m_spCore, CMailMessage{}, std::nullopt, {}));
     return S_OK;
 }
 
 HRESULT CApplication::CreateItemFromTemplate(const std::string& strPath, const CVariant& inFolder, IDispatch** pp) {
-    if (!pp) return E_POINTER;
-    *pp = nullptr;
-    if (m_spCore->bStopped) return E_FAIL;
+    if (!om::ClearOut(pp)) return E_POINTER;
+    if (!om::LiveCore(m_spCore)) return E_FAIL;
     if (strPath.empty()) return E_INVALIDARG;
     CFolder* pFolder = nullptr;
     if (!inFolder.IsMissing()) {
@@ -69,9 +65,8 @@ HRESULT CApplication::CreateItemFromTemplate(const std::string& strPath, const C
 }
 
 HRESULT CApplication::GetNamespace(const std::string& strType, _NameSpace** pp) {
-    if (!pp) return E_POINTER;
-    *pp = nullptr;
-    if (m_spCore->bStopped) return E_FAIL;
+    if (!om::ClearOut(pp)) return E_POINTER;
+    if (!om::LiveCore(m_spCore)) return E_FAIL;
     if (!om::EqualNoCase(strType, "MAPI")) return E_INVALIDARG;
     *pp = new CNameSpace(m_spCore);
     return S_OK;
@@ -134,7 +129,7 @@ std::vector<CComPtr<CommandBarControl>> CApplication::ControlsOf(CommandBar* pBa
 }
 
 HRESULT CApplication::OpenExplorer() {
-    if (m_spCore->bStopped) return E_FAIL;
+    if (!om::LiveCore(m_spCore)) return E_FAIL;
     if (m_spCore->spExplorer) return S_FALSE;
     m_spCore->spExplorer = MakeComObject<CExplorer>(m_spCore);
     m_spCore->BarsChanged();

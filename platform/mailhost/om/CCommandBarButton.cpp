@@ -11,8 +11,8 @@ HRESULT CCommandBarButton::Delete() {
 }
 
 HRESULT CCommandBarButton::Execute() {
-    auto spCore = m_wpCore.lock();
-    if (!spCore || spCore->bStopped || !m_bEnabled) return E_FAIL;
+    auto spCore = om::LiveCore(m_wpCore);
+    if (!spCore || !m_bEnabled) return E_FAIL;
     CComPtr<CCommandBarButton> spSelf(this);
     bool bCancel = false;
     if (m_strTag.empty()) {

@@ -46,8 +46,7 @@ public:
     HRESULT Delete() override;
 
     HRESULT FindConnectionPoint(REFIID riid, IConnectionPoint** pp) override {
-        if (!pp) return E_POINTER;
-        *pp = nullptr;
+        if (!om::ClearOut(pp)) return E_POINTER;
         if (riid != _CommandBarButtonEvents::iid) return CONNECT_E_NOCONNECTION;
         return om::Out<IConnectionPoint>(pp, m_spClick);
     }

@@ -12,10 +12,9 @@ public:
 
     HRESULT Add(const CVariant& type, const CVariant& id, const CVariant&, const CVariant& before,
                 const CVariant& temporary, CommandBarControl** pp) override {
-        if (!pp) return E_POINTER;
-        *pp = nullptr;
-        auto spCore = m_wpCore.lock();
-        if (!spCore || spCore->bStopped) return E_FAIL;
+        if (!om::ClearOut(pp)) return E_POINTER;
+        auto spCore = om::LiveCore(m_wpCore);
+        if (!spCore) return E_FAIL;
         if (!type.IsMissing()) {
             auto n = type.AsInt();
             if (!n) return E_INVALIDARG;
@@ -47,8 +46,7 @@ public:
     }
     HRESULT get_Count(int32_t* pn) override { return om::OutValue(pn, static_cast<int32_t>(m_vecControls.size())); }
     HRESULT get_Item(const CVariant& index, CommandBarControl** pp) override {
-        if (!pp) return E_POINTER;
-        *pp = nullptr;
+        if (!om::ClearOut(pp)) return E_POINTER;
         int32_t n = om::IndexOf(index);
         if (n < 1 || static_cast<size_t>(n) > m_vecControls.size()) return E_INVALIDARG;
         return om::Out<CommandBarControl>(pp, m_vecControls[static_cast<size_t>(n) - 1]);

@@ -12,10 +12,9 @@ public:
 
     HRESULT Add(const CVariant& name, const CVariant& position, const CVariant& menuBar, const CVariant& temporary,
                 CommandBar** pp) override {
-        if (!pp) return E_POINTER;
-        *pp = nullptr;
-        auto spCore = m_wpCore.lock();
-        if (!spCore || spCore->bStopped) return E_FAIL;
+        if (!om::ClearOut(pp)) return E_POINTER;
+        auto spCore = om::LiveCore(m_wpCore);
+        if (!spCore) return E_FAIL;
         std::string strName;
         if (name.IsMissing()) {
             for (int i = 1; strName.empty() || Find(strName); ++i) strName = "Custom " + std::to_string(i);
@@ -46,8 +45,7 @@ public:
     }
     HRESULT get_Count(int32_t* pn) override { return om::OutValue(pn, static_cast<int32_t>(m_vecBars.size())); }
     HRESULT get_Item(const CVariant& index, CommandBar** pp) override {
-        if (!pp) return E_POINTER;
-        *pp = nullptr;
+        if (!om::ClearOut(pp)) return E_POINTER;
         if (auto s = index.AsString()) {
             CCommandBar* p = Find(*s);
             if (!p) return E_INVALIDARG;
@@ -59,8 +57,7 @@ public:
     }
     HRESULT FindControl(const CVariant& type, const CVariant& id, const CVariant& tag, const CVariant& visible,
                         CommandBarControl** pp) override {
-        if (!pp) return E_POINTER;
-        *pp = nullptr;
+        if (!om::ClearOut(pp)) return E_POINTER;
         auto nType = type.AsInt();
         auto nId = id.AsInt();
         auto strTag = tag.AsString();

@@ -6,7 +6,7 @@ class CFolder final : public CComObjectImpl<MAPIFolder> {
 public:
     CFolder(WeakCore wpCore, EMailFolder folder) : m_wpCore(std::move(wpCore)), m_folder(folder) {}
     HRESULT get_Items(_Items** pp) override {
-        if (!pp) return E_POINTER;
+        if (!om::ClearOut(pp)) return E_POINTER;
         *pp = new CItems(m_wpCore, m_folder);
         return S_OK;
     }

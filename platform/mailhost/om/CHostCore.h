@@ -35,3 +35,14 @@ struct CHostCore {
 };
 
 using WeakCore = std::weak_ptr<CHostCore>;
+
+namespace om {
+
+// The core while the host answers calls; null once it is gone or stopped,
+// when a call answers E_FAIL.
+inline std::shared_ptr<CHostCore> LiveCore(const WeakCore& wpCore) {
+    auto spCore = wpCore.lock();
+    return spCore && !spCore->bStopped ? spCore : nullptr;
+}
+
+}  // namespace om

@@ -11,14 +11,12 @@ public:
     ~CInspector() override { m_spEvents->Clear(); }
 
     HRESULT get_CurrentItem(IDispatch** pp) override {
-        if (!pp) return E_POINTER;
-        *pp = nullptr;
+        if (!om::ClearOut(pp)) return E_POINTER;
         if (m_bClosed) return E_FAIL;
         return om::Out<IDispatch>(pp, static_cast<_MailItem*>(m_spItem.p));
     }
     HRESULT get_CommandBars(_CommandBars** pp) override {
-        if (!pp) return E_POINTER;
-        *pp = nullptr;
+        if (!om::ClearOut(pp)) return E_POINTER;
         if (m_bClosed) return E_FAIL;
         return om::Out<_CommandBars>(pp, m_spBars);
     }
@@ -33,8 +31,7 @@ public:
         return spCore->Activate(this);
     }
     HRESULT FindConnectionPoint(REFIID riid, IConnectionPoint** pp) override {
-        if (!pp) return E_POINTER;
-        *pp = nullptr;
+        if (!om::ClearOut(pp)) return E_POINTER;
         if (riid != InspectorEvents::iid) return CONNECT_E_NOCONNECTION;
         return om::Out<IConnectionPoint>(pp, m_spEvents);
     }

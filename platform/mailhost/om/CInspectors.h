@@ -15,8 +15,7 @@ public:
         return om::OutValue(pn, spCore ? static_cast<int32_t>(spCore->vecOpen.size()) : 0);
     }
     HRESULT Item(const CVariant& index, _Inspector** pp) override {
-        if (!pp) return E_POINTER;
-        *pp = nullptr;
+        if (!om::ClearOut(pp)) return E_POINTER;
         auto spCore = m_wpCore.lock();
         if (!spCore) return E_FAIL;
         int32_t n = om::IndexOf(index);
@@ -24,8 +23,7 @@ public:
         return om::Out<_Inspector>(pp, spCore->vecOpen[static_cast<size_t>(n) - 1]);
     }
     HRESULT FindConnectionPoint(REFIID riid, IConnectionPoint** pp) override {
-        if (!pp) return E_POINTER;
-        *pp = nullptr;
+        if (!om::ClearOut(pp)) return E_POINTER;
         if (riid != InspectorsEvents::iid) return CONNECT_E_NOCONNECTION;
         return om::Out<IConnectionPoint>(pp, m_spEvents);
     }

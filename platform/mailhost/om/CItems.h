@@ -6,17 +6,16 @@ class CItems final : public CComObjectImpl<_Items> {
 public:
     CItems(WeakCore wpCore, EMailFolder folder) : m_wpCore(std::move(wpCore)), m_folder(folder) {}
     HRESULT get_Count(int32_t* pn) override {
-        if (!pn) return E_POINTER;
-        auto spCore = m_wpCore.lock();
-        if (!spCore || spCore->bStopped) return E_FAIL;
+        if (!om::ClearOut(pn)) return E_POINTER;
+        auto spCore = om::LiveCore(m_wpCore);
+        if (!spCore) return E_FAIL;
         *pn = static_cast<int32_t>(spCore->pBackend->ListFolder(m_folder).size());
         return S_OK;
     }
     HRESULT Item(const CVariant& index, IDispatch** pp) override {
-        if (!pp) return E_POINTER;
-        *pp = nullptr;
-        auto spCore = m_wpCore.lock();
-        if (!spCore || spCore->bStopped) return E_FAIL;
+        if (!om::ClearOut(pp)) return E_POINTER;
+        auto spCore = om::LiveCore(m_wpCore);
+        if (!spCore) return E_FAIL;
         int32_t n = om::IndexOf(index);
         auto vecIds = spCore->pBackend->ListFolder(m_folder);
         if (n < 1 || static_cast<size_t>(n) > vecIds.size()) return DISP_E_BADINDEX;

@@ -5,13 +5,13 @@
 #include "CRecipients.h"
 
 HRESULT CMailItem::get_Recipients(Recipients** pp) {
-    if (!pp) return E_POINTER;
+    if (!om::ClearOut(pp)) return E_POINTER;
     *pp = new CRecipients(this);
     return S_OK;
 }
 
 HRESULT CMailItem::get_Attachments(Attachments** pp) {
-    if (!pp) return E_POINTER;
+    if (!om::ClearOut(pp)) return E_POINTER;
     *pp = new CAttachments(this);
     return S_OK;
 }
@@ -20,8 +20,8 @@ HRESULT CMailItem::Move(MAPIFolder* pDest, IDispatch** ppMoved) {
     if (ppMoved) *ppMoved = nullptr;
     auto* pFolder = dynamic_cast<CFolder*>(pDest);
     if (!pFolder) return E_INVALIDARG;
-    auto spCore = m_wpCore.lock();
-    if (!spCore || spCore->bStopped || m_bDeleted || m_bSubmitted) return E_FAIL;
+    auto spCore = om::LiveCore(m_wpCore);
+    if (!spCore || m_bDeleted || m_bSubmitted) return E_FAIL;
     EMailFolder to = pFolder->Folder();
     if (!m_folder) {
         std::string strId;

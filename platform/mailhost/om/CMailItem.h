@@ -13,8 +13,8 @@ public:
 
     HRESULT get_Sent(bool* pb) override { return om::OutValue(pb, m_msg.bSent); }
     HRESULT Save() override {
-        auto spCore = m_wpCore.lock();
-        if (!spCore || spCore->bStopped || m_bDeleted || m_bSubmitted) return E_FAIL;
+        auto spCore = om::LiveCore(m_wpCore);
+        if (!spCore || m_bDeleted || m_bSubmitted) return E_FAIL;
         EMailFolder folder = m_folder.value_or(m_pendingFolder.value_or(EMailFolder::Drafts));
         std::string strId = m_folder ? m_strId : std::string();
         if (!spCore->pBackend->SaveToFolder(folder, m_msg, strId).empty()) return E_FAIL;
@@ -23,8 +23,8 @@ public:
         return S_OK;
     }
     HRESULT SaveAs(const std::string& strPath, const CVariant& type) override {
-        auto spCore = m_wpCore.lock();
-        if (!spCore || spCore->bStopped) return E_FAIL;
+        auto spCore = om::LiveCore(m_wpCore);
+        if (!spCore) return E_FAIL;
         if (strPath.empty()) return E_INVALIDARG;
         auto nType = type.AsInt();
         if (type.IsMissing() || !nType) return E_INVALIDARG;
@@ -53,8 +53,8 @@ public:
     }
     HRESULT Move(MAPIFolder* pDest, IDispatch** ppMoved) override;
     HRESULT Delete() override {
-        auto spCore = m_wpCore.lock();
-        if (!spCore || spCore->bStopped || m_bDeleted) return E_FAIL;
+        auto spCore = om::LiveCore(m_wpCore);
+        if (!spCore || m_bDeleted) return E_FAIL;
         if (!m_folder) {
             m_bDeleted = true;
             return S_OK;
@@ -74,13 +74,13 @@ public:
         return S_OK;
     }
     HRESULT Display(const CVariant&) override {
-        auto spCore = m_wpCore.lock();
-        if (!spCore || spCore->bStopped || m_bDeleted || m_bSubmitted) return E_FAIL;
+        auto spCore = om::LiveCore(m_wpCore);
+        if (!spCore || m_bDeleted || m_bSubmitted) return E_FAIL;
         return spCore->Display(this, nullptr);
     }
     HRESULT Send() override {
-        auto spCore = m_wpCore.lock();
-        if (!spCore || spCore->bStopped || m_bDeleted || m_bSubmitted || m_msg.bSent) return E_FAIL;
+        auto spCore = om::LiveCore(m_wpCore);
+        if (!spCore || m_bDeleted || m_bSubmitted || m_msg.bSent) return E_FAIL;
         if (m_msg.vecTo.empty() && m_msg.vecCc.empty() && m_msg.vecBcc.empty()) return E_FAIL;
         CMailMessage msg = m_msg;
         msg.strMessageId.clear();

@@ -8,8 +8,7 @@ class CNameSpace final : public CComObjectImpl<_NameSpace> {
 public:
     explicit CNameSpace(WeakCore wpCore) : m_wpCore(std::move(wpCore)) {}
     HRESULT GetDefaultFolder(int32_t nType, MAPIFolder** pp) override {
-        if (!pp) return E_POINTER;
-        *pp = nullptr;
+        if (!om::ClearOut(pp)) return E_POINTER;
         std::optional<EMailFolder> folder;
         switch (nType) {
             case olFolderDeletedItems: folder = EMailFolder::DeletedItems; break;

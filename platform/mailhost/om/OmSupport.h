@@ -10,6 +10,16 @@
 
 namespace om {
 
+// The entry of a method with an out-parameter: false when there is none (the
+// call answers E_POINTER), else the value is cleared first, so that a call
+// that fails leaves null or zero behind, never garbage.
+template <class T>
+[[nodiscard]] bool ClearOut(T* p) {
+    if (!p) return false;
+    *p = T{};
+    return true;
+}
+
 template <class T>
 HRESULT Out(T** pp, T* p) {
     if (!pp) return E_POINTER;
