@@ -56,10 +56,7 @@ CAddin::~CAddin() {
         g_pTaskList = nullptr;
     }
     m_pListServer.reset();
-    for (CMyInspectorEvent* p : m_arrInspectorEvents) {
-        p->UnadviseAll();
-        delete p;
-    }
+    ReleaseTrackers();
     if (m_spButtonSink) m_spButtonSink->Detach();
     if (m_spInspectorsSink) m_spInspectorsSink->Detach();
 }
@@ -175,7 +172,7 @@ void CAddin::TrackOpenInspectors() {
         throw std::runtime_error("the host has no message window collection");
     m_spInspectorsSink = MakeComObject<CInspectorsEventsSink>([this](IDispatch* p) { OnNewInspector(p); });
     AtlAdvise(m_spInspectors, m_spInspectorsSink->GetUnknown(), InspectorsEvents::iid, &m_dwInspectorsCookie);
-    m_arrInspectorEvents.clear();
+    ReleaseTrackers();
     int32_t n = 0;
     m_spInspectors->get_Count(&n);
     for (int32_t i = 1; i <= n; ++i) {
@@ -194,9 +191,14 @@ void CAddin::Track(IDispatch* pInspector, int32_t nTaskIndex, ITrackerOwner* pOw
     if (!spMail) return;
     bool bSent = true;
     if (FAILED(spMail->get_Sent(&bSent)) || bSent) return;
-    auto* pTracker = new CMyInspectorEvent(spInspector, pOwner, nTaskIndex);
+    auto pTracker = std::make_unique<CMyInspectorEvent>(spInspector, pOwner, nTaskIndex);
     pTracker->AdviseInspector();
-    m_arrInspectorEvents.push_back(pTracker);
+    m_arrInspectorEvents.push_back(std::move(pTracker));
+}
+
+void CAddin::ReleaseTrackers() {
+    // Each tracker ends its subscriptions as it goes.
+    m_arrInspectorEvents.clear();
 }
 
 void CAddin::OnNewInspector(IDispatch* pInspector) {
@@ -229,11 +231,7 @@ HRESULT CAddin::OnDisconnection(int32_t, CVariant*) {
     }
     // After the last save: the tool may write the file itself from here on.
     m_pListServer.reset();
-    for (CMyInspectorEvent* p : m_arrInspectorEvents) {
-        p->UnadviseAll();
-        delete p;
-    }
-    m_arrInspectorEvents.clear();
+    ReleaseTrackers();
     g_spCurInspector.Release();
     if (m_bConnected == 1) {
         if (m_spButton) AtlUnadvise(m_spButton, _CommandBarButtonEvents::iid, m_dwButtonCookie);

@@ -48,7 +48,7 @@ public:
     // Where module code lives, for the install folder; tests point it elsewhere.
     static void SetModulePathForTests(std::string strPath);
 
-    const std::vector<CMyInspectorEvent*>& Trackers() const { return m_arrInspectorEvents; }
+    const std::vector<std::unique_ptr<CMyInspectorEvent>>& Trackers() const { return m_arrInspectorEvents; }
     bool IsConnected() const { return m_bConnected != 0; }
 
 private:
@@ -57,6 +57,8 @@ private:
     void TrackOpenInspectors();
     void Track(IDispatch* pInspector, int32_t nTaskIndex, ITrackerOwner* pOwner);
     void FreeSending();
+    // Ends every message-window tracker and its subscriptions.
+    void ReleaseTrackers();
 
     CComPtr<_Application> m_spApplication;
     CComPtr<_CommandBarButton> m_spButton;
@@ -65,7 +67,7 @@ private:
     CComPtr<CInspectorsEventsSink> m_spInspectorsSink;
     DWORD m_dwButtonCookie = 0;
     DWORD m_dwInspectorsCookie = 0;
-    std::vector<CMyInspectorEvent*> m_arrInspectorEvents;
+    std::vector<std::unique_ptr<CMyInspectorEvent>> m_arrInspectorEvents;
     int32_t m_bConnected = 0;
     bool m_bOwnsTaskList = false;
     // Holds the task list's lock and serves the quillory tool while connected.
