@@ -167,9 +167,8 @@ void CEmailManagerDlg::SetTaskRow(int nRow, int bActive, const std::string& strN
 
 void CEmailManagerDlg::OnTimer() {
     if (m_nRefreshBusy) return;
-    m_nRefreshBusy = 1;
+    const QScopedValueRollback guard(m_nRefreshBusy, 1);
     SetAllRows();
-    m_nRefreshBusy = 0;
 }
 
 int CEmailManagerDlg::SelectedIndex() {

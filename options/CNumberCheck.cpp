@@ -4,6 +4,7 @@
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 #include "CAddinBox.h"
@@ -42,9 +43,10 @@ void CNumberCheck::OnKillFocus() {
     int32_t nValue = 0;
     auto msg = Validate(m_pEdit->text().toStdString(), m_nMax, nValue);
     if (!msg) return;
-    m_bReporting = true;
-    CAddinBox::Warn(*msg);
-    m_bReporting = false;
+    {
+        const QScopedValueRollback guard(m_bReporting, true);
+        CAddinBox::Warn(*msg);
+    }
     // Focus cannot be taken back while it is still moving away.
     QPointer<QLineEdit> pEdit = m_pEdit;
     QTimer::singleShot(0, m_pEdit, [pEdit] {

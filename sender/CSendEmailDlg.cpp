@@ -1,5 +1,6 @@
 #include "CSendEmailDlg.h"
 
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <exception>
 #include <iostream>
@@ -33,13 +34,9 @@ int CSendEmailDlg::TimerInterval() const { return m_pTimer ? m_pTimer->interval(
 
 void CSendEmailDlg::OnTimer() {
     if (m_bBusy) return;
-    m_bBusy = 1;
     // Cleared on every way out, so that an unexpected failure leaves the
     // scheduler usable.
-    struct CBusyGuard {
-        int32_t& b;
-        ~CBusyGuard() { b = 0; }
-    } guard{m_bBusy};
+    const QScopedValueRollback guard(m_bBusy, 1);
     CTaskList* pList = m_ctx.fnTaskList ? m_ctx.fnTaskList() : nullptr;
     if (!pList || pList->GetSize() == 0) return;
     try {
