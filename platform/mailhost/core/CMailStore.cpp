@@ -1,6 +1,7 @@
 #include "CMailStore.h"
 
 #include <cstdlib>
+#include <iterator>
 
 #include "CMimeReader.h"
 #include "CMimeWriter.h"
@@ -12,13 +13,17 @@ std::string EnvOr(const char* pszName, const std::string& strFallback) {
     return psz && *psz ? std::string(psz) : strFallback;
 }
 
+// In the order of EMailFolder; each name is also its Maildir's directory.
+constexpr const char* kFolderNames[] = {"Inbox", "Drafts", "Outbox", "Sent Items", "Deleted Items"};
+static_assert(std::size(kFolderNames) == static_cast<size_t>(EMailFolder::DeletedItems) + 1);
+
 }  // namespace
 
 CMailStore::CMailStore(std::string strProfileDir)
     : m_strProfileDir(std::move(strProfileDir)),
-      m_arrDirs{CMaildir(m_strProfileDir + "/Inbox"), CMaildir(m_strProfileDir + "/Drafts"),
-                CMaildir(m_strProfileDir + "/Outbox"), CMaildir(m_strProfileDir + "/Sent Items"),
-                CMaildir(m_strProfileDir + "/Deleted Items")},
+      m_arrDirs{CMaildir(m_strProfileDir + "/" + kFolderNames[0]), CMaildir(m_strProfileDir + "/" + kFolderNames[1]),
+                CMaildir(m_strProfileDir + "/" + kFolderNames[2]), CMaildir(m_strProfileDir + "/" + kFolderNames[3]),
+                CMaildir(m_strProfileDir + "/" + kFolderNames[4])},
       m_ledger(m_strProfileDir + "/.delivery") {}
 
 std::string CMailStore::DefaultProfileDir() {
@@ -28,14 +33,8 @@ std::string CMailStore::DefaultProfileDir() {
 }
 
 const char* CMailStore::FolderName(EMailFolder folder) {
-    switch (folder) {
-    case EMailFolder::Inbox: return "Inbox";
-    case EMailFolder::Drafts: return "Drafts";
-    case EMailFolder::Outbox: return "Outbox";
-    case EMailFolder::SentItems: return "Sent Items";
-    case EMailFolder::DeletedItems: return "Deleted Items";
-    }
-    return "Inbox";
+    const auto nIndex = static_cast<size_t>(folder);
+    return nIndex < std::size(kFolderNames) ? kFolderNames[nIndex] : kFolderNames[0];
 }
 
 std::string CMailStore::Open() {

@@ -18,6 +18,7 @@ public:
 
     // $MAILHOST_PROFILE, else $XDG_DATA_HOME/mailhost, else ~/.local/share/mailhost.
     static std::string DefaultProfileDir();
+    // The name the user sees, which is also the folder's directory ("Sent Items").
     static const char* FolderName(EMailFolder folder);
     const std::string& ProfileDir() const { return m_strProfileDir; }
 

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QScopedValueRollback>
 #include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
@@ -17,17 +18,17 @@
 
 namespace {
 
+// The folder list's rows; their names are the store's.
 struct CFolderInfo {
     EMailFolder folder;
-    const char* pszName;
     int32_t nModelFolder;
 };
 constexpr CFolderInfo kFolders[] = {
-    {EMailFolder::Inbox, "Inbox", olFolderInbox},
-    {EMailFolder::Drafts, "Drafts", olFolderDrafts},
-    {EMailFolder::Outbox, "Outbox", olFolderOutbox},
-    {EMailFolder::SentItems, "Sent Items", olFolderSentMail},
-    {EMailFolder::DeletedItems, "Deleted Items", olFolderDeletedItems},
+    {EMailFolder::Inbox, olFolderInbox},
+    {EMailFolder::Drafts, olFolderDrafts},
+    {EMailFolder::Outbox, olFolderOutbox},
+    {EMailFolder::SentItems, olFolderSentMail},
+    {EMailFolder::DeletedItems, olFolderDeletedItems},
 };
 enum EColumn { kFrom, kTo, kSubject, kDate, kStatus };
 
@@ -104,7 +105,7 @@ void CMainWindow::BuildWidgets() {
 
     m_pFolders = new QListWidget;
     m_pFolders->setObjectName("folders");
-    for (const auto& info : kFolders) m_pFolders->addItem(info.pszName);
+    for (const auto& info : kFolders) m_pFolders->addItem(CMailStore::FolderName(info.folder));
     m_pFolders->setCurrentRow(0);
     connect(m_pFolders, &QListWidget::currentRowChanged, this, [this](int nRow) {
         if (nRow >= 0 && !m_bFilling) ShowFolder(kFolders[nRow].folder);
@@ -144,23 +145,25 @@ void CMainWindow::BuildWidgets() {
 }
 
 void CMainWindow::Refresh() {
-    m_bFilling = true;
-    for (size_t i = 0; i < std::size(kFolders); ++i) {
-        size_t n = m_host.ListFolder(kFolders[i].folder).size();
-        QString str = kFolders[i].pszName;
-        if (n) str += QString(" (%1)").arg(n);
-        m_pFolders->item(static_cast<int>(i))->setText(str);
+    {
+        const QScopedValueRollback filling(m_bFilling, true);
+        for (size_t i = 0; i < std::size(kFolders); ++i) {
+            size_t n = m_host.ListFolder(kFolders[i].folder).size();
+            QString str = CMailStore::FolderName(kFolders[i].folder);
+            if (n) str += QString(" (%1)").arg(n);
+            m_pFolders->item(static_cast<int>(i))->setText(str);
+        }
     }
-    m_bFilling = false;
     FillMessages();
     UpdateDeliveryLabel();
 }
 
 void CMainWindow::ShowFolder(EMailFolder folder) {
     m_folder = folder;
-    m_bFilling = true;
-    m_pFolders->setCurrentRow(static_cast<int>(folder));
-    m_bFilling = false;
+    {
+        const QScopedValueRollback filling(m_bFilling, true);
+        m_pFolders->setCurrentRow(static_cast<int>(folder));
+    }
     FillMessages();
 }
 
@@ -180,29 +183,30 @@ std::string CMainWindow::StateText(const std::string& strId) {
 
 void CMainWindow::FillMessages() {
     std::string strKeep = SelectedId();
-    m_bFilling = true;
-    m_pMessages->setSortingEnabled(false);
-    m_pMessages->clear();
-    bool bOutbox = m_folder == EMailFolder::Outbox;
-    m_pMessages->setColumnHidden(kStatus, !bOutbox);
     QTreeWidgetItem* pKeep = nullptr;
-    for (const auto& strId : m_host.ListFolder(m_folder)) {
-        CMailMessage msg;
-        auto* pItem = new QTreeWidgetItem(m_pMessages);
-        pItem->setData(kFrom, Qt::UserRole, Q(strId));
-        if (std::string str = m_host.LoadFromFolder(m_folder, strId, msg); !str.empty()) {
-            pItem->setText(kSubject, Q("(cannot be read: " + str + ")"));
-            continue;
+    {
+        const QScopedValueRollback filling(m_bFilling, true);
+        m_pMessages->setSortingEnabled(false);
+        m_pMessages->clear();
+        bool bOutbox = m_folder == EMailFolder::Outbox;
+        m_pMessages->setColumnHidden(kStatus, !bOutbox);
+        for (const auto& strId : m_host.ListFolder(m_folder)) {
+            CMailMessage msg;
+            auto* pItem = new QTreeWidgetItem(m_pMessages);
+            pItem->setData(kFrom, Qt::UserRole, Q(strId));
+            if (std::string str = m_host.LoadFromFolder(m_folder, strId, msg); !str.empty()) {
+                pItem->setText(kSubject, Q("(cannot be read: " + str + ")"));
+                continue;
+            }
+            pItem->setText(kFrom, Q(msg.strFrom));
+            pItem->setText(kTo, Q(CAddressList::Join(msg.vecTo)));
+            pItem->setText(kSubject, Q(msg.strSubject.empty() ? "(no subject)" : msg.strSubject));
+            pItem->setText(kDate, DateText(msg.nDate));
+            if (bOutbox) pItem->setText(kStatus, Q(StateText(strId)));
+            if (strId == strKeep) pKeep = pItem;
         }
-        pItem->setText(kFrom, Q(msg.strFrom));
-        pItem->setText(kTo, Q(CAddressList::Join(msg.vecTo)));
-        pItem->setText(kSubject, Q(msg.strSubject.empty() ? "(no subject)" : msg.strSubject));
-        pItem->setText(kDate, DateText(msg.nDate));
-        if (bOutbox) pItem->setText(kStatus, Q(StateText(strId)));
-        if (strId == strKeep) pKeep = pItem;
+        m_pMessages->setSortingEnabled(true);
     }
-    m_pMessages->setSortingEnabled(true);
-    m_bFilling = false;
     if (pKeep) m_pMessages->setCurrentItem(pKeep);
     ShowSelected();
 }
