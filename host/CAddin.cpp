@@ -21,6 +21,10 @@
 
 namespace {
 
+// The main window's toolbar and its button, which opens the Email Manager.
+constexpr const char* kMainToolbarName = "Quillory";
+constexpr CAddinToolbar::CButtonText kMainButtonText{"Quillory", "Quillory Using Outlook", "Quillory"};
+
 std::function<void()>& EmailManagerHook() {
     static std::function<void()> g_fn;
     return g_fn;
@@ -156,8 +160,7 @@ HRESULT CAddin::AddMainToolbar(bool& bStop) {
         return FAILED(hr) ? hr : kFailure;
     }
     bStop = true;
-    CComPtr<_CommandBarButton> spButton =
-        CAddinToolbar::Add(spBars, "Quillory", {"Quillory", "Quillory Using Outlook", "Quillory"});
+    CComPtr<_CommandBarButton> spButton = CAddinToolbar::Add(spBars, kMainToolbarName, kMainButtonText);
     if (!spButton) return kFailure;
     m_spButton = spButton;
     m_spButtonSink = MakeComObject<CButtonEventsSink>(
