@@ -29,6 +29,11 @@ int DayOfWeekOf(int nYear, int nMonth, int nDay) { return FromAbsolute(ToAbsolut
 // twelve hours from the sending time of its own day is put back on the day
 // it belongs to, at the sending time; every other time stays as it is (10:00
 // plus one day across the spring change stays 11:00).
+// Minutes from the sending time to the time of day of dt, -1439..1439.
+int FromSendingTime(const CTaskItem& task, const TaskDateTime& dt) {
+    return dt.nHour * 60 + dt.nMinute - (task.m_dtStart.nHour * 60 + task.m_dtStart.nMinute);
+}
+
 time_t OnItsDay(const CTaskItem& task, time_t t) {
     const TaskDateTime dt = FromAbsolute(t);
     const int nAt = dt.nHour * 60 + dt.nMinute, nSending = task.m_dtStart.nHour * 60 + task.m_dtStart.nMinute;
@@ -45,7 +50,11 @@ bool IsSeeded(const CTaskItem& task, time_t tNow) {
 
 // The last occurrence at the start's hour and minute, on the day it belongs to.
 void ResetHourMinute(CTaskItem& task) {
-    if (task.m_dtLastSent.IsSet() && !TaskTime::CheckGroup(task.m_dtLastSent)) {
+    // Stored fields read back within a few hours of themselves, so a time
+    // well inside twelve hours of the sending time needs no conversion.
+    constexpr int kSurelyOnItsDay = 540;
+    if (task.m_dtLastSent.IsSet() && std::abs(FromSendingTime(task, task.m_dtLastSent)) > kSurelyOnItsDay &&
+        !TaskTime::CheckGroup(task.m_dtLastSent)) {
         const time_t t = ToAbsolute(task.m_dtLastSent);
         if (const time_t tOn = OnItsDay(task, t); tOn != t) task.m_dtLastSent = FromAbsolute(tOn);
     }
@@ -70,11 +79,13 @@ bool ReadsBackAs(time_t t) {
 // first pass, an hour or more before it. The occurrence then goes out at the
 // sending time of that day instead.
 void StoreDay(CTaskItem& task, time_t t) {
-    t = OnItsDay(task, t);
-    if (!ReadsBackAs(t)) {
-        const TaskDateTime dt = FromAbsolute(t);
-        t = ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, task.m_dtStart.nHour, task.m_dtStart.nMinute);
+    TaskDateTime dt = FromAbsolute(t);
+    if (std::abs(FromSendingTime(task, dt)) > 720) {
+        t = OnItsDay(task, t);
+        dt = FromAbsolute(t);
     }
+    if (ToAbsolute(dt) + (dt.nSecond - 1) != t)  // does not read back as itself
+        t = ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, task.m_dtStart.nHour, task.m_dtStart.nMinute);
     Store(task, t);
 }
 
