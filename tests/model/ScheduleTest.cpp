@@ -24,17 +24,20 @@ void Occur(const CSchedule& s, CFixedClock& clock, CTaskItem& t) {
     s.CalcNextSending(t);
 }
 
+// An active task without an end, recurring from dtStart.
+CTaskItem Recurring(int nRecurrence, TaskDateTime dtStart) {
+    CTaskItem t;
+    t.m_bActive = 1;
+    t.m_nRecurrence = nRecurrence;
+    t.m_dtStart = dtStart;
+    t.m_nEndKind = 0;
+    return t;
+}
+
 class ScheduleTest : public ::testing::TestWithParam<const char*> {
 protected:
     ScheduleTest() : m_zone(GetParam()) {}
-    CTaskItem Task(int nRecurrence, TaskDateTime dtStart) {
-        CTaskItem t;
-        t.m_bActive = 1;
-        t.m_nRecurrence = nRecurrence;
-        t.m_dtStart = dtStart;
-        t.m_nEndKind = 0;
-        return t;
-    }
+    CTaskItem Task(int nRecurrence, TaskDateTime dtStart) { return Recurring(nRecurrence, dtStart); }
     CZoneGuard m_zone;
     CFixedClock m_clock{0};
     CSchedule m_s{m_clock};
@@ -274,12 +277,8 @@ TEST(ScheduleDst, DailyAcrossTheSpringChangeShiftsOneHourOnce) {
     CZoneGuard zone("Europe/Berlin");
     CFixedClock clock(At(2025, 3, 1));
     CSchedule s(clock);
-    CTaskItem t;
-    t.m_bActive = 1;
-    t.m_nEndKind = 0;
-    t.m_nRecurrence = 2;
+    CTaskItem t = Recurring(2, Group(2025, 3, 29, 10, 0));
     t.m_nDailyInterval = 1;
-    t.m_dtStart = Group(2025, 3, 29, 10, 0);
     s.CalcNextSending(t);
     Occur(s, clock, t);
     EXPECT_EQ(Next(t), "2025-03-30 11:00");
@@ -300,14 +299,10 @@ TEST(ScheduleDst, MidnightShiftNeverRepeatsADay) {
         for (int nRec : {2, 3}) {
             CFixedClock clock(At(c.y, c.mo, c.d));
             CSchedule s(clock);
-            CTaskItem t;
-            t.m_bActive = 1;
-            t.m_nEndKind = 0;
-            t.m_nRecurrence = nRec;
+            CTaskItem t = Recurring(nRec, Group(c.y, c.mo, c.d, 0, 30));
             t.m_nDailyInterval = 1;
             t.m_nWeeklyInterval = 1;
             for (auto& b : t.m_bWeekDays) b = 1;
-            t.m_dtStart = Group(c.y, c.mo, c.d, 0, 30);
             s.CalcNextSending(t);
             time_t tPrev = 0;
             std::string strPrevDay;
@@ -338,12 +333,8 @@ TEST(ScheduleDst, MinutelyThroughTheRepeatedHourMovesForward) {
         for (int nMinutes : {1, 7, 45}) {
             CFixedClock clock(At(c.y, c.mo, c.d) - 86400);
             CSchedule s(clock);
-            CTaskItem t;
-            t.m_bActive = 1;
-            t.m_nEndKind = 0;
-            t.m_nRecurrence = 1;
+            CTaskItem t = Recurring(1, Group(c.y, c.mo, c.d, 0, 0));
             t.m_nMinuteInterval = nMinutes;
-            t.m_dtStart = Group(c.y, c.mo, c.d, 0, 0);
             s.CalcNextSending(t);
             time_t tPrev = 0;
             for (int i = 0; i < 6 * 60 / nMinutes; ++i) {
@@ -377,12 +368,8 @@ TEST(ScheduleDst, MinutelySendingsStayWholeIntervalsApart) {
         for (int nMinutes = 1; nMinutes <= 180; nMinutes += nMinutes < 61 ? 7 : nMinutes < 120 ? 1 : 13) {
             CFixedClock clock(At(c.y, c.mo, c.d) - 86400);
             CSchedule s(clock);
-            CTaskItem t;
-            t.m_bActive = 1;
-            t.m_nEndKind = 0;
-            t.m_nRecurrence = 1;
+            CTaskItem t = Recurring(1, TaskTime::FromAbsolute(At(c.y, c.mo, c.d) - 90 * 60));  // 22:30 the day before
             t.m_nMinuteInterval = nMinutes;
-            t.m_dtStart = TaskTime::FromAbsolute(At(c.y, c.mo, c.d) - 90 * 60);  // 22:30 the day before
             s.CalcNextSending(t);
             const time_t tFirst = TaskTime::ToAbsolute(t.m_dtNextSending);
             time_t tPrev = tFirst - nMinutes * 60;
@@ -408,12 +395,8 @@ TEST(ScheduleDst, EverySixtyOneMinutesThroughTheRepeatedHourDoesNotCrawl) {
     CZoneGuard zone("Europe/Berlin");
     CFixedClock clock(At(2011, 10, 29));
     CSchedule s(clock);
-    CTaskItem t;
-    t.m_bActive = 1;
-    t.m_nEndKind = 0;
-    t.m_nRecurrence = 1;
+    CTaskItem t = Recurring(1, Group(2011, 10, 30, 0, 30));
     t.m_nMinuteInterval = 61;
-    t.m_dtStart = Group(2011, 10, 30, 0, 30);
     s.CalcNextSending(t);
     std::vector<std::string> vecTimes;
     for (int i = 0; i < 6; ++i) {
