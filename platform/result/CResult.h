@@ -1,0 +1,78 @@
+#pragma once
+// How everything outside the COM interfaces reports a failure: "done, or
+// this problem" (CResult<>) and "a value, or this problem" (CResult<T>).
+// A problem is one line that names the thing and what is wrong with it:
+//     return CProblem("emails.dat: task 2: record length 2000000 out of range");
+// A result must be looked at; one dropped on purpose says so with (void)
+// and a comment. QUILLORY_TRY passes a caller's problem up unchanged:
+//     QUILLORY_TRY(store.PutRecord(strId, rec));
+#include <cassert>
+#include <string>
+#include <utility>
+#include <variant>
+
+class CProblem {
+public:
+    explicit CProblem(std::string strText) : m_strText(std::move(strText)) {}
+    const std::string& Text() const { return m_strText; }
+
+private:
+    std::string m_strText;
+};
+
+template <class T = void>
+class [[nodiscard]] CResult {
+public:
+    CResult(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
+    CResult(CProblem problem) : m_state(std::in_place_index<1>, std::move(problem)) {}
+
+    bool Ok() const { return m_state.index() == 0; }
+    explicit operator bool() const { return Ok(); }
+
+    // Only on a result that is Ok().
+    T& Value() & { return Checked(); }
+    const T& Value() const& { return const_cast<CResult*>(this)->Checked(); }
+    T Value() && { return std::move(Checked()); }
+    T& operator*() & { return Checked(); }
+    const T& operator*() const& { return const_cast<CResult*>(this)->Checked(); }
+    T* operator->() { return &Checked(); }
+    const T* operator->() const { return &const_cast<CResult*>(this)->Checked(); }
+
+    // Empty when Ok().
+    const std::string& Problem() const {
+        static const std::string s_strNone;
+        return Ok() ? s_strNone : std::get<1>(m_state).Text();
+    }
+    CProblem TakeProblem() const { return CProblem(Problem()); }
+
+private:
+    T& Checked() {
+        assert(Ok());
+        return std::get<0>(m_state);
+    }
+
+    std::variant<T, CProblem> m_state;
+};
+
+template <>
+class [[nodiscard]] CResult<void> {
+public:
+    CResult() = default;  // done
+    CResult(CProblem problem) : m_strProblem(problem.Text()), m_bOk(false) {}
+
+    bool Ok() const { return m_bOk; }
+    explicit operator bool() const { return m_bOk; }
+    const std::string& Problem() const { return m_strProblem; }  // empty when Ok()
+    CProblem TakeProblem() const { return CProblem(m_strProblem); }
+
+private:
+    std::string m_strProblem;
+    bool m_bOk = true;
+};
+
+// Returns from the calling function with the problem of a failed result.
+#define QUILLORY_TRY(expr)                                      \
+    do {                                                        \
+        if (auto&& rQuilloryTry_ = (expr); !rQuilloryTry_.Ok()) \
+            return rQuilloryTry_.TakeProblem();                 \
+    } while (false)
