@@ -8,6 +8,8 @@
 #include "CTaskError.h"
 #include "TaskTime.h"
 
+CSendEmailDlg* g_pSendEmailDlg = nullptr;
+
 CSendEmailDlg::CSendEmailDlg(CSendContext ctx)
     : m_ctx(std::move(ctx)), m_schedule(m_ctx.pClock ? *m_ctx.pClock : m_systemClock) {}
 

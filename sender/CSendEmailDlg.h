@@ -70,3 +70,6 @@ private:
     std::vector<CTaskList::Id> m_vecTickIds;  // the tasks of the running tick
     std::unique_ptr<QTimer> m_pTimer;
 };
+
+// The add-in's one scheduler while connected, null otherwise; the add-in owns it.
+extern CSendEmailDlg* g_pSendEmailDlg;

@@ -4,7 +4,6 @@
 #include "CTaskItem.h"
 #include "MailHostOM.h"
 
-class CSendEmailDlg;
 class IClock;
 
 // The add-in's module-wide state, set up at connection and cleared at
@@ -14,7 +13,6 @@ extern std::string g_strInstallDir;  // the folder of the add-in's module
 extern std::string g_strDataDir;     // the data directory, ending with '/'
 extern CComPtr<_Application> g_spApplication;
 extern CTaskList* g_pTaskList;       // the one task list while connected
-extern CSendEmailDlg* g_pSendEmailDlg;
 extern CComPtr<_Inspector> g_spCurInspector;  // the message window last activated
 extern CComPtr<_MailItem> g_spCurMailItem;    // its mail item
 extern int g_nCurTaskIndex;                   // task whose message it shows, -1 for a new one
