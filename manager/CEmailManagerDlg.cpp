@@ -14,6 +14,7 @@
 #include "CAddinIcon.h"
 #include "CDialogUnits.h"
 #include "CMakerInfo.h"
+#include "CRecurrenceText.h"
 #include "CAddinBox.h"
 #include "OpenUrl.h"
 #include "CScheduleSheet.h"
@@ -72,13 +73,14 @@ CEmailManagerDlg::CEmailManagerDlg(QWidget* pParent) : QDialog(pParent) {
     m_pList = new QTreeWidget(pBody);
     m_pList->setProperty("controlId", IDC_TASK_LIST);
     m_pList->setGeometry(Rect(18, 18, 360, 168));
-    m_pList->setColumnCount(2);
-    m_pList->setHeaderLabels({"Task Name", "Next Sending"});
+    m_pList->setColumnCount(3);
+    m_pList->setHeaderLabels({"Task Name", "Next Sending", "Schedule"});
     m_pList->headerItem()->setTextAlignment(kNameColumn, Qt::AlignLeft | Qt::AlignVCenter);
     m_pList->headerItem()->setTextAlignment(kNextSendingColumn, Qt::AlignHCenter | Qt::AlignVCenter);
     m_pList->header()->setStretchLastSection(false);  // the columns keep their widths
     m_pList->setColumnWidth(kNameColumn, 270);
     m_pList->setColumnWidth(kNextSendingColumn, 240);
+    m_pList->setColumnWidth(kScheduleColumn, 420);
     m_pList->setRootIsDecorated(false);
     m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -125,6 +127,12 @@ QString CEmailManagerDlg::NextSendingText(const TaskDateTime& dt) {
     return QString::asprintf("%s, %s %d, %4d %02d:%02d", pszDay, pszMonth, dt.nDay, dt.nYear, dt.nHour, dt.nMinute);
 }
 
+QString CEmailManagerDlg::ScheduleText(const CTaskItem& task) {
+    std::string str = CRecurrenceText::Describe(task);
+    if (const std::string strEnd = CRecurrenceText::DescribeEnd(task); !strEnd.empty()) str += ", " + strEnd;
+    return QString::fromStdString(str);
+}
+
 void CEmailManagerDlg::SetAllRows() {
     if (!g_pTaskList) return;
     for (int i = 0; i < g_pTaskList->GetSize(); ++i) SetRowOf(i);
@@ -138,6 +146,7 @@ void CEmailManagerDlg::SetRowOf(int nIndex) {
     const std::string* pWhy = g_pSendEmailDlg ? g_pSendEmailDlg->Stalled().Reason(list.IdAt(nIndex), t) : nullptr;
     QTreeWidgetItem* pItem = m_pList->topLevelItem(nIndex);
     if (!pItem) return;
+    pItem->setText(kScheduleColumn, ScheduleText(t));
     if (pWhy) pItem->setText(kNextSendingColumn, kStalledText);
     pItem->setToolTip(kNextSendingColumn, pWhy ? QString::fromStdString(*pWhy) : QString());
 }

@@ -37,6 +37,7 @@ public:
     enum : int {
         kNameColumn = 0,         // the task name, with the active or inactive mark
         kNextSendingColumn = 1,  // the next sending time, "Completed" when there is none
+        kScheduleColumn = 2,     // the schedule in words, with its end; the list scrolls to it
     };
 
     explicit CEmailManagerDlg(QWidget* pParent = nullptr);
@@ -45,6 +46,8 @@ public:
     QWidget* Control(int nId) const;
     QTreeWidget* List() const { return m_pList; }
     static QString NextSendingText(const TaskDateTime& dt);
+    // "Every weekday at 09:00", "Day 15 of every month at 08:30, 12 times".
+    static QString ScheduleText(const CTaskItem& task);
 
 public slots:
     void OnCloseButton();

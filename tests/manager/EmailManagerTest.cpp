@@ -463,4 +463,36 @@ TEST_F(EmailManagerTest, AStalledTaskSaysWhyItIsCompleted) {
     EXPECT_TRUE(dlg.List()->topLevelItem(0)->toolTip(1).isEmpty());
 }
 
+TEST_F(EmailManagerTest, EachRowSaysItsScheduleInWords) {
+    CTaskItem& weekly = m_list.GetAt(0);
+    weekly.m_nRecurrence = CodeOf(ERecurrence::Weekly);
+    weekly.m_nWeeklyInterval = 2;
+    for (int32_t& b : weekly.m_bWeekDays) b = 0;
+    weekly.m_bWeekDays[1] = weekly.m_bWeekDays[4] = 1;
+    weekly.m_dtStart = {2013, 5, 6, 2, 9, 0, 0};
+    weekly.m_nEndKind = CodeOf(EEndKind::AfterCount);
+    weekly.m_nEndAfterCount = 3;
+    CTaskItem& monthly = m_list.GetAt(1);
+    monthly.m_nRecurrence = CodeOf(ERecurrence::Monthly);
+    monthly.m_nMonthlyMode = CodeOf(EMonthlyMode::OrdinalDay);
+    monthly.m_nMonthlyOrdinal = CodeOf(EOrdinal::Last);
+    monthly.m_nMonthlyDayKind = CodeOf(EDayKind::Weekday);
+    monthly.m_nMonthlyInterval2 = 1;
+    monthly.m_dtStart = {2013, 5, 31, 6, 17, 30, 0};
+    monthly.m_nEndKind = CodeOf(EEndKind::NoEnd);
+
+    CEmailManagerDlg dlg;
+    EXPECT_EQ(dlg.List()->headerItem()->text(CEmailManagerDlg::kScheduleColumn).toStdString(), "Schedule");
+    EXPECT_EQ(dlg.List()->topLevelItem(0)->text(CEmailManagerDlg::kScheduleColumn).toStdString(),
+              "Every 2 weeks on Monday and Thursday at 09:00, 3 times");
+    EXPECT_EQ(dlg.List()->topLevelItem(1)->text(CEmailManagerDlg::kScheduleColumn).toStdString(),
+              "Last weekday of every month at 17:30");
+
+    // A change made elsewhere shows at the next refresh.
+    monthly.m_nMonthlyInterval2 = 2;
+    dlg.OnTimer();
+    EXPECT_EQ(dlg.List()->topLevelItem(1)->text(CEmailManagerDlg::kScheduleColumn).toStdString(),
+              "Last weekday of every 2 months at 17:30");
+}
+
 #include "EmailManagerTest.moc"
