@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "CHostClient.h"
+#include "CIcsCommand.h"
 #include "CHostProtocol.h"
 #include "CSchedule.h"
 #include "CTaskCheck.h"
@@ -41,6 +42,7 @@ const char* const kUsage =
     "  export   the whole task list as JSON on standard output\n"
     "  import   replace the task list with the JSON array on standard input\n"
     "  next     the coming sending times of one task, as the scheduler would send them\n"
+    "  ics      the coming sending times of the active tasks as an iCalendar file\n"
     "\n"
     "options of every command:\n"
     "  --file PATH      task list file (default: the add-in's emails.dat)\n"
@@ -76,6 +78,14 @@ const std::map<std::string, std::string> kCommandHelp = {
      "'Completed' if the schedule ends first. Starts from the stored state, or with\n"
      "--now from the first sending time at or after that present, as when the task is\n"
      "scheduled anew. Changes no file.\n"},
+    {"ics",
+     "usage: quillory ics [TASK...] [--out FILE] [--now \"YYYY-MM-DD HH:MM\"] [--file PATH] [--codepage CP]\n"
+     "Writes an iCalendar file (standard output, or FILE) with one event per active task,\n"
+     "or per TASK named by its index (from 1) or exact name: its coming sending times in\n"
+     "the local zone, from the stored state, over the two years after now (--now) and at\n"
+     "most 500. A schedule a recurrence rule says exactly is written as an RRULE, any\n"
+     "other as its instants (RDATE); X-QUILLORY-FORM tells which. Changes no file.\n"
+     "example: quillory ics --out ~/quillory.ics \"Weekly report\"\n"},
 };
 
 struct COptions {
@@ -85,6 +95,7 @@ struct COptions {
     std::string strNow;
     std::string strFile;
     std::string strCodePage;
+    std::string strOut;
     bool bHelp = false;
 };
 
@@ -103,11 +114,12 @@ std::optional<std::string> Parse(int argc, char** argv, COptions& opt) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
             opt.bHelp = true;
-        } else if (a == "--file" || a == "--codepage" || a == "--count" || a == "--now") {
+        } else if (a == "--file" || a == "--codepage" || a == "--count" || a == "--now" || a == "--out") {
             if (i + 1 >= args.size()) return a + " needs a value";
             std::string& strValue = a == "--file"       ? opt.strFile
                                     : a == "--codepage" ? opt.strCodePage
                                     : a == "--count"    ? opt.strCount
+                                    : a == "--out"      ? opt.strOut
                                                         : opt.strNow;
             strValue = args[++i];
         } else if (a.rfind("--file=", 0) == 0) {
@@ -122,10 +134,12 @@ std::optional<std::string> Parse(int argc, char** argv, COptions& opt) {
             opt.vecArgs.push_back(a);
         }
     }
-    const size_t nOperands = opt.strCommand == "next" ? 1 : 0;
+    const size_t nOperands = opt.strCommand == "next" ? 1 : opt.strCommand == "ics" ? args.size() : 0;
     if (!opt.bHelp && opt.vecArgs.size() > nOperands) return "unexpected argument " + opt.vecArgs[nOperands];
-    if (opt.strCommand != "next" && (!opt.strCount.empty() || !opt.strNow.empty()))
-        return "--count and --now belong to the next command";
+    if (opt.strCommand != "next" && !opt.strCount.empty()) return "--count belongs to the next command";
+    if (opt.strCommand != "next" && opt.strCommand != "ics" && !opt.strNow.empty())
+        return "--now belongs to the next and ics commands";
+    if (opt.strCommand != "ics" && !opt.strOut.empty()) return "--out belongs to the ics command";
     if (opt.strFile.empty()) opt.strFile = DefaultFile();
     return std::nullopt;
 }
@@ -310,6 +324,15 @@ int Next(const COptions& opt, const CTaskList& list) {
     return kExitOk;
 }
 
+int Ics(const COptions& opt, const CTaskList& list) {
+    std::optional<time_t> tNow = std::time(nullptr);
+    if (!opt.strNow.empty() && !(tNow = ParseNow(opt.strNow))) {
+        std::cerr << "quillory: --now must be a valid local time as \"YYYY-MM-DD HH:MM\", not \"" << opt.strNow << "\"\n";
+        return kExitUsage;
+    }
+    return RunIcs(list, opt.vecArgs, *tNow, opt.strOut);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -337,6 +360,7 @@ int main(int argc, char** argv) {
         CTaskList list;
         const bool bWhole = Load(opt, codec, list);
         if (opt.strCommand == "next") return bWhole ? Next(opt, list) : kExitData;
+        if (opt.strCommand == "ics") return bWhole ? Ics(opt, list) : kExitData;
         // A damaged file still shows what can be read, so that it can be
         // salvaged; the exit code says it is not all.
         if (opt.strCommand == "list") List(list);

@@ -1,0 +1,351 @@
+#include <gtest/gtest.h>
+#include <libical/ical.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "CSchedule.h"
+#include "CTaskListFile.h"
+#include "CTempDir.h"
+#include "CTextCodec.h"
+#include "TaskTime.h"
+#include "ZoneGuard.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// Output and exit status of the tool run through the shell.
+std::pair<int, std::string> RunTool(const std::string& strArgs) {
+    const std::string strCmd = "'" + std::string(QUILLORY_CLI) + "' " + strArgs + " 2>/dev/null";
+    std::string strOut;
+    FILE* p = popen(strCmd.c_str(), "r");
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) strOut.append(buf, n);
+    const int nStatus = pclose(p);
+    return {WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1, strOut};
+}
+
+std::string Minute(time_t t) {
+    char sz[32];
+    struct tm tmLocal {};
+    localtime_r(&t, &tmLocal);
+    std::strftime(sz, sizeof sz, "%Y-%m-%d %H:%M", &tmLocal);
+    return sz;
+}
+
+struct CCase {
+    const char* pszName;
+    std::function<void(CTaskItem&)> fnSet;
+};
+
+CTaskItem Make(const CCase& c, time_t tNow) {
+    CTaskItem task;
+    task.m_bActive = 1;
+    task.m_strTaskName = c.pszName;
+    task.m_strTemplateFile = "/nowhere/" + std::string(c.pszName) + ".eml";
+    task.m_nEndKind = CodeOf(EEndKind::NoEnd);
+    task.m_dtStart = TaskTime::FromAbsolute(TaskTime::ToAbsolute(2026, 12, 8, 9, 0));
+    for (int32_t& b : task.m_bWeekDays) b = 0;
+    task.m_nMinuteInterval = task.m_nDailyInterval = task.m_nWeeklyInterval = 1;
+    task.m_nMonthlyInterval = task.m_nMonthlyInterval2 = 1;
+    c.fnSet(task);
+    CFixedClock clock(tNow);
+    CSchedule(clock).CalcNextSending(task);  // as the options sheet schedules a new task
+    return task;
+}
+
+// Every recurrence type, mode and end kind, with times the clock changes touch.
+const std::vector<CCase>& Cases() {
+    using R = ERecurrence;
+    auto type = [](CTaskItem& t, R r) { t.m_nRecurrence = CodeOf(r); };
+    static const std::vector<CCase> s_vec = {
+        {"once", [=](CTaskItem& t) { type(t, R::Once); }},
+        {"every 90 minutes, 40 times",
+         [=](CTaskItem& t) {
+             type(t, R::Minutely);
+             t.m_nMinuteInterval = 90;
+             t.m_nEndKind = CodeOf(EEndKind::AfterCount);
+             t.m_nEndAfterCount = 40;
+         }},
+        {"every day at 02:30",
+         [=](CTaskItem& t) {
+             type(t, R::Daily);
+             t.m_dtStart.nHour = 2;
+             t.m_dtStart.nMinute = 30;
+         }},
+        {"every 3 days until June",
+         [=](CTaskItem& t) {
+             type(t, R::Daily);
+             t.m_nDailyInterval = 3;
+             t.m_nEndKind = CodeOf(EEndKind::EndDate);
+             t.m_dtEnd = {2027, 6, 30, 4};
+         }},
+        {"every weekday",
+         [=](CTaskItem& t) {
+             type(t, R::Daily);
+             t.m_nDailyMode = CodeOf(EDailyMode::EveryDayOfKind);
+             t.m_nDailyDayKind = CodeOf(EDayKind::Weekday);
+         }},
+        {"every odd day",
+         [=](CTaskItem& t) {
+             type(t, R::Daily);
+             t.m_nDailyMode = CodeOf(EDailyMode::EveryDayOfKind);
+             t.m_nDailyDayKind = CodeOf(EDayKind::OddDay);
+         }},
+        {"every 2 weeks on Monday and Thursday",
+         [=](CTaskItem& t) {
+             type(t, R::Weekly);
+             t.m_nWeeklyInterval = 2;
+             t.m_bWeekDays[1] = t.m_bWeekDays[4] = 1;
+         }},
+        {"third week on Tuesday",
+         [=](CTaskItem& t) {
+             type(t, R::Weekly);
+             t.m_nWeeklyMode = CodeOf(EWeeklyMode::WeekOfMonth);
+             t.m_nWeeklyWeekOfMonth = CodeOf(EWeekOfMonth::Third);
+             t.m_bWeekDays[2] = 1;
+         }},
+        {"second week on Sunday and Saturday",
+         [=](CTaskItem& t) {
+             type(t, R::Weekly);
+             t.m_nWeeklyMode = CodeOf(EWeeklyMode::WeekOfMonth);
+             t.m_nWeeklyWeekOfMonth = CodeOf(EWeekOfMonth::Second);
+             t.m_bWeekDays[0] = t.m_bWeekDays[6] = 1;
+         }},
+        {"day 15 of every month",
+         [=](CTaskItem& t) {
+             type(t, R::Monthly);
+             t.m_nMonthlyDay = 15;
+         }},
+        {"day 31 of every month",
+         [=](CTaskItem& t) {
+             type(t, R::Monthly);
+             t.m_nMonthlyDay = 31;
+         }},
+        {"last weekday of every month",
+         [=](CTaskItem& t) {
+             type(t, R::Monthly);
+             t.m_nMonthlyMode = CodeOf(EMonthlyMode::OrdinalDay);
+             t.m_nMonthlyOrdinal = CodeOf(EOrdinal::Last);
+             t.m_nMonthlyDayKind = CodeOf(EDayKind::Weekday);
+         }},
+        {"first Monday of every 2 months, 4 times",
+         [=](CTaskItem& t) {
+             type(t, R::Monthly);
+             t.m_nMonthlyMode = CodeOf(EMonthlyMode::OrdinalDay);
+             t.m_nMonthlyOrdinal = CodeOf(EOrdinal::First);
+             t.m_nMonthlyDayKind = CodeOf(EDayKind::Monday);
+             t.m_nMonthlyInterval2 = 2;
+             t.m_nEndKind = CodeOf(EEndKind::AfterCount);
+             t.m_nEndAfterCount = 4;
+         }},
+        {"5 March",
+         [=](CTaskItem& t) {
+             type(t, R::Yearly);
+             t.m_nYearlyMonth = 2;
+             t.m_nYearlyDay = 5;
+         }},
+        {"29 February",
+         [=](CTaskItem& t) {
+             type(t, R::Yearly);
+             t.m_nYearlyMonth = 1;
+             t.m_nYearlyDay = 29;
+         }},
+        {"last Saturday of October",
+         [=](CTaskItem& t) {
+             type(t, R::Yearly);
+             t.m_nYearlyMode = CodeOf(EYearlyMode::OrdinalDay);
+             t.m_nYearlyOrdinal = CodeOf(EOrdinal::Last);
+             t.m_nYearlyDayKind = CodeOf(EDayKind::Saturday);
+             t.m_nYearlyMonth2 = 9;
+         }},
+        {"inactive",
+         [=](CTaskItem& t) {
+             type(t, R::Daily);
+             t.m_bActive = 0;
+         }},
+    };
+    return s_vec;
+}
+
+struct CEvent {
+    std::string strForm;
+    Strings vecTimes;
+};
+
+// The calendar's own zones by TZID, built from its VTIMEZONEs.
+class CZones {
+public:
+    explicit CZones(icalcomponent* pCalendar) {
+        for (icalcomponent* p = icalcomponent_get_first_component(pCalendar, ICAL_VTIMEZONE_COMPONENT); p;
+             p = icalcomponent_get_next_component(pCalendar, ICAL_VTIMEZONE_COMPONENT)) {
+            icalproperty* pId = icalcomponent_get_first_property(p, ICAL_TZID_PROPERTY);
+            if (!pId) continue;
+            icaltimezone* pZone = icaltimezone_new();
+            icaltimezone_set_component(pZone, icalcomponent_new_clone(p));
+            m_zones[icalproperty_get_tzid(pId)] = pZone;
+        }
+    }
+    ~CZones() {
+        for (auto& [str, p] : m_zones) icaltimezone_free(p, 1);
+    }
+    CZones(const CZones&) = delete;
+    CZones& operator=(const CZones&) = delete;
+
+    // The zone of a property's TZID; UTC for a time written with Z.
+    icaltimezone* Of(icalproperty* pProperty) const {
+        icalparameter* pTzid = icalproperty_get_first_parameter(pProperty, ICAL_TZID_PARAMETER);
+        if (!pTzid) return icaltimezone_get_utc_timezone();
+        auto it = m_zones.find(icalparameter_get_tzid(pTzid));
+        if (it != m_zones.end()) return it->second;
+        ADD_FAILURE() << "TZID " << icalparameter_get_tzid(pTzid) << " has no VTIMEZONE";
+        return icaltimezone_get_utc_timezone();
+    }
+
+private:
+    std::map<std::string, icaltimezone*> m_zones;
+};
+
+// Every event of the calendar by its summary, with its instants in
+// [tFrom, tTo) as a calendar program reads them: DTSTART, the RRULE's
+// expansion and every RDATE, each in the zone of its TZID.
+std::map<std::string, CEvent> Parse(const std::string& strCalendar, time_t tFrom, time_t tTo) {
+    std::map<std::string, CEvent> events;
+    icalcomponent* pCalendar = icalparser_parse_string(strCalendar.c_str());
+    EXPECT_NE(pCalendar, nullptr);
+    if (!pCalendar) return events;
+    const CZones zones(pCalendar);
+    for (icalcomponent* p = icalcomponent_get_first_component(pCalendar, ICAL_VEVENT_COMPONENT); p;
+         p = icalcomponent_get_next_component(pCalendar, ICAL_VEVENT_COMPONENT)) {
+        CEvent& event = events[icalcomponent_get_summary(p)];
+        std::vector<time_t> vecTimes;
+        for (icalproperty* x = icalcomponent_get_first_property(p, ICAL_X_PROPERTY); x;
+             x = icalcomponent_get_next_property(p, ICAL_X_PROPERTY))
+            if (std::string(icalproperty_get_x_name(x)) == "X-QUILLORY-FORM") event.strForm = icalproperty_get_x(x);
+        icalproperty* pStart = icalcomponent_get_first_property(p, ICAL_DTSTART_PROPERTY);
+        EXPECT_NE(pStart, nullptr);
+        if (!pStart) continue;
+        icaltimezone* pZone = zones.Of(pStart);
+        const icaltimetype dtStart = icalproperty_get_dtstart(pStart);
+        vecTimes.push_back(icaltime_as_timet_with_zone(dtStart, pZone));
+        if (icalproperty* pRule = icalcomponent_get_first_property(p, ICAL_RRULE_PROPERTY)) {
+            icalrecur_iterator* pIt = icalrecur_iterator_new(icalproperty_get_rrule(pRule), dtStart);
+            icalrecur_iterator_next(pIt);  // DTSTART itself
+            for (icaltimetype t = icalrecur_iterator_next(pIt); !icaltime_is_null_time(t); t = icalrecur_iterator_next(pIt)) {
+                const time_t tAt = icaltime_as_timet_with_zone(t, pZone);
+                if (tAt >= tTo) break;
+                vecTimes.push_back(tAt);
+            }
+            icalrecur_iterator_free(pIt);
+        }
+        for (icalproperty* pDate = icalcomponent_get_first_property(p, ICAL_RDATE_PROPERTY); pDate;
+             pDate = icalcomponent_get_next_property(p, ICAL_RDATE_PROPERTY))
+            vecTimes.push_back(icaltime_as_timet_with_zone(icalproperty_get_rdate(pDate).time, zones.Of(pDate)));
+        std::sort(vecTimes.begin(), vecTimes.end());
+        for (time_t t : vecTimes)
+            if (t >= tFrom && t < tTo) event.vecTimes.push_back(Minute(t));
+    }
+    icalcomponent_free(pCalendar);
+    return events;
+}
+
+}  // namespace
+
+class CalendarTest : public ::testing::TestWithParam<const char*> {
+protected:
+    CZoneGuard m_zone{GetParam()};
+    CTempDir m_tmp;
+};
+
+TEST_P(CalendarTest, EveryInstantIsTheOneTheSchedulerSends) {
+    const time_t tNow = TaskTime::ToAbsolute(2026, 12, 7, 12, 0);
+    const time_t tHorizon = TaskTime::ToAbsolute(2028, 12, 7, 12, 0);
+    CTaskList list;
+    for (const CCase& c : Cases()) list.Add(Make(c, tNow));
+    const std::string strFile = m_tmp.Path() + "/emails.dat";
+    ASSERT_TRUE(CTaskListFile::SaveTaskList(strFile, list, CTextCodec("UTF-8")).empty());
+    const std::string strArgs = "--file '" + strFile + "' --codepage UTF-8";
+    // The tool inherits the zone guard's TZ.
+    auto [nExit, strCalendar] = RunTool("ics --now '2026-12-07 12:00' " + strArgs);
+    ASSERT_EQ(nExit, 0);
+    const auto events = Parse(strCalendar, tNow - 86400, tHorizon);
+    EXPECT_EQ(events.size(), Cases().size() - 1) << "one event per active task";
+    EXPECT_EQ(events.count("inactive"), 0u);
+
+    for (int i = 0; i < list.GetSize(); ++i) {
+        const std::string strName = list[i].m_strTaskName;
+        if (!list[i].m_bActive) continue;
+        SCOPED_TRACE(strName);
+        auto [nNextExit, strNext] = RunTool("next " + std::to_string(i + 1) + " --count 500 " + strArgs);
+        ASSERT_EQ(nNextExit, 0);
+        Strings vecWant;
+        std::istringstream in(strNext);
+        for (std::string strLine; std::getline(in, strLine) && strLine != "Completed";)
+            if (strLine < Minute(tHorizon)) vecWant.push_back(strLine);
+        EXPECT_FALSE(vecWant.empty());
+        auto it = events.find(strName);
+        ASSERT_NE(it, events.end());
+        EXPECT_TRUE(it->second.strForm == "RRULE" || it->second.strForm == "RDATE") << it->second.strForm;
+        EXPECT_EQ(it->second.vecTimes, vecWant);
+    }
+}
+
+TEST_P(CalendarTest, NamedTasksOnlyAndAnUnknownNameIsAnError) {
+    const time_t tNow = TaskTime::ToAbsolute(2026, 12, 7, 12, 0);
+    CTaskList list;
+    for (const CCase& c : Cases()) list.Add(Make(c, tNow));
+    const std::string strFile = m_tmp.Path() + "/emails.dat";
+    ASSERT_TRUE(CTaskListFile::SaveTaskList(strFile, list, CTextCodec("UTF-8")).empty());
+    const std::string strArgs = " --now '2026-12-07 12:00' --file '" + strFile + "' --codepage UTF-8";
+
+    auto [nExit, strCalendar] = RunTool("ics 5 '5 March'" + strArgs);
+    ASSERT_EQ(nExit, 0);
+    const auto events = Parse(strCalendar, tNow, tNow + 800 * 86400);
+    EXPECT_EQ(events.size(), 2u);
+    EXPECT_EQ(events.count("every weekday"), 1u);
+    EXPECT_EQ(events.count("5 March"), 1u);
+
+    EXPECT_EQ(RunTool("ics 'no such task'" + strArgs).first, 2);
+    EXPECT_EQ(RunTool("ics 99" + strArgs).first, 2);
+    EXPECT_EQ(RunTool("ics --count 3" + strArgs).first, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, CalendarTest,
+                         ::testing::Values("UTC", "Europe/Berlin", "America/New_York", "Australia/Lord_Howe",
+                                           "Asia/Kathmandu"),
+                         [](const auto& info) { return ZoneTestName(info.param); });
+
+TEST(CalendarFormTest, ARuleIsWrittenWhereItSaysTheScheduleExactly) {
+    CZoneGuard zone("UTC");
+    CTempDir tmp;
+    const time_t tNow = TaskTime::ToAbsolute(2026, 12, 7, 12, 0);
+    CTaskList list;
+    for (const CCase& c : Cases()) list.Add(Make(c, tNow));
+    const std::string strFile = tmp.Path() + "/emails.dat";
+    ASSERT_TRUE(CTaskListFile::SaveTaskList(strFile, list, CTextCodec("UTF-8")).empty());
+    auto [nExit, strCalendar] =
+        RunTool("ics --now '2026-12-07 12:00' --file '" + strFile + "' --codepage UTF-8");
+    ASSERT_EQ(nExit, 0);
+    const auto events = Parse(strCalendar, tNow, tNow + 800 * 86400);
+    const std::map<std::string, std::string> want = {
+        {"every 2 weeks on Monday and Thursday", "RRULE"},
+        {"last weekday of every month", "RRULE"},
+        {"first Monday of every 2 months, 4 times", "RRULE"},
+        {"third week on Tuesday", "RRULE"},
+        {"every 3 days until June", "RRULE"},
+        {"day 31 of every month", "RDATE"},  // a month without day 31 runs on into the next
+        {"second week on Sunday and Saturday", "RDATE"},
+    };
+    for (const auto& [strName, strForm] : want) {
+        ASSERT_EQ(events.count(strName), 1u) << strName;
+        EXPECT_EQ(events.at(strName).strForm, strForm) << strName;
+    }
+}
