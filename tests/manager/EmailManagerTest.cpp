@@ -24,6 +24,7 @@
 #include "CTempDir.h"
 #include "OpenUrl.h"
 #include "CSendEmailDlg.h"
+#include "TaskNames.h"
 #include "TaskTime.h"
 #include "SharedState.h"
 
@@ -101,9 +102,7 @@ protected:
         CTaskList back;
         const CTextCodec codec;
         CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", back, codec);
-        std::vector<std::string> vec;
-        for (const auto& t : back) vec.push_back(t.m_strTaskName);
-        return vec;
+        return TaskNames(back);
     }
     std::vector<std::string> Rows(CEmailManagerDlg& dlg) {
         std::vector<std::string> vec;
