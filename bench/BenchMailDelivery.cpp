@@ -56,17 +56,35 @@ bool RunMsmtp(int nPort, const std::string& strMessage) {
     return WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0;
 }
 
+// A fresh loopback SMTP server with its own folder for each run.
+struct CLoopbackSmtp {
+    CLoopbackSmtp() { m_server.Start({}); }
+    CTempDir m_dir;
+    CSmtpServer m_server{m_dir / "smtp"};
+};
+
+// Untimed: a run whose messages did not all arrive exactly once counts
+// for nothing.
+void CheckEveryMessageArrivedOnce(benchmark::State& state, CSmtpServer& server) {
+    if (!server.WaitForCount(kMessages, std::chrono::seconds(30)) || server.Received().size() != kMessages)
+        state.SkipWithError("not every message arrived exactly once");
+}
+
+void CountMessagesPerSecond(benchmark::State& state) {
+    state.counters["msgs_per_s"] = benchmark::Counter(kMessages * static_cast<double>(state.iterations()),
+                                                      benchmark::Counter::kIsRate);
+}
+
 void BM_HostDelivery(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
-        CTempDir dir;
-        CSmtpServer server(dir / "smtp");
-        server.Start({});
-        CTempDir::WriteFile(dir / "accounts.ini", "[Account]\nAddress = bench@example.org\nSmtpUrl = smtp://127.0.0.1:" +
-                                                      std::to_string(server.Port()) + "\nSecurity = none\n");
+        CLoopbackSmtp smtp;
+        const std::string strAccounts = smtp.m_dir / "accounts.ini";
+        CTempDir::WriteFile(strAccounts, "[Account]\nAddress = bench@example.org\nSmtpUrl = smtp://127.0.0.1:" +
+                                             std::to_string(smtp.m_server.Port()) + "\nSecurity = none\n");
         CHostOptions opts;
-        opts.strProfileDir = dir / "profile";
-        opts.strAccountsPath = dir / "accounts.ini";
+        opts.strProfileDir = smtp.m_dir / "profile";
+        opts.strAccountsPath = strAccounts;
         CMailHost host(opts);
         host.Start();
         CMailMessage msg;
@@ -86,32 +104,26 @@ void BM_HostDelivery(benchmark::State& state) {
         }
         state.PauseTiming();
         host.Stop();
-        if (!server.WaitForCount(kMessages, std::chrono::seconds(30)) || server.Received().size() != kMessages)
-            state.SkipWithError("not every message arrived exactly once");
+        CheckEveryMessageArrivedOnce(state, smtp.m_server);
         state.ResumeTiming();
     }
-    state.counters["msgs_per_s"] = benchmark::Counter(kMessages * static_cast<double>(state.iterations()),
-                                                      benchmark::Counter::kIsRate);
+    CountMessagesPerSecond(state);
 }
 
 void BM_MsmtpPerMessage(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
-        CTempDir dir;
-        CSmtpServer server(dir / "smtp");
-        server.Start({});
+        CLoopbackSmtp smtp;
         std::string strMessage = "From: bench@example.org\nTo: rcpt@example.com\nSubject: bench\n\n" + Body();
         state.ResumeTiming();
         for (int i = 0; i < kMessages; ++i) {
-            if (!RunMsmtp(server.Port(), strMessage)) state.SkipWithError("msmtp failed");
+            if (!RunMsmtp(smtp.m_server.Port(), strMessage)) state.SkipWithError("msmtp failed");
         }
         state.PauseTiming();
-        if (!server.WaitForCount(kMessages, std::chrono::seconds(30)) || server.Received().size() != kMessages)
-            state.SkipWithError("not every message arrived exactly once");
+        CheckEveryMessageArrivedOnce(state, smtp.m_server);
         state.ResumeTiming();
     }
-    state.counters["msgs_per_s"] = benchmark::Counter(kMessages * static_cast<double>(state.iterations()),
-                                                      benchmark::Counter::kIsRate);
+    CountMessagesPerSecond(state);
 }
 
 }  // namespace

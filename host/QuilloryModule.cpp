@@ -1,6 +1,8 @@
 // The add-in module: its class factory and its registration, exported with
 // C linkage under the names the host and the registration tool look for.
+#include <initializer_list>
 #include <iostream>
+#include <utility>
 
 #include "CAddin.h"
 #include "CAddinPaths.h"
@@ -26,6 +28,16 @@ HRESULT Run(bool bRegister, const char* pszWhat, const char* pszScript, const CR
     return E_FAIL;
 }
 
+// The scripts (what each registers, its text) in order, up to the first
+// that fails; nothing without the module's own path.
+HRESULT RunInOrder(bool bRegister, std::initializer_list<std::pair<const char*, const char*>> scripts) {
+    const auto repl = Replacements();
+    if (repl.at("MODULE").empty()) return E_UNEXPECTED;
+    for (const auto& [pszWhat, pszScript] : scripts)
+        if (HRESULT hr = Run(bRegister, pszWhat, pszScript, repl); FAILED(hr)) return hr;
+    return S_OK;
+}
+
 }  // namespace
 
 extern "C" {
@@ -41,21 +53,15 @@ HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
 HRESULT DllCanUnloadNow() { return CComModule::CanUnloadNow() ? S_OK : S_FALSE; }
 
 HRESULT DllRegisterServer() {
-    const auto repl = Replacements();
-    if (repl.at("MODULE").empty()) return E_UNEXPECTED;
-    HRESULT hr = Run(true, "the application id", kRgsModule, repl);
-    if (SUCCEEDED(hr)) hr = Run(true, "the add-in class", kRgsAddin, repl);
-    if (SUCCEEDED(hr)) hr = Run(true, "the type library", kRgsTypeLib, repl);
-    return hr;
+    return RunInOrder(true, {{"the application id", kRgsModule},
+                             {"the add-in class", kRgsAddin},
+                             {"the type library", kRgsTypeLib}});
 }
 
 HRESULT DllUnregisterServer() {
-    const auto repl = Replacements();
-    if (repl.at("MODULE").empty()) return E_UNEXPECTED;
-    HRESULT hr = Run(false, "the add-in class", kRgsAddin, repl);
-    if (SUCCEEDED(hr)) hr = Run(false, "the type library", kRgsTypeLib, repl);
-    if (SUCCEEDED(hr)) hr = Run(false, "the application id", kRgsModule, repl);
-    return hr;
+    return RunInOrder(false, {{"the add-in class", kRgsAddin},
+                              {"the type library", kRgsTypeLib},
+                              {"the application id", kRgsModule}});
 }
 
 }  // extern "C"

@@ -3,9 +3,9 @@
 #include "CRecurrencePanel.h"
 
 // Every N weeks, or every second, third or fourth week of the month, on
-// the ticked days.
+// the ticked days. The days belong to both forms, and both forms' values are
+// written whichever form is chosen.
 class CGeneralWeeklyDlg : public CRecurrencePanel {
-    Q_OBJECT
 public:
     explicit CGeneralWeeklyDlg(QWidget* pParent);
     void LoadFromTask(const CTaskItem& task, CRangeNotes& notes) override;
@@ -20,12 +20,7 @@ public:
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
-    void OnInitDialog() override;
 
 private:
-    void OnEveryNWeeks();
-    void OnWeekOfMonth();
-
-    int32_t m_nWeeks = 1;
     int32_t m_bDays[7] = {0, 0, 0, 0, 0, 0, 0};
 };

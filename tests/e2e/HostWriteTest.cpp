@@ -18,6 +18,7 @@
 #include "CTaskListFile.h"
 #include "CTaskListLock.h"
 #include "CTaskJson.h"
+#include "TaskNames.h"
 #include "CTextCodec.h"
 #include "ZoneGuard.h"
 
@@ -65,9 +66,7 @@ protected:
     std::vector<std::string> FileNames() const {
         CTaskList list;
         CTaskListFile::LoadTaskList(TaskFile(), list, CTextCodec("UTF-8"));
-        std::vector<std::string> vec;
-        for (const CTaskItem& t : list) vec.push_back(t.m_strTaskName);
-        return vec;
+        return TaskNames(list);
     }
     static std::vector<std::string> Names(const nlohmann::json& j) {
         std::vector<std::string> vec;

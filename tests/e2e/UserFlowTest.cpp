@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "CAddin.h"
+#include "CAddinFolders.h"
 #include "CEmailManagerDlg.h"
 #include "COptionsDlg.h"
 #include "CDataExchange.h"
@@ -31,9 +32,7 @@ class UserFlowTest : public CUiTestBase, public ::testing::WithParamInterface<co
 protected:
     void SetUp() override {
         m_zone.emplace(GetParam());
-        fs::create_directories(m_dir / "install");
-        setenv("XDG_DATA_HOME", (m_dir / "roaming").c_str(), 1);
-        CAddin::SetModulePathForTests(m_dir / "install/quilsend.so");
+        m_folders.emplace(m_dir.Path());
         m_clock.Set(TaskTime::ToAbsolute(2024, 6, 7, 10, 0, 0));
         g_pClock = &m_clock;
     }
@@ -43,8 +42,7 @@ protected:
         CUiTestBase::TearDown();
         g_spApplication.Release();
         g_pClock = nullptr;
-        CAddin::SetModulePathForTests({});
-        unsetenv("XDG_DATA_HOME");
+        m_folders.reset();
         m_zone.reset();
     }
     // The host's windows up, then the add-in connected as the host connects it.
@@ -79,6 +77,7 @@ protected:
     size_t Received() const { return m_server.Received().size(); }
 
     std::optional<CZoneGuard> m_zone;
+    std::optional<CAddinFolders> m_folders;
     CFixedClock m_clock{0};
     CComPtr<CAddin> m_spAddin;
 };

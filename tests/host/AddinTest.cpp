@@ -10,6 +10,7 @@
 
 #include "SharedState.h"
 #include "CAddin.h"
+#include "CAddinFolders.h"
 #include "CAddinPaths.h"
 #include "CApplication.h"
 #include "CFaultyApplication.h"
@@ -19,6 +20,7 @@
 #include "CMyInspectorEvent.h"
 #include "CSendEmailDlg.h"
 #include "CTaskListFile.h"
+#include "TaskNames.h"
 #include "CTempDir.h"
 #include "CTextCodec.h"
 #include "IClock.h"
@@ -46,9 +48,6 @@ const std::string kDataSub = "Tarnwick Software/Office Outlook/Quillory/";
 class AddinTest : public ::testing::Test {
 protected:
     AddinTest() {
-        fs::create_directories(m_dir / "install");
-        setenv("XDG_DATA_HOME", (m_dir / "roaming").c_str(), 1);
-        CAddin::SetModulePathForTests(m_dir / "install/quilsend.so");
         CMessageBox::SetHandler([this](const std::string& strText, const std::string& strCaption, unsigned nFlags) {
             m_vecBoxes.push_back(strCaption + ": " + strText + (nFlags & CMessageBox::MB_ICONERROR ? " [error]" : ""));
             return CMessageBox::IDOK;
@@ -62,8 +61,6 @@ protected:
         if (m_spApp) m_spApp->Shutdown();
         g_spApplication.Release();
         CMessageBox::SetHandler({});
-        CAddin::SetModulePathForTests({});
-        unsetenv("XDG_DATA_HOME");
         [[maybe_unused]] int n = ::chdir("/");
     }
     HRESULT Connect(IDispatch* pApp) { return m_spAddin->OnConnection(pApp, ext_cm_Startup, nullptr, nullptr); }
@@ -83,12 +80,11 @@ protected:
     static std::vector<std::string> ReadTasks(const std::string& strPath) {
         CTaskList list;
         CTaskListFile::LoadTaskList(strPath, list, CTextCodec("UTF-8"));
-        std::vector<std::string> vec;
-        for (const auto& t : list) vec.push_back(t.m_strTaskName);
-        return vec;
+        return TaskNames(list);
     }
 
     CTempDir m_dir;
+    CAddinFolders m_folders{m_dir.Path()};
     CMemoryMailBackend m_backend;
     CApplicationOptions m_options;
     CComPtr<CApplication> m_spApp;

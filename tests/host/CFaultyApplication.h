@@ -6,9 +6,19 @@
 
 enum class EFault { None, CommandBarsFail, CommandBarsEmpty, NoToolbar, NoControls, NoButton };
 
-class CFaultyBar final : public CComObjectImpl<CommandBar, CommandBarControls> {
+// A host object that knows the fault it is to show.
+template <class... Interfaces>
+class CFaultyObject : public CComObjectImpl<Interfaces...> {
 public:
-    explicit CFaultyBar(EFault fault) : m_fault(fault) {}
+    explicit CFaultyObject(EFault fault) : m_fault(fault) {}
+
+protected:
+    const EFault m_fault;
+};
+
+class CFaultyBar final : public CFaultyObject<CommandBar, CommandBarControls> {
+public:
+    using CFaultyObject::CFaultyObject;
     HRESULT get_Controls(CommandBarControls** pp) override {
         *pp = nullptr;
         if (m_fault == EFault::NoControls) return S_OK;
@@ -33,14 +43,11 @@ public:
         *pp = nullptr;
         return DISP_E_BADINDEX;
     }
-
-private:
-    EFault m_fault;
 };
 
-class CFaultyBars final : public CComObjectImpl<_CommandBars> {
+class CFaultyBars final : public CFaultyObject<_CommandBars> {
 public:
-    explicit CFaultyBars(EFault fault) : m_fault(fault) {}
+    using CFaultyObject::CFaultyObject;
     HRESULT Add(const CVariant&, const CVariant&, const CVariant&, const CVariant&, CommandBar** pp) override {
         *pp = nullptr;
         if (m_fault == EFault::NoToolbar) return E_FAIL;
@@ -57,14 +64,11 @@ public:
         *pp = nullptr;
         return S_OK;
     }
-
-private:
-    EFault m_fault;
 };
 
-class CFaultyExplorer final : public CComObjectImpl<_Explorer> {
+class CFaultyExplorer final : public CFaultyObject<_Explorer> {
 public:
-    explicit CFaultyExplorer(EFault fault) : m_fault(fault) {}
+    using CFaultyObject::CFaultyObject;
     HRESULT get_CommandBars(_CommandBars** pp) override {
         *pp = nullptr;
         if (m_fault == EFault::CommandBarsFail) return E_ABORT;
@@ -72,14 +76,11 @@ public:
         *pp = new CFaultyBars(m_fault);
         return S_OK;
     }
-
-private:
-    EFault m_fault;
 };
 
-class CFaultyApplication final : public CComObjectImpl<_Application> {
+class CFaultyApplication final : public CFaultyObject<_Application> {
 public:
-    CFaultyApplication(CApplication* pReal, EFault fault) : m_spReal(pReal), m_fault(fault) {}
+    CFaultyApplication(CApplication* pReal, EFault fault) : CFaultyObject(fault), m_spReal(pReal) {}
     HRESULT ActiveExplorer(_Explorer** pp) override {
         *pp = new CFaultyExplorer(m_fault);
         return S_OK;
@@ -93,7 +94,6 @@ public:
 
 private:
     CComPtr<CApplication> m_spReal;
-    EFault m_fault;
 };
 
 // Answers nothing but IUnknown and IDispatch: not an application.

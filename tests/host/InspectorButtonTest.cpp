@@ -9,11 +9,13 @@
 #include <filesystem>
 
 #include "CAddin.h"
+#include "CAddinFolders.h"
 #include "CApplication.h"
 #include "CMemoryMailBackend.h"
 #include "CMessageBox.h"
 #include "CMyInspectorEvent.h"
 #include "CTaskListFile.h"
+#include "TaskNames.h"
 #include "CTempDir.h"
 #include "CTextCodec.h"
 #include "IClock.h"
@@ -26,9 +28,6 @@ namespace {
 class InspectorButtonTest : public ::testing::Test {
 protected:
     InspectorButtonTest() {
-        fs::create_directories(m_dir / "install");
-        setenv("XDG_DATA_HOME", (m_dir / "roaming").c_str(), 1);
-        CAddin::SetModulePathForTests(m_dir / "install/quilsend.so");
         CMessageBox::SetHandler([this](const std::string& strText, const std::string&, unsigned) {
             m_vecBoxes.push_back(strText);
             return CMessageBox::IDOK;
@@ -43,8 +42,6 @@ protected:
         m_spApp->Shutdown();
         g_spApplication.Release();
         CMessageBox::SetHandler({});
-        CAddin::SetModulePathForTests({});
-        unsetenv("XDG_DATA_HOME");
     }
     void Connect() {
         ASSERT_EQ(m_spAddin->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr),
@@ -115,12 +112,11 @@ protected:
     std::vector<std::string> SavedNames() {
         CTaskList list;
         CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", list, CTextCodec());
-        std::vector<std::string> vec;
-        for (const auto& t : list) vec.push_back(t.m_strTaskName);
-        return vec;
+        return TaskNames(list);
     }
 
     CTempDir m_dir;
+    CAddinFolders m_folders{m_dir.Path()};
     CMemoryMailBackend m_backend;
     CComPtr<CApplication> m_spApp;
     CComPtr<CAddin> m_spAddin;

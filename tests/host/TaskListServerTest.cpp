@@ -22,6 +22,7 @@
 #include "CTaskListFile.h"
 #include "CTaskListLock.h"
 #include "CTempDir.h"
+#include "TaskNames.h"
 #include "CSendEmailDlg.h"
 #include "CTextCodec.h"
 #include "IClock.h"
@@ -80,15 +81,10 @@ protected:
         }
         return list;
     }
-    static std::vector<std::string> NamesOf(const CTaskList& list) {
-        std::vector<std::string> vec;
-        for (const CTaskItem& t : list) vec.push_back(t.m_strTaskName);
-        return vec;
-    }
     std::vector<std::string> FileNames() const {
         CTaskList list;
         CTaskListFile::LoadTaskList(TaskFile(), list, CTextCodec("UTF-8"));
-        return NamesOf(list);
+        return TaskNames(list);
     }
     static json ImportOf(std::initializer_list<const char*> names) {
         json j = {{"command", "import"}, {"tasks", json::array()}};
@@ -135,7 +131,7 @@ TEST_F(TaskListServerTest, AChangeIsRefusedWhileADialogIsOpenAndTakenOnceItClose
     ASSERT_EQ(r.eOutcome, CHostClient::EOutcome::kAnswered) << r.strProblem;
     EXPECT_EQ(r.jAnswer["ok"], false);
     EXPECT_EQ(r.jAnswer["problems"], json::array({"import: a dialog is open in the host; close it and try again"}));
-    EXPECT_EQ(NamesOf(*g_pTaskList), std::vector<std::string>{"a"});
+    EXPECT_EQ(TaskNames(*g_pTaskList), std::vector<std::string>{"a"});
     EXPECT_EQ(FileNames(), std::vector<std::string>{"a"});
     // Reading is no change: it is answered all the same.
     r = Ask({{"command", "ping"}});
@@ -148,7 +144,7 @@ TEST_F(TaskListServerTest, AChangeIsRefusedWhileADialogIsOpenAndTakenOnceItClose
     EXPECT_EQ(r.jAnswer["ok"], true) << r.jAnswer.dump();
     EXPECT_EQ(r.jAnswer["tasks"], 2);
     EXPECT_EQ(r.jAnswer["pid"], ::getpid());
-    EXPECT_EQ(NamesOf(*g_pTaskList), (std::vector<std::string>{"b", "c"}));
+    EXPECT_EQ(TaskNames(*g_pTaskList), (std::vector<std::string>{"b", "c"}));
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"b", "c"}));
     r = Ask({{"command", "ping"}});
     EXPECT_EQ(r.jAnswer["file"], TaskFile());
@@ -223,7 +219,7 @@ TEST_P(TaskListServerSendingTest, AChangeArrivingDuringASendWaitsForTheTickToEnd
     const CHostClient::CResult r = Wait(answer);
     ASSERT_EQ(r.eOutcome, CHostClient::EOutcome::kAnswered) << r.strProblem;
     EXPECT_EQ(r.jAnswer["ok"], true) << r.jAnswer.dump();
-    EXPECT_EQ(NamesOf(*g_pTaskList), (std::vector<std::string>{"x", "y"}));
+    EXPECT_EQ(TaskNames(*g_pTaskList), (std::vector<std::string>{"x", "y"}));
     for (const CTaskItem& t : *g_pTaskList) EXPECT_EQ(t.m_nOccurrenceCount, 0) << t.m_strTaskName;
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"x", "y"}));
     m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr);

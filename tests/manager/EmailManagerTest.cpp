@@ -24,6 +24,7 @@
 #include "CTempDir.h"
 #include "OpenUrl.h"
 #include "CSendEmailDlg.h"
+#include "TaskNames.h"
 #include "TaskTime.h"
 #include "SharedState.h"
 
@@ -78,13 +79,30 @@ protected:
         pButton->click();
     }
     void Select(CEmailManagerDlg& dlg, int nRow) { dlg.List()->setCurrentItem(dlg.List()->topLevelItem(nRow)); }
+    // Task 2 becomes a daily task from Tuesday 6 May 2031 09:05 without end.
+    void MakeSecondTaskDaily() {
+        m_list[1].m_nRecurrence = 2;
+        m_list[1].m_nDailyInterval = 1;
+        m_list[1].m_nEndKind = 0;
+        m_list[1].m_dtStart = {2031, 5, 6, 3, 9, 5, 1};
+    }
+    // Presses the button with this control id (1002 "Schedule", 1063
+    // "Cancel") of the options sheet that is open; false when there is none.
+    static bool PressSheetButton(int nControlId) {
+        QWidget* pSheet = QApplication::activeModalWidget();
+        if (!pSheet) return false;
+        for (QPushButton* p : pSheet->findChildren<QPushButton*>())
+            if (p->property("controlId").toInt() == nControlId) {
+                p->click();
+                return true;
+            }
+        return false;
+    }
     std::vector<std::string> SavedNames() {
         CTaskList back;
         const CTextCodec codec;
         CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", back, codec);
-        std::vector<std::string> vec;
-        for (const auto& t : back) vec.push_back(t.m_strTaskName);
-        return vec;
+        return TaskNames(back);
     }
     std::vector<std::string> Rows(CEmailManagerDlg& dlg) {
         std::vector<std::string> vec;
@@ -343,22 +361,11 @@ TEST_F(EmailManagerTest, AboutCursorAndMouseHoldFollowThePointer) {
 // row and the file hold the edited task, and its template is kept.
 TEST_F(EmailManagerTest, EditScheduleStoresTheSheetsTask) {
     CBoxRecorder boxes;
-    m_list[1].m_nRecurrence = 2;
-    m_list[1].m_nDailyInterval = 1;
-    m_list[1].m_nEndKind = 0;
-    m_list[1].m_dtStart = {2031, 5, 6, 3, 9, 5, 1};
+    MakeSecondTaskDaily();
     CEmailManagerDlg dlg;
     Select(dlg, 1);
     bool bSheetSeen = false;
-    QTimer::singleShot(0, [&] {
-        QWidget* pSheet = QApplication::activeModalWidget();
-        ASSERT_TRUE(pSheet);
-        for (QPushButton* p : pSheet->findChildren<QPushButton*>())
-            if (p->property("controlId").toInt() == 1002) {
-                bSheetSeen = true;
-                p->click();
-            }
-    });
+    QTimer::singleShot(0, [&] { bSheetSeen = PressSheetButton(1002); });
     Click(dlg, CEmailManagerDlg::IDC_EDIT_SCHEDULE);
     EXPECT_TRUE(bSheetSeen);
     // Left at 1, the next message window opened in the host would become an
@@ -379,21 +386,16 @@ TEST_F(EmailManagerTest, EditScheduleStoresTheSheetsTask) {
 // back as a task of its own when it was removed meanwhile.
 TEST_F(EmailManagerTest, EditScheduleFollowsItsTaskWhileTheSheetIsOpen) {
     CBoxRecorder boxes;
-    m_list[1].m_nRecurrence = 2;
-    m_list[1].m_nDailyInterval = 1;
-    m_list[1].m_nEndKind = 0;
-    m_list[1].m_dtStart = {2031, 5, 6, 3, 9, 5, 1};
+    MakeSecondTaskDaily();
     CEmailManagerDlg dlg;
     for (const bool bRemove : {false, true}) {
         SCOPED_TRACE(bRemove ? "removed" : "moved");
         Select(dlg, 1);
         QTimer::singleShot(0, [&] {
-            QWidget* pSheet = QApplication::activeModalWidget();
-            ASSERT_TRUE(pSheet);
+            ASSERT_TRUE(QApplication::activeModalWidget());
             if (bRemove) m_list.RemoveAt(1);
             else m_list.MoveDown(1);  // Task 1, Task 3, Task 2
-            for (QPushButton* p : pSheet->findChildren<QPushButton*>())
-                if (p->property("controlId").toInt() == 1002) p->click();
+            EXPECT_TRUE(PressSheetButton(1002));
         });
         Click(dlg, CEmailManagerDlg::IDC_EDIT_SCHEDULE);
         ASSERT_EQ(m_list.GetSize(), 3);
@@ -419,9 +421,7 @@ TEST_F(EmailManagerTest, EditScheduleCancelledLeavesNoCurrentTask) {
     int nSeenIndex = -2;
     QTimer::singleShot(0, [&] {
         nSeenIndex = g_nCurTaskIndex;
-        if (QWidget* pSheet = QApplication::activeModalWidget())
-            for (QPushButton* p : pSheet->findChildren<QPushButton*>())
-                if (p->property("controlId").toInt() == 1063) p->click();
+        PressSheetButton(1063);
     });
     Click(dlg, CEmailManagerDlg::IDC_EDIT_SCHEDULE);
     EXPECT_EQ(nSeenIndex, 2);

@@ -92,6 +92,16 @@ public:
     // exec(); ignores pNot (the window already open).
     static void OnNextModal(std::function<void(QWidget*)> fn, QWidget* pNot = nullptr);
 
+    // A task's int32_t field by its member name, "m_bWeekDays[0]".."[6]" for
+    // the day flags: tables of cases name the fields they set or expect.
+    static int32_t& Field(CTaskItem& task, const std::string& strName);
+    struct CFieldValue {
+        const char* pszField;
+        int32_t nValue;
+    };
+    static void SetFields(CTaskItem& task, const std::vector<CFieldValue>& vecFields);
+    static void ExpectFields(CTaskItem task, const std::vector<CFieldValue>& vecFields);
+
     std::vector<std::string> Texts() const { return m_boxes.Texts(); }
     unsigned LastIcon() const { return m_boxes.m_vecShown.empty() ? 0 : (m_boxes.m_vecShown.back().nFlags & 0xF0); }
 

@@ -41,70 +41,47 @@ protected:
 }  // namespace
 
 TEST_F(RoundTripTest, EveryFormLoadsAndWritesBackUnchanged) {
-    std::vector<CTaskItem> vec;
-    auto add = [&](auto fn) {
-        CTaskItem t = Base();
-        fn(t);
-        vec.push_back(t);
+    const struct {
+        const char* pszName;
+        std::vector<CFieldValue> vecFields;  // set on Base()
+    } cases[] = {
+        {"once", {{"m_nRecurrence", 0}}},
+        {"every 999999 minutes", {{"m_nRecurrence", 1}, {"m_nMinuteInterval", 999999}}},
+        {"every 12 days", {{"m_nRecurrence", 2}, {"m_nDailyInterval", 12}}},
+        {"every odd day",  // the days of form 0 are kept in store, not shown
+         {{"m_nRecurrence", 2}, {"m_nDailyMode", 1}, {"m_nDailyDayKind", 4}, {"m_nDailyInterval", 9}}},
+        {"every 3 weeks on Sunday, Monday (as a new task) and Saturday",
+         {{"m_nRecurrence", 3},
+          {"m_nWeeklyInterval", 3},
+          {"m_nWeeklyWeekOfMonth", -1},
+          {"m_bWeekDays[0]", 1},
+          {"m_bWeekDays[6]", 1}}},
+        {"fourth week of the month",
+         {{"m_nRecurrence", 3}, {"m_nWeeklyMode", 1}, {"m_nWeeklyWeekOfMonth", 2}, {"m_nWeeklyInterval", 1}}},
+        {"day 31 of every 6 months, ending after a count",
+         {{"m_nRecurrence", 4}, {"m_nMonthlyDay", 31}, {"m_nMonthlyInterval", 6}, {"m_nEndKind", 1}}},
+        {"fourth Saturday of every 4 months, ending on a date",  // the values of form 0 stay in store
+         {{"m_nRecurrence", 4},
+          {"m_nMonthlyMode", 1},
+          {"m_nMonthlyOrdinal", 3},
+          {"m_nMonthlyDayKind", 11},
+          {"m_nMonthlyInterval2", 4},
+          {"m_nMonthlyDay", 20},
+          {"m_nMonthlyInterval", 5},
+          {"m_nEndKind", 2}}},
+        {"every 24 December", {{"m_nRecurrence", 5}, {"m_nYearlyMonth", 11}, {"m_nYearlyDay", 24}}},
+        {"last weekday of February",
+         {{"m_nRecurrence", 5},
+          {"m_nYearlyMode", 1},
+          {"m_nYearlyOrdinal", 4},
+          {"m_nYearlyDayKind", 1},
+          {"m_nYearlyMonth2", 1}}},
     };
-    add([](CTaskItem& t) { t.m_nRecurrence = 0; });
-    add([](CTaskItem& t) {
-        t.m_nRecurrence = 1;
-        t.m_nMinuteInterval = 999999;
-    });
-    add([](CTaskItem& t) {
-        t.m_nRecurrence = 2;
-        t.m_nDailyInterval = 12;
-    });
-    add([](CTaskItem& t) {
-        t.m_nRecurrence = 2;
-        t.m_nDailyMode = 1;
-        t.m_nDailyDayKind = 4;
-        t.m_nDailyInterval = 9;  // kept in store, not shown
-    });
-    add([](CTaskItem& t) {
-        t.m_nRecurrence = 3;
-        t.m_nWeeklyInterval = 3;
-        t.m_nWeeklyWeekOfMonth = -1;
-        t.m_bWeekDays[0] = t.m_bWeekDays[6] = 1;
-    });
-    add([](CTaskItem& t) {
-        t.m_nRecurrence = 3;
-        t.m_nWeeklyMode = 1;
-        t.m_nWeeklyWeekOfMonth = 2;
-        t.m_nWeeklyInterval = 1;
-    });
-    add([](CTaskItem& t) {
-        t.m_nRecurrence = 4;
-        t.m_nMonthlyDay = 31;
-        t.m_nMonthlyInterval = 6;
-        t.m_nEndKind = 1;
-    });
-    add([](CTaskItem& t) {
-        t.m_nRecurrence = 4;
-        t.m_nMonthlyMode = 1;
-        t.m_nMonthlyOrdinal = 3;
-        t.m_nMonthlyDayKind = 11;
-        t.m_nMonthlyInterval2 = 4;
-        t.m_nMonthlyDay = 20;  // form 0 values stay in store
-        t.m_nMonthlyInterval = 5;
-        t.m_nEndKind = 2;
-    });
-    add([](CTaskItem& t) {
-        t.m_nRecurrence = 5;
-        t.m_nYearlyMonth = 11;
-        t.m_nYearlyDay = 24;
-    });
-    add([](CTaskItem& t) {
-        t.m_nRecurrence = 5;
-        t.m_nYearlyMode = 1;
-        t.m_nYearlyOrdinal = 4;
-        t.m_nYearlyDayKind = 1;
-        t.m_nYearlyMonth2 = 1;
-    });
-    for (size_t i = 0; i < vec.size(); ++i) {
-        SCOPED_TRACE(i);
-        ExpectSameRecurrence(Reschedule(vec[i]), vec[i]);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        CTaskItem t = Base();
+        SetFields(t, c.vecFields);
+        ExpectSameRecurrence(Reschedule(t), t);
     }
 }
 

@@ -3,21 +3,13 @@
 // xvfb-run).
 #include <QApplication>
 #include <QTreeWidget>
-#include <cstdio>
 
 #include "CAboutDlg.h"
 #include "CEmailManagerDlg.h"
+#include "CScreenshotFolder.h"
 #include "SharedState.h"
 
 namespace {
-
-bool Save(QWidget& w, const QString& strDir, const char* pszName) {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
-    const QString strPath = strDir + "/" + pszName + ".png";
-    if (w.grab().save(strPath)) return true;
-    std::fprintf(stderr, "cannot write %s\n", qPrintable(strPath));
-    return false;
-}
 
 CTaskItem Sample(const char* pszName, int bActive, const TaskDateTime& dtNext) {
     CTaskItem t;
@@ -31,11 +23,8 @@ CTaskItem Sample(const char* pszName, int bActive, const TaskDateTime& dtNext) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: manager_screenshots FOLDER\n");
-        return 1;
-    }
-    const QString strDir = argv[1];
+    auto folder = CScreenshotFolder::FromArgs(argc, argv, "manager_screenshots");
+    if (!folder) return 1;
     CTaskList list;
     list.Add(Sample("Weekly figures", 1, {2024, 6, 10, 2, 9, 0, 1}));
     list.Add(Sample("Monthly files", 1, {2024, 6, 15, 7, 10, 1, 1}));
@@ -44,18 +33,17 @@ int main(int argc, char** argv) {
     list.Add(Sample("Invitation (sent once)", 1, {}));
     g_pTaskList = &list;
 
-    bool bOk = true;
     {
         CEmailManagerDlg dlg;
         dlg.show();
         dlg.List()->setCurrentItem(dlg.List()->topLevelItem(1));
-        bOk &= Save(dlg, strDir, "manager");
+        folder->Save(dlg, "manager");
     }
     {
         CAboutDlg dlg;
         dlg.show();
-        bOk &= Save(dlg, strDir, "about");
+        folder->Save(dlg, "about");
     }
     g_pTaskList = nullptr;
-    return bOk ? 0 : 1;
+    return folder->AllSaved() ? 0 : 1;
 }

@@ -11,6 +11,7 @@
 
 #include "CAccountsWriter.h"
 #include "CHostMessage.h"
+#include "FormFields.h"
 
 namespace {
 
@@ -36,30 +37,24 @@ CAccountsDialog::CAccountsDialog(std::string strAccountsPath, QWidget* pParent)
     setWindowTitle("Accounts");
     auto* pLayout = new QVBoxLayout(this);
     auto* pForm = new QFormLayout;
-    m_pName = new QLineEdit;
-    m_pAddress = new QLineEdit;
-    m_pSmtpUrl = new QLineEdit;
-    m_pSecurity = new QComboBox;
-    m_pUser = new QLineEdit;
-    m_pPassword = new QLineEdit;
-    m_pReceiveUrl = new QLineEdit;
-    m_pPassword->setEchoMode(QLineEdit::Password);
-    m_pSecurity->addItems({"STARTTLS", "SMTPS (TLS from the start)", "None (unencrypted)"});
+    m_pName = AddLineField(*pForm, "Your &name:");
+    m_pAddress = AddLineField(*pForm, "E-mail &address:");
     m_pAddress->setPlaceholderText("name@example.org");
+    m_pSmtpUrl = AddLineField(*pForm, "&SMTP server:");
     m_pSmtpUrl->setPlaceholderText("smtp://mail.example.org:587");
-    m_pReceiveUrl->setPlaceholderText("imaps://mail.example.org or pop3s://mail.example.org (optional)");
-    pForm->addRow("Your &name:", m_pName);
-    pForm->addRow("E-mail &address:", m_pAddress);
-    pForm->addRow("&SMTP server:", m_pSmtpUrl);
+    m_pSecurity = new QComboBox;
+    m_pSecurity->addItems({"STARTTLS", "SMTPS (TLS from the start)", "None (unencrypted)"});
     pForm->addRow("Se&curity:", m_pSecurity);
     m_pWarning = new QLabel("Without encryption your mail and your password travel over the network readable by "
                             "anyone on the way. Use this only for a server on this computer or a trusted network.");
     m_pWarning->setWordWrap(true);
     m_pWarning->setStyleSheet("color: #a04000");
     pForm->addRow("", m_pWarning);
-    pForm->addRow("&User name:", m_pUser);
-    pForm->addRow("&Password:", m_pPassword);
-    pForm->addRow("&Receiving (IMAP/POP3):", m_pReceiveUrl);
+    m_pUser = AddLineField(*pForm, "&User name:");
+    m_pPassword = AddLineField(*pForm, "&Password:");
+    m_pPassword->setEchoMode(QLineEdit::Password);
+    m_pReceiveUrl = AddLineField(*pForm, "&Receiving (IMAP/POP3):");
+    m_pReceiveUrl->setPlaceholderText("imaps://mail.example.org or pop3s://mail.example.org (optional)");
     pLayout->addLayout(pForm);
 
     m_pTest = new QPushButton("&Test");

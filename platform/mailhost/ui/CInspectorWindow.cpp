@@ -15,6 +15,7 @@
 
 #include "CAddressList.h"
 #include "CHostMessage.h"
+#include "FormFields.h"
 
 namespace {
 
@@ -60,19 +61,11 @@ void CInspectorWindow::BuildWidgets() {
     auto* pCentral = new QWidget(this);
     auto* pLayout = new QVBoxLayout(pCentral);
     auto* pForm = new QFormLayout;
-    m_pTo = new QLineEdit;
-    m_pCc = new QLineEdit;
-    m_pBcc = new QLineEdit;
-    m_pSubject = new QLineEdit;
-    m_pTo->setObjectName("to");
-    m_pCc->setObjectName("cc");
-    m_pBcc->setObjectName("bcc");
-    m_pSubject->setObjectName("subject");
+    m_pTo = AddLineField(*pForm, "&To:", "to");
     m_pTo->setPlaceholderText("name@example.org; Other Name <other@example.org>");
-    pForm->addRow("&To:", m_pTo);
-    pForm->addRow("&Cc:", m_pCc);
-    pForm->addRow("&Bcc:", m_pBcc);
-    pForm->addRow("S&ubject:", m_pSubject);
+    m_pCc = AddLineField(*pForm, "&Cc:", "cc");
+    m_pBcc = AddLineField(*pForm, "&Bcc:", "bcc");
+    m_pSubject = AddLineField(*pForm, "S&ubject:", "subject");
     pLayout->addLayout(pForm);
     m_pBody = new QPlainTextEdit;
     m_pBody->setObjectName("body");
