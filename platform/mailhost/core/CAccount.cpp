@@ -90,28 +90,28 @@ std::string CAccountsFile::DefaultPath() {
     return strBase + "/mailhost/accounts.ini";
 }
 
-CAccountsFile::CResult CAccountsFile::Load(const std::string& strPath) {
+CAccountsFile::CReport CAccountsFile::Load(const std::string& strPath) {
     struct stat st {};
     if (::stat(strPath.c_str(), &st) != 0) {
-        CResult result;
+        CReport result;
         result.bFound = errno != ENOENT;
         if (result.bFound) result.vecErrors.push_back(CFileOps::ErrnoText("cannot read", strPath));
         return result;
     }
-    std::string strText;
-    if (std::string str = CFileOps::ReadFile(strPath, strText, 1 << 20); !str.empty()) {
-        CResult result;
+    CResult<std::string> rText = CFileOps::ReadFile(strPath, 1 << 20);
+    if (!rText) {
+        CReport result;
         result.bFound = true;
-        result.vecErrors.push_back(str);
+        result.vecErrors.push_back(rText.Problem());
         return result;
     }
-    return Parse(strText, strPath);
+    return Parse(*rText, strPath);
 }
 
-CAccountsFile::CResult CAccountsFile::Parse(const std::string& strText, const std::string& strPath) {
+CAccountsFile::CReport CAccountsFile::Parse(const std::string& strText, const std::string& strPath) {
     static const std::vector<std::string> s_vecKeys = {"Name", "User", "Address", "SmtpUrl", "Security",
                                                        "PasswordFile", "CaFile", "ReceiveUrl"};
-    CResult result;
+    CReport result;
     result.bFound = true;
     CAccount& acc = result.account;
     acc.strSourcePath = strPath;
@@ -178,10 +178,9 @@ CAccountsFile::CResult CAccountsFile::Parse(const std::string& strText, const st
     acc.strReceiveUrl = Value("ReceiveUrl");
     std::string strBaseDir = CFileOps::DirName(strPath);
 
-    std::string strBare;
     if (acc.strAddress.empty()) Error(LineOf("Address"), "Address is missing");
-    else if (std::string str = CMimeWriter::ParseMailbox(acc.strAddress, strBare); !str.empty()) Error(LineOf("Address"), str);
-    else acc.strAddress = strBare;
+    else if (CResult<std::string> rBare = CMimeWriter::ParseMailbox(acc.strAddress); !rBare) Error(LineOf("Address"), rBare.Problem());
+    else acc.strAddress = *rBare;
 
     bool bSmtps = Lower(acc.strSmtpUrl).rfind("smtps://", 0) == 0;
     if (acc.strSmtpUrl.empty()) Error(LineOf("SmtpUrl"), "SmtpUrl is missing");
@@ -209,10 +208,10 @@ CAccountsFile::CResult CAccountsFile::Parse(const std::string& strText, const st
         } else if ((st.st_mode & 0077) != 0) {
             Error(LineOf("PasswordFile"), "password file " + strFull + " has mode " + OctalMode(st.st_mode) +
                                               "; others can read it. Make it 0600 (chmod 600 \"" + strFull + "\")");
-        } else if (std::string str = CFileOps::ReadFile(strFull, acc.strPassword, 4096); !str.empty()) {
-            Error(LineOf("PasswordFile"), str);
+        } else if (CResult<std::string> rPassword = CFileOps::ReadFile(strFull, 4096); !rPassword) {
+            Error(LineOf("PasswordFile"), rPassword.Problem());
         } else {
-            acc.strPassword = acc.strPassword.substr(0, acc.strPassword.find_first_of("\r\n"));
+            acc.strPassword = rPassword->substr(0, rPassword->find_first_of("\r\n"));
         }
         if (acc.strUser.empty()) Error(LineOf("PasswordFile"), "PasswordFile is given but User is missing");
     } else if (!acc.strUser.empty()) {
