@@ -40,7 +40,7 @@ protected:
     }
     CRegistryStore Load() const {
         CRegistryStore s;
-        EXPECT_EQ(m_file.Load(s), "");
+        EXPECT_EQ(m_file.Load(s).Problem(), "");
         return s;
     }
     static std::string Str(const CRegistryStore& s, ERegRoot root, const std::string& strKey, const std::string& strName = "") {
@@ -72,7 +72,7 @@ TEST_F(RegistrationTest, RegisterLoadConnectDisconnectUnregisterLeavesTheRegistr
     }), "");
     const std::string strBefore = Load().ToText();
 
-    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true), "");
+    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true).Problem(), "");
     const CRegistryStore once = Load();
     const auto HKCR = ERegRoot::ClassesRoot;
     EXPECT_EQ(Str(once, HKCR, std::string("AppID\\") + kAppId), "TarnwickQuillory");
@@ -95,7 +95,7 @@ TEST_F(RegistrationTest, RegisterLoadConnectDisconnectUnregisterLeavesTheRegistr
     EXPECT_EQ(Str(once, ERegRoot::LocalMachine, kAddinKey, "Description"), "Quillory using Outlook");
     EXPECT_EQ(Dword(once, "LoadBehavior"), 3u);
     EXPECT_EQ(Dword(once, "CommandLineSafe"), 0u);
-    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true), "");
+    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true).Problem(), "");
     EXPECT_EQ(Load().ToText(), once.ToText()) << "registering twice changes nothing";
 
     CMemoryMailBackend backend;
@@ -111,13 +111,13 @@ TEST_F(RegistrationTest, RegisterLoadConnectDisconnectUnregisterLeavesTheRegistr
         EXPECT_EQ(m_vecLog.back(), "add-in Quillory (TarnwickQuillory.Addin) disconnected");
         spApp->Shutdown();
     }
-    EXPECT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, false), "");
+    EXPECT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, false).Problem(), "");
     EXPECT_EQ(Load().ToText(), strBefore);
 }
 
 TEST_F(RegistrationTest, UnregisteringFromAnEmptyRegistryLeavesOnlyTheSharedKeys) {
-    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true), "");
-    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, false), "");
+    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true).Problem(), "");
+    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, false).Problem(), "");
     const CRegistryStore s = Load();
     EXPECT_TRUE(s.KeyExists(ERegRoot::ClassesRoot, "CLSID"));
     EXPECT_TRUE(s.KeyExists(ERegRoot::ClassesRoot, "AppID"));
@@ -131,7 +131,7 @@ TEST_F(RegistrationTest, FailuresAreReportedByNameAndTheHostGoesOn) {
     CTempDir::WriteFile(m_dir / "notamodule.so", "text");
     EXPECT_NE(CAddinLoader::RegisterModule(m_dir / "notamodule.so", true).find("cannot load"), std::string::npos);
 
-    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true), "");
+    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true).Problem(), "");
     ASSERT_EQ(m_file.Update([this](CRegistryStore& s) {
         const std::string strKey = std::string(CAddinLoader::kAddinsKey) + "\\Broken.Addin";
         s.SetValue(ERegRoot::LocalMachine, strKey, "LoadBehavior", CRegValue::Dword(3));

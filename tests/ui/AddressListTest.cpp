@@ -14,8 +14,8 @@ TEST(AddressList, SplitsOnSemicolonsAndCommasOutsideNamesAndBrackets) {
 }
 
 TEST(AddressList, CheckNamesTheFieldAndTheFirstBadEntry) {
-    EXPECT_EQ(CAddressList::Check("", "To"), "");
-    EXPECT_EQ(CAddressList::Check("Zoë <zoe@example.org>; a@b.org", "To"), "");
+    EXPECT_EQ(CAddressList::Check("", "To").Problem(), "");
+    EXPECT_EQ(CAddressList::Check("Zoë <zoe@example.org>; a@b.org", "To").Problem(), "");
     for (const char* psz : {"bob@", "@example.org", "plain words", "a@b.org; <broken"}) {
         std::string str = CAddressList::Check(psz, "Bcc");
         EXPECT_NE(str.find("in the Bcc field is not a valid e-mail address"), std::string::npos) << psz << ": " << str;
