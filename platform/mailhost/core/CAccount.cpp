@@ -44,27 +44,28 @@ bool IsValidUtf8(const std::string& str) {
     return true;
 }
 
-// scheme://host[:port][/...] with a host and a valid port; empty if fine.
-std::string CheckUrl(const std::string& strUrl, const std::vector<std::string>& vecSchemes) {
+// scheme://host[:port][/...] with a host and a valid port.
+CResult<> CheckUrl(const std::string& strUrl, const std::vector<std::string>& vecSchemes) {
     size_t nSep = strUrl.find("://");
     std::string strScheme = nSep == std::string::npos ? "" : Lower(strUrl.substr(0, nSep));
     if (std::find(vecSchemes.begin(), vecSchemes.end(), strScheme) == vecSchemes.end()) {
         std::string strList;
         for (const auto& s : vecSchemes) strList += (strList.empty() ? "" : ", ") + s + "://";
-        return "\"" + strUrl + "\" must start with " + strList;
+        return CProblem("\"" + strUrl + "\" must start with " + strList);
     }
     std::string strRest = strUrl.substr(nSep + 3);
     std::string strAuthority = strRest.substr(0, strRest.find('/'));
-    if (strAuthority.find('@') != std::string::npos) return "\"" + strUrl + "\": put the user name in User, not in the URL";
+    if (strAuthority.find('@') != std::string::npos)
+        return CProblem("\"" + strUrl + "\": put the user name in User, not in the URL");
     size_t nColon = strAuthority.rfind(':');
     std::string strHost = strAuthority.substr(0, nColon);
-    if (strHost.empty()) return "\"" + strUrl + "\" has no host name";
+    if (strHost.empty()) return CProblem("\"" + strUrl + "\" has no host name");
     if (nColon != std::string::npos) {
         std::string strPort = strAuthority.substr(nColon + 1);
         bool bDigits = !strPort.empty() && strPort.size() <= 5 &&
                        std::all_of(strPort.begin(), strPort.end(), [](char c) { return c >= '0' && c <= '9'; });
         if (!bDigits || std::atoi(strPort.c_str()) < 1 || std::atoi(strPort.c_str()) > 65535)
-            return "\"" + strUrl + "\" has no valid port number";
+            return CProblem("\"" + strUrl + "\" has no valid port number");
     }
     return {};
 }
@@ -179,12 +180,13 @@ CAccountsFile::CReport CAccountsFile::Parse(const std::string& strText, const st
     std::string strBaseDir = CFileOps::DirName(strPath);
 
     if (acc.strAddress.empty()) Error(LineOf("Address"), "Address is missing");
-    else if (CResult<std::string> rBare = CMimeWriter::ParseMailbox(acc.strAddress); !rBare) Error(LineOf("Address"), rBare.Problem());
+    else if (CResult<std::string> rBare = CMimeWriter::ParseMailbox(acc.strAddress); !rBare)
+        Error(LineOf("Address"), rBare.Problem());
     else acc.strAddress = *rBare;
 
     bool bSmtps = Lower(acc.strSmtpUrl).rfind("smtps://", 0) == 0;
     if (acc.strSmtpUrl.empty()) Error(LineOf("SmtpUrl"), "SmtpUrl is missing");
-    else if (std::string str = CheckUrl(acc.strSmtpUrl, {"smtp", "smtps"}); !str.empty()) Error(LineOf("SmtpUrl"), str);
+    else if (CResult<> r = CheckUrl(acc.strSmtpUrl, {"smtp", "smtps"}); !r) Error(LineOf("SmtpUrl"), r.Problem());
 
     std::string strSecurity = Lower(Value("Security"));
     acc.security = bSmtps ? ESecurity::Tls : ESecurity::StartTls;
@@ -224,8 +226,8 @@ CAccountsFile::CReport CAccountsFile::Parse(const std::string& strText, const st
         if (::stat(acc.strCaFile.c_str(), &st) != 0) Error(LineOf("CaFile"), CFileOps::ErrnoText("CA file", acc.strCaFile));
     }
     if (!acc.strReceiveUrl.empty()) {
-        if (std::string str = CheckUrl(acc.strReceiveUrl, {"imap", "imaps", "pop3", "pop3s"}); !str.empty())
-            Error(LineOf("ReceiveUrl"), str);
+        if (CResult<> r = CheckUrl(acc.strReceiveUrl, {"imap", "imaps", "pop3", "pop3s"}); !r)
+            Error(LineOf("ReceiveUrl"), r.Problem());
     }
     return result;
 }
