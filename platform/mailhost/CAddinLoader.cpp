@@ -115,7 +115,8 @@ CResult<> CAddinLoader::RegisterModule(const std::string& strPath, bool bRegiste
     auto fn = reinterpret_cast<CEntryFn>(::dlsym(h, pszEntry));
     CResult<> result;
     if (!fn) result = CProblem(std::string("the module has no ") + pszEntry + " entry point");
-    else if (HRESULT hr = fn(); FAILED(hr)) result = CProblem(std::string(pszEntry) + " failed with " + HResultToString(hr));
+    else if (HRESULT hr = fn(); FAILED(hr))
+        result = CProblem(std::string(pszEntry) + " failed with " + HResultToString(hr));
     ::dlclose(h);
     return result;
 }

@@ -278,7 +278,8 @@ void ApplyRegister(CRegistryStore& store, ERegRoot root, const std::string& strP
         if (node.eFlag == CNode::EFlag::ForceRemove) store.DeleteKey(root, strPath);
         if (CResult<> r = store.CreateKey(root, strPath); !r) Fail(node.nLine, r.Problem());
         if (node.value) {
-            if (CResult<> r = store.SetValue(root, strPath, "", node.value->ToValue()); !r) Fail(node.nLine, r.Problem());
+            CResult<> r = store.SetValue(root, strPath, "", node.value->ToValue());
+            if (!r) Fail(node.nLine, r.Problem());
         }
         ApplyRegister(store, root, strPath, node.vecChildren);
     }

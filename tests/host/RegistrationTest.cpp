@@ -63,9 +63,9 @@ TEST_F(RegistrationTest, RegisterLoadConnectDisconnectUnregisterLeavesTheRegistr
     // Someone else's entries beside ours, which must survive.
     ASSERT_EQ(m_file.Update([](CRegistryStore& s) -> CResult<> {
         const std::string strAddins = std::string(CAddinLoader::kAddinsKey);
+        const std::string strOtherClass = "CLSID\\{00000000-1111-2222-3333-444444444444}";
         QUILLORY_TRY(s.SetValue(ERegRoot::LocalMachine, strAddins + "\\Other.Addin", "LoadBehavior", CRegValue::Dword(3)));
-        QUILLORY_TRY(
-            s.SetValue(ERegRoot::ClassesRoot, "CLSID\\{00000000-1111-2222-3333-444444444444}", "", CRegValue::String("x")));
+        QUILLORY_TRY(s.SetValue(ERegRoot::ClassesRoot, strOtherClass, "", CRegValue::String("x")));
         QUILLORY_TRY(s.SetValue(ERegRoot::ClassesRoot, "AppID\\other.so", "AppID", CRegValue::String("{0}")));
         QUILLORY_TRY(s.SetValue(ERegRoot::LocalMachine, strAddins + "\\Sleeping.Addin", "LoadBehavior", CRegValue::Dword(2)));
         return {};
@@ -127,7 +127,8 @@ TEST_F(RegistrationTest, UnregisteringFromAnEmptyRegistryLeavesOnlyTheSharedKeys
 }
 
 TEST_F(RegistrationTest, FailuresAreReportedByNameAndTheHostGoesOn) {
-    EXPECT_NE(CAddinLoader::RegisterModule(m_dir / "missing.so", true).Problem().find("cannot load the module"), std::string::npos);
+    EXPECT_NE(CAddinLoader::RegisterModule(m_dir / "missing.so", true).Problem().find("cannot load the module"),
+              std::string::npos);
     CTempDir::WriteFile(m_dir / "notamodule.so", "text");
     EXPECT_NE(CAddinLoader::RegisterModule(m_dir / "notamodule.so", true).Problem().find("cannot load"), std::string::npos);
 

@@ -386,7 +386,8 @@ TEST_F(DeliveryWorkerTest, ASentRecordThatCannotBeWrittenIsReportedBeforeTheMove
     worker.Start();
     std::vector<CHostEventRecord> vecEvents;
     auto fnSent = [&] {
-        return std::any_of(vecEvents.begin(), vecEvents.end(), [](const auto& e) { return e.kind == EHostEvent::Sent; });
+        return std::any_of(vecEvents.begin(), vecEvents.end(),
+                           [](const CHostEventRecord& e) { return e.kind == EHostEvent::Sent; });
     };
     for (int i = 0; i < 300 && !fnSent(); ++i) {
         events.WaitFor(std::chrono::milliseconds(100));
@@ -395,7 +396,8 @@ TEST_F(DeliveryWorkerTest, ASentRecordThatCannotBeWrittenIsReportedBeforeTheMove
     worker.Stop();
     ASSERT_TRUE(fnSent());
     auto it = std::find_if(vecEvents.begin(), vecEvents.end(), [&](const CHostEventRecord& e) {
-        return e.kind == EHostEvent::Warning && e.strId == strId && e.strText.find("not recorded as sent") != std::string::npos;
+        return e.kind == EHostEvent::Warning && e.strId == strId &&
+               e.strText.find("not recorded as sent") != std::string::npos;
     });
     ASSERT_NE(it, vecEvents.end()) << "the failed record write is reported";
     EXPECT_NE(it->strText.find(".delivery"), std::string::npos) << "and names the file: " << it->strText;

@@ -120,7 +120,10 @@ TEST_F(RegistrarTest, UnregisteringRemovesWhatTheScriptsNamed) {
 
 TEST_F(RegistrarTest, UnregisteringKeepsWhatOthersPutThere) {
     CRegistryStore s;
-    ASSERT_EQ(s.SetValue(HKLM, "Software\\Microsoft\\Office\\Outlook\\Addins\\Other.Addin", "LoadBehavior", CRegValue::Dword(3)).Problem(), "");
+    ASSERT_EQ(s.SetValue(HKLM, "Software\\Microsoft\\Office\\Outlook\\Addins\\Other.Addin", "LoadBehavior",
+                         CRegValue::Dword(3))
+                  .Problem(),
+              "");
     ASSERT_EQ(s.SetValue(HKLM, "Software\\Microsoft\\Windows", "x", CRegValue::Dword(1)).Problem(), "");
     RegisterBoth(s);
     // Someone else's value in a ProgID key keeps the key (without our default).

@@ -82,10 +82,14 @@ TEST(RegistryStoreTest, KeysAndValues) {
 TEST(RegistryStoreTest, TextFormRoundTrips) {
     CRegistryStore store;
     ASSERT_EQ(store.CreateKey(HKCR, "CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}\\Programmable").Problem(), "");
-    ASSERT_EQ(store.SetValue(HKCR, "CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}", "", CRegValue::String("Addin Class")).Problem(), "");
+    ASSERT_EQ(
+        store.SetValue(HKCR, "CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}", "", CRegValue::String("Addin Class")).Problem(),
+        "");
     ASSERT_EQ(store.SetValue(HKLM, "Software\\X", "LoadBehavior", CRegValue::Dword(3)).Problem(), "");
     ASSERT_EQ(store.SetValue(HKLM, "Software\\X", "Max", CRegValue::Dword(0xFFFFFFFF)).Problem(), "");
-    ASSERT_EQ(store.SetValue(HKCU, "Odd [key] name", "quote \" back \\ tab\t", CRegValue::String("line\nnext\r\"q\" \\")).Problem(), "");
+    ASSERT_EQ(store.SetValue(HKCU, "Odd [key] name", "quote \" back \\ tab\t", CRegValue::String("line\nnext\r\"q\" \\"))
+                  .Problem(),
+              "");
     ASSERT_EQ(store.SetValue(HKCU, "", "RootValue", CRegValue::String("at the root")).Problem(), "");
     std::string strText = store.ToText();
     EXPECT_NE(strText.find("[HKEY_CLASSES_ROOT\\CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}]\n@=\"Addin Class\"\n"),

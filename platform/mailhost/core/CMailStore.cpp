@@ -96,7 +96,8 @@ CResult<> CMailStore::Load(EMailFolder folder, const std::string& strId, CMailMe
     bool bSent = WasSent(folder, strId);
     lock.unlock();  // parsing needs no lock
     CResult<CMailMessage> rMessage = CMimeReader::Parse(*rBytes);
-    if (!rMessage) return CProblem(std::string("message ") + strId + " in " + FolderName(folder) + ": " + rMessage.Problem());
+    if (!rMessage)
+        return CProblem(std::string("message ") + strId + " in " + FolderName(folder) + ": " + rMessage.Problem());
     msg = std::move(rMessage).Value();
     msg.bSent = bSent;
     return {};

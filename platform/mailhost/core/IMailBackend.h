@@ -23,7 +23,8 @@ public:
     virtual CResult<> SaveToFolder(EMailFolder folder, const CMailMessage& msg, std::string& strId) = 0;
     virtual std::vector<std::string> ListFolder(EMailFolder folder) = 0;  // ids, oldest first
     virtual CResult<> LoadFromFolder(EMailFolder folder, const std::string& strId, CMailMessage& msg) = 0;
-    virtual CResult<> MoveMessage(EMailFolder from, const std::string& strId, EMailFolder to, std::string& strNewId) = 0;
+    virtual CResult<> MoveMessage(EMailFolder from, const std::string& strId, EMailFolder to,
+                                  std::string& strNewId) = 0;
     virtual CResult<> DeleteMessage(EMailFolder folder, const std::string& strId) = 0;
 
     // Puts msg durably into the Outbox and wakes delivery; returns at once.
