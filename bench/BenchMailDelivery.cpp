@@ -86,7 +86,7 @@ void BM_HostDelivery(benchmark::State& state) {
         opts.strProfileDir = smtp.m_dir / "profile";
         opts.strAccountsPath = strAccounts;
         CMailHost host(opts);
-        host.Start();
+        if (!host.Start().Ok()) state.SkipWithError("host did not start");
         CMailMessage msg;
         msg.vecTo = {"rcpt@example.com"};
         msg.strBody = Body();
@@ -94,7 +94,7 @@ void BM_HostDelivery(benchmark::State& state) {
 
         for (int i = 0; i < kMessages; ++i) {
             msg.strSubject = "bench " + std::to_string(i);
-            if (!host.Submit(msg).empty()) state.SkipWithError("submit failed");
+            if (!host.Submit(msg).Ok()) state.SkipWithError("submit failed");
         }
         int nSent = 0;
         auto tEnd = std::chrono::steady_clock::now() + std::chrono::minutes(5);

@@ -21,10 +21,11 @@ CRegistrar::CReplacements Replacements() {
 // One script against the registry file; stops the caller at its failure.
 HRESULT Run(bool bRegister, const char* pszWhat, const char* pszScript, const CRegistrar::CReplacements& repl) {
     const CRegistryFile file;
-    auto err = bRegister ? CRegistrar::Register(file, pszScript, repl) : CRegistrar::Unregister(file, pszScript, repl);
-    if (!err) return S_OK;
+    const CResult<> r =
+        bRegister ? CRegistrar::Register(file, pszScript, repl) : CRegistrar::Unregister(file, pszScript, repl);
+    if (r) return S_OK;
     std::cerr << "quilsend: " << (bRegister ? "registering " : "unregistering ") << pszWhat << " in "
-              << file.Path() << " failed: " << err->ToString() << '\n';
+              << file.Path() << " failed: " << r.Problem() << '\n';
     return E_FAIL;
 }
 

@@ -29,8 +29,8 @@ int CAddinLoader::LoadAll(const CRegistryStore& registry, IDispatch* pApplicatio
         std::string strName = StringValue(registry, ERegRoot::LocalMachine, strKey, "FriendlyName");
         CLoaded loaded;
         loaded.strName = strName.empty() ? strProgId : strName + " (" + strProgId + ")";
-        if (std::string str = LoadOne(registry, strProgId, pApplication, loaded); !str.empty()) {
-            m_fnLog("add-in " + loaded.strName + " is not loaded: " + str);
+        if (CResult<> r = LoadOne(registry, strProgId, pApplication, loaded); !r) {
+            m_fnLog("add-in " + loaded.strName + " is not loaded: " + r.Problem());
             Unload(loaded);
             continue;
         }
@@ -40,32 +40,32 @@ int CAddinLoader::LoadAll(const CRegistryStore& registry, IDispatch* pApplicatio
     return static_cast<int>(m_vecLoaded.size());
 }
 
-std::string CAddinLoader::LoadOne(const CRegistryStore& reg, const std::string& strProgId, IDispatch* pApplication,
-                                  CLoaded& loaded) {
+CResult<> CAddinLoader::LoadOne(const CRegistryStore& reg, const std::string& strProgId, IDispatch* pApplication,
+                                CLoaded& loaded) {
     const std::string strClsid = StringValue(reg, ERegRoot::ClassesRoot, strProgId + "\\CLSID", "");
     const auto clsid = GUID::Parse(strClsid);
-    if (!clsid) return "its ProgID names no class id";
+    if (!clsid) return CProblem("its ProgID names no class id");
     const std::string strModule = StringValue(reg, ERegRoot::ClassesRoot, "CLSID\\" + strClsid + "\\InprocServer32", "");
-    if (strModule.empty()) return "class " + strClsid + " names no module";
+    if (strModule.empty()) return CProblem("class " + strClsid + " names no module");
     loaded.hModule = ::dlopen(strModule.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!loaded.hModule) return "cannot load " + strModule + ": " + DlError();
+    if (!loaded.hModule) return CProblem("cannot load " + strModule + ": " + DlError());
     auto fnGet = reinterpret_cast<CGetClassObjectFn>(::dlsym(loaded.hModule, "DllGetClassObject"));
-    if (!fnGet) return strModule + " has no DllGetClassObject";
+    if (!fnGet) return CProblem(strModule + " has no DllGetClassObject");
     try {
         CComPtr<IClassFactory> spFactory;
         HRESULT hr = fnGet(*clsid, IClassFactory::iid, reinterpret_cast<void**>(&spFactory));
-        if (FAILED(hr) || !spFactory) return "no class factory (" + HResultToString(hr) + ")";
+        if (FAILED(hr) || !spFactory) return CProblem("no class factory (" + HResultToString(hr) + ")");
         CComPtr<IUnknown> spUnk;
         hr = spFactory->CreateInstance(nullptr, IUnknown::iid, reinterpret_cast<void**>(&spUnk));
-        if (FAILED(hr) || !spUnk) return "cannot be created (" + HResultToString(hr) + ")";
+        if (FAILED(hr) || !spUnk) return CProblem("cannot be created (" + HResultToString(hr) + ")");
         hr = spUnk->QueryInterface(&loaded.spAddin);
-        if (FAILED(hr) || !loaded.spAddin) return "has no connection interface (" + HResultToString(hr) + ")";
+        if (FAILED(hr) || !loaded.spAddin) return CProblem("has no connection interface (" + HResultToString(hr) + ")");
         hr = loaded.spAddin->OnConnection(pApplication, ext_cm_Startup, nullptr, nullptr);
-        if (FAILED(hr)) return "its connection failed (" + HResultToString(hr) + ")";
+        if (FAILED(hr)) return CProblem("its connection failed (" + HResultToString(hr) + ")");
     } catch (const std::exception& e) {
-        return std::string("it failed while connecting: ") + e.what();
+        return CProblem(std::string("it failed while connecting: ") + e.what());
     } catch (...) {
-        return "it failed while connecting";
+        return CProblem("it failed while connecting");
     }
     return {};
 }
@@ -106,16 +106,17 @@ std::vector<std::string> CAddinLoader::Connected() const {
     return vec;
 }
 
-std::string CAddinLoader::RegisterModule(const std::string& strPath, bool bRegister) {
+CResult<> CAddinLoader::RegisterModule(const std::string& strPath, bool bRegister) {
     // Without a slash dlopen would search the library path instead.
     const std::string strOpen = strPath.find('/') == std::string::npos ? "./" + strPath : strPath;
     void* h = ::dlopen(strOpen.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!h) return "cannot load the module: " + DlError();
+    if (!h) return CProblem("cannot load the module: " + DlError());
     const char* pszEntry = bRegister ? "DllRegisterServer" : "DllUnregisterServer";
     auto fn = reinterpret_cast<CEntryFn>(::dlsym(h, pszEntry));
-    std::string strResult;
-    if (!fn) strResult = std::string("the module has no ") + pszEntry + " entry point";
-    else if (HRESULT hr = fn(); FAILED(hr)) strResult = std::string(pszEntry) + " failed with " + HResultToString(hr);
+    CResult<> result;
+    if (!fn) result = CProblem(std::string("the module has no ") + pszEntry + " entry point");
+    else if (HRESULT hr = fn(); FAILED(hr))
+        result = CProblem(std::string(pszEntry) + " failed with " + HResultToString(hr));
     ::dlclose(h);
-    return strResult;
+    return result;
 }

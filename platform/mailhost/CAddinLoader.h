@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "CRegistry.h"
+#include "CResult.h"
 #include "Extensibility.h"
 
 // The host's side of add-ins: at start-up every add-in registered under the
@@ -25,9 +26,9 @@ public:
     void UnloadAll();
     std::vector<std::string> Connected() const;
 
-    // Calls the module's DllRegisterServer or DllUnregisterServer. Empty
-    // string on success, else which step failed.
-    static std::string RegisterModule(const std::string& strPath, bool bRegister);
+    // Calls the module's DllRegisterServer or DllUnregisterServer; the
+    // problem says which step failed.
+    static CResult<> RegisterModule(const std::string& strPath, bool bRegister);
 
 private:
     struct CLoaded {
@@ -35,8 +36,8 @@ private:
         void* hModule = nullptr;
         CComPtr<_IDTExtensibility2> spAddin;
     };
-    // Empty string when the add-in is connected, else why not.
-    std::string LoadOne(const CRegistryStore& registry, const std::string& strProgId, IDispatch* pApplication,
+    // Done when the add-in is connected, else why not.
+    CResult<> LoadOne(const CRegistryStore& registry, const std::string& strProgId, IDispatch* pApplication,
                         CLoaded& loaded);
     void Unload(CLoaded& loaded);
 

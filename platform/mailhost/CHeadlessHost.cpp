@@ -61,13 +61,13 @@ int CHeadlessHost::Run() {
     } closer{fdSignal};
 
     CProfileLock lock;
-    if (std::string str = lock.Acquire(CMailStore::DefaultProfileDir()); !str.empty()) {
-        Log(str);
+    if (CResult<> r = lock.Acquire(CMailStore::DefaultProfileDir()); !r) {
+        Log(r.Problem());
         return 1;
     }
     CMailHost host;
-    if (std::string str = host.Start(); !str.empty()) {
-        Log(str);
+    if (CResult<> r = host.Start(); !r) {
+        Log(r.Problem());
         return 1;
     }
     Log("profile " + host.ProfileDir() + (host.TransportName().empty() ? "" : ", sending via " + host.TransportName()));
@@ -79,7 +79,7 @@ int CHeadlessHost::Run() {
         CAddinLoader loader(Log);
         CRegistryStore registry;
         const CRegistryFile regFile;
-        if (std::string str = regFile.Load(registry); !str.empty()) Log("add-ins not loaded: " + str);
+        if (CResult<> r = regFile.Load(registry); !r) Log("add-ins not loaded: " + r.Problem());
         else loader.LoadAll(registry, static_cast<_Application*>(spApp.p));
 
         QSocketNotifier signalNotifier(fdSignal, QSocketNotifier::Read);

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-std::string CHostPaths::MakeAbsolute() {
+CResult<> CHostPaths::MakeAbsolute() {
     std::string strProblems;
     for (const char* pszName : {"MAILHOST_PROFILE", "MAILHOST_ACCOUNTS", "MAILHOST_REGISTRY"}) {
         const char* pszValue = std::getenv(pszName);
@@ -14,5 +14,6 @@ std::string CHostPaths::MakeAbsolute() {
         if (ec || ::setenv(pszName, path.lexically_normal().c_str(), 1) != 0)
             strProblems += std::string(strProblems.empty() ? "" : "; ") + pszName + ": cannot be made absolute";
     }
-    return strProblems;
+    if (!strProblems.empty()) return CProblem(strProblems);
+    return {};
 }

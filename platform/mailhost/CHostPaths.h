@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "CResult.h"
+
 // The host's own paths given in the environment (MAILHOST_PROFILE,
 // MAILHOST_ACCOUNTS, MAILHOST_REGISTRY). Relative ones are made absolute
 // against the directory the host started in, once, before anything reads
@@ -8,7 +10,7 @@
 // moves into its install folder when it connects), and the profile, the
 // accounts and the registry must not follow it.
 namespace CHostPaths {
-// Returns the problems met (empty when none); a variable that cannot be
-// made absolute is left as it was.
-std::string MakeAbsolute();
+// The problem lists every variable that could not be made absolute; each
+// of those is left as it was.
+CResult<> MakeAbsolute();
 }

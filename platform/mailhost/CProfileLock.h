@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "CResult.h"
+
 // One host per profile: an exclusive lock on "mailhost.lock" in the profile
 // folder, held for the life of the object. The kernel drops it when the
 // process ends in any way, so a crashed host never blocks the next one.
@@ -13,8 +15,8 @@ public:
     CProfileLock(const CProfileLock&) = delete;
     CProfileLock& operator=(const CProfileLock&) = delete;
 
-    // Empty string when the lock is held, else a message for the user.
-    std::string Acquire(const std::string& strProfileDir);
+    // Done when the lock is held, else a message for the user.
+    CResult<> Acquire(const std::string& strProfileDir);
 
 private:
     int m_fd = -1;

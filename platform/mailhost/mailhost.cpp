@@ -26,9 +26,10 @@ const char* const kUsage =
     "       mailhost --unregister PATH   remove the add-in module's registration\n";
 
 int Register(const char* pszPath, bool bRegister) {
-    const std::string str = CAddinLoader::RegisterModule(pszPath, bRegister);
-    if (!str.empty()) {
-        std::fprintf(stderr, "mailhost: cannot %s %s: %s\n", bRegister ? "register" : "unregister", pszPath, str.c_str());
+    const CResult<> r = CAddinLoader::RegisterModule(pszPath, bRegister);
+    if (!r) {
+        std::fprintf(stderr, "mailhost: cannot %s %s: %s\n", bRegister ? "register" : "unregister", pszPath,
+                     r.Problem().c_str());
         return 1;
     }
     std::printf("%s %s\n", bRegister ? "registered" : "unregistered", pszPath);
@@ -41,8 +42,8 @@ void Log(const std::string& str) { std::cerr << "mailhost: " << str << '\n'; }
 // application object and windows exist.
 int RunWindowed(int argc, char** argv) {
     CProfileLock lock;
-    if (std::string str = lock.Acquire(CMailStore::DefaultProfileDir()); !str.empty()) {
-        Log(str);
+    if (CResult<> r = lock.Acquire(CMailStore::DefaultProfileDir()); !r) {
+        Log(r.Problem());
         return 1;
     }
     std::unique_ptr<CAddinLoader> pLoader;
@@ -50,7 +51,7 @@ int RunWindowed(int argc, char** argv) {
     hooks.fnConnect = [&pLoader](CApplication& app) {
         pLoader = std::make_unique<CAddinLoader>(Log);
         CRegistryStore registry;
-        if (std::string str = CRegistryFile().Load(registry); !str.empty()) Log("add-ins not loaded: " + str);
+        if (CResult<> r = CRegistryFile().Load(registry); !r) Log("add-ins not loaded: " + r.Problem());
         else pLoader->LoadAll(registry, static_cast<_Application*>(&app));
     };
     hooks.fnDisconnect = [&pLoader](CApplication&) { pLoader.reset(); };
@@ -60,7 +61,7 @@ int RunWindowed(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (std::string str = CHostPaths::MakeAbsolute(); !str.empty()) Log(str);
+    if (CResult<> r = CHostPaths::MakeAbsolute(); !r) Log(r.Problem());
     if (argc == 3 && std::strcmp(argv[1], "--register") == 0) return Register(argv[2], true);
     if (argc == 3 && std::strcmp(argv[1], "--unregister") == 0) return Register(argv[2], false);
     if (argc == 2 && std::strcmp(argv[1], "--headless") == 0) {

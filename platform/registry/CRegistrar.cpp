@@ -1,6 +1,7 @@
 #include "CRegistrar.h"
 
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -41,11 +42,15 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// Thrown from deep in the parser and caught in Run, which makes it the
+// caller's problem: it never leaves this file.
 struct CError {
-    CRegistrarError err;
+    int nLine = 0;
+    std::string strMessage;
+    std::string ToString() const { return "line " + std::to_string(nLine) + ": " + strMessage; }
 };
 
-[[noreturn]] void Fail(int nLine, std::string str) { throw CError{{nLine, std::move(str)}}; }
+[[noreturn]] void Fail(int nLine, std::string str) { throw CError{nLine, std::move(str)}; }
 
 std::string Replace(const std::string& str, int nLine, const CRegistrar::CReplacements& repl) {
     std::string out;
@@ -261,8 +266,8 @@ void ApplyRegister(CRegistryStore& store, ERegRoot root, const std::string& strP
                    const std::vector<CNode>& nodes) {
     for (const CNode& node : nodes) {
         if (node.eKind == CNode::EKind::Value) {
-            std::string s = store.SetValue(root, strParent, node.strName, node.value->ToValue());
-            if (!s.empty()) Fail(node.nLine, s);
+            CResult<> r = store.SetValue(root, strParent, node.strName, node.value->ToValue());
+            if (!r) Fail(node.nLine, r.Problem());
             continue;
         }
         std::string strPath = Join(strParent, node.strName);
@@ -271,8 +276,11 @@ void ApplyRegister(CRegistryStore& store, ERegRoot root, const std::string& strP
             continue;
         }
         if (node.eFlag == CNode::EFlag::ForceRemove) store.DeleteKey(root, strPath);
-        if (std::string s = store.CreateKey(root, strPath); !s.empty()) Fail(node.nLine, s);
-        if (node.value) store.SetValue(root, strPath, "", node.value->ToValue());
+        if (CResult<> r = store.CreateKey(root, strPath); !r) Fail(node.nLine, r.Problem());
+        if (node.value) {
+            CResult<> r = store.SetValue(root, strPath, "", node.value->ToValue());
+            if (!r) Fail(node.nLine, r.Problem());
+        }
         ApplyRegister(store, root, strPath, node.vecChildren);
     }
 }
@@ -298,8 +306,8 @@ void ApplyUnregister(CRegistryStore& store, ERegRoot root, const std::string& st
     }
 }
 
-std::optional<CRegistrarError> Run(CRegistryStore& store, std::string_view svScript,
-                                   const CRegistrar::CReplacements& repl, bool bRegister) {
+CResult<> Run(CRegistryStore& store, std::string_view svScript, const CRegistrar::CReplacements& repl,
+              bool bRegister) {
     try {
         CParser parser(Tokenize(svScript, repl));
         std::vector<CRootBlock> roots = parser.ParseScript();
@@ -311,48 +319,45 @@ std::optional<CRegistrarError> Run(CRegistryStore& store, std::string_view svScr
                 ApplyUnregister(work, block.root, "", block.vecChildren);
         }
         store = std::move(work);
-        return std::nullopt;
+        return {};
     } catch (const CError& e) {
-        return e.err;
+        return CProblem(e.ToString());
     }
 }
 
-std::optional<CRegistrarError> RunOnFile(const CRegistryFile& file, std::string_view svScript,
-                                         const CRegistrar::CReplacements& repl, bool bRegister) {
-    if (auto err = CRegistrar::Check(svScript, repl)) return err;
-    std::optional<CRegistrarError> result;
-    std::string s = file.Update([&](CRegistryStore& store) -> std::string {
-        result = Run(store, svScript, repl, bRegister);
-        return result ? result->ToString() : std::string();
+CResult<> RunOnFile(const CRegistryFile& file, std::string_view svScript, const CRegistrar::CReplacements& repl,
+                    bool bRegister) {
+    QUILLORY_TRY(CRegistrar::Check(svScript, repl));
+    CResult<> rScript;
+    CResult<> rFile = file.Update([&](CRegistryStore& store) {
+        rScript = Run(store, svScript, repl, bRegister);
+        return rScript;
     });
-    if (result) return result;
-    if (!s.empty()) return CRegistrarError{0, s};
-    return std::nullopt;
+    if (!rScript) return rScript;
+    if (!rFile) return CProblem(CError{0, rFile.Problem()}.ToString());
+    return {};
 }
 
 }  // namespace
 
-std::optional<CRegistrarError> CRegistrar::Check(std::string_view svScript, const CReplacements& repl) {
+CResult<> CRegistrar::Check(std::string_view svScript, const CReplacements& repl) {
     CRegistryStore scratch;
     return Run(scratch, svScript, repl, true);
 }
 
-std::optional<CRegistrarError> CRegistrar::Register(CRegistryStore& store, std::string_view svScript,
-                                                    const CReplacements& repl) {
+CResult<> CRegistrar::Register(CRegistryStore& store, std::string_view svScript, const CReplacements& repl) {
     return Run(store, svScript, repl, true);
 }
 
-std::optional<CRegistrarError> CRegistrar::Unregister(CRegistryStore& store, std::string_view svScript,
-                                                      const CReplacements& repl) {
+CResult<> CRegistrar::Unregister(CRegistryStore& store, std::string_view svScript, const CReplacements& repl) {
     return Run(store, svScript, repl, false);
 }
 
-std::optional<CRegistrarError> CRegistrar::Register(const CRegistryFile& file, std::string_view svScript,
-                                                    const CReplacements& repl) {
+CResult<> CRegistrar::Register(const CRegistryFile& file, std::string_view svScript, const CReplacements& repl) {
     return RunOnFile(file, svScript, repl, true);
 }
 
-std::optional<CRegistrarError> CRegistrar::Unregister(const CRegistryFile& file, std::string_view svScript,
-                                                      const CReplacements& repl) {
+CResult<> CRegistrar::Unregister(const CRegistryFile& file, std::string_view svScript,
+                                 const CReplacements& repl) {
     return RunOnFile(file, svScript, repl, false);
 }

@@ -31,34 +31,24 @@
 // key stays (with its own default value), but what is named inside it is
 // removed; Delete keys are left alone.
 // A malformed script changes nothing: it is read whole before anything is
-// applied, and the error names its line.
+// applied, and the problem names its line ("line 3: '{' expected").
 #include <map>
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "CRegistry.h"
-
-struct CRegistrarError {
-    int nLine = 0;
-    std::string strMessage;
-    std::string ToString() const { return "line " + std::to_string(nLine) + ": " + strMessage; }
-};
+#include "CResult.h"
 
 class CRegistrar {
 public:
     using CReplacements = std::map<std::string, std::string>;  // "MODULE" -> value, without the percent signs
 
-    static std::optional<CRegistrarError> Check(std::string_view svScript, const CReplacements& repl);
-    static std::optional<CRegistrarError> Register(CRegistryStore& store, std::string_view svScript,
-                                                   const CReplacements& repl);
-    static std::optional<CRegistrarError> Unregister(CRegistryStore& store, std::string_view svScript,
-                                                     const CReplacements& repl);
+    static CResult<> Check(std::string_view svScript, const CReplacements& repl);
+    static CResult<> Register(CRegistryStore& store, std::string_view svScript, const CReplacements& repl);
+    static CResult<> Unregister(CRegistryStore& store, std::string_view svScript, const CReplacements& repl);
 
-    // The same on the registry file, under its lock; a file problem gives an
-    // error with line 0.
-    static std::optional<CRegistrarError> Register(const CRegistryFile& file, std::string_view svScript,
-                                                   const CReplacements& repl);
-    static std::optional<CRegistrarError> Unregister(const CRegistryFile& file, std::string_view svScript,
-                                                     const CReplacements& repl);
+    // The same on the registry file, under its lock; a file problem is
+    // given as on line 0.
+    static CResult<> Register(const CRegistryFile& file, std::string_view svScript, const CReplacements& repl);
+    static CResult<> Unregister(const CRegistryFile& file, std::string_view svScript, const CReplacements& repl);
 };

@@ -118,12 +118,12 @@ public:
     CFileLock(const std::string& strPath, int nOp) {
         m_fd = ::open(strPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (m_fd < 0) {
-            m_strProblem = Errno("cannot open lock file " + strPath);
+            m_held = CProblem(Errno("cannot open lock file " + strPath));
             return;
         }
         while (::flock(m_fd, nOp) != 0) {
             if (errno == EINTR) continue;
-            m_strProblem = Errno("cannot lock " + strPath);
+            m_held = CProblem(Errno("cannot lock " + strPath));
             return;
         }
     }
@@ -132,65 +132,65 @@ public:
     }
     CFileLock(const CFileLock&) = delete;
     CFileLock& operator=(const CFileLock&) = delete;
-    const std::string& Problem() const { return m_strProblem; }
+    // Done when the lock is held.
+    const CResult<>& Held() const { return m_held; }
 
 private:
     int m_fd = -1;
-    std::string m_strProblem;
+    CResult<> m_held;
 };
 
-std::string ReadWhole(const std::string& strPath, std::string& strText, bool& bExists) {
-    bExists = false;
+// The file's text, or nothing when there is no file.
+CResult<std::optional<std::string>> ReadWhole(const std::string& strPath) {
     int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT) return {};
-        return Errno("cannot open " + strPath);
+        if (errno == ENOENT) return std::optional<std::string>();
+        return CProblem(Errno("cannot open " + strPath));
     }
-    bExists = true;
-    strText.clear();
+    std::string strText;
     char buf[65536];
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
-            std::string s = Errno("cannot read " + strPath);
+            CProblem problem(Errno("cannot read " + strPath));
             ::close(fd);
-            return s;
+            return problem;
         }
         if (n == 0) break;
         strText.append(buf, static_cast<size_t>(n));
     }
     ::close(fd);
-    return {};
+    return std::optional<std::string>(std::move(strText));
 }
 
-std::string WriteAll(int fd, std::string_view sv) {
+CResult<> WriteAll(int fd, std::string_view sv) {
     while (!sv.empty()) {
         ssize_t n = ::write(fd, sv.data(), sv.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            return Errno("write failed");
+            return CProblem(Errno("write failed"));
         }
         sv.remove_prefix(static_cast<size_t>(n));
     }
     return {};
 }
 
-std::string ReplaceFile(const std::string& strPath, const std::string& strText) {
+CResult<> ReplaceFile(const std::string& strPath, const std::string& strText) {
     std::filesystem::path path(strPath);
     std::filesystem::path dir = path.parent_path();
     if (dir.empty()) dir = ".";
     std::string strTmp = strPath + ".tmp." + std::to_string(::getpid());
     int fd = ::open(strTmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return Errno("cannot create " + strTmp);
-    std::string strProblem = WriteAll(fd, strText);
+    if (fd < 0) return CProblem(Errno("cannot create " + strTmp));
+    std::string strProblem = WriteAll(fd, strText).Problem();
     if (strProblem.empty() && ::fsync(fd) != 0) strProblem = Errno("cannot flush " + strTmp);
     if (::close(fd) != 0 && strProblem.empty()) strProblem = Errno("cannot close " + strTmp);
     if (strProblem.empty() && ::rename(strTmp.c_str(), strPath.c_str()) != 0)
         strProblem = Errno("cannot rename " + strTmp + " to " + strPath);
     if (!strProblem.empty()) {
         ::unlink(strTmp.c_str());
-        return strProblem;
+        return CProblem(strProblem);
     }
     int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
@@ -200,12 +200,12 @@ std::string ReplaceFile(const std::string& strPath, const std::string& strText) 
     return {};
 }
 
-std::string MakeParentDirs(const std::string& strPath) {
+CResult<> MakeParentDirs(const std::string& strPath) {
     std::filesystem::path dir = std::filesystem::path(strPath).parent_path();
     if (dir.empty()) return {};
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
-    if (ec) return "cannot create " + dir.string() + ": " + ec.message();
+    if (ec) return CProblem("cannot create " + dir.string() + ": " + ec.message());
     return {};
 }
 
@@ -257,10 +257,10 @@ CRegKey* CRegistryStore::FindKey(ERegRoot root, std::string_view svPath) {
     return pKey;
 }
 
-std::string CRegistryStore::CreateKey(ERegRoot root, std::string_view svPath) {
+CResult<> CRegistryStore::CreateKey(ERegRoot root, std::string_view svPath) {
     auto parts = SplitPath(svPath);
     for (auto part : parts)
-        if (!IsValidKeyName(part)) return "invalid key path \"" + std::string(svPath) + "\"";
+        if (!IsValidKeyName(part)) return CProblem("invalid key path \"" + std::string(svPath) + "\"");
     CRegKey* pKey = &m_roots[static_cast<int>(root)];
     for (auto part : parts) pKey = &pKey->mapSubkeys[std::string(part)];
     return {};
@@ -277,10 +277,9 @@ bool CRegistryStore::DeleteKey(ERegRoot root, std::string_view svPath) {
     return pParent->mapSubkeys.erase(std::string(svLast)) > 0;
 }
 
-std::string CRegistryStore::SetValue(ERegRoot root, std::string_view svPath, const std::string& strName,
-                                     CRegValue value) {
-    std::string strProblem = CreateKey(root, svPath);
-    if (!strProblem.empty()) return strProblem;
+CResult<> CRegistryStore::SetValue(ERegRoot root, std::string_view svPath, const std::string& strName,
+                                   CRegValue value) {
+    QUILLORY_TRY(CreateKey(root, svPath));
     CRegKey* pKey = FindKey(root, svPath);
     auto it = pKey->mapValues.find(strName);
     if (it != pKey->mapValues.end())
@@ -324,12 +323,12 @@ std::string CRegistryStore::ToText() const {
     return out;
 }
 
-std::string CRegistryStore::FromText(std::string_view svText) {
+CResult<> CRegistryStore::FromText(std::string_view svText) {
     CRegistryStore store;
     std::optional<ERegRoot> curRoot;
     std::string strCurPath;
     int nLine = 0;
-    auto fail = [&](const std::string& s) { return "line " + std::to_string(nLine) + ": " + s; };
+    auto fail = [&](const std::string& s) { return CProblem("line " + std::to_string(nLine) + ": " + s); };
     while (!svText.empty()) {
         size_t eol = svText.find('\n');
         std::string_view line = svText.substr(0, eol);
@@ -347,8 +346,7 @@ std::string CRegistryStore::FromText(std::string_view svText) {
             if (!root) return fail("unknown root key");
             curRoot = root;
             strCurPath = slash == std::string_view::npos ? std::string() : std::string(svFull.substr(slash + 1));
-            std::string strProblem = store.CreateKey(*root, strCurPath);
-            if (!strProblem.empty()) return fail(strProblem);
+            if (CResult<> r = store.CreateKey(*root, strCurPath); !r) return fail(r.Problem());
             continue;
         }
         if (!curRoot) return fail("value outside of a key");
@@ -381,7 +379,8 @@ std::string CRegistryStore::FromText(std::string_view svText) {
             value = CRegValue::String(*data);
         }
         if (store.GetValue(*curRoot, strCurPath, strName)) return fail("value given twice");
-        store.SetValue(*curRoot, strCurPath, strName, std::move(value));
+        if (CResult<> r = store.SetValue(*curRoot, strCurPath, strName, std::move(value)); !r)
+            return fail(r.Problem());
     }
     *this = std::move(store);
     return {};
@@ -402,26 +401,25 @@ std::string CRegistryFile::DefaultPath() {
     return strBase + "/mailhost/registry.reg";
 }
 
-std::string CRegistryFile::Load(CRegistryStore& store) const {
-    std::string strText;
-    bool bExists = false;
+CResult<> CRegistryFile::Load(CRegistryStore& store) const {
     // Readers need no lock where the folder is not writable: the file is
     // only ever replaced whole.
-    if (std::string s = ReadWhole(m_strPath, strText, bExists); !s.empty()) return s;
-    if (!bExists) {
+    CResult<std::optional<std::string>> rText = ReadWhole(m_strPath);
+    if (!rText) return rText.TakeProblem();
+    if (!rText->has_value()) {
         store = CRegistryStore();
         return {};
     }
-    if (std::string s = store.FromText(strText); !s.empty()) return m_strPath + ": " + s;
+    if (CResult<> r = store.FromText(**rText); !r) return CProblem(m_strPath + ": " + r.Problem());
     return {};
 }
 
-std::string CRegistryFile::Update(const std::function<std::string(CRegistryStore&)>& fn) const {
-    if (std::string s = MakeParentDirs(m_strPath); !s.empty()) return s;
+CResult<> CRegistryFile::Update(const std::function<CResult<>(CRegistryStore&)>& fn) const {
+    QUILLORY_TRY(MakeParentDirs(m_strPath));
     CFileLock lock(m_strPath + ".lock", LOCK_EX);
-    if (!lock.Problem().empty()) return lock.Problem();
+    QUILLORY_TRY(lock.Held());
     CRegistryStore store;
-    if (std::string s = Load(store); !s.empty()) return s;
-    if (std::string s = fn(store); !s.empty()) return s;
+    QUILLORY_TRY(Load(store));
+    QUILLORY_TRY(fn(store));
     return ReplaceFile(m_strPath, store.ToText());
 }

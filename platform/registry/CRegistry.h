@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "CResult.h"
+
 enum class ERegRoot { ClassesRoot, CurrentUser, LocalMachine };
 
 // "HKEY_CLASSES_ROOT", ...
@@ -48,22 +50,22 @@ public:
 
     bool KeyExists(ERegRoot root, std::string_view svPath) const { return FindKey(root, svPath) != nullptr; }
     const CRegKey* FindKey(ERegRoot root, std::string_view svPath) const;
-    // Creates the key and its missing parents. Empty string on success.
-    std::string CreateKey(ERegRoot root, std::string_view svPath);
+    // Creates the key and its missing parents.
+    CResult<> CreateKey(ERegRoot root, std::string_view svPath);
     // Deletes the key with everything below it; false when there was none.
     // A root itself cannot be deleted.
     bool DeleteKey(ERegRoot root, std::string_view svPath);
-    // Sets a value, creating the key when missing. Empty string on success.
-    std::string SetValue(ERegRoot root, std::string_view svPath, const std::string& strName, CRegValue value);
+    // Sets a value, creating the key when missing.
+    CResult<> SetValue(ERegRoot root, std::string_view svPath, const std::string& strName, CRegValue value);
     std::optional<CRegValue> GetValue(ERegRoot root, std::string_view svPath, const std::string& strName) const;
     bool DeleteValue(ERegRoot root, std::string_view svPath, const std::string& strName);
     std::vector<std::string> SubkeyNames(ERegRoot root, std::string_view svPath) const;
     std::vector<std::string> ValueNames(ERegRoot root, std::string_view svPath) const;
 
-    // The readable text form (see CRegistry.cpp) and back. FromText gives an
-    // empty string on success, else "line N: problem" and leaves *this alone.
+    // The readable text form (see CRegistry.cpp) and back. FromText's
+    // problem is "line N: problem", and it leaves *this alone then.
     std::string ToText() const;
-    std::string FromText(std::string_view svText);
+    CResult<> FromText(std::string_view svText);
 
     friend bool operator==(const CRegistryStore&, const CRegistryStore&) = default;
 
@@ -85,11 +87,11 @@ public:
     const std::string& Path() const { return m_strPath; }
 
     // Reads the file into store (a missing file is an empty registry).
-    std::string Load(CRegistryStore& store) const;
+    CResult<> Load(CRegistryStore& store) const;
     // Under the lock: reads the file, lets fn change the store, and writes it
-    // back when fn returned an empty string (fn's problem is returned as is,
-    // and the file is not touched then).
-    std::string Update(const std::function<std::string(CRegistryStore&)>& fn) const;
+    // back when fn is done (fn's problem is returned as is, and the file is
+    // not touched then).
+    CResult<> Update(const std::function<CResult<>(CRegistryStore&)>& fn) const;
 
 private:
     std::string m_strPath;

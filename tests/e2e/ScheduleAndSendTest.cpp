@@ -36,7 +36,7 @@ protected:
         CHostOptions opts;
         opts.strProfileDir = m_dir / "compose-profile";
         m_pBackend = std::make_unique<CMailHost>(opts);
-        ASSERT_EQ(m_pBackend->Start(), "");
+        ASSERT_EQ(m_pBackend->Start().Problem(), "");
         m_pScope = std::make_unique<CSharedStateScope>(*m_pBackend, DataDir(), m_list, GetParam());
         m_spApp = m_pScope->App();
         m_clock.Set(TaskTime::ToAbsolute(2024, 6, 7, 10, 0, 0));

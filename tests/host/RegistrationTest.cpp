@@ -40,7 +40,7 @@ protected:
     }
     CRegistryStore Load() const {
         CRegistryStore s;
-        EXPECT_EQ(m_file.Load(s), "");
+        EXPECT_EQ(m_file.Load(s).Problem(), "");
         return s;
     }
     static std::string Str(const CRegistryStore& s, ERegRoot root, const std::string& strKey, const std::string& strName = "") {
@@ -61,18 +61,18 @@ protected:
 
 TEST_F(RegistrationTest, RegisterLoadConnectDisconnectUnregisterLeavesTheRegistryAsItWas) {
     // Someone else's entries beside ours, which must survive.
-    ASSERT_EQ(m_file.Update([](CRegistryStore& s) {
-        s.SetValue(ERegRoot::LocalMachine, std::string(CAddinLoader::kAddinsKey) + "\\Other.Addin", "LoadBehavior",
-                   CRegValue::Dword(3));
-        s.SetValue(ERegRoot::ClassesRoot, "CLSID\\{00000000-1111-2222-3333-444444444444}", "", CRegValue::String("x"));
-        s.SetValue(ERegRoot::ClassesRoot, "AppID\\other.so", "AppID", CRegValue::String("{0}"));
-        s.SetValue(ERegRoot::LocalMachine, std::string(CAddinLoader::kAddinsKey) + "\\Sleeping.Addin", "LoadBehavior",
-                   CRegValue::Dword(2));
-        return std::string();
-    }), "");
+    ASSERT_EQ(m_file.Update([](CRegistryStore& s) -> CResult<> {
+        const std::string strAddins = std::string(CAddinLoader::kAddinsKey);
+        const std::string strOtherClass = "CLSID\\{00000000-1111-2222-3333-444444444444}";
+        QUILLORY_TRY(s.SetValue(ERegRoot::LocalMachine, strAddins + "\\Other.Addin", "LoadBehavior", CRegValue::Dword(3)));
+        QUILLORY_TRY(s.SetValue(ERegRoot::ClassesRoot, strOtherClass, "", CRegValue::String("x")));
+        QUILLORY_TRY(s.SetValue(ERegRoot::ClassesRoot, "AppID\\other.so", "AppID", CRegValue::String("{0}")));
+        QUILLORY_TRY(s.SetValue(ERegRoot::LocalMachine, strAddins + "\\Sleeping.Addin", "LoadBehavior", CRegValue::Dword(2)));
+        return {};
+    }).Problem(), "");
     const std::string strBefore = Load().ToText();
 
-    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true), "");
+    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true).Problem(), "");
     const CRegistryStore once = Load();
     const auto HKCR = ERegRoot::ClassesRoot;
     EXPECT_EQ(Str(once, HKCR, std::string("AppID\\") + kAppId), "TarnwickQuillory");
@@ -95,7 +95,7 @@ TEST_F(RegistrationTest, RegisterLoadConnectDisconnectUnregisterLeavesTheRegistr
     EXPECT_EQ(Str(once, ERegRoot::LocalMachine, kAddinKey, "Description"), "Quillory using Outlook");
     EXPECT_EQ(Dword(once, "LoadBehavior"), 3u);
     EXPECT_EQ(Dword(once, "CommandLineSafe"), 0u);
-    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true), "");
+    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true).Problem(), "");
     EXPECT_EQ(Load().ToText(), once.ToText()) << "registering twice changes nothing";
 
     CMemoryMailBackend backend;
@@ -111,13 +111,13 @@ TEST_F(RegistrationTest, RegisterLoadConnectDisconnectUnregisterLeavesTheRegistr
         EXPECT_EQ(m_vecLog.back(), "add-in Quillory (TarnwickQuillory.Addin) disconnected");
         spApp->Shutdown();
     }
-    EXPECT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, false), "");
+    EXPECT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, false).Problem(), "");
     EXPECT_EQ(Load().ToText(), strBefore);
 }
 
 TEST_F(RegistrationTest, UnregisteringFromAnEmptyRegistryLeavesOnlyTheSharedKeys) {
-    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true), "");
-    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, false), "");
+    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true).Problem(), "");
+    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, false).Problem(), "");
     const CRegistryStore s = Load();
     EXPECT_TRUE(s.KeyExists(ERegRoot::ClassesRoot, "CLSID"));
     EXPECT_TRUE(s.KeyExists(ERegRoot::ClassesRoot, "AppID"));
@@ -127,20 +127,22 @@ TEST_F(RegistrationTest, UnregisteringFromAnEmptyRegistryLeavesOnlyTheSharedKeys
 }
 
 TEST_F(RegistrationTest, FailuresAreReportedByNameAndTheHostGoesOn) {
-    EXPECT_NE(CAddinLoader::RegisterModule(m_dir / "missing.so", true).find("cannot load the module"), std::string::npos);
+    EXPECT_NE(CAddinLoader::RegisterModule(m_dir / "missing.so", true).Problem().find("cannot load the module"),
+              std::string::npos);
     CTempDir::WriteFile(m_dir / "notamodule.so", "text");
-    EXPECT_NE(CAddinLoader::RegisterModule(m_dir / "notamodule.so", true).find("cannot load"), std::string::npos);
+    EXPECT_NE(CAddinLoader::RegisterModule(m_dir / "notamodule.so", true).Problem().find("cannot load"), std::string::npos);
 
-    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true), "");
-    ASSERT_EQ(m_file.Update([this](CRegistryStore& s) {
+    ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true).Problem(), "");
+    ASSERT_EQ(m_file.Update([this](CRegistryStore& s) -> CResult<> {
         const std::string strKey = std::string(CAddinLoader::kAddinsKey) + "\\Broken.Addin";
-        s.SetValue(ERegRoot::LocalMachine, strKey, "LoadBehavior", CRegValue::Dword(3));
-        s.SetValue(ERegRoot::LocalMachine, strKey, "FriendlyName", CRegValue::String("Broken"));
-        s.SetValue(ERegRoot::ClassesRoot, "Broken.Addin\\CLSID", "", CRegValue::String("{00000000-1111-2222-3333-444444444444}"));
-        s.SetValue(ERegRoot::ClassesRoot, "CLSID\\{00000000-1111-2222-3333-444444444444}\\InprocServer32", "",
-                   CRegValue::String(m_dir / "missing.so"));
-        return std::string();
-    }), "");
+        QUILLORY_TRY(s.SetValue(ERegRoot::LocalMachine, strKey, "LoadBehavior", CRegValue::Dword(3)));
+        QUILLORY_TRY(s.SetValue(ERegRoot::LocalMachine, strKey, "FriendlyName", CRegValue::String("Broken")));
+        const std::string strClsid = "{00000000-1111-2222-3333-444444444444}";
+        QUILLORY_TRY(s.SetValue(ERegRoot::ClassesRoot, "Broken.Addin\\CLSID", "", CRegValue::String(strClsid)));
+        QUILLORY_TRY(s.SetValue(ERegRoot::ClassesRoot, "CLSID\\" + strClsid + "\\InprocServer32", "",
+                                CRegValue::String(m_dir / "missing.so")));
+        return {};
+    }).Problem(), "");
 
     CMemoryMailBackend backend;
     CComPtr<CApplication> spApp = CApplication::Create(backend);

@@ -41,7 +41,7 @@ using json = nlohmann::ordered_json;
 class CPumpingBackend : public CMemoryMailBackend {
 public:
     std::function<void()> fnWhileSending;
-    std::string LoadTemplate(const std::string& strPath, CMailMessage& msg) override {
+    CResult<> LoadTemplate(const std::string& strPath, CMailMessage& msg) override {
         if (fnWhileSending) fnWhileSending();
         return CMemoryMailBackend::LoadTemplate(strPath, msg);
     }
@@ -191,7 +191,7 @@ TEST_P(TaskListServerSendingTest, AChangeArrivingDuringASendWaitsForTheTickToEnd
     const std::string strTemplate = DataDir() + "due.oft";
     CMailMessage msg;
     msg.strSubject = "Due";
-    ASSERT_EQ(m_backend.SaveTemplate(strTemplate, msg), "");
+    ASSERT_EQ(m_backend.SaveTemplate(strTemplate, msg).Problem(), "");
     CTaskList list;
     CTaskItem due;
     due.m_bActive = 1;

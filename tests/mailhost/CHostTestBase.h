@@ -34,7 +34,7 @@ protected:
         opts.strAccountsPath = m_dir / "accounts.ini";
         opts.strSendmail = strSendmail;
         m_pHost = std::make_unique<CMailHost>(opts);
-        EXPECT_EQ(m_pHost->Start(), "");
+        EXPECT_EQ(m_pHost->Start().Problem(), "");
         return *m_pHost;
     }
 

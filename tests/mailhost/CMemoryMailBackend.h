@@ -9,22 +9,22 @@
 
 class CMemoryMailBackend : public IMailBackend {
 public:
-    std::string SaveTemplate(const std::string& strPath, const CMailMessage& msg) override {
-        if (m_bFailTemplates) return "template refused";
+    CResult<> SaveTemplate(const std::string& strPath, const CMailMessage& msg) override {
+        if (m_bFailTemplates) return CProblem("template refused");
         std::ofstream out(strPath, std::ios::binary);
-        if (!out) return "cannot write " + strPath;
+        if (!out) return CProblem("cannot write " + strPath);
         out << "Subject: " << msg.strSubject << "\n\n" << msg.strBody << "\n";
         m_mapTemplates[strPath] = msg;
         return {};
     }
-    std::string LoadTemplate(const std::string& strPath, CMailMessage& msg) override {
+    CResult<> LoadTemplate(const std::string& strPath, CMailMessage& msg) override {
         auto it = m_mapTemplates.find(strPath);
-        if (it == m_mapTemplates.end() || !std::ifstream(strPath)) return "no template " + strPath;
+        if (it == m_mapTemplates.end() || !std::ifstream(strPath)) return CProblem("no template " + strPath);
         msg = it->second;
         return {};
     }
-    std::string SaveToFolder(EMailFolder folder, const CMailMessage& msg, std::string& strId) override {
-        if (m_bFailSaves) return "store refused";
+    CResult<> SaveToFolder(EMailFolder folder, const CMailMessage& msg, std::string& strId) override {
+        if (m_bFailSaves) return CProblem("store refused");
         auto& vec = m_mapFolders[folder];
         if (strId.empty()) {
             strId = "id" + std::to_string(++m_nNextId);
@@ -36,41 +36,41 @@ public:
                 m = msg;
                 return {};
             }
-        return "no message " + strId;
+        return CProblem("no message " + strId);
     }
     std::vector<std::string> ListFolder(EMailFolder folder) override {
         std::vector<std::string> ids;
         for (auto& [id, m] : m_mapFolders[folder]) ids.push_back(id);
         return ids;
     }
-    std::string LoadFromFolder(EMailFolder folder, const std::string& strId, CMailMessage& msg) override {
+    CResult<> LoadFromFolder(EMailFolder folder, const std::string& strId, CMailMessage& msg) override {
         for (auto& [id, m] : m_mapFolders[folder])
             if (id == strId) {
-                if (m.strSubject == "unreadable") return "damaged";
+                if (m.strSubject == "unreadable") return CProblem("damaged");
                 msg = m;
                 return {};
             }
-        return "no message " + strId;
+        return CProblem("no message " + strId);
     }
-    std::string MoveMessage(EMailFolder from, const std::string& strId, EMailFolder to, std::string& strNewId) override {
+    CResult<> MoveMessage(EMailFolder from, const std::string& strId, EMailFolder to, std::string& strNewId) override {
         auto& vec = m_mapFolders[from];
         auto it = std::find_if(vec.begin(), vec.end(), [&](const auto& e) { return e.first == strId; });
-        if (it == vec.end()) return "no message " + strId;
+        if (it == vec.end()) return CProblem("no message " + strId);
         CMailMessage msg = it->second;
         vec.erase(it);
         strNewId = "id" + std::to_string(++m_nNextId);
         m_mapFolders[to].emplace_back(strNewId, msg);
         return {};
     }
-    std::string DeleteMessage(EMailFolder folder, const std::string& strId) override {
+    CResult<> DeleteMessage(EMailFolder folder, const std::string& strId) override {
         auto& vec = m_mapFolders[folder];
         auto it = std::find_if(vec.begin(), vec.end(), [&](const auto& e) { return e.first == strId; });
-        if (it == vec.end()) return "no message " + strId;
+        if (it == vec.end()) return CProblem("no message " + strId);
         vec.erase(it);
         return {};
     }
-    std::string Submit(const CMailMessage& msg) override {
-        if (m_bFailSubmit) return "outbox refused";
+    CResult<> Submit(const CMailMessage& msg) override {
+        if (m_bFailSubmit) return CProblem("outbox refused");
         m_vecSubmitted.push_back(msg);
         return {};
     }
@@ -83,7 +83,7 @@ public:
     }
     void Put(EMailFolder f, CMailMessage msg) {
         std::string strId;
-        SaveToFolder(f, msg, strId);
+        (void)SaveToFolder(f, msg, strId);  // only m_bFailSaves fails it; tests fill first
     }
 
     std::map<EMailFolder, std::vector<std::pair<std::string, CMailMessage>>> m_mapFolders;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <set>
 
 #include "CHostTestBase.h"
@@ -18,7 +19,23 @@ std::string HeaderBlock(const std::string& strData) {
 
 }  // namespace
 
-class DeliveryTest : public CHostTestBase {};
+class DeliveryTest : public CHostTestBase {
+protected:
+    // With the server down, nMessages submitted as "<strSubject> <i>" wait
+    // in Outbox; the server comes back on m_nDownPort.
+    void QueueWhileServerIsDown(const std::string& strSubject, int nMessages) {
+        m_server.Start({});
+        m_nDownPort = m_server.Port();
+        m_server.Stop();
+        WritePlainAccount(m_nDownPort);
+        CMailHost& host = StartHost();
+        for (int i = 0; i < nMessages; ++i)
+            ASSERT_EQ(host.Submit(Message(strSubject + " " + std::to_string(i))).Problem(), "");
+        ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, static_cast<size_t>(nMessages)));
+    }
+
+    int m_nDownPort = 0;
+};
 
 TEST_F(DeliveryTest, MessageArrivesWithEveryPartAndBccOnlyInTheEnvelope) {
     m_server.Start({});
@@ -32,7 +49,7 @@ TEST_F(DeliveryTest, MessageArrivesWithEveryPartAndBccOnlyInTheEnvelope) {
     att.strFileName = "Übersicht.bin";
     for (int i = 0; i < 3000; ++i) att.vecData.push_back(static_cast<uint8_t>(i * 7));
     msg.vecAttachments = {att};
-    ASSERT_EQ(host.Submit(msg), "");
+    ASSERT_EQ(host.Submit(msg).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
 
     auto vec = m_server.Received();
@@ -44,8 +61,9 @@ TEST_F(DeliveryTest, MessageArrivesWithEveryPartAndBccOnlyInTheEnvelope) {
     EXPECT_EQ(HeaderBlock(vec[0].strData).find("\nBcc:"), std::string::npos);
     EXPECT_EQ(vec[0].strData.find("blind@example.com"), std::string::npos);
 
-    CMailMessage got;
-    ASSERT_EQ(CMimeReader::Parse(vec[0].strData, got), "");
+    CResult<CMailMessage> rGot = CMimeReader::Parse(vec[0].strData);
+    ASSERT_EQ(rGot.Problem(), "");
+    const CMailMessage& got = *rGot;
     EXPECT_EQ(got.strFrom, "Test Sender <sender@example.org>");
     EXPECT_EQ(got.strSubject, msg.strSubject);
     EXPECT_EQ(CMimeWriter::CrlfToLf(got.strBody), msg.strBody);
@@ -58,32 +76,27 @@ TEST_F(DeliveryTest, MessageArrivesWithEveryPartAndBccOnlyInTheEnvelope) {
     auto vecSent = host.ListFolder(EMailFolder::SentItems);
     ASSERT_EQ(vecSent.size(), 1u);
     CMailMessage sent;
-    ASSERT_EQ(host.LoadFromFolder(EMailFolder::SentItems, vecSent[0], sent), "");
+    ASSERT_EQ(host.LoadFromFolder(EMailFolder::SentItems, vecSent[0], sent).Problem(), "");
     EXPECT_TRUE(sent.bSent);
     EXPECT_EQ(sent.vecBcc, msg.vecBcc);  // the sender's copy remembers them
 }
 
 TEST_F(DeliveryTest, ServerDownThenUpDeliversEachQueuedMessageOnce) {
-    m_server.Start({});
-    int nPort = m_server.Port();
-    m_server.Stop();
-    WritePlainAccount(nPort);
-    CMailHost& host = StartHost();
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(host.Submit(Message("queued " + std::to_string(i))), "");
-    ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 3));
+    ASSERT_NO_FATAL_FAILURE(QueueWhileServerIsDown("queued", 3));
+    CMailHost& host = *m_pHost;
     EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 3u);
     EXPECT_EQ(host.DeliveryStatus(host.ListFolder(EMailFolder::Outbox)[0]).state, EDeliveryState::Retrying);
 
-    m_server.Start({.nPort = nPort});
+    m_server.Start({.nPort = m_nDownPort});
     host.SendReceiveNow();
     ASSERT_TRUE(WaitFor(EHostEvent::Sent, 3));
     host.SendReceiveNow();
     host.Stop();
     std::multiset<std::string> setSubjects;
     for (const auto& r : m_server.Received()) {
-        CMailMessage m;
-        ASSERT_EQ(CMimeReader::Parse(r.strData, m), "");
-        setSubjects.insert(m.strSubject);
+        CResult<CMailMessage> rMessage = CMimeReader::Parse(r.strData);
+        ASSERT_EQ(rMessage.Problem(), "");
+        setSubjects.insert(rMessage->strSubject);
     }
     EXPECT_EQ(setSubjects, (std::multiset<std::string>{"queued 0", "queued 1", "queued 2"}));
     EXPECT_EQ(host.ListFolder(EMailFolder::SentItems).size(), 3u);
@@ -94,7 +107,7 @@ TEST_F(DeliveryTest, PermanentRefusalKeepsTheMessageWithTheReason) {
     m_server.Start({.strDataReply = "554 5.7.1 Message rejected as spam"});
     WritePlainAccount(m_server.Port());
     CMailHost& host = StartHost();
-    ASSERT_EQ(host.Submit(Message("spammy")), "");
+    ASSERT_EQ(host.Submit(Message("spammy")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::Failed, 1));
     auto vecOut = host.ListFolder(EMailFolder::Outbox);
     ASSERT_EQ(vecOut.size(), 1u);
@@ -104,11 +117,11 @@ TEST_F(DeliveryTest, PermanentRefusalKeepsTheMessageWithTheReason) {
 
     // Held back: another round does not try again, an explicit retry does.
     host.SendReceiveNow();
-    ASSERT_EQ(host.RetryDelivery(vecOut[0]), "");
+    ASSERT_EQ(host.RetryDelivery(vecOut[0]).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::Failed, 2));
     EXPECT_EQ(Count(EHostEvent::RetryLater), 0u);
     EXPECT_EQ(host.DeliveryStatus(vecOut[0]).nAttempts, 1);
-    EXPECT_NE(host.RetryDelivery("no-such-id"), "");
+    EXPECT_NE(host.RetryDelivery("no-such-id").Problem(), "");
 }
 
 TEST_F(DeliveryTest, RefusedRecipientDoesNotStopTheOthers) {
@@ -118,7 +131,7 @@ TEST_F(DeliveryTest, RefusedRecipientDoesNotStopTheOthers) {
     CMailMessage msg = Message("partly");
     msg.vecTo = {"one@example.com", "Nobody <nobody@example.com>"};
     msg.vecCc = {"two@example.com"};
-    ASSERT_EQ(host.Submit(msg), "");
+    ASSERT_EQ(host.Submit(msg).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::SentWithRefusals, 1));
     auto vec = m_server.Received();
     ASSERT_EQ(vec.size(), 1u);
@@ -135,23 +148,15 @@ TEST_F(DeliveryTest, EveryRecipientRefusedIsAPermanentFailure) {
     m_server.Start({.vecRefuse = {"rita@example.com"}});
     WritePlainAccount(m_server.Port());
     CMailHost& host = StartHost();
-    ASSERT_EQ(host.Submit(Message("nobody home")), "");
+    ASSERT_EQ(host.Submit(Message("nobody home")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::Failed, 1));
     EXPECT_NE(Last(EHostEvent::Failed)->strText.find("550"), std::string::npos) << Last(EHostEvent::Failed)->strText;
     EXPECT_TRUE(m_server.Received().empty());
 }
 
 TEST_F(DeliveryTest, RestartWithAFullOutboxLosesAndRepeatsNothing) {
-    m_server.Start({});
-    int nPort = m_server.Port();
-    m_server.Stop();
-    WritePlainAccount(nPort);
-    {
-        CMailHost& host = StartHost();
-        for (int i = 0; i < 5; ++i) ASSERT_EQ(host.Submit(Message("kept " + std::to_string(i))), "");
-        ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 5));
-        m_pHost.reset();
-    }
+    ASSERT_NO_FATAL_FAILURE(QueueWhileServerIsDown("kept", 5));
+    m_pHost.reset();
     // Another program drops a message in; two earlier runs "crashed" at the
     // worst moments: one right after handing a message over, one after the
     // server's yes but before the move.
@@ -167,7 +172,7 @@ TEST_F(DeliveryTest, RestartWithAFullOutboxLosesAndRepeatsNothing) {
     CTempDir::WriteFile(m_dir / ("profile/.delivery/" + vecIds[1]), "state=sent\n");
 
     m_vecEvents.clear();
-    m_server.Start({.nPort = nPort});
+    m_server.Start({.nPort = m_nDownPort});
     CMailHost& host = StartHost();
     host.SendReceiveNow();
     ASSERT_TRUE(WaitFor(EHostEvent::Sent, 5));  // four sent now, one only moved
@@ -179,9 +184,9 @@ TEST_F(DeliveryTest, RestartWithAFullOutboxLosesAndRepeatsNothing) {
     EXPECT_EQ(host.ListFolder(EMailFolder::SentItems).size(), 5u);
     std::set<std::string> setSubjects;
     for (const auto& r : m_server.Received()) {
-        CMailMessage m;
-        CMimeReader::Parse(r.strData, m);
-        EXPECT_TRUE(setSubjects.insert(m.strSubject).second) << "twice: " << m.strSubject;
+        CResult<CMailMessage> rMessage = CMimeReader::Parse(r.strData);
+        const std::string strSubject = rMessage ? rMessage->strSubject : std::string();  // unreadable: none
+        EXPECT_TRUE(setSubjects.insert(strSubject).second) << "twice: " << strSubject;
     }
     EXPECT_TRUE(setSubjects.count("foreign"));
 }
@@ -204,7 +209,7 @@ TEST_F(DeliveryTest, StartTlsIsRequiredUnlessTurnedOff) {
     m_server.Start({});
     WritePlainAccount(m_server.Port(), "");
     CMailHost& host = StartHost();
-    ASSERT_EQ(host.Submit(Message("secret")), "");
+    ASSERT_EQ(host.Submit(Message("secret")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 1));
     EXPECT_NE(Last(EHostEvent::RetryLater)->strText.find("STARTTLS"), std::string::npos);
     EXPECT_TRUE(m_server.Received().empty());
@@ -218,7 +223,7 @@ TEST_F(DeliveryTest, StartTlsWithLoginAndOwnCertificate) {
                                            m_server.CertPath() + "\n");
     CMailHost& host = StartHost();
     EXPECT_TRUE(host.ConfigMessages().empty());
-    ASSERT_EQ(host.Submit(Message("over tls")), "");
+    ASSERT_EQ(host.Submit(Message("over tls")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
     EXPECT_EQ(m_server.Received().size(), 1u);
 }
@@ -227,7 +232,7 @@ TEST_F(DeliveryTest, WrongPasswordOrUnknownCertificateKeepsTheMessageQueued) {
     m_server.Start({.bStartTls = true, .strAuth = "sam:s3cret"});
     WritePassword("wrong");
     WritePlainAccount(m_server.Port(), "User = sam\nPasswordFile = password\nCaFile = " + m_server.CertPath() + "\n");
-    StartHost().Submit(Message("denied"));
+    ASSERT_EQ(StartHost().Submit(Message("denied")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 1));
     EXPECT_NE(Last(EHostEvent::RetryLater)->strText.find("login"), std::string::npos)
         << Last(EHostEvent::RetryLater)->strText;
@@ -244,7 +249,7 @@ TEST_F(DeliveryTest, ImplicitTls) {
     m_server.Start({.bImplicitTls = true});
     WriteAccounts("[Account]\nAddress = sender@example.org\nSmtpUrl = smtps://127.0.0.1:" +
                   std::to_string(m_server.Port()) + "\nCaFile = " + m_server.CertPath() + "\n");
-    StartHost().Submit(Message("implicit"));
+    ASSERT_EQ(StartHost().Submit(Message("implicit")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
     EXPECT_EQ(m_server.Received().size(), 1u);
 }
@@ -252,7 +257,7 @@ TEST_F(DeliveryTest, ImplicitTls) {
 TEST_F(DeliveryTest, BrokenAccountsFileSendsNothingAndSaysWhy) {
     WriteAccounts("[Account]\nAddress = sender@example.org\nSmtpUrl = smtp://127.0.0.1:25\nColour = blue\n");
     CMailHost& host = StartHost("/bin/false");
-    ASSERT_EQ(host.Submit(Message("stuck")), "");
+    ASSERT_EQ(host.Submit(Message("stuck")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::Stuck, 1));
     EXPECT_NE(Last(EHostEvent::Stuck)->strText.find("accounts.ini:4: unknown key \"Colour\""), std::string::npos)
         << Last(EHostEvent::Stuck)->strText;
@@ -264,9 +269,9 @@ TEST_F(DeliveryTest, SubmitRefusesWhatCannotBeSent) {
     CMailHost& host = StartHost();
     CMailMessage msg = Message("x");
     msg.vecTo.clear();
-    EXPECT_NE(host.Submit(msg), "");
+    EXPECT_NE(host.Submit(msg).Problem(), "");
     msg.vecTo = {"not an address"};
-    EXPECT_NE(host.Submit(msg).find("not an address"), std::string::npos);
+    EXPECT_NE(host.Submit(msg).Problem().find("not an address"), std::string::npos);
     EXPECT_TRUE(host.ListFolder(EMailFolder::Outbox).empty());
 }
 
@@ -279,7 +284,7 @@ TEST_F(DeliveryTest, WithoutAnAccountTheSendmailProgramGetsRecipientsAndNoBcc) {
     CMailMessage msg = Message("local");
     msg.strFrom = "me@example.org";
     msg.vecBcc = {"blind@example.com"};
-    ASSERT_EQ(host.Submit(msg), "");
+    ASSERT_EQ(host.Submit(msg).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
     EXPECT_EQ(CTempDir::ReadFile(strScript + ".args"), "-i\n-f\nme@example.org\n--\nrita@example.com\nblind@example.com\n");
     std::string strIn = CTempDir::ReadFile(strScript + ".stdin");
@@ -292,12 +297,12 @@ TEST_F(DeliveryTest, SendmailFailuresAndNoWayToSend) {
     std::string strScript = m_dir / "sendmail";
     CTempDir::WriteFile(strScript, "#!/bin/sh\ncat >/dev/null\nexit 67\n");
     ::chmod(strScript.c_str(), 0700);
-    StartHost(strScript).Submit(Message("no such user"));
+    ASSERT_EQ(StartHost(strScript).Submit(Message("no such user")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::Failed, 1));
     EXPECT_NE(Last(EHostEvent::Failed)->strText.find("exit status 67"), std::string::npos);
 
     CTempDir::WriteFile(strScript, "#!/bin/sh\nexit 75\n");  // does not even read
-    StartHost(strScript).Submit(Message("later"));
+    ASSERT_EQ(StartHost(strScript).Submit(Message("later")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 1));
 
     CMailHost& host = StartHost("none");
@@ -316,7 +321,7 @@ TEST_F(DeliveryTest, NoHandOverWithoutTheHandedRecord) {
     const std::string strLedger = host.ProfileDir() + "/.delivery";
     std::filesystem::remove_all(strLedger);
     CTempDir::WriteFile(strLedger, "not a folder\n");
-    ASSERT_EQ(host.Submit(Message("must wait")), "");
+    ASSERT_EQ(host.Submit(Message("must wait")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 1));
     EXPECT_FALSE(m_server.WaitForCount(1, std::chrono::milliseconds(500))) << "nothing reached the server";
     EXPECT_EQ(Count(EHostEvent::Sent), 0u);
@@ -333,4 +338,69 @@ TEST_F(DeliveryTest, NoHandOverWithoutTheHandedRecord) {
     host.SendReceiveNow();
     ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
     EXPECT_EQ(m_server.Received().size(), 1u);
+}
+
+namespace {
+
+// The server takes every message; the disk fails right after the hand-over:
+// the ledger's folder becomes a file, so every record write there fails.
+class CDiskFailsAfterHandOver : public ITransport {
+public:
+    explicit CDiskFailsAfterHandOver(std::string strLedger) : m_strLedger(std::move(strLedger)) {}
+    CSendResult Send(const CWireMessage&, const std::function<bool()>& fnHanded, const std::atomic<bool>&) override {
+        CSendResult result;
+        result.bHanded = result.bVerdict = fnHanded();
+        result.outcome = result.bHanded ? ESendOutcome::Sent : ESendOutcome::Temporary;
+        std::filesystem::remove_all(m_strLedger);
+        CTempDir::WriteFile(m_strLedger, "not a folder\n");
+        return result;
+    }
+    std::string Describe() const override { return "disk fails after hand-over"; }
+
+private:
+    std::string m_strLedger;
+};
+
+}  // namespace
+
+class DeliveryWorkerTest : public ::testing::Test {
+protected:
+    CTempDir m_dir;
+};
+
+// The "sent" record is what lets a restart finish the move instead of
+// taking the message as in doubt: when it cannot be written, the user is
+// told, and the message still moves to Sent Items.
+TEST_F(DeliveryWorkerTest, ASentRecordThatCannotBeWrittenIsReportedBeforeTheMove) {
+    CMailStore store(m_dir / "profile");
+    ASSERT_EQ(store.Open().Problem(), "");
+    CMailMessage msg;
+    msg.strFrom = "sender@example.org";
+    msg.vecTo = {"rita@example.com"};
+    msg.strSubject = "disk trouble";
+    std::string strId;
+    ASSERT_EQ(store.Save(EMailFolder::Outbox, msg, strId).Problem(), "");
+    CHostEvents events;
+    CDeliveryWorker worker(store, events, std::make_unique<CDiskFailsAfterHandOver>(store.ProfileDir() + "/.delivery"),
+                           nullptr, {});
+    worker.Start();
+    std::vector<CHostEventRecord> vecEvents;
+    auto fnSent = [&] {
+        return std::any_of(vecEvents.begin(), vecEvents.end(),
+                           [](const CHostEventRecord& e) { return e.kind == EHostEvent::Sent; });
+    };
+    for (int i = 0; i < 300 && !fnSent(); ++i) {
+        events.WaitFor(std::chrono::milliseconds(100));
+        for (auto& e : events.Drain()) vecEvents.push_back(std::move(e));
+    }
+    worker.Stop();
+    ASSERT_TRUE(fnSent());
+    auto it = std::find_if(vecEvents.begin(), vecEvents.end(), [&](const CHostEventRecord& e) {
+        return e.kind == EHostEvent::Warning && e.strId == strId &&
+               e.strText.find("not recorded as sent") != std::string::npos;
+    });
+    ASSERT_NE(it, vecEvents.end()) << "the failed record write is reported";
+    EXPECT_NE(it->strText.find(".delivery"), std::string::npos) << "and names the file: " << it->strText;
+    EXPECT_TRUE(store.List(EMailFolder::Outbox).empty());
+    EXPECT_EQ(store.List(EMailFolder::SentItems), std::vector<std::string>{strId});
 }

@@ -17,7 +17,7 @@ protected:
         std::set<std::string> set;
         for (const auto& strId : m_pHost->ListFolder(EMailFolder::Inbox)) {
             CMailMessage msg;
-            EXPECT_EQ(m_pHost->LoadFromFolder(EMailFolder::Inbox, strId, msg), "");
+            EXPECT_EQ(m_pHost->LoadFromFolder(EMailFolder::Inbox, strId, msg).Problem(), "");
             EXPECT_TRUE(msg.bSent);
             set.insert(msg.strSubject);
         }

@@ -18,7 +18,7 @@ CMailMessage Msg(const std::string& strSubject) {
 TEST(MailStore, FoldersAreMaildirsAndListingIsOldestFirstAndStable) {
     CTempDir dir;
     CMailStore store(dir / "p");
-    ASSERT_EQ(store.Open(), "");
+    ASSERT_EQ(store.Open().Problem(), "");
     for (const char* psz : {"Inbox", "Drafts", "Outbox", "Sent Items", "Deleted Items"}) {
         for (const char* pszSub : {"tmp", "new", "cur"})
             EXPECT_TRUE(std::filesystem::is_directory(dir / "p/" + psz + "/" + pszSub)) << psz << pszSub;
@@ -26,16 +26,16 @@ TEST(MailStore, FoldersAreMaildirsAndListingIsOldestFirstAndStable) {
     std::vector<std::string> vecIds;
     for (int i = 0; i < 5; ++i) {
         std::string strId;
-        ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("m" + std::to_string(i)), strId), "");
+        ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("m" + std::to_string(i)), strId).Problem(), "");
         vecIds.push_back(strId);
     }
     EXPECT_EQ(store.List(EMailFolder::Drafts), vecIds);
     std::string strId = vecIds[1];
-    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("replaced"), strId), "");
+    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("replaced"), strId).Problem(), "");
     EXPECT_EQ(strId, vecIds[1]);
     EXPECT_EQ(store.List(EMailFolder::Drafts), vecIds);
     CMailMessage msg;
-    ASSERT_EQ(store.Load(EMailFolder::Drafts, vecIds[1], msg), "");
+    ASSERT_EQ(store.Load(EMailFolder::Drafts, vecIds[1], msg).Problem(), "");
     EXPECT_EQ(msg.strSubject, "replaced");
     EXPECT_FALSE(msg.bSent);
     EXPECT_TRUE(std::filesystem::is_empty(dir / "p/Drafts/tmp"));
@@ -44,59 +44,61 @@ TEST(MailStore, FoldersAreMaildirsAndListingIsOldestFirstAndStable) {
 TEST(MailStore, MoveKeepsIdAndSentStateDeleteRemoves) {
     CTempDir dir;
     CMailStore store(dir / "p");
-    ASSERT_EQ(store.Open(), "");
+    ASSERT_EQ(store.Open().Problem(), "");
     std::string strDraft, strReceived, strNew;
-    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("draft"), strDraft), "");
-    ASSERT_EQ(store.AddRaw(EMailFolder::Inbox, "To: me@example.com\nSubject: hi\n\nx\n", true, strReceived), "");
+    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("draft"), strDraft).Problem(), "");
+    CResult<std::string> rReceived = store.AddRaw(EMailFolder::Inbox, "To: me@example.com\nSubject: hi\n\nx\n", true);
+    ASSERT_EQ(rReceived.Problem(), "");
+    strReceived = *rReceived;
 
-    ASSERT_EQ(store.Move(EMailFolder::Drafts, strDraft, EMailFolder::DeletedItems, strNew), "");
+    ASSERT_EQ(store.Move(EMailFolder::Drafts, strDraft, EMailFolder::DeletedItems, strNew).Problem(), "");
     EXPECT_EQ(strNew, strDraft);
-    ASSERT_EQ(store.Move(EMailFolder::Inbox, strReceived, EMailFolder::DeletedItems, strNew), "");
+    ASSERT_EQ(store.Move(EMailFolder::Inbox, strReceived, EMailFolder::DeletedItems, strNew).Problem(), "");
     CMailMessage msg;
-    ASSERT_EQ(store.Load(EMailFolder::DeletedItems, strDraft, msg), "");
+    ASSERT_EQ(store.Load(EMailFolder::DeletedItems, strDraft, msg).Problem(), "");
     EXPECT_FALSE(msg.bSent);
-    ASSERT_EQ(store.Load(EMailFolder::DeletedItems, strReceived, msg), "");
+    ASSERT_EQ(store.Load(EMailFolder::DeletedItems, strReceived, msg).Problem(), "");
     EXPECT_TRUE(msg.bSent);
     EXPECT_TRUE(store.List(EMailFolder::Drafts).empty());
     EXPECT_TRUE(store.List(EMailFolder::Inbox).empty());
 
-    ASSERT_EQ(store.Delete(EMailFolder::DeletedItems, strDraft), "");
+    ASSERT_EQ(store.Delete(EMailFolder::DeletedItems, strDraft).Problem(), "");
     EXPECT_EQ(store.List(EMailFolder::DeletedItems), std::vector<std::string>{strReceived});
-    EXPECT_NE(store.Delete(EMailFolder::DeletedItems, strDraft), "");
-    EXPECT_NE(store.Load(EMailFolder::Drafts, strDraft, msg), "");
+    EXPECT_NE(store.Delete(EMailFolder::DeletedItems, strDraft).Problem(), "");
+    EXPECT_NE(store.Load(EMailFolder::Drafts, strDraft, msg).Problem(), "");
 }
 
 TEST(MailStore, IdsCannotReachOutsideTheFolder) {
     CTempDir dir;
     CMailStore store(dir / "p");
-    ASSERT_EQ(store.Open(), "");
+    ASSERT_EQ(store.Open().Problem(), "");
     CTempDir::WriteFile(dir / "secret", "To: a@b.c\n\nsecret\n");
     CMailMessage msg;
     std::string strNew;
     for (std::string strId : {"../../secret", "", ".hidden", "a/b", "x:2,S"}) {
-        EXPECT_NE(store.Load(EMailFolder::Inbox, strId, msg), "") << strId;
-        EXPECT_NE(store.Delete(EMailFolder::Inbox, strId), "") << strId;
-        EXPECT_NE(store.Move(EMailFolder::Inbox, strId, EMailFolder::Drafts, strNew), "") << strId;
+        EXPECT_NE(store.Load(EMailFolder::Inbox, strId, msg).Problem(), "") << strId;
+        EXPECT_NE(store.Delete(EMailFolder::Inbox, strId).Problem(), "") << strId;
+        EXPECT_NE(store.Move(EMailFolder::Inbox, strId, EMailFolder::Drafts, strNew).Problem(), "") << strId;
     }
     std::string strId = "../../../secret";
-    EXPECT_NE(store.Save(EMailFolder::Inbox, Msg("x"), strId), "");
+    EXPECT_NE(store.Save(EMailFolder::Inbox, Msg("x"), strId).Problem(), "");
     EXPECT_EQ(CTempDir::ReadFile(dir / "secret"), "To: a@b.c\n\nsecret\n");
 }
 
 TEST(MailStore, ForeignFilesAreListedAndAClaimedMessageCannotBeTouched) {
     CTempDir dir;
     CMailStore store(dir / "p");
-    ASSERT_EQ(store.Open(), "");
+    ASSERT_EQ(store.Open().Problem(), "");
     CTempDir::WriteFile(dir / "p/Outbox/new/1700000000.abc.host", "To: a@b.c\nSubject: one\n\nx\n");
     CTempDir::WriteFile(dir / "p/Outbox/cur/1600000000.def.host:2,S", "To: a@b.c\nSubject: two\n\nx\n");
     CTempDir::WriteFile(dir / "p/Outbox/new/.half-written", "To:");
     EXPECT_EQ(store.List(EMailFolder::Outbox),
               (std::vector<std::string>{"1600000000.def.host", "1700000000.abc.host"}));
-    std::string strBytes, strNew;
-    ASSERT_TRUE(store.BeginSending("1700000000.abc.host", strBytes));
-    EXPECT_NE(store.Delete(EMailFolder::Outbox, "1700000000.abc.host").find("being sent"), std::string::npos);
-    EXPECT_NE(store.Move(EMailFolder::Outbox, "1700000000.abc.host", EMailFolder::Drafts, strNew), "");
+    std::string strNew;
+    ASSERT_TRUE(store.BeginSending("1700000000.abc.host").Ok());
+    EXPECT_NE(store.Delete(EMailFolder::Outbox, "1700000000.abc.host").Problem().find("being sent"), std::string::npos);
+    EXPECT_NE(store.Move(EMailFolder::Outbox, "1700000000.abc.host", EMailFolder::Drafts, strNew).Problem(), "");
     store.EndSending("1700000000.abc.host");
-    EXPECT_EQ(store.Move(EMailFolder::Outbox, "1700000000.abc.host", EMailFolder::Drafts, strNew), "");
-    EXPECT_FALSE(store.BeginSending("1700000000.abc.host", strBytes));
+    EXPECT_EQ(store.Move(EMailFolder::Outbox, "1700000000.abc.host", EMailFolder::Drafts, strNew).Problem(), "");
+    EXPECT_FALSE(store.BeginSending("1700000000.abc.host").Ok());
 }

@@ -72,11 +72,11 @@ TEST(TemplateFile, RoundTripKeepsEveryFieldIncludingNonAscii) {
     std::string strPath = dir / "Weekly report 20240101.oft";
     CMailMessage msg = RichMessage();
     msg.strMessageId = "must-not-be-kept@example.org";
-    ASSERT_EQ(CTemplateFile::Save(strPath, msg), "");
+    ASSERT_EQ(CTemplateFile::Save(strPath, msg).Problem(), "");
 
     CMailMessage back;
     back.bSent = true;
-    ASSERT_EQ(CTemplateFile::Load(strPath, back), "");
+    ASSERT_EQ(CTemplateFile::Load(strPath, back).Problem(), "");
     EXPECT_EQ(back.strFrom, msg.strFrom);
     EXPECT_EQ(back.vecTo, msg.vecTo);
     EXPECT_EQ(back.vecCc, msg.vecCc);
@@ -97,7 +97,7 @@ TEST(TemplateFile, RoundTripKeepsEveryFieldIncludingNonAscii) {
 TEST(TemplateFile, FileIsPlainMimeWithEncodedHeaders) {
     CTempDir dir;
     std::string strPath = dir / "t.oft";
-    ASSERT_EQ(CTemplateFile::Save(strPath, RichMessage()), "");
+    ASSERT_EQ(CTemplateFile::Save(strPath, RichMessage()).Problem(), "");
     std::string strFile = CTempDir::ReadFile(strPath);
     std::string strHead = strFile.substr(0, strFile.find("\n\n"));
     for (unsigned char c : strHead) ASSERT_LT(c, 0x80) << "raw 8-bit byte in the header block";
@@ -117,9 +117,9 @@ TEST(TemplateFile, HtmlOnlyBodyAndNoAttachments) {
     msg.strSubject = "html";
     msg.strBody = "<html><body><b>bold</b></body></html>\n";  // MIME text ends in a newline
     msg.bHtml = true;
-    ASSERT_EQ(CTemplateFile::Save(dir / "h.oft", msg), "");
+    ASSERT_EQ(CTemplateFile::Save(dir / "h.oft", msg).Problem(), "");
     CMailMessage back;
-    ASSERT_EQ(CTemplateFile::Load(dir / "h.oft", back), "");
+    ASSERT_EQ(CTemplateFile::Load(dir / "h.oft", back).Problem(), "");
     EXPECT_TRUE(back.bHtml);
     EXPECT_EQ(back.strBody, msg.strBody);
     EXPECT_TRUE(back.vecAttachments.empty());
@@ -129,17 +129,17 @@ TEST(TemplateFile, SaveReplacesAnExistingFileAndFailureLeavesItAlone) {
     CTempDir dir;
     std::string strPath = dir / "t.oft";
     CMailMessage msg = RichMessage();
-    ASSERT_EQ(CTemplateFile::Save(strPath, msg), "");
+    ASSERT_EQ(CTemplateFile::Save(strPath, msg).Problem(), "");
     msg.strSubject = "second";
-    ASSERT_EQ(CTemplateFile::Save(strPath, msg), "");
+    ASSERT_EQ(CTemplateFile::Save(strPath, msg).Problem(), "");
     std::string strBefore = CTempDir::ReadFile(strPath);
 
     CMailMessage bad = msg;
     bad.vecTo = {"not an address"};
-    std::string strProblem = CTemplateFile::Save(strPath, bad);
+    std::string strProblem = CTemplateFile::Save(strPath, bad).Problem();
     EXPECT_NE(strProblem.find("not an address"), std::string::npos) << strProblem;
     EXPECT_EQ(CTempDir::ReadFile(strPath), strBefore);
-    EXPECT_NE(CTemplateFile::Save(dir / "missing-folder/t.oft", msg), "");
+    EXPECT_NE(CTemplateFile::Save(dir / "missing-folder/t.oft", msg).Problem(), "");
     // No temporary files are left behind.
     size_t nFiles = 0;
     for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.Path())) ++nFiles;
@@ -150,7 +150,7 @@ TEST(TemplateFile, ForeignFilePrefersPlainAlternativeAndDecodesEverything) {
     CTempDir dir;
     CTempDir::WriteFile(dir / "foreign.eml", kForeignAlternative);
     CMailMessage msg;
-    ASSERT_EQ(CTemplateFile::Load(dir / "foreign.eml", msg), "");
+    ASSERT_EQ(CTemplateFile::Load(dir / "foreign.eml", msg).Problem(), "");
     EXPECT_EQ(msg.vecTo, (std::vector<std::string>{"a@example.com", "\"B, Person\" <b@example.com>"}));
     EXPECT_EQ(msg.vecCc, (std::vector<std::string>{"Jörg <j@example.com>"}));
     EXPECT_EQ(msg.vecBcc, (std::vector<std::string>{"secret@example.com"}));
@@ -170,14 +170,14 @@ TEST(TemplateFile, ForeignSinglePartAndUnnamedParts) {
     CTempDir dir;
     CTempDir::WriteFile(dir / "simple.eml", "To: one@example.com\nSubject: hi\n\nJust text.\n");
     CMailMessage msg;
-    ASSERT_EQ(CTemplateFile::Load(dir / "simple.eml", msg), "");
+    ASSERT_EQ(CTemplateFile::Load(dir / "simple.eml", msg).Problem(), "");
     EXPECT_EQ(msg.vecTo, std::vector<std::string>{"one@example.com"});
     EXPECT_EQ(msg.strBody, "Just text.\n");
 
     CTempDir::WriteFile(dir / "image.eml",
                         "To: one@example.com\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n"
                         "--b\nContent-Type: image/png\nContent-Transfer-Encoding: base64\n\niVBORw==\n--b--\n");
-    ASSERT_EQ(CTemplateFile::Load(dir / "image.eml", msg), "");
+    ASSERT_EQ(CTemplateFile::Load(dir / "image.eml", msg).Problem(), "");
     EXPECT_EQ(msg.strBody, "");
     ASSERT_EQ(msg.vecAttachments.size(), 1u);
     EXPECT_EQ(msg.vecAttachments[0].strFileName, "attachment-1");
@@ -189,14 +189,14 @@ TEST(TemplateFile, BadOrMissingFilesAreClearFailures) {
     CTempDir dir;
     CMailMessage msg;
     msg.strSubject = "untouched";
-    EXPECT_NE(CTemplateFile::Load(dir / "absent.oft", msg).find("No such file"), std::string::npos);
-    EXPECT_NE(CTemplateFile::Load("", msg), "");
-    EXPECT_NE(CTemplateFile::Load(dir.Path(), msg), "");  // a folder
+    EXPECT_NE(CTemplateFile::Load(dir / "absent.oft", msg).Problem().find("No such file"), std::string::npos);
+    EXPECT_NE(CTemplateFile::Load("", msg).Problem(), "");
+    EXPECT_NE(CTemplateFile::Load(dir.Path(), msg).Problem(), "");  // a folder
     CTempDir::WriteFile(dir / "empty.oft", "");
-    EXPECT_NE(CTemplateFile::Load(dir / "empty.oft", msg), "");
+    EXPECT_NE(CTemplateFile::Load(dir / "empty.oft", msg).Problem(), "");
     CTempDir::WriteFile(dir / "junk.oft", std::string("\x00\x01\x02\xff\xfe garbage without any header\n", 34));
-    EXPECT_NE(CTemplateFile::Load(dir / "junk.oft", msg), "");
+    EXPECT_NE(CTemplateFile::Load(dir / "junk.oft", msg).Problem(), "");
     CTempDir::WriteFile(dir / "text.oft", "Dear diary,\ntoday nothing happened.\n");
-    EXPECT_NE(CTemplateFile::Load(dir / "text.oft", msg), "");
+    EXPECT_NE(CTemplateFile::Load(dir / "text.oft", msg).Problem(), "");
     EXPECT_EQ(msg.strSubject, "untouched");
 }

@@ -273,7 +273,7 @@ TEST_F(EmailManagerTest, EditEmailMessageChecksTheTemplate) {
     CMailMessage msg;
     msg.strSubject = "Task 3";
     msg.vecTo = {"a@example.com"};
-    ASSERT_EQ(m_backend.SaveTemplate(m_list[2].m_strTemplateFile, msg), "");
+    ASSERT_EQ(m_backend.SaveTemplate(m_list[2].m_strTemplateFile, msg).Problem(), "");
     Click(dlg, CEmailManagerDlg::IDC_EDIT_EMAIL);
     EXPECT_EQ(boxes.Texts().back(),
               "Please click on \"Quillory Options\" button after editing the email message.\n\nIn Outlook 2007 "

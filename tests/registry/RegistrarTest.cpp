@@ -50,15 +50,15 @@ protected:
     }
     void RegisterBoth(CRegistryStore& store) {
         auto err = CRegistrar::Register(store, m_strModule, kRepl);
-        ASSERT_FALSE(err) << err->ToString();
+        ASSERT_TRUE(err.Ok()) << err.Problem();
         err = CRegistrar::Register(store, m_strAddin, kRepl);
-        ASSERT_FALSE(err) << err->ToString();
+        ASSERT_TRUE(err.Ok()) << err.Problem();
     }
     void UnregisterBoth(CRegistryStore& store) {
         auto err = CRegistrar::Unregister(store, m_strAddin, kRepl);
-        ASSERT_FALSE(err) << err->ToString();
+        ASSERT_TRUE(err.Ok()) << err.Problem();
         err = CRegistrar::Unregister(store, m_strModule, kRepl);
-        ASSERT_FALSE(err) << err->ToString();
+        ASSERT_TRUE(err.Ok()) << err.Problem();
     }
     std::string m_strModule, m_strAddin;
 };
@@ -94,16 +94,16 @@ TEST_F(RegistrarTest, RegisteringTwiceReplacesTheClassKeyWhole) {
     CRegistryStore once;
     RegisterBoth(once);
     CRegistryStore twice = once;
-    twice.SetValue(HKCR, kClsidKey + "\\Stale", "", CRegValue::String("left from before"));
-    twice.SetValue(HKCR, kClsidKey, "Stale", CRegValue::String("left from before"));
+    ASSERT_EQ(twice.SetValue(HKCR, kClsidKey + "\\Stale", "", CRegValue::String("left from before")).Problem(), "");
+    ASSERT_EQ(twice.SetValue(HKCR, kClsidKey, "Stale", CRegValue::String("left from before")).Problem(), "");
     RegisterBoth(twice);
     EXPECT_EQ(twice, once);
 }
 
 TEST_F(RegistrarTest, UnregisteringRemovesWhatTheScriptsNamed) {
     CRegistryStore s;
-    s.CreateKey(HKCR, "CLSID\\{00000000-1111-2222-3333-444444444444}");  // another class
-    s.CreateKey(HKCR, "AppID");
+    ASSERT_EQ(s.CreateKey(HKCR, "CLSID\\{00000000-1111-2222-3333-444444444444}").Problem(), "");  // another class
+    ASSERT_EQ(s.CreateKey(HKCR, "AppID").Problem(), "");
     RegisterBoth(s);
     UnregisterBoth(s);
     EXPECT_FALSE(s.KeyExists(HKCR, "TarnwickQuillory.Addin.1"));
@@ -120,11 +120,14 @@ TEST_F(RegistrarTest, UnregisteringRemovesWhatTheScriptsNamed) {
 
 TEST_F(RegistrarTest, UnregisteringKeepsWhatOthersPutThere) {
     CRegistryStore s;
-    s.SetValue(HKLM, "Software\\Microsoft\\Office\\Outlook\\Addins\\Other.Addin", "LoadBehavior", CRegValue::Dword(3));
-    s.SetValue(HKLM, "Software\\Microsoft\\Windows", "x", CRegValue::Dword(1));
+    ASSERT_EQ(s.SetValue(HKLM, "Software\\Microsoft\\Office\\Outlook\\Addins\\Other.Addin", "LoadBehavior",
+                         CRegValue::Dword(3))
+                  .Problem(),
+              "");
+    ASSERT_EQ(s.SetValue(HKLM, "Software\\Microsoft\\Windows", "x", CRegValue::Dword(1)).Problem(), "");
     RegisterBoth(s);
     // Someone else's value in a ProgID key keeps the key (without our default).
-    s.SetValue(HKCR, "TarnwickQuillory.Addin", "Foreign", CRegValue::String("keep"));
+    ASSERT_EQ(s.SetValue(HKCR, "TarnwickQuillory.Addin", "Foreign", CRegValue::String("keep")).Problem(), "");
     UnregisterBoth(s);
     EXPECT_FALSE(s.KeyExists(HKLM, kAddinKey));
     EXPECT_TRUE(s.KeyExists(HKLM, "Software\\Microsoft\\Office\\Outlook\\Addins\\Other.Addin"));
@@ -152,7 +155,7 @@ TEST(RegistrarSyntaxTest, QuotedNamesEscapesAndNumbers) {
 }
 )",
                                     {{"NAME", "Q"}});
-    ASSERT_FALSE(err) << err->ToString();
+    ASSERT_TRUE(err.Ok()) << err.Problem();
     EXPECT_EQ(Str(s, HKCU, "It's a key"), "50% of 'Q'");
     EXPECT_EQ(Dw(s, HKCU, "It's a key", "with space"), 31u);
     EXPECT_EQ(Dw(s, HKCU, "It's a key", "Big"), 4294967295u);
@@ -162,9 +165,9 @@ TEST(RegistrarSyntaxTest, QuotedNamesEscapesAndNumbers) {
 
 TEST(RegistrarSyntaxTest, DeleteAndForceRemoveAndNoRemove) {
     CRegistryStore s;
-    s.SetValue(HKCU, "Old\\Deep", "v", CRegValue::Dword(1));
-    s.SetValue(HKCU, "Forced\\Stale", "v", CRegValue::Dword(1));
-    s.SetValue(HKCU, "Kept", "", CRegValue::String("mine"));
+    ASSERT_EQ(s.SetValue(HKCU, "Old\\Deep", "v", CRegValue::Dword(1)).Problem(), "");
+    ASSERT_EQ(s.SetValue(HKCU, "Forced\\Stale", "v", CRegValue::Dword(1)).Problem(), "");
+    ASSERT_EQ(s.SetValue(HKCU, "Kept", "", CRegValue::String("mine")).Problem(), "");
     const char* pszScript = R"(HKCU
 {
     Delete Old
@@ -183,16 +186,16 @@ TEST(RegistrarSyntaxTest, DeleteAndForceRemoveAndNoRemove) {
 }
 )";
     auto err = CRegistrar::Register(s, pszScript, {});
-    ASSERT_FALSE(err) << err->ToString();
+    ASSERT_TRUE(err.Ok()) << err.Problem();
     EXPECT_FALSE(s.KeyExists(HKCU, "Old"));
     EXPECT_FALSE(s.KeyExists(HKCU, "Old\\Ignored"));
     EXPECT_FALSE(s.KeyExists(HKCU, "Forced\\Stale"));
     EXPECT_EQ(Str(s, HKCU, "Forced\\New"), "n");
     EXPECT_EQ(Str(s, HKCU, "Kept"), "theirs");
     EXPECT_TRUE(s.KeyExists(HKCU, "Kept\\Child"));
-    s.SetValue(HKCU, "Forced\\Other", "v", CRegValue::Dword(2));
+    ASSERT_EQ(s.SetValue(HKCU, "Forced\\Other", "v", CRegValue::Dword(2)).Problem(), "");
     err = CRegistrar::Unregister(s, pszScript, {});
-    ASSERT_FALSE(err) << err->ToString();
+    ASSERT_TRUE(err.Ok()) << err.Problem();
     EXPECT_FALSE(s.KeyExists(HKCU, "Forced"));  // with everything below it
     EXPECT_TRUE(s.KeyExists(HKCU, "Kept"));
     EXPECT_EQ(Str(s, HKCU, "Kept"), "theirs");
@@ -224,17 +227,18 @@ TEST(RegistrarSyntaxTest, MalformedScriptsNameTheLineAndChangeNothing) {
     };
     for (const auto& c : cases) {
         CRegistryStore s;
-        s.SetValue(HKCR, "Existing", "v", CRegValue::Dword(1));
+        ASSERT_EQ(s.SetValue(HKCR, "Existing", "v", CRegValue::Dword(1)).Problem(), "");
         CRegistryStore before = s;
         auto err = CRegistrar::Register(s, c.pszScript, {{"MODULE", "m"}});
-        ASSERT_TRUE(err) << c.pszScript;
-        EXPECT_EQ(err->nLine, c.nLine) << c.pszScript << " -> " << err->ToString();
-        EXPECT_FALSE(err->strMessage.empty());
+        ASSERT_FALSE(err.Ok()) << c.pszScript;
+        const std::string strLine = "line " + std::to_string(c.nLine) + ": ";
+        EXPECT_EQ(err.Problem().substr(0, strLine.size()), strLine) << c.pszScript << " -> " << err.Problem();
+        EXPECT_GT(err.Problem().size(), strLine.size()) << "a message after the line";
         EXPECT_EQ(s, before);
         err = CRegistrar::Unregister(s, c.pszScript, {{"MODULE", "m"}});
-        ASSERT_TRUE(err);
+        ASSERT_FALSE(err.Ok());
         EXPECT_EQ(s, before);
-        EXPECT_TRUE(CRegistrar::Check(c.pszScript, {{"MODULE", "m"}}));
+        EXPECT_FALSE(CRegistrar::Check(c.pszScript, {{"MODULE", "m"}}).Ok());
     }
 }
 
@@ -242,21 +246,21 @@ TEST_F(RegistrarTest, WorksOnTheRegistryFile) {
     CTempDir tmp;
     const fs::path dir = tmp.Path();
     CRegistryFile file((dir / "registry.reg").string());
-    ASSERT_FALSE(CRegistrar::Register(file, m_strModule, kRepl));
-    ASSERT_FALSE(CRegistrar::Register(file, m_strAddin, kRepl));
+    ASSERT_TRUE(CRegistrar::Register(file, m_strModule, kRepl).Ok());
+    ASSERT_TRUE(CRegistrar::Register(file, m_strAddin, kRepl).Ok());
     CRegistryStore s;
-    ASSERT_EQ(file.Load(s), "");
+    ASSERT_EQ(file.Load(s).Problem(), "");
     EXPECT_EQ(Dw(s, HKLM, kAddinKey, "LoadBehavior"), 3u);
     std::string strBefore = s.ToText();
     // A malformed script leaves the file untouched.
     auto err = CRegistrar::Unregister(file, "HKCR\n{\n  ForceRemove CLSID\n", kRepl);
-    ASSERT_TRUE(err);
-    EXPECT_EQ(err->nLine, 3);
-    ASSERT_EQ(file.Load(s), "");
+    ASSERT_FALSE(err.Ok());
+    EXPECT_EQ(err.Problem().substr(0, 8), "line 3: ") << err.Problem();
+    ASSERT_EQ(file.Load(s).Problem(), "");
     EXPECT_EQ(s.ToText(), strBefore);
-    ASSERT_FALSE(CRegistrar::Unregister(file, m_strAddin, kRepl));
-    ASSERT_FALSE(CRegistrar::Unregister(file, m_strModule, kRepl));
-    ASSERT_EQ(file.Load(s), "");
+    ASSERT_TRUE(CRegistrar::Unregister(file, m_strAddin, kRepl).Ok());
+    ASSERT_TRUE(CRegistrar::Unregister(file, m_strModule, kRepl).Ok());
+    ASSERT_EQ(file.Load(s).Problem(), "");
     EXPECT_FALSE(s.KeyExists(HKCR, kClsidKey));
     EXPECT_TRUE(s.KeyExists(HKCR, "CLSID"));
 }

@@ -48,13 +48,13 @@ TEST(RegistryStoreTest, KeysAndValues) {
     CRegistryStore store;
     EXPECT_TRUE(store.KeyExists(HKCU, ""));
     EXPECT_FALSE(store.KeyExists(HKCU, "Software"));
-    EXPECT_EQ(store.CreateKey(HKCU, "Software\\Tarnwick\\Quillory"), "");
+    EXPECT_EQ(store.CreateKey(HKCU, "Software\\Tarnwick\\Quillory").Problem(), "");
     EXPECT_TRUE(store.KeyExists(HKCU, "Software\\Tarnwick"));
     EXPECT_TRUE(store.KeyExists(HKCU, "software\\TARNWICK\\quillory"));  // letter case is not significant
     EXPECT_FALSE(store.KeyExists(HKLM, "Software"));
-    EXPECT_EQ(store.SetValue(HKCU, "Software\\Tarnwick", "", CRegValue::String("default")), "");
-    EXPECT_EQ(store.SetValue(HKCU, "Software\\Tarnwick", "Count", CRegValue::Dword(42)), "");
-    EXPECT_EQ(store.SetValue(HKCU, "Software\\Tarnwick", "COUNT", CRegValue::Dword(43)), "");  // same value
+    EXPECT_EQ(store.SetValue(HKCU, "Software\\Tarnwick", "", CRegValue::String("default")).Problem(), "");
+    EXPECT_EQ(store.SetValue(HKCU, "Software\\Tarnwick", "Count", CRegValue::Dword(42)).Problem(), "");
+    EXPECT_EQ(store.SetValue(HKCU, "Software\\Tarnwick", "COUNT", CRegValue::Dword(43)).Problem(), "");  // same value
     EXPECT_EQ(store.GetValue(HKCU, "Software\\Tarnwick", "count"), CRegValue::Dword(43));
     EXPECT_EQ(store.GetValue(HKCU, "Software\\Tarnwick", ""), CRegValue::String("default"));
     EXPECT_EQ(store.ValueNames(HKCU, "Software\\Tarnwick"), (std::vector<std::string>{"", "Count"}));
@@ -63,7 +63,7 @@ TEST(RegistryStoreTest, KeysAndValues) {
     EXPECT_FALSE(store.DeleteValue(HKCU, "Software\\Tarnwick", "Count"));
     EXPECT_FALSE(store.GetValue(HKCU, "Software\\Tarnwick", "Count"));
     // Setting a value creates its key.
-    EXPECT_EQ(store.SetValue(HKLM, "A\\B", "x", CRegValue::String("y")), "");
+    EXPECT_EQ(store.SetValue(HKLM, "A\\B", "x", CRegValue::String("y")).Problem(), "");
     EXPECT_TRUE(store.KeyExists(HKLM, "A\\B"));
     // Deleting takes the subtree; a root cannot go.
     EXPECT_TRUE(store.DeleteKey(HKCU, "Software\\Tarnwick"));
@@ -72,21 +72,25 @@ TEST(RegistryStoreTest, KeysAndValues) {
     EXPECT_FALSE(store.DeleteKey(HKCU, "Software\\Tarnwick"));
     EXPECT_FALSE(store.DeleteKey(HKCU, ""));
     // Invalid paths.
-    EXPECT_NE(store.CreateKey(HKCR, "a\\\\b"), "");
-    EXPECT_NE(store.CreateKey(HKCR, "a\\"), "");
-    EXPECT_NE(store.CreateKey(HKCR, "bad\nname"), "");
-    EXPECT_NE(store.SetValue(HKCR, "\\", "x", CRegValue::Dword(1)), "");
+    EXPECT_NE(store.CreateKey(HKCR, "a\\\\b").Problem(), "");
+    EXPECT_NE(store.CreateKey(HKCR, "a\\").Problem(), "");
+    EXPECT_NE(store.CreateKey(HKCR, "bad\nname").Problem(), "");
+    EXPECT_NE(store.SetValue(HKCR, "\\", "x", CRegValue::Dword(1)).Problem(), "");
     EXPECT_TRUE(store.SubkeyNames(HKCR, "").empty());
 }
 
 TEST(RegistryStoreTest, TextFormRoundTrips) {
     CRegistryStore store;
-    store.CreateKey(HKCR, "CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}\\Programmable");
-    store.SetValue(HKCR, "CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}", "", CRegValue::String("Addin Class"));
-    store.SetValue(HKLM, "Software\\X", "LoadBehavior", CRegValue::Dword(3));
-    store.SetValue(HKLM, "Software\\X", "Max", CRegValue::Dword(0xFFFFFFFF));
-    store.SetValue(HKCU, "Odd [key] name", "quote \" back \\ tab\t", CRegValue::String("line\nnext\r\"q\" \\"));
-    store.SetValue(HKCU, "", "RootValue", CRegValue::String("at the root"));
+    ASSERT_EQ(store.CreateKey(HKCR, "CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}\\Programmable").Problem(), "");
+    ASSERT_EQ(
+        store.SetValue(HKCR, "CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}", "", CRegValue::String("Addin Class")).Problem(),
+        "");
+    ASSERT_EQ(store.SetValue(HKLM, "Software\\X", "LoadBehavior", CRegValue::Dword(3)).Problem(), "");
+    ASSERT_EQ(store.SetValue(HKLM, "Software\\X", "Max", CRegValue::Dword(0xFFFFFFFF)).Problem(), "");
+    ASSERT_EQ(store.SetValue(HKCU, "Odd [key] name", "quote \" back \\ tab\t", CRegValue::String("line\nnext\r\"q\" \\"))
+                  .Problem(),
+              "");
+    ASSERT_EQ(store.SetValue(HKCU, "", "RootValue", CRegValue::String("at the root")).Problem(), "");
     std::string strText = store.ToText();
     EXPECT_NE(strText.find("[HKEY_CLASSES_ROOT\\CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}]\n@=\"Addin Class\"\n"),
               std::string::npos)
@@ -95,14 +99,14 @@ TEST(RegistryStoreTest, TextFormRoundTrips) {
     EXPECT_NE(strText.find("[HKEY_CLASSES_ROOT\\CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}\\Programmable]\n"),
               std::string::npos);
     CRegistryStore back;
-    EXPECT_EQ(back.FromText(strText), "");
+    EXPECT_EQ(back.FromText(strText).Problem(), "");
     EXPECT_EQ(back, store);
     EXPECT_EQ(back.ToText(), strText);
 }
 
 TEST(RegistryStoreTest, MalformedTextNamesTheLineAndChangesNothing) {
     CRegistryStore store;
-    store.SetValue(HKCU, "Keep", "v", CRegValue::Dword(1));
+    ASSERT_EQ(store.SetValue(HKCU, "Keep", "v", CRegValue::Dword(1)).Problem(), "");
     CRegistryStore before = store;
     struct Case {
         const char* pszText;
@@ -121,7 +125,7 @@ TEST(RegistryStoreTest, MalformedTextNamesTheLineAndChangesNothing) {
         {"[HKEY_CURRENT_USER\\A]\n\"v\"=dword:0000000g\n", 2},
     };
     for (const auto& c : cases) {
-        std::string s = store.FromText(c.pszText);
+        std::string s = store.FromText(c.pszText).Problem();
         EXPECT_EQ(s.rfind("line " + std::to_string(c.nLine) + ":", 0), 0u) << c.pszText << " -> " << s;
         EXPECT_EQ(store, before);
     }
@@ -148,21 +152,22 @@ TEST(RegistryFileTest, UpdateWritesAndLoadReads) {
     const fs::path dir = tmp.Path();
     CRegistryFile file((dir / "sub/dir/registry.reg").string());
     CRegistryStore store;
-    EXPECT_EQ(file.Load(store), "");  // no file: empty registry
+    EXPECT_EQ(file.Load(store).Problem(), "");  // no file: empty registry
     EXPECT_TRUE(store.SubkeyNames(HKCU, "").empty());
-    EXPECT_EQ(file.Update([](CRegistryStore& s) { return s.SetValue(HKCU, "Software\\Q", "n", CRegValue::Dword(7)); }),
-              "");
+    EXPECT_EQ(
+        file.Update([](CRegistryStore& s) { return s.SetValue(HKCU, "Software\\Q", "n", CRegValue::Dword(7)); }).Problem(),
+        "");
     EXPECT_TRUE(fs::exists(dir / "sub/dir/registry.reg"));
     EXPECT_NE(ReadText(dir / "sub/dir/registry.reg").find("[HKEY_CURRENT_USER\\Software\\Q]\n\"n\"=dword:00000007"),
               std::string::npos);
-    EXPECT_EQ(file.Load(store), "");
+    EXPECT_EQ(file.Load(store).Problem(), "");
     EXPECT_EQ(store.GetValue(HKCU, "Software\\Q", "n"), CRegValue::Dword(7));
     // A change that reports a problem leaves the file as it was.
     std::string strBefore = ReadText(file.Path());
-    EXPECT_EQ(file.Update([](CRegistryStore& s) {
-        s.DeleteKey(HKCU, "Software");
-        return std::string("refused");
-    }),
+    EXPECT_EQ(file.Update([](CRegistryStore& s) -> CResult<> {
+                  s.DeleteKey(HKCU, "Software");
+                  return CProblem("refused");
+              }).Problem(),
               "refused");
     EXPECT_EQ(ReadText(file.Path()), strBefore);
     // No temporary files are left behind.
@@ -179,13 +184,13 @@ TEST(RegistryFileTest, DamagedFileIsReportedAndNotOverwritten) {
     std::ofstream(strPath) << "[HKEY_CURRENT_USER\\A]\ngarbage\n";
     CRegistryFile file(strPath);
     CRegistryStore store;
-    std::string s = file.Load(store);
+    std::string s = file.Load(store).Problem();
     EXPECT_NE(s.find("line 2:"), std::string::npos) << s;
     bool bCalled = false;
-    EXPECT_NE(file.Update([&](CRegistryStore&) {
-        bCalled = true;
-        return std::string();
-    }),
+    EXPECT_NE(file.Update([&](CRegistryStore&) -> CResult<> {
+                  bCalled = true;
+                  return {};
+              }).Problem(),
               "");
     EXPECT_FALSE(bCalled);
     EXPECT_EQ(ReadText(strPath), "[HKEY_CURRENT_USER\\A]\ngarbage\n");
@@ -203,13 +208,13 @@ TEST(RegistryFileTest, ConcurrentWritersLoseNoUpdate) {
         if (pid == 0) {
             CRegistryFile file(strPath);
             for (int i = 0; i < kRounds; ++i) {
-                std::string s = file.Update([p, i](CRegistryStore& store) {
+                CResult<> r = file.Update([p, i](CRegistryStore& store) -> CResult<> {
                     auto v = store.GetValue(HKCU, "Counter", "n");
                     uint32_t n = v ? v->dwData : 0;
-                    store.SetValue(HKCU, "Counter", "n", CRegValue::Dword(n + 1));
+                    QUILLORY_TRY(store.SetValue(HKCU, "Counter", "n", CRegValue::Dword(n + 1)));
                     return store.SetValue(HKCU, "Counter\\P" + std::to_string(p), "last", CRegValue::Dword(i));
                 });
-                if (!s.empty()) _exit(1);
+                if (!r) _exit(1);
             }
             _exit(0);
         }
@@ -221,7 +226,7 @@ TEST(RegistryFileTest, ConcurrentWritersLoseNoUpdate) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     CRegistryStore store;
-    ASSERT_EQ(CRegistryFile(strPath).Load(store), "");
+    ASSERT_EQ(CRegistryFile(strPath).Load(store).Problem(), "");
     EXPECT_EQ(store.GetValue(HKCU, "Counter", "n"), CRegValue::Dword(kProcs * kRounds));
     EXPECT_EQ(store.SubkeyNames(HKCU, "Counter").size(), static_cast<size_t>(kProcs));
 }

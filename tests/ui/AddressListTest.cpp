@@ -14,11 +14,11 @@ TEST(AddressList, SplitsOnSemicolonsAndCommasOutsideNamesAndBrackets) {
 }
 
 TEST(AddressList, CheckNamesTheFieldAndTheFirstBadEntry) {
-    EXPECT_EQ(CAddressList::Check("", "To"), "");
-    EXPECT_EQ(CAddressList::Check("Zoë <zoe@example.org>; a@b.org", "To"), "");
+    EXPECT_EQ(CAddressList::Check("", "To").Problem(), "");
+    EXPECT_EQ(CAddressList::Check("Zoë <zoe@example.org>; a@b.org", "To").Problem(), "");
     for (const char* psz : {"bob@", "@example.org", "plain words", "a@b.org; <broken"}) {
-        std::string str = CAddressList::Check(psz, "Bcc");
+        std::string str = CAddressList::Check(psz, "Bcc").Problem();
         EXPECT_NE(str.find("in the Bcc field is not a valid e-mail address"), std::string::npos) << psz << ": " << str;
     }
-    EXPECT_EQ(CAddressList::Check("ok@x.org, bad", "Cc").rfind("\"bad\" in the Cc field", 0), 0u);
+    EXPECT_EQ(CAddressList::Check("ok@x.org, bad", "Cc").Problem().rfind("\"bad\" in the Cc field", 0), 0u);
 }

@@ -154,7 +154,7 @@ TEST_F(ComposeTest, DraftOpenedFromTheListIsSavedInPlace) {
     auto vecIds = m_pHost->ListFolder(EMailFolder::Drafts);
     ASSERT_EQ(vecIds.size(), 1u) << "the draft is replaced, not copied";
     CMailMessage msg;
-    ASSERT_EQ(m_pHost->LoadFromFolder(EMailFolder::Drafts, vecIds[0], msg), "");
+    ASSERT_EQ(m_pHost->LoadFromFolder(EMailFolder::Drafts, vecIds[0], msg).Problem(), "");
     EXPECT_EQ(msg.strSubject, "Second version");
     EXPECT_EQ(main.MessageList()->topLevelItem(0)->text(2), "Second version");
 }
@@ -169,7 +169,7 @@ TEST_F(ComposeTest, StoppingTheHostKeepsUnsavedTextInDrafts) {
     auto vecIds = m_pHost->ListFolder(EMailFolder::Drafts);
     ASSERT_EQ(vecIds.size(), 1u);
     CMailMessage msg;
-    ASSERT_EQ(m_pHost->LoadFromFolder(EMailFolder::Drafts, vecIds[0], msg), "");
+    ASSERT_EQ(m_pHost->LoadFromFolder(EMailFolder::Drafts, vecIds[0], msg).Problem(), "");
     EXPECT_EQ(msg.strSubject, "Unfinished");
     // The address could not be stored as one; it is kept in the text.
     EXPECT_NE(msg.strBody.find("To: half@"), std::string::npos) << msg.strBody;

@@ -16,7 +16,7 @@ protected:
         msg.vecTo = {strTo};
         msg.strFrom = "Sam Sender <sam@example.org>";
         std::string strId;
-        ASSERT_EQ(m_pHost->SaveToFolder(folder, msg, strId), "");
+        ASSERT_EQ(m_pHost->SaveToFolder(folder, msg, strId).Problem(), "");
     }
     std::vector<std::string> Column(int nColumn) const {
         std::vector<std::string> vec;

@@ -51,7 +51,8 @@ void StoreSamples(IMailBackend& backend) {
         msg.strBody = s.pszBody;
         msg.bSent = s.folder != EMailFolder::Drafts;
         std::string strId;
-        backend.SaveToFolder(s.folder, msg, strId);
+        if (CResult<> r = backend.SaveToFolder(s.folder, msg, strId); !r)
+            std::fprintf(stderr, "sample \"%s\" not stored: %s\n", s.pszSubject, r.Problem().c_str());
     }
 }
 

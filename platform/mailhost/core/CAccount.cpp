@@ -44,27 +44,28 @@ bool IsValidUtf8(const std::string& str) {
     return true;
 }
 
-// scheme://host[:port][/...] with a host and a valid port; empty if fine.
-std::string CheckUrl(const std::string& strUrl, const std::vector<std::string>& vecSchemes) {
+// scheme://host[:port][/...] with a host and a valid port.
+CResult<> CheckUrl(const std::string& strUrl, const std::vector<std::string>& vecSchemes) {
     size_t nSep = strUrl.find("://");
     std::string strScheme = nSep == std::string::npos ? "" : Lower(strUrl.substr(0, nSep));
     if (std::find(vecSchemes.begin(), vecSchemes.end(), strScheme) == vecSchemes.end()) {
         std::string strList;
         for (const auto& s : vecSchemes) strList += (strList.empty() ? "" : ", ") + s + "://";
-        return "\"" + strUrl + "\" must start with " + strList;
+        return CProblem("\"" + strUrl + "\" must start with " + strList);
     }
     std::string strRest = strUrl.substr(nSep + 3);
     std::string strAuthority = strRest.substr(0, strRest.find('/'));
-    if (strAuthority.find('@') != std::string::npos) return "\"" + strUrl + "\": put the user name in User, not in the URL";
+    if (strAuthority.find('@') != std::string::npos)
+        return CProblem("\"" + strUrl + "\": put the user name in User, not in the URL");
     size_t nColon = strAuthority.rfind(':');
     std::string strHost = strAuthority.substr(0, nColon);
-    if (strHost.empty()) return "\"" + strUrl + "\" has no host name";
+    if (strHost.empty()) return CProblem("\"" + strUrl + "\" has no host name");
     if (nColon != std::string::npos) {
         std::string strPort = strAuthority.substr(nColon + 1);
         bool bDigits = !strPort.empty() && strPort.size() <= 5 &&
                        std::all_of(strPort.begin(), strPort.end(), [](char c) { return c >= '0' && c <= '9'; });
         if (!bDigits || std::atoi(strPort.c_str()) < 1 || std::atoi(strPort.c_str()) > 65535)
-            return "\"" + strUrl + "\" has no valid port number";
+            return CProblem("\"" + strUrl + "\" has no valid port number");
     }
     return {};
 }
@@ -90,28 +91,28 @@ std::string CAccountsFile::DefaultPath() {
     return strBase + "/mailhost/accounts.ini";
 }
 
-CAccountsFile::CResult CAccountsFile::Load(const std::string& strPath) {
+CAccountsFile::CReport CAccountsFile::Load(const std::string& strPath) {
     struct stat st {};
     if (::stat(strPath.c_str(), &st) != 0) {
-        CResult result;
+        CReport result;
         result.bFound = errno != ENOENT;
         if (result.bFound) result.vecErrors.push_back(CFileOps::ErrnoText("cannot read", strPath));
         return result;
     }
-    std::string strText;
-    if (std::string str = CFileOps::ReadFile(strPath, strText, 1 << 20); !str.empty()) {
-        CResult result;
+    CResult<std::string> rText = CFileOps::ReadFile(strPath, 1 << 20);
+    if (!rText) {
+        CReport result;
         result.bFound = true;
-        result.vecErrors.push_back(str);
+        result.vecErrors.push_back(rText.Problem());
         return result;
     }
-    return Parse(strText, strPath);
+    return Parse(*rText, strPath);
 }
 
-CAccountsFile::CResult CAccountsFile::Parse(const std::string& strText, const std::string& strPath) {
+CAccountsFile::CReport CAccountsFile::Parse(const std::string& strText, const std::string& strPath) {
     static const std::vector<std::string> s_vecKeys = {"Name", "User", "Address", "SmtpUrl", "Security",
                                                        "PasswordFile", "CaFile", "ReceiveUrl"};
-    CResult result;
+    CReport result;
     result.bFound = true;
     CAccount& acc = result.account;
     acc.strSourcePath = strPath;
@@ -178,14 +179,14 @@ CAccountsFile::CResult CAccountsFile::Parse(const std::string& strText, const st
     acc.strReceiveUrl = Value("ReceiveUrl");
     std::string strBaseDir = CFileOps::DirName(strPath);
 
-    std::string strBare;
     if (acc.strAddress.empty()) Error(LineOf("Address"), "Address is missing");
-    else if (std::string str = CMimeWriter::ParseMailbox(acc.strAddress, strBare); !str.empty()) Error(LineOf("Address"), str);
-    else acc.strAddress = strBare;
+    else if (CResult<std::string> rBare = CMimeWriter::ParseMailbox(acc.strAddress); !rBare)
+        Error(LineOf("Address"), rBare.Problem());
+    else acc.strAddress = *rBare;
 
     bool bSmtps = Lower(acc.strSmtpUrl).rfind("smtps://", 0) == 0;
     if (acc.strSmtpUrl.empty()) Error(LineOf("SmtpUrl"), "SmtpUrl is missing");
-    else if (std::string str = CheckUrl(acc.strSmtpUrl, {"smtp", "smtps"}); !str.empty()) Error(LineOf("SmtpUrl"), str);
+    else if (CResult<> r = CheckUrl(acc.strSmtpUrl, {"smtp", "smtps"}); !r) Error(LineOf("SmtpUrl"), r.Problem());
 
     std::string strSecurity = Lower(Value("Security"));
     acc.security = bSmtps ? ESecurity::Tls : ESecurity::StartTls;
@@ -209,10 +210,10 @@ CAccountsFile::CResult CAccountsFile::Parse(const std::string& strText, const st
         } else if ((st.st_mode & 0077) != 0) {
             Error(LineOf("PasswordFile"), "password file " + strFull + " has mode " + OctalMode(st.st_mode) +
                                               "; others can read it. Make it 0600 (chmod 600 \"" + strFull + "\")");
-        } else if (std::string str = CFileOps::ReadFile(strFull, acc.strPassword, 4096); !str.empty()) {
-            Error(LineOf("PasswordFile"), str);
+        } else if (CResult<std::string> rPassword = CFileOps::ReadFile(strFull, 4096); !rPassword) {
+            Error(LineOf("PasswordFile"), rPassword.Problem());
         } else {
-            acc.strPassword = acc.strPassword.substr(0, acc.strPassword.find_first_of("\r\n"));
+            acc.strPassword = rPassword->substr(0, rPassword->find_first_of("\r\n"));
         }
         if (acc.strUser.empty()) Error(LineOf("PasswordFile"), "PasswordFile is given but User is missing");
     } else if (!acc.strUser.empty()) {
@@ -225,8 +226,8 @@ CAccountsFile::CResult CAccountsFile::Parse(const std::string& strText, const st
         if (::stat(acc.strCaFile.c_str(), &st) != 0) Error(LineOf("CaFile"), CFileOps::ErrnoText("CA file", acc.strCaFile));
     }
     if (!acc.strReceiveUrl.empty()) {
-        if (std::string str = CheckUrl(acc.strReceiveUrl, {"imap", "imaps", "pop3", "pop3s"}); !str.empty())
-            Error(LineOf("ReceiveUrl"), str);
+        if (CResult<> r = CheckUrl(acc.strReceiveUrl, {"imap", "imaps", "pop3", "pop3s"}); !r)
+            Error(LineOf("ReceiveUrl"), r.Problem());
     }
     return result;
 }

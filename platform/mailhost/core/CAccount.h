@@ -23,7 +23,9 @@ struct CAccount {
 // Reads accounts.ini. Problems carry the file name and line number.
 class CAccountsFile {
 public:
-    struct CResult {
+    // What the file holds: every problem is listed, not only the first,
+    // so the user can mend them all at once.
+    struct CReport {
         bool bFound = false;                 // false: no accounts file at all
         CAccount account;
         std::vector<std::string> vecErrors;  // non-empty: the account is unusable
@@ -31,6 +33,6 @@ public:
     };
     // $MAILHOST_ACCOUNTS, else $XDG_CONFIG_HOME/mailhost/accounts.ini, else ~/.config/...
     static std::string DefaultPath();
-    static CResult Load(const std::string& strPath);
-    static CResult Parse(const std::string& strText, const std::string& strPath);
+    static CReport Load(const std::string& strPath);
+    static CReport Parse(const std::string& strText, const std::string& strPath);
 };

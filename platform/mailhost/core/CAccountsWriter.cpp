@@ -40,9 +40,13 @@ std::string CAccountsWriter::Compose(const CAccount& acc) {
     return str;
 }
 
-std::string CAccountsWriter::Save(const std::string& strPath, const CAccount& acc) {
+CResult<> CAccountsWriter::Save(const std::string& strPath, const CAccount& acc) {
     std::string strProblems;
     auto Problem = [&](const std::string& s) { strProblems += (strProblems.empty() ? "" : "\n") + s; };
+    auto Done = [&]() -> CResult<> {
+        if (!strProblems.empty()) return CProblem(strProblems);
+        return {};
+    };
     const std::pair<const char*, const std::string*> kFields[] = {
         {"The name", &acc.strName},       {"The address", &acc.strAddress}, {"The SMTP URL", &acc.strSmtpUrl},
         {"The user name", &acc.strUser},  {"The password", &acc.strPassword}, {"The CA file", &acc.strCaFile},
@@ -51,7 +55,7 @@ std::string CAccountsWriter::Save(const std::string& strPath, const CAccount& ac
         if (pValue->find_first_of("\r\n") != std::string::npos) Problem(std::string(pszWhat) + " must be one line.");
     if (!acc.strUser.empty() && acc.strPassword.empty()) Problem("Enter the password for the user " + acc.strUser + ".");
     if (acc.strUser.empty() && !acc.strPassword.empty()) Problem("Enter the user name that goes with the password.");
-    if (!strProblems.empty()) return strProblems;
+    if (!strProblems.empty()) return Done();
 
     // Checked as the reader will check it, minus the password file that
     // does not exist yet.
@@ -59,19 +63,16 @@ std::string CAccountsWriter::Save(const std::string& strPath, const CAccount& ac
     accNoLogin.strUser.clear();
     auto check = CAccountsFile::Parse(Compose(accNoLogin), strPath);
     for (const auto& s : check.vecErrors) Problem(WithoutPosition(s, strPath));
-    if (!strProblems.empty()) return strProblems;
+    if (!strProblems.empty()) return Done();
 
     std::string strDir = CFileOps::DirName(strPath);
-    if (std::string str = CFileOps::MakeDirs(strDir); !str.empty()) return str;
-    if (!acc.strUser.empty()) {
-        if (std::string str = CFileOps::ReplaceFile(strDir + "/" + kPasswordFileName, acc.strPassword + "\n", 0600);
-            !str.empty())
-            return str;
-    }
-    if (std::string str = CFileOps::ReplaceFile(strPath, Compose(acc)); !str.empty()) return str;
+    QUILLORY_TRY(CFileOps::MakeDirs(strDir));
+    if (!acc.strUser.empty())
+        QUILLORY_TRY(CFileOps::ReplaceFile(strDir + "/" + kPasswordFileName, acc.strPassword + "\n", 0600));
+    QUILLORY_TRY(CFileOps::ReplaceFile(strPath, Compose(acc)));
     // No login any more: the old secret has no business staying on disk.
     if (acc.strUser.empty()) ::unlink((strDir + "/" + kPasswordFileName).c_str());
     auto written = CAccountsFile::Load(strPath);
     for (const auto& s : written.vecErrors) Problem(s);
-    return strProblems;
+    return Done();
 }

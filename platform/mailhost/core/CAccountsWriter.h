@@ -2,6 +2,7 @@
 #include <string>
 
 #include "CAccount.h"
+#include "CResult.h"
 
 // Writes the account in the form CAccountsFile reads, with the password in
 // a file of its own beside it that only the user can read (0600 from its
@@ -10,9 +11,9 @@
 class CAccountsWriter {
 public:
     static constexpr const char* kPasswordFileName = "smtp-password";
-    // Empty on success, otherwise every problem, one per line, in words
-    // about the account's fields (no file line numbers).
-    static std::string Save(const std::string& strPath, const CAccount& account);
+    // The problem lists every problem, one per line, in words about the
+    // account's fields (no file line numbers).
+    static CResult<> Save(const std::string& strPath, const CAccount& account);
     // The accounts.ini text for the account (PasswordFile named when a
     // user is given).
     static std::string Compose(const CAccount& account);

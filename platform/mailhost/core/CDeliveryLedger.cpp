@@ -45,16 +45,16 @@ const char* CDeliveryLedger::StateName(EDeliveryState state) {
     return "queued";
 }
 
-std::string CDeliveryLedger::Open() {
+CResult<> CDeliveryLedger::Open() {
     return CFileOps::MakeDirs(m_strDir);
 }
 
 CDeliveryRecord CDeliveryLedger::Get(const std::string& strId) const {
     if (auto it = m_mapVolatile.find(strId); it != m_mapVolatile.end()) return it->second;
     CDeliveryRecord rec;
-    std::string strBytes;
-    if (!CFileOps::ReadFile(m_strDir + "/" + strId, strBytes, 1 << 20).empty()) return rec;
-    std::istringstream in(strBytes);
+    CResult<std::string> rBytes = CFileOps::ReadFile(m_strDir + "/" + strId, 1 << 20);
+    if (!rBytes) return rec;
+    std::istringstream in(*rBytes);
     std::string strLine;
     while (std::getline(in, strLine)) {
         size_t nEq = strLine.find('=');
@@ -68,11 +68,11 @@ CDeliveryRecord CDeliveryLedger::Get(const std::string& strId) const {
     return rec;
 }
 
-std::string CDeliveryLedger::Put(const std::string& strId, const CDeliveryRecord& rec) {
+CResult<> CDeliveryLedger::Put(const std::string& strId, const CDeliveryRecord& rec) {
     if (!IsPersistent(rec.state)) {
-        std::string strProblem = Erase(strId);
+        CResult<> rErased = Erase(strId);
         if (rec.state != EDeliveryState::None) m_mapVolatile[strId] = rec;
-        return strProblem;
+        return rErased;
     }
     m_mapVolatile.erase(strId);
     std::string strBytes = std::string("state=") + StateName(rec.state) + "\nreason=" + OneLine(rec.strReason) +
@@ -81,13 +81,11 @@ std::string CDeliveryLedger::Put(const std::string& strId, const CDeliveryRecord
     return CFileOps::ReplaceFile(m_strDir + "/" + strId, strBytes);
 }
 
-std::string CDeliveryLedger::Erase(const std::string& strId) {
+CResult<> CDeliveryLedger::Erase(const std::string& strId) {
     m_mapVolatile.erase(strId);
     std::string strPath = m_strDir + "/" + strId;
-    if (::unlink(strPath.c_str()) != 0) {
-        if (errno == ENOENT) return {};
-        return CFileOps::ErrnoText("cannot remove delivery record", strPath);
-    }
+    if (::unlink(strPath.c_str()) != 0 && errno != ENOENT)
+        return CProblem(CFileOps::ErrnoText("cannot remove delivery record", strPath));
     return {};
 }
 

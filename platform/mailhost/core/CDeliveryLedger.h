@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "CResult.h"
+
 // Where a message stands on its way out. Handed, SentNotMoved, Failed and
 // Refused are kept on disk; the others live only while the host runs.
 enum class EDeliveryState {
@@ -27,11 +29,12 @@ struct CDeliveryRecord {
 class CDeliveryLedger {
 public:
     explicit CDeliveryLedger(std::string strDir) : m_strDir(std::move(strDir)) {}
-    std::string Open();
+    CResult<> Open();
 
+    // No record (an unreadable one included) is state None.
     CDeliveryRecord Get(const std::string& strId) const;
-    std::string Put(const std::string& strId, const CDeliveryRecord& rec);
-    std::string Erase(const std::string& strId);
+    CResult<> Put(const std::string& strId, const CDeliveryRecord& rec);
+    CResult<> Erase(const std::string& strId);  // done when there was none
     std::vector<std::string> StoredIds() const;
 
     static const char* StateName(EDeliveryState state);

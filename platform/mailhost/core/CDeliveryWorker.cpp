@@ -107,22 +107,26 @@ void CDeliveryWorker::WaitForWork(Clock::time_point tNext) {
     }
 }
 
+void CDeliveryWorker::Record(const std::string& strId, const CDeliveryRecord& rec) {
+    if (CResult<> r = m_store.PutRecord(strId, rec); !r) m_events.Post(EHostEvent::Warning, strId, r.Problem());
+}
+
 void CDeliveryWorker::Recover() {
     for (const auto& strId : m_store.StoredRecordIds()) {
         CDeliveryRecord rec = m_store.GetRecord(strId);
-        std::string strBytes;
-        bool bInOutbox = m_store.BeginSending(strId, strBytes);
+        // Only whether it is still there matters here; the claim ends at once.
+        bool bInOutbox = m_store.BeginSending(strId).Ok();
         if (bInOutbox) m_store.EndSending(strId);
         if (rec.state == EDeliveryState::Handed && bInOutbox) {
             rec.state = EDeliveryState::InDoubt;
             rec.strReason = "the host stopped after handing the message to the server and before its answer; "
                             "it may have arrived, so it is not sent again by itself";
-            m_store.PutRecord(strId, rec);
+            Record(strId, rec);
             m_events.Post(EHostEvent::InDoubt, strId, rec.strReason);
         } else if (rec.state == EDeliveryState::SentNotMoved && bInOutbox) {
-            std::string strNewId;
-            if (std::string str = m_store.MoveToSent(strId, strNewId); !str.empty()) {
-                m_events.Post(EHostEvent::Warning, strId, str);
+            CResult<std::string> rNewId = m_store.MoveToSent(strId);
+            if (!rNewId) {
+                m_events.Post(EHostEvent::Warning, strId, rNewId.Problem());
                 continue;
             }
             CDeliveryRecord done;
@@ -130,11 +134,11 @@ void CDeliveryWorker::Recover() {
                 done = rec;
                 done.state = EDeliveryState::Refused;
             }
-            m_store.PutRecord(strId, {});
-            m_store.PutRecord(strNewId, done);
-            m_events.Post(EHostEvent::Sent, strNewId, "delivered before the host stopped");
+            Record(strId, {});
+            Record(*rNewId, done);
+            m_events.Post(EHostEvent::Sent, *rNewId, "delivered before the host stopped");
         } else if (!bInOutbox && rec.state != EDeliveryState::Refused) {
-            m_store.PutRecord(strId, {});  // the message has gone elsewhere
+            Record(strId, {});  // the message has gone elsewhere
         }
     }
 }
@@ -161,21 +165,21 @@ void CDeliveryWorker::RunRound(bool bForce, Clock::time_point& tNext) {
 }
 
 void CDeliveryWorker::DeliverOne(const std::string& strId) {
-    std::string strBytes;
-    if (!m_store.BeginSending(strId, strBytes)) return;  // moved or deleted meanwhile
-    CWireMessage wire;
-    std::string strProblem = CMimeWriter::PrepareForWire(strBytes, m_opts.strDefaultFrom, m_opts.strEnvelopeFrom, wire);
-    if (!strProblem.empty()) {
-        m_store.PutRecord(strId, {EDeliveryState::Failed, strProblem, {}, 0});
+    CResult<std::string> rBytes = m_store.BeginSending(strId);
+    if (!rBytes) return;  // moved or deleted meanwhile
+    CResult<CWireMessage> rWire = CMimeWriter::PrepareForWire(*rBytes, m_opts.strDefaultFrom, m_opts.strEnvelopeFrom);
+    if (!rWire) {
+        Record(strId, {EDeliveryState::Failed, rWire.Problem(), {}, 0});
         m_store.EndSending(strId);
-        m_events.Post(EHostEvent::Failed, strId, strProblem);
+        m_events.Post(EHostEvent::Failed, strId, rWire.Problem());
         return;
     }
+    const CWireMessage& wire = *rWire;
     std::string strRecordProblem;
     // Without a durable "handed" record a crash after the hand-over would
     // send the message again: no record, no hand-over.
     auto fnHanded = [&] {
-        strRecordProblem = m_store.PutRecord(strId, {EDeliveryState::Handed, "", {}, 0});
+        strRecordProblem = m_store.PutRecord(strId, {EDeliveryState::Handed, "", {}, 0}).Problem();
         return strRecordProblem.empty();
     };
     CSendResult result = m_pTransport->Send(wire, fnHanded, m_bStop);
@@ -185,21 +189,25 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
     if (result.outcome == ESendOutcome::Sent) {
         m_mapRetry.erase(strId);
         CDeliveryRecord rec{EDeliveryState::SentNotMoved, result.strReason, result.vecRefused, nAttempts};
-        m_store.PutRecord(strId, rec);
-        std::string strNewId;
-        std::string strMove = m_store.MoveToSent(strId, strNewId);
+        // Without this record a stop before the move below leaves the
+        // "handed" one, and the message is kept as in doubt instead of
+        // being moved: never sent twice, but the user has to be told.
+        if (CResult<> r = m_store.PutRecord(strId, rec); !r)
+            m_events.Post(EHostEvent::Warning, strId, "delivered, but not recorded as sent: " + r.Problem());
+        CResult<std::string> rNewId = m_store.MoveToSent(strId);
         m_store.EndSending(strId);
-        if (!strMove.empty()) {
-            m_events.Post(EHostEvent::Warning, strId, "delivered, but not moved to Sent Items: " + strMove);
+        if (!rNewId) {
+            m_events.Post(EHostEvent::Warning, strId, "delivered, but not moved to Sent Items: " + rNewId.Problem());
             return;
         }
-        m_store.PutRecord(strId, {});
+        const std::string& strNewId = *rNewId;
+        Record(strId, {});
         if (result.vecRefused.empty()) {
             m_events.Post(EHostEvent::Sent, strNewId, "to " + std::to_string(wire.vecRcpt.size()) + " recipient(s)");
             return;
         }
         rec.state = EDeliveryState::Refused;
-        m_store.PutRecord(strNewId, rec);
+        Record(strNewId, rec);
         std::string strText;
         for (const auto& str : result.vecRefused) strText += (strText.empty() ? "" : "; ") + str;
         m_events.Post(EHostEvent::SentWithRefusals, strNewId, strText);
@@ -207,7 +215,7 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
     }
     if (result.outcome == ESendOutcome::Permanent) {
         m_mapRetry.erase(strId);
-        m_store.PutRecord(strId, {EDeliveryState::Failed, result.strReason, result.vecRefused, nAttempts});
+        Record(strId, {EDeliveryState::Failed, result.strReason, result.vecRefused, nAttempts});
         m_store.EndSending(strId);
         m_events.Post(EHostEvent::Failed, strId, result.strReason);
         return;
@@ -216,7 +224,7 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
         m_mapRetry.erase(strId);
         std::string strWhy = "the connection ended after the message was handed over and before the server "
                              "answered (" + result.strReason + "); it may have arrived, so it is not sent again by itself";
-        m_store.PutRecord(strId, {EDeliveryState::InDoubt, strWhy, {}, nAttempts});
+        Record(strId, {EDeliveryState::InDoubt, strWhy, {}, nAttempts});
         m_store.EndSending(strId);
         m_events.Post(EHostEvent::InDoubt, strId, strWhy);
         return;
@@ -224,7 +232,7 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
     if (!strRecordProblem.empty() && !result.bHanded) result.strReason += " (" + strRecordProblem + ")";
     auto delay = m_opts.firstRetry * (1LL << std::min(nAttempts - 1, 20));
     retry.tDue = Clock::now() + std::min<std::chrono::seconds>(delay, m_opts.maxRetry);
-    m_store.PutRecord(strId, {EDeliveryState::Retrying, result.strReason, {}, nAttempts});
+    Record(strId, {EDeliveryState::Retrying, result.strReason, {}, nAttempts});
     m_store.EndSending(strId);
     m_events.Post(EHostEvent::RetryLater, strId, result.strReason);
 }
@@ -232,7 +240,7 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
 void CDeliveryWorker::Receive() {
     if (!m_pReceiver) return;
     std::vector<std::string> vecIds;
-    std::string strProblem = m_pReceiver->FetchNew(vecIds, m_bStop);
+    CResult<> rFetched = m_pReceiver->FetchNew(vecIds, m_bStop);
     for (const auto& strId : vecIds) m_events.Post(EHostEvent::Received, strId, "");
-    if (!strProblem.empty()) m_events.Post(EHostEvent::ReceiveFailed, "", strProblem);
+    if (!rFetched) m_events.Post(EHostEvent::ReceiveFailed, "", rFetched.Problem());
 }

@@ -52,6 +52,9 @@ private:
     void DeliverOne(const std::string& strId);
     void Receive();
     void WaitForWork(std::chrono::steady_clock::time_point tNext);
+    // Writes a message's delivery record; a record that cannot be written
+    // is reported as a warning about that message, and delivery goes on.
+    void Record(const std::string& strId, const CDeliveryRecord& rec);
 
     CMailStore& m_store;
     CHostEvents& m_events;

@@ -12,15 +12,15 @@ CMailHost::~CMailHost() {
     Stop();
 }
 
-std::string CMailHost::Start() {
+CResult<> CMailHost::Start() {
     if (m_pWorker) return {};
     // A restart (after the account was edited) must not keep the old account.
     m_bHaveAccount = false;
     m_account = {};
-    if (std::string str = m_store.Open(); !str.empty()) return "cannot open the mail profile: " + str;
+    if (CResult<> r = m_store.Open(); !r) return CProblem("cannot open the mail profile: " + r.Problem());
 
     std::string strAccounts = m_opts.strAccountsPath.empty() ? CAccountsFile::DefaultPath() : m_opts.strAccountsPath;
-    CAccountsFile::CResult accounts = CAccountsFile::Load(strAccounts);
+    CAccountsFile::CReport accounts = CAccountsFile::Load(strAccounts);
     m_vecConfigMessages = accounts.vecErrors;
     m_vecConfigMessages.insert(m_vecConfigMessages.end(), accounts.vecWarnings.begin(), accounts.vecWarnings.end());
 
@@ -65,57 +65,61 @@ CDeliveryRecord CMailHost::DeliveryStatus(const std::string& strId) {
     return m_store.GetRecord(strId);
 }
 
-std::string CMailHost::RetryDelivery(const std::string& strId) {
+CResult<> CMailHost::RetryDelivery(const std::string& strId) {
     CDeliveryRecord rec = m_store.GetRecord(strId);
     if (rec.state != EDeliveryState::Failed && rec.state != EDeliveryState::InDoubt)
-        return "message " + strId + " is not held back";
-    if (std::string str = m_store.PutRecord(strId, {}); !str.empty()) return str;
+        return CProblem("message " + strId + " is not held back");
+    QUILLORY_TRY(m_store.PutRecord(strId, {}));
     if (m_pWorker) m_pWorker->Wake(true, false);
     return {};
 }
 
-std::string CMailHost::SaveTemplate(const std::string& strPath, const CMailMessage& msg) {
+CResult<> CMailHost::SaveTemplate(const std::string& strPath, const CMailMessage& msg) {
     return CTemplateFile::Save(strPath, msg);
 }
 
-std::string CMailHost::LoadTemplate(const std::string& strPath, CMailMessage& msg) {
+CResult<> CMailHost::LoadTemplate(const std::string& strPath, CMailMessage& msg) {
     return CTemplateFile::Load(strPath, msg);
 }
 
-std::string CMailHost::SaveToFolder(EMailFolder folder, const CMailMessage& msg, std::string& strId) {
-    std::string strProblem = m_store.Save(folder, msg, strId);
-    if (strProblem.empty() && folder == EMailFolder::Outbox && m_pWorker) m_pWorker->Wake(false, false);
-    return strProblem;
+CResult<> CMailHost::SaveToFolder(EMailFolder folder, const CMailMessage& msg, std::string& strId) {
+    QUILLORY_TRY(m_store.Save(folder, msg, strId));
+    if (folder == EMailFolder::Outbox && m_pWorker) m_pWorker->Wake(false, false);
+    return {};
 }
 
 std::vector<std::string> CMailHost::ListFolder(EMailFolder folder) {
     return m_store.List(folder);
 }
 
-std::string CMailHost::LoadFromFolder(EMailFolder folder, const std::string& strId, CMailMessage& msg) {
+CResult<> CMailHost::LoadFromFolder(EMailFolder folder, const std::string& strId, CMailMessage& msg) {
     return m_store.Load(folder, strId, msg);
 }
 
-std::string CMailHost::MoveMessage(EMailFolder from, const std::string& strId, EMailFolder to, std::string& strNewId) {
-    std::string strProblem = m_store.Move(from, strId, to, strNewId);
-    if (strProblem.empty() && to == EMailFolder::Outbox && m_pWorker) m_pWorker->Wake(false, false);
-    return strProblem;
+CResult<> CMailHost::MoveMessage(EMailFolder from, const std::string& strId, EMailFolder to, std::string& strNewId) {
+    QUILLORY_TRY(m_store.Move(from, strId, to, strNewId));
+    if (to == EMailFolder::Outbox && m_pWorker) m_pWorker->Wake(false, false);
+    return {};
 }
 
-std::string CMailHost::DeleteMessage(EMailFolder folder, const std::string& strId) {
+CResult<> CMailHost::DeleteMessage(EMailFolder folder, const std::string& strId) {
     return m_store.Delete(folder, strId);
 }
 
-std::string CMailHost::Submit(const CMailMessage& msg) {
-    if (msg.vecTo.empty() && msg.vecCc.empty() && msg.vecBcc.empty()) return "the message has no recipients";
+CResult<> CMailHost::Submit(const CMailMessage& msg) {
+    if (msg.vecTo.empty() && msg.vecCc.empty() && msg.vecBcc.empty())
+        return CProblem("the message has no recipients");
     CMailMessage copy = msg;
     copy.bSent = false;
     if (m_bHaveAccount && copy.strFrom.empty()) copy.strFrom = m_account.Sender();
-    std::string strAddr;
-    CMimeWriter::ParseMailbox(copy.strFrom, strAddr);
-    if (copy.strMessageId.empty()) copy.strMessageId = CMimeWriter::NewMessageId(strAddr);
+    if (copy.strMessageId.empty()) {
+        // Without a usable sender the id takes a stand-in domain; a bad
+        // sender is reported when the message is stored below.
+        CResult<std::string> rAddress = CMimeWriter::ParseMailbox(copy.strFrom);
+        copy.strMessageId = CMimeWriter::NewMessageId(rAddress ? *rAddress : std::string());
+    }
     std::string strId;
-    if (std::string str = m_store.Save(EMailFolder::Outbox, copy, strId); !str.empty()) return str;
+    QUILLORY_TRY(m_store.Save(EMailFolder::Outbox, copy, strId));
     if (m_pWorker) m_pWorker->Wake(false, false);
     return {};
 }

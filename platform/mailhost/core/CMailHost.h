@@ -26,7 +26,7 @@ public:
     ~CMailHost() override;
 
     // Opens the profile, reads the account and starts the delivery thread.
-    std::string Start();
+    CResult<> Start();
     void Stop();
 
     CHostEvents& Events() { return m_events; }
@@ -37,16 +37,16 @@ public:
     // A message's delivery record (Outbox: failures; Sent Items: refusals).
     CDeliveryRecord DeliveryStatus(const std::string& strId);
     // Clears a failed or in-doubt mark so the message is tried again.
-    std::string RetryDelivery(const std::string& strId);
+    CResult<> RetryDelivery(const std::string& strId);
 
-    std::string SaveTemplate(const std::string& strPath, const CMailMessage& msg) override;
-    std::string LoadTemplate(const std::string& strPath, CMailMessage& msg) override;
-    std::string SaveToFolder(EMailFolder folder, const CMailMessage& msg, std::string& strId) override;
+    CResult<> SaveTemplate(const std::string& strPath, const CMailMessage& msg) override;
+    CResult<> LoadTemplate(const std::string& strPath, CMailMessage& msg) override;
+    CResult<> SaveToFolder(EMailFolder folder, const CMailMessage& msg, std::string& strId) override;
     std::vector<std::string> ListFolder(EMailFolder folder) override;
-    std::string LoadFromFolder(EMailFolder folder, const std::string& strId, CMailMessage& msg) override;
-    std::string MoveMessage(EMailFolder from, const std::string& strId, EMailFolder to, std::string& strNewId) override;
-    std::string DeleteMessage(EMailFolder folder, const std::string& strId) override;
-    std::string Submit(const CMailMessage& msg) override;
+    CResult<> LoadFromFolder(EMailFolder folder, const std::string& strId, CMailMessage& msg) override;
+    CResult<> MoveMessage(EMailFolder from, const std::string& strId, EMailFolder to, std::string& strNewId) override;
+    CResult<> DeleteMessage(EMailFolder folder, const std::string& strId) override;
+    CResult<> Submit(const CMailMessage& msg) override;
     void SendReceiveNow() override;
 
 private:

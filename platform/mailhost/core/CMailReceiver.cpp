@@ -55,33 +55,41 @@ std::string CMailReceiver::BaseUrl() const {
     return strBase;
 }
 
-std::string CMailReceiver::LoadState() {
+void CMailReceiver::LoadState() {
     m_setSeen.clear();
     m_strUidValidity.clear();
-    std::string strBytes;
-    if (!CFileOps::ReadFile(m_strStatePath, strBytes, 64u << 20).empty()) return {};
-    std::vector<std::string> vecLines = Lines(strBytes);
+    CResult<std::string> rBytes = CFileOps::ReadFile(m_strStatePath, 64u << 20);
+    if (!rBytes) return;
+    std::vector<std::string> vecLines = Lines(*rBytes);
     // Another server or user: what was seen there means nothing here.
-    if (vecLines.empty() || vecLines[0] != "account=" + BaseUrl() + " " + m_account.strUser) return {};
+    if (vecLines.empty() || vecLines[0] != "account=" + BaseUrl() + " " + m_account.strUser) return;
     for (const auto& strLine : vecLines) {
         if (strLine.rfind("uidvalidity=", 0) == 0) m_strUidValidity = strLine.substr(12);
         else if (strLine.rfind("seen=", 0) == 0) m_setSeen.insert(strLine.substr(5));
     }
-    return {};
 }
 
-std::string CMailReceiver::SaveState() {
+CResult<> CMailReceiver::SaveState() {
     std::string strBytes = "account=" + BaseUrl() + " " + m_account.strUser + "\nuidvalidity=" + m_strUidValidity + "\n";
     for (const auto& str : m_setSeen) strBytes += "seen=" + str + "\n";
-    if (std::string str = CFileOps::MakeDirs(CFileOps::DirName(m_strStatePath)); !str.empty()) return str;
+    QUILLORY_TRY(CFileOps::MakeDirs(CFileOps::DirName(m_strStatePath)));
     return CFileOps::ReplaceFile(m_strStatePath, strBytes);
 }
 
-std::string CMailReceiver::Perform(const std::string& strUrl, const std::string& strCustom, std::string& strOut) {
+CResult<> CMailReceiver::Keep(const std::string& strMessage, const std::string& strSeen,
+                              std::vector<std::string>& vecNewIds) {
+    CResult<std::string> rId = m_store.AddRaw(EMailFolder::Inbox, CMimeWriter::CrlfToLf(strMessage), true);
+    if (!rId) return rId.TakeProblem();
+    vecNewIds.push_back(*rId);
+    m_setSeen.insert(strSeen);
+    return SaveState();
+}
+
+CResult<std::string> CMailReceiver::Perform(const std::string& strUrl, const std::string& strCustom) {
     CCurlHandle h;
-    if (!h.p) return "cannot start the mail transfer library";
+    if (!h.p) return CProblem("cannot start the mail transfer library");
     char szError[CURL_ERROR_SIZE] = "";
-    strOut.clear();
+    std::string strOut;
     curl_easy_setopt(h.p, CURLOPT_URL, strUrl.c_str());
     CCurlAccount::Apply(h.p, m_account);
     if (!strCustom.empty()) curl_easy_setopt(h.p, CURLOPT_CUSTOMREQUEST, strCustom.c_str());
@@ -92,21 +100,24 @@ std::string CMailReceiver::Perform(const std::string& strUrl, const std::string&
     curl_easy_setopt(h.p, CURLOPT_LOW_SPEED_TIME, 120L);
     curl_easy_setopt(h.p, CURLOPT_ERRORBUFFER, szError);
     CURLcode rc = curl_easy_perform(h.p);
-    if (rc == CURLE_OK) return {};
-    return m_account.strReceiveUrl + ": " + (*szError ? szError : curl_easy_strerror(rc));
+    if (rc == CURLE_OK) return strOut;
+    return CProblem(m_account.strReceiveUrl + ": " + (*szError ? szError : curl_easy_strerror(rc)));
 }
 
-std::string CMailReceiver::FetchNew(std::vector<std::string>& vecNewIds, const std::atomic<bool>& bAbort) {
+CResult<> CMailReceiver::FetchNew(std::vector<std::string>& vecNewIds, const std::atomic<bool>& bAbort) {
     LoadState();
     return IsImap(BaseUrl()) ? FetchImap(vecNewIds, bAbort) : FetchPop3(vecNewIds, bAbort);
 }
 
-std::string CMailReceiver::FetchImap(std::vector<std::string>& vecNewIds, const std::atomic<bool>& bAbort) {
-    std::string strBase = BaseUrl(), strOut;
-    if (std::string str = Perform(strBase + "/", "STATUS INBOX (UIDVALIDITY)", strOut); !str.empty()) return str;
-    size_t nPos = strOut.find("UIDVALIDITY ");
-    if (nPos == std::string::npos) return strBase + ": the server gave no UIDVALIDITY for INBOX";
-    std::string strValidity = strOut.substr(nPos + 12, strOut.find_first_not_of("0123456789", nPos + 12) - nPos - 12);
+CResult<> CMailReceiver::FetchImap(std::vector<std::string>& vecNewIds, const std::atomic<bool>& bAbort) {
+    std::string strBase = BaseUrl();
+    CResult<std::string> rStatus = Perform(strBase + "/", "STATUS INBOX (UIDVALIDITY)");
+    if (!rStatus) return rStatus.TakeProblem();
+    const std::string& strStatus = *rStatus;
+    size_t nPos = strStatus.find("UIDVALIDITY ");
+    if (nPos == std::string::npos) return CProblem(strBase + ": the server gave no UIDVALIDITY for INBOX");
+    std::string strValidity =
+        strStatus.substr(nPos + 12, strStatus.find_first_not_of("0123456789", nPos + 12) - nPos - 12);
     if (strValidity != m_strUidValidity) {
         // The server renumbered INBOX; the old UIDs mean nothing now.
         m_setSeen.clear();
@@ -114,11 +125,10 @@ std::string CMailReceiver::FetchImap(std::vector<std::string>& vecNewIds, const 
     }
     unsigned long long nMax = 0;
     for (const auto& str : m_setSeen) nMax = std::max(nMax, std::stoull(str));
-    if (std::string str = Perform(strBase + "/INBOX", "UID SEARCH UID " + std::to_string(nMax + 1) + ":*", strOut);
-        !str.empty())
-        return str;
+    CResult<std::string> rSearch = Perform(strBase + "/INBOX", "UID SEARCH UID " + std::to_string(nMax + 1) + ":*");
+    if (!rSearch) return rSearch.TakeProblem();
     std::vector<unsigned long long> vecUids;
-    for (const auto& strLine : Lines(strOut)) {
+    for (const auto& strLine : Lines(*rSearch)) {
         if (strLine.rfind("* SEARCH", 0) != 0) continue;
         std::istringstream in(strLine.substr(8));
         unsigned long long n;
@@ -130,36 +140,27 @@ std::string CMailReceiver::FetchImap(std::vector<std::string>& vecNewIds, const 
     for (unsigned long long nUid : vecUids) {
         if (bAbort) return {};
         std::string strUrl = strBase + "/INBOX;UIDVALIDITY=" + m_strUidValidity + "/;UID=" + std::to_string(nUid);
-        if (std::string str = Perform(strUrl, "", strOut); !str.empty()) return str;
-        std::string strId;
-        if (std::string str = m_store.AddRaw(EMailFolder::Inbox, CMimeWriter::CrlfToLf(strOut), true, strId); !str.empty())
-            return str;
-        vecNewIds.push_back(strId);
-        m_setSeen.insert(std::to_string(nUid));
-        if (std::string str = SaveState(); !str.empty()) return str;
+        CResult<std::string> rMessage = Perform(strUrl, "");
+        if (!rMessage) return rMessage.TakeProblem();
+        QUILLORY_TRY(Keep(*rMessage, std::to_string(nUid), vecNewIds));
     }
     return SaveState();
 }
 
-std::string CMailReceiver::FetchPop3(std::vector<std::string>& vecNewIds, const std::atomic<bool>& bAbort) {
-    std::string strBase = BaseUrl(), strOut;
-    if (std::string str = Perform(strBase + "/", "UIDL", strOut); !str.empty()) return str;
+CResult<> CMailReceiver::FetchPop3(std::vector<std::string>& vecNewIds, const std::atomic<bool>& bAbort) {
+    std::string strBase = BaseUrl();
+    CResult<std::string> rList = Perform(strBase + "/", "UIDL");
+    if (!rList) return rList.TakeProblem();
     std::set<std::string> setListed;
-    for (const auto& strLine : Lines(strOut)) {
+    for (const auto& strLine : Lines(*rList)) {
         std::istringstream in(strLine);
         std::string strNumber, strUidl;
         if (!(in >> strNumber >> strUidl) || strNumber.find_first_not_of("0123456789") != std::string::npos) continue;
         setListed.insert(strUidl);
         if (m_setSeen.count(strUidl) || bAbort) continue;
-        std::string strMessage;
-        if (std::string str = Perform(strBase + "/" + strNumber, "", strMessage); !str.empty()) return str;
-        std::string strId;
-        if (std::string str = m_store.AddRaw(EMailFolder::Inbox, CMimeWriter::CrlfToLf(strMessage), true, strId);
-            !str.empty())
-            return str;
-        vecNewIds.push_back(strId);
-        m_setSeen.insert(strUidl);
-        if (std::string str = SaveState(); !str.empty()) return str;
+        CResult<std::string> rMessage = Perform(strBase + "/" + strNumber, "");
+        if (!rMessage) return rMessage.TakeProblem();
+        QUILLORY_TRY(Keep(*rMessage, strUidl, vecNewIds));
     }
     // Forget what the server no longer has, so the record stays small.
     std::erase_if(m_setSeen, [&](const std::string& str) { return !setListed.count(str); });

@@ -15,14 +15,18 @@ public:
     CMailReceiver(CAccount account, CMailStore& store);
     // Appends the Inbox ids of what arrived; returns the problem, if any,
     // after keeping whatever was fetched before it.
-    std::string FetchNew(std::vector<std::string>& vecNewIds, const std::atomic<bool>& bAbort);
+    CResult<> FetchNew(std::vector<std::string>& vecNewIds, const std::atomic<bool>& bAbort);
 
 private:
-    std::string FetchImap(std::vector<std::string>& vecNewIds, const std::atomic<bool>& bAbort);
-    std::string FetchPop3(std::vector<std::string>& vecNewIds, const std::atomic<bool>& bAbort);
-    std::string Perform(const std::string& strUrl, const std::string& strCustom, std::string& strOut);
-    std::string LoadState();
-    std::string SaveState();
+    CResult<> FetchImap(std::vector<std::string>& vecNewIds, const std::atomic<bool>& bAbort);
+    CResult<> FetchPop3(std::vector<std::string>& vecNewIds, const std::atomic<bool>& bAbort);
+    // Keeps one fetched message in Inbox and remembers its UID or UIDL.
+    CResult<> Keep(const std::string& strMessage, const std::string& strSeen, std::vector<std::string>& vecNewIds);
+    // What the server sent back.
+    CResult<std::string> Perform(const std::string& strUrl, const std::string& strCustom);
+    // A missing or foreign record is an empty one: everything is new.
+    void LoadState();
+    CResult<> SaveState();
     std::string BaseUrl() const;
 
     CAccount m_account;

@@ -37,11 +37,9 @@ const char* CMailStore::FolderName(EMailFolder folder) {
     return nIndex < std::size(kFolderNames) ? kFolderNames[nIndex] : kFolderNames[0];
 }
 
-std::string CMailStore::Open() {
+CResult<> CMailStore::Open() {
     std::lock_guard lock(m_mutex);
-    for (const auto& dir : m_arrDirs) {
-        if (std::string str = dir.Create(); !str.empty()) return str;
-    }
+    for (const auto& dir : m_arrDirs) QUILLORY_TRY(dir.Create());
     return m_ledger.Open();
 }
 
@@ -59,18 +57,27 @@ bool CMailStore::WasSent(EMailFolder folder, const std::string& strId) const {
     }
 }
 
+CProblem CMailStore::NotAnId(const std::string& strId) {
+    return CProblem("not a message id: \"" + strId + "\"");
+}
+
 bool CMailStore::IsBusy(EMailFolder folder, const std::string& strId) const {
     return folder == EMailFolder::Outbox && m_setSending.count(strId) != 0;
 }
 
-std::string CMailStore::Save(EMailFolder folder, const CMailMessage& msg, std::string& strId) {
-    std::string strBytes;
-    if (std::string str = CMimeWriter::Compose(msg, {}, strBytes); !str.empty()) return str;
+CResult<> CMailStore::Save(EMailFolder folder, const CMailMessage& msg, std::string& strId) {
+    CResult<std::string> rBytes = CMimeWriter::Compose(msg, {});
+    if (!rBytes) return rBytes.TakeProblem();
     std::lock_guard lock(m_mutex);
-    if (strId.empty()) return Dir(folder).Add(strBytes, false, FlagsFor(folder, msg.bSent), strId);
-    if (!CMaildir::IsValidId(strId)) return "not a message id: \"" + strId + "\"";
-    if (IsBusy(folder, strId)) return "the message is being sent and cannot be changed now";
-    if (std::string str = Dir(folder).Replace(strId, strBytes); !str.empty()) return str;
+    if (strId.empty()) {
+        CResult<std::string> rId = Dir(folder).Add(*rBytes, false, FlagsFor(folder, msg.bSent));
+        if (!rId) return rId.TakeProblem();
+        strId = *rId;
+        return {};
+    }
+    if (!CMaildir::IsValidId(strId)) return NotAnId(strId);
+    if (IsBusy(folder, strId)) return CProblem("the message is being sent and cannot be changed now");
+    QUILLORY_TRY(Dir(folder).Replace(strId, *rBytes));
     // An edited Outbox message is a new attempt: forget an earlier refusal.
     if (folder == EMailFolder::Outbox) return m_ledger.Erase(strId);
     return {};
@@ -81,55 +88,57 @@ std::vector<std::string> CMailStore::List(EMailFolder folder) {
     return Dir(folder).List();
 }
 
-std::string CMailStore::Load(EMailFolder folder, const std::string& strId, CMailMessage& msg) {
-    std::string strBytes;
-    bool bSent = false;
-    {
-        std::lock_guard lock(m_mutex);
-        if (!CMaildir::IsValidId(strId)) return "not a message id: \"" + strId + "\"";
-        if (std::string str = Dir(folder).Read(strId, strBytes); !str.empty()) return str;
-        bSent = WasSent(folder, strId);
-    }
-    if (std::string str = CMimeReader::Parse(strBytes, msg); !str.empty())
-        return std::string("message ") + strId + " in " + FolderName(folder) + ": " + str;
+CResult<> CMailStore::Load(EMailFolder folder, const std::string& strId, CMailMessage& msg) {
+    if (!CMaildir::IsValidId(strId)) return NotAnId(strId);
+    std::unique_lock lock(m_mutex);
+    CResult<std::string> rBytes = Dir(folder).Read(strId);
+    if (!rBytes) return rBytes.TakeProblem();
+    bool bSent = WasSent(folder, strId);
+    lock.unlock();  // parsing needs no lock
+    CResult<CMailMessage> rMessage = CMimeReader::Parse(*rBytes);
+    if (!rMessage)
+        return CProblem(std::string("message ") + strId + " in " + FolderName(folder) + ": " + rMessage.Problem());
+    msg = std::move(rMessage).Value();
     msg.bSent = bSent;
     return {};
 }
 
-std::string CMailStore::Move(EMailFolder from, const std::string& strId, EMailFolder to, std::string& strNewId) {
+CResult<> CMailStore::Move(EMailFolder from, const std::string& strId, EMailFolder to, std::string& strNewId) {
     std::lock_guard lock(m_mutex);
-    if (!CMaildir::IsValidId(strId)) return "not a message id: \"" + strId + "\"";
-    if (IsBusy(from, strId)) return "the message is being sent and cannot be moved now";
+    if (!CMaildir::IsValidId(strId)) return NotAnId(strId);
+    if (IsBusy(from, strId)) return CProblem("the message is being sent and cannot be moved now");
     if (from == to) {
-        if (!Dir(from).Exists(strId)) return std::string("no message ") + strId + " in " + FolderName(from);
+        if (!Dir(from).Exists(strId)) return CProblem(std::string("no message ") + strId + " in " + FolderName(from));
         strNewId = strId;
         return {};
     }
     bool bSent = WasSent(from, strId);
-    if (std::string str = Dir(from).MoveTo(strId, Dir(to), FlagsFor(to, bSent), strNewId); !str.empty()) return str;
+    CResult<std::string> rNewId = Dir(from).MoveTo(strId, Dir(to), FlagsFor(to, bSent));
+    if (!rNewId) return rNewId.TakeProblem();
+    strNewId = *rNewId;
     if (from == EMailFolder::Outbox) return m_ledger.Erase(strId);
     return {};
 }
 
-std::string CMailStore::Delete(EMailFolder folder, const std::string& strId) {
+CResult<> CMailStore::Delete(EMailFolder folder, const std::string& strId) {
     std::lock_guard lock(m_mutex);
-    if (!CMaildir::IsValidId(strId)) return "not a message id: \"" + strId + "\"";
-    if (IsBusy(folder, strId)) return "the message is being sent and cannot be deleted now";
-    if (std::string str = Dir(folder).Remove(strId); !str.empty()) return str;
+    if (!CMaildir::IsValidId(strId)) return NotAnId(strId);
+    if (IsBusy(folder, strId)) return CProblem("the message is being sent and cannot be deleted now");
+    QUILLORY_TRY(Dir(folder).Remove(strId));
     if (folder == EMailFolder::Outbox || folder == EMailFolder::SentItems) return m_ledger.Erase(strId);
     return {};
 }
 
-std::string CMailStore::AddRaw(EMailFolder folder, const std::string& strBytes, bool bUnseen, std::string& strId) {
+CResult<std::string> CMailStore::AddRaw(EMailFolder folder, const std::string& strBytes, bool bUnseen) {
     std::lock_guard lock(m_mutex);
-    return Dir(folder).Add(strBytes, bUnseen, bUnseen ? "" : "S", strId);
+    return Dir(folder).Add(strBytes, bUnseen, bUnseen ? "" : "S");
 }
 
-bool CMailStore::BeginSending(const std::string& strId, std::string& strBytes) {
+CResult<std::string> CMailStore::BeginSending(const std::string& strId) {
     std::lock_guard lock(m_mutex);
-    if (!Dir(EMailFolder::Outbox).Read(strId, strBytes).empty()) return false;
-    m_setSending.insert(strId);
-    return true;
+    CResult<std::string> rBytes = Dir(EMailFolder::Outbox).Read(strId);
+    if (rBytes) m_setSending.insert(strId);
+    return rBytes;
 }
 
 void CMailStore::EndSending(const std::string& strId) {
@@ -137,9 +146,9 @@ void CMailStore::EndSending(const std::string& strId) {
     m_setSending.erase(strId);
 }
 
-std::string CMailStore::MoveToSent(const std::string& strId, std::string& strNewId) {
+CResult<std::string> CMailStore::MoveToSent(const std::string& strId) {
     std::lock_guard lock(m_mutex);
-    return Dir(EMailFolder::Outbox).MoveTo(strId, Dir(EMailFolder::SentItems), "S", strNewId);
+    return Dir(EMailFolder::Outbox).MoveTo(strId, Dir(EMailFolder::SentItems), "S");
 }
 
 CDeliveryRecord CMailStore::GetRecord(const std::string& strId) {
@@ -147,7 +156,7 @@ CDeliveryRecord CMailStore::GetRecord(const std::string& strId) {
     return m_ledger.Get(strId);
 }
 
-std::string CMailStore::PutRecord(const std::string& strId, const CDeliveryRecord& rec) {
+CResult<> CMailStore::PutRecord(const std::string& strId, const CDeliveryRecord& rec) {
     std::lock_guard lock(m_mutex);
     return m_ledger.Put(strId, rec);
 }

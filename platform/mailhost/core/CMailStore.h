@@ -14,7 +14,7 @@
 class CMailStore {
 public:
     explicit CMailStore(std::string strProfileDir);
-    std::string Open();  // creates what is missing
+    CResult<> Open();  // creates what is missing
 
     // $MAILHOST_PROFILE, else $XDG_DATA_HOME/mailhost, else ~/.local/share/mailhost.
     static std::string DefaultProfileDir();
@@ -22,23 +22,27 @@ public:
     static const char* FolderName(EMailFolder folder);
     const std::string& ProfileDir() const { return m_strProfileDir; }
 
-    std::string Save(EMailFolder folder, const CMailMessage& msg, std::string& strId);
+    // As IMailBackend's SaveToFolder, LoadFromFolder, MoveMessage and DeleteMessage.
+    CResult<> Save(EMailFolder folder, const CMailMessage& msg, std::string& strId);
     std::vector<std::string> List(EMailFolder folder);
-    std::string Load(EMailFolder folder, const std::string& strId, CMailMessage& msg);
-    std::string Move(EMailFolder from, const std::string& strId, EMailFolder to, std::string& strNewId);
-    std::string Delete(EMailFolder folder, const std::string& strId);
+    CResult<> Load(EMailFolder folder, const std::string& strId, CMailMessage& msg);
+    CResult<> Move(EMailFolder from, const std::string& strId, EMailFolder to, std::string& strNewId);
+    CResult<> Delete(EMailFolder folder, const std::string& strId);
     // Stores bytes as they are (received mail); into new/ when bUnseen.
-    std::string AddRaw(EMailFolder folder, const std::string& strBytes, bool bUnseen, std::string& strId);
+    // Gives the new message's id.
+    CResult<std::string> AddRaw(EMailFolder folder, const std::string& strBytes, bool bUnseen);
 
     // For the delivery worker: claims an Outbox message so the host cannot
-    // move, replace or delete it mid-transfer; false if it is gone.
-    bool BeginSending(const std::string& strId, std::string& strBytes);
+    // move, replace or delete it mid-transfer, and gives its bytes. A
+    // problem (the message is gone, or unreadable) claims nothing.
+    CResult<std::string> BeginSending(const std::string& strId);
     void EndSending(const std::string& strId);
-    // Moves a delivered message to Sent Items, keeping its id.
-    std::string MoveToSent(const std::string& strId, std::string& strNewId);
+    // Moves a delivered message to Sent Items and gives its id there (its
+    // old one where free).
+    CResult<std::string> MoveToSent(const std::string& strId);
 
     CDeliveryRecord GetRecord(const std::string& strId);
-    std::string PutRecord(const std::string& strId, const CDeliveryRecord& rec);
+    CResult<> PutRecord(const std::string& strId, const CDeliveryRecord& rec);
     std::vector<std::string> StoredRecordIds();
 
 private:
@@ -46,6 +50,7 @@ private:
     bool IsBusy(EMailFolder folder, const std::string& strId) const;
     bool WasSent(EMailFolder folder, const std::string& strId) const;
     static std::string FlagsFor(EMailFolder folder, bool bSent);
+    static CProblem NotAnId(const std::string& strId);
 
     std::string m_strProfileDir;
     std::array<CMaildir, 5> m_arrDirs;

@@ -38,6 +38,10 @@ long long SortSeconds(const std::string& strName, const std::string& strPath) {
 
 }  // namespace
 
+CProblem CMaildir::NoMessage(const std::string& strId) const {
+    return CProblem("no message " + strId + " in " + m_strRoot);
+}
+
 bool CMaildir::IsValidId(const std::string& strId) {
     if (strId.empty() || strId.size() > 255 || strId[0] == '.') return false;
     return strId.find_first_of(std::string("/:\0", 3)) == std::string::npos;
@@ -62,10 +66,8 @@ std::string CMaildir::NewUniqueName() {
     return szName + strHost;
 }
 
-std::string CMaildir::Create() const {
-    for (const char* szSub : {"", "/tmp", "/new", "/cur"}) {
-        if (std::string str = CFileOps::MakeDirs(m_strRoot + szSub); !str.empty()) return str;
-    }
+CResult<> CMaildir::Create() const {
+    for (const char* szSub : {"", "/tmp", "/new", "/cur"}) QUILLORY_TRY(CFileOps::MakeDirs(m_strRoot + szSub));
     return {};
 }
 
@@ -98,64 +100,61 @@ std::string CMaildir::Flags(const std::string& strId) const {
     return nInfo == std::string::npos ? std::string() : strPath.substr(nInfo + 3);
 }
 
-std::string CMaildir::Add(const std::string& strBytes, bool bIntoNew, const std::string& strFlags,
-                          std::string& strId) const {
+CResult<std::string> CMaildir::Add(const std::string& strBytes, bool bIntoNew, const std::string& strFlags) const {
     std::string strName = NewUniqueName();
     std::string strTemp = m_strRoot + "/tmp/" + strName;
-    if (std::string str = CFileOps::WriteNewSynced(strTemp, strBytes); !str.empty()) return str;
+    QUILLORY_TRY(CFileOps::WriteNewSynced(strTemp, strBytes));
     std::string strFinal = bIntoNew ? m_strRoot + "/new/" + strName : m_strRoot + "/cur/" + strName + ":2," + strFlags;
     // link() refuses to overwrite, so a clash can never replace another message.
     if (::link(strTemp.c_str(), strFinal.c_str()) != 0) {
-        std::string strProblem = CFileOps::ErrnoText("cannot store message as", strFinal);
+        CProblem problem(CFileOps::ErrnoText("cannot store message as", strFinal));
         ::unlink(strTemp.c_str());
-        return strProblem;
+        return problem;
     }
     ::unlink(strTemp.c_str());
-    if (std::string str = CFileOps::SyncDir(CFileOps::DirName(strFinal)); !str.empty()) return str;
-    strId = strName;
-    return {};
+    QUILLORY_TRY(CFileOps::SyncDir(CFileOps::DirName(strFinal)));
+    return strName;
 }
 
-std::string CMaildir::Replace(const std::string& strId, const std::string& strBytes) const {
+CResult<> CMaildir::Replace(const std::string& strId, const std::string& strBytes) const {
     std::string strPath = FindPath(strId);
-    if (strPath.empty()) return "no message " + strId + " in " + m_strRoot;
+    if (strPath.empty()) return NoMessage(strId);
     std::string strTemp = m_strRoot + "/tmp/" + NewUniqueName();
-    if (std::string str = CFileOps::WriteNewSynced(strTemp, strBytes); !str.empty()) return str;
+    QUILLORY_TRY(CFileOps::WriteNewSynced(strTemp, strBytes));
     if (::rename(strTemp.c_str(), strPath.c_str()) != 0) {
-        std::string strProblem = CFileOps::ErrnoText("cannot replace", strPath);
+        CProblem problem(CFileOps::ErrnoText("cannot replace", strPath));
         ::unlink(strTemp.c_str());
-        return strProblem;
+        return problem;
     }
     return CFileOps::SyncDir(CFileOps::DirName(strPath));
 }
 
-std::string CMaildir::Read(const std::string& strId, std::string& strBytes) const {
+CResult<std::string> CMaildir::Read(const std::string& strId) const {
     std::string strPath = FindPath(strId);
-    if (strPath.empty()) return "no message " + strId + " in " + m_strRoot;
-    return CFileOps::ReadFile(strPath, strBytes, kMaxMessageBytes);
+    if (strPath.empty()) return NoMessage(strId);
+    return CFileOps::ReadFile(strPath, kMaxMessageBytes);
 }
 
-std::string CMaildir::Remove(const std::string& strId) const {
+CResult<> CMaildir::Remove(const std::string& strId) const {
     std::string strPath = FindPath(strId);
-    if (strPath.empty()) return "no message " + strId + " in " + m_strRoot;
-    if (::unlink(strPath.c_str()) != 0) return CFileOps::ErrnoText("cannot delete", strPath);
+    if (strPath.empty()) return NoMessage(strId);
+    if (::unlink(strPath.c_str()) != 0) return CProblem(CFileOps::ErrnoText("cannot delete", strPath));
     return CFileOps::SyncDir(CFileOps::DirName(strPath));
 }
 
-std::string CMaildir::MoveTo(const std::string& strId, const CMaildir& target, const std::string& strFlags,
-                             std::string& strNewId) const {
+CResult<std::string> CMaildir::MoveTo(const std::string& strId, const CMaildir& target,
+                                      const std::string& strFlags) const {
     std::string strPath = FindPath(strId);
-    if (strPath.empty()) return "no message " + strId + " in " + m_strRoot;
+    if (strPath.empty()) return NoMessage(strId);
     std::string strName = target.Exists(strId) ? NewUniqueName() : strId;
     std::string strFinal = target.Root() + "/cur/" + strName + ":2," + strFlags;
     if (::link(strPath.c_str(), strFinal.c_str()) != 0)
-        return CFileOps::ErrnoText("cannot move message to", strFinal);
+        return CProblem(CFileOps::ErrnoText("cannot move message to", strFinal));
     // The copy is durable before the original goes: a crash leaves two, never none.
-    if (std::string str = CFileOps::SyncDir(target.Root() + "/cur"); !str.empty()) return str;
-    if (::unlink(strPath.c_str()) != 0) return CFileOps::ErrnoText("cannot remove moved message", strPath);
-    if (std::string str = CFileOps::SyncDir(CFileOps::DirName(strPath)); !str.empty()) return str;
-    strNewId = strName;
-    return {};
+    QUILLORY_TRY(CFileOps::SyncDir(target.Root() + "/cur"));
+    if (::unlink(strPath.c_str()) != 0) return CProblem(CFileOps::ErrnoText("cannot remove moved message", strPath));
+    QUILLORY_TRY(CFileOps::SyncDir(CFileOps::DirName(strPath)));
+    return strName;
 }
 
 std::vector<std::string> CMaildir::List() const {

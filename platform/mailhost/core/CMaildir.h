@@ -2,6 +2,8 @@
 #include <string>
 #include <vector>
 
+#include "CResult.h"
+
 // One Maildir folder (tmp/, new/, cur/). An id is a file's base name, the
 // part before the ":2," info, so flag changes and moves keep it. Files are
 // written in tmp/, fsynced and renamed into place, as other Maildir readers
@@ -11,16 +13,17 @@ public:
     explicit CMaildir(std::string strRoot) : m_strRoot(std::move(strRoot)) {}
 
     const std::string& Root() const { return m_strRoot; }
-    std::string Create() const;
+    CResult<> Create() const;
 
     // A new entry; into new/ (unseen) or cur/ with the given flags (e.g. "S").
-    std::string Add(const std::string& strBytes, bool bIntoNew, const std::string& strFlags, std::string& strId) const;
-    std::string Replace(const std::string& strId, const std::string& strBytes) const;
-    std::string Read(const std::string& strId, std::string& strBytes) const;
-    std::string Remove(const std::string& strId) const;
+    // Gives the new entry's id.
+    CResult<std::string> Add(const std::string& strBytes, bool bIntoNew, const std::string& strFlags) const;
+    CResult<> Replace(const std::string& strId, const std::string& strBytes) const;
+    CResult<std::string> Read(const std::string& strId) const;
+    CResult<> Remove(const std::string& strId) const;
     // Moves the file into target keeping its id where free; cur/ there.
-    std::string MoveTo(const std::string& strId, const CMaildir& target, const std::string& strFlags,
-                       std::string& strNewId) const;
+    // Gives its id in target.
+    CResult<std::string> MoveTo(const std::string& strId, const CMaildir& target, const std::string& strFlags) const;
 
     std::vector<std::string> List() const;  // oldest first, stable
     bool Exists(const std::string& strId) const { return !FindPath(strId).empty(); }
@@ -32,5 +35,7 @@ public:
     static constexpr size_t kMaxMessageBytes = 64u << 20;
 
 private:
+    CProblem NoMessage(const std::string& strId) const;
+
     std::string m_strRoot;
 };

@@ -115,18 +115,18 @@ private:
 
 }  // namespace
 
-std::string CMimeReader::Parse(const std::string& strBytes, CMailMessage& msg) {
+CResult<CMailMessage> CMimeReader::Parse(const std::string& strBytes) {
     EnsureGMime();
-    if (strBytes.empty()) return "the file is empty";
+    if (strBytes.empty()) return CProblem("the file is empty");
     GObjectPtr<GMimeStream> pStream(g_mime_stream_mem_new_with_buffer(strBytes.data(), strBytes.size()));
     GObjectPtr<GMimeParser> pParser(g_mime_parser_new_with_stream(pStream.get()));
     g_mime_parser_set_format(pParser.get(), GMIME_FORMAT_MESSAGE);
     GObjectPtr<GMimeMessage> pMessage(g_mime_parser_construct_message(pParser.get(), nullptr));
-    if (!pMessage) return "not a MIME message";
+    if (!pMessage) return CProblem("not a MIME message");
     GMimeMessage* p = pMessage.get();
     if (g_mime_header_list_get_count(g_mime_object_get_header_list(GMIME_OBJECT(p))) == 0 ||
         !g_mime_message_get_mime_part(p))
-        return "not a MIME message: no header lines";
+        return CProblem("not a MIME message: no header lines");
 
     CMailMessage result;
     std::vector<std::string> vecFrom;
@@ -144,6 +144,5 @@ std::string CMimeReader::Parse(const std::string& strBytes, CMailMessage& msg) {
     CPartWalker walker(result);
     walker.Walk(g_mime_message_get_mime_part(p), false);
     walker.Finish();
-    msg = std::move(result);
-    return {};
+    return result;
 }

@@ -2,11 +2,12 @@
 #include <string>
 
 #include "CMailMessage.h"
+#include "CResult.h"
 
 // Reads any well-formed MIME message into a CMailMessage: addresses and
 // subject decoded to UTF-8, the text/plain body preferred over text/html,
 // every other leaf part an attachment.
 class CMimeReader {
 public:
-    static std::string Parse(const std::string& strBytes, CMailMessage& msg);
+    static CResult<CMailMessage> Parse(const std::string& strBytes);
 };

@@ -18,11 +18,10 @@ std::string Serialise(GMimeObject* pObject, GMimeFormatOptions* pFormat) {
     return std::string(reinterpret_cast<const char*>(pArray->data), pArray->len);
 }
 
-std::string AddAddresses(GMimeMessage* pMessage, GMimeAddressType type, const std::vector<std::string>& vec) {
+CResult<> AddAddresses(GMimeMessage* pMessage, GMimeAddressType type, const std::vector<std::string>& vec) {
     InternetAddressList* pTarget = g_mime_message_get_addresses(pMessage, type);
     for (const auto& str : vec) {
-        std::string strAddr;
-        if (std::string strProblem = CMimeWriter::ParseMailbox(str, strAddr); !strProblem.empty()) return strProblem;
+        QUILLORY_TRY(CMimeWriter::ParseMailbox(str));
         GObjectPtr<InternetAddressList> pList(internet_address_list_parse(nullptr, str.c_str()));
         internet_address_list_append(pTarget, pList.get());
     }
@@ -38,8 +37,9 @@ GMimeObject* MakeBodyPart(const CMailMessage& msg) {
     return GMIME_OBJECT(pText);
 }
 
-std::string MakeAttachmentPart(const CMailAttachment& att, GMimeObject*& pOut) {
-    if (att.strFileName.empty()) return "attachment without a file name";
+// The part, owned by the caller.
+CResult<GMimeObject*> MakeAttachmentPart(const CMailAttachment& att) {
+    if (att.strFileName.empty()) return CProblem("attachment without a file name");
     GObjectPtr<GMimeContentType> pType(g_mime_content_type_parse(nullptr, att.strContentType.c_str()));
     GMimePart* pPart = g_mime_part_new();
     // An unusable type keeps GMime's default, application/octet-stream.
@@ -54,8 +54,7 @@ std::string MakeAttachmentPart(const CMailAttachment& att, GMimeObject*& pOut) {
         g_mime_data_wrapper_new_with_stream(pStream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
     g_mime_part_set_content(pPart, pWrapper.get());
     g_mime_part_set_content_encoding(pPart, GMIME_CONTENT_ENCODING_BASE64);
-    pOut = GMIME_OBJECT(pPart);
-    return {};
+    return GMIME_OBJECT(pPart);
 }
 
 std::string FirstAddress(InternetAddressList* pList) {
@@ -88,18 +87,19 @@ void CollectAddresses(InternetAddressList* pList, std::vector<std::string>& vec)
 
 }  // namespace
 
-std::string CMimeWriter::ParseMailbox(const std::string& strMailbox, std::string& strAddress) {
+CResult<std::string> CMimeWriter::ParseMailbox(const std::string& strMailbox) {
     EnsureGMime();
+    auto Invalid = [&] { return CProblem("not a valid mail address: \"" + strMailbox + "\""); };
     GObjectPtr<InternetAddressList> pList(internet_address_list_parse(nullptr, strMailbox.c_str()));
     if (!pList || internet_address_list_length(pList.get()) != 1 ||
         !INTERNET_ADDRESS_IS_MAILBOX(internet_address_list_get_address(pList.get(), 0)))
-        return "not a valid mail address: \"" + strMailbox + "\"";
-    strAddress = FirstAddress(pList.get());
+        return Invalid();
+    std::string strAddress = FirstAddress(pList.get());
     size_t nAt = strAddress.find('@');
     if (nAt == std::string::npos || nAt == 0 || nAt + 1 == strAddress.size() ||
         strAddress.find_first_of(" \t\r\n<>") != std::string::npos)
-        return "not a valid mail address: \"" + strMailbox + "\"";
-    return {};
+        return Invalid();
+    return strAddress;
 }
 
 std::string CMimeWriter::CrlfToLf(const std::string& strBytes) {
@@ -122,16 +122,16 @@ std::string CMimeWriter::NewMessageId(const std::string& strFromAddress) {
            std::to_string(rd()) + "@" + strDomain;
 }
 
-std::string CMimeWriter::Compose(const CMailMessage& msg, const COptions& opts, std::string& strBytes) {
+CResult<std::string> CMimeWriter::Compose(const CMailMessage& msg, const COptions& opts) {
     EnsureGMime();
     GObjectPtr<GMimeMessage> pMessage(g_mime_message_new(FALSE));
     if (!msg.strFrom.empty()) {
-        if (std::string str = AddAddresses(pMessage.get(), GMIME_ADDRESS_TYPE_FROM, {msg.strFrom}); !str.empty())
-            return "sender: " + str;
+        if (CResult<> r = AddAddresses(pMessage.get(), GMIME_ADDRESS_TYPE_FROM, {msg.strFrom}); !r)
+            return CProblem("sender: " + r.Problem());
     }
-    if (std::string str = AddAddresses(pMessage.get(), GMIME_ADDRESS_TYPE_TO, msg.vecTo); !str.empty()) return str;
-    if (std::string str = AddAddresses(pMessage.get(), GMIME_ADDRESS_TYPE_CC, msg.vecCc); !str.empty()) return str;
-    if (std::string str = AddAddresses(pMessage.get(), GMIME_ADDRESS_TYPE_BCC, msg.vecBcc); !str.empty()) return str;
+    QUILLORY_TRY(AddAddresses(pMessage.get(), GMIME_ADDRESS_TYPE_TO, msg.vecTo));
+    QUILLORY_TRY(AddAddresses(pMessage.get(), GMIME_ADDRESS_TYPE_CC, msg.vecCc));
+    QUILLORY_TRY(AddAddresses(pMessage.get(), GMIME_ADDRESS_TYPE_BCC, msg.vecBcc));
     g_mime_message_set_subject(pMessage.get(), msg.strSubject.c_str(), "utf-8");
     if (opts.bDate) {
         GDateTime* pNow = g_date_time_new_now_local();
@@ -147,34 +147,34 @@ std::string CMimeWriter::Compose(const CMailMessage& msg, const COptions& opts, 
         GObjectPtr<GMimeMultipart> pMixed(g_mime_multipart_new_with_subtype("mixed"));
         g_mime_multipart_add(pMixed.get(), pBody.get());
         for (const auto& att : msg.vecAttachments) {
-            GMimeObject* pPart = nullptr;
-            if (std::string str = MakeAttachmentPart(att, pPart); !str.empty()) return str;
-            g_mime_multipart_add(pMixed.get(), pPart);
-            g_object_unref(pPart);
+            CResult<GMimeObject*> rPart = MakeAttachmentPart(att);
+            if (!rPart) return rPart.TakeProblem();
+            GObjectPtr<GMimeObject> pPart(*rPart);
+            g_mime_multipart_add(pMixed.get(), pPart.get());
         }
         g_mime_message_set_mime_part(pMessage.get(), GMIME_OBJECT(pMixed.get()));
     }
-    strBytes = Serialise(GMIME_OBJECT(pMessage.get()), nullptr);
-    return {};
+    return Serialise(GMIME_OBJECT(pMessage.get()), nullptr);
 }
 
-std::string CMimeWriter::PrepareForWire(const std::string& strStored, const std::string& strDefaultFrom,
-                                        const std::string& strEnvelopeFrom, CWireMessage& wire) {
+CResult<CWireMessage> CMimeWriter::PrepareForWire(const std::string& strStored, const std::string& strDefaultFrom,
+                                                  const std::string& strEnvelopeFrom) {
     EnsureGMime();
     GObjectPtr<GMimeStream> pStream(g_mime_stream_mem_new_with_buffer(strStored.data(), strStored.size()));
     GObjectPtr<GMimeParser> pParser(g_mime_parser_new_with_stream(pStream.get()));
     GObjectPtr<GMimeMessage> pMessage(g_mime_parser_construct_message(pParser.get(), nullptr));
     if (!pMessage || g_mime_header_list_get_count(g_mime_object_get_header_list(GMIME_OBJECT(pMessage.get()))) == 0)
-        return "the queued file is not a mail message";
+        return CProblem("the queued file is not a mail message");
 
     GMimeMessage* p = pMessage.get();
     if (internet_address_list_length(g_mime_message_get_from(p)) == 0) {
-        if (strDefaultFrom.empty()) return "the message has no sender and no account gives one";
+        if (strDefaultFrom.empty()) return CProblem("the message has no sender and no account gives one");
         GObjectPtr<InternetAddressList> pFrom(internet_address_list_parse(nullptr, strDefaultFrom.c_str()));
         if (pFrom) internet_address_list_append(g_mime_message_get_from(p), pFrom.get());
     }
+    CWireMessage wire;
     wire.strFrom = strEnvelopeFrom.empty() ? FirstAddress(g_mime_message_get_from(p)) : strEnvelopeFrom;
-    if (wire.strFrom.empty()) return "the message has no usable sender address";
+    if (wire.strFrom.empty()) return CProblem("the message has no usable sender address");
     if (!g_mime_message_get_date(p)) {
         GDateTime* pNow = g_date_time_new_now_local();
         g_mime_message_set_date(p, pNow);
@@ -182,15 +182,14 @@ std::string CMimeWriter::PrepareForWire(const std::string& strStored, const std:
     }
     if (!g_mime_message_get_message_id(p)) g_mime_message_set_message_id(p, NewMessageId(wire.strFrom).c_str());
 
-    wire.vecRcpt.clear();
     for (GMimeAddressType type : {GMIME_ADDRESS_TYPE_TO, GMIME_ADDRESS_TYPE_CC, GMIME_ADDRESS_TYPE_BCC})
         CollectAddresses(g_mime_message_get_addresses(p, type), wire.vecRcpt);
-    if (wire.vecRcpt.empty()) return "the message has no recipients";
+    if (wire.vecRcpt.empty()) return CProblem("the message has no recipients");
 
     GMimeFormatOptions* pFormat = g_mime_format_options_new();
     g_mime_format_options_set_newline_format(pFormat, GMIME_NEWLINE_FORMAT_DOS);
     g_mime_format_options_add_hidden_header(pFormat, "Bcc");
     wire.strBytes = Serialise(GMIME_OBJECT(p), pFormat);
     g_mime_format_options_free(pFormat);
-    return {};
+    return wire;
 }

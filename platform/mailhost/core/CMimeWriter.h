@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "CMailMessage.h"
+#include "CResult.h"
 
 // What goes over the wire for one message: envelope and CRLF bytes.
 struct CWireMessage {
@@ -18,14 +19,14 @@ public:
         bool bDate = true;  // stamp a Date header
     };
     // LF line endings, Bcc kept: the form for templates and the store.
-    static std::string Compose(const CMailMessage& msg, const COptions& opts, std::string& strBytes);
+    static CResult<std::string> Compose(const CMailMessage& msg, const COptions& opts);
     // Turns a stored file into what is transmitted. A missing From is taken
     // from strDefaultFrom ("Name <addr>"); missing Date and Message-ID are added.
-    static std::string PrepareForWire(const std::string& strStored, const std::string& strDefaultFrom,
-                                      const std::string& strEnvelopeFrom, CWireMessage& wire);
+    static CResult<CWireMessage> PrepareForWire(const std::string& strStored, const std::string& strDefaultFrom,
+                                                const std::string& strEnvelopeFrom);
     static std::string NewMessageId(const std::string& strFromAddress);
     // Local files and programs use bare LF.
     static std::string CrlfToLf(const std::string& strBytes);
     // Checks one "Name <a@b>" or "a@b" and gives the bare address.
-    static std::string ParseMailbox(const std::string& strMailbox, std::string& strAddress);
+    static CResult<std::string> ParseMailbox(const std::string& strMailbox);
 };

@@ -34,10 +34,10 @@ bool IsRefusal(const std::string& str) {
     return nSp != std::string::npos && (str.compare(nSp + 1, 3, "NO ") == 0 || str.compare(nSp + 1, 4, "BAD ") == 0);
 }
 
-CServerProbe::CResult Probe(const CAccount& acc, const std::string& strUrl, long nTimeout) {
+CServerProbe::CReport Probe(const CAccount& acc, const std::string& strUrl, long nTimeout) {
     static std::once_flag s_once;
     std::call_once(s_once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-    CServerProbe::CResult result;
+    CServerProbe::CReport result;
     CURL* c = curl_easy_init();
     if (!c) {
         result.strSummary = "cannot start the mail transfer library";
@@ -86,12 +86,12 @@ CServerProbe::CResult Probe(const CAccount& acc, const std::string& strUrl, long
 
 }  // namespace
 
-CServerProbe::CResult CServerProbe::Smtp(const CAccount& account, long nTimeoutSeconds) {
+CServerProbe::CReport CServerProbe::Smtp(const CAccount& account, long nTimeoutSeconds) {
     if (account.strSmtpUrl.empty()) return {false, "no SMTP server is given", {}};
     return Probe(account, account.strSmtpUrl, nTimeoutSeconds);
 }
 
-CServerProbe::CResult CServerProbe::Receive(const CAccount& account, long nTimeoutSeconds) {
+CServerProbe::CReport CServerProbe::Receive(const CAccount& account, long nTimeoutSeconds) {
     if (account.strReceiveUrl.empty()) return {false, "no receiving server is given", {}};
     return Probe(account, account.strReceiveUrl, nTimeoutSeconds);
 }

@@ -10,12 +10,14 @@
 // up to the connection timeout: call it off the UI thread.
 class CServerProbe {
 public:
-    struct CResult {
+    // A failed probe is no failure of the call: its report says what went
+    // wrong, with the server's own words.
+    struct CReport {
         bool bOk = false;
         std::string strSummary;               // one line for the user
         std::vector<std::string> vecReplies;  // the server's reply lines, in order
     };
-    static CResult Smtp(const CAccount& account, long nTimeoutSeconds = 20);
+    static CReport Smtp(const CAccount& account, long nTimeoutSeconds = 20);
     // imap://, imaps://, pop3:// or pop3s:// from the account's receive URL.
-    static CResult Receive(const CAccount& account, long nTimeoutSeconds = 20);
+    static CReport Receive(const CAccount& account, long nTimeoutSeconds = 20);
 };

@@ -5,26 +5,23 @@
 #include "CMimeReader.h"
 #include "CMimeWriter.h"
 
-std::string CTemplateFile::Save(const std::string& strPath, const CMailMessage& msg) {
-    if (strPath.empty()) return "no template file name given";
+CResult<> CTemplateFile::Save(const std::string& strPath, const CMailMessage& msg) {
+    if (strPath.empty()) return CProblem("no template file name given");
     CMailMessage copy = msg;
     copy.strMessageId.clear();  // every message made from it gets its own
-    std::string strBytes;
-    if (std::string str = CMimeWriter::Compose(copy, {.bDate = false}, strBytes); !str.empty())
-        return "cannot save template " + strPath + ": " + str;
-    return CFileOps::ReplaceFile(strPath, strBytes);
+    CResult<std::string> rBytes = CMimeWriter::Compose(copy, {.bDate = false});
+    if (!rBytes) return CProblem("cannot save template " + strPath + ": " + rBytes.Problem());
+    return CFileOps::ReplaceFile(strPath, *rBytes);
 }
 
-std::string CTemplateFile::Load(const std::string& strPath, CMailMessage& msg) {
-    if (strPath.empty()) return "no template file name given";
-    std::string strBytes;
-    if (std::string str = CFileOps::ReadFile(strPath, strBytes, CMaildir::kMaxMessageBytes); !str.empty())
-        return "cannot load template: " + str;
-    CMailMessage loaded;
-    if (std::string str = CMimeReader::Parse(strBytes, loaded); !str.empty())
-        return "cannot load template " + strPath + ": " + str;
-    loaded.strMessageId.clear();
-    loaded.bSent = false;
-    msg = std::move(loaded);
+CResult<> CTemplateFile::Load(const std::string& strPath, CMailMessage& msg) {
+    if (strPath.empty()) return CProblem("no template file name given");
+    CResult<std::string> rBytes = CFileOps::ReadFile(strPath, CMaildir::kMaxMessageBytes);
+    if (!rBytes) return CProblem("cannot load template: " + rBytes.Problem());
+    CResult<CMailMessage> rLoaded = CMimeReader::Parse(*rBytes);
+    if (!rLoaded) return CProblem("cannot load template " + strPath + ": " + rLoaded.Problem());
+    rLoaded->strMessageId.clear();
+    rLoaded->bSent = false;
+    msg = std::move(rLoaded).Value();
     return {};
 }

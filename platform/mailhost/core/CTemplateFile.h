@@ -2,11 +2,13 @@
 #include <string>
 
 #include "CMailMessage.h"
+#include "CResult.h"
 
 // A message template: a standard MIME message file at a path the caller
 // chooses. Loading gives a new, unsent message.
 class CTemplateFile {
 public:
-    static std::string Save(const std::string& strPath, const CMailMessage& msg);
-    static std::string Load(const std::string& strPath, CMailMessage& msg);
+    static CResult<> Save(const std::string& strPath, const CMailMessage& msg);
+    // msg is left alone on a problem.
+    static CResult<> Load(const std::string& strPath, CMailMessage& msg);
 };

@@ -3,29 +3,32 @@
 #include <vector>
 
 #include "CMailMessage.h"
+#include "CResult.h"
 
 enum class EMailFolder { Inbox, Drafts, Outbox, SentItems, DeletedItems };
 
-// What the host's object model needs of the mail store and transport. Every
-// call returns an empty string on success, otherwise a readable problem.
+// What the host's object model needs of the mail store and transport. A
+// problem is readable by the user as it is.
 class IMailBackend {
 public:
     virtual ~IMailBackend() = default;
 
     // A template is a standard MIME message file at exactly the given path.
-    virtual std::string SaveTemplate(const std::string& strPath, const CMailMessage& msg) = 0;
-    virtual std::string LoadTemplate(const std::string& strPath, CMailMessage& msg) = 0;
+    virtual CResult<> SaveTemplate(const std::string& strPath, const CMailMessage& msg) = 0;
+    // msg is left alone on a problem.
+    virtual CResult<> LoadTemplate(const std::string& strPath, CMailMessage& msg) = 0;
 
     // Stores msg in the folder. With an empty strId a new entry is made and
     // strId receives its id; otherwise the entry strId is replaced.
-    virtual std::string SaveToFolder(EMailFolder folder, const CMailMessage& msg, std::string& strId) = 0;
+    virtual CResult<> SaveToFolder(EMailFolder folder, const CMailMessage& msg, std::string& strId) = 0;
     virtual std::vector<std::string> ListFolder(EMailFolder folder) = 0;  // ids, oldest first
-    virtual std::string LoadFromFolder(EMailFolder folder, const std::string& strId, CMailMessage& msg) = 0;
-    virtual std::string MoveMessage(EMailFolder from, const std::string& strId, EMailFolder to, std::string& strNewId) = 0;
-    virtual std::string DeleteMessage(EMailFolder folder, const std::string& strId) = 0;
+    virtual CResult<> LoadFromFolder(EMailFolder folder, const std::string& strId, CMailMessage& msg) = 0;
+    virtual CResult<> MoveMessage(EMailFolder from, const std::string& strId, EMailFolder to,
+                                  std::string& strNewId) = 0;
+    virtual CResult<> DeleteMessage(EMailFolder folder, const std::string& strId) = 0;
 
     // Puts msg durably into the Outbox and wakes delivery; returns at once.
-    virtual std::string Submit(const CMailMessage& msg) = 0;
+    virtual CResult<> Submit(const CMailMessage& msg) = 0;
     // Sends the Outbox now and fetches new mail where an account allows it.
     virtual void SendReceiveNow() = 0;
 };

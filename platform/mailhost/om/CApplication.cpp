@@ -55,7 +55,7 @@ HRESULT CApplication::CreateItemFromTemplate(const std::string& strPath, const C
         if (!pFolder) return E_INVALIDARG;
     }
     CMailMessage msg;
-    if (!m_spCore->pBackend->LoadTemplate(strPath, msg).empty()) return E_FAIL;
+    if (!m_spCore->pBackend->LoadTemplate(strPath, msg).Ok()) return E_FAIL;
     msg.bSent = false;
     msg.strMessageId.clear();
     auto* pItem = new CMailItem(m_spCore, std::move(msg), std::nullopt, {});

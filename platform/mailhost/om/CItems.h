@@ -21,7 +21,7 @@ public:
         if (n < 1 || static_cast<size_t>(n) > vecIds.size()) return DISP_E_BADINDEX;
         const std::string& strId = vecIds[static_cast<size_t>(n) - 1];
         CMailMessage msg;
-        if (!spCore->pBackend->LoadFromFolder(m_folder, strId, msg).empty()) return E_FAIL;
+        if (!spCore->pBackend->LoadFromFolder(m_folder, strId, msg).Ok()) return E_FAIL;
         *pp = new CMailItem(m_wpCore, std::move(msg), m_folder, strId);
         return S_OK;
     }

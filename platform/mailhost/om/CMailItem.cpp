@@ -25,14 +25,14 @@ HRESULT CMailItem::Move(MAPIFolder* pDest, IDispatch** ppMoved) {
     EMailFolder to = pFolder->Folder();
     if (!m_folder) {
         std::string strId;
-        if (!spCore->pBackend->SaveToFolder(to, m_msg, strId).empty()) return E_FAIL;
+        if (!spCore->pBackend->SaveToFolder(to, m_msg, strId).Ok()) return E_FAIL;
         m_folder = to;
         m_strId = strId;
     } else {
-        if (!spCore->pBackend->SaveToFolder(*m_folder, m_msg, m_strId).empty()) return E_FAIL;
+        if (!spCore->pBackend->SaveToFolder(*m_folder, m_msg, m_strId).Ok()) return E_FAIL;
         if (*m_folder != to) {
             std::string strNewId;
-            if (!spCore->pBackend->MoveMessage(*m_folder, m_strId, to, strNewId).empty()) return E_FAIL;
+            if (!spCore->pBackend->MoveMessage(*m_folder, m_strId, to, strNewId).Ok()) return E_FAIL;
             m_folder = to;
             m_strId = strNewId;
         }

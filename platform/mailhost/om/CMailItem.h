@@ -17,7 +17,7 @@ public:
         if (!spCore || m_bDeleted || m_bSubmitted) return E_FAIL;
         EMailFolder folder = m_folder.value_or(m_pendingFolder.value_or(EMailFolder::Drafts));
         std::string strId = m_folder ? m_strId : std::string();
-        if (!spCore->pBackend->SaveToFolder(folder, m_msg, strId).empty()) return E_FAIL;
+        if (!spCore->pBackend->SaveToFolder(folder, m_msg, strId).Ok()) return E_FAIL;
         m_folder = folder;
         m_strId = strId;
         return S_OK;
@@ -32,7 +32,7 @@ public:
         CMailMessage msg = m_msg;
         msg.bSent = false;
         msg.strMessageId.clear();
-        return spCore->pBackend->SaveTemplate(strPath, msg).empty() ? S_OK : E_FAIL;
+        return spCore->pBackend->SaveTemplate(strPath, msg).Ok() ? S_OK : E_FAIL;
     }
     HRESULT get_Subject(std::string* p) override { return om::OutValue(p, m_msg.strSubject); }
     HRESULT put_Subject(const std::string& s) override { return Set(m_msg.strSubject, s); }
@@ -60,14 +60,14 @@ public:
             return S_OK;
         }
         if (*m_folder == EMailFolder::DeletedItems) {
-            if (!spCore->pBackend->DeleteMessage(*m_folder, m_strId).empty()) return E_FAIL;
+            if (!spCore->pBackend->DeleteMessage(*m_folder, m_strId).Ok()) return E_FAIL;
             m_bDeleted = true;
             m_folder.reset();
             m_strId.clear();
             return S_OK;
         }
         std::string strNewId;
-        if (!spCore->pBackend->MoveMessage(*m_folder, m_strId, EMailFolder::DeletedItems, strNewId).empty())
+        if (!spCore->pBackend->MoveMessage(*m_folder, m_strId, EMailFolder::DeletedItems, strNewId).Ok())
             return E_FAIL;
         m_folder = EMailFolder::DeletedItems;
         m_strId = strNewId;
@@ -84,9 +84,10 @@ public:
         if (m_msg.vecTo.empty() && m_msg.vecCc.empty() && m_msg.vecBcc.empty()) return E_FAIL;
         CMailMessage msg = m_msg;
         msg.strMessageId.clear();
-        if (!spCore->pBackend->Submit(msg).empty()) return E_FAIL;
+        if (!spCore->pBackend->Submit(msg).Ok()) return E_FAIL;
         // The message now lives in the Outbox: its draft goes.
-        if (m_folder) spCore->pBackend->DeleteMessage(*m_folder, m_strId);
+        // Already queued: a draft left behind must not make Send look failed.
+        if (m_folder) (void)spCore->pBackend->DeleteMessage(*m_folder, m_strId);
         m_folder.reset();
         m_strId.clear();
         m_bSubmitted = true;

@@ -146,8 +146,8 @@ void CAccountsDialog::OnTestDone() {
 }
 
 void CAccountsDialog::accept() {
-    if (std::string str = CAccountsWriter::Save(m_strPath, Account()); !str.empty()) {
-        CHostMessage::Warning(this, "The account was not saved:\n" + str);
+    if (CResult<> r = CAccountsWriter::Save(m_strPath, Account()); !r) {
+        CHostMessage::Warning(this, "The account was not saved:\n" + r.Problem());
         return;
     }
     QDialog::accept();

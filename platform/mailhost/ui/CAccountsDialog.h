@@ -42,7 +42,7 @@ public:
 
 private:
     struct CTestResult {
-        CServerProbe::CResult smtp, receive;
+        CServerProbe::CReport smtp, receive;
         bool bReceive = false;
     };
     void Load();

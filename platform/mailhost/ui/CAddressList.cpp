@@ -41,13 +41,12 @@ std::vector<std::string> CAddressList::Split(const std::string& strField) {
     return vec;
 }
 
-std::string CAddressList::Check(const std::string& strField, const std::string& strFieldName) {
+CResult<> CAddressList::Check(const std::string& strField, const std::string& strFieldName) {
     for (const auto& str : Split(strField)) {
-        std::string strAddress;
-        if (!CMimeWriter::ParseMailbox(str, strAddress).empty())
-            return "\"" + str + "\" in the " + strFieldName +
-                   " field is not a valid e-mail address. Please correct it (for example name@example.org or "
-                   "Name <name@example.org>).";
+        if (!CMimeWriter::ParseMailbox(str).Ok())
+            return CProblem("\"" + str + "\" in the " + strFieldName +
+                            " field is not a valid e-mail address. Please correct it (for example name@example.org or "
+                            "Name <name@example.org>).");
     }
     return {};
 }

@@ -52,7 +52,7 @@ void CHostWindows::OpenAccounts() {
     if (dlg.exec() != QDialog::Accepted) return;
     // The account is read at start-up: start delivery again with the new one.
     m_host.Stop();
-    if (std::string str = m_host.Start(); !str.empty()) CHostMessage::Error(m_pMain.get(), str);
+    if (CResult<> r = m_host.Start(); !r) CHostMessage::Error(m_pMain.get(), r.Problem());
     for (const auto& str : m_host.ConfigMessages()) CHostMessage::Warning(m_pMain.get(), str);
     m_pMain->Refresh();
 }

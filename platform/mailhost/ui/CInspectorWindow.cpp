@@ -170,8 +170,8 @@ void CInspectorWindow::UpdateTitle() {
 bool CInspectorWindow::CheckAddresses() {
     const std::pair<QLineEdit*, const char*> kFields[] = {{m_pTo, "To"}, {m_pCc, "Cc"}, {m_pBcc, "Bcc"}};
     for (const auto& [pField, pszName] : kFields) {
-        if (std::string str = CAddressList::Check(Text(pField), pszName); !str.empty()) {
-            CHostMessage::Warning(this, str);
+        if (CResult<> r = CAddressList::Check(Text(pField), pszName); !r) {
+            CHostMessage::Warning(this, r.Problem());
             pField->setFocus();
             return false;
         }

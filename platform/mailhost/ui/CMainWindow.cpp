@@ -194,8 +194,8 @@ void CMainWindow::FillMessages() {
             CMailMessage msg;
             auto* pItem = new QTreeWidgetItem(m_pMessages);
             pItem->setData(kFrom, Qt::UserRole, Q(strId));
-            if (std::string str = m_host.LoadFromFolder(m_folder, strId, msg); !str.empty()) {
-                pItem->setText(kSubject, Q("(cannot be read: " + str + ")"));
+            if (CResult<> r = m_host.LoadFromFolder(m_folder, strId, msg); !r) {
+                pItem->setText(kSubject, Q("(cannot be read: " + r.Problem() + ")"));
                 continue;
             }
             pItem->setText(kFrom, Q(msg.strFrom));
@@ -220,7 +220,7 @@ void CMainWindow::ShowSelected() {
     if (m_bFilling) return;
     std::string strId = SelectedId();
     CMailMessage msg;
-    if (strId.empty() || !m_host.LoadFromFolder(m_folder, strId, msg).empty()) {
+    if (strId.empty() || !m_host.LoadFromFolder(m_folder, strId, msg).Ok()) {
         m_pReading->clear();
         return;
     }

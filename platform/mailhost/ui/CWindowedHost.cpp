@@ -46,8 +46,8 @@ int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const
     QApplication::setQuitOnLastWindowClosed(false);
 
     CMailHost host(options);
-    if (std::string str = host.Start(); !str.empty()) {
-        CHostMessage::Error(nullptr, str);
+    if (CResult<> r = host.Start(); !r) {
+        CHostMessage::Error(nullptr, r.Problem());
         if (fdSignal >= 0) ::close(fdSignal);
         return 1;
     }
