@@ -21,8 +21,8 @@ std::string Joined(const std::vector<std::string>& vec) {
 // "Subject: Weekly report\nTo: a@example.org, b@example.org".
 std::string Description(const CTaskItem& task) {
     CMailMessage msg;
-    if (std::string strProblem = CTemplateFile::Load(task.m_strTemplateFile, msg); !strProblem.empty())
-        return "The message template cannot be read: " + strProblem;
+    if (auto loaded = CTemplateFile::Load(task.m_strTemplateFile, msg); !loaded)
+        return "The message template cannot be read: " + loaded.Problem();
     std::string str = "Subject: " + msg.strSubject;
     if (!msg.vecTo.empty()) str += "\nTo: " + Joined(msg.vecTo);
     if (!msg.vecCc.empty()) str += "\nCc: " + Joined(msg.vecCc);
