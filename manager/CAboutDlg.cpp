@@ -12,6 +12,7 @@
 #include "CAddinIcon.h"
 #include "CDialogUnits.h"
 #include "CMakerInfo.h"
+#include "HostName.h"
 #include "CAddinBox.h"
 #include "OpenUrl.h"
 #include "SharedState.h"
@@ -39,7 +40,7 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent) {
         p->setAttribute(Qt::WA_TransparentForMouseEvents);
         return p;
     };
-    addText("Quillory Using Outlook", 65, 15, 204, 8);
+    addText(QString::fromStdString("Quillory Using " + HostName()), 65, 15, 204, 8);
     addText("Copyright \u00A9 2026 Tarnwick Software. All rights reserved.", 65, 28, 193, 18);
     addText("Tarnwick Software:", 65, 51, 175, 8);
     AddLink(IDC_WEB_LINK, CMakerInfo::kWebSite, 34, 62, 199, 8);

@@ -1,6 +1,9 @@
 #include "COtherPage.h"
 
+#include <QAbstractButton>
+
 #include "COptionsIds.h"
+#include "HostName.h"
 #include "ui_OtherPage.h"
 
 using namespace COptionsIds;
@@ -8,6 +11,9 @@ using namespace COptionsIds;
 COtherPage::COtherPage(QWidget* pParent) : QWidget(pParent) {
     Ui::OtherPage().setupUi(this);
     CDataExchange::PrepareControls(this);
+    // The check box names the program the add-in runs in.
+    if (auto* pOverdue = CDataExchange::Control<QAbstractButton>(this, IDC_SEND_OVERDUE))
+        pOverdue->setText(QString::fromStdString("Send overdue email messages on " + HostName() + " startup"));
 }
 
 bool COtherPage::UpdateData(bool bSaveAndValidate) {

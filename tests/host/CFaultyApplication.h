@@ -91,6 +91,7 @@ public:
         return m_spReal->CreateItemFromTemplate(s, v, pp);
     }
     HRESULT GetNamespace(const std::string& s, _NameSpace** pp) override { return m_spReal->GetNamespace(s, pp); }
+    HRESULT get_Name(std::string* pstr) override { return m_spReal->get_Name(pstr); }
 
 private:
     CComPtr<CApplication> m_spReal;

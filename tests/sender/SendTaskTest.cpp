@@ -188,6 +188,7 @@ public:
         return S_OK;
     }
     HRESULT GetNamespace(const std::string&, _NameSpace** pp) override { return *pp = nullptr, E_FAIL; }
+    HRESULT get_Name(std::string* pstr) override { return *pstr = "", E_FAIL; }
 
 private:
     class COther final : public CComObjectImpl<IDispatch> {};

@@ -72,6 +72,12 @@ HRESULT CApplication::GetNamespace(const std::string& strType, _NameSpace** pp) 
     return S_OK;
 }
 
+HRESULT CApplication::get_Name(std::string* pstr) {
+    if (!om::ClearOut(pstr)) return E_POINTER;
+    *pstr = kHostProductName;
+    return S_OK;
+}
+
 HRESULT CApplication::OpenNewInspector(_Inspector** pp) {
     CComPtr<IDispatch> spItem;
     HRESULT hr = CreateItem(olMailItem, &spItem);

@@ -22,6 +22,9 @@ public:
     virtual void OnCommandBarsChanged() {}
 };
 
+// The host's product name, as its windows and Application.Name give it.
+inline constexpr const char* kHostProductName = "Mail Host";
+
 struct CApplicationOptions {
     bool bWithExplorer = true;  // start with a main window
 };
@@ -40,6 +43,7 @@ public:
     HRESULT CreateItem(int32_t nItemType, IDispatch** ppItem) override;
     HRESULT CreateItemFromTemplate(const std::string& strPath, const CVariant& inFolder, IDispatch** ppItem) override;
     HRESULT GetNamespace(const std::string& strType, _NameSpace** ppNS) override;
+    HRESULT get_Name(std::string* pstrName) override;
 
     // Host hooks.
     // A compose window for a new mail item (NewInspector, then Activate).

@@ -74,6 +74,8 @@ QUILLORY_INTERFACE(_Application, IDispatch, "{00063001-0000-0000-C000-0000000000
     virtual HRESULT CreateItemFromTemplate(const std::string& strPath, const CVariant& inFolder, IDispatch** ppItem) = 0;
     // "MAPI" only.
     virtual HRESULT GetNamespace(const std::string& strType, _NameSpace** ppNS) = 0;
+    // The host's name as people know it, for the texts an add-in shows.
+    virtual HRESULT get_Name(std::string* pstrName) = 0;
 QUILLORY_END_INTERFACE(_Application)
 
 QUILLORY_INTERFACE(_NameSpace, IDispatch, "{346AEDDF-9489-4E90-8E29-2E45FF52E70B}")

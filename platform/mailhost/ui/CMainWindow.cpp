@@ -61,7 +61,7 @@ std::string EventText(const CHostEventRecord& e) {
 CMainWindow::CMainWindow(CApplication* pApp, CMailHost& host, CCallbacks callbacks)
     : m_spApp(pApp), m_host(host), m_callbacks(std::move(callbacks)) {
     setObjectName("explorer");
-    setWindowTitle("Mail Host");
+    setWindowTitle(kHostProductName);
     BuildWidgets();
     CComPtr<_Explorer> spExplorer;
     pApp->ActiveExplorer(&spExplorer);

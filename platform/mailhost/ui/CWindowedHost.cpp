@@ -42,7 +42,7 @@ int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const
     signal(SIGPIPE, SIG_IGN);
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Mail Host");
+    QApplication::setApplicationName(kHostProductName);
     QApplication::setQuitOnLastWindowClosed(false);
 
     CMailHost host(options);
