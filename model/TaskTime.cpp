@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <limits>
 
-#include "CTaskError.h"
 #include "CZoneRules.h"
 
 namespace TaskTime {
@@ -55,9 +54,8 @@ std::optional<std::string> CheckGroup(const TaskDate& d) {
     return CheckFields(d.nYear, d.nMonth, d.nDay, 0, 0);
 }
 
-time_t ToAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond) {
-    if (auto err = CheckFields(nYear, nMonth, nDay, nHour, nMinute))
-        throw CTaskError(CTaskError::kE_FAIL, "invalid date group: " + *err);
+CResult<time_t> ToAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond) {
+    if (auto err = CheckFields(nYear, nMonth, nDay, nHour, nMinute)) return CProblem("invalid date group: " + *err);
     const int64_t nWall = DaysFromCivil(nYear, nMonth, nDay) * 86400 + nHour * 3600 + nMinute * 60 + nSecond;
     if (time_t t; CZoneRules::Current().WallToAbsolute(nWall, t)) return t;
     std::tm tmLocal{};
@@ -74,16 +72,16 @@ time_t ToAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinute, int n
         std::tm tmCheck{};
         if (localtime_r(&t, &tmCheck) == nullptr || tmCheck.tm_year != tmLocal.tm_year ||
             tmCheck.tm_mon != tmLocal.tm_mon || tmCheck.tm_mday != tmLocal.tm_mday)
-            throw CTaskError(CTaskError::kE_INVALIDARG, "date group cannot be converted");
+            return CProblem("date group cannot be converted");
     }
     return t;
 }
 
-time_t ToAbsolute(const TaskDateTime& dt) {
+CResult<time_t> ToAbsolute(const TaskDateTime& dt) {
     return ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute, 1);
 }
 
-time_t EndOfDay(const TaskDate& d) { return ToAbsolute(d.nYear, d.nMonth, d.nDay, 23, 59, 59); }
+CResult<time_t> EndOfDay(const TaskDate& d) { return ToAbsolute(d.nYear, d.nMonth, d.nDay, 23, 59, 59); }
 
 TaskDateTime FromAbsolute(time_t t) {
     TaskDateTime dt;

@@ -15,7 +15,6 @@
 #include "CHostProtocol.h"
 #include "CSchedule.h"
 #include "CTaskCheck.h"
-#include "CTaskError.h"
 #include "CTaskJson.h"
 #include "CTaskListFile.h"
 #include "CTaskListLock.h"
@@ -133,10 +132,11 @@ std::optional<std::string> Parse(int argc, char** argv, COptions& opt) {
 // Loads the list; a missing file is an empty list. A damaged one keeps the
 // tasks before the damage, names the damage and gives false.
 bool Load(const COptions& opt, const CTextCodec& codec, CTaskList& list) {
-    auto res = CTaskListFile::LoadTaskList(opt.strFile, list, codec);
-    if (!res.strProblem.empty()) {
-        std::cerr << "quillory: " << opt.strFile << ": " << res.strProblem << " (" << res.nLoaded << " of "
-                  << res.nDeclared << " tasks readable)\n";
+    CTaskListFile::CLoadCounts counts;
+    const auto rLoaded = CTaskListFile::LoadTaskList(opt.strFile, list, codec, &counts);
+    if (!rLoaded) {
+        std::cerr << "quillory: " << opt.strFile << ": " << rLoaded.Problem() << " (" << counts.nLoaded << " of "
+                  << counts.nDeclared << " tasks readable)\n";
         return false;
     }
     return true;
@@ -152,18 +152,19 @@ void List(const CTaskList& list) {
 }
 
 // What the host said to a change, as the tool's exit status.
-int Report(const CHostClient::CResult& r, const std::string& strCommand, const std::string& strFile) {
-    if (r.eOutcome == CHostClient::EOutcome::kUnreachable) {
-        std::cerr << "quillory: " << r.strProblem << "\nquillory: " << strCommand << " not applied to " << strFile
+int Report(const CResult<CHostClient::CReply>& rReply, const std::string& strCommand, const std::string& strFile) {
+    if (!rReply) {
+        std::cerr << "quillory: " << rReply.Problem() << "\nquillory: " << strCommand << " not applied to " << strFile
                   << '\n';
         return kExitHost;
     }
-    if (r.jAnswer[CHostProtocol::kOk].get<bool>()) return kExitOk;
-    if (const auto it = r.jAnswer.find(CHostProtocol::kProblems); it != r.jAnswer.end() && it->is_array())
+    const nlohmann::ordered_json& jAnswer = rReply->jAnswer;
+    if (jAnswer[CHostProtocol::kOk].get<bool>()) return kExitOk;
+    if (const auto it = jAnswer.find(CHostProtocol::kProblems); it != jAnswer.end() && it->is_array())
         for (const auto& p : *it)
             std::cerr << "quillory: " << (p.is_string() ? p.get<std::string>() : p.dump()) << '\n';
-    const auto itPid = r.jAnswer.find(CHostProtocol::kPid);
-    const std::string strHost = itPid != r.jAnswer.end() ? " (process " + itPid->dump() + ")" : "";
+    const auto itPid = jAnswer.find(CHostProtocol::kPid);
+    const std::string strHost = itPid != jAnswer.end() ? " (process " + itPid->dump() + ")" : "";
     std::cerr << "quillory: the running host" << strHost << " refused the " << strCommand << "; nothing changed\n";
     return kExitHost;
 }
@@ -173,37 +174,39 @@ int Report(const CHostClient::CResult& r, const std::string& strCommand, const s
 // made here by fnDirect, under the lock that such a host would hold.
 int Write(const COptions& opt, const nlohmann::ordered_json& jRequest, const std::function<int()>& fnDirect) {
     const std::string strCommand = jRequest[CHostProtocol::kCommand];
-    const CTaskListLock::CSocketPath socket = CTaskListLock::SocketPathOf(opt.strFile);
+    const auto rSocket = CTaskListLock::SocketPathOf(opt.strFile);
+    const std::string strOwnSocket = rSocket ? *rSocket : std::string();  // none: only the holder's record is tried
     CTaskListLock lock;
     const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
     for (;;) {
         // Where this environment puts the socket, and where the lock's holder
         // said it serves (its environment may differ, as under cron).
         std::vector<std::string> vecSockets;
-        if (!socket.strPath.empty()) vecSockets.push_back(socket.strPath);
-        if (!lock.HolderSocket().empty() && lock.HolderSocket() != socket.strPath)
+        if (!strOwnSocket.empty()) vecSockets.push_back(strOwnSocket);
+        if (!lock.HolderSocket().empty() && lock.HolderSocket() != strOwnSocket)
             vecSockets.push_back(lock.HolderSocket());
         for (const std::string& strSocket : vecSockets) {
-            const CHostClient::CResult r = CHostClient::Request(strSocket, jRequest);
-            if (r.eOutcome != CHostClient::EOutcome::kNoHost) return Report(r, strCommand, opt.strFile);
+            const auto rReply = CHostClient::Request(strSocket, jRequest);
+            if (!rReply || rReply->eOutcome != CHostClient::EOutcome::kNoHost)
+                return Report(rReply, strCommand, opt.strFile);
         }
-        const CTaskListLock::EState eLock = lock.TryAcquire(opt.strFile);
-        if (eLock == CTaskListLock::EState::kHeld) return fnDirect();
-        if (eLock == CTaskListLock::EState::kFailed) {
-            std::cerr << "quillory: " << lock.Problem() << '\n';
+        const auto rLock = lock.TryAcquire(opt.strFile);
+        if (!rLock) {
+            std::cerr << "quillory: " << rLock.Problem() << '\n';
             return kExitData;
         }
+        if (*rLock == CTaskListLock::EState::kHeld) return fnDirect();
         if (std::chrono::steady_clock::now() >= tEnd) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     const std::string strHolder =
         lock.HolderPid() > 0 ? "process " + std::to_string(lock.HolderPid()) : std::string("another process");
     const std::string strWhere = !lock.HolderSocket().empty() ? lock.HolderSocket()
-                                 : !socket.strPath.empty()    ? socket.strPath
+                                 : !strOwnSocket.empty()      ? strOwnSocket
                                                               : std::string("its socket");
     std::cerr << "quillory: " << opt.strFile << " is locked by " << strHolder << ", which does not answer at "
               << strWhere << " (a host that hangs?)";
-    if (!socket.strProblem.empty()) std::cerr << "; " << socket.strProblem;
+    if (!rSocket) std::cerr << "; " << rSocket.Problem();
     std::cerr << "\nquillory: " << strCommand << " not applied\n";
     return kExitHost;
 }
@@ -227,8 +230,8 @@ int Import(const COptions& opt, const CTextCodec& codec) {
     const nlohmann::ordered_json jRequest = {{CHostProtocol::kCommand, CHostProtocol::kImport},
                                              {CHostProtocol::kTasks, std::move(j)}};
     return Write(opt, jRequest, [&] {
-        if (auto err = CTaskListFile::SaveTaskList(opt.strFile, list, codec); !err.empty()) {
-            std::cerr << "quillory: " << opt.strFile << ": " << err << '\n';
+        if (const auto rSaved = CTaskListFile::SaveTaskList(opt.strFile, list, codec); !rSaved) {
+            std::cerr << "quillory: " << opt.strFile << ": " << rSaved.Problem() << '\n';
             return kExitData;
         }
         return kExitOk;
@@ -250,7 +253,28 @@ std::optional<time_t> ParseNow(const std::string& str) {
     if (std::sscanf(str.c_str(), "%4d-%2d-%2d %2d:%2d%c", &y, &mo, &d, &h, &mi, &cEnd) != 5) return std::nullopt;
     TaskDateTime dt{y, mo, d, 0, h, mi, 0};
     if (TaskTime::CheckGroup(dt) || d > CSchedule::DaysInMonth(y, mo)) return std::nullopt;
-    return TaskTime::ToAbsolute(y, mo, d, h, mi, 0);
+    const auto rNow = TaskTime::ToAbsolute(y, mo, d, h, mi, 0);
+    if (!rNow) return std::nullopt;  // fields the C library cannot place are no valid local time
+    return *rNow;
+}
+
+// Writes the next nCount sending times of task from the clock's present on.
+CResult<> PrintNext(CTaskItem& task, int nCount, CFixedClock& clock, bool bAdvance) {
+    CSchedule s(clock);
+    if (bAdvance) QUILLORY_TRY(s.AdvancePastNow(task));
+    for (int i = 0; i < nCount; ++i) {
+        if (!task.m_dtNextSending.IsSet()) {
+            std::cout << "Completed\n";
+            break;
+        }
+        QUILLORY_TRY_VALUE(const time_t t, TaskTime::ToAbsolute(task.m_dtNextSending));
+        std::cout << TaskTime::Format(TaskTime::FromAbsolute(t)) << '\n';
+        ++task.m_nOccurrenceCount;
+        clock.Set(t);
+        CSchedule::SetLastSent(task, t);
+        QUILLORY_TRY(s.CalcNextSending(task));
+    }
+    return {};
 }
 
 int Next(const COptions& opt, const CTaskList& list) {
@@ -288,23 +312,8 @@ int Next(const COptions& opt, const CTaskList& list) {
         return kExitData;
     }
     CFixedClock clock(tNow.value_or(0));
-    CSchedule s(clock);
-    try {
-        if (tNow) s.AdvancePastNow(task);
-        for (int i = 0; i < *nCount; ++i) {
-            if (!task.m_dtNextSending.IsSet()) {
-                std::cout << "Completed\n";
-                break;
-            }
-            const time_t t = TaskTime::ToAbsolute(task.m_dtNextSending);
-            std::cout << TaskTime::Format(TaskTime::FromAbsolute(t)) << '\n';
-            ++task.m_nOccurrenceCount;
-            clock.Set(t);
-            CSchedule::SetLastSent(task, t);
-            s.CalcNextSending(task);
-        }
-    } catch (const CTaskError& e) {
-        std::cerr << "quillory: " << opt.strFile << ": task " << *nIndex << ": " << e.what() << '\n';
+    if (const auto rPrinted = PrintNext(task, *nCount, clock, tNow.has_value()); !rPrinted) {
+        std::cerr << "quillory: " << opt.strFile << ": task " << *nIndex << ": " << rPrinted.Problem() << '\n';
         return kExitData;
     }
     return kExitOk;
@@ -331,19 +340,19 @@ int main(int argc, char** argv) {
         std::cout << itHelp->second;
         return kExitOk;
     }
-    try {
-        CTextCodec codec(opt.strCodePage);
-        if (opt.strCommand == "import") return Import(opt, codec);
-        CTaskList list;
-        const bool bWhole = Load(opt, codec, list);
-        if (opt.strCommand == "next") return bWhole ? Next(opt, list) : kExitData;
-        // A damaged file still shows what can be read, so that it can be
-        // salvaged; the exit code says it is not all.
-        if (opt.strCommand == "list") List(list);
-        else std::cout << CTaskJson::ToJson(list).dump(2) << '\n';
-        return bWhole ? kExitOk : kExitData;
-    } catch (const CTextCodec::CUnknownCodePage& e) {
-        std::cerr << "quillory: " << e.what() << '\n';
+    const auto rCodec = CTextCodec::Open(opt.strCodePage);
+    if (!rCodec) {
+        std::cerr << "quillory: " << rCodec.Problem() << '\n';
         return kExitUsage;
     }
+    const CTextCodec& codec = *rCodec;
+    if (opt.strCommand == "import") return Import(opt, codec);
+    CTaskList list;
+    const bool bWhole = Load(opt, codec, list);
+    if (opt.strCommand == "next") return bWhole ? Next(opt, list) : kExitData;
+    // A damaged file still shows what can be read, so that it can be
+    // salvaged; the exit code says it is not all.
+    if (opt.strCommand == "list") List(list);
+    else std::cout << CTaskJson::ToJson(list).dump(2) << '\n';
+    return bWhole ? kExitOk : kExitData;
 }

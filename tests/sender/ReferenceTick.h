@@ -2,8 +2,20 @@
 #include <functional>
 
 #include "CSchedule.h"
-#include "CTaskError.h"
 #include "TaskTime.h"
+
+// The advance of one handled task: a next time that does not move past the
+// occurrence just handled completes the task.
+inline CResult<> ReferenceAdvanceOne(CTaskItem& task, const CSchedule& schedule) {
+    ++task.m_nOccurrenceCount;
+    QUILLORY_TRY_VALUE(const time_t tOccurrence, TaskTime::ToAbsolute(task.m_dtNextSending));
+    CSchedule::SetLastSent(task, tOccurrence);
+    QUILLORY_TRY(schedule.CalcNextSending(task));
+    if (!task.m_dtNextSending.IsSet()) return {};
+    QUILLORY_TRY_VALUE(const time_t tNext, TaskTime::ToAbsolute(task.m_dtNextSending));
+    if (tNext <= tOccurrence) task.m_dtNextSending.Empty();
+    return {};
+}
 
 // The tick as written down, with nothing cached: every task is copied and
 // its groups converted on every tick. The scheduler must behave exactly
@@ -15,26 +27,12 @@ inline void ReferenceTick(CTaskList& list, const CSchedule& schedule,
     bool bChanged = false;
     for (int i = 0; i < n && i < list.GetSize(); ++i) {
         CTaskItem task = static_cast<const CTaskList&>(list).GetAt(i);
-        int nDue = 0;
-        try {
-            nDue = schedule.CheckDue(task);
-        } catch (const CTaskError&) {
-            continue;
-        }
+        const auto rDue = schedule.CheckDue(task);
+        if (!rDue) continue;
+        const int nDue = *rDue;
         if (nDue == 0) continue;
         if (nDue == 1 && fnSend) fnSend(task);
-        try {
-            ++task.m_nOccurrenceCount;
-            const time_t tOccurrence = TaskTime::ToAbsolute(task.m_dtNextSending);
-            CSchedule::SetLastSent(task, tOccurrence);
-            schedule.CalcNextSending(task);
-            // A next time that does not move past the occurrence just
-            // handled completes the task.
-            if (task.m_dtNextSending.IsSet() && TaskTime::ToAbsolute(task.m_dtNextSending) <= tOccurrence)
-                task.m_dtNextSending.Empty();
-        } catch (const CTaskError&) {
-            task.m_dtNextSending.Empty();
-        }
+        if (!ReferenceAdvanceOne(task, schedule)) task.m_dtNextSending.Empty();
         list.SetAt(i, task);
         bChanged = true;
     }

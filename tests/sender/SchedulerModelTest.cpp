@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "ResultValue.h"
 #include "CSchedule.h"
 #include "CSendEmailDlg.h"
 #include "CTaskListFile.h"
@@ -205,7 +206,7 @@ private:
                 ++e.nNext;
             e.nLimit = e.vecOccurrences.size();
             if (e.nEndKind == 1) e.nLimit = std::min(e.nLimit, e.nNext + static_cast<size_t>(task.m_nEndAfterCount));
-            schedule.AdvancePastNow(task);
+            EXPECT_EQ(schedule.AdvancePastNow(task).Problem(), "");
             m_vecExpected.push_back(e);
             m_vecDescribed.push_back(Describe(task));
             m_list.Add(task);
@@ -238,8 +239,8 @@ private:
         } else if (!task.m_dtNextSending.IsSet()) {
             if (!e.MayEnd()) strProblem = "completed, expected the occurrence at " + Show(e.vecOccurrences[e.nNext].tWall);
         } else {
-            const time_t tNext = TaskTime::ToAbsolute(task.m_dtNextSending);
-            if (task.m_dtLastSent.IsSet() && tNext <= TaskTime::ToAbsolute(task.m_dtLastSent) && e.nCount > 0)
+            const time_t tNext = ValueOf(TaskTime::ToAbsolute(task.m_dtNextSending));
+            if (task.m_dtLastSent.IsSet() && tNext <= ValueOf(TaskTime::ToAbsolute(task.m_dtLastSent)) && e.nCount > 0)
                 strProblem = "next " + Show(tNext) + " is not after the last occurrence";
             else if (e.MustEnd()) strProblem = "next " + Show(tNext) + ", expected completed";
             else if (e.nNext >= e.vecOccurrences.size()) strProblem = "reference ran out";
@@ -258,8 +259,8 @@ private:
         ++m_nSaves;
         m_vecSaved = CTaskListFile::Encode(list, m_codec);
         CTaskList loaded;
-        const auto res = CTaskListFile::LoadFromBytes(m_vecSaved, loaded, m_codec);
-        if (!res.strProblem.empty() || !(loaded == list)) Fail("the saved list does not load whole: " + res.strProblem);
+        const auto rLoaded = CTaskListFile::LoadFromBytes(m_vecSaved, loaded, m_codec);
+        if (!rLoaded.Ok() || !(loaded == list)) Fail("the saved list does not load whole: " + rLoaded.Problem());
     }
 
     void StartHost() {
@@ -280,7 +281,7 @@ private:
             CExpected& e = m_vecExpected[static_cast<size_t>(i)];
             const CTaskItem& task = static_cast<const CTaskList&>(m_list).GetAt(i);
             if (!e.bActive || !task.m_dtNextSending.IsSet()) continue;
-            const time_t tNext = TaskTime::ToAbsolute(task.m_dtNextSending);
+            const time_t tNext = ValueOf(TaskTime::ToAbsolute(task.m_dtNextSending));
             if (tNext > tMinute) continue;
             if (tNext == tMinute || e.bOverdue) {
                 vecExpected.push_back(task.m_strTaskName + " @ " + TaskTime::Format(task.m_dtNextSending));
@@ -312,8 +313,8 @@ private:
             m_pHost.reset();
             m_clock.Set(m_clock.Now() + m_gen.Int(30, 3 * 1440) * 60);
             CTaskList loaded;
-            const auto res = CTaskListFile::LoadFromBytes(m_vecSaved, loaded, m_codec);
-            if (!res.strProblem.empty() || !(loaded == m_list)) Fail("the list after a restart is not the saved one");
+            const auto rLoaded = CTaskListFile::LoadFromBytes(m_vecSaved, loaded, m_codec);
+            if (!rLoaded.Ok() || !(loaded == m_list)) Fail("the list after a restart is not the saved one");
             m_list = loaded;
             StartHost();
         } else if (nEvent <= 8) {
@@ -346,7 +347,7 @@ private:
     int m_nDays;
     std::string m_strWhere;
     CFixedClock m_clock{0};
-    CTextCodec m_codec{"UTF-8"};
+    const CTextCodec m_codec = CTextCodec::Open("UTF-8").Value();
     CTaskList m_list;
     std::vector<CExpected> m_vecExpected;
     std::vector<std::string> m_vecDescribed;
@@ -390,12 +391,12 @@ protected:
         ctx.pClock = &m_clock;
         m_pHost = std::make_unique<CSendEmailDlg>(std::move(ctx));
     }
-    static time_t At(int y, int mo, int d, int h, int mi) { return TaskTime::ToAbsolute(y, mo, d, h, mi, 0); }
+    static time_t At(int y, int mo, int d, int h, int mi) { return ValueOf(TaskTime::ToAbsolute(y, mo, d, h, mi, 0)); }
     void Schedule(CTaskItem t, time_t tWhen) {
         t.m_bActive = 1;
-        t.m_dtStart = TaskTime::FromAbsolute(TaskTime::ToAbsolute(t.m_dtStart));
+        t.m_dtStart = TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(t.m_dtStart)));
         m_clock.Set(tWhen);
-        CSchedule(m_clock).AdvancePastNow(t);
+        EXPECT_EQ(CSchedule(m_clock).AdvancePastNow(t).Problem(), "");
         m_list.Add(t);
     }
     // Ticks every 20 seconds from tFrom for nMinutes.

@@ -5,13 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "ResultValue.h"
 #include "CSendEmailDlg.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
 namespace {
 
-TaskDateTime At(int y, int mo, int d, int h, int mi) { return TaskTime::FromAbsolute(TaskTime::ToAbsolute(y, mo, d, h, mi)); }
+TaskDateTime At(int y, int mo, int d, int h, int mi) { return TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(y, mo, d, h, mi))); }
 
 // Every 5 minutes from 09:00, last sent 09:55, next 10:00.
 CTaskItem Every5(const std::string& strName) {
@@ -30,7 +31,7 @@ CTaskItem Every5(const std::string& strName) {
 
 class WriteBackTest : public ::testing::TestWithParam<const char*> {
 protected:
-    WriteBackTest() : m_zone(GetParam()), m_clock(TaskTime::ToAbsolute(2026, 3, 2, 10, 0, 20)) {
+    WriteBackTest() : m_zone(GetParam()), m_clock(ValueOf(TaskTime::ToAbsolute(2026, 3, 2, 10, 0, 20))) {
         CSendContext ctx;
         ctx.fnTaskList = [this] { return &m_list; };
         ctx.fnSend = [this](const CTaskItem& t) {
@@ -218,7 +219,7 @@ TEST_P(WriteBackTest, AScheduleThatCannotMoveOnSendsOnceAndCompletes) {
         ::testing::internal::CaptureStderr();
         // Two minutes of ticks, one a second.
         for (int s = 0; s < 120; ++s) {
-            m_clock.Set(TaskTime::ToAbsolute(2026, 3, 2, 10, 0, 0) + s);
+            m_clock.Set(ValueOf(TaskTime::ToAbsolute(2026, 3, 2, 10, 0, 0)) + s);
             Ticks(1);
         }
         const std::string strErr = ::testing::internal::GetCapturedStderr();
@@ -252,7 +253,7 @@ TEST_P(WriteBackTest, TheNoteGoesWhenTheTaskIsScheduledAnew) {
     again.m_dtLastSent.Empty();
     again.m_dtNextSending = again.m_dtStart;
     m_list.SetAt(0, again);
-    m_clock.Set(TaskTime::ToAbsolute(2026, 3, 2, 10, 1, 5));
+    m_clock.Set(ValueOf(TaskTime::ToAbsolute(2026, 3, 2, 10, 1, 5)));
     Ticks(1);
     EXPECT_FALSE(m_list[0].m_dtNextSending.IsSet());
     EXPECT_EQ(m_list[0].m_nOccurrenceCount, 2);

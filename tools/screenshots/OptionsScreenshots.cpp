@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const QString strDir = argv[1];
-    const CFixedClock clock(TaskTime::ToAbsolute(2024, 6, 7, 10, 0, 0));
+    const CFixedClock clock(TaskTime::ToAbsolute(2024, 6, 7, 10, 0, 0).Value());  // a date that always converts
     COptionsDlg dlg(nullptr, clock);
     dlg.m_bNewTask = 1;
     dlg.OtherPage().m_strTaskName = "Weekly figures";
