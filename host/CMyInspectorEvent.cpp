@@ -138,6 +138,7 @@ void CMyInspectorEvent::OnOptionsClick(IDispatch*, bool*) {
     if (nNow < 0) g_pTaskList->Add(task);
     else g_pTaskList->SetAt(nNow, task);
     // The task was just reported scheduled: a list that could not be written is not kept quiet.
-    if (const auto rSaved = SaveSharedTaskList(); !rSaved) CAddinBox::Fail("Failed to save the task list: " + rSaved.Problem());
+    if (const auto rSaved = SaveSharedTaskList(); !rSaved)
+        CAddinBox::Fail("Failed to save the task list: " + rSaved.Problem());
     spInspector->Close(1);
 }

@@ -45,7 +45,8 @@ json Import(const CTaskListCommands::CContext& ctx, const json& jRequest) {
     if (const auto rSaved = ctx.fnSave(); !rSaved) {
         // Unsaved, the import would look done and vanish with the host.
         Replace(*pList, before);
-        return CTaskListServer::Refused({ctx.strTaskFile + ": " + rSaved.Problem() + "; the task list is left as it was"});
+        return CTaskListServer::Refused(
+            {ctx.strTaskFile + ": " + rSaved.Problem() + "; the task list is left as it was"});
     }
     json j = CTaskListServer::Ok();
     j[CHostProtocol::kTasks] = pList->GetSize();

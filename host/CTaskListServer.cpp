@@ -148,7 +148,8 @@ CTaskListServer::json CTaskListServer::Answer(const std::string& strLine, QLocal
     if (it == m_mapCommands.end()) return Refused({"unknown command \"" + strCommand + "\""});
     if (it->second.bWrites) {
         if (m_ctx.fnRefusal)
-            if (const auto rAllowed = m_ctx.fnRefusal(); !rAllowed) return Refused({strCommand + ": " + rAllowed.Problem()});
+            if (const auto rAllowed = m_ctx.fnRefusal(); !rAllowed)
+                return Refused({strCommand + ": " + rAllowed.Problem()});
         if (m_ctx.fnBusy && m_ctx.fnBusy()) {
             bDeferred = true;
             return {};

@@ -344,7 +344,8 @@ CResult<> CSchedule::CalcWeekly(CTaskItem& task, time_t tNow) const {
     }
     const int nNextMonth = dtLast.nMonth == 12 ? 1 : dtLast.nMonth + 1;
     const int nNextYear = dtLast.nMonth == 12 ? dtLast.nYear + 1 : dtLast.nYear;
-    QUILLORY_TRY_VALUE(const time_t tFirstOfNext, ToAbsolute(nNextYear, nNextMonth, 1, dtLast.nHour, dtLast.nMinute, 0));
+    QUILLORY_TRY_VALUE(const time_t tFirstOfNext,
+                       ToAbsolute(nNextYear, nNextMonth, 1, dtLast.nHour, dtLast.nMinute, 0));
     // The row's Sunday, (7 x row - 6 - weekday of the 1st) days after the 1st.
     QUILLORY_TRY_VALUE(const time_t tRowSunday,
                        OnItsDay(task, tFirstOfNext + (7 * nRow - 6 - DayOfWeek(tFirstOfNext)) * kDay));
@@ -379,8 +380,8 @@ CResult<> CSchedule::CalcMonthly(CTaskItem& task, time_t tNow) const {
         if (!ValidOrdinalKind(task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind)) return {};
         nDay = -1;
         if (bSeeded) {
-            QUILLORY_TRY_VALUE(const int nStartMonthDay, DayOfMonthFor(start.nYear, start.nMonth, task.m_nMonthlyOrdinal,
-                                                                      task.m_nMonthlyDayKind));
+            QUILLORY_TRY_VALUE(const int nStartMonthDay,
+                               DayOfMonthFor(start.nYear, start.nMonth, task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind));
             if (nStartMonthDay >= start.nDay) {
                 nYear = start.nYear;
                 nMonth = start.nMonth;

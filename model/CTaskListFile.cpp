@@ -134,9 +134,11 @@ CResult<> DecodeBody(const uint8_t* p, size_t nLen, CTaskItem& task, const CText
         if (nLen - pos < 4) return CProblem("text length runs past the record");
         int32_t n = Get(p + pos);
         pos += 4;
-        if (n < 0 || n > CTaskListFile::kMaxLength) return CProblem("text length " + std::to_string(n) + " out of range");
+        if (n < 0 || n > CTaskListFile::kMaxLength)
+            return CProblem("text length " + std::to_string(n) + " out of range");
         if (nLen - pos < static_cast<size_t>(n)) return CProblem("text runs past the record");
-        std::string str = codec.ToUtf8(std::string_view(reinterpret_cast<const char*>(p + pos), static_cast<size_t>(n)));
+        std::string str =
+            codec.ToUtf8(std::string_view(reinterpret_cast<const char*>(p + pos), static_cast<size_t>(n)));
         pos += static_cast<size_t>(n);
         return str;
     };
@@ -266,7 +268,9 @@ CResult<> CTaskListFile::LoadInPlace(std::vector<uint8_t>& vecBytes, CTaskList& 
     if (res.nDeclared > 0) list.Reserve(list.GetSize() + std::min<size_t>(res.nDeclared, nSize / (4 + kFixedBytes + 12)));
     size_t pos = 4;
     for (int32_t i = 0; i < res.nDeclared; ++i) {
-        auto damaged = [i](const std::string& strWhat) { return CProblem("task " + std::to_string(i + 1) + ": " + strWhat); };
+        auto damaged = [i](const std::string& strWhat) {
+            return CProblem("task " + std::to_string(i + 1) + ": " + strWhat);
+        };
         if (nSize - pos < 4) return damaged("file ends before the record length");
         int32_t nLen = Get(vecBytes.data() + pos);
         pos += 4;

@@ -191,6 +191,21 @@ TEST_F(InspectorButtonTest, ScheduleAppendsTheTaskSavesAndClosesTheWindow) {
     EXPECT_FALSE(g_spCurInspector);
 }
 
+// A task that was reported scheduled but could not be written would be
+// lost with the host: the user is told at once.
+TEST_F(InspectorButtonTest, ATaskListThatCannotBeWrittenAfterScheduleIsShown) {
+    const std::string strDir = (m_dir / "roaming/Tarnwick Software/Office Outlook/Quillory/");
+    fs::create_directories(strDir + "emails.dat");  // a folder where the file goes: no save can replace it
+    Connect();
+    CComPtr<_Inspector> spWindow = Compose("Weekly report", "Numbers", "boss@example.com");
+    ASSERT_TRUE(ClickAndAnswer(OptionsButton(spWindow), 1002));
+    ASSERT_EQ(g_pTaskList->GetSize(), 1);
+    ASSERT_FALSE(m_vecBoxes.empty());
+    EXPECT_EQ(m_vecBoxes.back().rfind("Failed to save the task list: cannot replace " + strDir + "emails.dat: ", 0), 0u)
+        << ::testing::PrintToString(m_vecBoxes);
+    EXPECT_TRUE(fs::is_directory(strDir + "emails.dat"));
+}
+
 TEST_F(InspectorButtonTest, EditedMessagesReplaceTheirTaskOrStoreNothing) {
     Connect();
     for (const char* psz : {"First", "Second"}) {
