@@ -5,6 +5,8 @@
 
 #include <random>
 
+#include "CSeededRandom.h"
+#include "OffsetChanges.h"
 #include "ResultValue.h"
 #include "CSchedule.h"
 #include "ReferenceCatchUp.h"
@@ -15,24 +17,13 @@ namespace {
 
 // Instants at which the zone's offset changes, 1975..2040, to put tasks near.
 std::vector<time_t> Changes() {
-    std::vector<time_t> vec;
-    const time_t tFrom = ValueOf(TaskTime::ToAbsolute(1975, 1, 1, 0, 0)), tTo = ValueOf(TaskTime::ToAbsolute(2040, 1, 1, 0, 0));
-    std::tm tmPrev{};
-    localtime_r(&tFrom, &tmPrev);
-    for (time_t t = tFrom + 3600; t < tTo; t += 3600) {
-        std::tm tm{};
-        localtime_r(&t, &tm);
-        if (tm.tm_gmtoff != tmPrev.tm_gmtoff) vec.push_back(t);
-        tmPrev = tm;
-    }
-    return vec;
+    return OffsetChanges(ValueOf(TaskTime::ToAbsolute(1975, 1, 1, 0, 0)), ValueOf(TaskTime::ToAbsolute(2040, 1, 1, 0, 0)),
+                         3600);
 }
 
-class CRandomTask {
+class CRandomTask : public CSeededRandom {
 public:
-    explicit CRandomTask(uint64_t nSeed) : m_rng(nSeed) {}
-    int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_rng); }
-    bool Chance(int nPercent) { return Int(1, 100) <= nPercent; }
+    using CSeededRandom::CSeededRandom;
 
     // A task whose catch-up from its start to tPresent takes a bounded number
     // of turns for the reference loop.
@@ -93,7 +84,6 @@ public:
         t.m_dtEnd = TaskDate{dtEnd.nYear, dtEnd.nMonth, dtEnd.nDay, dtEnd.nDayOfWeek};
         return t;
     }
-    std::mt19937_64 m_rng;
 };
 
 class CatchUpDifferentialTest : public ::testing::TestWithParam<const char*> {};

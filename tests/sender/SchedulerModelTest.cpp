@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "CSeededRandom.h"
+#include "OffsetChanges.h"
 #include "ResultValue.h"
 #include "CSchedule.h"
 #include "CSendEmailDlg.h"
@@ -51,23 +53,9 @@ std::string Show(time_t t) {
     return sz;
 }
 
-// Instants around which the zone's offset changes in [tFrom, tTo).
-std::vector<time_t> Changes(time_t tFrom, time_t tTo) {
-    std::vector<time_t> vec;
-    long nPrev = RefSchedule::OffsetAt(tFrom);
-    for (time_t t = tFrom; t < tTo; t += 1800) {
-        const long n = RefSchedule::OffsetAt(t);
-        if (n != nPrev) vec.push_back(t);
-        nPrev = n;
-    }
-    return vec;
-}
-
-class CGenerator {
+class CGenerator : public CSeededRandom {
 public:
-    explicit CGenerator(uint64_t nSeed) : m_rng(nSeed) {}
-    int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_rng); }
-    bool Chance(int nPercent) { return Int(1, 100) <= nPercent; }
+    using CSeededRandom::CSeededRandom;
 
     // A task as the options sheet leaves it, before its first computation.
     CTaskItem Task(int nIndex, time_t tCreated, int nDays) {
@@ -132,8 +120,6 @@ public:
         t.m_dtEnd.nDayOfWeek = RefSchedule::Weekday(RefSchedule::DayNumber(dtEnd.y, dtEnd.m, dtEnd.d));
         return t;
     }
-
-    std::mt19937_64 m_rng;
 };
 
 // What one task must do from its creation on.
@@ -169,7 +155,7 @@ public:
     void Run() {
         // Somewhere around a change of offset between 2010 and 2030, where the zone has any.
         const time_t tYear = Instant(RefSchedule::DayNumber(m_gen.Int(2010, 2030), 1, 1), 0, 0);
-        const std::vector<time_t> vecChanges = Changes(tYear, tYear + 366 * 86400);
+        const std::vector<time_t> vecChanges = OffsetChanges(tYear, tYear + 366 * 86400, 1800);
         time_t tNow = tYear + m_gen.Int(0, 365) * 86400;
         if (!vecChanges.empty()) tNow = vecChanges[static_cast<size_t>(m_gen.Int(0, static_cast<int>(vecChanges.size()) - 1))];
         tNow -= m_gen.Int(0, std::min(m_nDays, 20)) * 86400 + m_gen.Int(0, 86399);
