@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -401,32 +402,39 @@ protected:
 
 }  // namespace
 
-TEST_P(SchedulerStartOccurrenceTest, MonthlyOnItsStartDayGoesOutAtTheStartMinute) {
-    CTaskItem t;
-    t.m_nRecurrence = 4;
-    t.m_nMonthlyDay = 7;
-    t.m_nMonthlyInterval = 1;
-    t.m_nEndKind = 0;
-    t.m_dtStart = TaskDateTime{2026, 12, 7, 0, 9, 36, 0};
-    Schedule(t, At(2026, 12, 7, 9, 30));
-    Run(At(2026, 12, 7, 9, 30), 30);
-    EXPECT_EQ(m_vecSent, std::vector<std::string>{"2026-12-07 09:36"});
-    EXPECT_EQ(m_list[0].m_nOccurrenceCount, 1);
-    EXPECT_EQ(TaskTime::Format(m_list[0].m_dtNextSending), "2027-01-07 09:36");
-}
-
-TEST_P(SchedulerStartOccurrenceTest, YearlyOnItsStartDateGoesOutThatYearThenTheNext) {
-    CTaskItem t;
-    t.m_nRecurrence = 5;
-    t.m_nYearlyMonth = 2;
-    t.m_nYearlyDay = 5;
-    t.m_nEndKind = 0;
-    t.m_bSendOverdue = 1;
-    t.m_dtStart = TaskDateTime{2027, 3, 5, 0, 10, 0, 0};
-    Schedule(t, At(2027, 3, 1, 8, 0));
-    Run(At(2027, 3, 5, 9, 58), 10);
-    EXPECT_EQ(m_vecSent, std::vector<std::string>{"2027-03-05 10:00"});
-    EXPECT_EQ(TaskTime::Format(m_list[0].m_dtNextSending), "2028-03-05 10:00");
+TEST_P(SchedulerStartOccurrenceTest, AStartOnItsOwnDateGoesOutAtItsMinuteThenMovesOn) {
+    const struct {
+        const char* pszName;
+        int nRecurrence;
+        std::function<void(CTaskItem&)> fnSet;  // the fields the recurrence reads
+        TaskDateTime dtStart;
+        time_t tScheduled;                      // when the options sheet computed it
+        time_t tRunFrom;
+        int nMinutes;
+        std::string strNextAfter;
+    } cases[] = {
+        {"monthly on its start day", 4, [](CTaskItem& t) { t.m_nMonthlyDay = 7, t.m_nMonthlyInterval = 1; },
+         TaskDateTime{2026, 12, 7, 0, 9, 36, 0}, At(2026, 12, 7, 9, 30), At(2026, 12, 7, 9, 30), 30,
+         "2027-01-07 09:36"},
+        {"yearly on its start date, sent overdue", 5,
+         [](CTaskItem& t) { t.m_nYearlyMonth = 2, t.m_nYearlyDay = 5, t.m_bSendOverdue = 1; },
+         TaskDateTime{2027, 3, 5, 0, 10, 0, 0}, At(2027, 3, 1, 8, 0), At(2027, 3, 5, 9, 58), 10,
+         "2028-03-05 10:00"},
+    };
+    for (const auto& c : cases) {
+        m_list.RemoveAll();
+        m_vecSent.clear();
+        CTaskItem t;
+        t.m_nRecurrence = c.nRecurrence;
+        t.m_nEndKind = 0;
+        c.fnSet(t);
+        t.m_dtStart = c.dtStart;
+        Schedule(t, c.tScheduled);
+        Run(c.tRunFrom, c.nMinutes);
+        EXPECT_EQ(m_vecSent, std::vector<std::string>{TaskTime::Format(c.dtStart)}) << c.pszName;
+        EXPECT_EQ(m_list[0].m_nOccurrenceCount, 1) << c.pszName;
+        EXPECT_EQ(TaskTime::Format(m_list[0].m_dtNextSending), c.strNextAfter) << c.pszName;
+    }
 }
 
 TEST_P(SchedulerStartOccurrenceTest, EndAfterThreeSendsThree) {
