@@ -96,6 +96,16 @@ TEST_P(WriteBackTest, ATaskMovedAboveTheTicksPlaceIsNotLeftOut) {
     for (const CTaskItem& t : m_list) EXPECT_EQ(t.m_nOccurrenceCount, 1) << t.m_strTaskName;
 }
 
+// An edit the user makes to the task being sent, first in the list, as the
+// options sheet stores it: the whole task written back in its place.
+std::function<void(CTaskList&)> EditSent(std::function<void(CTaskItem&)> fnChange) {
+    return [fnChange](CTaskList& l) {
+        CTaskItem t = static_cast<const CTaskList&>(l)[0];
+        fnChange(t);
+        l.SetAt(0, t);
+    };
+}
+
 // Each row: what the user does to the task being sent, meanwhile.
 TEST_P(WriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
     struct {
@@ -110,12 +120,10 @@ TEST_P(WriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
              EXPECT_EQ(l[0].m_strTaskName, "other");
          }},
         {"disabled and renamed",
-         [](CTaskList& l) {
-             CTaskItem t = static_cast<const CTaskList&>(l)[0];
+         EditSent([](CTaskItem& t) {
              t.m_bActive = 0;
              t.m_strTaskName = "renamed";
-             l.SetAt(0, t);
-         },
+         }),
          [](const CTaskList& l) {
              EXPECT_EQ(l[0].m_strTaskName, "renamed");
              EXPECT_EQ(l[0].m_bActive, 0);
@@ -123,25 +131,21 @@ TEST_P(WriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
              EXPECT_EQ(TaskTime::Format(l[0].m_dtNextSending), "2026-03-02 10:05");
          }},
         {"rescheduled",
-         [](CTaskList& l) {
-             CTaskItem t = static_cast<const CTaskList&>(l)[0];
+         EditSent([](CTaskItem& t) {
              t.m_nMinuteInterval = 60;
              t.m_dtLastSent.Empty();
              t.m_dtNextSending = At(2026, 3, 2, 12, 0);
-             l.SetAt(0, t);
-         },
+         }),
          [](const CTaskList& l) {
              EXPECT_EQ(l[0].m_nOccurrenceCount, 0) << "the edit wins over the stale advance";
              EXPECT_EQ(TaskTime::Format(l[0].m_dtNextSending), "2026-03-02 12:00");
          }},
         {"rescheduled, the same occurrence next",
-         [](CTaskList& l) {
-             CTaskItem t = static_cast<const CTaskList&>(l)[0];
+         EditSent([](CTaskItem& t) {
              t.m_nMinuteInterval = 15;
              t.m_dtStart = At(2026, 3, 2, 10, 0);
              t.m_dtLastSent.Empty();  // the options sheet schedules anew
-             l.SetAt(0, t);
-         },
+         }),
          [](const CTaskList& l) {
              EXPECT_EQ(l[0].m_nOccurrenceCount, 1) << "the occurrence sent is counted on the new schedule";
              EXPECT_EQ(l[0].m_nMinuteInterval, 15);
