@@ -180,57 +180,48 @@ std::string Shortened(const std::string& str) {
 
 CProblem Errno(const std::string& strWhat) { return CProblem(strWhat + ": " + std::strerror(errno)); }
 
+// Each byte is XORed with the key and with the previous output byte, so the
+// output is a running XOR; unscrambling XORs with the previous input byte.
+// Eight bytes at a time: the key repeats every eight bytes from the body
+// start, and a prefix XOR inside a word is three shifts.
+template <bool bScramble>
+void RunningXor(uint8_t* p, size_t n) {
+    uint64_t nKey = 0;
+    std::memcpy(&nKey, kKey, 8);
+    uint64_t nPrev = 0;
+    size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 8 <= n; i += 8) {
+            uint64_t w;
+            std::memcpy(&w, p + i, 8);
+            uint64_t nOut;
+            if constexpr (bScramble) {
+                nOut = w ^ nKey;
+                nOut ^= nOut << 8;
+                nOut ^= nOut << 16;
+                nOut ^= nOut << 32;
+                nOut ^= nPrev * 0x0101010101010101ULL;
+                nPrev = nOut >> 56;
+            } else {
+                nOut = w ^ nKey ^ ((w << 8) | nPrev);
+                nPrev = w >> 56;
+            }
+            std::memcpy(p + i, &nOut, 8);
+        }
+    }
+    uint8_t prev = static_cast<uint8_t>(nPrev);
+    for (; i < n; ++i) {
+        const uint8_t c = p[i];
+        p[i] = static_cast<uint8_t>(c ^ kKey[i % 8] ^ prev);
+        prev = bScramble ? p[i] : c;
+    }
+}
+
 }  // namespace
 
-// Each byte is XORed with the key and with the previous output byte, so the
-// output is a running XOR. Eight bytes at a time: the key repeats every eight
-// bytes from the body start, and a prefix XOR inside a word is three shifts.
-void CTaskListFile::Scramble(uint8_t* p, size_t n) {
-    uint64_t nKey = 0;
-    std::memcpy(&nKey, kKey, 8);
-    uint64_t nPrev = 0;
-    size_t i = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        for (; i + 8 <= n; i += 8) {
-            uint64_t w;
-            std::memcpy(&w, p + i, 8);
-            w ^= nKey;
-            w ^= w << 8;
-            w ^= w << 16;
-            w ^= w << 32;
-            w ^= nPrev * 0x0101010101010101ULL;
-            std::memcpy(p + i, &w, 8);
-            nPrev = w >> 56;
-        }
-    }
-    uint8_t prev = static_cast<uint8_t>(nPrev);
-    for (; i < n; ++i) {
-        p[i] = static_cast<uint8_t>(p[i] ^ kKey[i % 8] ^ prev);
-        prev = p[i];
-    }
-}
+void CTaskListFile::Scramble(uint8_t* p, size_t n) { RunningXor<true>(p, n); }
 
-void CTaskListFile::Unscramble(uint8_t* p, size_t n) {
-    uint64_t nKey = 0;
-    std::memcpy(&nKey, kKey, 8);
-    uint64_t nPrev = 0;
-    size_t i = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        for (; i + 8 <= n; i += 8) {
-            uint64_t w;
-            std::memcpy(&w, p + i, 8);
-            const uint64_t nOut = w ^ nKey ^ ((w << 8) | nPrev);
-            std::memcpy(p + i, &nOut, 8);
-            nPrev = w >> 56;
-        }
-    }
-    uint8_t prev = static_cast<uint8_t>(nPrev);
-    for (; i < n; ++i) {
-        uint8_t c = p[i];
-        p[i] = static_cast<uint8_t>(c ^ kKey[i % 8] ^ prev);
-        prev = c;
-    }
-}
+void CTaskListFile::Unscramble(uint8_t* p, size_t n) { RunningXor<false>(p, n); }
 
 std::vector<uint8_t> CTaskListFile::Encode(const CTaskList& list, const CTextCodec& codec) {
     std::vector<uint8_t> out(4);
