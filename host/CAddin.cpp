@@ -95,9 +95,11 @@ HRESULT CAddin::Connect(IDispatch* pApplication) {
     const std::string strModule = ModulePathOverride().empty() ? CAddinPaths::ModulePath() : ModulePathOverride();
     g_strInstallDir = CAddinPaths::InstallDirOf(strModule);
     g_strDataDir = g_strAppDataDir;
-    CAddinPaths::WriteLocation(g_strInstallDir, g_strAppDataDir, false);
+    // The location file only tells other programs where the data is; the
+    // add-in works without it, so its problems stay out of the connection.
+    (void)CAddinPaths::WriteLocation(g_strInstallDir, g_strAppDataDir, false);
     g_strDataDir = CAddinPaths::ResolveDataDir(g_strAppDataDir, g_strInstallDir);
-    CAddinPaths::WriteLocation(g_strInstallDir, g_strDataDir, true);
+    (void)CAddinPaths::WriteLocation(g_strInstallDir, g_strDataDir, true);  // as above
 
     // 5: the host application.
     if (!pApplication) return kFailure;
@@ -117,7 +119,8 @@ HRESULT CAddin::Connect(IDispatch* pApplication) {
     }
 
     // 6-7: seed and load the task list.
-    CAddinPaths::SeedCopy(g_strInstallDir + CTaskListFile::kFileName, TaskListPath());
+    // Without the seed the list starts empty, as on any first run.
+    (void)CAddinPaths::SeedCopy(g_strInstallDir + CTaskListFile::kFileName, TaskListPath());
     if (g_pTaskList && m_bOwnsTaskList) delete g_pTaskList;
     g_pTaskList = new (std::nothrow) CTaskList;
     if (!g_pTaskList) {
