@@ -66,7 +66,7 @@ CResult<> ResetHourMinute(CTaskItem& task) {
     // well inside twelve hours of the sending time needs no conversion.
     constexpr int kSurelyOnItsDay = 540;
     if (task.m_dtLastSent.IsSet() && std::abs(FromSendingTime(task, task.m_dtLastSent)) > kSurelyOnItsDay &&
-        !TaskTime::CheckGroup(task.m_dtLastSent)) {
+        TaskTime::CheckGroup(task.m_dtLastSent).Ok()) {
         QUILLORY_TRY_VALUE(const time_t t, ToAbsolute(task.m_dtLastSent));
         QUILLORY_TRY_VALUE(const time_t tOn, OnItsDay(task, t));
         if (tOn != t) task.m_dtLastSent = FromAbsolute(tOn);

@@ -1,6 +1,5 @@
 #pragma once
 #include <ctime>
-#include <optional>
 #include <string>
 
 #include "CResult.h"
@@ -11,9 +10,10 @@
 // of converted groups compare whole minutes.
 namespace TaskTime {
 
-// Range problem of a group, or nothing when it can be converted.
-std::optional<std::string> CheckGroup(const TaskDateTime& dt);
-std::optional<std::string> CheckGroup(const TaskDate& d);
+// Done when a group's fields are in range for a conversion; the problem
+// names the field ("month 13 is not 1..12").
+CResult<> CheckGroup(const TaskDateTime& dt);
+CResult<> CheckGroup(const TaskDate& d);
 
 // A range violation is the problem "invalid date group: month 13 is not
 // 1..12"; fields mktime rejects are "date group cannot be converted".

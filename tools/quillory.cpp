@@ -95,15 +95,15 @@ std::string DefaultFile() {
     return strBase + "/Tarnwick Software/Office Outlook/Quillory/" + CTaskListFile::kFileName;
 }
 
-// Parses the arguments; returns an error text for a usage error.
-std::optional<std::string> Parse(int argc, char** argv, COptions& opt) {
+// Parses the arguments; the problem is a usage error.
+CResult<> Parse(int argc, char** argv, COptions& opt) {
     std::vector<std::string> args(argv + 1, argv + argc);
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
             opt.bHelp = true;
         } else if (a == "--file" || a == "--codepage" || a == "--count" || a == "--now") {
-            if (i + 1 >= args.size()) return a + " needs a value";
+            if (i + 1 >= args.size()) return CProblem(a + " needs a value");
             std::string& strValue = a == "--file"       ? opt.strFile
                                     : a == "--codepage" ? opt.strCodePage
                                     : a == "--count"    ? opt.strCount
@@ -114,7 +114,7 @@ std::optional<std::string> Parse(int argc, char** argv, COptions& opt) {
         } else if (a.rfind("--codepage=", 0) == 0) {
             opt.strCodePage = a.substr(11);
         } else if (!a.empty() && a[0] == '-') {
-            return "unknown option " + a;
+            return CProblem("unknown option " + a);
         } else if (opt.strCommand.empty()) {
             opt.strCommand = a;
         } else {
@@ -122,11 +122,11 @@ std::optional<std::string> Parse(int argc, char** argv, COptions& opt) {
         }
     }
     const size_t nOperands = opt.strCommand == "next" ? 1 : 0;
-    if (!opt.bHelp && opt.vecArgs.size() > nOperands) return "unexpected argument " + opt.vecArgs[nOperands];
+    if (!opt.bHelp && opt.vecArgs.size() > nOperands) return CProblem("unexpected argument " + opt.vecArgs[nOperands]);
     if (opt.strCommand != "next" && (!opt.strCount.empty() || !opt.strNow.empty()))
-        return "--count and --now belong to the next command";
+        return CProblem("--count and --now belong to the next command");
     if (opt.strFile.empty()) opt.strFile = DefaultFile();
-    return std::nullopt;
+    return {};
 }
 
 // Loads the list; a missing file is an empty list. A damaged one keeps the
@@ -252,7 +252,7 @@ std::optional<time_t> ParseNow(const std::string& str) {
     char cEnd;
     if (std::sscanf(str.c_str(), "%4d-%2d-%2d %2d:%2d%c", &y, &mo, &d, &h, &mi, &cEnd) != 5) return std::nullopt;
     TaskDateTime dt{y, mo, d, 0, h, mi, 0};
-    if (TaskTime::CheckGroup(dt) || d > CSchedule::DaysInMonth(y, mo)) return std::nullopt;
+    if (!TaskTime::CheckGroup(dt).Ok() || d > CSchedule::DaysInMonth(y, mo)) return std::nullopt;
     const auto rNow = TaskTime::ToAbsolute(y, mo, d, h, mi, 0);
     if (!rNow) return std::nullopt;  // fields the C library cannot place are no valid local time
     return *rNow;
@@ -323,8 +323,8 @@ int Next(const COptions& opt, const CTaskList& list) {
 
 int main(int argc, char** argv) {
     COptions opt;
-    if (auto err = Parse(argc, argv, opt)) {
-        std::cerr << "quillory: " << *err << "\n\n" << kUsage;
+    if (const auto rParsed = Parse(argc, argv, opt); !rParsed) {
+        std::cerr << "quillory: " << rParsed.Problem() << "\n\n" << kUsage;
         return kExitUsage;
     }
     if (opt.strCommand.empty()) {

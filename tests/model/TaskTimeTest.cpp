@@ -176,13 +176,13 @@ TEST(TaskTime, OutOfRangeGroupsFailAsInvalidDateGroups) {
         {2020, 1, 1, 0, 24, 0, 0}, {2020, 1, 1, 0, 0, 60, 0}, {2020, 1, 1, 0, -1, 0, 0},
     };
     for (const auto& dt : bad) {
-        const auto err = TaskTime::CheckGroup(dt);
-        ASSERT_TRUE(err.has_value());
+        const auto rGroup = TaskTime::CheckGroup(dt);
+        ASSERT_FALSE(rGroup.Ok());
         const auto r = TaskTime::ToAbsolute(dt);
         EXPECT_FALSE(r.Ok()) << TaskTime::Format(dt);
-        EXPECT_EQ(r.Problem(), "invalid date group: " + *err);
+        EXPECT_EQ(r.Problem(), "invalid date group: " + rGroup.Problem());
     }
-    EXPECT_FALSE(TaskTime::CheckGroup(TaskDateTime{2020, 2, 31, 0, 23, 59, 99}).has_value());
+    EXPECT_TRUE(TaskTime::CheckGroup(TaskDateTime{2020, 2, 31, 0, 23, 59, 99}).Ok());
 }
 
 TEST(TaskTime, SecondsAreIgnoredSoComparisonsAreWholeMinutes) {
