@@ -24,8 +24,8 @@ CTaskList& BigList() {
             t.m_nRecurrence = 1 + i % 3;
             t.m_nMinuteInterval = t.m_nDailyInterval = 1 + i % 7;
             t.m_nEndKind = 0;
-            t.m_dtStart = TaskTime::FromAbsolute(TaskTime::ToAbsolute(2026, 3, 1, 8, 0) + (i % 5000) * 60);
-            t.m_dtNextSending = TaskTime::FromAbsolute(TaskTime::ToAbsolute(2026, 3, 2, 8, 0) + (i % 5000) * 60);
+            t.m_dtStart = TaskTime::FromAbsolute(TaskTime::ToAbsolute(2026, 3, 1, 8, 0).Value() + (i % 5000) * 60);
+            t.m_dtNextSending = TaskTime::FromAbsolute(TaskTime::ToAbsolute(2026, 3, 2, 8, 0).Value() + (i % 5000) * 60);
             p->Add(t);
         }
         return p;
@@ -33,7 +33,7 @@ CTaskList& BigList() {
     return *pList;
 }
 
-const CFixedClock g_clock(TaskTime::ToAbsolute(2026, 3, 1, 12, 0));  // before every next time
+const CFixedClock g_clock(TaskTime::ToAbsolute(2026, 3, 1, 12, 0).Value());  // before every next time
 
 void BM_TickCached(benchmark::State& state) {
     CTaskList& list = BigList();

@@ -40,8 +40,14 @@ void Error(const char* pszText) {
 }
 
 void SaveList(const CTaskList& list) {
-    if (std::string str = SaveTaskListFile(list); !str.empty())
-        std::cerr << "Quillory: cannot save " << TaskListPath() << ": " << str << '\n';
+    if (const auto rSaved = SaveTaskListFile(list); !rSaved)
+        std::cerr << "Quillory: cannot save " << TaskListPath() << ": " << rSaved.Problem() << '\n';
+}
+
+// A connection that cannot be made, on the host's journal.
+HRESULT ConnectionFailed(const std::string& strProblem) {
+    std::cerr << "Quillory: connection failed: " << strProblem << '\n';
+    return CAddin::kFailure;
 }
 
 }  // namespace
@@ -79,8 +85,7 @@ HRESULT CAddin::OnConnection(IDispatch* pApplication, int32_t, IDispatch*, CVari
     try {
         return Connect(pApplication);
     } catch (const std::exception& e) {
-        std::cerr << "Quillory: connection failed: " << e.what() << '\n';
-        return kFailure;
+        return ConnectionFailed(e.what());  // a broken contract must not cross into the host
     }
 }
 
@@ -90,9 +95,11 @@ HRESULT CAddin::Connect(IDispatch* pApplication) {
     const std::string strModule = ModulePathOverride().empty() ? CAddinPaths::ModulePath() : ModulePathOverride();
     g_strInstallDir = CAddinPaths::InstallDirOf(strModule);
     g_strDataDir = g_strAppDataDir;
-    CAddinPaths::WriteLocation(g_strInstallDir, g_strAppDataDir, false);
+    // The location file only tells other programs where the data is; the
+    // add-in works without it, so its problems stay out of the connection.
+    (void)CAddinPaths::WriteLocation(g_strInstallDir, g_strAppDataDir, false);
     g_strDataDir = CAddinPaths::ResolveDataDir(g_strAppDataDir, g_strInstallDir);
-    CAddinPaths::WriteLocation(g_strInstallDir, g_strDataDir, true);
+    (void)CAddinPaths::WriteLocation(g_strInstallDir, g_strDataDir, true);  // as above
 
     // 5: the host application.
     if (!pApplication) return kFailure;
@@ -105,14 +112,15 @@ HRESULT CAddin::Connect(IDispatch* pApplication) {
 
     // One add-in per task list file, claimed before the file is touched.
     m_pListServer = CTaskListCommands::ForSharedList();
-    if (std::string str = m_pListServer->Claim(TaskListPath()); !str.empty()) {
+    if (const auto rClaimed = m_pListServer->Claim(TaskListPath()); !rClaimed) {
         m_pListServer.reset();
-        Error(str.c_str());
+        Error(rClaimed.Problem().c_str());
         return kFailure;
     }
 
     // 6-7: seed and load the task list.
-    CAddinPaths::SeedCopy(g_strInstallDir + CTaskListFile::kFileName, TaskListPath());
+    // Without the seed the list starts empty, as on any first run.
+    (void)CAddinPaths::SeedCopy(g_strInstallDir + CTaskListFile::kFileName, TaskListPath());
     if (g_pTaskList && m_bOwnsTaskList) delete g_pTaskList;
     g_pTaskList = new (std::nothrow) CTaskList;
     if (!g_pTaskList) {
@@ -120,16 +128,15 @@ HRESULT CAddin::Connect(IDispatch* pApplication) {
         return kFailure;
     }
     m_bOwnsTaskList = true;
-    LoadSharedTaskList();
+    if (const auto rLoaded = LoadSharedTaskList(); !rLoaded) return ConnectionFailed(rLoaded.Problem());
     CTaskListCommands::Serve(*m_pListServer);
 
     // 8: the main toolbar.
-    bool bStop = false;
-    hr = AddMainToolbar(bStop);
-    if (bStop) return hr;
+    hr = AddMainToolbar();
+    if (FAILED(hr)) return hr;
 
     // 9: message windows.
-    TrackOpenInspectors();
+    if (const auto rTracked = TrackOpenInspectors(); !rTracked) return ConnectionFailed(rTracked.Problem());
 
     // 10-11: connected; start sending.
     m_bConnected = 1;
@@ -148,31 +155,25 @@ HRESULT CAddin::Connect(IDispatch* pApplication) {
     return S_OK;
 }
 
-HRESULT CAddin::AddMainToolbar(bool& bStop) {
-    bStop = false;
+HRESULT CAddin::AddMainToolbar() {
     CComPtr<_Explorer> spExplorer;
     if (FAILED(m_spApplication->ActiveExplorer(&spExplorer)) || !spExplorer) return S_OK;
     CComPtr<_CommandBars> spBars;
     HRESULT hr = spExplorer->get_CommandBars(&spBars);
-    if (FAILED(hr) || !spBars) {
-        bStop = true;
-        // An empty answer with a success code must not read as a connection.
-        return FAILED(hr) ? hr : kFailure;
-    }
-    bStop = true;
+    // An empty answer with a success code must not read as a connection.
+    if (FAILED(hr) || !spBars) return FAILED(hr) ? hr : kFailure;
     CComPtr<_CommandBarButton> spButton = CAddinToolbar::Add(spBars, kMainToolbarName, kMainButtonText);
     if (!spButton) return kFailure;
     m_spButton = spButton;
     m_spButtonSink = MakeComObject<CButtonEventsSink>(
         [this](IDispatch* pButton, bool* pbCancel) { OnButtonClick(pButton, pbCancel); });
     AtlAdvise(m_spButton, m_spButtonSink->GetUnknown(), _CommandBarButtonEvents::iid, &m_dwButtonCookie);
-    bStop = false;
     return S_OK;
 }
 
-void CAddin::TrackOpenInspectors() {
+CResult<> CAddin::TrackOpenInspectors() {
     if (FAILED(m_spApplication->get_Inspectors(&m_spInspectors)) || !m_spInspectors)
-        throw std::runtime_error("the host has no message window collection");
+        return CProblem("the host has no message window collection");
     m_spInspectorsSink = MakeComObject<CInspectorsEventsSink>([this](IDispatch* p) { OnNewInspector(p); });
     AtlAdvise(m_spInspectors, m_spInspectorsSink->GetUnknown(), InspectorsEvents::iid, &m_dwInspectorsCookie);
     ReleaseTrackers();
@@ -183,6 +184,7 @@ void CAddin::TrackOpenInspectors() {
         if (FAILED(m_spInspectors->Item(CVariant(static_cast<int>(i)), &spInspector)) || !spInspector) continue;
         Track(spInspector, -1, nullptr);
     }
+    return {};
 }
 
 void CAddin::Track(IDispatch* pInspector, int32_t nTaskIndex, ITrackerOwner* pOwner) {

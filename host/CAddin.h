@@ -8,6 +8,7 @@
 #include "ITrackerOwner.h"
 #include "MailHostOM.h"
 #include "QuilloryIds.h"
+#include "CResult.h"
 
 class CButtonEventsSink;
 class CInspectorsEventsSink;
@@ -53,8 +54,9 @@ public:
 
 private:
     HRESULT Connect(IDispatch* pApplication);
-    HRESULT AddMainToolbar(bool& bStop);
-    void TrackOpenInspectors();
+    // S_OK also when there is no explorer to put it on; a failure ends the connection.
+    HRESULT AddMainToolbar();
+    CResult<> TrackOpenInspectors();
     void Track(IDispatch* pInspector, int32_t nTaskIndex, ITrackerOwner* pOwner);
     void FreeSending();
     // Ends every message-window tracker and its subscriptions.

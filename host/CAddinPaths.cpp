@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -19,6 +21,8 @@ bool WriteAll(int fd, std::string_view sv) {
     }
     return true;
 }
+
+CProblem Errno(const std::string& strWhat) { return CProblem(strWhat + ": " + std::strerror(errno)); }
 
 void MakeDirs(const std::string& strPath) {
     for (size_t i = 1; i <= strPath.size(); ++i)
@@ -98,20 +102,22 @@ std::string CAddinPaths::ToUtf16Le(const std::string& s) {
     return out;
 }
 
-void CAddinPaths::WriteLocation(const std::string& strInstall, const std::string& strText, bool bAppend) {
+CResult<> CAddinPaths::WriteLocation(const std::string& strInstall, const std::string& strText, bool bAppend) {
     const std::string strFile = strInstall + kLocationFile;
     // Existing file only: the add-in never creates it.
     const int fd = ::open(strFile.c_str(), O_WRONLY | O_CLOEXEC | (bAppend ? O_APPEND : O_TRUNC));
-    if (fd < 0) return;
-    WriteAll(fd, ToUtf16Le(bAppend ? "\r\n\r\n" + strText : strText));
+    if (fd < 0) return errno == ENOENT ? CResult<>() : Errno("cannot open " + strFile);
+    CResult<> rWritten;
+    if (!WriteAll(fd, ToUtf16Le(bAppend ? "\r\n\r\n" + strText : strText))) rWritten = Errno("cannot write " + strFile);
     ::close(fd);
+    return rWritten;
 }
 
-void CAddinPaths::SeedCopy(const std::string& strFrom, const std::string& strTo) {
+CResult<> CAddinPaths::SeedCopy(const std::string& strFrom, const std::string& strTo) {
     struct stat st {};
-    if (::stat(strTo.c_str(), &st) == 0) return;
+    if (::stat(strTo.c_str(), &st) == 0) return {};
     const int fdIn = ::open(strFrom.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fdIn < 0) return;
+    if (fdIn < 0) return errno == ENOENT ? CResult<>() : Errno("cannot read " + strFrom);
     const std::string strTemp = strTo + ".seed-" + std::to_string(::getpid());
     const int fdOut = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     bool bOk = fdOut >= 0;
@@ -126,6 +132,9 @@ void CAddinPaths::SeedCopy(const std::string& strFrom, const std::string& strTo)
     }
     ::close(fdIn);
     // link() never replaces: a file that appeared meanwhile stays.
-    if (bOk) [[maybe_unused]] int n = ::link(strTemp.c_str(), strTo.c_str());
+    CResult<> rSeeded;
+    if (!bOk) rSeeded = Errno("cannot copy " + strFrom + " to " + strTemp);
+    else if (::link(strTemp.c_str(), strTo.c_str()) != 0 && errno != EEXIST) rSeeded = Errno("cannot make " + strTo);
     ::unlink(strTemp.c_str());
+    return rSeeded;
 }

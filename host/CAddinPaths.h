@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "CResult.h"
+
 // Where the add-in keeps its files on this platform, and the small file
 // operations of the connection: the location file beside the module and the
 // seeding of the task list.
@@ -21,9 +23,9 @@ public:
     static std::string ResolveDataDir(const std::string& strAppData, const std::string& strInstall);
     // Rewrites the location file only when it exists: UTF-16LE, no BOM, no
     // terminator. bAppend: adds CR LF CR LF and the text at its end.
-    static void WriteLocation(const std::string& strInstall, const std::string& strText, bool bAppend);
+    static CResult<> WriteLocation(const std::string& strInstall, const std::string& strText, bool bAppend);
     // Copies strFrom to strTo unless strTo exists; a missing source is no
-    // error, and a half-made copy never takes the name strTo.
-    static void SeedCopy(const std::string& strFrom, const std::string& strTo);
+    // problem, and a half-made copy never takes the name strTo.
+    static CResult<> SeedCopy(const std::string& strFrom, const std::string& strTo);
     static std::string ToUtf16Le(const std::string& strUtf8);
 };

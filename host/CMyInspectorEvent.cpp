@@ -137,6 +137,8 @@ void CMyInspectorEvent::OnOptionsClick(IDispatch*, bool*) {
     const int nNow = i < 0 ? -1 : g_pTaskList->IndexOf(nId);
     if (nNow < 0) g_pTaskList->Add(task);
     else g_pTaskList->SetAt(nNow, task);
-    SaveSharedTaskList();
+    // The task was just reported scheduled: a list that could not be written is not kept quiet.
+    if (const auto rSaved = SaveSharedTaskList(); !rSaved)
+        CAddinBox::Fail("Failed to save the task list: " + rSaved.Problem());
     spInspector->Close(1);
 }

@@ -32,18 +32,21 @@ json Ping(const CTaskListCommands::CContext& ctx) {
 json Import(const CTaskListCommands::CContext& ctx, const json& jRequest) {
     const auto it = jRequest.find(CHostProtocol::kTasks);
     if (it == jRequest.end()) return CTaskListServer::Refused({"import: \"tasks\" is missing"});
+    const auto rCodec = TaskListCodec();
+    if (!rCodec) return CTaskListServer::Refused({"import: " + rCodec.Problem()});
     CTaskList imported;
     std::vector<std::string> vecProblems;
-    CTaskJson::FromJson(*it, imported, vecProblems, TaskListCodec());
+    CTaskJson::FromJson(*it, imported, vecProblems, **rCodec);
     if (!vecProblems.empty()) return CTaskListServer::Refused(std::move(vecProblems));
     CTaskList* pList = ctx.fnTaskList();
     if (!pList) return CTaskListServer::Refused({"import: the add-in has no task list"});
     const CTaskList before = *pList;
     Replace(*pList, imported);
-    if (std::string str = ctx.fnSave(); !str.empty()) {
+    if (const auto rSaved = ctx.fnSave(); !rSaved) {
         // Unsaved, the import would look done and vanish with the host.
         Replace(*pList, before);
-        return CTaskListServer::Refused({ctx.strTaskFile + ": " + str + "; the task list is left as it was"});
+        return CTaskListServer::Refused(
+            {ctx.strTaskFile + ": " + rSaved.Problem() + "; the task list is left as it was"});
     }
     json j = CTaskListServer::Ok();
     j[CHostProtocol::kTasks] = pList->GetSize();
@@ -60,9 +63,9 @@ void CTaskListCommands::AddTo(CTaskListServer& server, CContext ctx) {
 std::unique_ptr<CTaskListServer> CTaskListCommands::ForSharedList() {
     CTaskListServer::CContext ctx;
     ctx.fnBusy = [] { return g_pSendEmailDlg && g_pSendEmailDlg->IsBusy(); };
-    ctx.fnRefusal = []() -> std::string {
+    ctx.fnRefusal = []() -> CResult<> {
         if (qobject_cast<QApplication*>(QCoreApplication::instance()) && QApplication::activeModalWidget())
-            return "a dialog is open in the host; close it and try again";
+            return CProblem("a dialog is open in the host; close it and try again");
         return {};
     };
     return std::make_unique<CTaskListServer>(std::move(ctx));
@@ -74,6 +77,6 @@ void CTaskListCommands::Serve(CTaskListServer& server) {
         std::cerr << "Quillory: the quillory tool cannot reach this add-in: the host has no event loop\n";
         return;
     }
-    if (std::string str = server.Listen(); !str.empty())
-        std::cerr << "Quillory: the quillory tool cannot reach this add-in: " << str << '\n';
+    if (const auto rListening = server.Listen(); !rListening)
+        std::cerr << "Quillory: the quillory tool cannot reach this add-in: " << rListening.Problem() << '\n';
 }

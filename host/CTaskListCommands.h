@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "CResult.h"
 #include "CTaskItem.h"
 
 class CTaskListServer;
@@ -15,7 +16,7 @@ class CTaskListCommands {
 public:
     struct CContext {
         std::function<CTaskList*()> fnTaskList;  // null when the add-in has none
-        std::function<std::string()> fnSave;     // saves the list; the problem, or empty
+        std::function<CResult<>()> fnSave;       // saves the list
         std::string strTaskFile;
     };
     static void AddTo(CTaskListServer& server, CContext ctx);

@@ -17,24 +17,24 @@
 
 namespace {
 
-// Empty when nothing is left at strPath: a socket that nobody listens on is
+// Done when nothing is left at strPath: a socket that nobody listens on is
 // what a killed host leaves behind and goes; anything else stays.
-std::string RemoveStale(const std::string& strPath) {
+CResult<> RemoveStale(const std::string& strPath) {
     struct stat st {};
     if (::lstat(strPath.c_str(), &st) != 0)
-        return errno == ENOENT ? std::string() : strPath + ": " + std::strerror(errno);
-    if (!S_ISSOCK(st.st_mode)) return strPath + ": not a socket, left alone";
+        return errno == ENOENT ? CResult<>() : CProblem(strPath + ": " + std::strerror(errno));
+    if (!S_ISSOCK(st.st_mode)) return CProblem(strPath + ": not a socket, left alone");
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     std::memcpy(addr.sun_path, strPath.c_str(), std::min(strPath.size() + 1, sizeof addr.sun_path - 1));
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) return std::string("cannot make a socket: ") + std::strerror(errno);
+    if (fd < 0) return CProblem(std::string("cannot make a socket: ") + std::strerror(errno));
     const int nRc = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
     const int nErr = errno;
     ::close(fd);
-    if (nRc == 0 || nErr == EAGAIN) return strPath + ": another process serves there, left alone";
-    if (nErr != ECONNREFUSED) return strPath + ": " + std::strerror(nErr);
-    if (::unlink(strPath.c_str()) != 0 && errno != ENOENT) return strPath + ": " + std::strerror(errno);
+    if (nRc == 0 || nErr == EAGAIN) return CProblem(strPath + ": another process serves there, left alone");
+    if (nErr != ECONNREFUSED) return CProblem(strPath + ": " + std::strerror(nErr));
+    if (::unlink(strPath.c_str()) != 0 && errno != ENOENT) return CProblem(strPath + ": " + std::strerror(errno));
     return {};
 }
 
@@ -57,40 +57,36 @@ CTaskListServer::~CTaskListServer() {
     m_pServer.reset();
 }
 
-std::string CTaskListServer::Claim(const std::string& strTaskFile) {
+CResult<> CTaskListServer::Claim(const std::string& strTaskFile) {
     m_strTaskFile = strTaskFile;
-    switch (m_lock.Acquire(strTaskFile, kClaimWaitMs)) {
-    case CTaskListLock::EState::kHeld:
+    const auto rState = m_lock.Acquire(strTaskFile, kClaimWaitMs);
+    if (!rState) {
+        // Without a lock file (a folder that cannot be written) there is
+        // nothing to share either: the add-in runs, and the tool cannot reach it.
+        std::cerr << "Quillory: " << rState.Problem() << "; the quillory tool cannot reach this add-in\n";
         return {};
-    case CTaskListLock::EState::kBusy:
-        return "The task list " + strTaskFile + " is in use by another running Quillory" +
-               (m_lock.HolderPid() > 0 ? " (process " + std::to_string(m_lock.HolderPid()) + ")" : "") +
-               ". This one stays off, so that neither overwrites the other's tasks.";
-    case CTaskListLock::EState::kFailed:
-        break;
     }
-    // Without a lock file (a folder that cannot be written) there is nothing
-    // to share either: the add-in runs, and the tool cannot reach it.
-    std::cerr << "Quillory: " << m_lock.Problem() << "; the quillory tool cannot reach this add-in\n";
-    return {};
+    if (*rState == CTaskListLock::EState::kHeld) return {};
+    return CProblem("The task list " + strTaskFile + " is in use by another running Quillory" +
+                    (m_lock.HolderPid() > 0 ? " (process " + std::to_string(m_lock.HolderPid()) + ")" : "") +
+                    ". This one stays off, so that neither overwrites the other's tasks.");
 }
 
 void CTaskListServer::AddHandler(const std::string& strCommand, bool bWrites, CHandler fn) {
     m_mapCommands[strCommand] = {bWrites, std::move(fn)};
 }
 
-std::string CTaskListServer::Listen() {
-    if (!m_lock.IsHeld()) return "the task list " + m_strTaskFile + " is not locked by this add-in";
-    const CTaskListLock::CSocketPath socket = CTaskListLock::SocketPathOf(m_strTaskFile);
-    if (socket.strPath.empty()) return socket.strProblem;
-    if (std::string str = RemoveStale(socket.strPath); !str.empty()) return str;
+CResult<> CTaskListServer::Listen() {
+    if (!m_lock.IsHeld()) return CProblem("the task list " + m_strTaskFile + " is not locked by this add-in");
+    QUILLORY_TRY_VALUE(const std::string strSocket, CTaskListLock::SocketPathOf(m_strTaskFile));
+    QUILLORY_TRY(RemoveStale(strSocket));
     auto pServer = std::make_unique<QLocalServer>();
     pServer->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!pServer->listen(QString::fromStdString(socket.strPath)))
-        return socket.strPath + ": " + pServer->errorString().toStdString();
+    if (!pServer->listen(QString::fromStdString(strSocket)))
+        return CProblem(strSocket + ": " + pServer->errorString().toStdString());
     QObject::connect(pServer.get(), &QLocalServer::newConnection, [this] { OnNewConnection(); });
     m_pServer = std::move(pServer);
-    m_strSocketPath = socket.strPath;
+    m_strSocketPath = strSocket;
     m_lock.RecordSocket(m_strSocketPath);
     return {};
 }
@@ -152,7 +148,8 @@ CTaskListServer::json CTaskListServer::Answer(const std::string& strLine, QLocal
     if (it == m_mapCommands.end()) return Refused({"unknown command \"" + strCommand + "\""});
     if (it->second.bWrites) {
         if (m_ctx.fnRefusal)
-            if (std::string str = m_ctx.fnRefusal(); !str.empty()) return Refused({strCommand + ": " + str});
+            if (const auto rAllowed = m_ctx.fnRefusal(); !rAllowed)
+                return Refused({strCommand + ": " + rAllowed.Problem()});
         if (m_ctx.fnBusy && m_ctx.fnBusy()) {
             bDeferred = true;
             return {};

@@ -27,7 +27,7 @@ public:
 
     struct CContext {
         std::function<bool()> fnBusy;
-        std::function<std::string()> fnRefusal;
+        std::function<CResult<>()> fnRefusal;  // the reason writing is refused now
     };
     static constexpr int kClaimWaitMs = 3000;
     static constexpr int kRetryMs = 50;
@@ -38,13 +38,13 @@ public:
     CTaskListServer& operator=(const CTaskListServer&) = delete;
 
     // Takes the lock of strTaskFile, waiting a little for a tool that is
-    // writing the file. The message for the user when another add-in holds
-    // it or it cannot be taken; empty when it is held.
-    [[nodiscard]] std::string Claim(const std::string& strTaskFile);
+    // writing the file. The problem is the message for the user when another
+    // add-in holds it; a lock that cannot be taken at all is only logged.
+    CResult<> Claim(const std::string& strTaskFile);
     void AddHandler(const std::string& strCommand, bool bWrites, CHandler fn);
     // Listens on the socket of the claimed file, reachable only by this user,
-    // after removing one that nobody listens on. The problem when it cannot.
-    [[nodiscard]] std::string Listen();
+    // after removing one that nobody listens on.
+    CResult<> Listen();
     const std::string& SocketPath() const { return m_strSocketPath; }
 
     static json Ok();
@@ -58,6 +58,8 @@ private:
     void OnNewConnection();
     // Answers every complete request line waiting on pSocket, in order.
     void Serve(QLocalSocket* pSocket);
+    // The answer to one request line; bDeferred: none yet, asked again
+    // later (a second outcome, not a failure: a refusal is an answer).
     json Answer(const std::string& strLine, QLocalSocket* pSocket, bool& bDeferred);
     static void Send(QLocalSocket* pSocket, json jAnswer);
 

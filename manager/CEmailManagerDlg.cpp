@@ -192,8 +192,7 @@ int CEmailManagerDlg::SelectedIndex() {
 
 // A change the user made that could not be written is not kept quiet.
 void CEmailManagerDlg::SaveList() {
-    if (const std::string strErr = SaveSharedTaskList(); !strErr.empty())
-        Fail("Failed to save the task list: " + strErr);
+    if (const auto rSaved = SaveSharedTaskList(); !rSaved) Fail("Failed to save the task list: " + rSaved.Problem());
 }
 
 void CEmailManagerDlg::OnCloseButton() {

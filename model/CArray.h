@@ -10,7 +10,8 @@
 #include "CTaskError.h"
 
 // Ordered, index-addressed array. Every index is checked: a bad one raises
-// CTaskError instead of touching memory it does not own.
+// CTaskError instead of touching memory it does not own. A bad index is the
+// caller's mistake, never a state of the data, so it is no result to pass up.
 // Every change, and every handing out of a writable element, moves the
 // generation on, so that a cache over the array can tell when to look again.
 //

@@ -9,7 +9,7 @@
 
 namespace {
 
-std::string Errno(const std::string& strWhat) { return strWhat + ": " + std::strerror(errno); }
+CProblem Errno(const std::string& strWhat) { return CProblem(strWhat + ": " + std::strerror(errno)); }
 
 // Copies everything from fdFrom to fdTo; false on a read or write error.
 bool CopyAll(int fdFrom, int fdTo) {
@@ -39,12 +39,11 @@ std::string CDamagedCopy::CopyName(const std::string& strPath, const TaskDateTim
     return str;
 }
 
-CDamagedCopy::CResult CDamagedCopy::Keep(const std::string& strPath, const TaskDateTime& stamp) {
-    CResult res;
+CResult<std::string> CDamagedCopy::Keep(const std::string& strPath, const TaskDateTime& stamp) {
     const int fdFrom = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fdFrom < 0) {
-        if (errno != ENOENT) res.strProblem = Errno("cannot read " + strPath);
-        return res;
+        if (errno != ENOENT) return Errno("cannot read " + strPath);
+        return std::string();
     }
     // O_EXCL: an earlier copy is never written over, not even by a second
     // host saving in the same second.
@@ -56,18 +55,15 @@ CDamagedCopy::CResult CDamagedCopy::Keep(const std::string& strPath, const TaskD
         if (fdTo < 0 && errno != EEXIST) break;
     }
     if (fdTo < 0) {
-        res.strProblem = Errno("cannot create " + strCopy);
+        CProblem problem = Errno("cannot create " + strCopy);
         ::close(fdFrom);
-        return res;
+        return problem;
     }
+    CResult<std::string> res = strCopy;
     const bool bCopied = CopyAll(fdFrom, fdTo) && ::fsync(fdTo) == 0;
-    if (!bCopied) res.strProblem = Errno("cannot copy " + strPath + " to " + strCopy);
+    if (!bCopied) res = Errno("cannot copy " + strPath + " to " + strCopy);
     ::close(fdFrom);
-    if (::close(fdTo) != 0 && bCopied) res.strProblem = Errno("cannot write " + strCopy);
-    if (!res.strProblem.empty()) {
-        ::unlink(strCopy.c_str());
-        return res;
-    }
-    res.strCopy = strCopy;
+    if (::close(fdTo) != 0 && bCopied) res = Errno("cannot write " + strCopy);
+    if (!res) ::unlink(strCopy.c_str());
     return res;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 
+#include "CResult.h"
 #include "TaskDateTime.h"
 
 // Keeps a task list file that did not load whole before a save replaces
@@ -11,11 +12,9 @@
 // when that name is taken.
 class CDamagedCopy {
 public:
-    struct CResult {
-        std::string strCopy;     // the copy made; empty when there was no file to keep
-        std::string strProblem;  // why no copy could be made; empty on success
-    };
-    [[nodiscard]] static CResult Keep(const std::string& strPath, const TaskDateTime& stamp);
+    // The copy made; empty when there was no file to keep. The problem is
+    // why no copy could be made; a half-made copy is removed.
+    static CResult<std::string> Keep(const std::string& strPath, const TaskDateTime& stamp);
     static std::string CopyName(const std::string& strPath, const TaskDateTime& stamp, int nCounter);
 
     static constexpr int kMaxCounter = 1000;

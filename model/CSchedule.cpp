@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "CTaskError.h"
 #include "CZoneRules.h"
 #include "TaskTime.h"
 
@@ -19,7 +18,10 @@ using TaskTime::ToAbsolute;
 
 int DayOfWeek(time_t t) { return FromAbsolute(t).nDayOfWeek; }
 
-int DayOfWeekOf(int nYear, int nMonth, int nDay) { return FromAbsolute(ToAbsolute(nYear, nMonth, nDay, 0, 0)).nDayOfWeek; }
+CResult<int> DayOfWeekOf(int nYear, int nMonth, int nDay) {
+    QUILLORY_TRY_VALUE(const time_t t, ToAbsolute(nYear, nMonth, nDay, 0, 0));
+    return DayOfWeek(t);
+}
 
 // The day an occurrence at t belongs to, for a task sent at the start's hour
 // and minute. Days are added as 86,400 seconds, and a change of offset can
@@ -34,59 +36,77 @@ int FromSendingTime(const CTaskItem& task, const TaskDateTime& dt) {
     return dt.nHour * 60 + dt.nMinute - (task.m_dtStart.nHour * 60 + task.m_dtStart.nMinute);
 }
 
-time_t OnItsDay(const CTaskItem& task, time_t t) {
+CResult<time_t> OnItsDay(const CTaskItem& task, time_t t) {
     const TaskDateTime dt = FromAbsolute(t);
     const int nAt = dt.nHour * 60 + dt.nMinute, nSending = task.m_dtStart.nHour * 60 + task.m_dtStart.nMinute;
     if (std::abs(nAt - nSending) <= 720) return t;
     const time_t nDays = nAt > nSending ? 1 : -1;
-    const TaskDateTime dtDay = FromAbsolute(ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, 12, 0) + nDays * kDay);
+    QUILLORY_TRY_VALUE(const time_t tNoon, ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, 12, 0));
+    const TaskDateTime dtDay = FromAbsolute(tNoon + nDays * kDay);
     return ToAbsolute(dtDay.nYear, dtDay.nMonth, dtDay.nDay, task.m_dtStart.nHour, task.m_dtStart.nMinute);
 }
 
-bool IsSeeded(const CTaskItem& task, time_t tNow) {
-    time_t tStart = ToAbsolute(task.m_dtStart);
-    return tNow < tStart || !task.m_dtLastSent.IsSet() || tStart > ToAbsolute(task.m_dtLastSent);
+CResult<bool> IsSeeded(const CTaskItem& task, time_t tNow) {
+    QUILLORY_TRY_VALUE(const time_t tStart, ToAbsolute(task.m_dtStart));
+    if (tNow < tStart || !task.m_dtLastSent.IsSet()) return true;
+    QUILLORY_TRY_VALUE(const time_t tLast, ToAbsolute(task.m_dtLastSent));
+    return tStart > tLast;
+}
+
+// The first occurrence: the start itself.
+CResult<> NextAtStart(CTaskItem& task) {
+    QUILLORY_TRY_VALUE(const time_t tStart, ToAbsolute(task.m_dtStart));
+    CSchedule::SetNextSending(task, tStart);
+    return {};
 }
 
 // The last occurrence at the start's hour and minute, on the day it belongs to.
-void ResetHourMinute(CTaskItem& task) {
+CResult<> ResetHourMinute(CTaskItem& task) {
     // Stored fields read back within a few hours of themselves, so a time
     // well inside twelve hours of the sending time needs no conversion.
     constexpr int kSurelyOnItsDay = 540;
     if (task.m_dtLastSent.IsSet() && std::abs(FromSendingTime(task, task.m_dtLastSent)) > kSurelyOnItsDay &&
-        !TaskTime::CheckGroup(task.m_dtLastSent)) {
-        const time_t t = ToAbsolute(task.m_dtLastSent);
-        if (const time_t tOn = OnItsDay(task, t); tOn != t) task.m_dtLastSent = FromAbsolute(tOn);
+        TaskTime::CheckGroup(task.m_dtLastSent).Ok()) {
+        QUILLORY_TRY_VALUE(const time_t t, ToAbsolute(task.m_dtLastSent));
+        QUILLORY_TRY_VALUE(const time_t tOn, OnItsDay(task, t));
+        if (tOn != t) task.m_dtLastSent = FromAbsolute(tOn);
     }
     task.m_dtLastSent.nHour = task.m_dtStart.nHour;
     task.m_dtLastSent.nMinute = task.m_dtStart.nMinute;
+    return {};
 }
 
-void Store(CTaskItem& task, time_t t) {
-    if (CSchedule::IsTaskEnded(task, t)) task.m_dtNextSending.Empty();
+CResult<> Store(CTaskItem& task, time_t t) {
+    QUILLORY_TRY_VALUE(const bool bEnded, CSchedule::IsTaskEnded(task, t));
+    if (bEnded) task.m_dtNextSending.Empty();
     else CSchedule::SetNextSending(task, t);
+    return {};
 }
 
-// Whether the fields of t convert back to t itself: not so for the later
-// instance of a wall time that the clocks repeat.
-bool ReadsBackAs(time_t t) {
-    const TaskDateTime dt = FromAbsolute(t);
-    return ToAbsolute(dt) + (dt.nSecond - 1) == t;
+// Whether the fields dt, the breakdown of t, convert back to t itself: not
+// so for the later instance of a wall time that the clocks repeat.
+CResult<bool> ReadsBackAs(const TaskDateTime& dt, time_t t) {
+    QUILLORY_TRY_VALUE(const time_t tBack, ToAbsolute(dt));
+    return tBack + (dt.nSecond - 1) == t;
 }
+
+CResult<bool> ReadsBackAs(time_t t) { return ReadsBackAs(FromAbsolute(t), t); }
 
 // Days counted as 86,400 seconds can land in the second pass of an hour that
 // the clocks repeat; stored as fields, such a time would read back as the
 // first pass, an hour or more before it. The occurrence then goes out at the
 // sending time of that day instead.
-void StoreDay(CTaskItem& task, time_t t) {
+CResult<> StoreDay(CTaskItem& task, time_t t) {
     TaskDateTime dt = FromAbsolute(t);
     if (std::abs(FromSendingTime(task, dt)) > 720) {
-        t = OnItsDay(task, t);
+        QUILLORY_TRY_VALUE(t, OnItsDay(task, t));
         dt = FromAbsolute(t);
     }
-    if (ToAbsolute(dt) + (dt.nSecond - 1) != t)  // does not read back as itself
-        t = ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, task.m_dtStart.nHour, task.m_dtStart.nMinute);
-    Store(task, t);
+    QUILLORY_TRY_VALUE(const bool bReadsBack, ReadsBackAs(dt, t));
+    if (!bReadsBack) {
+        QUILLORY_TRY_VALUE(t, ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, task.m_dtStart.nHour, task.m_dtStart.nMinute));
+    }
+    return Store(task, t);
 }
 
 bool ValidOrdinalKind(int nOrdinal, int nKind) {
@@ -100,12 +120,14 @@ constexpr int kSaturday = 7;
 
 }  // namespace
 
-bool CSchedule::IsTaskEnded(const CTaskItem& task, time_t t) {
+CResult<bool> CSchedule::IsTaskEnded(const CTaskItem& task, time_t t) {
     switch (task.EndKind()) {
         case EEndKind::AfterCount:
             return task.m_nOccurrenceCount >= task.m_nEndAfterCount;
-        case EEndKind::EndDate:
-            return t > TaskTime::EndOfDay(task.m_dtEnd);
+        case EEndKind::EndDate: {
+            QUILLORY_TRY_VALUE(const time_t tEnd, TaskTime::EndOfDay(task.m_dtEnd));
+            return t > tEnd;
+        }
         default:
             return false;
     }
@@ -120,10 +142,10 @@ int CSchedule::DaysInMonth(int nYear, int nMonth) {
     return nMonth >= 1 && nMonth <= 12 ? kDays[nMonth - 1] : 31;
 }
 
-int CSchedule::DayOfMonthFor(int nYear, int nMonth, int nOrdinal, int nKind) {
+CResult<int> CSchedule::DayOfMonthFor(int nYear, int nMonth, int nOrdinal, int nKind) {
     const int nDays = DaysInMonth(nYear, nMonth);
-    const int nFirstWeekday = DayOfWeekOf(nYear, nMonth, 1);
-    const int nLastWeekday = DayOfWeekOf(nYear, nMonth, nDays);
+    QUILLORY_TRY_VALUE(const int nFirstWeekday, DayOfWeekOf(nYear, nMonth, 1));
+    QUILLORY_TRY_VALUE(const int nLastWeekday, DayOfWeekOf(nYear, nMonth, nDays));
     const bool bLast = static_cast<EOrdinal>(nOrdinal) == EOrdinal::Last;
     switch (static_cast<EDayKind>(nKind)) {
         case EDayKind::Day:
@@ -160,10 +182,10 @@ int CSchedule::DayOfMonthFor(int nYear, int nMonth, int nOrdinal, int nKind) {
     return nFirstDate + 7 * nOrdinal;
 }
 
-time_t CSchedule::NowMinute() const { return ToAbsolute(FromAbsolute(m_clock.Now())); }
+CResult<time_t> CSchedule::NowMinute() const { return ToAbsolute(FromAbsolute(m_clock.Now())); }
 
-void CSchedule::CalcNextSending(CTaskItem& task) const {
-    const time_t tNow = NowMinute();
+CResult<> CSchedule::CalcNextSending(CTaskItem& task) const {
+    QUILLORY_TRY_VALUE(const time_t tNow, NowMinute());
     switch (task.Recurrence()) {
         case ERecurrence::Once: return CalcOnce(task, tNow);
         case ERecurrence::Minutely: return CalcMinutely(task, tNow);
@@ -171,18 +193,21 @@ void CSchedule::CalcNextSending(CTaskItem& task) const {
         case ERecurrence::Weekly: return CalcWeekly(task, tNow);
         case ERecurrence::Monthly: return CalcMonthly(task, tNow);
         case ERecurrence::Yearly: return CalcYearly(task, tNow);
-        default: return;
+        default: return {};
     }
 }
 
-void CSchedule::CalcOnce(CTaskItem& task, time_t tNow) const {
-    if (IsSeeded(task, tNow)) SetNextSending(task, ToAbsolute(task.m_dtStart));
-    else task.m_dtNextSending.Empty();
+CResult<> CSchedule::CalcOnce(CTaskItem& task, time_t tNow) const {
+    QUILLORY_TRY_VALUE(const bool bSeeded, IsSeeded(task, tNow));
+    if (bSeeded) return NextAtStart(task);
+    task.m_dtNextSending.Empty();
+    return {};
 }
 
-void CSchedule::CalcMinutely(CTaskItem& task, time_t tNow) const {
-    if (IsSeeded(task, tNow)) return SetNextSending(task, ToAbsolute(task.m_dtStart));
-    const time_t tLast = ToAbsolute(task.m_dtLastSent);
+CResult<> CSchedule::CalcMinutely(CTaskItem& task, time_t tNow) const {
+    QUILLORY_TRY_VALUE(const bool bSeeded, IsSeeded(task, tNow));
+    if (bSeeded) return NextAtStart(task);
+    QUILLORY_TRY_VALUE(const time_t tLast, ToAbsolute(task.m_dtLastSent));
     const time_t nStep = static_cast<time_t>(task.m_nMinuteInterval) * 60;
     time_t t = tLast + nStep;
     // Where the clocks go back, the fields of the later instance of a wall
@@ -190,21 +215,31 @@ void CSchedule::CalcMinutely(CTaskItem& task, time_t tNow) const {
     // it would be sent an hour early, minutes after the last occurrence.
     // Those times are passed over; every time that is stored lies a whole
     // number of intervals after the last one.
-    if (nStep > 0)
-        for (int i = 0; i < 100000 && !ReadsBackAs(t); ++i) t += nStep;
-    Store(task, t);
+    for (int i = 0; nStep > 0 && i < 100000; ++i) {
+        QUILLORY_TRY_VALUE(const bool bReadsBack, ReadsBackAs(t));
+        if (bReadsBack) break;
+        t += nStep;
+    }
+    return Store(task, t);
 }
 
-void CSchedule::CalcDaily(CTaskItem& task, time_t tNow) const {
+CResult<> CSchedule::CalcDaily(CTaskItem& task, time_t tNow) const {
     if (task.DailyMode() == EDailyMode::EveryNDays) {
-        if (IsSeeded(task, tNow)) return SetNextSending(task, ToAbsolute(task.m_dtStart));
-        ResetHourMinute(task);
-        return StoreDay(task, ToAbsolute(task.m_dtLastSent) + static_cast<time_t>(task.m_nDailyInterval) * kDay);
+        QUILLORY_TRY_VALUE(const bool bSeeded, IsSeeded(task, tNow));
+        if (bSeeded) return NextAtStart(task);
+        QUILLORY_TRY(ResetHourMinute(task));
+        QUILLORY_TRY_VALUE(const time_t tLast, ToAbsolute(task.m_dtLastSent));
+        return StoreDay(task, tLast + static_cast<time_t>(task.m_nDailyInterval) * kDay);
     }
-    if (task.DailyMode() != EDailyMode::EveryDayOfKind) return;
-    if (IsSeeded(task, tNow)) SetLastSent(task, ToAbsolute(task.m_dtStart) - kDay);
-    ResetHourMinute(task);
-    const time_t t = OnItsDay(task, ToAbsolute(task.m_dtLastSent) + kDay);
+    if (task.DailyMode() != EDailyMode::EveryDayOfKind) return {};
+    QUILLORY_TRY_VALUE(const bool bSeeded, IsSeeded(task, tNow));
+    if (bSeeded) {
+        QUILLORY_TRY_VALUE(const time_t tStart, ToAbsolute(task.m_dtStart));
+        SetLastSent(task, tStart - kDay);
+    }
+    QUILLORY_TRY(ResetHourMinute(task));
+    QUILLORY_TRY_VALUE(const time_t tLast, ToAbsolute(task.m_dtLastSent));
+    QUILLORY_TRY_VALUE(const time_t t, OnItsDay(task, tLast + kDay));
     const TaskDateTime dt = FromAbsolute(t);
     const int nWeekday = dt.nDayOfWeek;
     switch (task.DailyDayKind()) {
@@ -218,87 +253,112 @@ void CSchedule::CalcDaily(CTaskItem& task, time_t tNow) const {
         case EDayKind::EvenDay: {
             if (dt.nDay % 2 == 0) return StoreDay(task, t);
             // The 31st is followed by the odd 1st: one day more.
-            const time_t tNextDay = OnItsDay(task, t + kDay);
+            QUILLORY_TRY_VALUE(const time_t tNextDay, OnItsDay(task, t + kDay));
             return StoreDay(task, FromAbsolute(tNextDay).nDay % 2 == 1 ? tNextDay + kDay : tNextDay);
         }
         case EDayKind::OddDay:
             return StoreDay(task, dt.nDay % 2 == 1 ? t : t + kDay);
         default:
-            return;
+            return {};
     }
 }
 
-void CSchedule::CalcWeekly(CTaskItem& task, time_t tNow) const {
-    ResetHourMinute(task);
-    if (IsSeeded(task, tNow)) SetLastSent(task, OnItsDay(task, ToAbsolute(task.m_dtStart) - kDay));
-    const time_t tLast = ToAbsolute(task.m_dtLastSent);
+CResult<> CSchedule::CalcWeekly(CTaskItem& task, time_t tNow) const {
+    QUILLORY_TRY(ResetHourMinute(task));
+    QUILLORY_TRY_VALUE(const bool bSeeded, IsSeeded(task, tNow));
+    if (bSeeded) {
+        QUILLORY_TRY_VALUE(const time_t tStart, ToAbsolute(task.m_dtStart));
+        QUILLORY_TRY_VALUE(const time_t tSeed, OnItsDay(task, tStart - kDay));
+        SetLastSent(task, tSeed);
+    }
+    QUILLORY_TRY_VALUE(const time_t tLast, ToAbsolute(task.m_dtLastSent));
 
     // The weeks of a month are counted from the 1st, which can lie on the
     // other side of a change of offset than the week itself; there every
     // occurrence is put at the sending time of its day, or the whole month
     // would go out an hour early or late.
     const bool bWall = task.WeeklyMode() == EWeeklyMode::WeekOfMonth;
-    auto store = [&](time_t t) {
+    auto store = [&](time_t t) -> CResult<> {
         if (!bWall) return StoreDay(task, t);
-        const TaskDateTime dt = FromAbsolute(OnItsDay(task, t));
-        Store(task, ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, task.m_dtStart.nHour, task.m_dtStart.nMinute, dt.nSecond));
+        QUILLORY_TRY_VALUE(const time_t tOn, OnItsDay(task, t));
+        const TaskDateTime dt = FromAbsolute(tOn);
+        QUILLORY_TRY_VALUE(const time_t tWall, ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, task.m_dtStart.nHour,
+                                                          task.m_dtStart.nMinute, dt.nSecond));
+        return Store(task, tWall);
     };
     // The first ticked day of t's week (Sunday to Saturday) after t's own
-    // day; t itself only when it is a Sunday after the last occurrence.
-    auto findInWeek = [&](time_t t) {
+    // day, stored; t itself only when it is a Sunday after the last
+    // occurrence. False when the week has none.
+    auto findInWeek = [&](time_t t) -> CResult<bool> {
         const int nWeekday = DayOfWeek(t);
         if (t > tLast && nWeekday == kSunday && task.m_bWeekDays[kSunday - 1] == 1) {
-            store(t);
+            QUILLORY_TRY(store(t));
             return true;
         }
         for (int nDay = nWeekday + 1; nDay <= kSaturday; ++nDay) {
             if (nDay > kSunday && task.m_bWeekDays[nDay - 1] == 1) {
-                store(t + (nDay - nWeekday) * kDay);
+                QUILLORY_TRY(store(t + (nDay - nWeekday) * kDay));
                 return true;
             }
         }
         return false;
     };
+    // The search of a last week: whether it found a day matters no more.
+    auto findInLastWeek = [&](time_t t) -> CResult<> {
+        QUILLORY_TRY(findInWeek(t));
+        return {};
+    };
 
     if (task.WeeklyMode() == EWeeklyMode::EveryNWeeks) {
-        if (findInWeek(tLast)) return;
+        QUILLORY_TRY_VALUE(const bool bFound, findInWeek(tLast));
+        if (bFound) return {};
         // The Sunday of the week m_nWeeklyInterval weeks after the last one's:
         // last + (7 x interval - weekday + 1) days.
         const int nWeekday = DayOfWeek(tLast);
-        const time_t t = tLast + (7 * static_cast<time_t>(task.m_nWeeklyInterval) - nWeekday + 1) * kDay;
-        findInWeek(task.m_nWeeklyInterval > 0 ? OnItsDay(task, t) : t);
-        return;
+        time_t t = tLast + (7 * static_cast<time_t>(task.m_nWeeklyInterval) - nWeekday + 1) * kDay;
+        if (task.m_nWeeklyInterval > 0) {
+            QUILLORY_TRY_VALUE(t, OnItsDay(task, t));
+        }
+        return findInLastWeek(t);
     }
-    if (task.WeeklyMode() != EWeeklyMode::WeekOfMonth) return;
+    if (task.WeeklyMode() != EWeeklyMode::WeekOfMonth) return {};
     if (task.m_nWeeklyWeekOfMonth < CodeOf(EWeekOfMonth::Second) ||
         task.m_nWeeklyWeekOfMonth > CodeOf(EWeekOfMonth::Fourth))
-        return;
+        return {};
     // The row of the month, 2..4; row 1 is the Sunday-to-Saturday row that
     // holds the 1st.
     const int nRow = task.m_nWeeklyWeekOfMonth + 2;
     const TaskDateTime dtLast = FromAbsolute(tLast);
-    const time_t tFirstOfMonth = ToAbsolute(dtLast.nYear, dtLast.nMonth, 1, dtLast.nHour, dtLast.nMinute, 0);
+    QUILLORY_TRY_VALUE(const time_t tFirstOfMonth,
+                       ToAbsolute(dtLast.nYear, dtLast.nMonth, 1, dtLast.nHour, dtLast.nMinute, 0));
     // The row ends on the Saturday (7 x row - weekday of the 1st) days after the 1st.
-    const time_t tSat = OnItsDay(task, tFirstOfMonth + (7 * nRow - DayOfWeek(tFirstOfMonth)) * kDay);
-    const time_t tSun = OnItsDay(task, tSat - 6 * kDay);
+    QUILLORY_TRY_VALUE(const time_t tSat,
+                       OnItsDay(task, tFirstOfMonth + (7 * nRow - DayOfWeek(tFirstOfMonth)) * kDay));
+    QUILLORY_TRY_VALUE(const time_t tSun, OnItsDay(task, tSat - 6 * kDay));
     const int nLastDay = dtLast.nDay, nSunDay = FromAbsolute(tSun).nDay, nSatDay = FromAbsolute(tSat).nDay;
     if (nSunDay <= nLastDay && nLastDay < nSatDay) {
-        if (findInWeek(tLast)) return;
+        QUILLORY_TRY_VALUE(const bool bFound, findInWeek(tLast));
+        if (bFound) return {};
     } else if (nLastDay < nSunDay) {
-        findInWeek(tSun);
-        return;
+        return findInLastWeek(tSun);
     }
     const int nNextMonth = dtLast.nMonth == 12 ? 1 : dtLast.nMonth + 1;
     const int nNextYear = dtLast.nMonth == 12 ? dtLast.nYear + 1 : dtLast.nYear;
-    const time_t tFirstOfNext = ToAbsolute(nNextYear, nNextMonth, 1, dtLast.nHour, dtLast.nMinute, 0);
+    QUILLORY_TRY_VALUE(const time_t tFirstOfNext,
+                       ToAbsolute(nNextYear, nNextMonth, 1, dtLast.nHour, dtLast.nMinute, 0));
     // The row's Sunday, (7 x row - 6 - weekday of the 1st) days after the 1st.
-    findInWeek(OnItsDay(task, tFirstOfNext + (7 * nRow - 6 - DayOfWeek(tFirstOfNext)) * kDay));
+    QUILLORY_TRY_VALUE(const time_t tRowSunday,
+                       OnItsDay(task, tFirstOfNext + (7 * nRow - 6 - DayOfWeek(tFirstOfNext)) * kDay));
+    return findInLastWeek(tRowSunday);
 }
 
-void CSchedule::CalcMonthly(CTaskItem& task, time_t tNow) const {
-    const bool bSeeded = IsSeeded(task, tNow);
-    if (bSeeded) SetLastSent(task, ToAbsolute(task.m_dtStart));
-    ResetHourMinute(task);
+CResult<> CSchedule::CalcMonthly(CTaskItem& task, time_t tNow) const {
+    QUILLORY_TRY_VALUE(const bool bSeeded, IsSeeded(task, tNow));
+    if (bSeeded) {
+        QUILLORY_TRY_VALUE(const time_t tStart, ToAbsolute(task.m_dtStart));
+        SetLastSent(task, tStart);
+    }
+    QUILLORY_TRY(ResetHourMinute(task));
     const TaskDateTime& last = task.m_dtLastSent;
     const TaskDateTime& start = task.m_dtStart;
     // Any mode but day-of-month counts as the ordinal day.
@@ -308,7 +368,7 @@ void CSchedule::CalcMonthly(CTaskItem& task, time_t tNow) const {
     const int64_t nMonths = static_cast<int64_t>(last.nYear) * 12 + (last.nMonth - 1) + nMonthsAhead;
     const int64_t nYearAfter64 = nMonths >= 0 ? nMonths / 12 : -((-nMonths + 11) / 12);
     if (nYearAfter64 < 1900 || nYearAfter64 > kLastYear)
-        throw CTaskError(CTaskError::kE_FAIL, "invalid date group: year " + std::to_string(nYearAfter64) + " out of range");
+        return CProblem("invalid date group: year " + std::to_string(nYearAfter64) + " out of range");
     int nYear = static_cast<int>(nYearAfter64), nMonth = static_cast<int>(nMonths - nYearAfter64 * 12) + 1, nDay;
     if (bDayOfMonth) {
         nDay = task.m_nMonthlyDay;
@@ -317,25 +377,31 @@ void CSchedule::CalcMonthly(CTaskItem& task, time_t tNow) const {
             nMonth = start.nMonth;
         }
     } else {
-        if (!ValidOrdinalKind(task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind)) return;
+        if (!ValidOrdinalKind(task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind)) return {};
         nDay = -1;
         if (bSeeded) {
-            const int nStartMonthDay =
-                DayOfMonthFor(start.nYear, start.nMonth, task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind);
+            QUILLORY_TRY_VALUE(const int nStartMonthDay,
+                               DayOfMonthFor(start.nYear, start.nMonth, task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind));
             if (nStartMonthDay >= start.nDay) {
                 nYear = start.nYear;
                 nMonth = start.nMonth;
                 nDay = nStartMonthDay;
             }
         }
-        if (nDay < 0) nDay = DayOfMonthFor(nYear, nMonth, task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind);
+        if (nDay < 0) {
+            QUILLORY_TRY_VALUE(nDay, DayOfMonthFor(nYear, nMonth, task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind));
+        }
     }
-    Store(task, ToAbsolute(nYear, nMonth, nDay, last.nHour, last.nMinute));
+    QUILLORY_TRY_VALUE(const time_t t, ToAbsolute(nYear, nMonth, nDay, last.nHour, last.nMinute));
+    return Store(task, t);
 }
 
-void CSchedule::CalcYearly(CTaskItem& task, time_t tNow) const {
-    const bool bSeeded = IsSeeded(task, tNow);
-    if (bSeeded) SetLastSent(task, ToAbsolute(task.m_dtStart));
+CResult<> CSchedule::CalcYearly(CTaskItem& task, time_t tNow) const {
+    QUILLORY_TRY_VALUE(const bool bSeeded, IsSeeded(task, tNow));
+    if (bSeeded) {
+        QUILLORY_TRY_VALUE(const time_t tStart, ToAbsolute(task.m_dtStart));
+        SetLastSent(task, tStart);
+    }
     const TaskDateTime& last = task.m_dtLastSent;
     const TaskDateTime& start = task.m_dtStart;
     // A seed is start-equal even where its fields differ from the start's
@@ -346,13 +412,12 @@ void CSchedule::CalcYearly(CTaskItem& task, time_t tNow) const {
                                          last.nHour == start.nHour && last.nMinute == start.nMinute);
     const int nLastYear = last.nYear;
     if (nLastYear >= kLastYear)
-        throw CTaskError(CTaskError::kE_FAIL,
-                         "invalid date group: year " + std::to_string(nLastYear) + " out of range");
+        return CProblem("invalid date group: year " + std::to_string(nLastYear) + " out of range");
     // The sending time is the start's: a last occurrence that a change of
     // offset moved (02:30 on the day the clocks jump) must not carry the
     // moved time into the following years.
     const int nHour = start.nHour, nMinute = start.nMinute;
-    auto candidate = [&](bool bEqual) -> time_t {
+    auto candidate = [&](bool bEqual) -> CResult<time_t> {
         // Only a start-equal run may still take the last occurrence's own
         // year, when the date lies ahead of it in that year.
         if (task.YearlyMode() == EYearlyMode::MonthAndDay) {
@@ -365,35 +430,44 @@ void CSchedule::CalcYearly(CTaskItem& task, time_t tNow) const {
         const int nMonth = task.m_nYearlyMonth2 + 1, nOrdinal = task.m_nYearlyOrdinal, nKind = task.m_nYearlyDayKind;
         int nYear = nLastYear + 1;
         if (bEqual) {
-            const int nDay = DayOfMonthFor(nLastYear, nMonth, nOrdinal, nKind);
+            QUILLORY_TRY_VALUE(const int nDay, DayOfMonthFor(nLastYear, nMonth, nOrdinal, nKind));
             if (!(last.nMonth > nMonth || (last.nMonth == nMonth && last.nDay > nDay)))
                 return ToAbsolute(nLastYear, nMonth, nDay, nHour, nMinute);
         }
-        return ToAbsolute(nYear, nMonth, DayOfMonthFor(nYear, nMonth, nOrdinal, nKind), nHour, nMinute);
+        QUILLORY_TRY_VALUE(const int nDay, DayOfMonthFor(nYear, nMonth, nOrdinal, nKind));
+        return ToAbsolute(nYear, nMonth, nDay, nHour, nMinute);
     };
     if (task.YearlyMode() != EYearlyMode::MonthAndDay) {
-        if (task.m_nYearlyMonth2 < 0 || task.m_nYearlyMonth2 > 11) return;
-        if (!ValidOrdinalKind(task.m_nYearlyOrdinal, task.m_nYearlyDayKind)) return;
+        if (task.m_nYearlyMonth2 < 0 || task.m_nYearlyMonth2 > 11) return {};
+        if (!ValidOrdinalKind(task.m_nYearlyOrdinal, task.m_nYearlyDayKind)) return {};
     } else if (task.m_nYearlyMonth < 0 || task.m_nYearlyMonth > 11) {
-        return;
+        return {};
     }
-    time_t t = candidate(bStartEqual);
+    QUILLORY_TRY_VALUE(time_t t, candidate(bStartEqual));
     // A real occurrence on the start's own date also looks start-equal; it
     // must move on to the following year. Only a seed may give it again.
-    if (bStartEqual && !bSeeded && t <= ToAbsolute(last)) t = candidate(false);
-    Store(task, t);
+    if (bStartEqual && !bSeeded) {
+        QUILLORY_TRY_VALUE(const time_t tLast, ToAbsolute(last));
+        if (t <= tLast) {
+            QUILLORY_TRY_VALUE(t, candidate(false));
+        }
+    }
+    return Store(task, t);
 }
 
-CSchedule::EDue CSchedule::CheckDue(CTaskItem& task) const {
+CResult<CSchedule::EDue> CSchedule::CheckDue(CTaskItem& task) const {
     if (task.m_bActive == 0) return kNotDue;
-    const time_t tNow = NowMinute();
+    QUILLORY_TRY_VALUE(const time_t tNow, NowMinute());
     if (!task.m_dtNextSending.IsSet()) return kNotDue;
-    const time_t tNext = ToAbsolute(task.m_dtNextSending);
+    QUILLORY_TRY_VALUE(const time_t tNext, ToAbsolute(task.m_dtNextSending));
     // The minute's occurrence has been done once the last occurrence is now.
     // A monthly or yearly task keeps its start there as the seed of its
     // first computation; when the start is itself the first occurrence the
     // seed equals the next time, and it must not count as done.
-    if (task.m_dtLastSent.IsSet() && tNow == ToAbsolute(task.m_dtLastSent) && tNow != tNext) return kNotDue;
+    if (task.m_dtLastSent.IsSet()) {
+        QUILLORY_TRY_VALUE(const time_t tLast, ToAbsolute(task.m_dtLastSent));
+        if (tNow == tLast && tNow != tNext) return kNotDue;
+    }
     if (tNow < tNext) return kNotDue;
     if (tNow == tNext || task.m_bSendOverdue) return kSendNow;
     SetLastSent(task, tNext);
@@ -429,7 +503,7 @@ time_t CSchedule::Period(const CTaskItem& task) {
 // occurrence t by whole turns, staying before the present and the end date.
 // Only inside a stretch with one steady offset (with a margin wide enough
 // for every look-around of the rules) is the schedule a plain translation.
-time_t CSchedule::JumpFrom(const CTaskItem& task, time_t t, time_t tPresent) {
+CResult<time_t> CSchedule::JumpFrom(const CTaskItem& task, time_t t, time_t tPresent) {
     const time_t nPeriod = Period(task);
     if (nPeriod == 0 || task.EndKind() == EEndKind::AfterCount) return t;
     const TaskDateTime dt = FromAbsolute(t);
@@ -437,7 +511,10 @@ time_t CSchedule::JumpFrom(const CTaskItem& task, time_t t, time_t tPresent) {
         (dt.nHour != task.m_dtStart.nHour || dt.nMinute != task.m_dtStart.nMinute))
         return t;  // an occurrence moved by a change: step past it one by one
     time_t tLimit = tPresent - 1;
-    if (task.EndKind() == EEndKind::EndDate) tLimit = std::min(tLimit, TaskTime::EndOfDay(task.m_dtEnd));
+    if (task.EndKind() == EEndKind::EndDate) {
+        QUILLORY_TRY_VALUE(const time_t tEnd, TaskTime::EndOfDay(task.m_dtEnd));
+        tLimit = std::min(tLimit, tEnd);
+    }
     if (tLimit <= t) return t;
     CZoneRules& zone = CZoneRules::Current();
     if (task.Recurrence() == ERecurrence::Minutely) {
@@ -454,24 +531,25 @@ time_t CSchedule::JumpFrom(const CTaskItem& task, time_t t, time_t tPresent) {
     return t + (tLimit - t) / nPeriod * nPeriod;
 }
 
-void CSchedule::AdvancePastNow(CTaskItem& task) const {
+CResult<> CSchedule::AdvancePastNow(CTaskItem& task) const {
     const time_t tPresent = m_clock.Now();
     task.m_dtLastSent.Empty();
-    CalcNextSending(task);
+    QUILLORY_TRY(CalcNextSending(task));
     time_t tPrev = 0;
     bool bFirst = true;
     while (task.m_dtNextSending.IsSet()) {
-        const time_t t = ToAbsolute(task.m_dtNextSending);
+        QUILLORY_TRY_VALUE(const time_t t, ToAbsolute(task.m_dtNextSending));
         if (t >= tPresent) break;
         // An interval of 0 never moves on; stop rather than spin.
         if (!bFirst && t <= tPrev) break;
         bFirst = false;
         tPrev = t;
-        const time_t tJump = JumpFrom(task, t, tPresent);
+        QUILLORY_TRY_VALUE(const time_t tJump, JumpFrom(task, t, tPresent));
         // The loop would have had tJump as its next time on the way there;
         // a computation that finds nothing keeps it.
         if (tJump != t) SetNextSending(task, tJump);
         SetLastSent(task, tJump);
-        CalcNextSending(task);
+        QUILLORY_TRY(CalcNextSending(task));
     }
+    return {};
 }

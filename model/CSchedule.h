@@ -1,11 +1,15 @@
 #pragma once
 #include <ctime>
 
+#include "CResult.h"
 #include "CTaskItem.h"
 #include "IClock.h"
 
 // When a task is sent: the next sending time, the due test of each tick and
 // the catch-up of a freshly scheduled task. No I/O besides the clock.
+// A date group that cannot be converted, stored or computed, is the
+// problem of the call ("invalid date group: year 10000 out of range"); the
+// task may then hold what was computed before it.
 class CSchedule {
 public:
     explicit CSchedule(const IClock& clock) : m_clock(clock) {}
@@ -17,28 +21,28 @@ public:
         kSendNow = 1,   // send the occurrence in m_dtNextSending now
     };
 
-    void CalcNextSending(CTaskItem& task) const;
-    EDue CheckDue(CTaskItem& task) const;
-    void AdvancePastNow(CTaskItem& task) const;
+    CResult<> CalcNextSending(CTaskItem& task) const;
+    CResult<EDue> CheckDue(CTaskItem& task) const;
+    CResult<> AdvancePastNow(CTaskItem& task) const;
 
-    static bool IsTaskEnded(const CTaskItem& task, time_t t);
+    static CResult<bool> IsTaskEnded(const CTaskItem& task, time_t t);
     static void SetNextSending(CTaskItem& task, time_t t);
     static void SetLastSent(CTaskItem& task, time_t t);
     static int DaysInMonth(int nYear, int nMonth);
-    static int DayOfMonthFor(int nYear, int nMonth, int nOrdinal, int nKind);
+    static CResult<int> DayOfMonthFor(int nYear, int nMonth, int nOrdinal, int nKind);
 
     // The present cut to the minute (second 1).
-    time_t NowMinute() const;
+    CResult<time_t> NowMinute() const;
 
 private:
     static time_t Period(const CTaskItem& task);
-    static time_t JumpFrom(const CTaskItem& task, time_t t, time_t tPresent);
-    void CalcOnce(CTaskItem& task, time_t tNow) const;
-    void CalcMinutely(CTaskItem& task, time_t tNow) const;
-    void CalcDaily(CTaskItem& task, time_t tNow) const;
-    void CalcWeekly(CTaskItem& task, time_t tNow) const;
-    void CalcMonthly(CTaskItem& task, time_t tNow) const;
-    void CalcYearly(CTaskItem& task, time_t tNow) const;
+    static CResult<time_t> JumpFrom(const CTaskItem& task, time_t t, time_t tPresent);
+    CResult<> CalcOnce(CTaskItem& task, time_t tNow) const;
+    CResult<> CalcMinutely(CTaskItem& task, time_t tNow) const;
+    CResult<> CalcDaily(CTaskItem& task, time_t tNow) const;
+    CResult<> CalcWeekly(CTaskItem& task, time_t tNow) const;
+    CResult<> CalcMonthly(CTaskItem& task, time_t tNow) const;
+    CResult<> CalcYearly(CTaskItem& task, time_t tNow) const;
 
     const IClock& m_clock;
 };

@@ -82,7 +82,7 @@ std::vector<CTaskCheck::CProblem> CTaskCheck::Check(const CTaskItem& task, const
 
 void CTaskCheck::CheckDates(const CTaskItem& task, std::vector<CProblem>& vec) {
     auto group = [&](const char* pszField, const auto& dt) {
-        if (auto err = TaskTime::CheckGroup(dt)) vec.push_back({pszField, "invalid date: " + *err});
+        if (auto rGroup = TaskTime::CheckGroup(dt); !rGroup) vec.push_back({pszField, "invalid date: " + rGroup.Problem()});
     };
     if (!task.m_dtStart.IsSet()) vec.push_back({"start", "must be set"});
     else group("start", task.m_dtStart);
@@ -97,7 +97,7 @@ void CTaskCheck::CheckDates(const CTaskItem& task, std::vector<CProblem>& vec) {
 void CTaskCheck::CheckCalendar(const CTaskItem& task, std::vector<CProblem>& vec) {
     // Only groups that convert; CheckDates has named the others.
     auto date = [&](const std::string& strField, const auto& dt) {
-        if (!dt.IsSet() || TaskTime::CheckGroup(dt)) return false;
+        if (!dt.IsSet() || !TaskTime::CheckGroup(dt).Ok()) return false;
         const int nDays = CSchedule::DaysInMonth(dt.nYear, dt.nMonth);
         if (dt.nDay > nDays) {
             vec.push_back({strField + ".day", std::to_string(dt.nDay) + " is not a day of " + kMonthNames[dt.nMonth - 1] +

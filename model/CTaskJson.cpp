@@ -80,7 +80,7 @@ public:
         }
         // A day of week left out (or 0) is the date's own; one given must
         // match it, which the task check sees to.
-        if (bOk && g.nDayOfWeek == 0 && g.IsSet() && !TaskTime::CheckGroup(g) &&
+        if (bOk && g.nDayOfWeek == 0 && g.IsSet() && TaskTime::CheckGroup(g).Ok() &&
             g.nDay <= CSchedule::DaysInMonth(g.nYear, g.nMonth))
             g.nDayOfWeek = CTaskCheck::DayOfWeek(g.nYear, g.nMonth, g.nDay);
     }

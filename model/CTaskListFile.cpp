@@ -120,36 +120,38 @@ size_t EncodeTask(std::vector<uint8_t>& out, const CTaskItem& task, const CTextC
     return nLen;
 }
 
-// Reads a body; returns the problem or an empty string.
-std::string DecodeBody(const uint8_t* p, size_t nLen, CTaskItem& task, const CTextCodec& codec) {
+// Reads a body into task.
+CResult<> DecodeBody(const uint8_t* p, size_t nLen, CTaskItem& task, const CTextCodec& codec) {
     size_t pos = 0;
-    if (nLen < kFixedBytes + 12) return "record body too short";
+    if (nLen < kFixedBytes + 12) return CProblem("record body too short");
     char* pTask = reinterpret_cast<char*>(&task);
     for (size_t off : FixedOffsets()) {
         const int32_t n = Get(p + pos);
         std::memcpy(pTask + off, &n, 4);
         pos += 4;
     }
-    auto getText = [&](std::string& str) -> std::string {
-        if (nLen - pos < 4) return "text length runs past the record";
+    auto getText = [&]() -> CResult<std::string> {
+        if (nLen - pos < 4) return CProblem("text length runs past the record");
         int32_t n = Get(p + pos);
         pos += 4;
-        if (n < 0 || n > CTaskListFile::kMaxLength) return "text length " + std::to_string(n) + " out of range";
-        if (nLen - pos < static_cast<size_t>(n)) return "text runs past the record";
-        str = codec.ToUtf8(std::string_view(reinterpret_cast<const char*>(p + pos), static_cast<size_t>(n)));
+        if (n < 0 || n > CTaskListFile::kMaxLength)
+            return CProblem("text length " + std::to_string(n) + " out of range");
+        if (nLen - pos < static_cast<size_t>(n)) return CProblem("text runs past the record");
+        std::string str =
+            codec.ToUtf8(std::string_view(reinterpret_cast<const char*>(p + pos), static_cast<size_t>(n)));
         pos += static_cast<size_t>(n);
-        return {};
+        return str;
     };
-    if (auto err = getText(task.m_strTaskName); !err.empty()) return err;
-    if (auto err = getText(task.m_strTemplateFile); !err.empty()) return err;
-    if (nLen - pos < 4) return "attachment count runs past the record";
+    QUILLORY_TRY_VALUE(task.m_strTaskName, getText());
+    QUILLORY_TRY_VALUE(task.m_strTemplateFile, getText());
+    if (nLen - pos < 4) return CProblem("attachment count runs past the record");
     int32_t nEntries = Get(p + pos);
     pos += 4;
     if (nEntries > 0) task.m_arrAttachments.Reserve(std::min<size_t>(static_cast<size_t>(nEntries), (nLen - pos) / 4));
     for (int32_t i = 0; i < nEntries; ++i) {
-        std::string str;
-        if (auto err = getText(str); !err.empty()) return "attachment " + std::to_string(i + 1) + ": " + err;
-        task.m_arrAttachments.Add(str);
+        auto rEntry = getText();
+        if (!rEntry) return CProblem("attachment " + std::to_string(i + 1) + ": " + rEntry.Problem());
+        task.m_arrAttachments.Add(std::move(rEntry).Value());
     }
     return {};
 }
@@ -176,59 +178,50 @@ std::string Shortened(const std::string& str) {
     return str.substr(0, n) + "...";
 }
 
-std::string Errno(const std::string& strWhat) { return strWhat + ": " + std::strerror(errno); }
+CProblem Errno(const std::string& strWhat) { return CProblem(strWhat + ": " + std::strerror(errno)); }
+
+// Each byte is XORed with the key and with the previous output byte, so the
+// output is a running XOR; unscrambling XORs with the previous input byte.
+// Eight bytes at a time: the key repeats every eight bytes from the body
+// start, and a prefix XOR inside a word is three shifts.
+template <bool bScramble>
+void RunningXor(uint8_t* p, size_t n) {
+    uint64_t nKey = 0;
+    std::memcpy(&nKey, kKey, 8);
+    uint64_t nPrev = 0;
+    size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 8 <= n; i += 8) {
+            uint64_t w;
+            std::memcpy(&w, p + i, 8);
+            uint64_t nOut;
+            if constexpr (bScramble) {
+                nOut = w ^ nKey;
+                nOut ^= nOut << 8;
+                nOut ^= nOut << 16;
+                nOut ^= nOut << 32;
+                nOut ^= nPrev * 0x0101010101010101ULL;
+                nPrev = nOut >> 56;
+            } else {
+                nOut = w ^ nKey ^ ((w << 8) | nPrev);
+                nPrev = w >> 56;
+            }
+            std::memcpy(p + i, &nOut, 8);
+        }
+    }
+    uint8_t prev = static_cast<uint8_t>(nPrev);
+    for (; i < n; ++i) {
+        const uint8_t c = p[i];
+        p[i] = static_cast<uint8_t>(c ^ kKey[i % 8] ^ prev);
+        prev = bScramble ? p[i] : c;
+    }
+}
 
 }  // namespace
 
-// Each byte is XORed with the key and with the previous output byte, so the
-// output is a running XOR. Eight bytes at a time: the key repeats every eight
-// bytes from the body start, and a prefix XOR inside a word is three shifts.
-void CTaskListFile::Scramble(uint8_t* p, size_t n) {
-    uint64_t nKey = 0;
-    std::memcpy(&nKey, kKey, 8);
-    uint64_t nPrev = 0;
-    size_t i = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        for (; i + 8 <= n; i += 8) {
-            uint64_t w;
-            std::memcpy(&w, p + i, 8);
-            w ^= nKey;
-            w ^= w << 8;
-            w ^= w << 16;
-            w ^= w << 32;
-            w ^= nPrev * 0x0101010101010101ULL;
-            std::memcpy(p + i, &w, 8);
-            nPrev = w >> 56;
-        }
-    }
-    uint8_t prev = static_cast<uint8_t>(nPrev);
-    for (; i < n; ++i) {
-        p[i] = static_cast<uint8_t>(p[i] ^ kKey[i % 8] ^ prev);
-        prev = p[i];
-    }
-}
+void CTaskListFile::Scramble(uint8_t* p, size_t n) { RunningXor<true>(p, n); }
 
-void CTaskListFile::Unscramble(uint8_t* p, size_t n) {
-    uint64_t nKey = 0;
-    std::memcpy(&nKey, kKey, 8);
-    uint64_t nPrev = 0;
-    size_t i = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        for (; i + 8 <= n; i += 8) {
-            uint64_t w;
-            std::memcpy(&w, p + i, 8);
-            const uint64_t nOut = w ^ nKey ^ ((w << 8) | nPrev);
-            std::memcpy(p + i, &nOut, 8);
-            nPrev = w >> 56;
-        }
-    }
-    uint8_t prev = static_cast<uint8_t>(nPrev);
-    for (; i < n; ++i) {
-        uint8_t c = p[i];
-        p[i] = static_cast<uint8_t>(c ^ kKey[i % 8] ^ prev);
-        prev = c;
-    }
-}
+void CTaskListFile::Unscramble(uint8_t* p, size_t n) { RunningXor<false>(p, n); }
 
 std::vector<uint8_t> CTaskListFile::Encode(const CTaskList& list, const CTextCodec& codec) {
     std::vector<uint8_t> out(4);
@@ -242,21 +235,23 @@ size_t CTaskListFile::RecordLength(const CTaskItem& task, const CTextCodec& code
     return CFileTexts(task, codec).nRecordLength;
 }
 
-CTaskListFile::CLoadResult CTaskListFile::LoadFromBytes(const std::vector<uint8_t>& vecBytes, CTaskList& list,
-                                                       const CTextCodec& codec) {
+CResult<> CTaskListFile::LoadFromBytes(const std::vector<uint8_t>& vecBytes, CTaskList& list,
+                                       const CTextCodec& codec, CLoadCounts* pCounts) {
     std::vector<uint8_t> vecCopy(vecBytes);
-    return LoadInPlace(vecCopy, list, codec);
+    return LoadInPlace(vecCopy, list, codec, pCounts);
 }
 
 // Unscrambles the bodies in the buffer itself: the caller's copy is ours.
-CTaskListFile::CLoadResult CTaskListFile::LoadInPlace(std::vector<uint8_t>& vecBytes, CTaskList& list,
-                                                     const CTextCodec& codec) {
-    CLoadResult res;
+CResult<> CTaskListFile::LoadInPlace(std::vector<uint8_t>& vecBytes, CTaskList& list, const CTextCodec& codec,
+                                     CLoadCounts* pCounts) {
+    CLoadCounts counts;
+    CLoadCounts& res = pCounts ? *pCounts : counts;
+    res = CLoadCounts{};
     res.bOpened = true;
     const size_t nSize = vecBytes.size();
     if (nSize < 4) {
-        if (nSize > 0) res.strProblem = "file too short for the task count";
-        return res;
+        if (nSize > 0) return CProblem("file too short for the task count");
+        return {};
     }
     res.nDeclared = Get(vecBytes.data());
     // Never trust the declared count for the allocation: each task needs at
@@ -264,37 +259,28 @@ CTaskListFile::CLoadResult CTaskListFile::LoadInPlace(std::vector<uint8_t>& vecB
     if (res.nDeclared > 0) list.Reserve(list.GetSize() + std::min<size_t>(res.nDeclared, nSize / (4 + kFixedBytes + 12)));
     size_t pos = 4;
     for (int32_t i = 0; i < res.nDeclared; ++i) {
-        auto where = [i] { return "task " + std::to_string(i + 1) + ": "; };
-        if (nSize - pos < 4) {
-            res.strProblem = where() + "file ends before the record length";
-            return res;
-        }
+        auto damaged = [i](const std::string& strWhat) {
+            return CProblem("task " + std::to_string(i + 1) + ": " + strWhat);
+        };
+        if (nSize - pos < 4) return damaged("file ends before the record length");
         int32_t nLen = Get(vecBytes.data() + pos);
         pos += 4;
-        if (nLen < 0 || nLen > kMaxLength) {
-            res.strProblem = where() + "record length " + std::to_string(nLen) + " out of range";
-            return res;
-        }
-        if (nSize - pos < static_cast<size_t>(nLen)) {
-            res.strProblem = where() + "file ends inside the record";
-            return res;
-        }
+        if (nLen < 0 || nLen > kMaxLength) return damaged("record length " + std::to_string(nLen) + " out of range");
+        if (nSize - pos < static_cast<size_t>(nLen)) return damaged("file ends inside the record");
         uint8_t* pBody = vecBytes.data() + pos;
         pos += static_cast<size_t>(nLen);
         Unscramble(pBody, static_cast<size_t>(nLen));
         CTaskItem task;
-        if (auto err = DecodeBody(pBody, static_cast<size_t>(nLen), task, codec); !err.empty()) {
-            res.strProblem = where() + err;
-            return res;
-        }
+        if (auto r = DecodeBody(pBody, static_cast<size_t>(nLen), task, codec); !r) return damaged(r.Problem());
         list.Add(std::move(task));
         ++res.nLoaded;
     }
-    return res;
+    return {};
 }
 
-CTaskListFile::CLoadResult CTaskListFile::LoadTaskList(const std::string& strPath, CTaskList& list,
-                                                      const CTextCodec& codec) {
+CResult<> CTaskListFile::LoadTaskList(const std::string& strPath, CTaskList& list, const CTextCodec& codec,
+                                      CLoadCounts* pCounts) {
+    if (pCounts) *pCounts = CLoadCounts{};
     int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return {};
     std::vector<uint8_t> vecBytes;
@@ -310,11 +296,10 @@ CTaskListFile::CLoadResult CTaskListFile::LoadTaskList(const std::string& strPat
     }
     ::close(fd);
     vecBytes.resize(nHave);
-    return LoadInPlace(vecBytes, list, codec);
+    return LoadInPlace(vecBytes, list, codec, pCounts);
 }
 
-std::string CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskList& list,
-                                        const CTextCodec& codec) {
+CResult<> CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskList& list, const CTextCodec& codec) {
     std::string strDir = ".";
     if (auto slash = strPath.rfind('/'); slash != std::string::npos) strDir = slash == 0 ? "/" : strPath.substr(0, slash);
     if (list.IsEmpty()) {
@@ -326,10 +311,10 @@ std::string CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskL
     std::string strTmp = strPath + ".tmp-XXXXXX";
     int fd = ::mkostemp(strTmp.data(), O_CLOEXEC);
     if (fd < 0) return Errno("cannot create a temporary file beside " + strPath);
-    auto fail = [&](std::string strWhy) {
+    auto fail = [&](CProblem problem) {
         ::close(fd);
         ::unlink(strTmp.c_str());
-        return strWhy;
+        return problem;
     };
     if (::fchmod(fd, 0644) != 0) return fail(Errno("cannot set the mode of " + strTmp));
     // Encoded in slices through one reused buffer, so a large list never
@@ -345,8 +330,8 @@ std::string CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskL
         // The reader stops at a longer record and drops every task after
         // it, so such a record is never written.
         if (size_t nLen = EncodeTask(vecBuf, task, codec, kMaxLength); nLen > static_cast<size_t>(kMaxLength))
-            return fail("task " + std::to_string(nIndex) + " (" + Shortened(task.m_strTaskName) + "): record length " + std::to_string(nLen) + " over the limit of " +
-                        std::to_string(kMaxLength) + " bytes");
+            return fail(CProblem("task " + std::to_string(nIndex) + " (" + Shortened(task.m_strTaskName) + "): record length " + std::to_string(nLen) + " over the limit of " +
+                        std::to_string(kMaxLength) + " bytes"));
         if (vecBuf.size() >= kSlice) {
             if (!WriteAll(fd, vecBuf.data(), vecBuf.size())) return fail(Errno("cannot write " + strTmp));
             vecBuf.clear();
@@ -354,12 +339,12 @@ std::string CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskL
     }
     if (!WriteAll(fd, vecBuf.data(), vecBuf.size()) || ::fsync(fd) != 0) return fail(Errno("cannot write " + strTmp));
     if (::close(fd) != 0) {
-        std::string err = Errno("cannot close " + strTmp);
+        CProblem err = Errno("cannot close " + strTmp);
         ::unlink(strTmp.c_str());
         return err;
     }
     if (::rename(strTmp.c_str(), strPath.c_str()) != 0) {
-        std::string err = Errno("cannot replace " + strPath);
+        CProblem err = Errno("cannot replace " + strPath);
         ::unlink(strTmp.c_str());
         return err;
     }

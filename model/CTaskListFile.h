@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "CResult.h"
 #include "CTaskItem.h"
 #include "CTextCodec.h"
 
@@ -13,29 +14,33 @@ public:
     static constexpr int32_t kMaxLength = 1048576;
     static constexpr const char* kFileName = "emails.dat";
 
-    struct CLoadResult {
-        bool bOpened = false;      // false: no file or not readable
-        int32_t nDeclared = 0;     // task count in the header
-        int nLoaded = 0;           // tasks appended
-        std::string strProblem;    // why reading stopped early, empty if it did not
+    // What a load found, damaged or not.
+    struct CLoadCounts {
+        bool bOpened = false;   // false: no file or not readable
+        int32_t nDeclared = 0;  // task count in the header
+        int nLoaded = 0;        // tasks appended
     };
 
     // Appends every task it can decode, in file order; stops at the first
-    // damage and keeps what was read.
-    static CLoadResult LoadTaskList(const std::string& strPath, CTaskList& list, const CTextCodec& codec);
-    static CLoadResult LoadFromBytes(const std::vector<uint8_t>& vecBytes, CTaskList& list, const CTextCodec& codec);
+    // damage and keeps what was read. The damage is the problem ("task 2:
+    // record length 2000000 out of range"); a missing file is none, and
+    // loads nothing. pCounts, when given, receives the counts either way.
+    static CResult<> LoadTaskList(const std::string& strPath, CTaskList& list, const CTextCodec& codec,
+                                  CLoadCounts* pCounts = nullptr);
+    static CResult<> LoadFromBytes(const std::vector<uint8_t>& vecBytes, CTaskList& list, const CTextCodec& codec,
+                                   CLoadCounts* pCounts = nullptr);
 
     // Replaces the file crash-safely (a temporary file of its own in the same
-    // folder, fsync, rename). An empty list removes the file. Returns an
-    // empty string on success, otherwise the problem; the old file is then
-    // left as it was. A task whose record would be longer than kMaxLength is
-    // such a problem ("task 2 (Report): record length 1048577 over the limit
-    // of 1048576 bytes"): the reader would stop there and lose it and every
-    // task after it.
-    [[nodiscard]] static std::string SaveTaskList(const std::string& strPath, const CTaskList& list, const CTextCodec& codec);
+    // folder, fsync, rename). An empty list removes the file. On a problem
+    // the old file is left as it was. A task whose record would be longer
+    // than kMaxLength is such a problem ("task 2 (Report): record length
+    // 1048577 over the limit of 1048576 bytes"): the reader would stop there
+    // and lose it and every task after it.
+    static CResult<> SaveTaskList(const std::string& strPath, const CTaskList& list, const CTextCodec& codec);
 
     // As LoadFromBytes, but unscrambles inside the given buffer.
-    static CLoadResult LoadInPlace(std::vector<uint8_t>& vecBytes, CTaskList& list, const CTextCodec& codec);
+    static CResult<> LoadInPlace(std::vector<uint8_t>& vecBytes, CTaskList& list, const CTextCodec& codec,
+                                 CLoadCounts* pCounts = nullptr);
 
     // The body length L the task's record would have in the file, its texts
     // converted to the code page; a task is storable while L <= kMaxLength.

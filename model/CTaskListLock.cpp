@@ -35,13 +35,13 @@ void WriteHolder(int fd, const std::string& strSocket) {
 }
 
 // Empty when strDir is a folder of this user that nobody else may enter.
-std::string CheckPrivate(const std::string& strDir, bool bFollowLinks) {
+CResult<> CheckPrivate(const std::string& strDir, bool bFollowLinks) {
     struct stat st {};
     if ((bFollowLinks ? ::stat(strDir.c_str(), &st) : ::lstat(strDir.c_str(), &st)) != 0)
-        return strDir + ": " + std::strerror(errno);
-    if (!S_ISDIR(st.st_mode)) return strDir + ": not a folder";
-    if (st.st_uid != ::getuid()) return strDir + ": belongs to another user";
-    if ((st.st_mode & 077) != 0) return strDir + ": others may enter it";
+        return CProblem(strDir + ": " + std::strerror(errno));
+    if (!S_ISDIR(st.st_mode)) return CProblem(strDir + ": not a folder");
+    if (st.st_uid != ::getuid()) return CProblem(strDir + ": belongs to another user");
+    if ((st.st_mode & 077) != 0) return CProblem(strDir + ": others may enter it");
     return {};
 }
 
@@ -59,35 +59,30 @@ std::string HashName(const std::string& str) {
 
 }  // namespace
 
-CTaskListLock::EState CTaskListLock::TryAcquire(const std::string& strTaskFile) {
+CResult<CTaskListLock::EState> CTaskListLock::TryAcquire(const std::string& strTaskFile) {
     Release();
     m_nHolderPid = 0;
     m_strHolderSocket.clear();
-    m_strProblem.clear();
     const std::string strPath = LockPathOf(strTaskFile);
     const int fd = ::open(strPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        m_strProblem = "cannot open " + strPath + ": " + std::strerror(errno);
-        return EState::kFailed;
-    }
+    if (fd < 0) return CProblem("cannot open " + strPath + ": " + std::strerror(errno));
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int nErr = errno;
         ReadHolder(fd, m_nHolderPid, m_strHolderSocket);
         ::close(fd);
         if (nErr == EWOULDBLOCK) return EState::kBusy;
-        m_strProblem = "cannot lock " + strPath + ": " + std::strerror(nErr);
-        return EState::kFailed;
+        return CProblem("cannot lock " + strPath + ": " + std::strerror(nErr));
     }
     WriteHolder(fd, {});
     m_fd = fd;
     return EState::kHeld;
 }
 
-CTaskListLock::EState CTaskListLock::Acquire(const std::string& strTaskFile, int nWaitMs) {
+CResult<CTaskListLock::EState> CTaskListLock::Acquire(const std::string& strTaskFile, int nWaitMs) {
     const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(nWaitMs);
     for (;;) {
-        const EState e = TryAcquire(strTaskFile);
-        if (e != EState::kBusy || std::chrono::steady_clock::now() >= tEnd) return e;
+        auto rState = TryAcquire(strTaskFile);
+        if (!rState || *rState != EState::kBusy || std::chrono::steady_clock::now() >= tEnd) return rState;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 }
@@ -101,20 +96,20 @@ void CTaskListLock::Release() {
     m_fd = -1;
 }
 
-CTaskListLock::CSocketPath CTaskListLock::SocketPathOf(const std::string& strTaskFile) {
+CResult<std::string> CTaskListLock::SocketPathOf(const std::string& strTaskFile) {
     std::string strDir;
     std::string strWhyNotRuntime;
     if (const char* psz = std::getenv("XDG_RUNTIME_DIR"); psz && *psz == '/') {
-        strWhyNotRuntime = CheckPrivate(psz, true);
+        strWhyNotRuntime = CheckPrivate(psz, true).Problem();
         if (strWhyNotRuntime.empty()) strDir = psz;
     }
     if (strDir.empty()) {
         strDir = "/tmp/quillory-" + std::to_string(::getuid());
         if (::mkdir(strDir.c_str(), 0700) != 0 && errno != EEXIST)
-            return {{}, "cannot make " + strDir + ": " + std::strerror(errno)};
+            return CProblem("cannot make " + strDir + ": " + std::strerror(errno));
         // Never a link: whoever made it could point it anywhere.
-        if (std::string str = CheckPrivate(strDir, false); !str.empty())
-            return {{}, str + (strWhyNotRuntime.empty() ? "" : "; and " + strWhyNotRuntime)};
+        if (const auto rPrivate = CheckPrivate(strDir, false); !rPrivate)
+            return CProblem(rPrivate.Problem() + (strWhyNotRuntime.empty() ? "" : "; and " + strWhyNotRuntime));
     }
     // Absolute first: a relative name whose file does not exist yet would
     // otherwise stay relative, and name another socket in every folder.
@@ -123,6 +118,6 @@ CTaskListLock::CSocketPath CTaskListLock::SocketPathOf(const std::string& strTas
     std::string strCanonical = std::filesystem::weakly_canonical(absolute, ec).string();
     if (ec) strCanonical = absolute.lexically_normal().string();
     std::string strPath = strDir + (strDir.back() == '/' ? "" : "/") + "quillory-" + HashName(strCanonical) + ".sock";
-    if (strPath.size() >= sizeof(sockaddr_un::sun_path)) return {{}, strPath + ": too long for a socket"};
-    return {std::move(strPath), {}};
+    if (strPath.size() >= sizeof(sockaddr_un::sun_path)) return CProblem(strPath + ": too long for a socket");
+    return strPath;
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "CResult.h"
+
 // Who may write a task list file. A connected add-in holds an exclusive
 // flock on "<task list>.lock" beside the file and serves every change on a
 // Unix socket named for the file; a command-line change that finds no add-in
@@ -15,9 +17,8 @@
 class CTaskListLock {
 public:
     enum class EState {
-        kHeld,    // this object holds the lock
-        kBusy,    // another process holds it; HolderPid() names it when known
-        kFailed,  // the lock file cannot be opened or locked; Problem() says why
+        kHeld,  // this object holds the lock
+        kBusy,  // another process holds it; HolderPid() names it when known
     };
 
     CTaskListLock() = default;
@@ -26,11 +27,13 @@ public:
     CTaskListLock& operator=(const CTaskListLock&) = delete;
 
     // One attempt, without waiting. A holder writes its pid into the lock
-    // file, for the messages of whoever finds it busy.
-    [[nodiscard]] EState TryAcquire(const std::string& strTaskFile);
+    // file, for the messages of whoever finds it busy. The problem is a lock
+    // file that cannot be opened or locked ("cannot open /d/emails.dat.lock:
+    // Permission denied").
+    CResult<EState> TryAcquire(const std::string& strTaskFile);
     // Attempts until nWaitMs have passed; a holder that only writes the file
     // (the command-line tool) lets go within that time.
-    [[nodiscard]] EState Acquire(const std::string& strTaskFile, int nWaitMs);
+    CResult<EState> Acquire(const std::string& strTaskFile, int nWaitMs);
     void Release();
     // Records where the holder serves changes, beside its pid, so that a
     // tool run with another environment (cron has no $XDG_RUNTIME_DIR)
@@ -42,22 +45,16 @@ public:
     // when unknown) and its socket (empty when none).
     long HolderPid() const { return m_nHolderPid; }
     const std::string& HolderSocket() const { return m_strHolderSocket; }
-    const std::string& Problem() const { return m_strProblem; }
 
     static std::string LockPathOf(const std::string& strTaskFile) { return strTaskFile + ".lock"; }
 
-    struct CSocketPath {
-        std::string strPath;     // empty when there is none
-        std::string strProblem;  // why not
-    };
     // Where the add-in serving strTaskFile listens: in $XDG_RUNTIME_DIR when
     // it is a folder of this user that nobody else may enter, else in
     // /tmp/quillory-<uid>, made with mode 0700 and checked the same way.
-    [[nodiscard]] static CSocketPath SocketPathOf(const std::string& strTaskFile);
+    static CResult<std::string> SocketPathOf(const std::string& strTaskFile);
 
 private:
     int m_fd = -1;
     long m_nHolderPid = 0;
     std::string m_strHolderSocket;
-    std::string m_strProblem;
 };

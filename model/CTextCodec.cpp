@@ -7,6 +7,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -67,27 +68,36 @@ std::string CTextCodec::DefaultCodePage() {
     return str.empty() ? "ANSI_X3.4-1968" : str;
 }
 
-CTextCodec::CTextCodec(const std::string& strCodePage)
-    : m_strCodePage(strCodePage.empty() ? DefaultCodePage() : strCodePage) {
-    iconv_t hTo = iconv_open(m_strCodePage.c_str(), "UTF-8");
-    if (hTo == reinterpret_cast<iconv_t>(-1))
-        throw CUnknownCodePage("unknown code page \"" + m_strCodePage + "\"");
-    iconv_t hFrom = iconv_open("UTF-8", m_strCodePage.c_str());
+CResult<CTextCodec> CTextCodec::Open(const std::string& strCodePage) {
+    std::string strName = strCodePage.empty() ? DefaultCodePage() : strCodePage;
+    iconv_t hTo = iconv_open(strName.c_str(), "UTF-8");
+    if (hTo == reinterpret_cast<iconv_t>(-1)) return CProblem("unknown code page \"" + strName + "\"");
+    iconv_t hFrom = iconv_open("UTF-8", strName.c_str());
     if (hFrom == reinterpret_cast<iconv_t>(-1)) {
         iconv_close(hTo);
-        throw CUnknownCodePage("unknown code page \"" + m_strCodePage + "\"");
+        return CProblem("unknown code page \"" + strName + "\"");
     }
-    m_hToFile = hTo;
-    m_hFromFile = hFrom;
+    return CTextCodec(std::move(strName), hTo, hFrom);
+}
+
+CTextCodec::CTextCodec(std::string strCodePage, void* hToFile, void* hFromFile)
+    : m_strCodePage(std::move(strCodePage)), m_hToFile(hToFile), m_hFromFile(hFromFile) {
     // Most code pages keep ASCII as it is; those let plain text skip iconv.
     std::string strProbe;
     for (int c = 1; c < 0x80; ++c) strProbe += static_cast<char>(c);
-    m_bAsciiCompatible = Convert(hTo, strProbe, "?", true) == strProbe;
+    m_bAsciiCompatible = Convert(Handle(m_hToFile), strProbe, "?", true) == strProbe;
 }
 
+CTextCodec::CTextCodec(CTextCodec&& other) noexcept
+    : m_strCodePage(std::move(other.m_strCodePage)),
+      m_bAsciiCompatible(other.m_bAsciiCompatible),
+      m_hToFile(std::exchange(other.m_hToFile, nullptr)),
+      m_hFromFile(std::exchange(other.m_hFromFile, nullptr)) {}
+
 CTextCodec::~CTextCodec() {
-    iconv_close(Handle(m_hToFile));
-    iconv_close(Handle(m_hFromFile));
+    // A codec moved from holds no handles.
+    if (m_hToFile) iconv_close(Handle(m_hToFile));
+    if (m_hFromFile) iconv_close(Handle(m_hFromFile));
 }
 
 bool CTextCodec::PassesThrough(std::string_view str) const { return m_bAsciiCompatible && IsAscii(str); }

@@ -1,23 +1,21 @@
 #pragma once
-#include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "CResult.h"
 
 // Converts between the in-memory UTF-8 strings and the 8-bit (possibly
 // multi-byte) code page of the task list file, through iconv.
 class CTextCodec {
 public:
-    class CUnknownCodePage : public std::runtime_error {
-    public:
-        using std::runtime_error::runtime_error;
-    };
-
-    // Empty name: QUILLORY_CODEPAGE, else the locale's code set.
-    // Throws CUnknownCodePage for a name iconv does not know.
-    explicit CTextCodec(const std::string& strCodePage = {});
+    // Empty name: QUILLORY_CODEPAGE, else the locale's code set. A name
+    // iconv does not know is the problem "unknown code page \"X\"".
+    static CResult<CTextCodec> Open(const std::string& strCodePage = {});
     ~CTextCodec();
+    CTextCodec(CTextCodec&& other) noexcept;
     CTextCodec(const CTextCodec&) = delete;
     CTextCodec& operator=(const CTextCodec&) = delete;
+    CTextCodec& operator=(CTextCodec&&) = delete;
 
     const std::string& CodePage() const { return m_strCodePage; }
     // Characters the code page cannot represent become '?'.
@@ -30,6 +28,8 @@ public:
     static std::string DefaultCodePage();
 
 private:
+    CTextCodec(std::string strCodePage, void* hToFile, void* hFromFile);
+
     std::string m_strCodePage;
     bool m_bAsciiCompatible = false;
     void* m_hToFile = nullptr;

@@ -4,20 +4,19 @@
 #include <cstdio>
 #include <limits>
 
-#include "CTaskError.h"
 #include "CZoneRules.h"
 
 namespace TaskTime {
 
 namespace {
 
-std::optional<std::string> CheckFields(int nYear, int nMonth, int nDay, int nHour, int nMinute) {
-    if (nYear < 1900) return "year " + std::to_string(nYear) + " is before 1900";
-    if (nMonth < 1 || nMonth > 12) return "month " + std::to_string(nMonth) + " is not 1..12";
-    if (nDay < 1 || nDay > 31) return "day " + std::to_string(nDay) + " is not 1..31";
-    if (nHour < 0 || nHour > 23) return "hour " + std::to_string(nHour) + " is not 0..23";
-    if (nMinute < 0 || nMinute > 59) return "minute " + std::to_string(nMinute) + " is not 0..59";
-    return std::nullopt;
+CResult<> CheckFields(int nYear, int nMonth, int nDay, int nHour, int nMinute) {
+    if (nYear < 1900) return CProblem("year " + std::to_string(nYear) + " is before 1900");
+    if (nMonth < 1 || nMonth > 12) return CProblem("month " + std::to_string(nMonth) + " is not 1..12");
+    if (nDay < 1 || nDay > 31) return CProblem("day " + std::to_string(nDay) + " is not 1..31");
+    if (nHour < 0 || nHour > 23) return CProblem("hour " + std::to_string(nHour) + " is not 0..23");
+    if (nMinute < 0 || nMinute > 59) return CProblem("minute " + std::to_string(nMinute) + " is not 0..59");
+    return {};
 }
 
 // Days since 1970-01-01 of a proleptic Gregorian date; days beyond the
@@ -47,17 +46,17 @@ int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) !
 
 }  // namespace
 
-std::optional<std::string> CheckGroup(const TaskDateTime& dt) {
+CResult<> CheckGroup(const TaskDateTime& dt) {
     return CheckFields(dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute);
 }
 
-std::optional<std::string> CheckGroup(const TaskDate& d) {
+CResult<> CheckGroup(const TaskDate& d) {
     return CheckFields(d.nYear, d.nMonth, d.nDay, 0, 0);
 }
 
-time_t ToAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond) {
-    if (auto err = CheckFields(nYear, nMonth, nDay, nHour, nMinute))
-        throw CTaskError(CTaskError::kE_FAIL, "invalid date group: " + *err);
+CResult<time_t> ToAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond) {
+    if (auto rFields = CheckFields(nYear, nMonth, nDay, nHour, nMinute); !rFields)
+        return CProblem("invalid date group: " + rFields.Problem());
     const int64_t nWall = DaysFromCivil(nYear, nMonth, nDay) * 86400 + nHour * 3600 + nMinute * 60 + nSecond;
     if (time_t t; CZoneRules::Current().WallToAbsolute(nWall, t)) return t;
     std::tm tmLocal{};
@@ -74,16 +73,16 @@ time_t ToAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinute, int n
         std::tm tmCheck{};
         if (localtime_r(&t, &tmCheck) == nullptr || tmCheck.tm_year != tmLocal.tm_year ||
             tmCheck.tm_mon != tmLocal.tm_mon || tmCheck.tm_mday != tmLocal.tm_mday)
-            throw CTaskError(CTaskError::kE_INVALIDARG, "date group cannot be converted");
+            return CProblem("date group cannot be converted");
     }
     return t;
 }
 
-time_t ToAbsolute(const TaskDateTime& dt) {
+CResult<time_t> ToAbsolute(const TaskDateTime& dt) {
     return ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute, 1);
 }
 
-time_t EndOfDay(const TaskDate& d) { return ToAbsolute(d.nYear, d.nMonth, d.nDay, 23, 59, 59); }
+CResult<time_t> EndOfDay(const TaskDate& d) { return ToAbsolute(d.nYear, d.nMonth, d.nDay, 23, 59, 59); }
 
 TaskDateTime FromAbsolute(time_t t) {
     TaskDateTime dt;

@@ -1,8 +1,8 @@
 #pragma once
 #include <ctime>
-#include <optional>
 #include <string>
 
+#include "CResult.h"
 #include "TaskDateTime.h"
 
 // Conversions between date groups and absolute time, on the C library's
@@ -10,16 +10,18 @@
 // of converted groups compare whole minutes.
 namespace TaskTime {
 
-// Range problem of a group, or nothing when it can be converted.
-std::optional<std::string> CheckGroup(const TaskDateTime& dt);
-std::optional<std::string> CheckGroup(const TaskDate& d);
+// Done when a group's fields are in range for a conversion; the problem
+// names the field ("month 13 is not 1..12").
+CResult<> CheckGroup(const TaskDateTime& dt);
+CResult<> CheckGroup(const TaskDate& d);
 
-// Throws CTaskError(E_FAIL) on a range violation, E_INVALIDARG when
-// mktime rejects the fields. Days beyond the month carry over.
-time_t ToAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond = 1);
-time_t ToAbsolute(const TaskDateTime& dt);
+// A range violation is the problem "invalid date group: month 13 is not
+// 1..12"; fields mktime rejects are "date group cannot be converted".
+// Days beyond the month carry over.
+CResult<time_t> ToAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond = 1);
+CResult<time_t> ToAbsolute(const TaskDateTime& dt);
 // End of an end date: 23:59:59 of that day.
-time_t EndOfDay(const TaskDate& d);
+CResult<time_t> EndOfDay(const TaskDate& d);
 
 // Local breakdown; a time that cannot be broken down gives 0 date fields
 // and -1 time fields.

@@ -64,9 +64,9 @@ void CDataExchange::Count(int nId, int32_t& n, int nMax) {
         pEdit->setText(QString::number(n));
         return;
     }
-    int32_t nValue = 0;
-    if (auto msg = CNumberCheck::Validate(pEdit->text().toStdString(), nMax, nValue)) return Fail(pEdit, *msg);
-    n = nValue;
+    const auto rValue = CNumberCheck::Validate(pEdit->text().toStdString(), nMax);
+    if (!rValue) return Fail(pEdit, rValue.Problem());
+    n = *rValue;
 }
 
 void CDataExchange::Check(int nId, int32_t& b) {

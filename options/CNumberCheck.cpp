@@ -9,16 +9,15 @@
 
 #include "CAddinBox.h"
 
-std::optional<std::string> CNumberCheck::Validate(const std::string& strText, int nMax, int32_t& nValue) {
+CResult<int32_t> CNumberCheck::Validate(const std::string& strText, int nMax) {
     int64_t n = 0;
     for (char ch : strText) {
-        if (ch < '0' || ch > '9') return "Please enter a number.";
+        if (ch < '0' || ch > '9') return CProblem("Please enter a number.");
         // Past the bound the exact value no longer matters.
         if (n <= nMax) n = n * 10 + (ch - '0');
     }
-    if (n < 1 || n > nMax) return "Please enter a number between 1 and " + std::to_string(nMax) + ".";
-    nValue = static_cast<int32_t>(n);
-    return std::nullopt;
+    if (n < 1 || n > nMax) return CProblem("Please enter a number between 1 and " + std::to_string(nMax) + ".");
+    return static_cast<int32_t>(n);
 }
 
 CNumberCheck::CNumberCheck(QLineEdit* pEdit, int nMax) : QObject(pEdit), m_pEdit(pEdit), m_nMax(nMax) {
@@ -40,12 +39,11 @@ bool CNumberCheck::eventFilter(QObject* pWatched, QEvent* pEvent) {
 void CNumberCheck::OnKillFocus() {
     // The message box itself takes the focus; that must not report again.
     if (m_bReporting || !m_pEdit->isEnabled()) return;
-    int32_t nValue = 0;
-    auto msg = Validate(m_pEdit->text().toStdString(), m_nMax, nValue);
-    if (!msg) return;
+    const auto rValue = Validate(m_pEdit->text().toStdString(), m_nMax);
+    if (rValue) return;
     {
         const QScopedValueRollback guard(m_bReporting, true);
-        CAddinBox::Warn(*msg);
+        CAddinBox::Warn(rValue.Problem());
     }
     // Focus cannot be taken back while it is still moving away.
     QPointer<QLineEdit> pEdit = m_pEdit;

@@ -1,8 +1,9 @@
 #pragma once
 #include <QObject>
 #include <cstdint>
-#include <optional>
 #include <string>
+
+#include "CResult.h"
 
 class QLineEdit;
 
@@ -12,8 +13,8 @@ class QLineEdit;
 class CNumberCheck : public QObject {
     Q_OBJECT
 public:
-    // The message for a bad text, or nothing with the value in nValue.
-    static std::optional<std::string> Validate(const std::string& strText, int nMax, int32_t& nValue);
+    // The value of the text; the problem is the message for a bad one.
+    static CResult<int32_t> Validate(const std::string& strText, int nMax);
     static void Attach(QLineEdit* pEdit, int nMax);
 
 protected:

@@ -14,7 +14,6 @@
 #include "COtherPage.h"
 #include "CSchedule.h"
 #include "CTaskCheck.h"
-#include "CTaskError.h"
 #include "CTemplateName.h"
 #include "SharedState.h"
 #include "TaskTime.h"
@@ -115,7 +114,7 @@ void COptionsDlg::Stop(const std::string& strMessage, QWidget* pPage, unsigned n
     if (pPage) m_pSheet->setCurrentWidget(pPage);
 }
 
-bool COptionsDlg::ReadPages(CTaskItem& task, time_t& tStart, time_t tNow) {
+CResult<bool> COptionsDlg::ReadPages(CTaskItem& task, time_t& tStart, time_t tNow) {
     // Asked again below; this first pass must not report twice.
     m_pOtherPage->UpdateData(true);
     m_pGeneralPage->UpdateData(true, true);
@@ -132,7 +131,7 @@ bool COptionsDlg::ReadPages(CTaskItem& task, time_t& tStart, time_t tNow) {
     if (!m_pGeneralPage->UpdateData(true)) return false;
     m_pGeneralPage->WriteStart(task);
     const TaskDateTime& s = task.m_dtStart;
-    tStart = TaskTime::ToAbsolute(s.nYear, s.nMonth, s.nDay, s.nHour, s.nMinute, s.nSecond);
+    QUILLORY_TRY_VALUE(tStart, TaskTime::ToAbsolute(s.nYear, s.nMonth, s.nDay, s.nHour, s.nMinute, s.nSecond));
     if (m_bNewTask) {
         if (tStart <= tNow) {
             Stop("Please change the starting date and time later than the current time.", m_pGeneralPage);
@@ -141,9 +140,12 @@ bool COptionsDlg::ReadPages(CTaskItem& task, time_t& tStart, time_t tNow) {
         task.m_dtLastSent.Empty();
     }
     m_pGeneralPage->WriteEnd(task);
-    if (task.EndKind() == EEndKind::EndDate && TaskTime::EndOfDay(task.m_dtEnd) <= tStart) {
-        Stop("Please change the end date later than the starting time.", m_pGeneralPage);
-        return false;
+    if (task.EndKind() == EEndKind::EndDate) {
+        QUILLORY_TRY_VALUE(const time_t tEnd, TaskTime::EndOfDay(task.m_dtEnd));
+        if (tEnd <= tStart) {
+            Stop("Please change the end date later than the starting time.", m_pGeneralPage);
+            return false;
+        }
     }
     task.m_arrAttachments = m_pAttachmentsPage->Entries();
     return m_pOtherPage->UpdateData(true);
@@ -182,9 +184,18 @@ bool COptionsDlg::CheckSize(const CTaskItem& task, time_t tNow) {
     // Measured with the template path it is about to get; the task list
     // file's reader refuses a longer record and every task after it.
     CTaskItem measured = task;
-    if (m_nMode != kModeSchedule && !g_strDataDir.empty()) measured.m_strTemplateFile = TemplatePath(task, tNow);
+    if (m_nMode != kModeSchedule && !g_strDataDir.empty()) {
+        // A path that cannot be had measures as none; the save says so.
+        const auto rPath = TemplatePath(task, tNow);
+        measured.m_strTemplateFile = rPath ? *rPath : std::string();
+    }
+    const auto rCodec = TaskListCodec();
+    if (!rCodec) {
+        Stop("The task list cannot be written: " + rCodec.Problem(), nullptr, CMessageBox::MB_ICONERROR);
+        return false;
+    }
     std::vector<CTaskCheck::CProblem> vecProblems;
-    CTaskCheck::CheckSize(measured, TaskListCodec(), vecProblems);
+    CTaskCheck::CheckSize(measured, **rCodec, vecProblems);
     if (vecProblems.empty()) return true;
     if (vecProblems.front().strField == "attachments") {
         Stop("The attachment list is too long, please remove some of the attachments.", m_pAttachmentsPage);
@@ -196,27 +207,35 @@ bool COptionsDlg::CheckSize(const CTaskItem& task, time_t tNow) {
     return false;
 }
 
+CResult<bool> COptionsDlg::Commit(CTaskItem& task) {
+    const time_t tNow = m_clock.Now();
+    time_t tStart = 0;
+    QUILLORY_TRY_VALUE(const bool bRead, ReadPages(task, tStart, tNow));
+    if (!bRead || !CheckName(task) || !CheckSize(task, tNow)) return false;
+    CSchedule schedule(m_clock);
+    if (m_bNewTask || tStart >= tNow) QUILLORY_TRY(schedule.CalcNextSending(task));
+    else QUILLORY_TRY(schedule.AdvancePastNow(task));
+
+    if (m_nMode != kModeSchedule) {
+        if (!g_spCurMailItem) {
+            Stop("Failed to read the current email message!", nullptr, CMessageBox::MB_ICONERROR);
+            return false;
+        }
+        g_spCurMailItem->Save();
+        if (!SaveTemplate(task, tNow)) return false;
+        RemoveDraft();
+    }
+    return true;
+}
+
 void COptionsDlg::OnSchedule() {
     CTaskItem task = m_task;
-    try {
-        const time_t tNow = m_clock.Now();
-        time_t tStart = 0;
-        if (!ReadPages(task, tStart, tNow) || !CheckName(task) || !CheckSize(task, tNow)) return;
-        CSchedule schedule(m_clock);
-        if (m_bNewTask || tStart >= tNow) schedule.CalcNextSending(task);
-        else schedule.AdvancePastNow(task);
-
-        if (m_nMode != kModeSchedule) {
-            if (!g_spCurMailItem) return Stop("Failed to read the current email message!", nullptr, CMessageBox::MB_ICONERROR);
-            g_spCurMailItem->Save();
-            if (!SaveTemplate(task, tNow)) return;
-            RemoveDraft();
-        }
-    } catch (const CTaskError& e) {
-        // A date group the schedule cannot convert must not end the host.
-        return Stop(std::string("The schedule of this task cannot be computed: ") + e.what(), m_pGeneralPage,
+    const auto rCommitted = Commit(task);
+    // A date group the schedule cannot convert must not end the host.
+    if (!rCommitted)
+        return Stop("The schedule of this task cannot be computed: " + rCommitted.Problem(), m_pGeneralPage,
                     CMessageBox::MB_ICONERROR);
-    }
+    if (!*rCommitted) return;
     m_task = task;
     CAddinBox::Inform(
         "This email message has been scheduled.\n\nTo automatically send this email message, please DO NOT close "
@@ -224,7 +243,7 @@ void COptionsDlg::OnSchedule() {
     done(kResultOK);
 }
 
-std::string COptionsDlg::TemplatePath(const CTaskItem& task, time_t tNow) const {
+CResult<std::string> COptionsDlg::TemplatePath(const CTaskItem& task, time_t tNow) const {
     // Another task's template is never written over.
     const int nSelf = EditIndexNow();
     auto fnTaken = [nSelf](const std::string& strPath) {
@@ -247,11 +266,13 @@ bool COptionsDlg::SaveTemplate(CTaskItem& task, time_t tNow) {
     const char* pszFailed = "Failed to save the email template.\n\nPlease close the email and then open it and try again.";
     // Without a data directory the file would land wherever the host runs;
     // an empty path means the directory could not be looked into.
-    const std::string strPath = g_strDataDir.empty() ? std::string() : TemplatePath(task, tNow);
-    if (strPath.empty()) {
+    const auto rPath = g_strDataDir.empty() ? CResult<std::string>(CProblem("there is no data directory"))
+                                            : TemplatePath(task, tNow);
+    if (!rPath) {
         Stop(pszFailed, nullptr);
         return false;
     }
+    const std::string& strPath = *rPath;
     // Written beside the old template and moved over it only when complete,
     // so a failed save keeps the task's previous template.
     const std::string strTemp = strPath + ".new";

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "CMessageBox.h"
+#include "CResult.h"
 #include "CTaskItem.h"
 #include "IClock.h"
 
@@ -55,12 +56,17 @@ private:
     int EditIndexNow() const;
     void OnInitDialog();
     void OnSchedule();
+    // The sheet into task, scheduled and its template saved: false when a
+    // step stopped it, having shown its own message; the problem when the
+    // schedule cannot be computed.
+    CResult<bool> Commit(CTaskItem& task);
     // Steps of the commit that can stop it; each shows its own message.
-    bool ReadPages(CTaskItem& task, time_t& tStart, time_t tNow);
+    CResult<bool> ReadPages(CTaskItem& task, time_t& tStart, time_t tNow);
     bool CheckName(CTaskItem& task);
     bool CheckSize(const CTaskItem& task, time_t tNow);
     bool SaveTemplate(CTaskItem& task, time_t tNow);
-    std::string TemplatePath(const CTaskItem& task, time_t tNow) const;
+    // The template file the task is saved to.
+    CResult<std::string> TemplatePath(const CTaskItem& task, time_t tNow) const;
     static void RemoveDraft();
     void Stop(const std::string& strMessage, QWidget* pPage, unsigned nIcon = CMessageBox::MB_ICONWARNING);
 

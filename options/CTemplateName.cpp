@@ -42,7 +42,7 @@ std::string CTemplateName::FileName(const std::string& strTaskName, const TaskDa
     return CleanName(strTaskName) + szStamp;
 }
 
-std::string CTemplateName::UniquePath(const std::string& strDataDir, const std::string& strFileName,
+CResult<std::string> CTemplateName::UniquePath(const std::string& strDataDir, const std::string& strFileName,
                                       const std::function<bool(const std::string&)>& fnTaken) {
     const std::string strBase = strFileName.size() >= 4 && strFileName.ends_with(".oft")
                                     ? strFileName.substr(0, strFileName.size() - 4)
@@ -53,11 +53,11 @@ std::string CTemplateName::UniquePath(const std::string& strDataDir, const std::
         const fs::file_type type = fs::symlink_status(strPath, ec).type();
         // An unreadable folder answers "none" for every name: asking on
         // would never end.
-        if (type == fs::file_type::none) return {};
+        if (type == fs::file_type::none) return CProblem(strDataDir + ": cannot be looked into");
         if (type == fs::file_type::not_found && !(fnTaken && fnTaken(strPath))) return strPath;
         strPath = strDataDir + strBase + " (" + std::to_string(n) + ").oft";
     }
-    return {};
+    return CProblem(strFileName + ": every name up to (" + std::to_string(kMaxCounter) + ") is taken");
 }
 
 bool CTemplateName::IsInside(const std::string& strDataDir, const std::string& strPath) {

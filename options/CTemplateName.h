@@ -2,6 +2,7 @@
 #include <functional>
 #include <string>
 
+#include "CResult.h"
 #include "TaskDateTime.h"
 
 // Names of the template files in the data directory: the task name made
@@ -16,9 +17,9 @@ public:
     // CleanName, then " YYYYMMDDhhmmss.oft" from the local time stamp.
     static std::string FileName(const std::string& strTaskName, const TaskDateTime& stamp);
     // strDataDir + strFileName, or with " (2)", " (3)", ... before ".oft"
-    // while a file of that name exists or fnTaken says another task uses it;
-    // empty when the folder cannot be looked into or every counter is used.
-    static std::string UniquePath(const std::string& strDataDir, const std::string& strFileName,
+    // while a file of that name exists or fnTaken says another task uses it.
+    // The problem is a folder that cannot be looked into, or every counter used.
+    static CResult<std::string> UniquePath(const std::string& strDataDir, const std::string& strFileName,
                                   const std::function<bool(const std::string&)>& fnTaken);
     // True when strPath names an entry directly inside strDataDir.
     static bool IsInside(const std::string& strDataDir, const std::string& strPath);

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "CTaskError.h"
 #include "CZoneRules.h"
 #include "TaskTime.h"
 
@@ -29,14 +28,12 @@ CNextSendingCache::CInputs CNextSendingCache::InputsOf(const CTaskItem& task) {
 
 time_t CNextSendingCache::KeyOf(const CTaskItem& task, int i) {
     if (task.m_bActive == 0 || !task.m_dtNextSending.IsSet()) return kNever;
-    try {
-        return TaskTime::ToAbsolute(task.m_dtNextSending);
-    } catch (const CTaskError& e) {
-        // Reported once per change of the task, not on every tick.
-        std::cerr << "Quillory: task " << i + 1 << " \"" << task.m_strTaskName
-                  << "\" is not scheduled: its next sending time is invalid (" << e.what() << ")\n";
-        return kNever;
-    }
+    const auto rNext = TaskTime::ToAbsolute(task.m_dtNextSending);
+    if (rNext) return *rNext;
+    // Reported once per change of the task, not on every tick.
+    std::cerr << "Quillory: task " << i + 1 << " \"" << task.m_strTaskName
+              << "\" is not scheduled: its next sending time is invalid (" << rNext.Problem() << ")\n";
+    return kNever;
 }
 
 bool CNextSendingCache::IsCurrent(const CTaskList& list) const {

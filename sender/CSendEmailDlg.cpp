@@ -5,7 +5,6 @@
 #include <exception>
 #include <iostream>
 
-#include "CTaskError.h"
 #include "TaskTime.h"
 
 CSendEmailDlg* g_pSendEmailDlg = nullptr;
@@ -41,17 +40,20 @@ void CSendEmailDlg::OnTimer() {
     const QScopedValueRollback guard(m_bBusy, 1);
     CTaskList* pList = m_ctx.fnTaskList ? m_ctx.fnTaskList() : nullptr;
     if (!pList || pList->GetSize() == 0) return;
+    std::string strProblem;
     try {
-        Tick(*pList);
+        strProblem = Tick(*pList).Problem();
     } catch (const std::exception& e) {
-        std::cerr << "Quillory: sending stopped for this second: " << e.what() << '\n';
+        strProblem = e.what();  // a broken contract must not end the host
     }
+    if (!strProblem.empty()) std::cerr << "Quillory: sending stopped for this second: " << strProblem << '\n';
 }
 
-void CSendEmailDlg::Tick(CTaskList& list) {
+CResult<> CSendEmailDlg::Tick(CTaskList& list) {
     const CTaskList& view = list;
     m_cache.Sync(view);
-    if (m_schedule.NowMinute() < m_cache.Earliest()) return;  // nothing can be due
+    QUILLORY_TRY_VALUE(const time_t tNow, m_schedule.NowMinute());
+    if (tNow < m_cache.Earliest()) return {};  // nothing can be due
 
     // A nested event loop inside a send may move or remove tasks: each task
     // that was there when the tick began is looked at once, where it stands
@@ -66,11 +68,16 @@ void CSendEmailDlg::Tick(CTaskList& list) {
         if (i < 0) continue;  // removed meanwhile
         // The cache decides only while it still describes the list; after
         // someone else changed it mid-tick every task is looked at.
-        if (m_cache.IsCurrent(view) && m_cache.Key(i) > m_schedule.NowMinute()) continue;
+        if (m_cache.IsCurrent(view)) {
+            // Read again: the sends before this task may have taken a while.
+            QUILLORY_TRY_VALUE(const time_t tNowThen, m_schedule.NowMinute());
+            if (m_cache.Key(i) > tNowThen) continue;
+        }
         bChanged |= HandleOne(list, i);
     }
     if (m_cache.IsCurrent(view)) m_cache.Rescan();
     if (bChanged && m_ctx.fnSave) m_ctx.fnSave(view);
+    return {};
 }
 
 namespace {
@@ -99,12 +106,9 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     const CTaskList::Id nId = view.IdAt(i);
     CTaskItem task = view.GetAt(i);
     const CScheduleState before = StateOf(task);
-    CSchedule::EDue eDue = CSchedule::kNotDue;
-    try {
-        eDue = m_schedule.CheckDue(task);
-    } catch (const CTaskError&) {
-        return false;  // invalid times: reported when the cache took the task in
-    }
+    const auto rDue = m_schedule.CheckDue(task);
+    if (!rDue) return false;  // invalid times: reported when the cache took the task in
+    const CSchedule::EDue eDue = *rDue;
     if (eDue == CSchedule::kNotDue) return false;
     if (eDue == CSchedule::kSendNow && m_ctx.fnSend) {
         try {
@@ -130,25 +134,29 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
 }
 
 void CSendEmailDlg::Advance(CTaskItem& task, CTaskList::Id nId) {
-    try {
-        ++task.m_nOccurrenceCount;
-        const time_t tOccurrence = TaskTime::ToAbsolute(task.m_dtNextSending);
-        CSchedule::SetLastSent(task, tOccurrence);
-        m_schedule.CalcNextSending(task);
-        if (task.m_dtNextSending.IsSet() && TaskTime::ToAbsolute(task.m_dtNextSending) <= tOccurrence) {
-            // The same time would be overdue again on the next tick, and sent
-            // again every second with send-overdue set.
-            std::string strWhy = CStalledTasks::Why(task);
-            std::cerr << "Quillory: task \"" << task.m_strTaskName << "\" is completed: its schedule cannot move on past "
-                      << TaskTime::Format(TaskTime::FromAbsolute(tOccurrence)) << " (" << strWhy << ")\n";
-            task.m_dtNextSending.Empty();
-            m_stalled.Note(nId, task, std::move(strWhy));
-        }
-    } catch (const CTaskError& e) {
+    if (auto r = AdvanceOrStall(task, nId); !r) {
         // Left as it was, the task would be due again on every tick; without
         // a next time it is never sent twice.
         std::cerr << "Quillory: task \"" << task.m_strTaskName << "\" cannot be advanced and is completed: "
-                  << e.what() << '\n';
+                  << r.Problem() << '\n';
         task.m_dtNextSending.Empty();
     }
+}
+
+CResult<> CSendEmailDlg::AdvanceOrStall(CTaskItem& task, CTaskList::Id nId) {
+    ++task.m_nOccurrenceCount;
+    QUILLORY_TRY_VALUE(const time_t tOccurrence, TaskTime::ToAbsolute(task.m_dtNextSending));
+    CSchedule::SetLastSent(task, tOccurrence);
+    QUILLORY_TRY(m_schedule.CalcNextSending(task));
+    if (!task.m_dtNextSending.IsSet()) return {};
+    QUILLORY_TRY_VALUE(const time_t tNext, TaskTime::ToAbsolute(task.m_dtNextSending));
+    if (tNext > tOccurrence) return {};
+    // The same time would be overdue again on the next tick, and sent
+    // again every second with send-overdue set.
+    std::string strWhy = CStalledTasks::Why(task);
+    std::cerr << "Quillory: task \"" << task.m_strTaskName << "\" is completed: its schedule cannot move on past "
+              << TaskTime::Format(TaskTime::FromAbsolute(tOccurrence)) << " (" << strWhy << ")\n";
+    task.m_dtNextSending.Empty();
+    m_stalled.Note(nId, task, std::move(strWhy));
+    return {};
 }

@@ -49,7 +49,7 @@ public:
     int TimerInterval() const;
 
 private:
-    void Tick(CTaskList& list);
+    CResult<> Tick(CTaskList& list);
     // CheckDue, send and advance task i; true when it was handled. A send
     // can run a nested event loop in which the task is moved, removed or
     // edited: the advance is written to the same task (found by its
@@ -60,6 +60,8 @@ private:
     // next time; a next time that does not move past the occurrence
     // completes the task (reported once).
     void Advance(CTaskItem& task, CTaskList::Id nId);
+    // Advance without the completion of a task that cannot be advanced.
+    CResult<> AdvanceOrStall(CTaskItem& task, CTaskList::Id nId);
 
     CSendContext m_ctx;
     CSystemClock m_systemClock;

@@ -78,14 +78,15 @@ std::vector<std::string> MatchEntry(const std::string& strEntry) {
 
 }  // namespace
 
-int AddAttachments(_MailItem* pMailItem, const CTaskItem& task) {
+CResult<> AddAttachments(_MailItem* pMailItem, const CTaskItem& task) {
     CComPtr<Attachments> spAttachments;
-    if (FAILED(pMailItem->get_Attachments(&spAttachments)) || !spAttachments) return -1;
+    if (FAILED(pMailItem->get_Attachments(&spAttachments)) || !spAttachments)
+        return CProblem("the message's attachments cannot be had");
     for (const auto& strEntry : task.m_arrAttachments) {
         for (const auto& strFile : MatchEntry(strEntry))
             spAttachments->Add(CVariant(strFile), CVariant(olByValue), vtMissing, vtMissing);
     }
-    return 0;
+    return {};
 }
 
 void ReceiveEmails(_Application* pApplication, const CWaitFn& fnWait) {
@@ -110,7 +111,8 @@ void SendTask(_Application* pApplication, const CTaskItem& task, const CWaitFn& 
     if (FAILED(pApplication->CreateItemFromTemplate(task.m_strTemplateFile, vtMissing, &spItem)) || !spItem) return;
     CComQIPtr<_MailItem> spMail(spItem.p);
     if (!spMail) return;
-    if (task.m_arrAttachments.GetSize() > 0) AddAttachments(spMail, task);
+    // Without its attachments the message still goes out, as the template has it.
+    if (task.m_arrAttachments.GetSize() > 0) (void)AddAttachments(spMail, task);
     spMail->put_DeleteAfterSubmit(false);
     spMail->Save();
     if (task.m_bReceiveBeforeSending) ReceiveEmails(pApplication, fnWait);

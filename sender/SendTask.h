@@ -2,6 +2,7 @@
 #include <functional>
 #include <string>
 
+#include "CResult.h"
 #include "CTaskItem.h"
 #include "MailHostOM.h"
 
@@ -13,6 +14,7 @@
 using CWaitFn = std::function<void(int nMilliseconds)>;
 
 void SendTask(_Application* pApplication, const CTaskItem& task, const CWaitFn& fnWait = {});
-// -1 when the item's attachments cannot be had, else 0.
-int AddAttachments(_MailItem* pMailItem, const CTaskItem& task);
+// Attaches the files the task's entries name now. The problem is an item
+// whose attachments cannot be had.
+CResult<> AddAttachments(_MailItem* pMailItem, const CTaskItem& task);
 void ReceiveEmails(_Application* pApplication, const CWaitFn& fnWait = {});

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <iostream>
+#include <memory>
 
 #include "CDamagedCopy.h"
 #include "CAddinBox.h"
@@ -27,9 +28,13 @@ const IClock& AddinClock() {
 
 std::string TaskListPath() { return g_strDataDir + CTaskListFile::kFileName; }
 
-const CTextCodec& TaskListCodec() {
-    static const CTextCodec g_codec;
-    return g_codec;
+CResult<const CTextCodec*> TaskListCodec() {
+    static std::unique_ptr<const CTextCodec> g_pCodec;
+    if (!g_pCodec) {
+        QUILLORY_TRY_VALUE(CTextCodec codec, CTextCodec::Open());
+        g_pCodec = std::make_unique<const CTextCodec>(std::move(codec));
+    }
+    return g_pCodec.get();
 }
 
 namespace {
@@ -37,21 +42,19 @@ namespace {
 // Why the file last loaded did not load whole, until its original is kept.
 std::string g_strUnkeptDamage;
 
-// Keeps the damaged original before it is replaced; false when it could
-// not be kept, so that the save must not replace it.
-bool KeepDamagedOriginal(std::string& strProblem) {
-    if (g_strUnkeptDamage.empty()) return true;
+// Keeps the damaged original before it is replaced; a problem when it
+// could not be kept, so that the save must not replace it.
+CResult<> KeepDamagedOriginal() {
+    if (g_strUnkeptDamage.empty()) return {};
     const std::string strPath = TaskListPath();
-    const auto res = CDamagedCopy::Keep(strPath, TaskTime::FromAbsolute(AddinClock().Now()));
-    if (!res.strProblem.empty()) {
-        strProblem = "the damaged task list is not replaced, it could not be kept: " + res.strProblem;
-        return false;
-    }
+    const auto rCopy = CDamagedCopy::Keep(strPath, TaskTime::FromAbsolute(AddinClock().Now()));
+    if (!rCopy) return CProblem("the damaged task list is not replaced, it could not be kept: " + rCopy.Problem());
     const std::string strDamage = g_strUnkeptDamage;
     g_strUnkeptDamage.clear();
-    if (res.strCopy.empty()) return true;  // gone meanwhile: nothing left to keep
+    const std::string& strCopy = *rCopy;
+    if (strCopy.empty()) return {};  // gone meanwhile: nothing left to keep
     std::cerr << "Quillory: " << strPath << " did not load whole (" << strDamage
-              << "); the original is kept as " << res.strCopy << '\n';
+              << "); the original is kept as " << strCopy << '\n';
     // The headless host's journal is stderr; only a host with windows can
     // show a box. It is shown from the event loop, after this save: a box
     // inside the scheduler's tick would hold up sending until it is closed.
@@ -59,31 +62,29 @@ bool KeepDamagedOriginal(std::string& strProblem) {
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [strText = "The task list could not be read whole: " + strDamage +
-                       ".\n\nThe tasks before the damage were kept. The original file was saved as:\n" + res.strCopy] {
+                       ".\n\nThe tasks before the damage were kept. The original file was saved as:\n" + strCopy] {
                 CAddinBox::Warn(strText);
             },
             Qt::QueuedConnection);
-    return true;
+    return {};
 }
 
 }  // namespace
 
-void LoadSharedTaskList() {
-    const auto res = CTaskListFile::LoadTaskList(TaskListPath(), *g_pTaskList, TaskListCodec());
-    g_strUnkeptDamage = res.strProblem;
+CResult<> LoadSharedTaskList() {
+    QUILLORY_TRY_VALUE(const CTextCodec* pCodec, TaskListCodec());
+    // A damaged file loads as far as it goes; what was wrong is kept for the first save.
+    g_strUnkeptDamage = CTaskListFile::LoadTaskList(TaskListPath(), *g_pTaskList, *pCodec).Problem();
+    return {};
 }
 
-std::string SaveTaskListFile(const CTaskList& list) {
-    try {
-        std::string strProblem;
-        if (!KeepDamagedOriginal(strProblem)) return strProblem;
-        return CTaskListFile::SaveTaskList(TaskListPath(), list, TaskListCodec());
-    } catch (const CTextCodec::CUnknownCodePage& e) {
-        return e.what();
-    }
+CResult<> SaveTaskListFile(const CTaskList& list) {
+    QUILLORY_TRY(KeepDamagedOriginal());
+    QUILLORY_TRY_VALUE(const CTextCodec* pCodec, TaskListCodec());
+    return CTaskListFile::SaveTaskList(TaskListPath(), list, *pCodec);
 }
 
-std::string SaveSharedTaskList() {
+CResult<> SaveSharedTaskList() {
     if (!g_pTaskList) return {};
     return SaveTaskListFile(*g_pTaskList);
 }

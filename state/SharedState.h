@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 
+#include "CResult.h"
 #include "CTaskItem.h"
 #include "MailHostOM.h"
 
@@ -26,16 +27,19 @@ const IClock& AddinClock();
 
 class CTextCodec;
 
-// "emails.dat" in the data directory, and the code page its texts are in.
+// "emails.dat" in the data directory, and the code page its texts are in
+// (made on the first call that can make it; the problem while
+// QUILLORY_CODEPAGE or the locale names a code page iconv does not know).
 std::string TaskListPath();
-const CTextCodec& TaskListCodec();
+CResult<const CTextCodec*> TaskListCodec();
 // Fills the shared task list from that file. A file that does not load
 // whole keeps the tasks before the damage; before the first save replaces
 // it, the original is kept beside it (CDamagedCopy) and the user is told
-// once: on stderr, and in a message box when the host has windows.
-void LoadSharedTaskList();
-// Saves list to that file; the problem when it could not be written, else
-// empty. When the damaged original cannot be kept, nothing is written.
-std::string SaveTaskListFile(const CTaskList& list);
+// once: on stderr, and in a message box when the host has windows. The
+// problem is a code page that cannot be had; the damage is no problem here.
+CResult<> LoadSharedTaskList();
+// Saves list to that file. When the damaged original cannot be kept,
+// nothing is written.
+CResult<> SaveTaskListFile(const CTaskList& list);
 // SaveTaskListFile of the shared task list.
-std::string SaveSharedTaskList();
+CResult<> SaveSharedTaskList();

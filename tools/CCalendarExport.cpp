@@ -19,7 +19,7 @@ struct CComponentFree {
 using CComponent = std::unique_ptr<icalcomponent, CComponentFree>;
 
 // Two calendar years after t, local time.
-time_t TwoYearsAfter(time_t t) {
+CResult<time_t> TwoYearsAfter(time_t t) {
     TaskDateTime dt = TaskTime::FromAbsolute(t);
     return TaskTime::ToAbsolute(dt.nYear + 2, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute, dt.nSecond);
 }
@@ -65,8 +65,9 @@ std::optional<icalrecurrencetype> RuleOf(const CTaskItem& task, const CZone& zon
     if (task.EndKind() == EEndKind::AfterCount) {
         str += ";COUNT=" + std::to_string(task.m_nEndAfterCount - task.m_nOccurrenceCount);
     } else if (task.EndKind() == EEndKind::EndDate) {
-        const icaltimetype until =
-            icaltime_from_timet_with_zone(TaskTime::EndOfDay(task.m_dtEnd), 0, icaltimezone_get_utc_timezone());
+        const auto tEnd = TaskTime::EndOfDay(task.m_dtEnd);
+        if (!tEnd) return std::nullopt;  // the instants are written one by one instead
+        const icaltimetype until = icaltime_from_timet_with_zone(*tEnd, 0, icaltimezone_get_utc_timezone());
         str += ";UNTIL=" + std::string(icaltime_as_ical_string(until));
     }
     (void)zone;
@@ -97,7 +98,7 @@ CResult<CComponent> Event(const CCalendarExport::CEntry& entry, const CZone& zon
     auto preview = CSendingPreview::Next(entry.task, CCalendarExport::kMaxInstants);
     if (!preview) return preview.TakeProblem();
     std::vector<time_t> vecTimes;
-    const time_t tHorizon = TwoYearsAfter(tNow);
+    QUILLORY_TRY_VALUE(const time_t tHorizon, TwoYearsAfter(tNow));
     // Occurrences fall on whole minutes (the task keeps second 1 of each);
     // a calendar shows them as the minute they are sent in.
     for (time_t t : *preview)

@@ -46,13 +46,13 @@ bool WaitFor(int fd, short nEvents, Clock::time_point tEnd) {
     }
 }
 
-CHostClient::CResult Unreachable(std::string str) {
-    return {CHostClient::EOutcome::kUnreachable, {}, std::move(str)};
-}
+CProblem Unreachable(std::string str) { return CProblem(std::move(str)); }
+
+CHostClient::CReply NoHost() { return {CHostClient::EOutcome::kNoHost, {}}; }
 
 }  // namespace
 
-CHostClient::CResult CHostClient::Request(const std::string& strSocketPath, const nlohmann::ordered_json& jRequest,
+CResult<CHostClient::CReply> CHostClient::Request(const std::string& strSocketPath, const nlohmann::ordered_json& jRequest,
                                           int nAnswerTimeoutMs) {
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
@@ -68,7 +68,7 @@ CHostClient::CResult CHostClient::Request(const std::string& strSocketPath, cons
     for (;;) {
         if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) break;
         const int nErr = errno;
-        if (nErr == ENOENT || nErr == ECONNREFUSED) return {EOutcome::kNoHost, {}, {}};
+        if (nErr == ENOENT || nErr == ECONNREFUSED) return NoHost();
         if (nErr == EINPROGRESS) {
             int nSoError = 0;
             socklen_t nLen = sizeof nSoError;
@@ -76,7 +76,7 @@ CHostClient::CResult CHostClient::Request(const std::string& strSocketPath, cons
                 return Unreachable("the host at " + strSocketPath + " does not take connections");
             ::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &nSoError, &nLen);
             if (nSoError == 0) break;
-            if (nSoError == ECONNREFUSED) return {EOutcome::kNoHost, {}, {}};
+            if (nSoError == ECONNREFUSED) return NoHost();
             return Unreachable(strSocketPath + ": " + std::strerror(nSoError));
         }
         if (nErr != EAGAIN && nErr != EINTR) return Unreachable(strSocketPath + ": " + std::strerror(nErr));
@@ -118,7 +118,7 @@ CHostClient::CResult CHostClient::Request(const std::string& strSocketPath, cons
             return Unreachable("the host at " + strSocketPath + " broke off: " + std::strerror(errno));
         }
     }
-    CResult result{EOutcome::kAnswered, {}, {}};
+    CReply result{EOutcome::kAnswered, {}};
     try {
         result.jAnswer = nlohmann::ordered_json::parse(strAnswer);
     } catch (const nlohmann::json::parse_error&) {

@@ -2,6 +2,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "CResult.h"
+
 // One request to the add-in of a running host (see CHostProtocol), with a
 // time limit on every step, so that a host that hangs never hangs the tool.
 class CHostClient {
@@ -10,16 +12,16 @@ public:
     static constexpr int kAnswerTimeoutMs = 10000;
 
     enum class EOutcome {
-        kAnswered,     // the host answered; jAnswer holds it (ok or not)
-        kNoHost,       // nobody listens there: no socket, or one left by a host that died
-        kUnreachable,  // something listens but did not take or answer the request in time; see strProblem
+        kAnswered,  // the host answered; jAnswer holds it (ok or not)
+        kNoHost,    // nobody listens there: no socket, or one left by a host that died
     };
-    struct CResult {
+    struct CReply {
         EOutcome eOutcome = EOutcome::kNoHost;
         nlohmann::ordered_json jAnswer;
-        std::string strProblem;
     };
 
-    [[nodiscard]] static CResult Request(const std::string& strSocketPath, const nlohmann::ordered_json& jRequest,
+    // The problem: something listens but did not take or answer the
+    // request in time, or answered what is no answer.
+    static CResult<CReply> Request(const std::string& strSocketPath, const nlohmann::ordered_json& jRequest,
                                          int nAnswerTimeoutMs = kAnswerTimeoutMs);
 };

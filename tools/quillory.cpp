@@ -16,7 +16,6 @@
 #include "CHostProtocol.h"
 #include "CSchedule.h"
 #include "CTaskCheck.h"
-#include "CTaskError.h"
 #include "CTaskJson.h"
 #include "CTaskListFile.h"
 #include "CTaskListLock.h"
@@ -107,15 +106,15 @@ std::string DefaultFile() {
     return strBase + "/Tarnwick Software/Office Outlook/Quillory/" + CTaskListFile::kFileName;
 }
 
-// Parses the arguments; returns an error text for a usage error.
-std::optional<std::string> Parse(int argc, char** argv, COptions& opt) {
+// Parses the arguments; the problem is a usage error.
+CResult<> Parse(int argc, char** argv, COptions& opt) {
     std::vector<std::string> args(argv + 1, argv + argc);
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
             opt.bHelp = true;
         } else if (a == "--file" || a == "--codepage" || a == "--count" || a == "--now" || a == "--out") {
-            if (i + 1 >= args.size()) return a + " needs a value";
+            if (i + 1 >= args.size()) return CProblem(a + " needs a value");
             std::string& strValue = a == "--file"       ? opt.strFile
                                     : a == "--codepage" ? opt.strCodePage
                                     : a == "--count"    ? opt.strCount
@@ -127,7 +126,7 @@ std::optional<std::string> Parse(int argc, char** argv, COptions& opt) {
         } else if (a.rfind("--codepage=", 0) == 0) {
             opt.strCodePage = a.substr(11);
         } else if (!a.empty() && a[0] == '-') {
-            return "unknown option " + a;
+            return CProblem("unknown option " + a);
         } else if (opt.strCommand.empty()) {
             opt.strCommand = a;
         } else {
@@ -135,22 +134,23 @@ std::optional<std::string> Parse(int argc, char** argv, COptions& opt) {
         }
     }
     const size_t nOperands = opt.strCommand == "next" ? 1 : opt.strCommand == "ics" ? args.size() : 0;
-    if (!opt.bHelp && opt.vecArgs.size() > nOperands) return "unexpected argument " + opt.vecArgs[nOperands];
-    if (opt.strCommand != "next" && !opt.strCount.empty()) return "--count belongs to the next command";
+    if (!opt.bHelp && opt.vecArgs.size() > nOperands) return CProblem("unexpected argument " + opt.vecArgs[nOperands]);
+    if (opt.strCommand != "next" && !opt.strCount.empty()) return CProblem("--count belongs to the next command");
     if (opt.strCommand != "next" && opt.strCommand != "ics" && !opt.strNow.empty())
-        return "--now belongs to the next and ics commands";
-    if (opt.strCommand != "ics" && !opt.strOut.empty()) return "--out belongs to the ics command";
+        return CProblem("--now belongs to the next and ics commands");
+    if (opt.strCommand != "ics" && !opt.strOut.empty()) return CProblem("--out belongs to the ics command");
     if (opt.strFile.empty()) opt.strFile = DefaultFile();
-    return std::nullopt;
+    return {};
 }
 
 // Loads the list; a missing file is an empty list. A damaged one keeps the
 // tasks before the damage, names the damage and gives false.
 bool Load(const COptions& opt, const CTextCodec& codec, CTaskList& list) {
-    auto res = CTaskListFile::LoadTaskList(opt.strFile, list, codec);
-    if (!res.strProblem.empty()) {
-        std::cerr << "quillory: " << opt.strFile << ": " << res.strProblem << " (" << res.nLoaded << " of "
-                  << res.nDeclared << " tasks readable)\n";
+    CTaskListFile::CLoadCounts counts;
+    const auto rLoaded = CTaskListFile::LoadTaskList(opt.strFile, list, codec, &counts);
+    if (!rLoaded) {
+        std::cerr << "quillory: " << opt.strFile << ": " << rLoaded.Problem() << " (" << counts.nLoaded << " of "
+                  << counts.nDeclared << " tasks readable)\n";
         return false;
     }
     return true;
@@ -166,18 +166,19 @@ void List(const CTaskList& list) {
 }
 
 // What the host said to a change, as the tool's exit status.
-int Report(const CHostClient::CResult& r, const std::string& strCommand, const std::string& strFile) {
-    if (r.eOutcome == CHostClient::EOutcome::kUnreachable) {
-        std::cerr << "quillory: " << r.strProblem << "\nquillory: " << strCommand << " not applied to " << strFile
+int Report(const CResult<CHostClient::CReply>& rReply, const std::string& strCommand, const std::string& strFile) {
+    if (!rReply) {
+        std::cerr << "quillory: " << rReply.Problem() << "\nquillory: " << strCommand << " not applied to " << strFile
                   << '\n';
         return kExitHost;
     }
-    if (r.jAnswer[CHostProtocol::kOk].get<bool>()) return kExitOk;
-    if (const auto it = r.jAnswer.find(CHostProtocol::kProblems); it != r.jAnswer.end() && it->is_array())
+    const nlohmann::ordered_json& jAnswer = rReply->jAnswer;
+    if (jAnswer[CHostProtocol::kOk].get<bool>()) return kExitOk;
+    if (const auto it = jAnswer.find(CHostProtocol::kProblems); it != jAnswer.end() && it->is_array())
         for (const auto& p : *it)
             std::cerr << "quillory: " << (p.is_string() ? p.get<std::string>() : p.dump()) << '\n';
-    const auto itPid = r.jAnswer.find(CHostProtocol::kPid);
-    const std::string strHost = itPid != r.jAnswer.end() ? " (process " + itPid->dump() + ")" : "";
+    const auto itPid = jAnswer.find(CHostProtocol::kPid);
+    const std::string strHost = itPid != jAnswer.end() ? " (process " + itPid->dump() + ")" : "";
     std::cerr << "quillory: the running host" << strHost << " refused the " << strCommand << "; nothing changed\n";
     return kExitHost;
 }
@@ -187,37 +188,39 @@ int Report(const CHostClient::CResult& r, const std::string& strCommand, const s
 // made here by fnDirect, under the lock that such a host would hold.
 int Write(const COptions& opt, const nlohmann::ordered_json& jRequest, const std::function<int()>& fnDirect) {
     const std::string strCommand = jRequest[CHostProtocol::kCommand];
-    const CTaskListLock::CSocketPath socket = CTaskListLock::SocketPathOf(opt.strFile);
+    const auto rSocket = CTaskListLock::SocketPathOf(opt.strFile);
+    const std::string strOwnSocket = rSocket ? *rSocket : std::string();  // none: only the holder's record is tried
     CTaskListLock lock;
     const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
     for (;;) {
         // Where this environment puts the socket, and where the lock's holder
         // said it serves (its environment may differ, as under cron).
         std::vector<std::string> vecSockets;
-        if (!socket.strPath.empty()) vecSockets.push_back(socket.strPath);
-        if (!lock.HolderSocket().empty() && lock.HolderSocket() != socket.strPath)
+        if (!strOwnSocket.empty()) vecSockets.push_back(strOwnSocket);
+        if (!lock.HolderSocket().empty() && lock.HolderSocket() != strOwnSocket)
             vecSockets.push_back(lock.HolderSocket());
         for (const std::string& strSocket : vecSockets) {
-            const CHostClient::CResult r = CHostClient::Request(strSocket, jRequest);
-            if (r.eOutcome != CHostClient::EOutcome::kNoHost) return Report(r, strCommand, opt.strFile);
+            const auto rReply = CHostClient::Request(strSocket, jRequest);
+            if (!rReply || rReply->eOutcome != CHostClient::EOutcome::kNoHost)
+                return Report(rReply, strCommand, opt.strFile);
         }
-        const CTaskListLock::EState eLock = lock.TryAcquire(opt.strFile);
-        if (eLock == CTaskListLock::EState::kHeld) return fnDirect();
-        if (eLock == CTaskListLock::EState::kFailed) {
-            std::cerr << "quillory: " << lock.Problem() << '\n';
+        const auto rLock = lock.TryAcquire(opt.strFile);
+        if (!rLock) {
+            std::cerr << "quillory: " << rLock.Problem() << '\n';
             return kExitData;
         }
+        if (*rLock == CTaskListLock::EState::kHeld) return fnDirect();
         if (std::chrono::steady_clock::now() >= tEnd) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     const std::string strHolder =
         lock.HolderPid() > 0 ? "process " + std::to_string(lock.HolderPid()) : std::string("another process");
     const std::string strWhere = !lock.HolderSocket().empty() ? lock.HolderSocket()
-                                 : !socket.strPath.empty()    ? socket.strPath
+                                 : !strOwnSocket.empty()      ? strOwnSocket
                                                               : std::string("its socket");
     std::cerr << "quillory: " << opt.strFile << " is locked by " << strHolder << ", which does not answer at "
               << strWhere << " (a host that hangs?)";
-    if (!socket.strProblem.empty()) std::cerr << "; " << socket.strProblem;
+    if (!rSocket) std::cerr << "; " << rSocket.Problem();
     std::cerr << "\nquillory: " << strCommand << " not applied\n";
     return kExitHost;
 }
@@ -241,8 +244,8 @@ int Import(const COptions& opt, const CTextCodec& codec) {
     const nlohmann::ordered_json jRequest = {{CHostProtocol::kCommand, CHostProtocol::kImport},
                                              {CHostProtocol::kTasks, std::move(j)}};
     return Write(opt, jRequest, [&] {
-        if (auto err = CTaskListFile::SaveTaskList(opt.strFile, list, codec); !err.empty()) {
-            std::cerr << "quillory: " << opt.strFile << ": " << err << '\n';
+        if (const auto rSaved = CTaskListFile::SaveTaskList(opt.strFile, list, codec); !rSaved) {
+            std::cerr << "quillory: " << opt.strFile << ": " << rSaved.Problem() << '\n';
             return kExitData;
         }
         return kExitOk;
@@ -263,8 +266,29 @@ std::optional<time_t> ParseNow(const std::string& str) {
     char cEnd;
     if (std::sscanf(str.c_str(), "%4d-%2d-%2d %2d:%2d%c", &y, &mo, &d, &h, &mi, &cEnd) != 5) return std::nullopt;
     TaskDateTime dt{y, mo, d, 0, h, mi, 0};
-    if (TaskTime::CheckGroup(dt) || d > CSchedule::DaysInMonth(y, mo)) return std::nullopt;
-    return TaskTime::ToAbsolute(y, mo, d, h, mi, 0);
+    if (!TaskTime::CheckGroup(dt).Ok() || d > CSchedule::DaysInMonth(y, mo)) return std::nullopt;
+    const auto rNow = TaskTime::ToAbsolute(y, mo, d, h, mi, 0);
+    if (!rNow) return std::nullopt;  // fields the C library cannot place are no valid local time
+    return *rNow;
+}
+
+// Writes the next nCount sending times of task from the clock's present on.
+CResult<> PrintNext(CTaskItem& task, int nCount, CFixedClock& clock, bool bAdvance) {
+    CSchedule s(clock);
+    if (bAdvance) QUILLORY_TRY(s.AdvancePastNow(task));
+    for (int i = 0; i < nCount; ++i) {
+        if (!task.m_dtNextSending.IsSet()) {
+            std::cout << "Completed\n";
+            break;
+        }
+        QUILLORY_TRY_VALUE(const time_t t, TaskTime::ToAbsolute(task.m_dtNextSending));
+        std::cout << TaskTime::Format(TaskTime::FromAbsolute(t)) << '\n';
+        ++task.m_nOccurrenceCount;
+        clock.Set(t);
+        CSchedule::SetLastSent(task, t);
+        QUILLORY_TRY(s.CalcNextSending(task));
+    }
+    return {};
 }
 
 int Next(const COptions& opt, const CTaskList& list) {
@@ -302,23 +326,8 @@ int Next(const COptions& opt, const CTaskList& list) {
         return kExitData;
     }
     CFixedClock clock(tNow.value_or(0));
-    CSchedule s(clock);
-    try {
-        if (tNow) s.AdvancePastNow(task);
-        for (int i = 0; i < *nCount; ++i) {
-            if (!task.m_dtNextSending.IsSet()) {
-                std::cout << "Completed\n";
-                break;
-            }
-            const time_t t = TaskTime::ToAbsolute(task.m_dtNextSending);
-            std::cout << TaskTime::Format(TaskTime::FromAbsolute(t)) << '\n';
-            ++task.m_nOccurrenceCount;
-            clock.Set(t);
-            CSchedule::SetLastSent(task, t);
-            s.CalcNextSending(task);
-        }
-    } catch (const CTaskError& e) {
-        std::cerr << "quillory: " << opt.strFile << ": task " << *nIndex << ": " << e.what() << '\n';
+    if (const auto rPrinted = PrintNext(task, *nCount, clock, tNow.has_value()); !rPrinted) {
+        std::cerr << "quillory: " << opt.strFile << ": task " << *nIndex << ": " << rPrinted.Problem() << '\n';
         return kExitData;
     }
     return kExitOk;
@@ -337,8 +346,8 @@ int Ics(const COptions& opt, const CTaskList& list) {
 
 int main(int argc, char** argv) {
     COptions opt;
-    if (auto err = Parse(argc, argv, opt)) {
-        std::cerr << "quillory: " << *err << "\n\n" << kUsage;
+    if (const auto rParsed = Parse(argc, argv, opt); !rParsed) {
+        std::cerr << "quillory: " << rParsed.Problem() << "\n\n" << kUsage;
         return kExitUsage;
     }
     if (opt.strCommand.empty()) {
@@ -354,20 +363,20 @@ int main(int argc, char** argv) {
         std::cout << itHelp->second;
         return kExitOk;
     }
-    try {
-        CTextCodec codec(opt.strCodePage);
-        if (opt.strCommand == "import") return Import(opt, codec);
-        CTaskList list;
-        const bool bWhole = Load(opt, codec, list);
-        if (opt.strCommand == "next") return bWhole ? Next(opt, list) : kExitData;
-        if (opt.strCommand == "ics") return bWhole ? Ics(opt, list) : kExitData;
-        // A damaged file still shows what can be read, so that it can be
-        // salvaged; the exit code says it is not all.
-        if (opt.strCommand == "list") List(list);
-        else std::cout << CTaskJson::ToJson(list).dump(2) << '\n';
-        return bWhole ? kExitOk : kExitData;
-    } catch (const CTextCodec::CUnknownCodePage& e) {
-        std::cerr << "quillory: " << e.what() << '\n';
+    const auto rCodec = CTextCodec::Open(opt.strCodePage);
+    if (!rCodec) {
+        std::cerr << "quillory: " << rCodec.Problem() << '\n';
         return kExitUsage;
     }
+    const CTextCodec& codec = *rCodec;
+    if (opt.strCommand == "import") return Import(opt, codec);
+    CTaskList list;
+    const bool bWhole = Load(opt, codec, list);
+    if (opt.strCommand == "next") return bWhole ? Next(opt, list) : kExitData;
+    if (opt.strCommand == "ics") return bWhole ? Ics(opt, list) : kExitData;
+    // A damaged file still shows what can be read, so that it can be
+    // salvaged; the exit code says it is not all.
+    if (opt.strCommand == "list") List(list);
+    else std::cout << CTaskJson::ToJson(list).dump(2) << '\n';
+    return bWhole ? kExitOk : kExitData;
 }

@@ -76,3 +76,14 @@ private:
         if (auto&& rQuilloryTry_ = (expr); !rQuilloryTry_.Ok()) \
             return rQuilloryTry_.TakeProblem();                 \
     } while (false)
+
+// Declares decl with the value of a result, or returns from the calling
+// function with its problem:
+//     QUILLORY_TRY_VALUE(const time_t tStart, TaskTime::ToAbsolute(task.m_dtStart));
+#define QUILLORY_TRY_VALUE(decl, expr) QUILLORY_TRY_VALUE_(QUILLORY_TRY_NAME_(__LINE__), decl, expr)
+#define QUILLORY_TRY_NAME_(nLine) QUILLORY_TRY_JOIN_(rQuilloryTryValue_, nLine)
+#define QUILLORY_TRY_JOIN_(a, b) a##b
+#define QUILLORY_TRY_VALUE_(r, decl, expr)           \
+    auto r = (expr);                                 \
+    if (!r.Ok()) return r.TakeProblem();             \
+    decl = std::move(r).Value()

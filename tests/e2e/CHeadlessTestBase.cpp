@@ -1,3 +1,4 @@
+#include "ResultValue.h"
 #include "CHeadlessTestBase.h"
 
 #include <cstdlib>
@@ -77,7 +78,7 @@ TaskDateTime CHeadlessTestBase::MinuteFromNow(int nMinutes) {
     // The one place where the real clock decides: what "now" is for a host
     // that runs on it.
     TaskDateTime dt = TaskTime::FromAbsolute(std::time(nullptr));
-    return TaskTime::FromAbsolute(TaskTime::ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute) + nMinutes * 60);
+    return TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute)) + nMinutes * 60);
 }
 
 CTaskItem CHeadlessTestBase::Task(const std::string& strName, const std::string& strTemplate, int nRecurrence,

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "ResultValue.h"
 #include "CHeadlessTestBase.h"
 #include "CTaskListFile.h"
 #include "CTaskListLock.h"
@@ -65,7 +66,7 @@ protected:
     // The task names in the file, read without the host.
     std::vector<std::string> FileNames() const {
         CTaskList list;
-        CTaskListFile::LoadTaskList(TaskFile(), list, CTextCodec("UTF-8"));
+        (void)CTaskListFile::LoadTaskList(TaskFile(), list, CTextCodec::Open("UTF-8").Value());  // callers compare what was read
         return TaskNames(list);
     }
     static std::vector<std::string> Names(const nlohmann::json& j) {
@@ -74,7 +75,7 @@ protected:
         return vec;
     }
 
-    std::string SocketPath() const { return CTaskListLock::SocketPathOf(TaskFile()).strPath; }
+    std::string SocketPath() const { return ValueOf(CTaskListLock::SocketPathOf(TaskFile())); }
     // One raw line to the add-in and its one-line answer; null when none came.
     nlohmann::json Ask(const std::string& strLine) const {
         const std::string strPath = SocketPath();
@@ -155,14 +156,14 @@ TEST_F(HostWriteTest, WithNoHostTheToolWritesTheFileUnderTheLock) {
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"one", "two", "three"}));
     EXPECT_TRUE(fs::is_empty(m_dir / "run")) << "the tool serves nothing";
     CTaskListLock lock;
-    EXPECT_EQ(lock.TryAcquire(TaskFile()), CTaskListLock::EState::kHeld) << "and lets go of the lock";
+    EXPECT_EQ(ValueOf(lock.TryAcquire(TaskFile())), CTaskListLock::EState::kHeld) << "and lets go of the lock";
 }
 
 TEST_F(HostWriteTest, ALockHeldByAProcessThatDoesNotAnswerStopsTheImport) {
     ASSERT_EQ(RunImport(Named({"kept"})).nStatus, 0);
     const std::string strBytes = CTempDir::ReadFile(TaskFile());
     CTaskListLock lock;  // this test process: it holds the lock and serves no socket
-    ASSERT_EQ(lock.TryAcquire(TaskFile()), CTaskListLock::EState::kHeld);
+    ASSERT_EQ(ValueOf(lock.TryAcquire(TaskFile())), CTaskListLock::EState::kHeld);
 
     const CRun run = RunImport(Named({"lost"}));
     EXPECT_EQ(run.nStatus, 3) << run.strErr;

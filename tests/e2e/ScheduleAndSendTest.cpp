@@ -10,6 +10,7 @@
 #include <optional>
 #include <thread>
 
+#include "ResultValue.h"
 #include "CAttachmentOptionsDlg.h"
 #include "CBoxRecorder.h"
 #include "CApplication.h"
@@ -39,7 +40,7 @@ protected:
         ASSERT_EQ(m_pBackend->Start().Problem(), "");
         m_pScope = std::make_unique<CSharedStateScope>(*m_pBackend, DataDir(), m_list, GetParam());
         m_spApp = m_pScope->App();
-        m_clock.Set(TaskTime::ToAbsolute(2024, 6, 7, 10, 0, 0));
+        m_clock.Set(ValueOf(TaskTime::ToAbsolute(2024, 6, 7, 10, 0, 0)));
     }
     void TearDown() override {
         ReleaseSharedState();
@@ -127,7 +128,7 @@ TEST_P(ScheduleAndSendTest, AScheduledMessageGoesOutFromTheHeadlessHostWithItsFo
     EXPECT_EQ(task.m_strTemplateFile, dlg.GetTask().m_strTemplateFile);
     EXPECT_EQ(CTempDir::ReadFile(task.m_strTemplateFile), strTemplate);
     m_list.SetAt(0, task);
-    ASSERT_EQ(SaveSharedTaskList(), "");
+    ASSERT_EQ(SaveSharedTaskList().Problem(), "");
     ReleaseSharedState();
 
     // A file that appears in the folder after scheduling goes out too. The

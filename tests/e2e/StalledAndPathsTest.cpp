@@ -28,7 +28,7 @@ TEST_F(StalledAndPathsTest, AWeeklyTaskWithNoDayTickedIsSentOnce) {
     // The tool refuses such a task; a file written by an older version or by
     // hand may still hold one.
     std::filesystem::create_directories(DataDir());
-    ASSERT_EQ(CTaskListFile::SaveTaskList(TaskFile(), list, CTextCodec("UTF-8")), "");
+    ASSERT_EQ(CTaskListFile::SaveTaskList(TaskFile(), list, CTextCodec::Open("UTF-8").Value()).Problem(), "");
 
     StartHost();
     ASSERT_TRUE(WaitForMessages(1, seconds(60))) << CTempDir::ReadFile(m_dir / "host.log");

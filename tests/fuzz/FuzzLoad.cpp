@@ -7,11 +7,12 @@
 #include "CTaskListFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
-    static const CTextCodec codec("CP1252");
+    static const CTextCodec codec = CTextCodec::Open("CP1252").Value();
     std::vector<uint8_t> vecBytes(pData, pData + nSize);
     CTaskList list;
-    const auto result = CTaskListFile::LoadFromBytes(vecBytes, list, codec);
-    if (result.nLoaded != list.GetSize()) __builtin_trap();
+    CTaskListFile::CLoadCounts counts;
+    (void)CTaskListFile::LoadFromBytes(vecBytes, list, codec, &counts);  // most inputs are damaged; the counts must agree
+    if (counts.nLoaded != list.GetSize()) __builtin_trap();
     // Whatever was read must write back without failing.
     if (list.GetSize() > 0) (void)CTaskListFile::Encode(list, codec);
     return 0;

@@ -75,11 +75,11 @@ protected:
             t.m_strTaskName = str;
             list.Add(t);
         }
-        ASSERT_EQ(CTaskListFile::SaveTaskList(strPath, list, CTextCodec("UTF-8")), "");
+        ASSERT_EQ(CTaskListFile::SaveTaskList(strPath, list, CTextCodec::Open("UTF-8").Value()).Problem(), "");
     }
     static std::vector<std::string> ReadTasks(const std::string& strPath) {
         CTaskList list;
-        CTaskListFile::LoadTaskList(strPath, list, CTextCodec("UTF-8"));
+        (void)CTaskListFile::LoadTaskList(strPath, list, CTextCodec::Open("UTF-8").Value());  // callers compare what was read
         return TaskNames(list);
     }
 
@@ -329,7 +329,7 @@ TEST_P(DamagedListTest, TheOriginalIsKeptOnceBeforeTheFirstSave) {
     m_spApp = CApplication::Create(m_backend, m_options);
     auto spSecond = MakeComObject<CAddin>();
     ASSERT_EQ(spSecond->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
-    EXPECT_EQ(SaveSharedTaskList(), "");
+    EXPECT_EQ(SaveSharedTaskList().Problem(), "");
     spSecond->OnDisconnection(ext_dm_HostShutdown, nullptr);
     EXPECT_EQ(Listing(), (std::vector<std::string>{"emails.dat", strCopy}));
     const std::string strErr = ::testing::internal::GetCapturedStderr();
@@ -354,9 +354,9 @@ TEST_P(DamagedListTest, AnEarlierCopyIsNeverWrittenOver) {
     CTempDir::WriteFile(Dir() + strCopy, "earlier");
     ASSERT_EQ(Connect(), S_OK);
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(SaveSharedTaskList(), "");
+    EXPECT_EQ(SaveSharedTaskList().Problem(), "");
     g_pTaskList->RemoveAt(0);
-    EXPECT_EQ(SaveSharedTaskList(), "");
+    EXPECT_EQ(SaveSharedTaskList().Problem(), "");
     EXPECT_EQ(m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr), S_OK);
     (void)::testing::internal::GetCapturedStderr();
     EXPECT_EQ(Listing(), (std::vector<std::string>{strCopy, strCopy + "-2"}))

@@ -111,7 +111,7 @@ protected:
     }
     std::vector<std::string> SavedNames() {
         CTaskList list;
-        CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", list, CTextCodec());
+        (void)CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", list, CTextCodec::Open().Value());  // callers compare what was read
         return TaskNames(list);
     }
 
@@ -185,6 +185,21 @@ TEST_F(InspectorButtonTest, ScheduleAppendsTheTaskSavesAndClosesTheWindow) {
     EXPECT_EQ(SavedNames(), std::vector<std::string>{"Weekly report"});
     EXPECT_TRUE(m_spApp->OpenInspectors().empty());
     EXPECT_FALSE(g_spCurInspector);
+}
+
+// A task that was reported scheduled but could not be written would be
+// lost with the host: the user is told at once.
+TEST_F(InspectorButtonTest, ATaskListThatCannotBeWrittenAfterScheduleIsShown) {
+    const std::string strDir = (m_dir / "roaming/Tarnwick Software/Office Outlook/Quillory/");
+    fs::create_directories(strDir + "emails.dat");  // a folder where the file goes: no save can replace it
+    Connect();
+    CComPtr<_Inspector> spWindow = Compose("Weekly report", "Numbers", "boss@example.com");
+    ASSERT_TRUE(ClickAndAnswer(OptionsButton(spWindow), 1002));
+    ASSERT_EQ(g_pTaskList->GetSize(), 1);
+    ASSERT_FALSE(m_vecBoxes.empty());
+    EXPECT_EQ(m_vecBoxes.back().rfind("Failed to save the task list: cannot replace " + strDir + "emails.dat: ", 0), 0u)
+        << ::testing::PrintToString(m_vecBoxes);
+    EXPECT_TRUE(fs::is_directory(strDir + "emails.dat"));
 }
 
 TEST_F(InspectorButtonTest, EditedMessagesReplaceTheirTaskOrStoreNothing) {
@@ -294,7 +309,7 @@ TEST_F(InspectorButtonTest, AKeptDamagedListIsShownInABoxOnce) {
     CTaskList list;
     list.Add(CTaskItem());
     list.Add(CTaskItem());
-    std::vector<uint8_t> v = CTaskListFile::Encode(list, CTextCodec("UTF-8"));
+    std::vector<uint8_t> v = CTaskListFile::Encode(list, CTextCodec::Open("UTF-8").Value());
     v[8 + 248] = 0xFF;  // the second record claims 255 bytes; 248 follow
     CTempDir::WriteFile(strDir + "emails.dat", std::string(v.begin(), v.end()));
     std::vector<std::pair<std::string, unsigned>> vecShown;
@@ -307,10 +322,10 @@ TEST_F(InspectorButtonTest, AKeptDamagedListIsShownInABoxOnce) {
     Connect();
     ASSERT_EQ(g_pTaskList->GetSize(), 1);
     EXPECT_TRUE(vecShown.empty()) << "nothing is said before the file is replaced";
-    EXPECT_EQ(SaveSharedTaskList(), "");
+    EXPECT_EQ(SaveSharedTaskList().Problem(), "");
     // Not inside the save (a tick would wait on it), but from the event loop.
     EXPECT_TRUE(vecShown.empty());
-    EXPECT_EQ(SaveSharedTaskList(), "");
+    EXPECT_EQ(SaveSharedTaskList().Problem(), "");
     QCoreApplication::processEvents();
     ASSERT_EQ(vecShown.size(), 1u);
     EXPECT_EQ(vecShown[0].first.rfind("Quillory: The task list could not be read whole: task 2: ", 0), 0u)

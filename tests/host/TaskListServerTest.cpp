@@ -14,6 +14,7 @@
 #include <functional>
 #include <future>
 
+#include "ResultValue.h"
 #include "CAddin.h"
 #include "CApplication.h"
 #include "CHostClient.h"
@@ -83,7 +84,7 @@ protected:
     }
     std::vector<std::string> FileNames() const {
         CTaskList list;
-        CTaskListFile::LoadTaskList(TaskFile(), list, CTextCodec("UTF-8"));
+        (void)CTaskListFile::LoadTaskList(TaskFile(), list, CTextCodec::Open("UTF-8").Value());  // callers compare what was read
         return TaskNames(list);
     }
     static json ImportOf(std::initializer_list<const char*> names) {
@@ -96,18 +97,18 @@ protected:
     }
 
     // The tool's request on another thread.
-    std::future<CHostClient::CResult> Send(const json& jRequest) const {
-        return std::async(std::launch::async, [strSocket = CTaskListLock::SocketPathOf(TaskFile()).strPath, jRequest] {
+    std::future<CResult<CHostClient::CReply>> Send(const json& jRequest) const {
+        return std::async(std::launch::async, [strSocket = ValueOf(CTaskListLock::SocketPathOf(TaskFile())), jRequest] {
             return CHostClient::Request(strSocket, jRequest, 5000);
         });
     }
     // Its answer, while this thread runs the host's events.
-    static CHostClient::CResult Wait(std::future<CHostClient::CResult>& answer) {
+    static CHostClient::CReply Wait(std::future<CResult<CHostClient::CReply>>& answer) {
         while (answer.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        return answer.get();
+        return ValueOf(answer.get());  // a host that cannot be reached fails the test with its problem
     }
-    CHostClient::CResult Ask(const json& jRequest) const {
+    CHostClient::CReply Ask(const json& jRequest) const {
         auto answer = Send(jRequest);
         return Wait(answer);
     }
@@ -120,15 +121,15 @@ protected:
 };
 
 TEST_F(TaskListServerTest, AChangeIsRefusedWhileADialogIsOpenAndTakenOnceItCloses) {
-    ASSERT_EQ(CTaskListFile::SaveTaskList(TaskFile(), Named({"a"}), CTextCodec("UTF-8")), "");
+    ASSERT_EQ(CTaskListFile::SaveTaskList(TaskFile(), Named({"a"}), CTextCodec::Open("UTF-8").Value()).Problem(), "");
     ASSERT_EQ(m_spAddin->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
 
     QDialog dlg;
     dlg.setModal(true);
     dlg.show();
     ASSERT_EQ(QApplication::activeModalWidget(), &dlg);
-    CHostClient::CResult r = Ask(ImportOf({"b", "c"}));
-    ASSERT_EQ(r.eOutcome, CHostClient::EOutcome::kAnswered) << r.strProblem;
+    CHostClient::CReply r = Ask(ImportOf({"b", "c"}));
+    ASSERT_EQ(r.eOutcome, CHostClient::EOutcome::kAnswered);
     EXPECT_EQ(r.jAnswer["ok"], false);
     EXPECT_EQ(r.jAnswer["problems"], json::array({"import: a dialog is open in the host; close it and try again"}));
     EXPECT_EQ(TaskNames(*g_pTaskList), std::vector<std::string>{"a"});
@@ -140,7 +141,7 @@ TEST_F(TaskListServerTest, AChangeIsRefusedWhileADialogIsOpenAndTakenOnceItClose
 
     dlg.close();
     r = Ask(ImportOf({"b", "c"}));
-    ASSERT_EQ(r.eOutcome, CHostClient::EOutcome::kAnswered) << r.strProblem;
+    ASSERT_EQ(r.eOutcome, CHostClient::EOutcome::kAnswered);
     EXPECT_EQ(r.jAnswer["ok"], true) << r.jAnswer.dump();
     EXPECT_EQ(r.jAnswer["tasks"], 2);
     EXPECT_EQ(r.jAnswer["pid"], ::getpid());
@@ -149,15 +150,15 @@ TEST_F(TaskListServerTest, AChangeIsRefusedWhileADialogIsOpenAndTakenOnceItClose
     r = Ask({{"command", "ping"}});
     EXPECT_EQ(r.jAnswer["file"], TaskFile());
 
-    const std::string strSocket = CTaskListLock::SocketPathOf(TaskFile()).strPath;
+    const std::string strSocket = ValueOf(CTaskListLock::SocketPathOf(TaskFile()));
     CTaskListLock lock;
-    EXPECT_EQ(lock.TryAcquire(TaskFile()), CTaskListLock::EState::kBusy);
+    EXPECT_EQ(ValueOf(lock.TryAcquire(TaskFile())), CTaskListLock::EState::kBusy);
     EXPECT_EQ(lock.HolderPid(), ::getpid());
     EXPECT_EQ(lock.HolderSocket(), strSocket);
 
     m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr);
     EXPECT_FALSE(fs::exists(fs::symlink_status(strSocket)));
-    EXPECT_EQ(lock.TryAcquire(TaskFile()), CTaskListLock::EState::kHeld);
+    EXPECT_EQ(ValueOf(lock.TryAcquire(TaskFile())), CTaskListLock::EState::kHeld);
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"b", "c"}));
 }
 
@@ -177,8 +178,8 @@ TEST_F(TaskListServerTest, ASecondAddinOnTheSameTaskListDoesNotConnect) {
                                "other's tasks.");
     spSecond.Release();
     // The first still serves.
-    const CHostClient::CResult r = Ask({{"command", "ping"}});
-    EXPECT_EQ(r.eOutcome, CHostClient::EOutcome::kAnswered) << r.strProblem;
+    const CHostClient::CReply r = Ask({{"command", "ping"}});
+    EXPECT_EQ(r.eOutcome, CHostClient::EOutcome::kAnswered);
 }
 
 class TaskListServerSendingTest : public TaskListServerTest, public ::testing::WithParamInterface<const char*> {};
@@ -200,10 +201,10 @@ TEST_P(TaskListServerSendingTest, AChangeArrivingDuringASendWaitsForTheTickToEnd
     due.m_bSendOverdue = 1;
     due.m_dtStart = due.m_dtNextSending = TaskTime::FromAbsolute(tNow - 60);
     list.Add(due);
-    ASSERT_EQ(CTaskListFile::SaveTaskList(TaskFile(), list, CTextCodec("UTF-8")), "");
+    ASSERT_EQ(CTaskListFile::SaveTaskList(TaskFile(), list, CTextCodec::Open("UTF-8").Value()).Problem(), "");
     ASSERT_EQ(m_spAddin->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
 
-    std::future<CHostClient::CResult> answer;
+    std::future<CResult<CHostClient::CReply>> answer;
     bool bAnsweredDuringSend = false;
     m_backend.fnWhileSending = [&] {
         answer = Send(ImportOf({"x", "y"}));
@@ -216,8 +217,8 @@ TEST_P(TaskListServerSendingTest, AChangeArrivingDuringASendWaitsForTheTickToEnd
     ASSERT_TRUE(answer.valid()) << "the task was sent";
     EXPECT_FALSE(bAnsweredDuringSend);
 
-    const CHostClient::CResult r = Wait(answer);
-    ASSERT_EQ(r.eOutcome, CHostClient::EOutcome::kAnswered) << r.strProblem;
+    const CHostClient::CReply r = Wait(answer);
+    ASSERT_EQ(r.eOutcome, CHostClient::EOutcome::kAnswered);
     EXPECT_EQ(r.jAnswer["ok"], true) << r.jAnswer.dump();
     EXPECT_EQ(TaskNames(*g_pTaskList), (std::vector<std::string>{"x", "y"}));
     for (const CTaskItem& t : *g_pTaskList) EXPECT_EQ(t.m_nOccurrenceCount, 0) << t.m_strTaskName;

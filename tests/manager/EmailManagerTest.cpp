@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "ResultValue.h"
 #include "CAboutDlg.h"
 #include "CAddinIcon.h"
 #include "CApplication.h"
@@ -100,8 +101,8 @@ protected:
     }
     std::vector<std::string> SavedNames() {
         CTaskList back;
-        const CTextCodec codec;
-        CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", back, codec);
+        const CTextCodec codec = CTextCodec::Open().Value();
+        (void)CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", back, codec);  // callers compare what was read
         return TaskNames(back);
     }
     std::vector<std::string> Rows(CEmailManagerDlg& dlg) {
@@ -175,7 +176,7 @@ TEST_F(EmailManagerTest, ActivateAndDisableChangeOnlyTheFlag) {
     expected.m_bActive = 0;
     EXPECT_EQ(m_list[1], expected);
     CTaskList back;
-    CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", back, CTextCodec());
+    EXPECT_EQ(CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", back, CTextCodec::Open().Value()).Problem(), "");
     EXPECT_EQ(back[1].m_bActive, 0);
     Click(dlg, CEmailManagerDlg::IDC_ACTIVATE);
     EXPECT_EQ(m_list[1], before);
@@ -441,10 +442,10 @@ TEST_F(EmailManagerTest, AStalledTaskSaysWhyItIsCompleted) {
     t.m_nWeeklyInterval = 1;
     t.m_nEndKind = 0;
     for (int& b : t.m_bWeekDays) b = 0;
-    t.m_dtStart = TaskTime::FromAbsolute(TaskTime::ToAbsolute(2026, 3, 1, 9, 0));
-    t.m_dtNextSending = TaskTime::FromAbsolute(TaskTime::ToAbsolute(2026, 3, 2, 9, 0));
+    t.m_dtStart = TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(2026, 3, 1, 9, 0)));
+    t.m_dtNextSending = TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(2026, 3, 2, 9, 0)));
     m_list.Add(t);
-    CFixedClock clock(TaskTime::ToAbsolute(2026, 3, 2, 9, 0, 30));
+    CFixedClock clock(ValueOf(TaskTime::ToAbsolute(2026, 3, 2, 9, 0, 30)));
     CSendContext ctx;
     ctx.fnTaskList = [] { return g_pTaskList; };
     ctx.pClock = &clock;

@@ -11,6 +11,7 @@
 #include <random>
 #include <set>
 
+#include "ResultValue.h"
 #include "CBoxRecorder.h"
 #include "CEmailManagerDlg.h"
 #include "CSendEmailDlg.h"
@@ -52,7 +53,7 @@ protected:
 };
 
 TEST_P(NestedEditsTest, CommandsDuringASendNeverLoseDoubleOrUndo) {
-    const time_t tTen = TaskTime::ToAbsolute(2026, 3, 2, 10, 0);
+    const time_t tTen = ValueOf(TaskTime::ToAbsolute(2026, 3, 2, 10, 0));
     for (unsigned nSeed = 1; nSeed <= 60; ++nSeed) {
         SCOPED_TRACE("seed " + std::to_string(nSeed));
         std::mt19937 rng(nSeed);
@@ -98,7 +99,7 @@ TEST_P(NestedEditsTest, CommandsDuringASendNeverLoseDoubleOrUndo) {
                 CExpected& e = vecModel[k];
                 e.nCount += 1;
                 e.dtLast = e.dtNext;
-                e.dtNext = At(TaskTime::ToAbsolute(e.dtNext) + 300);
+                e.dtNext = At(ValueOf(TaskTime::ToAbsolute(e.dtNext)) + 300);
             }
             strPendingTag.clear();
         };

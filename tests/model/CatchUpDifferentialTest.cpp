@@ -5,6 +5,9 @@
 
 #include <random>
 
+#include "CSeededRandom.h"
+#include "OffsetChanges.h"
+#include "ResultValue.h"
 #include "CSchedule.h"
 #include "ReferenceCatchUp.h"
 #include "TaskTime.h"
@@ -14,24 +17,13 @@ namespace {
 
 // Instants at which the zone's offset changes, 1975..2040, to put tasks near.
 std::vector<time_t> Changes() {
-    std::vector<time_t> vec;
-    const time_t tFrom = TaskTime::ToAbsolute(1975, 1, 1, 0, 0), tTo = TaskTime::ToAbsolute(2040, 1, 1, 0, 0);
-    std::tm tmPrev{};
-    localtime_r(&tFrom, &tmPrev);
-    for (time_t t = tFrom + 3600; t < tTo; t += 3600) {
-        std::tm tm{};
-        localtime_r(&t, &tm);
-        if (tm.tm_gmtoff != tmPrev.tm_gmtoff) vec.push_back(t);
-        tmPrev = tm;
-    }
-    return vec;
+    return OffsetChanges(ValueOf(TaskTime::ToAbsolute(1975, 1, 1, 0, 0)), ValueOf(TaskTime::ToAbsolute(2040, 1, 1, 0, 0)),
+                         3600);
 }
 
-class CRandomTask {
+class CRandomTask : public CSeededRandom {
 public:
-    explicit CRandomTask(uint64_t nSeed) : m_rng(nSeed) {}
-    int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_rng); }
-    bool Chance(int nPercent) { return Int(1, 100) <= nPercent; }
+    using CSeededRandom::CSeededRandom;
 
     // A task whose catch-up from its start to tPresent takes a bounded number
     // of turns for the reference loop.
@@ -92,7 +84,6 @@ public:
         t.m_dtEnd = TaskDate{dtEnd.nYear, dtEnd.nMonth, dtEnd.nDay, dtEnd.nDayOfWeek};
         return t;
     }
-    std::mt19937_64 m_rng;
 };
 
 class CatchUpDifferentialTest : public ::testing::TestWithParam<const char*> {};
@@ -114,11 +105,11 @@ TEST_P(CatchUpDifferentialTest, JumpsLandWhereTheLoopLands) {
         CSchedule s(clock);
         const CTaskItem task = gen.Make(tPresent);
         CTaskItem expected = task, actual = task;
-        ReferenceAdvance(s, clock, expected);
+        EXPECT_EQ(ReferenceAdvance(s, clock, expected).Problem(), "");
         CTaskItem again = task;
-        ReferenceAdvance(s, clock, again);
+        EXPECT_EQ(ReferenceAdvance(s, clock, again).Problem(), "");
         EXPECT_TRUE(again.m_dtLastSent == expected.m_dtLastSent) << "reference not repeatable " << i;
-        s.AdvancePastNow(actual);
+        EXPECT_EQ(s.AdvancePastNow(actual).Problem(), "");
         if (expected.m_dtLastSent == actual.m_dtLastSent && expected.m_dtNextSending == actual.m_dtNextSending)
             continue;
         ++nDiffs;
@@ -156,8 +147,8 @@ TEST_P(CatchUpDifferentialTest, HourPlusIntervalsOnChangeDays) {
         const TaskDateTime dtEnd = TaskTime::FromAbsolute(tChange + gen.Int(-86400, 4 * 86400));
         task.m_dtEnd = TaskDate{dtEnd.nYear, dtEnd.nMonth, dtEnd.nDay, dtEnd.nDayOfWeek};
         CTaskItem expected = task, actual = task;
-        ReferenceAdvance(s, clock, expected);
-        s.AdvancePastNow(actual);
+        EXPECT_EQ(ReferenceAdvance(s, clock, expected).Problem(), "");
+        EXPECT_EQ(s.AdvancePastNow(actual).Problem(), "");
         if (expected.m_dtLastSent == actual.m_dtLastSent && expected.m_dtNextSending == actual.m_dtNextSending) continue;
         ++nDiffs;
         ADD_FAILURE() << "every " << task.m_nMinuteInterval << " from " << TaskTime::Format(task.m_dtStart) << " present "

@@ -39,7 +39,7 @@ TEST(CrashSafety, KilledDuringSavesNeverLosesCompletedSaves) {
     const fs::path dir = tmp.Path();
     const std::string strPath = (dir / "emails.dat").string();
     std::mt19937 rng(12345);
-    CTextCodec codec("CP1252");
+    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
     for (int round = 0; round < 25; ++round) {
         int fds[2];
         ASSERT_EQ(pipe(fds), 0);
@@ -47,10 +47,10 @@ TEST(CrashSafety, KilledDuringSavesNeverLosesCompletedSaves) {
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             close(fds[0]);
-            CTextCodec childCodec("CP1252");
+            const CTextCodec childCodec = CTextCodec::Open("CP1252").Value();
             for (int n = 1;; ++n) {
                 CTaskList list = MakeList(200 + n % 400);
-                if (!CTaskListFile::SaveTaskList(strPath, list, childCodec).empty()) _exit(3);
+                if (!CTaskListFile::SaveTaskList(strPath, list, childCodec).Ok()) _exit(3);
                 int32_t nDone = list.GetSize();
                 if (write(fds[1], &nDone, sizeof nDone) != sizeof nDone) _exit(4);
             }
@@ -64,13 +64,14 @@ TEST(CrashSafety, KilledDuringSavesNeverLosesCompletedSaves) {
         while (read(fds[0], &n, sizeof n) == sizeof n) nLast = n;
         close(fds[0]);
         CTaskList back;
-        auto res = CTaskListFile::LoadTaskList(strPath, back, codec);
-        EXPECT_TRUE(res.strProblem.empty()) << "round " << round << ": " << res.strProblem;
+        CTaskListFile::CLoadCounts counts;
+        const auto rLoaded = CTaskListFile::LoadTaskList(strPath, back, codec, &counts);
+        EXPECT_TRUE(rLoaded.Ok()) << "round " << round << ": " << rLoaded.Problem();
         // A save may have completed after its report was lost with the kill,
         // so the file holds the last reported save or a later one.
         if (nLast > 0) {
-            EXPECT_TRUE(res.bOpened);
-            EXPECT_EQ(back.GetSize(), res.nDeclared);
+            EXPECT_TRUE(counts.bOpened);
+            EXPECT_EQ(back.GetSize(), counts.nDeclared);
             EXPECT_GE(back.GetSize(), 200);
         }
     }
@@ -82,24 +83,24 @@ TEST(CrashSafety, FullDiskKeepsTheOldFile) {
     CTempDir tmp;
     const fs::path dir = tmp.Path();
     const std::string strPath = (dir / "emails.dat").string();
-    CTextCodec codec("CP1252");
-    ASSERT_EQ(CTaskListFile::SaveTaskList(strPath, MakeList(3), codec), "");
+    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
+    ASSERT_EQ(CTaskListFile::SaveTaskList(strPath, MakeList(3), codec).Problem(), "");
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         signal(SIGXFSZ, SIG_IGN);
         struct rlimit rl {4096, 4096};
         setrlimit(RLIMIT_FSIZE, &rl);
-        CTextCodec childCodec("CP1252");
-        std::string err = CTaskListFile::SaveTaskList(strPath, MakeList(500), childCodec);
-        _exit(err.empty() ? 1 : 0);
+        const CTextCodec childCodec = CTextCodec::Open("CP1252").Value();
+        const auto rSaved = CTaskListFile::SaveTaskList(strPath, MakeList(500), childCodec);
+        _exit(rSaved.Ok() ? 1 : 0);
     }
     int status = 0;
     waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed save was reported as success";
     CTaskList back;
-    CTaskListFile::LoadTaskList(strPath, back, codec);
+    EXPECT_EQ(CTaskListFile::LoadTaskList(strPath, back, codec).Problem(), "");
     EXPECT_EQ(back, MakeList(3));
     EXPECT_FALSE(fs::exists(strPath + ".tmp"));
 }

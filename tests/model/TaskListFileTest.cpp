@@ -50,7 +50,7 @@ protected:
         return t;
     }
 
-    CTextCodec m_codec{"CP1252"};
+    const CTextCodec m_codec = CTextCodec::Open("CP1252").Value();
     CTempDir m_tmp;  // given back its permissions before removal
     const fs::path m_dir{m_tmp.Path()};
     std::string m_strPath;
@@ -61,10 +61,10 @@ protected:
 TEST_F(TaskListFileTest, SaveThenLoadKeepsOrderAndEveryMember) {
     CTaskList list;
     for (int i = 0; i < 20; ++i) list.Add(Sample(i));
-    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec), "");
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec).Problem(), "");
     CTaskList back;
-    auto res = CTaskListFile::LoadTaskList(m_strPath, back, m_codec);
-    EXPECT_TRUE(res.strProblem.empty()) << res.strProblem;
+    const auto rLoaded = CTaskListFile::LoadTaskList(m_strPath, back, m_codec);
+    EXPECT_TRUE(rLoaded.Ok()) << rLoaded.Problem();
     EXPECT_EQ(back, list);
     EXPECT_FALSE(fs::exists(m_strPath + ".tmp"));
 }
@@ -72,13 +72,14 @@ TEST_F(TaskListFileTest, SaveThenLoadKeepsOrderAndEveryMember) {
 TEST_F(TaskListFileTest, EmptyListRemovesTheFile) {
     CTaskList list;
     list.Add(Sample(1));
-    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec), "");
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec).Problem(), "");
     ASSERT_TRUE(fs::exists(m_strPath));
-    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, CTaskList{}, m_codec), "");
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, CTaskList{}, m_codec).Problem(), "");
     EXPECT_FALSE(fs::exists(m_strPath));
     CTaskList back;
-    auto res = CTaskListFile::LoadTaskList(m_strPath, back, m_codec);
-    EXPECT_FALSE(res.bOpened);
+    CTaskListFile::CLoadCounts counts;
+    EXPECT_TRUE(CTaskListFile::LoadTaskList(m_strPath, back, m_codec, &counts).Ok());
+    EXPECT_FALSE(counts.bOpened);
     EXPECT_EQ(back.GetSize(), 0);
 }
 
@@ -174,9 +175,9 @@ TEST_F(TaskListFileTest, UnrepresentableCharactersReadBackAsQuestionMarks) {
     CTaskItem t;
     t.m_strTaskName = "Caf\xC3\xA9 \xD0\x96";  // é fits CP1252, Ж does not
     list.Add(t);
-    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec), "");
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec).Problem(), "");
     CTaskList back;
-    CTaskListFile::LoadTaskList(m_strPath, back, m_codec);
+    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strPath, back, m_codec).Problem(), "");
     ASSERT_EQ(back.GetSize(), 1);
     EXPECT_EQ(back[0].m_strTaskName, "Caf\xC3\xA9 ?");
 }
@@ -205,9 +206,10 @@ TEST_F(TaskListFileTest, DamageStopsReadingAndKeepsEarlierTasks) {
         auto v = good;
         c.damage(v);
         CTaskList back;
-        auto res = CTaskListFile::LoadFromBytes(v, back, m_codec);
+        CTaskListFile::CLoadCounts counts;
+        (void)CTaskListFile::LoadFromBytes(v, back, m_codec, &counts);  // some cases are whole, some damaged
         EXPECT_EQ(back.GetSize(), c.nExpect) << c.pszName;
-        EXPECT_EQ(res.nLoaded, c.nExpect) << c.pszName;
+        EXPECT_EQ(counts.nLoaded, c.nExpect) << c.pszName;
         for (int i = 0; i < back.GetSize(); ++i) EXPECT_EQ(back[i], list[i]) << c.pszName;
     }
 }
@@ -228,9 +230,9 @@ TEST_F(TaskListFileTest, TextLengthsInsideTheBodyAreChecked) {
     };
     for (int32_t n : {-1, 5000, 2000000}) {
         CTaskList back;
-        auto res = CTaskListFile::LoadFromBytes(withBody(n), back, m_codec);
+        const auto rLoaded = CTaskListFile::LoadFromBytes(withBody(n), back, m_codec);
         EXPECT_EQ(back.GetSize(), 0) << n;
-        EXPECT_FALSE(res.strProblem.empty());
+        EXPECT_FALSE(rLoaded.Ok());
     }
 }
 
@@ -239,9 +241,10 @@ TEST_F(TaskListFileTest, HugeCountInATinyFileAllocatesNothingLarge) {
     SetAt(v, 0, 0x7FFFFFFF);
     SetAt(v, 4, 248);
     CTaskList back;
-    auto res = CTaskListFile::LoadFromBytes(v, back, m_codec);
+    CTaskListFile::CLoadCounts counts;
+    EXPECT_FALSE(CTaskListFile::LoadFromBytes(v, back, m_codec, &counts).Ok());
     EXPECT_EQ(back.GetSize(), 0);
-    EXPECT_EQ(res.nDeclared, 0x7FFFFFFF);
+    EXPECT_EQ(counts.nDeclared, 0x7FFFFFFF);
 }
 
 // What the directory holds besides the task list: a failed save must
@@ -269,10 +272,10 @@ TEST_F(TaskListFileTest, ARecordAtTheLimitLoadsAndOneByteOverIsRefusedAtSave) {
     atLimit.m_arrAttachments.Add(strEntry);
     list.Add(atLimit);
     list.Add(Sample(3));
-    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec), "");
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec).Problem(), "");
     EXPECT_EQ(At(ReadFile(), 4 + 4 + At(ReadFile(), 4)), CTaskListFile::kMaxLength);
     CTaskList back;
-    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strPath, back, m_codec).strProblem, "");
+    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strPath, back, m_codec).Problem(), "");
     ASSERT_EQ(back.GetSize(), 3);
     EXPECT_EQ(back[1], atLimit);
     EXPECT_EQ(back[2], Sample(3));
@@ -282,34 +285,33 @@ TEST_F(TaskListFileTest, ARecordAtTheLimitLoadsAndOneByteOverIsRefusedAtSave) {
     CTaskList over = list;
     const std::string strAccented = std::string(nName - 1, 'n') + "\xC3\xA9";
     over[1].m_strTaskName = strAccented;
-    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, over, m_codec), "");
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, over, m_codec).Problem(), "");
     const auto before = ReadFile();
     over[1].m_strTaskName = std::string(nName, 'n') + "x";
-    const std::string err = CTaskListFile::SaveTaskList(m_strPath, over, m_codec);
-    EXPECT_EQ(err, "task 2 (" + std::string(60, 'n') + "...): record length 1048577 over the limit of 1048576 bytes");
+    EXPECT_EQ(CTaskListFile::SaveTaskList(m_strPath, over, m_codec).Problem(), "task 2 (" + std::string(60, 'n') + "...): record length 1048577 over the limit of 1048576 bytes");
     EXPECT_EQ(ReadFile(), before);
     CTaskList after;
-    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strPath, after, m_codec).strProblem, "");
+    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strPath, after, m_codec).Problem(), "");
     ASSERT_EQ(after.GetSize(), 3);
     EXPECT_EQ(after[1].m_strTaskName, strAccented);
     EXPECT_EQ(Others(m_dir), std::vector<std::string>{});
     // A long attachment counts as much as a long name.
     over = list;
     over[0].m_arrAttachments.Add(std::string(nMostName, 'a'));
-    EXPECT_NE(CTaskListFile::SaveTaskList(m_strPath, over, m_codec).find("task 1 (Task 1): record length"),
+    EXPECT_NE(CTaskListFile::SaveTaskList(m_strPath, over, m_codec).Problem().find("task 1 (Task 1): record length"),
               std::string::npos);
 }
 
 TEST_F(TaskListFileTest, FailedSaveKeepsTheOldFile) {
     CTaskList list;
     list.Add(Sample(1));
-    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec), "");
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec).Problem(), "");
     const auto before = ReadFile();
     CTaskList bigger = list;
     bigger.Add(Sample(2));
     if (geteuid() != 0) {  // root ignores directory permissions
         fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec);
-        EXPECT_NE(CTaskListFile::SaveTaskList(m_strPath, bigger, m_codec), "");
+        EXPECT_NE(CTaskListFile::SaveTaskList(m_strPath, bigger, m_codec).Problem(), "");
         EXPECT_EQ(ReadFile(), before);
         fs::permissions(m_dir, fs::perms::owner_all);
     }
@@ -317,7 +319,7 @@ TEST_F(TaskListFileTest, FailedSaveKeepsTheOldFile) {
     // temporary file.
     bigger.Add(Sample(3));
     bigger[2].m_strTaskName = std::string(static_cast<size_t>(CTaskListFile::kMaxLength), 'z');
-    EXPECT_NE(CTaskListFile::SaveTaskList(m_strPath, bigger, m_codec), "");
+    EXPECT_NE(CTaskListFile::SaveTaskList(m_strPath, bigger, m_codec).Problem(), "");
     EXPECT_EQ(ReadFile(), before);
     EXPECT_EQ(Others(m_dir), std::vector<std::string>{});
 }
@@ -328,9 +330,9 @@ TEST_F(TaskListFileTest, SavesDoNotShareATemporaryFile) {
     fs::create_directory(m_strPath + ".tmp");
     CTaskList list;
     list.Add(Sample(1));
-    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec), "");
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, list, m_codec).Problem(), "");
     CTaskList back;
-    CTaskListFile::LoadTaskList(m_strPath, back, m_codec);
+    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strPath, back, m_codec).Problem(), "");
     EXPECT_EQ(back.GetSize(), 1);
     struct stat st {};
     ASSERT_EQ(::stat(m_strPath.c_str(), &st), 0);
@@ -341,20 +343,20 @@ TEST_F(TaskListFileTest, SavesDoNotShareATemporaryFile) {
     std::atomic<bool> bDone{false};
     std::atomic<int> nFailed{0};
     auto writer = [&](int nTasks) {
-        CTextCodec codec("CP1252");
+        const CTextCodec codec = CTextCodec::Open("CP1252").Value();
         CTaskList mine;
         for (int i = 0; i < nTasks; ++i) mine.Add(Sample(i));
         for (int k = 0; k < 200; ++k)
-            if (!CTaskListFile::SaveTaskList(m_strPath, mine, codec).empty()) ++nFailed;
+            if (!CTaskListFile::SaveTaskList(m_strPath, mine, codec).Ok()) ++nFailed;
     };
     std::vector<std::string> vecTorn;
     std::thread reader([&] {
-        CTextCodec codec("CP1252");
+        const CTextCodec codec = CTextCodec::Open("CP1252").Value();
         while (!bDone) {
             CTaskList seen;
-            auto res = CTaskListFile::LoadTaskList(m_strPath, seen, codec);
-            if (!res.strProblem.empty() || (seen.GetSize() != 1 && seen.GetSize() != 3 && seen.GetSize() != 40))
-                vecTorn.push_back(res.strProblem + " / " + std::to_string(seen.GetSize()));
+            const auto rLoaded = CTaskListFile::LoadTaskList(m_strPath, seen, codec);
+            if (!rLoaded.Ok() || (seen.GetSize() != 1 && seen.GetSize() != 3 && seen.GetSize() != 40))
+                vecTorn.push_back(rLoaded.Problem() + " / " + std::to_string(seen.GetSize()));
         }
     });
     std::thread a(writer, 3);

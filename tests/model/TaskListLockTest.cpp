@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "CTaskListLock.h"
+#include "ResultValue.h"
 #include "CTempDir.h"
 
 namespace fs = std::filesystem;
@@ -39,14 +40,14 @@ protected:
 
 TEST_F(TaskListLockTest, OneHolderAtATimeAndOthersLearnWhoAndWhere) {
     CTaskListLock first, second;
-    ASSERT_EQ(first.TryAcquire(File()), CTaskListLock::EState::kHeld);
+    ASSERT_EQ(ValueOf(first.TryAcquire(File())), CTaskListLock::EState::kHeld);
     EXPECT_TRUE(fs::exists(File() + ".lock"));
     EXPECT_FALSE(fs::exists(File())) << "the task list itself is not touched";
-    EXPECT_EQ(second.TryAcquire(File()), CTaskListLock::EState::kBusy);
+    EXPECT_EQ(ValueOf(second.TryAcquire(File())), CTaskListLock::EState::kBusy);
     EXPECT_EQ(second.HolderPid(), ::getpid());
     EXPECT_EQ(second.HolderSocket(), "");
     first.RecordSocket("/run/user/1000/quillory-0123456789abcdef.sock");
-    EXPECT_EQ(second.TryAcquire(File()), CTaskListLock::EState::kBusy);
+    EXPECT_EQ(ValueOf(second.TryAcquire(File())), CTaskListLock::EState::kBusy);
     EXPECT_EQ(second.HolderSocket(), "/run/user/1000/quillory-0123456789abcdef.sock");
     EXPECT_FALSE(second.IsHeld());
 
@@ -55,15 +56,16 @@ TEST_F(TaskListLockTest, OneHolderAtATimeAndOthersLearnWhoAndWhere) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         first.Release();
     });
-    EXPECT_EQ(second.Acquire(File(), 3000), CTaskListLock::EState::kHeld);
+    EXPECT_EQ(ValueOf(second.Acquire(File(), 3000)), CTaskListLock::EState::kHeld);
     release.join();
-    EXPECT_EQ(first.Acquire(File(), 150), CTaskListLock::EState::kBusy);
+    EXPECT_EQ(ValueOf(first.Acquire(File(), 150)), CTaskListLock::EState::kBusy);
 }
 
 TEST_F(TaskListLockTest, ALockFileThatCannotBeMadeIsAFailureNamingIt) {
     CTaskListLock lock;
-    EXPECT_EQ(lock.TryAcquire(m_strDir + "/missing/emails.dat"), CTaskListLock::EState::kFailed);
-    EXPECT_NE(lock.Problem().find(m_strDir + "/missing/emails.dat.lock"), std::string::npos) << lock.Problem();
+    const auto rState = lock.TryAcquire(m_strDir + "/missing/emails.dat");
+    EXPECT_FALSE(rState.Ok());
+    EXPECT_NE(rState.Problem().find(m_strDir + "/missing/emails.dat.lock"), std::string::npos) << rState.Problem();
 }
 
 TEST_F(TaskListLockTest, EveryTaskListFileHasItsOwnSocketInThePrivateRuntimeFolder) {
@@ -71,26 +73,26 @@ TEST_F(TaskListLockTest, EveryTaskListFileHasItsOwnSocketInThePrivateRuntimeFold
     fs::create_directories(m_strDir + "/b");
     fs::create_symlink(m_strDir + "/a", m_strDir + "/link");
     const auto a = CTaskListLock::SocketPathOf(m_strDir + "/a/emails.dat");
-    ASSERT_EQ(a.strProblem, "");
-    EXPECT_TRUE(std::regex_match(a.strPath, std::regex(m_strDir + "/run/quillory-[0-9a-f]{16}\\.sock"))) << a.strPath;
-    EXPECT_NE(CTaskListLock::SocketPathOf(m_strDir + "/b/emails.dat").strPath, a.strPath);
+    ASSERT_EQ(a.Problem(), "");
+    EXPECT_TRUE(std::regex_match(*a, std::regex(m_strDir + "/run/quillory-[0-9a-f]{16}\\.sock"))) << *a;
+    EXPECT_NE(ValueOf(CTaskListLock::SocketPathOf(m_strDir + "/b/emails.dat")), *a);
     // The same file by another name is the same file.
-    EXPECT_EQ(CTaskListLock::SocketPathOf(m_strDir + "/link/emails.dat").strPath, a.strPath);
-    EXPECT_EQ(CTaskListLock::SocketPathOf(m_strDir + "/b/../a/./emails.dat").strPath, a.strPath);
+    EXPECT_EQ(ValueOf(CTaskListLock::SocketPathOf(m_strDir + "/link/emails.dat")), *a);
+    EXPECT_EQ(ValueOf(CTaskListLock::SocketPathOf(m_strDir + "/b/../a/./emails.dat")), *a);
     const fs::path cwd = fs::current_path();
     fs::current_path(m_strDir + "/a");
-    EXPECT_EQ(CTaskListLock::SocketPathOf("emails.dat").strPath, a.strPath);
+    EXPECT_EQ(ValueOf(CTaskListLock::SocketPathOf("emails.dat")), *a);
     fs::current_path(cwd);
 }
 
 TEST_F(TaskListLockTest, ARuntimeFolderOthersMayEnterIsNotUsed) {
     ::chmod((m_strDir + "/run").c_str(), 0755);
     const auto s = CTaskListLock::SocketPathOf(File());
-    if (s.strPath.empty()) {
-        EXPECT_NE(s.strProblem, "");
+    if (!s.Ok()) {
+        EXPECT_NE(s.Problem(), "");
     } else {
         const std::string strFallback = "/tmp/quillory-" + std::to_string(::getuid()) + "/";
-        EXPECT_EQ(s.strPath.rfind(strFallback, 0), 0u) << s.strPath;
+        EXPECT_EQ(s->rfind(strFallback, 0), 0u) << *s;
         struct stat st {};
         ASSERT_EQ(::lstat(strFallback.c_str(), &st), 0);
         EXPECT_TRUE(S_ISDIR(st.st_mode));
@@ -104,8 +106,8 @@ TEST_F(TaskListLockTest, APathTooLongForASocketIsAProblemNotATruncation) {
     ::mkdir(strDeep.c_str(), 0700);
     setenv("XDG_RUNTIME_DIR", strDeep.c_str(), 1);
     const auto s = CTaskListLock::SocketPathOf(File());
-    EXPECT_EQ(s.strPath, "");
-    EXPECT_NE(s.strProblem.find("too long"), std::string::npos) << s.strProblem;
+    EXPECT_FALSE(s.Ok());
+    EXPECT_NE(s.Problem().find("too long"), std::string::npos) << s.Problem();
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "ResultValue.h"
 #include "CApplication.h"
 #include "CBoxRecorder.h"
 #include "CMemoryMailBackend.h"
@@ -44,7 +45,7 @@ public:
 
     // Another zone than the scope's UTC, until the end of the test.
     void SetZone(const char* pszZone) { m_pZone = std::make_unique<CZoneGuard>(pszZone); }
-    static time_t Local(int y, int mo, int d, int h, int mi, int s) { return TaskTime::ToAbsolute(y, mo, d, h, mi, s); }
+    static time_t Local(int y, int mo, int d, int h, int mi, int s) { return ValueOf(TaskTime::ToAbsolute(y, mo, d, h, mi, s)); }
 
     // A composed, saved draft as the message window's button leaves it.
     CComPtr<_MailItem> Compose(const std::string& strSubject = "Weekly figures") {

@@ -6,6 +6,7 @@
 
 #include "CTempDir.h"
 #include "CTemplateName.h"
+#include "ResultValue.h"
 
 namespace {
 const TaskDateTime kStamp{2013, 5, 7, 3, 9, 5, 3};
@@ -42,20 +43,22 @@ TEST(TemplateNameTest, LongNamesAreCutByCharactersAndBytes) {
 TEST(TemplateNameTest, TakenPathsGetACounter) {
     CTempDir dir;
     const std::string strDir = dir.Path() + "/";
-    EXPECT_EQ(CTemplateName::UniquePath(strDir, "a 1.oft", {}), strDir + "a 1.oft");
+    EXPECT_EQ(ValueOf(CTemplateName::UniquePath(strDir, "a 1.oft", {})), strDir + "a 1.oft");
     CTempDir::WriteFile(strDir + "a 1.oft", "x");
     std::filesystem::create_symlink("/nonexistent", strDir + "a 1 (2).oft");  // a dangling link is taken too
     auto fnTaken = [&](const std::string& str) { return str == strDir + "a 1 (3).oft"; };
-    EXPECT_EQ(CTemplateName::UniquePath(strDir, "a 1.oft", fnTaken), strDir + "a 1 (4).oft");
+    EXPECT_EQ(ValueOf(CTemplateName::UniquePath(strDir, "a 1.oft", fnTaken)), strDir + "a 1 (4).oft");
 }
 
 TEST(TemplateNameTest, AFolderThatCannotBeLookedIntoGivesNoPathInsteadOfAskingForever) {
     CTempDir dir;
     std::filesystem::create_symlink("loop", dir.Path() + "/loop");
-    EXPECT_EQ(CTemplateName::UniquePath(dir.Path() + "/loop/", "a 1.oft", {}), "");
-    EXPECT_EQ(CTemplateName::UniquePath(dir.Path() + "/", std::string(300, 'n') + ".oft", {}), "");
+    EXPECT_EQ(CTemplateName::UniquePath(dir.Path() + "/loop/", "a 1.oft", {}).Problem(),
+              dir.Path() + "/loop/: cannot be looked into");
+    EXPECT_FALSE(CTemplateName::UniquePath(dir.Path() + "/", std::string(300, 'n') + ".oft", {}).Ok());
     auto fnAllTaken = [](const std::string&) { return true; };
-    EXPECT_EQ(CTemplateName::UniquePath(dir.Path() + "/", "a 1.oft", fnAllTaken), "");
+    EXPECT_EQ(CTemplateName::UniquePath(dir.Path() + "/", "a 1.oft", fnAllTaken).Problem(),
+              "a 1.oft: every name up to (10000) is taken");
 }
 
 TEST(TemplateNameTest, InsideMeansDirectlyInTheDataDirectory) {

@@ -233,9 +233,9 @@ TEST_F(ValidationTest, ATaskTooLargeForTheTaskListIsRefusedBeforeAnythingIsSaved
     ASSERT_TRUE(Schedule()) << (m_boxes.m_vecShown.empty() ? "" : m_boxes.m_vecShown.back().strText);
     CTaskList list;
     list.Add(m_pDlg->GetTask());
-    EXPECT_EQ(CTaskListFile::RecordLength(list[0], TaskListCodec()), 1048576u);
-    ASSERT_EQ(CTaskListFile::SaveTaskList(g_strDataDir + "emails.dat", list, TaskListCodec()), "");
+    EXPECT_EQ(CTaskListFile::RecordLength(list[0], *TaskListCodec().Value()), 1048576u);
+    ASSERT_EQ(CTaskListFile::SaveTaskList(g_strDataDir + "emails.dat", list, *TaskListCodec().Value()).Problem(), "");
     CTaskList back;
-    EXPECT_EQ(CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", back, TaskListCodec()).strProblem, "");
+    EXPECT_EQ(CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", back, *TaskListCodec().Value()).Problem(), "");
     EXPECT_EQ(back.GetSize(), 1);
 }

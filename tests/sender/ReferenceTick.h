@@ -2,7 +2,6 @@
 #include <functional>
 
 #include "CSchedule.h"
-#include "CTaskError.h"
 #include "TaskTime.h"
 
 // The tick as written down, with nothing cached: every task is copied and
@@ -15,26 +14,25 @@ inline void ReferenceTick(CTaskList& list, const CSchedule& schedule,
     bool bChanged = false;
     for (int i = 0; i < n && i < list.GetSize(); ++i) {
         CTaskItem task = static_cast<const CTaskList&>(list).GetAt(i);
-        int nDue = 0;
-        try {
-            nDue = schedule.CheckDue(task);
-        } catch (const CTaskError&) {
-            continue;
-        }
+        const auto rDue = schedule.CheckDue(task);
+        if (!rDue) continue;
+        const int nDue = *rDue;
         if (nDue == 0) continue;
         if (nDue == 1 && fnSend) fnSend(task);
-        try {
-            ++task.m_nOccurrenceCount;
-            const time_t tOccurrence = TaskTime::ToAbsolute(task.m_dtNextSending);
-            CSchedule::SetLastSent(task, tOccurrence);
-            schedule.CalcNextSending(task);
+        ++task.m_nOccurrenceCount;
+        const auto rOccurrence = TaskTime::ToAbsolute(task.m_dtNextSending);
+        bool bStalled = !rOccurrence;
+        if (rOccurrence) {
+            CSchedule::SetLastSent(task, *rOccurrence);
+            bStalled = !schedule.CalcNextSending(task);
             // A next time that does not move past the occurrence just
             // handled completes the task.
-            if (task.m_dtNextSending.IsSet() && TaskTime::ToAbsolute(task.m_dtNextSending) <= tOccurrence)
-                task.m_dtNextSending.Empty();
-        } catch (const CTaskError&) {
-            task.m_dtNextSending.Empty();
+            if (!bStalled && task.m_dtNextSending.IsSet()) {
+                const auto rNext = TaskTime::ToAbsolute(task.m_dtNextSending);
+                bStalled = !rNext || *rNext <= *rOccurrence;
+            }
         }
+        if (bStalled) task.m_dtNextSending.Empty();
         list.SetAt(i, task);
         bChanged = true;
     }

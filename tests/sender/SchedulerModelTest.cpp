@@ -10,12 +10,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <random>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "CSeededRandom.h"
+#include "OffsetChanges.h"
+#include "ResultValue.h"
 #include "CSchedule.h"
 #include "CSendEmailDlg.h"
 #include "CTaskListFile.h"
@@ -50,23 +54,9 @@ std::string Show(time_t t) {
     return sz;
 }
 
-// Instants around which the zone's offset changes in [tFrom, tTo).
-std::vector<time_t> Changes(time_t tFrom, time_t tTo) {
-    std::vector<time_t> vec;
-    long nPrev = RefSchedule::OffsetAt(tFrom);
-    for (time_t t = tFrom; t < tTo; t += 1800) {
-        const long n = RefSchedule::OffsetAt(t);
-        if (n != nPrev) vec.push_back(t);
-        nPrev = n;
-    }
-    return vec;
-}
-
-class CGenerator {
+class CGenerator : public CSeededRandom {
 public:
-    explicit CGenerator(uint64_t nSeed) : m_rng(nSeed) {}
-    int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_rng); }
-    bool Chance(int nPercent) { return Int(1, 100) <= nPercent; }
+    using CSeededRandom::CSeededRandom;
 
     // A task as the options sheet leaves it, before its first computation.
     CTaskItem Task(int nIndex, time_t tCreated, int nDays) {
@@ -131,8 +121,6 @@ public:
         t.m_dtEnd.nDayOfWeek = RefSchedule::Weekday(RefSchedule::DayNumber(dtEnd.y, dtEnd.m, dtEnd.d));
         return t;
     }
-
-    std::mt19937_64 m_rng;
 };
 
 // What one task must do from its creation on.
@@ -168,7 +156,7 @@ public:
     void Run() {
         // Somewhere around a change of offset between 2010 and 2030, where the zone has any.
         const time_t tYear = Instant(RefSchedule::DayNumber(m_gen.Int(2010, 2030), 1, 1), 0, 0);
-        const std::vector<time_t> vecChanges = Changes(tYear, tYear + 366 * 86400);
+        const std::vector<time_t> vecChanges = OffsetChanges(tYear, tYear + 366 * 86400, 1800);
         time_t tNow = tYear + m_gen.Int(0, 365) * 86400;
         if (!vecChanges.empty()) tNow = vecChanges[static_cast<size_t>(m_gen.Int(0, static_cast<int>(vecChanges.size()) - 1))];
         tNow -= m_gen.Int(0, std::min(m_nDays, 20)) * 86400 + m_gen.Int(0, 86399);
@@ -205,7 +193,7 @@ private:
                 ++e.nNext;
             e.nLimit = e.vecOccurrences.size();
             if (e.nEndKind == 1) e.nLimit = std::min(e.nLimit, e.nNext + static_cast<size_t>(task.m_nEndAfterCount));
-            schedule.AdvancePastNow(task);
+            EXPECT_EQ(schedule.AdvancePastNow(task).Problem(), "");
             m_vecExpected.push_back(e);
             m_vecDescribed.push_back(Describe(task));
             m_list.Add(task);
@@ -238,8 +226,8 @@ private:
         } else if (!task.m_dtNextSending.IsSet()) {
             if (!e.MayEnd()) strProblem = "completed, expected the occurrence at " + Show(e.vecOccurrences[e.nNext].tWall);
         } else {
-            const time_t tNext = TaskTime::ToAbsolute(task.m_dtNextSending);
-            if (task.m_dtLastSent.IsSet() && tNext <= TaskTime::ToAbsolute(task.m_dtLastSent) && e.nCount > 0)
+            const time_t tNext = ValueOf(TaskTime::ToAbsolute(task.m_dtNextSending));
+            if (task.m_dtLastSent.IsSet() && tNext <= ValueOf(TaskTime::ToAbsolute(task.m_dtLastSent)) && e.nCount > 0)
                 strProblem = "next " + Show(tNext) + " is not after the last occurrence";
             else if (e.MustEnd()) strProblem = "next " + Show(tNext) + ", expected completed";
             else if (e.nNext >= e.vecOccurrences.size()) strProblem = "reference ran out";
@@ -258,8 +246,8 @@ private:
         ++m_nSaves;
         m_vecSaved = CTaskListFile::Encode(list, m_codec);
         CTaskList loaded;
-        const auto res = CTaskListFile::LoadFromBytes(m_vecSaved, loaded, m_codec);
-        if (!res.strProblem.empty() || !(loaded == list)) Fail("the saved list does not load whole: " + res.strProblem);
+        const auto rLoaded = CTaskListFile::LoadFromBytes(m_vecSaved, loaded, m_codec);
+        if (!rLoaded.Ok() || !(loaded == list)) Fail("the saved list does not load whole: " + rLoaded.Problem());
     }
 
     void StartHost() {
@@ -280,7 +268,7 @@ private:
             CExpected& e = m_vecExpected[static_cast<size_t>(i)];
             const CTaskItem& task = static_cast<const CTaskList&>(m_list).GetAt(i);
             if (!e.bActive || !task.m_dtNextSending.IsSet()) continue;
-            const time_t tNext = TaskTime::ToAbsolute(task.m_dtNextSending);
+            const time_t tNext = ValueOf(TaskTime::ToAbsolute(task.m_dtNextSending));
             if (tNext > tMinute) continue;
             if (tNext == tMinute || e.bOverdue) {
                 vecExpected.push_back(task.m_strTaskName + " @ " + TaskTime::Format(task.m_dtNextSending));
@@ -312,8 +300,8 @@ private:
             m_pHost.reset();
             m_clock.Set(m_clock.Now() + m_gen.Int(30, 3 * 1440) * 60);
             CTaskList loaded;
-            const auto res = CTaskListFile::LoadFromBytes(m_vecSaved, loaded, m_codec);
-            if (!res.strProblem.empty() || !(loaded == m_list)) Fail("the list after a restart is not the saved one");
+            const auto rLoaded = CTaskListFile::LoadFromBytes(m_vecSaved, loaded, m_codec);
+            if (!rLoaded.Ok() || !(loaded == m_list)) Fail("the list after a restart is not the saved one");
             m_list = loaded;
             StartHost();
         } else if (nEvent <= 8) {
@@ -346,7 +334,7 @@ private:
     int m_nDays;
     std::string m_strWhere;
     CFixedClock m_clock{0};
-    CTextCodec m_codec{"UTF-8"};
+    const CTextCodec m_codec = CTextCodec::Open("UTF-8").Value();
     CTaskList m_list;
     std::vector<CExpected> m_vecExpected;
     std::vector<std::string> m_vecDescribed;
@@ -390,12 +378,12 @@ protected:
         ctx.pClock = &m_clock;
         m_pHost = std::make_unique<CSendEmailDlg>(std::move(ctx));
     }
-    static time_t At(int y, int mo, int d, int h, int mi) { return TaskTime::ToAbsolute(y, mo, d, h, mi, 0); }
+    static time_t At(int y, int mo, int d, int h, int mi) { return ValueOf(TaskTime::ToAbsolute(y, mo, d, h, mi, 0)); }
     void Schedule(CTaskItem t, time_t tWhen) {
         t.m_bActive = 1;
-        t.m_dtStart = TaskTime::FromAbsolute(TaskTime::ToAbsolute(t.m_dtStart));
+        t.m_dtStart = TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(t.m_dtStart)));
         m_clock.Set(tWhen);
-        CSchedule(m_clock).AdvancePastNow(t);
+        EXPECT_EQ(CSchedule(m_clock).AdvancePastNow(t).Problem(), "");
         m_list.Add(t);
     }
     // Ticks every 20 seconds from tFrom for nMinutes.
@@ -414,32 +402,39 @@ protected:
 
 }  // namespace
 
-TEST_P(SchedulerStartOccurrenceTest, MonthlyOnItsStartDayGoesOutAtTheStartMinute) {
-    CTaskItem t;
-    t.m_nRecurrence = 4;
-    t.m_nMonthlyDay = 7;
-    t.m_nMonthlyInterval = 1;
-    t.m_nEndKind = 0;
-    t.m_dtStart = TaskDateTime{2026, 12, 7, 0, 9, 36, 0};
-    Schedule(t, At(2026, 12, 7, 9, 30));
-    Run(At(2026, 12, 7, 9, 30), 30);
-    EXPECT_EQ(m_vecSent, std::vector<std::string>{"2026-12-07 09:36"});
-    EXPECT_EQ(m_list[0].m_nOccurrenceCount, 1);
-    EXPECT_EQ(TaskTime::Format(m_list[0].m_dtNextSending), "2027-01-07 09:36");
-}
-
-TEST_P(SchedulerStartOccurrenceTest, YearlyOnItsStartDateGoesOutThatYearThenTheNext) {
-    CTaskItem t;
-    t.m_nRecurrence = 5;
-    t.m_nYearlyMonth = 2;
-    t.m_nYearlyDay = 5;
-    t.m_nEndKind = 0;
-    t.m_bSendOverdue = 1;
-    t.m_dtStart = TaskDateTime{2027, 3, 5, 0, 10, 0, 0};
-    Schedule(t, At(2027, 3, 1, 8, 0));
-    Run(At(2027, 3, 5, 9, 58), 10);
-    EXPECT_EQ(m_vecSent, std::vector<std::string>{"2027-03-05 10:00"});
-    EXPECT_EQ(TaskTime::Format(m_list[0].m_dtNextSending), "2028-03-05 10:00");
+TEST_P(SchedulerStartOccurrenceTest, AStartOnItsOwnDateGoesOutAtItsMinuteThenMovesOn) {
+    const struct {
+        const char* pszName;
+        int nRecurrence;
+        std::function<void(CTaskItem&)> fnSet;  // the fields the recurrence reads
+        TaskDateTime dtStart;
+        time_t tScheduled;                      // when the options sheet computed it
+        time_t tRunFrom;
+        int nMinutes;
+        std::string strNextAfter;
+    } cases[] = {
+        {"monthly on its start day", 4, [](CTaskItem& t) { t.m_nMonthlyDay = 7, t.m_nMonthlyInterval = 1; },
+         TaskDateTime{2026, 12, 7, 0, 9, 36, 0}, At(2026, 12, 7, 9, 30), At(2026, 12, 7, 9, 30), 30,
+         "2027-01-07 09:36"},
+        {"yearly on its start date, sent overdue", 5,
+         [](CTaskItem& t) { t.m_nYearlyMonth = 2, t.m_nYearlyDay = 5, t.m_bSendOverdue = 1; },
+         TaskDateTime{2027, 3, 5, 0, 10, 0, 0}, At(2027, 3, 1, 8, 0), At(2027, 3, 5, 9, 58), 10,
+         "2028-03-05 10:00"},
+    };
+    for (const auto& c : cases) {
+        m_list.RemoveAll();
+        m_vecSent.clear();
+        CTaskItem t;
+        t.m_nRecurrence = c.nRecurrence;
+        t.m_nEndKind = 0;
+        c.fnSet(t);
+        t.m_dtStart = c.dtStart;
+        Schedule(t, c.tScheduled);
+        Run(c.tRunFrom, c.nMinutes);
+        EXPECT_EQ(m_vecSent, std::vector<std::string>{TaskTime::Format(c.dtStart)}) << c.pszName;
+        EXPECT_EQ(m_list[0].m_nOccurrenceCount, 1) << c.pszName;
+        EXPECT_EQ(TaskTime::Format(m_list[0].m_dtNextSending), c.strNextAfter) << c.pszName;
+    }
 }
 
 TEST_P(SchedulerStartOccurrenceTest, EndAfterThreeSendsThree) {

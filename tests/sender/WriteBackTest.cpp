@@ -5,13 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "ResultValue.h"
 #include "CSendEmailDlg.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
 namespace {
 
-TaskDateTime At(int y, int mo, int d, int h, int mi) { return TaskTime::FromAbsolute(TaskTime::ToAbsolute(y, mo, d, h, mi)); }
+TaskDateTime At(int y, int mo, int d, int h, int mi) { return TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(y, mo, d, h, mi))); }
 
 // Every 5 minutes from 09:00, last sent 09:55, next 10:00.
 CTaskItem Every5(const std::string& strName) {
@@ -30,7 +31,7 @@ CTaskItem Every5(const std::string& strName) {
 
 class WriteBackTest : public ::testing::TestWithParam<const char*> {
 protected:
-    WriteBackTest() : m_zone(GetParam()), m_clock(TaskTime::ToAbsolute(2026, 3, 2, 10, 0, 20)) {
+    WriteBackTest() : m_zone(GetParam()), m_clock(ValueOf(TaskTime::ToAbsolute(2026, 3, 2, 10, 0, 20))) {
         CSendContext ctx;
         ctx.fnTaskList = [this] { return &m_list; };
         ctx.fnSend = [this](const CTaskItem& t) {
@@ -95,6 +96,16 @@ TEST_P(WriteBackTest, ATaskMovedAboveTheTicksPlaceIsNotLeftOut) {
     for (const CTaskItem& t : m_list) EXPECT_EQ(t.m_nOccurrenceCount, 1) << t.m_strTaskName;
 }
 
+// An edit the user makes to the task being sent, first in the list, as the
+// options sheet stores it: the whole task written back in its place.
+std::function<void(CTaskList&)> EditSent(std::function<void(CTaskItem&)> fnChange) {
+    return [fnChange](CTaskList& l) {
+        CTaskItem t = static_cast<const CTaskList&>(l)[0];
+        fnChange(t);
+        l.SetAt(0, t);
+    };
+}
+
 // Each row: what the user does to the task being sent, meanwhile.
 TEST_P(WriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
     struct {
@@ -109,12 +120,10 @@ TEST_P(WriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
              EXPECT_EQ(l[0].m_strTaskName, "other");
          }},
         {"disabled and renamed",
-         [](CTaskList& l) {
-             CTaskItem t = static_cast<const CTaskList&>(l)[0];
+         EditSent([](CTaskItem& t) {
              t.m_bActive = 0;
              t.m_strTaskName = "renamed";
-             l.SetAt(0, t);
-         },
+         }),
          [](const CTaskList& l) {
              EXPECT_EQ(l[0].m_strTaskName, "renamed");
              EXPECT_EQ(l[0].m_bActive, 0);
@@ -122,25 +131,21 @@ TEST_P(WriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
              EXPECT_EQ(TaskTime::Format(l[0].m_dtNextSending), "2026-03-02 10:05");
          }},
         {"rescheduled",
-         [](CTaskList& l) {
-             CTaskItem t = static_cast<const CTaskList&>(l)[0];
+         EditSent([](CTaskItem& t) {
              t.m_nMinuteInterval = 60;
              t.m_dtLastSent.Empty();
              t.m_dtNextSending = At(2026, 3, 2, 12, 0);
-             l.SetAt(0, t);
-         },
+         }),
          [](const CTaskList& l) {
              EXPECT_EQ(l[0].m_nOccurrenceCount, 0) << "the edit wins over the stale advance";
              EXPECT_EQ(TaskTime::Format(l[0].m_dtNextSending), "2026-03-02 12:00");
          }},
         {"rescheduled, the same occurrence next",
-         [](CTaskList& l) {
-             CTaskItem t = static_cast<const CTaskList&>(l)[0];
+         EditSent([](CTaskItem& t) {
              t.m_nMinuteInterval = 15;
              t.m_dtStart = At(2026, 3, 2, 10, 0);
              t.m_dtLastSent.Empty();  // the options sheet schedules anew
-             l.SetAt(0, t);
-         },
+         }),
          [](const CTaskList& l) {
              EXPECT_EQ(l[0].m_nOccurrenceCount, 1) << "the occurrence sent is counted on the new schedule";
              EXPECT_EQ(l[0].m_nMinuteInterval, 15);
@@ -218,7 +223,7 @@ TEST_P(WriteBackTest, AScheduleThatCannotMoveOnSendsOnceAndCompletes) {
         ::testing::internal::CaptureStderr();
         // Two minutes of ticks, one a second.
         for (int s = 0; s < 120; ++s) {
-            m_clock.Set(TaskTime::ToAbsolute(2026, 3, 2, 10, 0, 0) + s);
+            m_clock.Set(ValueOf(TaskTime::ToAbsolute(2026, 3, 2, 10, 0, 0)) + s);
             Ticks(1);
         }
         const std::string strErr = ::testing::internal::GetCapturedStderr();
@@ -252,7 +257,7 @@ TEST_P(WriteBackTest, TheNoteGoesWhenTheTaskIsScheduledAnew) {
     again.m_dtLastSent.Empty();
     again.m_dtNextSending = again.m_dtStart;
     m_list.SetAt(0, again);
-    m_clock.Set(TaskTime::ToAbsolute(2026, 3, 2, 10, 1, 5));
+    m_clock.Set(ValueOf(TaskTime::ToAbsolute(2026, 3, 2, 10, 1, 5)));
     Ticks(1);
     EXPECT_FALSE(m_list[0].m_dtNextSending.IsSet());
     EXPECT_EQ(m_list[0].m_nOccurrenceCount, 2);

@@ -14,6 +14,7 @@
 #include "CSchedule.h"
 #include "CTaskListFile.h"
 #include "CTempDir.h"
+#include "ResultValue.h"
 #include "CTextCodec.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
@@ -52,13 +53,13 @@ CTaskItem Make(const CCase& c, time_t tNow) {
     task.m_strTaskName = c.pszName;
     task.m_strTemplateFile = "/nowhere/" + std::string(c.pszName) + ".eml";
     task.m_nEndKind = CodeOf(EEndKind::NoEnd);
-    task.m_dtStart = TaskTime::FromAbsolute(TaskTime::ToAbsolute(2026, 12, 8, 9, 0));
+    task.m_dtStart = TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(2026, 12, 8, 9, 0)));
     for (int32_t& b : task.m_bWeekDays) b = 0;
     task.m_nMinuteInterval = task.m_nDailyInterval = task.m_nWeeklyInterval = 1;
     task.m_nMonthlyInterval = task.m_nMonthlyInterval2 = 1;
     c.fnSet(task);
     CFixedClock clock(tNow);
-    CSchedule(clock).CalcNextSending(task);  // as the options sheet schedules a new task
+    EXPECT_TRUE(CSchedule(clock).CalcNextSending(task).Ok());  // as the options sheet schedules a new task
     return task;
 }
 
@@ -266,12 +267,12 @@ protected:
 };
 
 TEST_P(CalendarTest, EveryInstantIsTheOneTheSchedulerSends) {
-    const time_t tNow = TaskTime::ToAbsolute(2026, 12, 7, 12, 0);
-    const time_t tHorizon = TaskTime::ToAbsolute(2028, 12, 7, 12, 0);
+    const time_t tNow = ValueOf(TaskTime::ToAbsolute(2026, 12, 7, 12, 0));
+    const time_t tHorizon = ValueOf(TaskTime::ToAbsolute(2028, 12, 7, 12, 0));
     CTaskList list;
     for (const CCase& c : Cases()) list.Add(Make(c, tNow));
     const std::string strFile = m_tmp.Path() + "/emails.dat";
-    ASSERT_TRUE(CTaskListFile::SaveTaskList(strFile, list, CTextCodec("UTF-8")).empty());
+    ASSERT_TRUE(CTaskListFile::SaveTaskList(strFile, list, CTextCodec::Open("UTF-8").Value()).Ok());
     const std::string strArgs = "--file '" + strFile + "' --codepage UTF-8";
     // The tool inherits the zone guard's TZ.
     auto [nExit, strCalendar] = RunTool("ics --now '2026-12-07 12:00' " + strArgs);
@@ -299,11 +300,11 @@ TEST_P(CalendarTest, EveryInstantIsTheOneTheSchedulerSends) {
 }
 
 TEST_P(CalendarTest, NamedTasksOnlyAndAnUnknownNameIsAnError) {
-    const time_t tNow = TaskTime::ToAbsolute(2026, 12, 7, 12, 0);
+    const time_t tNow = ValueOf(TaskTime::ToAbsolute(2026, 12, 7, 12, 0));
     CTaskList list;
     for (const CCase& c : Cases()) list.Add(Make(c, tNow));
     const std::string strFile = m_tmp.Path() + "/emails.dat";
-    ASSERT_TRUE(CTaskListFile::SaveTaskList(strFile, list, CTextCodec("UTF-8")).empty());
+    ASSERT_TRUE(CTaskListFile::SaveTaskList(strFile, list, CTextCodec::Open("UTF-8").Value()).Ok());
     const std::string strArgs = " --now '2026-12-07 12:00' --file '" + strFile + "' --codepage UTF-8";
 
     auto [nExit, strCalendar] = RunTool("ics 5 '5 March'" + strArgs);
@@ -326,11 +327,11 @@ INSTANTIATE_TEST_SUITE_P(Zones, CalendarTest,
 TEST(CalendarFormTest, ARuleIsWrittenWhereItSaysTheScheduleExactly) {
     CZoneGuard zone("UTC");
     CTempDir tmp;
-    const time_t tNow = TaskTime::ToAbsolute(2026, 12, 7, 12, 0);
+    const time_t tNow = ValueOf(TaskTime::ToAbsolute(2026, 12, 7, 12, 0));
     CTaskList list;
     for (const CCase& c : Cases()) list.Add(Make(c, tNow));
     const std::string strFile = tmp.Path() + "/emails.dat";
-    ASSERT_TRUE(CTaskListFile::SaveTaskList(strFile, list, CTextCodec("UTF-8")).empty());
+    ASSERT_TRUE(CTaskListFile::SaveTaskList(strFile, list, CTextCodec::Open("UTF-8").Value()).Ok());
     auto [nExit, strCalendar] =
         RunTool("ics --now '2026-12-07 12:00' --file '" + strFile + "' --codepage UTF-8");
     ASSERT_EQ(nExit, 0);

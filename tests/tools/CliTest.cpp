@@ -82,8 +82,8 @@ CTaskList Sample() {
 }  // namespace
 
 TEST_F(CliTest, ListShowsIndexActiveNameAndNextTime) {
-    CTextCodec codec("CP1252");
-    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, Sample(), codec), "");
+    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, Sample(), codec).Problem(), "");
     CRun r = Run("list " + FileArg());
     EXPECT_EQ(r.nExit, 0) << r.strErr;
     EXPECT_EQ(r.strOut, "1 * Weekly report \xC3\xA9 2025-03-10 09:00\n2   Done Completed\n");
@@ -99,8 +99,8 @@ TEST_F(CliTest, MissingFileIsAnEmptyList) {
 }
 
 TEST_F(CliTest, ExportThenImportReproducesTheFileByteForByte) {
-    CTextCodec codec("CP1252");
-    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, Sample(), codec), "");
+    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, Sample(), codec).Problem(), "");
     const std::string before = Bytes();
     CRun exp = Run("export " + FileArg());
     ASSERT_EQ(exp.nExit, 0) << exp.strErr;
@@ -121,8 +121,8 @@ TEST_F(CliTest, ExportShowsOutOfRangeValuesAsStored) {
     t.m_dtNextSending = {2025, 14, 40, 9, 99, -3, 7};
     t.m_bActive = 5;
     list.Add(t);
-    CTextCodec codec("CP1252");
-    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, list, codec), "");
+    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, list, codec).Problem(), "");
     CRun r = Run("export " + FileArg());
     ASSERT_EQ(r.nExit, 0);
     auto j = nlohmann::json::parse(r.strOut);
@@ -132,8 +132,8 @@ TEST_F(CliTest, ExportShowsOutOfRangeValuesAsStored) {
 }
 
 TEST_F(CliTest, InvalidImportReportsEveryProblemAndWritesNothing) {
-    CTextCodec codec("CP1252");
-    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, Sample(), codec), "");
+    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, Sample(), codec).Problem(), "");
     const std::string before = Bytes();
     CRun r = Run("import " + FileArg(),
                  R"([{"taskName":"ok","start":{"year":2025,"month":3,"day":3},"endKind":0},
@@ -161,8 +161,8 @@ TEST_F(CliTest, MissingKeysTakeTheDefaultsAndADayOfWeekComesFromItsDate) {
                                              "nextSending":{"year":2026,"month":1,"day":4,"hour":9}}])");
     ASSERT_EQ(r.nExit, 0) << r.strErr;
     CTaskList back;
-    CTextCodec codec("CP1252");
-    CTaskListFile::LoadTaskList(m_strFile, back, codec);
+    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
+    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strFile, back, codec).Problem(), "");
     ASSERT_EQ(back.GetSize(), 2);
     CTaskItem expect;
     expect.m_strTaskName = "x";
@@ -337,8 +337,8 @@ TEST_F(CliTest, ImportChecksEveryRuleAndNamesTaskAndKey) {
     r = Run("import " + FileArg(), arrGood.dump());
     EXPECT_EQ(r.nExit, 0) << r.strErr;
     CTaskList back;
-    CTextCodec codec("CP1252");
-    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strFile, back, codec).strProblem, "");
+    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
+    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strFile, back, codec).Problem(), "");
     EXPECT_EQ(back.GetSize(), static_cast<int>(arrGood.size()));
 }
 
@@ -372,8 +372,8 @@ TEST_F(CliTest, ImportRefusesATaskTooLargeForTheFile) {
     r = Run("import " + FileArg(), nlohmann::ordered_json{task(strAccented, ""), task("after", "")}.dump());
     ASSERT_EQ(r.nExit, 0) << r.strErr.substr(0, 2000);
     CTaskList back;
-    CTextCodec codec("CP1252");
-    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strFile, back, codec).strProblem, "");
+    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
+    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strFile, back, codec).Problem(), "");
     ASSERT_EQ(back.GetSize(), 2);
     EXPECT_EQ(back[0].m_strTaskName, strAccented);
     EXPECT_EQ(back[1].m_strTaskName, "after");
@@ -405,8 +405,8 @@ TEST_F(CliTest, NextPrintsTheComingSendingTimes) {
     EXPECT_EQ(r.strOut, "2025-01-01 10:00\n2025-01-01 10:15\nCompleted\n");
     // The file is left as it was.
     CTaskList back;
-    CTextCodec codec("CP1252");
-    CTaskListFile::LoadTaskList(m_strFile, back, codec);
+    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
+    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strFile, back, codec).Problem(), "");
     EXPECT_FALSE(back[0].m_dtNextSending.IsSet());
 
     r = Run("next 4 " + FileArg());
@@ -427,8 +427,8 @@ TEST_F(CliTest, NextNamesAnInvalidDateGroup) {
     t.m_nDailyInterval = 1;
     t.m_dtLastSent = {2025, 2, 1, 0, 25, 0, 1};  // hour 25
     list.Add(t);
-    CTextCodec codec("CP1252");
-    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, list, codec), "");
+    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
+    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, list, codec).Problem(), "");
     CRun r = Run("next 1 " + FileArg());
     EXPECT_EQ(r.nExit, 2);
     EXPECT_NE(r.strErr.find("task 1: lastSent: invalid date: hour 25"), std::string::npos) << r.strErr;
@@ -437,7 +437,7 @@ TEST_F(CliTest, NextNamesAnInvalidDateGroup) {
 // A damaged file still shows the tasks before the damage, so that they can
 // be salvaged, and says it is not whole.
 TEST_F(CliTest, ListAndExportOfADamagedFileShowTheReadableTasksAndExitWith2) {
-    CTextCodec codec("CP1252");
+    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
     std::vector<uint8_t> v = CTaskListFile::Encode(Sample(), codec);
     v[0] = 3;  // a third task ...
     for (uint8_t b : {0x80, 0x84, 0x1E, 0x00}) v.push_back(b);  // ... whose record claims 2,000,000 bytes
@@ -460,6 +460,6 @@ TEST_F(CliTest, ListAndExportOfADamagedFileShowTheReadableTasksAndExitWith2) {
     r = Run("import " + FileArg(), j.dump());
     EXPECT_EQ(r.nExit, 0) << r.strErr;
     CTaskList back;
-    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strFile, back, codec).strProblem, "");
+    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strFile, back, codec).Problem(), "");
     EXPECT_EQ(back.GetSize(), 2);
 }

@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     auto folder = CScreenshotFolder::FromArgs(argc, argv, "options_screenshots", "options-");
     if (!folder) return 1;
-    const CFixedClock clock(TaskTime::ToAbsolute(2024, 6, 7, 10, 0, 0));
+    const CFixedClock clock(TaskTime::ToAbsolute(2024, 6, 7, 10, 0, 0).Value());  // a date that always converts
     COptionsDlg dlg(nullptr, clock);
     dlg.m_bNewTask = 1;
     dlg.OtherPage().m_strTaskName = "Weekly figures";
