@@ -17,13 +17,14 @@
 #include "CTaskListFile.h"
 #include "CTaskListServer.h"
 #include "CTextCodec.h"
+#include "HostName.h"
 #include "SendTask.h"
 
 namespace {
 
 // The main window's toolbar and its button, which opens the Email Manager.
 constexpr const char* kMainToolbarName = "Quillory";
-constexpr CAddinToolbar::CButtonText kMainButtonText{"Quillory", "Quillory Using Outlook", "Quillory"};
+constexpr const char* kMainButtonCaption = "Quillory";  // also its tag
 
 std::function<void()>& EmailManagerHook() {
     static std::function<void()> g_fn;
@@ -162,7 +163,10 @@ HRESULT CAddin::AddMainToolbar() {
     HRESULT hr = spExplorer->get_CommandBars(&spBars);
     // An empty answer with a success code must not read as a connection.
     if (FAILED(hr) || !spBars) return FAILED(hr) ? hr : kFailure;
-    CComPtr<_CommandBarButton> spButton = CAddinToolbar::Add(spBars, kMainToolbarName, kMainButtonText);
+    // The tooltip names the host the add-in runs in.
+    const std::string strTooltip = "Quillory Using " + HostName();
+    CComPtr<_CommandBarButton> spButton =
+        CAddinToolbar::Add(spBars, kMainToolbarName, {kMainButtonCaption, strTooltip.c_str(), kMainButtonCaption});
     if (!spButton) return kFailure;
     m_spButton = spButton;
     m_spButtonSink = MakeComObject<CButtonEventsSink>(

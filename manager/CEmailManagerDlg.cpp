@@ -232,9 +232,9 @@ void CEmailManagerDlg::DisplayForOptions(IDispatch* pItem, CTaskList::Id nTaskId
         Fail(pszFailure);
         return;
     }
+    // The button is on the message window's own toolbar in this host.
     Inform(std::string("Please click on \"Quillory Options\" button after ") + pszDoing +
-           " the email message.\n\nIn Outlook 2007 and latest version, please click on the button on \"Add-Ins\" "
-           "page.");
+           " the email message.\n\nThe button is on the \"Quillory\" toolbar of the message window.");
     // The window goes first: the message window and the options sheet take over.
     m_timer.stop();
     accept();

@@ -11,6 +11,7 @@
 #include "CGeneralPage.h"
 #include "CAddinBox.h"
 #include "COptionsIds.h"
+#include "HostName.h"
 #include "COtherPage.h"
 #include "CSchedule.h"
 #include "CTaskCheck.h"
@@ -237,9 +238,8 @@ void COptionsDlg::OnSchedule() {
                     CMessageBox::MB_ICONERROR);
     if (!*rCommitted) return;
     m_task = task;
-    CAddinBox::Inform(
-        "This email message has been scheduled.\n\nTo automatically send this email message, please DO NOT close "
-        "Outlook.");
+    CAddinBox::Inform("This email message has been scheduled.\n\nTo automatically send this email message, please DO NOT close " +
+                      HostName() + ".");
     done(kResultOK);
 }
 

@@ -127,7 +127,7 @@ TEST_F(AddinTest, ConnectionSetsUpPathsListToolbarAndSending) {
     vecControls[0]->get_Caption(&strCaption);
     vecControls[0]->get_TooltipText(&strTip);
     vecControls[0]->get_Tag(&strTag);
-    EXPECT_EQ(strCaption + "|" + strTip + "|" + strTag, "Quillory|Quillory Using Outlook|Quillory");
+    EXPECT_EQ(strCaption + "|" + strTip + "|" + strTag, "Quillory|Quillory Using Mail Host|Quillory");
 
     int nClicks = 0;
     CAddin::SetEmailManagerHook([&] { ++nClicks; });

@@ -246,8 +246,8 @@ TEST_F(EmailManagerTest, NewEmailOpensAMessageWindowForANewTask) {
     Click(dlg, CEmailManagerDlg::IDC_NEW_EMAIL);
     ASSERT_EQ(boxes.Texts().size(), 1u);
     EXPECT_EQ(boxes.Texts()[0],
-              "Please click on \"Quillory Options\" button after composing the email message.\n\nIn Outlook 2007 "
-              "and latest version, please click on the button on \"Add-Ins\" page.");
+              "Please click on \"Quillory Options\" button after composing the email message.\n\nThe button is on the "
+              "\"Quillory\" toolbar of the message window.");
     EXPECT_EQ(boxes.Flags()[0], CMessageBox::MB_OK | CMessageBox::MB_ICONINFORMATION);
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(g_nCurTaskIndex, -1);
@@ -277,8 +277,8 @@ TEST_F(EmailManagerTest, EditEmailMessageChecksTheTemplate) {
     ASSERT_EQ(m_backend.SaveTemplate(m_list[2].m_strTemplateFile, msg).Problem(), "");
     Click(dlg, CEmailManagerDlg::IDC_EDIT_EMAIL);
     EXPECT_EQ(boxes.Texts().back(),
-              "Please click on \"Quillory Options\" button after editing the email message.\n\nIn Outlook 2007 "
-              "and latest version, please click on the button on \"Add-Ins\" page.");
+              "Please click on \"Quillory Options\" button after editing the email message.\n\nThe button is on the "
+              "\"Quillory\" toolbar of the message window.");
     EXPECT_EQ(boxes.Flags().back(), CMessageBox::MB_OK | CMessageBox::MB_ICONINFORMATION);
     EXPECT_EQ(g_nCurTaskIndex, 2);
     EXPECT_EQ(m_spApp->OpenInspectors().size(), 1u);
@@ -494,6 +494,13 @@ TEST_F(EmailManagerTest, EachRowSaysItsScheduleInWords) {
     dlg.OnTimer();
     EXPECT_EQ(dlg.List()->topLevelItem(1)->text(CEmailManagerDlg::kScheduleColumn).toStdString(),
               "Last weekday of every 2 months at 17:30");
+}
+
+TEST_F(EmailManagerTest, TheAboutWindowNamesTheHostByItsOwnName) {
+    CAboutDlg dlg;
+    std::vector<std::string> vecTexts;
+    for (const QLabel* p : dlg.findChildren<QLabel*>()) vecTexts.push_back(p->text().toStdString());
+    EXPECT_NE(std::find(vecTexts.begin(), vecTexts.end(), "Quillory Using Mail Host"), vecTexts.end());
 }
 
 #include "EmailManagerTest.moc"

@@ -108,7 +108,7 @@ public:
 
     static constexpr const char* kScheduled =
         "This email message has been scheduled.\n\nTo automatically send this email message, please DO NOT close "
-        "Outlook.";
+        "Mail Host.";
 
     CFixedClock m_clock{0};
     CTempDir m_dir;

@@ -1,10 +1,12 @@
 // The sheet's three modes: what each loads, writes and leaves alone, the
 // template file and the removal of the draft.
+#include <QAbstractButton>
 #include <QTabWidget>
 #include <QTest>
 #include <filesystem>
 
 #include "CGeneralPage.h"
+#include "COptionsIds.h"
 #include "COptionsTestBase.h"
 #include "COtherPage.h"
 
@@ -290,4 +292,22 @@ TEST_F(ModesTest, OutOfRangeStoredValuesAreShownClampedAndReported) {
     ASSERT_FALSE(m_boxes.m_vecShown.empty());
     EXPECT_NE(m_boxes.m_vecShown[0].strText.find("recurrence: type 42"), std::string::npos);
     EXPECT_NE(m_boxes.m_vecShown[0].strText.find("end: kind 9"), std::string::npos);
+}
+
+// The sheet's texts name the program the add-in runs in, by the name the
+// host gives; with no host connected they say "the mail host".
+TEST_F(ModesTest, TextsNameTheHostTheAddinRunsIn) {
+    const auto OverdueText = [this] { return Get<QAbstractButton>(COptionsIds::IDC_SEND_OVERDUE)->text().toStdString(); };
+    const CTaskItem stored = StoredTask();
+    m_list.Add(stored);
+    Open(0, COptionsDlg::kModeSchedule, 0, &stored);
+    EXPECT_EQ(OverdueText(), "Send overdue email messages on Mail Host startup");
+    ASSERT_TRUE(Schedule());
+    EXPECT_EQ(Texts(), std::vector<std::string>{kScheduled});
+
+    const CComPtr<_Application> spHost = g_spApplication;
+    g_spApplication = nullptr;
+    Open(0, COptionsDlg::kModeSchedule, 0, &stored);
+    EXPECT_EQ(OverdueText(), "Send overdue email messages on the mail host startup");
+    g_spApplication = spHost;
 }
