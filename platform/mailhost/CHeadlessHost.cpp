@@ -61,7 +61,7 @@ int CHeadlessHost::Run() {
     } closer{fdSignal};
 
     CProfileLock lock;
-    if (CResult<> r = lock.Acquire(CMailStore::DefaultProfileDir()); !r) {
+    if (CResult<> r = lock.Acquire(CMailStore::DefaultProfileDir(), "headless"); !r) {
         Log(r.Problem());
         return 1;
     }
