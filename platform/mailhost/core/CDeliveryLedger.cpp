@@ -45,6 +45,7 @@ CResult<> CDeliveryLedger::Open() {
 }
 
 CDeliveryRecord CDeliveryLedger::Get(const std::string& strId) const {
+    if (auto it = m_mapUnwritten.find(strId); it != m_mapUnwritten.end()) return it->second;
     CDeliveryRecord rec;
     CResult<std::string> rBytes = CFileOps::ReadFile(m_strDir + "/" + strId, 1 << 20);
     if (!rBytes) return rec;
@@ -64,13 +65,19 @@ CDeliveryRecord CDeliveryLedger::Get(const std::string& strId) const {
 
 CResult<> CDeliveryLedger::Put(const std::string& strId, const CDeliveryRecord& rec) {
     if (rec.state == EDeliveryState::None) return Erase(strId);
+    m_mapUnwritten.erase(strId);
     std::string strBytes = std::string("state=") + StateName(rec.state) + "\nreason=" + OneLine(rec.strReason) +
                            "\nattempts=" + std::to_string(rec.nAttempts) + "\n";
     for (const auto& str : rec.vecRefused) strBytes += "refused=" + OneLine(str) + "\n";
-    return CFileOps::ReplaceFile(m_strDir + "/" + strId, strBytes);
+    CResult<> rWritten = CFileOps::ReplaceFile(m_strDir + "/" + strId, strBytes);
+    // A retry that cannot be recorded still shows in this host, with its
+    // reason; other states must not seem kept when they are not.
+    if (!rWritten && rec.state == EDeliveryState::Retrying) m_mapUnwritten[strId] = rec;
+    return rWritten;
 }
 
 CResult<> CDeliveryLedger::Erase(const std::string& strId) {
+    m_mapUnwritten.erase(strId);
     std::string strPath = m_strDir + "/" + strId;
     if (::unlink(strPath.c_str()) != 0 && errno != ENOENT)
         return CProblem(CFileOps::ErrnoText("cannot remove delivery record", strPath));

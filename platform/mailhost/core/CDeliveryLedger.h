@@ -1,4 +1,5 @@
 #pragma once
+#include <map>
 #include <string>
 #include <vector>
 
@@ -41,4 +42,5 @@ public:
 
 private:
     std::string m_strDir;
+    std::map<std::string, CDeliveryRecord> m_mapUnwritten;  // retries whose record could not be written
 };
