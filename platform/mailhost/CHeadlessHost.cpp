@@ -10,12 +10,15 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "CAddinLoader.h"
 #include "CApplication.h"
 #include "CMailHost.h"
+#include "CMailJournal.h"
 #include "CProfileLock.h"
+#include "CServiceNotifier.h"
 
 namespace {
 
@@ -23,12 +26,23 @@ constexpr int kReceiveEveryMs = 10 * 60 * 1000;
 
 void Log(const std::string& str) { std::fprintf(stderr, "mailhost: %s\n", str.c_str()); }
 
+// Every event as a line on standard error; a message's result also as a
+// structured journal entry, which stands in for the line when standard
+// error goes to the journal anyway.
 void LogEvents(CMailHost& host) {
+    const bool bStderrIsJournal = CMailJournal::StderrIsJournal();
     for (const auto& e : host.Events().Drain()) {
         std::string str = std::string(CHostEvents::KindName(e.kind));
         if (!e.strId.empty()) str += " " + e.strId;
         if (!e.strText.empty()) str += ": " + e.strText;
-        Log(str);
+        bool bJournaled = false;
+        if (const std::optional<bool> bSent = CMailJournal::InSentItems(e.kind)) {
+            CMailMessage msg;
+            const bool bRead =
+                host.LoadFromFolder(*bSent ? EMailFolder::SentItems : EMailFolder::Outbox, e.strId, msg).Ok();
+            bJournaled = CMailJournal::Send(CMailJournal::Fields(e, "mailhost: " + str, bRead ? &msg : nullptr)).Ok();
+        }
+        if (!bJournaled || !bStderrIsJournal) Log(str);
     }
 }
 
@@ -97,7 +111,17 @@ int CHeadlessHost::Run() {
         receiveTimer.start(kReceiveEveryMs);
         host.SendReceiveNow();
 
+        // Pinged from the event loop, so a host whose loop hangs is
+        // restarted by the service manager.
+        const CServiceNotifier notifier;
+        QTimer watchdogTimer;
+        QObject::connect(&watchdogTimer, &QTimer::timeout, [&notifier] { notifier.Ping(); });
+        if (const auto interval = notifier.PingInterval(); interval.count() > 0) watchdogTimer.start(interval);
+        notifier.Ready(host.TransportName().empty() ? "running, nothing can be sent"
+                                                    : "running, sending via " + host.TransportName());
+
         nStatus = QCoreApplication::exec();
+        notifier.Stopping();
         loader.UnloadAll();
         spApp->Shutdown();
     }
