@@ -42,7 +42,7 @@ TEST_F(AccountCommandTest, SetWritesTheAccountAndAPasswordOnlyTheUserCanRead) {
     ASSERT_EQ(run.nStatus, 0) << run.strErr;
     // The scheme follows the security.
     EXPECT_EQ(CTempDir::ReadFile(AccountsPath()),
-              "; Written by the mail host's Accounts dialog.\n[Account]\nName = Zoë Example\n"
+              "; Written by the mail host (the Accounts dialog or \"mailhost account set\").\n[Account]\nName = Zoë Example\n"
               "Address = Zoë <zoe@example.org>\nSmtpUrl = smtps://mail.example.org:465\nSecurity = tls\nUser = zoe\n"
               "PasswordFile = smtp-password\nReceiveUrl = imaps://mail.example.org\n");
     EXPECT_EQ(CTempDir::ReadFile(PasswordPath()), "  pass word with spaces \n");

@@ -36,7 +36,7 @@ std::string CAccountsWriter::MatchScheme(const std::string& strUrl, ESecurity se
 }
 
 std::string CAccountsWriter::Compose(const CAccount& acc) {
-    std::string str = "; Written by the mail host's Accounts dialog.\n[Account]\n";
+    std::string str = "; Written by the mail host (the Accounts dialog or \"mailhost account set\").\n[Account]\n";
     auto Line = [&](const char* pszKey, const std::string& strValue) {
         if (!strValue.empty()) str += std::string(pszKey) + " = " + strValue + "\n";
     };
