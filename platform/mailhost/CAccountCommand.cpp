@@ -1,5 +1,9 @@
 #include "CAccountCommand.h"
 
+#include <signal.h>
+
+#include <cerrno>
+#include <cstring>
 #include <istream>
 #include <ostream>
 
@@ -26,12 +30,14 @@ const char* const kHelp =
     "      the first line of standard input; it is kept in smtp-password beside\n"
     "      accounts.ini, readable only by you. --user \"\" removes the login, and\n"
     "      --receive \"\" the receiving server. The SMTP URL's scheme follows the\n"
-    "      security: smtps:// for smtps, smtp:// for starttls.\n"
+    "      security: smtps:// for smtps, smtp:// for starttls. A headless host\n"
+    "      running on the profile is told to read the account again.\n"
     "test  connects to the sending server, and to the receiving one when there is\n"
     "      one, with the saved account, and prints what each server answered.\n"
     "\n"
     "exit status: 0 done (test: every configured server answered), 1 usage,\n"
-    "2 no account or an invalid one, 3 a server refused or could not be reached.\n"
+    "2 no account or an invalid one, 3 a server refused or could not be reached\n"
+    "(set: the running host could not be told; the account is saved all the same).\n"
     "\n"
     "example:\n"
     "  printf '%s\\n' \"$PASSWORD\" | mailhost account set --name \"Zoe Example\" \\\n"
@@ -72,6 +78,25 @@ int Show(const std::string& strPath, std::ostream& out, std::ostream& err) {
     for (const auto& str : report.vecWarnings) err << "mailhost: warning: " << str << "\n";
     for (const auto& str : report.vecErrors) err << "mailhost: " << str << "\n";
     return report.vecErrors.empty() ? kExitOk : kExitData;
+}
+
+// A headless host on the profile reads the account again on SIGHUP; one
+// with windows takes it from its Accounts dialog or when it starts.
+int TellRunningHost(std::ostream& out, std::ostream& err) {
+    const std::optional<CProfileLock::CHolder> holder = CProfileLock::Holder(CMailStore::DefaultProfileDir());
+    if (!holder) return kExitOk;
+    const std::string strHost = "the running host (pid " + std::to_string(holder->pid) + ")";
+    if (holder->strMode != "headless") {
+        err << "mailhost: " << strHost << " reads the account when it starts; restart it to use this one\n";
+        return kExitOk;
+    }
+    if (holder->pid <= 0 || ::kill(holder->pid, SIGHUP) != 0) {
+        err << "mailhost: " << strHost << " could not be told to read the account again: "
+            << (holder->pid <= 0 ? "its pid is unknown" : std::strerror(errno)) << "; restart it\n";
+        return kExitHost;
+    }
+    out << strHost << " reads the account again\n";
+    return kExitOk;
 }
 
 int Set(const std::string& strPath, CArgs& args, std::istream& in, std::ostream& out, std::ostream& err) {
@@ -120,10 +145,7 @@ int Set(const std::string& strPath, CArgs& args, std::istream& in, std::ostream&
     if (acc.security == ESecurity::None)
         err << "mailhost: warning: without encryption your mail and your password travel over the network "
                "readable by anyone on the way\n";
-    if (auto holder = CProfileLock::Holder(CMailStore::DefaultProfileDir()))
-        err << "mailhost: the running host (pid " << holder->pid
-            << ") reads the account when it starts; restart it to use this one\n";
-    return kExitOk;
+    return TellRunningHost(out, err);
 }
 
 int Test(const std::string& strPath, std::ostream& out, std::ostream& err) {

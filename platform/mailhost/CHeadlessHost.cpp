@@ -46,24 +46,36 @@ void LogEvents(CMailHost& host) {
     }
 }
 
-sigset_t StopSignals() {
+// SIGTERM and SIGINT stop the host; SIGHUP makes it read the account again.
+sigset_t HandledSignals() {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGHUP);
     return set;
+}
+
+// As the Accounts dialog's OK does in the windowed host: delivery starts
+// again with the account as the file now says.
+void Reload(CMailHost& host) {
+    Log("reading the account again");
+    host.Stop();
+    if (CResult<> r = host.Start(); !r) Log(r.Problem());
+    Log(host.TransportName().empty() ? "nothing can be sent" : "sending via " + host.TransportName());
+    for (const auto& str : host.ConfigMessages()) Log(str);
 }
 
 }  // namespace
 
 void CHeadlessHost::BlockSignals() {
-    sigset_t set = StopSignals();
+    sigset_t set = HandledSignals();
     sigaddset(&set, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
 int CHeadlessHost::Run() {
-    const sigset_t set = StopSignals();
+    const sigset_t set = HandledSignals();
     const int fdSignal = ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
     if (fdSignal < 0) {
         Log(std::string("cannot watch signals: ") + std::strerror(errno));
@@ -97,12 +109,15 @@ int CHeadlessHost::Run() {
         else loader.LoadAll(registry, static_cast<_Application*>(spApp.p));
 
         QSocketNotifier signalNotifier(fdSignal, QSocketNotifier::Read);
-        QObject::connect(&signalNotifier, &QSocketNotifier::activated, [fdSignal] {
+        QObject::connect(&signalNotifier, &QSocketNotifier::activated, [fdSignal, &host] {
             signalfd_siginfo info{};
-            if (::read(fdSignal, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-                Log(std::string("stopping on ") + strsignal(static_cast<int>(info.ssi_signo)));
-                QCoreApplication::exit(0);
+            if (::read(fdSignal, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return;
+            if (info.ssi_signo == SIGHUP) {
+                Reload(host);
+                return;
             }
+            Log(std::string("stopping on ") + strsignal(static_cast<int>(info.ssi_signo)));
+            QCoreApplication::exit(0);
         });
         QSocketNotifier eventNotifier(host.Events().Fd(), QSocketNotifier::Read);
         QObject::connect(&eventNotifier, &QSocketNotifier::activated, [&host] { LogEvents(host); });

@@ -12,6 +12,7 @@
 
 #include "CHeadlessTestBase.h"
 #include "CMailStore.h"
+#include "CMailhostRun.h"
 
 namespace {
 
@@ -148,6 +149,31 @@ TEST_F(ServiceTest, EveryMessagesResultIsAStructuredJournalEntry) {
     EXPECT_EQ(failed["RECIPIENTS"], "nobody@example.org");
     EXPECT_NE(failed["REASON"].find("550"), std::string::npos) << failed["REASON"];
     EXPECT_EQ(failed["QUILLORY_MESSAGE_ID"], "18.queued@example.org");
+}
+
+TEST_F(ServiceTest, AccountSetMakesTheRunningHostSendThroughTheNewAccount) {
+    StartHost();
+    ASSERT_TRUE(WaitForLog(m_dir / "host.log", "sending via", seconds(20)));
+    m_server.Stop();
+    CSmtpServer other(m_dir / "other");
+    other.Start({});
+    // Put into Outbox by another program; delivery, started again with the
+    // new account, finds it there.
+    CMailStore store(m_dir / "data/mailhost");
+    ASSERT_TRUE(store.Open().Ok());
+    CMailMessage msg;
+    msg.vecTo = {"rita@example.com"};
+    msg.strSubject = "Through the new server";
+    msg.strBody = "body\n";
+    std::string strId;
+    ASSERT_TRUE(store.Save(EMailFolder::Outbox, msg, strId).Ok());
+
+    const CMailhostRun run =
+        CMailhostRun::Run(m_dir, {"account", "set", "--smtp", "smtp://127.0.0.1:" + std::to_string(other.Port())});
+    EXPECT_EQ(run.nStatus, 0) << run.strErr;
+    EXPECT_NE(run.strOut.find(") reads the account again\n"), std::string::npos) << run.strOut;
+    EXPECT_TRUE(other.WaitForCount(1, milliseconds(20000))) << CTempDir::ReadFile(m_dir / "host.log");
+    EXPECT_TRUE(m_host.Running());
 }
 
 }  // namespace
