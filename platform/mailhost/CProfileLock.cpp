@@ -6,31 +6,73 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+// A look by `mailhost status` holds a shared lock for a moment; a host
+// starting just then waits that out instead of taking it for a running host.
+constexpr int kLockTries = 10;
+constexpr auto kLockPause = std::chrono::milliseconds(20);
+
+CProfileLock::CHolder ReadHolder(int fd) {
+    char sz[128] = {};
+    const ssize_t n = ::pread(fd, sz, sizeof sz - 1, 0);
+    std::istringstream in(std::string(sz, n > 0 ? static_cast<size_t>(n) : 0));
+    CProfileLock::CHolder holder;
+    std::string strPid, strStarted;
+    std::getline(in, strPid);
+    std::getline(in, holder.strMode);
+    std::getline(in, strStarted);
+    holder.pid = static_cast<pid_t>(std::atol(strPid.c_str()));
+    holder.tStarted = static_cast<std::time_t>(std::atoll(strStarted.c_str()));
+    return holder;
+}
+
+}  // namespace
 
 CProfileLock::~CProfileLock() {
     if (m_fd >= 0) ::close(m_fd);
 }
 
-CResult<> CProfileLock::Acquire(const std::string& strProfileDir) {
+CResult<> CProfileLock::Acquire(const std::string& strProfileDir, const char* pszMode) {
     for (size_t i = 1; i <= strProfileDir.size(); ++i)
         if (i == strProfileDir.size() || strProfileDir[i] == '/') ::mkdir(strProfileDir.substr(0, i).c_str(), 0700);
     const std::string strPath = strProfileDir + "/" + kFileName;
     const int fd = ::open(strPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return CProblem("cannot open " + strPath + ": " + std::strerror(errno));
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int nErr = errno;
-        char sz[32] = {};
-        const ssize_t n = ::pread(fd, sz, sizeof sz - 1, 0);
+    int nErr = 0;
+    for (int i = 0; i < kLockTries; ++i) {
+        nErr = ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
+        if (nErr != EWOULDBLOCK) break;
+        std::this_thread::sleep_for(kLockPause);
+    }
+    if (nErr != 0) {
+        const CHolder holder = ReadHolder(fd);
         ::close(fd);
         if (nErr != EWOULDBLOCK) return CProblem("cannot lock " + strPath + ": " + std::strerror(nErr));
-        std::string strPid = n > 0 ? std::string(sz, static_cast<size_t>(n)) : "";
-        while (!strPid.empty() && (strPid.back() == '\n' || strPid.back() == ' ')) strPid.pop_back();
-        return CProblem("another mailhost" + (strPid.empty() ? std::string() : " (pid " + strPid + ")") +
+        return CProblem("another mailhost" + (holder.pid > 0 ? " (pid " + std::to_string(holder.pid) + ")" : "") +
                         " is already running on the profile " + strProfileDir);
     }
-    const std::string strPid = std::to_string(::getpid()) + "\n";
-    if (::ftruncate(fd, 0) == 0) [[maybe_unused]] auto n = ::pwrite(fd, strPid.data(), strPid.size(), 0);
+    const std::string strHolder = std::to_string(::getpid()) + "\n" + pszMode + "\n" +
+                                  std::to_string(static_cast<long long>(std::time(nullptr))) + "\n";
+    if (::ftruncate(fd, 0) == 0) [[maybe_unused]] auto n = ::pwrite(fd, strHolder.data(), strHolder.size(), 0);
     m_fd = fd;
     return {};
+}
+
+std::optional<CProfileLock::CHolder> CProfileLock::Holder(const std::string& strProfileDir) {
+    const std::string strPath = strProfileDir + "/" + kFileName;
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    // A shared lock is refused only while a host holds its exclusive one.
+    const bool bHeld = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    std::optional<CHolder> holder;
+    if (bHeld) holder = ReadHolder(fd);
+    ::close(fd);
+    return holder;
 }

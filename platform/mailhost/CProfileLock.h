@@ -1,22 +1,39 @@
 #pragma once
+#include <ctime>
+#include <optional>
 #include <string>
+#include <sys/types.h>
 
 #include "CResult.h"
 
 // One host per profile: an exclusive lock on "mailhost.lock" in the profile
 // folder, held for the life of the object. The kernel drops it when the
 // process ends in any way, so a crashed host never blocks the next one.
+// The file says who holds it: "PID\nMODE\nSTARTED\n", STARTED in seconds
+// since the epoch, e.g. "4711\nheadless\n1796650000\n".
 class CProfileLock {
 public:
     static constexpr const char* kFileName = "mailhost.lock";
+
+    // The host that holds a profile, as its lock file says.
+    struct CHolder {
+        pid_t pid = 0;
+        std::string strMode;  // "windows" or "headless"
+        std::time_t tStarted = 0;
+    };
 
     CProfileLock() = default;
     ~CProfileLock();
     CProfileLock(const CProfileLock&) = delete;
     CProfileLock& operator=(const CProfileLock&) = delete;
 
-    // Done when the lock is held, else a message for the user.
-    CResult<> Acquire(const std::string& strProfileDir);
+    // Done when the lock is held, else a message for the user. pszMode is
+    // recorded for `mailhost status`.
+    CResult<> Acquire(const std::string& strProfileDir, const char* pszMode);
+
+    // The host running on the profile, or none; never blocks a host that
+    // starts meanwhile for longer than the moment of the look.
+    static std::optional<CHolder> Holder(const std::string& strProfileDir);
 
 private:
     int m_fd = -1;

@@ -1,20 +1,24 @@
 // The mail host: with its windows when a display is there, or --headless:
 // store, delivery and the add-ins without windows until SIGTERM or SIGINT;
 // --register and --unregister record an add-in module in the registry or
-// remove it.
+// remove it; `account` and `status` do without windows what a person on a
+// server needs.
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "CAccountCommand.h"
 #include "CAddinLoader.h"
 #include "CHeadlessHost.h"
 #include "CHostPaths.h"
 #include "CMailStore.h"
 #include "CProfileLock.h"
 #include "CRegistry.h"
+#include "CStatusCommand.h"
 #include "CWindowedHost.h"
 
 namespace {
@@ -23,7 +27,10 @@ const char* const kUsage =
     "usage: mailhost                     the host with its windows (needs a display)\n"
     "       mailhost --headless          run without windows until SIGTERM or SIGINT\n"
     "       mailhost --register PATH     register the add-in module at PATH\n"
-    "       mailhost --unregister PATH   remove the add-in module's registration\n";
+    "       mailhost --unregister PATH   remove the add-in module's registration\n"
+    "       mailhost account show|set|test   look at, change or test the account\n"
+    "       mailhost status              the running host, the Outbox, the tasks due soon\n"
+    "Run 'mailhost account --help' or 'mailhost status --help' for their options.\n";
 
 int Register(const char* pszPath, bool bRegister) {
     const CResult<> r = CAddinLoader::RegisterModule(pszPath, bRegister);
@@ -42,7 +49,7 @@ void Log(const std::string& str) { std::cerr << "mailhost: " << str << '\n'; }
 // application object and windows exist.
 int RunWindowed(int argc, char** argv) {
     CProfileLock lock;
-    if (CResult<> r = lock.Acquire(CMailStore::DefaultProfileDir()); !r) {
+    if (CResult<> r = lock.Acquire(CMailStore::DefaultProfileDir(), "windows"); !r) {
         Log(r.Problem());
         return 1;
     }
@@ -62,6 +69,14 @@ int RunWindowed(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (CResult<> r = CHostPaths::MakeAbsolute(); !r) Log(r.Problem());
+    if (argc >= 2 && std::strcmp(argv[1], "account") == 0)
+        return CAccountCommand::Run({argv + 2, argv + argc}, std::cin, std::cout, std::cerr);
+    if (argc >= 2 && std::strcmp(argv[1], "status") == 0)
+        return CStatusCommand::Run({argv + 2, argv + argc}, std::cout, std::cerr);
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (argc == 3 && std::strcmp(argv[1], "--register") == 0) return Register(argv[2], true);
     if (argc == 3 && std::strcmp(argv[1], "--unregister") == 0) return Register(argv[2], false);
     if (argc == 2 && std::strcmp(argv[1], "--headless") == 0) {

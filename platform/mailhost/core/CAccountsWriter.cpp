@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cctype>
+
 #include "CFileOps.h"
 
 namespace {
@@ -24,8 +26,17 @@ std::string WithoutPosition(const std::string& str, const std::string& strPath) 
 
 }  // namespace
 
+std::string CAccountsWriter::MatchScheme(const std::string& strUrl, ESecurity security) {
+    const size_t n = strUrl.find("://");
+    if (security == ESecurity::None || n == std::string::npos) return strUrl;
+    std::string strScheme = strUrl.substr(0, n);
+    for (char& c : strScheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (strScheme != "smtp" && strScheme != "smtps") return strUrl;
+    return (security == ESecurity::Tls ? "smtps" : "smtp") + strUrl.substr(n);
+}
+
 std::string CAccountsWriter::Compose(const CAccount& acc) {
-    std::string str = "; Written by the mail host's Accounts dialog.\n[Account]\n";
+    std::string str = "; Written by the mail host (the Accounts dialog or \"mailhost account set\").\n[Account]\n";
     auto Line = [&](const char* pszKey, const std::string& strValue) {
         if (!strValue.empty()) str += std::string(pszKey) + " = " + strValue + "\n";
     };

@@ -17,4 +17,9 @@ public:
     // The accounts.ini text for the account (PasswordFile named when a
     // user is given).
     static std::string Compose(const CAccount& account);
+    // An smtp:// or smtps:// URL with the scheme the security asks for
+    // (smtps:// for TLS from the start, smtp:// for STARTTLS), the rest
+    // kept; with no encryption, or another scheme, the URL as it is.
+    // e.g. ("smtp://mail.example.org:465", Tls) -> "smtps://mail.example.org:465"
+    static std::string MatchScheme(const std::string& strUrl, ESecurity security);
 };

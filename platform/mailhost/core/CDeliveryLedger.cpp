@@ -10,11 +10,6 @@
 
 namespace {
 
-bool IsPersistent(EDeliveryState state) {
-    return state == EDeliveryState::Handed || state == EDeliveryState::SentNotMoved ||
-           state == EDeliveryState::Failed || state == EDeliveryState::InDoubt || state == EDeliveryState::Refused;
-}
-
 std::string OneLine(std::string str) {
     for (char& c : str) {
         if (c == '\n' || c == '\r') c = ' ';
@@ -23,8 +18,8 @@ std::string OneLine(std::string str) {
 }
 
 EDeliveryState StateFromName(const std::string& str) {
-    for (EDeliveryState s : {EDeliveryState::Handed, EDeliveryState::SentNotMoved, EDeliveryState::Failed,
-                             EDeliveryState::InDoubt, EDeliveryState::Refused}) {
+    for (EDeliveryState s : {EDeliveryState::Retrying, EDeliveryState::Handed, EDeliveryState::SentNotMoved,
+                             EDeliveryState::Failed, EDeliveryState::InDoubt, EDeliveryState::Refused}) {
         if (str == CDeliveryLedger::StateName(s)) return s;
     }
     return EDeliveryState::None;
@@ -50,7 +45,7 @@ CResult<> CDeliveryLedger::Open() {
 }
 
 CDeliveryRecord CDeliveryLedger::Get(const std::string& strId) const {
-    if (auto it = m_mapVolatile.find(strId); it != m_mapVolatile.end()) return it->second;
+    if (auto it = m_mapUnwritten.find(strId); it != m_mapUnwritten.end()) return it->second;
     CDeliveryRecord rec;
     CResult<std::string> rBytes = CFileOps::ReadFile(m_strDir + "/" + strId, 1 << 20);
     if (!rBytes) return rec;
@@ -69,20 +64,20 @@ CDeliveryRecord CDeliveryLedger::Get(const std::string& strId) const {
 }
 
 CResult<> CDeliveryLedger::Put(const std::string& strId, const CDeliveryRecord& rec) {
-    if (!IsPersistent(rec.state)) {
-        CResult<> rErased = Erase(strId);
-        if (rec.state != EDeliveryState::None) m_mapVolatile[strId] = rec;
-        return rErased;
-    }
-    m_mapVolatile.erase(strId);
+    if (rec.state == EDeliveryState::None) return Erase(strId);
+    m_mapUnwritten.erase(strId);
     std::string strBytes = std::string("state=") + StateName(rec.state) + "\nreason=" + OneLine(rec.strReason) +
                            "\nattempts=" + std::to_string(rec.nAttempts) + "\n";
     for (const auto& str : rec.vecRefused) strBytes += "refused=" + OneLine(str) + "\n";
-    return CFileOps::ReplaceFile(m_strDir + "/" + strId, strBytes);
+    CResult<> rWritten = CFileOps::ReplaceFile(m_strDir + "/" + strId, strBytes);
+    // A retry that cannot be recorded still shows in this host, with its
+    // reason; other states must not seem kept when they are not.
+    if (!rWritten && rec.state == EDeliveryState::Retrying) m_mapUnwritten[strId] = rec;
+    return rWritten;
 }
 
 CResult<> CDeliveryLedger::Erase(const std::string& strId) {
-    m_mapVolatile.erase(strId);
+    m_mapUnwritten.erase(strId);
     std::string strPath = m_strDir + "/" + strId;
     if (::unlink(strPath.c_str()) != 0 && errno != ENOENT)
         return CProblem(CFileOps::ErrnoText("cannot remove delivery record", strPath));

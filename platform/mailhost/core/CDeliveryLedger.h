@@ -5,8 +5,9 @@
 
 #include "CResult.h"
 
-// Where a message stands on its way out. Handed, SentNotMoved, Failed and
-// Refused are kept on disk; the others live only while the host runs.
+// Where a message stands on its way out. Every state but None is kept on
+// disk, so that `mailhost status` in another process sees a retry and its
+// reason too; a Retrying record found at start-up is simply tried again.
 enum class EDeliveryState {
     None,          // no record: queued, or long delivered
     Retrying,      // a temporary failure; tried again later
@@ -41,5 +42,5 @@ public:
 
 private:
     std::string m_strDir;
-    std::map<std::string, CDeliveryRecord> m_mapVolatile;
+    std::map<std::string, CDeliveryRecord> m_mapUnwritten;  // retries whose record could not be written
 };

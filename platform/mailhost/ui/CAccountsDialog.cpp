@@ -20,15 +20,6 @@ constexpr ESecurity kSecurities[] = {ESecurity::StartTls, ESecurity::Tls, ESecur
 
 std::string Text(const QLineEdit* p) { return p->text().trimmed().toStdString(); }
 
-// smtp:// or smtps:// to match the chosen security, keeping the rest.
-QString WithScheme(const QString& strUrl, bool bSmtps) {
-    int n = strUrl.indexOf("://");
-    if (n < 0) return strUrl;
-    QString strScheme = strUrl.left(n).toLower();
-    if (strScheme != "smtp" && strScheme != "smtps") return strUrl;
-    return (bSmtps ? "smtps" : "smtp") + strUrl.mid(n);
-}
-
 }  // namespace
 
 CAccountsDialog::CAccountsDialog(std::string strAccountsPath, QWidget* pParent)
@@ -114,7 +105,9 @@ CAccount CAccountsDialog::Account() const {
 void CAccountsDialog::OnSecurityChanged() {
     ESecurity security = kSecurities[std::max(0, m_pSecurity->currentIndex())];
     m_pWarning->setVisible(security == ESecurity::None);
-    if (security != ESecurity::None) m_pSmtpUrl->setText(WithScheme(m_pSmtpUrl->text(), security == ESecurity::Tls));
+    const std::string strUrl = m_pSmtpUrl->text().toStdString();
+    if (const std::string strMatched = CAccountsWriter::MatchScheme(strUrl, security); strMatched != strUrl)
+        m_pSmtpUrl->setText(QString::fromStdString(strMatched));
 }
 
 bool CAccountsDialog::IsTesting() const { return m_watcher.isRunning(); }
@@ -128,20 +121,11 @@ void CAccountsDialog::OnTest() {
     }
     m_pTest->setEnabled(false);
     m_pResult->setText("Connecting...");
-    m_watcher.setFuture(QtConcurrent::run(&m_pool, [acc] {
-        CTestResult r;
-        r.smtp = CServerProbe::Smtp(acc);
-        r.bReceive = !acc.strReceiveUrl.empty();
-        if (r.bReceive) r.receive = CServerProbe::Receive(acc);
-        return r;
-    }));
+    m_watcher.setFuture(QtConcurrent::run(&m_pool, [acc] { return CAccountProbe::Run(acc); }));
 }
 
 void CAccountsDialog::OnTestDone() {
-    CTestResult r = m_watcher.result();
-    std::string str = (r.smtp.bOk ? "Sending: OK. " : "Sending: FAILED. ") + r.smtp.strSummary;
-    if (r.bReceive) str += std::string("\nReceiving: ") + (r.receive.bOk ? "OK. " : "FAILED. ") + r.receive.strSummary;
-    m_pResult->setText(QString::fromStdString(str));
+    m_pResult->setText(QString::fromStdString(m_watcher.result().Text()));
     m_pTest->setEnabled(true);
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "CAccount.h"
-#include "CServerProbe.h"
+#include "CAccountProbe.h"
 
 class QLineEdit;
 class QComboBox;
@@ -41,10 +41,6 @@ public:
     QPushButton* TestButton() const { return m_pTest; }
 
 private:
-    struct CTestResult {
-        CServerProbe::CReport smtp, receive;
-        bool bReceive = false;
-    };
     void Load();
     void OnSecurityChanged();
     void OnTestDone();
@@ -64,5 +60,5 @@ private:
     // The test's own worker, so that its thread (and the TLS library's
     // per-thread state) is gone with the dialog, not at program exit.
     QThreadPool m_pool;
-    QFutureWatcher<CTestResult> m_watcher;
+    QFutureWatcher<CAccountProbe::CReport> m_watcher;
 };

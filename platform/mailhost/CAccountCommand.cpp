@@ -1,0 +1,188 @@
+#include "CAccountCommand.h"
+
+#include <signal.h>
+
+#include <cerrno>
+#include <cstring>
+#include <istream>
+#include <ostream>
+
+#include "CAccountProbe.h"
+#include "CAccountsWriter.h"
+#include "CArgs.h"
+#include "CMailStore.h"
+#include "CProfileLock.h"
+#include "ExitStatus.h"
+
+namespace {
+
+const char* const kHelp =
+    "usage: mailhost account show\n"
+    "       mailhost account set [--name NAME] [--address ADDRESS] [--smtp URL]\n"
+    "                            [--security starttls|smtps|none] [--user USER]\n"
+    "                            [--password-stdin] [--receive URL]\n"
+    "       mailhost account test\n"
+    "\n"
+    "show  prints the account in accounts.ini ($MAILHOST_ACCOUNTS, else\n"
+    "      $XDG_CONFIG_HOME/mailhost/accounts.ini) and what is wrong with it.\n"
+    "set   changes the options given and keeps the others, as the Accounts dialog\n"
+    "      does; writes nothing unless the whole account is valid. The password is\n"
+    "      the first line of standard input; it is kept in smtp-password beside\n"
+    "      accounts.ini, readable only by you. --user \"\" removes the login, and\n"
+    "      --receive \"\" the receiving server. The SMTP URL's scheme follows the\n"
+    "      security: smtps:// for smtps, smtp:// for starttls. A headless host\n"
+    "      running on the profile is told to read the account again.\n"
+    "test  connects to the sending server, and to the receiving one when there is\n"
+    "      one, with the saved account, and prints what each server answered.\n"
+    "\n"
+    "exit status: 0 done (test: every configured server answered), 1 usage,\n"
+    "2 no account or an invalid one, 3 a server refused or could not be reached\n"
+    "(set: the running host could not be told; the account is saved all the same).\n"
+    "\n"
+    "example:\n"
+    "  printf '%s\\n' \"$PASSWORD\" | mailhost account set --name \"Zoe Example\" \\\n"
+    "      --address zoe@example.org --smtp smtp://mail.example.org:587 \\\n"
+    "      --security starttls --user zoe --password-stdin\n"
+    "  mailhost account test\n";
+
+// The command line's words for the security; the file says "tls" for smtps.
+const char* SecurityWord(ESecurity security) {
+    switch (security) {
+    case ESecurity::StartTls: return "starttls";
+    case ESecurity::Tls: return "smtps";
+    case ESecurity::None: return "none";
+    }
+    return "starttls";
+}
+
+int Show(const std::string& strPath, std::ostream& out, std::ostream& err) {
+    const CAccountsFile::CReport report = CAccountsFile::Load(strPath);
+    if (!report.bFound) {
+        err << "mailhost: no account is set up in " << strPath << "\n";
+        return kExitData;
+    }
+    const CAccount& acc = report.account;
+    auto Line = [&out](const char* pszKey, const std::string& strValue) {
+        out << pszKey << std::string(10 - std::string(pszKey).size(), ' ') << (strValue.empty() ? "-" : strValue)
+            << "\n";
+    };
+    Line("file:", strPath);
+    Line("name:", acc.strName);
+    Line("address:", acc.strAddress);
+    Line("smtp:", acc.strSmtpUrl);
+    Line("security:", SecurityWord(acc.security));
+    Line("user:", acc.strUser);
+    Line("password:", acc.strPassword.empty() ? "" : "(set)");
+    Line("receive:", acc.strReceiveUrl);
+    if (!acc.strCaFile.empty()) Line("ca file:", acc.strCaFile);
+    for (const auto& str : report.vecWarnings) err << "mailhost: warning: " << str << "\n";
+    for (const auto& str : report.vecErrors) err << "mailhost: " << str << "\n";
+    return report.vecErrors.empty() ? kExitOk : kExitData;
+}
+
+// A headless host on the profile reads the account again on SIGHUP; one
+// with windows takes it from its Accounts dialog or when it starts.
+int TellRunningHost(std::ostream& out, std::ostream& err) {
+    const std::optional<CProfileLock::CHolder> holder = CProfileLock::Holder(CMailStore::DefaultProfileDir());
+    if (!holder) return kExitOk;
+    const std::string strHost = "the running host (pid " + std::to_string(holder->pid) + ")";
+    if (holder->strMode != "headless") {
+        err << "mailhost: " << strHost << " reads the account when it starts; restart it to use this one\n";
+        return kExitOk;
+    }
+    if (holder->pid <= 0 || ::kill(holder->pid, SIGHUP) != 0) {
+        err << "mailhost: " << strHost << " could not be told to read the account again: "
+            << (holder->pid <= 0 ? "its pid is unknown" : std::strerror(errno)) << "; restart it\n";
+        return kExitHost;
+    }
+    out << strHost << " reads the account again\n";
+    return kExitOk;
+}
+
+int Set(const std::string& strPath, CArgs& args, std::istream& in, std::ostream& out, std::ostream& err) {
+    // What the dialog would show when it opens: the file's values, as far
+    // as they could be read.
+    CAccount acc = CAccountsFile::Load(strPath).account;
+    if (auto v = args.Value("--name")) acc.strName = *v;
+    if (auto v = args.Value("--address")) acc.strAddress = *v;
+    if (auto v = args.Value("--smtp")) acc.strSmtpUrl = *v;
+    if (auto v = args.Value("--receive")) acc.strReceiveUrl = *v;
+    if (auto v = args.Value("--user")) {
+        // Another user's password is no use for this one.
+        if (*v != acc.strUser) acc.strPassword.clear();
+        acc.strUser = *v;
+    }
+    const std::optional<std::string> security = args.Value("--security");
+    const bool bPasswordStdin = args.Flag("--password-stdin");
+    if (auto strProblem = args.Problem()) {
+        err << "mailhost: account set: " << *strProblem << "\n";
+        return kExitUsage;
+    }
+    if (security) {
+        if (*security == "starttls") acc.security = ESecurity::StartTls;
+        else if (*security == "smtps") acc.security = ESecurity::Tls;
+        else if (*security == "none") acc.security = ESecurity::None;
+        else {
+            err << "mailhost: account set: --security must be starttls, smtps or none, not \"" << *security << "\"\n";
+            return kExitUsage;
+        }
+    }
+    if (bPasswordStdin) {
+        std::string strLine;
+        if (!std::getline(in, strLine) && strLine.empty()) {
+            err << "mailhost: account set: --password-stdin: nothing on standard input\n";
+            return kExitUsage;
+        }
+        if (!strLine.empty() && strLine.back() == '\r') strLine.pop_back();
+        acc.strPassword = strLine;  // spaces may belong to a password
+    }
+    acc.strSmtpUrl = CAccountsWriter::MatchScheme(acc.strSmtpUrl, acc.security);
+    if (CResult<> r = CAccountsWriter::Save(strPath, acc); !r) {
+        err << "mailhost: the account was not saved:\n" << r.Problem() << "\n";
+        return kExitData;
+    }
+    out << "saved " << strPath << "\n";
+    if (acc.security == ESecurity::None)
+        err << "mailhost: warning: without encryption your mail and your password travel over the network "
+               "readable by anyone on the way\n";
+    return TellRunningHost(out, err);
+}
+
+int Test(const std::string& strPath, std::ostream& out, std::ostream& err) {
+    const CAccountsFile::CReport report = CAccountsFile::Load(strPath);
+    if (!report.bFound) {
+        err << "mailhost: no account is set up in " << strPath << "\n";
+        return kExitData;
+    }
+    if (!report.vecErrors.empty()) {
+        for (const auto& str : report.vecErrors) err << "mailhost: " << str << "\n";
+        return kExitData;
+    }
+    const CAccountProbe::CReport probe = CAccountProbe::Run(report.account);
+    out << probe.Text() << "\n";
+    return probe.AllAnswered() ? kExitOk : kExitHost;
+}
+
+}  // namespace
+
+int CAccountCommand::Run(const std::vector<std::string>& vecArgs, std::istream& in, std::ostream& out,
+                         std::ostream& err) {
+    CArgs args(vecArgs.empty() ? vecArgs : std::vector<std::string>(vecArgs.begin() + 1, vecArgs.end()));
+    const std::string strCommand = vecArgs.empty() ? "" : vecArgs.front();
+    if (strCommand == "--help" || args.Flag("--help")) {
+        out << kHelp;
+        return kExitOk;
+    }
+    const std::string strPath = CAccountsFile::DefaultPath();
+    if (strCommand == "set") return Set(strPath, args, in, out, err);
+    if (strCommand != "show" && strCommand != "test") {
+        err << "mailhost: account: " << (strCommand.empty() ? "a command is missing" : "unknown command " + strCommand)
+            << "\n" << kHelp;
+        return kExitUsage;
+    }
+    if (auto strProblem = args.Problem()) {
+        err << "mailhost: account " << strCommand << ": " << *strProblem << "\n";
+        return kExitUsage;
+    }
+    return strCommand == "show" ? Show(strPath, out, err) : Test(strPath, out, err);
+}

@@ -1,0 +1,195 @@
+#include "CStatusCommand.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <ostream>
+
+#include "CArgs.h"
+#include "CDueTasks.h"
+#include "CMailStore.h"
+#include "CProfileLock.h"
+#include "ExitStatus.h"
+
+namespace {
+
+constexpr long kDueWindowSeconds = 3600;
+
+const char* const kHelp =
+    "usage: mailhost status [--now \"YYYY-MM-DD HH:MM\"]\n"
+    "\n"
+    "Shows whether a host runs on this profile ($MAILHOST_PROFILE, else\n"
+    "$XDG_DATA_HOME/mailhost): its pid, windows or headless, and since when; the\n"
+    "Outbox: each message waiting, retrying (with the server's reason) or failed\n"
+    "(with the reason); and the add-in's active tasks due in the next hour (from\n"
+    "`quillory list`: $QUILLORY_TOOL, else the quillory program beside mailhost or\n"
+    "on PATH), those whose time has passed marked overdue. --now sets the present\n"
+    "for the tasks, in local time.\n"
+    "\n"
+    "exit status: 0 done, 1 usage, 2 the task list could not be read.\n"
+    "\n"
+    "example:\n"
+    "  $ mailhost status\n"
+    "  host: running, pid 4711, headless, since 2026-12-07 08:00:02\n"
+    "  profile: /home/zoe/.local/share/mailhost\n"
+    "  Outbox: 1 waiting, 1 retrying, 0 failed\n"
+    "    waiting   \"Minutes\" to rita@example.com\n"
+    "    retrying  \"Invoice\" to bob@example.com: 421 4.3.0 try again later (attempt 2)\n"
+    "  tasks due in the next hour:\n"
+    "    2026-12-07 09:00  Weekly report\n";
+
+std::string LocalTime(std::time_t t) {
+    std::tm tm{};
+    char sz[32] = "";
+    if (localtime_r(&t, &tm)) std::strftime(sz, sizeof sz, "%Y-%m-%d %H:%M:%S", &tm);
+    return sz;
+}
+
+// What an Outbox message's record means to the user; "" for one that is
+// counted with none of waiting, retrying and failed.
+const char* StateWord(EDeliveryState state) {
+    switch (state) {
+    case EDeliveryState::None: return "waiting";
+    case EDeliveryState::Retrying: return "retrying";
+    case EDeliveryState::Failed: return "failed";
+    case EDeliveryState::InDoubt: return "in doubt";
+    case EDeliveryState::Handed: return "sending";
+    case EDeliveryState::SentNotMoved: return "sent";
+    case EDeliveryState::Refused: return "failed";
+    }
+    return "waiting";
+}
+
+void ShowOutbox(CMailStore& store, std::ostream& out) {
+    struct CLine {
+        const char* pszState;
+        std::string strText;
+    };
+    std::vector<CLine> vecLines;
+    int nWaiting = 0, nRetrying = 0, nFailed = 0;
+    for (const auto& strId : store.List(EMailFolder::Outbox)) {
+        const CDeliveryRecord rec = store.GetRecord(strId);
+        nWaiting += rec.state == EDeliveryState::None;
+        nRetrying += rec.state == EDeliveryState::Retrying;
+        nFailed += rec.state == EDeliveryState::Failed || rec.state == EDeliveryState::Refused;
+        CMailMessage msg;
+        std::string strText;
+        if (CResult<> r = store.Load(EMailFolder::Outbox, strId, msg); !r) {
+            strText = strId + " (unreadable: " + r.Problem() + ")";
+        } else {
+            std::string strTo;
+            for (const auto* pList : {&msg.vecTo, &msg.vecCc, &msg.vecBcc})
+                for (const auto& str : *pList) strTo += (strTo.empty() ? "" : ", ") + str;
+            strText = "\"" + msg.strSubject + "\" to " + strTo;
+        }
+        if (!rec.strReason.empty()) strText += ": " + rec.strReason;
+        if (rec.state == EDeliveryState::Retrying) strText += " (attempt " + std::to_string(rec.nAttempts) + ")";
+        vecLines.push_back({StateWord(rec.state), strText});
+    }
+    out << "Outbox: " << nWaiting << " waiting, " << nRetrying << " retrying, " << nFailed << " failed\n";
+    for (const auto& line : vecLines) {
+        const std::string strState = line.pszState;
+        out << "  " << strState << std::string(strState.size() < 10 ? 10 - strState.size() : 1, ' ') << line.strText
+            << "\n";
+    }
+}
+
+bool IsExecutable(const std::string& strPath) { return !strPath.empty() && ::access(strPath.c_str(), X_OK) == 0; }
+
+// The quillory tool: $QUILLORY_TOOL, beside this program (installed), in
+// the build tree's tools folder, or on PATH.
+std::string FindTool() {
+    if (const char* psz = std::getenv("QUILLORY_TOOL"); psz && *psz) return psz;
+    char sz[PATH_MAX] = "";
+    const ssize_t n = ::readlink("/proc/self/exe", sz, sizeof sz - 1);
+    const std::string strSelf(sz, n > 0 ? static_cast<size_t>(n) : 0);
+    const std::string strDir = strSelf.substr(0, strSelf.rfind('/') + 1);
+    for (const std::string& strPath : {strDir + "quillory", strDir + "../../tools/quillory"})
+        if (IsExecutable(strPath)) return strPath;
+    const char* pszPath = std::getenv("PATH");
+    std::string strPaths = pszPath ? pszPath : "";
+    for (size_t nStart = 0; nStart <= strPaths.size();) {
+        size_t nEnd = strPaths.find(':', nStart);
+        if (nEnd == std::string::npos) nEnd = strPaths.size();
+        const std::string strPath = strPaths.substr(nStart, nEnd - nStart) + "/quillory";
+        if (nEnd > nStart && IsExecutable(strPath)) return strPath;
+        nStart = nEnd + 1;
+    }
+    return {};
+}
+
+// Runs the program with its standard output caught; its standard error
+// goes to ours. Gives its exit status, -1 when it could not run.
+int RunCaught(const std::vector<std::string>& vecArgs, std::string& strOut) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(fds[1], STDOUT_FILENO);
+        std::vector<char*> vecArgv;
+        for (const auto& str : vecArgs) vecArgv.push_back(const_cast<char*>(str.c_str()));
+        vecArgv.push_back(nullptr);
+        ::execv(vecArgv[0], vecArgv.data());
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    char buf[4096];
+    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) strOut.append(buf, static_cast<size_t>(n));
+    ::close(fds[0]);
+    int nStatus = 0;
+    if (pid < 0 || ::waitpid(pid, &nStatus, 0) != pid || !WIFEXITED(nStatus)) return -1;
+    return WEXITSTATUS(nStatus);
+}
+
+int ShowTasks(std::time_t tNow, std::ostream& out, std::ostream& err) {
+    const std::string strTool = FindTool();
+    if (strTool.empty()) {
+        out << "tasks: the quillory tool was not found (set QUILLORY_TOOL)\n";
+        return kExitOk;
+    }
+    std::string strList;
+    const int nStatus = RunCaught({strTool, "list"}, strList);
+    if (nStatus != 0) {
+        err << "mailhost: " << strTool << " list ended with status " << nStatus << "\n";
+        if (nStatus != 2) return kExitData;  // a damaged file still lists the tasks before the damage
+    }
+    const auto vecDue = CDueTasks::Within(strList, tNow, kDueWindowSeconds);
+    out << "tasks due in the next hour:" << (vecDue.empty() ? " none" : "") << "\n";
+    for (const auto& task : vecDue)
+        out << "  " << task.strWhen << "  " << task.strName << (task.bOverdue ? " (overdue)" : "") << "\n";
+    return nStatus == 0 ? kExitOk : kExitData;
+}
+
+}  // namespace
+
+int CStatusCommand::Run(const std::vector<std::string>& vecArgs, std::ostream& out, std::ostream& err) {
+    CArgs args(vecArgs);
+    if (args.Flag("--help")) {
+        out << kHelp;
+        return kExitOk;
+    }
+    const std::optional<std::string> strNow = args.Value("--now");
+    if (auto strProblem = args.Problem()) {
+        err << "mailhost: status: " << *strProblem << "\n";
+        return kExitUsage;
+    }
+    const std::time_t tNow = strNow ? CDueTasks::ParseLocal(*strNow) : std::time(nullptr);
+    if (tNow == -1) {
+        err << "mailhost: status: --now must be \"YYYY-MM-DD HH:MM\", not \"" << *strNow << "\"\n";
+        return kExitUsage;
+    }
+
+    const std::string strProfile = CMailStore::DefaultProfileDir();
+    if (auto holder = CProfileLock::Holder(strProfile))
+        out << "host: running, pid " << holder->pid << ", " << holder->strMode << ", since "
+            << LocalTime(holder->tStarted) << "\n";
+    else out << "host: not running\n";
+    out << "profile: " << strProfile << "\n";
+    CMailStore store(strProfile);
+    ShowOutbox(store, out);
+    return ShowTasks(tNow, out, err);
+}

@@ -1,0 +1,179 @@
+// The headless host as a systemd service sees it: notifications on a
+// datagram socket the test binds as NOTIFY_SOCKET, and one structured
+// journal entry per message on a socket that stands in for the journal's.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <map>
+#include <poll.h>
+#include <regex>
+
+#include "CHeadlessTestBase.h"
+#include "CMailStore.h"
+#include "CMailhostRun.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+// A bound Unix datagram socket; each datagram is one notification or entry.
+class CDatagramSink {
+public:
+    explicit CDatagramSink(const std::string& strPath) {
+        m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, strPath.c_str(), sizeof addr.sun_path - 1);
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+            throw std::runtime_error("cannot bind " + strPath);
+    }
+    ~CDatagramSink() { ::close(m_fd); }
+    // The next datagram, or "" when none comes in time.
+    std::string Next(milliseconds timeout) {
+        pollfd pfd{m_fd, POLLIN, 0};
+        if (::poll(&pfd, 1, static_cast<int>(timeout.count())) <= 0) return {};
+        std::string str(1 << 16, '\0');
+        const ssize_t n = ::recv(m_fd, str.data(), str.size(), 0);
+        str.resize(n > 0 ? static_cast<size_t>(n) : 0);
+        return str;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+// The journal's native form read back from its rules: "KEY=value\n", or
+// "KEY\n", a 64-bit little-endian length, the value and "\n".
+std::map<std::string, std::string> Decode(const std::string& str) {
+    std::map<std::string, std::string> map;
+    for (size_t i = 0; i < str.size();) {
+        const size_t nEnd = str.find('\n', i), nEq = str.find('=', i);
+        if (nEq < nEnd) {
+            map[str.substr(i, nEq - i)] = str.substr(nEq + 1, nEnd - nEq - 1);
+            i = nEnd + 1;
+            continue;
+        }
+        uint64_t nLen = 0;
+        for (int k = 0; k < 8; ++k) nLen |= static_cast<uint64_t>(static_cast<unsigned char>(str[nEnd + 1 + k])) << (8 * k);
+        map[str.substr(i, nEnd - i)] = str.substr(nEnd + 9, nLen);
+        i = nEnd + 9 + nLen + 1;
+    }
+    return map;
+}
+
+class ServiceTest : public CHeadlessTestBase {
+protected:
+    ~ServiceTest() override {
+        m_host.Stop();
+        for (const char* psz : {"NOTIFY_SOCKET", "WATCHDOG_USEC", "MAILHOST_JOURNAL_SOCKET"}) unsetenv(psz);
+    }
+};
+
+TEST_F(ServiceTest, TellsTheManagerItIsReadyAliveAndStopping) {
+    CDatagramSink notify(m_dir / "notify");
+    setenv("NOTIFY_SOCKET", (m_dir / "notify").c_str(), 1);
+    setenv("WATCHDOG_USEC", "200000", 1);
+    StartHost();
+    const std::string strReady = notify.Next(seconds(20));
+    EXPECT_EQ(strReady.rfind("READY=1\nSTATUS=running, sending via ", 0), 0u) << strReady;
+    // Every 100 ms while the loop turns.
+    const auto tStart = std::chrono::steady_clock::now();
+    int nPings = 0;
+    while (nPings < 5 && std::chrono::steady_clock::now() - tStart < seconds(5))
+        nPings += notify.Next(milliseconds(500)) == "WATCHDOG=1";
+    EXPECT_EQ(nPings, 5);
+    EXPECT_LT(std::chrono::steady_clock::now() - tStart, seconds(2));
+    m_host.Stop();
+    std::string str;
+    while ((str = notify.Next(milliseconds(500))) == "WATCHDOG=1") {
+    }
+    EXPECT_EQ(str, "STOPPING=1");
+}
+
+TEST_F(ServiceTest, WithoutAWatchdogThereAreNoPings) {
+    CDatagramSink notify(m_dir / "notify");
+    setenv("NOTIFY_SOCKET", (m_dir / "notify").c_str(), 1);
+    unsetenv("WATCHDOG_USEC");
+    StartHost();
+    EXPECT_EQ(notify.Next(seconds(20)).rfind("READY=1\n", 0), 0u);
+    EXPECT_EQ(notify.Next(milliseconds(1500)), "");
+}
+
+TEST_F(ServiceTest, EveryMessagesResultIsAStructuredJournalEntry) {
+    CSmtpServer picky(m_dir / "picky");
+    picky.Start({.vecRefuse = {"nobody@example.org"}});
+    CTempDir::WriteFile(m_dir / "config/mailhost/accounts.ini",
+                        "[Account]\nAddress = sender@example.org\nSmtpUrl = smtp://127.0.0.1:" +
+                            std::to_string(picky.Port()) + "\nSecurity = none\n");
+    CMailStore store(m_dir / "data/mailhost");
+    ASSERT_TRUE(store.Open().Ok());
+    for (const auto& [strSubject, strTo] : {std::pair<std::string, std::string>{"Goes out", "rita@example.com"},
+                                            {"Refused", "nobody@example.org"}}) {
+        CMailMessage msg;
+        msg.vecTo = {strTo};
+        msg.strSubject = strSubject;
+        msg.strBody = "body\n";
+        // As the host's Submit gives every message it queues.
+        msg.strMessageId = std::to_string(strTo.size()) + ".queued@example.org";
+        std::string strId;
+        ASSERT_TRUE(store.Save(EMailFolder::Outbox, msg, strId).Ok());
+    }
+    CDatagramSink journal(m_dir / "journal");
+    setenv("MAILHOST_JOURNAL_SOCKET", (m_dir / "journal").c_str(), 1);
+    StartHost();
+
+    std::map<std::string, std::map<std::string, std::string>> mapBySubject;
+    for (int i = 0; i < 2; ++i) {
+        auto fields = Decode(journal.Next(seconds(30)));
+        mapBySubject[fields["SUBJECT"]] = fields;
+    }
+    ASSERT_TRUE(picky.WaitForCount(1, milliseconds(5000)));
+    const std::string strData = picky.Received().at(0).strData;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(strData, m, std::regex("Message-ID: *<([^>\r\n]+)>", std::regex::icase)));
+
+    auto& sent = mapBySubject["Goes out"];
+    EXPECT_EQ(sent["RESULT"], "sent");
+    EXPECT_EQ(sent["QUILLORY_MESSAGE_ID"], m[1].str()) << "the id the server got";
+    EXPECT_EQ(sent["RECIPIENTS"], "rita@example.com");
+    EXPECT_EQ(sent["PRIORITY"], "6");
+    EXPECT_EQ(sent["SYSLOG_IDENTIFIER"], "mailhost");
+    EXPECT_NE(sent["MESSAGE"].find("mailhost: sent "), std::string::npos) << sent["MESSAGE"];
+
+    auto& failed = mapBySubject["Refused"];
+    EXPECT_EQ(failed["RESULT"], "failed");
+    EXPECT_EQ(failed["PRIORITY"], "3");
+    EXPECT_EQ(failed["RECIPIENTS"], "nobody@example.org");
+    EXPECT_NE(failed["REASON"].find("550"), std::string::npos) << failed["REASON"];
+    EXPECT_EQ(failed["QUILLORY_MESSAGE_ID"], "18.queued@example.org");
+}
+
+TEST_F(ServiceTest, AccountSetMakesTheRunningHostSendThroughTheNewAccount) {
+    StartHost();
+    ASSERT_TRUE(WaitForLog(m_dir / "host.log", "sending via", seconds(20)));
+    m_server.Stop();
+    CSmtpServer other(m_dir / "other");
+    other.Start({});
+    // Put into Outbox by another program; delivery, started again with the
+    // new account, finds it there.
+    CMailStore store(m_dir / "data/mailhost");
+    ASSERT_TRUE(store.Open().Ok());
+    CMailMessage msg;
+    msg.vecTo = {"rita@example.com"};
+    msg.strSubject = "Through the new server";
+    msg.strBody = "body\n";
+    std::string strId;
+    ASSERT_TRUE(store.Save(EMailFolder::Outbox, msg, strId).Ok());
+
+    const CMailhostRun run =
+        CMailhostRun::Run(m_dir, {"account", "set", "--smtp", "smtp://127.0.0.1:" + std::to_string(other.Port())});
+    EXPECT_EQ(run.nStatus, 0) << run.strErr;
+    EXPECT_NE(run.strOut.find(") reads the account again\n"), std::string::npos) << run.strOut;
+    EXPECT_TRUE(other.WaitForCount(1, milliseconds(20000))) << CTempDir::ReadFile(m_dir / "host.log");
+    EXPECT_TRUE(m_host.Running());
+}
+
+}  // namespace

@@ -1,0 +1,132 @@
+// `mailhost status` against the real host and tool: whether a host runs,
+// the Outbox with the server's reasons (kept after the host stops), and
+// the tasks due within the hour, worked out in several zones.
+#include <signal.h>
+
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "CHeadlessTestBase.h"
+#include "CMailStore.h"
+#include "CMailhostRun.h"
+#include "ZoneGuard.h"
+
+namespace {
+
+using std::chrono::seconds;
+
+class StatusCommandTest : public CHeadlessTestBase {
+protected:
+    CMailhostRun Status(std::vector<std::string> vecArgs = {}) {
+        vecArgs.insert(vecArgs.begin(), "status");
+        return CMailhostRun::Run(m_dir, vecArgs);
+    }
+    // Waits until status prints the text.
+    bool WaitForStatus(const std::string& strText, seconds timeout) {
+        const auto tEnd = std::chrono::steady_clock::now() + timeout;
+        while (Status().strOut.find(strText) == std::string::npos) {
+            if (std::chrono::steady_clock::now() > tEnd) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return true;
+    }
+    void Queue(const std::string& strSubject, const std::string& strTo) {
+        CMailStore store(m_dir / "data/mailhost");
+        ASSERT_TRUE(store.Open().Ok());
+        CMailMessage msg;
+        msg.strFrom = "sender@example.org";
+        msg.vecTo = {strTo};
+        msg.strSubject = strSubject;
+        msg.strBody = "body\n";
+        std::string strId;
+        ASSERT_TRUE(store.Save(EMailFolder::Outbox, msg, strId).Ok());
+    }
+    static TaskDateTime At(int nYear, int nMonth, int nDay, int nHour, int nMinute) {
+        return {nYear, nMonth, nDay, 0, nHour, nMinute, 0};
+    }
+};
+
+TEST_F(StatusCommandTest, ShowsTheHostAndTheOutboxWithTheServersReasons) {
+    // A server that refuses one recipient for good and asks to try the
+    // other message later.
+    CSmtpServer picky(m_dir / "picky");
+    picky.Start({.vecRefuse = {"nobody@example.org"}, .strDataReply = "451 4.3.0 try again later"});
+    CTempDir::WriteFile(m_dir / "config/mailhost/accounts.ini",
+                        "[Account]\nAddress = sender@example.org\nSmtpUrl = smtp://127.0.0.1:" +
+                            std::to_string(picky.Port()) + "\nSecurity = none\n");
+    Queue("Later", "rita@example.com");
+    Queue("Never", "nobody@example.org");
+
+    CMailhostRun run = Status();
+    EXPECT_EQ(run.nStatus, 0) << run.strErr;
+    EXPECT_NE(run.strOut.find("host: not running\n"), std::string::npos) << run.strOut;
+    EXPECT_NE(run.strOut.find("Outbox: 2 waiting, 0 retrying, 0 failed\n"), std::string::npos) << run.strOut;
+
+    StartHost();
+    ASSERT_TRUE(WaitForStatus("Outbox: 0 waiting, 1 retrying, 1 failed\n", seconds(60)))
+        << Status().strOut << CTempDir::ReadFile(m_dir / "host.log");
+    run = Status();
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(run.strOut, m,
+                                  std::regex("host: running, pid ([0-9]+), headless, since "
+                                             "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\n")))
+        << run.strOut;
+    // The pid is the host's own.
+    std::ifstream cmdline("/proc/" + m[1].str() + "/cmdline");
+    const std::string strCmdline((std::istreambuf_iterator<char>(cmdline)), {});
+    EXPECT_EQ(strCmdline, std::string(MAILHOST_PROGRAM) + '\0' + "--headless" + '\0');
+    EXPECT_TRUE(std::regex_search(run.strOut,
+                                  std::regex("\n  retrying  \"Later\" to rita@example.com: [^\n]*451[^\n]*\\(attempt [0-9]+\\)\n")))
+        << run.strOut;
+    EXPECT_TRUE(std::regex_search(run.strOut, std::regex("\n  failed    \"Never\" to nobody@example.org: [^\n]*550")))
+        << run.strOut;
+
+    // Stopped, the host leaves its word on each message behind; a new one waits.
+    m_host.Stop();
+    Queue("Meanwhile", "rita@example.com");
+    run = Status();
+    EXPECT_NE(run.strOut.find("host: not running\n"), std::string::npos) << run.strOut;
+    EXPECT_NE(run.strOut.find("Outbox: 1 waiting, 1 retrying, 1 failed\n"), std::string::npos) << run.strOut;
+    EXPECT_NE(run.strOut.find("\n  waiting   \"Meanwhile\" to rita@example.com\n"), std::string::npos) << run.strOut;
+    EXPECT_NE(run.strOut.find("\n  retrying  \"Later\""), std::string::npos) << run.strOut;
+}
+
+TEST_F(StatusCommandTest, TasksDueWithinTheHourCountRealMinutesInEveryZone) {
+    // On 29 March 2026 Berlin's clocks go from 02:00 to 03:00; New York
+    // changed on 8 March and UTC never does. From 01:30 local, 03:20 is 50
+    // real minutes away in Berlin and 110 everywhere else.
+    CTaskList list;
+    auto Add = [&list](const char* pszName, TaskDateTime dtNext, bool bActive) {
+        CTaskItem t = Task(pszName, "/nowhere/t.oft", 1, dtNext, true);
+        t.m_bActive = bActive;
+        list.Add(t);
+    };
+    Add("past the gap", At(2026, 3, 29, 3, 20), true);
+    Add("overdue", At(2026, 3, 29, 1, 10), true);
+    Add("disabled", At(2026, 3, 29, 1, 45), false);
+    Add("in half an hour", At(2026, 3, 29, 1, 59), true);
+    Add("tomorrow", At(2026, 3, 30, 1, 40), true);
+    CTaskItem done = Task("completed", "/nowhere/t.oft", 0, At(2026, 3, 29, 1, 0), true);
+    done.m_dtNextSending.Empty();
+    list.Add(done);
+    Import(list);
+
+    struct CZone {
+        const char* pszTz;
+        bool bGapDue;
+    };
+    for (const CZone& zone : {CZone{"UTC", false}, CZone{"Europe/Berlin", true}, CZone{"America/New_York", false}}) {
+        CZoneGuard guard(zone.pszTz);
+        const CMailhostRun run = Status({"--now", "2026-03-29 01:30"});
+        EXPECT_EQ(run.nStatus, 0) << zone.pszTz << run.strErr;
+        std::string strExpected = "tasks due in the next hour:\n";
+        if (zone.bGapDue) strExpected += "  2026-03-29 03:20  past the gap\n";
+        strExpected += "  2026-03-29 01:10  overdue (overdue)\n  2026-03-29 01:59  in half an hour\n";
+        const size_t nAt = run.strOut.find("tasks due");
+        EXPECT_EQ(nAt == std::string::npos ? run.strOut : run.strOut.substr(nAt), strExpected) << zone.pszTz;
+    }
+    EXPECT_EQ(Status({"--now", "29.3.2026"}).nStatus, 1);
+}
+
+}  // namespace
