@@ -38,6 +38,13 @@ CTaskItem Recurring(int nRecurrence, TaskDateTime dtStart) {
     return t;
 }
 
+// Every nInterval minutes (1) or days (2) from the start.
+CTaskItem Every(int nRecurrence, TaskDateTime dtStart, int32_t nInterval) {
+    CTaskItem t = Recurring(nRecurrence, dtStart);
+    (nRecurrence == CodeOf(ERecurrence::Minutely) ? t.m_nMinuteInterval : t.m_nDailyInterval) = nInterval;
+    return t;
+}
+
 class ScheduleTest : public ::testing::TestWithParam<const char*> {
 protected:
     ScheduleTest() : m_zone(GetParam()) {}
@@ -233,18 +240,23 @@ INSTANTIATE_TEST_SUITE_P(Zones, ScheduleTest,
                          ::testing::Values("UTC", "America/New_York", "Europe/Berlin", "Australia/Lord_Howe",
                                            "Asia/Kathmandu"));
 
+// A schedule in Berlin whose present is the start of a day there.
+struct CBerlinSchedule {
+    CZoneGuard zone{"Europe/Berlin"};
+    CFixedClock clock{0};
+    CSchedule s{clock};
+    CBerlinSchedule(int y, int mo, int d) { clock.Set(At(y, mo, d)); }
+};
+
 // Daylight-saving changes: the documented one-hour shift after a spring
 // change, and no repeated day where a shift lies at midnight.
 TEST(ScheduleDst, DailyAcrossTheSpringChangeShiftsOneHourOnce) {
-    CZoneGuard zone("Europe/Berlin");
-    CFixedClock clock(At(2025, 3, 1));
-    CSchedule s(clock);
-    CTaskItem t = Recurring(2, Group(2025, 3, 29, 10, 0));
-    t.m_nDailyInterval = 1;
-    EXPECT_EQ(s.CalcNextSending(t).Problem(), "");
-    Occur(s, clock, t);
+    CBerlinSchedule berlin(2025, 3, 1);
+    CTaskItem t = Every(2, Group(2025, 3, 29, 10, 0), 1);
+    EXPECT_EQ(berlin.s.CalcNextSending(t).Problem(), "");
+    Occur(berlin.s, berlin.clock, t);
     EXPECT_EQ(Next(t), "2025-03-30 11:00");
-    Occur(s, clock, t);
+    Occur(berlin.s, berlin.clock, t);
     EXPECT_EQ(Next(t), "2025-03-31 10:00");
 }
 
@@ -354,16 +366,13 @@ TEST(ScheduleDst, MinutelySendingsStayWholeIntervalsApart) {
 }
 
 TEST(ScheduleDst, EverySixtyOneMinutesThroughTheRepeatedHourDoesNotCrawl) {
-    CZoneGuard zone("Europe/Berlin");
-    CFixedClock clock(At(2011, 10, 29));
-    CSchedule s(clock);
-    CTaskItem t = Recurring(1, Group(2011, 10, 30, 0, 30));
-    t.m_nMinuteInterval = 61;
-    EXPECT_EQ(s.CalcNextSending(t).Problem(), "");
+    CBerlinSchedule berlin(2011, 10, 29);
+    CTaskItem t = Every(1, Group(2011, 10, 30, 0, 30), 61);
+    EXPECT_EQ(berlin.s.CalcNextSending(t).Problem(), "");
     std::vector<std::string> vecTimes;
     for (int i = 0; i < 6; ++i) {
         vecTimes.push_back(Next(t));
-        Occur(s, clock, t);
+        Occur(berlin.s, berlin.clock, t);
     }
     // 02:32 is the first pass of the repeated hour; 02:33 of the second pass
     // cannot be stored, so the next one is an interval later.

@@ -67,114 +67,37 @@ CTaskItem Make(const CCase& c, time_t tNow) {
 const std::vector<CCase>& Cases() {
     using R = ERecurrence;
     auto type = [](CTaskItem& t, R r) { t.m_nRecurrence = CodeOf(r); };
+    // clang-format off: one row a case
     static const std::vector<CCase> s_vec = {
         {"once", [=](CTaskItem& t) { type(t, R::Once); }},
-        {"every 90 minutes, 40 times",
-         [=](CTaskItem& t) {
-             type(t, R::Minutely);
-             t.m_nMinuteInterval = 90;
-             t.m_nEndKind = CodeOf(EEndKind::AfterCount);
-             t.m_nEndAfterCount = 40;
-         }},
-        {"every day at 02:30",
-         [=](CTaskItem& t) {
-             type(t, R::Daily);
-             t.m_dtStart.nHour = 2;
-             t.m_dtStart.nMinute = 30;
-         }},
-        {"every 3 days until June",
-         [=](CTaskItem& t) {
-             type(t, R::Daily);
-             t.m_nDailyInterval = 3;
-             t.m_nEndKind = CodeOf(EEndKind::EndDate);
-             t.m_dtEnd = {2027, 6, 30, 4};
-         }},
-        {"every weekday",
-         [=](CTaskItem& t) {
-             type(t, R::Daily);
-             t.m_nDailyMode = CodeOf(EDailyMode::EveryDayOfKind);
-             t.m_nDailyDayKind = CodeOf(EDayKind::Weekday);
-         }},
-        {"every odd day",
-         [=](CTaskItem& t) {
-             type(t, R::Daily);
-             t.m_nDailyMode = CodeOf(EDailyMode::EveryDayOfKind);
-             t.m_nDailyDayKind = CodeOf(EDayKind::OddDay);
-         }},
-        {"every 2 weeks on Monday and Thursday",
-         [=](CTaskItem& t) {
-             type(t, R::Weekly);
-             t.m_nWeeklyInterval = 2;
-             t.m_bWeekDays[1] = t.m_bWeekDays[4] = 1;
-         }},
-        {"third week on Tuesday",
-         [=](CTaskItem& t) {
-             type(t, R::Weekly);
-             t.m_nWeeklyMode = CodeOf(EWeeklyMode::WeekOfMonth);
-             t.m_nWeeklyWeekOfMonth = CodeOf(EWeekOfMonth::Third);
-             t.m_bWeekDays[2] = 1;
-         }},
-        {"second week on Sunday and Saturday",
-         [=](CTaskItem& t) {
-             type(t, R::Weekly);
-             t.m_nWeeklyMode = CodeOf(EWeeklyMode::WeekOfMonth);
-             t.m_nWeeklyWeekOfMonth = CodeOf(EWeekOfMonth::Second);
-             t.m_bWeekDays[0] = t.m_bWeekDays[6] = 1;
-         }},
-        {"day 15 of every month",
-         [=](CTaskItem& t) {
-             type(t, R::Monthly);
-             t.m_nMonthlyDay = 15;
-         }},
-        {"day 31 of every month",
-         [=](CTaskItem& t) {
-             type(t, R::Monthly);
-             t.m_nMonthlyDay = 31;
-         }},
-        {"last weekday of every month",
-         [=](CTaskItem& t) {
-             type(t, R::Monthly);
-             t.m_nMonthlyMode = CodeOf(EMonthlyMode::OrdinalDay);
-             t.m_nMonthlyOrdinal = CodeOf(EOrdinal::Last);
-             t.m_nMonthlyDayKind = CodeOf(EDayKind::Weekday);
-         }},
-        {"first Monday of every 2 months, 4 times",
-         [=](CTaskItem& t) {
-             type(t, R::Monthly);
-             t.m_nMonthlyMode = CodeOf(EMonthlyMode::OrdinalDay);
-             t.m_nMonthlyOrdinal = CodeOf(EOrdinal::First);
-             t.m_nMonthlyDayKind = CodeOf(EDayKind::Monday);
-             t.m_nMonthlyInterval2 = 2;
-             t.m_nEndKind = CodeOf(EEndKind::AfterCount);
-             t.m_nEndAfterCount = 4;
-         }},
-        {"5 March",
-         [=](CTaskItem& t) {
-             type(t, R::Yearly);
-             t.m_nYearlyMonth = 2;
-             t.m_nYearlyDay = 5;
-         }},
-        {"29 February",
-         [=](CTaskItem& t) {
-             type(t, R::Yearly);
-             t.m_nYearlyMonth = 1;
-             t.m_nYearlyDay = 29;
-         }},
-        {"last Saturday of October",
-         [=](CTaskItem& t) {
-             type(t, R::Yearly);
-             t.m_nYearlyMode = CodeOf(EYearlyMode::OrdinalDay);
-             t.m_nYearlyOrdinal = CodeOf(EOrdinal::Last);
-             t.m_nYearlyDayKind = CodeOf(EDayKind::Saturday);
-             t.m_nYearlyMonth2 = 9;
-         }},
-        {"inactive",
-         [=](CTaskItem& t) {
-             type(t, R::Daily);
-             t.m_bActive = 0;
-         }},
+        {"every 90 minutes, 40 times", [=](CTaskItem& t) { type(t, R::Minutely); t.m_nMinuteInterval = 90; t.m_nEndKind = CodeOf(EEndKind::AfterCount); t.m_nEndAfterCount = 40; }},
+        {"every day at 02:30", [=](CTaskItem& t) { type(t, R::Daily); t.m_dtStart.nHour = 2; t.m_dtStart.nMinute = 30; }},
+        {"every 3 days until June", [=](CTaskItem& t) { type(t, R::Daily); t.m_nDailyInterval = 3; t.m_nEndKind = CodeOf(EEndKind::EndDate); t.m_dtEnd = {2027, 6, 30, 4}; }},
+        {"every weekday", [=](CTaskItem& t) { type(t, R::Daily); t.m_nDailyMode = CodeOf(EDailyMode::EveryDayOfKind); t.m_nDailyDayKind = CodeOf(EDayKind::Weekday); }},
+        {"every odd day", [=](CTaskItem& t) { type(t, R::Daily); t.m_nDailyMode = CodeOf(EDailyMode::EveryDayOfKind); t.m_nDailyDayKind = CodeOf(EDayKind::OddDay); }},
+        {"every 2 weeks on Monday and Thursday", [=](CTaskItem& t) { type(t, R::Weekly); t.m_nWeeklyInterval = 2; t.m_bWeekDays[1] = t.m_bWeekDays[4] = 1; }},
+        {"third week on Tuesday", [=](CTaskItem& t) { type(t, R::Weekly); t.m_nWeeklyMode = CodeOf(EWeeklyMode::WeekOfMonth); t.m_nWeeklyWeekOfMonth = CodeOf(EWeekOfMonth::Third); t.m_bWeekDays[2] = 1; }},
+        {"second week on Sunday and Saturday", [=](CTaskItem& t) { type(t, R::Weekly); t.m_nWeeklyMode = CodeOf(EWeeklyMode::WeekOfMonth); t.m_nWeeklyWeekOfMonth = CodeOf(EWeekOfMonth::Second); t.m_bWeekDays[0] = t.m_bWeekDays[6] = 1; }},
+        {"day 15 of every month", [=](CTaskItem& t) { type(t, R::Monthly); t.m_nMonthlyDay = 15; }},
+        {"day 31 of every month", [=](CTaskItem& t) { type(t, R::Monthly); t.m_nMonthlyDay = 31; }},
+        {"last weekday of every month", [=](CTaskItem& t) { type(t, R::Monthly); t.m_nMonthlyMode = CodeOf(EMonthlyMode::OrdinalDay); t.m_nMonthlyOrdinal = CodeOf(EOrdinal::Last); t.m_nMonthlyDayKind = CodeOf(EDayKind::Weekday); }},
+        {"first Monday of every 2 months, 4 times", [=](CTaskItem& t) { type(t, R::Monthly); t.m_nMonthlyMode = CodeOf(EMonthlyMode::OrdinalDay); t.m_nMonthlyOrdinal = CodeOf(EOrdinal::First); t.m_nMonthlyDayKind = CodeOf(EDayKind::Monday); t.m_nMonthlyInterval2 = 2; t.m_nEndKind = CodeOf(EEndKind::AfterCount); t.m_nEndAfterCount = 4; }},
+        {"5 March", [=](CTaskItem& t) { type(t, R::Yearly); t.m_nYearlyMonth = 2; t.m_nYearlyDay = 5; }},
+        {"29 February", [=](CTaskItem& t) { type(t, R::Yearly); t.m_nYearlyMonth = 1; t.m_nYearlyDay = 29; }},
+        {"last Saturday of October", [=](CTaskItem& t) { type(t, R::Yearly); t.m_nYearlyMode = CodeOf(EYearlyMode::OrdinalDay); t.m_nYearlyOrdinal = CodeOf(EOrdinal::Last); t.m_nYearlyDayKind = CodeOf(EDayKind::Saturday); t.m_nYearlyMonth2 = 9; }},
+        {"inactive", [=](CTaskItem& t) { type(t, R::Daily); t.m_bActive = 0; }},
     };
+    // clang-format on
     return s_vec;
+}
+
+// The table's tasks, each scheduled as new at tNow, saved into strDir; the
+// tool's file options for them.
+std::string WriteCases(const std::string& strDir, time_t tNow, CTaskList& list) {
+    for (const CCase& c : Cases()) list.Add(Make(c, tNow));
+    const std::string strFile = strDir + "/emails.dat";
+    EXPECT_TRUE(CTaskListFile::SaveTaskList(strFile, list, CTextCodec::Open("UTF-8").Value()).Ok());
+    return " --file '" + strFile + "' --codepage UTF-8";
 }
 
 struct CEvent {
@@ -270,12 +193,9 @@ TEST_P(CalendarTest, EveryInstantIsTheOneTheSchedulerSends) {
     const time_t tNow = ValueOf(TaskTime::ToAbsolute(2026, 12, 7, 12, 0));
     const time_t tHorizon = ValueOf(TaskTime::ToAbsolute(2028, 12, 7, 12, 0));
     CTaskList list;
-    for (const CCase& c : Cases()) list.Add(Make(c, tNow));
-    const std::string strFile = m_tmp.Path() + "/emails.dat";
-    ASSERT_TRUE(CTaskListFile::SaveTaskList(strFile, list, CTextCodec::Open("UTF-8").Value()).Ok());
-    const std::string strArgs = "--file '" + strFile + "' --codepage UTF-8";
+    const std::string strArgs = WriteCases(m_tmp.Path(), tNow, list);
     // The tool inherits the zone guard's TZ.
-    auto [nExit, strCalendar] = RunTool("ics --now '2026-12-07 12:00' " + strArgs);
+    auto [nExit, strCalendar] = RunTool("ics --now '2026-12-07 12:00'" + strArgs);
     ASSERT_EQ(nExit, 0);
     const auto events = Parse(strCalendar, tNow - 86400, tHorizon);
     EXPECT_EQ(events.size(), Cases().size() - 1) << "one event per active task";
@@ -285,7 +205,7 @@ TEST_P(CalendarTest, EveryInstantIsTheOneTheSchedulerSends) {
         const std::string strName = list[i].m_strTaskName;
         if (!list[i].m_bActive) continue;
         SCOPED_TRACE(strName);
-        auto [nNextExit, strNext] = RunTool("next " + std::to_string(i + 1) + " --count 500 " + strArgs);
+        auto [nNextExit, strNext] = RunTool("next " + std::to_string(i + 1) + " --count 500" + strArgs);
         ASSERT_EQ(nNextExit, 0);
         Strings vecWant;
         std::istringstream in(strNext);
@@ -302,10 +222,7 @@ TEST_P(CalendarTest, EveryInstantIsTheOneTheSchedulerSends) {
 TEST_P(CalendarTest, NamedTasksOnlyAndAnUnknownNameIsAnError) {
     const time_t tNow = ValueOf(TaskTime::ToAbsolute(2026, 12, 7, 12, 0));
     CTaskList list;
-    for (const CCase& c : Cases()) list.Add(Make(c, tNow));
-    const std::string strFile = m_tmp.Path() + "/emails.dat";
-    ASSERT_TRUE(CTaskListFile::SaveTaskList(strFile, list, CTextCodec::Open("UTF-8").Value()).Ok());
-    const std::string strArgs = " --now '2026-12-07 12:00' --file '" + strFile + "' --codepage UTF-8";
+    const std::string strArgs = " --now '2026-12-07 12:00'" + WriteCases(m_tmp.Path(), tNow, list);
 
     auto [nExit, strCalendar] = RunTool("ics 5 '5 March'" + strArgs);
     ASSERT_EQ(nExit, 0);
@@ -329,11 +246,7 @@ TEST(CalendarFormTest, ARuleIsWrittenWhereItSaysTheScheduleExactly) {
     CTempDir tmp;
     const time_t tNow = ValueOf(TaskTime::ToAbsolute(2026, 12, 7, 12, 0));
     CTaskList list;
-    for (const CCase& c : Cases()) list.Add(Make(c, tNow));
-    const std::string strFile = tmp.Path() + "/emails.dat";
-    ASSERT_TRUE(CTaskListFile::SaveTaskList(strFile, list, CTextCodec::Open("UTF-8").Value()).Ok());
-    auto [nExit, strCalendar] =
-        RunTool("ics --now '2026-12-07 12:00' --file '" + strFile + "' --codepage UTF-8");
+    auto [nExit, strCalendar] = RunTool("ics --now '2026-12-07 12:00'" + WriteCases(tmp.Path(), tNow, list));
     ASSERT_EQ(nExit, 0);
     const auto events = Parse(strCalendar, tNow, tNow + 800 * 86400);
     const std::map<std::string, std::string> want = {
