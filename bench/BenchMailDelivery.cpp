@@ -1,12 +1,13 @@
 // Delivery throughput to a loopback SMTP server: the host's delivery
 // thread against msmtp run once per message, in the same run.
-#include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+
+#include <benchmark/benchmark.h>
 
 #include "CMailHost.h"
 #include "CSmtpServer.h"
@@ -27,7 +28,7 @@ std::string Body() {
 bool RunMsmtp(int nPort, const std::string& strMessage) {
     std::string strPort = "--port=" + std::to_string(nPort);
     std::vector<std::string> vecArgs = {"/usr/bin/msmtp", "--host=127.0.0.1", strPort, "--from=bench@example.org",
-                                        "--tls=off", "--auth=off", "--", "rcpt@example.com"};
+                                        "--tls=off",      "--auth=off",       "--",    "rcpt@example.com"};
     std::vector<char*> vecArgv;
     for (auto& s : vecArgs) vecArgv.push_back(s.data());
     vecArgv.push_back(nullptr);
@@ -71,8 +72,8 @@ void CheckEveryMessageArrivedOnce(benchmark::State& state, CSmtpServer& server) 
 }
 
 void CountMessagesPerSecond(benchmark::State& state) {
-    state.counters["msgs_per_s"] = benchmark::Counter(kMessages * static_cast<double>(state.iterations()),
-                                                      benchmark::Counter::kIsRate);
+    state.counters["msgs_per_s"] =
+        benchmark::Counter(kMessages * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_HostDelivery(benchmark::State& state) {

@@ -1,9 +1,9 @@
 // Cost of one occurrence of each schedule type, and of catching up over ten
 // years, each beside its baseline in the same run: one mktime call for the
 // former, the one-by-one loop for the latter.
-#include <benchmark/benchmark.h>
-
 #include <cstdlib>
+
+#include <benchmark/benchmark.h>
 
 #include "CSchedule.h"
 #include "ReferenceCatchUp.h"

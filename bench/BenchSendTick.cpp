@@ -1,8 +1,8 @@
 // One scheduler tick over 1,000,000 tasks of which none is due: the cached
 // tick against the plain tick that converts every task's groups each time.
-#include <benchmark/benchmark.h>
-
 #include <cstdlib>
+
+#include <benchmark/benchmark.h>
 
 #include "CSendEmailDlg.h"
 #include "ReferenceTick.h"
@@ -25,7 +25,8 @@ CTaskList& BigList() {
             t.m_nMinuteInterval = t.m_nDailyInterval = 1 + i % 7;
             t.m_nEndKind = 0;
             t.m_dtStart = TaskTime::FromAbsolute(TaskTime::ToAbsolute(2026, 3, 1, 8, 0).Value() + (i % 5000) * 60);
-            t.m_dtNextSending = TaskTime::FromAbsolute(TaskTime::ToAbsolute(2026, 3, 2, 8, 0).Value() + (i % 5000) * 60);
+            t.m_dtNextSending =
+                TaskTime::FromAbsolute(TaskTime::ToAbsolute(2026, 3, 2, 8, 0).Value() + (i % 5000) * 60);
             p->Add(t);
         }
         return p;
@@ -68,8 +69,7 @@ void BM_TickPlain(benchmark::State& state) {
     CTaskList& list = BigList();
     const CSchedule schedule(g_clock);
     int nSends = 0;
-    for (auto _ : state)
-        ReferenceTick(list, schedule, [&](const CTaskItem&) { ++nSends; }, {});
+    for (auto _ : state) ReferenceTick(list, schedule, [&](const CTaskItem&) { ++nSends; }, {});
     if (nSends) state.SkipWithError("a task was due");
 }
 BENCHMARK(BM_TickPlain)->Unit(benchmark::kMillisecond);

@@ -1,12 +1,13 @@
 // Saving and loading a large task list against the cost of merely writing
 // (with fsync) and reading the same bytes: the baseline runs in the same
 // process, so the ratio is what to read, not the absolute times.
-#include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+
+#include <benchmark/benchmark.h>
 
 #include "CTaskListFile.h"
 

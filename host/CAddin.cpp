@@ -1,17 +1,15 @@
 #include "CAddin.h"
 
+#include <QApplication>
 #include <iostream>
 
-#include "SharedState.h"
+#include "CAddinBox.h"
 #include "CAddinPaths.h"
 #include "CAddinToolbar.h"
 #include "CButtonEventsSink.h"
-#include "CInspectorsEventsSink.h"
-#include "CAddinBox.h"
-#include "CMyInspectorEvent.h"
 #include "CEmailManagerDlg.h"
-
-#include <QApplication>
+#include "CInspectorsEventsSink.h"
+#include "CMyInspectorEvent.h"
 #include "CSendEmailDlg.h"
 #include "CTaskListCommands.h"
 #include "CTaskListFile.h"
@@ -19,6 +17,7 @@
 #include "CTextCodec.h"
 #include "HostName.h"
 #include "SendTask.h"
+#include "SharedState.h"
 
 namespace {
 
@@ -36,9 +35,7 @@ std::string& ModulePathOverride() {
     return g_str;
 }
 
-void Error(const char* pszText) {
-    CAddinBox::Fail(pszText);
-}
+void Error(const char* pszText) { CAddinBox::Fail(pszText); }
 
 void SaveList(const CTaskList& list) {
     if (const auto rSaved = SaveTaskListFile(list); !rSaved)

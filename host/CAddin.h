@@ -3,12 +3,12 @@
 #include <memory>
 #include <vector>
 
+#include "CResult.h"
 #include "ErrorInfo.h"
 #include "Extensibility.h"
 #include "ITrackerOwner.h"
 #include "MailHostOM.h"
 #include "QuilloryIds.h"
-#include "CResult.h"
 
 class CButtonEventsSink;
 class CInspectorsEventsSink;

@@ -34,7 +34,8 @@ void MakeDirs(const std::string& strPath) {
 std::string CAddinPaths::AppDataDir() {
     std::string str;
     if (const char* psz = std::getenv("XDG_DATA_HOME"); psz && *psz == '/') str = psz;
-    else if (const char* pszHome = std::getenv("HOME"); pszHome && *pszHome) str = std::string(pszHome) + "/.local/share";
+    else if (const char* pszHome = std::getenv("HOME"); pszHome && *pszHome)
+        str = std::string(pszHome) + "/.local/share";
     if (str.empty()) return str;
     MakeDirs(str);
     if (str.back() != '/') str += '/';
@@ -80,9 +81,13 @@ std::string CAddinPaths::ToUtf16Le(const std::string& s) {
         uint32_t cp = 0xFFFD;
         size_t n = 1;
         if (c < 0x80) cp = c;
-        else if ((c >> 5) == 6 && i + 1 < s.size()) { cp = ((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu); n = 2; }
-        else if ((c >> 4) == 14 && i + 2 < s.size()) { cp = ((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu); n = 3; }
-        else if ((c >> 3) == 30 && i + 3 < s.size()) {
+        else if ((c >> 5) == 6 && i + 1 < s.size()) {
+            cp = ((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu);
+            n = 2;
+        } else if ((c >> 4) == 14 && i + 2 < s.size()) {
+            cp = ((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
+            n = 3;
+        } else if ((c >> 3) == 30 && i + 3 < s.size()) {
             cp = ((c & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) | ((s[i + 2] & 0x3Fu) << 6) | (s[i + 3] & 0x3Fu);
             n = 4;
         }

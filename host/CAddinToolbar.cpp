@@ -17,8 +17,8 @@ CComPtr<_CommandBarButton> Add(_CommandBars* pBars, const char* pszName, const C
     }
     CComPtr<CommandBarControl> spControl;
     CComPtr<_CommandBarButton> spButton;
-    if (SUCCEEDED(spControls->Add(CVariant(msoControlButton), vtMissing, vtMissing, vtMissing, CVariant(true),
-                                  &spControl)) &&
+    if (SUCCEEDED(
+            spControls->Add(CVariant(msoControlButton), vtMissing, vtMissing, vtMissing, CVariant(true), &spControl)) &&
         spControl)
         spControl->QueryInterface(&spButton);
     if (!spButton) {

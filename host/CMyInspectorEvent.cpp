@@ -43,8 +43,7 @@ void CMyInspectorEvent::UnadviseAll() {
     if (m_spButton && m_dwButtonCookie) AtlUnadvise(m_spButton, _CommandBarButtonEvents::iid, m_dwButtonCookie);
     m_dwButtonCookie = 0;
     if (g_pClickSubscriber == this) g_pClickSubscriber = nullptr;
-    if (m_spInspector && m_dwInspectorCookie)
-        AtlUnadvise(m_spInspector, InspectorEvents::iid, m_dwInspectorCookie);
+    if (m_spInspector && m_dwInspectorCookie) AtlUnadvise(m_spInspector, InspectorEvents::iid, m_dwInspectorCookie);
     m_dwInspectorCookie = 0;
     if (m_spButtonSink) m_spButtonSink->Detach();
     if (m_spInspectorSink) m_spInspectorSink->Detach();
@@ -81,7 +80,8 @@ void CMyInspectorEvent::OnActivate() {
     if (!g_pClickSubscriber) {
         m_spButtonSink = MakeComObject<CButtonEventsSink>(
             [this](IDispatch* pButton, bool* pbCancel) { OnOptionsClick(pButton, pbCancel); });
-        if (FAILED(AtlAdvise(m_spButton, m_spButtonSink->GetUnknown(), _CommandBarButtonEvents::iid, &m_dwButtonCookie)))
+        if (FAILED(
+                AtlAdvise(m_spButton, m_spButtonSink->GetUnknown(), _CommandBarButtonEvents::iid, &m_dwButtonCookie)))
             m_dwButtonCookie = 0;
         else g_pClickSubscriber = this;
     }

@@ -24,8 +24,8 @@ HRESULT Run(bool bRegister, const char* pszWhat, const char* pszScript, const CR
     const CResult<> r =
         bRegister ? CRegistrar::Register(file, pszScript, repl) : CRegistrar::Unregister(file, pszScript, repl);
     if (r) return S_OK;
-    std::cerr << "quilsend: " << (bRegister ? "registering " : "unregistering ") << pszWhat << " in "
-              << file.Path() << " failed: " << r.Problem() << '\n';
+    std::cerr << "quilsend: " << (bRegister ? "registering " : "unregistering ") << pszWhat << " in " << file.Path()
+              << " failed: " << r.Problem() << '\n';
     return E_FAIL;
 }
 
@@ -54,15 +54,14 @@ HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
 HRESULT DllCanUnloadNow() { return CComModule::CanUnloadNow() ? S_OK : S_FALSE; }
 
 HRESULT DllRegisterServer() {
-    return RunInOrder(true, {{"the application id", kRgsModule},
-                             {"the add-in class", kRgsAddin},
-                             {"the type library", kRgsTypeLib}});
+    return RunInOrder(
+        true, {{"the application id", kRgsModule}, {"the add-in class", kRgsAddin}, {"the type library", kRgsTypeLib}});
 }
 
 HRESULT DllUnregisterServer() {
-    return RunInOrder(false, {{"the add-in class", kRgsAddin},
-                              {"the type library", kRgsTypeLib},
-                              {"the application id", kRgsModule}});
+    return RunInOrder(
+        false,
+        {{"the add-in class", kRgsAddin}, {"the type library", kRgsTypeLib}, {"the application id", kRgsModule}});
 }
 
 }  // extern "C"

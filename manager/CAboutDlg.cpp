@@ -1,19 +1,19 @@
 #include "CAboutDlg.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileInfo>
-#include <QLabel>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QUrl>
-#include <QDesktopServices>
 
+#include "CAddinBox.h"
 #include "CAddinIcon.h"
 #include "CDialogUnits.h"
 #include "CMakerInfo.h"
 #include "HostName.h"
-#include "CAddinBox.h"
 #include "OpenUrl.h"
 #include "SharedState.h"
 

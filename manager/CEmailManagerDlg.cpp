@@ -1,24 +1,24 @@
 #include "CEmailManagerDlg.h"
 
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
-#include <QGroupBox>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <filesystem>
 
 #include "CAboutDlg.h"
+#include "CAddinBox.h"
 #include "CAddinIcon.h"
 #include "CDialogUnits.h"
 #include "CMakerInfo.h"
 #include "CRecurrenceText.h"
-#include "CAddinBox.h"
-#include "OpenUrl.h"
 #include "CScheduleSheet.h"
 #include "CSendEmailDlg.h"
+#include "OpenUrl.h"
 #include "SharedState.h"
 #include "TemplateAccess.h"
 

@@ -14,11 +14,11 @@ public:
     static constexpr const char* kCommand = "command";
     static constexpr const char* kOk = "ok";
     static constexpr const char* kProblems = "problems";
-    static constexpr const char* kPid = "pid";    // the host's process
+    static constexpr const char* kPid = "pid";      // the host's process
     static constexpr const char* kTasks = "tasks";  // import: the list; answers: how many the list holds
-    static constexpr const char* kFile = "file";  // ping: the task list file the host saves to
+    static constexpr const char* kFile = "file";    // ping: the task list file the host saves to
 
-    static constexpr const char* kPing = "ping";  // read-only: pid, tasks, file
+    static constexpr const char* kPing = "ping";      // read-only: pid, tasks, file
     static constexpr const char* kImport = "import";  // replaces the whole list
 
     // A longer request is refused unread: no task list comes near it.

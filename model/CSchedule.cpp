@@ -158,8 +158,7 @@ CResult<int> CSchedule::DayOfMonthFor(int nYear, int nMonth, int nOrdinal, int n
             if (nFirstWeekday == kSaturday) return nOrdinal + 3;
             return nOrdinal + 1 + 2 * ((nFirstWeekday + nOrdinal) / 7);
         case EDayKind::WeekendDay:
-            if (bLast)
-                return nLastWeekday == kSunday || nLastWeekday == kSaturday ? nDays : nDays + 1 - nLastWeekday;
+            if (bLast) return nLastWeekday == kSunday || nLastWeekday == kSaturday ? nDays : nDays + 1 - nLastWeekday;
             // Weekend days come in pairs a week apart: Sunday-first months
             // pair Sunday with the next Saturday, others Saturday with Sunday.
             if (nFirstWeekday == kSunday) return ((nOrdinal + 1) / 2) * 7 + ((nOrdinal + 1) % 2);
@@ -187,13 +186,20 @@ CResult<time_t> CSchedule::NowMinute() const { return ToAbsolute(FromAbsolute(m_
 CResult<> CSchedule::CalcNextSending(CTaskItem& task) const {
     QUILLORY_TRY_VALUE(const time_t tNow, NowMinute());
     switch (task.Recurrence()) {
-        case ERecurrence::Once: return CalcOnce(task, tNow);
-        case ERecurrence::Minutely: return CalcMinutely(task, tNow);
-        case ERecurrence::Daily: return CalcDaily(task, tNow);
-        case ERecurrence::Weekly: return CalcWeekly(task, tNow);
-        case ERecurrence::Monthly: return CalcMonthly(task, tNow);
-        case ERecurrence::Yearly: return CalcYearly(task, tNow);
-        default: return {};
+        case ERecurrence::Once:
+            return CalcOnce(task, tNow);
+        case ERecurrence::Minutely:
+            return CalcMinutely(task, tNow);
+        case ERecurrence::Daily:
+            return CalcDaily(task, tNow);
+        case ERecurrence::Weekly:
+            return CalcWeekly(task, tNow);
+        case ERecurrence::Monthly:
+            return CalcMonthly(task, tNow);
+        case ERecurrence::Yearly:
+            return CalcYearly(task, tNow);
+        default:
+            return {};
     }
 }
 
@@ -332,8 +338,7 @@ CResult<> CSchedule::CalcWeekly(CTaskItem& task, time_t tNow) const {
     QUILLORY_TRY_VALUE(const time_t tFirstOfMonth,
                        ToAbsolute(dtLast.nYear, dtLast.nMonth, 1, dtLast.nHour, dtLast.nMinute, 0));
     // The row ends on the Saturday (7 x row - weekday of the 1st) days after the 1st.
-    QUILLORY_TRY_VALUE(const time_t tSat,
-                       OnItsDay(task, tFirstOfMonth + (7 * nRow - DayOfWeek(tFirstOfMonth)) * kDay));
+    QUILLORY_TRY_VALUE(const time_t tSat, OnItsDay(task, tFirstOfMonth + (7 * nRow - DayOfWeek(tFirstOfMonth)) * kDay));
     QUILLORY_TRY_VALUE(const time_t tSun, OnItsDay(task, tSat - 6 * kDay));
     const int nLastDay = dtLast.nDay, nSunDay = FromAbsolute(tSun).nDay, nSatDay = FromAbsolute(tSat).nDay;
     if (nSunDay <= nLastDay && nLastDay < nSatDay) {
@@ -380,8 +385,8 @@ CResult<> CSchedule::CalcMonthly(CTaskItem& task, time_t tNow) const {
         if (!ValidOrdinalKind(task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind)) return {};
         nDay = -1;
         if (bSeeded) {
-            QUILLORY_TRY_VALUE(const int nStartMonthDay,
-                               DayOfMonthFor(start.nYear, start.nMonth, task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind));
+            QUILLORY_TRY_VALUE(const int nStartMonthDay, DayOfMonthFor(start.nYear, start.nMonth,
+                                                                       task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind));
             if (nStartMonthDay >= start.nDay) {
                 nYear = start.nYear;
                 nMonth = start.nMonth;
@@ -407,9 +412,9 @@ CResult<> CSchedule::CalcYearly(CTaskItem& task, time_t tNow) const {
     // A seed is start-equal even where its fields differ from the start's
     // (a start in the hour the clocks skip, or a stored day of week that
     // does not match the date); otherwise the start's own year is lost.
-    const bool bStartEqual = bSeeded || (last.nYear == start.nYear && last.nMonth == start.nMonth &&
-                                         last.nDay == start.nDay && last.nDayOfWeek == start.nDayOfWeek &&
-                                         last.nHour == start.nHour && last.nMinute == start.nMinute);
+    const bool bStartEqual =
+        bSeeded || (last.nYear == start.nYear && last.nMonth == start.nMonth && last.nDay == start.nDay &&
+                    last.nDayOfWeek == start.nDayOfWeek && last.nHour == start.nHour && last.nMinute == start.nMinute);
     const int nLastYear = last.nYear;
     if (nLastYear >= kLastYear)
         return CProblem("invalid date group: year " + std::to_string(nLastYear) + " out of range");
@@ -487,9 +492,9 @@ time_t CSchedule::Period(const CTaskItem& task) {
             if (task.DailyMode() != EDailyMode::EveryDayOfKind) return 0;
             // Weekdays and weekend days repeat weekly; even and odd days
             // follow the lengths of the months.
-            return task.DailyDayKind() == EDayKind::Day ? kDay
+            return task.DailyDayKind() == EDayKind::Day                   ? kDay
                    : task.m_nDailyDayKind <= CodeOf(EDayKind::WeekendDay) ? 7 * kDay
-                                                                           : 0;
+                                                                          : 0;
         case ERecurrence::Weekly:
             return task.WeeklyMode() == EWeeklyMode::EveryNWeeks && task.m_nWeeklyInterval > 0
                        ? 7 * kDay * task.m_nWeeklyInterval

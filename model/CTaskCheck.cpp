@@ -35,8 +35,7 @@ public:
     void Problem(const std::string& strField, const std::string& strText) { m_vec.push_back({strField, strText}); }
     // One of the choices 0..nLast.
     void Choice(const char* pszField, int32_t n, int32_t nLast) {
-        if (n < 0 || n > nLast)
-            Problem(pszField, "must be 0.." + std::to_string(nLast) + ", not " + std::to_string(n));
+        if (n < 0 || n > nLast) Problem(pszField, "must be 0.." + std::to_string(nLast) + ", not " + std::to_string(n));
     }
     // A count field, 1..nMax.
     void Count(const char* pszField, int32_t n, int32_t nMax = CTaskCheck::kMaxCount) {
@@ -82,7 +81,8 @@ std::vector<CTaskCheck::CProblem> CTaskCheck::Check(const CTaskItem& task, const
 
 void CTaskCheck::CheckDates(const CTaskItem& task, std::vector<CProblem>& vec) {
     auto group = [&](const char* pszField, const auto& dt) {
-        if (auto rGroup = TaskTime::CheckGroup(dt); !rGroup) vec.push_back({pszField, "invalid date: " + rGroup.Problem()});
+        if (auto rGroup = TaskTime::CheckGroup(dt); !rGroup)
+            vec.push_back({pszField, "invalid date: " + rGroup.Problem()});
     };
     if (!task.m_dtStart.IsSet()) vec.push_back({"start", "must be set"});
     else group("start", task.m_dtStart);
@@ -100,17 +100,16 @@ void CTaskCheck::CheckCalendar(const CTaskItem& task, std::vector<CProblem>& vec
         if (!dt.IsSet() || !TaskTime::CheckGroup(dt).Ok()) return false;
         const int nDays = CSchedule::DaysInMonth(dt.nYear, dt.nMonth);
         if (dt.nDay > nDays) {
-            vec.push_back({strField + ".day", std::to_string(dt.nDay) + " is not a day of " + kMonthNames[dt.nMonth - 1] +
-                                                  " " + std::to_string(dt.nYear) + ", which has " +
-                                                  std::to_string(nDays)});
+            vec.push_back({strField + ".day", std::to_string(dt.nDay) + " is not a day of " +
+                                                  kMonthNames[dt.nMonth - 1] + " " + std::to_string(dt.nYear) +
+                                                  ", which has " + std::to_string(nDays)});
             return false;
         }
         const int nWeekday = DayOfWeek(dt.nYear, dt.nMonth, dt.nDay);
         if (dt.nDayOfWeek != nWeekday)
-            vec.push_back({strField + ".dayOfWeek", "must be " + std::to_string(nWeekday) + " (" +
-                                                        kDayNames[nWeekday - 1] + ") for " +
-                                                        DateText(dt.nYear, dt.nMonth, dt.nDay) + ", not " +
-                                                        std::to_string(dt.nDayOfWeek)});
+            vec.push_back({strField + ".dayOfWeek",
+                           "must be " + std::to_string(nWeekday) + " (" + kDayNames[nWeekday - 1] + ") for " +
+                               DateText(dt.nYear, dt.nMonth, dt.nDay) + ", not " + std::to_string(dt.nDayOfWeek)});
         return true;
     };
     const bool bStart = date("start", task.m_dtStart);

@@ -13,8 +13,8 @@ using json = nlohmann::ordered_json;
 namespace {
 
 json GroupToJson(const TaskDateTime& dt) {
-    return {{"year", dt.nYear},   {"month", dt.nMonth},   {"day", dt.nDay},      {"dayOfWeek", dt.nDayOfWeek},
-            {"hour", dt.nHour},   {"minute", dt.nMinute}, {"second", dt.nSecond}};
+    return {{"year", dt.nYear}, {"month", dt.nMonth},   {"day", dt.nDay},      {"dayOfWeek", dt.nDayOfWeek},
+            {"hour", dt.nHour}, {"minute", dt.nMinute}, {"second", dt.nSecond}};
 }
 
 json GroupToJson(const TaskDate& d) {
@@ -127,7 +127,8 @@ void TaskFromJson(const json& j, CTaskItem& t, CReader& r) {
         {"weekDays",
          [&](const json& v, const std::string& k) {
              if (!v.is_array() || v.size() != 7) return r.Problem(k, "expected an array of 7 booleans");
-             for (int i = 0; i < 7; ++i) r.Bool(v[static_cast<size_t>(i)], k + "[" + std::to_string(i) + "]", t.m_bWeekDays[i]);
+             for (int i = 0; i < 7; ++i)
+                 r.Bool(v[static_cast<size_t>(i)], k + "[" + std::to_string(i) + "]", t.m_bWeekDays[i]);
          }},
         {"monthlyMode", intKey(t.m_nMonthlyMode)},
         {"monthlyDay", intKey(t.m_nMonthlyDay)},

@@ -1,7 +1,8 @@
 #pragma once
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "CTaskItem.h"
 

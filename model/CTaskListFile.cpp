@@ -4,10 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -35,18 +35,64 @@ void ForEachFixed(Task& t, Fn&& fn) {
     auto& n = t.m_dtNextSending;
     auto& l = t.m_dtLastSent;
     auto& e = t.m_dtEnd;
-    auto members = {&t.m_bActive, &s.nSecond, &s.nMinute, &s.nHour, &s.nYear, &s.nMonth, &s.nDayOfWeek, &s.nDay,
-                     &t.m_nRecurrence, &t.m_bSendOverdue, &t.m_nEndAfterCount, &t.m_nOccurrenceCount,
-                     &n.nYear, &n.nSecond, &n.nMonth, &n.nMinute, &n.nHour, &n.nDayOfWeek, &n.nDay,
-                     &l.nYear, &l.nSecond, &l.nMonth, &l.nMinute, &l.nHour, &l.nDayOfWeek, &l.nDay,
-                     &t.m_bReceiveBeforeSending, &e.nYear, &t.m_nEndKind, &e.nMonth, &e.nDayOfWeek, &e.nDay,
-                     &t.m_nMinuteInterval, &t.m_nDailyMode, &t.m_nDailyInterval, &t.m_nDailyDayKind,
-                     &t.m_nWeeklyMode, &t.m_nWeeklyInterval, &t.m_nWeeklyWeekOfMonth,
-                     &t.m_bWeekDays[0], &t.m_bWeekDays[1], &t.m_bWeekDays[2], &t.m_bWeekDays[3],
-                     &t.m_bWeekDays[4], &t.m_bWeekDays[5], &t.m_bWeekDays[6],
-                     &t.m_nMonthlyMode, &t.m_nMonthlyDay, &t.m_nMonthlyInterval, &t.m_nMonthlyOrdinal,
-                     &t.m_nMonthlyDayKind, &t.m_nMonthlyInterval2, &t.m_nYearlyMode, &t.m_nYearlyMonth,
-                     &t.m_nYearlyDay, &t.m_nYearlyOrdinal, &t.m_nYearlyDayKind, &t.m_nYearlyMonth2};
+    auto members = {&t.m_bActive,
+                    &s.nSecond,
+                    &s.nMinute,
+                    &s.nHour,
+                    &s.nYear,
+                    &s.nMonth,
+                    &s.nDayOfWeek,
+                    &s.nDay,
+                    &t.m_nRecurrence,
+                    &t.m_bSendOverdue,
+                    &t.m_nEndAfterCount,
+                    &t.m_nOccurrenceCount,
+                    &n.nYear,
+                    &n.nSecond,
+                    &n.nMonth,
+                    &n.nMinute,
+                    &n.nHour,
+                    &n.nDayOfWeek,
+                    &n.nDay,
+                    &l.nYear,
+                    &l.nSecond,
+                    &l.nMonth,
+                    &l.nMinute,
+                    &l.nHour,
+                    &l.nDayOfWeek,
+                    &l.nDay,
+                    &t.m_bReceiveBeforeSending,
+                    &e.nYear,
+                    &t.m_nEndKind,
+                    &e.nMonth,
+                    &e.nDayOfWeek,
+                    &e.nDay,
+                    &t.m_nMinuteInterval,
+                    &t.m_nDailyMode,
+                    &t.m_nDailyInterval,
+                    &t.m_nDailyDayKind,
+                    &t.m_nWeeklyMode,
+                    &t.m_nWeeklyInterval,
+                    &t.m_nWeeklyWeekOfMonth,
+                    &t.m_bWeekDays[0],
+                    &t.m_bWeekDays[1],
+                    &t.m_bWeekDays[2],
+                    &t.m_bWeekDays[3],
+                    &t.m_bWeekDays[4],
+                    &t.m_bWeekDays[5],
+                    &t.m_bWeekDays[6],
+                    &t.m_nMonthlyMode,
+                    &t.m_nMonthlyDay,
+                    &t.m_nMonthlyInterval,
+                    &t.m_nMonthlyOrdinal,
+                    &t.m_nMonthlyDayKind,
+                    &t.m_nMonthlyInterval2,
+                    &t.m_nYearlyMode,
+                    &t.m_nYearlyMonth,
+                    &t.m_nYearlyDay,
+                    &t.m_nYearlyOrdinal,
+                    &t.m_nYearlyDayKind,
+                    &t.m_nYearlyMonth2};
     for (auto* p : members) fn(*p);
 }
 
@@ -235,8 +281,8 @@ size_t CTaskListFile::RecordLength(const CTaskItem& task, const CTextCodec& code
     return CFileTexts(task, codec).nRecordLength;
 }
 
-CResult<> CTaskListFile::LoadFromBytes(const std::vector<uint8_t>& vecBytes, CTaskList& list,
-                                       const CTextCodec& codec, CLoadCounts* pCounts) {
+CResult<> CTaskListFile::LoadFromBytes(const std::vector<uint8_t>& vecBytes, CTaskList& list, const CTextCodec& codec,
+                                       CLoadCounts* pCounts) {
     std::vector<uint8_t> vecCopy(vecBytes);
     return LoadInPlace(vecCopy, list, codec, pCounts);
 }
@@ -256,7 +302,8 @@ CResult<> CTaskListFile::LoadInPlace(std::vector<uint8_t>& vecBytes, CTaskList& 
     res.nDeclared = Get(vecBytes.data());
     // Never trust the declared count for the allocation: each task needs at
     // least a length and a fixed part.
-    if (res.nDeclared > 0) list.Reserve(list.GetSize() + std::min<size_t>(res.nDeclared, nSize / (4 + kFixedBytes + 12)));
+    if (res.nDeclared > 0)
+        list.Reserve(list.GetSize() + std::min<size_t>(res.nDeclared, nSize / (4 + kFixedBytes + 12)));
     size_t pos = 4;
     for (int32_t i = 0; i < res.nDeclared; ++i) {
         auto damaged = [i](const std::string& strWhat) {
@@ -301,7 +348,8 @@ CResult<> CTaskListFile::LoadTaskList(const std::string& strPath, CTaskList& lis
 
 CResult<> CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskList& list, const CTextCodec& codec) {
     std::string strDir = ".";
-    if (auto slash = strPath.rfind('/'); slash != std::string::npos) strDir = slash == 0 ? "/" : strPath.substr(0, slash);
+    if (auto slash = strPath.rfind('/'); slash != std::string::npos)
+        strDir = slash == 0 ? "/" : strPath.substr(0, slash);
     if (list.IsEmpty()) {
         if (::unlink(strPath.c_str()) != 0 && errno != ENOENT) return Errno("cannot remove " + strPath);
         return {};
@@ -330,8 +378,9 @@ CResult<> CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskLis
         // The reader stops at a longer record and drops every task after
         // it, so such a record is never written.
         if (size_t nLen = EncodeTask(vecBuf, task, codec, kMaxLength); nLen > static_cast<size_t>(kMaxLength))
-            return fail(CProblem("task " + std::to_string(nIndex) + " (" + Shortened(task.m_strTaskName) + "): record length " + std::to_string(nLen) + " over the limit of " +
-                        std::to_string(kMaxLength) + " bytes"));
+            return fail(CProblem("task " + std::to_string(nIndex) + " (" + Shortened(task.m_strTaskName) +
+                                 "): record length " + std::to_string(nLen) + " over the limit of " +
+                                 std::to_string(kMaxLength) + " bytes"));
         if (vecBuf.size() >= kSlice) {
             if (!WriteAll(fd, vecBuf.data(), vecBuf.size())) return fail(Errno("cannot write " + strTmp));
             vecBuf.clear();

@@ -29,8 +29,8 @@ public:
     // absolute time; false where the C library has to decide.
     bool WallToAbsolute(int64_t nWall, time_t& t);
 
-    static constexpr time_t kLow = -2208988800;  // 1900-01-01 UTC
-    static constexpr time_t kHigh = 16725225600; // 2500-01-01 UTC
+    static constexpr time_t kLow = -2208988800;   // 1900-01-01 UTC
+    static constexpr time_t kHigh = 16725225600;  // 2500-01-01 UTC
 
 private:
     bool Cover(time_t t);
@@ -39,8 +39,8 @@ private:
 
     std::string m_strTz;
     bool m_bStarted = false;
-    time_t m_tLo = 0, m_tHi = 0;     // the learnt range [m_tLo, m_tHi)
-    long m_nOffLo = 0;               // offset at m_tLo
-    std::vector<time_t> m_vecAt;     // changes, ascending
-    std::vector<long> m_vecOff;      // offset from each change on
+    time_t m_tLo = 0, m_tHi = 0;  // the learnt range [m_tLo, m_tHi)
+    long m_nOffLo = 0;            // offset at m_tLo
+    std::vector<time_t> m_vecAt;  // changes, ascending
+    std::vector<long> m_vecOff;   // offset from each change on
 };

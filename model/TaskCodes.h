@@ -63,7 +63,7 @@ enum class EDayKind : int32_t {
     Wednesday = 8,
     Thursday = 9,
     Friday = 10,
-    Saturday = 11,   // the last kind a monthly or yearly task may use
+    Saturday = 11,  // the last kind a monthly or yearly task may use
 };
 
 // m_nMonthlyOrdinal, m_nYearlyOrdinal: which day of the kind in the month.

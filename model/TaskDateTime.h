@@ -10,7 +10,7 @@ struct TaskDateTime {
     int32_t nDayOfWeek = 0;  // 1 = Sunday .. 7 = Saturday
     int32_t nHour = 0;
     int32_t nMinute = 0;
-    int32_t nSecond = 0;     // kept, never used by conversions
+    int32_t nSecond = 0;  // kept, never used by conversions
 
     bool IsSet() const { return nYear > 0 && nMonth > 0 && nDay > 0; }
     void Empty() { *this = TaskDateTime{}; }

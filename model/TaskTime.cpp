@@ -46,13 +46,9 @@ int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) !
 
 }  // namespace
 
-CResult<> CheckGroup(const TaskDateTime& dt) {
-    return CheckFields(dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute);
-}
+CResult<> CheckGroup(const TaskDateTime& dt) { return CheckFields(dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute); }
 
-CResult<> CheckGroup(const TaskDate& d) {
-    return CheckFields(d.nYear, d.nMonth, d.nDay, 0, 0);
-}
+CResult<> CheckGroup(const TaskDate& d) { return CheckFields(d.nYear, d.nMonth, d.nDay, 0, 0); }
 
 CResult<time_t> ToAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond) {
     if (auto rFields = CheckFields(nYear, nMonth, nDay, nHour, nMinute); !rFields)
@@ -115,8 +111,7 @@ TaskDateTime FromAbsolute(time_t t) {
 
 std::string Format(const TaskDateTime& dt) {
     char sz[64];
-    std::snprintf(sz, sizeof sz, "%04d-%02d-%02d %02d:%02d", dt.nYear, dt.nMonth, dt.nDay, dt.nHour,
-                  dt.nMinute);
+    std::snprintf(sz, sizeof sz, "%04d-%02d-%02d %02d:%02d", dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute);
     return sz;
 }
 

@@ -4,8 +4,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "CDataExchange.h"
 #include "CAddinBox.h"
+#include "CDataExchange.h"
 #include "ui_AttachmentOptionsDlg.h"
 
 CAttachmentOptionsDlg::CAttachmentOptionsDlg(QWidget* pParent) : QDialog(pParent) {

@@ -33,7 +33,8 @@ CAttachmentsPage::CAttachmentsPage(QWidget* pParent) : QWidget(pParent) {
 }
 
 void CAttachmentsPage::Load(const CArray<std::string>& arrEntries) {
-    for (const std::string& str : arrEntries) m_pList->addTopLevelItem(new QTreeWidgetItem({QString::fromStdString(str)}));
+    for (const std::string& str : arrEntries)
+        m_pList->addTopLevelItem(new QTreeWidgetItem({QString::fromStdString(str)}));
 }
 
 CArray<std::string> CAttachmentsPage::Entries() const {
@@ -59,7 +60,8 @@ void CAttachmentsPage::OnEdit() {
     if (nRow < 0) return Warn("Please select an item you want to edit.");
     CAttachmentOptionsDlg dlg(this);
     dlg.m_strEntry = m_pList->topLevelItem(nRow)->text(0).toStdString();
-    if (dlg.exec() == QDialog::Accepted) m_pList->topLevelItem(nRow)->setText(0, QString::fromStdString(dlg.m_strEntry));
+    if (dlg.exec() == QDialog::Accepted)
+        m_pList->topLevelItem(nRow)->setText(0, QString::fromStdString(dlg.m_strEntry));
 }
 
 void CAttachmentsPage::OnRemove() {

@@ -119,8 +119,7 @@ void CGeneralPage::LoadFromTask(const CTaskItem& task, CRangeNotes& notes) {
     // An end that was never set matters only when the task ends on a date.
     if (task.m_dtEnd.IsSet() || task.EndKind() == EEndKind::EndDate)
         m_dateEnd = ShownDate(task.m_dtEnd.nYear, task.m_dtEnd.nMonth, task.m_dtEnd.nDay, "end date", notes);
-    else
-        m_dateEnd = m_dateStart;
+    else m_dateEnd = m_dateStart;
 
     if (task.EndKind() == EEndKind::AfterCount) {
         SetCheck(IDC_END_AFTER, true);

@@ -14,7 +14,7 @@ public:
 
     // The day boxes, Sunday first (laid out Sunday..Wednesday, then
     // Thursday..Saturday).
-    static constexpr int kDayIds[7] = {COptionsIds::IDC_SUNDAY,   COptionsIds::IDC_MONDAY,   COptionsIds::IDC_TUESDAY,
+    static constexpr int kDayIds[7] = {COptionsIds::IDC_SUNDAY,    COptionsIds::IDC_MONDAY,   COptionsIds::IDC_TUESDAY,
                                        COptionsIds::IDC_WEDNESDAY, COptionsIds::IDC_THURSDAY, COptionsIds::IDC_FRIDAY,
                                        COptionsIds::IDC_SATURDAY};
 

@@ -6,16 +6,16 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "CAddinBox.h"
 #include "CAttachmentsPage.h"
 #include "CDataExchange.h"
 #include "CGeneralPage.h"
-#include "CAddinBox.h"
 #include "COptionsIds.h"
-#include "HostName.h"
 #include "COtherPage.h"
 #include "CSchedule.h"
 #include "CTaskCheck.h"
 #include "CTemplateName.h"
+#include "HostName.h"
 #include "SharedState.h"
 #include "TaskTime.h"
 #include "ui_OptionsDlg.h"
@@ -238,8 +238,9 @@ void COptionsDlg::OnSchedule() {
                     CMessageBox::MB_ICONERROR);
     if (!*rCommitted) return;
     m_task = task;
-    CAddinBox::Inform("This email message has been scheduled.\n\nTo automatically send this email message, please DO NOT close " +
-                      HostName() + ".");
+    CAddinBox::Inform(
+        "This email message has been scheduled.\n\nTo automatically send this email message, please DO NOT close " +
+        HostName() + ".");
     done(kResultOK);
 }
 
@@ -263,11 +264,12 @@ CResult<std::string> COptionsDlg::TemplatePath(const CTaskItem& task, time_t tNo
 }
 
 bool COptionsDlg::SaveTemplate(CTaskItem& task, time_t tNow) {
-    const char* pszFailed = "Failed to save the email template.\n\nPlease close the email and then open it and try again.";
+    const char* pszFailed =
+        "Failed to save the email template.\n\nPlease close the email and then open it and try again.";
     // Without a data directory the file would land wherever the host runs;
     // an empty path means the directory could not be looked into.
-    const auto rPath = g_strDataDir.empty() ? CResult<std::string>(CProblem("there is no data directory"))
-                                            : TemplatePath(task, tNow);
+    const auto rPath =
+        g_strDataDir.empty() ? CResult<std::string>(CProblem("there is no data directory")) : TemplatePath(task, tNow);
     if (!rPath) {
         Stop(pszFailed, nullptr);
         return false;
@@ -278,7 +280,8 @@ bool COptionsDlg::SaveTemplate(CTaskItem& task, time_t tNow) {
     const std::string strTemp = strPath + ".new";
     std::error_code ec;
     fs::remove(strTemp, ec);
-    const bool bSaved = SUCCEEDED(g_spCurMailItem->SaveAs(strTemp, CVariant(olTemplate))) && fs::is_regular_file(strTemp, ec);
+    const bool bSaved =
+        SUCCEEDED(g_spCurMailItem->SaveAs(strTemp, CVariant(olTemplate))) && fs::is_regular_file(strTemp, ec);
     if (!bSaved || (fs::rename(strTemp, strPath, ec), ec)) {
         fs::remove(strTemp, ec);
         Stop(pszFailed, nullptr);
@@ -306,7 +309,8 @@ void COptionsDlg::RemoveDraft() {
             if (FAILED(spItems->Item(CVariant(i), &spItem)) || !spItem) continue;
             CComQIPtr<_MailItem> spFound(spItem.p);
             std::string strSubject;
-            if (spFound && SUCCEEDED(spFound->get_Subject(&strSubject)) && strSubject == kMarkerSubject) spFound->Delete();
+            if (spFound && SUCCEEDED(spFound->get_Subject(&strSubject)) && strSubject == kMarkerSubject)
+                spFound->Delete();
         }
     }
     g_spCurMailItem.Release();

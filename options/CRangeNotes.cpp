@@ -13,13 +13,14 @@ void CRangeNotes::Index(int32_t& n, int nCount, const std::string& strWhat) {
     const int32_t nOld = n;
     n = std::clamp<int32_t>(n, 0, nCount - 1);
     if (n != nOld)
-        m_vecNotes.push_back(strWhat + ": item " + std::to_string(nOld) + " does not exist, item " +
-                             std::to_string(n) + " is shown");
+        m_vecNotes.push_back(strWhat + ": item " + std::to_string(nOld) + " does not exist, item " + std::to_string(n) +
+                             " is shown");
 }
 
 std::string CRangeNotes::Message() const {
-    std::string str = "Some settings of this task were out of range and are shown adjusted. "
-                      "They are stored so only when you schedule the task.\n";
+    std::string str =
+        "Some settings of this task were out of range and are shown adjusted. "
+        "They are stored so only when you schedule the task.\n";
     for (const auto& strNote : m_vecNotes) str += "\n" + strNote;
     return str;
 }

@@ -43,7 +43,7 @@ std::string CTemplateName::FileName(const std::string& strTaskName, const TaskDa
 }
 
 CResult<std::string> CTemplateName::UniquePath(const std::string& strDataDir, const std::string& strFileName,
-                                      const std::function<bool(const std::string&)>& fnTaken) {
+                                               const std::function<bool(const std::string&)>& fnTaken) {
     const std::string strBase = strFileName.size() >= 4 && strFileName.ends_with(".oft")
                                     ? strFileName.substr(0, strFileName.size() - 4)
                                     : strFileName;

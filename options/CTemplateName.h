@@ -20,7 +20,7 @@ public:
     // while a file of that name exists or fnTaken says another task uses it.
     // The problem is a folder that cannot be looked into, or every counter used.
     static CResult<std::string> UniquePath(const std::string& strDataDir, const std::string& strFileName,
-                                  const std::function<bool(const std::string&)>& fnTaken);
+                                           const std::function<bool(const std::string&)>& fnTaken);
     // True when strPath names an entry directly inside strDataDir.
     static bool IsInside(const std::string& strDataDir, const std::string& strPath);
 

@@ -137,8 +137,8 @@ void CSendEmailDlg::Advance(CTaskItem& task, CTaskList::Id nId) {
     if (auto r = AdvanceOrStall(task, nId); !r) {
         // Left as it was, the task would be due again on every tick; without
         // a next time it is never sent twice.
-        std::cerr << "Quillory: task \"" << task.m_strTaskName << "\" cannot be advanced and is completed: "
-                  << r.Problem() << '\n';
+        std::cerr << "Quillory: task \"" << task.m_strTaskName
+                  << "\" cannot be advanced and is completed: " << r.Problem() << '\n';
         task.m_dtNextSending.Empty();
     }
 }

@@ -4,8 +4,8 @@
 #include <iostream>
 #include <memory>
 
-#include "CDamagedCopy.h"
 #include "CAddinBox.h"
+#include "CDamagedCopy.h"
 #include "CTaskListFile.h"
 #include "IClock.h"
 #include "TaskTime.h"
@@ -53,8 +53,8 @@ CResult<> KeepDamagedOriginal() {
     g_strUnkeptDamage.clear();
     const std::string& strCopy = *rCopy;
     if (strCopy.empty()) return {};  // gone meanwhile: nothing left to keep
-    std::cerr << "Quillory: " << strPath << " did not load whole (" << strDamage
-              << "); the original is kept as " << strCopy << '\n';
+    std::cerr << "Quillory: " << strPath << " did not load whole (" << strDamage << "); the original is kept as "
+              << strCopy << '\n';
     // The headless host's journal is stderr; only a host with windows can
     // show a box. It is shown from the event loop, after this save: a box
     // inside the scheduler's tick would hold up sending until it is closed.
@@ -62,9 +62,8 @@ CResult<> KeepDamagedOriginal() {
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [strText = "The task list could not be read whole: " + strDamage +
-                       ".\n\nThe tasks before the damage were kept. The original file was saved as:\n" + strCopy] {
-                CAddinBox::Warn(strText);
-            },
+                       ".\n\nThe tasks before the damage were kept. The original file was saved as:\n" +
+                       strCopy] { CAddinBox::Warn(strText); },
             Qt::QueuedConnection);
     return {};
 }

@@ -13,14 +13,14 @@ extern std::string g_strAppDataDir;  // the per-user application-data folder
 extern std::string g_strInstallDir;  // the folder of the add-in's module
 extern std::string g_strDataDir;     // the data directory, ending with '/'
 extern CComPtr<_Application> g_spApplication;
-extern CTaskList* g_pTaskList;       // the one task list while connected
+extern CTaskList* g_pTaskList;                // the one task list while connected
 extern CComPtr<_Inspector> g_spCurInspector;  // the message window last activated
 extern CComPtr<_MailItem> g_spCurMailItem;    // its mail item
 extern int g_nCurTaskIndex;                   // task whose message it shows, -1 for a new one
 // The identity of that task in g_pTaskList (kNoId for a new message): the
 // index moves when the list is reordered while the window is open.
 extern CTaskList::Id g_nCurTaskId;
-extern const IClock* g_pClock;                // the present for the sheet and the sender; null: the system clock
+extern const IClock* g_pClock;  // the present for the sheet and the sender; null: the system clock
 
 // The present the add-in schedules and sends by.
 const IClock& AddinClock();

@@ -1,10 +1,10 @@
 #include "CCalendarExport.h"
 
-#include <libical/ical.h>
-
 #include <cstdlib>
 #include <memory>
 #include <optional>
+
+#include <libical/ical.h>
 
 #include "CLocalZone.h"
 #include "CRecurrenceRule.h"
@@ -140,8 +140,7 @@ CResult<std::string> CCalendarExport::Build(const std::vector<CEntry>& vecEntrie
     CComponent calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
     icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
     icalcomponent_add_property(calendar.get(), icalproperty_new_prodid("-//Quillory//Sending plan//EN"));
-    if (!zone.strId.empty())
-        icalcomponent_add_component(calendar.get(), ZoneComponent(zone));
+    if (!zone.strId.empty()) icalcomponent_add_component(calendar.get(), ZoneComponent(zone));
     for (const CEntry& entry : vecEntries) {
         auto event = Event(entry, zone, tNow);
         if (!event) return CProblem("task \"" + entry.task.m_strTaskName + "\": " + event.Problem());

@@ -52,8 +52,8 @@ CHostClient::CReply NoHost() { return {CHostClient::EOutcome::kNoHost, {}}; }
 
 }  // namespace
 
-CResult<CHostClient::CReply> CHostClient::Request(const std::string& strSocketPath, const nlohmann::ordered_json& jRequest,
-                                          int nAnswerTimeoutMs) {
+CResult<CHostClient::CReply> CHostClient::Request(const std::string& strSocketPath,
+                                                  const nlohmann::ordered_json& jRequest, int nAnswerTimeoutMs) {
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     if (strSocketPath.size() >= sizeof addr.sun_path) return Unreachable(strSocketPath + ": too long for a socket");

@@ -1,6 +1,7 @@
 #pragma once
-#include <nlohmann/json.hpp>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "CResult.h"
 
@@ -23,5 +24,5 @@ public:
     // The problem: something listens but did not take or answer the
     // request in time, or answered what is no answer.
     static CResult<CReply> Request(const std::string& strSocketPath, const nlohmann::ordered_json& jRequest,
-                                         int nAnswerTimeoutMs = kAnswerTimeoutMs);
+                                   int nAnswerTimeoutMs = kAnswerTimeoutMs);
 };

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "CHostClient.h"
-#include "CIcsCommand.h"
 #include "CHostProtocol.h"
+#include "CIcsCommand.h"
 #include "CSchedule.h"
 #include "CTaskCheck.h"
 #include "CTaskJson.h"
@@ -101,7 +101,8 @@ struct COptions {
 std::string DefaultFile() {
     std::string strBase;
     if (const char* psz = std::getenv("XDG_DATA_HOME"); psz && *psz) strBase = psz;
-    else if (const char* pszHome = std::getenv("HOME"); pszHome && *pszHome) strBase = std::string(pszHome) + "/.local/share";
+    else if (const char* pszHome = std::getenv("HOME"); pszHome && *pszHome)
+        strBase = std::string(pszHome) + "/.local/share";
     else strBase = ".";
     return strBase + "/Tarnwick Software/Office Outlook/Quillory/" + CTaskListFile::kFileName;
 }
@@ -308,7 +309,8 @@ int Next(const COptions& opt, const CTaskList& list) {
     }
     std::optional<time_t> tNow;
     if (!opt.strNow.empty() && !(tNow = ParseNow(opt.strNow))) {
-        std::cerr << "quillory: --now must be a valid local time as \"YYYY-MM-DD HH:MM\", not \"" << opt.strNow << "\"\n";
+        std::cerr << "quillory: --now must be a valid local time as \"YYYY-MM-DD HH:MM\", not \"" << opt.strNow
+                  << "\"\n";
         return kExitUsage;
     }
     if (*nIndex > list.GetSize()) {
@@ -336,7 +338,8 @@ int Next(const COptions& opt, const CTaskList& list) {
 int Ics(const COptions& opt, const CTaskList& list) {
     std::optional<time_t> tNow = std::time(nullptr);
     if (!opt.strNow.empty() && !(tNow = ParseNow(opt.strNow))) {
-        std::cerr << "quillory: --now must be a valid local time as \"YYYY-MM-DD HH:MM\", not \"" << opt.strNow << "\"\n";
+        std::cerr << "quillory: --now must be a valid local time as \"YYYY-MM-DD HH:MM\", not \"" << opt.strNow
+                  << "\"\n";
         return kExitUsage;
     }
     return RunIcs(list, opt.vecArgs, *tNow, opt.strOut);

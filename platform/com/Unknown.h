@@ -136,10 +136,8 @@ namespace com_detail {
 template <class I>
 constexpr bool ChainHas(REFIID riid) {
     if (riid == I::iid) return true;
-    if constexpr (std::is_same_v<I, IUnknown>)
-        return false;
-    else
-        return ChainHas<typename I::Base>(riid);
+    if constexpr (std::is_same_v<I, IUnknown>) return false;
+    else return ChainHas<typename I::Base>(riid);
 }
 }  // namespace com_detail
 
@@ -233,10 +231,8 @@ public:
         return hr;
     }
     HRESULT LockServer(bool bLock) override {
-        if (bLock)
-            ++CComModule::LockCount();
-        else
-            --CComModule::LockCount();
+        if (bLock) ++CComModule::LockCount();
+        else --CComModule::LockCount();
         return S_OK;
     }
 };

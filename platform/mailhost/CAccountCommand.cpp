@@ -48,9 +48,12 @@ const char* const kHelp =
 // The command line's words for the security; the file says "tls" for smtps.
 const char* SecurityWord(ESecurity security) {
     switch (security) {
-    case ESecurity::StartTls: return "starttls";
-    case ESecurity::Tls: return "smtps";
-    case ESecurity::None: return "none";
+        case ESecurity::StartTls:
+            return "starttls";
+        case ESecurity::Tls:
+            return "smtps";
+        case ESecurity::None:
+            return "none";
     }
     return "starttls";
 }
@@ -177,7 +180,8 @@ int CAccountCommand::Run(const std::vector<std::string>& vecArgs, std::istream& 
     if (strCommand == "set") return Set(strPath, args, in, out, err);
     if (strCommand != "show" && strCommand != "test") {
         err << "mailhost: account: " << (strCommand.empty() ? "a command is missing" : "unknown command " + strCommand)
-            << "\n" << kHelp;
+            << "\n"
+            << kHelp;
         return kExitUsage;
     }
     if (auto strProblem = args.Problem()) {

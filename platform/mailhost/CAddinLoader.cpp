@@ -9,7 +9,8 @@ namespace {
 using CGetClassObjectFn = HRESULT (*)(REFCLSID, REFIID, void**);
 using CEntryFn = HRESULT (*)();
 
-std::string StringValue(const CRegistryStore& reg, ERegRoot root, const std::string& strPath, const std::string& strName) {
+std::string StringValue(const CRegistryStore& reg, ERegRoot root, const std::string& strPath,
+                        const std::string& strName) {
     auto v = reg.GetValue(root, strPath, strName);
     return v && v->eType == CRegValue::EType::String ? v->strData : std::string();
 }
@@ -45,7 +46,8 @@ CResult<> CAddinLoader::LoadOne(const CRegistryStore& reg, const std::string& st
     const std::string strClsid = StringValue(reg, ERegRoot::ClassesRoot, strProgId + "\\CLSID", "");
     const auto clsid = GUID::Parse(strClsid);
     if (!clsid) return CProblem("its ProgID names no class id");
-    const std::string strModule = StringValue(reg, ERegRoot::ClassesRoot, "CLSID\\" + strClsid + "\\InprocServer32", "");
+    const std::string strModule =
+        StringValue(reg, ERegRoot::ClassesRoot, "CLSID\\" + strClsid + "\\InprocServer32", "");
     if (strModule.empty()) return CProblem("class " + strClsid + " names no module");
     loaded.hModule = ::dlopen(strModule.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!loaded.hModule) return CProblem("cannot load " + strModule + ": " + DlError());

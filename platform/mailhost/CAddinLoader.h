@@ -38,7 +38,7 @@ private:
     };
     // Done when the add-in is connected, else why not.
     CResult<> LoadOne(const CRegistryStore& registry, const std::string& strProgId, IDispatch* pApplication,
-                        CLoaded& loaded);
+                      CLoaded& loaded);
     void Unload(CLoaded& loaded);
 
     CLogFn m_fnLog;

@@ -13,4 +13,4 @@ namespace CHostPaths {
 // The problem lists every variable that could not be made absolute; each
 // of those is left as it was.
 CResult<> MakeAbsolute();
-}
+}  // namespace CHostPaths

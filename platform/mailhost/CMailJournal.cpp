@@ -3,7 +3,6 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <systemd/sd-journal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,27 +11,39 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <systemd/sd-journal.h>
+
 namespace {
 
 const char* ResultName(EHostEvent kind) {
     switch (kind) {
-    case EHostEvent::Sent: return "sent";
-    case EHostEvent::SentWithRefusals: return "sent-with-refusals";
-    case EHostEvent::RetryLater: return "retry";
-    case EHostEvent::Failed: return "failed";
-    case EHostEvent::InDoubt: return "in-doubt";
-    case EHostEvent::Stuck: return "stuck";
-    default: return "";
+        case EHostEvent::Sent:
+            return "sent";
+        case EHostEvent::SentWithRefusals:
+            return "sent-with-refusals";
+        case EHostEvent::RetryLater:
+            return "retry";
+        case EHostEvent::Failed:
+            return "failed";
+        case EHostEvent::InDoubt:
+            return "in-doubt";
+        case EHostEvent::Stuck:
+            return "stuck";
+        default:
+            return "";
     }
 }
 
 // syslog levels: 3 error, 4 warning, 6 information.
 const char* Priority(EHostEvent kind) {
     switch (kind) {
-    case EHostEvent::Sent: return "6";
-    case EHostEvent::Failed:
-    case EHostEvent::Stuck: return "3";
-    default: return "4";
+        case EHostEvent::Sent:
+            return "6";
+        case EHostEvent::Failed:
+        case EHostEvent::Stuck:
+            return "3";
+        default:
+            return "4";
     }
 }
 
@@ -54,7 +65,8 @@ std::string NativeDatagram(const CMailJournal::CFields& fields) {
             continue;
         }
         str += strKey + "\n";
-        for (int i = 0; i < 8; ++i) str += static_cast<char>((static_cast<uint64_t>(strValue.size()) >> (8 * i)) & 0xFF);
+        for (int i = 0; i < 8; ++i)
+            str += static_cast<char>((static_cast<uint64_t>(strValue.size()) >> (8 * i)) & 0xFF);
         str += strValue + "\n";
     }
     return str;
@@ -100,7 +112,8 @@ CMailJournal::CFields CMailJournal::Fields(const CHostEventRecord& event, const 
 }
 
 CResult<> CMailJournal::Send(const CFields& fields) {
-    if (const char* psz = std::getenv("MAILHOST_JOURNAL_SOCKET"); psz && *psz) return SendTo(psz, NativeDatagram(fields));
+    if (const char* psz = std::getenv("MAILHOST_JOURNAL_SOCKET"); psz && *psz)
+        return SendTo(psz, NativeDatagram(fields));
     std::vector<std::string> vecLines;
     for (const auto& [strKey, strValue] : fields) vecLines.push_back(strKey + "=" + strValue);
     std::vector<iovec> vecIov;
@@ -115,6 +128,6 @@ bool CMailJournal::StderrIsJournal() {
     if (!psz) return false;
     unsigned long long nDev = 0, nIno = 0;
     struct stat st {};
-    return std::sscanf(psz, "%llu:%llu", &nDev, &nIno) == 2 && ::fstat(STDERR_FILENO, &st) == 0 &&
-           st.st_dev == nDev && st.st_ino == nIno;
+    return std::sscanf(psz, "%llu:%llu", &nDev, &nIno) == 2 && ::fstat(STDERR_FILENO, &st) == 0 && st.st_dev == nDev &&
+           st.st_ino == nIno;
 }

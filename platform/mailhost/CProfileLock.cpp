@@ -60,7 +60,8 @@ CResult<> CProfileLock::Acquire(const std::string& strProfileDir, const char* ps
     }
     const std::string strHolder = std::to_string(::getpid()) + "\n" + pszMode + "\n" +
                                   std::to_string(static_cast<long long>(std::time(nullptr))) + "\n";
-    if (::ftruncate(fd, 0) == 0) [[maybe_unused]] auto n = ::pwrite(fd, strHolder.data(), strHolder.size(), 0);
+    if (::ftruncate(fd, 0) == 0) [[maybe_unused]]
+        auto n = ::pwrite(fd, strHolder.data(), strHolder.size(), 0);
     m_fd = fd;
     return {};
 }

@@ -1,8 +1,9 @@
 #pragma once
+#include <sys/types.h>
+
 #include <ctime>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 #include "CResult.h"
 

@@ -1,8 +1,8 @@
 #include "CServiceNotifier.h"
 
-#include <systemd/sd-daemon.h>
-
 #include <cstdint>
+
+#include <systemd/sd-daemon.h>
 
 // sd_notify's answer is deliberately not examined: a host whose manager
 // does not listen goes on all the same, and without NOTIFY_SOCKET it is 0.

@@ -119,14 +119,10 @@ std::vector<CToken> Tokenize(std::string_view sv, const CRegistrar::CReplacement
                sv[i] != '\v' && sv[i] != '\'')
             ++i;
         std::string str(sv.substr(start, i - start));
-        if (str == "{")
-            tokens.push_back({CToken::EKind::LBrace, str, nLine});
-        else if (str == "}")
-            tokens.push_back({CToken::EKind::RBrace, str, nLine});
-        else if (str == "=")
-            tokens.push_back({CToken::EKind::Equals, str, nLine});
-        else
-            tokens.push_back({CToken::EKind::Word, Replace(str, nLine, repl), nLine});
+        if (str == "{") tokens.push_back({CToken::EKind::LBrace, str, nLine});
+        else if (str == "}") tokens.push_back({CToken::EKind::RBrace, str, nLine});
+        else if (str == "=") tokens.push_back({CToken::EKind::Equals, str, nLine});
+        else tokens.push_back({CToken::EKind::Word, Replace(str, nLine, repl), nLine});
     }
     return tokens;
 }
@@ -187,12 +183,9 @@ private:
                 nodes.push_back(std::move(node));
                 continue;
             }
-            if (IsWord(t, "ForceRemove"))
-                node.eFlag = CNode::EFlag::ForceRemove;
-            else if (IsWord(t, "NoRemove"))
-                node.eFlag = CNode::EFlag::NoRemove;
-            else if (IsWord(t, "Delete"))
-                node.eFlag = CNode::EFlag::Delete;
+            if (IsWord(t, "ForceRemove")) node.eFlag = CNode::EFlag::ForceRemove;
+            else if (IsWord(t, "NoRemove")) node.eFlag = CNode::EFlag::NoRemove;
+            else if (IsWord(t, "Delete")) node.eFlag = CNode::EFlag::Delete;
             if (node.eFlag != CNode::EFlag::None) pName = &Next();
             CheckName(*pName, true);
             node.strName = pName->str;
@@ -239,10 +232,10 @@ private:
             uint64_t v = 0;
             for (size_t i = start; i < s.size(); ++i) {
                 char c = s[i];
-                int d = (c >= '0' && c <= '9') ? c - '0'
+                int d = (c >= '0' && c <= '9')                  ? c - '0'
                         : (nBase == 16 && c >= 'a' && c <= 'f') ? c - 'a' + 10
                         : (nBase == 16 && c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                                               : -1;
+                                                                : -1;
                 if (d < 0) Fail(data.nLine, "malformed number '" + s + "'");
                 v = v * static_cast<uint64_t>(nBase) + static_cast<uint64_t>(d);
                 if (v > 0xFFFFFFFFull) Fail(data.nLine, "number '" + s + "' does not fit in 32 bits");
@@ -306,17 +299,14 @@ void ApplyUnregister(CRegistryStore& store, ERegRoot root, const std::string& st
     }
 }
 
-CResult<> Run(CRegistryStore& store, std::string_view svScript, const CRegistrar::CReplacements& repl,
-              bool bRegister) {
+CResult<> Run(CRegistryStore& store, std::string_view svScript, const CRegistrar::CReplacements& repl, bool bRegister) {
     try {
         CParser parser(Tokenize(svScript, repl));
         std::vector<CRootBlock> roots = parser.ParseScript();
         CRegistryStore work = store;
         for (const CRootBlock& block : roots) {
-            if (bRegister)
-                ApplyRegister(work, block.root, "", block.vecChildren);
-            else
-                ApplyUnregister(work, block.root, "", block.vecChildren);
+            if (bRegister) ApplyRegister(work, block.root, "", block.vecChildren);
+            else ApplyUnregister(work, block.root, "", block.vecChildren);
         }
         store = std::move(work);
         return {};
@@ -357,7 +347,6 @@ CResult<> CRegistrar::Register(const CRegistryFile& file, std::string_view svScr
     return RunOnFile(file, svScript, repl, true);
 }
 
-CResult<> CRegistrar::Unregister(const CRegistryFile& file, std::string_view svScript,
-                                 const CReplacements& repl) {
+CResult<> CRegistrar::Unregister(const CRegistryFile& file, std::string_view svScript, const CReplacements& repl) {
     return RunOnFile(file, svScript, repl, false);
 }

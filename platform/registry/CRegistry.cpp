@@ -52,12 +52,23 @@ std::string Quote(std::string_view sv) {
     std::string out = "\"";
     for (char c : sv) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '"': out += "\\\""; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default: out += c;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                out += c;
         }
     }
     return out + "\"";
@@ -76,12 +87,23 @@ std::optional<std::string> Unquote(std::string_view sv, size_t& pos) {
         if (c == '\\') {
             if (++pos >= sv.size()) return std::nullopt;
             switch (sv[pos]) {
-                case '\\': out += '\\'; break;
-                case '"': out += '"'; break;
-                case 'n': out += '\n'; break;
-                case 'r': out += '\r'; break;
-                case 't': out += '\t'; break;
-                default: return std::nullopt;
+                case '\\':
+                    out += '\\';
+                    break;
+                case '"':
+                    out += '"';
+                    break;
+                case 'n':
+                    out += '\n';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                case 't':
+                    out += '\t';
+                    break;
+                default:
+                    return std::nullopt;
             }
         } else {
             out += c;
@@ -213,9 +235,12 @@ CResult<> MakeParentDirs(const std::string& strPath) {
 
 const char* RegRootName(ERegRoot root) {
     switch (root) {
-        case ERegRoot::ClassesRoot: return "HKEY_CLASSES_ROOT";
-        case ERegRoot::CurrentUser: return "HKEY_CURRENT_USER";
-        case ERegRoot::LocalMachine: return "HKEY_LOCAL_MACHINE";
+        case ERegRoot::ClassesRoot:
+            return "HKEY_CLASSES_ROOT";
+        case ERegRoot::CurrentUser:
+            return "HKEY_CURRENT_USER";
+        case ERegRoot::LocalMachine:
+            return "HKEY_LOCAL_MACHINE";
     }
     return "";
 }
@@ -282,10 +307,8 @@ CResult<> CRegistryStore::SetValue(ERegRoot root, std::string_view svPath, const
     QUILLORY_TRY(CreateKey(root, svPath));
     CRegKey* pKey = FindKey(root, svPath);
     auto it = pKey->mapValues.find(strName);
-    if (it != pKey->mapValues.end())
-        it->second = std::move(value);
-    else
-        pKey->mapValues.emplace(strName, std::move(value));
+    if (it != pKey->mapValues.end()) it->second = std::move(value);
+    else pKey->mapValues.emplace(strName, std::move(value));
     return {};
 }
 
@@ -368,7 +391,9 @@ CResult<> CRegistryStore::FromText(std::string_view svText) {
             if (svHex.size() != 8) return fail("a dword is written with 8 hex digits");
             uint32_t dw = 0;
             for (char c : svHex) {
-                int d = (c >= '0' && c <= '9') ? c - '0' : (Lower(c) >= 'a' && Lower(c) <= 'f') ? Lower(c) - 'a' + 10 : -1;
+                int d = (c >= '0' && c <= '9')                 ? c - '0'
+                        : (Lower(c) >= 'a' && Lower(c) <= 'f') ? Lower(c) - 'a' + 10
+                                                               : -1;
                 if (d < 0) return fail("malformed dword");
                 dw = (dw << 4) | static_cast<uint32_t>(d);
             }
@@ -379,8 +404,7 @@ CResult<> CRegistryStore::FromText(std::string_view svText) {
             value = CRegValue::String(*data);
         }
         if (store.GetValue(*curRoot, strCurPath, strName)) return fail("value given twice");
-        if (CResult<> r = store.SetValue(*curRoot, strCurPath, strName, std::move(value)); !r)
-            return fail(r.Problem());
+        if (CResult<> r = store.SetValue(*curRoot, strCurPath, strName, std::move(value)); !r) return fail(r.Problem());
     }
     *this = std::move(store);
     return {};

@@ -71,10 +71,9 @@ private:
 };
 
 // Returns from the calling function with the problem of a failed result.
-#define QUILLORY_TRY(expr)                                      \
-    do {                                                        \
-        if (auto&& rQuilloryTry_ = (expr); !rQuilloryTry_.Ok()) \
-            return rQuilloryTry_.TakeProblem();                 \
+#define QUILLORY_TRY(expr)                                                                          \
+    do {                                                                                            \
+        if (auto&& rQuilloryTry_ = (expr); !rQuilloryTry_.Ok()) return rQuilloryTry_.TakeProblem(); \
     } while (false)
 
 // Declares decl with the value of a result, or returns from the calling
@@ -83,7 +82,7 @@ private:
 #define QUILLORY_TRY_VALUE(decl, expr) QUILLORY_TRY_VALUE_(QUILLORY_TRY_NAME_(__LINE__), decl, expr)
 #define QUILLORY_TRY_NAME_(nLine) QUILLORY_TRY_JOIN_(rQuilloryTryValue_, nLine)
 #define QUILLORY_TRY_JOIN_(a, b) a##b
-#define QUILLORY_TRY_VALUE_(r, decl, expr)           \
-    auto r = (expr);                                 \
-    if (!r.Ok()) return r.TakeProblem();             \
+#define QUILLORY_TRY_VALUE_(r, decl, expr) \
+    auto r = (expr);                       \
+    if (!r.Ok()) return r.TakeProblem();   \
     decl = std::move(r).Value()

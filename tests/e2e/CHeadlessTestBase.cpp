@@ -1,4 +1,3 @@
-#include "ResultValue.h"
 #include "CHeadlessTestBase.h"
 
 #include <cstdlib>
@@ -8,6 +7,7 @@
 #include "CApplication.h"
 #include "CMailHost.h"
 #include "CTaskJson.h"
+#include "ResultValue.h"
 #include "TaskTime.h"
 
 namespace fs = std::filesystem;
@@ -33,11 +33,12 @@ CHeadlessTestBase::CHeadlessTestBase() : m_server(m_dir / "smtp") {
 CHeadlessTestBase::~CHeadlessTestBase() {
     m_host.Stop();
     m_server.Stop();
-    for (const char* psz : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "MAILHOST_REGISTRY", "QUILLORY_CODEPAGE"}) unsetenv(psz);
+    for (const char* psz : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "MAILHOST_REGISTRY", "QUILLORY_CODEPAGE"})
+        unsetenv(psz);
 }
 
 std::string CHeadlessTestBase::MakeTemplate(const std::string& strName, const std::string& strSubject,
-                                           const std::string& strBody) {
+                                            const std::string& strBody) {
     CHostOptions opts;
     opts.strProfileDir = m_dir / "scratch-profile";
     CMailHost backend(opts);
@@ -78,11 +79,12 @@ TaskDateTime CHeadlessTestBase::MinuteFromNow(int nMinutes) {
     // The one place where the real clock decides: what "now" is for a host
     // that runs on it.
     TaskDateTime dt = TaskTime::FromAbsolute(std::time(nullptr));
-    return TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute)) + nMinutes * 60);
+    return TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute)) +
+                                  nMinutes * 60);
 }
 
 CTaskItem CHeadlessTestBase::Task(const std::string& strName, const std::string& strTemplate, int nRecurrence,
-                                 TaskDateTime dtStart, bool bOverdue) {
+                                  TaskDateTime dtStart, bool bOverdue) {
     CTaskItem t;
     t.m_bActive = 1;
     t.m_strTaskName = strName;
@@ -100,7 +102,8 @@ void CHeadlessTestBase::StartHost(CTestProcess& process, const std::string& strL
     process.Start({MAILHOST_PROGRAM, "--headless"}, false, strLog);
 }
 
-bool CHeadlessTestBase::WaitForLog(const std::string& strLog, const std::string& strText, std::chrono::seconds timeout) {
+bool CHeadlessTestBase::WaitForLog(const std::string& strLog, const std::string& strText,
+                                   std::chrono::seconds timeout) {
     const auto tEnd = std::chrono::steady_clock::now() + timeout;
     while (CTempDir::ReadFile(strLog).find(strText) == std::string::npos) {
         if (std::chrono::steady_clock::now() > tEnd) return false;

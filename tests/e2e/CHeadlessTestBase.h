@@ -2,12 +2,12 @@
 // Real processes end to end: a loopback SMTP server, a profile whose
 // accounts file points at it, the add-in registered, task lists written by
 // the quillory tool, and `mailhost --headless` started and stopped.
-#include <gtest/gtest.h>
-
 #include <chrono>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "CSmtpServer.h"
 #include "CTaskItem.h"

@@ -10,10 +10,10 @@
 #include <set>
 #include <thread>
 
-#include "ResultValue.h"
 #include "CHeadlessTestBase.h"
 #include "CTaskListFile.h"
 #include "CTextCodec.h"
+#include "ResultValue.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
@@ -38,7 +38,8 @@ TEST_F(EndToEndTest, ScheduledMessagesArriveAndTheTaskListMovesOn) {
     const std::string strEntry = MakeAttachmentFolder();
     const TaskDateTime dtNow = MinuteFromNow(0), dtNext = MinuteFromNow(1);
     CTaskList list;
-    CTaskItem minutely = Task("every five", MakeTemplate("every-five", "Every five minutes", "Minutely body\n"), 1, dtNow, true);
+    CTaskItem minutely =
+        Task("every five", MakeTemplate("every-five", "Every five minutes", "Minutely body\n"), 1, dtNow, true);
     minutely.m_arrAttachments.Add(strEntry);
     list.Add(minutely);
     CTaskItem once = Task("once", MakeTemplate("once", "Just once", "Once body\n"), 0, dtNext, false);
@@ -57,7 +58,8 @@ TEST_F(EndToEndTest, ScheduledMessagesArriveAndTheTaskListMovesOn) {
     EXPECT_EQ(CountSubject("Just once"), 1u);
     for (const auto& r : m_server.Received()) {
         EXPECT_NE(r.strData.find("Rita Receiver"), std::string::npos);
-        EXPECT_TRUE(r.strData.find("Minutely body") != std::string::npos || r.strData.find("Once body") != std::string::npos);
+        EXPECT_TRUE(r.strData.find("Minutely body") != std::string::npos ||
+                    r.strData.find("Once body") != std::string::npos);
         EXPECT_NE(r.strData.find("a.txt"), std::string::npos);
         EXPECT_NE(r.strData.find("b.txt"), std::string::npos);
         EXPECT_EQ(r.strData.find("c.log"), std::string::npos) << "the mask leaves other files out";
@@ -68,7 +70,8 @@ TEST_F(EndToEndTest, ScheduledMessagesArriveAndTheTaskListMovesOn) {
     ASSERT_EQ(j.size(), 2u);
     EXPECT_EQ(j[0]["occurrenceCount"], 1);
     EXPECT_EQ(Format(j[0]["lastSent"]), TaskTime::Format(dtNow));
-    EXPECT_EQ(Format(j[0]["nextSending"]), TaskTime::Format(TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(dtNow)) + 300)));
+    EXPECT_EQ(Format(j[0]["nextSending"]),
+              TaskTime::Format(TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(dtNow)) + 300)));
     EXPECT_EQ(j[1]["occurrenceCount"], 1);
     EXPECT_EQ(Format(j[1]["lastSent"]), TaskTime::Format(dtNext));
     EXPECT_EQ(j[1]["nextSending"]["year"], 0) << "a once task is completed";
@@ -138,7 +141,8 @@ TEST_F(EndToEndTest, AKilledHostNeverCorruptsTheListNorResendsWhatWasRecorded) {
         for (const CTaskItem& t : after)
             if (t.m_nOccurrenceCount > 0) setRecorded.insert(t.m_strTaskName);
         RecordProperty("recorded_before_kill_" + std::to_string(nRound), static_cast<int>(setRecorded.size()));
-        RecordProperty("arrived_before_restart_" + std::to_string(nRound), static_cast<int>(m_server.Received().size() - nBefore));
+        RecordProperty("arrived_before_restart_" + std::to_string(nRound),
+                       static_cast<int>(m_server.Received().size() - nBefore));
 
         StartHost();
         const auto tEnd = std::chrono::steady_clock::now() + seconds(60);

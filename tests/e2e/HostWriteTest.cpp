@@ -14,13 +14,13 @@
 #include <filesystem>
 #include <thread>
 
-#include "ResultValue.h"
 #include "CHeadlessTestBase.h"
+#include "CTaskJson.h"
 #include "CTaskListFile.h"
 #include "CTaskListLock.h"
-#include "CTaskJson.h"
-#include "TaskNames.h"
 #include "CTextCodec.h"
+#include "ResultValue.h"
+#include "TaskNames.h"
 #include "ZoneGuard.h"
 
 namespace {
@@ -46,8 +46,8 @@ protected:
     // `quillory import` with strJson on its standard input.
     CRun RunImport(const std::string& strJson) {
         CTempDir::WriteFile(m_dir / "in.json", strJson);
-        const std::string strCmd = std::string("'") + QUILLORY_CLI + "' import < '" + m_dir / "in.json" + "' 2> '" +
-                                   m_dir / "err.txt" + "'";
+        const std::string strCmd =
+            std::string("'") + QUILLORY_CLI + "' import < '" + m_dir / "in.json" + "' 2> '" + m_dir / "err.txt" + "'";
         const auto tStart = Clock::now();
         const int nRc = std::system(strCmd.c_str());
         CRun run;
@@ -66,7 +66,8 @@ protected:
     // The task names in the file, read without the host.
     std::vector<std::string> FileNames() const {
         CTaskList list;
-        (void)CTaskListFile::LoadTaskList(TaskFile(), list, CTextCodec::Open("UTF-8").Value());  // callers compare what was read
+        (void)CTaskListFile::LoadTaskList(TaskFile(), list,
+                                          CTextCodec::Open("UTF-8").Value());  // callers compare what was read
         return TaskNames(list);
     }
     static std::vector<std::string> Names(const nlohmann::json& j) {

@@ -10,10 +10,9 @@
 #include <optional>
 #include <thread>
 
-#include "ResultValue.h"
+#include "CApplication.h"
 #include "CAttachmentOptionsDlg.h"
 #include "CBoxRecorder.h"
-#include "CApplication.h"
 #include "CDataExchange.h"
 #include "CHeadlessTestBase.h"
 #include "CMailHost.h"
@@ -21,6 +20,7 @@
 #include "COptionsDlg.h"
 #include "CSharedStateScope.h"
 #include "IClock.h"
+#include "ResultValue.h"
 #include "SharedState.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
@@ -95,7 +95,8 @@ TEST_P(ScheduleAndSendTest, AScheduledMessageGoesOutFromTheHeadlessHostWithItsFo
     Click(&dlg, 1022);
     qobject_cast<QLineEdit*>(Control(&dlg, 1126))->setText("Monthly files");
     Click(&dlg, 1002);
-    ASSERT_EQ(dlg.result(), COptionsDlg::kResultOK) << (m_boxes.m_vecShown.empty() ? "" : m_boxes.m_vecShown.front().strText);
+    ASSERT_EQ(dlg.result(), COptionsDlg::kResultOK)
+        << (m_boxes.m_vecShown.empty() ? "" : m_boxes.m_vecShown.front().strText);
 
     CTaskItem task = dlg.GetTask();
     EXPECT_EQ(task.m_dtNextSending, (TaskDateTime{2024, 6, 15, 7, 10, 1, 1}));
@@ -147,7 +148,8 @@ TEST_P(ScheduleAndSendTest, AScheduledMessageGoesOutFromTheHeadlessHostWithItsFo
     const std::string& strData = vecReceived[0].strData;
     EXPECT_EQ(CountSubject("Monthly files"), 1u);
     EXPECT_NE(strData.find("The files of the month."), std::string::npos);
-    for (const char* pszName : {"a.txt", "b.txt", "d.txt"}) EXPECT_NE(strData.find(pszName), std::string::npos) << pszName;
+    for (const char* pszName : {"a.txt", "b.txt", "d.txt"})
+        EXPECT_NE(strData.find(pszName), std::string::npos) << pszName;
     EXPECT_EQ(strData.find("c.log"), std::string::npos) << "the mask leaves other files out";
     EXPECT_EQ(vecReceived[0].vecRcpt, std::vector<std::string>{"rita@example.com"});
 

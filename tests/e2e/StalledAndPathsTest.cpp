@@ -76,7 +76,8 @@ TEST_F(StalledAndPathsTest, RelativeHostPathsStayWhereTheHostStarted) {
     const std::string strLog = CTempDir::ReadFile(m_dir / "host.log");
     EXPECT_NE(strLog.find("profile " + (m_dir / "profile")), std::string::npos) << strLog;
     EXPECT_EQ(fnFiles(), 1u) << strLog;
-    EXPECT_FALSE(fs::exists(fs::path(QUILSEND_MODULE).parent_path() / "profile")) << "nothing went to the install folder";
+    EXPECT_FALSE(fs::exists(fs::path(QUILSEND_MODULE).parent_path() / "profile"))
+        << "nothing went to the install folder";
 }
 
 }  // namespace

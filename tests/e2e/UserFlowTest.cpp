@@ -12,15 +12,15 @@
 #include <optional>
 #include <thread>
 
-#include "ResultValue.h"
 #include "CAddin.h"
 #include "CAddinFolders.h"
+#include "CDataExchange.h"
 #include "CEmailManagerDlg.h"
 #include "COptionsDlg.h"
-#include "CDataExchange.h"
 #include "CTaskListFile.h"
 #include "CUiTestBase.h"
 #include "IClock.h"
+#include "ResultValue.h"
 #include "SharedState.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
@@ -66,7 +66,8 @@ protected:
     }
     CTaskList SavedList() const {
         CTaskList list;
-        (void)CTaskListFile::LoadTaskList(TaskListPath(), list, *TaskListCodec().Value());  // callers compare what was read
+        (void)CTaskListFile::LoadTaskList(TaskListPath(), list,
+                                          *TaskListCodec().Value());  // callers compare what was read
         return list;
     }
     // 7 June 2024 at that time, as the task stores it (second 1).
@@ -97,7 +98,8 @@ void OnModal(QObject& guard, Fn fn) {
 
 TEST_P(UserFlowTest, ComposeScheduleEveryMinuteListSendTwiceAndDisable) {
     StartWithAddin();
-    ASSERT_TRUE(ToolbarAction(m_pWindows->Main(), "Quillory", "Quillory")) << "the main window has the add-in's toolbar";
+    ASSERT_TRUE(ToolbarAction(m_pWindows->Main(), "Quillory", "Quillory"))
+        << "the main window has the add-in's toolbar";
 
     // Compose in a message window.
     CInspectorWindow* pWindow = ClickNew();

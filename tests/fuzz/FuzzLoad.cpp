@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     std::vector<uint8_t> vecBytes(pData, pData + nSize);
     CTaskList list;
     CTaskListFile::CLoadCounts counts;
-    (void)CTaskListFile::LoadFromBytes(vecBytes, list, codec, &counts);  // most inputs are damaged; the counts must agree
+    (void)CTaskListFile::LoadFromBytes(vecBytes, list, codec,
+                                       &counts);  // most inputs are damaged; the counts must agree
     if (counts.nLoaded != list.GetSize()) __builtin_trap();
     // Whatever was read must write back without failing.
     if (list.GetSize() > 0) (void)CTaskListFile::Encode(list, codec);

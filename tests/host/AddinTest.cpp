@@ -1,6 +1,5 @@
 // The add-in's connection and disconnection against the real host object
 // model over an in-memory backend, with faults injected at the host.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <QCoreApplication>
@@ -8,7 +7,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "SharedState.h"
+#include <gtest/gtest.h>
+
 #include "CAddin.h"
 #include "CAddinFolders.h"
 #include "CAddinPaths.h"
@@ -16,14 +16,15 @@
 #include "CFaultyApplication.h"
 #include "CMemoryMailBackend.h"
 #include "CMessageBox.h"
-#include "ReceivedItem.h"
 #include "CMyInspectorEvent.h"
 #include "CSendEmailDlg.h"
 #include "CTaskListFile.h"
-#include "TaskNames.h"
 #include "CTempDir.h"
 #include "CTextCodec.h"
 #include "IClock.h"
+#include "ReceivedItem.h"
+#include "SharedState.h"
+#include "TaskNames.h"
 #include "ZoneGuard.h"
 
 namespace fs = std::filesystem;
@@ -79,7 +80,8 @@ protected:
     }
     static std::vector<std::string> ReadTasks(const std::string& strPath) {
         CTaskList list;
-        (void)CTaskListFile::LoadTaskList(strPath, list, CTextCodec::Open("UTF-8").Value());  // callers compare what was read
+        (void)CTaskListFile::LoadTaskList(strPath, list,
+                                          CTextCodec::Open("UTF-8").Value());  // callers compare what was read
         return TaskNames(list);
     }
 
@@ -160,7 +162,8 @@ TEST_F(AddinTest, AnUnusableDataFolderFallsBackToTheInstallFolder) {
     WriteTasks(Install() + "emails.dat", {"seed"});
     ASSERT_EQ(Connect(), S_OK);
     EXPECT_EQ(g_strDataDir, Install());
-    EXPECT_EQ(CTempDir::ReadFile(Install() + "appdata.ini"), CAddinPaths::ToUtf16Le(Roaming() + "\r\n\r\n" + Install()));
+    EXPECT_EQ(CTempDir::ReadFile(Install() + "appdata.ini"),
+              CAddinPaths::ToUtf16Le(Roaming() + "\r\n\r\n" + Install()));
     EXPECT_EQ(ReadTasks(Install() + "emails.dat"), std::vector<std::string>{"seed"}) << "copy onto itself is harmless";
     EXPECT_EQ(g_pTaskList->GetSize(), 1);
     unsetenv("QUILLORY_CODEPAGE");
@@ -333,8 +336,10 @@ TEST_P(DamagedListTest, TheOriginalIsKeptOnceBeforeTheFirstSave) {
     spSecond->OnDisconnection(ext_dm_HostShutdown, nullptr);
     EXPECT_EQ(Listing(), (std::vector<std::string>{"emails.dat", strCopy}));
     const std::string strErr = ::testing::internal::GetCapturedStderr();
-    const std::string strSaid = Dir() + "emails.dat did not load whole (task 2: record length 2000000 out of range); "
-                                        "the original is kept as " + Dir() + strCopy + "\n";
+    const std::string strSaid = Dir() +
+                                "emails.dat did not load whole (task 2: record length 2000000 out of range); "
+                                "the original is kept as " +
+                                Dir() + strCopy + "\n";
     EXPECT_EQ(strErr, "Quillory: " + strSaid) << "said once, on the journal";
     EXPECT_EQ(m_vecBoxes, std::vector<std::string>{}) << "no windows, no box";
     g_pClock = nullptr;

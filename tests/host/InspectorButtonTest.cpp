@@ -1,12 +1,12 @@
 // The message window's "Quillory Options" button: the add-in connected to the
 // real object model, windows opened and clicked as a user would.
-#include <gtest/gtest.h>
-
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <filesystem>
+
+#include <gtest/gtest.h>
 
 #include "CAddin.h"
 #include "CAddinFolders.h"
@@ -15,11 +15,11 @@
 #include "CMessageBox.h"
 #include "CMyInspectorEvent.h"
 #include "CTaskListFile.h"
-#include "TaskNames.h"
 #include "CTempDir.h"
 #include "CTextCodec.h"
 #include "IClock.h"
 #include "SharedState.h"
+#include "TaskNames.h"
 
 namespace fs = std::filesystem;
 
@@ -111,7 +111,8 @@ protected:
     }
     std::vector<std::string> SavedNames() {
         CTaskList list;
-        (void)CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", list, CTextCodec::Open().Value());  // callers compare what was read
+        (void)CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", list,
+                                          CTextCodec::Open().Value());  // callers compare what was read
         return TaskNames(list);
     }
 

@@ -1,10 +1,10 @@
 // The built add-in module through the host's side: registration into the
 // registry file, loading, connecting, disconnecting, unregistration.
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
 #include <climits>
 #include <cstdlib>
+
+#include <gtest/gtest.h>
 
 #include "CAddinLoader.h"
 #include "CApplication.h"
@@ -43,7 +43,8 @@ protected:
         EXPECT_EQ(m_file.Load(s).Problem(), "");
         return s;
     }
-    static std::string Str(const CRegistryStore& s, ERegRoot root, const std::string& strKey, const std::string& strName = "") {
+    static std::string Str(const CRegistryStore& s, ERegRoot root, const std::string& strKey,
+                           const std::string& strName = "") {
         auto v = s.GetValue(root, strKey, strName);
         return v && v->eType == CRegValue::EType::String ? v->strData : "<none>";
     }
@@ -61,15 +62,21 @@ protected:
 
 TEST_F(RegistrationTest, RegisterLoadConnectDisconnectUnregisterLeavesTheRegistryAsItWas) {
     // Someone else's entries beside ours, which must survive.
-    ASSERT_EQ(m_file.Update([](CRegistryStore& s) -> CResult<> {
-        const std::string strAddins = std::string(CAddinLoader::kAddinsKey);
-        const std::string strOtherClass = "CLSID\\{00000000-1111-2222-3333-444444444444}";
-        QUILLORY_TRY(s.SetValue(ERegRoot::LocalMachine, strAddins + "\\Other.Addin", "LoadBehavior", CRegValue::Dword(3)));
-        QUILLORY_TRY(s.SetValue(ERegRoot::ClassesRoot, strOtherClass, "", CRegValue::String("x")));
-        QUILLORY_TRY(s.SetValue(ERegRoot::ClassesRoot, "AppID\\other.so", "AppID", CRegValue::String("{0}")));
-        QUILLORY_TRY(s.SetValue(ERegRoot::LocalMachine, strAddins + "\\Sleeping.Addin", "LoadBehavior", CRegValue::Dword(2)));
-        return {};
-    }).Problem(), "");
+    ASSERT_EQ(
+        m_file
+            .Update([](CRegistryStore& s) -> CResult<> {
+                const std::string strAddins = std::string(CAddinLoader::kAddinsKey);
+                const std::string strOtherClass = "CLSID\\{00000000-1111-2222-3333-444444444444}";
+                QUILLORY_TRY(s.SetValue(ERegRoot::LocalMachine, strAddins + "\\Other.Addin", "LoadBehavior",
+                                        CRegValue::Dword(3)));
+                QUILLORY_TRY(s.SetValue(ERegRoot::ClassesRoot, strOtherClass, "", CRegValue::String("x")));
+                QUILLORY_TRY(s.SetValue(ERegRoot::ClassesRoot, "AppID\\other.so", "AppID", CRegValue::String("{0}")));
+                QUILLORY_TRY(s.SetValue(ERegRoot::LocalMachine, strAddins + "\\Sleeping.Addin", "LoadBehavior",
+                                        CRegValue::Dword(2)));
+                return {};
+            })
+            .Problem(),
+        "");
     const std::string strBefore = Load().ToText();
 
     ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true).Problem(), "");
@@ -130,19 +137,24 @@ TEST_F(RegistrationTest, FailuresAreReportedByNameAndTheHostGoesOn) {
     EXPECT_NE(CAddinLoader::RegisterModule(m_dir / "missing.so", true).Problem().find("cannot load the module"),
               std::string::npos);
     CTempDir::WriteFile(m_dir / "notamodule.so", "text");
-    EXPECT_NE(CAddinLoader::RegisterModule(m_dir / "notamodule.so", true).Problem().find("cannot load"), std::string::npos);
+    EXPECT_NE(CAddinLoader::RegisterModule(m_dir / "notamodule.so", true).Problem().find("cannot load"),
+              std::string::npos);
 
     ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true).Problem(), "");
-    ASSERT_EQ(m_file.Update([this](CRegistryStore& s) -> CResult<> {
-        const std::string strKey = std::string(CAddinLoader::kAddinsKey) + "\\Broken.Addin";
-        QUILLORY_TRY(s.SetValue(ERegRoot::LocalMachine, strKey, "LoadBehavior", CRegValue::Dword(3)));
-        QUILLORY_TRY(s.SetValue(ERegRoot::LocalMachine, strKey, "FriendlyName", CRegValue::String("Broken")));
-        const std::string strClsid = "{00000000-1111-2222-3333-444444444444}";
-        QUILLORY_TRY(s.SetValue(ERegRoot::ClassesRoot, "Broken.Addin\\CLSID", "", CRegValue::String(strClsid)));
-        QUILLORY_TRY(s.SetValue(ERegRoot::ClassesRoot, "CLSID\\" + strClsid + "\\InprocServer32", "",
-                                CRegValue::String(m_dir / "missing.so")));
-        return {};
-    }).Problem(), "");
+    ASSERT_EQ(
+        m_file
+            .Update([this](CRegistryStore& s) -> CResult<> {
+                const std::string strKey = std::string(CAddinLoader::kAddinsKey) + "\\Broken.Addin";
+                QUILLORY_TRY(s.SetValue(ERegRoot::LocalMachine, strKey, "LoadBehavior", CRegValue::Dword(3)));
+                QUILLORY_TRY(s.SetValue(ERegRoot::LocalMachine, strKey, "FriendlyName", CRegValue::String("Broken")));
+                const std::string strClsid = "{00000000-1111-2222-3333-444444444444}";
+                QUILLORY_TRY(s.SetValue(ERegRoot::ClassesRoot, "Broken.Addin\\CLSID", "", CRegValue::String(strClsid)));
+                QUILLORY_TRY(s.SetValue(ERegRoot::ClassesRoot, "CLSID\\" + strClsid + "\\InprocServer32", "",
+                                        CRegValue::String(m_dir / "missing.so")));
+                return {};
+            })
+            .Problem(),
+        "");
 
     CMemoryMailBackend backend;
     CComPtr<CApplication> spApp = CApplication::Create(backend);
@@ -151,9 +163,11 @@ TEST_F(RegistrationTest, FailuresAreReportedByNameAndTheHostGoesOn) {
     CAddinLoader loader(m_fnLog);
     EXPECT_EQ(loader.LoadAll(Load(), spNot.p), 0);
     ASSERT_EQ(m_vecLog.size(), 2u);
-    EXPECT_EQ(m_vecLog[0].rfind("add-in Broken (Broken.Addin) is not loaded: cannot load " + m_dir / "missing.so", 0), 0u)
+    EXPECT_EQ(m_vecLog[0].rfind("add-in Broken (Broken.Addin) is not loaded: cannot load " + m_dir / "missing.so", 0),
+              0u)
         << m_vecLog[0];
-    EXPECT_EQ(m_vecLog[1], "add-in Quillory (TarnwickQuillory.Addin) is not loaded: its connection failed (0xFFFFFFFF)");
+    EXPECT_EQ(m_vecLog[1],
+              "add-in Quillory (TarnwickQuillory.Addin) is not loaded: its connection failed (0xFFFFFFFF)");
     EXPECT_EQ(loader.LoadAll(Load(), static_cast<_Application*>(spApp.p)), 1) << "the host goes on and can load it";
     loader.UnloadAll();
     spApp->Shutdown();

@@ -5,7 +5,6 @@
 // one that arrives while a send runs the host's events waits for the tick
 // to end (the tick writes tasks back by position); the lock and the socket
 // go with the disconnection.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <QApplication>
@@ -14,20 +13,22 @@
 #include <functional>
 #include <future>
 
-#include "ResultValue.h"
+#include <gtest/gtest.h>
+
 #include "CAddin.h"
 #include "CApplication.h"
 #include "CHostClient.h"
 #include "CMemoryMailBackend.h"
 #include "CMessageBox.h"
+#include "CSendEmailDlg.h"
 #include "CTaskListFile.h"
 #include "CTaskListLock.h"
 #include "CTempDir.h"
-#include "TaskNames.h"
-#include "CSendEmailDlg.h"
 #include "CTextCodec.h"
 #include "IClock.h"
+#include "ResultValue.h"
 #include "SharedState.h"
+#include "TaskNames.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
@@ -84,7 +85,8 @@ protected:
     }
     std::vector<std::string> FileNames() const {
         CTaskList list;
-        (void)CTaskListFile::LoadTaskList(TaskFile(), list, CTextCodec::Open("UTF-8").Value());  // callers compare what was read
+        (void)CTaskListFile::LoadTaskList(TaskFile(), list,
+                                          CTextCodec::Open("UTF-8").Value());  // callers compare what was read
         return TaskNames(list);
     }
     static json ImportOf(std::initializer_list<const char*> names) {
@@ -174,7 +176,8 @@ TEST_F(TaskListServerTest, ASecondAddinOnTheSameTaskListDoesNotConnect) {
               CAddin::kFailure);
     ASSERT_EQ(vecBoxes.size(), 1u);
     EXPECT_EQ(vecBoxes[0], "The task list " + TaskFile() + " is in use by another running Quillory (process " +
-                               std::to_string(::getpid()) + "). This one stays off, so that neither overwrites the "
+                               std::to_string(::getpid()) +
+                               "). This one stays off, so that neither overwrites the "
                                "other's tasks.");
     spSecond.Release();
     // The first still serves.
@@ -227,7 +230,8 @@ TEST_P(TaskListServerSendingTest, AChangeArrivingDuringASendWaitsForTheTickToEnd
     g_pClock = nullptr;
 }
 
-INSTANTIATE_TEST_SUITE_P(Zones, TaskListServerSendingTest, ::testing::Values("UTC", "America/St_Johns", "Asia/Kathmandu"),
+INSTANTIATE_TEST_SUITE_P(Zones, TaskListServerSendingTest,
+                         ::testing::Values("UTC", "America/St_Johns", "Asia/Kathmandu"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 
 }  // namespace

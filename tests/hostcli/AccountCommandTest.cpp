@@ -1,11 +1,12 @@
 // `mailhost account show|set|test` as a person on a server uses it: the
 // real program in a fresh home, its files read back, and for test real
 // loopback servers (SMTP with STARTTLS and a login, IMAP and POP3).
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
+
+#include <gtest/gtest.h>
 
 #include "CDovecotServer.h"
 #include "CMailhostRun.h"
@@ -41,10 +42,11 @@ TEST_F(AccountCommandTest, SetWritesTheAccountAndAPasswordOnlyTheUserCanRead) {
                                  "  pass word with spaces \n");
     ASSERT_EQ(run.nStatus, 0) << run.strErr;
     // The scheme follows the security.
-    EXPECT_EQ(CTempDir::ReadFile(AccountsPath()),
-              "; Written by the mail host (the Accounts dialog or \"mailhost account set\").\n[Account]\nName = Zoë Example\n"
-              "Address = Zoë <zoe@example.org>\nSmtpUrl = smtps://mail.example.org:465\nSecurity = tls\nUser = zoe\n"
-              "PasswordFile = smtp-password\nReceiveUrl = imaps://mail.example.org\n");
+    EXPECT_EQ(
+        CTempDir::ReadFile(AccountsPath()),
+        "; Written by the mail host (the Accounts dialog or \"mailhost account set\").\n[Account]\nName = Zoë Example\n"
+        "Address = Zoë <zoe@example.org>\nSmtpUrl = smtps://mail.example.org:465\nSecurity = tls\nUser = zoe\n"
+        "PasswordFile = smtp-password\nReceiveUrl = imaps://mail.example.org\n");
     EXPECT_EQ(CTempDir::ReadFile(PasswordPath()), "  pass word with spaces \n");
     struct stat st {};
     ASSERT_EQ(::stat(PasswordPath().c_str(), &st), 0);
@@ -58,8 +60,8 @@ TEST_F(AccountCommandTest, SetWritesTheAccountAndAPasswordOnlyTheUserCanRead) {
 }
 
 TEST_F(AccountCommandTest, SetChangesOnlyWhatIsGivenAndDropsTheLoginWhenAsked) {
-    ASSERT_EQ(Run({"account", "set", "--address", "zoe@example.org", "--smtp", "smtps://mail.example.org",
-                   "--security", "starttls", "--user", "zoe", "--password-stdin"},
+    ASSERT_EQ(Run({"account", "set", "--address", "zoe@example.org", "--smtp", "smtps://mail.example.org", "--security",
+                   "starttls", "--user", "zoe", "--password-stdin"},
                   "first\n")
                   .nStatus,
               0);
@@ -130,8 +132,8 @@ TEST_F(AccountCommandTest, ShowNamesEveryProblemOfAHandWrittenFile) {
 }
 
 TEST_F(AccountCommandTest, HelpOnEveryCommandHasAnExample) {
-    for (const auto& vecArgs : std::vector<std::vector<std::string>>{{"account", "--help"}, {"account", "set", "--help"},
-                                                                      {"status", "--help"}, {"--help"}}) {
+    for (const auto& vecArgs : std::vector<std::vector<std::string>>{
+             {"account", "--help"}, {"account", "set", "--help"}, {"status", "--help"}, {"--help"}}) {
         const CMailhostRun run = Run(vecArgs);
         EXPECT_EQ(run.nStatus, 0) << vecArgs.back();
         EXPECT_NE(run.strOut.find("mailhost "), std::string::npos) << run.strOut;

@@ -1,13 +1,13 @@
 // The headless host as a systemd service sees it: notifications on a
 // datagram socket the test binds as NOTIFY_SOCKET, and one structured
 // journal entry per message on a socket that stands in for the journal's.
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <map>
-#include <poll.h>
 #include <regex>
 
 #include "CHeadlessTestBase.h"
@@ -57,7 +57,8 @@ std::map<std::string, std::string> Decode(const std::string& str) {
             continue;
         }
         uint64_t nLen = 0;
-        for (int k = 0; k < 8; ++k) nLen |= static_cast<uint64_t>(static_cast<unsigned char>(str[nEnd + 1 + k])) << (8 * k);
+        for (int k = 0; k < 8; ++k)
+            nLen |= static_cast<uint64_t>(static_cast<unsigned char>(str[nEnd + 1 + k])) << (8 * k);
         map[str.substr(i, nEnd - i)] = str.substr(nEnd + 9, nLen);
         i = nEnd + 9 + nLen + 1;
     }
@@ -88,8 +89,7 @@ TEST_F(ServiceTest, TellsTheManagerItIsReadyAliveAndStopping) {
     EXPECT_LT(std::chrono::steady_clock::now() - tStart, seconds(2));
     m_host.Stop();
     std::string str;
-    while ((str = notify.Next(milliseconds(500))) == "WATCHDOG=1") {
-    }
+    while ((str = notify.Next(milliseconds(500))) == "WATCHDOG=1") {}
     EXPECT_EQ(str, "STOPPING=1");
 }
 
@@ -110,8 +110,8 @@ TEST_F(ServiceTest, EveryMessagesResultIsAStructuredJournalEntry) {
                             std::to_string(picky.Port()) + "\nSecurity = none\n");
     CMailStore store(m_dir / "data/mailhost");
     ASSERT_TRUE(store.Open().Ok());
-    for (const auto& [strSubject, strTo] : {std::pair<std::string, std::string>{"Goes out", "rita@example.com"},
-                                            {"Refused", "nobody@example.org"}}) {
+    for (const auto& [strSubject, strTo] :
+         {std::pair<std::string, std::string>{"Goes out", "rita@example.com"}, {"Refused", "nobody@example.org"}}) {
         CMailMessage msg;
         msg.vecTo = {strTo};
         msg.strSubject = strSubject;

@@ -76,8 +76,8 @@ TEST_F(StatusCommandTest, ShowsTheHostAndTheOutboxWithTheServersReasons) {
     std::ifstream cmdline("/proc/" + m[1].str() + "/cmdline");
     const std::string strCmdline((std::istreambuf_iterator<char>(cmdline)), {});
     EXPECT_EQ(strCmdline, std::string(MAILHOST_PROGRAM) + '\0' + "--headless" + '\0');
-    EXPECT_TRUE(std::regex_search(run.strOut,
-                                  std::regex("\n  retrying  \"Later\" to rita@example.com: [^\n]*451[^\n]*\\(attempt [0-9]+\\)\n")))
+    EXPECT_TRUE(std::regex_search(
+        run.strOut, std::regex("\n  retrying  \"Later\" to rita@example.com: [^\n]*451[^\n]*\\(attempt [0-9]+\\)\n")))
         << run.strOut;
     EXPECT_TRUE(std::regex_search(run.strOut, std::regex("\n  failed    \"Never\" to nobody@example.org: [^\n]*550")))
         << run.strOut;

@@ -1,5 +1,6 @@
-#include <gtest/gtest.h>
 #include <sys/stat.h>
+
+#include <gtest/gtest.h>
 
 #include "CAccount.h"
 #include "CTempDir.h"
@@ -42,10 +43,11 @@ TEST(AccountsFile, MissingFileIsNoAccountNotAnError) {
 }
 
 TEST(AccountsFile, EveryProblemIsReportedWithItsLine) {
-    auto r = CAccountsFile::Parse("Name = early\n[Account]\nAddress = not-an-address\nSmtpUrl = http://x\n"
-                                  "Security = maybe\nColour = blue\njust words\nName = a\nName = b\n[Other]\n"
-                                  "ReceiveUrl = imap://:99999\n",
-                                  "/cfg/accounts.ini");
+    auto r = CAccountsFile::Parse(
+        "Name = early\n[Account]\nAddress = not-an-address\nSmtpUrl = http://x\n"
+        "Security = maybe\nColour = blue\njust words\nName = a\nName = b\n[Other]\n"
+        "ReceiveUrl = imap://:99999\n",
+        "/cfg/accounts.ini");
     std::string str = Joined(r.vecErrors);
     EXPECT_NE(str.find("/cfg/accounts.ini:1: \"Name\" outside the [Account] section"), std::string::npos) << str;
     EXPECT_NE(str.find(":3: not a valid mail address"), std::string::npos) << str;
@@ -80,7 +82,8 @@ TEST(AccountsFile, PasswordFileMustBePrivateAndPresent) {
     CTempDir dir;
     CTempDir::WriteFile(dir / "pw", "secret\n");
     ::chmod((dir / "pw").c_str(), 0644);
-    std::string strIni = "[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\nUser = u\nPasswordFile = " + (dir / "pw") + "\n";
+    std::string strIni =
+        "[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\nUser = u\nPasswordFile = " + (dir / "pw") + "\n";
     auto r = CAccountsFile::Parse(strIni, dir / "a.ini");
     std::string str = Joined(r.vecErrors);
     EXPECT_NE(str.find(":5: password file " + (dir / "pw") + " has mode 0644"), std::string::npos) << str;
@@ -92,7 +95,8 @@ TEST(AccountsFile, PasswordFileMustBePrivateAndPresent) {
     EXPECT_TRUE(r.vecErrors.empty()) << Joined(r.vecErrors);
     EXPECT_EQ(r.account.strPassword, "secret");
 
-    r = CAccountsFile::Parse("[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\nUser = u\nPasswordFile = gone\n", dir / "a.ini");
+    r = CAccountsFile::Parse("[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\nUser = u\nPasswordFile = gone\n",
+                             dir / "a.ini");
     EXPECT_NE(Joined(r.vecErrors).find(":5: password file " + (dir / "gone") + ": No such file"), std::string::npos);
     r = CAccountsFile::Parse("[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\nUser = u\n", dir / "a.ini");
     EXPECT_NE(Joined(r.vecErrors).find(":4: User is given but PasswordFile is missing"), std::string::npos);

@@ -9,7 +9,7 @@ namespace {
 TEST_F(ObjectModelTest, ApplicationAnswersItsInterfaceIds) {
     CComPtr<_Application> spApp;
     ASSERT_EQ(m_spApp->GetUnknown()->QueryInterface(MakeGuid("{00063001-0000-0000-C000-000000000046}"),
-                                                     reinterpret_cast<void**>(&spApp)),
+                                                    reinterpret_cast<void**>(&spApp)),
               S_OK);
     CComPtr<IDispatch> spDisp;
     EXPECT_EQ(spApp.QueryInterface(&spDisp), S_OK);

@@ -1,9 +1,10 @@
 #pragma once
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <chrono>
 #include <memory>
+
+#include <gtest/gtest.h>
 
 #include "CMailHost.h"
 #include "CSmtpServer.h"
@@ -15,9 +16,7 @@ class CHostTestBase : public ::testing::Test {
 protected:
     CHostTestBase() : m_server(m_dir / "smtp") {}
 
-    void WriteAccounts(const std::string& strBody) {
-        CTempDir::WriteFile(m_dir / "accounts.ini", strBody);
-    }
+    void WriteAccounts(const std::string& strBody) { CTempDir::WriteFile(m_dir / "accounts.ini", strBody); }
     void WritePlainAccount(int nPort, const std::string& strExtra = "Security = none\n") {
         WriteAccounts("[Account]\nName = Test Sender\nAddress = sender@example.org\nSmtpUrl = smtp://127.0.0.1:" +
                       std::to_string(nPort) + "\n" + strExtra);

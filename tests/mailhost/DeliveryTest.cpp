@@ -13,9 +13,7 @@ bool HasBareLf(const std::string& str) {
     return false;
 }
 
-std::string HeaderBlock(const std::string& strData) {
-    return strData.substr(0, strData.find("\r\n\r\n"));
-}
+std::string HeaderBlock(const std::string& strData) { return strData.substr(0, strData.find("\r\n\r\n")); }
 
 }  // namespace
 
@@ -160,8 +158,9 @@ TEST_F(DeliveryTest, RestartWithAFullOutboxLosesAndRepeatsNothing) {
     // Another program drops a message in; two earlier runs "crashed" at the
     // worst moments: one right after handing a message over, one after the
     // server's yes but before the move.
-    CTempDir::WriteFile(m_dir / "profile/Outbox/new/foreign.1", "From: x@example.org\nTo: f@example.com\n"
-                                                                "Subject: foreign\n\nhello\n");
+    CTempDir::WriteFile(m_dir / "profile/Outbox/new/foreign.1",
+                        "From: x@example.org\nTo: f@example.com\n"
+                        "Subject: foreign\n\nhello\n");
     std::vector<std::string> vecIds;
     {
         CMailStore store(m_dir / "profile");
@@ -286,7 +285,8 @@ TEST_F(DeliveryTest, WithoutAnAccountTheSendmailProgramGetsRecipientsAndNoBcc) {
     msg.vecBcc = {"blind@example.com"};
     ASSERT_EQ(host.Submit(msg).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
-    EXPECT_EQ(CTempDir::ReadFile(strScript + ".args"), "-i\n-f\nme@example.org\n--\nrita@example.com\nblind@example.com\n");
+    EXPECT_EQ(CTempDir::ReadFile(strScript + ".args"),
+              "-i\n-f\nme@example.org\n--\nrita@example.com\nblind@example.com\n");
     std::string strIn = CTempDir::ReadFile(strScript + ".stdin");
     EXPECT_EQ(strIn.find('\r'), std::string::npos);
     EXPECT_EQ(strIn.find("blind@example.com"), std::string::npos);

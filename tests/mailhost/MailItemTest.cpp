@@ -1,7 +1,7 @@
 // Mail items: properties, attachments, templates, deleting and sending.
-#include <gtest/gtest.h>
-
 #include <filesystem>
+
+#include <gtest/gtest.h>
 
 #include "ObjectModelTest.h"
 #include "ReceivedItem.h"

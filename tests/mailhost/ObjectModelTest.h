@@ -1,11 +1,11 @@
 #pragma once
 // The host object model over an in-memory mail store, with a folder for
 // files; every COM object made during a test must be gone at its end.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "CApplication.h"
 #include "CMemoryMailBackend.h"

@@ -1,6 +1,6 @@
-#include "CDovecotServer.h"
 #include <set>
 
+#include "CDovecotServer.h"
 #include "CHostTestBase.h"
 
 class ReceiveTest : public CHostTestBase {

@@ -1,8 +1,9 @@
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "CTemplateFile.h"
+#include <gtest/gtest.h>
+
 #include "CTempDir.h"
+#include "CTemplateFile.h"
 
 namespace {
 

@@ -1,7 +1,5 @@
 // The Email Manager and About window driven through their widgets, on the
 // add-in's shared task list and a real data directory.
-#include <gtest/gtest.h>
-
 #include <QApplication>
 #include <QDesktopServices>
 #include <QLabel>
@@ -13,7 +11,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "ResultValue.h"
+#include <gtest/gtest.h>
+
 #include "CAboutDlg.h"
 #include "CAddinIcon.h"
 #include "CApplication.h"
@@ -21,13 +20,14 @@
 #include "CEmailManagerDlg.h"
 #include "CMemoryMailBackend.h"
 #include "CMessageBox.h"
+#include "CSendEmailDlg.h"
 #include "CTaskListFile.h"
 #include "CTempDir.h"
 #include "OpenUrl.h"
-#include "CSendEmailDlg.h"
+#include "ResultValue.h"
+#include "SharedState.h"
 #include "TaskNames.h"
 #include "TaskTime.h"
-#include "SharedState.h"
 
 namespace fs = std::filesystem;
 
@@ -236,7 +236,8 @@ TEST_F(EmailManagerTest, RemovingASharedOrMissingTemplatesTaskLeavesTheOthersWho
     Click(dlg, CEmailManagerDlg::IDC_REMOVE);
     EXPECT_EQ(Rows(dlg), (std::vector<std::string>{"Task 1", "Task 3", "Copy of Task 1"}));
     EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 1", "Task 3", "Copy of Task 1"}));
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>(2, "Are you sure you want to delete the selected email message?"));
+    EXPECT_EQ(boxes.Texts(),
+              std::vector<std::string>(2, "Are you sure you want to delete the selected email message?"));
 }
 
 TEST_F(EmailManagerTest, NewEmailOpensAMessageWindowForANewTask) {
@@ -265,9 +266,9 @@ TEST_F(EmailManagerTest, EditEmailMessageChecksTheTemplate) {
     Click(dlg, CEmailManagerDlg::IDC_EDIT_EMAIL);
     Select(dlg, 2);
     Click(dlg, CEmailManagerDlg::IDC_EDIT_EMAIL);  // readable, but the host cannot read it as a message
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"The path of the template is empty!",
-                                                       "Failed to read the template file!",
-                                                       "Failed to open the email message!"}));
+    EXPECT_EQ(boxes.Texts(),
+              (std::vector<std::string>{"The path of the template is empty!", "Failed to read the template file!",
+                                        "Failed to open the email message!"}));
     EXPECT_EQ(boxes.Flags(), std::vector<unsigned>(3, CMessageBox::MB_OK | CMessageBox::MB_ICONERROR));
     EXPECT_EQ(dlg.result(), 0);
     // A template the host wrote opens in a message window for that task.

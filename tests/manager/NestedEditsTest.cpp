@@ -3,20 +3,20 @@
 // user does, no task is lost or doubled, the user's edits stay, and the sent
 // task is advanced exactly once, or not at all when it was removed or
 // rescheduled meanwhile. The expected list is kept by the test's own rules.
-#include <gtest/gtest.h>
-
 #include <QPushButton>
 #include <QTreeWidget>
 #include <filesystem>
 #include <random>
 #include <set>
 
-#include "ResultValue.h"
+#include <gtest/gtest.h>
+
 #include "CBoxRecorder.h"
 #include "CEmailManagerDlg.h"
 #include "CSendEmailDlg.h"
-#include "SharedState.h"
 #include "CTempDir.h"
+#include "ResultValue.h"
+#include "SharedState.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
@@ -34,7 +34,9 @@ struct CExpected {
     int32_t bActive = 1;
     int32_t nCount = 0;
     TaskDateTime dtLast, dtNext;
-    bool SameSchedule(const CExpected& o) const { return nCount == o.nCount && dtLast == o.dtLast && dtNext == o.dtNext; }
+    bool SameSchedule(const CExpected& o) const {
+        return nCount == o.nCount && dtLast == o.dtLast && dtNext == o.dtNext;
+    }
 };
 
 class NestedEditsTest : public ::testing::TestWithParam<const char*> {
@@ -121,56 +123,56 @@ TEST_P(NestedEditsTest, CommandsDuringASendNeverLoseDoubleOrUndo) {
             for (int nOps = pick(1, 3); nOps > 0 && !vecModel.empty(); --nOps) {
                 const int r = pick(0, static_cast<int>(vecModel.size()) - 1);
                 switch (pick(0, 7)) {
-                case 0:
-                    click(r, CEmailManagerDlg::IDC_MOVE_UP);
-                    if (r > 0) std::swap(vecModel[r], vecModel[r - 1]);
-                    break;
-                case 1:
-                    click(r, CEmailManagerDlg::IDC_MOVE_DOWN);
-                    if (r + 1 < static_cast<int>(vecModel.size())) std::swap(vecModel[r], vecModel[r + 1]);
-                    break;
-                case 2:
-                    click(r, CEmailManagerDlg::IDC_REMOVE);
-                    vecModel.erase(vecModel.begin() + r);
-                    break;
-                case 3:
-                    click(r, CEmailManagerDlg::IDC_ACTIVATE);
-                    vecModel[r].bActive = 1;
-                    break;
-                case 4:
-                    click(r, CEmailManagerDlg::IDC_DISABLE);
-                    vecModel[r].bActive = 0;
-                    break;
-                case 5: {
-                    click(r, CEmailManagerDlg::IDC_COPY);
-                    CExpected copy = vecModel[r];
-                    copy.strName = "Copy of " + copy.strName;
-                    copy.strTag = g_strDataDir + "tag" + std::to_string(nTags++);
-                    vecModel.push_back(copy);
-                    // Its own tag, for the test's bookkeeping only.
-                    CTaskItem t = static_cast<const CTaskList&>(m_list)[m_list.GetSize() - 1];
-                    EXPECT_EQ(t.m_strTaskName, copy.strName);
-                    t.m_strTemplateFile = copy.strTag;
-                    m_list.SetAt(m_list.GetSize() - 1, t);
-                    break;
-                }
-                case 6: {  // what "Edit Schedule Options..." writes back: a new schedule
-                    CTaskItem t = static_cast<const CTaskList&>(m_list)[r];
-                    t.m_nOccurrenceCount = 0;
-                    t.m_dtLastSent.Empty();
-                    t.m_dtNextSending = At(tTen + 7200);
-                    m_list.SetAt(r, t);
-                    vecModel[r].nCount = 0;
-                    vecModel[r].dtLast = {};
-                    vecModel[r].dtNext = t.m_dtNextSending;
-                    break;
-                }
-                default: {  // a rename, schedule untouched
-                    CTaskItem t = static_cast<const CTaskList&>(m_list)[r];
-                    t.m_strTaskName += "'";
-                    m_list.SetAt(r, t);
-                    vecModel[r].strName = t.m_strTaskName;
-                }
+                    case 0:
+                        click(r, CEmailManagerDlg::IDC_MOVE_UP);
+                        if (r > 0) std::swap(vecModel[r], vecModel[r - 1]);
+                        break;
+                    case 1:
+                        click(r, CEmailManagerDlg::IDC_MOVE_DOWN);
+                        if (r + 1 < static_cast<int>(vecModel.size())) std::swap(vecModel[r], vecModel[r + 1]);
+                        break;
+                    case 2:
+                        click(r, CEmailManagerDlg::IDC_REMOVE);
+                        vecModel.erase(vecModel.begin() + r);
+                        break;
+                    case 3:
+                        click(r, CEmailManagerDlg::IDC_ACTIVATE);
+                        vecModel[r].bActive = 1;
+                        break;
+                    case 4:
+                        click(r, CEmailManagerDlg::IDC_DISABLE);
+                        vecModel[r].bActive = 0;
+                        break;
+                    case 5: {
+                        click(r, CEmailManagerDlg::IDC_COPY);
+                        CExpected copy = vecModel[r];
+                        copy.strName = "Copy of " + copy.strName;
+                        copy.strTag = g_strDataDir + "tag" + std::to_string(nTags++);
+                        vecModel.push_back(copy);
+                        // Its own tag, for the test's bookkeeping only.
+                        CTaskItem t = static_cast<const CTaskList&>(m_list)[m_list.GetSize() - 1];
+                        EXPECT_EQ(t.m_strTaskName, copy.strName);
+                        t.m_strTemplateFile = copy.strTag;
+                        m_list.SetAt(m_list.GetSize() - 1, t);
+                        break;
+                    }
+                    case 6: {  // what "Edit Schedule Options..." writes back: a new schedule
+                        CTaskItem t = static_cast<const CTaskList&>(m_list)[r];
+                        t.m_nOccurrenceCount = 0;
+                        t.m_dtLastSent.Empty();
+                        t.m_dtNextSending = At(tTen + 7200);
+                        m_list.SetAt(r, t);
+                        vecModel[r].nCount = 0;
+                        vecModel[r].dtLast = {};
+                        vecModel[r].dtNext = t.m_dtNextSending;
+                        break;
+                    }
+                    default: {  // a rename, schedule untouched
+                        CTaskItem t = static_cast<const CTaskList&>(m_list)[r];
+                        t.m_strTaskName += "'";
+                        m_list.SetAt(r, t);
+                        vecModel[r].strName = t.m_strTaskName;
+                    }
                 }
             }
         };

@@ -1,15 +1,15 @@
 // The shipped catch-up jumps over whole turns of a schedule; it must land on
 // exactly what the one-occurrence-at-a-time loop gives, for every type, at
 // changes of offset and at the end conditions.
-#include <gtest/gtest.h>
-
 #include <random>
 
+#include <gtest/gtest.h>
+
+#include "CSchedule.h"
 #include "CSeededRandom.h"
 #include "OffsetChanges.h"
-#include "ResultValue.h"
-#include "CSchedule.h"
 #include "ReferenceCatchUp.h"
+#include "ResultValue.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
@@ -17,8 +17,8 @@ namespace {
 
 // Instants at which the zone's offset changes, 1975..2040, to put tasks near.
 std::vector<time_t> Changes() {
-    return OffsetChanges(ValueOf(TaskTime::ToAbsolute(1975, 1, 1, 0, 0)), ValueOf(TaskTime::ToAbsolute(2040, 1, 1, 0, 0)),
-                         3600);
+    return OffsetChanges(ValueOf(TaskTime::ToAbsolute(1975, 1, 1, 0, 0)),
+                         ValueOf(TaskTime::ToAbsolute(2040, 1, 1, 0, 0)), 3600);
 }
 
 class CRandomTask : public CSeededRandom {
@@ -115,11 +115,11 @@ TEST_P(CatchUpDifferentialTest, JumpsLandWhereTheLoopLands) {
         ++nDiffs;
         ADD_FAILURE() << "task " << i << " type " << task.m_nRecurrence << " start " << TaskTime::Format(task.m_dtStart)
                       << " minutes " << task.m_nMinuteInterval << " end kind " << task.m_nEndKind << " end "
-                      << task.m_dtEnd.nYear << "-" << task.m_dtEnd.nMonth << "-" << task.m_dtEnd.nDay
-                      << " present " << TaskTime::Format(TaskTime::FromAbsolute(tPresent)) << ": loop last "
-                      << TaskTime::Format(expected.m_dtLastSent) << " next " << TaskTime::Format(expected.m_dtNextSending)
-                      << ", jump last " << TaskTime::Format(actual.m_dtLastSent) << " next "
-                      << TaskTime::Format(actual.m_dtNextSending);
+                      << task.m_dtEnd.nYear << "-" << task.m_dtEnd.nMonth << "-" << task.m_dtEnd.nDay << " present "
+                      << TaskTime::Format(TaskTime::FromAbsolute(tPresent)) << ": loop last "
+                      << TaskTime::Format(expected.m_dtLastSent) << " next "
+                      << TaskTime::Format(expected.m_dtNextSending) << ", jump last "
+                      << TaskTime::Format(actual.m_dtLastSent) << " next " << TaskTime::Format(actual.m_dtNextSending);
     }
     EXPECT_EQ(nDiffs, 0);
 }
@@ -149,10 +149,11 @@ TEST_P(CatchUpDifferentialTest, HourPlusIntervalsOnChangeDays) {
         CTaskItem expected = task, actual = task;
         EXPECT_EQ(ReferenceAdvance(s, clock, expected).Problem(), "");
         EXPECT_EQ(s.AdvancePastNow(actual).Problem(), "");
-        if (expected.m_dtLastSent == actual.m_dtLastSent && expected.m_dtNextSending == actual.m_dtNextSending) continue;
+        if (expected.m_dtLastSent == actual.m_dtLastSent && expected.m_dtNextSending == actual.m_dtNextSending)
+            continue;
         ++nDiffs;
-        ADD_FAILURE() << "every " << task.m_nMinuteInterval << " from " << TaskTime::Format(task.m_dtStart) << " present "
-                      << TaskTime::Format(TaskTime::FromAbsolute(tPresent)) << ": loop next "
+        ADD_FAILURE() << "every " << task.m_nMinuteInterval << " from " << TaskTime::Format(task.m_dtStart)
+                      << " present " << TaskTime::Format(TaskTime::FromAbsolute(tPresent)) << ": loop next "
                       << TaskTime::Format(expected.m_dtNextSending) << ", jump next "
                       << TaskTime::Format(actual.m_dtNextSending);
     }

@@ -1,4 +1,3 @@
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -9,6 +8,8 @@
 #include <fstream>
 #include <random>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "CTaskListFile.h"
 #include "CTempDir.h"
@@ -89,7 +90,9 @@ TEST(CrashSafety, FullDiskKeepsTheOldFile) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         signal(SIGXFSZ, SIG_IGN);
-        struct rlimit rl {4096, 4096};
+        struct rlimit rl {
+            4096, 4096
+        };
         setrlimit(RLIMIT_FSIZE, &rl);
         const CTextCodec childCodec = CTextCodec::Open("CP1252").Value();
         const auto rSaved = CTaskListFile::SaveTaskList(strPath, MakeList(500), childCodec);

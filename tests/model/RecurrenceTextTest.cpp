@@ -1,8 +1,8 @@
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "CRecurrenceText.h"
 
@@ -32,7 +32,8 @@ struct CCase {
 
 const std::vector<CCase>& Cases() {
     using R = ERecurrence;
-    // clang-format off: one row a case
+    // One row a case.
+    // clang-format off
     static const std::vector<CCase> s_vec = {
         {"once", Task(R::Once, [](CTaskItem&) {}), "Once on 2026-12-08 at 09:05", ""},
         {"once ignores its end", Task(R::Once, [](CTaskItem& t) { t.m_nEndKind = CodeOf(EEndKind::AfterCount), t.m_nEndAfterCount = 4; }), "Once on 2026-12-08 at 09:05", ""},

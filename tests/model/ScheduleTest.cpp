@@ -1,11 +1,11 @@
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "ResultValue.h"
+#include <gtest/gtest.h>
+
 #include "CSchedule.h"
+#include "ResultValue.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
@@ -61,39 +61,78 @@ protected:
 TEST_P(ScheduleTest, EachRecurrenceGivesItsNextTimes) {
     const struct {
         const char* pszName;
-        time_t tNow;                            // the present of the first computation
+        time_t tNow;  // the present of the first computation
         int nRecurrence;
         TaskDateTime dtStart;
         std::function<void(CTaskItem&)> fnSet;  // the fields the recurrence reads
         TaskDateTime dtLastSent;                // unset: a task never sent
         std::vector<std::string> vecNext;
     } cases[] = {
-        {"once sends at the start, then completes", At(2025, 1, 1, 8), 0, Group(2025, 2, 1, 9, 30),
-         [](CTaskItem&) {}, {}, {"2025-02-01 09:30", "Completed"}},
-        {"minutely adds the interval", At(2025, 1, 1, 8), 1, Group(2025, 1, 1, 10, 0),
-         [](CTaskItem& t) { t.m_nMinuteInterval = 15; }, {}, {"2025-01-01 10:00", "2025-01-01 10:15"}},
-        {"daily weekdays skip the weekend from a Friday", At(2025, 1, 1), 2, Group(2025, 1, 3, 9, 0),
-         [](CTaskItem& t) { t.m_nDailyMode = 1, t.m_nDailyDayKind = 1; }, {},
+        {"once sends at the start, then completes",
+         At(2025, 1, 1, 8),
+         0,
+         Group(2025, 2, 1, 9, 30),
+         [](CTaskItem&) {},
+         {},
+         {"2025-02-01 09:30", "Completed"}},
+        {"minutely adds the interval",
+         At(2025, 1, 1, 8),
+         1,
+         Group(2025, 1, 1, 10, 0),
+         [](CTaskItem& t) { t.m_nMinuteInterval = 15; },
+         {},
+         {"2025-01-01 10:00", "2025-01-01 10:15"}},
+        {"daily weekdays skip the weekend from a Friday",
+         At(2025, 1, 1),
+         2,
+         Group(2025, 1, 3, 9, 0),
+         [](CTaskItem& t) { t.m_nDailyMode = 1, t.m_nDailyDayKind = 1; },
+         {},
          {"2025-01-03 09:00", "2025-01-06 09:00"}},  // Friday, then Monday
-        {"daily weekdays from a Saturday", At(2025, 1, 1), 2, Group(2025, 1, 4, 9, 0),
-         [](CTaskItem& t) { t.m_nDailyMode = 1, t.m_nDailyDayKind = 1; }, {}, {"2025-01-06 09:00"}},
-        {"daily even days jump over the 31st", At(2025, 1, 30, 9, 0), 2, Group(2025, 1, 2, 9, 0),
-         [](CTaskItem& t) { t.m_nDailyMode = 1, t.m_nDailyDayKind = 3; }, Group(2025, 1, 30, 9, 0),
+        {"daily weekdays from a Saturday",
+         At(2025, 1, 1),
+         2,
+         Group(2025, 1, 4, 9, 0),
+         [](CTaskItem& t) { t.m_nDailyMode = 1, t.m_nDailyDayKind = 1; },
+         {},
+         {"2025-01-06 09:00"}},
+        {"daily even days jump over the 31st",
+         At(2025, 1, 30, 9, 0),
+         2,
+         Group(2025, 1, 2, 9, 0),
+         [](CTaskItem& t) { t.m_nDailyMode = 1, t.m_nDailyDayKind = 3; },
+         Group(2025, 1, 30, 9, 0),
          {"2025-02-02 09:00"}},
-        {"weekly on Monday and Thursday from a Tuesday", At(2025, 1, 1), 3, Group(2025, 1, 7, 8, 0),
+        {"weekly on Monday and Thursday from a Tuesday",
+         At(2025, 1, 1),
+         3,
+         Group(2025, 1, 7, 8, 0),
          [](CTaskItem& t) { t.m_nWeeklyInterval = 1, t.m_bWeekDays[4] = 1; },  // Monday is ticked by default
-         {}, {"2025-01-09 08:00", "2025-01-13 08:00", "2025-01-16 08:00"}},
-        {"weekly on Tuesday of the second week", At(2025, 1, 1), 3, Group(2025, 1, 1, 8, 0),
+         {},
+         {"2025-01-09 08:00", "2025-01-13 08:00", "2025-01-16 08:00"}},
+        {"weekly on Tuesday of the second week",
+         At(2025, 1, 1),
+         3,
+         Group(2025, 1, 1, 8, 0),
          [](CTaskItem& t) {
              t.m_nWeeklyMode = 1, t.m_nWeeklyWeekOfMonth = 0;
              t.m_bWeekDays[1] = 0, t.m_bWeekDays[2] = 1;
          },
-         {}, {"2025-01-07 08:00", "2025-02-04 08:00"}},  // row 2 of January 2025 is 5..11, of February 2..8
-        {"monthly day 31 carries into May", At(2025, 3, 31, 7, 0), 4, Group(2025, 1, 31, 7, 0),
-         [](CTaskItem& t) { t.m_nMonthlyDay = 31, t.m_nMonthlyInterval = 1; }, Group(2025, 3, 31, 7, 0),
+         {},
+         {"2025-01-07 08:00", "2025-02-04 08:00"}},  // row 2 of January 2025 is 5..11, of February 2..8
+        {"monthly day 31 carries into May",
+         At(2025, 3, 31, 7, 0),
+         4,
+         Group(2025, 1, 31, 7, 0),
+         [](CTaskItem& t) { t.m_nMonthlyDay = 31, t.m_nMonthlyInterval = 1; },
+         Group(2025, 3, 31, 7, 0),
          {"2025-05-01 07:00"}},
-        {"yearly from an earlier start", At(2024, 12, 1), 5, Group(2025, 1, 1, 10, 0),
-         [](CTaskItem& t) { t.m_nYearlyMonth = 2, t.m_nYearlyDay = 5; }, {},
+        {"yearly from an earlier start",
+         At(2024, 12, 1),
+         5,
+         Group(2025, 1, 1, 10, 0),
+         [](CTaskItem& t) { t.m_nYearlyMonth = 2, t.m_nYearlyDay = 5; },
+         {},
          {"2025-03-05 10:00", "2026-03-05 10:00"}},
     };
     for (const auto& c : cases) {
@@ -266,8 +305,10 @@ TEST(ScheduleDst, MidnightShiftNeverRepeatsADay) {
         const char* pszZone;
         int y, mo, d;  // a day shortly before a change
     };
-    const Case cases[] = {{"America/Santiago", 2024, 4, 1}, {"America/Havana", 2024, 11, 1},
-                          {"Asia/Beirut", 2024, 10, 24}, {"America/Asuncion", 2024, 3, 20}};
+    const Case cases[] = {{"America/Santiago", 2024, 4, 1},
+                          {"America/Havana", 2024, 11, 1},
+                          {"Asia/Beirut", 2024, 10, 24},
+                          {"America/Asuncion", 2024, 3, 20}};
     for (const auto& c : cases) {
         CZoneGuard zone(c.pszZone);
         for (int nRec : {2, 3}) {
@@ -301,7 +342,8 @@ TEST(ScheduleDst, MinutelyThroughTheRepeatedHourMovesForward) {
     const struct {
         const char* pszZone;
         int y, mo, d;
-    } cases[] = {{"America/New_York", 2015, 11, 1}, {"Europe/Berlin", 2024, 10, 27}, {"Australia/Lord_Howe", 2024, 4, 7}};
+    } cases[] = {
+        {"America/New_York", 2015, 11, 1}, {"Europe/Berlin", 2024, 10, 27}, {"Australia/Lord_Howe", 2024, 4, 7}};
     for (const auto& c : cases) {
         CZoneGuard zone(c.pszZone);
         for (int nMinutes : {1, 7, 45}) {
@@ -335,8 +377,9 @@ TEST(ScheduleDst, MinutelySendingsStayWholeIntervalsApart) {
     const struct {
         const char* pszZone;
         int y, mo, d;
-    } cases[] = {{"Europe/Berlin", 2011, 10, 30}, {"Europe/Berlin", 2011, 3, 27},  {"America/New_York", 2015, 11, 1},
-                 {"America/New_York", 2015, 3, 8}, {"Australia/Lord_Howe", 2024, 4, 7}, {"Australia/Lord_Howe", 2024, 10, 6}};
+    } cases[] = {{"Europe/Berlin", 2011, 10, 30},     {"Europe/Berlin", 2011, 3, 27},
+                 {"America/New_York", 2015, 11, 1},   {"America/New_York", 2015, 3, 8},
+                 {"Australia/Lord_Howe", 2024, 4, 7}, {"Australia/Lord_Howe", 2024, 10, 6}};
     for (const auto& c : cases) {
         CZoneGuard zone(c.pszZone);
         for (int nMinutes = 1; nMinutes <= 180; nMinutes += nMinutes < 61 ? 7 : nMinutes < 120 ? 1 : 13) {
@@ -352,7 +395,8 @@ TEST(ScheduleDst, MinutelySendingsStayWholeIntervalsApart) {
                 const time_t tNext = ValueOf(TaskTime::ToAbsolute(t.m_dtNextSending));
                 const time_t nGap = tNext - tPrev;
                 ASSERT_TRUE(nGap > 0 && nGap % (nMinutes * 60) == 0)
-                    << c.pszZone << " every " << nMinutes << ": " << Next(t) << " comes " << nGap << " s after the last";
+                    << c.pszZone << " every " << nMinutes << ": " << Next(t) << " comes " << nGap
+                    << " s after the last";
                 // Only the hour the clocks repeat may be passed over: from the
                 // last time before it to the first one after it.
                 ASSERT_LT(nGap, 2 * nMinutes * 60 + 3600) << c.pszZone << " every " << nMinutes << " at " << Next(t);

@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "CLocalZone.h"
 #include "CSendingPreview.h"
@@ -46,8 +46,8 @@ TEST_P(SendingPreviewTest, FollowsTheRulesFromTheStoredNextTime) {
     for (int32_t& b : weekly.m_bWeekDays) b = 0;
     weekly.m_bWeekDays[1] = weekly.m_bWeekDays[4] = 1;
     weekly.m_dtStart = {2026, 12, 8, 3, 9, 0, 1};
-    EXPECT_EQ(Walls(weekly, 5), (Strings{"2026-12-10 09:00", "2026-12-14 09:00", "2026-12-17 09:00",
-                                          "2026-12-21 09:00", "2026-12-24 09:00"}));
+    EXPECT_EQ(Walls(weekly, 5), (Strings{"2026-12-10 09:00", "2026-12-14 09:00", "2026-12-17 09:00", "2026-12-21 09:00",
+                                         "2026-12-24 09:00"}));
 
     // Day 31 of every month: a month without it runs on into the next, and
     // the month after is counted from where the occurrence landed.
@@ -56,7 +56,7 @@ TEST_P(SendingPreviewTest, FollowsTheRulesFromTheStoredNextTime) {
     monthly.m_nMonthlyDay = 31;
     monthly.m_nMonthlyInterval = 1;
     EXPECT_EQ(Walls(monthly, 5), (Strings{"2027-01-31 08:15", "2027-03-03 08:15", "2027-05-01 08:15",
-                                           "2027-07-01 08:15", "2027-08-31 08:15"}));
+                                          "2027-07-01 08:15", "2027-08-31 08:15"}));
 }
 
 TEST_P(SendingPreviewTest, StopsWhereTheScheduleEnds) {
@@ -100,8 +100,8 @@ TEST(SendingPreviewZoneTest, MinutesAreCountedInRealTimeAcrossTheAutumnChange) {
     task.m_nRecurrence = CodeOf(ERecurrence::Minutely);
     task.m_nMinuteInterval = 90;
     // 01:30 comes twice that night; the times go on 90 real minutes apart.
-    EXPECT_EQ(Walls(task, 4), (Strings{"2026-11-01 00:00", "2026-11-01 01:30", "2026-11-01 02:00",
-                                        "2026-11-01 03:30"}));
+    EXPECT_EQ(Walls(task, 4),
+              (Strings{"2026-11-01 00:00", "2026-11-01 01:30", "2026-11-01 02:00", "2026-11-01 03:30"}));
 }
 
 TEST(LocalZoneTest, NamesTheZoneItsAbbreviationAndOffsetAtThatTime) {
@@ -110,9 +110,9 @@ TEST(LocalZoneTest, NamesTheZoneItsAbbreviationAndOffsetAtThatTime) {
         time_t t;
         const char* pszWant;
     } const cases[] = {
-        {"Europe/Berlin", 1796637600, "Europe/Berlin, CET, UTC+01:00"},               // 2026-12-07
-        {"Europe/Berlin", 1783400000, "Europe/Berlin, CEST, UTC+02:00"},              // 2026-07-07
-        {":America/New_York", 1796637600, "America/New_York, EST, UTC-05:00"},        // the colon form
+        {"Europe/Berlin", 1796637600, "Europe/Berlin, CET, UTC+01:00"},         // 2026-12-07
+        {"Europe/Berlin", 1783400000, "Europe/Berlin, CEST, UTC+02:00"},        // 2026-07-07
+        {":America/New_York", 1796637600, "America/New_York, EST, UTC-05:00"},  // the colon form
         {"/usr/share/zoneinfo/Asia/Kathmandu", 1796637600, "Asia/Kathmandu, +0545, UTC+05:45"},
         {"America/St_Johns", 1796637600, "America/St_Johns, NST, UTC-03:30"},
         {"UTC", 1796637600, "UTC, UTC, UTC+00:00"},

@@ -1,13 +1,14 @@
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <thread>
-#include <atomic>
+
+#include <gtest/gtest.h>
 
 #include "CTaskListFile.h"
 #include "CTempDir.h"
@@ -18,9 +19,7 @@ namespace {
 
 class TaskListFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_strPath = (m_dir / "emails.dat").string();
-    }
+    void SetUp() override { m_strPath = (m_dir / "emails.dat").string(); }
     std::vector<uint8_t> ReadFile() const {
         std::ifstream in(m_strPath, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
@@ -288,7 +287,8 @@ TEST_F(TaskListFileTest, ARecordAtTheLimitLoadsAndOneByteOverIsRefusedAtSave) {
     ASSERT_EQ(CTaskListFile::SaveTaskList(m_strPath, over, m_codec).Problem(), "");
     const auto before = ReadFile();
     over[1].m_strTaskName = std::string(nName, 'n') + "x";
-    EXPECT_EQ(CTaskListFile::SaveTaskList(m_strPath, over, m_codec).Problem(), "task 2 (" + std::string(60, 'n') + "...): record length 1048577 over the limit of 1048576 bytes");
+    EXPECT_EQ(CTaskListFile::SaveTaskList(m_strPath, over, m_codec).Problem(),
+              "task 2 (" + std::string(60, 'n') + "...): record length 1048577 over the limit of 1048576 bytes");
     EXPECT_EQ(ReadFile(), before);
     CTaskList after;
     EXPECT_EQ(CTaskListFile::LoadTaskList(m_strPath, after, m_codec).Problem(), "");

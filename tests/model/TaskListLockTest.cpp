@@ -1,6 +1,5 @@
 // Who may write a task list: the lock beside the file, what its holder
 // records for others, and where the socket of the add-in serving a file is.
-#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,9 +8,11 @@
 #include <regex>
 #include <thread>
 
+#include <gtest/gtest.h>
+
 #include "CTaskListLock.h"
-#include "ResultValue.h"
 #include "CTempDir.h"
+#include "ResultValue.h"
 
 namespace fs = std::filesystem;
 

@@ -1,10 +1,10 @@
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
-#include <algorithm>
 #include <random>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "ResultValue.h"
 #include "TaskTime.h"
@@ -46,7 +46,8 @@ std::vector<time_t> LibcInstants(const std::tm& wall) {
 // A wall time converts to its only instant, to the earlier one where an hour
 // repeats, and moves forward by the gap where the clocks skip it.
 void ExpectConversion(const std::tm& wall) {
-    const time_t t = ValueOf(TaskTime::ToAbsolute(wall.tm_year + 1900, wall.tm_mon + 1, wall.tm_mday, wall.tm_hour, wall.tm_min));
+    const time_t t =
+        ValueOf(TaskTime::ToAbsolute(wall.tm_year + 1900, wall.tm_mon + 1, wall.tm_mday, wall.tm_hour, wall.tm_min));
     const auto vec = LibcInstants(wall);
     if (!vec.empty()) {
         ASSERT_EQ(t, vec.front()) << wall.tm_year + 1900 << "-" << wall.tm_mon + 1 << "-" << wall.tm_mday << " "
@@ -59,7 +60,8 @@ void ExpectConversion(const std::tm& wall) {
     localtime_r(&t, &got);
     localtime_r(&tEarlier, &before);
     std::tm gotWall = got;
-    ASSERT_EQ(timegm(&gotWall) - timegm(&w), got.tm_gmtoff - before.tm_gmtoff) << "gap at " << wall.tm_hour << ":" << wall.tm_min;
+    ASSERT_EQ(timegm(&gotWall) - timegm(&w), got.tm_gmtoff - before.tm_gmtoff)
+        << "gap at " << wall.tm_hour << ":" << wall.tm_min;
 }
 
 }  // namespace
@@ -152,7 +154,8 @@ TEST_P(TaskTimeTest, ChangeDaysConvertSoundly) {
                 timegm(&w);
                 ExpectConversion(w);
                 if (HasFatalFailure()) return;
-                const time_t t = ValueOf(TaskTime::ToAbsolute(w.tm_year + 1900, w.tm_mon + 1, w.tm_mday, w.tm_hour, w.tm_min));
+                const time_t t =
+                    ValueOf(TaskTime::ToAbsolute(w.tm_year + 1900, w.tm_mon + 1, w.tm_mday, w.tm_hour, w.tm_min));
                 std::tm back{};
                 localtime_r(&t, &back);
                 const TaskDateTime dt = TaskTime::FromAbsolute(t);
@@ -172,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(Zones, TaskTimeTest,
 
 TEST(TaskTime, OutOfRangeGroupsFailAsInvalidDateGroups) {
     const TaskDateTime bad[] = {
-        {1899, 1, 1, 0, 0, 0, 0}, {2020, 13, 1, 0, 0, 0, 0}, {2020, 1, 32, 0, 0, 0, 0},
+        {1899, 1, 1, 0, 0, 0, 0},  {2020, 13, 1, 0, 0, 0, 0}, {2020, 1, 32, 0, 0, 0, 0},
         {2020, 1, 1, 0, 24, 0, 0}, {2020, 1, 1, 0, 0, 60, 0}, {2020, 1, 1, 0, -1, 0, 0},
     };
     for (const auto& dt : bad) {

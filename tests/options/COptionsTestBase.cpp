@@ -7,7 +7,8 @@
 #include "CDataExchange.h"
 #include "COtherPage.h"
 
-COptionsDlg& COptionsTestBase::Open(int bNew, int nMode, int nIndex, const CTaskItem* pTask, const std::string& strPreset) {
+COptionsDlg& COptionsTestBase::Open(int bNew, int nMode, int nIndex, const CTaskItem* pTask,
+                                    const std::string& strPreset) {
     m_pDlg = std::make_unique<COptionsDlg>(nullptr, m_clock);
     m_pDlg->m_bNewTask = bNew;
     m_pDlg->m_nMode = nMode;

@@ -2,8 +2,6 @@
 // Drives the real options sheet offscreen: a fixed clock, a chosen time
 // zone, a temp data directory, recorded message boxes and a host object
 // model over an in-memory mail store.
-#include <gtest/gtest.h>
-
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -16,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "ResultValue.h"
+#include <gtest/gtest.h>
+
 #include "CApplication.h"
 #include "CBoxRecorder.h"
 #include "CMemoryMailBackend.h"
@@ -25,6 +24,7 @@
 #include "CSharedStateScope.h"
 #include "CTempDir.h"
 #include "IClock.h"
+#include "ResultValue.h"
 #include "SharedState.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
@@ -45,7 +45,9 @@ public:
 
     // Another zone than the scope's UTC, until the end of the test.
     void SetZone(const char* pszZone) { m_pZone = std::make_unique<CZoneGuard>(pszZone); }
-    static time_t Local(int y, int mo, int d, int h, int mi, int s) { return ValueOf(TaskTime::ToAbsolute(y, mo, d, h, mi, s)); }
+    static time_t Local(int y, int mo, int d, int h, int mi, int s) {
+        return ValueOf(TaskTime::ToAbsolute(y, mo, d, h, mi, s));
+    }
 
     // A composed, saved draft as the message window's button leaves it.
     CComPtr<_MailItem> Compose(const std::string& strSubject = "Weekly figures") {

@@ -158,8 +158,9 @@ TEST_F(ModesTest, AFailedTemplateSaveKeepsTheOldTemplateAndTheDraft) {
     m_backend.m_bFailTemplates = true;
     Open(0, COptionsDlg::kModeMessage, 0, &stored);
     EXPECT_FALSE(Schedule());
-    EXPECT_EQ(Texts(), std::vector<std::string>{
-                           "Failed to save the email template.\n\nPlease close the email and then open it and try again."});
+    EXPECT_EQ(Texts(),
+              std::vector<std::string>{
+                  "Failed to save the email template.\n\nPlease close the email and then open it and try again."});
     EXPECT_EQ(CTempDir::ReadFile(stored.m_strTemplateFile), "old template");
     EXPECT_EQ(DataFiles(), std::vector<std::string>{"Report 20240101090000.oft"});
     EXPECT_EQ(m_backend.Folder(EMailFolder::Drafts).size(), 1u);
@@ -183,8 +184,9 @@ TEST_F(ModesTest, MessageModesNeedTheCurrentMessage) {
     g_strDataDir.clear();
     m_boxes.m_vecShown.clear();
     EXPECT_FALSE(Schedule());
-    EXPECT_EQ(Texts(), std::vector<std::string>{
-                           "Failed to save the email template.\n\nPlease close the email and then open it and try again."});
+    EXPECT_EQ(Texts(),
+              std::vector<std::string>{
+                  "Failed to save the email template.\n\nPlease close the email and then open it and try again."});
     EXPECT_TRUE(g_spCurMailItem);
     EXPECT_EQ(m_backend.Folder(EMailFolder::Drafts).size(), 2u);
 }
@@ -194,8 +196,9 @@ TEST_F(ModesTest, AFolderThatCannotBeLookedIntoFailsTheSaveInsteadOfHanging) {
     g_strDataDir = m_dir.Path() + "/loop/";
     OpenNew();
     EXPECT_FALSE(Schedule());
-    EXPECT_EQ(Texts(), std::vector<std::string>{
-                           "Failed to save the email template.\n\nPlease close the email and then open it and try again."});
+    EXPECT_EQ(Texts(),
+              std::vector<std::string>{
+                  "Failed to save the email template.\n\nPlease close the email and then open it and try again."});
     EXPECT_TRUE(g_spCurMailItem);
 }
 
@@ -274,9 +277,9 @@ TEST_F(ModesTest, OutOfRangeStoredValuesAreShownClampedAndReported) {
     ASSERT_EQ(m_boxes.m_vecShown.size(), 1u);
     EXPECT_EQ(LastIcon(), CMessageBox::MB_ICONWARNING);
     const std::string& str = m_boxes.m_vecShown[0].strText;
-    for (const char* psz : {"start month: 13 is shown as 12", "start day: 40 is shown as 31", "start hour: 25",
-                            "monthly ordinal: item 9", "monthly day kind: item -3", "months: 0 is shown as 1",
-                            "occurrences: 5000000 is shown as 999999"})
+    for (const char* psz :
+         {"start month: 13 is shown as 12", "start day: 40 is shown as 31", "start hour: 25", "monthly ordinal: item 9",
+          "monthly day kind: item -3", "months: 0 is shown as 1", "occurrences: 5000000 is shown as 999999"})
         EXPECT_NE(str.find(psz), std::string::npos) << psz << " in " << str;
     EXPECT_EQ(Get<QDateEdit>(1037)->date(), QDate(2024, 12, 31));
     EXPECT_EQ(Selected(1057), 4);
@@ -297,7 +300,9 @@ TEST_F(ModesTest, OutOfRangeStoredValuesAreShownClampedAndReported) {
 // The sheet's texts name the program the add-in runs in, by the name the
 // host gives; with no host connected they say "the mail host".
 TEST_F(ModesTest, TextsNameTheHostTheAddinRunsIn) {
-    const auto OverdueText = [this] { return Get<QAbstractButton>(COptionsIds::IDC_SEND_OVERDUE)->text().toStdString(); };
+    const auto OverdueText = [this] {
+        return Get<QAbstractButton>(COptionsIds::IDC_SEND_OVERDUE)->text().toStdString();
+    };
     const CTaskItem stored = StoredTask();
     m_list.Add(stored);
     Open(0, COptionsDlg::kModeSchedule, 0, &stored);

@@ -1,8 +1,8 @@
 // Each recurrence type and form chosen on the real panels, scheduled from a
 // message: the task fields written and the first sending time, in several
 // time zones (a fixed present, Friday 7 June 2024 10:00 local).
-#include "COptionsTestBase.h"
 #include "CGeneralPage.h"
+#include "COptionsTestBase.h"
 
 namespace {
 
@@ -30,9 +30,12 @@ class RecurrenceTest : public COptionsTestBase, public ::testing::WithParamInter
 protected:
     void Do(const CStep& step) {
         switch (step.eAction) {
-            case CStep::kClick: return Click(step.nId);
-            case CStep::kType: return Type(step.nId, step.strText);
-            case CStep::kSelect: return Select(step.nId, step.nIndex);
+            case CStep::kClick:
+                return Click(step.nId);
+            case CStep::kType:
+                return Type(step.nId, step.strText);
+            case CStep::kSelect:
+                return Select(step.nId, step.nIndex);
         }
     }
 };
@@ -96,9 +99,9 @@ TEST_P(RecurrenceTest, EveryTypeAndFormGivesItsFieldsAndFirstSendingTime) {
         ASSERT_TRUE(Schedule()) << (m_boxes.m_vecShown.empty() ? "" : m_boxes.m_vecShown.front().strText);
         const CTaskItem task = m_pDlg->GetTask();
         ExpectFields(task, c.vecFields);
-        EXPECT_EQ(task.m_dtStart, (TaskDateTime{c.dateStart.year(), c.dateStart.month(), c.dateStart.day(),
-                                                c.dateStart.dayOfWeek() % 7 + 1, c.timeStart.hour(),
-                                                c.timeStart.minute(), 0}));
+        EXPECT_EQ(task.m_dtStart,
+                  (TaskDateTime{c.dateStart.year(), c.dateStart.month(), c.dateStart.day(),
+                                c.dateStart.dayOfWeek() % 7 + 1, c.timeStart.hour(), c.timeStart.minute(), 0}));
         EXPECT_EQ(task.m_dtNextSending, c.dtNext) << TaskTime::Format(task.m_dtNextSending);
         EXPECT_EQ(Texts(), std::vector<std::string>{kScheduled});
         EXPECT_EQ(LastIcon(), CMessageBox::MB_ICONINFORMATION);

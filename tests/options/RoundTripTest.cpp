@@ -166,7 +166,8 @@ TEST_F(RoundTripTest, EachEndChoiceEnablesOnlyItsField) {
         int nRadio;
         bool bCount, bDate;
         int32_t nKind;
-    } const steps[] = {{1040, true, false, 1}, {1039, false, false, 0}, {1041, false, true, 2}, {1039, false, false, 0}};
+    } const steps[] = {
+        {1040, true, false, 1}, {1039, false, false, 0}, {1041, false, true, 2}, {1039, false, false, 0}};
     for (const auto& step : steps) {
         SCOPED_TRACE(step.nRadio);
         Click(step.nRadio);

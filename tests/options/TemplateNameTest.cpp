@@ -1,8 +1,8 @@
 // Template file names from task names: cleaned, cut, stamped, and kept
 // inside the data directory without clashing.
-#include <gtest/gtest.h>
-
 #include <filesystem>
+
+#include <gtest/gtest.h>
 
 #include "CTempDir.h"
 #include "CTemplateName.h"
@@ -22,7 +22,9 @@ TEST(TemplateNameTest, NamesThatCouldLeaveTheFolderOrHideTheFileAreMadeHarmless)
     EXPECT_EQ(CTemplateName::CleanName("../../etc/passwd"), "etcpasswd");
     EXPECT_EQ(CTemplateName::CleanName(".."), "");
     EXPECT_EQ(CTemplateName::CleanName("...hidden"), "hidden");
-    EXPECT_EQ(CTemplateName::CleanName("tab\there\nnew\x7F" "line\x01"), "tabherenewline");
+    EXPECT_EQ(CTemplateName::CleanName("tab\there\nnew\x7F"
+                                       "line\x01"),
+              "tabherenewline");
     EXPECT_EQ(CTemplateName::CleanName("a.b"), "a.b");
 }
 

@@ -3,6 +3,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
+#include <filesystem>
 
 #include "CAttachmentsPage.h"
 #include "CGeneralPage.h"
@@ -11,8 +12,6 @@
 #include "CTaskListFile.h"
 #include "CUpDown.h"
 #include "SharedState.h"
-
-#include <filesystem>
 
 namespace fs = std::filesystem;
 
@@ -38,7 +37,7 @@ TEST_F(ValidationTest, ChecksRunInOrderAndEachStopsTheCommit) {
     OpenNew("  ");
     COptionsDlg& dlg = *m_pDlg;
     // Everything wrong at once; each fix reveals the next check.
-    Click(1106);  // weekly, no day ticked (the weekly panel starts with none)
+    Click(1106);                               // weekly, no day ticked (the weekly panel starts with none)
     SetStart(QDate(2024, 6, 7), QTime(9, 0));  // before the present
     Click(1041);
     Get<QDateEdit>(1036)->setDate(QDate(2024, 6, 6));  // before the start
@@ -225,7 +224,8 @@ TEST_F(ValidationTest, ATaskTooLargeForTheTaskListIsRefusedBeforeAnythingIsSaved
     arrEntries.Add(std::string(1048576, 'a'));
     m_pDlg->AttachmentsPage().Load(arrEntries);
     Type(1126, "n");
-    ExpectStopped("The attachment list is too long, please remove some of the attachments.", &m_pDlg->AttachmentsPage());
+    ExpectStopped("The attachment list is too long, please remove some of the attachments.",
+                  &m_pDlg->AttachmentsPage());
     Get<QTreeWidget>(1121)->clear();
 
     // Exactly the limit is scheduled, and the task list holds it whole.

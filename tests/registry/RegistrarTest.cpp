@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+
+#include <gtest/gtest.h>
 
 #include "CRegistrar.h"
 #include "CTempDir.h"
@@ -208,7 +208,7 @@ TEST(RegistrarSyntaxTest, MalformedScriptsNameTheLineAndChangeNothing) {
         const char* pszScript;
         int nLine;
     } cases[] = {
-        {"HKCR\n{\n  A = s 'x'\n", 3},                           // missing closing brace
+        {"HKCR\n{\n  A = s 'x'\n", 3},                                  // missing closing brace
         {"HKCR\n{\n  A\n  {\n    B = s 'x'\n  }\n}\nHKXX\n{\n}\n", 8},  // unknown root, after valid text
         {"HKCR\n{\n  A = s 'unterminated\n}\n", 3},
         {"HKCR\n{\n  val V = d '12x'\n}\n", 3},

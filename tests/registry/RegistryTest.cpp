@@ -1,10 +1,11 @@
-#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#include <gtest/gtest.h>
 
 #include "CRegistry.h"
 #include "CTempDir.h"
@@ -22,16 +23,12 @@ class EnvGuard {
 public:
     EnvGuard(const char* pszName, const char* pszValue) : m_strName(pszName) {
         if (const char* p = std::getenv(pszName)) m_old = p;
-        if (pszValue)
-            setenv(pszName, pszValue, 1);
-        else
-            unsetenv(pszName);
+        if (pszValue) setenv(pszName, pszValue, 1);
+        else unsetenv(pszName);
     }
     ~EnvGuard() {
-        if (m_old)
-            setenv(m_strName.c_str(), m_old->c_str(), 1);
-        else
-            unsetenv(m_strName.c_str());
+        if (m_old) setenv(m_strName.c_str(), m_old->c_str(), 1);
+        else unsetenv(m_strName.c_str());
     }
 
 private:
@@ -83,13 +80,15 @@ TEST(RegistryStoreTest, TextFormRoundTrips) {
     CRegistryStore store;
     ASSERT_EQ(store.CreateKey(HKCR, "CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}\\Programmable").Problem(), "");
     ASSERT_EQ(
-        store.SetValue(HKCR, "CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}", "", CRegValue::String("Addin Class")).Problem(),
+        store.SetValue(HKCR, "CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}", "", CRegValue::String("Addin Class"))
+            .Problem(),
         "");
     ASSERT_EQ(store.SetValue(HKLM, "Software\\X", "LoadBehavior", CRegValue::Dword(3)).Problem(), "");
     ASSERT_EQ(store.SetValue(HKLM, "Software\\X", "Max", CRegValue::Dword(0xFFFFFFFF)).Problem(), "");
-    ASSERT_EQ(store.SetValue(HKCU, "Odd [key] name", "quote \" back \\ tab\t", CRegValue::String("line\nnext\r\"q\" \\"))
-                  .Problem(),
-              "");
+    ASSERT_EQ(
+        store.SetValue(HKCU, "Odd [key] name", "quote \" back \\ tab\t", CRegValue::String("line\nnext\r\"q\" \\"))
+            .Problem(),
+        "");
     ASSERT_EQ(store.SetValue(HKCU, "", "RootValue", CRegValue::String("at the root")).Problem(), "");
     std::string strText = store.ToText();
     EXPECT_NE(strText.find("[HKEY_CLASSES_ROOT\\CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}]\n@=\"Addin Class\"\n"),
@@ -154,9 +153,9 @@ TEST(RegistryFileTest, UpdateWritesAndLoadReads) {
     CRegistryStore store;
     EXPECT_EQ(file.Load(store).Problem(), "");  // no file: empty registry
     EXPECT_TRUE(store.SubkeyNames(HKCU, "").empty());
-    EXPECT_EQ(
-        file.Update([](CRegistryStore& s) { return s.SetValue(HKCU, "Software\\Q", "n", CRegValue::Dword(7)); }).Problem(),
-        "");
+    EXPECT_EQ(file.Update([](CRegistryStore& s) { return s.SetValue(HKCU, "Software\\Q", "n", CRegValue::Dword(7)); })
+                  .Problem(),
+              "");
     EXPECT_TRUE(fs::exists(dir / "sub/dir/registry.reg"));
     EXPECT_NE(ReadText(dir / "sub/dir/registry.reg").find("[HKEY_CURRENT_USER\\Software\\Q]\n\"n\"=dword:00000007"),
               std::string::npos);
@@ -165,9 +164,10 @@ TEST(RegistryFileTest, UpdateWritesAndLoadReads) {
     // A change that reports a problem leaves the file as it was.
     std::string strBefore = ReadText(file.Path());
     EXPECT_EQ(file.Update([](CRegistryStore& s) -> CResult<> {
-                  s.DeleteKey(HKCU, "Software");
-                  return CProblem("refused");
-              }).Problem(),
+                      s.DeleteKey(HKCU, "Software");
+                      return CProblem("refused");
+                  })
+                  .Problem(),
               "refused");
     EXPECT_EQ(ReadText(file.Path()), strBefore);
     // No temporary files are left behind.
@@ -188,9 +188,10 @@ TEST(RegistryFileTest, DamagedFileIsReportedAndNotOverwritten) {
     EXPECT_NE(s.find("line 2:"), std::string::npos) << s;
     bool bCalled = false;
     EXPECT_NE(file.Update([&](CRegistryStore&) -> CResult<> {
-                  bCalled = true;
-                  return {};
-              }).Problem(),
+                      bCalled = true;
+                      return {};
+                  })
+                  .Problem(),
               "");
     EXPECT_FALSE(bCalled);
     EXPECT_EQ(ReadText(strPath), "[HKEY_CURRENT_USER\\A]\ngarbage\n");

@@ -1,8 +1,8 @@
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <type_traits>
+
+#include <gtest/gtest.h>
 
 #include "CResult.h"
 

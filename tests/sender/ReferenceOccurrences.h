@@ -78,12 +78,24 @@ inline int NthDayOfKind(int y, int m, int nOrdinal, int nKind) {
         const int w = Weekday(DayNumber(y, m, d));
         bool b = false;
         switch (nKind) {
-            case 0: b = true; break;
-            case 1: b = w >= 2 && w <= 6; break;
-            case 2: b = w == 1 || w == 7; break;
-            case 3: b = d % 2 == 0; break;
-            case 4: b = d % 2 == 1; break;
-            default: b = w == nKind - 4; break;
+            case 0:
+                b = true;
+                break;
+            case 1:
+                b = w >= 2 && w <= 6;
+                break;
+            case 2:
+                b = w == 1 || w == 7;
+                break;
+            case 3:
+                b = d % 2 == 0;
+                break;
+            case 4:
+                b = d % 2 == 1;
+                break;
+            default:
+                b = w == nKind - 4;
+                break;
         }
         if (b) vecDays.push_back(d);
     }
@@ -160,7 +172,8 @@ public:
                 const bool bMode0 = task.m_nMonthlyMode == 0;
                 const int M = bMode0 ? task.m_nMonthlyInterval : task.m_nMonthlyInterval2;
                 auto dayIn = [&](int y, int m) {
-                    return bMode0 ? task.m_nMonthlyDay : NthDayOfKind(y, m, task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind);
+                    return bMode0 ? task.m_nMonthlyDay
+                                  : NthDayOfKind(y, m, task.m_nMonthlyOrdinal, task.m_nMonthlyDayKind);
                 };
                 int64_t nDay = DayNumber(s.nYear, s.nMonth, dayIn(s.nYear, s.nMonth));
                 if (nDay < nStartDay) {
@@ -178,7 +191,8 @@ public:
                 const bool bMode0 = task.m_nYearlyMode == 0;
                 const int nMonth = (bMode0 ? task.m_nYearlyMonth : task.m_nYearlyMonth2) + 1;
                 auto dayIn = [&](int y) {
-                    return bMode0 ? task.m_nYearlyDay : NthDayOfKind(y, nMonth, task.m_nYearlyOrdinal, task.m_nYearlyDayKind);
+                    return bMode0 ? task.m_nYearlyDay
+                                  : NthDayOfKind(y, nMonth, task.m_nYearlyOrdinal, task.m_nYearlyDayKind);
                 };
                 int y = s.nYear;
                 // Compared as month and day, before any carry into the next month.
@@ -199,11 +213,16 @@ private:
     static bool DailyKind(int64_t nDay, int nKind) {
         const int w = Weekday(nDay), d = DateOf(nDay).d;
         switch (nKind) {
-            case 0: return true;
-            case 1: return w >= 2 && w <= 6;
-            case 2: return w == 1 || w == 7;
-            case 3: return d % 2 == 0;
-            default: return d % 2 == 1;
+            case 0:
+                return true;
+            case 1:
+                return w >= 2 && w <= 6;
+            case 2:
+                return w == 1 || w == 7;
+            case 3:
+                return d % 2 == 0;
+            default:
+                return d % 2 == 1;
         }
     }
     static bool Ticked(const CTaskItem& task, int64_t nDay) { return task.m_bWeekDays[Weekday(nDay) - 1] == 1; }

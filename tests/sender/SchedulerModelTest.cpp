@@ -7,8 +7,6 @@
 // moves on, and every saved list loads whole.
 //
 // QUILLORY_MODEL_RUNS and QUILLORY_MODEL_DAYS make the run longer.
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <functional>
 #include <random>
@@ -17,14 +15,16 @@
 #include <string>
 #include <vector>
 
-#include "CSeededRandom.h"
-#include "OffsetChanges.h"
-#include "ResultValue.h"
+#include <gtest/gtest.h>
+
 #include "CSchedule.h"
+#include "CSeededRandom.h"
 #include "CSendEmailDlg.h"
 #include "CTaskListFile.h"
 #include "CTextCodec.h"
+#include "OffsetChanges.h"
 #include "ReferenceOccurrences.h"
+#include "ResultValue.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
@@ -126,9 +126,9 @@ public:
 // What one task must do from its creation on.
 struct CExpected {
     std::vector<COccurrence> vecOccurrences;
-    size_t nNext = 0;         // the occurrence due next
-    size_t nLimit = 0;        // occurrences past this one never come (end after N)
-    time_t tEndOfDay = 0;     // end date's last second, for end kind 2
+    size_t nNext = 0;      // the occurrence due next
+    size_t nLimit = 0;     // occurrences past this one never come (end after N)
+    time_t tEndOfDay = 0;  // end date's last second, for end kind 2
     int nEndKind = 0;
     bool bActive = true;
     bool bOverdue = false;
@@ -158,7 +158,8 @@ public:
         const time_t tYear = Instant(RefSchedule::DayNumber(m_gen.Int(2010, 2030), 1, 1), 0, 0);
         const std::vector<time_t> vecChanges = OffsetChanges(tYear, tYear + 366 * 86400, 1800);
         time_t tNow = tYear + m_gen.Int(0, 365) * 86400;
-        if (!vecChanges.empty()) tNow = vecChanges[static_cast<size_t>(m_gen.Int(0, static_cast<int>(vecChanges.size()) - 1))];
+        if (!vecChanges.empty())
+            tNow = vecChanges[static_cast<size_t>(m_gen.Int(0, static_cast<int>(vecChanges.size()) - 1))];
         tNow -= m_gen.Int(0, std::min(m_nDays, 20)) * 86400 + m_gen.Int(0, 86399);
         const time_t tStop = tNow + static_cast<time_t>(m_nDays) * 86400;
         m_clock.Set(tNow);
@@ -172,9 +173,7 @@ public:
 private:
     static bool HasFailure() { return ::testing::Test::HasFailure(); }
 
-    void Fail(const std::string& str) {
-        ADD_FAILURE() << m_strWhere << ", at " << Show(m_clock.Now()) << ": " << str;
-    }
+    void Fail(const std::string& str) { ADD_FAILURE() << m_strWhere << ", at " << Show(m_clock.Now()) << ": " << str; }
 
     void CreateTasks(time_t tNow, time_t tStop) {
         CSchedule schedule(m_clock);
@@ -184,7 +183,9 @@ private:
             CExpected e;
             e.vecOccurrences = RefSchedule::CReference::All(task, tStop + 400 * 86400);
             e.nEndKind = task.m_nRecurrence == 0 ? 0 : task.m_nEndKind;
-            e.tEndOfDay = Instant(RefSchedule::DayNumber(task.m_dtEnd.nYear, task.m_dtEnd.nMonth, task.m_dtEnd.nDay), 23, 59) + 58;
+            e.tEndOfDay =
+                Instant(RefSchedule::DayNumber(task.m_dtEnd.nYear, task.m_dtEnd.nMonth, task.m_dtEnd.nDay), 23, 59) +
+                58;
             e.bOverdue = task.m_bSendOverdue != 0;
             // Occurrences before the moment of scheduling are passed over
             // without being counted.
@@ -204,8 +205,9 @@ private:
     static std::string Describe(const CTaskItem& t) {
         std::ostringstream os;
         os << "type " << t.m_nRecurrence << " start " << TaskTime::Format(t.m_dtStart) << " minutes "
-           << t.m_nMinuteInterval << " daily " << t.m_nDailyMode << "/" << t.m_nDailyInterval << "/" << t.m_nDailyDayKind
-           << " weekly " << t.m_nWeeklyMode << "/" << t.m_nWeeklyInterval << "/" << t.m_nWeeklyWeekOfMonth << " days ";
+           << t.m_nMinuteInterval << " daily " << t.m_nDailyMode << "/" << t.m_nDailyInterval << "/"
+           << t.m_nDailyDayKind << " weekly " << t.m_nWeeklyMode << "/" << t.m_nWeeklyInterval << "/"
+           << t.m_nWeeklyWeekOfMonth << " days ";
         for (int b : t.m_bWeekDays) os << b;
         os << " monthly " << t.m_nMonthlyMode << "/" << t.m_nMonthlyDay << "/" << t.m_nMonthlyInterval << "/"
            << t.m_nMonthlyOrdinal << "/" << t.m_nMonthlyDayKind << "/" << t.m_nMonthlyInterval2 << " yearly "
@@ -224,7 +226,8 @@ private:
         if (task.m_nOccurrenceCount != e.nCount) {
             strProblem = "count " + std::to_string(task.m_nOccurrenceCount) + ", expected " + std::to_string(e.nCount);
         } else if (!task.m_dtNextSending.IsSet()) {
-            if (!e.MayEnd()) strProblem = "completed, expected the occurrence at " + Show(e.vecOccurrences[e.nNext].tWall);
+            if (!e.MayEnd())
+                strProblem = "completed, expected the occurrence at " + Show(e.vecOccurrences[e.nNext].tWall);
         } else {
             const time_t tNext = ValueOf(TaskTime::ToAbsolute(task.m_dtNextSending));
             if (task.m_dtLastSent.IsSet() && tNext <= ValueOf(TaskTime::ToAbsolute(task.m_dtLastSent)) && e.nCount > 0)
@@ -238,8 +241,8 @@ private:
                                   : "");
         }
         if (!strProblem.empty())
-            Fail(task.m_strTaskName + " (" + m_vecDescribed[static_cast<size_t>(i)] + ") " + pszWhen + ": " + strProblem +
-                 "; last sent " + TaskTime::Format(task.m_dtLastSent));
+            Fail(task.m_strTaskName + " (" + m_vecDescribed[static_cast<size_t>(i)] + ") " + pszWhen + ": " +
+                 strProblem + "; last sent " + TaskTime::Format(task.m_dtLastSent));
     }
 
     void Save(const CTaskList& list) {
@@ -253,7 +256,9 @@ private:
     void StartHost() {
         CSendContext ctx;
         ctx.fnTaskList = [this] { return &m_list; };
-        ctx.fnSend = [this](const CTaskItem& t) { m_vecSent.push_back(t.m_strTaskName + " @ " + TaskTime::Format(t.m_dtNextSending)); };
+        ctx.fnSend = [this](const CTaskItem& t) {
+            m_vecSent.push_back(t.m_strTaskName + " @ " + TaskTime::Format(t.m_dtNextSending));
+        };
         ctx.fnSave = [this](const CTaskList& list) { Save(list); };
         ctx.pClock = &m_clock;
         m_pHost = std::make_unique<CSendEmailDlg>(std::move(ctx));
@@ -289,7 +294,8 @@ private:
             for (const auto& s : vecExpected) str += s + "; ";
             Fail(str + "]");
         }
-        if ((m_nSaves != nSavesBefore) != bChanged) Fail(bChanged ? "handled tasks but did not save" : "saved with nothing handled");
+        if ((m_nSaves != nSavesBefore) != bChanged)
+            Fail(bChanged ? "handled tasks but did not save" : "saved with nothing handled");
         for (int i = 0; i < m_list.GetSize() && !HasFailure(); ++i) Compare(i, "after a tick");
     }
 
@@ -345,8 +351,9 @@ private:
     std::unique_ptr<CSendEmailDlg> m_pHost;
 };
 
-const char* const kZones[] = {"Europe/Berlin", "America/New_York", "Australia/Lord_Howe", "America/Sao_Paulo",
-                              "Asia/Kathmandu", "UTC", "America/Havana"};
+const char* const kZones[] = {"Europe/Berlin",     "America/New_York", "Australia/Lord_Howe",
+                              "America/Sao_Paulo", "Asia/Kathmandu",   "UTC",
+                              "America/Havana"};
 
 }  // namespace
 
@@ -408,7 +415,7 @@ TEST_P(SchedulerStartOccurrenceTest, AStartOnItsOwnDateGoesOutAtItsMinuteThenMov
         int nRecurrence;
         std::function<void(CTaskItem&)> fnSet;  // the fields the recurrence reads
         TaskDateTime dtStart;
-        time_t tScheduled;                      // when the options sheet computed it
+        time_t tScheduled;  // when the options sheet computed it
         time_t tRunFrom;
         int nMinutes;
         std::string strNextAfter;
@@ -418,8 +425,7 @@ TEST_P(SchedulerStartOccurrenceTest, AStartOnItsOwnDateGoesOutAtItsMinuteThenMov
          "2027-01-07 09:36"},
         {"yearly on its start date, sent overdue", 5,
          [](CTaskItem& t) { t.m_nYearlyMonth = 2, t.m_nYearlyDay = 5, t.m_bSendOverdue = 1; },
-         TaskDateTime{2027, 3, 5, 0, 10, 0, 0}, At(2027, 3, 1, 8, 0), At(2027, 3, 5, 9, 58), 10,
-         "2028-03-05 10:00"},
+         TaskDateTime{2027, 3, 5, 0, 10, 0, 0}, At(2027, 3, 1, 8, 0), At(2027, 3, 5, 9, 58), 10, "2028-03-05 10:00"},
     };
     for (const auto& c : cases) {
         m_list.RemoveAll();
@@ -441,8 +447,8 @@ TEST_P(SchedulerStartOccurrenceTest, EndAfterThreeSendsThree) {
     CTaskItem t;
     t.m_nRecurrence = 4;
     t.m_nMonthlyMode = 1;
-    t.m_nMonthlyOrdinal = 0;   // first
-    t.m_nMonthlyDayKind = 8;   // wednesday
+    t.m_nMonthlyOrdinal = 0;  // first
+    t.m_nMonthlyDayKind = 8;  // wednesday
     t.m_nMonthlyInterval2 = 1;
     t.m_nEndKind = 1;
     t.m_nEndAfterCount = 3;

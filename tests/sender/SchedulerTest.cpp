@@ -1,22 +1,24 @@
 // The send scheduler's tick on an injected clock: which tasks it sends and
 // skips, how it advances and saves, and that its cache never makes it
 // differ from the plain tick, across edits, zone changes and clock jumps.
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "ResultValue.h"
+#include <gtest/gtest.h>
+
 #include "CSendEmailDlg.h"
 #include "ReferenceTick.h"
+#include "ResultValue.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
 namespace {
 
-TaskDateTime At(int y, int mo, int d, int h, int mi) { return TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(y, mo, d, h, mi))); }
+TaskDateTime At(int y, int mo, int d, int h, int mi) {
+    return TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(y, mo, d, h, mi)));
+}
 
 CTaskItem Minutely(const std::string& strName, TaskDateTime dtStart, int nEvery, bool bOverdue = true) {
     CTaskItem t;
@@ -51,7 +53,9 @@ protected:
         ctx.pClock = &m_clock;
         m_pDlg = std::make_unique<CSendEmailDlg>(ctx);
     }
-    void SetNow(int y, int mo, int d, int h, int mi, int s = 0) { m_clock.Set(ValueOf(TaskTime::ToAbsolute(y, mo, d, h, mi, s))); }
+    void SetNow(int y, int mo, int d, int h, int mi, int s = 0) {
+        m_clock.Set(ValueOf(TaskTime::ToAbsolute(y, mo, d, h, mi, s)));
+    }
     void Ticks(int n) {
         for (int i = 0; i < n; ++i) m_pDlg->OnTimer();
     }
@@ -116,7 +120,8 @@ TEST_F(SchedulerTest, MissedOccurrencesCatchUpOnePerTickThenTheCurrentOne) {
     for (int i = 0; i < 12; ++i) {
         Ticks(1);
         EXPECT_EQ(m_vecSent.size(), static_cast<size_t>(i + 1));
-        EXPECT_EQ(m_vecSent.back(), "m@" + TaskTime::Format(TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(2026, 3, 2, 9, 5 * i)))));
+        EXPECT_EQ(m_vecSent.back(),
+                  "m@" + TaskTime::Format(TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(2026, 3, 2, 9, 5 * i)))));
     }
     Ticks(1);
     EXPECT_EQ(m_vecSent.back(), "m@2026-03-02 10:00");
@@ -183,7 +188,8 @@ TEST_F(SchedulerTest, EditsBetweenTicksAreSeen) {
     Ticks(1);
     m_list.Add(Once("new", At(2026, 3, 2, 10, 0)));
     Ticks(1);
-    EXPECT_EQ(m_vecSent, (std::vector<std::string>{"m@2026-03-02 10:00", "off@2026-03-02 09:00", "new@2026-03-02 10:00"}));
+    EXPECT_EQ(m_vecSent,
+              (std::vector<std::string>{"m@2026-03-02 10:00", "off@2026-03-02 09:00", "new@2026-03-02 10:00"}));
 }
 
 TEST_F(SchedulerTest, AZoneChangeRecomputesTheCachedTimes) {
@@ -298,20 +304,24 @@ TEST_P(SchedulerDifferentialTest, CachedTickEqualsThePlainTick) {
     int nSavesCached = 0, nSavesPlain = 0;
     CSendContext ctx;
     ctx.fnTaskList = [&] { return &cached; };
-    ctx.fnSend = [&](const CTaskItem& t) { vecCached.push_back(t.m_strTaskName + TaskTime::Format(t.m_dtNextSending)); };
+    ctx.fnSend = [&](const CTaskItem& t) {
+        vecCached.push_back(t.m_strTaskName + TaskTime::Format(t.m_dtNextSending));
+    };
     ctx.fnSave = [&](const CTaskList&) { ++nSavesCached; };
     ctx.pClock = &clock;
     CSendEmailDlg dlg(ctx);
-    auto fnSendPlain = [&](const CTaskItem& t) { vecPlain.push_back(t.m_strTaskName + TaskTime::Format(t.m_dtNextSending)); };
+    auto fnSendPlain = [&](const CTaskItem& t) {
+        vecPlain.push_back(t.m_strTaskName + TaskTime::Format(t.m_dtNextSending));
+    };
     auto fnSavePlain = [&](const CTaskList&) { ++nSavesPlain; };
 
     time_t tNow = tBase;
     for (int nStep = 0; nStep < 3000; ++nStep) {
         const int r = pick(0, 99);
-        if (r < 70) tNow += pick(1, 40);                  // time runs
-        else if (r < 80) tNow += pick(60, 7200);          // sleep, wake
-        else if (r < 85) tNow -= pick(60, 3600);          // clock set back
-        else if (r < 95 && cached.GetSize() > 0) {        // the user edits
+        if (r < 70) tNow += pick(1, 40);            // time runs
+        else if (r < 80) tNow += pick(60, 7200);    // sleep, wake
+        else if (r < 85) tNow -= pick(60, 3600);    // clock set back
+        else if (r < 95 && cached.GetSize() > 0) {  // the user edits
             const int i = pick(0, cached.GetSize() - 1);
             switch (pick(0, 3)) {
                 case 0:

@@ -1,11 +1,12 @@
 // Sending one task through the real host: object model, store, delivery
 // worker and a loopback SMTP server that shows what arrived.
-#include <gtest/gtest.h>
-#include <sys/file.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <filesystem>
+
+#include <gtest/gtest.h>
 
 #include "CApplication.h"
 #include "CHostTestBase.h"
@@ -62,7 +63,9 @@ protected:
         }
         return vec;
     }
-    size_t OutboxAndSent() { return m_pHost->ListFolder(EMailFolder::Outbox).size() + m_pHost->ListFolder(EMailFolder::SentItems).size(); }
+    size_t OutboxAndSent() {
+        return m_pHost->ListFolder(EMailFolder::Outbox).size() + m_pHost->ListFolder(EMailFolder::SentItems).size();
+    }
 
     fs::path Dir() const { return fs::path(m_dir.Path()); }
 
@@ -82,8 +85,8 @@ TEST_F(SendTaskTest, FolderMaskAttachesTheFolderFilesOnlyAndEntriesAsListed) {
     const std::string strGone = File("gone.pdf");
     fs::remove(strGone);
     task.m_arrAttachments.Add((Dir() / "files" / "*.txt").string());
-    task.m_arrAttachments.Add(strGone);                          // deleted after scheduling
-    task.m_arrAttachments.Add((Dir() / "files").string());       // a folder without a mask
+    task.m_arrAttachments.Add(strGone);                     // deleted after scheduling
+    task.m_arrAttachments.Add((Dir() / "files").string());  // a folder without a mask
     task.m_arrAttachments.Add(File("report.pdf", "%PDF"));
     task.m_arrAttachments.Add((Dir() / "files" / "report.pdf").string());  // twice
     SendTask(m_spApp, task);

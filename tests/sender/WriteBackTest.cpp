@@ -1,18 +1,20 @@
 // What the tick writes back when the list changed during a send (a nested
 // event loop), and what it does with a task whose schedule cannot move on.
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
-#include "ResultValue.h"
+#include <gtest/gtest.h>
+
 #include "CSendEmailDlg.h"
+#include "ResultValue.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
 namespace {
 
-TaskDateTime At(int y, int mo, int d, int h, int mi) { return TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(y, mo, d, h, mi))); }
+TaskDateTime At(int y, int mo, int d, int h, int mi) {
+    return TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(y, mo, d, h, mi)));
+}
 
 // Every 5 minutes from 09:00, last sent 09:55, next 10:00.
 CTaskItem Every5(const std::string& strName) {
@@ -113,14 +115,12 @@ TEST_P(WriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
         std::function<void(CTaskList&)> fnEdit;
         std::function<void(const CTaskList&)> fnCheck;
     } const cases[] = {
-        {"removed",
-         [](CTaskList& l) { l.RemoveAt(0); },
+        {"removed", [](CTaskList& l) { l.RemoveAt(0); },
          [](const CTaskList& l) {
              ASSERT_EQ(l.GetSize(), 1);
              EXPECT_EQ(l[0].m_strTaskName, "other");
          }},
-        {"disabled and renamed",
-         EditSent([](CTaskItem& t) {
+        {"disabled and renamed", EditSent([](CTaskItem& t) {
              t.m_bActive = 0;
              t.m_strTaskName = "renamed";
          }),
@@ -130,8 +130,7 @@ TEST_P(WriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
              EXPECT_EQ(l[0].m_nOccurrenceCount, 1) << "the occurrence is counted on the task as it is now";
              EXPECT_EQ(TaskTime::Format(l[0].m_dtNextSending), "2026-03-02 10:05");
          }},
-        {"rescheduled",
-         EditSent([](CTaskItem& t) {
+        {"rescheduled", EditSent([](CTaskItem& t) {
              t.m_nMinuteInterval = 60;
              t.m_dtLastSent.Empty();
              t.m_dtNextSending = At(2026, 3, 2, 12, 0);
@@ -140,8 +139,7 @@ TEST_P(WriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
              EXPECT_EQ(l[0].m_nOccurrenceCount, 0) << "the edit wins over the stale advance";
              EXPECT_EQ(TaskTime::Format(l[0].m_dtNextSending), "2026-03-02 12:00");
          }},
-        {"rescheduled, the same occurrence next",
-         EditSent([](CTaskItem& t) {
+        {"rescheduled, the same occurrence next", EditSent([](CTaskItem& t) {
              t.m_nMinuteInterval = 15;
              t.m_dtStart = At(2026, 3, 2, 10, 0);
              t.m_dtLastSent.Empty();  // the options sheet schedules anew
@@ -192,23 +190,98 @@ TEST_P(WriteBackTest, AScheduleThatCannotMoveOnSendsOnceAndCompletes) {
         std::function<void(CTaskItem&)> fnSet;
         const char* pszWhy;  // null: the outcome is open, at most one send
     } const cases[] = {
-        {"weekly, no day", [](CTaskItem& t) { t.m_nRecurrence = 3; t.m_nWeeklyInterval = 1; for (int& b : t.m_bWeekDays) b = 0; },
+        {"weekly, no day",
+         [](CTaskItem& t) {
+             t.m_nRecurrence = 3;
+             t.m_nWeeklyInterval = 1;
+             for (int& b : t.m_bWeekDays) b = 0;
+         },
          "a weekly task with no day ticked"},
-        {"weekly mode 3", [](CTaskItem& t) { t.m_nRecurrence = 3; t.m_nWeeklyMode = 3; }, "the weekly mode 3 is not one of 0..1"},
-        {"week of month 5", [](CTaskItem& t) { t.m_nRecurrence = 3; t.m_nWeeklyMode = 1; t.m_nWeeklyWeekOfMonth = 5; },
+        {"weekly mode 3",
+         [](CTaskItem& t) {
+             t.m_nRecurrence = 3;
+             t.m_nWeeklyMode = 3;
+         },
+         "the weekly mode 3 is not one of 0..1"},
+        {"week of month 5",
+         [](CTaskItem& t) {
+             t.m_nRecurrence = 3;
+             t.m_nWeeklyMode = 1;
+             t.m_nWeeklyWeekOfMonth = 5;
+         },
          "the week of the month 5 is not one of 0..2"},
-        {"daily mode 2", [](CTaskItem& t) { t.m_nRecurrence = 2; t.m_nDailyMode = 2; }, "the daily mode 2 is not one of 0..1"},
-        {"daily kind 7", [](CTaskItem& t) { t.m_nRecurrence = 2; t.m_nDailyMode = 1; t.m_nDailyDayKind = 7; },
+        {"daily mode 2",
+         [](CTaskItem& t) {
+             t.m_nRecurrence = 2;
+             t.m_nDailyMode = 2;
+         },
+         "the daily mode 2 is not one of 0..1"},
+        {"daily kind 7",
+         [](CTaskItem& t) {
+             t.m_nRecurrence = 2;
+             t.m_nDailyMode = 1;
+             t.m_nDailyDayKind = 7;
+         },
          "the daily day kind 7 is not one of 0..4"},
-        {"minutes 0", [](CTaskItem& t) { t.m_nMinuteInterval = 0; }, "a minutely task every 0 minutes (the interval must be at least 1)"},
-        {"days 0", [](CTaskItem& t) { t.m_nRecurrence = 2; t.m_nDailyInterval = 0; }, "a daily task every 0 days (the interval must be at least 1)"},
-        {"weeks 0", [](CTaskItem& t) { t.m_nRecurrence = 3; t.m_nWeeklyInterval = 0; t.m_bWeekDays[2] = 1; }, nullptr},
-        {"months 0", [](CTaskItem& t) { t.m_nRecurrence = 4; t.m_nMonthlyDay = 2; t.m_nMonthlyInterval = 0; }, nullptr},
-        {"monthly ordinal 9", [](CTaskItem& t) { t.m_nRecurrence = 4; t.m_nMonthlyMode = 1; t.m_nMonthlyOrdinal = 9; t.m_nMonthlyInterval2 = 1; }, nullptr},
-        {"monthly kind 20", [](CTaskItem& t) { t.m_nRecurrence = 4; t.m_nMonthlyMode = 1; t.m_nMonthlyDayKind = 20; t.m_nMonthlyInterval2 = 1; }, nullptr},
-        {"yearly mode 7", [](CTaskItem& t) { t.m_nRecurrence = 5; t.m_nYearlyMode = 7; }, nullptr},
-        {"yearly month 15", [](CTaskItem& t) { t.m_nRecurrence = 5; t.m_nYearlyMonth = 15; t.m_nYearlyDay = 2; }, nullptr},
-        {"yearly ordinal 8", [](CTaskItem& t) { t.m_nRecurrence = 5; t.m_nYearlyMode = 1; t.m_nYearlyOrdinal = 8; t.m_nYearlyMonth2 = 2; }, nullptr},
+        {"minutes 0", [](CTaskItem& t) { t.m_nMinuteInterval = 0; },
+         "a minutely task every 0 minutes (the interval must be at least 1)"},
+        {"days 0",
+         [](CTaskItem& t) {
+             t.m_nRecurrence = 2;
+             t.m_nDailyInterval = 0;
+         },
+         "a daily task every 0 days (the interval must be at least 1)"},
+        {"weeks 0",
+         [](CTaskItem& t) {
+             t.m_nRecurrence = 3;
+             t.m_nWeeklyInterval = 0;
+             t.m_bWeekDays[2] = 1;
+         },
+         nullptr},
+        {"months 0",
+         [](CTaskItem& t) {
+             t.m_nRecurrence = 4;
+             t.m_nMonthlyDay = 2;
+             t.m_nMonthlyInterval = 0;
+         },
+         nullptr},
+        {"monthly ordinal 9",
+         [](CTaskItem& t) {
+             t.m_nRecurrence = 4;
+             t.m_nMonthlyMode = 1;
+             t.m_nMonthlyOrdinal = 9;
+             t.m_nMonthlyInterval2 = 1;
+         },
+         nullptr},
+        {"monthly kind 20",
+         [](CTaskItem& t) {
+             t.m_nRecurrence = 4;
+             t.m_nMonthlyMode = 1;
+             t.m_nMonthlyDayKind = 20;
+             t.m_nMonthlyInterval2 = 1;
+         },
+         nullptr},
+        {"yearly mode 7",
+         [](CTaskItem& t) {
+             t.m_nRecurrence = 5;
+             t.m_nYearlyMode = 7;
+         },
+         nullptr},
+        {"yearly month 15",
+         [](CTaskItem& t) {
+             t.m_nRecurrence = 5;
+             t.m_nYearlyMonth = 15;
+             t.m_nYearlyDay = 2;
+         },
+         nullptr},
+        {"yearly ordinal 8",
+         [](CTaskItem& t) {
+             t.m_nRecurrence = 5;
+             t.m_nYearlyMode = 1;
+             t.m_nYearlyOrdinal = 8;
+             t.m_nYearlyMonth2 = 2;
+         },
+         nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszName);

@@ -47,7 +47,9 @@ private:
         seen.strText = pBox->text().toStdString();
         seen.icon = pBox->icon();
         seen.buttons = pBox->standardButtons();
-        seen.defaultButton = pBox->defaultButton() ? pBox->standardButton(static_cast<QAbstractButton*>(pBox->defaultButton())) : QMessageBox::NoButton;
+        seen.defaultButton = pBox->defaultButton()
+                                 ? pBox->standardButton(static_cast<QAbstractButton*>(pBox->defaultButton()))
+                                 : QMessageBox::NoButton;
         seen.bExpected = !m_deqAnswers.empty();
         QMessageBox::StandardButton answer = kEscape;
         if (!m_deqAnswers.empty()) {

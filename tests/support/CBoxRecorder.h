@@ -1,8 +1,8 @@
 #pragma once
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "CMessageBox.h"
 

@@ -26,8 +26,9 @@ void CSmtpServer::MakeCertificate() {
 }
 
 void CSmtpServer::Start(const COptions& opts) {
-    std::vector<std::string> vecArgs = {"/usr/bin/python3", QUILLORY_TEST_SUPPORT_DIR "/smtp_server.py", "--out", m_strOutDir,
-                                        "--port", std::to_string(opts.nPort ? opts.nPort : m_nPort)};
+    std::vector<std::string> vecArgs = {
+        "/usr/bin/python3", QUILLORY_TEST_SUPPORT_DIR "/smtp_server.py",      "--out", m_strOutDir,
+        "--port",           std::to_string(opts.nPort ? opts.nPort : m_nPort)};
     if (opts.bStartTls || opts.bImplicitTls) {
         MakeCertificate();
         vecArgs.insert(vecArgs.end(), {"--cert", CertPath(), "--key", m_strWorkDir + "/key.pem"});

@@ -15,7 +15,7 @@ public:
         std::string strAuth;  // "user:password"
         std::vector<std::string> vecRefuse;
         std::string strDataReply;
-        int nPort = 0;        // 0: a free one
+        int nPort = 0;  // 0: a free one
     };
     struct CReceived {
         std::string strMailFrom;

@@ -52,7 +52,8 @@ void CTestProcess::Start(const std::vector<std::string>& vecArgs, bool bCaptureS
 std::string CTestProcess::ReadLine(std::chrono::milliseconds timeout) {
     auto tEnd = std::chrono::steady_clock::now() + timeout;
     while (m_strBuffer.find('\n') == std::string::npos) {
-        auto nLeft = std::chrono::duration_cast<std::chrono::milliseconds>(tEnd - std::chrono::steady_clock::now()).count();
+        auto nLeft =
+            std::chrono::duration_cast<std::chrono::milliseconds>(tEnd - std::chrono::steady_clock::now()).count();
         pollfd pfd{m_fdOut, POLLIN, 0};
         if (nLeft <= 0 || ::poll(&pfd, 1, static_cast<int>(nLeft)) <= 0) return {};
         char buf[512];
@@ -125,7 +126,6 @@ int CTestProcess::Run(const std::vector<std::string>& vecArgs) {
     posix_spawn_file_actions_destroy(&actions);
     if (nRc != 0) return -1;
     int nStatus = 0;
-    while (::waitpid(pid, &nStatus, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &nStatus, 0) < 0 && errno == EINTR) {}
     return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
 }

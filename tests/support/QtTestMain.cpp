@@ -1,9 +1,10 @@
 // Widget tests run offscreen unless a display was asked for explicitly
 // (QT_QPA_PLATFORM=xcb to watch one).
-#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <QApplication>
+
+#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);

@@ -1,7 +1,7 @@
 #pragma once
-#include <gtest/gtest.h>
-
 #include <utility>
+
+#include <gtest/gtest.h>
 
 #include "CResult.h"
 

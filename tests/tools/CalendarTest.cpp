@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-#include <libical/ical.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -11,11 +9,14 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+#include <libical/ical.h>
+
 #include "CSchedule.h"
 #include "CTaskListFile.h"
 #include "CTempDir.h"
-#include "ResultValue.h"
 #include "CTextCodec.h"
+#include "ResultValue.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
@@ -67,7 +68,8 @@ CTaskItem Make(const CCase& c, time_t tNow) {
 const std::vector<CCase>& Cases() {
     using R = ERecurrence;
     auto type = [](CTaskItem& t, R r) { t.m_nRecurrence = CodeOf(r); };
-    // clang-format off: one row a case
+    // One row a case.
+    // clang-format off
     static const std::vector<CCase> s_vec = {
         {"once", [=](CTaskItem& t) { type(t, R::Once); }},
         {"every 90 minutes, 40 times", [=](CTaskItem& t) { type(t, R::Minutely); t.m_nMinuteInterval = 90; t.m_nEndKind = CodeOf(EEndKind::AfterCount); t.m_nEndAfterCount = 40; }},
@@ -163,7 +165,8 @@ std::map<std::string, CEvent> Parse(const std::string& strCalendar, time_t tFrom
         if (icalproperty* pRule = icalcomponent_get_first_property(p, ICAL_RRULE_PROPERTY)) {
             icalrecur_iterator* pIt = icalrecur_iterator_new(icalproperty_get_rrule(pRule), dtStart);
             icalrecur_iterator_next(pIt);  // DTSTART itself
-            for (icaltimetype t = icalrecur_iterator_next(pIt); !icaltime_is_null_time(t); t = icalrecur_iterator_next(pIt)) {
+            for (icaltimetype t = icalrecur_iterator_next(pIt); !icaltime_is_null_time(t);
+                 t = icalrecur_iterator_next(pIt)) {
                 const time_t tAt = icaltime_as_timet_with_zone(t, pZone);
                 if (tAt >= tTo) break;
                 vecTimes.push_back(tAt);

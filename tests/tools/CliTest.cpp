@@ -1,4 +1,3 @@
-#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -6,6 +5,8 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+
+#include <gtest/gtest.h>
 
 #include "CTaskJson.h"
 #include "CTaskListFile.h"
@@ -23,17 +24,15 @@ struct CRun {
 
 class CliTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_strFile = (m_dir / "emails.dat").string();
-    }
+    void SetUp() override { m_strFile = (m_dir / "emails.dat").string(); }
 
     // Runs the CLI through the shell with the given standard input.
     CRun Run(const std::string& strArgs, const std::string& strIn = "") {
         std::string strInFile = (m_dir / "stdin").string();
         std::ofstream(strInFile) << strIn;
         std::string strErrFile = (m_dir / "stderr").string();
-        std::string strCmd = m_strEnv + std::string("'") + QUILLORY_CLI + "' " + strArgs + " < '" + strInFile + "' 2> '" +
-                             strErrFile + "'";
+        std::string strCmd = m_strEnv + std::string("'") + QUILLORY_CLI + "' " + strArgs + " < '" + strInFile +
+                             "' 2> '" + strErrFile + "'";
         CRun r;
         FILE* p = popen(strCmd.c_str(), "r");
         char buf[4096];
@@ -217,7 +216,8 @@ const CRuleCase kRuleCases[] = {
     {"daily days above", R"({"recurrence":2,"dailyInterval":1000000})",
      "dailyInterval: must be at most 999999, not 1000000"},
     {"daily kind", R"({"recurrence":2,"dailyMode":1,"dailyDayKind":5})", "dailyDayKind: must be 0..4, not 5"},
-    {"daily kind negative", R"({"recurrence":2,"dailyMode":1,"dailyDayKind":-1})", "dailyDayKind: must be 0..4, not -1"},
+    {"daily kind negative", R"({"recurrence":2,"dailyMode":1,"dailyDayKind":-1})",
+     "dailyDayKind: must be 0..4, not -1"},
     {"daily form 0 ignores the kind", R"({"recurrence":2,"dailyInterval":3,"dailyDayKind":9})", nullptr},
     {"daily form 1 ignores the days", R"({"recurrence":2,"dailyMode":1,"dailyDayKind":4,"dailyInterval":0})", nullptr},
     {"weekly mode", R"({"recurrence":3,"weeklyMode":2,"weeklyInterval":1})", "weeklyMode: must be 0..1, not 2"},
@@ -244,15 +244,18 @@ const CRuleCase kRuleCases[] = {
     {"monthly day 32", R"({"recurrence":4,"monthlyDay":32})", "monthlyDay: must be at most 31, not 32"},
     {"monthly day 31", R"({"recurrence":4,"monthlyDay":31})", nullptr},
     {"monthly months 0", R"({"recurrence":4,"monthlyInterval":0})", "monthlyInterval: must be at least 1, not 0"},
-    {"monthly ordinal", R"({"recurrence":4,"monthlyMode":1,"monthlyOrdinal":5})", "monthlyOrdinal: must be 0..4, not 5"},
-    {"monthly kind", R"({"recurrence":4,"monthlyMode":1,"monthlyDayKind":12})", "monthlyDayKind: must be 0..11, not 12"},
+    {"monthly ordinal", R"({"recurrence":4,"monthlyMode":1,"monthlyOrdinal":5})",
+     "monthlyOrdinal: must be 0..4, not 5"},
+    {"monthly kind", R"({"recurrence":4,"monthlyMode":1,"monthlyDayKind":12})",
+     "monthlyDayKind: must be 0..11, not 12"},
     {"monthly form 1 months 0", R"({"recurrence":4,"monthlyMode":1,"monthlyInterval2":0})",
      "monthlyInterval2: must be at least 1, not 0"},
     {"monthly form 1 months above", R"({"recurrence":4,"monthlyMode":1,"monthlyInterval2":1000000})",
      "monthlyInterval2: must be at most 999999, not 1000000"},
     {"monthly form 0 ignores form 1", R"({"recurrence":4,"monthlyOrdinal":9,"monthlyDayKind":-4,"monthlyInterval2":0})",
      nullptr},
-    {"monthly form 1 ignores form 0", R"({"recurrence":4,"monthlyMode":1,"monthlyDay":0,"monthlyInterval":0})", nullptr},
+    {"monthly form 1 ignores form 0", R"({"recurrence":4,"monthlyMode":1,"monthlyDay":0,"monthlyInterval":0})",
+     nullptr},
     {"yearly mode", R"({"recurrence":5,"yearlyMode":2})", "yearlyMode: must be 0..1, not 2"},
     {"yearly month 12", R"({"recurrence":5,"yearlyMonth":12})", "yearlyMonth: must be 0..11, not 12"},
     {"yearly month -1", R"({"recurrence":5,"yearlyMonth":-1})", "yearlyMonth: must be 0..11, not -1"},
@@ -260,16 +263,19 @@ const CRuleCase kRuleCases[] = {
     {"yearly day 32", R"({"recurrence":5,"yearlyDay":32})", "yearlyDay: must be at most 31, not 32"},
     {"yearly 30 February", R"({"recurrence":5,"yearlyMonth":1,"yearlyDay":30})",
      "yearlyDay: must be at most 29 in February, not 30"},
-    {"yearly 31 April", R"({"recurrence":5,"yearlyMonth":3,"yearlyDay":31})", "yearlyDay: must be at most 30 in April, not 31"},
+    {"yearly 31 April", R"({"recurrence":5,"yearlyMonth":3,"yearlyDay":31})",
+     "yearlyDay: must be at most 30 in April, not 31"},
     {"yearly 29 February waits for leap years", R"({"recurrence":5,"yearlyMonth":1,"yearlyDay":29})", nullptr},
     {"yearly 31 December", R"({"recurrence":5,"yearlyMonth":11,"yearlyDay":31})", nullptr},
     {"yearly ordinal", R"({"recurrence":5,"yearlyMode":1,"yearlyOrdinal":5})", "yearlyOrdinal: must be 0..4, not 5"},
     {"yearly kind", R"({"recurrence":5,"yearlyMode":1,"yearlyDayKind":12})", "yearlyDayKind: must be 0..11, not 12"},
-    {"yearly form 1 month", R"({"recurrence":5,"yearlyMode":1,"yearlyMonth2":12})", "yearlyMonth2: must be 0..11, not 12"},
+    {"yearly form 1 month", R"({"recurrence":5,"yearlyMode":1,"yearlyMonth2":12})",
+     "yearlyMonth2: must be 0..11, not 12"},
     {"yearly form 1 ignores form 0", R"({"recurrence":5,"yearlyMode":1,"yearlyDay":0,"yearlyMonth":40})", nullptr},
     {"end kind", R"({"endKind":3})", "endKind: must be 0..2, not 3"},
     {"end after 0", R"({"endKind":1,"endAfterCount":0})", "endAfterCount: must be at least 1, not 0"},
-    {"end after above", R"({"endKind":1,"endAfterCount":1000000})", "endAfterCount: must be at most 999999, not 1000000"},
+    {"end after above", R"({"endKind":1,"endAfterCount":1000000})",
+     "endAfterCount: must be at most 999999, not 1000000"},
     {"no end ignores the count and the date", R"({"endKind":0,"endAfterCount":0,"end":{"year":0,"month":0,"day":0}})",
      nullptr},
     {"end date missing", R"({"endKind":2,"end":{"year":0,"month":0,"day":0}})", "end: must be set when endKind is 2"},
@@ -297,7 +303,8 @@ const CRuleCase kRuleCases[] = {
 
 nlohmann::ordered_json RuleTask(const CRuleCase& c) {
     // Valid for every recurrence: each count 1, Monday ticked by default.
-    auto j = nlohmann::ordered_json::parse(R"({"taskName":"t","endKind":0,"minuteInterval":1,"dailyInterval":1,"weeklyInterval":1,"monthlyDay":1,
+    auto j = nlohmann::ordered_json::parse(
+        R"({"taskName":"t","endKind":0,"minuteInterval":1,"dailyInterval":1,"weeklyInterval":1,"monthlyDay":1,
         "monthlyInterval":1,"monthlyInterval2":1,"yearlyDay":1,"start":{"year":2026,"month":4,"day":7,"hour":9}})");
     const auto jKeys = nlohmann::ordered_json::parse(c.pszKeys);
     for (auto& [k, v] : jKeys.items()) {
@@ -412,7 +419,8 @@ TEST_F(CliTest, NextPrintsTheComingSendingTimes) {
     r = Run("next 4 " + FileArg());
     EXPECT_EQ(r.nExit, 2);
     EXPECT_NE(r.strErr.find("no task 4"), std::string::npos) << r.strErr;
-    for (const char* pszBad : {"next 0", "next x", "next", "next 1 --count 0", "next 1 --now 2025-02-30", "list --count 3"}) {
+    for (const char* pszBad :
+         {"next 0", "next x", "next", "next 1 --count 0", "next 1 --now 2025-02-30", "list --count 3"}) {
         r = Run(std::string(pszBad) + " " + FileArg());
         EXPECT_EQ(r.nExit, 1) << pszBad;
         EXPECT_FALSE(r.strErr.empty()) << pszBad;
@@ -439,14 +447,15 @@ TEST_F(CliTest, NextNamesAnInvalidDateGroup) {
 TEST_F(CliTest, ListAndExportOfADamagedFileShowTheReadableTasksAndExitWith2) {
     const CTextCodec codec = CTextCodec::Open("CP1252").Value();
     std::vector<uint8_t> v = CTaskListFile::Encode(Sample(), codec);
-    v[0] = 3;  // a third task ...
+    v[0] = 3;                                                   // a third task ...
     for (uint8_t b : {0x80, 0x84, 0x1E, 0x00}) v.push_back(b);  // ... whose record claims 2,000,000 bytes
-    std::ofstream(m_strFile, std::ios::binary).write(reinterpret_cast<const char*>(v.data()),
-                                                     static_cast<std::streamsize>(v.size()));
+    std::ofstream(m_strFile, std::ios::binary)
+        .write(reinterpret_cast<const char*>(v.data()), static_cast<std::streamsize>(v.size()));
     CRun r = Run("list " + FileArg());
     EXPECT_EQ(r.nExit, 2);
     EXPECT_EQ(r.strOut, "1 * Weekly report \xC3\xA9 2025-03-10 09:00\n2   Done Completed\n");
-    EXPECT_EQ(r.strErr, "quillory: " + m_strFile + ": task 3: record length 2000000 out of range (2 of 3 tasks readable)\n");
+    EXPECT_EQ(r.strErr,
+              "quillory: " + m_strFile + ": task 3: record length 2000000 out of range (2 of 3 tasks readable)\n");
 
     r = Run("export " + FileArg());
     EXPECT_EQ(r.nExit, 2);

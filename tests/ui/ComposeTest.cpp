@@ -33,7 +33,8 @@ TEST_F(ComposeTest, MessageTypedInTheWindowArrivesAtTheServer) {
     Type(pWindow->BodyField(), "Hello Rita,\nthe figures are attached.\n");
     CTempDir::WriteFile(m_dir / "figures.csv", "q,value\n1,42\n");
     CTempDir::WriteFile(m_dir / "wrong.txt", "not this one");
-    pWindow->AddAttachmentFiles({QString::fromStdString(m_dir / "figures.csv"), QString::fromStdString(m_dir / "wrong.txt")});
+    pWindow->AddAttachmentFiles(
+        {QString::fromStdString(m_dir / "figures.csv"), QString::fromStdString(m_dir / "wrong.txt")});
     ASSERT_EQ(pWindow->AttachmentList()->count(), 2);
     pWindow->AttachmentList()->item(1)->setSelected(true);
     pWindow->RemoveSelectedAttachments();
@@ -71,8 +72,9 @@ TEST_F(ComposeTest, BadAddressesAreNamedAndNothingIsStoredOrSent) {
     Process();
     ASSERT_EQ(m_boxes.Seen().size(), 1u);
     const auto& seen = m_boxes.Seen()[0];
-    EXPECT_EQ(seen.strText, "\"bob@\" in the Cc field is not a valid e-mail address. Please correct it (for example "
-                            "name@example.org or Name <name@example.org>).");
+    EXPECT_EQ(seen.strText,
+              "\"bob@\" in the Cc field is not a valid e-mail address. Please correct it (for example "
+              "name@example.org or Name <name@example.org>).");
     EXPECT_EQ(seen.icon, QMessageBox::Warning);
     EXPECT_EQ(seen.strTitle, "Mail Host");
     EXPECT_TRUE(pWindow->CcField()->hasFocus() || !pWindow->isActiveWindow());

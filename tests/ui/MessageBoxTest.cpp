@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <gtest/gtest.h>
 
 #include "CBoxAnswerer.h"
 #include "CMessageBox.h"

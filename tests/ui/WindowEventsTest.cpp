@@ -76,7 +76,8 @@ TEST_F(WindowEventsTest, UserClicksGiveOpenActivateDeactivateCloseInOrder) {
     Activate(pWindow);
     pWindow->CloseAction()->trigger();
     Process();
-    EXPECT_EQ(m_spRecorder->m_vecLog, (Log{"NewInspector", "Activate", "Deactivate", "Activate", "Deactivate", "Close"}));
+    EXPECT_EQ(m_spRecorder->m_vecLog,
+              (Log{"NewInspector", "Activate", "Deactivate", "Activate", "Deactivate", "Close"}));
 }
 
 TEST_F(WindowEventsTest, ClosingOneOfTwoWindowsLeavesTheOtherWorking) {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "CAttachmentOptionsDlg.h"
-#include "CDataExchange.h"
 #include "CAttachmentsPage.h"
+#include "CDataExchange.h"
 #include "CGeneralPage.h"
 #include "COptionsDlg.h"
 #include "COtherPage.h"

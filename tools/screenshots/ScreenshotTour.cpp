@@ -18,7 +18,8 @@ void AddToolbar(_CommandBars* pBars, const char* pszCaption, const char* pszTool
     CComPtr<CommandBar> spBar;
     CComPtr<CommandBarControls> spControls;
     CComPtr<CommandBarControl> spControl;
-    if (FAILED(pBars->Add("Quillory", msoBarTop, vtMissing, true, &spBar)) || FAILED(spBar->get_Controls(&spControls)) ||
+    if (FAILED(pBars->Add("Quillory", msoBarTop, vtMissing, true, &spBar)) ||
+        FAILED(spBar->get_Controls(&spControls)) ||
         FAILED(spControls->Add(msoControlButton, vtMissing, vtMissing, vtMissing, true, &spControl)))
         return;
     CComQIPtr<_CommandBarButton> spButton(spControl);

@@ -110,8 +110,8 @@ CAccountsFile::CReport CAccountsFile::Load(const std::string& strPath) {
 }
 
 CAccountsFile::CReport CAccountsFile::Parse(const std::string& strText, const std::string& strPath) {
-    static const std::vector<std::string> s_vecKeys = {"Name", "User", "Address", "SmtpUrl", "Security",
-                                                       "PasswordFile", "CaFile", "ReceiveUrl"};
+    static const std::vector<std::string> s_vecKeys = {"Name",     "User",         "Address", "SmtpUrl",
+                                                       "Security", "PasswordFile", "CaFile",  "ReceiveUrl"};
     CReport result;
     result.bFound = true;
     CAccount& acc = result.account;
@@ -154,7 +154,8 @@ CAccountsFile::CReport CAccountsFile::Parse(const std::string& strText, const st
             continue;
         }
         std::string strKey = Trim(strLine.substr(0, nEq)), strValue = Trim(strLine.substr(nEq + 1));
-        auto it = std::find_if(s_vecKeys.begin(), s_vecKeys.end(), [&](const std::string& k) { return Lower(k) == Lower(strKey); });
+        auto it = std::find_if(s_vecKeys.begin(), s_vecKeys.end(),
+                               [&](const std::string& k) { return Lower(k) == Lower(strKey); });
         if (!bInAccount) {
             Error(nLine, "\"" + strKey + "\" outside the [Account] section");
         } else if (it == s_vecKeys.end()) {
@@ -193,7 +194,8 @@ CAccountsFile::CReport CAccountsFile::Parse(const std::string& strText, const st
     if (strSecurity == "starttls") acc.security = ESecurity::StartTls;
     else if (strSecurity == "tls") acc.security = ESecurity::Tls;
     else if (strSecurity == "none") acc.security = ESecurity::None;
-    else if (!strSecurity.empty()) Error(LineOf("Security"), "Security must be starttls, tls or none, not \"" + Value("Security") + "\"");
+    else if (!strSecurity.empty())
+        Error(LineOf("Security"), "Security must be starttls, tls or none, not \"" + Value("Security") + "\"");
     if (!acc.strSmtpUrl.empty() && bSmtps != (acc.security == ESecurity::Tls) && !strSecurity.empty())
         Error(LineOf("Security"), bSmtps ? "smtps:// means TLS from the start; use Security = tls"
                                          : "Security = tls needs an smtps:// SmtpUrl");
@@ -223,7 +225,8 @@ CAccountsFile::CReport CAccountsFile::Parse(const std::string& strText, const st
     if (std::string strCa = Value("CaFile"); !strCa.empty()) {
         acc.strCaFile = Resolve(strCa, strBaseDir);
         struct stat st {};
-        if (::stat(acc.strCaFile.c_str(), &st) != 0) Error(LineOf("CaFile"), CFileOps::ErrnoText("CA file", acc.strCaFile));
+        if (::stat(acc.strCaFile.c_str(), &st) != 0)
+            Error(LineOf("CaFile"), CFileOps::ErrnoText("CA file", acc.strCaFile));
     }
     if (!acc.strReceiveUrl.empty()) {
         if (CResult<> r = CheckUrl(acc.strReceiveUrl, {"imap", "imaps", "pop3", "pop3s"}); !r)

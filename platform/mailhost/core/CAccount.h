@@ -8,7 +8,7 @@ enum class ESecurity { StartTls, Tls, None };
 struct CAccount {
     std::string strName;
     std::string strAddress;
-    std::string strSmtpUrl;   // smtp://host:port or smtps://host:port
+    std::string strSmtpUrl;  // smtp://host:port or smtps://host:port
     ESecurity security = ESecurity::StartTls;
     std::string strUser;
     std::string strPassword;  // read from PasswordFile
@@ -26,7 +26,7 @@ public:
     // What the file holds: every problem is listed, not only the first,
     // so the user can mend them all at once.
     struct CReport {
-        bool bFound = false;                 // false: no accounts file at all
+        bool bFound = false;  // false: no accounts file at all
         CAccount account;
         std::vector<std::string> vecErrors;  // non-empty: the account is unusable
         std::vector<std::string> vecWarnings;

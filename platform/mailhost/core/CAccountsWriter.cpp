@@ -10,9 +10,12 @@ namespace {
 
 const char* SecurityName(ESecurity security) {
     switch (security) {
-    case ESecurity::StartTls: return "starttls";
-    case ESecurity::Tls: return "tls";
-    case ESecurity::None: return "none";
+        case ESecurity::StartTls:
+            return "starttls";
+        case ESecurity::Tls:
+            return "tls";
+        case ESecurity::None:
+            return "none";
     }
     return "starttls";
 }
@@ -58,13 +61,17 @@ CResult<> CAccountsWriter::Save(const std::string& strPath, const CAccount& acc)
         if (!strProblems.empty()) return CProblem(strProblems);
         return {};
     };
-    const std::pair<const char*, const std::string*> kFields[] = {
-        {"The name", &acc.strName},       {"The address", &acc.strAddress}, {"The SMTP URL", &acc.strSmtpUrl},
-        {"The user name", &acc.strUser},  {"The password", &acc.strPassword}, {"The CA file", &acc.strCaFile},
-        {"The receiving URL", &acc.strReceiveUrl}};
+    const std::pair<const char*, const std::string*> kFields[] = {{"The name", &acc.strName},
+                                                                  {"The address", &acc.strAddress},
+                                                                  {"The SMTP URL", &acc.strSmtpUrl},
+                                                                  {"The user name", &acc.strUser},
+                                                                  {"The password", &acc.strPassword},
+                                                                  {"The CA file", &acc.strCaFile},
+                                                                  {"The receiving URL", &acc.strReceiveUrl}};
     for (const auto& [pszWhat, pValue] : kFields)
         if (pValue->find_first_of("\r\n") != std::string::npos) Problem(std::string(pszWhat) + " must be one line.");
-    if (!acc.strUser.empty() && acc.strPassword.empty()) Problem("Enter the password for the user " + acc.strUser + ".");
+    if (!acc.strUser.empty() && acc.strPassword.empty())
+        Problem("Enter the password for the user " + acc.strUser + ".");
     if (acc.strUser.empty() && !acc.strPassword.empty()) Problem("Enter the user name that goes with the password.");
     if (!strProblems.empty()) return Done();
 

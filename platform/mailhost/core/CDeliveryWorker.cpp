@@ -102,8 +102,7 @@ void CDeliveryWorker::WaitForWork(Clock::time_point tNext) {
     uint64_t nCount;
     [[maybe_unused]] ssize_t n = ::read(m_fdWake, &nCount, sizeof nCount);
     if (m_fdNotify >= 0) {
-        while (::read(m_fdNotify, buf, sizeof buf) > 0) {
-        }
+        while (::read(m_fdNotify, buf, sizeof buf) > 0) {}
     }
 }
 
@@ -119,8 +118,9 @@ void CDeliveryWorker::Recover() {
         if (bInOutbox) m_store.EndSending(strId);
         if (rec.state == EDeliveryState::Handed && bInOutbox) {
             rec.state = EDeliveryState::InDoubt;
-            rec.strReason = "the host stopped after handing the message to the server and before its answer; "
-                            "it may have arrived, so it is not sent again by itself";
+            rec.strReason =
+                "the host stopped after handing the message to the server and before its answer; "
+                "it may have arrived, so it is not sent again by itself";
             Record(strId, rec);
             m_events.Post(EHostEvent::InDoubt, strId, rec.strReason);
         } else if (rec.state == EDeliveryState::SentNotMoved && bInOutbox) {
@@ -222,8 +222,10 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
     }
     if (result.bHanded && !result.bVerdict) {
         m_mapRetry.erase(strId);
-        std::string strWhy = "the connection ended after the message was handed over and before the server "
-                             "answered (" + result.strReason + "); it may have arrived, so it is not sent again by itself";
+        std::string strWhy =
+            "the connection ended after the message was handed over and before the server "
+            "answered (" +
+            result.strReason + "); it may have arrived, so it is not sent again by itself";
         Record(strId, {EDeliveryState::InDoubt, strWhy, {}, nAttempts});
         m_store.EndSending(strId);
         m_events.Post(EHostEvent::InDoubt, strId, strWhy);

@@ -27,9 +27,9 @@ public:
     struct COptions {
         std::chrono::seconds firstRetry{30};
         std::chrono::seconds maxRetry{3600};
-        std::string strDefaultFrom;      // "Name <addr>" for messages without From
-        std::string strEnvelopeFrom;     // bare address, or empty for the From header's
-        std::string strNoTransportWhy;   // set when pTransport is null
+        std::string strDefaultFrom;     // "Name <addr>" for messages without From
+        std::string strEnvelopeFrom;    // bare address, or empty for the From header's
+        std::string strNoTransportWhy;  // set when pTransport is null
     };
 
     CDeliveryWorker(CMailStore& store, CHostEvents& events, std::unique_ptr<ITransport> pTransport,

@@ -18,13 +18,15 @@ void CHostEvents::Post(EHostEvent kind, std::string strId, std::string strText) 
     }
     m_cv.notify_all();
     uint64_t nOne = 1;
-    if (m_fdEvent >= 0) [[maybe_unused]] auto n = ::write(m_fdEvent, &nOne, sizeof nOne);
+    if (m_fdEvent >= 0) [[maybe_unused]]
+        auto n = ::write(m_fdEvent, &nOne, sizeof nOne);
 }
 
 std::vector<CHostEventRecord> CHostEvents::Drain() {
     std::lock_guard lock(m_mutex);
     uint64_t nCount = 0;
-    if (m_fdEvent >= 0) [[maybe_unused]] auto n = ::read(m_fdEvent, &nCount, sizeof nCount);
+    if (m_fdEvent >= 0) [[maybe_unused]]
+        auto n = ::read(m_fdEvent, &nCount, sizeof nCount);
     std::vector<CHostEventRecord> vec(std::make_move_iterator(m_deqEvents.begin()),
                                       std::make_move_iterator(m_deqEvents.end()));
     m_deqEvents.clear();
@@ -38,15 +40,24 @@ bool CHostEvents::WaitFor(std::chrono::milliseconds timeout) {
 
 const char* CHostEvents::KindName(EHostEvent kind) {
     switch (kind) {
-    case EHostEvent::Sent: return "sent";
-    case EHostEvent::SentWithRefusals: return "sent, some recipients refused";
-    case EHostEvent::RetryLater: return "will retry";
-    case EHostEvent::Failed: return "failed";
-    case EHostEvent::InDoubt: return "in doubt";
-    case EHostEvent::Stuck: return "cannot send";
-    case EHostEvent::Received: return "received";
-    case EHostEvent::ReceiveFailed: return "receive failed";
-    case EHostEvent::Warning: return "warning";
+        case EHostEvent::Sent:
+            return "sent";
+        case EHostEvent::SentWithRefusals:
+            return "sent, some recipients refused";
+        case EHostEvent::RetryLater:
+            return "will retry";
+        case EHostEvent::Failed:
+            return "failed";
+        case EHostEvent::InDoubt:
+            return "in doubt";
+        case EHostEvent::Stuck:
+            return "cannot send";
+        case EHostEvent::Received:
+            return "received";
+        case EHostEvent::ReceiveFailed:
+            return "receive failed";
+        case EHostEvent::Warning:
+            return "warning";
     }
     return "event";
 }

@@ -8,9 +8,7 @@ CMailHost::CMailHost(CHostOptions opts)
     : m_opts(std::move(opts)),
       m_store(m_opts.strProfileDir.empty() ? CMailStore::DefaultProfileDir() : m_opts.strProfileDir) {}
 
-CMailHost::~CMailHost() {
-    Stop();
-}
+CMailHost::~CMailHost() { Stop(); }
 
 CResult<> CMailHost::Start() {
     if (m_pWorker) return {};
@@ -46,12 +44,12 @@ CResult<> CMailHost::Start() {
         if (!strProgram.empty()) {
             pTransport = std::make_unique<CSendmailTransport>(strProgram);
             wopts.strDefaultFrom = CSendmailTransport::LocalAddress();
-        }
-        else wopts.strNoTransportWhy = "no account is set up in " + strAccounts + " and there is no sendmail program";
+        } else wopts.strNoTransportWhy = "no account is set up in " + strAccounts + " and there is no sendmail program";
     }
     m_strTransportName = pTransport ? pTransport->Describe() : "";
     if (!pTransport) m_vecConfigMessages.push_back(wopts.strNoTransportWhy);
-    m_pWorker = std::make_unique<CDeliveryWorker>(m_store, m_events, std::move(pTransport), std::move(pReceiver), wopts);
+    m_pWorker =
+        std::make_unique<CDeliveryWorker>(m_store, m_events, std::move(pTransport), std::move(pReceiver), wopts);
     m_pWorker->Start();
     return {};
 }
@@ -61,9 +59,7 @@ void CMailHost::Stop() {
     m_pWorker.reset();
 }
 
-CDeliveryRecord CMailHost::DeliveryStatus(const std::string& strId) {
-    return m_store.GetRecord(strId);
-}
+CDeliveryRecord CMailHost::DeliveryStatus(const std::string& strId) { return m_store.GetRecord(strId); }
 
 CResult<> CMailHost::RetryDelivery(const std::string& strId) {
     CDeliveryRecord rec = m_store.GetRecord(strId);
@@ -88,9 +84,7 @@ CResult<> CMailHost::SaveToFolder(EMailFolder folder, const CMailMessage& msg, s
     return {};
 }
 
-std::vector<std::string> CMailHost::ListFolder(EMailFolder folder) {
-    return m_store.List(folder);
-}
+std::vector<std::string> CMailHost::ListFolder(EMailFolder folder) { return m_store.List(folder); }
 
 CResult<> CMailHost::LoadFromFolder(EMailFolder folder, const std::string& strId, CMailMessage& msg) {
     return m_store.Load(folder, strId, msg);
@@ -107,8 +101,7 @@ CResult<> CMailHost::DeleteMessage(EMailFolder folder, const std::string& strId)
 }
 
 CResult<> CMailHost::Submit(const CMailMessage& msg) {
-    if (msg.vecTo.empty() && msg.vecCc.empty() && msg.vecBcc.empty())
-        return CProblem("the message has no recipients");
+    if (msg.vecTo.empty() && msg.vecCc.empty() && msg.vecBcc.empty()) return CProblem("the message has no recipients");
     CMailMessage copy = msg;
     copy.bSent = false;
     if (m_bHaveAccount && copy.strFrom.empty()) copy.strFrom = m_account.Sender();

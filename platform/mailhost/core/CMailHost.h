@@ -10,9 +10,9 @@
 #include "IMailBackend.h"
 
 struct CHostOptions {
-    std::string strProfileDir;   // empty: CMailStore::DefaultProfileDir()
-    std::string strAccountsPath; // empty: CAccountsFile::DefaultPath()
-    std::string strSendmail;     // empty: look in the usual places; "none": never
+    std::string strProfileDir;    // empty: CMailStore::DefaultProfileDir()
+    std::string strAccountsPath;  // empty: CAccountsFile::DefaultPath()
+    std::string strSendmail;      // empty: look in the usual places; "none": never
     std::chrono::seconds firstRetry{30};
     std::chrono::seconds maxRetry{3600};
 };

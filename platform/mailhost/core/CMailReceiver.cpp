@@ -1,10 +1,10 @@
 #include "CMailReceiver.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <mutex>
 #include <sstream>
+
+#include <curl/curl.h>
 
 #include "CCurlAccount.h"
 #include "CFileOps.h"
@@ -24,9 +24,7 @@ struct CCurlHandle {
     }
 };
 
-bool IsImap(const std::string& strUrl) {
-    return strUrl.rfind("imap", 0) == 0;
-}
+bool IsImap(const std::string& strUrl) { return strUrl.rfind("imap", 0) == 0; }
 
 std::vector<std::string> Lines(const std::string& str) {
     std::vector<std::string> vec;
@@ -51,7 +49,8 @@ std::string CMailReceiver::BaseUrl() const {
     const std::string& str = m_account.strReceiveUrl;
     size_t nSlash = str.find('/', str.find("://") + 3);
     std::string strBase = str.substr(0, nSlash);
-    std::transform(strBase.begin(), strBase.begin() + static_cast<long>(strBase.find("://")), strBase.begin(), ::tolower);
+    std::transform(strBase.begin(), strBase.begin() + static_cast<long>(strBase.find("://")), strBase.begin(),
+                   ::tolower);
     return strBase;
 }
 
@@ -70,7 +69,8 @@ void CMailReceiver::LoadState() {
 }
 
 CResult<> CMailReceiver::SaveState() {
-    std::string strBytes = "account=" + BaseUrl() + " " + m_account.strUser + "\nuidvalidity=" + m_strUidValidity + "\n";
+    std::string strBytes =
+        "account=" + BaseUrl() + " " + m_account.strUser + "\nuidvalidity=" + m_strUidValidity + "\n";
     for (const auto& str : m_setSeen) strBytes += "seen=" + str + "\n";
     QUILLORY_TRY(CFileOps::MakeDirs(CFileOps::DirName(m_strStatePath)));
     return CFileOps::ReplaceFile(m_strStatePath, strBytes);

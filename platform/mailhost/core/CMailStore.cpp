@@ -50,16 +50,17 @@ std::string CMailStore::FlagsFor(EMailFolder folder, bool bSent) {
 
 bool CMailStore::WasSent(EMailFolder folder, const std::string& strId) const {
     switch (folder) {
-    case EMailFolder::Inbox:
-    case EMailFolder::SentItems: return true;
-    case EMailFolder::DeletedItems: return Dir(folder).Flags(strId).find('D') == std::string::npos;
-    default: return false;
+        case EMailFolder::Inbox:
+        case EMailFolder::SentItems:
+            return true;
+        case EMailFolder::DeletedItems:
+            return Dir(folder).Flags(strId).find('D') == std::string::npos;
+        default:
+            return false;
     }
 }
 
-CProblem CMailStore::NotAnId(const std::string& strId) {
-    return CProblem("not a message id: \"" + strId + "\"");
-}
+CProblem CMailStore::NotAnId(const std::string& strId) { return CProblem("not a message id: \"" + strId + "\""); }
 
 bool CMailStore::IsBusy(EMailFolder folder, const std::string& strId) const {
     return folder == EMailFolder::Outbox && m_setSending.count(strId) != 0;

@@ -17,9 +17,7 @@ namespace {
 
 std::atomic<unsigned> g_nUniqueCounter{0};
 
-std::string BaseOf(const std::string& strName) {
-    return strName.substr(0, strName.find(':'));
-}
+std::string BaseOf(const std::string& strName) { return strName.substr(0, strName.find(':')); }
 
 struct CEntry {
     long long nSeconds;

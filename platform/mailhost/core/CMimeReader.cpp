@@ -69,7 +69,8 @@ private:
         GMimeContentDisposition* pDisp = g_mime_object_get_content_disposition(pObject);
         if (pDisp && g_mime_content_disposition_is_attachment(pDisp)) return false;
         GMimeContentType* pType = g_mime_object_get_content_type(pObject);
-        return g_mime_content_type_is_type(pType, "text", "plain") || g_mime_content_type_is_type(pType, "text", "html");
+        return g_mime_content_type_is_type(pType, "text", "plain") ||
+               g_mime_content_type_is_type(pType, "text", "html");
     }
 
     void SetBody(GMimeTextPart* pText, bool bPlain, bool bInAlternative) {
@@ -83,7 +84,8 @@ private:
     void AddAttachment(GMimeObject* pObject, GMimePart* pPart) {
         CMailAttachment att;
         const char* pszName = g_mime_part_get_filename(pPart);
-        att.strFileName = pszName && *pszName ? pszName : "attachment-" + std::to_string(m_msg.vecAttachments.size() + 1);
+        att.strFileName =
+            pszName && *pszName ? pszName : "attachment-" + std::to_string(m_msg.vecAttachments.size() + 1);
         att.strContentType = TakeGString(g_mime_content_type_get_mime_type(g_mime_object_get_content_type(pObject)));
         std::string strData = DecodedContent(pPart);
         att.vecData.assign(strData.begin(), strData.end());

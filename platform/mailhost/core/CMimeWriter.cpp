@@ -43,13 +43,12 @@ CResult<GMimeObject*> MakeAttachmentPart(const CMailAttachment& att) {
     GObjectPtr<GMimeContentType> pType(g_mime_content_type_parse(nullptr, att.strContentType.c_str()));
     GMimePart* pPart = g_mime_part_new();
     // An unusable type keeps GMime's default, application/octet-stream.
-    if (pType && g_mime_content_type_get_media_type(pType.get()) &&
-        g_mime_content_type_get_media_subtype(pType.get()))
+    if (pType && g_mime_content_type_get_media_type(pType.get()) && g_mime_content_type_get_media_subtype(pType.get()))
         g_mime_object_set_content_type(GMIME_OBJECT(pPart), pType.get());
     g_mime_object_set_disposition(GMIME_OBJECT(pPart), GMIME_DISPOSITION_ATTACHMENT);
     g_mime_part_set_filename(pPart, att.strFileName.c_str());
-    GObjectPtr<GMimeStream> pStream(g_mime_stream_mem_new_with_buffer(
-        reinterpret_cast<const char*>(att.vecData.data()), att.vecData.size()));
+    GObjectPtr<GMimeStream> pStream(
+        g_mime_stream_mem_new_with_buffer(reinterpret_cast<const char*>(att.vecData.data()), att.vecData.size()));
     GObjectPtr<GMimeDataWrapper> pWrapper(
         g_mime_data_wrapper_new_with_stream(pStream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
     g_mime_part_set_content(pPart, pWrapper.get());

@@ -7,9 +7,9 @@
 
 // What goes over the wire for one message: envelope and CRLF bytes.
 struct CWireMessage {
-    std::string strFrom;                 // bare address
-    std::vector<std::string> vecRcpt;   // bare addresses, To + Cc + Bcc, no repeats
-    std::string strBytes;                // CRLF line endings, no Bcc header
+    std::string strFrom;               // bare address
+    std::vector<std::string> vecRcpt;  // bare addresses, To + Cc + Bcc, no repeats
+    std::string strBytes;              // CRLF line endings, no Bcc header
 };
 
 // Builds RFC 5322/MIME files from messages with GMime.

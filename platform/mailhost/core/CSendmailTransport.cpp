@@ -1,8 +1,8 @@
 #include "CSendmailTransport.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <pwd.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -82,8 +82,7 @@ CSendResult CSendmailTransport::Send(const CWireMessage& wire, const std::functi
     if (!bWriteFailed && fnHanded && !fnHanded()) {
         ::kill(pid, SIGKILL);
         ::close(fds[1]);
-        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {}
         result.strReason = "not handed over: the delivery record could not be written";
         return result;
     }
@@ -91,14 +90,14 @@ CSendResult CSendmailTransport::Send(const CWireMessage& wire, const std::functi
     if (!bWriteFailed) result.bHanded = true;
 
     int nStatus = 0;
-    while (::waitpid(pid, &nStatus, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &nStatus, 0) < 0 && errno == EINTR) {}
     result.bVerdict = true;
     if (WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0 && !bWriteFailed) {
         result.outcome = ESendOutcome::Sent;
     } else if (WIFEXITED(nStatus) && WEXITSTATUS(nStatus) != kExTempFail && WEXITSTATUS(nStatus) != 0) {
         result.outcome = ESendOutcome::Permanent;
-        result.strReason = m_strProgram + " refused the message (exit status " + std::to_string(WEXITSTATUS(nStatus)) + ")";
+        result.strReason =
+            m_strProgram + " refused the message (exit status " + std::to_string(WEXITSTATUS(nStatus)) + ")";
     } else {
         result.strReason = m_strProgram + (WIFSIGNALED(nStatus) ? " was killed" : " could not take the message now");
     }

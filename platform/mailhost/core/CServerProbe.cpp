@@ -1,9 +1,9 @@
 #include "CServerProbe.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <mutex>
+
+#include <curl/curl.h>
 
 #include "CCurlAccount.h"
 #include "CReplyLines.h"
@@ -53,8 +53,9 @@ CServerProbe::CReport Probe(const CAccount& acc, const std::string& strUrl, long
     CCurlAccount::Apply(c, acc);
     curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, "NOOP");
     // POP3 reads a custom command's answer as a list unless told it has no body.
-    bool bPop3 = strBase.size() > 4 && std::equal(strBase.begin(), strBase.begin() + 4, "pop3",
-                                                  [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+    bool bPop3 = strBase.size() > 4 && std::equal(strBase.begin(), strBase.begin() + 4, "pop3", [](char a, char b) {
+                     return std::tolower(static_cast<unsigned char>(a)) == b;
+                 });
     curl_easy_setopt(c, CURLOPT_NOBODY, bPop3 ? 1L : 0L);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnWrite);
     curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
@@ -70,7 +71,8 @@ CServerProbe::CReport Probe(const CAccount& acc, const std::string& strUrl, long
     std::string strGreeting = result.vecReplies.empty() ? std::string() : result.vecReplies.front();
     if (rc == CURLE_OK) {
         result.bOk = true;
-        result.strSummary = "Connected to " + strBase + (strGreeting.empty() ? "" : "; the server says: " + strGreeting);
+        result.strSummary =
+            "Connected to " + strBase + (strGreeting.empty() ? "" : "; the server says: " + strGreeting);
         return result;
     }
     std::string strRefusal;

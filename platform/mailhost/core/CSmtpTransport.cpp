@@ -1,9 +1,9 @@
 #include "CSmtpTransport.h"
 
-#include "CCurlAccount.h"
-
 #include <cstring>
 #include <mutex>
+
+#include "CCurlAccount.h"
 
 namespace {
 
@@ -62,9 +62,7 @@ int OnProgress(void* pUser, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return t->pbAbort && t->pbAbort->load() && !t->bHanded ? 1 : 0;
 }
 
-bool IsLoginReply(long nCode) {
-    return nCode == 530 || nCode == 534 || nCode == 535 || nCode == 538 || nCode == 454;
-}
+bool IsLoginReply(long nCode) { return nCode == 530 || nCode == 534 || nCode == 535 || nCode == 538 || nCode == 454; }
 
 }  // namespace
 

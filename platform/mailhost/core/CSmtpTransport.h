@@ -26,10 +26,10 @@ public:
         const std::atomic<bool>* pbAbort = nullptr;
         bool bHanded = false;
         bool bVerdict = false;
-        bool bNotRecorded = false;    // fnHanded refused: dropped before the end of the data
-        std::string strPendingRcpt;   // RCPT sent, reply not yet read
-        std::string strLastReply;     // last complete server reply line
-        std::string strFirstError;    // first 4xx/5xx reply: the reason for a failure
+        bool bNotRecorded = false;   // fnHanded refused: dropped before the end of the data
+        std::string strPendingRcpt;  // RCPT sent, reply not yet read
+        std::string strLastReply;    // last complete server reply line
+        std::string strFirstError;   // first 4xx/5xx reply: the reason for a failure
         std::vector<std::string> vecRefused;
         CReplyLines replyLines;
     };

@@ -1,9 +1,9 @@
 #pragma once
-#include <gmime/gmime.h>
-
 #include <memory>
 #include <mutex>
 #include <string>
+
+#include <gmime/gmime.h>
 
 // Ownership helpers for GMime/GLib objects, and one-time library set-up.
 struct CGObjectUnref {

@@ -9,7 +9,10 @@ class CCommandBars;
 class CCommandBar final : public CComObjectImpl<CommandBar> {
 public:
     CCommandBar(WeakCore wpCore, std::string strName, int32_t nPosition, bool bTemporary)
-        : m_wpCore(wpCore), m_strName(std::move(strName)), m_nPosition(nPosition), m_bTemporary(bTemporary),
+        : m_wpCore(wpCore),
+          m_strName(std::move(strName)),
+          m_nPosition(nPosition),
+          m_bTemporary(bTemporary),
           m_spControls(MakeComObject<CCommandBarControls>(wpCore)) {}
 
     HRESULT get_Controls(CommandBarControls** pp) override { return om::Out<CommandBarControls>(pp, m_spControls); }

@@ -10,7 +10,9 @@ class CCommandBarControls;
 class CCommandBarButton final : public CComObjectImpl<_CommandBarButton, IConnectionPointContainer> {
 public:
     CCommandBarButton(WeakCore wpCore, int32_t nId, bool bTemporary)
-        : m_wpCore(std::move(wpCore)), m_nId(nId), m_bTemporary(bTemporary),
+        : m_wpCore(std::move(wpCore)),
+          m_nId(nId),
+          m_bTemporary(bTemporary),
           m_spClick(MakeComObject<CConnectionPoint<_CommandBarButtonEvents>>()) {
         if (nId == kSendReceiveControlId) {
             m_strCaption = "Send/Re&ceive";

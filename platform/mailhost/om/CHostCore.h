@@ -19,8 +19,8 @@ struct CHostCore {
     bool bStopped = false;
     CComPtr<CInspectors> spInspectors;
     CComPtr<CExplorer> spExplorer;
-    std::vector<CComPtr<CInspector>> vecOpen;  // open message windows, in opening order
-    CInspector* pActive = nullptr;             // the active one, if any
+    std::vector<CComPtr<CInspector>> vecOpen;    // open message windows, in opening order
+    CInspector* pActive = nullptr;               // the active one, if any
     std::vector<CCommandBarButton*> vecButtons;  // every button object alive, in creation order
     std::weak_ptr<CHostCore> wpSelf;
 

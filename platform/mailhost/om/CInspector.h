@@ -6,7 +6,9 @@
 class CInspector final : public CComObjectImpl<_Inspector, IConnectionPointContainer> {
 public:
     CInspector(WeakCore wpCore, CMailItem* pItem)
-        : m_wpCore(wpCore), m_spItem(pItem), m_spBars(MakeComObject<CCommandBars>(wpCore)),
+        : m_wpCore(wpCore),
+          m_spItem(pItem),
+          m_spBars(MakeComObject<CCommandBars>(wpCore)),
           m_spEvents(MakeComObject<CConnectionPoint<InspectorEvents>>()) {}
     ~CInspector() override { m_spEvents->Clear(); }
 

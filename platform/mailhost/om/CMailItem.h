@@ -67,8 +67,7 @@ public:
             return S_OK;
         }
         std::string strNewId;
-        if (!spCore->pBackend->MoveMessage(*m_folder, m_strId, EMailFolder::DeletedItems, strNewId).Ok())
-            return E_FAIL;
+        if (!spCore->pBackend->MoveMessage(*m_folder, m_strId, EMailFolder::DeletedItems, strNewId).Ok()) return E_FAIL;
         m_folder = EMailFolder::DeletedItems;
         m_strId = strNewId;
         return S_OK;

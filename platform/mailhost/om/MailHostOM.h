@@ -53,9 +53,9 @@ struct CommandBar;
 struct CommandBarControls;
 struct CommandBarControl;
 
-#define QUILLORY_INTERFACE(Name, BaseName, Iid)         \
-    struct Name : BaseName {                          \
-        using Base = BaseName;                        \
+#define QUILLORY_INTERFACE(Name, BaseName, Iid) \
+    struct Name : BaseName {                    \
+        using Base = BaseName;                  \
         static constexpr IID iid = MakeGuid(Iid);
 
 #define QUILLORY_END_INTERFACE(Name) \
@@ -64,6 +64,8 @@ protected:                           \
     }                                \
     ;
 
+// The interfaces are spelled out between the two macros, indented as classes.
+// clang-format off
 QUILLORY_INTERFACE(_Application, IDispatch, "{00063001-0000-0000-C000-000000000046}")
     // The main window, or S_OK with null when there is none.
     virtual HRESULT ActiveExplorer(_Explorer** ppExplorer) = 0;
@@ -248,6 +250,7 @@ QUILLORY_INTERFACE(_CommandBarButtonEvents, IDispatch, "{000C0351-0000-0000-C000
     // pButton: the clicked button; *pbCancelDefault may be set by the sink.
     virtual HRESULT Click(IDispatch* pButton, bool* pbCancelDefault) = 0;
 QUILLORY_END_INTERFACE(_CommandBarButtonEvents)
+// clang-format on
 
 #undef QUILLORY_INTERFACE
 #undef QUILLORY_END_INTERFACE

@@ -24,7 +24,8 @@ std::vector<std::string> SplitRecipients(const std::string& str) {
     size_t start = 0;
     for (;;) {
         size_t pos = str.find(';', start);
-        std::string part = Trim(std::string_view(str).substr(start, pos == std::string::npos ? std::string::npos : pos - start));
+        std::string part =
+            Trim(std::string_view(str).substr(start, pos == std::string::npos ? std::string::npos : pos - start));
         if (!part.empty()) vec.push_back(part);
         if (pos == std::string::npos) break;
         start = pos + 1;
@@ -45,10 +46,10 @@ std::string ContentTypeFor(const fs::path& path) {
     std::string ext = path.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
     static const std::pair<const char*, const char*> kTypes[] = {
-        {".txt", "text/plain"},       {".htm", "text/html"},        {".html", "text/html"},
-        {".csv", "text/csv"},         {".pdf", "application/pdf"},  {".zip", "application/zip"},
-        {".png", "image/png"},        {".jpg", "image/jpeg"},       {".jpeg", "image/jpeg"},
-        {".gif", "image/gif"},        {".xml", "application/xml"},  {".json", "application/json"},
+        {".txt", "text/plain"}, {".htm", "text/html"},       {".html", "text/html"},
+        {".csv", "text/csv"},   {".pdf", "application/pdf"}, {".zip", "application/zip"},
+        {".png", "image/png"},  {".jpg", "image/jpeg"},      {".jpeg", "image/jpeg"},
+        {".gif", "image/gif"},  {".xml", "application/xml"}, {".json", "application/json"},
     };
     for (const auto& [pszExt, pszType] : kTypes)
         if (ext == pszExt) return pszType;

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
 #include <QtConcurrent/QtConcurrent>
 
 #include "CAccountsWriter.h"
@@ -36,8 +37,9 @@ CAccountsDialog::CAccountsDialog(std::string strAccountsPath, QWidget* pParent)
     m_pSecurity = new QComboBox;
     m_pSecurity->addItems({"STARTTLS", "SMTPS (TLS from the start)", "None (unencrypted)"});
     pForm->addRow("Se&curity:", m_pSecurity);
-    m_pWarning = new QLabel("Without encryption your mail and your password travel over the network readable by "
-                            "anyone on the way. Use this only for a server on this computer or a trusted network.");
+    m_pWarning = new QLabel(
+        "Without encryption your mail and your password travel over the network readable by "
+        "anyone on the way. Use this only for a server on this computer or a trusted network.");
     m_pWarning->setWordWrap(true);
     m_pWarning->setStyleSheet("color: #a04000");
     pForm->addRow("", m_pWarning);

@@ -8,16 +8,20 @@ namespace {
 
 Qt::ToolBarArea AreaOf(int32_t nPosition) {
     switch (nPosition) {
-    case msoBarLeft: return Qt::LeftToolBarArea;
-    case msoBarRight: return Qt::RightToolBarArea;
-    case msoBarBottom: return Qt::BottomToolBarArea;
-    default: return Qt::TopToolBarArea;  // floating and popup bars dock at the top
+        case msoBarLeft:
+            return Qt::LeftToolBarArea;
+        case msoBarRight:
+            return Qt::RightToolBarArea;
+        case msoBarBottom:
+            return Qt::BottomToolBarArea;
+        default:
+            return Qt::TopToolBarArea;  // floating and popup bars dock at the top
     }
 }
 
 template <class T, class Getter>
 T Get(Getter fn) {
-    T value {};
+    T value{};
     fn(&value);
     return value;
 }

@@ -70,9 +70,7 @@ void CHostWindows::SaveEditedDrafts() {
         if (pWindow && pWindow->IsEdited() && !pWindow->IsReadOnly()) pWindow->SaveQuietly();
 }
 
-void CHostWindows::DrainHostEvents() {
-    m_pMain->OnHostEvents(m_host.Events().Drain());
-}
+void CHostWindows::DrainHostEvents() { m_pMain->OnHostEvents(m_host.Events().Drain()); }
 
 void CHostWindows::OnInspectorOpened(_Inspector* pInspector) {
     if (m_mapWindows.count(pInspector)) return;

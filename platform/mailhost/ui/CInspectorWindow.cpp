@@ -183,8 +183,9 @@ bool CInspectorWindow::OnSave() {
     if (m_bReadOnly || !m_spMail || !CheckAddresses()) return false;
     PushRecipients();
     if (FAILED(m_spMail->Save())) {
-        CHostMessage::Error(this, "The message could not be saved to Drafts. Check that the mail profile folder "
-                                  "can be written, then try again.");
+        CHostMessage::Error(this,
+                            "The message could not be saved to Drafts. Check that the mail profile folder "
+                            "can be written, then try again.");
         return false;
     }
     m_bEdited = false;
@@ -223,8 +224,9 @@ void CInspectorWindow::OnSend() {
     std::function<void()> fnStoreChanged = m_fnStoreChanged;
     // On success the model closes every window of the item, this one too.
     if (FAILED(m_spMail->Send())) {
-        CHostMessage::Error(this, "The message could not be put into the Outbox. Check that the mail profile "
-                                  "folder can be written, then try again.");
+        CHostMessage::Error(this,
+                            "The message could not be put into the Outbox. Check that the mail profile "
+                            "folder can be written, then try again.");
         return;
     }
     if (fnStoreChanged) fnStoreChanged();
@@ -254,14 +256,13 @@ void CInspectorWindow::AddAttachmentFiles(const QStringList& listPaths) {
     for (const QString& str : listPaths) {
         if (FAILED(spAttachments->Add(str.toStdString(), olByValue, vtMissing, vtMissing)))
             strFailed += "\n" + str.toStdString();
-        else
-            m_bEdited = true;
+        else m_bEdited = true;
     }
     ReloadAttachments();
     UpdateTitle();
     if (!strFailed.empty())
-        CHostMessage::Warning(this, "These files could not be attached (missing, not a file or not readable):" +
-                                        strFailed);
+        CHostMessage::Warning(this,
+                              "These files could not be attached (missing, not a file or not readable):" + strFailed);
 }
 
 void CInspectorWindow::RemoveSelectedAttachments() {

@@ -27,9 +27,7 @@ bool Set(const char* pszName) {
 
 }  // namespace
 
-bool CWindowedHost::DisplayAvailable() {
-    return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
-}
+bool CWindowedHost::DisplayAvailable() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM"); }
 
 int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const CHooks& hooks) {
     // Blocked before any thread starts, so only the signalfd sees them.
@@ -58,18 +56,20 @@ int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const
     int nResult = 0;
     {
         CComPtr<CApplication> spApp = CApplication::Create(host);
-        std::string strAccounts = options.strAccountsPath.empty() ? CAccountsFile::DefaultPath() : options.strAccountsPath;
+        std::string strAccounts =
+            options.strAccountsPath.empty() ? CAccountsFile::DefaultPath() : options.strAccountsPath;
         CHostWindows windows(spApp, host, strAccounts);
         CQtMessageBox::Install();
         CMainWindow& main = windows.Main();
         main.show();
-        if (!host.ConfigMessages().empty()) main.statusBar()->showMessage(QString::fromStdString(host.ConfigMessages().front()));
+        if (!host.ConfigMessages().empty())
+            main.statusBar()->showMessage(QString::fromStdString(host.ConfigMessages().front()));
 
         QSocketNotifier* pSignals = nullptr;
         if (fdSignal >= 0) {
             pSignals = new QSocketNotifier(fdSignal, QSocketNotifier::Read, &app);
             QObject::connect(pSignals, &QSocketNotifier::activated, &app, [&] {
-                signalfd_siginfo info {};
+                signalfd_siginfo info{};
                 [[maybe_unused]] ssize_t n = ::read(fdSignal, &info, sizeof info);
                 std::fprintf(stderr, "mailhost: stopping on %s\n", strsignal(static_cast<int>(info.ssi_signo)));
                 // Not quit(): a window may veto that, and nobody is there to answer.
