@@ -1,7 +1,10 @@
 #include "CGeneralPage.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QDateEdit>
+#include <QGroupBox>
+#include <QLineEdit>
 #include <QTimeEdit>
 #include <algorithm>
 #include <utility>
@@ -35,7 +38,40 @@ CGeneralPage::CGeneralPage(QWidget* pParent) : QWidget(pParent) {
     Ui::GeneralPage().setupUi(this);
     CDataExchange::PrepareControls(this);
     OnInitDialog();
+    AddPreview();
+    WatchEdits();
 }
+
+void CGeneralPage::AddPreview() {
+    const int nTop = height();
+    resize(width(), nTop + kPreviewHeight);
+    auto* pGroup = new QGroupBox("Coming sending times", this);
+    pGroup->setGeometry(16, nTop - 10, 549, kPreviewHeight - 4);
+    m_pPreviewTimes = new QLabel(pGroup);
+    m_pPreviewTimes->setObjectName("previewTimes");
+    m_pPreviewTimes->setGeometry(16, 22, 520, 34);
+    m_pPreviewTimes->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_pPreviewZone = new QLabel(pGroup);
+    m_pPreviewZone->setObjectName("previewZone");
+    m_pPreviewZone->setGeometry(16, 56, 520, 16);
+}
+
+void CGeneralPage::WatchEdits() {
+    auto edited = [this] { emit Edited(); };
+    for (auto* p : findChildren<QAbstractButton*>()) connect(p, &QAbstractButton::toggled, this, edited);
+    for (auto* p : findChildren<QLineEdit*>()) connect(p, &QLineEdit::textChanged, this, edited);
+    for (auto* p : findChildren<QComboBox*>())
+        connect(p, qOverload<int>(&QComboBox::currentIndexChanged), this, edited);
+    for (auto* p : findChildren<QDateTimeEdit*>()) connect(p, &QDateTimeEdit::dateTimeChanged, this, edited);
+}
+
+void CGeneralPage::ShowPreview(const QString& strTimes, const QString& strZone) {
+    m_pPreviewTimes->setText(strTimes);
+    m_pPreviewZone->setText(strZone);
+}
+
+QString CGeneralPage::PreviewTimes() const { return m_pPreviewTimes->text(); }
+QString CGeneralPage::PreviewZone() const { return m_pPreviewZone->text(); }
 
 void CGeneralPage::OnInitDialog() {
     m_arrPanels[CodeOf(ERecurrence::Once)] = new CGeneralNonrecurDlg(this);
@@ -146,9 +182,9 @@ void CGeneralPage::LoadRecurrence(const CTaskItem& task, CRangeNotes& notes) {
     m_arrPanels[nType]->LoadFromTask(task, notes);
 }
 
-CGeneralPage::ERecurrenceResult CGeneralPage::WriteRecurrence(CTaskItem& task) {
+CGeneralPage::ERecurrenceResult CGeneralPage::WriteRecurrence(CTaskItem& task, bool bQuiet) {
     const int nType = RecurrenceType();
-    if (nType != CodeOf(ERecurrence::Once) && !m_arrPanels[nType]->UpdateData(true)) return kPanelRejected;
+    if (nType != CodeOf(ERecurrence::Once) && !m_arrPanels[nType]->UpdateData(true, bQuiet)) return kPanelRejected;
     const int nWeekly = CodeOf(ERecurrence::Weekly);
     if (nType == nWeekly && !static_cast<CGeneralWeeklyDlg*>(m_arrPanels[nWeekly])->AnyDayChecked()) return kNoWeekday;
     task.m_nRecurrence = nType;

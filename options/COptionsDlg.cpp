@@ -13,6 +13,7 @@
 #include "COptionsIds.h"
 #include "COtherPage.h"
 #include "CSchedule.h"
+#include "CSchedulePreview.h"
 #include "CTaskCheck.h"
 #include "CTemplateName.h"
 #include "HostName.h"
@@ -56,6 +57,16 @@ COptionsDlg::COptionsDlg(QWidget* pParent, const IClock& clock)
     const QSize sizePage = m_pGeneralPage->size();
     m_pSheet->resize(sizePage.width() + 4, sizePage.height() + m_pSheet->tabBar()->sizeHint().height() + 4);
     m_pSheet->move(3, 3);
+    // The General page is taller than its template by the preview; the
+    // buttons below the sheet move down with it.
+    resize(width(), height() + CGeneralPage::kPreviewHeight);
+    for (int nId : {IDC_SCHEDULE, IDC_CANCEL}) {
+        QWidget* pButton = CDataExchange::Control<QPushButton>(this, nId);
+        pButton->move(pButton->x(), pButton->y() + CGeneralPage::kPreviewHeight);
+    }
+    m_previewTimer.setSingleShot(true);
+    connect(&m_previewTimer, &QTimer::timeout, this, [this] { UpdatePreview(); });
+    connect(m_pGeneralPage, &CGeneralPage::Edited, this, [this] { m_previewTimer.start(0); });
     // Enter must not commit: only the Schedule button does. The Attachments
     // page's default button is the default only while that page is shown.
     for (QPushButton* pButton : findChildren<QPushButton*>()) pButton->setAutoDefault(false);
@@ -107,7 +118,29 @@ void COptionsDlg::OnInitDialog() {
         m_pGeneralPage->LoadRecurrence(m_task, notes);
     }
     m_pGeneralPage->UpdateData(false);
+    UpdatePreview();
     if (!notes.IsEmpty()) CAddinBox::Warn(notes.Message());
+}
+
+void COptionsDlg::UpdatePreview() {
+    m_previewTimer.stop();
+    CTaskItem task = m_task;
+    QString strTimes = "Shown once the dates and counts on this page are valid.";
+    if (m_pGeneralPage->UpdateData(true, true)) {
+        switch (m_pGeneralPage->WriteRecurrence(task, true)) {
+            case CGeneralPage::kPanelRejected:
+                break;
+            case CGeneralPage::kNoWeekday:
+                strTimes = "Shown once a day of the week is ticked.";
+                break;
+            case CGeneralPage::kWritten:
+                m_pGeneralPage->WriteStart(task);
+                m_pGeneralPage->WriteEnd(task);
+                strTimes = CSchedulePreview::Times(task, m_bNewTask != 0, m_clock);
+                break;
+        }
+    }
+    m_pGeneralPage->ShowPreview(strTimes, CSchedulePreview::Zone(m_clock));
 }
 
 void COptionsDlg::Stop(const std::string& strMessage, QWidget* pPage, unsigned nIcon) {

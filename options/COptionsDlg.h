@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <QTimer>
 #include <ctime>
 #include <string>
 
@@ -56,6 +57,8 @@ private:
     int EditIndexNow() const;
     void OnInitDialog();
     void OnSchedule();
+    // The General page's coming sending times, from the pages as they are.
+    void UpdatePreview();
     // The sheet into task, scheduled and its template saved: false when a
     // step stopped it, having shown its own message; the problem when the
     // schedule cannot be computed.
@@ -77,4 +80,5 @@ private:
     CAttachmentsPage* m_pAttachmentsPage;
     COtherPage* m_pOtherPage;
     bool m_bInitialized = false;
+    QTimer m_previewTimer;  // coalesces a burst of edits into one preview
 };

@@ -1,0 +1,89 @@
+// The coming sending times under the recurrence: what Schedule will store,
+// updated with every edit, quietly, in the zone they are read in.
+#include <QCoreApplication>
+#include <QDateEdit>
+
+#include "CGeneralPage.h"
+#include "COptionsIds.h"
+#include "COptionsTestBase.h"
+
+using namespace COptionsIds;
+
+namespace {
+
+class PreviewTest : public COptionsTestBase, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override {
+        COptionsTestBase::SetUp();
+        SetZone(GetParam());
+        m_clock.Set(Local(2024, 6, 7, 10, 0, 0));  // Friday 7 June 2024, 10:00 in the zone
+    }
+    std::string Times() {
+        QCoreApplication::processEvents();  // the preview follows a burst of edits once
+        return m_pDlg->GeneralPage().PreviewTimes().toStdString();
+    }
+    std::string Zone() const { return m_pDlg->GeneralPage().PreviewZone().toStdString(); }
+    void Untick(int nId) {
+        if (Checked(nId)) Click(nId);
+    }
+};
+
+}  // namespace
+
+TEST_P(PreviewTest, ShowsWhatScheduleWillStoreAndFollowsEachEdit) {
+    OpenNew();
+    SetStart(QDate(2024, 6, 10), QTime(9, 0));  // a Monday
+    Click(IDC_WEEKLY);
+    Untick(IDC_MONDAY);
+    Click(IDC_MONDAY);
+    Click(IDC_THURSDAY);
+    Type(IDC_WEEKLY_INTERVAL, "2");
+    // Weeks run Sunday to Saturday: the start's week, then every second one.
+    EXPECT_EQ(Times(),
+              "Mon 2024-06-10 09:00      Thu 2024-06-13 09:00      Mon 2024-06-24 09:00\n"
+              "Thu 2024-06-27 09:00      Mon 2024-07-08 09:00");
+    const std::map<std::string, std::string> zones = {{"Europe/Berlin", "Europe/Berlin, CEST, UTC+02:00"},
+                                                      {"America/New_York", "America/New_York, EDT, UTC-04:00"},
+                                                      {"Asia/Kathmandu", "Asia/Kathmandu, +0545, UTC+05:45"}};
+    EXPECT_EQ(Zone(), "Times are in " + zones.at(GetParam()));
+
+    Click(IDC_END_AFTER);
+    Type(IDC_END_AFTER_COUNT, "2");
+    EXPECT_EQ(Times(), "Mon 2024-06-10 09:00      Thu 2024-06-13 09:00");
+
+    EXPECT_TRUE(m_boxes.m_vecShown.empty()) << "the preview shows no box";
+    ASSERT_TRUE(Schedule());
+    EXPECT_EQ(m_pDlg->GetTask().m_dtNextSending, (TaskDateTime{2024, 6, 10, 2, 9, 0, 1}));
+}
+
+TEST_P(PreviewTest, ADayThirtyOneRunsOnIntoTheNextMonthAsItWillBeSent) {
+    OpenNew();
+    SetStart(QDate(2024, 6, 7), QTime(10, 30));
+    Click(IDC_MONTHLY);
+    Type(IDC_MONTHLY_DAY, "31");
+    Type(IDC_MONTHLY_INTERVAL, "1");
+    EXPECT_EQ(Times(),
+              "Mon 2024-07-01 10:30      Sat 2024-08-31 10:30      Tue 2024-10-01 10:30\n"
+              "Sun 2024-12-01 10:30      Fri 2025-01-31 10:30");
+}
+
+TEST_P(PreviewTest, SaysWhyThereAreNoTimesWithoutAnyBox) {
+    OpenNew();
+    SetStart(QDate(2024, 6, 10), QTime(9, 0));
+    Click(IDC_WEEKLY);
+    Type(IDC_WEEKLY_INTERVAL, "0");
+    EXPECT_EQ(Times(), "Shown once the dates and counts on this page are valid.");
+    Type(IDC_WEEKLY_INTERVAL, "1");
+    for (int nId : {IDC_SUNDAY, IDC_MONDAY, IDC_TUESDAY, IDC_WEDNESDAY, IDC_THURSDAY, IDC_FRIDAY, IDC_SATURDAY})
+        Untick(nId);
+    EXPECT_EQ(Times(), "Shown once a day of the week is ticked.");
+    Click(IDC_FRIDAY);
+    SetStart(QDate(2024, 6, 7), QTime(9, 59));  // a minute before the present
+    EXPECT_EQ(Times(), "The starting time has passed; Schedule needs a later one.");
+    SetStart(QDate(2024, 6, 7), QTime(10, 1));
+    EXPECT_EQ(Times().substr(0, 20), "Fri 2024-06-07 10:01");
+    EXPECT_TRUE(m_boxes.m_vecShown.empty()) << "the preview shows no box";
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, PreviewTest, ::testing::Values("Europe/Berlin", "America/New_York", "Asia/Kathmandu"),
+                         [](const auto& info) { return ZoneTestName(info.param); });
