@@ -146,7 +146,10 @@ void CEmailManagerDlg::SetRowOf(int nIndex) {
     const std::string* pWhy = g_pSendEmailDlg ? g_pSendEmailDlg->Stalled().Reason(list.IdAt(nIndex), t) : nullptr;
     QTreeWidgetItem* pItem = m_pList->topLevelItem(nIndex);
     if (!pItem) return;
-    pItem->setText(kScheduleColumn, ScheduleText(t));
+    // The schedule column lies past the list's width; the name tells it too.
+    const QString strSchedule = ScheduleText(t);
+    pItem->setText(kScheduleColumn, strSchedule);
+    pItem->setToolTip(kNameColumn, strSchedule);
     if (pWhy) pItem->setText(kNextSendingColumn, kStalledText);
     pItem->setToolTip(kNextSendingColumn, pWhy ? QString::fromStdString(*pWhy) : QString());
 }

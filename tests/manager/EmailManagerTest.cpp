@@ -490,6 +490,8 @@ TEST_F(EmailManagerTest, EachRowSaysItsScheduleInWords) {
     EXPECT_EQ(dlg.List()->topLevelItem(1)->text(CEmailManagerDlg::kScheduleColumn).toStdString(),
               "Last weekday of every month at 17:30");
 
+    EXPECT_EQ(dlg.List()->topLevelItem(1)->toolTip(CEmailManagerDlg::kNameColumn).toStdString(),
+              "Last weekday of every month at 17:30");
     // A change made elsewhere shows at the next refresh.
     monthly.m_nMonthlyInterval2 = 2;
     dlg.OnTimer();

@@ -11,11 +11,18 @@
 
 namespace {
 
-CTaskItem Sample(const char* pszName, int bActive, const TaskDateTime& dtNext) {
+// A sample task sent at the start's hour and minute, with its recurrence set
+// by fnSet.
+template <class Fn>
+CTaskItem Sample(const char* pszName, int bActive, const TaskDateTime& dtNext, Fn fnSet) {
     CTaskItem t;
     t.m_bActive = bActive;
     t.m_strTaskName = pszName;
+    t.m_dtStart = dtNext;
     t.m_dtNextSending = dtNext;
+    t.m_nEndKind = CodeOf(EEndKind::NoEnd);
+    for (int32_t& b : t.m_bWeekDays) b = 0;
+    fnSet(t);
     return t;
 }
 
@@ -26,11 +33,19 @@ int main(int argc, char** argv) {
     auto folder = CScreenshotFolder::FromArgs(argc, argv, "manager_screenshots");
     if (!folder) return 1;
     CTaskList list;
-    list.Add(Sample("Weekly figures", 1, {2024, 6, 10, 2, 9, 0, 1}));
-    list.Add(Sample("Monthly files", 1, {2024, 6, 15, 7, 10, 1, 1}));
-    list.Add(Sample("Minute report", 0, {2024, 6, 7, 6, 10, 3, 1}));
-    list.Add(Sample("Birthday greeting", 1, {2025, 3, 2, 1, 8, 30, 1}));
-    list.Add(Sample("Invitation (sent once)", 1, {}));
+    list.Add(Sample("Weekly figures", 1, {2024, 6, 10, 2, 9, 0, 1}, [](CTaskItem& t) {
+        t.m_nRecurrence = CodeOf(ERecurrence::Weekly), t.m_nWeeklyInterval = 1, t.m_bWeekDays[1] = 1;
+    }));
+    list.Add(Sample("Monthly files", 1, {2024, 6, 15, 7, 10, 1, 1}, [](CTaskItem& t) {
+        t.m_nRecurrence = CodeOf(ERecurrence::Monthly), t.m_nMonthlyDay = 15, t.m_nMonthlyInterval = 1;
+    }));
+    list.Add(Sample("Minute report", 0, {2024, 6, 7, 6, 10, 3, 1},
+                    [](CTaskItem& t) { t.m_nRecurrence = CodeOf(ERecurrence::Minutely), t.m_nMinuteInterval = 30; }));
+    list.Add(Sample("Birthday greeting", 1, {2025, 3, 2, 1, 8, 30, 1}, [](CTaskItem& t) {
+        t.m_nRecurrence = CodeOf(ERecurrence::Yearly), t.m_nYearlyMonth = 2, t.m_nYearlyDay = 2;
+    }));
+    list.Add(Sample("Invitation (sent once)", 1, {2024, 6, 1, 7, 12, 0, 1},
+                    [](CTaskItem& t) { t.m_nRecurrence = CodeOf(ERecurrence::Once), t.m_dtNextSending.Empty(); }));
     g_pTaskList = &list;
 
     {
