@@ -28,6 +28,7 @@ using CDialogUnits::Rect;
 namespace {
 
 const char* const kStalledText = "Completed (the schedule cannot move on)";
+const char* const kDisabledText = "Disabled";
 const char* const kDayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 const char* const kMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
                                      "July",    "August",   "September", "October", "November", "December"};
@@ -152,6 +153,16 @@ void CEmailManagerDlg::SetRowOf(int nIndex) {
     pItem->setToolTip(kNameColumn, strSchedule);
     if (pWhy) pItem->setText(kNextSendingColumn, kStalledText);
     pItem->setToolTip(kNextSendingColumn, pWhy ? QString::fromStdString(*pWhy) : QString());
+    // A disabled task is not sent, whatever time it still holds; that time
+    // is kept, greyed, in the tooltip.
+    const bool bDisabled = !t.m_bActive && t.m_dtNextSending.IsSet() && !pWhy;
+    if (bDisabled) {
+        pItem->setToolTip(kNextSendingColumn,
+                          "Not sent until activated; its stored next time is " + NextSendingText(t.m_dtNextSending));
+        pItem->setText(kNextSendingColumn, kDisabledText);
+    }
+    pItem->setForeground(kNextSendingColumn, bDisabled ? palette().brush(QPalette::Disabled, QPalette::Text)
+                                                       : palette().brush(QPalette::Active, QPalette::Text));
 }
 
 void CEmailManagerDlg::OnInitDialog() {

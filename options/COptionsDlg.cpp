@@ -271,9 +271,15 @@ void COptionsDlg::OnSchedule() {
                     CMessageBox::MB_ICONERROR);
     if (!*rCommitted) return;
     m_task = task;
-    CAddinBox::Inform(
-        "This email message has been scheduled.\n\nTo automatically send this email message, please DO NOT close " +
-        HostName() + ".");
+    if (!task.m_bActive)
+        CAddinBox::Inform(
+            "This email message has been scheduled.\n\nThe task is not active: it will not be sent until you "
+            "activate it in the Email Manager.");
+    else
+        CAddinBox::Inform(
+            "This email message has been scheduled.\n\nTo automatically send this email message, please DO NOT "
+            "close " +
+            HostName() + ".");
     done(kResultOK);
 }
 

@@ -129,11 +129,18 @@ TEST_F(EmailManagerTest, RowsShowNamesMarksAndNextSendingTimes) {
     EXPECT_EQ(dlg.List()->topLevelItem(0)->text(1).toStdString(), "Tuesday, May 7, 2013 09:05");
     EXPECT_EQ(dlg.List()->topLevelItem(1)->text(1).toStdString(), "Completed");
     EXPECT_EQ(dlg.List()->topLevelItem(2)->data(0, Qt::UserRole).toInt(), 0);
+    // A disabled task says so instead of a time it will not be sent at.
+    EXPECT_EQ(dlg.List()->topLevelItem(2)->text(1).toStdString(), "Disabled");
+    EXPECT_EQ(dlg.List()->topLevelItem(2)->toolTip(1).toStdString(),
+              "Not sent until activated; its stored next time is Thursday, May 9, 2013 09:05");
     EXPECT_EQ(dlg.List()->currentItem(), dlg.List()->topLevelItem(0));
     // The refresh shows what the scheduler changed meanwhile.
     m_list[0].m_dtNextSending = {2013, 5, 14, 3, 9, 5, 1};
+    m_list[2].m_bActive = 1;
     dlg.OnTimer();
     EXPECT_EQ(dlg.List()->topLevelItem(0)->text(1).toStdString(), "Tuesday, May 14, 2013 09:05");
+    EXPECT_EQ(dlg.List()->topLevelItem(2)->text(1).toStdString(), "Thursday, May 9, 2013 09:05");
+    EXPECT_TRUE(dlg.List()->topLevelItem(2)->toolTip(1).isEmpty());
 }
 
 TEST_F(EmailManagerTest, CommandsNeedASelection) {
@@ -461,8 +468,10 @@ TEST_F(EmailManagerTest, AStalledTaskSaysWhyItIsCompleted) {
     QTreeWidgetItem* pRow = dlg.List()->topLevelItem(3);
     EXPECT_EQ(pRow->text(1).toStdString(), "Completed (the schedule cannot move on)");
     EXPECT_EQ(pRow->toolTip(1).toStdString(), "a weekly task with no day ticked");
-    EXPECT_EQ(dlg.List()->topLevelItem(0)->text(1).toStdString(), "Tuesday, May 7, 2013 09:05");
-    EXPECT_TRUE(dlg.List()->topLevelItem(0)->toolTip(1).isEmpty());
+    // The other rows keep their own words: these tasks were disabled.
+    EXPECT_EQ(dlg.List()->topLevelItem(0)->text(1).toStdString(), "Disabled");
+    EXPECT_EQ(dlg.List()->topLevelItem(0)->toolTip(1).toStdString(),
+              "Not sent until activated; its stored next time is Tuesday, May 7, 2013 09:05");
 }
 
 TEST_F(EmailManagerTest, EachRowSaysItsScheduleInWords) {

@@ -316,3 +316,15 @@ TEST_F(ModesTest, TextsNameTheHostTheAddinRunsIn) {
     EXPECT_EQ(OverdueText(), "Send overdue email messages on the mail host startup");
     g_spApplication = spHost;
 }
+
+TEST_F(ModesTest, AnInactiveTaskIsScheduledWithWordThatItWaitsForActivation) {
+    const CTaskItem stored = StoredTask();
+    m_list.Add(stored);
+    Open(0, COptionsDlg::kModeSchedule, 0, &stored);
+    Click(COptionsIds::IDC_ACTIVE);
+    ASSERT_FALSE(Checked(COptionsIds::IDC_ACTIVE));
+    ASSERT_TRUE(Schedule());
+    EXPECT_EQ(m_pDlg->GetTask().m_bActive, 0);
+    EXPECT_EQ(Texts(), std::vector<std::string>{"This email message has been scheduled.\n\nThe task is not active: it "
+                                                "will not be sent until you activate it in the Email Manager."});
+}
