@@ -116,12 +116,8 @@ void CAboutDlg::hideEvent(QHideEvent* pEvent) {
 
 void CAboutDlg::OnLButtonUp(const QPoint& pt) {
     switch (LinkAt(pt)) {
-        case IDC_WEB_LINK:
-            OpenUrl(CMakerInfo::kWebSite);
-            break;
-        case IDC_MAIL_LINK:
-            OpenUrl(std::string("mailto:") + CMakerInfo::kSupportMail);
-            break;
+        case IDC_WEB_LINK: OpenUrl(CMakerInfo::kWebSite); break;
+        case IDC_MAIL_LINK: OpenUrl(std::string("mailto:") + CMakerInfo::kSupportMail); break;
         case IDC_LICENSE_LINK: {
             // Opened with the desktop's program for the document; a missing
             // file is said plainly instead of starting a program for nothing.
@@ -133,8 +129,7 @@ void CAboutDlg::OnLButtonUp(const QPoint& pt) {
             QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(strPath)));
             break;
         }
-        default:
-            break;
+        default: break;
     }
 }
 

@@ -49,18 +49,12 @@ std::string MonthName(int nIndex) {  // stored from 0
 
 std::string KindName(int32_t nKind) {
     switch (static_cast<EDayKind>(nKind)) {
-        case EDayKind::Day:
-            return "day";
-        case EDayKind::Weekday:
-            return "weekday";
-        case EDayKind::WeekendDay:
-            return "weekend day";
-        case EDayKind::EvenDay:
-            return "even day";
-        case EDayKind::OddDay:
-            return "odd day";
-        default:
-            break;
+        case EDayKind::Day: return "day";
+        case EDayKind::Weekday: return "weekday";
+        case EDayKind::WeekendDay: return "weekend day";
+        case EDayKind::EvenDay: return "even day";
+        case EDayKind::OddDay: return "odd day";
+        default: break;
     }
     const int nWeekday = nKind - CodeOf(EDayKind::Sunday);
     if (nWeekday >= 0 && nWeekday < 7) return kWeekdayNames[static_cast<size_t>(nWeekday)];
@@ -125,18 +119,13 @@ std::string Yearly(const CTaskItem& task) {
 
 std::string CRecurrenceText::Describe(const CTaskItem& task) {
     switch (task.Recurrence()) {
-        case ERecurrence::Once:
-            return "Once on " + StartDate(task) + At(task);
+        case ERecurrence::Once: return "Once on " + StartDate(task) + At(task);
         case ERecurrence::Minutely:
             return Capitalised(Every(task.m_nMinuteInterval, "minute")) + " from " + StartDate(task) + At(task);
-        case ERecurrence::Daily:
-            return Daily(task) + At(task);
-        case ERecurrence::Weekly:
-            return Weekly(task) + At(task);
-        case ERecurrence::Monthly:
-            return Monthly(task) + At(task);
-        case ERecurrence::Yearly:
-            return Yearly(task) + At(task);
+        case ERecurrence::Daily: return Daily(task) + At(task);
+        case ERecurrence::Weekly: return Weekly(task) + At(task);
+        case ERecurrence::Monthly: return Monthly(task) + At(task);
+        case ERecurrence::Yearly: return Yearly(task) + At(task);
     }
     return "Recurrence " + std::to_string(task.m_nRecurrence) + " (not known; never sent)";
 }
@@ -146,10 +135,8 @@ std::string CRecurrenceText::DescribeEnd(const CTaskItem& task) {
     switch (task.EndKind()) {
         case EEndKind::AfterCount:
             return task.m_nEndAfterCount == 1 ? "once" : std::to_string(task.m_nEndAfterCount) + " times";
-        case EEndKind::EndDate:
-            return "until " + Date(task.m_dtEnd.nYear, task.m_dtEnd.nMonth, task.m_dtEnd.nDay);
-        case EEndKind::NoEnd:
-            break;
+        case EEndKind::EndDate: return "until " + Date(task.m_dtEnd.nYear, task.m_dtEnd.nMonth, task.m_dtEnd.nDay);
+        case EEndKind::NoEnd: break;
     }
     return "";
 }

@@ -122,14 +122,12 @@ constexpr int kSaturday = 7;
 
 CResult<bool> CSchedule::IsTaskEnded(const CTaskItem& task, time_t t) {
     switch (task.EndKind()) {
-        case EEndKind::AfterCount:
-            return task.m_nOccurrenceCount >= task.m_nEndAfterCount;
+        case EEndKind::AfterCount: return task.m_nOccurrenceCount >= task.m_nEndAfterCount;
         case EEndKind::EndDate: {
             QUILLORY_TRY_VALUE(const time_t tEnd, TaskTime::EndOfDay(task.m_dtEnd));
             return t > tEnd;
         }
-        default:
-            return false;
+        default: return false;
     }
 }
 
@@ -148,8 +146,7 @@ CResult<int> CSchedule::DayOfMonthFor(int nYear, int nMonth, int nOrdinal, int n
     QUILLORY_TRY_VALUE(const int nLastWeekday, DayOfWeekOf(nYear, nMonth, nDays));
     const bool bLast = static_cast<EOrdinal>(nOrdinal) == EOrdinal::Last;
     switch (static_cast<EDayKind>(nKind)) {
-        case EDayKind::Day:
-            return bLast ? nDays : nOrdinal + 1;
+        case EDayKind::Day: return bLast ? nDays : nOrdinal + 1;
         case EDayKind::Weekday:
             if (bLast) return nLastWeekday == kSunday ? nDays - 2 : nLastWeekday == kSaturday ? nDays - 1 : nDays;
             // From a Monday to Friday 1st, every weekend passed adds two days:
@@ -169,8 +166,7 @@ CResult<int> CSchedule::DayOfMonthFor(int nYear, int nMonth, int nOrdinal, int n
         case EDayKind::OddDay:
             if (bLast) return nDays % 2 == 1 ? nDays : nDays - 1;
             return 2 * nOrdinal + 1;
-        default:
-            break;
+        default: break;
     }
     if (nKind > CodeOf(EDayKind::Saturday)) return nKind;
     // A named day: its day of week is kind - 4 (1 = Sunday), and its first
@@ -186,20 +182,13 @@ CResult<time_t> CSchedule::NowMinute() const { return ToAbsolute(FromAbsolute(m_
 CResult<> CSchedule::CalcNextSending(CTaskItem& task) const {
     QUILLORY_TRY_VALUE(const time_t tNow, NowMinute());
     switch (task.Recurrence()) {
-        case ERecurrence::Once:
-            return CalcOnce(task, tNow);
-        case ERecurrence::Minutely:
-            return CalcMinutely(task, tNow);
-        case ERecurrence::Daily:
-            return CalcDaily(task, tNow);
-        case ERecurrence::Weekly:
-            return CalcWeekly(task, tNow);
-        case ERecurrence::Monthly:
-            return CalcMonthly(task, tNow);
-        case ERecurrence::Yearly:
-            return CalcYearly(task, tNow);
-        default:
-            return {};
+        case ERecurrence::Once: return CalcOnce(task, tNow);
+        case ERecurrence::Minutely: return CalcMinutely(task, tNow);
+        case ERecurrence::Daily: return CalcDaily(task, tNow);
+        case ERecurrence::Weekly: return CalcWeekly(task, tNow);
+        case ERecurrence::Monthly: return CalcMonthly(task, tNow);
+        case ERecurrence::Yearly: return CalcYearly(task, tNow);
+        default: return {};
     }
 }
 
@@ -249,8 +238,7 @@ CResult<> CSchedule::CalcDaily(CTaskItem& task, time_t tNow) const {
     const TaskDateTime dt = FromAbsolute(t);
     const int nWeekday = dt.nDayOfWeek;
     switch (task.DailyDayKind()) {
-        case EDayKind::Day:
-            return StoreDay(task, t);
+        case EDayKind::Day: return StoreDay(task, t);
         case EDayKind::Weekday:
             return StoreDay(task, nWeekday == kSaturday ? t + 2 * kDay : nWeekday == kSunday ? t + kDay : t);
         case EDayKind::WeekendDay:
@@ -262,10 +250,8 @@ CResult<> CSchedule::CalcDaily(CTaskItem& task, time_t tNow) const {
             QUILLORY_TRY_VALUE(const time_t tNextDay, OnItsDay(task, t + kDay));
             return StoreDay(task, FromAbsolute(tNextDay).nDay % 2 == 1 ? tNextDay + kDay : tNextDay);
         }
-        case EDayKind::OddDay:
-            return StoreDay(task, dt.nDay % 2 == 1 ? t : t + kDay);
-        default:
-            return {};
+        case EDayKind::OddDay: return StoreDay(task, dt.nDay % 2 == 1 ? t : t + kDay);
+        default: return {};
     }
 }
 
@@ -499,8 +485,7 @@ time_t CSchedule::Period(const CTaskItem& task) {
             return task.WeeklyMode() == EWeeklyMode::EveryNWeeks && task.m_nWeeklyInterval > 0
                        ? 7 * kDay * task.m_nWeeklyInterval
                        : 0;
-        default:
-            return 0;
+        default: return 0;
     }
 }
 

@@ -130,9 +130,7 @@ void CTaskCheck::CheckRecurrence(const CTaskItem& t, std::vector<CProblem>& vec)
     CRules r(vec);
     r.Choice("recurrence", t.m_nRecurrence, kLastRecurrence);
     switch (t.Recurrence()) {
-        case ERecurrence::Minutely:
-            r.Count("minuteInterval", t.m_nMinuteInterval);
-            break;
+        case ERecurrence::Minutely: r.Count("minuteInterval", t.m_nMinuteInterval); break;
         case ERecurrence::Daily:
             r.Choice("dailyMode", t.m_nDailyMode, kLastDailyMode);
             if (t.DailyMode() == EDailyMode::EveryNDays) r.Count("dailyInterval", t.m_nDailyInterval);
@@ -182,8 +180,7 @@ void CTaskCheck::CheckRecurrence(const CTaskItem& t, std::vector<CProblem>& vec)
                 r.Choice("yearlyMonth2", t.m_nYearlyMonth2, kLastMonthIndex);
             }
             break;
-        default:
-            break;
+        default: break;
     }
 }
 

@@ -128,11 +128,8 @@ void COptionsDlg::UpdatePreview() {
     QString strTimes = "Shown once the dates and counts on this page are valid.";
     if (m_pGeneralPage->UpdateData(true, true)) {
         switch (m_pGeneralPage->WriteRecurrence(task, true)) {
-            case CGeneralPage::kPanelRejected:
-                break;
-            case CGeneralPage::kNoWeekday:
-                strTimes = "Shown once a day of the week is ticked.";
-                break;
+            case CGeneralPage::kPanelRejected: break;
+            case CGeneralPage::kNoWeekday: strTimes = "Shown once a day of the week is ticked."; break;
             case CGeneralPage::kWritten:
                 m_pGeneralPage->WriteStart(task);
                 m_pGeneralPage->WriteEnd(task);
@@ -154,13 +151,9 @@ CResult<bool> COptionsDlg::ReadPages(CTaskItem& task, time_t& tStart, time_t tNo
     m_pGeneralPage->UpdateData(true, true);
 
     switch (m_pGeneralPage->WriteRecurrence(task)) {
-        case CGeneralPage::kPanelRejected:
-            return false;
-        case CGeneralPage::kNoWeekday:
-            Stop("Please select at least one of the day.", m_pGeneralPage);
-            return false;
-        case CGeneralPage::kWritten:
-            break;
+        case CGeneralPage::kPanelRejected: return false;
+        case CGeneralPage::kNoWeekday: Stop("Please select at least one of the day.", m_pGeneralPage); return false;
+        case CGeneralPage::kWritten: break;
     }
     if (!m_pGeneralPage->UpdateData(true)) return false;
     m_pGeneralPage->WriteStart(task);

@@ -72,8 +72,7 @@ std::string CStalledTasks::Why(const CTaskItem& t) {
                 if (!In(t.m_nYearlyMonth2, 0, 11)) return OutOfSet("the yearly month", t.m_nYearlyMonth2, "0..11");
             }
             break;
-        default:
-            break;
+        default: break;
     }
     return "its next sending time does not move past the occurrence just handled";
 }

@@ -24,18 +24,12 @@ std::string TickedDays(const CTaskItem& task) {
 // The days of a kind within a month, as BYDAY or BYMONTHDAY parts.
 std::optional<std::string> KindParts(int32_t nKind) {
     switch (static_cast<EDayKind>(nKind)) {
-        case EDayKind::Day:
-            return "BYMONTHDAY=" + Numbers(1, 31, 1);
-        case EDayKind::Weekday:
-            return std::string("BYDAY=MO,TU,WE,TH,FR");
-        case EDayKind::WeekendDay:
-            return std::string("BYDAY=SA,SU");
-        case EDayKind::EvenDay:
-            return "BYMONTHDAY=" + Numbers(2, 30, 2);
-        case EDayKind::OddDay:
-            return "BYMONTHDAY=" + Numbers(1, 31, 2);
-        default:
-            break;
+        case EDayKind::Day: return "BYMONTHDAY=" + Numbers(1, 31, 1);
+        case EDayKind::Weekday: return std::string("BYDAY=MO,TU,WE,TH,FR");
+        case EDayKind::WeekendDay: return std::string("BYDAY=SA,SU");
+        case EDayKind::EvenDay: return "BYMONTHDAY=" + Numbers(2, 30, 2);
+        case EDayKind::OddDay: return "BYMONTHDAY=" + Numbers(1, 31, 2);
+        default: break;
     }
     const int nWeekday = nKind - CodeOf(EDayKind::Sunday);
     if (nWeekday < 0 || nWeekday > 6) return std::nullopt;
@@ -97,17 +91,11 @@ std::optional<std::string> Yearly(const CTaskItem& task) {
 
 std::optional<std::string> CRecurrenceRule::For(const CTaskItem& task) {
     switch (task.Recurrence()) {
-        case ERecurrence::Minutely:
-            return "FREQ=MINUTELY" + Interval(task.m_nMinuteInterval);
-        case ERecurrence::Daily:
-            return Daily(task);
-        case ERecurrence::Weekly:
-            return Weekly(task);
-        case ERecurrence::Monthly:
-            return Monthly(task);
-        case ERecurrence::Yearly:
-            return Yearly(task);
-        default:
-            return std::nullopt;
+        case ERecurrence::Minutely: return "FREQ=MINUTELY" + Interval(task.m_nMinuteInterval);
+        case ERecurrence::Daily: return Daily(task);
+        case ERecurrence::Weekly: return Weekly(task);
+        case ERecurrence::Monthly: return Monthly(task);
+        case ERecurrence::Yearly: return Yearly(task);
+        default: return std::nullopt;
     }
 }

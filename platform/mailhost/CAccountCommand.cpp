@@ -48,12 +48,9 @@ const char* const kHelp =
 // The command line's words for the security; the file says "tls" for smtps.
 const char* SecurityWord(ESecurity security) {
     switch (security) {
-        case ESecurity::StartTls:
-            return "starttls";
-        case ESecurity::Tls:
-            return "smtps";
-        case ESecurity::None:
-            return "none";
+        case ESecurity::StartTls: return "starttls";
+        case ESecurity::Tls: return "smtps";
+        case ESecurity::None: return "none";
     }
     return "starttls";
 }

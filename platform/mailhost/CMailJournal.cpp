@@ -17,33 +17,23 @@ namespace {
 
 const char* ResultName(EHostEvent kind) {
     switch (kind) {
-        case EHostEvent::Sent:
-            return "sent";
-        case EHostEvent::SentWithRefusals:
-            return "sent-with-refusals";
-        case EHostEvent::RetryLater:
-            return "retry";
-        case EHostEvent::Failed:
-            return "failed";
-        case EHostEvent::InDoubt:
-            return "in-doubt";
-        case EHostEvent::Stuck:
-            return "stuck";
-        default:
-            return "";
+        case EHostEvent::Sent: return "sent";
+        case EHostEvent::SentWithRefusals: return "sent-with-refusals";
+        case EHostEvent::RetryLater: return "retry";
+        case EHostEvent::Failed: return "failed";
+        case EHostEvent::InDoubt: return "in-doubt";
+        case EHostEvent::Stuck: return "stuck";
+        default: return "";
     }
 }
 
 // syslog levels: 3 error, 4 warning, 6 information.
 const char* Priority(EHostEvent kind) {
     switch (kind) {
-        case EHostEvent::Sent:
-            return "6";
+        case EHostEvent::Sent: return "6";
         case EHostEvent::Failed:
-        case EHostEvent::Stuck:
-            return "3";
-        default:
-            return "4";
+        case EHostEvent::Stuck: return "3";
+        default: return "4";
     }
 }
 

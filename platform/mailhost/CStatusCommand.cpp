@@ -53,20 +53,13 @@ std::string LocalTime(std::time_t t) {
 // counted with none of waiting, retrying and failed.
 const char* StateWord(EDeliveryState state) {
     switch (state) {
-        case EDeliveryState::None:
-            return "waiting";
-        case EDeliveryState::Retrying:
-            return "retrying";
-        case EDeliveryState::Failed:
-            return "failed";
-        case EDeliveryState::InDoubt:
-            return "in doubt";
-        case EDeliveryState::Handed:
-            return "sending";
-        case EDeliveryState::SentNotMoved:
-            return "sent";
-        case EDeliveryState::Refused:
-            return "failed";
+        case EDeliveryState::None: return "waiting";
+        case EDeliveryState::Retrying: return "retrying";
+        case EDeliveryState::Failed: return "failed";
+        case EDeliveryState::InDoubt: return "in doubt";
+        case EDeliveryState::Handed: return "sending";
+        case EDeliveryState::SentNotMoved: return "sent";
+        case EDeliveryState::Refused: return "failed";
     }
     return "waiting";
 }

@@ -52,23 +52,12 @@ std::string Quote(std::string_view sv) {
     std::string out = "\"";
     for (char c : sv) {
         switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '"':
-                out += "\\\"";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                out += c;
+            case '\\': out += "\\\\"; break;
+            case '"': out += "\\\""; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default: out += c;
         }
     }
     return out + "\"";
@@ -87,23 +76,12 @@ std::optional<std::string> Unquote(std::string_view sv, size_t& pos) {
         if (c == '\\') {
             if (++pos >= sv.size()) return std::nullopt;
             switch (sv[pos]) {
-                case '\\':
-                    out += '\\';
-                    break;
-                case '"':
-                    out += '"';
-                    break;
-                case 'n':
-                    out += '\n';
-                    break;
-                case 'r':
-                    out += '\r';
-                    break;
-                case 't':
-                    out += '\t';
-                    break;
-                default:
-                    return std::nullopt;
+                case '\\': out += '\\'; break;
+                case '"': out += '"'; break;
+                case 'n': out += '\n'; break;
+                case 'r': out += '\r'; break;
+                case 't': out += '\t'; break;
+                default: return std::nullopt;
             }
         } else {
             out += c;
@@ -235,12 +213,9 @@ CResult<> MakeParentDirs(const std::string& strPath) {
 
 const char* RegRootName(ERegRoot root) {
     switch (root) {
-        case ERegRoot::ClassesRoot:
-            return "HKEY_CLASSES_ROOT";
-        case ERegRoot::CurrentUser:
-            return "HKEY_CURRENT_USER";
-        case ERegRoot::LocalMachine:
-            return "HKEY_LOCAL_MACHINE";
+        case ERegRoot::ClassesRoot: return "HKEY_CLASSES_ROOT";
+        case ERegRoot::CurrentUser: return "HKEY_CURRENT_USER";
+        case ERegRoot::LocalMachine: return "HKEY_LOCAL_MACHINE";
     }
     return "";
 }

@@ -68,8 +68,7 @@ public:
                 t.m_nYearlyMonth2 = Int(0, 11);
                 nTurn = 365 * 86400;
                 break;
-            default:
-                nTurn = 86400;
+            default: nTurn = 86400;
         }
         const time_t nSpan = std::min<time_t>(nTurn * Int(1, 4000), 40LL * 365 * 86400);
         const time_t tStart = tPresent - std::uniform_int_distribution<time_t>(-nSpan / 20, nSpan)(m_rng);

@@ -59,6 +59,7 @@ protected:
 // Each recurrence from its first computation on: the next sending time
 // first, then after each occurrence the sender counts.
 TEST_P(ScheduleTest, EachRecurrenceGivesItsNextTimes) {
+    // clang-format off
     const struct {
         const char* pszName;
         time_t tNow;  // the present of the first computation
@@ -68,73 +69,35 @@ TEST_P(ScheduleTest, EachRecurrenceGivesItsNextTimes) {
         TaskDateTime dtLastSent;                // unset: a task never sent
         std::vector<std::string> vecNext;
     } cases[] = {
-        {"once sends at the start, then completes",
-         At(2025, 1, 1, 8),
-         0,
-         Group(2025, 2, 1, 9, 30),
-         [](CTaskItem&) {},
-         {},
-         {"2025-02-01 09:30", "Completed"}},
-        {"minutely adds the interval",
-         At(2025, 1, 1, 8),
-         1,
-         Group(2025, 1, 1, 10, 0),
-         [](CTaskItem& t) { t.m_nMinuteInterval = 15; },
-         {},
-         {"2025-01-01 10:00", "2025-01-01 10:15"}},
-        {"daily weekdays skip the weekend from a Friday",
-         At(2025, 1, 1),
-         2,
-         Group(2025, 1, 3, 9, 0),
-         [](CTaskItem& t) { t.m_nDailyMode = 1, t.m_nDailyDayKind = 1; },
-         {},
+        {"once sends at the start, then completes", At(2025, 1, 1, 8), 0, Group(2025, 2, 1, 9, 30),
+         [](CTaskItem&) {}, {}, {"2025-02-01 09:30", "Completed"}},
+        {"minutely adds the interval", At(2025, 1, 1, 8), 1, Group(2025, 1, 1, 10, 0),
+         [](CTaskItem& t) { t.m_nMinuteInterval = 15; }, {}, {"2025-01-01 10:00", "2025-01-01 10:15"}},
+        {"daily weekdays skip the weekend from a Friday", At(2025, 1, 1), 2, Group(2025, 1, 3, 9, 0),
+         [](CTaskItem& t) { t.m_nDailyMode = 1, t.m_nDailyDayKind = 1; }, {},
          {"2025-01-03 09:00", "2025-01-06 09:00"}},  // Friday, then Monday
-        {"daily weekdays from a Saturday",
-         At(2025, 1, 1),
-         2,
-         Group(2025, 1, 4, 9, 0),
-         [](CTaskItem& t) { t.m_nDailyMode = 1, t.m_nDailyDayKind = 1; },
-         {},
-         {"2025-01-06 09:00"}},
-        {"daily even days jump over the 31st",
-         At(2025, 1, 30, 9, 0),
-         2,
-         Group(2025, 1, 2, 9, 0),
-         [](CTaskItem& t) { t.m_nDailyMode = 1, t.m_nDailyDayKind = 3; },
-         Group(2025, 1, 30, 9, 0),
+        {"daily weekdays from a Saturday", At(2025, 1, 1), 2, Group(2025, 1, 4, 9, 0),
+         [](CTaskItem& t) { t.m_nDailyMode = 1, t.m_nDailyDayKind = 1; }, {}, {"2025-01-06 09:00"}},
+        {"daily even days jump over the 31st", At(2025, 1, 30, 9, 0), 2, Group(2025, 1, 2, 9, 0),
+         [](CTaskItem& t) { t.m_nDailyMode = 1, t.m_nDailyDayKind = 3; }, Group(2025, 1, 30, 9, 0),
          {"2025-02-02 09:00"}},
-        {"weekly on Monday and Thursday from a Tuesday",
-         At(2025, 1, 1),
-         3,
-         Group(2025, 1, 7, 8, 0),
+        {"weekly on Monday and Thursday from a Tuesday", At(2025, 1, 1), 3, Group(2025, 1, 7, 8, 0),
          [](CTaskItem& t) { t.m_nWeeklyInterval = 1, t.m_bWeekDays[4] = 1; },  // Monday is ticked by default
-         {},
-         {"2025-01-09 08:00", "2025-01-13 08:00", "2025-01-16 08:00"}},
-        {"weekly on Tuesday of the second week",
-         At(2025, 1, 1),
-         3,
-         Group(2025, 1, 1, 8, 0),
+         {}, {"2025-01-09 08:00", "2025-01-13 08:00", "2025-01-16 08:00"}},
+        {"weekly on Tuesday of the second week", At(2025, 1, 1), 3, Group(2025, 1, 1, 8, 0),
          [](CTaskItem& t) {
              t.m_nWeeklyMode = 1, t.m_nWeeklyWeekOfMonth = 0;
              t.m_bWeekDays[1] = 0, t.m_bWeekDays[2] = 1;
          },
-         {},
-         {"2025-01-07 08:00", "2025-02-04 08:00"}},  // row 2 of January 2025 is 5..11, of February 2..8
-        {"monthly day 31 carries into May",
-         At(2025, 3, 31, 7, 0),
-         4,
-         Group(2025, 1, 31, 7, 0),
-         [](CTaskItem& t) { t.m_nMonthlyDay = 31, t.m_nMonthlyInterval = 1; },
-         Group(2025, 3, 31, 7, 0),
+         {}, {"2025-01-07 08:00", "2025-02-04 08:00"}},  // row 2 of January 2025 is 5..11, of February 2..8
+        {"monthly day 31 carries into May", At(2025, 3, 31, 7, 0), 4, Group(2025, 1, 31, 7, 0),
+         [](CTaskItem& t) { t.m_nMonthlyDay = 31, t.m_nMonthlyInterval = 1; }, Group(2025, 3, 31, 7, 0),
          {"2025-05-01 07:00"}},
-        {"yearly from an earlier start",
-         At(2024, 12, 1),
-         5,
-         Group(2025, 1, 1, 10, 0),
-         [](CTaskItem& t) { t.m_nYearlyMonth = 2, t.m_nYearlyDay = 5; },
-         {},
+        {"yearly from an earlier start", At(2024, 12, 1), 5, Group(2025, 1, 1, 10, 0),
+         [](CTaskItem& t) { t.m_nYearlyMonth = 2, t.m_nYearlyDay = 5; }, {},
          {"2025-03-05 10:00", "2026-03-05 10:00"}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         m_clock.Set(c.tNow);
         CTaskItem t = Task(c.nRecurrence, c.dtStart);

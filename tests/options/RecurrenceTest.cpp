@@ -30,12 +30,9 @@ class RecurrenceTest : public COptionsTestBase, public ::testing::WithParamInter
 protected:
     void Do(const CStep& step) {
         switch (step.eAction) {
-            case CStep::kClick:
-                return Click(step.nId);
-            case CStep::kType:
-                return Type(step.nId, step.strText);
-            case CStep::kSelect:
-                return Select(step.nId, step.nIndex);
+            case CStep::kClick: return Click(step.nId);
+            case CStep::kType: return Type(step.nId, step.strText);
+            case CStep::kSelect: return Select(step.nId, step.nIndex);
         }
     }
 };

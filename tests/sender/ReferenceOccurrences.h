@@ -78,24 +78,12 @@ inline int NthDayOfKind(int y, int m, int nOrdinal, int nKind) {
         const int w = Weekday(DayNumber(y, m, d));
         bool b = false;
         switch (nKind) {
-            case 0:
-                b = true;
-                break;
-            case 1:
-                b = w >= 2 && w <= 6;
-                break;
-            case 2:
-                b = w == 1 || w == 7;
-                break;
-            case 3:
-                b = d % 2 == 0;
-                break;
-            case 4:
-                b = d % 2 == 1;
-                break;
-            default:
-                b = w == nKind - 4;
-                break;
+            case 0: b = true; break;
+            case 1: b = w >= 2 && w <= 6; break;
+            case 2: b = w == 1 || w == 7; break;
+            case 3: b = d % 2 == 0; break;
+            case 4: b = d % 2 == 1; break;
+            default: b = w == nKind - 4; break;
         }
         if (b) vecDays.push_back(d);
     }
@@ -132,9 +120,7 @@ public:
             return add(nDay, Instant(nPrev, h, mi) + static_cast<time_t>(nDay - nPrev) * 86400);
         };
         switch (task.m_nRecurrence) {
-            case 0:
-                vec.push_back({nStartDay, tStart, tStart});
-                break;
+            case 0: vec.push_back({nStartDay, tStart, tStart}); break;
             case 1: {
                 const time_t nStep = static_cast<time_t>(task.m_nMinuteInterval) * 60;
                 // A wall time that the clocks repeat can be stored only once:
@@ -203,8 +189,7 @@ public:
                 }
                 break;
             }
-            default:
-                break;
+            default: break;
         }
         return vec;
     }
@@ -213,16 +198,11 @@ private:
     static bool DailyKind(int64_t nDay, int nKind) {
         const int w = Weekday(nDay), d = DateOf(nDay).d;
         switch (nKind) {
-            case 0:
-                return true;
-            case 1:
-                return w >= 2 && w <= 6;
-            case 2:
-                return w == 1 || w == 7;
-            case 3:
-                return d % 2 == 0;
-            default:
-                return d % 2 == 1;
+            case 0: return true;
+            case 1: return w >= 2 && w <= 6;
+            case 2: return w == 1 || w == 7;
+            case 3: return d % 2 == 0;
+            default: return d % 2 == 1;
         }
     }
     static bool Ticked(const CTaskItem& task, int64_t nDay) { return task.m_bWeekDays[Weekday(nDay) - 1] == 1; }

@@ -77,9 +77,7 @@ public:
         }
         t.m_dtStart = TaskDateTime{dtStart.y, dtStart.m, dtStart.d, RefSchedule::Weekday(nStartDay), h, mi, 0};
         switch (t.m_nRecurrence) {
-            case 1:
-                t.m_nMinuteInterval = Chance(40) ? Int(61, 119) : Chance(50) ? Int(1, 60) : Int(120, 1440);
-                break;
+            case 1: t.m_nMinuteInterval = Chance(40) ? Int(61, 119) : Chance(50) ? Int(1, 60) : Int(120, 1440); break;
             case 2:
                 t.m_nDailyMode = Int(0, 1);
                 t.m_nDailyInterval = Int(1, 10);
@@ -110,8 +108,7 @@ public:
                 t.m_nYearlyDayKind = Int(0, 11);
                 break;
             }
-            default:
-                break;
+            default: break;
         }
         const int nEnd = Int(1, 100);
         t.m_nEndKind = nEnd <= 50 ? 0 : nEnd <= 75 ? 1 : 2;

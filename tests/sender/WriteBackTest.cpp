@@ -115,12 +115,15 @@ TEST_P(WriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
         std::function<void(CTaskList&)> fnEdit;
         std::function<void(const CTaskList&)> fnCheck;
     } const cases[] = {
-        {"removed", [](CTaskList& l) { l.RemoveAt(0); },
+        // clang-format off
+        {"removed",
+         [](CTaskList& l) { l.RemoveAt(0); },
          [](const CTaskList& l) {
              ASSERT_EQ(l.GetSize(), 1);
              EXPECT_EQ(l[0].m_strTaskName, "other");
          }},
-        {"disabled and renamed", EditSent([](CTaskItem& t) {
+        {"disabled and renamed",
+         EditSent([](CTaskItem& t) {
              t.m_bActive = 0;
              t.m_strTaskName = "renamed";
          }),
@@ -130,7 +133,8 @@ TEST_P(WriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
              EXPECT_EQ(l[0].m_nOccurrenceCount, 1) << "the occurrence is counted on the task as it is now";
              EXPECT_EQ(TaskTime::Format(l[0].m_dtNextSending), "2026-03-02 10:05");
          }},
-        {"rescheduled", EditSent([](CTaskItem& t) {
+        {"rescheduled",
+         EditSent([](CTaskItem& t) {
              t.m_nMinuteInterval = 60;
              t.m_dtLastSent.Empty();
              t.m_dtNextSending = At(2026, 3, 2, 12, 0);
@@ -139,7 +143,8 @@ TEST_P(WriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
              EXPECT_EQ(l[0].m_nOccurrenceCount, 0) << "the edit wins over the stale advance";
              EXPECT_EQ(TaskTime::Format(l[0].m_dtNextSending), "2026-03-02 12:00");
          }},
-        {"rescheduled, the same occurrence next", EditSent([](CTaskItem& t) {
+        {"rescheduled, the same occurrence next",
+         EditSent([](CTaskItem& t) {
              t.m_nMinuteInterval = 15;
              t.m_dtStart = At(2026, 3, 2, 10, 0);
              t.m_dtLastSent.Empty();  // the options sheet schedules anew
@@ -160,6 +165,7 @@ TEST_P(WriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
              EXPECT_EQ(l[0].m_nOccurrenceCount, 0) << "not written over by the removed task's advance";
          }},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszName);
         m_list.RemoveAll();
@@ -185,104 +191,31 @@ TEST_P(WriteBackTest, EditsDuringTheSendSurviveAndRemovedTasksStayRemoved) {
 // time where it was: with send-overdue set the same occurrence went out on
 // every tick. Each is sent at most once, then completed with its reason.
 TEST_P(WriteBackTest, AScheduleThatCannotMoveOnSendsOnceAndCompletes) {
+    // clang-format off
     struct {
         const char* pszName;
         std::function<void(CTaskItem&)> fnSet;
         const char* pszWhy;  // null: the outcome is open, at most one send
     } const cases[] = {
-        {"weekly, no day",
-         [](CTaskItem& t) {
-             t.m_nRecurrence = 3;
-             t.m_nWeeklyInterval = 1;
-             for (int& b : t.m_bWeekDays) b = 0;
-         },
+        {"weekly, no day", [](CTaskItem& t) { t.m_nRecurrence = 3; t.m_nWeeklyInterval = 1; for (int& b : t.m_bWeekDays) b = 0; },
          "a weekly task with no day ticked"},
-        {"weekly mode 3",
-         [](CTaskItem& t) {
-             t.m_nRecurrence = 3;
-             t.m_nWeeklyMode = 3;
-         },
-         "the weekly mode 3 is not one of 0..1"},
-        {"week of month 5",
-         [](CTaskItem& t) {
-             t.m_nRecurrence = 3;
-             t.m_nWeeklyMode = 1;
-             t.m_nWeeklyWeekOfMonth = 5;
-         },
+        {"weekly mode 3", [](CTaskItem& t) { t.m_nRecurrence = 3; t.m_nWeeklyMode = 3; }, "the weekly mode 3 is not one of 0..1"},
+        {"week of month 5", [](CTaskItem& t) { t.m_nRecurrence = 3; t.m_nWeeklyMode = 1; t.m_nWeeklyWeekOfMonth = 5; },
          "the week of the month 5 is not one of 0..2"},
-        {"daily mode 2",
-         [](CTaskItem& t) {
-             t.m_nRecurrence = 2;
-             t.m_nDailyMode = 2;
-         },
-         "the daily mode 2 is not one of 0..1"},
-        {"daily kind 7",
-         [](CTaskItem& t) {
-             t.m_nRecurrence = 2;
-             t.m_nDailyMode = 1;
-             t.m_nDailyDayKind = 7;
-         },
+        {"daily mode 2", [](CTaskItem& t) { t.m_nRecurrence = 2; t.m_nDailyMode = 2; }, "the daily mode 2 is not one of 0..1"},
+        {"daily kind 7", [](CTaskItem& t) { t.m_nRecurrence = 2; t.m_nDailyMode = 1; t.m_nDailyDayKind = 7; },
          "the daily day kind 7 is not one of 0..4"},
-        {"minutes 0", [](CTaskItem& t) { t.m_nMinuteInterval = 0; },
-         "a minutely task every 0 minutes (the interval must be at least 1)"},
-        {"days 0",
-         [](CTaskItem& t) {
-             t.m_nRecurrence = 2;
-             t.m_nDailyInterval = 0;
-         },
-         "a daily task every 0 days (the interval must be at least 1)"},
-        {"weeks 0",
-         [](CTaskItem& t) {
-             t.m_nRecurrence = 3;
-             t.m_nWeeklyInterval = 0;
-             t.m_bWeekDays[2] = 1;
-         },
-         nullptr},
-        {"months 0",
-         [](CTaskItem& t) {
-             t.m_nRecurrence = 4;
-             t.m_nMonthlyDay = 2;
-             t.m_nMonthlyInterval = 0;
-         },
-         nullptr},
-        {"monthly ordinal 9",
-         [](CTaskItem& t) {
-             t.m_nRecurrence = 4;
-             t.m_nMonthlyMode = 1;
-             t.m_nMonthlyOrdinal = 9;
-             t.m_nMonthlyInterval2 = 1;
-         },
-         nullptr},
-        {"monthly kind 20",
-         [](CTaskItem& t) {
-             t.m_nRecurrence = 4;
-             t.m_nMonthlyMode = 1;
-             t.m_nMonthlyDayKind = 20;
-             t.m_nMonthlyInterval2 = 1;
-         },
-         nullptr},
-        {"yearly mode 7",
-         [](CTaskItem& t) {
-             t.m_nRecurrence = 5;
-             t.m_nYearlyMode = 7;
-         },
-         nullptr},
-        {"yearly month 15",
-         [](CTaskItem& t) {
-             t.m_nRecurrence = 5;
-             t.m_nYearlyMonth = 15;
-             t.m_nYearlyDay = 2;
-         },
-         nullptr},
-        {"yearly ordinal 8",
-         [](CTaskItem& t) {
-             t.m_nRecurrence = 5;
-             t.m_nYearlyMode = 1;
-             t.m_nYearlyOrdinal = 8;
-             t.m_nYearlyMonth2 = 2;
-         },
-         nullptr},
+        {"minutes 0", [](CTaskItem& t) { t.m_nMinuteInterval = 0; }, "a minutely task every 0 minutes (the interval must be at least 1)"},
+        {"days 0", [](CTaskItem& t) { t.m_nRecurrence = 2; t.m_nDailyInterval = 0; }, "a daily task every 0 days (the interval must be at least 1)"},
+        {"weeks 0", [](CTaskItem& t) { t.m_nRecurrence = 3; t.m_nWeeklyInterval = 0; t.m_bWeekDays[2] = 1; }, nullptr},
+        {"months 0", [](CTaskItem& t) { t.m_nRecurrence = 4; t.m_nMonthlyDay = 2; t.m_nMonthlyInterval = 0; }, nullptr},
+        {"monthly ordinal 9", [](CTaskItem& t) { t.m_nRecurrence = 4; t.m_nMonthlyMode = 1; t.m_nMonthlyOrdinal = 9; t.m_nMonthlyInterval2 = 1; }, nullptr},
+        {"monthly kind 20", [](CTaskItem& t) { t.m_nRecurrence = 4; t.m_nMonthlyMode = 1; t.m_nMonthlyDayKind = 20; t.m_nMonthlyInterval2 = 1; }, nullptr},
+        {"yearly mode 7", [](CTaskItem& t) { t.m_nRecurrence = 5; t.m_nYearlyMode = 7; }, nullptr},
+        {"yearly month 15", [](CTaskItem& t) { t.m_nRecurrence = 5; t.m_nYearlyMonth = 15; t.m_nYearlyDay = 2; }, nullptr},
+        {"yearly ordinal 8", [](CTaskItem& t) { t.m_nRecurrence = 5; t.m_nYearlyMode = 1; t.m_nYearlyOrdinal = 8; t.m_nYearlyMonth2 = 2; }, nullptr},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszName);
         m_list.RemoveAll();

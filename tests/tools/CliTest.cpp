@@ -203,6 +203,7 @@ struct CRuleCase {
     const char* pszProblem;  // null: accepted
 };
 
+// clang-format off
 const CRuleCase kRuleCases[] = {
     {"recurrence above", R"({"recurrence":6})", "recurrence: must be 0..5, not 6"},
     {"recurrence below", R"({"recurrence":-1})", "recurrence: must be 0..5, not -1"},
@@ -216,8 +217,7 @@ const CRuleCase kRuleCases[] = {
     {"daily days above", R"({"recurrence":2,"dailyInterval":1000000})",
      "dailyInterval: must be at most 999999, not 1000000"},
     {"daily kind", R"({"recurrence":2,"dailyMode":1,"dailyDayKind":5})", "dailyDayKind: must be 0..4, not 5"},
-    {"daily kind negative", R"({"recurrence":2,"dailyMode":1,"dailyDayKind":-1})",
-     "dailyDayKind: must be 0..4, not -1"},
+    {"daily kind negative", R"({"recurrence":2,"dailyMode":1,"dailyDayKind":-1})", "dailyDayKind: must be 0..4, not -1"},
     {"daily form 0 ignores the kind", R"({"recurrence":2,"dailyInterval":3,"dailyDayKind":9})", nullptr},
     {"daily form 1 ignores the days", R"({"recurrence":2,"dailyMode":1,"dailyDayKind":4,"dailyInterval":0})", nullptr},
     {"weekly mode", R"({"recurrence":3,"weeklyMode":2,"weeklyInterval":1})", "weeklyMode: must be 0..1, not 2"},
@@ -244,18 +244,15 @@ const CRuleCase kRuleCases[] = {
     {"monthly day 32", R"({"recurrence":4,"monthlyDay":32})", "monthlyDay: must be at most 31, not 32"},
     {"monthly day 31", R"({"recurrence":4,"monthlyDay":31})", nullptr},
     {"monthly months 0", R"({"recurrence":4,"monthlyInterval":0})", "monthlyInterval: must be at least 1, not 0"},
-    {"monthly ordinal", R"({"recurrence":4,"monthlyMode":1,"monthlyOrdinal":5})",
-     "monthlyOrdinal: must be 0..4, not 5"},
-    {"monthly kind", R"({"recurrence":4,"monthlyMode":1,"monthlyDayKind":12})",
-     "monthlyDayKind: must be 0..11, not 12"},
+    {"monthly ordinal", R"({"recurrence":4,"monthlyMode":1,"monthlyOrdinal":5})", "monthlyOrdinal: must be 0..4, not 5"},
+    {"monthly kind", R"({"recurrence":4,"monthlyMode":1,"monthlyDayKind":12})", "monthlyDayKind: must be 0..11, not 12"},
     {"monthly form 1 months 0", R"({"recurrence":4,"monthlyMode":1,"monthlyInterval2":0})",
      "monthlyInterval2: must be at least 1, not 0"},
     {"monthly form 1 months above", R"({"recurrence":4,"monthlyMode":1,"monthlyInterval2":1000000})",
      "monthlyInterval2: must be at most 999999, not 1000000"},
     {"monthly form 0 ignores form 1", R"({"recurrence":4,"monthlyOrdinal":9,"monthlyDayKind":-4,"monthlyInterval2":0})",
      nullptr},
-    {"monthly form 1 ignores form 0", R"({"recurrence":4,"monthlyMode":1,"monthlyDay":0,"monthlyInterval":0})",
-     nullptr},
+    {"monthly form 1 ignores form 0", R"({"recurrence":4,"monthlyMode":1,"monthlyDay":0,"monthlyInterval":0})", nullptr},
     {"yearly mode", R"({"recurrence":5,"yearlyMode":2})", "yearlyMode: must be 0..1, not 2"},
     {"yearly month 12", R"({"recurrence":5,"yearlyMonth":12})", "yearlyMonth: must be 0..11, not 12"},
     {"yearly month -1", R"({"recurrence":5,"yearlyMonth":-1})", "yearlyMonth: must be 0..11, not -1"},
@@ -263,19 +260,16 @@ const CRuleCase kRuleCases[] = {
     {"yearly day 32", R"({"recurrence":5,"yearlyDay":32})", "yearlyDay: must be at most 31, not 32"},
     {"yearly 30 February", R"({"recurrence":5,"yearlyMonth":1,"yearlyDay":30})",
      "yearlyDay: must be at most 29 in February, not 30"},
-    {"yearly 31 April", R"({"recurrence":5,"yearlyMonth":3,"yearlyDay":31})",
-     "yearlyDay: must be at most 30 in April, not 31"},
+    {"yearly 31 April", R"({"recurrence":5,"yearlyMonth":3,"yearlyDay":31})", "yearlyDay: must be at most 30 in April, not 31"},
     {"yearly 29 February waits for leap years", R"({"recurrence":5,"yearlyMonth":1,"yearlyDay":29})", nullptr},
     {"yearly 31 December", R"({"recurrence":5,"yearlyMonth":11,"yearlyDay":31})", nullptr},
     {"yearly ordinal", R"({"recurrence":5,"yearlyMode":1,"yearlyOrdinal":5})", "yearlyOrdinal: must be 0..4, not 5"},
     {"yearly kind", R"({"recurrence":5,"yearlyMode":1,"yearlyDayKind":12})", "yearlyDayKind: must be 0..11, not 12"},
-    {"yearly form 1 month", R"({"recurrence":5,"yearlyMode":1,"yearlyMonth2":12})",
-     "yearlyMonth2: must be 0..11, not 12"},
+    {"yearly form 1 month", R"({"recurrence":5,"yearlyMode":1,"yearlyMonth2":12})", "yearlyMonth2: must be 0..11, not 12"},
     {"yearly form 1 ignores form 0", R"({"recurrence":5,"yearlyMode":1,"yearlyDay":0,"yearlyMonth":40})", nullptr},
     {"end kind", R"({"endKind":3})", "endKind: must be 0..2, not 3"},
     {"end after 0", R"({"endKind":1,"endAfterCount":0})", "endAfterCount: must be at least 1, not 0"},
-    {"end after above", R"({"endKind":1,"endAfterCount":1000000})",
-     "endAfterCount: must be at most 999999, not 1000000"},
+    {"end after above", R"({"endKind":1,"endAfterCount":1000000})", "endAfterCount: must be at most 999999, not 1000000"},
     {"no end ignores the count and the date", R"({"endKind":0,"endAfterCount":0,"end":{"year":0,"month":0,"day":0}})",
      nullptr},
     {"end date missing", R"({"endKind":2,"end":{"year":0,"month":0,"day":0}})", "end: must be set when endKind is 2"},
@@ -300,6 +294,7 @@ const CRuleCase kRuleCases[] = {
     {"next sending's day of week", R"({"nextSending":{"year":2026,"month":4,"day":11,"dayOfWeek":1,"hour":9}})",
      "nextSending.dayOfWeek: must be 7 (Saturday) for 2026-04-11, not 1"},
 };
+// clang-format on
 
 nlohmann::ordered_json RuleTask(const CRuleCase& c) {
     // Valid for every recurrence: each count 1, Monday ticked by default.

@@ -10,12 +10,9 @@ namespace {
 
 const char* SecurityName(ESecurity security) {
     switch (security) {
-        case ESecurity::StartTls:
-            return "starttls";
-        case ESecurity::Tls:
-            return "tls";
-        case ESecurity::None:
-            return "none";
+        case ESecurity::StartTls: return "starttls";
+        case ESecurity::Tls: return "tls";
+        case ESecurity::None: return "none";
     }
     return "starttls";
 }

@@ -29,20 +29,13 @@ EDeliveryState StateFromName(const std::string& str) {
 
 const char* CDeliveryLedger::StateName(EDeliveryState state) {
     switch (state) {
-        case EDeliveryState::None:
-            return "queued";
-        case EDeliveryState::Retrying:
-            return "retrying";
-        case EDeliveryState::Handed:
-            return "handed";
-        case EDeliveryState::SentNotMoved:
-            return "sent";
-        case EDeliveryState::Failed:
-            return "failed";
-        case EDeliveryState::InDoubt:
-            return "in-doubt";
-        case EDeliveryState::Refused:
-            return "refused";
+        case EDeliveryState::None: return "queued";
+        case EDeliveryState::Retrying: return "retrying";
+        case EDeliveryState::Handed: return "handed";
+        case EDeliveryState::SentNotMoved: return "sent";
+        case EDeliveryState::Failed: return "failed";
+        case EDeliveryState::InDoubt: return "in-doubt";
+        case EDeliveryState::Refused: return "refused";
     }
     return "queued";
 }

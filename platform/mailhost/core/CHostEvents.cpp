@@ -40,24 +40,15 @@ bool CHostEvents::WaitFor(std::chrono::milliseconds timeout) {
 
 const char* CHostEvents::KindName(EHostEvent kind) {
     switch (kind) {
-        case EHostEvent::Sent:
-            return "sent";
-        case EHostEvent::SentWithRefusals:
-            return "sent, some recipients refused";
-        case EHostEvent::RetryLater:
-            return "will retry";
-        case EHostEvent::Failed:
-            return "failed";
-        case EHostEvent::InDoubt:
-            return "in doubt";
-        case EHostEvent::Stuck:
-            return "cannot send";
-        case EHostEvent::Received:
-            return "received";
-        case EHostEvent::ReceiveFailed:
-            return "receive failed";
-        case EHostEvent::Warning:
-            return "warning";
+        case EHostEvent::Sent: return "sent";
+        case EHostEvent::SentWithRefusals: return "sent, some recipients refused";
+        case EHostEvent::RetryLater: return "will retry";
+        case EHostEvent::Failed: return "failed";
+        case EHostEvent::InDoubt: return "in doubt";
+        case EHostEvent::Stuck: return "cannot send";
+        case EHostEvent::Received: return "received";
+        case EHostEvent::ReceiveFailed: return "receive failed";
+        case EHostEvent::Warning: return "warning";
     }
     return "event";
 }

@@ -51,12 +51,9 @@ std::string CMailStore::FlagsFor(EMailFolder folder, bool bSent) {
 bool CMailStore::WasSent(EMailFolder folder, const std::string& strId) const {
     switch (folder) {
         case EMailFolder::Inbox:
-        case EMailFolder::SentItems:
-            return true;
-        case EMailFolder::DeletedItems:
-            return Dir(folder).Flags(strId).find('D') == std::string::npos;
-        default:
-            return false;
+        case EMailFolder::SentItems: return true;
+        case EMailFolder::DeletedItems: return Dir(folder).Flags(strId).find('D') == std::string::npos;
+        default: return false;
     }
 }
 

@@ -11,23 +11,12 @@ public:
         if (!om::ClearOut(pp)) return E_POINTER;
         std::optional<EMailFolder> folder;
         switch (nType) {
-            case olFolderDeletedItems:
-                folder = EMailFolder::DeletedItems;
-                break;
-            case olFolderOutbox:
-                folder = EMailFolder::Outbox;
-                break;
-            case olFolderSentMail:
-                folder = EMailFolder::SentItems;
-                break;
-            case olFolderInbox:
-                folder = EMailFolder::Inbox;
-                break;
-            case olFolderDrafts:
-                folder = EMailFolder::Drafts;
-                break;
-            default:
-                return E_INVALIDARG;
+            case olFolderDeletedItems: folder = EMailFolder::DeletedItems; break;
+            case olFolderOutbox: folder = EMailFolder::Outbox; break;
+            case olFolderSentMail: folder = EMailFolder::SentItems; break;
+            case olFolderInbox: folder = EMailFolder::Inbox; break;
+            case olFolderDrafts: folder = EMailFolder::Drafts; break;
+            default: return E_INVALIDARG;
         }
         *pp = new CFolder(m_wpCore, *folder);
         return S_OK;

@@ -8,14 +8,10 @@ namespace {
 
 Qt::ToolBarArea AreaOf(int32_t nPosition) {
     switch (nPosition) {
-        case msoBarLeft:
-            return Qt::LeftToolBarArea;
-        case msoBarRight:
-            return Qt::RightToolBarArea;
-        case msoBarBottom:
-            return Qt::BottomToolBarArea;
-        default:
-            return Qt::TopToolBarArea;  // floating and popup bars dock at the top
+        case msoBarLeft: return Qt::LeftToolBarArea;
+        case msoBarRight: return Qt::RightToolBarArea;
+        case msoBarBottom: return Qt::BottomToolBarArea;
+        default: return Qt::TopToolBarArea;  // floating and popup bars dock at the top
     }
 }
 

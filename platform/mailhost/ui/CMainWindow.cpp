@@ -43,24 +43,16 @@ QString DateText(int64_t nDate) {
 
 std::string EventText(const CHostEventRecord& e) {
     switch (e.kind) {
-        case EHostEvent::Sent:
-            return "Message sent.";
-        case EHostEvent::SentWithRefusals:
-            return "Message sent, but some recipients were refused: " + e.strText;
-        case EHostEvent::RetryLater:
-            return "Sending will be tried again later: " + e.strText;
-        case EHostEvent::Failed:
-            return "Sending failed: " + e.strText;
+        case EHostEvent::Sent: return "Message sent.";
+        case EHostEvent::SentWithRefusals: return "Message sent, but some recipients were refused: " + e.strText;
+        case EHostEvent::RetryLater: return "Sending will be tried again later: " + e.strText;
+        case EHostEvent::Failed: return "Sending failed: " + e.strText;
         case EHostEvent::InDoubt:
             return "A message may already have been delivered; it is kept, not resent: " + e.strText;
-        case EHostEvent::Stuck:
-            return "Cannot send: " + e.strText;
-        case EHostEvent::Received:
-            return "New mail received.";
-        case EHostEvent::ReceiveFailed:
-            return "Receiving failed: " + e.strText;
-        case EHostEvent::Warning:
-            return e.strText;
+        case EHostEvent::Stuck: return "Cannot send: " + e.strText;
+        case EHostEvent::Received: return "New mail received.";
+        case EHostEvent::ReceiveFailed: return "Receiving failed: " + e.strText;
+        case EHostEvent::Warning: return e.strText;
     }
     return e.strText;
 }
@@ -182,20 +174,13 @@ void CMainWindow::ShowFolder(EMailFolder folder) {
 std::string CMainWindow::StateText(const std::string& strId) {
     CDeliveryRecord rec = m_host.DeliveryStatus(strId);
     switch (rec.state) {
-        case EDeliveryState::None:
-            return "Queued";
-        case EDeliveryState::Retrying:
-            return "Will retry: " + rec.strReason;
-        case EDeliveryState::Handed:
-            return "Sending";
-        case EDeliveryState::SentNotMoved:
-            return "Sent";
-        case EDeliveryState::Failed:
-            return "Failed: " + rec.strReason;
-        case EDeliveryState::InDoubt:
-            return "In doubt (not resent): " + rec.strReason;
-        case EDeliveryState::Refused:
-            return "Sent, some refused: " + rec.strReason;
+        case EDeliveryState::None: return "Queued";
+        case EDeliveryState::Retrying: return "Will retry: " + rec.strReason;
+        case EDeliveryState::Handed: return "Sending";
+        case EDeliveryState::SentNotMoved: return "Sent";
+        case EDeliveryState::Failed: return "Failed: " + rec.strReason;
+        case EDeliveryState::InDoubt: return "In doubt (not resent): " + rec.strReason;
+        case EDeliveryState::Refused: return "Sent, some refused: " + rec.strReason;
     }
     return {};
 }

@@ -14,21 +14,11 @@ std::unique_ptr<QMessageBox> CQtMessageBox::Build(const std::string& strText, co
     pBox->setWindowTitle(QString::fromStdString(strCaption));
     pBox->setText(QString::fromStdString(strText));
     switch (nFlags & MB_ICONMASK) {
-        case MB_ICONERROR:
-            pBox->setIcon(QMessageBox::Critical);
-            break;
-        case MB_ICONWARNING:
-            pBox->setIcon(QMessageBox::Warning);
-            break;
-        case MB_ICONQUESTION:
-            pBox->setIcon(QMessageBox::Question);
-            break;
-        case MB_ICONINFORMATION:
-            pBox->setIcon(QMessageBox::Information);
-            break;
-        default:
-            pBox->setIcon(QMessageBox::NoIcon);
-            break;
+        case MB_ICONERROR: pBox->setIcon(QMessageBox::Critical); break;
+        case MB_ICONWARNING: pBox->setIcon(QMessageBox::Warning); break;
+        case MB_ICONQUESTION: pBox->setIcon(QMessageBox::Question); break;
+        case MB_ICONINFORMATION: pBox->setIcon(QMessageBox::Information); break;
+        default: pBox->setIcon(QMessageBox::NoIcon); break;
     }
     if ((nFlags & MB_TYPEMASK) == MB_YESNO) {
         pBox->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
