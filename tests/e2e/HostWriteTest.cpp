@@ -64,12 +64,7 @@ protected:
         return list;
     }
     // The task names in the file, read without the host.
-    std::vector<std::string> FileNames() const {
-        CTaskList list;
-        (void)CTaskListFile::LoadTaskList(TaskFile(), list,
-                                          CTextCodec::Open("UTF-8").Value());  // callers compare what was read
-        return TaskNames(list);
-    }
+    std::vector<std::string> FileNames() const { return TaskNamesInFile(TaskFile(), "UTF-8"); }
     static std::vector<std::string> Names(const nlohmann::json& j) {
         std::vector<std::string> vec;
         for (const auto& t : j) vec.push_back(t["taskName"]);

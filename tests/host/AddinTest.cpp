@@ -78,12 +78,7 @@ protected:
         }
         ASSERT_EQ(CTaskListFile::SaveTaskList(strPath, list, CTextCodec::Open("UTF-8").Value()).Problem(), "");
     }
-    static std::vector<std::string> ReadTasks(const std::string& strPath) {
-        CTaskList list;
-        (void)CTaskListFile::LoadTaskList(strPath, list,
-                                          CTextCodec::Open("UTF-8").Value());  // callers compare what was read
-        return TaskNames(list);
-    }
+    static std::vector<std::string> ReadTasks(const std::string& strPath) { return TaskNamesInFile(strPath, "UTF-8"); }
 
     CTempDir m_dir;
     CAddinFolders m_folders{m_dir.Path()};

@@ -109,12 +109,7 @@ protected:
         pButton->Execute();
         return bSheet;
     }
-    std::vector<std::string> SavedNames() {
-        CTaskList list;
-        (void)CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", list,
-                                          CTextCodec::Open().Value());  // callers compare what was read
-        return TaskNames(list);
-    }
+    std::vector<std::string> SavedNames() { return TaskNamesInFile(g_strDataDir + "emails.dat"); }
 
     CTempDir m_dir;
     CAddinFolders m_folders{m_dir.Path()};

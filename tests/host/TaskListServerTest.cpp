@@ -83,12 +83,7 @@ protected:
         }
         return list;
     }
-    std::vector<std::string> FileNames() const {
-        CTaskList list;
-        (void)CTaskListFile::LoadTaskList(TaskFile(), list,
-                                          CTextCodec::Open("UTF-8").Value());  // callers compare what was read
-        return TaskNames(list);
-    }
+    std::vector<std::string> FileNames() const { return TaskNamesInFile(TaskFile(), "UTF-8"); }
     static json ImportOf(std::initializer_list<const char*> names) {
         json j = {{"command", "import"}, {"tasks", json::array()}};
         for (const char* psz : names)

@@ -99,12 +99,7 @@ protected:
             }
         return false;
     }
-    std::vector<std::string> SavedNames() {
-        CTaskList back;
-        const CTextCodec codec = CTextCodec::Open().Value();
-        (void)CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", back, codec);  // callers compare what was read
-        return TaskNames(back);
-    }
+    std::vector<std::string> SavedNames() { return TaskNamesInFile(g_strDataDir + "emails.dat"); }
     std::vector<std::string> Rows(CEmailManagerDlg& dlg) {
         std::vector<std::string> vec;
         for (int i = 0; i < dlg.List()->topLevelItemCount(); ++i)
