@@ -114,11 +114,10 @@ TEST_F(ShowTest, EverySettingInWordsWithTheAttachmentsAsTheyAreNow) {
 TEST_F(ShowTest, ACompletedTaskAndAMissingTemplate) {
     const CRun r = Show("2" + m_strArgs);
     EXPECT_EQ(r.nExit, 0);
-    EXPECT_NE(r.strOut.find("Active:          no (not sent until activated)\n"), std::string::npos) << r.strOut;
-    EXPECT_NE(r.strOut.find("Schedule:        Once on 2026-11-02 at 12:00\n"), std::string::npos) << r.strOut;
-    EXPECT_NE(r.strOut.find("/missing.eml (missing)\n"), std::string::npos) << r.strOut;
-    EXPECT_NE(r.strOut.find("Attachments:     none\n"), std::string::npos) << r.strOut;
-    EXPECT_NE(r.strOut.find("  none: the schedule has ended\n"), std::string::npos) << r.strOut;
+    for (const char* pszLine :
+         {"Active:          no (not sent until activated)\n", "Schedule:        Once on 2026-11-02 at 12:00\n",
+          "/missing.eml (missing)\n", "Attachments:     none\n", "  none: the schedule has ended\n"})
+        EXPECT_NE(r.strOut.find(pszLine), std::string::npos) << pszLine << "in:\n" << r.strOut;
 }
 
 TEST_F(ShowTest, ATaskThatIsNotThereOrNotNamedIsAnError) {
