@@ -15,6 +15,7 @@
 #include "CHostProtocol.h"
 #include "CIcsCommand.h"
 #include "CSchedule.h"
+#include "CShowCommand.h"
 #include "CTaskCheck.h"
 #include "CTaskJson.h"
 #include "CTaskListFile.h"
@@ -42,6 +43,7 @@ const char* const kUsage =
     "  import   replace the task list with the JSON array on standard input\n"
     "  next     the coming sending times of one task, as the scheduler would send them\n"
     "  ics      the coming sending times of the active tasks as an iCalendar file\n"
+    "  show     every setting of one task in words, its message and its next sending times\n"
     "\n"
     "options of every command:\n"
     "  --file PATH      task list file (default: the add-in's emails.dat)\n"
@@ -77,6 +79,13 @@ const std::map<std::string, std::string> kCommandHelp = {
      "'Completed' if the schedule ends first. Starts from the stored state, or with\n"
      "--now from the first sending time at or after that present, as when the task is\n"
      "scheduled anew. Changes no file.\n"},
+    {"show",
+     "usage: quillory show TASK [--file PATH] [--codepage CP]\n"
+     "Prints every setting of TASK (its index from 1, or its exact name) in words: the\n"
+     "schedule as a sentence, its end, the options, the template's subject and\n"
+     "recipients, each attachment entry and what it names now, the last sending, and the\n"
+     "next five sending times with the zone they are in. Changes no file.\n"
+     "example: quillory show \"Weekly report\"\n"},
     {"ics",
      "usage: quillory ics [TASK...] [--out FILE] [--now \"YYYY-MM-DD HH:MM\"] [--file PATH] [--codepage CP]\n"
      "Writes an iCalendar file (standard output, or FILE) with one event per active task,\n"
@@ -134,7 +143,9 @@ CResult<> Parse(int argc, char** argv, COptions& opt) {
             opt.vecArgs.push_back(a);
         }
     }
-    const size_t nOperands = opt.strCommand == "next" ? 1 : opt.strCommand == "ics" ? args.size() : 0;
+    const size_t nOperands = opt.strCommand == "next" || opt.strCommand == "show" ? 1
+                             : opt.strCommand == "ics"                            ? args.size()
+                                                                                  : 0;
     if (!opt.bHelp && opt.vecArgs.size() > nOperands) return CProblem("unexpected argument " + opt.vecArgs[nOperands]);
     if (opt.strCommand != "next" && !opt.strCount.empty()) return CProblem("--count belongs to the next command");
     if (opt.strCommand != "next" && opt.strCommand != "ics" && !opt.strNow.empty())
@@ -377,6 +388,13 @@ int main(int argc, char** argv) {
     const bool bWhole = Load(opt, codec, list);
     if (opt.strCommand == "next") return bWhole ? Next(opt, list) : kExitData;
     if (opt.strCommand == "ics") return bWhole ? Ics(opt, list) : kExitData;
+    if (opt.strCommand == "show") {
+        if (opt.vecArgs.empty()) {
+            std::cerr << "quillory: show needs a TASK: its index from 1 or its exact name\n";
+            return kExitUsage;
+        }
+        return bWhole ? RunShow(list, opt.vecArgs[0]) : kExitData;
+    }
     // A damaged file still shows what can be read, so that it can be
     // salvaged; the exit code says it is not all.
     if (opt.strCommand == "list") List(list);

@@ -1,0 +1,134 @@
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "CTaskListFile.h"
+#include "CTempDir.h"
+#include "CTextCodec.h"
+#include "ZoneGuard.h"
+
+namespace {
+
+struct CRun {
+    int nExit = -1;
+    std::string strOut;
+};
+
+CRun Show(const std::string& strArgs) {
+    const std::string strCmd = "'" + std::string(QUILLORY_CLI) + "' show " + strArgs + " 2>&1";
+    CRun r;
+    FILE* p = popen(strCmd.c_str(), "r");
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.strOut.append(buf, n);
+    const int nStatus = pclose(p);
+    r.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+    return r;
+}
+
+class ShowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string strDir = m_tmp.Path();
+        CTempDir::WriteFile(strDir + "/report.eml",
+                            "From: me@example.org\nTo: a@example.org, b@example.org\nCc: c@example.org\n"
+                            "Subject: Weekly report\n\nFigures.\n");
+        std::filesystem::create_directories(strDir + "/reports");
+        for (const char* psz : {"/reports/a.csv", "/reports/B.CSV", "/reports/c.txt", "/present.pdf"})
+            CTempDir::WriteFile(strDir + psz, "x");
+
+        CTaskItem weekly;
+        weekly.m_bActive = 1;
+        weekly.m_strTaskName = "Weekly report";
+        weekly.m_strTemplateFile = strDir + "/report.eml";
+        weekly.m_nRecurrence = CodeOf(ERecurrence::Weekly);
+        weekly.m_nWeeklyInterval = 1;
+        weekly.m_bWeekDays[4] = 1;  // Monday is ticked by default
+        weekly.m_dtStart = {2026, 12, 8, 3, 9, 0, 1};
+        weekly.m_dtNextSending = {2026, 12, 10, 5, 9, 0, 1};
+        weekly.m_nEndKind = CodeOf(EEndKind::AfterCount);
+        weekly.m_nEndAfterCount = 10;
+        weekly.m_nOccurrenceCount = 7;
+        weekly.m_dtLastSent = {2026, 12, 7, 2, 9, 0, 1};
+        weekly.m_bSendOverdue = 1;
+        for (const char* psz : {"/reports/*.csv", "/present.pdf", "/gone.pdf", "/nowhere/*.pdf"})
+            weekly.m_arrAttachments.Add(strDir + psz);
+        CTaskItem once;
+        once.m_strTaskName = "Invitation";
+        once.m_strTemplateFile = strDir + "/missing.eml";
+        once.m_dtStart = {2026, 11, 2, 2, 12, 0, 1};
+        m_list.Add(weekly);
+        m_list.Add(once);
+        m_strArgs = " --codepage UTF-8 --file '" + strDir + "/emails.dat'";
+        ASSERT_TRUE(
+            CTaskListFile::SaveTaskList(strDir + "/emails.dat", m_list, CTextCodec::Open("UTF-8").Value()).Ok());
+    }
+
+    CZoneGuard m_zone{"Europe/Berlin"};  // the tool inherits it
+    CTempDir m_tmp;
+    CTaskList m_list;
+    std::string m_strArgs;
+};
+
+}  // namespace
+
+TEST_F(ShowTest, EverySettingInWordsWithTheAttachmentsAsTheyAreNow) {
+    const std::string strDir = m_tmp.Path();
+    const CRun r = Show("'Weekly report'" + m_strArgs);
+    EXPECT_EQ(r.nExit, 0);
+    EXPECT_EQ(r.strOut,
+              "Task 1: Weekly report\n"
+              "Active:          yes\n"
+              "Schedule:        Every week on Monday and Thursday at 09:00\n"
+              "Ends:            after 10 sendings (7 sent so far)\n"
+              "Send overdue:    yes\n"
+              "Receive first:   no\n"
+              "Last sent:       2026-12-07 09:00\n"
+              "Template:        " +
+                  strDir +
+                  "/report.eml\n"
+                  "Subject:         Weekly report\n"
+                  "To:              a@example.org, b@example.org\n"
+                  "Cc:              c@example.org\n"
+                  "Attachments:     " +
+                  strDir +
+                  "/reports/*.csv (2 files match now)\n"
+                  "                 " +
+                  strDir +
+                  "/present.pdf\n"
+                  "                 " +
+                  strDir +
+                  "/gone.pdf (missing now)\n"
+                  "                 " +
+                  strDir +
+                  "/nowhere/*.pdf (its folder is missing now)\n"
+                  "Next sendings (Europe/Berlin, CET, UTC+01:00):\n"
+                  "  2026-12-10 09:00\n"
+                  "  2026-12-14 09:00\n"
+                  "  2026-12-17 09:00\n");
+}
+
+TEST_F(ShowTest, ACompletedTaskAndAMissingTemplate) {
+    const CRun r = Show("2" + m_strArgs);
+    EXPECT_EQ(r.nExit, 0);
+    for (const char* pszLine :
+         {"Active:          no (not sent until activated)\n", "Schedule:        Once on 2026-11-02 at 12:00\n",
+          "/missing.eml (missing)\n", "Attachments:     none\n", "  none: the schedule has ended\n"})
+        EXPECT_NE(r.strOut.find(pszLine), std::string::npos) << pszLine << "in:\n" << r.strOut;
+}
+
+TEST_F(ShowTest, ATaskThatIsNotThereOrNotNamedIsAnError) {
+    EXPECT_EQ(Show("3" + m_strArgs).strOut, "quillory: there is no task 3 (the list has 2)\n");
+    EXPECT_EQ(Show("3" + m_strArgs).nExit, 2);
+    EXPECT_EQ(Show("Nobody" + m_strArgs).strOut, "quillory: there is no task named \"Nobody\"\n");
+    EXPECT_EQ(Show(m_strArgs).nExit, 1);
+    m_list.Add(m_list[1]);  // two tasks of one name
+    ASSERT_TRUE(
+        CTaskListFile::SaveTaskList(m_tmp.Path() + "/emails.dat", m_list, CTextCodec::Open("UTF-8").Value()).Ok());
+    const CRun r = Show("Invitation" + m_strArgs);
+    EXPECT_EQ(r.nExit, 2);
+    EXPECT_EQ(r.strOut, "quillory: task \"Invitation\": more than one task has this name; give its index\n");
+}

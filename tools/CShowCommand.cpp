@@ -1,0 +1,115 @@
+#include "CShowCommand.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "CAttachmentEntry.h"
+#include "CLocalZone.h"
+#include "CRecurrenceText.h"
+#include "CSendingPreview.h"
+#include "CTaskArgument.h"
+#include "CTemplateFile.h"
+#include "TaskTime.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitData = 2;
+constexpr int kNextCount = 5;
+
+void Line(const std::string& strLabel, const std::string& strValue) {
+    std::printf("%-16s %s\n", (strLabel.empty() ? "" : strLabel + ":").c_str(), strValue.c_str());
+}
+
+std::string Minute(const TaskDateTime& dt) {
+    char sz[48];
+    std::snprintf(sz, sizeof sz, "%04d-%02d-%02d %02d:%02d", dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute);
+    return sz;
+}
+
+std::string Ends(const CTaskItem& task) {
+    if (task.Recurrence() == ERecurrence::Once) return "after its one sending";
+    switch (task.EndKind()) {
+        case EEndKind::AfterCount:
+            return "after " + std::to_string(task.m_nEndAfterCount) + " sendings (" +
+                   std::to_string(task.m_nOccurrenceCount) + " sent so far)";
+        case EEndKind::EndDate:
+            return "after " + CRecurrenceText::DescribeEnd(task).substr(6);  // "until DATE" -> "after DATE"
+        case EEndKind::NoEnd: break;
+    }
+    return "never";
+}
+
+std::string Joined(const std::vector<std::string>& vec) {
+    std::string str;
+    for (const auto& s : vec) str += (str.empty() ? "" : ", ") + s;
+    return str;
+}
+
+void Message(const CTaskItem& task) {
+    struct stat st {};
+    const bool bThere = ::stat(task.m_strTemplateFile.c_str(), &st) == 0;
+    Line("Template", task.m_strTemplateFile + (bThere ? "" : " (missing)"));
+    CMailMessage msg;
+    if (auto loaded = CTemplateFile::Load(task.m_strTemplateFile, msg); !loaded) {
+        if (bThere) Line("Message", "cannot be read: " + loaded.Problem());
+        return;
+    }
+    Line("Subject", msg.strSubject);
+    if (!msg.vecTo.empty()) Line("To", Joined(msg.vecTo));
+    if (!msg.vecCc.empty()) Line("Cc", Joined(msg.vecCc));
+    if (!msg.vecBcc.empty()) Line("Bcc", Joined(msg.vecBcc));
+}
+
+// What an entry names now: a mask's count of files, or that its folder or
+// file is missing (legal: it is looked up again at each sending).
+std::string NamesNow(const std::string& strEntry) {
+    const size_t nFiles = CAttachmentEntry::Match(strEntry).size();
+    if (!CAttachmentEntry::IsMask(strEntry)) return nFiles ? "" : " (missing now)";
+    struct stat st {};
+    const size_t nSlash = strEntry.rfind('/');
+    const std::string strFolder = nSlash == std::string::npos ? "." : nSlash == 0 ? "/" : strEntry.substr(0, nSlash);
+    if (::stat(strFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return " (its folder is missing now)";
+    return " (" + std::to_string(nFiles) + (nFiles == 1 ? " file matches" : " files match") + " now)";
+}
+
+void Attachments(const CTaskItem& task) {
+    bool bFirst = true;
+    for (const std::string& strEntry : task.m_arrAttachments) {
+        Line(bFirst ? "Attachments" : "", strEntry + NamesNow(strEntry));
+        bFirst = false;
+    }
+    if (bFirst) Line("Attachments", "none");
+}
+
+}  // namespace
+
+int RunShow(const CTaskList& list, const std::string& strTask) {
+    const auto index = CTaskArgument::Find(list, strTask);
+    if (!index) {
+        std::cerr << "quillory: " << index.Problem() << '\n';
+        return kExitData;
+    }
+    const CTaskItem& task = list[*index];
+    std::printf("Task %d: %s\n", *index + 1, task.m_strTaskName.c_str());
+    Line("Active", task.m_bActive ? "yes" : "no (not sent until activated)");
+    Line("Schedule", CRecurrenceText::Describe(task));
+    Line("Ends", Ends(task));
+    Line("Send overdue", task.m_bSendOverdue ? "yes" : "no");
+    Line("Receive first", task.m_bReceiveBeforeSending ? "yes" : "no");
+    Line("Last sent", task.m_dtLastSent.IsSet() && task.m_nOccurrenceCount > 0 ? Minute(task.m_dtLastSent) : "never");
+    Message(task);
+    Attachments(task);
+    const auto times = CSendingPreview::Next(task, kNextCount);
+    if (!times) {
+        std::cerr << "quillory: task " << *index + 1 << ": " << times.Problem() << '\n';
+        return kExitData;
+    }
+    const time_t tZoneAt = times->empty() ? std::time(nullptr) : times->front();
+    std::printf("Next sendings (%s):\n", CLocalZone::Describe(tZoneAt).c_str());
+    if (times->empty()) std::printf("  none: the schedule has ended\n");
+    for (time_t t : *times) std::printf("  %s\n", Minute(TaskTime::FromAbsolute(t)).c_str());
+    return kExitOk;
+}
