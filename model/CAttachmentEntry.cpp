@@ -22,18 +22,23 @@ std::string Absolute(const std::string& strDir) {
 
 }  // namespace
 
-bool CAttachmentEntry::IsMask(const std::string& strEntry) {
+std::string CAttachmentEntry::FolderOf(const std::string& strEntry) {
     const size_t nSlash = strEntry.rfind('/');
-    return HasWildcard(nSlash == std::string::npos ? strEntry : strEntry.substr(nSlash + 1));
+    return nSlash == std::string::npos ? "." : nSlash == 0 ? "/" : strEntry.substr(0, nSlash);
 }
+
+std::string CAttachmentEntry::LastOf(const std::string& strEntry) {
+    const size_t nSlash = strEntry.rfind('/');
+    return nSlash == std::string::npos ? strEntry : strEntry.substr(nSlash + 1);
+}
+
+bool CAttachmentEntry::IsMask(const std::string& strEntry) { return HasWildcard(LastOf(strEntry)); }
 
 std::vector<std::string> CAttachmentEntry::Match(const std::string& strEntry) {
     std::vector<std::string> vec;
     if (strEntry.empty() || strEntry.size() >= kMaxPath) return vec;
-    const size_t nSlash = strEntry.rfind('/');
-    const std::string strDir = nSlash == std::string::npos ? "." : nSlash == 0 ? "/" : strEntry.substr(0, nSlash);
-    std::string strMask = nSlash == std::string::npos ? strEntry : strEntry.substr(nSlash + 1);
-    const std::string strFolder = Absolute(strDir);
+    std::string strMask = LastOf(strEntry);
+    const std::string strFolder = Absolute(FolderOf(strEntry));
     auto isFile = [](const std::string& strPath) {
         struct stat st {};
         return ::stat(strPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);

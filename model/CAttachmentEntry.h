@@ -12,4 +12,7 @@ public:
     static std::vector<std::string> Match(const std::string& strEntry);
     // Whether the last element holds * or ?.
     static bool IsMask(const std::string& strEntry);
+    // "/srv/reports/*.csv" -> "/srv/reports" and "*.csv"; "a.pdf" -> "." and "a.pdf".
+    static std::string FolderOf(const std::string& strEntry);
+    static std::string LastOf(const std::string& strEntry);
 };

@@ -521,6 +521,13 @@ CResult<time_t> CSchedule::JumpFrom(const CTaskItem& task, time_t t, time_t tPre
     return t + (tLimit - t) / nPeriod * nPeriod;
 }
 
+CResult<> CSchedule::ScheduleAnew(CTaskItem& task, bool bNewTask, time_t tNow) const {
+    const TaskDateTime& s = task.m_dtStart;  // with its seconds, as the sheet reads them
+    QUILLORY_TRY_VALUE(const time_t tStart, ToAbsolute(s.nYear, s.nMonth, s.nDay, s.nHour, s.nMinute, s.nSecond));
+    if (bNewTask || tStart >= tNow) return CalcNextSending(task);
+    return AdvancePastNow(task);
+}
+
 CResult<> CSchedule::AdvancePastNow(CTaskItem& task) const {
     const time_t tPresent = m_clock.Now();
     task.m_dtLastSent.Empty();

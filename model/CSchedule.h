@@ -24,6 +24,10 @@ public:
     CResult<> CalcNextSending(CTaskItem& task) const;
     CResult<EDue> CheckDue(CTaskItem& task) const;
     CResult<> AdvancePastNow(CTaskItem& task) const;
+    // The first sending time the options sheet stores for a task scheduled
+    // at tNow: from its start when the task is new or the start is still
+    // ahead, else past every occurrence before tNow.
+    CResult<> ScheduleAnew(CTaskItem& task, bool bNewTask, time_t tNow) const;
 
     static CResult<bool> IsTaskEnded(const CTaskItem& task, time_t t);
     static void SetNextSending(CTaskItem& task, time_t t);

@@ -239,9 +239,7 @@ CResult<bool> COptionsDlg::Commit(CTaskItem& task) {
     time_t tStart = 0;
     QUILLORY_TRY_VALUE(const bool bRead, ReadPages(task, tStart, tNow));
     if (!bRead || !CheckName(task) || !CheckSize(task, tNow)) return false;
-    CSchedule schedule(m_clock);
-    if (m_bNewTask || tStart >= tNow) QUILLORY_TRY(schedule.CalcNextSending(task));
-    else QUILLORY_TRY(schedule.AdvancePastNow(task));
+    QUILLORY_TRY(CSchedule(m_clock).ScheduleAnew(task, m_bNewTask != 0, tNow));
 
     if (m_nMode != kModeSchedule) {
         if (!g_spCurMailItem) {

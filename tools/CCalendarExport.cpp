@@ -58,7 +58,7 @@ icalcomponent* ZoneComponent(const CZone& zone) {
 }
 
 // The rule with the task's end, or nothing when the task has no rule.
-std::optional<icalrecurrencetype> RuleOf(const CTaskItem& task, const CZone& zone) {
+std::optional<icalrecurrencetype> RuleOf(const CTaskItem& task) {
     auto rule = CRecurrenceRule::For(task);
     if (!rule) return std::nullopt;
     std::string str = *rule;
@@ -70,7 +70,6 @@ std::optional<icalrecurrencetype> RuleOf(const CTaskItem& task, const CZone& zon
         const icaltimetype until = icaltime_from_timet_with_zone(*tEnd, 0, icaltimezone_get_utc_timezone());
         str += ";UNTIL=" + std::string(icaltime_as_ical_string(until));
     }
-    (void)zone;
     icalrecurrencetype r = icalrecurrencetype_from_string(str.c_str());
     icalerror_clear_errno();
     if (r.freq == ICAL_NO_RECURRENCE) return std::nullopt;
@@ -115,7 +114,7 @@ CResult<CComponent> Event(const CCalendarExport::CEntry& entry, const CZone& zon
     const icaltimetype dtStart = AtZone(vecTimes.front(), zone);
     icalcomponent_add_property(p, WithZone(icalproperty_new_dtstart(dtStart), zone));
 
-    const auto rule = RuleOf(entry.task, zone);
+    const auto rule = RuleOf(entry.task);
     const bool bRule = rule && Expand(*rule, dtStart, zone, tHorizon, vecTimes.size() + 1) == vecTimes;
     if (bRule) {
         icalcomponent_add_property(p, icalproperty_new_rrule(*rule));

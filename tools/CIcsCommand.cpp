@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "CCalendarExport.h"
+#include "CMessageSummary.h"
 #include "CTaskArgument.h"
 #include "CTemplateFile.h"
 
@@ -12,21 +13,14 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitData = 2;
 
-std::string Joined(const std::vector<std::string>& vec) {
-    std::string str;
-    for (const auto& s : vec) str += (str.empty() ? "" : ", ") + s;
-    return str;
-}
-
 // "Subject: Weekly report\nTo: a@example.org, b@example.org".
 std::string Description(const CTaskItem& task) {
     CMailMessage msg;
     if (auto loaded = CTemplateFile::Load(task.m_strTemplateFile, msg); !loaded)
         return "The message template cannot be read: " + loaded.Problem();
-    std::string str = "Subject: " + msg.strSubject;
-    if (!msg.vecTo.empty()) str += "\nTo: " + Joined(msg.vecTo);
-    if (!msg.vecCc.empty()) str += "\nCc: " + Joined(msg.vecCc);
-    if (!msg.vecBcc.empty()) str += "\nBcc: " + Joined(msg.vecBcc);
+    std::string str;
+    for (const auto& [strLabel, strValue] : CMessageSummary::Lines(msg))
+        str += (str.empty() ? "" : "\n") + strLabel + ": " + strValue;
     return str;
 }
 

@@ -7,6 +7,7 @@
 
 #include "CAttachmentEntry.h"
 #include "CLocalZone.h"
+#include "CMessageSummary.h"
 #include "CRecurrenceText.h"
 #include "CSendingPreview.h"
 #include "CTaskArgument.h"
@@ -23,29 +24,16 @@ void Line(const std::string& strLabel, const std::string& strValue) {
     std::printf("%-16s %s\n", (strLabel.empty() ? "" : strLabel + ":").c_str(), strValue.c_str());
 }
 
-std::string Minute(const TaskDateTime& dt) {
-    char sz[48];
-    std::snprintf(sz, sizeof sz, "%04d-%02d-%02d %02d:%02d", dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute);
-    return sz;
-}
-
 std::string Ends(const CTaskItem& task) {
     if (task.Recurrence() == ERecurrence::Once) return "after its one sending";
     switch (task.EndKind()) {
         case EEndKind::AfterCount:
             return "after " + std::to_string(task.m_nEndAfterCount) + " sendings (" +
                    std::to_string(task.m_nOccurrenceCount) + " sent so far)";
-        case EEndKind::EndDate:
-            return "after " + CRecurrenceText::DescribeEnd(task).substr(6);  // "until DATE" -> "after DATE"
+        case EEndKind::EndDate: return CRecurrenceText::DescribeEnd(task);
         case EEndKind::NoEnd: break;
     }
     return "never";
-}
-
-std::string Joined(const std::vector<std::string>& vec) {
-    std::string str;
-    for (const auto& s : vec) str += (str.empty() ? "" : ", ") + s;
-    return str;
 }
 
 void Message(const CTaskItem& task) {
@@ -57,10 +45,7 @@ void Message(const CTaskItem& task) {
         if (bThere) Line("Message", "cannot be read: " + loaded.Problem());
         return;
     }
-    Line("Subject", msg.strSubject);
-    if (!msg.vecTo.empty()) Line("To", Joined(msg.vecTo));
-    if (!msg.vecCc.empty()) Line("Cc", Joined(msg.vecCc));
-    if (!msg.vecBcc.empty()) Line("Bcc", Joined(msg.vecBcc));
+    for (const auto& [strLabel, strValue] : CMessageSummary::Lines(msg)) Line(strLabel, strValue);
 }
 
 // What an entry names now: a mask's count of files, or that its folder or
@@ -69,8 +54,7 @@ std::string NamesNow(const std::string& strEntry) {
     const size_t nFiles = CAttachmentEntry::Match(strEntry).size();
     if (!CAttachmentEntry::IsMask(strEntry)) return nFiles ? "" : " (missing now)";
     struct stat st {};
-    const size_t nSlash = strEntry.rfind('/');
-    const std::string strFolder = nSlash == std::string::npos ? "." : nSlash == 0 ? "/" : strEntry.substr(0, nSlash);
+    const std::string strFolder = CAttachmentEntry::FolderOf(strEntry);
     if (::stat(strFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return " (its folder is missing now)";
     return " (" + std::to_string(nFiles) + (nFiles == 1 ? " file matches" : " files match") + " now)";
 }
@@ -99,7 +83,8 @@ int RunShow(const CTaskList& list, const std::string& strTask) {
     Line("Ends", Ends(task));
     Line("Send overdue", task.m_bSendOverdue ? "yes" : "no");
     Line("Receive first", task.m_bReceiveBeforeSending ? "yes" : "no");
-    Line("Last sent", task.m_dtLastSent.IsSet() && task.m_nOccurrenceCount > 0 ? Minute(task.m_dtLastSent) : "never");
+    Line("Last sent",
+         task.m_dtLastSent.IsSet() && task.m_nOccurrenceCount > 0 ? TaskTime::Format(task.m_dtLastSent) : "never");
     Message(task);
     Attachments(task);
     const auto times = CSendingPreview::Next(task, kNextCount);
@@ -110,6 +95,6 @@ int RunShow(const CTaskList& list, const std::string& strTask) {
     const time_t tZoneAt = times->empty() ? std::time(nullptr) : times->front();
     std::printf("Next sendings (%s):\n", CLocalZone::Describe(tZoneAt).c_str());
     if (times->empty()) std::printf("  none: the schedule has ended\n");
-    for (time_t t : *times) std::printf("  %s\n", Minute(TaskTime::FromAbsolute(t)).c_str());
+    for (time_t t : *times) std::printf("  %s\n", TaskTime::Format(TaskTime::FromAbsolute(t)).c_str());
     return kExitOk;
 }

@@ -2,10 +2,12 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <istream>
 #include <ostream>
+#include <utility>
 
 #include "CAccountProbe.h"
 #include "CAccountsWriter.h"
@@ -45,13 +47,14 @@ const char* const kHelp =
     "      --security starttls --user zoe --password-stdin\n"
     "  mailhost account test\n";
 
-// The command line's words for the security; the file says "tls" for smtps.
+// The command line's words for the security, read and written by this one
+// table; the file says "tls" for smtps.
+constexpr std::pair<ESecurity, const char*> kSecurityWords[] = {
+    {ESecurity::StartTls, "starttls"}, {ESecurity::Tls, "smtps"}, {ESecurity::None, "none"}};
+
 const char* SecurityWord(ESecurity security) {
-    switch (security) {
-        case ESecurity::StartTls: return "starttls";
-        case ESecurity::Tls: return "smtps";
-        case ESecurity::None: return "none";
-    }
+    for (const auto& [e, psz] : kSecurityWords)
+        if (e == security) return psz;
     return "starttls";
 }
 
@@ -119,13 +122,13 @@ int Set(const std::string& strPath, CArgs& args, std::istream& in, std::ostream&
         return kExitUsage;
     }
     if (security) {
-        if (*security == "starttls") acc.security = ESecurity::StartTls;
-        else if (*security == "smtps") acc.security = ESecurity::Tls;
-        else if (*security == "none") acc.security = ESecurity::None;
-        else {
+        const auto* pWord = std::find_if(std::begin(kSecurityWords), std::end(kSecurityWords),
+                                         [&](const auto& word) { return *security == word.second; });
+        if (pWord == std::end(kSecurityWords)) {
             err << "mailhost: account set: --security must be starttls, smtps or none, not \"" << *security << "\"\n";
             return kExitUsage;
         }
+        acc.security = pWord->first;
     }
     if (bPasswordStdin) {
         std::string strLine;
