@@ -2,7 +2,8 @@
 
 std::vector<std::pair<std::string, std::string>> CMessageSummary::Lines(const CMailMessage& msg) {
     std::vector<std::pair<std::string, std::string>> vec = {{"Subject", msg.strSubject}};
-    for (const auto& [pszLabel, vecAddresses] : {std::pair{"To", &msg.vecTo}, {"Cc", &msg.vecCc}, {"Bcc", &msg.vecBcc}}) {
+    for (const auto& [pszLabel, vecAddresses] :
+         {std::pair{"To", &msg.vecTo}, {"Cc", &msg.vecCc}, {"Bcc", &msg.vecBcc}}) {
         if (vecAddresses->empty()) continue;
         std::string str;
         for (const auto& s : *vecAddresses) str += (str.empty() ? "" : ", ") + s;
