@@ -15,14 +15,16 @@
 
 #include "CAddinLoader.h"
 #include "CApplication.h"
+#include "CHandOver.h"
 #include "CMailHost.h"
 #include "CMailJournal.h"
-#include "CProfileLock.h"
-#include "CServiceNotifier.h"
+#include "CMailStore.h"
 
 namespace {
 
 constexpr int kReceiveEveryMs = 10 * 60 * 1000;
+constexpr int kStandbyPollMs = 250;
+constexpr const char* kStandingAside = "standing aside for the windowed host";
 
 void Log(const std::string& str) { std::fprintf(stderr, "mailhost: %s\n", str.c_str()); }
 
@@ -46,13 +48,15 @@ void LogEvents(CMailHost& host) {
     }
 }
 
-// SIGTERM and SIGINT stop the host; SIGHUP makes it read the account again.
+// SIGTERM and SIGINT stop the host; SIGHUP makes it read the account again;
+// SIGUSR1 asks it to stand aside for the windows.
 sigset_t HandledSignals() {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGHUP);
+    sigaddset(&set, SIGUSR1);
     return set;
 }
 
@@ -68,10 +72,83 @@ void Reload(CMailHost& host) {
 
 }  // namespace
 
+struct CHeadlessHost::CSession {
+    CMailHost host;
+    CComPtr<CApplication> spApp;
+    CAddinLoader loader{Log};
+    std::unique_ptr<QSocketNotifier> pEvents;
+};
+
+CHeadlessHost::CHeadlessHost() : m_strProfileDir(CMailStore::DefaultProfileDir()) {}
+
+CHeadlessHost::~CHeadlessHost() { Disconnect(); }
+
 void CHeadlessHost::BlockSignals() {
     sigset_t set = HandledSignals();
     sigaddset(&set, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+CResult<> CHeadlessHost::Connect() {
+    QUILLORY_TRY(m_lock.Acquire(m_strProfileDir, "headless"));
+    auto pSession = std::make_unique<CSession>();
+    CMailHost& host = pSession->host;
+    if (CResult<> r = host.Start(); !r) {
+        m_lock.Release();
+        return r;
+    }
+    Log("profile " + host.ProfileDir() + (host.TransportName().empty() ? "" : ", sending via " + host.TransportName()));
+    for (const auto& str : host.ConfigMessages()) Log(str);
+    pSession->spApp = CApplication::Create(host);
+    CRegistryStore registry;
+    const CRegistryFile regFile;
+    if (CResult<> r = regFile.Load(registry); !r) Log("add-ins not loaded: " + r.Problem());
+    else pSession->loader.LoadAll(registry, static_cast<_Application*>(pSession->spApp.p));
+    pSession->pEvents = std::make_unique<QSocketNotifier>(host.Events().Fd(), QSocketNotifier::Read);
+    QObject::connect(pSession->pEvents.get(), &QSocketNotifier::activated, [&host] { LogEvents(host); });
+    host.SendReceiveNow();
+    m_pSession = std::move(pSession);
+    return {};
+}
+
+void CHeadlessHost::Disconnect() {
+    if (!m_pSession) return;
+    m_pSession->pEvents.reset();
+    m_pSession->loader.UnloadAll();
+    m_pSession->spApp->Shutdown();
+    m_pSession->host.Stop();
+    LogEvents(m_pSession->host);
+    m_pSession.reset();
+    m_lock.Release();
+}
+
+std::string CHeadlessHost::RunningStatus() const {
+    if (!m_pSession) return kStandingAside;
+    return m_pSession->host.TransportName().empty() ? "running, nothing can be sent"
+                                                    : "running, sending via " + m_pSession->host.TransportName();
+}
+
+void CHeadlessHost::StandAside() {
+    Disconnect();
+    // Only for `mailhost status`: nothing waits on it.
+    if (CResult<> r = m_standby.Acquire(m_strProfileDir, "headless", CHandOver::kStandbyFile); !r) Log(r.Problem());
+    Log(kStandingAside);
+    m_notifier.Status(kStandingAside);
+    m_bWaitReported = false;
+    m_pStandbyTimer->start(kStandbyPollMs);
+}
+
+void CHeadlessHost::OnStandbyTick() {
+    if (CHandOver::WindowsHold(m_strProfileDir)) return;
+    if (CResult<> r = Connect(); !r) {
+        if (!m_bWaitReported) Log("waiting for the profile: " + r.Problem());
+        m_bWaitReported = true;
+        return;
+    }
+    m_pStandbyTimer->stop();
+    m_standby.Release();
+    Log("the windows are closed: running again");
+    m_notifier.Status(RunningStatus());
 }
 
 int CHeadlessHost::Run() {
@@ -86,62 +163,50 @@ int CHeadlessHost::Run() {
         ~CCloser() { ::close(fd); }
     } closer{fdSignal};
 
-    CProfileLock lock;
-    if (CResult<> r = lock.Acquire(CMailStore::DefaultProfileDir(), "headless"); !r) {
-        Log(r.Problem());
-        return 1;
+    m_pStandbyTimer = std::make_unique<QTimer>();
+    QObject::connect(m_pStandbyTimer.get(), &QTimer::timeout, [this] { OnStandbyTick(); });
+    // Windows open on the profile (or opening): wait for them, as after a
+    // hand-over; a service started at login then runs once they close.
+    if (!CHandOver::WindowsHold(m_strProfileDir)) {
+        if (CResult<> r = Connect(); !r && !CHandOver::WindowsHold(m_strProfileDir)) {
+            Log(r.Problem());
+            return 1;
+        }
     }
-    CMailHost host;
-    if (CResult<> r = host.Start(); !r) {
-        Log(r.Problem());
-        return 1;
-    }
-    Log("profile " + host.ProfileDir() + (host.TransportName().empty() ? "" : ", sending via " + host.TransportName()));
-    for (const auto& str : host.ConfigMessages()) Log(str);
+    if (!m_pSession) StandAside();
 
-    int nStatus = 0;
-    {
-        CComPtr<CApplication> spApp = CApplication::Create(host);
-        CAddinLoader loader(Log);
-        CRegistryStore registry;
-        const CRegistryFile regFile;
-        if (CResult<> r = regFile.Load(registry); !r) Log("add-ins not loaded: " + r.Problem());
-        else loader.LoadAll(registry, static_cast<_Application*>(spApp.p));
+    QSocketNotifier signalNotifier(fdSignal, QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, [fdSignal, this] {
+        signalfd_siginfo info{};
+        if (::read(fdSignal, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return;
+        if (info.ssi_signo == SIGHUP) {
+            if (m_pSession) Reload(m_pSession->host);
+            return;
+        }
+        if (info.ssi_signo == SIGUSR1) {
+            if (m_pSession) StandAside();
+            return;
+        }
+        Log(std::string("stopping on ") + strsignal(static_cast<int>(info.ssi_signo)));
+        QCoreApplication::exit(0);
+    });
+    QTimer receiveTimer;
+    QObject::connect(&receiveTimer, &QTimer::timeout, [this] {
+        if (m_pSession) m_pSession->host.SendReceiveNow();
+    });
+    receiveTimer.start(kReceiveEveryMs);
 
-        QSocketNotifier signalNotifier(fdSignal, QSocketNotifier::Read);
-        QObject::connect(&signalNotifier, &QSocketNotifier::activated, [fdSignal, &host] {
-            signalfd_siginfo info{};
-            if (::read(fdSignal, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return;
-            if (info.ssi_signo == SIGHUP) {
-                Reload(host);
-                return;
-            }
-            Log(std::string("stopping on ") + strsignal(static_cast<int>(info.ssi_signo)));
-            QCoreApplication::exit(0);
-        });
-        QSocketNotifier eventNotifier(host.Events().Fd(), QSocketNotifier::Read);
-        QObject::connect(&eventNotifier, &QSocketNotifier::activated, [&host] { LogEvents(host); });
-        QTimer receiveTimer;
-        QObject::connect(&receiveTimer, &QTimer::timeout, [&host] { host.SendReceiveNow(); });
-        receiveTimer.start(kReceiveEveryMs);
-        host.SendReceiveNow();
+    // Pinged from the event loop, so a host whose loop hangs is restarted by
+    // the service manager; standing aside, it goes on pinging.
+    QTimer watchdogTimer;
+    QObject::connect(&watchdogTimer, &QTimer::timeout, [this] { m_notifier.Ping(); });
+    if (const auto interval = m_notifier.PingInterval(); interval.count() > 0) watchdogTimer.start(interval);
+    m_notifier.Ready(RunningStatus());
 
-        // Pinged from the event loop, so a host whose loop hangs is
-        // restarted by the service manager.
-        const CServiceNotifier notifier;
-        QTimer watchdogTimer;
-        QObject::connect(&watchdogTimer, &QTimer::timeout, [&notifier] { notifier.Ping(); });
-        if (const auto interval = notifier.PingInterval(); interval.count() > 0) watchdogTimer.start(interval);
-        notifier.Ready(host.TransportName().empty() ? "running, nothing can be sent"
-                                                    : "running, sending via " + host.TransportName());
-
-        nStatus = QCoreApplication::exec();
-        notifier.Stopping();
-        loader.UnloadAll();
-        spApp->Shutdown();
-    }
-    host.Stop();
-    LogEvents(host);
+    const int nStatus = QCoreApplication::exec();
+    m_notifier.Stopping();
+    m_pStandbyTimer->stop();
+    Disconnect();
     Log("stopped");
     return nStatus;
 }

@@ -35,14 +35,18 @@ CProfileLock::CHolder ReadHolder(int fd) {
 
 }  // namespace
 
-CProfileLock::~CProfileLock() {
+CProfileLock::~CProfileLock() { Release(); }
+
+void CProfileLock::Release() {
     if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
 }
 
-CResult<> CProfileLock::Acquire(const std::string& strProfileDir, const char* pszMode) {
+CResult<> CProfileLock::Acquire(const std::string& strProfileDir, const char* pszMode, const char* pszFileName) {
+    if (m_fd >= 0) return CProblem(std::string(pszFileName) + ": already held");
     for (size_t i = 1; i <= strProfileDir.size(); ++i)
         if (i == strProfileDir.size() || strProfileDir[i] == '/') ::mkdir(strProfileDir.substr(0, i).c_str(), 0700);
-    const std::string strPath = strProfileDir + "/" + kFileName;
+    const std::string strPath = strProfileDir + "/" + pszFileName;
     const int fd = ::open(strPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return CProblem("cannot open " + strPath + ": " + std::strerror(errno));
     int nErr = 0;
@@ -66,8 +70,8 @@ CResult<> CProfileLock::Acquire(const std::string& strProfileDir, const char* ps
     return {};
 }
 
-std::optional<CProfileLock::CHolder> CProfileLock::Holder(const std::string& strProfileDir) {
-    const std::string strPath = strProfileDir + "/" + kFileName;
+std::optional<CProfileLock::CHolder> CProfileLock::Holder(const std::string& strProfileDir, const char* pszFileName) {
+    const std::string strPath = strProfileDir + "/" + pszFileName;
     const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     // A shared lock is refused only while a host holds its exclusive one.

@@ -11,7 +11,9 @@
 // folder, held for the life of the object. The kernel drops it when the
 // process ends in any way, so a crashed host never blocks the next one.
 // The file says who holds it: "PID\nMODE\nSTARTED\n", STARTED in seconds
-// since the epoch, e.g. "4711\nheadless\n1796650000\n".
+// since the epoch, e.g. "4711\nheadless\n1796650000\n". The hand-over
+// between the headless host and the windows uses the same kind of lock on
+// other files of the profile (CHandOver).
 class CProfileLock {
 public:
     static constexpr const char* kFileName = "mailhost.lock";
@@ -30,11 +32,13 @@ public:
 
     // Done when the lock is held, else a message for the user. pszMode is
     // recorded for `mailhost status`.
-    CResult<> Acquire(const std::string& strProfileDir, const char* pszMode);
+    CResult<> Acquire(const std::string& strProfileDir, const char* pszMode, const char* pszFileName = kFileName);
+    void Release();
+    bool Held() const { return m_fd >= 0; }
 
     // The host running on the profile, or none; never blocks a host that
     // starts meanwhile for longer than the moment of the look.
-    static std::optional<CHolder> Holder(const std::string& strProfileDir);
+    static std::optional<CHolder> Holder(const std::string& strProfileDir, const char* pszFileName = kFileName);
 
 private:
     int m_fd = -1;

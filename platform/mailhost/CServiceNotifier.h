@@ -9,6 +9,8 @@
 class CServiceNotifier {
 public:
     void Ready(const std::string& strStatus) const;
+    // The one-line state `systemctl status` shows, e.g. while standing aside.
+    void Status(const std::string& strStatus) const;
     void Stopping() const;
     void Ping() const;
     // How often to Ping: half the service's WatchdogSec; zero when the

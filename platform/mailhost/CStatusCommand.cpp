@@ -11,6 +11,7 @@
 
 #include "CArgs.h"
 #include "CDueTasks.h"
+#include "CHandOver.h"
 #include "CMailStore.h"
 #include "CProfileLock.h"
 #include "ExitStatus.h"
@@ -23,7 +24,8 @@ const char* const kHelp =
     "usage: mailhost status [--now \"YYYY-MM-DD HH:MM\"]\n"
     "\n"
     "Shows whether a host runs on this profile ($MAILHOST_PROFILE, else\n"
-    "$XDG_DATA_HOME/mailhost): its pid, windows or headless, and since when; the\n"
+    "$XDG_DATA_HOME/mailhost): its pid, windows or headless, and since when, and a\n"
+    "headless host that stands aside while the windows are open; the\n"
     "Outbox: each message waiting, retrying (with the server's reason) or failed\n"
     "(with the reason); and the add-in's active tasks due in the next hour (from\n"
     "`quillory list`: $QUILLORY_TOOL, else the quillory program beside mailhost or\n"
@@ -188,6 +190,9 @@ int CStatusCommand::Run(const std::vector<std::string>& vecArgs, std::ostream& o
         out << "host: running, pid " << holder->pid << ", " << holder->strMode << ", since "
             << LocalTime(holder->tStarted) << "\n";
     else out << "host: not running\n";
+    if (auto standby = CProfileLock::Holder(strProfile, CHandOver::kStandbyFile))
+        out << "headless host: standing aside for the windowed host, pid " << standby->pid << ", since "
+            << LocalTime(standby->tStarted) << "\n";
     out << "profile: " << strProfile << "\n";
     CMailStore store(strProfile);
     ShowOutbox(store, out);

@@ -13,6 +13,7 @@
 
 #include "CAccountCommand.h"
 #include "CAddinLoader.h"
+#include "CHandOver.h"
 #include "CHeadlessHost.h"
 #include "CHostPaths.h"
 #include "CMailStore.h"
@@ -48,8 +49,13 @@ void Log(const std::string& str) { std::cerr << "mailhost: " << str << '\n'; }
 // The windowed host, with the registered add-ins connected once its
 // application object and windows exist.
 int RunWindowed(int argc, char** argv) {
+    // Declared first, released last: a headless host standing aside takes
+    // the profile back only after the profile lock below is free.
+    CProfileLock takeover;
     CProfileLock lock;
-    if (CResult<> r = lock.Acquire(CMailStore::DefaultProfileDir(), "windows"); !r) {
+    if (CResult<> r =
+            CHandOver::TakeOver(CMailStore::DefaultProfileDir(), takeover, lock, CHandOver::kStandAsideTimeout, Log);
+        !r) {
         Log(r.Problem());
         return 1;
     }
