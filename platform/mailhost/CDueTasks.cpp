@@ -1,6 +1,7 @@
 #include "CDueTasks.h"
 
 #include <cstdio>
+#include <limits>
 #include <sstream>
 
 std::time_t CDueTasks::ParseLocal(const std::string& strWhen) {
@@ -30,4 +31,9 @@ std::vector<CDueTasks::CTask> CDueTasks::Within(const std::string& strList, std:
         vec.push_back({strWhen, strName, t < tNow});
     }
     return vec;
+}
+
+int CDueTasks::CountActive(const std::string& strList) {
+    // Due within "forever" from the start of the epoch.
+    return static_cast<int>(Within(strList, 0, std::numeric_limits<long>::max()).size());
 }

@@ -18,6 +18,8 @@ public:
     // in list order. Times are local, read with the zone's daylight-saving
     // rules (TZ).
     static std::vector<CTask> Within(const std::string& strList, std::time_t tNow, long nSeconds);
+    // The active tasks that still have a sending time, whenever it is.
+    static int CountActive(const std::string& strList);
     // "YYYY-MM-DD HH:MM" as local time; -1 when it is not one.
     static std::time_t ParseLocal(const std::string& strWhen);
 };

@@ -1,11 +1,6 @@
 #include "CStatusCommand.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <climits>
-#include <cstdlib>
 #include <ctime>
 #include <ostream>
 
@@ -14,6 +9,7 @@
 #include "CHandOver.h"
 #include "CMailStore.h"
 #include "CProfileLock.h"
+#include "CQuilloryTool.h"
 #include "ExitStatus.h"
 
 namespace {
@@ -100,61 +96,14 @@ void ShowOutbox(CMailStore& store, std::ostream& out) {
     }
 }
 
-bool IsExecutable(const std::string& strPath) { return !strPath.empty() && ::access(strPath.c_str(), X_OK) == 0; }
-
-// The quillory tool: $QUILLORY_TOOL, beside this program (installed), in
-// the build tree's tools folder, or on PATH.
-std::string FindTool() {
-    if (const char* psz = std::getenv("QUILLORY_TOOL"); psz && *psz) return psz;
-    char sz[PATH_MAX] = "";
-    const ssize_t n = ::readlink("/proc/self/exe", sz, sizeof sz - 1);
-    const std::string strSelf(sz, n > 0 ? static_cast<size_t>(n) : 0);
-    const std::string strDir = strSelf.substr(0, strSelf.rfind('/') + 1);
-    for (const std::string& strPath : {strDir + "quillory", strDir + "../../tools/quillory"})
-        if (IsExecutable(strPath)) return strPath;
-    const char* pszPath = std::getenv("PATH");
-    std::string strPaths = pszPath ? pszPath : "";
-    for (size_t nStart = 0; nStart <= strPaths.size();) {
-        size_t nEnd = strPaths.find(':', nStart);
-        if (nEnd == std::string::npos) nEnd = strPaths.size();
-        const std::string strPath = strPaths.substr(nStart, nEnd - nStart) + "/quillory";
-        if (nEnd > nStart && IsExecutable(strPath)) return strPath;
-        nStart = nEnd + 1;
-    }
-    return {};
-}
-
-// Runs the program with its standard output caught; its standard error
-// goes to ours. Gives its exit status, -1 when it could not run.
-int RunCaught(const std::vector<std::string>& vecArgs, std::string& strOut) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(fds[1], STDOUT_FILENO);
-        std::vector<char*> vecArgv;
-        for (const auto& str : vecArgs) vecArgv.push_back(const_cast<char*>(str.c_str()));
-        vecArgv.push_back(nullptr);
-        ::execv(vecArgv[0], vecArgv.data());
-        ::_exit(127);
-    }
-    ::close(fds[1]);
-    char buf[4096];
-    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) strOut.append(buf, static_cast<size_t>(n));
-    ::close(fds[0]);
-    int nStatus = 0;
-    if (pid < 0 || ::waitpid(pid, &nStatus, 0) != pid || !WIFEXITED(nStatus)) return -1;
-    return WEXITSTATUS(nStatus);
-}
-
 int ShowTasks(std::time_t tNow, std::ostream& out, std::ostream& err) {
-    const std::string strTool = FindTool();
+    const std::string strTool = CQuilloryTool::Find();
     if (strTool.empty()) {
         out << "tasks: the quillory tool was not found (set QUILLORY_TOOL)\n";
         return kExitOk;
     }
     std::string strList;
-    const int nStatus = RunCaught({strTool, "list"}, strList);
+    const int nStatus = CQuilloryTool::RunCaught({strTool, "list"}, strList);
     if (nStatus != 0) {
         err << "mailhost: " << strTool << " list ended with status " << nStatus << "\n";
         if (nStatus != 2) return kExitData;  // a damaged file still lists the tasks before the damage
