@@ -11,8 +11,7 @@ constexpr auto kPoll = std::chrono::milliseconds(100);
 }  // namespace
 
 CResult<> CHandOver::TakeOver(const std::string& strProfileDir, CProfileLock& takeover, CProfileLock& profile,
-                              std::chrono::milliseconds timeout,
-                              const std::function<void(const std::string&)>& fnLog) {
+                              std::chrono::milliseconds timeout, const std::function<void(const std::string&)>& fnLog) {
     if (CResult<> r = takeover.Acquire(strProfileDir, "windows", kTakeoverFile); !r) {
         const auto holder = CProfileLock::Holder(strProfileDir, kTakeoverFile);
         if (!holder) return r;

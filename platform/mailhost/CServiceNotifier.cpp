@@ -11,7 +11,9 @@ void CServiceNotifier::Ready(const std::string& strStatus) const {
     (void)sd_notify(0, ("READY=1\nSTATUS=" + strStatus).c_str());
 }
 
-void CServiceNotifier::Status(const std::string& strStatus) const { (void)sd_notify(0, ("STATUS=" + strStatus).c_str()); }
+void CServiceNotifier::Status(const std::string& strStatus) const {
+    (void)sd_notify(0, ("STATUS=" + strStatus).c_str());
+}
 
 void CServiceNotifier::Stopping() const { (void)sd_notify(0, "STOPPING=1"); }
 

@@ -1,6 +1,5 @@
 #include "CStatusCommand.h"
 
-
 #include <ctime>
 #include <ostream>
 

@@ -18,6 +18,7 @@
 #include "CHostPaths.h"
 #include "CMailStore.h"
 #include "CProfileLock.h"
+#include "CQuilloryTool.h"
 #include "CRegistry.h"
 #include "CStatusCommand.h"
 #include "CWindowedHost.h"
@@ -68,6 +69,7 @@ int RunWindowed(int argc, char** argv) {
         else pLoader->LoadAll(registry, static_cast<_Application*>(&app));
     };
     hooks.fnDisconnect = [&pLoader](CApplication&) { pLoader.reset(); };
+    hooks.fnActiveTasks = [] { return CQuilloryTool::ActiveTaskCount(); };
     return CWindowedHost::Run(argc, argv, {}, hooks);
 }
 

@@ -88,7 +88,7 @@ void CMainWindow::BuildWidgets() {
     m_pDelete->setShortcut(QKeySequence::Delete);
     connect(m_pDelete, &QAction::triggered, this, [this] { OnDelete(); });
 
-    QMenu* pFile = menuBar()->addMenu("&File");
+    QMenu* pFile = m_pFile = menuBar()->addMenu("&File");
     pFile->addAction(m_pNew);
     pFile->addAction("&Open", QKeySequence("Ctrl+O"), this, [this] { OnOpenSelected(); });
     pFile->addSeparator();
@@ -99,7 +99,7 @@ void CMainWindow::BuildWidgets() {
                     })
         ->setObjectName("accounts");
     pFile->addSeparator();
-    pFile->addAction("E&xit", QKeySequence::Quit, this, [this] { close(); });
+    pFile->addAction("E&xit", QKeySequence::Quit, this, [this] { Quit(); });
     QMenu* pEdit = menuBar()->addMenu("&Edit");
     pEdit->addAction(m_pDelete);
     QMenu* pTools = menuBar()->addMenu("&Tools");
@@ -330,10 +330,24 @@ bool CMainWindow::event(QEvent* pEvent) {
 }
 
 void CMainWindow::closeEvent(QCloseEvent* pEvent) {
-    if (m_callbacks.fnCanQuit && !m_callbacks.fnCanQuit()) {
+    const auto action = m_fnCloseDecision ? m_fnCloseDecision(false) : CCloseGuard::EAction::Quit;
+    if (action == CCloseGuard::EAction::Hide) {
+        // The message windows stay open; the tray brings this one back.
+        pEvent->accept();
+        return;
+    }
+    if (action == CCloseGuard::EAction::Stay || (m_callbacks.fnCanQuit && !m_callbacks.fnCanQuit())) {
         pEvent->ignore();
         return;
     }
     pEvent->accept();
     QCoreApplication::quit();
+}
+
+void CMainWindow::Quit() {
+    if (m_fnCloseDecision && m_fnCloseDecision(true) != CCloseGuard::EAction::Quit) return;
+    if (m_callbacks.fnCanQuit && !m_callbacks.fnCanQuit()) return;
+    hide();
+    // Not quit(): that would send this window a close event and ask again.
+    QCoreApplication::exit(0);
 }

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "CApplication.h"
+#include "CCloseGuard.h"
 #include "CCommandBarView.h"
 #include "CMailHost.h"
 
@@ -12,6 +13,7 @@ class QTreeWidget;
 class QTextBrowser;
 class QLabel;
 class QAction;
+class QMenu;
 
 // The main window: folders with their counts, the messages of the chosen
 // folder (sortable), a reading pane and the delivery state in the status
@@ -39,6 +41,11 @@ public:
     CCommandBarView& Bars() { return *m_pBars; }
     // Drops the model (it shuts down first).
     void Detach();
+    // What the close box (bQuit false) or Exit (true) does; unset, both quit.
+    void SetCloseDecision(std::function<CCloseGuard::EAction(bool bQuit)> fn) { m_fnCloseDecision = std::move(fn); }
+    // Exit: the host stops unless the user keeps it or a window stays open.
+    void Quit();
+    QMenu* FileMenu() const { return m_pFile; }
 
     QListWidget* FolderList() const { return m_pFolders; }
     QTreeWidget* MessageList() const { return m_pMessages; }
@@ -72,4 +79,6 @@ private:
     QAction* m_pNew = nullptr;
     QAction* m_pDelete = nullptr;
     bool m_bFilling = false;
+    QMenu* m_pFile = nullptr;
+    std::function<CCloseGuard::EAction(bool)> m_fnCloseDecision;
 };

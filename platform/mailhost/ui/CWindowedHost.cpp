@@ -5,20 +5,27 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QMenu>
 #include <QSocketNotifier>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
 #include "CAccount.h"
+#include "CAddinCommand.h"
+#include "CAutostartEntry.h"
+#include "CCloseGuard.h"
 #include "CHostMessage.h"
 #include "CHostWindows.h"
 #include "CQtMessageBox.h"
+#include "CTrayIcon.h"
 
 namespace {
 
 constexpr int kReceiveEveryMs = 10 * 60 * 1000;
+constexpr const char* kEmailManager = "Email Manager";
 
 bool Set(const char* pszName) {
     const char* psz = std::getenv(pszName);
@@ -65,6 +72,28 @@ int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const
         if (!host.ConfigMessages().empty())
             main.statusBar()->showMessage(QString::fromStdString(host.ConfigMessages().front()));
 
+        CTrayIcon::CCallbacks trayCallbacks;
+        trayCallbacks.fnOpen = [&main] {
+            main.showNormal();
+            main.raise();
+            main.activateWindow();
+        };
+        trayCallbacks.fnHasEmailManager = [&spApp] { return CAddinCommand::Find(spApp, kEmailManager) != nullptr; };
+        trayCallbacks.fnEmailManager = [&spApp] { (void)CAddinCommand::Execute(spApp, kEmailManager); };
+        trayCallbacks.fnQuit = [&main] { main.Quit(); };
+        CTrayIcon tray(CAutostartEntry::ConfigHome() + "/mailhost/host.ini",
+                       QCoreApplication::applicationFilePath().toStdString(), std::move(trayCallbacks));
+        if (QSystemTrayIcon::isSystemTrayAvailable()) tray.Show();
+        // Start at login also where there is no tray to hold it.
+        const QList<QAction*> listFile = main.FileMenu()->actions();
+        main.FileMenu()->insertAction(listFile.size() >= 2 ? listFile[listFile.size() - 2] : nullptr,
+                                      tray.StartAtLoginAction());
+        QObject::connect(main.FileMenu(), &QMenu::aboutToShow, &tray, [&tray] { tray.UpdateMenu(); });
+        const CCloseGuard closeGuard({.fnTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); },
+                                      .fnActiveTasks = hooks.fnActiveTasks,
+                                      .fnHidden = [&tray] { tray.OnHidden(); }});
+        main.SetCloseDecision([&main, &closeGuard](bool bQuit) { return closeGuard.Decide(&main, bQuit); });
+
         QSocketNotifier* pSignals = nullptr;
         if (fdSignal >= 0) {
             pSignals = new QSocketNotifier(fdSignal, QSocketNotifier::Read, &app);
@@ -84,6 +113,7 @@ int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const
         host.SendReceiveNow();
         nResult = app.exec();
 
+        main.SetCloseDecision(nullptr);
         if (hooks.fnDisconnect) hooks.fnDisconnect(*spApp);
         // Stopped by a signal with windows open: keep their edits in Drafts.
         windows.SaveEditedDrafts();

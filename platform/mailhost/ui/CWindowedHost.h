@@ -1,11 +1,13 @@
 #pragma once
 #include <functional>
+#include <optional>
 
 #include "CApplication.h"
 #include "CMailHost.h"
 
 // The host with its windows: a Qt application over the mail host and its
-// object model, until the main window closes or SIGTERM/SIGINT arrives.
+// object model, until the user quits or SIGTERM/SIGINT arrives. With a
+// system tray, closing the main window leaves the host running there.
 class CWindowedHost {
 public:
     struct CHooks {
@@ -14,6 +16,9 @@ public:
         std::function<void(CApplication&)> fnConnect;
         // ... and before the application object goes (add-ins disconnect).
         std::function<void(CApplication&)> fnDisconnect;
+        // The add-in's active tasks, for the question before quitting
+        // stops them; none when unknown.
+        std::function<std::optional<int>()> fnActiveTasks;
     };
     // A display the windows can go to (X11, Wayland, or a Qt platform named
     // in QT_QPA_PLATFORM).

@@ -1,0 +1,53 @@
+#pragma once
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+
+// The host in the system tray, so it keeps sending with its window closed:
+// the icon (a click opens the window) and its menu Open, Email Manager,
+// Start at login and Quit. The first time the window goes to the tray a
+// notice says that sending goes on; that it was shown is remembered in the
+// host's settings file.
+class CTrayIcon : public QObject {
+public:
+    struct CCallbacks {
+        std::function<void()> fnOpen;
+        // The add-in's command, when one is there (else the item is disabled).
+        std::function<bool()> fnHasEmailManager;
+        std::function<void()> fnEmailManager;
+        std::function<void()> fnQuit;
+    };
+    static constexpr const char* kNoticeKey = "tray/backgroundNoticeShown";
+
+    // strSettingsPath: the host's settings (an ini file); strProgram: what
+    // "Start at login" starts.
+    CTrayIcon(std::string strSettingsPath, std::string strProgram, CCallbacks callbacks);
+    ~CTrayIcon() override;
+
+    void Show();
+    // The main window went to the tray.
+    void OnHidden();
+    bool NoticeShown() const;
+
+    QMenu* Menu() const { return m_pMenu.get(); }
+    QAction* EmailManagerAction() const { return m_pEmailManager; }
+    QAction* StartAtLoginAction() const { return m_pStartAtLogin; }
+    // The menu as it is about to show (the items' states read afresh).
+    void UpdateMenu();
+
+private:
+    void OnStartAtLogin(bool bOn);
+
+    std::string m_strSettingsPath;
+    std::string m_strProgram;
+    CCallbacks m_callbacks;
+    std::unique_ptr<QMenu> m_pMenu;
+    std::unique_ptr<QSystemTrayIcon> m_pIcon;
+    QAction* m_pEmailManager = nullptr;
+    QAction* m_pStartAtLogin = nullptr;
+};

@@ -1,0 +1,226 @@
+// The main window's close with and without a system tray, the tray's menu
+// and the "Start at login" entry, over the real windows (offscreen, where
+// there is no tray: its availability is handed in).
+#include <QAction>
+#include <QMenu>
+#include <QSettings>
+#include <filesystem>
+#include <optional>
+
+#include "CAddinCommand.h"
+#include "CAutostartEntry.h"
+#include "CCloseGuard.h"
+#include "CEventRecorder.h"
+#include "CTrayIcon.h"
+#include "CUiTestBase.h"
+
+namespace {
+
+class BackgroundRunTest : public CUiTestBase {
+protected:
+    void SetUp() override {
+        CUiTestBase::SetUp();
+        setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
+    }
+    void TearDown() override {
+        m_pTray.reset();
+        CUiTestBase::TearDown();
+        unsetenv("XDG_CONFIG_HOME");
+    }
+    // The windows with a tray (or none) and the given number of active tasks.
+    void StartWithCloseGuard(bool bTray, std::optional<int> nActiveTasks) {
+        StartUi(false);
+        CTrayIcon::CCallbacks callbacks;
+        callbacks.fnHasEmailManager = [this] { return CAddinCommand::Find(m_spApp, "Email Manager") != nullptr; };
+        callbacks.fnEmailManager = [this] { (void)CAddinCommand::Execute(m_spApp, "Email Manager"); };
+        callbacks.fnOpen = [this] { m_pWindows->Main().show(); };
+        callbacks.fnQuit = [this] { m_pWindows->Main().Quit(); };
+        m_pTray = std::make_unique<CTrayIcon>(SettingsPath(), "/opt/mail host/mailhost", std::move(callbacks));
+        m_pGuard =
+            std::make_unique<CCloseGuard>(CCloseGuard::CEnv{.fnTrayAvailable = [bTray] { return bTray; },
+                                                            .fnActiveTasks = [nActiveTasks] { return nActiveTasks; },
+                                                            .fnHidden =
+                                                                [this] {
+                                                                    ++m_nHidden;
+                                                                    m_pTray->OnHidden();
+                                                                }});
+        m_pWindows->Main().SetCloseDecision(
+            [this](bool bQuit) { return m_pGuard->Decide(&m_pWindows->Main(), bQuit); });
+    }
+    std::string SettingsPath() const { return m_dir / "config/mailhost/host.ini"; }
+    std::string LastBoxText() const { return m_boxes.Seen().empty() ? "" : m_boxes.Seen().back().strText; }
+
+    std::unique_ptr<CTrayIcon> m_pTray;
+    std::unique_ptr<CCloseGuard> m_pGuard;
+    int m_nHidden = 0;
+};
+
+TEST_F(BackgroundRunTest, WithATrayTheCloseBoxHidesTheWindowAndTheNoticeComesOnce) {
+    StartWithCloseGuard(true, 3);
+    CMainWindow& main = m_pWindows->Main();
+    CInspectorWindow* pMessage = ClickNew();
+    ASSERT_TRUE(pMessage);
+    EXPECT_FALSE(m_pTray->NoticeShown());
+
+    EXPECT_TRUE(main.close());
+    Process();
+    EXPECT_FALSE(main.isVisible());
+    EXPECT_TRUE(m_boxes.Seen().empty()) << "nothing stops, so nothing is asked";
+    EXPECT_EQ(m_pWindows->OpenWindowCount(), 1u) << "the message window stays open";
+    EXPECT_EQ(m_nHidden, 1);
+    EXPECT_TRUE(m_pTray->NoticeShown());
+    // Remembered in the settings file, for the next start.
+    EXPECT_TRUE(
+        QSettings(QString::fromStdString(SettingsPath()), QSettings::IniFormat).value(CTrayIcon::kNoticeKey).toBool());
+
+    // The tray's Open brings the window back.
+    m_pTray->Menu()->actions().at(0)->trigger();
+    EXPECT_TRUE(main.isVisible());
+}
+
+TEST_F(BackgroundRunTest, WithoutATrayClosingAsksWithTheNumberOfTasksThatWillWait) {
+    StartWithCloseGuard(false, 3);
+    CMainWindow& main = m_pWindows->Main();
+    m_boxes.Expect(QMessageBox::No);
+    EXPECT_FALSE(main.close());
+    Process();
+    EXPECT_TRUE(main.isVisible()) << "No keeps the host running";
+    EXPECT_NE(LastBoxText().find("3 active tasks will not be sent until the host runs again."), std::string::npos)
+        << LastBoxText();
+    EXPECT_EQ(m_boxes.Seen().back().strTitle, "Mail Host");
+    EXPECT_EQ(m_nHidden, 0);
+
+    m_boxes.Expect(QMessageBox::Yes);
+    EXPECT_TRUE(main.close());
+    Process();
+    EXPECT_FALSE(main.isVisible());
+}
+
+TEST_F(BackgroundRunTest, WithoutATrayAndNoActiveTaskClosingQuitsWithoutAsking) {
+    StartWithCloseGuard(false, 0);
+    EXPECT_TRUE(m_pWindows->Main().close());
+    Process();
+    EXPECT_TRUE(m_boxes.Seen().empty());
+    EXPECT_FALSE(m_pWindows->Main().isVisible());
+}
+
+TEST_F(BackgroundRunTest, QuitFromTheTrayAsksEvenWithATrayAndClosesTheMessageWindows) {
+    StartWithCloseGuard(true, 1);
+    CMainWindow& main = m_pWindows->Main();
+    ASSERT_TRUE(ClickNew());
+    QAction* pQuit = m_pTray->Menu()->actions().back();
+    ASSERT_EQ(pQuit->text(), "&Quit");
+    m_boxes.Expect(QMessageBox::No);
+    pQuit->trigger();
+    Process();
+    EXPECT_NE(LastBoxText().find("1 active task will not be sent"), std::string::npos) << LastBoxText();
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_EQ(m_pWindows->OpenWindowCount(), 1u);
+
+    m_boxes.Expect(QMessageBox::Yes);
+    pQuit->trigger();
+    Process();
+    EXPECT_FALSE(main.isVisible());
+    EXPECT_EQ(m_pWindows->OpenWindowCount(), 0u) << "an untouched message window closes with the host";
+    EXPECT_EQ(m_nHidden, 0);
+}
+
+TEST_F(BackgroundRunTest, QuestionSaysWhatWillWait) {
+    EXPECT_EQ(CCloseGuard::Question(0), "");
+    EXPECT_EQ(CCloseGuard::Question(1),
+              "Quitting stops scheduled sending. 1 active task will not be sent until the host runs again.\n\n"
+              "Quit anyway?");
+    EXPECT_EQ(CCloseGuard::Question(12),
+              "Quitting stops scheduled sending. 12 active tasks will not be sent until the host runs again.\n\n"
+              "Quit anyway?");
+    EXPECT_EQ(CCloseGuard::Question(std::nullopt),
+              "Quitting stops scheduled sending. Scheduled messages will not be sent until the host runs again.\n\n"
+              "Quit anyway?");
+}
+
+TEST_F(BackgroundRunTest, TheTraysEmailManagerRunsTheAddinsControlOnlyWhenThereIsOne) {
+    StartWithCloseGuard(true, 0);
+    QAction* pManager = m_pTray->EmailManagerAction();
+    m_pTray->UpdateMenu();
+    EXPECT_FALSE(pManager->isEnabled()) << "no add-in put the command there";
+
+    // As an add-in would: its own bar with the command, on the main window.
+    CComPtr<_Explorer> spExplorer;
+    ASSERT_EQ(m_spApp->ActiveExplorer(&spExplorer), S_OK);
+    CComPtr<_CommandBars> spBars;
+    ASSERT_EQ(spExplorer->get_CommandBars(&spBars), S_OK);
+    CComPtr<CommandBar> spBar;
+    ASSERT_EQ(spBars->Add(CVariant("Add-in"), CVariant(1), CVariant(), CVariant(true), &spBar), S_OK);
+    CComPtr<CommandBarControls> spControls;
+    ASSERT_EQ(spBar->get_Controls(&spControls), S_OK);
+    for (const char* pszCaption : {"Email Managers", "&Email Manager..."}) {
+        CComPtr<CommandBarControl> spControl;
+        ASSERT_EQ(spControls->Add(CVariant(1), CVariant(), CVariant(), CVariant(), CVariant(true), &spControl), S_OK);
+        spControl->put_Caption(pszCaption);
+        spControl->put_Tag(pszCaption);
+    }
+    CComPtr<CommandBarControl> spOther, spManager;
+    ASSERT_EQ(spControls->get_Item(CVariant(1), &spOther), S_OK);
+    ASSERT_EQ(spControls->get_Item(CVariant(2), &spManager), S_OK);
+    auto spOtherClicks = MakeComObject<CRecorder>();
+    auto spManagerClicks = MakeComObject<CRecorder>();
+    DWORD dwOther = 0, dwManager = 0;
+    ASSERT_EQ(AtlAdvise(spOther, spOtherClicks->Unk(), _CommandBarButtonEvents::iid, &dwOther), S_OK);
+    ASSERT_EQ(AtlAdvise(spManager, spManagerClicks->Unk(), _CommandBarButtonEvents::iid, &dwManager), S_OK);
+
+    m_pTray->UpdateMenu();
+    ASSERT_TRUE(pManager->isEnabled());
+    pManager->trigger();
+    EXPECT_EQ(spManagerClicks->m_vecLog, std::vector<std::string>{"Click"});
+    EXPECT_TRUE(spOtherClicks->m_vecLog.empty()) << "a caption that only begins alike is another command";
+    AtlUnadvise(spOther, _CommandBarButtonEvents::iid, dwOther);
+    AtlUnadvise(spManager, _CommandBarButtonEvents::iid, dwManager);
+}
+
+TEST_F(BackgroundRunTest, StartAtLoginWritesAndRemovesTheAutostartEntry) {
+    StartWithCloseGuard(true, 0);
+    const std::string strEntry = m_dir / "config/autostart/mailhost.desktop";
+    QAction* pStart = m_pTray->StartAtLoginAction();
+    m_pTray->UpdateMenu();
+    EXPECT_FALSE(pStart->isChecked());
+
+    pStart->trigger();
+    ASSERT_TRUE(std::filesystem::exists(strEntry));
+    EXPECT_TRUE(pStart->isChecked());
+    const std::string strText = CTempDir::ReadFile(strEntry);
+    EXPECT_EQ(strText.rfind("[Desktop Entry]\n", 0), 0u) << strText;
+    EXPECT_NE(strText.find("\nType=Application\n"), std::string::npos) << strText;
+    EXPECT_NE(strText.find("\nExec=\"/opt/mail host/mailhost\"\n"), std::string::npos) << strText;
+
+    pStart->trigger();
+    EXPECT_FALSE(std::filesystem::exists(strEntry));
+    EXPECT_FALSE(pStart->isChecked());
+    // An entry made elsewhere (another host, by hand) shows as on.
+    CTempDir::WriteFile(strEntry, "[Desktop Entry]\n");
+    m_pTray->UpdateMenu();
+    EXPECT_TRUE(pStart->isChecked());
+}
+
+TEST(AutostartEntryTest, ProgramPathIsQuotedAndEscapedForTheExecKey) {
+    // Quoting first (", `, $ and \ get a backslash), then the string rule
+    // doubles every backslash; % is doubled as the field-code character.
+    EXPECT_EQ(CAutostartEntry::ExecValue("/usr/bin/mailhost"), "\"/usr/bin/mailhost\"");
+    EXPECT_EQ(CAutostartEntry::ExecValue("/home/zoe/my \"mail\"/mailhost"),
+              "\"/home/zoe/my \\\\\"mail\\\\\"/mailhost\"");
+    EXPECT_EQ(CAutostartEntry::ExecValue("/a$b/c`d/100%/e\\f"), "\"/a\\\\$b/c\\\\`d/100%%/e\\\\\\\\f\"");
+}
+
+TEST(AutostartEntryTest, FolderFollowsXdgConfigHomeAndIgnoresARelativeOne) {
+    const char* pszHome = std::getenv("HOME");
+    const std::string strHome = pszHome ? pszHome : "";
+    setenv("HOME", "/home/zoe", 1);
+    setenv("XDG_CONFIG_HOME", "/srv/cfg", 1);
+    EXPECT_EQ(CAutostartEntry::Path(), "/srv/cfg/autostart/mailhost.desktop");
+    setenv("XDG_CONFIG_HOME", "relative/cfg", 1);
+    EXPECT_EQ(CAutostartEntry::Path(), "/home/zoe/.config/autostart/mailhost.desktop");
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(CAutostartEntry::Path(), "/home/zoe/.config/autostart/mailhost.desktop");
+    setenv("HOME", strHome.c_str(), 1);
+}
+
+}  // namespace
