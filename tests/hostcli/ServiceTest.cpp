@@ -93,6 +93,45 @@ TEST_F(ServiceTest, TellsTheManagerItIsReadyAliveAndStopping) {
     EXPECT_EQ(str, "STOPPING=1");
 }
 
+TEST_F(ServiceTest, StandingAsideForTheWindowsIsTheStatusAndTheWatchdogKeepsBeingPinged) {
+    CDatagramSink notify(m_dir / "notify");
+    setenv("NOTIFY_SOCKET", (m_dir / "notify").c_str(), 1);
+    setenv("WATCHDOG_USEC", "200000", 1);
+    StartHost();
+    ASSERT_EQ(notify.Next(seconds(20)).rfind("READY=1\n", 0), 0u);
+    // Only the headless host talks to the service manager.
+    unsetenv("NOTIFY_SOCKET");
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    CTestProcess windows;
+    windows.Start({MAILHOST_PROGRAM}, false, m_dir / "windows.log");
+    unsetenv("QT_QPA_PLATFORM");
+    // What arrives until the predicate holds, pings counted apart.
+    const auto waitFor = [&notify](const std::string& strWanted, int& nPings) {
+        const auto tEnd = std::chrono::steady_clock::now() + seconds(30);
+        while (std::chrono::steady_clock::now() < tEnd) {
+            const std::string str = notify.Next(milliseconds(500));
+            if (str == "WATCHDOG=1") ++nPings;
+            else if (str.rfind(strWanted, 0) == 0) return true;
+        }
+        return false;
+    };
+    int nPings = 0;
+    ASSERT_TRUE(waitFor("STATUS=standing aside for the windowed host", nPings))
+        << CTempDir::ReadFile(m_dir / "host.log");
+    ASSERT_TRUE(WaitForLog(m_dir / "windows.log", "add-in Quillory (TarnwickQuillory.Addin) connected", seconds(30)));
+    // Every 100 ms while it stands aside.
+    nPings = 0;
+    const auto tStart = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - tStart < seconds(1))
+        nPings += notify.Next(milliseconds(300)) == "WATCHDOG=1";
+    EXPECT_GE(nPings, 5);
+
+    windows.Stop();
+    EXPECT_EQ(windows.ExitStatus(), 0);
+    ASSERT_TRUE(waitFor("STATUS=running, sending via ", nPings)) << CTempDir::ReadFile(m_dir / "host.log");
+    EXPECT_TRUE(m_host.Running());
+}
+
 TEST_F(ServiceTest, WithoutAWatchdogThereAreNoPings) {
     CDatagramSink notify(m_dir / "notify");
     setenv("NOTIFY_SOCKET", (m_dir / "notify").c_str(), 1);
