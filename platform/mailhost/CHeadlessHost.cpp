@@ -141,6 +141,14 @@ void CHeadlessHost::StandAside() {
 void CHeadlessHost::OnStandbyTick() {
     if (CHandOver::WindowsHold(m_strProfileDir)) return;
     if (CResult<> r = Connect(); !r) {
+        // Not the lock (nobody holds the profile): the store or delivery
+        // cannot start, so the host ends as at start-up, for a restart.
+        if (!CProfileLock::Holder(m_strProfileDir)) {
+            Log(r.Problem());
+            m_pStandbyTimer->stop();
+            QCoreApplication::exit(1);
+            return;
+        }
         if (!m_bWaitReported) Log("waiting for the profile: " + r.Problem());
         m_bWaitReported = true;
         return;
@@ -173,7 +181,14 @@ int CHeadlessHost::Run() {
             return 1;
         }
     }
-    if (!m_pSession) StandAside();
+    if (!m_pSession) {
+        if (const auto other = CProfileLock::Holder(m_strProfileDir, CHandOver::kStandbyFile)) {
+            Log("another headless mailhost (pid " + std::to_string(other->pid) +
+                ") already waits for the windows on the profile " + m_strProfileDir);
+            return 1;
+        }
+        StandAside();
+    }
 
     QSocketNotifier signalNotifier(fdSignal, QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, [fdSignal, this] {

@@ -97,6 +97,13 @@ TEST_F(HandOverTest, OnlyOneWindowedHostAndAHeadlessHostStartedMeanwhileWaitsFor
     ASSERT_TRUE(WaitForLog(m_dir / "host.log", "standing aside for the windowed host", seconds(20))) << HostLog();
     EXPECT_EQ(HostLog().find(kConnected), std::string::npos) << HostLog();
     EXPECT_NE(Status().find("headless host: standing aside"), std::string::npos);
+    // One waiting headless host is enough.
+    CTestProcess secondHeadless;
+    StartHost(secondHeadless, m_dir / "second-headless.log");
+    EXPECT_EQ(secondHeadless.Wait(std::chrono::milliseconds(20000)), 1);
+    EXPECT_NE(CTempDir::ReadFile(m_dir / "second-headless.log").find("already waits for the windows on the profile"),
+              std::string::npos)
+        << CTempDir::ReadFile(m_dir / "second-headless.log");
     m_windows.Stop();
     ASSERT_TRUE(WaitForLog(m_dir / "host.log", kConnected, seconds(20))) << HostLog();
     EXPECT_TRUE(std::regex_search(Status(), std::regex("host: running, pid [0-9]+, headless")));
