@@ -1,5 +1,6 @@
-// The mail host: with its windows when a display is there, or --headless:
-// store, delivery and the add-ins without windows until SIGTERM or SIGINT;
+// The mail host: with its windows when a display is there (taking over from
+// a headless host on the profile), or --headless: store, delivery and the
+// add-ins without windows until SIGTERM or SIGINT;
 // --register and --unregister record an add-in module in the registry or
 // remove it; `account` and `status` do without windows what a person on a
 // server needs.
@@ -26,7 +27,8 @@
 namespace {
 
 const char* const kUsage =
-    "usage: mailhost                     the host with its windows (needs a display)\n"
+    "usage: mailhost                     the host with its windows (needs a display); a headless\n"
+    "                                    host on the profile stands aside until they close\n"
     "       mailhost --headless          run without windows until SIGTERM or SIGINT\n"
     "       mailhost --register PATH     register the add-in module at PATH\n"
     "       mailhost --unregister PATH   remove the add-in module's registration\n"
