@@ -15,6 +15,7 @@
 
 #include "CAddinLoader.h"
 #include "CApplication.h"
+#include "CKeyringPasswordStore.h"
 #include "CMailHost.h"
 #include "CMailJournal.h"
 #include "CProfileLock.h"
@@ -91,7 +92,12 @@ int CHeadlessHost::Run() {
         Log(r.Problem());
         return 1;
     }
-    CMailHost host;
+    // Asked only for an account that keeps its password there; without a
+    // session bus it answers at once, and the account says what to do.
+    CKeyringPasswordStore keyring;
+    CHostOptions options;
+    options.pKeyring = &keyring;
+    CMailHost host(options);
     if (CResult<> r = host.Start(); !r) {
         Log(r.Problem());
         return 1;

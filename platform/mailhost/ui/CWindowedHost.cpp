@@ -14,6 +14,7 @@
 #include "CAccount.h"
 #include "CHostMessage.h"
 #include "CHostWindows.h"
+#include "CKeyringPasswordStore.h"
 #include "CQtMessageBox.h"
 
 namespace {
@@ -43,7 +44,10 @@ int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const
     QApplication::setApplicationName(kHostProductName);
     QApplication::setQuitOnLastWindowClosed(false);
 
-    CMailHost host(options);
+    CKeyringPasswordStore keyring;
+    CHostOptions hostOptions = options;
+    if (!hostOptions.pKeyring) hostOptions.pKeyring = &keyring;
+    CMailHost host(hostOptions);
     if (CResult<> r = host.Start(); !r) {
         CHostMessage::Error(nullptr, r.Problem());
         if (fdSignal >= 0) ::close(fdSignal);
