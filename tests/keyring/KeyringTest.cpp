@@ -18,6 +18,7 @@
 #include "CAccount.h"
 #include "CAccountsDialog.h"
 #include "CAccountsWriter.h"
+#include "CEnvScope.h"
 #include "CKeyringPasswordStore.h"
 #include "CMailhostRun.h"
 #include "CSmtpServer.h"
@@ -50,26 +51,6 @@ std::string Output(const CTempDir& dir, const std::string& strCommand) {
     return nStatus == 0 ? CTempDir::ReadFile(dir / "out.txt") : std::string();
 }
 
-// Sets an environment variable for one scope, as it was afterwards.
-class CEnvScope {
-public:
-    CEnvScope(const char* pszName, const char* pszValue) : m_strName(pszName) {
-        if (const char* psz = std::getenv(pszName)) m_oldValue = psz;
-        if (pszValue) setenv(pszName, pszValue, 1);
-        else unsetenv(pszName);
-    }
-    ~CEnvScope() {
-        if (m_oldValue) setenv(m_strName.c_str(), m_oldValue->c_str(), 1);
-        else unsetenv(m_strName.c_str());
-    }
-    CEnvScope(const CEnvScope&) = delete;
-    CEnvScope& operator=(const CEnvScope&) = delete;
-
-private:
-    std::string m_strName;
-    std::optional<std::string> m_oldValue;
-};
-
 class KeyringTest : public ::testing::Test {
 protected:
     // One keyring daemon for the bus the whole program runs on, in a home
@@ -80,7 +61,7 @@ protected:
             return;
         }
         if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
-            s_strSkip = "no session bus: run it under dbus-run-session, as ctest does";
+            s_strStartProblem = "no session bus: run the test under dbus-run-session, as ctest does";
             return;
         }
         s_pHome = std::make_unique<CTempDir>();
