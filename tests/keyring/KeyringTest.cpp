@@ -5,8 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <cstdlib>
 #include <filesystem>
@@ -17,7 +15,6 @@
 
 #include "CAccount.h"
 #include "CAccountsDialog.h"
-#include "CAccountsWriter.h"
 #include "CEnvScope.h"
 #include "CKeyringPasswordStore.h"
 #include "CMailhostRun.h"
