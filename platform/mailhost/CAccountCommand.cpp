@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "CAccountProbe.h"
 #include "CAccountsWriter.h"
 #include "CArgs.h"
+#include "CKeyringPasswordStore.h"
 #include "CMailStore.h"
 #include "CProfileLock.h"
 #include "ExitStatus.h"
@@ -30,10 +32,12 @@ const char* const kHelp =
     "set   changes the options given and keeps the others, as the Accounts dialog\n"
     "      does; writes nothing unless the whole account is valid. The password is\n"
     "      the first line of standard input; it is kept in smtp-password beside\n"
-    "      accounts.ini, readable only by you. --user \"\" removes the login, and\n"
-    "      --receive \"\" the receiving server. The SMTP URL's scheme follows the\n"
-    "      security: smtps:// for smtps, smtp:// for starttls. A headless host\n"
-    "      running on the profile is told to read the account again.\n"
+    "      accounts.ini, readable only by you. A password the Accounts dialog put in\n"
+    "      the desktop keyring stays there until a new one is given. --user \"\"\n"
+    "      removes the login, and --receive \"\" the receiving server. The SMTP\n"
+    "      URL's scheme follows the security: smtps:// for smtps, smtp:// for\n"
+    "      starttls. A headless host running on the profile is told to read the\n"
+    "      account again.\n"
     "test  connects to the sending server, and to the receiving one when there is\n"
     "      one, with the saved account, and prints what each server answered.\n"
     "\n"
@@ -75,7 +79,9 @@ int Show(const std::string& strPath, std::ostream& out, std::ostream& err) {
     Line("smtp:", acc.strSmtpUrl);
     Line("security:", SecurityWord(acc.security));
     Line("user:", acc.strUser);
-    Line("password:", acc.strPassword.empty() ? "" : "(set)");
+    Line("password:", acc.passwordStore == EPasswordStore::Keyring ? "(in the desktop keyring)"
+                      : acc.strPassword.empty()                    ? ""
+                                                                   : "(set)");
     Line("receive:", acc.strReceiveUrl);
     if (!acc.strCaFile.empty()) Line("ca file:", acc.strCaFile);
     for (const auto& str : report.vecWarnings) err << "mailhost: warning: " << str << "\n";
@@ -112,7 +118,10 @@ int Set(const std::string& strPath, CArgs& args, std::istream& in, std::ostream&
     if (auto v = args.Value("--receive")) acc.strReceiveUrl = *v;
     if (auto v = args.Value("--user")) {
         // Another user's password is no use for this one.
-        if (*v != acc.strUser) acc.strPassword.clear();
+        if (*v != acc.strUser) {
+            acc.strPassword.clear();
+            acc.passwordStore = EPasswordStore::File;
+        }
         acc.strUser = *v;
     }
     const std::optional<std::string> security = args.Value("--security");
@@ -152,7 +161,14 @@ int Set(const std::string& strPath, CArgs& args, std::istream& in, std::ostream&
 }
 
 int Test(const std::string& strPath, std::ostream& out, std::ostream& err) {
-    const CAccountsFile::CReport report = CAccountsFile::Load(strPath);
+    // The keyring answers through an event loop, which wants the
+    // application object the commands otherwise do without.
+    int argc = 1;
+    char szName[] = "mailhost";
+    char* argv[] = {szName, nullptr};
+    const QCoreApplication app(argc, argv);
+    CKeyringPasswordStore keyring;
+    const CAccountsFile::CReport report = CAccountsFile::LoadWithPassword(strPath, &keyring);
     if (!report.bFound) {
         err << "mailhost: no account is set up in " << strPath << "\n";
         return kExitData;

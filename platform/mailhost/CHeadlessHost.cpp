@@ -16,6 +16,7 @@
 #include "CAddinLoader.h"
 #include "CApplication.h"
 #include "CHandOver.h"
+#include "CKeyringPasswordStore.h"
 #include "CMailHost.h"
 #include "CMailJournal.h"
 #include "CMailStore.h"
@@ -70,10 +71,19 @@ void Reload(CMailHost& host) {
     for (const auto& str : host.ConfigMessages()) Log(str);
 }
 
+CHostOptions WithKeyring(IPasswordStore& keyring) {
+    CHostOptions options;
+    options.pKeyring = &keyring;
+    return options;
+}
+
 }  // namespace
 
 struct CHeadlessHost::CSession {
-    CMailHost host;
+    // Asked only for an account that keeps its password there; without a
+    // session bus it answers at once, and the account says what to do.
+    CKeyringPasswordStore keyring;
+    CMailHost host{WithKeyring(keyring)};
     CComPtr<CApplication> spApp;
     CAddinLoader loader{Log};
     std::unique_ptr<QSocketNotifier> pEvents;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "CDovecotServer.h"
+#include "CEnvScope.h"
 #include "CMailhostRun.h"
 #include "CSmtpServer.h"
 #include "CTempDir.h"
@@ -129,6 +130,40 @@ TEST_F(AccountCommandTest, ShowNamesEveryProblemOfAHandWrittenFile) {
     EXPECT_NE(bad.strErr.find(AccountsPath() + ":3: \"smtp://:25\" has no host name"), std::string::npos) << bad.strErr;
     EXPECT_NE(bad.strErr.find(AccountsPath() + ":4: unknown key \"Colour\""), std::string::npos) << bad.strErr;
     EXPECT_EQ(Run({"account", "test"}).nStatus, 2) << "an invalid account is not tried";
+}
+
+TEST_F(AccountCommandTest, APasswordInTheKeyringStaysThereUntilANewOneIsGiven) {
+    // As the Accounts dialog leaves it; this session has no bus to ask.
+    const CEnvScope noBus("DBUS_SESSION_BUS_ADDRESS", nullptr);
+    const CEnvScope noRuntimeBus("XDG_RUNTIME_DIR", nullptr);
+    fs::create_directories(m_dir / "config/mailhost");
+    CTempDir::WriteFile(AccountsPath(),
+                        "[Account]\nAddress = zoe@example.org\nSmtpUrl = smtp://127.0.0.1:1\n"
+                        "User = zoe\nPasswordStore = keyring\n");
+    const CMailhostRun show = Run({"account", "show"});
+    EXPECT_EQ(show.nStatus, 0) << show.strErr;
+    EXPECT_NE(show.strOut.find("password: (in the desktop keyring)\n"), std::string::npos) << show.strOut;
+
+    const CMailhostRun test = Run({"account", "test"});
+    EXPECT_EQ(test.nStatus, 2);
+    EXPECT_NE(test.strErr.find(AccountsPath() +
+                               ": the password is in the desktop keyring, which this session cannot reach (no session "
+                               "bus); run `mailhost account set --password-stdin` to store it in the file"),
+              std::string::npos)
+        << test.strErr;
+
+    ASSERT_EQ(Run({"account", "set", "--name", "Zoe"}).nStatus, 0);
+    EXPECT_NE(CTempDir::ReadFile(AccountsPath()).find("Name = Zoe\n"), std::string::npos);
+    EXPECT_NE(CTempDir::ReadFile(AccountsPath()).find("User = zoe\nPasswordStore = keyring\n"), std::string::npos);
+    EXPECT_FALSE(fs::exists(PasswordPath()));
+
+    const CMailhostRun other = Run({"account", "set", "--user", "zed"});
+    EXPECT_EQ(other.nStatus, 2) << "another user's password is not the one in the keyring";
+    EXPECT_NE(other.strErr.find("Enter the password for the user zed."), std::string::npos) << other.strErr;
+
+    ASSERT_EQ(Run({"account", "set", "--password-stdin"}, "typed\n").nStatus, 0);
+    EXPECT_EQ(CTempDir::ReadFile(PasswordPath()), "typed\n");
+    EXPECT_NE(CTempDir::ReadFile(AccountsPath()).find("User = zoe\nPasswordFile = smtp-password\n"), std::string::npos);
 }
 
 TEST_F(AccountCommandTest, HelpOnEveryCommandHasAnExample) {

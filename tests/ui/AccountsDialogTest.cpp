@@ -4,16 +4,23 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <filesystem>
 
 #include "CAccountsDialog.h"
 #include "CAccountsWriter.h"
 #include "CDovecotServer.h"
+#include "CEnvScope.h"
+#include "CFakeKeyring.h"
 #include "CUiTestBase.h"
 
 namespace {
 
 class AccountsDialogTest : public CUiTestBase {
 protected:
+    // The dialogs made without a keyring of the test's own find no session
+    // bus, so a developer's desktop keyring is never written.
+    CEnvScope m_noBus{"DBUS_SESSION_BUS_ADDRESS", nullptr};
+    CEnvScope m_noRuntimeBus{"XDG_RUNTIME_DIR", nullptr};
     std::string Path() const { return m_dir / "cfg/accounts.ini"; }
     static void Fill(CAccountsDialog& dlg, const std::string& strUrl, int nSecurity, const char* pszUser = "",
                      const char* pszPassword = "") {
@@ -161,4 +168,69 @@ TEST_F(AccountsDialogTest, TestButtonAlsoLogsInToTheReceivingServer) {
     std::string str = RunTest(dlg);
     EXPECT_NE(str.find("\nReceiving: FAILED."), std::string::npos) << str;
     EXPECT_NE(str.find("-ERR"), std::string::npos) << "the server's refusal: " << str;
+}
+
+TEST_F(AccountsDialogTest, APasswordInTheKeyringIsShownAndAChangeGoesBackThere) {
+    CFakeKeyring keyring;
+    {
+        CAccountsDialog dlg(Path(), nullptr, &keyring);
+        Fill(dlg, "smtp://mail.example.org:587", 0, "zoe", "first");
+        dlg.accept();
+        ASSERT_EQ(dlg.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(keyring.m_mapEntries[Path()], "first");
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "cfg/smtp-password"));
+
+    CAccountsDialog dlg(Path(), nullptr, &keyring);
+    EXPECT_EQ(dlg.PasswordField()->text(), "first");
+    EXPECT_EQ(dlg.ResultLabel()->text(), "");
+    dlg.PasswordField()->setText("second");
+    dlg.accept();
+    EXPECT_EQ(keyring.m_mapEntries[Path()], "second");
+    EXPECT_NE(CTempDir::ReadFile(Path()).find("PasswordStore = keyring\n"), std::string::npos);
+}
+
+TEST_F(AccountsDialogTest, ALockedKeyringKeepsItsPasswordUnlessANewOneIsTyped) {
+    CFakeKeyring keyring;
+    {
+        CAccountsDialog dlg(Path(), nullptr, &keyring);
+        Fill(dlg, "smtp://mail.example.org:587", 0, "zoe", "in the keyring");
+        dlg.accept();
+    }
+    keyring.m_fault = CFakeKeyring::EFault::Locked;
+    {
+        CAccountsDialog dlg(Path(), nullptr, &keyring);
+        EXPECT_EQ(dlg.PasswordField()->text(), "");
+        const std::string strShown = dlg.ResultLabel()->text().toStdString();
+        EXPECT_NE(strShown.find("cannot be reached (the desktop keyring: the collection is locked)"), std::string::npos)
+            << strShown;
+        // Another field changed, the password left alone: the entry stays.
+        dlg.NameField()->setText("Zoe Renamed");
+        dlg.accept();
+        ASSERT_EQ(dlg.result(), QDialog::Accepted);
+    }
+    keyring.m_fault = CFakeKeyring::EFault::None;
+    EXPECT_EQ(keyring.m_mapEntries[Path()], "in the keyring");
+    EXPECT_NE(CTempDir::ReadFile(Path()).find("Name = Zoe Renamed\n"), std::string::npos);
+    EXPECT_NE(CTempDir::ReadFile(Path()).find("PasswordStore = keyring\n"), std::string::npos);
+
+    keyring.m_fault = CFakeKeyring::EFault::Locked;
+    {
+        // Another user cannot borrow it.
+        CAccountsDialog dlg(Path(), nullptr, &keyring);
+        dlg.UserField()->setText("zed");
+        m_boxes.Expect(QMessageBox::Ok);
+        dlg.accept();
+        EXPECT_NE(dlg.result(), QDialog::Accepted);
+        ASSERT_EQ(m_boxes.Seen().size(), 1u);
+        EXPECT_NE(m_boxes.Seen()[0].strText.find("Enter the password for the user zed."), std::string::npos);
+
+        // A new password, with the keyring still locked, goes to the file.
+        dlg.UserField()->setText("zoe");
+        dlg.PasswordField()->setText("typed again");
+        dlg.accept();
+        ASSERT_EQ(dlg.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(CTempDir::ReadFile(m_dir / "cfg/smtp-password"), "typed again\n");
+    EXPECT_NE(CTempDir::ReadFile(Path()).find("PasswordFile = smtp-password\n"), std::string::npos);
 }

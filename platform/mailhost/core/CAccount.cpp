@@ -4,11 +4,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 #include "CFileOps.h"
+#include "CFilePasswordStore.h"
 #include "CMimeWriter.h"
 
 namespace {
@@ -75,12 +76,6 @@ std::string Resolve(const std::string& strPath, const std::string& strBaseDir) {
     return strBaseDir + "/" + strPath;
 }
 
-std::string OctalMode(mode_t mode) {
-    char sz[8];
-    std::snprintf(sz, sizeof sz, "%04o", static_cast<unsigned>(mode & 07777));
-    return sz;
-}
-
 }  // namespace
 
 std::string CAccountsFile::DefaultPath() {
@@ -109,9 +104,30 @@ CAccountsFile::CReport CAccountsFile::Load(const std::string& strPath) {
     return Parse(*rText, strPath);
 }
 
+CAccountsFile::CReport CAccountsFile::LoadWithPassword(const std::string& strPath, IPasswordStore* pKeyring) {
+    CReport result = Load(strPath);
+    if (!result.vecErrors.empty() || result.account.passwordStore != EPasswordStore::Keyring) return result;
+    const std::string strWayOut = "; run `mailhost account set --password-stdin` to store it in the file";
+    if (!pKeyring) {
+        result.vecErrors.push_back(
+            strPath + ": the password is in the desktop keyring, which this session cannot reach" + strWayOut);
+        return result;
+    }
+    CResult<std::optional<std::string>> rPassword = pKeyring->Read(KeyringKey(strPath));
+    if (!rPassword)
+        result.vecErrors.push_back(strPath +
+                                   ": the password is in the desktop keyring, which this session cannot reach (" +
+                                   rPassword.Problem() + ")" + strWayOut);
+    else if (!*rPassword)
+        result.vecErrors.push_back(strPath + ": the desktop keyring has no password for this account" + strWayOut +
+                                   ", or enter it in the Accounts dialog");
+    else result.account.strPassword = **rPassword;
+    return result;
+}
+
 CAccountsFile::CReport CAccountsFile::Parse(const std::string& strText, const std::string& strPath) {
-    static const std::vector<std::string> s_vecKeys = {"Name",     "User",         "Address", "SmtpUrl",
-                                                       "Security", "PasswordFile", "CaFile",  "ReceiveUrl"};
+    static const std::vector<std::string> s_vecKeys = {
+        "Name", "User", "Address", "SmtpUrl", "Security", "PasswordFile", "CaFile", "ReceiveUrl", "PasswordStore"};
     CReport result;
     result.bFound = true;
     CAccount& acc = result.account;
@@ -203,20 +219,22 @@ CAccountsFile::CReport CAccountsFile::Parse(const std::string& strText, const st
         result.vecWarnings.push_back(strPath + ":" + std::to_string(LineOf("Security")) +
                                      ": Security = none: mail and password travel unencrypted");
 
+    std::string strStore = Lower(Value("PasswordStore"));
+    if (strStore == "keyring") acc.passwordStore = EPasswordStore::Keyring;
+    else if (!strStore.empty() && strStore != "file")
+        Error(LineOf("PasswordStore"), "PasswordStore must be file or keyring, not \"" + Value("PasswordStore") + "\"");
     std::string strPasswordFile = Value("PasswordFile");
-    if (!strPasswordFile.empty()) {
+    if (acc.passwordStore == EPasswordStore::Keyring) {
+        // One place for the password, so nobody wonders which one is used.
+        if (!strPasswordFile.empty())
+            Error(LineOf("PasswordFile"), "PasswordFile is given but PasswordStore = keyring keeps the password there");
+        if (acc.strUser.empty()) Error(LineOf("PasswordStore"), "PasswordStore = keyring is given but User is missing");
+    } else if (!strPasswordFile.empty()) {
         std::string strFull = Resolve(strPasswordFile, strBaseDir);
-        struct stat st {};
-        if (::stat(strFull.c_str(), &st) != 0) {
-            Error(LineOf("PasswordFile"), CFileOps::ErrnoText("password file", strFull));
-        } else if ((st.st_mode & 0077) != 0) {
-            Error(LineOf("PasswordFile"), "password file " + strFull + " has mode " + OctalMode(st.st_mode) +
-                                              "; others can read it. Make it 0600 (chmod 600 \"" + strFull + "\")");
-        } else if (CResult<std::string> rPassword = CFileOps::ReadFile(strFull, 4096); !rPassword) {
-            Error(LineOf("PasswordFile"), rPassword.Problem());
-        } else {
-            acc.strPassword = rPassword->substr(0, rPassword->find_first_of("\r\n"));
-        }
+        CResult<std::optional<std::string>> rPassword = CFilePasswordStore(strFull).Read({});
+        if (!rPassword) Error(LineOf("PasswordFile"), rPassword.Problem());
+        else if (!*rPassword) Error(LineOf("PasswordFile"), "password file " + strFull + ": " + std::strerror(ENOENT));
+        else acc.strPassword = **rPassword;
         if (acc.strUser.empty()) Error(LineOf("PasswordFile"), "PasswordFile is given but User is missing");
     } else if (!acc.strUser.empty()) {
         Error(LineOf("User"), "User is given but PasswordFile is missing");

@@ -2,7 +2,16 @@
 #include <string>
 #include <vector>
 
+class IPasswordStore;
+
 enum class ESecurity { StartTls, Tls, None };
+
+// Where the login password is kept; accounts.ini says "PasswordStore = keyring"
+// for the second, and names a PasswordFile for the first.
+enum class EPasswordStore {
+    File,     // the private file PasswordFile names
+    Keyring,  // the desktop keyring, under the accounts file's path
+};
 
 // The one sending (and optionally receiving) account.
 struct CAccount {
@@ -11,7 +20,8 @@ struct CAccount {
     std::string strSmtpUrl;  // smtp://host:port or smtps://host:port
     ESecurity security = ESecurity::StartTls;
     std::string strUser;
-    std::string strPassword;  // read from PasswordFile
+    EPasswordStore passwordStore = EPasswordStore::File;
+    std::string strPassword;  // from PasswordFile, or the keyring when it was asked
     std::string strCaFile;    // absolute, or empty
     std::string strReceiveUrl;
     std::string strSourcePath;  // the accounts file it came from
@@ -33,6 +43,14 @@ public:
     };
     // $MAILHOST_ACCOUNTS, else $XDG_CONFIG_HOME/mailhost/accounts.ini, else ~/.config/...
     static std::string DefaultPath();
+    // The password of an account that keeps it in the keyring is left empty.
     static CReport Load(const std::string& strPath);
+    // As Load, with a password kept in the keyring read from pKeyring
+    // (nullptr: this session has no keyring). A password the keyring cannot
+    // give is an error that tells the user how to put it in the file.
+    static CReport LoadWithPassword(const std::string& strPath, IPasswordStore* pKeyring);
+    // The name of the account's entry in the keyring: the accounts file it
+    // belongs to, so two profiles never share one.
+    static std::string KeyringKey(const std::string& strPath) { return strPath; }
     static CReport Parse(const std::string& strText, const std::string& strPath);
 };

@@ -1,10 +1,9 @@
 #include "CAccountsWriter.h"
 
-#include <unistd.h>
-
 #include <cctype>
 
 #include "CFileOps.h"
+#include "CFilePasswordStore.h"
 
 namespace {
 
@@ -45,13 +44,14 @@ std::string CAccountsWriter::Compose(const CAccount& acc) {
     Line("SmtpUrl", acc.strSmtpUrl);
     Line("Security", SecurityName(acc.security));
     Line("User", acc.strUser);
-    if (!acc.strUser.empty()) Line("PasswordFile", kPasswordFileName);
+    if (!acc.strUser.empty() && acc.passwordStore == EPasswordStore::Keyring) Line("PasswordStore", "keyring");
+    else if (!acc.strUser.empty()) Line("PasswordFile", kPasswordFileName);
     Line("CaFile", acc.strCaFile);
     Line("ReceiveUrl", acc.strReceiveUrl);
     return str;
 }
 
-CResult<> CAccountsWriter::Save(const std::string& strPath, const CAccount& acc) {
+CResult<> CAccountsWriter::Save(const std::string& strPath, const CAccount& acc, IPasswordStore* pKeyring) {
     std::string strProblems;
     auto Problem = [&](const std::string& s) { strProblems += (strProblems.empty() ? "" : "\n") + s; };
     auto Done = [&]() -> CResult<> {
@@ -67,7 +67,8 @@ CResult<> CAccountsWriter::Save(const std::string& strPath, const CAccount& acc)
                                                                   {"The receiving URL", &acc.strReceiveUrl}};
     for (const auto& [pszWhat, pValue] : kFields)
         if (pValue->find_first_of("\r\n") != std::string::npos) Problem(std::string(pszWhat) + " must be one line.");
-    if (!acc.strUser.empty() && acc.strPassword.empty())
+    const bool bKeepKeyring = acc.passwordStore == EPasswordStore::Keyring && acc.strPassword.empty();
+    if (!acc.strUser.empty() && acc.strPassword.empty() && !bKeepKeyring)
         Problem("Enter the password for the user " + acc.strUser + ".");
     if (acc.strUser.empty() && !acc.strPassword.empty()) Problem("Enter the user name that goes with the password.");
     if (!strProblems.empty()) return Done();
@@ -82,11 +83,27 @@ CResult<> CAccountsWriter::Save(const std::string& strPath, const CAccount& acc)
 
     std::string strDir = CFileOps::DirName(strPath);
     QUILLORY_TRY(CFileOps::MakeDirs(strDir));
-    if (!acc.strUser.empty())
-        QUILLORY_TRY(CFileOps::ReplaceFile(strDir + "/" + kPasswordFileName, acc.strPassword + "\n", 0600));
-    QUILLORY_TRY(CFileOps::ReplaceFile(strPath, Compose(acc)));
-    // No login any more: the old secret has no business staying on disk.
-    if (acc.strUser.empty()) ::unlink((strDir + "/" + kPasswordFileName).c_str());
+    CFilePasswordStore file(strDir + "/" + kPasswordFileName);
+    const std::string strKey = CAccountsFile::KeyringKey(strPath);
+    CAccount accWritten = acc;
+    accWritten.passwordStore = EPasswordStore::File;
+    if (acc.strUser.empty()) {
+        accWritten.strPassword.clear();
+    } else if (bKeepKeyring) {
+        accWritten.passwordStore = EPasswordStore::Keyring;
+    } else if (pKeyring && pKeyring->Write(strKey, acc.strPassword)) {
+        accWritten.passwordStore = EPasswordStore::Keyring;
+    } else {
+        // No keyring answered: the file is the place that always works.
+        QUILLORY_TRY(file.Write({}, acc.strPassword));
+    }
+    QUILLORY_TRY(CFileOps::ReplaceFile(strPath, Compose(accWritten)));
+    // Only after accounts.ini points elsewhere: the old secret has no
+    // business staying on disk.
+    if (accWritten.passwordStore != EPasswordStore::File || acc.strUser.empty()) QUILLORY_TRY(file.Remove({}));
+    // Best effort: without a login nothing reads the entry any more, and a
+    // keyring that cannot be reached now cannot be mended from here.
+    if (acc.strUser.empty() && pKeyring) (void)pKeyring->Remove(strKey);
     auto written = CAccountsFile::Load(strPath);
     for (const auto& s : written.vecErrors) Problem(s);
     return Done();

@@ -18,7 +18,7 @@ CResult<> CMailHost::Start() {
     if (CResult<> r = m_store.Open(); !r) return CProblem("cannot open the mail profile: " + r.Problem());
 
     std::string strAccounts = m_opts.strAccountsPath.empty() ? CAccountsFile::DefaultPath() : m_opts.strAccountsPath;
-    CAccountsFile::CReport accounts = CAccountsFile::Load(strAccounts);
+    CAccountsFile::CReport accounts = CAccountsFile::LoadWithPassword(strAccounts, m_opts.pKeyring);
     m_vecConfigMessages = accounts.vecErrors;
     m_vecConfigMessages.insert(m_vecConfigMessages.end(), accounts.vecWarnings.begin(), accounts.vecWarnings.end());
 

@@ -8,11 +8,13 @@
 #include "CHostEvents.h"
 #include "CMailStore.h"
 #include "IMailBackend.h"
+#include "IPasswordStore.h"
 
 struct CHostOptions {
-    std::string strProfileDir;    // empty: CMailStore::DefaultProfileDir()
-    std::string strAccountsPath;  // empty: CAccountsFile::DefaultPath()
-    std::string strSendmail;      // empty: look in the usual places; "none": never
+    std::string strProfileDir;           // empty: CMailStore::DefaultProfileDir()
+    std::string strAccountsPath;         // empty: CAccountsFile::DefaultPath()
+    std::string strSendmail;             // empty: look in the usual places; "none": never
+    IPasswordStore* pKeyring = nullptr;  // the desktop keyring; nullptr: this session has none
     std::chrono::seconds firstRetry{30};
     std::chrono::seconds maxRetry{3600};
 };

@@ -6,12 +6,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 #include <QtConcurrent/QtConcurrent>
 
 #include "CAccountsWriter.h"
 #include "CHostMessage.h"
+#include "CKeyringPasswordStore.h"
 #include "FormFields.h"
 
 namespace {
@@ -23,8 +25,12 @@ std::string Text(const QLineEdit* p) { return p->text().trimmed().toStdString();
 
 }  // namespace
 
-CAccountsDialog::CAccountsDialog(std::string strAccountsPath, QWidget* pParent)
-    : QDialog(pParent), m_strPath(std::move(strAccountsPath)) {
+CAccountsDialog::CAccountsDialog(std::string strAccountsPath, QWidget* pParent, IPasswordStore* pKeyring)
+    : QDialog(pParent), m_strPath(std::move(strAccountsPath)), m_pKeyring(pKeyring) {
+    if (!m_pKeyring) {
+        m_pOwnKeyring = std::make_unique<CKeyringPasswordStore>();
+        m_pKeyring = m_pOwnKeyring.get();
+    }
     setObjectName("accounts");
     setWindowTitle("Accounts");
     auto* pLayout = new QVBoxLayout(this);
@@ -85,10 +91,26 @@ void CAccountsDialog::Load() {
         if (kSecurities[i] == acc.security) m_pSecurity->setCurrentIndex(i);
     m_pUser->setText(QString::fromStdString(acc.strUser));
     m_pPassword->setText(QString::fromStdString(acc.strPassword));
+    if (acc.passwordStore == EPasswordStore::Keyring && loaded.vecErrors.empty()) LoadKeyringPassword(acc.strUser);
     m_pReceiveUrl->setText(QString::fromStdString(acc.strReceiveUrl));
     m_strCaFile = acc.strCaFile;
     if (!loaded.vecErrors.empty())
         m_pResult->setText(QString::fromStdString("The saved account has problems: " + loaded.vecErrors.front()));
+}
+
+void CAccountsDialog::LoadKeyringPassword(const std::string& strUser) {
+    CResult<std::optional<std::string>> rPassword = m_pKeyring->Read(CAccountsFile::KeyringKey(m_strPath));
+    if (rPassword && *rPassword) {
+        m_pPassword->setText(QString::fromStdString(**rPassword));
+    } else if (rPassword) {
+        m_pResult->setText("The desktop keyring has no password for this account. Enter it again.");
+    } else {
+        m_bPasswordUnread = true;
+        m_strLoadedUser = strUser;
+        m_pResult->setText(QString::fromStdString("The password is in the desktop keyring, which cannot be reached (" +
+                                                  rPassword.Problem() +
+                                                  "). Enter it again, or leave the field empty to keep it there."));
+    }
 }
 
 CAccount CAccountsDialog::Account() const {
@@ -101,6 +123,8 @@ CAccount CAccountsDialog::Account() const {
     acc.strPassword = m_pPassword->text().toStdString();  // spaces may belong to a password
     acc.strReceiveUrl = Text(m_pReceiveUrl);
     acc.strCaFile = m_strCaFile;
+    if (m_bPasswordUnread && acc.strPassword.empty() && acc.strUser == m_strLoadedUser)
+        acc.passwordStore = EPasswordStore::Keyring;
     return acc;
 }
 
@@ -132,7 +156,9 @@ void CAccountsDialog::OnTestDone() {
 }
 
 void CAccountsDialog::accept() {
-    if (CResult<> r = CAccountsWriter::Save(m_strPath, Account()); !r) {
+    if (m_bSaving) return;
+    const QScopedValueRollback saving(m_bSaving, true);
+    if (CResult<> r = CAccountsWriter::Save(m_strPath, Account(), m_pKeyring); !r) {
         CHostMessage::Warning(this, "The account was not saved:\n" + r.Problem());
         return;
     }

@@ -2,10 +2,12 @@
 #include <QDialog>
 #include <QFutureWatcher>
 #include <QThreadPool>
+#include <memory>
 #include <string>
 
 #include "CAccount.h"
 #include "CAccountProbe.h"
+#include "IPasswordStore.h"
 
 class QLineEdit;
 class QComboBox;
@@ -13,11 +15,13 @@ class QLabel;
 class QPushButton;
 
 // The sending (and receiving) account: shows what accounts.ini holds, tests
-// the servers with what is typed, and on OK writes accounts.ini and the
-// password file. The host reads the account when it starts.
+// the servers with what is typed, and on OK writes accounts.ini and puts
+// the password in the desktop keyring (the private file when no keyring
+// answers). The host reads the account when it starts.
 class CAccountsDialog : public QDialog {
 public:
-    CAccountsDialog(std::string strAccountsPath, QWidget* pParent = nullptr);
+    // pKeyring: where the password goes first; nullptr: the desktop keyring.
+    CAccountsDialog(std::string strAccountsPath, QWidget* pParent = nullptr, IPasswordStore* pKeyring = nullptr);
     ~CAccountsDialog() override;
 
     // The account as the fields give it.
@@ -26,7 +30,7 @@ public:
     // in ResultLabel() when IsTesting() turns false.
     void OnTest();
     bool IsTesting() const;
-    // Writes the files; on a problem shows it and stays open.
+    // Writes the account; on a problem shows it and stays open.
     void accept() override;
 
     QLineEdit* NameField() const { return m_pName; }
@@ -42,11 +46,19 @@ public:
 
 private:
     void Load();
+    void LoadKeyringPassword(const std::string& strUser);
     void OnSecurityChanged();
     void OnTestDone();
 
     std::string m_strPath;
     std::string m_strCaFile;  // kept as it was; the dialog does not edit it
+    std::unique_ptr<IPasswordStore> m_pOwnKeyring;
+    IPasswordStore* m_pKeyring = nullptr;
+    // The saved password is in a keyring that could not be asked, so the
+    // field is empty; left empty, for the same user, the entry is kept.
+    bool m_bPasswordUnread = false;
+    std::string m_strLoadedUser;
+    bool m_bSaving = false;  // a slow keyring runs events while OK is being handled
     QLineEdit* m_pName = nullptr;
     QLineEdit* m_pAddress = nullptr;
     QLineEdit* m_pSmtpUrl = nullptr;

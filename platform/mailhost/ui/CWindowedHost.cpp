@@ -19,6 +19,7 @@
 #include "CCloseGuard.h"
 #include "CHostMessage.h"
 #include "CHostWindows.h"
+#include "CKeyringPasswordStore.h"
 #include "CQtMessageBox.h"
 #include "CTrayIcon.h"
 
@@ -50,7 +51,10 @@ int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const
     QApplication::setApplicationName(kHostProductName);
     QApplication::setQuitOnLastWindowClosed(false);
 
-    CMailHost host(options);
+    CKeyringPasswordStore keyring;
+    CHostOptions hostOptions = options;
+    if (!hostOptions.pKeyring) hostOptions.pKeyring = &keyring;
+    CMailHost host(hostOptions);
     if (CResult<> r = host.Start(); !r) {
         CHostMessage::Error(nullptr, r.Problem());
         if (fdSignal >= 0) ::close(fdSignal);

@@ -1,0 +1,236 @@
+// The password in a real desktop keyring: a keyring daemon in a temp home
+// on the session bus ctest gives each case, the Accounts dialog under the
+// offscreen platform, and the real mailhost program for what a host without
+// that bus does.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QLineEdit>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "CAccount.h"
+#include "CAccountsDialog.h"
+#include "CEnvScope.h"
+#include "CKeyringPasswordStore.h"
+#include "CMailhostRun.h"
+#include "CSmtpServer.h"
+#include "CTempDir.h"
+#include "CTestProcess.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kWayOut = "run `mailhost account set --password-stdin` to store it in the file";
+
+std::string FindProgram(const std::string& strName) {
+    const char* pszPath = std::getenv("PATH");
+    std::string strPath = pszPath ? pszPath : "/usr/bin:/bin";
+    for (size_t nStart = 0; nStart <= strPath.size();) {
+        size_t nEnd = strPath.find(':', nStart);
+        if (nEnd == std::string::npos) nEnd = strPath.size();
+        const std::string strFull = strPath.substr(nStart, nEnd - nStart) + "/" + strName;
+        if (::access(strFull.c_str(), X_OK) == 0) return strFull;
+        nStart = nEnd + 1;
+    }
+    return {};
+}
+
+// The output of a program run to its end (empty when it failed).
+std::string Output(const CTempDir& dir, const std::string& strCommand) {
+    const int nStatus =
+        CTestProcess::Run({"/bin/sh", "-c", "{ " + strCommand + "; } > " + (dir / "out.txt") + " 2>&1"});
+    return nStatus == 0 ? CTempDir::ReadFile(dir / "out.txt") : std::string();
+}
+
+class KeyringTest : public ::testing::Test {
+protected:
+    // One keyring daemon for the bus the whole program runs on, in a home
+    // of its own; it ends with the bus.
+    static void SetUpTestSuite() {
+        if (FindProgram("gnome-keyring-daemon").empty()) {
+            s_strSkip = "gnome-keyring-daemon is not installed (scripts/setup installs gnome-keyring)";
+            return;
+        }
+        if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
+            s_strStartProblem = "no session bus: run the test under dbus-run-session, as ctest does";
+            return;
+        }
+        s_pHome = std::make_unique<CTempDir>();
+        const CTempDir& home = *s_pHome;
+        fs::create_directories(home / "run");
+        fs::permissions(home / "run", fs::perms::owner_all, fs::perm_options::replace);
+        setenv("HOME", home.Path().c_str(), 1);
+        setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 1);
+        // A keyring daemon the bus starts by itself must not reach the
+        // real home either.
+        std::string strActivation = "dbus-update-activation-environment";
+        for (const char* psz : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
+            strActivation += std::string(" ") + psz + "='" + std::getenv(psz) + "'";
+        if (CTestProcess::Run({"/bin/sh", "-c", strActivation + " > /dev/null 2>&1"}) != 0) {
+            s_strStartProblem = "the bus's activation environment could not be set";
+            return;
+        }
+        CTempDir::WriteFile(home / "unlock", "keyring password");
+        // The keyring it creates is unlocked with the password on standard input.
+        if (CTestProcess::Run({"/bin/sh", "-c",
+                               "exec gnome-keyring-daemon --daemonize --unlock --components=secrets < " +
+                                   (home / "unlock") + " > " + (home / "daemon.out") + " 2>&1"}) != 0) {
+            s_strStartProblem = "gnome-keyring-daemon did not start: " + CTempDir::ReadFile(home / "daemon.out");
+            return;
+        }
+        // It forks before it holds its name on the bus.
+        const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (Output(home,
+                      "dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
+                      "org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets")
+                   .find("boolean true") == std::string::npos) {
+            if (std::chrono::steady_clock::now() > tEnd) {
+                s_strStartProblem = "gnome-keyring-daemon did not take its name on the bus";
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    static void TearDownTestSuite() { s_pHome.reset(); }
+
+    void SetUp() override {
+        if (!s_strSkip.empty()) GTEST_SKIP() << s_strSkip;
+        ASSERT_EQ(s_strStartProblem, "");
+        setenv("MAILHOST_ACCOUNTS", Ini().c_str(), 1);
+        setenv("MAILHOST_PROFILE", (m_dir / "profile").c_str(), 1);
+        setenv("MAILHOST_REGISTRY", (m_dir / "registry.reg").c_str(), 1);
+    }
+    void TearDown() override {
+        for (const char* psz : {"MAILHOST_ACCOUNTS", "MAILHOST_PROFILE", "MAILHOST_REGISTRY"}) unsetenv(psz);
+    }
+
+    std::string Ini() const { return m_dir / "cfg/accounts.ini"; }
+    std::string PasswordFile() const { return m_dir / "cfg/smtp-password"; }
+    // What the keyring holds for the account, asked with the keyring's own
+    // command-line client rather than through the code under test.
+    std::string InKeyring() const { return Output(m_dir, "secret-tool lookup server mailhost user '" + Ini() + "'"); }
+    void SaveFromDialog(const std::string& strPassword) {
+        CAccountsDialog dlg(Ini());
+        dlg.NameField()->setText("Zoë Sender");
+        dlg.AddressField()->setText("zoe@example.org");
+        if (dlg.SmtpUrlField()->text().isEmpty()) dlg.SmtpUrlField()->setText("smtp://mail.example.org:587");
+        dlg.UserField()->setText("zoe");
+        dlg.PasswordField()->setText(QString::fromStdString(strPassword));
+        dlg.accept();
+        ASSERT_EQ(dlg.result(), QDialog::Accepted);
+    }
+
+    CTempDir m_dir;
+    static inline std::string s_strSkip;
+    static inline std::string s_strStartProblem;
+    static inline std::unique_ptr<CTempDir> s_pHome;
+};
+
+}  // namespace
+
+TEST_F(KeyringTest, TheDialogPutsThePasswordInTheKeyringAndNotOnDisk) {
+    SaveFromDialog(" a secret with spaces ");
+    EXPECT_EQ(InKeyring(), " a secret with spaces ");
+    EXPECT_FALSE(fs::exists(PasswordFile()));
+    const std::string strIni = CTempDir::ReadFile(Ini());
+    EXPECT_NE(strIni.find("User = zoe\nPasswordStore = keyring\n"), std::string::npos) << strIni;
+    EXPECT_EQ(strIni.find("secret"), std::string::npos);
+
+    // Opened again, the dialog shows it; the host reads it.
+    CAccountsDialog again(Ini());
+    EXPECT_EQ(again.PasswordField()->text(), " a secret with spaces ");
+    CKeyringPasswordStore keyring;
+    const auto report = CAccountsFile::LoadWithPassword(Ini(), &keyring);
+    EXPECT_TRUE(report.vecErrors.empty()) << report.vecErrors.front();
+    EXPECT_EQ(report.account.strPassword, " a secret with spaces ");
+
+    // Without a login the entry goes.
+    again.UserField()->clear();
+    again.PasswordField()->clear();
+    again.accept();
+    EXPECT_EQ(InKeyring(), "");
+}
+
+TEST_F(KeyringTest, AnOldFilePasswordMovesIntoTheKeyringAndTheHostLogsInWithIt) {
+    CSmtpServer smtp(m_dir / "smtp");
+    smtp.Start({.bStartTls = true, .strAuth = "zoe:old secret"});
+    // As the file was before there was a keyring: written by hand, with
+    // the test server's own CA.
+    fs::create_directories(m_dir / "cfg");
+    CTempDir::WriteFile(
+        Ini(), "[Account]\nAddress = zoe@example.org\nSmtpUrl = smtp://127.0.0.1:" + std::to_string(smtp.Port()) +
+                   "\nUser = zoe\nPasswordFile = smtp-password\nCaFile = " + smtp.CertPath() + "\n");
+    CTempDir::WriteFile(PasswordFile(), "old secret\n");
+    ::chmod(PasswordFile().c_str(), 0600);
+    CMailhostRun run = CMailhostRun::Run(m_dir, {"account", "test"});
+    ASSERT_EQ(run.nStatus, 0) << run.strOut << run.strErr;
+
+    {
+        CAccountsDialog dlg(Ini());
+        EXPECT_EQ(dlg.PasswordField()->text(), "old secret");
+        dlg.accept();
+        ASSERT_EQ(dlg.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(InKeyring(), "old secret");
+    EXPECT_FALSE(fs::exists(PasswordFile()));
+    EXPECT_NE(CTempDir::ReadFile(Ini()).find("PasswordStore = keyring\n"), std::string::npos);
+
+    // The login works only with the password from the keyring.
+    run = CMailhostRun::Run(m_dir, {"account", "test"});
+    EXPECT_EQ(run.nStatus, 0) << run.strOut << run.strErr;
+    EXPECT_NE(run.strOut.find("Sending: OK."), std::string::npos) << run.strOut;
+    const CMailhostRun show = CMailhostRun::Run(m_dir, {"account", "show"});
+    EXPECT_NE(show.strOut.find("password: (in the desktop keyring)\n"), std::string::npos) << show.strOut;
+}
+
+TEST_F(KeyringTest, WithoutASessionBusThePasswordGoesToTheFile) {
+    {
+        const CEnvScope noBus("DBUS_SESSION_BUS_ADDRESS", nullptr);
+        SaveFromDialog("file secret");
+    }
+    EXPECT_EQ(CTempDir::ReadFile(PasswordFile()), "file secret\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(PasswordFile().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_NE(CTempDir::ReadFile(Ini()).find("PasswordFile = smtp-password\n"), std::string::npos);
+    EXPECT_EQ(InKeyring(), "");
+}
+
+TEST_F(KeyringTest, AHeadlessHostWithoutTheBusSaysHowToPutThePasswordInTheFile) {
+    SaveFromDialog("keyring secret");
+    ASSERT_EQ(InKeyring(), "keyring secret");
+    const CEnvScope noBus("DBUS_SESSION_BUS_ADDRESS", nullptr);
+
+    const std::string strLog = m_dir / "host.log";
+    {
+        CTestProcess host;
+        host.Start({MAILHOST_PROGRAM, "--headless"}, false, strLog);
+        const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (CTempDir::ReadFile(strLog).find("mailhost: profile ") == std::string::npos &&
+               std::chrono::steady_clock::now() < tEnd)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    const std::string strText = CTempDir::ReadFile(strLog);
+    EXPECT_NE(strText.find(Ini() +
+                           ": the password is in the desktop keyring, which this session cannot reach (no "
+                           "session bus); " +
+                           kWayOut),
+              std::string::npos)
+        << strText;
+
+    // What the message says to do works without the bus.
+    CMailhostRun run = CMailhostRun::Run(m_dir, {"account", "set", "--password-stdin"}, "now in the file\n");
+    ASSERT_EQ(run.nStatus, 0) << run.strErr;
+    EXPECT_EQ(CTempDir::ReadFile(PasswordFile()), "now in the file\n");
+    run = CMailhostRun::Run(m_dir, {"account", "show"});
+    EXPECT_EQ(run.nStatus, 0) << run.strErr;
+    EXPECT_NE(run.strOut.find("password: (set)\n"), std::string::npos) << run.strOut;
+}

@@ -1,0 +1,220 @@
+// Where the account's password is kept: the private file, the keyring (a
+// fake here, to make it fail), and how saving moves it between the two.
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "CAccount.h"
+#include "CAccountsWriter.h"
+#include "CFakeKeyring.h"
+#include "CFilePasswordStore.h"
+#include "CTempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kWayOut = "run `mailhost account set --password-stdin` to store it in the file";
+
+std::string Joined(const std::vector<std::string>& vec) {
+    std::string str;
+    for (const auto& s : vec) str += s + "\n";
+    return str;
+}
+
+unsigned Mode(const std::string& strPath) {
+    struct stat st {};
+    return ::stat(strPath.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0;
+}
+
+class PasswordStoreTest : public ::testing::Test {
+protected:
+    std::string Ini() const { return m_dir / "cfg/accounts.ini"; }
+    std::string PasswordFile() const { return m_dir / "cfg/smtp-password"; }
+    static CAccount Account(const std::string& strPassword) {
+        CAccount acc;
+        acc.strName = "Zoe";
+        acc.strAddress = "zoe@example.org";
+        acc.strSmtpUrl = "smtp://mail.example.org:587";
+        acc.strUser = "zoe";
+        acc.strPassword = strPassword;
+        return acc;
+    }
+    std::string KeyringEntry() const {
+        auto it = m_keyring.m_mapEntries.find(Ini());
+        return it == m_keyring.m_mapEntries.end() ? "(none)" : it->second;
+    }
+
+    CTempDir m_dir;
+    CFakeKeyring m_keyring;
+};
+
+}  // namespace
+
+TEST_F(PasswordStoreTest, FileStoreKeepsTheFirstLineForTheUserAlone) {
+    CFilePasswordStore file(PasswordFile());
+    ASSERT_TRUE(file.Read({}));
+    EXPECT_FALSE(*file.Read({})) << "no file: no password, not a problem";
+
+    ASSERT_TRUE(file.Write({}, " two words "));
+    EXPECT_EQ(Mode(PasswordFile()), 0600u);
+    EXPECT_EQ(CTempDir::ReadFile(PasswordFile()), " two words \n");
+    CTempDir::WriteFile(PasswordFile(), "first\r\nsecond\n");
+    EXPECT_EQ(file.Read({})->value_or("(none)"), "first");
+
+    ::chmod(PasswordFile().c_str(), 0640);
+    const auto rOpen = file.Read({});
+    ASSERT_FALSE(rOpen);
+    EXPECT_NE(rOpen.Problem().find("has mode 0640; others can read it"), std::string::npos) << rOpen.Problem();
+
+    EXPECT_TRUE(file.Remove({}));
+    EXPECT_FALSE(fs::exists(PasswordFile()));
+    EXPECT_TRUE(file.Remove({})) << "removing what is not there is done too";
+}
+
+TEST_F(PasswordStoreTest, AccountsFileSaysWhereThePasswordIs) {
+    struct {
+        const char* pszName;
+        const char* pszLines;  // after Address and SmtpUrl, from line 4 on
+        const char* pszError;  // empty: none
+    } const kCases[] = {
+        {"keyring with a user", "User = zoe\nPasswordStore = Keyring\n", ""},
+        {"keyring and a file too", "User = zoe\nPasswordStore = keyring\nPasswordFile = pw\n",
+         ":6: PasswordFile is given but PasswordStore = keyring keeps the password there"},
+        {"keyring without a user", "PasswordStore = keyring\n",
+         ":4: PasswordStore = keyring is given but User is missing"},
+        {"an unknown store", "User = zoe\nPasswordStore = vault\nPasswordFile = pw\n",
+         ":5: PasswordStore must be file or keyring, not \"vault\""},
+        {"the file, said outright", "User = zoe\nPasswordStore = file\nPasswordFile = pw\n", ""},
+    };
+    CTempDir::WriteFile(m_dir / "pw", "secret\n");
+    ::chmod((m_dir / "pw").c_str(), 0600);
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        const auto r = CAccountsFile::Parse(
+            std::string("[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\n") + c.pszLines, m_dir / "a.ini");
+        if (*c.pszError) {
+            EXPECT_NE(Joined(r.vecErrors).find(c.pszError), std::string::npos) << Joined(r.vecErrors);
+        } else {
+            EXPECT_EQ(Joined(r.vecErrors), "");
+        }
+    }
+    const auto rKeyring = CAccountsFile::Parse(
+        "[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\nUser = zoe\nPasswordStore = keyring\n", m_dir / "a.ini");
+    EXPECT_EQ(rKeyring.account.passwordStore, EPasswordStore::Keyring);
+    EXPECT_EQ(rKeyring.account.strPassword, "") << "reading the file alone never asks the keyring";
+}
+
+TEST_F(PasswordStoreTest, ThePasswordIsReadFromTheKeyringOrTheUserIsToldWhatToDo) {
+    fs::create_directories(m_dir / "cfg");
+    CTempDir::WriteFile(Ini(), "[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\nUser = zoe\nPasswordStore = keyring\n");
+
+    m_keyring.m_mapEntries[Ini()] = "from the keyring";
+    auto r = CAccountsFile::LoadWithPassword(Ini(), &m_keyring);
+    EXPECT_EQ(Joined(r.vecErrors), "");
+    EXPECT_EQ(r.account.strPassword, "from the keyring");
+
+    // A session without a bus, with no keyring at all, or with a locked one.
+    r = CAccountsFile::LoadWithPassword(Ini(), nullptr);
+    EXPECT_EQ(Joined(r.vecErrors),
+              Ini() + ": the password is in the desktop keyring, which this session cannot reach; " + kWayOut + "\n");
+    m_keyring.m_fault = CFakeKeyring::EFault::NoBus;
+    r = CAccountsFile::LoadWithPassword(Ini(), &m_keyring);
+    EXPECT_EQ(Joined(r.vecErrors), Ini() +
+                                       ": the password is in the desktop keyring, which this session cannot reach "
+                                       "(no session bus); " +
+                                       kWayOut + "\n");
+    m_keyring.m_fault = CFakeKeyring::EFault::Locked;
+    r = CAccountsFile::LoadWithPassword(Ini(), &m_keyring);
+    EXPECT_NE(Joined(r.vecErrors).find("(the desktop keyring: the collection is locked); " + std::string(kWayOut)),
+              std::string::npos)
+        << Joined(r.vecErrors);
+    EXPECT_EQ(r.account.strPassword, "");
+
+    m_keyring.m_fault = CFakeKeyring::EFault::None;
+    m_keyring.m_mapEntries.clear();
+    r = CAccountsFile::LoadWithPassword(Ini(), &m_keyring);
+    EXPECT_NE(Joined(r.vecErrors).find("the desktop keyring has no password for this account; " + std::string(kWayOut)),
+              std::string::npos)
+        << Joined(r.vecErrors);
+
+    // A password in the file never asks the keyring.
+    m_keyring.m_nCalls = 0;
+    ASSERT_TRUE(CAccountsWriter::Save(Ini(), Account("in the file")));
+    r = CAccountsFile::LoadWithPassword(Ini(), &m_keyring);
+    EXPECT_EQ(r.account.strPassword, "in the file");
+    EXPECT_EQ(m_keyring.m_nCalls, 0);
+}
+
+TEST_F(PasswordStoreTest, SavingMovesAFilePasswordIntoTheKeyringAndRemovesTheFile) {
+    ASSERT_TRUE(CAccountsWriter::Save(Ini(), Account("old secret")));
+    ASSERT_EQ(CTempDir::ReadFile(PasswordFile()), "old secret\n");
+
+    CAccount acc = CAccountsFile::Load(Ini()).account;
+    ASSERT_TRUE(CAccountsWriter::Save(Ini(), acc, &m_keyring));
+    EXPECT_EQ(KeyringEntry(), "old secret");
+    EXPECT_FALSE(fs::exists(PasswordFile())) << "the secret does not stay on disk";
+    const std::string strIni = CTempDir::ReadFile(Ini());
+    EXPECT_NE(strIni.find("User = zoe\nPasswordStore = keyring\n"), std::string::npos) << strIni;
+    EXPECT_EQ(strIni.find("PasswordFile"), std::string::npos) << strIni;
+    EXPECT_EQ(CAccountsFile::LoadWithPassword(Ini(), &m_keyring).account.strPassword, "old secret");
+}
+
+TEST_F(PasswordStoreTest, AKeyringThatDoesNotAnswerLeavesThePasswordInTheFile) {
+    for (CFakeKeyring::EFault fault :
+         {CFakeKeyring::EFault::NoBus, CFakeKeyring::EFault::Locked, CFakeKeyring::EFault::RefusesWrites}) {
+        SCOPED_TRACE(static_cast<int>(fault));
+        m_keyring.m_fault = fault;
+        ASSERT_TRUE(CAccountsWriter::Save(Ini(), Account("typed")));
+        ASSERT_TRUE(CAccountsWriter::Save(Ini(), Account("new one"), &m_keyring));
+        EXPECT_EQ(CTempDir::ReadFile(PasswordFile()), "new one\n");
+        EXPECT_EQ(Mode(PasswordFile()), 0600u);
+        EXPECT_NE(CTempDir::ReadFile(Ini()).find("PasswordFile = smtp-password\n"), std::string::npos);
+        EXPECT_EQ(KeyringEntry(), "(none)");
+        EXPECT_EQ(CAccountsFile::Load(Ini()).account.strPassword, "new one");
+    }
+}
+
+TEST_F(PasswordStoreTest, AnAccountChangedWithoutItsPasswordKeepsTheKeyringEntry) {
+    ASSERT_TRUE(CAccountsWriter::Save(Ini(), Account("kept"), &m_keyring));
+    // As `account set --name` does on a host that cannot reach the keyring.
+    CAccount acc = CAccountsFile::Load(Ini()).account;
+    ASSERT_EQ(acc.passwordStore, EPasswordStore::Keyring);
+    acc.strName = "Zoe Renamed";
+    const int nCallsBefore = m_keyring.m_nCalls;
+    ASSERT_TRUE(CAccountsWriter::Save(Ini(), acc));
+    EXPECT_EQ(m_keyring.m_nCalls, nCallsBefore);
+    EXPECT_NE(CTempDir::ReadFile(Ini()).find("Name = Zoe Renamed\n"), std::string::npos);
+    EXPECT_EQ(CAccountsFile::LoadWithPassword(Ini(), &m_keyring).account.strPassword, "kept");
+    EXPECT_FALSE(fs::exists(PasswordFile()));
+
+    // A password in the file is never assumed: without one, it must be typed.
+    acc.passwordStore = EPasswordStore::File;
+    const std::string strBefore = CTempDir::ReadFile(Ini());
+    const CResult<> r = CAccountsWriter::Save(Ini(), acc);
+    ASSERT_FALSE(r);
+    EXPECT_EQ(r.Problem(), "Enter the password for the user zoe.");
+    EXPECT_EQ(CTempDir::ReadFile(Ini()), strBefore);
+}
+
+TEST_F(PasswordStoreTest, NoLoginRemovesThePasswordFromBothPlaces) {
+    ASSERT_TRUE(CAccountsWriter::Save(Ini(), Account("gone soon"), &m_keyring));
+    CTempDir::WriteFile(PasswordFile(), "stale\n");
+    CAccount acc = Account("");
+    acc.strUser.clear();
+    ASSERT_TRUE(CAccountsWriter::Save(Ini(), acc, &m_keyring));
+    EXPECT_EQ(KeyringEntry(), "(none)");
+    EXPECT_FALSE(fs::exists(PasswordFile()));
+    EXPECT_EQ(CTempDir::ReadFile(Ini()).find("Password"), std::string::npos);
+}
+
+TEST_F(PasswordStoreTest, AnInvalidAccountWritesNothingAnywhere) {
+    CAccount acc = Account("secret");
+    acc.strAddress = "not an address";
+    ASSERT_FALSE(CAccountsWriter::Save(Ini(), acc, &m_keyring));
+    EXPECT_EQ(m_keyring.m_nCalls, 0);
+    EXPECT_FALSE(fs::exists(Ini()));
+    EXPECT_FALSE(fs::exists(PasswordFile()));
+}
