@@ -195,8 +195,10 @@ CResult<COutcome> Move(CTaskList& list, int nIndex, const json& jRequest) {
 }
 
 // One occurrence more, now, counted as the sender counts a sending: the
-// count goes up, now becomes the last sending, and the next time is worked
-// out from there (an end after N sendings may end the task).
+// count goes up and now is the last sending. A next sending time still
+// ahead stays, unless the count has reached the end: the extra message
+// takes no regular one's place. One due now or overdue is the occurrence
+// just sent, and the next is worked out from now.
 CResult<COutcome> SendNow(CTaskList& list, int nIndex, const CContext& ctx, time_t tNow) {
     if (!ctx.fnSend) return CProblem("a running host is needed to send");
     const CTaskList::Id nId = list.IdAt(nIndex);
@@ -211,7 +213,16 @@ CResult<COutcome> SendNow(CTaskList& list, int nIndex, const CContext& ctx, time
     QUILLORY_TRY_VALUE(const time_t tMinute, schedule.NowMinute());
     ++task.m_nOccurrenceCount;
     CSchedule::SetLastSent(task, tMinute);
-    QUILLORY_TRY(schedule.CalcNextSending(task));
+    bool bAhead = false;
+    if (task.m_dtNextSending.IsSet()) {
+        QUILLORY_TRY_VALUE(const time_t tNext, TaskTime::ToAbsolute(task.m_dtNextSending));
+        bAhead = tNext > tMinute;
+        if (bAhead) {
+            QUILLORY_TRY_VALUE(const bool bEnded, CSchedule::IsTaskEnded(task, tNext));
+            if (bEnded) task.m_dtNextSending.Empty();
+        }
+    }
+    if (!bAhead) QUILLORY_TRY(schedule.CalcNextSending(task));
     list.SetAt(nNow, task);
     return COutcome{nNow, task, {}, {}, {}, {}};
 }

@@ -160,12 +160,15 @@ int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecAr
             std::error_code ec;
             fs::create_directories(strDataDir, ec);
             strPending = strDataDir + ".quillory-new-" + std::to_string(::getpid()) + ".oft";
-            if (const auto rWritten = CTemplateMaker::Write(opt, strPending); !rWritten) {
+            const auto rWritten = CTemplateMaker::Write(opt, strPending);
+            if (!rWritten) {
                 fs::remove(strPending, ec);
                 std::cerr << "quillory: " << rWritten.Problem() << "\nquillory: nothing written\n";
                 return CListWriter::kExitData;
             }
             jRequest[CHostProtocol::kTemplate] = strPending;
+            if (bAdd && !jRequest[CHostProtocol::kChanges].contains("taskName"))
+                jRequest[CHostProtocol::kChanges]["taskName"] = *rWritten;
         }
     } else {
         std::vector<std::string> vecOperands;

@@ -389,9 +389,6 @@ CResult<CScheduleOptions> CScheduleOptions::Parse(const std::vector<std::string>
         if (!opt.optSubject || opt.optSubject->empty()) return CProblem("--subject: the message needs a subject");
         if (!opt.optBody && !opt.optBodyFile) return CProblem("--body: the message needs a body (or --body-file)");
     }
-    // The name defaults to the subject, as a task made from a message is
-    // named after it.
-    if (bAdd && !opt.jChanges.contains("taskName") && opt.optSubject) opt.jChanges["taskName"] = *opt.optSubject;
     return opt;
 }
 
@@ -422,7 +419,6 @@ std::string CScheduleOptions::InOptionWords(const std::string& strProblem) {
         {"templateFile", "--eml"},
         {"template", "--eml"},
         {"task", "TASK"},
-        {"to", "--to"},
     };
     const size_t nColon = strProblem.find(": ");
     if (nColon == std::string::npos) return strProblem;

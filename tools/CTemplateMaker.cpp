@@ -30,7 +30,7 @@ std::string FileNameOf(const std::string& strPath) { return strPath.substr(strPa
 
 }  // namespace
 
-CResult<> CTemplateMaker::Write(const CScheduleOptions& opt, const std::string& strPath) {
+CResult<std::string> CTemplateMaker::Write(const CScheduleOptions& opt, const std::string& strPath) {
     CMailMessage msg;
     if (!opt.strEml.empty()) {
         QUILLORY_TRY_VALUE(const std::string strBytes, ReadAll("--eml", opt.strEml));
@@ -65,5 +65,5 @@ CResult<> CTemplateMaker::Write(const CScheduleOptions& opt, const std::string& 
     }
     msg.bSent = false;
     if (const auto rSaved = CTemplateFile::Save(strPath, msg); !rSaved) return CProblem("--eml: " + rSaved.Problem());
-    return {};
+    return msg.strSubject;
 }

@@ -12,5 +12,6 @@
 // option ("--to: \"rita@\" is no address: ...").
 class CTemplateMaker {
 public:
-    static CResult<> Write(const CScheduleOptions& opt, const std::string& strPath);
+    // The message's subject, which names a new task that --name does not.
+    static CResult<std::string> Write(const CScheduleOptions& opt, const std::string& strPath);
 };
