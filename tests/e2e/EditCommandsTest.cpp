@@ -230,8 +230,9 @@ TEST_F(EditCommandsTest, WhatTheHostRefusesLeavesEveryFileAsItWas) {
         // A start before the present is refused before any host is asked.
         EXPECT_EQ(run.nStatus, c.strProblem.empty() ? 1 : 3) << run.strErr;
         EXPECT_NE(run.strErr.find(c.strProblem), std::string::npos) << run.strErr;
-        if (!c.strProblem.empty())
+        if (!c.strProblem.empty()) {
             EXPECT_NE(run.strErr.find("refused the " + c.vecArgs[0] + "; nothing changed"), std::string::npos);
+        }
         EXPECT_EQ(Folder(), before);
     }
     m_host.Stop();
