@@ -1,5 +1,6 @@
 #include "CTaskListEdit.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -150,12 +151,18 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
 }
 
 // The copy the Email Manager makes: "Copy of" the name, the template copied
-// beside its own with ".oft" added; where that name is taken, the next free
-// one, so no file and no other task's template is written over.
+// beside its own with ".oft" added. Where the name is another task's, " (2)",
+// " (3)", ... follows, as names stay unique; where the file name is taken,
+// the next free one, so no file and no other task's template is written over.
 CResult<COutcome> Copy(CTaskList& list, int nIndex) {
     CTaskItem copy = list[nIndex];
     const std::string& strSource = list[nIndex].m_strTemplateFile;
-    copy.m_strTaskName = "Copy of " + copy.m_strTaskName;
+    const std::string strName = "Copy of " + copy.m_strTaskName;
+    copy.m_strTaskName = strName;
+    for (int n = 2; std::any_of(list.begin(), list.end(),
+                                [&](const CTaskItem& t) { return t.m_strTaskName == copy.m_strTaskName; });
+         ++n)
+        copy.m_strTaskName = strName + " (" + std::to_string(n) + ")";
     std::string strTarget = strSource + ".oft";
     std::error_code ec;
     if (fs::exists(fs::symlink_status(strTarget, ec)) || TakenByOther(list, -1, strTarget)) {

@@ -1,5 +1,4 @@
 // quillory: look at, schedule and change the tasks, with or without a running host.
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
@@ -9,18 +8,16 @@
 
 #include "CCommandHelp.h"
 #include "CEditCommand.h"
-#include "CHostProtocol.h"
 #include "CIcsCommand.h"
+#include "CImportCommand.h"
 #include "CListCommand.h"
 #include "CListWriter.h"
-#include "CSchedule.h"
+#include "CNextCommand.h"
 #include "CShowCommand.h"
-#include "CTaskCheck.h"
 #include "CTaskJson.h"
 #include "CTaskListEdit.h"
 #include "CTaskListFile.h"
 #include "CTextCodec.h"
-#include "TaskTime.h"
 
 namespace {
 
@@ -112,118 +109,9 @@ bool Load(const COptions& opt, const CTextCodec& codec, CTaskList& list) {
     return true;
 }
 
-int Import(const COptions& opt, const CTextCodec& codec) {
-    nlohmann::ordered_json j;
-    try {
-        j = nlohmann::ordered_json::parse(std::cin);
-    } catch (const nlohmann::json::parse_error& e) {
-        std::cerr << "quillory: standard input: not valid JSON: " << e.what() << '\n';
-        return kExitData;
-    }
-    CTaskList list;
-    std::vector<std::string> vecProblems;
-    CTaskJson::FromJson(j, list, vecProblems, codec);
-    if (!vecProblems.empty()) {
-        for (const auto& s : vecProblems) std::cerr << "quillory: " << s << '\n';
-        std::cerr << "quillory: nothing written to " << opt.strFile << '\n';
-        return kExitData;
-    }
-    const nlohmann::ordered_json jRequest = {{CHostProtocol::kCommand, CHostProtocol::kImport},
-                                             {CHostProtocol::kTasks, std::move(j)}};
-    return CListWriter::Write(opt.strFile, jRequest, [&] {
-        if (const auto rSaved = CTaskListFile::SaveTaskList(opt.strFile, list, codec); !rSaved) {
-            std::cerr << "quillory: " << opt.strFile << ": " << rSaved.Problem() << '\n';
-            return kExitData;
-        }
-        return kExitOk;
-    });
-}
-
-// A whole number within [nMin, nMax], or nothing.
-std::optional<int> ParseCount(const std::string& str, int nMin, int nMax) {
-    if (str.empty() || str.size() > 9 || str.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
-    const int n = std::stoi(str);
-    if (n < nMin || n > nMax) return std::nullopt;
-    return n;
-}
-
-// "YYYY-MM-DD HH:MM" in local time, at second 0.
-std::optional<time_t> ParseNow(const std::string& str) {
-    int y, mo, d, h, mi;
-    char cEnd;
-    if (std::sscanf(str.c_str(), "%4d-%2d-%2d %2d:%2d%c", &y, &mo, &d, &h, &mi, &cEnd) != 5) return std::nullopt;
-    TaskDateTime dt{y, mo, d, 0, h, mi, 0};
-    if (!TaskTime::CheckGroup(dt).Ok() || d > CSchedule::DaysInMonth(y, mo)) return std::nullopt;
-    const auto rNow = TaskTime::ToAbsolute(y, mo, d, h, mi, 0);
-    if (!rNow) return std::nullopt;  // fields the C library cannot place are no valid local time
-    return *rNow;
-}
-
-// Writes the next nCount sending times of task from the clock's present on.
-CResult<> PrintNext(CTaskItem& task, int nCount, CFixedClock& clock, bool bAdvance) {
-    CSchedule s(clock);
-    if (bAdvance) QUILLORY_TRY(s.AdvancePastNow(task));
-    for (int i = 0; i < nCount; ++i) {
-        if (!task.m_dtNextSending.IsSet()) {
-            std::cout << "Completed\n";
-            break;
-        }
-        QUILLORY_TRY_VALUE(const time_t t, TaskTime::ToAbsolute(task.m_dtNextSending));
-        std::cout << TaskTime::Format(TaskTime::FromAbsolute(t)) << '\n';
-        ++task.m_nOccurrenceCount;
-        clock.Set(t);
-        CSchedule::SetLastSent(task, t);
-        QUILLORY_TRY(s.CalcNextSending(task));
-    }
-    return {};
-}
-
-int Next(const COptions& opt, const CTaskList& list) {
-    if (opt.vecArgs.empty()) {
-        std::cerr << "quillory: next needs the INDEX of a task\n";
-        return kExitUsage;
-    }
-    const auto nIndex = ParseCount(opt.vecArgs[0], 1, 1 << 30);
-    if (!nIndex) {
-        std::cerr << "quillory: INDEX must be a whole number from 1, not \"" << opt.vecArgs[0] << "\"\n";
-        return kExitUsage;
-    }
-    const auto nCount = opt.strCount.empty() ? std::optional<int>(10) : ParseCount(opt.strCount, 1, 100000);
-    if (!nCount) {
-        std::cerr << "quillory: --count must be a whole number from 1 to 100000, not \"" << opt.strCount << "\"\n";
-        return kExitUsage;
-    }
-    std::optional<time_t> tNow;
-    if (!opt.strNow.empty() && !(tNow = ParseNow(opt.strNow))) {
-        std::cerr << "quillory: --now must be a valid local time as \"YYYY-MM-DD HH:MM\", not \"" << opt.strNow
-                  << "\"\n";
-        return kExitUsage;
-    }
-    if (*nIndex > list.GetSize()) {
-        std::cerr << "quillory: " << opt.strFile << ": there is no task " << *nIndex << " (the list has "
-                  << list.GetSize() << ")\n";
-        return kExitData;
-    }
-    CTaskItem task = list[*nIndex - 1];
-    std::vector<CTaskCheck::CProblem> vecProblems;
-    CTaskCheck::CheckDates(task, vecProblems);
-    if (!vecProblems.empty()) {
-        for (const auto& p : vecProblems)
-            std::cerr << "quillory: " << opt.strFile << ": task " << *nIndex << ": " << p.strField << ": " << p.strText
-                      << '\n';
-        return kExitData;
-    }
-    CFixedClock clock(tNow.value_or(0));
-    if (const auto rPrinted = PrintNext(task, *nCount, clock, tNow.has_value()); !rPrinted) {
-        std::cerr << "quillory: " << opt.strFile << ": task " << *nIndex << ": " << rPrinted.Problem() << '\n';
-        return kExitData;
-    }
-    return kExitOk;
-}
-
 int Ics(const COptions& opt, const CTaskList& list) {
     std::optional<time_t> tNow = std::time(nullptr);
-    if (!opt.strNow.empty() && !(tNow = ParseNow(opt.strNow))) {
+    if (!opt.strNow.empty() && !(tNow = ParseNowArgument(opt.strNow))) {
         std::cerr << "quillory: --now must be a valid local time as \"YYYY-MM-DD HH:MM\", not \"" << opt.strNow
                   << "\"\n";
         return kExitUsage;
@@ -258,11 +146,14 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     const CTextCodec& codec = *rCodec;
-    if (opt.strCommand == "import") return Import(opt, codec);
+    if (opt.strCommand == "import") return RunImport(opt.strFile, codec);
     if (CTaskListEdit::IsEdit(opt.strCommand)) return RunEdit(opt.strCommand, opt.vecArgs, opt.strFile, codec);
     CTaskList list;
     const bool bWhole = Load(opt, codec, list);
-    if (opt.strCommand == "next") return bWhole ? Next(opt, list) : kExitData;
+    if (opt.strCommand == "next")
+        return bWhole ? RunNext(list, opt.vecArgs.empty() ? std::string() : opt.vecArgs[0], opt.strCount, opt.strNow,
+                                opt.strFile)
+                      : kExitData;
     if (opt.strCommand == "ics") return bWhole ? Ics(opt, list) : kExitData;
     if (opt.strCommand == "show") {
         if (opt.vecArgs.empty()) {

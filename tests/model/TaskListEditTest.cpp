@@ -119,6 +119,12 @@ TEST_F(TaskListEditTest, CopyNeverWritesOverAFile) {
     EXPECT_EQ(r->task.m_strTemplateFile, m_dir / "b.oft (2).oft");
     EXPECT_EQ(CTempDir::ReadFile(m_dir / "b.oft.oft"), "someone else's");
     EXPECT_EQ(r->task.m_dtNextSending, m_list[1].m_dtNextSending) << "the copy keeps the schedule";
+
+    // Names stay unique, so that each task can still be named.
+    r = Apply({{"command", "copy"}, {"task", "a"}});
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_EQ(r->task.m_strTaskName, "Copy of a (2)");
+    EXPECT_EQ(r->task.m_strTemplateFile, m_dir / "a.oft (2).oft");
 }
 
 TEST_F(TaskListEditTest, AddMovesItsTemplateIntoPlaceAndSchedulesAsTheSheet) {

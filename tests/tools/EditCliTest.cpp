@@ -293,6 +293,18 @@ TEST_F(EditCliTest, EachCommandChangesTheFileWithoutAHost) {
               "Changed task 3 \"C monthly\"\nNext sending times:\n  2027-01-15 07:00\n  2027-02-15 07:00\n"
               "  2027-03-15 07:00\n  2027-04-15 07:00\n  2027-05-15 07:00\n");
 
+    // A new message replaces the template; the old one goes once the list no longer names it.
+    const std::string strTemplateB = Tasks()[1].m_strTemplateFile;
+    r = Run({"set", "B", "--to", "ops@example.org", "--subject", "B again", "--body", "New body"});
+    ASSERT_EQ(r.nExit, 0) << r.strErr;
+    const std::string strNewB = Tasks()[1].m_strTemplateFile;
+    EXPECT_NE(strNewB, strTemplateB);
+    EXPECT_FALSE(fs::exists(strTemplateB));
+    CMailMessage msg;
+    ASSERT_EQ(CTemplateFile::Load(strNewB, msg).Problem(), "");
+    EXPECT_EQ(msg.strSubject, "B again");
+    EXPECT_EQ(Tasks()[1].m_strTaskName, "B") << "the name stays";
+
     r = Run({"remove", "A"});
     ASSERT_EQ(r.nExit, 0) << r.strErr;
     EXPECT_EQ(r.strOut, "Removed task \"A\"\n");
