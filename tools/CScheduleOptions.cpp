@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 #include <set>
+#include <utility>
 
 #include "CSchedule.h"
 #include "CTaskCheck.h"
@@ -157,6 +158,15 @@ CResult<CRaw> Read(const std::vector<std::string>& vecArgs, std::vector<std::str
     return raw;
 }
 
+// The ordinal form of the monthly and yearly panels: "the last friday".
+CResult<std::pair<int, int>> OrdinalAndKind(const CRaw& raw) {
+    if (raw.Has("--day")) return CProblem("--day: does not go with --ordinal and --kind");
+    if (!raw.Has("--ordinal") || !raw.Has("--kind")) return CProblem("--ordinal and --kind: go together");
+    QUILLORY_TRY_VALUE(const int nOrdinal, raw.Named("--ordinal", kOrdinals, "first, second, third, fourth or last"));
+    QUILLORY_TRY_VALUE(const int nKind, raw.Kind(true));
+    return std::pair(nOrdinal, nKind);
+}
+
 // The recurrence members, as the chosen panel writes them.
 CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
     std::vector<std::string> vecChosen;
@@ -226,11 +236,8 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
         j["recurrence"] = CodeOf(ERecurrence::Monthly);
         QUILLORY_TRY_VALUE(const int nMonths, raw.Count("--interval", kMaxCount, 1));
         if (raw.Has("--ordinal") || raw.Has("--kind")) {
-            if (raw.Has("--day")) return CProblem("--day: does not go with --ordinal and --kind");
-            if (!raw.Has("--ordinal") || !raw.Has("--kind")) return CProblem("--ordinal and --kind: go together");
-            QUILLORY_TRY_VALUE(const int nOrdinal,
-                               raw.Named("--ordinal", kOrdinals, "first, second, third, fourth or last"));
-            QUILLORY_TRY_VALUE(const int nKind, raw.Kind(true));
+            QUILLORY_TRY_VALUE(const auto ordinalKind, OrdinalAndKind(raw));
+            const auto [nOrdinal, nKind] = ordinalKind;
             j["monthlyMode"] = 1;
             j["monthlyOrdinal"] = nOrdinal;
             j["monthlyDayKind"] = nKind;
@@ -248,11 +255,8 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
         QUILLORY_TRY_VALUE(const int nMonth, raw.Named("--month", kMonths, "a month's name"));
         j["recurrence"] = CodeOf(ERecurrence::Yearly);
         if (raw.Has("--ordinal") || raw.Has("--kind")) {
-            if (raw.Has("--day")) return CProblem("--day: does not go with --ordinal and --kind");
-            if (!raw.Has("--ordinal") || !raw.Has("--kind")) return CProblem("--ordinal and --kind: go together");
-            QUILLORY_TRY_VALUE(const int nOrdinal,
-                               raw.Named("--ordinal", kOrdinals, "first, second, third, fourth or last"));
-            QUILLORY_TRY_VALUE(const int nKind, raw.Kind(true));
+            QUILLORY_TRY_VALUE(const auto ordinalKind, OrdinalAndKind(raw));
+            const auto [nOrdinal, nKind] = ordinalKind;
             j["yearlyMode"] = 1;
             j["yearlyOrdinal"] = nOrdinal;
             j["yearlyDayKind"] = nKind;

@@ -5,15 +5,14 @@
 // send-now is sent by the host and counted, and a refused change leaves
 // the file as it was.
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <thread>
 
 #include "CHeadlessTestBase.h"
 #include "CTaskListLock.h"
 #include "ResultValue.h"
+#include "ShellRun.h"
 #include "ZoneGuard.h"
 
 namespace {
@@ -22,10 +21,7 @@ namespace fs = std::filesystem;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-struct CRun {
-    int nStatus = -1;
-    std::string strOut, strErr;
-};
+using CRun = CShellRun;
 
 class EditCommandsTest : public CHeadlessTestBase {
 protected:
@@ -37,21 +33,9 @@ protected:
 
     // The tool with these arguments, on the default task list (the host's).
     CRun Tool(const std::vector<std::string>& vecArgs) {
-        std::string strCmd = "'" + std::string(QUILLORY_CLI) + "'";
-        for (const std::string& str : vecArgs) {
-            strCmd += " '";
-            for (char ch : str) strCmd += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-            strCmd += "'";
-        }
-        strCmd += " 2> '" + m_dir / "tool.err" + "'";
-        CRun run;
-        FILE* p = popen(strCmd.c_str(), "r");
-        char buf[4096];
-        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) run.strOut.append(buf, n);
-        const int nStatus = pclose(p);
-        run.nStatus = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
-        run.strErr = CTempDir::ReadFile(m_dir / "tool.err");
-        return run;
+        std::string strCmd = ShellQuoted(QUILLORY_CLI);
+        for (const std::string& str : vecArgs) strCmd += " " + ShellQuoted(str);
+        return RunShell(strCmd + " 2> " + ShellQuoted(m_dir / "tool.err"), m_dir / "tool.err");
     }
     CRun Add(const std::string& strSubject, std::vector<std::string> vecArgs) {
         std::vector<std::string> vec = {"add",
@@ -104,7 +88,7 @@ TEST_P(AddWhileRunningTest, AnAddedTaskGoesOutAtItsMinuteWithItsAttachments) {
     // clock that minute is overdue, and a new task sends overdue messages.
     const CRun run = Add("Quarterly figures", {"--once", "--now", "2024-06-07 10:00", "--start", "2024-06-07 10:01",
                                                "--attach", m_dir / "summary.pdf", "--attach-entry", strMask});
-    ASSERT_EQ(run.nStatus, 0) << run.strErr;
+    ASSERT_EQ(run.nExit, 0) << run.strErr;
     EXPECT_EQ(run.strOut, "Added task 1 \"Quarterly figures\"\nNext sending times:\n  2024-06-07 10:01\n");
     ExpectTheHostHoldsTheLock();
 
@@ -139,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(Zones, AddWhileRunningTest, ::testing::Values("Europe/B
 TEST_F(EditCommandsTest, ChangesMadeByTheHostSurviveItsRestart) {
     // Far ahead, so that nothing is sent while the test runs.
     for (const char* psz : {"A", "B", "C"})
-        ASSERT_EQ(Add(psz, {"--weekly", "--days", "mon", "--start", "2030-01-07 09:00"}).nStatus, 0);
+        ASSERT_EQ(Add(psz, {"--weekly", "--days", "mon", "--start", "2030-01-07 09:00"}).nExit, 0);
     StartHostAndWait();
     const std::string strTemplateA = Export()[0]["templateFile"];
 
@@ -152,7 +136,7 @@ TEST_F(EditCommandsTest, ChangesMadeByTheHostSurviveItsRestart) {
     };
     for (const auto& vecArgs : vecCommands) {
         const CRun run = Tool(vecArgs);
-        ASSERT_EQ(run.nStatus, 0) << vecArgs[0] << ": " << run.strErr;
+        ASSERT_EQ(run.nExit, 0) << vecArgs[0] << ": " << run.strErr;
     }
     ExpectTheHostHoldsTheLock();
     const auto fnCheck = [&](const char* pszWhen) {
@@ -182,18 +166,17 @@ TEST_F(EditCommandsTest, ChangesMadeByTheHostSurviveItsRestart) {
 
 TEST_F(EditCommandsTest, SendNowIsSentByTheHostAndCounted) {
     ASSERT_EQ(
-        Add("Stock count", {"--weekly", "--days", "mon", "--start", "2030-01-07 09:00", "--end-after", "5"}).nStatus,
-        0);
+        Add("Stock count", {"--weekly", "--days", "mon", "--start", "2030-01-07 09:00", "--end-after", "5"}).nExit, 0);
     const std::string strBytes = CTempDir::ReadFile(TaskFile());
     // Without a host nothing can be sent, and nothing is written.
     CRun run = Tool({"send-now", "Stock count"});
-    EXPECT_EQ(run.nStatus, 3);
+    EXPECT_EQ(run.nExit, 3);
     EXPECT_NE(run.strErr.find("a running host is needed to send"), std::string::npos) << run.strErr;
     EXPECT_EQ(CTempDir::ReadFile(TaskFile()), strBytes);
 
     StartHostAndWait();
     run = Tool({"send-now", "1"});
-    ASSERT_EQ(run.nStatus, 0) << run.strErr;
+    ASSERT_EQ(run.nExit, 0) << run.strErr;
     EXPECT_EQ(run.strOut, "Sent task 1 \"Stock count\" now; next sending: 2030-01-07 09:00\n");
     ASSERT_TRUE(WaitForMessages(1, seconds(30))) << CTempDir::ReadFile(m_dir / "host.log");
     EXPECT_EQ(CountSubject("Stock count"), 1u);
@@ -207,7 +190,7 @@ TEST_F(EditCommandsTest, SendNowIsSentByTheHostAndCounted) {
 }
 
 TEST_F(EditCommandsTest, WhatTheHostRefusesLeavesEveryFileAsItWas) {
-    ASSERT_EQ(Add("Kept", {"--daily", "--start", "2030-01-07 09:00"}).nStatus, 0);
+    ASSERT_EQ(Add("Kept", {"--daily", "--start", "2030-01-07 09:00"}).nExit, 0);
     StartHostAndWait();
     const auto before = Folder();
     const struct {
@@ -228,7 +211,7 @@ TEST_F(EditCommandsTest, WhatTheHostRefusesLeavesEveryFileAsItWas) {
         SCOPED_TRACE(c.vecArgs[0] + " " + c.vecArgs[1]);
         const CRun run = Tool(c.vecArgs);
         // A start before the present is refused before any host is asked.
-        EXPECT_EQ(run.nStatus, c.strProblem.empty() ? 1 : 3) << run.strErr;
+        EXPECT_EQ(run.nExit, c.strProblem.empty() ? 1 : 3) << run.strErr;
         EXPECT_NE(run.strErr.find(c.strProblem), std::string::npos) << run.strErr;
         if (!c.strProblem.empty()) {
             EXPECT_NE(run.strErr.find("refused the " + c.vecArgs[0] + "; nothing changed"), std::string::npos);

@@ -3,8 +3,6 @@
 // refusal leaves every byte as it was; the first sending times are those
 // worked out by hand from the recurrence rules, in several zones; and the
 // completion script offers what the line needs.
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +15,7 @@
 #include "CTempDir.h"
 #include "CTemplateFile.h"
 #include "CTextCodec.h"
+#include "ShellRun.h"
 #include "TaskNames.h"
 #include "ZoneGuard.h"
 
@@ -24,28 +23,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct CRun {
-    int nExit = -1;
-    std::string strOut;
-    std::string strErr;
-};
-
-std::string Quoted(const std::string& str) {
-    std::string strQuoted = "'";
-    for (char ch : str) strQuoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-    return strQuoted + "'";
-}
-
-CRun Shell(const std::string& strCmd, const std::string& strErrFile) {
-    CRun r;
-    FILE* p = popen(strCmd.c_str(), "r");
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.strOut.append(buf, n);
-    const int nStatus = pclose(p);
-    r.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
-    r.strErr = CTempDir::ReadFile(strErrFile);
-    return r;
-}
+using CRun = CShellRun;
 
 class EditCliTest : public ::testing::Test {
 protected:
@@ -60,11 +38,12 @@ protected:
     CRun Run(const std::vector<std::string>& vecArgs, const std::string& strIn = "",
              const std::string& strZone = "Europe/Berlin") {
         CTempDir::WriteFile(m_dir / "stdin", strIn);
-        std::string strCmd = "TZ=" + strZone + " XDG_RUNTIME_DIR=" + Quoted(m_dir / "run") + " " + Quoted(QUILLORY_CLI);
-        for (const std::string& str : vecArgs) strCmd += " " + Quoted(str);
-        strCmd += " --file " + Quoted(File()) + " --codepage UTF-8 < " + Quoted(m_dir / "stdin") + " 2> " +
-                  Quoted(m_dir / "stderr");
-        return Shell(strCmd, m_dir / "stderr");
+        std::string strCmd =
+            "TZ=" + strZone + " XDG_RUNTIME_DIR=" + ShellQuoted(m_dir / "run") + " " + ShellQuoted(QUILLORY_CLI);
+        for (const std::string& str : vecArgs) strCmd += " " + ShellQuoted(str);
+        strCmd += " --file " + ShellQuoted(File()) + " --codepage UTF-8 < " + ShellQuoted(m_dir / "stdin") + " 2> " +
+                  ShellQuoted(m_dir / "stderr");
+        return RunShell(strCmd, m_dir / "stderr");
     }
     std::string File() const { return m_strData + "emails.dat"; }
     CTaskList Tasks() const {
@@ -342,13 +321,14 @@ namespace {
 // The candidates the completion script offers for a command line whose
 // last word is being completed.
 std::vector<std::string> Complete(const std::vector<std::string>& vecWords, const std::string& strDir) {
-    std::string strScript = "source " + Quoted(QUILLORY_COMPLETION) + "\nCOMP_WORDS=(";
-    for (const std::string& str : vecWords) strScript += Quoted(str) + " ";
+    std::string strScript = "source " + ShellQuoted(QUILLORY_COMPLETION) + "\nCOMP_WORDS=(";
+    for (const std::string& str : vecWords) strScript += ShellQuoted(str) + " ";
     strScript +=
         ")\nCOMP_CWORD=" + std::to_string(vecWords.size() - 1) + "\n_quillory\nprintf '%s\\n' \"${COMPREPLY[@]}\"\n";
     CTempDir::WriteFile(strDir + "/complete.sh", strScript);
-    const CRun r = Shell("bash " + Quoted(strDir + "/complete.sh") + " 2> " + Quoted(strDir + "/complete.err"),
-                         strDir + "/complete.err");
+    const CRun r =
+        RunShell("bash " + ShellQuoted(strDir + "/complete.sh") + " 2> " + ShellQuoted(strDir + "/complete.err"),
+                 strDir + "/complete.err");
     EXPECT_EQ(r.strErr, "");
     std::vector<std::string> vec;
     std::istringstream in(r.strOut);
