@@ -133,17 +133,28 @@ TEST_F(EditCommandsTest, ChangesMadeByTheHostSurviveItsRestart) {
         {"move", "C", "first"},
         {"copy", "B monthly"},
         {"remove", "A"},
+        {"disable", "Copy of B monthly"},
+        {"enable", "3"},
     };
     for (const auto& vecArgs : vecCommands) {
         const CRun run = Tool(vecArgs);
         ASSERT_EQ(run.nExit, 0) << vecArgs[0] << ": " << run.strErr;
     }
     ExpectTheHostHoldsTheLock();
+    // The reading commands read what the host saved.
+    const CRun list = Tool({"list"});
+    EXPECT_EQ(list.nExit, 0);
+    EXPECT_NE(list.strOut.find("1   C 2030-01-07 09:00\n"), std::string::npos) << list.strOut;
+    EXPECT_NE(list.strOut.find("2 * B monthly 2030-01-15 09:00\n      Day 15 of every month at 09:00, 4 times\n"),
+              std::string::npos)
+        << list.strOut;
+    EXPECT_EQ(Tool({"next", "2", "--count", "2"}).strOut, "2030-01-15 09:00\n2030-02-15 09:00\n");
     const auto fnCheck = [&](const char* pszWhen) {
         SCOPED_TRACE(pszWhen);
         const nlohmann::json j = Export();
         ASSERT_EQ(Names(j), (std::vector<std::string>{"C", "B monthly", "Copy of B monthly"}));
         EXPECT_EQ(j[0]["active"], false);
+        EXPECT_EQ(j[2]["active"], true);
         EXPECT_EQ(j[1]["recurrence"], 4);
         EXPECT_EQ(j[1]["monthlyDay"], 15);
         EXPECT_EQ(j[1]["endAfterCount"], 4);
