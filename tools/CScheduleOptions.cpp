@@ -380,10 +380,10 @@ CResult<CScheduleOptions> CScheduleOptions::Parse(const std::vector<std::string>
     if (raw.Has("--body")) opt.optBody = raw.Value("--body");
     if (raw.Has("--body-file")) opt.optBodyFile = raw.Value("--body-file");
     if (raw.Has("--eml")) opt.strEml = raw.Value("--eml");
-    const bool bParts = !opt.vecTo.empty() || !opt.vecCc.empty() || !opt.vecBcc.empty() || opt.optSubject ||
-                        opt.optBody || opt.optBodyFile;
-    opt.bMessage = bParts || raw.Has("--eml") || !opt.vecAttach.empty();
-    if (raw.Has("--eml") && bParts) return CProblem("--eml: does not go with --to, --cc, --bcc, --subject or --body");
+    const bool bFields = !opt.vecTo.empty() || !opt.vecCc.empty() || !opt.vecBcc.empty() || opt.optSubject ||
+                         opt.optBody || opt.optBodyFile;
+    opt.bMessage = bFields || raw.Has("--eml") || !opt.vecAttach.empty();
+    if (raw.Has("--eml") && bFields) return CProblem("--eml: does not go with --to, --cc, --bcc, --subject or --body");
     if (opt.optBody && opt.optBodyFile) return CProblem("--body: does not go with --body-file");
     if (bAdd && !opt.bMessage)
         return CProblem("a new task needs its message: --eml FILE, or --to, --subject and --body");
