@@ -2,11 +2,14 @@
 
 #include <QApplication>
 #include <iostream>
+#include <sstream>
 
 #include "CHostProtocol.h"
 #include "CSendEmailDlg.h"
 #include "CTaskJson.h"
+#include "CTaskListEdit.h"
 #include "CTaskListServer.h"
+#include "SendTask.h"
 #include "SharedState.h"
 
 namespace {
@@ -53,11 +56,36 @@ json Import(const CTaskListCommands::CContext& ctx, const json& jRequest) {
     return j;
 }
 
+// One change to one task, by the rules the tool follows without a host.
+json Edit(const CTaskListCommands::CContext& ctx, const json& jRequest) {
+    const auto rCodec = TaskListCodec();
+    if (!rCodec) return CTaskListServer::Refused({rCodec.Problem()});
+    CTaskList* pList = ctx.fnTaskList();
+    if (!pList) return CTaskListServer::Refused({"the add-in has no task list"});
+    const CTaskListEdit::CContext edit{ctx.strDataDir, g_pClock ? g_pClock->Now() : std::time(nullptr), *rCodec,
+                                       ctx.fnSend};
+    const auto rDone = CTaskListEdit::ApplyAndSave(*pList, jRequest, edit, ctx.fnSave);
+    if (!rDone) {
+        std::vector<std::string> vecProblems;
+        std::string strLine;
+        for (std::istringstream in(rDone.Problem()); std::getline(in, strLine);) vecProblems.push_back(strLine);
+        return CTaskListServer::Refused(std::move(vecProblems));
+    }
+    json j = CTaskListServer::Ok();
+    j[CHostProtocol::kIndex] = rDone->nIndex + 1;
+    j[CHostProtocol::kTask] = CTaskJson::ToJson(rDone->task);
+    return j;
+}
+
 }  // namespace
 
 void CTaskListCommands::AddTo(CTaskListServer& server, CContext ctx) {
     server.AddHandler(CHostProtocol::kPing, false, [ctx](const json&) { return Ping(ctx); });
     server.AddHandler(CHostProtocol::kImport, true, [ctx](const json& j) { return Import(ctx, j); });
+    for (const char* pszCommand :
+         {CHostProtocol::kAdd, CHostProtocol::kSet, CHostProtocol::kRemove, CHostProtocol::kEnable,
+          CHostProtocol::kDisable, CHostProtocol::kCopy, CHostProtocol::kMove, CHostProtocol::kSendNow})
+        server.AddHandler(pszCommand, true, [ctx](const json& j) { return Edit(ctx, j); });
 }
 
 std::unique_ptr<CTaskListServer> CTaskListCommands::ForSharedList() {
@@ -72,7 +100,8 @@ std::unique_ptr<CTaskListServer> CTaskListCommands::ForSharedList() {
 }
 
 void CTaskListCommands::Serve(CTaskListServer& server) {
-    AddTo(server, {[] { return g_pTaskList; }, SaveSharedTaskList, TaskListPath()});
+    AddTo(server, {[] { return g_pTaskList; }, SaveSharedTaskList, TaskListPath(), g_strDataDir,
+                   [](const CTaskItem& task) { SendTask(g_spApplication, task); }});
     if (!QCoreApplication::instance()) {
         std::cerr << "Quillory: the quillory tool cannot reach this add-in: the host has no event loop\n";
         return;

@@ -9,15 +9,19 @@
 class CTaskListServer;
 
 // The commands the add-in answers for the quillory tool: "ping" (read-only:
-// the host's pid, the number of tasks, the file) and "import" (replaces the
-// whole list after the same checks the tool makes; a refused import changes
-// nothing). A later writing command is one more handler here.
+// the host's pid, the number of tasks, the file), "import" (replaces the
+// whole list after the same checks the tool makes) and the changes to one
+// task that CTaskListEdit applies (add, set, remove, enable, disable, copy,
+// move, send-now). A refused command changes nothing. A later writing
+// command is one more handler here.
 class CTaskListCommands {
 public:
     struct CContext {
         std::function<CTaskList*()> fnTaskList;  // null when the add-in has none
         std::function<CResult<>()> fnSave;       // saves the list
         std::string strTaskFile;
+        std::string strDataDir;                        // where templates live, ending with '/'
+        std::function<void(const CTaskItem&)> fnSend;  // sends one occurrence (send-now)
     };
     static void AddTo(CTaskListServer& server, CContext ctx);
 

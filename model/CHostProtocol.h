@@ -8,7 +8,13 @@
 // and reads one JSON object on one line:
 //   {"ok": true, "pid": 4711, "tasks": 3}
 //   {"ok": false, "pid": 4711, "problems": ["task 2: minuteInterval: must be at least 1, not 0"]}
-// A refused request has changed nothing.
+// A refused request has changed nothing. The commands that change one task
+// name it by "task", its index from 1 or its exact name, and are applied by
+// CTaskListEdit to the list as it stands when they arrive:
+//   {"command": "set", "task": "Weekly report", "changes": {"endKind": 1, "endAfterCount": 5}}
+//   {"command": "move", "task": "3", "to": "first"}
+// and answered with where the task stands then and what it holds:
+//   {"ok": true, "pid": 4711, "index": 3, "task": { ...as exported... }}
 class CHostProtocol {
 public:
     static constexpr const char* kCommand = "command";
@@ -18,8 +24,23 @@ public:
     static constexpr const char* kTasks = "tasks";  // import: the list; answers: how many the list holds
     static constexpr const char* kFile = "file";    // ping: the task list file the host saves to
 
+    static constexpr const char* kTask = "task";          // the task a change is for; answers: it, as it is now
+    static constexpr const char* kIndex = "index";        // answers: where that task stands, from 1 (0: removed)
+    static constexpr const char* kChanges = "changes";    // add, set: task members by their exported keys
+    static constexpr const char* kTemplate = "template";  // add, set: a new template written into the data folder
+    static constexpr const char* kTo = "to";              // move: "up", "down", "first", "last" or a place from 1
+    static constexpr const char* kNow = "now";  // optional: the present, in seconds since the epoch, for the schedule
+
     static constexpr const char* kPing = "ping";      // read-only: pid, tasks, file
     static constexpr const char* kImport = "import";  // replaces the whole list
+    static constexpr const char* kAdd = "add";        // a new task at the end, as the options sheet makes one
+    static constexpr const char* kSet = "set";        // changes a task and works out its next sending time again
+    static constexpr const char* kRemove = "remove";  // removes a task and its template
+    static constexpr const char* kEnable = "enable";
+    static constexpr const char* kDisable = "disable";
+    static constexpr const char* kCopy = "copy";         // a copy at the end, with a copy of its template
+    static constexpr const char* kMove = "move";         // another place in the list
+    static constexpr const char* kSendNow = "send-now";  // one occurrence more, now, counted as a sending
 
     // A longer request is refused unread: no task list comes near it.
     static constexpr size_t kMaxLine = 64u << 20;

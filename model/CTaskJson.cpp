@@ -110,6 +110,7 @@ void TaskFromJson(const json& j, CTaskItem& t, CReader& r) {
         {"attachments",
          [&](const json& v, const std::string& k) {
              if (!v.is_array()) return r.Problem(k, "expected an array of strings");
+             t.m_arrAttachments.RemoveAll();  // a change replaces the entries
              for (const auto& e : v) {
                  if (!e.is_string()) return r.Problem(k, "expected an array of strings");
                  t.m_arrAttachments.Add(e.get<std::string>());
@@ -231,4 +232,11 @@ void CTaskJson::FromJson(const json& j, CTaskList& list, std::vector<std::string
         for (const auto& p : vecChecked) r.Problem(p.strField, p.strText);
         list.Add(t);
     }
+}
+
+void CTaskJson::Overlay(const json& jChanges, CTaskItem& task, std::vector<std::string>& vecProblems,
+                        const std::string& strWhere) {
+    CReader r(vecProblems, strWhere);
+    if (!jChanges.is_object()) return r.Problem("(changes)", "expected an object");
+    TaskFromJson(jChanges, task, r);
 }

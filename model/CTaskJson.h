@@ -23,4 +23,9 @@ public:
     // out or 0 is filled in from its date.
     static void FromJson(const nlohmann::ordered_json& j, CTaskList& list, std::vector<std::string>& vecProblems,
                          const CTextCodec& codec);
+    // Sets the members jChanges names, by the keys ToJson gives them, and
+    // keeps every other; a key that cannot be read is a problem as in
+    // FromJson, "strWhere: key: what". Nothing is checked beyond the types.
+    static void Overlay(const nlohmann::ordered_json& jChanges, CTaskItem& task, std::vector<std::string>& vecProblems,
+                        const std::string& strWhere);
 };

@@ -85,7 +85,8 @@ TEST_F(CliTest, ListShowsIndexActiveNameAndNextTime) {
     ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, Sample(), codec).Problem(), "");
     CRun r = Run("list " + FileArg());
     EXPECT_EQ(r.nExit, 0) << r.strErr;
-    EXPECT_EQ(r.strOut, "1 * Weekly report \xC3\xA9 2025-03-10 09:00\n2   Done Completed\n");
+    EXPECT_EQ(r.strOut.substr(0, r.strOut.find('\n')), "1 * Weekly report \xC3\xA9 2025-03-10 09:00");
+    EXPECT_NE(r.strOut.find("\n2   Done Completed\n"), std::string::npos) << r.strOut;
 }
 
 TEST_F(CliTest, MissingFileIsAnEmptyList) {
@@ -448,7 +449,8 @@ TEST_F(CliTest, ListAndExportOfADamagedFileShowTheReadableTasksAndExitWith2) {
         .write(reinterpret_cast<const char*>(v.data()), static_cast<std::streamsize>(v.size()));
     CRun r = Run("list " + FileArg());
     EXPECT_EQ(r.nExit, 2);
-    EXPECT_EQ(r.strOut, "1 * Weekly report \xC3\xA9 2025-03-10 09:00\n2   Done Completed\n");
+    EXPECT_EQ(r.strOut.substr(0, r.strOut.find('\n')), "1 * Weekly report \xC3\xA9 2025-03-10 09:00");
+    EXPECT_NE(r.strOut.find("\n2   Done Completed\n"), std::string::npos) << r.strOut;
     EXPECT_EQ(r.strErr,
               "quillory: " + m_strFile + ": task 3: record length 2000000 out of range (2 of 3 tasks readable)\n");
 

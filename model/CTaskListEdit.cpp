@@ -1,0 +1,302 @@
+#include "CTaskListEdit.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "CHostProtocol.h"
+#include "CSchedule.h"
+#include "CTaskArgument.h"
+#include "CTaskCheck.h"
+#include "CTaskJson.h"
+#include "CTemplateName.h"
+#include "TaskTime.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using json = CTaskListEdit::json;
+using COutcome = CTaskListEdit::COutcome;
+using CContext = CTaskListEdit::CContext;
+
+std::string Trimmed(const std::string& str) {
+    const char* pszBlank = " \t\r\n\v\f";
+    const size_t nFirst = str.find_first_not_of(pszBlank);
+    if (nFirst == std::string::npos) return {};
+    return str.substr(nFirst, str.find_last_not_of(pszBlank) - nFirst + 1);
+}
+
+std::string Lines(const std::vector<std::string>& vec) {
+    std::string str;
+    for (const auto& s : vec) str += (str.empty() ? "" : "\n") + s;
+    return str;
+}
+
+// Whether another task than nSelf uses strPath as its template.
+bool TakenByOther(const CTaskList& list, int nSelf, const std::string& strPath) {
+    for (int i = 0; i < list.GetSize(); ++i)
+        if (i != nSelf && list[i].m_strTemplateFile == strPath) return true;
+    return false;
+}
+
+// A template the list no longer needs, where it is ours to remove: in the
+// data folder and used by no task left.
+std::string Unused(const CTaskList& list, const std::string& strDataDir, const std::string& strPath) {
+    if (!CTemplateName::IsInside(strDataDir, strPath) || TakenByOther(list, -1, strPath)) return {};
+    return strPath;
+}
+
+// The options sheet's checks of a task about to be scheduled, in the
+// sheet's order; nSelf is the task's own index (-1 for a new one).
+std::vector<std::string> SheetProblems(const CTaskList& list, CTaskItem& task, int nSelf, time_t tNow,
+                                       const CTextCodec& codec) {
+    std::vector<CTaskCheck::CProblem> vecChecks;
+    CTaskCheck::CheckRecurrence(task, vecChecks);
+    CTaskCheck::CheckEnd(task, vecChecks);
+    CTaskCheck::CheckFlags(task, vecChecks);
+    CTaskCheck::CheckDates(task, vecChecks);
+    if (vecChecks.empty()) CTaskCheck::CheckCalendar(task, vecChecks);
+    std::vector<std::string> vec;
+    for (const auto& p : vecChecks) vec.push_back(p.strField + ": " + p.strText);
+    if (!vec.empty()) return vec;
+
+    const TaskDateTime& s = task.m_dtStart;
+    const auto rStart = TaskTime::ToAbsolute(s.nYear, s.nMonth, s.nDay, s.nHour, s.nMinute, s.nSecond);
+    if (!rStart) return {"start: " + rStart.Problem()};
+    if (nSelf < 0 && *rStart <= tNow)
+        vec.push_back("start: Please change the starting date and time later than the current time.");
+    if (task.EndKind() == EEndKind::EndDate) {
+        const auto rEnd = TaskTime::EndOfDay(task.m_dtEnd);
+        if (!rEnd) vec.push_back("end: " + rEnd.Problem());
+        else if (*rEnd <= *rStart) vec.push_back("end: Please change the end date later than the starting time.");
+    }
+    task.m_strTaskName = Trimmed(task.m_strTaskName);
+    if (task.m_strTaskName.empty()) vec.push_back("taskName: Please enter the task name.");
+    for (int i = 0; i < list.GetSize(); ++i)
+        if (i != nSelf && list[i].m_strTaskName == task.m_strTaskName && !task.m_strTaskName.empty())
+            vec.push_back("taskName: The task name already exists, please change it.");
+    if (vec.empty()) {
+        CTaskCheck::CheckSize(task, codec, vecChecks);
+        for (const auto& p : vecChecks) vec.push_back(p.strField + ": " + p.strText);
+    }
+    return vec;
+}
+
+// Where a new template for task goes: named from the task and the present,
+// never over a file or another task's template.
+CResult<std::string> NewTemplatePath(const CTaskList& list, int nSelf, const CTaskItem& task, const CContext& ctx,
+                                     time_t tNow) {
+    const std::string strName = CTemplateName::FileName(task.m_strTaskName, TaskTime::FromAbsolute(tNow));
+    return CTemplateName::UniquePath(ctx.strDataDir, strName,
+                                     [&](const std::string& strPath) { return TakenByOther(list, nSelf, strPath); });
+}
+
+// The written template of an add or set, which must lie in the data folder:
+// a request must not move any other file.
+CResult<std::string> PendingTemplate(const json& jRequest, const CContext& ctx) {
+    const auto it = jRequest.find(CHostProtocol::kTemplate);
+    if (it == jRequest.end()) return std::string();
+    if (!it->is_string()) return CProblem("template: expected a path");
+    const std::string strPath = it->get<std::string>();
+    std::error_code ec;
+    if (!CTemplateName::IsInside(ctx.strDataDir, strPath) || !fs::is_regular_file(fs::symlink_status(strPath, ec)))
+        return CProblem("template: " + strPath + " is no file in " + ctx.strDataDir);
+    return strPath;
+}
+
+// Add and set: the changes on base, checked and scheduled as the sheet does.
+CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext& ctx, time_t tNow, int nSelf,
+                           CTaskItem task) {
+    std::vector<std::string> vecProblems;
+    const auto itChanges = jRequest.find(CHostProtocol::kChanges);
+    if (itChanges != jRequest.end())
+        CTaskJson::Overlay(*itChanges, task, vecProblems, jRequest[CHostProtocol::kCommand].get<std::string>());
+    if (!vecProblems.empty()) return CProblem(Lines(vecProblems));
+    QUILLORY_TRY_VALUE(const std::string strPending, PendingTemplate(jRequest, ctx));
+    if (nSelf < 0 && strPending.empty()) return CProblem("template: a new task needs its message");
+    std::string strPlaced;
+    if (!strPending.empty()) {
+        // Measured with the path it is about to get, as the sheet does.
+        task.m_strTaskName = Trimmed(task.m_strTaskName);
+        QUILLORY_TRY_VALUE(strPlaced, NewTemplatePath(list, nSelf, task, ctx, tNow));
+        task.m_strTemplateFile = strPlaced;
+    }
+    if (nSelf < 0) task.m_dtLastSent.Empty();
+    vecProblems = SheetProblems(list, task, nSelf, tNow, *ctx.pCodec);
+    if (!vecProblems.empty()) return CProblem(Lines(vecProblems));
+    const CFixedClock clock(tNow);
+    QUILLORY_TRY(CSchedule(clock).ScheduleAnew(task, nSelf < 0, tNow));
+
+    COutcome outcome;
+    if (!strPlaced.empty()) {
+        std::error_code ec;
+        fs::rename(strPending, strPlaced, ec);
+        if (ec) return CProblem("template: cannot move " + strPending + " to " + strPlaced + ": " + ec.message());
+        outcome.strPlacedFrom = strPending;
+        outcome.strPlacedTo = strPlaced;
+        if (nSelf >= 0)
+            outcome.strRemoveAfterSave = list[nSelf].m_strTemplateFile;  // checked once the list holds the new one
+    }
+    if (nSelf < 0) {
+        outcome.nIndex = list.Add(task);
+    } else {
+        list.SetAt(nSelf, task);
+        outcome.nIndex = nSelf;
+    }
+    outcome.task = task;
+    if (!outcome.strRemoveAfterSave.empty())
+        outcome.strRemoveAfterSave = Unused(list, ctx.strDataDir, outcome.strRemoveAfterSave);
+    return outcome;
+}
+
+// The copy the Email Manager makes: "Copy of" the name, the template copied
+// beside its own with ".oft" added. Where the name is another task's, " (2)",
+// " (3)", ... follows, as names stay unique; where the file name is taken,
+// the next free one, so no file and no other task's template is written over.
+CResult<COutcome> Copy(CTaskList& list, int nIndex) {
+    CTaskItem copy = list[nIndex];
+    const std::string& strSource = list[nIndex].m_strTemplateFile;
+    const std::string strName = "Copy of " + copy.m_strTaskName;
+    copy.m_strTaskName = strName;
+    for (int n = 2; std::any_of(list.begin(), list.end(),
+                                [&](const CTaskItem& t) { return t.m_strTaskName == copy.m_strTaskName; });
+         ++n)
+        copy.m_strTaskName = strName + " (" + std::to_string(n) + ")";
+    std::string strTarget = strSource + ".oft";
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(strTarget, ec)) || TakenByOther(list, -1, strTarget)) {
+        const fs::path target(strTarget);
+        QUILLORY_TRY_VALUE(strTarget, CTemplateName::UniquePath(
+                                          target.parent_path().string() + "/", target.filename().string(),
+                                          [&](const std::string& strPath) { return TakenByOther(list, -1, strPath); }));
+    }
+    if (!fs::copy_file(strSource, strTarget, fs::copy_options::none, ec))
+        return CProblem("templateFile: cannot copy " + strSource + ": " + ec.message());
+    copy.m_strTemplateFile = strTarget;
+    COutcome outcome;
+    outcome.strCopied = strTarget;
+    outcome.nIndex = list.Add(copy);
+    outcome.task = copy;
+    return outcome;
+}
+
+CResult<COutcome> Move(CTaskList& list, int nIndex, const json& jRequest) {
+    const auto it = jRequest.find(CHostProtocol::kTo);
+    const std::string strTo = it != jRequest.end() && it->is_string() ? it->get<std::string>() : std::string();
+    const int nLast = list.GetSize() - 1;
+    int nTarget = -1;
+    if (strTo == "up") nTarget = std::max(nIndex - 1, 0);
+    else if (strTo == "down") nTarget = std::min(nIndex + 1, nLast);
+    else if (strTo == "first") nTarget = 0;
+    else if (strTo == "last") nTarget = nLast;
+    else if (!strTo.empty() && strTo.size() < 10 && strTo.find_first_not_of("0123456789") == std::string::npos)
+        nTarget = std::stoi(strTo) - 1;
+    if (nTarget < 0 || nTarget > nLast)
+        return CProblem("to: must be up, down, first, last or a place from 1 to " + std::to_string(nLast + 1) +
+                        ", not \"" + strTo + "\"");
+    // Step by step, so that every task keeps its identity for whoever holds it.
+    for (int i = nIndex; i < nTarget; ++i) list.MoveDown(i);
+    for (int i = nIndex; i > nTarget; --i) list.MoveUp(i);
+    return COutcome{nTarget, list[nTarget], {}, {}, {}, {}};
+}
+
+// One occurrence more, now, counted as the sender counts a sending: the
+// count goes up and now is the last sending. A next sending time still
+// ahead stays, unless the count has reached the end: the extra message
+// takes no regular one's place. One due now or overdue is the occurrence
+// just sent, and the next is worked out from now.
+CResult<COutcome> SendNow(CTaskList& list, int nIndex, const CContext& ctx, time_t tNow) {
+    if (!ctx.fnSend) return CProblem("a running host is needed to send");
+    const CTaskList::Id nId = list.IdAt(nIndex);
+    const CTaskItem sent = list[nIndex];
+    ctx.fnSend(sent);
+    // A send can run the event loop, in which the list may change.
+    const int nNow = list.IndexOf(nId);
+    if (nNow < 0) return CProblem("the task was removed while it was being sent");
+    CTaskItem task = list[nNow];
+    const CFixedClock clock(tNow);
+    const CSchedule schedule(clock);
+    QUILLORY_TRY_VALUE(const time_t tMinute, schedule.NowMinute());
+    ++task.m_nOccurrenceCount;
+    CSchedule::SetLastSent(task, tMinute);
+    bool bAhead = false;
+    if (task.m_dtNextSending.IsSet()) {
+        QUILLORY_TRY_VALUE(const time_t tNext, TaskTime::ToAbsolute(task.m_dtNextSending));
+        bAhead = tNext > tMinute;
+        if (bAhead) {
+            QUILLORY_TRY_VALUE(const bool bEnded, CSchedule::IsTaskEnded(task, tNext));
+            if (bEnded) task.m_dtNextSending.Empty();
+        }
+    }
+    if (!bAhead) QUILLORY_TRY(schedule.CalcNextSending(task));
+    list.SetAt(nNow, task);
+    return COutcome{nNow, task, {}, {}, {}, {}};
+}
+
+}  // namespace
+
+bool CTaskListEdit::IsEdit(const std::string& strCommand) {
+    for (const char* psz :
+         {CHostProtocol::kAdd, CHostProtocol::kSet, CHostProtocol::kRemove, CHostProtocol::kEnable,
+          CHostProtocol::kDisable, CHostProtocol::kCopy, CHostProtocol::kMove, CHostProtocol::kSendNow})
+        if (strCommand == psz) return true;
+    return false;
+}
+
+CResult<COutcome> CTaskListEdit::Apply(CTaskList& list, const json& jRequest, const CContext& ctx) {
+    if (!jRequest.is_object() || !jRequest.contains(CHostProtocol::kCommand) ||
+        !jRequest[CHostProtocol::kCommand].is_string())
+        return CProblem("command: missing");
+    const std::string strCommand = jRequest[CHostProtocol::kCommand];
+    if (!IsEdit(strCommand)) return CProblem("command: unknown: " + strCommand);
+    if (!ctx.pCodec) return CProblem("the task list's code page is unknown");
+    time_t tNow = ctx.tNow;
+    if (const auto it = jRequest.find(CHostProtocol::kNow); it != jRequest.end()) {
+        if (!it->is_number_integer()) return CProblem("now: expected seconds since the epoch");
+        tNow = it->get<time_t>();
+    }
+    if (strCommand == CHostProtocol::kAdd) {
+        CTaskItem task;  // the new task the sheet starts from
+        task.m_bActive = 1;
+        task.m_bSendOverdue = 1;
+        task.m_nEndKind = CodeOf(EEndKind::NoEnd);
+        return Schedule(list, jRequest, ctx, tNow, -1, task);
+    }
+    const auto itTask = jRequest.find(CHostProtocol::kTask);
+    if (itTask == jRequest.end() || !itTask->is_string()) return CProblem("task: expected an index or a name");
+    QUILLORY_TRY_VALUE(const int nIndex, CTaskArgument::Find(list, itTask->get<std::string>()));
+
+    if (strCommand == CHostProtocol::kSet) return Schedule(list, jRequest, ctx, tNow, nIndex, list[nIndex]);
+    if (strCommand == CHostProtocol::kCopy) return Copy(list, nIndex);
+    if (strCommand == CHostProtocol::kMove) return Move(list, nIndex, jRequest);
+    if (strCommand == CHostProtocol::kSendNow) return SendNow(list, nIndex, ctx, tNow);
+    if (strCommand == CHostProtocol::kRemove) {
+        COutcome outcome{-1, list[nIndex], {}, {}, {}, {}};
+        list.RemoveAt(nIndex);
+        outcome.strRemoveAfterSave = Unused(list, ctx.strDataDir, outcome.task.m_strTemplateFile);
+        return outcome;
+    }
+    CTaskItem task = list[nIndex];
+    task.m_bActive = strCommand == CHostProtocol::kEnable ? 1 : 0;
+    list.SetAt(nIndex, task);
+    return COutcome{nIndex, task, {}, {}, {}, {}};
+}
+
+CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const json& jRequest, const CContext& ctx,
+                                              const std::function<CResult<>()>& fnSave) {
+    const CTaskList before = list;
+    QUILLORY_TRY_VALUE(COutcome outcome, Apply(list, jRequest, ctx));
+    std::error_code ec;
+    if (const auto rSaved = fnSave(); !rSaved) {
+        // Element by element, so that whoever caches the list sees it change.
+        list.RemoveAll();
+        for (const CTaskItem& task : before) list.Add(task);
+        if (!outcome.strPlacedTo.empty()) fs::rename(outcome.strPlacedTo, outcome.strPlacedFrom, ec);
+        if (!outcome.strCopied.empty()) fs::remove(outcome.strCopied, ec);
+        return CProblem(rSaved.Problem() + "; the task list is left as it was");
+    }
+    // The list no longer names it; a file left over harms nobody.
+    if (!outcome.strRemoveAfterSave.empty()) fs::remove(outcome.strRemoveAfterSave, ec);
+    return outcome;
+}

@@ -1,0 +1,135 @@
+// `quillory add` and the real options sheet, given the same settings at the
+// same present in the same zone, store the same schedule: every recurrence
+// field, the start, the end and the first sending time.
+#include <filesystem>
+
+#include "COptionsTestBase.h"
+#include "CTaskListFile.h"
+#include "CTextCodec.h"
+#include "ShellRun.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// One setting, as the sheet's controls take it and as the tool's options.
+struct CStep {
+    enum EAction { kClick, kType, kSelect } eAction;
+    int nId;
+    std::string strText;
+    int nIndex = 0;
+};
+CStep ClickOn(int nId) { return {CStep::kClick, nId, {}}; }
+CStep TypeInto(int nId, const char* pszText) { return {CStep::kType, nId, pszText}; }
+CStep SelectIn(int nId, int nIndex) { return {CStep::kSelect, nId, {}, nIndex}; }
+
+struct CCase {
+    const char* pszName;
+    QDate dateStart;
+    QTime timeStart;
+    std::vector<CStep> vecSteps;
+    std::vector<std::string> vecArgs;
+};
+
+const CCase kCases[] = {
+    {"Once", QDate(2024, 6, 8), QTime(8, 15), {}, {"--once", "--start", "2024-06-08 08:15"}},
+    {"EveryNinetyMinutes",
+     QDate(2024, 6, 7),
+     QTime(23, 30),
+     {ClickOn(219), TypeInto(240, "90")},
+     {"--every-minutes", "90", "--start", "2024-06-07 23:30"}},
+    {"EveryWeekendDay",
+     QDate(2024, 6, 10),
+     QTime(9, 0),
+     {ClickOn(11005), ClickOn(1006), SelectIn(1109, 2)},
+     {"--daily", "--kind", "weekend-day", "--start", "2024-06-10 09:00"}},
+    {"EveryOtherWeekOnMondayAndThursday",
+     QDate(2024, 6, 7),
+     QTime(11, 0),
+     {ClickOn(1106), TypeInto(1052, "2"), ClickOn(1216), ClickOn(1019)},
+     {"--weekly", "--interval", "2", "--days", "mon,thu", "--start", "2024-06-07 11:00"}},
+    {"ThirdWeekOfTheMonthOnTuesday",
+     QDate(2024, 6, 7),
+     QTime(17, 45),
+     {ClickOn(1106), ClickOn(1051), SelectIn(1054, 1), ClickOn(1217)},
+     {"--weekly", "--week-of-month", "3", "--days", "tue", "--start", "2024-06-07 17:45"}},
+    {"Day31EveryTwoMonthsEndingAfterFour",
+     QDate(2024, 6, 7),
+     QTime(18, 0),
+     {ClickOn(1107), TypeInto(1055, "31"), TypeInto(1013, "2"), ClickOn(1040), TypeInto(1042, "4")},
+     {"--monthly", "--day", "31", "--interval", "2", "--end-after", "4", "--start", "2024-06-07 18:00"}},
+    {"LastFridayEveryThreeMonths",
+     QDate(2024, 6, 7),
+     QTime(16, 30),
+     {ClickOn(1107), ClickOn(1219), SelectIn(1057, 4), SelectIn(1058, 10), TypeInto(1215, "3")},
+     {"--monthly", "--ordinal", "last", "--kind", "friday", "--interval", "3", "--start", "2024-06-07 16:30"}},
+    {"YearlyOnTheTwentyNinthOfFebruary",
+     QDate(2024, 6, 7),
+     QTime(16, 0),
+     {ClickOn(1208), SelectIn(1014, 1), TypeInto(1012, "29")},
+     {"--yearly", "--month", "feb", "--day", "29", "--start", "2024-06-07 16:00"}},
+    {"SecondWeekdayOfOctober",
+     QDate(2024, 6, 7),
+     QTime(12, 0),
+     {ClickOn(1208), ClickOn(1011), SelectIn(1016, 1), SelectIn(1017, 1), SelectIn(1018, 9)},
+     {"--yearly", "--ordinal", "second", "--kind", "weekday", "--month", "oct", "--start", "2024-06-07 12:00"}},
+};
+
+class AddLikeTheSheetTest : public COptionsTestBase, public ::testing::WithParamInterface<const char*> {
+protected:
+    void Do(const CStep& step) {
+        switch (step.eAction) {
+            case CStep::kClick: return Click(step.nId);
+            case CStep::kType: return Type(step.nId, step.strText);
+            case CStep::kSelect: return Select(step.nId, step.nIndex);
+        }
+    }
+    // The task the tool stores for these options, at the sheet's present.
+    CTaskItem ToolTask(const CCase& c) {
+        const std::string strFile = m_dir / "tool/emails.dat";
+        fs::remove_all(m_dir / "tool");
+        std::string strCmd = "TZ=" + std::string(GetParam()) + " XDG_RUNTIME_DIR=" + ShellQuoted(m_dir / "tool") + " " +
+                             ShellQuoted(QUILLORY_CLI) + " add --file " + ShellQuoted(strFile) +
+                             " --codepage UTF-8 --now '2024-06-07 10:00' --to rita@example.com --subject " +
+                             ShellQuoted(c.pszName) + " --body b";
+        for (const std::string& str : c.vecArgs) strCmd += " " + ShellQuoted(str);
+        const CShellRun r = RunShell(strCmd + " 2> " + ShellQuoted(m_dir / "err"), m_dir / "err");
+        EXPECT_EQ(r.nExit, 0) << r.strErr;
+        CTaskList list;
+        EXPECT_EQ(CTaskListFile::LoadTaskList(strFile, list, CTextCodec::Open("UTF-8").Value()).Problem(), "");
+        return list.GetSize() == 1 ? list[0] : CTaskItem();
+    }
+};
+
+// The fields that make the schedule; the texts, the attachments and an end
+// date the end kind does not use may differ.
+void ExpectSameSchedule(CTaskItem sheet, CTaskItem tool) {
+    for (CTaskItem* p : {&sheet, &tool}) {
+        p->m_strTaskName.clear();
+        p->m_strTemplateFile.clear();
+        p->m_arrAttachments.RemoveAll();
+        if (p->EndKind() != EEndKind::EndDate) p->m_dtEnd = TaskDate{};
+    }
+    EXPECT_EQ(TaskTime::Format(tool.m_dtNextSending), TaskTime::Format(sheet.m_dtNextSending));
+    EXPECT_TRUE(tool == sheet) << "stored fields differ";
+}
+
+}  // namespace
+
+TEST_P(AddLikeTheSheetTest, TheToolStoresWhatTheSheetStores) {
+    SetZone(GetParam());
+    m_clock.Set(Local(2024, 6, 7, 10, 0, 0));
+    for (const CCase& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        OpenNew(c.pszName);
+        SetStart(c.dateStart, c.timeStart);
+        for (const CStep& step : c.vecSteps) Do(step);
+        ASSERT_TRUE(Schedule()) << (Texts().empty() ? "" : Texts().back());
+        ExpectSameSchedule(m_pDlg->GetTask(), ToolTask(c));
+        m_pDlg.reset();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, AddLikeTheSheetTest,
+                         ::testing::Values("Europe/Berlin", "America/New_York", "Australia/Lord_Howe"),
+                         [](const auto& info) { return ZoneTestName(info.param); });

@@ -1,0 +1,283 @@
+// One change to one task of a list, by the rules the add-in and the tool
+// share: applied to the list as it stands, with the template files moved,
+// copied and removed only where they are the list's own, and nothing
+// changed when the change is refused or the list cannot be saved.
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "CTaskListEdit.h"
+#include "CTempDir.h"
+#include "CTextCodec.h"
+#include "ResultValue.h"
+#include "TaskNames.h"
+#include "TaskTime.h"
+#include "ZoneGuard.h"
+
+namespace fs = std::filesystem;
+using json = nlohmann::ordered_json;
+
+namespace {
+
+class TaskListEditTest : public ::testing::Test {
+protected:
+    TaskListEditTest() {
+        for (const char* psz : {"a", "b", "c", "d"}) m_list.Add(Task(psz));
+        m_ctx.strDataDir = m_dir.Path() + "/";
+        m_ctx.tNow = ValueOf(TaskTime::ToAbsolute(2027, 1, 4, 10, 0, 30));  // a Monday
+        m_ctx.pCodec = &m_codec;
+    }
+
+    // A weekly task on Monday 09:00, started 2027-01-04, with its template in the data folder.
+    CTaskItem Task(const std::string& strName) {
+        CTaskItem t;
+        t.m_bActive = 1;
+        t.m_strTaskName = strName;
+        t.m_strTemplateFile = m_dir / (strName + ".oft");
+        CTempDir::WriteFile(t.m_strTemplateFile, "Subject: " + strName + "\n\nbody\n");
+        t.m_nRecurrence = 3;
+        t.m_nWeeklyInterval = 1;
+        t.m_nEndKind = 0;
+        t.m_dtStart = {2027, 1, 4, 2, 9, 0, 0};
+        t.m_dtNextSending = {2027, 1, 11, 2, 9, 0, 1};
+        return t;
+    }
+    CResult<CTaskListEdit::COutcome> Apply(const json& j) { return CTaskListEdit::Apply(m_list, j, m_ctx); }
+    std::string Pending(const std::string& strName = ".pending.oft") {
+        const std::string strPath = m_dir / strName;
+        CTempDir::WriteFile(strPath, "Subject: new\n\nbody\n");
+        return strPath;
+    }
+
+    CZoneGuard m_zone{"America/New_York"};
+    CTempDir m_dir;
+    CTextCodec m_codec = CTextCodec::Open("UTF-8").Value();
+    CTaskList m_list;
+    CTaskListEdit::CContext m_ctx;
+};
+
+}  // namespace
+
+TEST_F(TaskListEditTest, MoveKeepsEachTaskWithItsIdentity) {
+    const CTaskList::Id nIdOfD = m_list.IdAt(3);
+    const struct {
+        const char *pszTask, *pszTo;
+        std::vector<std::string> vecAfter;
+        int nIndex;
+    } arrSteps[] = {
+        {"d", "first", {"d", "a", "b", "c"}, 0}, {"d", "up", {"d", "a", "b", "c"}, 0},
+        {"1", "3", {"a", "b", "d", "c"}, 2},     {"a", "last", {"b", "d", "c", "a"}, 3},
+        {"a", "down", {"b", "d", "c", "a"}, 3},  {"c", "up", {"b", "c", "d", "a"}, 1},
+    };
+    for (const auto& step : arrSteps) {
+        const auto r = Apply({{"command", "move"}, {"task", step.pszTask}, {"to", step.pszTo}});
+        ASSERT_TRUE(r) << r.Problem();
+        EXPECT_EQ(TaskNames(m_list), step.vecAfter) << step.pszTask << " " << step.pszTo;
+        EXPECT_EQ(r->nIndex, step.nIndex);
+    }
+    EXPECT_EQ(m_list[m_list.IndexOf(nIdOfD)].m_strTaskName, "d");
+    for (const char* pszTo : {"5", "0", "sideways", ""})
+        EXPECT_FALSE(Apply({{"command", "move"}, {"task", "a"}, {"to", pszTo}})) << pszTo;
+    EXPECT_EQ(TaskNames(m_list), (std::vector<std::string>{"b", "c", "d", "a"}));
+}
+
+TEST_F(TaskListEditTest, RemoveTakesTheTemplateOnlyWhenNoTaskUsesIt) {
+    CTaskItem shared = Task("e");
+    shared.m_strTemplateFile = m_list[0].m_strTemplateFile;  // two tasks on one file
+    m_list.Add(shared);
+    const std::string strOutside = m_dir / "outside/f.oft";
+    fs::create_directories(m_dir / "outside");
+    CTaskItem outside = Task("f");
+    outside.m_strTemplateFile = strOutside;
+    CTempDir::WriteFile(strOutside, "x");
+    m_list.Add(outside);
+    const auto fnSave = [] { return CResult<>(); };
+
+    auto r = CTaskListEdit::ApplyAndSave(m_list, {{"command", "remove"}, {"task", "e"}}, m_ctx, fnSave);
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_TRUE(fs::exists(m_list[0].m_strTemplateFile)) << "task a still sends from it";
+    r = CTaskListEdit::ApplyAndSave(m_list, {{"command", "remove"}, {"task", "a"}}, m_ctx, fnSave);
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_FALSE(fs::exists(m_dir / "a.oft"));
+    r = CTaskListEdit::ApplyAndSave(m_list, {{"command", "remove"}, {"task", "f"}}, m_ctx, fnSave);
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_TRUE(fs::exists(strOutside)) << "a file outside the data folder is not ours to remove";
+    EXPECT_EQ(TaskNames(m_list), (std::vector<std::string>{"b", "c", "d"}));
+}
+
+TEST_F(TaskListEditTest, CopyNeverWritesOverAFile) {
+    CTempDir::WriteFile(m_dir / "b.oft.oft", "someone else's");
+    auto r = Apply({{"command", "copy"}, {"task", "a"}});
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_EQ(r->nIndex, 4);
+    EXPECT_EQ(r->task.m_strTaskName, "Copy of a");
+    EXPECT_EQ(r->task.m_strTemplateFile, m_dir / "a.oft.oft");
+    EXPECT_EQ(CTempDir::ReadFile(m_dir / "a.oft.oft"), CTempDir::ReadFile(m_dir / "a.oft"));
+
+    r = Apply({{"command", "copy"}, {"task", "b"}});
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_EQ(r->task.m_strTemplateFile, m_dir / "b.oft (2).oft");
+    EXPECT_EQ(CTempDir::ReadFile(m_dir / "b.oft.oft"), "someone else's");
+    EXPECT_EQ(r->task.m_dtNextSending, m_list[1].m_dtNextSending) << "the copy keeps the schedule";
+
+    // Names stay unique, so that each task can still be named.
+    r = Apply({{"command", "copy"}, {"task", "a"}});
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_EQ(r->task.m_strTaskName, "Copy of a (2)");
+    EXPECT_EQ(r->task.m_strTemplateFile, m_dir / "a.oft (2).oft");
+}
+
+TEST_F(TaskListEditTest, AddMovesItsTemplateIntoPlaceAndSchedulesAsTheSheet) {
+    const json jChanges = {{"taskName", "  Report: weekly  "},
+                           {"recurrence", 3},
+                           {"weeklyMode", 0},
+                           {"weeklyInterval", 2},
+                           {"weekDays", {false, false, false, true, false, false, false}},
+                           {"start", {{"year", 2027}, {"month", 1}, {"day", 5}, {"hour", 8}, {"minute", 0}}}};
+    const std::string strPending = Pending();
+    const auto r = Apply({{"command", "add"}, {"changes", jChanges}, {"template", strPending}});
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_EQ(r->nIndex, 4);
+    const CTaskItem& t = m_list[4];
+    EXPECT_EQ(t.m_strTaskName, "Report: weekly");
+    EXPECT_EQ(t.m_strTemplateFile, m_dir / "Report weekly 20270104100030.oft");
+    EXPECT_TRUE(fs::exists(t.m_strTemplateFile));
+    EXPECT_FALSE(fs::exists(strPending));
+    // The first Wednesday from the start on.
+    EXPECT_EQ(TaskTime::Format(t.m_dtNextSending), "2027-01-06 08:00");
+    EXPECT_EQ(t.m_bActive, 1);
+    EXPECT_EQ(t.m_bSendOverdue, 1);
+    EXPECT_EQ(t.m_nEndKind, 0);
+}
+
+TEST_F(TaskListEditTest, ARefusedChangeLeavesListAndFilesAlone) {
+    const CTaskList before = m_list;
+    const json jStart = {{"year", 2027}, {"month", 1}, {"day", 5}, {"hour", 8}, {"minute", 0}};
+    const std::string strPending = Pending();
+    const struct {
+        json jRequest;
+        std::string strProblem;
+    } arrCases[] = {
+        {{{"command", "add"}, {"changes", {{"taskName", "b"}, {"start", jStart}}}, {"template", strPending}},
+         "taskName: The task name already exists, please change it."},
+        {{{"command", "add"}, {"changes", {{"taskName", " "}, {"start", jStart}}}, {"template", strPending}},
+         "taskName: Please enter the task name."},
+        {{{"command", "add"},
+          {"changes", {{"taskName", "new"}, {"start", {{"year", 2027}, {"month", 1}, {"day", 4}, {"hour", 10}}}}},
+          {"template", strPending}},
+         "start: Please change the starting date and time later than the current time."},
+        {{{"command", "add"},
+          {"changes",
+           {{"taskName", "new"},
+            {"start", jStart},
+            {"endKind", 2},
+            {"end", {{"year", 2027}, {"month", 1}, {"day", 4}}}}},
+          {"template", strPending}},
+         "end: 2027-01-04 is before the starting date"},
+        {{{"command", "add"}, {"changes", {{"taskName", "new"}, {"start", jStart}}}, {"template", "/etc/passwd"}},
+         "template: /etc/passwd is no file in"},
+        {{{"command", "add"}, {"changes", {{"taskName", "new"}, {"start", jStart}}}}, "template: a new task needs"},
+        {{{"command", "set"}, {"task", "a"}, {"changes", {{"minuteInterval", 0}, {"recurrence", 1}}}},
+         "minuteInterval: must be at least 1, not 0"},
+        {{{"command", "set"}, {"task", "a"}, {"changes", {{"taskName", "c"}}}},
+         "taskName: The task name already exists"},
+        {{{"command", "set"}, {"task", "a"}, {"changes", {{"bogus", 1}}}}, "set: bogus: unknown key"},
+        {{{"command", "enable"}, {"task", "zz"}}, "there is no task named \"zz\""},
+        {{{"command", "disable"}, {"task", "9"}}, "there is no task 9 (the list has 4)"},
+        {{{"command", "send-now"}, {"task", "a"}}, "a running host is needed to send"},
+        {{{"command", "frobnicate"}, {"task", "a"}}, "command: unknown"},
+    };
+    for (const auto& c : arrCases) {
+        const auto r = Apply(c.jRequest);
+        ASSERT_FALSE(r) << c.jRequest.dump();
+        EXPECT_EQ(r.Problem().substr(0, c.strProblem.size()), c.strProblem) << r.Problem();
+        EXPECT_EQ(m_list, before);
+        EXPECT_TRUE(fs::exists(strPending));
+    }
+}
+
+TEST_F(TaskListEditTest, SetWorksOnTheTaskAsTheSenderLeftIt) {
+    // The sender has moved task a on since the tool read the list.
+    CTaskItem a = m_list[0];
+    a.m_nOccurrenceCount = 4;
+    a.m_dtLastSent = {2027, 1, 11, 2, 9, 0, 1};
+    a.m_dtNextSending = {2027, 1, 18, 2, 9, 0, 1};
+    m_list.SetAt(0, a);
+    m_ctx.tNow = ValueOf(TaskTime::ToAbsolute(2027, 1, 12, 12, 0, 0));
+    const auto r = Apply({{"command", "set"}, {"task", "a"}, {"changes", {{"endKind", 1}, {"endAfterCount", 6}}}});
+    ASSERT_TRUE(r) << r.Problem();
+    const CTaskItem& t = m_list[0];
+    EXPECT_EQ(t.m_nOccurrenceCount, 4);
+    EXPECT_EQ(t.m_nEndKind, 1);
+    EXPECT_EQ(t.m_nEndAfterCount, 6);
+    // Worked out again from the start, past the present, as the sheet does for an edit.
+    EXPECT_EQ(TaskTime::Format(t.m_dtNextSending), "2027-01-18 09:00");
+}
+
+TEST_F(TaskListEditTest, SendNowCountsASendingAndMayEndTheTask) {
+    std::vector<std::string> vecSent;
+    m_ctx.fnSend = [&](const CTaskItem& t) { vecSent.push_back(t.m_strTaskName); };
+    CTaskItem b = m_list[1];
+    b.m_nEndKind = 1;
+    b.m_nEndAfterCount = 2;
+    b.m_nOccurrenceCount = 1;
+    m_list.SetAt(1, b);
+
+    auto r = Apply({{"command", "send-now"}, {"task", "a"}});
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_EQ(m_list[0].m_nOccurrenceCount, 1);
+    EXPECT_EQ(TaskTime::Format(m_list[0].m_dtLastSent), "2027-01-04 10:00");
+    EXPECT_EQ(TaskTime::Format(m_list[0].m_dtNextSending), "2027-01-11 09:00");
+
+    r = Apply({{"command", "send-now"}, {"task", "b"}});
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_EQ(m_list[1].m_nOccurrenceCount, 2);
+    EXPECT_FALSE(m_list[1].m_dtNextSending.IsSet()) << "its second sending was its last";
+    EXPECT_EQ(vecSent, (std::vector<std::string>{"a", "b"}));
+
+    // Sent before a regular sending the same day: that one still goes.
+    m_ctx.tNow = ValueOf(TaskTime::ToAbsolute(2027, 1, 11, 8, 0, 0));
+    r = Apply({{"command", "send-now"}, {"task", "c"}});
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_EQ(TaskTime::Format(m_list[2].m_dtNextSending), "2027-01-11 09:00");
+    // Sent in the minute of a regular sending, or after it was missed: it
+    // is that sending, and the next comes a week later.
+    m_ctx.tNow = ValueOf(TaskTime::ToAbsolute(2027, 1, 11, 9, 0, 20));
+    r = Apply({{"command", "send-now"}, {"task", "c"}});
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_EQ(TaskTime::Format(m_list[2].m_dtNextSending), "2027-01-18 09:00");
+    EXPECT_EQ(m_list[2].m_nOccurrenceCount, 2);
+}
+
+TEST_F(TaskListEditTest, SendNowFindsTheTaskWhereTheSendLeftIt) {
+    // The send runs the event loop, in which another change moves the task.
+    m_ctx.fnSend = [&](const CTaskItem&) { m_list.MoveDown(0); };
+    const auto r = Apply({{"command", "send-now"}, {"task", "a"}});
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_EQ(r->nIndex, 1);
+    EXPECT_EQ(m_list[1].m_strTaskName, "a");
+    EXPECT_EQ(m_list[1].m_nOccurrenceCount, 1);
+    EXPECT_EQ(m_list[0].m_nOccurrenceCount, 0);
+}
+
+TEST_F(TaskListEditTest, AFailedSaveUndoesListAndFiles) {
+    const CTaskList before = m_list;
+    const auto fnFail = [] { return CResult<>(CProblem("emails.dat: disk full")); };
+    const std::string strPending = Pending();
+    const json jAdd = {{"command", "add"},
+                       {"changes", {{"taskName", "new"}, {"start", {{"year", 2027}, {"month", 2}, {"day", 1}}}}},
+                       {"template", strPending}};
+    auto r = CTaskListEdit::ApplyAndSave(m_list, jAdd, m_ctx, fnFail);
+    ASSERT_FALSE(r);
+    EXPECT_EQ(r.Problem(), "emails.dat: disk full; the task list is left as it was");
+    EXPECT_EQ(m_list, before);
+    EXPECT_TRUE(fs::exists(strPending)) << "the new template is back where the tool can clear it";
+
+    r = CTaskListEdit::ApplyAndSave(m_list, {{"command", "copy"}, {"task", "a"}}, m_ctx, fnFail);
+    ASSERT_FALSE(r);
+    EXPECT_FALSE(fs::exists(m_dir / "a.oft.oft"));
+    r = CTaskListEdit::ApplyAndSave(m_list, {{"command", "remove"}, {"task", "a"}}, m_ctx, fnFail);
+    ASSERT_FALSE(r);
+    EXPECT_TRUE(fs::exists(m_dir / "a.oft"));
+    EXPECT_EQ(m_list, before);
+}

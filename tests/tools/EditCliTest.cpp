@@ -1,0 +1,362 @@
+// quillory add, set, remove, enable, disable, copy, move and send-now with
+// no host running: the tool writes the file itself, under its lock; a
+// refusal leaves every byte as it was; the first sending times are those
+// worked out by hand from the recurrence rules, in several zones; and the
+// completion script offers what the line needs.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "CTaskListFile.h"
+#include "CTempDir.h"
+#include "CTemplateFile.h"
+#include "CTextCodec.h"
+#include "ShellRun.h"
+#include "TaskNames.h"
+#include "ZoneGuard.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using CRun = CShellRun;
+
+class EditCliTest : public ::testing::Test {
+protected:
+    EditCliTest() {
+        fs::create_directories(m_strData);
+        // No host can answer: the socket folder is one of this test's own.
+        fs::create_directories(m_dir / "run");
+        fs::permissions(m_dir / "run", fs::perms::owner_all, fs::perm_options::replace);
+    }
+
+    // quillory with the arguments (each quoted), in zone strZone, standard input from strIn.
+    CRun Run(const std::vector<std::string>& vecArgs, const std::string& strIn = "",
+             const std::string& strZone = "Europe/Berlin") {
+        CTempDir::WriteFile(m_dir / "stdin", strIn);
+        std::string strCmd =
+            "TZ=" + strZone + " XDG_RUNTIME_DIR=" + ShellQuoted(m_dir / "run") + " " + ShellQuoted(QUILLORY_CLI);
+        for (const std::string& str : vecArgs) strCmd += " " + ShellQuoted(str);
+        strCmd += " --file " + ShellQuoted(File()) + " --codepage UTF-8 < " + ShellQuoted(m_dir / "stdin") + " 2> " +
+                  ShellQuoted(m_dir / "stderr");
+        return RunShell(strCmd, m_dir / "stderr");
+    }
+    std::string File() const { return m_strData + "emails.dat"; }
+    CTaskList Tasks() const {
+        CTaskList list;
+        EXPECT_EQ(CTaskListFile::LoadTaskList(File(), list, CTextCodec::Open("UTF-8").Value()).Problem(), "");
+        return list;
+    }
+    // Every file in the data folder with its bytes; the lock file holds
+    // the pid of whoever wrote last.
+    std::map<std::string, std::string> Folder() const {
+        std::map<std::string, std::string> map;
+        for (const auto& e : fs::directory_iterator(m_strData))
+            map[e.path().filename().string()] =
+                e.path().extension() == ".lock" ? "" : CTempDir::ReadFile(e.path().string());
+        return map;
+    }
+    // add with a plain message, and the arguments.
+    CRun Add(const std::string& strSubject, std::vector<std::string> vecArgs,
+             const std::string& strZone = "Europe/Berlin") {
+        std::vector<std::string> vec = {"add", "--to", "rita@example.org", "--subject", strSubject, "--body", "Hello"};
+        vec.insert(vec.end(), vecArgs.begin(), vecArgs.end());
+        return Run(vec, "", strZone);
+    }
+
+    CTempDir m_dir;
+    const std::string m_strData = m_dir / "data/";
+};
+
+}  // namespace
+
+TEST_F(EditCliTest, AddWritesTheTaskAndATemplateWithTheMessageAndItsFiles) {
+    CTempDir::WriteFile(m_dir / "figures.csv", "a;b\n1;2\n");
+    const CRun r = Add("Weekly report", {"--weekly", "--days", "mon,thu", "--now", "2027-01-04 10:00", "--start",
+                                         "2027-01-04 11:30", "--attach", m_dir / "figures.csv", "--attach-entry",
+                                         m_dir / "reports/*.csv", "--end-after", "3"});
+    ASSERT_EQ(r.nExit, 0) << r.strErr;
+    EXPECT_EQ(r.strOut,
+              "Added task 1 \"Weekly report\"\nNext sending times:\n  2027-01-04 11:30\n  2027-01-07 11:30\n"
+              "  2027-01-11 11:30\n");
+    const CTaskList list = Tasks();
+    ASSERT_EQ(list.GetSize(), 1);
+    const CTaskItem& t = list[0];
+    EXPECT_EQ(t.m_strTemplateFile, m_strData + "Weekly report 20270104100000.oft");
+    ASSERT_EQ(t.m_arrAttachments.GetSize(), 1);
+    EXPECT_EQ(t.m_arrAttachments[0], m_dir / "reports/*.csv");
+    EXPECT_EQ(t.m_nEndKind, 1);
+    EXPECT_EQ(t.m_bActive, 1);
+    EXPECT_EQ(t.m_bSendOverdue, 1);
+
+    CMailMessage msg;
+    ASSERT_EQ(CTemplateFile::Load(t.m_strTemplateFile, msg).Problem(), "");
+    EXPECT_EQ(msg.strSubject, "Weekly report");
+    EXPECT_EQ(msg.vecTo, std::vector<std::string>{"rita@example.org"});
+    EXPECT_NE(msg.strBody.find("Hello"), std::string::npos);
+    ASSERT_EQ(msg.vecAttachments.size(), 1u);
+    EXPECT_EQ(msg.vecAttachments[0].strFileName, "figures.csv");
+    EXPECT_EQ(std::string(msg.vecAttachments[0].vecData.begin(), msg.vecAttachments[0].vecData.end()), "a;b\n1;2\n");
+    // Nothing else is left in the data folder.
+    std::set<std::string> setNames;
+    for (const auto& [strName, strBytes] : Folder()) setNames.insert(strName);
+    EXPECT_EQ(setNames, (std::set<std::string>{"emails.dat", "emails.dat.lock", "Weekly report 20270104100000.oft"}));
+}
+
+TEST_F(EditCliTest, AddReadsAMessageFromStandardInput) {
+    const std::string strEml =
+        "From: Ana <ana@example.org>\nTo: Rita <rita@example.org>\nCc: ops@example.org\nSubject: Stock count\n"
+        "MIME-Version: 1.0\nContent-Type: text/plain; charset=utf-8\n\nCount the stock.\n";
+    CRun r = Run({"add", "--eml", "-", "--daily", "--now", "2027-01-04 10:00"}, strEml);
+    ASSERT_EQ(r.nExit, 0) << r.strErr;
+    const CTaskList list = Tasks();
+    ASSERT_EQ(list.GetSize(), 1);
+    EXPECT_EQ(list[0].m_strTaskName, "Stock count") << "named after the subject";
+    CMailMessage msg;
+    ASSERT_EQ(CTemplateFile::Load(list[0].m_strTemplateFile, msg).Problem(), "");
+    EXPECT_EQ(msg.vecCc, std::vector<std::string>{"ops@example.org"});
+    EXPECT_NE(msg.strBody.find("Count the stock."), std::string::npos);
+
+    // A message without a subject is refused, as the message window's button refuses it.
+    r = Run({"add", "--eml", "-", "--name", "x"}, "To: rita@example.org\n\nbody\n");
+    EXPECT_EQ(r.nExit, 2);
+    EXPECT_NE(r.strErr.find("--eml: the message has no subject"), std::string::npos) << r.strErr;
+}
+
+namespace {
+
+// Sending times worked out by hand from the rules: wall-clock times of the
+// zone, so a zone whose clocks change in between shifts a minutely schedule.
+struct CZoneCase {
+    const char* pszName;
+    std::vector<std::string> vecArgs;
+    std::map<std::string, std::vector<std::string>> mapByZone;  // "" for every zone not named
+};
+
+const char* const kZones[] = {"Europe/Berlin", "America/New_York", "Australia/Lord_Howe", "Asia/Kolkata"};
+
+const CZoneCase kZoneCases[] = {
+    // A step of days is a step of 86,400 seconds: the first occurrence after
+    // a change of clocks is off by the change, and the next is back at the
+    // sending time, which is set again before each step.
+    {"WeeklyMondayAndThursday",
+     {"--weekly", "--days", "mon,thu", "--start", "2027-03-25 09:00"},
+     {{"", {"2027-03-25 09:00", "2027-03-29 09:00", "2027-04-01 09:00", "2027-04-05 09:00", "2027-04-08 09:00"}},
+      {"Europe/Berlin",  // clocks forward an hour on Sunday 2027-03-28
+       {"2027-03-25 09:00", "2027-03-29 10:00", "2027-04-01 09:00", "2027-04-05 09:00", "2027-04-08 09:00"}},
+      {"Australia/Lord_Howe",  // clocks back half an hour on Sunday 2027-04-04
+       {"2027-03-25 09:00", "2027-03-29 09:00", "2027-04-01 09:00", "2027-04-05 08:30", "2027-04-08 09:00"}}}},
+    {"LastWeekdayOfTheMonth",
+     {"--monthly", "--ordinal", "last", "--kind", "weekday", "--start", "2027-01-10 08:30"},
+     {{"", {"2027-01-29 08:30", "2027-02-26 08:30", "2027-03-31 08:30", "2027-04-30 08:30", "2027-05-31 08:30"}}}},
+    {"SecondSundayOfMayYearly",
+     {"--yearly", "--ordinal", "second", "--kind", "sun", "--month", "may", "--start", "2027-01-10 07:00"},
+     {{"", {"2027-05-09 07:00", "2028-05-14 07:00", "2029-05-13 07:00", "2030-05-12 07:00", "2031-05-11 07:00"}}}},
+    {"EveryOtherDayEndingOnADate",
+     {"--daily", "--interval", "2", "--start", "2027-01-30 18:00", "--end-date", "2027-02-04"},
+     {{"", {"2027-01-30 18:00", "2027-02-01 18:00", "2027-02-03 18:00"}}}},
+    {"EveryThirtyMinutesOverAClockChange",
+     {"--every-minutes", "30", "--start", "2027-03-28 01:30", "--end-after", "5"},
+     {{"", {"2027-03-28 01:30", "2027-03-28 02:00", "2027-03-28 02:30", "2027-03-28 03:00", "2027-03-28 03:30"}},
+      // Berlin's clocks go from 02:00 to 03:00 that night: 30 minutes after 01:30 is 03:00.
+      {"Europe/Berlin",
+       {"2027-03-28 01:30", "2027-03-28 03:00", "2027-03-28 03:30", "2027-03-28 04:00", "2027-03-28 04:30"}}}},
+    {"NextWholeMinuteByDefault", {"--once"}, {{"", {"2027-01-05 12:01"}}}},
+};
+
+}  // namespace
+
+TEST_F(EditCliTest, FirstSendingTimesAreThoseOfTheRulesInEveryZone) {
+    for (const char* pszZone : kZones) {
+        for (const CZoneCase& c : kZoneCases) {
+            SCOPED_TRACE(std::string(c.pszName) + " in " + pszZone);
+            fs::remove(File());
+            std::vector<std::string> vecArgs = c.vecArgs;
+            vecArgs.insert(vecArgs.end(), {"--now", "2027-01-05 12:00"});
+            const CRun r = Add(c.pszName, vecArgs, pszZone);
+            ASSERT_EQ(r.nExit, 0) << r.strErr;
+            const auto it = c.mapByZone.find(pszZone);
+            const std::vector<std::string>& vecTimes = (it != c.mapByZone.end() ? it : c.mapByZone.find(""))->second;
+            std::string strExpected = "Added task 1 \"" + std::string(c.pszName) + "\"\nNext sending times:\n";
+            for (const std::string& str : vecTimes) strExpected += "  " + str + "\n";
+            EXPECT_EQ(r.strOut, strExpected);
+            // What is stored is the first of them.
+            const CTaskList list = Tasks();
+            ASSERT_EQ(list.GetSize(), 1);
+            const TaskDateTime& n = list[0].m_dtNextSending;
+            char sz[32];
+            std::snprintf(sz, sizeof sz, "%04d-%02d-%02d %02d:%02d", n.nYear, n.nMonth, n.nDay, n.nHour, n.nMinute);
+            EXPECT_EQ(sz, vecTimes.front());
+        }
+    }
+}
+
+TEST_F(EditCliTest, ARefusalWritesNothing) {
+    ASSERT_EQ(Add("First", {"--daily", "--now", "2027-01-04 10:00"}).nExit, 0);
+    ASSERT_EQ(Add("Second", {"--weekly", "--days", "fri", "--now", "2027-01-04 10:00"}).nExit, 0);
+    const auto before = Folder();
+    const struct {
+        std::vector<std::string> vecArgs;
+        int nExit;
+        std::string strMessage;
+    } arrCases[] = {
+        {{"add", "--to", "a@example.org", "--subject", "First", "--body", "b"},
+         2,
+         "--name: The task name already exists, please change it."},
+        {{"add", "--to", "a@example.org", "--subject", "s", "--body", "b", "--daily", "--interval", "0"},
+         1,
+         "--interval: Please enter a number between 1 and 999999."},
+        {{"add", "--to", "a@example.org", "--subject", "s", "--body", "b", "--start", "2020-01-01 10:00"},
+         1,
+         "--start: Please change the starting date and time later than the current time."},
+        {{"add", "--eml", (m_dir / "missing.eml"), "--name", "x"}, 2, "--eml: cannot read"},
+        {{"add", "--to", "not an address", "--subject", "s", "--body", "b"},
+         2,
+         "--to: \"not an address\" is no address"},
+        {{"add", "--to", "a@example.org", "--subject", "s", "--body", "b", "--attach", m_dir / "none.pdf"},
+         2,
+         "--attach: cannot read"},
+        {{"set", "9", "--daily"}, 2, "there is no task 9 (the list has 2)"},
+        {{"set", "1", "--name", "Second"}, 2, "--name: The task name already exists"},
+        {{"set", "First", "--end-date", "2020-01-01"}, 2, "--end-date: 2020-01-01 is before the starting date"},
+        {{"set", "First", "--weekly"}, 1, "--days: Please select at least one of the day."},
+        {{"move", "1", "to", "7"}, 2, "to: must be up, down, first, last or a place from 1 to 2"},
+        {{"move", "1", "sideways"}, 1, "move: where to must be up, down, first, last or to N"},
+        {{"remove", "Third"}, 2, "there is no task named \"Third\""},
+        {{"enable"}, 1, "enable needs a TASK"},
+        {{"copy", "1", "2"}, 1, "unexpected argument 2"},
+        {{"send-now", "1"}, 3, "send-now: a running host is needed to send"},
+    };
+    for (const auto& c : arrCases) {
+        SCOPED_TRACE(c.vecArgs[0] + " " + (c.vecArgs.size() > 1 ? c.vecArgs[1] : ""));
+        const CRun r = Run(c.vecArgs);
+        EXPECT_EQ(r.nExit, c.nExit) << r.strErr;
+        EXPECT_NE(r.strErr.find(c.strMessage), std::string::npos) << r.strErr;
+        EXPECT_EQ(r.strOut, "");
+        EXPECT_EQ(Folder(), before);
+    }
+}
+
+TEST_F(EditCliTest, EachCommandChangesTheFileWithoutAHost) {
+    for (const char* psz : {"A", "B", "C"}) ASSERT_EQ(Add(psz, {"--daily", "--now", "2027-01-04 10:00"}).nExit, 0);
+    const std::string strTemplateA = Tasks()[0].m_strTemplateFile;
+
+    CRun r = Run({"disable", "B"});
+    ASSERT_EQ(r.nExit, 0) << r.strErr;
+    EXPECT_EQ(r.strOut, "Disabled task 2 \"B\"\n");
+    EXPECT_EQ(Tasks()[1].m_bActive, 0);
+    ASSERT_EQ(Run({"enable", "2"}).nExit, 0);
+    EXPECT_EQ(Tasks()[1].m_bActive, 1);
+
+    r = Run({"copy", "A"});
+    ASSERT_EQ(r.nExit, 0) << r.strErr;
+    EXPECT_EQ(r.strOut, "Copied to task 4 \"Copy of A\"\n");
+    EXPECT_EQ(Tasks()[3].m_strTemplateFile, strTemplateA + ".oft");
+    EXPECT_EQ(CTempDir::ReadFile(strTemplateA + ".oft"), CTempDir::ReadFile(strTemplateA));
+
+    r = Run({"move", "Copy of A", "to", "2"});
+    ASSERT_EQ(r.nExit, 0) << r.strErr;
+    EXPECT_EQ(r.strOut, "Moved to task 2 \"Copy of A\"\n");
+    EXPECT_EQ(TaskNames(Tasks()), (std::vector<std::string>{"A", "Copy of A", "B", "C"}));
+    ASSERT_EQ(Run({"move", "A", "last"}).nExit, 0);
+    EXPECT_EQ(TaskNames(Tasks()), (std::vector<std::string>{"Copy of A", "B", "C", "A"}));
+
+    r = Run({"set", "C", "--monthly", "--day", "15", "--start", "2027-01-01 07:00", "--name", "C monthly", "--now",
+             "2027-01-04 10:00"});
+    ASSERT_EQ(r.nExit, 0) << r.strErr;
+    EXPECT_EQ(r.strOut,
+              "Changed task 3 \"C monthly\"\nNext sending times:\n  2027-01-15 07:00\n  2027-02-15 07:00\n"
+              "  2027-03-15 07:00\n  2027-04-15 07:00\n  2027-05-15 07:00\n");
+
+    // A new message replaces the template; the old one goes once the list no longer names it.
+    const std::string strTemplateB = Tasks()[1].m_strTemplateFile;
+    r = Run({"set", "B", "--to", "ops@example.org", "--subject", "B again", "--body", "New body"});
+    ASSERT_EQ(r.nExit, 0) << r.strErr;
+    const std::string strNewB = Tasks()[1].m_strTemplateFile;
+    EXPECT_NE(strNewB, strTemplateB);
+    EXPECT_FALSE(fs::exists(strTemplateB));
+    CMailMessage msg;
+    ASSERT_EQ(CTemplateFile::Load(strNewB, msg).Problem(), "");
+    EXPECT_EQ(msg.strSubject, "B again");
+    EXPECT_EQ(Tasks()[1].m_strTaskName, "B") << "the name stays";
+
+    r = Run({"remove", "A"});
+    ASSERT_EQ(r.nExit, 0) << r.strErr;
+    EXPECT_EQ(r.strOut, "Removed task \"A\"\n");
+    EXPECT_FALSE(fs::exists(strTemplateA));
+    EXPECT_TRUE(fs::exists(strTemplateA + ".oft")) << "the copy's template stays";
+    EXPECT_EQ(TaskNames(Tasks()), (std::vector<std::string>{"Copy of A", "B", "C monthly"}));
+
+    r = Run({"list"});
+    ASSERT_EQ(r.nExit, 0);
+    EXPECT_NE(r.strOut.find("3 * C monthly 2027-01-15 07:00\n      Day 15 of every month at 07:00\n"),
+              std::string::npos)
+        << r.strOut;
+    r = Run({"list", "--json"});
+    const auto j = nlohmann::json::parse(r.strOut);
+    ASSERT_EQ(j.size(), 3u);
+    EXPECT_EQ(j[2]["name"], "C monthly");
+    EXPECT_EQ(j[2]["nextSending"], "2027-01-15 07:00");
+    EXPECT_EQ(j[2]["schedule"], "Day 15 of every month at 07:00");
+    EXPECT_EQ(Run({"list", "--names"}).strOut, "Copy of A\nB\nC monthly\n");
+}
+
+TEST_F(EditCliTest, EveryCommandHasHelpWithAnExample) {
+    for (const char* psz : {"add", "set", "remove", "enable", "disable", "copy", "move", "send-now", "list", "show",
+                            "next", "ics", "export", "import"}) {
+        const CRun r = Run({psz, "--help"});
+        EXPECT_EQ(r.nExit, 0) << psz;
+        EXPECT_EQ(r.strOut.rfind(std::string("usage: quillory ") + psz, 0), 0u) << r.strOut;
+        EXPECT_NE(r.strOut.find(std::string("example: quillory ") + psz), std::string::npos) << r.strOut;
+    }
+    EXPECT_FALSE(fs::exists(File()));
+}
+
+namespace {
+
+// The candidates the completion script offers for a command line whose
+// last word is being completed.
+std::vector<std::string> Complete(const std::vector<std::string>& vecWords, const std::string& strDir) {
+    std::string strScript = "source " + ShellQuoted(QUILLORY_COMPLETION) + "\nCOMP_WORDS=(";
+    for (const std::string& str : vecWords) strScript += ShellQuoted(str) + " ";
+    strScript +=
+        ")\nCOMP_CWORD=" + std::to_string(vecWords.size() - 1) + "\n_quillory\nprintf '%s\\n' \"${COMPREPLY[@]}\"\n";
+    CTempDir::WriteFile(strDir + "/complete.sh", strScript);
+    const CRun r =
+        RunShell("bash " + ShellQuoted(strDir + "/complete.sh") + " 2> " + ShellQuoted(strDir + "/complete.err"),
+                 strDir + "/complete.err");
+    EXPECT_EQ(r.strErr, "");
+    std::vector<std::string> vec;
+    std::istringstream in(r.strOut);
+    for (std::string str; std::getline(in, str);)
+        if (!str.empty()) vec.push_back(str);
+    return vec;
+}
+
+}  // namespace
+
+TEST_F(EditCliTest, CompletionOffersCommandsOptionsTasksAndNames) {
+    ASSERT_EQ(Add("Weekly report", {"--daily", "--now", "2027-01-04 10:00"}).nExit, 0);
+    ASSERT_EQ(Add("Stock", {"--daily", "--now", "2027-01-04 10:00"}).nExit, 0);
+    using V = std::vector<std::string>;
+    const std::string strCli = QUILLORY_CLI, strFile = File();
+    EXPECT_EQ(Complete({strCli, "s"}, m_dir.Path()), (V{"show", "set", "send-now"}));
+    EXPECT_EQ(Complete({strCli, "add", "--we"}, m_dir.Path()), (V{"--weekly", "--week-of-month"}));
+    EXPECT_EQ(Complete({strCli, "list", "--"}, m_dir.Path()),
+              (V{"--help", "--file", "--codepage", "--json", "--names"}));
+    EXPECT_EQ(Complete({strCli, "add", "--days", "mon,t"}, m_dir.Path()),
+              (V{"mon,tuesday", "mon,thursday", "mon,tue", "mon,thu"}));
+    EXPECT_EQ(Complete({strCli, "set", "1", "--month", "ju"}, m_dir.Path()), (V{"june", "july"}));
+    EXPECT_EQ(Complete({strCli, "add", "--kind", "we"}, m_dir.Path()), (V{"weekday", "weekend-day", "wednesday"}));
+    // Task names from the file the line names, quoted for the shell.
+    EXPECT_EQ(Complete({strCli, "--file", strFile, "--codepage", "UTF-8", "disable", ""}, m_dir.Path()),
+              (V{"Weekly\\ report", "Stock"}));
+    EXPECT_EQ(Complete({strCli, "remove", "--file", strFile, "W"}, m_dir.Path()), (V{"Weekly\\ report"}));
+    EXPECT_EQ(Complete({strCli, "move", "--file", strFile, "Stock", "f"}, m_dir.Path()), (V{"first"}));
+    // After the task, a command that takes one wants nothing more.
+    EXPECT_EQ(Complete({strCli, "enable", "--file", strFile, "Stock", ""}, m_dir.Path()), V{});
+}

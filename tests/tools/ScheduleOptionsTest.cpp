@@ -1,0 +1,235 @@
+// The options of quillory add and set, read into task members as the
+// options sheet's panels write them, and every value the sheet refuses
+// refused with the option named.
+#include <gtest/gtest.h>
+
+#include "CScheduleOptions.h"
+#include "ResultValue.h"
+#include "TaskTime.h"
+#include "ZoneGuard.h"
+
+using json = nlohmann::ordered_json;
+
+namespace {
+
+struct CCase {
+    const char* pszName;
+    std::vector<std::string> vecArgs;
+    json jExpected;  // the members these options must set, and to what
+};
+
+struct CRefusal {
+    const char* pszName;
+    std::vector<std::string> vecArgs;
+    std::string strProblem;  // how the problem starts
+};
+
+const std::vector<std::string> kMessage = {"--to", "rita@example.org", "--subject", "Weekly report", "--body", "Hi"};
+
+json Days(std::initializer_list<int> days) {
+    json arr = json::array({false, false, false, false, false, false, false});
+    for (int n : days) arr[static_cast<size_t>(n)] = true;
+    return arr;
+}
+
+const CCase kCases[] = {
+    {"OnceWhenNoScheduleIsGiven", {}, {{"recurrence", 0}}},
+    {"EveryMinutes", {"--every-minutes", "15"}, {{"recurrence", 1}, {"minuteInterval", 15}}},
+    {"DailyEveryDayByDefault", {"--daily"}, {{"recurrence", 2}, {"dailyMode", 0}, {"dailyInterval", 1}}},
+    {"DailyEveryThirdDay", {"--daily", "--interval", "3"}, {{"dailyMode", 0}, {"dailyInterval", 3}}},
+    {"DailyKindInAnyCase", {"--daily", "--kind", "Weekend-Day"}, {{"dailyMode", 1}, {"dailyDayKind", 2}}},
+    {"WeeklyOnDaysFullAndShort",
+     {"--weekly", "--days", "Mon,thursday"},
+     {{"recurrence", 3},
+      {"weeklyMode", 0},
+      {"weeklyInterval", 1},
+      {"weeklyWeekOfMonth", -1},
+      {"weekDays", Days({1, 4})}}},
+    {"WeeklyEveryOtherWeek",
+     {"--weekly", "--interval", "2", "--days", "sun"},
+     {{"weeklyInterval", 2}, {"weekDays", Days({0})}}},
+    {"WeeklyThirdWeekOfTheMonth",
+     {"--weekly", "--week-of-month", "3", "--days", "tue"},
+     {{"weeklyMode", 1}, {"weeklyWeekOfMonth", 1}, {"weeklyInterval", 1}, {"weekDays", Days({2})}}},
+    {"MonthlyOnADay",
+     {"--monthly", "--day", "31", "--interval", "2"},
+     {{"recurrence", 4}, {"monthlyMode", 0}, {"monthlyDay", 31}, {"monthlyInterval", 2}}},
+    {"MonthlyLastFriday",
+     {"--monthly", "--ordinal", "last", "--kind", "FRI"},
+     {{"monthlyMode", 1}, {"monthlyOrdinal", 4}, {"monthlyDayKind", 10}, {"monthlyInterval2", 1}}},
+    {"MonthlyFirstEvenDayEveryThreeMonths",
+     {"--monthly", "--ordinal", "first", "--kind", "even-day", "--interval", "3"},
+     {{"monthlyOrdinal", 0}, {"monthlyDayKind", 3}, {"monthlyInterval2", 3}}},
+    {"YearlyOnAMonthAndDay",
+     {"--yearly", "--month", "feb", "--day", "29"},
+     {{"recurrence", 5}, {"yearlyMode", 0}, {"yearlyMonth", 1}, {"yearlyDay", 29}}},
+    {"YearlySecondWeekdayOfSeptember",
+     {"--yearly", "--ordinal", "second", "--kind", "weekday", "--month", "September"},
+     {{"yearlyMode", 1}, {"yearlyOrdinal", 1}, {"yearlyDayKind", 1}, {"yearlyMonth2", 8}}},
+    {"TheNewTaskDefaultsOfTheSheet",
+     {},
+     {{"endKind", 0},
+      {"active", true},
+      {"sendOverdue", true},
+      {"receiveBeforeSending", false},
+      {"attachments", json::array()},
+      {"start",
+       {{"year", 2026}, {"month", 12}, {"day", 7}, {"dayOfWeek", 2}, {"hour", 17}, {"minute", 1}, {"second", 0}}}}},
+    {"StartWithItsDayOfWeek",
+     {"--start", "2027-03-01 08:05"},
+     {{"start",
+       {{"year", 2027}, {"month", 3}, {"day", 1}, {"dayOfWeek", 2}, {"hour", 8}, {"minute", 5}, {"second", 0}}}}},
+    {"EndAfterCount", {"--end-after", "5"}, {{"endKind", 1}, {"endAfterCount", 5}}},
+    {"EndDate",
+     {"--end-date", "2027-02-28"},
+     {{"endKind", 2}, {"end", {{"year", 2027}, {"month", 2}, {"day", 28}, {"dayOfWeek", 1}}}}},
+    {"OptionsOfTheOtherPage",
+     {"--no-send-overdue", "--receive-first", "--inactive", "--name", "Reports"},
+     {{"sendOverdue", false}, {"receiveBeforeSending", true}, {"active", false}, {"taskName", "Reports"}}},
+    {"AttachmentEntriesKeptAsTyped",
+     {"--attach-entry", "/srv/reports/*.csv", "--attach-entry", " /srv/a b.pdf"},
+     {{"attachments", {"/srv/reports/*.csv", " /srv/a b.pdf"}}}},
+};
+
+const CRefusal kRefusals[] = {
+    {"ZeroInterval", {"--daily", "--interval", "0"}, "--interval: Please enter a number between 1 and 999999."},
+    {"IntervalNotANumber", {"--daily", "--interval", "2x"}, "--interval: Please enter a number."},
+    {"MinutesOverTheBound",
+     {"--every-minutes", "1000000"},
+     "--every-minutes: Please enter a number between 1 and 999999."},
+    {"WeeklyWithoutDays", {"--weekly"}, "--days: Please select at least one of the day."},
+    {"WeeklyWithAnUnknownDay", {"--weekly", "--days", "mon,funday"}, "--days: \"funday\" is no day of the week"},
+    {"MonthlyDay32", {"--monthly", "--day", "32"}, "--day: Please enter a number between 1 and 31."},
+    {"MonthlyWithoutItsDay", {"--monthly"}, "--monthly: needs --day, or --ordinal and --kind"},
+    {"DailyKindIsNoDayName",
+     {"--daily", "--kind", "friday"},
+     "--kind: must be day, weekday, weekend-day, even-day or odd-day, not"},
+    {"DailyIntervalAndKind", {"--daily", "--interval", "2", "--kind", "day"}, "--interval: does not go with --kind"},
+    {"OrdinalWithoutKind", {"--monthly", "--ordinal", "last"}, "--ordinal and --kind: go together"},
+    {"UnknownOrdinal", {"--monthly", "--ordinal", "fifth", "--kind", "day"}, "--ordinal: must be first, second"},
+    {"YearlyWithoutMonth", {"--yearly", "--day", "3"}, "--month: a yearly schedule needs its month"},
+    {"YearlyIntervalDoesNotExist",
+     {"--yearly", "--month", "may", "--day", "3", "--interval", "2"},
+     "--interval: does not go with --yearly"},
+    {"TwoSchedules", {"--daily", "--weekly", "--days", "mon"}, "--daily: does not go with --weekly"},
+    {"IntervalOfOnce", {"--once", "--interval", "2"}, "--interval: does not go with --once"},
+    {"WeekOfMonthFive", {"--weekly", "--week-of-month", "5", "--days", "mon"}, "--week-of-month: must be 2, 3 or 4"},
+    {"StartBeforeNow",
+     {"--start", "2026-12-07 17:00"},
+     "--start: Please change the starting date and time later than the current time."},
+    {"StartOnNoDay", {"--start", "2027-02-29 10:00"}, "--start: must be a valid local time"},
+    {"StartWithoutTime", {"--start", "2027-02-01"}, "--start: must be a valid local time"},
+    {"EndBeforeStart",
+     {"--start", "2027-03-01 10:00", "--end-date", "2027-02-28"},
+     "--end-date: Please change the end date later than the starting time."},
+    {"TwoEnds", {"--end-after", "3", "--end-date", "2027-01-01"}, "--end-after, --end-date and --no-end: choose one"},
+    {"EndAfterZero", {"--end-after", "0"}, "--end-after: Please enter a number between 1 and 999999."},
+    {"BlankAttachmentEntry", {"--attach-entry", "  "}, "--attach-entry: Please select a file or folder."},
+    {"UnknownOption", {"--bogus"}, "unknown option --bogus"},
+    {"OptionWithoutValue", {"--name"}, "--name: needs a value"},
+    {"SameValueTwice", {"--name", "a", "--name", "b"}, "--name: given more than once"},
+};
+
+class ScheduleOptionsTest : public ::testing::Test {
+protected:
+    CZoneGuard m_zone{"Europe/Berlin"};
+    // 2026-12-07 17:00:30, a Monday.
+    const time_t m_tNow = ValueOf(TaskTime::ToAbsolute(2026, 12, 7, 17, 0, 30));
+
+    static std::vector<std::string> WithMessage(const std::vector<std::string>& vecArgs) {
+        std::vector<std::string> vec = kMessage;
+        vec.insert(vec.end(), vecArgs.begin(), vecArgs.end());
+        return vec;
+    }
+};
+
+}  // namespace
+
+TEST_F(ScheduleOptionsTest, EachScheduleSetsTheMembersItsPanelWrites) {
+    for (const CCase& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        const auto r = CScheduleOptions::Parse(WithMessage(c.vecArgs), true, m_tNow);
+        ASSERT_TRUE(r) << r.Problem();
+        for (const auto& [strKey, jValue] : c.jExpected.items())
+            EXPECT_EQ(r->jChanges.value(strKey, json()), jValue) << strKey;
+    }
+}
+
+TEST_F(ScheduleOptionsTest, WhatTheSheetRefusesIsRefusedNamingTheOption) {
+    for (const CRefusal& c : kRefusals) {
+        SCOPED_TRACE(c.pszName);
+        const auto r = CScheduleOptions::Parse(WithMessage(c.vecArgs), true, m_tNow);
+        ASSERT_FALSE(r);
+        EXPECT_EQ(r.Problem().substr(0, c.strProblem.size()), c.strProblem) << r.Problem();
+    }
+}
+
+TEST_F(ScheduleOptionsTest, TheMessageNeedsRecipientSubjectAndBody) {
+    const struct {
+        std::vector<std::string> vecArgs;
+        std::string strProblem;
+    } arrCases[] = {
+        {{}, "a new task needs its message"},
+        {{"--subject", "s", "--body", "b"}, "--to: the message needs at least one recipient"},
+        {{"--to", "a@example.org", "--body", "b"}, "--subject: the message needs a subject"},
+        {{"--to", "a@example.org", "--subject", "s"}, "--body: the message needs a body"},
+        {{"--to", "a@example.org", "--subject", "s", "--body", "b", "--body-file", "f"}, "--body: does not go with"},
+        {{"--eml", "m.eml", "--subject", "s"}, "--eml: does not go with"},
+    };
+    for (const auto& c : arrCases) {
+        const auto r = CScheduleOptions::Parse(c.vecArgs, true, m_tNow);
+        ASSERT_FALSE(r) << c.strProblem;
+        EXPECT_EQ(r.Problem().substr(0, c.strProblem.size()), c.strProblem) << r.Problem();
+    }
+    const auto r = CScheduleOptions::Parse(
+        {"--to", "a@example.org, b@example.org", "--cc", "c@example.org", "--subject", "s", "--body", "b"}, true,
+        m_tNow);
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_EQ(r->vecTo, (std::vector<std::string>{"a@example.org", "b@example.org"}));
+    EXPECT_EQ(r->vecCc, std::vector<std::string>{"c@example.org"});
+}
+
+TEST_F(ScheduleOptionsTest, SetChangesOnlyWhatIsGiven) {
+    auto r = CScheduleOptions::Parse({"3", "--end-after", "5"}, false, m_tNow);
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_EQ(r->jChanges, (json{{"endKind", 1}, {"endAfterCount", 5}}));
+    EXPECT_EQ(r->vecOperands, std::vector<std::string>{"3"});
+    EXPECT_FALSE(r->bMessage);
+
+    // The other form's list keeps what the task holds, as the panel loaded it.
+    r = CScheduleOptions::Parse({"3", "--weekly", "--days", "fri"}, false, m_tNow);
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_FALSE(r->jChanges.contains("weeklyWeekOfMonth"));
+    EXPECT_FALSE(r->jChanges.contains("start"));
+    // An edited task may start in the past, as in the sheet.
+    r = CScheduleOptions::Parse({"3", "--start", "2020-01-01 10:00"}, false, m_tNow);
+    EXPECT_TRUE(r) << r.Problem();
+}
+
+TEST_F(ScheduleOptionsTest, NowMovesThePresentTheStartIsCheckedAgainst) {
+    const auto r = CScheduleOptions::Parse(WithMessage({"--now", "2024-06-07 10:00", "--start", "2024-06-07 10:01"}),
+                                           true, m_tNow);
+    ASSERT_TRUE(r) << r.Problem();
+    ASSERT_TRUE(r->optNow);
+    EXPECT_EQ(*r->optNow, ValueOf(TaskTime::ToAbsolute(2024, 6, 7, 10, 0, 0)));
+    EXPECT_FALSE(CScheduleOptions::Parse(WithMessage({"--now", "2024-06-07 10:02", "--start", "2024-06-07 10:01"}),
+                                         true, m_tNow));
+}
+
+TEST_F(ScheduleOptionsTest, ProblemsOfTheTaskCheckNameTheirOption) {
+    EXPECT_EQ(CScheduleOptions::InOptionWords("taskName: The task name already exists, please change it."),
+              "--name: The task name already exists, please change it.");
+    EXPECT_EQ(CScheduleOptions::InOptionWords("end.day: 31 is not a day of April 2027, which has 30"),
+              "--end-date: 31 is not a day of April 2027, which has 30");
+    EXPECT_EQ(CScheduleOptions::InOptionWords("weekDays[3]: must be 0 or 1, not 2"), "--days: must be 0 or 1, not 2");
+    EXPECT_EQ(CScheduleOptions::InOptionWords("there is no task 9 (the list has 2)"),
+              "there is no task 9 (the list has 2)");
+}
+
+TEST_F(ScheduleOptionsTest, LocalTimesSkippedByTheClockChangeAreRefused) {
+    // Berlin skips 02:00..03:00 on 2027-03-28.
+    EXPECT_FALSE(CScheduleOptions::ParseLocalTime("2027-03-28 02:30"));
+    EXPECT_TRUE(CScheduleOptions::ParseLocalTime("2027-03-28 03:00"));
+    EXPECT_FALSE(CScheduleOptions::ParseLocalTime("2027-13-01 10:00"));
+    EXPECT_FALSE(CScheduleOptions::ParseLocalTime("2027-01-01 24:00"));
+}

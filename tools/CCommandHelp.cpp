@@ -1,0 +1,173 @@
+#include "CCommandHelp.h"
+
+#include <cstring>
+
+namespace {
+
+const char* const kUsage =
+    "usage: quillory COMMAND [OPTIONS]\n"
+    "\n"
+    "commands:\n"
+    "  list      one line per task: index, active mark, name, next sending time, and its schedule\n"
+    "  show      every setting of one task in words, its message and its next sending times\n"
+    "  next      the coming sending times of one task, as the scheduler would send them\n"
+    "  ics       the coming sending times of the active tasks as an iCalendar file\n"
+    "  add       schedule a new message, as the options sheet does\n"
+    "  set       change a task's schedule, options or message\n"
+    "  remove    remove a task and its template\n"
+    "  enable    make a task active\n"
+    "  disable   make a task inactive\n"
+    "  copy      copy a task, with a copy of its template\n"
+    "  move      move a task up, down, first, last or to a place in the list\n"
+    "  send-now  send one occurrence of a task now (needs a running host)\n"
+    "  export    the whole task list as JSON on standard output\n"
+    "  import    replace the task list with the JSON array on standard input\n"
+    "\n"
+    "options of every command:\n"
+    "  --file PATH      task list file (default: the add-in's emails.dat)\n"
+    "  --codepage CP    code page of the texts in the file (default: $QUILLORY_CODEPAGE,\n"
+    "                   else the locale's code set)\n"
+    "\n"
+    "A TASK is its index from 1 or its exact name. Changes go to the running host's add-in\n"
+    "when one serves the file, else into the file. Exit status: 0 done, 1 usage, 2 data or\n"
+    "file problem, 3 the running host refused or could not be reached.\n"
+    "Run 'quillory COMMAND --help' for a command's own help.\n";
+
+#define QUILLORY_SCHEDULE_OPTIONS                                                                     \
+    "schedule, one of (default for add: --once):\n"                                                   \
+    "  --once\n"                                                                                      \
+    "  --every-minutes N\n"                                                                           \
+    "  --daily [--interval N]            every N days\n"                                              \
+    "  --daily --kind KIND               every day of a kind: day, weekday, weekend-day, even-day,\n" \
+    "                                    odd-day\n"                                                   \
+    "  --weekly [--interval N] --days mon,thu\n"                                                      \
+    "  --weekly --week-of-month 2|3|4 --days tue\n"                                                   \
+    "  --monthly --day D [--interval M]\n"                                                            \
+    "  --monthly --ordinal first|second|third|fourth|last --kind KIND [--interval M]\n"               \
+    "                                    KIND also a day of the week (sunday..saturday)\n"            \
+    "  --yearly --month MONTH --day D\n"                                                              \
+    "  --yearly --ordinal ORDINAL --kind KIND --month MONTH\n"                                        \
+    "  Day and month names in English, full or three letters, any case.\n"                            \
+    "start and end:\n"                                                                                \
+    "  --start \"YYYY-MM-DD HH:MM\"        first day and the sending time (add: the next minute)\n"   \
+    "  --end-after N | --end-date YYYY-MM-DD | --no-end   (add: no end)\n"                            \
+    "options:\n"                                                                                      \
+    "  --name NAME                       (add: the subject)\n"                                        \
+    "  --no-send-overdue | --send-overdue, --receive-first | --no-receive-first,\n"                   \
+    "  --inactive | --active\n"                                                                       \
+    "  --attach-entry PATH               an attachment looked up at each sending: a file, or a\n"     \
+    "                                    folder with a mask (\"/srv/reports/*.csv\"); repeatable\n"   \
+    "  --no-attach-entries               (set) none\n"                                                \
+    "message:\n"                                                                                      \
+    "  --eml FILE                        an RFC 5322 message; - reads standard input\n"               \
+    "  --to ADDR[,ADDR...] [--cc ...] [--bcc ...] --subject TEXT (--body TEXT | --body-file FILE)\n"  \
+    "  --attach FILE                     a file embedded in the message; repeatable\n"                \
+    "  --now \"YYYY-MM-DD HH:MM\"          work the schedule out as at this local time\n"
+
+struct CHelp {
+    const char* pszCommand;
+    const char* pszText;
+};
+
+const CHelp kHelp[] = {
+    {"list",
+     "usage: quillory list [--json | --names] [--file PATH] [--codepage CP]\n"
+     "Prints one line per task in list order: index (from 1), '*' when active, the task\n"
+     "name, and the next sending time as YYYY-MM-DD HH:MM, or 'Completed'; below it, indented,\n"
+     "the schedule in words. --names prints only the names, --json all of it as JSON. A\n"
+     "damaged file shows the tasks before the damage, names the damage and exits with 2.\n"
+     "example: quillory list --json\n"},
+    {"export",
+     "usage: quillory export [--file PATH] [--codepage CP]\n"
+     "Writes the task list as a JSON array to standard output, values as stored. A\n"
+     "damaged file gives the tasks before the damage, names the damage and exits with 2.\n"
+     "example: quillory export > tasks.json\n"},
+    {"import",
+     "usage: quillory import [--file PATH] [--codepage CP] < tasks.json\n"
+     "Reads a JSON array of tasks from standard input, checks all of it, and only then\n"
+     "replaces the task list. Every task must give its start; other missing keys\n"
+     "take their defaults, and a date's dayOfWeek left out is worked out from the date.\n"
+     "Unknown keys, invalid dates, values outside what the options sheet offers for the\n"
+     "chosen recurrence, and tasks too large for the file are errors, each named with\n"
+     "its task and key; then nothing is written. While a host runs with the add-in on\n"
+     "this file, the add-in makes the change and saves it; exit status 3 when it\n"
+     "refuses or cannot be reached.\n"
+     "example: quillory import < tasks.json\n"},
+    {"next",
+     "usage: quillory next INDEX [--count N] [--now \"YYYY-MM-DD HH:MM\"] [--file PATH] [--codepage CP]\n"
+     "Prints the next N (default 10) sending times of task INDEX (from 1), one per line\n"
+     "in local time, each counted as sent before the following one is worked out, then\n"
+     "'Completed' if the schedule ends first. Starts from the stored state, or with\n"
+     "--now from the first sending time at or after that present, as when the task is\n"
+     "scheduled anew. Changes no file.\n"
+     "example: quillory next 2 --count 3\n"},
+    {"show",
+     "usage: quillory show TASK [--file PATH] [--codepage CP]\n"
+     "Prints every setting of TASK (its index from 1, or its exact name) in words: the\n"
+     "schedule as a sentence, its end, the options, the template's subject and\n"
+     "recipients, each attachment entry and what it names now, the last sending, and the\n"
+     "next five sending times with the zone they are in. Changes no file.\n"
+     "example: quillory show \"Weekly report\"\n"},
+    {"ics",
+     "usage: quillory ics [TASK...] [--out FILE] [--now \"YYYY-MM-DD HH:MM\"] [--file PATH] [--codepage CP]\n"
+     "Writes an iCalendar file (standard output, or FILE) with one event per active task,\n"
+     "or per TASK named by its index (from 1) or exact name: its coming sending times in\n"
+     "the local zone, from the stored state, over the two years after now (--now) and at\n"
+     "most 500. A schedule a recurrence rule says exactly is written as an RRULE, any\n"
+     "other as its instants (RDATE); X-QUILLORY-FORM tells which. Changes no file.\n"
+     "example: quillory ics --out ~/quillory.ics \"Weekly report\"\n"},
+    {"add",
+     "usage: quillory add MESSAGE [SCHEDULE] [--start ...] [END] [OPTIONS] [--file PATH] [--codepage CP]\n"
+     "Schedules a message as the options sheet does: the same checks, the template saved\n"
+     "in the data folder under a name made from the task name and the time, and the first\n"
+     "sending time worked out from the start. Prints the new task's index and name and its\n"
+     "next five sending times. What the sheet refuses is refused, naming the option, and\n"
+     "nothing is written.\n" QUILLORY_SCHEDULE_OPTIONS
+     "example: quillory add --to rita@example.com --subject \"Weekly report\" --body-file report.txt \\\n"
+     "           --weekly --days mon,thu --start \"2026-12-14 09:00\" --attach-entry \"/srv/reports/*.csv\"\n"},
+    {"set",
+     "usage: quillory set TASK [SCHEDULE] [--start ...] [END] [OPTIONS] [MESSAGE] [--file PATH]\n"
+     "Changes what the options give and works the next sending time out again, as the\n"
+     "options sheet does when a task's schedule is edited; what is not given stays. Any\n"
+     "message option replaces the whole message.\n" QUILLORY_SCHEDULE_OPTIONS
+     "example: quillory set \"Weekly report\" --weekly --days fri --end-after 10\n"},
+    {"remove",
+     "usage: quillory remove TASK [--file PATH] [--codepage CP]\n"
+     "Removes TASK from the list, and its template file when it lies in the data folder and\n"
+     "no other task uses it.\n"
+     "example: quillory remove 3\n"},
+    {"enable",
+     "usage: quillory enable TASK [--file PATH] [--codepage CP]\n"
+     "Makes TASK active; its schedule is left as it is, so a sending time already passed\n"
+     "counts as overdue.\n"
+     "example: quillory enable \"Weekly report\"\n"},
+    {"disable",
+     "usage: quillory disable TASK [--file PATH] [--codepage CP]\n"
+     "Makes TASK inactive: it is not sent until it is enabled again.\n"
+     "example: quillory disable \"Weekly report\"\n"},
+    {"copy",
+     "usage: quillory copy TASK [--file PATH] [--codepage CP]\n"
+     "Adds a copy of TASK at the end of the list, named \"Copy of\" its name, with a copy of\n"
+     "its template beside the original.\n"
+     "example: quillory copy \"Weekly report\"\n"},
+    {"move",
+     "usage: quillory move TASK up|down|first|last|to N [--file PATH] [--codepage CP]\n"
+     "Moves TASK in the list, which is the order the tasks are sent in within a minute.\n"
+     "example: quillory move \"Weekly report\" first\n"},
+    {"send-now",
+     "usage: quillory send-now TASK [--file PATH] [--codepage CP]\n"
+     "Has the running host send one occurrence of TASK now, counted as a sending: the count\n"
+     "goes up, now is its last sending, and its next sending time is worked out from there.\n"
+     "Without a running host nothing can be sent: exit status 3.\n"
+     "example: quillory send-now \"Weekly report\"\n"},
+};
+
+}  // namespace
+
+const char* CCommandHelp::Usage() { return kUsage; }
+
+const char* CCommandHelp::Of(const char* pszCommand) {
+    for (const CHelp& help : kHelp)
+        if (std::strcmp(help.pszCommand, pszCommand) == 0) return help.pszText;
+    return nullptr;
+}

@@ -1,0 +1,197 @@
+#include "CEditCommand.h"
+
+#include <unistd.h>
+
+#include <cctype>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+
+#include "CHostProtocol.h"
+#include "CListWriter.h"
+#include "CScheduleOptions.h"
+#include "CSendingPreview.h"
+#include "CTaskJson.h"
+#include "CTaskListEdit.h"
+#include "CTaskListFile.h"
+#include "CTemplateMaker.h"
+#include "TaskTime.h"
+
+namespace fs = std::filesystem;
+using json = nlohmann::ordered_json;
+
+namespace {
+
+constexpr int kNextCount = 5;
+
+std::string DataDirOf(const std::string& strFile) {
+    // Absolute, as the host names its own folder.
+    std::error_code ec;
+    const fs::path path = fs::absolute(strFile, ec);
+    return (ec ? fs::path(strFile) : path).parent_path().string() + "/";
+}
+
+void PrintProblems(const std::string& strProblem) {
+    std::string strLine;
+    for (std::istringstream in(strProblem); std::getline(in, strLine);)
+        std::cerr << "quillory: " << CScheduleOptions::InOptionWords(strLine) << '\n';
+}
+
+// Without a host: the change made here, to the file, by the same rules.
+int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json& jRequest, time_t tNow, json& jAnswer) {
+    if (jRequest[CHostProtocol::kCommand] == CHostProtocol::kSendNow) {
+        std::cerr << "quillory: send-now: a running host is needed to send, and none serves " << strFile << '\n';
+        return CListWriter::kExitHost;
+    }
+    CTaskList list;
+    if (const auto rLoaded = CTaskListFile::LoadTaskList(strFile, list, codec); !rLoaded) {
+        std::cerr << "quillory: " << strFile << ": " << rLoaded.Problem() << "\nquillory: nothing written\n";
+        return CListWriter::kExitData;
+    }
+    const CTaskListEdit::CContext ctx{DataDirOf(strFile), tNow, &codec, {}};
+    const auto rDone = CTaskListEdit::ApplyAndSave(list, jRequest, ctx,
+                                                   [&] { return CTaskListFile::SaveTaskList(strFile, list, codec); });
+    if (!rDone) {
+        PrintProblems(rDone.Problem());
+        std::cerr << "quillory: nothing written to " << strFile << '\n';
+        return CListWriter::kExitData;
+    }
+    jAnswer[CHostProtocol::kIndex] = rDone->nIndex + 1;
+    jAnswer[CHostProtocol::kTask] = CTaskJson::ToJson(rDone->task);
+    return CListWriter::kExitOk;
+}
+
+void PrintNextTimes(const CTaskItem& task) {
+    const auto rTimes = CSendingPreview::Next(task, kNextCount);
+    if (!rTimes) {
+        std::cout << "Next sending times: cannot be worked out: " << rTimes.Problem() << '\n';
+        return;
+    }
+    std::cout << "Next sending times:" << (rTimes->empty() ? " none (Completed)" : "") << '\n';
+    for (const time_t t : *rTimes) std::cout << "  " << TaskTime::Format(TaskTime::FromAbsolute(t)) << '\n';
+}
+
+void PrintOutcome(const std::string& strCommand, const json& jAnswer) {
+    CTaskItem task;
+    std::vector<std::string> vecIgnored;  // the answer is the list's own task
+    CTaskJson::Overlay(jAnswer[CHostProtocol::kTask], task, vecIgnored, "answer");
+    const int nIndex = jAnswer[CHostProtocol::kIndex].get<int>();
+    const std::string strTask = "task " + std::to_string(nIndex) + " \"" + task.m_strTaskName + "\"";
+    if (strCommand == CHostProtocol::kAdd) {
+        std::cout << "Added " << strTask << '\n';
+        PrintNextTimes(task);
+    } else if (strCommand == CHostProtocol::kSet) {
+        std::cout << "Changed " << strTask << '\n';
+        PrintNextTimes(task);
+    } else if (strCommand == CHostProtocol::kRemove) {
+        std::cout << "Removed task \"" << task.m_strTaskName << "\"\n";
+    } else if (strCommand == CHostProtocol::kEnable || strCommand == CHostProtocol::kDisable) {
+        std::cout << (task.m_bActive ? "Enabled " : "Disabled ") << strTask << '\n';
+    } else if (strCommand == CHostProtocol::kCopy) {
+        std::cout << "Copied to " << strTask << '\n';
+    } else if (strCommand == CHostProtocol::kMove) {
+        std::cout << "Moved to " << strTask << '\n';
+    } else {
+        std::cout << "Sent " << strTask << " now; next sending: "
+                  << (task.m_dtNextSending.IsSet() ? TaskTime::Format(task.m_dtNextSending) : "Completed") << '\n';
+    }
+}
+
+// The request of a command other than add and set, from its operands.
+CResult<json> SimpleRequest(const std::string& strCommand, const std::vector<std::string>& vecOperands) {
+    json j = {{CHostProtocol::kCommand, strCommand}};
+    if (vecOperands.empty()) return CProblem(strCommand + " needs a TASK: its index from 1 or its exact name");
+    j[CHostProtocol::kTask] = vecOperands[0];
+    size_t nUsed = 1;
+    if (strCommand == CHostProtocol::kMove) {
+        if (vecOperands.size() < 2) return CProblem("move needs where to: up, down, first, last or to N");
+        std::string strTo = vecOperands[1];
+        nUsed = 2;
+        if (strTo == "to") {
+            if (vecOperands.size() < 3) return CProblem("move TASK to needs a place from 1");
+            strTo = vecOperands[2];
+            nUsed = 3;
+        } else if (strTo != "up" && strTo != "down" && strTo != "first" && strTo != "last") {
+            return CProblem("move: where to must be up, down, first, last or to N, not \"" + strTo + "\"");
+        }
+        j[CHostProtocol::kTo] = strTo;
+    }
+    if (vecOperands.size() > nUsed) return CProblem("unexpected argument " + vecOperands[nUsed]);
+    return j;
+}
+
+}  // namespace
+
+int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecArgs, const std::string& strFile,
+            const CTextCodec& codec) {
+    const bool bAdd = strCommand == CHostProtocol::kAdd;
+    const bool bSchedule = bAdd || strCommand == CHostProtocol::kSet;
+    json jRequest;
+    std::string strPending;  // the new template, until the change takes it
+    time_t tNow = std::time(nullptr);
+    if (bSchedule) {
+        auto rOptions = CScheduleOptions::Parse(vecArgs, bAdd, tNow);
+        if (!rOptions) {
+            std::cerr << "quillory: " << rOptions.Problem() << '\n';
+            return CListWriter::kExitUsage;
+        }
+        const CScheduleOptions& opt = *rOptions;
+        jRequest = {{CHostProtocol::kCommand, strCommand}};
+        if (bAdd && !opt.vecOperands.empty()) {
+            std::cerr << "quillory: unexpected argument " << opt.vecOperands[0] << '\n';
+            return CListWriter::kExitUsage;
+        }
+        if (!bAdd) {
+            auto rSimple = SimpleRequest(strCommand, opt.vecOperands);
+            if (!rSimple) {
+                std::cerr << "quillory: " << rSimple.Problem() << '\n';
+                return CListWriter::kExitUsage;
+            }
+            jRequest = *rSimple;
+        }
+        jRequest[CHostProtocol::kChanges] = opt.jChanges;
+        if (opt.optNow) {
+            tNow = *opt.optNow;
+            jRequest[CHostProtocol::kNow] = static_cast<int64_t>(tNow);
+        }
+        if (opt.bMessage) {
+            const std::string strDataDir = DataDirOf(strFile);
+            std::error_code ec;
+            fs::create_directories(strDataDir, ec);
+            strPending = strDataDir + ".quillory-new-" + std::to_string(::getpid()) + ".oft";
+            const auto rWritten = CTemplateMaker::Write(opt, strPending);
+            if (!rWritten) {
+                fs::remove(strPending, ec);
+                std::cerr << "quillory: " << rWritten.Problem() << "\nquillory: nothing written\n";
+                return CListWriter::kExitData;
+            }
+            jRequest[CHostProtocol::kTemplate] = strPending;
+            if (bAdd && !jRequest[CHostProtocol::kChanges].contains("taskName"))
+                jRequest[CHostProtocol::kChanges]["taskName"] = *rWritten;
+        }
+    } else {
+        std::vector<std::string> vecOperands;
+        for (const std::string& strArg : vecArgs) {
+            if (strArg.size() > 1 && strArg[0] == '-' && !(strArg.size() > 1 && std::isdigit(strArg[1]))) {
+                std::cerr << "quillory: unknown option " << strArg << " of " << strCommand << '\n';
+                return CListWriter::kExitUsage;
+            }
+            vecOperands.push_back(strArg);
+        }
+        auto rSimple = SimpleRequest(strCommand, vecOperands);
+        if (!rSimple) {
+            std::cerr << "quillory: " << rSimple.Problem() << '\n';
+            return CListWriter::kExitUsage;
+        }
+        jRequest = *rSimple;
+    }
+    json jAnswer;
+    const int nStatus = CListWriter::Write(
+        strFile, jRequest, [&] { return ApplyToFile(strFile, codec, jRequest, tNow, jAnswer); }, &jAnswer,
+        CScheduleOptions::InOptionWords);
+    std::error_code ec;
+    if (!strPending.empty()) fs::remove(strPending, ec);  // still there: the change did not take it
+    if (nStatus == CListWriter::kExitOk) PrintOutcome(strCommand, jAnswer);
+    return nStatus;
+}

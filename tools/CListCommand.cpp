@@ -1,0 +1,50 @@
+#include "CListCommand.h"
+
+#include <iostream>
+
+#include <nlohmann/json.hpp>
+
+#include "CListWriter.h"
+#include "CRecurrenceText.h"
+#include "TaskTime.h"
+
+int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool bWhole) {
+    bool bJson = false, bNames = false;
+    for (const std::string& strArg : vecArgs) {
+        if (strArg == "--json") bJson = true;
+        else if (strArg == "--names") bNames = true;
+        else {
+            std::cerr << "quillory: " << (strArg.rfind('-', 0) == 0 ? "unknown option " : "unexpected argument ")
+                      << strArg << "\n";
+            return CListWriter::kExitUsage;
+        }
+    }
+    if (bJson && bNames) {
+        std::cerr << "quillory: --json does not go with --names\n";
+        return CListWriter::kExitUsage;
+    }
+    nlohmann::ordered_json arr = nlohmann::ordered_json::array();
+    int i = 0;
+    for (const CTaskItem& t : list) {
+        ++i;
+        const bool bNext = t.m_dtNextSending.IsSet();
+        const std::string strNext = bNext ? TaskTime::Format(t.m_dtNextSending) : "Completed";
+        std::string strSchedule = CRecurrenceText::Describe(t);
+        if (const std::string strEnd = CRecurrenceText::DescribeEnd(t); !strEnd.empty()) strSchedule += ", " + strEnd;
+        if (bNames) {
+            std::cout << t.m_strTaskName << '\n';
+        } else if (bJson) {
+            arr.push_back({{"index", i},
+                           {"active", t.m_bActive != 0},
+                           {"name", t.m_strTaskName},
+                           {"nextSending", bNext ? nlohmann::ordered_json(strNext) : nlohmann::ordered_json()},
+                           {"schedule", strSchedule}});
+        } else {
+            // The first line keeps its form: `mailhost status` reads the time at its end.
+            std::cout << i << ' ' << (t.m_bActive ? '*' : ' ') << ' ' << t.m_strTaskName << ' ' << strNext << '\n'
+                      << "      " << strSchedule << '\n';
+        }
+    }
+    if (bJson) std::cout << arr.dump(2) << '\n';
+    return bWhole ? CListWriter::kExitOk : CListWriter::kExitData;
+}

@@ -1,0 +1,79 @@
+#include "CListWriter.h"
+
+#include <chrono>
+#include <iostream>
+#include <thread>
+#include <vector>
+
+#include "CHostClient.h"
+#include "CHostProtocol.h"
+#include "CTaskListLock.h"
+
+namespace {
+
+// What the host said to a change, as the tool's exit status.
+int Report(const CResult<CHostClient::CReply>& rReply, const std::string& strCommand, const std::string& strFile,
+           nlohmann::ordered_json* pAnswer, const std::function<std::string(const std::string&)>& fnWords) {
+    if (!rReply) {
+        std::cerr << "quillory: " << rReply.Problem() << "\nquillory: " << strCommand << " not applied to " << strFile
+                  << '\n';
+        return CListWriter::kExitHost;
+    }
+    const nlohmann::ordered_json& jAnswer = rReply->jAnswer;
+    if (jAnswer[CHostProtocol::kOk].get<bool>()) {
+        if (pAnswer) *pAnswer = jAnswer;
+        return CListWriter::kExitOk;
+    }
+    if (const auto it = jAnswer.find(CHostProtocol::kProblems); it != jAnswer.end() && it->is_array())
+        for (const auto& p : *it) {
+            const std::string strProblem = p.is_string() ? p.get<std::string>() : p.dump();
+            std::cerr << "quillory: " << (fnWords ? fnWords(strProblem) : strProblem) << '\n';
+        }
+    const auto itPid = jAnswer.find(CHostProtocol::kPid);
+    const std::string strHost = itPid != jAnswer.end() ? " (process " + itPid->dump() + ")" : "";
+    std::cerr << "quillory: the running host" << strHost << " refused the " << strCommand << "; nothing changed\n";
+    return CListWriter::kExitHost;
+}
+
+}  // namespace
+
+int CListWriter::Write(const std::string& strFile, const nlohmann::ordered_json& jRequest,
+                       const std::function<int()>& fnDirect, nlohmann::ordered_json* pAnswer,
+                       const std::function<std::string(const std::string&)>& fnWords) {
+    const std::string strCommand = jRequest[CHostProtocol::kCommand];
+    const auto rSocket = CTaskListLock::SocketPathOf(strFile);
+    const std::string strOwnSocket = rSocket ? *rSocket : std::string();  // none: only the holder's record is tried
+    CTaskListLock lock;
+    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
+    for (;;) {
+        // Where this environment puts the socket, and where the lock's holder
+        // said it serves (its environment may differ, as under cron).
+        std::vector<std::string> vecSockets;
+        if (!strOwnSocket.empty()) vecSockets.push_back(strOwnSocket);
+        if (!lock.HolderSocket().empty() && lock.HolderSocket() != strOwnSocket)
+            vecSockets.push_back(lock.HolderSocket());
+        for (const std::string& strSocket : vecSockets) {
+            const auto rReply = CHostClient::Request(strSocket, jRequest);
+            if (!rReply || rReply->eOutcome != CHostClient::EOutcome::kNoHost)
+                return Report(rReply, strCommand, strFile, pAnswer, fnWords);
+        }
+        const auto rLock = lock.TryAcquire(strFile);
+        if (!rLock) {
+            std::cerr << "quillory: " << rLock.Problem() << '\n';
+            return kExitData;
+        }
+        if (*rLock == CTaskListLock::EState::kHeld) return fnDirect();
+        if (std::chrono::steady_clock::now() >= tEnd) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    const std::string strHolder =
+        lock.HolderPid() > 0 ? "process " + std::to_string(lock.HolderPid()) : std::string("another process");
+    const std::string strWhere = !lock.HolderSocket().empty() ? lock.HolderSocket()
+                                 : !strOwnSocket.empty()      ? strOwnSocket
+                                                              : std::string("its socket");
+    std::cerr << "quillory: " << strFile << " is locked by " << strHolder << ", which does not answer at " << strWhere
+              << " (a host that hangs?)";
+    if (!rSocket) std::cerr << "; " << rSocket.Problem();
+    std::cerr << "\nquillory: " << strCommand << " not applied\n";
+    return kExitHost;
+}

@@ -1,0 +1,30 @@
+#pragma once
+#include <functional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+// Where a change to a task list is made: by the add-in of a running host
+// that serves the file, so that its later saves keep it, or, with no host
+// there, here by the caller under the lock such a host would hold.
+class CListWriter {
+public:
+    // The tool's exit statuses.
+    static constexpr int kExitOk = 0;
+    static constexpr int kExitUsage = 1;
+    static constexpr int kExitData = 2;
+    static constexpr int kExitHost = 3;  // the running host refused the change or could not be reached
+
+    // How long a change waits for a lock whose holder does not answer: a
+    // host that is starting up, or another tool writing the file.
+    static constexpr int kLockWaitMs = 3000;
+
+    // Sends jRequest to the host serving strFile; with none, calls fnDirect
+    // while holding the lock and gives its status. pAnswer, when given,
+    // receives the host's answer when it accepted the change. A refusal or
+    // a host out of reach is reported on standard error, as status 3, each
+    // of the host's problems through fnWords when given.
+    static int Write(const std::string& strFile, const nlohmann::ordered_json& jRequest,
+                     const std::function<int()>& fnDirect, nlohmann::ordered_json* pAnswer = nullptr,
+                     const std::function<std::string(const std::string&)>& fnWords = {});
+};

@@ -1,0 +1,44 @@
+#pragma once
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "CResult.h"
+
+// The options of `quillory add` and `quillory set`: the schedule, its start
+// and end, the task's options and its message, read into the task members
+// they set (by the keys the task list JSON gives them), as the options
+// sheet's panels set them. Every value the sheet would refuse is refused
+// here, naming the option ("--interval: Please enter a number between 1 and
+// 999999.").
+// Example: --weekly --days mon,thu --start "2026-12-14 09:00" gives
+// recurrence 3, weeklyMode 0, weeklyInterval 1, weekDays Monday and
+// Thursday, and the start 2026-12-14 09:00.
+class CScheduleOptions {
+public:
+    // Task members to set; for add, every member the sheet writes.
+    nlohmann::ordered_json jChanges = nlohmann::ordered_json::object();
+    // The message, when any message option was given (add needs one).
+    bool bMessage = false;
+    std::string strEml;  // "-": standard input
+    std::vector<std::string> vecTo, vecCc, vecBcc;
+    std::optional<std::string> optSubject, optBody, optBodyFile;
+    std::vector<std::string> vecAttach;  // files embedded in the template
+    std::optional<time_t> optNow;        // --now
+    std::vector<std::string> vecOperands;
+
+    // bAdd: the defaults of a new task apply and a message is required;
+    // tClock is the present unless --now gives one.
+    static CResult<CScheduleOptions> Parse(const std::vector<std::string>& vecArgs, bool bAdd, time_t tClock);
+
+    // A problem line of the task check ("endAfterCount: must be at least
+    // 1, not 0") with the option that sets the member in place of its key.
+    static std::string InOptionWords(const std::string& strProblem);
+
+    // "YYYY-MM-DD HH:MM" and "YYYY-MM-DD", as real local dates.
+    static std::optional<time_t> ParseLocalTime(const std::string& str);
+    static bool ParseDate(const std::string& str, int& nYear, int& nMonth, int& nDay);
+};

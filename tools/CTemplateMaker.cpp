@@ -1,0 +1,69 @@
+#include "CTemplateMaker.h"
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+
+#include "CMimeReader.h"
+#include "CMimeWriter.h"
+#include "CTemplateFile.h"
+
+namespace {
+
+CResult<std::string> ReadAll(const std::string& strOption, const std::string& strPath) {
+    if (strPath == "-") return std::string(std::istreambuf_iterator<char>(std::cin), {});
+    std::ifstream in(strPath, std::ios::binary);
+    if (!in) return CProblem(strOption + ": cannot read " + strPath);
+    std::string str(std::istreambuf_iterator<char>(in), {});
+    if (in.bad()) return CProblem(strOption + ": cannot read " + strPath);
+    return str;
+}
+
+CResult<> CheckAddresses(const char* pszOption, const std::vector<std::string>& vec) {
+    for (const std::string& str : vec)
+        if (const auto r = CMimeWriter::ParseMailbox(str); !r)
+            return CProblem(std::string(pszOption) + ": \"" + str + "\" is no address: " + r.Problem());
+    return {};
+}
+
+std::string FileNameOf(const std::string& strPath) { return strPath.substr(strPath.find_last_of('/') + 1); }
+
+}  // namespace
+
+CResult<std::string> CTemplateMaker::Write(const CScheduleOptions& opt, const std::string& strPath) {
+    CMailMessage msg;
+    if (!opt.strEml.empty()) {
+        QUILLORY_TRY_VALUE(const std::string strBytes, ReadAll("--eml", opt.strEml));
+        auto rParsed = CMimeReader::Parse(strBytes);
+        if (!rParsed) return CProblem("--eml: " + opt.strEml + ": " + rParsed.Problem());
+        msg = std::move(rParsed).Value();
+        if (msg.vecTo.empty() && msg.vecCc.empty() && msg.vecBcc.empty())
+            return CProblem("--eml: the message has no recipient");
+        if (msg.strSubject.empty()) return CProblem("--eml: the message has no subject");
+        if (msg.strBody.empty()) return CProblem("--eml: the message has no body");
+    } else {
+        QUILLORY_TRY(CheckAddresses("--to", opt.vecTo));
+        QUILLORY_TRY(CheckAddresses("--cc", opt.vecCc));
+        QUILLORY_TRY(CheckAddresses("--bcc", opt.vecBcc));
+        msg.vecTo = opt.vecTo;
+        msg.vecCc = opt.vecCc;
+        msg.vecBcc = opt.vecBcc;
+        msg.strSubject = opt.optSubject.value_or("");
+        if (opt.optBodyFile) {
+            QUILLORY_TRY_VALUE(msg.strBody, ReadAll("--body-file", *opt.optBodyFile));
+        } else {
+            msg.strBody = opt.optBody.value_or("");
+        }
+        if (msg.strBody.empty()) return CProblem("--body: the message needs a body");
+    }
+    for (const std::string& strFile : opt.vecAttach) {
+        QUILLORY_TRY_VALUE(const std::string strBytes, ReadAll("--attach", strFile));
+        CMailAttachment attachment;
+        attachment.strFileName = FileNameOf(strFile);
+        attachment.vecData.assign(strBytes.begin(), strBytes.end());
+        msg.vecAttachments.push_back(std::move(attachment));
+    }
+    msg.bSent = false;
+    if (const auto rSaved = CTemplateFile::Save(strPath, msg); !rSaved) return CProblem("--eml: " + rSaved.Problem());
+    return msg.strSubject;
+}
