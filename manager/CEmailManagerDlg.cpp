@@ -345,7 +345,7 @@ void CEmailManagerDlg::OnEditScheduleOptions() {
     const QScopedValueRollback<int> keepIndex(g_nCurTaskIndex, nIndex);
     const QScopedValueRollback<CTaskList::Id> keepId(g_nCurTaskId, nId);
     CTaskItem task = list[nIndex];
-    if (!CScheduleSheet::EditSchedule(task, nIndex, nId) || !g_pTaskList) return;
+    if (!CScheduleSheet::EditSchedule(task, nIndex, nId, this) || !g_pTaskList) return;
     // The sheet's event loop lets the list change: the edit goes to the same
     // task wherever it stands now, or comes back as a task of its own when
     // that was removed meanwhile (what the user just confirmed is not lost).

@@ -613,11 +613,33 @@ TEST_F(EmailManagerTest, ContextMenuOffersTheButtonsAsTheyStand) {
     EXPECT_EQ(Rows(dlg), (std::vector<std::string>{"Task 1", "Task 2", "Task 3", "Copy of Task 1"}));
     EXPECT_EQ(dlg.List()->currentItem(), dlg.List()->topLevelItem(3));
     // On the last row Move Down is offered but cannot be chosen.
-    for (QAction* pAction : pCommands->ContextMenu()->actions()) {
+    const std::unique_ptr<QMenu> pLastRowMenu = pCommands->ContextMenu();
+    for (QAction* pAction : pLastRowMenu->actions()) {
         if (pAction->property("controlId").toInt() == CEmailManagerDlg::IDC_MOVE_DOWN) {
             EXPECT_FALSE(pAction->isEnabled());
         }
     }
+}
+
+TEST_F(EmailManagerTest, TheScheduleSheetIsOwnedByTheManagerAndCentredOverIt) {
+    CBoxRecorder boxes;
+    MakeSecondTaskDaily();
+    CEmailManagerDlg dlg;
+    dlg.move(40, 30);
+    dlg.show();
+    Select(dlg, 1);
+    QWidget* pOwner = nullptr;
+    QPoint ptOffset(999, 999);
+    QTimer::singleShot(0, [&] {
+        QWidget* pSheet = QApplication::activeModalWidget();
+        if (!pSheet) return;
+        pOwner = pSheet->parentWidget();
+        ptOffset = pSheet->frameGeometry().center() - dlg.frameGeometry().center();
+        PressSheetButton(1063);
+    });
+    Click(dlg, CEmailManagerDlg::IDC_EDIT_SCHEDULE);
+    EXPECT_EQ(pOwner, &dlg);
+    EXPECT_LE(ptOffset.manhattanLength(), 2) << ptOffset.x() << "," << ptOffset.y();
 }
 
 #include "EmailManagerTest.moc"
