@@ -342,6 +342,34 @@ TEST_F(EmailManagerTest, AboutLinksAreHitStrictlyInside) {
     EXPECT_TRUE(urls.m_vecUrls[2].endsWith("license.rtf"));
 }
 
+// A desktop without a program for the document: the user is told so, and
+// where the file is, instead of nothing happening.
+TEST_F(EmailManagerTest, ALicenceNoProgramCanOpenIsReportedWithItsPlace) {
+    struct COpenerScope {
+        std::vector<std::string> vecAsked;
+        COpenerScope() {
+            SetOpener([this](const std::string& strUrl) {
+                vecAsked.push_back(strUrl);
+                return false;
+            });
+        }
+        ~COpenerScope() { SetOpener({}); }
+    } opener;
+    CBoxRecorder boxes;
+    std::ofstream(g_strInstallDir + "license.rtf") << "{\\rtf1 licence}";
+    CAboutDlg dlg;
+    const QPoint pt = dlg.LinkRect(CAboutDlg::IDC_LICENSE_LINK).center();
+    QMouseEvent up(QEvent::MouseButtonRelease, QPointF(pt), QPointF(dlg.mapToGlobal(pt)), Qt::LeftButton, Qt::NoButton,
+                   Qt::NoModifier);
+    QApplication::sendEvent(&dlg, &up);
+    ASSERT_EQ(opener.vecAsked.size(), 1u);
+    EXPECT_EQ(opener.vecAsked[0], "file://" + g_strInstallDir + "license.rtf");
+    ASSERT_EQ(boxes.m_vecShown.size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0], "No program could open the licence document. You can open it yourself: it is \"" +
+                                    g_strInstallDir + "license.rtf\".");
+    EXPECT_EQ(boxes.Flags()[0], CMessageBox::MB_OK | CMessageBox::MB_ICONERROR);
+}
+
 // Over a link the hand shows and the dialog holds the mouse; on the border
 // and off the links the arrow is back and the mouse is free.
 TEST_F(EmailManagerTest, AboutCursorAndMouseHoldFollowThePointer) {
