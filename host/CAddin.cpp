@@ -165,6 +165,8 @@ HRESULT CAddin::AddMainToolbar() {
     CComPtr<_CommandBarButton> spButton =
         CAddinToolbar::Add(spBars, kMainToolbarName, {kMainButtonCaption, strTooltip.c_str(), kMainButtonCaption});
     if (!spButton) return kFailure;
+    // The same command in the Tools menu; its clicks reach this button's sink by the shared tag.
+    CAddinToolbar::AddMenuItem(spBars, "Tools", {kMainButtonCaption, strTooltip.c_str(), kMainButtonCaption});
     m_spButton = spButton;
     m_spButtonSink = MakeComObject<CButtonEventsSink>(
         [this](IDispatch* pButton, bool* pbCancel) { OnButtonClick(pButton, pbCancel); });

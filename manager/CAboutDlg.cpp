@@ -1,13 +1,11 @@
 #include "CAboutDlg.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QUrl>
 
 #include "CAddinBox.h"
 #include "CAddinIcon.h"
@@ -126,7 +124,11 @@ void CAboutDlg::OnLButtonUp(const QPoint& pt) {
                 CAddinBox::Fail("The licence document \"" + strPath + "\" is missing.");
                 break;
             }
-            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(strPath)));
+            // Without a program for the document the user can still open
+            // it by hand, if told where it is.
+            if (!OpenDocument(strPath))
+                CAddinBox::Fail("No program could open the licence document. You can open it yourself: it is \"" +
+                                strPath + "\".");
             break;
         }
         default: break;

@@ -9,12 +9,14 @@
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <filesystem>
+#include <map>
 
 #include "CAboutDlg.h"
 #include "CAddinBox.h"
 #include "CAddinIcon.h"
 #include "CDialogUnits.h"
 #include "CMakerInfo.h"
+#include "CManagerCommands.h"
 #include "CRecurrenceText.h"
 #include "CScheduleSheet.h"
 #include "CSendEmailDlg.h"
@@ -104,13 +106,21 @@ CEmailManagerDlg::CEmailManagerDlg(QWidget* pParent) : QDialog(pParent) {
         {IDC_EDIT_EMAIL, "Edit &Email Message...", 210, 192, 168, 14, &CEmailManagerDlg::OnEditEmailMessage},
         {IDC_CLOSE, "&Close", 366, 222, 90, 14, &CEmailManagerDlg::OnCloseButton},
     };
+    std::map<int, QPushButton*> mapButtons;
     for (const auto& b : buttons) {
         auto* pButton = new QPushButton(b.pszText, pBody);
         pButton->setProperty("controlId", b.nId);
         pButton->setGeometry(Rect(b.x, b.y, b.cx, b.cy));
         pButton->setAutoDefault(false);
         connect(pButton, &QPushButton::clicked, this, b.pfn);
+        mapButtons[b.nId] = pButton;
     }
+    CManagerCommands::CButtons vecMenu;
+    for (int nId : {IDC_NEW_EMAIL, IDC_EDIT_SCHEDULE, IDC_EDIT_EMAIL, IDC_REMOVE, IDC_COPY, IDC_ACTIVATE, IDC_DISABLE,
+                    IDC_MOVE_UP, IDC_MOVE_DOWN})
+        vecMenu.emplace_back(nId, mapButtons[nId]);
+    new CManagerCommands(m_pList, std::move(vecMenu),
+                         {IDC_EDIT_SCHEDULE, IDC_REMOVE, IDC_ACTIVATE, IDC_DISABLE, IDC_MOVE_UP, IDC_MOVE_DOWN});
     connect(&m_timer, &QTimer::timeout, this, &CEmailManagerDlg::OnTimer);
     OnInitDialog();
 }
@@ -285,6 +295,8 @@ void CEmailManagerDlg::OnCopy() {
     const int nNew = g_pTaskList->Add(copy);
     SetRowOf(nNew);
     SaveList();
+    // The copy is what the user will want to rename or reschedule next.
+    m_pList->setCurrentItem(m_pList->topLevelItem(nNew));
 }
 
 void CEmailManagerDlg::SetActive(int bActive) {
@@ -333,7 +345,7 @@ void CEmailManagerDlg::OnEditScheduleOptions() {
     const QScopedValueRollback<int> keepIndex(g_nCurTaskIndex, nIndex);
     const QScopedValueRollback<CTaskList::Id> keepId(g_nCurTaskId, nId);
     CTaskItem task = list[nIndex];
-    if (!CScheduleSheet::EditSchedule(task, nIndex, nId) || !g_pTaskList) return;
+    if (!CScheduleSheet::EditSchedule(task, nIndex, nId, this) || !g_pTaskList) return;
     // The sheet's event loop lets the list change: the edit goes to the same
     // task wherever it stands now, or comes back as a task of its own when
     // that was removed meanwhile (what the user just confirmed is not lost).

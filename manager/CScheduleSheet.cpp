@@ -3,8 +3,8 @@
 #include "COptionsDlg.h"
 #include "SharedState.h"
 
-bool CScheduleSheet::EditSchedule(CTaskItem& task, int nIndex, CTaskList::Id nId) {
-    COptionsDlg dlg(nullptr, AddinClock());
+bool CScheduleSheet::EditSchedule(CTaskItem& task, int nIndex, CTaskList::Id nId, QWidget* pOwner) {
+    COptionsDlg dlg(pOwner, AddinClock());
     dlg.m_bNewTask = 0;
     dlg.m_nMode = COptionsDlg::kModeSchedule;
     dlg.SetTask(task);

@@ -3,8 +3,10 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <filesystem>
 
 #include "CAddinBox.h"
+#include "CAttachmentEntry.h"
 #include "CAttachmentOptionsDlg.h"
 #include "CDataExchange.h"
 #include "COptionsIds.h"
@@ -32,9 +34,29 @@ CAttachmentsPage::CAttachmentsPage(QWidget* pParent) : QWidget(pParent) {
         connect(CDataExchange::Control<QPushButton>(this, nId), &QPushButton::clicked, this, pfn);
 }
 
+QTreeWidgetItem* CAttachmentsPage::NewRow(const std::string& strEntry) const {
+    auto* pItem = new QTreeWidgetItem();
+    ShowEntry(pItem, strEntry);
+    return pItem;
+}
+
+// A folder with a mask whose folder is missing is legal (it is looked up at
+// each sending) but worth a second look: greyed, with the reason.
+void CAttachmentsPage::ShowEntry(QTreeWidgetItem* pItem, const std::string& strEntry) const {
+    pItem->setText(0, QString::fromStdString(strEntry));
+    std::error_code ec;
+    const bool bMissing =
+        CAttachmentEntry::IsMask(strEntry) && !std::filesystem::is_directory(CAttachmentEntry::FolderOf(strEntry), ec);
+    pItem->setData(0, kFolderMissingRole, bMissing);
+    pItem->setToolTip(0, bMissing
+                             ? QString::fromStdString("The folder \"" + CAttachmentEntry::FolderOf(strEntry) +
+                                                      "\" is not found now; it is looked up again at each sending.")
+                             : QString());
+    pItem->setForeground(0, m_pList->palette().brush(bMissing ? QPalette::Disabled : QPalette::Active, QPalette::Text));
+}
+
 void CAttachmentsPage::Load(const CArray<std::string>& arrEntries) {
-    for (const std::string& str : arrEntries)
-        m_pList->addTopLevelItem(new QTreeWidgetItem({QString::fromStdString(str)}));
+    for (const std::string& str : arrEntries) m_pList->addTopLevelItem(NewRow(str));
 }
 
 CArray<std::string> CAttachmentsPage::Entries() const {
@@ -51,8 +73,7 @@ int CAttachmentsPage::SelectedRow() const {
 
 void CAttachmentsPage::OnAdd() {
     CAttachmentOptionsDlg dlg(this);
-    if (dlg.exec() == QDialog::Accepted)
-        m_pList->addTopLevelItem(new QTreeWidgetItem({QString::fromStdString(dlg.m_strEntry)}));
+    if (dlg.exec() == QDialog::Accepted) m_pList->addTopLevelItem(NewRow(dlg.m_strEntry));
 }
 
 void CAttachmentsPage::OnEdit() {
@@ -60,8 +81,7 @@ void CAttachmentsPage::OnEdit() {
     if (nRow < 0) return Warn("Please select an item you want to edit.");
     CAttachmentOptionsDlg dlg(this);
     dlg.m_strEntry = m_pList->topLevelItem(nRow)->text(0).toStdString();
-    if (dlg.exec() == QDialog::Accepted)
-        m_pList->topLevelItem(nRow)->setText(0, QString::fromStdString(dlg.m_strEntry));
+    if (dlg.exec() == QDialog::Accepted) ShowEntry(m_pList->topLevelItem(nRow), dlg.m_strEntry);
 }
 
 void CAttachmentsPage::OnRemove() {

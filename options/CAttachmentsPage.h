@@ -5,6 +5,7 @@
 #include "CArray.h"
 
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // The sheet's second page: the task's attachment entries, one row each,
 // kept in the list control only while the sheet is open.
@@ -16,6 +17,10 @@ public:
     void Load(const CArray<std::string>& arrEntries);
     CArray<std::string> Entries() const;
 
+    // A row's Qt::ItemDataRole holding true when its entry is a folder with
+    // a mask and the folder does not exist (the row is greyed and says why).
+    static constexpr int kFolderMissingRole = 0x0100 + 1;  // Qt::UserRole + 1
+
 private:
     void OnAdd();
     void OnEdit();
@@ -23,6 +28,8 @@ private:
     void OnRemoveAll();
     // The first selected row, or -1.
     int SelectedRow() const;
+    QTreeWidgetItem* NewRow(const std::string& strEntry) const;
+    void ShowEntry(QTreeWidgetItem* pItem, const std::string& strEntry) const;
 
     QTreeWidget* m_pList;
 };

@@ -8,6 +8,7 @@
 #include <QTimeEdit>
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "CGeneralDailyDlg.h"
 #include "CGeneralMinutelyDlg.h"
@@ -16,6 +17,7 @@
 #include "CGeneralWeeklyDlg.h"
 #include "CGeneralYearlyDlg.h"
 #include "COptionsIds.h"
+#include "CTimeTyping.h"
 #include "ui_GeneralPage.h"
 
 using namespace COptionsIds;
@@ -85,10 +87,12 @@ void CGeneralPage::OnInitDialog() {
     const QRect rcLine = Item(IDC_PANEL_LINE)->geometry();
     for (CRecurrencePanel* pPanel : m_arrPanels) pPanel->move(rcLine.left() + 10, rcLine.top());
     m_arrPanels[CodeOf(ERecurrence::Once)]->show();
+    OrderTabs();
 
     // The schedule's dates start in 1900.
     for (int nId : {IDC_START_DATE, IDC_END_DATE})
         qobject_cast<QDateEdit*>(Item(nId))->setMinimumDate(QDate(1900, 1, 1));
+    CTimeTyping::Attach(qobject_cast<QDateTimeEdit*>(Item(IDC_SENDING_TIME)));
     SetCheck(IDC_NO_RECURRENCE, true);
     SetCheck(IDC_NO_END, true);
     Item(IDC_END_AFTER_COUNT)->setEnabled(false);
@@ -104,6 +108,25 @@ void CGeneralPage::OnInitDialog() {
         if (auto* p = qobject_cast<QAbstractButton*>(Item(nId)))
             connect(p, &QAbstractButton::clicked, this, [this, eKind] { OnEndChoice(eKind); });
     }
+}
+
+// The panels are made after the page's own controls, so Tab would reach
+// them last; they belong between the type buttons and the end of the
+// recurrence. Only the shown panel's controls are ever reached, as hidden
+// ones are passed over.
+void CGeneralPage::OrderTabs() {
+    std::vector<QWidget*> vecChain;
+    for (QWidget* p = nextInFocusChain(); p && p != this; p = p->nextInFocusChain()) {
+        const bool bInPanel = std::any_of(m_arrPanels.begin(), m_arrPanels.end(),
+                                          [p](const CRecurrencePanel* pPanel) { return pPanel->isAncestorOf(p); });
+        if (bInPanel && (p->focusPolicy() & Qt::TabFocus)) vecChain.push_back(p);
+    }
+    QWidget* pPrevious = Item(kRecurrenceIds[CodeOf(ERecurrence::Yearly)]);
+    for (QWidget* p : vecChain) {
+        QWidget::setTabOrder(pPrevious, p);
+        pPrevious = p;
+    }
+    QWidget::setTabOrder(pPrevious, Item(IDC_NO_END));
 }
 
 void CGeneralPage::DoDataExchange(CDataExchange& dx) {

@@ -63,6 +63,7 @@ private:
     void OnInitDialog();
     void DoDataExchange(CDataExchange& dx);
     void ShowPanel(int nType);
+    void OrderTabs();
     void OnEndChoice(EEndKind eKind);
     QWidget* Item(int nId) const { return CDataExchange::Find(this, nId); }
     void SetCheck(int nId, bool bCheck);

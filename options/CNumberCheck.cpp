@@ -1,5 +1,6 @@
 #include "CNumberCheck.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QLineEdit>
@@ -29,11 +30,21 @@ void CNumberCheck::Attach(QLineEdit* pEdit, int nMax) {
 }
 
 bool CNumberCheck::eventFilter(QObject* pWatched, QEvent* pEvent) {
-    // The field's own context menu only borrows the focus.
     if (pWatched == m_pEdit && pEvent->type() == QEvent::FocusOut &&
-        static_cast<QFocusEvent*>(pEvent)->reason() != Qt::PopupFocusReason)
+        LeavesForTheWindow(static_cast<QFocusEvent*>(pEvent)->reason()))
         OnKillFocus();
     return QObject::eventFilter(pWatched, pEvent);
+}
+
+bool CNumberCheck::LeavesForTheWindow(Qt::FocusReason reason) const {
+    // The field's own context menu only borrows the focus; the window losing
+    // its activation is the user going elsewhere.
+    if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason) return false;
+    const QWidget* pWindow = m_pEdit->window();
+    if (!pWindow->isVisible()) return false;  // closing
+    // The focus is already where it went when the field hears of it.
+    const QWidget* pNext = QApplication::focusWidget();
+    return !pNext || pNext->window() == pWindow;
 }
 
 void CNumberCheck::OnKillFocus() {

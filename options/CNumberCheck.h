@@ -8,8 +8,11 @@
 class QLineEdit;
 
 // The check of a count field: digits only, then 1..upper bound. Attached to
-// a field it runs whenever the field loses the keyboard focus, reports the
-// problem and takes the focus back; the text itself is left alone.
+// a field it runs whenever the focus leaves the field for another control
+// of the same window, reports the problem and takes the focus back; the text
+// itself is left alone. Leaving the window (switching to another one, the
+// close box, Escape) is not leaving the field: the user is not stopped on
+// the way out, and the commit checks the field again anyway.
 class CNumberCheck : public QObject {
     Q_OBJECT
 public:
@@ -23,6 +26,7 @@ protected:
 private:
     CNumberCheck(QLineEdit* pEdit, int nMax);
     void OnKillFocus();
+    bool LeavesForTheWindow(Qt::FocusReason reason) const;
 
     QLineEdit* m_pEdit;
     int m_nMax;

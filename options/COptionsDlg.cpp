@@ -1,14 +1,17 @@
 #include "COptionsDlg.h"
 
+#include <QApplication>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QWindow>
 #include <algorithm>
 #include <filesystem>
 
 #include "CAddinBox.h"
 #include "CAttachmentsPage.h"
 #include "CDataExchange.h"
+#include "CEnterPresses.h"
 #include "CGeneralPage.h"
 #include "COptionsIds.h"
 #include "COtherPage.h"
@@ -41,6 +44,7 @@ const IClock& COptionsDlg::SystemClock() {
 COptionsDlg::COptionsDlg(QWidget* pParent, const IClock& clock)
     : QDialog(pParent),
       m_clock(clock),
+      m_pOwner(pParent ? pParent : QApplication::activeWindow()),
       m_pSheet(new QTabWidget(this)),
       m_pGeneralPage(new CGeneralPage),
       m_pAttachmentsPage(new CAttachmentsPage),
@@ -77,6 +81,22 @@ COptionsDlg::COptionsDlg(QWidget* pParent, const IClock& clock)
     connect(CDataExchange::Control<QPushButton>(this, IDC_SCHEDULE), &QPushButton::clicked, this,
             [this] { OnSchedule(); });
     connect(CDataExchange::Control<QPushButton>(this, IDC_CANCEL), &QPushButton::clicked, this, [this] { reject(); });
+    CEnterPresses::Attach(this);
+    // Laid out by hand: a smaller window would hide Schedule and Cancel.
+    setFixedSize(size());
+}
+
+void COptionsDlg::CentreOverOwner() {
+    if (!m_pOwner || !m_pOwner->isVisible()) return;
+    QWidget* pOwner = m_pOwner->window();
+    if (!parentWidget()) {
+        // Kept above the message window without being owned by it: the
+        // message window may close while the sheet is open.
+        winId();
+        if (windowHandle() && pOwner->windowHandle()) windowHandle()->setTransientParent(pOwner->windowHandle());
+    }
+    const QRect rcOwner = pOwner->frameGeometry();
+    move(rcOwner.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
 }
 
 int COptionsDlg::exec() { return QDialog::exec() == kResultOK ? kResultOK : kResultCancel; }
@@ -84,6 +104,7 @@ int COptionsDlg::exec() { return QDialog::exec() == kResultOK ? kResultOK : kRes
 void COptionsDlg::showEvent(QShowEvent* pEvent) {
     if (!m_bInitialized) {
         m_bInitialized = true;
+        CentreOverOwner();
         OnInitDialog();
     }
     QDialog::showEvent(pEvent);

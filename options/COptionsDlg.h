@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <QPointer>
 #include <QTimer>
 #include <ctime>
 #include <string>
@@ -19,6 +20,9 @@ class COtherPage;
 // computes its first sending time and, opened from a message window, saves
 // the message as the task's template and removes the draft. The caller
 // stores the task (GetTask) after exec() returned 1; 2 means cancelled.
+// It opens centred over the window that opened it: pParent, or without one
+// the window that was active (a message window), which it then stays above
+// without being owned by it.
 class COptionsDlg : public QDialog {
     Q_OBJECT
 public:
@@ -73,7 +77,10 @@ private:
     static void RemoveDraft();
     void Stop(const std::string& strMessage, QWidget* pPage, unsigned nIcon = CMessageBox::MB_ICONWARNING);
 
+    void CentreOverOwner();
+
     const IClock& m_clock;
+    QPointer<QWidget> m_pOwner;
     CTaskItem m_task;
     QTabWidget* m_pSheet;
     CGeneralPage* m_pGeneralPage;

@@ -1,5 +1,6 @@
 #include "CUpDown.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QToolButton>
 #include <algorithm>
@@ -16,7 +17,9 @@ CUpDown::CUpDown(QWidget* pParent) : QWidget(pParent), m_pUp(new QToolButton(thi
 }
 
 void CUpDown::SetBuddy(QLineEdit* pBuddy) {
+    if (m_pBuddy) m_pBuddy->removeEventFilter(this);
     m_pBuddy = pBuddy;
+    if (pBuddy) pBuddy->installEventFilter(this);
     if (!pBuddy || pBuddy->parentWidget() != parentWidget()) return;
     const QRect rc = pBuddy->geometry();
     pBuddy->setGeometry(rc.x(), rc.y(), std::max(1, rc.width() - width()), rc.height());
@@ -42,4 +45,15 @@ void CUpDown::resizeEvent(QResizeEvent*) {
     const int nHalf = height() / 2;
     m_pUp->setGeometry(0, 0, width(), nHalf);
     m_pDown->setGeometry(0, nHalf, width(), height() - nHalf);
+}
+
+bool CUpDown::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    if (pWatched == m_pBuddy && pEvent->type() == QEvent::KeyPress) {
+        const int nKey = static_cast<QKeyEvent*>(pEvent)->key();
+        if (nKey == Qt::Key_Up || nKey == Qt::Key_Down) {
+            Step(nKey == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(pWatched, pEvent);
 }

@@ -5,7 +5,8 @@ class QLineEdit;
 class QToolButton;
 
 // The two small arrow buttons beside a count field; each press moves the
-// field's number by one within the range.
+// field's number by one within the range, and so do the Up and Down keys
+// in the field.
 class CUpDown : public QWidget {
     Q_OBJECT
 public:
@@ -20,6 +21,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
     QLineEdit* m_pBuddy = nullptr;

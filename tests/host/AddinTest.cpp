@@ -126,11 +126,28 @@ TEST_F(AddinTest, ConnectionSetsUpPathsListToolbarAndSending) {
     vecControls[0]->get_Tag(&strTag);
     EXPECT_EQ(strCaption + "|" + strTip + "|" + strTag, "Quillory|Quillory Using Mail Host|Quillory");
 
+    // The same command in the main window's Tools menu.
+    std::vector<CComPtr<CommandBarControl>> vecToolsItems;
+    for (auto& sp : vecBars) {
+        if (!CApplication::IsMenuBar(sp)) continue;
+        for (auto& spMenu : CApplication::MenusOf(sp)) {
+            std::string str;
+            spMenu->get_Caption(&str);
+            if (str == "&Tools") vecToolsItems = CApplication::ControlsOf(spMenu);
+        }
+    }
+    ASSERT_EQ(vecToolsItems.size(), 1u);
+    std::string strItem;
+    vecToolsItems[0]->get_Caption(&strItem);
+    EXPECT_EQ(strItem, "Quillory");
+
     int nClicks = 0;
     CAddin::SetEmailManagerHook([&] { ++nClicks; });
     EXPECT_EQ(vecControls[0]->Execute(), S_OK);
-    CAddin::SetEmailManagerHook({});
     EXPECT_EQ(nClicks, 1);
+    EXPECT_EQ(vecToolsItems[0]->Execute(), S_OK);  // opens the manager as the button does
+    CAddin::SetEmailManagerHook({});
+    EXPECT_EQ(nClicks, 2);
 
     g_pTaskList->RemoveAt(0);
     EXPECT_EQ(m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr), S_OK);
@@ -138,7 +155,8 @@ TEST_F(AddinTest, ConnectionSetsUpPathsListToolbarAndSending) {
     EXPECT_EQ(g_pSendEmailDlg, nullptr) << "no tick can run after disconnection";
     EXPECT_EQ(ReadTasks(Roaming() + kDataSub + "emails.dat"), std::vector<std::string>{"two"});
     EXPECT_EQ(vecControls[0]->Execute(), S_OK);
-    EXPECT_EQ(nClicks, 1) << "the button's subscription ended";
+    EXPECT_EQ(vecToolsItems[0]->Execute(), S_OK);
+    EXPECT_EQ(nClicks, 2) << "the button's subscription ended";
     unsetenv("QUILLORY_CODEPAGE");
 }
 

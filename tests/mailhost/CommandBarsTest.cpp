@@ -126,7 +126,7 @@ TEST_F(ObjectModelTest, MainWindowToolbarAndSendReceiveControl) {
     ASSERT_EQ(AtlAdvise(spButton, spRecorder->Unk(), _CommandBarButtonEvents::iid, &dw), S_OK);
     ASSERT_EQ(spButton->Execute(), S_OK);
     EXPECT_EQ(spRecorder->m_vecLog, Log{"Click"});
-    EXPECT_EQ(m_spApp->CommandBarsOf(spExplorer).size(), 2u);
+    EXPECT_EQ(m_spApp->CommandBarsOf(spExplorer).size(), 3u);  // Standard, Menu Bar, Quillory
     AtlUnadvise(spButton, _CommandBarButtonEvents::iid, dw);
 }
 

@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
@@ -18,6 +20,7 @@
 #include "CApplication.h"
 #include "CBoxRecorder.h"
 #include "CEmailManagerDlg.h"
+#include "CManagerCommands.h"
 #include "CMemoryMailBackend.h"
 #include "CMessageBox.h"
 #include "CSendEmailDlg.h"
@@ -142,12 +145,15 @@ TEST_F(EmailManagerTest, CommandsNeedASelection) {
     m_list.RemoveAll();
     CBoxRecorder boxes;
     CEmailManagerDlg dlg;
-    for (int nId : {CEmailManagerDlg::IDC_REMOVE, CEmailManagerDlg::IDC_COPY, CEmailManagerDlg::IDC_ACTIVATE,
-                    CEmailManagerDlg::IDC_DISABLE, CEmailManagerDlg::IDC_MOVE_UP, CEmailManagerDlg::IDC_MOVE_DOWN,
-                    CEmailManagerDlg::IDC_EDIT_SCHEDULE, CEmailManagerDlg::IDC_EDIT_EMAIL})
+    for (int nId : {CEmailManagerDlg::IDC_REMOVE, CEmailManagerDlg::IDC_COPY, CEmailManagerDlg::IDC_EDIT_SCHEDULE,
+                    CEmailManagerDlg::IDC_EDIT_EMAIL})
         Click(dlg, nId);
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>(8, "Please select an email message item."));
-    EXPECT_EQ(boxes.Flags(), std::vector<unsigned>(8, CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING));
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>(4, "Please select an email message item."));
+    EXPECT_EQ(boxes.Flags(), std::vector<unsigned>(4, CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING));
+    // Without a task there is no state to change and no place to move from.
+    for (int nId : {CEmailManagerDlg::IDC_ACTIVATE, CEmailManagerDlg::IDC_DISABLE, CEmailManagerDlg::IDC_MOVE_UP,
+                    CEmailManagerDlg::IDC_MOVE_DOWN})
+        EXPECT_FALSE(dlg.Control(nId)->isEnabled()) << nId;
     EXPECT_FALSE(fs::exists(g_strDataDir + "emails.dat"));
 }
 
@@ -205,6 +211,10 @@ TEST_F(EmailManagerTest, CopiesShareOneTemplateAndMissingOnesStillCopy) {
     CEmailManagerDlg dlg;
     Select(dlg, 0);
     Click(dlg, CEmailManagerDlg::IDC_COPY);
+    // The copy is selected, ready to be renamed or rescheduled.
+    EXPECT_EQ(dlg.List()->currentItem(), dlg.List()->topLevelItem(3));
+    EXPECT_TRUE(dlg.List()->topLevelItem(3)->isSelected());
+    Select(dlg, 0);
     Click(dlg, CEmailManagerDlg::IDC_COPY);
     ASSERT_EQ(m_list.GetSize(), 5);
     EXPECT_EQ(m_list[3].m_strTaskName, "Copy of Task 1");
@@ -212,7 +222,7 @@ TEST_F(EmailManagerTest, CopiesShareOneTemplateAndMissingOnesStillCopy) {
     EXPECT_EQ(m_list[4].m_strTemplateFile, m_list[3].m_strTemplateFile);
     EXPECT_TRUE(fs::exists(g_strDataDir + "t1.oft.oft"));
     EXPECT_EQ(m_list[3].m_dtNextSending, m_list[0].m_dtNextSending);
-    EXPECT_EQ(dlg.List()->currentItem(), dlg.List()->topLevelItem(0));
+    EXPECT_EQ(dlg.List()->currentItem(), dlg.List()->topLevelItem(4));
     // Source template gone: the copy is added all the same.
     fs::remove(g_strDataDir + "t2.oft");
     Select(dlg, 1);
@@ -227,6 +237,7 @@ TEST_F(EmailManagerTest, RemovingASharedOrMissingTemplatesTaskLeavesTheOthersWho
     CEmailManagerDlg dlg;
     Select(dlg, 0);
     Click(dlg, CEmailManagerDlg::IDC_COPY);
+    Select(dlg, 0);
     Click(dlg, CEmailManagerDlg::IDC_COPY);  // tasks 4 and 5 share one template
     Select(dlg, 3);
     Click(dlg, CEmailManagerDlg::IDC_REMOVE);
@@ -329,6 +340,34 @@ TEST_F(EmailManagerTest, AboutLinksAreHitStrictlyInside) {
     release(CAboutDlg::IDC_LICENSE_LINK);
     ASSERT_EQ(urls.m_vecUrls.size(), 3u);
     EXPECT_TRUE(urls.m_vecUrls[2].endsWith("license.rtf"));
+}
+
+// A desktop without a program for the document: the user is told so, and
+// where the file is, instead of nothing happening.
+TEST_F(EmailManagerTest, ALicenceNoProgramCanOpenIsReportedWithItsPlace) {
+    struct COpenerScope {
+        std::vector<std::string> vecAsked;
+        COpenerScope() {
+            SetOpener([this](const std::string& strUrl) {
+                vecAsked.push_back(strUrl);
+                return false;
+            });
+        }
+        ~COpenerScope() { SetOpener({}); }
+    } opener;
+    CBoxRecorder boxes;
+    std::ofstream(g_strInstallDir + "license.rtf") << "{\\rtf1 licence}";
+    CAboutDlg dlg;
+    const QPoint pt = dlg.LinkRect(CAboutDlg::IDC_LICENSE_LINK).center();
+    QMouseEvent up(QEvent::MouseButtonRelease, QPointF(pt), QPointF(dlg.mapToGlobal(pt)), Qt::LeftButton, Qt::NoButton,
+                   Qt::NoModifier);
+    QApplication::sendEvent(&dlg, &up);
+    ASSERT_EQ(opener.vecAsked.size(), 1u);
+    EXPECT_EQ(opener.vecAsked[0], "file://" + g_strInstallDir + "license.rtf");
+    ASSERT_EQ(boxes.m_vecShown.size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0], "No program could open the licence document. You can open it yourself: it is \"" +
+                                    g_strInstallDir + "license.rtf\".");
+    EXPECT_EQ(boxes.Flags()[0], CMessageBox::MB_OK | CMessageBox::MB_ICONERROR);
 }
 
 // Over a link the hand shows and the dialog holds the mouse; on the border
@@ -508,6 +547,127 @@ TEST_F(EmailManagerTest, TheAboutWindowNamesTheHostByItsOwnName) {
     std::vector<std::string> vecTexts;
     for (const QLabel* p : dlg.findChildren<QLabel*>()) vecTexts.push_back(p->text().toStdString());
     EXPECT_NE(std::find(vecTexts.begin(), vecTexts.end(), "Quillory Using Mail Host"), vecTexts.end());
+}
+
+namespace {
+
+// Which of Activate, Disable, Move Up and Move Down can be pressed, in that
+// order, as the rules give it for the selected row of the list.
+std::vector<bool> ExpectedStates(const std::vector<int>& vecActive, int nRow) {
+    if (nRow < 0) return {false, false, false, false};
+    const bool bActive = vecActive[static_cast<size_t>(nRow)] != 0;
+    return {!bActive, bActive, nRow > 0, nRow + 1 < static_cast<int>(vecActive.size())};
+}
+
+std::vector<bool> ShownStates(const CEmailManagerDlg& dlg) {
+    std::vector<bool> vec;
+    for (int nId : {CEmailManagerDlg::IDC_ACTIVATE, CEmailManagerDlg::IDC_DISABLE, CEmailManagerDlg::IDC_MOVE_UP,
+                    CEmailManagerDlg::IDC_MOVE_DOWN})
+        vec.push_back(dlg.Control(nId)->isEnabled());
+    return vec;
+}
+
+}  // namespace
+
+TEST_F(EmailManagerTest, ButtonStatesFollowTheSelectedTask) {
+    m_list[2].m_bActive = 0;
+    CEmailManagerDlg dlg;
+    std::vector<int> vecActive = {1, 1, 0};
+    for (int nRow : {0, 1, 2}) {
+        Select(dlg, nRow);
+        EXPECT_EQ(ShownStates(dlg), ExpectedStates(vecActive, nRow)) << "row " << nRow;
+    }
+    // The state follows the commands and what the refresh finds.
+    Click(dlg, CEmailManagerDlg::IDC_ACTIVATE);
+    vecActive[2] = 1;
+    EXPECT_EQ(ShownStates(dlg), ExpectedStates(vecActive, 2));
+    Click(dlg, CEmailManagerDlg::IDC_MOVE_UP);
+    EXPECT_EQ(ShownStates(dlg), ExpectedStates(vecActive, 1));
+    m_list[1].m_bActive = 0;
+    vecActive[1] = 0;
+    dlg.OnTimer();
+    EXPECT_EQ(ShownStates(dlg), ExpectedStates(vecActive, 1));
+    dlg.List()->clearSelection();
+    EXPECT_EQ(ShownStates(dlg), ExpectedStates(vecActive, -1));
+}
+
+TEST_F(EmailManagerTest, DoubleClickEditsTheScheduleAndDeleteAsksToRemove) {
+    CBoxRecorder boxes;
+    MakeSecondTaskDaily();
+    CEmailManagerDlg dlg;
+    dlg.show();
+    Select(dlg, 1);
+    bool bSheetSeen = false;
+    QTimer::singleShot(0, [&] { bSheetSeen = PressSheetButton(1002); });
+    const QRect rcRow = dlg.List()->visualItemRect(dlg.List()->topLevelItem(1));
+    QTest::mouseClick(dlg.List()->viewport(), Qt::LeftButton, Qt::NoModifier, rcRow.center());
+    QTest::mouseDClick(dlg.List()->viewport(), Qt::LeftButton, Qt::NoModifier, rcRow.center());
+    EXPECT_TRUE(bSheetSeen);
+    EXPECT_EQ(m_list[1].m_dtNextSending.nYear, 2031);
+
+    boxes.m_vecShown.clear();
+    boxes.m_nYesNoAnswer = CMessageBox::IDNO;
+    QTest::keyClick(dlg.List(), Qt::Key_Delete);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Are you sure you want to delete the selected email message?"});
+    EXPECT_EQ(m_list.GetSize(), 3);
+    boxes.m_nYesNoAnswer = CMessageBox::IDYES;
+    QTest::keyClick(dlg.List(), Qt::Key_Delete);
+    EXPECT_EQ(Rows(dlg), (std::vector<std::string>{"Task 1", "Task 3"}));
+    EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 1", "Task 3"}));
+}
+
+TEST_F(EmailManagerTest, ContextMenuOffersTheButtonsAsTheyStand) {
+    CEmailManagerDlg dlg;
+    auto* pCommands = dlg.findChild<CManagerCommands*>();
+    ASSERT_TRUE(pCommands);
+    Select(dlg, 0);
+    const std::unique_ptr<QMenu> pMenu = pCommands->ContextMenu();
+    std::vector<int> vecIds;
+    QAction* pCopy = nullptr;
+    for (QAction* pAction : pMenu->actions()) {
+        const int nId = pAction->property("controlId").toInt();
+        vecIds.push_back(nId);
+        const QWidget* pButton = dlg.Control(nId);
+        ASSERT_TRUE(pButton) << nId;
+        EXPECT_EQ(pAction->text(), qobject_cast<const QPushButton*>(pButton)->text());
+        EXPECT_EQ(pAction->isEnabled(), pButton->isEnabled()) << nId;
+        if (nId == CEmailManagerDlg::IDC_COPY) pCopy = pAction;
+    }
+    std::vector<int> vecSorted = vecIds;
+    std::sort(vecSorted.begin(), vecSorted.end());
+    EXPECT_EQ(vecSorted, (std::vector<int>{203, 204, 205, 206, 207, 208, 209, 213, 214}));
+    ASSERT_TRUE(pCopy);
+    pCopy->trigger();
+    EXPECT_EQ(Rows(dlg), (std::vector<std::string>{"Task 1", "Task 2", "Task 3", "Copy of Task 1"}));
+    EXPECT_EQ(dlg.List()->currentItem(), dlg.List()->topLevelItem(3));
+    // On the last row Move Down is offered but cannot be chosen.
+    const std::unique_ptr<QMenu> pLastRowMenu = pCommands->ContextMenu();
+    for (QAction* pAction : pLastRowMenu->actions()) {
+        if (pAction->property("controlId").toInt() == CEmailManagerDlg::IDC_MOVE_DOWN) {
+            EXPECT_FALSE(pAction->isEnabled());
+        }
+    }
+}
+
+TEST_F(EmailManagerTest, TheScheduleSheetIsOwnedByTheManagerAndCentredOverIt) {
+    CBoxRecorder boxes;
+    MakeSecondTaskDaily();
+    CEmailManagerDlg dlg;
+    dlg.move(40, 30);
+    dlg.show();
+    Select(dlg, 1);
+    QWidget* pOwner = nullptr;
+    QPoint ptOffset(999, 999);
+    QTimer::singleShot(0, [&] {
+        QWidget* pSheet = QApplication::activeModalWidget();
+        if (!pSheet) return;
+        pOwner = pSheet->parentWidget();
+        ptOffset = pSheet->frameGeometry().center() - dlg.frameGeometry().center();
+        PressSheetButton(1063);
+    });
+    Click(dlg, CEmailManagerDlg::IDC_EDIT_SCHEDULE);
+    EXPECT_EQ(pOwner, &dlg);
+    EXPECT_LE(ptOffset.manhattanLength(), 2) << ptOffset.x() << "," << ptOffset.y();
 }
 
 #include "EmailManagerTest.moc"

@@ -20,6 +20,8 @@ public:
         QMessageBox::StandardButtons buttons;
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
         bool bExpected = false;
+        QRect rcFrame;              // where it opened
+        QWidget* pOwner = nullptr;  // the window it belongs to
     };
     // Escape presses the box's escape button.
     static constexpr QMessageBox::StandardButton kEscape = QMessageBox::NoButton;
@@ -51,6 +53,8 @@ private:
                                  ? pBox->standardButton(static_cast<QAbstractButton*>(pBox->defaultButton()))
                                  : QMessageBox::NoButton;
         seen.bExpected = !m_deqAnswers.empty();
+        seen.rcFrame = pBox->frameGeometry();
+        seen.pOwner = pBox->parentWidget();
         QMessageBox::StandardButton answer = kEscape;
         if (!m_deqAnswers.empty()) {
             answer = m_deqAnswers.front();

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <cctype>
 #include <filesystem>
 
 #include "CAccountsDialog.h"
@@ -11,7 +12,10 @@
 #include "CDovecotServer.h"
 #include "CEnvScope.h"
 #include "CFakeKeyring.h"
+#include "CSecurityNotice.h"
 #include "CUiTestBase.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -124,6 +128,69 @@ TEST_F(AccountsDialogTest, SecurityChoiceWarnsAndMatchesTheUrl) {
     EXPECT_NE(dlg.SecurityWarning()->text().indexOf("password travel"), -1);
     dlg.SecurityChoice()->setCurrentIndex(0);
     EXPECT_EQ(dlg.SmtpUrlField()->text(), "smtp://mail.example.org:465");
+}
+
+TEST_F(AccountsDialogTest, TheSecurityWarningIsAWholeSentenceNeverCut) {
+    CAccountsDialog dlg(Path());
+    dlg.show();
+    Fill(dlg, "smtp://mail.example.org:25", 2);
+    Process();
+    QLabel* pWarning = dlg.SecurityWarning();
+    ASSERT_TRUE(pWarning->isVisible());
+    EXPECT_EQ(pWarning->text().toStdString(), CSecurityNotice::kText);
+    EXPECT_TRUE(pWarning->wordWrap());
+    const std::string strText = pWarning->text().toStdString();
+    EXPECT_TRUE(std::isupper(static_cast<unsigned char>(strText.front())));
+    EXPECT_EQ(strText.back(), '.');
+    EXPECT_GE(pWarning->height(), pWarning->heightForWidth(pWarning->width()));
+    EXPECT_TRUE(dlg.rect().contains(pWarning->geometry()));
+    // A narrower window wraps it into more lines and is made taller for them.
+    dlg.SecurityChoice()->setCurrentIndex(0);
+    dlg.resize(380, dlg.height());
+    Process();
+    dlg.SecurityChoice()->setCurrentIndex(2);
+    Process();
+    EXPECT_GE(pWarning->height(), pWarning->heightForWidth(pWarning->width()));
+    EXPECT_TRUE(dlg.rect().contains(pWarning->geometry()));
+}
+
+// Told once per server saved without encryption: not again on the next
+// opening nor in a box after OK; again when the setting becomes insecure
+// once more after a secure one.
+TEST_F(AccountsDialogTest, TheSecurityWarningIsShownOnceForEachInsecureSetting) {
+    auto fnOpenShowsWarning = [&] {
+        CAccountsDialog dlg(Path());
+        dlg.show();
+        Process();
+        return dlg.SecurityWarning()->isVisible();
+    };
+    auto fnSave = [&](int nSecurity, const char* pszUrl) {
+        CAccountsDialog dlg(Path());
+        dlg.show();
+        Fill(dlg, pszUrl, nSecurity);
+        const bool bShown = dlg.SecurityWarning()->isVisible();
+        dlg.accept();
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+        return bShown;
+    };
+    EXPECT_TRUE(fnSave(2, "smtp://mail.example.org:25")) << "chosen: told";
+    EXPECT_FALSE(fnOpenShowsWarning()) << "seen: not again";
+    // The host's own note on the saved file is left out of its boxes.
+    const auto loaded = CAccountsFile::Load(Path());
+    const std::vector<std::string> vecMessages = {
+        "accounts.ini:4: Security = none: mail and password travel unencrypted", "another problem"};
+    EXPECT_EQ(CSecurityNotice(Path()).Unseen(vecMessages, loaded.account), std::vector<std::string>{"another problem"});
+    EXPECT_TRUE(fnSave(0, "smtp://mail.example.org:587") == false);
+    EXPECT_EQ(CSecurityNotice(Path()).Unseen(vecMessages, CAccountsFile::Load(Path()).account), vecMessages);
+    EXPECT_TRUE(fnSave(2, "smtp://mail.example.org:25")) << "insecure again: told again";
+    EXPECT_FALSE(fnOpenShowsWarning());
+    // A file that was set insecure by hand for another server is news.
+    WriteAccounts(
+        "[Account]\nName = Zoë\nAddress = zoe@example.org\nSmtpUrl = smtp://other.example.org:25\n"
+        "Security = none\n");
+    fs::create_directories(fs::path(Path()).parent_path());
+    fs::copy_file(m_dir / "accounts.ini", Path(), fs::copy_options::overwrite_existing);
+    EXPECT_TRUE(fnOpenShowsWarning());
 }
 
 TEST_F(AccountsDialogTest, TestButtonReportsTheServersAnswer) {

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "CBoxAnswerer.h"
+#include "CHostMessage.h"
 #include "CMessageBox.h"
 #include "CQtMessageBox.h"
+#include "CUiTestBase.h"
 
 using namespace CMessageBox;
 
@@ -52,4 +54,47 @@ TEST(QtMessageBox, ShowThroughTheAddInsLayerReturnsThePressedButton) {
     CQtMessageBox::Uninstall();
     // Without the handler the logging default answers on its own.
     EXPECT_EQ(Show("x", "Quillory", MB_YESNO | MB_DEFBUTTON2), IDNO);
+}
+
+namespace {
+
+class MessageBoxPlaceTest : public CUiTestBase {
+protected:
+    // How far the box's centre lies from the window's.
+    static int OffCentre(const CBoxAnswerer::CSeen& seen, const QWidget& window) {
+        return (seen.rcFrame.center() - window.frameGeometry().center()).manhattanLength();
+    }
+};
+
+}  // namespace
+
+TEST_F(MessageBoxPlaceTest, BoxesOpenCentredOverTheirWindowOrElseTheMainWindow) {
+    StartUi(false);
+    QWidget& main = m_pWindows->Main();
+    main.setGeometry(30, 20, 560, 420);  // away from the screen's centre, and on it
+    Process();
+    // The host's own message that names no window, as at start-up.
+    m_boxes.Expect(QMessageBox::Ok);
+    CHostMessage::Error(nullptr, "The accounts file could not be read.");
+    // The add-in's box while another window of the host is in front.
+    QWidget other;
+    other.setGeometry(300, 260, 480, 320);
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    m_boxes.Expect(QMessageBox::Ok);
+    (void)Show("Please enter a subject into the email.", "Quillory", MB_OK | MB_ICONWARNING);  // only OK
+    // The add-in's box when no window is active (its timer, the tray).
+    other.hide();
+    QApplication::setActiveWindow(nullptr);
+    Process();
+    m_boxes.Expect(QMessageBox::Ok);
+    (void)Show("The task list could not be saved.", "Quillory", MB_OK | MB_ICONERROR);  // only OK
+    ASSERT_EQ(m_boxes.Seen().size(), 3u);
+    EXPECT_EQ(m_boxes.Seen()[0].pOwner, &main);
+    EXPECT_LE(OffCentre(m_boxes.Seen()[0], main), 2);
+    EXPECT_EQ(m_boxes.Seen()[1].pOwner, &other);
+    EXPECT_LE(OffCentre(m_boxes.Seen()[1], other), 2);
+    EXPECT_EQ(m_boxes.Seen()[2].pOwner, &main);
+    EXPECT_LE(OffCentre(m_boxes.Seen()[2], main), 2);
 }

@@ -1,4 +1,6 @@
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTest>
 
@@ -231,4 +233,60 @@ TEST_F(WindowEventsTest, MainWindowShowsStandardBarAndAddInToolbar) {
     ToolbarAction(main, "Standard", "control-7095")->trigger();
     main.OnSendReceive();  // the menu's Send/Receive
     EXPECT_EQ(spRecorder->m_vecLog, (Log{"Click", "Click", "Click"}));
+}
+
+// The main window's menus stand in the model as a "Menu Bar" with a
+// "&Tools" menu; a command added there shows in the window's Tools menu,
+// after the host's own items, and its click reaches its subscribers.
+TEST_F(WindowEventsTest, CommandsAddedToTheModelsToolsMenuShowInTheWindowsToolsMenu) {
+    StartUi(false);
+    CMainWindow& main = m_pWindows->Main();
+    CComPtr<_Explorer> spExplorer;
+    ASSERT_EQ(m_spApp->ActiveExplorer(&spExplorer), S_OK);
+    CComPtr<_CommandBars> spBars;
+    ASSERT_EQ(spExplorer->get_CommandBars(&spBars), S_OK);
+    CComPtr<CommandBar> spMenuBar;
+    ASSERT_EQ(spBars->get_Item(CVariant("Menu Bar"), &spMenuBar), S_OK);
+    CComPtr<CommandBarControls> spMenus;
+    ASSERT_EQ(spMenuBar->get_Controls(&spMenus), S_OK);
+    CComPtr<CommandBarControl> spControl;
+    ASSERT_EQ(spMenus->get_Item(CVariant(1), &spControl), S_OK);
+    CComPtr<CommandBarPopup> spTools;
+    ASSERT_EQ(spControl->QueryInterface(&spTools), S_OK);
+    std::string strCaption;
+    spTools->get_Caption(&strCaption);
+    EXPECT_EQ(strCaption, "&Tools");
+    CComPtr<CommandBarControls> spItems;
+    ASSERT_EQ(spTools->get_Controls(&spItems), S_OK);
+    CComPtr<CommandBarControl> spItem;
+    ASSERT_EQ(spItems->Add(msoControlButton, vtMissing, vtMissing, vtMissing, true, &spItem), S_OK);
+    spItem->put_Caption("Quillory");
+    spItem->put_Tag("Quillory");
+    auto spRecorder = MakeComObject<CRecorder>();
+    DWORD dw = 0;
+    ASSERT_EQ(AtlAdvise(spItem, spRecorder->Unk(), _CommandBarButtonEvents::iid, &dw), S_OK);
+    Process();
+    // A menu bar is no toolbar.
+    EXPECT_EQ(main.findChild<QToolBar*>("Menu Bar"), nullptr);
+    QMenu* pToolsMenu = nullptr;
+    for (QAction* p : main.menuBar()->actions())
+        if (p->text() == "&Tools") pToolsMenu = p->menu();
+    ASSERT_TRUE(pToolsMenu);
+    std::vector<std::string> vecItems;
+    QAction* pQuillory = nullptr;
+    for (QAction* p : pToolsMenu->actions()) {
+        if (p->isSeparator()) continue;
+        vecItems.push_back(p->text().toStdString());
+        if (p->text() == "Quillory") pQuillory = p;
+    }
+    EXPECT_EQ(vecItems, (std::vector<std::string>{"Send/Re&ceive", "Quillory"}));
+    ASSERT_TRUE(pQuillory);
+    pQuillory->trigger();
+    EXPECT_EQ(spRecorder->m_vecLog, (Log{"Click"}));
+    // Removed from the model, it leaves the menu.
+    ASSERT_EQ(spItem->Delete(), S_OK);
+    Process();
+    int nLeft = 0;
+    for (QAction* p : pToolsMenu->actions()) nLeft += p->isSeparator() ? 0 : 1;
+    EXPECT_EQ(nLeft, 1);
 }

@@ -2,6 +2,7 @@
 // backend and gives the host's user interface its hooks.
 #include "CApplication.h"
 
+#include "CCommandBarPopup.h"
 #include "CExplorer.h"
 #include "CFolder.h"
 #include "CHostCore.h"
@@ -129,6 +130,24 @@ std::vector<CComPtr<CommandBar>> CApplication::CommandBarsOf(IDispatch* pWindow)
 
 std::vector<CComPtr<CommandBarControl>> CApplication::ControlsOf(CommandBar* pBar) {
     auto* p = dynamic_cast<CCommandBar*>(pBar);
+    if (!p) return {};
+    const auto& vec = p->Controls()->Controls();
+    return {vec.begin(), vec.end()};
+}
+
+bool CApplication::IsMenuBar(CommandBar* pBar) {
+    auto* p = dynamic_cast<CCommandBar*>(pBar);
+    return p && p->m_bMenuBar;
+}
+
+std::vector<CComPtr<CommandBarPopup>> CApplication::MenusOf(CommandBar* pBar) {
+    auto* p = dynamic_cast<CCommandBar*>(pBar);
+    if (!p) return {};
+    return p->Controls()->Popups();
+}
+
+std::vector<CComPtr<CommandBarControl>> CApplication::ControlsOf(CommandBarPopup* pMenu) {
+    auto* p = dynamic_cast<CCommandBarPopup*>(pMenu);
     if (!p) return {};
     const auto& vec = p->Controls()->Controls();
     return {vec.begin(), vec.end()};

@@ -63,6 +63,10 @@ public:
     std::vector<CComPtr<CommandBar>> CommandBarsOf(IDispatch* pWindow) const;
     // The controls of a toolbar, in order.
     static std::vector<CComPtr<CommandBarControl>> ControlsOf(CommandBar* pBar);
+    // A menu bar's menus, and a menu's controls (its buttons).
+    static bool IsMenuBar(CommandBar* pBar);
+    static std::vector<CComPtr<CommandBarPopup>> MenusOf(CommandBar* pBar);
+    static std::vector<CComPtr<CommandBarControl>> ControlsOf(CommandBarPopup* pMenu);
     // The main window: opened at creation unless the options say otherwise.
     HRESULT OpenExplorer();
     HRESULT CloseExplorer();

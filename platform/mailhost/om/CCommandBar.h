@@ -33,6 +33,7 @@ public:
     bool Visible() const { return m_bVisible; }
     CCommandBarControls* Controls() const { return m_spControls; }
     CCommandBars* m_pParent = nullptr;
+    bool m_bMenuBar = false;  // the window's menus, not a toolbar
 
 private:
     WeakCore m_wpCore;

@@ -31,6 +31,7 @@ public:
             nPosition = *n;
         }
         if (!menuBar.IsMissing() && !menuBar.AsBool()) return E_INVALIDARG;
+        const bool bMenuBar = menuBar.AsBool().value_or(false);
         bool bTemporary = false;
         if (!temporary.IsMissing()) {
             auto b = temporary.AsBool();
@@ -39,6 +40,7 @@ public:
         }
         auto spBar = MakeComObject<CCommandBar>(m_wpCore, strName, nPosition, bTemporary);
         spBar->m_pParent = this;
+        spBar->m_bMenuBar = bMenuBar;
         m_vecBars.push_back(spBar);
         spCore->BarsChanged();
         return om::Out<CommandBar>(pp, spBar);

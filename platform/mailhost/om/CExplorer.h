@@ -1,5 +1,6 @@
 #pragma once
-// The main window, with the built-in "Standard" toolbar.
+// The main window, with the built-in "Standard" toolbar and its menu bar.
+#include "CCommandBarPopup.h"
 #include "CCommandBars.h"
 
 class CExplorer final : public CComObjectImpl<_Explorer> {
@@ -13,6 +14,7 @@ public:
         spBar->get_Controls(&spControls);
         CComPtr<CommandBarControl> spControl;
         spControls->Add(msoControlButton, kSendReceiveControlId, vtMissing, vtMissing, false, &spControl);
+        AddMenuBar();
     }
     HRESULT get_CommandBars(_CommandBars** pp) override {
         if (m_bClosed) return E_FAIL;
@@ -25,6 +27,19 @@ public:
     CCommandBars* Bars() const { return m_spBars; }
 
 private:
+    // The window's menus as the object model shows them: a "Menu Bar" with
+    // the "&Tools" menu, to which add-ins add their commands.
+    void AddMenuBar() {
+        CComPtr<CommandBar> spBar;
+        m_spBars->Add(kMenuBarName, msoBarTop, true, false, &spBar);
+        spBar->put_Visible(true);
+        CComPtr<CommandBarControls> spControls;
+        spBar->get_Controls(&spControls);
+        CComPtr<CommandBarControl> spTools;
+        spControls->Add(msoControlPopup, vtMissing, vtMissing, vtMissing, false, &spTools);
+        spTools->put_Caption(kToolsMenuCaption);
+    }
+
     CComPtr<CCommandBars> m_spBars;
     bool m_bClosed = false;
 };

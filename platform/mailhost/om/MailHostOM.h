@@ -22,7 +22,10 @@ enum OlDefaultFolders : int32_t {
 enum OlSaveAsType : int32_t { olTXT = 0, olRTF = 1, olTemplate = 2, olMSG = 3 };
 enum OlInspectorClose : int32_t { olSave = 0, olDiscard = 1, olPromptForSave = 2 };
 enum OlAttachmentType : int32_t { olByValue = 1, olByReference = 4, olEmbeddeditem = 5 };
-enum MsoControlType : int32_t { msoControlButton = 1 };
+enum MsoControlType : int32_t {
+    msoControlButton = 1,  // a command
+    msoControlPopup = 10,  // a menu holding its own controls
+};
 enum MsoBarPosition : int32_t {
     msoBarLeft = 0,
     msoBarTop = 1,
@@ -39,6 +42,9 @@ enum MsoButtonStyle : int32_t {
 };
 // The host's built-in "Send/Receive" command.
 inline constexpr int32_t kSendReceiveControlId = 7095;
+// The main window's menus: the command bar and the menu add-ins add to.
+inline constexpr const char* kMenuBarName = "Menu Bar";
+inline constexpr const char* kToolsMenuCaption = "&Tools";
 
 struct _Explorer;
 struct _Inspectors;
@@ -52,6 +58,7 @@ struct _CommandBars;
 struct CommandBar;
 struct CommandBarControls;
 struct CommandBarControl;
+struct CommandBarPopup;
 
 #define QUILLORY_INTERFACE(Name, BaseName, Iid) \
     struct Name : BaseName {                    \
@@ -193,8 +200,9 @@ QUILLORY_INTERFACE(CommandBar, IDispatch, "{3449DC74-C68D-4046-9730-3DACFD860BD0
 QUILLORY_END_INTERFACE(CommandBar)
 
 QUILLORY_INTERFACE(CommandBarControls, IDispatch, "{9D829D04-2341-4DFF-BCB7-ACBFD37015D7}")
-    // msoControlButton only; a button control comes back (ask it for
-    // _CommandBarButton). Before: 1-based position, missing = at the end.
+    // msoControlButton (ask the control for _CommandBarButton), or on a
+    // menu bar msoControlPopup (ask it for CommandBarPopup). Before: 1-based
+    // position, missing = at the end.
     virtual HRESULT Add(const CVariant& type, const CVariant& id, const CVariant& parameter,
                         const CVariant& before, const CVariant& temporary, CommandBarControl** ppControl) = 0;
     virtual HRESULT get_Count(int32_t* pnCount) = 0;
@@ -220,6 +228,12 @@ QUILLORY_INTERFACE(CommandBarControl, IDispatch, "{35DE5C34-83DF-4669-892C-A477D
     virtual HRESULT Execute() = 0;
     virtual HRESULT Delete() = 0;
 QUILLORY_END_INTERFACE(CommandBarControl)
+
+// A menu of a menu bar: its controls are the menu's items. Found on the
+// "Menu Bar" command bar by its caption ("&Tools").
+QUILLORY_INTERFACE(CommandBarPopup, CommandBarControl, "{072EAAF6-D2AE-4C41-938C-BC855F819321}")
+    virtual HRESULT get_Controls(CommandBarControls** ppControls) = 0;
+QUILLORY_END_INTERFACE(CommandBarPopup)
 
 // A button. Source of _CommandBarButtonEvents: a click reaches every
 // subscriber of every button with the clicked button's tag (a button

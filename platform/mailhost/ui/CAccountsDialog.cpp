@@ -14,6 +14,7 @@
 #include "CAccountsWriter.h"
 #include "CHostMessage.h"
 #include "CKeyringPasswordStore.h"
+#include "CSecurityNotice.h"
 #include "FormFields.h"
 
 namespace {
@@ -43,9 +44,8 @@ CAccountsDialog::CAccountsDialog(std::string strAccountsPath, QWidget* pParent, 
     m_pSecurity = new QComboBox;
     m_pSecurity->addItems({"STARTTLS", "SMTPS (TLS from the start)", "None (unencrypted)"});
     pForm->addRow("Se&curity:", m_pSecurity);
-    m_pWarning = new QLabel(
-        "Without encryption your mail and your password travel over the network readable by "
-        "anyone on the way. Use this only for a server on this computer or a trusted network.");
+    m_pWarning = new QLabel(CSecurityNotice::kText);
+    m_pWarning->setObjectName("securityWarning");
     m_pWarning->setWordWrap(true);
     m_pWarning->setStyleSheet("color: #a04000");
     pForm->addRow("", m_pWarning);
@@ -74,8 +74,10 @@ CAccountsDialog::CAccountsDialog(std::string strAccountsPath, QWidget* pParent, 
     connect(m_pSecurity, &QComboBox::currentIndexChanged, this, [this] { OnSecurityChanged(); });
     connect(&m_watcher, &QFutureWatcherBase::finished, this, [this] { OnTestDone(); });
     Load();
+    m_bWarningDue = CSecurityNotice(m_strPath).IsDue(Account());
     OnSecurityChanged();
     resize(560, sizeHint().height());
+    m_bLoaded = true;
 }
 
 CAccountsDialog::~CAccountsDialog() { m_watcher.waitForFinished(); }
@@ -130,10 +132,22 @@ CAccount CAccountsDialog::Account() const {
 
 void CAccountsDialog::OnSecurityChanged() {
     ESecurity security = kSecurities[std::max(0, m_pSecurity->currentIndex())];
-    m_pWarning->setVisible(security == ESecurity::None);
+    // Told once: for a saved setting the user has not seen it for, or when
+    // the user chooses it here.
+    if (m_bLoaded) m_bWarningDue = security == ESecurity::None;
+    ShowWarning(security == ESecurity::None && m_bWarningDue);
     const std::string strUrl = m_pSmtpUrl->text().toStdString();
     if (const std::string strMatched = CAccountsWriter::MatchScheme(strUrl, security); strMatched != strUrl)
         m_pSmtpUrl->setText(QString::fromStdString(strMatched));
+}
+
+// The sentence is wrapped, never cut: the window grows to hold it.
+void CAccountsDialog::ShowWarning(bool bShow) {
+    if (m_pWarning->isVisibleTo(this) == bShow) return;
+    m_pWarning->setVisible(bShow);
+    layout()->activate();
+    const int nNeeded = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width()) : sizeHint().height();
+    if (height() < nNeeded) resize(width(), nNeeded);
 }
 
 bool CAccountsDialog::IsTesting() const { return m_watcher.isRunning(); }
@@ -162,5 +176,6 @@ void CAccountsDialog::accept() {
         CHostMessage::Warning(this, "The account was not saved:\n" + r.Problem());
         return;
     }
+    CSecurityNotice(m_strPath).Saved(Account());
     QDialog::accept();
 }

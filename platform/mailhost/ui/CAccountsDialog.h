@@ -48,6 +48,7 @@ private:
     void Load();
     void LoadKeyringPassword(const std::string& strUser);
     void OnSecurityChanged();
+    void ShowWarning(bool bShow);
     void OnTestDone();
 
     std::string m_strPath;
@@ -69,6 +70,8 @@ private:
     QLabel* m_pWarning = nullptr;
     QLabel* m_pResult = nullptr;
     QPushButton* m_pTest = nullptr;
+    bool m_bLoaded = false;      // the fields hold the saved account
+    bool m_bWarningDue = false;  // the insecure setting is news to the user
     // The test's own worker, so that its thread (and the TLS library's
     // per-thread state) is gone with the dialog, not at program exit.
     QThreadPool m_pool;

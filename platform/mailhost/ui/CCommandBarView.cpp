@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QMainWindow>
+#include <QMenu>
 #include <QTimer>
 
 namespace {
@@ -37,6 +38,8 @@ void CCommandBarView::SetHostActions(const std::string& strBar, std::vector<QAct
     m_mapHostActions[strBar] = {std::move(vecBefore), std::move(vecAfter)};
 }
 
+void CCommandBarView::SetHostMenu(const std::string& strCaption, QMenu* pMenu) { m_mapHostMenus[strCaption] = pMenu; }
+
 void CCommandBarView::Detach() {
     m_spModelWindow = nullptr;
     m_spApp = nullptr;
@@ -61,10 +64,16 @@ void CCommandBarView::Rebuild() {
         p->deleteLater();
     }
     m_vecBars.clear();
+    for (auto& p : m_vecMenuActions) delete p.data();
+    m_vecMenuActions.clear();
     if (!m_spApp || !m_spModelWindow) return;
 
     for (const auto& spBar : m_spApp->CommandBarsOf(m_spModelWindow)) {
         if (!Get<bool>([&](bool* p) { return spBar->get_Visible(p); })) continue;
+        if (CApplication::IsMenuBar(spBar)) {
+            AddMenuControls(spBar);
+            continue;
+        }
         std::string strName = Get<std::string>([&](std::string* p) { return spBar->get_Name(p); });
         auto* pToolBar = new QToolBar(QString::fromStdString(strName), m_pWindow);
         pToolBar->setObjectName(QString::fromStdString(strName));
@@ -87,8 +96,7 @@ void CCommandBarView::Rebuild() {
             pAction->setToolTip(QString::fromStdString(strTip.empty() ? strCaption : strTip));
             pAction->setEnabled(Get<bool>([&](bool* p) { return spControl->get_Enabled(p); }));
             pAction->setData(nId);
-            CComPtr<CommandBarControl> spKeep = spControl;
-            QObject::connect(pAction, &QAction::triggered, pAction, [spKeep] { spKeep->Execute(); });
+            Bind(pAction, spControl);
         }
         if (itHost != m_mapHostActions.end())
             for (QAction* p : itHost->second.vecAfter) pToolBar->addAction(p);
@@ -101,4 +109,34 @@ QToolBar* CCommandBarView::Toolbar(const std::string& strName) const {
     for (const auto& p : m_vecBars)
         if (p && p->objectName().toStdString() == strName) return p;
     return nullptr;
+}
+
+void CCommandBarView::Bind(QAction* pAction, CommandBarControl* pControl) {
+    CComPtr<CommandBarControl> spKeep = pControl;
+    QObject::connect(pAction, &QAction::triggered, pAction, [spKeep] { spKeep->Execute(); });
+}
+
+void CCommandBarView::AddMenuControls(CommandBar* pMenuBar) {
+    for (const auto& spMenu : CApplication::MenusOf(pMenuBar)) {
+        auto it = m_mapHostMenus.find(Get<std::string>([&](std::string* p) { return spMenu->get_Caption(p); }));
+        if (it == m_mapHostMenus.end() || !it->second) continue;
+        QMenu* pMenu = it->second;
+        bool bFirst = true;
+        for (const auto& spControl : CApplication::ControlsOf(spMenu)) {
+            if (!Get<bool>([&](bool* p) { return spControl->get_Visible(p); })) continue;
+            // The model's commands stand apart from the window's own.
+            if (bFirst) m_vecMenuActions.emplace_back(pMenu->addSeparator());
+            bFirst = false;
+            std::string strCaption = Get<std::string>([&](std::string* p) { return spControl->get_Caption(p); });
+            const std::string strTag = Get<std::string>([&](std::string* p) { return spControl->get_Tag(p); });
+            if (strCaption.empty()) strCaption = strTag.empty() ? "Command" : strTag;
+            QAction* pAction = pMenu->addAction(QString::fromStdString(strCaption));
+            pAction->setObjectName(QString::fromStdString(strTag));
+            pAction->setToolTip(QString::fromStdString(
+                Get<std::string>([&](std::string* p) { return spControl->get_TooltipText(p); })));
+            pAction->setEnabled(Get<bool>([&](bool* p) { return spControl->get_Enabled(p); }));
+            Bind(pAction, spControl);
+            m_vecMenuActions.emplace_back(pAction);
+        }
+    }
 }

@@ -9,9 +9,11 @@
 
 class QMainWindow;
 class QAction;
+class QMenu;
 
 // Shows the toolbars that the object model keeps for one window (the main
-// window or a message window) as Qt toolbars of that window. A toolbar
+// window or a message window) as Qt toolbars of that window, and the
+// controls of its menu bar's menus in the window's menus. A toolbar
 // button runs its model control (Execute), so its Click reaches every
 // subscriber of that tag. The model may change its bars from inside a
 // click, so rebuilding is queued and never deletes a toolbar mid-signal.
@@ -25,6 +27,9 @@ public:
     // The host's own actions, shown on the model toolbar of that name
     // before and after its controls.
     void SetHostActions(const std::string& strBar, std::vector<QAction*> vecBefore, std::vector<QAction*> vecAfter);
+    // The window's own menu that shows the model menu bar's menu of that
+    // caption ("&Tools"): the model's controls follow the menu's own items.
+    void SetHostMenu(const std::string& strCaption, QMenu* pMenu);
     void Rebuild();
     void RebuildLater();
     // Stops showing the model (its window is gone).
@@ -33,6 +38,9 @@ public:
     QToolBar* Toolbar(const std::string& strName) const;
 
 private:
+    void AddMenuControls(CommandBar* pMenuBar);
+    static void Bind(QAction* pAction, CommandBarControl* pControl);
+
     struct CHostActions {
         std::vector<QAction*> vecBefore, vecAfter;
     };
@@ -42,6 +50,8 @@ private:
     CComPtr<IDispatch> m_spModelWindow;
     std::map<std::string, CHostActions> m_mapHostActions;
     std::vector<QPointer<QToolBar>> m_vecBars;
+    std::map<std::string, QPointer<QMenu>> m_mapHostMenus;
+    std::vector<QPointer<QAction>> m_vecMenuActions;  // what the model added to the host's menus
     bool m_bRebuildQueued = false;
     std::shared_ptr<bool> m_spAlive = std::make_shared<bool>(true);
 };

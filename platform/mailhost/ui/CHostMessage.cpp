@@ -1,11 +1,14 @@
 #include "CHostMessage.h"
 
+#include "CBoxOwner.h"
+
 namespace {
 
 QMessageBox::StandardButton Run(QWidget* pParent, QMessageBox::Icon icon, const std::string& strText,
                                 QMessageBox::StandardButtons buttons, QMessageBox::StandardButton def,
                                 QMessageBox::StandardButton esc) {
-    QMessageBox box(icon, CHostMessage::kCaption, QString::fromStdString(strText), buttons, pParent);
+    // Centred over its owner, as a parented dialog opens.
+    QMessageBox box(icon, CHostMessage::kCaption, QString::fromStdString(strText), buttons, CBoxOwner::For(pParent));
     box.setDefaultButton(def);
     box.setEscapeButton(esc);
     box.setWindowModality(pParent ? Qt::WindowModal : Qt::ApplicationModal);

@@ -4,6 +4,7 @@
 
 #include "CAccountsDialog.h"
 #include "CHostMessage.h"
+#include "CSecurityNotice.h"
 
 CHostWindows::CHostWindows(CApplication* pApp, CMailHost& host, std::string strAccountsPath)
     : m_spApp(pApp), m_host(host), m_strAccountsPath(std::move(strAccountsPath)) {
@@ -53,7 +54,9 @@ void CHostWindows::OpenAccounts() {
     // The account is read at start-up: start delivery again with the new one.
     m_host.Stop();
     if (CResult<> r = m_host.Start(); !r) CHostMessage::Error(m_pMain.get(), r.Problem());
-    for (const auto& str : m_host.ConfigMessages()) CHostMessage::Warning(m_pMain.get(), str);
+    // The dialog has just told of an insecure setting; it is not told twice.
+    for (const auto& str : CSecurityNotice(m_strAccountsPath).Unseen(m_host.ConfigMessages(), dlg.Account()))
+        CHostMessage::Warning(m_pMain.get(), str);
     m_pMain->Refresh();
 }
 

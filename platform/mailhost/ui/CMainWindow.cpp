@@ -68,6 +68,9 @@ CMainWindow::CMainWindow(CApplication* pApp, CMailHost& host, CCallbacks callbac
     pApp->ActiveExplorer(&spExplorer);
     m_pBars = std::make_unique<CCommandBarView>(this, pApp, spExplorer);
     m_pBars->SetHostActions("Standard", {m_pNew}, {m_pDelete});
+    // Add-ins add their commands to the Tools menu through the model's menu bar.
+    for (QAction* p : menuBar()->actions())
+        if (p->menu() && p->text() == kToolsMenuCaption) m_pBars->SetHostMenu(kToolsMenuCaption, p->menu());
     m_pBars->Rebuild();
     Refresh();
     resize(960, 640);

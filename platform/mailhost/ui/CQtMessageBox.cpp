@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "CBoxOwner.h"
 #include "CMessageBox.h"
 
 using namespace CMessageBox;
@@ -33,7 +34,7 @@ std::unique_ptr<QMessageBox> CQtMessageBox::Build(const std::string& strText, co
 }
 
 int CQtMessageBox::Show(const std::string& strText, const std::string& strCaption, unsigned nFlags) {
-    auto pBox = Build(strText, strCaption, nFlags, QApplication::activeWindow());
+    auto pBox = Build(strText, strCaption, nFlags, CBoxOwner::For(nullptr));
     pBox->setWindowModality(Qt::ApplicationModal);
     int nButton = pBox->exec();
     if ((nFlags & MB_TYPEMASK) == MB_YESNO) return nButton == QMessageBox::Yes ? IDYES : IDNO;

@@ -13,7 +13,8 @@ public:
     // Makes the box for the flags of CMessageBox::Show, not yet shown.
     static std::unique_ptr<QMessageBox> Build(const std::string& strText, const std::string& strCaption,
                                               unsigned nFlags, QWidget* pParent);
-    // Shows it modally over the active window; returns IDOK, IDYES or IDNO.
+    // Shows it modally, centred over the window the user is in (the main
+    // window when none is active); returns IDOK, IDYES or IDNO.
     static int Show(const std::string& strText, const std::string& strCaption, unsigned nFlags);
     // Routes CMessageBox::Show here until Uninstall.
     static void Install();
