@@ -23,7 +23,8 @@ namespace {
 
 // The main window's toolbar and its button, which opens the Email Manager.
 constexpr const char* kMainToolbarName = "Quillory";
-constexpr const char* kMainButtonCaption = "Quillory";  // also its tag
+constexpr const char* kMainButtonCaption = "Quillory";    // also its tag
+constexpr const char* kManagerCommand = "Email Manager";  // what the Tools menu entry opens
 
 std::function<void()>& EmailManagerHook() {
     static std::function<void()> g_fn;
@@ -166,7 +167,8 @@ HRESULT CAddin::AddMainToolbar() {
         CAddinToolbar::Add(spBars, kMainToolbarName, {kMainButtonCaption, strTooltip.c_str(), kMainButtonCaption});
     if (!spButton) return kFailure;
     // The same command in the Tools menu; its clicks reach this button's sink by the shared tag.
-    CAddinToolbar::AddMenuItem(spBars, "Tools", {kMainButtonCaption, strTooltip.c_str(), kMainButtonCaption});
+    // Its tooltip says what it opens, which is how the host's tray finds it.
+    CAddinToolbar::AddMenuItem(spBars, "Tools", {kMainButtonCaption, kManagerCommand, kMainButtonCaption});
     m_spButton = spButton;
     m_spButtonSink = MakeComObject<CButtonEventsSink>(
         [this](IDispatch* pButton, bool* pbCancel) { OnButtonClick(pButton, pbCancel); });

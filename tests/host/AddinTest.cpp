@@ -137,9 +137,10 @@ TEST_F(AddinTest, ConnectionSetsUpPathsListToolbarAndSending) {
         }
     }
     ASSERT_EQ(vecToolsItems.size(), 1u);
-    std::string strItem;
+    std::string strItem, strItemTip;
     vecToolsItems[0]->get_Caption(&strItem);
-    EXPECT_EQ(strItem, "Quillory");
+    vecToolsItems[0]->get_TooltipText(&strItemTip);
+    EXPECT_EQ(strItem + "|" + strItemTip, "Quillory|Email Manager") << "the tray finds the manager by the tooltip";
 
     int nClicks = 0;
     CAddin::SetEmailManagerHook([&] { ++nClicks; });

@@ -177,6 +177,46 @@ TEST_F(BackgroundRunTest, TheTraysEmailManagerRunsTheAddinsControlOnlyWhenThereI
     AtlUnadvise(spManager, _CommandBarButtonEvents::iid, dwManager);
 }
 
+TEST_F(BackgroundRunTest, TheTraysEmailManagerFindsACommandInTheToolsMenuByItsTooltip) {
+    StartWithCloseGuard(true, 0);
+    QAction* pManager = m_pTray->EmailManagerAction();
+    CComPtr<_Explorer> spExplorer;
+    ASSERT_EQ(m_spApp->ActiveExplorer(&spExplorer), S_OK);
+    CComPtr<_CommandBars> spBars;
+    ASSERT_EQ(spExplorer->get_CommandBars(&spBars), S_OK);
+    int32_t nBars = 0;
+    ASSERT_EQ(spBars->get_Count(&nBars), S_OK);
+    CComPtr<CommandBarPopup> spTools;
+    for (int32_t i = 1; i <= nBars; ++i) {
+        CComPtr<CommandBar> spBar;
+        ASSERT_EQ(spBars->get_Item(CVariant(i), &spBar), S_OK);
+        if (!CApplication::IsMenuBar(spBar)) continue;
+        for (auto& spMenu : CApplication::MenusOf(spBar)) {
+            std::string str;
+            spMenu->get_Caption(&str);
+            if (str == "&Tools") spTools = spMenu;
+        }
+    }
+    ASSERT_TRUE(spTools) << "the main window offers a Tools menu to add-ins";
+    CComPtr<CommandBarControls> spControls;
+    ASSERT_EQ(spTools->get_Controls(&spControls), S_OK);
+    // As the add-in adds its entry: its own name as the caption, what it opens as the tooltip.
+    CComPtr<CommandBarControl> spEntry;
+    ASSERT_EQ(spControls->Add(CVariant(1), CVariant(), CVariant(), CVariant(), CVariant(true), &spEntry), S_OK);
+    spEntry->put_Caption("Quillory");
+    spEntry->put_TooltipText("Email Manager");
+    spEntry->put_Tag("Quillory");
+    auto spClicks = MakeComObject<CRecorder>();
+    DWORD dwCookie = 0;
+    ASSERT_EQ(AtlAdvise(spEntry, spClicks->Unk(), _CommandBarButtonEvents::iid, &dwCookie), S_OK);
+
+    m_pTray->UpdateMenu();
+    ASSERT_TRUE(pManager->isEnabled());
+    pManager->trigger();
+    EXPECT_EQ(spClicks->m_vecLog, std::vector<std::string>{"Click"});
+    AtlUnadvise(spEntry, _CommandBarButtonEvents::iid, dwCookie);
+}
+
 TEST_F(BackgroundRunTest, StartAtLoginWritesAndRemovesTheAutostartEntry) {
     StartWithCloseGuard(true, 0);
     const std::string strEntry = m_dir / "config/autostart/mailhost.desktop";

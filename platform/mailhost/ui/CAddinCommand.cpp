@@ -10,6 +10,28 @@ std::string Plain(const std::string& strCaption) {
     return str;
 }
 
+bool Names(CommandBarControl* pControl, const std::string& strCaption) {
+    std::string strText;
+    if (SUCCEEDED(pControl->get_Caption(&strText)) && Plain(strText) == strCaption) return true;
+    return SUCCEEDED(pControl->get_TooltipText(&strText)) && Plain(strText) == strCaption;
+}
+
+// Menus hold their commands in popups: the Tools menu's entries are found too.
+CComPtr<CommandBarControl> FindIn(CommandBarControls* pControls, const std::string& strCaption) {
+    int32_t nControls = 0;
+    if (!pControls || FAILED(pControls->get_Count(&nControls))) return nullptr;
+    for (int32_t k = 1; k <= nControls; ++k) {
+        CComPtr<CommandBarControl> spControl;
+        if (FAILED(pControls->get_Item(CVariant(k), &spControl)) || !spControl) continue;
+        if (Names(spControl, strCaption)) return spControl;
+        CComQIPtr<CommandBarPopup> spPopup(spControl.p);
+        CComPtr<CommandBarControls> spInner;
+        if (spPopup && SUCCEEDED(spPopup->get_Controls(&spInner)))
+            if (CComPtr<CommandBarControl> spFound = FindIn(spInner, strCaption)) return spFound;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 CComPtr<CommandBarControl> CAddinCommand::Find(CApplication* pApp, const std::string& strCaption) {
@@ -22,17 +44,9 @@ CComPtr<CommandBarControl> CAddinCommand::Find(CApplication* pApp, const std::st
     for (int32_t i = 1; i <= nBars; ++i) {
         CComPtr<CommandBar> spBar;
         CComPtr<CommandBarControls> spControls;
-        int32_t nControls = 0;
-        if (FAILED(spBars->get_Item(CVariant(i), &spBar)) || !spBar || FAILED(spBar->get_Controls(&spControls)) ||
-            !spControls || FAILED(spControls->get_Count(&nControls)))
+        if (FAILED(spBars->get_Item(CVariant(i), &spBar)) || !spBar || FAILED(spBar->get_Controls(&spControls)))
             continue;
-        for (int32_t k = 1; k <= nControls; ++k) {
-            CComPtr<CommandBarControl> spControl;
-            std::string strText;
-            if (SUCCEEDED(spControls->get_Item(CVariant(k), &spControl)) && spControl &&
-                SUCCEEDED(spControl->get_Caption(&strText)) && Plain(strText) == strCaption)
-                return spControl;
-        }
+        if (CComPtr<CommandBarControl> spFound = FindIn(spControls, strCaption)) return spFound;
     }
     return nullptr;
 }

@@ -3,8 +3,8 @@
 
 #include "CApplication.h"
 
-// A command an add-in put on the main window's command bars, found by its
-// caption, so the host can offer it elsewhere (the tray's "Email Manager")
+// A command an add-in put on the main window's command bars or menus, found
+// by its caption or its tooltip, so the host can offer it elsewhere (the tray's "Email Manager")
 // without knowing the add-in. Captions match without their '&' marks and a
 // trailing "...": "&Email Manager..." is "Email Manager".
 namespace CAddinCommand {
