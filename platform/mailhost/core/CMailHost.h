@@ -48,6 +48,7 @@ public:
     CResult<> DeleteMessage(EMailFolder folder, const std::string& strId) override;
     CResult<> Submit(const CMailMessage& msg) override;
     void SendReceiveNow() override;
+    CHostEvents* DeliveryEvents() override { return &m_events; }
 
 private:
     CHostOptions m_opts;

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "CHostEvents.h"
 #include "CMailMessage.h"
 #include "CResult.h"
 
@@ -31,4 +32,6 @@ public:
     virtual CResult<> Submit(const CMailMessage& msg) = 0;
     // Sends the Outbox now and fetches new mail where an account allows it.
     virtual void SendReceiveNow() = 0;
+    // Where delivery results arrive; none for a backend that delivers nothing.
+    virtual CHostEvents* DeliveryEvents() { return nullptr; }
 };

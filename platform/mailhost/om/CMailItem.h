@@ -4,6 +4,7 @@
 #include <string>
 
 #include "CHostCore.h"
+#include "CMimeWriter.h"
 #include "OmSupport.h"
 
 class CMailItem final : public CComObjectImpl<_MailItem> {
@@ -14,10 +15,14 @@ public:
     HRESULT get_Sent(bool* pb) override { return om::OutValue(pb, m_msg.bSent); }
     HRESULT Save() override {
         auto spCore = om::LiveCore(m_wpCore);
-        if (!spCore || m_bDeleted || m_bSubmitted) return E_FAIL;
+        if (!spCore) return ReportError(E_FAIL, "the host has stopped");
+        if (m_bDeleted) return ReportError(E_FAIL, "the message has been deleted");
+        if (m_bSubmitted) return ReportError(E_FAIL, "the message has been sent");
         EMailFolder folder = m_folder.value_or(m_pendingFolder.value_or(EMailFolder::Drafts));
         std::string strId = m_folder ? m_strId : std::string();
-        if (!spCore->pBackend->SaveToFolder(folder, m_msg, strId).Ok()) return E_FAIL;
+        // The caller's message box says why, as the host's own windows do.
+        if (CResult<> r = spCore->pBackend->SaveToFolder(folder, m_msg, strId); !r)
+            return ReportError(E_FAIL, r.Problem());
         m_folder = folder;
         m_strId = strId;
         return S_OK;
@@ -81,9 +86,11 @@ public:
         auto spCore = om::LiveCore(m_wpCore);
         if (!spCore || m_bDeleted || m_bSubmitted || m_msg.bSent) return E_FAIL;
         if (m_msg.vecTo.empty() && m_msg.vecCc.empty() && m_msg.vecBcc.empty()) return E_FAIL;
-        CMailMessage msg = m_msg;
-        msg.strMessageId.clear();
-        if (!spCore->pBackend->Submit(msg).Ok()) return E_FAIL;
+        // A new id for every sending, given here so that the sender knows the
+        // id its results come back with.
+        const CResult<std::string> rAddress = CMimeWriter::ParseMailbox(m_msg.strFrom);
+        m_msg.strMessageId = CMimeWriter::NewMessageId(rAddress ? *rAddress : std::string());
+        if (CResult<> r = spCore->pBackend->Submit(m_msg); !r) return ReportError(E_FAIL, r.Problem());
         // The message now lives in the Outbox: its draft goes.
         // Already queued: a draft left behind must not make Send look failed.
         if (m_folder) (void)spCore->pBackend->DeleteMessage(*m_folder, m_strId);
@@ -93,6 +100,10 @@ public:
         spCore->CloseWindowsOf(this);
         return S_OK;
     }
+
+    HRESULT SetHeader(const std::string& strName, const std::string& strValue) override;
+    HRESULT GetHeader(const std::string& strName, std::string* pstrValue) override;
+    HRESULT get_MessageId(std::string* pstr) override { return om::OutValue(pstr, m_msg.strMessageId); }
 
     CMailMessage& Message() { return m_msg; }
     bool IsDeleted() const { return m_bDeleted; }
