@@ -4,7 +4,6 @@
 #include <string>
 
 #include "CHostCore.h"
-#include "CMimeWriter.h"
 #include "OmSupport.h"
 
 class CMailItem final : public CComObjectImpl<_MailItem> {
@@ -86,11 +85,12 @@ public:
         auto spCore = om::LiveCore(m_wpCore);
         if (!spCore || m_bDeleted || m_bSubmitted || m_msg.bSent) return E_FAIL;
         if (m_msg.vecTo.empty() && m_msg.vecCc.empty() && m_msg.vecBcc.empty()) return E_FAIL;
-        // A new id for every sending, given here so that the sender knows the
-        // id its results come back with.
-        const CResult<std::string> rAddress = CMimeWriter::ParseMailbox(m_msg.strFrom);
-        m_msg.strMessageId = CMimeWriter::NewMessageId(rAddress ? *rAddress : std::string());
-        if (CResult<> r = spCore->pBackend->Submit(m_msg); !r) return ReportError(E_FAIL, r.Problem());
+        CMailMessage msg = m_msg;
+        msg.strMessageId.clear();  // a new one for every sending
+        CResult<std::string> rId = spCore->pBackend->Submit(msg);
+        if (!rId) return ReportError(E_FAIL, rId.Problem());
+        // The id the sender's results come back with.
+        m_msg.strMessageId = *rId;
         // The message now lives in the Outbox: its draft goes.
         // Already queued: a draft left behind must not make Send look failed.
         if (m_folder) (void)spCore->pBackend->DeleteMessage(*m_folder, m_strId);
