@@ -11,12 +11,12 @@
 #include "CInspectorsEventsSink.h"
 #include "CMyInspectorEvent.h"
 #include "CSendEmailDlg.h"
+#include "CSendReporting.h"
 #include "CTaskListCommands.h"
 #include "CTaskListFile.h"
 #include "CTaskListServer.h"
 #include "CTextCodec.h"
 #include "HostName.h"
-#include "SendTask.h"
 #include "SharedState.h"
 
 namespace {
@@ -141,10 +141,11 @@ HRESULT CAddin::Connect(IDispatch* pApplication) {
     m_bConnected = 1;
     CSendContext ctx;
     ctx.fnTaskList = [] { return g_pTaskList; };
-    ctx.fnSend = [](const CTaskItem& task) { SendTask(g_spApplication, task); };
     ctx.fnSave = SaveList;
     ctx.pClock = &AddinClock();
     FreeSending();
+    m_pReporting = std::make_unique<CSendReporting>(m_spApplication);
+    m_pReporting->Wire(ctx);
     g_pSendEmailDlg = new (std::nothrow) CSendEmailDlg(std::move(ctx));
     if (!g_pSendEmailDlg) {
         Error("Failed to start up sending!");
@@ -230,6 +231,7 @@ void CAddin::OnButtonClick(IDispatch*, bool*) {
 void CAddin::FreeSending() {
     delete g_pSendEmailDlg;
     g_pSendEmailDlg = nullptr;
+    m_pReporting.reset();  // after the sender that reports to it
 }
 
 HRESULT CAddin::OnDisconnection(int32_t, CVariant*) {

@@ -14,6 +14,7 @@ class CButtonEventsSink;
 class CInspectorsEventsSink;
 class CMyInspectorEvent;
 class CTaskListServer;
+class CSendReporting;
 
 // The add-in object the host creates and connects. Connection sets up the
 // paths, the task list, the main toolbar button, the message-window
@@ -74,4 +75,5 @@ private:
     bool m_bOwnsTaskList = false;
     // Holds the task list's lock and serves the quillory tool while connected.
     std::unique_ptr<CTaskListServer> m_pListServer;
+    std::unique_ptr<CSendReporting> m_pReporting;  // while sending runs
 };

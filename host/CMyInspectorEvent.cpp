@@ -99,7 +99,14 @@ void CMyInspectorEvent::OnOptionsClick(IDispatch*, bool*) {
     if (!spInspector) return Warn("Invalid Inspector!");
     CComQIPtr<_MailItem> spMail = CurrentMail(spInspector);
     if (!spMail) return Warn("This is not an email message.");
-    if (FAILED(spMail->Save())) return Fail("Failed to save the email!");
+    // Cleared first, so that an error object left by an earlier call is not
+    // shown as this failure's reason.
+    (void)TakeErrorDescription();  // only the clearing matters
+    if (FAILED(spMail->Save())) {
+        // The host's reason (a bad address, a full disk) on a line of its own.
+        const std::string strWhy = TakeErrorDescription();
+        return Fail(strWhy.empty() ? "Failed to save the email!" : "Failed to save the email!\n" + strWhy);
+    }
     std::string strSubject, strBody;
     spMail->get_Subject(&strSubject);
     if (strSubject.empty()) return Warn("Please enter a subject into the email.");

@@ -101,7 +101,11 @@ std::unique_ptr<CTaskListServer> CTaskListCommands::ForSharedList() {
 
 void CTaskListCommands::Serve(CTaskListServer& server) {
     AddTo(server, {[] { return g_pTaskList; }, SaveSharedTaskList, TaskListPath(), g_strDataDir,
-                   [](const CTaskItem& task) { SendTask(g_spApplication, task); }});
+                   [](const CTaskItem& task) {
+                       // Through the scheduler, so the history records it as a tick's send.
+                       if (g_pSendEmailDlg) g_pSendEmailDlg->SendOne(task);
+                       else (void)SendTask(g_spApplication, task);  // no scheduler yet: nowhere to record it
+                   }});
     if (!QCoreApplication::instance()) {
         std::cerr << "Quillory: the quillory tool cannot reach this add-in: the host has no event loop\n";
         return;

@@ -15,11 +15,13 @@
 #include "CAddinBox.h"
 #include "CAddinIcon.h"
 #include "CDialogUnits.h"
+#include "CLastResultColumn.h"
 #include "CMakerInfo.h"
 #include "CManagerCommands.h"
 #include "CRecurrenceText.h"
 #include "CScheduleSheet.h"
 #include "CSendEmailDlg.h"
+#include "CTaskHistoryFile.h"
 #include "OpenUrl.h"
 #include "SharedState.h"
 #include "TemplateAccess.h"
@@ -76,13 +78,14 @@ CEmailManagerDlg::CEmailManagerDlg(QWidget* pParent) : QDialog(pParent) {
     m_pList = new QTreeWidget(pBody);
     m_pList->setProperty("controlId", IDC_TASK_LIST);
     m_pList->setGeometry(Rect(18, 18, 360, 168));
-    m_pList->setColumnCount(3);
-    m_pList->setHeaderLabels({"Task Name", "Next Sending", "Schedule"});
+    m_pList->setColumnCount(4);
+    m_pList->setHeaderLabels({"Task Name", "Next Sending", CLastResultColumn::kHeader, "Schedule"});
     m_pList->headerItem()->setTextAlignment(kNameColumn, Qt::AlignLeft | Qt::AlignVCenter);
     m_pList->headerItem()->setTextAlignment(kNextSendingColumn, Qt::AlignHCenter | Qt::AlignVCenter);
     m_pList->header()->setStretchLastSection(false);  // the columns keep their widths
     m_pList->setColumnWidth(kNameColumn, 270);
     m_pList->setColumnWidth(kNextSendingColumn, 240);
+    m_pList->setColumnWidth(kLastResultColumn, CLastResultColumn::kWidth);
     m_pList->setColumnWidth(kScheduleColumn, 420);
     m_pList->setRootIsDecorated(false);
     m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -161,6 +164,7 @@ void CEmailManagerDlg::SetRowOf(int nIndex) {
     const QString strSchedule = ScheduleText(t);
     pItem->setText(kScheduleColumn, strSchedule);
     pItem->setToolTip(kNameColumn, strSchedule);
+    CLastResultColumn::Fill(pItem, kLastResultColumn, t, g_pTaskHistory ? &g_pTaskHistory->History() : nullptr);
     if (pWhy) pItem->setText(kNextSendingColumn, kStalledText);
     pItem->setToolTip(kNextSendingColumn, pWhy ? QString::fromStdString(*pWhy) : QString());
     // A disabled task is not sent, whatever time it still holds; that time

@@ -37,7 +37,8 @@ public:
     enum : int {
         kNameColumn = 0,         // the task name, with the active or inactive mark
         kNextSendingColumn = 1,  // the next sending time, "Completed" when there is none
-        kScheduleColumn = 2,     // the schedule in words, with its end; the list scrolls to it
+        kLastResultColumn = 2,   // what became of the last occurrence, its history in the tooltip
+        kScheduleColumn = 3,     // the schedule in words, with its end; the list scrolls to it
     };
 
     explicit CEmailManagerDlg(QWidget* pParent = nullptr);

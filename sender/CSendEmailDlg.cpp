@@ -39,7 +39,7 @@ void CSendEmailDlg::OnTimer() {
     // scheduler usable.
     const QScopedValueRollback guard(m_bBusy, 1);
     CTaskList* pList = m_ctx.fnTaskList ? m_ctx.fnTaskList() : nullptr;
-    if (!pList || pList->GetSize() == 0) return;
+    if (!pList || pList->GetSize() == 0) return EndCatchUpTick();
     std::string strProblem;
     try {
         strProblem = Tick(*pList).Problem();
@@ -47,6 +47,20 @@ void CSendEmailDlg::OnTimer() {
         strProblem = e.what();  // a broken contract must not end the host
     }
     if (!strProblem.empty()) std::cerr << "Quillory: sending stopped for this second: " << strProblem << '\n';
+    EndCatchUpTick();
+}
+
+void CSendEmailDlg::EndCatchUpTick() {
+    if (m_catchUp.EndTick() && m_ctx.fnCaughtUp) m_ctx.fnCaughtUp(m_catchUp.Lines());
+}
+
+void CSendEmailDlg::NoteCatchUp(const CTaskItem& task, CTaskList::Id nId, CSchedule::EDue eDue) {
+    if (!m_catchUp.IsCounting()) return;
+    if (eDue == CSchedule::kSkipped) return m_catchUp.Note(nId, task.m_strTaskName, false);
+    // Sent now, for a minute that has passed: sent late.
+    const auto rOccurrence = TaskTime::ToAbsolute(task.m_dtNextSending);
+    const auto rNow = m_schedule.NowMinute();
+    if (rOccurrence && rNow && *rOccurrence < *rNow) m_catchUp.Note(nId, task.m_strTaskName, true);
 }
 
 CResult<> CSendEmailDlg::Tick(CTaskList& list) {
@@ -110,6 +124,8 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     if (!rDue) return false;  // invalid times: reported when the cache took the task in
     const CSchedule::EDue eDue = *rDue;
     if (eDue == CSchedule::kNotDue) return false;
+    NoteCatchUp(task, nId, eDue);
+    if (eDue == CSchedule::kSkipped && m_ctx.fnSkipped) m_ctx.fnSkipped(task);
     if (eDue == CSchedule::kSendNow && m_ctx.fnSend) {
         try {
             m_ctx.fnSend(task);

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "CCatchUpCount.h"
 #include "CNextSendingCache.h"
 #include "CSchedule.h"
 #include "CStalledTasks.h"
@@ -19,6 +20,11 @@ struct CSendContext {
     std::function<void(const CTaskItem&)> fnSend;
     std::function<void(const CTaskList&)> fnSave;
     const IClock* pClock = nullptr;  // null: the system clock
+    // An overdue occurrence skipped (the task does not send late); the task
+    // as CheckDue left it, m_dtNextSending still the occurrence.
+    std::function<void(const CTaskItem&)> fnSkipped;
+    // Once, when the catch-up after start found anything overdue.
+    std::function<void(const std::vector<CCatchUpCount::CLine>&)> fnCaughtUp;
 };
 
 // The hidden sender: a one-second timer on the thread that owns the task
@@ -43,6 +49,11 @@ public:
     void OnTimer();
 
     bool IsBusy() const { return m_bBusy != 0; }
+    // Sends one occurrence of the task the way a tick does (so its outcome
+    // is recorded as a tick's would be), outside the schedule.
+    void SendOne(const CTaskItem& task) const {
+        if (m_ctx.fnSend) m_ctx.fnSend(task);
+    }
     // The tasks this scheduler completed because their schedule could not move on.
     const CStalledTasks& Stalled() const { return m_stalled; }
     bool IsTimerRunning() const;
@@ -56,6 +67,9 @@ private:
     // identity), and only while its schedule still stands where the tick
     // found it.
     bool HandleOne(CTaskList& list, int i);
+    // Counts an overdue occurrence of the catch-up after start.
+    void NoteCatchUp(const CTaskItem& task, CTaskList::Id nId, CSchedule::EDue eDue);
+    void EndCatchUpTick();
     // The advance past the occurrence in m_dtNextSending: count, last sent,
     // next time; a next time that does not move past the occurrence
     // completes the task (reported once).
@@ -69,6 +83,7 @@ private:
     int32_t m_bBusy = 0;
     CNextSendingCache m_cache;
     CStalledTasks m_stalled;
+    CCatchUpCount m_catchUp;
     std::vector<CTaskList::Id> m_vecTickIds;  // the tasks of the running tick
     std::unique_ptr<QTimer> m_pTimer;
 };

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "CAttachmentEntry.h"
+#include "CMailMessage.h"
+#include "TaskTime.h"
 #include "TemplateAccess.h"
 
 namespace {
@@ -56,17 +58,30 @@ void ReceiveEmails(_Application* pApplication, const CWaitFn& fnWait) {
     (fnWait ? fnWait : CWaitFn(DefaultWait))(kReceiveWaitMs);
 }
 
-void SendTask(_Application* pApplication, const CTaskItem& task, const CWaitFn& fnWait) {
-    if (!pApplication || task.m_strTemplateFile.empty()) return;
-    if (!CanOpenTemplate(task.m_strTemplateFile)) return;
+CSendStart SendTask(_Application* pApplication, const CTaskItem& task, const CWaitFn& fnWait) {
+    using EKind = CSendStart::EKind;
+    if (!pApplication) return {EKind::NotSent, "", "no host to send with"};
+    if (task.m_strTemplateFile.empty() || !CanOpenTemplate(task.m_strTemplateFile))
+        return {EKind::TemplateMissing, "", task.m_strTemplateFile};
     CComPtr<IDispatch> spItem;
-    if (FAILED(pApplication->CreateItemFromTemplate(task.m_strTemplateFile, vtMissing, &spItem)) || !spItem) return;
+    if (FAILED(pApplication->CreateItemFromTemplate(task.m_strTemplateFile, vtMissing, &spItem)) || !spItem)
+        return {EKind::TemplateDamaged, "", task.m_strTemplateFile};
     CComQIPtr<_MailItem> spMail(spItem.p);
-    if (!spMail) return;
+    if (!spMail) return {EKind::TemplateDamaged, "", task.m_strTemplateFile};
     // Without its attachments the message still goes out, as the template has it.
     if (task.m_arrAttachments.GetSize() > 0) (void)AddAttachments(spMail, task);
     spMail->put_DeleteAfterSubmit(false);
+    // Without them the result cannot be matched, but the message still goes.
+    (void)spMail->SetHeader(kTaskHeader, task.m_strTaskName);
+    (void)spMail->SetHeader(kOccurrenceHeader, TaskTime::Format(task.m_dtNextSending));
     spMail->Save();
     if (task.m_bReceiveBeforeSending) ReceiveEmails(pApplication, fnWait);
-    spMail->Send();
+    (void)TakeErrorDescription();  // a reason left from an earlier call is not Send's
+    if (FAILED(spMail->Send())) {
+        const std::string strWhy = TakeErrorDescription();
+        return {EKind::NotSent, "", strWhy.empty() ? "the host did not take the message" : strWhy};
+    }
+    std::string strId;
+    (void)spMail->get_MessageId(&strId);  // without it the result is matched by the task's name
+    return {EKind::HandedOver, strId, ""};
 }

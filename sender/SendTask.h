@@ -13,7 +13,24 @@
 // host's event loop running (the scheduler's busy flag keeps its ticks out).
 using CWaitFn = std::function<void(int nMilliseconds)>;
 
-void SendTask(_Application* pApplication, const CTaskItem& task, const CWaitFn& fnWait = {});
+// How far one occurrence got: handed to the host (whose delivery reports
+// later, through ApplicationEvents, by strMessageId), or why not.
+struct [[nodiscard]] CSendStart {
+    enum class EKind {
+        HandedOver,       // queued by the host; strMessageId is the message's
+        TemplateMissing,  // the template cannot be opened (no path, gone, locked); strText: its path
+        TemplateDamaged,  // the host makes no mail message of it; strText: its path
+        NotSent,          // the host refused to queue it; strText: its reason
+    };
+    EKind kind = EKind::NotSent;
+    std::string strMessageId;
+    std::string strText;
+};
+
+// The message carries the task's name and the occurrence (the task's
+// m_dtNextSending, "YYYY-MM-DD HH:MM") in header fields the host keeps
+// but does not transmit, so that its result can be matched to both.
+CSendStart SendTask(_Application* pApplication, const CTaskItem& task, const CWaitFn& fnWait = {});
 // Attaches the files the task's entries name now. The problem is an item
 // whose attachments cannot be had.
 CResult<> AddAttachments(_MailItem* pMailItem, const CTaskItem& task);

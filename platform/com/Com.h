@@ -2,4 +2,5 @@
 #include "CVariant.h"
 #include "ComTypes.h"
 #include "ConnectionPoint.h"
+#include "ErrorInfo.h"
 #include "Unknown.h"

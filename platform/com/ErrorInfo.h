@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include "Unknown.h"
 
 // Tells callers which interfaces of an object report rich error information.
@@ -10,3 +12,28 @@ struct ISupportErrorInfo : IUnknown {
 protected:
     ~ISupportErrorInfo() = default;
 };
+
+// Why the last failing call failed, in words for the user: an HRESULT
+// alone says only "failed".
+struct IErrorInfo : IUnknown {
+    using Base = IUnknown;
+    static constexpr IID iid = MakeGuid("{1CF2B120-547D-101B-8E65-08002B2BBD19}");
+    virtual HRESULT GetDescription(std::string* pstrDescription) = 0;
+
+protected:
+    ~IErrorInfo() = default;
+};
+
+// The calling thread's error object. A failing method sets it just before
+// it returns; a caller that sees the failure takes it at once (taking it
+// clears it), since any later call may replace it. dwReserved must be 0.
+HRESULT SetErrorInfo(DWORD dwReserved, IErrorInfo* pErrorInfo);
+// S_FALSE with null when none is set.
+HRESULT GetErrorInfo(DWORD dwReserved, IErrorInfo** ppErrorInfo);
+
+// Sets the thread's error object to one with this description and passes
+// hr on: `return ReportError(E_FAIL, "no such folder");`.
+HRESULT ReportError(HRESULT hr, const std::string& strDescription);
+// Takes the thread's error object and gives its description; empty when
+// none was set.
+std::string TakeErrorDescription();

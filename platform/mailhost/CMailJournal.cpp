@@ -1,5 +1,6 @@
 #include "CMailJournal.h"
 
+#include <strings.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -97,6 +98,14 @@ CMailJournal::CFields CMailJournal::Fields(const CHostEventRecord& event, const 
         fields.emplace_back("QUILLORY_MESSAGE_ID", pMsg->strMessageId);
         fields.emplace_back("SUBJECT", pMsg->strSubject);
         fields.emplace_back("RECIPIENTS", Joined(*pMsg));
+        // A scheduled message names its task and occurrence, so that
+        // `journalctl TASK=...` finds every result of one task.
+        for (const auto& [strName, strField] : {std::pair{kTaskHeader, "TASK"}, {kOccurrenceHeader, "OCCURRENCE"}})
+            for (const auto& [strHeader, strValue] : pMsg->vecHeaders)
+                if (strcasecmp(strHeader.c_str(), strName) == 0) {
+                    fields.emplace_back(strField, strValue);
+                    break;
+                }
     }
     return fields;
 }

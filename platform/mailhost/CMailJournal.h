@@ -13,7 +13,9 @@
 // or `QUILLORY_MESSAGE_ID=<...>` finds it. Fields: MESSAGE (the log line),
 // PRIORITY, SYSLOG_IDENTIFIER=mailhost, RESULT (sent, sent-with-refusals,
 // retry, failed, in-doubt, stuck), REASON, QUILLORY_MESSAGE_ID (the
-// Message-ID header), SUBJECT, RECIPIENTS, MAILHOST_ID (the Maildir id).
+// Message-ID header), SUBJECT, RECIPIENTS, MAILHOST_ID (the Maildir id), and
+// for a scheduled message TASK and OCCURRENCE (its task's name and the local
+// time of the occurrence, from the headers the add-in stamped).
 class CMailJournal {
 public:
     using CFields = std::vector<std::pair<std::string, std::string>>;

@@ -1,3 +1,5 @@
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "Com.h"
@@ -318,3 +320,16 @@ TEST(VariantTest, MissingAndValues) {
 }
 
 }  // namespace
+
+TEST(ErrorInfoTest, TheReasonBelongsToTheThreadAndIsTakenOnce) {
+    EXPECT_EQ(ReportError(E_INVALIDARG, "no such folder"), E_INVALIDARG);
+    std::string strOther = "unset";
+    std::thread([&] { strOther = TakeErrorDescription(); }).join();
+    EXPECT_EQ(strOther, "") << "another thread's failure is not this one's";
+    EXPECT_EQ(TakeErrorDescription(), "no such folder");
+    EXPECT_EQ(TakeErrorDescription(), "") << "taking it clears it";
+    CComPtr<IErrorInfo> spInfo;
+    EXPECT_EQ(GetErrorInfo(0, &spInfo), S_FALSE);
+    EXPECT_FALSE(spInfo);
+    EXPECT_EQ(GetErrorInfo(1, &spInfo), E_INVALIDARG);
+}

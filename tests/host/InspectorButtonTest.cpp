@@ -170,6 +170,25 @@ TEST_F(InspectorButtonTest, ChecksComeInOrderAndTheMessageIsSavedFirst) {
     EXPECT_EQ(m_spApp->OpenInspectors().size(), 1u);  // cancelled: the window stays
 }
 
+TEST_F(InspectorButtonTest, AFailedSaveShowsTheHostsReasonOnASecondLine) {
+    Connect();
+    CComPtr<_Inspector> spWindow = Compose("Report", "Numbers", "boss@example.com");
+    CComPtr<_CommandBarButton> spButton = OptionsButton(spWindow);
+    ASSERT_TRUE(spButton);
+    m_backend.m_bFailSaves = true;
+    spButton->Execute();
+    // A reason left behind by an earlier, unrelated failure is not this one's.
+    (void)ReportError(E_FAIL, "an older reason");
+    m_backend.m_bFailSaves = false;
+    CComPtr<IDispatch> spItem;
+    spWindow->get_CurrentItem(&spItem);
+    CComQIPtr<_MailItem> spMail(spItem.p);
+    ASSERT_EQ(spMail->Delete(), S_OK);  // a deleted message cannot be saved
+    spButton->Execute();
+    EXPECT_EQ(m_vecBoxes, (std::vector<std::string>{"Failed to save the email!\nstore refused",
+                                                    "Failed to save the email!\nthe message has been deleted"}));
+}
+
 TEST_F(InspectorButtonTest, ScheduleAppendsTheTaskSavesAndClosesTheWindow) {
     Connect();
     CComPtr<_Inspector> spWindow = Compose("Weekly report", "Numbers", "boss@example.com");

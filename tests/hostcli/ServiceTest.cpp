@@ -157,6 +157,9 @@ TEST_F(ServiceTest, EveryMessagesResultIsAStructuredJournalEntry) {
         msg.strBody = "body\n";
         // As the host's Submit gives every message it queues.
         msg.strMessageId = std::to_string(strTo.size()) + ".queued@example.org";
+        // As the add-in stamps a scheduled message: the task, and the occurrence in local time.
+        msg.vecHeaders = {{"X-Quillory-Task", "Wöchentlicher Bericht: " + strSubject},
+                          {"X-Quillory-Occurrence", "2026-12-07 09:00"}};
         std::string strId;
         ASSERT_TRUE(store.Save(EMailFolder::Outbox, msg, strId).Ok());
     }
@@ -181,6 +184,9 @@ TEST_F(ServiceTest, EveryMessagesResultIsAStructuredJournalEntry) {
     EXPECT_EQ(sent["PRIORITY"], "6");
     EXPECT_EQ(sent["SYSLOG_IDENTIFIER"], "mailhost");
     EXPECT_NE(sent["MESSAGE"].find("mailhost: sent "), std::string::npos) << sent["MESSAGE"];
+    EXPECT_EQ(sent["TASK"], "Wöchentlicher Bericht: Goes out");
+    EXPECT_EQ(sent["OCCURRENCE"], "2026-12-07 09:00");
+    EXPECT_EQ(strData.find("X-Quillory"), std::string::npos) << "the task's bookkeeping stays home:\n" << strData;
 
     auto& failed = mapBySubject["Refused"];
     EXPECT_EQ(failed["RESULT"], "failed");
@@ -188,6 +194,8 @@ TEST_F(ServiceTest, EveryMessagesResultIsAStructuredJournalEntry) {
     EXPECT_EQ(failed["RECIPIENTS"], "nobody@example.org");
     EXPECT_NE(failed["REASON"].find("550"), std::string::npos) << failed["REASON"];
     EXPECT_EQ(failed["QUILLORY_MESSAGE_ID"], "18.queued@example.org");
+    EXPECT_EQ(failed["TASK"], "Wöchentlicher Bericht: Refused");
+    EXPECT_EQ(failed["OCCURRENCE"], "2026-12-07 09:00");
 }
 
 TEST_F(ServiceTest, AccountSetMakesTheRunningHostSendThroughTheNewAccount) {

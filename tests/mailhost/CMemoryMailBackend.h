@@ -69,10 +69,12 @@ public:
         vec.erase(it);
         return {};
     }
-    CResult<> Submit(const CMailMessage& msg) override {
+    CResult<std::string> Submit(const CMailMessage& msg) override {
         if (m_bFailSubmit) return CProblem("outbox refused");
         m_vecSubmitted.push_back(msg);
-        return {};
+        if (m_vecSubmitted.back().strMessageId.empty())
+            m_vecSubmitted.back().strMessageId = "queued-" + std::to_string(m_vecSubmitted.size()) + "@example.org";
+        return m_vecSubmitted.back().strMessageId;
     }
     void SendReceiveNow() override { ++m_nSendReceive; }
 

@@ -204,3 +204,25 @@ TEST_F(ObjectModelTest, SendQueuesOnceAndRemovesTheDraft) {
 }
 
 }  // namespace
+
+TEST_F(ObjectModelTest, HeaderFieldsOfOnesOwnAreKeptAndSentWithANewId) {
+    auto spMail = NewMail("Stamped", "a@example.org");
+    for (const char* pszBad : {"Subject", "X-", "X-Two words", "X-Colon:", ""})
+        EXPECT_EQ(spMail->SetHeader(pszBad, "v"), E_INVALIDARG) << pszBad;
+    EXPECT_EQ(spMail->SetHeader("X-Quillory-Task", "line\r\nBcc: smuggled@example.org"), E_INVALIDARG);
+    EXPECT_EQ(spMail->SetHeader("X-Quillory-Task", "First name"), S_OK);
+    EXPECT_EQ(spMail->SetHeader("x-quillory-task", "Wöchentlich"), S_OK) << "names in any case are one field";
+    std::string str = "left over";
+    EXPECT_EQ(spMail->GetHeader("X-QUILLORY-TASK", &str), S_OK);
+    EXPECT_EQ(str, "Wöchentlich");
+    EXPECT_EQ(spMail->GetHeader("X-Other", &str), S_FALSE);
+    EXPECT_EQ(str, "");
+    EXPECT_EQ(spMail->Send(), S_OK);
+    std::string strId;
+    EXPECT_EQ(spMail->get_MessageId(&strId), S_OK);
+    ASSERT_EQ(m_backend.m_vecSubmitted.size(), 1u);
+    EXPECT_EQ(m_backend.m_vecSubmitted[0].strMessageId, strId) << "the id the host gave it";
+    EXPECT_FALSE(strId.empty());
+    EXPECT_EQ(m_backend.m_vecSubmitted[0].vecHeaders,
+              (std::vector<std::pair<std::string, std::string>>{{"x-quillory-task", "Wöchentlich"}}));
+}

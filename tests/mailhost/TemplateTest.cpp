@@ -23,6 +23,7 @@ CMailMessage RichMessage() {
     msg.vecBcc = {"Hidden Person <hidden@example.net>"};
     msg.strSubject = "Quarterly numbers — Überblick 第三季度, a rather long subject line that must fold somewhere";
     msg.strBody = "Hello,\nthe numbers: 5 € and 7 ¥.\n.\nA line with a lone dot above.\n";
+    msg.vecHeaders = {{"X-Quillory-Task", "Wöchentlicher Bericht"}, {"X-Mailer", "Mail Host"}};
     std::string strBinary("\x00\x01\xff\r\n\x7f binary", 13);
     msg.vecAttachments = {Attachment("Résumé 2024.pdf", strBinary, "application/pdf"),
                           Attachment("notes.txt", "line one\nline two\n", "text/plain"),
@@ -87,6 +88,7 @@ TEST(TemplateFile, RoundTripKeepsEveryFieldIncludingNonAscii) {
     EXPECT_FALSE(back.bHtml);
     EXPECT_FALSE(back.bSent);
     EXPECT_EQ(back.strMessageId, "");
+    EXPECT_EQ(back.vecHeaders, msg.vecHeaders);
     ASSERT_EQ(back.vecAttachments.size(), 3u);
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(back.vecAttachments[i].strFileName, msg.vecAttachments[i].strFileName);

@@ -9,10 +9,12 @@
 #include <gtest/gtest.h>
 
 #include "CApplication.h"
+#include "CApplicationEventsSink.h"
 #include "CHostTestBase.h"
 #include "SendTask.h"
 
 namespace fs = std::filesystem;
+using EKind = CSendStart::EKind;
 
 namespace {
 
@@ -89,7 +91,7 @@ TEST_F(SendTaskTest, FolderMaskAttachesTheFolderFilesOnlyAndEntriesAsListed) {
     task.m_arrAttachments.Add((Dir() / "files").string());  // a folder without a mask
     task.m_arrAttachments.Add(File("report.pdf", "%PDF"));
     task.m_arrAttachments.Add((Dir() / "files" / "report.pdf").string());  // twice
-    SendTask(m_spApp, task);
+    EXPECT_EQ(SendTask(m_spApp, task).kind, EKind::HandedOver);
     const auto vecNames = ArrivedAttachments();
     EXPECT_EQ(vecNames, (std::vector<std::string>{"B.TXT", "a.txt", "c.txt", "report.pdf", "report.pdf"}));
     const std::string strData = m_server.Received().back().strData;
@@ -107,7 +109,7 @@ TEST_F(SendTaskTest, EveryStarMaskMatchesFilesWithoutADot) {
     File("dir/x.cfg");
     task.m_arrAttachments.Add((Dir() / "files" / "dir" / "*.*").string());
     task.m_arrAttachments.Add((Dir() / "files" / "dir" / "?.CFG").string());
-    SendTask(m_spApp, task);
+    EXPECT_EQ(SendTask(m_spApp, task).kind, EKind::HandedOver);
     EXPECT_EQ(ArrivedAttachments(), (std::vector<std::string>{"README", "x.cfg", "x.cfg"}));
 }
 
@@ -119,31 +121,77 @@ TEST_F(SendTaskTest, EntriesMatchingNothingStillSendTheMessage) {
     task.m_arrAttachments.Add((Dir() / "files" / "*.none").string());
     task.m_arrAttachments.Add((Dir() / "no-such-folder" / "*.txt").string());
     task.m_arrAttachments.Add(std::string(300, 'x') + "/*.txt");  // too long a pattern
-    SendTask(m_spApp, task);
+    EXPECT_EQ(SendTask(m_spApp, task).kind, EKind::HandedOver);
     EXPECT_TRUE(ArrivedAttachments().empty());
 }
 
-TEST_F(SendTaskTest, UnusableTemplatesSendNothing) {
+TEST_F(SendTaskTest, UnusableTemplatesSendNothingAndSayWhy) {
     CTaskItem task;
-    SendTask(m_spApp, task);  // no template named
+    EXPECT_EQ(SendTask(m_spApp, task).kind, EKind::TemplateMissing);  // no template named
     task.m_strTemplateFile = (Dir() / "missing.oft").string();
-    SendTask(m_spApp, task);
+    const CSendStart missing = SendTask(m_spApp, task);
+    EXPECT_EQ(missing.kind, EKind::TemplateMissing);
+    EXPECT_EQ(missing.strText, task.m_strTemplateFile);
     task.m_strTemplateFile = (Dir() / "garbage.oft").string();
     static const char kGarbage[] = "\x00\x01\x02 not a message";
     CTempDir::WriteFile(task.m_strTemplateFile, std::string(kGarbage, sizeof kGarbage - 1));
-    SendTask(m_spApp, task);
+    const CSendStart damaged = SendTask(m_spApp, task);
+    EXPECT_EQ(damaged.kind, EKind::TemplateDamaged);
+    EXPECT_EQ(damaged.strText, task.m_strTemplateFile);
     // Held open and locked by another program (a lock on another open file
     // conflicts just as one held by another process does).
     task.m_strTemplateFile = MakeTemplate("Locked");
     const int fd = ::open(task.m_strTemplateFile.c_str(), O_RDONLY);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-    SendTask(m_spApp, task);
+    EXPECT_EQ(SendTask(m_spApp, task).kind, EKind::TemplateMissing);
     ::close(fd);
     EXPECT_EQ(OutboxAndSent(), 0u);
     EXPECT_FALSE(m_server.WaitForCount(1, std::chrono::milliseconds(500)));
     // Unlocked, the same task goes out.
-    SendTask(m_spApp, task);
+    EXPECT_EQ(SendTask(m_spApp, task).kind, EKind::HandedOver);
     EXPECT_TRUE(m_server.WaitForCount(1, std::chrono::seconds(20)));
+}
+
+TEST_F(SendTaskTest, TheResultComesBackWithTheTaskAndOccurrenceTheMessageWasStampedWith) {
+    struct CHeard {
+        int32_t nResult;
+        std::string strText, strId, strTask, strOccurrence;
+    };
+    std::vector<CHeard> vecHeard;
+    CComPtr<CApplicationEventsSink> spSink =
+        MakeComObject<CApplicationEventsSink>([&](IDispatch* pItem, int32_t nResult, const std::string& strText) {
+            CHeard heard{nResult, strText, "", "", ""};
+            if (CComQIPtr<_MailItem> spMail(pItem); spMail) {
+                spMail->get_MessageId(&heard.strId);
+                spMail->GetHeader("X-Quillory-Task", &heard.strTask);
+                spMail->GetHeader("x-quillory-occurrence", &heard.strOccurrence);
+            }
+            vecHeard.push_back(heard);
+        });
+    DWORD dwCookie = 0;
+    ASSERT_EQ(AtlAdvise(static_cast<_Application*>(m_spApp.p), spSink->GetUnknown(), ApplicationEvents::iid, &dwCookie),
+              S_OK);
+    CTaskItem task;
+    task.m_strTaskName = "Wöchentlicher Bericht";
+    task.m_strTemplateFile = MakeTemplate("Weekly");
+    task.m_dtNextSending = {2026, 12, 7, 2, 9, 5, 0};
+    const CSendStart start = SendTask(m_spApp, task);
+    ASSERT_EQ(start.kind, EKind::HandedOver);
+    EXPECT_FALSE(start.strMessageId.empty());
+    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
+    ASSERT_EQ(vecHeard.size(), 1u);
+    EXPECT_EQ(vecHeard[0].nResult, olSendSent);
+    EXPECT_EQ(vecHeard[0].strId, start.strMessageId);
+    EXPECT_EQ(vecHeard[0].strTask, "Wöchentlicher Bericht");
+    EXPECT_EQ(vecHeard[0].strOccurrence, "2026-12-07 09:05");
+    const std::string strData = m_server.Received().at(0).strData;
+    EXPECT_NE(strData.find(start.strMessageId), std::string::npos) << "the id the server got";
+    EXPECT_EQ(strData.find("X-Quillory"), std::string::npos) << "the bookkeeping stays home:\n" << strData;
+    // Unsubscribed, and after the host stopped, nothing more is heard.
+    EXPECT_EQ(AtlUnadvise(static_cast<_Application*>(m_spApp.p), ApplicationEvents::iid, dwCookie), S_OK);
+    EXPECT_EQ(SendTask(m_spApp, task).kind, EKind::HandedOver);
+    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 2));
+    EXPECT_EQ(vecHeard.size(), 1u);
 }
 
 TEST_F(SendTaskTest, ReceiveBeforeSendingRunsAnEnabledReceiveControlAndWaits) {
@@ -152,7 +200,7 @@ TEST_F(SendTaskTest, ReceiveBeforeSendingRunsAnEnabledReceiveControlAndWaits) {
     task.m_bReceiveBeforeSending = 1;
     std::vector<int> vecWaits;
     auto fnWait = [&](int n) { vecWaits.push_back(n); };
-    SendTask(m_spApp, task, fnWait);
+    EXPECT_EQ(SendTask(m_spApp, task, fnWait).kind, EKind::HandedOver);
     EXPECT_EQ(vecWaits, std::vector<int>{3000});
     EXPECT_TRUE(m_server.WaitForCount(1, std::chrono::seconds(20)));
 
@@ -166,7 +214,7 @@ TEST_F(SendTaskTest, ReceiveBeforeSendingRunsAnEnabledReceiveControlAndWaits) {
     ASSERT_TRUE(spControl);
     spControl->put_Enabled(false);
     vecWaits.clear();
-    SendTask(m_spApp, task, fnWait);
+    EXPECT_EQ(SendTask(m_spApp, task, fnWait).kind, EKind::HandedOver);
     EXPECT_TRUE(vecWaits.empty());
     EXPECT_TRUE(m_server.WaitForCount(2, std::chrono::seconds(20)));
 }
@@ -207,8 +255,8 @@ TEST(SendTaskFaults, RefusedOrForeignItemsEndTheAttemptQuietly) {
     task.m_strTemplateFile = strTemplate;
     task.m_arrAttachments.Add(strTemplate);
     CComPtr<CFailingApplication> spApp = MakeComObject<CFailingApplication>();
-    SendTask(spApp, task);
+    EXPECT_EQ(SendTask(spApp, task).kind, EKind::TemplateDamaged);
     spApp->m_bNotMail = true;
-    SendTask(spApp, task);
+    EXPECT_EQ(SendTask(spApp, task).kind, EKind::TemplateDamaged);
     EXPECT_EQ(spApp->m_nCreates, 2);
 }

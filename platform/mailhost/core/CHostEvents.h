@@ -2,6 +2,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -41,7 +42,16 @@ public:
     bool WaitFor(std::chrono::milliseconds timeout);
     static const char* KindName(EHostEvent kind);
 
+    // Told about every event that Drain hands out, on the thread that
+    // drains, after the queue's lock is let go (so it may post). The host's
+    // object model listens here to tell add-ins how their messages fared.
+    using CListener = std::function<void(const CHostEventRecord&)>;
+    int Listen(CListener fn);
+    void StopListening(int nToken);
+
 private:
+    std::vector<std::pair<int, CListener>> m_vecListeners;  // touched on the draining thread only
+    int m_nLastToken = 0;
     std::mutex m_mutex;
     std::condition_variable m_cv;
     std::deque<CHostEventRecord> m_deqEvents;

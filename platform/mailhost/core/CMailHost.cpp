@@ -100,7 +100,7 @@ CResult<> CMailHost::DeleteMessage(EMailFolder folder, const std::string& strId)
     return m_store.Delete(folder, strId);
 }
 
-CResult<> CMailHost::Submit(const CMailMessage& msg) {
+CResult<std::string> CMailHost::Submit(const CMailMessage& msg) {
     if (msg.vecTo.empty() && msg.vecCc.empty() && msg.vecBcc.empty()) return CProblem("the message has no recipients");
     CMailMessage copy = msg;
     copy.bSent = false;
@@ -114,7 +114,7 @@ CResult<> CMailHost::Submit(const CMailMessage& msg) {
     std::string strId;
     QUILLORY_TRY(m_store.Save(EMailFolder::Outbox, copy, strId));
     if (m_pWorker) m_pWorker->Wake(false, false);
-    return {};
+    return copy.strMessageId;
 }
 
 void CMailHost::SendReceiveNow() {

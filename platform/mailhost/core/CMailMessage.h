@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A file carried by a message: the name shown to the recipient and its bytes.
@@ -22,4 +23,16 @@ struct CMailMessage {
     std::string strMessageId;  // empty until stored or sent
     int64_t nDate = 0;         // from the Date header, seconds since the epoch; 0 when unknown
     bool bSent = false;        // true for messages sent or received
+    // Further header fields ("X-..." names) kept as they are, in order;
+    // those under kLocalHeaderPrefix stay in the host's folders and are
+    // never transmitted.
+    std::vector<std::pair<std::string, std::string>> vecHeaders;
 };
+
+// Header fields an add-in stamps for its own bookkeeping ("X-Quillory-Task"):
+// the recipient has no business with them.
+inline constexpr const char* kLocalHeaderPrefix = "X-Quillory-";
+// The scheduled task a message was sent for, and the local time of its
+// occurrence ("2026-12-07 09:00"), so that its result finds its way back.
+inline constexpr const char* kTaskHeader = "X-Quillory-Task";
+inline constexpr const char* kOccurrenceHeader = "X-Quillory-Occurrence";

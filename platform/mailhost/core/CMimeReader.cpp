@@ -142,6 +142,14 @@ CResult<CMailMessage> CMimeReader::Parse(const std::string& strBytes) {
     const char* pszId = g_mime_message_get_message_id(p);
     result.strMessageId = pszId ? pszId : "";
     if (GDateTime* pDate = g_mime_message_get_date(p)) result.nDate = g_date_time_to_unix(pDate);
+    GMimeHeaderList* pHeaders = g_mime_object_get_header_list(GMIME_OBJECT(p));
+    for (int i = 0; i < g_mime_header_list_get_count(pHeaders); ++i) {
+        GMimeHeader* pHeader = g_mime_header_list_get_header_at(pHeaders, i);
+        const char* pszName = g_mime_header_get_name(pHeader);
+        if (!pszName || g_ascii_strncasecmp(pszName, "X-", 2) != 0) continue;
+        const char* pszValue = g_mime_header_get_value(pHeader);
+        result.vecHeaders.emplace_back(pszName, pszValue ? pszValue : "");
+    }
 
     CPartWalker walker(result);
     walker.Walk(g_mime_message_get_mime_part(p), false);

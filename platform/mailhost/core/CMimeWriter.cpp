@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <random>
 
 #include "GMimeSupport.h"
@@ -138,6 +139,8 @@ CResult<std::string> CMimeWriter::Compose(const CMailMessage& msg, const COption
         g_date_time_unref(pNow);
     }
     if (!msg.strMessageId.empty()) g_mime_message_set_message_id(pMessage.get(), msg.strMessageId.c_str());
+    for (const auto& [strName, strValue] : msg.vecHeaders)
+        g_mime_object_append_header(GMIME_OBJECT(pMessage.get()), strName.c_str(), strValue.c_str(), "utf-8");
 
     GObjectPtr<GMimeObject> pBody(MakeBodyPart(msg));
     if (msg.vecAttachments.empty()) {
@@ -188,6 +191,12 @@ CResult<CWireMessage> CMimeWriter::PrepareForWire(const std::string& strStored, 
     GMimeFormatOptions* pFormat = g_mime_format_options_new();
     g_mime_format_options_set_newline_format(pFormat, GMIME_NEWLINE_FORMAT_DOS);
     g_mime_format_options_add_hidden_header(pFormat, "Bcc");
+    GMimeHeaderList* pHeaders = g_mime_object_get_header_list(GMIME_OBJECT(p));
+    for (int i = 0; i < g_mime_header_list_get_count(pHeaders); ++i) {
+        const char* pszName = g_mime_header_get_name(g_mime_header_list_get_header_at(pHeaders, i));
+        if (pszName && g_ascii_strncasecmp(pszName, kLocalHeaderPrefix, std::strlen(kLocalHeaderPrefix)) == 0)
+            g_mime_format_options_add_hidden_header(pFormat, pszName);
+    }
     wire.strBytes = Serialise(GMIME_OBJECT(p), pFormat);
     g_mime_format_options_free(pFormat);
     return wire;

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "CHostEvents.h"
 #include "CMailMessage.h"
 #include "CResult.h"
 
@@ -27,8 +28,11 @@ public:
                                   std::string& strNewId) = 0;
     virtual CResult<> DeleteMessage(EMailFolder folder, const std::string& strId) = 0;
 
-    // Puts msg durably into the Outbox and wakes delivery; returns at once.
-    virtual CResult<> Submit(const CMailMessage& msg) = 0;
+    // Puts msg durably into the Outbox and wakes delivery; returns at once
+    // with the Message-ID it goes out with (msg's own, or a new one).
+    virtual CResult<std::string> Submit(const CMailMessage& msg) = 0;
     // Sends the Outbox now and fetches new mail where an account allows it.
     virtual void SendReceiveNow() = 0;
+    // Where delivery results arrive; none for a backend that delivers nothing.
+    virtual CHostEvents* DeliveryEvents() { return nullptr; }
 };

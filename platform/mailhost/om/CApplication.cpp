@@ -18,6 +18,13 @@ CComPtr<CApplication> CApplication::Create(IMailBackend& backend, const CApplica
     spCore->wpSelf = spCore;
     spCore->spInspectors = MakeComObject<CInspectors>(spCore);
     if (options.bWithExplorer) spCore->spExplorer = MakeComObject<CExplorer>(spCore);
+    spCore->spAppEvents = MakeComObject<CConnectionPoint<ApplicationEvents>>();
+    if (CHostEvents* pEvents = backend.DeliveryEvents()) {
+        std::weak_ptr<CHostCore> wpCore = spCore;
+        spCore->nDeliveryListener = pEvents->Listen([wpCore](const CHostEventRecord& event) {
+            if (auto sp = wpCore.lock()) sp->OnDeliveryEvent(event);
+        });
+    }
     CComPtr<CApplication> sp;
     sp.Attach(new CApplication(spCore));
     return sp;
@@ -178,12 +185,23 @@ void CApplication::Shutdown() {
     for (auto it = vecOpen.rbegin(); it != vecOpen.rend(); ++it) core.Close(*it, olDiscard);
     core.bStopped = true;
     core.pObserver = nullptr;
+    if (CHostEvents* pEvents = core.pBackend->DeliveryEvents(); pEvents && core.nDeliveryListener)
+        pEvents->StopListening(core.nDeliveryListener);
+    core.nDeliveryListener = 0;
+    core.spAppEvents->Clear();
     CloseExplorer();
     // End every subscription, so that no sink and source keep each other.
     core.spInspectors->Events()->Clear();
     std::vector<CComPtr<CCommandBarButton>> vecButtons(core.vecButtons.begin(), core.vecButtons.end());
     for (auto& sp : vecButtons) sp->EndSubscriptions();
     for (auto& sp : vecOpen) sp->Events()->Clear();
+}
+
+HRESULT CApplication::FindConnectionPoint(REFIID riid, IConnectionPoint** pp) {
+    if (!om::ClearOut(pp)) return E_POINTER;
+    if (!om::LiveCore(m_spCore)) return E_FAIL;
+    if (riid != ApplicationEvents::iid) return CONNECT_E_NOCONNECTION;
+    return om::Out<IConnectionPoint>(pp, m_spCore->spAppEvents);
 }
 
 IMailBackend& CApplication::Backend() const { return *m_spCore->pBackend; }

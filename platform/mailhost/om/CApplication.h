@@ -31,7 +31,7 @@ struct CApplicationOptions {
 
 struct CHostCore;
 
-class CApplication final : public CComObjectImpl<_Application> {
+class CApplication final : public CComObjectImpl<_Application, IConnectionPointContainer> {
 public:
     // The backend must outlive every object of the model.
     static CComPtr<CApplication> Create(IMailBackend& backend, const CApplicationOptions& options = {});
@@ -44,6 +44,8 @@ public:
     HRESULT CreateItemFromTemplate(const std::string& strPath, const CVariant& inFolder, IDispatch** ppItem) override;
     HRESULT GetNamespace(const std::string& strType, _NameSpace** ppNS) override;
     HRESULT get_Name(std::string* pstrName) override;
+    // ApplicationEvents: how sent messages fare, from the backend's delivery.
+    HRESULT FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) override;
 
     // Host hooks.
     // A compose window for a new mail item (NewInspector, then Activate).

@@ -1,6 +1,8 @@
 #include "CHostCore.h"
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 #include "CInspector.h"
 #include "CInspectors.h"
@@ -78,4 +80,38 @@ void CHostCore::CloseWindowsOf(CMailItem* pItem) {
     for (const auto& sp : vecOpen)
         if (sp->Item() == pItem) vec.push_back(sp);
     for (auto& sp : vec) Close(sp, olDiscard);
+}
+
+namespace {
+
+// The result an event reports and the folder its message is then in; none
+// for events that are no sent message's result.
+std::optional<std::pair<OlSendResult, EMailFolder>> SendResultOf(EHostEvent kind) {
+    switch (kind) {
+        case EHostEvent::Sent: return std::pair{olSendSent, EMailFolder::SentItems};
+        case EHostEvent::SentWithRefusals: return std::pair{olSendSentWithRefusals, EMailFolder::SentItems};
+        case EHostEvent::RetryLater: return std::pair{olSendRetrying, EMailFolder::Outbox};
+        case EHostEvent::Failed: return std::pair{olSendFailed, EMailFolder::Outbox};
+        case EHostEvent::InDoubt: return std::pair{olSendInDoubt, EMailFolder::Outbox};
+        case EHostEvent::Stuck: return std::pair{olSendNoWay, EMailFolder::Outbox};
+        default: return std::nullopt;
+    }
+}
+
+}  // namespace
+
+void CHostCore::OnDeliveryEvent(const CHostEventRecord& event) {
+    if (bStopped || !spAppEvents || spAppEvents->Count() == 0) return;
+    const auto result = SendResultOf(event.kind);
+    if (!result) return;
+    const auto [nResult, folder] = *result;
+    CComPtr<CMailItem> spItem;
+    CMailMessage msg;
+    // Unreadable (moved on or damaged meanwhile): the result still goes out, without its message.
+    if (pBackend->LoadFromFolder(folder, event.strId, msg).Ok())
+        spItem.Attach(new CMailItem(wpSelf, std::move(msg), folder, event.strId));
+    IDispatch* pArg = spItem ? static_cast<_MailItem*>(spItem.p) : nullptr;
+    const std::string& strText = event.strText;
+    spAppEvents->Fire(
+        [pArg, nResult = nResult, &strText](ApplicationEvents* p) { p->ItemSendResult(pArg, nResult, strText); });
 }

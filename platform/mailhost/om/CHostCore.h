@@ -23,6 +23,8 @@ struct CHostCore {
     CInspector* pActive = nullptr;               // the active one, if any
     std::vector<CCommandBarButton*> vecButtons;  // every button object alive, in creation order
     std::weak_ptr<CHostCore> wpSelf;
+    CComPtr<CConnectionPoint<ApplicationEvents>> spAppEvents;
+    int nDeliveryListener = 0;  // the token of the listener on the backend's delivery events, 0 for none
 
     void BarsChanged() {
         if (pObserver) pObserver->OnCommandBarsChanged();
@@ -32,6 +34,8 @@ struct CHostCore {
     HRESULT Deactivate(CInspector* pInspector);
     HRESULT Close(CInspector* pInspector, int32_t nSaveMode);
     void CloseWindowsOf(CMailItem* pItem);
+    // Tells the application's subscribers how a sent message fared.
+    void OnDeliveryEvent(const CHostEventRecord& event);
 };
 
 using WeakCore = std::weak_ptr<CHostCore>;

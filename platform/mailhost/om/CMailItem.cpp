@@ -1,5 +1,7 @@
 #include "CMailItem.h"
 
+#include <algorithm>
+
 #include "CAttachments.h"
 #include "CFolder.h"
 #include "CRecipients.h"
@@ -42,4 +44,25 @@ HRESULT CMailItem::Move(MAPIFolder* pDest, IDispatch** ppMoved) {
         AddRef();
     }
     return S_OK;
+}
+
+HRESULT CMailItem::SetHeader(const std::string& strName, const std::string& strValue) {
+    // Only fields of one's own: the standard ones have properties of their own.
+    if (strName.size() < 3 || !om::EqualNoCase(strName.substr(0, 2), "X-") ||
+        strName.find_first_of(": \t\r\n") != std::string::npos || strValue.find_first_of("\r\n") != std::string::npos)
+        return E_INVALIDARG;
+    auto& vec = m_msg.vecHeaders;
+    std::erase_if(vec, [&](const auto& h) { return om::EqualNoCase(h.first, strName); });
+    vec.emplace_back(strName, strValue);
+    return S_OK;
+}
+
+HRESULT CMailItem::GetHeader(const std::string& strName, std::string* pstrValue) {
+    if (!om::ClearOut(pstrValue)) return E_POINTER;
+    for (const auto& [strHave, strValue] : m_msg.vecHeaders)
+        if (om::EqualNoCase(strHave, strName)) {
+            *pstrValue = strValue;
+            return S_OK;
+        }
+    return S_FALSE;
 }

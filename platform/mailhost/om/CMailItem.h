@@ -14,10 +14,14 @@ public:
     HRESULT get_Sent(bool* pb) override { return om::OutValue(pb, m_msg.bSent); }
     HRESULT Save() override {
         auto spCore = om::LiveCore(m_wpCore);
-        if (!spCore || m_bDeleted || m_bSubmitted) return E_FAIL;
+        if (!spCore) return ReportError(E_FAIL, "the host has stopped");
+        if (m_bDeleted) return ReportError(E_FAIL, "the message has been deleted");
+        if (m_bSubmitted) return ReportError(E_FAIL, "the message has been sent");
         EMailFolder folder = m_folder.value_or(m_pendingFolder.value_or(EMailFolder::Drafts));
         std::string strId = m_folder ? m_strId : std::string();
-        if (!spCore->pBackend->SaveToFolder(folder, m_msg, strId).Ok()) return E_FAIL;
+        // The caller's message box says why, as the host's own windows do.
+        if (CResult<> r = spCore->pBackend->SaveToFolder(folder, m_msg, strId); !r)
+            return ReportError(E_FAIL, r.Problem());
         m_folder = folder;
         m_strId = strId;
         return S_OK;
@@ -82,8 +86,11 @@ public:
         if (!spCore || m_bDeleted || m_bSubmitted || m_msg.bSent) return E_FAIL;
         if (m_msg.vecTo.empty() && m_msg.vecCc.empty() && m_msg.vecBcc.empty()) return E_FAIL;
         CMailMessage msg = m_msg;
-        msg.strMessageId.clear();
-        if (!spCore->pBackend->Submit(msg).Ok()) return E_FAIL;
+        msg.strMessageId.clear();  // a new one for every sending
+        CResult<std::string> rId = spCore->pBackend->Submit(msg);
+        if (!rId) return ReportError(E_FAIL, rId.Problem());
+        // The id the sender's results come back with.
+        m_msg.strMessageId = *rId;
         // The message now lives in the Outbox: its draft goes.
         // Already queued: a draft left behind must not make Send look failed.
         if (m_folder) (void)spCore->pBackend->DeleteMessage(*m_folder, m_strId);
@@ -93,6 +100,10 @@ public:
         spCore->CloseWindowsOf(this);
         return S_OK;
     }
+
+    HRESULT SetHeader(const std::string& strName, const std::string& strValue) override;
+    HRESULT GetHeader(const std::string& strName, std::string* pstrValue) override;
+    HRESULT get_MessageId(std::string* pstr) override { return om::OutValue(pstr, m_msg.strMessageId); }
 
     CMailMessage& Message() { return m_msg; }
     bool IsDeleted() const { return m_bDeleted; }

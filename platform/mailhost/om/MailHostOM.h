@@ -40,6 +40,15 @@ enum MsoButtonStyle : int32_t {
     msoButtonCaption = 2,
     msoButtonIconAndCaption = 3,
 };
+// How a message handed to Send fared, as ApplicationEvents::ItemSendResult says.
+enum OlSendResult : int32_t {
+    olSendSent = 0,              // the server took it for every recipient
+    olSendSentWithRefusals = 1,  // taken, but some recipients were refused (the text names them)
+    olSendRetrying = 2,          // kept in the Outbox and tried again later (the text says why)
+    olSendFailed = 3,            // kept in the Outbox for good: it will not be tried again by itself
+    olSendInDoubt = 4,           // may have arrived; kept, not sent again by itself
+    olSendNoWay = 5,             // nothing can send it now (no account); it waits in the Outbox
+};
 // The host's built-in "Send/Receive" command.
 inline constexpr int32_t kSendReceiveControlId = 7095;
 // The main window's menus: the command bar and the menu add-ins add to.
@@ -156,6 +165,14 @@ QUILLORY_INTERFACE(_MailItem, IDispatch, "{00063034-0000-0000-C000-000000000046}
     virtual HRESULT Display(const CVariant& modal) = 0;
     // Queues the message for delivery; windows showing it close.
     virtual HRESULT Send() = 0;
+    // Header fields the host keeps with the message wherever it is stored
+    // ("X-..." names only, else E_INVALIDARG); setting one replaces it.
+    // Fields named "X-Quillory-..." are not transmitted.
+    virtual HRESULT SetHeader(const std::string& strName, const std::string& strValue) = 0;
+    // S_FALSE with an empty value when the message has no such field.
+    virtual HRESULT GetHeader(const std::string& strName, std::string* pstrValue) = 0;
+    // The Message-ID the message is known by; given at the latest by Send.
+    virtual HRESULT get_MessageId(std::string* pstr) = 0;
 QUILLORY_END_INTERFACE(_MailItem)
 
 // Every recipient of the item: To, Cc and Bcc.
@@ -258,6 +275,17 @@ QUILLORY_INTERFACE(InspectorEvents, IDispatch, "{0006307D-0000-0000-C000-0000000
     virtual HRESULT Deactivate() = 0;
     virtual HRESULT Close() = 0;
 QUILLORY_END_INTERFACE(InspectorEvents)
+
+// The application's events (the application is their connection point
+// container).
+QUILLORY_INTERFACE(ApplicationEvents, IDispatch, "{0006304E-0000-0000-C000-000000000046}")
+    static constexpr int32_t kDispIdItemSendResult = 0xFC8D;
+    // A sent message's fate, each time delivery learns more of it (retries
+    // first, then sent or failed). pItem: the message where it now is (ask
+    // it for _MailItem; null when it cannot be read); nResult: OlSendResult;
+    // strText: the server's or the host's words.
+    virtual HRESULT ItemSendResult(IDispatch* pItem, int32_t nResult, const std::string& strText) = 0;
+QUILLORY_END_INTERFACE(ApplicationEvents)
 
 QUILLORY_INTERFACE(_CommandBarButtonEvents, IDispatch, "{000C0351-0000-0000-C000-000000000046}")
     static constexpr int32_t kDispIdClick = 1;

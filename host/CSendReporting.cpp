@@ -1,0 +1,75 @@
+#include "CSendReporting.h"
+
+#include <QCoreApplication>
+#include <iostream>
+
+#include "CAddinBox.h"
+#include "CApplicationEventsSink.h"
+#include "CDesktopNotifier.h"
+#include "COutcomeRecorder.h"
+#include "CTaskHistoryFile.h"
+#include "HostName.h"
+#include "SendTask.h"
+#include "SharedState.h"
+
+namespace {
+
+INotifier*& NotifierOverride() {
+    static INotifier* g_p = nullptr;
+    return g_p;
+}
+
+// Told once at connection; the box waits for the event loop, as the task
+// list's damage does, so that it does not hold up the connection.
+void WarnUnreadableHistory(const std::string& strProblem) {
+    std::cerr << "Quillory: the task history starts empty: " << strProblem << '\n';
+    if (QCoreApplication::instance() && QCoreApplication::instance()->inherits("QApplication"))
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [strText = "The history of sent messages could not be read: " + strProblem +
+                       "\n\nIt starts empty; the original file is kept beside the new one."] {
+                CAddinBox::Warn(strText);
+            },
+            Qt::QueuedConnection);
+}
+
+}  // namespace
+
+void CSendReporting::SetNotifierForTests(INotifier* pNotifier) { NotifierOverride() = pNotifier; }
+
+CSendReporting::CSendReporting(_Application* pApplication) : m_spApplication(pApplication) {
+    m_pHistory = std::make_unique<CTaskHistoryFile>(g_strDataDir + CTaskHistoryFile::kFileName, AddinClock());
+    if (const auto rLoaded = m_pHistory->Load(); !rLoaded) WarnUnreadableHistory(rLoaded.Problem());
+    g_pTaskHistory = m_pHistory.get();
+    INotifier* pNotifier = NotifierOverride();
+    if (!pNotifier) {
+        m_pDesktop = std::make_unique<CDesktopNotifier>();
+        pNotifier = m_pDesktop.get();
+    }
+    m_pRecorder = std::make_unique<COutcomeRecorder>(
+        COutcomeRecorder::CParts{m_pHistory.get(), pNotifier, &AddinClock(),
+                                 [] { return static_cast<const CTaskList*>(g_pTaskList); }, HostName()});
+    m_spSink = MakeComObject<CApplicationEventsSink>(
+        [pRecorder = m_pRecorder.get()](IDispatch* pItem, int32_t nResult, const std::string& strText) {
+            pRecorder->OnItemSendResult(pItem, nResult, strText);
+        });
+    // A host without these events still sends; only the later results stay unknown.
+    if (!m_spApplication ||
+        FAILED(AtlAdvise(m_spApplication, m_spSink->GetUnknown(), ApplicationEvents::iid, &m_dwCookie)))
+        m_dwCookie = 0;
+}
+
+CSendReporting::~CSendReporting() {
+    if (m_dwCookie) (void)AtlUnadvise(m_spApplication, ApplicationEvents::iid, m_dwCookie);  // a host gone ended it
+    m_spSink->Detach();
+    if (g_pTaskHistory == m_pHistory.get()) g_pTaskHistory = nullptr;
+}
+
+void CSendReporting::Wire(CSendContext& ctx) {
+    COutcomeRecorder* pRecorder = m_pRecorder.get();
+    ctx.fnSend = [pRecorder](const CTaskItem& task) { pRecorder->OnSendStart(task, SendTask(g_spApplication, task)); };
+    ctx.fnSkipped = [pRecorder](const CTaskItem& task) { pRecorder->OnSkipped(task); };
+    ctx.fnCaughtUp = [pRecorder](const std::vector<CCatchUpCount::CLine>& vecLines) {
+        pRecorder->OnCaughtUp(vecLines);
+    };
+}

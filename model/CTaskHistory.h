@@ -1,0 +1,63 @@
+#pragma once
+#include <cstdint>
+#include <ctime>
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+
+// What became of the last few occurrences of each task, newest last, for
+// the Email Manager's "Last Result" column. A task is known by its key, the
+// file name of its template (unique per task, and kept through edits,
+// reorders and renames). No I/O here: CTaskHistoryFile keeps it on disk.
+struct CTaskOutcome {
+    enum class EKind : int {
+        HandedOver = 0,        // given to the host to send; its answer is awaited
+        Sent = 1,              // the server took it
+        SentWithRefusals = 2,  // taken, but some recipients were refused (strText names them)
+        Retrying = 3,          // waiting in the Outbox to be tried again (strText: the reason)
+        Failed = 4,            // given up for good (strText: the reason)
+        InDoubt = 5,           // may have arrived; not sent again by itself (strText: why)
+        SkippedOverdue = 6,    // its time passed while nothing ran, and the task does not send late
+        TemplateMissing = 7,   // not sent: the template file cannot be read
+        TemplateDamaged = 8,   // not sent: the host cannot make a message of the template
+    };
+    static constexpr int kLastKind = 8;
+
+    EKind kind = EKind::HandedOver;
+    std::string strOccurrence;  // the occurrence's local time, "YYYY-MM-DD HH:MM"
+    std::string strMessageId;   // the message sent for it, once handed over
+    std::string strText;        // the server's or the host's words, or the template's path
+    int64_t tWhen = 0;          // when this was learnt, seconds since the epoch
+
+    // The column's words: "Sent 09:00", "Retrying: <reason>", "Failed: <reason>",
+    // "Skipped (overdue)", "Template missing" (times in local time).
+    std::string ShortText() const;
+    // The tooltip's: the same with the occurrence, the time and the full reason.
+    std::string FullText() const;
+    bool operator==(const CTaskOutcome&) const = default;
+};
+
+class CTaskHistory {
+public:
+    static constexpr size_t kKeepPerTask = 5;
+
+    // The key of a task with this template path: its file name.
+    static std::string KeyOf(const std::string& strTemplateFile);
+
+    // Appends an occurrence's outcome; the oldest beyond kKeepPerTask go.
+    void Record(const std::string& strKey, CTaskOutcome outcome);
+    // Updates the outcome of the occurrence sent as strMessageId, wherever
+    // it is; false when no task has it (then nothing changes).
+    bool Update(const std::string& strMessageId, CTaskOutcome::EKind kind, const std::string& strText, int64_t tWhen);
+    // Newest last; empty for a task without history.
+    const std::deque<CTaskOutcome>& Of(const std::string& strKey) const;
+    const CTaskOutcome* Last(const std::string& strKey) const;
+    // Drops every task not in setKeys (removed tasks).
+    void KeepOnly(const std::set<std::string>& setKeys);
+    const std::map<std::string, std::deque<CTaskOutcome>>& All() const { return m_mapTasks; }
+    bool operator==(const CTaskHistory&) const = default;
+
+private:
+    std::map<std::string, std::deque<CTaskOutcome>> m_mapTasks;
+};

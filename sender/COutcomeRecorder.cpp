@@ -1,0 +1,127 @@
+#include "COutcomeRecorder.h"
+
+#include <iostream>
+#include <optional>
+
+#include "CMailMessage.h"
+#include "CTaskHistoryFile.h"
+#include "IClock.h"
+#include "INotifier.h"
+#include "TaskTime.h"
+
+using EKind = CTaskOutcome::EKind;
+
+namespace {
+
+constexpr const char* kFailedSummary = "A scheduled message failed";
+constexpr const char* kNotSentSummary = "A scheduled message was not sent";
+
+// The history's kind for the host's result; none for a value it does not know.
+std::optional<EKind> KindOf(int32_t nResult) {
+    switch (nResult) {
+        case olSendSent: return EKind::Sent;
+        case olSendSentWithRefusals: return EKind::SentWithRefusals;
+        case olSendRetrying:
+        case olSendNoWay: return EKind::Retrying;  // it waits in the Outbox either way
+        case olSendFailed: return EKind::Failed;
+        case olSendInDoubt: return EKind::InDoubt;
+        default: return std::nullopt;
+    }
+}
+
+}  // namespace
+
+void COutcomeRecorder::OnSendStart(const CTaskItem& task, const CSendStart& start) {
+    CTaskOutcome outcome;
+    outcome.strOccurrence = TaskTime::Format(task.m_dtNextSending);
+    outcome.strMessageId = start.strMessageId;
+    outcome.strText = start.strText;
+    switch (start.kind) {
+        case CSendStart::EKind::HandedOver: outcome.kind = EKind::HandedOver; break;
+        case CSendStart::EKind::TemplateMissing: outcome.kind = EKind::TemplateMissing; break;
+        case CSendStart::EKind::TemplateDamaged: outcome.kind = EKind::TemplateDamaged; break;
+        case CSendStart::EKind::NotSent: outcome.kind = EKind::Failed; break;
+    }
+    const std::string strWhat = task.m_strTaskName + " (" + outcome.strOccurrence + "): ";
+    if (outcome.kind == EKind::TemplateMissing)
+        Notify(kNotSentSummary, strWhat + "its template is missing or cannot be read: " + start.strText);
+    else if (outcome.kind == EKind::TemplateDamaged)
+        Notify(kNotSentSummary, strWhat + "its template is damaged: " + start.strText);
+    else if (outcome.kind == EKind::Failed) Notify(kFailedSummary, strWhat + start.strText);
+    Record(task, std::move(outcome));
+}
+
+void COutcomeRecorder::OnSkipped(const CTaskItem& task) {
+    CTaskOutcome outcome;
+    outcome.kind = EKind::SkippedOverdue;
+    outcome.strOccurrence = TaskTime::Format(task.m_dtNextSending);
+    Record(task, std::move(outcome));
+}
+
+void COutcomeRecorder::OnItemSendResult(IDispatch* pItem, int32_t nResult, const std::string& strText) {
+    const auto kind = KindOf(nResult);
+    CComQIPtr<_MailItem> spMail(pItem);
+    if (!kind || !spMail) return;
+    std::string strId, strTask, strOccurrence;
+    // Each read that fails leaves its value empty, and the result is then matched by what is left.
+    (void)spMail->get_MessageId(&strId);
+    (void)spMail->GetHeader(kTaskHeader, &strTask);
+    (void)spMail->GetHeader(kOccurrenceHeader, &strOccurrence);
+    if (strTask.empty() && strOccurrence.empty()) return;  // not a scheduled message
+    if (*kind == EKind::Failed) Notify(kFailedSummary, strTask + " (" + strOccurrence + "): " + strText);
+    const int64_t tNow = m_parts.pClock->Now();
+    if (!m_parts.pHistory) return;
+    if (m_parts.pHistory->History().Update(strId, *kind, strText, tNow)) return Save();
+    const CTaskItem* pTask = TaskNamed(strTask);
+    if (!pTask) return;  // removed meanwhile: nowhere to show it
+    CTaskOutcome outcome;
+    outcome.kind = *kind;
+    outcome.strOccurrence = strOccurrence;
+    outcome.strMessageId = strId;
+    outcome.strText = strText;
+    Record(*pTask, std::move(outcome));
+}
+
+std::string COutcomeRecorder::CatchUpBody(const std::vector<CCatchUpCount::CLine>& vecLines) {
+    std::string str;
+    for (const auto& line : vecLines) {
+        std::string strCounts;
+        if (line.nSentLate > 0) strCounts = std::to_string(line.nSentLate) + " sent late";
+        if (line.nSkipped > 0)
+            strCounts += (strCounts.empty() ? "" : ", ") + std::to_string(line.nSkipped) + " skipped";
+        str += (str.empty() ? "" : "\n") + line.strTaskName + ": " + strCounts;
+    }
+    return str;
+}
+
+void COutcomeRecorder::OnCaughtUp(const std::vector<CCatchUpCount::CLine>& vecLines) {
+    if (vecLines.empty()) return;
+    Notify("Messages were due while " + m_parts.strHostName + " was not running", CatchUpBody(vecLines));
+}
+
+void COutcomeRecorder::Record(const CTaskItem& task, CTaskOutcome outcome) {
+    if (!m_parts.pHistory) return;
+    if (outcome.tWhen == 0) outcome.tWhen = m_parts.pClock->Now();
+    m_parts.pHistory->History().Record(CTaskHistory::KeyOf(task.m_strTemplateFile), std::move(outcome));
+    Save();
+}
+
+void COutcomeRecorder::Save() {
+    const CTaskList* pList = m_parts.fnTaskList ? m_parts.fnTaskList() : nullptr;
+    if (!pList || !m_parts.pHistory) return;
+    // The history is a convenience: a save that fails is told, and sending goes on.
+    if (const auto rSaved = m_parts.pHistory->Save(*pList); !rSaved)
+        std::cerr << "Quillory: the task history is not saved: " << rSaved.Problem() << '\n';
+}
+
+void COutcomeRecorder::Notify(const std::string& strSummary, const std::string& strBody) {
+    if (m_parts.pNotifier) m_parts.pNotifier->Notify(strSummary, strBody);
+}
+
+const CTaskItem* COutcomeRecorder::TaskNamed(const std::string& strName) const {
+    const CTaskList* pList = m_parts.fnTaskList ? m_parts.fnTaskList() : nullptr;
+    if (!pList || strName.empty()) return nullptr;
+    for (const auto& task : *pList)
+        if (task.m_strTaskName == strName) return &task;
+    return nullptr;
+}

@@ -1,0 +1,47 @@
+#pragma once
+#include <string>
+
+#include "CResult.h"
+#include "CTaskHistory.h"
+#include "CTaskItem.h"
+
+class IClock;
+
+// The task history kept as "history.json" beside the task list (which it
+// leaves alone), replaced whole on each save through a temporary file and
+// a rename. A file that cannot be read or parsed leaves the history empty;
+// before the first save replaces it, the original is kept beside it as
+// CDamagedCopy names it, and when that copy cannot be made the file is not
+// replaced at all.
+//
+//   {"version": 1, "tasks": {"Report-20261207.oft": [
+//       {"kind": "sent", "occurrence": "2026-12-07 09:00", "messageId": "...",
+//        "text": "to 1 recipient(s)", "when": 1796634000}]}}
+class CTaskHistoryFile {
+public:
+    static constexpr const char* kFileName = "history.json";
+
+    CTaskHistoryFile(std::string strPath, const IClock& clock) : m_strPath(std::move(strPath)), m_clock(clock) {}
+
+    // Reads the file; none yet is an empty history. The problem, for a
+    // file that is there but unusable, says why ("history.json: ...").
+    CResult<> Load();
+    // Drops the tasks no longer in list and replaces the file.
+    CResult<> Save(const CTaskList& list);
+
+    CTaskHistory& History() { return m_history; }
+    const CTaskHistory& History() const { return m_history; }
+    const std::string& Path() const { return m_strPath; }
+
+    static std::string ToJsonText(const CTaskHistory& history);
+    static CResult<CTaskHistory> FromJsonText(const std::string& strText);
+
+private:
+    std::string m_strPath;
+    const IClock& m_clock;
+    CTaskHistory m_history;
+    bool m_bKeepOriginal = false;  // the file on disk did not load and is not replaced blindly
+};
+
+// The add-in's history while connected, null otherwise; the add-in owns it.
+extern CTaskHistoryFile* g_pTaskHistory;

@@ -1,0 +1,200 @@
+// The per-task history and its file: bounded, matched by message id,
+// written whole and read back by a fresh process's worth of objects, and a
+// damaged file kept rather than overwritten.
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "CTaskHistoryFile.h"
+#include "CTempDir.h"
+#include "IClock.h"
+#include "ZoneGuard.h"
+
+namespace fs = std::filesystem;
+using EKind = CTaskOutcome::EKind;
+
+namespace {
+
+CTaskOutcome Outcome(EKind kind, const std::string& strOccurrence, const std::string& strId = "",
+                     const std::string& strText = "", int64_t tWhen = 0) {
+    CTaskOutcome o;
+    o.kind = kind;
+    o.strOccurrence = strOccurrence;
+    o.strMessageId = strId;
+    o.strText = strText;
+    o.tWhen = tWhen;
+    return o;
+}
+
+CTaskList Tasks(std::initializer_list<const char*> templates) {
+    CTaskList list;
+    for (const char* psz : templates) {
+        CTaskItem t;
+        t.m_strTaskName = std::string("task of ") + psz;
+        t.m_strTemplateFile = std::string("/data/") + psz;
+        list.Add(t);
+    }
+    return list;
+}
+
+std::vector<std::string> Occurrences(const CTaskHistory& history, const std::string& strKey) {
+    std::vector<std::string> vec;
+    for (const auto& o : history.Of(strKey)) vec.push_back(o.strOccurrence);
+    return vec;
+}
+
+std::vector<std::string> FilesIn(const std::string& strDir) {
+    std::vector<std::string> vec;
+    for (const auto& e : fs::directory_iterator(strDir)) vec.push_back(e.path().filename());
+    std::sort(vec.begin(), vec.end());
+    return vec;
+}
+
+class TaskHistoryTest : public ::testing::Test {
+protected:
+    std::string Path() const { return m_dir / "history.json"; }
+    CTempDir m_dir;
+    CFixedClock m_clock{1796634000};
+};
+
+TEST_F(TaskHistoryTest, KeepsTheLastFiveOccurrencesOfEachTaskNewestLast) {
+    CTaskHistory history;
+    for (int i = 1; i <= 7; ++i)
+        history.Record("a.oft", Outcome(EKind::Sent, "2026-12-0" + std::to_string(i) + " 09:00"));
+    history.Record("b.oft", Outcome(EKind::SkippedOverdue, "2026-12-01 10:00"));
+    EXPECT_EQ(Occurrences(history, "a.oft"),
+              (std::vector<std::string>{"2026-12-03 09:00", "2026-12-04 09:00", "2026-12-05 09:00", "2026-12-06 09:00",
+                                        "2026-12-07 09:00"}));
+    EXPECT_EQ(history.Last("b.oft")->kind, EKind::SkippedOverdue);
+    EXPECT_EQ(history.Last("c.oft"), nullptr);
+}
+
+TEST_F(TaskHistoryTest, ALaterResultUpdatesTheOccurrenceItsMessageWasSentFor) {
+    CTaskHistory history;
+    history.Record("a.oft", Outcome(EKind::HandedOver, "2026-12-07 09:00", "<1@x>"));
+    history.Record("b.oft", Outcome(EKind::HandedOver, "2026-12-07 09:00", "<2@x>"));
+    history.Record("b.oft", Outcome(EKind::HandedOver, "2026-12-08 09:00", "<3@x>"));
+    EXPECT_TRUE(history.Update("<2@x>", EKind::Retrying, "421 busy", 5));
+    EXPECT_TRUE(history.Update("<2@x>", EKind::Failed, "550 no such user", 6));
+    EXPECT_FALSE(history.Update("<9@x>", EKind::Sent, "", 7));
+    EXPECT_FALSE(history.Update("", EKind::Sent, "", 7)) << "an empty id is no message's";
+    EXPECT_EQ(history.Of("b.oft").front(), Outcome(EKind::Failed, "2026-12-07 09:00", "<2@x>", "550 no such user", 6));
+    EXPECT_EQ(history.Of("b.oft").back().kind, EKind::HandedOver);
+    EXPECT_EQ(history.Last("a.oft")->kind, EKind::HandedOver);
+}
+
+TEST_F(TaskHistoryTest, TheKeyIsTheTemplatesFileName) {
+    EXPECT_EQ(CTaskHistory::KeyOf("/home/u/.local/share/Quillory/Report-20261207.oft"), "Report-20261207.oft");
+    EXPECT_EQ(CTaskHistory::KeyOf("Report.oft"), "Report.oft");
+    EXPECT_EQ(CTaskHistory::KeyOf(""), "");
+}
+
+TEST_F(TaskHistoryTest, SavedHistorySurvivesARestartWithoutTheTasksThatWentAway) {
+    {
+        CTaskHistoryFile file(Path(), m_clock);
+        ASSERT_TRUE(file.Load().Ok()) << "no file yet is an empty history";
+        file.History().Record("a.oft", Outcome(EKind::Sent, "2026-12-07 09:00", "<1@x>", "to 1 recipient(s)", 11));
+        file.History().Record("gone.oft", Outcome(EKind::Failed, "2026-12-07 09:00", "<2@x>", "550 \"no\"", 12));
+        file.History().Record("b.oft", Outcome(EKind::TemplateMissing, "2026-12-07 10:00", "", "/data/b.oft", 13));
+        ASSERT_TRUE(file.Save(Tasks({"a.oft", "b.oft"})).Ok());
+    }
+    EXPECT_EQ(FilesIn(m_dir.Path()), std::vector<std::string>{"history.json"}) << "no temporary file left";
+    CTaskHistoryFile again(Path(), m_clock);
+    ASSERT_TRUE(again.Load().Ok());
+    CTaskHistory expected;
+    expected.Record("a.oft", Outcome(EKind::Sent, "2026-12-07 09:00", "<1@x>", "to 1 recipient(s)", 11));
+    expected.Record("b.oft", Outcome(EKind::TemplateMissing, "2026-12-07 10:00", "", "/data/b.oft", 13));
+    EXPECT_EQ(again.History(), expected);
+}
+
+TEST_F(TaskHistoryTest, EveryKindIsStoredByName) {
+    CTaskHistory history;
+    for (int i = 0; i <= CTaskOutcome::kLastKind; ++i)
+        history.Record("k" + std::to_string(i), Outcome(static_cast<EKind>(i), "2026-12-07 09:00"));
+    const auto rBack = CTaskHistoryFile::FromJsonText(CTaskHistoryFile::ToJsonText(history));
+    ASSERT_TRUE(rBack.Ok()) << rBack.Problem();
+    EXPECT_EQ(*rBack, history);
+    EXPECT_NE(CTaskHistoryFile::ToJsonText(history).find("\"kind\": \"template-damaged\""), std::string::npos);
+}
+
+TEST_F(TaskHistoryTest, ADamagedFileIsKeptBesideTheNewOneNotOverwritten) {
+    for (const char* pszDamaged : {"{\"version\": 1, \"tasks\": {\"a.oft\": [{\"kind\": \"exploded\"}]}}",
+                                   "{\"version\": 1, \"tasks\": {\"a.oft\": [{\"kind\": \"sent\", \"when\": \"x\"}]}}",
+                                   "{\"version\": 2}", "{\"version\": 1, \"tasks\": {\"a.o", ""}) {
+        SCOPED_TRACE(pszDamaged);
+        fs::remove_all(m_dir.Path());
+        fs::create_directories(m_dir.Path());
+        CTempDir::WriteFile(Path(), pszDamaged);
+        CTaskHistoryFile file(Path(), m_clock);
+        const auto rLoaded = file.Load();
+        ASSERT_FALSE(rLoaded.Ok());
+        EXPECT_EQ(rLoaded.Problem().rfind(Path() + ": ", 0), 0u) << rLoaded.Problem();
+        EXPECT_TRUE(file.History().All().empty());
+        file.History().Record("a.oft", Outcome(EKind::Sent, "2026-12-07 09:00"));
+        ASSERT_TRUE(file.Save(Tasks({"a.oft"})).Ok());
+        const auto vecFiles = FilesIn(m_dir.Path());
+        ASSERT_EQ(vecFiles.size(), 2u) << ::testing::PrintToString(vecFiles);
+        EXPECT_EQ(vecFiles[1].rfind("history.json.damaged-", 0), 0u);
+        EXPECT_EQ(CTempDir::ReadFile(m_dir / vecFiles[1]), pszDamaged);
+        CTaskHistoryFile again(Path(), m_clock);
+        EXPECT_TRUE(again.Load().Ok());
+        EXPECT_EQ(again.History().Last("a.oft")->kind, EKind::Sent);
+        // Kept once: the next save just writes.
+        ASSERT_TRUE(file.Save(Tasks({"a.oft"})).Ok());
+        EXPECT_EQ(FilesIn(m_dir.Path()).size(), 2u);
+    }
+}
+
+TEST_F(TaskHistoryTest, AFileThatCannotBeReadOrKeptIsNotReplaced) {
+    fs::create_directories(Path());  // something unreadable as a file stands there
+    CTempDir::WriteFile(Path() + "/inside", "x");
+    CTaskHistoryFile file(Path(), m_clock);
+    EXPECT_FALSE(file.Load().Ok());
+    file.History().Record("a.oft", Outcome(EKind::Sent, "2026-12-07 09:00"));
+    const auto rSaved = file.Save(Tasks({"a.oft"}));
+    EXPECT_FALSE(rSaved.Ok());
+    EXPECT_TRUE(fs::is_directory(Path()));
+    EXPECT_EQ(CTempDir::ReadFile(Path() + "/inside"), "x");
+}
+
+// The column's words, from the rules: the time of the result in local time.
+TEST_F(TaskHistoryTest, ShortAndFullTextsInEveryZone) {
+    for (const char* pszZone : {"UTC", "America/New_York", "Asia/Kolkata", "Australia/Lord_Howe"}) {
+        SCOPED_TRACE(pszZone);
+        const CZoneGuard zone(pszZone);
+        std::tm tmLocal{};
+        tmLocal.tm_year = 2026 - 1900;
+        tmLocal.tm_mon = 11;
+        tmLocal.tm_mday = 7;
+        tmLocal.tm_hour = 9;
+        tmLocal.tm_min = 5;
+        tmLocal.tm_isdst = -1;
+        const int64_t t = std::mktime(&tmLocal);
+        struct CRow {
+            EKind kind;
+            std::string strText, strShort;
+        };
+        const CRow rows[] = {
+            {EKind::HandedOver, "", "Sending since 09:05"},
+            {EKind::Sent, "to 1 recipient(s)", "Sent 09:05"},
+            {EKind::SentWithRefusals, "<x@y>: 550 no", "Sent 09:05, some refused"},
+            {EKind::Retrying, "421 try later", "Retrying: 421 try later"},
+            {EKind::Failed, "550 5.1.1 no such user", "Failed: 550 5.1.1 no such user"},
+            {EKind::InDoubt, "cut off", "In doubt: cut off"},
+            {EKind::SkippedOverdue, "", "Skipped (overdue)"},
+            {EKind::TemplateMissing, "/d/a.oft", "Template missing"},
+            {EKind::TemplateDamaged, "/d/a.oft", "Template damaged"},
+        };
+        for (const auto& row : rows) {
+            const CTaskOutcome o = Outcome(row.kind, "2026-12-07 09:00", "", row.strText, t);
+            EXPECT_EQ(o.ShortText(), row.strShort);
+            const std::string strFull = o.FullText();
+            EXPECT_EQ(strFull.rfind("The occurrence of 2026-12-07 09:00 ", 0), 0u) << strFull;
+            EXPECT_NE(strFull.find(row.strText), std::string::npos) << strFull;
+        }
+        EXPECT_NE(Outcome(EKind::Failed, "2026-12-07 09:00", "", "550", t).FullText().find("2026-12-07 09:05"),
+                  std::string::npos);
+    }
+}
+
+}  // namespace
