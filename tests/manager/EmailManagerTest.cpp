@@ -599,9 +599,10 @@ TEST_F(EmailManagerTest, DoubleClickEditsTheScheduleAndDeleteAsksToRemove) {
     Select(dlg, 1);
     bool bSheetSeen = false;
     QTimer::singleShot(0, [&] { bSheetSeen = PressSheetButton(1002); });
-    const QRect rcRow = dlg.List()->visualItemRect(dlg.List()->topLevelItem(1));
-    QTest::mouseClick(dlg.List()->viewport(), Qt::LeftButton, Qt::NoModifier, rcRow.center());
-    QTest::mouseDClick(dlg.List()->viewport(), Qt::LeftButton, Qt::NoModifier, rcRow.center());
+    // On the task's name: the whole row is wider than the visible list.
+    const QPoint ptName(40, dlg.List()->visualItemRect(dlg.List()->topLevelItem(1)).center().y());
+    QTest::mouseClick(dlg.List()->viewport(), Qt::LeftButton, Qt::NoModifier, ptName);
+    QTest::mouseDClick(dlg.List()->viewport(), Qt::LeftButton, Qt::NoModifier, ptName);
     EXPECT_TRUE(bSheetSeen);
     EXPECT_EQ(m_list[1].m_dtNextSending.nYear, 2031);
 
