@@ -105,8 +105,9 @@ const CHelp kHelp[] = {
      "usage: quillory show TASK [--file PATH] [--codepage CP]\n"
      "Prints every setting of TASK (its index from 1, or its exact name) in words: the\n"
      "schedule as a sentence, its end, the options, the template's subject and\n"
-     "recipients, each attachment entry and what it names now, the last sending, and the\n"
-     "next five sending times with the zone they are in. Changes no file.\n"
+     "recipients, each attachment entry and what it names now, the last sending and the\n"
+     "result of the last occurrence (from the add-in's history.json beside the task\n"
+     "list), and the next five sending times with the zone they are in. Changes no file.\n"
      "example: quillory show \"Weekly report\"\n"},
     {"ics",
      "usage: quillory ics [TASK...] [--out FILE] [--now \"YYYY-MM-DD HH:MM\"] [--file PATH] [--codepage CP]\n"

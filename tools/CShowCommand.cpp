@@ -3,7 +3,10 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include "CAttachmentEntry.h"
 #include "CLocalZone.h"
@@ -11,6 +14,7 @@
 #include "CRecurrenceText.h"
 #include "CSendingPreview.h"
 #include "CTaskArgument.h"
+#include "CTaskHistoryFile.h"
 #include "CTemplateFile.h"
 #include "TaskTime.h"
 
@@ -68,9 +72,24 @@ void Attachments(const CTaskItem& task) {
     if (bFirst) Line("Attachments", "none");
 }
 
+// The last occurrence's result, as the add-in recorded it in the history
+// beside the task list; read only, so a damaged history is named, not kept aside.
+std::string LastResult(const CTaskItem& task, const std::string& strTaskFile) {
+    const std::string strPath =
+        (std::filesystem::path(strTaskFile).parent_path() / CTaskHistoryFile::kFileName).string();
+    std::ifstream in(strPath, std::ios::binary);
+    if (!in) return "not known (no " + std::string(CTaskHistoryFile::kFileName) + ")";
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    const auto history = CTaskHistoryFile::FromJsonText(ss.str());
+    if (!history) return "not known (" + strPath + ": " + history.Problem() + ")";
+    const CTaskOutcome* pLast = history->Last(CTaskHistory::KeyOf(task.m_strTemplateFile));
+    return pLast ? pLast->FullText() : "none recorded";
+}
+
 }  // namespace
 
-int RunShow(const CTaskList& list, const std::string& strTask) {
+int RunShow(const CTaskList& list, const std::string& strTask, const std::string& strTaskFile) {
     const auto index = CTaskArgument::Find(list, strTask);
     if (!index) {
         std::cerr << "quillory: " << index.Problem() << '\n';
@@ -85,6 +104,7 @@ int RunShow(const CTaskList& list, const std::string& strTask) {
     Line("Receive first", task.m_bReceiveBeforeSending ? "yes" : "no");
     Line("Last sent",
          task.m_dtLastSent.IsSet() && task.m_nOccurrenceCount > 0 ? TaskTime::Format(task.m_dtLastSent) : "never");
+    Line("Last result", LastResult(task, strTaskFile));
     Message(task);
     Attachments(task);
     const auto times = CSendingPreview::Next(task, kNextCount);

@@ -160,7 +160,7 @@ int main(int argc, char** argv) {
             std::cerr << "quillory: show needs a TASK: its index from 1 or its exact name\n";
             return kExitUsage;
         }
-        return bWhole ? RunShow(list, opt.vecArgs[0]) : kExitData;
+        return bWhole ? RunShow(list, opt.vecArgs[0], opt.strFile) : kExitData;
     }
     // A damaged file still shows what can be read, so that it can be
     // salvaged; the exit code says it is not all.

@@ -87,6 +87,7 @@ TEST_F(ShowTest, EverySettingInWordsWithTheAttachmentsAsTheyAreNow) {
               "Send overdue:    yes\n"
               "Receive first:   no\n"
               "Last sent:       2026-12-07 09:00\n"
+              "Last result:     not known (no history.json)\n"
               "Template:        " +
                   strDir +
                   "/report.eml\n"
@@ -118,6 +119,31 @@ TEST_F(ShowTest, ACompletedTaskAndAMissingTemplate) {
          {"Active:          no (not sent until activated)\n", "Schedule:        Once on 2026-11-02 at 12:00\n",
           "/missing.eml (missing)\n", "Attachments:     none\n", "  none: the schedule has ended\n"})
         EXPECT_NE(r.strOut.find(pszLine), std::string::npos) << pszLine << "in:\n" << r.strOut;
+}
+
+TEST_F(ShowTest, TheLastResultComesFromTheHistoryBesideTheTaskList) {
+    // As the add-in writes it: by the template's file name, newest last.
+    CTempDir::WriteFile(m_tmp.Path() + "/history.json",
+                        R"({"version": 1, "tasks": {"report.eml": [
+                            {"kind": "sent", "occurrence": "2026-12-03 09:00", "messageId": "<a@x>",
+                             "text": "", "when": 1796371200},
+                            {"kind": "failed", "occurrence": "2026-12-07 09:00", "messageId": "<b@x>",
+                             "text": "550 no such user here", "when": 1796630460}]}})");
+    EXPECT_NE(Show("1" + m_strArgs)
+                  .strOut.find("Last result:     The occurrence of 2026-12-07 09:00 failed for good "
+                               "(2026-12-07 09:01): 550 no such user here\n"),
+              std::string::npos)
+        << Show("1" + m_strArgs).strOut;
+    EXPECT_NE(Show("2" + m_strArgs).strOut.find("Last result:     none recorded\n"), std::string::npos);
+
+    CTempDir::WriteFile(m_tmp.Path() + "/history.json", "{\"version\": 7}");
+    const CRun r = Show("1" + m_strArgs);
+    EXPECT_EQ(r.nExit, 0) << "a damaged history does not stop the rest";
+    EXPECT_NE(
+        r.strOut.find("Last result:     not known (" + m_tmp.Path() + "/history.json: not a version 1 task history)\n"),
+        std::string::npos)
+        << r.strOut;
+    EXPECT_EQ(CTempDir::ReadFile(m_tmp.Path() + "/history.json"), "{\"version\": 7}") << "show writes nothing";
 }
 
 TEST_F(ShowTest, ATaskThatIsNotThereOrNotNamedIsAnError) {

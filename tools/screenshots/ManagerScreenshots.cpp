@@ -2,11 +2,15 @@
 // About window into the folder given (run under a real X server, e.g.
 // xvfb-run).
 #include <QApplication>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QTreeWidget>
 
 #include "CAboutDlg.h"
 #include "CEmailManagerDlg.h"
 #include "CScreenshotFolder.h"
+#include "CTaskHistoryFile.h"
+#include "IClock.h"
 #include "SharedState.h"
 
 namespace {
@@ -18,6 +22,7 @@ CTaskItem Sample(const char* pszName, int bActive, const TaskDateTime& dtNext, F
     CTaskItem t;
     t.m_bActive = bActive;
     t.m_strTaskName = pszName;
+    t.m_strTemplateFile = std::string("/samples/") + pszName + ".oft";
     t.m_dtStart = dtNext;
     t.m_dtNextSending = dtNext;
     t.m_nEndKind = CodeOf(EEndKind::NoEnd);
@@ -48,17 +53,36 @@ int main(int argc, char** argv) {
                     [](CTaskItem& t) { t.m_nRecurrence = CodeOf(ERecurrence::Once), t.m_dtNextSending.Empty(); }));
     g_pTaskList = &list;
 
+    // What the last occurrences came to, for the Last Result column.
+    const CFixedClock clock(1717750800);  // 2024-06-07 09:00 UTC
+    CTaskHistoryFile history("/samples/history.json", clock);
+    const auto Record = [&](const char* pszName, CTaskOutcome::EKind kind, const char* pszOccurrence,
+                            const char* pszText, int64_t tWhen) {
+        history.History().Record(CTaskHistory::KeyOf(std::string("/samples/") + pszName + ".oft"),
+                                 {kind, pszOccurrence, "", pszText, tWhen});
+    };
+    Record("Weekly figures", CTaskOutcome::EKind::Sent, "2024-06-03 09:00", "", 1717405205);
+    Record("Monthly files", CTaskOutcome::EKind::Retrying, "2024-05-15 10:01",
+           "451 4.3.0 mailbox temporarily unavailable", 1715767300);
+    Record("Minute report", CTaskOutcome::EKind::Failed, "2024-06-07 09:30", "550 5.1.1 no such user here", 1717752610);
+    Record("Invitation (sent once)", CTaskOutcome::EKind::Sent, "2024-06-01 12:00", "", 1717243204);
+    g_pTaskHistory = &history;
+
     {
         CEmailManagerDlg dlg;
         dlg.show();
         dlg.List()->setCurrentItem(dlg.List()->topLevelItem(1));
         folder->Save(dlg, "manager");
+        // The list scrolled to its last result and schedule in words.
+        dlg.List()->horizontalScrollBar()->setValue(dlg.List()->header()->sectionPosition(2) - 120);
+        folder->Save(dlg, "manager-results");
     }
     {
         CAboutDlg dlg;
         dlg.show();
         folder->Save(dlg, "about");
     }
+    g_pTaskHistory = nullptr;
     g_pTaskList = nullptr;
     return folder->AllSaved() ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 // as the add-in does, and saves PNG pictures of both windows into the
 // folder given; then the host stops. Used by scripts/screenshots.
 #include <QApplication>
+#include <QMenu>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWidget>
@@ -28,6 +29,23 @@ void AddToolbar(_CommandBars* pBars, const char* pszCaption, const char* pszTool
     spButton->put_TooltipText(pszTooltip);
     spButton->put_Tag(pszTag);
     spBar->put_Visible(true);
+}
+
+// The add-in's entry in the Tools menu, which the tray's Email Manager finds by its tooltip.
+void AddToolsEntry(_CommandBars* pBars) {
+    CComPtr<CommandBar> spMenuBar;
+    if (FAILED(pBars->get_Item(CVariant("Menu Bar"), &spMenuBar)) || !spMenuBar) return;
+    for (auto& spMenu : CApplication::MenusOf(spMenuBar)) {
+        std::string strCaption;
+        CComPtr<CommandBarControls> spControls;
+        CComPtr<CommandBarControl> spControl;
+        if (FAILED(spMenu->get_Caption(&strCaption)) || strCaption != "&Tools" ||
+            FAILED(spMenu->get_Controls(&spControls)) ||
+            FAILED(spControls->Add(msoControlButton, vtMissing, vtMissing, vtMissing, true, &spControl)))
+            continue;
+        spControl->put_Caption("Quillory");
+        spControl->put_TooltipText("Email Manager");
+    }
 }
 
 void StoreSamples(IMailBackend& backend) {
@@ -57,6 +75,12 @@ void StoreSamples(IMailBackend& backend) {
     }
 }
 
+QWidget* TopLevelAny(const char* pszName) {
+    for (QWidget* p : QApplication::topLevelWidgets())
+        if (p->objectName() == pszName) return p;
+    return nullptr;
+}
+
 QWidget* TopLevel(const char* pszName) {
     for (QWidget* p : QApplication::topLevelWidgets())
         if (p->objectName() == pszName && p->isVisible()) return p;
@@ -79,6 +103,7 @@ int main(int argc, char** argv) {
         CComPtr<_CommandBars> spBars;
         if (SUCCEEDED(app.ActiveExplorer(&spExplorer)) && spExplorer && SUCCEEDED(spExplorer->get_CommandBars(&spBars)))
             AddToolbar(spBars, "Quillory", "Quillory: scheduled e-mail", "Quillory");
+        if (spBars) AddToolsEntry(spBars);
 
         CComPtr<IDispatch> spItem;
         app.CreateItem(olMailItem, &spItem);
@@ -100,8 +125,12 @@ int main(int argc, char** argv) {
                 pMain->Refresh();
                 pMain->MessageList()->setCurrentItem(pMain->MessageList()->topLevelItem(0));
             }
+            // The tray icon's menu, as a click on the icon shows it (the virtual
+            // display has no tray to hold the icon itself).
+            if (auto* pMenu = qobject_cast<QMenu*>(TopLevelAny("tray-menu"))) pMenu->popup(QPoint(40, 40));
             const std::pair<const char*, const char*> kShots[] = {{"explorer", "/main-window.png"},
-                                                                  {"inspector", "/message-window.png"}};
+                                                                  {"inspector", "/message-window.png"},
+                                                                  {"tray-menu", "/tray-menu.png"}};
             for (const auto& [pszName, pszFile] : kShots) {
                 QWidget* p = TopLevel(pszName);
                 if (!p || !p->grab().save(QString::fromStdString(strOut + pszFile))) {

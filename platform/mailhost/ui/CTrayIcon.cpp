@@ -31,6 +31,7 @@ CTrayIcon::CTrayIcon(std::string strSettingsPath, std::string strProgram, CCallb
         if (m_callbacks.fnQuit) m_callbacks.fnQuit();
     });
     connect(m_pMenu.get(), &QMenu::aboutToShow, this, [this] { UpdateMenu(); });
+    m_pMenu->setObjectName("tray-menu");
     UpdateMenu();
 
     QIcon icon = QApplication::windowIcon();
