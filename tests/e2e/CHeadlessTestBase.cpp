@@ -120,6 +120,21 @@ size_t CHeadlessTestBase::CountSubject(const std::string& strSubject) const {
     return n;
 }
 
+void CHeadlessTestBase::ExpectOneMessage(const std::string& strSubject, const std::string& strBody,
+                                         const std::vector<std::string>& vecAttached, const std::string& strRecipient) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // ticks that must send nothing more
+    m_host.Stop();
+    EXPECT_EQ(m_host.ExitStatus(), 0);
+    const auto vecReceived = m_server.Received();
+    ASSERT_EQ(vecReceived.size(), 1u);
+    const std::string& strData = vecReceived[0].strData;
+    EXPECT_EQ(CountSubject(strSubject), 1u);
+    EXPECT_NE(strData.find(strBody), std::string::npos);
+    for (const std::string& strName : vecAttached) EXPECT_NE(strData.find(strName), std::string::npos) << strName;
+    EXPECT_EQ(strData.find("c.log"), std::string::npos) << "the mask leaves other files out";
+    EXPECT_EQ(vecReceived[0].vecRcpt, std::vector<std::string>{strRecipient});
+}
+
 bool CHeadlessTestBase::WaitForMessages(size_t nCount, std::chrono::seconds timeout) const {
     return m_server.WaitForCount(nCount, std::chrono::duration_cast<std::chrono::milliseconds>(timeout));
 }

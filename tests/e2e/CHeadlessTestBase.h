@@ -39,6 +39,12 @@ protected:
     // Messages at the server whose data holds "Subject: " + strSubject.
     size_t CountSubject(const std::string& strSubject) const;
     bool WaitForMessages(size_t nCount, std::chrono::seconds timeout) const;
+    // Stops the host after a few more ticks (which must send nothing) and
+    // checks the one message the server got: its subject, body, attached
+    // file names, that no "c.log" of the attachment folder came along, and
+    // its one recipient.
+    void ExpectOneMessage(const std::string& strSubject, const std::string& strBody,
+                          const std::vector<std::string>& vecAttached, const std::string& strRecipient);
 
     CTempDir m_dir;
     CSmtpServer m_server;
