@@ -272,9 +272,9 @@ CResult<COutcome> CTaskListEdit::Apply(CTaskList& list, const json& jRequest, co
     if (strCommand == CHostProtocol::kMove) return Move(list, nIndex, jRequest);
     if (strCommand == CHostProtocol::kSendNow) return SendNow(list, nIndex, ctx, tNow);
     if (strCommand == CHostProtocol::kRemove) {
+        // As the Email Manager's Remove: the template file stays on disk.
         COutcome outcome{-1, list[nIndex], {}, {}, {}, {}};
         list.RemoveAt(nIndex);
-        outcome.strRemoveAfterSave = Unused(list, ctx.strDataDir, outcome.task.m_strTemplateFile);
         return outcome;
     }
     CTaskItem task = list[nIndex];

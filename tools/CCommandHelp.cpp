@@ -14,7 +14,7 @@ const char* const kUsage =
     "  ics       the coming sending times of the active tasks as an iCalendar file\n"
     "  add       schedule a new message, as the options sheet does\n"
     "  set       change a task's schedule, options or message\n"
-    "  remove    remove a task and its template\n"
+    "  remove    remove a task (its template file stays)\n"
     "  enable    make a task active\n"
     "  disable   make a task inactive\n"
     "  copy      copy a task, with a copy of its template\n"
@@ -134,8 +134,8 @@ const CHelp kHelp[] = {
      "example: quillory set \"Weekly report\" --weekly --days fri --end-after 10\n"},
     {"remove",
      "usage: quillory remove TASK [--file PATH] [--codepage CP]\n"
-     "Removes TASK from the list, and its template file when it lies in the data folder and\n"
-     "no other task uses it.\n"
+     "Removes TASK from the list, as the Email Manager's Remove does: its template file\n"
+     "stays on disk.\n"
      "example: quillory remove 3\n"},
     {"enable",
      "usage: quillory enable TASK [--file PATH] [--codepage CP]\n"
