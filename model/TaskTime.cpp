@@ -44,6 +44,43 @@ void CivilFromDays(int64_t z, int& y, int& m, int& d) {
 
 int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
 
+// The last date converted each way: a schedule converts many times on the
+// same few days, and the calendar arithmetic is the larger part of a
+// conversion. Plain values per thread, exact whatever is asked.
+struct CDateMemo {
+    int nYear = 1970, nMonth = 1, nDay = 1;
+    int64_t nDays = 0;  // days since 1970-01-01 of that date
+};
+thread_local CDateMemo g_toDays;
+thread_local CDateMemo g_fromDays;
+
+// The last conversion each way under the zone's rules of that generation:
+// a schedule converts the same instant back and forth.
+struct CInstantMemo {
+    uint64_t nGeneration = 0;  // none yet: the rules start at generation 1
+    int64_t nWall = 0;
+    time_t t = 0;
+    TaskDateTime dt;
+};
+thread_local CInstantMemo g_toInstant;
+thread_local CInstantMemo g_fromInstant;
+
+int64_t DaysOf(int nYear, int nMonth, int nDay) {
+    CDateMemo& memo = g_toDays;
+    if (nDay != memo.nDay || nMonth != memo.nMonth || nYear != memo.nYear)
+        memo = {nYear, nMonth, nDay, DaysFromCivil(nYear, nMonth, nDay)};
+    return memo.nDays;
+}
+
+void DateOf(int64_t nDays, int& nYear, int& nMonth, int& nDay) {
+    CDateMemo& memo = g_fromDays;
+    if (nDays != memo.nDays) {
+        memo.nDays = nDays;
+        CivilFromDays(nDays, memo.nYear, memo.nMonth, memo.nDay);
+    }
+    nYear = memo.nYear, nMonth = memo.nMonth, nDay = memo.nDay;
+}
+
 }  // namespace
 
 CResult<> CheckGroup(const TaskDateTime& dt) { return CheckFields(dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute); }
@@ -53,8 +90,14 @@ CResult<> CheckGroup(const TaskDate& d) { return CheckFields(d.nYear, d.nMonth, 
 CResult<time_t> ToAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond) {
     if (auto rFields = CheckFields(nYear, nMonth, nDay, nHour, nMinute); !rFields)
         return CProblem("invalid date group: " + rFields.Problem());
-    const int64_t nWall = DaysFromCivil(nYear, nMonth, nDay) * 86400 + nHour * 3600 + nMinute * 60 + nSecond;
-    if (time_t t; CZoneRules::Current().WallToAbsolute(nWall, t)) return t;
+    const int64_t nWall = DaysOf(nYear, nMonth, nDay) * 86400 + nHour * 3600 + nMinute * 60 + nSecond;
+    CZoneRules& zone = CZoneRules::Current();
+    CInstantMemo& memo = g_toInstant;
+    if (memo.nGeneration == zone.Generation() && memo.nWall == nWall) return memo.t;
+    if (time_t t; zone.WallToAbsolute(nWall, t)) {
+        memo.nGeneration = zone.Generation(), memo.nWall = nWall, memo.t = t;
+        return t;
+    }
     std::tm tmLocal{};
     tmLocal.tm_year = nYear - 1900;
     tmLocal.tm_mon = nMonth - 1;
@@ -81,16 +124,20 @@ CResult<time_t> ToAbsolute(const TaskDateTime& dt) {
 CResult<time_t> EndOfDay(const TaskDate& d) { return ToAbsolute(d.nYear, d.nMonth, d.nDay, 23, 59, 59); }
 
 TaskDateTime FromAbsolute(time_t t) {
+    CZoneRules& zone = CZoneRules::Current();
+    CInstantMemo& memo = g_fromInstant;
+    if (memo.nGeneration == zone.Generation() && memo.t == t) return memo.dt;
     TaskDateTime dt;
-    if (long nOff; CZoneRules::Current().OffsetAt(t, nOff)) {
+    if (long nOff; zone.OffsetAt(t, nOff)) {
         const int64_t nLocal = t + nOff;
         const int64_t nDays = FloorDiv(nLocal, 86400);
         const int64_t nSecs = nLocal - nDays * 86400;
-        CivilFromDays(nDays, dt.nYear, dt.nMonth, dt.nDay);
+        DateOf(nDays, dt.nYear, dt.nMonth, dt.nDay);
         dt.nDayOfWeek = static_cast<int>(((nDays + 4) % 7 + 7) % 7) + 1;  // 1970-01-01 was a Thursday
         dt.nHour = static_cast<int>(nSecs / 3600);
         dt.nMinute = static_cast<int>(nSecs / 60 % 60);
         dt.nSecond = static_cast<int>(nSecs % 60);
+        memo.nGeneration = zone.Generation(), memo.t = t, memo.dt = dt;
         return dt;
     }
     std::tm tmLocal{};
