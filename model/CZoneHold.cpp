@@ -2,10 +2,7 @@
 
 #include "CZoneRules.h"
 
-CZoneHold::CZoneHold() {
-    // Looks at TZ once before holding, so the hold keeps the zone of now.
-    CZoneRules::Current();
-    CZoneRules::Hold();
-}
+// Holding looks at TZ once, so the hold keeps the zone of now.
+CZoneHold::CZoneHold() { CZoneRules::Hold(); }
 
 CZoneHold::~CZoneHold() { CZoneRules::Release(); }

@@ -11,8 +11,11 @@ constexpr time_t kYear = 366 * 86400;
 // library decides those.
 constexpr time_t kMargin = 6 * 3600;
 
-// Calls of Current() inside a CZoneHold; they skip the look at TZ.
+// Holds in force on this thread, and the rules they keep: calls of Current()
+// inside a hold skip the look at TZ. Plain values, so reading them needs no
+// check that the thread's rules were made.
 thread_local int g_nHolds = 0;
+thread_local CZoneRules* g_pHeld = nullptr;
 
 long LibcOffset(time_t t) {
     std::tm tmLocal{};
@@ -23,8 +26,8 @@ long LibcOffset(time_t t) {
 }  // namespace
 
 CZoneRules& CZoneRules::Current() {
+    if (g_pHeld && g_pHeld->m_bStarted) return *g_pHeld;
     thread_local CZoneRules rules;
-    if (g_nHolds > 0 && rules.m_bStarted) return rules;
     const char* psz = std::getenv("TZ");
     // "\x01" stands for an unset TZ, which no real value can equal.
     const char* pszKey = psz ? psz : "\x01";
@@ -32,8 +35,15 @@ CZoneRules& CZoneRules::Current() {
     return rules;
 }
 
-void CZoneRules::Hold() { ++g_nHolds; }
-void CZoneRules::Release() { --g_nHolds; }
+void CZoneRules::Hold() {
+    CZoneRules& rules = Current();
+    ++g_nHolds;
+    g_pHeld = &rules;
+}
+
+void CZoneRules::Release() {
+    if (--g_nHolds == 0) g_pHeld = nullptr;
+}
 
 void CZoneRules::Reset(const std::string& strTz) {
     tzset();
