@@ -11,11 +11,8 @@ constexpr time_t kYear = 366 * 86400;
 // library decides those.
 constexpr time_t kMargin = 6 * 3600;
 
-// Holds in force on this thread, and the rules they keep: calls of Current()
-// inside a hold skip the look at TZ. Plain values, so reading them needs no
-// check that the thread's rules were made.
+// Holds in force on this thread.
 thread_local int g_nHolds = 0;
-thread_local CZoneRules* g_pHeld = nullptr;
 
 long LibcOffset(time_t t) {
     std::tm tmLocal{};
@@ -25,8 +22,10 @@ long LibcOffset(time_t t) {
 
 }  // namespace
 
-CZoneRules& CZoneRules::Current() {
-    if (g_pHeld && g_pHeld->m_bStarted) return *g_pHeld;
+// A plain pointer, so reading it needs no check that the thread's rules were made.
+constinit thread_local CZoneRules* g_pHeldZone = nullptr;
+
+CZoneRules& CZoneRules::Looked() {
     thread_local CZoneRules rules;
     const char* psz = std::getenv("TZ");
     // "\x01" stands for an unset TZ, which no real value can equal.
@@ -38,11 +37,11 @@ CZoneRules& CZoneRules::Current() {
 void CZoneRules::Hold() {
     CZoneRules& rules = Current();
     ++g_nHolds;
-    g_pHeld = &rules;
+    g_pHeldZone = &rules;
 }
 
 void CZoneRules::Release() {
-    if (--g_nHolds == 0) g_pHeld = nullptr;
+    if (--g_nHolds == 0) g_pHeldZone = nullptr;
 }
 
 void CZoneRules::Reset(const std::string& strTz) {

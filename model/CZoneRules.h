@@ -10,9 +10,16 @@
 // left to the C library, so the results are always the C library's.
 // One instance per thread; it starts over when TZ changes, which it looks
 // up on every call to Current() unless a CZoneHold is in force.
+class CZoneRules;
+// The rules a CZoneHold keeps on this thread; null outside holds.
+extern constinit thread_local CZoneRules* g_pHeldZone;
+
 class CZoneRules {
 public:
-    static CZoneRules& Current();
+    static CZoneRules& Current() {
+        if (g_pHeldZone && g_pHeldZone->m_bStarted) return *g_pHeldZone;
+        return Looked();
+    }
     // While held (CZoneHold), Current() trusts the zone it last checked.
     static void Hold();
     static void Release();
@@ -40,6 +47,8 @@ public:
     static constexpr time_t kHigh = 16725225600;  // 2500-01-01 UTC
 
 private:
+    // The thread's rules after a look at TZ.
+    static CZoneRules& Looked();
     bool Cover(time_t t);
     void Learn(time_t tFrom, time_t tTo, std::vector<time_t>& vecAt, std::vector<long>& vecOff);
     void Reset(const std::string& strTz);

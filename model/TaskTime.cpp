@@ -74,9 +74,9 @@ private:
         TaskDateTime dt;
     };
     static size_t SlotOf(int64_t nKey) {
-        return static_cast<size_t>((static_cast<uint64_t>(nKey) * 0x9E3779B97F4A7C15ull) >> 62);
+        return static_cast<size_t>((static_cast<uint64_t>(nKey) * 0x9E3779B97F4A7C15ull) >> 61);
     }
-    CSlot m_slots[4];
+    CSlot m_slots[8];
 };
 thread_local CConversionMemo g_toAbsolute;
 thread_local CConversionMemo g_fromAbsolute;
