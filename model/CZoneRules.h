@@ -6,8 +6,9 @@
 
 // The local zone's offsets from UTC, learnt from the C library once and
 // kept, so that conversions need not go through mktime and localtime each
-// time. Wherever a wall time lies near a change of offset the answer is
-// left to the C library, so the results are always the C library's.
+// time; the offsets are the C library's. A wall time that a change repeats
+// is its earlier instant, one that a change skips moves on by the gap (see
+// WallToAbsolute); outside the kept range the C library decides.
 // One instance per thread; it starts over when TZ changes, which it looks
 // up on every call to Current() unless a CZoneHold is in force.
 class CZoneRules;
