@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "CZoneHold.h"
 #include "CZoneRules.h"
 #include "TaskTime.h"
 
@@ -180,6 +181,7 @@ CResult<int> CSchedule::DayOfMonthFor(int nYear, int nMonth, int nOrdinal, int n
 CResult<time_t> CSchedule::NowMinute() const { return ToAbsolute(FromAbsolute(m_clock.Now())); }
 
 CResult<> CSchedule::CalcNextSending(CTaskItem& task) const {
+    const CZoneHold hold;
     QUILLORY_TRY_VALUE(const time_t tNow, NowMinute());
     switch (task.Recurrence()) {
         case ERecurrence::Once: return CalcOnce(task, tNow);
@@ -447,6 +449,7 @@ CResult<> CSchedule::CalcYearly(CTaskItem& task, time_t tNow) const {
 }
 
 CResult<CSchedule::EDue> CSchedule::CheckDue(CTaskItem& task) const {
+    const CZoneHold hold;
     if (task.m_bActive == 0) return kNotDue;
     QUILLORY_TRY_VALUE(const time_t tNow, NowMinute());
     if (!task.m_dtNextSending.IsSet()) return kNotDue;
@@ -522,6 +525,7 @@ CResult<time_t> CSchedule::JumpFrom(const CTaskItem& task, time_t t, time_t tPre
 }
 
 CResult<> CSchedule::ScheduleAnew(CTaskItem& task, bool bNewTask, time_t tNow) const {
+    const CZoneHold hold;
     const TaskDateTime& s = task.m_dtStart;  // with its seconds, as the sheet reads them
     QUILLORY_TRY_VALUE(const time_t tStart, ToAbsolute(s.nYear, s.nMonth, s.nDay, s.nHour, s.nMinute, s.nSecond));
     if (bNewTask || tStart >= tNow) return CalcNextSending(task);
@@ -529,6 +533,7 @@ CResult<> CSchedule::ScheduleAnew(CTaskItem& task, bool bNewTask, time_t tNow) c
 }
 
 CResult<> CSchedule::AdvancePastNow(CTaskItem& task) const {
+    const CZoneHold hold;
     const time_t tPresent = m_clock.Now();
     task.m_dtLastSent.Empty();
     QUILLORY_TRY(CalcNextSending(task));

@@ -11,6 +11,9 @@ constexpr time_t kYear = 366 * 86400;
 // library decides those.
 constexpr time_t kMargin = 6 * 3600;
 
+// Holds in force on this thread.
+thread_local int g_nHolds = 0;
+
 long LibcOffset(time_t t) {
     std::tm tmLocal{};
     if (localtime_r(&t, &tmLocal) == nullptr) return 0;
@@ -19,7 +22,10 @@ long LibcOffset(time_t t) {
 
 }  // namespace
 
-CZoneRules& CZoneRules::Current() {
+// A plain pointer, so reading it needs no check that the thread's rules were made.
+constinit thread_local CZoneRules* g_pHeldZone = nullptr;
+
+CZoneRules& CZoneRules::Looked() {
     thread_local CZoneRules rules;
     const char* psz = std::getenv("TZ");
     // "\x01" stands for an unset TZ, which no real value can equal.
@@ -28,11 +34,23 @@ CZoneRules& CZoneRules::Current() {
     return rules;
 }
 
+void CZoneRules::Hold() {
+    CZoneRules& rules = Current();
+    ++g_nHolds;
+    g_pHeldZone = &rules;
+}
+
+void CZoneRules::Release() {
+    if (--g_nHolds == 0) g_pHeldZone = nullptr;
+}
+
 void CZoneRules::Reset(const std::string& strTz) {
     tzset();
     m_strTz = strTz;
     m_bStarted = true;
+    ++m_nGeneration;
     m_tLo = m_tHi = 0;
+    m_tSteadyFrom = m_tSteadyTo = 0;
     m_vecAt.clear();
     m_vecOff.clear();
 }
@@ -63,6 +81,8 @@ void CZoneRules::Learn(time_t tFrom, time_t tTo, std::vector<time_t>& vecAt, std
 
 bool CZoneRules::Cover(time_t t) {
     if (t < kLow || t >= kHigh) return false;
+    if (t >= m_tLo && t < m_tHi) return true;
+    m_tSteadyFrom = m_tSteadyTo = 0;  // the stretches are about to be learnt anew
     if (m_tLo == m_tHi) {
         m_tLo = std::max(kLow, t - kYear);
         m_tHi = std::min(kHigh, t + kYear);
@@ -91,12 +111,24 @@ bool CZoneRules::Cover(time_t t) {
 }
 
 bool CZoneRules::OffsetAt(time_t t, long& nOffset) {
+    if (t >= m_tSteadyFrom && t < m_tSteadyTo) {
+        nOffset = m_nSteadyOff;
+        return true;
+    }
     if (t < m_tLo || t >= m_tHi) {
         if (!Cover(t)) return false;
     }
-    const auto it = std::upper_bound(m_vecAt.begin(), m_vecAt.end(), t);
-    nOffset = it == m_vecAt.begin() ? m_nOffLo : m_vecOff[static_cast<size_t>(it - m_vecAt.begin() - 1)];
+    const size_t nAfter = static_cast<size_t>(std::upper_bound(m_vecAt.begin(), m_vecAt.end(), t) - m_vecAt.begin());
+    Remember(nAfter);
+    nOffset = m_nSteadyOff;
     return true;
+}
+
+// nAfter is the index of the first change after the instant looked up.
+void CZoneRules::Remember(size_t nAfter) {
+    m_tSteadyFrom = nAfter == 0 ? m_tLo : m_vecAt[nAfter - 1];
+    m_tSteadyTo = nAfter == m_vecAt.size() ? m_tHi : m_vecAt[nAfter];
+    m_nSteadyOff = nAfter == 0 ? m_nOffLo : m_vecOff[nAfter - 1];
 }
 
 time_t CZoneRules::NextChange(time_t t, time_t tLimit) {
@@ -137,6 +169,13 @@ bool CZoneRules::WallToAbsolute(int64_t nWall, time_t& t) {
     long nGuess = 0, nOff = 0;
     if (!OffsetAt(nWall, nGuess) || !OffsetAt(nWall - nGuess, nOff)) return false;
     const time_t x = nWall - nOff;
+    // With no change within the margin on either side of x, the one offset
+    // around it decides: whether or not x itself has it, the search below
+    // would find nothing else.
+    if (x - kMargin >= m_tSteadyFrom && x + kMargin < m_tSteadyTo) {
+        t = nWall - m_nSteadyOff;
+        return true;
+    }
     if (!Cover(x - kMargin) || !Cover(x + kMargin)) return false;
     // The offsets in force around x: before the first nearby change and after each.
     long nOffsets[8];

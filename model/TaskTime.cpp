@@ -10,6 +10,11 @@ namespace TaskTime {
 
 namespace {
 
+bool InRange(int nYear, int nMonth, int nDay, int nHour, int nMinute) {
+    return nYear >= 1900 && nMonth >= 1 && nMonth <= 12 && nDay >= 1 && nDay <= 31 && nHour >= 0 && nHour <= 23 &&
+           nMinute >= 0 && nMinute <= 59;
+}
+
 CResult<> CheckFields(int nYear, int nMonth, int nDay, int nHour, int nMinute) {
     if (nYear < 1900) return CProblem("year " + std::to_string(nYear) + " is before 1900");
     if (nMonth < 1 || nMonth > 12) return CProblem("month " + std::to_string(nMonth) + " is not 1..12");
@@ -44,6 +49,44 @@ void CivilFromDays(int64_t z, int& y, int& m, int& d) {
 
 int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
 
+// The last few conversions each way, per thread, under the zone's rules of
+// the generation they were made with. A computation converts the same few
+// instants (the present, the start, the last occurrence, the candidate) back
+// and forth; four slots, picked by the key, hold them side by side.
+class CConversionMemo {
+public:
+    bool Find(uint64_t nGeneration, int64_t nKey, int64_t& nValue, TaskDateTime* pdt) const {
+        const CSlot& slot = m_slots[SlotOf(nKey)];
+        if (slot.nGeneration != nGeneration || slot.nKey != nKey) return false;
+        nValue = slot.nValue;
+        if (pdt) *pdt = slot.dt;
+        return true;
+    }
+    void Keep(uint64_t nGeneration, int64_t nKey, int64_t nValue, const TaskDateTime& dt = {}) {
+        m_slots[SlotOf(nKey)] = {nGeneration, nKey, nValue, dt};
+    }
+
+private:
+    struct CSlot {
+        uint64_t nGeneration = 0;  // none: the rules start at generation 1
+        int64_t nKey = 0;
+        int64_t nValue = 0;
+        TaskDateTime dt;
+    };
+    static size_t SlotOf(int64_t nKey) {
+        return static_cast<size_t>((static_cast<uint64_t>(nKey) * 0x9E3779B97F4A7C15ull) >> 61);
+    }
+    CSlot m_slots[8];
+};
+thread_local CConversionMemo g_toAbsolute;
+thread_local CConversionMemo g_fromAbsolute;
+
+// The fields of a conversion in one number, or -1 where they do not fit.
+int64_t FieldsKey(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond) {
+    if (nYear >= 65536 || nSecond < 0 || nSecond > 63) return -1;
+    return ((((static_cast<int64_t>(nYear) * 16 + nMonth) * 32 + nDay) * 32 + nHour) * 64 + nMinute) * 64 + nSecond;
+}
+
 }  // namespace
 
 CResult<> CheckGroup(const TaskDateTime& dt) { return CheckFields(dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute); }
@@ -51,10 +94,17 @@ CResult<> CheckGroup(const TaskDateTime& dt) { return CheckFields(dt.nYear, dt.n
 CResult<> CheckGroup(const TaskDate& d) { return CheckFields(d.nYear, d.nMonth, d.nDay, 0, 0); }
 
 CResult<time_t> ToAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond) {
-    if (auto rFields = CheckFields(nYear, nMonth, nDay, nHour, nMinute); !rFields)
-        return CProblem("invalid date group: " + rFields.Problem());
+    // The quick test first: the problem's words are only built for a problem.
+    if (!InRange(nYear, nMonth, nDay, nHour, nMinute))
+        return CProblem("invalid date group: " + CheckFields(nYear, nMonth, nDay, nHour, nMinute).Problem());
+    CZoneRules& zone = CZoneRules::Current();
+    const int64_t nKey = FieldsKey(nYear, nMonth, nDay, nHour, nMinute, nSecond);
+    if (int64_t nKept; nKey >= 0 && g_toAbsolute.Find(zone.Generation(), nKey, nKept, nullptr)) return nKept;
     const int64_t nWall = DaysFromCivil(nYear, nMonth, nDay) * 86400 + nHour * 3600 + nMinute * 60 + nSecond;
-    if (time_t t; CZoneRules::Current().WallToAbsolute(nWall, t)) return t;
+    if (time_t t; zone.WallToAbsolute(nWall, t)) {
+        if (nKey >= 0) g_toAbsolute.Keep(zone.Generation(), nKey, t);
+        return t;
+    }
     std::tm tmLocal{};
     tmLocal.tm_year = nYear - 1900;
     tmLocal.tm_mon = nMonth - 1;
@@ -81,8 +131,10 @@ CResult<time_t> ToAbsolute(const TaskDateTime& dt) {
 CResult<time_t> EndOfDay(const TaskDate& d) { return ToAbsolute(d.nYear, d.nMonth, d.nDay, 23, 59, 59); }
 
 TaskDateTime FromAbsolute(time_t t) {
+    CZoneRules& zone = CZoneRules::Current();
     TaskDateTime dt;
-    if (long nOff; CZoneRules::Current().OffsetAt(t, nOff)) {
+    if (int64_t nKept; g_fromAbsolute.Find(zone.Generation(), t, nKept, &dt)) return dt;
+    if (long nOff; zone.OffsetAt(t, nOff)) {
         const int64_t nLocal = t + nOff;
         const int64_t nDays = FloorDiv(nLocal, 86400);
         const int64_t nSecs = nLocal - nDays * 86400;
@@ -91,6 +143,7 @@ TaskDateTime FromAbsolute(time_t t) {
         dt.nHour = static_cast<int>(nSecs / 3600);
         dt.nMinute = static_cast<int>(nSecs / 60 % 60);
         dt.nSecond = static_cast<int>(nSecs % 60);
+        g_fromAbsolute.Keep(zone.Generation(), t, t, dt);
         return dt;
     }
     std::tm tmLocal{};
