@@ -65,6 +65,7 @@ void CNextSendingCache::Update(const CTaskList& list) {
 void CNextSendingCache::Rebuild(const CTaskList& list) {
     const int n = list.GetSize();
     m_bValid = false;  // the heap is made once, at the end
+    ++m_nRebuilds;
     m_mapEntries.clear();
     m_mapEntries.reserve(static_cast<size_t>(n));
     m_vecHeap.clear();

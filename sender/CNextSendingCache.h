@@ -31,6 +31,9 @@ public:
     // the cache does not know may be due at any time.
     time_t Key(CTaskList::Id nId) const;
     bool IsCurrent(const CTaskList& list) const;
+    // How often the whole list was looked at; an edit followed through the
+    // journal leaves it alone.
+    int Rebuilds() const { return m_nRebuilds; }
     // The zone fingerprint: TZ and the identity of the system's zone file.
     static std::string ZoneFingerprint();
 
@@ -63,5 +66,6 @@ private:
     unsigned long long m_nGeneration = 0;
     const void* m_pList = nullptr;
     bool m_bValid = false;
+    int m_nRebuilds = 0;
     std::string m_strZone;
 };
