@@ -85,11 +85,10 @@ CResult<> CSendEmailDlg::Tick(CTaskList& list) {
         if (m_cache.IsCurrent(view)) {
             // Read again: the sends before this task may have taken a while.
             QUILLORY_TRY_VALUE(const time_t tNowThen, m_schedule.NowMinute());
-            if (m_cache.Key(i) > tNowThen) continue;
+            if (m_cache.Key(nId) > tNowThen) continue;
         }
         bChanged |= HandleOne(list, i);
     }
-    if (m_cache.IsCurrent(view)) m_cache.Rescan();
     if (bChanged && m_ctx.fnSave) m_ctx.fnSave(view);
     return {};
 }
@@ -143,9 +142,8 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     // or it would go out a second time.
     if (!(StateOf(current) == before) && !SameMinute(current.m_dtNextSending, before.dtNextSending)) return false;
     Advance(current, nId);
-    const unsigned long long nBefore = view.Generation();
     list.SetAt(nNow, current);
-    m_cache.Update(view, nNow, nBefore);
+    m_cache.Update(view);
     return true;
 }
 

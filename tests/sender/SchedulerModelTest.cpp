@@ -2,9 +2,10 @@
 // out from the rules: random task lists of every type, mode and end kind in
 // several zones, stepped minute by minute around changes of offset, with the
 // host switched off, the computer asleep, the clock set back and tasks
-// disabled and activated again. On every tick: exactly the expected
-// occurrences are sent or skipped, none twice, none lost, the next time
-// moves on, and every saved list loads whole.
+// disabled and activated again, moved, edited, deleted and added while it
+// runs. On every tick: exactly the expected occurrences are sent or
+// skipped, none twice, none lost, the next time moves on, and every saved
+// list loads whole.
 //
 // QUILLORY_MODEL_RUNS and QUILLORY_MODEL_DAYS make the run longer.
 #include <cstdlib>
@@ -24,6 +25,7 @@
 #include "CTextCodec.h"
 #include "OffsetChanges.h"
 #include "ReferenceOccurrences.h"
+#include "ReferenceTick.h"
 #include "ResultValue.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
@@ -173,10 +175,17 @@ private:
     void Fail(const std::string& str) { ADD_FAILURE() << m_strWhere << ", at " << Show(m_clock.Now()) << ": " << str; }
 
     void CreateTasks(time_t tNow, time_t tStop) {
-        CSchedule schedule(m_clock);
+        m_tStop = tStop;
         const int nTasks = m_gen.Int(6, 12);
-        for (int i = 0; i < nTasks; ++i) {
-            CTaskItem task = m_gen.Task(i + 1, tNow, m_nDays);
+        for (int i = 0; i < nTasks; ++i) AddTask(tNow);
+    }
+
+    // A new task made and scheduled now, as the options sheet adds it.
+    void AddTask(time_t tNow) {
+        const time_t tStop = m_tStop;
+        CSchedule schedule(m_clock);
+        {
+            CTaskItem task = m_gen.Task(++m_nMade, tNow, m_nDays);
             CExpected e;
             e.vecOccurrences = RefSchedule::CReference::All(task, tStop + 400 * 86400);
             e.nEndKind = task.m_nRecurrence == 0 ? 0 : task.m_nEndKind;
@@ -283,7 +292,16 @@ private:
         }
         m_vecSent.clear();
         const int nSavesBefore = m_nSaves;
+        // The same tick without any cache, on a copy of the list as it is now.
+        CTaskList plain = m_list;
+        std::vector<std::string> vecPlain;
+        ReferenceTick(plain, CSchedule(m_clock),
+                      [&](const CTaskItem& t) {
+                          vecPlain.push_back(t.m_strTaskName + " @ " + TaskTime::Format(t.m_dtNextSending));
+                      },
+                      {});
         m_pHost->OnTimer();
+        if (m_vecSent != vecPlain || !(plain == m_list)) Fail("the tick differs from the plain tick");
         if (m_vecSent != vecExpected) {
             std::string str = "sent [";
             for (const auto& s : m_vecSent) str += s + "; ";
@@ -321,6 +339,29 @@ private:
             m_vecExpected[static_cast<size_t>(i)].bActive = task.m_bActive != 0;
             m_list.SetAt(i, task);
             Save(m_list);
+        } else if (nEvent <= 20 && m_list.GetSize() > 1) {
+            // Moved up or down in the Email Manager: the expectations move along.
+            const int i = m_gen.Int(0, m_list.GetSize() - 2);
+            m_list.MoveDown(i);
+            std::swap(m_vecExpected[static_cast<size_t>(i)], m_vecExpected[static_cast<size_t>(i) + 1]);
+            std::swap(m_vecDescribed[static_cast<size_t>(i)], m_vecDescribed[static_cast<size_t>(i) + 1]);
+            Save(m_list);
+        } else if (nEvent <= 22) {
+            // Edited without touching the schedule: another template.
+            const int i = m_gen.Int(0, m_list.GetSize() - 1);
+            m_list.GetAt(i).m_strTemplateFile += ".new";
+            Save(m_list);
+        } else if (nEvent <= 24 && m_list.GetSize() > 3) {
+            // Deleted: its occurrences are no longer expected.
+            const int i = m_gen.Int(0, m_list.GetSize() - 1);
+            m_list.RemoveAt(i);
+            m_vecExpected.erase(m_vecExpected.begin() + i);
+            m_vecDescribed.erase(m_vecDescribed.begin() + i);
+            Save(m_list);
+        } else if (nEvent <= 26 && m_list.GetSize() < 16) {
+            m_clock.Set(m_clock.Now() + m_gen.Int(0, 59));
+            AddTask(m_clock.Now());
+            Save(m_list);
         }
         // Most minutes get one tick; some several, at other seconds.
         const time_t tMinuteStart = m_clock.Now() - ((m_clock.Now() % 60) + 60) % 60;
@@ -335,6 +376,8 @@ private:
     CZoneGuard m_zone;
     CGenerator m_gen;
     int m_nDays;
+    time_t m_tStop = 0;
+    int m_nMade = 0;  // tasks made so far; names stay unique
     std::string m_strWhere;
     CFixedClock m_clock{0};
     const CTextCodec m_codec = CTextCodec::Open("UTF-8").Value();

@@ -192,6 +192,53 @@ TEST_F(SchedulerTest, EditsBetweenTicksAreSeen) {
               (std::vector<std::string>{"m@2026-03-02 10:00", "off@2026-03-02 09:00", "new@2026-03-02 10:00"}));
 }
 
+// The cache follows edits through the list's journal: removes and moves
+// shift every later task's place, several edits come between two ticks, and
+// the journal overflows or is lost to an assignment.
+TEST_F(SchedulerTest, EveryKindOfEditReachesTheNextTickHoweverManyCameBetween) {
+    for (int i = 0; i < 6; ++i) m_list.Add(Once("t" + std::to_string(i), At(2026, 3, 2, 12, i)));
+    SetNow(2026, 3, 2, 10, 0);
+    Ticks(1);  // the cache is warm; nothing due
+
+    // Several edits between ticks: t0 removed (the earliest), t5 moved to
+    // the top and due now, t3 replaced by a task due now.
+    m_list.RemoveAt(0);
+    for (int i = 4; i > 0; --i) m_list.MoveUp(i);
+    CTaskItem& t5 = m_list.GetAt(0);
+    t5.m_dtStart = t5.m_dtNextSending = At(2026, 3, 2, 10, 0);
+    m_list.SetAt(3, Once("r3", At(2026, 3, 2, 9, 58)));
+    m_list.MoveDown(3);
+    Ticks(1);
+    EXPECT_EQ(m_vecSent, (std::vector<std::string>{"t5@2026-03-02 10:00", "r3@2026-03-02 09:58"}));
+
+    // Removed tasks stay removed: at 12:00 only what is left goes.
+    m_vecSent.clear();
+    m_list.RemoveAt(1);  // t1
+    SetNow(2026, 3, 2, 12, 5);
+    Ticks(1);
+    EXPECT_EQ(m_vecSent, (std::vector<std::string>{"t2@2026-03-02 12:02", "t4@2026-03-02 12:04"}));
+
+    // More edits than the journal keeps, the one that matters last.
+    m_vecSent.clear();
+    m_list.Add(Once("late", At(2026, 3, 2, 13, 0)));
+    Ticks(1);
+    for (size_t k = 0; k < 3 * CTaskList::kJournalKept; ++k) m_list.GetAt(0).m_bActive ^= 1;
+    m_list.GetAt(m_list.GetSize() - 1).m_dtNextSending = At(2026, 3, 2, 12, 5);
+    Ticks(1);
+    EXPECT_EQ(m_vecSent, std::vector<std::string>{"late@2026-03-02 12:05"});
+
+    // Another list's contents assigned at the same generation.
+    m_vecSent.clear();
+    CTaskList other;
+    while (other.Generation() + 2 < m_list.Generation()) other.Add(Once("spare", At(2026, 3, 2, 23, 0)));
+    other.RemoveAll();
+    other.Add(Once("assigned", At(2026, 3, 2, 12, 5)));
+    ASSERT_EQ(other.Generation(), m_list.Generation());
+    m_list = other;
+    Ticks(1);
+    EXPECT_EQ(m_vecSent, std::vector<std::string>{"assigned@2026-03-02 12:05"});
+}
+
 TEST_F(SchedulerTest, AZoneChangeRecomputesTheCachedTimes) {
     m_list.Add(Once("z", At(2026, 3, 2, 10, 0)));
     SetNow(2026, 3, 2, 9, 0);  // 09:00 UTC
@@ -321,28 +368,54 @@ TEST_P(SchedulerDifferentialTest, CachedTickEqualsThePlainTick) {
         if (r < 70) tNow += pick(1, 40);            // time runs
         else if (r < 80) tNow += pick(60, 7200);    // sleep, wake
         else if (r < 85) tNow -= pick(60, 3600);    // clock set back
-        else if (r < 95 && cached.GetSize() > 0) {  // the user edits
-            const int i = pick(0, cached.GetSize() - 1);
-            switch (pick(0, 3)) {
-                case 0:
-                    cached.GetAt(i).m_bActive ^= 1;
-                    plain.GetAt(i).m_bActive ^= 1;
-                    break;
-                case 1:
-                    if (i > 0) {
-                        cached.MoveUp(i);
-                        plain.MoveUp(i);
+        else if (r < 95 && cached.GetSize() > 0) {  // the user edits, sometimes several times
+            for (int nEdits = pick(0, 3) == 0 ? pick(2, 6) : 1; nEdits > 0 && cached.GetSize() > 0; --nEdits) {
+                const int i = pick(0, cached.GetSize() - 1);
+                switch (pick(0, 7)) {
+                    case 0:
+                        cached.GetAt(i).m_bActive ^= 1;
+                        plain.GetAt(i).m_bActive ^= 1;
+                        break;
+                    case 1:
+                        if (i > 0) {
+                            cached.MoveUp(i);
+                            plain.MoveUp(i);
+                        }
+                        break;
+                    case 2:
+                        cached.RemoveAt(i);
+                        plain.RemoveAt(i);
+                        break;
+                    case 3: {
+                        CTaskItem t = RandomTask(rng, tNow, 1000 + nStep);
+                        EXPECT_EQ(schedule.CalcNextSending(t).Problem(), "");
+                        cached.SetAt(i, t);
+                        plain.SetAt(i, t);
+                        break;
                     }
-                    break;
-                case 2:
-                    cached.RemoveAt(i);
-                    plain.RemoveAt(i);
-                    break;
-                default: {
-                    CTaskItem t = RandomTask(rng, tNow, 1000 + nStep);
-                    EXPECT_EQ(schedule.CalcNextSending(t).Problem(), "");
-                    cached.SetAt(i, t);
-                    plain.SetAt(i, t);
+                    case 4: {
+                        CTaskItem t = RandomTask(rng, tNow, 2000 + nStep);
+                        EXPECT_EQ(schedule.CalcNextSending(t).Problem(), "");
+                        cached.Add(t);
+                        plain.Add(t);
+                        break;
+                    }
+                    case 5:
+                        if (i + 1 < cached.GetSize()) {
+                            cached.MoveDown(i);
+                            plain.MoveDown(i);
+                        }
+                        break;
+                    case 6:  // rescheduled by hand to a minute around now
+                        cached.GetAt(i).m_dtNextSending = plain.GetAt(i).m_dtNextSending =
+                            TaskTime::FromAbsolute(tNow + pick(-120, 120) * 60);
+                        break;
+                    default:
+                        if (pick(0, 9) == 0) {  // more changes than the journal keeps
+                            for (size_t k = 0; k < 2 * CTaskList::kJournalKept + 1; ++k) cached.GetAt(i);
+                            cached.GetAt(i).m_bActive ^= 1;
+                            plain.GetAt(i).m_bActive ^= 1;
+                        }
                 }
             }
         }
