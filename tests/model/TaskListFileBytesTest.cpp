@@ -1,6 +1,7 @@
 // The exact bytes of "emails.dat", against a writer built here from the
 // format's rules alone: member order, plain little-endian lengths, texts in
 // the code page and the byte-at-a-time scrambling.
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -244,4 +245,63 @@ TEST_F(TaskListFileBytesTest, PlainTextIsConvertedWhereTheCodePageDiffersFromAsc
     ASSERT_EQ(CTaskListFile::LoadTaskList(m_strPath, back, ebcdic).Problem(), "");
     ASSERT_EQ(back.GetSize(), 1);
     EXPECT_EQ(back[0], e.task);
+}
+
+// A file of several MiB, cut at many places (on and around record
+// boundaries, inside lengths and texts): the reader keeps exactly the
+// records that are whole before the cut, however its reads fall.
+TEST_F(TaskListFileBytesTest, LongFileCutAnywhereKeepsTheWholeRecordsBeforeTheCut) {
+    const auto vecVaried = VariedTasks();
+    CTaskList list;
+    for (int i = 0; i < 6000; ++i) {
+        CTaskItem t = vecVaried[static_cast<size_t>(i) % vecVaried.size()].task;
+        t.m_nOccurrenceCount = i;
+        // Now and then a record longer than a typical read.
+        if (i % 1000 == 999) t.m_strTemplateFile = std::string(300000 + static_cast<size_t>(i), 't');
+        list.Add(t);
+    }
+    const auto image = CTaskListFile::Encode(list, m_codec);
+    ASSERT_GT(image.size(), 2u << 20);
+    std::vector<size_t> vecEnds;  // where each record ends, from the plain lengths
+    for (size_t pos = 4; pos < image.size();) {
+        int32_t nLen;
+        std::memcpy(&nLen, image.data() + pos, 4);
+        pos += 4 + static_cast<size_t>(nLen);
+        vecEnds.push_back(pos);
+    }
+    ASSERT_EQ(vecEnds.size(), 6000u);
+    ASSERT_EQ(vecEnds.back(), image.size());
+    // Texts the code page lacks come back changed; what a cut file gives is
+    // compared with what the whole file gives.
+    CTaskList whole;
+    ASSERT_EQ(CTaskListFile::LoadFromBytes(image, whole, m_codec).Problem(), "");
+    ASSERT_EQ(whole.GetSize(), 6000);
+
+    std::vector<size_t> vecCuts = {image.size(), 0, 1, 3, 4, 5};
+    for (size_t nIndex : {0u, 1u, 998u, 999u, 1000u, 2500u, 5998u}) {
+        for (long nDelta : {-300001L, -1L, 0L, 1L, 3L, 4L, 250L, 255L, 3000L}) {
+            const long nCut = static_cast<long>(vecEnds[nIndex]) + nDelta;
+            if (nCut > 0 && nCut <= static_cast<long>(image.size())) vecCuts.push_back(static_cast<size_t>(nCut));
+        }
+    }
+    for (size_t nPow = 12; (size_t{1} << nPow) < image.size(); ++nPow) vecCuts.push_back(size_t{1} << nPow);
+
+    for (size_t nCut : vecCuts) {
+        {
+            std::ofstream out(m_strPath, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(nCut));
+        }
+        const int nWhole = static_cast<int>(std::upper_bound(vecEnds.begin(), vecEnds.end(), nCut) - vecEnds.begin());
+        CTaskList back;
+        CTaskListFile::CLoadCounts counts;
+        const auto rLoaded = CTaskListFile::LoadTaskList(m_strPath, back, m_codec, &counts);
+        EXPECT_EQ(rLoaded.Ok(), nCut == 0 || nCut == image.size()) << nCut << ": " << rLoaded.Problem();
+        EXPECT_EQ(counts.nLoaded, nWhole) << nCut;
+        ASSERT_EQ(back.GetSize(), nWhole) << nCut;
+        for (int i : {0, nWhole / 2, nWhole - 1}) {
+            if (i >= 0 && i < nWhole) {
+                EXPECT_EQ(back[i], whole[i]) << nCut << " task " << i;
+            }
+        }
+    }
 }
