@@ -12,9 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "CRecordScrambler.h"
+
 namespace {
 
-constexpr char kKey[8] = {'7', 'F', '2', 'B', '9', '4', 'D', '6'};
 constexpr size_t kFixedBytes = 232;
 
 void PutAt(uint8_t* p, int32_t n) {
@@ -143,46 +144,6 @@ void AppendText(std::vector<uint8_t>& out, const std::string& str, const CTextCo
     out.insert(out.end(), pBytes, pBytes + strFile.size());
 }
 
-// Each byte is XORed with the key and with the previous output byte, so the
-// output is a running XOR; unscrambling XORs with the previous input byte.
-// Eight bytes at a time: the key repeats every eight bytes from the body
-// start, and a prefix XOR inside a word is three shifts. When scrambling,
-// the byte carried into the next word is the XOR of the carried byte and the
-// word's own prefix, so words wait on one another for a single XOR only.
-// pOut may be pIn.
-template <bool bScramble>
-void RunningXor(const uint8_t* pIn, uint8_t* pOut, size_t n) {
-    uint64_t nKey = 0;
-    std::memcpy(&nKey, kKey, 8);
-    uint64_t nPrev = 0;
-    size_t i = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        for (; i + 8 <= n; i += 8) {
-            uint64_t w;
-            std::memcpy(&w, pIn + i, 8);
-            uint64_t nWord;
-            if constexpr (bScramble) {
-                uint64_t nPrefix = w ^ nKey;
-                nPrefix ^= nPrefix << 8;
-                nPrefix ^= nPrefix << 16;
-                nPrefix ^= nPrefix << 32;
-                nWord = nPrefix ^ (nPrev * 0x0101010101010101ULL);
-                nPrev ^= nPrefix >> 56;
-            } else {
-                nWord = w ^ nKey ^ ((w << 8) | nPrev);
-                nPrev = w >> 56;
-            }
-            std::memcpy(pOut + i, &nWord, 8);
-        }
-    }
-    uint8_t prev = static_cast<uint8_t>(nPrev);
-    for (; i < n; ++i) {
-        const uint8_t c = pIn[i];
-        pOut[i] = static_cast<uint8_t>(c ^ kKey[i % 8] ^ prev);
-        prev = bScramble ? pOut[i] : c;
-    }
-}
-
 // Appends the task's record (length and scrambled body) and returns the
 // body length. The length is filled in once the texts are written, so each
 // text is converted at most once and plain ones are copied straight in.
@@ -205,7 +166,7 @@ size_t AppendRecord(std::vector<uint8_t>& out, const CTaskItem& task, const CTex
     Append(out, 0);  // reserved
     const size_t nLen = out.size() - nRecord - 4;
     PutAt(out.data() + nRecord, static_cast<int32_t>(nLen));
-    RunningXor<true>(out.data() + nRecord + 4, out.data() + nRecord + 4, nLen);
+    CRecordScrambler::Scramble(out.data() + nRecord + 4, out.data() + nRecord + 4, nLen);
     return nLen;
 }
 
@@ -358,7 +319,7 @@ CResult<> LoadRecords(Source& source, CTaskList& list, const CTextCodec& codec, 
         const uint8_t* pScrambled = source.Take(static_cast<size_t>(nLen));
         if (!pScrambled) return damaged("file ends inside the record");
         if (vecBody.size() < static_cast<size_t>(nLen)) vecBody.resize(static_cast<size_t>(nLen));
-        RunningXor<false>(pScrambled, vecBody.data(), static_cast<size_t>(nLen));
+        CRecordScrambler::Unscramble(pScrambled, vecBody.data(), static_cast<size_t>(nLen));
         CTaskItem task;
         if (auto r = CBodyReader(vecBody.data(), static_cast<size_t>(nLen)).Read(task, codec); !r)
             return damaged(r.Problem());
@@ -394,9 +355,9 @@ CProblem Errno(const std::string& strWhat) { return CProblem(strWhat + ": " + st
 
 }  // namespace
 
-void CTaskListFile::Scramble(uint8_t* p, size_t n) { RunningXor<true>(p, p, n); }
+void CTaskListFile::Scramble(uint8_t* p, size_t n) { CRecordScrambler::Scramble(p, p, n); }
 
-void CTaskListFile::Unscramble(uint8_t* p, size_t n) { RunningXor<false>(p, p, n); }
+void CTaskListFile::Unscramble(uint8_t* p, size_t n) { CRecordScrambler::Unscramble(p, p, n); }
 
 std::vector<uint8_t> CTaskListFile::Encode(const CTaskList& list, const CTextCodec& codec) {
     std::vector<uint8_t> out;
