@@ -90,14 +90,18 @@ CResult<CTextCodec> CTextCodec::Open(const std::string& strCodePage) {
 CTextCodec::CTextCodec(std::string strCodePage, void* hToFile, void* hFromFile)
     : m_strCodePage(std::move(strCodePage)), m_hToFile(hToFile), m_hFromFile(hFromFile) {
     // Most code pages keep ASCII as it is; those let plain text skip iconv.
+    // Each direction is asked on its own: Shift_JIS writes the backslash as 0x5C but
+    // reads 0x5C as the yen sign.
     std::string strProbe;
-    for (int c = 1; c < 0x80; ++c) strProbe += static_cast<char>(c);
-    m_bAsciiCompatible = Convert(Handle(m_hToFile), strProbe, "?", true) == strProbe;
+    for (int c = 0; c < 0x80; ++c) strProbe += static_cast<char>(c);
+    m_bAsciiToFile = Convert(Handle(m_hToFile), strProbe, "?", true) == strProbe;
+    m_bAsciiFromFile = Convert(Handle(m_hFromFile), strProbe, "\xEF\xBF\xBD", false) == strProbe;
 }
 
 CTextCodec::CTextCodec(CTextCodec&& other) noexcept
     : m_strCodePage(std::move(other.m_strCodePage)),
-      m_bAsciiCompatible(other.m_bAsciiCompatible),
+      m_bAsciiToFile(other.m_bAsciiToFile),
+      m_bAsciiFromFile(other.m_bAsciiFromFile),
       m_hToFile(std::exchange(other.m_hToFile, nullptr)),
       m_hFromFile(std::exchange(other.m_hFromFile, nullptr)) {}
 
@@ -107,7 +111,7 @@ CTextCodec::~CTextCodec() {
     if (m_hFromFile) iconv_close(Handle(m_hFromFile));
 }
 
-bool CTextCodec::PassesThrough(std::string_view str) const { return m_bAsciiCompatible && IsAscii(str); }
+bool CTextCodec::PassesThrough(std::string_view str) const { return m_bAsciiToFile && IsAscii(str); }
 
 std::string CTextCodec::FromUtf8(std::string_view strUtf8) const {
     if (PassesThrough(strUtf8)) return std::string(strUtf8);
@@ -115,6 +119,6 @@ std::string CTextCodec::FromUtf8(std::string_view strUtf8) const {
 }
 
 std::string CTextCodec::ToUtf8(std::string_view strBytes) const {
-    if (PassesThrough(strBytes)) return std::string(strBytes);
+    if (m_bAsciiFromFile && IsAscii(strBytes)) return std::string(strBytes);
     return Convert(Handle(m_hFromFile), strBytes, "\xEF\xBF\xBD", false);
 }
