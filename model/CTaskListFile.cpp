@@ -177,12 +177,10 @@ public:
 
     CResult<> Read(CTaskItem& task, const CTextCodec& codec) {
         if (m_nLen < kFixedBytes + 12) return CProblem("record body too short");
-        char* pTask = reinterpret_cast<char*>(&task);
-        for (size_t off : FixedOffsets()) {
-            const int32_t n = Get(m_pBody + m_nPos);
-            std::memcpy(pTask + off, &n, 4);
+        ForEachFixed(task, [&](int32_t& n) {
+            n = Get(m_pBody + m_nPos);
             m_nPos += 4;
-        }
+        });
         QUILLORY_TRY(Text(task.m_strTaskName, codec));
         QUILLORY_TRY(Text(task.m_strTemplateFile, codec));
         if (m_nLen - m_nPos < 4) return CProblem("attachment count runs past the record");
