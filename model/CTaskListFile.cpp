@@ -12,20 +12,37 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "CRecordScrambler.h"
+
 namespace {
 
-constexpr char kKey[8] = {'7', 'F', '2', 'B', '9', '4', 'D', '6'};
 constexpr size_t kFixedBytes = 232;
 
-void Put(std::vector<uint8_t>& v, size_t& pos, int32_t n) {
-    uint32_t u = static_cast<uint32_t>(n);
-    for (int i = 0; i < 4; ++i) v[pos++] = static_cast<uint8_t>(u >> (8 * i));
+void PutAt(uint8_t* p, int32_t n) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, &n, 4);
+    } else {
+        const auto u = static_cast<uint32_t>(n);
+        for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(u >> (8 * i));
+    }
+}
+
+void Append(std::vector<uint8_t>& v, int32_t n) {
+    uint8_t bytes[4];
+    PutAt(bytes, n);
+    v.insert(v.end(), bytes, bytes + 4);
 }
 
 int32_t Get(const uint8_t* p) {
-    uint32_t u = 0;
-    for (int i = 0; i < 4; ++i) u |= static_cast<uint32_t>(p[i]) << (8 * i);
-    return static_cast<int32_t>(u);
+    if constexpr (std::endian::native == std::endian::little) {
+        int32_t n;
+        std::memcpy(&n, p, 4);
+        return n;
+    } else {
+        uint32_t u = 0;
+        for (int i = 0; i < 4; ++i) u |= static_cast<uint32_t>(p[i]) << (8 * i);
+        return static_cast<int32_t>(u);
+    }
 }
 
 // Pointers to the fixed members in body order.
@@ -111,93 +128,201 @@ const std::array<size_t, kFixedBytes / 4>& FixedOffsets() {
     return offsets;
 }
 
-// The texts of a task as the file holds them. Texts that read the same in
-// the code page are viewed in the task itself; only the others get a
-// converted copy (the reserve keeps the views into vecConverted valid).
-struct CFileTexts {
-    std::vector<std::string> vecConverted;
-    std::string_view strName;
-    std::string_view strTemplate;
-    std::vector<std::string_view> vecEntries;
-    size_t nRecordLength = 0;
+// The file form of a text: the text itself when the code page keeps it as
+// it is, else its conversion.
+std::string_view FileForm(const std::string& str, const CTextCodec& codec, std::string& strConverted) {
+    if (codec.PassesThrough(str)) return str;
+    strConverted = codec.FromUtf8(str);
+    return strConverted;
+}
 
-    CFileTexts(const CTaskItem& task, const CTextCodec& codec) {
-        auto fileForm = [&](const std::string& str) -> std::string_view {
-            if (codec.PassesThrough(str)) return str;
-            return vecConverted.emplace_back(codec.FromUtf8(str));
-        };
-        vecConverted.reserve(2 + static_cast<size_t>(task.m_arrAttachments.GetSize()));
-        strName = fileForm(task.m_strTaskName);
-        strTemplate = fileForm(task.m_strTemplateFile);
-        size_t nEntryBytes = 0;
-        vecEntries.reserve(static_cast<size_t>(task.m_arrAttachments.GetSize()));
-        for (const auto& str : task.m_arrAttachments) nEntryBytes += 4 + vecEntries.emplace_back(fileForm(str)).size();
-        nRecordLength = 248 + strName.size() + strTemplate.size() + nEntryBytes;
-    }
-};
+void AppendText(std::vector<uint8_t>& out, const std::string& str, const CTextCodec& codec, std::string& strConverted) {
+    const std::string_view strFile = FileForm(str, codec, strConverted);
+    Append(out, static_cast<int32_t>(strFile.size()));
+    // As bytes: copying char into uint8_t element by element would not be a memcpy.
+    const auto* pBytes = reinterpret_cast<const uint8_t*>(strFile.data());
+    out.insert(out.end(), pBytes, pBytes + strFile.size());
+}
 
-// Appends the task's record unless its body would be longer than nMax;
-// returns the body length either way.
-size_t EncodeTask(std::vector<uint8_t>& out, const CTaskItem& task, const CTextCodec& codec, size_t nMax) {
-    const CFileTexts texts(task, codec);
-    const size_t nLen = texts.nRecordLength;
-    if (nLen > nMax) return nLen;
-    size_t pos = out.size();
-    out.resize(pos + 4 + nLen);
-    Put(out, pos, static_cast<int32_t>(nLen));
-    size_t nBody = pos;
+// Appends the task's record (length and scrambled body) and returns the
+// body length. The length is filled in once the texts are written, so each
+// text is converted at most once and plain ones are copied straight in.
+size_t AppendRecord(std::vector<uint8_t>& out, const CTaskItem& task, const CTextCodec& codec,
+                    std::string& strConverted) {
+    const size_t nRecord = out.size();
+    out.resize(nRecord + 4 + kFixedBytes);
+    uint8_t* pFixed = out.data() + nRecord + 4;
     const char* pTask = reinterpret_cast<const char*>(&task);
     for (size_t off : FixedOffsets()) {
         int32_t n;
         std::memcpy(&n, pTask + off, 4);
-        Put(out, pos, n);
+        PutAt(pFixed, n);
+        pFixed += 4;
     }
-    auto putText = [&](std::string_view str) {
-        Put(out, pos, static_cast<int32_t>(str.size()));
-        std::memcpy(out.data() + pos, str.data(), str.size());
-        pos += str.size();
-    };
-    putText(texts.strName);
-    putText(texts.strTemplate);
-    Put(out, pos, static_cast<int32_t>(texts.vecEntries.size()));
-    for (auto str : texts.vecEntries) putText(str);
-    Put(out, pos, 0);  // reserved
-    CTaskListFile::Scramble(out.data() + nBody, nLen);
+    AppendText(out, task.m_strTaskName, codec, strConverted);
+    AppendText(out, task.m_strTemplateFile, codec, strConverted);
+    Append(out, task.m_arrAttachments.GetSize());
+    for (const auto& str : task.m_arrAttachments) AppendText(out, str, codec, strConverted);
+    Append(out, 0);  // reserved
+    const size_t nLen = out.size() - nRecord - 4;
+    PutAt(out.data() + nRecord, static_cast<int32_t>(nLen));
+    CRecordScrambler::Scramble(out.data() + nRecord + 4, out.data() + nRecord + 4, nLen);
     return nLen;
 }
 
-// Reads a body into task.
-CResult<> DecodeBody(const uint8_t* p, size_t nLen, CTaskItem& task, const CTextCodec& codec) {
-    size_t pos = 0;
-    if (nLen < kFixedBytes + 12) return CProblem("record body too short");
-    char* pTask = reinterpret_cast<char*>(&task);
-    for (size_t off : FixedOffsets()) {
-        const int32_t n = Get(p + pos);
-        std::memcpy(pTask + off, &n, 4);
-        pos += 4;
+// Reads the plain body of one record; the problem names what is damaged.
+class CBodyReader {
+public:
+    CBodyReader(const uint8_t* pBody, size_t nLen) : m_pBody(pBody), m_nLen(nLen) {}
+
+    CResult<> Read(CTaskItem& task, const CTextCodec& codec) {
+        if (m_nLen < kFixedBytes + 12) return CProblem("record body too short");
+        ForEachFixed(task, [&](int32_t& n) {
+            n = Get(m_pBody + m_nPos);
+            m_nPos += 4;
+        });
+        QUILLORY_TRY(Text(task.m_strTaskName, codec));
+        QUILLORY_TRY(Text(task.m_strTemplateFile, codec));
+        if (m_nLen - m_nPos < 4) return CProblem("attachment count runs past the record");
+        const int32_t nEntries = Get(m_pBody + m_nPos);
+        m_nPos += 4;
+        if (nEntries <= 0) return {};
+        // Never by the declared count alone: each entry needs its length.
+        task.m_arrAttachments.Reserve(std::min<size_t>(static_cast<size_t>(nEntries), (m_nLen - m_nPos) / 4));
+        std::string str;
+        for (int32_t i = 0; i < nEntries; ++i) {
+            if (auto rEntry = Text(str, codec); !rEntry)
+                return CProblem("attachment " + std::to_string(i + 1) + ": " + rEntry.Problem());
+            task.m_arrAttachments.Add(std::move(str));
+        }
+        return {};
     }
-    auto getText = [&]() -> CResult<std::string> {
-        if (nLen - pos < 4) return CProblem("text length runs past the record");
-        int32_t n = Get(p + pos);
-        pos += 4;
+
+private:
+    CResult<> Text(std::string& str, const CTextCodec& codec) {
+        if (m_nLen - m_nPos < 4) return CProblem("text length runs past the record");
+        const int32_t n = Get(m_pBody + m_nPos);
+        m_nPos += 4;
         if (n < 0 || n > CTaskListFile::kMaxLength)
             return CProblem("text length " + std::to_string(n) + " out of range");
-        if (nLen - pos < static_cast<size_t>(n)) return CProblem("text runs past the record");
-        std::string str =
-            codec.ToUtf8(std::string_view(reinterpret_cast<const char*>(p + pos), static_cast<size_t>(n)));
-        pos += static_cast<size_t>(n);
-        return str;
-    };
-    QUILLORY_TRY_VALUE(task.m_strTaskName, getText());
-    QUILLORY_TRY_VALUE(task.m_strTemplateFile, getText());
-    if (nLen - pos < 4) return CProblem("attachment count runs past the record");
-    int32_t nEntries = Get(p + pos);
-    pos += 4;
-    if (nEntries > 0) task.m_arrAttachments.Reserve(std::min<size_t>(static_cast<size_t>(nEntries), (nLen - pos) / 4));
-    for (int32_t i = 0; i < nEntries; ++i) {
-        auto rEntry = getText();
-        if (!rEntry) return CProblem("attachment " + std::to_string(i + 1) + ": " + rEntry.Problem());
-        task.m_arrAttachments.Add(std::move(rEntry).Value());
+        if (m_nLen - m_nPos < static_cast<size_t>(n)) return CProblem("text runs past the record");
+        str = codec.ToUtf8(std::string_view(reinterpret_cast<const char*>(m_pBody + m_nPos), static_cast<size_t>(n)));
+        m_nPos += static_cast<size_t>(n);
+        return {};
+    }
+
+    const uint8_t* m_pBody;
+    size_t m_nLen;
+    size_t m_nPos = 0;
+};
+
+// A file image already in memory.
+class CMemorySource {
+public:
+    CMemorySource(const uint8_t* p, size_t n) : m_p(p), m_nLeft(n) {}
+    size_t SizeHint() const { return m_nLeft; }
+    // The next n bytes, or nullptr when fewer are left.
+    const uint8_t* Take(size_t n) {
+        if (m_nLeft < n) return nullptr;
+        const uint8_t* p = m_p;
+        m_p += n;
+        m_nLeft -= n;
+        return p;
+    }
+    bool AtEnd() const { return m_nLeft == 0; }
+
+private:
+    const uint8_t* m_p;
+    size_t m_nLeft;
+};
+
+// The file read through one small buffer that is used again and again: a
+// buffer the size of the file would cost a fresh page for every 4 KiB read,
+// which is dearer than the reading itself.
+class CFileSource {
+public:
+    explicit CFileSource(int fd) : m_fd(fd), m_vecBuf(kChunk) {
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && st.st_size > 0) m_nSizeHint = static_cast<size_t>(st.st_size);
+    }
+    size_t SizeHint() const { return m_nSizeHint; }
+    const uint8_t* Take(size_t n) {
+        if (m_nEnd - m_nPos < n && !Fill(n)) return nullptr;
+        const uint8_t* p = m_vecBuf.data() + m_nPos;
+        m_nPos += n;
+        return p;
+    }
+    bool AtEnd() {
+        (void)Fill(1);  // only whether any byte is left matters
+        return m_nEnd == m_nPos;
+    }
+
+private:
+    static constexpr size_t kChunk = 256 * 1024;
+
+    // Makes n unread bytes contiguous in the buffer; false when the file
+    // ends first. Reads until the end, so a file that grew since it was
+    // opened is read whole; a read error ends the data like a short file.
+    bool Fill(size_t n) {
+        if (m_nEnd - m_nPos >= n) return true;
+        std::memmove(m_vecBuf.data(), m_vecBuf.data() + m_nPos, m_nEnd - m_nPos);
+        m_nEnd -= m_nPos;
+        m_nPos = 0;
+        if (m_vecBuf.size() < n) m_vecBuf.resize(std::max(n, 2 * m_vecBuf.size()));
+        while (!m_bEnded && m_nEnd < n) {
+            const ssize_t r = ::read(m_fd, m_vecBuf.data() + m_nEnd, m_vecBuf.size() - m_nEnd);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) {
+                m_bEnded = true;
+                break;
+            }
+            m_nEnd += static_cast<size_t>(r);
+        }
+        return m_nEnd >= n;
+    }
+
+    int m_fd;
+    std::vector<uint8_t> m_vecBuf;
+    size_t m_nPos = 0;
+    size_t m_nEnd = 0;
+    size_t m_nSizeHint = 0;
+    bool m_bEnded = false;
+};
+
+template <class Source>
+CResult<> LoadRecords(Source& source, CTaskList& list, const CTextCodec& codec, CTaskListFile::CLoadCounts& res) {
+    res = CTaskListFile::CLoadCounts{};
+    res.bOpened = true;
+    const uint8_t* pCount = source.Take(4);
+    if (!pCount) {
+        if (!source.AtEnd()) return CProblem("file too short for the task count");
+        return {};
+    }
+    res.nDeclared = Get(pCount);
+    // Never trust the declared count for the allocation: each task needs at
+    // least a length and a fixed part.
+    if (res.nDeclared > 0)
+        list.Reserve(list.GetSize() + std::min<size_t>(res.nDeclared, source.SizeHint() / (4 + kFixedBytes + 12)));
+    // Bodies are unscrambled into one buffer kept for the whole load.
+    std::vector<uint8_t> vecBody;
+    for (int32_t i = 0; i < res.nDeclared; ++i) {
+        auto damaged = [i](const std::string& strWhat) {
+            return CProblem("task " + std::to_string(i + 1) + ": " + strWhat);
+        };
+        const uint8_t* pLen = source.Take(4);
+        if (!pLen) return damaged("file ends before the record length");
+        const int32_t nLen = Get(pLen);
+        if (nLen < 0 || nLen > CTaskListFile::kMaxLength)
+            return damaged("record length " + std::to_string(nLen) + " out of range");
+        const uint8_t* pScrambled = source.Take(static_cast<size_t>(nLen));
+        if (!pScrambled) return damaged("file ends inside the record");
+        if (vecBody.size() < static_cast<size_t>(nLen)) vecBody.resize(static_cast<size_t>(nLen));
+        CRecordScrambler::Unscramble(pScrambled, vecBody.data(), static_cast<size_t>(nLen));
+        CTaskItem task;
+        if (auto r = CBodyReader(vecBody.data(), static_cast<size_t>(nLen)).Read(task, codec); !r)
+            return damaged(r.Problem());
+        list.Add(std::move(task));
+        ++res.nLoaded;
     }
     return {};
 }
@@ -226,124 +351,47 @@ std::string Shortened(const std::string& str) {
 
 CProblem Errno(const std::string& strWhat) { return CProblem(strWhat + ": " + std::strerror(errno)); }
 
-// Each byte is XORed with the key and with the previous output byte, so the
-// output is a running XOR; unscrambling XORs with the previous input byte.
-// Eight bytes at a time: the key repeats every eight bytes from the body
-// start, and a prefix XOR inside a word is three shifts.
-template <bool bScramble>
-void RunningXor(uint8_t* p, size_t n) {
-    uint64_t nKey = 0;
-    std::memcpy(&nKey, kKey, 8);
-    uint64_t nPrev = 0;
-    size_t i = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        for (; i + 8 <= n; i += 8) {
-            uint64_t w;
-            std::memcpy(&w, p + i, 8);
-            uint64_t nOut;
-            if constexpr (bScramble) {
-                nOut = w ^ nKey;
-                nOut ^= nOut << 8;
-                nOut ^= nOut << 16;
-                nOut ^= nOut << 32;
-                nOut ^= nPrev * 0x0101010101010101ULL;
-                nPrev = nOut >> 56;
-            } else {
-                nOut = w ^ nKey ^ ((w << 8) | nPrev);
-                nPrev = w >> 56;
-            }
-            std::memcpy(p + i, &nOut, 8);
-        }
-    }
-    uint8_t prev = static_cast<uint8_t>(nPrev);
-    for (; i < n; ++i) {
-        const uint8_t c = p[i];
-        p[i] = static_cast<uint8_t>(c ^ kKey[i % 8] ^ prev);
-        prev = bScramble ? p[i] : c;
-    }
-}
-
 }  // namespace
 
-void CTaskListFile::Scramble(uint8_t* p, size_t n) { RunningXor<true>(p, n); }
+void CTaskListFile::Scramble(uint8_t* p, size_t n) { CRecordScrambler::Scramble(p, p, n); }
 
-void CTaskListFile::Unscramble(uint8_t* p, size_t n) { RunningXor<false>(p, n); }
+void CTaskListFile::Unscramble(uint8_t* p, size_t n) { CRecordScrambler::Unscramble(p, p, n); }
 
 std::vector<uint8_t> CTaskListFile::Encode(const CTaskList& list, const CTextCodec& codec) {
-    std::vector<uint8_t> out(4);
-    size_t pos = 0;
-    Put(out, pos, list.GetSize());
-    for (const auto& task : list) (void)EncodeTask(out, task, codec, SIZE_MAX);  // an image as given, limits or not
+    std::vector<uint8_t> out;
+    Append(out, list.GetSize());
+    std::string strConverted;
+    for (const auto& task : list)
+        (void)AppendRecord(out, task, codec, strConverted);  // an image as given, limits or not
     return out;
 }
 
 size_t CTaskListFile::RecordLength(const CTaskItem& task, const CTextCodec& codec) {
-    return CFileTexts(task, codec).nRecordLength;
+    std::string strConverted;
+    size_t nLen = 248 + FileForm(task.m_strTaskName, codec, strConverted).size() +
+                  FileForm(task.m_strTemplateFile, codec, strConverted).size();
+    for (const auto& str : task.m_arrAttachments) nLen += 4 + FileForm(str, codec, strConverted).size();
+    return nLen;
 }
 
 CResult<> CTaskListFile::LoadFromBytes(const std::vector<uint8_t>& vecBytes, CTaskList& list, const CTextCodec& codec,
                                        CLoadCounts* pCounts) {
-    std::vector<uint8_t> vecCopy(vecBytes);
-    return LoadInPlace(vecCopy, list, codec, pCounts);
-}
-
-// Unscrambles the bodies in the buffer itself: the caller's copy is ours.
-CResult<> CTaskListFile::LoadInPlace(std::vector<uint8_t>& vecBytes, CTaskList& list, const CTextCodec& codec,
-                                     CLoadCounts* pCounts) {
     CLoadCounts counts;
-    CLoadCounts& res = pCounts ? *pCounts : counts;
-    res = CLoadCounts{};
-    res.bOpened = true;
-    const size_t nSize = vecBytes.size();
-    if (nSize < 4) {
-        if (nSize > 0) return CProblem("file too short for the task count");
-        return {};
-    }
-    res.nDeclared = Get(vecBytes.data());
-    // Never trust the declared count for the allocation: each task needs at
-    // least a length and a fixed part.
-    if (res.nDeclared > 0)
-        list.Reserve(list.GetSize() + std::min<size_t>(res.nDeclared, nSize / (4 + kFixedBytes + 12)));
-    size_t pos = 4;
-    for (int32_t i = 0; i < res.nDeclared; ++i) {
-        auto damaged = [i](const std::string& strWhat) {
-            return CProblem("task " + std::to_string(i + 1) + ": " + strWhat);
-        };
-        if (nSize - pos < 4) return damaged("file ends before the record length");
-        int32_t nLen = Get(vecBytes.data() + pos);
-        pos += 4;
-        if (nLen < 0 || nLen > kMaxLength) return damaged("record length " + std::to_string(nLen) + " out of range");
-        if (nSize - pos < static_cast<size_t>(nLen)) return damaged("file ends inside the record");
-        uint8_t* pBody = vecBytes.data() + pos;
-        pos += static_cast<size_t>(nLen);
-        Unscramble(pBody, static_cast<size_t>(nLen));
-        CTaskItem task;
-        if (auto r = DecodeBody(pBody, static_cast<size_t>(nLen), task, codec); !r) return damaged(r.Problem());
-        list.Add(std::move(task));
-        ++res.nLoaded;
-    }
-    return {};
+    CMemorySource source(vecBytes.data(), vecBytes.size());
+    return LoadRecords(source, list, codec, pCounts ? *pCounts : counts);
 }
 
 CResult<> CTaskListFile::LoadTaskList(const std::string& strPath, CTaskList& list, const CTextCodec& codec,
                                       CLoadCounts* pCounts) {
-    if (pCounts) *pCounts = CLoadCounts{};
-    int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    CLoadCounts counts;
+    CLoadCounts& res = pCounts ? *pCounts : counts;
+    res = CLoadCounts{};
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return {};
-    std::vector<uint8_t> vecBytes;
-    struct stat st {};
-    size_t nHave = 0;
-    vecBytes.resize(::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<size_t>(st.st_size) : 65536);
-    for (;;) {
-        if (nHave == vecBytes.size()) vecBytes.resize(vecBytes.size() * 2);  // the file grew meanwhile
-        ssize_t r = ::read(fd, vecBytes.data() + nHave, vecBytes.size() - nHave);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) break;  // a read error ends the data like a short file
-        nHave += static_cast<size_t>(r);
-    }
+    CFileSource source(fd);
+    auto rLoaded = LoadRecords(source, list, codec, res);
     ::close(fd);
-    vecBytes.resize(nHave);
-    return LoadInPlace(vecBytes, list, codec, pCounts);
+    return rLoaded;
 }
 
 CResult<> CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskList& list, const CTextCodec& codec) {
@@ -365,19 +413,19 @@ CResult<> CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskLis
         return problem;
     };
     if (::fchmod(fd, 0644) != 0) return fail(Errno("cannot set the mode of " + strTmp));
-    // Encoded in slices through one reused buffer, so a large list never
-    // needs its whole image in memory.
-    constexpr size_t kSlice = 1 << 20;
-    std::vector<uint8_t> vecBuf(4);
+    // Encoded in slices through one reused buffer: a buffer the size of the
+    // file would cost a fresh page for every 4 KiB written.
+    constexpr size_t kSlice = 256 * 1024;
+    std::vector<uint8_t> vecBuf;
     vecBuf.reserve(kSlice + 4096);
-    size_t pos = 0;
-    Put(vecBuf, pos, list.GetSize());
+    Append(vecBuf, list.GetSize());
+    std::string strConverted;
     int nIndex = 0;
     for (const auto& task : list) {
         ++nIndex;
         // The reader stops at a longer record and drops every task after
         // it, so such a record is never written.
-        if (size_t nLen = EncodeTask(vecBuf, task, codec, kMaxLength); nLen > static_cast<size_t>(kMaxLength))
+        if (size_t nLen = AppendRecord(vecBuf, task, codec, strConverted); nLen > static_cast<size_t>(kMaxLength))
             return fail(CProblem("task " + std::to_string(nIndex) + " (" + Shortened(task.m_strTaskName) +
                                  "): record length " + std::to_string(nLen) + " over the limit of " +
                                  std::to_string(kMaxLength) + " bytes"));

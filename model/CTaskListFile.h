@@ -38,10 +38,6 @@ public:
     // and lose it and every task after it.
     static CResult<> SaveTaskList(const std::string& strPath, const CTaskList& list, const CTextCodec& codec);
 
-    // As LoadFromBytes, but unscrambles inside the given buffer.
-    static CResult<> LoadInPlace(std::vector<uint8_t>& vecBytes, CTaskList& list, const CTextCodec& codec,
-                                 CLoadCounts* pCounts = nullptr);
-
     // The body length L the task's record would have in the file, its texts
     // converted to the code page; a task is storable while L <= kMaxLength.
     static size_t RecordLength(const CTaskItem& task, const CTextCodec& codec);

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <clocale>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -13,11 +14,17 @@ namespace {
 
 iconv_t Handle(void* p) { return static_cast<iconv_t>(p); }
 
-// No early exit, so the compiler can test many bytes at once.
+// Eight bytes at a time and no early exit: most texts are short and plain.
 bool IsAscii(std::string_view str) {
-    unsigned char bits = 0;
-    for (unsigned char c : str) bits |= c;
-    return bits < 0x80;
+    uint64_t nBits = 0;
+    size_t i = 0;
+    for (; i + 8 <= str.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, str.data() + i, 8);
+        nBits |= w;
+    }
+    for (; i < str.size(); ++i) nBits |= static_cast<unsigned char>(str[i]);
+    return (nBits & 0x8080808080808080ULL) == 0;
 }
 
 // Length of the UTF-8 sequence starting at p, or 1 for a broken lead byte.
@@ -83,14 +90,18 @@ CResult<CTextCodec> CTextCodec::Open(const std::string& strCodePage) {
 CTextCodec::CTextCodec(std::string strCodePage, void* hToFile, void* hFromFile)
     : m_strCodePage(std::move(strCodePage)), m_hToFile(hToFile), m_hFromFile(hFromFile) {
     // Most code pages keep ASCII as it is; those let plain text skip iconv.
+    // Each direction is asked on its own: Shift_JIS writes the backslash as 0x5C but
+    // reads 0x5C as the yen sign.
     std::string strProbe;
-    for (int c = 1; c < 0x80; ++c) strProbe += static_cast<char>(c);
-    m_bAsciiCompatible = Convert(Handle(m_hToFile), strProbe, "?", true) == strProbe;
+    for (int c = 0; c < 0x80; ++c) strProbe += static_cast<char>(c);
+    m_bAsciiToFile = Convert(Handle(m_hToFile), strProbe, "?", true) == strProbe;
+    m_bAsciiFromFile = Convert(Handle(m_hFromFile), strProbe, "\xEF\xBF\xBD", false) == strProbe;
 }
 
 CTextCodec::CTextCodec(CTextCodec&& other) noexcept
     : m_strCodePage(std::move(other.m_strCodePage)),
-      m_bAsciiCompatible(other.m_bAsciiCompatible),
+      m_bAsciiToFile(other.m_bAsciiToFile),
+      m_bAsciiFromFile(other.m_bAsciiFromFile),
       m_hToFile(std::exchange(other.m_hToFile, nullptr)),
       m_hFromFile(std::exchange(other.m_hFromFile, nullptr)) {}
 
@@ -100,7 +111,7 @@ CTextCodec::~CTextCodec() {
     if (m_hFromFile) iconv_close(Handle(m_hFromFile));
 }
 
-bool CTextCodec::PassesThrough(std::string_view str) const { return m_bAsciiCompatible && IsAscii(str); }
+bool CTextCodec::PassesThrough(std::string_view str) const { return m_bAsciiToFile && IsAscii(str); }
 
 std::string CTextCodec::FromUtf8(std::string_view strUtf8) const {
     if (PassesThrough(strUtf8)) return std::string(strUtf8);
@@ -108,6 +119,6 @@ std::string CTextCodec::FromUtf8(std::string_view strUtf8) const {
 }
 
 std::string CTextCodec::ToUtf8(std::string_view strBytes) const {
-    if (PassesThrough(strBytes)) return std::string(strBytes);
+    if (m_bAsciiFromFile && IsAscii(strBytes)) return std::string(strBytes);
     return Convert(Handle(m_hFromFile), strBytes, "\xEF\xBF\xBD", false);
 }

@@ -22,7 +22,8 @@ public:
     std::string FromUtf8(std::string_view strUtf8) const;
     // Bytes that do not decode become U+FFFD.
     std::string ToUtf8(std::string_view strBytes) const;
-    // True when the text is the same in UTF-8 and in the code page.
+    // True when FromUtf8 would give the text back unchanged: plain ASCII,
+    // and a code page that writes ASCII as it is.
     bool PassesThrough(std::string_view str) const;
 
     static std::string DefaultCodePage();
@@ -31,7 +32,8 @@ private:
     CTextCodec(std::string strCodePage, void* hToFile, void* hFromFile);
 
     std::string m_strCodePage;
-    bool m_bAsciiCompatible = false;
+    bool m_bAsciiToFile = false;    // FromUtf8 keeps every ASCII byte
+    bool m_bAsciiFromFile = false;  // ToUtf8 keeps every ASCII byte
     void* m_hToFile = nullptr;
     void* m_hFromFile = nullptr;
 };

@@ -48,3 +48,29 @@ TEST(TextCodec, EnvironmentChoosesTheDefault) {
     EXPECT_EQ(codec.CodePage(), "CP1251");
     EXPECT_EQ(codec.FromUtf8("\xD0\x96"), "\xC6");
 }
+
+// Plain ASCII skips the conversion only where the code page keeps it as it
+// is, and each direction is judged on its own: Shift_JIS writes the
+// backslash as 0x5C but reads 0x5C as the yen sign, in a plain text as in
+// one with Japanese characters.
+TEST(TextCodec, PlainTextReadsAsTheCodePageSays) {
+    const CTextCodec sjis = CTextCodec::Open("SJIS").Value();
+    EXPECT_EQ(sjis.FromUtf8("C:\\a"), "C:\\a");
+    EXPECT_TRUE(sjis.PassesThrough("C:\\a"));
+    EXPECT_EQ(sjis.ToUtf8("C:\\a"),
+              "C:\xC2\xA5"
+              "a");
+    EXPECT_EQ(sjis.ToUtf8("C:\\\x93\xFA"), "C:\xC2\xA5\xE6\x97\xA5");
+    EXPECT_EQ(sjis.ToUtf8(std::string_view("a\0b", 3)), std::string("a\0b", 3));
+
+    const CTextCodec ebcdic = CTextCodec::Open("IBM037").Value();
+    EXPECT_FALSE(ebcdic.PassesThrough("A"));
+    EXPECT_EQ(ebcdic.FromUtf8("A"), "\xC1");
+    EXPECT_EQ(ebcdic.ToUtf8("\xC1"), "A");
+    EXPECT_EQ(ebcdic.ToUtf8("A"), "\xC2\xA0");  // 0x41 is the no-break space there
+
+    const CTextCodec cp1252 = CTextCodec::Open("CP1252").Value();
+    EXPECT_TRUE(cp1252.PassesThrough(std::string_view("a\0~", 3)));
+    EXPECT_FALSE(cp1252.PassesThrough("abcdefgh\xC3\xA9"));  // the non-ASCII byte past the first eight
+    EXPECT_EQ(cp1252.ToUtf8("C:\\a~"), "C:\\a~");
+}

@@ -1,0 +1,87 @@
+#include "CRecordScrambler.h"
+
+#include <bit>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr char kKey[8] = {'7', 'F', '2', 'B', '9', '4', 'D', '6'};
+
+// Scrambling is a running XOR of (byte ^ key); it is computed a block at a
+// time as a prefix XOR inside the block (log2 of its width shifts) XORed
+// with the byte carried in from the block before. The carry for the next
+// block is the carry XOR the block's own last prefix byte, so blocks wait on
+// one another for a single XOR. Unscrambling needs no carry chain at all:
+// each output byte depends on two input bytes. The key repeats every eight
+// bytes from the body start, so every block starts on a key boundary.
+template <bool bScramble>
+void RunningXor(const uint8_t* pIn, uint8_t* pOut, size_t n) {
+    size_t i = 0;
+    uint8_t prev = 0;  // the scrambled byte before position i
+#if defined(__SSE2__)
+    {
+        const __m128i vecKey = _mm_loadu_si128(reinterpret_cast<const __m128i*>("7F2B94D67F2B94D6"));
+        __m128i vecCarry = _mm_setzero_si128();  // the carried byte in every lane (scrambling) or in lane 0
+        for (; i + 16 <= n; i += 16) {
+            const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pIn + i));
+            __m128i vecOut;
+            if constexpr (bScramble) {
+                __m128i x = _mm_xor_si128(w, vecKey);
+                x = _mm_xor_si128(x, _mm_slli_si128(x, 1));
+                x = _mm_xor_si128(x, _mm_slli_si128(x, 2));
+                x = _mm_xor_si128(x, _mm_slli_si128(x, 4));
+                x = _mm_xor_si128(x, _mm_slli_si128(x, 8));
+                vecOut = _mm_xor_si128(x, vecCarry);
+                // Byte 15 of the prefix into every lane.
+                __m128i top = _mm_unpackhi_epi8(x, x);
+                top = _mm_unpackhi_epi16(top, top);
+                top = _mm_shuffle_epi32(top, 0xFF);
+                vecCarry = _mm_xor_si128(vecCarry, top);
+            } else {
+                vecOut = _mm_xor_si128(_mm_xor_si128(w, vecKey), _mm_or_si128(_mm_slli_si128(w, 1), vecCarry));
+                vecCarry = _mm_srli_si128(w, 15);
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut + i), vecOut);
+        }
+        prev = static_cast<uint8_t>(_mm_cvtsi128_si32(vecCarry));
+    }
+#endif
+    if constexpr (std::endian::native == std::endian::little) {
+        uint64_t nKey = 0;
+        std::memcpy(&nKey, kKey, 8);
+        uint64_t nPrev = prev;
+        for (; i + 8 <= n; i += 8) {
+            uint64_t w;
+            std::memcpy(&w, pIn + i, 8);
+            uint64_t nWord;
+            if constexpr (bScramble) {
+                uint64_t nPrefix = w ^ nKey;
+                nPrefix ^= nPrefix << 8;
+                nPrefix ^= nPrefix << 16;
+                nPrefix ^= nPrefix << 32;
+                nWord = nPrefix ^ (nPrev * 0x0101010101010101ULL);
+                nPrev ^= nPrefix >> 56;
+            } else {
+                nWord = w ^ nKey ^ ((w << 8) | nPrev);
+                nPrev = w >> 56;
+            }
+            std::memcpy(pOut + i, &nWord, 8);
+        }
+        prev = static_cast<uint8_t>(nPrev);
+    }
+    for (; i < n; ++i) {
+        const uint8_t c = pIn[i];
+        pOut[i] = static_cast<uint8_t>(c ^ kKey[i % 8] ^ prev);
+        prev = bScramble ? pOut[i] : c;
+    }
+}
+
+}  // namespace
+
+void CRecordScrambler::Scramble(const uint8_t* pIn, uint8_t* pOut, size_t n) { RunningXor<true>(pIn, pOut, n); }
+
+void CRecordScrambler::Unscramble(const uint8_t* pIn, uint8_t* pOut, size_t n) { RunningXor<false>(pIn, pOut, n); }
