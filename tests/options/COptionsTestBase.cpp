@@ -32,7 +32,7 @@ bool COptionsTestBase::Schedule() {
     return m_pDlg->result() == COptionsDlg::kResultOK;
 }
 
-void COptionsTestBase::OnNextModal(std::function<void(QWidget*)> fn, QWidget* pNot) {
+QTimer* COptionsTestBase::OnNextModal(std::function<void(QWidget*)> fn, QWidget* pNot) {
     auto* pTimer = new QTimer;
     pTimer->setInterval(5);
     QObject::connect(pTimer, &QTimer::timeout, [pTimer, fn, pNot] {
@@ -43,6 +43,7 @@ void COptionsTestBase::OnNextModal(std::function<void(QWidget*)> fn, QWidget* pN
         fn(p);
     });
     pTimer->start();
+    return pTimer;
 }
 
 int32_t& COptionsTestBase::Field(CTaskItem& task, const std::string& strName) {

@@ -93,7 +93,9 @@ public:
     bool Schedule();
     // Runs fn on the next modal window that opens while the caller waits in
     // exec(); ignores pNot (the window already open).
-    static void OnNextModal(std::function<void(QWidget*)> fn, QWidget* pNot = nullptr);
+    // The watching timer, which deletes itself once it has acted; a test
+    // whose modal may never come deletes it before its captures go.
+    static QTimer* OnNextModal(std::function<void(QWidget*)> fn, QWidget* pNot = nullptr);
 
     // A task's int32_t field by its member name, "m_bWeekDays[0]".."[6]" for
     // the day flags: tables of cases name the fields they set or expect.
