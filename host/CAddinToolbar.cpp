@@ -6,6 +6,27 @@
 
 namespace CAddinToolbar {
 
+namespace {
+
+// A caption-only button (it has no picture) added to controls, with its
+// texts; null when the host gives none.
+CComPtr<_CommandBarButton> AddCaptionButton(CommandBarControls* pControls, const CButtonText& text) {
+    CComPtr<CommandBarControl> spControl;
+    CComPtr<_CommandBarButton> spButton;
+    if (SUCCEEDED(
+            pControls->Add(CVariant(msoControlButton), vtMissing, vtMissing, vtMissing, CVariant(true), &spControl)) &&
+        spControl)
+        spControl->QueryInterface(&spButton);
+    if (!spButton) return {};
+    spButton->put_Style(msoButtonCaption);
+    spButton->put_Caption(text.pszCaption);
+    spButton->put_TooltipText(text.pszTooltip);
+    spButton->put_Tag(text.pszTag);
+    return spButton;
+}
+
+}  // namespace
+
 CComPtr<_CommandBarButton> Add(_CommandBars* pBars, const char* pszName, const CButtonText& text) {
     CComPtr<CommandBar> spBar;
     if (FAILED(pBars->Add(CVariant(pszName), CVariant(msoBarTop), vtMissing, CVariant(true), &spBar)) || !spBar) {
@@ -17,21 +38,11 @@ CComPtr<_CommandBarButton> Add(_CommandBars* pBars, const char* pszName, const C
         CAddinBox::Fail("Failed to get the Controls from the new toolbar!");
         return {};
     }
-    CComPtr<CommandBarControl> spControl;
-    CComPtr<_CommandBarButton> spButton;
-    if (SUCCEEDED(
-            spControls->Add(CVariant(msoControlButton), vtMissing, vtMissing, vtMissing, CVariant(true), &spControl)) &&
-        spControl)
-        spControl->QueryInterface(&spButton);
+    CComPtr<_CommandBarButton> spButton = AddCaptionButton(spControls, text);
     if (!spButton) {
         CAddinBox::Fail("Failed to create a button on the new toolbar!");
         return {};
     }
-    // The caption alone: the button has no picture.
-    spButton->put_Style(msoButtonCaption);
-    spButton->put_Caption(text.pszCaption);
-    spButton->put_TooltipText(text.pszTooltip);
-    spButton->put_Tag(text.pszTag);
     spButton->put_Enabled(true);
     spButton->put_Visible(true);
     spBar->put_Visible(true);
@@ -71,17 +82,8 @@ CComPtr<_CommandBarButton> AddMenuItem(_CommandBars* pBars, const char* pszMenu,
     CComPtr<CommandBarPopup> spMenu = FindMenu(pBars, pszMenu);
     CComPtr<CommandBarControls> spControls;
     if (!spMenu || FAILED(spMenu->get_Controls(&spControls)) || !spControls) return {};
-    CComPtr<CommandBarControl> spControl;
-    CComPtr<_CommandBarButton> spButton;
-    if (SUCCEEDED(
-            spControls->Add(CVariant(msoControlButton), vtMissing, vtMissing, vtMissing, CVariant(true), &spControl)) &&
-        spControl)
-        spControl->QueryInterface(&spButton);
+    CComPtr<_CommandBarButton> spButton = AddCaptionButton(spControls, text);
     if (!spButton) return {};
-    spButton->put_Style(msoButtonCaption);
-    spButton->put_Caption(text.pszCaption);
-    spButton->put_TooltipText(text.pszTooltip);
-    spButton->put_Tag(text.pszTag);
     spButton->put_Visible(true);
     return spButton;
 }
