@@ -137,7 +137,7 @@ void BM_RawReadFreshBuffer(benchmark::State& state) {
 void BM_RawReadReusedBuffer(benchmark::State& state) {
     const std::string strPath = TempPath("rawreused.dat");
     (void)CTaskListFile::SaveTaskList(strPath, MakeList(kTasks), Codec());  // a failed save shows as a failed read
-    std::vector<uint8_t> vec(std::filesystem::file_size(strPath), 1);  // every page touched before the timing
+    std::vector<uint8_t> vec(std::filesystem::file_size(strPath), 1);       // every page touched before the timing
     for (auto _ : state) {
         int fd = ::open(strPath.c_str(), O_RDONLY);
         if (fd < 0 || !ReadAll(fd, vec.data(), vec.size())) state.SkipWithError("raw read failed");
