@@ -119,6 +119,13 @@ std::string CTextCodec::FromUtf8(std::string_view strUtf8) const {
 }
 
 std::string CTextCodec::ToUtf8(std::string_view strBytes) const {
-    if (m_bAsciiFromFile && IsAscii(strBytes)) return std::string(strBytes);
-    return Convert(Handle(m_hFromFile), strBytes, "\xEF\xBF\xBD", false);
+    std::string str;
+    ToUtf8(strBytes, str);
+    return str;
+}
+
+void CTextCodec::ToUtf8(std::string_view strBytes, std::string& strOut) const {
+    if (!m_bAsciiFromFile || !IsAscii(strBytes)) strOut = Convert(Handle(m_hFromFile), strBytes, "\xEF\xBF\xBD", false);
+    else if (strOut.capacity() >= strBytes.size()) strOut.assign(strBytes);
+    else strOut = std::string(strBytes);  // assign would grow an empty string to twice the short size
 }
