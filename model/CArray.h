@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "CLargeBlockAllocator.h"
 #include "CTaskError.h"
 
 // Ordered, index-addressed array. Every index is checked: a bad one raises
@@ -200,7 +201,8 @@ private:
                              "index " + std::to_string(i) + " out of range (size " + std::to_string(GetSize()) + ")");
         return static_cast<std::size_t>(i);
     }
-    std::vector<T> m_vecItems;
+    // A long list is one large block (CLargeBlockAllocator.h says why).
+    std::vector<T, CLargeBlockAllocator<T>> m_vecItems;
     std::vector<Id> m_vecIds;
     unsigned long long m_nGeneration = 0;
     // The journal is bookkeeping for readers, not part of the value: a

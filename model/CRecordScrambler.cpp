@@ -3,7 +3,10 @@
 #include <bit>
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define QUILLORY_AVX2_PATH 1
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -80,8 +83,57 @@ void RunningXor(const uint8_t* pIn, uint8_t* pOut, size_t n) {
     }
 }
 
+// Unscrambling into a separate buffer needs no carry: each block is the
+// input XOR the key XOR the same input one byte back. Blocks start on key
+// boundaries (i a multiple of 8, at least 8) and return where they stopped.
+size_t UnscrambleShifted16(const uint8_t* pIn, uint8_t* pOut, size_t i, size_t n) {
+#if defined(__SSE2__)
+    const __m128i vecKey = _mm_loadu_si128(reinterpret_cast<const __m128i*>("7F2B94D67F2B94D6"));
+    for (; i + 16 <= n; i += 16) {
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pIn + i));
+        const __m128i back = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pIn + i - 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut + i), _mm_xor_si128(_mm_xor_si128(w, vecKey), back));
+    }
+#else
+    (void)pIn;  // the byte loop after it does the work
+    (void)pOut;
+    (void)n;
+#endif
+    return i;
+}
+
+#if defined(QUILLORY_AVX2_PATH)
+__attribute__((target("avx2"))) size_t UnscrambleShifted32(const uint8_t* pIn, uint8_t* pOut, size_t i, size_t n) {
+    const __m256i vecKey = _mm256_loadu_si256(reinterpret_cast<const __m256i*>("7F2B94D67F2B94D67F2B94D67F2B94D6"));
+    for (; i + 32 <= n; i += 32) {
+        const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pIn + i));
+        const __m256i back = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pIn + i - 1));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + i), _mm256_xor_si256(_mm256_xor_si256(w, vecKey), back));
+    }
+    return UnscrambleShifted16(pIn, pOut, i, n);
+}
+
+bool HasAvx2() {
+    static const bool s_bAvx2 = __builtin_cpu_supports("avx2");
+    return s_bAvx2;
+}
+#endif
+
+void UnscrambleApart(const uint8_t* pIn, uint8_t* pOut, size_t n) {
+    RunningXor<false>(pIn, pOut, 8);
+#if defined(QUILLORY_AVX2_PATH)
+    size_t i = HasAvx2() ? UnscrambleShifted32(pIn, pOut, 8, n) : UnscrambleShifted16(pIn, pOut, 8, n);
+#else
+    size_t i = UnscrambleShifted16(pIn, pOut, 8, n);
+#endif
+    for (; i < n; ++i) pOut[i] = static_cast<uint8_t>(pIn[i] ^ kKey[i % 8] ^ pIn[i - 1]);
+}
+
 }  // namespace
 
 void CRecordScrambler::Scramble(const uint8_t* pIn, uint8_t* pOut, size_t n) { RunningXor<true>(pIn, pOut, n); }
 
-void CRecordScrambler::Unscramble(const uint8_t* pIn, uint8_t* pOut, size_t n) { RunningXor<false>(pIn, pOut, n); }
+void CRecordScrambler::Unscramble(const uint8_t* pIn, uint8_t* pOut, size_t n) {
+    if (pIn == pOut || n < 8) RunningXor<false>(pIn, pOut, n);
+    else UnscrambleApart(pIn, pOut, n);
+}

@@ -45,72 +45,72 @@ int32_t Get(const uint8_t* p) {
     }
 }
 
-// Pointers to the fixed members in body order.
+// Hands each fixed member to fn in body order, one call per member, so that
+// a reader or writer inlines to straight loads and stores at fixed offsets.
 template <class Task, class Fn>
 void ForEachFixed(Task& t, Fn&& fn) {
     auto& s = t.m_dtStart;
     auto& n = t.m_dtNextSending;
     auto& l = t.m_dtLastSent;
     auto& e = t.m_dtEnd;
-    auto members = {&t.m_bActive,
-                    &s.nSecond,
-                    &s.nMinute,
-                    &s.nHour,
-                    &s.nYear,
-                    &s.nMonth,
-                    &s.nDayOfWeek,
-                    &s.nDay,
-                    &t.m_nRecurrence,
-                    &t.m_bSendOverdue,
-                    &t.m_nEndAfterCount,
-                    &t.m_nOccurrenceCount,
-                    &n.nYear,
-                    &n.nSecond,
-                    &n.nMonth,
-                    &n.nMinute,
-                    &n.nHour,
-                    &n.nDayOfWeek,
-                    &n.nDay,
-                    &l.nYear,
-                    &l.nSecond,
-                    &l.nMonth,
-                    &l.nMinute,
-                    &l.nHour,
-                    &l.nDayOfWeek,
-                    &l.nDay,
-                    &t.m_bReceiveBeforeSending,
-                    &e.nYear,
-                    &t.m_nEndKind,
-                    &e.nMonth,
-                    &e.nDayOfWeek,
-                    &e.nDay,
-                    &t.m_nMinuteInterval,
-                    &t.m_nDailyMode,
-                    &t.m_nDailyInterval,
-                    &t.m_nDailyDayKind,
-                    &t.m_nWeeklyMode,
-                    &t.m_nWeeklyInterval,
-                    &t.m_nWeeklyWeekOfMonth,
-                    &t.m_bWeekDays[0],
-                    &t.m_bWeekDays[1],
-                    &t.m_bWeekDays[2],
-                    &t.m_bWeekDays[3],
-                    &t.m_bWeekDays[4],
-                    &t.m_bWeekDays[5],
-                    &t.m_bWeekDays[6],
-                    &t.m_nMonthlyMode,
-                    &t.m_nMonthlyDay,
-                    &t.m_nMonthlyInterval,
-                    &t.m_nMonthlyOrdinal,
-                    &t.m_nMonthlyDayKind,
-                    &t.m_nMonthlyInterval2,
-                    &t.m_nYearlyMode,
-                    &t.m_nYearlyMonth,
-                    &t.m_nYearlyDay,
-                    &t.m_nYearlyOrdinal,
-                    &t.m_nYearlyDayKind,
-                    &t.m_nYearlyMonth2};
-    for (auto* p : members) fn(*p);
+    fn(t.m_bActive);
+    fn(s.nSecond);
+    fn(s.nMinute);
+    fn(s.nHour);
+    fn(s.nYear);
+    fn(s.nMonth);
+    fn(s.nDayOfWeek);
+    fn(s.nDay);
+    fn(t.m_nRecurrence);
+    fn(t.m_bSendOverdue);
+    fn(t.m_nEndAfterCount);
+    fn(t.m_nOccurrenceCount);
+    fn(n.nYear);
+    fn(n.nSecond);
+    fn(n.nMonth);
+    fn(n.nMinute);
+    fn(n.nHour);
+    fn(n.nDayOfWeek);
+    fn(n.nDay);
+    fn(l.nYear);
+    fn(l.nSecond);
+    fn(l.nMonth);
+    fn(l.nMinute);
+    fn(l.nHour);
+    fn(l.nDayOfWeek);
+    fn(l.nDay);
+    fn(t.m_bReceiveBeforeSending);
+    fn(e.nYear);
+    fn(t.m_nEndKind);
+    fn(e.nMonth);
+    fn(e.nDayOfWeek);
+    fn(e.nDay);
+    fn(t.m_nMinuteInterval);
+    fn(t.m_nDailyMode);
+    fn(t.m_nDailyInterval);
+    fn(t.m_nDailyDayKind);
+    fn(t.m_nWeeklyMode);
+    fn(t.m_nWeeklyInterval);
+    fn(t.m_nWeeklyWeekOfMonth);
+    fn(t.m_bWeekDays[0]);
+    fn(t.m_bWeekDays[1]);
+    fn(t.m_bWeekDays[2]);
+    fn(t.m_bWeekDays[3]);
+    fn(t.m_bWeekDays[4]);
+    fn(t.m_bWeekDays[5]);
+    fn(t.m_bWeekDays[6]);
+    fn(t.m_nMonthlyMode);
+    fn(t.m_nMonthlyDay);
+    fn(t.m_nMonthlyInterval);
+    fn(t.m_nMonthlyOrdinal);
+    fn(t.m_nMonthlyDayKind);
+    fn(t.m_nMonthlyInterval2);
+    fn(t.m_nYearlyMode);
+    fn(t.m_nYearlyMonth);
+    fn(t.m_nYearlyDay);
+    fn(t.m_nYearlyOrdinal);
+    fn(t.m_nYearlyDayKind);
+    fn(t.m_nYearlyMonth2);
 }
 
 // Byte offsets of the fixed members inside CTaskItem, in body order, taken
@@ -177,10 +177,12 @@ public:
 
     CResult<> Read(CTaskItem& task, const CTextCodec& codec) {
         if (m_nLen < kFixedBytes + 12) return CProblem("record body too short");
-        ForEachFixed(task, [&](int32_t& n) {
-            n = Get(m_pBody + m_nPos);
-            m_nPos += 4;
+        const uint8_t* p = m_pBody;
+        ForEachFixed(task, [&p](int32_t& n) {
+            n = Get(p);
+            p += 4;
         });
+        m_nPos = kFixedBytes;
         QUILLORY_TRY(Text(task.m_strTaskName, codec));
         QUILLORY_TRY(Text(task.m_strTemplateFile, codec));
         if (m_nLen - m_nPos < 4) return CProblem("attachment count runs past the record");
@@ -206,7 +208,7 @@ private:
         if (n < 0 || n > CTaskListFile::kMaxLength)
             return CProblem("text length " + std::to_string(n) + " out of range");
         if (m_nLen - m_nPos < static_cast<size_t>(n)) return CProblem("text runs past the record");
-        str = codec.ToUtf8(std::string_view(reinterpret_cast<const char*>(m_pBody + m_nPos), static_cast<size_t>(n)));
+        codec.ToUtf8(std::string_view(reinterpret_cast<const char*>(m_pBody + m_nPos), static_cast<size_t>(n)), str);
         m_nPos += static_cast<size_t>(n);
         return {};
     }

@@ -15,16 +15,31 @@ namespace {
 iconv_t Handle(void* p) { return static_cast<iconv_t>(p); }
 
 // Eight bytes at a time and no early exit: most texts are short and plain.
+// The last word overlaps the one before it instead of a byte loop for the
+// tail; a text under eight bytes is read as two overlapping halves.
 bool IsAscii(std::string_view str) {
-    uint64_t nBits = 0;
-    size_t i = 0;
-    for (; i + 8 <= str.size(); i += 8) {
+    constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+    const char* p = str.data();
+    const size_t n = str.size();
+    if (n >= 8) {
+        uint64_t nBits = 0;
         uint64_t w;
-        std::memcpy(&w, str.data() + i, 8);
-        nBits |= w;
+        for (size_t i = 0; i + 8 < n; i += 8) {
+            std::memcpy(&w, p + i, 8);
+            nBits |= w;
+        }
+        std::memcpy(&w, p + n - 8, 8);
+        return ((nBits | w) & kHighBits) == 0;
     }
-    for (; i < str.size(); ++i) nBits |= static_cast<unsigned char>(str[i]);
-    return (nBits & 0x8080808080808080ULL) == 0;
+    if (n >= 4) {
+        uint32_t nHead, nTail;
+        std::memcpy(&nHead, p, 4);
+        std::memcpy(&nTail, p + n - 4, 4);
+        return ((nHead | nTail) & static_cast<uint32_t>(kHighBits)) == 0;
+    }
+    unsigned nBits = 0;
+    for (size_t i = 0; i < n; ++i) nBits |= static_cast<unsigned char>(p[i]);
+    return (nBits & 0x80) == 0;
 }
 
 // Length of the UTF-8 sequence starting at p, or 1 for a broken lead byte.
@@ -119,6 +134,13 @@ std::string CTextCodec::FromUtf8(std::string_view strUtf8) const {
 }
 
 std::string CTextCodec::ToUtf8(std::string_view strBytes) const {
-    if (m_bAsciiFromFile && IsAscii(strBytes)) return std::string(strBytes);
-    return Convert(Handle(m_hFromFile), strBytes, "\xEF\xBF\xBD", false);
+    std::string str;
+    ToUtf8(strBytes, str);
+    return str;
+}
+
+void CTextCodec::ToUtf8(std::string_view strBytes, std::string& strOut) const {
+    if (!m_bAsciiFromFile || !IsAscii(strBytes)) strOut = Convert(Handle(m_hFromFile), strBytes, "\xEF\xBF\xBD", false);
+    else if (strOut.capacity() >= strBytes.size()) strOut.assign(strBytes);
+    else strOut = std::string(strBytes);  // assign would grow an empty string to twice the short size
 }

@@ -22,6 +22,9 @@ public:
     std::string FromUtf8(std::string_view strUtf8) const;
     // Bytes that do not decode become U+FFFD.
     std::string ToUtf8(std::string_view strBytes) const;
+    // The same into strOut, replacing what it held; a plain text is copied
+    // straight into it with one allocation of its exact size.
+    void ToUtf8(std::string_view strBytes, std::string& strOut) const;
     // True when FromUtf8 would give the text back unchanged: plain ASCII,
     // and a code page that writes ASCII as it is.
     bool PassesThrough(std::string_view str) const;

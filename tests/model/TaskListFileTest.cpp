@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CRecordScrambler.h"
 #include "CTaskListFile.h"
 #include "CTempDir.h"
 
@@ -144,6 +146,30 @@ TEST_F(TaskListFileTest, ScrambleMatchesTheByteRuleAtEveryLength) {
         CTaskListFile::Unscramble(c.data(), c.size());
         EXPECT_EQ(c, plain) << "length " << n;
     }
+}
+
+// The reader unscrambles from its read buffer into a body buffer of its own,
+// a path of its own that reads each input byte twice instead of carrying
+// it; at every length and input alignment it must equal the byte rule and
+// write nothing past the body.
+TEST_F(TaskListFileTest, UnscrambleIntoAnotherBufferMatchesTheByteRule) {
+    const char key[] = "7F2B94D6";
+    std::mt19937 rng(5);
+    for (size_t nAlign = 0; nAlign < 4; ++nAlign)
+        for (size_t n = 0; n <= 140; ++n) {
+            std::vector<uint8_t> scrambled(nAlign + n);
+            for (auto& b : scrambled) b = static_cast<uint8_t>(rng());
+            const uint8_t* pIn = scrambled.data() + nAlign;
+            std::vector<uint8_t> expected(n);
+            for (size_t i = 0; i < n; ++i)
+                expected[i] = static_cast<uint8_t>(pIn[i] ^ key[i % 8] ^ (i == 0 ? 0 : pIn[i - 1]));
+            std::vector<uint8_t> out(n + 40, 0xA5);
+            CRecordScrambler::Unscramble(pIn, out.data(), n);
+            EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(n)), expected)
+                << "length " << n << ", offset " << nAlign;
+            EXPECT_EQ(std::count(out.begin() + static_cast<std::ptrdiff_t>(n), out.end(), 0xA5), 40)
+                << "length " << n << ", offset " << nAlign;
+        }
 }
 
 TEST_F(TaskListFileTest, ScrambleChainsOnScrambledBytes) {

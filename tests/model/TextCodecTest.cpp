@@ -74,3 +74,26 @@ TEST(TextCodec, PlainTextReadsAsTheCodePageSays) {
     EXPECT_FALSE(cp1252.PassesThrough("abcdefgh\xC3\xA9"));  // the non-ASCII byte past the first eight
     EXPECT_EQ(cp1252.ToUtf8("C:\\a~"), "C:\\a~");
 }
+
+// Plain text skips the conversion; one byte with the high bit anywhere in a
+// text of any length must still be converted, whether the text is returned
+// or decoded into a string that held something before.
+TEST(TextCodec, OneAccentedByteAnywhereIsConverted) {
+    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
+    for (size_t n = 1; n <= 40; ++n)
+        for (size_t nAt = 0; nAt < n; ++nAt) {
+            std::string strFile(n, 'a'), strExpected;
+            strFile[nAt] = '\xE9';  // e acute in CP1252
+            for (char c : strFile) strExpected += c == '\xE9' ? std::string("\xC3\xA9") : std::string(1, c);
+            EXPECT_EQ(codec.ToUtf8(strFile), strExpected) << n << " " << nAt;
+            std::string strInto = nAt % 2 ? "held before, long enough for the heap" : "short";
+            codec.ToUtf8(strFile, strInto);
+            EXPECT_EQ(strInto, strExpected) << n << " " << nAt;
+        }
+    for (size_t n = 0; n <= 40; ++n) {
+        const std::string strPlain(n, 'z');
+        std::string strInto = n % 2 ? "held before, long enough for the heap" : "short";
+        codec.ToUtf8(strPlain, strInto);
+        EXPECT_EQ(strInto, strPlain) << n;
+    }
+}
