@@ -69,6 +69,8 @@ void CSendReporting::Wire(CSendContext& ctx) {
     COutcomeRecorder* pRecorder = m_pRecorder.get();
     ctx.fnSend = [pRecorder](const CTaskItem& task) { pRecorder->OnSendStart(task, SendTask(g_spApplication, task)); };
     ctx.fnSkipped = [pRecorder](const CTaskItem& task) { pRecorder->OnSkipped(task); };
+    ctx.fnTickStart = [pRecorder] { pRecorder->OnTickStart(); };
+    ctx.fnTickEnd = [pRecorder] { pRecorder->OnTickEnd(); };
     ctx.fnCaughtUp = [pRecorder](const std::vector<CCatchUpCount::CLine>& vecLines) {
         pRecorder->OnCaughtUp(vecLines);
     };
