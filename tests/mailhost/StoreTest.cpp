@@ -102,3 +102,62 @@ TEST(MailStore, ForeignFilesAreListedAndAClaimedMessageCannotBeTouched) {
     EXPECT_EQ(store.Move(EMailFolder::Outbox, "1700000000.abc.host", EMailFolder::Drafts, strNew).Problem(), "");
     EXPECT_FALSE(store.BeginSending("1700000000.abc.host").Ok());
 }
+
+// The store remembers where each message's file is; what another program
+// does to the folders meanwhile must still be seen.
+TEST(MailStore, WhatAnotherProgramMovesFlagsDropsOrDeletesIsSeen) {
+    CTempDir dir;
+    CMailStore store(dir / "p");
+    ASSERT_EQ(store.Open().Problem(), "");
+    std::string strFlagged, strGone;
+    ASSERT_EQ(store.Save(EMailFolder::Inbox, Msg("flagged elsewhere"), strFlagged).Problem(), "");
+    ASSERT_EQ(store.Save(EMailFolder::Inbox, Msg("deleted elsewhere"), strGone).Problem(), "");
+    CMailMessage msg;
+    ASSERT_EQ(store.Load(EMailFolder::Inbox, strFlagged, msg).Problem(), "");  // remembered now
+
+    const std::string strCur = dir / "p/Inbox/cur";
+    namespace fs = std::filesystem;
+    for (const auto& e : fs::directory_iterator(strCur)) {
+        const std::string strName = e.path().filename().string();
+        if (strName.rfind(strFlagged, 0) == 0) fs::rename(e.path(), strCur + "/" + strFlagged + ":2,FS");
+        if (strName.rfind(strGone, 0) == 0) fs::remove(e.path());
+    }
+    const std::string strDropped = "1700000000.M1P1Q1.elsewhere";
+    CTempDir::WriteFile(dir / "p/Inbox/new/" + strDropped, "To: to@example.com\nSubject: dropped\n\nbody\n");
+
+    ASSERT_EQ(store.Load(EMailFolder::Inbox, strFlagged, msg).Problem(), "");
+    EXPECT_EQ(msg.strSubject, "flagged elsewhere");
+    ASSERT_EQ(store.Load(EMailFolder::Inbox, strDropped, msg).Problem(), "");
+    EXPECT_EQ(msg.strSubject, "dropped");
+    EXPECT_NE(store.Load(EMailFolder::Inbox, strGone, msg).Problem(), "");
+    EXPECT_NE(store.Delete(EMailFolder::Inbox, strGone).Problem(), "");
+
+    // The flagged one moves from where it is now, and is found where it went.
+    std::string strMoved;
+    ASSERT_EQ(store.Move(EMailFolder::Inbox, strFlagged, EMailFolder::DeletedItems, strMoved).Problem(), "");
+    EXPECT_EQ(strMoved, strFlagged);
+    EXPECT_FALSE(fs::exists(strCur + "/" + strFlagged + ":2,FS"));
+    ASSERT_EQ(store.Load(EMailFolder::DeletedItems, strMoved, msg).Problem(), "");
+    EXPECT_EQ(msg.strSubject, "flagged elsewhere");
+    EXPECT_EQ(store.List(EMailFolder::Inbox), std::vector<std::string>{strDropped});
+}
+
+// A message moved back out of Sent Items and sent again goes there under a
+// new id when a copy with its id is still there (a move a crash cut short).
+TEST(MailStore, AMoveNeverReplacesAMessageWithTheSameId) {
+    CTempDir dir;
+    CMailStore store(dir / "p");
+    ASSERT_EQ(store.Open().Problem(), "");
+    std::string strId;
+    ASSERT_EQ(store.Save(EMailFolder::Outbox, Msg("twice"), strId).Problem(), "");
+    namespace fs = std::filesystem;
+    fs::path outboxFile;
+    for (const auto& e : fs::directory_iterator(dir / "p/Outbox/cur")) outboxFile = e.path();
+    fs::copy_file(outboxFile, dir / "p/Sent Items/cur/" + strId + ":2,S");  // left by a cut-off move
+    EXPECT_TRUE(store.IsInSent(strId));
+    CResult<std::string> rNewId = store.MoveToSent(strId);
+    ASSERT_TRUE(rNewId) << rNewId.Problem();
+    EXPECT_NE(*rNewId, strId);
+    EXPECT_EQ(store.List(EMailFolder::SentItems).size(), 2u);
+    EXPECT_TRUE(store.List(EMailFolder::Outbox).empty());
+}

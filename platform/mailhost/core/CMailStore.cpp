@@ -122,7 +122,10 @@ CResult<> CMailStore::Delete(EMailFolder folder, const std::string& strId) {
     std::lock_guard lock(m_mutex);
     if (!CMaildir::IsValidId(strId)) return NotAnId(strId);
     if (IsBusy(folder, strId)) return CProblem("the message is being sent and cannot be deleted now");
-    QUILLORY_TRY(Dir(folder).Remove(strId));
+    // A draft that comes back after a power cut is only a draft again, never
+    // sent by itself; this is the delete that follows every Send, so it
+    // does not wait for the disk. Anything else deleted stays deleted.
+    QUILLORY_TRY(folder == EMailFolder::Drafts ? Dir(folder).Discard(strId) : Dir(folder).Remove(strId));
     if (folder == EMailFolder::Outbox || folder == EMailFolder::SentItems) return m_ledger.Erase(strId);
     return {};
 }
@@ -147,6 +150,18 @@ void CMailStore::EndSending(const std::string& strId) {
 CResult<std::string> CMailStore::MoveToSent(const std::string& strId) {
     std::lock_guard lock(m_mutex);
     return Dir(EMailFolder::Outbox).MoveTo(strId, Dir(EMailFolder::SentItems), "S");
+}
+
+bool CMailStore::IsInSent(const std::string& strId) {
+    std::lock_guard lock(m_mutex);
+    return Dir(EMailFolder::SentItems).Exists(strId);
+}
+
+CResult<> CMailStore::ClearSentCopy(const std::string& strId) {
+    std::lock_guard lock(m_mutex);
+    // What this process knows of the folder: no listing per message.
+    if (!Dir(EMailFolder::SentItems).IsKnown(strId)) return {};
+    return Dir(EMailFolder::SentItems).Remove(strId);
 }
 
 CDeliveryRecord CMailStore::GetRecord(const std::string& strId) {
