@@ -1,3 +1,9 @@
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "CMailStore.h"
@@ -160,4 +166,55 @@ TEST(MailStore, AMoveNeverReplacesAMessageWithTheSameId) {
     EXPECT_NE(*rNewId, strId);
     EXPECT_EQ(store.List(EMailFolder::SentItems).size(), 2u);
     EXPECT_TRUE(store.List(EMailFolder::Outbox).empty());
+}
+
+// A new draft does not wait for the disk, but it is in the file system at
+// once: a process killed right after the save loses nothing.
+TEST(MailStore, ADraftSavedWithoutWaitingSurvivesAKilledProcess) {
+    CTempDir dir;
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        CMailStore store(dir / "p");
+        std::string strId;
+        if (!store.Open().Ok() || !store.Save(EMailFolder::Drafts, Msg("kept through a kill"), strId).Ok()) _exit(1);
+        strId += "\n";
+        if (::write(fds[1], strId.data(), strId.size()) < 0) _exit(1);
+        for (;;) ::pause();  // killed here, with the draft still waiting for the disk
+    }
+    ::close(fds[1]);
+    std::string strId;
+    char c;
+    while (::read(fds[0], &c, 1) == 1 && c != '\n') strId += c;
+    ::close(fds[0]);
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    ASSERT_FALSE(strId.empty()) << "the child could not save";
+
+    CMailStore store(dir / "p");
+    ASSERT_EQ(store.Open().Problem(), "");
+    CMailMessage msg;
+    ASSERT_EQ(store.Load(EMailFolder::Drafts, strId, msg).Problem(), "");
+    EXPECT_EQ(msg.strSubject, "kept through a kill");
+}
+
+// The draft that waits for the disk may be deleted or moved, by the store
+// or by another program; the next save and move still work.
+TEST(MailStore, ADraftWaitingForTheDiskCanGoAnyWay) {
+    CTempDir dir;
+    CMailStore store(dir / "p");
+    ASSERT_EQ(store.Open().Problem(), "");
+    std::string strSent, strGone, strMoved, strLast;
+    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("sent at once"), strSent).Problem(), "");
+    ASSERT_EQ(store.Delete(EMailFolder::Drafts, strSent).Problem(), "");
+    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("deleted elsewhere"), strGone).Problem(), "");
+    for (const auto& e : std::filesystem::directory_iterator(dir / "p/Drafts/cur")) std::filesystem::remove(e.path());
+    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("moved"), strMoved).Problem(), "");
+    std::string strNewId;
+    ASSERT_EQ(store.Move(EMailFolder::Drafts, strMoved, EMailFolder::Outbox, strNewId).Problem(), "");
+    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("last"), strLast).Problem(), "");
+    EXPECT_EQ(store.List(EMailFolder::Drafts), std::vector<std::string>{strLast});
+    EXPECT_EQ(store.List(EMailFolder::Outbox), std::vector<std::string>{strNewId});
 }

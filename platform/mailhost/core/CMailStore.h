@@ -11,9 +11,20 @@
 
 // The profile folder: five Maildirs and the delivery records. Safe to use
 // from the host thread and the delivery worker at once.
+//
+// A new draft does not wait for the disk when it is saved: the usual one is
+// sent at once (the sender saves each message before Send), and its Outbox
+// copy, which is durable, replaces it. It is made durable before the next
+// new draft is saved, before a move out of Drafts, and when the store
+// closes; the file system's own commit takes it there within seconds
+// anyway. A kill of the process loses nothing; only a power cut in those
+// seconds could lose a draft never sent.
 class CMailStore {
 public:
     explicit CMailStore(std::string strProfileDir);
+    ~CMailStore();
+    CMailStore(const CMailStore&) = delete;
+    CMailStore& operator=(const CMailStore&) = delete;
     CResult<> Open();  // creates what is missing
 
     // $MAILHOST_PROFILE, else $XDG_DATA_HOME/mailhost, else ~/.local/share/mailhost.
@@ -59,10 +70,13 @@ private:
     bool WasSent(EMailFolder folder, const std::string& strId) const;
     static std::string FlagsFor(EMailFolder folder, bool bSent);
     static CProblem NotAnId(const std::string& strId);
+    // Makes the drafts saved without waiting durable; the caller holds the lock.
+    CResult<> SyncDrafts();
 
     std::string m_strProfileDir;
     std::array<CMaildir, 5> m_arrDirs;
     CDeliveryLedger m_ledger;
     std::mutex m_mutex;
     std::set<std::string> m_setSending;
+    std::set<std::string> m_setUnsyncedDrafts;
 };

@@ -111,9 +111,26 @@ std::string CMaildir::Flags(const std::string& strId) const {
 }
 
 CResult<std::string> CMaildir::Add(const std::string& strBytes, bool bIntoNew, const std::string& strFlags) const {
+    return AddFile(strBytes, bIntoNew, strFlags, true);
+}
+
+CResult<std::string> CMaildir::AddUnsynced(const std::string& strBytes, const std::string& strFlags) const {
+    return AddFile(strBytes, false, strFlags, false);
+}
+
+CResult<> CMaildir::Sync(const std::string& strId) const {
+    std::string strPath = FindPath(strId);
+    if (strPath.empty()) return {};  // gone meanwhile: nothing to keep
+    // The bytes before the name, as Add does.
+    QUILLORY_TRY(CFileOps::SyncFile(strPath));
+    return CFileOps::SyncDir(CFileOps::DirName(strPath));
+}
+
+CResult<std::string> CMaildir::AddFile(const std::string& strBytes, bool bIntoNew, const std::string& strFlags,
+                                       bool bDurable) const {
     std::string strName = NewUniqueName();
     std::string strTemp = m_strRoot + "/tmp/" + strName;
-    QUILLORY_TRY(CFileOps::WriteNewSynced(strTemp, strBytes));
+    QUILLORY_TRY(bDurable ? CFileOps::WriteNewSynced(strTemp, strBytes) : CFileOps::WriteNew(strTemp, strBytes));
     std::string strFinal = bIntoNew ? m_strRoot + "/new/" + strName : m_strRoot + "/cur/" + strName + ":2," + strFlags;
     // link() refuses to overwrite, so a clash can never replace another message.
     if (::link(strTemp.c_str(), strFinal.c_str()) != 0) {
@@ -122,7 +139,7 @@ CResult<std::string> CMaildir::Add(const std::string& strBytes, bool bIntoNew, c
         return problem;
     }
     ::unlink(strTemp.c_str());
-    QUILLORY_TRY(CFileOps::SyncDir(CFileOps::DirName(strFinal)));
+    if (bDurable) QUILLORY_TRY(CFileOps::SyncDir(CFileOps::DirName(strFinal)));
     m_mapPaths[strName] = strFinal;
     return strName;
 }

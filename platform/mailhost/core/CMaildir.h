@@ -26,6 +26,11 @@ public:
     // A new entry; into new/ (unseen) or cur/ with the given flags (e.g. "S").
     // Gives the new entry's id.
     CResult<std::string> Add(const std::string& strBytes, bool bIntoNew, const std::string& strFlags) const;
+    // The same into cur/, without waiting for the disk: Sync makes it
+    // durable later (one gone meanwhile is no problem), unless Discard
+    // removes it first.
+    CResult<std::string> AddUnsynced(const std::string& strBytes, const std::string& strFlags) const;
+    CResult<> Sync(const std::string& strId) const;
     CResult<> Replace(const std::string& strId, const std::string& strBytes) const;
     CResult<std::string> Read(const std::string& strId) const;
     CResult<> Remove(const std::string& strId) const;
@@ -51,6 +56,8 @@ public:
 private:
     CProblem NoMessage(const std::string& strId) const;
     CResult<> Unlink(const std::string& strId, bool bDurable) const;
+    CResult<std::string> AddFile(const std::string& strBytes, bool bIntoNew, const std::string& strFlags,
+                                 bool bDurable) const;
     // (sub-folder, file name) for each entry of new/ then cur/; remembers
     // where each id is.
     std::vector<std::pair<const char*, std::string>> Scan() const;
