@@ -65,6 +65,8 @@ CSendReporting::~CSendReporting() {
     if (g_pTaskHistory == m_pHistory.get()) g_pTaskHistory = nullptr;
 }
 
+void CSendReporting::Flush() { m_pRecorder->Flush(); }
+
 void CSendReporting::Wire(CSendContext& ctx) {
     COutcomeRecorder* pRecorder = m_pRecorder.get();
     ctx.fnSend = [pRecorder](const CTaskItem& task) { pRecorder->OnSendStart(task, SendTask(g_spApplication, task)); };

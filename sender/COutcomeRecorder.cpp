@@ -40,12 +40,14 @@ COutcomeRecorder::COutcomeRecorder(CParts parts) : m_parts(std::move(parts)) {
     QObject::connect(m_pSaveTimer.get(), &QTimer::timeout, [this] { SaveNow(); });
 }
 
-COutcomeRecorder::~COutcomeRecorder() {
-    if (m_bUnsaved) SaveNow();
-}
+COutcomeRecorder::~COutcomeRecorder() { Flush(); }
 
 void COutcomeRecorder::OnTickEnd() {
     m_bInTick = false;
+    Flush();
+}
+
+void COutcomeRecorder::Flush() {
     if (m_bUnsaved) SaveNow();
 }
 

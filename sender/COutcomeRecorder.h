@@ -45,6 +45,8 @@ public:
     // at OnTickEnd.
     void OnTickStart() { m_bInTick = true; }
     void OnTickEnd();
+    // Writes what is not written yet; for the add-in before the task list goes.
+    void Flush();
 
     // SendTask's answer for the occurrence in task.m_dtNextSending.
     void OnSendStart(const CTaskItem& task, const CSendStart& start);

@@ -424,12 +424,14 @@ public:
         CSendResult result;
         result.bHanded = result.bVerdict = fnHanded();
         result.outcome = result.bHanded ? ESendOutcome::Sent : ESendOutcome::Temporary;
+        if (m_fnAfterYes) m_fnAfterYes();
         return result;
     }
     std::string Describe() const override { return "counting"; }
 
     std::atomic<int> m_nSent{0};
     std::atomic<bool> m_bCopyInSentAtHandOver{false};
+    std::function<void()> m_fnAfterYes;  // a fault between the yes and the move
 
 private:
     CMailStore& m_store;
@@ -464,6 +466,8 @@ TEST_F(DeliveryWorkerTest, EveryStateAStopCanLeaveIsRecoveredWithoutLossOrRepeat
         {"accepted, Outbox file gone", EDeliveryState::Handed, EOutbox::Gone, true, false, true, EDeliveryState::None,
          EHostEvent::Warning},
         {"accepted with refusals, recorded", EDeliveryState::SentNotMoved, EOutbox::Kept, false, false, true,
+         EDeliveryState::Refused, EHostEvent::Sent},
+        {"accepted with refusals, copied to Sent Items", EDeliveryState::SentNotMoved, EOutbox::Kept, true, false, true,
          EDeliveryState::Refused, EHostEvent::Sent},
     };
     for (const CCase& c : cases) {
@@ -554,4 +558,64 @@ TEST_F(DeliveryWorkerTest, AStaleCopyInSentItemsIsNoProofOfDelivery) {
     worker.Stop();
     EXPECT_EQ(transport.m_nSent, 1);
     EXPECT_FALSE(transport.m_bCopyInSentAtHandOver) << "the stale copy went before the hand-over";
+}
+
+// When the move to Sent Items fails after the server's yes, a "sent" record
+// is what keeps the message from being taken as in doubt: the next start
+// finishes the move and sends nothing again.
+TEST_F(DeliveryWorkerTest, AMoveThatFailsAfterTheYesIsFinishedAtTheNextStart) {
+    CTempDir dir;
+    const std::string strProfile = dir / "profile";
+    const std::string strSentCur = strProfile + "/Sent Items/cur";
+    std::string strId;
+    {
+        CMailStore store(strProfile);
+        ASSERT_EQ(store.Open().Problem(), "");
+        CMailMessage msg;
+        msg.strFrom = "sender@example.org";
+        msg.vecTo = {"rita@example.com"};
+        msg.strSubject = "no room in Sent Items";
+        ASSERT_EQ(store.Save(EMailFolder::Outbox, msg, strId).Problem(), "");
+        CHostEvents events;
+        auto pTransport = std::make_unique<CCountingTransport>(store, strId);
+        CCountingTransport& transport = *pTransport;
+        transport.m_fnAfterYes = [&] {
+            std::filesystem::remove_all(strSentCur);  // the folder becomes a file: the move fails
+            CTempDir::WriteFile(strSentCur, "not a folder\n");
+        };
+        CDeliveryWorker worker(store, events, std::move(pTransport), nullptr, {});
+        worker.Start();
+        bool bWarned = false;
+        for (int i = 0; i < 30 && !bWarned; ++i) {
+            events.WaitFor(std::chrono::milliseconds(100));
+            for (const auto& e : events.Drain())
+                bWarned = bWarned || (e.kind == EHostEvent::Warning &&
+                                      e.strText.find("not moved to Sent Items") != std::string::npos);
+        }
+        worker.Stop();
+        ASSERT_TRUE(bWarned);
+        EXPECT_EQ(transport.m_nSent, 1);
+        EXPECT_EQ(store.GetRecord(strId).state, EDeliveryState::SentNotMoved);
+    }
+    std::filesystem::remove(strSentCur);
+    std::filesystem::create_directories(strSentCur);
+
+    CMailStore store(strProfile);
+    ASSERT_EQ(store.Open().Problem(), "");
+    CHostEvents events;
+    auto pTransport = std::make_unique<CCountingTransport>(store, strId);
+    CCountingTransport& transport = *pTransport;
+    CDeliveryWorker worker(store, events, std::move(pTransport), nullptr, {});
+    worker.Start();
+    bool bSent = false;
+    for (int i = 0; i < 30 && !bSent; ++i) {
+        events.WaitFor(std::chrono::milliseconds(100));
+        for (const auto& e : events.Drain()) bSent = bSent || e.kind == EHostEvent::Sent;
+    }
+    worker.Stop();
+    EXPECT_TRUE(bSent);
+    EXPECT_EQ(transport.m_nSent, 0) << "not handed over again";
+    EXPECT_TRUE(store.List(EMailFolder::Outbox).empty());
+    EXPECT_EQ(store.List(EMailFolder::SentItems), std::vector<std::string>{strId});
+    EXPECT_TRUE(store.StoredRecordIds().empty());
 }

@@ -116,12 +116,15 @@ void CDeliveryWorker::Recover() {
         // Only whether it is still there matters here; the claim ends at once.
         bool bInOutbox = m_store.BeginSending(strId).Ok();
         if (bInOutbox) m_store.EndSending(strId);
-        if (rec.state == EDeliveryState::Handed && bInOutbox && m_store.IsInSent(strId)) {
-            // Stopped inside the move to Sent Items, which starts only after the server's yes.
+        const bool bDelivered = rec.state == EDeliveryState::Handed || rec.state == EDeliveryState::SentNotMoved;
+        if (bDelivered && bInOutbox && m_store.IsInSent(strId)) {
+            // Stopped inside the move to Sent Items, which starts only after
+            // the server's yes: its copy there is kept, the Outbox one goes.
             if (CResult<> r = m_store.Delete(EMailFolder::Outbox, strId); !r) {
                 m_events.Post(EHostEvent::Warning, strId, r.Problem());
                 continue;
             }
+            if (!rec.vecRefused.empty()) Record(strId, {EDeliveryState::Refused, rec.strReason, rec.vecRefused, 0});
             m_events.Post(EHostEvent::Sent, strId, "delivered before the host stopped");
         } else if (rec.state == EDeliveryState::Handed && bInOutbox) {
             rec.state = EDeliveryState::InDoubt;
@@ -213,6 +216,9 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
         CResult<std::string> rNewId = m_store.MoveToSent(strId);
         m_store.EndSending(strId);
         if (!rNewId) {
+            // Without its copy in Sent Items a restart would take it as in
+            // doubt; the record lets it finish the move instead.
+            if (rec.vecRefused.empty()) Record(strId, rec);
             m_events.Post(EHostEvent::Warning, strId, "delivered, but not moved to Sent Items: " + rNewId.Problem());
             return;
         }
