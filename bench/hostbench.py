@@ -7,6 +7,7 @@ import datetime
 import json
 import os
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -70,6 +71,7 @@ class Host:
             os.makedirs(d, exist_ok=True)
         self.server = None
         self.host = None
+        self.tracer = None
         self.log = os.path.join(self.dir, "host.log")
 
     def start_server(self):
@@ -113,6 +115,19 @@ class Host:
             time.sleep(0.05)
         raise SystemExit("the host did not connect the add-in:\n" + open(self.log, encoding="utf-8").read())
 
+    def trace_calls(self):
+        """With QUILLORY_BENCH_STRACE=<file>: counts the host's system calls
+        from now on until close(), into that file; QUILLORY_BENCH_STRACE_ARGS
+        replaces strace's "-c" (e.g. "-y -tt" for the calls one by one)."""
+        out = os.environ.get("QUILLORY_BENCH_STRACE")
+        if not out:
+            return
+        args = os.environ.get("QUILLORY_BENCH_STRACE_ARGS", "-c").split()
+        calls = "trace=fsync,fdatasync,openat,getdents64,rename,link,unlink"
+        self.tracer = subprocess.Popen(["strace", "-f", *args, "-o", out, "-e", calls, "-p", str(self.host.pid)],
+                                       stderr=subprocess.DEVNULL)
+        time.sleep(1)  # attached to every thread before the measured minute
+
     def proc(self, name):
         """A field of /proc/<host>/status (kB for memory)."""
         with open("/proc/%d/status" % self.host.pid, encoding="utf-8") as f:
@@ -149,6 +164,9 @@ class Host:
         return sorted(out)
 
     def close(self):
+        if self.tracer:
+            self.tracer.send_signal(signal.SIGINT)  # detaches and writes its summary
+            self.tracer.wait(20)
         for p in (self.host, self.server):
             if p and p.poll() is None:
                 p.terminate()
@@ -158,6 +176,38 @@ class Host:
                     p.kill()
         if not os.environ.get("QUILLORY_BENCH_KEEP"):
             shutil.rmtree(self.dir, ignore_errors=True)
+
+
+DISK_LOAD = """
+import os, sys, time
+# Another developer's build on the shared disk: 8 MiB written and flushed,
+# over and over, for at most the given seconds.
+path, end = sys.argv[1], time.monotonic() + float(sys.argv[2])
+data = os.urandom(8 << 20)
+while time.monotonic() < end:
+    fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600)
+    os.write(fd, data)
+    os.fsync(fd)
+    os.close(fd)
+os.unlink(path)
+"""
+
+
+class DiskLoad:
+    """With QUILLORY_BENCH_DISK_LOAD=1: a writer that keeps the disk's
+    flushes slow (as on the shared machine while others build), so that a
+    figure does not depend on who else happens to be building."""
+
+    def __init__(self, folder, seconds=180):
+        self.proc = None
+        if os.environ.get("QUILLORY_BENCH_DISK_LOAD") == "1":
+            self.proc = subprocess.Popen(["/usr/bin/python3", "-c", DISK_LOAD, os.path.join(folder, "load"),
+                                          str(seconds)])
+
+    def stop(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.terminate()
+            self.proc.wait(20)
 
 
 def minute_start(t):

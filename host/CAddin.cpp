@@ -235,6 +235,7 @@ void CAddin::FreeSending() {
 }
 
 HRESULT CAddin::OnDisconnection(int32_t, CVariant*) {
+    if (m_pReporting) m_pReporting->Flush();  // its history is kept for the tasks in the list
     if (g_pTaskList && m_bOwnsTaskList) {
         SaveList(*g_pTaskList);
         delete g_pTaskList;

@@ -65,10 +65,14 @@ CSendReporting::~CSendReporting() {
     if (g_pTaskHistory == m_pHistory.get()) g_pTaskHistory = nullptr;
 }
 
+void CSendReporting::Flush() { m_pRecorder->Flush(); }
+
 void CSendReporting::Wire(CSendContext& ctx) {
     COutcomeRecorder* pRecorder = m_pRecorder.get();
     ctx.fnSend = [pRecorder](const CTaskItem& task) { pRecorder->OnSendStart(task, SendTask(g_spApplication, task)); };
     ctx.fnSkipped = [pRecorder](const CTaskItem& task) { pRecorder->OnSkipped(task); };
+    ctx.fnTickStart = [pRecorder] { pRecorder->OnTickStart(); };
+    ctx.fnTickEnd = [pRecorder] { pRecorder->OnTickEnd(); };
     ctx.fnCaughtUp = [pRecorder](const std::vector<CCatchUpCount::CLine>& vecLines) {
         pRecorder->OnCaughtUp(vecLines);
     };

@@ -23,6 +23,8 @@ public:
     // Lets the scheduler send through the recorder and tell it of skips
     // and of the catch-up.
     void Wire(CSendContext& ctx);
+    // Writes the history's outcomes not written yet; before the task list goes.
+    void Flush();
 
     // Tests hand in a recorder of notifications; null: the desktop's.
     static void SetNotifierForTests(INotifier* pNotifier);

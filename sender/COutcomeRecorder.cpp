@@ -1,5 +1,7 @@
 #include "COutcomeRecorder.h"
 
+#include <QCoreApplication>
+#include <QTimer>
 #include <iostream>
 #include <optional>
 
@@ -30,6 +32,24 @@ std::optional<EKind> KindOf(int32_t nResult) {
 }
 
 }  // namespace
+
+COutcomeRecorder::COutcomeRecorder(CParts parts) : m_parts(std::move(parts)) {
+    m_pSaveTimer = std::make_unique<QTimer>();
+    m_pSaveTimer->setSingleShot(true);
+    m_pSaveTimer->setInterval(0);
+    QObject::connect(m_pSaveTimer.get(), &QTimer::timeout, [this] { SaveNow(); });
+}
+
+COutcomeRecorder::~COutcomeRecorder() { Flush(); }
+
+void COutcomeRecorder::OnTickEnd() {
+    m_bInTick = false;
+    Flush();
+}
+
+void COutcomeRecorder::Flush() {
+    if (m_bUnsaved) SaveNow();
+}
 
 void COutcomeRecorder::OnSendStart(const CTaskItem& task, const CSendStart& start) {
     CTaskOutcome outcome;
@@ -107,6 +127,17 @@ void COutcomeRecorder::Record(const CTaskItem& task, CTaskOutcome outcome) {
 }
 
 void COutcomeRecorder::Save() {
+    m_bUnsaved = true;
+    if (m_bInTick) return;
+    // Results come in bursts, one posted event each: the timer fires after
+    // the burst. Without an event loop nothing would ever fire it.
+    if (QCoreApplication::instance()) return m_pSaveTimer->start();
+    SaveNow();
+}
+
+void COutcomeRecorder::SaveNow() {
+    m_pSaveTimer->stop();
+    m_bUnsaved = false;
     const CTaskList* pList = m_parts.fnTaskList ? m_parts.fnTaskList() : nullptr;
     if (!pList || !m_parts.pHistory) return;
     // The history is a convenience: a save that fails is told, and sending goes on.

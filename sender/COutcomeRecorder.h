@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,12 +13,20 @@
 class CTaskHistoryFile;
 class INotifier;
 class IClock;
+class QTimer;
 
 // Puts what became of each occurrence where the user looks: the task's
 // history (saved at once) for the Email Manager, and a desktop notification
 // when a message fails for good, when a template is missing at sending
 // time, and once after the catch-up at start. Every call runs on the
 // host's UI thread, between or inside scheduler ticks.
+//
+// The history file is written once per tick, however many occurrences the
+// tick handled, and once per burst of send results (when the event loop
+// next runs), rather than once per message: with a hundred messages due
+// in one minute, a flush each would keep the disk from the messages
+// themselves. The history in memory is always current; what a kill could
+// lose is the file's last few outcomes, never a message.
 class COutcomeRecorder {
 public:
     struct CParts {
@@ -27,7 +36,17 @@ public:
         std::function<const CTaskList*()> fnTaskList;
         std::string strHostName;  // for the texts, "Mail Host"
     };
-    explicit COutcomeRecorder(CParts parts) : m_parts(std::move(parts)) {}
+    explicit COutcomeRecorder(CParts parts);
+    ~COutcomeRecorder();  // writes what is not written yet
+    COutcomeRecorder(const COutcomeRecorder&) = delete;
+    COutcomeRecorder& operator=(const COutcomeRecorder&) = delete;
+
+    // Around a scheduler tick: the outcomes in between are written together
+    // at OnTickEnd.
+    void OnTickStart() { m_bInTick = true; }
+    void OnTickEnd();
+    // Writes what is not written yet; for the add-in before the task list goes.
+    void Flush();
 
     // SendTask's answer for the occurrence in task.m_dtNextSending.
     void OnSendStart(const CTaskItem& task, const CSendStart& start);
@@ -45,9 +64,14 @@ public:
 
 private:
     void Record(const CTaskItem& task, CTaskOutcome outcome);
+    // Writes now, at the end of the tick, or when the event loop next runs.
     void Save();
+    void SaveNow();
     void Notify(const std::string& strSummary, const std::string& strBody);
     const CTaskItem* TaskNamed(const std::string& strName) const;
 
     CParts m_parts;
+    bool m_bInTick = false;
+    bool m_bUnsaved = false;
+    std::unique_ptr<QTimer> m_pSaveTimer;  // the deferred save of send results
 };

@@ -2,6 +2,7 @@
 
 #include <QScopedValueRollback>
 #include <QTimer>
+#include <chrono>
 #include <exception>
 #include <iostream>
 
@@ -9,20 +10,47 @@
 
 CSendEmailDlg* g_pSendEmailDlg = nullptr;
 
+namespace {
+
+struct CCallOnExit {
+    const std::function<void()>& fn;
+    ~CCallOnExit() {
+        if (fn) fn();
+    }
+};
+
+}  // namespace
+
 CSendEmailDlg::CSendEmailDlg(CSendContext ctx)
     : m_ctx(std::move(ctx)), m_schedule(m_ctx.pClock ? *m_ctx.pClock : m_systemClock) {}
 
 CSendEmailDlg::~CSendEmailDlg() { OnDestroy(); }
 
+int CSendEmailDlg::DelayToNextTick(int64_t nNowMs) {
+    const int64_t nIntoSecond = ((nNowMs - kTickLateMs) % kTimerMs + kTimerMs) % kTimerMs;
+    return static_cast<int>(kTimerMs - nIntoSecond);
+}
+
 bool CSendEmailDlg::OnInitDialog() {
     m_bBusy = 0;
     if (!m_pTimer) {
         m_pTimer = std::make_unique<QTimer>();
-        m_pTimer->setInterval(kTimerMs);
-        QObject::connect(m_pTimer.get(), &QTimer::timeout, [this] { OnTimer(); });
+        m_pTimer->setSingleShot(true);
+        m_pTimer->setTimerType(Qt::PreciseTimer);
+        // Armed again before the tick runs, so that ticks keep arriving (and
+        // find the busy flag) while a send runs a nested event loop.
+        QObject::connect(m_pTimer.get(), &QTimer::timeout, [this] {
+            ArmTimer();
+            OnTimer();
+        });
     }
-    m_pTimer->start();
+    ArmTimer();
     return true;
+}
+
+void CSendEmailDlg::ArmTimer() {
+    const auto tNow = std::chrono::system_clock::now().time_since_epoch();
+    m_pTimer->start(DelayToNextTick(std::chrono::duration_cast<std::chrono::milliseconds>(tNow).count()));
 }
 
 void CSendEmailDlg::OnDestroy() {
@@ -31,7 +59,7 @@ void CSendEmailDlg::OnDestroy() {
 }
 
 bool CSendEmailDlg::IsTimerRunning() const { return m_pTimer && m_pTimer->isActive(); }
-int CSendEmailDlg::TimerInterval() const { return m_pTimer ? m_pTimer->interval() : 0; }
+int CSendEmailDlg::TimerInterval() const { return IsTimerRunning() ? kTimerMs : 0; }
 
 void CSendEmailDlg::OnTimer() {
     if (m_bBusy) return;
@@ -68,6 +96,8 @@ CResult<> CSendEmailDlg::Tick(CTaskList& list) {
     m_cache.Sync(view);
     QUILLORY_TRY_VALUE(const time_t tNow, m_schedule.NowMinute());
     if (tNow < m_cache.Earliest()) return {};  // nothing can be due
+    if (m_ctx.fnTickStart) m_ctx.fnTickStart();
+    const CCallOnExit tickEnd{m_ctx.fnTickEnd};  // also on the early ways out below
 
     // A nested event loop inside a send may move or remove tasks: each task
     // that was there when the tick began is looked at once, where it stands

@@ -25,16 +25,33 @@ struct CSendContext {
     std::function<void(const CTaskItem&)> fnSkipped;
     // Once, when the catch-up after start found anything overdue.
     std::function<void(const std::vector<CCatchUpCount::CLine>&)> fnCaughtUp;
+    // Around each tick that looks at tasks (the end also when it fails),
+    // so that what the sends record can be written once per tick.
+    std::function<void()> fnTickStart;
+    std::function<void()> fnTickEnd;
 };
 
 // The hidden sender: a one-second timer on the thread that owns the task
 // list. Each tick walks the list in order, sends what is due, advances every
 // handled task and saves the list once when anything changed. It shows
 // nothing; failures are silent and the task is advanced regardless.
+//
+// The ticks fall just after each whole second of the wall clock, so the
+// first tick of a minute comes within a few milliseconds of its start
+// rather than anywhere in its first second: a 09:00 message goes at
+// 09:00:00.0xx, not at 09:00:00.9.
 class CSendEmailDlg {
 public:
     static constexpr int kTimerId = 1;
     static constexpr int kTimerMs = 1000;
+    // How far after a whole second a tick is aimed: a timer that fires a
+    // millisecond early must not still see the old minute.
+    static constexpr int kTickLateMs = 15;
+
+    // Milliseconds from nNowMs (wall clock, since the epoch) to the next
+    // tick, aimed at kTickLateMs past a whole second: from 10:00:00.500 it
+    // is 515, from 10:00:00.015 a whole 1000, from 09:59:59.999 just 16.
+    static int DelayToNextTick(int64_t nNowMs);
 
     explicit CSendEmailDlg(CSendContext ctx);
     ~CSendEmailDlg();
@@ -60,6 +77,7 @@ public:
     int TimerInterval() const;
 
 private:
+    void ArmTimer();
     CResult<> Tick(CTaskList& list);
     // CheckDue, send and advance task i; true when it was handled. A send
     // can run a nested event loop in which the task is moved, removed or

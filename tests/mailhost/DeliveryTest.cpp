@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <filesystem>
 #include <set>
+#include <thread>
 
 #include "CHostTestBase.h"
 #include "CMimeReader.h"
@@ -342,8 +344,9 @@ TEST_F(DeliveryTest, NoHandOverWithoutTheHandedRecord) {
 
 namespace {
 
-// The server takes every message; the disk fails right after the hand-over:
-// the ledger's folder becomes a file, so every record write there fails.
+// The server takes every message but refuses one recipient; the disk fails
+// right after the hand-over: the ledger's folder becomes a file, so every
+// record write there fails.
 class CDiskFailsAfterHandOver : public ITransport {
 public:
     explicit CDiskFailsAfterHandOver(std::string strLedger) : m_strLedger(std::move(strLedger)) {}
@@ -351,6 +354,7 @@ public:
         CSendResult result;
         result.bHanded = result.bVerdict = fnHanded();
         result.outcome = result.bHanded ? ESendOutcome::Sent : ESendOutcome::Temporary;
+        if (result.bHanded) result.vecRefused = {"<nobody@example.org>: 550 no such user"};
         std::filesystem::remove_all(m_strLedger);
         CTempDir::WriteFile(m_strLedger, "not a folder\n");
         return result;
@@ -368,9 +372,10 @@ protected:
     CTempDir m_dir;
 };
 
-// The "sent" record is what lets a restart finish the move instead of
-// taking the message as in doubt: when it cannot be written, the user is
-// told, and the message still moves to Sent Items.
+// With refused recipients the "sent" record (which keeps their names) is
+// what lets a restart finish the move instead of taking the message as in
+// doubt: when it cannot be written, the user is told, and the message
+// still moves to Sent Items.
 TEST_F(DeliveryWorkerTest, ASentRecordThatCannotBeWrittenIsReportedBeforeTheMove) {
     CMailStore store(m_dir / "profile");
     ASSERT_EQ(store.Open().Problem(), "");
@@ -387,7 +392,7 @@ TEST_F(DeliveryWorkerTest, ASentRecordThatCannotBeWrittenIsReportedBeforeTheMove
     std::vector<CHostEventRecord> vecEvents;
     auto fnSent = [&] {
         return std::any_of(vecEvents.begin(), vecEvents.end(),
-                           [](const CHostEventRecord& e) { return e.kind == EHostEvent::Sent; });
+                           [](const CHostEventRecord& e) { return e.kind == EHostEvent::SentWithRefusals; });
     };
     for (int i = 0; i < 300 && !fnSent(); ++i) {
         events.WaitFor(std::chrono::milliseconds(100));
@@ -403,4 +408,214 @@ TEST_F(DeliveryWorkerTest, ASentRecordThatCannotBeWrittenIsReportedBeforeTheMove
     EXPECT_NE(it->strText.find(".delivery"), std::string::npos) << "and names the file: " << it->strText;
     EXPECT_TRUE(store.List(EMailFolder::Outbox).empty());
     EXPECT_EQ(store.List(EMailFolder::SentItems), std::vector<std::string>{strId});
+}
+
+namespace {
+
+// Counts what is handed over; the server says yes. At the hand-over it
+// notes whether Sent Items already held the message, which would make a
+// copy there no proof that this delivery got the server's yes.
+class CCountingTransport : public ITransport {
+public:
+    CCountingTransport(CMailStore& store, std::string strId) : m_store(store), m_strId(std::move(strId)) {}
+    CSendResult Send(const CWireMessage&, const std::function<bool()>& fnHanded, const std::atomic<bool>&) override {
+        ++m_nSent;
+        m_bCopyInSentAtHandOver = m_bCopyInSentAtHandOver || m_store.IsInSent(m_strId);
+        CSendResult result;
+        result.bHanded = result.bVerdict = fnHanded();
+        result.outcome = result.bHanded ? ESendOutcome::Sent : ESendOutcome::Temporary;
+        if (m_fnAfterYes) m_fnAfterYes();
+        return result;
+    }
+    std::string Describe() const override { return "counting"; }
+
+    std::atomic<int> m_nSent{0};
+    std::atomic<bool> m_bCopyInSentAtHandOver{false};
+    std::function<void()> m_fnAfterYes;  // a fault between the yes and the move
+
+private:
+    CMailStore& m_store;
+    std::string m_strId;
+};
+
+}  // namespace
+
+// Each state on disk that a stop (a kill, a power cut) can leave a message
+// in on its way out, written as the rules say it looks, and a new host on
+// it: nothing is sent again, nothing is lost, and each delivered message
+// ends up once in Sent Items.
+TEST_F(DeliveryWorkerTest, EveryStateAStopCanLeaveIsRecoveredWithoutLossOrRepeat) {
+    enum class EOutbox { Kept, Gone };
+    struct CCase {
+        const char* pszName;
+        EDeliveryState record;  // None: no record
+        EOutbox outbox;
+        bool bCopyInSent;
+        // What the restarted host must make of it.
+        bool bInOutboxAfter, bInSentAfter;
+        EDeliveryState recordAfter;
+        EHostEvent event;
+    };
+    const CCase cases[] = {
+        {"queued, never handed over", EDeliveryState::None, EOutbox::Kept, false, false, true, EDeliveryState::None,
+         EHostEvent::Sent},
+        {"handed, no answer yet", EDeliveryState::Handed, EOutbox::Kept, false, true, false, EDeliveryState::InDoubt,
+         EHostEvent::InDoubt},
+        {"accepted, copied to Sent Items", EDeliveryState::Handed, EOutbox::Kept, true, false, true,
+         EDeliveryState::None, EHostEvent::Sent},
+        {"accepted, Outbox file gone", EDeliveryState::Handed, EOutbox::Gone, true, false, true, EDeliveryState::None,
+         EHostEvent::Warning},
+        {"accepted with refusals, recorded", EDeliveryState::SentNotMoved, EOutbox::Kept, false, false, true,
+         EDeliveryState::Refused, EHostEvent::Sent},
+        {"accepted with refusals, copied to Sent Items", EDeliveryState::SentNotMoved, EOutbox::Kept, true, false, true,
+         EDeliveryState::Refused, EHostEvent::Sent},
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        CTempDir dir;
+        CMailStore store(dir / "profile");
+        ASSERT_EQ(store.Open().Problem(), "");
+        CMailMessage msg;
+        msg.strFrom = "sender@example.org";
+        msg.vecTo = {"rita@example.com"};
+        msg.strSubject = c.pszName;
+        std::string strId;
+        ASSERT_EQ(store.Save(EMailFolder::Outbox, msg, strId).Problem(), "");
+        namespace fs = std::filesystem;
+        const fs::path outboxFile = dir / "profile/Outbox/cur/" + strId + ":2,";
+        ASSERT_TRUE(fs::exists(outboxFile));
+        // The move's copy is a second name of the same file, as link() makes it.
+        if (c.bCopyInSent) fs::create_hard_link(outboxFile, dir / "profile/Sent Items/cur/" + strId + ":2,S");
+        if (c.outbox == EOutbox::Gone) fs::remove(outboxFile);
+        if (c.record != EDeliveryState::None) {
+            CDeliveryRecord rec{c.record, "", {}, 1};
+            if (c.record == EDeliveryState::SentNotMoved) rec.vecRefused = {"<x@example.org>: 550 no"};
+            ASSERT_EQ(store.PutRecord(strId, rec).Problem(), "");
+        }
+
+        CMailStore restarted(dir / "profile");  // a new process knows nothing yet
+        ASSERT_EQ(restarted.Open().Problem(), "");
+        CHostEvents events;
+        auto pTransport = std::make_unique<CCountingTransport>(restarted, strId);
+        CCountingTransport& transport = *pTransport;
+        CDeliveryWorker worker(restarted, events, std::move(pTransport), nullptr, {});
+        worker.Start();
+        std::vector<CHostEventRecord> vecEvents;
+        auto fnSettled = [&] {
+            return std::any_of(vecEvents.begin(), vecEvents.end(), [&](const CHostEventRecord& e) {
+                return e.kind == EHostEvent::Sent || e.kind == EHostEvent::InDoubt;
+            });
+        };
+        for (int i = 0; i < 30 && !fnSettled(); ++i) {
+            events.WaitFor(std::chrono::milliseconds(100));
+            for (auto& e : events.Drain()) vecEvents.push_back(std::move(e));
+        }
+        worker.Stop();
+        for (auto& e : events.Drain()) vecEvents.push_back(std::move(e));
+
+        const bool bWasSentBefore = c.record != EDeliveryState::None;
+        EXPECT_EQ(transport.m_nSent, bWasSentBefore ? 0 : 1) << "handed over again, or never";
+        EXPECT_FALSE(transport.m_bCopyInSentAtHandOver);
+        const auto vecOutbox = restarted.List(EMailFolder::Outbox);
+        const auto vecSent = restarted.List(EMailFolder::SentItems);
+        EXPECT_EQ(vecOutbox.size(), c.bInOutboxAfter ? 1u : 0u);
+        EXPECT_EQ(vecSent.size(), c.bInSentAfter ? 1u : 0u) << "once in Sent Items";
+        EXPECT_EQ(restarted.GetRecord(vecOutbox.empty() ? (vecSent.empty() ? strId : vecSent[0]) : vecOutbox[0]).state,
+                  c.recordAfter);
+        if (c.outbox == EOutbox::Kept) {
+            EXPECT_TRUE(std::any_of(vecEvents.begin(), vecEvents.end(), [&](const CHostEventRecord& e) {
+                return e.kind == c.event;
+            })) << "the user is told";
+        }
+        EXPECT_TRUE(restarted.StoredRecordIds().size() <= 1u);
+    }
+}
+
+// A copy with the message's id left in Sent Items by a move that a crash
+// cut short must not pass for this delivery's proof: it goes before the
+// hand-over, and a stop right after the hand-over then leaves the message
+// in doubt rather than taken as delivered.
+TEST_F(DeliveryWorkerTest, AStaleCopyInSentItemsIsNoProofOfDelivery) {
+    CTempDir dir;
+    CMailStore store(dir / "profile");
+    ASSERT_EQ(store.Open().Problem(), "");
+    CMailMessage msg;
+    msg.strFrom = "sender@example.org";
+    msg.vecTo = {"rita@example.com"};
+    msg.strSubject = "moved back to the Outbox";
+    std::string strId;
+    ASSERT_EQ(store.Save(EMailFolder::Outbox, msg, strId).Problem(), "");
+    namespace fs = std::filesystem;
+    const fs::path outboxFile = dir / "profile/Outbox/cur/" + strId + ":2,";
+    fs::create_hard_link(outboxFile, dir / "profile/Sent Items/cur/" + strId + ":2,S");
+
+    CHostEvents events;
+    auto pTransport = std::make_unique<CCountingTransport>(store, strId);
+    CCountingTransport& transport = *pTransport;
+    CDeliveryWorker worker(store, events, std::move(pTransport), nullptr, {});
+    worker.Start();
+    for (int i = 0; i < 30 && transport.m_nSent == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    worker.Stop();
+    EXPECT_EQ(transport.m_nSent, 1);
+    EXPECT_FALSE(transport.m_bCopyInSentAtHandOver) << "the stale copy went before the hand-over";
+}
+
+// When the move to Sent Items fails after the server's yes, a "sent" record
+// is what keeps the message from being taken as in doubt: the next start
+// finishes the move and sends nothing again.
+TEST_F(DeliveryWorkerTest, AMoveThatFailsAfterTheYesIsFinishedAtTheNextStart) {
+    CTempDir dir;
+    const std::string strProfile = dir / "profile";
+    const std::string strSentCur = strProfile + "/Sent Items/cur";
+    std::string strId;
+    {
+        CMailStore store(strProfile);
+        ASSERT_EQ(store.Open().Problem(), "");
+        CMailMessage msg;
+        msg.strFrom = "sender@example.org";
+        msg.vecTo = {"rita@example.com"};
+        msg.strSubject = "no room in Sent Items";
+        ASSERT_EQ(store.Save(EMailFolder::Outbox, msg, strId).Problem(), "");
+        CHostEvents events;
+        auto pTransport = std::make_unique<CCountingTransport>(store, strId);
+        CCountingTransport& transport = *pTransport;
+        transport.m_fnAfterYes = [&] {
+            std::filesystem::remove_all(strSentCur);  // the folder becomes a file: the move fails
+            CTempDir::WriteFile(strSentCur, "not a folder\n");
+        };
+        CDeliveryWorker worker(store, events, std::move(pTransport), nullptr, {});
+        worker.Start();
+        bool bWarned = false;
+        for (int i = 0; i < 30 && !bWarned; ++i) {
+            events.WaitFor(std::chrono::milliseconds(100));
+            for (const auto& e : events.Drain())
+                bWarned = bWarned || (e.kind == EHostEvent::Warning &&
+                                      e.strText.find("not moved to Sent Items") != std::string::npos);
+        }
+        worker.Stop();
+        ASSERT_TRUE(bWarned);
+        EXPECT_EQ(transport.m_nSent, 1);
+        EXPECT_EQ(store.GetRecord(strId).state, EDeliveryState::SentNotMoved);
+    }
+    std::filesystem::remove(strSentCur);
+    std::filesystem::create_directories(strSentCur);
+
+    CMailStore store(strProfile);
+    ASSERT_EQ(store.Open().Problem(), "");
+    CHostEvents events;
+    auto pTransport = std::make_unique<CCountingTransport>(store, strId);
+    CCountingTransport& transport = *pTransport;
+    CDeliveryWorker worker(store, events, std::move(pTransport), nullptr, {});
+    worker.Start();
+    bool bSent = false;
+    for (int i = 0; i < 30 && !bSent; ++i) {
+        events.WaitFor(std::chrono::milliseconds(100));
+        for (const auto& e : events.Drain()) bSent = bSent || e.kind == EHostEvent::Sent;
+    }
+    worker.Stop();
+    EXPECT_TRUE(bSent);
+    EXPECT_EQ(transport.m_nSent, 0) << "not handed over again";
+    EXPECT_TRUE(store.List(EMailFolder::Outbox).empty());
+    EXPECT_EQ(store.List(EMailFolder::SentItems), std::vector<std::string>{strId});
+    EXPECT_TRUE(store.StoredRecordIds().empty());
 }

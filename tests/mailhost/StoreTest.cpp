@@ -1,3 +1,9 @@
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "CMailStore.h"
@@ -101,4 +107,114 @@ TEST(MailStore, ForeignFilesAreListedAndAClaimedMessageCannotBeTouched) {
     store.EndSending("1700000000.abc.host");
     EXPECT_EQ(store.Move(EMailFolder::Outbox, "1700000000.abc.host", EMailFolder::Drafts, strNew).Problem(), "");
     EXPECT_FALSE(store.BeginSending("1700000000.abc.host").Ok());
+}
+
+// The store remembers where each message's file is; what another program
+// does to the folders meanwhile must still be seen.
+TEST(MailStore, WhatAnotherProgramMovesFlagsDropsOrDeletesIsSeen) {
+    CTempDir dir;
+    CMailStore store(dir / "p");
+    ASSERT_EQ(store.Open().Problem(), "");
+    std::string strFlagged, strGone;
+    ASSERT_EQ(store.Save(EMailFolder::Inbox, Msg("flagged elsewhere"), strFlagged).Problem(), "");
+    ASSERT_EQ(store.Save(EMailFolder::Inbox, Msg("deleted elsewhere"), strGone).Problem(), "");
+    CMailMessage msg;
+    ASSERT_EQ(store.Load(EMailFolder::Inbox, strFlagged, msg).Problem(), "");  // remembered now
+
+    const std::string strCur = dir / "p/Inbox/cur";
+    namespace fs = std::filesystem;
+    for (const auto& e : fs::directory_iterator(strCur)) {
+        const std::string strName = e.path().filename().string();
+        if (strName.rfind(strFlagged, 0) == 0) fs::rename(e.path(), strCur + "/" + strFlagged + ":2,FS");
+        if (strName.rfind(strGone, 0) == 0) fs::remove(e.path());
+    }
+    const std::string strDropped = "1700000000.M1P1Q1.elsewhere";
+    CTempDir::WriteFile(dir / "p/Inbox/new/" + strDropped, "To: to@example.com\nSubject: dropped\n\nbody\n");
+
+    ASSERT_EQ(store.Load(EMailFolder::Inbox, strFlagged, msg).Problem(), "");
+    EXPECT_EQ(msg.strSubject, "flagged elsewhere");
+    ASSERT_EQ(store.Load(EMailFolder::Inbox, strDropped, msg).Problem(), "");
+    EXPECT_EQ(msg.strSubject, "dropped");
+    EXPECT_NE(store.Load(EMailFolder::Inbox, strGone, msg).Problem(), "");
+    EXPECT_NE(store.Delete(EMailFolder::Inbox, strGone).Problem(), "");
+
+    // The flagged one moves from where it is now, and is found where it went.
+    std::string strMoved;
+    ASSERT_EQ(store.Move(EMailFolder::Inbox, strFlagged, EMailFolder::DeletedItems, strMoved).Problem(), "");
+    EXPECT_EQ(strMoved, strFlagged);
+    EXPECT_FALSE(fs::exists(strCur + "/" + strFlagged + ":2,FS"));
+    ASSERT_EQ(store.Load(EMailFolder::DeletedItems, strMoved, msg).Problem(), "");
+    EXPECT_EQ(msg.strSubject, "flagged elsewhere");
+    EXPECT_EQ(store.List(EMailFolder::Inbox), std::vector<std::string>{strDropped});
+}
+
+// A message moved back out of Sent Items and sent again goes there under a
+// new id when a copy with its id is still there (a move a crash cut short).
+TEST(MailStore, AMoveNeverReplacesAMessageWithTheSameId) {
+    CTempDir dir;
+    CMailStore store(dir / "p");
+    ASSERT_EQ(store.Open().Problem(), "");
+    std::string strId;
+    ASSERT_EQ(store.Save(EMailFolder::Outbox, Msg("twice"), strId).Problem(), "");
+    namespace fs = std::filesystem;
+    fs::path outboxFile;
+    for (const auto& e : fs::directory_iterator(dir / "p/Outbox/cur")) outboxFile = e.path();
+    fs::copy_file(outboxFile, dir / "p/Sent Items/cur/" + strId + ":2,S");  // left by a cut-off move
+    EXPECT_TRUE(store.IsInSent(strId));
+    CResult<std::string> rNewId = store.MoveToSent(strId);
+    ASSERT_TRUE(rNewId) << rNewId.Problem();
+    EXPECT_NE(*rNewId, strId);
+    EXPECT_EQ(store.List(EMailFolder::SentItems).size(), 2u);
+    EXPECT_TRUE(store.List(EMailFolder::Outbox).empty());
+}
+
+// A new draft does not wait for the disk, but it is in the file system at
+// once: a process killed right after the save loses nothing.
+TEST(MailStore, ADraftSavedWithoutWaitingSurvivesAKilledProcess) {
+    CTempDir dir;
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        CMailStore store(dir / "p");
+        std::string strId;
+        if (!store.Open().Ok() || !store.Save(EMailFolder::Drafts, Msg("kept through a kill"), strId).Ok()) _exit(1);
+        strId += "\n";
+        if (::write(fds[1], strId.data(), strId.size()) < 0) _exit(1);
+        for (;;) ::pause();  // killed here, with the draft still waiting for the disk
+    }
+    ::close(fds[1]);
+    std::string strId;
+    char c;
+    while (::read(fds[0], &c, 1) == 1 && c != '\n') strId += c;
+    ::close(fds[0]);
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    ASSERT_FALSE(strId.empty()) << "the child could not save";
+
+    CMailStore store(dir / "p");
+    ASSERT_EQ(store.Open().Problem(), "");
+    CMailMessage msg;
+    ASSERT_EQ(store.Load(EMailFolder::Drafts, strId, msg).Problem(), "");
+    EXPECT_EQ(msg.strSubject, "kept through a kill");
+}
+
+// The draft that waits for the disk may be deleted or moved, by the store
+// or by another program; the next save and move still work.
+TEST(MailStore, ADraftWaitingForTheDiskCanGoAnyWay) {
+    CTempDir dir;
+    CMailStore store(dir / "p");
+    ASSERT_EQ(store.Open().Problem(), "");
+    std::string strSent, strGone, strMoved, strLast;
+    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("sent at once"), strSent).Problem(), "");
+    ASSERT_EQ(store.Delete(EMailFolder::Drafts, strSent).Problem(), "");
+    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("deleted elsewhere"), strGone).Problem(), "");
+    for (const auto& e : std::filesystem::directory_iterator(dir / "p/Drafts/cur")) std::filesystem::remove(e.path());
+    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("moved"), strMoved).Problem(), "");
+    std::string strNewId;
+    ASSERT_EQ(store.Move(EMailFolder::Drafts, strMoved, EMailFolder::Outbox, strNewId).Problem(), "");
+    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("last"), strLast).Problem(), "");
+    EXPECT_EQ(store.List(EMailFolder::Drafts), std::vector<std::string>{strLast});
+    EXPECT_EQ(store.List(EMailFolder::Outbox), std::vector<std::string>{strNewId});
 }

@@ -2,6 +2,8 @@
 // skips, how it advances and saves, and that its cache never makes it
 // differ from the plain tick, across edits, zone changes and clock jumps.
 #include <QCoreApplication>
+#include <QTimer>
+#include <chrono>
 #include <random>
 #include <string>
 #include <vector>
@@ -308,6 +310,49 @@ TEST(CSendEmailDlgTimer, StartsAOneSecondTimerAndStopsIt) {
     EXPECT_EQ(dlg.TimerInterval(), 1000);
     dlg.OnDestroy();
     EXPECT_FALSE(dlg.IsTimerRunning());
+}
+
+// Aimed 15 ms past each whole second of the wall clock, whenever asked.
+TEST(CSendEmailDlgTimer, TheNextTickIsJustPastTheNextWholeSecond) {
+    constexpr int64_t kSecond = 1796634000000;  // a whole second, in ms
+    const struct {
+        int64_t nNowMs;
+        int nExpected;
+    } rows[] = {
+        {kSecond, 15},        {kSecond + 14, 1},   {kSecond + 15, 1000},  {kSecond + 16, 999},
+        {kSecond + 500, 515}, {kSecond + 999, 16}, {kSecond - 60000, 15},  // a whole minute
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(CSendEmailDlg::DelayToNextTick(row.nNowMs), row.nExpected) << row.nNowMs - kSecond;
+}
+
+// The ticks a running timer delivers fall just after whole seconds, so the
+// first tick of a minute is not up to a second late.
+TEST(CSendEmailDlgTimer, TicksFallJustAfterWholeSeconds) {
+    int argc = 1;
+    char szName[] = "scheduler_tests";
+    char* argv[] = {szName, nullptr};
+    QCoreApplication app(argc, argv);
+    std::vector<int64_t> vecTicks;
+    CSendContext ctx;
+    ctx.fnTaskList = [&]() -> CTaskList* {
+        vecTicks.push_back(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+                .count());
+        if (vecTicks.size() == 2) QCoreApplication::quit();
+        return nullptr;
+    };
+    CSendEmailDlg dlg(ctx);
+    ASSERT_TRUE(dlg.OnInitDialog());
+    QTimer::singleShot(5000, [] { QCoreApplication::quit(); });
+    QCoreApplication::exec();
+    ASSERT_EQ(vecTicks.size(), 2u);
+    for (const int64_t nTick : vecTicks) {
+        // A loaded machine may run the event loop late, never early.
+        EXPECT_GE(nTick % 1000, CSendEmailDlg::kTickLateMs);
+        EXPECT_LT(nTick % 1000, 250) << "ms into the second";
+    }
+    EXPECT_NEAR(static_cast<double>(vecTicks[1] - vecTicks[0]), 1000.0, 250.0);
 }
 
 // Random lists, random edits and a clock that walks, jumps back and leaps

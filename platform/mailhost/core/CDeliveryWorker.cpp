@@ -116,7 +116,17 @@ void CDeliveryWorker::Recover() {
         // Only whether it is still there matters here; the claim ends at once.
         bool bInOutbox = m_store.BeginSending(strId).Ok();
         if (bInOutbox) m_store.EndSending(strId);
-        if (rec.state == EDeliveryState::Handed && bInOutbox) {
+        const bool bDelivered = rec.state == EDeliveryState::Handed || rec.state == EDeliveryState::SentNotMoved;
+        if (bDelivered && bInOutbox && m_store.IsInSent(strId)) {
+            // Stopped inside the move to Sent Items, which starts only after
+            // the server's yes: its copy there is kept, the Outbox one goes.
+            if (CResult<> r = m_store.Delete(EMailFolder::Outbox, strId); !r) {
+                m_events.Post(EHostEvent::Warning, strId, r.Problem());
+                continue;
+            }
+            if (!rec.vecRefused.empty()) Record(strId, {EDeliveryState::Refused, rec.strReason, rec.vecRefused, 0});
+            m_events.Post(EHostEvent::Sent, strId, "delivered before the host stopped");
+        } else if (rec.state == EDeliveryState::Handed && bInOutbox) {
             rec.state = EDeliveryState::InDoubt;
             rec.strReason =
                 "the host stopped after handing the message to the server and before its answer; "
@@ -167,6 +177,12 @@ void CDeliveryWorker::RunRound(bool bForce, Clock::time_point& tNext) {
 void CDeliveryWorker::DeliverOne(const std::string& strId) {
     CResult<std::string> rBytes = m_store.BeginSending(strId);
     if (!rBytes) return;  // moved or deleted meanwhile
+    if (CResult<> r = m_store.ClearSentCopy(strId); !r) {
+        // A copy there would later pass for the proof of delivery.
+        m_events.Post(EHostEvent::Warning, strId, "not sent now: " + r.Problem());
+        m_store.EndSending(strId);
+        return;
+    }
     CResult<CWireMessage> rWire = CMimeWriter::PrepareForWire(*rBytes, m_opts.strDefaultFrom, m_opts.strEnvelopeFrom);
     if (!rWire) {
         Record(strId, {EDeliveryState::Failed, rWire.Problem(), {}, 0});
@@ -189,14 +205,20 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
     if (result.outcome == ESendOutcome::Sent) {
         m_mapRetry.erase(strId);
         CDeliveryRecord rec{EDeliveryState::SentNotMoved, result.strReason, result.vecRefused, nAttempts};
-        // Without this record a stop before the move below leaves the
-        // "handed" one, and the message is kept as in doubt instead of
-        // being moved: never sent twice, but the user has to be told.
-        if (CResult<> r = m_store.PutRecord(strId, rec); !r)
+        // Without refusals the copy in Sent Items that the move makes first
+        // tells a restart all it needs (see the class comment); with them,
+        // their names must be kept through a stop before or in the move.
+        // Without this record such a stop leaves the "handed" one, and the
+        // message is kept as in doubt: never sent twice, but the user has
+        // to be told.
+        if (CResult<> r = rec.vecRefused.empty() ? CResult<>() : m_store.PutRecord(strId, rec); !r)
             m_events.Post(EHostEvent::Warning, strId, "delivered, but not recorded as sent: " + r.Problem());
         CResult<std::string> rNewId = m_store.MoveToSent(strId);
         m_store.EndSending(strId);
         if (!rNewId) {
+            // Without its copy in Sent Items a restart would take it as in
+            // doubt; the record lets it finish the move instead.
+            if (rec.vecRefused.empty()) Record(strId, rec);
             m_events.Post(EHostEvent::Warning, strId, "delivered, but not moved to Sent Items: " + rNewId.Problem());
             return;
         }

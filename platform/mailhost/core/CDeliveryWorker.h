@@ -18,10 +18,15 @@
 // their reason. Also runs receiving, so all network work is on one thread.
 //
 // Never sent twice: before the final byte is handed over a record "handed"
-// is made durable; after the server's yes a record "sent" replaces it and
-// only then is the file moved. A "handed" record found at start-up means
-// the host stopped while the server's answer was outstanding: the message
-// may have arrived, so it is kept as in doubt and not resent by itself.
+// is made durable. After the server's yes the message is moved to Sent
+// Items, and the move's first step, the copy there, durable before the
+// Outbox file goes, is itself the proof of the yes: a "handed" message
+// found at start-up with its copy in Sent Items was delivered, and its move
+// is finished. One found without it means the host stopped while the
+// server's answer was outstanding: the message may have arrived, so it is
+// kept as in doubt and not resent by itself. Where some recipients were
+// refused, a record "sent" with their names comes before the move, since
+// they must survive it.
 class CDeliveryWorker {
 public:
     struct COptions {

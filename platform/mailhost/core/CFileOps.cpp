@@ -40,10 +40,30 @@ std::string CFileOps::DirName(const std::string& strPath) {
 }
 
 CResult<> CFileOps::WriteNewSynced(const std::string& strPath, const std::string& strBytes, int nMode) {
+    return WriteNewFile(strPath, strBytes, nMode, true);
+}
+
+CResult<> CFileOps::WriteNew(const std::string& strPath, const std::string& strBytes, int nMode) {
+    return WriteNewFile(strPath, strBytes, nMode, false);
+}
+
+CResult<> CFileOps::SyncFile(const std::string& strPath) {
+    int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return CProblem(ErrnoText("cannot open", strPath));
+    if (::fsync(fd) != 0) {
+        CProblem problem(ErrnoText("cannot sync", strPath));
+        ::close(fd);
+        return problem;
+    }
+    ::close(fd);
+    return {};
+}
+
+CResult<> CFileOps::WriteNewFile(const std::string& strPath, const std::string& strBytes, int nMode, bool bSync) {
     int fd = ::open(strPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, nMode);
     if (fd < 0) return CProblem(ErrnoText("cannot create", strPath));
     std::string strProblem = WriteAll(fd, strBytes).Problem();
-    if (strProblem.empty() && ::fsync(fd) != 0) strProblem = std::strerror(errno);
+    if (strProblem.empty() && bSync && ::fsync(fd) != 0) strProblem = std::strerror(errno);
     if (::close(fd) != 0 && strProblem.empty()) strProblem = std::strerror(errno);
     if (!strProblem.empty()) {
         ::unlink(strPath.c_str());

@@ -9,6 +9,9 @@ class CFileOps {
 public:
     // Creates strPath exclusively, writes the bytes and fsyncs the file.
     static CResult<> WriteNewSynced(const std::string& strPath, const std::string& strBytes, int nMode = 0600);
+    // The same without the fsync: the bytes reach the disk later (SyncFile).
+    static CResult<> WriteNew(const std::string& strPath, const std::string& strBytes, int nMode = 0600);
+    static CResult<> SyncFile(const std::string& strPath);
     // Replaces strPath crash-safely: temporary file beside it, fsync, rename,
     // fsync of the folder. Readers see either the old or the new bytes.
     // The new file has nMode from its creation on (0600 for secrets).
@@ -20,4 +23,7 @@ public:
     // "cannot open /x: No such file or directory", from errno.
     static std::string ErrnoText(const std::string& strWhat, const std::string& strPath);
     static std::string DirName(const std::string& strPath);
+
+private:
+    static CResult<> WriteNewFile(const std::string& strPath, const std::string& strBytes, int nMode, bool bSync);
 };

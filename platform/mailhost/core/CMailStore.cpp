@@ -26,6 +26,21 @@ CMailStore::CMailStore(std::string strProfileDir)
                 CMaildir(m_strProfileDir + "/" + kFolderNames[4])},
       m_ledger(m_strProfileDir + "/.delivery") {}
 
+CMailStore::~CMailStore() {
+    std::lock_guard lock(m_mutex);
+    // Nothing is left to tell: the file system's own commit still takes them to the disk.
+    (void)SyncDrafts();
+}
+
+CResult<> CMailStore::SyncDrafts() {
+    while (!m_setUnsyncedDrafts.empty()) {
+        const std::string strId = *m_setUnsyncedDrafts.begin();
+        m_setUnsyncedDrafts.erase(m_setUnsyncedDrafts.begin());
+        QUILLORY_TRY(Dir(EMailFolder::Drafts).Sync(strId));
+    }
+    return {};
+}
+
 std::string CMailStore::DefaultProfileDir() {
     if (const char* psz = std::getenv("MAILHOST_PROFILE"); psz && *psz) return psz;
     std::string strHome = EnvOr("HOME", "/tmp");
@@ -67,6 +82,14 @@ CResult<> CMailStore::Save(EMailFolder folder, const CMailMessage& msg, std::str
     CResult<std::string> rBytes = CMimeWriter::Compose(msg, {});
     if (!rBytes) return rBytes.TakeProblem();
     std::lock_guard lock(m_mutex);
+    if (strId.empty() && folder == EMailFolder::Drafts) {
+        QUILLORY_TRY(SyncDrafts());  // at most one draft waits for the disk
+        CResult<std::string> rId = Dir(folder).AddUnsynced(*rBytes, FlagsFor(folder, msg.bSent));
+        if (!rId) return rId.TakeProblem();
+        strId = *rId;
+        m_setUnsyncedDrafts.insert(strId);
+        return {};
+    }
     if (strId.empty()) {
         CResult<std::string> rId = Dir(folder).Add(*rBytes, false, FlagsFor(folder, msg.bSent));
         if (!rId) return rId.TakeProblem();
@@ -75,7 +98,8 @@ CResult<> CMailStore::Save(EMailFolder folder, const CMailMessage& msg, std::str
     }
     if (!CMaildir::IsValidId(strId)) return NotAnId(strId);
     if (IsBusy(folder, strId)) return CProblem("the message is being sent and cannot be changed now");
-    QUILLORY_TRY(Dir(folder).Replace(strId, *rBytes));
+    QUILLORY_TRY(Dir(folder).Replace(strId, *rBytes));  // durable: bytes and name
+    if (folder == EMailFolder::Drafts) m_setUnsyncedDrafts.erase(strId);
     // An edited Outbox message is a new attempt: forget an earlier refusal.
     if (folder == EMailFolder::Outbox) return m_ledger.Erase(strId);
     return {};
@@ -110,6 +134,8 @@ CResult<> CMailStore::Move(EMailFolder from, const std::string& strId, EMailFold
         strNewId = strId;
         return {};
     }
+    // The move makes the name in the target durable: the bytes must be first.
+    if (from == EMailFolder::Drafts) QUILLORY_TRY(SyncDrafts());
     bool bSent = WasSent(from, strId);
     CResult<std::string> rNewId = Dir(from).MoveTo(strId, Dir(to), FlagsFor(to, bSent));
     if (!rNewId) return rNewId.TakeProblem();
@@ -122,7 +148,11 @@ CResult<> CMailStore::Delete(EMailFolder folder, const std::string& strId) {
     std::lock_guard lock(m_mutex);
     if (!CMaildir::IsValidId(strId)) return NotAnId(strId);
     if (IsBusy(folder, strId)) return CProblem("the message is being sent and cannot be deleted now");
-    QUILLORY_TRY(Dir(folder).Remove(strId));
+    // A draft that comes back after a power cut is only a draft again, never
+    // sent by itself; this is the delete that follows every Send, so it
+    // does not wait for the disk. Anything else deleted stays deleted.
+    QUILLORY_TRY(folder == EMailFolder::Drafts ? Dir(folder).Discard(strId) : Dir(folder).Remove(strId));
+    if (folder == EMailFolder::Drafts) m_setUnsyncedDrafts.erase(strId);
     if (folder == EMailFolder::Outbox || folder == EMailFolder::SentItems) return m_ledger.Erase(strId);
     return {};
 }
@@ -147,6 +177,18 @@ void CMailStore::EndSending(const std::string& strId) {
 CResult<std::string> CMailStore::MoveToSent(const std::string& strId) {
     std::lock_guard lock(m_mutex);
     return Dir(EMailFolder::Outbox).MoveTo(strId, Dir(EMailFolder::SentItems), "S");
+}
+
+bool CMailStore::IsInSent(const std::string& strId) {
+    std::lock_guard lock(m_mutex);
+    return Dir(EMailFolder::SentItems).Exists(strId);
+}
+
+CResult<> CMailStore::ClearSentCopy(const std::string& strId) {
+    std::lock_guard lock(m_mutex);
+    // What this process knows of the folder: no listing per message.
+    if (!Dir(EMailFolder::SentItems).IsKnown(strId)) return {};
+    return Dir(EMailFolder::SentItems).Remove(strId);
 }
 
 CDeliveryRecord CMailStore::GetRecord(const std::string& strId) {

@@ -11,9 +11,20 @@
 
 // The profile folder: five Maildirs and the delivery records. Safe to use
 // from the host thread and the delivery worker at once.
+//
+// A new draft does not wait for the disk when it is saved: the usual one is
+// sent at once (the sender saves each message before Send), and its Outbox
+// copy, which is durable, replaces it. It is made durable before the next
+// new draft is saved, before a move out of Drafts, and when the store
+// closes; the file system's own commit takes it there within seconds
+// anyway. A kill of the process loses nothing; only a power cut in those
+// seconds could lose a draft never sent.
 class CMailStore {
 public:
     explicit CMailStore(std::string strProfileDir);
+    ~CMailStore();
+    CMailStore(const CMailStore&) = delete;
+    CMailStore& operator=(const CMailStore&) = delete;
     CResult<> Open();  // creates what is missing
 
     // $MAILHOST_PROFILE, else $XDG_DATA_HOME/mailhost, else ~/.local/share/mailhost.
@@ -40,6 +51,14 @@ public:
     // Moves a delivered message to Sent Items and gives its id there (its
     // old one where free).
     CResult<std::string> MoveToSent(const std::string& strId);
+    // Whether Sent Items holds a message with this id: for a delivered one
+    // whose move was cut off, the copy that the move makes first.
+    bool IsInSent(const std::string& strId);
+    // Before a claimed message is handed over: removes a copy with its id
+    // from Sent Items, which only a move between the two that a crash cut
+    // short leaves (the same file, still whole in the Outbox), so that a
+    // copy there afterwards can only be this delivery's.
+    CResult<> ClearSentCopy(const std::string& strId);
 
     CDeliveryRecord GetRecord(const std::string& strId);
     CResult<> PutRecord(const std::string& strId, const CDeliveryRecord& rec);
@@ -51,10 +70,13 @@ private:
     bool WasSent(EMailFolder folder, const std::string& strId) const;
     static std::string FlagsFor(EMailFolder folder, bool bSent);
     static CProblem NotAnId(const std::string& strId);
+    // Makes the drafts saved without waiting durable; the caller holds the lock.
+    CResult<> SyncDrafts();
 
     std::string m_strProfileDir;
     std::array<CMaildir, 5> m_arrDirs;
     CDeliveryLedger m_ledger;
     std::mutex m_mutex;
     std::set<std::string> m_setSending;
+    std::set<std::string> m_setUnsyncedDrafts;
 };

@@ -69,27 +69,39 @@ CResult<> CMaildir::Create() const {
     return {};
 }
 
-std::string CMaildir::FindPath(const std::string& strId) const {
-    if (!IsValidId(strId)) return {};
+std::vector<std::pair<const char*, std::string>> CMaildir::Scan() const {
+    std::vector<std::pair<const char*, std::string>> vecNames;
+    std::map<std::string, std::string> mapPaths;
     for (const char* szSub : {"/new", "/cur"}) {
         std::string strDir = m_strRoot + szSub;
-        std::string strExact = strDir + "/" + strId;
-        if (::access(strExact.c_str(), F_OK) == 0) return strExact;
         DIR* pDir = ::opendir(strDir.c_str());
         if (!pDir) continue;
-        std::string strFound;
         while (dirent* pEnt = ::readdir(pDir)) {
             std::string strName = pEnt->d_name;
-            if (strName.size() > strId.size() && strName.compare(0, strId.size(), strId) == 0 &&
-                strName[strId.size()] == ':') {
-                strFound = strDir + "/" + strName;
-                break;
-            }
+            if (strName.empty() || strName[0] == '.') continue;
+            // new/ first: where an id is in both, new/ is the one found.
+            mapPaths.emplace(BaseOf(strName), strDir + "/" + strName);
+            vecNames.emplace_back(szSub, std::move(strName));
         }
         ::closedir(pDir);
-        if (!strFound.empty()) return strFound;
     }
-    return {};
+    m_mapPaths = std::move(mapPaths);
+    m_bScanned = true;
+    return vecNames;
+}
+
+std::string CMaildir::FindPath(const std::string& strId) const {
+    if (!IsValidId(strId)) return {};
+    if (auto it = m_mapPaths.find(strId); it != m_mapPaths.end() && ::access(it->second.c_str(), F_OK) == 0)
+        return it->second;
+    (void)Scan();  // only where each id is matters here
+    auto it = m_mapPaths.find(strId);
+    return it == m_mapPaths.end() ? std::string() : it->second;
+}
+
+bool CMaildir::IsKnown(const std::string& strId) const {
+    if (!m_bScanned) (void)Scan();  // the names are remembered; the list is not needed
+    return m_mapPaths.count(strId) != 0;
 }
 
 std::string CMaildir::Flags(const std::string& strId) const {
@@ -99,9 +111,26 @@ std::string CMaildir::Flags(const std::string& strId) const {
 }
 
 CResult<std::string> CMaildir::Add(const std::string& strBytes, bool bIntoNew, const std::string& strFlags) const {
+    return AddFile(strBytes, bIntoNew, strFlags, true);
+}
+
+CResult<std::string> CMaildir::AddUnsynced(const std::string& strBytes, const std::string& strFlags) const {
+    return AddFile(strBytes, false, strFlags, false);
+}
+
+CResult<> CMaildir::Sync(const std::string& strId) const {
+    std::string strPath = FindPath(strId);
+    if (strPath.empty()) return {};  // gone meanwhile: nothing to keep
+    // The bytes before the name, as Add does.
+    QUILLORY_TRY(CFileOps::SyncFile(strPath));
+    return CFileOps::SyncDir(CFileOps::DirName(strPath));
+}
+
+CResult<std::string> CMaildir::AddFile(const std::string& strBytes, bool bIntoNew, const std::string& strFlags,
+                                       bool bDurable) const {
     std::string strName = NewUniqueName();
     std::string strTemp = m_strRoot + "/tmp/" + strName;
-    QUILLORY_TRY(CFileOps::WriteNewSynced(strTemp, strBytes));
+    QUILLORY_TRY(bDurable ? CFileOps::WriteNewSynced(strTemp, strBytes) : CFileOps::WriteNew(strTemp, strBytes));
     std::string strFinal = bIntoNew ? m_strRoot + "/new/" + strName : m_strRoot + "/cur/" + strName + ":2," + strFlags;
     // link() refuses to overwrite, so a clash can never replace another message.
     if (::link(strTemp.c_str(), strFinal.c_str()) != 0) {
@@ -110,7 +139,8 @@ CResult<std::string> CMaildir::Add(const std::string& strBytes, bool bIntoNew, c
         return problem;
     }
     ::unlink(strTemp.c_str());
-    QUILLORY_TRY(CFileOps::SyncDir(CFileOps::DirName(strFinal)));
+    if (bDurable) QUILLORY_TRY(CFileOps::SyncDir(CFileOps::DirName(strFinal)));
+    m_mapPaths[strName] = strFinal;
     return strName;
 }
 
@@ -133,45 +163,46 @@ CResult<std::string> CMaildir::Read(const std::string& strId) const {
     return CFileOps::ReadFile(strPath, kMaxMessageBytes);
 }
 
-CResult<> CMaildir::Remove(const std::string& strId) const {
+CResult<> CMaildir::Remove(const std::string& strId) const { return Unlink(strId, true); }
+
+CResult<> CMaildir::Discard(const std::string& strId) const { return Unlink(strId, false); }
+
+CResult<> CMaildir::Unlink(const std::string& strId, bool bDurable) const {
     std::string strPath = FindPath(strId);
     if (strPath.empty()) return NoMessage(strId);
     if (::unlink(strPath.c_str()) != 0) return CProblem(CFileOps::ErrnoText("cannot delete", strPath));
-    return CFileOps::SyncDir(CFileOps::DirName(strPath));
+    m_mapPaths.erase(strId);
+    return bDurable ? CFileOps::SyncDir(CFileOps::DirName(strPath)) : CResult<>();
 }
 
 CResult<std::string> CMaildir::MoveTo(const std::string& strId, const CMaildir& target,
                                       const std::string& strFlags) const {
     std::string strPath = FindPath(strId);
     if (strPath.empty()) return NoMessage(strId);
-    std::string strName = target.Exists(strId) ? NewUniqueName() : strId;
+    // Ids are unique names: one already there can only be a copy of this
+    // very message, so what this process knows of the target is enough.
+    std::string strName = target.IsKnown(strId) ? NewUniqueName() : strId;
     std::string strFinal = target.Root() + "/cur/" + strName + ":2," + strFlags;
     if (::link(strPath.c_str(), strFinal.c_str()) != 0)
         return CProblem(CFileOps::ErrnoText("cannot move message to", strFinal));
+    target.m_mapPaths[strName] = strFinal;
     // The copy is durable before the original goes: a crash leaves two, never none.
     QUILLORY_TRY(CFileOps::SyncDir(target.Root() + "/cur"));
     if (::unlink(strPath.c_str()) != 0) return CProblem(CFileOps::ErrnoText("cannot remove moved message", strPath));
+    m_mapPaths.erase(strId);
     QUILLORY_TRY(CFileOps::SyncDir(CFileOps::DirName(strPath)));
     return strName;
 }
 
 std::vector<std::string> CMaildir::List() const {
     std::vector<CEntry> vecEntries;
-    for (const char* szSub : {"/new", "/cur"}) {
-        std::string strDir = m_strRoot + szSub;
-        DIR* pDir = ::opendir(strDir.c_str());
-        if (!pDir) continue;
-        while (dirent* pEnt = ::readdir(pDir)) {
-            std::string strName = pEnt->d_name;
-            if (strName.empty() || strName[0] == '.') continue;
-            std::string strPath = strDir + "/" + strName;
-            struct stat st {};
-            if (::stat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-            std::string strId = BaseOf(strName);
-            if (!IsValidId(strId)) continue;
-            vecEntries.push_back({SortSeconds(strName, strPath), strId});
-        }
-        ::closedir(pDir);
+    for (const auto& [szSub, strName] : Scan()) {
+        std::string strPath = m_strRoot + szSub + "/" + strName;
+        struct stat st {};
+        if (::stat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        std::string strId = BaseOf(strName);
+        if (!IsValidId(strId)) continue;
+        vecEntries.push_back({SortSeconds(strName, strPath), strId});
     }
     std::sort(vecEntries.begin(), vecEntries.end(), [](const CEntry& a, const CEntry& b) {
         return a.nSeconds != b.nSeconds ? a.nSeconds < b.nSeconds : a.strId < b.strId;
