@@ -369,6 +369,17 @@ private:
 
 class DeliveryWorkerTest : public ::testing::Test {
 protected:
+    // One message from the sender to rita in the store's Outbox; its id.
+    static std::string QueueOne(CMailStore& store, const std::string& strSubject) {
+        CMailMessage msg;
+        msg.strFrom = "sender@example.org";
+        msg.vecTo = {"rita@example.com"};
+        msg.strSubject = strSubject;
+        std::string strId;
+        EXPECT_EQ(store.Save(EMailFolder::Outbox, msg, strId).Problem(), "");
+        return strId;
+    }
+
     CTempDir m_dir;
 };
 
@@ -379,12 +390,7 @@ protected:
 TEST_F(DeliveryWorkerTest, ASentRecordThatCannotBeWrittenIsReportedBeforeTheMove) {
     CMailStore store(m_dir / "profile");
     ASSERT_EQ(store.Open().Problem(), "");
-    CMailMessage msg;
-    msg.strFrom = "sender@example.org";
-    msg.vecTo = {"rita@example.com"};
-    msg.strSubject = "disk trouble";
-    std::string strId;
-    ASSERT_EQ(store.Save(EMailFolder::Outbox, msg, strId).Problem(), "");
+    const std::string strId = QueueOne(store, "disk trouble");
     CHostEvents events;
     CDeliveryWorker worker(store, events, std::make_unique<CDiskFailsAfterHandOver>(store.ProfileDir() + "/.delivery"),
                            nullptr, {});
@@ -475,12 +481,7 @@ TEST_F(DeliveryWorkerTest, EveryStateAStopCanLeaveIsRecoveredWithoutLossOrRepeat
         CTempDir dir;
         CMailStore store(dir / "profile");
         ASSERT_EQ(store.Open().Problem(), "");
-        CMailMessage msg;
-        msg.strFrom = "sender@example.org";
-        msg.vecTo = {"rita@example.com"};
-        msg.strSubject = c.pszName;
-        std::string strId;
-        ASSERT_EQ(store.Save(EMailFolder::Outbox, msg, strId).Problem(), "");
+        const std::string strId = QueueOne(store, c.pszName);
         namespace fs = std::filesystem;
         const fs::path outboxFile = dir / "profile/Outbox/cur/" + strId + ":2,";
         ASSERT_TRUE(fs::exists(outboxFile));
@@ -539,12 +540,7 @@ TEST_F(DeliveryWorkerTest, AStaleCopyInSentItemsIsNoProofOfDelivery) {
     CTempDir dir;
     CMailStore store(dir / "profile");
     ASSERT_EQ(store.Open().Problem(), "");
-    CMailMessage msg;
-    msg.strFrom = "sender@example.org";
-    msg.vecTo = {"rita@example.com"};
-    msg.strSubject = "moved back to the Outbox";
-    std::string strId;
-    ASSERT_EQ(store.Save(EMailFolder::Outbox, msg, strId).Problem(), "");
+    const std::string strId = QueueOne(store, "moved back to the Outbox");
     namespace fs = std::filesystem;
     const fs::path outboxFile = dir / "profile/Outbox/cur/" + strId + ":2,";
     fs::create_hard_link(outboxFile, dir / "profile/Sent Items/cur/" + strId + ":2,S");
@@ -571,11 +567,7 @@ TEST_F(DeliveryWorkerTest, AMoveThatFailsAfterTheYesIsFinishedAtTheNextStart) {
     {
         CMailStore store(strProfile);
         ASSERT_EQ(store.Open().Problem(), "");
-        CMailMessage msg;
-        msg.strFrom = "sender@example.org";
-        msg.vecTo = {"rita@example.com"};
-        msg.strSubject = "no room in Sent Items";
-        ASSERT_EQ(store.Save(EMailFolder::Outbox, msg, strId).Problem(), "");
+        strId = QueueOne(store, "no room in Sent Items");
         CHostEvents events;
         auto pTransport = std::make_unique<CCountingTransport>(store, strId);
         CCountingTransport& transport = *pTransport;
