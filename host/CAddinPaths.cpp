@@ -22,8 +22,6 @@ bool WriteAll(int fd, std::string_view sv) {
     return true;
 }
 
-CProblem Errno(const std::string& strWhat) { return CProblem(strWhat + ": " + std::strerror(errno)); }
-
 void MakeDirs(const std::string& strPath) {
     for (size_t i = 1; i <= strPath.size(); ++i)
         if (i == strPath.size() || strPath[i] == '/') ::mkdir(strPath.substr(0, i).c_str(), 0700);
@@ -111,9 +109,10 @@ CResult<> CAddinPaths::WriteLocation(const std::string& strInstall, const std::s
     const std::string strFile = strInstall + kLocationFile;
     // Existing file only: the add-in never creates it.
     const int fd = ::open(strFile.c_str(), O_WRONLY | O_CLOEXEC | (bAppend ? O_APPEND : O_TRUNC));
-    if (fd < 0) return errno == ENOENT ? CResult<>() : Errno("cannot open " + strFile);
+    if (fd < 0) return errno == ENOENT ? CResult<>() : ErrnoProblem("cannot open " + strFile);
     CResult<> rWritten;
-    if (!WriteAll(fd, ToUtf16Le(bAppend ? "\r\n\r\n" + strText : strText))) rWritten = Errno("cannot write " + strFile);
+    if (!WriteAll(fd, ToUtf16Le(bAppend ? "\r\n\r\n" + strText : strText)))
+        rWritten = ErrnoProblem("cannot write " + strFile);
     ::close(fd);
     return rWritten;
 }
@@ -122,7 +121,7 @@ CResult<> CAddinPaths::SeedCopy(const std::string& strFrom, const std::string& s
     struct stat st {};
     if (::stat(strTo.c_str(), &st) == 0) return {};
     const int fdIn = ::open(strFrom.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fdIn < 0) return errno == ENOENT ? CResult<>() : Errno("cannot read " + strFrom);
+    if (fdIn < 0) return errno == ENOENT ? CResult<>() : ErrnoProblem("cannot read " + strFrom);
     const std::string strTemp = strTo + ".seed-" + std::to_string(::getpid());
     const int fdOut = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     bool bOk = fdOut >= 0;
@@ -138,8 +137,9 @@ CResult<> CAddinPaths::SeedCopy(const std::string& strFrom, const std::string& s
     ::close(fdIn);
     // link() never replaces: a file that appeared meanwhile stays.
     CResult<> rSeeded;
-    if (!bOk) rSeeded = Errno("cannot copy " + strFrom + " to " + strTemp);
-    else if (::link(strTemp.c_str(), strTo.c_str()) != 0 && errno != EEXIST) rSeeded = Errno("cannot make " + strTo);
+    if (!bOk) rSeeded = ErrnoProblem("cannot copy " + strFrom + " to " + strTemp);
+    else if (::link(strTemp.c_str(), strTo.c_str()) != 0 && errno != EEXIST)
+        rSeeded = ErrnoProblem("cannot make " + strTo);
     ::unlink(strTemp.c_str());
     return rSeeded;
 }

@@ -9,8 +9,6 @@
 
 namespace {
 
-CProblem Errno(const std::string& strWhat) { return CProblem(strWhat + ": " + std::strerror(errno)); }
-
 // Copies everything from fdFrom to fdTo; false on a read or write error.
 bool CopyAll(int fdFrom, int fdTo) {
     char buf[65536];
@@ -42,7 +40,7 @@ std::string CDamagedCopy::CopyName(const std::string& strPath, const TaskDateTim
 CResult<std::string> CDamagedCopy::Keep(const std::string& strPath, const TaskDateTime& stamp) {
     const int fdFrom = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fdFrom < 0) {
-        if (errno != ENOENT) return Errno("cannot read " + strPath);
+        if (errno != ENOENT) return ErrnoProblem("cannot read " + strPath);
         return std::string();
     }
     // O_EXCL: an earlier copy is never written over, not even by a second
@@ -55,15 +53,15 @@ CResult<std::string> CDamagedCopy::Keep(const std::string& strPath, const TaskDa
         if (fdTo < 0 && errno != EEXIST) break;
     }
     if (fdTo < 0) {
-        CProblem problem = Errno("cannot create " + strCopy);
+        CProblem problem = ErrnoProblem("cannot create " + strCopy);
         ::close(fdFrom);
         return problem;
     }
     CResult<std::string> res = strCopy;
     const bool bCopied = CopyAll(fdFrom, fdTo) && ::fsync(fdTo) == 0;
-    if (!bCopied) res = Errno("cannot copy " + strPath + " to " + strCopy);
+    if (!bCopied) res = ErrnoProblem("cannot copy " + strPath + " to " + strCopy);
     ::close(fdFrom);
-    if (::close(fdTo) != 0 && bCopied) res = Errno("cannot write " + strCopy);
+    if (::close(fdTo) != 0 && bCopied) res = ErrnoProblem("cannot write " + strCopy);
     if (!res) ::unlink(strCopy.c_str());
     return res;
 }

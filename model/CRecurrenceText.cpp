@@ -1,15 +1,10 @@
 #include "CRecurrenceText.h"
 
-#include <array>
 #include <cstdio>
 
-namespace {
+#include "CalendarNames.h"
 
-constexpr std::array<const char*, 7> kWeekdayNames = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                                      "Thursday", "Friday", "Saturday"};
-constexpr std::array<const char*, 12> kMonthNames = {"January",   "February", "March",    "April",
-                                                     "May",       "June",     "July",     "August",
-                                                     "September", "October",  "November", "December"};
+namespace {
 
 std::string TwoDigits(int n) {
     char sz[16];

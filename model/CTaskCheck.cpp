@@ -6,13 +6,10 @@
 
 #include "CSchedule.h"
 #include "CTaskListFile.h"
+#include "CalendarNames.h"
 #include "TaskTime.h"
 
 namespace {
-
-constexpr const char* kDayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
-constexpr const char* kMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
-                                         "July",    "August",   "September", "October", "November", "December"};
 
 // The last value of each of the task's choices; every set starts at 0.
 constexpr int32_t kLastRecurrence = CodeOf(ERecurrence::Yearly);
@@ -101,15 +98,16 @@ void CTaskCheck::CheckCalendar(const CTaskItem& task, std::vector<CProblem>& vec
         const int nDays = CSchedule::DaysInMonth(dt.nYear, dt.nMonth);
         if (dt.nDay > nDays) {
             vec.push_back({strField + ".day", std::to_string(dt.nDay) + " is not a day of " +
-                                                  kMonthNames[dt.nMonth - 1] + " " + std::to_string(dt.nYear) +
-                                                  ", which has " + std::to_string(nDays)});
+                                                  kMonthNames[static_cast<size_t>(dt.nMonth - 1)] + " " +
+                                                  std::to_string(dt.nYear) + ", which has " + std::to_string(nDays)});
             return false;
         }
         const int nWeekday = DayOfWeek(dt.nYear, dt.nMonth, dt.nDay);
         if (dt.nDayOfWeek != nWeekday)
-            vec.push_back({strField + ".dayOfWeek",
-                           "must be " + std::to_string(nWeekday) + " (" + kDayNames[nWeekday - 1] + ") for " +
-                               DateText(dt.nYear, dt.nMonth, dt.nDay) + ", not " + std::to_string(dt.nDayOfWeek)});
+            vec.push_back({strField + ".dayOfWeek", "must be " + std::to_string(nWeekday) + " (" +
+                                                        kWeekdayNames[static_cast<size_t>(nWeekday - 1)] + ") for " +
+                                                        DateText(dt.nYear, dt.nMonth, dt.nDay) + ", not " +
+                                                        std::to_string(dt.nDayOfWeek)});
         return true;
     };
     const bool bStart = date("start", task.m_dtStart);
@@ -171,7 +169,7 @@ void CTaskCheck::CheckRecurrence(const CTaskItem& t, std::vector<CProblem>& vec)
                 const int nLongest = bMonth ? LongestMonth(t.m_nYearlyMonth) : kLastDay;
                 if (bMonth && t.m_nYearlyDay > nLongest && t.m_nYearlyDay <= kLastDay)
                     r.Problem("yearlyDay", "must be at most " + std::to_string(nLongest) + " in " +
-                                               kMonthNames[t.m_nYearlyMonth] + ", not " +
+                                               kMonthNames[static_cast<size_t>(t.m_nYearlyMonth)] + ", not " +
                                                std::to_string(t.m_nYearlyDay));
                 else r.Count("yearlyDay", t.m_nYearlyDay, kLastDay);
             } else if (t.YearlyMode() == EYearlyMode::OrdinalDay) {

@@ -351,8 +351,6 @@ std::string Shortened(const std::string& str) {
     return str.substr(0, n) + "...";
 }
 
-CProblem Errno(const std::string& strWhat) { return CProblem(strWhat + ": " + std::strerror(errno)); }
-
 }  // namespace
 
 void CTaskListFile::Scramble(uint8_t* p, size_t n) { CRecordScrambler::Scramble(p, p, n); }
@@ -401,20 +399,20 @@ CResult<> CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskLis
     if (auto slash = strPath.rfind('/'); slash != std::string::npos)
         strDir = slash == 0 ? "/" : strPath.substr(0, slash);
     if (list.IsEmpty()) {
-        if (::unlink(strPath.c_str()) != 0 && errno != ENOENT) return Errno("cannot remove " + strPath);
+        if (::unlink(strPath.c_str()) != 0 && errno != ENOENT) return ErrnoProblem("cannot remove " + strPath);
         return {};
     }
     // A name of its own beside the file, so that two writers, or anything
     // left lying under a fixed name, cannot stop a save.
     std::string strTmp = strPath + ".tmp-XXXXXX";
     int fd = ::mkostemp(strTmp.data(), O_CLOEXEC);
-    if (fd < 0) return Errno("cannot create a temporary file beside " + strPath);
+    if (fd < 0) return ErrnoProblem("cannot create a temporary file beside " + strPath);
     auto fail = [&](CProblem problem) {
         ::close(fd);
         ::unlink(strTmp.c_str());
         return problem;
     };
-    if (::fchmod(fd, 0644) != 0) return fail(Errno("cannot set the mode of " + strTmp));
+    if (::fchmod(fd, 0644) != 0) return fail(ErrnoProblem("cannot set the mode of " + strTmp));
     // Encoded in slices through one reused buffer: a buffer the size of the
     // file would cost a fresh page for every 4 KiB written.
     constexpr size_t kSlice = 256 * 1024;
@@ -432,18 +430,19 @@ CResult<> CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskLis
                                  "): record length " + std::to_string(nLen) + " over the limit of " +
                                  std::to_string(kMaxLength) + " bytes"));
         if (vecBuf.size() >= kSlice) {
-            if (!WriteAll(fd, vecBuf.data(), vecBuf.size())) return fail(Errno("cannot write " + strTmp));
+            if (!WriteAll(fd, vecBuf.data(), vecBuf.size())) return fail(ErrnoProblem("cannot write " + strTmp));
             vecBuf.clear();
         }
     }
-    if (!WriteAll(fd, vecBuf.data(), vecBuf.size()) || ::fsync(fd) != 0) return fail(Errno("cannot write " + strTmp));
+    if (!WriteAll(fd, vecBuf.data(), vecBuf.size()) || ::fsync(fd) != 0)
+        return fail(ErrnoProblem("cannot write " + strTmp));
     if (::close(fd) != 0) {
-        CProblem err = Errno("cannot close " + strTmp);
+        CProblem err = ErrnoProblem("cannot close " + strTmp);
         ::unlink(strTmp.c_str());
         return err;
     }
     if (::rename(strTmp.c_str(), strPath.c_str()) != 0) {
-        CProblem err = Errno("cannot replace " + strPath);
+        CProblem err = ErrnoProblem("cannot replace " + strPath);
         ::unlink(strTmp.c_str());
         return err;
     }

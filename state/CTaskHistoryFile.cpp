@@ -30,32 +30,30 @@ constexpr const char* kKindNames[] = {"handed-over",     "sent",     "sent-with-
                                       "template-damaged"};
 static_assert(std::size(kKindNames) == CTaskOutcome::kLastKind + 1);
 
-CProblem Errno(const std::string& strWhat) { return CProblem(strWhat + ": " + std::strerror(errno)); }
-
 CResult<> WriteWhole(const std::string& strPath, const std::string& strText) {
     std::string strTmp = strPath + ".tmp-XXXXXX";
     const int fd = ::mkostemp(strTmp.data(), O_CLOEXEC);
-    if (fd < 0) return Errno("cannot create a temporary file beside " + strPath);
+    if (fd < 0) return ErrnoProblem("cannot create a temporary file beside " + strPath);
     auto fail = [&](CProblem problem) {
         ::close(fd);
         ::unlink(strTmp.c_str());
         return problem;
     };
-    if (::fchmod(fd, 0644) != 0) return fail(Errno("cannot set the mode of " + strTmp));
+    if (::fchmod(fd, 0644) != 0) return fail(ErrnoProblem("cannot set the mode of " + strTmp));
     for (size_t nDone = 0; nDone < strText.size();) {
         const ssize_t n = ::write(fd, strText.data() + nDone, strText.size() - nDone);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return fail(Errno("cannot write " + strTmp));
+        if (n <= 0) return fail(ErrnoProblem("cannot write " + strTmp));
         nDone += static_cast<size_t>(n);
     }
-    if (::fsync(fd) != 0) return fail(Errno("cannot write " + strTmp));
+    if (::fsync(fd) != 0) return fail(ErrnoProblem("cannot write " + strTmp));
     if (::close(fd) != 0) {
-        CProblem err = Errno("cannot close " + strTmp);
+        CProblem err = ErrnoProblem("cannot close " + strTmp);
         ::unlink(strTmp.c_str());
         return err;
     }
     if (::rename(strTmp.c_str(), strPath.c_str()) != 0) {
-        CProblem err = Errno("cannot replace " + strPath);
+        CProblem err = ErrnoProblem("cannot replace " + strPath);
         ::unlink(strTmp.c_str());
         return err;
     }
@@ -119,7 +117,7 @@ CResult<> CTaskHistoryFile::Load() {
         struct stat st {};
         if (::stat(m_strPath.c_str(), &st) != 0 && errno == ENOENT) return {};  // none yet
         m_bKeepOriginal = true;
-        return Errno(m_strPath + ": cannot be read");
+        return ErrnoProblem(m_strPath + ": cannot be read");
     }
     std::ostringstream ss;
     ss << in.rdbuf();

@@ -42,12 +42,12 @@ void PrintProblems(const std::string& strProblem) {
 int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json& jRequest, time_t tNow, json& jAnswer) {
     if (jRequest[CHostProtocol::kCommand] == CHostProtocol::kSendNow) {
         std::cerr << "quillory: send-now: a running host is needed to send, and none serves " << strFile << '\n';
-        return CListWriter::kExitHost;
+        return kExitHost;
     }
     CTaskList list;
     if (const auto rLoaded = CTaskListFile::LoadTaskList(strFile, list, codec); !rLoaded) {
         std::cerr << "quillory: " << strFile << ": " << rLoaded.Problem() << "\nquillory: nothing written\n";
-        return CListWriter::kExitData;
+        return kExitData;
     }
     const CTaskListEdit::CContext ctx{DataDirOf(strFile), tNow, &codec, {}};
     const auto rDone = CTaskListEdit::ApplyAndSave(list, jRequest, ctx,
@@ -55,11 +55,11 @@ int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json&
     if (!rDone) {
         PrintProblems(rDone.Problem());
         std::cerr << "quillory: nothing written to " << strFile << '\n';
-        return CListWriter::kExitData;
+        return kExitData;
     }
     jAnswer[CHostProtocol::kIndex] = rDone->nIndex + 1;
     jAnswer[CHostProtocol::kTask] = CTaskJson::ToJson(rDone->task);
-    return CListWriter::kExitOk;
+    return kExitOk;
 }
 
 void PrintNextTimes(const CTaskItem& task) {
@@ -134,19 +134,19 @@ int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecAr
         auto rOptions = CScheduleOptions::Parse(vecArgs, bAdd, tNow);
         if (!rOptions) {
             std::cerr << "quillory: " << rOptions.Problem() << '\n';
-            return CListWriter::kExitUsage;
+            return kExitUsage;
         }
         const CScheduleOptions& opt = *rOptions;
         jRequest = {{CHostProtocol::kCommand, strCommand}};
         if (bAdd && !opt.vecOperands.empty()) {
             std::cerr << "quillory: unexpected argument " << opt.vecOperands[0] << '\n';
-            return CListWriter::kExitUsage;
+            return kExitUsage;
         }
         if (!bAdd) {
             auto rSimple = SimpleRequest(strCommand, opt.vecOperands);
             if (!rSimple) {
                 std::cerr << "quillory: " << rSimple.Problem() << '\n';
-                return CListWriter::kExitUsage;
+                return kExitUsage;
             }
             jRequest = *rSimple;
         }
@@ -164,7 +164,7 @@ int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecAr
             if (!rWritten) {
                 fs::remove(strPending, ec);
                 std::cerr << "quillory: " << rWritten.Problem() << "\nquillory: nothing written\n";
-                return CListWriter::kExitData;
+                return kExitData;
             }
             jRequest[CHostProtocol::kTemplate] = strPending;
             if (bAdd && !jRequest[CHostProtocol::kChanges].contains("taskName"))
@@ -175,14 +175,14 @@ int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecAr
         for (const std::string& strArg : vecArgs) {
             if (strArg.size() > 1 && strArg[0] == '-' && !(strArg.size() > 1 && std::isdigit(strArg[1]))) {
                 std::cerr << "quillory: unknown option " << strArg << " of " << strCommand << '\n';
-                return CListWriter::kExitUsage;
+                return kExitUsage;
             }
             vecOperands.push_back(strArg);
         }
         auto rSimple = SimpleRequest(strCommand, vecOperands);
         if (!rSimple) {
             std::cerr << "quillory: " << rSimple.Problem() << '\n';
-            return CListWriter::kExitUsage;
+            return kExitUsage;
         }
         jRequest = *rSimple;
     }
@@ -192,6 +192,6 @@ int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecAr
         CScheduleOptions::InOptionWords);
     std::error_code ec;
     if (!strPending.empty()) fs::remove(strPending, ec);  // still there: the change did not take it
-    if (nStatus == CListWriter::kExitOk) PrintOutcome(strCommand, jAnswer);
+    if (nStatus == kExitOk) PrintOutcome(strCommand, jAnswer);
     return nStatus;
 }

@@ -7,11 +7,9 @@
 #include "CMessageSummary.h"
 #include "CTaskArgument.h"
 #include "CTemplateFile.h"
+#include "ExitStatus.h"
 
 namespace {
-
-constexpr int kExitOk = 0;
-constexpr int kExitData = 2;
 
 // "Subject: Weekly report\nTo: a@example.org, b@example.org".
 std::string Description(const CTaskItem& task) {

@@ -7,13 +7,6 @@
 #include "CTaskJson.h"
 #include "CTaskListFile.h"
 
-namespace {
-
-constexpr int kExitOk = CListWriter::kExitOk;
-constexpr int kExitData = CListWriter::kExitData;
-
-}  // namespace
-
 int RunImport(const std::string& strFile, const CTextCodec& codec) {
     nlohmann::ordered_json j;
     try {

@@ -16,12 +16,12 @@ int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool
         else {
             std::cerr << "quillory: " << (strArg.rfind('-', 0) == 0 ? "unknown option " : "unexpected argument ")
                       << strArg << "\n";
-            return CListWriter::kExitUsage;
+            return kExitUsage;
         }
     }
     if (bJson && bNames) {
         std::cerr << "quillory: --json does not go with --names\n";
-        return CListWriter::kExitUsage;
+        return kExitUsage;
     }
     nlohmann::ordered_json arr = nlohmann::ordered_json::array();
     int i = 0;
@@ -46,5 +46,5 @@ int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool
         }
     }
     if (bJson) std::cout << arr.dump(2) << '\n';
-    return bWhole ? CListWriter::kExitOk : CListWriter::kExitData;
+    return bWhole ? kExitOk : kExitData;
 }

@@ -17,12 +17,12 @@ int Report(const CResult<CHostClient::CReply>& rReply, const std::string& strCom
     if (!rReply) {
         std::cerr << "quillory: " << rReply.Problem() << "\nquillory: " << strCommand << " not applied to " << strFile
                   << '\n';
-        return CListWriter::kExitHost;
+        return kExitHost;
     }
     const nlohmann::ordered_json& jAnswer = rReply->jAnswer;
     if (jAnswer[CHostProtocol::kOk].get<bool>()) {
         if (pAnswer) *pAnswer = jAnswer;
-        return CListWriter::kExitOk;
+        return kExitOk;
     }
     if (const auto it = jAnswer.find(CHostProtocol::kProblems); it != jAnswer.end() && it->is_array())
         for (const auto& p : *it) {
@@ -32,7 +32,7 @@ int Report(const CResult<CHostClient::CReply>& rReply, const std::string& strCom
     const auto itPid = jAnswer.find(CHostProtocol::kPid);
     const std::string strHost = itPid != jAnswer.end() ? " (process " + itPid->dump() + ")" : "";
     std::cerr << "quillory: the running host" << strHost << " refused the " << strCommand << "; nothing changed\n";
-    return CListWriter::kExitHost;
+    return kExitHost;
 }
 
 }  // namespace

@@ -4,17 +4,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "ExitStatus.h"
+
 // Where a change to a task list is made: by the add-in of a running host
 // that serves the file, so that its later saves keep it, or, with no host
 // there, here by the caller under the lock such a host would hold.
 class CListWriter {
 public:
-    // The tool's exit statuses.
-    static constexpr int kExitOk = 0;
-    static constexpr int kExitUsage = 1;
-    static constexpr int kExitData = 2;
-    static constexpr int kExitHost = 3;  // the running host refused the change or could not be reached
-
     // How long a change waits for a lock whose holder does not answer: a
     // host that is starting up, or another tool writing the file.
     static constexpr int kLockWaitMs = 3000;

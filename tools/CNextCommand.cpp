@@ -10,10 +10,6 @@
 
 namespace {
 
-constexpr int kExitOk = CListWriter::kExitOk;
-constexpr int kExitUsage = CListWriter::kExitUsage;
-constexpr int kExitData = CListWriter::kExitData;
-
 // A whole number within [nMin, nMax], or nothing.
 std::optional<int> ParseCount(const std::string& str, int nMin, int nMax) {
     if (str.empty() || str.size() > 9 || str.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;

@@ -16,12 +16,11 @@
 #include "CTaskArgument.h"
 #include "CTaskHistoryFile.h"
 #include "CTemplateFile.h"
+#include "ExitStatus.h"
 #include "TaskTime.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitData = 2;
 constexpr int kNextCount = 5;
 
 void Line(const std::string& strLabel, const std::string& strValue) {

@@ -21,10 +21,6 @@
 
 namespace {
 
-constexpr int kExitOk = CListWriter::kExitOk;
-constexpr int kExitUsage = CListWriter::kExitUsage;
-constexpr int kExitData = CListWriter::kExitData;
-
 struct COptions {
     std::string strCommand;
     std::vector<std::string> vecArgs;  // operands after the command

@@ -33,15 +33,6 @@ struct CRootBlock {
     std::vector<CNode> vecChildren;
 };
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto l = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (l(a[i]) != l(b[i])) return false;
-    }
-    return true;
-}
-
 // Thrown from deep in the parser and caught in Run, which makes it the
 // caller's problem: it never leaves this file.
 struct CError {
@@ -68,7 +59,7 @@ std::string Replace(const std::string& str, int nLine, const CRegistrar::CReplac
             auto it = repl.find(strName);
             if (it == repl.end()) {
                 for (auto jt = repl.begin(); jt != repl.end(); ++jt)
-                    if (EqualNoCase(jt->first, strName)) it = jt;
+                    if (CNoCaseLess::Equal(jt->first, strName)) it = jt;
             }
             if (it == repl.end()) Fail(nLine, "no replacement for %" + strName + "%");
             out += it->second;
@@ -136,7 +127,7 @@ public:
         while (!AtEnd()) {
             const CToken& t = Next();
             const CToken* pName = &t;
-            if (t.eKind == CToken::EKind::Word && EqualNoCase(t.str, "NoRemove")) pName = &Next();
+            if (t.eKind == CToken::EKind::Word && CNoCaseLess::Equal(t.str, "NoRemove")) pName = &Next();
             if (pName->eKind != CToken::EKind::Word) Fail(pName->nLine, "root key expected");
             auto root = ParseRegRoot(pName->str);
             if (!root) Fail(pName->nLine, "unknown root key \"" + pName->str + "\"");
@@ -159,7 +150,7 @@ private:
         if (t.eKind != eKind) Fail(t.nLine, pszWhat);
     }
     static bool IsWord(const CToken& t, const char* psz) {
-        return t.eKind == CToken::EKind::Word && EqualNoCase(t.str, psz);
+        return t.eKind == CToken::EKind::Word && CNoCaseLess::Equal(t.str, psz);
     }
 
     // Entries up to and including the closing brace.
@@ -217,9 +208,9 @@ private:
         const CToken& data = Next();
         if (data.eKind != CToken::EKind::Quoted) Fail(data.nLine, "quoted value expected");
         CValueSpec spec;
-        if (EqualNoCase(type.str, "s")) {
+        if (CNoCaseLess::Equal(type.str, "s")) {
             spec.str = data.str;
-        } else if (EqualNoCase(type.str, "d")) {
+        } else if (CNoCaseLess::Equal(type.str, "d")) {
             spec.bDword = true;
             const std::string& s = data.str;
             int nBase = 10;

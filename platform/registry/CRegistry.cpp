@@ -28,13 +28,6 @@ constexpr ERegRoot kRoots[] = {ERegRoot::ClassesRoot, ERegRoot::CurrentUser, ERe
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
-
 std::vector<std::string_view> SplitPath(std::string_view sv) {
     std::vector<std::string_view> parts;
     if (sv.empty()) return parts;
@@ -221,10 +214,17 @@ const char* RegRootName(ERegRoot root) {
 }
 
 std::optional<ERegRoot> ParseRegRoot(std::string_view sv) {
-    if (EqualNoCase(sv, "HKCR") || EqualNoCase(sv, "HKEY_CLASSES_ROOT")) return ERegRoot::ClassesRoot;
-    if (EqualNoCase(sv, "HKCU") || EqualNoCase(sv, "HKEY_CURRENT_USER")) return ERegRoot::CurrentUser;
-    if (EqualNoCase(sv, "HKLM") || EqualNoCase(sv, "HKEY_LOCAL_MACHINE")) return ERegRoot::LocalMachine;
+    if (CNoCaseLess::Equal(sv, "HKCR") || CNoCaseLess::Equal(sv, "HKEY_CLASSES_ROOT")) return ERegRoot::ClassesRoot;
+    if (CNoCaseLess::Equal(sv, "HKCU") || CNoCaseLess::Equal(sv, "HKEY_CURRENT_USER")) return ERegRoot::CurrentUser;
+    if (CNoCaseLess::Equal(sv, "HKLM") || CNoCaseLess::Equal(sv, "HKEY_LOCAL_MACHINE")) return ERegRoot::LocalMachine;
     return std::nullopt;
+}
+
+bool CNoCaseLess::Equal(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    return true;
 }
 
 bool CNoCaseLess::operator()(const std::string& a, const std::string& b) const {

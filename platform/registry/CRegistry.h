@@ -33,6 +33,7 @@ struct CRegValue {
 // system registry does; the case first written is kept.
 struct CNoCaseLess {
     bool operator()(const std::string& a, const std::string& b) const;
+    static bool Equal(std::string_view a, std::string_view b);
 };
 
 struct CRegKey {

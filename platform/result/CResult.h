@@ -7,6 +7,8 @@
 // and a comment. QUILLORY_TRY passes a caller's problem up unchanged:
 //     QUILLORY_TRY(store.PutRecord(strId, rec));
 #include <cassert>
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <variant>
@@ -19,6 +21,9 @@ public:
 private:
     std::string m_strText;
 };
+
+// The problem of a system call that has just failed: "what: errno's text".
+inline CProblem ErrnoProblem(const std::string& strWhat) { return CProblem(strWhat + ": " + std::strerror(errno)); }
 
 template <class T = void>
 class [[nodiscard]] CResult {
