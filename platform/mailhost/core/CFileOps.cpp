@@ -47,11 +47,13 @@ CResult<> CFileOps::WriteNew(const std::string& strPath, const std::string& strB
     return WriteNewFile(strPath, strBytes, nMode, false);
 }
 
-CResult<> CFileOps::SyncFile(const std::string& strPath) {
-    int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return CProblem(ErrnoText("cannot open", strPath));
+CResult<> CFileOps::SyncFile(const std::string& strPath) { return SyncPath(strPath, 0, ""); }
+
+CResult<> CFileOps::SyncPath(const std::string& strPath, int nFlags, const std::string& strKind) {
+    int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | nFlags);
+    if (fd < 0) return CProblem(ErrnoText("cannot open" + strKind, strPath));
     if (::fsync(fd) != 0) {
-        CProblem problem(ErrnoText("cannot sync", strPath));
+        CProblem problem(ErrnoText("cannot sync" + strKind, strPath));
         ::close(fd);
         return problem;
     }
@@ -72,17 +74,7 @@ CResult<> CFileOps::WriteNewFile(const std::string& strPath, const std::string& 
     return {};
 }
 
-CResult<> CFileOps::SyncDir(const std::string& strDir) {
-    int fd = ::open(strDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return CProblem(ErrnoText("cannot open folder", strDir));
-    if (::fsync(fd) != 0) {
-        CProblem problem(ErrnoText("cannot sync folder", strDir));
-        ::close(fd);
-        return problem;
-    }
-    ::close(fd);
-    return {};
-}
+CResult<> CFileOps::SyncDir(const std::string& strDir) { return SyncPath(strDir, O_DIRECTORY, " folder"); }
 
 CResult<> CFileOps::ReplaceFile(const std::string& strPath, const std::string& strBytes, int nMode) {
     std::string strDir = DirName(strPath);

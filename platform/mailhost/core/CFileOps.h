@@ -25,5 +25,7 @@ public:
     static std::string DirName(const std::string& strPath);
 
 private:
+    // Opens strPath with nFlags and fsyncs it; strKind names it in a problem (" folder").
+    static CResult<> SyncPath(const std::string& strPath, int nFlags, const std::string& strKind);
     static CResult<> WriteNewFile(const std::string& strPath, const std::string& strBytes, int nMode, bool bSync);
 };
