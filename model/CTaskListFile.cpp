@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cerrno>
 #include <cstdint>
@@ -113,21 +112,6 @@ void ForEachFixed(Task& t, Fn&& fn) {
     fn(t.m_nYearlyMonth2);
 }
 
-// Byte offsets of the fixed members inside CTaskItem, in body order, taken
-// once so that reading and writing need not rebuild the member list.
-const std::array<size_t, kFixedBytes / 4>& FixedOffsets() {
-    static const auto offsets = [] {
-        std::array<size_t, kFixedBytes / 4> a{};
-        CTaskItem t;
-        size_t k = 0;
-        ForEachFixed(t, [&](int32_t& n) {
-            a[k++] = static_cast<size_t>(reinterpret_cast<char*>(&n) - reinterpret_cast<char*>(&t));
-        });
-        return a;
-    }();
-    return offsets;
-}
-
 // The file form of a text: the text itself when the code page keeps it as
 // it is, else its conversion.
 std::string_view FileForm(const std::string& str, const CTextCodec& codec, std::string& strConverted) {
@@ -152,13 +136,10 @@ size_t AppendRecord(std::vector<uint8_t>& out, const CTaskItem& task, const CTex
     const size_t nRecord = out.size();
     out.resize(nRecord + 4 + kFixedBytes);
     uint8_t* pFixed = out.data() + nRecord + 4;
-    const char* pTask = reinterpret_cast<const char*>(&task);
-    for (size_t off : FixedOffsets()) {
-        int32_t n;
-        std::memcpy(&n, pTask + off, 4);
+    ForEachFixed(task, [&pFixed](int32_t n) {
         PutAt(pFixed, n);
         pFixed += 4;
-    }
+    });
     AppendText(out, task.m_strTaskName, codec, strConverted);
     AppendText(out, task.m_strTemplateFile, codec, strConverted);
     Append(out, task.m_arrAttachments.GetSize());
