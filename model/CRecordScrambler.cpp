@@ -12,7 +12,8 @@
 
 namespace {
 
-constexpr char kKey[8] = {'7', 'F', '2', 'B', '9', '4', 'D', '6'};
+// The 8-byte key, repeated for loads of 16 and 32 bytes at a time.
+constexpr char kKey[] = "7F2B94D67F2B94D67F2B94D67F2B94D6";
 
 // Scrambling is a running XOR of (byte ^ key); it is computed a block at a
 // time as a prefix XOR inside the block (log2 of its width shifts) XORed
@@ -27,7 +28,7 @@ void RunningXor(const uint8_t* pIn, uint8_t* pOut, size_t n) {
     uint8_t prev = 0;  // the scrambled byte before position i
 #if defined(__SSE2__)
     {
-        const __m128i vecKey = _mm_loadu_si128(reinterpret_cast<const __m128i*>("7F2B94D67F2B94D6"));
+        const __m128i vecKey = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKey));
         __m128i vecCarry = _mm_setzero_si128();  // the carried byte in every lane (scrambling) or in lane 0
         for (; i + 16 <= n; i += 16) {
             const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pIn + i));
@@ -88,7 +89,7 @@ void RunningXor(const uint8_t* pIn, uint8_t* pOut, size_t n) {
 // boundaries (i a multiple of 8, at least 8) and return where they stopped.
 size_t UnscrambleShifted16(const uint8_t* pIn, uint8_t* pOut, size_t i, size_t n) {
 #if defined(__SSE2__)
-    const __m128i vecKey = _mm_loadu_si128(reinterpret_cast<const __m128i*>("7F2B94D67F2B94D6"));
+    const __m128i vecKey = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKey));
     for (; i + 16 <= n; i += 16) {
         const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pIn + i));
         const __m128i back = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pIn + i - 1));
@@ -104,7 +105,7 @@ size_t UnscrambleShifted16(const uint8_t* pIn, uint8_t* pOut, size_t i, size_t n
 
 #if defined(QUILLORY_AVX2_PATH)
 __attribute__((target("avx2"))) size_t UnscrambleShifted32(const uint8_t* pIn, uint8_t* pOut, size_t i, size_t n) {
-    const __m256i vecKey = _mm256_loadu_si256(reinterpret_cast<const __m256i*>("7F2B94D67F2B94D67F2B94D67F2B94D6"));
+    const __m256i vecKey = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kKey));
     for (; i + 32 <= n; i += 32) {
         const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pIn + i));
         const __m256i back = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pIn + i - 1));
