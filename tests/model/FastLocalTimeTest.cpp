@@ -16,6 +16,7 @@
 #include "CZoneHold.h"
 #include "OffsetChanges.h"
 #include "ResultValue.h"
+#include "SameBreakdown.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
@@ -66,17 +67,7 @@ time_t LibcAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinute) {
     return nWall - Local(nWall - *std::max_element(vecOffsets.begin(), vecOffsets.end()) - kDay).tm_gmtoff;
 }
 
-void ExpectBreakdown(time_t t) {
-    const std::tm tm = Local(t);
-    const TaskDateTime dt = TaskTime::FromAbsolute(t);
-    ASSERT_EQ(dt.nYear, tm.tm_year + 1900) << t;
-    ASSERT_EQ(dt.nMonth, tm.tm_mon + 1) << t;
-    ASSERT_EQ(dt.nDay, tm.tm_mday) << t;
-    ASSERT_EQ(dt.nDayOfWeek, tm.tm_wday + 1) << t;
-    ASSERT_EQ(dt.nHour, tm.tm_hour) << t;
-    ASSERT_EQ(dt.nMinute, tm.tm_min) << t;
-    ASSERT_EQ(dt.nSecond, tm.tm_sec) << t;
-}
+void ExpectBreakdown(time_t t) { ExpectSameBreakdown(TaskTime::FromAbsolute(t), Local(t), t); }
 
 void ExpectAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinute) {
     ASSERT_EQ(ValueOf(TaskTime::ToAbsolute(nYear, nMonth, nDay, nHour, nMinute)),

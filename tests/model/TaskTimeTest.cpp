@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "ResultValue.h"
+#include "SameBreakdown.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
@@ -111,14 +112,7 @@ TEST_P(TaskTimeTest, ConversionsEqualTheCLibrary) {
         if (i % 4 == 0) t = t - t % 1800 + (i % 3) * 60;  // near the half hours where changes happen
         std::tm tmLibc{};
         ASSERT_TRUE(localtime_r(&t, &tmLibc));
-        const TaskDateTime dt = TaskTime::FromAbsolute(t);
-        ASSERT_EQ(dt.nYear, tmLibc.tm_year + 1900) << t;
-        ASSERT_EQ(dt.nMonth, tmLibc.tm_mon + 1) << t;
-        ASSERT_EQ(dt.nDay, tmLibc.tm_mday) << t;
-        ASSERT_EQ(dt.nDayOfWeek, tmLibc.tm_wday + 1) << t;
-        ASSERT_EQ(dt.nHour, tmLibc.tm_hour) << t;
-        ASSERT_EQ(dt.nMinute, tmLibc.tm_min) << t;
-        ASSERT_EQ(dt.nSecond, tmLibc.tm_sec) << t;
+        ASSERT_NO_FATAL_FAILURE(ExpectSameBreakdown(TaskTime::FromAbsolute(t), tmLibc, t));
 
         // Every wall time of the hours around t, gaps and repeats included.
         for (int nStep = -90; nStep <= 90; nStep += 15) {
