@@ -42,7 +42,10 @@ void BM_TickCached(benchmark::State& state) {
     int nSends = 0;
     CSendContext ctx;
     ctx.fnTaskList = [&] { return &list; };
-    ctx.fnSend = [&](const CTaskItem&) { ++nSends; };
+    ctx.fnSend = [&](const CTaskItem&) {
+        ++nSends;
+        return true;
+    };
     ctx.pClock = &g_clock;
     CSendEmailDlg dlg(ctx);
     dlg.OnTimer();  // the first tick fills the cache

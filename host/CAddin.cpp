@@ -38,9 +38,26 @@ std::string& ModulePathOverride() {
 
 void Error(const char* pszText) { CAddinBox::Fail(pszText); }
 
+// Every failed save goes to the journal; a box (when the host has windows)
+// says it once for each new problem, not at every tick that sends.
 void SaveList(const CTaskList& list) {
-    if (const auto rSaved = SaveTaskListFile(list); !rSaved)
-        std::cerr << "Quillory: cannot save " << TaskListPath() << ": " << rSaved.Problem() << '\n';
+    static std::string s_strTold;
+    const auto rSaved = SaveTaskListFile(list);
+    if (rSaved) {
+        if (!s_strTold.empty()) std::cerr << "Quillory: the task list is saved again: " << TaskListPath() << '\n';
+        s_strTold.clear();
+        return;
+    }
+    std::cerr << "Quillory: cannot save " << TaskListPath() << ": " << rSaved.Problem() << '\n';
+    if (rSaved.Problem() == s_strTold) return;
+    s_strTold = rSaved.Problem();
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [strText = "The task list cannot be saved: " + rSaved.Problem() +
+                       "\n\nMessages still go out at their times, and none goes twice; what was sent is "
+                       "recorded once the file can be written again."] { CAddinBox::Warn(strText); },
+            Qt::QueuedConnection);
 }
 
 // A connection that cannot be made, on the host's journal.

@@ -69,7 +69,11 @@ void CSendReporting::Flush() { m_pRecorder->Flush(); }
 
 void CSendReporting::Wire(CSendContext& ctx) {
     COutcomeRecorder* pRecorder = m_pRecorder.get();
-    ctx.fnSend = [pRecorder](const CTaskItem& task) { pRecorder->OnSendStart(task, SendTask(g_spApplication, task)); };
+    ctx.fnSend = [pRecorder](const CTaskItem& task) {
+        const CSendStart start = SendTask(g_spApplication, task);
+        pRecorder->OnSendStart(task, start);
+        return start.Counts();
+    };
     ctx.fnSkipped = [pRecorder](const CTaskItem& task) { pRecorder->OnSkipped(task); };
     ctx.fnTickStart = [pRecorder] { pRecorder->OnTickStart(); };
     ctx.fnTickEnd = [pRecorder] { pRecorder->OnTickEnd(); };

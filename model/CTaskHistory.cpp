@@ -24,6 +24,7 @@ std::string CTaskOutcome::ShortText() const {
         case EKind::SkippedOverdue: return "Skipped (overdue)";
         case EKind::TemplateMissing: return "Template missing";
         case EKind::TemplateDamaged: return "Template damaged";
+        case EKind::NotStored: return "Not queued yet: " + strText;
     }
     return {};
 }
@@ -38,10 +39,16 @@ std::string CTaskOutcome::FullText() const {
             return strFor + " was sent at " + strAt + ", but these recipients were refused: " + strText;
         case EKind::Retrying: return strFor + " waits in the Outbox to be tried again (" + strAt + "): " + strText;
         case EKind::Failed: return strFor + " failed for good (" + strAt + "): " + strText;
-        case EKind::InDoubt: return strFor + " may or may not have arrived (" + strAt + "): " + strText;
+        case EKind::InDoubt:
+            return strFor + " may or may not have arrived (" + strAt + "): " + strText +
+                   ". Ask its recipients; to send it again, open it in the Outbox and press Send; "
+                   "if it arrived, delete it there.";
         case EKind::SkippedOverdue: return strFor + " was skipped: its time passed while nothing could send it.";
         case EKind::TemplateMissing: return strFor + " was not sent: its template is missing: " + strText;
         case EKind::TemplateDamaged: return strFor + " was not sent: its template is damaged: " + strText;
+        case EKind::NotStored:
+            return strFor + " is not queued yet: the host cannot store it (" + strAt + "): " + strText +
+                   ". It is tried again every minute and goes out, late, once the host can take it.";
     }
     return {};
 }
@@ -53,6 +60,9 @@ std::string CTaskHistory::KeyOf(const std::string& strTemplateFile) {
 
 void CTaskHistory::Record(const std::string& strKey, CTaskOutcome outcome) {
     auto& deq = m_mapTasks[strKey];
+    if (!deq.empty() && deq.back().kind == CTaskOutcome::EKind::NotStored &&
+        deq.back().strOccurrence == outcome.strOccurrence)
+        deq.pop_back();
     deq.push_back(std::move(outcome));
     while (deq.size() > kKeepPerTask) deq.pop_front();
 }

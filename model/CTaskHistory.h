@@ -21,8 +21,9 @@ struct CTaskOutcome {
         SkippedOverdue = 6,    // its time passed while nothing ran, and the task does not send late
         TemplateMissing = 7,   // not sent: the template file cannot be read
         TemplateDamaged = 8,   // not sent: the host cannot make a message of the template
+        NotStored = 9,         // the host cannot store it now (strText: why); tried again each minute
     };
-    static constexpr int kLastKind = 8;
+    static constexpr int kLastKind = 9;
 
     EKind kind = EKind::HandedOver;
     std::string strOccurrence;  // the occurrence's local time, "YYYY-MM-DD HH:MM"
@@ -45,7 +46,9 @@ public:
     // The key of a task with this template path: its file name.
     static std::string KeyOf(const std::string& strTemplateFile);
 
-    // Appends an occurrence's outcome; the oldest beyond kKeepPerTask go.
+    // Appends an occurrence's outcome; the oldest beyond kKeepPerTask go. A
+    // NotStored outcome of the same occurrence before it is replaced, so
+    // that an hour of tries each minute leaves one line, not sixty.
     void Record(const std::string& strKey, CTaskOutcome outcome);
     // Updates the outcome of the occurrence sent as strMessageId, wherever
     // it is; false when no task has it (then nothing changes).

@@ -44,6 +44,7 @@ COutcomeRecorder::~COutcomeRecorder() { Flush(); }
 
 void COutcomeRecorder::OnTickEnd() {
     m_bInTick = false;
+    NotifyNotStored();  // one notification for all the tick's messages
     Flush();
 }
 
@@ -56,19 +57,59 @@ void COutcomeRecorder::OnSendStart(const CTaskItem& task, const CSendStart& star
     outcome.strOccurrence = TaskTime::Format(task.m_dtNextSending);
     outcome.strMessageId = start.strMessageId;
     outcome.strText = start.strText;
+    const std::string strWhat = task.m_strTaskName + " (" + outcome.strOccurrence + "): ";
     switch (start.kind) {
         case CSendStart::EKind::HandedOver: outcome.kind = EKind::HandedOver; break;
+        case CSendStart::EKind::AlreadyQueued:
+            // Its result may have been told before the stop: that one stands.
+            std::cerr << "Quillory: " << strWhat << "the host holds its message already, handed over before "
+                      << "the host stopped; it is not sent again\n";
+            if (IsKnown(task, start.strMessageId)) return;
+            outcome.kind = EKind::HandedOver;
+            break;
         case CSendStart::EKind::TemplateMissing: outcome.kind = EKind::TemplateMissing; break;
         case CSendStart::EKind::TemplateDamaged: outcome.kind = EKind::TemplateDamaged; break;
         case CSendStart::EKind::NotSent: outcome.kind = EKind::Failed; break;
+        case CSendStart::EKind::NotStoredNow: outcome.kind = EKind::NotStored; break;
     }
-    const std::string strWhat = task.m_strTaskName + " (" + outcome.strOccurrence + "): ";
     if (outcome.kind == EKind::TemplateMissing)
         Notify(kNotSentSummary, strWhat + "its template is missing or cannot be read: " + start.strText);
     else if (outcome.kind == EKind::TemplateDamaged)
         Notify(kNotSentSummary, strWhat + "its template is damaged: " + start.strText);
     else if (outcome.kind == EKind::Failed) Notify(kFailedSummary, strWhat + start.strText);
+    else if (outcome.kind == EKind::NotStored) NoteNotStored(task, strWhat, start.strText);
     Record(task, std::move(outcome));
+}
+
+void COutcomeRecorder::NoteNotStored(const CTaskItem& task, const std::string& strWhat, const std::string& strWhy) {
+    // Told once per occurrence and reason, not at every try.
+    const CTaskOutcome* pLast =
+        m_parts.pHistory ? m_parts.pHistory->History().Last(CTaskHistory::KeyOf(task.m_strTemplateFile)) : nullptr;
+    if (pLast && pLast->kind == EKind::NotStored && pLast->strOccurrence == TaskTime::Format(task.m_dtNextSending) &&
+        pLast->strText == strWhy)
+        return;
+    std::cerr << "Quillory: " << strWhat << "the host cannot store the message now, tried again in a minute: "
+              << strWhy << '\n';
+    m_vecNotStored.push_back(strWhat + strWhy);
+    if (!m_bInTick) NotifyNotStored();
+}
+
+void COutcomeRecorder::NotifyNotStored() {
+    if (m_vecNotStored.empty()) return;
+    std::string strBody;
+    for (const auto& str : m_vecNotStored) strBody += (strBody.empty() ? "" : "\n") + str;
+    Notify(m_vecNotStored.size() == 1 ? "A scheduled message waits: the host cannot store it"
+                                      : std::to_string(m_vecNotStored.size()) +
+                                            " scheduled messages wait: the host cannot store them",
+           strBody + "\nThey are tried again every minute.");
+    m_vecNotStored.clear();
+}
+
+bool COutcomeRecorder::IsKnown(const CTaskItem& task, const std::string& strMessageId) const {
+    if (!m_parts.pHistory || strMessageId.empty()) return false;
+    for (const auto& outcome : m_parts.pHistory->History().Of(CTaskHistory::KeyOf(task.m_strTemplateFile)))
+        if (outcome.strMessageId == strMessageId) return true;
+    return false;
 }
 
 void COutcomeRecorder::OnSkipped(const CTaskItem& task) {

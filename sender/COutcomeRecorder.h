@@ -18,7 +18,8 @@ class QTimer;
 // Puts what became of each occurrence where the user looks: the task's
 // history (saved at once) for the Email Manager, and a desktop notification
 // when a message fails for good, when a template is missing at sending
-// time, and once after the catch-up at start. Every call runs on the
+// time, when the host cannot store a message (once per occurrence and
+// reason), and once after the catch-up at start. Every call runs on the
 // host's UI thread, between or inside scheduler ticks.
 //
 // The history file is written once per tick, however many occurrences the
@@ -68,10 +69,17 @@ private:
     void Save();
     void SaveNow();
     void Notify(const std::string& strSummary, const std::string& strBody);
+    // An occurrence the host could not store: told on stderr and, with the
+    // others of the tick, in one notification.
+    void NoteNotStored(const CTaskItem& task, const std::string& strWhat, const std::string& strWhy);
+    void NotifyNotStored();
+    // Whether the task's history has an outcome for the message.
+    bool IsKnown(const CTaskItem& task, const std::string& strMessageId) const;
     const CTaskItem* TaskNamed(const std::string& strName) const;
 
     CParts m_parts;
     bool m_bInTick = false;
     bool m_bUnsaved = false;
+    std::vector<std::string> m_vecNotStored;  // not told yet
     std::unique_ptr<QTimer> m_pSaveTimer;  // the deferred save of send results
 };

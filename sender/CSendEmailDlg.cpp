@@ -105,6 +105,7 @@ CResult<> CSendEmailDlg::Tick(CTaskList& list) {
     const int n = view.GetSize();
     m_vecTickIds.clear();
     for (int i = 0; i < n; ++i) m_vecTickIds.push_back(view.IdAt(i));
+    std::erase_if(m_mapWaiting, [&](const auto& entry) { return view.IndexOf(entry.first) < 0; });
     bool bChanged = false;
     for (int k = 0; k < n; ++k) {
         const CTaskList::Id nId = m_vecTickIds[static_cast<size_t>(k)];
@@ -144,23 +145,49 @@ bool SameMinute(const TaskDateTime& a, const TaskDateTime& b) {
 
 }  // namespace
 
+bool CSendEmailDlg::IsWaiting(const CTaskItem& task, CTaskList::Id nId, time_t tNow) {
+    const auto it = m_mapWaiting.find(nId);
+    if (it == m_mapWaiting.end()) return false;
+    // Rescheduled meanwhile: the new schedule decides.
+    if (!SameMinute(task.m_dtNextSending, it->second.dtOccurrence) || !task.m_bActive) {
+        m_mapWaiting.erase(it);
+        return false;
+    }
+    return tNow < it->second.tNextTry;
+}
+
 bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     const CTaskList& view = list;
     const CTaskList::Id nId = view.IdAt(i);
     CTaskItem task = view.GetAt(i);
     const CScheduleState before = StateOf(task);
-    const auto rDue = m_schedule.CheckDue(task);
-    if (!rDue) return false;  // invalid times: reported when the cache took the task in
-    const CSchedule::EDue eDue = *rDue;
+    const auto rNow = m_schedule.NowMinute();
+    if (!rNow || IsWaiting(task, nId, *rNow)) return false;
+    const time_t tNow = *rNow;
+    // An occurrence the host could not store is sent late whatever the
+    // send-overdue option says: it was due, and nothing has gone out.
+    const bool bRetry = m_mapWaiting.count(nId) != 0;
+    CSchedule::EDue eDue = CSchedule::kSendNow;
+    if (!bRetry) {
+        const auto rDue = m_schedule.CheckDue(task);
+        if (!rDue) return false;  // invalid times: reported when the cache took the task in
+        eDue = *rDue;
+    }
     if (eDue == CSchedule::kNotDue) return false;
-    NoteCatchUp(task, nId, eDue);
+    if (!bRetry) NoteCatchUp(task, nId, eDue);
     if (eDue == CSchedule::kSkipped && m_ctx.fnSkipped) m_ctx.fnSkipped(task);
     if (eDue == CSchedule::kSendNow && m_ctx.fnSend) {
+        bool bCounts = true;
         try {
-            m_ctx.fnSend(task);
+            bCounts = m_ctx.fnSend(task);
         } catch (const std::exception& e) {
             std::cerr << "Quillory: sending task \"" << task.m_strTaskName << "\" failed: " << e.what() << '\n';
         }
+        if (!bCounts) {
+            m_mapWaiting[nId] = {before.dtNextSending, tNow + 60};
+            return false;
+        }
+        m_mapWaiting.erase(nId);
     }
     // Writing the copy back at i could put it over another task, bring a
     // removed one back or undo an edit made during the send.

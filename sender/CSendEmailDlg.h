@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -17,7 +18,10 @@ class QTimer;
 // none), how one due task is sent and how the whole list is saved.
 struct CSendContext {
     std::function<CTaskList*()> fnTaskList;
-    std::function<void(const CTaskItem&)> fnSend;
+    // Sends one due occurrence; false when it does not count because the
+    // host could not store the message for a reason that passes (no space):
+    // the task then stays due and is tried again a minute later.
+    std::function<bool(const CTaskItem&)> fnSend;
     std::function<void(const CTaskList&)> fnSave;
     const IClock* pClock = nullptr;  // null: the system clock
     // An overdue occurrence skipped (the task does not send late); the task
@@ -34,7 +38,11 @@ struct CSendContext {
 // The hidden sender: a one-second timer on the thread that owns the task
 // list. Each tick walks the list in order, sends what is due, advances every
 // handled task and saves the list once when anything changed. It shows
-// nothing; failures are silent and the task is advanced regardless.
+// nothing; a failure is reported by the send and the task is advanced,
+// except when the host could not store the message for a reason that
+// passes (a full disk): that occurrence stays due, is tried again about
+// once a minute whatever the task's send-overdue option, and goes out
+// late, once, when the host takes it.
 //
 // The ticks fall just after each whole second of the wall clock, so the
 // first tick of a minute comes within a few milliseconds of its start
@@ -69,7 +77,8 @@ public:
     // Sends one occurrence of the task the way a tick does (so its outcome
     // is recorded as a tick's would be), outside the schedule.
     void SendOne(const CTaskItem& task) const {
-        if (m_ctx.fnSend) m_ctx.fnSend(task);
+        // Outside the schedule nothing waits for it: the outcome is told all the same.
+        if (m_ctx.fnSend) (void)m_ctx.fnSend(task);
     }
     // The tasks this scheduler completed because their schedule could not move on.
     const CStalledTasks& Stalled() const { return m_stalled; }
@@ -103,6 +112,7 @@ private:
     CStalledTasks m_stalled;
     CCatchUpCount m_catchUp;
     std::vector<CTaskList::Id> m_vecTickIds;  // the tasks of the running tick
+    std::map<CTaskList::Id, CWaiting> m_mapWaiting;
     std::unique_ptr<QTimer> m_pTimer;
 };
 

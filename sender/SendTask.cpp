@@ -77,11 +77,13 @@ CSendStart SendTask(_Application* pApplication, const CTaskItem& task, const CWa
     spMail->Save();
     if (task.m_bReceiveBeforeSending) ReceiveEmails(pApplication, fnWait);
     (void)TakeErrorDescription();  // a reason left from an earlier call is not Send's
-    if (FAILED(spMail->Send())) {
+    const HRESULT hr = spMail->Send();
+    if (FAILED(hr)) {
         const std::string strWhy = TakeErrorDescription();
-        return {EKind::NotSent, "", strWhy.empty() ? "the host did not take the message" : strWhy};
+        return {hr == kSendNotStoredNow ? EKind::NotStoredNow : EKind::NotSent, "",
+                strWhy.empty() ? "the host did not take the message" : strWhy};
     }
     std::string strId;
     (void)spMail->get_MessageId(&strId);  // without it the result is matched by the task's name
-    return {EKind::HandedOver, strId, ""};
+    return {hr == kSendAlreadyQueued ? EKind::AlreadyQueued : EKind::HandedOver, strId, ""};
 }

@@ -6,8 +6,9 @@
 #include "CTaskItem.h"
 #include "MailHostOM.h"
 
-// Sending one occurrence of a task through the host's object model. Every
-// failure ends the attempt silently; the caller advances the task anyway.
+// Sending one occurrence of a task through the host's object model. A
+// failure ends the attempt; the caller advances the task anyway, except
+// when the host could not store the message for a reason that passes.
 
 // Waits the given milliseconds while receiving runs. The default keeps the
 // host's event loop running (the scheduler's busy flag keeps its ticks out).
@@ -18,10 +19,14 @@ using CWaitFn = std::function<void(int nMilliseconds)>;
 struct [[nodiscard]] CSendStart {
     enum class EKind {
         HandedOver,       // queued by the host; strMessageId is the message's
+        AlreadyQueued,    // the host held it already (handed over before a stop); strMessageId is that one's
         TemplateMissing,  // the template cannot be opened (no path, gone, locked); strText: its path
         TemplateDamaged,  // the host makes no mail message of it; strText: its path
         NotSent,          // the host refused to queue it; strText: its reason
+        NotStoredNow,     // the host cannot store it now (no space...); strText: its reason; try again later
     };
+    // Whether the occurrence is done with: all but NotStoredNow, which stays due.
+    bool Counts() const { return kind != EKind::NotStoredNow; }
     EKind kind = EKind::NotSent;
     std::string strMessageId;
     std::string strText;

@@ -27,7 +27,7 @@ using EKind = CTaskOutcome::EKind;
 // The names the file stores the kinds by, in the enum's order.
 constexpr const char* kKindNames[] = {"handed-over",     "sent",     "sent-with-refusals", "retrying",
                                       "failed",          "in-doubt", "skipped-overdue",    "template-missing",
-                                      "template-damaged"};
+                                      "template-damaged", "not-stored"};
 static_assert(std::size(kKindNames) == CTaskOutcome::kLastKind + 1);
 
 CResult<> WriteWhole(const std::string& strPath, const std::string& strText) {

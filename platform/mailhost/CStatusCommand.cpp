@@ -21,11 +21,12 @@ const char* const kHelp =
     "Shows whether a host runs on this profile ($MAILHOST_PROFILE, else\n"
     "$XDG_DATA_HOME/mailhost): its pid, windows or headless, and since when, and a\n"
     "headless host that stands aside while the windows are open; the\n"
-    "Outbox: each message waiting, retrying (with the server's reason) or failed\n"
-    "(with the reason); and the add-in's active tasks due in the next hour (from\n"
-    "`quillory list`: $QUILLORY_TOOL, else the quillory program beside mailhost or\n"
-    "on PATH), those whose time has passed marked overdue. --now sets the present\n"
-    "for the tasks, in local time.\n"
+    "Outbox: each message waiting, retrying (with the server's reason), failed\n"
+    "(with the reason) or in doubt, and why no new message can be stored (a full\n"
+    "disk); and the add-in's active tasks due in the next hour (from `quillory\n"
+    "list`: $QUILLORY_TOOL, else the quillory program beside mailhost or on PATH),\n"
+    "those whose time has passed marked overdue. --now sets the present for the\n"
+    "tasks, in local time.\n"
     "\n"
     "exit status: 0 done, 1 usage, 2 the task list could not be read.\n"
     "\n"
@@ -33,7 +34,7 @@ const char* const kHelp =
     "  $ mailhost status\n"
     "  host: running, pid 4711, headless, since 2026-12-07 08:00:02\n"
     "  profile: /home/zoe/.local/share/mailhost\n"
-    "  Outbox: 1 waiting, 1 retrying, 0 failed\n"
+    "  Outbox: 1 waiting, 1 retrying, 0 failed, 0 in doubt\n"
     "    waiting   \"Minutes\" to rita@example.com\n"
     "    retrying  \"Invoice\" to bob@example.com: 421 4.3.0 try again later (attempt 2)\n"
     "  tasks due in the next hour:\n"
@@ -67,12 +68,13 @@ void ShowOutbox(CMailStore& store, std::ostream& out) {
         std::string strText;
     };
     std::vector<CLine> vecLines;
-    int nWaiting = 0, nRetrying = 0, nFailed = 0;
+    int nWaiting = 0, nRetrying = 0, nFailed = 0, nInDoubt = 0;
     for (const auto& strId : store.List(EMailFolder::Outbox)) {
         const CDeliveryRecord rec = store.GetRecord(strId);
         nWaiting += rec.state == EDeliveryState::None;
         nRetrying += rec.state == EDeliveryState::Retrying;
         nFailed += rec.state == EDeliveryState::Failed || rec.state == EDeliveryState::Refused;
+        nInDoubt += rec.state == EDeliveryState::InDoubt;
         CMailMessage msg;
         std::string strText;
         if (CResult<> r = store.Load(EMailFolder::Outbox, strId, msg); !r) {
@@ -87,7 +89,10 @@ void ShowOutbox(CMailStore& store, std::ostream& out) {
         if (rec.state == EDeliveryState::Retrying) strText += " (attempt " + std::to_string(rec.nAttempts) + ")";
         vecLines.push_back({StateWord(rec.state), strText});
     }
-    out << "Outbox: " << nWaiting << " waiting, " << nRetrying << " retrying, " << nFailed << " failed\n";
+    out << "Outbox: " << nWaiting << " waiting, " << nRetrying << " retrying, " << nFailed << " failed, " << nInDoubt
+        << " in doubt\n";
+    // What keeps scheduled messages from being queued at all (a full disk).
+    if (CResult<> r = store.CanStoreNow(); !r) out << "  cannot store new messages: " << r.Problem() << "\n";
     for (const auto& line : vecLines) {
         const std::string strState = line.pszState;
         out << "  " << strState << std::string(strState.size() < 10 ? 10 - strState.size() : 1, ' ') << line.strText

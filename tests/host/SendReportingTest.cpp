@@ -229,3 +229,49 @@ TEST_F(SendReportingTest, ADamagedHistoryIsToldKeptAsideAndTheManagerStillWorks)
         }
     EXPECT_EQ(nKept, 1);
 }
+
+// A message the host cannot store (its Outbox cannot take files) waits
+// with the reason in the Email Manager and one notification for the tick,
+// is tried again a minute later without a second notification, and goes
+// once when the host can take it. A task list that lost that hand-over (a
+// stop before the save) hands it over again: the host answers that it
+// holds it, nothing is queued twice, and the result stays.
+TEST_F(SendReportingTest, AMessageTheHostCannotStoreWaitsToldOnceAndGoesOnceWhenItCan) {
+    Connect();
+    g_pTaskList->Add(Task("First", Template("First", "rita@example.com")));
+    g_pTaskList->Add(Task("Second", Template("Second", "rita@example.com")));
+    const CTaskItem firstBefore = g_pTaskList->GetAt(0);
+    const std::string strTmp = m_pHost->ProfileDir() + "/Outbox/tmp";
+    fs::rename(strTmp, strTmp + ".away");
+    CTempDir::WriteFile(strTmp, "");
+
+    g_pSendEmailDlg->OnTimer();
+    for (const auto& str : LastResults()) {
+        EXPECT_EQ(str.rfind("Not queued yet: ", 0), 0u) << str;
+        EXPECT_NE(str.find("Not a directory"), std::string::npos) << str;
+    }
+    ASSERT_EQ(m_notes.m_vecShown.size(), 1u) << "one notification for the tick";
+    EXPECT_EQ(m_notes.m_vecShown[0].first, "2 scheduled messages wait: the host cannot store them");
+    EXPECT_EQ(g_pTaskList->GetAt(0).m_nOccurrenceCount, 0);
+    m_clock.Set(NineOClock() + 60);
+    g_pSendEmailDlg->OnTimer();  // tried again, the same reason: not told again
+    EXPECT_EQ(m_notes.m_vecShown.size(), 1u);
+
+    fs::remove(strTmp);
+    fs::rename(strTmp + ".away", strTmp);
+    m_clock.Set(NineOClock() + 120);
+    g_pSendEmailDlg->OnTimer();
+    EXPECT_EQ(LastResults(), (std::vector<std::string>{"Sending since 09:02", "Sending since 09:02"}));
+    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 2));
+    EXPECT_EQ(g_pTaskList->GetAt(0).m_nOccurrenceCount, 1);
+    EXPECT_EQ(TaskTime::Format(g_pTaskList->GetAt(0).m_dtLastSent), "2026-12-07 09:00") << "sent late, as 09:00's";
+
+    g_pTaskList->SetAt(0, firstBefore);  // as a list saved before the hand-over has it
+    m_clock.Set(NineOClock() + 180);
+    g_pSendEmailDlg->OnTimer();
+    EXPECT_EQ(g_pTaskList->GetAt(0).m_nOccurrenceCount, 1) << "the hand-over counts";
+    EXPECT_EQ(LastResults()[0], "Sent 09:02");
+    EXPECT_FALSE(WaitFor(EHostEvent::Sent, 3, std::chrono::seconds(3)));
+    EXPECT_EQ(m_server.Received().size(), 2u);
+    EXPECT_EQ(m_notes.m_vecShown.size(), 1u);
+}

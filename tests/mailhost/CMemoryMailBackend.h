@@ -69,12 +69,13 @@ public:
         vec.erase(it);
         return {};
     }
-    CResult<std::string> Submit(const CMailMessage& msg) override {
-        if (m_bFailSubmit) return CProblem("outbox refused");
+    CSubmission Submit(const CMailMessage& msg) override {
+        if (m_bFailSubmit) return {CSubmission::EKind::Refused, "", "outbox refused"};
+        if (!m_strNotStored.empty()) return {CSubmission::EKind::NotStored, "", m_strNotStored};
         m_vecSubmitted.push_back(msg);
         if (m_vecSubmitted.back().strMessageId.empty())
             m_vecSubmitted.back().strMessageId = "queued-" + std::to_string(m_vecSubmitted.size()) + "@example.org";
-        return m_vecSubmitted.back().strMessageId;
+        return {CSubmission::EKind::Queued, m_vecSubmitted.back().strMessageId, ""};
     }
     void SendReceiveNow() override { ++m_nSendReceive; }
 

@@ -475,6 +475,8 @@ TEST_F(DeliveryWorkerTest, EveryStateAStopCanLeaveIsRecoveredWithoutLossOrRepeat
          EDeliveryState::Refused, EHostEvent::Sent},
         {"accepted with refusals, copied to Sent Items", EDeliveryState::SentNotMoved, EOutbox::Kept, true, false, true,
          EDeliveryState::Refused, EHostEvent::Sent},
+        {"accepted with refusals, moved, record not rewritten", EDeliveryState::SentNotMoved, EOutbox::Gone, true,
+         false, true, EDeliveryState::Refused, EHostEvent::Sent},
     };
     for (const CCase& c : cases) {
         SCOPED_TRACE(c.pszName);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CMailHost.h"
 #include "CMailStore.h"
 #include "CTempDir.h"
 
@@ -217,4 +218,106 @@ TEST(MailStore, ADraftWaitingForTheDiskCanGoAnyWay) {
     ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("last"), strLast).Problem(), "");
     EXPECT_EQ(store.List(EMailFolder::Drafts), std::vector<std::string>{strLast});
     EXPECT_EQ(store.List(EMailFolder::Outbox), std::vector<std::string>{strNewId});
+}
+
+namespace {
+
+CMailMessage Scheduled(const std::string& strTask, const std::string& strOccurrence) {
+    CMailMessage msg = Msg(strTask + " " + strOccurrence);
+    msg.strFrom = "sender@example.org";
+    msg.vecHeaders = {{kTaskHeader, strTask}};
+    if (!strOccurrence.empty()) msg.vecHeaders.emplace_back(kOccurrenceHeader, strOccurrence);
+    return msg;
+}
+
+CHostOptions NoTransport(const std::string& strProfile) {
+    CHostOptions opts;
+    opts.strProfileDir = strProfile;
+    opts.strAccountsPath = strProfile + "/no-accounts.ini";
+    opts.strSendmail = "none";  // messages stay in the Outbox
+    return opts;
+}
+
+}  // namespace
+
+// A scheduled occurrence handed over before a stop is known to the next
+// host by its task and occurrence wherever the message went, and is not
+// queued again; any other message is queued as usual.
+TEST(MailStore, AnOccurrenceHeldAlreadyIsNotQueuedAgainAfterARestart) {
+    using EKind = CSubmission::EKind;
+    struct CCase {
+        const char* pszName;
+        CMailMessage first;
+        EMailFolder whereFirst;  // where the first message is when the host starts again
+        CMailMessage second;
+        EKind expected;
+    };
+    const CMailMessage weekly = Scheduled("Weekly", "2026-12-14 09:00");
+    const CCase cases[] = {
+        {"the same occurrence, still in the Outbox", weekly, EMailFolder::Outbox, weekly, EKind::AlreadyQueued},
+        {"the same occurrence, delivered", weekly, EMailFolder::SentItems, weekly, EKind::AlreadyQueued},
+        {"the same occurrence, deleted after delivery", weekly, EMailFolder::DeletedItems, weekly,
+         EKind::AlreadyQueued},
+        {"a name beyond ASCII", Scheduled("Bericht für März", "2026-12-14 09:00"), EMailFolder::SentItems,
+         Scheduled("Bericht für März", "2026-12-14 09:00"), EKind::AlreadyQueued},
+        {"the next occurrence", weekly, EMailFolder::Outbox, Scheduled("Weekly", "2026-12-17 09:00"), EKind::Queued},
+        {"another task at the same minute", weekly, EMailFolder::Outbox, Scheduled("Monthly", "2026-12-14 09:00"),
+         EKind::Queued},
+        {"sent outside the schedule", Scheduled("Weekly", ""), EMailFolder::Outbox, Scheduled("Weekly", ""),
+         EKind::Queued},
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        CTempDir dir;
+        const CMailMessage& first = c.first;
+        std::string strFirstId;
+        {
+            CMailHost host(NoTransport(dir / "p"));
+            ASSERT_EQ(host.Start().Problem(), "");
+            const CSubmission queued = host.Submit(first);
+            ASSERT_EQ(queued.kind, EKind::Queued) << queued.Problem();
+            strFirstId = queued.strMessageId;
+            // In the same run it is known at once.
+            const CSubmission again = host.Submit(first);
+            EXPECT_EQ(again.kind, CQueuedOccurrences::KeyOf(first) ? EKind::AlreadyQueued : EKind::Queued);
+            if (c.whereFirst != EMailFolder::Outbox) {
+                host.Stop();
+                const std::string strId = host.ListFolder(EMailFolder::Outbox).front();
+                std::string strMoved;
+                ASSERT_EQ(host.MoveMessage(EMailFolder::Outbox, strId, c.whereFirst, strMoved).Problem(), "");
+            }
+        }
+        CMailHost restarted(NoTransport(dir / "p"));
+        ASSERT_EQ(restarted.Start().Problem(), "");
+        const CSubmission second = restarted.Submit(c.second);
+        EXPECT_EQ(second.kind, c.expected) << second.Problem();
+        if (c.expected == EKind::AlreadyQueued) EXPECT_EQ(second.strMessageId, strFirstId);
+        else EXPECT_NE(second.strMessageId, strFirstId);
+    }
+}
+
+// What the store cannot take now passes (the message may be handed over
+// again); what is wrong with the message itself does not.
+TEST(MailStore, AStoreThatCannotWriteIsToldApartFromAMessageThatCannotGo) {
+    CTempDir dir;
+    CMailHost host(NoTransport(dir / "p"));
+    ASSERT_EQ(host.Start().Problem(), "");
+    CMailMessage noRecipients = Scheduled("Weekly", "2026-12-14 09:00");
+    noRecipients.vecTo.clear();
+    EXPECT_EQ(host.Submit(noRecipients).kind, CSubmission::EKind::Refused);
+
+    // A folder in its place that cannot hold files: root is not stopped by modes.
+    namespace fs = std::filesystem;
+    fs::rename(dir / "p/Outbox/tmp", dir / "p/Outbox/tmp.away");
+    CTempDir::WriteFile(dir / "p/Outbox/tmp", "");
+    const CSubmission refused = host.Submit(Scheduled("Weekly", "2026-12-14 09:00"));
+    EXPECT_EQ(refused.kind, CSubmission::EKind::NotStored);
+    EXPECT_NE(refused.Problem().find("Not a directory"), std::string::npos) << refused.Problem();
+    EXPECT_TRUE(host.ListFolder(EMailFolder::Outbox).empty());
+
+    fs::remove(dir / "p/Outbox/tmp");
+    fs::rename(dir / "p/Outbox/tmp.away", dir / "p/Outbox/tmp");
+    const CSubmission queued = host.Submit(Scheduled("Weekly", "2026-12-14 09:00"));
+    EXPECT_EQ(queued.kind, CSubmission::EKind::Queued) << "the occurrence was not held: it goes now";
+    EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 1u);
 }

@@ -117,7 +117,7 @@ TEST_P(NestedEditsTest, CommandsDuringASendNeverLoseDoubleOrUndo) {
                 << "sent twice: " << t.m_strTaskName;
             const int kSent = find(t.m_strTemplateFile);
             EXPECT_GE(kSent, 0) << "a task that is not in the list was sent";
-            if (kSent < 0) return;
+            if (kSent < 0) return true;
             strPendingTag = t.m_strTemplateFile;
             pendingBefore = vecModel[kSent];
             for (int nOps = pick(1, 3); nOps > 0 && !vecModel.empty(); --nOps) {
@@ -175,6 +175,7 @@ TEST_P(NestedEditsTest, CommandsDuringASendNeverLoseDoubleOrUndo) {
                     }
                 }
             }
+            return true;
         };
         CSendEmailDlg sender(ctx);
         for (int nTick = 0; nTick < 3; ++nTick) {

@@ -264,6 +264,7 @@ private:
         ctx.fnTaskList = [this] { return &m_list; };
         ctx.fnSend = [this](const CTaskItem& t) {
             m_vecSent.push_back(t.m_strTaskName + " @ " + TaskTime::Format(t.m_dtNextSending));
+            return true;
         };
         ctx.fnSave = [this](const CTaskList& list) { Save(list); };
         ctx.pClock = &m_clock;
@@ -421,6 +422,7 @@ protected:
             const std::string strAt = TaskTime::Format(TaskTime::FromAbsolute(m_clock.Now()));
             const std::string strDue = TaskTime::Format(t.m_dtNextSending);
             m_vecSent.push_back(strAt == strDue ? strDue : strDue + " sent at " + strAt);
+            return true;
         };
         ctx.pClock = &m_clock;
         m_pHost = std::make_unique<CSendEmailDlg>(std::move(ctx));

@@ -50,6 +50,7 @@ protected:
         ctx.fnSend = [this](const CTaskItem& t) {
             m_vecSent.push_back(t.m_strTaskName + "@" + TaskTime::Format(t.m_dtNextSending));
             if (m_fnDuringSend) m_fnDuringSend(t);
+            return m_fnCounts ? m_fnCounts(t) : true;
         };
         ctx.fnSave = [this](const CTaskList&) { ++m_nSaves; };
         ctx.pClock = &m_clock;
@@ -68,6 +69,7 @@ protected:
     bool m_bHaveList = true;
     std::vector<std::string> m_vecSent;
     std::function<void(const CTaskItem&)> m_fnDuringSend;
+    std::function<bool(const CTaskItem&)> m_fnCounts;  // null: every send counts
     int m_nSaves = 0;
     std::unique_ptr<CSendEmailDlg> m_pDlg;
 };
@@ -84,6 +86,59 @@ TEST_F(SchedulerTest, AnOccurrenceIsSentOnceAlthoughSixtyTicksFallIntoItsMinute)
     EXPECT_EQ(t.m_nOccurrenceCount, 1);
     EXPECT_EQ(TaskTime::Format(t.m_dtLastSent), "2026-03-02 10:00");
     EXPECT_EQ(TaskTime::Format(t.m_dtNextSending), "2026-03-02 10:05");
+}
+
+// A message the host cannot store now (a full disk) does not count: its
+// occurrence stays due, even for a task that does not send late, is tried
+// again at each minute rather than each second, and goes out once, late,
+// when the host takes it. One that can never be built moves on as before.
+TEST_F(SchedulerTest, AnOccurrenceTheHostCannotStoreStaysDueAndIsTriedEachMinute) {
+    m_list.Add(Minutely("every5", At(2026, 3, 2, 10, 0), 5, false));
+    m_list.Add(Once("once", At(2026, 3, 2, 10, 0), false));
+    m_list.Add(Once("broken", At(2026, 3, 2, 10, 0), false));
+    bool bDiskFull = true;
+    m_fnCounts = [&](const CTaskItem& t) { return t.m_strTaskName == "broken" || !bDiskFull; };
+    const time_t tStart = ValueOf(TaskTime::ToAbsolute(2026, 3, 2, 10, 0, 0));
+    for (int s = 0; s < 180; ++s) {
+        m_clock.Set(tStart + s);
+        Ticks(1);
+    }
+    EXPECT_EQ(m_vecSent, (std::vector<std::string>{"every5@2026-03-02 10:00", "once@2026-03-02 10:00",
+                                                   "broken@2026-03-02 10:00", "every5@2026-03-02 10:00",
+                                                   "once@2026-03-02 10:00", "every5@2026-03-02 10:00",
+                                                   "once@2026-03-02 10:00"}));
+    EXPECT_EQ(m_list[0].m_nOccurrenceCount, 0);
+    EXPECT_EQ(m_list[0].m_dtNextSending, At(2026, 3, 2, 10, 0)) << "still due";
+    EXPECT_EQ(m_list[1].m_nOccurrenceCount, 0);
+    EXPECT_EQ(m_list[2].m_nOccurrenceCount, 1) << "a message that cannot be built is not retried";
+    EXPECT_FALSE(m_list[2].m_dtNextSending.IsSet());
+
+    bDiskFull = false;
+    m_vecSent.clear();
+    for (int s = 180; s < 300; ++s) {
+        m_clock.Set(tStart + s);
+        Ticks(1);
+    }
+    EXPECT_EQ(m_vecSent, (std::vector<std::string>{"every5@2026-03-02 10:00", "once@2026-03-02 10:00"}))
+        << "late, once each; the next occurrence 10:05 is still ahead";
+    EXPECT_EQ(m_list[0].m_nOccurrenceCount, 1);
+    EXPECT_EQ(m_list[0].m_dtNextSending, At(2026, 3, 2, 10, 5));
+    EXPECT_EQ(m_list[1].m_nOccurrenceCount, 1);
+    EXPECT_FALSE(m_list[1].m_dtNextSending.IsSet());
+
+    // Rescheduled while it waits: the new schedule decides.
+    m_list.Add(Once("moved", At(2026, 3, 2, 10, 5), true));
+    bDiskFull = true;
+    m_clock.Set(tStart + 300);
+    Ticks(1);
+    CTaskItem moved = m_list.GetAt(3);
+    moved.m_dtNextSending = At(2026, 3, 2, 11, 0);
+    m_list.SetAt(3, moved);
+    bDiskFull = false;
+    m_vecSent.clear();
+    m_clock.Set(tStart + 360);
+    Ticks(1);
+    EXPECT_EQ(m_vecSent, std::vector<std::string>{"every5@2026-03-02 10:05"}) << "moved waits for 11:00";
 }
 
 TEST_F(SchedulerTest, NothingDueOrNoListWritesNothing) {
@@ -398,6 +453,7 @@ TEST_P(SchedulerDifferentialTest, CachedTickEqualsThePlainTick) {
     ctx.fnTaskList = [&] { return &cached; };
     ctx.fnSend = [&](const CTaskItem& t) {
         vecCached.push_back(t.m_strTaskName + TaskTime::Format(t.m_dtNextSending));
+        return true;
     };
     ctx.fnSave = [&](const CTaskList&) { ++nSavesCached; };
     ctx.pClock = &clock;

@@ -39,6 +39,7 @@ protected:
         ctx.fnSend = [this](const CTaskItem& t) {
             m_vecSent.push_back(t.m_strTaskName + "@" + TaskTime::Format(t.m_dtNextSending));
             if (m_fnDuringSend) m_fnDuringSend(t);
+            return true;
         };
         ctx.pClock = &m_clock;
         m_pDlg = std::make_unique<CSendEmailDlg>(ctx);

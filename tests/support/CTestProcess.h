@@ -20,6 +20,7 @@ public:
     std::string ReadLine(std::chrono::milliseconds timeout);
     void Stop();
     bool Running() const { return m_pid > 0; }
+    pid_t Pid() const { return m_pid; }
     // SIGKILL, then reaped: a crash at this moment.
     void Kill();
     // Waits for the child to end by itself; its exit status, or -1 when it

@@ -144,9 +144,14 @@ void CDeliveryWorker::Recover() {
                 done = rec;
                 done.state = EDeliveryState::Refused;
             }
-            Record(strId, {});
+            // Refused names under the new id first: see DeliverOne.
             Record(*rNewId, done);
+            if (*rNewId != strId) Record(strId, {});
             m_events.Post(EHostEvent::Sent, *rNewId, "delivered before the host stopped");
+        } else if (rec.state == EDeliveryState::SentNotMoved && !rec.vecRefused.empty() && m_store.IsInSent(strId)) {
+            // Stopped after the move, before the record said so: the names stay.
+            rec.state = EDeliveryState::Refused;
+            Record(strId, rec);
         } else if (!bInOutbox && rec.state != EDeliveryState::Refused) {
             Record(strId, {});  // the message has gone elsewhere
         }
@@ -223,13 +228,17 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
             return;
         }
         const std::string& strNewId = *rNewId;
-        Record(strId, {});
         if (result.vecRefused.empty()) {
+            Record(strId, {});
             m_events.Post(EHostEvent::Sent, strNewId, "to " + std::to_string(wire.vecRcpt.size()) + " recipient(s)");
             return;
         }
+        // The refused names are written under the new id before the old
+        // record goes (usually the same id: one rewrite, never an erase in
+        // between), so that no stop can lose them.
         rec.state = EDeliveryState::Refused;
         Record(strNewId, rec);
+        if (strNewId != strId) Record(strId, {});
         std::string strText;
         for (const auto& str : result.vecRefused) strText += (strText.empty() ? "" : "; ") + str;
         m_events.Post(EHostEvent::SentWithRefusals, strNewId, strText);

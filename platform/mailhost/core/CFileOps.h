@@ -18,6 +18,8 @@ public:
     static CResult<> ReplaceFile(const std::string& strPath, const std::string& strBytes, int nMode = 0644);
     // The file's bytes; a file larger than nMaxBytes is a problem.
     static CResult<std::string> ReadFile(const std::string& strPath, size_t nMaxBytes);
+    // At most the first nBytes of the file (all of a shorter one).
+    static CResult<std::string> ReadHead(const std::string& strPath, size_t nBytes);
     static CResult<> SyncDir(const std::string& strDir);
     static CResult<> MakeDirs(const std::string& strDir);  // mode 0700 for what it creates
     // "cannot open /x: No such file or directory", from errno.

@@ -100,21 +100,26 @@ CResult<> CMailHost::DeleteMessage(EMailFolder folder, const std::string& strId)
     return m_store.Delete(folder, strId);
 }
 
-CResult<std::string> CMailHost::Submit(const CMailMessage& msg) {
-    if (msg.vecTo.empty() && msg.vecCc.empty() && msg.vecBcc.empty()) return CProblem("the message has no recipients");
+CSubmission CMailHost::Submit(const CMailMessage& msg) {
+    using EKind = CSubmission::EKind;
+    if (msg.vecTo.empty() && msg.vecCc.empty() && msg.vecBcc.empty())
+        return {EKind::Refused, "", "the message has no recipients"};
+    // Handed over before a stop that kept the sender from recording it.
+    if (auto strHeld = m_store.QueuedFor(msg)) return {EKind::AlreadyQueued, *strHeld, ""};
     CMailMessage copy = msg;
     copy.bSent = false;
     if (m_bHaveAccount && copy.strFrom.empty()) copy.strFrom = m_account.Sender();
     if (copy.strMessageId.empty()) {
         // Without a usable sender the id takes a stand-in domain; a bad
-        // sender is reported when the message is stored below.
+        // sender is reported when the message is composed below.
         CResult<std::string> rAddress = CMimeWriter::ParseMailbox(copy.strFrom);
         copy.strMessageId = CMimeWriter::NewMessageId(rAddress ? *rAddress : std::string());
     }
-    std::string strId;
-    QUILLORY_TRY(m_store.Save(EMailFolder::Outbox, copy, strId));
+    CResult<std::string> rBytes = CMimeWriter::Compose(copy, {});
+    if (!rBytes) return {EKind::Refused, "", rBytes.Problem()};
+    if (CResult<std::string> rId = m_store.Queue(copy, *rBytes); !rId) return {EKind::NotStored, "", rId.Problem()};
     if (m_pWorker) m_pWorker->Wake(false, false);
-    return copy.strMessageId;
+    return {EKind::Queued, copy.strMessageId, ""};
 }
 
 void CMailHost::SendReceiveNow() {

@@ -48,7 +48,7 @@ public:
     CResult<> LoadFromFolder(EMailFolder folder, const std::string& strId, CMailMessage& msg) override;
     CResult<> MoveMessage(EMailFolder from, const std::string& strId, EMailFolder to, std::string& strNewId) override;
     CResult<> DeleteMessage(EMailFolder folder, const std::string& strId) override;
-    CResult<std::string> Submit(const CMailMessage& msg) override;
+    CSubmission Submit(const CMailMessage& msg) override;
     void SendReceiveNow() override;
     CHostEvents* DeliveryEvents() override { return &m_events; }
 

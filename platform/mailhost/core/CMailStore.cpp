@@ -3,6 +3,9 @@
 #include <cstdlib>
 #include <iterator>
 
+#include <unistd.h>
+
+#include "CFileOps.h"
 #include "CMimeReader.h"
 #include "CMimeWriter.h"
 
@@ -189,6 +192,45 @@ CResult<> CMailStore::ClearSentCopy(const std::string& strId) {
     // What this process knows of the folder: no listing per message.
     if (!Dir(EMailFolder::SentItems).IsKnown(strId)) return {};
     return Dir(EMailFolder::SentItems).Remove(strId);
+}
+
+std::optional<std::string> CMailStore::QueuedFor(const CMailMessage& msg) {
+    const auto strKey = CQueuedOccurrences::KeyOf(msg);
+    if (!strKey) return std::nullopt;
+    std::lock_guard lock(m_mutex);
+    if (!m_occurrences.IsFilled()) FillOccurrences();
+    return m_occurrences.Find(*strKey);
+}
+
+void CMailStore::FillOccurrences() {
+    // The header block of a scheduled message is far shorter.
+    constexpr size_t kHeadBytes = 32 * 1024;
+    for (const EMailFolder folder : {EMailFolder::Outbox, EMailFolder::SentItems, EMailFolder::DeletedItems}) {
+        for (const auto& strId : Dir(folder).List()) {
+            // One that cannot be read now cannot be told from a message never sent.
+            CResult<std::string> rHead = Dir(folder).ReadHead(strId, kHeadBytes);
+            if (!rHead) continue;
+            const CMailMessage msg = CMimeReader::ParseHeaderFields(*rHead);
+            if (const auto strKey = CQueuedOccurrences::KeyOf(msg)) m_occurrences.Note(*strKey, msg.strMessageId);
+        }
+    }
+    m_occurrences.SetFilled();
+}
+
+CResult<std::string> CMailStore::Queue(const CMailMessage& msg, const std::string& strBytes) {
+    std::lock_guard lock(m_mutex);
+    CResult<std::string> rId = Dir(EMailFolder::Outbox).Add(strBytes, false, FlagsFor(EMailFolder::Outbox, false));
+    if (rId)
+        if (const auto strKey = CQueuedOccurrences::KeyOf(msg)) m_occurrences.Note(*strKey, msg.strMessageId);
+    return rId;
+}
+
+CResult<> CMailStore::CanStoreNow() {
+    const std::string strProbe =
+        Dir(EMailFolder::Outbox).Root() + "/tmp/.probe-" + std::to_string(static_cast<long>(::getpid()));
+    CResult<> r = CFileOps::WriteNewSynced(strProbe, std::string(16 * 1024, '\n'));
+    (void)::unlink(strProbe.c_str());  // also the part a failed write left
+    return r;
 }
 
 CDeliveryRecord CMailStore::GetRecord(const std::string& strId) {

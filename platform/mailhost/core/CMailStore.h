@@ -1,12 +1,14 @@
 #pragma once
 #include <array>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "CDeliveryLedger.h"
 #include "CMaildir.h"
+#include "CQueuedOccurrences.h"
 #include "IMailBackend.h"
 
 // The profile folder: five Maildirs and the delivery records. Safe to use
@@ -60,6 +62,20 @@ public:
     // copy there afterwards can only be this delivery's.
     CResult<> ClearSentCopy(const std::string& strId);
 
+    // The Message-ID of a message in the Outbox, Sent Items or Deleted Items
+    // sent for the same scheduled occurrence as msg (CQueuedOccurrences);
+    // none for a message without one. The first call reads the header
+    // fields of those folders' messages.
+    std::optional<std::string> QueuedFor(const CMailMessage& msg);
+    // Puts msg, composed as strBytes, durably into the Outbox and notes its
+    // occurrence. Gives its id there.
+    CResult<std::string> Queue(const CMailMessage& msg, const std::string& strBytes);
+
+    // Whether a new message could be stored now: a probe as large as a
+    // small message is written to the Outbox's tmp/ (which no reader
+    // lists) and removed. The problem is the file system's (no space).
+    CResult<> CanStoreNow();
+
     CDeliveryRecord GetRecord(const std::string& strId);
     CResult<> PutRecord(const std::string& strId, const CDeliveryRecord& rec);
     std::vector<std::string> StoredRecordIds();
@@ -72,6 +88,8 @@ private:
     static CProblem NotAnId(const std::string& strId);
     // Makes the drafts saved without waiting durable; the caller holds the lock.
     CResult<> SyncDrafts();
+    // Reads the occurrences of the folders' messages; the caller holds the lock.
+    void FillOccurrences();
 
     std::string m_strProfileDir;
     std::array<CMaildir, 5> m_arrDirs;
@@ -79,4 +97,5 @@ private:
     std::mutex m_mutex;
     std::set<std::string> m_setSending;
     std::set<std::string> m_setUnsyncedDrafts;
+    CQueuedOccurrences m_occurrences;
 };

@@ -163,6 +163,12 @@ CResult<std::string> CMaildir::Read(const std::string& strId) const {
     return CFileOps::ReadFile(strPath, kMaxMessageBytes);
 }
 
+CResult<std::string> CMaildir::ReadHead(const std::string& strId, size_t nBytes) const {
+    std::string strPath = FindPath(strId);
+    if (strPath.empty()) return NoMessage(strId);
+    return CFileOps::ReadHead(strPath, nBytes);
+}
+
 CResult<> CMaildir::Remove(const std::string& strId) const { return Unlink(strId, true); }
 
 CResult<> CMaildir::Discard(const std::string& strId) const { return Unlink(strId, false); }

@@ -33,6 +33,8 @@ public:
     CResult<> Sync(const std::string& strId) const;
     CResult<> Replace(const std::string& strId, const std::string& strBytes) const;
     CResult<std::string> Read(const std::string& strId) const;
+    // The first nBytes of the entry: enough for its header fields.
+    CResult<std::string> ReadHead(const std::string& strId, size_t nBytes) const;
     CResult<> Remove(const std::string& strId) const;
     // Removes without waiting for the disk: only for a copy whose return
     // after a power cut does no harm (a draft of a message already queued).

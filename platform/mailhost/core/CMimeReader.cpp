@@ -117,6 +117,43 @@ private:
 
 }  // namespace
 
+namespace {
+
+// The Message-ID and the "X-" fields, decoded.
+void CollectIdAndOwnFields(GMimeMessage* p, CMailMessage& result) {
+    const char* pszId = g_mime_message_get_message_id(p);
+    result.strMessageId = pszId ? pszId : "";
+    GMimeHeaderList* pHeaders = g_mime_object_get_header_list(GMIME_OBJECT(p));
+    for (int i = 0; i < g_mime_header_list_get_count(pHeaders); ++i) {
+        GMimeHeader* pHeader = g_mime_header_list_get_header_at(pHeaders, i);
+        const char* pszName = g_mime_header_get_name(pHeader);
+        if (!pszName || g_ascii_strncasecmp(pszName, "X-", 2) != 0) continue;
+        const char* pszValue = g_mime_header_get_value(pHeader);
+        result.vecHeaders.emplace_back(pszName, pszValue ? pszValue : "");
+    }
+}
+
+}  // namespace
+
+CMailMessage CMimeReader::ParseHeaderFields(const std::string& strHead) {
+    EnsureGMime();
+    // Only the header block: a body cut off anywhere must not be parsed.
+    size_t nEnd = strHead.find("\n\n");
+    if (const size_t nCrLf = strHead.find("\n\r\n"); nCrLf < nEnd) nEnd = nCrLf;
+    if (nEnd == std::string::npos) {
+        const size_t nLastLine = strHead.rfind('\n');
+        nEnd = nLastLine == std::string::npos ? 0 : nLastLine;
+    }
+    const std::string strBlock = strHead.substr(0, nEnd) + "\n\n";
+    CMailMessage result;
+    GObjectPtr<GMimeStream> pStream(g_mime_stream_mem_new_with_buffer(strBlock.data(), strBlock.size()));
+    GObjectPtr<GMimeParser> pParser(g_mime_parser_new_with_stream(pStream.get()));
+    g_mime_parser_set_format(pParser.get(), GMIME_FORMAT_MESSAGE);
+    GObjectPtr<GMimeMessage> pMessage(g_mime_parser_construct_message(pParser.get(), nullptr));
+    if (pMessage) CollectIdAndOwnFields(pMessage.get(), result);
+    return result;
+}
+
 CResult<CMailMessage> CMimeReader::Parse(const std::string& strBytes) {
     EnsureGMime();
     if (strBytes.empty()) return CProblem("the file is empty");
@@ -139,17 +176,8 @@ CResult<CMailMessage> CMimeReader::Parse(const std::string& strBytes) {
     CollectMailboxes(g_mime_message_get_bcc(p), result.vecBcc);
     const char* pszSubject = g_mime_message_get_subject(p);
     result.strSubject = pszSubject ? pszSubject : "";
-    const char* pszId = g_mime_message_get_message_id(p);
-    result.strMessageId = pszId ? pszId : "";
     if (GDateTime* pDate = g_mime_message_get_date(p)) result.nDate = g_date_time_to_unix(pDate);
-    GMimeHeaderList* pHeaders = g_mime_object_get_header_list(GMIME_OBJECT(p));
-    for (int i = 0; i < g_mime_header_list_get_count(pHeaders); ++i) {
-        GMimeHeader* pHeader = g_mime_header_list_get_header_at(pHeaders, i);
-        const char* pszName = g_mime_header_get_name(pHeader);
-        if (!pszName || g_ascii_strncasecmp(pszName, "X-", 2) != 0) continue;
-        const char* pszValue = g_mime_header_get_value(pHeader);
-        result.vecHeaders.emplace_back(pszName, pszValue ? pszValue : "");
-    }
+    CollectIdAndOwnFields(p, result);
 
     CPartWalker walker(result);
     walker.Walk(g_mime_message_get_mime_part(p), false);

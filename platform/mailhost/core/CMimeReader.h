@@ -10,4 +10,8 @@
 class CMimeReader {
 public:
     static CResult<CMailMessage> Parse(const std::string& strBytes);
+    // Only the Message-ID and the "X-" fields (vecHeaders) of a message's
+    // first bytes; what cannot be read stays empty. For a folder's worth of
+    // messages, whose bodies need not be read.
+    static CMailMessage ParseHeaderFields(const std::string& strHead);
 };

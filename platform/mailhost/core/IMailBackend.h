@@ -8,6 +8,24 @@
 
 enum class EMailFolder { Inbox, Drafts, Outbox, SentItems, DeletedItems };
 
+// What became of a message handed to IMailBackend::Submit.
+struct [[nodiscard]] CSubmission {
+    enum class EKind {
+        Queued,         // stored in the Outbox; strMessageId is its id
+        AlreadyQueued,  // the store holds a message for the same scheduled occurrence; strMessageId is its id
+        Refused,        // the message itself cannot go (no recipients, a bad address); strProblem says why
+        NotStored,      // the store cannot take it now (no space, a folder it may not write); strProblem, in
+                        // the file system's words; the same message may be handed over again later
+    };
+    EKind kind = EKind::Refused;
+    std::string strMessageId;
+    std::string strProblem;
+
+    bool Ok() const { return kind == EKind::Queued || kind == EKind::AlreadyQueued; }
+    // Empty when Ok().
+    const std::string& Problem() const { return strProblem; }
+};
+
 // What the host's object model needs of the mail store and transport. A
 // problem is readable by the user as it is.
 class IMailBackend {
@@ -29,8 +47,9 @@ public:
     virtual CResult<> DeleteMessage(EMailFolder folder, const std::string& strId) = 0;
 
     // Puts msg durably into the Outbox and wakes delivery; returns at once
-    // with the Message-ID it goes out with (msg's own, or a new one).
-    virtual CResult<std::string> Submit(const CMailMessage& msg) = 0;
+    // with the Message-ID it goes out with (msg's own, or a new one), or
+    // that of the message already held for the same scheduled occurrence.
+    virtual CSubmission Submit(const CMailMessage& msg) = 0;
     // Sends the Outbox now and fetches new mail where an account allows it.
     virtual void SendReceiveNow() = 0;
     // Where delivery results arrive; none for a backend that delivers nothing.

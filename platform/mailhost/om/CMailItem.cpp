@@ -66,3 +66,32 @@ HRESULT CMailItem::GetHeader(const std::string& strName, std::string* pstrValue)
         }
     return S_FALSE;
 }
+
+HRESULT CMailItem::Send() {
+    auto spCore = om::LiveCore(m_wpCore);
+    if (!spCore || m_bDeleted || m_bSubmitted || m_msg.bSent) return E_FAIL;
+    if (m_msg.vecTo.empty() && m_msg.vecCc.empty() && m_msg.vecBcc.empty()) return E_FAIL;
+    CMailMessage msg = m_msg;
+    msg.strMessageId.clear();  // a new one for every sending
+    // A stored message the user sends again (one in doubt, from the Outbox)
+    // is a new sending, not the scheduled occurrence the host holds already.
+    if (m_folder && *m_folder != EMailFolder::Drafts)
+        std::erase_if(msg.vecHeaders, [](const auto& h) { return om::EqualNoCase(h.first, kOccurrenceHeader); });
+    const CSubmission submitted = spCore->pBackend->Submit(msg);
+    switch (submitted.kind) {
+        case CSubmission::EKind::Refused: return ReportError(E_FAIL, submitted.strProblem);
+        case CSubmission::EKind::NotStored: return ReportError(kSendNotStoredNow, submitted.strProblem);
+        case CSubmission::EKind::Queued:
+        case CSubmission::EKind::AlreadyQueued: break;
+    }
+    // The id the sender's results come back with.
+    m_msg.strMessageId = submitted.strMessageId;
+    // The message now lives in the Outbox: its draft goes.
+    // Already queued: a draft left behind must not make Send look failed.
+    if (m_folder) (void)spCore->pBackend->DeleteMessage(*m_folder, m_strId);
+    m_folder.reset();
+    m_strId.clear();
+    m_bSubmitted = true;
+    spCore->CloseWindowsOf(this);
+    return submitted.kind == CSubmission::EKind::AlreadyQueued ? kSendAlreadyQueued : S_OK;
+}

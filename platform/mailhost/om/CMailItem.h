@@ -81,25 +81,7 @@ public:
         if (!spCore || m_bDeleted || m_bSubmitted) return E_FAIL;
         return spCore->Display(this, nullptr);
     }
-    HRESULT Send() override {
-        auto spCore = om::LiveCore(m_wpCore);
-        if (!spCore || m_bDeleted || m_bSubmitted || m_msg.bSent) return E_FAIL;
-        if (m_msg.vecTo.empty() && m_msg.vecCc.empty() && m_msg.vecBcc.empty()) return E_FAIL;
-        CMailMessage msg = m_msg;
-        msg.strMessageId.clear();  // a new one for every sending
-        CResult<std::string> rId = spCore->pBackend->Submit(msg);
-        if (!rId) return ReportError(E_FAIL, rId.Problem());
-        // The id the sender's results come back with.
-        m_msg.strMessageId = *rId;
-        // The message now lives in the Outbox: its draft goes.
-        // Already queued: a draft left behind must not make Send look failed.
-        if (m_folder) (void)spCore->pBackend->DeleteMessage(*m_folder, m_strId);
-        m_folder.reset();
-        m_strId.clear();
-        m_bSubmitted = true;
-        spCore->CloseWindowsOf(this);
-        return S_OK;
-    }
+    HRESULT Send() override;
 
     HRESULT SetHeader(const std::string& strName, const std::string& strValue) override;
     HRESULT GetHeader(const std::string& strName, std::string* pstrValue) override;

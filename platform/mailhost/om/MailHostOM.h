@@ -49,6 +49,16 @@ enum OlSendResult : int32_t {
     olSendInDoubt = 4,           // may have arrived; kept, not sent again by itself
     olSendNoWay = 5,             // nothing can send it now (no account); it waits in the Outbox
 };
+// _MailItem::Send's answers besides S_OK and E_FAIL (the message itself
+// cannot go; the error description says why).
+// The host already holds a message for the same scheduled occurrence (the
+// same X-Quillory-Task and X-Quillory-Occurrence): nothing new is queued,
+// and get_MessageId gives that message's id.
+inline constexpr HRESULT kSendAlreadyQueued = S_FALSE;
+// The host cannot store the message now (no space, a folder it may not
+// write, the store not open); the error description says why, in the file
+// system's words. Sending the same message later may succeed.
+inline constexpr HRESULT kSendNotStoredNow = MakeHResult(0x80040301u);
 // The host's built-in "Send/Receive" command.
 inline constexpr int32_t kSendReceiveControlId = 7095;
 // The main window's menus: the command bar and the menu add-ins add to.
@@ -163,7 +173,8 @@ QUILLORY_INTERFACE(_MailItem, IDispatch, "{00063034-0000-0000-C000-000000000046}
     // Opens a modeless message window (raises NewInspector), or activates
     // the one already open for this item.
     virtual HRESULT Display(const CVariant& modal) = 0;
-    // Queues the message for delivery; windows showing it close.
+    // Queues the message for delivery; windows showing it close. Also
+    // kSendAlreadyQueued and kSendNotStoredNow (above).
     virtual HRESULT Send() = 0;
     // Header fields the host keeps with the message wherever it is stored
     // ("X-..." names only, else E_INVALIDARG); setting one replaces it.
