@@ -103,6 +103,14 @@ private:
     void Advance(CTaskItem& task, CTaskList::Id nId);
     // Advance without the completion of a task that cannot be advanced.
     CResult<> AdvanceOrStall(CTaskItem& task, CTaskList::Id nId);
+    // The occurrence waits for the host: true when it is not time to try it again yet.
+    bool IsWaiting(const CTaskItem& task, CTaskList::Id nId, time_t tNow);
+
+    // An occurrence the host could not store, and when it is tried again.
+    struct CWaiting {
+        TaskDateTime dtOccurrence;
+        time_t tNextTry = 0;
+    };
 
     CSendContext m_ctx;
     CSystemClock m_systemClock;

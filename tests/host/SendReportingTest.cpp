@@ -256,6 +256,7 @@ TEST_F(SendReportingTest, AMessageTheHostCannotStoreWaitsToldOnceAndGoesOnceWhen
     m_clock.Set(NineOClock() + 60);
     g_pSendEmailDlg->OnTimer();  // tried again, the same reason: not told again
     EXPECT_EQ(m_notes.m_vecShown.size(), 1u);
+    EXPECT_EQ(g_pTaskHistory->History().Of("First.oft").size(), 1u) << "a try replaces the one before";
 
     fs::remove(strTmp);
     fs::rename(strTmp + ".away", strTmp);

@@ -71,6 +71,7 @@ TEST_F(LastResultColumnTest, EachKindOfResultInShortWordsWithTheWholeStoryInTheT
         {"skipped-overdue", "", "Skipped (overdue)"},
         {"template-missing", "/d/t.oft", "Template missing"},
         {"template-damaged", "/d/t.oft", "Template damaged"},
+        {"not-stored", "No space left on device", "Not queued yet: No space left on device"},
         {"handed-over", "", "Sending since %T"},
     };
     std::string strJson = "{\"version\": 1, \"tasks\": {";

@@ -184,6 +184,7 @@ TEST_F(TaskHistoryTest, ShortAndFullTextsInEveryZone) {
             {EKind::SkippedOverdue, "", "Skipped (overdue)"},
             {EKind::TemplateMissing, "/d/a.oft", "Template missing"},
             {EKind::TemplateDamaged, "/d/a.oft", "Template damaged"},
+            {EKind::NotStored, "No space left on device", "Not queued yet: No space left on device"},
         };
         for (const auto& row : rows) {
             const CTaskOutcome o = Outcome(row.kind, "2026-12-07 09:00", "", row.strText, t);
@@ -193,6 +194,9 @@ TEST_F(TaskHistoryTest, ShortAndFullTextsInEveryZone) {
             EXPECT_NE(strFull.find(row.strText), std::string::npos) << strFull;
         }
         EXPECT_NE(Outcome(EKind::Failed, "2026-12-07 09:00", "", "550", t).FullText().find("2026-12-07 09:05"),
+                  std::string::npos);
+        // What the user can do about one in doubt.
+        EXPECT_NE(Outcome(EKind::InDoubt, "2026-12-07 09:00", "", "cut off", t).FullText().find("open it in the Outbox"),
                   std::string::npos);
     }
 }
