@@ -82,14 +82,13 @@ void COutcomeRecorder::OnSendStart(const CTaskItem& task, const CSendStart& star
 }
 
 void COutcomeRecorder::NoteNotStored(const CTaskItem& task, const std::string& strWhat, const std::string& strWhy) {
-    // Told once per occurrence and reason, not at every try.
+    // Told once per occurrence, not at every try (whose words name another temporary file).
     const CTaskOutcome* pLast =
         m_parts.pHistory ? m_parts.pHistory->History().Last(CTaskHistory::KeyOf(task.m_strTemplateFile)) : nullptr;
-    if (pLast && pLast->kind == EKind::NotStored && pLast->strOccurrence == TaskTime::Format(task.m_dtNextSending) &&
-        pLast->strText == strWhy)
+    if (pLast && pLast->kind == EKind::NotStored && pLast->strOccurrence == TaskTime::Format(task.m_dtNextSending))
         return;
-    std::cerr << "Quillory: " << strWhat << "the host cannot store the message now, tried again in a minute: "
-              << strWhy << '\n';
+    std::cerr << "Quillory: " << strWhat << "the host cannot store the message now, tried again in a minute: " << strWhy
+              << '\n';
     m_vecNotStored.push_back(strWhat + strWhy);
     if (!m_bInTick) NotifyNotStored();
 }
@@ -98,9 +97,9 @@ void COutcomeRecorder::NotifyNotStored() {
     if (m_vecNotStored.empty()) return;
     std::string strBody;
     for (const auto& str : m_vecNotStored) strBody += (strBody.empty() ? "" : "\n") + str;
-    Notify(m_vecNotStored.size() == 1 ? "A scheduled message waits: the host cannot store it"
-                                      : std::to_string(m_vecNotStored.size()) +
-                                            " scheduled messages wait: the host cannot store them",
+    Notify(m_vecNotStored.size() == 1
+               ? "A scheduled message waits: the host cannot store it"
+               : std::to_string(m_vecNotStored.size()) + " scheduled messages wait: the host cannot store them",
            strBody + "\nThey are tried again every minute.");
     m_vecNotStored.clear();
 }

@@ -18,8 +18,7 @@ class QTimer;
 // Puts what became of each occurrence where the user looks: the task's
 // history (saved at once) for the Email Manager, and a desktop notification
 // when a message fails for good, when a template is missing at sending
-// time, when the host cannot store a message (once per occurrence and
-// reason), and once after the catch-up at start. Every call runs on the
+// time, when the host cannot store a message (once per occurrence), and once after the catch-up at start. Every call runs on the
 // host's UI thread, between or inside scheduler ticks.
 //
 // The history file is written once per tick, however many occurrences the
@@ -81,5 +80,5 @@ private:
     bool m_bInTick = false;
     bool m_bUnsaved = false;
     std::vector<std::string> m_vecNotStored;  // not told yet
-    std::unique_ptr<QTimer> m_pSaveTimer;  // the deferred save of send results
+    std::unique_ptr<QTimer> m_pSaveTimer;     // the deferred save of send results
 };

@@ -25,8 +25,8 @@ namespace {
 using EKind = CTaskOutcome::EKind;
 
 // The names the file stores the kinds by, in the enum's order.
-constexpr const char* kKindNames[] = {"handed-over",     "sent",     "sent-with-refusals", "retrying",
-                                      "failed",          "in-doubt", "skipped-overdue",    "template-missing",
+constexpr const char* kKindNames[] = {"handed-over",      "sent",      "sent-with-refusals", "retrying",
+                                      "failed",           "in-doubt",  "skipped-overdue",    "template-missing",
                                       "template-damaged", "not-stored"};
 static_assert(std::size(kKindNames) == CTaskOutcome::kLastKind + 1);
 

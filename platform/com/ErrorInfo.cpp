@@ -1,5 +1,10 @@
 #include "ErrorInfo.h"
 
+#include <dlfcn.h>
+
+// The calling thread's error slot of this copy of the runtime.
+extern "C" void* QuilloryThreadErrorSlot();
+
 namespace {
 
 // Made by the COM runtime, not by a module's code: it does not count among
@@ -37,11 +42,26 @@ private:
 // Per thread, as each thread's calls fail on their own.
 thread_local CComPtr<IErrorInfo> g_spThreadError;
 
+// One error object per thread for the whole process, as a real COM runtime
+// keeps it: an add-in module links its own copy of this file, and the
+// reason a host call left would be lost on the way to it. The program's
+// slot, when it exports one (the host does), serves every module.
+CComPtr<IErrorInfo>& ThreadError() {
+    using FnSlot = void* (*)();
+    static const FnSlot s_fnSlot = [] {
+        const auto fn = reinterpret_cast<FnSlot>(::dlsym(RTLD_DEFAULT, "QuilloryThreadErrorSlot"));
+        return fn ? fn : &QuilloryThreadErrorSlot;
+    }();
+    return *static_cast<CComPtr<IErrorInfo>*>(s_fnSlot());
+}
+
 }  // namespace
+
+extern "C" void* QuilloryThreadErrorSlot() { return &g_spThreadError; }
 
 HRESULT SetErrorInfo(DWORD dwReserved, IErrorInfo* pErrorInfo) {
     if (dwReserved != 0) return E_INVALIDARG;
-    g_spThreadError = pErrorInfo;
+    ThreadError() = pErrorInfo;
     return S_OK;
 }
 
@@ -49,8 +69,9 @@ HRESULT GetErrorInfo(DWORD dwReserved, IErrorInfo** ppErrorInfo) {
     if (!ppErrorInfo) return E_POINTER;
     *ppErrorInfo = nullptr;
     if (dwReserved != 0) return E_INVALIDARG;
-    if (!g_spThreadError) return S_FALSE;
-    *ppErrorInfo = g_spThreadError.Detach();
+    CComPtr<IErrorInfo>& spError = ThreadError();
+    if (!spError) return S_FALSE;
+    *ppErrorInfo = spError.Detach();
     return S_OK;
 }
 

@@ -89,14 +89,15 @@ protected:
     // script, $1 the data home, $2 a scratch folder); only it sees the mounts.
     void StartHostIn(const std::string& strSetup) {
         fs::create_directories(m_dir / "stage");
-        m_host.Start({"unshare", "-m", "--propagation", "private", "sh", "-c",
+        m_host.Start({"/usr/bin/unshare", "-m", "--propagation", "private", "sh", "-c",
                       "set -e; " + strSetup + "; exec \"$3\" --headless", "sh", m_dir / "data", m_dir / "stage",
                       MAILHOST_PROGRAM},
                      false, m_dir / "host.log");
     }
     // Runs a command inside the host's mount namespace.
     int InHostNamespace(const std::string& strCommand) const {
-        return CTestProcess::Run({"nsenter", "-t", std::to_string(m_host.Pid()), "-m", "sh", "-c", strCommand});
+        return CTestProcess::Run(
+            {"/usr/bin/nsenter", "-t", std::to_string(m_host.Pid()), "-m", "sh", "-c", strCommand});
     }
     std::string Log() const { return CTempDir::ReadFile(m_dir / "host.log"); }
 
@@ -146,8 +147,7 @@ TEST_F(FaultsTest, AHostKilledAnywhereInABusyMinuteSendsEachOccurrenceOnce) {
         }
         m_host.Kill();
         EXPECT_TRUE(bReached) << "the kill point was not reached\n" << Log();
-        RecordProperty("arrived_before_restart_" + std::to_string(nKill),
-                       static_cast<int>(Arrivals(strPrefix).size()));
+        RecordProperty("arrived_before_restart_" + std::to_string(nKill), static_cast<int>(Arrivals(strPrefix).size()));
 
         CTaskList killed;
         CTaskListFile::CLoadCounts counts;
@@ -200,8 +200,8 @@ TEST_F(FaultsTest, AFullDiskLosesNoOccurrenceAndSaysWhy) {
         const std::string strName = "full once " + std::to_string(i);
         list.Add(Task(strName, MakeTemplate(strName, strName, "Body\n"), 0, MinuteFromNow(0), true));
     }
-    CTaskItem minutely = Task("full minutely", MakeTemplate("minutely", "full minutely", "Body\n"), 1,
-                              MinuteFromNow(0), true);
+    CTaskItem minutely =
+        Task("full minutely", MakeTemplate("minutely", "full minutely", "Body\n"), 1, MinuteFromNow(0), true);
     minutely.m_nMinuteInterval = 1;
     list.Add(minutely);
     Import(list);
@@ -247,10 +247,10 @@ TEST_F(FaultsTest, AFullDiskLosesNoOccurrenceAndSaysWhy) {
 // restart with the folder writable again none goes a second time.
 TEST_F(FaultsTest, AnUnwritableDataFolderSendsEachOccurrenceOnceAcrossRestarts) {
     ImportOnce("ro", 3);
-    if (CTestProcess::Run({"chattr", "+i", DataDir()}) != 0) GTEST_SKIP() << "chattr +i needs root and ext4";
+    if (CTestProcess::Run({"/usr/bin/chattr", "+i", DataDir()}) != 0) GTEST_SKIP() << "chattr +i needs root and ext4";
     struct CWritableAgain {
         std::string strFolder;
-        ~CWritableAgain() { (void)CTestProcess::Run({"chattr", "-i", strFolder}); }  // the temp folder must go
+        ~CWritableAgain() { (void)CTestProcess::Run({"/usr/bin/chattr", "-i", strFolder}); }  // the temp folder must go
     } writable{DataDir()};
     StartHost();
     ASSERT_TRUE(WaitUntil([&] { return Arrivals("ro").size() == 3; }, seconds(30))) << Log();
@@ -258,7 +258,7 @@ TEST_F(FaultsTest, AnUnwritableDataFolderSendsEachOccurrenceOnceAcrossRestarts) 
     m_host.Stop();
     EXPECT_EQ(Handled(FileList()), 0) << "the list could not record the sending";
 
-    ASSERT_EQ(CTestProcess::Run({"chattr", "-i", DataDir()}), 0);
+    ASSERT_EQ(CTestProcess::Run({"/usr/bin/chattr", "-i", DataDir()}), 0);
     StartHost();
     ASSERT_TRUE(WaitUntil([&] { return Handled(FileList()) == 3; }, seconds(30))) << Log();
     std::this_thread::sleep_for(seconds(2));

@@ -61,7 +61,8 @@ TEST_F(StatusCommandTest, ShowsTheHostAndTheOutboxWithTheServersReasons) {
     CMailhostRun run = Status();
     EXPECT_EQ(run.nStatus, 0) << run.strErr;
     EXPECT_NE(run.strOut.find("host: not running\n"), std::string::npos) << run.strOut;
-    EXPECT_NE(run.strOut.find("Outbox: 2 waiting, 0 retrying, 0 failed, 0 in doubt\n"), std::string::npos) << run.strOut;
+    EXPECT_NE(run.strOut.find("Outbox: 2 waiting, 0 retrying, 0 failed, 0 in doubt\n"), std::string::npos)
+        << run.strOut;
 
     StartHost();
     ASSERT_TRUE(WaitForStatus("Outbox: 0 waiting, 1 retrying, 1 failed, 0 in doubt\n", seconds(60)))
@@ -87,7 +88,8 @@ TEST_F(StatusCommandTest, ShowsTheHostAndTheOutboxWithTheServersReasons) {
     Queue("Meanwhile", "rita@example.com");
     run = Status();
     EXPECT_NE(run.strOut.find("host: not running\n"), std::string::npos) << run.strOut;
-    EXPECT_NE(run.strOut.find("Outbox: 1 waiting, 1 retrying, 1 failed, 0 in doubt\n"), std::string::npos) << run.strOut;
+    EXPECT_NE(run.strOut.find("Outbox: 1 waiting, 1 retrying, 1 failed, 0 in doubt\n"), std::string::npos)
+        << run.strOut;
     EXPECT_NE(run.strOut.find("\n  waiting   \"Meanwhile\" to rita@example.com\n"), std::string::npos) << run.strOut;
     EXPECT_NE(run.strOut.find("\n  retrying  \"Later\""), std::string::npos) << run.strOut;
 }

@@ -103,10 +103,10 @@ TEST_F(SchedulerTest, AnOccurrenceTheHostCannotStoreStaysDueAndIsTriedEachMinute
         m_clock.Set(tStart + s);
         Ticks(1);
     }
-    EXPECT_EQ(m_vecSent, (std::vector<std::string>{"every5@2026-03-02 10:00", "once@2026-03-02 10:00",
-                                                   "broken@2026-03-02 10:00", "every5@2026-03-02 10:00",
-                                                   "once@2026-03-02 10:00", "every5@2026-03-02 10:00",
-                                                   "once@2026-03-02 10:00"}));
+    EXPECT_EQ(m_vecSent,
+              (std::vector<std::string>{"every5@2026-03-02 10:00", "once@2026-03-02 10:00", "broken@2026-03-02 10:00",
+                                        "every5@2026-03-02 10:00", "once@2026-03-02 10:00", "every5@2026-03-02 10:00",
+                                        "once@2026-03-02 10:00"}));
     EXPECT_EQ(m_list[0].m_nOccurrenceCount, 0);
     EXPECT_EQ(m_list[0].m_dtNextSending, At(2026, 3, 2, 10, 0)) << "still due";
     EXPECT_EQ(m_list[1].m_nOccurrenceCount, 0);

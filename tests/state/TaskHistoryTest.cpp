@@ -196,8 +196,9 @@ TEST_F(TaskHistoryTest, ShortAndFullTextsInEveryZone) {
         EXPECT_NE(Outcome(EKind::Failed, "2026-12-07 09:00", "", "550", t).FullText().find("2026-12-07 09:05"),
                   std::string::npos);
         // What the user can do about one in doubt.
-        EXPECT_NE(Outcome(EKind::InDoubt, "2026-12-07 09:00", "", "cut off", t).FullText().find("open it in the Outbox"),
-                  std::string::npos);
+        EXPECT_NE(
+            Outcome(EKind::InDoubt, "2026-12-07 09:00", "", "cut off", t).FullText().find("open it in the Outbox"),
+            std::string::npos);
     }
 }
 

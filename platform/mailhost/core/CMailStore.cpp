@@ -1,9 +1,9 @@
 #include "CMailStore.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <iterator>
-
-#include <unistd.h>
 
 #include "CFileOps.h"
 #include "CMimeReader.h"
