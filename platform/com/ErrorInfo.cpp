@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <utility>
+
 // The calling thread's error slot of this copy of the runtime.
 extern "C" void* QuilloryThreadErrorSlot();
 
@@ -39,29 +41,32 @@ private:
     std::string m_strDescription;
 };
 
-// Per thread, as each thread's calls fail on their own.
-thread_local CComPtr<IErrorInfo> g_spThreadError;
+// Per thread, as each thread's calls fail on their own. A plain pointer
+// holding one reference: it needs no per-thread set-up that another
+// module's copy of this file could run twice.
+thread_local IErrorInfo* g_pThreadError = nullptr;
 
 // One error object per thread for the whole process, as a real COM runtime
 // keeps it: an add-in module links its own copy of this file, and the
 // reason a host call left would be lost on the way to it. The program's
 // slot, when it exports one (the host does), serves every module.
-CComPtr<IErrorInfo>& ThreadError() {
+IErrorInfo*& ThreadError() {
     using FnSlot = void* (*)();
     static const FnSlot s_fnSlot = [] {
         const auto fn = reinterpret_cast<FnSlot>(::dlsym(RTLD_DEFAULT, "QuilloryThreadErrorSlot"));
         return fn ? fn : &QuilloryThreadErrorSlot;
     }();
-    return *static_cast<CComPtr<IErrorInfo>*>(s_fnSlot());
+    return *static_cast<IErrorInfo**>(s_fnSlot());
 }
 
 }  // namespace
 
-extern "C" void* QuilloryThreadErrorSlot() { return &g_spThreadError; }
+extern "C" void* QuilloryThreadErrorSlot() { return &g_pThreadError; }
 
 HRESULT SetErrorInfo(DWORD dwReserved, IErrorInfo* pErrorInfo) {
     if (dwReserved != 0) return E_INVALIDARG;
-    ThreadError() = pErrorInfo;
+    if (pErrorInfo) pErrorInfo->AddRef();
+    if (IErrorInfo* pOld = std::exchange(ThreadError(), pErrorInfo)) pOld->Release();
     return S_OK;
 }
 
@@ -69,10 +74,8 @@ HRESULT GetErrorInfo(DWORD dwReserved, IErrorInfo** ppErrorInfo) {
     if (!ppErrorInfo) return E_POINTER;
     *ppErrorInfo = nullptr;
     if (dwReserved != 0) return E_INVALIDARG;
-    CComPtr<IErrorInfo>& spError = ThreadError();
-    if (!spError) return S_FALSE;
-    *ppErrorInfo = spError.Detach();
-    return S_OK;
+    *ppErrorInfo = std::exchange(ThreadError(), nullptr);  // the reference goes to the caller
+    return *ppErrorInfo ? S_OK : S_FALSE;
 }
 
 HRESULT ReportError(HRESULT hr, const std::string& strDescription) {

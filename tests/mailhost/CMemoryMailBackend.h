@@ -95,4 +95,5 @@ public:
     int m_nSendReceive = 0;
     int m_nNextId = 0;
     bool m_bFailSaves = false, m_bFailTemplates = false, m_bFailSubmit = false;
+    std::string m_strNotStored;  // not empty: Submit answers NotStored with these words
 };

@@ -192,8 +192,12 @@ TEST_F(ObjectModelTest, SendQueuesOnceAndRemovesTheDraft) {
     auto spNobody = NewMail("x", "");
     EXPECT_TRUE(FAILED(spNobody->Send()));
     auto spRefused = NewMail();
+    m_backend.m_strNotStored = "cannot write /p/Outbox/tmp/x: No space left on device";
+    EXPECT_EQ(spRefused->Send(), kSendNotStoredNow) << "a store that cannot write now: the caller may try again";
+    EXPECT_EQ(TakeErrorDescription(), m_backend.m_strNotStored);
+    m_backend.m_strNotStored.clear();
     m_backend.m_bFailSubmit = true;
-    EXPECT_TRUE(FAILED(spRefused->Send()));
+    EXPECT_EQ(spRefused->Send(), E_FAIL);
     // A received message cannot be sent again.
     CComPtr<IDispatch> spItem = PutReceived(m_backend, m_spApp);
     ASSERT_TRUE(spItem);
