@@ -144,7 +144,17 @@ HRESULT CAddin::Connect(IDispatch* pApplication) {
         return kFailure;
     }
     m_bOwnsTaskList = true;
-    if (const auto rLoaded = LoadSharedTaskList(); !rLoaded) return ConnectionFailed(rLoaded.Problem());
+    if (const auto rLoaded = LoadSharedTaskList(); !rLoaded) {
+        // Nothing of this connection may save over a file it could not read.
+        delete g_pTaskList;
+        g_pTaskList = nullptr;
+        m_bOwnsTaskList = false;
+        m_pListServer.reset();
+        Error(("Quillory is not connected: the task list cannot be read, and it is left as it is.\n\n" +
+               rLoaded.Problem())
+                  .c_str());
+        return ConnectionFailed(rLoaded.Problem());
+    }
     CTaskListCommands::Serve(*m_pListServer);
 
     // 8: the main toolbar.

@@ -11,6 +11,7 @@
 #include "HostName.h"
 #include "SendTask.h"
 #include "SharedState.h"
+#include "TaskTime.h"
 
 namespace {
 
@@ -73,6 +74,10 @@ void CSendReporting::Wire(CSendContext& ctx) {
         const CSendStart start = SendTask(g_spApplication, task);
         pRecorder->OnSendStart(task, start);
         return start.Counts();
+    };
+    ctx.fnSendNow = [pRecorder](const CTaskItem& task) {
+        const std::string strNow = TaskTime::Format(TaskTime::FromAbsolute(AddinClock().Now()));
+        pRecorder->OnSendStart(task, SendTask(g_spApplication, task, {}, strNow), strNow);
     };
     ctx.fnSkipped = [pRecorder](const CTaskItem& task) { pRecorder->OnSkipped(task); };
     ctx.fnTickStart = [pRecorder] { pRecorder->OnTickStart(); };

@@ -11,6 +11,7 @@
 #include "CTaskListServer.h"
 #include "SendTask.h"
 #include "SharedState.h"
+#include "TaskTime.h"
 
 namespace {
 
@@ -102,9 +103,11 @@ std::unique_ptr<CTaskListServer> CTaskListCommands::ForSharedList() {
 void CTaskListCommands::Serve(CTaskListServer& server) {
     AddTo(server, {[] { return g_pTaskList; }, SaveSharedTaskList, TaskListPath(), g_strDataDir,
                    [](const CTaskItem& task) {
-                       // Through the scheduler, so the history records it as a tick's send.
-                       if (g_pSendEmailDlg) g_pSendEmailDlg->SendOne(task);
-                       else (void)SendTask(g_spApplication, task);  // no scheduler yet: nowhere to record it
+                       // Through the scheduler, so the history records it as sent now.
+                       if (g_pSendEmailDlg) g_pSendEmailDlg->SendNow(task);
+                       else
+                           (void)SendTask(g_spApplication, task, {},  // no scheduler yet: nowhere to record it
+                                          TaskTime::Format(TaskTime::FromAbsolute(AddinClock().Now())));
                    }});
     if (!QCoreApplication::instance()) {
         std::cerr << "Quillory: the quillory tool cannot reach this add-in: the host has no event loop\n";

@@ -21,7 +21,7 @@ public:
         std::function<CResult<>()> fnSave;       // saves the list
         std::string strTaskFile;
         std::string strDataDir;                        // where templates live, ending with '/'
-        std::function<void(const CTaskItem&)> fnSend;  // sends one occurrence (send-now)
+        std::function<void(const CTaskItem&)> fnSend;  // sends one extra message (send-now)
     };
     static void AddTo(CTaskListServer& server, CContext ctx);
 

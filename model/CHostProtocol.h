@@ -29,7 +29,6 @@ public:
     static constexpr const char* kChanges = "changes";    // add, set: task members by their exported keys
     static constexpr const char* kTemplate = "template";  // add, set: a new template written into the data folder
     static constexpr const char* kTo = "to";              // move: "up", "down", "first", "last" or a place from 1
-    static constexpr const char* kNow = "now";  // optional: the present, in seconds since the epoch, for the schedule
 
     static constexpr const char* kPing = "ping";      // read-only: pid, tasks, file
     static constexpr const char* kImport = "import";  // replaces the whole list
@@ -40,7 +39,7 @@ public:
     static constexpr const char* kDisable = "disable";
     static constexpr const char* kCopy = "copy";         // a copy at the end, with a copy of its template
     static constexpr const char* kMove = "move";         // another place in the list
-    static constexpr const char* kSendNow = "send-now";  // one occurrence more, now, counted as a sending
+    static constexpr const char* kSendNow = "send-now";  // one extra message now, outside the schedule
 
     // A longer request is refused unread: no task list comes near it.
     static constexpr size_t kMaxLine = 64u << 20;

@@ -1,5 +1,7 @@
 #include "CTaskHistory.h"
 
+#include <cctype>
+
 #include "TaskTime.h"
 
 namespace {
@@ -14,6 +16,16 @@ std::string ClockTime(int64_t t) {
 }  // namespace
 
 std::string CTaskOutcome::ShortText() const {
+    if (bSendNow) {
+        switch (kind) {
+            case EKind::Sent: return "Sent now " + ClockTime(tWhen);
+            case EKind::HandedOver: return "Sent now, sending since " + ClockTime(tWhen);
+            default: break;
+        }
+        std::string str = CTaskOutcome{kind, strOccurrence, strMessageId, strText, tWhen, false}.ShortText();
+        if (!str.empty()) str[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(str[0])));
+        return "Sent now, " + str;
+    }
     switch (kind) {
         case EKind::HandedOver: return "Sending since " + ClockTime(tWhen);
         case EKind::Sent: return "Sent " + ClockTime(tWhen);
@@ -31,7 +43,8 @@ std::string CTaskOutcome::ShortText() const {
 
 std::string CTaskOutcome::FullText() const {
     const std::string strAt = TaskTime::Format(TaskTime::FromAbsolute(static_cast<time_t>(tWhen)));
-    const std::string strFor = "The occurrence of " + strOccurrence;
+    const std::string strFor = bSendNow ? "The extra message sent now (" + strOccurrence + ", outside the schedule)"
+                                        : "The occurrence of " + strOccurrence;
     switch (kind) {
         case EKind::HandedOver: return strFor + " was handed over for sending at " + strAt + ".";
         case EKind::Sent: return strFor + " was sent at " + strAt + (strText.empty() ? "." : " (" + strText + ").");

@@ -30,9 +30,13 @@ struct CTaskOutcome {
     std::string strMessageId;   // the message sent for it, once handed over
     std::string strText;        // the server's or the host's words, or the template's path
     int64_t tWhen = 0;          // when this was learnt, seconds since the epoch
+    // An extra message sent on request, outside the schedule: strOccurrence
+    // is then the local time it was sent for, and no occurrence was used up.
+    bool bSendNow = false;
 
     // The column's words: "Sent 09:00", "Retrying: <reason>", "Failed: <reason>",
-    // "Skipped (overdue)", "Template missing" (times in local time).
+    // "Skipped (overdue)", "Template missing" (times in local time); an extra
+    // message's begin with "Sent now": "Sent now 21:30", "Sent now, failed: <reason>".
     std::string ShortText() const;
     // The tooltip's: the same with the occurrence, the time and the full reason.
     std::string FullText() const;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "CHostProtocol.h"
 #include "CSchedule.h"
@@ -19,13 +20,6 @@ namespace {
 using json = CTaskListEdit::json;
 using COutcome = CTaskListEdit::COutcome;
 using CContext = CTaskListEdit::CContext;
-
-std::string Trimmed(const std::string& str) {
-    const char* pszBlank = " \t\r\n\v\f";
-    const size_t nFirst = str.find_first_not_of(pszBlank);
-    if (nFirst == std::string::npos) return {};
-    return str.substr(nFirst, str.find_last_not_of(pszBlank) - nFirst + 1);
-}
 
 std::string Lines(const std::vector<std::string>& vec) {
     std::string str;
@@ -71,7 +65,7 @@ std::vector<std::string> SheetProblems(const CTaskList& list, CTaskItem& task, i
         if (!rEnd) vec.push_back("end: " + rEnd.Problem());
         else if (*rEnd <= *rStart) vec.push_back("end: Please change the end date later than the starting time.");
     }
-    task.m_strTaskName = Trimmed(task.m_strTaskName);
+    task.m_strTaskName = CTaskListEdit::TrimmedName(task.m_strTaskName);
     if (task.m_strTaskName.empty()) vec.push_back("taskName: Please enter the task name.");
     for (int i = 0; i < list.GetSize(); ++i)
         if (i != nSelf && list[i].m_strTaskName == task.m_strTaskName && !task.m_strTaskName.empty())
@@ -105,6 +99,31 @@ CResult<std::string> PendingTemplate(const json& jRequest, const CContext& ctx) 
     return strPath;
 }
 
+// The interval of the form a task now has, where it never had that form:
+// a change that names only the form (set --daily on a weekly task) keeps
+// what is stored, and a form never filled stores 0. It starts from the
+// panel's 1, as the sheet shows such a panel; a value the change gives is
+// checked as given.
+void StartUnsetInterval(CTaskItem& task, const json& jChanges) {
+    std::pair<int32_t*, const char*> interval{nullptr, ""};
+    switch (task.Recurrence()) {
+        case ERecurrence::Minutely: interval = {&task.m_nMinuteInterval, "minuteInterval"}; break;
+        case ERecurrence::Daily:
+            if (task.DailyMode() == EDailyMode::EveryNDays) interval = {&task.m_nDailyInterval, "dailyInterval"};
+            break;
+        case ERecurrence::Weekly:
+            if (task.WeeklyMode() == EWeeklyMode::EveryNWeeks) interval = {&task.m_nWeeklyInterval, "weeklyInterval"};
+            break;
+        case ERecurrence::Monthly:
+            interval = task.MonthlyMode() == EMonthlyMode::DayOfMonth
+                           ? std::pair{&task.m_nMonthlyInterval, "monthlyInterval"}
+                           : std::pair{&task.m_nMonthlyInterval2, "monthlyInterval2"};
+            break;
+        default: break;
+    }
+    if (interval.first && *interval.first == 0 && !jChanges.contains(interval.second)) *interval.first = 1;
+}
+
 // Add and set: the changes on base, checked and scheduled as the sheet does.
 CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext& ctx, time_t tNow, int nSelf,
                            CTaskItem task) {
@@ -113,12 +132,13 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
     if (itChanges != jRequest.end())
         CTaskJson::Overlay(*itChanges, task, vecProblems, jRequest[CHostProtocol::kCommand].get<std::string>());
     if (!vecProblems.empty()) return CProblem(Lines(vecProblems));
+    if (itChanges != jRequest.end()) StartUnsetInterval(task, *itChanges);
     QUILLORY_TRY_VALUE(const std::string strPending, PendingTemplate(jRequest, ctx));
     if (nSelf < 0 && strPending.empty()) return CProblem("template: a new task needs its message");
     std::string strPlaced;
     if (!strPending.empty()) {
         // Measured with the path it is about to get, as the sheet does.
-        task.m_strTaskName = Trimmed(task.m_strTaskName);
+        task.m_strTaskName = CTaskListEdit::TrimmedName(task.m_strTaskName);
         QUILLORY_TRY_VALUE(strPlaced, NewTemplatePath(list, nSelf, task, ctx, tNow));
         task.m_strTemplateFile = strPlaced;
     }
@@ -201,40 +221,29 @@ CResult<COutcome> Move(CTaskList& list, int nIndex, const json& jRequest) {
     return COutcome{nTarget, list[nTarget], {}, {}, {}, {}};
 }
 
-// One occurrence more, now, counted as the sender counts a sending: the
-// count goes up and now is the last sending. A next sending time still
-// ahead stays, unless the count has reached the end: the extra message
-// takes no regular one's place. One due now or overdue is the occurrence
-// just sent, and the next is worked out from now.
-CResult<COutcome> SendNow(CTaskList& list, int nIndex, const CContext& ctx, time_t tNow) {
+// An extra message, now, outside the schedule: it uses up no occurrence,
+// so the count, the last sending and the next sending time stay as they
+// are (a daily 09:00 task sent now at 21:30 still goes out the next
+// morning, and "end after N" still counts N scheduled sendings).
+CResult<COutcome> SendNow(CTaskList& list, int nIndex, const CContext& ctx) {
     if (!ctx.fnSend) return CProblem("a running host is needed to send");
     const CTaskList::Id nId = list.IdAt(nIndex);
-    const CTaskItem sent = list[nIndex];
+    const CTaskItem sent = list[nIndex];  // a copy: the list may change during the send
     ctx.fnSend(sent);
     // A send can run the event loop, in which the list may change.
     const int nNow = list.IndexOf(nId);
     if (nNow < 0) return CProblem("the task was removed while it was being sent");
-    CTaskItem task = list[nNow];
-    const CFixedClock clock(tNow);
-    const CSchedule schedule(clock);
-    QUILLORY_TRY_VALUE(const time_t tMinute, schedule.NowMinute());
-    ++task.m_nOccurrenceCount;
-    CSchedule::SetLastSent(task, tMinute);
-    bool bAhead = false;
-    if (task.m_dtNextSending.IsSet()) {
-        QUILLORY_TRY_VALUE(const time_t tNext, TaskTime::ToAbsolute(task.m_dtNextSending));
-        bAhead = tNext > tMinute;
-        if (bAhead) {
-            QUILLORY_TRY_VALUE(const bool bEnded, CSchedule::IsTaskEnded(task, tNext));
-            if (bEnded) task.m_dtNextSending.Empty();
-        }
-    }
-    if (!bAhead) QUILLORY_TRY(schedule.CalcNextSending(task));
-    list.SetAt(nNow, task);
-    return COutcome{nNow, task, {}, {}, {}, {}};
+    return COutcome{nNow, list[nNow], {}, {}, {}, {}};
 }
 
 }  // namespace
+
+std::string CTaskListEdit::TrimmedName(const std::string& str) {
+    const char* pszBlank = " \t\r\n\v\f";
+    const size_t nFirst = str.find_first_not_of(pszBlank);
+    if (nFirst == std::string::npos) return {};
+    return str.substr(nFirst, str.find_last_not_of(pszBlank) - nFirst + 1);
+}
 
 bool CTaskListEdit::IsEdit(const std::string& strCommand) {
     for (const char* psz :
@@ -251,11 +260,9 @@ CResult<COutcome> CTaskListEdit::Apply(CTaskList& list, const json& jRequest, co
     const std::string strCommand = jRequest[CHostProtocol::kCommand];
     if (!IsEdit(strCommand)) return CProblem("command: unknown: " + strCommand);
     if (!ctx.pCodec) return CProblem("the task list's code page is unknown");
-    time_t tNow = ctx.tNow;
-    if (const auto it = jRequest.find(CHostProtocol::kNow); it != jRequest.end()) {
-        if (!it->is_number_integer()) return CProblem("now: expected seconds since the epoch");
-        tNow = it->get<time_t>();
-    }
+    // Always the applier's own present: a request cannot move it, so no
+    // caller can schedule a new task into the past.
+    const time_t tNow = ctx.tNow;
     if (strCommand == CHostProtocol::kAdd) {
         CTaskItem task;  // the new task the sheet starts from
         task.m_bActive = 1;
@@ -270,7 +277,7 @@ CResult<COutcome> CTaskListEdit::Apply(CTaskList& list, const json& jRequest, co
     if (strCommand == CHostProtocol::kSet) return Schedule(list, jRequest, ctx, tNow, nIndex, list[nIndex]);
     if (strCommand == CHostProtocol::kCopy) return Copy(list, nIndex);
     if (strCommand == CHostProtocol::kMove) return Move(list, nIndex, jRequest);
-    if (strCommand == CHostProtocol::kSendNow) return SendNow(list, nIndex, ctx, tNow);
+    if (strCommand == CHostProtocol::kSendNow) return SendNow(list, nIndex, ctx);
     if (strCommand == CHostProtocol::kRemove) {
         // As the Email Manager's Remove: the template file stays on disk.
         COutcome outcome{-1, list[nIndex], {}, {}, {}, {}};

@@ -28,9 +28,9 @@ public:
 
     struct CContext {
         std::string strDataDir;  // the task list's folder, ending with '/': where templates live
-        time_t tNow = 0;         // the present, unless the request gives one
+        time_t tNow = 0;         // the present, by the applier's clock
         const CTextCodec* pCodec = nullptr;
-        // Sends one occurrence of a task; null where nothing can be sent.
+        // Sends one extra message of a task; null where nothing can be sent.
         std::function<void(const CTaskItem&)> fnSend;
     };
 
@@ -53,6 +53,8 @@ public:
     // put back as they were.
     static CResult<COutcome> ApplyAndSave(CTaskList& list, const json& jRequest, const CContext& ctx,
                                           const std::function<CResult<>()>& fnSave);
+    // A task name as the list keeps it: without blanks around it.
+    static std::string TrimmedName(const std::string& str);
     // Whether the command is one of those above.
     static bool IsEdit(const std::string& strCommand);
 };

@@ -239,13 +239,15 @@ public:
         (void)Fill(1);  // only whether any byte is left matters
         return m_nEnd == m_nPos;
     }
+    int ReadErrno() const { return m_nReadErrno; }  // 0: every read succeeded
 
 private:
     static constexpr size_t kChunk = 256 * 1024;
 
     // Makes n unread bytes contiguous in the buffer; false when the file
     // ends first. Reads until the end, so a file that grew since it was
-    // opened is read whole; a read error ends the data like a short file.
+    // opened is read whole; a read error ends the data and is kept in
+    // ReadErrno, so that it is not taken for a short file.
     bool Fill(size_t n) {
         if (m_nEnd - m_nPos >= n) return true;
         std::memmove(m_vecBuf.data(), m_vecBuf.data() + m_nPos, m_nEnd - m_nPos);
@@ -256,6 +258,7 @@ private:
             const ssize_t r = ::read(m_fd, m_vecBuf.data() + m_nEnd, m_vecBuf.size() - m_nEnd);
             if (r < 0 && errno == EINTR) continue;
             if (r <= 0) {
+                if (r < 0) m_nReadErrno = errno;
                 m_bEnded = true;
                 break;
             }
@@ -270,6 +273,7 @@ private:
     size_t m_nEnd = 0;
     size_t m_nSizeHint = 0;
     bool m_bEnded = false;
+    int m_nReadErrno = 0;
 };
 
 template <class Source>
@@ -368,10 +372,23 @@ CResult<> CTaskListFile::LoadTaskList(const std::string& strPath, CTaskList& lis
     CLoadCounts& res = pCounts ? *pCounts : counts;
     res = CLoadCounts{};
     const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return {};
+    if (fd < 0) {
+        // Only a file that is not there is an empty list.
+        if (errno == ENOENT) return {};
+        res.bUnreadable = true;
+        return ErrnoProblem("cannot read " + strPath);
+    }
     CFileSource source(fd);
     auto rLoaded = LoadRecords(source, list, codec, res);
+    const int nReadErrno = source.ReadErrno();
     ::close(fd);
+    if (nReadErrno != 0) {
+        // What came before the error stays in the list, but the file is not
+        // damaged: it cannot be read now, and a save would lose the rest.
+        res.bUnreadable = true;
+        errno = nReadErrno;
+        return ErrnoProblem("cannot read " + strPath);
+    }
     return rLoaded;
 }
 

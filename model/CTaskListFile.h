@@ -16,7 +16,10 @@ public:
 
     // What a load found, damaged or not.
     struct CLoadCounts {
-        bool bOpened = false;   // false: no file or not readable
+        bool bOpened = false;  // false: no file or not readable
+        // The file is there but could not be read whole (EACCES, EIO, a
+        // folder in its place): nothing may be written over it.
+        bool bUnreadable = false;
         int32_t nDeclared = 0;  // task count in the header
         int nLoaded = 0;        // tasks appended
     };
@@ -24,7 +27,9 @@ public:
     // Appends every task it can decode, in file order; stops at the first
     // damage and keeps what was read. The damage is the problem ("task 2:
     // record length 2000000 out of range"); a missing file is none, and
-    // loads nothing. pCounts, when given, receives the counts either way.
+    // loads nothing. A file that is there but cannot be read is a problem
+    // with bUnreadable set ("cannot read /x/emails.dat: Permission denied"),
+    // never an empty list. pCounts, when given, receives the counts either way.
     static CResult<> LoadTaskList(const std::string& strPath, CTaskList& list, const CTextCodec& codec,
                                   CLoadCounts* pCounts = nullptr);
     static CResult<> LoadFromBytes(const std::vector<uint8_t>& vecBytes, CTaskList& list, const CTextCodec& codec,

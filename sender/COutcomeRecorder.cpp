@@ -52,12 +52,14 @@ void COutcomeRecorder::Flush() {
     if (m_bUnsaved) SaveNow();
 }
 
-void COutcomeRecorder::OnSendStart(const CTaskItem& task, const CSendStart& start) {
+void COutcomeRecorder::OnSendStart(const CTaskItem& task, const CSendStart& start, const std::string& strSendNow) {
     CTaskOutcome outcome;
-    outcome.strOccurrence = TaskTime::Format(task.m_dtNextSending);
+    outcome.bSendNow = !strSendNow.empty();
+    outcome.strOccurrence = outcome.bSendNow ? strSendNow : TaskTime::Format(task.m_dtNextSending);
     outcome.strMessageId = start.strMessageId;
     outcome.strText = start.strText;
-    const std::string strWhat = task.m_strTaskName + " (" + outcome.strOccurrence + "): ";
+    const std::string strWhat =
+        task.m_strTaskName + " (" + (outcome.bSendNow ? "sent now " : "") + outcome.strOccurrence + "): ";
     switch (start.kind) {
         case CSendStart::EKind::HandedOver: outcome.kind = EKind::HandedOver; break;
         case CSendStart::EKind::AlreadyQueued:
@@ -122,13 +124,15 @@ void COutcomeRecorder::OnItemSendResult(IDispatch* pItem, int32_t nResult, const
     const auto kind = KindOf(nResult);
     CComQIPtr<_MailItem> spMail(pItem);
     if (!kind || !spMail) return;
-    std::string strId, strTask, strOccurrence;
+    std::string strId, strTask, strOccurrence, strSendNow;
     // Each read that fails leaves its value empty, and the result is then matched by what is left.
     (void)spMail->get_MessageId(&strId);
     (void)spMail->GetHeader(kTaskHeader, &strTask);
     (void)spMail->GetHeader(kOccurrenceHeader, &strOccurrence);
-    if (strTask.empty() && strOccurrence.empty()) return;  // not a scheduled message
-    if (*kind == EKind::Failed) Notify(kFailedSummary, strTask + " (" + strOccurrence + "): " + strText);
+    if (strOccurrence.empty()) (void)spMail->GetHeader(kSendNowHeader, &strSendNow);
+    if (strTask.empty() && strOccurrence.empty() && strSendNow.empty()) return;  // not a scheduled message
+    const std::string strFor = strSendNow.empty() ? strOccurrence : "sent now " + strSendNow;
+    if (*kind == EKind::Failed) Notify(kFailedSummary, strTask + " (" + strFor + "): " + strText);
     const int64_t tNow = m_parts.pClock->Now();
     if (!m_parts.pHistory) return;
     if (m_parts.pHistory->History().Update(strId, *kind, strText, tNow)) return Save();
@@ -136,7 +140,8 @@ void COutcomeRecorder::OnItemSendResult(IDispatch* pItem, int32_t nResult, const
     if (!pTask) return;  // removed meanwhile: nowhere to show it
     CTaskOutcome outcome;
     outcome.kind = *kind;
-    outcome.strOccurrence = strOccurrence;
+    outcome.bSendNow = !strSendNow.empty();
+    outcome.strOccurrence = outcome.bSendNow ? strSendNow : strOccurrence;
     outcome.strMessageId = strId;
     outcome.strText = strText;
     Record(*pTask, std::move(outcome));

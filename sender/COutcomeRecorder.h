@@ -48,8 +48,9 @@ public:
     // Writes what is not written yet; for the add-in before the task list goes.
     void Flush();
 
-    // SendTask's answer for the occurrence in task.m_dtNextSending.
-    void OnSendStart(const CTaskItem& task, const CSendStart& start);
+    // SendTask's answer for the occurrence in task.m_dtNextSending, or, with
+    // strSendNow, for the extra message sent at that local time.
+    void OnSendStart(const CTaskItem& task, const CSendStart& start, const std::string& strSendNow = {});
     // An overdue occurrence the scheduler skipped.
     void OnSkipped(const CTaskItem& task);
     // ApplicationEvents::ItemSendResult. Matched by message id to the

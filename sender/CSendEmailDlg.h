@@ -22,6 +22,8 @@ struct CSendContext {
     // host could not store the message for a reason that passes (no space):
     // the task then stays due and is tried again a minute later.
     std::function<bool(const CTaskItem&)> fnSend;
+    // Sends one extra message of a task on request, outside its schedule.
+    std::function<void(const CTaskItem&)> fnSendNow;
     std::function<void(const CTaskList&)> fnSave;
     const IClock* pClock = nullptr;  // null: the system clock
     // An overdue occurrence skipped (the task does not send late); the task
@@ -74,11 +76,10 @@ public:
     void OnTimer();
 
     bool IsBusy() const { return m_bBusy != 0; }
-    // Sends one occurrence of the task the way a tick does (so its outcome
-    // is recorded as a tick's would be), outside the schedule.
-    void SendOne(const CTaskItem& task) const {
-        // Outside the schedule nothing waits for it: the outcome is told all the same.
-        if (m_ctx.fnSend) (void)m_ctx.fnSend(task);
+    // Sends one extra message of the task, outside the schedule: its
+    // outcome is recorded as sent now, and the task is not advanced.
+    void SendNow(const CTaskItem& task) const {
+        if (m_ctx.fnSendNow) m_ctx.fnSendNow(task);
     }
     // The tasks this scheduler completed because their schedule could not move on.
     const CStalledTasks& Stalled() const { return m_stalled; }

@@ -58,7 +58,8 @@ void ReceiveEmails(_Application* pApplication, const CWaitFn& fnWait) {
     (fnWait ? fnWait : CWaitFn(DefaultWait))(kReceiveWaitMs);
 }
 
-CSendStart SendTask(_Application* pApplication, const CTaskItem& task, const CWaitFn& fnWait) {
+CSendStart SendTask(_Application* pApplication, const CTaskItem& task, const CWaitFn& fnWait,
+                    const std::string& strSendNow) {
     using EKind = CSendStart::EKind;
     if (!pApplication) return {EKind::NotSent, "", "no host to send with"};
     if (task.m_strTemplateFile.empty() || !CanOpenTemplate(task.m_strTemplateFile))
@@ -73,7 +74,8 @@ CSendStart SendTask(_Application* pApplication, const CTaskItem& task, const CWa
     spMail->put_DeleteAfterSubmit(false);
     // Without them the result cannot be matched, but the message still goes.
     (void)spMail->SetHeader(kTaskHeader, task.m_strTaskName);
-    (void)spMail->SetHeader(kOccurrenceHeader, TaskTime::Format(task.m_dtNextSending));
+    if (strSendNow.empty()) (void)spMail->SetHeader(kOccurrenceHeader, TaskTime::Format(task.m_dtNextSending));
+    else (void)spMail->SetHeader(kSendNowHeader, strSendNow);
     spMail->Save();
     if (task.m_bReceiveBeforeSending) ReceiveEmails(pApplication, fnWait);
     (void)TakeErrorDescription();  // a reason left from an earlier call is not Send's

@@ -34,8 +34,12 @@ struct [[nodiscard]] CSendStart {
 
 // The message carries the task's name and the occurrence (the task's
 // m_dtNextSending, "YYYY-MM-DD HH:MM") in header fields the host keeps
-// but does not transmit, so that its result can be matched to both.
-CSendStart SendTask(_Application* pApplication, const CTaskItem& task, const CWaitFn& fnWait = {});
+// but does not transmit, so that its result can be matched to both. An
+// extra message sent on request (strSendNow: the local time it was asked
+// for, "2026-12-07 21:30") carries that time instead of an occurrence: it
+// stands for none of the schedule's.
+CSendStart SendTask(_Application* pApplication, const CTaskItem& task, const CWaitFn& fnWait = {},
+                    const std::string& strSendNow = {});
 // Attaches the files the task's entries name now. The problem is an item
 // whose attachments cannot be had.
 CResult<> AddAttachments(_MailItem* pMailItem, const CTaskItem& task);

@@ -66,12 +66,15 @@ std::string CTaskHistoryFile::ToJsonText(const CTaskHistory& history) {
     nlohmann::json jsonTasks = nlohmann::json::object();
     for (const auto& [strKey, deq] : history.All()) {
         nlohmann::json jsonList = nlohmann::json::array();
-        for (const auto& o : deq)
-            jsonList.push_back({{"kind", kKindNames[static_cast<int>(o.kind)]},
-                                {"occurrence", o.strOccurrence},
-                                {"messageId", o.strMessageId},
-                                {"text", o.strText},
-                                {"when", o.tWhen}});
+        for (const auto& o : deq) {
+            nlohmann::json jsonOne = {{"kind", kKindNames[static_cast<int>(o.kind)]},
+                                      {"occurrence", o.strOccurrence},
+                                      {"messageId", o.strMessageId},
+                                      {"text", o.strText},
+                                      {"when", o.tWhen}};
+            if (o.bSendNow) jsonOne["sendNow"] = true;  // absent for an occurrence, as in older files
+            jsonList.push_back(std::move(jsonOne));
+        }
         jsonTasks[strKey] = std::move(jsonList);
     }
     // Invalid UTF-8 from a server's reply must not stop the save.
@@ -96,6 +99,7 @@ CResult<CTaskHistory> CTaskHistoryFile::FromJsonText(const std::string& strText)
             if (pKind == std::end(kKindNames)) return CProblem("task " + strKey + ": unknown kind \"" + strKind + "\"");
             try {
                 o.kind = static_cast<EKind>(pKind - std::begin(kKindNames));
+                o.bSendNow = jsonOne.value("sendNow", false);
                 o.strOccurrence = jsonOne.value("occurrence", "");
                 o.strMessageId = jsonOne.value("messageId", "");
                 o.strText = jsonOne.value("text", "");

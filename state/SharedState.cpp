@@ -73,7 +73,11 @@ CResult<> KeepDamagedOriginal() {
 CResult<> LoadSharedTaskList() {
     QUILLORY_TRY_VALUE(const CTextCodec* pCodec, TaskListCodec());
     // A damaged file loads as far as it goes; what was wrong is kept for the first save.
-    g_strUnkeptDamage = CTaskListFile::LoadTaskList(TaskListPath(), *g_pTaskList, *pCodec).Problem();
+    CTaskListFile::CLoadCounts counts;
+    const auto rLoaded = CTaskListFile::LoadTaskList(TaskListPath(), *g_pTaskList, *pCodec, &counts);
+    // One that cannot be read at all is no list to work on: any save would replace it.
+    if (counts.bUnreadable) return rLoaded.TakeProblem();
+    g_strUnkeptDamage = rLoaded.Problem();
     return {};
 }
 

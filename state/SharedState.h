@@ -36,7 +36,9 @@ CResult<const CTextCodec*> TaskListCodec();
 // whole keeps the tasks before the damage; before the first save replaces
 // it, the original is kept beside it (CDamagedCopy) and the user is told
 // once: on stderr, and in a message box when the host has windows. The
-// problem is a code page that cannot be had; the damage is no problem here.
+// problem is a code page that cannot be had, or a file that is there but
+// cannot be read ("cannot read .../emails.dat: Permission denied"), which
+// must then not be saved over; the damage is no problem here.
 CResult<> LoadSharedTaskList();
 // Saves list to that file. When the damaged original cannot be kept,
 // nothing is written.

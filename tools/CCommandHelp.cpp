@@ -62,7 +62,7 @@ const char* const kUsage =
     "  --eml FILE                        an RFC 5322 message; - reads standard input\n"               \
     "  --to ADDR[,ADDR...] [--cc ...] [--bcc ...] --subject TEXT (--body TEXT | --body-file FILE)\n"  \
     "  --attach FILE                     a file embedded in the message; repeatable\n"                \
-    "  --now \"YYYY-MM-DD HH:MM\"          work the schedule out as at this local time\n"
+    "The start is checked against, and the next sending time worked out from, the present.\n"
 
 struct CHelp {
     const char* pszCommand;
@@ -157,8 +157,9 @@ const CHelp kHelp[] = {
      "example: quillory move \"Weekly report\" first\n"},
     {"send-now",
      "usage: quillory send-now TASK [--file PATH] [--codepage CP]\n"
-     "Has the running host send one occurrence of TASK now, counted as a sending: the count\n"
-     "goes up, now is its last sending, and its next sending time is worked out from there.\n"
+     "Has the running host send one extra message of TASK now, outside its schedule: the\n"
+     "count, the last sending and the next sending time stay as they are, and the task's\n"
+     "history records it as sent now.\n"
      "Without a running host nothing can be sent: exit status 3.\n"
      "example: quillory send-now \"Weekly report\"\n"},
 };

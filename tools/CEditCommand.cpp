@@ -3,11 +3,13 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
 
+#include "CChangeFinder.h"
 #include "CHostProtocol.h"
 #include "CListWriter.h"
 #include "CScheduleOptions.h"
@@ -38,6 +40,19 @@ void PrintProblems(const std::string& strProblem) {
         std::cerr << "quillory: " << CScheduleOptions::InOptionWords(strLine) << '\n';
 }
 
+// The present a change is checked against: the real one. Tests alone set
+// QUILLORY_TEST_NOW ("YYYY-MM-DD HH:MM", local time) to fix it where the
+// tool writes the file itself; a running host always uses its own clock.
+CResult<time_t> PresentForChanges() {
+    const char* pszTestNow = std::getenv("QUILLORY_TEST_NOW");
+    if (!pszTestNow || !*pszTestNow) return std::time(nullptr);
+    const auto t = CScheduleOptions::ParseLocalTime(pszTestNow);
+    if (!t)
+        return CProblem(std::string("QUILLORY_TEST_NOW (for tests only) must be \"YYYY-MM-DD HH:MM\", not \"") +
+                        pszTestNow + "\"");
+    return *t;
+}
+
 // Without a host: the change made here, to the file, by the same rules.
 int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json& jRequest, time_t tNow, json& jAnswer) {
     if (jRequest[CHostProtocol::kCommand] == CHostProtocol::kSendNow) {
@@ -45,8 +60,10 @@ int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json&
         return kExitHost;
     }
     CTaskList list;
-    if (const auto rLoaded = CTaskListFile::LoadTaskList(strFile, list, codec); !rLoaded) {
-        std::cerr << "quillory: " << strFile << ": " << rLoaded.Problem() << "\nquillory: nothing written\n";
+    CTaskListFile::CLoadCounts counts;
+    if (const auto rLoaded = CTaskListFile::LoadTaskList(strFile, list, codec, &counts); !rLoaded) {
+        std::cerr << "quillory: " << (counts.bUnreadable ? "" : strFile + ": ") << rLoaded.Problem()
+                  << "\nquillory: nothing written\n";
         return kExitData;
     }
     const CTaskListEdit::CContext ctx{DataDirOf(strFile), tNow, &codec, {}};
@@ -60,6 +77,20 @@ int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json&
     jAnswer[CHostProtocol::kIndex] = rDone->nIndex + 1;
     jAnswer[CHostProtocol::kTask] = CTaskJson::ToJson(rDone->task);
     return kExitOk;
+}
+
+// How to tell from the file whether a host that vanished before it
+// answered made the change: the list as it is now, before the request,
+// against the list its lock's end leaves. Without a readable list now,
+// nothing can be told.
+CListWriter::CFindFn FinderOf(const std::string& strFile, const CTextCodec& codec, const json& jRequest) {
+    CTaskList before;
+    if (!CTaskListFile::LoadTaskList(strFile, before, codec)) return {};
+    return [strFile, &codec, jRequest, before](json& jAnswer) {
+        CTaskList after;
+        if (!CTaskListFile::LoadTaskList(strFile, after, codec)) return CListWriter::EFound::kUnknown;
+        return CChangeFinder::Find(jRequest, before, after, codec, jAnswer);
+    };
 }
 
 void PrintNextTimes(const CTaskItem& task) {
@@ -129,7 +160,12 @@ int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecAr
     const bool bSchedule = bAdd || strCommand == CHostProtocol::kSet;
     json jRequest;
     std::string strPending;  // the new template, until the change takes it
-    time_t tNow = std::time(nullptr);
+    const auto rNow = PresentForChanges();
+    if (!rNow) {
+        std::cerr << "quillory: " << rNow.Problem() << '\n';
+        return kExitUsage;
+    }
+    const time_t tNow = *rNow;
     if (bSchedule) {
         auto rOptions = CScheduleOptions::Parse(vecArgs, bAdd, tNow);
         if (!rOptions) {
@@ -151,10 +187,6 @@ int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecAr
             jRequest = *rSimple;
         }
         jRequest[CHostProtocol::kChanges] = opt.jChanges;
-        if (opt.optNow) {
-            tNow = *opt.optNow;
-            jRequest[CHostProtocol::kNow] = static_cast<int64_t>(tNow);
-        }
         if (opt.bMessage) {
             const std::string strDataDir = DataDirOf(strFile);
             std::error_code ec;
@@ -189,7 +221,7 @@ int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecAr
     json jAnswer;
     const int nStatus = CListWriter::Write(
         strFile, jRequest, [&] { return ApplyToFile(strFile, codec, jRequest, tNow, jAnswer); }, &jAnswer,
-        CScheduleOptions::InOptionWords);
+        CScheduleOptions::InOptionWords, FinderOf(strFile, codec, jRequest));
     std::error_code ec;
     if (!strPending.empty()) fs::remove(strPending, ec);  // still there: the change did not take it
     if (nStatus == kExitOk) PrintOutcome(strCommand, jAnswer);

@@ -48,7 +48,9 @@ bool WaitFor(int fd, short nEvents, Clock::time_point tEnd) {
 
 CProblem Unreachable(std::string str) { return CProblem(std::move(str)); }
 
-CHostClient::CReply NoHost() { return {CHostClient::EOutcome::kNoHost, {}}; }
+CHostClient::CReply NoHost() { return {CHostClient::EOutcome::kNoHost, {}, {}}; }
+
+CHostClient::CReply NoAnswer(std::string str) { return {CHostClient::EOutcome::kNoAnswer, {}, std::move(str)}; }
 
 }  // namespace
 
@@ -111,14 +113,14 @@ CResult<CHostClient::CReply> CHostClient::Request(const std::string& strSocketPa
         if (n > 0) {
             strAnswer.append(buf, static_cast<size_t>(n));
         } else if (n == 0) {
-            return Unreachable("the host at " + strSocketPath + " closed the connection without answering");
+            return NoAnswer("the host at " + strSocketPath + " closed the connection without answering");
         } else if (errno == EAGAIN || errno == EINTR) {
-            if (!WaitFor(fd.Get(), POLLIN, tEnd)) return Unreachable(strTimeout);
+            if (!WaitFor(fd.Get(), POLLIN, tEnd)) return NoAnswer(strTimeout);
         } else {
-            return Unreachable("the host at " + strSocketPath + " broke off: " + std::strerror(errno));
+            return NoAnswer("the host at " + strSocketPath + " broke off: " + std::strerror(errno));
         }
     }
-    CReply result{EOutcome::kAnswered, {}};
+    CReply result{EOutcome::kAnswered, {}, {}};
     try {
         result.jAnswer = nlohmann::ordered_json::parse(strAnswer);
     } catch (const nlohmann::json::parse_error&) {

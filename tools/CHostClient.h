@@ -15,10 +15,15 @@ public:
     enum class EOutcome {
         kAnswered,  // the host answered; jAnswer holds it (ok or not)
         kNoHost,    // nobody listens there: no socket, or one left by a host that died
+        // The whole request went out, but the connection ended or the time
+        // ran out before an answer: the host may or may not have made the
+        // change. strProblem says what happened.
+        kNoAnswer,
     };
     struct CReply {
         EOutcome eOutcome = EOutcome::kNoHost;
         nlohmann::ordered_json jAnswer;
+        std::string strProblem;  // kNoAnswer: why there is none
     };
 
     // The problem: something listens but did not take or answer the

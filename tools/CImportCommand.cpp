@@ -25,11 +25,29 @@ int RunImport(const std::string& strFile, const CTextCodec& codec) {
     }
     const nlohmann::ordered_json jRequest = {{CHostProtocol::kCommand, CHostProtocol::kImport},
                                              {CHostProtocol::kTasks, std::move(j)}};
-    return CListWriter::Write(strFile, jRequest, [&] {
-        if (const auto rSaved = CTaskListFile::SaveTaskList(strFile, list, codec); !rSaved) {
-            std::cerr << "quillory: " << strFile << ": " << rSaved.Problem() << '\n';
-            return kExitData;
-        }
-        return kExitOk;
-    });
+    // A host that vanishes before it answers made the import when the file
+    // holds the imported list, up to what its sender has moved on since.
+    const auto fnUnsent = [](const CTaskList& from) {
+        nlohmann::ordered_json j = CTaskJson::ToJson(from);
+        for (auto& jTask : j)
+            for (const char* pszKey : {"occurrenceCount", "lastSent", "nextSending"}) jTask.erase(pszKey);
+        return j;
+    };
+    const auto fnFind = [&](nlohmann::ordered_json& jAnswer) {
+        CTaskList after;
+        if (!CTaskListFile::LoadTaskList(strFile, after, codec)) return CListWriter::EFound::kUnknown;
+        if (fnUnsent(after) != fnUnsent(list)) return CListWriter::EFound::kNotApplied;
+        jAnswer = {{CHostProtocol::kOk, true}, {CHostProtocol::kTasks, after.GetSize()}};
+        return CListWriter::EFound::kApplied;
+    };
+    return CListWriter::Write(
+        strFile, jRequest,
+        [&] {
+            if (const auto rSaved = CTaskListFile::SaveTaskList(strFile, list, codec); !rSaved) {
+                std::cerr << "quillory: " << strFile << ": " << rSaved.Problem() << '\n';
+                return kExitData;
+            }
+            return kExitOk;
+        },
+        nullptr, {}, fnFind);
 }

@@ -35,11 +35,44 @@ int Report(const CResult<CHostClient::CReply>& rReply, const std::string& strCom
     return kExitHost;
 }
 
+// The host took the request and vanished before it answered: its lock
+// ends with it, and then the file holds whatever it saved.
+int Settle(const std::string& strFile, const std::string& strCommand, const std::string& strWhy,
+           const CListWriter::CFindFn& fnFind, nlohmann::ordered_json* pAnswer) {
+    using EFound = CListWriter::EFound;
+    std::cerr << "quillory: " << strWhy << '\n';
+    CTaskListLock lock;
+    const auto rLock = lock.Acquire(strFile, CListWriter::kLockWaitMs);
+    if (!rLock || *rLock != CTaskListLock::EState::kHeld || !fnFind) {
+        std::cerr << "quillory: whether the " << strCommand << " was applied to " << strFile << " is not known";
+        if (rLock && *rLock == CTaskListLock::EState::kBusy)
+            std::cerr << ": the host still holds the file and may still save it; look with quillory list";
+        std::cerr << '\n';
+        return kExitHost;
+    }
+    nlohmann::ordered_json jAnswer;
+    switch (fnFind(jAnswer)) {
+        case EFound::kApplied:
+            std::cerr << "quillory: the host stopped before it answered, but " << strFile << " holds the " << strCommand
+                      << ": it was applied\n";
+            if (pAnswer) *pAnswer = jAnswer;
+            return kExitOk;
+        case EFound::kNotApplied:
+            std::cerr << "quillory: the host stopped before it saved the " << strCommand << "; " << strCommand
+                      << " not applied to " << strFile << '\n';
+            return kExitHost;
+        case EFound::kUnknown: break;
+    }
+    std::cerr << "quillory: the host stopped before it answered, and " << strFile << " cannot tell whether the "
+              << strCommand << " was carried out\n";
+    return kExitHost;
+}
+
 }  // namespace
 
 int CListWriter::Write(const std::string& strFile, const nlohmann::ordered_json& jRequest,
                        const std::function<int()>& fnDirect, nlohmann::ordered_json* pAnswer,
-                       const std::function<std::string(const std::string&)>& fnWords) {
+                       const std::function<std::string(const std::string&)>& fnWords, const CFindFn& fnFind) {
     const std::string strCommand = jRequest[CHostProtocol::kCommand];
     const auto rSocket = CTaskListLock::SocketPathOf(strFile);
     const std::string strOwnSocket = rSocket ? *rSocket : std::string();  // none: only the holder's record is tried
@@ -54,6 +87,8 @@ int CListWriter::Write(const std::string& strFile, const nlohmann::ordered_json&
             vecSockets.push_back(lock.HolderSocket());
         for (const std::string& strSocket : vecSockets) {
             const auto rReply = CHostClient::Request(strSocket, jRequest);
+            if (rReply && rReply->eOutcome == CHostClient::EOutcome::kNoAnswer)
+                return Settle(strFile, strCommand, rReply->strProblem, fnFind, pAnswer);
             if (!rReply || rReply->eOutcome != CHostClient::EOutcome::kNoHost)
                 return Report(rReply, strCommand, strFile, pAnswer, fnWords);
         }

@@ -22,7 +22,7 @@ const std::set<std::string> kValued = {"--eml",      "--to",        "--cc",     
                                        "--body",     "--body-file", "--attach", "--attach-entry",  "--every-minutes",
                                        "--interval", "--kind",      "--days",   "--week-of-month", "--day",
                                        "--ordinal",  "--month",     "--start",  "--end-after",     "--end-date",
-                                       "--name",     "--now"};
+                                       "--name"};
 const std::set<std::string> kFlags = {"--once",
                                       "--daily",
                                       "--weekly",
@@ -146,6 +146,9 @@ CResult<CRaw> Read(const std::vector<std::string>& vecArgs, std::vector<std::str
             raw.setFlags.insert(strOption);
             continue;
         }
+        // A present of the user's choosing would let a new task start in the past.
+        if (strOption == "--now")
+            return CProblem("--now: add and set work from the present; --now belongs to next and ics");
         if (!kValued.count(strOption)) return CProblem("unknown option " + strOption);
         if (!optValue) {
             if (i + 1 >= vecArgs.size()) return CProblem(strOption + ": needs a value");
@@ -159,15 +162,29 @@ CResult<CRaw> Read(const std::vector<std::string>& vecArgs, std::vector<std::str
 }
 
 // The ordinal form of the monthly and yearly panels: "the last friday".
-CResult<std::pair<int, int>> OrdinalAndKind(const CRaw& raw) {
+// A new task needs both; a change may give one and keep the other.
+CResult<> OrdinalAndKind(const CRaw& raw, bool bAdd, const char* pszOrdinalKey, const char* pszKindKey, json& j) {
     if (raw.Has("--day")) return CProblem("--day: does not go with --ordinal and --kind");
-    if (!raw.Has("--ordinal") || !raw.Has("--kind")) return CProblem("--ordinal and --kind: go together");
-    QUILLORY_TRY_VALUE(const int nOrdinal, raw.Named("--ordinal", kOrdinals, "first, second, third, fourth or last"));
-    QUILLORY_TRY_VALUE(const int nKind, raw.Kind(true));
-    return std::pair(nOrdinal, nKind);
+    if (bAdd && (!raw.Has("--ordinal") || !raw.Has("--kind"))) return CProblem("--ordinal and --kind: go together");
+    if (raw.Has("--ordinal")) {
+        QUILLORY_TRY_VALUE(const int nOrdinal,
+                           raw.Named("--ordinal", kOrdinals, "first, second, third, fourth or last"));
+        j[pszOrdinalKey] = nOrdinal;
+    }
+    if (raw.Has("--kind")) {
+        QUILLORY_TRY_VALUE(const int nKind, raw.Kind(true));
+        j[pszKindKey] = nKind;
+    }
+    return {};
 }
 
-// The recurrence members, as the chosen panel writes them.
+// The recurrence members, as the chosen panel writes them. A new task gets
+// every member the panel shows; a change writes only what was given (and
+// the form that goes with it), so that the task keeps the rest: its
+// interval, its form, its week of the month, its days. Where an option
+// fits both forms of a panel and no form is named (--monthly --interval 3,
+// --yearly --month may), it is written to both, since the form the task
+// has is not known here.
 CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
     std::vector<std::string> vecChosen;
     for (const char* psz : {"--once", "--every-minutes", "--daily", "--weekly", "--monthly", "--yearly"})
@@ -195,22 +212,14 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
             QUILLORY_TRY_VALUE(const int nKind, raw.Kind(false));
             j["dailyMode"] = 1;
             j["dailyDayKind"] = nKind;
-        } else {
+        } else if (raw.Has("--interval") || bAdd) {
             QUILLORY_TRY_VALUE(const int n, raw.Count("--interval", kMaxCount, 1));
             j["dailyMode"] = 0;
             j["dailyInterval"] = n;
         }
     } else if (strChosen == "--weekly") {
         QUILLORY_TRY(raw.Only(strChosen, {"--interval", "--days", "--week-of-month"}));
-        if (!raw.Has("--days")) return CProblem("--days: Please select at least one of the day.");
-        json arrDays = json::array({false, false, false, false, false, false, false});
-        for (const std::string& strDay : Split(raw.Value("--days"))) {
-            const int n = NameIndex(strDay, kDays);
-            if (n < 0) return CProblem("--days: \"" + strDay + "\" is no day of the week");
-            arrDays[static_cast<size_t>(n)] = true;
-        }
-        if (std::none_of(arrDays.begin(), arrDays.end(), [](const json& b) { return b.get<bool>(); }))
-            return CProblem("--days: Please select at least one of the day.");
+        if (bAdd && !raw.Has("--days")) return CProblem("--days: Please select at least one of the day.");
         j["recurrence"] = CodeOf(ERecurrence::Weekly);
         if (raw.Has("--week-of-month")) {
             if (raw.Has("--interval")) return CProblem("--interval: does not go with --week-of-month");
@@ -224,49 +233,69 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
             j["weeklyMode"] = 1;
             j["weeklyWeekOfMonth"] = n;
             if (bAdd) j["weeklyInterval"] = 1;  // the panel's other form keeps its own 1
-        } else {
+        } else if (raw.Has("--interval") || bAdd) {
             QUILLORY_TRY_VALUE(const int n, raw.Count("--interval", kMaxCount, 1));
             j["weeklyMode"] = 0;
             j["weeklyInterval"] = n;
             if (bAdd) j["weeklyWeekOfMonth"] = -1;  // a list never chosen from
         }
-        j["weekDays"] = arrDays;
+        if (raw.Has("--days")) {
+            json arrDays = json::array({false, false, false, false, false, false, false});
+            for (const std::string& strDay : Split(raw.Value("--days"))) {
+                const int n = NameIndex(strDay, kDays);
+                if (n < 0) return CProblem("--days: \"" + strDay + "\" is no day of the week");
+                arrDays[static_cast<size_t>(n)] = true;
+            }
+            if (std::none_of(arrDays.begin(), arrDays.end(), [](const json& b) { return b.get<bool>(); }))
+                return CProblem("--days: Please select at least one of the day.");
+            j["weekDays"] = arrDays;
+        }
     } else if (strChosen == "--monthly") {
         QUILLORY_TRY(raw.Only(strChosen, {"--interval", "--day", "--ordinal", "--kind"}));
         j["recurrence"] = CodeOf(ERecurrence::Monthly);
-        QUILLORY_TRY_VALUE(const int nMonths, raw.Count("--interval", kMaxCount, 1));
+        std::optional<int> optMonths;
+        if (raw.Has("--interval") || bAdd) {
+            QUILLORY_TRY_VALUE(const int n, raw.Count("--interval", kMaxCount, 1));
+            optMonths = n;
+        }
         if (raw.Has("--ordinal") || raw.Has("--kind")) {
-            QUILLORY_TRY_VALUE(const auto ordinalKind, OrdinalAndKind(raw));
-            const auto [nOrdinal, nKind] = ordinalKind;
+            QUILLORY_TRY(OrdinalAndKind(raw, bAdd, "monthlyOrdinal", "monthlyDayKind", j));
             j["monthlyMode"] = 1;
-            j["monthlyOrdinal"] = nOrdinal;
-            j["monthlyDayKind"] = nKind;
-            j["monthlyInterval2"] = nMonths;
-        } else {
-            if (!raw.Has("--day")) return CProblem("--monthly: needs --day, or --ordinal and --kind");
+            if (optMonths) j["monthlyInterval2"] = *optMonths;
+        } else if (raw.Has("--day")) {
             QUILLORY_TRY_VALUE(const int nDay, raw.Count("--day", 31, 1));
             j["monthlyMode"] = 0;
             j["monthlyDay"] = nDay;
-            j["monthlyInterval"] = nMonths;
+            if (optMonths) j["monthlyInterval"] = *optMonths;
+        } else if (bAdd) {
+            return CProblem("--monthly: needs --day, or --ordinal and --kind");
+        } else if (optMonths) {
+            j["monthlyInterval"] = *optMonths;
+            j["monthlyInterval2"] = *optMonths;
         }
     } else {
         QUILLORY_TRY(raw.Only(strChosen, {"--month", "--day", "--ordinal", "--kind"}));
-        if (!raw.Has("--month")) return CProblem("--month: a yearly schedule needs its month");
-        QUILLORY_TRY_VALUE(const int nMonth, raw.Named("--month", kMonths, "a month's name"));
+        if (bAdd && !raw.Has("--month")) return CProblem("--month: a yearly schedule needs its month");
+        std::optional<int> optMonth;
+        if (raw.Has("--month")) {
+            QUILLORY_TRY_VALUE(const int n, raw.Named("--month", kMonths, "a month's name"));
+            optMonth = n;
+        }
         j["recurrence"] = CodeOf(ERecurrence::Yearly);
         if (raw.Has("--ordinal") || raw.Has("--kind")) {
-            QUILLORY_TRY_VALUE(const auto ordinalKind, OrdinalAndKind(raw));
-            const auto [nOrdinal, nKind] = ordinalKind;
+            QUILLORY_TRY(OrdinalAndKind(raw, bAdd, "yearlyOrdinal", "yearlyDayKind", j));
             j["yearlyMode"] = 1;
-            j["yearlyOrdinal"] = nOrdinal;
-            j["yearlyDayKind"] = nKind;
-            j["yearlyMonth2"] = nMonth;
-        } else {
-            if (!raw.Has("--day")) return CProblem("--yearly: needs --day, or --ordinal and --kind");
+            if (optMonth) j["yearlyMonth2"] = *optMonth;
+        } else if (raw.Has("--day")) {
             QUILLORY_TRY_VALUE(const int nDay, raw.Count("--day", 31, 1));
             j["yearlyMode"] = 0;
-            j["yearlyMonth"] = nMonth;
             j["yearlyDay"] = nDay;
+            if (optMonth) j["yearlyMonth"] = *optMonth;
+        } else if (bAdd) {
+            return CProblem("--yearly: needs --day, or --ordinal and --kind");
+        } else if (optMonth) {
+            j["yearlyMonth"] = *optMonth;
+            j["yearlyMonth2"] = *optMonth;
         }
     }
     return {};
@@ -354,14 +383,7 @@ CResult<> StartEndAndOptions(const CRaw& raw, bool bAdd, time_t tNow, json& j) {
 CResult<CScheduleOptions> CScheduleOptions::Parse(const std::vector<std::string>& vecArgs, bool bAdd, time_t tClock) {
     CScheduleOptions opt;
     QUILLORY_TRY_VALUE(const CRaw raw, Read(vecArgs, opt.vecOperands));
-    time_t tNow = tClock;
-    if (raw.Has("--now")) {
-        const auto t = ParseLocalTime(raw.Value("--now"));
-        if (!t)
-            return CProblem("--now: must be a valid local time as \"YYYY-MM-DD HH:MM\", not \"" + raw.Value("--now") +
-                            "\"");
-        opt.optNow = tNow = *t;
-    }
+    const time_t tNow = tClock;
     QUILLORY_TRY(Recurrence(raw, bAdd, opt.jChanges));
     QUILLORY_TRY(StartEndAndOptions(raw, bAdd, tNow, opt.jChanges));
 

@@ -27,11 +27,10 @@ public:
     std::vector<std::string> vecTo, vecCc, vecBcc;
     std::optional<std::string> optSubject, optBody, optBodyFile;
     std::vector<std::string> vecAttach;  // files embedded in the template
-    std::optional<time_t> optNow;        // --now
     std::vector<std::string> vecOperands;
 
     // bAdd: the defaults of a new task apply and a message is required;
-    // tClock is the present unless --now gives one.
+    // tClock is the present, against which a new start is checked.
     static CResult<CScheduleOptions> Parse(const std::vector<std::string>& vecArgs, bool bAdd, time_t tClock);
 
     // A problem line of the task check ("endAfterCount: must be at least

@@ -92,17 +92,26 @@ CResult<> Parse(int argc, char** argv, COptions& opt) {
     return {};
 }
 
-// Loads the list; a missing file is an empty list. A damaged one keeps the
-// tasks before the damage, names the damage and gives false.
-bool Load(const COptions& opt, const CTextCodec& codec, CTaskList& list) {
+enum class ELoaded {
+    kWhole,       // every task, or no file at all (an empty list)
+    kDamaged,     // the tasks before the damage
+    kUnreadable,  // the file is there but cannot be read: nothing to show
+};
+
+// Loads the list and names on stderr whatever kept it from loading whole.
+ELoaded Load(const COptions& opt, const CTextCodec& codec, CTaskList& list) {
     CTaskListFile::CLoadCounts counts;
     const auto rLoaded = CTaskListFile::LoadTaskList(opt.strFile, list, codec, &counts);
+    if (counts.bUnreadable) {
+        std::cerr << "quillory: " << rLoaded.Problem() << '\n';
+        return ELoaded::kUnreadable;
+    }
     if (!rLoaded) {
         std::cerr << "quillory: " << opt.strFile << ": " << rLoaded.Problem() << " (" << counts.nLoaded << " of "
                   << counts.nDeclared << " tasks readable)\n";
-        return false;
+        return ELoaded::kDamaged;
     }
-    return true;
+    return ELoaded::kWhole;
 }
 
 int Ics(const COptions& opt, const CTaskList& list) {
@@ -145,7 +154,9 @@ int main(int argc, char** argv) {
     if (opt.strCommand == "import") return RunImport(opt.strFile, codec);
     if (CTaskListEdit::IsEdit(opt.strCommand)) return RunEdit(opt.strCommand, opt.vecArgs, opt.strFile, codec);
     CTaskList list;
-    const bool bWhole = Load(opt, codec, list);
+    const ELoaded loaded = Load(opt, codec, list);
+    if (loaded == ELoaded::kUnreadable) return kExitData;
+    const bool bWhole = loaded == ELoaded::kWhole;
     if (opt.strCommand == "next")
         return bWhole ? RunNext(list, opt.vecArgs.empty() ? std::string() : opt.vecArgs[0], opt.strCount, opt.strNow,
                                 opt.strFile)

@@ -98,9 +98,10 @@ CMailJournal::CFields CMailJournal::Fields(const CHostEventRecord& event, const 
         fields.emplace_back("QUILLORY_MESSAGE_ID", pMsg->strMessageId);
         fields.emplace_back("SUBJECT", pMsg->strSubject);
         fields.emplace_back("RECIPIENTS", Joined(*pMsg));
-        // A scheduled message names its task and occurrence, so that
-        // `journalctl TASK=...` finds every result of one task.
-        for (const auto& [strName, strField] : {std::pair{kTaskHeader, "TASK"}, {kOccurrenceHeader, "OCCURRENCE"}})
+        // A scheduled message names its task and occurrence (an extra one
+        // when it was sent), so that `journalctl TASK=...` finds every result of one task.
+        for (const auto& [strName, strField] :
+             {std::pair{kTaskHeader, "TASK"}, {kOccurrenceHeader, "OCCURRENCE"}, {kSendNowHeader, "SEND_NOW"}})
             for (const auto& [strHeader, strValue] : pMsg->vecHeaders)
                 if (strcasecmp(strHeader.c_str(), strName) == 0) {
                     fields.emplace_back(strField, strValue);

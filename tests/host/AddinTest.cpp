@@ -14,6 +14,7 @@
 #include "CAddinPaths.h"
 #include "CApplication.h"
 #include "CFaultyApplication.h"
+#include "CFileOverrideOff.h"
 #include "CMemoryMailBackend.h"
 #include "CMessageBox.h"
 #include "CMyInspectorEvent.h"
@@ -273,6 +274,38 @@ TEST_F(AddinTest, ConnectionFailuresGiveTheirCodesAndMessages) {
         spAddin.Release();
         EXPECT_EQ(g_pTaskList, nullptr);
     }
+}
+
+// A task list that is there but cannot be read is no empty list: the
+// add-in stays off, says why on the journal and in a box, and nothing of
+// it writes over the file, not even a disconnection the host still calls.
+TEST_F(AddinTest, AnUnreadableTaskListKeepsTheAddinOffAndTheFileAsItIs) {
+    setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
+    const std::string strFile = Roaming() + kDataSub + "emails.dat";
+    fs::create_directories(Roaming() + kDataSub);
+    WriteTasks(strFile, {"one", "two"});
+    const std::string strBytes = CTempDir::ReadFile(strFile);
+    fs::permissions(strFile, fs::perms::none);
+    {
+        const CFileOverrideOff off;  // this test runs as root, for whom modes do not count
+        if (!off.Ok()) GTEST_SKIP() << "file modes cannot be made to bind this process";
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(Connect(), CAddin::kFailure);
+        const std::string strErr = ::testing::internal::GetCapturedStderr();
+        const std::string strWhy = "cannot read " + strFile + ": Permission denied";
+        EXPECT_NE(strErr.find("Quillory: connection failed: " + strWhy), std::string::npos) << strErr;
+        EXPECT_EQ(m_vecBoxes, std::vector<std::string>{"Quillory: Quillory is not connected: the task list cannot be "
+                                                       "read, and it is left as it is.\n\n" +
+                                                       strWhy + " [error]"});
+        EXPECT_FALSE(m_spAddin->IsConnected());
+        EXPECT_EQ(g_pTaskList, nullptr);
+        EXPECT_EQ(g_pSendEmailDlg, nullptr);
+        EXPECT_EQ(m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr), S_OK);
+        m_spAddin.Release();
+    }
+    fs::permissions(strFile, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(CTempDir::ReadFile(strFile), strBytes);
+    unsetenv("QUILLORY_CODEPAGE");
 }
 
 TEST_F(AddinTest, InterfaceMapAndUnusedMethods) {

@@ -157,9 +157,11 @@ TEST_F(ServiceTest, EveryMessagesResultIsAStructuredJournalEntry) {
         msg.strBody = "body\n";
         // As the host's Submit gives every message it queues.
         msg.strMessageId = std::to_string(strTo.size()) + ".queued@example.org";
-        // As the add-in stamps a scheduled message: the task, and the occurrence in local time.
-        msg.vecHeaders = {{"X-Quillory-Task", "Wöchentlicher Bericht: " + strSubject},
-                          {"X-Quillory-Occurrence", "2026-12-07 09:00"}};
+        // As the add-in stamps a scheduled message: the task, and the occurrence in local time;
+        // an extra message sent now carries the time it was sent for instead.
+        msg.vecHeaders = {{"X-Quillory-Task", "Wöchentlicher Bericht: " + strSubject}};
+        if (strSubject == "Goes out") msg.vecHeaders.emplace_back("X-Quillory-Occurrence", "2026-12-07 09:00");
+        else msg.vecHeaders.emplace_back("X-Quillory-Send-Now", "2026-12-07 21:30");
         std::string strId;
         ASSERT_TRUE(store.Save(EMailFolder::Outbox, msg, strId).Ok());
     }
@@ -195,7 +197,9 @@ TEST_F(ServiceTest, EveryMessagesResultIsAStructuredJournalEntry) {
     EXPECT_NE(failed["REASON"].find("550"), std::string::npos) << failed["REASON"];
     EXPECT_EQ(failed["QUILLORY_MESSAGE_ID"], "18.queued@example.org");
     EXPECT_EQ(failed["TASK"], "Wöchentlicher Bericht: Refused");
-    EXPECT_EQ(failed["OCCURRENCE"], "2026-12-07 09:00");
+    EXPECT_EQ(failed.count("OCCURRENCE"), 0u) << "sent now, for no occurrence";
+    EXPECT_EQ(failed["SEND_NOW"], "2026-12-07 21:30");
+    EXPECT_EQ(sent.count("SEND_NOW"), 0u);
 }
 
 TEST_F(ServiceTest, AccountSetMakesTheRunningHostSendThroughTheNewAccount) {

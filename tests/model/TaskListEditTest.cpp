@@ -199,7 +199,10 @@ TEST_F(TaskListEditTest, SetWorksOnTheTaskAsTheSenderLeftIt) {
     EXPECT_EQ(TaskTime::Format(t.m_dtNextSending), "2027-01-18 09:00");
 }
 
-TEST_F(TaskListEditTest, SendNowCountsASendingAndMayEndTheTask) {
+// An extra message uses up no occurrence: whenever it is sent (before a
+// regular sending that day, in its very minute, late in the evening, on the
+// last count), the task's count, last sending and next sending stay.
+TEST_F(TaskListEditTest, SendNowLeavesTheScheduleAsItWas) {
     std::vector<std::string> vecSent;
     m_ctx.fnSend = [&](const CTaskItem& t) { vecSent.push_back(t.m_strTaskName); };
     CTaskItem b = m_list[1];
@@ -207,31 +210,19 @@ TEST_F(TaskListEditTest, SendNowCountsASendingAndMayEndTheTask) {
     b.m_nEndAfterCount = 2;
     b.m_nOccurrenceCount = 1;
     m_list.SetAt(1, b);
-
-    auto r = Apply({{"command", "send-now"}, {"task", "a"}});
-    ASSERT_TRUE(r) << r.Problem();
-    EXPECT_EQ(m_list[0].m_nOccurrenceCount, 1);
-    EXPECT_EQ(TaskTime::Format(m_list[0].m_dtLastSent), "2027-01-04 10:00");
-    EXPECT_EQ(TaskTime::Format(m_list[0].m_dtNextSending), "2027-01-11 09:00");
-
-    r = Apply({{"command", "send-now"}, {"task", "b"}});
-    ASSERT_TRUE(r) << r.Problem();
-    EXPECT_EQ(m_list[1].m_nOccurrenceCount, 2);
-    EXPECT_FALSE(m_list[1].m_dtNextSending.IsSet()) << "its second sending was its last";
-    EXPECT_EQ(vecSent, (std::vector<std::string>{"a", "b"}));
-
-    // Sent before a regular sending the same day: that one still goes.
-    m_ctx.tNow = ValueOf(TaskTime::ToAbsolute(2027, 1, 11, 8, 0, 0));
-    r = Apply({{"command", "send-now"}, {"task", "c"}});
-    ASSERT_TRUE(r) << r.Problem();
-    EXPECT_EQ(TaskTime::Format(m_list[2].m_dtNextSending), "2027-01-11 09:00");
-    // Sent in the minute of a regular sending, or after it was missed: it
-    // is that sending, and the next comes a week later.
-    m_ctx.tNow = ValueOf(TaskTime::ToAbsolute(2027, 1, 11, 9, 0, 20));
-    r = Apply({{"command", "send-now"}, {"task", "c"}});
-    ASSERT_TRUE(r) << r.Problem();
-    EXPECT_EQ(TaskTime::Format(m_list[2].m_dtNextSending), "2027-01-18 09:00");
-    EXPECT_EQ(m_list[2].m_nOccurrenceCount, 2);
+    const struct {
+        const char* pszTask;
+        int nDay, nHour, nMinute;
+    } arrSends[] = {{"a", 4, 10, 0}, {"b", 4, 10, 0}, {"c", 11, 8, 0}, {"c", 11, 9, 0}, {"d", 10, 21, 30}};
+    for (const auto& send : arrSends) {
+        SCOPED_TRACE(std::string(send.pszTask) + " on day " + std::to_string(send.nDay));
+        m_ctx.tNow = ValueOf(TaskTime::ToAbsolute(2027, 1, send.nDay, send.nHour, send.nMinute, 20));
+        const CTaskList before = m_list;
+        const auto r = Apply({{"command", "send-now"}, {"task", send.pszTask}});
+        ASSERT_TRUE(r) << r.Problem();
+        EXPECT_EQ(m_list, before);
+    }
+    EXPECT_EQ(vecSent, (std::vector<std::string>{"a", "b", "c", "c", "d"}));
 }
 
 TEST_F(TaskListEditTest, SendNowFindsTheTaskWhereTheSendLeftIt) {
@@ -240,9 +231,27 @@ TEST_F(TaskListEditTest, SendNowFindsTheTaskWhereTheSendLeftIt) {
     const auto r = Apply({{"command", "send-now"}, {"task", "a"}});
     ASSERT_TRUE(r) << r.Problem();
     EXPECT_EQ(r->nIndex, 1);
+    EXPECT_EQ(r->task.m_strTaskName, "a");
     EXPECT_EQ(m_list[1].m_strTaskName, "a");
-    EXPECT_EQ(m_list[1].m_nOccurrenceCount, 1);
-    EXPECT_EQ(m_list[0].m_nOccurrenceCount, 0);
+}
+
+// The present is the applier's own: a request that names another cannot
+// let a new task start in the past.
+TEST_F(TaskListEditTest, ARequestCannotMoveThePresent) {
+    const json jAdd = {{"command", "add"},
+                       {"now", ValueOf(TaskTime::ToAbsolute(2020, 1, 1, 9, 0, 0))},
+                       {"changes",
+                        {{"taskName", "flood"},
+                         {"recurrence", 1},
+                         {"minuteInterval", 1},
+                         {"start", {{"year", 2021}, {"month", 1}, {"day", 1}, {"hour", 9}, {"minute", 0}}}}},
+                       {"template", Pending()}};
+    const auto r = Apply(jAdd);
+    ASSERT_FALSE(r);
+    EXPECT_NE(r.Problem().find("start: Please change the starting date and time later than the current time."),
+              std::string::npos)
+        << r.Problem();
+    EXPECT_EQ(m_list.GetSize(), 4);
 }
 
 TEST_F(TaskListEditTest, AFailedSaveUndoesListAndFiles) {

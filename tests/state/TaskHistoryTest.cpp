@@ -109,8 +109,12 @@ TEST_F(TaskHistoryTest, SavedHistorySurvivesARestartWithoutTheTasksThatWentAway)
 
 TEST_F(TaskHistoryTest, EveryKindIsStoredByName) {
     CTaskHistory history;
-    for (int i = 0; i <= CTaskOutcome::kLastKind; ++i)
+    for (int i = 0; i <= CTaskOutcome::kLastKind; ++i) {
         history.Record("k" + std::to_string(i), Outcome(static_cast<EKind>(i), "2026-12-07 09:00"));
+        CTaskOutcome sentNow = Outcome(static_cast<EKind>(i), "2026-12-07 21:30");
+        sentNow.bSendNow = true;  // kept apart from the occurrences through a restart
+        history.Record("k" + std::to_string(i), sentNow);
+    }
     const auto rBack = CTaskHistoryFile::FromJsonText(CTaskHistoryFile::ToJsonText(history));
     ASSERT_TRUE(rBack.Ok()) << rBack.Problem();
     EXPECT_EQ(*rBack, history);
@@ -173,24 +177,35 @@ TEST_F(TaskHistoryTest, ShortAndFullTextsInEveryZone) {
         struct CRow {
             EKind kind;
             std::string strText, strShort;
+            std::string strSentNow;  // the same for an extra message sent now
         };
         const CRow rows[] = {
-            {EKind::HandedOver, "", "Sending since 09:05"},
-            {EKind::Sent, "to 1 recipient(s)", "Sent 09:05"},
-            {EKind::SentWithRefusals, "<x@y>: 550 no", "Sent 09:05, some refused"},
-            {EKind::Retrying, "421 try later", "Retrying: 421 try later"},
-            {EKind::Failed, "550 5.1.1 no such user", "Failed: 550 5.1.1 no such user"},
-            {EKind::InDoubt, "cut off", "In doubt: cut off"},
-            {EKind::SkippedOverdue, "", "Skipped (overdue)"},
-            {EKind::TemplateMissing, "/d/a.oft", "Template missing"},
-            {EKind::TemplateDamaged, "/d/a.oft", "Template damaged"},
-            {EKind::NotStored, "No space left on device", "Not queued yet: No space left on device"},
+            {EKind::HandedOver, "", "Sending since 09:05", "Sent now, sending since 09:05"},
+            {EKind::Sent, "to 1 recipient(s)", "Sent 09:05", "Sent now 09:05"},
+            {EKind::SentWithRefusals, "<x@y>: 550 no", "Sent 09:05, some refused",
+             "Sent now, sent 09:05, some refused"},
+            {EKind::Retrying, "421 try later", "Retrying: 421 try later", "Sent now, retrying: 421 try later"},
+            {EKind::Failed, "550 5.1.1 no such user", "Failed: 550 5.1.1 no such user",
+             "Sent now, failed: 550 5.1.1 no such user"},
+            {EKind::InDoubt, "cut off", "In doubt: cut off", "Sent now, in doubt: cut off"},
+            {EKind::SkippedOverdue, "", "Skipped (overdue)", "Sent now, skipped (overdue)"},
+            {EKind::TemplateMissing, "/d/a.oft", "Template missing", "Sent now, template missing"},
+            {EKind::TemplateDamaged, "/d/a.oft", "Template damaged", "Sent now, template damaged"},
+            {EKind::NotStored, "No space left on device", "Not queued yet: No space left on device",
+             "Sent now, not queued yet: No space left on device"},
         };
         for (const auto& row : rows) {
-            const CTaskOutcome o = Outcome(row.kind, "2026-12-07 09:00", "", row.strText, t);
+            CTaskOutcome o = Outcome(row.kind, "2026-12-07 09:00", "", row.strText, t);
             EXPECT_EQ(o.ShortText(), row.strShort);
-            const std::string strFull = o.FullText();
+            std::string strFull = o.FullText();
             EXPECT_EQ(strFull.rfind("The occurrence of 2026-12-07 09:00 ", 0), 0u) << strFull;
+            EXPECT_NE(strFull.find(row.strText), std::string::npos) << strFull;
+            // An extra message is told apart from every occurrence, in both texts.
+            o.bSendNow = true;
+            EXPECT_EQ(o.ShortText(), row.strSentNow);
+            strFull = o.FullText();
+            EXPECT_EQ(strFull.rfind("The extra message sent now (2026-12-07 09:00, outside the schedule) ", 0), 0u)
+                << strFull;
             EXPECT_NE(strFull.find(row.strText), std::string::npos) << strFull;
         }
         EXPECT_NE(Outcome(EKind::Failed, "2026-12-07 09:00", "", "550", t).FullText().find("2026-12-07 09:05"),

@@ -6,11 +6,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iostream>
 #include <set>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "CFileOverrideOff.h"
+#include "CTaskJson.h"
 #include "CTaskListFile.h"
 #include "CTempDir.h"
 #include "CTemplateFile.h"
@@ -38,8 +42,9 @@ protected:
     CRun Run(const std::vector<std::string>& vecArgs, const std::string& strIn = "",
              const std::string& strZone = "Europe/Berlin") {
         CTempDir::WriteFile(m_dir / "stdin", strIn);
-        std::string strCmd =
-            "TZ=" + strZone + " XDG_RUNTIME_DIR=" + ShellQuoted(m_dir / "run") + " " + ShellQuoted(QUILLORY_CLI);
+        std::string strCmd = "TZ=" + strZone + " XDG_RUNTIME_DIR=" + ShellQuoted(m_dir / "run") +
+                             " QUILLORY_TEST_NOW=" + ShellQuoted(m_strTestNow) + " " + m_strPrefix +
+                             ShellQuoted(QUILLORY_CLI);
         for (const std::string& str : vecArgs) strCmd += " " + ShellQuoted(str);
         strCmd += " --file " + ShellQuoted(File()) + " --codepage UTF-8 < " + ShellQuoted(m_dir / "stdin") + " 2> " +
                   ShellQuoted(m_dir / "stderr");
@@ -56,8 +61,9 @@ protected:
     std::map<std::string, std::string> Folder() const {
         std::map<std::string, std::string> map;
         for (const auto& e : fs::directory_iterator(m_strData))
-            map[e.path().filename().string()] =
-                e.path().extension() == ".lock" ? "" : CTempDir::ReadFile(e.path().string());
+            map[e.path().filename().string()] = e.path().extension() == ".lock" ? ""
+                                                : e.is_directory()              ? "(a folder)"
+                                                                                : CTempDir::ReadFile(e.path().string());
         return map;
     }
     // add with a plain message, and the arguments.
@@ -70,15 +76,17 @@ protected:
 
     CTempDir m_dir;
     const std::string m_strData = m_dir / "data/";
+    std::string m_strTestNow = "2027-01-04 10:00";  // the tool's present, for the tests alone
+    std::string m_strPrefix;                        // what the tool is run through
 };
 
 }  // namespace
 
 TEST_F(EditCliTest, AddWritesTheTaskAndATemplateWithTheMessageAndItsFiles) {
     CTempDir::WriteFile(m_dir / "figures.csv", "a;b\n1;2\n");
-    const CRun r = Add("Weekly report", {"--weekly", "--days", "mon,thu", "--now", "2027-01-04 10:00", "--start",
-                                         "2027-01-04 11:30", "--attach", m_dir / "figures.csv", "--attach-entry",
-                                         m_dir / "reports/*.csv", "--end-after", "3"});
+    const CRun r =
+        Add("Weekly report", {"--weekly", "--days", "mon,thu", "--start", "2027-01-04 11:30", "--attach",
+                              m_dir / "figures.csv", "--attach-entry", m_dir / "reports/*.csv", "--end-after", "3"});
     ASSERT_EQ(r.nExit, 0) << r.strErr;
     EXPECT_EQ(r.strOut,
               "Added task 1 \"Weekly report\"\nNext sending times:\n  2027-01-04 11:30\n  2027-01-07 11:30\n"
@@ -111,7 +119,7 @@ TEST_F(EditCliTest, AddReadsAMessageFromStandardInput) {
     const std::string strEml =
         "From: Ana <ana@example.org>\nTo: Rita <rita@example.org>\nCc: ops@example.org\nSubject: Stock count\n"
         "MIME-Version: 1.0\nContent-Type: text/plain; charset=utf-8\n\nCount the stock.\n";
-    CRun r = Run({"add", "--eml", "-", "--daily", "--now", "2027-01-04 10:00"}, strEml);
+    CRun r = Run({"add", "--eml", "-", "--daily"}, strEml);
     ASSERT_EQ(r.nExit, 0) << r.strErr;
     const CTaskList list = Tasks();
     ASSERT_EQ(list.GetSize(), 1);
@@ -175,9 +183,8 @@ TEST_F(EditCliTest, FirstSendingTimesAreThoseOfTheRulesInEveryZone) {
         for (const CZoneCase& c : kZoneCases) {
             SCOPED_TRACE(std::string(c.pszName) + " in " + pszZone);
             fs::remove(File());
-            std::vector<std::string> vecArgs = c.vecArgs;
-            vecArgs.insert(vecArgs.end(), {"--now", "2027-01-05 12:00"});
-            const CRun r = Add(c.pszName, vecArgs, pszZone);
+            m_strTestNow = "2027-01-05 12:00";
+            const CRun r = Add(c.pszName, c.vecArgs, pszZone);
             ASSERT_EQ(r.nExit, 0) << r.strErr;
             const auto it = c.mapByZone.find(pszZone);
             const std::vector<std::string>& vecTimes = (it != c.mapByZone.end() ? it : c.mapByZone.find(""))->second;
@@ -196,8 +203,8 @@ TEST_F(EditCliTest, FirstSendingTimesAreThoseOfTheRulesInEveryZone) {
 }
 
 TEST_F(EditCliTest, ARefusalWritesNothing) {
-    ASSERT_EQ(Add("First", {"--daily", "--now", "2027-01-04 10:00"}).nExit, 0);
-    ASSERT_EQ(Add("Second", {"--weekly", "--days", "fri", "--now", "2027-01-04 10:00"}).nExit, 0);
+    ASSERT_EQ(Add("First", {"--daily"}).nExit, 0);
+    ASSERT_EQ(Add("Second", {"--weekly", "--days", "fri"}).nExit, 0);
     const auto before = Folder();
     const struct {
         std::vector<std::string> vecArgs;
@@ -223,13 +230,21 @@ TEST_F(EditCliTest, ARefusalWritesNothing) {
         {{"set", "9", "--daily"}, 2, "there is no task 9 (the list has 2)"},
         {{"set", "1", "--name", "Second"}, 2, "--name: The task name already exists"},
         {{"set", "First", "--end-date", "2020-01-01"}, 2, "--end-date: 2020-01-01 is before the starting date"},
-        {{"set", "First", "--weekly"}, 1, "--days: Please select at least one of the day."},
+        {{"set", "First", "--weekly", "--days", ","}, 1, "--days: Please select at least one of the day."},
         {{"move", "1", "to", "7"}, 2, "to: must be up, down, first, last or a place from 1 to 2"},
         {{"move", "1", "sideways"}, 1, "move: where to must be up, down, first, last or to N"},
         {{"remove", "Third"}, 2, "there is no task named \"Third\""},
         {{"enable"}, 1, "enable needs a TASK"},
         {{"copy", "1", "2"}, 1, "unexpected argument 2"},
         {{"send-now", "1"}, 3, "send-now: a running host is needed to send"},
+        // A present of the user's choosing would start a flood of catch-up sendings.
+        {{"add", "--to", "a@example.org", "--subject", "s", "--body", "b", "--every-minutes", "1", "--start",
+          "2025-12-01 09:00", "--now", "2025-11-30 09:00"},
+         1,
+         "--now: add and set work from the present"},
+        {{"set", "First", "--start", "2025-12-01 09:00", "--now", "2025-11-30 09:00"},
+         1,
+         "--now: add and set work from the present"},
     };
     for (const auto& c : arrCases) {
         SCOPED_TRACE(c.vecArgs[0] + " " + (c.vecArgs.size() > 1 ? c.vecArgs[1] : ""));
@@ -242,7 +257,7 @@ TEST_F(EditCliTest, ARefusalWritesNothing) {
 }
 
 TEST_F(EditCliTest, EachCommandChangesTheFileWithoutAHost) {
-    for (const char* psz : {"A", "B", "C"}) ASSERT_EQ(Add(psz, {"--daily", "--now", "2027-01-04 10:00"}).nExit, 0);
+    for (const char* psz : {"A", "B", "C"}) ASSERT_EQ(Add(psz, {"--daily"}).nExit, 0);
     const std::string strTemplateA = Tasks()[0].m_strTemplateFile;
 
     CRun r = Run({"disable", "B"});
@@ -265,8 +280,7 @@ TEST_F(EditCliTest, EachCommandChangesTheFileWithoutAHost) {
     ASSERT_EQ(Run({"move", "A", "last"}).nExit, 0);
     EXPECT_EQ(TaskNames(Tasks()), (std::vector<std::string>{"Copy of A", "B", "C", "A"}));
 
-    r = Run({"set", "C", "--monthly", "--day", "15", "--start", "2027-01-01 07:00", "--name", "C monthly", "--now",
-             "2027-01-04 10:00"});
+    r = Run({"set", "C", "--monthly", "--day", "15", "--start", "2027-01-01 07:00", "--name", "C monthly"});
     ASSERT_EQ(r.nExit, 0) << r.strErr;
     EXPECT_EQ(r.strOut,
               "Changed task 3 \"C monthly\"\nNext sending times:\n  2027-01-15 07:00\n  2027-02-15 07:00\n"
@@ -340,8 +354,8 @@ std::vector<std::string> Complete(const std::vector<std::string>& vecWords, cons
 }  // namespace
 
 TEST_F(EditCliTest, CompletionOffersCommandsOptionsTasksAndNames) {
-    ASSERT_EQ(Add("Weekly report", {"--daily", "--now", "2027-01-04 10:00"}).nExit, 0);
-    ASSERT_EQ(Add("Stock", {"--daily", "--now", "2027-01-04 10:00"}).nExit, 0);
+    ASSERT_EQ(Add("Weekly report", {"--daily"}).nExit, 0);
+    ASSERT_EQ(Add("Stock", {"--daily"}).nExit, 0);
     using V = std::vector<std::string>;
     const std::string strCli = QUILLORY_CLI, strFile = File();
     EXPECT_EQ(Complete({strCli, "s"}, m_dir.Path()), (V{"show", "set", "send-now"}));
@@ -359,4 +373,144 @@ TEST_F(EditCliTest, CompletionOffersCommandsOptionsTasksAndNames) {
     EXPECT_EQ(Complete({strCli, "move", "--file", strFile, "Stock", "f"}, m_dir.Path()), (V{"first"}));
     // After the task, a command that takes one wants nothing more.
     EXPECT_EQ(Complete({strCli, "enable", "--file", strFile, "Stock", ""}, m_dir.Path()), V{});
+}
+
+namespace {
+
+// set on tasks of each form: the members the options name take the values
+// the rule gives them; every other member keeps the task's value (the next
+// and last sending are the schedule's to work out again, so they are left
+// out of the comparison).
+struct CKeepCase {
+    const char* pszName;
+    std::vector<std::string> vecAdd;  // the task's schedule, as added
+    std::vector<std::string> vecSet;  // what set is given
+    nlohmann::ordered_json jChanged;  // the members that change, and to what
+};
+
+const char* const kStart = "2027-02-01 09:00";  // ahead of the tests' present
+
+const CKeepCase kKeepCases[] = {
+    {"OtherDaysKeepEveryOtherWeek",
+     {"--weekly", "--interval", "2", "--days", "mon,thu"},
+     {"--weekly", "--days", "fri"},
+     {{"weekDays", {false, false, false, false, false, true, false}}}},
+    {"DailyAloneKeepsItsInterval", {"--daily", "--interval", "3"}, {"--daily"}, {}},
+    {"AnotherDayKeepsTheMonthlyInterval",
+     {"--monthly", "--day", "10", "--interval", "3"},
+     {"--monthly", "--day", "20"},
+     {{"monthlyDay", 20}}},
+    {"OtherDaysKeepTheWeekOfTheMonth",
+     {"--weekly", "--week-of-month", "3", "--days", "tue"},
+     {"--weekly", "--days", "wed"},
+     {{"weekDays", {false, false, false, true, false, false, false}}}},
+    {"AnIntervalSwitchesTheDailyForm",
+     {"--daily", "--kind", "weekday"},
+     {"--daily", "--interval", "2"},
+     {{"dailyMode", 0}, {"dailyInterval", 2}}},
+    {"AnOrdinalAloneKeepsKindAndInterval",
+     {"--monthly", "--ordinal", "last", "--kind", "fri", "--interval", "2"},
+     {"--monthly", "--ordinal", "first"},
+     {{"monthlyOrdinal", 0}}},
+    // Without a form named, the interval is the task's whichever form it has.
+    {"AMonthlyIntervalAloneKeepsTheForm",
+     {"--monthly", "--day", "10", "--interval", "3"},
+     {"--monthly", "--interval", "4"},
+     {{"monthlyInterval", 4}, {"monthlyInterval2", 4}}},
+    {"AKindAloneKeepsTheYearlyMonth",
+     {"--yearly", "--ordinal", "second", "--kind", "weekday", "--month", "sep"},
+     {"--yearly", "--kind", "fri"},
+     {{"yearlyDayKind", 10}}},
+    {"AnEndKeepsTheSchedule",
+     {"--weekly", "--interval", "2", "--days", "mon"},
+     {"--end-after", "4"},
+     {{"endKind", 1}, {"endAfterCount", 4}}},
+    // A form the task never had holds no interval: it starts at the panel's 1.
+    {"ANewFormStartsAnIntervalNeverSetAtOne",
+     {"--daily", "--interval", "3"},
+     {"--weekly", "--days", "mon"},
+     {{"recurrence", 3}, {"weeklyInterval", 1}, {"weekDays", {false, true, false, false, false, false, false}}}},
+    {"OptionsAloneKeepTheSchedule",
+     {"--every-minutes", "15"},
+     {"--no-send-overdue", "--name", "Renamed"},
+     {{"sendOverdue", false}, {"taskName", "Renamed"}}},
+};
+
+}  // namespace
+
+TEST_F(EditCliTest, SetKeepsEveryMemberItIsNotGiven) {
+    for (const CKeepCase& c : kKeepCases) {
+        SCOPED_TRACE(c.pszName);
+        fs::remove(File());
+        std::vector<std::string> vecAdd = c.vecAdd;
+        vecAdd.insert(vecAdd.end(), {"--start", kStart});
+        ASSERT_EQ(Add(c.pszName, vecAdd).nExit, 0);
+        nlohmann::ordered_json jExpected = CTaskJson::ToJson(Tasks()[0]);
+        for (const auto& [strKey, jValue] : c.jChanged.items()) jExpected[strKey] = jValue;
+
+        std::vector<std::string> vecSet = {"set", "1"};
+        vecSet.insert(vecSet.end(), c.vecSet.begin(), c.vecSet.end());
+        const CRun r = Run(vecSet);
+        ASSERT_EQ(r.nExit, 0) << r.strErr;
+        nlohmann::ordered_json jAfter = CTaskJson::ToJson(Tasks()[0]);
+        // Worked out again by the schedule for the edited task, as the sheet does.
+        for (const char* pszKey : {"nextSending", "lastSent"}) {
+            jExpected.erase(pszKey);
+            jAfter.erase(pszKey);
+        }
+        EXPECT_EQ(jAfter, jExpected) << "expected " << jExpected.dump() << "\n got     " << jAfter.dump();
+    }
+}
+
+// A task list that is there but cannot be read is no empty list: every
+// command names the file and the reason, exits with 2 and writes nothing.
+TEST_F(EditCliTest, ATaskListThatCannotBeReadIsNeverTakenForAnEmptyOne) {
+    ASSERT_EQ(Add("Kept", {"--daily"}).nExit, 0);
+    const std::vector<std::vector<std::string>> vecCommands = {
+        {"list"},        {"export"},      {"show", "1"},
+        {"next", "1"},   {"ics"},         {"set", "1", "--daily"},
+        {"enable", "1"}, {"remove", "1"}, {"add", "--to", "a@example.org", "--subject", "New", "--body", "b"}};
+    const struct {
+        const char* pszName;
+        std::function<bool()> fnMake;  // false: this machine cannot make the fault
+        std::string strPrefix;
+        std::string strReason;
+    } arrFaults[] = {
+        {"AFolderInItsPlace",
+         [&] {
+             fs::rename(File(), m_dir / "kept.dat");
+             fs::create_directories(File() + "/inside");
+             return true;
+         },
+         "", "Is a directory"},
+        // The test runs as root, for whom modes do not count: the tool runs without that power.
+        {"NotReadableByItsUser",
+         [&] {
+             fs::remove_all(File());
+             fs::rename(m_dir / "kept.dat", File());
+             fs::permissions(File(), fs::perms::none);
+             return std::system("setpriv --help > /dev/null 2>&1") == 0;
+         },
+         CFileOverrideOff::kSetprivPrefix, "Permission denied"},
+    };
+    for (const auto& fault : arrFaults) {
+        SCOPED_TRACE(fault.pszName);
+        if (!fault.fnMake()) {
+            std::cout << "[  SKIPPED ] " << fault.pszName << ": setpriv is not there\n";
+            continue;
+        }
+        m_strPrefix = fault.strPrefix;
+        const auto before = Folder();
+        for (const auto& vecArgs : vecCommands) {
+            SCOPED_TRACE(vecArgs[0]);
+            const CRun r = Run(vecArgs);
+            EXPECT_EQ(r.nExit, 2) << r.strErr;
+            EXPECT_NE(r.strErr.find("cannot read " + File() + ": " + fault.strReason), std::string::npos) << r.strErr;
+            EXPECT_EQ(r.strOut.find("Kept"), std::string::npos) << r.strOut;
+            EXPECT_EQ(Folder(), before);
+        }
+        m_strPrefix.clear();
+    }
+    fs::permissions(File(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(TaskNames(Tasks()), std::vector<std::string>{"Kept"}) << "the list is still all there";
 }

@@ -206,14 +206,14 @@ TEST_F(ScheduleOptionsTest, SetChangesOnlyWhatIsGiven) {
     EXPECT_TRUE(r) << r.Problem();
 }
 
-TEST_F(ScheduleOptionsTest, NowMovesThePresentTheStartIsCheckedAgainst) {
-    const auto r = CScheduleOptions::Parse(WithMessage({"--now", "2024-06-07 10:00", "--start", "2024-06-07 10:01"}),
-                                           true, m_tNow);
-    ASSERT_TRUE(r) << r.Problem();
-    ASSERT_TRUE(r->optNow);
-    EXPECT_EQ(*r->optNow, ValueOf(TaskTime::ToAbsolute(2024, 6, 7, 10, 0, 0)));
-    EXPECT_FALSE(CScheduleOptions::Parse(WithMessage({"--now", "2024-06-07 10:02", "--start", "2024-06-07 10:01"}),
-                                         true, m_tNow));
+TEST_F(ScheduleOptionsTest, ThePresentIsNeverTheUsersToChoose) {
+    // A present given on the line would let a new task start in the past.
+    for (const bool bAdd : {true, false}) {
+        const auto r = CScheduleOptions::Parse(
+            WithMessage({"--now", "2024-06-07 10:00", "--start", "2024-06-07 10:01"}), bAdd, m_tNow);
+        ASSERT_FALSE(r);
+        EXPECT_EQ(r.Problem().rfind("--now: add and set work from the present", 0), 0u) << r.Problem();
+    }
 }
 
 TEST_F(ScheduleOptionsTest, ProblemsOfTheTaskCheckNameTheirOption) {

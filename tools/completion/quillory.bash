@@ -92,7 +92,7 @@ _quillory() {
         local schedule="--once --every-minutes --daily --weekly --monthly --yearly --interval --kind --days
             --week-of-month --day --ordinal --month --start --end-after --end-date --no-end --name --no-send-overdue
             --send-overdue --receive-first --no-receive-first --inactive --active --attach-entry --no-attach-entries
-            --eml --to --cc --bcc --subject --body --body-file --attach --now"
+            --eml --to --cc --bcc --subject --body --body-file --attach"
         case $command in
             add | set) options+=" $schedule" ;;
             list) options+=" --json --names" ;;

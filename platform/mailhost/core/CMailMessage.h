@@ -36,3 +36,6 @@ inline constexpr const char* kLocalHeaderPrefix = "X-Quillory-";
 // occurrence ("2026-12-07 09:00"), so that its result finds its way back.
 inline constexpr const char* kTaskHeader = "X-Quillory-Task";
 inline constexpr const char* kOccurrenceHeader = "X-Quillory-Occurrence";
+// An extra message sent on request, outside its task's schedule, carries
+// this in place of the occurrence: the local time it was asked for.
+inline constexpr const char* kSendNowHeader = "X-Quillory-Send-Now";

@@ -1,0 +1,97 @@
+#include "CChangeFinder.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "CHostProtocol.h"
+#include "CTaskArgument.h"
+#include "CTaskJson.h"
+#include "CTaskListEdit.h"
+
+namespace {
+
+using EFound = CListWriter::EFound;
+using json = CChangeFinder::json;
+
+int IndexNamed(const CTaskList& list, const std::string& strName) {
+    for (int i = 0; i < list.GetSize(); ++i)
+        if (list[i].m_strTaskName == strName) return i;
+    return -1;
+}
+
+EFound Found(const CTaskList& after, int nIndex, json& jAnswer) {
+    jAnswer = {{CHostProtocol::kOk, true}};
+    jAnswer[CHostProtocol::kIndex] = nIndex + 1;
+    jAnswer[CHostProtocol::kTask] = CTaskJson::ToJson(after[nIndex]);
+    return EFound::kApplied;
+}
+
+// What the list shows of its order and switches, which the sender never changes.
+std::vector<std::pair<std::string, int32_t>> Shape(const CTaskList& list) {
+    std::vector<std::pair<std::string, int32_t>> vec;
+    for (const CTaskItem& task : list) vec.emplace_back(task.m_strTaskName, task.m_bActive);
+    return vec;
+}
+
+std::string NewName(const json& jRequest) {
+    const auto itChanges = jRequest.find(CHostProtocol::kChanges);
+    if (itChanges == jRequest.end() || !itChanges->contains("taskName") || !(*itChanges)["taskName"].is_string())
+        return {};
+    return CTaskListEdit::TrimmedName((*itChanges)["taskName"].get<std::string>());
+}
+
+EFound FindSet(const json& jRequest, const CTaskItem& was, const CTaskList& after, json& jAnswer) {
+    const std::string strNew = NewName(jRequest);
+    const int nIndex = IndexNamed(after, strNew.empty() ? was.m_strTaskName : strNew);
+    if (nIndex < 0) return EFound::kNotApplied;
+    CTaskItem asked = after[nIndex];
+    std::vector<std::string> vecIgnored;  // the tool made the changes; they overlay cleanly
+    CTaskJson::Overlay(jRequest[CHostProtocol::kChanges], asked, vecIgnored, "set");
+    asked.m_strTaskName = CTaskListEdit::TrimmedName(asked.m_strTaskName);
+    if (CTaskJson::ToJson(asked) != CTaskJson::ToJson(after[nIndex])) return EFound::kNotApplied;
+    // A new message puts a new template in place of the old one.
+    if (jRequest.contains(CHostProtocol::kTemplate) && after[nIndex].m_strTemplateFile == was.m_strTemplateFile)
+        return EFound::kNotApplied;
+    return Found(after, nIndex, jAnswer);
+}
+
+}  // namespace
+
+CListWriter::EFound CChangeFinder::Find(const json& jRequest, const CTaskList& before, const CTaskList& after,
+                                        const CTextCodec& codec, json& jAnswer) {
+    const std::string strCommand = jRequest.value(CHostProtocol::kCommand, "");
+    if (strCommand == CHostProtocol::kAdd) {
+        const std::string strName = NewName(jRequest);
+        const int nIndex = IndexNamed(after, strName);
+        if (strName.empty() || IndexNamed(before, strName) >= 0 || nIndex < 0) return EFound::kNotApplied;
+        return Found(after, nIndex, jAnswer);
+    }
+    if (strCommand == CHostProtocol::kSendNow) return EFound::kUnknown;
+    const auto rIndex = CTaskArgument::Find(before, jRequest.value(CHostProtocol::kTask, ""));
+    if (!rIndex) return EFound::kNotApplied;  // the host refuses what names no task
+    const CTaskItem& was = before[*rIndex];
+    if (strCommand == CHostProtocol::kSet) return FindSet(jRequest, was, after, jAnswer);
+    if (strCommand == CHostProtocol::kCopy) {
+        const int nLast = after.GetSize() - 1;
+        if (after.GetSize() == before.GetSize() + 1 &&
+            after[nLast].m_strTaskName.rfind("Copy of " + was.m_strTaskName, 0) == 0)
+            return Found(after, nLast, jAnswer);
+        return after.GetSize() == before.GetSize() ? EFound::kNotApplied : EFound::kUnknown;
+    }
+    // The others change only the list's order and switches: made again on
+    // the list before, they give what the file must show.
+    CTaskList expected = before;
+    const CTaskListEdit::CContext ctx{{}, 0, &codec, {}};
+    const auto rDone = CTaskListEdit::Apply(expected, jRequest, ctx);
+    if (!rDone) return EFound::kNotApplied;
+    if (Shape(after) == Shape(expected)) {
+        if (rDone->nIndex < 0) {
+            jAnswer = {{CHostProtocol::kOk, true}, {CHostProtocol::kIndex, 0}};
+            jAnswer[CHostProtocol::kTask] = CTaskJson::ToJson(was);
+            return EFound::kApplied;
+        }
+        return Found(after, rDone->nIndex, jAnswer);
+    }
+    return Shape(after) == Shape(before) ? EFound::kNotApplied : EFound::kUnknown;
+}

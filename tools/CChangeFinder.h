@@ -1,0 +1,25 @@
+#pragma once
+#include <nlohmann/json.hpp>
+
+#include "CListWriter.h"
+#include "CTaskItem.h"
+
+class CTextCodec;
+
+// Whether a task list holds a change the tool asked a host for, told from
+// the list as it was before the request and as the file holds it after
+// the host vanished without answering. A change is there when the file
+// shows what it asks for, whatever else the sender moved on meanwhile:
+//   add       a task of the new name, which was not there before;
+//   set       the named task (by its new name) holds every value given;
+//   remove, enable, disable, move: the file's names and active flags in
+//             the order the change makes of the list before;
+//   copy      one task more, the last a "Copy of" the task.
+// send-now keeps nothing in the file: always kUnknown.
+class CChangeFinder {
+public:
+    using json = nlohmann::ordered_json;
+
+    static CListWriter::EFound Find(const json& jRequest, const CTaskList& before, const CTaskList& after,
+                                    const CTextCodec& codec, json& jAnswer);
+};
