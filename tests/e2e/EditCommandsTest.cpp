@@ -211,8 +211,9 @@ TEST_F(EditCommandsTest, SendNowIsAnExtraMessageOutsideTheSchedule) {
     EXPECT_EQ(jOne["kind"], "sent") << jOne.dump();
     // The copy in Sent Items names the time it was sent for, and no occurrence.
     std::string strCopy;
-    for (const auto& e : fs::recursive_directory_iterator(m_dir / "profile/Sent Items"))
-        if (e.is_regular_file()) strCopy = CTempDir::ReadFile(e.path().string());
+    for (const auto& e : fs::recursive_directory_iterator(m_dir.Path()))
+        if (e.is_regular_file() && e.path().string().find("/Sent Items/") != std::string::npos)
+            strCopy = CTempDir::ReadFile(e.path().string());
     EXPECT_NE(strCopy.find("X-Quillory-Send-Now: 20"), std::string::npos) << strCopy;
     EXPECT_EQ(strCopy.find("X-Quillory-Occurrence"), std::string::npos) << strCopy;
     EXPECT_EQ(m_server.Received().size(), 1u);
