@@ -352,8 +352,9 @@ TEST_F(HostWriteTest, HostileClientsNeitherStopTheHostNorDelayItsSending) {
     const pid_t pid = Ping()["pid"];
     const auto nOpen = std::distance(fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd"), {});
     rlimit old{};
-    const rlimit low{static_cast<rlim_t>(nOpen + 6), RLIM_INFINITY};
-    ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &low, &old), 0) << std::strerror(errno);
+    ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, nullptr, &old), 0) << std::strerror(errno);
+    const rlimit low{static_cast<rlim_t>(nOpen + 6), old.rlim_max};
+    ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &low, nullptr), 0) << std::strerror(errno);
     std::vector<int> vecSilent;
     for (int i = 0; i < 60; ++i) vecSilent.push_back(fnConnect());
     ASSERT_TRUE(WaitForLog(m_dir / "host.log", "cannot accept a connection", seconds(10)));

@@ -285,6 +285,17 @@ TEST_F(DeliveryTest, AMessageTooLargeIsRefusedWithItsSizeAndTheLimit) {
     m_server.Start(opts);
     WritePlainAccount(m_server.Port());
     CMailHost& host = StartHost();
+    // Before any connection: larger than a folder can give back.
+    CMailMessage huge = Message("huge");
+    CMailAttachment att;
+    att.strFileName = "huge.bin";
+    att.vecData.assign(50u << 20, 'h');  // 50 MB, over 64 MB once encoded
+    huge.vecAttachments.push_back(std::move(att));
+    const std::string strHugeProblem = host.Submit(huge).Problem();
+    EXPECT_NE(strHugeProblem.find("more than " + std::to_string(CMaildir::kMaxMessageBytes) +
+                                  " bytes (the most a message may have)"),
+              std::string::npos)
+        << strHugeProblem;
     CMailMessage big = Message("big");
     big.strBody = std::string(30000, 'x') + "\n";
     // Before any connection the limit is unknown: the server refuses it for good.
@@ -300,17 +311,6 @@ TEST_F(DeliveryTest, AMessageTooLargeIsRefusedWithItsSizeAndTheLimit) {
     ASSERT_EQ(host.Submit(Message("small")).Problem(), "");
     ASSERT_TRUE(m_server.WaitForCount(1, std::chrono::seconds(20)));
 
-    // Larger than any folder gives back: refused whatever the server.
-    CMailMessage huge = Message("huge");
-    CMailAttachment att;
-    att.strFileName = "huge.bin";
-    att.vecData.assign(50u << 20, 'h');  // 50 MB, over 64 MB once encoded
-    huge.vecAttachments.push_back(std::move(att));
-    const std::string strHugeProblem = host.Submit(huge).Problem();
-    EXPECT_NE(strHugeProblem.find("more than " + std::to_string(CMaildir::kMaxMessageBytes) +
-                                  " bytes (the most a message may have)"),
-              std::string::npos)
-        << strHugeProblem;
     EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 1u) << "only the refused one the server saw";
 }
 
