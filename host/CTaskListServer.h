@@ -3,14 +3,16 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "CTaskListLock.h"
 
-class QLocalServer;
 class QLocalSocket;
+class QObject;
+class QSocketNotifier;
 
 // The add-in's side of the quillory tool's writing commands. Claim takes
 // the task list's lock for as long as the add-in is connected; Listen then
@@ -20,19 +22,31 @@ class QLocalSocket;
 // A writing command waits while fnBusy says a sender tick runs (a send may
 // pump events, and a tick writes tasks back by position), and is refused
 // while fnRefusal gives a reason.
+//
+// No client can stop the serving: a request line costs time in proportion
+// to its length, at most kMaxConnections are open at once (the longest idle
+// one makes room for a new one), a connection silent for kIdleMs is closed,
+// and an accept that fails (too many open files) pauses the listening for
+// kAcceptPauseMs rather than ending it. A client that goes while its
+// request is answered (a send-now runs the event loop) is simply not
+// answered.
 class CTaskListServer {
 public:
     using json = nlohmann::ordered_json;
     // The answer to a request: Ok() or Refused(), with results added.
     using CHandler = std::function<json(const json& jRequest)>;
 
+    static constexpr int kClaimWaitMs = 3000;
+    static constexpr int kRetryMs = 50;
+    static constexpr int kMaxConnections = 32;
+    static constexpr int kIdleMs = 15000;
+    static constexpr int kAcceptPauseMs = 500;
+
     struct CContext {
         std::function<bool()> fnBusy;
         std::function<CResult<>()> fnRefusal;  // the reason writing is refused now
+        int nIdleMs = kIdleMs;                 // a silent connection is closed after this
     };
-    static constexpr int kClaimWaitMs = 3000;
-    static constexpr int kRetryMs = 50;
-
     explicit CTaskListServer(CContext ctx);
     ~CTaskListServer();
     CTaskListServer(const CTaskListServer&) = delete;
@@ -46,6 +60,8 @@ public:
     // Listens on the socket of the claimed file, reachable only by this user,
     // after removing one that nobody listens on.
     CResult<> Listen();
+    // How many clients are connected now.
+    int ConnectionCount() const;
     const std::string& SocketPath() const { return m_strSocketPath; }
 
     static json Ok();
@@ -56,9 +72,12 @@ private:
         bool bWrites = false;
         CHandler fn;
     };
-    void OnNewConnection();
-    // Answers every complete request line waiting on pSocket, in order.
-    void Serve(QLocalSocket* pSocket);
+    class CConnection;
+    void OnAcceptable();
+    // Takes a new client on fd, making room for it when the server is full.
+    void Adopt(int fd);
+    // Answers every complete request line waiting on pConnection, in order.
+    void Serve(CConnection* pConnection);
     // The answer to one request line; bDeferred: none yet, asked again
     // later (a second outcome, not a failure: a refusal is an answer).
     json Answer(const std::string& strLine, QLocalSocket* pSocket, bool& bDeferred);
@@ -69,5 +88,9 @@ private:
     std::string m_strTaskFile;
     std::string m_strSocketPath;
     std::map<std::string, CCommand> m_mapCommands;
-    std::unique_ptr<QLocalServer> m_pServer;
+    int m_fdListen = -1;
+    std::pair<unsigned long, unsigned long> m_idSocketFile{};  // device and inode of the socket file made
+    std::unique_ptr<QSocketNotifier> m_pAcceptNotifier;
+    std::unique_ptr<QObject> m_pConnections;  // the parent of every open connection
+    bool m_bAcceptFailed = false;             // logged once until an accept succeeds again
 };

@@ -41,8 +41,10 @@ public:
             Problem(strKey, "expected an integer");
             return false;
         }
-        auto v = j.get<int64_t>();
-        if (v < INT32_MIN || v > INT32_MAX) {
+        // Read as unsigned first: 18446744073709551615 is no -1.
+        const bool bHuge = j.is_number_unsigned() && j.get<uint64_t>() > INT32_MAX;
+        const auto v = bHuge ? int64_t{0} : j.get<int64_t>();
+        if (bHuge || v < INT32_MIN || v > INT32_MAX) {
             Problem(strKey, "integer out of the 32-bit range");
             return false;
         }

@@ -86,16 +86,18 @@ CResult<std::string> NewTemplatePath(const CTaskList& list, int nSelf, const CTa
                                      [&](const std::string& strPath) { return TakenByOther(list, nSelf, strPath); });
 }
 
-// The written template of an add or set, which must lie in the data folder:
-// a request must not move any other file.
-CResult<std::string> PendingTemplate(const json& jRequest, const CContext& ctx) {
+// The written template of an add or set: the tool's own pending file in the
+// data folder, which no task uses. A request must not move any other file
+// (another task's template, the lock).
+CResult<std::string> PendingTemplate(const CTaskList& list, const json& jRequest, const CContext& ctx) {
     const auto it = jRequest.find(CHostProtocol::kTemplate);
     if (it == jRequest.end()) return std::string();
     if (!it->is_string()) return CProblem("template: expected a path");
     const std::string strPath = it->get<std::string>();
     std::error_code ec;
-    if (!CTemplateName::IsInside(ctx.strDataDir, strPath) || !fs::is_regular_file(fs::symlink_status(strPath, ec)))
-        return CProblem("template: " + strPath + " is no file in " + ctx.strDataDir);
+    if (!CTemplateName::IsPendingPath(ctx.strDataDir, strPath) || TakenByOther(list, -1, strPath) ||
+        !fs::is_regular_file(fs::symlink_status(strPath, ec)))
+        return CProblem("template: " + strPath + " is not a new message the quillory tool wrote in " + ctx.strDataDir);
     return strPath;
 }
 
@@ -133,7 +135,7 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
         CTaskJson::Overlay(*itChanges, task, vecProblems, jRequest[CHostProtocol::kCommand].get<std::string>());
     if (!vecProblems.empty()) return CProblem(Lines(vecProblems));
     if (itChanges != jRequest.end()) StartUnsetInterval(task, *itChanges);
-    QUILLORY_TRY_VALUE(const std::string strPending, PendingTemplate(jRequest, ctx));
+    QUILLORY_TRY_VALUE(const std::string strPending, PendingTemplate(list, jRequest, ctx));
     if (nSelf < 0 && strPending.empty()) return CProblem("template: a new task needs its message");
     std::string strPlaced;
     if (!strPending.empty()) {

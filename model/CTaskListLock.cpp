@@ -96,20 +96,34 @@ void CTaskListLock::Release() {
     m_fd = -1;
 }
 
-CResult<std::string> CTaskListLock::SocketPathOf(const std::string& strTaskFile) {
+CResult<std::string> CTaskListLock::SocketPathOf(const std::string& strTaskFile, std::string* pstrNotice) {
     std::string strDir;
-    std::string strWhyNotRuntime;
+    std::string strWhyNot;  // why the places tried before are not used
+    const auto fnNotUsed = [&](const std::string& strWhy) { strWhyNot += (strWhyNot.empty() ? "" : "; ") + strWhy; };
     if (const char* psz = std::getenv("XDG_RUNTIME_DIR"); psz && *psz == '/') {
-        strWhyNotRuntime = CheckPrivate(psz, true).Problem();
-        if (strWhyNotRuntime.empty()) strDir = psz;
+        if (const auto rPrivate = CheckPrivate(psz, true); rPrivate) strDir = psz;
+        else fnNotUsed(rPrivate.Problem());
     }
+    // Made by this user with mode 0700 and never a link: whoever made it
+    // could point it anywhere. Anyone may make /tmp/quillory-<uid> first,
+    // so the user's own cache folder is the last place, one nobody else can make.
+    const auto fnOwnFolder = [&](const std::string& strCandidate) {
+        if (::mkdir(strCandidate.c_str(), 0700) != 0 && errno != EEXIST)
+            return fnNotUsed("cannot make " + strCandidate + ": " + std::strerror(errno));
+        if (const auto rPrivate = CheckPrivate(strCandidate, false); !rPrivate) return fnNotUsed(rPrivate.Problem());
+        strDir = strCandidate;
+    };
+    if (strDir.empty()) fnOwnFolder("/tmp/quillory-" + std::to_string(::getuid()));
     if (strDir.empty()) {
-        strDir = "/tmp/quillory-" + std::to_string(::getuid());
-        if (::mkdir(strDir.c_str(), 0700) != 0 && errno != EEXIST)
-            return CProblem("cannot make " + strDir + ": " + std::strerror(errno));
-        // Never a link: whoever made it could point it anywhere.
-        if (const auto rPrivate = CheckPrivate(strDir, false); !rPrivate)
-            return CProblem(rPrivate.Problem() + (strWhyNotRuntime.empty() ? "" : "; and " + strWhyNotRuntime));
+        std::string strCache;
+        if (const char* psz = std::getenv("XDG_CACHE_HOME"); psz && *psz == '/') strCache = psz;
+        else if (const char* pszHome = std::getenv("HOME"); pszHome && *pszHome == '/')
+            strCache = std::string(pszHome) + "/.cache";
+        if (strCache.empty()) return CProblem(strWhyNot + "; and neither $XDG_CACHE_HOME nor $HOME is set");
+        (void)::mkdir(strCache.c_str(), 0700);  // the next step names what fails
+        fnOwnFolder(strCache + "/quillory");
+        if (strDir.empty()) return CProblem(strWhyNot);
+        if (pstrNotice) *pstrNotice = strWhyNot + "; the quillory tool's socket is in " + strDir + " instead";
     }
     // Absolute first: a relative name whose file does not exist yet would
     // otherwise stay relative, and name another socket in every folder.

@@ -50,8 +50,12 @@ public:
 
     // Where the add-in serving strTaskFile listens: in $XDG_RUNTIME_DIR when
     // it is a folder of this user that nobody else may enter, else in
-    // /tmp/quillory-<uid>, made with mode 0700 and checked the same way.
-    static CResult<std::string> SocketPathOf(const std::string& strTaskFile);
+    // /tmp/quillory-<uid>, made with mode 0700 and checked the same way,
+    // else (another user made that one) in $XDG_CACHE_HOME/quillory (else
+    // ~/.cache/quillory), made and checked alike; *pstrNotice then says why
+    // ("/tmp/quillory-1000: belongs to another user; the quillory tool's
+    // socket is in /home/ana/.cache/quillory instead").
+    static CResult<std::string> SocketPathOf(const std::string& strTaskFile, std::string* pstrNotice = nullptr);
 
 private:
     int m_fd = -1;

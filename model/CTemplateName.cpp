@@ -70,3 +70,23 @@ bool CTemplateName::IsInside(const std::string& strDataDir, const std::string& s
     fs::path dirNoSlash = dir.has_filename() ? dir : dir.parent_path();
     return parent == dirNoSlash;
 }
+
+namespace {
+constexpr const char* kPendingPrefix = ".quillory-new-";
+constexpr const char* kPendingSuffix = ".oft";
+}  // namespace
+
+std::string CTemplateName::PendingPath(const std::string& strDataDir, long nPid) {
+    return strDataDir + kPendingPrefix + std::to_string(nPid) + kPendingSuffix;
+}
+
+bool CTemplateName::IsPendingPath(const std::string& strDataDir, const std::string& strPath) {
+    if (!IsInside(strDataDir, strPath)) return false;
+    const std::string strName = fs::path(strPath).filename().string();
+    const std::string strPrefix = kPendingPrefix, strSuffix = kPendingSuffix;
+    if (strName.size() <= strPrefix.size() + strSuffix.size() || strName.rfind(strPrefix, 0) != 0 ||
+        strName.compare(strName.size() - strSuffix.size(), strSuffix.size(), strSuffix) != 0)
+        return false;
+    const std::string strPid = strName.substr(strPrefix.size(), strName.size() - strPrefix.size() - strSuffix.size());
+    return strPid.size() <= 10 && strPid.find_first_not_of("0123456789") == std::string::npos;
+}

@@ -23,6 +23,12 @@ public:
                                            const std::function<bool(const std::string&)>& fnTaken);
     // True when strPath names an entry directly inside strDataDir.
     static bool IsInside(const std::string& strDataDir, const std::string& strPath);
+    // Where the quillory tool writes the message of an add or set before the
+    // change takes it: strDataDir + ".quillory-new-<pid>.oft".
+    static std::string PendingPath(const std::string& strDataDir, long nPid);
+    // True when strPath has that form for some pid: only such a file may be
+    // moved into place as a template (not another task's template, not the lock).
+    static bool IsPendingPath(const std::string& strDataDir, const std::string& strPath);
 
     static constexpr size_t kMaxChars = 100;
     static constexpr size_t kMaxBytes = 200;

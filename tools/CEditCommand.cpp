@@ -18,6 +18,7 @@
 #include "CTaskListEdit.h"
 #include "CTaskListFile.h"
 #include "CTemplateMaker.h"
+#include "CTemplateName.h"
 #include "TaskTime.h"
 
 namespace fs = std::filesystem;
@@ -106,8 +107,11 @@ void PrintNextTimes(const CTaskItem& task) {
 void PrintOutcome(const std::string& strCommand, const json& jAnswer) {
     CTaskItem task;
     std::vector<std::string> vecIgnored;  // the answer is the list's own task
-    CTaskJson::Overlay(jAnswer[CHostProtocol::kTask], task, vecIgnored, "answer");
-    const int nIndex = jAnswer[CHostProtocol::kIndex].get<int>();
+    const auto itTask = jAnswer.find(CHostProtocol::kTask);
+    if (itTask != jAnswer.end()) CTaskJson::Overlay(*itTask, task, vecIgnored, "answer");
+    // An answer without its index still reports the change, with index 0.
+    const auto itIndex = jAnswer.find(CHostProtocol::kIndex);
+    const int nIndex = itIndex != jAnswer.end() && itIndex->is_number_integer() ? itIndex->get<int>() : 0;
     const std::string strTask = "task " + std::to_string(nIndex) + " \"" + task.m_strTaskName + "\"";
     if (strCommand == CHostProtocol::kAdd) {
         std::cout << "Added " << strTask << '\n';
@@ -191,7 +195,7 @@ int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecAr
             const std::string strDataDir = DataDirOf(strFile);
             std::error_code ec;
             fs::create_directories(strDataDir, ec);
-            strPending = strDataDir + ".quillory-new-" + std::to_string(::getpid()) + ".oft";
+            strPending = CTemplateName::PendingPath(strDataDir, ::getpid());
             const auto rWritten = CTemplateMaker::Write(opt, strPending);
             if (!rWritten) {
                 fs::remove(strPending, ec);

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "CHostProtocol.h"
+#include "CJsonText.h"
 
 namespace {
 
@@ -89,7 +90,7 @@ CResult<CHostClient::CReply> CHostClient::Request(const std::string& strSocketPa
     const auto tEnd = Clock::now() + std::chrono::milliseconds(nAnswerTimeoutMs);
     const std::string strTimeout =
         "the host at " + strSocketPath + " did not answer within " + std::to_string(nAnswerTimeoutMs / 1000) + " s";
-    const std::string strLine = jRequest.dump() + "\n";
+    const std::string strLine = CJsonText::Dump(jRequest) + "\n";
     for (size_t nSent = 0; nSent < strLine.size();) {
         const ssize_t n = ::send(fd.Get(), strLine.data() + nSent, strLine.size() - nSent, MSG_NOSIGNAL);
         if (n > 0) {
@@ -120,12 +121,9 @@ CResult<CHostClient::CReply> CHostClient::Request(const std::string& strSocketPa
             return NoAnswer("the host at " + strSocketPath + " broke off: " + std::strerror(errno));
         }
     }
-    CReply result{EOutcome::kAnswered, {}, {}};
-    try {
-        result.jAnswer = nlohmann::ordered_json::parse(strAnswer);
-    } catch (const nlohmann::json::parse_error&) {
-        return Unreachable("the host's answer is not valid JSON");
-    }
+    auto rAnswer = CJsonText::Parse(strAnswer);
+    if (!rAnswer) return Unreachable("the host's answer is " + rAnswer.Problem());
+    CReply result{EOutcome::kAnswered, std::move(*rAnswer), {}};
     if (!result.jAnswer.is_object() || !result.jAnswer.contains(CHostProtocol::kOk) ||
         !result.jAnswer[CHostProtocol::kOk].is_boolean())
         return Unreachable("the host's answer says neither ok nor not");

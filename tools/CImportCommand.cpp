@@ -1,20 +1,22 @@
 #include "CImportCommand.h"
 
 #include <iostream>
+#include <iterator>
 
 #include "CHostProtocol.h"
+#include "CJsonText.h"
 #include "CListWriter.h"
 #include "CTaskJson.h"
 #include "CTaskListFile.h"
 
 int RunImport(const std::string& strFile, const CTextCodec& codec) {
-    nlohmann::ordered_json j;
-    try {
-        j = nlohmann::ordered_json::parse(std::cin);
-    } catch (const nlohmann::json::parse_error& e) {
-        std::cerr << "quillory: standard input: not valid JSON: " << e.what() << '\n';
+    const std::string strInput{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
+    auto rJson = CJsonText::Parse(strInput);
+    if (!rJson) {
+        std::cerr << "quillory: standard input: " << rJson.Problem() << '\n';
         return kExitData;
     }
+    nlohmann::ordered_json j = std::move(*rJson);
     CTaskList list;
     std::vector<std::string> vecProblems;
     CTaskJson::FromJson(j, list, vecProblems, codec);

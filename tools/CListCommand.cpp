@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "CJsonText.h"
 #include "CListWriter.h"
 #include "CRecurrenceText.h"
 #include "TaskTime.h"
@@ -45,6 +46,6 @@ int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool
                       << "      " << strSchedule << '\n';
         }
     }
-    if (bJson) std::cout << arr.dump(2) << '\n';
+    if (bJson) std::cout << CJsonText::Dump(arr, 2) << '\n';
     return bWhole ? kExitOk : kExitData;
 }

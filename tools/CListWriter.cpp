@@ -7,6 +7,7 @@
 
 #include "CHostClient.h"
 #include "CHostProtocol.h"
+#include "CJsonText.h"
 #include "CTaskListLock.h"
 
 namespace {
@@ -26,11 +27,11 @@ int Report(const CResult<CHostClient::CReply>& rReply, const std::string& strCom
     }
     if (const auto it = jAnswer.find(CHostProtocol::kProblems); it != jAnswer.end() && it->is_array())
         for (const auto& p : *it) {
-            const std::string strProblem = p.is_string() ? p.get<std::string>() : p.dump();
+            const std::string strProblem = p.is_string() ? p.get<std::string>() : CJsonText::Dump(p);
             std::cerr << "quillory: " << (fnWords ? fnWords(strProblem) : strProblem) << '\n';
         }
     const auto itPid = jAnswer.find(CHostProtocol::kPid);
-    const std::string strHost = itPid != jAnswer.end() ? " (process " + itPid->dump() + ")" : "";
+    const std::string strHost = itPid != jAnswer.end() ? " (process " + CJsonText::Dump(*itPid) + ")" : "";
     std::cerr << "quillory: the running host" << strHost << " refused the " << strCommand << "; nothing changed\n";
     return kExitHost;
 }

@@ -10,6 +10,7 @@
 #include "CEditCommand.h"
 #include "CIcsCommand.h"
 #include "CImportCommand.h"
+#include "CJsonText.h"
 #include "CListCommand.h"
 #include "CListWriter.h"
 #include "CNextCommand.h"
@@ -172,6 +173,6 @@ int main(int argc, char** argv) {
     // A damaged file still shows what can be read, so that it can be
     // salvaged; the exit code says it is not all.
     if (opt.strCommand == "list") return RunList(list, opt.vecArgs, bWhole);
-    std::cout << CTaskJson::ToJson(list).dump(2) << '\n';
+    std::cout << CJsonText::Dump(CTaskJson::ToJson(list), 2) << '\n';
     return bWhole ? kExitOk : kExitData;
 }

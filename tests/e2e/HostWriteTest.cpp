@@ -2,8 +2,10 @@
 // change reaches the host's own list and survives its later saves; without
 // a host the tool writes the file itself; a lock whose holder does not
 // answer, a host that hangs, a host killed with its socket left behind and a
-// second add-in on the same data directory never lose either side's tasks.
+// second add-in on the same data directory never lose either side's tasks;
+// no client, however hostile, stops the host or its sending.
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -15,12 +17,14 @@
 #include <thread>
 
 #include "CHeadlessTestBase.h"
+#include "CHostProtocol.h"
 #include "CTaskJson.h"
 #include "CTaskListFile.h"
 #include "CTaskListLock.h"
 #include "CTextCodec.h"
 #include "ResultValue.h"
 #include "TaskNames.h"
+#include "TaskTime.h"
 #include "ZoneGuard.h"
 
 namespace {
@@ -196,6 +200,16 @@ TEST_F(HostWriteTest, TheHostRefusesWhatTheToolRefusesAndChangesNothing) {
          "{\"command\": \"import\", \"tasks\": [{\"taskName\": \"x\"}, {\"recurrence\": 1, \"minuteInterval\": 0}]}\n",
          "task 2: minuteInterval"},
         {"unknown key", "{\"command\": \"import\", \"tasks\": [{\"taskNom\": \"x\"}]}\n", "task 1: taskNom"},
+        // Shapes that once ended the host or were misread.
+        {"number out of range", "{\"command\": \"ping\", \"x\": 1e400}\n", "request: not valid JSON"},
+        {"integer beyond 64 bits",
+         "{\"command\": \"import\", \"tasks\": [{\"taskName\": \"x\", \"minuteInterval\": 18446744073709551615}]}\n",
+         "task 1: minuteInterval: integer out of the 32-bit range"},
+        {"not UTF-8", "{\"command\": \"\xff\"}\n", "request: not valid JSON"},
+        {"nested deep", std::string(100000, '[') + "\n", "request: not valid JSON"},
+        {"the lock as a template",
+         "{\"command\": \"set\", \"task\": \"a\", \"template\": \"" + TaskFile() + ".lock\"}\n",
+         "is not a new message the quillory tool wrote"},
     };
     for (const CCase& c : kCases) {
         SCOPED_TRACE(c.pszName);
@@ -210,6 +224,7 @@ TEST_F(HostWriteTest, TheHostRefusesWhatTheToolRefusesAndChangesNothing) {
     }
     // The tool refuses the same before it asks.
     EXPECT_EQ(RunImport("[{\"taskName\": ").nStatus, 2);
+    EXPECT_EQ(RunImport("[{\"taskName\": \"x\", \"minuteInterval\": 1e400}]").nStatus, 2);
     const CRun run = RunImport("[{\"recurrence\": 1, \"minuteInterval\": 0}]");
     EXPECT_EQ(run.nStatus, 2);
     EXPECT_NE(run.strErr.find("task 1: minuteInterval"), std::string::npos) << run.strErr;
@@ -298,6 +313,84 @@ TEST_F(HostWriteTest, ASecondAddinOnTheSameDataDirectoryStaysOff) {
     EXPECT_EQ(jPing["tasks"], 2);
     m_host.Stop();
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"b", "c"}));
+}
+
+// Clients that misbehave in every way the socket allows, while a message
+// falls due: each command broken off at each step, far more silent
+// connections than the host keeps while it runs out of descriptors, a line
+// longer than any request. The host keeps its socket, answers the tool and
+// sends on time.
+TEST_F(HostWriteTest, HostileClientsNeitherStopTheHostNorDelayItsSending) {
+    CTaskList list;
+    const TaskDateTime dtDue = MinuteFromNow(2);
+    list.Add(Task("due", MakeTemplate("due", "Due despite them", "d\n"), 0, dtDue, false));
+    ASSERT_EQ(RunImport(list).nStatus, 0);
+    StartHostAndWait(m_host, m_dir / "host.log");
+    const std::string strSocket = SocketPath();
+    const auto fnConnect = [&] {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, strSocket.c_str(), sizeof addr.sun_path - 1);
+        EXPECT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0) << std::strerror(errno);
+        return fd;
+    };
+
+    for (const char* pszCommand :
+         {"ping", "import", "add", "set", "remove", "enable", "disable", "copy", "move", "send-now"}) {
+        const std::string strLine =
+            nlohmann::json{{"command", pszCommand}, {"task", "nobody"}, {"tasks", {}}}.dump() + "\n";
+        for (const size_t nSent : {size_t{0}, strLine.size() / 2, strLine.size()}) {
+            const int fd = fnConnect();
+            EXPECT_EQ(::send(fd, strLine.data(), nSent, MSG_NOSIGNAL), static_cast<ssize_t>(nSent));
+            ::close(fd);
+        }
+    }
+    ASSERT_EQ(Ping()["ok"], true) << CTempDir::ReadFile(m_dir / "host.log");
+
+    // A few descriptors to spare, then more silent clients than that.
+    const pid_t pid = Ping()["pid"];
+    const auto nOpen = std::distance(fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd"), {});
+    rlimit old{};
+    ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, nullptr, &old), 0) << std::strerror(errno);
+    const rlimit low{static_cast<rlim_t>(nOpen + 6), old.rlim_max};
+    ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &low, nullptr), 0) << std::strerror(errno);
+    std::vector<int> vecSilent;
+    for (int i = 0; i < 60; ++i) vecSilent.push_back(fnConnect());
+    ASSERT_TRUE(WaitForLog(m_dir / "host.log", "cannot accept a connection", seconds(10)));
+    std::this_thread::sleep_for(milliseconds(1200));
+    struct stat st {};
+    EXPECT_EQ(::lstat(strSocket.c_str(), &st), 0) << "the socket stays";
+    for (const int fd : vecSilent) ::close(fd);
+    ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &old, nullptr), 0);
+    const auto tAnswered = Clock::now() + seconds(10);
+    while (!Ping().is_object()) {
+        ASSERT_LT(Clock::now(), tAnswered) << "the tool is shut out";
+        std::this_thread::sleep_for(milliseconds(200));
+    }
+
+    // A line longer than any request is refused, at a cost in proportion to its length.
+    const int fdLong = fnConnect();
+    const std::string strChunk(1 << 20, ' ');
+    std::thread writer([&] {
+        for (size_t n = 0; n <= CHostProtocol::kMaxLine; n += strChunk.size())
+            if (::send(fdLong, strChunk.data(), strChunk.size(), MSG_NOSIGNAL) <= 0) break;
+    });
+    std::string strAnswer;
+    char buf[4096];
+    for (ssize_t n; strAnswer.find('\n') == std::string::npos && (n = ::recv(fdLong, buf, sizeof buf, 0)) > 0;)
+        strAnswer.append(buf, static_cast<size_t>(n));
+    ::shutdown(fdLong, SHUT_RDWR);
+    writer.join();
+    ::close(fdLong);
+    EXPECT_NE(strAnswer.find("request longer than"), std::string::npos) << strAnswer;
+
+    ASSERT_TRUE(WaitForMessages(1, seconds(150))) << CTempDir::ReadFile(m_dir / "host.log");
+    const time_t tDue = ValueOf(TaskTime::ToAbsolute(dtDue));
+    EXPECT_LE(std::time(nullptr), tDue + 50) << "sent on time";
+    EXPECT_EQ(CountSubject("Due despite them"), 1u);
+    m_host.Stop();
+    EXPECT_EQ(m_host.ExitStatus(), 0);
 }
 
 }  // namespace

@@ -4,11 +4,19 @@
 // options sheet hold tasks by position) and goes through once it is closed;
 // one that arrives while a send runs the host's events waits for the tick
 // to end (the tick writes tasks back by position); the lock and the socket
-// go with the disconnection.
+// go with the disconnection. No client can stop the serving: one that goes
+// while its send-now runs the host's events, many that connect and stay
+// silent.
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDialog>
+#include <QEventLoop>
+#include <QTimer>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -23,6 +31,7 @@
 #include "CSendEmailDlg.h"
 #include "CTaskListFile.h"
 #include "CTaskListLock.h"
+#include "CTaskListServer.h"
 #include "CTempDir.h"
 #include "CTextCodec.h"
 #include "IClock.h"
@@ -108,6 +117,21 @@ protected:
     CHostClient::CReply Ask(const json& jRequest) const {
         auto answer = Send(jRequest);
         return Wait(answer);
+    }
+
+    // A client's end, connected but not yet served: the host's events do that.
+    static int Connect(const std::string& strSocket) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, strSocket.c_str(), sizeof addr.sun_path - 1);
+        EXPECT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0) << std::strerror(errno);
+        return fd;
+    }
+    static void RunEvents(int nMs) {
+        QEventLoop loop;
+        QTimer::singleShot(nMs, &loop, &QEventLoop::quit);
+        loop.exec();
     }
 
     CTempDir m_dir;
@@ -225,8 +249,89 @@ TEST_P(TaskListServerSendingTest, AChangeArrivingDuringASendWaitsForTheTickToEnd
     g_pClock = nullptr;
 }
 
+// The tool gives up on a send-now (Ctrl+C) while the send runs the host's
+// events, as receiving first does: the host must neither touch the gone
+// connection nor lose the sending.
+TEST_P(TaskListServerSendingTest, AClientThatGoesDuringItsSendNowCostsNothing) {
+    CZoneGuard zone(GetParam());
+    const time_t tNow = 1750000000;
+    CFixedClock clock(tNow);
+    g_pClock = &clock;
+    const std::string strTemplate = DataDir() + "now.oft";
+    CMailMessage msg;
+    msg.strSubject = "Now";
+    msg.vecTo = {"rita@example.com"};
+    ASSERT_EQ(m_backend.SaveTemplate(strTemplate, msg).Problem(), "");
+    CTaskList list;
+    CTaskItem task;
+    task.m_bActive = 1;
+    task.m_strTaskName = "now";
+    task.m_strTemplateFile = strTemplate;
+    task.m_bReceiveBeforeSending = 1;
+    task.m_dtStart = task.m_dtNextSending = TaskTime::FromAbsolute(tNow + 24 * 3600);
+    list.Add(task);
+    ASSERT_EQ(CTaskListFile::SaveTaskList(TaskFile(), list, CTextCodec::Open("UTF-8").Value()).Problem(), "");
+    ASSERT_EQ(m_spAddin->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
+
+    const int fd = Connect(ValueOf(CTaskListLock::SocketPathOf(TaskFile())));
+    const std::string strLine = "{\"command\":\"send-now\",\"task\":\"now\"}\n";
+    ASSERT_EQ(::send(fd, strLine.data(), strLine.size(), MSG_NOSIGNAL), static_cast<ssize_t>(strLine.size()));
+    bool bSending = false;
+    m_backend.fnWhileSending = [&] {
+        bSending = true;
+        ::close(fd);
+        RunEvents(300);  // the disconnection is taken in here
+    };
+    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!bSending && std::chrono::steady_clock::now() < tEnd)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    m_backend.fnWhileSending = nullptr;
+    ASSERT_TRUE(bSending);
+    RunEvents(100);
+
+    EXPECT_EQ(m_backend.m_vecSubmitted.size(), 1u);
+    ASSERT_EQ(g_pTaskList->GetSize(), 1);
+    EXPECT_EQ((*g_pTaskList)[0].m_nOccurrenceCount, 1);
+    EXPECT_EQ(Ask({{"command", "ping"}}).jAnswer["ok"], true);
+    m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr);
+    g_pClock = nullptr;
+}
+
 INSTANTIATE_TEST_SUITE_P(Zones, TaskListServerSendingTest,
                          ::testing::Values("UTC", "America/St_Johns", "Asia/Kathmandu"),
                          [](const auto& info) { return ZoneTestName(info.param); });
+
+// Clients that connect and stay silent: at most kMaxConnections stay open,
+// the longest silent ones making room, a tool still gets its answer, and
+// silence ends a connection.
+TEST_F(TaskListServerTest, SilentClientsNeverShutOutTheTool) {
+    CTaskListServer::CContext ctx;
+    ctx.nIdleMs = 400;
+    CTaskListServer server(ctx);
+    const std::string strTaskFile = DataDir() + "silent.dat";
+    ASSERT_EQ(server.Claim(strTaskFile).Problem(), "");
+    server.AddHandler("ping", false, [](const json&) { return CTaskListServer::Ok(); });
+    ASSERT_EQ(server.Listen().Problem(), "");
+    struct stat st {};
+    ASSERT_EQ(::lstat(server.SocketPath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    std::vector<int> vecSilent;
+    for (int i = 0; i < CTaskListServer::kMaxConnections + 20; ++i) vecSilent.push_back(Connect(server.SocketPath()));
+    RunEvents(100);
+    EXPECT_EQ(server.ConnectionCount(), CTaskListServer::kMaxConnections);
+    auto answer = std::async(std::launch::async, [strSocket = server.SocketPath()] {
+        return CHostClient::Request(strSocket, {{"command", "ping"}}, 5000);
+    });
+    EXPECT_EQ(Wait(answer).jAnswer["ok"], true);
+
+    RunEvents(1000);
+    EXPECT_EQ(server.ConnectionCount(), 0) << "silence ends them";
+    for (const int fd : vecSilent) {
+        char c = 0;
+        EXPECT_EQ(::recv(fd, &c, 1, MSG_DONTWAIT), 0) << "closed by the host";
+        ::close(fd);
+    }
+}
 
 }  // namespace

@@ -276,6 +276,44 @@ TEST_F(DeliveryTest, SubmitRefusesWhatCannotBeSent) {
     EXPECT_TRUE(host.ListFolder(EMailFolder::Outbox).empty());
 }
 
+// A message larger than can be sent is refused when it is sent, with its
+// size and the limit: the server's SIZE once it has said one, else the most
+// a message may have. Neither waits in the Outbox for good.
+TEST_F(DeliveryTest, AMessageTooLargeIsRefusedWithItsSizeAndTheLimit) {
+    CSmtpServer::COptions opts;
+    opts.nSizeLimit = 20000;
+    m_server.Start(opts);
+    WritePlainAccount(m_server.Port());
+    CMailHost& host = StartHost();
+    // Before any connection: larger than a folder can give back.
+    CMailMessage huge = Message("huge");
+    CMailAttachment att;
+    att.strFileName = "huge.bin";
+    att.vecData.assign(50u << 20, 'h');  // 50 MB, over 64 MB once encoded
+    huge.vecAttachments.push_back(std::move(att));
+    const std::string strHugeProblem = host.Submit(huge).Problem();
+    EXPECT_NE(strHugeProblem.find("more than " + std::to_string(CMaildir::kMaxMessageBytes) +
+                                  " bytes (the most a message may have)"),
+              std::string::npos)
+        << strHugeProblem;
+    CMailMessage big = Message("big");
+    big.strBody = std::string(30000, 'x') + "\n";
+    // Before any connection the limit is unknown: the server refuses it for good.
+    ASSERT_EQ(host.Submit(big).Problem(), "");
+    ASSERT_TRUE(WaitFor(EHostEvent::Failed, 1));
+    // Now it is known, and the next is refused before it is stored.
+    const std::string strProblem = host.Submit(big).Problem();
+    EXPECT_NE(strProblem.find("too large to send"), std::string::npos) << strProblem;
+    EXPECT_NE(strProblem.find("more than 20000 bytes (the most the server smtp://127.0.0.1:" +
+                              std::to_string(m_server.Port())),
+              std::string::npos)
+        << strProblem;
+    ASSERT_EQ(host.Submit(Message("small")).Problem(), "");
+    ASSERT_TRUE(m_server.WaitForCount(1, std::chrono::seconds(20)));
+
+    EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 1u) << "only the refused one the server saw";
+}
+
 TEST_F(DeliveryTest, WithoutAnAccountTheSendmailProgramGetsRecipientsAndNoBcc) {
     std::string strScript = m_dir / "sendmail";
     CTempDir::WriteFile(strScript, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\ncat > \"$0.stdin\"\n");

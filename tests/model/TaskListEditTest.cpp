@@ -43,7 +43,7 @@ protected:
         return t;
     }
     CResult<CTaskListEdit::COutcome> Apply(const json& j) { return CTaskListEdit::Apply(m_list, j, m_ctx); }
-    std::string Pending(const std::string& strName = ".pending.oft") {
+    std::string Pending(const std::string& strName = ".quillory-new-4711.oft") {
         const std::string strPath = m_dir / strName;
         CTempDir::WriteFile(strPath, "Subject: new\n\nbody\n");
         return strPath;
@@ -160,7 +160,14 @@ TEST_F(TaskListEditTest, ARefusedChangeLeavesListAndFilesAlone) {
           {"template", strPending}},
          "end: 2027-01-04 is before the starting date"},
         {{{"command", "add"}, {"changes", {{"taskName", "new"}, {"start", jStart}}}, {"template", "/etc/passwd"}},
-         "template: /etc/passwd is no file in"},
+         "template: /etc/passwd is not a new message"},
+        // Only the tool's own new file moves: not another task's template, not the lock.
+        {{{"command", "set"}, {"task", "a"}, {"template", m_list[1].m_strTemplateFile}},
+         "template: " + m_list[1].m_strTemplateFile + " is not a new message"},
+        {{{"command", "set"}, {"task", "a"}, {"template", Pending("emails.dat.lock")}},
+         "template: " + (m_dir / "emails.dat.lock") + " is not a new message"},
+        {{{"command", "set"}, {"task", "a"}, {"template", Pending(".quillory-new-12x.oft")}}, "template: "},
+        {{{"command", "set"}, {"task", "a"}, {"template", m_dir / "gone/.quillory-new-1.oft"}}, "template: "},
         {{{"command", "add"}, {"changes", {{"taskName", "new"}, {"start", jStart}}}}, "template: a new task needs"},
         {{{"command", "set"}, {"task", "a"}, {"changes", {{"minuteInterval", 0}, {"recurrence", 1}}}},
          "minuteInterval: must be at least 1, not 0"},

@@ -1,11 +1,16 @@
 // Who may write a task list: the lock beside the file, what its holder
 // records for others, and where the socket of the add-in serving a file is.
+#include <sched.h>
 #include <stdlib.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -86,19 +91,94 @@ TEST_F(TaskListLockTest, EveryTaskListFileHasItsOwnSocketInThePrivateRuntimeFold
     fs::current_path(cwd);
 }
 
-TEST_F(TaskListLockTest, ARuntimeFolderOthersMayEnterIsNotUsed) {
-    ::chmod((m_strDir + "/run").c_str(), 0755);
-    const auto s = CTaskListLock::SocketPathOf(File());
-    if (!s.Ok()) {
-        EXPECT_NE(s.Problem(), "");
-    } else {
-        const std::string strFallback = "/tmp/quillory-" + std::to_string(::getuid()) + "/";
-        EXPECT_EQ(s->rfind(strFallback, 0), 0u) << *s;
-        struct stat st {};
-        ASSERT_EQ(::lstat(strFallback.c_str(), &st), 0);
-        EXPECT_TRUE(S_ISDIR(st.st_mode));
-        EXPECT_EQ(st.st_mode & 077, 0u);
-        EXPECT_EQ(st.st_uid, ::getuid());
+// Where the socket goes when the runtime folder cannot be used, with /tmp
+// as another local user may have left it. Each case runs in a child with a
+// /tmp of its own (a private mount namespace), so the real one is untouched.
+TEST(TaskListSocketFallbackTest, AFolderAnotherUserMadeIsPassedOverForOneOnlyTheUserCanMake) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root for a private /tmp";
+    const std::string strOwn = "/tmp/quillory-" + std::to_string(::getuid());
+    const std::string strCache = "/tmp/home/.cache/quillory";
+    struct CCase {
+        const char* pszName;
+        std::function<void()> fnPrepare;  // runs in the child, on its empty /tmp
+        std::string strFolder;            // where the socket goes; empty: a problem
+        std::string strNotice;            // a part of the notice; empty: none
+    };
+    const CCase kCases[] = {
+        {"free", [] {}, strOwn, ""},
+        {"made by another user",
+         [&] {
+             ::mkdir(strOwn.c_str(), 0700);
+             (void)::chown(strOwn.c_str(), 65534, 65534);
+         },
+         strCache, strOwn + ": belongs to another user; the quillory tool's socket is in " + strCache + " instead"},
+        {"a link another user planted",
+         [&] {
+             ::mkdir("/tmp/elsewhere", 0700);
+             ::symlink("/tmp/elsewhere", strOwn.c_str());
+         },
+         strCache, strOwn + ": not a folder"},
+        {"open to everyone", [&] { ::mkdir(strOwn.c_str(), 0777), ::chmod(strOwn.c_str(), 0777); }, strCache,
+         "others may enter it"},
+        {"the cache blocked as well",
+         [&] {
+             ::mkdir(strOwn.c_str(), 0700);
+             (void)::chown(strOwn.c_str(), 65534, 65534);
+             fs::create_directories(strCache);
+             (void)::chown(strCache.c_str(), 65534, 65534);
+         },
+         "", ""},
+    };
+    for (const CCase& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        int arrPipe[2];
+        ASSERT_EQ(::pipe(arrPipe), 0);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::close(arrPipe[0]);
+            if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                ::mount("tmpfs", "/tmp", "tmpfs", 0, "mode=1777") != 0)
+                ::_exit(3);
+            ::mkdir("/tmp/run", 0755);
+            ::mkdir("/tmp/home", 0700);
+            setenv("XDG_RUNTIME_DIR", "/tmp/run", 1);  // open to others: passed over
+            setenv("HOME", "/tmp/home", 1);
+            unsetenv("XDG_CACHE_HOME");
+            c.fnPrepare();
+            std::string strNotice;
+            const auto rPath = CTaskListLock::SocketPathOf("/tmp/home/emails.dat", &strNotice);
+            struct stat st {};
+            const std::string strFolder = rPath ? fs::path(*rPath).parent_path().string() : "";
+            const bool bPrivate = rPath && ::lstat(strFolder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+                                  (st.st_mode & 077) == 0 && st.st_uid == ::getuid();
+            const std::string strOut = (rPath ? strFolder : "problem: " + rPath.Problem()) + "\n" + strNotice + "\n" +
+                                       (bPrivate || !rPath ? "private" : "open");
+            (void)!::write(arrPipe[1], strOut.data(), strOut.size());
+            ::_exit(0);
+        }
+        ::close(arrPipe[1]);
+        std::string strOut;
+        char buf[512];
+        for (ssize_t n; (n = ::read(arrPipe[0], buf, sizeof buf)) > 0;) strOut.append(buf, static_cast<size_t>(n));
+        ::close(arrPipe[0]);
+        int nStatus = 0;
+        ::waitpid(pid, &nStatus, 0);
+        ASSERT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << "the child could not get a /tmp of its own";
+        std::istringstream in(strOut);
+        std::string strFolder, strNotice, strPrivate;
+        std::getline(in, strFolder);
+        std::getline(in, strNotice);
+        std::getline(in, strPrivate);
+        if (c.strFolder.empty()) {
+            EXPECT_EQ(strFolder.rfind("problem: ", 0), 0u) << strFolder;
+            EXPECT_NE(strFolder.find(strCache), std::string::npos) << strFolder;
+        } else {
+            EXPECT_EQ(strFolder, c.strFolder);
+        }
+        EXPECT_EQ(strPrivate, "private");
+        if (c.strNotice.empty()) EXPECT_EQ(strNotice, "");
+        else EXPECT_NE(strNotice.find(c.strNotice), std::string::npos) << strNotice;
     }
 }
 

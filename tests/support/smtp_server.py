@@ -54,6 +54,7 @@ def main():
     parser.add_argument("--auth", help="user:password required before MAIL")
     parser.add_argument("--refuse", action="append", default=[])
     parser.add_argument("--data-reply", help="reply to every DATA instead of accepting")
+    parser.add_argument("--size-limit", type=int, help="the SIZE announced and enforced")
     args = parser.parse_args()
 
     context = None
@@ -74,6 +75,8 @@ def main():
 
     def factory():
         kwargs = dict(hostname="localhost", loop=loop)
+        if args.size_limit:
+            kwargs["data_size_limit"] = args.size_limit
         if args.starttls:
             kwargs["tls_context"] = context
         if args.auth:

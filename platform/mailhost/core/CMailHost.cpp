@@ -47,6 +47,7 @@ CResult<> CMailHost::Start() {
         } else wopts.strNoTransportWhy = "no account is set up in " + strAccounts + " and there is no sendmail program";
     }
     m_strTransportName = pTransport ? pTransport->Describe() : "";
+    m_pTransport = pTransport.get();
     if (!pTransport) m_vecConfigMessages.push_back(wopts.strNoTransportWhy);
     m_pWorker =
         std::make_unique<CDeliveryWorker>(m_store, m_events, std::move(pTransport), std::move(pReceiver), wopts);
@@ -56,6 +57,7 @@ CResult<> CMailHost::Start() {
 
 void CMailHost::Stop() {
     if (m_pWorker) m_pWorker->Stop();
+    m_pTransport = nullptr;
     m_pWorker.reset();
 }
 
@@ -117,6 +119,17 @@ CSubmission CMailHost::Submit(const CMailMessage& msg) {
     }
     CResult<std::string> rBytes = CMimeWriter::Compose(copy, {});
     if (!rBytes) return {EKind::Refused, "", rBytes.Problem()};
+    // Stored anyway, it would wait for good: no folder reads it back, no
+    // server takes it. The server's SIZE once it has said one.
+    const size_t nServerMax = m_pTransport ? m_pTransport->AnnouncedMaxBytes() : 0;
+    const bool bServerLimit = nServerMax > 0 && nServerMax < CMaildir::kMaxMessageBytes;
+    const size_t nMax = bServerLimit ? nServerMax : CMaildir::kMaxMessageBytes;
+    if (rBytes->size() > nMax)
+        return {EKind::Refused, "",
+                "the message is too large to send: " + std::to_string(rBytes->size()) + " bytes, more than " +
+                    std::to_string(nMax) + " bytes (" +
+                    (bServerLimit ? "the most the server " + m_strTransportName + " takes" : "the most a message may have") +
+                    ")"};
     if (CResult<std::string> rId = m_store.Queue(copy, *rBytes); !rId) return {EKind::NotStored, "", rId.Problem()};
     if (m_pWorker) m_pWorker->Wake(false, false);
     return {EKind::Queued, copy.strMessageId, ""};

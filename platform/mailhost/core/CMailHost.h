@@ -58,6 +58,7 @@ private:
     CHostEvents m_events;
     CAccount m_account;
     bool m_bHaveAccount = false;
+    const ITransport* m_pTransport = nullptr;  // the worker's, while there is one
     std::vector<std::string> m_vecConfigMessages;
     std::string m_strTransportName;
     std::unique_ptr<CDeliveryWorker> m_pWorker;

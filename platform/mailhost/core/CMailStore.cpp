@@ -84,6 +84,10 @@ bool CMailStore::IsBusy(EMailFolder folder, const std::string& strId) const {
 CResult<> CMailStore::Save(EMailFolder folder, const CMailMessage& msg, std::string& strId) {
     CResult<std::string> rBytes = CMimeWriter::Compose(msg, {});
     if (!rBytes) return rBytes.TakeProblem();
+    // Stored anyway, no folder would read it back.
+    if (rBytes->size() > CMaildir::kMaxMessageBytes)
+        return CProblem("the message is too large to keep: " + std::to_string(rBytes->size()) + " bytes, more than " +
+                        std::to_string(CMaildir::kMaxMessageBytes) + " bytes (the most a message may have)");
     std::lock_guard lock(m_mutex);
     if (strId.empty() && folder == EMailFolder::Drafts) {
         QUILLORY_TRY(SyncDrafts());  // at most one draft waits for the disk

@@ -36,6 +36,8 @@ public:
     const std::string& ProfileDir() const { return m_strProfileDir; }
 
     // As IMailBackend's SaveToFolder, LoadFromFolder, MoveMessage and DeleteMessage.
+    // A message larger than a folder can give back (CMaildir::kMaxMessageBytes)
+    // is refused with its size and the limit.
     CResult<> Save(EMailFolder folder, const CMailMessage& msg, std::string& strId);
     std::vector<std::string> List(EMailFolder folder);
     CResult<> Load(EMailFolder folder, const std::string& strId, CMailMessage& msg);

@@ -1,5 +1,6 @@
 #include "CSmtpTransport.h"
 
+#include <cctype>
 #include <cstring>
 #include <mutex>
 
@@ -27,8 +28,21 @@ size_t OnRead(char* pBuffer, size_t nSize, size_t nItems, void* pUser) {
     return n;
 }
 
+// "250-SIZE 10240000" among the capabilities; "SIZE" alone or "SIZE 0" sets no limit.
+size_t AnnouncedSize(const std::string& strLine) {
+    if (strLine.size() < 10 || strLine.compare(0, 3, "250") != 0) return 0;
+    std::string strKeyword = strLine.substr(4, 5);
+    for (char& c : strKeyword) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (strKeyword != "SIZE ") return 0;
+    const std::string strDigits = strLine.substr(9);
+    if (strDigits.empty() || strDigits.size() > 15 || strDigits.find_first_not_of("0123456789\r") != std::string::npos)
+        return 0;
+    return static_cast<size_t>(std::stoull(strDigits));
+}
+
 void OnReplyLine(CTransfer* t, const std::string& strLine) {
     if (strLine.size() < 3) return;
+    if (const size_t nSize = AnnouncedSize(strLine); nSize > 0) t->nAnnouncedMax = nSize;
     bool bFinal = strLine.size() == 3 || strLine[3] == ' ';
     if (!bFinal) return;
     t->strLastReply = strLine;
@@ -83,6 +97,14 @@ CSendResult CSmtpTransport::Send(const CWireMessage& wire, const std::function<b
         result.strReason = "cannot start the mail transfer library";
         return result;
     }
+    // Known too large: no connection, no retry, the server's limit named.
+    if (const size_t nMax = m_nAnnouncedMax.load(); nMax > 0 && wire.strBytes.size() > nMax) {
+        result.outcome = ESendOutcome::Permanent;
+        result.strReason = "the message is too large to send: " + std::to_string(wire.strBytes.size()) +
+                           " bytes, more than the " + std::to_string(nMax) + " bytes the server " +
+                           m_account.strSmtpUrl + " takes";
+        return result;
+    }
     CTransfer t;
     t.pBytes = &wire.strBytes;
     t.pfnHanded = &fnHanded;
@@ -118,6 +140,7 @@ CSendResult CSmtpTransport::Send(const CWireMessage& wire, const std::function<b
     curl_easy_setopt(c, CURLOPT_MAIL_RCPT, nullptr);
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
     curl_slist_free_all(pRcpt);
+    if (t.nAnnouncedMax > 0) m_nAnnouncedMax = t.nAnnouncedMax;
 
     result.bHanded = t.bHanded;
     result.bVerdict = t.bVerdict;

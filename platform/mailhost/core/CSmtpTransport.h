@@ -17,6 +17,7 @@ public:
     CSendResult Send(const CWireMessage& wire, const std::function<bool()>& fnHanded,
                      const std::atomic<bool>& bAbort) override;
     std::string Describe() const override { return m_account.strSmtpUrl; }
+    size_t AnnouncedMaxBytes() const override { return m_nAnnouncedMax.load(); }
 
     // Per-transfer state the curl callbacks work on.
     struct CTransfer {
@@ -32,9 +33,11 @@ public:
         std::string strFirstError;   // first 4xx/5xx reply: the reason for a failure
         std::vector<std::string> vecRefused;
         CReplyLines replyLines;
+        size_t nAnnouncedMax = 0;  // the SIZE line of the greeting's capabilities
     };
 
 private:
     CAccount m_account;
     CURL* m_pCurl = nullptr;
+    std::atomic<size_t> m_nAnnouncedMax{0};
 };

@@ -29,4 +29,7 @@ public:
     virtual CSendResult Send(const CWireMessage& wire, const std::function<bool()>& fnHanded,
                              const std::atomic<bool>& bAbort) = 0;
     virtual std::string Describe() const = 0;
+    // The largest message the server said it takes (SMTP's SIZE), learnt on
+    // the last connection; 0 while none was announced. Read from any thread.
+    virtual size_t AnnouncedMaxBytes() const { return 0; }
 };
