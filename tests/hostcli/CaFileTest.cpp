@@ -22,7 +22,8 @@ protected:
         setenv("HOME", m_dir.Path().c_str(), 1);
         setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
         setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1);
-        for (const char* psz : {"MAILHOST_ACCOUNTS", "MAILHOST_PROFILE", "SSL_CERT_FILE", "CURL_CA_BUNDLE", "SSL_CERT_DIR"})
+        for (const char* psz :
+             {"MAILHOST_ACCOUNTS", "MAILHOST_PROFILE", "SSL_CERT_FILE", "CURL_CA_BUNDLE", "SSL_CERT_DIR"})
             unsetenv(psz);
     }
     CMailhostRun Run(std::vector<std::string> vecArgs) { return CMailhostRun::Run(m_dir, std::move(vecArgs)); }
@@ -78,10 +79,10 @@ TEST_F(CaFileTest, AServerIsTrustedExactlyWhenItsCertificateIsNamed) {
             const std::string strSslCertFile = Path(c.sslCertFile), strCurlBundle = Path(c.curlBundle);
             const CEnvScope sslCertFile("SSL_CERT_FILE", c.sslCertFile ? strSslCertFile.c_str() : nullptr);
             const CEnvScope curlBundle("CURL_CA_BUNDLE", c.curlBundle ? strCurlBundle.c_str() : nullptr);
-            const CMailhostRun set = Run({"account", "set", "--address", "zoe@example.org", "--smtp",
-                                          std::string(server.pszScheme) + "://127.0.0.1:" +
-                                              std::to_string(server.pServer->Port()),
-                                          "--security", server.pszSecurity, "--ca-file", Path(c.caFile)});
+            const CMailhostRun set =
+                Run({"account", "set", "--address", "zoe@example.org", "--smtp",
+                     std::string(server.pszScheme) + "://127.0.0.1:" + std::to_string(server.pServer->Port()),
+                     "--security", server.pszSecurity, "--ca-file", Path(c.caFile)});
             ASSERT_EQ(set.nStatus, 0) << strWhat << ": " << set.strErr;
 
             const CMailhostRun test = Run({"account", "test"});
@@ -94,8 +95,10 @@ TEST_F(CaFileTest, AServerIsTrustedExactlyWhenItsCertificateIsNamed) {
             }
 
             std::string strShows = c.pszShows;
-            for (const auto& [strWord, strPath] : {std::pair<std::string, std::string>{"OWN", strOwn}, {"OTHER", strOther}})
-                if (size_t n = strShows.find(strWord); n != std::string::npos) strShows.replace(n, strWord.size(), strPath);
+            for (const auto& [strWord, strPath] :
+                 {std::pair<std::string, std::string>{"OWN", strOwn}, {"OTHER", strOther}})
+                if (size_t n = strShows.find(strWord); n != std::string::npos)
+                    strShows.replace(n, strWord.size(), strPath);
             const CMailhostRun show = Run({"account", "show"});
             EXPECT_EQ(show.nStatus, 0) << strWhat << ": " << show.strErr;
             EXPECT_EQ(CaLine(show.strOut), "ca file:  " + strShows) << strWhat;
