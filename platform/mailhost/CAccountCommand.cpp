@@ -90,16 +90,16 @@ int Show(const std::string& strPath, std::ostream& out, std::ostream& err) {
                                                                    : "(set)");
     Line("receive:", acc.strReceiveUrl);
     const std::optional<CCurlAccount::CTrust> trust = CCurlAccount::Trust(acc);
+    const bool bFromEnvironment = trust && trust->source == CCurlAccount::ESource::Environment;
     if (!trust || trust->strCaFile.empty()) Line("ca file:", "(the system's)");
-    else if (trust->strOrigin == "accounts.ini") Line("ca file:", trust->strCaFile + " (on top of the system's)");
-    else Line("ca file:", trust->strCaFile + " (from " + trust->strOrigin + ", instead of the system's)");
-    if (trust && !trust->strCaDir.empty() && trust->strOrigin != "accounts.ini")
-        Line("ca dir:", trust->strCaDir + " (from $SSL_CERT_DIR)");
+    else if (!bFromEnvironment) Line("ca file:", trust->strCaFile + " (on top of the system's)");
+    else Line("ca file:", trust->strCaFile + " (from " + trust->strVariable + ", instead of the system's)");
+    if (bFromEnvironment && !trust->strCaDir.empty()) Line("ca dir:", trust->strCaDir + " (from $SSL_CERT_DIR)");
     for (const auto& str : report.vecWarnings) err << "mailhost: warning: " << str << "\n";
-    // The file's own CaFile is checked with the rest of the account above.
-    if (trust && !trust->strCaFile.empty() && trust->strOrigin != "accounts.ini")
+    // The account's own CaFile is checked with the rest of the account.
+    if (bFromEnvironment && !trust->strCaFile.empty())
         if (CResult<> r = CAccountsFile::CheckCaFile(trust->strCaFile); !r)
-            err << "mailhost: warning: " << trust->strOrigin << ": " << r.Problem() << "\n";
+            err << "mailhost: warning: " << trust->strVariable << ": " << r.Problem() << "\n";
     for (const auto& str : report.vecErrors) err << "mailhost: " << str << "\n";
     return report.vecErrors.empty() ? kExitOk : kExitData;
 }

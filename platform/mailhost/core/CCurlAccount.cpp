@@ -16,10 +16,11 @@ std::string Env(const char* pszName) {
 std::optional<CCurlAccount::CTrust> CCurlAccount::Trust(const CAccount& acc) {
     const std::string strEnvDir = Env("SSL_CERT_DIR");
     if (!acc.strCaFile.empty())
-        return CTrust{acc.strCaFile, strEnvDir.empty() ? kSystemCaDir : strEnvDir, "accounts.ini"};
+        return CTrust{acc.strCaFile, strEnvDir.empty() ? kSystemCaDir : strEnvDir, ESource::Account, ""};
     for (const char* pszName : {"CURL_CA_BUNDLE", "SSL_CERT_FILE"})
-        if (std::string str = Env(pszName); !str.empty()) return CTrust{str, strEnvDir, std::string("$") + pszName};
-    if (!strEnvDir.empty()) return CTrust{"", strEnvDir, "$SSL_CERT_DIR"};
+        if (std::string str = Env(pszName); !str.empty())
+            return CTrust{str, strEnvDir, ESource::Environment, std::string("$") + pszName};
+    if (!strEnvDir.empty()) return CTrust{"", strEnvDir, ESource::Environment, "$SSL_CERT_DIR"};
     return std::nullopt;
 }
 

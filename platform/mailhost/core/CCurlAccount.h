@@ -19,11 +19,16 @@ public:
     //     as other programs on the system read them;
     //   $SSL_CERT_DIR: a hashed folder instead of /etc/ssl/certs.
     // E.g. SSL_CERT_FILE=/srv/ca.pem and no CaFile: {"/srv/ca.pem", "",
-    // "$SSL_CERT_FILE"}.
+    // Environment, "$SSL_CERT_FILE"}.
+    enum class ESource {
+        Account,      // the account's CaFile, added to the system's CAs
+        Environment,  // a variable of the environment, instead of the system's
+    };
     struct CTrust {
         std::string strCaFile;  // CURLOPT_CAINFO, or empty for the default
         std::string strCaDir;   // CURLOPT_CAPATH, or empty for the default
-        std::string strOrigin;  // "accounts.ini", "$CURL_CA_BUNDLE", "$SSL_CERT_FILE", "$SSL_CERT_DIR"
+        ESource source = ESource::Account;
+        std::string strVariable;  // for Environment: "$CURL_CA_BUNDLE", "$SSL_CERT_FILE" or "$SSL_CERT_DIR"
     };
     // Nothing when the built-in default applies.
     static std::optional<CTrust> Trust(const CAccount& account);
