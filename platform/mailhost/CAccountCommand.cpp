@@ -13,6 +13,8 @@
 #include "CAccountProbe.h"
 #include "CAccountsWriter.h"
 #include "CArgs.h"
+#include "CCurlAccount.h"
+#include "CHostPaths.h"
 #include "CKeyringPasswordStore.h"
 #include "CMailStore.h"
 #include "CProfileLock.h"
@@ -24,7 +26,7 @@ const char* const kHelp =
     "usage: mailhost account show\n"
     "       mailhost account set [--name NAME] [--address ADDRESS] [--smtp URL]\n"
     "                            [--security starttls|smtps|none] [--user USER]\n"
-    "                            [--password-stdin] [--receive URL]\n"
+    "                            [--password-stdin] [--receive URL] [--ca-file PATH]\n"
     "       mailhost account test\n"
     "\n"
     "show  prints the account in accounts.ini ($MAILHOST_ACCOUNTS, else\n"
@@ -36,8 +38,12 @@ const char* const kHelp =
     "      the desktop keyring stays there until a new one is given. --user \"\"\n"
     "      removes the login, and --receive \"\" the receiving server. The SMTP\n"
     "      URL's scheme follows the security: smtps:// for smtps, smtp:// for\n"
-    "      starttls. A headless host running on the profile is told to read the\n"
-    "      account again.\n"
+    "      starttls. --ca-file names a file of certificate authorities in PEM form\n"
+    "      that the servers' certificates are checked against on top of the\n"
+    "      system's (a private CA); --ca-file \"\" drops it. Without one,\n"
+    "      $CURL_CA_BUNDLE, else $SSL_CERT_FILE, replaces the system's bundle, and\n"
+    "      $SSL_CERT_DIR its folder. A headless host running on the profile with\n"
+    "      this accounts file is told to read the account again.\n"
     "test  connects to the sending server, and to the receiving one when there is\n"
     "      one, with the saved account, and prints what each server answered.\n"
     "\n"
@@ -83,18 +89,32 @@ int Show(const std::string& strPath, std::ostream& out, std::ostream& err) {
                       : acc.strPassword.empty()                    ? ""
                                                                    : "(set)");
     Line("receive:", acc.strReceiveUrl);
-    if (!acc.strCaFile.empty()) Line("ca file:", acc.strCaFile);
+    const std::optional<CCurlAccount::CTrust> trust = CCurlAccount::Trust(acc);
+    const bool bFromEnvironment = trust && trust->source == CCurlAccount::ESource::Environment;
+    if (!trust || trust->strCaFile.empty()) Line("ca file:", "(the system's)");
+    else if (!bFromEnvironment) Line("ca file:", trust->strCaFile + " (on top of the system's)");
+    else Line("ca file:", trust->strCaFile + " (from " + trust->strVariable + ", instead of the system's)");
+    if (bFromEnvironment && !trust->strCaDir.empty()) Line("ca dir:", trust->strCaDir + " (from $SSL_CERT_DIR)");
     for (const auto& str : report.vecWarnings) err << "mailhost: warning: " << str << "\n";
+    // The account's own CaFile is checked with the rest of the account.
+    if (bFromEnvironment && !trust->strCaFile.empty())
+        if (CResult<> r = CAccountsFile::CheckCaFile(trust->strCaFile); !r)
+            err << "mailhost: warning: " << trust->strVariable << ": " << r.Problem() << "\n";
     for (const auto& str : report.vecErrors) err << "mailhost: " << str << "\n";
     return report.vecErrors.empty() ? kExitOk : kExitData;
 }
 
 // A headless host on the profile reads the account again on SIGHUP; one
-// with windows takes it from its Accounts dialog or when it starts.
-int TellRunningHost(std::ostream& out, std::ostream& err) {
+// with windows takes it from its Accounts dialog or when it starts. A host
+// that reads another accounts file is left alone.
+int TellRunningHost(const std::string& strPath, std::ostream& out, std::ostream& err) {
     const std::optional<CProfileLock::CHolder> holder = CProfileLock::Holder(CMailStore::DefaultProfileDir());
     if (!holder) return kExitOk;
     const std::string strHost = "the running host (pid " + std::to_string(holder->pid) + ")";
+    if (!holder->strAccountsPath.empty() && !CHostPaths::SamePath(holder->strAccountsPath, strPath)) {
+        out << strHost << " uses " << holder->strAccountsPath << ", not this file; it was not told\n";
+        return kExitOk;
+    }
     if (holder->strMode != "headless") {
         err << "mailhost: " << strHost << " reads the account when it starts; restart it to use this one\n";
         return kExitOk;
@@ -116,6 +136,9 @@ int Set(const std::string& strPath, CArgs& args, std::istream& in, std::ostream&
     if (auto v = args.Value("--address")) acc.strAddress = *v;
     if (auto v = args.Value("--smtp")) acc.strSmtpUrl = *v;
     if (auto v = args.Value("--receive")) acc.strReceiveUrl = *v;
+    // Named from where the command runs, kept whole: the host reads it
+    // from its own folder.
+    if (auto v = args.Value("--ca-file")) acc.strCaFile = v->empty() ? *v : CHostPaths::Absolute(*v);
     if (auto v = args.Value("--user")) {
         // Another user's password is no use for this one.
         if (*v != acc.strUser) {
@@ -157,7 +180,7 @@ int Set(const std::string& strPath, CArgs& args, std::istream& in, std::ostream&
     if (acc.security == ESecurity::None)
         err << "mailhost: warning: without encryption your mail and your password travel over the network "
                "readable by anyone on the way\n";
-    return TellRunningHost(out, err);
+    return TellRunningHost(strPath, out, err);
 }
 
 int Test(const std::string& strPath, std::ostream& out, std::ostream& err) {

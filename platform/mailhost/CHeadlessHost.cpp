@@ -205,7 +205,10 @@ int CHeadlessHost::Run() {
         signalfd_siginfo info{};
         if (::read(fdSignal, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return;
         if (info.ssi_signo == SIGHUP) {
-            if (m_pSession) Reload(m_pSession->host);
+            if (!m_pSession) return;
+            Reload(m_pSession->host);
+            // systemctl status shows how it sends now, not how it did at start.
+            m_notifier.Status(RunningStatus());
             return;
         }
         if (info.ssi_signo == SIGUSR1) {

@@ -13,4 +13,9 @@ namespace CHostPaths {
 // The problem lists every variable that could not be made absolute; each
 // of those is left as it was.
 CResult<> MakeAbsolute();
+// strPath against the current directory, lexically normal; a link stays a
+// link. E.g. "certs/../ca.pem" in /srv -> "/srv/ca.pem".
+std::string Absolute(const std::string& strPath);
+// Whether two paths name one file, links followed as far as they exist.
+bool SamePath(const std::string& strA, const std::string& strB);
 }  // namespace CHostPaths

@@ -7,10 +7,14 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <thread>
+
+#include "CAccount.h"
+#include "CHostPaths.h"
 
 namespace {
 
@@ -20,14 +24,17 @@ constexpr int kLockTries = 10;
 constexpr auto kLockPause = std::chrono::milliseconds(20);
 
 CProfileLock::CHolder ReadHolder(int fd) {
-    char sz[128] = {};
-    const ssize_t n = ::pread(fd, sz, sizeof sz - 1, 0);
-    std::istringstream in(std::string(sz, n > 0 ? static_cast<size_t>(n) : 0));
+    // Room for a path as long as the system allows, and the three short lines.
+    std::string strText(PATH_MAX + 128, '\0');
+    const ssize_t n = ::pread(fd, strText.data(), strText.size(), 0);
+    strText.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    std::istringstream in(strText);
     CProfileLock::CHolder holder;
     std::string strPid, strStarted;
     std::getline(in, strPid);
     std::getline(in, holder.strMode);
     std::getline(in, strStarted);
+    std::getline(in, holder.strAccountsPath);
     holder.pid = static_cast<pid_t>(std::atol(strPid.c_str()));
     holder.tStarted = static_cast<std::time_t>(std::atoll(strStarted.c_str()));
     return holder;
@@ -63,7 +70,8 @@ CResult<> CProfileLock::Acquire(const std::string& strProfileDir, const char* ps
                         " is already running on the profile " + strProfileDir);
     }
     const std::string strHolder = std::to_string(::getpid()) + "\n" + pszMode + "\n" +
-                                  std::to_string(static_cast<long long>(std::time(nullptr))) + "\n";
+                                  std::to_string(static_cast<long long>(std::time(nullptr))) + "\n" +
+                                  CHostPaths::Absolute(CAccountsFile::DefaultPath()) + "\n";
     if (::ftruncate(fd, 0) == 0) [[maybe_unused]]
         auto n = ::pwrite(fd, strHolder.data(), strHolder.size(), 0);
     m_fd = fd;

@@ -10,8 +10,9 @@
 // One host per profile: an exclusive lock on "mailhost.lock" in the profile
 // folder, held for the life of the object. The kernel drops it when the
 // process ends in any way, so a crashed host never blocks the next one.
-// The file says who holds it: "PID\nMODE\nSTARTED\n", STARTED in seconds
-// since the epoch, e.g. "4711\nheadless\n1796650000\n". The hand-over
+// The file says who holds it: "PID\nMODE\nSTARTED\nACCOUNTS\n", STARTED in
+// seconds since the epoch, ACCOUNTS the accounts file the host reads, e.g.
+// "4711\nheadless\n1796650000\n/home/zoe/.config/mailhost/accounts.ini\n". The hand-over
 // between the headless host and the windows uses the same kind of lock on
 // other files of the profile (CHandOver).
 class CProfileLock {
@@ -23,6 +24,7 @@ public:
         pid_t pid = 0;
         std::string strMode;  // "windows" or "headless"
         std::time_t tStarted = 0;
+        std::string strAccountsPath;  // empty when the holder did not say
     };
 
     CProfileLock() = default;
@@ -31,7 +33,8 @@ public:
     CProfileLock& operator=(const CProfileLock&) = delete;
 
     // Done when the lock is held, else a message for the user. pszMode is
-    // recorded for `mailhost status`.
+    // recorded for `mailhost status`, and the accounts file the host reads
+    // ($MAILHOST_ACCOUNTS or the default) for `mailhost account set`.
     CResult<> Acquire(const std::string& strProfileDir, const char* pszMode, const char* pszFileName = kFileName);
     void Release();
     bool Held() const { return m_fd >= 0; }

@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <regex>
 
+#include "CEnvScope.h"
 #include "CHeadlessTestBase.h"
 #include "CMailStore.h"
 #include "CMailhostRun.h"
@@ -224,6 +226,48 @@ TEST_F(ServiceTest, AccountSetMakesTheRunningHostSendThroughTheNewAccount) {
     EXPECT_EQ(run.nStatus, 0) << run.strErr;
     EXPECT_NE(run.strOut.find(") reads the account again\n"), std::string::npos) << run.strOut;
     EXPECT_TRUE(other.WaitForCount(1, milliseconds(20000))) << CTempDir::ReadFile(m_dir / "host.log");
+    EXPECT_TRUE(m_host.Running());
+}
+
+TEST_F(ServiceTest, AccountSetTellsOnlyAHostThatReadsThatFileAndTheStatusFollows) {
+    CDatagramSink notify(m_dir / "notify");
+    setenv("NOTIFY_SOCKET", (m_dir / "notify").c_str(), 1);
+    unsetenv("WATCHDOG_USEC");
+    StartHost();
+    ASSERT_EQ(notify.Next(seconds(20)).rfind("READY=1\n", 0), 0u);
+    CSmtpServer other(m_dir / "other");
+    other.Start({});
+    const std::string strUrl = "smtp://127.0.0.1:" + std::to_string(other.Port());
+    std::filesystem::create_symlink(m_dir / "config", m_dir / "config-link");
+    struct CCase {
+        const char* pszName;
+        const char* pszAccounts;  // MAILHOST_ACCOUNTS under the test's folder, or nullptr
+        bool bTold;
+    };
+    const CCase kCases[] = {
+        {"another accounts file", "elsewhere/accounts.ini", false},
+        {"the host's file through a link", "config-link/mailhost/accounts.ini", true},
+        {"the default file", nullptr, true},
+    };
+    for (const CCase& c : kCases) {
+        const std::string strAccounts = c.pszAccounts ? m_dir / c.pszAccounts : "";
+        const CEnvScope env("MAILHOST_ACCOUNTS", c.pszAccounts ? strAccounts.c_str() : nullptr);
+        const CMailhostRun run =
+            CMailhostRun::Run(m_dir, {"account", "set", "--address", "zoe@example.org", "--smtp", strUrl});
+        EXPECT_EQ(run.nStatus, 0) << c.pszName << ": " << run.strErr;
+        if (!c.bTold) {
+            EXPECT_NE(run.strOut.find("uses " + m_dir / "config/mailhost/accounts.ini" + ", not this file"),
+                      std::string::npos)
+                << c.pszName << ": " << run.strOut;
+            EXPECT_EQ(notify.Next(milliseconds(1500)), "") << c.pszName;
+            continue;
+        }
+        EXPECT_NE(run.strOut.find(") reads the account again\n"), std::string::npos) << c.pszName << ": " << run.strOut;
+        // What systemctl status shows follows the account the host now sends through.
+        const std::string strStatus = notify.Next(seconds(20));
+        EXPECT_EQ(strStatus.rfind("STATUS=running, sending via ", 0), 0u) << c.pszName << ": " << strStatus;
+        EXPECT_NE(strStatus.find(std::to_string(other.Port())), std::string::npos) << c.pszName << ": " << strStatus;
+    }
     EXPECT_TRUE(m_host.Running());
 }
 

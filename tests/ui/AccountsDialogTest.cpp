@@ -195,14 +195,16 @@ TEST_F(AccountsDialogTest, TheSecurityWarningIsShownOnceForEachInsecureSetting) 
 
 TEST_F(AccountsDialogTest, TestButtonReportsTheServersAnswer) {
     m_server.Start({.bStartTls = true, .strAuth = "zoe:right"});
-    // The loopback server's certificate is self-made: the saved account names it.
-    ::mkdir((m_dir / "cfg").c_str(), 0700);
-    CTempDir::WriteFile(Path(), "[Account]\nAddress = zoe@example.org\nSmtpUrl = smtp://127.0.0.1:1\nCaFile = " +
-                                    m_server.CertPath() + "\n");
+    // The loopback server's certificate is self-made: only a CA file typed
+    // into the dialog makes it trusted.
     CAccountsDialog dlg(Path());
     std::string strUrl = "smtp://127.0.0.1:" + std::to_string(m_server.Port());
     Fill(dlg, strUrl, 0, "zoe", "right");
     std::string str = RunTest(dlg);
+    EXPECT_EQ(str.rfind("Sending: FAILED.", 0), 0u) << str;
+    EXPECT_NE(str.find("certificate"), std::string::npos) << str;
+    dlg.CaFileField()->setText(QString::fromStdString(m_server.CertPath()));
+    str = RunTest(dlg);
     EXPECT_EQ(str.rfind("Sending: OK.", 0), 0u) << str;
     EXPECT_NE(str.find("220"), std::string::npos) << "the server's greeting: " << str;
 
@@ -215,6 +217,20 @@ TEST_F(AccountsDialogTest, TestButtonReportsTheServersAnswer) {
     str = RunTest(dlg);
     EXPECT_EQ(str.rfind("Sending: FAILED.", 0), 0u) << str;
     EXPECT_TRUE(dlg.TestButton()->isEnabled());
+
+    // OK keeps the CA file with the account, and refuses one that is no
+    // file of certificates.
+    dlg.PasswordField()->setText("right");
+    dlg.CaFileField()->setText(QString::fromStdString(m_dir / "cfg"));
+    m_boxes.Expect(QMessageBox::Ok);
+    dlg.accept();
+    ASSERT_EQ(m_boxes.Seen().size(), 1u);
+    EXPECT_NE(m_boxes.Seen()[0].strText.find("CA file"), std::string::npos) << m_boxes.Seen()[0].strText;
+    dlg.CaFileField()->setText(QString::fromStdString(m_server.CertPath()));
+    dlg.accept();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(CAccountsFile::Load(Path()).account.strCaFile, m_server.CertPath());
+    EXPECT_EQ(CAccountsDialog(Path()).CaFileField()->text().toStdString(), m_server.CertPath());
 }
 
 TEST_F(AccountsDialogTest, TestButtonAlsoLogsInToTheReceivingServer) {

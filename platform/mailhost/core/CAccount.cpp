@@ -242,13 +242,24 @@ CAccountsFile::CReport CAccountsFile::Parse(const std::string& strText, const st
 
     if (std::string strCa = Value("CaFile"); !strCa.empty()) {
         acc.strCaFile = Resolve(strCa, strBaseDir);
-        struct stat st {};
-        if (::stat(acc.strCaFile.c_str(), &st) != 0)
-            Error(LineOf("CaFile"), CFileOps::ErrnoText("CA file", acc.strCaFile));
+        if (CResult<> r = CheckCaFile(acc.strCaFile); !r) Error(LineOf("CaFile"), r.Problem());
     }
     if (!acc.strReceiveUrl.empty()) {
         if (CResult<> r = CheckUrl(acc.strReceiveUrl, {"imap", "imaps", "pop3", "pop3s"}); !r)
             Error(LineOf("ReceiveUrl"), r.Problem());
     }
     return result;
+}
+
+CResult<> CAccountsFile::CheckCaFile(const std::string& strPath) {
+    // Looked at before it is opened: a FIFO or a device would hang the reader.
+    struct stat st {};
+    if (::stat(strPath.c_str(), &st) != 0) return CProblem(CFileOps::ErrnoText("CA file", strPath));
+    if (!S_ISREG(st.st_mode)) return CProblem("CA file " + strPath + ": not a regular file");
+    constexpr size_t kMaxBytes = 16 << 20;
+    CResult<std::string> rText = CFileOps::ReadFile(strPath, kMaxBytes);
+    if (!rText) return CProblem("CA file: " + rText.Problem());
+    if (rText->find("-----BEGIN CERTIFICATE-----") == std::string::npos)
+        return CProblem("CA file " + strPath + ": holds no certificate in PEM form (\"-----BEGIN CERTIFICATE-----\")");
+    return {};
 }

@@ -2,6 +2,8 @@
 #include <string>
 #include <vector>
 
+#include "CResult.h"
+
 class IPasswordStore;
 
 enum class ESecurity { StartTls, Tls, None };
@@ -53,4 +55,7 @@ public:
     // belongs to, so two profiles never share one.
     static std::string KeyringKey(const std::string& strPath) { return strPath; }
     static CReport Parse(const std::string& strText, const std::string& strPath);
+    // Done when strPath is a readable file with at least one certificate in
+    // PEM form, the only form the TLS library reads a CA file in.
+    static CResult<> CheckCaFile(const std::string& strPath);
 };

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -54,6 +55,16 @@ CAccountsDialog::CAccountsDialog(std::string strAccountsPath, QWidget* pParent, 
     m_pPassword->setEchoMode(QLineEdit::Password);
     m_pReceiveUrl = AddLineField(*pForm, "&Receiving (IMAP/POP3):");
     m_pReceiveUrl->setPlaceholderText("imaps://mail.example.org or pop3s://mail.example.org (optional)");
+    m_pCaFile = new QLineEdit;
+    m_pCaFile->setObjectName("caFile");
+    m_pCaFile->setPlaceholderText("a private CA's certificates, PEM (optional; the system's are always used)");
+    auto* pBrowse = new QPushButton("&Browse...");
+    auto* pCaRow = new QHBoxLayout;
+    pCaRow->addWidget(m_pCaFile, 1);
+    pCaRow->addWidget(pBrowse);
+    auto* pCaLabel = new QLabel("C&A certificates:");
+    pCaLabel->setBuddy(m_pCaFile);
+    pForm->addRow(pCaLabel, pCaRow);
     pLayout->addLayout(pForm);
 
     m_pTest = new QPushButton("&Test");
@@ -71,6 +82,7 @@ CAccountsDialog::CAccountsDialog(std::string strAccountsPath, QWidget* pParent, 
     connect(pButtons, &QDialogButtonBox::accepted, this, &CAccountsDialog::accept);
     connect(pButtons, &QDialogButtonBox::rejected, this, &CAccountsDialog::reject);
     connect(m_pTest, &QPushButton::clicked, this, [this] { OnTest(); });
+    connect(pBrowse, &QPushButton::clicked, this, [this] { OnBrowseCaFile(); });
     connect(m_pSecurity, &QComboBox::currentIndexChanged, this, [this] { OnSecurityChanged(); });
     connect(&m_watcher, &QFutureWatcherBase::finished, this, [this] { OnTestDone(); });
     Load();
@@ -95,7 +107,7 @@ void CAccountsDialog::Load() {
     m_pPassword->setText(QString::fromStdString(acc.strPassword));
     if (acc.passwordStore == EPasswordStore::Keyring && loaded.vecErrors.empty()) LoadKeyringPassword(acc.strUser);
     m_pReceiveUrl->setText(QString::fromStdString(acc.strReceiveUrl));
-    m_strCaFile = acc.strCaFile;
+    m_pCaFile->setText(QString::fromStdString(acc.strCaFile));
     if (!loaded.vecErrors.empty())
         m_pResult->setText(QString::fromStdString("The saved account has problems: " + loaded.vecErrors.front()));
 }
@@ -124,7 +136,7 @@ CAccount CAccountsDialog::Account() const {
     acc.strUser = Text(m_pUser);
     acc.strPassword = m_pPassword->text().toStdString();  // spaces may belong to a password
     acc.strReceiveUrl = Text(m_pReceiveUrl);
-    acc.strCaFile = m_strCaFile;
+    acc.strCaFile = Text(m_pCaFile);
     if (m_bPasswordUnread && acc.strPassword.empty() && acc.strUser == m_strLoadedUser)
         acc.passwordStore = EPasswordStore::Keyring;
     return acc;
@@ -167,6 +179,12 @@ void CAccountsDialog::OnTest() {
 void CAccountsDialog::OnTestDone() {
     m_pResult->setText(QString::fromStdString(m_watcher.result().Text()));
     m_pTest->setEnabled(true);
+}
+
+void CAccountsDialog::OnBrowseCaFile() {
+    const QString str = QFileDialog::getOpenFileName(this, "CA certificates", m_pCaFile->text(),
+                                                     "Certificates (*.pem *.crt);;All files (*)");
+    if (!str.isEmpty()) m_pCaFile->setText(str);
 }
 
 void CAccountsDialog::accept() {

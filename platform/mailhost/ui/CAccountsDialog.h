@@ -40,6 +40,8 @@ public:
     QLineEdit* UserField() const { return m_pUser; }
     QLineEdit* PasswordField() const { return m_pPassword; }
     QLineEdit* ReceiveUrlField() const { return m_pReceiveUrl; }
+    // A private CA's certificates (PEM), checked on top of the system's.
+    QLineEdit* CaFileField() const { return m_pCaFile; }
     QLabel* SecurityWarning() const { return m_pWarning; }
     QLabel* ResultLabel() const { return m_pResult; }
     QPushButton* TestButton() const { return m_pTest; }
@@ -50,9 +52,9 @@ private:
     void OnSecurityChanged();
     void ShowWarning(bool bShow);
     void OnTestDone();
+    void OnBrowseCaFile();
 
     std::string m_strPath;
-    std::string m_strCaFile;  // kept as it was; the dialog does not edit it
     std::unique_ptr<IPasswordStore> m_pOwnKeyring;
     IPasswordStore* m_pKeyring = nullptr;
     // The saved password is in a keyring that could not be asked, so the
@@ -67,6 +69,7 @@ private:
     QLineEdit* m_pUser = nullptr;
     QLineEdit* m_pPassword = nullptr;
     QLineEdit* m_pReceiveUrl = nullptr;
+    QLineEdit* m_pCaFile = nullptr;
     QLabel* m_pWarning = nullptr;
     QLabel* m_pResult = nullptr;
     QPushButton* m_pTest = nullptr;
