@@ -11,7 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "CFileOps.h"
 #include "CRecordScrambler.h"
+#include "TaskTime.h"
 
 namespace {
 
@@ -164,6 +166,13 @@ public:
             p += 4;
         });
         m_nPos = kFixedBytes;
+        // Unset groups hold 0; a year no date can have is damage, not a
+        // task every later step would have to guard against.
+        for (const auto& [pszGroup, nYear] : {std::pair{"start", task.m_dtStart.nYear},
+                                               {"nextSending", task.m_dtNextSending.nYear},
+                                               {"lastSent", task.m_dtLastSent.nYear}, {"end", task.m_dtEnd.nYear}})
+            if (nYear < 0 || nYear > TaskTime::kLastYear)
+                return CProblem(std::string(pszGroup) + ": year " + std::to_string(nYear) + " out of range");
         QUILLORY_TRY(Text(task.m_strTaskName, codec));
         QUILLORY_TRY(Text(task.m_strTemplateFile, codec));
         if (m_nLen - m_nPos < 4) return CProblem("attachment count runs past the record");
@@ -367,12 +376,17 @@ CResult<> CTaskListFile::LoadTaskList(const std::string& strPath, CTaskList& lis
     CLoadCounts counts;
     CLoadCounts& res = pCounts ? *pCounts : counts;
     res = CLoadCounts{};
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return {};
-    CFileSource source(fd);
-    auto rLoaded = LoadRecords(source, list, codec, res);
-    ::close(fd);
-    return rLoaded;
+    // A missing file is an empty list; one that is there but cannot be read
+    // (a FIFO, no permission) is a problem, never an empty list a save would
+    // then write over it.
+    auto rFd = CFileOps::OpenRegular(strPath);
+    if (!rFd) {
+        struct stat st {};
+        if (::lstat(strPath.c_str(), &st) != 0 && errno == ENOENT) return {};
+        return rFd.TakeProblem();
+    }
+    CFileSource source(rFd->Get());
+    return LoadRecords(source, list, codec, res);
 }
 
 CResult<> CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskList& list, const CTextCodec& codec) {
@@ -393,7 +407,9 @@ CResult<> CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskLis
         ::unlink(strTmp.c_str());
         return problem;
     };
-    if (::fchmod(fd, 0644) != 0) return fail(ErrnoProblem("cannot set the mode of " + strTmp));
+    // Private when new; an existing file's mode (a chmod 640) is kept.
+    if (::fchmod(fd, static_cast<mode_t>(CFileOps::ModeForReplacing(strPath, 0600))) != 0)
+        return fail(ErrnoProblem("cannot set the mode of " + strTmp));
     // Encoded in slices through one reused buffer: a buffer the size of the
     // file would cost a fresh page for every 4 KiB written.
     constexpr size_t kSlice = 256 * 1024;

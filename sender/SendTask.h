@@ -37,6 +37,7 @@ struct [[nodiscard]] CSendStart {
 // but does not transmit, so that its result can be matched to both.
 CSendStart SendTask(_Application* pApplication, const CTaskItem& task, const CWaitFn& fnWait = {});
 // Attaches the files the task's entries name now. The problem is an item
-// whose attachments cannot be had.
+// whose attachments cannot be had, or a named file that cannot be read
+// (no permission, not a regular file), with the host's reason.
 CResult<> AddAttachments(_MailItem* pMailItem, const CTaskItem& task);
 void ReceiveEmails(_Application* pApplication, const CWaitFn& fnWait = {});

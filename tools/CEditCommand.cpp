@@ -9,7 +9,9 @@
 #include <sstream>
 
 #include "CHostProtocol.h"
+#include "CFileOps.h"
 #include "CListWriter.h"
+#include "CPrintable.h"
 #include "CScheduleOptions.h"
 #include "CSendingPreview.h"
 #include "CTaskJson.h"
@@ -77,7 +79,7 @@ void PrintOutcome(const std::string& strCommand, const json& jAnswer) {
     std::vector<std::string> vecIgnored;  // the answer is the list's own task
     CTaskJson::Overlay(jAnswer[CHostProtocol::kTask], task, vecIgnored, "answer");
     const int nIndex = jAnswer[CHostProtocol::kIndex].get<int>();
-    const std::string strTask = "task " + std::to_string(nIndex) + " \"" + task.m_strTaskName + "\"";
+    const std::string strTask = "task " + std::to_string(nIndex) + " \"" + CPrintable::Escape(task.m_strTaskName) + "\"";
     if (strCommand == CHostProtocol::kAdd) {
         std::cout << "Added " << strTask << '\n';
         PrintNextTimes(task);
@@ -85,7 +87,7 @@ void PrintOutcome(const std::string& strCommand, const json& jAnswer) {
         std::cout << "Changed " << strTask << '\n';
         PrintNextTimes(task);
     } else if (strCommand == CHostProtocol::kRemove) {
-        std::cout << "Removed task \"" << task.m_strTaskName << "\"\n";
+        std::cout << "Removed task \"" << CPrintable::Escape(task.m_strTaskName) << "\"\n";
     } else if (strCommand == CHostProtocol::kEnable || strCommand == CHostProtocol::kDisable) {
         std::cout << (task.m_bActive ? "Enabled " : "Disabled ") << strTask << '\n';
     } else if (strCommand == CHostProtocol::kCopy) {
@@ -158,7 +160,11 @@ int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecAr
         if (opt.bMessage) {
             const std::string strDataDir = DataDirOf(strFile);
             std::error_code ec;
-            fs::create_directories(strDataDir, ec);
+            // Private, as the add-in makes it: it holds the user's messages.
+            if (const auto rDir = CFileOps::MakeDirs(strDataDir); !rDir) {
+                std::cerr << "quillory: " << rDir.Problem() << "\nquillory: nothing written\n";
+                return kExitData;
+            }
             strPending = strDataDir + ".quillory-new-" + std::to_string(::getpid()) + ".oft";
             const auto rWritten = CTemplateMaker::Write(opt, strPending);
             if (!rWritten) {

@@ -12,6 +12,8 @@
 #include <sstream>
 #include <thread>
 
+#include "CFileOps.h"
+
 namespace {
 
 // A look by `mailhost status` holds a shared lock for a moment; a host
@@ -44,11 +46,11 @@ void CProfileLock::Release() {
 
 CResult<> CProfileLock::Acquire(const std::string& strProfileDir, const char* pszMode, const char* pszFileName) {
     if (m_fd >= 0) return CProblem(std::string(pszFileName) + ": already held");
-    for (size_t i = 1; i <= strProfileDir.size(); ++i)
-        if (i == strProfileDir.size() || strProfileDir[i] == '/') ::mkdir(strProfileDir.substr(0, i).c_str(), 0700);
+    QUILLORY_TRY(CFileOps::MakeDirs(strProfileDir));
     const std::string strPath = strProfileDir + "/" + pszFileName;
-    const int fd = ::open(strPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return CProblem("cannot open " + strPath + ": " + std::strerror(errno));
+    auto rFd = CFileOps::OpenPrivate(strPath);  // never through a planted link
+    if (!rFd) return rFd.TakeProblem();
+    const int fd = rFd->Release();
     int nErr = 0;
     for (int i = 0; i < kLockTries; ++i) {
         nErr = ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
