@@ -11,8 +11,8 @@ namespace TaskTime {
 namespace {
 
 bool InRange(int nYear, int nMonth, int nDay, int nHour, int nMinute) {
-    return nYear >= kFirstYear && nYear <= kLastYear && nMonth >= 1 && nMonth <= 12 && nDay >= 1 && nDay <= 31 && nHour >= 0 && nHour <= 23 &&
-           nMinute >= 0 && nMinute <= 59;
+    return nYear >= kFirstYear && nYear <= kLastYear && nMonth >= 1 && nMonth <= 12 && nDay >= 1 && nDay <= 31 &&
+           nHour >= 0 && nHour <= 23 && nMinute >= 0 && nMinute <= 59;
 }
 
 CResult<> CheckFields(int nYear, int nMonth, int nDay, int nHour, int nMinute) {

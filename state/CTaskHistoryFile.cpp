@@ -1,11 +1,11 @@
 #include "CTaskHistoryFile.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <iterator>
 #include <set>
-
-#include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
 

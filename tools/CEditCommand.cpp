@@ -8,8 +8,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "CHostProtocol.h"
 #include "CFileOps.h"
+#include "CHostProtocol.h"
 #include "CListWriter.h"
 #include "CPrintable.h"
 #include "CScheduleOptions.h"
@@ -79,7 +79,8 @@ void PrintOutcome(const std::string& strCommand, const json& jAnswer) {
     std::vector<std::string> vecIgnored;  // the answer is the list's own task
     CTaskJson::Overlay(jAnswer[CHostProtocol::kTask], task, vecIgnored, "answer");
     const int nIndex = jAnswer[CHostProtocol::kIndex].get<int>();
-    const std::string strTask = "task " + std::to_string(nIndex) + " \"" + CPrintable::Escape(task.m_strTaskName) + "\"";
+    const std::string strTask =
+        "task " + std::to_string(nIndex) + " \"" + CPrintable::Escape(task.m_strTaskName) + "\"";
     if (strCommand == CHostProtocol::kAdd) {
         std::cout << "Added " << strTask << '\n';
         PrintNextTimes(task);

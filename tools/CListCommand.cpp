@@ -43,7 +43,8 @@ int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool
         } else {
             // The first line keeps its form: `mailhost status` reads the time at its end.
             // An escaped name cannot start a row of its own or colour the terminal.
-            std::cout << i << ' ' << (t.m_bActive ? '*' : ' ') << ' ' << CPrintable::Escape(t.m_strTaskName) << ' ' << strNext << '\n'
+            std::cout << i << ' ' << (t.m_bActive ? '*' : ' ') << ' ' << CPrintable::Escape(t.m_strTaskName) << ' '
+                      << strNext << '\n'
                       << "      " << strSchedule << '\n';
         }
     }

@@ -116,7 +116,8 @@ int ShowTasks(std::time_t tNow, std::ostream& out, std::ostream& err) {
     const auto vecDue = CDueTasks::Within(strList, tNow, kDueWindowSeconds);
     out << "tasks due in the next hour:" << (vecDue.empty() ? " none" : "") << "\n";
     for (const auto& task : vecDue)
-        out << "  " << task.strWhen << "  " << CPrintable::Escape(task.strName) << (task.bOverdue ? " (overdue)" : "") << "\n";
+        out << "  " << task.strWhen << "  " << CPrintable::Escape(task.strName) << (task.bOverdue ? " (overdue)" : "")
+            << "\n";
     return nStatus == 0 ? kExitOk : kExitData;
 }
 

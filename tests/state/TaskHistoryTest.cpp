@@ -120,14 +120,15 @@ TEST_F(TaskHistoryTest, EveryKindIsStoredByName) {
 }
 
 TEST_F(TaskHistoryTest, ADamagedFileIsKeptBesideTheNewOneNotOverwritten) {
-    for (const char* pszDamaged : {"{\"version\": 1, \"tasks\": {\"a.oft\": [{\"kind\": \"exploded\"}]}}",
-                                   "{\"version\": 1, \"tasks\": {\"a.oft\": [{\"kind\": \"sent\", \"when\": \"x\"}]}}",
-                                   "{\"version\": 2}", "{\"version\": 1, \"tasks\": {\"a.o", "",
-                                   // Wrongly typed members once threw out of the reader and stopped the add-in.
-                                   "{\"version\":\"1\",\"tasks\":{}}", "{\"version\":1,\"tasks\":{\"a.oft\":[{\"kind\":5}]}}",
-                                   "{\"version\":1,\"tasks\":{\"a.oft\":[{\"kind\":\"sent\",\"text\":[1]}]}}",
-                                   "{\"version\":1.5,\"tasks\":{}}", "{\"version\":1,\"tasks\":[]}", "null", "[1]",
-                                   "{\"version\":1,\"tasks\":{\"a.oft\":[{\"kind\":\"sent\",\"when\":1e400}]}}"}) {
+    for (const char* pszDamaged :
+         {"{\"version\": 1, \"tasks\": {\"a.oft\": [{\"kind\": \"exploded\"}]}}",
+          "{\"version\": 1, \"tasks\": {\"a.oft\": [{\"kind\": \"sent\", \"when\": \"x\"}]}}", "{\"version\": 2}",
+          "{\"version\": 1, \"tasks\": {\"a.o", "",
+          // Wrongly typed members once threw out of the reader and stopped the add-in.
+          "{\"version\":\"1\",\"tasks\":{}}", "{\"version\":1,\"tasks\":{\"a.oft\":[{\"kind\":5}]}}",
+          "{\"version\":1,\"tasks\":{\"a.oft\":[{\"kind\":\"sent\",\"text\":[1]}]}}", "{\"version\":1.5,\"tasks\":{}}",
+          "{\"version\":1,\"tasks\":[]}", "null", "[1]",
+          "{\"version\":1,\"tasks\":{\"a.oft\":[{\"kind\":\"sent\",\"when\":1e400}]}}"}) {
         SCOPED_TRACE(pszDamaged);
         fs::remove_all(m_dir.Path());
         fs::create_directories(m_dir.Path());

@@ -1,6 +1,7 @@
 #pragma once
 // The attachments of a mail item; Add reads the file at once.
 #include <filesystem>
+
 #include "CFileOps.h"
 #include "CMailItem.h"
 #include "CMaildir.h"
