@@ -166,14 +166,6 @@ public:
             p += 4;
         });
         m_nPos = kFixedBytes;
-        // Unset groups hold 0; a year no date can have is damage, not a
-        // task every later step would have to guard against.
-        for (const auto& [pszGroup, nYear] : {std::pair{"start", task.m_dtStart.nYear},
-                                              {"nextSending", task.m_dtNextSending.nYear},
-                                              {"lastSent", task.m_dtLastSent.nYear},
-                                              {"end", task.m_dtEnd.nYear}})
-            if (nYear < 0 || nYear > TaskTime::kLastYear)
-                return CProblem(std::string(pszGroup) + ": year " + std::to_string(nYear) + " out of range");
         QUILLORY_TRY(Text(task.m_strTaskName, codec));
         QUILLORY_TRY(Text(task.m_strTemplateFile, codec));
         if (m_nLen - m_nPos < 4) return CProblem("attachment count runs past the record");

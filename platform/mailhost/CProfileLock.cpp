@@ -74,8 +74,9 @@ CResult<> CProfileLock::Acquire(const std::string& strProfileDir, const char* ps
 
 std::optional<CProfileLock::CHolder> CProfileLock::Holder(const std::string& strProfileDir, const char* pszFileName) {
     const std::string strPath = strProfileDir + "/" + pszFileName;
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    auto rFd = CFileOps::OpenRegular(strPath, CFileOps::ELinks::Refuse);  // `mailhost status` never waits on a FIFO
+    if (!rFd) return std::nullopt;
+    const int fd = rFd->Release();
     // A shared lock is refused only while a host holds its exclusive one.
     const bool bHeld = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     std::optional<CHolder> holder;

@@ -36,8 +36,10 @@ protected:
 
     // A command as the user, in the loosest umask, with this home.
     CShellRun AsUser(const std::string& strCmd) {
-        const std::string strEnv = "umask 000; HOME=" + ShellQuoted(m_home.Path()) + " XDG_DATA_HOME= XDG_CONFIG_HOME= " +
-                                   "XDG_RUNTIME_DIR=" + ShellQuoted(m_home / "run") + " MAILHOST_REGISTRY= TZ=UTC ";
+        const std::string strEnv =
+            "umask 000; HOME=" + ShellQuoted(m_home.Path()) +
+            " XDG_DATA_HOME= XDG_CONFIG_HOME= " + "XDG_RUNTIME_DIR=" + ShellQuoted(m_home / "run") +
+            " MAILHOST_REGISTRY= TZ=UTC ";
         return RunShell("( " + strEnv + strCmd + " ) 2> " + ShellQuoted(m_home / "err"), m_home / "err");
     }
     // A command as the other user; exit 0 means it could.

@@ -90,10 +90,8 @@ TEST_F(FileOpsTest, ReplacingKeepsAnExistingModeAndMakesNewFilesPrivate) {
         EMode mode;
         mode_t expected;
     } rows[] = {
-        {"new file", -1, EMode::KeepExisting, 0600},
-        {"chmod 600 kept", 0600, EMode::KeepExisting, 0600},
-        {"chmod 640 kept", 0640, EMode::KeepExisting, 0640},
-        {"chmod 644 kept", 0644, EMode::KeepExisting, 0644},
+        {"new file", -1, EMode::KeepExisting, 0600},         {"chmod 600 kept", 0600, EMode::KeepExisting, 0600},
+        {"chmod 640 kept", 0640, EMode::KeepExisting, 0640}, {"chmod 644 kept", 0644, EMode::KeepExisting, 0644},
         {"secret made private", 0644, EMode::Always, 0600},
     };
     for (const auto& row : rows) {
