@@ -96,7 +96,7 @@ CResult<> CFileOps::ReplaceFile(const std::string& strPath, const std::string& s
 int CFileOps::ModeForReplacing(const std::string& strPath, int nNewMode, EMode mode) {
     struct stat st {};
     if (mode == EMode::KeepExisting && ::lstat(strPath.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        return static_cast<int>(st.st_mode & 07777);
+        return static_cast<int>(st.st_mode & 0777);  // never a set-id bit
     return nNewMode;
 }
 
