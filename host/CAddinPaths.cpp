@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "CFileOps.h"
+
 namespace {
 
 bool WriteAll(int fd, std::string_view sv) {
@@ -22,11 +24,6 @@ bool WriteAll(int fd, std::string_view sv) {
     return true;
 }
 
-void MakeDirs(const std::string& strPath) {
-    for (size_t i = 1; i <= strPath.size(); ++i)
-        if (i == strPath.size() || strPath[i] == '/') ::mkdir(strPath.substr(0, i).c_str(), 0700);
-}
-
 }  // namespace
 
 std::string CAddinPaths::AppDataDir() {
@@ -35,7 +32,7 @@ std::string CAddinPaths::AppDataDir() {
     else if (const char* pszHome = std::getenv("HOME"); pszHome && *pszHome)
         str = std::string(pszHome) + "/.local/share";
     if (str.empty()) return str;
-    MakeDirs(str);
+    (void)CFileOps::MakeDirs(str);  // a folder that cannot be made shows when the data folder is resolved
     if (str.back() != '/') str += '/';
     return str;
 }

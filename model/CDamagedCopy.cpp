@@ -1,11 +1,14 @@
 #include "CDamagedCopy.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "CFileOps.h"
 
 namespace {
 
@@ -38,18 +41,20 @@ std::string CDamagedCopy::CopyName(const std::string& strPath, const TaskDateTim
 }
 
 CResult<std::string> CDamagedCopy::Keep(const std::string& strPath, const TaskDateTime& stamp) {
-    const int fdFrom = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fdFrom < 0) {
-        if (errno != ENOENT) return ErrnoProblem("cannot read " + strPath);
-        return std::string();
+    auto rFrom = CFileOps::OpenRegular(strPath);
+    if (!rFrom) {
+        struct stat st {};
+        if (::lstat(strPath.c_str(), &st) != 0 && errno == ENOENT) return std::string();
+        return CProblem("cannot keep a copy: " + rFrom.Problem());
     }
+    const int fdFrom = rFrom->Release();
     // O_EXCL: an earlier copy is never written over, not even by a second
     // host saving in the same second.
     int fdTo = -1;
     std::string strCopy;
     for (int n = 1; n <= kMaxCounter && fdTo < 0; ++n) {
         strCopy = CopyName(strPath, stamp, n);
-        fdTo = ::open(strCopy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        fdTo = ::open(strCopy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);  // the user's data: private
         if (fdTo < 0 && errno != EEXIST) break;
     }
     if (fdTo < 0) {

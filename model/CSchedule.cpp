@@ -12,7 +12,7 @@ namespace {
 constexpr time_t kDay = 86400;
 // Years beyond this are refused as a date group out of range, so that month
 // and year arithmetic on stored values can never overflow.
-constexpr int kLastYear = 9999;
+constexpr int kLastYear = TaskTime::kLastYear;
 
 using TaskTime::FromAbsolute;
 using TaskTime::ToAbsolute;

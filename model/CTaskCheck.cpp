@@ -61,8 +61,12 @@ int LongestMonth(int nMonthIndex) { return CSchedule::DaysInMonth(2000, nMonthIn
 int CTaskCheck::DayOfWeek(int nYear, int nMonth, int nDay) {
     // Sakamoto's method: 0 = Sunday.
     static const int kOffsets[12] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
-    const int y = nMonth < 3 ? nYear - 1 : nYear;
-    return (y + y / 4 - y / 100 + y / 400 + kOffsets[nMonth - 1] + nDay) % 7 + 1;
+    // In 64 bits and always a valid index, whatever a caller passes: a
+    // year near INT_MAX once overflowed and indexed before the table.
+    const int64_t y = nMonth < 3 ? int64_t{nYear} - 1 : int64_t{nYear};
+    const int64_t nOffset = nMonth >= 1 && nMonth <= 12 ? kOffsets[nMonth - 1] : 0;
+    const int64_t nSum = (y + y / 4 - y / 100 + y / 400 + nOffset + nDay) % 7;
+    return static_cast<int>(nSum < 0 ? nSum + 7 : nSum) + 1;
 }
 
 std::vector<CTaskCheck::CProblem> CTaskCheck::Check(const CTaskItem& task, const CTextCodec& codec) {

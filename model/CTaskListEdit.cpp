@@ -173,10 +173,12 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
 }
 
 // The copy the Email Manager makes: "Copy of" the name, the template copied
-// beside its own with ".oft" added. Where the name is another task's, " (2)",
+// into the data folder under its own file name with ".oft" added (beside it,
+// for a template in the data folder; a template elsewhere is not copied into
+// a folder the tool does not own). Where the name is another task's, " (2)",
 // " (3)", ... follows, as names stay unique; where the file name is taken,
 // the next free one, so no file and no other task's template is written over.
-CResult<COutcome> Copy(CTaskList& list, int nIndex) {
+CResult<COutcome> Copy(CTaskList& list, int nIndex, const CContext& ctx) {
     CTaskItem copy = list[nIndex];
     const std::string& strSource = list[nIndex].m_strTemplateFile;
     const std::string strName = "Copy of " + copy.m_strTaskName;
@@ -185,7 +187,7 @@ CResult<COutcome> Copy(CTaskList& list, int nIndex) {
                                 [&](const CTaskItem& t) { return t.m_strTaskName == copy.m_strTaskName; });
          ++n)
         copy.m_strTaskName = strName + " (" + std::to_string(n) + ")";
-    std::string strTarget = strSource + ".oft";
+    std::string strTarget = ctx.strDataDir + fs::path(strSource).filename().string() + ".oft";
     std::error_code ec;
     if (fs::exists(fs::symlink_status(strTarget, ec)) || TakenByOther(list, -1, strTarget)) {
         const fs::path target(strTarget);
@@ -277,7 +279,7 @@ CResult<COutcome> CTaskListEdit::Apply(CTaskList& list, const json& jRequest, co
     QUILLORY_TRY_VALUE(const int nIndex, CTaskArgument::Find(list, itTask->get<std::string>()));
 
     if (strCommand == CHostProtocol::kSet) return Schedule(list, jRequest, ctx, tNow, nIndex, list[nIndex]);
-    if (strCommand == CHostProtocol::kCopy) return Copy(list, nIndex);
+    if (strCommand == CHostProtocol::kCopy) return Copy(list, nIndex, ctx);
     if (strCommand == CHostProtocol::kMove) return Move(list, nIndex, jRequest);
     if (strCommand == CHostProtocol::kSendNow) return SendNow(list, nIndex, ctx);
     if (strCommand == CHostProtocol::kRemove) {

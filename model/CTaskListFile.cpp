@@ -11,7 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "CFileOps.h"
 #include "CRecordScrambler.h"
+#include "TaskTime.h"
 
 namespace {
 
@@ -371,18 +373,19 @@ CResult<> CTaskListFile::LoadTaskList(const std::string& strPath, CTaskList& lis
     CLoadCounts counts;
     CLoadCounts& res = pCounts ? *pCounts : counts;
     res = CLoadCounts{};
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        // Only a file that is not there is an empty list.
-        if (errno == ENOENT) return {};
+    // Only a file that is not there is an empty list; one that is there but
+    // cannot be read (no permission, a FIFO, an I/O error) is a problem, never
+    // an empty list a save would then write over.
+    auto rFd = CFileOps::OpenRegular(strPath);
+    if (!rFd) {
+        struct stat st {};
+        if (::lstat(strPath.c_str(), &st) != 0 && errno == ENOENT) return {};
         res.bUnreadable = true;
-        return ErrnoProblem("cannot read " + strPath);
+        return rFd.TakeProblem();
     }
-    CFileSource source(fd);
+    CFileSource source(rFd->Get());
     auto rLoaded = LoadRecords(source, list, codec, res);
-    const int nReadErrno = source.ReadErrno();
-    ::close(fd);
-    if (nReadErrno != 0) {
+    if (const int nReadErrno = source.ReadErrno(); nReadErrno != 0) {
         // What came before the error stays in the list, but the file is not
         // damaged: it cannot be read now, and a save would lose the rest.
         res.bUnreadable = true;
@@ -410,7 +413,9 @@ CResult<> CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskLis
         ::unlink(strTmp.c_str());
         return problem;
     };
-    if (::fchmod(fd, 0644) != 0) return fail(ErrnoProblem("cannot set the mode of " + strTmp));
+    // Private when new; an existing file's mode (a chmod 640) is kept.
+    if (::fchmod(fd, static_cast<mode_t>(CFileOps::ModeForReplacing(strPath, 0600))) != 0)
+        return fail(ErrnoProblem("cannot set the mode of " + strTmp));
     // Encoded in slices through one reused buffer: a buffer the size of the
     // file would cost a fresh page for every 4 KiB written.
     constexpr size_t kSlice = 256 * 1024;

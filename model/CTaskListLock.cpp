@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "CFileOps.h"
+
 namespace {
 
 // The lock file holds "<pid>\n" and, once the holder serves, "<socket>\n".
@@ -64,8 +66,10 @@ CResult<CTaskListLock::EState> CTaskListLock::TryAcquire(const std::string& strT
     m_nHolderPid = 0;
     m_strHolderSocket.clear();
     const std::string strPath = LockPathOf(strTaskFile);
-    const int fd = ::open(strPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return CProblem("cannot open " + strPath + ": " + std::strerror(errno));
+    // Never through a link another user may have planted in its place.
+    auto rFd = CFileOps::OpenPrivate(strPath);
+    if (!rFd) return rFd.TakeProblem();
+    const int fd = rFd->Release();
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int nErr = errno;
         ReadHolder(fd, m_nHolderPid, m_strHolderSocket);

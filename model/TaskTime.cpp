@@ -11,12 +11,14 @@ namespace TaskTime {
 namespace {
 
 bool InRange(int nYear, int nMonth, int nDay, int nHour, int nMinute) {
-    return nYear >= 1900 && nMonth >= 1 && nMonth <= 12 && nDay >= 1 && nDay <= 31 && nHour >= 0 && nHour <= 23 &&
-           nMinute >= 0 && nMinute <= 59;
+    return nYear >= kFirstYear && nYear <= kLastYear && nMonth >= 1 && nMonth <= 12 && nDay >= 1 && nDay <= 31 &&
+           nHour >= 0 && nHour <= 23 && nMinute >= 0 && nMinute <= 59;
 }
 
 CResult<> CheckFields(int nYear, int nMonth, int nDay, int nHour, int nMinute) {
-    if (nYear < 1900) return CProblem("year " + std::to_string(nYear) + " is before 1900");
+    if (nYear < kFirstYear || nYear > kLastYear)
+        return CProblem("year " + std::to_string(nYear) + " is not " + std::to_string(kFirstYear) + ".." +
+                        std::to_string(kLastYear));
     if (nMonth < 1 || nMonth > 12) return CProblem("month " + std::to_string(nMonth) + " is not 1..12");
     if (nDay < 1 || nDay > 31) return CProblem("day " + std::to_string(nDay) + " is not 1..31");
     if (nHour < 0 || nHour > 23) return CProblem("hour " + std::to_string(nHour) + " is not 0..23");

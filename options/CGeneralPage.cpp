@@ -18,6 +18,7 @@
 #include "CGeneralYearlyDlg.h"
 #include "COptionsIds.h"
 #include "CTimeTyping.h"
+#include "TaskTime.h"
 #include "ui_GeneralPage.h"
 
 using namespace COptionsIds;
@@ -28,7 +29,7 @@ namespace {
 // range, days past the month's end carried into the next month as the
 // schedule itself reads them.
 QDate ShownDate(int32_t nYear, int32_t nMonth, int32_t nDay, const std::string& strWhat, CRangeNotes& notes) {
-    notes.Clamp(nYear, 1900, 9999, strWhat + " year");
+    notes.Clamp(nYear, TaskTime::kFirstYear, TaskTime::kLastYear, strWhat + " year");
     notes.Clamp(nMonth, 1, 12, strWhat + " month");
     notes.Clamp(nDay, 1, 31, strWhat + " day");
     return QDate(nYear, nMonth, 1).addDays(nDay - 1);

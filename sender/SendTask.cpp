@@ -37,8 +37,14 @@ CResult<> AddAttachments(_MailItem* pMailItem, const CTaskItem& task) {
     if (FAILED(pMailItem->get_Attachments(&spAttachments)) || !spAttachments)
         return CProblem("the message's attachments cannot be had");
     for (const auto& strEntry : task.m_arrAttachments) {
-        for (const auto& strFile : CAttachmentEntry::Match(strEntry))
-            spAttachments->Add(CVariant(strFile), CVariant(olByValue), vtMissing, vtMissing);
+        for (const auto& strFile : CAttachmentEntry::Match(strEntry)) {
+            (void)TakeErrorDescription();  // a reason left from an earlier call is not Add's
+            if (FAILED(spAttachments->Add(CVariant(strFile), CVariant(olByValue), vtMissing, vtMissing))) {
+                const std::string strWhy = TakeErrorDescription();
+                return CProblem("the attachment " + strFile + " cannot be attached" +
+                                (strWhy.empty() ? "" : ": " + strWhy));
+            }
+        }
     }
     return {};
 }
@@ -69,8 +75,13 @@ CSendStart SendTask(_Application* pApplication, const CTaskItem& task, const CWa
         return {EKind::TemplateDamaged, "", task.m_strTemplateFile};
     CComQIPtr<_MailItem> spMail(spItem.p);
     if (!spMail) return {EKind::TemplateDamaged, "", task.m_strTemplateFile};
-    // Without its attachments the message still goes out, as the template has it.
-    if (task.m_arrAttachments.GetSize() > 0) (void)AddAttachments(spMail, task);
+    // An entry that matches nothing leaves the message as the template has
+    // it; a file that is there but cannot be read stops the occurrence, named
+    // in its result and a notification, rather than go out without it while
+    // the result says sent.
+    if (task.m_arrAttachments.GetSize() > 0)
+        if (const auto rAttached = AddAttachments(spMail, task); !rAttached)
+            return {EKind::NotSent, "", rAttached.Problem()};
     spMail->put_DeleteAfterSubmit(false);
     // Without them the result cannot be matched, but the message still goes.
     (void)spMail->SetHeader(kTaskHeader, task.m_strTaskName);

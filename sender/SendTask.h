@@ -41,6 +41,7 @@ struct [[nodiscard]] CSendStart {
 CSendStart SendTask(_Application* pApplication, const CTaskItem& task, const CWaitFn& fnWait = {},
                     const std::string& strSendNow = {});
 // Attaches the files the task's entries name now. The problem is an item
-// whose attachments cannot be had.
+// whose attachments cannot be had, or a named file that cannot be read
+// (no permission, not a regular file), with the host's reason.
 CResult<> AddAttachments(_MailItem* pMailItem, const CTaskItem& task);
 void ReceiveEmails(_Application* pApplication, const CWaitFn& fnWait = {});

@@ -1,20 +1,16 @@
 #include "CTaskHistoryFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <iterator>
 #include <set>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
 #include "CDamagedCopy.h"
+#include "CFileOps.h"
 #include "IClock.h"
 #include "TaskTime.h"
 
@@ -29,36 +25,6 @@ constexpr const char* kKindNames[] = {"handed-over",      "sent",      "sent-wit
                                       "failed",           "in-doubt",  "skipped-overdue",    "template-missing",
                                       "template-damaged", "not-stored"};
 static_assert(std::size(kKindNames) == CTaskOutcome::kLastKind + 1);
-
-CResult<> WriteWhole(const std::string& strPath, const std::string& strText) {
-    std::string strTmp = strPath + ".tmp-XXXXXX";
-    const int fd = ::mkostemp(strTmp.data(), O_CLOEXEC);
-    if (fd < 0) return ErrnoProblem("cannot create a temporary file beside " + strPath);
-    auto fail = [&](CProblem problem) {
-        ::close(fd);
-        ::unlink(strTmp.c_str());
-        return problem;
-    };
-    if (::fchmod(fd, 0644) != 0) return fail(ErrnoProblem("cannot set the mode of " + strTmp));
-    for (size_t nDone = 0; nDone < strText.size();) {
-        const ssize_t n = ::write(fd, strText.data() + nDone, strText.size() - nDone);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return fail(ErrnoProblem("cannot write " + strTmp));
-        nDone += static_cast<size_t>(n);
-    }
-    if (::fsync(fd) != 0) return fail(ErrnoProblem("cannot write " + strTmp));
-    if (::close(fd) != 0) {
-        CProblem err = ErrnoProblem("cannot close " + strTmp);
-        ::unlink(strTmp.c_str());
-        return err;
-    }
-    if (::rename(strTmp.c_str(), strPath.c_str()) != 0) {
-        CProblem err = ErrnoProblem("cannot replace " + strPath);
-        ::unlink(strTmp.c_str());
-        return err;
-    }
-    return {};
-}
 
 }  // namespace
 
@@ -84,28 +50,49 @@ std::string CTaskHistoryFile::ToJsonText(const CTaskHistory& history) {
 }
 
 CResult<CTaskHistory> CTaskHistoryFile::FromJsonText(const std::string& strText) {
-    const nlohmann::json json = nlohmann::json::parse(strText, nullptr, false);
-    if (json.is_discarded()) return CProblem("not JSON");
-    if (!json.is_object() || json.value("version", 0) != 1 || !json.contains("tasks") || !json["tasks"].is_object())
+    // Anything that is not exactly a history is damage, never an exception:
+    // a wrongly typed member must not stop the add-in from connecting.
+    try {
+        return FromJson(nlohmann::json::parse(strText));
+    } catch (const nlohmann::json::parse_error&) {
+        return CProblem("not JSON");
+    } catch (const std::exception& e) {
+        return CProblem(std::string("not a task history: ") + e.what());
+    }
+}
+
+CResult<CTaskHistory> CTaskHistoryFile::FromJson(const nlohmann::json& json) {
+    const auto itVersion = json.is_object() ? json.find("version") : json.end();
+    if (itVersion == json.end() || !itVersion->is_number_integer() || *itVersion != 1 || !json.contains("tasks") ||
+        !json["tasks"].is_object())
         return CProblem("not a version 1 task history");
+    // A member that is there must have its type; a missing one has its default.
+    auto text = [](const nlohmann::json& jsonOne, const char* pszName, std::string& strOut) {
+        const auto it = jsonOne.find(pszName);
+        if (it == jsonOne.end()) return true;
+        if (!it->is_string()) return false;
+        strOut = it->get<std::string>();
+        return true;
+    };
     CTaskHistory history;
     for (const auto& [strKey, jsonList] : json["tasks"].items()) {
         if (!jsonList.is_array()) return CProblem("task " + strKey + ": not a list");
         for (const auto& jsonOne : jsonList) {
             if (!jsonOne.is_object()) return CProblem("task " + strKey + ": an entry is not an object");
             CTaskOutcome o;
-            const std::string strKind = jsonOne.value("kind", "");
+            std::string strKind;
+            const auto itWhen = jsonOne.find("when");
+            if (!text(jsonOne, "kind", strKind) || !text(jsonOne, "occurrence", o.strOccurrence) ||
+                !text(jsonOne, "messageId", o.strMessageId) || !text(jsonOne, "text", o.strText) ||
+                (itWhen != jsonOne.end() && !itWhen->is_number_integer()))
+                return CProblem("task " + strKey + ": a field has the wrong type");
             const auto* pKind = std::find(std::begin(kKindNames), std::end(kKindNames), strKind);
             if (pKind == std::end(kKindNames)) return CProblem("task " + strKey + ": unknown kind \"" + strKind + "\"");
-            try {
-                o.kind = static_cast<EKind>(pKind - std::begin(kKindNames));
-                o.bSendNow = jsonOne.value("sendNow", false);
-                o.strOccurrence = jsonOne.value("occurrence", "");
-                o.strMessageId = jsonOne.value("messageId", "");
-                o.strText = jsonOne.value("text", "");
-                o.tWhen = jsonOne.value("when", int64_t{0});
-            } catch (const nlohmann::json::exception&) {
-                return CProblem("task " + strKey + ": a field has the wrong type");
+            o.kind = static_cast<EKind>(pKind - std::begin(kKindNames));
+            if (itWhen != jsonOne.end()) o.tWhen = itWhen->get<int64_t>();
+            if (const auto itSendNow = jsonOne.find("sendNow"); itSendNow != jsonOne.end()) {
+                if (!itSendNow->is_boolean()) return CProblem("task " + strKey + ": a field has the wrong type");
+                o.bSendNow = itSendNow->get<bool>();
             }
             history.Record(strKey, std::move(o));
         }
@@ -116,16 +103,14 @@ CResult<CTaskHistory> CTaskHistoryFile::FromJsonText(const std::string& strText)
 CResult<> CTaskHistoryFile::Load() {
     m_history = {};
     m_bKeepOriginal = false;
-    std::ifstream in(m_strPath, std::ios::binary);
-    if (!in) {
+    auto rText = CFileOps::ReadFile(m_strPath, kMaxBytes, CFileOps::ELinks::Refuse);
+    if (!rText) {
         struct stat st {};
-        if (::stat(m_strPath.c_str(), &st) != 0 && errno == ENOENT) return {};  // none yet
+        if (::lstat(m_strPath.c_str(), &st) != 0 && errno == ENOENT) return {};  // none yet
         m_bKeepOriginal = true;
-        return ErrnoProblem(m_strPath + ": cannot be read");
+        return CProblem(m_strPath + ": cannot be read: " + rText.Problem());
     }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    auto rHistory = FromJsonText(ss.str());
+    auto rHistory = FromJsonText(*rText);
     if (!rHistory) {
         m_bKeepOriginal = true;
         return CProblem(m_strPath + ": " + rHistory.Problem());
@@ -145,5 +130,5 @@ CResult<> CTaskHistoryFile::Save(const CTaskList& list) {
                             ": not replaced, the unreadable original could not be kept: " + rCopy.Problem());
         m_bKeepOriginal = false;
     }
-    return WriteWhole(m_strPath, ToJsonText(m_history));
+    return CFileOps::ReplaceFile(m_strPath, ToJsonText(m_history));
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "CResult.h"
 #include "CTaskHistory.h"
 #include "CTaskItem.h"
@@ -34,9 +36,15 @@ public:
     const std::string& Path() const { return m_strPath; }
 
     static std::string ToJsonText(const CTaskHistory& history);
+    // Any text that is not a valid history, wrongly typed members included,
+    // is a problem: {"version":"1","tasks":{}} or a record with "kind":5.
     static CResult<CTaskHistory> FromJsonText(const std::string& strText);
+    // A history larger than this is damaged (it keeps a few results per task).
+    static constexpr size_t kMaxBytes = 64u << 20;
 
 private:
+    static CResult<CTaskHistory> FromJson(const nlohmann::json& json);
+
     std::string m_strPath;
     const IClock& m_clock;
     CTaskHistory m_history;

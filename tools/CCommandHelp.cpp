@@ -149,7 +149,7 @@ const CHelp kHelp[] = {
     {"copy",
      "usage: quillory copy TASK [--file PATH] [--codepage CP]\n"
      "Adds a copy of TASK at the end of the list, named \"Copy of\" its name, with a copy of\n"
-     "its template beside the original.\n"
+     "its template in the task list's folder (beside the original when that is there too).\n"
      "example: quillory copy \"Weekly report\"\n"},
     {"move",
      "usage: quillory move TASK up|down|first|last|to N [--file PATH] [--codepage CP]\n"

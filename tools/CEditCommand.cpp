@@ -10,8 +10,10 @@
 #include <sstream>
 
 #include "CChangeFinder.h"
+#include "CFileOps.h"
 #include "CHostProtocol.h"
 #include "CListWriter.h"
+#include "CPrintable.h"
 #include "CScheduleOptions.h"
 #include "CSendingPreview.h"
 #include "CTaskJson.h"
@@ -112,7 +114,7 @@ void PrintOutcome(const std::string& strCommand, const json& jAnswer) {
     // An answer without its index still reports the change, with index 0.
     const auto itIndex = jAnswer.find(CHostProtocol::kIndex);
     const int nIndex = itIndex != jAnswer.end() && itIndex->is_number_integer() ? itIndex->get<int>() : 0;
-    const std::string strTask = "task " + std::to_string(nIndex) + " \"" + task.m_strTaskName + "\"";
+    const std::string strTask = "task " + std::to_string(nIndex) + " \"" + CPrintable::Escape(task.m_strTaskName) + "\"";
     if (strCommand == CHostProtocol::kAdd) {
         std::cout << "Added " << strTask << '\n';
         PrintNextTimes(task);
@@ -120,7 +122,7 @@ void PrintOutcome(const std::string& strCommand, const json& jAnswer) {
         std::cout << "Changed " << strTask << '\n';
         PrintNextTimes(task);
     } else if (strCommand == CHostProtocol::kRemove) {
-        std::cout << "Removed task \"" << task.m_strTaskName << "\"\n";
+        std::cout << "Removed task \"" << CPrintable::Escape(task.m_strTaskName) << "\"\n";
     } else if (strCommand == CHostProtocol::kEnable || strCommand == CHostProtocol::kDisable) {
         std::cout << (task.m_bActive ? "Enabled " : "Disabled ") << strTask << '\n';
     } else if (strCommand == CHostProtocol::kCopy) {
@@ -194,7 +196,11 @@ int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecAr
         if (opt.bMessage) {
             const std::string strDataDir = DataDirOf(strFile);
             std::error_code ec;
-            fs::create_directories(strDataDir, ec);
+            // Private, as the add-in makes it: it holds the user's messages.
+            if (const auto rDir = CFileOps::MakeDirs(strDataDir); !rDir) {
+                std::cerr << "quillory: " << rDir.Problem() << "\nquillory: nothing written\n";
+                return kExitData;
+            }
             strPending = CTemplateName::PendingPath(strDataDir, ::getpid());
             const auto rWritten = CTemplateMaker::Write(opt, strPending);
             if (!rWritten) {

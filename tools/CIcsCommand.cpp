@@ -5,6 +5,7 @@
 
 #include "CCalendarExport.h"
 #include "CMessageSummary.h"
+#include "CPrintable.h"
 #include "CTaskArgument.h"
 #include "CTemplateFile.h"
 #include "ExitStatus.h"
@@ -43,7 +44,8 @@ int RunIcs(const CTaskList& list, const std::vector<std::string>& vecTasks, time
             return kExitData;
         }
         if (!list[*index].m_bActive)
-            std::cerr << "quillory: task \"" << list[*index].m_strTaskName << "\" is not active; it is left out\n";
+            std::cerr << "quillory: task \"" << CPrintable::Escape(list[*index].m_strTaskName)
+                      << "\" is not active; it is left out\n";
         else vecIndexes.push_back(*index);
     }
     std::vector<CCalendarExport::CEntry> vecEntries;

@@ -6,6 +6,7 @@
 
 #include "CJsonText.h"
 #include "CListWriter.h"
+#include "CPrintable.h"
 #include "CRecurrenceText.h"
 #include "TaskTime.h"
 
@@ -42,7 +43,9 @@ int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool
                            {"schedule", strSchedule}});
         } else {
             // The first line keeps its form: `mailhost status` reads the time at its end.
-            std::cout << i << ' ' << (t.m_bActive ? '*' : ' ') << ' ' << t.m_strTaskName << ' ' << strNext << '\n'
+            // An escaped name cannot start a row of its own or colour the terminal.
+            std::cout << i << ' ' << (t.m_bActive ? '*' : ' ') << ' ' << CPrintable::Escape(t.m_strTaskName) << ' '
+                      << strNext << '\n'
                       << "      " << strSchedule << '\n';
         }
     }

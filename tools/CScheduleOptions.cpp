@@ -457,7 +457,7 @@ std::string CScheduleOptions::InOptionWords(const std::string& strProblem) {
 bool CScheduleOptions::ParseDate(const std::string& str, int& nYear, int& nMonth, int& nDay) {
     char cEnd = 0;
     if (str.size() != 10 || std::sscanf(str.c_str(), "%4d-%2d-%2d%c", &nYear, &nMonth, &nDay, &cEnd) != 3) return false;
-    return nYear >= 1900 && nYear <= 9999 && nMonth >= 1 && nMonth <= 12 && nDay >= 1 &&
+    return nYear >= TaskTime::kFirstYear && nYear <= TaskTime::kLastYear && nMonth >= 1 && nMonth <= 12 && nDay >= 1 &&
            nDay <= CSchedule::DaysInMonth(nYear, nMonth);
 }
 

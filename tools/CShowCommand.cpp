@@ -4,13 +4,13 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
 #include "CAttachmentEntry.h"
+#include "CFileOps.h"
 #include "CLocalZone.h"
 #include "CMessageSummary.h"
+#include "CPrintable.h"
 #include "CRecurrenceText.h"
 #include "CSendingPreview.h"
 #include "CTaskArgument.h"
@@ -24,7 +24,8 @@ namespace {
 constexpr int kNextCount = 5;
 
 void Line(const std::string& strLabel, const std::string& strValue) {
-    std::printf("%-16s %s\n", (strLabel.empty() ? "" : strLabel + ":").c_str(), strValue.c_str());
+    // Every value may come from a task, a template or a server: shown escaped.
+    std::printf("%-16s %s\n", (strLabel.empty() ? "" : strLabel + ":").c_str(), CPrintable::Escape(strValue).c_str());
 }
 
 std::string Ends(const CTaskItem& task) {
@@ -76,11 +77,11 @@ void Attachments(const CTaskItem& task) {
 std::string LastResult(const CTaskItem& task, const std::string& strTaskFile) {
     const std::string strPath =
         (std::filesystem::path(strTaskFile).parent_path() / CTaskHistoryFile::kFileName).string();
-    std::ifstream in(strPath, std::ios::binary);
-    if (!in) return "not known (no " + std::string(CTaskHistoryFile::kFileName) + ")";
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    const auto history = CTaskHistoryFile::FromJsonText(ss.str());
+    struct stat st {};
+    if (::lstat(strPath.c_str(), &st) != 0) return "not known (no " + std::string(CTaskHistoryFile::kFileName) + ")";
+    const auto rText = CFileOps::ReadFile(strPath, CTaskHistoryFile::kMaxBytes, CFileOps::ELinks::Refuse);
+    if (!rText) return "not known (" + rText.Problem() + ")";
+    const auto history = CTaskHistoryFile::FromJsonText(*rText);
     if (!history) return "not known (" + strPath + ": " + history.Problem() + ")";
     const CTaskOutcome* pLast = history->Last(CTaskHistory::KeyOf(task.m_strTemplateFile));
     return pLast ? pLast->FullText() : "none recorded";
@@ -95,7 +96,7 @@ int RunShow(const CTaskList& list, const std::string& strTask, const std::string
         return kExitData;
     }
     const CTaskItem& task = list[*index];
-    std::printf("Task %d: %s\n", *index + 1, task.m_strTaskName.c_str());
+    std::printf("Task %d: %s\n", *index + 1, CPrintable::Escape(task.m_strTaskName).c_str());
     Line("Active", task.m_bActive ? "yes" : "no (not sent until activated)");
     Line("Schedule", CRecurrenceText::Describe(task));
     Line("Ends", Ends(task));

@@ -1,9 +1,10 @@
 #include "CTemplateMaker.h"
 
-#include <fstream>
 #include <iostream>
 #include <iterator>
 
+#include "CFileOps.h"
+#include "CMaildir.h"
 #include "CMimeReader.h"
 #include "CMimeWriter.h"
 #include "CTemplateFile.h"
@@ -12,11 +13,10 @@ namespace {
 
 CResult<std::string> ReadAll(const std::string& strOption, const std::string& strPath) {
     if (strPath == "-") return std::string(std::istreambuf_iterator<char>(std::cin), {});
-    std::ifstream in(strPath, std::ios::binary);
-    if (!in) return CProblem(strOption + ": cannot read " + strPath);
-    std::string str(std::istreambuf_iterator<char>(in), {});
-    if (in.bad()) return CProblem(strOption + ": cannot read " + strPath);
-    return str;
+    // A FIFO or a device named here is a problem, never a wait.
+    auto rBytes = CFileOps::ReadFile(strPath, CMaildir::kMaxMessageBytes);
+    if (!rBytes) return CProblem(strOption + ": " + rBytes.Problem());
+    return rBytes;
 }
 
 CResult<> CheckAddresses(const char* pszOption, const std::vector<std::string>& vec) {

@@ -20,6 +20,7 @@
 #include "CMailHost.h"
 #include "CMailJournal.h"
 #include "CMailStore.h"
+#include "CPrintable.h"
 
 namespace {
 
@@ -35,9 +36,10 @@ void Log(const std::string& str) { std::fprintf(stderr, "mailhost: %s\n", str.c_
 void LogEvents(CMailHost& host) {
     const bool bStderrIsJournal = CMailJournal::StderrIsJournal();
     for (const auto& e : host.Events().Drain()) {
+        // The line is read by a person; the journal's other fields keep the exact text.
         std::string str = std::string(CHostEvents::KindName(e.kind));
-        if (!e.strId.empty()) str += " " + e.strId;
-        if (!e.strText.empty()) str += ": " + e.strText;
+        if (!e.strId.empty()) str += " " + CPrintable::Escape(e.strId);
+        if (!e.strText.empty()) str += ": " + CPrintable::Escape(e.strText);
         bool bJournaled = false;
         if (const std::optional<bool> bSent = CMailJournal::InSentItems(e.kind)) {
             CMailMessage msg;

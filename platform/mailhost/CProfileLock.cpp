@@ -15,6 +15,7 @@
 
 #include "CAccount.h"
 #include "CHostPaths.h"
+#include "CFileOps.h"
 
 namespace {
 
@@ -51,11 +52,11 @@ void CProfileLock::Release() {
 
 CResult<> CProfileLock::Acquire(const std::string& strProfileDir, const char* pszMode, const char* pszFileName) {
     if (m_fd >= 0) return CProblem(std::string(pszFileName) + ": already held");
-    for (size_t i = 1; i <= strProfileDir.size(); ++i)
-        if (i == strProfileDir.size() || strProfileDir[i] == '/') ::mkdir(strProfileDir.substr(0, i).c_str(), 0700);
+    QUILLORY_TRY(CFileOps::MakeDirs(strProfileDir));
     const std::string strPath = strProfileDir + "/" + pszFileName;
-    const int fd = ::open(strPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return CProblem("cannot open " + strPath + ": " + std::strerror(errno));
+    auto rFd = CFileOps::OpenPrivate(strPath);  // never through a planted link
+    if (!rFd) return rFd.TakeProblem();
+    const int fd = rFd->Release();
     int nErr = 0;
     for (int i = 0; i < kLockTries; ++i) {
         nErr = ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
@@ -80,8 +81,9 @@ CResult<> CProfileLock::Acquire(const std::string& strProfileDir, const char* ps
 
 std::optional<CProfileLock::CHolder> CProfileLock::Holder(const std::string& strProfileDir, const char* pszFileName) {
     const std::string strPath = strProfileDir + "/" + pszFileName;
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    auto rFd = CFileOps::OpenRegular(strPath, CFileOps::ELinks::Refuse);  // `mailhost status` never waits on a FIFO
+    if (!rFd) return std::nullopt;
+    const int fd = rFd->Release();
     // A shared lock is refused only while a host holds its exclusive one.
     const bool bHeld = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     std::optional<CHolder> holder;

@@ -7,6 +7,7 @@
 #include "CDueTasks.h"
 #include "CHandOver.h"
 #include "CMailStore.h"
+#include "CPrintable.h"
 #include "CProfileLock.h"
 #include "CQuilloryTool.h"
 #include "ExitStatus.h"
@@ -87,7 +88,7 @@ void ShowOutbox(CMailStore& store, std::ostream& out) {
         }
         if (!rec.strReason.empty()) strText += ": " + rec.strReason;
         if (rec.state == EDeliveryState::Retrying) strText += " (attempt " + std::to_string(rec.nAttempts) + ")";
-        vecLines.push_back({StateWord(rec.state), strText});
+        vecLines.push_back({StateWord(rec.state), CPrintable::Escape(strText)});
     }
     out << "Outbox: " << nWaiting << " waiting, " << nRetrying << " retrying, " << nFailed << " failed, " << nInDoubt
         << " in doubt\n";
@@ -115,7 +116,8 @@ int ShowTasks(std::time_t tNow, std::ostream& out, std::ostream& err) {
     const auto vecDue = CDueTasks::Within(strList, tNow, kDueWindowSeconds);
     out << "tasks due in the next hour:" << (vecDue.empty() ? " none" : "") << "\n";
     for (const auto& task : vecDue)
-        out << "  " << task.strWhen << "  " << task.strName << (task.bOverdue ? " (overdue)" : "") << "\n";
+        out << "  " << task.strWhen << "  " << CPrintable::Escape(task.strName) << (task.bOverdue ? " (overdue)" : "")
+            << "\n";
     return nStatus == 0 ? kExitOk : kExitData;
 }
 

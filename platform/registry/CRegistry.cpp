@@ -22,6 +22,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "CFileOps.h"
+
 namespace {
 
 constexpr ERegRoot kRoots[] = {ERegRoot::ClassesRoot, ERegRoot::CurrentUser, ERegRoot::LocalMachine};
@@ -109,97 +111,33 @@ std::string Errno(const std::string& strWhat) { return strWhat + ": " + std::str
 class CFileLock {
 public:
     CFileLock(const std::string& strPath, int nOp) {
-        m_fd = ::open(strPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (m_fd < 0) {
-            m_held = CProblem(Errno("cannot open lock file " + strPath));
+        // Never through a link: another user must not steer what is opened.
+        auto rFd = CFileOps::OpenPrivate(strPath);
+        if (!rFd) {
+            m_held = CProblem("lock file: " + rFd.Problem());
             return;
         }
-        while (::flock(m_fd, nOp) != 0) {
+        m_fd = std::move(rFd).Value();
+        while (::flock(m_fd.Get(), nOp) != 0) {
             if (errno == EINTR) continue;
             m_held = CProblem(Errno("cannot lock " + strPath));
             return;
         }
     }
-    ~CFileLock() {
-        if (m_fd >= 0) ::close(m_fd);  // closing drops the lock
-    }
-    CFileLock(const CFileLock&) = delete;
-    CFileLock& operator=(const CFileLock&) = delete;
     // Done when the lock is held.
     const CResult<>& Held() const { return m_held; }
 
 private:
-    int m_fd = -1;
+    COwnedFd m_fd;  // closing drops the lock
     CResult<> m_held;
 };
 
 // The file's text, or nothing when there is no file.
 CResult<std::optional<std::string>> ReadWhole(const std::string& strPath) {
-    int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return std::optional<std::string>();
-        return CProblem(Errno("cannot open " + strPath));
-    }
-    std::string strText;
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            CProblem problem(Errno("cannot read " + strPath));
-            ::close(fd);
-            return problem;
-        }
-        if (n == 0) break;
-        strText.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
+    struct stat st {};
+    if (::lstat(strPath.c_str(), &st) != 0 && errno == ENOENT) return std::optional<std::string>();
+    QUILLORY_TRY_VALUE(std::string strText, CFileOps::ReadFile(strPath, CRegistryStore::kMaxFileBytes));
     return std::optional<std::string>(std::move(strText));
-}
-
-CResult<> WriteAll(int fd, std::string_view sv) {
-    while (!sv.empty()) {
-        ssize_t n = ::write(fd, sv.data(), sv.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return CProblem(Errno("write failed"));
-        }
-        sv.remove_prefix(static_cast<size_t>(n));
-    }
-    return {};
-}
-
-CResult<> ReplaceFile(const std::string& strPath, const std::string& strText) {
-    std::filesystem::path path(strPath);
-    std::filesystem::path dir = path.parent_path();
-    if (dir.empty()) dir = ".";
-    std::string strTmp = strPath + ".tmp." + std::to_string(::getpid());
-    int fd = ::open(strTmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return CProblem(Errno("cannot create " + strTmp));
-    std::string strProblem = WriteAll(fd, strText).Problem();
-    if (strProblem.empty() && ::fsync(fd) != 0) strProblem = Errno("cannot flush " + strTmp);
-    if (::close(fd) != 0 && strProblem.empty()) strProblem = Errno("cannot close " + strTmp);
-    if (strProblem.empty() && ::rename(strTmp.c_str(), strPath.c_str()) != 0)
-        strProblem = Errno("cannot rename " + strTmp + " to " + strPath);
-    if (!strProblem.empty()) {
-        ::unlink(strTmp.c_str());
-        return CProblem(strProblem);
-    }
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return {};
-}
-
-CResult<> MakeParentDirs(const std::string& strPath) {
-    std::filesystem::path dir = std::filesystem::path(strPath).parent_path();
-    if (dir.empty()) return {};
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec) return CProblem("cannot create " + dir.string() + ": " + ec.message());
-    return {};
 }
 
 }  // namespace
@@ -259,8 +197,13 @@ CRegKey* CRegistryStore::FindKey(ERegRoot root, std::string_view svPath) {
 
 CResult<> CRegistryStore::CreateKey(ERegRoot root, std::string_view svPath) {
     auto parts = SplitPath(svPath);
+    if (parts.size() > kMaxKeyDepth)
+        return CProblem("key nested " + std::to_string(parts.size()) + " levels deep, more than " +
+                        std::to_string(kMaxKeyDepth));
     for (auto part : parts)
-        if (!IsValidKeyName(part)) return CProblem("invalid key path \"" + std::string(svPath) + "\"");
+        if (!IsValidKeyName(part))
+            return CProblem("invalid key path \"" + std::string(svPath.substr(0, 200)) +
+                            (svPath.size() > 200 ? "...\"" : "\""));
     CRegKey* pKey = &m_roots[static_cast<int>(root)];
     for (auto part : parts) pKey = &pKey->mapSubkeys[std::string(part)];
     return {};
@@ -414,11 +357,12 @@ CResult<> CRegistryFile::Load(CRegistryStore& store) const {
 }
 
 CResult<> CRegistryFile::Update(const std::function<CResult<>(CRegistryStore&)>& fn) const {
-    QUILLORY_TRY(MakeParentDirs(m_strPath));
+    // The folder is private: the registry says which module the host loads.
+    QUILLORY_TRY(CFileOps::MakeDirs(CFileOps::DirName(m_strPath)));
     CFileLock lock(m_strPath + ".lock", LOCK_EX);
     QUILLORY_TRY(lock.Held());
     CRegistryStore store;
     QUILLORY_TRY(Load(store));
     QUILLORY_TRY(fn(store));
-    return ReplaceFile(m_strPath, store.ToText());
+    return CFileOps::ReplaceFile(m_strPath, store.ToText());
 }

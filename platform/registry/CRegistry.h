@@ -44,9 +44,14 @@ struct CRegKey {
 };
 
 // Paths are below a root, their parts separated by backslashes ("" is the
-// root itself). A part is non-empty and holds no control characters.
+// root itself). A part is non-empty and holds no control characters; a path
+// has at most kMaxKeyDepth parts, so that the tree, which is walked and freed
+// recursively, stays shallow whatever a file says.
 class CRegistryStore {
 public:
+    static constexpr size_t kMaxKeyDepth = 512;
+    // A registry file larger than this is refused; it holds a few add-ins.
+    static constexpr size_t kMaxFileBytes = 16u << 20;
     static bool IsValidKeyName(std::string_view svName);
 
     bool KeyExists(ERegRoot root, std::string_view svPath) const { return FindKey(root, svPath) != nullptr; }

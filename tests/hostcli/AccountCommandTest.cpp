@@ -130,6 +130,24 @@ TEST_F(AccountCommandTest, ShowNamesEveryProblemOfAHandWrittenFile) {
     EXPECT_NE(bad.strErr.find(AccountsPath() + ":3: \"smtp://:25\" has no host name"), std::string::npos) << bad.strErr;
     EXPECT_NE(bad.strErr.find(AccountsPath() + ":4: unknown key \"Colour\""), std::string::npos) << bad.strErr;
     EXPECT_EQ(Run({"account", "test"}).nStatus, 2) << "an invalid account is not tried";
+
+    // A FIFO nobody writes to, as the password file or as the accounts file
+    // itself, once blocked `account show` in open() for good.
+    const std::string strPipe = m_dir / "config/mailhost/pipe";
+    ASSERT_EQ(::mkfifo(strPipe.c_str(), 0600), 0);
+    CTempDir::WriteFile(AccountsPath(),
+                        "[Account]\nAddress = zoe@example.org\nSmtpUrl = smtp://mail.example.org\n"
+                        "User = zoe\nPasswordFile = pipe\n");
+    const CMailhostRun fifoPassword = Run({"account", "show"});
+    EXPECT_EQ(fifoPassword.nStatus, 2);
+    EXPECT_NE(fifoPassword.strErr.find("not a regular file (a FIFO): " + strPipe), std::string::npos)
+        << fifoPassword.strErr;
+    fs::remove(AccountsPath());
+    ASSERT_EQ(::mkfifo(AccountsPath().c_str(), 0600), 0);
+    const CMailhostRun fifoAccounts = Run({"account", "show"});
+    EXPECT_EQ(fifoAccounts.nStatus, 2);
+    EXPECT_NE(fifoAccounts.strErr.find("not a regular file (a FIFO): " + AccountsPath()), std::string::npos)
+        << fifoAccounts.strErr;
 }
 
 TEST_F(AccountCommandTest, APasswordInTheKeyringStaysThereUntilANewOneIsGiven) {

@@ -110,6 +110,24 @@ TEST_F(TaskListEditTest, CopyNeverWritesOverAFile) {
     ASSERT_TRUE(r) << r.Problem();
     EXPECT_EQ(r->task.m_strTaskName, "Copy of a (2)");
     EXPECT_EQ(r->task.m_strTemplateFile, m_dir / "a.oft (2).oft");
+
+    // A template outside the data folder is copied into it, never beside
+    // itself into a folder the tool does not own; "now" outside the years is refused.
+    CTempDir outside;
+    const std::string strOutside = outside / "shared.oft";
+    CTempDir::WriteFile(strOutside, "Subject: shared\n\nbody\n");
+    CTaskItem t = m_list[0];
+    t.m_strTaskName = "shared";
+    t.m_strTemplateFile = strOutside;
+    m_list.Add(t);
+    r = Apply({{"command", "copy"}, {"task", "shared"}});
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_EQ(r->task.m_strTemplateFile, m_dir / "shared.oft.oft");
+    EXPECT_EQ(CTempDir::ReadFile(m_dir / "shared.oft.oft"), "Subject: shared\n\nbody\n");
+    EXPECT_FALSE(fs::exists(outside / "shared.oft.oft"));
+    const auto rFar = Apply({{"command", "copy"}, {"task", "a"}, {"now", int64_t{1} << 50}});
+    ASSERT_FALSE(rFar);
+    EXPECT_EQ(rFar.Problem().rfind("now: ", 0), 0u) << rFar.Problem();
 }
 
 TEST_F(TaskListEditTest, AddMovesItsTemplateIntoPlaceAndSchedulesAsTheSheet) {

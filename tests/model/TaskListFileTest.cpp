@@ -212,7 +212,6 @@ TEST_F(TaskListFileTest, DamageStopsReadingAndKeepsEarlierTasks) {
     for (int i = 0; i < 3; ++i) list.Add(Sample(i));
     const auto good = CTaskListFile::Encode(list, m_codec);
     const size_t second = 4 + 4 + static_cast<size_t>(At(good, 4));
-
     struct Case {
         const char* pszName;
         std::function<void(std::vector<uint8_t>&)> damage;
@@ -237,6 +236,12 @@ TEST_F(TaskListFileTest, DamageStopsReadingAndKeepsEarlierTasks) {
         EXPECT_EQ(counts.nLoaded, c.nExpect) << c.pszName;
         for (int i = 0; i < back.GetSize(); ++i) EXPECT_EQ(back[i], list[i]) << c.pszName;
     }
+    CTaskList back;
+
+    // A FIFO in place of the file is named, never waited on, and never read as an empty list.
+    ASSERT_EQ(::mkfifo(m_strPath.c_str(), 0600), 0);
+    const auto rFifo = CTaskListFile::LoadTaskList(m_strPath, back, m_codec);
+    EXPECT_EQ(rFifo.Problem(), "not a regular file (a FIFO): " + m_strPath);
 }
 
 TEST_F(TaskListFileTest, TextLengthsInsideTheBodyAreChecked) {
@@ -362,7 +367,7 @@ TEST_F(TaskListFileTest, SavesDoNotShareATemporaryFile) {
     EXPECT_EQ(back.GetSize(), 1);
     struct stat st {};
     ASSERT_EQ(::stat(m_strPath.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << "a new task list is private";
 
     // Two writers of different lists, and a reader that must always find
     // one of them (or the list before them) whole.

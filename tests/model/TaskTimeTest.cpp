@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CTaskCheck.h"
 #include "ResultValue.h"
 #include "SameBreakdown.h"
 #include "TaskTime.h"
@@ -169,8 +170,9 @@ INSTANTIATE_TEST_SUITE_P(Zones, TaskTimeTest,
 
 TEST(TaskTime, OutOfRangeGroupsFailAsInvalidDateGroups) {
     const TaskDateTime bad[] = {
-        {1899, 1, 1, 0, 0, 0, 0},  {2020, 13, 1, 0, 0, 0, 0}, {2020, 1, 32, 0, 0, 0, 0},
-        {2020, 1, 1, 0, 24, 0, 0}, {2020, 1, 1, 0, 0, 60, 0}, {2020, 1, 1, 0, -1, 0, 0},
+        {1899, 1, 1, 0, 0, 0, 0},  {2020, 13, 1, 0, 0, 0, 0},      {2020, 1, 32, 0, 0, 0, 0},
+        {2020, 1, 1, 0, 24, 0, 0}, {2020, 1, 1, 0, 0, 60, 0},      {2020, 1, 1, 0, -1, 0, 0},
+        {10000, 1, 1, 0, 0, 0, 0}, {2147483647, 1, 1, 0, 9, 0, 0}, {-2147483647 - 1, 1, 1, 0, 9, 0, 0},
     };
     for (const auto& dt : bad) {
         const auto rGroup = TaskTime::CheckGroup(dt);
@@ -180,6 +182,16 @@ TEST(TaskTime, OutOfRangeGroupsFailAsInvalidDateGroups) {
         EXPECT_EQ(r.Problem(), "invalid date group: " + rGroup.Problem());
     }
     EXPECT_TRUE(TaskTime::CheckGroup(TaskDateTime{2020, 2, 31, 0, 23, 59, 99}).Ok());
+    EXPECT_TRUE(TaskTime::CheckGroup(TaskDateTime{9999, 12, 31, 0, 23, 59, 0}).Ok());
+    EXPECT_EQ(TaskTime::CheckGroup(TaskDateTime{2147483647, 1, 1, 0, 9, 0, 0}).Problem(),
+              "year 2147483647 is not 1900..9999");
+    // The weekday of any stored year is a valid index, 1..7, never past its table.
+    for (const int nYear : {2147483647, -2147483647 - 1, 0, 9999, 1900})
+        for (const int nMonth : {1, 2, 3, 12}) {
+            const int nWeekday = CTaskCheck::DayOfWeek(nYear, nMonth, 31);
+            EXPECT_TRUE(nWeekday >= 1 && nWeekday <= 7) << nYear << "-" << nMonth << ": " << nWeekday;
+        }
+    EXPECT_EQ(CTaskCheck::DayOfWeek(2026, 12, 8), 3);  // a Tuesday
 }
 
 TEST(TaskTime, SecondsAreIgnoredSoComparisonsAreWholeMinutes) {

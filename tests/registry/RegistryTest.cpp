@@ -107,10 +107,20 @@ TEST(RegistryStoreTest, MalformedTextNamesTheLineAndChangesNothing) {
     CRegistryStore store;
     ASSERT_EQ(store.SetValue(HKCU, "Keep", "v", CRegValue::Dword(1)).Problem(), "");
     CRegistryStore before = store;
+    // A key nested deeper than the tree may go (once 300,000 levels crashed the host).
+    auto deep = [](size_t nDepth) {
+        std::string str = "[HKEY_CURRENT_USER";
+        for (size_t i = 0; i < nDepth; ++i) str += "\\k";
+        return str + "]\n";
+    };
+    const std::string strDeep = "; ok\n" + deep(300000);
+    const std::string strOneTooDeep = deep(CRegistryStore::kMaxKeyDepth) + deep(CRegistryStore::kMaxKeyDepth + 1);
     struct Case {
-        const char* pszText;
+        std::string strText;
         int nLine;
     } cases[] = {
+        {strDeep, 2},
+        {strOneTooDeep, 2},
         {"[HKEY_CURRENT_USER\\A]\n@=\"x\"\n\"v\"=dword:1\n", 3},
         {"; c\n\n[HKEY_NOWHERE\\A]\n", 3},
         {"@=\"x\"\n", 1},
@@ -124,8 +134,8 @@ TEST(RegistryStoreTest, MalformedTextNamesTheLineAndChangesNothing) {
         {"[HKEY_CURRENT_USER\\A]\n\"v\"=dword:0000000g\n", 2},
     };
     for (const auto& c : cases) {
-        std::string s = store.FromText(c.pszText).Problem();
-        EXPECT_EQ(s.rfind("line " + std::to_string(c.nLine) + ":", 0), 0u) << c.pszText << " -> " << s;
+        std::string s = store.FromText(c.strText).Problem();
+        EXPECT_EQ(s.rfind("line " + std::to_string(c.nLine) + ":", 0), 0u) << c.strText.substr(0, 80) << " -> " << s;
         EXPECT_EQ(store, before);
     }
 }

@@ -125,6 +125,24 @@ TEST_F(SendTaskTest, EntriesMatchingNothingStillSendTheMessage) {
     EXPECT_TRUE(ArrivedAttachments().empty());
 }
 
+// A file that is there but cannot be attached once went missing from a
+// message whose result said sent; now the occurrence is not sent and says why.
+TEST_F(SendTaskTest, AnAttachmentThatCannotBeReadStopsTheOccurrenceAndIsNamed) {
+    CTaskItem task;
+    task.m_strTemplateFile = MakeTemplate("Too large to attach");
+    const std::string strLarge = File("huge.bin");
+    fs::resize_file(strLarge, (64u << 20) + 1);  // sparse: over the largest message the host takes
+    task.m_arrAttachments.Add(File("small.txt"));
+    task.m_arrAttachments.Add(strLarge);
+    const CSendStart start = SendTask(m_spApp, task);
+    EXPECT_EQ(start.kind, EKind::NotSent);
+    EXPECT_NE(start.strText.find("the attachment " + strLarge + " cannot be attached: file too large"),
+              std::string::npos)
+        << start.strText;
+    EXPECT_EQ(OutboxAndSent(), 0u);
+    EXPECT_FALSE(m_server.WaitForCount(1, std::chrono::milliseconds(500)));
+}
+
 TEST_F(SendTaskTest, UnusableTemplatesSendNothingAndSayWhy) {
     CTaskItem task;
     EXPECT_EQ(SendTask(m_spApp, task).kind, EKind::TemplateMissing);  // no template named

@@ -1,6 +1,8 @@
 // The per-task history and its file: bounded, matched by message id,
 // written whole and read back by a fresh process's worth of objects, and a
 // damaged file kept rather than overwritten.
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -122,9 +124,15 @@ TEST_F(TaskHistoryTest, EveryKindIsStoredByName) {
 }
 
 TEST_F(TaskHistoryTest, ADamagedFileIsKeptBesideTheNewOneNotOverwritten) {
-    for (const char* pszDamaged : {"{\"version\": 1, \"tasks\": {\"a.oft\": [{\"kind\": \"exploded\"}]}}",
-                                   "{\"version\": 1, \"tasks\": {\"a.oft\": [{\"kind\": \"sent\", \"when\": \"x\"}]}}",
-                                   "{\"version\": 2}", "{\"version\": 1, \"tasks\": {\"a.o", ""}) {
+    for (const char* pszDamaged :
+         {"{\"version\": 1, \"tasks\": {\"a.oft\": [{\"kind\": \"exploded\"}]}}",
+          "{\"version\": 1, \"tasks\": {\"a.oft\": [{\"kind\": \"sent\", \"when\": \"x\"}]}}", "{\"version\": 2}",
+          "{\"version\": 1, \"tasks\": {\"a.o", "",
+          // Wrongly typed members once threw out of the reader and stopped the add-in.
+          "{\"version\":\"1\",\"tasks\":{}}", "{\"version\":1,\"tasks\":{\"a.oft\":[{\"kind\":5}]}}",
+          "{\"version\":1,\"tasks\":{\"a.oft\":[{\"kind\":\"sent\",\"text\":[1]}]}}", "{\"version\":1.5,\"tasks\":{}}",
+          "{\"version\":1,\"tasks\":[]}", "null", "[1]",
+          "{\"version\":1,\"tasks\":{\"a.oft\":[{\"kind\":\"sent\",\"when\":1e400}]}}"}) {
         SCOPED_TRACE(pszDamaged);
         fs::remove_all(m_dir.Path());
         fs::create_directories(m_dir.Path());
@@ -150,15 +158,44 @@ TEST_F(TaskHistoryTest, ADamagedFileIsKeptBesideTheNewOneNotOverwritten) {
 }
 
 TEST_F(TaskHistoryTest, AFileThatCannotBeReadOrKeptIsNotReplaced) {
-    fs::create_directories(Path());  // something unreadable as a file stands there
-    CTempDir::WriteFile(Path() + "/inside", "x");
-    CTaskHistoryFile file(Path(), m_clock);
-    EXPECT_FALSE(file.Load().Ok());
-    file.History().Record("a.oft", Outcome(EKind::Sent, "2026-12-07 09:00"));
-    const auto rSaved = file.Save(Tasks({"a.oft"}));
-    EXPECT_FALSE(rSaved.Ok());
-    EXPECT_TRUE(fs::is_directory(Path()));
-    EXPECT_EQ(CTempDir::ReadFile(Path() + "/inside"), "x");
+    // A folder, and a FIFO, which once blocked the add-in in open() for good.
+    for (const bool bFifo : {false, true}) {
+        SCOPED_TRACE(bFifo ? "FIFO" : "folder");
+        fs::remove_all(Path());
+        if (bFifo) {
+            ASSERT_EQ(::mkfifo(Path().c_str(), 0600), 0);
+        } else {
+            fs::create_directories(Path());
+            CTempDir::WriteFile(Path() + "/inside", "x");
+        }
+        CTaskHistoryFile file(Path(), m_clock);
+        const auto rLoaded = file.Load();
+        ASSERT_FALSE(rLoaded.Ok());
+        EXPECT_NE(rLoaded.Problem().find(bFifo ? "a FIFO" : "a folder"), std::string::npos) << rLoaded.Problem();
+        file.History().Record("a.oft", Outcome(EKind::Sent, "2026-12-07 09:00"));
+        EXPECT_FALSE(file.Save(Tasks({"a.oft"})).Ok());
+        EXPECT_EQ(fs::status(Path()).type(), bFifo ? fs::file_type::fifo : fs::file_type::directory);
+    }
+}
+
+TEST_F(TaskHistoryTest, ANewFileIsPrivateAndAnExistingModeSurvivesTheSave) {
+    const mode_t old = ::umask(0);  // the loosest umask: the mode must not come from it
+    for (const int nMode : {-1, 0600, 0640, 0644}) {
+        SCOPED_TRACE(nMode);
+        fs::remove(Path());
+        if (nMode >= 0) {
+            CTempDir::WriteFile(Path(), "{\"version\": 1, \"tasks\": {}}");
+            ASSERT_EQ(::chmod(Path().c_str(), static_cast<mode_t>(nMode)), 0);
+        }
+        CTaskHistoryFile file(Path(), m_clock);
+        ASSERT_TRUE(file.Load().Ok());
+        file.History().Record("a.oft", Outcome(EKind::Sent, "2026-12-07 09:00"));
+        ASSERT_TRUE(file.Save(Tasks({"a.oft"})).Ok());
+        struct stat st {};
+        ASSERT_EQ(::stat(Path().c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, static_cast<mode_t>(nMode >= 0 ? nMode : 0600));
+    }
+    ::umask(old);
 }
 
 // The column's words, from the rules: the time of the result in local time.

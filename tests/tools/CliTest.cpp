@@ -294,6 +294,14 @@ const CRuleCase kRuleCases[] = {
      "lastSent.dayOfWeek: must be 1 (Sunday) for 2026-04-05, not 2"},
     {"next sending's day of week", R"({"nextSending":{"year":2026,"month":4,"day":11,"dayOfWeek":1,"hour":9}})",
      "nextSending.dayOfWeek: must be 7 (Saturday) for 2026-04-11, not 1"},
+    // A year near INT_MAX once overflowed the day-of-week sum and indexed before its table.
+    {"start in year 2147483647", R"({"start":{"year":2147483647,"month":1,"day":1,"hour":9}})",
+     "start: invalid date: year 2147483647 is not 1900..9999"},
+    {"end in year 10000", R"({"endKind":2,"end":{"year":10000,"month":1,"day":1}})",
+     "end: invalid date: year 10000 is not 1900..9999"},
+    {"start in year 1899", R"({"start":{"year":1899,"month":12,"day":31,"hour":9}})",
+     "start: invalid date: year 1899 is not 1900..9999"},
+    {"end on the last day of 9999", R"({"endKind":2,"end":{"year":9999,"month":12,"day":31}})", nullptr},
 };
 // clang-format on
 

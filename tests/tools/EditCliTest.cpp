@@ -3,6 +3,8 @@
 // refusal leaves every byte as it was; the first sending times are those
 // worked out by hand from the recurrence rules, in several zones; and the
 // completion script offers what the line needs.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -203,6 +205,7 @@ TEST_F(EditCliTest, FirstSendingTimesAreThoseOfTheRulesInEveryZone) {
 }
 
 TEST_F(EditCliTest, ARefusalWritesNothing) {
+    ASSERT_EQ(::mkfifo((m_dir / "fifo").c_str(), 0600), 0);
     ASSERT_EQ(Add("First", {"--daily"}).nExit, 0);
     ASSERT_EQ(Add("Second", {"--weekly", "--days", "fri"}).nExit, 0);
     const auto before = Folder();
@@ -220,13 +223,23 @@ TEST_F(EditCliTest, ARefusalWritesNothing) {
         {{"add", "--to", "a@example.org", "--subject", "s", "--body", "b", "--start", "2020-01-01 10:00"},
          1,
          "--start: Please change the starting date and time later than the current time."},
-        {{"add", "--eml", (m_dir / "missing.eml"), "--name", "x"}, 2, "--eml: cannot read"},
+        {{"add", "--eml", (m_dir / "missing.eml"), "--name", "x"}, 2, "--eml: cannot open"},
+        // A FIFO nobody writes to once blocked the tool in open() for good.
+        {{"add", "--to", "a@example.org", "--subject", "s", "--body-file", m_dir / "fifo"},
+         2,
+         "--body-file: not a regular file (a FIFO): " + m_dir / "fifo"},
+        {{"add", "--to", "a@example.org", "--subject", "s", "--body", "b", "--attach", m_dir / "fifo"},
+         2,
+         "--attach: not a regular file (a FIFO)"},
+        {{"add", "--to", "a@example.org", "--subject", "s", "--body", "b", "--start", "2147483647-01-01 09:00"},
+         1,
+         "--start"},
         {{"add", "--to", "not an address", "--subject", "s", "--body", "b"},
          2,
          "--to: \"not an address\" is no address"},
         {{"add", "--to", "a@example.org", "--subject", "s", "--body", "b", "--attach", m_dir / "none.pdf"},
          2,
-         "--attach: cannot read"},
+         "--attach: cannot open"},
         {{"set", "9", "--daily"}, 2, "there is no task 9 (the list has 2)"},
         {{"set", "1", "--name", "Second"}, 2, "--name: The task name already exists"},
         {{"set", "First", "--end-date", "2020-01-01"}, 2, "--end-date: 2020-01-01 is before the starting date"},

@@ -1,6 +1,8 @@
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -144,6 +146,18 @@ TEST_F(ShowTest, TheLastResultComesFromTheHistoryBesideTheTaskList) {
         std::string::npos)
         << r.strOut;
     EXPECT_EQ(CTempDir::ReadFile(m_tmp.Path() + "/history.json"), "{\"version\": 7}") << "show writes nothing";
+
+    // Wrongly typed members once aborted show; a FIFO once blocked it.
+    for (const char* pszHistory :
+         {"{\"version\":\"1\",\"tasks\":{}}", "{\"version\":1,\"tasks\":{\"report.eml\":[{\"kind\":5}]}}", "fifo"}) {
+        SCOPED_TRACE(pszHistory);
+        std::filesystem::remove(m_tmp.Path() + "/history.json");
+        if (std::string(pszHistory) == "fifo") ASSERT_EQ(::mkfifo((m_tmp.Path() + "/history.json").c_str(), 0600), 0);
+        else CTempDir::WriteFile(m_tmp.Path() + "/history.json", pszHistory);
+        const CRun rTyped = Show("1" + m_strArgs);
+        EXPECT_EQ(rTyped.nExit, 0) << rTyped.strOut;
+        EXPECT_NE(rTyped.strOut.find("Last result:     not known ("), std::string::npos) << rTyped.strOut;
+    }
 }
 
 TEST_F(ShowTest, ATaskThatIsNotThereOrNotNamedIsAnError) {
@@ -157,4 +171,37 @@ TEST_F(ShowTest, ATaskThatIsNotThereOrNotNamedIsAnError) {
     const CRun r = Show("Invitation" + m_strArgs);
     EXPECT_EQ(r.nExit, 2);
     EXPECT_EQ(r.strOut, "quillory: task \"Invitation\": more than one task has this name; give its index\n");
+}
+
+// A name with a line break and escape sequences once printed a fake row and
+// coloured the terminal; every human-readable output shows it escaped, and
+// JSON keeps it exact.
+TEST_F(ShowTest, ControlCharactersAreShownEscapedAndJsonStaysExact) {
+    const std::string strEvil = "Evil\n3 * Fake 2026-12-07 09:00\x1b[31m\x07\xc2\x9b";
+    const std::string strShown = "Evil\\n3 * Fake 2026-12-07 09:00\\x1b[31m\\x07\\u009b";
+    m_list.SetAt(0, [&] {
+        CTaskItem t = m_list[0];
+        t.m_strTaskName = strEvil;
+        return t;
+    }());
+    ASSERT_TRUE(
+        CTaskListFile::SaveTaskList(m_tmp.Path() + "/emails.dat", m_list, CTextCodec::Open("UTF-8").Value()).Ok());
+    auto tool = [&](const std::string& strCommand) {
+        CRun r;
+        FILE* p = popen(("'" + std::string(QUILLORY_CLI) + "' " + strCommand + m_strArgs + " 2>&1").c_str(), "r");
+        char buf[4096];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.strOut.append(buf, n);
+        r.nExit = pclose(p);
+        return r;
+    };
+    const CRun rShow = Show("1" + m_strArgs);
+    EXPECT_EQ(rShow.strOut.substr(0, rShow.strOut.find('\n')), "Task 1: " + strShown);
+    const CRun rList = tool("list");
+    EXPECT_EQ(rList.strOut.substr(0, rList.strOut.find('\n')), "1 * " + strShown + " 2026-12-10 09:00");
+    for (const CRun* pRun : {&rShow, &rList})
+        for (const char c : pRun->strOut) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
+    const CRun rJson = tool("list --json");
+    EXPECT_NE(rJson.strOut.find("\"name\": \"Evil\\n3 * Fake 2026-12-07 09:00\\u001b[31m\\u0007\u009b\""),
+              std::string::npos)
+        << rJson.strOut;
 }

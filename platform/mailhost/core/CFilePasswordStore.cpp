@@ -33,7 +33,7 @@ CResult<std::optional<std::string>> CFilePasswordStore::Read(const std::string&)
 
 CResult<> CFilePasswordStore::Write(const std::string&, const std::string& strPassword) {
     QUILLORY_TRY(CFileOps::MakeDirs(CFileOps::DirName(m_strPath)));
-    return CFileOps::ReplaceFile(m_strPath, strPassword + "\n", 0600);
+    return CFileOps::ReplaceFile(m_strPath, strPassword + "\n", 0600, CFileOps::EMode::Always);
 }
 
 CResult<> CFilePasswordStore::Remove(const std::string&) {

@@ -1,10 +1,10 @@
 #pragma once
 // The attachments of a mail item; Add reads the file at once.
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include "CFileOps.h"
 #include "CMailItem.h"
+#include "CMaildir.h"
 
 class CAttachments final : public CComObjectImpl<Attachments> {
 public:
@@ -20,14 +20,12 @@ public:
             if (!n) return E_INVALIDARG;
             if (*n != olByValue) return E_NOTIMPL;
         }
-        std::error_code ec;
         std::filesystem::path path(*strPath);
-        if (!std::filesystem::is_regular_file(path, ec)) return E_FAIL;
-        std::ifstream in(path, std::ios::binary);
-        if (!in) return E_FAIL;
+        // Only a regular file, opened without waiting on a FIFO.
+        auto rBytes = CFileOps::ReadFile(*strPath, CMaildir::kMaxMessageBytes);
+        if (!rBytes) return ReportError(E_FAIL, rBytes.Problem());
         CMailAttachment att;
-        att.vecData.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad()) return E_FAIL;
+        att.vecData.assign(rBytes->begin(), rBytes->end());
         auto strShown = displayName.AsString();
         att.strFileName = strShown && !strShown->empty() ? *strShown : path.filename().string();
         att.strContentType = om::ContentTypeFor(path);

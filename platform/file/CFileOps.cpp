@@ -64,7 +64,9 @@ CResult<> CFileOps::SyncPath(const std::string& strPath, int nFlags, const std::
 CResult<> CFileOps::WriteNewFile(const std::string& strPath, const std::string& strBytes, int nMode, bool bSync) {
     int fd = ::open(strPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, nMode);
     if (fd < 0) return CProblem(ErrnoText("cannot create", strPath));
-    std::string strProblem = WriteAll(fd, strBytes).Problem();
+    // Exactly nMode: the umask may take bits a kept mode needs, and must not add any.
+    std::string strProblem = ::fchmod(fd, static_cast<mode_t>(nMode)) == 0 ? "" : std::strerror(errno);
+    if (strProblem.empty()) strProblem = WriteAll(fd, strBytes).Problem();
     if (strProblem.empty() && bSync && ::fsync(fd) != 0) strProblem = std::strerror(errno);
     if (::close(fd) != 0 && strProblem.empty()) strProblem = std::strerror(errno);
     if (!strProblem.empty()) {
@@ -76,7 +78,8 @@ CResult<> CFileOps::WriteNewFile(const std::string& strPath, const std::string& 
 
 CResult<> CFileOps::SyncDir(const std::string& strDir) { return SyncPath(strDir, O_DIRECTORY, " folder"); }
 
-CResult<> CFileOps::ReplaceFile(const std::string& strPath, const std::string& strBytes, int nMode) {
+CResult<> CFileOps::ReplaceFile(const std::string& strPath, const std::string& strBytes, int nMode, EMode mode) {
+    nMode = ModeForReplacing(strPath, nMode, mode);
     std::string strDir = DirName(strPath);
     std::string strName = strPath.substr(strPath.find_last_of('/') + 1);
     std::string strTemp = strDir + "/." + strName + ".tmp-" + std::to_string(::getpid()) + "-" +
@@ -90,36 +93,70 @@ CResult<> CFileOps::ReplaceFile(const std::string& strPath, const std::string& s
     return SyncDir(strDir);
 }
 
-CResult<std::string> CFileOps::ReadFile(const std::string& strPath, size_t nMaxBytes) {
-    int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return CProblem(ErrnoText("cannot open", strPath));
+int CFileOps::ModeForReplacing(const std::string& strPath, int nNewMode, EMode mode) {
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return CProblem("not a regular file: " + strPath);
+    if (mode == EMode::KeepExisting && ::lstat(strPath.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        return static_cast<int>(st.st_mode & 0777);  // never a set-id bit
+    return nNewMode;
+}
+
+CResult<COwnedFd> CFileOps::OpenRegular(const std::string& strPath, ELinks links) {
+    const int nFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | (links == ELinks::Refuse ? O_NOFOLLOW : 0);
+    COwnedFd fd(::open(strPath.c_str(), nFlags));
+    if (!fd) {
+        if (errno == ELOOP && links == ELinks::Refuse) return CProblem("a symbolic link, not opened: " + strPath);
+        return CProblem(ErrnoText("cannot open", strPath));
     }
-    if (static_cast<unsigned long long>(st.st_size) > nMaxBytes) {
-        ::close(fd);
+    QUILLORY_TRY(CheckRegular(fd.Get(), strPath));
+    // Reads of a regular file never block; the flag only kept open() from waiting.
+    (void)::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);  // harmless when it fails
+    return fd;
+}
+
+CResult<COwnedFd> CFileOps::OpenPrivate(const std::string& strPath) {
+    COwnedFd fd(::open(strPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    if (!fd) {
+        if (errno == ELOOP) return CProblem("a symbolic link, not opened: " + strPath);
+        return CProblem(ErrnoText("cannot open", strPath));
+    }
+    QUILLORY_TRY(CheckRegular(fd.Get(), strPath));
+    return fd;
+}
+
+CResult<> CFileOps::CheckRegular(int fd, const std::string& strPath) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return CProblem(ErrnoText("cannot look at", strPath));
+    if (S_ISREG(st.st_mode)) return {};
+    const char* pszKind = S_ISFIFO(st.st_mode)   ? "a FIFO"
+                          : S_ISDIR(st.st_mode)  ? "a folder"
+                          : S_ISSOCK(st.st_mode) ? "a socket"
+                          : S_ISCHR(st.st_mode)  ? "a character device"
+                          : S_ISBLK(st.st_mode)  ? "a block device"
+                                                 : "of an unknown kind";
+    return CProblem(std::string("not a regular file (") + pszKind + "): " + strPath);
+}
+
+CResult<std::string> CFileOps::ReadFile(const std::string& strPath, size_t nMaxBytes, ELinks links) {
+    QUILLORY_TRY_VALUE(COwnedFd fd, OpenRegular(strPath, links));
+    return ReadAll(fd.Get(), strPath, nMaxBytes);
+}
+
+CResult<std::string> CFileOps::ReadAll(int fd, const std::string& strPath, size_t nMaxBytes) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && static_cast<unsigned long long>(st.st_size) > nMaxBytes)
         return CProblem("file too large (" + std::to_string(st.st_size) + " bytes): " + strPath);
-    }
     std::string strBytes;
     char buf[65536];
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
-            CProblem problem(ErrnoText("cannot read", strPath));
-            ::close(fd);
-            return problem;
+            return CProblem(ErrnoText("cannot read", strPath));
         }
         if (n == 0) break;
         strBytes.append(buf, static_cast<size_t>(n));
-        if (strBytes.size() > nMaxBytes) {
-            ::close(fd);
-            return CProblem("file too large: " + strPath);
-        }
+        if (strBytes.size() > nMaxBytes) return CProblem("file too large: " + strPath);
     }
-    ::close(fd);
     return strBytes;
 }
 

@@ -1,0 +1,135 @@
+// The one file layer: what a file named by a user, a request or another file
+// may be (a FIFO, a folder, a device, a socket, a link) and what it may not do
+// (block, be read, be followed where the system's own state is opened), and
+// the modes of what it writes, under the loosest umask.
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "CFileOps.h"
+#include "CTempDir.h"
+
+namespace {
+
+mode_t ModeOf(const std::string& strPath) {
+    struct stat st {};
+    return ::lstat(strPath.c_str(), &st) == 0 ? st.st_mode & 07777 : 07777;
+}
+
+// The loosest umask for a test's lifetime: no mode may come from the umask.
+class CUmaskZero {
+public:
+    CUmaskZero() : m_old(::umask(0)) {}
+    ~CUmaskZero() { ::umask(m_old); }
+
+private:
+    mode_t m_old;
+};
+
+class FileOpsTest : public ::testing::Test {
+protected:
+    CTempDir m_dir;
+    CUmaskZero m_umask;
+};
+
+TEST_F(FileOpsTest, OnlyARegularFileIsReadAndNothingElseBlocks) {
+    const std::string strFile = m_dir / "file", strFifo = m_dir / "fifo", strLink = m_dir / "link",
+                      strSocket = m_dir / "sock", strMissing = m_dir / "missing";
+    CTempDir::WriteFile(strFile, "bytes");
+    ASSERT_EQ(::mkfifo(strFifo.c_str(), 0600), 0);  // nobody writes: a blocking open() would wait for good
+    ASSERT_EQ(::symlink(strFile.c_str(), strLink.c_str()), 0);
+    const int fdSocket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, strSocket.c_str(), sizeof addr.sun_path - 1);
+    ASSERT_EQ(::bind(fdSocket, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    using ELinks = CFileOps::ELinks;
+    struct CRow {
+        const char* pszName;
+        std::string strPath;
+        ELinks links;
+        const char* pszProblem;  // empty: read
+    } rows[] = {
+        {"regular file", strFile, ELinks::Follow, ""},
+        {"link followed", strLink, ELinks::Follow, ""},
+        {"link refused", strLink, ELinks::Refuse, "a symbolic link, not opened: "},
+        {"FIFO", strFifo, ELinks::Follow, "not a regular file (a FIFO): "},
+        {"folder", m_dir.Path(), ELinks::Follow, "not a regular file (a folder): "},
+        {"character device", "/dev/zero", ELinks::Follow, "not a regular file (a character device): "},
+        {"socket", strSocket, ELinks::Follow, "cannot open "},  // open() refuses a socket itself
+        {"missing", strMissing, ELinks::Follow, "cannot open "},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pszName);
+        const auto rBytes = CFileOps::ReadFile(row.strPath, 1 << 20, row.links);
+        if (!*row.pszProblem) {
+            ASSERT_TRUE(rBytes.Ok()) << rBytes.Problem();
+            EXPECT_EQ(*rBytes, "bytes");
+        } else {
+            ASSERT_FALSE(rBytes.Ok());
+            EXPECT_EQ(rBytes.Problem().rfind(row.pszProblem, 0), 0u) << rBytes.Problem();
+            EXPECT_NE(rBytes.Problem().find(row.strPath), std::string::npos) << rBytes.Problem();
+        }
+    }
+    ::close(fdSocket);
+    EXPECT_FALSE(CFileOps::ReadFile(strFile, 4).Ok());  // larger than allowed
+}
+
+TEST_F(FileOpsTest, ReplacingKeepsAnExistingModeAndMakesNewFilesPrivate) {
+    using EMode = CFileOps::EMode;
+    struct CRow {
+        const char* pszName;
+        int nExisting;  // -1: no file yet
+        EMode mode;
+        mode_t expected;
+    } rows[] = {
+        {"new file", -1, EMode::KeepExisting, 0600},         {"chmod 600 kept", 0600, EMode::KeepExisting, 0600},
+        {"chmod 640 kept", 0640, EMode::KeepExisting, 0640}, {"chmod 644 kept", 0644, EMode::KeepExisting, 0644},
+        {"secret made private", 0644, EMode::Always, 0600},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pszName);
+        const std::string strPath = m_dir / "data";
+        ::unlink(strPath.c_str());
+        if (row.nExisting >= 0) {
+            CTempDir::WriteFile(strPath, "old");
+            ASSERT_EQ(::chmod(strPath.c_str(), static_cast<mode_t>(row.nExisting)), 0);
+        }
+        ASSERT_TRUE(CFileOps::ReplaceFile(strPath, "new", 0600, row.mode).Ok());
+        EXPECT_EQ(CTempDir::ReadFile(strPath), "new");
+        EXPECT_EQ(ModeOf(strPath), row.expected);
+    }
+}
+
+TEST_F(FileOpsTest, FoldersArePrivateAndLocksAreNeverOpenedThroughALink) {
+    const std::string strDeep = m_dir / "a/b/c";
+    ASSERT_TRUE(CFileOps::MakeDirs(strDeep).Ok());
+    for (const char* psz : {"a", "a/b", "a/b/c"}) EXPECT_EQ(ModeOf(m_dir / psz), 0700u) << psz;
+
+    // Another user's link in place of a lock would make the holder write through it.
+    const std::string strVictim = m_dir / "accounts.ini", strLock = m_dir / "emails.dat.lock";
+    CTempDir::WriteFile(strVictim, "[Account]\n");
+    ASSERT_EQ(::symlink(strVictim.c_str(), strLock.c_str()), 0);
+    const auto rLinked = CFileOps::OpenPrivate(strLock);
+    ASSERT_FALSE(rLinked.Ok());
+    EXPECT_EQ(rLinked.Problem(), "a symbolic link, not opened: " + strLock);
+    EXPECT_EQ(CTempDir::ReadFile(strVictim), "[Account]\n");
+
+    const std::string strFifo = m_dir / "fifo.lock";
+    ASSERT_EQ(::mkfifo(strFifo.c_str(), 0600), 0);
+    EXPECT_FALSE(CFileOps::OpenPrivate(strFifo).Ok());
+
+    const std::string strNew = m_dir / "new.lock";
+    const auto rNew = CFileOps::OpenPrivate(strNew);
+    ASSERT_TRUE(rNew.Ok()) << rNew.Problem();
+    EXPECT_EQ(ModeOf(strNew), 0600u);
+}
+
+}  // namespace
