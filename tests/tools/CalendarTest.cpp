@@ -241,7 +241,7 @@ TEST_P(CalendarTest, NamedTasksOnlyAndAnUnknownNameIsAnError) {
 
 INSTANTIATE_TEST_SUITE_P(Zones, CalendarTest,
                          ::testing::Values("UTC", "Europe/Berlin", "America/New_York", "Australia/Lord_Howe",
-                                           "Asia/Kathmandu"),
+                                           "Australia/Sydney", "America/Santiago", "Asia/Kathmandu"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 
 TEST(CalendarFormTest, ARuleIsWrittenWhereItSaysTheScheduleExactly) {
