@@ -29,8 +29,7 @@ int64_t DayOf(const TaskDateTime& dt) { return TaskTime::DayNumber(dt.nYear, dt.
 
 CResult<time_t> AtSendingTime(const CTaskItem& task, int64_t nDay) {
     const TaskDateTime dt = TaskTime::DateOfDay(nDay);
-    if (dt.nYear > kLastYear)
-        return CProblem("invalid date group: year " + std::to_string(dt.nYear) + " out of range");
+    if (dt.nYear > kLastYear) return CProblem("invalid date group: year " + std::to_string(dt.nYear) + " out of range");
     return ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, task.m_dtStart.nHour, task.m_dtStart.nMinute);
 }
 
@@ -450,7 +449,8 @@ int64_t CSchedule::Period(const CTaskItem& task) {
     switch (task.Recurrence()) {
         case ERecurrence::Minutely: return task.m_nMinuteInterval > 0 ? task.m_nMinuteInterval : 0;
         case ERecurrence::Daily:
-            if (task.DailyMode() == EDailyMode::EveryNDays) return task.m_nDailyInterval > 0 ? task.m_nDailyInterval : 0;
+            if (task.DailyMode() == EDailyMode::EveryNDays)
+                return task.m_nDailyInterval > 0 ? task.m_nDailyInterval : 0;
             if (task.DailyMode() != EDailyMode::EveryDayOfKind) return 0;
             // Weekdays and weekend days repeat weekly; even and odd days
             // follow the lengths of the months.

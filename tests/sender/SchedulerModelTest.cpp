@@ -189,9 +189,7 @@ private:
             e.bOverdue = task.m_bSendOverdue != 0;
             // Occurrences before the moment of scheduling are passed over
             // without being counted.
-            while (e.nNext < e.vecOccurrences.size() &&
-                   e.vecOccurrences[e.nNext].tWall < tNow)
-                ++e.nNext;
+            while (e.nNext < e.vecOccurrences.size() && e.vecOccurrences[e.nNext].tWall < tNow) ++e.nNext;
             e.nLimit = e.vecOccurrences.size();
             if (e.nEndKind == 1) e.nLimit = std::min(e.nLimit, e.nNext + static_cast<size_t>(task.m_nEndAfterCount));
             EXPECT_EQ(schedule.AdvancePastNow(task).Problem(), "");
@@ -385,8 +383,14 @@ private:
 
 // Lord Howe moves its clocks by half an hour; Santiago and Havana at
 // midnight; Sydney and Santiago in the southern summer.
-const char* const kZones[] = {"Europe/Berlin",  "America/New_York", "Australia/Lord_Howe", "America/Santiago",
-                              "Australia/Sydney", "Asia/Kathmandu",  "UTC",                 "America/Havana"};
+const char* const kZones[] = {"Europe/Berlin",
+                              "America/New_York",
+                              "Australia/Lord_Howe",
+                              "America/Santiago",
+                              "Australia/Sydney",
+                              "Asia/Kathmandu",
+                              "UTC",
+                              "America/Havana"};
 
 }  // namespace
 
