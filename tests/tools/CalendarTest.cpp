@@ -244,8 +244,12 @@ INSTANTIATE_TEST_SUITE_P(Zones, CalendarTest,
                                            "Australia/Sydney", "America/Santiago", "Asia/Kathmandu"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 
-TEST(CalendarFormTest, ARuleIsWrittenWhereItSaysTheScheduleExactly) {
-    CZoneGuard zone("UTC");
+// Days are days on the clock, so a daily or weekly rule in the local zone
+// says the schedule exactly across its changes of offset too.
+class CalendarFormTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(CalendarFormTest, ARuleIsWrittenWhereItSaysTheScheduleExactly) {
+    CZoneGuard zone(GetParam());
     CTempDir tmp;
     const time_t tNow = ValueOf(TaskTime::ToAbsolute(2026, 12, 7, 12, 0));
     CTaskList list;
@@ -254,6 +258,8 @@ TEST(CalendarFormTest, ARuleIsWrittenWhereItSaysTheScheduleExactly) {
     const auto events = Parse(strCalendar, tNow, tNow + 800 * 86400);
     const std::map<std::string, std::string> want = {
         {"every 2 weeks on Monday and Thursday", "RRULE"},
+        {"every weekday", "RRULE"},
+        {"every day at 02:30", "RRULE"},
         {"last weekday of every month", "RRULE"},
         {"first Monday of every 2 months, 4 times", "RRULE"},
         {"third week on Tuesday", "RRULE"},
@@ -266,3 +272,7 @@ TEST(CalendarFormTest, ARuleIsWrittenWhereItSaysTheScheduleExactly) {
         EXPECT_EQ(events.at(strName).strForm, strForm) << strName;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Zones, CalendarFormTest,
+                         ::testing::Values("UTC", "Europe/Berlin", "Australia/Lord_Howe", "America/Santiago"),
+                         [](const auto& info) { return ZoneTestName(info.param); });
