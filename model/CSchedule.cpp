@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr time_t kDay = 86400;
 // Years beyond this are refused as a date group out of range, so that month
 // and year arithmetic on stored values can never overflow.
 constexpr int kLastYear = TaskTime::kLastYear;
@@ -17,34 +16,21 @@ constexpr int kLastYear = TaskTime::kLastYear;
 using TaskTime::FromAbsolute;
 using TaskTime::ToAbsolute;
 
-int DayOfWeek(time_t t) { return FromAbsolute(t).nDayOfWeek; }
+// Days of week as the breakdown gives them.
+constexpr int kSunday = 1;
+constexpr int kSaturday = 7;
 
-CResult<int> DayOfWeekOf(int nYear, int nMonth, int nDay) {
-    QUILLORY_TRY_VALUE(const time_t t, ToAbsolute(nYear, nMonth, nDay, 0, 0));
-    return DayOfWeek(t);
-}
+// Every schedule but the minutely one counts calendar days: an occurrence is
+// a date, sent at the start's hour and minute on the clock of that day, so
+// a change of offset never moves it. Only the date's own conversion meets
+// the change: a time the clocks skip goes out as far after it as the jump
+// (02:30 on the day of 02:00 -> 03:00 at 03:30), a time they repeat once.
+int64_t DayOf(const TaskDateTime& dt) { return TaskTime::DayNumber(dt.nYear, dt.nMonth, dt.nDay); }
 
-// The day an occurrence at t belongs to, for a task sent at the start's hour
-// and minute. Days are added as 86,400 seconds, and a change of offset can
-// carry a sending time near midnight over into the neighbouring day: 23:30
-// plus one day across the spring change is 00:30 two days on, 00:30 across
-// the autumn change at midnight is 23:30 of the same day. A time more than
-// twelve hours from the sending time of its own day is put back on the day
-// it belongs to, at the sending time; every other time stays as it is (10:00
-// plus one day across the spring change stays 11:00).
-// Minutes from the sending time to the time of day of dt, -1439..1439.
-int FromSendingTime(const CTaskItem& task, const TaskDateTime& dt) {
-    return dt.nHour * 60 + dt.nMinute - (task.m_dtStart.nHour * 60 + task.m_dtStart.nMinute);
-}
-
-CResult<time_t> OnItsDay(const CTaskItem& task, time_t t) {
-    const TaskDateTime dt = FromAbsolute(t);
-    const int nAt = dt.nHour * 60 + dt.nMinute, nSending = task.m_dtStart.nHour * 60 + task.m_dtStart.nMinute;
-    if (std::abs(nAt - nSending) <= 720) return t;
-    const time_t nDays = nAt > nSending ? 1 : -1;
-    QUILLORY_TRY_VALUE(const time_t tNoon, ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, 12, 0));
-    const TaskDateTime dtDay = FromAbsolute(tNoon + nDays * kDay);
-    return ToAbsolute(dtDay.nYear, dtDay.nMonth, dtDay.nDay, task.m_dtStart.nHour, task.m_dtStart.nMinute);
+CResult<time_t> AtSendingTime(const CTaskItem& task, int64_t nDay) {
+    const TaskDateTime dt = TaskTime::DateOfDay(nDay);
+    if (dt.nYear > kLastYear) return CProblem("invalid date group: year " + std::to_string(dt.nYear) + " out of range");
+    return ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, task.m_dtStart.nHour, task.m_dtStart.nMinute);
 }
 
 CResult<bool> IsSeeded(const CTaskItem& task, time_t tNow) {
@@ -61,20 +47,50 @@ CResult<> NextAtStart(CTaskItem& task) {
     return {};
 }
 
+// The seed of a daily or weekly run: the day before the start.
+CResult<> SeedDayBefore(CTaskItem& task) {
+    QUILLORY_TRY_VALUE(const time_t tSeed, AtSendingTime(task, DayOf(task.m_dtStart) - 1));
+    CSchedule::SetLastSent(task, tSeed);
+    return {};
+}
+
+// Minutes from the sending time to the time of day of dt, -1439..1439.
+int FromSendingTime(const CTaskItem& task, const TaskDateTime& dt) {
+    return dt.nHour * 60 + dt.nMinute - (task.m_dtStart.nHour * 60 + task.m_dtStart.nMinute);
+}
+
+// The day the occurrence stored as dt belongs to. A sending time near
+// midnight can be stored on the neighbouring date: moved over midnight by a
+// jump of the clocks, or so stored by an earlier version that counted days
+// as 86,400 seconds (23:30 plus one day across the spring change was 00:30).
+// A time more than twelve hours from the sending time belongs to the day
+// on that side.
+int64_t OccurrenceDay(const CTaskItem& task, const TaskDateTime& dt) {
+    const int nFrom = FromSendingTime(task, dt);
+    return DayOf(dt) + (nFrom > 720 ? 1 : nFrom < -720 ? -1 : 0);
+}
+
 // The last occurrence at the start's hour and minute, on the day it belongs to.
 CResult<> ResetHourMinute(CTaskItem& task) {
-    // Stored fields read back within a few hours of themselves, so a time
-    // well inside twelve hours of the sending time needs no conversion.
-    constexpr int kSurelyOnItsDay = 540;
-    if (task.m_dtLastSent.IsSet() && std::abs(FromSendingTime(task, task.m_dtLastSent)) > kSurelyOnItsDay &&
-        TaskTime::CheckGroup(task.m_dtLastSent).Ok()) {
-        QUILLORY_TRY_VALUE(const time_t t, ToAbsolute(task.m_dtLastSent));
-        QUILLORY_TRY_VALUE(const time_t tOn, OnItsDay(task, t));
-        if (tOn != t) task.m_dtLastSent = FromAbsolute(tOn);
+    if (task.m_dtLastSent.IsSet() && TaskTime::CheckGroup(task.m_dtLastSent).Ok()) {
+        const int64_t nDay = OccurrenceDay(task, task.m_dtLastSent);
+        if (nDay != DayOf(task.m_dtLastSent)) {
+            const TaskDateTime dt = TaskTime::DateOfDay(nDay);
+            task.m_dtLastSent.nYear = dt.nYear;
+            task.m_dtLastSent.nMonth = dt.nMonth;
+            task.m_dtLastSent.nDay = dt.nDay;
+            task.m_dtLastSent.nDayOfWeek = dt.nDayOfWeek;
+        }
     }
     task.m_dtLastSent.nHour = task.m_dtStart.nHour;
     task.m_dtLastSent.nMinute = task.m_dtStart.nMinute;
     return {};
+}
+
+// The day of the last occurrence, once its group is known to be valid.
+CResult<int64_t> LastDay(const CTaskItem& task) {
+    if (auto r = TaskTime::CheckGroup(task.m_dtLastSent); !r) return CProblem("invalid date group: " + r.Problem());
+    return OccurrenceDay(task, task.m_dtLastSent);
 }
 
 CResult<> Store(CTaskItem& task, time_t t) {
@@ -82,6 +98,12 @@ CResult<> Store(CTaskItem& task, time_t t) {
     if (bEnded) task.m_dtNextSending.Empty();
     else CSchedule::SetNextSending(task, t);
     return {};
+}
+
+// Stores the occurrence on day nDay.
+CResult<> StoreDay(CTaskItem& task, int64_t nDay) {
+    QUILLORY_TRY_VALUE(const time_t t, AtSendingTime(task, nDay));
+    return Store(task, t);
 }
 
 // Whether the fields dt, the breakdown of t, convert back to t itself: not
@@ -93,31 +115,16 @@ CResult<bool> ReadsBackAs(const TaskDateTime& dt, time_t t) {
 
 CResult<bool> ReadsBackAs(time_t t) { return ReadsBackAs(FromAbsolute(t), t); }
 
-// Days counted as 86,400 seconds can land in the second pass of an hour that
-// the clocks repeat; stored as fields, such a time would read back as the
-// first pass, an hour or more before it. The occurrence then goes out at the
-// sending time of that day instead.
-CResult<> StoreDay(CTaskItem& task, time_t t) {
-    TaskDateTime dt = FromAbsolute(t);
-    if (std::abs(FromSendingTime(task, dt)) > 720) {
-        QUILLORY_TRY_VALUE(t, OnItsDay(task, t));
-        dt = FromAbsolute(t);
-    }
-    QUILLORY_TRY_VALUE(const bool bReadsBack, ReadsBackAs(dt, t));
-    if (!bReadsBack) {
-        QUILLORY_TRY_VALUE(t, ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, task.m_dtStart.nHour, task.m_dtStart.nMinute));
-    }
-    return Store(task, t);
-}
-
 bool ValidOrdinalKind(int nOrdinal, int nKind) {
     return nOrdinal >= CodeOf(EOrdinal::First) && nOrdinal <= CodeOf(EOrdinal::Last) &&
            nKind >= CodeOf(EDayKind::Day) && nKind <= CodeOf(EDayKind::Saturday);
 }
 
-// Days of week as the breakdown gives them.
-constexpr int kSunday = 1;
-constexpr int kSaturday = 7;
+CResult<int> DayOfWeekOf(int nYear, int nMonth, int nDay) {
+    if (auto r = TaskTime::CheckGroup(TaskDate{nYear, nMonth, nDay, 0}); !r)
+        return CProblem("invalid date group: " + r.Problem());
+    return TaskTime::DayOfWeek(TaskTime::DayNumber(nYear, nMonth, nDay));
+}
 
 }  // namespace
 
@@ -221,38 +228,29 @@ CResult<> CSchedule::CalcMinutely(CTaskItem& task, time_t tNow) const {
 }
 
 CResult<> CSchedule::CalcDaily(CTaskItem& task, time_t tNow) const {
-    if (task.DailyMode() == EDailyMode::EveryNDays) {
-        QUILLORY_TRY_VALUE(const bool bSeeded, IsSeeded(task, tNow));
-        if (bSeeded) return NextAtStart(task);
-        QUILLORY_TRY(ResetHourMinute(task));
-        QUILLORY_TRY_VALUE(const time_t tLast, ToAbsolute(task.m_dtLastSent));
-        return StoreDay(task, tLast + static_cast<time_t>(task.m_nDailyInterval) * kDay);
-    }
-    if (task.DailyMode() != EDailyMode::EveryDayOfKind) return {};
+    const bool bEveryN = task.DailyMode() == EDailyMode::EveryNDays;
+    if (!bEveryN && task.DailyMode() != EDailyMode::EveryDayOfKind) return {};
     QUILLORY_TRY_VALUE(const bool bSeeded, IsSeeded(task, tNow));
-    if (bSeeded) {
-        QUILLORY_TRY_VALUE(const time_t tStart, ToAbsolute(task.m_dtStart));
-        SetLastSent(task, tStart - kDay);
-    }
+    if (bEveryN && bSeeded) return NextAtStart(task);
+    if (bSeeded) QUILLORY_TRY(SeedDayBefore(task));
     QUILLORY_TRY(ResetHourMinute(task));
-    QUILLORY_TRY_VALUE(const time_t tLast, ToAbsolute(task.m_dtLastSent));
-    QUILLORY_TRY_VALUE(const time_t t, OnItsDay(task, tLast + kDay));
-    const TaskDateTime dt = FromAbsolute(t);
-    const int nWeekday = dt.nDayOfWeek;
+    QUILLORY_TRY_VALUE(const int64_t nLast, LastDay(task));
+    if (bEveryN) return StoreDay(task, nLast + task.m_nDailyInterval);
+    const int64_t nDay = nLast + 1;
+    const int nWeekday = TaskTime::DayOfWeek(nDay);
+    const bool bEven = TaskTime::DateOfDay(nDay).nDay % 2 == 0;
     switch (task.DailyDayKind()) {
-        case EDayKind::Day: return StoreDay(task, t);
+        case EDayKind::Day: return StoreDay(task, nDay);
         case EDayKind::Weekday:
-            return StoreDay(task, nWeekday == kSaturday ? t + 2 * kDay : nWeekday == kSunday ? t + kDay : t);
+            return StoreDay(task, nWeekday == kSaturday ? nDay + 2 : nWeekday == kSunday ? nDay + 1 : nDay);
         case EDayKind::WeekendDay:
             // A weekday moves on to its week's Saturday.
-            return StoreDay(task, nWeekday == kSaturday || nWeekday == kSunday ? t : t + (7 - nWeekday) * kDay);
-        case EDayKind::EvenDay: {
-            if (dt.nDay % 2 == 0) return StoreDay(task, t);
+            return StoreDay(task, nWeekday == kSaturday || nWeekday == kSunday ? nDay : nDay + (7 - nWeekday));
+        case EDayKind::EvenDay:
+            if (bEven) return StoreDay(task, nDay);
             // The 31st is followed by the odd 1st: one day more.
-            QUILLORY_TRY_VALUE(const time_t tNextDay, OnItsDay(task, t + kDay));
-            return StoreDay(task, FromAbsolute(tNextDay).nDay % 2 == 1 ? tNextDay + kDay : tNextDay);
-        }
-        case EDayKind::OddDay: return StoreDay(task, dt.nDay % 2 == 1 ? t : t + kDay);
+            return StoreDay(task, TaskTime::DateOfDay(nDay + 1).nDay % 2 == 1 ? nDay + 2 : nDay + 1);
+        case EDayKind::OddDay: return StoreDay(task, bEven ? nDay + 1 : nDay);
         default: return {};
     }
 }
@@ -260,89 +258,61 @@ CResult<> CSchedule::CalcDaily(CTaskItem& task, time_t tNow) const {
 CResult<> CSchedule::CalcWeekly(CTaskItem& task, time_t tNow) const {
     QUILLORY_TRY(ResetHourMinute(task));
     QUILLORY_TRY_VALUE(const bool bSeeded, IsSeeded(task, tNow));
-    if (bSeeded) {
-        QUILLORY_TRY_VALUE(const time_t tStart, ToAbsolute(task.m_dtStart));
-        QUILLORY_TRY_VALUE(const time_t tSeed, OnItsDay(task, tStart - kDay));
-        SetLastSent(task, tSeed);
-    }
-    QUILLORY_TRY_VALUE(const time_t tLast, ToAbsolute(task.m_dtLastSent));
+    if (bSeeded) QUILLORY_TRY(SeedDayBefore(task));
+    QUILLORY_TRY_VALUE(const int64_t nLast, LastDay(task));
 
-    // The weeks of a month are counted from the 1st, which can lie on the
-    // other side of a change of offset than the week itself; there every
-    // occurrence is put at the sending time of its day, or the whole month
-    // would go out an hour early or late.
-    const bool bWall = task.WeeklyMode() == EWeeklyMode::WeekOfMonth;
-    auto store = [&](time_t t) -> CResult<> {
-        if (!bWall) return StoreDay(task, t);
-        QUILLORY_TRY_VALUE(const time_t tOn, OnItsDay(task, t));
-        const TaskDateTime dt = FromAbsolute(tOn);
-        QUILLORY_TRY_VALUE(const time_t tWall, ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, task.m_dtStart.nHour,
-                                                          task.m_dtStart.nMinute, dt.nSecond));
-        return Store(task, tWall);
-    };
-    // The first ticked day of t's week (Sunday to Saturday) after t's own
-    // day, stored; t itself only when it is a Sunday after the last
+    // The first ticked day of nDay's week (Sunday to Saturday) after nDay
+    // itself, stored; nDay only when it is a Sunday after the last
     // occurrence. False when the week has none.
-    auto findInWeek = [&](time_t t) -> CResult<bool> {
-        const int nWeekday = DayOfWeek(t);
-        if (t > tLast && nWeekday == kSunday && task.m_bWeekDays[kSunday - 1] == 1) {
-            QUILLORY_TRY(store(t));
+    auto findInWeek = [&](int64_t nDay) -> CResult<bool> {
+        const int nWeekday = TaskTime::DayOfWeek(nDay);
+        if (nDay > nLast && nWeekday == kSunday && task.m_bWeekDays[kSunday - 1] == 1) {
+            QUILLORY_TRY(StoreDay(task, nDay));
             return true;
         }
-        for (int nDay = nWeekday + 1; nDay <= kSaturday; ++nDay) {
-            if (nDay > kSunday && task.m_bWeekDays[nDay - 1] == 1) {
-                QUILLORY_TRY(store(t + (nDay - nWeekday) * kDay));
+        for (int nOther = nWeekday + 1; nOther <= kSaturday; ++nOther) {
+            if (nOther > kSunday && task.m_bWeekDays[nOther - 1] == 1) {
+                QUILLORY_TRY(StoreDay(task, nDay + (nOther - nWeekday)));
                 return true;
             }
         }
         return false;
     };
     // The search of a last week: whether it found a day matters no more.
-    auto findInLastWeek = [&](time_t t) -> CResult<> {
-        QUILLORY_TRY(findInWeek(t));
+    auto findInLastWeek = [&](int64_t nDay) -> CResult<> {
+        QUILLORY_TRY(findInWeek(nDay));
         return {};
     };
 
     if (task.WeeklyMode() == EWeeklyMode::EveryNWeeks) {
-        QUILLORY_TRY_VALUE(const bool bFound, findInWeek(tLast));
+        QUILLORY_TRY_VALUE(const bool bFound, findInWeek(nLast));
         if (bFound) return {};
         // The Sunday of the week m_nWeeklyInterval weeks after the last one's:
         // last + (7 x interval - weekday + 1) days.
-        const int nWeekday = DayOfWeek(tLast);
-        time_t t = tLast + (7 * static_cast<time_t>(task.m_nWeeklyInterval) - nWeekday + 1) * kDay;
-        if (task.m_nWeeklyInterval > 0) {
-            QUILLORY_TRY_VALUE(t, OnItsDay(task, t));
-        }
-        return findInLastWeek(t);
+        return findInLastWeek(nLast + 7 * static_cast<int64_t>(task.m_nWeeklyInterval) - TaskTime::DayOfWeek(nLast) +
+                              1);
     }
     if (task.WeeklyMode() != EWeeklyMode::WeekOfMonth) return {};
     if (task.m_nWeeklyWeekOfMonth < CodeOf(EWeekOfMonth::Second) ||
         task.m_nWeeklyWeekOfMonth > CodeOf(EWeekOfMonth::Fourth))
         return {};
     // The row of the month, 2..4; row 1 is the Sunday-to-Saturday row that
-    // holds the 1st.
+    // holds the 1st, so rows 2..4 lie wholly inside the month.
     const int nRow = task.m_nWeeklyWeekOfMonth + 2;
-    const TaskDateTime dtLast = FromAbsolute(tLast);
-    QUILLORY_TRY_VALUE(const time_t tFirstOfMonth,
-                       ToAbsolute(dtLast.nYear, dtLast.nMonth, 1, dtLast.nHour, dtLast.nMinute, 0));
+    const TaskDateTime dtLast = TaskTime::DateOfDay(nLast);
+    const int64_t nFirst = TaskTime::DayNumber(dtLast.nYear, dtLast.nMonth, 1);
     // The row ends on the Saturday (7 x row - weekday of the 1st) days after the 1st.
-    QUILLORY_TRY_VALUE(const time_t tSat, OnItsDay(task, tFirstOfMonth + (7 * nRow - DayOfWeek(tFirstOfMonth)) * kDay));
-    QUILLORY_TRY_VALUE(const time_t tSun, OnItsDay(task, tSat - 6 * kDay));
-    const int nLastDay = dtLast.nDay, nSunDay = FromAbsolute(tSun).nDay, nSatDay = FromAbsolute(tSat).nDay;
-    if (nSunDay <= nLastDay && nLastDay < nSatDay) {
-        QUILLORY_TRY_VALUE(const bool bFound, findInWeek(tLast));
+    const int64_t nSat = nFirst + 7 * nRow - TaskTime::DayOfWeek(nFirst), nSun = nSat - 6;
+    if (nSun <= nLast && nLast < nSat) {
+        QUILLORY_TRY_VALUE(const bool bFound, findInWeek(nLast));
         if (bFound) return {};
-    } else if (nLastDay < nSunDay) {
-        return findInLastWeek(tSun);
+    } else if (nLast < nSun) {
+        return findInLastWeek(nSun);
     }
-    const int nNextMonth = dtLast.nMonth == 12 ? 1 : dtLast.nMonth + 1;
-    const int nNextYear = dtLast.nMonth == 12 ? dtLast.nYear + 1 : dtLast.nYear;
-    QUILLORY_TRY_VALUE(const time_t tFirstOfNext,
-                       ToAbsolute(nNextYear, nNextMonth, 1, dtLast.nHour, dtLast.nMinute, 0));
-    // The row's Sunday, (7 x row - 6 - weekday of the 1st) days after the 1st.
-    QUILLORY_TRY_VALUE(const time_t tRowSunday,
-                       OnItsDay(task, tFirstOfNext + (7 * nRow - 6 - DayOfWeek(tFirstOfNext)) * kDay));
-    return findInLastWeek(tRowSunday);
+    // The row's Sunday in the next month, (7 x row - 6 - weekday of its 1st)
+    // days after its 1st.
+    const int64_t nFirstOfNext = TaskTime::DayNumber(dtLast.nYear, dtLast.nMonth + 1, 1);
+    return findInLastWeek(nFirstOfNext + 7 * nRow - 6 - TaskTime::DayOfWeek(nFirstOfNext));
 }
 
 CResult<> CSchedule::CalcMonthly(CTaskItem& task, time_t tNow) const {
@@ -458,9 +428,12 @@ CResult<CSchedule::EDue> CSchedule::CheckDue(CTaskItem& task) const {
     // A monthly or yearly task keeps its start there as the seed of its
     // first computation; when the start is itself the first occurrence the
     // seed equals the next time, and it must not count as done.
+    // A last occurrence that cannot be converted (a damaged or hand-edited
+    // list) cannot be this minute's; the next time alone decides, and the
+    // advance after the send writes a sound one.
     if (task.m_dtLastSent.IsSet()) {
-        QUILLORY_TRY_VALUE(const time_t tLast, ToAbsolute(task.m_dtLastSent));
-        if (tNow == tLast && tNow != tNext) return kNotDue;
+        const auto rLast = ToAbsolute(task.m_dtLastSent);
+        if (rLast && tNow == *rLast && tNow != tNext) return kNotDue;
     }
     if (tNow < tNext) return kNotDue;
     if (tNow == tNext || task.m_bSendOverdue) return kSendNow;
@@ -468,25 +441,25 @@ CResult<CSchedule::EDue> CSchedule::CheckDue(CTaskItem& task) const {
     return kSkipped;
 }
 
-// The length of one full turn of the schedule, when the task repeats
-// itself exactly after it (in a stretch without offset changes); 0 when it
-// does not (calendar months, weeks of the month, even and odd days).
-time_t CSchedule::Period(const CTaskItem& task) {
+// The length of one full turn of the schedule, when the task repeats itself
+// exactly after it: minutes for a minutely task, calendar days for the
+// others; 0 when it does not (calendar months, weeks of the month, even and
+// odd days).
+int64_t CSchedule::Period(const CTaskItem& task) {
     switch (task.Recurrence()) {
-        case ERecurrence::Minutely:
-            return task.m_nMinuteInterval > 0 ? static_cast<time_t>(task.m_nMinuteInterval) * 60 : 0;
+        case ERecurrence::Minutely: return task.m_nMinuteInterval > 0 ? task.m_nMinuteInterval : 0;
         case ERecurrence::Daily:
             if (task.DailyMode() == EDailyMode::EveryNDays)
-                return task.m_nDailyInterval > 0 ? task.m_nDailyInterval * kDay : 0;
+                return task.m_nDailyInterval > 0 ? task.m_nDailyInterval : 0;
             if (task.DailyMode() != EDailyMode::EveryDayOfKind) return 0;
             // Weekdays and weekend days repeat weekly; even and odd days
             // follow the lengths of the months.
-            return task.DailyDayKind() == EDayKind::Day                   ? kDay
-                   : task.m_nDailyDayKind <= CodeOf(EDayKind::WeekendDay) ? 7 * kDay
+            return task.DailyDayKind() == EDayKind::Day                   ? 1
+                   : task.m_nDailyDayKind <= CodeOf(EDayKind::WeekendDay) ? 7
                                                                           : 0;
         case ERecurrence::Weekly:
             return task.WeeklyMode() == EWeeklyMode::EveryNWeeks && task.m_nWeeklyInterval > 0
-                       ? 7 * kDay * task.m_nWeeklyInterval
+                       ? 7 * static_cast<int64_t>(task.m_nWeeklyInterval)
                        : 0;
         default: return 0;
     }
@@ -494,34 +467,45 @@ time_t CSchedule::Period(const CTaskItem& task) {
 
 // The latest occurrence that the one-by-one catch-up would reach from the
 // occurrence t by whole turns, staying before the present and the end date.
-// Only inside a stretch with one steady offset (with a margin wide enough
-// for every look-around of the rules) is the schedule a plain translation.
 CResult<time_t> CSchedule::JumpFrom(const CTaskItem& task, time_t t, time_t tPresent) {
-    const time_t nPeriod = Period(task);
+    const int64_t nPeriod = Period(task);
     if (nPeriod == 0 || task.EndKind() == EEndKind::AfterCount) return t;
     const TaskDateTime dt = FromAbsolute(t);
     if (task.Recurrence() != ERecurrence::Minutely &&
         (dt.nHour != task.m_dtStart.nHour || dt.nMinute != task.m_dtStart.nMinute))
-        return t;  // an occurrence moved by a change: step past it one by one
+        return t;  // an occurrence moved by a jump of the clocks: step past it one by one
     time_t tLimit = tPresent - 1;
     if (task.EndKind() == EEndKind::EndDate) {
         QUILLORY_TRY_VALUE(const time_t tEnd, TaskTime::EndOfDay(task.m_dtEnd));
         tLimit = std::min(tLimit, tEnd);
     }
     if (tLimit <= t) return t;
-    CZoneRules& zone = CZoneRules::Current();
     if (task.Recurrence() == ERecurrence::Minutely) {
         // Minutes are plain seconds: only where the clocks go back do the
         // fields of a time read back as another instant.
+        CZoneRules& zone = CZoneRules::Current();
         if (zone.InRepeat(t)) return t;
         tLimit = zone.NextRepeat(t, tLimit + 1) - 1;
-        return tLimit <= t ? t : t + (tLimit - t) / nPeriod * nPeriod;
+        const time_t nStep = nPeriod * 60;
+        return tLimit <= t ? t : t + (tLimit - t) / nStep * nStep;
     }
-    const time_t nMargin = 9 * kDay;
-    const time_t tChange = zone.NextChange(t - nMargin, tLimit + nMargin);
-    if (tChange < tLimit + nMargin) tLimit = tChange - nMargin - 1;
-    if (tLimit <= t) return t;
-    return t + (tLimit - t) / nPeriod * nPeriod;
+    // Whole turns of calendar days. The sending times of the days grow with
+    // the days and lie within a change of offset of a plain count of
+    // seconds, so the count is right or one turn off either way.
+    const int64_t nDay = DayOf(dt);
+    int64_t nTurns = (tLimit - t) / (nPeriod * 86400);
+    QUILLORY_TRY_VALUE(time_t tAt, AtSendingTime(task, nDay + nTurns * nPeriod));
+    while (nTurns > 0 && tAt > tLimit) {
+        --nTurns;
+        QUILLORY_TRY_VALUE(tAt, AtSendingTime(task, nDay + nTurns * nPeriod));
+    }
+    for (;;) {
+        QUILLORY_TRY_VALUE(const time_t tNext, AtSendingTime(task, nDay + (nTurns + 1) * nPeriod));
+        if (tNext > tLimit) break;
+        ++nTurns;
+        tAt = tNext;
+    }
+    return tAt;
 }
 
 CResult<> CSchedule::ScheduleAnew(CTaskItem& task, bool bNewTask, time_t tNow) const {

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <ctime>
 
 #include "CResult.h"
@@ -39,7 +40,7 @@ public:
     CResult<time_t> NowMinute() const;
 
 private:
-    static time_t Period(const CTaskItem& task);
+    static int64_t Period(const CTaskItem& task);
     static CResult<time_t> JumpFrom(const CTaskItem& task, time_t t, time_t tPresent);
     CResult<> CalcOnce(CTaskItem& task, time_t tNow) const;
     CResult<> CalcMinutely(CTaskItem& task, time_t tNow) const;

@@ -131,12 +131,6 @@ void CZoneRules::Remember(size_t nAfter) {
     m_nSteadyOff = nAfter == 0 ? m_nOffLo : m_vecOff[nAfter - 1];
 }
 
-time_t CZoneRules::NextChange(time_t t, time_t tLimit) {
-    if (!Cover(t) || !Cover(std::min(tLimit, kHigh - 1))) return std::min(t + 1, tLimit);  // unknown: assume the worst
-    const auto it = std::upper_bound(m_vecAt.begin(), m_vecAt.end(), t);
-    return it == m_vecAt.end() ? tLimit : std::min(*it, tLimit);
-}
-
 bool CZoneRules::InRepeat(time_t t) {
     if (!Cover(t - kMargin) || !Cover(t + kMargin)) return true;  // unknown: assume the worst
     auto it = std::upper_bound(m_vecAt.begin(), m_vecAt.end(), t - kMargin);

@@ -33,8 +33,6 @@ public:
 
     // Seconds east of UTC at t; false outside the range the rules are kept for.
     bool OffsetAt(time_t t, long& nOffset);
-    // The first change of offset after t (exclusive) up to tLimit; tLimit when none.
-    time_t NextChange(time_t t, time_t tLimit);
     // Where the clocks go back by s at a change c, the instants in
     // [c - s, c + s) share their wall times with others. Is t in such a
     // stretch, and where does the next one after t begin (tLimit if none)?

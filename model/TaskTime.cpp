@@ -141,7 +141,7 @@ TaskDateTime FromAbsolute(time_t t) {
         const int64_t nDays = FloorDiv(nLocal, 86400);
         const int64_t nSecs = nLocal - nDays * 86400;
         CivilFromDays(nDays, dt.nYear, dt.nMonth, dt.nDay);
-        dt.nDayOfWeek = static_cast<int>(((nDays + 4) % 7 + 7) % 7) + 1;  // 1970-01-01 was a Thursday
+        dt.nDayOfWeek = DayOfWeek(nDays);
         dt.nHour = static_cast<int>(nSecs / 3600);
         dt.nMinute = static_cast<int>(nSecs / 60 % 60);
         dt.nSecond = static_cast<int>(nSecs % 60);
@@ -161,6 +161,21 @@ TaskDateTime FromAbsolute(time_t t) {
     dt.nHour = tmLocal.tm_hour;
     dt.nMinute = tmLocal.tm_min;
     dt.nSecond = tmLocal.tm_sec;
+    return dt;
+}
+
+int64_t DayNumber(int nYear, int nMonth, int nDay) {
+    const int64_t nMonths = static_cast<int64_t>(nYear) * 12 + (nMonth - 1);
+    const int64_t nYearOf = FloorDiv(nMonths, 12);
+    return DaysFromCivil(nYearOf, static_cast<int>(nMonths - nYearOf * 12) + 1, nDay);
+}
+
+int DayOfWeek(int64_t nDay) { return static_cast<int>(((nDay + 4) % 7 + 7) % 7) + 1; }
+
+TaskDateTime DateOfDay(int64_t nDay) {
+    TaskDateTime dt;
+    CivilFromDays(nDay, dt.nYear, dt.nMonth, dt.nDay);
+    dt.nDayOfWeek = DayOfWeek(nDay);
     return dt;
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <ctime>
 #include <string>
 
@@ -32,6 +33,15 @@ CResult<time_t> EndOfDay(const TaskDate& d);
 // Local breakdown; a time that cannot be broken down gives 0 date fields
 // and -1 time fields.
 TaskDateTime FromAbsolute(time_t t);
+
+// Calendar days, counted from 1970-01-01 (day 0, a Thursday): the date
+// arithmetic of the schedule, which never goes through seconds. Days beyond
+// the month's end, and month 13, run on into what follows.
+int64_t DayNumber(int nYear, int nMonth, int nDay);
+// The date of a day number, with its day of week (1 = Sunday); hour and
+// minute 0.
+TaskDateTime DateOfDay(int64_t nDay);
+int DayOfWeek(int64_t nDay);
 
 // "YYYY-MM-DD HH:MM" of a group as stored.
 std::string Format(const TaskDateTime& dt);

@@ -174,6 +174,7 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
         eDue = *rDue;
     }
     if (eDue == CSchedule::kNotDue) return false;
+    if (!bRetry) ReportDamagedLastSent(view.GetAt(i), nId, eDue);
     if (!bRetry) NoteCatchUp(task, nId, eDue);
     if (eDue == CSchedule::kSkipped && m_ctx.fnSkipped) m_ctx.fnSkipped(task);
     if (eDue == CSchedule::kSendNow && m_ctx.fnSend) {
@@ -202,6 +203,14 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     list.SetAt(nNow, current);
     m_cache.Update(view);
     return true;
+}
+
+void CSendEmailDlg::ReportDamagedLastSent(const CTaskItem& task, CTaskList::Id nId, CSchedule::EDue eDue) {
+    const std::string strWhy = CStalledTasks::DamagedLastSent(task);
+    if (strWhy.empty() || !m_stalled.NoteDamagedLastSent(nId, task)) return;
+    std::cerr << "Quillory: task \"" << task.m_strTaskName << "\" has a last sending time that cannot be read ("
+              << strWhy << "); its occurrence at " << TaskTime::Format(task.m_dtNextSending) << " is "
+              << (eDue == CSchedule::kSkipped ? "skipped" : "sent") << " all the same and stands as the last\n";
 }
 
 void CSendEmailDlg::Advance(CTaskItem& task, CTaskList::Id nId) {

@@ -98,6 +98,9 @@ private:
     // Counts an overdue occurrence of the catch-up after start.
     void NoteCatchUp(const CTaskItem& task, CTaskList::Id nId, CSchedule::EDue eDue);
     void EndCatchUpTick();
+    // Tells once that a due task's last sending time (task as the tick
+    // found it) cannot be read; the occurrence is handled all the same.
+    void ReportDamagedLastSent(const CTaskItem& task, CTaskList::Id nId, CSchedule::EDue eDue);
     // The advance past the occurrence in m_dtNextSending: count, last sent,
     // next time; a next time that does not move past the occurrence
     // completes the task (reported once).

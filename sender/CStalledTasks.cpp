@@ -1,5 +1,7 @@
 #include "CStalledTasks.h"
 
+#include "TaskTime.h"
+
 namespace {
 
 std::string OutOfSet(const char* pszWhat, int nValue, const char* pszSet) {
@@ -87,4 +89,18 @@ const std::string* CStalledTasks::Reason(CTaskList::Id nId, const CTaskItem& tas
         task.m_nOccurrenceCount != it->second.nOccurrenceCount || !(task.m_dtLastSent == it->second.dtLastSent))
         return nullptr;
     return &it->second.strWhy;
+}
+
+std::string CStalledTasks::DamagedLastSent(const CTaskItem& task) {
+    if (!task.m_dtLastSent.IsSet()) return {};
+    if (auto r = TaskTime::CheckGroup(task.m_dtLastSent); !r) return r.Problem();
+    if (auto r = TaskTime::ToAbsolute(task.m_dtLastSent); !r) return r.Problem();
+    return {};
+}
+
+bool CStalledTasks::NoteDamagedLastSent(CTaskList::Id nId, const CTaskItem& task) {
+    const auto [it, bNew] = m_mapDamaged.try_emplace(nId, task.m_dtLastSent);
+    if (!bNew && it->second == task.m_dtLastSent) return false;
+    it->second = task.m_dtLastSent;
+    return true;
 }

@@ -7,8 +7,10 @@
 // Tasks the scheduler completed because their next sending time would not
 // move past the occurrence just handled (a weekly task with no day ticked,
 // a value outside its set, an interval of 0). Without this they would be
-// found overdue again on every tick. Kept only while the host runs, by the
-// task's identity in the list; "emails.dat" does not change its format.
+// found overdue again on every tick. Also the tasks it sends although their
+// last sending time cannot be read, told once each. Kept only while the
+// host runs, by the task's identity in the list; "emails.dat" does not
+// change its format.
 class CStalledTasks {
 public:
     // Why the schedule of this task cannot move on, in words for the user:
@@ -22,6 +24,13 @@ public:
     // a task scheduled anew and completed normally later reads as such.
     const std::string* Reason(CTaskList::Id nId, const CTaskItem& task) const;
 
+    // What is wrong with a last sending time that is set but cannot be
+    // read ("month 13 is not 1..12"); empty when it is sound or not set.
+    static std::string DamagedLastSent(const CTaskItem& task);
+    // True the first time task nId is met with this damaged last sending
+    // time, so that it is told once, not on every tick.
+    bool NoteDamagedLastSent(CTaskList::Id nId, const CTaskItem& task);
+
 private:
     struct CNote {
         int32_t nOccurrenceCount = 0;
@@ -29,4 +38,5 @@ private:
         std::string strWhy;
     };
     std::map<CTaskList::Id, CNote> m_mapNotes;
+    std::map<CTaskList::Id, TaskDateTime> m_mapDamaged;
 };

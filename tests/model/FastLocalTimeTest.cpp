@@ -158,10 +158,10 @@ TEST(FastLocalTimeZoneChangeTest, ZoneSetAnewAfterAHoldIsSeen) {
     ExpectAbsolute(2024, 7, 1, 12, 0);
 }
 
-// The schedule's computation reads the zone of the moment it runs. A day
-// after 9 March 2024 09:30 is 10:30 in New York, whose clocks go forward
-// that night, and 09:30 elsewhere: the same task computed after each change
-// of TZ gives the new zone's answer.
+// The schedule's computation reads the zone of the moment it runs. The day
+// after 9 March 2024 at 02:30 is 03:30 in New York, whose clocks skip from
+// 02:00 to 03:00 that night, and 02:30 elsewhere: the same task computed
+// after each change of TZ gives the new zone's answer.
 TEST(FastLocalTimeZoneChangeTest, ScheduleComputedAfterAZoneChangeUsesTheNewZone) {
     CZoneGuard guard("Europe/Berlin");
     CTaskItem task;
@@ -169,8 +169,8 @@ TEST(FastLocalTimeZoneChangeTest, ScheduleComputedAfterAZoneChangeUsesTheNewZone
     task.m_nRecurrence = CodeOf(ERecurrence::Daily);
     task.m_nDailyInterval = 1;
     task.m_nEndKind = CodeOf(EEndKind::NoEnd);
-    task.m_dtStart = {2024, 3, 1, 6, 9, 30, 1};
-    task.m_dtLastSent = {2024, 3, 9, 7, 9, 30, 1};
+    task.m_dtStart = {2024, 3, 1, 6, 2, 30, 1};
+    task.m_dtLastSent = {2024, 3, 9, 7, 2, 30, 1};
     for (const char* pszZone :
          {"Europe/Berlin", "America/New_York", "Australia/Lord_Howe", "Europe/Berlin", "America/New_York"}) {
         setenv("TZ", pszZone, 1);
@@ -179,11 +179,11 @@ TEST(FastLocalTimeZoneChangeTest, ScheduleComputedAfterAZoneChangeUsesTheNewZone
         const CSchedule schedule(clock);
         CTaskItem t = task;
         ASSERT_TRUE(schedule.CalcNextSending(t).Ok());
-        const std::tm expected = Local(LibcAbsolute(2024, 3, 9, 9, 30) + kDay);
+        const std::tm expected = Local(LibcAbsolute(2024, 3, 10, 2, 30));
         EXPECT_EQ(t.m_dtNextSending.nDay, expected.tm_mday);
         EXPECT_EQ(t.m_dtNextSending.nHour, expected.tm_hour);
         EXPECT_EQ(t.m_dtNextSending.nMinute, expected.tm_min);
-        EXPECT_EQ(t.m_dtNextSending.nHour, std::string(pszZone) == "America/New_York" ? 10 : 9);
+        EXPECT_EQ(t.m_dtNextSending.nHour, std::string(pszZone) == "America/New_York" ? 3 : 2);
     }
 }
 

@@ -250,16 +250,80 @@ struct CBerlinSchedule {
     CBerlinSchedule(int y, int mo, int d) { clock.Set(At(y, mo, d)); }
 };
 
-// Daylight-saving changes: the documented one-hour shift after a spring
-// change, and no repeated day where a shift lies at midnight.
-TEST(ScheduleDst, DailyAcrossTheSpringChangeShiftsOneHourOnce) {
-    CBerlinSchedule berlin(2025, 3, 1);
-    CTaskItem t = Every(2, Group(2025, 3, 29, 10, 0), 1);
-    EXPECT_EQ(berlin.s.CalcNextSending(t).Problem(), "");
-    Occur(berlin.s, berlin.clock, t);
-    EXPECT_EQ(Next(t), "2025-03-30 11:00");
-    Occur(berlin.s, berlin.clock, t);
-    EXPECT_EQ(Next(t), "2025-03-31 10:00");
+// Changes of offset: days and weeks are counted on the calendar, so every
+// occurrence goes at the start's time on the clock of its day. A time the
+// clocks skip goes out as far after it as they jump, the next day at the
+// start's time again; a time they repeat goes once, at its first pass.
+TEST(ScheduleDst, DaysAndWeeksKeepTheClockTimeAcrossChanges) {
+    using Strings = std::vector<std::string>;
+    const auto daily = [](int nInterval) { return [=](CTaskItem& t) { t.m_nDailyInterval = nInterval; }; };
+    const auto ofKind = [](EDayKind e) {
+        return [=](CTaskItem& t) { t.m_nDailyMode = 1, t.m_nDailyDayKind = CodeOf(e); };
+    };
+    // clang-format off
+    const struct {
+        const char* pszName;
+        const char* pszZone;
+        int nRecurrence;
+        std::function<void(CTaskItem&)> fnSet;
+        int y, mo, d, h, mi;  // the start
+        Strings vecWant;      // the first occurrences
+    } cases[] = {
+        {"daily 10:00 over the spring change", "Europe/Berlin", 2, daily(1), 2027, 3, 26, 10, 0,
+         {"2027-03-26 10:00", "2027-03-27 10:00", "2027-03-28 10:00", "2027-03-29 10:00"}},
+        {"every 2 days 10:00 over the autumn change", "Europe/Berlin", 2, daily(2), 2027, 10, 29, 10, 0,
+         {"2027-10-29 10:00", "2027-10-31 10:00", "2027-11-02 10:00"}},
+        {"weekly Monday and Thursday 08:00", "Europe/Berlin", 3,
+         [](CTaskItem& t) { t.m_nWeeklyInterval = 1, t.m_bWeekDays[1] = t.m_bWeekDays[4] = 1; }, 2027, 3, 25, 8, 0,
+         {"2027-03-25 08:00", "2027-03-29 08:00", "2027-04-01 08:00"}},
+        {"daily 02:30, skipped on the spring day", "Europe/Berlin", 2, daily(1), 2027, 3, 27, 2, 30,
+         {"2027-03-27 02:30", "2027-03-28 03:30", "2027-03-29 02:30"}},
+        {"daily 02:30, repeated on the autumn day", "Europe/Berlin", 2, daily(1), 2027, 10, 30, 2, 30,
+         {"2027-10-30 02:30", "2027-10-31 02:30", "2027-11-01 02:30"}},
+        {"weekdays 09:00 over the autumn change", "America/New_York", 2, ofKind(EDayKind::Weekday), 2027, 11, 5, 9, 0,
+         {"2027-11-05 09:00", "2027-11-08 09:00", "2027-11-09 09:00"}},
+        {"daily 02:15, half an hour skipped", "Australia/Lord_Howe", 2, daily(1), 2027, 10, 2, 2, 15,
+         {"2027-10-02 02:15", "2027-10-03 02:45", "2027-10-04 02:15"}},
+        {"weekly Sunday 01:45, half an hour repeated", "Australia/Lord_Howe", 3,
+         [](CTaskItem& t) { t.m_nWeeklyInterval = 1, t.m_bWeekDays[0] = 1; }, 2027, 3, 28, 1, 45,
+         {"2027-03-28 01:45", "2027-04-04 01:45", "2027-04-11 01:45"}},
+        {"weekend days 02:30 over the southern spring", "Australia/Sydney", 2, ofKind(EDayKind::WeekendDay), 2027, 10, 1, 2, 30,
+         {"2027-10-02 02:30", "2027-10-03 03:30", "2027-10-09 02:30"}},
+        {"weekly Sunday 00:30, midnight skipped", "America/Santiago", 3,
+         [](CTaskItem& t) { t.m_nWeeklyInterval = 1, t.m_bWeekDays[0] = 1; }, 2027, 8, 29, 0, 30,
+         {"2027-08-29 00:30", "2027-09-05 01:30", "2027-09-12 00:30"}},
+        {"daily 23:30, repeated before midnight", "America/Santiago", 2, daily(1), 2027, 4, 2, 23, 30,
+         {"2027-04-02 23:30", "2027-04-03 23:30", "2027-04-04 23:30"}},
+        {"third week Tuesday 10:00 over the spring change", "Europe/Berlin", 3,
+         [](CTaskItem& t) { t.m_nWeeklyMode = 1, t.m_nWeeklyWeekOfMonth = 1, t.m_bWeekDays[2] = 1; }, 2027, 3, 1, 10, 0,
+         {"2027-03-16 10:00", "2027-04-13 10:00", "2027-05-11 10:00"}},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        CZoneGuard zone(c.pszZone);
+        CFixedClock clock(At(c.y, c.mo, c.d) - 86400);
+        CSchedule s(clock);
+        CTaskItem t = Recurring(c.nRecurrence, Group(c.y, c.mo, c.d, c.h, c.mi));
+        for (int32_t& b : t.m_bWeekDays) b = 0;  // only the days a case ticks
+        c.fnSet(t);
+        const CTaskItem fresh = t;
+        EXPECT_EQ(s.CalcNextSending(t).Problem(), "");
+        Strings vecGot;
+        for (size_t i = 0; i < c.vecWant.size() && t.m_dtNextSending.IsSet(); ++i) {
+            vecGot.push_back(Next(t));
+            Occur(s, clock, t);
+        }
+        EXPECT_EQ(vecGot, c.vecWant);
+        // The catch-up of a task scheduled a minute after the second
+        // occurrence lands on the third.
+        CTaskItem late = fresh;
+        const std::string& str = c.vecWant[1];
+        auto field = [&](size_t nAt, size_t nLen) { return std::stoi(str.substr(nAt, nLen)); };
+        clock.Set(At(field(0, 4), field(5, 2), field(8, 2), field(11, 2), field(14, 2)) + 60);
+        EXPECT_EQ(s.AdvancePastNow(late).Problem(), "");
+        EXPECT_EQ(Next(late), c.vecWant[2]);
+    }
 }
 
 TEST(ScheduleDst, MidnightShiftNeverRepeatsADay) {

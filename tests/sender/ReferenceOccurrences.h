@@ -90,15 +90,12 @@ inline int NthDayOfKind(int y, int m, int nOrdinal, int nKind) {
     return nOrdinal == 4 ? vecDays.back() : vecDays[static_cast<size_t>(nOrdinal)];
 }
 
-// One occurrence: the calendar day it belongs to and the instants it may be
-// sent at. Where days are counted as 24 hours, an occurrence right after a
-// change of offset may come at the time of day shifted by that change
-// instead of at its wall time; both are accepted.
+// One occurrence: the calendar day it belongs to and the instant it is sent
+// at, the day's wall time at the start's hour and minute (minutely tasks
+// count elapsed minutes instead).
 struct COccurrence {
     int64_t nDay;
     time_t tWall;
-    time_t tShifted;
-    bool Accepts(time_t t) const { return t == tWall || t == tShifted; }
 };
 
 class CReference {
@@ -111,16 +108,13 @@ public:
         const int h = s.nHour, mi = s.nMinute;
         const int64_t nStartDay = DayNumber(s.nYear, s.nMonth, s.nDay);
         const time_t tStart = Instant(nStartDay, h, mi);
-        auto add = [&](int64_t nDay, time_t tShifted) {
+        auto add = [&](int64_t nDay) {
             const time_t tWall = Instant(nDay, h, mi);
-            vec.push_back({nDay, tWall, tShifted});
-            return std::min(tWall, tShifted) <= tHorizon;
-        };
-        auto addDays = [&](int64_t nPrev, int64_t nDay) {
-            return add(nDay, Instant(nPrev, h, mi) + static_cast<time_t>(nDay - nPrev) * 86400);
+            vec.push_back({nDay, tWall});
+            return tWall <= tHorizon;
         };
         switch (task.m_nRecurrence) {
-            case 0: vec.push_back({nStartDay, tStart, tStart}); break;
+            case 0: vec.push_back({nStartDay, tStart}); break;
             case 1: {
                 const time_t nStep = static_cast<time_t>(task.m_nMinuteInterval) * 60;
                 // A wall time that the clocks repeat can be stored only once:
@@ -129,20 +123,19 @@ public:
                     const int64_t nDay = LocalDay(t);
                     const time_t nSecs = t + OffsetAt(t) - static_cast<time_t>(nDay) * 86400;
                     if (Instant(nDay, static_cast<int>(nSecs / 3600), static_cast<int>(nSecs / 60 % 60)) != t) continue;
-                    vec.push_back({nDay, t, t});
+                    vec.push_back({nDay, t});
                     if (t > tHorizon) break;
                 }
                 break;
             }
             case 2:
                 if (task.m_nDailyMode == 0) {
-                    if (!add(nStartDay, tStart)) break;
-                    for (int64_t n = nStartDay; addDays(n, n + task.m_nDailyInterval);) n += task.m_nDailyInterval;
+                    for (int64_t n = nStartDay; add(n);) n += task.m_nDailyInterval;
                 } else {
                     for (int64_t n = nStartDay - 1;;) {
                         int64_t k = n + 1;
                         while (!DailyKind(k, task.m_nDailyDayKind)) ++k;
-                        if (!addDays(n, k)) break;
+                        if (!add(k)) break;
                         n = k;
                     }
                 }
@@ -150,7 +143,7 @@ public:
             case 3:
                 for (int64_t n = nStartDay - 1;;) {
                     const int64_t k = task.m_nWeeklyMode == 0 ? NextWeekly(task, n) : NextWeekOfMonth(task, n);
-                    if (!addDays(n, k)) break;
+                    if (!add(k)) break;
                     n = k;
                 }
                 break;
@@ -166,7 +159,7 @@ public:
                     const int nMonths = s.nYear * 12 + s.nMonth - 1 + M;
                     nDay = DayNumber(nMonths / 12, nMonths % 12 + 1, dayIn(nMonths / 12, nMonths % 12 + 1));
                 }
-                while (add(nDay, Instant(nDay, h, mi))) {
+                while (add(nDay)) {
                     const CDate dt = DateOf(nDay);
                     const int nMonths = dt.y * 12 + dt.m - 1 + M;
                     nDay = DayNumber(nMonths / 12, nMonths % 12 + 1, dayIn(nMonths / 12, nMonths % 12 + 1));
@@ -185,7 +178,7 @@ public:
                 if (nMonth < s.nMonth || (nMonth == s.nMonth && dayIn(y) < s.nDay)) ++y;
                 for (;; ++y) {
                     const int64_t nDay = DayNumber(y, nMonth, dayIn(y));
-                    if (!add(nDay, Instant(nDay, h, mi))) break;
+                    if (!add(nDay)) break;
                 }
                 break;
             }

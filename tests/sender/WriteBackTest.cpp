@@ -248,6 +248,58 @@ TEST_P(WriteBackTest, AScheduleThatCannotMoveOnSendsOnceAndCompletes) {
     }
 }
 
+// A last sending time that is set but cannot be read (a damaged or
+// hand-edited list) used to stop the task for good without a word. The
+// occurrence in its next time is handled by its own rule, told once, and
+// the task moves on from it.
+TEST_P(WriteBackTest, ALastSendingTimeThatCannotBeReadIsToldOnceAndTheTaskGoesOn) {
+    using Strings = std::vector<std::string>;
+    // Every 5 minutes, next 10:00; ticks for two and a half minutes from the start given.
+    // clang-format off
+    struct {
+        const char* pszName;
+        TaskDateTime dtLast;
+        int nFromHour, nFromMinute;
+        int32_t bSendOverdue;
+        const char* pszWhy;
+        const char* pszOutcome;  // what the line says became of the 10:00 occurrence
+        Strings vecSent;         // the minutes sent
+        int nCount;              // occurrences handled
+    } const cases[] = {
+        {"month 13", {2026, 13, 2, 2, 9, 55, 1}, 9, 59, 0, "month 13 is not 1..12", "sent", {"10:00"}, 1},
+        {"hour 24", {2026, 3, 2, 2, 24, 0, 1}, 9, 59, 0, "hour 24 is not 0..23", "sent", {"10:00"}, 1},
+        {"year 1066, sent late", {1066, 3, 2, 2, 9, 55, 1}, 10, 3, 1, "year 1066 is before 1900", "sent", {"10:00", "10:05"}, 2},
+        {"day 40, not sent late", {2026, 3, 40, 2, 9, 55, 1}, 10, 3, 0, "day 40 is not 1..31", "skipped", {"10:05"}, 2},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        m_list.RemoveAll();
+        m_vecSent.clear();
+        CTaskItem t = Every5(c.pszName);
+        t.m_dtLastSent = c.dtLast;
+        t.m_bSendOverdue = c.bSendOverdue;
+        m_list.Add(t);
+        const time_t tFrom = ValueOf(TaskTime::ToAbsolute(2026, 3, 2, c.nFromHour, c.nFromMinute, 0));
+        ::testing::internal::CaptureStderr();
+        for (int s = 0; s < 150; ++s) {
+            m_clock.Set(tFrom + s);
+            Ticks(1);
+        }
+        const std::string strErr = ::testing::internal::GetCapturedStderr();
+        Strings vecWant;
+        for (const std::string& str : c.vecSent) vecWant.push_back(std::string(c.pszName) + "@2026-03-02 " + str);
+        EXPECT_EQ(m_vecSent, vecWant);
+        EXPECT_EQ(m_list[0].m_nOccurrenceCount, c.nCount);
+        EXPECT_TRUE(TaskTime::CheckGroup(m_list[0].m_dtLastSent).Ok()) << TaskTime::Format(m_list[0].m_dtLastSent);
+        const std::string strLine = std::string("task \"") + c.pszName +
+                                    "\" has a last sending time that cannot be read (" + c.pszWhy +
+                                    "); its occurrence at 2026-03-02 10:00 is " + c.pszOutcome;
+        EXPECT_NE(strErr.find(strLine), std::string::npos) << strErr;
+        EXPECT_EQ(strErr.find("cannot be read"), strErr.rfind("cannot be read")) << "told once: " << strErr;
+    }
+}
+
 // A task completed normally later, after being scheduled anew, is not
 // marked as one whose schedule could not move on.
 TEST_P(WriteBackTest, TheNoteGoesWhenTheTaskIsScheduledAnew) {

@@ -407,10 +407,10 @@ TEST_F(CliTest, NextPrintsTheComingSendingTimes) {
     EXPECT_EQ(r.nExit, 0) << r.strErr;
     EXPECT_EQ(r.strOut, "Completed\n");
 
-    // From a present: the spring change moves one sending an hour, once.
+    // From a present: the spring change leaves the sending time on the clock.
     r = Run("next 1 --count 4 --now '2025-03-29 09:00' " + FileArg());
     ASSERT_EQ(r.nExit, 0) << r.strErr;
-    EXPECT_EQ(r.strOut, "2025-03-29 10:00\n2025-03-30 11:00\n2025-03-31 10:00\n2025-04-01 10:00\n") << r.strOut;
+    EXPECT_EQ(r.strOut, "2025-03-29 10:00\n2025-03-30 10:00\n2025-03-31 10:00\n2025-04-01 10:00\n") << r.strOut;
     r = Run("next 2 --now '2025-01-01 10:00' " + FileArg());
     ASSERT_EQ(r.nExit, 0) << r.strErr;
     EXPECT_EQ(r.strOut, "2025-01-01 10:00\n2025-01-01 10:15\nCompleted\n");
