@@ -50,6 +50,8 @@ private:
     void OnSecurityChanged();
     void ShowWarning(bool bShow);
     void OnTestDone();
+    // A field changed: the last test's answer no longer applies.
+    void OnEdited();
 
     std::string m_strPath;
     std::string m_strCaFile;  // kept as it was; the dialog does not edit it
@@ -59,7 +61,9 @@ private:
     // field is empty; left empty, for the same user, the entry is kept.
     bool m_bPasswordUnread = false;
     std::string m_strLoadedUser;
-    bool m_bSaving = false;  // a slow keyring runs events while OK is being handled
+    bool m_bSaving = false;
+    std::string
+        m_strFailedTest;  // the answer of the last test when it failed, until a field changes  // a slow keyring runs events while OK is being handled
     QLineEdit* m_pName = nullptr;
     QLineEdit* m_pAddress = nullptr;
     QLineEdit* m_pSmtpUrl = nullptr;
