@@ -3,6 +3,7 @@
 // "Quillory Options", the Email Manager listing it while the loopback SMTP
 // server receives two occurrences, and Disable stopping it. The present is
 // a test clock moved by hand; only the one-second ticks run in real time.
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -114,29 +115,32 @@ QChar MnemonicOf(const QString& str) {
 // all is well.
 std::string KeyboardProblems(QWidget* pWindow) {
     std::string strProblems;
-    auto fnScope = [&](const std::string& strScope, const std::vector<QString>& vecTexts) {
+    // Commands must have a mnemonic; tick boxes and tabs (Tab and Ctrl+Tab
+    // reach them) must only not take another's.
+    auto fnScope = [&](const std::string& strScope, const std::vector<std::pair<QString, bool>>& vecTexts) {
         std::map<QChar, QString> mapUsed;
-        for (const QString& str : vecTexts) {
+        for (const auto& [str, bCommand] : vecTexts) {
             const QChar c = MnemonicOf(str);
-            if (c.isNull()) strProblems += strScope + ": \"" + str.toStdString() + "\" has no mnemonic\n";
+            if (c.isNull() && bCommand) strProblems += strScope + ": \"" + str.toStdString() + "\" has no mnemonic\n";
+            else if (c.isNull()) continue;
             else if (auto [it, bNew] = mapUsed.emplace(c, str); !bNew)
                 strProblems += strScope + ": \"" + it->second.toStdString() + "\" and \"" + str.toStdString() +
                                "\" share Alt+" + QString(c).toStdString() + "\n";
         }
     };
-    std::vector<QString> vecWindow;
+    std::vector<std::pair<QString, bool>> vecWindow;
     for (QAbstractButton* p : pWindow->findChildren<QAbstractButton*>())
         if (p->isVisibleTo(pWindow) && !p->text().isEmpty() && !qobject_cast<QToolButton*>(p))
-            vecWindow.push_back(p->text());
+            vecWindow.emplace_back(p->text(), !qobject_cast<QCheckBox*>(p));
     for (QTabBar* pTabs : pWindow->findChildren<QTabBar*>())
-        for (int i = 0; i < pTabs->count(); ++i) vecWindow.push_back(pTabs->tabText(i));
+        for (int i = 0; i < pTabs->count(); ++i) vecWindow.emplace_back(pTabs->tabText(i), false);
     for (QMenuBar* pBar : pWindow->findChildren<QMenuBar*>()) {
         for (QAction* pMenu : pBar->actions()) {
-            vecWindow.push_back(pMenu->text());
+            vecWindow.emplace_back(pMenu->text(), true);
             if (!pMenu->menu()) continue;
-            std::vector<QString> vecMenu;
+            std::vector<std::pair<QString, bool>> vecMenu;
             for (QAction* p : pMenu->menu()->actions())
-                if (!p->isSeparator() && p->isVisible()) vecMenu.push_back(p->text());
+                if (!p->isSeparator() && p->isVisible()) vecMenu.emplace_back(p->text(), true);
             fnScope(pMenu->text().toStdString(), vecMenu);
         }
     }
@@ -342,6 +346,32 @@ TEST_P(UserFlowTest, ClosingAnEditedTaskMessageUpdatesTheTaskOrDropsTheEditButNe
         }
     }
     EXPECT_EQ(g_pTaskList->GetSize(), 1);
+}
+
+// "Quillory Options" on a message the host cannot store names the host's
+// reason, as Save to Drafts does.
+TEST_P(UserFlowTest, AMessageTheHostCannotSaveIsRefusedWithTheReason) {
+    StartWithAddin();
+    CInspectorWindow* pWindow = ClickNew();
+    ASSERT_TRUE(pWindow);
+    QTest::keyClicks(pWindow->ToField(), "not-an-address");
+    QTest::keyClicks(pWindow->SubjectField(), "Report");
+    QTest::keyClicks(pWindow->BodyField(), "Text.");
+    m_spApp->ActivateInspector(pWindow->Inspector());
+    Process();
+    QAction* pOptions = ToolbarAction(*pWindow, "Quillory", "Quillory Options");
+    ASSERT_TRUE(pOptions);
+    m_boxes.Expect(QMessageBox::Ok);
+    pOptions->trigger();
+    Process();
+    ASSERT_EQ(m_boxes.Seen().size(), 1u);
+    const std::string strText = m_boxes.Seen()[0].strText;
+    EXPECT_EQ(strText.rfind("Failed to save the email!\n", 0), 0u) << strText;
+    EXPECT_NE(strText.find("not-an-address"), std::string::npos) << strText;
+    EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::Drafts).empty());
+    m_boxes.Expect(QMessageBox::No);
+    pWindow->CloseAction()->trigger();
+    Process();
 }
 
 // Every command of every window with the add-in in it is reachable from the

@@ -109,7 +109,7 @@ TEST_F(BackgroundRunTest, WithoutATrayAndNoActiveTaskClosingQuitsWithoutAsking) 
 // sending: there is nothing true to warn about.
 TEST_F(BackgroundRunTest, QuitWhileTheServiceWaitsToCarryOnAsksNothing) {
     StartWithCloseGuard(false, 3, true);
-    m_pWindows->Main().Quit();
+    EXPECT_TRUE(m_pWindows->Main().close());
     Process();
     EXPECT_TRUE(m_boxes.Seen().empty()) << LastBoxText();
     EXPECT_FALSE(m_pWindows->Main().isVisible());
