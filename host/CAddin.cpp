@@ -248,8 +248,14 @@ void CAddin::OnButtonClick(IDispatch*, bool*) {
     if (EmailManagerHook()) {
         EmailManagerHook()();
     } else if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        CEmailManagerDlg dlg;
-        dlg.exec();
+        // Beside the host's windows: a second click brings the open one up.
+        if (!m_pManager) {
+            m_pManager = new CEmailManagerDlg;
+            m_pManager->setAttribute(Qt::WA_DeleteOnClose);
+        }
+        m_pManager->show();
+        m_pManager->raise();
+        m_pManager->activateWindow();
     } else {
         std::cerr << "Quillory: the Email Manager needs the host's windows; this host runs without them\n";
     }
@@ -262,6 +268,8 @@ void CAddin::FreeSending() {
 }
 
 HRESULT CAddin::OnDisconnection(int32_t, CVariant*) {
+    // The manager works on the task list, which goes next.
+    delete m_pManager.data();
     if (m_pReporting) m_pReporting->Flush();  // its history is kept for the tasks in the list
     if (g_pTaskList && m_bOwnsTaskList) {
         SaveList(*g_pTaskList);

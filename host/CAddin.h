@@ -1,4 +1,5 @@
 #pragma once
+#include <QPointer>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -9,6 +10,8 @@
 #include "ITrackerOwner.h"
 #include "MailHostOM.h"
 #include "QuilloryIds.h"
+
+class QDialog;
 
 class CButtonEventsSink;
 class CInspectorsEventsSink;
@@ -63,6 +66,8 @@ private:
     // Ends every message-window tracker and its subscriptions.
     void ReleaseTrackers();
 
+    // The Email Manager while it is open (modeless; one at a time).
+    QPointer<QDialog> m_pManager;
     CComPtr<_Application> m_spApplication;
     CComPtr<_CommandBarButton> m_spButton;
     CComPtr<_Inspectors> m_spInspectors;

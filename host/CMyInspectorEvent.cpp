@@ -4,6 +4,8 @@
 #include "CAddinToolbar.h"
 #include "COptionsDlg.h"
 #include "COtherPage.h"
+#include "CTaskTemplate.h"
+#include "CTemplateName.h"
 #include "SharedState.h"
 
 using CAddinBox::Fail;
@@ -15,6 +17,33 @@ CComQIPtr<_MailItem> CurrentMail(_Inspector* pInspector) {
     CComPtr<IDispatch> spItem;
     if (FAILED(pInspector->get_CurrentItem(&spItem)) || !spItem) return {};
     return CComQIPtr<_MailItem>(spItem.p);
+}
+
+// What a scheduled message needs before it is taken (the options button and
+// an update on close ask the same); false after the warning was shown.
+bool CheckScheduledMessage(_MailItem* pMail, std::string& strSubject) {
+    std::string strBody;
+    pMail->get_Subject(&strSubject);
+    if (strSubject.empty()) {
+        Warn("Please enter a subject into the email.");
+        return false;
+    }
+    pMail->get_Body(&strBody);
+    if (strBody.empty()) {
+        Warn("Please enter the content into the email.");
+        return false;
+    }
+    CComPtr<Recipients> spRecipients;
+    if (FAILED(pMail->get_Recipients(&spRecipients)) || !spRecipients) return false;
+    int32_t nCount = 0;
+    if (FAILED(spRecipients->get_Count(&nCount))) nCount = 0;
+    if (nCount < 1) {
+        Warn(
+            "There is not any email addresses in the To field.\n\nPlease select or enter the recipients into the To "
+            "field.");
+        return false;
+    }
+    return true;
 }
 
 // The tracker that holds the one click subscription of this process.
@@ -34,6 +63,7 @@ HRESULT CMyInspectorEvent::AdviseInspector() {
     if (!m_spInspector) return S_OK;
     m_spInspectorSink = MakeComObject<CInspectorEventsSink>([this] { OnActivate(); }, [this] { OnDeactivate(); },
                                                             [this] { OnClose(); });
+    m_spInspectorSink->SetBeforeClose([this](bool* pbHandled, bool* pbCancel) { OnBeforeClose(pbHandled, pbCancel); });
     if (FAILED(AtlAdvise(m_spInspector, m_spInspectorSink->GetUnknown(), InspectorEvents::iid, &m_dwInspectorCookie)))
         m_dwInspectorCookie = 0;
     return S_OK;
@@ -94,6 +124,31 @@ void CMyInspectorEvent::OnClose() {
     g_nCurTaskId = CTaskList::kNoId;
 }
 
+void CMyInspectorEvent::OnBeforeClose(bool* pbHandled, bool* pbCancel) {
+    // A new message, or one whose task was removed meanwhile, is the host's
+    // to offer to Drafts.
+    const int nIndex = m_nTaskId != CTaskList::kNoId && g_pTaskList ? g_pTaskList->IndexOf(m_nTaskId) : -1;
+    CComQIPtr<_MailItem> spMail = m_spInspector ? CurrentMail(m_spInspector) : CComQIPtr<_MailItem>();
+    if (nIndex < 0 || !spMail) return;
+    *pbHandled = true;
+    const CTaskItem task = static_cast<const CTaskList&>(*g_pTaskList)[nIndex];
+    const int nAnswer = CAddinBox::AskOrCancel("This message is sent by the scheduled task \"" + task.m_strTaskName +
+                                               "\".\n\nDo you want to update the task with your changes? "
+                                               "No discards them; the task keeps its message as it was.");
+    if (nAnswer == CMessageBox::IDNO) return;
+    *pbCancel = true;  // until the task holds the changes
+    std::string strSubject;
+    if (nAnswer != CMessageBox::IDYES || !CheckScheduledMessage(spMail, strSubject)) return;
+    // Only the task's own file in the data directory is ever written.
+    if (!CTemplateName::IsInside(g_strDataDir, task.m_strTemplateFile))
+        return Fail("The task \"" + task.m_strTaskName + "\" could not be updated: its template " +
+                    task.m_strTemplateFile + " is not in the data directory " + g_strDataDir +
+                    ".\n\nPress \"Quillory Options\" to schedule the message again.");
+    if (const auto rWritten = CTaskTemplate::Write(spMail, task.m_strTemplateFile); !rWritten)
+        return Fail("The task \"" + task.m_strTaskName + "\" could not be updated: " + rWritten.Problem());
+    *pbCancel = false;
+}
+
 void CMyInspectorEvent::OnOptionsClick(IDispatch*, bool*) {
     CComPtr<_Inspector> spInspector = g_spCurInspector;
     if (!spInspector) return Warn("Invalid Inspector!");
@@ -107,19 +162,8 @@ void CMyInspectorEvent::OnOptionsClick(IDispatch*, bool*) {
         const std::string strWhy = TakeErrorDescription();
         return Fail(strWhy.empty() ? "Failed to save the email!" : "Failed to save the email!\n" + strWhy);
     }
-    std::string strSubject, strBody;
-    spMail->get_Subject(&strSubject);
-    if (strSubject.empty()) return Warn("Please enter a subject into the email.");
-    spMail->get_Body(&strBody);
-    if (strBody.empty()) return Warn("Please enter the content into the email.");
-    CComPtr<Recipients> spRecipients;
-    if (FAILED(spMail->get_Recipients(&spRecipients)) || !spRecipients) return;
-    int32_t nCount = 0;
-    if (FAILED(spRecipients->get_Count(&nCount))) nCount = 0;
-    if (nCount < 1)
-        return Warn(
-            "There is not any email addresses in the To field.\n\nPlease select or enter the recipients into the To "
-            "field.");
+    std::string strSubject;
+    if (!CheckScheduledMessage(spMail, strSubject)) return;
     g_spCurMailItem = spMail;
 
     // The task is held by its identity: the sheet's event loop lets the list

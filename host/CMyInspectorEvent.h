@@ -29,6 +29,11 @@ public:
     void OnActivate();
     void OnDeactivate() {}
     void OnClose();
+    // The user closes the window with unsaved changes: a window that holds a
+    // task's message asks whether to update the task (Yes writes its
+    // template, No drops the changes, Cancel keeps the window open); other
+    // windows leave the question to the host.
+    void OnBeforeClose(bool* pbHandled, bool* pbCancel);
     void OnOptionsClick(IDispatch* pButton, bool* pbCancelDefault);
 
     _Inspector* Inspector() const { return m_spInspector; }

@@ -1,20 +1,24 @@
 #include "CEmailManagerDlg.h"
 
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 #include <filesystem>
 #include <map>
 
 #include "CAboutDlg.h"
 #include "CAddinBox.h"
 #include "CAddinIcon.h"
-#include "CDialogUnits.h"
+#include "CAddinSettings.h"
 #include "CLastResultColumn.h"
 #include "CMakerInfo.h"
 #include "CManagerCommands.h"
@@ -27,7 +31,6 @@
 #include "TemplateAccess.h"
 
 using namespace CAddinBox;
-using CDialogUnits::Rect;
 
 namespace {
 
@@ -62,62 +65,90 @@ QIcon RowIcon(int bActive) {
 CEmailManagerDlg::CEmailManagerDlg(QWidget* pParent) : QDialog(pParent) {
     setWindowTitle("Email Manager - Quillory");
     setWindowIcon(QIcon(CAddinIcon::Pixmap(32)));
-    setFixedSize(CDialogUnits::X(468), CDialogUnits::Y(249) + 24);
+    setSizeGripEnabled(true);
+    auto* pLayout = new QVBoxLayout(this);
     auto* pMenuBar = new QMenuBar(this);
-    QMenu* pMenu = pMenuBar->addMenu("Menu");
-    pMenu->addAction("Web Site", this, &CEmailManagerDlg::OnWebSite)->setProperty("controlId", ID_MENU_WEB_SITE);
-    pMenu->addAction("Support", this, &CEmailManagerDlg::OnSupport)->setProperty("controlId", ID_MENU_SUPPORT);
+    pLayout->setMenuBar(pMenuBar);
+    QMenu* pMenu = pMenuBar->addMenu("&Help");
+    pMenu->addAction("&Web Site", this, &CEmailManagerDlg::OnWebSite)->setProperty("controlId", ID_MENU_WEB_SITE);
+    pMenu->addAction("&Support", this, &CEmailManagerDlg::OnSupport)->setProperty("controlId", ID_MENU_SUPPORT);
     pMenu->addSeparator();
-    pMenu->addAction("About", this, &CEmailManagerDlg::OnAbout)->setProperty("controlId", ID_MENU_ABOUT);
-    pMenuBar->setGeometry(0, 0, width(), 24);
+    pMenu->addAction("&About Quillory", this, &CEmailManagerDlg::OnAbout)->setProperty("controlId", ID_MENU_ABOUT);
 
-    auto* pBody = new QWidget(this);
-    pBody->setGeometry(0, 24, width(), height() - 24);
-    auto* pGroup = new QGroupBox("Scheduled email messages list", pBody);
-    pGroup->setGeometry(Rect(12, 6, 444, 204));
-    m_pList = new QTreeWidget(pBody);
+    auto* pGroup = new QGroupBox("Scheduled email messages list", this);
+    auto* pGroupLayout = new QGridLayout(pGroup);
+    m_pList = new QTreeWidget(pGroup);
     m_pList->setProperty("controlId", IDC_TASK_LIST);
-    m_pList->setGeometry(Rect(18, 18, 360, 168));
     m_pList->setColumnCount(4);
     m_pList->setHeaderLabels({"Task Name", "Next Sending", CLastResultColumn::kHeader, "Schedule"});
     m_pList->headerItem()->setTextAlignment(kNameColumn, Qt::AlignLeft | Qt::AlignVCenter);
     m_pList->headerItem()->setTextAlignment(kNextSendingColumn, Qt::AlignHCenter | Qt::AlignVCenter);
-    m_pList->header()->setStretchLastSection(false);  // the columns keep their widths
-    m_pList->setColumnWidth(kNameColumn, 270);
-    m_pList->setColumnWidth(kNextSendingColumn, 240);
+    // Every column fits at the default size; the schedule takes what is
+    // left, and a text too long for its column keeps its start and its end
+    // (the whole of it is in the tooltip).
+    m_pList->header()->setStretchLastSection(true);
+    m_pList->header()->setSectionResizeMode(QHeaderView::Interactive);
+    m_pList->header()->setMinimumSectionSize(60);
+    m_pList->setTextElideMode(Qt::ElideMiddle);
+    m_pList->setColumnWidth(kNameColumn, kDefaultNameWidth);
+    m_pList->setColumnWidth(kNextSendingColumn, kDefaultNextSendingWidth);
     m_pList->setColumnWidth(kLastResultColumn, CLastResultColumn::kWidth);
-    m_pList->setColumnWidth(kScheduleColumn, 420);
     m_pList->setRootIsDecorated(false);
     m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pList->setAllColumnsShowFocus(true);
 
+    // The side column in groups (a gap before Activate and Move Up), then the
+    // row under the list; Undo Remove stays greyed until something was removed.
     struct {
         int nId;
         const char* pszText;
-        int x, y, cx, cy;
+        bool bGapBefore;
         void (CEmailManagerDlg::*pfn)();
     } const buttons[] = {
-        {IDC_NEW_EMAIL, "&New Email...", 384, 18, 66, 14, &CEmailManagerDlg::OnNewEmail},
-        {IDC_REMOVE, "&Remove", 384, 38, 66, 14, &CEmailManagerDlg::OnRemove},
-        {IDC_COPY, "Co&py", 384, 58, 66, 14, &CEmailManagerDlg::OnCopy},
-        {IDC_ACTIVATE, "&Activate", 384, 95, 66, 14, &CEmailManagerDlg::OnActivate},
-        {IDC_DISABLE, "D&isable", 384, 115, 66, 14, &CEmailManagerDlg::OnDisable},
-        {IDC_MOVE_UP, "Move &Up", 384, 152, 66, 14, &CEmailManagerDlg::OnMoveUp},
-        {IDC_MOVE_DOWN, "Move &Down", 384, 172, 66, 14, &CEmailManagerDlg::OnMoveDown},
-        {IDC_EDIT_SCHEDULE, "Edit &Schedule Options...", 18, 192, 168, 14, &CEmailManagerDlg::OnEditScheduleOptions},
-        {IDC_EDIT_EMAIL, "Edit &Email Message...", 210, 192, 168, 14, &CEmailManagerDlg::OnEditEmailMessage},
-        {IDC_CLOSE, "&Close", 366, 222, 90, 14, &CEmailManagerDlg::OnCloseButton},
+        {IDC_NEW_EMAIL, "&New Email...", false, &CEmailManagerDlg::OnNewEmail},
+        {IDC_REMOVE, "&Remove", false, &CEmailManagerDlg::OnRemove},
+        {IDC_COPY, "Co&py", false, &CEmailManagerDlg::OnCopy},
+        {IDC_ACTIVATE, "&Activate", true, &CEmailManagerDlg::OnActivate},
+        {IDC_DISABLE, "D&isable", false, &CEmailManagerDlg::OnDisable},
+        {IDC_MOVE_UP, "Move &Up", true, &CEmailManagerDlg::OnMoveUp},
+        {IDC_MOVE_DOWN, "Move &Down", false, &CEmailManagerDlg::OnMoveDown},
+        {IDC_UNDO_REMOVE, "Und&o Remove", true, &CEmailManagerDlg::OnUndoRemove},
+        {IDC_EDIT_SCHEDULE, "Edit &Schedule Options...", false, &CEmailManagerDlg::OnEditScheduleOptions},
+        {IDC_EDIT_EMAIL, "Edit &Email Message...", false, &CEmailManagerDlg::OnEditEmailMessage},
+        {IDC_CLOSE, "&Close", false, &CEmailManagerDlg::OnCloseButton},
     };
+    auto* pSide = new QVBoxLayout;
+    auto* pBottom = new QHBoxLayout;
     std::map<int, QPushButton*> mapButtons;
     for (const auto& b : buttons) {
-        auto* pButton = new QPushButton(b.pszText, pBody);
+        auto* pButton = new QPushButton(b.pszText, this);
         pButton->setProperty("controlId", b.nId);
-        pButton->setGeometry(Rect(b.x, b.y, b.cx, b.cy));
         pButton->setAutoDefault(false);
         connect(pButton, &QPushButton::clicked, this, b.pfn);
         mapButtons[b.nId] = pButton;
+        if (b.nId == IDC_EDIT_SCHEDULE || b.nId == IDC_EDIT_EMAIL) {
+            pBottom->addWidget(pButton);
+        } else if (b.nId != IDC_CLOSE) {
+            if (b.bGapBefore) pSide->addSpacing(b.nId == IDC_UNDO_REMOVE ? 0 : 16);
+            if (b.nId == IDC_UNDO_REMOVE) pSide->addStretch(1);
+            pSide->addWidget(pButton);
+        }
     }
+    pGroupLayout->addWidget(m_pList, 0, 0);
+    pGroupLayout->addLayout(pSide, 0, 1);
+    pBottom->addStretch(1);
+    pGroupLayout->addLayout(pBottom, 1, 0);
+    pLayout->addWidget(pGroup, 1);
+    auto* pCloseRow = new QHBoxLayout;
+    pCloseRow->addStretch(1);
+    pCloseRow->addWidget(mapButtons[IDC_CLOSE]);
+    pLayout->addLayout(pCloseRow);
+    mapButtons[IDC_UNDO_REMOVE]->setEnabled(false);
+    mapButtons[IDC_UNDO_REMOVE]->setShortcut(QKeySequence::Undo);
+    resize(kDefaultWidth, kDefaultHeight);
+    RestoreLayout();
+
     CManagerCommands::CButtons vecMenu;
     for (int nId : {IDC_NEW_EMAIL, IDC_EDIT_SCHEDULE, IDC_EDIT_EMAIL, IDC_REMOVE, IDC_COPY, IDC_ACTIVATE, IDC_DISABLE,
                     IDC_MOVE_UP, IDC_MOVE_DOWN})
@@ -126,6 +157,32 @@ CEmailManagerDlg::CEmailManagerDlg(QWidget* pParent) : QDialog(pParent) {
                          {IDC_EDIT_SCHEDULE, IDC_REMOVE, IDC_ACTIVATE, IDC_DISABLE, IDC_MOVE_UP, IDC_MOVE_DOWN});
     connect(&m_timer, &QTimer::timeout, this, &CEmailManagerDlg::OnTimer);
     OnInitDialog();
+}
+
+void CEmailManagerDlg::RestoreLayout() {
+    const std::string strFile = CAddinSettings::Path();
+    if (strFile.empty() || !std::filesystem::exists(strFile)) return;
+    QSettings settings(QString::fromStdString(strFile), QSettings::IniFormat);
+    // A damaged or foreign entry is ignored: the defaults stand.
+    (void)restoreGeometry(settings.value("manager/geometry").toByteArray());
+    (void)m_pList->header()->restoreState(settings.value("manager/columns").toByteArray());
+}
+
+void CEmailManagerDlg::SaveLayout() const {
+    const std::string strFile = CAddinSettings::Path();
+    if (strFile.empty()) return;
+    QSettings settings(QString::fromStdString(strFile), QSettings::IniFormat);
+    settings.setValue("manager/geometry", saveGeometry());
+    settings.setValue("manager/columns", m_pList->header()->saveState());
+    settings.sync();
+    // Only the window's size is lost when this cannot be written; it is not
+    // worth a box, but it is said where the host's log goes.
+    if (settings.status() != QSettings::NoError) qWarning("Quillory: cannot write %s", strFile.c_str());
+}
+
+void CEmailManagerDlg::hideEvent(QHideEvent* pEvent) {
+    SaveLayout();
+    QDialog::hideEvent(pEvent);
 }
 
 QWidget* CEmailManagerDlg::Control(int nId) const {
@@ -150,6 +207,9 @@ QString CEmailManagerDlg::ScheduleText(const CTaskItem& task) {
 void CEmailManagerDlg::SetAllRows() {
     if (!g_pTaskList) return;
     for (int i = 0; i < g_pTaskList->GetSize(); ++i) SetRowOf(i);
+    // Tasks removed elsewhere (the tool, a message window) leave no row behind.
+    while (m_pList->topLevelItemCount() > g_pTaskList->GetSize())
+        delete m_pList->takeTopLevelItem(m_pList->topLevelItemCount() - 1);
 }
 
 void CEmailManagerDlg::SetRowOf(int nIndex) {
@@ -164,6 +224,7 @@ void CEmailManagerDlg::SetRowOf(int nIndex) {
     const QString strSchedule = ScheduleText(t);
     pItem->setText(kScheduleColumn, strSchedule);
     pItem->setToolTip(kNameColumn, strSchedule);
+    pItem->setToolTip(kScheduleColumn, strSchedule);
     CLastResultColumn::Fill(pItem, kLastResultColumn, t, g_pTaskHistory ? &g_pTaskHistory->History() : nullptr);
     if (pWhy) pItem->setText(kNextSendingColumn, kStalledText);
     pItem->setToolTip(kNextSendingColumn, pWhy ? QString::fromStdString(*pWhy) : QString());
@@ -277,13 +338,33 @@ void CEmailManagerDlg::OnRemove() {
     const int nIndex = SelectedIndex();
     if (nIndex < 0) return;
     const CTaskList::Id nId = g_pTaskList->IdAt(nIndex);
-    if (!Ask("Are you sure you want to delete the selected email message?")) return;
+    const std::string strName = static_cast<const CTaskList&>(*g_pTaskList)[nIndex].m_strTaskName;
+    if (!AskRisky("Remove the task \"" + strName +
+                  "\"?\n\nIt will not be sent again. Undo Remove brings it back while this window is open."))
+        return;
     // The question's event loop lets the list change; the task is found again.
     const int nNow = g_pTaskList ? g_pTaskList->IndexOf(nId) : -1;
     if (nNow < 0) return;
+    m_removed = CRemoved{static_cast<const CTaskList&>(*g_pTaskList)[nNow], nNow};
     g_pTaskList->RemoveAt(nNow);
     if (nNow < m_pList->topLevelItemCount()) delete m_pList->takeTopLevelItem(nNow);
     SaveList();
+    if (QWidget* pUndo = Control(IDC_UNDO_REMOVE)) pUndo->setEnabled(true);
+}
+
+void CEmailManagerDlg::OnUndoRemove() {
+    if (!m_removed || !g_pTaskList) return;
+    // Back where it stood, as far as the list still reaches; its template
+    // was never deleted.
+    int nRow = g_pTaskList->Add(m_removed->task);
+    const int nWanted = std::min(m_removed->nIndex, g_pTaskList->GetSize() - 1);
+    for (; nRow > nWanted; --nRow) g_pTaskList->MoveUp(nRow);
+    m_removed.reset();
+    if (QWidget* pUndo = Control(IDC_UNDO_REMOVE)) pUndo->setEnabled(false);
+    SetAllRows();
+    SaveList();
+    m_pList->setCurrentItem(m_pList->topLevelItem(nRow));
+    m_pList->setFocus();
 }
 
 void CEmailManagerDlg::OnCopy() {

@@ -1,6 +1,7 @@
 #pragma once
 #include <QDialog>
 #include <QTimer>
+#include <optional>
 #include <string>
 
 #include "CTaskItem.h"
@@ -9,9 +10,11 @@ struct IDispatch;
 class QTreeWidget;
 class QPushButton;
 
-// The task list window: every task with its next sending time, and the
-// commands that manage the list. Works on the add-in's one task list and
-// saves the file after every change; refreshes its rows every second.
+// The task list window: every task with its next sending time, the result
+// of its last occurrence and its schedule, and the commands that manage the
+// list. Works on the add-in's one task list and saves the file after every
+// change; refreshes its rows every second. Resizable; it finds tasks by
+// identity, so it may stay open beside the host's windows.
 class CEmailManagerDlg : public QDialog {
     Q_OBJECT
 public:
@@ -28,6 +31,7 @@ public:
         IDC_MOVE_UP = 213,
         IDC_MOVE_DOWN = 214,
         IDC_CLOSE = 216,
+        IDC_UNDO_REMOVE = 217,
         ID_MENU_ABOUT = 32777,
         ID_MENU_WEB_SITE = 32778,
         ID_MENU_SUPPORT = 32786,
@@ -38,8 +42,12 @@ public:
         kNameColumn = 0,         // the task name, with the active or inactive mark
         kNextSendingColumn = 1,  // the next sending time, "Completed" when there is none
         kLastResultColumn = 2,   // what became of the last occurrence, its history in the tooltip
-        kScheduleColumn = 3,     // the schedule in words, with its end; the list scrolls to it
+        kScheduleColumn = 3,     // the schedule in words, with its end; takes the width left over
     };
+    // The size it opens at the first time, and the first columns' widths;
+    // after that, what the user left (kept in the add-in's settings file).
+    static constexpr int kDefaultWidth = 1000, kDefaultHeight = 460;
+    static constexpr int kDefaultNameWidth = 190, kDefaultNextSendingWidth = 230;
 
     explicit CEmailManagerDlg(QWidget* pParent = nullptr);
 
@@ -59,6 +67,8 @@ public slots:
     void OnDisable();
     void OnMoveUp();
     void OnMoveDown();
+    // Puts the task removed last back at its place (once).
+    void OnUndoRemove();
     void OnEditScheduleOptions();
     void OnEditEmailMessage();
     void OnAbout();
@@ -66,7 +76,12 @@ public slots:
     void OnWebSite();
     void OnTimer();
 
+protected:
+    void hideEvent(QHideEvent* pEvent) override;
+
 private:
+    void RestoreLayout();
+    void SaveLayout() const;
     void OnInitDialog();
     void SetTaskRow(int nRow, int bActive, const std::string& strName, const TaskDateTime& dtNext);
     void SetRowOf(int nIndex);  // the row of task nIndex from the list
@@ -84,4 +99,9 @@ private:
     QTreeWidget* m_pList = nullptr;
     QTimer m_timer;
     int m_nRefreshBusy = 0;
+    struct CRemoved {
+        CTaskItem task;
+        int nIndex;  // where it stood
+    };
+    std::optional<CRemoved> m_removed;
 };

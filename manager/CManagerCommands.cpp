@@ -61,10 +61,14 @@ std::unique_ptr<QMenu> CManagerCommands::ContextMenu() const {
 void CManagerCommands::OnContextMenu(const QPoint& pt) { ContextMenu()->exec(m_pList->viewport()->mapToGlobal(pt)); }
 
 bool CManagerCommands::eventFilter(QObject* pWatched, QEvent* pEvent) {
-    if (pWatched == m_pList && pEvent->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(pEvent)->key() == Qt::Key_Delete) {
-        Press(m_ids.nRemove);
-        return true;
+    if (pWatched == m_pList && pEvent->type() == QEvent::KeyPress) {
+        // Enter does what a double-click does, Delete asks to remove.
+        switch (static_cast<QKeyEvent*>(pEvent)->key()) {
+            case Qt::Key_Delete: Press(m_ids.nRemove); return true;
+            case Qt::Key_Return:
+            case Qt::Key_Enter: Press(m_ids.nEdit); return true;
+            default: break;
+        }
     }
     return QObject::eventFilter(pWatched, pEvent);
 }

@@ -9,7 +9,7 @@ class QPushButton;
 class QTreeWidget;
 
 // The task list's ways to the Email Manager's commands besides its buttons:
-// a double-click edits the schedule, the Delete key asks to remove, and a
+// a double-click or Enter edits the schedule, the Delete key asks to remove, and a
 // context menu offers every button. It also keeps the buttons' enabled
 // states in step with the selection: Activate only for an inactive task,
 // Disable only for an active one, Move Up and Move Down not at the ends.

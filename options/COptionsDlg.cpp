@@ -6,9 +6,9 @@
 #include <QTabWidget>
 #include <QWindow>
 #include <algorithm>
-#include <filesystem>
 
 #include "CAddinBox.h"
+#include "CAddinSettings.h"
 #include "CAttachmentsPage.h"
 #include "CDataExchange.h"
 #include "CEnterPresses.h"
@@ -18,6 +18,7 @@
 #include "CSchedule.h"
 #include "CSchedulePreview.h"
 #include "CTaskCheck.h"
+#include "CTaskTemplate.h"
 #include "CTemplateName.h"
 #include "HostName.h"
 #include "SharedState.h"
@@ -25,8 +26,6 @@
 #include "ui_OptionsDlg.h"
 
 using namespace COptionsIds;
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -274,6 +273,11 @@ CResult<bool> COptionsDlg::Commit(CTaskItem& task) {
     return true;
 }
 
+std::string COptionsDlg::ScheduledNotice(const std::string& strHostName) {
+    return "This email message has been scheduled.\n\nIt is sent while " + strHostName +
+           " runs, also from the tray or as a service.";
+}
+
 void COptionsDlg::OnSchedule() {
     CTaskItem task = m_task;
     const auto rCommitted = Commit(task);
@@ -287,11 +291,9 @@ void COptionsDlg::OnSchedule() {
         CAddinBox::Inform(
             "This email message has been scheduled.\n\nThe task is not active: it will not be sent until you "
             "activate it in the Email Manager.");
-    else
-        CAddinBox::Inform(
-            "This email message has been scheduled.\n\nTo automatically send this email message, please DO NOT "
-            "close " +
-            HostName() + ".");
+    else if (!CAddinSettings::IsNoticeOff(kScheduledNoticeKey) &&
+             CAddinBox::InformUnlessTurnedOff(ScheduledNotice(HostName())))
+        CAddinSettings::TurnNoticeOff(kScheduledNoticeKey);
     done(kResultOK);
 }
 
@@ -326,15 +328,7 @@ bool COptionsDlg::SaveTemplate(CTaskItem& task, time_t tNow) {
         return false;
     }
     const std::string& strPath = *rPath;
-    // Written beside the old template and moved over it only when complete,
-    // so a failed save keeps the task's previous template.
-    const std::string strTemp = strPath + ".new";
-    std::error_code ec;
-    fs::remove(strTemp, ec);
-    const bool bSaved =
-        SUCCEEDED(g_spCurMailItem->SaveAs(strTemp, CVariant(olTemplate))) && fs::is_regular_file(strTemp, ec);
-    if (!bSaved || (fs::rename(strTemp, strPath, ec), ec)) {
-        fs::remove(strTemp, ec);
+    if (!CTaskTemplate::Write(g_spCurMailItem, strPath)) {
         Stop(pszFailed, nullptr);
         return false;
     }

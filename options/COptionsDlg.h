@@ -42,6 +42,11 @@ public:
     int exec() override;
     void reject() override { done(kResultCancel); }
 
+    // The notice after Schedule (an active task), until the user ticks
+    // "Do not show again" (kept under kScheduledNoticeKey).
+    static std::string ScheduledNotice(const std::string& strHostName);
+    static constexpr const char* kScheduledNoticeKey = "scheduledNotice";
+
     // Written into the draft so that it can be found again in Deleted Items.
     static constexpr const char* kMarkerSubject = "Quillory-draft-removal-marker-7Q2x9Lk4Vb8Zr1Tn6Hc3Wm5Jd0F";
 

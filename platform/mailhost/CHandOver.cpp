@@ -40,6 +40,19 @@ CResult<> CHandOver::TakeOver(const std::string& strProfileDir, CProfileLock& ta
     }
 }
 
+bool CHandOver::ActivateWindows(const std::string& strProfileDir, int nSignal,
+                                const std::function<void(const std::string&)>& fnLog) {
+    const auto holder = CProfileLock::Holder(strProfileDir, kTakeoverFile);
+    if (!holder || holder->strMode != "windows" || holder->pid <= 0 || ::kill(holder->pid, nSignal) != 0) return false;
+    fnLog("the host's windows are already open (pid " + std::to_string(holder->pid) +
+          "); their main window was brought to the front");
+    return true;
+}
+
+bool CHandOver::HeadlessWaits(const std::string& strProfileDir) {
+    return CProfileLock::Holder(strProfileDir, kStandbyFile).has_value();
+}
+
 bool CHandOver::WindowsHold(const std::string& strProfileDir) {
     return CProfileLock::Holder(strProfileDir, kTakeoverFile).has_value();
 }

@@ -30,6 +30,18 @@ constexpr auto kStandAsideTimeout = std::chrono::seconds(30);
 CResult<> TakeOver(const std::string& strProfileDir, CProfileLock& takeover, CProfileLock& profile,
                    std::chrono::milliseconds timeout, const std::function<void(const std::string&)>& fnLog);
 
+// A second start of the windows: when windows are open on the profile,
+// sends them nSignal (which they read as "bring your main window to the
+// front") and says so through fnLog; false when there are none to ask (this
+// start goes on). The windows block that signal before they take the
+// takeover lock, so it never ends one that is still starting.
+bool ActivateWindows(const std::string& strProfileDir, int nSignal,
+                     const std::function<void(const std::string&)>& fnLog);
+
+// Whether a headless host stands aside for the windows (and so takes the
+// profile back when they quit).
+bool HeadlessWaits(const std::string& strProfileDir);
+
 // Whether windows hold (or are about to take) the profile: a headless host
 // then waits instead of taking it.
 bool WindowsHold(const std::string& strProfileDir);

@@ -4,6 +4,8 @@
 // --register and --unregister record an add-in module in the registry or
 // remove it; `account` and `status` do without windows what a person on a
 // server needs.
+#include <signal.h>
+
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstring>
@@ -56,6 +58,14 @@ int RunWindowed(int argc, char** argv) {
     // the profile back only after the profile lock below is free.
     CProfileLock takeover;
     CProfileLock lock;
+    // Blocked before the takeover lock says who we are, so that a second
+    // start's request waits for the windows instead of ending this process.
+    sigset_t setActivate;
+    sigemptyset(&setActivate);
+    sigaddset(&setActivate, CWindowedHost::kActivateSignal);
+    pthread_sigmask(SIG_BLOCK, &setActivate, nullptr);
+    // Started again (the desktop entry, say) while the windows sit in the tray.
+    if (CHandOver::ActivateWindows(CMailStore::DefaultProfileDir(), CWindowedHost::kActivateSignal, Log)) return 0;
     if (CResult<> r =
             CHandOver::TakeOver(CMailStore::DefaultProfileDir(), takeover, lock, CHandOver::kStandAsideTimeout, Log);
         !r) {
@@ -72,6 +82,7 @@ int RunWindowed(int argc, char** argv) {
     };
     hooks.fnDisconnect = [&pLoader](CApplication&) { pLoader.reset(); };
     hooks.fnActiveTasks = [] { return CQuilloryTool::ActiveTaskCount(); };
+    hooks.fnServiceWaits = [] { return CHandOver::HeadlessWaits(CMailStore::DefaultProfileDir()); };
     return CWindowedHost::Run(argc, argv, {}, hooks);
 }
 

@@ -18,4 +18,20 @@ bool Ask(const std::string& strQuestion) {
            CMessageBox::IDYES;
 }
 
+bool InformUnlessTurnedOff(const std::string& strText) {
+    const int nAnswer = CMessageBox::Show(
+        strText, kCaption, CMessageBox::MB_OK | CMessageBox::MB_ICONINFORMATION | CMessageBox::MB_DONTSHOWAGAIN);
+    return (nAnswer & CMessageBox::kDontShowAgainTicked) != 0;
+}
+
+bool AskRisky(const std::string& strQuestion) {
+    return CMessageBox::Show(strQuestion, kCaption,
+                             CMessageBox::MB_YESNO | CMessageBox::MB_ICONQUESTION | CMessageBox::MB_DEFBUTTON2) ==
+           CMessageBox::IDYES;
+}
+
+int AskOrCancel(const std::string& strQuestion) {
+    return CMessageBox::Show(strQuestion, kCaption, CMessageBox::MB_YESNOCANCEL | CMessageBox::MB_ICONQUESTION);
+}
+
 }  // namespace CAddinBox

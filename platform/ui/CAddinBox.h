@@ -20,6 +20,14 @@ void Warn(const std::string& strText);
 void Fail(const std::string& strText);
 // A confirmation (Yes/No, question mark, Yes the default); true for Yes.
 [[nodiscard]] bool Ask(const std::string& strQuestion);
+// A confirmation of something hard to take back (Yes/No, No the default).
+[[nodiscard]] bool AskRisky(const std::string& strQuestion);
+// Yes, No or Cancel (question mark, Yes the default, Escape cancels):
+// CMessageBox::IDYES, IDNO or IDCANCEL.
+[[nodiscard]] int AskOrCancel(const std::string& strQuestion);
+// Something went well, with a "Do not show again" tick box; true when the
+// user ticked it.
+[[nodiscard]] bool InformUnlessTurnedOff(const std::string& strText);
 // An OK box whose icon (one of CMessageBox::MB_ICON*) is chosen at run time.
 void Tell(const std::string& strText, unsigned nIcon);
 

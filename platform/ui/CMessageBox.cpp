@@ -14,7 +14,8 @@ CHandler& Handler() {
 }  // namespace
 
 int DefaultAnswer(unsigned nFlags) {
-    if ((nFlags & MB_TYPEMASK) == MB_YESNO) return (nFlags & MB_DEFBUTTON2) ? IDNO : IDYES;
+    const unsigned nType = nFlags & MB_TYPEMASK;
+    if (nType == MB_YESNO || nType == MB_YESNOCANCEL) return (nFlags & MB_DEFBUTTON2) ? IDNO : IDYES;
     return IDOK;
 }
 

@@ -11,6 +11,7 @@ namespace CMessageBox {
 // or-ed together (MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2).
 enum : unsigned {
     MB_OK = 0x0,                // one button, OK
+    MB_YESNOCANCEL = 0x3,       // Yes, No and Cancel (Escape is Cancel)
     MB_YESNO = 0x4,             // Yes and No
     MB_TYPEMASK = 0xF,          // the bits that hold the button set
     MB_ICONERROR = 0x10,        // a stop sign
@@ -19,13 +20,16 @@ enum : unsigned {
     MB_ICONINFORMATION = 0x40,  // an information sign
     MB_ICONMASK = 0xF0,         // the bits that hold the icon
     MB_DEFBUTTON2 = 0x100,      // the second button is the default (No of Yes/No)
+    MB_DONTSHOWAGAIN = 0x1000,  // a "Do not show again" tick box under the text
 };
 // The button a box was closed with.
-enum : int { IDOK = 1, IDYES = 6, IDNO = 7 };
+enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+// Or-ed into the button when the user ticked "Do not show again".
+inline constexpr int kDontShowAgainTicked = 0x10000;
 
 using CHandler = std::function<int(const std::string& strText, const std::string& strCaption, unsigned nFlags)>;
 
-// Shows the box and returns the button pressed (IDOK, IDYES or IDNO).
+// Shows the box and returns the button pressed (IDOK, IDCANCEL, IDYES or IDNO).
 int Show(const std::string& strText, const std::string& strCaption, unsigned nFlags);
 // Replaces how boxes are shown (the windowed host installs its dialogs,
 // tests record them); an empty handler restores the logging default.

@@ -3,12 +3,18 @@
 // "Quillory Options", the Email Manager listing it while the loopback SMTP
 // server receives two occurrences, and Disable stopping it. The present is
 // a test clock moved by hand; only the one-second ticks run in real time.
+#include <QCheckBox>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <thread>
 
@@ -16,7 +22,9 @@
 #include "CAddinFolders.h"
 #include "CDataExchange.h"
 #include "CEmailManagerDlg.h"
+#include "CInspectorWindow.h"
 #include "COptionsDlg.h"
+#include "COptionsIds.h"
 #include "CTaskListFile.h"
 #include "CUiTestBase.h"
 #include "IClock.h"
@@ -84,6 +92,62 @@ protected:
     CComPtr<CAddin> m_spAddin;
 };
 
+// The Email Manager that is shown, if any.
+CEmailManagerDlg* OpenManager() {
+    for (QWidget* p : QApplication::topLevelWidgets())
+        if (auto* pDlg = qobject_cast<CEmailManagerDlg*>(p); pDlg && pDlg->isVisible()) return pDlg;
+    return nullptr;
+}
+
+// The letter after the single '&' of a text ("Co&py": 'p'), else none.
+QChar MnemonicOf(const QString& str) {
+    for (qsizetype i = 0; i + 1 < str.size(); ++i) {
+        if (str[i] != '&') continue;
+        if (str[i + 1] != '&') return str[i + 1].toLower();
+        ++i;
+    }
+    return {};
+}
+
+// What a keyboard user meets in a window: each scope (the window itself,
+// each of its menus) must give every command its own mnemonic. The result
+// names every command without one and every letter used twice; empty when
+// all is well.
+std::string KeyboardProblems(QWidget* pWindow) {
+    std::string strProblems;
+    // Commands must have a mnemonic; tick boxes and tabs (Tab and Ctrl+Tab
+    // reach them) must only not take another's.
+    auto fnScope = [&](const std::string& strScope, const std::vector<std::pair<QString, bool>>& vecTexts) {
+        std::map<QChar, QString> mapUsed;
+        for (const auto& [str, bCommand] : vecTexts) {
+            const QChar c = MnemonicOf(str);
+            if (c.isNull() && bCommand) strProblems += strScope + ": \"" + str.toStdString() + "\" has no mnemonic\n";
+            else if (c.isNull()) continue;
+            else if (auto [it, bNew] = mapUsed.emplace(c, str); !bNew)
+                strProblems += strScope + ": \"" + it->second.toStdString() + "\" and \"" + str.toStdString() +
+                               "\" share Alt+" + QString(c).toStdString() + "\n";
+        }
+    };
+    std::vector<std::pair<QString, bool>> vecWindow;
+    for (QAbstractButton* p : pWindow->findChildren<QAbstractButton*>())
+        if (p->isVisibleTo(pWindow) && !p->text().isEmpty() && !qobject_cast<QToolButton*>(p))
+            vecWindow.emplace_back(p->text(), !qobject_cast<QCheckBox*>(p));
+    for (QTabBar* pTabs : pWindow->findChildren<QTabBar*>())
+        for (int i = 0; i < pTabs->count(); ++i) vecWindow.emplace_back(pTabs->tabText(i), false);
+    for (QMenuBar* pBar : pWindow->findChildren<QMenuBar*>()) {
+        for (QAction* pMenu : pBar->actions()) {
+            vecWindow.emplace_back(pMenu->text(), true);
+            if (!pMenu->menu()) continue;
+            std::vector<std::pair<QString, bool>> vecMenu;
+            for (QAction* p : pMenu->menu()->actions())
+                if (!p->isSeparator() && p->isVisible()) vecMenu.emplace_back(p->text(), true);
+            fnScope(pMenu->text().toStdString(), vecMenu);
+        }
+    }
+    fnScope("window", vecWindow);
+    return strProblems;
+}
+
 // Runs fn on the modal window that the caller is about to open.
 template <class Fn>
 void OnModal(QObject& guard, Fn fn) {
@@ -143,8 +207,9 @@ TEST_P(UserFlowTest, ComposeScheduleEveryMinuteListSendTwiceAndDisable) {
     EXPECT_EQ(SavedList()[0].m_strTemplateFile, task.m_strTemplateFile);
 
     // The Email Manager lists it; two occurrences go out while it is open.
+    // It opens beside the main window, which stays usable.
     bool bManagerSeen = false;
-    OnModal(guard, [&](QWidget* p) {
+    auto fnManager = [&](QWidget* p) {
         auto* pDlg = qobject_cast<CEmailManagerDlg*>(p);
         ASSERT_TRUE(pDlg);
         bManagerSeen = true;
@@ -185,13 +250,23 @@ TEST_P(UserFlowTest, ComposeScheduleEveryMinuteListSendTwiceAndDisable) {
         EXPECT_EQ(Received(), 2u);
         Click(pDlg, CEmailManagerDlg::IDC_CLOSE);
         EXPECT_FALSE(pDlg->isVisible());
-    });
+    };
     // Toolbars are rebuilt whenever the command bars change: look the button up afresh.
     QAction* pManagerButton = ToolbarAction(m_pWindows->Main(), "Quillory", "Quillory");
     ASSERT_TRUE(pManagerButton);
     pManagerButton->trigger();
     Process();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the manager does not block the host";
+    CEmailManagerDlg* pManager = OpenManager();
+    ASSERT_TRUE(pManager);
+    // A second click brings up the same window rather than another one.
+    ToolbarAction(m_pWindows->Main(), "Quillory", "Quillory")->trigger();
+    Process();
+    EXPECT_EQ(OpenManager(), pManager);
+    fnManager(pManager);
     ASSERT_TRUE(bManagerSeen);
+    Process();
+    EXPECT_EQ(OpenManager(), nullptr) << "closed, it is gone";
 
     const auto vecReceived = m_server.Received();
     ASSERT_EQ(vecReceived.size(), 2u);
@@ -205,6 +280,147 @@ TEST_P(UserFlowTest, ComposeScheduleEveryMinuteListSendTwiceAndDisable) {
     EXPECT_EQ(saved[0].m_nOccurrenceCount, 2);
     EXPECT_EQ(saved[0].m_dtLastSent, At(10, 2));
     EXPECT_EQ(saved[0].m_bActive, 0);
+}
+
+// A message window that shows a task's message (Email Manager, Edit Email
+// Message) asks on close whether to update the task, never offers Drafts:
+// Yes writes the template, No drops the edit, Cancel keeps the window.
+TEST_P(UserFlowTest, ClosingAnEditedTaskMessageUpdatesTheTaskOrDropsTheEditButNeverDrafts) {
+    StartWithAddin();
+    const std::string strTemplate = g_strDataDir + "Report.oft";
+    {
+        CComPtr<IDispatch> spItem;
+        ASSERT_EQ(m_spApp->CreateItem(olMailItem, &spItem), S_OK);
+        CComQIPtr<_MailItem> spMail(spItem.p);
+        spMail->put_To("rita@example.com");
+        spMail->put_Subject("Report");
+        spMail->put_Body("The report.");
+        ASSERT_EQ(spMail->SaveAs(strTemplate, CVariant(olTemplate)), S_OK);
+    }
+    CTaskItem task;
+    task.m_strTaskName = "Weekly report";
+    task.m_strTemplateFile = strTemplate;
+    g_pTaskList->Add(task);
+    auto fnTemplateSubject = [&] {
+        CComPtr<IDispatch> spItem;
+        std::string str;
+        if (SUCCEEDED(m_spApp->CreateItemFromTemplate(strTemplate, vtMissing, &spItem)))
+            CComQIPtr<_MailItem>(spItem.p)->get_Subject(&str);
+        return str;
+    };
+    struct {
+        const char* pszName;
+        QMessageBox::StandardButton answer;
+        const char* pszTemplateAfter;
+        size_t nWindowsAfter;
+    } const kCases[] = {
+        {"No drops the edit", QMessageBox::No, "Report", 0},
+        {"Cancel keeps the window", QMessageBox::Cancel, "Report", 1},
+        {"Yes updates the task", QMessageBox::Yes, "Report (Yes updates the task)", 0},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        m_boxes.Clear();
+        CEmailManagerDlg dlg;
+        dlg.List()->setCurrentItem(dlg.List()->topLevelItem(0));
+        m_boxes.Expect(QMessageBox::Ok);  // press "Quillory Options" after editing
+        dlg.OnEditEmailMessage();
+        Process();
+        CInspectorWindow* pWindow = m_pWindows->WindowOf(m_spApp->ActiveInspector());
+        ASSERT_TRUE(pWindow);
+        pWindow->SubjectField()->setText(QString("Report (") + c.pszName + ")");
+        m_boxes.Expect(c.answer);
+        pWindow->CloseAction()->trigger();
+        Process();
+        ASSERT_EQ(m_boxes.Seen().size(), 2u);
+        const auto& asked = m_boxes.Seen()[1];
+        EXPECT_NE(asked.strText.find("scheduled task \"Weekly report\""), std::string::npos) << asked.strText;
+        EXPECT_EQ(asked.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        EXPECT_EQ(m_pWindows->OpenWindowCount(), c.nWindowsAfter);
+        EXPECT_EQ(fnTemplateSubject(), c.pszTemplateAfter);
+        EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::Drafts).empty()) << "a task's message never goes to Drafts";
+        if (m_pWindows->OpenWindowCount() > 0) {
+            m_boxes.Expect(QMessageBox::No);
+            pWindow->CloseAction()->trigger();
+            Process();
+        }
+    }
+    EXPECT_EQ(g_pTaskList->GetSize(), 1);
+}
+
+// "Quillory Options" on a message the host cannot store names the host's
+// reason, as Save to Drafts does.
+TEST_P(UserFlowTest, AMessageTheHostCannotSaveIsRefusedWithTheReason) {
+    StartWithAddin();
+    CInspectorWindow* pWindow = ClickNew();
+    ASSERT_TRUE(pWindow);
+    QTest::keyClicks(pWindow->ToField(), "not-an-address");
+    QTest::keyClicks(pWindow->SubjectField(), "Report");
+    QTest::keyClicks(pWindow->BodyField(), "Text.");
+    m_spApp->ActivateInspector(pWindow->Inspector());
+    Process();
+    QAction* pOptions = ToolbarAction(*pWindow, "Quillory", "Quillory Options");
+    ASSERT_TRUE(pOptions);
+    m_boxes.Expect(QMessageBox::Ok);
+    pOptions->trigger();
+    Process();
+    ASSERT_EQ(m_boxes.Seen().size(), 1u);
+    const std::string strText = m_boxes.Seen()[0].strText;
+    EXPECT_EQ(strText.rfind("Failed to save the email!\n", 0), 0u) << strText;
+    EXPECT_NE(strText.find("not-an-address"), std::string::npos) << strText;
+    EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::Drafts).empty());
+    m_boxes.Expect(QMessageBox::No);
+    pWindow->CloseAction()->trigger();
+    Process();
+}
+
+// Every command of every window with the add-in in it is reachable from the
+// keyboard: each has a mnemonic, none is used twice in one window or menu,
+// and the add-in's buttons on the message window are in its menu too.
+TEST_P(UserFlowTest, EveryCommandHasItsOwnMnemonicInEachWindow) {
+    StartWithAddin();
+    CInspectorWindow* pMessage = ClickNew();
+    ASSERT_TRUE(pMessage);
+    Process();
+    QAction* pOptions = nullptr;
+    for (QAction* p : pMessage->menuBar()->actions().front()->menu()->actions())
+        if (p->text() == "&Quillory Options") pOptions = p;
+    ASSERT_TRUE(pOptions) << "the message window's menu holds the add-in's button";
+    CEmailManagerDlg manager;
+    manager.show();
+    COptionsDlg sheet(nullptr, m_clock);
+    sheet.show();
+    struct {
+        const char* pszWindow;
+        QWidget* pWindow;
+        int nPanel;  // the recurrence shown in the sheet, 0 for other windows
+    } const kWindows[] = {
+        {"main window", &m_pWindows->Main(), 0},
+        {"message window", pMessage, 0},
+        {"Email Manager", &manager, 0},
+        {"sheet, once", &sheet, COptionsIds::IDC_NO_RECURRENCE},
+        {"sheet, every few minutes", &sheet, COptionsIds::IDC_MINUTELY},
+        {"sheet, daily", &sheet, COptionsIds::IDC_DAILY},
+        {"sheet, weekly", &sheet, COptionsIds::IDC_WEEKLY},
+        {"sheet, monthly", &sheet, COptionsIds::IDC_MONTHLY},
+        {"sheet, yearly", &sheet, COptionsIds::IDC_YEARLY},
+    };
+    for (const auto& w : kWindows) {
+        SCOPED_TRACE(w.pszWindow);
+        if (w.nPanel) Click(&sheet, w.nPanel);
+        Process();
+        EXPECT_EQ(KeyboardProblems(w.pWindow), "");
+    }
+    for (int nPage = 1; nPage < sheet.Sheet().count(); ++nPage) {
+        sheet.Sheet().setCurrentIndex(nPage);
+        Process();
+        SCOPED_TRACE(sheet.Sheet().tabText(nPage).toStdString());
+        EXPECT_EQ(KeyboardProblems(&sheet), "");
+    }
+    sheet.reject();
+    manager.close();
+    pMessage->CloseAction()->trigger();  // nothing was typed: nothing to ask
+    Process();
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, UserFlowTest, ::testing::Values("Europe/Berlin", "America/New_York"),

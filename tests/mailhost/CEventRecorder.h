@@ -21,6 +21,12 @@ public:
         if (m_fnOnClose) m_fnOnClose();
         return S_OK;
     }
+    HRESULT BeforeClose(bool* pbHandled, bool* pbCancel) override {
+        Log("BeforeClose");
+        *pbHandled = m_bTakeClose;
+        *pbCancel = m_bTakeClose && m_bCancel;
+        return S_OK;
+    }
     HRESULT Click(IDispatch* pButton, bool* pbCancel) override {
         Log("Click");
         m_spLastButton = pButton;
@@ -40,4 +46,5 @@ public:
     std::function<void()> m_fnOnClose;
     std::function<void()> m_fnOnClick;
     bool m_bCancel = false;
+    bool m_bTakeClose = false;  // BeforeClose: takes the changes in hand
 };

@@ -2,6 +2,7 @@
 // add-in's shared task list and a real data directory.
 #include <QApplication>
 #include <QDesktopServices>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -17,9 +18,11 @@
 
 #include "CAboutDlg.h"
 #include "CAddinIcon.h"
+#include "CAddinSettings.h"
 #include "CApplication.h"
 #include "CBoxRecorder.h"
 #include "CEmailManagerDlg.h"
+#include "CEnvScope.h"
 #include "CManagerCommands.h"
 #include "CMemoryMailBackend.h"
 #include "CMessageBox.h"
@@ -51,6 +54,11 @@ public slots:
     void Open(const QUrl& url) { m_vecUrls.push_back(url.toString()); }
 };
 
+std::string kRemoveQuestion(const std::string& strName) {
+    return "Remove the task \"" + strName +
+           "\"?\n\nIt will not be sent again. Undo Remove brings it back while this window is open.";
+}
+
 class EmailManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -58,6 +66,7 @@ protected:
         g_strInstallDir = m_dir.string() + "/install/";
         fs::create_directories(g_strInstallDir);
         g_pTaskList = &m_list;
+        FakeDefaultProgram("writer.desktop");
         m_spApp = CApplication::Create(m_backend);
         g_spApplication = static_cast<_Application*>(m_spApp.p);
         for (int i = 0; i < 3; ++i) {
@@ -103,6 +112,12 @@ protected:
         return false;
     }
     std::vector<std::string> SavedNames() { return TaskNamesInFile(g_strDataDir + "emails.dat"); }
+    // What the desktop names as the program for a document's kind (a
+    // stand-in for xdg-mime on PATH); "" for none.
+    void FakeDefaultProgram(const std::string& strProgram) {
+        CTempDir::WriteFile(m_strBin + "/xdg-mime", "#!/bin/sh\necho '" + strProgram + "'\n");
+        fs::permissions(m_strBin + "/xdg-mime", fs::perms::owner_all);
+    }
     std::vector<std::string> Rows(CEmailManagerDlg& dlg) {
         std::vector<std::string> vec;
         for (int i = 0; i < dlg.List()->topLevelItemCount(); ++i)
@@ -112,6 +127,8 @@ protected:
 
     CTempDir m_tmp;
     const fs::path m_dir{m_tmp.Path()};
+    const std::string m_strBin = (fs::create_directories(m_dir / "bin"), (m_dir / "bin").string());
+    const CEnvScope m_path{"PATH", (m_strBin + ":" + (getenv("PATH") ? getenv("PATH") : "")).c_str()};
     CTaskList m_list;
     CMemoryMailBackend m_backend;
     CComPtr<CApplication> m_spApp;
@@ -190,9 +207,14 @@ TEST_F(EmailManagerTest, ActivateAndDisableChangeOnlyTheFlag) {
     EXPECT_EQ(m_list[1], before);
 }
 
-TEST_F(EmailManagerTest, RemoveAsksAndKeepsTheTemplate) {
+// Remove names the task, defaults to No, keeps the template, and Undo
+// Remove puts the task back where it stood, once.
+TEST_F(EmailManagerTest, RemoveNamesTheTaskDefaultsToNoAndCanBeUndone) {
     CBoxRecorder boxes;
     CEmailManagerDlg dlg;
+    QWidget* pUndo = dlg.Control(CEmailManagerDlg::IDC_UNDO_REMOVE);
+    ASSERT_TRUE(pUndo);
+    EXPECT_FALSE(pUndo->isEnabled()) << "nothing to undo yet";
     Select(dlg, 1);
     boxes.m_nYesNoAnswer = CMessageBox::IDNO;
     Click(dlg, CEmailManagerDlg::IDC_REMOVE);
@@ -200,11 +222,26 @@ TEST_F(EmailManagerTest, RemoveAsksAndKeepsTheTemplate) {
     EXPECT_FALSE(fs::exists(g_strDataDir + "emails.dat"));
     boxes.m_nYesNoAnswer = CMessageBox::IDYES;
     Click(dlg, CEmailManagerDlg::IDC_REMOVE);
-    EXPECT_EQ(boxes.Texts().back(), "Are you sure you want to delete the selected email message?");
-    EXPECT_EQ(boxes.Flags().back(), CMessageBox::MB_YESNO | CMessageBox::MB_ICONQUESTION);
+    EXPECT_EQ(boxes.Texts().back(), kRemoveQuestion("Task 2"));
+    EXPECT_EQ(boxes.Flags().back(), CMessageBox::MB_YESNO | CMessageBox::MB_ICONQUESTION | CMessageBox::MB_DEFBUTTON2);
     EXPECT_EQ(Rows(dlg), (std::vector<std::string>{"Task 1", "Task 3"}));
     EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 1", "Task 3"}));
     EXPECT_TRUE(fs::exists(g_strDataDir + "t2.oft"));
+
+    ASSERT_TRUE(pUndo->isEnabled());
+    Click(dlg, CEmailManagerDlg::IDC_UNDO_REMOVE);
+    EXPECT_EQ(Rows(dlg), (std::vector<std::string>{"Task 1", "Task 2", "Task 3"}));
+    EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 1", "Task 2", "Task 3"}));
+    EXPECT_EQ(m_list[1].m_strTemplateFile, g_strDataDir + "t2.oft");
+    EXPECT_EQ(dlg.List()->currentItem(), dlg.List()->topLevelItem(1)) << "the task is selected again";
+    EXPECT_FALSE(pUndo->isEnabled()) << "one undo per remove";
+
+    // Removed from the end, while another went meanwhile: back at the end.
+    Select(dlg, 2);
+    Click(dlg, CEmailManagerDlg::IDC_REMOVE);
+    m_list.RemoveAt(0);
+    Click(dlg, CEmailManagerDlg::IDC_UNDO_REMOVE);
+    EXPECT_EQ(Rows(dlg), (std::vector<std::string>{"Task 2", "Task 3"}));
 }
 
 TEST_F(EmailManagerTest, CopiesShareOneTemplateAndMissingOnesStillCopy) {
@@ -249,8 +286,7 @@ TEST_F(EmailManagerTest, RemovingASharedOrMissingTemplatesTaskLeavesTheOthersWho
     Click(dlg, CEmailManagerDlg::IDC_REMOVE);
     EXPECT_EQ(Rows(dlg), (std::vector<std::string>{"Task 1", "Task 3", "Copy of Task 1"}));
     EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 1", "Task 3", "Copy of Task 1"}));
-    EXPECT_EQ(boxes.Texts(),
-              std::vector<std::string>(2, "Are you sure you want to delete the selected email message?"));
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{kRemoveQuestion("Copy of Task 1"), kRemoveQuestion("Task 2")}));
 }
 
 TEST_F(EmailManagerTest, NewEmailOpensAMessageWindowForANewTask) {
@@ -343,31 +379,39 @@ TEST_F(EmailManagerTest, AboutLinksAreHitStrictlyInside) {
 }
 
 // A desktop without a program for the document: the user is told so, and
-// where the file is, instead of nothing happening.
+// where the file is, instead of nothing happening (the desktop's opener
+// itself reports success either way, so its kind's program is asked of
+// xdg-mime, here a stand-in on PATH).
 TEST_F(EmailManagerTest, ALicenceNoProgramCanOpenIsReportedWithItsPlace) {
-    struct COpenerScope {
-        std::vector<std::string> vecAsked;
-        COpenerScope() {
-            SetOpener([this](const std::string& strUrl) {
-                vecAsked.push_back(strUrl);
-                return false;
-            });
-        }
-        ~COpenerScope() { SetOpener({}); }
-    } opener;
-    CBoxRecorder boxes;
+    struct {
+        const char* pszName;
+        const char* pszDefaultProgram;  // what xdg-mime answers
+        bool bOpened;
+    } const kCases[] = {
+        {"no program for the kind", "", false},
+        {"a program for the kind", "writer.desktop", true},
+    };
     std::ofstream(g_strInstallDir + "license.rtf") << "{\\rtf1 licence}";
-    CAboutDlg dlg;
-    const QPoint pt = dlg.LinkRect(CAboutDlg::IDC_LICENSE_LINK).center();
-    QMouseEvent up(QEvent::MouseButtonRelease, QPointF(pt), QPointF(dlg.mapToGlobal(pt)), Qt::LeftButton, Qt::NoButton,
-                   Qt::NoModifier);
-    QApplication::sendEvent(&dlg, &up);
-    ASSERT_EQ(opener.vecAsked.size(), 1u);
-    EXPECT_EQ(opener.vecAsked[0], "file://" + g_strInstallDir + "license.rtf");
-    ASSERT_EQ(boxes.m_vecShown.size(), 1u);
-    EXPECT_EQ(boxes.Texts()[0], "No program could open the licence document. You can open it yourself: it is \"" +
-                                    g_strInstallDir + "license.rtf\".");
-    EXPECT_EQ(boxes.Flags()[0], CMessageBox::MB_OK | CMessageBox::MB_ICONERROR);
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        FakeDefaultProgram(c.pszDefaultProgram);
+        CUrlCatcher urls;
+        CBoxRecorder boxes;
+        CAboutDlg dlg;
+        const QPoint pt = dlg.LinkRect(CAboutDlg::IDC_LICENSE_LINK).center();
+        QMouseEvent up(QEvent::MouseButtonRelease, QPointF(pt), QPointF(dlg.mapToGlobal(pt)), Qt::LeftButton,
+                       Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&dlg, &up);
+        EXPECT_EQ(urls.m_vecUrls.size(), c.bOpened ? 1u : 0u);
+        if (c.bOpened) {
+            EXPECT_TRUE(boxes.m_vecShown.empty());
+            continue;
+        }
+        ASSERT_EQ(boxes.m_vecShown.size(), 1u);
+        EXPECT_EQ(boxes.Texts()[0], "No program could open the licence document. You can open it yourself: it is \"" +
+                                        g_strInstallDir + "license.rtf\".");
+        EXPECT_EQ(boxes.Flags()[0], CMessageBox::MB_OK | CMessageBox::MB_ICONERROR);
+    }
 }
 
 // Over a link the hand shows and the dialog holds the mouse; on the border
@@ -591,7 +635,7 @@ TEST_F(EmailManagerTest, ButtonStatesFollowTheSelectedTask) {
     EXPECT_EQ(ShownStates(dlg), ExpectedStates(vecActive, -1));
 }
 
-TEST_F(EmailManagerTest, DoubleClickEditsTheScheduleAndDeleteAsksToRemove) {
+TEST_F(EmailManagerTest, DoubleClickOrEnterEditsTheScheduleAndDeleteAsksToRemove) {
     CBoxRecorder boxes;
     MakeSecondTaskDaily();
     CEmailManagerDlg dlg;
@@ -604,17 +648,59 @@ TEST_F(EmailManagerTest, DoubleClickEditsTheScheduleAndDeleteAsksToRemove) {
     QTest::mouseClick(dlg.List()->viewport(), Qt::LeftButton, Qt::NoModifier, ptName);
     QTest::mouseDClick(dlg.List()->viewport(), Qt::LeftButton, Qt::NoModifier, ptName);
     EXPECT_TRUE(bSheetSeen);
+    bSheetSeen = false;
+    QTimer::singleShot(0, [&] { bSheetSeen = PressSheetButton(1063); });
+    QTest::keyClick(dlg.List(), Qt::Key_Return);
+    EXPECT_TRUE(bSheetSeen) << "Enter on a row edits its schedule";
     EXPECT_EQ(m_list[1].m_dtNextSending.nYear, 2031);
 
     boxes.m_vecShown.clear();
     boxes.m_nYesNoAnswer = CMessageBox::IDNO;
     QTest::keyClick(dlg.List(), Qt::Key_Delete);
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Are you sure you want to delete the selected email message?"});
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{kRemoveQuestion("Task 2")});
     EXPECT_EQ(m_list.GetSize(), 3);
     boxes.m_nYesNoAnswer = CMessageBox::IDYES;
     QTest::keyClick(dlg.List(), Qt::Key_Delete);
     EXPECT_EQ(Rows(dlg), (std::vector<std::string>{"Task 1", "Task 3"}));
     EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 1", "Task 3"}));
+}
+
+// At its default size the four key columns are all in view, a text too
+// long for its column is whole in the tooltip; the user's size and column
+// widths are there again next time; rows of tasks removed elsewhere go.
+TEST_F(EmailManagerTest, KeyColumnsFitTheDefaultSizeAndTheUsersLayoutIsKept) {
+    m_list[0].m_strTaskName = "A task whose name is much longer than any column would ever be made for it";
+    {
+        CEmailManagerDlg dlg;
+        dlg.show();
+        QCoreApplication::processEvents();
+        EXPECT_LT(dlg.minimumWidth(), dlg.maximumWidth()) << "resizable";
+        QHeaderView* pHeader = dlg.List()->header();
+        const int nViewport = dlg.List()->viewport()->width();
+        for (int nColumn : {CEmailManagerDlg::kNameColumn, CEmailManagerDlg::kNextSendingColumn,
+                            CEmailManagerDlg::kLastResultColumn, CEmailManagerDlg::kScheduleColumn}) {
+            SCOPED_TRACE(nColumn);
+            EXPECT_GE(pHeader->sectionViewportPosition(nColumn), 0);
+            EXPECT_LE(pHeader->sectionViewportPosition(nColumn) + pHeader->sectionSize(nColumn), nViewport);
+            EXPECT_GE(pHeader->sectionSize(nColumn), 100);
+        }
+        const QString strNext = dlg.List()->topLevelItem(1)->text(CEmailManagerDlg::kNextSendingColumn);
+        EXPECT_LE(dlg.List()->fontMetrics().horizontalAdvance(strNext) + 8,
+                  pHeader->sectionSize(CEmailManagerDlg::kNextSendingColumn))
+            << "a date is never cut";
+        EXPECT_EQ(dlg.List()->topLevelItem(0)->toolTip(CEmailManagerDlg::kScheduleColumn),
+                  dlg.List()->topLevelItem(0)->text(CEmailManagerDlg::kScheduleColumn));
+        dlg.resize(1234, 567);
+        dlg.List()->setColumnWidth(CEmailManagerDlg::kNameColumn, 321);
+        m_list.RemoveAt(2);
+        dlg.OnTimer();
+        EXPECT_EQ(Rows(dlg).size(), 2u);
+        dlg.close();
+    }
+    CEmailManagerDlg again;
+    EXPECT_EQ(again.size(), QSize(1234, 567));
+    EXPECT_EQ(again.List()->columnWidth(CEmailManagerDlg::kNameColumn), 321);
+    EXPECT_TRUE(fs::exists(CAddinSettings::Path()));
 }
 
 TEST_F(EmailManagerTest, ContextMenuOffersTheButtonsAsTheyStand) {

@@ -111,8 +111,8 @@ public:
     unsigned LastIcon() const { return m_boxes.m_vecShown.empty() ? 0 : (m_boxes.m_vecShown.back().nFlags & 0xF0); }
 
     static constexpr const char* kScheduled =
-        "This email message has been scheduled.\n\nTo automatically send this email message, please DO NOT close "
-        "Mail Host.";
+        "This email message has been scheduled.\n\nIt is sent while Mail Host runs, also from the tray or as a "
+        "service.";
 
     CFixedClock m_clock{0};
     CTempDir m_dir;

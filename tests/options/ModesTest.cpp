@@ -5,6 +5,7 @@
 #include <QTest>
 #include <filesystem>
 
+#include "CAddinSettings.h"
 #include "CGeneralPage.h"
 #include "COptionsIds.h"
 #include "COptionsTestBase.h"
@@ -315,6 +316,23 @@ TEST_F(ModesTest, TextsNameTheHostTheAddinRunsIn) {
     Open(0, COptionsDlg::kModeSchedule, 0, &stored);
     EXPECT_EQ(OverdueText(), "Send overdue email messages on the mail host startup");
     g_spApplication = spHost;
+}
+
+// The notice after Schedule says what is true of the tray and the service,
+// and stays away once the user ticked "Do not show again".
+TEST_F(ModesTest, TheScheduledNoticeCanBeTurnedOffForGood) {
+    const CTaskItem stored = StoredTask();
+    m_list.Add(stored);
+    m_boxes.m_bTickDontShowAgain = true;
+    Open(0, COptionsDlg::kModeSchedule, 0, &stored);
+    ASSERT_TRUE(Schedule());
+    ASSERT_EQ(Texts(), std::vector<std::string>{kScheduled});
+    EXPECT_TRUE(m_boxes.m_vecShown[0].nFlags & CMessageBox::MB_DONTSHOWAGAIN);
+    m_boxes.m_vecShown.clear();
+    Open(0, COptionsDlg::kModeSchedule, 0, &stored);
+    ASSERT_TRUE(Schedule());
+    EXPECT_TRUE(Texts().empty()) << "turned off";
+    EXPECT_TRUE(CAddinSettings::IsNoticeOff(COptionsDlg::kScheduledNoticeKey));
 }
 
 TEST_F(ModesTest, AnInactiveTaskIsScheduledWithWordThatItWaitsForActivation) {

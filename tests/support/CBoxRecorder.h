@@ -7,7 +7,7 @@
 #include "CMessageBox.h"
 
 // Stands in for the user at the add-in's message boxes for its lifetime:
-// records every box and answers a yes/no question with m_nYesNoAnswer,
+// records every box and answers a yes/no(/cancel) question with m_nYesNoAnswer,
 // any other box with OK. Each box must carry the add-in's caption.
 class CBoxRecorder {
 public:
@@ -20,7 +20,13 @@ public:
         CMessageBox::SetHandler([this](const std::string& strText, const std::string& strCaption, unsigned nFlags) {
             EXPECT_EQ(strCaption, "Quillory");
             m_vecShown.push_back({strText, nFlags});
-            return (nFlags & 0xF) == CMessageBox::MB_YESNO ? m_nYesNoAnswer : CMessageBox::IDOK;
+            const unsigned nType = nFlags & CMessageBox::MB_TYPEMASK;
+            const int nTicked = m_bTickDontShowAgain && (nFlags & CMessageBox::MB_DONTSHOWAGAIN)
+                                    ? CMessageBox::kDontShowAgainTicked
+                                    : 0;
+            return (nType == CMessageBox::MB_YESNO || nType == CMessageBox::MB_YESNOCANCEL ? m_nYesNoAnswer
+                                                                                           : CMessageBox::IDOK) |
+                   nTicked;
         });
     }
     ~CBoxRecorder() { CMessageBox::SetHandler({}); }
@@ -40,4 +46,5 @@ public:
 
     std::vector<CShown> m_vecShown;
     int m_nYesNoAnswer = CMessageBox::IDYES;
+    bool m_bTickDontShowAgain = false;  // ticks "Do not show again" where a box has it
 };

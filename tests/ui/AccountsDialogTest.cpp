@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <cctype>
 #include <filesystem>
 
@@ -212,6 +213,18 @@ TEST_F(AccountsDialogTest, TestButtonReportsTheServersAnswer) {
     str = RunTest(dlg);
     EXPECT_EQ(str.rfind("Sending: FAILED.", 0), 0u) << str;
     EXPECT_NE(str.find("535"), std::string::npos) << "the server's refusal: " << str;
+    // OK after a failed test asks first; No keeps the dialog and the file.
+    const std::string strBefore = CTempDir::ReadFile(Path());
+    m_boxes.Expect(QMessageBox::No);
+    dlg.accept();
+    ASSERT_FALSE(m_boxes.Seen().empty());
+    EXPECT_NE(m_boxes.Seen().back().strText.find("535"), std::string::npos) << m_boxes.Seen().back().strText;
+    EXPECT_EQ(dlg.result(), 0);
+    EXPECT_EQ(CTempDir::ReadFile(Path()), strBefore);
+    // A change makes the old answer stale: it goes, with the question.
+    QTest::keyClick(dlg.PasswordField(), Qt::Key_Backspace);
+    EXPECT_EQ(dlg.ResultLabel()->text(), "");
+    m_boxes.Clear();
 
     dlg.SmtpUrlField()->setText("smtp://127.0.0.1:1");
     str = RunTest(dlg);

@@ -28,7 +28,7 @@ protected:
         unsetenv("XDG_CONFIG_HOME");
     }
     // The windows with a tray (or none) and the given number of active tasks.
-    void StartWithCloseGuard(bool bTray, std::optional<int> nActiveTasks) {
+    void StartWithCloseGuard(bool bTray, std::optional<int> nActiveTasks, bool bCarriedOn = false) {
         StartUi(false);
         CTrayIcon::CCallbacks callbacks;
         callbacks.fnHasEmailManager = [this] { return CAddinCommand::Find(m_spApp, "Email Manager") != nullptr; };
@@ -43,7 +43,8 @@ protected:
                                                                 [this] {
                                                                     ++m_nHidden;
                                                                     m_pTray->OnHidden();
-                                                                }});
+                                                                },
+                                                            .fnCarriedOn = [bCarriedOn] { return bCarriedOn; }});
         m_pWindows->Main().SetCloseDecision(
             [this](bool bQuit) { return m_pGuard->Decide(&m_pWindows->Main(), bQuit); });
     }
@@ -101,6 +102,16 @@ TEST_F(BackgroundRunTest, WithoutATrayAndNoActiveTaskClosingQuitsWithoutAsking) 
     EXPECT_TRUE(m_pWindows->Main().close());
     Process();
     EXPECT_TRUE(m_boxes.Seen().empty());
+    EXPECT_FALSE(m_pWindows->Main().isVisible());
+}
+
+// With the service waiting to take the profile back, quitting stops no
+// sending: there is nothing true to warn about.
+TEST_F(BackgroundRunTest, QuitWhileTheServiceWaitsToCarryOnAsksNothing) {
+    StartWithCloseGuard(false, 3, true);
+    EXPECT_TRUE(m_pWindows->Main().close());
+    Process();
+    EXPECT_TRUE(m_boxes.Seen().empty()) << LastBoxText();
     EXPECT_FALSE(m_pWindows->Main().isVisible());
 }
 

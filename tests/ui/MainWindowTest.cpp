@@ -86,4 +86,24 @@ TEST_F(MainWindowTest, StatusBarShowsAFailedDeliveryWithTheServersReason) {
     std::string strState = main.MessageList()->topLevelItem(0)->text(4).toStdString();
     EXPECT_EQ(strState.rfind("Failed: ", 0), 0u) << strState;
     EXPECT_NE(strState.find("no such user here"), std::string::npos) << strState;
+
+    // Not a dead end: No leaves it; Yes takes it to Drafts and opens it there
+    // to be corrected and sent again.
+    main.MessageList()->setCurrentItem(main.MessageList()->topLevelItem(0));
+    m_boxes.Expect(QMessageBox::No);
+    main.OnOpenSelected();
+    EXPECT_EQ(m_pHost->ListFolder(EMailFolder::Outbox).size(), 1u);
+    m_boxes.Expect(QMessageBox::Yes);
+    main.OnOpenSelected();
+    Process();
+    EXPECT_NE(m_boxes.Seen().back().strText.find("no such user here"), std::string::npos);
+    EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::Outbox).empty());
+    ASSERT_EQ(m_pHost->ListFolder(EMailFolder::Drafts).size(), 1u);
+    CComPtr<_Inspector> spOpen = m_spApp->ActiveInspector();
+    ASSERT_TRUE(spOpen) << "the message is open for correcting";
+    CInspectorWindow* pAgain = m_pWindows->WindowOf(spOpen);
+    ASSERT_TRUE(pAgain);
+    EXPECT_EQ(pAgain->SubjectField()->text(), "Refused");
+    EXPECT_FALSE(pAgain->IsReadOnly());
+    EXPECT_EQ(main.DeliveryLabel()->text(), "Outbox: nothing waiting");
 }

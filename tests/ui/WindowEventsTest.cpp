@@ -277,9 +277,10 @@ TEST_F(WindowEventsTest, CommandsAddedToTheModelsToolsMenuShowInTheWindowsToolsM
     for (QAction* p : pToolsMenu->actions()) {
         if (p->isSeparator()) continue;
         vecItems.push_back(p->text().toStdString());
-        if (p->text() == "Quillory") pQuillory = p;
+        if (p->text() == "&Quillory") pQuillory = p;
     }
-    EXPECT_EQ(vecItems, (std::vector<std::string>{"Send/Re&ceive", "Quillory"}));
+    // The add-in's entry gets a letter the menu does not use yet.
+    EXPECT_EQ(vecItems, (std::vector<std::string>{"Send/Re&ceive", "&Quillory"}));
     ASSERT_TRUE(pQuillory);
     pQuillory->trigger();
     EXPECT_EQ(spRecorder->m_vecLog, (Log{"Click"}));

@@ -2,8 +2,6 @@
 // About window into the folder given (run under a real X server, e.g.
 // xvfb-run).
 #include <QApplication>
-#include <QHeaderView>
-#include <QScrollBar>
 #include <QTreeWidget>
 
 #include "CAboutDlg.h"
@@ -72,10 +70,8 @@ int main(int argc, char** argv) {
         CEmailManagerDlg dlg;
         dlg.show();
         dlg.List()->setCurrentItem(dlg.List()->topLevelItem(1));
+        // At its default size: names, next sendings, last results and schedules together.
         folder->Save(dlg, "manager");
-        // The list scrolled to its last result and schedule in words.
-        dlg.List()->horizontalScrollBar()->setValue(dlg.List()->header()->sectionPosition(2) - 120);
-        folder->Save(dlg, "manager-results");
     }
     {
         CAboutDlg dlg;

@@ -117,6 +117,21 @@ HRESULT CApplication::DeactivateInspector(_Inspector* p) {
     return m_spCore->Deactivate(pMine);
 }
 
+HRESULT CApplication::AskBeforeClose(_Inspector* p, bool* pbHandled, bool* pbCancel) {
+    if (!pbHandled || !pbCancel) return E_POINTER;
+    *pbHandled = *pbCancel = false;
+    CInspector* pMine = Mine(p);
+    if (!pMine) return E_INVALIDARG;
+    if (pMine->m_bClosed) return E_FAIL;
+    CComPtr<CInspector> spHold(pMine);
+    pMine->Events()->Fire([&](InspectorEvents* pSink) {
+        // The first subscriber that takes the changes answers for them.
+        if (!*pbHandled) pSink->BeforeClose(pbHandled, pbCancel);
+    });
+    if (!*pbHandled) *pbCancel = false;
+    return S_OK;
+}
+
 HRESULT CApplication::CloseInspector(_Inspector* p, int32_t nSaveMode) {
     CInspector* pMine = Mine(p);
     if (!pMine) return E_INVALIDARG;

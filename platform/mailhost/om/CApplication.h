@@ -57,6 +57,10 @@ public:
     HRESULT ActivateInspector(_Inspector* pInspector);
     // Focus leaves the window for the main window or another program.
     HRESULT DeactivateInspector(_Inspector* pInspector);
+    // The user asks to close a window with unsaved changes: BeforeClose
+    // goes to its subscribers; *pbHandled when one of them took the changes
+    // in hand, *pbCancel when the window is to stay.
+    HRESULT AskBeforeClose(_Inspector* pInspector, bool* pbHandled, bool* pbCancel);
     // As _Inspector::Close.
     HRESULT CloseInspector(_Inspector* pInspector, int32_t nSaveMode);
     std::vector<CComPtr<_Inspector>> OpenInspectors() const;

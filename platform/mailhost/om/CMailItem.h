@@ -36,7 +36,8 @@ public:
         CMailMessage msg = m_msg;
         msg.bSent = false;
         msg.strMessageId.clear();
-        return spCore->pBackend->SaveTemplate(strPath, msg).Ok() ? S_OK : E_FAIL;
+        if (CResult<> r = spCore->pBackend->SaveTemplate(strPath, msg); !r) return ReportError(E_FAIL, r.Problem());
+        return S_OK;
     }
     HRESULT get_Subject(std::string* p) override { return om::OutValue(p, m_msg.strSubject); }
     HRESULT put_Subject(const std::string& s) override { return Set(m_msg.strSubject, s); }

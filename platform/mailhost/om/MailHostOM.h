@@ -282,9 +282,17 @@ QUILLORY_INTERFACE(InspectorEvents, IDispatch, "{0006307D-0000-0000-C000-0000000
     static constexpr int32_t kDispIdActivate = 0xF001;
     static constexpr int32_t kDispIdDeactivate = 0xF006;
     static constexpr int32_t kDispIdClose = 0xF008;
+    static constexpr int32_t kDispIdBeforeClose = 0xF004;
     virtual HRESULT Activate() = 0;
     virtual HRESULT Deactivate() = 0;
     virtual HRESULT Close() = 0;
+    // The user closes the window while its message has unsaved changes,
+    // before the host offers to keep them in Drafts. A subscriber that keeps
+    // the message somewhere of its own (an add-in's scheduled task) asks the
+    // user itself and sets *pbHandled: the host then asks nothing and closes
+    // without saving, unless the subscriber also set *pbCancel (the window
+    // stays open as it is).
+    virtual HRESULT BeforeClose(bool* pbHandled, bool* pbCancel) = 0;
 QUILLORY_END_INTERFACE(InspectorEvents)
 
 // The application's events (the application is their connection point

@@ -83,7 +83,12 @@ CAccountsDialog::CAccountsDialog(std::string strAccountsPath, QWidget* pParent, 
     connect(pButtons, &QDialogButtonBox::rejected, this, &CAccountsDialog::reject);
     connect(m_pTest, &QPushButton::clicked, this, [this] { OnTest(); });
     connect(pBrowse, &QPushButton::clicked, this, [this] { OnBrowseCaFile(); });
-    connect(m_pSecurity, &QComboBox::currentIndexChanged, this, [this] { OnSecurityChanged(); });
+    connect(m_pSecurity, &QComboBox::currentIndexChanged, this, [this] {
+        OnSecurityChanged();
+        OnEdited();
+    });
+    for (QLineEdit* p : {m_pName, m_pAddress, m_pSmtpUrl, m_pUser, m_pPassword, m_pReceiveUrl, m_pCaFile})
+        connect(p, &QLineEdit::textEdited, this, [this] { OnEdited(); });
     connect(&m_watcher, &QFutureWatcherBase::finished, this, [this] { OnTestDone(); });
     Load();
     m_bWarningDue = CSecurityNotice(m_strPath).IsDue(Account());
@@ -177,19 +182,33 @@ void CAccountsDialog::OnTest() {
 }
 
 void CAccountsDialog::OnTestDone() {
-    m_pResult->setText(QString::fromStdString(m_watcher.result().Text()));
+    const CAccountProbe::CReport report = m_watcher.result();
+    m_pResult->setText(QString::fromStdString(report.Text()));
+    m_strFailedTest = report.AllAnswered() ? std::string() : report.Text();
     m_pTest->setEnabled(true);
 }
 
 void CAccountsDialog::OnBrowseCaFile() {
     const QString str = QFileDialog::getOpenFileName(this, "CA certificates", m_pCaFile->text(),
                                                      "Certificates (*.pem *.crt);;All files (*)");
-    if (!str.isEmpty()) m_pCaFile->setText(str);
+    if (str.isEmpty()) return;
+    m_pCaFile->setText(str);
+    OnEdited();
+}
+
+void CAccountsDialog::OnEdited() {
+    // A test's answer is about what was typed then, not about this.
+    if (IsTesting()) return;
+    m_pResult->clear();
+    m_strFailedTest.clear();
 }
 
 void CAccountsDialog::accept() {
     if (m_bSaving) return;
     const QScopedValueRollback saving(m_bSaving, true);
+    if (!m_strFailedTest.empty() &&
+        !CHostMessage::Confirm(this, "The test of this account failed:\n" + m_strFailedTest + "\n\nSave it anyway?"))
+        return;
     if (CResult<> r = CAccountsWriter::Save(m_strPath, Account(), m_pKeyring); !r) {
         CHostMessage::Warning(this, "The account was not saved:\n" + r.Problem());
         return;

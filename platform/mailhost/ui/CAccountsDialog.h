@@ -53,6 +53,8 @@ private:
     void ShowWarning(bool bShow);
     void OnTestDone();
     void OnBrowseCaFile();
+    // A field changed: the last test's answer no longer applies.
+    void OnEdited();
 
     std::string m_strPath;
     std::unique_ptr<IPasswordStore> m_pOwnKeyring;
@@ -61,7 +63,9 @@ private:
     // field is empty; left empty, for the same user, the entry is kept.
     bool m_bPasswordUnread = false;
     std::string m_strLoadedUser;
-    bool m_bSaving = false;  // a slow keyring runs events while OK is being handled
+    bool m_bSaving = false;
+    std::string
+        m_strFailedTest;  // the answer of the last test when it failed, until a field changes  // a slow keyring runs events while OK is being handled
     QLineEdit* m_pName = nullptr;
     QLineEdit* m_pAddress = nullptr;
     QLineEdit* m_pSmtpUrl = nullptr;

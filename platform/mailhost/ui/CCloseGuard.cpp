@@ -19,6 +19,7 @@ CCloseGuard::EAction CCloseGuard::Decide(QWidget* pParent, bool bQuit) const {
         if (m_env.fnHidden) m_env.fnHidden();
         return EAction::Hide;
     }
+    if (m_env.fnCarriedOn && m_env.fnCarriedOn()) return EAction::Quit;
     const std::string strQuestion = Question(m_env.fnActiveTasks ? m_env.fnActiveTasks() : std::optional<int>());
     if (strQuestion.empty() || CHostMessage::Confirm(pParent, strQuestion)) return EAction::Quit;
     return EAction::Stay;

@@ -9,7 +9,8 @@ class QWidget;
 // host runs, so with a system tray the close box only hides the window and
 // the tray keeps the host running; without one, and for Exit and the tray's
 // Quit, the user is asked first when active tasks would wait, e.g. "3 active
-// tasks will not be sent until the host runs again."
+// tasks will not be sent until the host runs again." (not when a headless
+// host carries on the sending).
 class CCloseGuard {
 public:
     enum class EAction {
@@ -23,6 +24,9 @@ public:
         std::function<std::optional<int>()> fnActiveTasks;
         // The window went to the tray.
         std::function<void()> fnHidden;
+        // A headless host (the service) waits to carry on sending once this
+        // one quits: then quitting stops nothing and is not asked about.
+        std::function<bool()> fnCarriedOn;
     };
     explicit CCloseGuard(CEnv env) : m_env(std::move(env)) {}
 

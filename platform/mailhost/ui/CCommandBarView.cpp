@@ -40,6 +40,8 @@ void CCommandBarView::SetHostActions(const std::string& strBar, std::vector<QAct
 
 void CCommandBarView::SetHostMenu(const std::string& strCaption, QMenu* pMenu) { m_mapHostMenus[strCaption] = pMenu; }
 
+void CCommandBarView::SetToolbarMenu(QMenu* pMenu) { m_pToolbarMenu = pMenu; }
+
 void CCommandBarView::Detach() {
     m_spModelWindow = nullptr;
     m_spApp = nullptr;
@@ -66,6 +68,7 @@ void CCommandBarView::Rebuild() {
     m_vecBars.clear();
     for (auto& p : m_vecMenuActions) delete p.data();
     m_vecMenuActions.clear();
+    m_bToolbarSeparator = false;
     if (!m_spApp || !m_spModelWindow) return;
 
     for (const auto& spBar : m_spApp->CommandBarsOf(m_spModelWindow)) {
@@ -97,6 +100,9 @@ void CCommandBarView::Rebuild() {
             pAction->setEnabled(Get<bool>([&](bool* p) { return spControl->get_Enabled(p); }));
             pAction->setData(nId);
             Bind(pAction, spControl);
+            AddToToolbarMenu(QString::fromStdString(strCaption), pAction);
+            // Reachable with Tab as well as through the menu.
+            if (QWidget* pButton = pToolBar->widgetForAction(pAction)) pButton->setFocusPolicy(Qt::TabFocus);
         }
         if (itHost != m_mapHostActions.end())
             for (QAction* p : itHost->second.vecAfter) pToolBar->addAction(p);
@@ -109,6 +115,37 @@ QToolBar* CCommandBarView::Toolbar(const std::string& strName) const {
     for (const auto& p : m_vecBars)
         if (p && p->objectName().toStdString() == strName) return p;
     return nullptr;
+}
+
+QString CCommandBarView::WithFreeMnemonic(const QString& strCaption, const QMenu* pMenu) {
+    if (strCaption.contains('&')) return strCaption;
+    QString strUsed;
+    for (const QAction* p : pMenu->actions()) {
+        const QString& strText = p->text();
+        for (qsizetype i = 0; i + 1 < strText.size(); ++i) {
+            if (strText[i] != '&') continue;
+            if (strText[i + 1] != '&') strUsed += strText[i + 1].toLower();
+            ++i;
+        }
+    }
+    for (qsizetype i = 0; i < strCaption.size(); ++i)
+        if (strCaption[i].isLetterOrNumber() && !strUsed.contains(strCaption[i].toLower()))
+            return strCaption.left(i) + '&' + strCaption.mid(i);
+    return strCaption;
+}
+
+void CCommandBarView::AddToToolbarMenu(const QString& strCaption, QAction* pToolbarAction) {
+    if (!m_pToolbarMenu) return;
+    if (!m_bToolbarSeparator) {
+        m_vecMenuActions.emplace_back(m_pToolbarMenu->addSeparator());
+        m_bToolbarSeparator = true;
+    }
+    QAction* pAction = m_pToolbarMenu->addAction(WithFreeMnemonic(strCaption, m_pToolbarMenu));
+    pAction->setObjectName(pToolbarAction->objectName());
+    pAction->setToolTip(pToolbarAction->toolTip());
+    pAction->setEnabled(pToolbarAction->isEnabled());
+    QObject::connect(pAction, &QAction::triggered, pToolbarAction, &QAction::trigger);
+    m_vecMenuActions.emplace_back(pAction);
 }
 
 void CCommandBarView::Bind(QAction* pAction, CommandBarControl* pControl) {
@@ -130,7 +167,7 @@ void CCommandBarView::AddMenuControls(CommandBar* pMenuBar) {
             std::string strCaption = Get<std::string>([&](std::string* p) { return spControl->get_Caption(p); });
             const std::string strTag = Get<std::string>([&](std::string* p) { return spControl->get_Tag(p); });
             if (strCaption.empty()) strCaption = strTag.empty() ? "Command" : strTag;
-            QAction* pAction = pMenu->addAction(QString::fromStdString(strCaption));
+            QAction* pAction = pMenu->addAction(WithFreeMnemonic(QString::fromStdString(strCaption), pMenu));
             pAction->setObjectName(QString::fromStdString(strTag));
             pAction->setToolTip(QString::fromStdString(
                 Get<std::string>([&](std::string* p) { return spControl->get_TooltipText(p); })));

@@ -30,6 +30,13 @@ public:
     // The window's own menu that shows the model menu bar's menu of that
     // caption ("&Tools"): the model's controls follow the menu's own items.
     void SetHostMenu(const std::string& strCaption, QMenu* pMenu);
+    // The window's menu that repeats the buttons of the model's toolbars
+    // (after a separator), so each of them can be reached from the keyboard.
+    void SetToolbarMenu(QMenu* pMenu);
+    // strCaption with a mnemonic ("&Quillory Options") on the first of its
+    // letters that no other item of pMenu uses yet; a caption that has one
+    // keeps it.
+    static QString WithFreeMnemonic(const QString& strCaption, const QMenu* pMenu);
     void Rebuild();
     void RebuildLater();
     // Stops showing the model (its window is gone).
@@ -39,6 +46,7 @@ public:
 
 private:
     void AddMenuControls(CommandBar* pMenuBar);
+    void AddToToolbarMenu(const QString& strCaption, QAction* pToolbarAction);
     static void Bind(QAction* pAction, CommandBarControl* pControl);
 
     struct CHostActions {
@@ -51,7 +59,9 @@ private:
     std::map<std::string, CHostActions> m_mapHostActions;
     std::vector<QPointer<QToolBar>> m_vecBars;
     std::map<std::string, QPointer<QMenu>> m_mapHostMenus;
+    QPointer<QMenu> m_pToolbarMenu;
     std::vector<QPointer<QAction>> m_vecMenuActions;  // what the model added to the host's menus
     bool m_bRebuildQueued = false;
+    bool m_bToolbarSeparator = false;  // the toolbar menu's separator is there
     std::shared_ptr<bool> m_spAlive = std::make_shared<bool>(true);
 };

@@ -34,6 +34,7 @@ CInspectorWindow::CInspectorWindow(CApplication* pApp, _Inspector* pInspector, s
     BuildWidgets();
     LoadFromItem();
     m_pBars = std::make_unique<CCommandBarView>(this, pApp, pInspector);
+    m_pBars->SetToolbarMenu(m_pMessageMenu);
     m_pBars->Rebuild();
     resize(720, 560);
 }
@@ -41,7 +42,7 @@ CInspectorWindow::CInspectorWindow(CApplication* pApp, _Inspector* pInspector, s
 CInspectorWindow::~CInspectorWindow() = default;
 
 void CInspectorWindow::BuildWidgets() {
-    QMenu* pFile = menuBar()->addMenu("&Message");
+    QMenu* pFile = m_pMessageMenu = menuBar()->addMenu("&Message");
     m_pSend = pFile->addAction("&Send", QKeySequence("Ctrl+Return"), this, [this] { OnSend(); });
     m_pSave = pFile->addAction("Sa&ve to Drafts", QKeySequence::Save, this, [this] { OnSave(); });
     pFile->addSeparator();
@@ -235,11 +236,19 @@ void CInspectorWindow::OnSend() {
 bool CInspectorWindow::OnClose() {
     if (m_bModelClosed) return true;
     if (m_bEdited && !m_bReadOnly) {
-        auto answer = CHostMessage::AskSave(this, "Do you want to save the changes to \"" +
-                                                      (Text(m_pSubject).empty() ? "Untitled" : Text(m_pSubject)) +
-                                                      "\" in Drafts?");
-        if (answer == QMessageBox::Cancel) return false;
-        if (answer == QMessageBox::Yes && !OnSave()) return false;
+        // An add-in that keeps this message elsewhere (a scheduled task's
+        // template) asks about the changes itself; Drafts is not their place.
+        bool bHandled = false, bCancel = false;
+        PushRecipients();
+        if (FAILED(m_spApp->AskBeforeClose(m_spInspector, &bHandled, &bCancel))) bHandled = bCancel = false;
+        if (bCancel || m_bModelClosed) return m_bModelClosed;
+        if (!bHandled) {
+            auto answer = CHostMessage::AskSave(this, "Do you want to save the changes to \"" +
+                                                          (Text(m_pSubject).empty() ? "Untitled" : Text(m_pSubject)) +
+                                                          "\" in Drafts?");
+            if (answer == QMessageBox::Cancel) return false;
+            if (answer == QMessageBox::Yes && !OnSave()) return false;
+        }
     }
     // Saved already when the user wanted it; the model must not save again.
     if (FAILED(m_spApp->CloseInspector(m_spInspector, olDiscard)) && !m_bModelClosed) {

@@ -11,6 +11,7 @@ class QPlainTextEdit;
 class QListWidget;
 class QPushButton;
 class QAction;
+class QMenu;
 
 // A message window over one inspector of the object model. What the user
 // types goes into the mail item at once, so an add-in reading the item
@@ -80,6 +81,7 @@ private:
     QAction* m_pSend = nullptr;
     QAction* m_pSave = nullptr;
     QAction* m_pClose = nullptr;
+    QMenu* m_pMessageMenu = nullptr;  // also holds the add-ins' toolbar buttons
     bool m_bLoading = false;
     bool m_bEdited = false;
     bool m_bReadOnly = false;

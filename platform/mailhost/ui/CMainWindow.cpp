@@ -281,11 +281,28 @@ CComPtr<_MailItem> CMainWindow::ModelItem(EMailFolder folder, const std::string&
 void CMainWindow::OnOpenSelected() {
     std::string strId = SelectedId();
     if (strId.empty()) return;
-    if (m_folder == EMailFolder::Outbox) {
-        statusBar()->showMessage("Messages in the Outbox are on their way and cannot be edited.");
-        return;
+    EMailFolder folder = m_folder;
+    if (folder == EMailFolder::Outbox) {
+        // One that failed for good goes nowhere by itself: the user may take
+        // it back to Drafts, correct it there and send it again.
+        const CDeliveryRecord rec = m_host.DeliveryStatus(strId);
+        if (rec.state != EDeliveryState::Failed) {
+            statusBar()->showMessage("Messages in the Outbox are on their way and cannot be edited.");
+            return;
+        }
+        if (!CHostMessage::Confirm(this, "This message was not sent: " + rec.strReason +
+                                             "\n\nMove it to Drafts to correct it and send it again?"))
+            return;
+        std::string strDraftId;
+        if (CResult<> r = m_host.MoveMessage(EMailFolder::Outbox, strId, EMailFolder::Drafts, strDraftId); !r) {
+            CHostMessage::Error(this, "The message could not be moved to Drafts: " + r.Problem());
+            return;
+        }
+        Refresh();
+        folder = EMailFolder::Drafts;
+        strId = strDraftId;
     }
-    CComPtr<_MailItem> spMail = ModelItem(m_folder, strId);
+    CComPtr<_MailItem> spMail = ModelItem(folder, strId);
     if (!spMail || FAILED(m_spApp->OpenInspector(spMail, nullptr)))
         CHostMessage::Error(this, "The message could not be opened; it may have been moved or deleted.");
 }

@@ -1,6 +1,7 @@
 #include "CQtMessageBox.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -21,7 +22,11 @@ std::unique_ptr<QMessageBox> CQtMessageBox::Build(const std::string& strText, co
         case MB_ICONINFORMATION: pBox->setIcon(QMessageBox::Information); break;
         default: pBox->setIcon(QMessageBox::NoIcon); break;
     }
-    if ((nFlags & MB_TYPEMASK) == MB_YESNO) {
+    if ((nFlags & MB_TYPEMASK) == MB_YESNOCANCEL) {
+        pBox->setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        pBox->setDefaultButton(DefaultAnswer(nFlags) == IDNO ? QMessageBox::No : QMessageBox::Yes);
+        pBox->setEscapeButton(QMessageBox::Cancel);
+    } else if ((nFlags & MB_TYPEMASK) == MB_YESNO) {
         pBox->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         pBox->setDefaultButton(DefaultAnswer(nFlags) == IDNO ? QMessageBox::No : QMessageBox::Yes);
         pBox->setEscapeButton(QMessageBox::No);
@@ -30,6 +35,7 @@ std::unique_ptr<QMessageBox> CQtMessageBox::Build(const std::string& strText, co
         pBox->setDefaultButton(QMessageBox::Ok);
         pBox->setEscapeButton(QMessageBox::Ok);
     }
+    if (nFlags & MB_DONTSHOWAGAIN) pBox->setCheckBox(new QCheckBox("Do &not show again"));
     return pBox;
 }
 
@@ -37,8 +43,11 @@ int CQtMessageBox::Show(const std::string& strText, const std::string& strCaptio
     auto pBox = Build(strText, strCaption, nFlags, CBoxOwner::For(nullptr));
     pBox->setWindowModality(Qt::ApplicationModal);
     int nButton = pBox->exec();
-    if ((nFlags & MB_TYPEMASK) == MB_YESNO) return nButton == QMessageBox::Yes ? IDYES : IDNO;
-    return IDOK;
+    const int nTicked = pBox->checkBox() && pBox->checkBox()->isChecked() ? kDontShowAgainTicked : 0;
+    if ((nFlags & MB_TYPEMASK) == MB_YESNOCANCEL)
+        return (nButton == QMessageBox::Yes ? IDYES : nButton == QMessageBox::No ? IDNO : IDCANCEL) | nTicked;
+    if ((nFlags & MB_TYPEMASK) == MB_YESNO) return (nButton == QMessageBox::Yes ? IDYES : IDNO) | nTicked;
+    return IDOK | nTicked;
 }
 
 void CQtMessageBox::Install() { SetHandler(&CQtMessageBox::Show); }

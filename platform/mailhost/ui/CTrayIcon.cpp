@@ -47,6 +47,13 @@ CTrayIcon::~CTrayIcon() = default;
 
 void CTrayIcon::Show() { m_pIcon->show(); }
 
+void CTrayIcon::SetNote(const std::string& strNote) {
+    m_pIcon->setToolTip(strNote.empty() ? QString(kHostProductName)
+                                        : QString(kHostProductName) + "\n" + QString::fromStdString(strNote));
+}
+
+QString CTrayIcon::ToolTip() const { return m_pIcon->toolTip(); }
+
 void CTrayIcon::UpdateMenu() {
     m_pEmailManager->setEnabled(m_callbacks.fnHasEmailManager && m_callbacks.fnHasEmailManager());
     m_pStartAtLogin->setChecked(CAutostartEntry::Enabled());

@@ -1,5 +1,6 @@
 #pragma once
 #include <QObject>
+#include <QString>
 #include <functional>
 #include <memory>
 #include <string>
@@ -37,6 +38,9 @@ public:
     QMenu* Menu() const { return m_pMenu.get(); }
     QAction* EmailManagerAction() const { return m_pEmailManager; }
     QAction* StartAtLoginAction() const { return m_pStartAtLogin; }
+    // A second line of the icon's tooltip (the take-over); "" for none.
+    void SetNote(const std::string& strNote);
+    QString ToolTip() const;
     // The menu as it is about to show (the items' states read afresh).
     void UpdateMenu();
 

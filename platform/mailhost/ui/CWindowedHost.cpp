@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QSocketNotifier>
 #include <QStatusBar>
@@ -26,7 +27,9 @@
 namespace {
 
 constexpr int kReceiveEveryMs = 10 * 60 * 1000;
+constexpr int kTakeOverCheckMs = 3000;  // a service started at login shows soon
 constexpr const char* kEmailManager = "Email Manager";
+constexpr const char* kNotSetUp = "Not set up yet: File \u2192 Accounts\u2026";
 
 bool Set(const char* pszName) {
     const char* psz = std::getenv(pszName);
@@ -43,6 +46,7 @@ int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const
     sigemptyset(&set);
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGINT);
+    sigaddset(&set, kActivateSignal);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     int fdSignal = ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
     signal(SIGPIPE, SIG_IGN);
@@ -73,8 +77,9 @@ int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const
         CQtMessageBox::Install();
         CMainWindow& main = windows.Main();
         main.show();
-        if (!host.ConfigMessages().empty())
-            main.statusBar()->showMessage(QString::fromStdString(host.ConfigMessages().front()));
+        // The account's notes went to stderr above (the security warning is
+        // the Accounts dialog's to give); the window says only what to do.
+        if (host.TransportName().empty()) main.statusBar()->showMessage(kNotSetUp);
 
         CTrayIcon::CCallbacks trayCallbacks;
         trayCallbacks.fnOpen = [&main] {
@@ -95,7 +100,25 @@ int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const
         QObject::connect(main.FileMenu(), &QMenu::aboutToShow, &tray, [&tray] { tray.UpdateMenu(); });
         const CCloseGuard closeGuard({.fnTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); },
                                       .fnActiveTasks = hooks.fnActiveTasks,
-                                      .fnHidden = [&tray] { tray.OnHidden(); }});
+                                      .fnHidden = [&tray] { tray.OnHidden(); },
+                                      .fnCarriedOn = hooks.fnServiceWaits});
+        // Said while it is so, in the status bar and the tray's tooltip: the
+        // service that stands aside for these windows and takes over again.
+        auto* pTakeOver = new QLabel(&main);
+        pTakeOver->setObjectName("takeOver");
+        main.statusBar()->addPermanentWidget(pTakeOver);
+        auto fnShowTakeOver = [&, pTakeOver] {
+            const bool bWaits = hooks.fnServiceWaits && hooks.fnServiceWaits();
+            const QString strNote =
+                bWaits ? "Took over from the background service; it sends again when you quit" : QString();
+            pTakeOver->setText(strNote);
+            pTakeOver->setVisible(bWaits);
+            tray.SetNote(strNote.toStdString());
+        };
+        fnShowTakeOver();
+        QTimer takeOverCheck;
+        QObject::connect(&takeOverCheck, &QTimer::timeout, &app, fnShowTakeOver);
+        takeOverCheck.start(kTakeOverCheckMs);
         main.SetCloseDecision([&main, &closeGuard](bool bQuit) { return closeGuard.Decide(&main, bQuit); });
 
         QSocketNotifier* pSignals = nullptr;
@@ -103,7 +126,14 @@ int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const
             pSignals = new QSocketNotifier(fdSignal, QSocketNotifier::Read, &app);
             QObject::connect(pSignals, &QSocketNotifier::activated, &app, [&] {
                 signalfd_siginfo info{};
-                [[maybe_unused]] ssize_t n = ::read(fdSignal, &info, sizeof info);
+                if (::read(fdSignal, &info, sizeof info) != sizeof info) return;
+                if (static_cast<int>(info.ssi_signo) == kActivateSignal) {
+                    std::fprintf(stderr, "mailhost: started again: bringing the main window to the front\n");
+                    main.showNormal();
+                    main.raise();
+                    main.activateWindow();
+                    return;
+                }
                 std::fprintf(stderr, "mailhost: stopping on %s\n", strsignal(static_cast<int>(info.ssi_signo)));
                 // Not quit(): a window may veto that, and nobody is there to answer.
                 QCoreApplication::exit(0);
