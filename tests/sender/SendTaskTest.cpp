@@ -207,6 +207,10 @@ TEST_F(SendTaskTest, TheResultComesBackWithTheTaskAndOccurrenceTheMessageWasStam
     EXPECT_EQ(strData.find("X-Quillory"), std::string::npos) << "the bookkeeping stays home:\n" << strData;
     // Unsubscribed, and after the host stopped, nothing more is heard.
     EXPECT_EQ(AtlUnadvise(static_cast<_Application*>(m_spApp.p), ApplicationEvents::iid, dwCookie), S_OK);
+    const CSendStart again = SendTask(m_spApp, task);
+    EXPECT_EQ(again.kind, EKind::AlreadyQueued) << "the same occurrence is not queued twice";
+    EXPECT_EQ(again.strMessageId, start.strMessageId);
+    task.m_dtNextSending.nMinute = 6;
     EXPECT_EQ(SendTask(m_spApp, task).kind, EKind::HandedOver);
     ASSERT_TRUE(WaitFor(EHostEvent::Sent, 2));
     EXPECT_EQ(vecHeard.size(), 1u);
