@@ -27,10 +27,11 @@ constexpr int kSaturday = 7;
 // (02:30 on the day of 02:00 -> 03:00 at 03:30), a time they repeat once.
 int64_t DayOf(const TaskDateTime& dt) { return TaskTime::DayNumber(dt.nYear, dt.nMonth, dt.nDay); }
 
-CResult<time_t> AtSendingTime(const CTaskItem& task, int64_t nDay) {
+// nSecond is only what the stored group keeps; conversions compare minutes.
+CResult<time_t> AtSendingTime(const CTaskItem& task, int64_t nDay, int nSecond = 1) {
     const TaskDateTime dt = TaskTime::DateOfDay(nDay);
     if (dt.nYear > kLastYear) return CProblem("invalid date group: year " + std::to_string(dt.nYear) + " out of range");
-    return ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, task.m_dtStart.nHour, task.m_dtStart.nMinute);
+    return ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, task.m_dtStart.nHour, task.m_dtStart.nMinute, nSecond);
 }
 
 CResult<bool> IsSeeded(const CTaskItem& task, time_t tNow) {
@@ -101,8 +102,8 @@ CResult<> Store(CTaskItem& task, time_t t) {
 }
 
 // Stores the occurrence on day nDay.
-CResult<> StoreDay(CTaskItem& task, int64_t nDay) {
-    QUILLORY_TRY_VALUE(const time_t t, AtSendingTime(task, nDay));
+CResult<> StoreDay(CTaskItem& task, int64_t nDay, int nSecond = 1) {
+    QUILLORY_TRY_VALUE(const time_t t, AtSendingTime(task, nDay, nSecond));
     return Store(task, t);
 }
 
@@ -263,24 +264,26 @@ CResult<> CSchedule::CalcWeekly(CTaskItem& task, time_t tNow) const {
 
     // The first ticked day of nDay's week (Sunday to Saturday) after nDay
     // itself, stored; nDay only when it is a Sunday after the last
-    // occurrence. False when the week has none.
-    auto findInWeek = [&](int64_t nDay) -> CResult<bool> {
+    // occurrence. False when the week has none. nSecond is the stored
+    // group's second: a day found from a month's row is counted from the
+    // 1st at second 0, which the stored bytes keep.
+    auto findInWeek = [&](int64_t nDay, int nSecond = 1) -> CResult<bool> {
         const int nWeekday = TaskTime::DayOfWeek(nDay);
         if (nDay > nLast && nWeekday == kSunday && task.m_bWeekDays[kSunday - 1] == 1) {
-            QUILLORY_TRY(StoreDay(task, nDay));
+            QUILLORY_TRY(StoreDay(task, nDay, nSecond));
             return true;
         }
         for (int nOther = nWeekday + 1; nOther <= kSaturday; ++nOther) {
             if (nOther > kSunday && task.m_bWeekDays[nOther - 1] == 1) {
-                QUILLORY_TRY(StoreDay(task, nDay + (nOther - nWeekday)));
+                QUILLORY_TRY(StoreDay(task, nDay + (nOther - nWeekday), nSecond));
                 return true;
             }
         }
         return false;
     };
     // The search of a last week: whether it found a day matters no more.
-    auto findInLastWeek = [&](int64_t nDay) -> CResult<> {
-        QUILLORY_TRY(findInWeek(nDay));
+    auto findInLastWeek = [&](int64_t nDay, int nSecond = 1) -> CResult<> {
+        QUILLORY_TRY(findInWeek(nDay, nSecond));
         return {};
     };
 
@@ -307,12 +310,12 @@ CResult<> CSchedule::CalcWeekly(CTaskItem& task, time_t tNow) const {
         QUILLORY_TRY_VALUE(const bool bFound, findInWeek(nLast));
         if (bFound) return {};
     } else if (nLast < nSun) {
-        return findInLastWeek(nSun);
+        return findInLastWeek(nSun, 0);
     }
     // The row's Sunday in the next month, (7 x row - 6 - weekday of its 1st)
     // days after its 1st.
     const int64_t nFirstOfNext = TaskTime::DayNumber(dtLast.nYear, dtLast.nMonth + 1, 1);
-    return findInLastWeek(nFirstOfNext + 7 * nRow - 6 - TaskTime::DayOfWeek(nFirstOfNext));
+    return findInLastWeek(nFirstOfNext + 7 * nRow - 6 - TaskTime::DayOfWeek(nFirstOfNext), 0);
 }
 
 CResult<> CSchedule::CalcMonthly(CTaskItem& task, time_t tNow) const {

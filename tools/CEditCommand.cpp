@@ -114,7 +114,8 @@ void PrintOutcome(const std::string& strCommand, const json& jAnswer) {
     // An answer without its index still reports the change, with index 0.
     const auto itIndex = jAnswer.find(CHostProtocol::kIndex);
     const int nIndex = itIndex != jAnswer.end() && itIndex->is_number_integer() ? itIndex->get<int>() : 0;
-    const std::string strTask = "task " + std::to_string(nIndex) + " \"" + CPrintable::Escape(task.m_strTaskName) + "\"";
+    const std::string strTask =
+        "task " + std::to_string(nIndex) + " \"" + CPrintable::Escape(task.m_strTaskName) + "\"";
     if (strCommand == CHostProtocol::kAdd) {
         std::cout << "Added " << strTask << '\n';
         PrintNextTimes(task);

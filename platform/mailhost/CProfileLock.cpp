@@ -14,8 +14,8 @@
 #include <thread>
 
 #include "CAccount.h"
-#include "CHostPaths.h"
 #include "CFileOps.h"
+#include "CHostPaths.h"
 
 namespace {
 

@@ -292,7 +292,7 @@ TEST_F(AddinTest, AnUnreadableTaskListKeepsTheAddinOffAndTheFileAsItIs) {
         ::testing::internal::CaptureStderr();
         EXPECT_EQ(Connect(), CAddin::kFailure);
         const std::string strErr = ::testing::internal::GetCapturedStderr();
-        const std::string strWhy = "cannot read " + strFile + ": Permission denied";
+        const std::string strWhy = "cannot open " + strFile + ": Permission denied";
         EXPECT_NE(strErr.find("Quillory: connection failed: " + strWhy), std::string::npos) << strErr;
         EXPECT_EQ(m_vecBoxes, std::vector<std::string>{"Quillory: Quillory is not connected: the task list cannot be "
                                                        "read, and it is left as it is.\n\n" +

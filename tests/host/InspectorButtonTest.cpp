@@ -206,8 +206,9 @@ TEST_F(InspectorButtonTest, ScheduleAppendsTheTaskSavesAndClosesTheWindow) {
 // lost with the host: the user is told at once.
 TEST_F(InspectorButtonTest, ATaskListThatCannotBeWrittenAfterScheduleIsShown) {
     const std::string strDir = (m_dir / "roaming/Tarnwick Software/Office Outlook/Quillory/");
-    fs::create_directories(strDir + "emails.dat");  // a folder where the file goes: no save can replace it
     Connect();
+    // A folder where the file goes, once the add-in runs: no save can replace it.
+    fs::create_directories(strDir + "emails.dat");
     CComPtr<_Inspector> spWindow = Compose("Weekly report", "Numbers", "boss@example.com");
     ASSERT_TRUE(ClickAndAnswer(OptionsButton(spWindow), 1002));
     ASSERT_EQ(g_pTaskList->GetSize(), 1);

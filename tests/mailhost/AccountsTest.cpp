@@ -19,7 +19,7 @@ TEST(AccountsFile, FullAccountWithRelativePasswordAndCaFiles) {
     CTempDir dir;
     CTempDir::WriteFile(dir / "pw", "päss wörd\n");
     ::chmod((dir / "pw").c_str(), 0600);
-    CTempDir::WriteFile(dir / "ca.pem", "x");
+    CTempDir::WriteFile(dir / "ca.pem", "-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----\n");
     CTempDir::WriteFile(dir / "accounts.ini",
                         "\xEF\xBB\xBF; my account\n[Account]\nName = Zoë Ångström\naddress = zoe@example.org\n"
                         "SmtpUrl = smtp://mail.example.org:587\nUser = zoe\nPasswordFile = pw\nCaFile = ca.pem\n"

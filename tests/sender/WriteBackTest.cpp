@@ -268,7 +268,7 @@ TEST_P(WriteBackTest, ALastSendingTimeThatCannotBeReadIsToldOnceAndTheTaskGoesOn
     } const cases[] = {
         {"month 13", {2026, 13, 2, 2, 9, 55, 1}, 9, 59, 0, "month 13 is not 1..12", "sent", {"10:00"}, 1},
         {"hour 24", {2026, 3, 2, 2, 24, 0, 1}, 9, 59, 0, "hour 24 is not 0..23", "sent", {"10:00"}, 1},
-        {"year 1066, sent late", {1066, 3, 2, 2, 9, 55, 1}, 10, 3, 1, "year 1066 is before 1900", "sent", {"10:00", "10:05"}, 2},
+        {"year 1066, sent late", {1066, 3, 2, 2, 9, 55, 1}, 10, 3, 1, "year 1066 is not 1900..9999", "sent", {"10:00", "10:05"}, 2},
         {"day 40, not sent late", {2026, 3, 40, 2, 9, 55, 1}, 10, 3, 0, "day 40 is not 1..31", "skipped", {"10:05"}, 2},
     };
     // clang-format on

@@ -128,7 +128,8 @@ CSubmission CMailHost::Submit(const CMailMessage& msg) {
         return {EKind::Refused, "",
                 "the message is too large to send: " + std::to_string(rBytes->size()) + " bytes, more than " +
                     std::to_string(nMax) + " bytes (" +
-                    (bServerLimit ? "the most the server " + m_strTransportName + " takes" : "the most a message may have") +
+                    (bServerLimit ? "the most the server " + m_strTransportName + " takes"
+                                  : "the most a message may have") +
                     ")"};
     if (CResult<std::string> rId = m_store.Queue(copy, *rBytes); !rId) return {EKind::NotStored, "", rId.Problem()};
     if (m_pWorker) m_pWorker->Wake(false, false);

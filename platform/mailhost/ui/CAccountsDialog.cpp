@@ -88,7 +88,8 @@ CAccountsDialog::CAccountsDialog(std::string strAccountsPath, QWidget* pParent, 
         OnEdited();
     });
     for (QLineEdit* p : {m_pName, m_pAddress, m_pSmtpUrl, m_pUser, m_pPassword, m_pReceiveUrl, m_pCaFile})
-        connect(p, &QLineEdit::textEdited, this, [this] { OnEdited(); });
+        // Any change, typed or picked (Browse), makes the last test's answer stale.
+        connect(p, &QLineEdit::textChanged, this, [this] { OnEdited(); });
     connect(&m_watcher, &QFutureWatcherBase::finished, this, [this] { OnTestDone(); });
     Load();
     m_bWarningDue = CSecurityNotice(m_strPath).IsDue(Account());
@@ -191,9 +192,7 @@ void CAccountsDialog::OnTestDone() {
 void CAccountsDialog::OnBrowseCaFile() {
     const QString str = QFileDialog::getOpenFileName(this, "CA certificates", m_pCaFile->text(),
                                                      "Certificates (*.pem *.crt);;All files (*)");
-    if (str.isEmpty()) return;
-    m_pCaFile->setText(str);
-    OnEdited();
+    if (!str.isEmpty()) m_pCaFile->setText(str);
 }
 
 void CAccountsDialog::OnEdited() {
