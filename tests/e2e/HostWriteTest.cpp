@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <thread>
@@ -325,7 +326,18 @@ TEST_F(HostWriteTest, HostileClientsNeitherStopTheHostNorDelayItsSending) {
     const TaskDateTime dtDue = MinuteFromNow(2);
     list.Add(Task("due", MakeTemplate("due", "Due despite them", "d\n"), 0, dtDue, false));
     ASSERT_EQ(RunImport(list).nStatus, 0);
+#if defined(__SANITIZE_ADDRESS__)
+    // The undefined-behaviour checker opens a pipe to check an object's type
+    // the first time it meets it; with no descriptor left it reports every
+    // such object as invalid. This host reports and goes on; what it reports
+    // is checked at the end.
+    const std::string strSanitizerOptions = std::getenv("UBSAN_OPTIONS") ? std::getenv("UBSAN_OPTIONS") : "";
+    setenv("UBSAN_OPTIONS", "print_stacktrace=0:halt_on_error=0", 1);
     StartHostAndWait(m_host, m_dir / "host.log");
+    setenv("UBSAN_OPTIONS", strSanitizerOptions.c_str(), 1);
+#else
+    StartHostAndWait(m_host, m_dir / "host.log");
+#endif
     const std::string strSocket = SocketPath();
     const auto fnConnect = [&] {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -348,10 +360,6 @@ TEST_F(HostWriteTest, HostileClientsNeitherStopTheHostNorDelayItsSending) {
     }
     ASSERT_EQ(Ping()["ok"], true) << CTempDir::ReadFile(m_dir / "host.log");
 
-    // Under AddressSanitizer the host does not answer again after this
-    // starvation of descriptors; not yet understood, so this part runs in
-    // the normal build only until it is.
-#if !defined(__SANITIZE_ADDRESS__)
     // A few descriptors to spare, then more silent clients than that.
     const pid_t pid = Ping()["pid"];
     const auto nOpen = std::distance(fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd"), {});
@@ -369,10 +377,9 @@ TEST_F(HostWriteTest, HostileClientsNeitherStopTheHostNorDelayItsSending) {
     ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &old, nullptr), 0);
     const auto tAnswered = Clock::now() + seconds(10);
     while (!Ping().is_object()) {
-        ASSERT_LT(Clock::now(), tAnswered) << "the tool is shut out";
+        ASSERT_LT(Clock::now(), tAnswered) << "the tool is shut out\n" << CTempDir::ReadFile(m_dir / "host.log");
         std::this_thread::sleep_for(milliseconds(200));
     }
-#endif
 
     // A line longer than any request is refused, at a cost in proportion to its length.
     const int fdLong = fnConnect();
@@ -396,6 +403,16 @@ TEST_F(HostWriteTest, HostileClientsNeitherStopTheHostNorDelayItsSending) {
     EXPECT_EQ(CountSubject("Due despite them"), 1u);
     m_host.Stop();
     EXPECT_EQ(m_host.ExitStatus(), 0);
+#if defined(__SANITIZE_ADDRESS__)
+    // Every report the checker made is its own starved type check, nothing else.
+    const std::string strLog = CTempDir::ReadFile(m_dir / "host.log");
+    for (size_t nAt = strLog.find("runtime error:"); nAt != std::string::npos;) {
+        const size_t nNext = strLog.find("runtime error:", nAt + 1);
+        const std::string strReport = strLog.substr(nAt, nNext - nAt);
+        EXPECT_NE(strReport.find("note: object has invalid vptr"), std::string::npos) << strReport;
+        nAt = nNext;
+    }
+#endif
 }
 
 }  // namespace
