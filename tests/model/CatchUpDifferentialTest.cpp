@@ -8,6 +8,7 @@
 #include "CSchedule.h"
 #include "CSeededRandom.h"
 #include "OffsetChanges.h"
+#include "RandomCases.h"
 #include "ReferenceCatchUp.h"
 #include "ResultValue.h"
 #include "TaskTime.h"
@@ -94,7 +95,7 @@ TEST_P(CatchUpDifferentialTest, JumpsLandWhereTheLoopLands) {
     const std::vector<time_t> vecChanges = Changes();
     CRandomTask gen(std::hash<std::string>{}(GetParam()));
     int nDiffs = 0;
-    for (int i = 0; i < 4000 && nDiffs < 5; ++i) {
+    for (int i = 0; i < RandomCases(4000) && nDiffs < 5; ++i) {
         // The present: anywhere in 1980..2035, or just around a change.
         time_t tPresent = std::uniform_int_distribution<time_t>(315532800, 2051222400)(gen.m_rng);
         if (!vecChanges.empty() && gen.Chance(50))
@@ -131,7 +132,7 @@ TEST_P(CatchUpDifferentialTest, HourPlusIntervalsOnChangeDays) {
     if (vecChanges.empty()) GTEST_SKIP() << "no changes of offset";
     CRandomTask gen(std::hash<std::string>{}(GetParam()) + 61);
     int nDiffs = 0;
-    for (int i = 0; i < 1500 && nDiffs < 5; ++i) {
+    for (int i = 0; i < RandomCases(1500) && nDiffs < 5; ++i) {
         const time_t tChange = vecChanges[static_cast<size_t>(gen.Int(0, static_cast<int>(vecChanges.size()) - 1))];
         const time_t tPresent = tChange + gen.Int(-2 * 86400, 3 * 86400);
         CFixedClock clock(tPresent);

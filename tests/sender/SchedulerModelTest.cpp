@@ -24,6 +24,7 @@
 #include "CTaskListFile.h"
 #include "CTextCodec.h"
 #include "OffsetChanges.h"
+#include "RandomCases.h"
 #include "ReferenceOccurrences.h"
 #include "ReferenceTick.h"
 #include "ResultValue.h"
@@ -395,7 +396,7 @@ const char* const kZones[] = {"Europe/Berlin",
 }  // namespace
 
 TEST(SchedulerModelTest, TheTickSendsAndSkipsExactlyWhatTheRulesSay) {
-    const int nRuns = EnvInt("QUILLORY_MODEL_RUNS", 14);
+    const int nRuns = EnvInt("QUILLORY_MODEL_RUNS", RandomCases(14));
     const int nDays = EnvInt("QUILLORY_MODEL_DAYS", 30);
     const uint64_t nSeed = static_cast<uint64_t>(EnvInt("QUILLORY_MODEL_SEED", 20261207));
     for (int nRun = 0; nRun < nRuns && !::testing::Test::HasFailure(); ++nRun) {
