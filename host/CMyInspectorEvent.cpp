@@ -4,6 +4,7 @@
 #include "CAddinToolbar.h"
 #include "COptionsDlg.h"
 #include "COtherPage.h"
+#include "CSharedListEdit.h"
 #include "CTaskTemplate.h"
 #include "CTemplateName.h"
 #include "SharedState.h"
@@ -184,12 +185,13 @@ void CMyInspectorEvent::OnOptionsClick(IDispatch*, bool*) {
         dlg.SetTask(static_cast<const CTaskList&>(*g_pTaskList)[i]);
     }
     if (dlg.exec() != COptionsDlg::kResultOK || !g_pTaskList) return;
-    const CTaskItem task = dlg.GetTask();
-    const int nNow = i < 0 ? -1 : g_pTaskList->IndexOf(nId);
-    if (nNow < 0) g_pTaskList->Add(task);
-    else g_pTaskList->SetAt(nNow, task);
-    // The task was just reported scheduled: a list that could not be written is not kept quiet.
-    if (const auto rSaved = SaveSharedTaskList(); !rSaved)
-        CAddinBox::Fail("Failed to save the task list: " + rSaved.Problem());
+    CTaskListEdit::CEdit edit;
+    edit.eCommand = CTaskListEdit::ECommand::Store;
+    edit.nIndex = i < 0 ? -1 : g_pTaskList->IndexOf(nId);
+    edit.task = dlg.GetTask();
+    // The template is written and the draft gone: a store that cannot be
+    // saved stays in the list, and the user is told (CSharedListEdit).
+    if (const auto rStored = CSharedListEdit::Apply(edit); !rStored)
+        CAddinBox::Fail("Failed to store the task: " + rStored.Problem());
     spInspector->Close(1);
 }

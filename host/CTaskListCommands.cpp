@@ -83,10 +83,8 @@ json Edit(const CTaskListCommands::CContext& ctx, const json& jRequest) {
 void CTaskListCommands::AddTo(CTaskListServer& server, CContext ctx) {
     server.AddHandler(CHostProtocol::kPing, false, [ctx](const json&) { return Ping(ctx); });
     server.AddHandler(CHostProtocol::kImport, true, [ctx](const json& j) { return Import(ctx, j); });
-    for (const char* pszCommand :
-         {CHostProtocol::kAdd, CHostProtocol::kSet, CHostProtocol::kRemove, CHostProtocol::kEnable,
-          CHostProtocol::kDisable, CHostProtocol::kCopy, CHostProtocol::kMove, CHostProtocol::kSendNow})
-        server.AddHandler(pszCommand, true, [ctx](const json& j) { return Edit(ctx, j); });
+    for (const CTaskListEdit::CNamed& named : CTaskListEdit::Named())
+        server.AddHandler(named.pszName, true, [ctx](const json& j) { return Edit(ctx, j); });
 }
 
 std::unique_ptr<CTaskListServer> CTaskListCommands::ForSharedList() {

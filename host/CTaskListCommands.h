@@ -11,9 +11,9 @@ class CTaskListServer;
 // The commands the add-in answers for the quillory tool: "ping" (read-only:
 // the host's pid, the number of tasks, the file), "import" (replaces the
 // whole list after the same checks the tool makes) and the changes to one
-// task that CTaskListEdit applies (add, set, remove, enable, disable, copy,
-// move, send-now). A refused command changes nothing. A later writing
-// command is one more handler here.
+// task that CTaskListEdit applies (its Named() commands). A refused command
+// changes nothing. A later writing command is one more handler here, or one
+// more named edit there.
 class CTaskListCommands {
 public:
     struct CContext {

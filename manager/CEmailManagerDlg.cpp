@@ -25,6 +25,7 @@
 #include "CRecurrenceText.h"
 #include "CScheduleSheet.h"
 #include "CSendEmailDlg.h"
+#include "CSharedListEdit.h"
 #include "CTaskHistoryFile.h"
 #include "OpenUrl.h"
 #include "SharedState.h"
@@ -279,9 +280,19 @@ int CEmailManagerDlg::SelectedIndex() {
     return nIndex;
 }
 
-// A change the user made that could not be written is not kept quiet.
-void CEmailManagerDlg::SaveList() {
-    if (const auto rSaved = SaveSharedTaskList(); !rSaved) Fail("Failed to save the task list: " + rSaved.Problem());
+std::optional<CTaskListEdit::COutcome> CEmailManagerDlg::Edit(CTaskListEdit::ECommand eCommand, int nIndex,
+                                                              const char* pszFailure, int nTo, const CTaskItem* pTask) {
+    CTaskListEdit::CEdit edit;
+    edit.eCommand = eCommand;
+    edit.nIndex = nIndex;
+    edit.nTo = nTo;
+    if (pTask) edit.task = *pTask;
+    auto rDone = CSharedListEdit::Apply(edit);
+    if (!rDone) {
+        Fail(std::string(pszFailure) + "\n\n" + rDone.Problem());
+        return std::nullopt;
+    }
+    return std::move(*rDone);
 }
 
 void CEmailManagerDlg::OnCloseButton() {
@@ -345,10 +356,10 @@ void CEmailManagerDlg::OnRemove() {
     // The question's event loop lets the list change; the task is found again.
     const int nNow = g_pTaskList ? g_pTaskList->IndexOf(nId) : -1;
     if (nNow < 0) return;
-    m_removed = CRemoved{static_cast<const CTaskList&>(*g_pTaskList)[nNow], nNow};
-    g_pTaskList->RemoveAt(nNow);
+    const auto done = Edit(CTaskListEdit::ECommand::Remove, nNow, "Failed to remove the task.");
+    if (!done) return;
+    m_removed = CRemoved{done->task, nNow};
     if (nNow < m_pList->topLevelItemCount()) delete m_pList->takeTopLevelItem(nNow);
-    SaveList();
     if (QWidget* pUndo = Control(IDC_UNDO_REMOVE)) pUndo->setEnabled(true);
 }
 
@@ -356,42 +367,34 @@ void CEmailManagerDlg::OnUndoRemove() {
     if (!m_removed || !g_pTaskList) return;
     // Back where it stood, as far as the list still reaches; its template
     // was never deleted.
-    int nRow = g_pTaskList->Add(m_removed->task);
-    const int nWanted = std::min(m_removed->nIndex, g_pTaskList->GetSize() - 1);
-    for (; nRow > nWanted; --nRow) g_pTaskList->MoveUp(nRow);
+    const auto done = Edit(CTaskListEdit::ECommand::Restore, -1, "Failed to bring the task back.", m_removed->nIndex,
+                           &m_removed->task);
+    if (!done) return;
     m_removed.reset();
     if (QWidget* pUndo = Control(IDC_UNDO_REMOVE)) pUndo->setEnabled(false);
     SetAllRows();
-    SaveList();
-    m_pList->setCurrentItem(m_pList->topLevelItem(nRow));
+    m_pList->setCurrentItem(m_pList->topLevelItem(done->nIndex));
     m_pList->setFocus();
 }
 
 void CEmailManagerDlg::OnCopy() {
     const int nIndex = SelectedIndex();
     if (nIndex < 0) return;
-    const CTaskItem source = static_cast<const CTaskList&>(*g_pTaskList)[nIndex];
-    CTaskItem copy = source;
-    copy.m_strTaskName = "Copy of " + source.m_strTaskName;
-    copy.m_strTemplateFile = source.m_strTemplateFile + ".oft";
-    std::error_code ec;  // a failed copy leaves a task whose sending fails quietly
-    std::filesystem::copy_file(source.m_strTemplateFile, copy.m_strTemplateFile,
-                               std::filesystem::copy_options::overwrite_existing, ec);
-    const int nNew = g_pTaskList->Add(copy);
-    SetRowOf(nNew);
-    SaveList();
+    // "Copy of" the name (made unique) with a template of its own.
+    const auto done = Edit(CTaskListEdit::ECommand::Copy, nIndex, "Failed to copy the task.");
+    if (!done) return;
+    SetRowOf(done->nIndex);
     // The copy is what the user will want to rename or reschedule next.
-    m_pList->setCurrentItem(m_pList->topLevelItem(nNew));
+    m_pList->setCurrentItem(m_pList->topLevelItem(done->nIndex));
 }
 
 void CEmailManagerDlg::SetActive(int bActive) {
     const int nIndex = SelectedIndex();
     if (nIndex < 0) return;
-    CTaskItem task = static_cast<const CTaskList&>(*g_pTaskList)[nIndex];
-    task.m_bActive = bActive;
-    g_pTaskList->SetAt(nIndex, task);
+    if (!Edit(bActive ? CTaskListEdit::ECommand::Enable : CTaskListEdit::ECommand::Disable, nIndex,
+              bActive ? "Failed to activate the task." : "Failed to disable the task."))
+        return;
     SetRowOf(nIndex);
-    SaveList();
 }
 
 void CEmailManagerDlg::OnActivate() { SetActive(1); }
@@ -402,11 +405,9 @@ void CEmailManagerDlg::Move(int nDelta) {
     if (nIndex < 0) return;
     const int nOther = nIndex + nDelta;
     if (nOther < 0 || nOther >= m_pList->topLevelItemCount() || nOther >= g_pTaskList->GetSize()) return;
-    if (nDelta < 0) g_pTaskList->MoveUp(nIndex);
-    else g_pTaskList->MoveDown(nIndex);
+    if (!Edit(CTaskListEdit::ECommand::Move, nIndex, "Failed to move the task.", nOther)) return;
     SetRowOf(nIndex);
     SetRowOf(nOther);
-    SaveList();
     m_pList->setCurrentItem(m_pList->topLevelItem(nOther));
     m_pList->setFocus();
     // Scroll by the view's height times the rows plus one: the end of the list comes into view.
@@ -434,11 +435,9 @@ void CEmailManagerDlg::OnEditScheduleOptions() {
     // The sheet's event loop lets the list change: the edit goes to the same
     // task wherever it stands now, or comes back as a task of its own when
     // that was removed meanwhile (what the user just confirmed is not lost).
-    int nNow = g_pTaskList->IndexOf(nId);
-    if (nNow < 0) nNow = g_pTaskList->Add(task);
-    else g_pTaskList->SetAt(nNow, task);
-    SetRowOf(nNow);
-    SaveList();
+    const auto done =
+        Edit(CTaskListEdit::ECommand::Store, g_pTaskList->IndexOf(nId), "Failed to store the task.", -1, &task);
+    if (done) SetRowOf(done->nIndex);
 }
 
 void CEmailManagerDlg::OnAbout() {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "CTaskItem.h"
+#include "CTaskListEdit.h"
 
 struct IDispatch;
 class QTreeWidget;
@@ -12,8 +13,9 @@ class QPushButton;
 
 // The task list window: every task with its next sending time, the result
 // of its last occurrence and its schedule, and the commands that manage the
-// list. Works on the add-in's one task list and saves the file after every
-// change; refreshes its rows every second. Resizable; it finds tasks by
+// list. Changes the add-in's one task list through the one edit path
+// (CSharedListEdit), which saves the file after every change; refreshes its
+// rows every second. Resizable; it finds tasks by
 // identity, so it may stay open beside the host's windows.
 class CEmailManagerDlg : public QDialog {
     Q_OBJECT
@@ -89,7 +91,10 @@ private:
     int SelectedIndex();  // -1 after telling the user to select one
     void SetActive(int bActive);
     void Move(int nDelta);
-    void SaveList();
+    // One change to the shared list through the one edit path, saved; the
+    // outcome, or nothing after telling the user pszFailure and why.
+    std::optional<CTaskListEdit::COutcome> Edit(CTaskListEdit::ECommand eCommand, int nIndex, const char* pszFailure,
+                                                int nTo = -1, const CTaskItem* pTask = nullptr);
     // Shows the new or edited message for the user to schedule from its
     // window; pItem null or no mail item gives the failure message.
     // nTaskId: the task whose message it is, kNoId for a new one.

@@ -205,7 +205,8 @@ CResult<COutcome> Copy(CTaskList& list, int nIndex, const CContext& ctx) {
     return outcome;
 }
 
-CResult<COutcome> Move(CTaskList& list, int nIndex, const json& jRequest) {
+// The place a move request names: "up", "down", "first", "last" or a place from 1.
+CResult<int> MoveTarget(const CTaskList& list, int nIndex, const json& jRequest) {
     const auto it = jRequest.find(CHostProtocol::kTo);
     const std::string strTo = it != jRequest.end() && it->is_string() ? it->get<std::string>() : std::string();
     const int nLast = list.GetSize() - 1;
@@ -219,10 +220,38 @@ CResult<COutcome> Move(CTaskList& list, int nIndex, const json& jRequest) {
     if (nTarget < 0 || nTarget > nLast)
         return CProblem("to: must be up, down, first, last or a place from 1 to " + std::to_string(nLast + 1) +
                         ", not \"" + strTo + "\"");
+    return nTarget;
+}
+
+CResult<COutcome> Move(CTaskList& list, int nIndex, int nTarget) {
+    if (nTarget < 0 || nTarget >= list.GetSize())
+        return CProblem("to: must be a place from 1 to " + std::to_string(list.GetSize()));
     // Step by step, so that every task keeps its identity for whoever holds it.
     for (int i = nIndex; i < nTarget; ++i) list.MoveDown(i);
     for (int i = nIndex; i > nTarget; --i) list.MoveUp(i);
-    return COutcome{nTarget, list[nTarget], {}, {}, {}, {}};
+    return COutcome{nTarget, list[nTarget], {}, {}, {}, {}, {}};
+}
+
+// The sheet's task in its place. A template the task no longer uses is
+// removed after the save, as for set, where it is the list's own.
+COutcome Store(CTaskList& list, int nIndex, const CTaskItem& task, const CContext& ctx) {
+    COutcome outcome;
+    if (nIndex < 0) {
+        outcome.nIndex = list.Add(task);
+    } else {
+        const std::string strOld = list[nIndex].m_strTemplateFile;
+        list.SetAt(nIndex, task);
+        outcome.nIndex = nIndex;
+        if (strOld != task.m_strTemplateFile) outcome.strRemoveAfterSave = Unused(list, ctx.strDataDir, strOld);
+    }
+    outcome.task = task;
+    return outcome;
+}
+
+COutcome Restore(CTaskList& list, int nTo, const CTaskItem& task) {
+    int nRow = list.Add(task);
+    for (const int nWanted = std::clamp(nTo, 0, nRow); nRow > nWanted; --nRow) list.MoveUp(nRow);
+    return COutcome{nRow, task, {}, {}, {}, {}, {}};
 }
 
 // An extra message, now, outside the schedule: it uses up no occurrence,
@@ -237,7 +266,7 @@ CResult<COutcome> SendNow(CTaskList& list, int nIndex, const CContext& ctx) {
     // A send can run the event loop, in which the list may change.
     const int nNow = list.IndexOf(nId);
     if (nNow < 0) return CProblem("the task was removed while it was being sent");
-    return COutcome{nNow, list[nNow], {}, {}, {}, {}};
+    return COutcome{nNow, list[nNow], {}, {}, {}, {}, {}};
 }
 
 }  // namespace
@@ -249,60 +278,110 @@ std::string CTaskListEdit::TrimmedName(const std::string& str) {
     return str.substr(nFirst, str.find_last_not_of(pszBlank) - nFirst + 1);
 }
 
-bool CTaskListEdit::IsEdit(const std::string& strCommand) {
-    for (const char* psz :
-         {CHostProtocol::kAdd, CHostProtocol::kSet, CHostProtocol::kRemove, CHostProtocol::kEnable,
-          CHostProtocol::kDisable, CHostProtocol::kCopy, CHostProtocol::kMove, CHostProtocol::kSendNow})
-        if (strCommand == psz) return true;
-    return false;
+std::span<const CTaskListEdit::CNamed> CTaskListEdit::Named() {
+    static constexpr CNamed kNamed[] = {
+        {CHostProtocol::kAdd, ECommand::Add},         {CHostProtocol::kSet, ECommand::Set},
+        {CHostProtocol::kRemove, ECommand::Remove},   {CHostProtocol::kEnable, ECommand::Enable},
+        {CHostProtocol::kDisable, ECommand::Disable}, {CHostProtocol::kCopy, ECommand::Copy},
+        {CHostProtocol::kMove, ECommand::Move},       {CHostProtocol::kSendNow, ECommand::SendNow},
+    };
+    return kNamed;
 }
 
-CResult<COutcome> CTaskListEdit::Apply(CTaskList& list, const json& jRequest, const CContext& ctx) {
+bool CTaskListEdit::IsEdit(const std::string& strCommand) {
+    const auto named = Named();
+    return std::any_of(named.begin(), named.end(), [&](const CNamed& n) { return strCommand == n.pszName; });
+}
+
+CResult<CTaskListEdit::CEdit> CTaskListEdit::Parse(const CTaskList& list, const json& jRequest) {
     if (!jRequest.is_object() || !jRequest.contains(CHostProtocol::kCommand) ||
         !jRequest[CHostProtocol::kCommand].is_string())
         return CProblem("command: missing");
     const std::string strCommand = jRequest[CHostProtocol::kCommand];
-    if (!IsEdit(strCommand)) return CProblem("command: unknown: " + strCommand);
-    if (!ctx.pCodec) return CProblem("the task list's code page is unknown");
+    const auto named = Named();
+    const auto itNamed =
+        std::find_if(named.begin(), named.end(), [&](const CNamed& n) { return strCommand == n.pszName; });
+    if (itNamed == named.end()) return CProblem("command: unknown: " + strCommand);
+    CEdit edit;
+    edit.eCommand = itNamed->eCommand;
+    if (edit.eCommand == ECommand::Add || edit.eCommand == ECommand::Set) edit.jRequest = jRequest;
+    if (edit.eCommand == ECommand::Add) return edit;
+    const auto itTask = jRequest.find(CHostProtocol::kTask);
+    if (itTask == jRequest.end() || !itTask->is_string()) return CProblem("task: expected an index or a name");
+    QUILLORY_TRY_VALUE(edit.nIndex, CTaskArgument::Find(list, itTask->get<std::string>()));
+    if (edit.eCommand == ECommand::Move) {
+        QUILLORY_TRY_VALUE(edit.nTo, MoveTarget(list, edit.nIndex, jRequest));
+    }
+    return edit;
+}
+
+CResult<COutcome> CTaskListEdit::Apply(CTaskList& list, const json& jRequest, const CContext& ctx) {
+    QUILLORY_TRY_VALUE(const CEdit edit, Parse(list, jRequest));
+    return Apply(list, edit, ctx);
+}
+
+CResult<COutcome> CTaskListEdit::Apply(CTaskList& list, const CEdit& edit, const CContext& ctx) {
+    const bool bNeedsTask = edit.eCommand != ECommand::Add && !(edit.eCommand == ECommand::Store && edit.nIndex < 0) &&
+                            edit.eCommand != ECommand::Restore;
+    if (bNeedsTask && (edit.nIndex < 0 || edit.nIndex >= list.GetSize()))
+        return CProblem("task: there is no task " + std::to_string(edit.nIndex + 1));
     // Always the applier's own present: a request cannot move it, so no
     // caller can schedule a new task into the past.
     const time_t tNow = ctx.tNow;
-    if (strCommand == CHostProtocol::kAdd) {
-        CTaskItem task;  // the new task the sheet starts from
-        task.m_bActive = 1;
-        task.m_bSendOverdue = 1;
-        task.m_nEndKind = CodeOf(EEndKind::NoEnd);
-        return Schedule(list, jRequest, ctx, tNow, -1, task);
+    switch (edit.eCommand) {
+        case ECommand::Add: {
+            if (!ctx.pCodec) return CProblem("the task list's code page is unknown");
+            CTaskItem task;  // the new task the sheet starts from
+            task.m_bActive = 1;
+            task.m_bSendOverdue = 1;
+            task.m_nEndKind = CodeOf(EEndKind::NoEnd);
+            return Schedule(list, edit.jRequest, ctx, tNow, -1, task);
+        }
+        case ECommand::Set:
+            if (!ctx.pCodec) return CProblem("the task list's code page is unknown");
+            return Schedule(list, edit.jRequest, ctx, tNow, edit.nIndex, list[edit.nIndex]);
+        case ECommand::Copy: return Copy(list, edit.nIndex, ctx);
+        case ECommand::Move: return Move(list, edit.nIndex, edit.nTo);
+        case ECommand::SendNow: return SendNow(list, edit.nIndex, ctx);
+        case ECommand::Store: return Store(list, edit.nIndex, edit.task, ctx);
+        case ECommand::Restore: return Restore(list, edit.nTo, edit.task);
+        case ECommand::Remove: {
+            // As the Email Manager's Remove: the template file stays on disk.
+            COutcome outcome{-1, list[edit.nIndex], {}, {}, {}, {}, {}};
+            list.RemoveAt(edit.nIndex);
+            return outcome;
+        }
+        case ECommand::Enable:
+        case ECommand::Disable: {
+            CTaskItem task = list[edit.nIndex];
+            task.m_bActive = edit.eCommand == ECommand::Enable ? 1 : 0;
+            list.SetAt(edit.nIndex, task);
+            return COutcome{edit.nIndex, task, {}, {}, {}, {}, {}};
+        }
     }
-    const auto itTask = jRequest.find(CHostProtocol::kTask);
-    if (itTask == jRequest.end() || !itTask->is_string()) return CProblem("task: expected an index or a name");
-    QUILLORY_TRY_VALUE(const int nIndex, CTaskArgument::Find(list, itTask->get<std::string>()));
-
-    if (strCommand == CHostProtocol::kSet) return Schedule(list, jRequest, ctx, tNow, nIndex, list[nIndex]);
-    if (strCommand == CHostProtocol::kCopy) return Copy(list, nIndex, ctx);
-    if (strCommand == CHostProtocol::kMove) return Move(list, nIndex, jRequest);
-    if (strCommand == CHostProtocol::kSendNow) return SendNow(list, nIndex, ctx);
-    if (strCommand == CHostProtocol::kRemove) {
-        // As the Email Manager's Remove: the template file stays on disk.
-        COutcome outcome{-1, list[nIndex], {}, {}, {}, {}};
-        list.RemoveAt(nIndex);
-        return outcome;
-    }
-    CTaskItem task = list[nIndex];
-    task.m_bActive = strCommand == CHostProtocol::kEnable ? 1 : 0;
-    list.SetAt(nIndex, task);
-    return COutcome{nIndex, task, {}, {}, {}, {}};
+    return CProblem("command: unknown");
 }
 
 CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const json& jRequest, const CContext& ctx,
                                               const std::function<CResult<>()>& fnSave) {
+    QUILLORY_TRY_VALUE(const CEdit edit, Parse(list, jRequest));
+    return ApplyAndSave(list, edit, ctx, fnSave);
+}
+
+CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit, const CContext& ctx,
+                                              const std::function<CResult<>()>& fnSave, ESaveFailed eSaveFailed) {
     const CTaskList before = list;
-    QUILLORY_TRY_VALUE(COutcome outcome, Apply(list, jRequest, ctx));
+    QUILLORY_TRY_VALUE(COutcome outcome, Apply(list, edit, ctx));
     std::error_code ec;
     if (const auto rSaved = fnSave(); !rSaved) {
-        // Element by element, so that whoever caches the list sees it change.
-        list.RemoveAll();
-        for (const CTaskItem& task : before) list.Add(task);
+        if (eSaveFailed == ESaveFailed::Keep) {
+            outcome.strNotSaved = rSaved.Problem();
+            outcome.strRemoveAfterSave.clear();  // a later save may still need it
+            return outcome;
+        }
+        // The copy keeps every task's identity, and its new generation
+        // makes whoever caches the list look again.
+        list = before;
         if (!outcome.strPlacedTo.empty()) fs::rename(outcome.strPlacedTo, outcome.strPlacedFrom, ec);
         if (!outcome.strCopied.empty()) fs::remove(outcome.strCopied, ec);
         return CProblem(rSaved.Problem() + "; the task list is left as it was");

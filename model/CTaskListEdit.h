@@ -1,6 +1,7 @@
 #pragma once
 #include <ctime>
 #include <functional>
+#include <span>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -10,13 +11,17 @@
 
 class CTextCodec;
 
-// One change to one task of a task list, as the quillory tool asks for it
-// (see CHostProtocol): add, set, remove, enable, disable, copy, move and
-// send-now. The add-in applies it to its own list and the tool to the file
-// when no host runs, so both keep the same rules: those of the options
-// sheet for add and set (the start must lie ahead for a new task, the end
-// date after the start, a name that is not empty and not another task's,
-// the panels' ranges), and those of the Email Manager for the others.
+// One change to one task of a task list: the one way every writer changes
+// it. The quillory tool asks for add, set, remove, enable, disable, copy,
+// move and send-now (see CHostProtocol); the add-in applies such a request
+// to its own list and the tool to the file when no host runs. The add-in's
+// windows make the same edits (the Email Manager's commands, the task the
+// options sheet scheduled from the manager or a message window, Undo
+// Remove), so all keep the same rules: those of the options sheet for add
+// and set (the start must lie ahead for a new task, the end date after the
+// start, a name that is not empty and not another task's, the panels'
+// ranges), and one Copy for all ("Copy of" the name, made unique, with a
+// template of its own that never replaces a file).
 //
 // A change is applied to the list as it stands, never to a copy taken
 // earlier: the sender may have moved the task on in between. Example: set
@@ -34,6 +39,48 @@ public:
         std::function<void(const CTaskItem&)> fnSend;
     };
 
+    // Every kind of change. The first eight are the tool's commands, named
+    // in Named(); Store and Restore are the add-in's windows' own.
+    enum class ECommand {
+        Add,
+        Set,
+        Remove,
+        Enable,
+        Disable,
+        Copy,
+        Move,
+        SendNow,
+        // A task the options sheet scheduled, its template already written:
+        // replaces the task at nIndex, or goes to the end for -1 (a new
+        // task, or one removed while the sheet was open).
+        Store,
+        // A task removed before (Undo Remove), back at nTo, or at the end
+        // when the list is shorter now.
+        Restore,
+    };
+    struct CNamed {
+        const char* pszName;  // as CHostProtocol spells it
+        ECommand eCommand;
+    };
+    // The commands the tool sends and the host answers, once for both.
+    static std::span<const CNamed> Named();
+
+    struct CEdit {
+        ECommand eCommand = ECommand::Remove;
+        int nIndex = -1;  // the task it is for, from 0; -1 for Add and a new task's Store
+        int nTo = -1;     // Move and Restore: the place it goes to, from 0
+        CTaskItem task;   // Store and Restore: the task itself
+        json jRequest;    // Add, Set: the tool's request, with its changes and template
+    };
+    // The tool's request as an edit of list; the problem names the faulty key.
+    static CResult<CEdit> Parse(const CTaskList& list, const json& jRequest);
+
+    // What a writer does when the list, changed, cannot be saved.
+    enum class ESaveFailed {
+        Undo,  // the list and the files as they were (the tool is told nothing changed)
+        Keep,  // the change stays in memory for the next save (a window shows it; the user is told why)
+    };
+
     struct COutcome {
         int nIndex = -1;  // where the task stands now, from 0; -1: removed
         CTaskItem task;   // the task as it is now (as it was, when removed)
@@ -42,6 +89,7 @@ public:
         std::string strPlacedFrom, strPlacedTo;  // a new template moved into place
         std::string strCopied;                   // a template copied for a new task
         std::string strRemoveAfterSave;          // a template no task uses any more
+        std::string strNotSaved;                 // ESaveFailed::Keep: why the list, holding the change, is not saved
     };
 
     // Applies jRequest to list. The problem holds one line per fault, each
@@ -49,12 +97,17 @@ public:
     // the starting date and time later than the current time."); on a
     // problem neither the list nor any file has changed.
     static CResult<COutcome> Apply(CTaskList& list, const json& jRequest, const CContext& ctx);
+    static CResult<COutcome> Apply(CTaskList& list, const CEdit& edit, const CContext& ctx);
     // Apply, then fnSave; when the save fails the list and the files are
-    // put back as they were.
+    // put back as they were (keeping every task's identity), or, with
+    // Keep, left changed with the save's problem in strNotSaved.
     static CResult<COutcome> ApplyAndSave(CTaskList& list, const json& jRequest, const CContext& ctx,
                                           const std::function<CResult<>()>& fnSave);
+    static CResult<COutcome> ApplyAndSave(CTaskList& list, const CEdit& edit, const CContext& ctx,
+                                          const std::function<CResult<>()>& fnSave,
+                                          ESaveFailed eSaveFailed = ESaveFailed::Undo);
     // A task name as the list keeps it: without blanks around it.
     static std::string TrimmedName(const std::string& str);
-    // Whether the command is one of those above.
+    // Whether the command is one of Named().
     static bool IsEdit(const std::string& strCommand);
 };

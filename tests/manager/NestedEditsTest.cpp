@@ -5,6 +5,7 @@
 // rescheduled meanwhile. The expected list is kept by the test's own rules.
 #include <QPushButton>
 #include <QTreeWidget>
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <set>
@@ -68,6 +69,7 @@ TEST_P(NestedEditsTest, CommandsDuringASendNeverLoseDoubleOrUndo) {
             t.m_bActive = 1;
             t.m_strTaskName = "task " + std::to_string(i);
             t.m_strTemplateFile = g_strDataDir + "tag" + std::to_string(nTags++);
+            CTempDir::WriteFile(t.m_strTemplateFile, "Subject: " + t.m_strTaskName + "\n\nbody\n");
             t.m_nRecurrence = 1;
             t.m_nMinuteInterval = 5;
             t.m_nEndKind = 0;
@@ -146,8 +148,15 @@ TEST_P(NestedEditsTest, CommandsDuringASendNeverLoseDoubleOrUndo) {
                     case 5: {
                         click(r, CEmailManagerDlg::IDC_COPY);
                         CExpected copy = vecModel[r];
-                        copy.strName = "Copy of " + copy.strName;
+                        // Names stay unique: " (2)", " (3)", ... where "Copy of" it is taken.
+                        const std::string strBase = "Copy of " + copy.strName;
+                        copy.strName = strBase;
+                        for (int n = 2; std::any_of(vecModel.begin(), vecModel.end(),
+                                                    [&](const CExpected& e) { return e.strName == copy.strName; });
+                             ++n)
+                            copy.strName = strBase + " (" + std::to_string(n) + ")";
                         copy.strTag = g_strDataDir + "tag" + std::to_string(nTags++);
+                        CTempDir::WriteFile(copy.strTag, "Subject: copy\n\nbody\n");
                         vecModel.push_back(copy);
                         // Its own tag, for the test's bookkeeping only.
                         CTaskItem t = static_cast<const CTaskList&>(m_list)[m_list.GetSize() - 1];
