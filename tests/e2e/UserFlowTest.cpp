@@ -348,6 +348,67 @@ TEST_P(UserFlowTest, ClosingAnEditedTaskMessageUpdatesTheTaskOrDropsTheEditButNe
     EXPECT_EQ(g_pTaskList->GetSize(), 1);
 }
 
+// "Quillory Options" stores the message to read it; when the sheet is
+// cancelled and the user then refuses to keep the message, that copy goes
+// for good (neither Drafts nor Deleted Items holds it). A message the user
+// kept (saved before or after) stays in Drafts.
+TEST_P(UserFlowTest, ARefusedMessageLeavesNoDraftAfterTheSheetIsCancelled) {
+    StartWithAddin();
+    struct {
+        const char* pszName;
+        bool bSaveBefore, bSaveAfter;        // the user's Save to Drafts around the sheet
+        QMessageBox::StandardButton answer;  // to "save the changes ... in Drafts?"
+        size_t nDrafts;
+    } const kCases[] = {
+        {"No refuses it", false, false, QMessageBox::No, 0},
+        {"Yes keeps it", false, false, QMessageBox::Yes, 1},
+        {"saved before, No keeps the saved one", true, false, QMessageBox::No, 1},
+        {"saved after, No keeps the saved one", false, true, QMessageBox::No, 1},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        for (EMailFolder folder : {EMailFolder::Drafts, EMailFolder::DeletedItems})
+            for (const std::string& strId : m_pHost->ListFolder(folder)) (void)m_pHost->DeleteMessage(folder, strId);
+        m_boxes.Clear();
+        CInspectorWindow* pWindow = ClickNew();
+        ASSERT_TRUE(pWindow);
+        QTest::keyClicks(pWindow->ToField(), "rita@example.com");
+        QTest::keyClicks(pWindow->SubjectField(), "Report");
+        QTest::keyClicks(pWindow->BodyField(), "Text.");
+        if (c.bSaveBefore) {
+            ASSERT_TRUE(pWindow->OnSave());
+        }
+        QTest::keyClicks(pWindow->BodyField(), " More.");
+        m_spApp->ActivateInspector(pWindow->Inspector());
+        Process();
+        QAction* pOptions = ToolbarAction(*pWindow, "Quillory", "Quillory Options");
+        ASSERT_TRUE(pOptions);
+        QObject guard;
+        bool bSheetSeen = false;
+        OnModal(guard, [&](QWidget* p) {
+            bSheetSeen = qobject_cast<COptionsDlg*>(p) != nullptr;
+            static_cast<QDialog*>(p)->reject();  // Cancel
+        });
+        pOptions->trigger();
+        Process();
+        ASSERT_TRUE(bSheetSeen);
+        EXPECT_EQ(m_pHost->ListFolder(EMailFolder::Drafts).size(), 1u) << "stored for the sheet";
+        if (c.bSaveAfter) {
+            ASSERT_TRUE(pWindow->OnSave());
+        }
+        QTest::keyClicks(pWindow->BodyField(), " Last words.");
+        m_boxes.Expect(c.answer);
+        pWindow->CloseAction()->trigger();
+        Process();
+        ASSERT_EQ(m_boxes.Seen().size(), 1u);
+        EXPECT_NE(m_boxes.Seen()[0].strText.find("in Drafts?"), std::string::npos) << m_boxes.Seen()[0].strText;
+        EXPECT_EQ(m_pWindows->OpenWindowCount(), 0u);
+        EXPECT_EQ(m_pHost->ListFolder(EMailFolder::Drafts).size(), c.nDrafts);
+        EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::DeletedItems).empty()) << "gone for good, not to the bin";
+    }
+    EXPECT_EQ(g_pTaskList->GetSize(), 0);
+}
+
 // "Quillory Options" on a message the host cannot store names the host's
 // reason, as Save to Drafts does.
 TEST_P(UserFlowTest, AMessageTheHostCannotSaveIsRefusedWithTheReason) {

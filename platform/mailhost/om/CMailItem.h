@@ -77,6 +77,7 @@ public:
         m_strId = strNewId;
         return S_OK;
     }
+    HRESULT get_EntryID(std::string* p) override { return om::OutValue(p, m_folder ? m_strId : std::string()); }
     HRESULT Display(const CVariant&) override {
         auto spCore = om::LiveCore(m_wpCore);
         if (!spCore || m_bDeleted || m_bSubmitted) return E_FAIL;

@@ -184,6 +184,9 @@ QUILLORY_INTERFACE(_MailItem, IDispatch, "{00063034-0000-0000-C000-000000000046}
     virtual HRESULT GetHeader(const std::string& strName, std::string* pstrValue) = 0;
     // The Message-ID the message is known by; given at the latest by Send.
     virtual HRESULT get_MessageId(std::string* pstr) = 0;
+    // The store's name for the message where it lies now; empty while it
+    // was never saved (and once it was deleted for good).
+    virtual HRESULT get_EntryID(std::string* pstr) = 0;
 QUILLORY_END_INTERFACE(_MailItem)
 
 // Every recipient of the item: To, Cc and Bcc.

@@ -31,6 +31,7 @@ CInspectorWindow::CInspectorWindow(CApplication* pApp, _Inspector* pInspector, s
     bool bSent = false;
     if (m_spMail) m_spMail->get_Sent(&bSent);
     m_bReadOnly = !m_spMail || bSent;
+    m_bKept = !StoredAs().empty();
     BuildWidgets();
     LoadFromItem();
     m_pBars = std::make_unique<CCommandBarView>(this, pApp, pInspector);
@@ -190,6 +191,7 @@ bool CInspectorWindow::OnSave() {
         return false;
     }
     m_bEdited = false;
+    m_bKept = true;
     UpdateTitle();
     statusBar()->showMessage("Saved to Drafts.");
     if (m_fnStoreChanged) m_fnStoreChanged();
@@ -248,6 +250,7 @@ bool CInspectorWindow::OnClose() {
                                                           "\" in Drafts?");
             if (answer == QMessageBox::Cancel) return false;
             if (answer == QMessageBox::Yes && !OnSave()) return false;
+            if (answer == QMessageBox::No) DropUnkeptCopy();
         }
     }
     // Saved already when the user wanted it; the model must not save again.
@@ -256,6 +259,20 @@ bool CInspectorWindow::OnClose() {
         return false;
     }
     return true;
+}
+
+std::string CInspectorWindow::StoredAs() const {
+    std::string strId;
+    if (m_spMail && FAILED(m_spMail->get_EntryID(&strId))) strId.clear();
+    return strId;
+}
+
+void CInspectorWindow::DropUnkeptCopy() {
+    if (m_bKept || m_bReadOnly || StoredAs().empty()) return;
+    // An add-in stored it to read it (from its toolbar button); the user never
+    // kept it, so it goes for good: to Deleted Items, and from there.
+    if (SUCCEEDED(m_spMail->Delete()) && !StoredAs().empty()) (void)m_spMail->Delete();  // gone either way
+    if (m_fnStoreChanged) m_fnStoreChanged();
 }
 
 void CInspectorWindow::AddAttachmentFiles(const QStringList& listPaths) {

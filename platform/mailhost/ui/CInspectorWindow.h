@@ -2,6 +2,7 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "CApplication.h"
 #include "CCommandBarView.h"
@@ -64,6 +65,12 @@ private:
     void PushRecipients();
     void Edited();
     void UpdateTitle();
+    // Where the store keeps the message; empty while it is not stored.
+    std::string StoredAs() const;
+    // "No" to saving a message the user never kept: a copy stored while the
+    // window was open (by an add-in) goes too, so Drafts holds nothing the
+    // user refused.
+    void DropUnkeptCopy();
 
     CComPtr<CApplication> m_spApp;
     CComPtr<_Inspector> m_spInspector;
@@ -86,4 +93,5 @@ private:
     bool m_bEdited = false;
     bool m_bReadOnly = false;
     bool m_bModelClosed = false;
+    bool m_bKept = false;  // stored when the window opened, or saved by the user since
 };
