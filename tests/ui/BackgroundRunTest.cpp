@@ -2,6 +2,7 @@
 // and the "Start at login" entry, over the real windows (offscreen, where
 // there is no tray: its availability is handed in).
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QSettings>
 #include <filesystem>
@@ -11,6 +12,9 @@
 #include "CAutostartEntry.h"
 #include "CCloseGuard.h"
 #include "CEventRecorder.h"
+#include "CHandOver.h"
+#include "CProfileLock.h"
+#include "CTakeOverNote.h"
 #include "CTrayIcon.h"
 #include "CUiTestBase.h"
 
@@ -113,6 +117,32 @@ TEST_F(BackgroundRunTest, QuitWhileTheServiceWaitsToCarryOnAsksNothing) {
     Process();
     EXPECT_TRUE(m_boxes.Seen().empty()) << LastBoxText();
     EXPECT_FALSE(m_pWindows->Main().isVisible());
+}
+
+// After a take-over, while the background service stands aside on the
+// profile (its real standby lock), the status bar and the tray's tooltip
+// say so; once the service is gone, neither does.
+TEST_F(BackgroundRunTest, TheTakeOverIsToldInTheStatusBarAndTheTraysTooltipWhileItLasts) {
+    StartWithCloseGuard(true, 1);
+    const std::string strProfile = m_dir / "profile";
+    std::filesystem::create_directories(strProfile);
+    auto* pNote = new CTakeOverNote(
+        m_pWindows->Main(), *m_pTray, [&] { return CHandOver::HeadlessWaits(strProfile); }, 3600000);
+    m_pWindows->Main().show();
+    Process();
+    EXPECT_FALSE(pNote->Label()->isVisible());
+    EXPECT_EQ(m_pTray->ToolTip(), "Mail Host");
+    {
+        CProfileLock standby;
+        ASSERT_TRUE(standby.Acquire(strProfile, "headless", CHandOver::kStandbyFile).Ok());
+        pNote->Update();
+        EXPECT_TRUE(pNote->Label()->isVisible());
+        EXPECT_EQ(pNote->Label()->text(), "Took over from the background service; it sends again when you quit");
+        EXPECT_EQ(m_pTray->ToolTip(), "Mail Host\nTook over from the background service; it sends again when you quit");
+    }
+    pNote->Update();
+    EXPECT_FALSE(pNote->Label()->isVisible());
+    EXPECT_EQ(m_pTray->ToolTip(), "Mail Host");
 }
 
 TEST_F(BackgroundRunTest, QuitFromTheTrayAsksEvenWithATrayAndClosesTheMessageWindows) {

@@ -22,6 +22,7 @@
 #include "CHostWindows.h"
 #include "CKeyringPasswordStore.h"
 #include "CQtMessageBox.h"
+#include "CTakeOverNote.h"
 #include "CTrayIcon.h"
 
 namespace {
@@ -102,23 +103,8 @@ int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const
                                       .fnActiveTasks = hooks.fnActiveTasks,
                                       .fnHidden = [&tray] { tray.OnHidden(); },
                                       .fnCarriedOn = hooks.fnServiceWaits});
-        // Said while it is so, in the status bar and the tray's tooltip: the
-        // service that stands aside for these windows and takes over again.
-        auto* pTakeOver = new QLabel(&main);
-        pTakeOver->setObjectName("takeOver");
-        main.statusBar()->addPermanentWidget(pTakeOver);
-        auto fnShowTakeOver = [&, pTakeOver] {
-            const bool bWaits = hooks.fnServiceWaits && hooks.fnServiceWaits();
-            const QString strNote =
-                bWaits ? "Took over from the background service; it sends again when you quit" : QString();
-            pTakeOver->setText(strNote);
-            pTakeOver->setVisible(bWaits);
-            tray.SetNote(strNote.toStdString());
-        };
-        fnShowTakeOver();
-        QTimer takeOverCheck;
-        QObject::connect(&takeOverCheck, &QTimer::timeout, &app, fnShowTakeOver);
-        takeOverCheck.start(kTakeOverCheckMs);
+        // The service that stands aside for these windows and takes over again.
+        new CTakeOverNote(main, tray, hooks.fnServiceWaits, kTakeOverCheckMs);  // owned by the main window
         main.SetCloseDecision([&main, &closeGuard](bool bQuit) { return closeGuard.Decide(&main, bQuit); });
 
         QSocketNotifier* pSignals = nullptr;
