@@ -86,6 +86,12 @@ TEST_F(MainWindowTest, StatusBarShowsAFailedDeliveryWithTheServersReason) {
     std::string strState = main.MessageList()->topLevelItem(0)->text(4).toStdString();
     EXPECT_EQ(strState.rfind("Failed: ", 0), 0u) << strState;
     EXPECT_NE(strState.find("no such user here"), std::string::npos) << strState;
+    // Where the user reads the failure, the way out is said.
+    EXPECT_EQ(main.MessageList()->topLevelItem(0)->toolTip(0).toStdString(),
+              std::string("To send it again: ") + CMainWindow::kFixHint);
+    main.MessageList()->setCurrentItem(main.MessageList()->topLevelItem(0));
+    EXPECT_TRUE(main.ReadingPane()->toPlainText().contains(CMainWindow::kFixHint))
+        << main.ReadingPane()->toPlainText().toStdString();
 
     // Not a dead end: No leaves it; Yes takes it to Drafts and opens it there
     // to be corrected and sent again.
@@ -106,4 +112,11 @@ TEST_F(MainWindowTest, StatusBarShowsAFailedDeliveryWithTheServersReason) {
     EXPECT_EQ(pAgain->SubjectField()->text(), "Refused");
     EXPECT_FALSE(pAgain->IsReadOnly());
     EXPECT_EQ(main.DeliveryLabel()->text(), "Outbox: nothing waiting");
+
+    // Corrected and sent again: it arrives, and leaves no draft behind.
+    pAgain->ToField()->setText("rita@example.com");
+    pAgain->SendAction()->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return m_server.Received().size() == 1; }));
+    EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::Drafts).empty());
+    EXPECT_EQ(m_pHost->ListFolder(EMailFolder::SentItems).size(), 1u);
 }

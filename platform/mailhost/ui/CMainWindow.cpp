@@ -174,6 +174,9 @@ void CMainWindow::ShowFolder(EMailFolder folder) {
     FillMessages();
 }
 
+// How a message that failed for good is corrected and sent again (OnOpenSelected).
+const char* const CMainWindow::kFixHint = "open it (double-click or File > Open), correct it in Drafts and press Send";
+
 std::string CMainWindow::StateText(const std::string& strId) {
     CDeliveryRecord rec = m_host.DeliveryStatus(strId);
     switch (rec.state) {
@@ -210,6 +213,9 @@ void CMainWindow::FillMessages() {
             pItem->setText(kSubject, Q(msg.strSubject.empty() ? "(no subject)" : msg.strSubject));
             pItem->setText(kDate, DateText(msg.nDate));
             if (bOutbox) pItem->setText(kStatus, Q(StateText(strId)));
+            if (bOutbox && m_host.DeliveryStatus(strId).state == EDeliveryState::Failed)
+                for (int nColumn = 0; nColumn < m_pMessages->columnCount(); ++nColumn)
+                    pItem->setToolTip(nColumn, QString("To send it again: ") + kFixHint);
             if (strId == strKeep) pKeep = pItem;
         }
         m_pMessages->setSortingEnabled(true);
@@ -240,7 +246,11 @@ void CMainWindow::ShowSelected() {
     std::string strFiles;
     for (const auto& att : msg.vecAttachments) strFiles += (strFiles.empty() ? "" : ", ") + att.strFileName;
     strHtml += Row("Attachments:", strFiles);
-    if (m_folder == EMailFolder::Outbox) strHtml += Row("Delivery:", StateText(strId));
+    if (m_folder == EMailFolder::Outbox) {
+        strHtml += Row("Delivery:", StateText(strId));
+        // The way out of a failure, where the user reads it.
+        if (m_host.DeliveryStatus(strId).state == EDeliveryState::Failed) strHtml += Row("To send it again:", kFixHint);
+    }
     strHtml += "<hr><pre style=\"white-space: pre-wrap\">" + Q(msg.strBody).toHtmlEscaped() + "</pre>";
     m_pReading->setHtml(strHtml);
 }

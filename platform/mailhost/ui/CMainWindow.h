@@ -67,6 +67,9 @@ private:
     CComPtr<_MailItem> ModelItem(EMailFolder folder, const std::string& strId);
     std::string StateText(const std::string& strId);
 
+public:
+    static const char* const kFixHint;
+
     CComPtr<CApplication> m_spApp;
     CMailHost& m_host;
     CCallbacks m_callbacks;
