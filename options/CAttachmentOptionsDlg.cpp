@@ -1,6 +1,8 @@
 #include "CAttachmentOptionsDlg.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -35,10 +37,22 @@ std::string CAttachmentOptionsDlg::FolderEntry(const std::string& strFolder) {
     return str + "*.*";
 }
 
+std::string CAttachmentOptionsDlg::StartFolder(const std::string& strEntry) {
+    // The entry itself, or the folder it names a file or a mask in.
+    for (QFileInfo info(QString::fromStdString(strEntry).trimmed()); !info.filePath().isEmpty();) {
+        if (info.isAbsolute() && info.isDir()) return info.absoluteFilePath().toStdString();
+        if (!info.isAbsolute() || info.path() == info.filePath()) break;
+        info = QFileInfo(info.path());
+    }
+    return QDir::homePath().toStdString();
+}
+
 void CAttachmentOptionsDlg::OnSelectFile() {
+    UpdateData(true);
     // The toolkit's own dialog: the same on every desktop, and it can be
     // driven like any other window.
-    QFileDialog dlg(this, QString(), QString(), "All Files (*)");
+    QFileDialog dlg(this, "Select a File to Attach", QString::fromStdString(StartFolder(m_strEntry)),
+                    "All Files (*)");
     dlg.setOption(QFileDialog::DontUseNativeDialog);
     dlg.setFileMode(QFileDialog::ExistingFile);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
@@ -49,7 +63,8 @@ void CAttachmentOptionsDlg::OnSelectFile() {
 }
 
 void CAttachmentOptionsDlg::OnSelectFolder() {
-    QFileDialog dlg(this, "Select the folder which contains all of attached files: ", "/");
+    UpdateData(true);
+    QFileDialog dlg(this, kFolderTitle, QString::fromStdString(StartFolder(m_strEntry)));
     dlg.setOption(QFileDialog::DontUseNativeDialog);
     dlg.setFileMode(QFileDialog::Directory);
     dlg.setOption(QFileDialog::ShowDirsOnly);

@@ -21,6 +21,11 @@ public:
 
     // A folder's entry: the folder, a separator and "*.*".
     static std::string FolderEntry(const std::string& strFolder);
+    // Where the choosers open: the folder the entry names (itself, or the
+    // folder of its file or mask, when that exists), else the home folder.
+    // Example: "/srv/reports/*.pdf" -> "/srv/reports"; "" -> "/home/rita".
+    static std::string StartFolder(const std::string& strEntry);
+    static constexpr const char* kFolderTitle = "Select a Folder of Attachments";
 
 private:
     void OnSelectFile();

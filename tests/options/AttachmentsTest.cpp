@@ -1,5 +1,6 @@
 // The Attachments page and its Add Attachment dialog, driven through their
 // buttons, with the real file and folder choosers.
+#include <QDir>
 #include <QFileDialog>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -137,7 +138,8 @@ TEST_F(AttachmentsTest, ChoosersGiveAFilePathOrAFolderWithEveryFileMask) {
             [&](QWidget* p) {
                 auto* pFolders = qobject_cast<QFileDialog*>(p);
                 ASSERT_TRUE(pFolders);
-                EXPECT_EQ(pFolders->windowTitle(), "Select the folder which contains all of attached files: ");
+                EXPECT_EQ(pFolders->windowTitle(), "Select a Folder of Attachments");
+                EXPECT_EQ(pFolders->directory().absolutePath(), QDir::homePath()) << "no entry yet: home";
                 // Into the folder, nothing selected in it: that folder is the choice.
                 Choose(*pFolders, QString::fromStdString(m_dir.Path()), true);
                 static_cast<QDialog*>(pFolders)->accept();
@@ -155,4 +157,39 @@ TEST_F(AttachmentsTest, ChoosersGiveAFilePathOrAFolderWithEveryFileMask) {
     });
     EXPECT_EQ(Rows(), (std::vector<std::string>{strFile, m_dir.Path() + "/*.*", "typed"}));
     EXPECT_EQ(CAttachmentOptionsDlg::FolderEntry("/"), "/*.*");  // the root already ends with its separator
+}
+
+// The choosers open where the entry points, never at the root by default.
+TEST_F(AttachmentsTest, ChoosersOpenAtTheEntrysFolderElseHome) {
+    const std::string strDir = m_dir.Path();
+    std::filesystem::create_directories(strDir + "/reports");
+    CTempDir::WriteFile(strDir + "/reports/may.pdf", "%PDF");
+    const std::string strHome = QDir::homePath().toStdString();
+    const struct {
+        const char* pszName;
+        std::string strEntry, strStart;
+    } kCases[] = {
+        {"empty", "", strHome},
+        {"a folder with a mask", strDir + "/reports/*.pdf", strDir + "/reports"},
+        {"a file", strDir + "/reports/may.pdf", strDir + "/reports"},
+        {"a folder", strDir + "/reports", strDir + "/reports"},
+        {"a file gone from a folder that is there", strDir + "/reports/june.pdf", strDir + "/reports"},
+        {"a folder gone", strDir + "/gone/deeper/*.*", strDir},
+        {"relative", "reports/*.pdf", strHome},
+        {"blanks around", "  " + strDir + "/reports/*.pdf ", strDir + "/reports"},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(CAttachmentOptionsDlg::StartFolder(c.strEntry), c.strStart) << c.pszName;
+    WithEntryDialog(1022, [&](CAttachmentOptionsDlg& dlg) {
+        Enter(dlg, strDir + "/reports/*.pdf");
+        OnNextModal(
+            [&](QWidget* p) {
+                auto* pFiles = qobject_cast<QFileDialog*>(p);
+                ASSERT_TRUE(pFiles);
+                EXPECT_EQ(pFiles->directory().absolutePath().toStdString(), strDir + "/reports");
+                static_cast<QDialog*>(pFiles)->reject();
+            },
+            &dlg);
+        Press(dlg, 1046);
+        Press(dlg, 2);
+    });
 }
