@@ -26,6 +26,7 @@
 #include "CScheduleSheet.h"
 #include "CSendEmailDlg.h"
 #include "CSharedListEdit.h"
+#include "CTaskHistory.h"
 #include "CTaskHistoryFile.h"
 #include "OpenUrl.h"
 #include "SharedState.h"
@@ -41,24 +42,51 @@ const char* const kDayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "T
 const char* const kMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
                                      "July",    "August",   "September", "October", "November", "December"};
 
-// The two row marks: a red no-entry sign for an inactive task, a green
-// check mark for an active one.
-QIcon RowIcon(int bActive) {
+// The row marks: a green check mark for an active task, a red no-entry
+// sign for an inactive one, a grey dash for one with nothing left to send,
+// an orange warning sign for one whose last occurrence failed.
+QIcon RowIcon(CEmailManagerDlg::ERowMark mark) {
+    using ERowMark = CEmailManagerDlg::ERowMark;
     QPixmap pm(16, 16);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
-    if (bActive) {
-        p.setPen(QPen(QColor(0, 150, 0), 2.5));
-        p.drawPolyline(QPolygonF({QPointF(3, 8.5), QPointF(6.5, 12), QPointF(13, 4)}));
-    } else {
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(200, 0, 0));
-        p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(4, 7, 8, 2));
+    switch (mark) {
+        case ERowMark::Active:
+            p.setPen(QPen(QColor(0, 150, 0), 2.5));
+            p.drawPolyline(QPolygonF({QPointF(3, 8.5), QPointF(6.5, 12), QPointF(13, 4)}));
+            break;
+        case ERowMark::Inactive:
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(200, 0, 0));
+            p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(4, 7, 8, 2));
+            break;
+        case ERowMark::Completed:
+            p.setPen(QPen(QColor(140, 140, 140), 2.5));
+            p.drawLine(QPointF(3, 8), QPointF(13, 8));
+            break;
+        case ERowMark::Failed:
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(230, 120, 0));
+            p.drawPolygon(QPolygonF({QPointF(8, 1.5), QPointF(15, 14.5), QPointF(1, 14.5)}));
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(7.2, 5, 1.6, 5.5));
+            p.drawRect(QRectF(7.2, 11.5, 1.6, 1.6));
+            break;
     }
     return QIcon(pm);
+}
+
+// Whether the task's last occurrence went wrong for good.
+bool LastFailed(const CTaskItem& task) {
+    const CTaskOutcome* pLast =
+        g_pTaskHistory ? g_pTaskHistory->History().Last(CTaskHistory::KeyOf(task.m_strTemplateFile)) : nullptr;
+    if (!pLast || pLast->bSendNow) return false;
+    using EKind = CTaskOutcome::EKind;
+    return pLast->kind == EKind::Failed || pLast->kind == EKind::TemplateMissing ||
+           pLast->kind == EKind::TemplateDamaged;
 }
 
 }  // namespace
@@ -227,6 +255,13 @@ void CEmailManagerDlg::SetRowOf(int nIndex) {
     pItem->setToolTip(kNameColumn, strSchedule);
     pItem->setToolTip(kScheduleColumn, strSchedule);
     CLastResultColumn::Fill(pItem, kLastResultColumn, t, g_pTaskHistory ? &g_pTaskHistory->History() : nullptr);
+    // The active tick only where the task will still send.
+    const ERowMark mark = !t.m_bActive                         ? ERowMark::Inactive
+                          : LastFailed(t)                      ? ERowMark::Failed
+                          : !t.m_dtNextSending.IsSet() || pWhy ? ERowMark::Completed
+                                                               : ERowMark::Active;
+    pItem->setIcon(kNameColumn, RowIcon(mark));
+    pItem->setData(kNameColumn, kMarkRole, static_cast<int>(mark));
     if (pWhy) pItem->setText(kNextSendingColumn, kStalledText);
     pItem->setToolTip(kNextSendingColumn, pWhy ? QString::fromStdString(*pWhy) : QString());
     // A disabled task is not sent, whatever time it still holds; that time
@@ -257,8 +292,9 @@ void CEmailManagerDlg::SetTaskRow(int nRow, int bActive, const std::string& strN
         pItem = new QTreeWidgetItem();
         m_pList->addTopLevelItem(pItem);
     }
-    pItem->setIcon(kNameColumn, RowIcon(bActive ? 1 : 0));
+    pItem->setIcon(kNameColumn, RowIcon(bActive ? ERowMark::Active : ERowMark::Inactive));
     pItem->setData(kNameColumn, Qt::UserRole, bActive ? 1 : 0);
+    pItem->setData(kNameColumn, kMarkRole, static_cast<int>(bActive ? ERowMark::Active : ERowMark::Inactive));
     pItem->setText(kNameColumn, QString::fromStdString(strName));
     pItem->setText(kNextSendingColumn, NextSendingText(dtNext));
     pItem->setTextAlignment(kNextSendingColumn, Qt::AlignHCenter | Qt::AlignVCenter);

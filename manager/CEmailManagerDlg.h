@@ -46,6 +46,14 @@ public:
         kLastResultColumn = 2,   // what became of the last occurrence, its history in the tooltip
         kScheduleColumn = 3,     // the schedule in words, with its end; takes the width left over
     };
+    // The mark before a task's name (also under kMarkRole in its first column).
+    enum class ERowMark : int {
+        Active = 0,     // a green tick: it will send
+        Inactive = 1,   // a red sign: disabled
+        Completed = 2,  // a grey dash: nothing left to send
+        Failed = 3,     // an orange warning: its last occurrence failed for good
+    };
+    static constexpr int kMarkRole = Qt::UserRole + 1;
     // The size it opens at the first time, and the first columns' widths;
     // after that, what the user left (kept in the add-in's settings file).
     static constexpr int kDefaultWidth = 1000, kDefaultHeight = 460;

@@ -51,8 +51,7 @@ void CAttachmentOptionsDlg::OnSelectFile() {
     UpdateData(true);
     // The toolkit's own dialog: the same on every desktop, and it can be
     // driven like any other window.
-    QFileDialog dlg(this, "Select a File to Attach", QString::fromStdString(StartFolder(m_strEntry)),
-                    "All Files (*)");
+    QFileDialog dlg(this, "Select a File to Attach", QString::fromStdString(StartFolder(m_strEntry)), "All Files (*)");
     dlg.setOption(QFileDialog::DontUseNativeDialog);
     dlg.setFileMode(QFileDialog::ExistingFile);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);

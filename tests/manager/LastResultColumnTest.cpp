@@ -132,3 +132,49 @@ TEST_F(LastResultColumnTest, WithoutAHistoryTheColumnIsEmpty) {
     CEmailManagerDlg dlg;
     EXPECT_EQ(dlg.List()->topLevelItem(0)->text(CEmailManagerDlg::kLastResultColumn), "");
 }
+
+// The green tick marks only a task that will still send: not a disabled
+// one, not one with nothing left, not one whose last occurrence failed.
+TEST_F(LastResultColumnTest, TheActiveTickMarksOnlyATaskThatWillSend) {
+    using ERowMark = CEmailManagerDlg::ERowMark;
+    const struct {
+        const char* pszName;
+        int32_t bActive;
+        bool bNext;           // a next sending time is left
+        const char* pszLast;  // the last result's kind, "" for none
+        ERowMark mark;
+    } kRows[] = {
+        {"active", 1, true, "sent", ERowMark::Active},
+        {"never sent", 1, true, "", ERowMark::Active},
+        {"retrying", 1, true, "retrying", ERowMark::Active},
+        {"disabled", 0, true, "sent", ERowMark::Inactive},
+        {"completed", 1, false, "sent", ERowMark::Completed},
+        {"failed", 1, true, "failed", ERowMark::Failed},
+        {"failed and completed", 1, false, "failed", ERowMark::Failed},
+        {"template missing", 1, true, "template-missing", ERowMark::Failed},
+        {"disabled after a failure", 0, true, "failed", ERowMark::Inactive},
+    };
+    std::string strJson = "{\"version\": 1, \"tasks\": {";
+    bool bFirst = true;
+    for (size_t i = 0; i < std::size(kRows); ++i) {
+        AddTask(kRows[i].pszName, "m" + std::to_string(i) + ".oft");
+        m_list[static_cast<int>(i)].m_bActive = kRows[i].bActive;
+        if (!kRows[i].bNext) m_list[static_cast<int>(i)].m_dtNextSending.Empty();
+        if (!*kRows[i].pszLast) continue;
+        strJson += std::string(bFirst ? "" : ", ") + "\"m" + std::to_string(i) + ".oft\": [" +
+                   Entry(kRows[i].pszLast, "why") + "]";
+        bFirst = false;
+    }
+    CTempDir::WriteFile(g_strDataDir + "history.json", strJson + "}}");
+    CTaskHistoryFile file(g_strDataDir + "history.json", m_clock);
+    ASSERT_TRUE(file.Load().Ok());
+    g_pTaskHistory = &file;
+    CEmailManagerDlg dlg;
+    const QImage tick = dlg.List()->topLevelItem(0)->icon(0).pixmap(16).toImage();
+    for (size_t i = 0; i < std::size(kRows); ++i) {
+        const QTreeWidgetItem* pItem = dlg.List()->topLevelItem(static_cast<int>(i));
+        EXPECT_EQ(pItem->data(0, CEmailManagerDlg::kMarkRole).toInt(), static_cast<int>(kRows[i].mark))
+            << kRows[i].pszName;
+        EXPECT_EQ(pItem->icon(0).pixmap(16).toImage() == tick, kRows[i].mark == ERowMark::Active) << kRows[i].pszName;
+    }
+}
