@@ -75,10 +75,10 @@ void COutcomeRecorder::OnSendStart(const CTaskItem& task, const CSendStart& star
         case CSendStart::EKind::NotStoredNow: outcome.kind = EKind::NotStored; break;
     }
     if (outcome.kind == EKind::TemplateMissing)
-        Notify(kNotSentSummary, strWhat + "its template is missing or cannot be read: " + start.strText);
+        Notify(kNotSentSummary, strWhat + "its template is missing or cannot be read: " + start.strText, kCritical);
     else if (outcome.kind == EKind::TemplateDamaged)
-        Notify(kNotSentSummary, strWhat + "its template is damaged: " + start.strText);
-    else if (outcome.kind == EKind::Failed) Notify(kFailedSummary, strWhat + start.strText);
+        Notify(kNotSentSummary, strWhat + "its template is damaged: " + start.strText, kCritical);
+    else if (outcome.kind == EKind::Failed) Notify(kFailedSummary, strWhat + start.strText, kCritical);
     else if (outcome.kind == EKind::NotStored) NoteNotStored(task, strWhat, start.strText);
     Record(task, std::move(outcome));
 }
@@ -132,7 +132,7 @@ void COutcomeRecorder::OnItemSendResult(IDispatch* pItem, int32_t nResult, const
     if (strOccurrence.empty()) (void)spMail->GetHeader(kSendNowHeader, &strSendNow);
     if (strTask.empty() && strOccurrence.empty() && strSendNow.empty()) return;  // not a scheduled message
     const std::string strFor = strSendNow.empty() ? strOccurrence : "sent now " + strSendNow;
-    if (*kind == EKind::Failed) Notify(kFailedSummary, strTask + " (" + strFor + "): " + strText);
+    if (*kind == EKind::Failed) Notify(kFailedSummary, strTask + " (" + strFor + "): " + strText, kCritical);
     const int64_t tNow = m_parts.pClock->Now();
     if (!m_parts.pHistory) return;
     if (m_parts.pHistory->History().Update(strId, *kind, strText, tNow)) return Save();
@@ -190,8 +190,8 @@ void COutcomeRecorder::SaveNow() {
         std::cerr << "Quillory: the task history is not saved: " << rSaved.Problem() << '\n';
 }
 
-void COutcomeRecorder::Notify(const std::string& strSummary, const std::string& strBody) {
-    if (m_parts.pNotifier) m_parts.pNotifier->Notify(strSummary, strBody);
+void COutcomeRecorder::Notify(const std::string& strSummary, const std::string& strBody, INotifier::EUrgency eUrgency) {
+    if (m_parts.pNotifier) m_parts.pNotifier->Notify(strSummary, strBody, eUrgency);
 }
 
 const CTaskItem* COutcomeRecorder::TaskNamed(const std::string& strName) const {

@@ -11,7 +11,7 @@
 #include "SendTask.h"
 
 class CTaskHistoryFile;
-class INotifier;
+#include "INotifier.h"
 class IClock;
 class QTimer;
 
@@ -68,7 +68,11 @@ private:
     // Writes now, at the end of the tick, or when the event loop next runs.
     void Save();
     void SaveNow();
-    void Notify(const std::string& strSummary, const std::string& strBody);
+    // A message that will not go (failed for good, its template unusable)
+    // is critical: it stays on the desktop until the user dismisses it.
+    static constexpr INotifier::EUrgency kCritical = INotifier::EUrgency::Critical;
+    void Notify(const std::string& strSummary, const std::string& strBody,
+                INotifier::EUrgency eUrgency = INotifier::EUrgency::Normal);
     // An occurrence the host could not store: told on stderr and, with the
     // others of the tick, in one notification.
     void NoteNotStored(const CTaskItem& task, const std::string& strWhat, const std::string& strWhy);

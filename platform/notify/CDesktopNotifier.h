@@ -8,7 +8,9 @@ class CDesktopNotifier final : public INotifier {
 public:
     // The application name the server shows with each notification.
     explicit CDesktopNotifier(std::string strAppName = "Quillory") : m_strAppName(std::move(strAppName)) {}
-    void Notify(const std::string& strSummary, const std::string& strBody) override;
+    // A critical one carries the "critical" urgency and never expires.
+    void Notify(const std::string& strSummary, const std::string& strBody,
+                EUrgency eUrgency = EUrgency::Normal) override;
 
 private:
     std::string m_strAppName;

@@ -154,6 +154,8 @@ TEST_F(SendReportingTest, SentFailedAndMissingTemplateShowInTheManagerAndFailure
     EXPECT_EQ(m_notes.m_vecShown[1].second.rfind("Refused (2026-12-07 09:00): ", 0), 0u)
         << m_notes.m_vecShown[1].second;
     EXPECT_NE(m_notes.m_vecShown[1].second.find("no such user here"), std::string::npos);
+    // Both are failures: critical, kept on the desktop until dismissed.
+    EXPECT_EQ(m_notes.m_vecUrgency, std::vector<INotifier::EUrgency>(2, INotifier::EUrgency::Critical));
     {
         CEmailManagerDlg dlg;
         const std::string strTip =
@@ -187,6 +189,7 @@ TEST_F(SendReportingTest, TheCatchUpAfterStartIsNotifiedOnceWithWhatWasSentLateA
     ASSERT_EQ(m_notes.m_vecShown.size(), 1u);
     EXPECT_EQ(m_notes.m_vecShown[0].first, "Messages were due while Mail Host was not running");
     EXPECT_EQ(m_notes.m_vecShown[0].second, "Late sender: 3 sent late\nSkipper: 3 skipped");
+    EXPECT_EQ(m_notes.m_vecUrgency[0], INotifier::EUrgency::Normal) << "news, not a failure";
     EXPECT_EQ(LastResults(),
               (std::vector<std::string>{"Sending since 09:00", "Sending since 09:00", "Sending since 09:00"}))
         << "the skipped ones were followed by this minute's occurrence";

@@ -78,6 +78,11 @@ TEST(DesktopNotifierTest, EachNotificationReachesTheSessionsNotificationServer) 
     EXPECT_EQ(vec[0]["app"], "Quillory");
     EXPECT_EQ(vec[0]["summary"], "A scheduled message failed");
     EXPECT_EQ(vec[0]["body"], "Weekly report (2026-12-07 09:00): 550 5.1.1 no such user");
+    // A failure is critical and stays until dismissed; news is normal and goes.
+    EXPECT_EQ(vec[0]["urgency"], 2);
+    EXPECT_EQ(vec[0]["timeout"], 0);
+    EXPECT_EQ(vec[1]["urgency"], 1);
+    EXPECT_EQ(vec[1]["timeout"], -1);
     EXPECT_EQ(vec[1]["summary"], "Messages were due while Mail Host was not running");
     EXPECT_EQ(vec[1]["body"], "Wöchentlich: 2 sent late\nDaily: 1 skipped");
 }
@@ -87,7 +92,8 @@ TEST(DesktopNotifierTest, DISABLED_SendTwo) {
     int argc = 0;
     QCoreApplication app(argc, nullptr);
     CDesktopNotifier notifier;
-    notifier.Notify("A scheduled message failed", "Weekly report (2026-12-07 09:00): 550 5.1.1 no such user");
+    notifier.Notify("A scheduled message failed", "Weekly report (2026-12-07 09:00): 550 5.1.1 no such user",
+                    INotifier::EUrgency::Critical);
     notifier.Notify("Messages were due while Mail Host was not running", "Wöchentlich: 2 sent late\nDaily: 1 skipped");
     // Sent without waiting for answers: let them leave before the process ends.
     for (int i = 0; i < 20; ++i) {

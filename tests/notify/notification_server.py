@@ -30,7 +30,9 @@ class Server(dbus.service.Object):
     @dbus.service.method(NAME, in_signature="susssasa{sv}i", out_signature="u")
     def Notify(self, app_name, replaces_id, icon, summary, body, actions, hints, timeout):
         self.next_id += 1
-        line = json.dumps({"app": str(app_name), "summary": str(summary), "body": str(body)})
+        urgency = int(hints["urgency"]) if "urgency" in hints else None
+        line = json.dumps({"app": str(app_name), "summary": str(summary), "body": str(body),
+                           "urgency": urgency, "timeout": int(timeout)})
         with open(self.out, "a", encoding="utf-8") as f:
             f.write(line + "\n")
         return dbus.UInt32(self.next_id)
