@@ -16,6 +16,7 @@
 
 #include "CAccountCommand.h"
 #include "CAddinLoader.h"
+#include "CAutostartEntry.h"
 #include "CHandOver.h"
 #include "CHeadlessHost.h"
 #include "CHostPaths.h"
@@ -31,6 +32,7 @@ namespace {
 const char* const kUsage =
     "usage: mailhost                     the host with its windows (needs a display); a headless\n"
     "                                    host on the profile stands aside until they close\n"
+    "       mailhost --tray              the same, its main window kept in the system tray (at login)\n"
     "       mailhost --headless          run without windows until SIGTERM or SIGINT\n"
     "       mailhost --register PATH     register the add-in module at PATH\n"
     "       mailhost --unregister PATH   remove the add-in module's registration\n"
@@ -53,7 +55,7 @@ void Log(const std::string& str) { std::cerr << "mailhost: " << str << '\n'; }
 
 // The windowed host, with the registered add-ins connected once its
 // application object and windows exist.
-int RunWindowed(int argc, char** argv) {
+int RunWindowed(int argc, char** argv, bool bStartInTray) {
     // Declared first, released last: a headless host standing aside takes
     // the profile back only after the profile lock below is free.
     CProfileLock takeover;
@@ -83,6 +85,7 @@ int RunWindowed(int argc, char** argv) {
     hooks.fnDisconnect = [&pLoader](CApplication&) { pLoader.reset(); };
     hooks.fnActiveTasks = [] { return CQuilloryTool::ActiveTaskCount(); };
     hooks.fnServiceWaits = [] { return CHandOver::HeadlessWaits(CMailStore::DefaultProfileDir()); };
+    hooks.bStartInTray = bStartInTray;
     return CWindowedHost::Run(argc, argv, {}, hooks);
 }
 
@@ -105,8 +108,9 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         return CHeadlessHost().Run();
     }
-    if (argc == 1 && CWindowedHost::DisplayAvailable()) return RunWindowed(argc, argv);
-    if (argc == 1) std::fprintf(stderr, "mailhost: no display for the windows; use --headless\n");
+    const bool bTray = argc == 2 && std::strcmp(argv[1], CAutostartEntry::kTrayArgument) == 0;
+    if ((argc == 1 || bTray) && CWindowedHost::DisplayAvailable()) return RunWindowed(1, argv, bTray);
+    if (argc == 1 || bTray) std::fprintf(stderr, "mailhost: no display for the windows; use --headless\n");
     std::fputs(kUsage, stderr);
     return 2;
 }

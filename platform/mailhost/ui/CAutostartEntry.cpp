@@ -50,7 +50,7 @@ CResult<> CAutostartEntry::Enable(const std::string& strProgram) {
             << "\n"
                "Comment=Sends scheduled mail from the system tray\n"
                "Exec="
-            << ExecValue(strProgram)
+            << ExecValue(strProgram) << " " << kTrayArgument
             << "\n"
                "Terminal=false\n"
                "X-GNOME-Autostart-enabled=true\n";

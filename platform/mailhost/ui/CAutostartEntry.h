@@ -11,6 +11,9 @@
 class CAutostartEntry {
 public:
     static constexpr const char* kFileName = "mailhost.desktop";
+    // What the entry starts the host with: its windows in the tray, not the
+    // main window (the host shows it anyway where there is no tray).
+    static constexpr const char* kTrayArgument = "--tray";
 
     // $XDG_CONFIG_HOME, else ~/.config.
     static std::string ConfigHome();

@@ -77,7 +77,8 @@ int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const
         CHostWindows windows(spApp, host, strAccounts);
         CQtMessageBox::Install();
         CMainWindow& main = windows.Main();
-        main.show();
+        // Without a tray nothing would show the host was started at all.
+        if (!hooks.bStartInTray || !QSystemTrayIcon::isSystemTrayAvailable()) main.show();
         // The account's notes went to stderr above (the security warning is
         // the Accounts dialog's to give); the window says only what to do.
         if (host.TransportName().empty()) main.statusBar()->showMessage(kNotSetUp);

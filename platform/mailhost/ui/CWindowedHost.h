@@ -26,6 +26,8 @@ public:
         // Whether a headless host (the service) stands aside for these
         // windows and carries on sending when they quit.
         std::function<bool()> fnServiceWaits;
+        // Started at login: the main window stays in the tray (when there is one).
+        bool bStartInTray = false;
     };
     // A display the windows can go to (X11, Wayland, or a Qt platform named
     // in QT_QPA_PLATFORM).
