@@ -16,15 +16,18 @@
 #include "CTaskListFile.h"
 #include "CTaskListServer.h"
 #include "CTextCodec.h"
-#include "HostName.h"
 #include "SharedState.h"
 
 namespace {
 
 // The main window's toolbar and its button, which opens the Email Manager.
+// One name for the window wherever a command opens it: the toolbar button,
+// the Tools menu entry and the host's tray ("Email Manager") say it, and the
+// window's title adds whose it is.
 constexpr const char* kMainToolbarName = "Quillory";
-constexpr const char* kMainButtonCaption = "Quillory";    // also its tag
-constexpr const char* kManagerCommand = "Email Manager";  // what the Tools menu entry opens
+constexpr const char* kManagerCommand = "Email Manager";
+constexpr const char* kManagerTooltip = "Email Manager - Quillory";
+constexpr const char* kMainButtonTag = "Quillory";  // how a click finds the sink
 
 std::function<void()>& EmailManagerHook() {
     static std::function<void()> g_fn;
@@ -189,14 +192,12 @@ HRESULT CAddin::AddMainToolbar() {
     HRESULT hr = spExplorer->get_CommandBars(&spBars);
     // An empty answer with a success code must not read as a connection.
     if (FAILED(hr) || !spBars) return FAILED(hr) ? hr : kFailure;
-    // The tooltip names the host the add-in runs in.
-    const std::string strTooltip = "Quillory Using " + HostName();
     CComPtr<_CommandBarButton> spButton =
-        CAddinToolbar::Add(spBars, kMainToolbarName, {kMainButtonCaption, strTooltip.c_str(), kMainButtonCaption});
+        CAddinToolbar::Add(spBars, kMainToolbarName, {kManagerCommand, kManagerTooltip, kMainButtonTag});
     if (!spButton) return kFailure;
     // The same command in the Tools menu; its clicks reach this button's sink by the shared tag.
-    // Its tooltip says what it opens, which is how the host's tray finds it.
-    CAddinToolbar::AddMenuItem(spBars, "Tools", {kMainButtonCaption, kManagerCommand, kMainButtonCaption});
+    // Its caption is how the host's tray finds it.
+    CAddinToolbar::AddMenuItem(spBars, "Tools", {kManagerCommand, kManagerTooltip, kMainButtonTag});
     m_spButton = spButton;
     m_spButtonSink = MakeComObject<CButtonEventsSink>(
         [this](IDispatch* pButton, bool* pbCancel) { OnButtonClick(pButton, pbCancel); });

@@ -164,6 +164,8 @@ TEST_P(UserFlowTest, ComposeScheduleEveryMinuteListSendTwiceAndDisable) {
     StartWithAddin();
     ASSERT_TRUE(ToolbarAction(m_pWindows->Main(), "Quillory", "Quillory"))
         << "the main window has the add-in's toolbar";
+    EXPECT_EQ(ToolbarAction(m_pWindows->Main(), "Quillory", "Quillory")->text(), "Email Manager")
+        << "the button is named for the window it opens";
 
     // Compose in a message window.
     CInspectorWindow* pWindow = ClickNew();

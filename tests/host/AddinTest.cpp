@@ -125,7 +125,7 @@ TEST_F(AddinTest, ConnectionSetsUpPathsListToolbarAndSending) {
     vecControls[0]->get_Caption(&strCaption);
     vecControls[0]->get_TooltipText(&strTip);
     vecControls[0]->get_Tag(&strTag);
-    EXPECT_EQ(strCaption + "|" + strTip + "|" + strTag, "Quillory|Quillory Using Mail Host|Quillory");
+    EXPECT_EQ(strCaption + "|" + strTip + "|" + strTag, "Email Manager|Email Manager - Quillory|Quillory");
 
     // The same command in the main window's Tools menu.
     std::vector<CComPtr<CommandBarControl>> vecToolsItems;
@@ -141,7 +141,8 @@ TEST_F(AddinTest, ConnectionSetsUpPathsListToolbarAndSending) {
     std::string strItem, strItemTip;
     vecToolsItems[0]->get_Caption(&strItem);
     vecToolsItems[0]->get_TooltipText(&strItemTip);
-    EXPECT_EQ(strItem + "|" + strItemTip, "Quillory|Email Manager") << "the tray finds the manager by the tooltip";
+    EXPECT_EQ(strItem + "|" + strItemTip, "Email Manager|Email Manager - Quillory")
+        << "one name for the window, by which the tray finds it";
 
     int nClicks = 0;
     CAddin::SetEmailManagerHook([&] { ++nClicks; });

@@ -43,8 +43,8 @@ void AddToolsEntry(_CommandBars* pBars) {
             FAILED(spMenu->get_Controls(&spControls)) ||
             FAILED(spControls->Add(msoControlButton, vtMissing, vtMissing, vtMissing, true, &spControl)))
             continue;
-        spControl->put_Caption("Quillory");
-        spControl->put_TooltipText("Email Manager");
+        spControl->put_Caption("Email Manager");
+        spControl->put_TooltipText("Email Manager - Quillory");
     }
 }
 
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
         CComPtr<_Explorer> spExplorer;
         CComPtr<_CommandBars> spBars;
         if (SUCCEEDED(app.ActiveExplorer(&spExplorer)) && spExplorer && SUCCEEDED(spExplorer->get_CommandBars(&spBars)))
-            AddToolbar(spBars, "Quillory", "Quillory: scheduled e-mail", "Quillory");
+            AddToolbar(spBars, "Email Manager", "Email Manager - Quillory", "Quillory");
         if (spBars) AddToolsEntry(spBars);
 
         CComPtr<IDispatch> spItem;
