@@ -38,6 +38,7 @@ protected:
         callbacks.fnHasEmailManager = [this] { return CAddinCommand::Find(m_spApp, "Email Manager") != nullptr; };
         callbacks.fnEmailManager = [this] { (void)CAddinCommand::Execute(m_spApp, "Email Manager"); };
         callbacks.fnOpen = [this] { m_pWindows->Main().show(); };
+        callbacks.fnProblems = [this] { m_pWindows->Main().ShowProblems(); };
         callbacks.fnQuit = [this] { m_pWindows->Main().Quit(); };
         m_pTray = std::make_unique<CTrayIcon>(SettingsPath(), "/opt/mail host/mailhost", std::move(callbacks));
         m_pGuard =
@@ -78,9 +79,14 @@ TEST_F(BackgroundRunTest, WithATrayTheCloseBoxHidesTheWindowAndTheNoticeComesOnc
     EXPECT_TRUE(
         QSettings(QString::fromStdString(SettingsPath()), QSettings::IniFormat).value(CTrayIcon::kNoticeKey).toBool());
 
-    // The tray's Open brings the window back.
+    // The tray's Open brings the window back; Recent Problems brings it at the Outbox.
     m_pTray->Menu()->actions().at(0)->trigger();
     EXPECT_TRUE(main.isVisible());
+    EXPECT_TRUE(main.close());
+    ASSERT_EQ(m_pTray->ProblemsAction()->text(), "Recent &Problems");
+    m_pTray->ProblemsAction()->trigger();
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_EQ(main.CurrentFolder(), EMailFolder::Outbox);
 }
 
 TEST_F(BackgroundRunTest, WithoutATrayClosingAsksWithTheNumberOfTasksThatWillWait) {

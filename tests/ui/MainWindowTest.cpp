@@ -93,6 +93,13 @@ TEST_F(MainWindowTest, StatusBarShowsAFailedDeliveryWithTheServersReason) {
     EXPECT_TRUE(main.ReadingPane()->toPlainText().contains(CMainWindow::kFixHint))
         << main.ReadingPane()->toPlainText().toStdString();
 
+    // Found again from the tray's Recent Problems, with the window hidden.
+    main.ShowFolder(EMailFolder::Inbox);
+    main.hide();
+    main.ShowProblems();
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_EQ(main.CurrentFolder(), EMailFolder::Outbox);
+    ASSERT_EQ(main.MessageList()->topLevelItemCount(), 1);
     // Not a dead end: No leaves it; Yes takes it to Drafts and opens it there
     // to be corrected and sent again.
     main.MessageList()->setCurrentItem(main.MessageList()->topLevelItem(0));

@@ -288,6 +288,13 @@ CComPtr<_MailItem> CMainWindow::ModelItem(EMailFolder folder, const std::string&
     return CComQIPtr<_MailItem>(spItem);
 }
 
+void CMainWindow::ShowProblems() {
+    ShowFolder(EMailFolder::Outbox);
+    showNormal();
+    raise();
+    activateWindow();
+}
+
 void CMainWindow::OnOpenSelected() {
     std::string strId = SelectedId();
     if (strId.empty()) return;

@@ -34,6 +34,10 @@ public:
     // Delivery news from the host for the status bar.
     void OnHostEvents(const std::vector<CHostEventRecord>& vecEvents);
     void ShowFolder(EMailFolder folder);
+    // The window in front at the Outbox, where each message that failed is
+    // listed with its reason and the way to send it again (the tray's
+    // Recent Problems: a notification that went is found again here).
+    void ShowProblems();
     EMailFolder CurrentFolder() const { return m_folder; }
     void OnSendReceive();
     void OnDelete();

@@ -22,6 +22,9 @@ CTrayIcon::CTrayIcon(std::string strSettingsPath, std::string strProgram, CCallb
     m_pEmailManager = m_pMenu->addAction("&Email Manager", this, [this] {
         if (m_callbacks.fnEmailManager) m_callbacks.fnEmailManager();
     });
+    m_pProblems = m_pMenu->addAction("Recent &Problems", this, [this] {
+        if (m_callbacks.fnProblems) m_callbacks.fnProblems();
+    });
     m_pMenu->addSeparator();
     m_pStartAtLogin = m_pMenu->addAction("&Start at login");
     m_pStartAtLogin->setCheckable(true);

@@ -11,7 +11,7 @@ class QSystemTrayIcon;
 
 // The host in the system tray, so it keeps sending with its window closed:
 // the icon (a click opens the window) and its menu Open, Email Manager,
-// Start at login and Quit. The first time the window goes to the tray a
+// Recent Problems, Start at login and Quit. The first time the window goes to the tray a
 // notice says that sending goes on; that it was shown is remembered in the
 // host's settings file.
 class CTrayIcon : public QObject {
@@ -21,6 +21,9 @@ public:
         // The add-in's command, when one is there (else the item is disabled).
         std::function<bool()> fnHasEmailManager;
         std::function<void()> fnEmailManager;
+        // The messages that failed, where they can be read again and sent
+        // again (the main window's Outbox): a notification that went is found here.
+        std::function<void()> fnProblems;
         std::function<void()> fnQuit;
     };
     static constexpr const char* kNoticeKey = "tray/backgroundNoticeShown";
@@ -37,6 +40,7 @@ public:
 
     QMenu* Menu() const { return m_pMenu.get(); }
     QAction* EmailManagerAction() const { return m_pEmailManager; }
+    QAction* ProblemsAction() const { return m_pProblems; }
     QAction* StartAtLoginAction() const { return m_pStartAtLogin; }
     // A second line of the icon's tooltip (the take-over); "" for none.
     void SetNote(const std::string& strNote);
@@ -53,5 +57,6 @@ private:
     std::unique_ptr<QMenu> m_pMenu;
     std::unique_ptr<QSystemTrayIcon> m_pIcon;
     QAction* m_pEmailManager = nullptr;
+    QAction* m_pProblems = nullptr;
     QAction* m_pStartAtLogin = nullptr;
 };

@@ -91,6 +91,7 @@ int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const
         };
         trayCallbacks.fnHasEmailManager = [&spApp] { return CAddinCommand::Find(spApp, kEmailManager) != nullptr; };
         trayCallbacks.fnEmailManager = [&spApp] { (void)CAddinCommand::Execute(spApp, kEmailManager); };
+        trayCallbacks.fnProblems = [&main] { main.ShowProblems(); };
         trayCallbacks.fnQuit = [&main] { main.Quit(); };
         CTrayIcon tray(CAutostartEntry::ConfigHome() + "/mailhost/host.ini",
                        QCoreApplication::applicationFilePath().toStdString(), std::move(trayCallbacks));
