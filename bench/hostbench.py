@@ -14,7 +14,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(HERE)
-DATA_SUBDIR = "data/Tarnwick Software/Office Outlook/Quillory"
+DATA_SUBDIR = "data/Tarnwick Software/Mail Host/Quillory"
 TEMPLATE = """To: Rita Receiver <rita@example.com>
 Subject: {subject}
 MIME-Version: 1.0
@@ -98,7 +98,7 @@ class Host:
         with open(path, "w", encoding="utf-8") as f:
             json.dump(tasks, f)
         with open(path, encoding="utf-8") as f:
-            subprocess.run([program("tools/quillory"), "import"], stdin=f, env=self.env, check=True,
+            subprocess.run([program("tools/cli/quillory"), "import"], stdin=f, env=self.env, check=True,
                            stdout=subprocess.DEVNULL)
 
     def start_host(self, timeout=120):

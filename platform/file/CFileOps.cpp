@@ -161,22 +161,16 @@ CResult<std::string> CFileOps::ReadAll(int fd, const std::string& strPath, size_
 }
 
 CResult<std::string> CFileOps::ReadHead(const std::string& strPath, size_t nBytes) {
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return CProblem(ErrnoText("cannot open", strPath));
+    QUILLORY_TRY_VALUE(const COwnedFd fd, OpenRegular(strPath));
     std::string strBytes(nBytes, '\0');
     size_t nHave = 0;
     while (nHave < nBytes) {
-        const ssize_t n = ::read(fd, strBytes.data() + nHave, nBytes - nHave);
+        const ssize_t n = ::read(fd.Get(), strBytes.data() + nHave, nBytes - nHave);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            CProblem problem(ErrnoText("cannot read", strPath));
-            ::close(fd);
-            return problem;
-        }
+        if (n < 0) return CProblem(ErrnoText("cannot read", strPath));
         if (n == 0) break;
         nHave += static_cast<size_t>(n);
     }
-    ::close(fd);
     strBytes.resize(nHave);
     return strBytes;
 }

@@ -46,7 +46,8 @@ public:
     static int ModeForReplacing(const std::string& strPath, int nNewMode, EMode mode = EMode::KeepExisting);
     // The file's bytes; a file larger than nMaxBytes, or not a regular file, is a problem.
     static CResult<std::string> ReadFile(const std::string& strPath, size_t nMaxBytes, ELinks links = ELinks::Follow);
-    // At most the first nBytes of the file (all of a shorter one).
+    // At most the first nBytes of the file (all of a shorter one); like
+    // ReadFile, only a regular file is read.
     static CResult<std::string> ReadHead(const std::string& strPath, size_t nBytes);
     // The rest of an open file's bytes; strPath names it in a problem.
     static CResult<std::string> ReadAll(int fd, const std::string& strPath, size_t nMaxBytes);

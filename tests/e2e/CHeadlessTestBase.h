@@ -19,7 +19,7 @@ protected:
     CHeadlessTestBase();
     ~CHeadlessTestBase() override;
 
-    std::string DataDir() const { return m_dir / "data/Tarnwick Software/Office Outlook/Quillory/"; }
+    std::string DataDir() const { return m_dir / "data/Tarnwick Software/Mail Host/Quillory/"; }
     std::string TaskFile() const { return DataDir() + "emails.dat"; }
     // A template made through the host's SaveAs(path, olTemplate).
     std::string MakeTemplate(const std::string& strName, const std::string& strSubject, const std::string& strBody);

@@ -26,6 +26,7 @@
 #include "ResultValue.h"
 #include "TaskNames.h"
 #include "TaskTime.h"
+#include "UnixSocket.h"
 #include "ZoneGuard.h"
 
 namespace {
@@ -80,15 +81,12 @@ protected:
     // One raw line to the add-in and its one-line answer; null when none came.
     nlohmann::json Ask(const std::string& strLine) const {
         const std::string strPath = SocketPath();
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        std::strncpy(addr.sun_path, strPath.c_str(), sizeof addr.sun_path - 1);
+        const int fd = ConnectUnix(strPath);
+        if (fd < 0) return nullptr;
         const timeval tv{5, 0};
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
         std::string strAnswer;
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0 &&
-            ::send(fd, strLine.data(), strLine.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(strLine.size())) {
+        if (::send(fd, strLine.data(), strLine.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(strLine.size())) {
             char buf[4096];
             ssize_t n;
             while (strAnswer.find('\n') == std::string::npos && (n = ::recv(fd, buf, sizeof buf, 0)) > 0)
@@ -340,11 +338,8 @@ TEST_F(HostWriteTest, HostileClientsNeitherStopTheHostNorDelayItsSending) {
 #endif
     const std::string strSocket = SocketPath();
     const auto fnConnect = [&] {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        std::strncpy(addr.sun_path, strSocket.c_str(), sizeof addr.sun_path - 1);
-        EXPECT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0) << std::strerror(errno);
+        const int fd = ConnectUnix(strSocket);
+        EXPECT_GE(fd, 0) << std::strerror(errno);
         return fd;
     };
 

@@ -49,7 +49,7 @@ protected:
                         "/dev/null")
             .nExit;
     }
-    std::string DataDir() const { return m_home / ".local/share/Tarnwick Software/Office Outlook/Quillory"; }
+    std::string DataDir() const { return m_home / ".local/share/Tarnwick Software/Mail Host/Quillory"; }
 
     CTempDir m_home;
 };

@@ -15,6 +15,7 @@
 
 #include "CFileOps.h"
 #include "CTempDir.h"
+#include "UnixSocket.h"
 
 namespace {
 
@@ -46,10 +47,8 @@ TEST_F(FileOpsTest, OnlyARegularFileIsReadAndNothingElseBlocks) {
     ASSERT_EQ(::mkfifo(strFifo.c_str(), 0600), 0);  // nobody writes: a blocking open() would wait for good
     ASSERT_EQ(::symlink(strFile.c_str(), strLink.c_str()), 0);
     const int fdSocket = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::strncpy(addr.sun_path, strSocket.c_str(), sizeof addr.sun_path - 1);
-    ASSERT_EQ(::bind(fdSocket, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const sockaddr_un addr = UnixAddress(strSocket);
+    ASSERT_EQ(::bind(fdSocket, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
     using ELinks = CFileOps::ELinks;
     struct CRow {
         const char* pszName;
@@ -76,6 +75,13 @@ TEST_F(FileOpsTest, OnlyARegularFileIsReadAndNothingElseBlocks) {
             ASSERT_FALSE(rBytes.Ok());
             EXPECT_EQ(rBytes.Problem().rfind(row.pszProblem, 0), 0u) << rBytes.Problem();
             EXPECT_NE(rBytes.Problem().find(row.strPath), std::string::npos) << rBytes.Problem();
+        }
+        // A message's head is read by the same rule (links are followed there).
+        if (row.links == ELinks::Refuse) continue;
+        const auto rHead = CFileOps::ReadHead(row.strPath, 3);
+        EXPECT_EQ(rHead.Ok(), !*row.pszProblem) << rHead.Problem();
+        if (rHead.Ok()) {
+            EXPECT_EQ(*rHead, "byt");
         }
     }
     ::close(fdSocket);

@@ -15,6 +15,7 @@
 #include "CHeadlessTestBase.h"
 #include "CMailStore.h"
 #include "CMailhostRun.h"
+#include "UnixSocket.h"
 
 namespace {
 
@@ -26,10 +27,8 @@ class CDatagramSink {
 public:
     explicit CDatagramSink(const std::string& strPath) {
         m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        std::strncpy(addr.sun_path, strPath.c_str(), sizeof addr.sun_path - 1);
-        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+        const sockaddr_un addr = UnixAddress(strPath);
+        if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0)
             throw std::runtime_error("cannot bind " + strPath);
     }
     ~CDatagramSink() { ::close(m_fd); }

@@ -15,7 +15,7 @@ constexpr ERegRoot HKLM = ERegRoot::LocalMachine;
 constexpr ERegRoot HKCU = ERegRoot::CurrentUser;
 
 const std::string kClsidKey = "CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}";
-const std::string kAddinKey = "Software\\Microsoft\\Office\\Outlook\\Addins\\TarnwickQuillory.Addin";
+const std::string kAddinKey = "Software\\MailHost\\Addins\\TarnwickQuillory.Addin";
 const std::string kAppId = "{2ED2A63A-8F49-441E-BE56-E25EC2C23AD8}";
 const std::string kModule = "/opt/quillory/quilsend.so";
 
@@ -83,7 +83,7 @@ TEST_F(RegistrarTest, RegistersEveryEntryOfPart24) {
     EXPECT_EQ(Str(s, HKCR, kClsidKey, "AppID"), kAppId);
     EXPECT_EQ(Str(s, HKCR, kClsidKey + "\\TypeLib"), "{15C413B0-8B4E-484A-A6BD-074CDF803C06}");
     EXPECT_EQ(Str(s, HKLM, kAddinKey, "FriendlyName"), "Quillory");
-    EXPECT_EQ(Str(s, HKLM, kAddinKey, "Description"), "Quillory using Outlook");
+    EXPECT_EQ(Str(s, HKLM, kAddinKey, "Description"), "Quillory using Mail Host");
     EXPECT_EQ(Dw(s, HKLM, kAddinKey, "LoadBehavior"), 3u);
     EXPECT_EQ(Dw(s, HKLM, kAddinKey, "CommandLineSafe"), 0u);
     EXPECT_EQ(s.ValueNames(HKLM, kAddinKey).size(), 4u);
@@ -120,18 +120,16 @@ TEST_F(RegistrarTest, UnregisteringRemovesWhatTheScriptsNamed) {
 
 TEST_F(RegistrarTest, UnregisteringKeepsWhatOthersPutThere) {
     CRegistryStore s;
-    ASSERT_EQ(s.SetValue(HKLM, "Software\\Microsoft\\Office\\Outlook\\Addins\\Other.Addin", "LoadBehavior",
-                         CRegValue::Dword(3))
-                  .Problem(),
-              "");
-    ASSERT_EQ(s.SetValue(HKLM, "Software\\Microsoft\\Windows", "x", CRegValue::Dword(1)).Problem(), "");
+    ASSERT_EQ(
+        s.SetValue(HKLM, "Software\\MailHost\\Addins\\Other.Addin", "LoadBehavior", CRegValue::Dword(3)).Problem(), "");
+    ASSERT_EQ(s.SetValue(HKLM, "Software\\Other Vendor", "x", CRegValue::Dword(1)).Problem(), "");
     RegisterBoth(s);
     // Someone else's value in a ProgID key keeps the key (without our default).
     ASSERT_EQ(s.SetValue(HKCR, "TarnwickQuillory.Addin", "Foreign", CRegValue::String("keep")).Problem(), "");
     UnregisterBoth(s);
     EXPECT_FALSE(s.KeyExists(HKLM, kAddinKey));
-    EXPECT_TRUE(s.KeyExists(HKLM, "Software\\Microsoft\\Office\\Outlook\\Addins\\Other.Addin"));
-    EXPECT_TRUE(s.KeyExists(HKLM, "Software\\Microsoft\\Windows"));
+    EXPECT_TRUE(s.KeyExists(HKLM, "Software\\MailHost\\Addins\\Other.Addin"));
+    EXPECT_TRUE(s.KeyExists(HKLM, "Software\\Other Vendor"));
     EXPECT_TRUE(s.KeyExists(HKCR, "TarnwickQuillory.Addin"));
     EXPECT_EQ(s.ValueNames(HKCR, "TarnwickQuillory.Addin"), std::vector<std::string>{"Foreign"});
     EXPECT_FALSE(s.KeyExists(HKCR, "TarnwickQuillory.Addin\\CLSID"));

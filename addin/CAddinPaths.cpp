@@ -8,8 +8,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <string_view>
 
+#include "CDataFolder.h"
 #include "CFileOps.h"
 
 namespace {
@@ -57,13 +59,21 @@ std::string CAddinPaths::InstallDirOf(const std::string& strModulePath) {
 }
 
 std::string CAddinPaths::ResolveDataDir(const std::string& strAppData, const std::string& strInstall) {
-    std::string strPath = strAppData + "Tarnwick Software";
-    ::mkdir(strPath.c_str(), 0700);
-    strPath += "/Office Outlook";
-    ::mkdir(strPath.c_str(), 0700);
-    strPath += "/Quillory";
-    ::mkdir(strPath.c_str(), 0700);
-    strPath += "/";
+    // A task list an earlier build kept beside ours moves here; when it
+    // cannot, it is used where it is rather than starting an empty one.
+    std::string strPath;
+    if (const std::string strMoved = CDataFolder::MoveEarlier(strAppData); !strMoved.empty()) {
+        std::cerr << "Quillory: " << strMoved << '\n';
+        strPath = CDataFolder::Earlier(strAppData);
+    }
+    if (strPath.empty()) {
+        strPath = strAppData + CDataFolder::kVendor;
+        ::mkdir(strPath.c_str(), 0700);
+        strPath = strPath + "/" + CDataFolder::kHost;
+        ::mkdir(strPath.c_str(), 0700);
+        strPath = CDataFolder::PathUnder(strAppData);
+        ::mkdir(strPath.c_str(), 0700);
+    }
     const std::string strData = ::chdir(strPath.c_str()) == 0 ? strPath : strInstall;
     [[maybe_unused]] int n = ::chdir(strInstall.c_str());
     return strData;

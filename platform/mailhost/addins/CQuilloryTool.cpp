@@ -21,7 +21,7 @@ std::string CQuilloryTool::Find() {
     const ssize_t n = ::readlink("/proc/self/exe", sz, sizeof sz - 1);
     const std::string strSelf(sz, n > 0 ? static_cast<size_t>(n) : 0);
     const std::string strDir = strSelf.substr(0, strSelf.rfind('/') + 1);
-    for (const std::string& strPath : {strDir + "quillory", strDir + "../../tools/quillory"})
+    for (const std::string& strPath : {strDir + "quillory", strDir + "../../tools/cli/quillory"})
         if (IsExecutable(strPath)) return strPath;
     const char* pszPath = std::getenv("PATH");
     std::string strPaths = pszPath ? pszPath : "";

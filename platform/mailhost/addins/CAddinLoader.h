@@ -14,7 +14,7 @@
 class CAddinLoader {
 public:
     using CLogFn = std::function<void(const std::string&)>;
-    static constexpr const char* kAddinsKey = "Software\\Microsoft\\Office\\Outlook\\Addins";
+    static constexpr const char* kAddinsKey = "Software\\MailHost\\Addins";
 
     explicit CAddinLoader(CLogFn fnLog) : m_fnLog(std::move(fnLog)) {}
     ~CAddinLoader() { UnloadAll(); }

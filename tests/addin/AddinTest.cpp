@@ -45,7 +45,7 @@ public:
 };
 const auto* const g_pQt = ::testing::AddGlobalTestEnvironment(new CQtEnvironment);
 
-const std::string kDataSub = "Tarnwick Software/Office Outlook/Quillory/";
+const std::string kDataSub = "Tarnwick Software/Mail Host/Quillory/";
 
 class AddinTest : public ::testing::Test {
 protected:
@@ -203,6 +203,41 @@ TEST_F(AddinTest, TheSeedIsCopiedOnlyWhereNoTaskListExists) {
         if (e.path().filename() == "emails.dat.lock") continue;  // stays, so a lock is never taken on a vanished file
         EXPECT_EQ(e.path().filename(), "emails.dat") << "no temporary copy is left behind";
     }
+    unsetenv("QUILLORY_CODEPAGE");
+}
+
+// An earlier build kept its folder under another host folder beside ours:
+// the one such folder moves into place whole, with its templates; two are
+// left for the user to choose between.
+TEST_F(AddinTest, AnEarlierDataFolderMovesIntoPlaceWithEverythingInIt) {
+    setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
+    const std::string strEarlier = Roaming() + "Tarnwick Software/Earlier Host/Quillory/";
+    fs::create_directories(strEarlier);
+    WriteTasks(strEarlier + "emails.dat", {"kept"});
+    CTempDir::WriteFile(strEarlier + "kept 20261207090000.oft", "template");
+    ASSERT_EQ(Connect(), S_OK);
+    EXPECT_EQ(g_strDataDir, Roaming() + kDataSub);
+    ASSERT_NE(g_pTaskList, nullptr);
+    ASSERT_EQ(g_pTaskList->GetSize(), 1);
+    EXPECT_EQ((*g_pTaskList)[0].m_strTaskName, "kept");
+    EXPECT_EQ(CTempDir::ReadFile(Roaming() + kDataSub + "kept 20261207090000.oft"), "template");
+    EXPECT_FALSE(fs::exists(strEarlier));
+    m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr);
+
+    fs::remove_all(Roaming() + "Tarnwick Software");
+    for (const char* pszHost : {"One Host", "Another Host"}) {
+        const std::string strDir = Roaming() + "Tarnwick Software/" + pszHost + "/Quillory/";
+        fs::create_directories(strDir);
+        WriteTasks(strDir + "emails.dat", {pszHost});
+    }
+    m_spApp->Shutdown();
+    m_spApp = CApplication::Create(m_backend, m_options);
+    auto spSecond = MakeComObject<CAddin>();
+    ASSERT_EQ(spSecond->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
+    EXPECT_EQ(g_pTaskList->GetSize(), 0);
+    EXPECT_TRUE(fs::exists(Roaming() + "Tarnwick Software/One Host/Quillory/emails.dat"));
+    EXPECT_TRUE(fs::exists(Roaming() + "Tarnwick Software/Another Host/Quillory/emails.dat"));
+    spSecond->OnDisconnection(ext_dm_HostShutdown, nullptr);
     unsetenv("QUILLORY_CODEPAGE");
 }
 

@@ -39,6 +39,7 @@
 #include "SharedState.h"
 #include "TaskNames.h"
 #include "TaskTime.h"
+#include "UnixSocket.h"
 #include "ZoneGuard.h"
 
 namespace fs = std::filesystem;
@@ -80,7 +81,7 @@ protected:
         for (const char* psz : {"XDG_DATA_HOME", "XDG_RUNTIME_DIR", "QUILLORY_CODEPAGE"}) unsetenv(psz);
     }
 
-    std::string DataDir() const { return m_dir / "roaming/Tarnwick Software/Office Outlook/Quillory/"; }
+    std::string DataDir() const { return m_dir / "roaming/Tarnwick Software/Mail Host/Quillory/"; }
     std::string TaskFile() const { return DataDir() + "emails.dat"; }
 
     static CTaskList Named(std::initializer_list<const char*> names) {
@@ -121,11 +122,8 @@ protected:
 
     // A client's end, connected but not yet served: the host's events do that.
     static int Connect(const std::string& strSocket) {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        std::strncpy(addr.sun_path, strSocket.c_str(), sizeof addr.sun_path - 1);
-        EXPECT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0) << std::strerror(errno);
+        const int fd = ConnectUnix(strSocket);
+        EXPECT_GE(fd, 0) << std::strerror(errno);
         return fd;
     }
     static void RunEvents(int nMs) {

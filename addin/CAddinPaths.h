@@ -17,9 +17,9 @@ public:
     // '/'; empty when there is none or it is the first character.
     static std::string InstallDirOf(const std::string& strModulePath);
     static std::string ModulePath();
-    // "Tarnwick Software/Office Outlook/Quillory/" under strAppData, made
-    // folder by folder; the install folder when it cannot be entered. The
-    // current directory is left at the install folder.
+    // CDataFolder::PathUnder(strAppData), made folder by folder, after an
+    // earlier build's folder was moved there; the install folder when it
+    // cannot be entered. The current directory is left at the install folder.
     static std::string ResolveDataDir(const std::string& strAppData, const std::string& strInstall);
     // Rewrites the location file only when it exists: UTF-16LE, no BOM, no
     // terminator. bAppend: adds CR LF CR LF and the text at its end.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "CCommandHelp.h"
+#include "CDataFolder.h"
 #include "CEditCommand.h"
 #include "CIcsCommand.h"
 #include "CImportCommand.h"
@@ -39,7 +40,10 @@ std::string DefaultFile() {
     else if (const char* pszHome = std::getenv("HOME"); pszHome && *pszHome)
         strBase = std::string(pszHome) + "/.local/share";
     else strBase = ".";
-    return strBase + "/Tarnwick Software/Office Outlook/Quillory/" + CTaskListFile::kFileName;
+    // Before the add-in has moved an earlier build's folder into place, the
+    // task list is still there.
+    const std::string strEarlier = CDataFolder::Earlier(strBase + "/");
+    return (strEarlier.empty() ? CDataFolder::PathUnder(strBase + "/") : strEarlier) + CTaskListFile::kFileName;
 }
 
 // The commands that read their options themselves (all but --file,

@@ -99,7 +99,7 @@ TEST_F(RegistrationTest, RegisterLoadConnectDisconnectUnregisterLeavesTheRegistr
     EXPECT_EQ(Str(once, HKCR, "TypeLib\\{15C413B0-8B4E-484A-A6BD-074CDF803C06}\\1.0\\0\\linux"), ModulePath());
     EXPECT_EQ(Str(once, HKCR, "Interface\\{ECA781F8-6D4D-4C63-8C9E-AF712739E991}"), "IAddin");
     EXPECT_EQ(Str(once, ERegRoot::LocalMachine, kAddinKey, "FriendlyName"), "Quillory");
-    EXPECT_EQ(Str(once, ERegRoot::LocalMachine, kAddinKey, "Description"), "Quillory using Outlook");
+    EXPECT_EQ(Str(once, ERegRoot::LocalMachine, kAddinKey, "Description"), "Quillory using Mail Host");
     EXPECT_EQ(Dword(once, "LoadBehavior"), 3u);
     EXPECT_EQ(Dword(once, "CommandLineSafe"), 0u);
     ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true).Problem(), "");

@@ -205,7 +205,7 @@ TEST_F(InspectorButtonTest, ScheduleAppendsTheTaskSavesAndClosesTheWindow) {
 // A task that was reported scheduled but could not be written would be
 // lost with the host: the user is told at once.
 TEST_F(InspectorButtonTest, ATaskListThatCannotBeWrittenAfterScheduleIsShown) {
-    const std::string strDir = (m_dir / "roaming/Tarnwick Software/Office Outlook/Quillory/");
+    const std::string strDir = (m_dir / "roaming/Tarnwick Software/Mail Host/Quillory/");
     Connect();
     // A folder where the file goes, once the add-in runs: no save can replace it.
     fs::create_directories(strDir + "emails.dat");
@@ -320,7 +320,7 @@ TEST_F(InspectorButtonTest, ClosingAWindowForgetsTheCurrentOne) {
 // A host with windows also says in a box, once, that a damaged task list
 // was kept beside itself.
 TEST_F(InspectorButtonTest, AKeptDamagedListIsShownInABoxOnce) {
-    const std::string strDir = (m_dir / "roaming/Tarnwick Software/Office Outlook/Quillory/");
+    const std::string strDir = (m_dir / "roaming/Tarnwick Software/Mail Host/Quillory/");
     fs::create_directories(strDir);
     CTaskList list;
     list.Add(CTaskItem());

@@ -208,8 +208,8 @@ TEST_F(SendReportingTest, TheCatchUpAfterStartIsNotifiedOnceWithWhatWasSentLateA
 
 TEST_F(SendReportingTest, ADamagedHistoryIsToldKeptAsideAndTheManagerStillWorks) {
     CBoxRecorder boxes;
-    fs::create_directories(m_addinDir.Path() + "/roaming/Tarnwick Software/Office Outlook/Quillory");
-    const std::string strPath = m_addinDir.Path() + "/roaming/Tarnwick Software/Office Outlook/Quillory/history.json";
+    fs::create_directories(m_addinDir.Path() + "/roaming/Tarnwick Software/Mail Host/Quillory");
+    const std::string strPath = m_addinDir.Path() + "/roaming/Tarnwick Software/Mail Host/Quillory/history.json";
     CTempDir::WriteFile(strPath, "{\"version\": 1, \"tasks\": [");
     ::testing::internal::CaptureStderr();
     Connect();
