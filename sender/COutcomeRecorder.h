@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,8 @@ class INotifier;
 class IClock;
 class QTimer;
 
-// Puts what became of each occurrence where the user looks: the task's
+// Puts what became of each occurrence where the user looks: one line on
+// stderr (the journal) for every outcome, the task's
 // history (saved at once) for the Email Manager, and a desktop notification
 // when a message fails for good, when a template is missing at sending
 // time, when the host cannot store a message (once per occurrence), and once after the catch-up at start. Every call runs on the
@@ -71,7 +73,10 @@ private:
     void Notify(const std::string& strSummary, const std::string& strBody);
     // An occurrence the host could not store: told on stderr and, with the
     // others of the tick, in one notification.
-    void NoteNotStored(const CTaskItem& task, const std::string& strWhat, const std::string& strWhy);
+    void NoteNotStored(const CTaskItem& task, const CTaskOutcome& outcome, const std::optional<std::string>& strSubject,
+                       const std::string& strWhat);
+    // One line on stderr (the journal under the service manager), escaped.
+    static void Tell(const std::string& strLine);
     void NotifyNotStored();
     // Whether the task's history has an outcome for the message.
     bool IsKnown(const CTaskItem& task, const std::string& strMessageId) const;

@@ -175,7 +175,9 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     }
     if (eDue == CSchedule::kNotDue) return false;
     if (!bRetry) ReportDamagedLastSent(view.GetAt(i), nId, eDue);
-    if (!bRetry) NoteCatchUp(task, nId, eDue);
+    // A sent occurrence is counted once the host took it: one that waits for
+    // the disk has not been sent late (yet).
+    if (!bRetry && eDue == CSchedule::kSkipped) NoteCatchUp(task, nId, eDue);
     if (eDue == CSchedule::kSkipped && m_ctx.fnSkipped) m_ctx.fnSkipped(task);
     if (eDue == CSchedule::kSendNow && m_ctx.fnSend) {
         bool bCounts = true;
@@ -188,6 +190,7 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
             m_mapWaiting[nId] = {before.dtNextSending, tNow + 60};
             return false;
         }
+        if (!bRetry) NoteCatchUp(task, nId, eDue);
         m_mapWaiting.erase(nId);
     }
     // Writing the copy back at i could put it over another task, bring a

@@ -16,29 +16,19 @@
 
 CTaskHistoryFile* g_pTaskHistory = nullptr;
 
-namespace {
-
-using EKind = CTaskOutcome::EKind;
-
-// The names the file stores the kinds by, in the enum's order.
-constexpr const char* kKindNames[] = {"handed-over",      "sent",      "sent-with-refusals", "retrying",
-                                      "failed",           "in-doubt",  "skipped-overdue",    "template-missing",
-                                      "template-damaged", "not-stored"};
-static_assert(std::size(kKindNames) == CTaskOutcome::kLastKind + 1);
-
-}  // namespace
 
 std::string CTaskHistoryFile::ToJsonText(const CTaskHistory& history) {
     nlohmann::json jsonTasks = nlohmann::json::object();
     for (const auto& [strKey, deq] : history.All()) {
         nlohmann::json jsonList = nlohmann::json::array();
         for (const auto& o : deq) {
-            nlohmann::json jsonOne = {{"kind", kKindNames[static_cast<int>(o.kind)]},
+            nlohmann::json jsonOne = {{"kind", CTaskOutcome::KindName(o.kind)},
                                       {"occurrence", o.strOccurrence},
                                       {"messageId", o.strMessageId},
                                       {"text", o.strText},
                                       {"when", o.tWhen}};
             if (o.bSendNow) jsonOne["sendNow"] = true;  // absent for an occurrence, as in older files
+            if (!o.strNote.empty()) jsonOne["note"] = o.strNote;
             jsonList.push_back(std::move(jsonOne));
         }
         jsonTasks[strKey] = std::move(jsonList);
@@ -84,11 +74,12 @@ CResult<CTaskHistory> CTaskHistoryFile::FromJson(const nlohmann::json& json) {
             const auto itWhen = jsonOne.find("when");
             if (!text(jsonOne, "kind", strKind) || !text(jsonOne, "occurrence", o.strOccurrence) ||
                 !text(jsonOne, "messageId", o.strMessageId) || !text(jsonOne, "text", o.strText) ||
+                !text(jsonOne, "note", o.strNote) ||
                 (itWhen != jsonOne.end() && !itWhen->is_number_integer()))
                 return CProblem("task " + strKey + ": a field has the wrong type");
-            const auto* pKind = std::find(std::begin(kKindNames), std::end(kKindNames), strKind);
-            if (pKind == std::end(kKindNames)) return CProblem("task " + strKey + ": unknown kind \"" + strKind + "\"");
-            o.kind = static_cast<EKind>(pKind - std::begin(kKindNames));
+            const auto kind = CTaskOutcome::KindNamed(strKind);
+            if (!kind) return CProblem("task " + strKey + ": unknown kind \"" + strKind + "\"");
+            o.kind = *kind;
             if (itWhen != jsonOne.end()) o.tWhen = itWhen->get<int64_t>();
             if (const auto itSendNow = jsonOne.find("sendNow"); itSendNow != jsonOne.end()) {
                 if (!itSendNow->is_boolean()) return CProblem("task " + strKey + ": a field has the wrong type");
