@@ -150,8 +150,8 @@ void CTaskHistory::Record(const std::string& strKey, CTaskOutcome outcome) {
     while (deq.size() > kKeepPerTask) deq.pop_front();
 }
 
-const CTaskOutcome* CTaskHistory::Update(const std::string& strMessageId, CTaskOutcome::EKind kind, const std::string& strText,
-                          int64_t tWhen) {
+const CTaskOutcome* CTaskHistory::Update(const std::string& strMessageId, CTaskOutcome::EKind kind,
+                                         const std::string& strText, int64_t tWhen) {
     if (strMessageId.empty()) return nullptr;
     for (auto& [strKey, deq] : m_mapTasks)
         for (auto& outcome : deq)

@@ -77,7 +77,8 @@ public:
     void Record(const std::string& strKey, CTaskOutcome outcome);
     // Updates the outcome of the occurrence sent as strMessageId, wherever
     // it is, and gives it; null when no task has it (then nothing changes).
-    const CTaskOutcome* Update(const std::string& strMessageId, CTaskOutcome::EKind kind, const std::string& strText, int64_t tWhen);
+    const CTaskOutcome* Update(const std::string& strMessageId, CTaskOutcome::EKind kind, const std::string& strText,
+                               int64_t tWhen);
     // Newest last; empty for a task without history.
     const std::deque<CTaskOutcome>& Of(const std::string& strKey) const;
     const CTaskOutcome* Last(const std::string& strKey) const;

@@ -6,10 +6,10 @@
 #include <optional>
 
 #include "CMailMessage.h"
+#include "CPrintable.h"
 #include "CTaskHistoryFile.h"
 #include "IClock.h"
 #include "INotifier.h"
-#include "CPrintable.h"
 #include "TaskTime.h"
 
 using EKind = CTaskOutcome::EKind;
@@ -99,16 +99,19 @@ void COutcomeRecorder::NoteNotStored(const CTaskItem& task, const CTaskOutcome& 
     const CTaskOutcome* pLast =
         m_parts.pHistory ? m_parts.pHistory->History().Last(CTaskHistory::KeyOf(task.m_strTemplateFile)) : nullptr;
     if (pLast && pLast->kind == EKind::NotStored && pLast->strOccurrence == outcome.strOccurrence) return;
-    Tell(outcome.JournalLine(task.m_strTaskName, strSubject,
-                             "not queued yet, the host cannot store the message now; tried again each minute: " +
-                                 outcome.strText));
+    Tell(outcome.JournalLine(
+        task.m_strTaskName, strSubject,
+        "not queued yet, the host cannot store the message now; tried again each minute: " + outcome.strText));
     m_vecNotStored.push_back(strWhat + outcome.strText);
     if (!m_bInTick) NotifyNotStored();
 }
 
-void COutcomeRecorder::Tell(const std::string& strLine) { std::cerr << "Quillory: " << CPrintable::Escape(strLine) << '\n'; }
+void COutcomeRecorder::Tell(const std::string& strLine) {
+    std::cerr << "Quillory: " << CPrintable::Escape(strLine) << '\n';
+}
 
-void COutcomeRecorder::NotifyNotStored() {    if (m_vecNotStored.empty()) return;
+void COutcomeRecorder::NotifyNotStored() {
+    if (m_vecNotStored.empty()) return;
     std::string strBody;
     for (const auto& str : m_vecNotStored) strBody += (strBody.empty() ? "" : "\n") + str;
     Notify(m_vecNotStored.size() == 1
@@ -155,8 +158,8 @@ void COutcomeRecorder::OnItemSendResult(IDispatch* pItem, int32_t nResult, const
     outcome.strMessageId = strId;
     outcome.strText = strText;
     outcome.tWhen = tNow;
-    const CTaskOutcome* pKnown = m_parts.pHistory ? m_parts.pHistory->History().Update(strId, *kind, strText, tNow)
-                                                  : nullptr;
+    const CTaskOutcome* pKnown =
+        m_parts.pHistory ? m_parts.pHistory->History().Update(strId, *kind, strText, tNow) : nullptr;
     // The journal hears of it even when no history keeps it; the known one carries what the sending left out.
     Tell((pKnown ? *pKnown : outcome).JournalLine(strTask, strSubject));
     if (pKnown) return Save();

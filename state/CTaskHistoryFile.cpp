@@ -16,7 +16,6 @@
 
 CTaskHistoryFile* g_pTaskHistory = nullptr;
 
-
 std::string CTaskHistoryFile::ToJsonText(const CTaskHistory& history) {
     nlohmann::json jsonTasks = nlohmann::json::object();
     for (const auto& [strKey, deq] : history.All()) {
@@ -74,8 +73,7 @@ CResult<CTaskHistory> CTaskHistoryFile::FromJson(const nlohmann::json& json) {
             const auto itWhen = jsonOne.find("when");
             if (!text(jsonOne, "kind", strKind) || !text(jsonOne, "occurrence", o.strOccurrence) ||
                 !text(jsonOne, "messageId", o.strMessageId) || !text(jsonOne, "text", o.strText) ||
-                !text(jsonOne, "note", o.strNote) ||
-                (itWhen != jsonOne.end() && !itWhen->is_number_integer()))
+                !text(jsonOne, "note", o.strNote) || (itWhen != jsonOne.end() && !itWhen->is_number_integer()))
                 return CProblem("task " + strKey + ": a field has the wrong type");
             const auto kind = CTaskOutcome::KindNamed(strKind);
             if (!kind) return CProblem("task " + strKey + ": unknown kind \"" + strKind + "\"");

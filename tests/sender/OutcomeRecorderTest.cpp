@@ -1,5 +1,8 @@
 #include <QCoreApplication>
 #include <filesystem>
+#include <functional>
+#include <iostream>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -77,4 +80,59 @@ TEST_F(OutcomeRecorderTest, OutcomesOutsideATickAreWrittenByTheEventLoopOrAtTheE
     const CTaskHistory onDisk = OnDisk();
     ASSERT_EQ(onDisk.Of("c.oft").size(), 1u) << "not lost";
     EXPECT_EQ(onDisk.Of("c.oft").back().kind, CTaskOutcome::EKind::SkippedOverdue);
+}
+
+// Every outcome the scheduler learns of is one journal line naming the task,
+// the occurrence, the subject where there is one, and the result; a message
+// handed over is told with the host's result later, not here.
+TEST_F(OutcomeRecorderTest, EveryOutcomeIsOneJournalLine) {
+    using EKind = CSendStart::EKind;
+    const std::string strAt = "task \"a\", occurrence " + TaskTime::Format(m_list[0].m_dtNextSending);
+    struct CRow {
+        const char* pszName;
+        std::function<void(COutcomeRecorder&)> fnDo;
+        std::string strLines;  // what stderr holds after it, "" for nothing
+    };
+    const CRow rows[] = {
+        {"handed over",
+         [&](auto& r) {
+             r.OnSendStart(m_list[0], {EKind::HandedOver, "<1@x>", "", "Figures", ""});
+         },
+         ""},
+        {"template missing",
+         [&](auto& r) {
+             r.OnSendStart(m_list[0], {EKind::TemplateMissing, "", "/d/a.oft", "", ""});
+         },
+         "Quillory: " + strAt + ": template missing: /d/a.oft\n"},
+        {"not sent",
+         [&](auto& r) {
+             r.OnSendStart(m_list[0], {EKind::NotSent, "", "the attachment /x cannot be attached", "S", ""});
+         },
+         "Quillory: " + strAt + ", subject \"S\": failed: the attachment /x cannot be attached\n"},
+        {"not stored, told once per occurrence",
+         [&](auto& r) {
+             r.OnSendStart(m_list[0], {EKind::NotStoredNow, "", "No space left on device", "S", ""});
+             r.OnSendStart(m_list[0], {EKind::NotStoredNow, "", "No space left on device", "S", ""});
+         },
+         "Quillory: " + strAt +
+             ", subject \"S\": not queued yet, the host cannot store the message now; tried again each minute: No "
+             "space left on device\n"},
+        {"skipped", [&](auto& r) { r.OnSkipped(m_list[0]); }, "Quillory: " + strAt + ": skipped (overdue)\n"},
+        {"caught up",
+         [&](auto& r) {
+             r.OnCaughtUp({{"a", 2, 1}, {"b\x1b", 0, 1}});
+         },
+         "Quillory: task \"a\": caught up 3 missed occurrences (2 sent late, 1 skipped)\n"
+         "Quillory: task \"b\\x1b\": caught up 1 missed occurrence (0 sent late, 1 skipped)\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pszName);
+        m_history.History() = {};
+        auto pRecorder = MakeRecorder();
+        std::ostringstream err;
+        std::streambuf* pOld = std::cerr.rdbuf(err.rdbuf());
+        row.fnDo(*pRecorder);
+        std::cerr.rdbuf(pOld);
+        EXPECT_EQ(err.str(), row.strLines);
+    }
 }

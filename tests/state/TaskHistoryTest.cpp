@@ -234,8 +234,8 @@ TEST_F(TaskHistoryTest, ShortAndFullTextsInEveryZone) {
             {EKind::Sent, "to 1 recipient(s)", "Sent 09:05 without attachments: nothing matched /srv/r/*.csv",
              "Sent now 09:05 without attachments: nothing matched /srv/r/*.csv",
              "sent without attachments: nothing matched /srv/r/*.csv", "nothing matched /srv/r/*.csv"},
-            {EKind::SentWithRefusals, "<x@y>: 550 no", "Sent 09:05, some refused",
-             "Sent now, sent 09:05, some refused", "sent, some recipients refused: <x@y>: 550 no", ""},
+            {EKind::SentWithRefusals, "<x@y>: 550 no", "Sent 09:05, some refused", "Sent now, sent 09:05, some refused",
+             "sent, some recipients refused: <x@y>: 550 no", ""},
             {EKind::Retrying, "421 try later", "Retrying: 421 try later", "Sent now, retrying: 421 try later",
              "retrying: 421 try later", ""},
             {EKind::Failed, "550 5.1.1 no such user", "Failed: 550 5.1.1 no such user",
@@ -265,7 +265,8 @@ TEST_F(TaskHistoryTest, ShortAndFullTextsInEveryZone) {
             o.bSendNow = true;
             EXPECT_EQ(o.ShortText(), row.strSentNow);
             EXPECT_EQ(o.ResultText(), "sent now, " + row.strJournal);
-            EXPECT_EQ(o.JournalLine("R", "S"), "task \"R\", sent now at 2026-12-07 09:00, subject \"S\": " + row.strJournal);
+            EXPECT_EQ(o.JournalLine("R", "S"),
+                      "task \"R\", sent now at 2026-12-07 09:00, subject \"S\": " + row.strJournal);
             strFull = o.FullText();
             EXPECT_EQ(strFull.rfind("The extra message sent now (2026-12-07 09:00, outside the schedule) ", 0), 0u)
                 << strFull;
