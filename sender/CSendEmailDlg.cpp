@@ -209,7 +209,7 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
 }
 
 void CSendEmailDlg::ReportDamagedLastSent(const CTaskItem& task, CTaskList::Id nId, CSchedule::EDue eDue) {
-    const std::string strWhy = CStalledTasks::DamagedLastSent(task);
+    const std::string strWhy = task.LastSentProblem();
     if (strWhy.empty() || !m_stalled.NoteDamagedLastSent(nId, task)) return;
     std::cerr << "Quillory: task \"" << task.m_strTaskName << "\" has a last sending time that cannot be read ("
               << strWhy << "); its occurrence at " << TaskTime::Format(task.m_dtNextSending) << " is "

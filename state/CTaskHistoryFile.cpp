@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <iterator>
 #include <set>
 
@@ -86,6 +87,17 @@ CResult<CTaskHistory> CTaskHistoryFile::FromJson(const nlohmann::json& json) {
             history.Record(strKey, std::move(o));
         }
     }
+    return history;
+}
+
+CResult<CTaskHistory> CTaskHistoryFile::ReadBeside(const std::string& strTaskFile) {
+    const std::string strPath = (std::filesystem::path(strTaskFile).parent_path() / kFileName).string();
+    struct stat st {};
+    if (::lstat(strPath.c_str(), &st) != 0) return CProblem("no " + std::string(kFileName));
+    const auto rText = CFileOps::ReadFile(strPath, kMaxBytes, CFileOps::ELinks::Refuse);
+    if (!rText) return rText.TakeProblem();
+    auto history = FromJsonText(*rText);
+    if (!history) return CProblem(strPath + ": " + history.Problem());
     return history;
 }
 

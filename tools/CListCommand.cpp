@@ -8,9 +8,10 @@
 #include "CListWriter.h"
 #include "CPrintable.h"
 #include "CRecurrenceText.h"
+#include "CTaskHistoryFile.h"
 #include "TaskTime.h"
 
-int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool bWhole) {
+int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool bWhole, const std::string& strTaskFile) {
     bool bJson = false, bNames = false;
     for (const std::string& strArg : vecArgs) {
         if (strArg == "--json") bJson = true;
@@ -26,6 +27,9 @@ int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool
         return kExitUsage;
     }
     nlohmann::ordered_json arr = nlohmann::ordered_json::array();
+    // The last results, for the machines that watch the add-in (`mailhost status`).
+    const CResult<CTaskHistory> history =
+        bJson ? CTaskHistoryFile::ReadBeside(strTaskFile) : CResult<CTaskHistory>(CProblem("not asked for"));
     int i = 0;
     for (const CTaskItem& t : list) {
         ++i;
@@ -36,13 +40,22 @@ int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool
         if (bNames) {
             std::cout << t.m_strTaskName << '\n';
         } else if (bJson) {
-            arr.push_back({{"index", i},
-                           {"active", t.m_bActive != 0},
-                           {"name", t.m_strTaskName},
-                           {"nextSending", bNext ? nlohmann::ordered_json(strNext) : nlohmann::ordered_json()},
-                           {"schedule", strSchedule}});
+            nlohmann::ordered_json jsonTask = {
+                {"index", i},
+                {"active", t.m_bActive != 0},
+                {"name", t.m_strTaskName},
+                {"nextSending", bNext ? nlohmann::ordered_json(strNext) : nlohmann::ordered_json()},
+                {"schedule", strSchedule}};
+            const CTaskOutcome* pLast = history ? history->Last(CTaskHistory::KeyOf(t.m_strTemplateFile)) : nullptr;
+            if (pLast)
+                jsonTask["lastResult"] = {{"kind", CTaskOutcome::KindName(pLast->kind)},
+                                          {"occurrence", pLast->strOccurrence},
+                                          {"result", pLast->ResultText()}};
+            if (const std::string strProblem = t.LastSentProblem(); !strProblem.empty())
+                jsonTask["problem"] = "its last sending time cannot be read (" + strProblem +
+                                      "); it is sent by its next time all the same";
+            arr.push_back(std::move(jsonTask));
         } else {
-            // The first line keeps its form: `mailhost status` reads the time at its end.
             // An escaped name cannot start a row of its own or colour the terminal.
             std::cout << i << ' ' << (t.m_bActive ? '*' : ' ') << ' ' << CPrintable::Escape(t.m_strTaskName) << ' '
                       << strNext << '\n'

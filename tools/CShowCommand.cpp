@@ -74,20 +74,6 @@ void Attachments(const CTaskItem& task) {
     if (bFirst) Line("Attachments", "none");
 }
 
-// The history the add-in keeps beside the task list; read only, so a
-// damaged one is named, not kept aside. The problem is the reason it is not known.
-CResult<CTaskHistory> ReadHistory(const std::string& strTaskFile) {
-    const std::string strPath =
-        (std::filesystem::path(strTaskFile).parent_path() / CTaskHistoryFile::kFileName).string();
-    struct stat st {};
-    if (::lstat(strPath.c_str(), &st) != 0) return CProblem("no " + std::string(CTaskHistoryFile::kFileName));
-    const auto rText = CFileOps::ReadFile(strPath, CTaskHistoryFile::kMaxBytes, CFileOps::ELinks::Refuse);
-    if (!rText) return rText.TakeProblem();
-    auto history = CTaskHistoryFile::FromJsonText(*rText);
-    if (!history) return CProblem(strPath + ": " + history.Problem());
-    return history;
-}
-
 // The task's scheduled occurrences the history holds, oldest first (extra messages sent now left out).
 std::vector<CTaskOutcome> Occurrences(const CTaskItem& task, const CTaskHistory& history) {
     std::vector<CTaskOutcome> vec;
@@ -148,7 +134,7 @@ int RunShow(const CTaskList& list, const std::string& strTask, const std::string
     Line("Ends", Ends(task));
     Line("Send overdue", task.m_bSendOverdue ? "yes" : "no");
     Line("Receive first", task.m_bReceiveBeforeSending ? "yes" : "no");
-    const auto history = ReadHistory(strTaskFile);
+    const auto history = CTaskHistoryFile::ReadBeside(strTaskFile);
     if (task.m_nOccurrenceCount > 0) Line("Occurrences", Counts(task, history));
     Line("Last sent", LastSent(task, history));
     const CTaskOutcome* pLast = history ? history->Last(CTaskHistory::KeyOf(task.m_strTemplateFile)) : nullptr;

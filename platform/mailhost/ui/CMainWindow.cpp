@@ -13,6 +13,7 @@
 #include <QTextBrowser>
 #include <QTreeWidget>
 
+#include "COutboxCounts.h"
 #include "CAddressList.h"
 #include "CHostMessage.h"
 
@@ -246,15 +247,10 @@ void CMainWindow::ShowSelected() {
 }
 
 void CMainWindow::UpdateDeliveryLabel() {
-    size_t nWaiting = 0, nFailed = 0;
-    for (const auto& strId : m_host.ListFolder(EMailFolder::Outbox)) {
-        EDeliveryState state = m_host.DeliveryStatus(strId).state;
-        if (state == EDeliveryState::Failed || state == EDeliveryState::InDoubt) ++nFailed;
-        else ++nWaiting;
-    }
-    QString str = nWaiting ? QString("Outbox: %1 waiting").arg(nWaiting) : QString("Outbox: nothing waiting");
-    if (nFailed) str += QString(", %1 failed").arg(nFailed);
-    m_pDelivery->setText(str);
+    // Counted as `mailhost status` counts them.
+    COutboxCounts counts;
+    for (const auto& strId : m_host.ListFolder(EMailFolder::Outbox)) counts.Add(m_host.DeliveryStatus(strId).state);
+    m_pDelivery->setText(Q("Outbox: " + counts.ShortText()));
 }
 
 void CMainWindow::OnHostEvents(const std::vector<CHostEventRecord>& vecEvents) {
