@@ -11,7 +11,8 @@
 #include "CTaskHistoryFile.h"
 #include "TaskTime.h"
 
-int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool bWhole, const std::string& strTaskFile) {
+int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool bWhole,
+            const std::string& strTaskFile) {
     bool bJson = false, bNames = false;
     for (const std::string& strArg : vecArgs) {
         if (strArg == "--json") bJson = true;

@@ -40,8 +40,7 @@ CResult<std::vector<CDueTasks::CTask>> CDueTasks::Parse(const std::string& strJs
     return vec;
 }
 
-std::vector<CDueTasks::CTask> CDueTasks::Within(const std::vector<CTask>& vecTasks, std::time_t tNow,
-                                                long nSeconds) {
+std::vector<CDueTasks::CTask> CDueTasks::Within(const std::vector<CTask>& vecTasks, std::time_t tNow, long nSeconds) {
     std::vector<CTask> vec;
     for (const auto& task : vecTasks) {
         const std::time_t t = task.bActive ? ParseLocal(task.strWhen) : -1;

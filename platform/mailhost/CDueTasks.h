@@ -18,11 +18,11 @@ public:
     struct CTask {
         std::string strName;
         bool bActive = false;
-        std::string strWhen;         // "YYYY-MM-DD HH:MM", local time; "" when completed
-        std::string strLastKind;     // the last result's kind ("sent", "failed", ...); "" when none
-        std::string strLastResult;   // in words, "failed: 550 no such user"
-        std::string strProblem;      // what keeps the task from going as it should; "" when nothing
-        bool bOverdue = false;       // set by Within: its time has passed
+        std::string strWhen;        // "YYYY-MM-DD HH:MM", local time; "" when completed
+        std::string strLastKind;    // the last result's kind ("sent", "failed", ...); "" when none
+        std::string strLastResult;  // in words, "failed: 550 no such user"
+        std::string strProblem;     // what keeps the task from going as it should; "" when nothing
+        bool bOverdue = false;      // set by Within: its time has passed
     };
     // The tasks of the listing, in list order; a problem when it is not one.
     static CResult<std::vector<CTask>> Parse(const std::string& strJson);

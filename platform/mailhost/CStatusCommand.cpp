@@ -65,7 +65,8 @@ std::string LocalTime(std::time_t t) {
 
 json HolderJson(const std::optional<CProfileLock::CHolder>& holder) {
     if (!holder) return json{{"running", false}};
-    return json{{"running", true}, {"pid", holder->pid}, {"mode", holder->strMode}, {"since", LocalTime(holder->tStarted)}};
+    return json{
+        {"running", true}, {"pid", holder->pid}, {"mode", holder->strMode}, {"since", LocalTime(holder->tStarted)}};
 }
 
 // Everything status tells, gathered once and then printed as text or JSON.
@@ -107,9 +108,8 @@ void ReadOutbox(CMailStore& store, CStatus& status) {
 
 // A task whose last occurrence did not go out, or that cannot go as it should.
 bool NeedsAttention(const CDueTasks::CTask& task) {
-    static const char* const kKinds[] = {"failed",           "in-doubt",         "template-missing",
-                                         "template-damaged", "not-stored",       "retrying",
-                                         "sent-with-refusals"};
+    static const char* const kKinds[] = {"failed",     "in-doubt", "template-missing",  "template-damaged",
+                                         "not-stored", "retrying", "sent-with-refusals"};
     for (const char* psz : kKinds)
         if (task.strLastKind == psz) return true;
     return !task.strProblem.empty();
@@ -125,8 +125,8 @@ void ReadTasks(std::time_t tNow, CStatus& status, std::ostream& err) {
     const int nStatus = CQuilloryTool::RunCaught({strTool, "list", "--json"}, strList);
     if (nStatus != 0) {
         err << "mailhost: " << strTool << " list ended with status " << nStatus << "\n";
-        status.strTasksProblem = "the task list could not be read (" + strTool + " list: status " +
-                                 std::to_string(nStatus) + ")";
+        status.strTasksProblem =
+            "the task list could not be read (" + strTool + " list: status " + std::to_string(nStatus) + ")";
         if (nStatus != 2) return;  // a damaged file still lists the tasks before the damage
     }
     auto rTasks = CDueTasks::Parse(strList);
@@ -163,11 +163,12 @@ void PrintText(const CStatus& status, std::ostream& out) {
     for (const auto& jsonMessage : status.jsonMessages) {
         std::string strText;
         if (jsonMessage.contains("unreadable")) {
-            strText = jsonMessage["id"].get<std::string>() + " (unreadable: " +
-                      jsonMessage["unreadable"].get<std::string>() + ")";
+            strText = jsonMessage["id"].get<std::string>() +
+                      " (unreadable: " + jsonMessage["unreadable"].get<std::string>() + ")";
         } else {
             std::string strTo;
-            for (const auto& jsonTo : jsonMessage["to"]) strTo += (strTo.empty() ? "" : ", ") + jsonTo.get<std::string>();
+            for (const auto& jsonTo : jsonMessage["to"])
+                strTo += (strTo.empty() ? "" : ", ") + jsonTo.get<std::string>();
             strText = "\"" + jsonMessage["subject"].get<std::string>() + "\" to " + strTo;
         }
         if (jsonMessage.contains("reason")) strText += ": " + jsonMessage["reason"].get<std::string>();

@@ -109,9 +109,15 @@ TEST_F(StatusCommandTest, TheExitStatusSaysWhetherAnythingWaitsInFailure) {
     };
     const CRow rows[] = {
         {"no host", {}, false, 4, "1 waiting, 0 retrying, 0 failed, 0 in doubt"},
-        {"the server says later", {.strDataReply = "451 4.3.0 try again later"}, true, 6,
+        {"the server says later",
+         {.strDataReply = "451 4.3.0 try again later"},
+         true,
+         6,
          "0 waiting, 1 retrying, 0 failed, 0 in doubt"},
-        {"the server refuses for good", {.vecRefuse = {"rita@example.com"}}, true, 5,
+        {"the server refuses for good",
+         {.vecRefuse = {"rita@example.com"}},
+         true,
+         5,
          "0 waiting, 0 retrying, 1 failed, 0 in doubt"},
         {"all delivered", {}, true, 0, "0 waiting, 0 retrying, 0 failed, 0 in doubt"},
     };
@@ -163,9 +169,8 @@ TEST_F(StatusCommandTest, ATaskWhoseTemplateWasMissingNeedsAttention) {
     list.Add(Task("No template", (m_dir / "gone.oft"), 0, MinuteFromNow(-3), true));
     Import(list);
     StartHost();
-    ASSERT_TRUE(WaitForStatus("tasks needing attention:\n  No template: template missing: " +
-                                  (m_dir / "gone.oft") + "\n",
-                              seconds(60)))
+    ASSERT_TRUE(WaitForStatus(
+        "tasks needing attention:\n  No template: template missing: " + (m_dir / "gone.oft") + "\n", seconds(60)))
         << Status().strOut << CTempDir::ReadFile(m_dir / "host.log");
     EXPECT_EQ(Status().nStatus, 0);
     const auto json = nlohmann::json::parse(Status({"--json"}).strOut);

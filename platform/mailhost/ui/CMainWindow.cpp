@@ -13,9 +13,9 @@
 #include <QTextBrowser>
 #include <QTreeWidget>
 
-#include "COutboxCounts.h"
 #include "CAddressList.h"
 #include "CHostMessage.h"
+#include "COutboxCounts.h"
 
 namespace {
 
