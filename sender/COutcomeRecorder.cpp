@@ -46,7 +46,20 @@ COutcomeRecorder::~COutcomeRecorder() { Flush(); }
 void COutcomeRecorder::OnTickEnd() {
     m_bInTick = false;
     NotifyNotStored();  // one notification for all the tick's messages
+    NoteUnsaved();
     Flush();
+}
+
+void COutcomeRecorder::NoteUnsaved() {
+    const std::string strUnsaved = m_parts.fnUnsaved ? m_parts.fnUnsaved() : std::string();
+    if (strUnsaved == m_strToldUnsaved) return;
+    if (!strUnsaved.empty())
+        Notify("The task list cannot be saved",
+               strUnsaved +
+                   "\nMessages still go out at their times, and none goes twice; what was sent is "
+                   "recorded once the file can be written again.");
+    else Notify("The task list is saved again", "What was sent meanwhile is recorded.");
+    m_strToldUnsaved = strUnsaved;
 }
 
 void COutcomeRecorder::Flush() {

@@ -37,6 +37,8 @@ public:
         const IClock* pClock = nullptr;        // required
         std::function<const CTaskList*()> fnTaskList;
         std::string strHostName;  // for the texts, "Mail Host"
+        // Why the task list could not be saved at the tick's end; "" when it was.
+        std::function<std::string()> fnUnsaved;
     };
     explicit COutcomeRecorder(CParts parts);
     ~COutcomeRecorder();  // writes what is not written yet
@@ -78,6 +80,8 @@ private:
     // One line on stderr (the journal under the service manager), escaped.
     static void Tell(const std::string& strLine);
     void NotifyNotStored();
+    // A task list that cannot be saved: one notification per new reason, and one when it clears.
+    void NoteUnsaved();
     // Whether the task's history has an outcome for the message.
     bool IsKnown(const CTaskItem& task, const std::string& strMessageId) const;
     const CTaskItem* TaskNamed(const std::string& strName) const;
@@ -86,5 +90,6 @@ private:
     bool m_bInTick = false;
     bool m_bUnsaved = false;
     std::vector<std::string> m_vecNotStored;  // not told yet
+    std::string m_strToldUnsaved;             // the reason last told; "" when saving works
     std::unique_ptr<QTimer> m_pSaveTimer;     // the deferred save of send results
 };

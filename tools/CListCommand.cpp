@@ -4,18 +4,41 @@
 
 #include <nlohmann/json.hpp>
 
+#include "CHostClient.h"
+#include "CHostProtocol.h"
 #include "CJsonText.h"
 #include "CListWriter.h"
 #include "CPrintable.h"
 #include "CRecurrenceText.h"
 #include "CTaskHistoryFile.h"
+#include "CTaskListLock.h"
 #include "TaskTime.h"
+
+namespace {
+
+// What the add-in of a running host on this file says of itself: its pid
+// and why it cannot save the list; null when none answers.
+nlohmann::ordered_json AddinState(const std::string& strTaskFile) {
+    const auto rSocket = CTaskListLock::SocketPathOf(strTaskFile);
+    if (!rSocket) return nullptr;
+    const auto rReply = CHostClient::Request(*rSocket, {{CHostProtocol::kCommand, CHostProtocol::kPing}},
+                                             CHostClient::kConnectTimeoutMs);
+    if (!rReply || rReply->eOutcome != CHostClient::EOutcome::kAnswered) return nullptr;
+    const auto& jAnswer = rReply->jAnswer;
+    nlohmann::ordered_json jState = {{"pid", jAnswer.value(CHostProtocol::kPid, 0)}};
+    const auto it = jAnswer.find(CHostProtocol::kUnsaved);
+    jState["unsaved"] = it != jAnswer.end() && it->is_string() ? *it : nlohmann::ordered_json();
+    return jState;
+}
+
+}  // namespace
 
 int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool bWhole,
             const std::string& strTaskFile) {
-    bool bJson = false, bNames = false;
+    bool bJson = false, bNames = false, bAddin = false;
     for (const std::string& strArg : vecArgs) {
         if (strArg == "--json") bJson = true;
+        else if (strArg == "--addin") bAddin = true;
         else if (strArg == "--names") bNames = true;
         else {
             std::cerr << "quillory: " << (strArg.rfind('-', 0) == 0 ? "unknown option " : "unexpected argument ")
@@ -25,6 +48,10 @@ int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool
     }
     if (bJson && bNames) {
         std::cerr << "quillory: --json does not go with --names\n";
+        return kExitUsage;
+    }
+    if (bAddin && !bJson) {
+        std::cerr << "quillory: --addin goes with --json\n";
         return kExitUsage;
     }
     nlohmann::ordered_json arr = nlohmann::ordered_json::array();
@@ -63,6 +90,12 @@ int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool
                       << "      " << strSchedule << '\n';
         }
     }
-    if (bJson) std::cout << CJsonText::Dump(arr, 2) << '\n';
+    if (bJson && bAddin) {
+        std::cout << CJsonText::Dump(
+                         nlohmann::ordered_json{{"tasks", std::move(arr)}, {"addin", AddinState(strTaskFile)}}, 2)
+                  << '\n';
+    } else if (bJson) {
+        std::cout << CJsonText::Dump(arr, 2) << '\n';
+    }
     return bWhole ? kExitOk : kExitData;
 }

@@ -16,8 +16,14 @@ std::time_t CDueTasks::ParseLocal(const std::string& strWhen) {
     return std::mktime(&tm);
 }
 
-CResult<std::vector<CDueTasks::CTask>> CDueTasks::Parse(const std::string& strJson) {
-    const nlohmann::json json = nlohmann::json::parse(strJson, nullptr, false);
+CResult<std::vector<CDueTasks::CTask>> CDueTasks::Parse(const std::string& strJson, std::string* pstrUnsaved) {
+    nlohmann::json json = nlohmann::json::parse(strJson, nullptr, false);
+    if (json.is_object()) {
+        const auto itAddin = json.find("addin");
+        if (pstrUnsaved && itAddin != json.end() && itAddin->is_object())
+            if (const auto it = itAddin->find("unsaved"); it != itAddin->end() && it->is_string()) *pstrUnsaved = *it;
+        json = json.value("tasks", nlohmann::json());
+    }
     if (json.is_discarded() || !json.is_array()) return CProblem("the tool's listing is not a JSON array");
     auto text = [](const nlohmann::json& jsonObject, const char* pszKey) {
         const auto it = jsonObject.find(pszKey);

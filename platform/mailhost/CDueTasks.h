@@ -25,7 +25,9 @@ public:
         bool bOverdue = false;      // set by Within: its time has passed
     };
     // The tasks of the listing, in list order; a problem when it is not one.
-    static CResult<std::vector<CTask>> Parse(const std::string& strJson);
+    // Also takes `quillory list --json --addin`'s {"tasks": [...], "addin": {...}},
+    // whose add-in's reason for not saving the list goes to *pstrUnsaved.
+    static CResult<std::vector<CTask>> Parse(const std::string& strJson, std::string* pstrUnsaved = nullptr);
     // The active tasks whose next sending time is before tNow + nSeconds,
     // in list order. Times are local, read with the zone's daylight-saving
     // rules (TZ).

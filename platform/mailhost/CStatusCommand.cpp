@@ -29,7 +29,8 @@ const char* const kHelp =
     "headless host that stands aside while the windows are open; the\n"
     "Outbox: each message waiting, retrying (with the server's reason), failed\n"
     "(with the reason) or in doubt, and why no new message can be stored (a full\n"
-    "disk); the add-in's tasks whose last occurrence was not sent or that cannot\n"
+    "disk); that the add-in cannot save the task list, and why; the add-in's tasks whose last occurrence was not sent "
+    "or that cannot\n"
     "go as they should, and its active tasks due in the next hour (from `quillory\n"
     "list --json`: $QUILLORY_TOOL, else the quillory program beside mailhost or on\n"
     "PATH), those whose time has passed marked overdue. --now sets the present for\n"
@@ -38,7 +39,8 @@ const char* const kHelp =
     "exit status, the first that applies:\n"
     "  1  usage error\n"
     "  4  no host runs on the profile: nothing is sent\n"
-    "  5  messages failed for good or are in doubt (they wait for you)\n"
+    "  5  messages failed for good or are in doubt (they wait for you), or the\n"
+    "     task list cannot be saved\n"
     "  6  messages wait to be tried again (a server said later, a full disk)\n"
     "  2  the task list could not be read\n"
     "  0  a host runs and nothing waits in failure\n"
@@ -78,6 +80,7 @@ struct CStatus {
     std::string strCannotStore;  // why no new message can be stored; "" when it can
     bool bTasksKnown = false;
     std::string strTasksProblem;  // why the tasks are not known, or what the tool said
+    std::string strUnsaved;       // why the running add-in cannot save the task list; "" when it can
     std::vector<CDueTasks::CTask> vecDue, vecAttention;
     int nExit = kExitOk;
 };
@@ -122,14 +125,14 @@ void ReadTasks(std::time_t tNow, CStatus& status, std::ostream& err) {
         return;
     }
     std::string strList;
-    const int nStatus = CQuilloryTool::RunCaught({strTool, "list", "--json"}, strList);
+    const int nStatus = CQuilloryTool::RunCaught({strTool, "list", "--json", "--addin"}, strList);
     if (nStatus != 0) {
         err << "mailhost: " << strTool << " list ended with status " << nStatus << "\n";
         status.strTasksProblem =
             "the task list could not be read (" + strTool + " list: status " + std::to_string(nStatus) + ")";
         if (nStatus != 2) return;  // a damaged file still lists the tasks before the damage
     }
-    auto rTasks = CDueTasks::Parse(strList);
+    auto rTasks = CDueTasks::Parse(strList, &status.strUnsaved);
     if (!rTasks) {
         status.strTasksProblem = rTasks.Problem();
         return;
@@ -142,7 +145,7 @@ void ReadTasks(std::time_t tNow, CStatus& status, std::ostream& err) {
 
 int ExitOf(const CStatus& status) {
     if (!status.host) return kExitNoHost;
-    if (status.counts.nFailed + status.counts.nInDoubt > 0) return kExitFailed;
+    if (status.counts.nFailed + status.counts.nInDoubt > 0 || !status.strUnsaved.empty()) return kExitFailed;
     bool bWaits = status.counts.nRetrying > 0 || !status.strCannotStore.empty();
     for (const auto& task : status.vecAttention) bWaits |= task.strLastKind == "not-stored";
     if (bWaits) return kExitRetrying;
@@ -182,6 +185,9 @@ void PrintText(const CStatus& status, std::ostream& out) {
         out << "tasks: " << CPrintable::Escape(status.strTasksProblem) << "\n";
         return;
     }
+    if (!status.strUnsaved.empty())
+        out << "task list: cannot be saved: " << CPrintable::Escape(status.strUnsaved)
+            << " (messages still go out; what was sent is recorded once it can be written)\n";
     out << "tasks needing attention:" << (status.vecAttention.empty() ? " none" : "") << "\n";
     for (const auto& task : status.vecAttention)
         out << "  " << CPrintable::Escape(task.strName) << ": "
@@ -214,7 +220,9 @@ void PrintJson(const CStatus& status, std::ostream& out) {
             if (!task.strProblem.empty()) jsonTask["problem"] = task.strProblem;
             jsonAttention.push_back(std::move(jsonTask));
         }
-        jsonOut["tasks"] = {{"needingAttention", jsonAttention}, {"dueWithinHour", jsonDue}};
+        jsonOut["tasks"] = {{"unsaved", status.strUnsaved.empty() ? json() : json(status.strUnsaved)},
+                            {"needingAttention", jsonAttention},
+                            {"dueWithinHour", jsonDue}};
     } else {
         jsonOut["tasks"] = nullptr;
     }

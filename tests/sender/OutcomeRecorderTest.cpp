@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CNotifyRecorder.h"
 #include "COutcomeRecorder.h"
 #include "CTaskHistoryFile.h"
 #include "CTempDir.h"
@@ -135,4 +136,32 @@ TEST_F(OutcomeRecorderTest, EveryOutcomeIsOneJournalLine) {
         std::cerr.rdbuf(pOld);
         EXPECT_EQ(err.str(), row.strLines);
     }
+}
+
+// A task list that cannot be saved is told once per new reason, not at every
+// tick, and once more when saving works again.
+TEST_F(OutcomeRecorderTest, AnUnsavedTaskListIsToldOncePerReasonAndWhenItClears) {
+    CNotifyRecorder notes;
+    std::string strUnsaved;
+    COutcomeRecorder recorder(COutcomeRecorder::CParts{&m_history, &notes, &m_clock, [this] { return &m_list; },
+                                                       "Mail Host", [&] { return strUnsaved; }});
+    const char* const kTicks[] = {"",
+                                  "emails.dat: No space left on device",
+                                  "emails.dat: No space left on device",
+                                  "emails.dat: Read-only file system",
+                                  "",
+                                  ""};
+    for (const char* pszUnsaved : kTicks) {
+        strUnsaved = pszUnsaved;
+        recorder.OnTickStart();
+        recorder.OnTickEnd();
+    }
+    std::vector<std::string> vecSummaries;
+    for (const auto& [strSummary, strBody] : notes.m_vecShown)
+        vecSummaries.push_back(strSummary + ": " + strBody.substr(0, strBody.find('\n')));
+    EXPECT_EQ(vecSummaries, (std::vector<std::string>{
+                                "The task list cannot be saved: emails.dat: No space left on device",
+                                "The task list cannot be saved: emails.dat: Read-only file system",
+                                "The task list is saved again: What was sent meanwhile is recorded.",
+                            }));
 }
