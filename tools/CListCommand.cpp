@@ -79,9 +79,8 @@ int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool
                 jsonTask["lastResult"] = {{"kind", CTaskOutcome::KindName(pLast->kind)},
                                           {"occurrence", pLast->strOccurrence},
                                           {"result", pLast->ResultText()}};
-            if (const std::string strProblem = t.LastSentProblem(); !strProblem.empty())
-                jsonTask["problem"] = "its last sending time cannot be read (" + strProblem +
-                                      "); it is sent by its next time all the same";
+            if (const std::string strWarning = t.LastSentWarning(); !strWarning.empty())
+                jsonTask["problem"] = strWarning;
             arr.push_back(std::move(jsonTask));
         } else {
             // An escaped name cannot start a row of its own or colour the terminal.
