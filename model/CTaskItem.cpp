@@ -10,9 +10,9 @@ CTaskItem::CTaskItem() {
 
 std::string CTaskItem::LastSentWarning() const {
     const std::string strProblem = LastSentProblem();
-    return strProblem.empty() ? std::string()
-                              : "its last sending time cannot be read (" + strProblem +
-                                    "); it is sent by its next time all the same";
+    return strProblem.empty()
+               ? std::string()
+               : "its last sending time cannot be read (" + strProblem + "); it is sent by its next time all the same";
 }
 
 std::string CTaskItem::LastSentProblem() const {

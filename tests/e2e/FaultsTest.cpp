@@ -12,9 +12,9 @@
 #include <set>
 #include <thread>
 
-#include "CMailhostRun.h"
 #include "CHeadlessTestBase.h"
 #include "CMailStore.h"
+#include "CMailhostRun.h"
 #include "CSeededRandom.h"
 #include "CTaskListFile.h"
 #include "CTextCodec.h"

@@ -143,10 +143,10 @@ TEST_F(LastResultColumnTest, AnUnreadableLastSendingTimeIsShown) {
     CEmailManagerDlg dlg;
     const auto* pDamaged = dlg.List()->topLevelItem(0);
     EXPECT_EQ(pDamaged->text(CEmailManagerDlg::kLastResultColumn), "Last sending time unreadable");
-    EXPECT_TRUE(pDamaged->toolTip(CEmailManagerDlg::kLastResultColumn)
-                    .startsWith("Its last sending time cannot be read ("))
+    EXPECT_TRUE(
+        pDamaged->toolTip(CEmailManagerDlg::kLastResultColumn).startsWith("Its last sending time cannot be read ("))
         << pDamaged->toolTip(CEmailManagerDlg::kLastResultColumn).toStdString();
-    EXPECT_TRUE(pDamaged->toolTip(CEmailManagerDlg::kLastResultColumn)
-                    .endsWith("; it is sent by its next time all the same."));
+    EXPECT_TRUE(
+        pDamaged->toolTip(CEmailManagerDlg::kLastResultColumn).endsWith("; it is sent by its next time all the same."));
     EXPECT_EQ(dlg.List()->topLevelItem(1)->text(CEmailManagerDlg::kLastResultColumn), "");
 }

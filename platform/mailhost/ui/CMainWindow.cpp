@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QTreeWidget>
+#include <cctype>
 
 #include "CAddressList.h"
 #include "CHostMessage.h"
@@ -46,7 +47,12 @@ std::string EventText(const CHostEventRecord& e) {
     switch (e.kind) {
         case EHostEvent::Sent: return "Message sent.";
         case EHostEvent::SentWithRefusals: return "Message sent, but some recipients were refused: " + e.strText;
-        case EHostEvent::RetryLater: return "Sending will be tried again later: " + e.strText;
+        case EHostEvent::RetryLater: {
+            // "Cannot reach smtp.example.org; trying again at 10:42".
+            std::string str = e.strText;
+            if (!str.empty()) str[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(str[0])));
+            return str;
+        }
         case EHostEvent::Failed: return "Sending failed: " + e.strText;
         case EHostEvent::InDoubt:
             return "A message may already have been delivered; it is kept, not resent: " + e.strText;
