@@ -50,6 +50,28 @@ void COutcomeRecorder::OnTickEnd() {
     Flush();
 }
 
+void COutcomeRecorder::NoteStuck(const std::string& strMessageId, EKind kind, const std::string& strWhat,
+                                 const std::string& strText) {
+    if (kind != EKind::Retrying) {
+        m_mapFirstTry.erase(strMessageId);
+        if (kind == EKind::Sent && !m_strToldStuck.empty()) {
+            Notify("Scheduled messages go out again", strWhat + " was sent.");
+            m_strToldStuck.clear();
+        }
+        return;
+    }
+    const int64_t tNow = m_parts.pClock->Now();
+    const int64_t tFirst = m_mapFirstTry.try_emplace(strMessageId, tNow).first->second;
+    // The reason without the time of the next try, which changes at every try.
+    const std::string strReason = strText.substr(0, strText.find("; trying again at "));
+    const bool bLogin = strReason.find("refused the login") != std::string::npos;
+    if ((!bLogin && tNow - tFirst < kStuckSeconds) || strReason == m_strToldStuck) return;
+    m_strToldStuck = strReason;
+    Notify(bLogin ? "Scheduled messages cannot go out: the server refused the login"
+                  : "Scheduled messages wait to be sent",
+           strWhat + ": " + strText + "\nThey are tried again by themselves; you are told when they go out.");
+}
+
 void COutcomeRecorder::NoteUnsaved() {
     const std::string strUnsaved = m_parts.fnUnsaved ? m_parts.fnUnsaved() : std::string();
     if (strUnsaved == m_strToldUnsaved) return;
@@ -164,6 +186,7 @@ void COutcomeRecorder::OnItemSendResult(IDispatch* pItem, int32_t nResult, const
     const std::string strFor = strSendNow.empty() ? strOccurrence : "sent now " + strSendNow;
     if (*kind == EKind::Failed) Notify(kFailedSummary, strTask + " (" + strFor + "): " + strText);
     const int64_t tNow = m_parts.pClock->Now();
+    NoteStuck(strId, *kind, strTask + " (" + strFor + ")", strText);
     CTaskOutcome outcome;
     outcome.kind = *kind;
     outcome.bSendNow = !strSendNow.empty();

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,6 +32,9 @@ class QTimer;
 // lose is the file's last few outcomes, never a message.
 class COutcomeRecorder {
 public:
+    using EKindAlias = CTaskOutcome::EKind;
+    // How long a message may wait to be retried before the user is told.
+    static constexpr int64_t kStuckSeconds = 5 * 60;
     struct CParts {
         CTaskHistoryFile* pHistory = nullptr;  // null: nothing is kept
         INotifier* pNotifier = nullptr;        // null: nothing is shown
@@ -61,6 +65,11 @@ public:
     // occurrence handed over; one not known (the history was lost) by the
     // task name the message carries.
     void OnItemSendResult(IDispatch* pItem, int32_t nResult, const std::string& strText);
+    // Part of OnItemSendResult, for every result of a scheduled message: a
+    // message that cannot log in, or waits longer than kStuckSeconds, is told
+    // once per new reason, and once more when a message goes out again.
+    void NoteStuck(const std::string& strMessageId, EKindAlias kind, const std::string& strWhat,
+                   const std::string& strText);
     // The catch-up after start is over.
     void OnCaughtUp(const std::vector<CCatchUpCount::CLine>& vecLines);
 
@@ -89,7 +98,9 @@ private:
     CParts m_parts;
     bool m_bInTick = false;
     bool m_bUnsaved = false;
-    std::vector<std::string> m_vecNotStored;  // not told yet
-    std::string m_strToldUnsaved;             // the reason last told; "" when saving works
-    std::unique_ptr<QTimer> m_pSaveTimer;     // the deferred save of send results
+    std::vector<std::string> m_vecNotStored;       // not told yet
+    std::string m_strToldUnsaved;                  // the reason last told; "" when saving works
+    std::string m_strToldStuck;                    // the reason last told of stuck messages; "" when none
+    std::map<std::string, int64_t> m_mapFirstTry;  // message id -> when its first retry was learnt
+    std::unique_ptr<QTimer> m_pSaveTimer;          // the deferred save of send results
 };

@@ -165,3 +165,48 @@ TEST_F(OutcomeRecorderTest, AnUnsavedTaskListIsToldOncePerReasonAndWhenItClears)
                                 "The task list is saved again: What was sent meanwhile is recorded.",
                             }));
 }
+
+// Mail that cannot go out is told once, whatever the number of tries: at
+// once when the server refuses the login, after kStuckSeconds otherwise,
+// and again when a message goes out.
+TEST_F(OutcomeRecorderTest, StuckMessagesAreToldOnceAndWhenTheyGoAgain) {
+    using EKind = CTaskOutcome::EKind;
+    CNotifyRecorder notes;
+    COutcomeRecorder recorder(
+        COutcomeRecorder::CParts{&m_history, &notes, &m_clock, [this] { return &m_list; }, "Mail Host", {}});
+    const int64_t t0 = 1796634000;
+    struct CStep {
+        int64_t nAfter;  // seconds after t0
+        const char* pszId;
+        EKind kind;
+        const char* pszText;
+        const char* pszTold;  // the notification's summary, "" for none
+    };
+    const CStep steps[] = {
+        {0, "<1@x>", EKind::Retrying, "cannot reach smtp.example.org; trying again at 09:01", ""},
+        {60, "<1@x>", EKind::Retrying, "cannot reach smtp.example.org; trying again at 09:03", ""},
+        {COutcomeRecorder::kStuckSeconds, "<1@x>", EKind::Retrying,
+         "cannot reach smtp.example.org; trying again at 09:10", "Scheduled messages wait to be sent"},
+        {COutcomeRecorder::kStuckSeconds + 600, "<1@x>", EKind::Retrying,
+         "cannot reach smtp.example.org; trying again at 09:30", ""},
+        {COutcomeRecorder::kStuckSeconds + 900, "<1@x>", EKind::Sent, "", "Scheduled messages go out again"},
+        {COutcomeRecorder::kStuckSeconds + 960, "<2@x>", EKind::Retrying,
+         "the server refused the login: 535 5.7.8 no; trying again at 09:20",
+         "Scheduled messages cannot go out: the server refused the login"},
+        {COutcomeRecorder::kStuckSeconds + 1020, "<2@x>", EKind::Retrying,
+         "the server refused the login: 535 5.7.8 no; trying again at 09:22", ""},
+    };
+    size_t nTold = 0;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.pszText);
+        m_clock.Set(t0 + step.nAfter);
+        recorder.NoteStuck(step.pszId, step.kind, "a (2026-12-07 09:00)", step.pszText);
+        if (*step.pszTold) {
+            ASSERT_EQ(notes.m_vecShown.size(), ++nTold);
+            EXPECT_EQ(notes.m_vecShown.back().first, step.pszTold);
+        }
+        EXPECT_EQ(notes.m_vecShown.size(), nTold);
+    }
+    EXPECT_NE(notes.m_vecShown[0].second.find("a (2026-12-07 09:00): cannot reach smtp.example.org"),
+              std::string::npos);
+}
