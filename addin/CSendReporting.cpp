@@ -47,9 +47,9 @@ CSendReporting::CSendReporting(_Application* pApplication) : m_spApplication(pAp
         m_pDesktop = std::make_unique<CDesktopNotifier>();
         pNotifier = m_pDesktop.get();
     }
-    m_pRecorder = std::make_unique<COutcomeRecorder>(
-        COutcomeRecorder::CParts{m_pHistory.get(), pNotifier, &AddinClock(),
-                                 [] { return static_cast<const CTaskList*>(g_pTaskList); }, HostName()});
+    m_pRecorder = std::make_unique<COutcomeRecorder>(COutcomeRecorder::CParts{
+        m_pHistory.get(), pNotifier, &AddinClock(), [] { return static_cast<const CTaskList*>(g_pTaskList); },
+        HostName(), [] { return g_strTaskListUnsaved; }});
     m_spSink = MakeComObject<CApplicationEventsSink>(
         [pRecorder = m_pRecorder.get()](IDispatch* pItem, int32_t nResult, const std::string& strText) {
             pRecorder->OnItemSendResult(pItem, nResult, strText);

@@ -30,6 +30,9 @@ json Ping(const CTaskListCommands::CContext& ctx) {
     json j = CTaskListServer::Ok();
     j[CHostProtocol::kTasks] = pList ? pList->GetSize() : 0;
     j[CHostProtocol::kFile] = ctx.strTaskFile;
+    if (ctx.fnUnsaved)
+        if (const std::string strUnsaved = ctx.fnUnsaved(); !strUnsaved.empty())
+            j[CHostProtocol::kUnsaved] = strUnsaved;
     return j;
 }
 
@@ -106,7 +109,8 @@ void CTaskListCommands::Serve(CTaskListServer& server) {
                        else
                            (void)SendTask(g_spApplication, task, {},  // no scheduler yet: nowhere to record it
                                           TaskTime::Format(TaskTime::FromAbsolute(AddinClock().Now())));
-                   }});
+                   },
+                   [] { return g_strTaskListUnsaved; }});
     if (!QCoreApplication::instance()) {
         std::cerr << "Quillory: the quillory tool cannot reach this add-in: the host has no event loop\n";
         return;

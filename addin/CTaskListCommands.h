@@ -22,6 +22,7 @@ public:
         std::string strTaskFile;
         std::string strDataDir;                        // where templates live, ending with '/'
         std::function<void(const CTaskItem&)> fnSend;  // sends one extra message (send-now)
+        std::function<std::string()> fnUnsaved;        // why the list cannot be saved; "" when it can
     };
     static void AddTo(CTaskListServer& server, CContext ctx);
 

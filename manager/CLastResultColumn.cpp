@@ -1,18 +1,28 @@
 #include "CLastResultColumn.h"
 
 #include <QTreeWidgetItem>
+#include <cctype>
 
 #include "CTaskHistory.h"
 
 QString CLastResultColumn::ShortText(const CTaskItem& task, const CTaskHistory* pHistory) {
     const CTaskOutcome* pLast = pHistory ? pHistory->Last(CTaskHistory::KeyOf(task.m_strTemplateFile)) : nullptr;
-    return pLast ? QString::fromStdString(pLast->ShortText()) : QString();
+    std::string str = pLast ? pLast->ShortText() : std::string();
+    // A task the scheduler warned about on the journal says so here too.
+    if (!task.LastSentWarning().empty())
+        str = str.empty() ? "Last sending time unreadable" : str + " (last sending time unreadable)";
+    return QString::fromStdString(str);
 }
 
 QString CLastResultColumn::ToolTip(const CTaskItem& task, const CTaskHistory* pHistory) {
-    if (!pHistory) return {};
-    const auto& deq = pHistory->Of(CTaskHistory::KeyOf(task.m_strTemplateFile));
     QStringList list;
+    if (const std::string strWarning = task.LastSentWarning(); !strWarning.empty()) {
+        std::string strSentence = strWarning;
+        strSentence[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(strSentence[0])));
+        list << QString::fromStdString(strSentence + ".");
+    }
+    if (!pHistory) return list.join('\n');
+    const auto& deq = pHistory->Of(CTaskHistory::KeyOf(task.m_strTemplateFile));
     for (auto it = deq.rbegin(); it != deq.rend(); ++it) list << QString::fromStdString(it->FullText());
     return list.join('\n');
 }

@@ -1,6 +1,7 @@
 #include "CTaskHistory.h"
 
 #include <cctype>
+#include <iterator>
 
 #include "TaskTime.h"
 
@@ -15,30 +16,96 @@ std::string ClockTime(int64_t t) {
 
 }  // namespace
 
+namespace {
+
+using EKind = CTaskOutcome::EKind;
+
+// The add-in's one table of outcome words: the stored name (history.json,
+// `quillory list --json`) and the words a person reads, in the enum's order.
+struct CKindWords {
+    EKind kind;
+    const char* pszName;
+    const char* pszWords;  // the result in words; the reason follows after ": "
+    // Where strText follows the words: nowhere, in the journal and `show`
+    // only (a template's path), or also in the manager's column.
+    enum EReason { kNone, kLong, kAll } reason;
+};
+constexpr CKindWords kWords[] = {
+    {EKind::HandedOver, "handed-over", "sending", CKindWords::kNone},
+    {EKind::Sent, "sent", "sent", CKindWords::kNone},
+    {EKind::SentWithRefusals, "sent-with-refusals", "sent, some recipients refused", CKindWords::kAll},
+    {EKind::Retrying, "retrying", "retrying", CKindWords::kAll},
+    {EKind::Failed, "failed", "failed", CKindWords::kAll},
+    {EKind::InDoubt, "in-doubt", "in doubt", CKindWords::kAll},
+    {EKind::SkippedOverdue, "skipped-overdue", "skipped (overdue)", CKindWords::kNone},
+    {EKind::TemplateMissing, "template-missing", "template missing", CKindWords::kLong},
+    {EKind::TemplateDamaged, "template-damaged", "template damaged", CKindWords::kLong},
+    {EKind::NotStored, "not-stored", "not queued yet", CKindWords::kAll},
+};
+static_assert(std::size(kWords) == CTaskOutcome::kLastKind + 1);
+
+const CKindWords& WordsOf(EKind kind) {
+    const auto n = static_cast<size_t>(kind);
+    return n < std::size(kWords) ? kWords[n] : kWords[0];
+}
+
+std::string Capitalised(std::string str) {
+    if (!str.empty()) str[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(str[0])));
+    return str;
+}
+
+}  // namespace
+
+const char* CTaskOutcome::KindName(EKind kind) { return WordsOf(kind).pszName; }
+
+std::optional<CTaskOutcome::EKind> CTaskOutcome::KindNamed(const std::string& strName) {
+    for (const auto& words : kWords)
+        if (strName == words.pszName) return words.kind;
+    return std::nullopt;
+}
+
+namespace {
+
+// The words without the "sent now" mark; bLong adds what only the long forms show.
+std::string Words(const CTaskOutcome& o, bool bLong) {
+    const CKindWords& words = WordsOf(o.kind);
+    std::string str = words.pszWords;
+    if (o.WentOut() && !o.strNote.empty())
+        str += o.kind == EKind::Sent ? " without attachments: " + o.strNote : "; " + o.strNote;
+    const bool bReason = words.reason == CKindWords::kAll || (bLong && words.reason == CKindWords::kLong);
+    if (bReason && !o.strText.empty()) str += ": " + o.strText;
+    return str;
+}
+
+}  // namespace
+
+std::string CTaskOutcome::ResultText() const { return (bSendNow ? "sent now, " : "") + Words(*this, true); }
+
+std::string CTaskOutcome::JournalLine(const std::string& strTask, const std::optional<std::string>& strSubject,
+                                      const std::string& strResult) const {
+    std::string str = "task \"" + strTask + "\", " + (bSendNow ? "sent now at " : "occurrence ") + strOccurrence;
+    if (strSubject) str += ", subject \"" + *strSubject + "\"";
+    return str + ": " + (strResult.empty() ? Words(*this, true) : strResult);
+}
+
 std::string CTaskOutcome::ShortText() const {
-    if (bSendNow) {
-        switch (kind) {
-            case EKind::Sent: return "Sent now " + ClockTime(tWhen);
-            case EKind::HandedOver: return "Sent now, sending since " + ClockTime(tWhen);
-            default: break;
-        }
-        std::string str = CTaskOutcome{kind, strOccurrence, strMessageId, strText, tWhen, false}.ShortText();
-        if (!str.empty()) str[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(str[0])));
-        return "Sent now, " + str;
-    }
+    // The column keeps the time a message went out; the rest reads as the journal does.
+    std::string str;
     switch (kind) {
-        case EKind::HandedOver: return "Sending since " + ClockTime(tWhen);
-        case EKind::Sent: return "Sent " + ClockTime(tWhen);
-        case EKind::SentWithRefusals: return "Sent " + ClockTime(tWhen) + ", some refused";
-        case EKind::Retrying: return "Retrying: " + strText;
-        case EKind::Failed: return "Failed: " + strText;
-        case EKind::InDoubt: return "In doubt: " + strText;
-        case EKind::SkippedOverdue: return "Skipped (overdue)";
-        case EKind::TemplateMissing: return "Template missing";
-        case EKind::TemplateDamaged: return "Template damaged";
-        case EKind::NotStored: return "Not queued yet: " + strText;
+        case EKind::HandedOver: str = "sending since " + ClockTime(tWhen); break;
+        case EKind::Sent:
+            str = "sent " + ClockTime(tWhen) + (strNote.empty() ? "" : " without attachments: " + strNote);
+            break;
+        case EKind::SentWithRefusals:
+            str = "sent " + ClockTime(tWhen) + ", some refused" + (strNote.empty() ? "" : "; " + strNote);
+            break;
+        default: str = Words(*this, false);
     }
-    return {};
+    if (bSendNow) {
+        if (kind == EKind::Sent) str.insert(4, " now");  // "sent now 21:30"
+        else str = "sent now, " + str;
+    }
+    return Capitalised(str);
 }
 
 std::string CTaskOutcome::FullText() const {
@@ -47,9 +114,12 @@ std::string CTaskOutcome::FullText() const {
                                         : "The occurrence of " + strOccurrence;
     switch (kind) {
         case EKind::HandedOver: return strFor + " was handed over for sending at " + strAt + ".";
-        case EKind::Sent: return strFor + " was sent at " + strAt + (strText.empty() ? "." : " (" + strText + ").");
+        case EKind::Sent:
+            return strFor + " was sent at " + strAt + (strNote.empty() ? "" : " without attachments: " + strNote) +
+                   (strText.empty() ? "." : " (" + strText + ").");
         case EKind::SentWithRefusals:
-            return strFor + " was sent at " + strAt + ", but these recipients were refused: " + strText;
+            return strFor + " was sent at " + strAt + (strNote.empty() ? "" : " (" + strNote + ")") +
+                   ", but these recipients were refused: " + strText;
         case EKind::Retrying: return strFor + " waits in the Outbox to be tried again (" + strAt + "): " + strText;
         case EKind::Failed: return strFor + " failed for good (" + strAt + "): " + strText;
         case EKind::InDoubt:
@@ -80,18 +150,18 @@ void CTaskHistory::Record(const std::string& strKey, CTaskOutcome outcome) {
     while (deq.size() > kKeepPerTask) deq.pop_front();
 }
 
-bool CTaskHistory::Update(const std::string& strMessageId, CTaskOutcome::EKind kind, const std::string& strText,
-                          int64_t tWhen) {
-    if (strMessageId.empty()) return false;
+const CTaskOutcome* CTaskHistory::Update(const std::string& strMessageId, CTaskOutcome::EKind kind,
+                                         const std::string& strText, int64_t tWhen) {
+    if (strMessageId.empty()) return nullptr;
     for (auto& [strKey, deq] : m_mapTasks)
         for (auto& outcome : deq)
             if (outcome.strMessageId == strMessageId) {
                 outcome.kind = kind;
                 outcome.strText = strText;
                 outcome.tWhen = tWhen;
-                return true;
+                return &outcome;
             }
-    return false;
+    return nullptr;
 }
 
 const std::deque<CTaskOutcome>& CTaskHistory::Of(const std::string& strKey) const {

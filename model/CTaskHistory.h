@@ -3,6 +3,7 @@
 #include <ctime>
 #include <deque>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -33,6 +34,26 @@ struct CTaskOutcome {
     // An extra message sent on request, outside the schedule: strOccurrence
     // is then the local time it was sent for, and no occurrence was used up.
     bool bSendNow = false;
+    // What the message went without, "nothing matched /srv/reports/*.csv";
+    // empty when it went as the task says.
+    std::string strNote;
+
+    // The kind's one word for files and machines, "sent", "not-stored";
+    // KindNamed is its inverse (nullopt for a word that names no kind).
+    static const char* KindName(EKind kind);
+    static std::optional<EKind> KindNamed(const std::string& strName);
+    // Whether the message went out (the server took it).
+    bool WentOut() const { return kind == EKind::Sent || kind == EKind::SentWithRefusals; }
+    // The result in words for the journal and `quillory show`, lower case:
+    // "sent", "sent without attachments: nothing matched /srv/reports/*.csv",
+    // "retrying: 421 try later", "failed: …", "template missing", "skipped (overdue)".
+    std::string ResultText() const;
+    // One line for the journal: the task, the occurrence, the subject when it
+    // is known (nullopt: not known, as for a skipped occurrence) and the
+    // result (strResult, else the outcome's own words).
+    //     task "Weekly report", occurrence 2026-12-14 09:00, subject "Report": sent
+    std::string JournalLine(const std::string& strTask, const std::optional<std::string>& strSubject,
+                            const std::string& strResult = {}) const;
 
     // The column's words: "Sent 09:00", "Retrying: <reason>", "Failed: <reason>",
     // "Skipped (overdue)", "Template missing" (times in local time); an extra
@@ -55,8 +76,9 @@ public:
     // that an hour of tries each minute leaves one line, not sixty.
     void Record(const std::string& strKey, CTaskOutcome outcome);
     // Updates the outcome of the occurrence sent as strMessageId, wherever
-    // it is; false when no task has it (then nothing changes).
-    bool Update(const std::string& strMessageId, CTaskOutcome::EKind kind, const std::string& strText, int64_t tWhen);
+    // it is, and gives it; null when no task has it (then nothing changes).
+    const CTaskOutcome* Update(const std::string& strMessageId, CTaskOutcome::EKind kind, const std::string& strText,
+                               int64_t tWhen);
     // Newest last; empty for a task without history.
     const std::deque<CTaskOutcome>& Of(const std::string& strKey) const;
     const CTaskOutcome* Last(const std::string& strKey) const;

@@ -56,6 +56,12 @@ public:
     EMonthlyMode MonthlyMode() const { return static_cast<EMonthlyMode>(m_nMonthlyMode); }
     EYearlyMode YearlyMode() const { return static_cast<EYearlyMode>(m_nYearlyMode); }
     EEndKind EndKind() const { return static_cast<EEndKind>(m_nEndKind); }
+    // What is wrong with a last sending time that is set but cannot be
+    // read ("month 13 is not 1..12"); empty when it is sound or not set.
+    std::string LastSentProblem() const;
+    // The same as a person reads it wherever the task is shown; "" when sound:
+    // "its last sending time cannot be read (month 13 is not 1..12); it is sent by its next time all the same".
+    std::string LastSentWarning() const;
 
     bool operator==(const CTaskItem&) const = default;
 };

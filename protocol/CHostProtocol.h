@@ -20,9 +20,10 @@ public:
     static constexpr const char* kCommand = "command";
     static constexpr const char* kOk = "ok";
     static constexpr const char* kProblems = "problems";
-    static constexpr const char* kPid = "pid";      // the host's process
-    static constexpr const char* kTasks = "tasks";  // import: the list; answers: how many the list holds
-    static constexpr const char* kFile = "file";    // ping: the task list file the host saves to
+    static constexpr const char* kPid = "pid";          // the host's process
+    static constexpr const char* kTasks = "tasks";      // import: the list; answers: how many the list holds
+    static constexpr const char* kFile = "file";        // ping: the task list file the host saves to
+    static constexpr const char* kUnsaved = "unsaved";  // ping: why the list cannot be saved; absent when it can
 
     static constexpr const char* kTask = "task";          // the task a change is for; answers: it, as it is now
     static constexpr const char* kIndex = "index";        // answers: where that task stands, from 1 (0: removed)

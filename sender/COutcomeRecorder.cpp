@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "CMailMessage.h"
+#include "CPrintable.h"
 #include "CTaskHistoryFile.h"
 #include "IClock.h"
 #include "INotifier.h"
@@ -45,7 +46,44 @@ COutcomeRecorder::~COutcomeRecorder() { Flush(); }
 void COutcomeRecorder::OnTickEnd() {
     m_bInTick = false;
     NotifyNotStored();  // one notification for all the tick's messages
+    NoteUnsaved();
     Flush();
+}
+
+void COutcomeRecorder::NoteStuck(const std::string& strMessageId, EKind kind, const std::string& strWhat,
+                                 const std::string& strText) {
+    if (kind != EKind::Retrying) {
+        m_mapFirstTry.erase(strMessageId);
+        if (kind == EKind::Sent && !m_strToldStuck.empty()) {
+            Notify("Scheduled messages go out again", strWhat + " was sent.");
+            m_strToldStuck.clear();
+        }
+        return;
+    }
+    const int64_t tNow = m_parts.pClock->Now();
+    const int64_t tFirst = m_mapFirstTry.try_emplace(strMessageId, tNow).first->second;
+    // The reason without the time of the next try, which changes at every try.
+    const std::string strReason = strText.substr(0, strText.find("; trying again at "));
+    const bool bLogin = strReason.find("refused the login") != std::string::npos;
+    if ((!bLogin && tNow - tFirst < kStuckSeconds) || strReason == m_strToldStuck) return;
+    m_strToldStuck = strReason;
+    Notify(bLogin ? "Scheduled messages cannot go out: the server refused the login"
+                  : "Scheduled messages wait to be sent",
+           strWhat + ": " + strText + "\nThey are tried again by themselves; you are told when they go out.",
+           kCritical);
+}
+
+void COutcomeRecorder::NoteUnsaved() {
+    const std::string strUnsaved = m_parts.fnUnsaved ? m_parts.fnUnsaved() : std::string();
+    if (strUnsaved == m_strToldUnsaved) return;
+    if (!strUnsaved.empty())
+        Notify("The task list cannot be saved",
+               strUnsaved +
+                   "\nMessages still go out at their times, and none goes twice; what was sent is "
+                   "recorded once the file can be written again.",
+               kCritical);
+    else Notify("The task list is saved again", "What was sent meanwhile is recorded.");
+    m_strToldUnsaved = strUnsaved;
 }
 
 void COutcomeRecorder::Flush() {
@@ -58,14 +96,20 @@ void COutcomeRecorder::OnSendStart(const CTaskItem& task, const CSendStart& star
     outcome.strOccurrence = outcome.bSendNow ? strSendNow : TaskTime::Format(task.m_dtNextSending);
     outcome.strMessageId = start.strMessageId;
     outcome.strText = start.strText;
+    outcome.strNote = start.strNote;
     const std::string strWhat =
         task.m_strTaskName + " (" + (outcome.bSendNow ? "sent now " : "") + outcome.strOccurrence + "): ";
+    // A template that cannot be read has no subject to tell.
+    const std::optional<std::string> strSubject =
+        start.strSubject.empty() && start.kind != CSendStart::EKind::HandedOver ? std::nullopt
+                                                                                : std::optional(start.strSubject);
     switch (start.kind) {
         case CSendStart::EKind::HandedOver: outcome.kind = EKind::HandedOver; break;
         case CSendStart::EKind::AlreadyQueued:
             // Its result may have been told before the stop: that one stands.
-            std::cerr << "Quillory: " << strWhat << "the host holds its message already, handed over before "
-                      << "the host stopped; it is not sent again\n";
+            Tell(outcome.JournalLine(task.m_strTaskName, strSubject,
+                                     "the host holds its message already, handed over before the host stopped; "
+                                     "it is not sent again"));
             if (IsKnown(task, start.strMessageId)) return;
             outcome.kind = EKind::HandedOver;
             break;
@@ -74,25 +118,33 @@ void COutcomeRecorder::OnSendStart(const CTaskItem& task, const CSendStart& star
         case CSendStart::EKind::NotSent: outcome.kind = EKind::Failed; break;
         case CSendStart::EKind::NotStoredNow: outcome.kind = EKind::NotStored; break;
     }
+    // A message handed over is told with its result, when the host reports it.
+    if (outcome.kind != EKind::HandedOver && outcome.kind != EKind::NotStored)
+        Tell(outcome.JournalLine(task.m_strTaskName, strSubject));
     if (outcome.kind == EKind::TemplateMissing)
         Notify(kNotSentSummary, strWhat + "its template is missing or cannot be read: " + start.strText, kCritical);
     else if (outcome.kind == EKind::TemplateDamaged)
         Notify(kNotSentSummary, strWhat + "its template is damaged: " + start.strText, kCritical);
     else if (outcome.kind == EKind::Failed) Notify(kFailedSummary, strWhat + start.strText, kCritical);
-    else if (outcome.kind == EKind::NotStored) NoteNotStored(task, strWhat, start.strText);
+    else if (outcome.kind == EKind::NotStored) NoteNotStored(task, outcome, strSubject, strWhat);
     Record(task, std::move(outcome));
 }
 
-void COutcomeRecorder::NoteNotStored(const CTaskItem& task, const std::string& strWhat, const std::string& strWhy) {
+void COutcomeRecorder::NoteNotStored(const CTaskItem& task, const CTaskOutcome& outcome,
+                                     const std::optional<std::string>& strSubject, const std::string& strWhat) {
     // Told once per occurrence, not at every try (whose words name another temporary file).
     const CTaskOutcome* pLast =
         m_parts.pHistory ? m_parts.pHistory->History().Last(CTaskHistory::KeyOf(task.m_strTemplateFile)) : nullptr;
-    if (pLast && pLast->kind == EKind::NotStored && pLast->strOccurrence == TaskTime::Format(task.m_dtNextSending))
-        return;
-    std::cerr << "Quillory: " << strWhat << "the host cannot store the message now, tried again in a minute: " << strWhy
-              << '\n';
-    m_vecNotStored.push_back(strWhat + strWhy);
+    if (pLast && pLast->kind == EKind::NotStored && pLast->strOccurrence == outcome.strOccurrence) return;
+    Tell(outcome.JournalLine(
+        task.m_strTaskName, strSubject,
+        "not queued yet, the host cannot store the message now; tried again each minute: " + outcome.strText));
+    m_vecNotStored.push_back(strWhat + outcome.strText);
     if (!m_bInTick) NotifyNotStored();
+}
+
+void COutcomeRecorder::Tell(const std::string& strLine) {
+    std::cerr << "Quillory: " << CPrintable::Escape(strLine) << '\n';
 }
 
 void COutcomeRecorder::NotifyNotStored() {
@@ -117,6 +169,7 @@ void COutcomeRecorder::OnSkipped(const CTaskItem& task) {
     CTaskOutcome outcome;
     outcome.kind = EKind::SkippedOverdue;
     outcome.strOccurrence = TaskTime::Format(task.m_dtNextSending);
+    Tell(outcome.JournalLine(task.m_strTaskName, std::nullopt));  // its template is not opened to skip it
     Record(task, std::move(outcome));
 }
 
@@ -124,9 +177,10 @@ void COutcomeRecorder::OnItemSendResult(IDispatch* pItem, int32_t nResult, const
     const auto kind = KindOf(nResult);
     CComQIPtr<_MailItem> spMail(pItem);
     if (!kind || !spMail) return;
-    std::string strId, strTask, strOccurrence, strSendNow;
+    std::string strId, strTask, strOccurrence, strSendNow, strSubject;
     // Each read that fails leaves its value empty, and the result is then matched by what is left.
     (void)spMail->get_MessageId(&strId);
+    (void)spMail->get_Subject(&strSubject);
     (void)spMail->GetHeader(kTaskHeader, &strTask);
     (void)spMail->GetHeader(kOccurrenceHeader, &strOccurrence);
     if (strOccurrence.empty()) (void)spMail->GetHeader(kSendNowHeader, &strSendNow);
@@ -134,16 +188,21 @@ void COutcomeRecorder::OnItemSendResult(IDispatch* pItem, int32_t nResult, const
     const std::string strFor = strSendNow.empty() ? strOccurrence : "sent now " + strSendNow;
     if (*kind == EKind::Failed) Notify(kFailedSummary, strTask + " (" + strFor + "): " + strText, kCritical);
     const int64_t tNow = m_parts.pClock->Now();
-    if (!m_parts.pHistory) return;
-    if (m_parts.pHistory->History().Update(strId, *kind, strText, tNow)) return Save();
-    const CTaskItem* pTask = TaskNamed(strTask);
-    if (!pTask) return;  // removed meanwhile: nowhere to show it
+    NoteStuck(strId, *kind, strTask + " (" + strFor + ")", strText);
     CTaskOutcome outcome;
     outcome.kind = *kind;
     outcome.bSendNow = !strSendNow.empty();
     outcome.strOccurrence = outcome.bSendNow ? strSendNow : strOccurrence;
     outcome.strMessageId = strId;
     outcome.strText = strText;
+    outcome.tWhen = tNow;
+    const CTaskOutcome* pKnown =
+        m_parts.pHistory ? m_parts.pHistory->History().Update(strId, *kind, strText, tNow) : nullptr;
+    // The journal hears of it even when no history keeps it; the known one carries what the sending left out.
+    Tell((pKnown ? *pKnown : outcome).JournalLine(strTask, strSubject));
+    if (pKnown) return Save();
+    const CTaskItem* pTask = m_parts.pHistory ? TaskNamed(strTask) : nullptr;
+    if (!pTask) return;  // removed meanwhile: nowhere to show it
     Record(*pTask, std::move(outcome));
 }
 
@@ -161,6 +220,12 @@ std::string COutcomeRecorder::CatchUpBody(const std::vector<CCatchUpCount::CLine
 
 void COutcomeRecorder::OnCaughtUp(const std::vector<CCatchUpCount::CLine>& vecLines) {
     if (vecLines.empty()) return;
+    for (const auto& line : vecLines) {
+        const int nMissed = line.nSentLate + line.nSkipped;
+        Tell("task \"" + line.strTaskName + "\": caught up " + std::to_string(nMissed) + " missed occurrence" +
+             (nMissed == 1 ? "" : "s") + " (" + std::to_string(line.nSentLate) + " sent late, " +
+             std::to_string(line.nSkipped) + " skipped)");
+    }
     Notify("Messages were due while " + m_parts.strHostName + " was not running", CatchUpBody(vecLines));
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,7 +17,8 @@ class CTaskHistoryFile;
 class IClock;
 class QTimer;
 
-// Puts what became of each occurrence where the user looks: the task's
+// Puts what became of each occurrence where the user looks: one line on
+// stderr (the journal) for every outcome, the task's
 // history (saved at once) for the Email Manager, and a desktop notification
 // when a message fails for good, when a template is missing at sending
 // time, when the host cannot store a message (once per occurrence), and once after the catch-up at start. Every call runs on the
@@ -29,12 +32,17 @@ class QTimer;
 // lose is the file's last few outcomes, never a message.
 class COutcomeRecorder {
 public:
+    using EKindAlias = CTaskOutcome::EKind;
+    // How long a message may wait to be retried before the user is told.
+    static constexpr int64_t kStuckSeconds = 5 * 60;
     struct CParts {
         CTaskHistoryFile* pHistory = nullptr;  // null: nothing is kept
         INotifier* pNotifier = nullptr;        // null: nothing is shown
         const IClock* pClock = nullptr;        // required
         std::function<const CTaskList*()> fnTaskList;
         std::string strHostName;  // for the texts, "Mail Host"
+        // Why the task list could not be saved at the tick's end; "" when it was.
+        std::function<std::string()> fnUnsaved;
     };
     explicit COutcomeRecorder(CParts parts);
     ~COutcomeRecorder();  // writes what is not written yet
@@ -57,6 +65,11 @@ public:
     // occurrence handed over; one not known (the history was lost) by the
     // task name the message carries.
     void OnItemSendResult(IDispatch* pItem, int32_t nResult, const std::string& strText);
+    // Part of OnItemSendResult, for every result of a scheduled message: a
+    // message that cannot log in, or waits longer than kStuckSeconds, is told
+    // once per new reason, and once more when a message goes out again.
+    void NoteStuck(const std::string& strMessageId, EKindAlias kind, const std::string& strWhat,
+                   const std::string& strText);
     // The catch-up after start is over.
     void OnCaughtUp(const std::vector<CCatchUpCount::CLine>& vecLines);
 
@@ -75,8 +88,13 @@ private:
                 INotifier::EUrgency eUrgency = INotifier::EUrgency::Normal);
     // An occurrence the host could not store: told on stderr and, with the
     // others of the tick, in one notification.
-    void NoteNotStored(const CTaskItem& task, const std::string& strWhat, const std::string& strWhy);
+    void NoteNotStored(const CTaskItem& task, const CTaskOutcome& outcome, const std::optional<std::string>& strSubject,
+                       const std::string& strWhat);
+    // One line on stderr (the journal under the service manager), escaped.
+    static void Tell(const std::string& strLine);
     void NotifyNotStored();
+    // A task list that cannot be saved: one notification per new reason, and one when it clears.
+    void NoteUnsaved();
     // Whether the task's history has an outcome for the message.
     bool IsKnown(const CTaskItem& task, const std::string& strMessageId) const;
     const CTaskItem* TaskNamed(const std::string& strName) const;
@@ -84,6 +102,9 @@ private:
     CParts m_parts;
     bool m_bInTick = false;
     bool m_bUnsaved = false;
-    std::vector<std::string> m_vecNotStored;  // not told yet
-    std::unique_ptr<QTimer> m_pSaveTimer;     // the deferred save of send results
+    std::vector<std::string> m_vecNotStored;       // not told yet
+    std::string m_strToldUnsaved;                  // the reason last told; "" when saving works
+    std::string m_strToldStuck;                    // the reason last told of stuck messages; "" when none
+    std::map<std::string, int64_t> m_mapFirstTry;  // message id -> when its first retry was learnt
+    std::unique_ptr<QTimer> m_pSaveTimer;          // the deferred save of send results
 };

@@ -175,7 +175,9 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     }
     if (eDue == CSchedule::kNotDue) return false;
     if (!bRetry) ReportDamagedLastSent(view.GetAt(i), nId, eDue);
-    if (!bRetry) NoteCatchUp(task, nId, eDue);
+    // A sent occurrence is counted once the host took it: one that waits for
+    // the disk has not been sent late (yet).
+    if (!bRetry && eDue == CSchedule::kSkipped) NoteCatchUp(task, nId, eDue);
     if (eDue == CSchedule::kSkipped && m_ctx.fnSkipped) m_ctx.fnSkipped(task);
     if (eDue == CSchedule::kSendNow && m_ctx.fnSend) {
         bool bCounts = true;
@@ -188,6 +190,7 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
             m_mapWaiting[nId] = {before.dtNextSending, tNow + 60};
             return false;
         }
+        if (!bRetry) NoteCatchUp(task, nId, eDue);
         m_mapWaiting.erase(nId);
     }
     // Writing the copy back at i could put it over another task, bring a
@@ -206,7 +209,7 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
 }
 
 void CSendEmailDlg::ReportDamagedLastSent(const CTaskItem& task, CTaskList::Id nId, CSchedule::EDue eDue) {
-    const std::string strWhy = CStalledTasks::DamagedLastSent(task);
+    const std::string strWhy = task.LastSentProblem();
     if (strWhy.empty() || !m_stalled.NoteDamagedLastSent(nId, task)) return;
     std::cerr << "Quillory: task \"" << task.m_strTaskName << "\" has a last sending time that cannot be read ("
               << strWhy << "); its occurrence at " << TaskTime::Format(task.m_dtNextSending) << " is "

@@ -91,13 +91,6 @@ const std::string* CStalledTasks::Reason(CTaskList::Id nId, const CTaskItem& tas
     return &it->second.strWhy;
 }
 
-std::string CStalledTasks::DamagedLastSent(const CTaskItem& task) {
-    if (!task.m_dtLastSent.IsSet()) return {};
-    if (auto r = TaskTime::CheckGroup(task.m_dtLastSent); !r) return r.Problem();
-    if (auto r = TaskTime::ToAbsolute(task.m_dtLastSent); !r) return r.Problem();
-    return {};
-}
-
 bool CStalledTasks::NoteDamagedLastSent(CTaskList::Id nId, const CTaskItem& task) {
     const auto [it, bNew] = m_mapDamaged.try_emplace(nId, task.m_dtLastSent);
     if (!bNew && it->second == task.m_dtLastSent) return false;

@@ -24,9 +24,6 @@ public:
     // a task scheduled anew and completed normally later reads as such.
     const std::string* Reason(CTaskList::Id nId, const CTaskItem& task) const;
 
-    // What is wrong with a last sending time that is set but cannot be
-    // read ("month 13 is not 1..12"); empty when it is sound or not set.
-    static std::string DamagedLastSent(const CTaskItem& task);
     // True the first time task nId is met with this damaged last sending
     // time, so that it is told once, not on every tick.
     bool NoteDamagedLastSent(CTaskList::Id nId, const CTaskItem& task);

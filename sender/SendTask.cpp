@@ -32,12 +32,15 @@ void DefaultWait(int nMilliseconds) {
 
 }  // namespace
 
-CResult<> AddAttachments(_MailItem* pMailItem, const CTaskItem& task) {
+CResult<std::vector<std::string>> AddAttachments(_MailItem* pMailItem, const CTaskItem& task) {
+    std::vector<std::string> vecUnmatched;
     CComPtr<Attachments> spAttachments;
     if (FAILED(pMailItem->get_Attachments(&spAttachments)) || !spAttachments)
         return CProblem("the message's attachments cannot be had");
     for (const auto& strEntry : task.m_arrAttachments) {
-        for (const auto& strFile : CAttachmentEntry::Match(strEntry)) {
+        const auto vecFiles = CAttachmentEntry::Match(strEntry);
+        if (vecFiles.empty()) vecUnmatched.push_back(strEntry);
+        for (const auto& strFile : vecFiles) {
             (void)TakeErrorDescription();  // a reason left from an earlier call is not Add's
             if (FAILED(spAttachments->Add(CVariant(strFile), CVariant(olByValue), vtMissing, vtMissing))) {
                 const std::string strWhy = TakeErrorDescription();
@@ -46,7 +49,7 @@ CResult<> AddAttachments(_MailItem* pMailItem, const CTaskItem& task) {
             }
         }
     }
-    return {};
+    return vecUnmatched;
 }
 
 void ReceiveEmails(_Application* pApplication, const CWaitFn& fnWait) {
@@ -67,21 +70,26 @@ void ReceiveEmails(_Application* pApplication, const CWaitFn& fnWait) {
 CSendStart SendTask(_Application* pApplication, const CTaskItem& task, const CWaitFn& fnWait,
                     const std::string& strSendNow) {
     using EKind = CSendStart::EKind;
-    if (!pApplication) return {EKind::NotSent, "", "no host to send with"};
+    if (!pApplication) return {EKind::NotSent, "", "no host to send with", {}, {}};
     if (task.m_strTemplateFile.empty() || !CanOpenTemplate(task.m_strTemplateFile))
-        return {EKind::TemplateMissing, "", task.m_strTemplateFile};
+        return {EKind::TemplateMissing, "", task.m_strTemplateFile, {}, {}};
     CComPtr<IDispatch> spItem;
     if (FAILED(pApplication->CreateItemFromTemplate(task.m_strTemplateFile, vtMissing, &spItem)) || !spItem)
-        return {EKind::TemplateDamaged, "", task.m_strTemplateFile};
+        return {EKind::TemplateDamaged, "", task.m_strTemplateFile, {}, {}};
     CComQIPtr<_MailItem> spMail(spItem.p);
-    if (!spMail) return {EKind::TemplateDamaged, "", task.m_strTemplateFile};
+    if (!spMail) return {EKind::TemplateDamaged, "", task.m_strTemplateFile, {}, {}};
+    std::string strSubject;
+    (void)spMail->get_Subject(&strSubject);  // for the journal only
     // An entry that matches nothing leaves the message as the template has
-    // it; a file that is there but cannot be read stops the occurrence, named
-    // in its result and a notification, rather than go out without it while
-    // the result says sent.
-    if (task.m_arrAttachments.GetSize() > 0)
-        if (const auto rAttached = AddAttachments(spMail, task); !rAttached)
-            return {EKind::NotSent, "", rAttached.Problem()};
+    // it, and its result says so; a file that is there but cannot be read
+    // stops the occurrence, named in its result and a notification, rather
+    // than go out without it while the result says sent.
+    std::string strNote;
+    if (task.m_arrAttachments.GetSize() > 0) {
+        const auto rAttached = AddAttachments(spMail, task);
+        if (!rAttached) return {EKind::NotSent, "", rAttached.Problem(), strSubject, {}};
+        for (const auto& strEntry : *rAttached) strNote += (strNote.empty() ? "nothing matched " : ", ") + strEntry;
+    }
     spMail->put_DeleteAfterSubmit(false);
     // Without them the result cannot be matched, but the message still goes.
     (void)spMail->SetHeader(kTaskHeader, task.m_strTaskName);
@@ -94,9 +102,9 @@ CSendStart SendTask(_Application* pApplication, const CTaskItem& task, const CWa
     if (FAILED(hr)) {
         const std::string strWhy = TakeErrorDescription();
         return {hr == kSendNotStoredNow ? EKind::NotStoredNow : EKind::NotSent, "",
-                strWhy.empty() ? "the host did not take the message" : strWhy};
+                strWhy.empty() ? "the host did not take the message" : strWhy, strSubject, strNote};
     }
     std::string strId;
     (void)spMail->get_MessageId(&strId);  // without it the result is matched by the task's name
-    return {hr == kSendAlreadyQueued ? EKind::AlreadyQueued : EKind::HandedOver, strId, ""};
+    return {hr == kSendAlreadyQueued ? EKind::AlreadyQueued : EKind::HandedOver, strId, "", strSubject, strNote};
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "CResult.h"
 #include "CTaskItem.h"
@@ -30,6 +31,8 @@ struct [[nodiscard]] CSendStart {
     EKind kind = EKind::NotSent;
     std::string strMessageId;
     std::string strText;
+    std::string strSubject;  // the message's, once made from the template
+    std::string strNote;     // what it goes without: "nothing matched /srv/reports/*.csv"
 };
 
 // The message carries the task's name and the occurrence (the task's
@@ -42,6 +45,7 @@ CSendStart SendTask(_Application* pApplication, const CTaskItem& task, const CWa
                     const std::string& strSendNow = {});
 // Attaches the files the task's entries name now. The problem is an item
 // whose attachments cannot be had, or a named file that cannot be read
-// (no permission, not a regular file), with the host's reason.
-CResult<> AddAttachments(_MailItem* pMailItem, const CTaskItem& task);
+// (no permission, not a regular file), with the host's reason; the value
+// is the entries that matched nothing, in the task's order.
+CResult<std::vector<std::string>> AddAttachments(_MailItem* pMailItem, const CTaskItem& task);
 void ReceiveEmails(_Application* pApplication, const CWaitFn& fnWait = {});

@@ -81,10 +81,22 @@ CResult<> LoadSharedTaskList() {
     return {};
 }
 
-CResult<> SaveTaskListFile(const CTaskList& list) {
+std::string g_strTaskListUnsaved;
+
+namespace {
+
+CResult<> SaveTaskListFileOnce(const CTaskList& list) {
     QUILLORY_TRY(KeepDamagedOriginal());
     QUILLORY_TRY_VALUE(const CTextCodec* pCodec, TaskListCodec());
     return CTaskListFile::SaveTaskList(TaskListPath(), list, *pCodec);
+}
+
+}  // namespace
+
+CResult<> SaveTaskListFile(const CTaskList& list) {
+    auto rSaved = SaveTaskListFileOnce(list);
+    g_strTaskListUnsaved = rSaved ? std::string() : rSaved.Problem();
+    return rSaved;
 }
 
 CResult<> SaveSharedTaskList() {

@@ -43,5 +43,8 @@ CResult<> LoadSharedTaskList();
 // Saves list to that file. When the damaged original cannot be kept,
 // nothing is written.
 CResult<> SaveTaskListFile(const CTaskList& list);
+// Why the last save of the task list failed ("...: No space left on device");
+// empty after one that worked. Told to the tool's ping and to the user.
+extern std::string g_strTaskListUnsaved;
 // SaveTaskListFile of the shared task list.
 CResult<> SaveSharedTaskList();

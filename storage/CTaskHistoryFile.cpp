@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <iterator>
 #include <set>
 
@@ -16,29 +17,18 @@
 
 CTaskHistoryFile* g_pTaskHistory = nullptr;
 
-namespace {
-
-using EKind = CTaskOutcome::EKind;
-
-// The names the file stores the kinds by, in the enum's order.
-constexpr const char* kKindNames[] = {"handed-over",      "sent",      "sent-with-refusals", "retrying",
-                                      "failed",           "in-doubt",  "skipped-overdue",    "template-missing",
-                                      "template-damaged", "not-stored"};
-static_assert(std::size(kKindNames) == CTaskOutcome::kLastKind + 1);
-
-}  // namespace
-
 std::string CTaskHistoryFile::ToJsonText(const CTaskHistory& history) {
     nlohmann::json jsonTasks = nlohmann::json::object();
     for (const auto& [strKey, deq] : history.All()) {
         nlohmann::json jsonList = nlohmann::json::array();
         for (const auto& o : deq) {
-            nlohmann::json jsonOne = {{"kind", kKindNames[static_cast<int>(o.kind)]},
+            nlohmann::json jsonOne = {{"kind", CTaskOutcome::KindName(o.kind)},
                                       {"occurrence", o.strOccurrence},
                                       {"messageId", o.strMessageId},
                                       {"text", o.strText},
                                       {"when", o.tWhen}};
             if (o.bSendNow) jsonOne["sendNow"] = true;  // absent for an occurrence, as in older files
+            if (!o.strNote.empty()) jsonOne["note"] = o.strNote;
             jsonList.push_back(std::move(jsonOne));
         }
         jsonTasks[strKey] = std::move(jsonList);
@@ -84,11 +74,11 @@ CResult<CTaskHistory> CTaskHistoryFile::FromJson(const nlohmann::json& json) {
             const auto itWhen = jsonOne.find("when");
             if (!text(jsonOne, "kind", strKind) || !text(jsonOne, "occurrence", o.strOccurrence) ||
                 !text(jsonOne, "messageId", o.strMessageId) || !text(jsonOne, "text", o.strText) ||
-                (itWhen != jsonOne.end() && !itWhen->is_number_integer()))
+                !text(jsonOne, "note", o.strNote) || (itWhen != jsonOne.end() && !itWhen->is_number_integer()))
                 return CProblem("task " + strKey + ": a field has the wrong type");
-            const auto* pKind = std::find(std::begin(kKindNames), std::end(kKindNames), strKind);
-            if (pKind == std::end(kKindNames)) return CProblem("task " + strKey + ": unknown kind \"" + strKind + "\"");
-            o.kind = static_cast<EKind>(pKind - std::begin(kKindNames));
+            const auto kind = CTaskOutcome::KindNamed(strKind);
+            if (!kind) return CProblem("task " + strKey + ": unknown kind \"" + strKind + "\"");
+            o.kind = *kind;
             if (itWhen != jsonOne.end()) o.tWhen = itWhen->get<int64_t>();
             if (const auto itSendNow = jsonOne.find("sendNow"); itSendNow != jsonOne.end()) {
                 if (!itSendNow->is_boolean()) return CProblem("task " + strKey + ": a field has the wrong type");
@@ -97,6 +87,17 @@ CResult<CTaskHistory> CTaskHistoryFile::FromJson(const nlohmann::json& json) {
             history.Record(strKey, std::move(o));
         }
     }
+    return history;
+}
+
+CResult<CTaskHistory> CTaskHistoryFile::ReadBeside(const std::string& strTaskFile) {
+    const std::string strPath = (std::filesystem::path(strTaskFile).parent_path() / kFileName).string();
+    struct stat st {};
+    if (::lstat(strPath.c_str(), &st) != 0) return CProblem("no " + std::string(kFileName));
+    const auto rText = CFileOps::ReadFile(strPath, kMaxBytes, CFileOps::ELinks::Refuse);
+    if (!rText) return rText.TakeProblem();
+    auto history = FromJsonText(*rText);
+    if (!history) return CProblem(strPath + ": " + history.Problem());
     return history;
 }
 

@@ -39,6 +39,10 @@ public:
     // Any text that is not a valid history, wrongly typed members included,
     // is a problem: {"version":"1","tasks":{}} or a record with "kind":5.
     static CResult<CTaskHistory> FromJsonText(const std::string& strText);
+    // The history beside the task list strTaskFile, read only (a damaged one
+    // is named, not kept aside), for readers beside a running add-in; the
+    // problem says why it is not known ("no history.json", "...: not JSON").
+    static CResult<CTaskHistory> ReadBeside(const std::string& strTaskFile);
     // A history larger than this is damaged (it keeps a few results per task).
     static constexpr size_t kMaxBytes = 64u << 20;
 

@@ -14,6 +14,7 @@
 
 #include "CHeadlessTestBase.h"
 #include "CMailStore.h"
+#include "CMailhostRun.h"
 #include "CSeededRandom.h"
 #include "CTaskListFile.h"
 #include "CTextCodec.h"
@@ -255,12 +256,19 @@ TEST_F(FaultsTest, AnUnwritableDataFolderSendsEachOccurrenceOnceAcrossRestarts) 
     StartHost();
     ASSERT_TRUE(WaitUntil([&] { return Arrivals("ro").size() == 3; }, seconds(30))) << Log();
     ASSERT_TRUE(WaitForLog(m_dir / "host.log", "Operation not permitted", seconds(10))) << Log();
+    // Told where an administrator looks, not only on the journal.
+    CMailhostRun status = CMailhostRun::Run(m_dir, {"status"});
+    EXPECT_EQ(status.nStatus, 5) << status.strOut << status.strErr;
+    EXPECT_NE(status.strOut.find("task list: cannot be saved: "), std::string::npos) << status.strOut;
+    EXPECT_NE(status.strOut.find("Operation not permitted"), std::string::npos) << status.strOut;
     m_host.Stop();
     EXPECT_EQ(Handled(FileList()), 0) << "the list could not record the sending";
 
     ASSERT_EQ(CTestProcess::Run({"/usr/bin/chattr", "-i", DataDir()}), 0);
     StartHost();
     ASSERT_TRUE(WaitUntil([&] { return Handled(FileList()) == 3; }, seconds(30))) << Log();
+    status = CMailhostRun::Run(m_dir, {"status"});
+    EXPECT_EQ(status.strOut.find("cannot be saved"), std::string::npos) << status.strOut;
     std::this_thread::sleep_for(seconds(2));
     m_host.Stop();
     EXPECT_NE(Log().find("the host holds its message already"), std::string::npos) << Log();

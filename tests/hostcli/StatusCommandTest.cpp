@@ -3,6 +3,7 @@
 // the tasks due within the hour, worked out in several zones.
 #include <signal.h>
 
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "CHeadlessTestBase.h"
 #include "CMailStore.h"
 #include "CMailhostRun.h"
+#include "TaskTime.h"
 #include "ZoneGuard.h"
 
 namespace {
@@ -59,7 +61,7 @@ TEST_F(StatusCommandTest, ShowsTheHostAndTheOutboxWithTheServersReasons) {
     Queue("Never", "nobody@example.org");
 
     CMailhostRun run = Status();
-    EXPECT_EQ(run.nStatus, 0) << run.strErr;
+    EXPECT_EQ(run.nStatus, 4) << run.strErr;
     EXPECT_NE(run.strOut.find("host: not running\n"), std::string::npos) << run.strOut;
     EXPECT_NE(run.strOut.find("Outbox: 2 waiting, 0 retrying, 0 failed, 0 in doubt\n"), std::string::npos)
         << run.strOut;
@@ -68,6 +70,7 @@ TEST_F(StatusCommandTest, ShowsTheHostAndTheOutboxWithTheServersReasons) {
     ASSERT_TRUE(WaitForStatus("Outbox: 0 waiting, 1 retrying, 1 failed, 0 in doubt\n", seconds(60)))
         << Status().strOut << CTempDir::ReadFile(m_dir / "host.log");
     run = Status();
+    EXPECT_EQ(run.nStatus, 5) << "failed for good outranks waiting to retry";
     std::smatch m;
     ASSERT_TRUE(std::regex_search(run.strOut, m,
                                   std::regex("host: running, pid ([0-9]+), headless, since "
@@ -92,6 +95,92 @@ TEST_F(StatusCommandTest, ShowsTheHostAndTheOutboxWithTheServersReasons) {
         << run.strOut;
     EXPECT_NE(run.strOut.find("\n  waiting   \"Meanwhile\" to rita@example.com\n"), std::string::npos) << run.strOut;
     EXPECT_NE(run.strOut.find("\n  retrying  \"Later\""), std::string::npos) << run.strOut;
+}
+
+// What a script relies on: the exit status, the same in text and JSON,
+// for each way a real host and a loopback server can leave the Outbox.
+TEST_F(StatusCommandTest, TheExitStatusSaysWhetherAnythingWaitsInFailure) {
+    struct CRow {
+        const char* pszName;
+        CSmtpServer::COptions server;
+        bool bHost;
+        int nExit;
+        std::string strCounts;  // the Outbox line's counts
+    };
+    const CRow rows[] = {
+        {"no host", {}, false, 4, "1 waiting, 0 retrying, 0 failed, 0 in doubt"},
+        {"the server says later",
+         {.strDataReply = "451 4.3.0 try again later"},
+         true,
+         6,
+         "0 waiting, 1 retrying, 0 failed, 0 in doubt"},
+        {"the server refuses for good",
+         {.vecRefuse = {"rita@example.com"}},
+         true,
+         5,
+         "0 waiting, 0 retrying, 1 failed, 0 in doubt"},
+        {"all delivered", {}, true, 0, "0 waiting, 0 retrying, 0 failed, 0 in doubt"},
+    };
+    int nRow = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pszName);
+        m_host.Stop();
+        std::filesystem::remove_all(m_dir / "data/mailhost");
+        CSmtpServer server(m_dir / ("server" + std::to_string(++nRow)));
+        server.Start(row.server);
+        CTempDir::WriteFile(m_dir / "config/mailhost/accounts.ini",
+                            "[Account]\nAddress = sender@example.org\nSmtpUrl = smtp://127.0.0.1:" +
+                                std::to_string(server.Port()) + "\nSecurity = none\n");
+        Queue("Report", "rita@example.com");
+        if (row.bHost) StartHost();
+        const auto tEnd = std::chrono::steady_clock::now() + seconds(60);
+        CMailhostRun run = Status();
+        while (run.strOut.find("Outbox: " + row.strCounts + "\n") == std::string::npos &&
+               std::chrono::steady_clock::now() < tEnd) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            run = Status();
+        }
+        EXPECT_NE(run.strOut.find("Outbox: " + row.strCounts + "\n"), std::string::npos) << run.strOut;
+        EXPECT_EQ(run.nStatus, row.nExit) << run.strOut << run.strErr;
+        const CMailhostRun runJson = Status({"--json"});
+        EXPECT_EQ(runJson.nStatus, row.nExit);
+        const auto json = nlohmann::json::parse(runJson.strOut, nullptr, false);
+        ASSERT_TRUE(json.is_object()) << runJson.strOut;
+        EXPECT_EQ(json["exitStatus"], row.nExit);
+        EXPECT_EQ(json["host"]["running"], row.bHost);
+        const auto& outbox = json["outbox"];
+        EXPECT_EQ(std::to_string(outbox["waiting"].get<int>()) + " waiting, " +
+                      std::to_string(outbox["retrying"].get<int>()) + " retrying, " +
+                      std::to_string(outbox["failed"].get<int>()) + " failed, " +
+                      std::to_string(outbox["inDoubt"].get<int>()) + " in doubt",
+                  row.strCounts);
+        if (row.strCounts.rfind("0 waiting, 0 retrying, 0 failed", 0) != 0) {
+            ASSERT_EQ(outbox["messages"].size(), 1u) << runJson.strOut;
+            EXPECT_EQ(outbox["messages"][0]["subject"], "Report");
+            EXPECT_EQ(outbox["messages"][0]["to"], nlohmann::json::array({"rita@example.com"}));
+        }
+    }
+}
+
+// A task whose last occurrence was not sent is named with the reason, by
+// the tool's structured listing, and counts as no failure that waits.
+TEST_F(StatusCommandTest, ATaskWhoseTemplateWasMissingNeedsAttention) {
+    CTaskList list;
+    list.Add(Task("No template", (m_dir / "gone.oft"), 0, MinuteFromNow(-3), true));
+    Import(list);
+    StartHost();
+    ASSERT_TRUE(WaitForStatus(
+        "tasks needing attention:\n  No template: template missing: " + (m_dir / "gone.oft") + "\n", seconds(60)))
+        << Status().strOut << CTempDir::ReadFile(m_dir / "host.log");
+    EXPECT_EQ(Status().nStatus, 0);
+    const auto json = nlohmann::json::parse(Status({"--json"}).strOut);
+    EXPECT_EQ(json["tasks"]["needingAttention"][0]["lastResult"]["kind"], "template-missing");
+    // The journal has its one line, with the task and the occurrence.
+    EXPECT_TRUE(WaitForLog(m_dir / "host.log",
+                           "Quillory: task \"No template\", occurrence " + TaskTime::Format(MinuteFromNow(-3)) +
+                               ": template missing: " + (m_dir / "gone.oft") + "\n",
+                           seconds(10)))
+        << CTempDir::ReadFile(m_dir / "host.log");
 }
 
 TEST_F(StatusCommandTest, TasksDueWithinTheHourCountRealMinutesInEveryZone) {
@@ -121,7 +210,7 @@ TEST_F(StatusCommandTest, TasksDueWithinTheHourCountRealMinutesInEveryZone) {
     for (const CZone& zone : {CZone{"UTC", false}, CZone{"Europe/Berlin", true}, CZone{"America/New_York", false}}) {
         CZoneGuard guard(zone.pszTz);
         const CMailhostRun run = Status({"--now", "2026-03-29 01:30"});
-        EXPECT_EQ(run.nStatus, 0) << zone.pszTz << run.strErr;
+        EXPECT_EQ(run.nStatus, 4) << zone.pszTz << run.strErr;  // no host
         std::string strExpected = "tasks due in the next hour:\n";
         if (zone.bGapDue) strExpected += "  2026-03-29 03:20  past the gap\n";
         strExpected += "  2026-03-29 01:10  overdue (overdue)\n  2026-03-29 01:59  in half an hour\n";

@@ -178,3 +178,21 @@ TEST_F(LastResultColumnTest, TheActiveTickMarksOnlyATaskThatWillSend) {
         EXPECT_EQ(pItem->icon(0).pixmap(16).toImage() == tick, kRows[i].mark == ERowMark::Active) << kRows[i].pszName;
     }
 }
+
+// A last sending time that cannot be read is told in the column and its
+// tooltip, not only on the journal, with or without a history.
+TEST_F(LastResultColumnTest, AnUnreadableLastSendingTimeIsShown) {
+    AddTask("Damaged", "a.oft");
+    m_list[0].m_dtLastSent = {2026, 13, 7, 2, 9, 0, 1};  // month 13
+    AddTask("Sound", "b.oft");
+    m_list[1].m_dtLastSent = {2026, 12, 7, 2, 9, 0, 1};
+    CEmailManagerDlg dlg;
+    const auto* pDamaged = dlg.List()->topLevelItem(0);
+    EXPECT_EQ(pDamaged->text(CEmailManagerDlg::kLastResultColumn), "Last sending time unreadable");
+    EXPECT_TRUE(
+        pDamaged->toolTip(CEmailManagerDlg::kLastResultColumn).startsWith("Its last sending time cannot be read ("))
+        << pDamaged->toolTip(CEmailManagerDlg::kLastResultColumn).toStdString();
+    EXPECT_TRUE(
+        pDamaged->toolTip(CEmailManagerDlg::kLastResultColumn).endsWith("; it is sent by its next time all the same."));
+    EXPECT_EQ(dlg.List()->topLevelItem(1)->text(CEmailManagerDlg::kLastResultColumn), "");
+}

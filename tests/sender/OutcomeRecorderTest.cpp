@@ -1,8 +1,12 @@
 #include <QCoreApplication>
 #include <filesystem>
+#include <functional>
+#include <iostream>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
+#include "CNotifyRecorder.h"
 #include "COutcomeRecorder.h"
 #include "CTaskHistoryFile.h"
 #include "CTempDir.h"
@@ -77,4 +81,132 @@ TEST_F(OutcomeRecorderTest, OutcomesOutsideATickAreWrittenByTheEventLoopOrAtTheE
     const CTaskHistory onDisk = OnDisk();
     ASSERT_EQ(onDisk.Of("c.oft").size(), 1u) << "not lost";
     EXPECT_EQ(onDisk.Of("c.oft").back().kind, CTaskOutcome::EKind::SkippedOverdue);
+}
+
+// Every outcome the scheduler learns of is one journal line naming the task,
+// the occurrence, the subject where there is one, and the result; a message
+// handed over is told with the host's result later, not here.
+TEST_F(OutcomeRecorderTest, EveryOutcomeIsOneJournalLine) {
+    using EKind = CSendStart::EKind;
+    const std::string strAt = "task \"a\", occurrence " + TaskTime::Format(m_list[0].m_dtNextSending);
+    struct CRow {
+        const char* pszName;
+        std::function<void(COutcomeRecorder&)> fnDo;
+        std::string strLines;  // what stderr holds after it, "" for nothing
+    };
+    const CRow rows[] = {
+        {"handed over",
+         [&](auto& r) {
+             r.OnSendStart(m_list[0], {EKind::HandedOver, "<1@x>", "", "Figures", ""});
+         },
+         ""},
+        {"template missing",
+         [&](auto& r) {
+             r.OnSendStart(m_list[0], {EKind::TemplateMissing, "", "/d/a.oft", "", ""});
+         },
+         "Quillory: " + strAt + ": template missing: /d/a.oft\n"},
+        {"not sent",
+         [&](auto& r) {
+             r.OnSendStart(m_list[0], {EKind::NotSent, "", "the attachment /x cannot be attached", "S", ""});
+         },
+         "Quillory: " + strAt + ", subject \"S\": failed: the attachment /x cannot be attached\n"},
+        {"not stored, told once per occurrence",
+         [&](auto& r) {
+             r.OnSendStart(m_list[0], {EKind::NotStoredNow, "", "No space left on device", "S", ""});
+             r.OnSendStart(m_list[0], {EKind::NotStoredNow, "", "No space left on device", "S", ""});
+         },
+         "Quillory: " + strAt +
+             ", subject \"S\": not queued yet, the host cannot store the message now; tried again each minute: No "
+             "space left on device\n"},
+        {"skipped", [&](auto& r) { r.OnSkipped(m_list[0]); }, "Quillory: " + strAt + ": skipped (overdue)\n"},
+        {"caught up",
+         [&](auto& r) {
+             r.OnCaughtUp({{"a", 2, 1}, {"b\x1b", 0, 1}});
+         },
+         "Quillory: task \"a\": caught up 3 missed occurrences (2 sent late, 1 skipped)\n"
+         "Quillory: task \"b\\x1b\": caught up 1 missed occurrence (0 sent late, 1 skipped)\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pszName);
+        m_history.History() = {};
+        auto pRecorder = MakeRecorder();
+        std::ostringstream err;
+        std::streambuf* pOld = std::cerr.rdbuf(err.rdbuf());
+        row.fnDo(*pRecorder);
+        std::cerr.rdbuf(pOld);
+        EXPECT_EQ(err.str(), row.strLines);
+    }
+}
+
+// A task list that cannot be saved is told once per new reason, not at every
+// tick, and once more when saving works again.
+TEST_F(OutcomeRecorderTest, AnUnsavedTaskListIsToldOncePerReasonAndWhenItClears) {
+    CNotifyRecorder notes;
+    std::string strUnsaved;
+    COutcomeRecorder recorder(COutcomeRecorder::CParts{&m_history, &notes, &m_clock, [this] { return &m_list; },
+                                                       "Mail Host", [&] { return strUnsaved; }});
+    const char* const kTicks[] = {"",
+                                  "emails.dat: No space left on device",
+                                  "emails.dat: No space left on device",
+                                  "emails.dat: Read-only file system",
+                                  "",
+                                  ""};
+    for (const char* pszUnsaved : kTicks) {
+        strUnsaved = pszUnsaved;
+        recorder.OnTickStart();
+        recorder.OnTickEnd();
+    }
+    std::vector<std::string> vecSummaries;
+    for (const auto& [strSummary, strBody] : notes.m_vecShown)
+        vecSummaries.push_back(strSummary + ": " + strBody.substr(0, strBody.find('\n')));
+    EXPECT_EQ(vecSummaries, (std::vector<std::string>{
+                                "The task list cannot be saved: emails.dat: No space left on device",
+                                "The task list cannot be saved: emails.dat: Read-only file system",
+                                "The task list is saved again: What was sent meanwhile is recorded.",
+                            }));
+}
+
+// Mail that cannot go out is told once, whatever the number of tries: at
+// once when the server refuses the login, after kStuckSeconds otherwise,
+// and again when a message goes out.
+TEST_F(OutcomeRecorderTest, StuckMessagesAreToldOnceAndWhenTheyGoAgain) {
+    using EKind = CTaskOutcome::EKind;
+    CNotifyRecorder notes;
+    COutcomeRecorder recorder(
+        COutcomeRecorder::CParts{&m_history, &notes, &m_clock, [this] { return &m_list; }, "Mail Host", {}});
+    const int64_t t0 = 1796634000;
+    struct CStep {
+        int64_t nAfter;  // seconds after t0
+        const char* pszId;
+        EKind kind;
+        const char* pszText;
+        const char* pszTold;  // the notification's summary, "" for none
+    };
+    const CStep steps[] = {
+        {0, "<1@x>", EKind::Retrying, "cannot reach smtp.example.org; trying again at 09:01", ""},
+        {60, "<1@x>", EKind::Retrying, "cannot reach smtp.example.org; trying again at 09:03", ""},
+        {COutcomeRecorder::kStuckSeconds, "<1@x>", EKind::Retrying,
+         "cannot reach smtp.example.org; trying again at 09:10", "Scheduled messages wait to be sent"},
+        {COutcomeRecorder::kStuckSeconds + 600, "<1@x>", EKind::Retrying,
+         "cannot reach smtp.example.org; trying again at 09:30", ""},
+        {COutcomeRecorder::kStuckSeconds + 900, "<1@x>", EKind::Sent, "", "Scheduled messages go out again"},
+        {COutcomeRecorder::kStuckSeconds + 960, "<2@x>", EKind::Retrying,
+         "the server refused the login: 535 5.7.8 no; trying again at 09:20",
+         "Scheduled messages cannot go out: the server refused the login"},
+        {COutcomeRecorder::kStuckSeconds + 1020, "<2@x>", EKind::Retrying,
+         "the server refused the login: 535 5.7.8 no; trying again at 09:22", ""},
+    };
+    size_t nTold = 0;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.pszText);
+        m_clock.Set(t0 + step.nAfter);
+        recorder.NoteStuck(step.pszId, step.kind, "a (2026-12-07 09:00)", step.pszText);
+        if (*step.pszTold) {
+            ASSERT_EQ(notes.m_vecShown.size(), ++nTold);
+            EXPECT_EQ(notes.m_vecShown.back().first, step.pszTold);
+        }
+        EXPECT_EQ(notes.m_vecShown.size(), nTold);
+    }
+    EXPECT_NE(notes.m_vecShown[0].second.find("a (2026-12-07 09:00): cannot reach smtp.example.org"),
+              std::string::npos);
 }

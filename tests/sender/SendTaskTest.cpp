@@ -121,8 +121,15 @@ TEST_F(SendTaskTest, EntriesMatchingNothingStillSendTheMessage) {
     task.m_arrAttachments.Add((Dir() / "files" / "*.none").string());
     task.m_arrAttachments.Add((Dir() / "no-such-folder" / "*.txt").string());
     task.m_arrAttachments.Add(std::string(300, 'x') + "/*.txt");  // too long a pattern
-    EXPECT_EQ(SendTask(m_spApp, task).kind, EKind::HandedOver);
+    const CSendStart start = SendTask(m_spApp, task);
+    EXPECT_EQ(start.kind, EKind::HandedOver);
     EXPECT_TRUE(ArrivedAttachments().empty());
+    // Not silent: the result names every entry that matched nothing, and the subject.
+    EXPECT_EQ(start.strNote, "nothing matched " + (Dir() / "files" / "empty" / "*.zip").string() + ", " +
+                                 (Dir() / "files" / "*.none").string() + ", " +
+                                 (Dir() / "no-such-folder" / "*.txt").string() + ", " + std::string(300, 'x') +
+                                 "/*.txt");
+    EXPECT_EQ(start.strSubject, "Nothing attached");
 }
 
 // A file that is there but cannot be attached once went missing from a

@@ -115,12 +115,22 @@ TEST_F(TaskHistoryTest, EveryKindIsStoredByName) {
         history.Record("k" + std::to_string(i), Outcome(static_cast<EKind>(i), "2026-12-07 09:00"));
         CTaskOutcome sentNow = Outcome(static_cast<EKind>(i), "2026-12-07 21:30");
         sentNow.bSendNow = true;  // kept apart from the occurrences through a restart
+        sentNow.strNote = "nothing matched /srv/" + std::to_string(i) + "/*.csv";
         history.Record("k" + std::to_string(i), sentNow);
     }
     const auto rBack = CTaskHistoryFile::FromJsonText(CTaskHistoryFile::ToJsonText(history));
     ASSERT_TRUE(rBack.Ok()) << rBack.Problem();
     EXPECT_EQ(*rBack, history);
-    EXPECT_NE(CTaskHistoryFile::ToJsonText(history).find("\"kind\": \"template-damaged\""), std::string::npos);
+    // The names files already hold, in the enum's order.
+    const char* const kNames[] = {"handed-over",      "sent",      "sent-with-refusals", "retrying",
+                                  "failed",           "in-doubt",  "skipped-overdue",    "template-missing",
+                                  "template-damaged", "not-stored"};
+    ASSERT_EQ(std::size(kNames), static_cast<size_t>(CTaskOutcome::kLastKind + 1));
+    for (int i = 0; i <= CTaskOutcome::kLastKind; ++i)
+        EXPECT_NE(CTaskHistoryFile::ToJsonText(history).find(std::string("\"kind\": \"") + kNames[i] + "\""),
+                  std::string::npos)
+            << kNames[i];
+    EXPECT_FALSE(CTaskOutcome::KindNamed("exploded"));
 }
 
 TEST_F(TaskHistoryTest, ADamagedFileIsKeptBesideTheNewOneNotOverwritten) {
@@ -215,31 +225,48 @@ TEST_F(TaskHistoryTest, ShortAndFullTextsInEveryZone) {
             EKind kind;
             std::string strText, strShort;
             std::string strSentNow;  // the same for an extra message sent now
+            std::string strJournal;  // the result the journal line ends with
+            std::string strNote;     // what the message went without
         };
         const CRow rows[] = {
-            {EKind::HandedOver, "", "Sending since 09:05", "Sent now, sending since 09:05"},
-            {EKind::Sent, "to 1 recipient(s)", "Sent 09:05", "Sent now 09:05"},
-            {EKind::SentWithRefusals, "<x@y>: 550 no", "Sent 09:05, some refused",
-             "Sent now, sent 09:05, some refused"},
-            {EKind::Retrying, "421 try later", "Retrying: 421 try later", "Sent now, retrying: 421 try later"},
+            {EKind::HandedOver, "", "Sending since 09:05", "Sent now, sending since 09:05", "sending", ""},
+            {EKind::Sent, "to 1 recipient(s)", "Sent 09:05", "Sent now 09:05", "sent", ""},
+            {EKind::Sent, "to 1 recipient(s)", "Sent 09:05 without attachments: nothing matched /srv/r/*.csv",
+             "Sent now 09:05 without attachments: nothing matched /srv/r/*.csv",
+             "sent without attachments: nothing matched /srv/r/*.csv", "nothing matched /srv/r/*.csv"},
+            {EKind::SentWithRefusals, "<x@y>: 550 no", "Sent 09:05, some refused", "Sent now, sent 09:05, some refused",
+             "sent, some recipients refused: <x@y>: 550 no", ""},
+            {EKind::Retrying, "421 try later", "Retrying: 421 try later", "Sent now, retrying: 421 try later",
+             "retrying: 421 try later", ""},
             {EKind::Failed, "550 5.1.1 no such user", "Failed: 550 5.1.1 no such user",
-             "Sent now, failed: 550 5.1.1 no such user"},
-            {EKind::InDoubt, "cut off", "In doubt: cut off", "Sent now, in doubt: cut off"},
-            {EKind::SkippedOverdue, "", "Skipped (overdue)", "Sent now, skipped (overdue)"},
-            {EKind::TemplateMissing, "/d/a.oft", "Template missing", "Sent now, template missing"},
-            {EKind::TemplateDamaged, "/d/a.oft", "Template damaged", "Sent now, template damaged"},
+             "Sent now, failed: 550 5.1.1 no such user", "failed: 550 5.1.1 no such user", ""},
+            {EKind::InDoubt, "cut off", "In doubt: cut off", "Sent now, in doubt: cut off", "in doubt: cut off", ""},
+            {EKind::SkippedOverdue, "", "Skipped (overdue)", "Sent now, skipped (overdue)", "skipped (overdue)", ""},
+            {EKind::TemplateMissing, "/d/a.oft", "Template missing", "Sent now, template missing",
+             "template missing: /d/a.oft", ""},
+            {EKind::TemplateDamaged, "/d/a.oft", "Template damaged", "Sent now, template damaged",
+             "template damaged: /d/a.oft", ""},
             {EKind::NotStored, "No space left on device", "Not queued yet: No space left on device",
-             "Sent now, not queued yet: No space left on device"},
+             "Sent now, not queued yet: No space left on device", "not queued yet: No space left on device", ""},
         };
         for (const auto& row : rows) {
             CTaskOutcome o = Outcome(row.kind, "2026-12-07 09:00", "", row.strText, t);
+            o.strNote = row.strNote;
             EXPECT_EQ(o.ShortText(), row.strShort);
+            EXPECT_EQ(o.JournalLine("Weekly\nreport", "Figures"),
+                      "task \"Weekly\nreport\", occurrence 2026-12-07 09:00, subject \"Figures\": " + row.strJournal);
+            EXPECT_EQ(o.JournalLine("R", std::nullopt), "task \"R\", occurrence 2026-12-07 09:00: " + row.strJournal);
+            EXPECT_EQ(o.ResultText(), row.strJournal);
             std::string strFull = o.FullText();
             EXPECT_EQ(strFull.rfind("The occurrence of 2026-12-07 09:00 ", 0), 0u) << strFull;
             EXPECT_NE(strFull.find(row.strText), std::string::npos) << strFull;
-            // An extra message is told apart from every occurrence, in both texts.
+            EXPECT_NE(strFull.find(row.strNote), std::string::npos) << strFull;
+            // An extra message is told apart from every occurrence, in all texts.
             o.bSendNow = true;
             EXPECT_EQ(o.ShortText(), row.strSentNow);
+            EXPECT_EQ(o.ResultText(), "sent now, " + row.strJournal);
+            EXPECT_EQ(o.JournalLine("R", "S"),
+                      "task \"R\", sent now at 2026-12-07 09:00, subject \"S\": " + row.strJournal);
             strFull = o.FullText();
             EXPECT_EQ(strFull.rfind("The extra message sent now (2026-12-07 09:00, outside the schedule) ", 0), 0u)
                 << strFull;

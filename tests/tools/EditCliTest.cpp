@@ -370,7 +370,7 @@ TEST_F(EditCliTest, CompletionOffersCommandsOptionsTasksAndNames) {
     EXPECT_EQ(Complete({strCli, "s"}, m_dir.Path()), (V{"show", "set", "send-now"}));
     EXPECT_EQ(Complete({strCli, "add", "--we"}, m_dir.Path()), (V{"--weekly", "--week-of-month"}));
     EXPECT_EQ(Complete({strCli, "list", "--"}, m_dir.Path()),
-              (V{"--help", "--file", "--codepage", "--json", "--names"}));
+              (V{"--help", "--file", "--codepage", "--json", "--addin", "--names"}));
     EXPECT_EQ(Complete({strCli, "add", "--days", "mon,t"}, m_dir.Path()),
               (V{"mon,tuesday", "mon,thursday", "mon,tue", "mon,thu"}));
     EXPECT_EQ(Complete({strCli, "set", "1", "--month", "ju"}, m_dir.Path()), (V{"june", "july"}));

@@ -85,9 +85,10 @@ TEST_F(ShowTest, EverySettingInWordsWithTheAttachmentsAsTheyAreNow) {
               "Task 1: Weekly report\n"
               "Active:          yes\n"
               "Schedule:        Every week on Monday and Thursday at 09:00\n"
-              "Ends:            after 10 sendings (7 sent so far)\n"
+              "Ends:            after 10 sendings (7 so far)\n"
               "Send overdue:    yes\n"
               "Receive first:   no\n"
+              "Occurrences:     7 so far\n"
               "Last sent:       2026-12-07 09:00\n"
               "Last result:     not known (no history.json)\n"
               "Template:        " +
@@ -121,6 +122,48 @@ TEST_F(ShowTest, ACompletedTaskAndAMissingTemplate) {
          {"Active:          no (not sent until activated)\n", "Schedule:        Once on 2026-11-02 at 12:00\n",
           "/missing.eml (missing)\n", "Attachments:     none\n", "  none: the schedule has ended\n"})
         EXPECT_NE(r.strOut.find(pszLine), std::string::npos) << pszLine << "in:\n" << r.strOut;
+}
+
+// "Sent" is said only of messages that went out: an occurrence whose
+// template was missing counts, but is not sent, and "Last sent" skips it.
+TEST_F(ShowTest, OnlyMessagesThatWentOutAreCalledSent) {
+    struct CRow {
+        const char* pszName;
+        int nCount;            // occurrences used, as the task records them
+        const char* pszKinds;  // the history's kinds, oldest first, one letter each
+        std::string strOccurrences, strLastSent;
+    };
+    const CRow rows[] = {
+        {"template missing twice", 2, "mm", "2 so far, 0 sent (2 template missing)", "never"},
+        {"sent, then missing", 2, "sm", "2 so far, 1 sent (1 template missing)", "2026-12-01 09:00"},
+        {"more than the history keeps", 7, "sfsks",
+         "7 so far; of the last 5 recorded, 3 sent (1 failed, 1 skipped (overdue))", "2026-12-05 09:00"},
+        {"older sendings not recorded", 7, "mm", "7 so far; of the last 2 recorded, 0 sent (2 template missing)",
+         "not among the last 2 recorded"},
+        {"sending, its result not known yet", 1, "h", "1 so far, 0 sent (1 sending)", "never"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pszName);
+        std::string strJson;
+        for (int i = 0; row.pszKinds[i]; ++i) {
+            const char c = row.pszKinds[i];
+            const char* pszKind = c == 'm'   ? "template-missing"
+                                  : c == 's' ? "sent"
+                                  : c == 'f' ? "failed"
+                                  : c == 'k' ? "skipped-overdue"
+                                             : "handed-over";
+            strJson += std::string(i ? "," : "") + R"({"kind": ")" + pszKind + R"(", "occurrence": "2026-12-0)" +
+                       std::to_string(i + 1) + R"( 09:00", "messageId": "", "text": "", "when": 1796371200})";
+        }
+        CTempDir::WriteFile(m_tmp.Path() + "/history.json",
+                            R"({"version": 1, "tasks": {"report.eml": [)" + strJson + "]}}");
+        m_list[0].m_nOccurrenceCount = row.nCount;
+        ASSERT_TRUE(
+            CTaskListFile::SaveTaskList(m_tmp.Path() + "/emails.dat", m_list, CTextCodec::Open("UTF-8").Value()).Ok());
+        const std::string strOut = Show("1" + m_strArgs).strOut;
+        EXPECT_NE(strOut.find("Occurrences:     " + row.strOccurrences + "\n"), std::string::npos) << strOut;
+        EXPECT_NE(strOut.find("Last sent:       " + row.strLastSent + "\n"), std::string::npos) << strOut;
+    }
 }
 
 TEST_F(ShowTest, TheLastResultComesFromTheHistoryBesideTheTaskList) {

@@ -71,10 +71,14 @@ struct CHelp {
 
 const CHelp kHelp[] = {
     {"list",
-     "usage: quillory list [--json | --names] [--file PATH] [--codepage CP]\n"
+     "usage: quillory list [--json [--addin] | --names] [--file PATH] [--codepage CP]\n"
      "Prints one line per task in list order: index (from 1), '*' when active, the task\n"
      "name, and the next sending time as YYYY-MM-DD HH:MM, or 'Completed'; below it, indented,\n"
-     "the schedule in words. --names prints only the names, --json all of it as JSON. A\n"
+     "the schedule in words. --names prints only the names, --json all of it as JSON, with\n"
+     "each task's last result (\"lastResult\": kind, occurrence, result in words) and any\n"
+     "\"problem\" keeping it from going as it should; programs read this form. --addin\n"
+     "makes it {\"tasks\": [...], \"addin\": {\"pid\": N, \"unsaved\": REASON or null}}, the\n"
+     "running host's add-in on this file as it answers, or null when none does. A\n"
      "damaged file shows the tasks before the damage, names the damage and exits with 2.\n"
      "example: quillory list --json\n"},
     {"export",

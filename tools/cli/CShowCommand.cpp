@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <map>
+#include <vector>
 
 #include "CAttachmentEntry.h"
 #include "CFileOps.h"
@@ -33,7 +35,7 @@ std::string Ends(const CTaskItem& task) {
     switch (task.EndKind()) {
         case EEndKind::AfterCount:
             return "after " + std::to_string(task.m_nEndAfterCount) + " sendings (" +
-                   std::to_string(task.m_nOccurrenceCount) + " sent so far)";
+                   std::to_string(task.m_nOccurrenceCount) + " so far)";
         case EEndKind::EndDate: return CRecurrenceText::DescribeEnd(task);
         case EEndKind::NoEnd: break;
     }
@@ -72,19 +74,49 @@ void Attachments(const CTaskItem& task) {
     if (bFirst) Line("Attachments", "none");
 }
 
-// The last occurrence's result, as the add-in recorded it in the history
-// beside the task list; read only, so a damaged history is named, not kept aside.
-std::string LastResult(const CTaskItem& task, const std::string& strTaskFile) {
-    const std::string strPath =
-        (std::filesystem::path(strTaskFile).parent_path() / CTaskHistoryFile::kFileName).string();
-    struct stat st {};
-    if (::lstat(strPath.c_str(), &st) != 0) return "not known (no " + std::string(CTaskHistoryFile::kFileName) + ")";
-    const auto rText = CFileOps::ReadFile(strPath, CTaskHistoryFile::kMaxBytes, CFileOps::ELinks::Refuse);
-    if (!rText) return "not known (" + rText.Problem() + ")";
-    const auto history = CTaskHistoryFile::FromJsonText(*rText);
-    if (!history) return "not known (" + strPath + ": " + history.Problem() + ")";
-    const CTaskOutcome* pLast = history->Last(CTaskHistory::KeyOf(task.m_strTemplateFile));
-    return pLast ? pLast->FullText() : "none recorded";
+// The task's scheduled occurrences the history holds, oldest first (extra messages sent now left out).
+std::vector<CTaskOutcome> Occurrences(const CTaskItem& task, const CTaskHistory& history) {
+    std::vector<CTaskOutcome> vec;
+    for (const auto& outcome : history.Of(CTaskHistory::KeyOf(task.m_strTemplateFile)))
+        if (!outcome.bSendNow) vec.push_back(outcome);
+    return vec;
+}
+
+// "Last sent" names only an occurrence whose message went out: one whose
+// template was missing was used up, not sent. Without a history the task's
+// own record is all there is.
+std::string LastSent(const CTaskItem& task, const CResult<CTaskHistory>& history) {
+    const bool bRecorded = task.m_dtLastSent.IsSet() && task.m_nOccurrenceCount > 0;
+    if (!history) return bRecorded ? TaskTime::Format(task.m_dtLastSent) : "never";
+    const auto vec = Occurrences(task, *history);
+    for (auto it = vec.rbegin(); it != vec.rend(); ++it)
+        if (it->WentOut()) return it->strOccurrence;
+    if (vec.empty()) return bRecorded ? TaskTime::Format(task.m_dtLastSent) : "never";
+    if (static_cast<int>(vec.size()) >= task.m_nOccurrenceCount) return "never";
+    return "not among the last " + std::to_string(vec.size()) + " recorded";
+}
+
+// How many occurrences were used and how many of them went out, with why
+// the others did not: "2 so far, 0 sent (2 template missing)".
+std::string Counts(const CTaskItem& task, const CResult<CTaskHistory>& history) {
+    const std::string strSoFar = std::to_string(task.m_nOccurrenceCount) + " so far";
+    if (!history) return strSoFar;
+    const auto vec = Occurrences(task, *history);
+    if (vec.empty()) return strSoFar;
+    int nSent = 0;
+    std::map<std::string, int> mapOthers;  // the result in words, without its reason, and how often
+    for (const auto& outcome : vec) {
+        if (outcome.WentOut()) ++nSent;
+        else ++mapOthers[CTaskOutcome{outcome.kind, {}, {}, {}, 0, false, {}}.ResultText()];
+    }
+    std::string str = static_cast<int>(vec.size()) >= task.m_nOccurrenceCount
+                          ? strSoFar + ", " + std::to_string(nSent) + " sent"
+                          : strSoFar + "; of the last " + std::to_string(vec.size()) + " recorded, " +
+                                std::to_string(nSent) + " sent";
+    std::string strOthers;
+    for (const auto& [strWords, n] : mapOthers)
+        strOthers += (strOthers.empty() ? "" : ", ") + std::to_string(n) + " " + strWords;
+    return strOthers.empty() ? str : str + " (" + strOthers + ")";
 }
 
 }  // namespace
@@ -102,9 +134,13 @@ int RunShow(const CTaskList& list, const std::string& strTask, const std::string
     Line("Ends", Ends(task));
     Line("Send overdue", task.m_bSendOverdue ? "yes" : "no");
     Line("Receive first", task.m_bReceiveBeforeSending ? "yes" : "no");
-    Line("Last sent",
-         task.m_dtLastSent.IsSet() && task.m_nOccurrenceCount > 0 ? TaskTime::Format(task.m_dtLastSent) : "never");
-    Line("Last result", LastResult(task, strTaskFile));
+    const auto history = CTaskHistoryFile::ReadBeside(strTaskFile);
+    if (task.m_nOccurrenceCount > 0) Line("Occurrences", Counts(task, history));
+    Line("Last sent", LastSent(task, history));
+    const CTaskOutcome* pLast = history ? history->Last(CTaskHistory::KeyOf(task.m_strTemplateFile)) : nullptr;
+    Line("Last result", !history ? "not known (" + history.Problem() + ")"
+                        : pLast  ? pLast->FullText()
+                                 : "none recorded");
     Message(task);
     Attachments(task);
     const auto times = CSendingPreview::Next(task, kNextCount);

@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
     }
     // A damaged file still shows what can be read, so that it can be
     // salvaged; the exit code says it is not all.
-    if (opt.strCommand == "list") return RunList(list, opt.vecArgs, bWhole);
+    if (opt.strCommand == "list") return RunList(list, opt.vecArgs, bWhole, opt.strFile);
     std::cout << CJsonText::Dump(CTaskJson::ToJson(list), 2) << '\n';
     return bWhole ? kExitOk : kExitData;
 }

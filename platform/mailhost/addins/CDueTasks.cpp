@@ -1,8 +1,8 @@
 #include "CDueTasks.h"
 
 #include <cstdio>
-#include <limits>
-#include <sstream>
+
+#include <nlohmann/json.hpp>
 
 std::time_t CDueTasks::ParseLocal(const std::string& strWhen) {
     std::tm tm{};
@@ -16,24 +16,49 @@ std::time_t CDueTasks::ParseLocal(const std::string& strWhen) {
     return std::mktime(&tm);
 }
 
-std::vector<CDueTasks::CTask> CDueTasks::Within(const std::string& strList, std::time_t tNow, long nSeconds) {
+CResult<std::vector<CDueTasks::CTask>> CDueTasks::Parse(const std::string& strJson, std::string* pstrUnsaved) {
+    nlohmann::json json = nlohmann::json::parse(strJson, nullptr, false);
+    if (json.is_object()) {
+        const auto itAddin = json.find("addin");
+        if (pstrUnsaved && itAddin != json.end() && itAddin->is_object())
+            if (const auto it = itAddin->find("unsaved"); it != itAddin->end() && it->is_string()) *pstrUnsaved = *it;
+        json = json.value("tasks", nlohmann::json());
+    }
+    if (json.is_discarded() || !json.is_array()) return CProblem("the tool's listing is not a JSON array");
+    auto text = [](const nlohmann::json& jsonObject, const char* pszKey) {
+        const auto it = jsonObject.find(pszKey);
+        return it != jsonObject.end() && it->is_string() ? it->get<std::string>() : std::string();
+    };
     std::vector<CTask> vec;
-    std::istringstream in(strList);
-    for (std::string strLine; std::getline(in, strLine);) {
-        const size_t nMark = strLine.find(' ');
-        if (nMark == std::string::npos || strLine.size() < nMark + 3 + 16 || strLine[nMark + 1] != '*') continue;
-        const std::string strWhen = strLine.substr(strLine.size() - 16);
-        const std::time_t t = ParseLocal(strWhen);
-        if (t == -1 || t >= tNow + nSeconds) continue;
-        const size_t nName = nMark + 3;
-        const size_t nNameEnd = strLine.size() - 16;
-        std::string strName = nNameEnd > nName ? strLine.substr(nName, nNameEnd - nName - 1) : "";
-        vec.push_back({strWhen, strName, t < tNow});
+    for (const auto& jsonTask : json) {
+        if (!jsonTask.is_object()) return CProblem("the tool's listing holds an entry that is not a task");
+        CTask task;
+        task.strName = text(jsonTask, "name");
+        task.bActive = jsonTask.value("active", false);
+        task.strWhen = text(jsonTask, "nextSending");
+        task.strProblem = text(jsonTask, "problem");
+        if (const auto it = jsonTask.find("lastResult"); it != jsonTask.end() && it->is_object()) {
+            task.strLastKind = text(*it, "kind");
+            task.strLastResult = text(*it, "result");
+        }
+        vec.push_back(std::move(task));
     }
     return vec;
 }
 
-int CDueTasks::CountActive(const std::string& strList) {
-    // Due within "forever" from the start of the epoch.
-    return static_cast<int>(Within(strList, 0, std::numeric_limits<long>::max()).size());
+std::vector<CDueTasks::CTask> CDueTasks::Within(const std::vector<CTask>& vecTasks, std::time_t tNow, long nSeconds) {
+    std::vector<CTask> vec;
+    for (const auto& task : vecTasks) {
+        const std::time_t t = task.bActive ? ParseLocal(task.strWhen) : -1;
+        if (t == -1 || t >= tNow + nSeconds) continue;
+        vec.push_back(task);
+        vec.back().bOverdue = t < tNow;
+    }
+    return vec;
+}
+
+int CDueTasks::CountActive(const std::vector<CTask>& vecTasks) {
+    int n = 0;
+    for (const auto& task : vecTasks) n += task.bActive && ParseLocal(task.strWhen) != -1;
+    return n;
 }

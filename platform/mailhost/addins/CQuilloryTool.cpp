@@ -59,6 +59,8 @@ int CQuilloryTool::RunCaught(const std::vector<std::string>& vecArgs, std::strin
 std::optional<int> CQuilloryTool::ActiveTaskCount() {
     const std::string strTool = Find();
     std::string strList;
-    if (strTool.empty() || RunCaught({strTool, "list"}, strList) != 0) return std::nullopt;
-    return CDueTasks::CountActive(strList);
+    if (strTool.empty() || RunCaught({strTool, "list", "--json"}, strList) != 0) return std::nullopt;
+    const auto rTasks = CDueTasks::Parse(strList);
+    if (!rTasks) return std::nullopt;
+    return CDueTasks::CountActive(*rTasks);
 }

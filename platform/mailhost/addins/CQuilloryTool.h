@@ -13,7 +13,7 @@ std::string Find();
 // Runs the program with its standard output caught; its standard error
 // goes to ours. Gives its exit status, -1 when it could not run.
 int RunCaught(const std::vector<std::string>& vecArgs, std::string& strOut);
-// How many active tasks have a next sending time (from `quillory list`);
+// How many active tasks have a next sending time (from `quillory list --json`);
 // none when the tool is missing or the list cannot be read.
 std::optional<int> ActiveTaskCount();
 }  // namespace CQuilloryTool

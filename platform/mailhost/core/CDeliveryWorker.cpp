@@ -8,9 +8,26 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
+#include <ctime>
 
 using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// "10:42", the local wall-clock time of a moment on the steady clock.
+std::string LocalClock(Clock::time_point t) {
+    const auto tWall = std::chrono::system_clock::now() +
+                       std::chrono::duration_cast<std::chrono::system_clock::duration>(t - Clock::now());
+    const std::time_t tt = std::chrono::system_clock::to_time_t(tWall);
+    std::tm tm{};
+    char sz[8] = "";
+    if (localtime_r(&tt, &tm)) std::strftime(sz, sizeof sz, "%H:%M", &tm);
+    return sz;
+}
+
+}  // namespace
 
 CDeliveryWorker::CDeliveryWorker(CMailStore& store, CHostEvents& events, std::unique_ptr<ITransport> pTransport,
                                  std::unique_ptr<CMailReceiver> pReceiver, COptions opts)
@@ -267,7 +284,7 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
     retry.tDue = Clock::now() + std::min<std::chrono::seconds>(delay, m_opts.maxRetry);
     Record(strId, {EDeliveryState::Retrying, result.strReason, {}, nAttempts});
     m_store.EndSending(strId);
-    m_events.Post(EHostEvent::RetryLater, strId, result.strReason);
+    m_events.Post(EHostEvent::RetryLater, strId, result.strReason + "; trying again at " + LocalClock(retry.tDue));
 }
 
 void CDeliveryWorker::Receive() {

@@ -8,6 +8,15 @@
 
 namespace {
 
+// "smtp.example.org" of "smtps://smtp.example.org:465/"; the URL itself when it has no host part.
+std::string ServerName(const std::string& strUrl) {
+    const size_t nScheme = strUrl.find("://");
+    const size_t nStart = nScheme == std::string::npos ? 0 : nScheme + 3;
+    const size_t nEnd = strUrl.find_first_of(":/", nStart);
+    const std::string strHost = strUrl.substr(nStart, nEnd == std::string::npos ? std::string::npos : nEnd - nStart);
+    return strHost.empty() ? strUrl : strHost;
+}
+
 using CTransfer = CSmtpTransport::CTransfer;
 
 size_t OnRead(char* pBuffer, size_t nSize, size_t nItems, void* pUser) {
@@ -155,6 +164,11 @@ CSendResult CSmtpTransport::Send(const CWireMessage& wire, const std::function<b
     if (rc == CURLE_USE_SSL_FAILED) {
         result.strReason = "the server " + m_account.strSmtpUrl +
                            " does not offer STARTTLS; not sending unencrypted (Security = starttls)";
+    } else if (rc == CURLE_COULDNT_RESOLVE_HOST) {
+        result.strReason = "cannot find the server " + ServerName(m_account.strSmtpUrl) + " (its name is not known)";
+    } else if (rc == CURLE_COULDNT_CONNECT || (rc == CURLE_OPERATION_TIMEDOUT && nCode == 0)) {
+        // The library's words name ports and milliseconds; a person needs the server.
+        result.strReason = "cannot reach " + ServerName(m_account.strSmtpUrl);
     } else if (rc == CURLE_LOGIN_DENIED || IsLoginReply(nCode)) {
         result.strReason = "the server refused the login: " + (strReply.empty() ? strCurl : strReply);
     } else if (t.bNotRecorded) {

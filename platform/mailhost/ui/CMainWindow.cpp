@@ -12,9 +12,11 @@
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QTreeWidget>
+#include <cctype>
 
 #include "CAddressList.h"
 #include "CHostMessage.h"
+#include "COutboxCounts.h"
 
 namespace {
 
@@ -45,7 +47,12 @@ std::string EventText(const CHostEventRecord& e) {
     switch (e.kind) {
         case EHostEvent::Sent: return "Message sent.";
         case EHostEvent::SentWithRefusals: return "Message sent, but some recipients were refused: " + e.strText;
-        case EHostEvent::RetryLater: return "Sending will be tried again later: " + e.strText;
+        case EHostEvent::RetryLater: {
+            // "Cannot reach smtp.example.org; trying again at 10:42".
+            std::string str = e.strText;
+            if (!str.empty()) str[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(str[0])));
+            return str;
+        }
         case EHostEvent::Failed: return "Sending failed: " + e.strText;
         case EHostEvent::InDoubt:
             return "A message may already have been delivered; it is kept, not resent: " + e.strText;
@@ -256,15 +263,10 @@ void CMainWindow::ShowSelected() {
 }
 
 void CMainWindow::UpdateDeliveryLabel() {
-    size_t nWaiting = 0, nFailed = 0;
-    for (const auto& strId : m_host.ListFolder(EMailFolder::Outbox)) {
-        EDeliveryState state = m_host.DeliveryStatus(strId).state;
-        if (state == EDeliveryState::Failed || state == EDeliveryState::InDoubt) ++nFailed;
-        else ++nWaiting;
-    }
-    QString str = nWaiting ? QString("Outbox: %1 waiting").arg(nWaiting) : QString("Outbox: nothing waiting");
-    if (nFailed) str += QString(", %1 failed").arg(nFailed);
-    m_pDelivery->setText(str);
+    // Counted as `mailhost status` counts them.
+    COutboxCounts counts;
+    for (const auto& strId : m_host.ListFolder(EMailFolder::Outbox)) counts.Add(m_host.DeliveryStatus(strId).state);
+    m_pDelivery->setText(Q("Outbox: " + counts.ShortText()));
 }
 
 void CMainWindow::OnHostEvents(const std::vector<CHostEventRecord>& vecEvents) {

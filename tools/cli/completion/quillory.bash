@@ -95,7 +95,7 @@ _quillory() {
             --eml --to --cc --bcc --subject --body --body-file --attach"
         case $command in
             add | set) options+=" $schedule" ;;
-            list) options+=" --json --names" ;;
+            list) options+=" --json --addin --names" ;;
             next) options+=" --count --now" ;;
             ics) options+=" --out --now" ;;
         esac
