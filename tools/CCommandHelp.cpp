@@ -29,8 +29,16 @@ const char* const kUsage =
     "                   else the locale's code set)\n"
     "\n"
     "A TASK is its index from 1 or its exact name. Changes go to the running host's add-in\n"
-    "when one serves the file, else into the file. Exit status: 0 done, 1 usage, 2 data or\n"
-    "file problem, 3 the running host refused or could not be reached.\n"
+    "when one serves the file, else into the file.\n"
+    "\n"
+    "exit status, the same with and without a running host:\n"
+    "  0  done\n"
+    "  1  usage: an unknown command or option, a value out of an option's range\n"
+    "     (--interval 0)\n"
+    "  2  data: no such task, a name already taken, a change the task refuses (an end\n"
+    "     before its start), a file or folder missing or unreadable, a failed write\n"
+    "  3  the running host could not be reached, or refused for its own reasons (a dialog\n"
+    "     open in it, its disk); send-now without a host\n"
     "Run 'quillory COMMAND --help' for a command's own help.\n";
 
 #define QUILLORY_SCHEDULE_OPTIONS                                                                     \
@@ -90,8 +98,7 @@ const CHelp kHelp[] = {
      "Unknown keys, invalid dates, values outside what the options sheet offers for the\n"
      "chosen recurrence, and tasks too large for the file are errors, each named with\n"
      "its task and key; then nothing is written. While a host runs with the add-in on\n"
-     "this file, the add-in makes the change and saves it; exit status 3 when it\n"
-     "refuses or cannot be reached.\n"
+     "this file, the add-in checks it again, makes the change and saves it.\n"
      "example: quillory import < tasks.json\n"},
     {"next",
      "usage: quillory next INDEX [--count N] [--now \"YYYY-MM-DD HH:MM\"] [--file PATH] [--codepage CP]\n"

@@ -16,6 +16,7 @@
 #include "CPrintable.h"
 #include "CScheduleOptions.h"
 #include "CSendingPreview.h"
+#include "CTaskArgument.h"
 #include "CTaskJson.h"
 #include "CTaskListEdit.h"
 #include "CTaskListFile.h"
@@ -58,16 +59,21 @@ CResult<time_t> PresentForChanges() {
 
 // Without a host: the change made here, to the file, by the same rules.
 int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json& jRequest, time_t tNow, json& jAnswer) {
-    if (jRequest[CHostProtocol::kCommand] == CHostProtocol::kSendNow) {
-        std::cerr << "quillory: send-now: a running host is needed to send, and none serves " << strFile << '\n';
-        return kExitHost;
-    }
     CTaskList list;
     CTaskListFile::CLoadCounts counts;
     if (const auto rLoaded = CTaskListFile::LoadTaskList(strFile, list, codec, &counts); !rLoaded) {
         std::cerr << "quillory: " << (counts.bUnreadable ? "" : strFile + ": ") << rLoaded.Problem()
                   << "\nquillory: nothing written\n";
         return kExitData;
+    }
+    if (jRequest[CHostProtocol::kCommand] == CHostProtocol::kSendNow) {
+        // A task that is not there is the same mistake with or without a host.
+        if (const auto rTask = CTaskArgument::Find(list, jRequest[CHostProtocol::kTask]); !rTask) {
+            PrintProblems(rTask.Problem());
+            return kExitData;
+        }
+        std::cerr << "quillory: send-now: a running host is needed to send, and none serves " << strFile << '\n';
+        return kExitHost;
     }
     const CTaskListEdit::CContext ctx{DataDirOf(strFile), tNow, &codec, {}};
     const auto rDone = CTaskListEdit::ApplyAndSave(list, jRequest, ctx,

@@ -89,13 +89,24 @@ TEST_F(CliTest, ListShowsIndexActiveNameAndNextTime) {
     EXPECT_NE(r.strOut.find("\n2   Done Completed\n"), std::string::npos) << r.strOut;
 }
 
-TEST_F(CliTest, MissingFileIsAnEmptyList) {
+// A missing file in its folder is a list with no task yet; a missing
+// folder is a mistyped --file, which no reading command takes for one.
+TEST_F(CliTest, MissingFileIsAnEmptyListAndAMissingFolderAnError) {
     CRun r = Run("list " + FileArg());
     EXPECT_EQ(r.nExit, 0);
     EXPECT_EQ(r.strOut, "");
     r = Run("export " + FileArg());
     EXPECT_EQ(r.nExit, 0);
     EXPECT_EQ(nlohmann::json::parse(r.strOut), nlohmann::json::array());
+    const std::string strNoFolder = "'" + (m_dir / "no/such/dir/emails.dat").string() + "'";
+    for (const char* pszCommand : {"list", "export", "show 1", "next 1", "ics"}) {
+        SCOPED_TRACE(pszCommand);
+        r = Run(std::string(pszCommand) + " --file " + strNoFolder);
+        EXPECT_EQ(r.nExit, 2);
+        EXPECT_EQ(r.strOut, "");
+        EXPECT_NE(r.strErr.find("there is no folder " + (m_dir / "no/such/dir").string()), std::string::npos)
+            << r.strErr;
+    }
 }
 
 TEST_F(CliTest, ExportThenImportReproducesTheFileByteForByte) {
