@@ -13,6 +13,7 @@
 #include "CFileOps.h"
 #include "CHostProtocol.h"
 #include "CListWriter.h"
+#include "CNextCommand.h"
 #include "CPrintable.h"
 #include "CScheduleOptions.h"
 #include "CSendingPreview.h"
@@ -50,11 +51,11 @@ void PrintProblems(const std::string& strProblem) {
 CResult<time_t> PresentForChanges() {
     const char* pszTestNow = std::getenv("QUILLORY_TEST_NOW");
     if (!pszTestNow || !*pszTestNow) return std::time(nullptr);
-    const auto t = CScheduleOptions::ParseLocalTime(pszTestNow);
-    if (!t)
-        return CProblem(std::string("QUILLORY_TEST_NOW (for tests only) must be \"YYYY-MM-DD HH:MM\", not \"") +
-                        pszTestNow + "\"");
-    return *t;
+    const auto rNow = ParseNowArgument(pszTestNow);
+    if (!rNow)
+        return CProblem(std::string("QUILLORY_TEST_NOW (for tests only): ") + rNow.Problem() + ", not \"" + pszTestNow +
+                        "\"");
+    return *rNow;
 }
 
 // Without a host: the change made here, to the file, by the same rules.

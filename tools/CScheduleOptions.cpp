@@ -9,6 +9,7 @@
 
 #include "CSchedule.h"
 #include "CTaskCheck.h"
+#include "CalendarNames.h"
 #include "TaskTime.h"
 
 using json = nlohmann::ordered_json;
@@ -44,19 +45,6 @@ std::string Lower(std::string str) {
     return str;
 }
 
-// The position of a name in a list of English names, full or its first
-// three letters, any case; -1 when none.
-int NameIndex(const std::string& str, const std::vector<std::string>& vecNames) {
-    const std::string strLower = Lower(str);
-    for (size_t i = 0; i < vecNames.size(); ++i)
-        if (strLower == vecNames[i] || (strLower.size() == 3 && vecNames[i].compare(0, 3, strLower) == 0))
-            return static_cast<int>(i);
-    return -1;
-}
-
-const std::vector<std::string> kDays = {"sunday", "monday", "tuesday", "wednesday", "thursday", "friday", "saturday"};
-const std::vector<std::string> kMonths = {"january", "february", "march",     "april",   "may",      "june",
-                                          "july",    "august",   "september", "october", "november", "december"};
 const std::vector<std::string> kOrdinals = {"first", "second", "third", "fourth", "last"};
 // The day kinds in the order of the panels' lists; the seven day names follow.
 const std::vector<std::string> kKinds = {"day", "weekday", "weekend-day", "even-day", "odd-day"};
@@ -102,7 +90,11 @@ public:
     }
     CResult<int> Named(const std::string& strOption, const std::vector<std::string>& vecNames,
                        const std::string& strWhat) const {
-        const int n = NameIndex(Value(strOption), vecNames);
+        const std::string strValue = Lower(Value(strOption));
+        const auto it = std::find_if(vecNames.begin(), vecNames.end(), [&](const std::string& strName) {
+            return strValue == strName || (strValue.size() == 3 && strName.compare(0, 3, strValue) == 0);
+        });
+        const int n = it == vecNames.end() ? -1 : static_cast<int>(it - vecNames.begin());
         if (n < 0) return CProblem(strOption + ": must be " + strWhat + ", not \"" + Value(strOption) + "\"");
         return n;
     }
@@ -112,7 +104,7 @@ public:
         for (size_t i = 0; i < kKinds.size(); ++i)
             if (str == kKinds[i]) return static_cast<int>(i);
         if (bDayNames)
-            if (const int n = NameIndex(str, kDays); n >= 0) return static_cast<int>(kKinds.size()) + n;
+            if (const int n = CalendarNameIndex(str, kWeekdayNames); n >= 0) return static_cast<int>(kKinds.size()) + n;
         return CProblem("--kind: must be day, weekday, weekend-day, even-day or odd-day" +
                         std::string(bDayNames ? " or a day of the week" : "") + ", not \"" + Value("--kind") + "\"");
     }
@@ -242,7 +234,7 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
         if (raw.Has("--days")) {
             json arrDays = json::array({false, false, false, false, false, false, false});
             for (const std::string& strDay : Split(raw.Value("--days"))) {
-                const int n = NameIndex(strDay, kDays);
+                const int n = CalendarNameIndex(strDay, kWeekdayNames);
                 if (n < 0) return CProblem("--days: \"" + strDay + "\" is no day of the week");
                 arrDays[static_cast<size_t>(n)] = true;
             }
@@ -278,8 +270,8 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
         if (bAdd && !raw.Has("--month")) return CProblem("--month: a yearly schedule needs its month");
         std::optional<int> optMonth;
         if (raw.Has("--month")) {
-            QUILLORY_TRY_VALUE(const int n, raw.Named("--month", kMonths, "a month's name"));
-            optMonth = n;
+            optMonth = CalendarNameIndex(raw.Value("--month"), kMonthNames);
+            if (*optMonth < 0) return CProblem("--month: must be a month's name, not \"" + raw.Value("--month") + "\"");
         }
         j["recurrence"] = CodeOf(ERecurrence::Yearly);
         if (raw.Has("--ordinal") || raw.Has("--kind")) {
@@ -308,23 +300,24 @@ json DateJson(int nYear, int nMonth, int nDay) {
 
 // Start, end, name and the options of the Other page.
 CResult<> StartEndAndOptions(const CRaw& raw, bool bAdd, time_t tNow, json& j) {
-    std::optional<time_t> tStart;
+    std::optional<TaskDateTime> optStart;
     if (raw.Has("--start")) {
-        tStart = CScheduleOptions::ParseLocalTime(raw.Value("--start"));
-        if (!tStart)
-            return CProblem("--start: must be a valid local time as \"YYYY-MM-DD HH:MM\", not \"" +
-                            raw.Value("--start") + "\"");
+        auto rStart = CScheduleOptions::ParseStart(raw.Value("--start"), tNow);
+        if (!rStart)
+            return CProblem("--start: must be \"YYYY-MM-DD HH:MM\", \"HH:MM\" or \"tomorrow HH:MM\", \"mon HH:MM\": " +
+                            rStart.Problem() + ", not \"" + raw.Value("--start") + "\"");
+        optStart = *rStart;
     } else if (bAdd) {
         // The next whole minute.
-        const TaskDateTime now = TaskTime::FromAbsolute(tNow);
-        QUILLORY_TRY_VALUE(const time_t tMinute,
-                           TaskTime::ToAbsolute(now.nYear, now.nMonth, now.nDay, now.nHour, now.nMinute, 0));
-        tStart = tMinute + 60;
+        optStart = TaskTime::FromAbsolute(tNow + 60);
+        optStart->nSecond = 0;
     }
-    if (tStart) {
+    std::optional<time_t> tStart;
+    if (optStart) {
+        const TaskDateTime& s = *optStart;
+        QUILLORY_TRY_VALUE(tStart, TaskTime::ToAbsolute(s.nYear, s.nMonth, s.nDay, s.nHour, s.nMinute, 0));
         if (bAdd && *tStart <= tNow)
             return CProblem("--start: Please change the starting date and time later than the current time.");
-        const TaskDateTime s = TaskTime::FromAbsolute(*tStart);
         json jStart = DateJson(s.nYear, s.nMonth, s.nDay);
         jStart["hour"] = s.nHour;
         jStart["minute"] = s.nMinute;
@@ -339,16 +332,17 @@ CResult<> StartEndAndOptions(const CRaw& raw, bool bAdd, time_t tNow, json& j) {
         j["endKind"] = CodeOf(EEndKind::AfterCount);
         j["endAfterCount"] = n;
     } else if (raw.Has("--end-date")) {
-        int nYear = 0, nMonth = 0, nDay = 0;
-        if (!CScheduleOptions::ParseDate(raw.Value("--end-date"), nYear, nMonth, nDay))
-            return CProblem("--end-date: must be a date as \"YYYY-MM-DD\", not \"" + raw.Value("--end-date") + "\"");
+        const auto rEndDate = TaskTime::ParseDate(raw.Value("--end-date"));
+        if (!rEndDate)
+            return CProblem("--end-date: must be a date as \"YYYY-MM-DD\": " + rEndDate.Problem() + ", not \"" +
+                            raw.Value("--end-date") + "\"");
         if (tStart) {
-            const auto rEnd = TaskTime::EndOfDay(TaskDate{nYear, nMonth, nDay, 0});
+            const auto rEnd = TaskTime::EndOfDay(*rEndDate);
             if (rEnd && *rEnd <= *tStart)
                 return CProblem("--end-date: Please change the end date later than the starting time.");
         }
         j["endKind"] = CodeOf(EEndKind::EndDate);
-        j["end"] = DateJson(nYear, nMonth, nDay);
+        j["end"] = DateJson(rEndDate->nYear, rEndDate->nMonth, rEndDate->nDay);
     } else if (raw.Has("--no-end") || bAdd) {
         j["endKind"] = CodeOf(EEndKind::NoEnd);
     }
@@ -454,24 +448,24 @@ std::string CScheduleOptions::InOptionWords(const std::string& strProblem) {
     return it == kOptions.end() ? strProblem : it->second + strProblem.substr(nColon);
 }
 
-bool CScheduleOptions::ParseDate(const std::string& str, int& nYear, int& nMonth, int& nDay) {
-    char cEnd = 0;
-    if (str.size() != 10 || std::sscanf(str.c_str(), "%4d-%2d-%2d%c", &nYear, &nMonth, &nDay, &cEnd) != 3) return false;
-    return nYear >= TaskTime::kFirstYear && nYear <= TaskTime::kLastYear && nMonth >= 1 && nMonth <= 12 && nDay >= 1 &&
-           nDay <= CSchedule::DaysInMonth(nYear, nMonth);
-}
-
-std::optional<time_t> CScheduleOptions::ParseLocalTime(const std::string& str) {
-    int nYear = 0, nMonth = 0, nDay = 0, nHour = 0, nMinute = 0;
-    char cEnd = 0;
-    if (str.size() != 16 || !ParseDate(str.substr(0, 10), nYear, nMonth, nDay) ||
-        std::sscanf(str.c_str() + 10, " %2d:%2d%c", &nHour, &nMinute, &cEnd) != 2 || str[10] != ' ' || nHour < 0 ||
-        nHour > 23 || nMinute < 0 || nMinute > 59)
-        return std::nullopt;
-    const auto r = TaskTime::ToAbsolute(nYear, nMonth, nDay, nHour, nMinute, 0);
-    if (!r) return std::nullopt;
-    // A time that a change of clocks skips is no local time.
-    const TaskDateTime back = TaskTime::FromAbsolute(*r);
-    if (back.nHour != nHour || back.nMinute != nMinute || back.nDay != nDay) return std::nullopt;
-    return *r;
+CResult<TaskDateTime> CScheduleOptions::ParseStart(const std::string& str, time_t tNow) {
+    if (str.size() == 16 && str[4] == '-') return TaskTime::ParseDateTime(str);
+    const size_t nBlank = str.rfind(' ');
+    const std::string strDay = nBlank == std::string::npos ? "" : Lower(str.substr(0, nBlank));
+    const std::string strTime = nBlank == std::string::npos ? str : str.substr(nBlank + 1);
+    const TaskDateTime now = TaskTime::FromAbsolute(tNow);
+    const int64_t nToday = TaskTime::DayNumber(now.nYear, now.nMonth, now.nDay);
+    const int nWeekday = CalendarNameIndex(strDay, kWeekdayNames);
+    if (!strDay.empty() && strDay != "today" && strDay != "tomorrow" && nWeekday < 0)
+        return CProblem("\"" + strDay + "\" is neither today, tomorrow nor a day of the week");
+    // The first day from today that the words allow and whose time is ahead.
+    for (int64_t nDay = nToday + (strDay == "tomorrow"); nDay <= nToday + 8; ++nDay) {
+        if (nWeekday >= 0 && TaskTime::DayOfWeek(nDay) != nWeekday + 1) continue;
+        const std::string strDate = TaskTime::Format(TaskTime::DateOfDay(nDay)).substr(0, 10);
+        QUILLORY_TRY_VALUE(const TaskDateTime dt, TaskTime::ParseDateTime(strDate + " " + strTime));
+        QUILLORY_TRY_VALUE(const time_t t, TaskTime::ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute, 0));
+        // "today" and "tomorrow" name one day; a time passed there is refused as any past start.
+        if (t > tNow || (!strDay.empty() && nWeekday < 0)) return dt;
+    }
+    return CProblem("no such time ahead");
 }

@@ -129,13 +129,17 @@ ELoaded Load(const COptions& opt, const CTextCodec& codec, CTaskList& list) {
 }
 
 int Ics(const COptions& opt, const CTaskList& list) {
-    std::optional<time_t> tNow = std::time(nullptr);
-    if (!opt.strNow.empty() && !(tNow = ParseNowArgument(opt.strNow))) {
-        std::cerr << "quillory: --now must be a valid local time as \"YYYY-MM-DD HH:MM\", not \"" << opt.strNow
-                  << "\"\n";
-        return kExitUsage;
+    time_t tNow = std::time(nullptr);
+    if (!opt.strNow.empty()) {
+        const auto rNow = ParseNowArgument(opt.strNow);
+        if (!rNow) {
+            std::cerr << "quillory: --now must be a local time as \"YYYY-MM-DD HH:MM\": " << rNow.Problem()
+                      << ", not \"" << opt.strNow << "\"\n";
+            return kExitUsage;
+        }
+        tNow = *rNow;
     }
-    return RunIcs(list, opt.vecArgs, *tNow, opt.strOut);
+    return RunIcs(list, opt.vecArgs, tNow, opt.strOut);
 }
 
 }  // namespace
