@@ -7,6 +7,7 @@
 #include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "CChangeFinder.h"
@@ -21,6 +22,7 @@
 #include "CTaskJson.h"
 #include "CTaskListEdit.h"
 #include "CTaskListFile.h"
+#include "CTemplateFile.h"
 #include "CTemplateMaker.h"
 #include "CTemplateName.h"
 #include "TaskTime.h"
@@ -101,6 +103,22 @@ CListWriter::CFindFn FinderOf(const std::string& strFile, const CTextCodec& code
         if (!CTaskListFile::LoadTaskList(strFile, after, codec)) return CListWriter::EFound::kUnknown;
         return CChangeFinder::Find(jRequest, before, after, codec, jAnswer);
     };
+}
+
+// The message a task has now, which a change of some of its parts keeps
+// the rest of. The list is read as it stands; the host's own copy of the
+// task names the same template.
+CResult<CMailMessage> MessageNow(const std::string& strFile, const CTextCodec& codec, const std::string& strTask) {
+    CTaskList list;
+    if (const auto rLoaded = CTaskListFile::LoadTaskList(strFile, list, codec); !rLoaded)
+        return CProblem(strFile + ": " + rLoaded.Problem());
+    QUILLORY_TRY_VALUE(const int nIndex, CTaskArgument::Find(list, strTask));
+    CMailMessage msg;
+    const std::string& strTemplate = list[nIndex].m_strTemplateFile;
+    if (const auto rLoaded = CTemplateFile::Load(strTemplate, msg); !rLoaded)
+        return CProblem("the task's message " + strTemplate + " cannot be read (" + rLoaded.Problem() +
+                        "); give the whole message: --to, --subject and --body, or --eml");
+    return msg;
 }
 
 void PrintNextTimes(const CTaskItem& task) {
@@ -209,16 +227,27 @@ int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecAr
                 std::cerr << "quillory: " << rDir.Problem() << "\nquillory: nothing written\n";
                 return kExitData;
             }
+            std::optional<CMailMessage> optBase;
+            if (!bAdd && !opt.WholeMessage()) {
+                auto rBase = MessageNow(strFile, codec, jRequest[CHostProtocol::kTask]);
+                if (!rBase) {
+                    PrintProblems(rBase.Problem());
+                    std::cerr << "quillory: nothing written\n";
+                    return kExitData;
+                }
+                optBase = std::move(*rBase);
+            }
             strPending = CTemplateName::PendingPath(strDataDir, ::getpid());
-            const auto rWritten = CTemplateMaker::Write(opt, strPending);
+            const auto rWritten = CTemplateMaker::Write(opt, strPending, optBase ? &*optBase : nullptr);
             if (!rWritten) {
                 fs::remove(strPending, ec);
                 std::cerr << "quillory: " << rWritten.Problem() << "\nquillory: nothing written\n";
                 return kExitData;
             }
+            if (!rWritten->strNotice.empty()) std::cerr << "quillory: " << rWritten->strNotice << '\n';
             jRequest[CHostProtocol::kTemplate] = strPending;
             if (bAdd && !jRequest[CHostProtocol::kChanges].contains("taskName"))
-                jRequest[CHostProtocol::kChanges]["taskName"] = *rWritten;
+                jRequest[CHostProtocol::kChanges]["taskName"] = rWritten->strSubject;
         }
     } else {
         std::vector<std::string> vecOperands;

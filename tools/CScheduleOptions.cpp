@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <utility>
@@ -365,7 +366,11 @@ CResult<> StartEndAndOptions(const CRaw& raw, bool bAdd, time_t tNow, json& j) {
             for (const std::string& strEntry : raw.mapLists.at("--attach-entry")) {
                 if (strEntry.find_first_not_of(" \t") == std::string::npos)
                     return CProblem("--attach-entry: Please select a file or folder.");
-                arr.push_back(strEntry);  // kept exactly as typed, as the sheet keeps it
+                // The host resolves an entry from its own folder, not the
+                // caller's: one typed relative to here is made absolute.
+                std::error_code ec;
+                const bool bAbsolute = strEntry[strEntry.find_first_not_of(" \t")] == '/';
+                arr.push_back(bAbsolute ? strEntry : std::filesystem::absolute(strEntry, ec).string());
             }
         j["attachments"] = arr;
     }
@@ -403,7 +408,8 @@ CResult<CScheduleOptions> CScheduleOptions::Parse(const std::vector<std::string>
     if (opt.optBody && opt.optBodyFile) return CProblem("--body: does not go with --body-file");
     if (bAdd && !opt.bMessage)
         return CProblem("a new task needs its message: --eml FILE, or --to, --subject and --body");
-    if (opt.bMessage && !raw.Has("--eml")) {
+    // A change keeps the parts of its message it does not give.
+    if (bAdd && opt.bMessage && !raw.Has("--eml")) {
         if (opt.vecTo.empty() && opt.vecCc.empty() && opt.vecBcc.empty())
             return CProblem("--to: the message needs at least one recipient");
         if (!opt.optSubject || opt.optSubject->empty()) return CProblem("--subject: the message needs a subject");

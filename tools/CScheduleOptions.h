@@ -30,6 +30,13 @@ public:
     std::vector<std::string> vecAttach;  // files embedded in the template
     std::vector<std::string> vecOperands;
 
+    // Whether the options give a whole message (--eml, or recipients, a
+    // subject and a body), which set need not take any part of the old from.
+    bool WholeMessage() const {
+        return !strEml.empty() ||
+               ((!vecTo.empty() || !vecCc.empty() || !vecBcc.empty()) && optSubject && (optBody || optBodyFile));
+    }
+
     // bAdd: the defaults of a new task apply and a message is required;
     // tClock is the present, against which a new start is checked.
     static CResult<CScheduleOptions> Parse(const std::vector<std::string>& vecArgs, bool bAdd, time_t tClock);
