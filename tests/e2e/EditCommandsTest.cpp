@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <future>
+#include <sstream>
 #include <thread>
 
 #include "CEnvScope.h"
@@ -316,4 +317,59 @@ TEST_F(EditCommandsTest, AToolWhoseHostDiesSaysWhatTheFileHolds) {
             EXPECT_NE(result.strErr.find("not applied"), std::string::npos) << result.strErr;
         }
     }
+}
+
+// Every Quillory command of docs/cron-comparison.md (the lines of its `sh`
+// blocks), run as written against a running host from a folder with the
+// files it names: the page shows what the tool does.
+TEST_F(EditCommandsTest, DocumentedCommandsRunAsWritten) {
+    const std::string strDoc = CTempDir::ReadFile(QUILLORY_CRON_DOC);
+    std::vector<std::string> vecCommands;
+    bool bInSh = false;
+    std::string strPending;
+    std::istringstream in(strDoc);
+    for (std::string strLine; std::getline(in, strLine);) {
+        const std::string strTrimmed = strLine.substr(std::min(strLine.find_first_not_of(' '), strLine.size()));
+        if (strTrimmed.rfind("```", 0) == 0) {
+            bInSh = !bInSh && strTrimmed == "```sh";
+            continue;
+        }
+        if (!bInSh) continue;
+        strPending += strTrimmed;
+        if (!strPending.empty() && strPending.back() == '\\') {
+            strPending.pop_back();
+            continue;
+        }
+        if (!strPending.empty()) vecCommands.push_back(strPending);
+        strPending.clear();
+    }
+    ASSERT_GE(vecCommands.size(), 8u) << strDoc;
+
+    const fs::path work = m_dir / "jobs";
+    fs::create_directories(work / "reports");
+    CTempDir::WriteFile(work / "report.txt", "Figures of the day.\n");
+    CTempDir::WriteFile(work / "summary.pdf", "%PDF-1.4 summary\n");
+    CTempDir::WriteFile(work / "reports/a.csv", "1,2\n");
+    CTempDir::WriteFile(work / "reports/b.csv", "3,4\n");
+    CTempDir::WriteFile(work / "reminder.eml",
+                        "From: Ana <ana@example.org>\nTo: rita@example.com\nSubject: Invoice reminder\n"
+                        "Reply-To: billing@example.org\n\nPlease pay the open invoices.\n");
+    StartHostAndWait();
+    for (const std::string& strCommand : vecCommands) {
+        SCOPED_TRACE(strCommand);
+        ASSERT_EQ(strCommand.rfind("quillory ", 0), 0u) << "a command of the tool";
+        const CRun run = RunShell("cd " + ShellQuoted(work) + " && " + ShellQuoted(QUILLORY_CLI) +
+                                      strCommand.substr(8) + " 2> " + ShellQuoted(m_dir / "tool.err"),
+                                  m_dir / "tool.err");
+        EXPECT_EQ(run.nExit, 0) << run.strErr;
+    }
+    const nlohmann::json j = Export();
+    EXPECT_EQ(Names(j), (std::vector<std::string>{"Daily report", "Stand-up notes", "Month end", "Invoice reminder",
+                                                  "Maintenance window"}));
+    ASSERT_FALSE(j.empty());
+    EXPECT_EQ(j[0]["attachments"], nlohmann::json::array({work / "summary.pdf", work / "reports/*.csv"}))
+        << "entries made absolute from the folder they were typed in";
+    // send-now went out through the host, with the file and what the mask matched.
+    ASSERT_TRUE(WaitForMessages(1, seconds(60))) << CTempDir::ReadFile(m_dir / "host.log");
+    ExpectOneMessage("Daily report", "Figures of the day.", {"summary.pdf", "a.csv", "b.csv"}, "ops@example.com");
 }
