@@ -11,13 +11,14 @@
 #include "CSchedule.h"
 #include "CTaskCheck.h"
 #include "CalendarNames.h"
+#include "ScheduleRanges.h"
 #include "TaskTime.h"
 
 using json = nlohmann::ordered_json;
 
 namespace {
 
-constexpr int kMaxCount = 999999;  // the sheet's count fields
+namespace R = ScheduleRanges;
 
 // Options that take a value, and those that do not.
 const std::set<std::string> kValued = {"--eml",      "--to",        "--cc",     "--bcc",           "--subject",
@@ -76,8 +77,9 @@ public:
     }
     const std::string& Value(const std::string& strOption) const { return mapValues.at(strOption); }
 
-    // A count field of the sheet: digits only, then 1..nMax.
-    CResult<int> Count(const std::string& strOption, int nMax, int nDefault) const {
+    // A count field of the sheet: digits only, then within its range.
+    CResult<int> Count(const std::string& strOption, R::CRange range, int nDefault) const {
+        const int nMax = range.nMax;
         if (!mapValues.count(strOption)) return nDefault;
         const std::string& str = Value(strOption);
         long long n = 0;
@@ -85,8 +87,9 @@ public:
             if (ch < '0' || ch > '9') return CProblem(strOption + ": Please enter a number.");
             if (n <= nMax) n = n * 10 + (ch - '0');
         }
-        if (str.empty() || n < 1 || n > nMax)
-            return CProblem(strOption + ": Please enter a number between 1 and " + std::to_string(nMax) + ".");
+        if (str.empty() || !range.Holds(static_cast<int32_t>(n)))
+            return CProblem(strOption + ": Please enter a number between " + std::to_string(range.nMin) + " and " +
+                            std::to_string(nMax) + ".");
         return static_cast<int>(n);
     }
     CResult<int> Named(const std::string& strOption, const std::vector<std::string>& vecNames,
@@ -194,7 +197,7 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
         j["recurrence"] = CodeOf(ERecurrence::Once);
     } else if (strChosen == "--every-minutes") {
         QUILLORY_TRY(raw.Only(strChosen, {}));
-        QUILLORY_TRY_VALUE(const int n, raw.Count("--every-minutes", kMaxCount, 1));
+        QUILLORY_TRY_VALUE(const int n, raw.Count("--every-minutes", R::kInterval, 1));
         j["recurrence"] = CodeOf(ERecurrence::Minutely);
         j["minuteInterval"] = n;
     } else if (strChosen == "--daily") {
@@ -206,7 +209,7 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
             j["dailyMode"] = 1;
             j["dailyDayKind"] = nKind;
         } else if (raw.Has("--interval") || bAdd) {
-            QUILLORY_TRY_VALUE(const int n, raw.Count("--interval", kMaxCount, 1));
+            QUILLORY_TRY_VALUE(const int n, raw.Count("--interval", R::kInterval, 1));
             j["dailyMode"] = 0;
             j["dailyInterval"] = n;
         }
@@ -227,7 +230,7 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
             j["weeklyWeekOfMonth"] = n;
             if (bAdd) j["weeklyInterval"] = 1;  // the panel's other form keeps its own 1
         } else if (raw.Has("--interval") || bAdd) {
-            QUILLORY_TRY_VALUE(const int n, raw.Count("--interval", kMaxCount, 1));
+            QUILLORY_TRY_VALUE(const int n, raw.Count("--interval", R::kInterval, 1));
             j["weeklyMode"] = 0;
             j["weeklyInterval"] = n;
             if (bAdd) j["weeklyWeekOfMonth"] = -1;  // a list never chosen from
@@ -248,7 +251,7 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
         j["recurrence"] = CodeOf(ERecurrence::Monthly);
         std::optional<int> optMonths;
         if (raw.Has("--interval") || bAdd) {
-            QUILLORY_TRY_VALUE(const int n, raw.Count("--interval", kMaxCount, 1));
+            QUILLORY_TRY_VALUE(const int n, raw.Count("--interval", R::kInterval, 1));
             optMonths = n;
         }
         if (raw.Has("--ordinal") || raw.Has("--kind")) {
@@ -256,7 +259,7 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
             j["monthlyMode"] = 1;
             if (optMonths) j["monthlyInterval2"] = *optMonths;
         } else if (raw.Has("--day")) {
-            QUILLORY_TRY_VALUE(const int nDay, raw.Count("--day", 31, 1));
+            QUILLORY_TRY_VALUE(const int nDay, raw.Count("--day", R::kDayOfMonth, 1));
             j["monthlyMode"] = 0;
             j["monthlyDay"] = nDay;
             if (optMonths) j["monthlyInterval"] = *optMonths;
@@ -280,7 +283,7 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
             j["yearlyMode"] = 1;
             if (optMonth) j["yearlyMonth2"] = *optMonth;
         } else if (raw.Has("--day")) {
-            QUILLORY_TRY_VALUE(const int nDay, raw.Count("--day", 31, 1));
+            QUILLORY_TRY_VALUE(const int nDay, raw.Count("--day", R::kDayOfMonth, 1));
             j["yearlyMode"] = 0;
             j["yearlyDay"] = nDay;
             if (optMonth) j["yearlyMonth"] = *optMonth;
@@ -329,7 +332,7 @@ CResult<> StartEndAndOptions(const CRaw& raw, bool bAdd, time_t tNow, json& j) {
     for (const char* psz : {"--end-after", "--end-date", "--no-end"}) nEnds += raw.Has(psz);
     if (nEnds > 1) return CProblem("--end-after, --end-date and --no-end: choose one");
     if (raw.Has("--end-after")) {
-        QUILLORY_TRY_VALUE(const int n, raw.Count("--end-after", kMaxCount, 1));
+        QUILLORY_TRY_VALUE(const int n, raw.Count("--end-after", R::kOccurrences, 1));
         j["endKind"] = CodeOf(EEndKind::AfterCount);
         j["endAfterCount"] = n;
     } else if (raw.Has("--end-date")) {
