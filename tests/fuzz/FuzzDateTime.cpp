@@ -13,8 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
         if (TaskTime::Format(*r) != str) std::abort();
         if (!TaskTime::ToAbsolute(r->nYear, r->nMonth, r->nDay, r->nHour, r->nMinute, 0)) std::abort();
     }
-    if (const auto r = TaskTime::ParseDate(str); r && TaskTime::Format({r->nYear, r->nMonth, r->nDay, 0, 0, 0, 0})
-                                                               .substr(0, 10) != str)
+    if (const auto r = TaskTime::ParseDate(str);
+        r && TaskTime::Format({r->nYear, r->nMonth, r->nDay, 0, 0, 0, 0}).substr(0, 10) != str)
         std::abort();
     return 0;
 }
