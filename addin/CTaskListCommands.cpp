@@ -25,6 +25,13 @@ void Replace(CTaskList& list, const CTaskList& from) {
     for (const CTaskItem& task : from) list.Add(task);
 }
 
+// A refusal the tool would have given without a host, by the same rules.
+json RequestRefused(std::vector<std::string> vecProblems) {
+    json j = CTaskListServer::Refused(std::move(vecProblems));
+    j[CHostProtocol::kFault] = CHostProtocol::kFaultRequest;
+    return j;
+}
+
 json Ping(const CTaskListCommands::CContext& ctx) {
     const CTaskList* pList = ctx.fnTaskList();
     json j = CTaskListServer::Ok();
@@ -44,7 +51,7 @@ json Import(const CTaskListCommands::CContext& ctx, const json& jRequest) {
     CTaskList imported;
     std::vector<std::string> vecProblems;
     CTaskJson::FromJson(*it, imported, vecProblems, **rCodec);
-    if (!vecProblems.empty()) return CTaskListServer::Refused(std::move(vecProblems));
+    if (!vecProblems.empty()) return RequestRefused(std::move(vecProblems));
     CTaskList* pList = ctx.fnTaskList();
     if (!pList) return CTaskListServer::Refused({"import: the add-in has no task list"});
     const CTaskList before = *pList;
@@ -68,12 +75,17 @@ json Edit(const CTaskListCommands::CContext& ctx, const json& jRequest) {
     if (!pList) return CTaskListServer::Refused({"the add-in has no task list"});
     const CTaskListEdit::CContext edit{ctx.strDataDir, g_pClock ? g_pClock->Now() : std::time(nullptr), *rCodec,
                                        ctx.fnSend};
-    const auto rDone = CTaskListEdit::ApplyAndSave(*pList, jRequest, edit, ctx.fnSave);
+    bool bSaveFailed = false;  // the host's own trouble, not the request's
+    const auto rDone = CTaskListEdit::ApplyAndSave(*pList, jRequest, edit, [&] {
+        auto rSaved = ctx.fnSave();
+        bSaveFailed = !rSaved;
+        return rSaved;
+    });
     if (!rDone) {
         std::vector<std::string> vecProblems;
         std::string strLine;
         for (std::istringstream in(rDone.Problem()); std::getline(in, strLine);) vecProblems.push_back(strLine);
-        return CTaskListServer::Refused(std::move(vecProblems));
+        return bSaveFailed ? CTaskListServer::Refused(std::move(vecProblems)) : RequestRefused(std::move(vecProblems));
     }
     json j = CTaskListServer::Ok();
     j[CHostProtocol::kIndex] = rDone->nIndex + 1;

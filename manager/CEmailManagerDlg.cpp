@@ -28,6 +28,7 @@
 #include "CSharedListEdit.h"
 #include "CTaskHistory.h"
 #include "CTaskHistoryFile.h"
+#include "CalendarNames.h"
 #include "OpenUrl.h"
 #include "SharedState.h"
 #include "TemplateAccess.h"
@@ -38,9 +39,6 @@ namespace {
 
 const char* const kStalledText = "Completed (the schedule cannot move on)";
 const char* const kDisabledText = "Disabled";
-const char* const kDayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
-const char* const kMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
-                                     "July",    "August",   "September", "October", "November", "December"};
 
 // The row marks: a green check mark for an active task, a red no-entry
 // sign for an inactive one, a grey dash for one with nothing left to send,
@@ -222,8 +220,9 @@ QWidget* CEmailManagerDlg::Control(int nId) const {
 
 QString CEmailManagerDlg::NextSendingText(const TaskDateTime& dt) {
     if (dt.nYear < 1 || dt.nMonth < 1 || dt.nDay < 1) return "Completed";
-    const char* pszDay = dt.nDayOfWeek >= 1 && dt.nDayOfWeek <= 7 ? kDayNames[dt.nDayOfWeek - 1] : "";
-    const char* pszMonth = dt.nMonth <= 12 ? kMonthNames[dt.nMonth - 1] : "";
+    const char* pszDay =
+        dt.nDayOfWeek >= 1 && dt.nDayOfWeek <= 7 ? kWeekdayNames[static_cast<size_t>(dt.nDayOfWeek - 1)] : "";
+    const char* pszMonth = dt.nMonth <= 12 ? kMonthNames[static_cast<size_t>(dt.nMonth - 1)] : "";
     return QString::asprintf("%s, %s %d, %4d %02d:%02d", pszDay, pszMonth, dt.nDay, dt.nYear, dt.nHour, dt.nMinute);
 }
 

@@ -188,6 +188,18 @@ CResult<int> CSchedule::DayOfMonthFor(int nYear, int nMonth, int nOrdinal, int n
 
 CResult<time_t> CSchedule::NowMinute() const { return ToAbsolute(FromAbsolute(m_clock.Now())); }
 
+CResult<CSchedule::EAdvance> CSchedule::Advance(CTaskItem& task) const {
+    ++task.m_nOccurrenceCount;
+    QUILLORY_TRY_VALUE(const time_t tOccurrence, ToAbsolute(task.m_dtNextSending));
+    SetLastSent(task, tOccurrence);
+    QUILLORY_TRY(CalcNextSending(task));
+    if (!task.m_dtNextSending.IsSet()) return EAdvance::kEnded;
+    QUILLORY_TRY_VALUE(const time_t tNext, ToAbsolute(task.m_dtNextSending));
+    if (tNext > tOccurrence) return EAdvance::kMoved;
+    task.m_dtNextSending.Empty();
+    return EAdvance::kStuck;
+}
+
 CResult<> CSchedule::CalcNextSending(CTaskItem& task) const {
     const CZoneHold hold;
     QUILLORY_TRY_VALUE(const time_t tNow, NowMinute());

@@ -23,6 +23,22 @@ public:
     };
 
     CResult<> CalcNextSending(CTaskItem& task) const;
+
+    // What Advance did to a task's next sending time.
+    enum class EAdvance {
+        kMoved,  // a later next sending time
+        kEnded,  // none: the schedule ended
+        kStuck,  // the schedule cannot move past the occurrence (no later time); the task is completed
+    };
+    // The one step after an occurrence was handled (sent or skipped), used
+    // by the scheduler's tick, the sending preview and `quillory next`: the
+    // count goes up, the occurrence in m_dtNextSending becomes the last
+    // sending, and the next one is worked out from it, with the clock as
+    // the present. A next time not later than the occurrence would be due
+    // again at once, so the task is completed instead.
+    // Example: every 15 minutes, next 10:00, count 0 -> count 1, last
+    // 10:00, next 10:15, kMoved.
+    CResult<EAdvance> Advance(CTaskItem& task) const;
     CResult<EDue> CheckDue(CTaskItem& task) const;
     CResult<> AdvancePastNow(CTaskItem& task) const;
     // The first sending time the options sheet stores for a task scheduled

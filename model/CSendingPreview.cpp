@@ -9,13 +9,10 @@ CResult<std::vector<time_t>> CSendingPreview::Next(CTaskItem task, int nCount) {
     const CSchedule schedule(clock);
     while (static_cast<int>(vecTimes.size()) < nCount && task.m_dtNextSending.IsSet()) {
         QUILLORY_TRY_VALUE(const time_t t, TaskTime::ToAbsolute(task.m_dtNextSending));
-        // The scheduler completes a task whose next time stays put.
-        if (!vecTimes.empty() && t <= vecTimes.back()) break;
         vecTimes.push_back(t);
-        ++task.m_nOccurrenceCount;
-        clock.Set(t);
-        CSchedule::SetLastSent(task, t);
-        QUILLORY_TRY(schedule.CalcNextSending(task));
+        clock.Set(t);  // each occurrence is worked out as the tick at its minute does
+        QUILLORY_TRY_VALUE(const CSchedule::EAdvance eAdvance, schedule.Advance(task));
+        (void)eAdvance;  // stuck or ended, the task has no next time and the loop ends
     }
     return vecTimes;
 }

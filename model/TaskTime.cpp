@@ -185,4 +185,34 @@ std::string Format(const TaskDateTime& dt) {
     return sz;
 }
 
+CResult<TaskDate> ParseDate(const std::string& str) {
+    const auto digits = [&](size_t nAt, size_t nCount) {
+        int n = 0;
+        for (size_t i = nAt; i < nAt + nCount; ++i) {
+            if (i >= str.size() || str[i] < '0' || str[i] > '9') return -1;
+            n = n * 10 + (str[i] - '0');
+        }
+        return n;
+    };
+    const int nYear = digits(0, 4), nMonth = digits(5, 2), nDay = digits(8, 2);
+    if (str.size() != 10 || str[4] != '-' || str[7] != '-' || nYear < 0 || nMonth < 0 || nDay < 0)
+        return CProblem("not a date as \"YYYY-MM-DD\"");
+    QUILLORY_TRY(CheckFields(nYear, nMonth, nDay, 0, 0));
+    // DayNumber runs a day beyond the month on into the next; a typed one is a mistake.
+    if (DateOfDay(DayNumber(nYear, nMonth, nDay)).nMonth != nMonth)
+        return CProblem("day " + std::to_string(nDay) + " is not in month " + std::to_string(nMonth) + " of " +
+                        std::to_string(nYear));
+    return TaskDate{nYear, nMonth, nDay, DayOfWeek(DayNumber(nYear, nMonth, nDay))};
+}
+
+CResult<TaskDateTime> ParseDateTime(const std::string& str) {
+    if (str.size() != 16 || str[10] != ' ' || str[13] != ':' || str.find_first_not_of("0123456789", 11) != 13 ||
+        str.find_first_not_of("0123456789", 14) != std::string::npos)
+        return CProblem("not a date and time as \"YYYY-MM-DD HH:MM\"");
+    QUILLORY_TRY_VALUE(const TaskDate date, ParseDate(str.substr(0, 10)));
+    const int nHour = std::stoi(str.substr(11, 2)), nMinute = std::stoi(str.substr(14, 2));
+    QUILLORY_TRY(CheckFields(date.nYear, date.nMonth, date.nDay, nHour, nMinute));
+    return TaskDateTime{date.nYear, date.nMonth, date.nDay, date.nDayOfWeek, nHour, nMinute, 0};
+}
+
 }  // namespace TaskTime

@@ -46,4 +46,15 @@ int DayOfWeek(int64_t nDay);
 // "YYYY-MM-DD HH:MM" of a group as stored.
 std::string Format(const TaskDateTime& dt);
 
+// The one reader of dates and times typed by a person (the tool's --start,
+// --end-date and --now, QUILLORY_TEST_NOW): "YYYY-MM-DD HH:MM", the inverse
+// of Format, and "YYYY-MM-DD". The fields are kept as typed, at second 0,
+// with their day of week; a day must exist in its month and the year lie in
+// kFirstYear..kLastYear. A time the clocks skip is a valid group: converted
+// with ToAbsolute it is the moment the clocks jump to, as the scheduler
+// sends it (02:30 on a day of 02:00 -> 03:00 is 03:30).
+// Example: "2027-03-28 02:30" gives {2027, 3, 28, 1, 2, 30, 0}.
+CResult<TaskDateTime> ParseDateTime(const std::string& str);
+CResult<TaskDate> ParseDate(const std::string& str);
+
 }  // namespace TaskTime

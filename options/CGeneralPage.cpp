@@ -18,6 +18,7 @@
 #include "CGeneralYearlyDlg.h"
 #include "COptionsIds.h"
 #include "CTimeTyping.h"
+#include "ScheduleRanges.h"
 #include "TaskTime.h"
 #include "ui_GeneralPage.h"
 
@@ -133,7 +134,7 @@ void CGeneralPage::OrderTabs() {
 void CGeneralPage::DoDataExchange(CDataExchange& dx) {
     dx.Date(IDC_START_DATE, m_dateStart);
     dx.Time(IDC_SENDING_TIME, m_timeSending);
-    dx.Count(IDC_END_AFTER_COUNT, m_nOccurrences, 999999);
+    dx.Count(IDC_END_AFTER_COUNT, m_nOccurrences, ScheduleRanges::kOccurrences.nMax);
     dx.Date(IDC_END_DATE, m_dateEnd);
 }
 
@@ -185,7 +186,8 @@ void CGeneralPage::LoadFromTask(const CTaskItem& task, CRangeNotes& notes) {
         SetCheck(IDC_END_AFTER, true);
         OnEndChoice(EEndKind::AfterCount);
         m_nOccurrences = task.m_nEndAfterCount;
-        notes.Clamp(m_nOccurrences, 1, 999999, "occurrences");
+        notes.Clamp(m_nOccurrences, ScheduleRanges::kOccurrences.nMin, ScheduleRanges::kOccurrences.nMax,
+                    "occurrences");
     } else if (task.EndKind() == EEndKind::EndDate) {
         SetCheck(IDC_END_BY_DATE, true);
         OnEndChoice(EEndKind::EndDate);

@@ -1,5 +1,6 @@
 #include "CGeneralWeeklyDlg.h"
 
+#include "ScheduleRanges.h"
 #include "ui_GeneralWeeklyDlg.h"
 
 using namespace COptionsIds;
@@ -7,7 +8,8 @@ using namespace COptionsIds;
 CGeneralWeeklyDlg::CGeneralWeeklyDlg(QWidget* pParent)
     : CRecurrencePanel(
           pParent, &CTaskItem::m_nWeeklyMode,
-          {{IDC_WEEKLY_EVERY_N_WEEKS, {{IDC_WEEKLY_INTERVAL, &CTaskItem::m_nWeeklyInterval, "weeks", 999999}}},
+          {{IDC_WEEKLY_EVERY_N_WEEKS,
+            {{IDC_WEEKLY_INTERVAL, &CTaskItem::m_nWeeklyInterval, "weeks", ScheduleRanges::kInterval.nMax}}},
            {IDC_WEEKLY_BY_WEEK_OF_MONTH,
             {{IDC_WEEKLY_WEEK_OF_MONTH, &CTaskItem::m_nWeeklyWeekOfMonth, "week of month"}}}}) {
     Ui::GeneralWeeklyDlg().setupUi(this);

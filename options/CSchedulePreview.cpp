@@ -5,16 +5,18 @@
 #include "CLocalZone.h"
 #include "CSchedule.h"
 #include "CSendingPreview.h"
+#include "CalendarNames.h"
 #include "TaskTime.h"
 
 namespace {
 
 // "Tue 2026-12-08 09:00".
 QString Shown(time_t t) {
-    static constexpr std::array<const char*, 7> kDays = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     const TaskDateTime dt = TaskTime::FromAbsolute(t);
-    const char* pszDay = dt.nDayOfWeek >= 1 && dt.nDayOfWeek <= 7 ? kDays[static_cast<size_t>(dt.nDayOfWeek - 1)] : "";
-    return QString::fromStdString(pszDay + (" " + TaskTime::Format(dt)));
+    const std::string strDay = dt.nDayOfWeek >= 1 && dt.nDayOfWeek <= 7
+                                   ? std::string(kWeekdayNames[static_cast<size_t>(dt.nDayOfWeek - 1)], 3)
+                                   : "";
+    return QString::fromStdString(strDay + " " + TaskTime::Format(dt));
 }
 
 }  // namespace

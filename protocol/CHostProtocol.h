@@ -20,7 +20,13 @@ public:
     static constexpr const char* kCommand = "command";
     static constexpr const char* kOk = "ok";
     static constexpr const char* kProblems = "problems";
-    static constexpr const char* kPid = "pid";          // the host's process
+    static constexpr const char* kPid = "pid";  // the host's process
+    // A refusal's cause: kFaultRequest when the request itself is at fault
+    // (no such task, a name taken, a value out of range), which the tool
+    // answers as it would without a host; absent when the host refused for
+    // its own reasons (a dialog open, its disk, its state).
+    static constexpr const char* kFault = "fault";
+    static constexpr const char* kFaultRequest = "request";
     static constexpr const char* kTasks = "tasks";      // import: the list; answers: how many the list holds
     static constexpr const char* kFile = "file";        // ping: the task list file the host saves to
     static constexpr const char* kUnsaved = "unsaved";  // ping: why the list cannot be saved; absent when it can

@@ -138,7 +138,15 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
     QUILLORY_TRY_VALUE(const std::string strPending, PendingTemplate(list, jRequest, ctx));
     if (nSelf < 0 && strPending.empty()) return CProblem("template: a new task needs its message");
     std::string strPlaced;
-    if (!strPending.empty()) {
+    // A changed message of a task keeps its template's file name, which its
+    // history is kept by, where that file is ours: in the data folder and
+    // no other task's.
+    const bool bInPlace = !strPending.empty() && nSelf >= 0 &&
+                          CTemplateName::IsInside(ctx.strDataDir, task.m_strTemplateFile) &&
+                          !TakenByOther(list, nSelf, task.m_strTemplateFile);
+    if (bInPlace) {
+        strPlaced = task.m_strTemplateFile;
+    } else if (!strPending.empty()) {
         // Measured with the path it is about to get, as the sheet does.
         task.m_strTaskName = CTaskListEdit::TrimmedName(task.m_strTaskName);
         QUILLORY_TRY_VALUE(strPlaced, NewTemplatePath(list, nSelf, task, ctx, tNow));
@@ -153,11 +161,21 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
     COutcome outcome;
     if (!strPlaced.empty()) {
         std::error_code ec;
+        if (bInPlace && fs::exists(fs::symlink_status(strPlaced, ec))) {
+            // The old message waits beside it until the list is saved.
+            outcome.strKeptAside = strPending + ".previous";
+            fs::rename(strPlaced, outcome.strKeptAside, ec);
+            if (ec) return CProblem("template: cannot set " + strPlaced + " aside: " + ec.message());
+        }
         fs::rename(strPending, strPlaced, ec);
-        if (ec) return CProblem("template: cannot move " + strPending + " to " + strPlaced + ": " + ec.message());
+        if (ec) {
+            const std::string strProblem = ec.message();
+            if (!outcome.strKeptAside.empty()) fs::rename(outcome.strKeptAside, strPlaced, ec);
+            return CProblem("template: cannot move " + strPending + " to " + strPlaced + ": " + strProblem);
+        }
         outcome.strPlacedFrom = strPending;
         outcome.strPlacedTo = strPlaced;
-        if (nSelf >= 0)
+        if (nSelf >= 0 && !bInPlace)
             outcome.strRemoveAfterSave = list[nSelf].m_strTemplateFile;  // checked once the list holds the new one
     }
     if (nSelf < 0) {
@@ -229,7 +247,7 @@ CResult<COutcome> Move(CTaskList& list, int nIndex, int nTarget) {
     // Step by step, so that every task keeps its identity for whoever holds it.
     for (int i = nIndex; i < nTarget; ++i) list.MoveDown(i);
     for (int i = nIndex; i > nTarget; --i) list.MoveUp(i);
-    return COutcome{nTarget, list[nTarget], {}, {}, {}, {}, {}};
+    return COutcome{nTarget, list[nTarget], {}, {}, {}, {}, {}, {}};
 }
 
 // The sheet's task in its place. A template the task no longer uses is
@@ -251,7 +269,7 @@ COutcome Store(CTaskList& list, int nIndex, const CTaskItem& task, const CContex
 COutcome Restore(CTaskList& list, int nTo, const CTaskItem& task) {
     int nRow = list.Add(task);
     for (const int nWanted = std::clamp(nTo, 0, nRow); nRow > nWanted; --nRow) list.MoveUp(nRow);
-    return COutcome{nRow, task, {}, {}, {}, {}, {}};
+    return COutcome{nRow, task, {}, {}, {}, {}, {}, {}};
 }
 
 // An extra message, now, outside the schedule: it uses up no occurrence,
@@ -266,7 +284,7 @@ CResult<COutcome> SendNow(CTaskList& list, int nIndex, const CContext& ctx) {
     // A send can run the event loop, in which the list may change.
     const int nNow = list.IndexOf(nId);
     if (nNow < 0) return CProblem("the task was removed while it was being sent");
-    return COutcome{nNow, list[nNow], {}, {}, {}, {}, {}};
+    return COutcome{nNow, list[nNow], {}, {}, {}, {}, {}, {}};
 }
 
 }  // namespace
@@ -347,7 +365,7 @@ CResult<COutcome> CTaskListEdit::Apply(CTaskList& list, const CEdit& edit, const
         case ECommand::Restore: return Restore(list, edit.nTo, edit.task);
         case ECommand::Remove: {
             // As the Email Manager's Remove: the template file stays on disk.
-            COutcome outcome{-1, list[edit.nIndex], {}, {}, {}, {}, {}};
+            COutcome outcome{-1, list[edit.nIndex], {}, {}, {}, {}, {}, {}};
             list.RemoveAt(edit.nIndex);
             return outcome;
         }
@@ -356,7 +374,7 @@ CResult<COutcome> CTaskListEdit::Apply(CTaskList& list, const CEdit& edit, const
             CTaskItem task = list[edit.nIndex];
             task.m_bActive = edit.eCommand == ECommand::Enable ? 1 : 0;
             list.SetAt(edit.nIndex, task);
-            return COutcome{edit.nIndex, task, {}, {}, {}, {}, {}};
+            return COutcome{edit.nIndex, task, {}, {}, {}, {}, {}, {}};
         }
     }
     return CProblem("command: unknown");
@@ -377,16 +395,19 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
         if (eSaveFailed == ESaveFailed::Keep) {
             outcome.strNotSaved = rSaved.Problem();
             outcome.strRemoveAfterSave.clear();  // a later save may still need it
+            if (!outcome.strKeptAside.empty()) fs::remove(outcome.strKeptAside, ec);  // the list holds the new one
             return outcome;
         }
         // The copy keeps every task's identity, and its new generation
         // makes whoever caches the list look again.
         list = before;
         if (!outcome.strPlacedTo.empty()) fs::rename(outcome.strPlacedTo, outcome.strPlacedFrom, ec);
+        if (!outcome.strKeptAside.empty()) fs::rename(outcome.strKeptAside, outcome.strPlacedTo, ec);
         if (!outcome.strCopied.empty()) fs::remove(outcome.strCopied, ec);
         return CProblem(rSaved.Problem() + "; the task list is left as it was");
     }
     // The list no longer names it; a file left over harms nobody.
     if (!outcome.strRemoveAfterSave.empty()) fs::remove(outcome.strRemoveAfterSave, ec);
+    if (!outcome.strKeptAside.empty()) fs::remove(outcome.strKeptAside, ec);
     return outcome;
 }

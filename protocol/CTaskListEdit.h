@@ -87,6 +87,7 @@ public:
         // The file work done with the change, undone when the list cannot
         // be saved, or left for after the save.
         std::string strPlacedFrom, strPlacedTo;  // a new template moved into place
+        std::string strKeptAside;                // the message it replaced under the same name, until saved
         std::string strCopied;                   // a template copied for a new task
         std::string strRemoveAfterSave;          // a template no task uses any more
         std::string strNotSaved;                 // ESaveFailed::Keep: why the list, holding the change, is not saved

@@ -227,19 +227,13 @@ void CSendEmailDlg::Advance(CTaskItem& task, CTaskList::Id nId) {
 }
 
 CResult<> CSendEmailDlg::AdvanceOrStall(CTaskItem& task, CTaskList::Id nId) {
-    ++task.m_nOccurrenceCount;
-    QUILLORY_TRY_VALUE(const time_t tOccurrence, TaskTime::ToAbsolute(task.m_dtNextSending));
-    CSchedule::SetLastSent(task, tOccurrence);
-    QUILLORY_TRY(m_schedule.CalcNextSending(task));
-    if (!task.m_dtNextSending.IsSet()) return {};
-    QUILLORY_TRY_VALUE(const time_t tNext, TaskTime::ToAbsolute(task.m_dtNextSending));
-    if (tNext > tOccurrence) return {};
-    // The same time would be overdue again on the next tick, and sent
-    // again every second with send-overdue set.
+    QUILLORY_TRY_VALUE(const CSchedule::EAdvance eAdvance, m_schedule.Advance(task));
+    if (eAdvance != CSchedule::EAdvance::kStuck) return {};
+    // Left with the same time, it would be overdue again on the next tick,
+    // and sent again every second with send-overdue set.
     std::string strWhy = CStalledTasks::Why(task);
     std::cerr << "Quillory: task \"" << task.m_strTaskName << "\" is completed: its schedule cannot move on past "
-              << TaskTime::Format(TaskTime::FromAbsolute(tOccurrence)) << " (" << strWhy << ")\n";
-    task.m_dtNextSending.Empty();
+              << TaskTime::Format(task.m_dtLastSent) << " (" << strWhy << ")\n";
     m_stalled.Note(nId, task, std::move(strWhy));
     return {};
 }

@@ -7,37 +7,28 @@
 #include "CSchedule.h"
 #include "CTaskListFile.h"
 #include "CalendarNames.h"
+#include "ScheduleRanges.h"
 #include "TaskTime.h"
 
 namespace {
 
-// The last value of each of the task's choices; every set starts at 0.
-constexpr int32_t kLastRecurrence = CodeOf(ERecurrence::Yearly);
-constexpr int32_t kLastDailyMode = CodeOf(EDailyMode::EveryDayOfKind);
-constexpr int32_t kLastWeeklyMode = CodeOf(EWeeklyMode::WeekOfMonth);
-constexpr int32_t kLastMonthlyMode = CodeOf(EMonthlyMode::OrdinalDay);
-constexpr int32_t kLastYearlyMode = CodeOf(EYearlyMode::OrdinalDay);
-constexpr int32_t kLastDailyKind = CodeOf(EDayKind::OddDay);
-constexpr int32_t kLastWeekOfMonth = CodeOf(EWeekOfMonth::Fourth);
-constexpr int32_t kLastOrdinal = CodeOf(EOrdinal::Last);
-constexpr int32_t kLastDayKind = CodeOf(EDayKind::Saturday);
-constexpr int32_t kLastMonthIndex = 11;  // january .. december
-constexpr int32_t kLastEndKind = CodeOf(EEndKind::EndDate);
-constexpr int32_t kLastDay = 31;
+namespace R = ScheduleRanges;
 
 class CRules {
 public:
     explicit CRules(std::vector<CTaskCheck::CProblem>& vec) : m_vec(vec) {}
 
     void Problem(const std::string& strField, const std::string& strText) { m_vec.push_back({strField, strText}); }
-    // One of the choices 0..nLast.
-    void Choice(const char* pszField, int32_t n, int32_t nLast) {
-        if (n < 0 || n > nLast) Problem(pszField, "must be 0.." + std::to_string(nLast) + ", not " + std::to_string(n));
+    // One of the choices of a list.
+    void Choice(const char* pszField, int32_t n, R::CRange range) {
+        if (!range.Holds(n)) Problem(pszField, "must be " + range.Text() + ", not " + std::to_string(n));
     }
-    // A count field, 1..nMax.
-    void Count(const char* pszField, int32_t n, int32_t nMax = CTaskCheck::kMaxCount) {
-        if (n < 1) Problem(pszField, "must be at least 1, not " + std::to_string(n));
-        else if (n > nMax) Problem(pszField, "must be at most " + std::to_string(nMax) + ", not " + std::to_string(n));
+    // A count field.
+    void Count(const char* pszField, int32_t n, R::CRange range = R::kInterval) {
+        if (n < range.nMin)
+            Problem(pszField, "must be at least " + std::to_string(range.nMin) + ", not " + std::to_string(n));
+        else if (n > range.nMax)
+            Problem(pszField, "must be at most " + std::to_string(range.nMax) + ", not " + std::to_string(n));
     }
     void Flag(const std::string& strField, int32_t b) {
         if (b != 0 && b != 1) Problem(strField, "must be 0 or 1, not " + std::to_string(b));
@@ -130,20 +121,20 @@ void CTaskCheck::CheckCalendar(const CTaskItem& task, std::vector<CProblem>& vec
 
 void CTaskCheck::CheckRecurrence(const CTaskItem& t, std::vector<CProblem>& vec) {
     CRules r(vec);
-    r.Choice("recurrence", t.m_nRecurrence, kLastRecurrence);
+    r.Choice("recurrence", t.m_nRecurrence, R::kRecurrence);
     switch (t.Recurrence()) {
         case ERecurrence::Minutely: r.Count("minuteInterval", t.m_nMinuteInterval); break;
         case ERecurrence::Daily:
-            r.Choice("dailyMode", t.m_nDailyMode, kLastDailyMode);
+            r.Choice("dailyMode", t.m_nDailyMode, R::kDailyMode);
             if (t.DailyMode() == EDailyMode::EveryNDays) r.Count("dailyInterval", t.m_nDailyInterval);
             if (t.DailyMode() == EDailyMode::EveryDayOfKind)
-                r.Choice("dailyDayKind", t.m_nDailyDayKind, kLastDailyKind);
+                r.Choice("dailyDayKind", t.m_nDailyDayKind, R::kDailyDayKind);
             break;
         case ERecurrence::Weekly: {
-            r.Choice("weeklyMode", t.m_nWeeklyMode, kLastWeeklyMode);
+            r.Choice("weeklyMode", t.m_nWeeklyMode, R::kWeeklyMode);
             if (t.WeeklyMode() == EWeeklyMode::EveryNWeeks) r.Count("weeklyInterval", t.m_nWeeklyInterval);
             if (t.WeeklyMode() == EWeeklyMode::WeekOfMonth)
-                r.Choice("weeklyWeekOfMonth", t.m_nWeeklyWeekOfMonth, kLastWeekOfMonth);
+                r.Choice("weeklyWeekOfMonth", t.m_nWeeklyWeekOfMonth, R::kWeekOfMonth);
             bool bAnyDay = false;
             for (int i = 0; i < 7; ++i) {
                 r.Flag("weekDays[" + std::to_string(i) + "]", t.m_bWeekDays[i]);
@@ -153,33 +144,33 @@ void CTaskCheck::CheckRecurrence(const CTaskItem& t, std::vector<CProblem>& vec)
             break;
         }
         case ERecurrence::Monthly:
-            r.Choice("monthlyMode", t.m_nMonthlyMode, kLastMonthlyMode);
+            r.Choice("monthlyMode", t.m_nMonthlyMode, R::kMonthlyMode);
             if (t.MonthlyMode() == EMonthlyMode::DayOfMonth) {
-                r.Count("monthlyDay", t.m_nMonthlyDay, kLastDay);
+                r.Count("monthlyDay", t.m_nMonthlyDay, R::kDayOfMonth);
                 r.Count("monthlyInterval", t.m_nMonthlyInterval);
             } else if (t.MonthlyMode() == EMonthlyMode::OrdinalDay) {
-                r.Choice("monthlyOrdinal", t.m_nMonthlyOrdinal, kLastOrdinal);
-                r.Choice("monthlyDayKind", t.m_nMonthlyDayKind, kLastDayKind);
+                r.Choice("monthlyOrdinal", t.m_nMonthlyOrdinal, R::kOrdinal);
+                r.Choice("monthlyDayKind", t.m_nMonthlyDayKind, R::kDayKind);
                 r.Count("monthlyInterval2", t.m_nMonthlyInterval2);
             }
             break;
         case ERecurrence::Yearly:
-            r.Choice("yearlyMode", t.m_nYearlyMode, kLastYearlyMode);
+            r.Choice("yearlyMode", t.m_nYearlyMode, R::kYearlyMode);
             if (t.YearlyMode() == EYearlyMode::MonthAndDay) {
-                r.Choice("yearlyMonth", t.m_nYearlyMonth, kLastMonthIndex);
+                r.Choice("yearlyMonth", t.m_nYearlyMonth, R::kMonthIndex);
                 // A day the month never has would run on into the next
                 // month every year; 29 February waits for leap years.
-                const bool bMonth = t.m_nYearlyMonth >= 0 && t.m_nYearlyMonth <= kLastMonthIndex;
-                const int nLongest = bMonth ? LongestMonth(t.m_nYearlyMonth) : kLastDay;
-                if (bMonth && t.m_nYearlyDay > nLongest && t.m_nYearlyDay <= kLastDay)
+                const bool bMonth = R::kMonthIndex.Holds(t.m_nYearlyMonth);
+                const int nLongest = bMonth ? LongestMonth(t.m_nYearlyMonth) : R::kDayOfMonth.nMax;
+                if (bMonth && t.m_nYearlyDay > nLongest && t.m_nYearlyDay <= R::kDayOfMonth.nMax)
                     r.Problem("yearlyDay", "must be at most " + std::to_string(nLongest) + " in " +
                                                kMonthNames[static_cast<size_t>(t.m_nYearlyMonth)] + ", not " +
                                                std::to_string(t.m_nYearlyDay));
-                else r.Count("yearlyDay", t.m_nYearlyDay, kLastDay);
+                else r.Count("yearlyDay", t.m_nYearlyDay, R::kDayOfMonth);
             } else if (t.YearlyMode() == EYearlyMode::OrdinalDay) {
-                r.Choice("yearlyOrdinal", t.m_nYearlyOrdinal, kLastOrdinal);
-                r.Choice("yearlyDayKind", t.m_nYearlyDayKind, kLastDayKind);
-                r.Choice("yearlyMonth2", t.m_nYearlyMonth2, kLastMonthIndex);
+                r.Choice("yearlyOrdinal", t.m_nYearlyOrdinal, R::kOrdinal);
+                r.Choice("yearlyDayKind", t.m_nYearlyDayKind, R::kDayKind);
+                r.Choice("yearlyMonth2", t.m_nYearlyMonth2, R::kMonthIndex);
             }
             break;
         default: break;
@@ -188,8 +179,8 @@ void CTaskCheck::CheckRecurrence(const CTaskItem& t, std::vector<CProblem>& vec)
 
 void CTaskCheck::CheckEnd(const CTaskItem& task, std::vector<CProblem>& vec) {
     CRules r(vec);
-    r.Choice("endKind", task.m_nEndKind, kLastEndKind);
-    if (task.EndKind() == EEndKind::AfterCount) r.Count("endAfterCount", task.m_nEndAfterCount);
+    r.Choice("endKind", task.m_nEndKind, R::kEndKind);
+    if (task.EndKind() == EEndKind::AfterCount) r.Count("endAfterCount", task.m_nEndAfterCount, R::kOccurrences);
 }
 
 void CTaskCheck::CheckFlags(const CTaskItem& task, std::vector<CProblem>& vec) {

@@ -21,9 +21,6 @@ public:
         std::string strField;  // the member's name as the task list JSON spells it
         std::string strText;
     };
-    // The upper bound of the sheet's count fields.
-    static constexpr int32_t kMaxCount = 999999;
-
     // Every rule below, in this order.
     static std::vector<CProblem> Check(const CTaskItem& task, const CTextCodec& codec);
     // The date groups the schedule converts: start (which must be set), end

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <future>
+#include <sstream>
 #include <thread>
 
 #include "CEnvScope.h"
@@ -43,6 +44,12 @@ protected:
         std::string strCmd = ShellQuoted(QUILLORY_CLI);
         for (const std::string& str : vecArgs) strCmd += " " + ShellQuoted(str);
         return RunShell(strCmd + " 2> " + ShellQuoted(m_dir / "tool.err"), m_dir / "tool.err");
+    }
+    CRun ToolFromStdin(const std::vector<std::string>& vecArgs, const std::string& strInput) {
+        std::string strCmd = ShellQuoted(QUILLORY_CLI);
+        for (const std::string& str : vecArgs) strCmd += " " + ShellQuoted(str);
+        return RunShell(strCmd + " < " + ShellQuoted(strInput) + " 2> " + ShellQuoted(m_dir / "tool.err"),
+                        m_dir / "tool.err");
     }
     CRun Add(const std::string& strSubject, std::vector<std::string> vecArgs) {
         std::vector<std::string> vec = {"add",
@@ -219,32 +226,51 @@ TEST_F(EditCommandsTest, SendNowIsAnExtraMessageOutsideTheSchedule) {
     EXPECT_EQ(m_server.Received().size(), 1u);
 }
 
-TEST_F(EditCommandsTest, WhatTheHostRefusesLeavesEveryFileAsItWas) {
+// Every writing command's mistakes, with no host and then with a running
+// one: the same exit status both ways (a script cannot tell which served
+// it), the same words, and every file left as it was. 3 is kept for a host
+// out of reach or refusing for its own reasons.
+TEST_F(EditCommandsTest, AMistakeHasTheSameStatusWithAndWithoutAHost) {
     ASSERT_EQ(Add("Kept", {"--daily", "--start", "2030-01-07 09:00"}).nExit, 0);
-    StartHostAndWait();
-    const auto before = Folder();
+    CTempDir::WriteFile(m_dir / "bad.json",
+                        R"([{"taskName": "X", "recurrence": 1, "minuteInterval": 0,)"
+                        R"( "start": {"year": 2030, "month": 1, "day": 7, "hour": 9, "minute": 0}}])");
     const struct {
         std::vector<std::string> vecArgs;
+        int nExit;
         std::string strProblem;
     } arrCases[] = {
         {{"add", "--to", "a@example.org", "--subject", "Kept", "--body", "b"},
+         2,
          "--name: The task name already exists, please change it."},
-        // The tool's test clock passes the start; the host goes by its own.
         {{"add", "--to", "a@example.org", "--subject", "New", "--body", "b", "--start", "2024-01-01 10:00"},
+         1,
          "--start: Please change the starting date and time later than the current time."},
-        {{"set", "9", "--daily"}, "there is no task 9 (the list has 1)"},
-        {{"set", "Kept", "--end-date", "2029-12-31"}, "--end-date: 2029-12-31 is before the starting date"},
-        {{"move", "1", "to", "2"}, "to: must be up, down, first, last or a place from 1 to 1"},
-        {{"remove", "Gone"}, "there is no task named \"Gone\""},
+        {{"add", "--to", "a@example.org", "--subject", "New", "--body", "b", "--every-minutes", "1000000"},
+         1,
+         "--every-minutes: Please enter a number between 1 and 999999."},
+        {{"set", "9", "--daily"}, 2, "there is no task 9 (the list has 1)"},
+        {{"set", "Kept", "--end-date", "2029-12-31"}, 2, "--end-date: 2029-12-31 is before the starting date"},
+        {{"set", "Kept", "--daily", "--interval", "0"}, 1, "--interval: Please enter a number between 1 and 999999."},
+        {{"move", "1", "to", "2"}, 2, "to: must be up, down, first, last or a place from 1 to 1"},
+        {{"remove", "Gone"}, 2, "there is no task named \"Gone\""},
+        {{"enable", "Gone"}, 2, "there is no task named \"Gone\""},
+        {{"disable", "7"}, 2, "there is no task 7 (the list has 1)"},
+        {{"copy", "Gone"}, 2, "there is no task named \"Gone\""},
+        {{"send-now", "Gone"}, 2, "there is no task named \"Gone\""},
+        {{"import"}, 2, "minuteInterval: must be at least 1, not 0"},
     };
-    const CEnvScope testNow("QUILLORY_TEST_NOW", "2024-01-01 09:00");
-    for (const auto& c : arrCases) {
-        SCOPED_TRACE(c.vecArgs[0] + " " + c.vecArgs[1]);
-        const CRun run = Tool(c.vecArgs);
-        EXPECT_EQ(run.nExit, 3) << run.strErr;
-        EXPECT_NE(run.strErr.find(c.strProblem), std::string::npos) << run.strErr;
-        EXPECT_NE(run.strErr.find("refused the " + c.vecArgs[0] + "; nothing changed"), std::string::npos);
-        EXPECT_EQ(Folder(), before);
+    const auto before = Folder();
+    for (const bool bHost : {false, true}) {
+        if (bHost) StartHostAndWait();
+        for (const auto& c : arrCases) {
+            SCOPED_TRACE((bHost ? "host: " : "no host: ") + c.vecArgs[0] + " " +
+                         (c.vecArgs.size() > 1 ? c.vecArgs[1] : ""));
+            const CRun run = c.vecArgs[0] == "import" ? ToolFromStdin(c.vecArgs, m_dir / "bad.json") : Tool(c.vecArgs);
+            EXPECT_EQ(run.nExit, c.nExit) << run.strErr;
+            EXPECT_NE(run.strErr.find(c.strProblem), std::string::npos) << run.strErr;
+            EXPECT_EQ(Folder(), before);
+        }
     }
     m_host.Stop();
     EXPECT_EQ(Folder(), before);
@@ -291,4 +317,59 @@ TEST_F(EditCommandsTest, AToolWhoseHostDiesSaysWhatTheFileHolds) {
             EXPECT_NE(result.strErr.find("not applied"), std::string::npos) << result.strErr;
         }
     }
+}
+
+// Every Quillory command of docs/cron-comparison.md (the lines of its `sh`
+// blocks), run as written against a running host from a folder with the
+// files it names: the page shows what the tool does.
+TEST_F(EditCommandsTest, DocumentedCommandsRunAsWritten) {
+    const std::string strDoc = CTempDir::ReadFile(QUILLORY_CRON_DOC);
+    std::vector<std::string> vecCommands;
+    bool bInSh = false;
+    std::string strPending;
+    std::istringstream in(strDoc);
+    for (std::string strLine; std::getline(in, strLine);) {
+        const std::string strTrimmed = strLine.substr(std::min(strLine.find_first_not_of(' '), strLine.size()));
+        if (strTrimmed.rfind("```", 0) == 0) {
+            bInSh = !bInSh && strTrimmed == "```sh";
+            continue;
+        }
+        if (!bInSh) continue;
+        strPending += strTrimmed;
+        if (!strPending.empty() && strPending.back() == '\\') {
+            strPending.pop_back();
+            continue;
+        }
+        if (!strPending.empty()) vecCommands.push_back(strPending);
+        strPending.clear();
+    }
+    ASSERT_GE(vecCommands.size(), 8u) << strDoc;
+
+    const fs::path work = m_dir / "jobs";
+    fs::create_directories(work / "reports");
+    CTempDir::WriteFile(work / "report.txt", "Figures of the day.\n");
+    CTempDir::WriteFile(work / "summary.pdf", "%PDF-1.4 summary\n");
+    CTempDir::WriteFile(work / "reports/a.csv", "1,2\n");
+    CTempDir::WriteFile(work / "reports/b.csv", "3,4\n");
+    CTempDir::WriteFile(work / "reminder.eml",
+                        "From: Ana <ana@example.org>\nTo: rita@example.com\nSubject: Invoice reminder\n"
+                        "Reply-To: billing@example.org\n\nPlease pay the open invoices.\n");
+    StartHostAndWait();
+    for (const std::string& strCommand : vecCommands) {
+        SCOPED_TRACE(strCommand);
+        ASSERT_EQ(strCommand.rfind("quillory ", 0), 0u) << "a command of the tool";
+        const CRun run = RunShell("cd " + ShellQuoted(work) + " && " + ShellQuoted(QUILLORY_CLI) +
+                                      strCommand.substr(8) + " 2> " + ShellQuoted(m_dir / "tool.err"),
+                                  m_dir / "tool.err");
+        EXPECT_EQ(run.nExit, 0) << run.strErr;
+    }
+    const nlohmann::json j = Export();
+    EXPECT_EQ(Names(j), (std::vector<std::string>{"Daily report", "Stand-up notes", "Month end", "Invoice reminder",
+                                                  "Maintenance window"}));
+    ASSERT_FALSE(j.empty());
+    EXPECT_EQ(j[0]["attachments"], nlohmann::json::array({work / "summary.pdf", work / "reports/*.csv"}))
+        << "entries made absolute from the folder they were typed in";
+    // send-now went out through the host, with the file and what the mask matched.
+    ASSERT_TRUE(WaitForMessages(1, seconds(60))) << CTempDir::ReadFile(m_dir / "host.log");
+    ExpectOneMessage("Daily report", "Figures of the day.", {"summary.pdf", "a.csv", "b.csv"}, "ops@example.com");
 }

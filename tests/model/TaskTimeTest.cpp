@@ -194,6 +194,47 @@ TEST(TaskTime, OutOfRangeGroupsFailAsInvalidDateGroups) {
     EXPECT_EQ(CTaskCheck::DayOfWeek(2026, 12, 8), 3);  // a Tuesday
 }
 
+// The one reader of typed times: fields as typed, and where the clocks skip
+// the time, the moment they jump to, as the scheduler sends it.
+TEST(TaskTime, TypedTimesAreReadOnceTheSameWayInEveryZone) {
+    const struct {
+        const char* pszZone;
+        const char* pszTyped;
+        const char* pszSent;  // the local time it converts to; "" when refused
+    } arrCases[] = {
+        {"Europe/Berlin", "2027-03-28 02:30", "2027-03-28 03:30"},
+        {"Europe/Berlin", "2027-03-28 01:59", "2027-03-28 01:59"},
+        {"Europe/Berlin", "2027-10-31 02:30", "2027-10-31 02:30"},  // repeated: the first pass
+        {"America/New_York", "2027-03-14 02:00", "2027-03-14 03:00"},
+        {"Australia/Lord_Howe", "2027-10-03 02:10", "2027-10-03 02:40"},
+        {"UTC", "2028-02-29 23:59", "2028-02-29 23:59"},
+        {"UTC", "2027-02-29 10:00", ""},
+        {"UTC", "2027-04-31 10:00", ""},
+        {"UTC", "1899-12-31 10:00", ""},
+        {"UTC", "2027-01-01 24:00", ""},
+        {"UTC", "2027-01-01 9:00", ""},
+        {"UTC", "2027-01-01T09:00", ""},
+        {"UTC", "2027-01-01 09:00 ", ""},
+        {"UTC", "+027-01-01 09:00", ""},
+    };
+    for (const auto& c : arrCases) {
+        SCOPED_TRACE(std::string(c.pszZone) + " " + c.pszTyped);
+        const CZoneGuard zone(c.pszZone);
+        const auto r = TaskTime::ParseDateTime(c.pszTyped);
+        if (!*c.pszSent) {
+            EXPECT_FALSE(r.Ok());
+            continue;
+        }
+        ASSERT_TRUE(r.Ok()) << r.Problem();
+        EXPECT_EQ(TaskTime::Format(*r), c.pszTyped);
+        EXPECT_EQ(r->nDayOfWeek, CTaskCheck::DayOfWeek(r->nYear, r->nMonth, r->nDay));
+        const time_t t = ValueOf(TaskTime::ToAbsolute(r->nYear, r->nMonth, r->nDay, r->nHour, r->nMinute, 0));
+        EXPECT_EQ(TaskTime::Format(TaskTime::FromAbsolute(t)), c.pszSent);
+    }
+    EXPECT_FALSE(TaskTime::ParseDate("2027-02-29").Ok());
+    EXPECT_EQ(ValueOf(TaskTime::ParseDate("2026-12-08")).nDayOfWeek, 3);  // a Tuesday
+}
+
 TEST(TaskTime, SecondsAreIgnoredSoComparisonsAreWholeMinutes) {
     TaskDateTime a{2022, 3, 3, 0, 8, 30, 0};
     TaskDateTime b{2022, 3, 3, 0, 8, 30, 59};

@@ -89,13 +89,24 @@ TEST_F(CliTest, ListShowsIndexActiveNameAndNextTime) {
     EXPECT_NE(r.strOut.find("\n2   Done Completed\n"), std::string::npos) << r.strOut;
 }
 
-TEST_F(CliTest, MissingFileIsAnEmptyList) {
+// A missing file in its folder is a list with no task yet; a missing
+// folder is a mistyped --file, which no reading command takes for one.
+TEST_F(CliTest, MissingFileIsAnEmptyListAndAMissingFolderAnError) {
     CRun r = Run("list " + FileArg());
     EXPECT_EQ(r.nExit, 0);
     EXPECT_EQ(r.strOut, "");
     r = Run("export " + FileArg());
     EXPECT_EQ(r.nExit, 0);
     EXPECT_EQ(nlohmann::json::parse(r.strOut), nlohmann::json::array());
+    const std::string strNoFolder = "'" + (m_dir / "no/such/dir/emails.dat").string() + "'";
+    for (const char* pszCommand : {"list", "export", "show 1", "next 1", "ics"}) {
+        SCOPED_TRACE(pszCommand);
+        r = Run(std::string(pszCommand) + " --file " + strNoFolder);
+        EXPECT_EQ(r.nExit, 2);
+        EXPECT_EQ(r.strOut, "");
+        EXPECT_NE(r.strErr.find("there is no folder " + (m_dir / "no/such/dir").string()), std::string::npos)
+            << r.strErr;
+    }
 }
 
 TEST_F(CliTest, ExportThenImportReproducesTheFileByteForByte) {
@@ -420,11 +431,15 @@ TEST_F(CliTest, NextPrintsTheComingSendingTimes) {
     EXPECT_EQ(CTaskListFile::LoadTaskList(m_strFile, back, codec).Problem(), "");
     EXPECT_FALSE(back[0].m_dtNextSending.IsSet());
 
-    r = Run("next 4 " + FileArg());
-    EXPECT_EQ(r.nExit, 2);
-    EXPECT_NE(r.strErr.find("no task 4"), std::string::npos) << r.strErr;
-    for (const char* pszBad :
-         {"next 0", "next x", "next", "next 1 --count 0", "next 1 --now 2025-02-30", "list --count 3"}) {
+    // A task by its exact name, as every command takes it.
+    r = Run("next twice --now '2025-01-01 10:00' " + FileArg());
+    EXPECT_EQ(r.strOut, "2025-01-01 10:00\n2025-01-01 10:15\nCompleted\n");
+    for (const char* pszMissing : {"next 4", "next 0", "next x"}) {
+        r = Run(std::string(pszMissing) + " " + FileArg());
+        EXPECT_EQ(r.nExit, 2) << pszMissing;
+        EXPECT_NE(r.strErr.find("there is no task"), std::string::npos) << r.strErr;
+    }
+    for (const char* pszBad : {"next", "next 1 --count 0", "next 1 --now 2025-02-30", "list --count 3"}) {
         r = Run(std::string(pszBad) + " " + FileArg());
         EXPECT_EQ(r.nExit, 1) << pszBad;
         EXPECT_FALSE(r.strErr.empty()) << pszBad;
@@ -439,11 +454,23 @@ TEST_F(CliTest, NextNamesAnInvalidDateGroup) {
     t.m_nDailyInterval = 1;
     t.m_dtLastSent = {2025, 2, 1, 0, 25, 0, 1};  // hour 25
     list.Add(t);
+    // A schedule that cannot move on (a weekly task with no day ticked):
+    // once, then completed, as the scheduler and the sheet's preview do.
+    CTaskItem stuck;
+    stuck.m_strTaskName = "no day";
+    stuck.m_nRecurrence = 3;
+    stuck.m_nWeeklyInterval = 1;
+    stuck.m_dtStart = {2025, 2, 3, 2, 9, 0, 1};
+    stuck.m_dtNextSending = {2025, 2, 3, 2, 9, 0, 1};
+    list.Add(stuck);
     const CTextCodec codec = CTextCodec::Open("CP1252").Value();
     ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, list, codec).Problem(), "");
     CRun r = Run("next 1 " + FileArg());
     EXPECT_EQ(r.nExit, 2);
     EXPECT_NE(r.strErr.find("task 1: lastSent: invalid date: hour 25"), std::string::npos) << r.strErr;
+    r = Run("next 'no day' " + FileArg());
+    EXPECT_EQ(r.nExit, 0) << r.strErr;
+    EXPECT_EQ(r.strOut, "2025-02-03 09:00\nCompleted\n");
 }
 
 // A damaged file still shows the tasks before the damage, so that they can

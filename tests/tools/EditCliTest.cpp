@@ -120,9 +120,12 @@ TEST_F(EditCliTest, AddWritesTheTaskAndATemplateWithTheMessageAndItsFiles) {
 TEST_F(EditCliTest, AddReadsAMessageFromStandardInput) {
     const std::string strEml =
         "From: Ana <ana@example.org>\nTo: Rita <rita@example.org>\nCc: ops@example.org\nSubject: Stock count\n"
-        "MIME-Version: 1.0\nContent-Type: text/plain; charset=utf-8\n\nCount the stock.\n";
+        "Reply-To: stock@example.org\nIn-Reply-To: <q1@example.org>\nReferences: <q0@example.org> <q1@example.org>\n"
+        "X-Ticket: 4711\nMIME-Version: 1.0\nContent-Type: text/plain; charset=utf-8\n\nCount the stock.\n";
     CRun r = Run({"add", "--eml", "-", "--daily"}, strEml);
     ASSERT_EQ(r.nExit, 0) << r.strErr;
+    // The account's address sends it, and is its From; the user is told.
+    EXPECT_NE(r.strErr.find("From (Ana <ana@example.org>) is left out"), std::string::npos) << r.strErr;
     const CTaskList list = Tasks();
     ASSERT_EQ(list.GetSize(), 1);
     EXPECT_EQ(list[0].m_strTaskName, "Stock count") << "named after the subject";
@@ -130,6 +133,13 @@ TEST_F(EditCliTest, AddReadsAMessageFromStandardInput) {
     ASSERT_EQ(CTemplateFile::Load(list[0].m_strTemplateFile, msg).Problem(), "");
     EXPECT_EQ(msg.vecCc, std::vector<std::string>{"ops@example.org"});
     EXPECT_NE(msg.strBody.find("Count the stock."), std::string::npos);
+    EXPECT_EQ(msg.strFrom, "");
+    const std::vector<std::pair<std::string, std::string>> vecKept = {
+        {"Reply-To", "stock@example.org"},
+        {"In-Reply-To", "<q1@example.org>"},
+        {"References", "<q0@example.org> <q1@example.org>"},
+        {"X-Ticket", "4711"}};
+    EXPECT_EQ(msg.vecHeaders, vecKept);
 
     // A message without a subject is refused, as the message window's button refuses it.
     r = Run({"add", "--eml", "-", "--name", "x"}, "To: rita@example.org\n\nbody\n");
@@ -295,17 +305,54 @@ TEST_F(EditCliTest, EachCommandChangesTheFileWithoutAHost) {
               "Changed task 3 \"C monthly\"\nNext sending times:\n  2027-01-15 07:00\n  2027-02-15 07:00\n"
               "  2027-03-15 07:00\n  2027-04-15 07:00\n  2027-05-15 07:00\n");
 
-    // A new message replaces the template; the old one goes once the list no longer names it.
+    // A part of the message given to set replaces that part; the rest, the
+    // template's file name (which the task's history is kept by) and the
+    // name stay.
     const std::string strTemplateB = Tasks()[1].m_strTemplateFile;
-    r = Run({"set", "B", "--to", "ops@example.org", "--subject", "B again", "--body", "New body"});
+    CTempDir::WriteFile(m_dir / "body.txt", "Body from a file");
+    CTempDir::WriteFile(m_dir / "figures.csv", "1,2\n");
+    const struct {
+        std::vector<std::string> vecArgs;
+        const char* pszSubject;
+        const char* pszTo;
+        const char* pszBody;
+        size_t nEmbedded;
+    } arrSteps[] = {
+        {{"--subject", "B again"}, "B again", "rita@example.org", "Hello", 0},
+        {{"--to", "ops@example.org"}, "B again", "ops@example.org", "Hello", 0},
+        {{"--body-file", m_dir / "body.txt"}, "B again", "ops@example.org", "Body from a file", 0},
+        {{"--attach", m_dir / "figures.csv"}, "B again", "ops@example.org", "Body from a file", 1},
+        {{"--daily", "--interval", "2"}, "B again", "ops@example.org", "Body from a file", 1},
+    };
+    for (const auto& step : arrSteps) {
+        SCOPED_TRACE(step.vecArgs[0]);
+        std::vector<std::string> vecArgs = {"set", "B"};
+        vecArgs.insert(vecArgs.end(), step.vecArgs.begin(), step.vecArgs.end());
+        r = Run(vecArgs);
+        ASSERT_EQ(r.nExit, 0) << r.strErr;
+        ASSERT_EQ(Tasks()[1].m_strTemplateFile, strTemplateB);
+        CMailMessage msg;
+        ASSERT_EQ(CTemplateFile::Load(strTemplateB, msg).Problem(), "");
+        EXPECT_EQ(msg.strSubject, step.pszSubject);
+        EXPECT_EQ(msg.vecTo, std::vector<std::string>{step.pszTo});
+        EXPECT_EQ(msg.strBody.substr(0, msg.strBody.find_last_not_of("\r\n") + 1), step.pszBody);
+        EXPECT_EQ(msg.vecAttachments.size(), step.nEmbedded);
+        EXPECT_EQ(Tasks()[1].m_strTaskName, "B");
+    }
+    EXPECT_EQ(Folder().count(fs::path(strTemplateB).filename().string() + ".previous"), 0u);
+    r = Run({"show", "B"});
+    EXPECT_NE(r.strOut.find("From:            the account's address\nSubject:         B again\n"
+                            "To:              ops@example.org\nEmbedded:        figures.csv (4 bytes)\n"),
+              std::string::npos)
+        << r.strOut;
+    // A task whose message cannot be read needs the whole of a new one.
+    fs::remove(strTemplateB);
+    r = Run({"set", "B", "--subject", "B once more"});
+    EXPECT_EQ(r.nExit, 2);
+    EXPECT_NE(r.strErr.find("cannot be read"), std::string::npos) << r.strErr;
+    r = Run({"set", "B", "--to", "ops@example.org", "--subject", "B once more", "--body", "Whole"});
     ASSERT_EQ(r.nExit, 0) << r.strErr;
-    const std::string strNewB = Tasks()[1].m_strTemplateFile;
-    EXPECT_NE(strNewB, strTemplateB);
-    EXPECT_FALSE(fs::exists(strTemplateB));
-    CMailMessage msg;
-    ASSERT_EQ(CTemplateFile::Load(strNewB, msg).Problem(), "");
-    EXPECT_EQ(msg.strSubject, "B again");
-    EXPECT_EQ(Tasks()[1].m_strTaskName, "B") << "the name stays";
+    EXPECT_EQ(Tasks()[1].m_strTemplateFile, strTemplateB);
 
     r = Run({"remove", "A"});
     ASSERT_EQ(r.nExit, 0) << r.strErr;

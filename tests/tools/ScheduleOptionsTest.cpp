@@ -117,8 +117,8 @@ const CRefusal kRefusals[] = {
     {"StartBeforeNow",
      {"--start", "2026-12-07 17:00"},
      "--start: Please change the starting date and time later than the current time."},
-    {"StartOnNoDay", {"--start", "2027-02-29 10:00"}, "--start: must be a valid local time"},
-    {"StartWithoutTime", {"--start", "2027-02-01"}, "--start: must be a valid local time"},
+    {"StartOnNoDay", {"--start", "2027-02-29 10:00"}, "--start: must be"},
+    {"StartWithoutTime", {"--start", "2027-02-01"}, "--start: must be"},
     {"EndBeforeStart",
      {"--start", "2027-03-01 10:00", "--end-date", "2027-02-28"},
      "--end-date: Please change the end date later than the starting time."},
@@ -226,10 +226,38 @@ TEST_F(ScheduleOptionsTest, ProblemsOfTheTaskCheckNameTheirOption) {
               "there is no task 9 (the list has 2)");
 }
 
-TEST_F(ScheduleOptionsTest, LocalTimesSkippedByTheClockChangeAreRefused) {
-    // Berlin skips 02:00..03:00 on 2027-03-28.
-    EXPECT_FALSE(CScheduleOptions::ParseLocalTime("2027-03-28 02:30"));
-    EXPECT_TRUE(CScheduleOptions::ParseLocalTime("2027-03-28 03:00"));
-    EXPECT_FALSE(CScheduleOptions::ParseLocalTime("2027-13-01 10:00"));
-    EXPECT_FALSE(CScheduleOptions::ParseLocalTime("2027-01-01 24:00"));
+// --start's words, at Monday 2026-12-07 17:00:30 in Berlin: the first
+// such day whose time is still ahead, the fields kept as typed (a time the
+// clocks skip too: the scheduler sends it when they have jumped).
+TEST_F(ScheduleOptionsTest, StartWordsNameTheNextSuchTime) {
+    const struct {
+        const char* pszTyped;
+        const char* pszExpected;  // "" when refused
+    } arrCases[] = {
+        {"17:30", "2026-12-07 17:30"},
+        {"07:30", "2026-12-08 07:30"},
+        {"17:00", "2026-12-08 17:00"},  // this minute has begun
+        {"today 18:00", "2026-12-07 18:00"},
+        {"today 07:30", "2026-12-07 07:30"},  // refused later, as any past start
+        {"tomorrow 07:30", "2026-12-08 07:30"},
+        {"mon 07:30", "2026-12-14 07:30"},
+        {"Monday 18:00", "2026-12-07 18:00"},
+        {"SUN 23:59", "2026-12-13 23:59"},
+        {"thu 08:00", "2026-12-10 08:00"},
+        {"2027-03-28 02:30", "2027-03-28 02:30"},
+        {"2028-02-29 00:00", "2028-02-29 00:00"},
+        {"7:30", ""},
+        {"24:00", ""},
+        {"someday 07:30", ""},
+        {"mo 07:30", ""},
+        {"2027-02-29 10:00", ""},
+        {"2027-13-01 10:00", ""},
+        {"2027-01-01 10:60", ""},
+        {"10000-01-01 10:00", ""},
+    };
+    for (const auto& c : arrCases) {
+        SCOPED_TRACE(c.pszTyped);
+        const auto r = CScheduleOptions::ParseStart(c.pszTyped, m_tNow);
+        EXPECT_EQ(r ? TaskTime::Format(*r) : "", c.pszExpected) << r.Problem();
+    }
 }

@@ -94,6 +94,7 @@ TEST_F(ShowTest, EverySettingInWordsWithTheAttachmentsAsTheyAreNow) {
               "Template:        " +
                   strDir +
                   "/report.eml\n"
+                  "From:            me@example.org\n"
                   "Subject:         Weekly report\n"
                   "To:              a@example.org, b@example.org\n"
                   "Cc:              c@example.org\n"

@@ -29,39 +29,54 @@ const char* const kUsage =
     "                   else the locale's code set)\n"
     "\n"
     "A TASK is its index from 1 or its exact name. Changes go to the running host's add-in\n"
-    "when one serves the file, else into the file. Exit status: 0 done, 1 usage, 2 data or\n"
-    "file problem, 3 the running host refused or could not be reached.\n"
+    "when one serves the file, else into the file.\n"
+    "\n"
+    "exit status, the same with and without a running host:\n"
+    "  0  done\n"
+    "  1  usage: an unknown command or option, a value out of an option's range\n"
+    "     (--interval 0)\n"
+    "  2  data: no such task, a name already taken, a change the task refuses (an end\n"
+    "     before its start), a file or folder missing or unreadable, a failed write\n"
+    "  3  the running host could not be reached, or refused for its own reasons (a dialog\n"
+    "     open in it, its disk); send-now without a host\n"
     "Run 'quillory COMMAND --help' for a command's own help.\n";
 
-#define QUILLORY_SCHEDULE_OPTIONS                                                                     \
-    "schedule, one of (default for add: --once):\n"                                                   \
-    "  --once\n"                                                                                      \
-    "  --every-minutes N\n"                                                                           \
-    "  --daily [--interval N]            every N days\n"                                              \
-    "  --daily --kind KIND               every day of a kind: day, weekday, weekend-day, even-day,\n" \
-    "                                    odd-day\n"                                                   \
-    "  --weekly [--interval N] --days mon,thu\n"                                                      \
-    "  --weekly --week-of-month 2|3|4 --days tue\n"                                                   \
-    "  --monthly --day D [--interval M]\n"                                                            \
-    "  --monthly --ordinal first|second|third|fourth|last --kind KIND [--interval M]\n"               \
-    "                                    KIND also a day of the week (sunday..saturday)\n"            \
-    "  --yearly --month MONTH --day D\n"                                                              \
-    "  --yearly --ordinal ORDINAL --kind KIND --month MONTH\n"                                        \
-    "  Day and month names in English, full or three letters, any case.\n"                            \
-    "start and end:\n"                                                                                \
-    "  --start \"YYYY-MM-DD HH:MM\"        first day and the sending time (add: the next minute)\n"   \
-    "  --end-after N | --end-date YYYY-MM-DD | --no-end   (add: no end)\n"                            \
-    "options:\n"                                                                                      \
-    "  --name NAME                       (add: the subject)\n"                                        \
-    "  --no-send-overdue | --send-overdue, --receive-first | --no-receive-first,\n"                   \
-    "  --inactive | --active\n"                                                                       \
-    "  --attach-entry PATH               an attachment looked up at each sending: a file, or a\n"     \
-    "                                    folder with a mask (\"/srv/reports/*.csv\"); repeatable\n"   \
-    "  --no-attach-entries               (set) none\n"                                                \
-    "message:\n"                                                                                      \
-    "  --eml FILE                        an RFC 5322 message; - reads standard input\n"               \
-    "  --to ADDR[,ADDR...] [--cc ...] [--bcc ...] --subject TEXT (--body TEXT | --body-file FILE)\n"  \
-    "  --attach FILE                     a file embedded in the message; repeatable\n"                \
+#define QUILLORY_SCHEDULE_OPTIONS                                                                      \
+    "schedule, one of (default for add: --once):\n"                                                    \
+    "  --once\n"                                                                                       \
+    "  --every-minutes N\n"                                                                            \
+    "  --daily [--interval N]            every N days\n"                                               \
+    "  --daily --kind KIND               every day of a kind: day, weekday, weekend-day, even-day,\n"  \
+    "                                    odd-day\n"                                                    \
+    "  --weekly [--interval N] --days mon,thu\n"                                                       \
+    "  --weekly --week-of-month 2|3|4 --days tue\n"                                                    \
+    "  --monthly --day D [--interval M]\n"                                                             \
+    "  --monthly --ordinal first|second|third|fourth|last --kind KIND [--interval M]\n"                \
+    "                                    KIND also a day of the week (sunday..saturday)\n"             \
+    "  --yearly --month MONTH --day D\n"                                                               \
+    "  --yearly --ordinal ORDINAL --kind KIND --month MONTH\n"                                         \
+    "  Day and month names in English, full or three letters, any case.\n"                             \
+    "start and end:\n"                                                                                 \
+    "  --start \"YYYY-MM-DD HH:MM\"        first day and the sending time (add: the next minute);\n"   \
+    "  --start HH:MM | \"tomorrow HH:MM\" | \"mon HH:MM\"  the next such time from now, local time.\n" \
+    "                                    A time the clocks skip is kept, and sent when they have\n"    \
+    "                                    jumped (02:30 on a day of 02:00->03:00 goes at 03:30)\n"      \
+    "  --end-after N | --end-date YYYY-MM-DD | --no-end   (add: no end)\n"                             \
+    "options:\n"                                                                                       \
+    "  --name NAME                       (add: the subject)\n"                                         \
+    "  --no-send-overdue | --send-overdue, --receive-first | --no-receive-first,\n"                    \
+    "  --inactive | --active\n"                                                                        \
+    "  --attach-entry PATH               an attachment looked up at each sending: a file, or a\n"      \
+    "                                    folder with a mask (\"/srv/reports/*.csv\"); repeatable;\n"   \
+    "                                    a relative one is made absolute from here\n"                  \
+    "  --no-attach-entries               (set) none\n"                                                 \
+    "message:\n"                                                                                       \
+    "  --eml FILE                        an RFC 5322 message; - reads standard input. Its Reply-To,\n" \
+    "                                    In-Reply-To, References and X- fields are kept; its From\n"   \
+    "                                    is not: the account's address sends it and is its From\n"     \
+    "  --to ADDR[,ADDR...] [--cc ...] [--bcc ...] --subject TEXT (--body TEXT | --body-file FILE)\n"   \
+    "  --attach FILE                     a file embedded in the message; repeatable (set: replaces\n"  \
+    "                                    the embedded files)\n"                                        \
     "The start is checked against, and the next sending time worked out from, the present.\n"
 
 struct CHelp {
@@ -94,22 +109,23 @@ const CHelp kHelp[] = {
      "Unknown keys, invalid dates, values outside what the options sheet offers for the\n"
      "chosen recurrence, and tasks too large for the file are errors, each named with\n"
      "its task and key; then nothing is written. While a host runs with the add-in on\n"
-     "this file, the add-in makes the change and saves it; exit status 3 when it\n"
-     "refuses or cannot be reached.\n"
+     "this file, the add-in checks it again, makes the change and saves it.\n"
      "example: quillory import < tasks.json\n"},
     {"next",
-     "usage: quillory next INDEX [--count N] [--now \"YYYY-MM-DD HH:MM\"] [--file PATH] [--codepage CP]\n"
-     "Prints the next N (default 10) sending times of task INDEX (from 1), one per line\n"
-     "in local time, each counted as sent before the following one is worked out, then\n"
-     "'Completed' if the schedule ends first. Starts from the stored state, or with\n"
+     "usage: quillory next TASK [--count N] [--now \"YYYY-MM-DD HH:MM\"] [--file PATH] [--codepage CP]\n"
+     "Prints the next N (default 10) sending times of TASK (its index from 1 or its exact\n"
+     "name), one per line in local time, as the options sheet's preview shows them: each\n"
+     "counted as sent before the following one is worked out, then 'Completed' if the\n"
+     "schedule ends first (or cannot move on). Starts from the stored state, or with\n"
      "--now from the first sending time at or after that present, as when the task is\n"
      "scheduled anew. Changes no file.\n"
-     "example: quillory next 2 --count 3\n"},
+     "example: quillory next \"Weekly report\" --count 3\n"},
     {"show",
      "usage: quillory show TASK [--file PATH] [--codepage CP]\n"
      "Prints every setting of TASK (its index from 1, or its exact name) in words: the\n"
      "schedule as a sentence, its end, the options, the template's subject and\n"
-     "recipients, each attachment entry and what it names now, the last sending and the\n"
+     "recipients, its From and embedded files, each attachment entry and what it names\n"
+     "now, the last sending and the\n"
      "result of the last occurrence (from the add-in's history.json beside the task\n"
      "list), and the next five sending times with the zone they are in. Changes no file.\n"
      "example: quillory show \"Weekly report\"\n"},
@@ -133,8 +149,10 @@ const CHelp kHelp[] = {
     {"set",
      "usage: quillory set TASK [SCHEDULE] [--start ...] [END] [OPTIONS] [MESSAGE] [--file PATH]\n"
      "Changes what the options give and works the next sending time out again, as the\n"
-     "options sheet does when a task's schedule is edited; what is not given stays. Any\n"
-     "message option replaces the whole message.\n" QUILLORY_SCHEDULE_OPTIONS
+     "options sheet does when a task's schedule is edited; what is not given stays. A\n"
+     "message option changes that part of the message (--subject, --to, --body-file,\n"
+     "--attach ...) and keeps the rest, the template's file name and the task's history;\n"
+     "--eml replaces the whole message.\n" QUILLORY_SCHEDULE_OPTIONS
      "example: quillory set \"Weekly report\" --weekly --days fri --end-after 10\n"},
     {"remove",
      "usage: quillory remove TASK [--file PATH] [--codepage CP]\n"

@@ -7,18 +7,22 @@
 #include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "CChangeFinder.h"
 #include "CFileOps.h"
 #include "CHostProtocol.h"
 #include "CListWriter.h"
+#include "CNextCommand.h"
 #include "CPrintable.h"
 #include "CScheduleOptions.h"
 #include "CSendingPreview.h"
+#include "CTaskArgument.h"
 #include "CTaskJson.h"
 #include "CTaskListEdit.h"
 #include "CTaskListFile.h"
+#include "CTemplateFile.h"
 #include "CTemplateMaker.h"
 #include "CTemplateName.h"
 #include "TaskTime.h"
@@ -49,25 +53,30 @@ void PrintProblems(const std::string& strProblem) {
 CResult<time_t> PresentForChanges() {
     const char* pszTestNow = std::getenv("QUILLORY_TEST_NOW");
     if (!pszTestNow || !*pszTestNow) return std::time(nullptr);
-    const auto t = CScheduleOptions::ParseLocalTime(pszTestNow);
-    if (!t)
-        return CProblem(std::string("QUILLORY_TEST_NOW (for tests only) must be \"YYYY-MM-DD HH:MM\", not \"") +
-                        pszTestNow + "\"");
-    return *t;
+    const auto rNow = ParseNowArgument(pszTestNow);
+    if (!rNow)
+        return CProblem(std::string("QUILLORY_TEST_NOW (for tests only): ") + rNow.Problem() + ", not \"" + pszTestNow +
+                        "\"");
+    return *rNow;
 }
 
 // Without a host: the change made here, to the file, by the same rules.
 int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json& jRequest, time_t tNow, json& jAnswer) {
-    if (jRequest[CHostProtocol::kCommand] == CHostProtocol::kSendNow) {
-        std::cerr << "quillory: send-now: a running host is needed to send, and none serves " << strFile << '\n';
-        return kExitHost;
-    }
     CTaskList list;
     CTaskListFile::CLoadCounts counts;
     if (const auto rLoaded = CTaskListFile::LoadTaskList(strFile, list, codec, &counts); !rLoaded) {
         std::cerr << "quillory: " << (counts.bUnreadable ? "" : strFile + ": ") << rLoaded.Problem()
                   << "\nquillory: nothing written\n";
         return kExitData;
+    }
+    if (jRequest[CHostProtocol::kCommand] == CHostProtocol::kSendNow) {
+        // A task that is not there is the same mistake with or without a host.
+        if (const auto rTask = CTaskArgument::Find(list, jRequest[CHostProtocol::kTask]); !rTask) {
+            PrintProblems(rTask.Problem());
+            return kExitData;
+        }
+        std::cerr << "quillory: send-now: a running host is needed to send, and none serves " << strFile << '\n';
+        return kExitHost;
     }
     const CTaskListEdit::CContext ctx{DataDirOf(strFile), tNow, &codec, {}};
     const auto rDone = CTaskListEdit::ApplyAndSave(list, jRequest, ctx,
@@ -94,6 +103,22 @@ CListWriter::CFindFn FinderOf(const std::string& strFile, const CTextCodec& code
         if (!CTaskListFile::LoadTaskList(strFile, after, codec)) return CListWriter::EFound::kUnknown;
         return CChangeFinder::Find(jRequest, before, after, codec, jAnswer);
     };
+}
+
+// The message a task has now, which a change of some of its parts keeps
+// the rest of. The list is read as it stands; the host's own copy of the
+// task names the same template.
+CResult<CMailMessage> MessageNow(const std::string& strFile, const CTextCodec& codec, const std::string& strTask) {
+    CTaskList list;
+    if (const auto rLoaded = CTaskListFile::LoadTaskList(strFile, list, codec); !rLoaded)
+        return CProblem(strFile + ": " + rLoaded.Problem());
+    QUILLORY_TRY_VALUE(const int nIndex, CTaskArgument::Find(list, strTask));
+    CMailMessage msg;
+    const std::string& strTemplate = list[nIndex].m_strTemplateFile;
+    if (const auto rLoaded = CTemplateFile::Load(strTemplate, msg); !rLoaded)
+        return CProblem("the task's message " + strTemplate + " cannot be read (" + rLoaded.Problem() +
+                        "); give the whole message: --to, --subject and --body, or --eml");
+    return msg;
 }
 
 void PrintNextTimes(const CTaskItem& task) {
@@ -202,16 +227,27 @@ int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecAr
                 std::cerr << "quillory: " << rDir.Problem() << "\nquillory: nothing written\n";
                 return kExitData;
             }
+            std::optional<CMailMessage> optBase;
+            if (!bAdd && !opt.WholeMessage()) {
+                auto rBase = MessageNow(strFile, codec, jRequest[CHostProtocol::kTask]);
+                if (!rBase) {
+                    PrintProblems(rBase.Problem());
+                    std::cerr << "quillory: nothing written\n";
+                    return kExitData;
+                }
+                optBase = std::move(*rBase);
+            }
             strPending = CTemplateName::PendingPath(strDataDir, ::getpid());
-            const auto rWritten = CTemplateMaker::Write(opt, strPending);
+            const auto rWritten = CTemplateMaker::Write(opt, strPending, optBase ? &*optBase : nullptr);
             if (!rWritten) {
                 fs::remove(strPending, ec);
                 std::cerr << "quillory: " << rWritten.Problem() << "\nquillory: nothing written\n";
                 return kExitData;
             }
+            if (!rWritten->strNotice.empty()) std::cerr << "quillory: " << rWritten->strNotice << '\n';
             jRequest[CHostProtocol::kTemplate] = strPending;
             if (bAdd && !jRequest[CHostProtocol::kChanges].contains("taskName"))
-                jRequest[CHostProtocol::kChanges]["taskName"] = *rWritten;
+                jRequest[CHostProtocol::kChanges]["taskName"] = rWritten->strSubject;
         }
     } else {
         std::vector<std::string> vecOperands;

@@ -1,5 +1,6 @@
 #include "CImportCommand.h"
 
+#include <filesystem>
 #include <iostream>
 #include <iterator>
 
@@ -17,6 +18,17 @@ int RunImport(const std::string& strFile, const CTextCodec& codec) {
         return kExitData;
     }
     nlohmann::ordered_json j = std::move(*rJson);
+    // The host resolves an attachment entry from its own folder, not the
+    // caller's: one given relative to here is made absolute.
+    if (j.is_array())
+        for (auto& jTask : j)
+            if (jTask.is_object() && jTask.contains("attachments") && jTask["attachments"].is_array())
+                for (auto& jEntry : jTask["attachments"])
+                    if (jEntry.is_string() && !jEntry.get<std::string>().empty() &&
+                        !std::filesystem::path(jEntry.get<std::string>()).is_absolute()) {
+                        std::error_code ec;
+                        jEntry = std::filesystem::absolute(jEntry.get<std::string>(), ec).string();
+                    }
     CTaskList list;
     std::vector<std::string> vecProblems;
     CTaskJson::FromJson(j, list, vecProblems, codec);

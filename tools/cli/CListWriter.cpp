@@ -33,7 +33,9 @@ int Report(const CResult<CHostClient::CReply>& rReply, const std::string& strCom
     const auto itPid = jAnswer.find(CHostProtocol::kPid);
     const std::string strHost = itPid != jAnswer.end() ? " (process " + CJsonText::Dump(*itPid) + ")" : "";
     std::cerr << "quillory: the running host" << strHost << " refused the " << strCommand << "; nothing changed\n";
-    return kExitHost;
+    // The request's own fault has the status it has without a host.
+    const auto itFault = jAnswer.find(CHostProtocol::kFault);
+    return itFault != jAnswer.end() && *itFault == CHostProtocol::kFaultRequest ? kExitData : kExitHost;
 }
 
 // The host took the request and vanished before it answered: its lock

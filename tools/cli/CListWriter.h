@@ -27,9 +27,10 @@ public:
 
     // Sends jRequest to the host serving strFile; with none, calls fnDirect
     // while holding the lock and gives its status. pAnswer, when given,
-    // receives the host's answer when it accepted the change. A refusal or
-    // a host out of reach is reported on standard error, as status 3, each
-    // of the host's problems through fnWords when given. When the host
+    // receives the host's answer when it accepted the change. A refusal is
+    // reported on standard error, each of the host's problems through
+    // fnWords when given: as status 2 when the request itself was at fault
+    // (what fnDirect says of it too), else, as a host out of reach, 3. When the host
     // vanishes after the request went out and before it answered, the
     // file says what happened: once its lock is free, fnFind looks, and
     // the change is reported as applied (status 0, as if answered), not

@@ -1,10 +1,11 @@
 #include "CNextCommand.h"
 
-#include <cstdio>
 #include <iostream>
 
 #include "CListWriter.h"
 #include "CSchedule.h"
+#include "CSendingPreview.h"
+#include "CTaskArgument.h"
 #include "CTaskCheck.h"
 #include "TaskTime.h"
 
@@ -18,36 +19,25 @@ std::optional<int> ParseCount(const std::string& str, int nMin, int nMax) {
     return n;
 }
 
-// Writes the next nCount sending times of task from the clock's present on.
-CResult<> PrintNext(CTaskItem& task, int nCount, CFixedClock& clock, bool bAdvance) {
-    CSchedule s(clock);
-    if (bAdvance) QUILLORY_TRY(s.AdvancePastNow(task));
-    for (int i = 0; i < nCount; ++i) {
-        if (!task.m_dtNextSending.IsSet()) {
-            std::cout << "Completed\n";
-            break;
-        }
-        QUILLORY_TRY_VALUE(const time_t t, TaskTime::ToAbsolute(task.m_dtNextSending));
-        std::cout << TaskTime::Format(TaskTime::FromAbsolute(t)) << '\n';
-        ++task.m_nOccurrenceCount;
-        clock.Set(t);
-        CSchedule::SetLastSent(task, t);
-        QUILLORY_TRY(s.CalcNextSending(task));
+// Writes the next nCount sending times of task, as the preview of the
+// options sheet shows them, from the present tNow on when given.
+CResult<> PrintNext(CTaskItem task, int nCount, std::optional<time_t> tNow) {
+    if (tNow) {
+        CFixedClock clock(*tNow);
+        QUILLORY_TRY(CSchedule(clock).AdvancePastNow(task));
     }
+    QUILLORY_TRY_VALUE(const std::vector<time_t> vecTimes, CSendingPreview::Next(task, nCount));
+    for (const time_t t : vecTimes) std::cout << TaskTime::Format(TaskTime::FromAbsolute(t)) << '\n';
+    if (static_cast<int>(vecTimes.size()) < nCount) std::cout << "Completed\n";
     return {};
 }
 
 }  // namespace
 
-int RunNext(const CTaskList& list, const std::string& strIndex, const std::string& strCount, const std::string& strNow,
+int RunNext(const CTaskList& list, const std::string& strTask, const std::string& strCount, const std::string& strNow,
             const std::string& strFile) {
-    if (strIndex.empty()) {
-        std::cerr << "quillory: next needs the INDEX of a task\n";
-        return kExitUsage;
-    }
-    const auto nIndex = ParseCount(strIndex, 1, 1 << 30);
-    if (!nIndex) {
-        std::cerr << "quillory: INDEX must be a whole number from 1, not \"" << strIndex << "\"\n";
+    if (strTask.empty()) {
+        std::cerr << "quillory: next needs a TASK: its index from 1 or its exact name\n";
         return kExitUsage;
     }
     const auto nCount = strCount.empty() ? std::optional<int>(10) : ParseCount(strCount, 1, 100000);
@@ -56,40 +46,35 @@ int RunNext(const CTaskList& list, const std::string& strIndex, const std::strin
         return kExitUsage;
     }
     std::optional<time_t> tNow;
-    if (!strNow.empty() && !(tNow = ParseNowArgument(strNow))) {
-        std::cerr << "quillory: --now must be a valid local time as \"YYYY-MM-DD HH:MM\", not \"" << strNow << "\"\n";
-        return kExitUsage;
+    if (!strNow.empty()) {
+        const auto rNow = ParseNowArgument(strNow);
+        if (!rNow) {
+            std::cerr << "quillory: --now must be a local time as \"YYYY-MM-DD HH:MM\": " << rNow.Problem()
+                      << ", not \"" << strNow << "\"\n";
+            return kExitUsage;
+        }
+        tNow = *rNow;
     }
-    if (*nIndex > list.GetSize()) {
-        std::cerr << "quillory: " << strFile << ": there is no task " << *nIndex << " (the list has " << list.GetSize()
-                  << ")\n";
+    const auto rIndex = CTaskArgument::Find(list, strTask);
+    if (!rIndex) {
+        std::cerr << "quillory: " << strFile << ": " << rIndex.Problem() << '\n';
         return kExitData;
     }
-    CTaskItem task = list[*nIndex - 1];
+    const CTaskItem& task = list[*rIndex];
     std::vector<CTaskCheck::CProblem> vecProblems;
     CTaskCheck::CheckDates(task, vecProblems);
-    if (!vecProblems.empty()) {
-        for (const auto& p : vecProblems)
-            std::cerr << "quillory: " << strFile << ": task " << *nIndex << ": " << p.strField << ": " << p.strText
-                      << '\n';
-        return kExitData;
-    }
-    CFixedClock clock(tNow.value_or(0));
-    if (const auto rPrinted = PrintNext(task, *nCount, clock, tNow.has_value()); !rPrinted) {
-        std::cerr << "quillory: " << strFile << ": task " << *nIndex << ": " << rPrinted.Problem() << '\n';
+    for (const auto& p : vecProblems)
+        std::cerr << "quillory: " << strFile << ": task " << *rIndex + 1 << ": " << p.strField << ": " << p.strText
+                  << '\n';
+    if (!vecProblems.empty()) return kExitData;
+    if (const auto rPrinted = PrintNext(task, *nCount, tNow); !rPrinted) {
+        std::cerr << "quillory: " << strFile << ": task " << *rIndex + 1 << ": " << rPrinted.Problem() << '\n';
         return kExitData;
     }
     return kExitOk;
 }
 
-// "YYYY-MM-DD HH:MM" in local time, at second 0.
-std::optional<time_t> ParseNowArgument(const std::string& str) {
-    int y, mo, d, h, mi;
-    char cEnd;
-    if (std::sscanf(str.c_str(), "%4d-%2d-%2d %2d:%2d%c", &y, &mo, &d, &h, &mi, &cEnd) != 5) return std::nullopt;
-    TaskDateTime dt{y, mo, d, 0, h, mi, 0};
-    if (!TaskTime::CheckGroup(dt).Ok() || d > CSchedule::DaysInMonth(y, mo)) return std::nullopt;
-    const auto rNow = TaskTime::ToAbsolute(y, mo, d, h, mi, 0);
-    if (!rNow) return std::nullopt;  // fields the C library cannot place are no valid local time
-    return *rNow;
+CResult<time_t> ParseNowArgument(const std::string& str) {
+    QUILLORY_TRY_VALUE(const TaskDateTime dt, TaskTime::ParseDateTime(str));
+    return TaskTime::ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute, 0);
 }

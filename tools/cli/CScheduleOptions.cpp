@@ -3,19 +3,22 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <utility>
 
 #include "CSchedule.h"
 #include "CTaskCheck.h"
+#include "CalendarNames.h"
+#include "ScheduleRanges.h"
 #include "TaskTime.h"
 
 using json = nlohmann::ordered_json;
 
 namespace {
 
-constexpr int kMaxCount = 999999;  // the sheet's count fields
+namespace R = ScheduleRanges;
 
 // Options that take a value, and those that do not.
 const std::set<std::string> kValued = {"--eml",      "--to",        "--cc",     "--bcc",           "--subject",
@@ -44,19 +47,6 @@ std::string Lower(std::string str) {
     return str;
 }
 
-// The position of a name in a list of English names, full or its first
-// three letters, any case; -1 when none.
-int NameIndex(const std::string& str, const std::vector<std::string>& vecNames) {
-    const std::string strLower = Lower(str);
-    for (size_t i = 0; i < vecNames.size(); ++i)
-        if (strLower == vecNames[i] || (strLower.size() == 3 && vecNames[i].compare(0, 3, strLower) == 0))
-            return static_cast<int>(i);
-    return -1;
-}
-
-const std::vector<std::string> kDays = {"sunday", "monday", "tuesday", "wednesday", "thursday", "friday", "saturday"};
-const std::vector<std::string> kMonths = {"january", "february", "march",     "april",   "may",      "june",
-                                          "july",    "august",   "september", "october", "november", "december"};
 const std::vector<std::string> kOrdinals = {"first", "second", "third", "fourth", "last"};
 // The day kinds in the order of the panels' lists; the seven day names follow.
 const std::vector<std::string> kKinds = {"day", "weekday", "weekend-day", "even-day", "odd-day"};
@@ -87,8 +77,9 @@ public:
     }
     const std::string& Value(const std::string& strOption) const { return mapValues.at(strOption); }
 
-    // A count field of the sheet: digits only, then 1..nMax.
-    CResult<int> Count(const std::string& strOption, int nMax, int nDefault) const {
+    // A count field of the sheet: digits only, then within its range.
+    CResult<int> Count(const std::string& strOption, R::CRange range, int nDefault) const {
+        const int nMax = range.nMax;
         if (!mapValues.count(strOption)) return nDefault;
         const std::string& str = Value(strOption);
         long long n = 0;
@@ -96,13 +87,18 @@ public:
             if (ch < '0' || ch > '9') return CProblem(strOption + ": Please enter a number.");
             if (n <= nMax) n = n * 10 + (ch - '0');
         }
-        if (str.empty() || n < 1 || n > nMax)
-            return CProblem(strOption + ": Please enter a number between 1 and " + std::to_string(nMax) + ".");
+        if (str.empty() || !range.Holds(static_cast<int32_t>(n)))
+            return CProblem(strOption + ": Please enter a number between " + std::to_string(range.nMin) + " and " +
+                            std::to_string(nMax) + ".");
         return static_cast<int>(n);
     }
     CResult<int> Named(const std::string& strOption, const std::vector<std::string>& vecNames,
                        const std::string& strWhat) const {
-        const int n = NameIndex(Value(strOption), vecNames);
+        const std::string strValue = Lower(Value(strOption));
+        const auto it = std::find_if(vecNames.begin(), vecNames.end(), [&](const std::string& strName) {
+            return strValue == strName || (strValue.size() == 3 && strName.compare(0, 3, strValue) == 0);
+        });
+        const int n = it == vecNames.end() ? -1 : static_cast<int>(it - vecNames.begin());
         if (n < 0) return CProblem(strOption + ": must be " + strWhat + ", not \"" + Value(strOption) + "\"");
         return n;
     }
@@ -112,7 +108,7 @@ public:
         for (size_t i = 0; i < kKinds.size(); ++i)
             if (str == kKinds[i]) return static_cast<int>(i);
         if (bDayNames)
-            if (const int n = NameIndex(str, kDays); n >= 0) return static_cast<int>(kKinds.size()) + n;
+            if (const int n = CalendarNameIndex(str, kWeekdayNames); n >= 0) return static_cast<int>(kKinds.size()) + n;
         return CProblem("--kind: must be day, weekday, weekend-day, even-day or odd-day" +
                         std::string(bDayNames ? " or a day of the week" : "") + ", not \"" + Value("--kind") + "\"");
     }
@@ -201,7 +197,7 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
         j["recurrence"] = CodeOf(ERecurrence::Once);
     } else if (strChosen == "--every-minutes") {
         QUILLORY_TRY(raw.Only(strChosen, {}));
-        QUILLORY_TRY_VALUE(const int n, raw.Count("--every-minutes", kMaxCount, 1));
+        QUILLORY_TRY_VALUE(const int n, raw.Count("--every-minutes", R::kInterval, 1));
         j["recurrence"] = CodeOf(ERecurrence::Minutely);
         j["minuteInterval"] = n;
     } else if (strChosen == "--daily") {
@@ -213,7 +209,7 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
             j["dailyMode"] = 1;
             j["dailyDayKind"] = nKind;
         } else if (raw.Has("--interval") || bAdd) {
-            QUILLORY_TRY_VALUE(const int n, raw.Count("--interval", kMaxCount, 1));
+            QUILLORY_TRY_VALUE(const int n, raw.Count("--interval", R::kInterval, 1));
             j["dailyMode"] = 0;
             j["dailyInterval"] = n;
         }
@@ -234,7 +230,7 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
             j["weeklyWeekOfMonth"] = n;
             if (bAdd) j["weeklyInterval"] = 1;  // the panel's other form keeps its own 1
         } else if (raw.Has("--interval") || bAdd) {
-            QUILLORY_TRY_VALUE(const int n, raw.Count("--interval", kMaxCount, 1));
+            QUILLORY_TRY_VALUE(const int n, raw.Count("--interval", R::kInterval, 1));
             j["weeklyMode"] = 0;
             j["weeklyInterval"] = n;
             if (bAdd) j["weeklyWeekOfMonth"] = -1;  // a list never chosen from
@@ -242,7 +238,7 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
         if (raw.Has("--days")) {
             json arrDays = json::array({false, false, false, false, false, false, false});
             for (const std::string& strDay : Split(raw.Value("--days"))) {
-                const int n = NameIndex(strDay, kDays);
+                const int n = CalendarNameIndex(strDay, kWeekdayNames);
                 if (n < 0) return CProblem("--days: \"" + strDay + "\" is no day of the week");
                 arrDays[static_cast<size_t>(n)] = true;
             }
@@ -255,7 +251,7 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
         j["recurrence"] = CodeOf(ERecurrence::Monthly);
         std::optional<int> optMonths;
         if (raw.Has("--interval") || bAdd) {
-            QUILLORY_TRY_VALUE(const int n, raw.Count("--interval", kMaxCount, 1));
+            QUILLORY_TRY_VALUE(const int n, raw.Count("--interval", R::kInterval, 1));
             optMonths = n;
         }
         if (raw.Has("--ordinal") || raw.Has("--kind")) {
@@ -263,7 +259,7 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
             j["monthlyMode"] = 1;
             if (optMonths) j["monthlyInterval2"] = *optMonths;
         } else if (raw.Has("--day")) {
-            QUILLORY_TRY_VALUE(const int nDay, raw.Count("--day", 31, 1));
+            QUILLORY_TRY_VALUE(const int nDay, raw.Count("--day", R::kDayOfMonth, 1));
             j["monthlyMode"] = 0;
             j["monthlyDay"] = nDay;
             if (optMonths) j["monthlyInterval"] = *optMonths;
@@ -278,8 +274,8 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
         if (bAdd && !raw.Has("--month")) return CProblem("--month: a yearly schedule needs its month");
         std::optional<int> optMonth;
         if (raw.Has("--month")) {
-            QUILLORY_TRY_VALUE(const int n, raw.Named("--month", kMonths, "a month's name"));
-            optMonth = n;
+            optMonth = CalendarNameIndex(raw.Value("--month"), kMonthNames);
+            if (*optMonth < 0) return CProblem("--month: must be a month's name, not \"" + raw.Value("--month") + "\"");
         }
         j["recurrence"] = CodeOf(ERecurrence::Yearly);
         if (raw.Has("--ordinal") || raw.Has("--kind")) {
@@ -287,7 +283,7 @@ CResult<> Recurrence(const CRaw& raw, bool bAdd, json& j) {
             j["yearlyMode"] = 1;
             if (optMonth) j["yearlyMonth2"] = *optMonth;
         } else if (raw.Has("--day")) {
-            QUILLORY_TRY_VALUE(const int nDay, raw.Count("--day", 31, 1));
+            QUILLORY_TRY_VALUE(const int nDay, raw.Count("--day", R::kDayOfMonth, 1));
             j["yearlyMode"] = 0;
             j["yearlyDay"] = nDay;
             if (optMonth) j["yearlyMonth"] = *optMonth;
@@ -308,23 +304,24 @@ json DateJson(int nYear, int nMonth, int nDay) {
 
 // Start, end, name and the options of the Other page.
 CResult<> StartEndAndOptions(const CRaw& raw, bool bAdd, time_t tNow, json& j) {
-    std::optional<time_t> tStart;
+    std::optional<TaskDateTime> optStart;
     if (raw.Has("--start")) {
-        tStart = CScheduleOptions::ParseLocalTime(raw.Value("--start"));
-        if (!tStart)
-            return CProblem("--start: must be a valid local time as \"YYYY-MM-DD HH:MM\", not \"" +
-                            raw.Value("--start") + "\"");
+        auto rStart = CScheduleOptions::ParseStart(raw.Value("--start"), tNow);
+        if (!rStart)
+            return CProblem("--start: must be \"YYYY-MM-DD HH:MM\", \"HH:MM\" or \"tomorrow HH:MM\", \"mon HH:MM\": " +
+                            rStart.Problem() + ", not \"" + raw.Value("--start") + "\"");
+        optStart = *rStart;
     } else if (bAdd) {
         // The next whole minute.
-        const TaskDateTime now = TaskTime::FromAbsolute(tNow);
-        QUILLORY_TRY_VALUE(const time_t tMinute,
-                           TaskTime::ToAbsolute(now.nYear, now.nMonth, now.nDay, now.nHour, now.nMinute, 0));
-        tStart = tMinute + 60;
+        optStart = TaskTime::FromAbsolute(tNow + 60);
+        optStart->nSecond = 0;
     }
-    if (tStart) {
+    std::optional<time_t> tStart;
+    if (optStart) {
+        const TaskDateTime& s = *optStart;
+        QUILLORY_TRY_VALUE(tStart, TaskTime::ToAbsolute(s.nYear, s.nMonth, s.nDay, s.nHour, s.nMinute, 0));
         if (bAdd && *tStart <= tNow)
             return CProblem("--start: Please change the starting date and time later than the current time.");
-        const TaskDateTime s = TaskTime::FromAbsolute(*tStart);
         json jStart = DateJson(s.nYear, s.nMonth, s.nDay);
         jStart["hour"] = s.nHour;
         jStart["minute"] = s.nMinute;
@@ -335,20 +332,21 @@ CResult<> StartEndAndOptions(const CRaw& raw, bool bAdd, time_t tNow, json& j) {
     for (const char* psz : {"--end-after", "--end-date", "--no-end"}) nEnds += raw.Has(psz);
     if (nEnds > 1) return CProblem("--end-after, --end-date and --no-end: choose one");
     if (raw.Has("--end-after")) {
-        QUILLORY_TRY_VALUE(const int n, raw.Count("--end-after", kMaxCount, 1));
+        QUILLORY_TRY_VALUE(const int n, raw.Count("--end-after", R::kOccurrences, 1));
         j["endKind"] = CodeOf(EEndKind::AfterCount);
         j["endAfterCount"] = n;
     } else if (raw.Has("--end-date")) {
-        int nYear = 0, nMonth = 0, nDay = 0;
-        if (!CScheduleOptions::ParseDate(raw.Value("--end-date"), nYear, nMonth, nDay))
-            return CProblem("--end-date: must be a date as \"YYYY-MM-DD\", not \"" + raw.Value("--end-date") + "\"");
+        const auto rEndDate = TaskTime::ParseDate(raw.Value("--end-date"));
+        if (!rEndDate)
+            return CProblem("--end-date: must be a date as \"YYYY-MM-DD\": " + rEndDate.Problem() + ", not \"" +
+                            raw.Value("--end-date") + "\"");
         if (tStart) {
-            const auto rEnd = TaskTime::EndOfDay(TaskDate{nYear, nMonth, nDay, 0});
+            const auto rEnd = TaskTime::EndOfDay(*rEndDate);
             if (rEnd && *rEnd <= *tStart)
                 return CProblem("--end-date: Please change the end date later than the starting time.");
         }
         j["endKind"] = CodeOf(EEndKind::EndDate);
-        j["end"] = DateJson(nYear, nMonth, nDay);
+        j["end"] = DateJson(rEndDate->nYear, rEndDate->nMonth, rEndDate->nDay);
     } else if (raw.Has("--no-end") || bAdd) {
         j["endKind"] = CodeOf(EEndKind::NoEnd);
     }
@@ -371,7 +369,11 @@ CResult<> StartEndAndOptions(const CRaw& raw, bool bAdd, time_t tNow, json& j) {
             for (const std::string& strEntry : raw.mapLists.at("--attach-entry")) {
                 if (strEntry.find_first_not_of(" \t") == std::string::npos)
                     return CProblem("--attach-entry: Please select a file or folder.");
-                arr.push_back(strEntry);  // kept exactly as typed, as the sheet keeps it
+                // The host resolves an entry from its own folder, not the
+                // caller's: one typed relative to here is made absolute.
+                std::error_code ec;
+                const bool bAbsolute = strEntry[strEntry.find_first_not_of(" \t")] == '/';
+                arr.push_back(bAbsolute ? strEntry : std::filesystem::absolute(strEntry, ec).string());
             }
         j["attachments"] = arr;
     }
@@ -409,7 +411,8 @@ CResult<CScheduleOptions> CScheduleOptions::Parse(const std::vector<std::string>
     if (opt.optBody && opt.optBodyFile) return CProblem("--body: does not go with --body-file");
     if (bAdd && !opt.bMessage)
         return CProblem("a new task needs its message: --eml FILE, or --to, --subject and --body");
-    if (opt.bMessage && !raw.Has("--eml")) {
+    // A change keeps the parts of its message it does not give.
+    if (bAdd && opt.bMessage && !raw.Has("--eml")) {
         if (opt.vecTo.empty() && opt.vecCc.empty() && opt.vecBcc.empty())
             return CProblem("--to: the message needs at least one recipient");
         if (!opt.optSubject || opt.optSubject->empty()) return CProblem("--subject: the message needs a subject");
@@ -454,24 +457,24 @@ std::string CScheduleOptions::InOptionWords(const std::string& strProblem) {
     return it == kOptions.end() ? strProblem : it->second + strProblem.substr(nColon);
 }
 
-bool CScheduleOptions::ParseDate(const std::string& str, int& nYear, int& nMonth, int& nDay) {
-    char cEnd = 0;
-    if (str.size() != 10 || std::sscanf(str.c_str(), "%4d-%2d-%2d%c", &nYear, &nMonth, &nDay, &cEnd) != 3) return false;
-    return nYear >= TaskTime::kFirstYear && nYear <= TaskTime::kLastYear && nMonth >= 1 && nMonth <= 12 && nDay >= 1 &&
-           nDay <= CSchedule::DaysInMonth(nYear, nMonth);
-}
-
-std::optional<time_t> CScheduleOptions::ParseLocalTime(const std::string& str) {
-    int nYear = 0, nMonth = 0, nDay = 0, nHour = 0, nMinute = 0;
-    char cEnd = 0;
-    if (str.size() != 16 || !ParseDate(str.substr(0, 10), nYear, nMonth, nDay) ||
-        std::sscanf(str.c_str() + 10, " %2d:%2d%c", &nHour, &nMinute, &cEnd) != 2 || str[10] != ' ' || nHour < 0 ||
-        nHour > 23 || nMinute < 0 || nMinute > 59)
-        return std::nullopt;
-    const auto r = TaskTime::ToAbsolute(nYear, nMonth, nDay, nHour, nMinute, 0);
-    if (!r) return std::nullopt;
-    // A time that a change of clocks skips is no local time.
-    const TaskDateTime back = TaskTime::FromAbsolute(*r);
-    if (back.nHour != nHour || back.nMinute != nMinute || back.nDay != nDay) return std::nullopt;
-    return *r;
+CResult<TaskDateTime> CScheduleOptions::ParseStart(const std::string& str, time_t tNow) {
+    if (str.size() == 16 && str[4] == '-') return TaskTime::ParseDateTime(str);
+    const size_t nBlank = str.rfind(' ');
+    const std::string strDay = nBlank == std::string::npos ? "" : Lower(str.substr(0, nBlank));
+    const std::string strTime = nBlank == std::string::npos ? str : str.substr(nBlank + 1);
+    const TaskDateTime now = TaskTime::FromAbsolute(tNow);
+    const int64_t nToday = TaskTime::DayNumber(now.nYear, now.nMonth, now.nDay);
+    const int nWeekday = CalendarNameIndex(strDay, kWeekdayNames);
+    if (!strDay.empty() && strDay != "today" && strDay != "tomorrow" && nWeekday < 0)
+        return CProblem("\"" + strDay + "\" is neither today, tomorrow nor a day of the week");
+    // The first day from today that the words allow and whose time is ahead.
+    for (int64_t nDay = nToday + (strDay == "tomorrow"); nDay <= nToday + 8; ++nDay) {
+        if (nWeekday >= 0 && TaskTime::DayOfWeek(nDay) != nWeekday + 1) continue;
+        const std::string strDate = TaskTime::Format(TaskTime::DateOfDay(nDay)).substr(0, 10);
+        QUILLORY_TRY_VALUE(const TaskDateTime dt, TaskTime::ParseDateTime(strDate + " " + strTime));
+        QUILLORY_TRY_VALUE(const time_t t, TaskTime::ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, dt.nHour, dt.nMinute, 0));
+        // "today" and "tomorrow" name one day; a time passed there is refused as any past start.
+        if (t > tNow || (!strDay.empty() && nWeekday < 0)) return dt;
+    }
+    return CProblem("no such time ahead");
 }

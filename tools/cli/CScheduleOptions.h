@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "CResult.h"
+#include "TaskDateTime.h"
 
 // The options of `quillory add` and `quillory set`: the schedule, its start
 // and end, the task's options and its message, read into the task members
@@ -29,6 +30,13 @@ public:
     std::vector<std::string> vecAttach;  // files embedded in the template
     std::vector<std::string> vecOperands;
 
+    // Whether the options give a whole message (--eml, or recipients, a
+    // subject and a body), which set need not take any part of the old from.
+    bool WholeMessage() const {
+        return !strEml.empty() ||
+               ((!vecTo.empty() || !vecCc.empty() || !vecBcc.empty()) && optSubject && (optBody || optBodyFile));
+    }
+
     // bAdd: the defaults of a new task apply and a message is required;
     // tClock is the present, against which a new start is checked.
     static CResult<CScheduleOptions> Parse(const std::vector<std::string>& vecArgs, bool bAdd, time_t tClock);
@@ -37,7 +45,11 @@ public:
     // 1, not 0") with the option that sets the member in place of its key.
     static std::string InOptionWords(const std::string& strProblem);
 
-    // "YYYY-MM-DD HH:MM" and "YYYY-MM-DD", as real local dates.
-    static std::optional<time_t> ParseLocalTime(const std::string& str);
-    static bool ParseDate(const std::string& str, int& nYear, int& nMonth, int& nDay);
+    // --start as typed: "YYYY-MM-DD HH:MM"; or "HH:MM", the next such time
+    // from tNow; or "today HH:MM", "tomorrow HH:MM", "mon HH:MM" (a day of
+    // the week: the next such day whose time is still ahead). The fields
+    // are as typed, read as TaskTime::ParseDateTime reads them.
+    // Example: at Friday 2026-12-11 08:00, "07:30" is 2026-12-12 07:30 and
+    // "mon 07:30" 2026-12-14 07:30.
+    static CResult<TaskDateTime> ParseStart(const std::string& str, time_t tNow);
 };

@@ -30,8 +30,10 @@ std::string FileNameOf(const std::string& strPath) { return strPath.substr(strPa
 
 }  // namespace
 
-CResult<std::string> CTemplateMaker::Write(const CScheduleOptions& opt, const std::string& strPath) {
+CResult<CTemplateMaker::CWritten> CTemplateMaker::Write(const CScheduleOptions& opt, const std::string& strPath,
+                                                        const CMailMessage* pBase) {
     CMailMessage msg;
+    CWritten written;
     if (!opt.strEml.empty()) {
         QUILLORY_TRY_VALUE(const std::string strBytes, ReadAll("--eml", opt.strEml));
         auto rParsed = CMimeReader::Parse(strBytes);
@@ -41,21 +43,35 @@ CResult<std::string> CTemplateMaker::Write(const CScheduleOptions& opt, const st
             return CProblem("--eml: the message has no recipient");
         if (msg.strSubject.empty()) return CProblem("--eml: the message has no subject");
         if (msg.strBody.empty()) return CProblem("--eml: the message has no body");
+        if (!msg.strFrom.empty())
+            written.strNotice =
+                "--eml: the message's From (" + msg.strFrom + ") is left out: it goes out from the account's address";
+        msg.strFrom.clear();
+        msg.strMessageId.clear();  // each sending is a message of its own
+        msg.nDate = 0;
     } else {
+        if (pBase) msg = *pBase;
         QUILLORY_TRY(CheckAddresses("--to", opt.vecTo));
         QUILLORY_TRY(CheckAddresses("--cc", opt.vecCc));
         QUILLORY_TRY(CheckAddresses("--bcc", opt.vecBcc));
-        msg.vecTo = opt.vecTo;
-        msg.vecCc = opt.vecCc;
-        msg.vecBcc = opt.vecBcc;
-        msg.strSubject = opt.optSubject.value_or("");
+        // Recipients are replaced as one part: --to alone keeps Cc and Bcc.
+        if (!opt.vecTo.empty() || !pBase) msg.vecTo = opt.vecTo;
+        if (!opt.vecCc.empty() || !pBase) msg.vecCc = opt.vecCc;
+        if (!opt.vecBcc.empty() || !pBase) msg.vecBcc = opt.vecBcc;
+        if (opt.optSubject || !pBase) msg.strSubject = opt.optSubject.value_or("");
         if (opt.optBodyFile) {
             QUILLORY_TRY_VALUE(msg.strBody, ReadAll("--body-file", *opt.optBodyFile));
-        } else {
+            msg.bHtml = false;
+        } else if (opt.optBody || !pBase) {
             msg.strBody = opt.optBody.value_or("");
+            msg.bHtml = false;
         }
+        if (msg.vecTo.empty() && msg.vecCc.empty() && msg.vecBcc.empty())
+            return CProblem("--to: the message needs at least one recipient");
+        if (msg.strSubject.empty()) return CProblem("--subject: the message needs a subject");
         if (msg.strBody.empty()) return CProblem("--body: the message needs a body");
     }
+    if (!opt.vecAttach.empty()) msg.vecAttachments.clear();
     for (const std::string& strFile : opt.vecAttach) {
         QUILLORY_TRY_VALUE(const std::string strBytes, ReadAll("--attach", strFile));
         CMailAttachment attachment;
@@ -64,6 +80,9 @@ CResult<std::string> CTemplateMaker::Write(const CScheduleOptions& opt, const st
         msg.vecAttachments.push_back(std::move(attachment));
     }
     msg.bSent = false;
-    if (const auto rSaved = CTemplateFile::Save(strPath, msg); !rSaved) return CProblem("--eml: " + rSaved.Problem());
-    return msg.strSubject;
+    // The data folder's trouble (full, read-only), not the message's.
+    if (const auto rSaved = CTemplateFile::Save(strPath, msg); !rSaved)
+        return CProblem("cannot write the message into the data folder: " + rSaved.Problem());
+    written.strSubject = msg.strSubject;
+    return written;
 }

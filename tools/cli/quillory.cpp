@@ -1,6 +1,7 @@
 // quillory: look at, schedule and change the tasks, with or without a running host.
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -32,6 +33,7 @@ struct COptions {
     std::string strCodePage;
     std::string strOut;
     bool bHelp = false;
+    bool bDefaultFile = false;  // no --file: the add-in's own place
 };
 
 std::string DefaultFile() {
@@ -93,7 +95,8 @@ CResult<> Parse(int argc, char** argv, COptions& opt) {
     if (opt.strCommand != "next" && opt.strCommand != "ics" && !opt.strNow.empty())
         return CProblem("--now belongs to the next and ics commands");
     if (opt.strCommand != "ics" && !opt.strOut.empty()) return CProblem("--out belongs to the ics command");
-    if (opt.strFile.empty()) opt.strFile = DefaultFile();
+    opt.bDefaultFile = opt.strFile.empty();
+    if (opt.bDefaultFile) opt.strFile = DefaultFile();
     return {};
 }
 
@@ -105,6 +108,16 @@ enum class ELoaded {
 
 // Loads the list and names on stderr whatever kept it from loading whole.
 ELoaded Load(const COptions& opt, const CTextCodec& codec, CTaskList& list) {
+    // A missing file in its folder is a list with no task yet; a missing
+    // folder is a mistyped --file, unless it is the default one, which the
+    // add-in makes with its first task.
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::path(opt.strFile).parent_path();
+    if (!opt.bDefaultFile && !folder.empty() && !std::filesystem::exists(opt.strFile, ec) &&
+        !std::filesystem::is_directory(folder, ec)) {
+        std::cerr << "quillory: " << opt.strFile << ": there is no folder " << folder.string() << '\n';
+        return ELoaded::kUnreadable;
+    }
     CTaskListFile::CLoadCounts counts;
     const auto rLoaded = CTaskListFile::LoadTaskList(opt.strFile, list, codec, &counts);
     if (counts.bUnreadable) {
@@ -120,13 +133,17 @@ ELoaded Load(const COptions& opt, const CTextCodec& codec, CTaskList& list) {
 }
 
 int Ics(const COptions& opt, const CTaskList& list) {
-    std::optional<time_t> tNow = std::time(nullptr);
-    if (!opt.strNow.empty() && !(tNow = ParseNowArgument(opt.strNow))) {
-        std::cerr << "quillory: --now must be a valid local time as \"YYYY-MM-DD HH:MM\", not \"" << opt.strNow
-                  << "\"\n";
-        return kExitUsage;
+    time_t tNow = std::time(nullptr);
+    if (!opt.strNow.empty()) {
+        const auto rNow = ParseNowArgument(opt.strNow);
+        if (!rNow) {
+            std::cerr << "quillory: --now must be a local time as \"YYYY-MM-DD HH:MM\": " << rNow.Problem()
+                      << ", not \"" << opt.strNow << "\"\n";
+            return kExitUsage;
+        }
+        tNow = *rNow;
     }
-    return RunIcs(list, opt.vecArgs, *tNow, opt.strOut);
+    return RunIcs(list, opt.vecArgs, tNow, opt.strOut);
 }
 
 }  // namespace

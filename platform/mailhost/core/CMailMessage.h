@@ -23,7 +23,8 @@ struct CMailMessage {
     std::string strMessageId;  // empty until stored or sent
     int64_t nDate = 0;         // from the Date header, seconds since the epoch; 0 when unknown
     bool bSent = false;        // true for messages sent or received
-    // Further header fields ("X-..." names) kept as they are, in order;
+    // Further header fields ("X-..." names, Reply-To, In-Reply-To,
+    // References) kept as they are, in order;
     // those under kLocalHeaderPrefix stay in the host's folders and are
     // never transmitted.
     std::vector<std::pair<std::string, std::string>> vecHeaders;

@@ -119,7 +119,15 @@ private:
 
 namespace {
 
-// The Message-ID and the "X-" fields, decoded.
+// Fields a mail program keeps with a message besides those CMailMessage
+// names: where replies go and the thread it belongs to.
+bool IsKeptField(const char* pszName) {
+    for (const char* psz : {"Reply-To", "In-Reply-To", "References"})
+        if (g_ascii_strcasecmp(pszName, psz) == 0) return true;
+    return g_ascii_strncasecmp(pszName, "X-", 2) == 0;
+}
+
+// The Message-ID, and the "X-" and reply fields, decoded.
 void CollectIdAndOwnFields(GMimeMessage* p, CMailMessage& result) {
     const char* pszId = g_mime_message_get_message_id(p);
     result.strMessageId = pszId ? pszId : "";
@@ -127,7 +135,7 @@ void CollectIdAndOwnFields(GMimeMessage* p, CMailMessage& result) {
     for (int i = 0; i < g_mime_header_list_get_count(pHeaders); ++i) {
         GMimeHeader* pHeader = g_mime_header_list_get_header_at(pHeaders, i);
         const char* pszName = g_mime_header_get_name(pHeader);
-        if (!pszName || g_ascii_strncasecmp(pszName, "X-", 2) != 0) continue;
+        if (!pszName || !IsKeptField(pszName)) continue;
         const char* pszValue = g_mime_header_get_value(pHeader);
         result.vecHeaders.emplace_back(pszName, pszValue ? pszValue : "");
     }
