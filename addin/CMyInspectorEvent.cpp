@@ -140,6 +140,18 @@ void CMyInspectorEvent::OnBeforeClose(bool* pbHandled, bool* pbCancel) {
     *pbCancel = true;  // until the task holds the changes
     std::string strSubject;
     if (nAnswer != CMessageBox::IDYES || !CheckScheduledMessage(spMail, strSubject)) return;
+    // The question's event loop lets the tool or the Email Manager change
+    // or remove the task: only the task as it is now is written for.
+    const int nNow = g_pTaskList ? g_pTaskList->IndexOf(m_nTaskId) : -1;
+    if (nNow < 0)
+        return Fail("The task \"" + task.m_strTaskName +
+                    "\" was removed meanwhile, so there is no task to update.\n\nPress \"Quillory Options\" to "
+                    "schedule the message as a new task.");
+    const CTaskItem current = static_cast<const CTaskList&>(*g_pTaskList)[nNow];
+    if (current.m_strTemplateFile != task.m_strTemplateFile)
+        return Fail("The task \"" + current.m_strTaskName +
+                    "\" was given another message meanwhile; yours is not written over it.\n\nPress \"Quillory "
+                    "Options\" to schedule this message again.");
     // Only the task's own file in the data directory is ever written.
     if (!CTemplateName::IsInside(g_strDataDir, task.m_strTemplateFile))
         return Fail("The task \"" + task.m_strTaskName + "\" could not be updated: its template " +

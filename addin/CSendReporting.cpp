@@ -80,6 +80,7 @@ void CSendReporting::Wire(CSendContext& ctx) {
         pRecorder->OnSendStart(task, SendTask(g_spApplication, task, {}, strNow), strNow);
     };
     ctx.fnSkipped = [pRecorder](const CTaskItem& task) { pRecorder->OnSkipped(task); };
+    ctx.fnWaitsForHost = [pRecorder](const CTaskItem& task) { return pRecorder->WaitsForHost(task); };
     ctx.fnTickStart = [pRecorder] { pRecorder->OnTickStart(); };
     ctx.fnTickEnd = [pRecorder] { pRecorder->OnTickEnd(); };
     ctx.fnCaughtUp = [pRecorder](const std::vector<CCatchUpCount::CLine>& vecLines) {

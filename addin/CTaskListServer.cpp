@@ -106,6 +106,8 @@ public:
         if (!bAnswering) m_idle.start();
     }
     bool IsAnswering() const { return m_bAnswering; }
+    // A whole request read and not answered yet (one put off while a tick runs).
+    bool HoldsRequest() const { return m_nLineEnd > 0; }
     std::chrono::steady_clock::time_point LastHeard() const { return m_tLastHeard; }
 
 private:
@@ -218,10 +220,17 @@ void CTaskListServer::Adopt(int fd) {
         CConnection* pIdlest = nullptr;
         for (QObject* pChild : connections)
             if (auto* p = static_cast<CConnection*>(pChild);
-                !p->IsAnswering() && (!pIdlest || p->LastHeard() < pIdlest->LastHeard()))
+                !p->IsAnswering() && !p->HoldsRequest() && (!pIdlest || p->LastHeard() < pIdlest->LastHeard()))
                 pIdlest = p;
         if (!pIdlest) {
-            ::close(fd);  // every connection waits for an answer: the new one tries again
+            // Every connection waits for an answer: this one is told so, not
+            // left to guess whether its request was taken.
+            const std::string strBusy =
+                Refused({"the add-in is answering " + std::to_string(kMaxConnections) + " other requests; try again"})
+                    .dump() +
+                "\n";
+            (void)::send(fd, strBusy.data(), strBusy.size(), MSG_NOSIGNAL | MSG_DONTWAIT);  // best effort
+            ::close(fd);
             return;
         }
         pIdlest->Socket()->abort();

@@ -189,22 +189,21 @@ CEmailManagerDlg::CEmailManagerDlg(QWidget* pParent) : QDialog(pParent) {
 void CEmailManagerDlg::RestoreLayout() {
     const std::string strFile = CAddinSettings::Path();
     if (strFile.empty() || !std::filesystem::exists(strFile)) return;
-    QSettings settings(QString::fromStdString(strFile), QSettings::IniFormat);
+    const auto pSettings = CAddinSettings::Open();
+    if (!pSettings) return;
     // A damaged or foreign entry is ignored: the defaults stand.
-    (void)restoreGeometry(settings.value("manager/geometry").toByteArray());
-    (void)m_pList->header()->restoreState(settings.value("manager/columns").toByteArray());
+    (void)restoreGeometry(pSettings->value("manager/geometry").toByteArray());
+    (void)m_pList->header()->restoreState(pSettings->value("manager/columns").toByteArray());
 }
 
 void CEmailManagerDlg::SaveLayout() const {
-    const std::string strFile = CAddinSettings::Path();
-    if (strFile.empty()) return;
-    QSettings settings(QString::fromStdString(strFile), QSettings::IniFormat);
-    settings.setValue("manager/geometry", saveGeometry());
-    settings.setValue("manager/columns", m_pList->header()->saveState());
-    settings.sync();
+    const auto pSettings = CAddinSettings::Open();
+    if (!pSettings) return;
+    pSettings->setValue("manager/geometry", saveGeometry());
+    pSettings->setValue("manager/columns", m_pList->header()->saveState());
     // Only the window's size is lost when this cannot be written; it is not
     // worth a box, but it is said where the host's log goes.
-    if (settings.status() != QSettings::NoError) qWarning("Quillory: cannot write %s", strFile.c_str());
+    (void)CAddinSettings::Save(*pSettings, "the window's size is not kept");
 }
 
 void CEmailManagerDlg::hideEvent(QHideEvent* pEvent) {

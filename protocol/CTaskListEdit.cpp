@@ -282,9 +282,10 @@ CResult<COutcome> SendNow(CTaskList& list, int nIndex, const CContext& ctx) {
     const CTaskItem sent = list[nIndex];  // a copy: the list may change during the send
     ctx.fnSend(sent);
     // A send can run the event loop, in which the list may change.
+    // The message is handed over whatever happened to the task meanwhile:
+    // never a refusal, which would have the user send it again.
     const int nNow = list.IndexOf(nId);
-    if (nNow < 0) return CProblem("the task was removed while it was being sent");
-    return COutcome{nNow, list[nNow], {}, {}, {}, {}, {}, {}};
+    return COutcome{nNow, nNow < 0 ? sent : list[nNow], {}, {}, {}, {}, {}, {}};
 }
 
 }  // namespace
@@ -390,11 +391,14 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
                                               const std::function<CResult<>()>& fnSave, ESaveFailed eSaveFailed) {
     const CTaskList before = list;
     QUILLORY_TRY_VALUE(COutcome outcome, Apply(list, edit, ctx));
+    // Nothing in the list changed, and the message has gone: a save that
+    // fails now must not be answered as a refusal.
+    if (edit.eCommand == ECommand::SendNow) return outcome;
     std::error_code ec;
     if (const auto rSaved = fnSave(); !rSaved) {
         if (eSaveFailed == ESaveFailed::Keep) {
             outcome.strNotSaved = rSaved.Problem();
-            outcome.strRemoveAfterSave.clear();  // a later save may still need it
+            outcome.strRemoveAfterSave.clear();                                       // a later save may still need it
             if (!outcome.strKeptAside.empty()) fs::remove(outcome.strKeptAside, ec);  // the list holds the new one
             return outcome;
         }

@@ -130,6 +130,13 @@ void COutcomeRecorder::OnSendStart(const CTaskItem& task, const CSendStart& star
     Record(task, std::move(outcome));
 }
 
+bool COutcomeRecorder::WaitsForHost(const CTaskItem& task) const {
+    const CTaskOutcome* pLast =
+        m_parts.pHistory ? m_parts.pHistory->History().Last(CTaskHistory::KeyOf(task.m_strTemplateFile)) : nullptr;
+    return pLast && pLast->kind == EKind::NotStored && !pLast->bSendNow &&
+           pLast->strOccurrence == TaskTime::Format(task.m_dtNextSending);
+}
+
 void COutcomeRecorder::NoteNotStored(const CTaskItem& task, const CTaskOutcome& outcome,
                                      const std::optional<std::string>& strSubject, const std::string& strWhat) {
     // Told once per occurrence, not at every try (whose words name another temporary file).

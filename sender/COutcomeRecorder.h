@@ -61,6 +61,8 @@ public:
     void OnSendStart(const CTaskItem& task, const CSendStart& start, const std::string& strSendNow = {});
     // An overdue occurrence the scheduler skipped.
     void OnSkipped(const CTaskItem& task);
+    // The last recorded result of the task is "not queued yet" for its next occurrence.
+    bool WaitsForHost(const CTaskItem& task) const;
     // ApplicationEvents::ItemSendResult. Matched by message id to the
     // occurrence handed over; one not known (the history was lost) by the
     // task name the message carries.

@@ -166,7 +166,7 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     const time_t tNow = *rNow;
     // An occurrence the host could not store is sent late whatever the
     // send-overdue option says: it was due, and nothing has gone out.
-    const bool bRetry = m_mapWaiting.count(nId) != 0;
+    const bool bRetry = m_mapWaiting.count(nId) != 0 || (m_ctx.fnWaitsForHost && m_ctx.fnWaitsForHost(task));
     CSchedule::EDue eDue = CSchedule::kSendNow;
     if (!bRetry) {
         const auto rDue = m_schedule.CheckDue(task);

@@ -29,6 +29,10 @@ struct CSendContext {
     // An overdue occurrence skipped (the task does not send late); the task
     // as CheckDue left it, m_dtNextSending still the occurrence.
     std::function<void(const CTaskItem&)> fnSkipped;
+    // Whether the task's next occurrence was due before and the host could
+    // not store it then (told by what was recorded, so also after a
+    // restart): it is sent late, whatever send-overdue says.
+    std::function<bool(const CTaskItem&)> fnWaitsForHost;
     // Once, when the catch-up after start found anything overdue.
     std::function<void(const std::vector<CCatchUpCount::CLine>&)> fnCaughtUp;
     // Around each tick that looks at tasks (the end also when it fails),

@@ -333,4 +333,37 @@ TEST_F(TaskListServerTest, SilentClientsNeverShutOutTheTool) {
     }
 }
 
+// Requests put off while a tick runs are never dropped to make room: a
+// client that finds every place taken by them is told to try again.
+TEST_F(TaskListServerTest, RequestsWaitingForATickKeepTheirPlaces) {
+    CTaskListServer::CContext ctx;
+    ctx.fnBusy = [] { return true; };  // a tick that does not end
+    CTaskListServer server(ctx);
+    ASSERT_EQ(server.Claim(DataDir() + "waiting.dat").Problem(), "");
+    server.AddHandler("set", true, [](const json&) { return CTaskListServer::Ok(); });
+    ASSERT_EQ(server.Listen().Problem(), "");
+    std::vector<int> vecWaiting;
+    const std::string strLine = json{{"command", "set"}}.dump() + "\n";
+    for (int i = 0; i < CTaskListServer::kMaxConnections; ++i) {
+        vecWaiting.push_back(Connect(server.SocketPath()));
+        ASSERT_EQ(::send(vecWaiting.back(), strLine.data(), strLine.size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(strLine.size()));
+        RunEvents(5);
+    }
+    RunEvents(100);
+    ASSERT_EQ(server.ConnectionCount(), CTaskListServer::kMaxConnections);
+    auto answer = std::async(std::launch::async, [strSocket = server.SocketPath()] {
+        return CHostClient::Request(strSocket, {{"command", "set"}}, 5000);
+    });
+    const auto result = Wait(answer);
+    EXPECT_EQ(result.jAnswer["ok"], false);
+    EXPECT_NE(result.jAnswer.dump().find("try again"), std::string::npos) << result.jAnswer.dump();
+    EXPECT_EQ(server.ConnectionCount(), CTaskListServer::kMaxConnections) << "none of the waiting ones was dropped";
+    for (const int fd : vecWaiting) {
+        char c = 0;
+        EXPECT_EQ(::recv(fd, &c, 1, MSG_DONTWAIT), -1) << "still waiting, not closed";
+        ::close(fd);
+    }
+}
+
 }  // namespace

@@ -348,6 +348,29 @@ TEST_P(UserFlowTest, ClosingAnEditedTaskMessageUpdatesTheTaskOrDropsTheEditButNe
         }
     }
     EXPECT_EQ(g_pTaskList->GetSize(), 1);
+
+    // Removed by another window or the tool while the question is open:
+    // Yes writes nothing and says why.
+    m_boxes.Clear();
+    CEmailManagerDlg dlg;
+    dlg.List()->setCurrentItem(dlg.List()->topLevelItem(0));
+    m_boxes.Expect(QMessageBox::Ok);
+    dlg.OnEditEmailMessage();
+    Process();
+    CInspectorWindow* pWindow = m_pWindows->WindowOf(m_spApp->ActiveInspector());
+    ASSERT_TRUE(pWindow);
+    pWindow->SubjectField()->setText("Report (for a task gone)");
+    m_boxes.WhileNextIsOpen([] { g_pTaskList->RemoveAt(0); });
+    m_boxes.Expect(QMessageBox::Yes);
+    m_boxes.Expect(QMessageBox::Ok);
+    pWindow->CloseAction()->trigger();
+    Process();
+    ASSERT_EQ(m_boxes.Seen().size(), 3u);
+    EXPECT_NE(m_boxes.Seen()[2].strText.find("was removed meanwhile"), std::string::npos) << m_boxes.Seen()[2].strText;
+    EXPECT_EQ(fnTemplateSubject(), "Report (Yes updates the task)") << "nothing written for a task that is gone";
+    m_boxes.Expect(QMessageBox::No);  // now an ordinary message: the host's own question
+    pWindow->CloseAction()->trigger();
+    Process();
 }
 
 // "Quillory Options" stores the message to read it; when the sheet is

@@ -1,5 +1,7 @@
 // The Email Manager and About window driven through their widgets, on the
 // add-in's shared task list and a real data directory.
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QHeaderView>
@@ -767,7 +769,22 @@ TEST_F(EmailManagerTest, KeyColumnsFitTheDefaultSizeAndTheUsersLayoutIsKept) {
     CEmailManagerDlg again;
     EXPECT_EQ(again.size(), QSize(1234, 567));
     EXPECT_EQ(again.List()->columnWidth(CEmailManagerDlg::kNameColumn), 321);
-    EXPECT_TRUE(fs::exists(CAddinSettings::Path()));
+    ASSERT_TRUE(fs::exists(CAddinSettings::Path()));
+    EXPECT_EQ(fs::status(CAddinSettings::Path()).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write)
+        << "the user's own";
+
+    // A FIFO in its place is neither read (which would stall the window) nor written.
+    fs::remove(CAddinSettings::Path());
+    ASSERT_EQ(::mkfifo(CAddinSettings::Path().c_str(), 0600), 0);
+    {
+        CEmailManagerDlg withFifo;
+        withFifo.show();
+        QCoreApplication::processEvents();
+        withFifo.close();
+    }
+    EXPECT_TRUE(fs::is_fifo(CAddinSettings::Path()));
+    fs::remove(CAddinSettings::Path());
 }
 
 TEST_F(EmailManagerTest, ContextMenuOffersTheButtonsAsTheyStand) {

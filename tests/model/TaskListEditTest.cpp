@@ -257,6 +257,25 @@ TEST_F(TaskListEditTest, SendNowFindsTheTaskWhereTheSendLeftIt) {
     EXPECT_EQ(m_list[1].m_strTaskName, "a");
 }
 
+// Once the message is handed over the answer is never a refusal, which
+// would have the user send it a second time: not when the task went
+// meanwhile, not when the list cannot be saved.
+TEST_F(TaskListEditTest, ASendNowThatWentIsNeverAnsweredAsARefusal) {
+    int nSent = 0;
+    m_ctx.fnSend = [&](const CTaskItem&) {
+        ++nSent;
+        m_list.RemoveAt(0);
+    };
+    const auto rRemoved = Apply({{"command", "send-now"}, {"task", "a"}});
+    ASSERT_TRUE(rRemoved) << rRemoved.Problem();
+    EXPECT_EQ(rRemoved->task.m_strTaskName, "a");
+    m_ctx.fnSend = [&](const CTaskItem&) { ++nSent; };
+    const auto rUnsaved = CTaskListEdit::ApplyAndSave(m_list, json{{"command", "send-now"}, {"task", "b"}}, m_ctx,
+                                                      [] { return CResult<>(CProblem("disk full")); });
+    ASSERT_TRUE(rUnsaved) << rUnsaved.Problem();
+    EXPECT_EQ(nSent, 2);
+}
+
 // The present is the applier's own: a request that names another cannot
 // let a new task start in the past.
 TEST_F(TaskListEditTest, ARequestCannotMoveThePresent) {

@@ -210,3 +210,20 @@ TEST_F(OutcomeRecorderTest, StuckMessagesAreToldOnceAndWhenTheyGoAgain) {
     EXPECT_NE(notes.m_vecShown[0].second.find("a (2026-12-07 09:00): cannot reach smtp.example.org"),
               std::string::npos);
 }
+
+// What a restart reads back: the task's next occurrence still waits for the
+// host only while the last thing recorded for it is "not queued yet".
+TEST_F(OutcomeRecorderTest, AnOccurrenceWaitingForTheHostIsKnownAgainAfterARestart) {
+    auto pRecorder = MakeRecorder();
+    pRecorder->OnSendStart(m_list[0], {CSendStart::EKind::NotStoredNow, "", "No space left on device", "S", ""});
+    pRecorder.reset();
+    ASSERT_EQ(m_history.Load().Problem(), "");
+    auto pRestarted = MakeRecorder();
+    EXPECT_TRUE(pRestarted->WaitsForHost(m_list[0]));
+    EXPECT_FALSE(pRestarted->WaitsForHost(m_list[1])) << "nothing recorded";
+    CTaskItem later = m_list[0];
+    later.m_dtNextSending = TaskTime::FromAbsolute(1796634000 + 86400);
+    EXPECT_FALSE(pRestarted->WaitsForHost(later)) << "another occurrence";
+    pRestarted->OnSendStart(m_list[0], {CSendStart::EKind::HandedOver, "<m@x>", ""});
+    EXPECT_FALSE(pRestarted->WaitsForHost(m_list[0])) << "taken at last";
+}

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <chrono>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,7 @@ protected:
             return m_fnCounts ? m_fnCounts(t) : true;
         };
         ctx.fnSave = [this](const CTaskList&) { ++m_nSaves; };
+        ctx.fnWaitsForHost = [this](const CTaskItem& t) { return m_setWaitsForHost.count(t.m_strTaskName) != 0; };
         ctx.pClock = &m_clock;
         m_pDlg = std::make_unique<CSendEmailDlg>(ctx);
     }
@@ -70,6 +72,7 @@ protected:
     std::vector<std::string> m_vecSent;
     std::function<void(const CTaskItem&)> m_fnDuringSend;
     std::function<bool(const CTaskItem&)> m_fnCounts;  // null: every send counts
+    std::set<std::string> m_setWaitsForHost;           // recorded as "not queued yet" before a restart
     int m_nSaves = 0;
     std::unique_ptr<CSendEmailDlg> m_pDlg;
 };
@@ -139,6 +142,21 @@ TEST_F(SchedulerTest, AnOccurrenceTheHostCannotStoreStaysDueAndIsTriedEachMinute
     m_clock.Set(tStart + 360);
     Ticks(1);
     EXPECT_EQ(m_vecSent, std::vector<std::string>{"every5@2026-03-02 10:05"}) << "moved waits for 11:00";
+}
+
+// A restart while the host could not store an occurrence: what was
+// recorded says it still waits, so it goes out late although the task does
+// not send overdue ones; one that never waited is skipped as before.
+TEST_F(SchedulerTest, AnOccurrenceThatWaitedForTheHostBeforeARestartIsStillSent) {
+    m_list.Add(Once("waited", At(2026, 3, 2, 10, 0), false));
+    m_list.Add(Once("overdue", At(2026, 3, 2, 10, 0), false));
+    m_setWaitsForHost = {"waited"};
+    SetNow(2026, 3, 2, 10, 30);
+    Ticks(2);
+    EXPECT_EQ(m_vecSent, std::vector<std::string>{"waited@2026-03-02 10:00"});
+    EXPECT_EQ(m_list[0].m_nOccurrenceCount, 1);
+    EXPECT_EQ(m_list[1].m_nOccurrenceCount, 0) << "skipped, not sent";
+    EXPECT_FALSE(m_list[1].m_dtNextSending.IsSet());
 }
 
 TEST_F(SchedulerTest, NothingDueOrNoListWritesNothing) {

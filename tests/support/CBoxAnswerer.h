@@ -5,7 +5,9 @@
 #include <QTest>
 #include <QTimer>
 #include <deque>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Answers the modal message boxes that a test's clicks bring up, in order,
@@ -35,6 +37,9 @@ public:
     CBoxAnswerer(const CBoxAnswerer&) = delete;
     CBoxAnswerer& operator=(const CBoxAnswerer&) = delete;
     void Expect(QMessageBox::StandardButton answer) { m_deqAnswers.push_back(answer); }
+    // Runs while the next box is open, before it is answered: what another
+    // window or program might do meanwhile.
+    void WhileNextIsOpen(std::function<void()> fn) { m_fnWhileOpen = std::move(fn); }
     const std::vector<CSeen>& Seen() const { return m_vecSeen; }
     size_t Pending() const { return m_deqAnswers.size(); }
     void Clear() { m_vecSeen.clear(); }
@@ -61,6 +66,7 @@ private:
             m_deqAnswers.pop_front();
         }
         m_vecSeen.push_back(seen);
+        if (auto fn = std::exchange(m_fnWhileOpen, nullptr)) fn();
         if (answer == kEscape || !pBox->button(answer)) QTest::keyClick(pBox, Qt::Key_Escape);
         else pBox->button(answer)->click();
     }
@@ -68,4 +74,5 @@ private:
     QTimer m_timer;
     std::deque<QMessageBox::StandardButton> m_deqAnswers;
     std::vector<CSeen> m_vecSeen;
+    std::function<void()> m_fnWhileOpen;
 };

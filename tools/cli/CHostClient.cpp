@@ -91,14 +91,17 @@ CResult<CHostClient::CReply> CHostClient::Request(const std::string& strSocketPa
     const std::string strTimeout =
         "the host at " + strSocketPath + " did not answer within " + std::to_string(nAnswerTimeoutMs / 1000) + " s";
     const std::string strLine = CJsonText::Dump(jRequest) + "\n";
-    for (size_t nSent = 0; nSent < strLine.size();) {
+    // A host that closed before taking the request (too busy) may have said
+    // why first: that answer is read before the broken send is reported.
+    std::string strBroke;
+    for (size_t nSent = 0; nSent < strLine.size() && strBroke.empty();) {
         const ssize_t n = ::send(fd.Get(), strLine.data() + nSent, strLine.size() - nSent, MSG_NOSIGNAL);
         if (n > 0) {
             nSent += static_cast<size_t>(n);
         } else if (errno == EAGAIN || errno == EINTR) {
             if (!WaitFor(fd.Get(), POLLOUT, tEnd)) return Unreachable(strTimeout);
         } else {
-            return Unreachable("the host at " + strSocketPath + " broke off: " + std::strerror(errno));
+            strBroke = "the host at " + strSocketPath + " broke off: " + std::strerror(errno);
         }
     }
 
@@ -114,10 +117,15 @@ CResult<CHostClient::CReply> CHostClient::Request(const std::string& strSocketPa
         if (n > 0) {
             strAnswer.append(buf, static_cast<size_t>(n));
         } else if (n == 0) {
+            if (!strBroke.empty()) return Unreachable(strBroke);
             return NoAnswer("the host at " + strSocketPath + " closed the connection without answering");
         } else if (errno == EAGAIN || errno == EINTR) {
-            if (!WaitFor(fd.Get(), POLLIN, tEnd)) return NoAnswer(strTimeout);
+            if (!WaitFor(fd.Get(), POLLIN, tEnd)) {
+                if (!strBroke.empty()) return Unreachable(strBroke);
+                return NoAnswer(strTimeout);
+            }
         } else {
+            if (!strBroke.empty()) return Unreachable(strBroke);
             return NoAnswer("the host at " + strSocketPath + " broke off: " + std::strerror(errno));
         }
     }

@@ -144,9 +144,16 @@ CResult<> CMailStore::Move(EMailFolder from, const std::string& strId, EMailFold
     // The move makes the name in the target durable: the bytes must be first.
     if (from == EMailFolder::Drafts) QUILLORY_TRY(SyncDrafts());
     bool bSent = WasSent(from, strId);
+    // Taken back to Drafts to be corrected: the host holds that occurrence
+    // no longer, and the corrected message must not be taken for it.
+    std::optional<std::string> strHeldKey;
+    if (from == EMailFolder::Outbox && to == EMailFolder::Drafts && m_occurrences.IsFilled())
+        if (CResult<std::string> rHead = Dir(from).ReadHead(strId, kOccurrenceHeadBytes))
+            strHeldKey = CQueuedOccurrences::KeyOf(CMimeReader::ParseHeaderFields(*rHead));
     CResult<std::string> rNewId = Dir(from).MoveTo(strId, Dir(to), FlagsFor(to, bSent));
     if (!rNewId) return rNewId.TakeProblem();
     strNewId = *rNewId;
+    if (strHeldKey) m_occurrences.Forget(*strHeldKey);
     if (from == EMailFolder::Outbox) return m_ledger.Erase(strId);
     return {};
 }
@@ -207,12 +214,10 @@ std::optional<std::string> CMailStore::QueuedFor(const CMailMessage& msg) {
 }
 
 void CMailStore::FillOccurrences() {
-    // The header block of a scheduled message is far shorter.
-    constexpr size_t kHeadBytes = 32 * 1024;
     for (const EMailFolder folder : {EMailFolder::Outbox, EMailFolder::SentItems, EMailFolder::DeletedItems}) {
         for (const auto& strId : Dir(folder).List()) {
             // One that cannot be read now cannot be told from a message never sent.
-            CResult<std::string> rHead = Dir(folder).ReadHead(strId, kHeadBytes);
+            CResult<std::string> rHead = Dir(folder).ReadHead(strId, kOccurrenceHeadBytes);
             if (!rHead) continue;
             const CMailMessage msg = CMimeReader::ParseHeaderFields(*rHead);
             if (const auto strKey = CQueuedOccurrences::KeyOf(msg)) m_occurrences.Note(*strKey, msg.strMessageId);

@@ -92,6 +92,8 @@ private:
     CResult<> SyncDrafts();
     // Reads the occurrences of the folders' messages; the caller holds the lock.
     void FillOccurrences();
+    // The header block of a scheduled message is far shorter.
+    static constexpr size_t kOccurrenceHeadBytes = 32 * 1024;
 
     std::string m_strProfileDir;
     std::array<CMaildir, 5> m_arrDirs;

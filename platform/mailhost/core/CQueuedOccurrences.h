@@ -22,6 +22,7 @@ public:
     bool IsFilled() const { return m_bFilled; }
     void SetFilled() { m_bFilled = true; }
     void Note(const std::string& strKey, const std::string& strMessageId) { m_mapIds[strKey] = strMessageId; }
+    void Forget(const std::string& strKey) { m_mapIds.erase(strKey); }
     // The Message-ID of the message held for the occurrence.
     std::optional<std::string> Find(const std::string& strKey) const;
 
