@@ -22,6 +22,11 @@ public:
         kSendNow = 1,   // send the occurrence in m_dtNextSending now
     };
 
+    // Sets m_dtNextSending to the first occurrence of the task's rule after
+    // m_dtLastSent (from the start when none was sent yet), or empties it
+    // when the rule has ended (its count used up, its end date passed).
+    // Example: weekly on Monday and Thursday at 08:00, last sent Monday
+    // 2026-12-07 08:00 -> next Thursday 2026-12-10 08:00.
     CResult<> CalcNextSending(CTaskItem& task) const;
 
     // What Advance did to a task's next sending time.
@@ -39,7 +44,18 @@ public:
     // Example: every 15 minutes, next 10:00, count 0 -> count 1, last
     // 10:00, next 10:15, kMoved.
     CResult<EAdvance> Advance(CTaskItem& task) const;
+    // Whether the task is to be sent on this tick: kSendNow in the minute of
+    // m_dtNextSending, or later when the task sends overdue occurrences;
+    // kSkipped for a passed one it does not send late (m_dtLastSent then
+    // holds it); kNotDue otherwise, also once this minute's occurrence is done. Example: next 09:00, present
+    // 09:00:30 -> kSendNow; present 10:15 with send-overdue off -> kSkipped.
     CResult<EDue> CheckDue(CTaskItem& task) const;
+    // Moves a task scheduled anew past every occurrence before the present
+    // without counting any: its next sending time is the first one at or
+    // after now, exactly where repeated CalcNextSending would land, and
+    // m_dtLastSent the last one passed, which the rule steps on from.
+    // Example: daily at 07:30 from 2026-12-01, present 2026-12-08 12:00 ->
+    // last 2026-12-08 07:30, next 2026-12-09 07:30, count unchanged.
     CResult<> AdvancePastNow(CTaskItem& task) const;
     // The first sending time the options sheet stores for a task scheduled
     // at tNow: from its start when the task is new or the start is still

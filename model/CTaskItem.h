@@ -3,8 +3,8 @@
 #include <string>
 
 #include "CArray.h"
+#include "TaskCalendarFields.h"
 #include "TaskCodes.h"
-#include "TaskDateTime.h"
 
 // One scheduled e-mail task. Passed and stored by value; a copy owns its
 // own strings and attachment list.

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "CResult.h"
-#include "TaskDateTime.h"
+#include "TaskCalendarFields.h"
 
 // Conversions between date groups and absolute time, on the C library's
 // local time (TZ honoured). Every conversion uses second 1, so comparisons

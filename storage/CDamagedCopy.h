@@ -2,7 +2,7 @@
 #include <string>
 
 #include "CResult.h"
-#include "TaskDateTime.h"
+#include "TaskCalendarFields.h"
 
 // Keeps a task list file that did not load whole before a save replaces
 // it: a byte-for-byte copy beside it, named from the local time stamp, so

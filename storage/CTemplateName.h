@@ -3,7 +3,7 @@
 #include <string>
 
 #include "CResult.h"
-#include "TaskDateTime.h"
+#include "TaskCalendarFields.h"
 
 // Names of the template files in the data directory: the task name made
 // safe for a file name, a time stamp, and ".oft".

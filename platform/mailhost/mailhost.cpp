@@ -26,6 +26,7 @@
 #include "CRegistry.h"
 #include "CStatusCommand.h"
 #include "CWindowedHost.h"
+#include "MailhostExitStatus.h"
 
 namespace {
 
@@ -45,10 +46,10 @@ int Register(const char* pszPath, bool bRegister) {
     if (!r) {
         std::fprintf(stderr, "mailhost: cannot %s %s: %s\n", bRegister ? "register" : "unregister", pszPath,
                      r.Problem().c_str());
-        return 1;
+        return kExitData;
     }
     std::printf("%s %s\n", bRegister ? "registered" : "unregistered", pszPath);
-    return 0;
+    return kExitOk;
 }
 
 void Log(const std::string& str) { std::cerr << "mailhost: " << str << '\n'; }
@@ -72,7 +73,7 @@ int RunWindowed(int argc, char** argv, bool bStartInTray) {
             CHandOver::TakeOver(CMailStore::DefaultProfileDir(), takeover, lock, CHandOver::kStandAsideTimeout, Log);
         !r) {
         Log(r.Problem());
-        return 1;
+        return 1;  // as the headless host's: another host holds the profile
     }
     std::unique_ptr<CAddinLoader> pLoader;
     CWindowedHost::CHooks hooks;
@@ -99,7 +100,7 @@ int main(int argc, char** argv) {
         return CStatusCommand::Run({argv + 2, argv + argc}, std::cout, std::cerr);
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0)) {
         std::fputs(kUsage, stdout);
-        return 0;
+        return kExitOk;
     }
     if (argc == 3 && std::strcmp(argv[1], "--register") == 0) return Register(argv[2], true);
     if (argc == 3 && std::strcmp(argv[1], "--unregister") == 0) return Register(argv[2], false);
@@ -110,7 +111,10 @@ int main(int argc, char** argv) {
     }
     const bool bTray = argc == 2 && std::strcmp(argv[1], CAutostartEntry::kTrayArgument) == 0;
     if ((argc == 1 || bTray) && CWindowedHost::DisplayAvailable()) return RunWindowed(1, argv, bTray);
-    if (argc == 1 || bTray) std::fprintf(stderr, "mailhost: no display for the windows; use --headless\n");
+    if (argc == 1 || bTray) {
+        std::fprintf(stderr, "mailhost: no display for the windows; use --headless\n");
+        return kExitData;
+    }
     std::fputs(kUsage, stderr);
-    return 2;
+    return kExitUsage;
 }

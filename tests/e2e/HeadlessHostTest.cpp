@@ -125,8 +125,8 @@ TEST_F(EndToEndTest, ASecondHostOnTheSameProfileExitsAtOnce) {
 
 TEST_F(EndToEndTest, RegistrationToolReportsItsOutcome) {
     EXPECT_EQ(CTestProcess::Run({MAILHOST_PROGRAM, "--unregister", QUILSEND_MODULE}), 0);
-    EXPECT_EQ(CTestProcess::Run({MAILHOST_PROGRAM, "--register", m_dir / "missing.so"}), 1);
-    EXPECT_EQ(CTestProcess::Run({MAILHOST_PROGRAM, "--register"}), 2);
+    EXPECT_EQ(CTestProcess::Run({MAILHOST_PROGRAM, "--register", m_dir / "missing.so"}), 2) << "a file: data";
+    EXPECT_EQ(CTestProcess::Run({MAILHOST_PROGRAM, "--register"}), 1) << "a missing value: usage";
     // Unregistered: the host starts and runs without the add-in.
     StartHost();
     ASSERT_TRUE(WaitForLog(m_dir / "host.log", "profile ", seconds(20)));

@@ -11,7 +11,7 @@
 
 namespace {
 
-using EFound = CListWriter::EFound;
+using EFound = CChangeRoute::EFound;
 using json = CChangeFinder::json;
 
 int IndexNamed(const CTaskList& list, const std::string& strName) {
@@ -58,8 +58,8 @@ EFound FindSet(const json& jRequest, const CTaskItem& was, const CTaskList& afte
 
 }  // namespace
 
-CListWriter::EFound CChangeFinder::Find(const json& jRequest, const CTaskList& before, const CTaskList& after,
-                                        const CTextCodec& codec, json& jAnswer) {
+CChangeRoute::EFound CChangeFinder::Find(const json& jRequest, const CTaskList& before, const CTaskList& after,
+                                         const CTextCodec& codec, json& jAnswer) {
     const std::string strCommand = jRequest.value(CHostProtocol::kCommand, "");
     if (strCommand == CHostProtocol::kAdd) {
         const std::string strName = NewName(jRequest);

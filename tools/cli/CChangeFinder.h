@@ -1,7 +1,7 @@
 #pragma once
 #include <nlohmann/json.hpp>
 
-#include "CListWriter.h"
+#include "CChangeRoute.h"
 #include "CTaskItem.h"
 
 class CTextCodec;
@@ -20,6 +20,6 @@ class CChangeFinder {
 public:
     using json = nlohmann::ordered_json;
 
-    static CListWriter::EFound Find(const json& jRequest, const CTaskList& before, const CTaskList& after,
-                                    const CTextCodec& codec, json& jAnswer);
+    static CChangeRoute::EFound Find(const json& jRequest, const CTaskList& before, const CTaskList& after,
+                                     const CTextCodec& codec, json& jAnswer);
 };

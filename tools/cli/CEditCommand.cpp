@@ -11,9 +11,9 @@
 #include <sstream>
 
 #include "CChangeFinder.h"
+#include "CChangeRoute.h"
 #include "CFileOps.h"
 #include "CHostProtocol.h"
-#include "CListWriter.h"
 #include "CNextCommand.h"
 #include "CPrintable.h"
 #include "CScheduleOptions.h"
@@ -95,12 +95,12 @@ int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json&
 // answered made the change: the list as it is now, before the request,
 // against the list its lock's end leaves. Without a readable list now,
 // nothing can be told.
-CListWriter::CFindFn FinderOf(const std::string& strFile, const CTextCodec& codec, const json& jRequest) {
+CChangeRoute::CFindFn FinderOf(const std::string& strFile, const CTextCodec& codec, const json& jRequest) {
     CTaskList before;
     if (!CTaskListFile::LoadTaskList(strFile, before, codec)) return {};
     return [strFile, &codec, jRequest, before](json& jAnswer) {
         CTaskList after;
-        if (!CTaskListFile::LoadTaskList(strFile, after, codec)) return CListWriter::EFound::kUnknown;
+        if (!CTaskListFile::LoadTaskList(strFile, after, codec)) return CChangeRoute::EFound::kUnknown;
         return CChangeFinder::Find(jRequest, before, after, codec, jAnswer);
     };
 }
@@ -266,7 +266,7 @@ int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecAr
         jRequest = *rSimple;
     }
     json jAnswer;
-    const int nStatus = CListWriter::Write(
+    const int nStatus = CChangeRoute::Write(
         strFile, jRequest, [&] { return ApplyToFile(strFile, codec, jRequest, tNow, jAnswer); }, &jAnswer,
         CScheduleOptions::InOptionWords, FinderOf(strFile, codec, jRequest));
     std::error_code ec;

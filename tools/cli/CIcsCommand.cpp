@@ -8,7 +8,7 @@
 #include "CPrintable.h"
 #include "CTaskArgument.h"
 #include "CTemplateFile.h"
-#include "ExitStatus.h"
+#include "ToolExitStatus.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <iostream>
 #include <iterator>
 
+#include "CChangeRoute.h"
 #include "CHostProtocol.h"
 #include "CJsonText.h"
-#include "CListWriter.h"
 #include "CTaskJson.h"
 #include "CTaskListFile.h"
 
@@ -49,12 +49,12 @@ int RunImport(const std::string& strFile, const CTextCodec& codec) {
     };
     const auto fnFind = [&](nlohmann::ordered_json& jAnswer) {
         CTaskList after;
-        if (!CTaskListFile::LoadTaskList(strFile, after, codec)) return CListWriter::EFound::kUnknown;
-        if (fnUnsent(after) != fnUnsent(list)) return CListWriter::EFound::kNotApplied;
+        if (!CTaskListFile::LoadTaskList(strFile, after, codec)) return CChangeRoute::EFound::kUnknown;
+        if (fnUnsent(after) != fnUnsent(list)) return CChangeRoute::EFound::kNotApplied;
         jAnswer = {{CHostProtocol::kOk, true}, {CHostProtocol::kTasks, after.GetSize()}};
-        return CListWriter::EFound::kApplied;
+        return CChangeRoute::EFound::kApplied;
     };
-    return CListWriter::Write(
+    return CChangeRoute::Write(
         strFile, jRequest,
         [&] {
             if (const auto rSaved = CTaskListFile::SaveTaskList(strFile, list, codec); !rSaved) {

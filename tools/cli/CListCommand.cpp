@@ -4,10 +4,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "CChangeRoute.h"
 #include "CHostClient.h"
 #include "CHostProtocol.h"
 #include "CJsonText.h"
-#include "CListWriter.h"
 #include "CPrintable.h"
 #include "CRecurrenceText.h"
 #include "CTaskHistoryFile.h"

@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "CListWriter.h"
+#include "CChangeRoute.h"
 #include "CSchedule.h"
 #include "CSendingPreview.h"
 #include "CTaskArgument.h"

@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "CResult.h"
-#include "TaskDateTime.h"
+#include "TaskCalendarFields.h"
 
 // The options of `quillory add` and `quillory set`: the schedule, its start
 // and end, the task's options and its message, read into the task members

@@ -18,8 +18,8 @@
 #include "CTaskArgument.h"
 #include "CTaskHistoryFile.h"
 #include "CTemplateFile.h"
-#include "ExitStatus.h"
 #include "TaskTime.h"
+#include "ToolExitStatus.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "CChangeRoute.h"
 #include "CCommandHelp.h"
 #include "CDataFolder.h"
 #include "CEditCommand.h"
@@ -14,7 +15,6 @@
 #include "CImportCommand.h"
 #include "CJsonText.h"
 #include "CListCommand.h"
-#include "CListWriter.h"
 #include "CNextCommand.h"
 #include "CShowCommand.h"
 #include "CTaskJson.h"

@@ -18,7 +18,7 @@
 #include "CKeyringPasswordStore.h"
 #include "CMailStore.h"
 #include "CProfileLock.h"
-#include "ExitStatus.h"
+#include "MailhostExitStatus.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "CPrintable.h"
 #include "CProfileLock.h"
 #include "CQuilloryTool.h"
-#include "ExitStatus.h"
+#include "MailhostExitStatus.h"
 
 namespace {
 

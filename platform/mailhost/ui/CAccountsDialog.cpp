@@ -16,7 +16,7 @@
 #include "CHostMessage.h"
 #include "CKeyringPasswordStore.h"
 #include "CSecurityNotice.h"
-#include "FormFields.h"
+#include "LineField.h"
 
 namespace {
 

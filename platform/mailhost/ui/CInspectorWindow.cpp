@@ -15,7 +15,7 @@
 
 #include "CAddressList.h"
 #include "CHostMessage.h"
-#include "FormFields.h"
+#include "LineField.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "ExitStatus.h"
+#include "ToolExitStatus.h"
 
 // Where a change to a task list is made: by the add-in of a running host
 // that serves the file, so that its later saves keep it, or, with no host
 // there, here by the caller under the lock such a host would hold.
-class CListWriter {
+class CChangeRoute {
 public:
     // How long a change waits for a lock whose holder does not answer: a
     // host that is starting up, or another tool writing the file.

@@ -1,8 +1,8 @@
 #pragma once
 
-// The exit statuses of mailhost's commands (account, status), as the
-// quillory tool uses them.
-enum EExitStatus : int {
+// The mail host program's exit statuses: its own options and its commands
+// (account, status) alike, 0 to 3 as the quillory tool uses them.
+enum EMailhostExit : int {
     kExitOk = 0,     // done; for a test, every configured server answered
     kExitUsage = 1,  // unknown command or option, a missing value
     kExitData = 2,   // the account or a file is missing, unreadable or invalid

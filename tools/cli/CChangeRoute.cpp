@@ -1,4 +1,4 @@
-#include "CListWriter.h"
+#include "CChangeRoute.h"
 
 #include <chrono>
 #include <iostream>
@@ -41,11 +41,11 @@ int Report(const CResult<CHostClient::CReply>& rReply, const std::string& strCom
 // The host took the request and vanished before it answered: its lock
 // ends with it, and then the file holds whatever it saved.
 int Settle(const std::string& strFile, const std::string& strCommand, const std::string& strWhy,
-           const CListWriter::CFindFn& fnFind, nlohmann::ordered_json* pAnswer) {
-    using EFound = CListWriter::EFound;
+           const CChangeRoute::CFindFn& fnFind, nlohmann::ordered_json* pAnswer) {
+    using EFound = CChangeRoute::EFound;
     std::cerr << "quillory: " << strWhy << '\n';
     CTaskListLock lock;
-    const auto rLock = lock.Acquire(strFile, CListWriter::kLockWaitMs);
+    const auto rLock = lock.Acquire(strFile, CChangeRoute::kLockWaitMs);
     if (!rLock || *rLock != CTaskListLock::EState::kHeld || !fnFind) {
         std::cerr << "quillory: whether the " << strCommand << " was applied to " << strFile << " is not known";
         if (rLock && *rLock == CTaskListLock::EState::kBusy)
@@ -73,9 +73,9 @@ int Settle(const std::string& strFile, const std::string& strCommand, const std:
 
 }  // namespace
 
-int CListWriter::Write(const std::string& strFile, const nlohmann::ordered_json& jRequest,
-                       const std::function<int()>& fnDirect, nlohmann::ordered_json* pAnswer,
-                       const std::function<std::string(const std::string&)>& fnWords, const CFindFn& fnFind) {
+int CChangeRoute::Write(const std::string& strFile, const nlohmann::ordered_json& jRequest,
+                        const std::function<int()>& fnDirect, nlohmann::ordered_json* pAnswer,
+                        const std::function<std::string(const std::string&)>& fnWords, const CFindFn& fnFind) {
     const std::string strCommand = jRequest[CHostProtocol::kCommand];
     const auto rSocket = CTaskListLock::SocketPathOf(strFile);
     const std::string strOwnSocket = rSocket ? *rSocket : std::string();  // none: only the holder's record is tried

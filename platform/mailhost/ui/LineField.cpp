@@ -1,4 +1,4 @@
-#include "FormFields.h"
+#include "LineField.h"
 
 #include <QFormLayout>
 #include <QLineEdit>
