@@ -13,16 +13,6 @@ namespace {
 namespace fs = std::filesystem;
 
 // One setting, as the sheet's controls take it and as the tool's options.
-struct CStep {
-    enum EAction { kClick, kType, kSelect } eAction;
-    int nId;
-    std::string strText;
-    int nIndex = 0;
-};
-CStep ClickOn(int nId) { return {CStep::kClick, nId, {}}; }
-CStep TypeInto(int nId, const char* pszText) { return {CStep::kType, nId, pszText}; }
-CStep SelectIn(int nId, int nIndex) { return {CStep::kSelect, nId, {}, nIndex}; }
-
 struct CCase {
     const char* pszName;
     QDate dateStart;
@@ -77,13 +67,6 @@ const CCase kCases[] = {
 
 class AddLikeTheSheetTest : public COptionsTestBase, public ::testing::WithParamInterface<const char*> {
 protected:
-    void Do(const CStep& step) {
-        switch (step.eAction) {
-            case CStep::kClick: return Click(step.nId);
-            case CStep::kType: return Type(step.nId, step.strText);
-            case CStep::kSelect: return Select(step.nId, step.nIndex);
-        }
-    }
     // The task the tool stores for these options, at the sheet's present.
     CTaskItem ToolTask(const CCase& c) {
         const std::string strFile = m_dir / "tool/emails.dat";

@@ -29,6 +29,17 @@
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
+// What the user does on the sheet, in order.
+struct CStep {
+    enum EAction { kClick, kType, kSelect } eAction;
+    int nId;
+    std::string strText;  // typed
+    int nIndex = 0;       // selected
+};
+inline CStep ClickOn(int nId) { return {CStep::kClick, nId, {}}; }
+inline CStep TypeInto(int nId, const char* pszText) { return {CStep::kType, nId, pszText}; }
+inline CStep SelectIn(int nId, int nIndex) { return {CStep::kSelect, nId, {}, nIndex}; }
+
 class COptionsTestBase : public ::testing::Test {
 public:
     void SetUp() override {
@@ -80,6 +91,13 @@ public:
     void Type(int nId, const std::string& str) { Get<QLineEdit>(nId)->setText(QString::fromStdString(str)); }
     std::string Text(int nId) const { return Get<QLineEdit>(nId)->text().toStdString(); }
     void Select(int nId, int nIndex) { Get<QComboBox>(nId)->setCurrentIndex(nIndex); }
+    void Do(const CStep& step) {
+        switch (step.eAction) {
+            case CStep::kClick: return Click(step.nId);
+            case CStep::kType: return Type(step.nId, step.strText);
+            case CStep::kSelect: return Select(step.nId, step.nIndex);
+        }
+    }
     int Selected(int nId) const { return Get<QComboBox>(nId)->currentIndex(); }
     bool Enabled(int nId) const { return Find(nId)->isEnabled(); }
     bool Checked(int nId) const { return Get<QAbstractButton>(nId)->isChecked(); }

@@ -6,17 +6,6 @@
 
 namespace {
 
-// What the user does on the sheet, in order.
-struct CStep {
-    enum EAction { kClick, kType, kSelect } eAction;
-    int nId;
-    std::string strText;  // typed
-    int nIndex = 0;       // selected
-};
-CStep ClickOn(int nId) { return {CStep::kClick, nId, {}}; }
-CStep TypeInto(int nId, const char* pszText) { return {CStep::kType, nId, pszText}; }
-CStep SelectIn(int nId, int nIndex) { return {CStep::kSelect, nId, {}, nIndex}; }
-
 struct CCase {
     const char* pszName;
     QDate dateStart;
@@ -26,16 +15,7 @@ struct CCase {
     std::vector<COptionsTestBase::CFieldValue> vecFields;
 };
 
-class RecurrenceTest : public COptionsTestBase, public ::testing::WithParamInterface<const char*> {
-protected:
-    void Do(const CStep& step) {
-        switch (step.eAction) {
-            case CStep::kClick: return Click(step.nId);
-            case CStep::kType: return Type(step.nId, step.strText);
-            case CStep::kSelect: return Select(step.nId, step.nIndex);
-        }
-    }
-};
+class RecurrenceTest : public COptionsTestBase, public ::testing::WithParamInterface<const char*> {};
 
 // Type buttons: 219 minutely, 11005 daily, 1106 weekly, 1107 monthly, 1208
 // yearly.
