@@ -276,6 +276,33 @@ TEST_F(EditCommandsTest, AMistakeHasTheSameStatusWithAndWithoutAHost) {
     EXPECT_EQ(Folder(), before);
 }
 
+// A data folder that cannot be written: a new message is the folder's
+// problem (2), never the message's, with or without a host; a change the
+// host itself cannot save is its own refusal (3), the same change without
+// a host the file's (2). Nothing changes either way.
+TEST_F(EditCommandsTest, AFolderThatCannotBeWrittenIsNamedAndTheHostsOwnRefusalIs3) {
+    ASSERT_EQ(Add("Kept", {"--daily", "--start", "2030-01-07 09:00"}).nExit, 0);
+    if (CTestProcess::Run({"/usr/bin/chattr", "+i", DataDir()}) != 0) GTEST_SKIP() << "chattr +i needs root and ext4";
+    struct CWritableAgain {
+        std::string strFolder;
+        ~CWritableAgain() { (void)CTestProcess::Run({"/usr/bin/chattr", "-i", strFolder}); }  // the temp folder must go
+    } again{DataDir()};
+    const auto before = Folder();
+    for (const bool bHost : {false, true}) {
+        SCOPED_TRACE(bHost ? "host" : "no host");
+        if (bHost) StartHostAndWait();
+        CRun run = Tool({"set", "Kept", "--subject", "Changed"});
+        EXPECT_EQ(run.nExit, 2) << run.strErr;
+        EXPECT_NE(run.strErr.find("cannot write the message into the data folder"), std::string::npos) << run.strErr;
+        EXPECT_EQ(run.strErr.find("--eml"), std::string::npos) << run.strErr;
+        run = Tool({"disable", "Kept"});
+        EXPECT_EQ(run.nExit, bHost ? 3 : 2) << run.strErr;
+        EXPECT_NE(run.strErr.find("left as it was"), std::string::npos) << run.strErr;
+        EXPECT_EQ(Folder(), before);
+    }
+    m_host.Stop();
+}
+
 // A host killed at a random moment while it carries out a set or an add:
 // whatever the moment, the tool's word matches the file. "Changed"/"Added"
 // (exit 0) only when the file holds the change, "not applied" (exit 3)

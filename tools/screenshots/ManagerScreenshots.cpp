@@ -56,8 +56,12 @@ int main(int argc, char** argv) {
     CTaskHistoryFile history("/samples/history.json", clock);
     const auto Record = [&](const char* pszName, CTaskOutcome::EKind kind, const char* pszOccurrence,
                             const char* pszText, int64_t tWhen) {
-        history.History().Record(CTaskHistory::KeyOf(std::string("/samples/") + pszName + ".oft"),
-                                 {kind, pszOccurrence, "", pszText, tWhen});
+        CTaskOutcome outcome;
+        outcome.kind = kind;
+        outcome.strOccurrence = pszOccurrence;
+        outcome.strText = pszText;
+        outcome.tWhen = tWhen;
+        history.History().Record(CTaskHistory::KeyOf(std::string("/samples/") + pszName + ".oft"), outcome);
     };
     Record("Weekly figures", CTaskOutcome::EKind::Sent, "2024-06-03 09:00", "", 1717405205);
     Record("Monthly files", CTaskOutcome::EKind::Retrying, "2024-05-15 10:01",
