@@ -155,7 +155,7 @@ TEST_F(SchedulerTest, AnOccurrenceThatWaitedForTheHostBeforeARestartIsStillSent)
     Ticks(2);
     EXPECT_EQ(m_vecSent, std::vector<std::string>{"waited@2026-03-02 10:00"});
     EXPECT_EQ(m_list[0].m_nOccurrenceCount, 1);
-    EXPECT_EQ(m_list[1].m_nOccurrenceCount, 0) << "skipped, not sent";
+    EXPECT_EQ(m_list[1].m_nOccurrenceCount, 1) << "skipped: used up, not sent";
     EXPECT_FALSE(m_list[1].m_dtNextSending.IsSet());
 }
 
