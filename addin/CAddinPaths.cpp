@@ -62,9 +62,10 @@ std::string CAddinPaths::ResolveDataDir(const std::string& strAppData, const std
     // A task list an earlier build kept beside ours moves here; when it
     // cannot, it is used where it is rather than starting an empty one.
     std::string strPath;
-    if (const std::string strMoved = CDataFolder::MoveEarlier(strAppData); !strMoved.empty()) {
-        std::cerr << "Quillory: " << strMoved << '\n';
-        strPath = CDataFolder::Earlier(strAppData);
+    if (const std::string strEarlier = CDataFolder::Earlier(strAppData); !strEarlier.empty()) {
+        const CResult<std::string> rMoved = CDataFolder::MoveEarlier(strAppData, strEarlier);
+        std::cerr << "Quillory: " << (rMoved ? *rMoved : rMoved.Problem()) << '\n';
+        if (!rMoved) strPath = strEarlier;
     }
     if (strPath.empty()) {
         strPath = strAppData + CDataFolder::kVendor;

@@ -41,16 +41,15 @@ std::string CDataFolder::Earlier(const std::string& strAppData) {
     return nFound == 1 ? strFound : std::string();
 }
 
-std::string CDataFolder::MoveEarlier(const std::string& strAppData) {
-    const std::string strFrom = Earlier(strAppData);
-    if (strFrom.empty()) return {};
+CResult<std::string> CDataFolder::MoveEarlier(const std::string& strAppData, const std::string& strEarlier) {
     const std::string strHost = strAppData + kVendor + "/" + kHost;
     const std::string strTo = strHost + "/" + kAddin;
     if (::mkdir(strHost.c_str(), 0700) != 0 && errno != EEXIST)
-        return "cannot make " + strHost + ": " + std::strerror(errno) + "; the task list stays in " + strFrom;
-    const std::string strSource = strFrom.substr(0, strFrom.size() - 1);
+        return CProblem("cannot make " + strHost + ": " + std::strerror(errno) + "; the task list stays in " +
+                        strEarlier);
+    const std::string strSource = strEarlier.substr(0, strEarlier.size() - 1);
     if (::rename(strSource.c_str(), strTo.c_str()) != 0)
-        return "cannot move " + strSource + " to " + strTo + ": " + std::strerror(errno) +
-               "; the task list stays where it is";
+        return CProblem("cannot move " + strSource + " to " + strTo + ": " + std::strerror(errno) +
+                        "; the task list stays where it is");
     return "moved the data folder " + strSource + " to " + strTo;
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "CResult.h"
+
 // Where the add-in keeps its task list, templates and history: the folders
 // "Tarnwick Software", "Mail Host" and "Quillory", one inside the other,
 // under the per-user application-data folder.
@@ -17,7 +19,7 @@ public:
     // one such folder holds a task list, the path of that "Quillory"
     // folder (with '/'), else empty.
     static std::string Earlier(const std::string& strAppData);
-    // Moves Earlier() into place (one rename, nothing copied). The text says
-    // what was moved, or why it could not be; empty when nothing was to move.
-    static std::string MoveEarlier(const std::string& strAppData);
+    // Moves strEarlier, as Earlier() found it, into place (one rename,
+    // nothing copied): what was moved, or the problem why it could not be.
+    static CResult<std::string> MoveEarlier(const std::string& strAppData, const std::string& strEarlier);
 };
