@@ -130,9 +130,12 @@ void COutcomeRecorder::OnSendStart(const CTaskItem& task, const CSendStart& star
     Record(task, std::move(outcome));
 }
 
+const CTaskOutcome* COutcomeRecorder::LastOf(const CTaskItem& task) const {
+    return m_parts.pHistory ? m_parts.pHistory->History().Last(CTaskHistory::KeyOf(task.m_strTemplateFile)) : nullptr;
+}
+
 bool COutcomeRecorder::WaitsForHost(const CTaskItem& task) const {
-    const CTaskOutcome* pLast =
-        m_parts.pHistory ? m_parts.pHistory->History().Last(CTaskHistory::KeyOf(task.m_strTemplateFile)) : nullptr;
+    const CTaskOutcome* pLast = LastOf(task);
     return pLast && pLast->kind == EKind::NotStored && !pLast->bSendNow &&
            pLast->strOccurrence == TaskTime::Format(task.m_dtNextSending);
 }
@@ -140,8 +143,7 @@ bool COutcomeRecorder::WaitsForHost(const CTaskItem& task) const {
 void COutcomeRecorder::NoteNotStored(const CTaskItem& task, const CTaskOutcome& outcome,
                                      const std::optional<std::string>& strSubject, const std::string& strWhat) {
     // Told once per occurrence, not at every try (whose words name another temporary file).
-    const CTaskOutcome* pLast =
-        m_parts.pHistory ? m_parts.pHistory->History().Last(CTaskHistory::KeyOf(task.m_strTemplateFile)) : nullptr;
+    const CTaskOutcome* pLast = LastOf(task);
     if (pLast && pLast->kind == EKind::NotStored && pLast->strOccurrence == outcome.strOccurrence) return;
     Tell(outcome.JournalLine(
         task.m_strTaskName, strSubject,

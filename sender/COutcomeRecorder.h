@@ -99,6 +99,8 @@ private:
     void NoteUnsaved();
     // Whether the task's history has an outcome for the message.
     bool IsKnown(const CTaskItem& task, const std::string& strMessageId) const;
+    // The last result recorded for the task, null without one or without a history.
+    const CTaskOutcome* LastOf(const CTaskItem& task) const;
     const CTaskItem* TaskNamed(const std::string& strName) const;
 
     CParts m_parts;
