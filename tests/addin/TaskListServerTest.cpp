@@ -83,6 +83,18 @@ protected:
 
     std::string DataDir() const { return m_dir / "roaming/Tarnwick Software/Mail Host/Quillory/"; }
     std::string TaskFile() const { return DataDir() + "emails.dat"; }
+    // The task list holds task alone, its message saved as its template
+    // (named for the task), and the add-in is connected to it.
+    void ConnectWithTask(CTaskItem task, const CMailMessage& msg) {
+        task.m_bActive = 1;
+        task.m_strTemplateFile = DataDir() + task.m_strTaskName + ".oft";
+        ASSERT_EQ(m_backend.SaveTemplate(task.m_strTemplateFile, msg).Problem(), "");
+        CTaskList list;
+        list.Add(task);
+        ASSERT_EQ(CTaskListFile::SaveTaskList(TaskFile(), list, CTextCodec::Open("UTF-8").Value()).Problem(), "");
+        ASSERT_EQ(m_spAddin->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr),
+                  S_OK);
+    }
 
     static CTaskList Named(std::initializer_list<const char*> names) {
         CTaskList list;
@@ -209,20 +221,14 @@ TEST_P(TaskListServerSendingTest, AChangeArrivingDuringASendWaitsForTheTickToEnd
     const time_t tNow = 1750000000;  // 2025-06-15
     CFixedClock clock(tNow);
     g_pClock = &clock;
-    const std::string strTemplate = DataDir() + "due.oft";
     CMailMessage msg;
     msg.strSubject = "Due";
-    ASSERT_EQ(m_backend.SaveTemplate(strTemplate, msg).Problem(), "");
-    CTaskList list;
     CTaskItem due;
-    due.m_bActive = 1;
     due.m_strTaskName = "due";
-    due.m_strTemplateFile = strTemplate;
     due.m_bSendOverdue = 1;
     due.m_dtStart = due.m_dtNextSending = TaskTime::FromAbsolute(tNow - 60);
-    list.Add(due);
-    ASSERT_EQ(CTaskListFile::SaveTaskList(TaskFile(), list, CTextCodec::Open("UTF-8").Value()).Problem(), "");
-    ASSERT_EQ(m_spAddin->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
+    ConnectWithTask(due, msg);
+    if (HasFatalFailure()) return;
 
     std::future<CResult<CHostClient::CReply>> answer;
     bool bAnsweredDuringSend = false;
@@ -255,21 +261,15 @@ TEST_P(TaskListServerSendingTest, AClientThatGoesDuringItsSendNowCostsNothing) {
     const time_t tNow = 1750000000;
     CFixedClock clock(tNow);
     g_pClock = &clock;
-    const std::string strTemplate = DataDir() + "now.oft";
     CMailMessage msg;
     msg.strSubject = "Now";
     msg.vecTo = {"rita@example.com"};
-    ASSERT_EQ(m_backend.SaveTemplate(strTemplate, msg).Problem(), "");
-    CTaskList list;
     CTaskItem task;
-    task.m_bActive = 1;
     task.m_strTaskName = "now";
-    task.m_strTemplateFile = strTemplate;
     task.m_bReceiveBeforeSending = 1;
     task.m_dtStart = task.m_dtNextSending = TaskTime::FromAbsolute(tNow + 24 * 3600);
-    list.Add(task);
-    ASSERT_EQ(CTaskListFile::SaveTaskList(TaskFile(), list, CTextCodec::Open("UTF-8").Value()).Problem(), "");
-    ASSERT_EQ(m_spAddin->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
+    ConnectWithTask(task, msg);
+    if (HasFatalFailure()) return;
 
     const int fd = Connect(ValueOf(CTaskListLock::SocketPathOf(TaskFile())));
     const std::string strLine = "{\"command\":\"send-now\",\"task\":\"now\"}\n";
