@@ -6,6 +6,7 @@
 
 #include "CHostProtocol.h"
 #include "CSendEmailDlg.h"
+#include "CTaskHistoryFile.h"
 #include "CTaskJson.h"
 #include "CTaskListEdit.h"
 #include "CTaskListServer.h"
@@ -74,7 +75,7 @@ json Edit(const CTaskListCommands::CContext& ctx, const json& jRequest) {
     CTaskList* pList = ctx.fnTaskList();
     if (!pList) return CTaskListServer::Refused({"the add-in has no task list"});
     const CTaskListEdit::CContext edit{ctx.strDataDir, g_pClock ? g_pClock->Now() : std::time(nullptr), *rCodec,
-                                       ctx.fnSend};
+                                       ctx.fnSend, ctx.fnStore ? ctx.fnStore() : nullptr};
     bool bSaveFailed = false;  // the host's own trouble, not the request's
     const auto rDone = CTaskListEdit::ApplyAndSave(*pList, jRequest, edit, [&] {
         auto rSaved = ctx.fnSave();
@@ -87,6 +88,8 @@ json Edit(const CTaskListCommands::CContext& ctx, const json& jRequest) {
         for (std::istringstream in(rDone.Problem()); std::getline(in, strLine);) vecProblems.push_back(strLine);
         return bSaveFailed ? CTaskListServer::Refused(std::move(vecProblems)) : RequestRefused(std::move(vecProblems));
     }
+    if (!rDone->strStoreNotSaved.empty())
+        std::cerr << "Quillory: the task store is not saved: " << rDone->strStoreNotSaved << '\n';
     json j = CTaskListServer::Ok();
     j[CHostProtocol::kIndex] = rDone->nIndex + 1;
     j[CHostProtocol::kTask] = CTaskJson::ToJson(rDone->task);
@@ -122,7 +125,7 @@ void CTaskListCommands::Serve(CTaskListServer& server) {
                            (void)SendTask(g_spApplication, task, {},  // no scheduler yet: nowhere to record it
                                           TaskTime::Format(TaskTime::FromAbsolute(AddinClock().Now())));
                    },
-                   [] { return g_strTaskListUnsaved; }});
+                   [] { return g_strTaskListUnsaved; }, [] { return g_pTaskHistory; }});
     if (!QCoreApplication::instance()) {
         std::cerr << "Quillory: the quillory tool cannot reach this add-in: the host has no event loop\n";
         return;

@@ -6,6 +6,7 @@
 #include "CResult.h"
 #include "CTaskItem.h"
 
+class CTaskHistoryFile;
 class CTaskListServer;
 
 // The commands the add-in answers for the quillory tool: "ping" (read-only:
@@ -23,6 +24,7 @@ public:
         std::string strDataDir;                        // where templates live, ending with '/'
         std::function<void(const CTaskItem&)> fnSend;  // sends one extra message (send-now)
         std::function<std::string()> fnUnsaved;        // why the list cannot be saved; "" when it can
+        std::function<CTaskHistoryFile*()> fnStore;    // what is kept per task beside the list; null: nothing
     };
     static void AddTo(CTaskListServer& server, CContext ctx);
 

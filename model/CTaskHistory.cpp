@@ -20,7 +20,7 @@ namespace {
 
 using EKind = CTaskOutcome::EKind;
 
-// The add-in's one table of outcome words: the stored name (history.json,
+// The add-in's one table of outcome words: the stored name (tasks.json,
 // `quillory list --json`) and the words a person reads, in the enum's order.
 struct CKindWords {
     EKind kind;
@@ -177,4 +177,13 @@ const CTaskOutcome* CTaskHistory::Last(const std::string& strKey) const {
 
 void CTaskHistory::KeepOnly(const std::set<std::string>& setKeys) {
     std::erase_if(m_mapTasks, [&](const auto& entry) { return !setKeys.count(entry.first); });
+}
+
+void CTaskHistory::Rename(const std::string& strFrom, const std::string& strTo) {
+    if (strFrom == strTo) return;
+    auto node = m_mapTasks.extract(strFrom);
+    m_mapTasks.erase(strTo);
+    if (node.empty()) return;
+    node.key() = strTo;
+    m_mapTasks.insert(std::move(node));
 }

@@ -10,7 +10,8 @@
 // What became of the last few occurrences of each task, newest last, for
 // the Email Manager's "Last Result" column. A task is known by its key, the
 // file name of its template (unique per task, and kept through edits,
-// reorders and renames). No I/O here: CTaskHistoryFile keeps it on disk.
+// reorders and renames; a writer that gives a task another template moves
+// the key with it). No I/O here: CTaskHistoryFile keeps it on disk.
 struct CTaskOutcome {
     enum class EKind : int {
         HandedOver = 0,        // given to the host to send; its answer is awaited
@@ -84,6 +85,10 @@ public:
     const CTaskOutcome* Last(const std::string& strKey) const;
     // Drops every task not in setKeys (removed tasks).
     void KeepOnly(const std::set<std::string>& setKeys);
+    // The task known as strFrom is known as strTo from now on, with its
+    // results; whatever strTo had is replaced.
+    void Rename(const std::string& strFrom, const std::string& strTo);
+    void Forget(const std::string& strKey) { m_mapTasks.erase(strKey); }
     const std::map<std::string, std::deque<CTaskOutcome>>& All() const { return m_mapTasks; }
     bool operator==(const CTaskHistory&) const = default;
 

@@ -9,6 +9,7 @@
 #include "CSchedule.h"
 #include "CTaskArgument.h"
 #include "CTaskCheck.h"
+#include "CTaskHistoryFile.h"
 #include "CTaskJson.h"
 #include "CTemplateName.h"
 #include "TaskTime.h"
@@ -20,6 +21,14 @@ namespace {
 using json = CTaskListEdit::json;
 using COutcome = CTaskListEdit::COutcome;
 using CContext = CTaskListEdit::CContext;
+
+// A change that did no file work.
+COutcome Done(int nIndex, const CTaskItem& task) {
+    COutcome outcome;
+    outcome.nIndex = nIndex;
+    outcome.task = task;
+    return outcome;
+}
 
 std::string Lines(const std::vector<std::string>& vec) {
     std::string str;
@@ -159,6 +168,7 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
     QUILLORY_TRY(CSchedule(clock).ScheduleAnew(task, nSelf < 0, tNow));
 
     COutcome outcome;
+    if (nSelf >= 0) outcome.strTemplateBefore = list[nSelf].m_strTemplateFile;
     if (!strPlaced.empty()) {
         std::error_code ec;
         if (bInPlace && fs::exists(fs::symlink_status(strPlaced, ec))) {
@@ -218,6 +228,7 @@ CResult<COutcome> Copy(CTaskList& list, int nIndex, const CContext& ctx) {
     copy.m_strTemplateFile = strTarget;
     COutcome outcome;
     outcome.strCopied = strTarget;
+    outcome.strTemplateBefore = strSource;
     outcome.nIndex = list.Add(copy);
     outcome.task = copy;
     return outcome;
@@ -247,7 +258,7 @@ CResult<COutcome> Move(CTaskList& list, int nIndex, int nTarget) {
     // Step by step, so that every task keeps its identity for whoever holds it.
     for (int i = nIndex; i < nTarget; ++i) list.MoveDown(i);
     for (int i = nIndex; i > nTarget; --i) list.MoveUp(i);
-    return COutcome{nTarget, list[nTarget], {}, {}, {}, {}, {}, {}};
+    return Done(nTarget, list[nTarget]);
 }
 
 // The sheet's task in its place. A template the task no longer uses is
@@ -258,6 +269,7 @@ COutcome Store(CTaskList& list, int nIndex, const CTaskItem& task, const CContex
         outcome.nIndex = list.Add(task);
     } else {
         const std::string strOld = list[nIndex].m_strTemplateFile;
+        outcome.strTemplateBefore = strOld;
         list.SetAt(nIndex, task);
         outcome.nIndex = nIndex;
         if (strOld != task.m_strTemplateFile) outcome.strRemoveAfterSave = Unused(list, ctx.strDataDir, strOld);
@@ -269,7 +281,7 @@ COutcome Store(CTaskList& list, int nIndex, const CTaskItem& task, const CContex
 COutcome Restore(CTaskList& list, int nTo, const CTaskItem& task) {
     int nRow = list.Add(task);
     for (const int nWanted = std::clamp(nTo, 0, nRow); nRow > nWanted; --nRow) list.MoveUp(nRow);
-    return COutcome{nRow, task, {}, {}, {}, {}, {}, {}};
+    return Done(nRow, task);
 }
 
 // An extra message, now, outside the schedule: it uses up no occurrence,
@@ -285,7 +297,23 @@ CResult<COutcome> SendNow(CTaskList& list, int nIndex, const CContext& ctx) {
     // The message is handed over whatever happened to the task meanwhile:
     // never a refusal, which would have the user send it again.
     const int nNow = list.IndexOf(nId);
-    return COutcome{nNow, nNow < 0 ? sent : list[nNow], {}, {}, {}, {}, {}, {}};
+    return Done(nNow, nNow < 0 ? sent : list[nNow]);
+}
+
+// The store beside the list follows a saved change. The list holds the
+// change already: a store that cannot be saved is told, not undone, and
+// its next save (each result recorded, each change) tries again.
+void FollowInStore(CTaskHistoryFile& store, const CTaskList& list, CTaskListEdit::ECommand eCommand,
+                   COutcome& outcome) {
+    const std::string strFrom = CTaskHistory::KeyOf(outcome.strTemplateBefore);
+    const std::string strTo = CTaskHistory::KeyOf(outcome.task.m_strTemplateFile);
+    const bool bChanged = !outcome.strTemplateBefore.empty() && strFrom != strTo;
+    if (eCommand == CTaskListEdit::ECommand::Copy && bChanged) store.CopySettings(strFrom, strTo);
+    else if (bChanged) store.Follow(strFrom, strTo);
+    else if (eCommand != CTaskListEdit::ECommand::Remove && eCommand != CTaskListEdit::ECommand::Add &&
+             eCommand != CTaskListEdit::ECommand::Store && eCommand != CTaskListEdit::ECommand::Restore)
+        return;  // no task came or went, and none changed its template
+    if (const auto rSaved = store.Save(list); !rSaved) outcome.strStoreNotSaved = rSaved.Problem();
 }
 
 }  // namespace
@@ -366,7 +394,7 @@ CResult<COutcome> CTaskListEdit::Apply(CTaskList& list, const CEdit& edit, const
         case ECommand::Restore: return Restore(list, edit.nTo, edit.task);
         case ECommand::Remove: {
             // As the Email Manager's Remove: the template file stays on disk.
-            COutcome outcome{-1, list[edit.nIndex], {}, {}, {}, {}, {}, {}};
+            COutcome outcome = Done(-1, list[edit.nIndex]);
             list.RemoveAt(edit.nIndex);
             return outcome;
         }
@@ -375,7 +403,7 @@ CResult<COutcome> CTaskListEdit::Apply(CTaskList& list, const CEdit& edit, const
             CTaskItem task = list[edit.nIndex];
             task.m_bActive = edit.eCommand == ECommand::Enable ? 1 : 0;
             list.SetAt(edit.nIndex, task);
-            return COutcome{edit.nIndex, task, {}, {}, {}, {}, {}, {}};
+            return Done(edit.nIndex, task);
         }
     }
     return CProblem("command: unknown");
@@ -413,5 +441,6 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
     // The list no longer names it; a file left over harms nobody.
     if (!outcome.strRemoveAfterSave.empty()) fs::remove(outcome.strRemoveAfterSave, ec);
     if (!outcome.strKeptAside.empty()) fs::remove(outcome.strKeptAside, ec);
+    if (ctx.pStore) FollowInStore(*ctx.pStore, list, edit.eCommand, outcome);
     return outcome;
 }

@@ -9,6 +9,7 @@
 #include "CResult.h"
 #include "CTaskItem.h"
 
+class CTaskHistoryFile;
 class CTextCodec;
 
 // One change to one task of a task list: the one way every writer changes
@@ -37,6 +38,11 @@ public:
         const CTextCodec* pCodec = nullptr;
         // Sends one extra message of a task; null where nothing can be sent.
         std::function<void(const CTaskItem&)> fnSend;
+        // What is kept of each task beside the list: once the list is saved,
+        // a task given another template takes its identity, results and
+        // settings with it, a copy starts with the settings, and a removed
+        // task's go. Null where no one keeps it.
+        CTaskHistoryFile* pStore = nullptr;
     };
 
     // Every kind of change. The first eight are the tool's commands, named
@@ -91,6 +97,10 @@ public:
         std::string strCopied;                   // a template copied for a new task
         std::string strRemoveAfterSave;          // a template no task uses any more
         std::string strNotSaved;                 // ESaveFailed::Keep: why the list, holding the change, is not saved
+        // The template the task had before (Set, Store), or the one it was
+        // copied from (Copy); the store follows when it differs.
+        std::string strTemplateBefore;
+        std::string strStoreNotSaved;  // why the store beside the list, changed with it, is not saved
     };
 
     // Applies jRequest to list. The problem holds one line per fault, each

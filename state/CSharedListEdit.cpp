@@ -1,15 +1,20 @@
 #include "CSharedListEdit.h"
 
+#include <iostream>
+
 #include "CAddinBox.h"
+#include "CTaskHistoryFile.h"
 #include "IClock.h"
 #include "SharedState.h"
 
 CResult<CTaskListEdit::COutcome> CSharedListEdit::Apply(const CTaskListEdit::CEdit& edit) {
     if (!g_pTaskList) return CProblem("the add-in has no task list");
     const auto rCodec = TaskListCodec();  // only add and set measure texts; the save says it when it is missing
-    const CTaskListEdit::CContext ctx{g_strDataDir, AddinClock().Now(), rCodec ? *rCodec : nullptr, {}};
+    const CTaskListEdit::CContext ctx{g_strDataDir, AddinClock().Now(), rCodec ? *rCodec : nullptr, {}, g_pTaskHistory};
     auto rDone =
         CTaskListEdit::ApplyAndSave(*g_pTaskList, edit, ctx, SaveSharedTaskList, CTaskListEdit::ESaveFailed::Keep);
     if (rDone && !rDone->strNotSaved.empty()) CAddinBox::Fail("Failed to save the task list: " + rDone->strNotSaved);
+    if (rDone && !rDone->strStoreNotSaved.empty())
+        std::cerr << "Quillory: the task store is not saved: " << rDone->strStoreNotSaved << '\n';
     return rDone;
 }

@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <iomanip>
 #include <iterator>
+#include <random>
 #include <set>
+#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -17,45 +20,25 @@
 
 CTaskHistoryFile* g_pTaskHistory = nullptr;
 
-std::string CTaskHistoryFile::ToJsonText(const CTaskHistory& history) {
-    nlohmann::json jsonTasks = nlohmann::json::object();
-    for (const auto& [strKey, deq] : history.All()) {
-        nlohmann::json jsonList = nlohmann::json::array();
-        for (const auto& o : deq) {
-            nlohmann::json jsonOne = {{"kind", CTaskOutcome::KindName(o.kind)},
-                                      {"occurrence", o.strOccurrence},
-                                      {"messageId", o.strMessageId},
-                                      {"text", o.strText},
-                                      {"when", o.tWhen}};
-            if (o.bSendNow) jsonOne["sendNow"] = true;  // absent for an occurrence, as in older files
-            if (!o.strNote.empty()) jsonOne["note"] = o.strNote;
-            jsonList.push_back(std::move(jsonOne));
-        }
-        jsonTasks[strKey] = std::move(jsonList);
+namespace {
+
+nlohmann::json OutcomesToJson(const std::deque<CTaskOutcome>& deq) {
+    nlohmann::json jsonList = nlohmann::json::array();
+    for (const auto& o : deq) {
+        nlohmann::json jsonOne = {{"kind", CTaskOutcome::KindName(o.kind)},
+                                  {"occurrence", o.strOccurrence},
+                                  {"messageId", o.strMessageId},
+                                  {"text", o.strText},
+                                  {"when", o.tWhen}};
+        if (o.bSendNow) jsonOne["sendNow"] = true;  // absent for an occurrence, as in older files
+        if (!o.strNote.empty()) jsonOne["note"] = o.strNote;
+        jsonList.push_back(std::move(jsonOne));
     }
-    // Invalid UTF-8 from a server's reply must not stop the save.
-    return nlohmann::json{{"version", 1}, {"tasks", std::move(jsonTasks)}}.dump(
-               2, ' ', false, nlohmann::json::error_handler_t::replace) +
-           "\n";
+    return jsonList;
 }
 
-CResult<CTaskHistory> CTaskHistoryFile::FromJsonText(const std::string& strText) {
-    // Anything that is not exactly a history is damage, never an exception:
-    // a wrongly typed member must not stop the add-in from connecting.
-    try {
-        return FromJson(nlohmann::json::parse(strText));
-    } catch (const nlohmann::json::parse_error&) {
-        return CProblem("not JSON");
-    } catch (const std::exception& e) {
-        return CProblem(std::string("not a task history: ") + e.what());
-    }
-}
-
-CResult<CTaskHistory> CTaskHistoryFile::FromJson(const nlohmann::json& json) {
-    const auto itVersion = json.is_object() ? json.find("version") : json.end();
-    if (itVersion == json.end() || !itVersion->is_number_integer() || *itVersion != 1 || !json.contains("tasks") ||
-        !json["tasks"].is_object())
-        return CProblem("not a version 1 task history");
+// One task's results, newest last; the problem names the task.
+CResult<> OutcomesFromJson(const std::string& strKey, const nlohmann::json& jsonList, CTaskHistory& history) {
     // A member that is there must have its type; a missing one has its default.
     auto text = [](const nlohmann::json& jsonOne, const char* pszName, std::string& strOut) {
         const auto it = jsonOne.find(pszName);
@@ -64,66 +47,201 @@ CResult<CTaskHistory> CTaskHistoryFile::FromJson(const nlohmann::json& json) {
         strOut = it->get<std::string>();
         return true;
     };
-    CTaskHistory history;
-    for (const auto& [strKey, jsonList] : json["tasks"].items()) {
-        if (!jsonList.is_array()) return CProblem("task " + strKey + ": not a list");
-        for (const auto& jsonOne : jsonList) {
-            if (!jsonOne.is_object()) return CProblem("task " + strKey + ": an entry is not an object");
-            CTaskOutcome o;
-            std::string strKind;
-            const auto itWhen = jsonOne.find("when");
-            if (!text(jsonOne, "kind", strKind) || !text(jsonOne, "occurrence", o.strOccurrence) ||
-                !text(jsonOne, "messageId", o.strMessageId) || !text(jsonOne, "text", o.strText) ||
-                !text(jsonOne, "note", o.strNote) || (itWhen != jsonOne.end() && !itWhen->is_number_integer()))
-                return CProblem("task " + strKey + ": a field has the wrong type");
-            const auto kind = CTaskOutcome::KindNamed(strKind);
-            if (!kind) return CProblem("task " + strKey + ": unknown kind \"" + strKind + "\"");
-            o.kind = *kind;
-            if (itWhen != jsonOne.end()) o.tWhen = itWhen->get<int64_t>();
-            if (const auto itSendNow = jsonOne.find("sendNow"); itSendNow != jsonOne.end()) {
-                if (!itSendNow->is_boolean()) return CProblem("task " + strKey + ": a field has the wrong type");
-                o.bSendNow = itSendNow->get<bool>();
-            }
-            history.Record(strKey, std::move(o));
+    if (!jsonList.is_array()) return CProblem("task " + strKey + ": not a list");
+    for (const auto& jsonOne : jsonList) {
+        if (!jsonOne.is_object()) return CProblem("task " + strKey + ": an entry is not an object");
+        CTaskOutcome o;
+        std::string strKind;
+        const auto itWhen = jsonOne.find("when");
+        if (!text(jsonOne, "kind", strKind) || !text(jsonOne, "occurrence", o.strOccurrence) ||
+            !text(jsonOne, "messageId", o.strMessageId) || !text(jsonOne, "text", o.strText) ||
+            !text(jsonOne, "note", o.strNote) || (itWhen != jsonOne.end() && !itWhen->is_number_integer()))
+            return CProblem("task " + strKey + ": a field has the wrong type");
+        const auto kind = CTaskOutcome::KindNamed(strKind);
+        if (!kind) return CProblem("task " + strKey + ": unknown kind \"" + strKind + "\"");
+        o.kind = *kind;
+        if (itWhen != jsonOne.end()) o.tWhen = itWhen->get<int64_t>();
+        if (const auto itSendNow = jsonOne.find("sendNow"); itSendNow != jsonOne.end()) {
+            if (!itSendNow->is_boolean()) return CProblem("task " + strKey + ": a field has the wrong type");
+            o.bSendNow = itSendNow->get<bool>();
         }
+        history.Record(strKey, std::move(o));
     }
-    return history;
+    return {};
 }
 
-CResult<CTaskHistory> CTaskHistoryFile::ReadBeside(const std::string& strTaskFile) {
-    const std::string strPath = (std::filesystem::path(strTaskFile).parent_path() / kFileName).string();
+// An identity is 16 hexadecimal digits: enough that two tasks never share
+// one, short enough to read in a file or a message header.
+bool IsId(const std::string& str) {
+    return str.size() == 16 && str.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+}  // namespace
+
+std::string CTaskHistoryFile::ToJsonText(const CContent& content) {
+    nlohmann::json jsonTasks = nlohmann::json::object();
+    for (const auto& [strKey, deq] : content.history.All()) jsonTasks[strKey] = {{"history", OutcomesToJson(deq)}};
+    for (const auto& [strKey, entry] : content.mapEntries) {
+        nlohmann::json& jsonTask = jsonTasks[strKey];
+        if (!entry.strId.empty()) jsonTask["id"] = entry.strId;
+        jsonTask["history"] = OutcomesToJson(content.history.Of(strKey));
+        jsonTask["settings"] = entry.jSettings;
+    }
+    // Invalid UTF-8 from a server's reply must not stop the save.
+    return nlohmann::json{{"version", 2}, {"tasks", std::move(jsonTasks)}}.dump(
+               2, ' ', false, nlohmann::json::error_handler_t::replace) +
+           "\n";
+}
+
+CResult<CTaskHistoryFile::CContent> CTaskHistoryFile::FromJsonText(const std::string& strText) {
+    // Anything that is not exactly a store is damage, never an exception:
+    // a wrongly typed member must not stop the add-in from connecting.
+    try {
+        return FromJson(nlohmann::json::parse(strText));
+    } catch (const nlohmann::json::parse_error&) {
+        return CProblem("not JSON");
+    } catch (const std::exception& e) {
+        return CProblem(std::string("not a task store: ") + e.what());
+    }
+}
+
+CResult<CTaskHistoryFile::CContent> CTaskHistoryFile::FromJson(const nlohmann::json& json) {
+    const auto itVersion = json.is_object() ? json.find("version") : json.end();
+    const bool bVersioned =
+        itVersion != json.end() && itVersion->is_number_integer() && (*itVersion == 1 || *itVersion == 2);
+    if (!bVersioned || !json.contains("tasks") || !json["tasks"].is_object())
+        return CProblem("not a version 1 or 2 task store");
+    const bool bEarlier = *itVersion == 1;  // results alone, by key
+    CContent content;
+    for (const auto& [strKey, jsonTask] : json["tasks"].items()) {
+        CEntry entry;
+        if (bEarlier) {
+            QUILLORY_TRY(OutcomesFromJson(strKey, jsonTask, content.history));
+            entry.strId = NewId();
+        } else {
+            if (!jsonTask.is_object()) return CProblem("task " + strKey + ": not an object");
+            // One without an identity gets one; a wrong one is damage.
+            const auto itId = jsonTask.find("id");
+            if (itId != jsonTask.end() && (!itId->is_string() || !IsId(itId->get<std::string>())))
+                return CProblem("task " + strKey + ": the identity is not 16 hexadecimal digits");
+            entry.strId = itId != jsonTask.end() ? itId->get<std::string>() : NewId();
+            if (const auto it = jsonTask.find("history"); it != jsonTask.end())
+                QUILLORY_TRY(OutcomesFromJson(strKey, *it, content.history));
+            if (const auto it = jsonTask.find("settings"); it != jsonTask.end()) {
+                if (!it->is_object()) return CProblem("task " + strKey + ": settings are not an object");
+                entry.jSettings = *it;
+            }
+        }
+        content.mapEntries[strKey] = std::move(entry);
+    }
+    return content;
+}
+
+std::string CTaskHistoryFile::NewId() {
+    static std::mt19937_64 g_random{std::random_device{}()};
+    std::ostringstream out;
+    out << std::hex << std::setw(16) << std::setfill('0') << g_random();
+    return out.str();
+}
+
+std::string CTaskHistoryFile::EarlierPath(const std::string& strPath) {
+    return (std::filesystem::path(strPath).parent_path() / kEarlierFileName).string();
+}
+
+const std::string& CTaskHistoryFile::IdOf(const std::string& strKey) {
+    CEntry& entry = m_content.mapEntries[strKey];
+    if (entry.strId.empty()) entry.strId = NewId();
+    return entry.strId;
+}
+
+const nlohmann::json& CTaskHistoryFile::SettingsOf(const std::string& strKey) const {
+    static const nlohmann::json g_jNone = nlohmann::json::object();
+    const auto it = m_content.mapEntries.find(strKey);
+    return it == m_content.mapEntries.end() ? g_jNone : it->second.jSettings;
+}
+
+void CTaskHistoryFile::SetSettings(const std::string& strKey, nlohmann::json jSettings) {
+    IdOf(strKey);
+    m_content.mapEntries[strKey].jSettings = std::move(jSettings);
+}
+
+void CTaskHistoryFile::Follow(const std::string& strFrom, const std::string& strTo) {
+    if (strFrom == strTo) return;
+    m_content.history.Rename(strFrom, strTo);
+    auto node = m_content.mapEntries.extract(strFrom);
+    m_content.mapEntries.erase(strTo);
+    if (node.empty()) return;
+    node.key() = strTo;
+    m_content.mapEntries.insert(std::move(node));
+}
+
+void CTaskHistoryFile::CopySettings(const std::string& strFrom, const std::string& strTo) {
+    if (strFrom == strTo) return;
+    nlohmann::json jSettings = SettingsOf(strFrom);
+    m_content.history.Forget(strTo);
+    m_content.mapEntries[strTo] = CEntry{NewId(), std::move(jSettings)};
+}
+
+CResult<CTaskHistoryFile::CContent> CTaskHistoryFile::ReadBeside(const std::string& strTaskFile) {
+    const std::filesystem::path folder = std::filesystem::path(strTaskFile).parent_path();
+    std::string strPath = (folder / kFileName).string();
     struct stat st {};
-    if (::lstat(strPath.c_str(), &st) != 0) return CProblem("no " + std::string(kFileName));
+    if (::lstat(strPath.c_str(), &st) != 0) {
+        strPath = (folder / kEarlierFileName).string();
+        if (::lstat(strPath.c_str(), &st) != 0) return CProblem("no " + std::string(kFileName));
+    }
     const auto rText = CFileOps::ReadFile(strPath, kMaxBytes, CFileOps::ELinks::Refuse);
     if (!rText) return rText.TakeProblem();
-    auto history = FromJsonText(*rText);
-    if (!history) return CProblem(strPath + ": " + history.Problem());
-    return history;
+    auto content = FromJsonText(*rText);
+    if (!content) return CProblem(strPath + ": " + content.Problem());
+    return content;
+}
+
+CResult<CTaskHistory> CTaskHistoryFile::HistoryBeside(const std::string& strTaskFile) {
+    auto rContent = ReadBeside(strTaskFile);
+    if (!rContent) return rContent.TakeProblem();
+    return std::move(rContent->history);
 }
 
 CResult<> CTaskHistoryFile::Load() {
-    m_history = {};
+    m_content = {};
     m_bKeepOriginal = false;
-    auto rText = CFileOps::ReadFile(m_strPath, kMaxBytes, CFileOps::ELinks::Refuse);
+    m_bEarlierRead = false;
+    std::string strPath = m_strPath;
+    auto rText = CFileOps::ReadFile(strPath, kMaxBytes, CFileOps::ELinks::Refuse);
+    struct stat st {};
+    if (!rText && ::lstat(strPath.c_str(), &st) != 0 && errno == ENOENT) {
+        // None yet: the earlier file's results, if any, are carried over.
+        strPath = EarlierPath(m_strPath);
+        rText = CFileOps::ReadFile(strPath, kMaxBytes, CFileOps::ELinks::Refuse);
+        if (!rText && ::lstat(strPath.c_str(), &st) != 0 && errno == ENOENT) return {};
+        // A damaged earlier file is left where it is: the new one has another name.
+        if (!rText) return CProblem(strPath + ": cannot be read: " + rText.Problem() + "; it is left as it is");
+        auto rContent = FromJsonText(*rText);
+        if (!rContent) return CProblem(strPath + ": " + rContent.Problem() + "; it is left as it is");
+        m_content = std::move(*rContent);
+        m_bEarlierRead = true;
+        return {};
+    }
     if (!rText) {
-        struct stat st {};
-        if (::lstat(m_strPath.c_str(), &st) != 0 && errno == ENOENT) return {};  // none yet
         m_bKeepOriginal = true;
         return CProblem(m_strPath + ": cannot be read: " + rText.Problem());
     }
-    auto rHistory = FromJsonText(*rText);
-    if (!rHistory) {
+    auto rContent = FromJsonText(*rText);
+    if (!rContent) {
         m_bKeepOriginal = true;
-        return CProblem(m_strPath + ": " + rHistory.Problem());
+        return CProblem(m_strPath + ": " + rContent.Problem());
     }
-    m_history = std::move(*rHistory);
+    m_content = std::move(*rContent);
     return {};
 }
 
 CResult<> CTaskHistoryFile::Save(const CTaskList& list) {
     std::set<std::string> setKeys;
     for (const auto& task : list) setKeys.insert(CTaskHistory::KeyOf(task.m_strTemplateFile));
-    m_history.KeepOnly(setKeys);
+    m_content.history.KeepOnly(setKeys);
+    std::erase_if(m_content.mapEntries, [&](const auto& entry) { return !setKeys.count(entry.first); });
+    for (const auto& strKey : setKeys) IdOf(strKey);
     if (m_bKeepOriginal) {
         const auto rCopy = CDamagedCopy::Keep(m_strPath, TaskTime::FromAbsolute(m_clock.Now()));
         if (!rCopy)
@@ -131,5 +249,14 @@ CResult<> CTaskHistoryFile::Save(const CTaskList& list) {
                             ": not replaced, the unreadable original could not be kept: " + rCopy.Problem());
         m_bKeepOriginal = false;
     }
-    return CFileOps::ReplaceFile(m_strPath, ToJsonText(m_history));
+    QUILLORY_TRY(CFileOps::ReplaceFile(m_strPath, ToJsonText(m_content)));
+    if (m_bEarlierRead) {
+        // Its results are in the new file now; a copy left over would
+        // come back, out of date, if the new file went missing.
+        std::error_code ec;
+        std::filesystem::remove(EarlierPath(m_strPath), ec);
+        if (ec) return CProblem(EarlierPath(m_strPath) + ": cannot be removed: " + ec.message());
+        m_bEarlierRead = false;
+    }
+    return {};
 }

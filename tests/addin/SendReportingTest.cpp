@@ -171,7 +171,7 @@ TEST_F(SendReportingTest, SentFailedAndMissingTemplateShowInTheManagerAndFailure
     g_pTaskList->RemoveAt(1);
     m_clock.Set(NineOClock() + 3600);
     g_pSendEmailDlg->OnTimer();  // the next hour's occurrences
-    CTaskHistoryFile file(g_strDataDir + "history.json", m_clock);
+    CTaskHistoryFile file(g_strDataDir + CTaskHistoryFile::kFileName, m_clock);
     ASSERT_TRUE(file.Load().Ok());
     EXPECT_EQ(file.History().All().size(), 2u);
     EXPECT_TRUE(file.History().Of("Refused.oft").empty());
@@ -193,7 +193,7 @@ TEST_F(SendReportingTest, TheCatchUpAfterStartIsNotifiedOnceWithWhatWasSentLateA
     EXPECT_EQ(LastResults(),
               (std::vector<std::string>{"Sending since 09:00", "Sending since 09:00", "Sending since 09:00"}))
         << "the skipped ones were followed by this minute's occurrence";
-    CTaskHistoryFile file(g_strDataDir + "history.json", m_clock);
+    CTaskHistoryFile file(g_strDataDir + CTaskHistoryFile::kFileName, m_clock);
     ASSERT_TRUE(file.Load().Ok());
     std::vector<std::string> vecSkipper;
     for (const auto& o : file.History().Of("Skip.oft")) vecSkipper.push_back(o.ShortText() + " " + o.strOccurrence);
@@ -209,12 +209,12 @@ TEST_F(SendReportingTest, TheCatchUpAfterStartIsNotifiedOnceWithWhatWasSentLateA
 TEST_F(SendReportingTest, ADamagedHistoryIsToldKeptAsideAndTheManagerStillWorks) {
     CBoxRecorder boxes;
     fs::create_directories(m_addinDir.Path() + "/roaming/Tarnwick Software/Mail Host/Quillory");
-    const std::string strPath = m_addinDir.Path() + "/roaming/Tarnwick Software/Mail Host/Quillory/history.json";
+    const std::string strPath = m_addinDir.Path() + "/roaming/Tarnwick Software/Mail Host/Quillory/tasks.json";
     CTempDir::WriteFile(strPath, "{\"version\": 1, \"tasks\": [");
     ::testing::internal::CaptureStderr();
     Connect();
     const std::string strErr = ::testing::internal::GetCapturedStderr();
-    ASSERT_EQ(g_strDataDir + "history.json", strPath);
+    ASSERT_EQ(g_strDataDir + CTaskHistoryFile::kFileName, strPath);
     EXPECT_NE(strErr.find("Quillory: the task history starts empty: " + strPath + ": not JSON"), std::string::npos)
         << strErr;
     QApplication::processEvents();  // the box waits for the event loop
@@ -226,7 +226,7 @@ TEST_F(SendReportingTest, ADamagedHistoryIsToldKeptAsideAndTheManagerStillWorks)
     EXPECT_EQ(LastResults(), std::vector<std::string>{"Sending since 09:00"});
     int nKept = 0;
     for (const auto& e : fs::directory_iterator(g_strDataDir))
-        if (e.path().filename().string().rfind("history.json.damaged-", 0) == 0) {
+        if (e.path().filename().string().rfind("tasks.json.damaged-", 0) == 0) {
             ++nKept;
             EXPECT_EQ(CTempDir::ReadFile(e.path()), "{\"version\": 1, \"tasks\": [");
         }

@@ -211,9 +211,9 @@ TEST_F(EditCommandsTest, SendNowIsAnExtraMessageOutsideTheSchedule) {
     EXPECT_NE(strShow.find("Last sent:       never"), std::string::npos) << strShow;
     m_host.Stop();
     EXPECT_EQ(CTempDir::ReadFile(TaskFile()), strBytes);
-    const auto jHistory = nlohmann::json::parse(CTempDir::ReadFile(DataDir() + "history.json"));
+    const auto jHistory = nlohmann::json::parse(CTempDir::ReadFile(DataDir() + "tasks.json"));
     ASSERT_EQ(jHistory["tasks"].size(), 1u) << jHistory.dump();
-    const auto& jOne = jHistory["tasks"].begin().value().at(0);
+    const auto& jOne = jHistory["tasks"].begin().value()["history"].at(0);
     EXPECT_EQ(jOne["sendNow"], true) << jOne.dump();
     EXPECT_EQ(jOne["kind"], "sent") << jOne.dump();
     // The copy in Sent Items names the time it was sent for, and no occurrence.

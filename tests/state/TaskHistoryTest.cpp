@@ -1,6 +1,8 @@
-// The per-task history and its file: bounded, matched by message id,
-// written whole and read back by a fresh process's worth of objects, and a
-// damaged file kept rather than overwritten.
+// What is kept per task beside the list: the history (bounded, matched by
+// message id), an identity that follows the task to another template and
+// through every writer's edits, settings that a copy starts with; written
+// whole and read back by a fresh process's worth of objects, a damaged file
+// kept rather than overwritten, the earlier results-only file carried over.
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -8,8 +10,12 @@
 #include <gtest/gtest.h>
 
 #include "CTaskHistoryFile.h"
+#include "CTaskListEdit.h"
 #include "CTempDir.h"
+#include "CTextCodec.h"
 #include "IClock.h"
+#include "ResultValue.h"
+#include "TaskTime.h"
 #include "ZoneGuard.h"
 
 namespace fs = std::filesystem;
@@ -54,7 +60,7 @@ std::vector<std::string> FilesIn(const std::string& strDir) {
 
 class TaskHistoryTest : public ::testing::Test {
 protected:
-    std::string Path() const { return m_dir / "history.json"; }
+    std::string Path() const { return m_dir / "tasks.json"; }
     CTempDir m_dir;
     CFixedClock m_clock{1796634000};
 };
@@ -100,7 +106,7 @@ TEST_F(TaskHistoryTest, SavedHistorySurvivesARestartWithoutTheTasksThatWentAway)
         file.History().Record("b.oft", Outcome(EKind::TemplateMissing, "2026-12-07 10:00", "", "/data/b.oft", 13));
         ASSERT_TRUE(file.Save(Tasks({"a.oft", "b.oft"})).Ok());
     }
-    EXPECT_EQ(FilesIn(m_dir.Path()), std::vector<std::string>{"history.json"}) << "no temporary file left";
+    EXPECT_EQ(FilesIn(m_dir.Path()), std::vector<std::string>{"tasks.json"}) << "no temporary file left";
     CTaskHistoryFile again(Path(), m_clock);
     ASSERT_TRUE(again.Load().Ok());
     CTaskHistory expected;
@@ -118,16 +124,17 @@ TEST_F(TaskHistoryTest, EveryKindIsStoredByName) {
         sentNow.strNote = "nothing matched /srv/" + std::to_string(i) + "/*.csv";
         history.Record("k" + std::to_string(i), sentNow);
     }
-    const auto rBack = CTaskHistoryFile::FromJsonText(CTaskHistoryFile::ToJsonText(history));
+    const CTaskHistoryFile::CContent content{history, {}};
+    const auto rBack = CTaskHistoryFile::FromJsonText(CTaskHistoryFile::ToJsonText(content));
     ASSERT_TRUE(rBack.Ok()) << rBack.Problem();
-    EXPECT_EQ(*rBack, history);
+    EXPECT_EQ(rBack->history, history);
     // The names files already hold, in the enum's order.
     const char* const kNames[] = {"handed-over",      "sent",      "sent-with-refusals", "retrying",
                                   "failed",           "in-doubt",  "skipped-overdue",    "template-missing",
                                   "template-damaged", "not-stored"};
     ASSERT_EQ(std::size(kNames), static_cast<size_t>(CTaskOutcome::kLastKind + 1));
     for (int i = 0; i <= CTaskOutcome::kLastKind; ++i)
-        EXPECT_NE(CTaskHistoryFile::ToJsonText(history).find(std::string("\"kind\": \"") + kNames[i] + "\""),
+        EXPECT_NE(CTaskHistoryFile::ToJsonText(content).find(std::string("\"kind\": \"") + kNames[i] + "\""),
                   std::string::npos)
             << kNames[i];
     EXPECT_FALSE(CTaskOutcome::KindNamed("exploded"));
@@ -142,7 +149,11 @@ TEST_F(TaskHistoryTest, ADamagedFileIsKeptBesideTheNewOneNotOverwritten) {
           "{\"version\":\"1\",\"tasks\":{}}", "{\"version\":1,\"tasks\":{\"a.oft\":[{\"kind\":5}]}}",
           "{\"version\":1,\"tasks\":{\"a.oft\":[{\"kind\":\"sent\",\"text\":[1]}]}}", "{\"version\":1.5,\"tasks\":{}}",
           "{\"version\":1,\"tasks\":[]}", "null", "[1]",
-          "{\"version\":1,\"tasks\":{\"a.oft\":[{\"kind\":\"sent\",\"when\":1e400}]}}"}) {
+          "{\"version\":1,\"tasks\":{\"a.oft\":[{\"kind\":\"sent\",\"when\":1e400}]}}",
+          // The per-task form: an identity is 16 hexadecimal digits, settings an object.
+          "{\"version\":2,\"tasks\":{\"a.oft\":[]}}", "{\"version\":2,\"tasks\":{\"a.oft\":{\"id\":\"0123\"}}}",
+          "{\"version\":2,\"tasks\":{\"a.oft\":{\"id\":7}}}", "{\"version\":2,\"tasks\":{\"a.oft\":{\"settings\":[]}}}",
+          "{\"version\":2,\"tasks\":{\"a.oft\":{\"history\":{}}}}"}) {
         SCOPED_TRACE(pszDamaged);
         fs::remove_all(m_dir.Path());
         fs::create_directories(m_dir.Path());
@@ -156,7 +167,7 @@ TEST_F(TaskHistoryTest, ADamagedFileIsKeptBesideTheNewOneNotOverwritten) {
         ASSERT_TRUE(file.Save(Tasks({"a.oft"})).Ok());
         const auto vecFiles = FilesIn(m_dir.Path());
         ASSERT_EQ(vecFiles.size(), 2u) << ::testing::PrintToString(vecFiles);
-        EXPECT_EQ(vecFiles[1].rfind("history.json.damaged-", 0), 0u);
+        EXPECT_EQ(vecFiles[1].rfind("tasks.json.damaged-", 0), 0u);
         EXPECT_EQ(CTempDir::ReadFile(m_dir / vecFiles[1]), pszDamaged);
         CTaskHistoryFile again(Path(), m_clock);
         EXPECT_TRUE(again.Load().Ok());
@@ -194,7 +205,7 @@ TEST_F(TaskHistoryTest, ANewFileIsPrivateAndAnExistingModeSurvivesTheSave) {
         SCOPED_TRACE(nMode);
         fs::remove(Path());
         if (nMode >= 0) {
-            CTempDir::WriteFile(Path(), "{\"version\": 1, \"tasks\": {}}");
+            CTempDir::WriteFile(Path(), "{\"version\": 2, \"tasks\": {}}");
             ASSERT_EQ(::chmod(Path().c_str(), static_cast<mode_t>(nMode)), 0);
         }
         CTaskHistoryFile file(Path(), m_clock);
@@ -279,6 +290,131 @@ TEST_F(TaskHistoryTest, ShortAndFullTextsInEveryZone) {
             Outcome(EKind::InDoubt, "2026-12-07 09:00", "", "cut off", t).FullText().find("open it in the Outbox"),
             std::string::npos);
     }
+}
+
+TEST_F(TaskHistoryTest, AnIdentityFollowsItsTaskToAnotherTemplateAndACopyStartsWithTheSettingsAlone) {
+    std::string strId;
+    {
+        CTaskHistoryFile file(Path(), m_clock);
+        ASSERT_TRUE(file.Load().Ok());
+        strId = file.IdOf("a.oft");
+        EXPECT_EQ(strId.size(), 16u);
+        EXPECT_EQ(file.IdOf("a.oft"), strId) << "given once";
+        EXPECT_NE(file.IdOf("b.oft"), strId);
+        file.History().Record("a.oft", Outcome(EKind::Sent, "2026-12-07 09:00", "<1@x>"));
+        file.SetSettings("a.oft", {{"zone", "Europe/Berlin"}});
+        ASSERT_TRUE(file.Save(Tasks({"a.oft", "b.oft"})).Ok());
+    }
+    CTaskHistoryFile file(Path(), m_clock);
+    ASSERT_TRUE(file.Load().Ok());
+    EXPECT_EQ(file.IdOf("a.oft"), strId) << "kept through a restart";
+    file.History().Record("c.oft", Outcome(EKind::Failed, "2026-01-01 09:00"));  // left by a task gone before
+    file.Follow("a.oft", "c.oft");
+    EXPECT_EQ(file.IdOf("c.oft"), strId);
+    EXPECT_EQ(file.SettingsOf("c.oft"), nlohmann::json({{"zone", "Europe/Berlin"}}));
+    EXPECT_EQ(Occurrences(file.History(), "c.oft"), std::vector<std::string>{"2026-12-07 09:00"});
+    EXPECT_EQ(file.History().Last("a.oft"), nullptr);
+    EXPECT_EQ(file.SettingsOf("a.oft"), nlohmann::json::object());
+    file.History().Record("d.oft", Outcome(EKind::Failed, "2026-01-01 09:00"));
+    file.CopySettings("c.oft", "d.oft");
+    EXPECT_NE(file.IdOf("d.oft"), strId);
+    EXPECT_EQ(file.SettingsOf("d.oft"), file.SettingsOf("c.oft"));
+    EXPECT_EQ(file.History().Last("d.oft"), nullptr) << "a copy has sent nothing yet";
+    ASSERT_TRUE(file.Save(Tasks({"c.oft", "d.oft"})).Ok());
+    const auto rBack = CTaskHistoryFile::FromJsonText(CTempDir::ReadFile(Path()));
+    ASSERT_TRUE(rBack) << rBack.Problem();
+    EXPECT_EQ(rBack->mapEntries.size(), 2u) << "b.oft went with its task";
+    EXPECT_EQ(rBack->mapEntries.at("c.oft").strId, strId);
+}
+
+TEST_F(TaskHistoryTest, TheEarlierResultsFileIsCarriedOverAndRemovedOnceSavedOrLeftWhenDamaged) {
+    const std::string strEarlier = m_dir / "history.json";
+    for (const bool bDamaged : {false, true}) {
+        SCOPED_TRACE(bDamaged ? "damaged" : "readable");
+        fs::remove_all(m_dir.Path());
+        fs::create_directories(m_dir.Path());
+        const std::string strText =
+            bDamaged ? "{\"version\": 1, \"tasks\": {\"a.o"
+                     : "{\"version\": 1, \"tasks\": {\"a.oft\": [{\"kind\": \"sent\", \"occurrence\": \"2026-12-07 "
+                       "09:00\"}], \"gone.oft\": []}}";
+        CTempDir::WriteFile(strEarlier, strText);
+        CTaskHistoryFile file(Path(), m_clock);
+        const auto rLoaded = file.Load();
+        EXPECT_EQ(rLoaded.Ok(), !bDamaged) << rLoaded.Problem();
+        if (bDamaged) {
+            EXPECT_NE(rLoaded.Problem().find(strEarlier + ": not JSON; it is left as it is"), std::string::npos);
+        }
+        EXPECT_EQ(file.History().Last("a.oft") != nullptr, !bDamaged);
+        ASSERT_TRUE(file.Save(Tasks({"a.oft"})).Ok());
+        const std::vector<std::string> vecDamaged{"history.json", "tasks.json"}, vecCarried{"tasks.json"};
+        EXPECT_EQ(FilesIn(m_dir.Path()), bDamaged ? vecDamaged : vecCarried);
+        if (bDamaged) {
+            EXPECT_EQ(CTempDir::ReadFile(strEarlier), strText);
+        }
+        CTaskHistoryFile again(Path(), m_clock);
+        ASSERT_TRUE(again.Load().Ok());
+        EXPECT_EQ(again.History().Last("a.oft") != nullptr, !bDamaged);
+        const auto rBeside = CTaskHistoryFile::HistoryBeside(m_dir / "emails.dat");
+        ASSERT_TRUE(rBeside) << rBeside.Problem();
+        EXPECT_EQ(*rBeside, again.History());
+    }
+}
+
+// Every writer changes the list through the one edit path: given the store,
+// it takes each task's identity, results and settings along.
+TEST_F(TaskHistoryTest, EditsOfTheListTakeTheStoreAlong) {
+    const CZoneGuard zone("Europe/Berlin");
+    const CTextCodec codec = CTextCodec::Open("UTF-8").Value();
+    const std::string strData = m_dir / "data/";
+    fs::create_directories(strData);
+    fs::create_directories(m_dir / "elsewhere");
+    CTaskList list;
+    for (const char* psz : {"a", "b"}) {
+        CTaskItem t;
+        t.m_bActive = 1;
+        t.m_strTaskName = psz;
+        // a's template is not the data folder's: a new message gives it a new one.
+        t.m_strTemplateFile = (std::string(psz) == "a" ? m_dir / "elsewhere/" : strData) + psz + ".oft";
+        CTempDir::WriteFile(t.m_strTemplateFile, std::string("Subject: ") + psz + "\n\nbody\n");
+        t.m_nRecurrence = 3;
+        t.m_nWeeklyInterval = 1;
+        t.m_nEndKind = 0;
+        t.m_dtStart = {2027, 1, 4, 2, 9, 0, 0};
+        t.m_dtNextSending = {2027, 1, 11, 2, 9, 0, 1};
+        list.Add(t);
+    }
+    CTaskHistoryFile store(strData + CTaskHistoryFile::kFileName, m_clock);
+    ASSERT_TRUE(store.Load().Ok());
+    const std::string strIdOfA = store.IdOf("a.oft");
+    store.History().Record("a.oft", Outcome(EKind::Sent, "2027-01-04 09:00"));
+    store.SetSettings("a.oft", {{"missed", "latest"}});
+    const CTaskListEdit::CContext ctx{
+        strData, ValueOf(TaskTime::ToAbsolute(2027, 1, 4, 10, 0, 30)), &codec, {}, &store};
+    auto apply = [&](const CTaskListEdit::json& jRequest) {
+        const auto r = CTaskListEdit::ApplyAndSave(list, jRequest, ctx, [] { return CResult<>(); });
+        EXPECT_TRUE(r) << r.Problem();
+        if (!r) return std::string();
+        EXPECT_TRUE(r->strStoreNotSaved.empty()) << r->strStoreNotSaved;
+        return r->task.m_strTemplateFile;
+    };
+    CTempDir::WriteFile(strData + ".quillory-new-1.oft", "Subject: new\n\nbody\n");
+    const std::string strNewA =
+        CTaskHistory::KeyOf(apply({{"command", "set"}, {"task", "a"}, {"template", strData + ".quillory-new-1.oft"}}));
+    ASSERT_NE(strNewA, "a.oft");
+    const std::string strCopy = CTaskHistory::KeyOf(apply({{"command", "copy"}, {"task", "a"}}));
+    apply({{"command", "remove"}, {"task", "b"}});
+    apply({{"command", "move"}, {"task", "a"}, {"to", "last"}});
+    CTaskHistoryFile again(strData + CTaskHistoryFile::kFileName, m_clock);
+    ASSERT_TRUE(again.Load().Ok());
+    EXPECT_EQ(again.IdOf(strNewA), strIdOfA);
+    EXPECT_EQ(Occurrences(again.History(), strNewA), std::vector<std::string>{"2027-01-04 09:00"});
+    EXPECT_EQ(again.SettingsOf(strNewA), nlohmann::json({{"missed", "latest"}}));
+    EXPECT_EQ(again.SettingsOf(strCopy), nlohmann::json({{"missed", "latest"}}));
+    EXPECT_NE(again.IdOf(strCopy), strIdOfA);
+    EXPECT_EQ(again.History().Last(strCopy), nullptr);
+    const auto rBack = CTaskHistoryFile::FromJsonText(CTempDir::ReadFile(strData + CTaskHistoryFile::kFileName));
+    ASSERT_TRUE(rBack);
+    EXPECT_EQ(rBack->mapEntries.count("b.oft"), 0u) << "a removed task's entry goes";
 }
 
 }  // namespace

@@ -111,10 +111,11 @@ TEST_F(EditCliTest, AddWritesTheTaskAndATemplateWithTheMessageAndItsFiles) {
     ASSERT_EQ(msg.vecAttachments.size(), 1u);
     EXPECT_EQ(msg.vecAttachments[0].strFileName, "figures.csv");
     EXPECT_EQ(std::string(msg.vecAttachments[0].vecData.begin(), msg.vecAttachments[0].vecData.end()), "a;b\n1;2\n");
-    // Nothing else is left in the data folder.
+    // Nothing else is left in the data folder; the new task has its identity.
     std::set<std::string> setNames;
     for (const auto& [strName, strBytes] : Folder()) setNames.insert(strName);
-    EXPECT_EQ(setNames, (std::set<std::string>{"emails.dat", "emails.dat.lock", "Weekly report 20270104100000.oft"}));
+    EXPECT_EQ(setNames, (std::set<std::string>{"emails.dat", "emails.dat.lock", "tasks.json",
+                                               "Weekly report 20270104100000.oft"}));
 }
 
 TEST_F(EditCliTest, AddReadsAMessageFromStandardInput) {

@@ -90,7 +90,7 @@ TEST_F(ShowTest, EverySettingInWordsWithTheAttachmentsAsTheyAreNow) {
               "Receive first:   no\n"
               "Occurrences:     7 so far\n"
               "Last sent:       2026-12-07 09:00\n"
-              "Last result:     not known (no history.json)\n"
+              "Last result:     not known (no tasks.json)\n"
               "Template:        " +
                   strDir +
                   "/report.eml\n"
@@ -185,9 +185,9 @@ TEST_F(ShowTest, TheLastResultComesFromTheHistoryBesideTheTaskList) {
     CTempDir::WriteFile(m_tmp.Path() + "/history.json", "{\"version\": 7}");
     const CRun r = Show("1" + m_strArgs);
     EXPECT_EQ(r.nExit, 0) << "a damaged history does not stop the rest";
-    EXPECT_NE(
-        r.strOut.find("Last result:     not known (" + m_tmp.Path() + "/history.json: not a version 1 task history)\n"),
-        std::string::npos)
+    EXPECT_NE(r.strOut.find("Last result:     not known (" + m_tmp.Path() +
+                            "/history.json: not a version 1 or 2 task store)\n"),
+              std::string::npos)
         << r.strOut;
     EXPECT_EQ(CTempDir::ReadFile(m_tmp.Path() + "/history.json"), "{\"version\": 7}") << "show writes nothing";
 

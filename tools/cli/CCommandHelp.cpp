@@ -126,7 +126,7 @@ const CHelp kHelp[] = {
      "schedule as a sentence, its end, the options, the template's subject and\n"
      "recipients, its From and embedded files, each attachment entry and what it names\n"
      "now, the last sending and the\n"
-     "result of the last occurrence (from the add-in's history.json beside the task\n"
+     "result of the last occurrence (from the add-in's tasks.json beside the task\n"
      "list), and the next five sending times with the zone they are in. Changes no file.\n"
      "example: quillory show \"Weekly report\"\n"},
     {"ics",

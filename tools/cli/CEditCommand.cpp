@@ -19,12 +19,14 @@
 #include "CScheduleOptions.h"
 #include "CSendingPreview.h"
 #include "CTaskArgument.h"
+#include "CTaskHistoryFile.h"
 #include "CTaskJson.h"
 #include "CTaskListEdit.h"
 #include "CTaskListFile.h"
 #include "CTemplateFile.h"
 #include "CTemplateMaker.h"
 #include "CTemplateName.h"
+#include "IClock.h"
 #include "TaskTime.h"
 
 namespace fs = std::filesystem;
@@ -78,7 +80,13 @@ int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json&
         std::cerr << "quillory: send-now: a running host is needed to send, and none serves " << strFile << '\n';
         return kExitHost;
     }
-    const CTaskListEdit::CContext ctx{DataDirOf(strFile), tNow, &codec, {}};
+    // What is kept per task follows the change; a store that does not
+    // load is left for the add-in, which keeps a damaged one aside.
+    const CFixedClock clock(tNow);
+    CTaskHistoryFile store(DataDirOf(strFile) + CTaskHistoryFile::kFileName, clock);
+    const auto rStore = store.Load();
+    if (!rStore) std::cerr << "quillory: " << rStore.Problem() << "; it does not follow this change\n";
+    const CTaskListEdit::CContext ctx{DataDirOf(strFile), tNow, &codec, {}, rStore ? &store : nullptr};
     const auto rDone = CTaskListEdit::ApplyAndSave(list, jRequest, ctx,
                                                    [&] { return CTaskListFile::SaveTaskList(strFile, list, codec); });
     if (!rDone) {
@@ -86,6 +94,8 @@ int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json&
         std::cerr << "quillory: nothing written to " << strFile << '\n';
         return kExitData;
     }
+    if (!rDone->strStoreNotSaved.empty())
+        std::cerr << "quillory: the task store is not saved: " << rDone->strStoreNotSaved << '\n';
     jAnswer[CHostProtocol::kIndex] = rDone->nIndex + 1;
     jAnswer[CHostProtocol::kTask] = CTaskJson::ToJson(rDone->task);
     return kExitOk;

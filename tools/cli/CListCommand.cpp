@@ -57,7 +57,7 @@ int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool
     nlohmann::ordered_json arr = nlohmann::ordered_json::array();
     // The last results, for the machines that watch the add-in (`mailhost status`).
     const CResult<CTaskHistory> history =
-        bJson ? CTaskHistoryFile::ReadBeside(strTaskFile) : CResult<CTaskHistory>(CProblem("not asked for"));
+        bJson ? CTaskHistoryFile::HistoryBeside(strTaskFile) : CResult<CTaskHistory>(CProblem("not asked for"));
     int i = 0;
     for (const CTaskItem& t : list) {
         ++i;

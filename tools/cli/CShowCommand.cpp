@@ -134,7 +134,7 @@ int RunShow(const CTaskList& list, const std::string& strTask, const std::string
     Line("Ends", Ends(task));
     Line("Send overdue", task.m_bSendOverdue ? "yes" : "no");
     Line("Receive first", task.m_bReceiveBeforeSending ? "yes" : "no");
-    const auto history = CTaskHistoryFile::ReadBeside(strTaskFile);
+    const auto history = CTaskHistoryFile::HistoryBeside(strTaskFile);
     if (task.m_nOccurrenceCount > 0) Line("Occurrences", Counts(task, history));
     Line("Last sent", LastSent(task, history));
     const CTaskOutcome* pLast = history ? history->Last(CTaskHistory::KeyOf(task.m_strTemplateFile)) : nullptr;
