@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "CTaskHistoryFile.h"
+#include "CTaskJson.h"
 #include "CTaskListEdit.h"
 #include "CTempDir.h"
 #include "CTextCodec.h"
@@ -415,6 +416,37 @@ TEST_F(TaskHistoryTest, EditsOfTheListTakeTheStoreAlong) {
     const auto rBack = CTaskHistoryFile::FromJsonText(CTempDir::ReadFile(strData + CTaskHistoryFile::kFileName));
     ASSERT_TRUE(rBack);
     EXPECT_EQ(rBack->mapEntries.count("b.oft"), 0u) << "a removed task's entry goes";
+}
+
+// A task's entry is found by its template's file name, and the host tells
+// tasks' messages apart by name: an imported list may share neither.
+TEST_F(TaskHistoryTest, AnImportedListInWhichTwoTasksShareANameOrATemplateFileNameIsRefused) {
+    const CTextCodec codec = CTextCodec::Open("UTF-8").Value();
+    auto task = [](const char* pszName, const char* pszTemplate) {
+        CTaskItem t;
+        t.m_strTaskName = pszName;
+        t.m_strTemplateFile = pszTemplate;
+        t.m_dtStart = {2027, 1, 4, 2, 9, 0, 0};
+        t.m_nEndKind = 0;
+        return CTaskJson::ToJson(t);
+    };
+    const struct {
+        nlohmann::ordered_json jList;
+        std::vector<std::string> vecProblems;
+    } rows[] = {
+        {{task("a", "/d/a.oft"), task("b", "/d/b.oft")}, {}},
+        {{task("a", "/d/a.oft"), task("b", "/d/b.oft"), task("a", "/d/c.oft")},
+         {"task 3: taskName: is task 1's name as well"}},
+        {{task("a", "/d/a.oft"), task("b", "/elsewhere/a.oft")},
+         {"task 2: templateFile: has the file name of task 1's template"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.jList.dump());
+        CTaskList list;
+        std::vector<std::string> vecProblems;
+        CTaskJson::FromJson(row.jList, list, vecProblems, codec);
+        EXPECT_EQ(vecProblems, row.vecProblems);
+    }
 }
 
 }  // namespace

@@ -1,0 +1,29 @@
+#pragma once
+#include <cstdint>
+#include <set>
+#include <string>
+
+#include "CResult.h"
+
+// The holidays an iCalendar file (.ics) names: every day covered by an
+// all-day event, recurring ones ("every 25 December") included, their
+// exceptions left out. An event with a time of day is an appointment, not
+// a holiday, and is passed over. Days are numbered as TaskTime::DayNumber
+// numbers them.
+//
+// Example: DTSTART;VALUE=DATE:20261225 with RRULE:FREQ=YEARLY, read for
+// 2027-01-01 .. 2028-12-31, gives 2027-12-25 and 2028-12-25.
+class CHolidayFile {
+public:
+    // The holidays of the file at strPath from nFromDay to nToDay, both
+    // included. The problem names the file and says what is wrong with it
+    // (missing, not a regular file, not iCalendar).
+    static CResult<std::set<int64_t>> Read(const std::string& strPath, int64_t nFromDay, int64_t nToDay);
+    // The same from the text of a file.
+    static CResult<std::set<int64_t>> FromText(const std::string& strText, int64_t nFromDay, int64_t nToDay);
+
+    static constexpr size_t kMaxBytes = 8u << 20;
+    // How many instances of one event are looked at, at most: a rule that
+    // repeats every second must not hold the host up.
+    static constexpr int kMaxInstances = 100000;
+};

@@ -1,0 +1,132 @@
+// Working days and holidays, against a reference written from the rules
+// with the C library's calendar: a day is a working day when its weekday is
+// ticked and it is no holiday; a moved occurrence goes to the nearest
+// working day in its direction and never as far as the next bound.
+#include <ctime>
+#include <fstream>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "CHolidayFile.h"
+#include "CTempDir.h"
+#include "CWorkingDays.h"
+#include "TaskTime.h"
+
+namespace {
+
+// Day number and weekday through timegm, not through the code under test.
+int64_t Day(int nYear, int nMonth, int nDay) {
+    std::tm tm{};
+    tm.tm_year = nYear - 1900;
+    tm.tm_mon = nMonth - 1;
+    tm.tm_mday = nDay;
+    return static_cast<int64_t>(::timegm(&tm)) / 86400;
+}
+int Weekday(int64_t nDay) {  // 1 = Sunday
+    const time_t t = static_cast<time_t>(nDay * 86400);
+    std::tm tm{};
+    ::gmtime_r(&t, &tm);
+    return tm.tm_wday + 1;
+}
+
+TEST(WorkingDaysTest, MovesMatchAReferenceOverRandomMasksHolidaysAndBounds) {
+    std::mt19937 random(20261208);
+    for (int nCase = 0; nCase < 300; ++nCase) {
+        const uint8_t nMask = static_cast<uint8_t>(random() & CWorkingDays::kEveryDay);
+        std::set<int64_t> setHolidays;
+        const int64_t nBase = Day(2027, 1, 1) + static_cast<int64_t>(random() % 400);
+        for (int i = 0; i < 8; ++i) setHolidays.insert(nBase + static_cast<int64_t>(random() % 30));
+        const CWorkingDays days(nMask, setHolidays);
+        auto isWorking = [&](int64_t d) { return ((nMask >> Weekday(d)) & 1) && !setHolidays.count(d); };
+        for (int64_t d = nBase; d < nBase + 30; ++d) {
+            SCOPED_TRACE(::testing::Message() << "mask " << int(nMask) << " day " << d);
+            EXPECT_EQ(days.IsWorkingDay(d), isWorking(d));
+            const int64_t nBound = static_cast<int64_t>(random() % 12);
+            std::optional<int64_t> before, after;
+            for (int64_t k = d - 1; k >= d - nBound && !before; --k)
+                if (isWorking(k)) before = k;
+            for (int64_t k = d + 1; k < d + nBound && !after; ++k)
+                if (isWorking(k)) after = k;
+            EXPECT_EQ(days.Before(d, d - nBound), before);
+            EXPECT_EQ(days.After(d, d + nBound), after);
+        }
+    }
+    // The example of the header.
+    const CWorkingDays christmas(CWorkingDays::kMondayToFriday, {Day(2027, 12, 24)});
+    EXPECT_EQ(christmas.Before(Day(2027, 12, 25), Day(2027, 12, 1)), Day(2027, 12, 23));
+    EXPECT_EQ(christmas.After(Day(2027, 12, 25), Day(2028, 1, 1)), Day(2027, 12, 27));
+    EXPECT_EQ(TaskTime::DayNumber(2027, 12, 25), Day(2027, 12, 25));
+}
+
+TEST(WorkingDaysTest, WeekdaysAreTypedAsNamesAndRangesAndWrittenInTheShortestForm) {
+    const uint8_t kSun = 1 << 1, kMon = 1 << 2, kWed = 1 << 4, kThu = 1 << 5, kFri = 1 << 6, kSat = 1 << 7;
+    const struct {
+        const char* pszTyped;
+        uint8_t nMask;
+        const char* pszWritten;
+    } rows[] = {
+        {"mon-fri", CWorkingDays::kMondayToFriday, "mon-fri"},
+        {"Sunday-Thursday", static_cast<uint8_t>(CWorkingDays::kMondayToFriday - kFri + kSun), "sun-thu"},
+        {"mon,wed,fri", static_cast<uint8_t>(kMon | kWed | kFri), "mon,wed,fri"},
+        {"fri-mon", static_cast<uint8_t>(kFri | kSat | kSun | kMon), "fri-mon"},
+        {"sat,sun", static_cast<uint8_t>(kSat | kSun), "sat,sun"},
+        {"thu", kThu, "thu"},
+        {"mon-sun", CWorkingDays::kEveryDay, "mon-sun"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pszTyped);
+        const auto rMask = CWorkingDays::ParseWeekdays(row.pszTyped);
+        ASSERT_TRUE(rMask) << rMask.Problem();
+        EXPECT_EQ(*rMask, row.nMask);
+        EXPECT_EQ(CWorkingDays::WeekdaysText(row.nMask), row.pszWritten);
+    }
+    // Every mask but the empty one reads back as itself.
+    for (unsigned n = 2; n <= CWorkingDays::kEveryDay; n += 2) {
+        const std::string strText = CWorkingDays::WeekdaysText(static_cast<uint8_t>(n));
+        const auto rBack = CWorkingDays::ParseWeekdays(strText);
+        ASSERT_TRUE(rBack) << strText << ": " << rBack.Problem();
+        EXPECT_EQ(*rBack, n) << strText;
+    }
+    for (const char* psz : {"", "mon-", "funday", "mon,,fri", "mo-fr"})
+        EXPECT_FALSE(CWorkingDays::ParseWeekdays(psz)) << psz;
+}
+
+TEST(WorkingDaysTest, HolidaysAreTheAllDayEventsOfACalendarWithTheirRepeatsLessTheirExceptions) {
+    const std::string strIcs =
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//holidays//EN\r\n"
+        // Every 25 December since 2020, but not in 2028.
+        "BEGIN:VEVENT\r\nUID:xmas\r\nDTSTART;VALUE=DATE:20201225\r\nRRULE:FREQ=YEARLY\r\n"
+        "EXDATE;VALUE=DATE:20281225\r\nSUMMARY:Christmas\r\nEND:VEVENT\r\n"
+        // Three days: DTEND is the day after the last.
+        "BEGIN:VEVENT\r\nUID:break\r\nDTSTART;VALUE=DATE:20270405\r\nDTEND;VALUE=DATE:20270408\r\nEND:VEVENT\r\n"
+        // One day, and an extra date given by RDATE.
+        "BEGIN:VEVENT\r\nUID:one\r\nDTSTART;VALUE=DATE:20270101\r\nRDATE;VALUE=DATE:20270601\r\nEND:VEVENT\r\n"
+        // A meeting is no holiday.
+        "BEGIN:VEVENT\r\nUID:meeting\r\nDTSTART:20270310T090000Z\r\nDTEND:20270310T100000Z\r\nEND:VEVENT\r\n"
+        "END:VCALENDAR\r\n";
+    const CTempDir dir;
+    CTempDir::WriteFile(dir / "holidays.ics", strIcs);
+    const auto rDays = CHolidayFile::Read(dir / "holidays.ics", Day(2027, 1, 1), Day(2029, 12, 31));
+    ASSERT_TRUE(rDays) << rDays.Problem();
+    EXPECT_EQ(*rDays, (std::set<int64_t>{Day(2027, 1, 1), Day(2027, 4, 5), Day(2027, 4, 6), Day(2027, 4, 7),
+                                         Day(2027, 6, 1), Day(2027, 12, 25), Day(2029, 12, 25)}));
+    // Only the days asked for; an endless daily rule ends at the range.
+    const std::string strDaily = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:d\r\n"
+                                 "DTSTART;VALUE=DATE:19000101\r\nRRULE:FREQ=DAILY\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    const auto rDaily = CHolidayFile::FromText(strDaily, Day(2027, 1, 1), Day(2027, 1, 3));
+    ASSERT_TRUE(rDaily) << rDaily.Problem();
+    EXPECT_EQ(rDaily->size(), 3u);
+
+    for (const auto& [strText, strProblem] : std::vector<std::pair<std::string, std::string>>{
+             {"", "not an iCalendar file"}, {"hello", "not an iCalendar file"}}) {
+        const auto r = CHolidayFile::FromText(strText, 0, 100000);
+        ASSERT_FALSE(r) << strText;
+        EXPECT_NE(r.Problem().find(strProblem), std::string::npos) << r.Problem();
+    }
+    const auto rMissing = CHolidayFile::Read(dir / "gone.ics", 0, 1);
+    ASSERT_FALSE(rMissing);
+    EXPECT_EQ(rMissing.Problem().rfind(dir / "gone.ics", 0), 0u) << rMissing.Problem();
+}
+
+}  // namespace
