@@ -1,8 +1,8 @@
 #include "CHolidayFile.h"
 
-#include <libical/ical.h>
-
 #include <memory>
+
+#include <libical/ical.h>
 
 #include "CFileOps.h"
 #include "TaskTime.h"

@@ -112,8 +112,9 @@ TEST(WorkingDaysTest, HolidaysAreTheAllDayEventsOfACalendarWithTheirRepeatsLessT
     EXPECT_EQ(*rDays, (std::set<int64_t>{Day(2027, 1, 1), Day(2027, 4, 5), Day(2027, 4, 6), Day(2027, 4, 7),
                                          Day(2027, 6, 1), Day(2027, 12, 25), Day(2029, 12, 25)}));
     // Only the days asked for; an endless daily rule ends at the range.
-    const std::string strDaily = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:d\r\n"
-                                 "DTSTART;VALUE=DATE:19000101\r\nRRULE:FREQ=DAILY\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    const std::string strDaily =
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:d\r\n"
+        "DTSTART;VALUE=DATE:19000101\r\nRRULE:FREQ=DAILY\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
     const auto rDaily = CHolidayFile::FromText(strDaily, Day(2027, 1, 1), Day(2027, 1, 3));
     ASSERT_TRUE(rDaily) << rDaily.Problem();
     EXPECT_EQ(rDaily->size(), 3u);
