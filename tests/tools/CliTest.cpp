@@ -164,11 +164,6 @@ TEST_F(CliTest, UsageAndDataErrorsHaveTheirExitCodes) {
     CRun r = Run("list --codepage NO-SUCH --file " + ShellQuoted(m_strFile));
     EXPECT_EQ(r.nExit, 1);
     EXPECT_NE(r.strErr.find("NO-SUCH"), std::string::npos);
-    for (const char* psz : {"list", "export", "import", "next"}) {
-        CRun h = Run(std::string(psz) + " --help");
-        EXPECT_EQ(h.nExit, 0);
-        EXPECT_NE(h.strOut.find(std::string("quillory ") + psz), std::string::npos);
-    }
     CTempDir::WriteFile(m_strFile, std::string("\x02\x00\x00\x00\x10\x00", 6));
     r = Run("list " + FileArg());
     EXPECT_EQ(r.nExit, 2);
