@@ -13,8 +13,8 @@
 
 #include "CEnvScope.h"
 #include "CHeadlessTestBase.h"
-#include "CMailStore.h"
 #include "CMailhostRun.h"
+#include "HostOutbox.h"
 #include "UnixSocket.h"
 
 namespace {
@@ -145,17 +145,12 @@ TEST_F(ServiceTest, WithoutAWatchdogThereAreNoPings) {
 TEST_F(ServiceTest, EveryMessagesResultIsAStructuredJournalEntry) {
     CSmtpServer picky(m_dir / "picky");
     picky.Start({.vecRefuse = {"nobody@example.org"}});
-    CTempDir::WriteFile(m_dir / "config/mailhost/accounts.ini",
-                        "[Account]\nAddress = sender@example.org\nSmtpUrl = smtp://127.0.0.1:" +
-                            std::to_string(picky.Port()) + "\nSecurity = none\n");
-    CMailStore store(m_dir / "data/mailhost");
-    ASSERT_TRUE(store.Open().Ok());
+    WriteLoopbackAccount(m_dir, picky.Port());
     for (const auto& [strSubject, strTo] :
          {std::pair<std::string, std::string>{"Goes out", "rita@example.com"}, {"Refused", "nobody@example.org"}}) {
         CMailMessage msg;
         msg.vecTo = {strTo};
         msg.strSubject = strSubject;
-        msg.strBody = "body\n";
         // As the host's Submit gives every message it queues.
         msg.strMessageId = std::to_string(strTo.size()) + ".queued@example.org";
         // As the add-in stamps a scheduled message: the task, and the occurrence in local time;
@@ -163,8 +158,7 @@ TEST_F(ServiceTest, EveryMessagesResultIsAStructuredJournalEntry) {
         msg.vecHeaders = {{"X-Quillory-Task", "Wöchentlicher Bericht: " + strSubject}};
         if (strSubject == "Goes out") msg.vecHeaders.emplace_back("X-Quillory-Occurrence", "2026-12-07 09:00");
         else msg.vecHeaders.emplace_back("X-Quillory-Send-Now", "2026-12-07 21:30");
-        std::string strId;
-        ASSERT_TRUE(store.Save(EMailFolder::Outbox, msg, strId).Ok());
+        QueueInOutbox(m_dir, msg);
     }
     CDatagramSink journal(m_dir / "journal");
     setenv("MAILHOST_JOURNAL_SOCKET", (m_dir / "journal").c_str(), 1);
@@ -211,14 +205,10 @@ TEST_F(ServiceTest, AccountSetMakesTheRunningHostSendThroughTheNewAccount) {
     other.Start({});
     // Put into Outbox by another program; delivery, started again with the
     // new account, finds it there.
-    CMailStore store(m_dir / "data/mailhost");
-    ASSERT_TRUE(store.Open().Ok());
     CMailMessage msg;
     msg.vecTo = {"rita@example.com"};
     msg.strSubject = "Through the new server";
-    msg.strBody = "body\n";
-    std::string strId;
-    ASSERT_TRUE(store.Save(EMailFolder::Outbox, msg, strId).Ok());
+    QueueInOutbox(m_dir, msg);
 
     const CMailhostRun run =
         CMailhostRun::Run(m_dir, {"account", "set", "--smtp", "smtp://127.0.0.1:" + std::to_string(other.Port())});
