@@ -72,15 +72,23 @@ protected:
         m_host.Stop();
         for (const char* psz : {"NOTIFY_SOCKET", "WATCHDOG_USEC", "MAILHOST_JOURNAL_SOCKET"}) unsetenv(psz);
     }
+    // The host started with the service manager's notification socket (and
+    // a watchdog of pszWatchdogUsec, or none), once it has said it is ready.
+    std::unique_ptr<CDatagramSink> StartNotifyingHost(const char* pszWatchdogUsec) {
+        auto pNotify = std::make_unique<CDatagramSink>(m_dir / "notify");
+        setenv("NOTIFY_SOCKET", (m_dir / "notify").c_str(), 1);
+        if (pszWatchdogUsec) setenv("WATCHDOG_USEC", pszWatchdogUsec, 1);
+        else unsetenv("WATCHDOG_USEC");
+        StartHost();
+        const std::string strReady = pNotify->Next(seconds(20));
+        EXPECT_EQ(strReady.rfind("READY=1\nSTATUS=running, sending via ", 0), 0u) << strReady;
+        return pNotify;
+    }
 };
 
 TEST_F(ServiceTest, TellsTheManagerItIsReadyAliveAndStopping) {
-    CDatagramSink notify(m_dir / "notify");
-    setenv("NOTIFY_SOCKET", (m_dir / "notify").c_str(), 1);
-    setenv("WATCHDOG_USEC", "200000", 1);
-    StartHost();
-    const std::string strReady = notify.Next(seconds(20));
-    EXPECT_EQ(strReady.rfind("READY=1\nSTATUS=running, sending via ", 0), 0u) << strReady;
+    const auto pNotify = StartNotifyingHost("200000");
+    CDatagramSink& notify = *pNotify;
     // Every 100 ms while the loop turns.
     const auto tStart = std::chrono::steady_clock::now();
     int nPings = 0;
@@ -95,11 +103,8 @@ TEST_F(ServiceTest, TellsTheManagerItIsReadyAliveAndStopping) {
 }
 
 TEST_F(ServiceTest, StandingAsideForTheWindowsIsTheStatusAndTheWatchdogKeepsBeingPinged) {
-    CDatagramSink notify(m_dir / "notify");
-    setenv("NOTIFY_SOCKET", (m_dir / "notify").c_str(), 1);
-    setenv("WATCHDOG_USEC", "200000", 1);
-    StartHost();
-    ASSERT_EQ(notify.Next(seconds(20)).rfind("READY=1\n", 0), 0u);
+    const auto pNotify = StartNotifyingHost("200000");
+    CDatagramSink& notify = *pNotify;
     // Only the headless host talks to the service manager.
     unsetenv("NOTIFY_SOCKET");
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -134,12 +139,7 @@ TEST_F(ServiceTest, StandingAsideForTheWindowsIsTheStatusAndTheWatchdogKeepsBein
 }
 
 TEST_F(ServiceTest, WithoutAWatchdogThereAreNoPings) {
-    CDatagramSink notify(m_dir / "notify");
-    setenv("NOTIFY_SOCKET", (m_dir / "notify").c_str(), 1);
-    unsetenv("WATCHDOG_USEC");
-    StartHost();
-    EXPECT_EQ(notify.Next(seconds(20)).rfind("READY=1\n", 0), 0u);
-    EXPECT_EQ(notify.Next(milliseconds(1500)), "");
+    EXPECT_EQ(StartNotifyingHost(nullptr)->Next(milliseconds(1500)), "");
 }
 
 TEST_F(ServiceTest, EveryMessagesResultIsAStructuredJournalEntry) {
@@ -219,11 +219,8 @@ TEST_F(ServiceTest, AccountSetMakesTheRunningHostSendThroughTheNewAccount) {
 }
 
 TEST_F(ServiceTest, AccountSetTellsOnlyAHostThatReadsThatFileAndTheStatusFollows) {
-    CDatagramSink notify(m_dir / "notify");
-    setenv("NOTIFY_SOCKET", (m_dir / "notify").c_str(), 1);
-    unsetenv("WATCHDOG_USEC");
-    StartHost();
-    ASSERT_EQ(notify.Next(seconds(20)).rfind("READY=1\n", 0), 0u);
+    const auto pNotify = StartNotifyingHost(nullptr);
+    CDatagramSink& notify = *pNotify;
     CSmtpServer other(m_dir / "other");
     other.Start({});
     const std::string strUrl = "smtp://127.0.0.1:" + std::to_string(other.Port());

@@ -462,44 +462,24 @@ TEST_P(SchedulerStartOccurrenceTest, AStartOnItsOwnDateGoesOutAtItsMinuteThenMov
         std::vector<std::string> vecSent;
         std::string strNextAfter;  // "" once completed
     } cases[] = {
-        {"monthly on its start day",
-         4,
-         monthlyOn7,
-         TaskDateTime{2026, 12, 7, 0, 9, 36, 0},
-         At(2026, 12, 7, 9, 30),
-         {{At(2026, 12, 7, 9, 30), 30}},
-         {"2026-12-07 09:36"},
-         "2027-01-07 09:36"},
-        {"yearly on its start date, sent overdue",
-         5,
+        // clang-format off
+        {"monthly on its start day", 4, monthlyOn7, TaskDateTime{2026, 12, 7, 0, 9, 36, 0}, At(2026, 12, 7, 9, 30),
+         {{At(2026, 12, 7, 9, 30), 30}}, {"2026-12-07 09:36"}, "2027-01-07 09:36"},
+        {"yearly on its start date, sent overdue", 5,
          [](CTaskItem& t) { t.m_nYearlyMonth = 2, t.m_nYearlyDay = 5, t.m_bSendOverdue = 1; },
-         TaskDateTime{2027, 3, 5, 0, 10, 0, 0},
-         At(2027, 3, 1, 8, 0),
-         {{At(2027, 3, 5, 9, 58), 10}},
-         {"2027-03-05 10:00"},
-         "2028-03-05 10:00"},
-        {"first Wednesday, ending after three",
-         4,
+         TaskDateTime{2027, 3, 5, 0, 10, 0, 0}, At(2027, 3, 1, 8, 0), {{At(2027, 3, 5, 9, 58), 10}},
+         {"2027-03-05 10:00"}, "2028-03-05 10:00"},
+        {"first Wednesday, ending after three", 4,
          [](CTaskItem& t) {
              t.m_nMonthlyMode = 1, t.m_nMonthlyOrdinal = 0, t.m_nMonthlyDayKind = 8, t.m_nMonthlyInterval2 = 1;
              t.m_nEndKind = 1, t.m_nEndAfterCount = 3;
          },
-         TaskDateTime{2027, 1, 6, 0, 8, 15, 0},
-         At(2027, 1, 6, 8, 0),
-         {{At(2027, 1, 6, 8, 14), 3},
-          {At(2027, 2, 3, 8, 14), 3},
-          {At(2027, 3, 3, 8, 14), 3},
-          {At(2027, 4, 7, 8, 14), 3}},
-         {"2027-01-06 08:15", "2027-02-03 08:15", "2027-03-03 08:15"},
-         ""},
-        {"a stored seed",
-         4,
-         monthlyOn7,
-         TaskDateTime{2026, 12, 7, 0, 9, 36, 0},
-         0,
-         {{At(2026, 12, 7, 9, 35), 3}},
-         {"2026-12-07 09:36"},
-         "2027-01-07 09:36"},
+         TaskDateTime{2027, 1, 6, 0, 8, 15, 0}, At(2027, 1, 6, 8, 0),
+         {{At(2027, 1, 6, 8, 14), 3}, {At(2027, 2, 3, 8, 14), 3}, {At(2027, 3, 3, 8, 14), 3}, {At(2027, 4, 7, 8, 14), 3}},
+         {"2027-01-06 08:15", "2027-02-03 08:15", "2027-03-03 08:15"}, ""},
+        {"a stored seed", 4, monthlyOn7, TaskDateTime{2026, 12, 7, 0, 9, 36, 0}, 0, {{At(2026, 12, 7, 9, 35), 3}},
+         {"2026-12-07 09:36"}, "2027-01-07 09:36"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszName);
