@@ -102,18 +102,14 @@ TEST_F(StatusCommandTest, TheExitStatusSaysWhetherAnythingWaitsInFailure) {
         std::string strCounts;  // the Outbox line's counts
     };
     const CRow rows[] = {
+        // clang-format off
         {"no host", {}, false, 4, "1 waiting, 0 retrying, 0 failed, 0 in doubt"},
-        {"the server says later",
-         {.strDataReply = "451 4.3.0 try again later"},
-         true,
-         6,
+        {"the server says later", {.strDataReply = "451 4.3.0 try again later"}, true, 6,
          "0 waiting, 1 retrying, 0 failed, 0 in doubt"},
-        {"the server refuses for good",
-         {.vecRefuse = {"rita@example.com"}},
-         true,
-         5,
+        {"the server refuses for good", {.vecRefuse = {"rita@example.com"}}, true, 5,
          "0 waiting, 0 retrying, 1 failed, 0 in doubt"},
         {"all delivered", {}, true, 0, "0 waiting, 0 retrying, 0 failed, 0 in doubt"},
+        // clang-format on
     };
     int nRow = 0;
     for (const auto& row : rows) {
