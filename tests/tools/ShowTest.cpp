@@ -70,42 +70,35 @@ protected:
 }  // namespace
 
 TEST_F(ShowTest, EverySettingInWordsWithTheAttachmentsAsTheyAreNow) {
-    const std::string strDir = m_tmp.Path();
     const CRun r = Show("'Weekly report'" + m_strArgs);
     EXPECT_EQ(r.nExit, 0);
-    EXPECT_EQ(r.strOut,
-              "Task 1: Weekly report\n"
-              "Active:          yes\n"
-              "Schedule:        Every week on Monday and Thursday at 09:00\n"
-              "Ends:            after 10 sendings (7 so far)\n"
-              "Send overdue:    yes\n"
-              "Receive first:   no\n"
-              "Occurrences:     7 so far\n"
-              "Last sent:       2026-12-07 09:00\n"
-              "Last result:     not known (no tasks.json)\n"
-              "Template:        " +
-                  strDir +
-                  "/report.eml\n"
-                  "From:            me@example.org\n"
-                  "Subject:         Weekly report\n"
-                  "To:              a@example.org, b@example.org\n"
-                  "Cc:              c@example.org\n"
-                  "Attachments:     " +
-                  strDir +
-                  "/reports/*.csv (2 files match now)\n"
-                  "                 " +
-                  strDir +
-                  "/present.pdf\n"
-                  "                 " +
-                  strDir +
-                  "/gone.pdf (missing now)\n"
-                  "                 " +
-                  strDir +
-                  "/nowhere/*.pdf (its folder is missing now)\n"
-                  "Next sendings (Europe/Berlin, CET, UTC+01:00):\n"
-                  "  2026-12-10 09:00\n"
-                  "  2026-12-14 09:00\n"
-                  "  2026-12-17 09:00\n");
+    // DIR stands for the test's folder.
+    std::string strExpected =
+        "Task 1: Weekly report\n"
+        "Active:          yes\n"
+        "Schedule:        Every week on Monday and Thursday at 09:00\n"
+        "Ends:            after 10 sendings (7 so far)\n"
+        "Send overdue:    yes\n"
+        "Receive first:   no\n"
+        "Occurrences:     7 so far\n"
+        "Last sent:       2026-12-07 09:00\n"
+        "Last result:     not known (no tasks.json)\n"
+        "Template:        DIR/report.eml\n"
+        "From:            me@example.org\n"
+        "Subject:         Weekly report\n"
+        "To:              a@example.org, b@example.org\n"
+        "Cc:              c@example.org\n"
+        "Attachments:     DIR/reports/*.csv (2 files match now)\n"
+        "                 DIR/present.pdf\n"
+        "                 DIR/gone.pdf (missing now)\n"
+        "                 DIR/nowhere/*.pdf (its folder is missing now)\n"
+        "Next sendings (Europe/Berlin, CET, UTC+01:00):\n"
+        "  2026-12-10 09:00\n"
+        "  2026-12-14 09:00\n"
+        "  2026-12-17 09:00\n";
+    for (size_t n = 0; (n = strExpected.find("DIR/", n)) != std::string::npos; n += m_tmp.Path().size())
+        strExpected.replace(n, 3, m_tmp.Path());
+    EXPECT_EQ(r.strOut, strExpected);
 }
 
 TEST_F(ShowTest, ACompletedTaskAndAMissingTemplate) {
