@@ -6,29 +6,17 @@
 
 namespace {
 
-struct ITest : IDispatch {
-    using Base = IDispatch;
-    static constexpr IID iid = MakeGuid("{11111111-2222-3333-4444-555555555555}");
-    virtual int Value() = 0;
-};
-
-struct ITestDerived : ITest {
-    using Base = ITest;
-    static constexpr IID iid = MakeGuid("{11111111-2222-3333-4444-555555555556}");
-    virtual int Twice() = 0;
-};
-
-struct IOther : IUnknown {
-    using Base = IUnknown;
-    static constexpr IID iid = MakeGuid("{99999999-2222-3333-4444-555555555555}");
-    virtual int Other() = 0;
-};
-
-struct ITickEvents : IUnknown {
-    using Base = IUnknown;
-    static constexpr IID iid = MakeGuid("{ABCDEF00-2222-3333-4444-555555555555}");
-    virtual void Tick(int n) = 0;
-};
+// An interface of the test's own: its base, its id and one method.
+#define TEST_INTERFACE(Name, BaseName, Guid, Method) \
+    struct Name : BaseName {                         \
+        using Base = BaseName;                       \
+        static constexpr IID iid = MakeGuid(Guid);   \
+        virtual Method = 0;                          \
+    }
+TEST_INTERFACE(ITest, IDispatch, "{11111111-2222-3333-4444-555555555555}", int Value());
+TEST_INTERFACE(ITestDerived, ITest, "{11111111-2222-3333-4444-555555555556}", int Twice());
+TEST_INTERFACE(IOther, IUnknown, "{99999999-2222-3333-4444-555555555555}", int Other());
+TEST_INTERFACE(ITickEvents, IUnknown, "{ABCDEF00-2222-3333-4444-555555555555}", void Tick(int n));
 
 int g_nDestroyed = 0;
 
@@ -70,24 +58,22 @@ TEST(GuidTest, ParsesAndFormatsTheRegistryForm) {
 }
 
 TEST(GuidTest, RejectsOtherForms) {
-    EXPECT_FALSE(GUID::Parse(""));
-    EXPECT_FALSE(GUID::Parse("1C0E03BF-A359-4ADF-96EB-E0D4D6816143"));
-    EXPECT_FALSE(GUID::Parse("{1C0E03BF-A359-4ADF-96EB-E0D4D681614}"));
-    EXPECT_FALSE(GUID::Parse("{1C0E03BF-A359-4ADF-96EB-E0D4D68161433}"));
-    EXPECT_FALSE(GUID::Parse("{1C0E03BFA-359-4ADF-96EB-E0D4D6816143}"));
-    EXPECT_FALSE(GUID::Parse("{1C0E03BF-A359-4ADF-96EB-E0D4D681614G}"));
-    EXPECT_FALSE(GUID::Parse("(1C0E03BF-A359-4ADF-96EB-E0D4D6816143)"));
+    for (const char* psz : {"", "1C0E03BF-A359-4ADF-96EB-E0D4D6816143", "{1C0E03BF-A359-4ADF-96EB-E0D4D681614}",
+                            "{1C0E03BF-A359-4ADF-96EB-E0D4D68161433}", "{1C0E03BFA-359-4ADF-96EB-E0D4D6816143}",
+                            "{1C0E03BF-A359-4ADF-96EB-E0D4D681614G}", "(1C0E03BF-A359-4ADF-96EB-E0D4D6816143)"})
+        EXPECT_FALSE(GUID::Parse(psz)) << psz;
 }
 
 TEST(HResultTest, CodesAndTests) {
     EXPECT_TRUE(SUCCEEDED(S_OK));
     EXPECT_TRUE(SUCCEEDED(S_FALSE));
     EXPECT_TRUE(FAILED(E_FAIL));
-    EXPECT_EQ(static_cast<uint32_t>(E_FAIL), 0x80004005u);
-    EXPECT_EQ(static_cast<uint32_t>(E_INVALIDARG), 0x80070057u);
-    EXPECT_EQ(static_cast<uint32_t>(E_NOINTERFACE), 0x80004002u);
-    EXPECT_EQ(static_cast<uint32_t>(CONNECT_E_NOCONNECTION), 0x80040200u);
-    EXPECT_EQ(static_cast<uint32_t>(CLASS_E_NOAGGREGATION), 0x80040110u);
+    for (const auto& [hr, nCode] : {std::pair{E_FAIL, 0x80004005u},
+                                    {E_INVALIDARG, 0x80070057u},
+                                    {E_NOINTERFACE, 0x80004002u},
+                                    {CONNECT_E_NOCONNECTION, 0x80040200u},
+                                    {CLASS_E_NOAGGREGATION, 0x80040110u}})
+        EXPECT_EQ(static_cast<uint32_t>(hr), nCode);
     EXPECT_EQ(HResultToString(E_POINTER), "E_POINTER");
     EXPECT_EQ(HResultToString(MakeHResult(0x80001234u)), "0x80001234");
 }

@@ -18,23 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class AccountCommandTest : public ::testing::Test {
-protected:
-    AccountCommandTest() {
-        setenv("HOME", m_dir.Path().c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1);
-        unsetenv("MAILHOST_ACCOUNTS");
-        unsetenv("MAILHOST_PROFILE");
-    }
-    CMailhostRun Run(std::vector<std::string> vecArgs, const std::string& strStdin = "") {
-        return CMailhostRun::Run(m_dir, std::move(vecArgs), strStdin);
-    }
-    std::string AccountsPath() const { return m_dir / "config/mailhost/accounts.ini"; }
-    std::string PasswordPath() const { return m_dir / "config/mailhost/smtp-password"; }
-
-    CTempDir m_dir;
-};
+using AccountCommandTest = CMailhostHomeTest;
 
 TEST_F(AccountCommandTest, SetWritesTheAccountAndAPasswordOnlyTheUserCanRead) {
     const CMailhostRun run = Run({"account", "set", "--name", "Zoë Example", "--address", "Zoë <zoe@example.org>",

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "CTempDir.h"
 
 extern char** environ;
@@ -37,4 +39,25 @@ struct CMailhostRun {
         run.strErr = CTempDir::ReadFile(dir / "run.err");
         return run;
     }
+};
+
+// A fresh home for the program: its configuration and data under the
+// test's folder, and none of the variables that would point elsewhere.
+class CMailhostHomeTest : public ::testing::Test {
+protected:
+    CMailhostHomeTest() {
+        setenv("HOME", m_dir.Path().c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1);
+        for (const char* psz :
+             {"MAILHOST_ACCOUNTS", "MAILHOST_PROFILE", "SSL_CERT_FILE", "CURL_CA_BUNDLE", "SSL_CERT_DIR"})
+            unsetenv(psz);
+    }
+    CMailhostRun Run(std::vector<std::string> vecArgs, const std::string& strStdin = "") {
+        return CMailhostRun::Run(m_dir, std::move(vecArgs), strStdin);
+    }
+    std::string AccountsPath() const { return m_dir / "config/mailhost/accounts.ini"; }
+    std::string PasswordPath() const { return m_dir / "config/mailhost/smtp-password"; }
+
+    CTempDir m_dir;
 };

@@ -16,21 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class CaFileTest : public ::testing::Test {
-protected:
-    CaFileTest() {
-        setenv("HOME", m_dir.Path().c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1);
-        for (const char* psz :
-             {"MAILHOST_ACCOUNTS", "MAILHOST_PROFILE", "SSL_CERT_FILE", "CURL_CA_BUNDLE", "SSL_CERT_DIR"})
-            unsetenv(psz);
-    }
-    CMailhostRun Run(std::vector<std::string> vecArgs) { return CMailhostRun::Run(m_dir, std::move(vecArgs)); }
-    std::string AccountsPath() const { return m_dir / "config/mailhost/accounts.ini"; }
-
-    CTempDir m_dir;
-};
+using CaFileTest = CMailhostHomeTest;
 
 // The line `account show` gives for the CA file.
 std::string CaLine(const std::string& strShow) {

@@ -13,8 +13,8 @@
 
 #include "CEnvScope.h"
 #include "CHeadlessTestBase.h"
-#include "CMailStore.h"
 #include "CMailhostRun.h"
+#include "HostOutbox.h"
 #include "UnixSocket.h"
 
 namespace {
@@ -72,15 +72,23 @@ protected:
         m_host.Stop();
         for (const char* psz : {"NOTIFY_SOCKET", "WATCHDOG_USEC", "MAILHOST_JOURNAL_SOCKET"}) unsetenv(psz);
     }
+    // The host started with the service manager's notification socket (and
+    // a watchdog of pszWatchdogUsec, or none), once it has said it is ready.
+    std::unique_ptr<CDatagramSink> StartNotifyingHost(const char* pszWatchdogUsec) {
+        auto pNotify = std::make_unique<CDatagramSink>(m_dir / "notify");
+        setenv("NOTIFY_SOCKET", (m_dir / "notify").c_str(), 1);
+        if (pszWatchdogUsec) setenv("WATCHDOG_USEC", pszWatchdogUsec, 1);
+        else unsetenv("WATCHDOG_USEC");
+        StartHost();
+        const std::string strReady = pNotify->Next(seconds(20));
+        EXPECT_EQ(strReady.rfind("READY=1\nSTATUS=running, sending via ", 0), 0u) << strReady;
+        return pNotify;
+    }
 };
 
 TEST_F(ServiceTest, TellsTheManagerItIsReadyAliveAndStopping) {
-    CDatagramSink notify(m_dir / "notify");
-    setenv("NOTIFY_SOCKET", (m_dir / "notify").c_str(), 1);
-    setenv("WATCHDOG_USEC", "200000", 1);
-    StartHost();
-    const std::string strReady = notify.Next(seconds(20));
-    EXPECT_EQ(strReady.rfind("READY=1\nSTATUS=running, sending via ", 0), 0u) << strReady;
+    const auto pNotify = StartNotifyingHost("200000");
+    CDatagramSink& notify = *pNotify;
     // Every 100 ms while the loop turns.
     const auto tStart = std::chrono::steady_clock::now();
     int nPings = 0;
@@ -95,11 +103,8 @@ TEST_F(ServiceTest, TellsTheManagerItIsReadyAliveAndStopping) {
 }
 
 TEST_F(ServiceTest, StandingAsideForTheWindowsIsTheStatusAndTheWatchdogKeepsBeingPinged) {
-    CDatagramSink notify(m_dir / "notify");
-    setenv("NOTIFY_SOCKET", (m_dir / "notify").c_str(), 1);
-    setenv("WATCHDOG_USEC", "200000", 1);
-    StartHost();
-    ASSERT_EQ(notify.Next(seconds(20)).rfind("READY=1\n", 0), 0u);
+    const auto pNotify = StartNotifyingHost("200000");
+    CDatagramSink& notify = *pNotify;
     // Only the headless host talks to the service manager.
     unsetenv("NOTIFY_SOCKET");
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -134,28 +139,18 @@ TEST_F(ServiceTest, StandingAsideForTheWindowsIsTheStatusAndTheWatchdogKeepsBein
 }
 
 TEST_F(ServiceTest, WithoutAWatchdogThereAreNoPings) {
-    CDatagramSink notify(m_dir / "notify");
-    setenv("NOTIFY_SOCKET", (m_dir / "notify").c_str(), 1);
-    unsetenv("WATCHDOG_USEC");
-    StartHost();
-    EXPECT_EQ(notify.Next(seconds(20)).rfind("READY=1\n", 0), 0u);
-    EXPECT_EQ(notify.Next(milliseconds(1500)), "");
+    EXPECT_EQ(StartNotifyingHost(nullptr)->Next(milliseconds(1500)), "");
 }
 
 TEST_F(ServiceTest, EveryMessagesResultIsAStructuredJournalEntry) {
     CSmtpServer picky(m_dir / "picky");
     picky.Start({.vecRefuse = {"nobody@example.org"}});
-    CTempDir::WriteFile(m_dir / "config/mailhost/accounts.ini",
-                        "[Account]\nAddress = sender@example.org\nSmtpUrl = smtp://127.0.0.1:" +
-                            std::to_string(picky.Port()) + "\nSecurity = none\n");
-    CMailStore store(m_dir / "data/mailhost");
-    ASSERT_TRUE(store.Open().Ok());
+    WriteLoopbackAccount(m_dir, picky.Port());
     for (const auto& [strSubject, strTo] :
          {std::pair<std::string, std::string>{"Goes out", "rita@example.com"}, {"Refused", "nobody@example.org"}}) {
         CMailMessage msg;
         msg.vecTo = {strTo};
         msg.strSubject = strSubject;
-        msg.strBody = "body\n";
         // As the host's Submit gives every message it queues.
         msg.strMessageId = std::to_string(strTo.size()) + ".queued@example.org";
         // As the add-in stamps a scheduled message: the task, and the occurrence in local time;
@@ -163,8 +158,7 @@ TEST_F(ServiceTest, EveryMessagesResultIsAStructuredJournalEntry) {
         msg.vecHeaders = {{"X-Quillory-Task", "Wöchentlicher Bericht: " + strSubject}};
         if (strSubject == "Goes out") msg.vecHeaders.emplace_back("X-Quillory-Occurrence", "2026-12-07 09:00");
         else msg.vecHeaders.emplace_back("X-Quillory-Send-Now", "2026-12-07 21:30");
-        std::string strId;
-        ASSERT_TRUE(store.Save(EMailFolder::Outbox, msg, strId).Ok());
+        QueueInOutbox(m_dir, msg);
     }
     CDatagramSink journal(m_dir / "journal");
     setenv("MAILHOST_JOURNAL_SOCKET", (m_dir / "journal").c_str(), 1);
@@ -211,14 +205,10 @@ TEST_F(ServiceTest, AccountSetMakesTheRunningHostSendThroughTheNewAccount) {
     other.Start({});
     // Put into Outbox by another program; delivery, started again with the
     // new account, finds it there.
-    CMailStore store(m_dir / "data/mailhost");
-    ASSERT_TRUE(store.Open().Ok());
     CMailMessage msg;
     msg.vecTo = {"rita@example.com"};
     msg.strSubject = "Through the new server";
-    msg.strBody = "body\n";
-    std::string strId;
-    ASSERT_TRUE(store.Save(EMailFolder::Outbox, msg, strId).Ok());
+    QueueInOutbox(m_dir, msg);
 
     const CMailhostRun run =
         CMailhostRun::Run(m_dir, {"account", "set", "--smtp", "smtp://127.0.0.1:" + std::to_string(other.Port())});
@@ -229,11 +219,8 @@ TEST_F(ServiceTest, AccountSetMakesTheRunningHostSendThroughTheNewAccount) {
 }
 
 TEST_F(ServiceTest, AccountSetTellsOnlyAHostThatReadsThatFileAndTheStatusFollows) {
-    CDatagramSink notify(m_dir / "notify");
-    setenv("NOTIFY_SOCKET", (m_dir / "notify").c_str(), 1);
-    unsetenv("WATCHDOG_USEC");
-    StartHost();
-    ASSERT_EQ(notify.Next(seconds(20)).rfind("READY=1\n", 0), 0u);
+    const auto pNotify = StartNotifyingHost(nullptr);
+    CDatagramSink& notify = *pNotify;
     CSmtpServer other(m_dir / "other");
     other.Start({});
     const std::string strUrl = "smtp://127.0.0.1:" + std::to_string(other.Port());

@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "CHeadlessTestBase.h"
-#include "CMailStore.h"
 #include "CMailhostRun.h"
+#include "HostOutbox.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
@@ -34,15 +34,11 @@ protected:
         return true;
     }
     void Queue(const std::string& strSubject, const std::string& strTo) {
-        CMailStore store(m_dir / "data/mailhost");
-        ASSERT_TRUE(store.Open().Ok());
         CMailMessage msg;
         msg.strFrom = "sender@example.org";
         msg.vecTo = {strTo};
         msg.strSubject = strSubject;
-        msg.strBody = "body\n";
-        std::string strId;
-        ASSERT_TRUE(store.Save(EMailFolder::Outbox, msg, strId).Ok());
+        QueueInOutbox(m_dir, msg);
     }
     static TaskDateTime At(int nYear, int nMonth, int nDay, int nHour, int nMinute) {
         return {nYear, nMonth, nDay, 0, nHour, nMinute, 0};
@@ -54,9 +50,7 @@ TEST_F(StatusCommandTest, ShowsTheHostAndTheOutboxWithTheServersReasons) {
     // other message later.
     CSmtpServer picky(m_dir / "picky");
     picky.Start({.vecRefuse = {"nobody@example.org"}, .strDataReply = "451 4.3.0 try again later"});
-    CTempDir::WriteFile(m_dir / "config/mailhost/accounts.ini",
-                        "[Account]\nAddress = sender@example.org\nSmtpUrl = smtp://127.0.0.1:" +
-                            std::to_string(picky.Port()) + "\nSecurity = none\n");
+    WriteLoopbackAccount(m_dir, picky.Port());
     Queue("Later", "rita@example.com");
     Queue("Never", "nobody@example.org");
 
@@ -108,18 +102,14 @@ TEST_F(StatusCommandTest, TheExitStatusSaysWhetherAnythingWaitsInFailure) {
         std::string strCounts;  // the Outbox line's counts
     };
     const CRow rows[] = {
+        // clang-format off
         {"no host", {}, false, 4, "1 waiting, 0 retrying, 0 failed, 0 in doubt"},
-        {"the server says later",
-         {.strDataReply = "451 4.3.0 try again later"},
-         true,
-         6,
+        {"the server says later", {.strDataReply = "451 4.3.0 try again later"}, true, 6,
          "0 waiting, 1 retrying, 0 failed, 0 in doubt"},
-        {"the server refuses for good",
-         {.vecRefuse = {"rita@example.com"}},
-         true,
-         5,
+        {"the server refuses for good", {.vecRefuse = {"rita@example.com"}}, true, 5,
          "0 waiting, 0 retrying, 1 failed, 0 in doubt"},
         {"all delivered", {}, true, 0, "0 waiting, 0 retrying, 0 failed, 0 in doubt"},
+        // clang-format on
     };
     int nRow = 0;
     for (const auto& row : rows) {
@@ -128,9 +118,7 @@ TEST_F(StatusCommandTest, TheExitStatusSaysWhetherAnythingWaitsInFailure) {
         std::filesystem::remove_all(m_dir / "data/mailhost");
         CSmtpServer server(m_dir / ("server" + std::to_string(++nRow)));
         server.Start(row.server);
-        CTempDir::WriteFile(m_dir / "config/mailhost/accounts.ini",
-                            "[Account]\nAddress = sender@example.org\nSmtpUrl = smtp://127.0.0.1:" +
-                                std::to_string(server.Port()) + "\nSecurity = none\n");
+        WriteLoopbackAccount(m_dir, server.Port());
         Queue("Report", "rita@example.com");
         if (row.bHost) StartHost();
         const auto tEnd = std::chrono::steady_clock::now() + seconds(60);

@@ -3,7 +3,6 @@
 // offscreen platform, and the real mailhost program for what a host without
 // that bus does.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QLineEdit>
 #include <cstdlib>
@@ -28,19 +27,6 @@ namespace fs = std::filesystem;
 
 const char* const kWayOut = "run `mailhost account set --password-stdin` to store it in the file";
 
-std::string FindProgram(const std::string& strName) {
-    const char* pszPath = std::getenv("PATH");
-    std::string strPath = pszPath ? pszPath : "/usr/bin:/bin";
-    for (size_t nStart = 0; nStart <= strPath.size();) {
-        size_t nEnd = strPath.find(':', nStart);
-        if (nEnd == std::string::npos) nEnd = strPath.size();
-        const std::string strFull = strPath.substr(nStart, nEnd - nStart) + "/" + strName;
-        if (::access(strFull.c_str(), X_OK) == 0) return strFull;
-        nStart = nEnd + 1;
-    }
-    return {};
-}
-
 // The output of a program run to its end (empty when it failed).
 std::string Output(const CTempDir& dir, const std::string& strCommand) {
     const int nStatus =
@@ -53,7 +39,7 @@ protected:
     // One keyring daemon for the bus the whole program runs on, in a home
     // of its own; it ends with the bus.
     static void SetUpTestSuite() {
-        if (FindProgram("gnome-keyring-daemon").empty()) {
+        if (std::system("command -v gnome-keyring-daemon > /dev/null 2>&1") != 0) {
             s_strSkip = "gnome-keyring-daemon is not installed (scripts/setup installs gnome-keyring)";
             return;
         }

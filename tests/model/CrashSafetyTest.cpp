@@ -37,8 +37,7 @@ CTaskList MakeList(int n) {
 // load at least as many tasks as the last save that completed.
 TEST(CrashSafety, KilledDuringSavesNeverLosesCompletedSaves) {
     CTempDir tmp;
-    const fs::path dir = tmp.Path();
-    const std::string strPath = (dir / "emails.dat").string();
+    const std::string strPath = tmp / "emails.dat";
     std::mt19937 rng(12345);
     const CTextCodec codec = CTextCodec::Open("CP1252").Value();
     for (int round = 0; round < 25; ++round) {
@@ -82,8 +81,7 @@ TEST(CrashSafety, KilledDuringSavesNeverLosesCompletedSaves) {
 // disk) reports the failure and leaves the previous file as it was.
 TEST(CrashSafety, FullDiskKeepsTheOldFile) {
     CTempDir tmp;
-    const fs::path dir = tmp.Path();
-    const std::string strPath = (dir / "emails.dat").string();
+    const std::string strPath = tmp / "emails.dat";
     const CTextCodec codec = CTextCodec::Open("CP1252").Value();
     ASSERT_EQ(CTaskListFile::SaveTaskList(strPath, MakeList(3), codec).Problem(), "");
     pid_t pid = fork();

@@ -96,6 +96,16 @@ TEST_P(ScheduleTest, EachRecurrenceGivesItsNextTimes) {
         {"yearly from an earlier start", At(2024, 12, 1), 5, Group(2025, 1, 1, 10, 0),
          [](CTaskItem& t) { t.m_nYearlyMonth = 2, t.m_nYearlyDay = 5; }, {},
          {"2025-03-05 10:00", "2026-03-05 10:00"}},
+        // Seeded on this year's date; the real occurrence moves on to the next year.
+        {"yearly from a start on its date", At(2025, 3, 1), 5, Group(2025, 3, 5, 10, 0),
+         [](CTaskItem& t) { t.m_nYearlyMonth = 2, t.m_nYearlyDay = 5; }, {},
+         {"2025-03-05 10:00", "2026-03-05 10:00"}},
+        {"ends after three", At(2025, 1, 1), 2, Group(2025, 1, 1, 10, 0),
+         [](CTaskItem& t) { t.m_nDailyInterval = 1, t.m_nEndKind = 1, t.m_nEndAfterCount = 3; }, {},
+         {"2025-01-01 10:00", "2025-01-02 10:00", "2025-01-03 10:00", "Completed"}},
+        {"ends on a date", At(2025, 1, 1), 2, Group(2025, 6, 9, 23, 0),
+         [](CTaskItem& t) { t.m_nDailyInterval = 1, t.m_nEndKind = 2, t.m_dtEnd = {2025, 6, 10, 0}; }, {},
+         {"2025-06-09 23:00", "2025-06-10 23:00", "Completed"}},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -123,44 +133,10 @@ TEST_P(ScheduleTest, DayOfMonthForLastWeekendDay) {
     EXPECT_EQ(CSchedule::DaysInMonth(2100, 2), 28);
 }
 
-TEST_P(ScheduleTest, YearlyStartOnTheDateMovesOnAfterItsOccurrence) {
-    m_clock.Set(At(2024, 12, 1));
-    CTaskItem t = Task(5, Group(2025, 3, 5, 10, 0));
-    t.m_nYearlyMonth = 2;
-    t.m_nYearlyDay = 5;
-    EXPECT_EQ(m_s.CalcNextSending(t).Problem(), "");
-    EXPECT_EQ(Next(t), "2025-03-05 10:00");  // seeded: this year's date
-    Occur(m_s, m_clock, t);
-    EXPECT_EQ(Next(t), "2026-03-05 10:00");  // real occurrence: the next year
-    // The options sheet empties the last occurrence before computing.
-    CTaskItem fresh = t;
-    fresh.m_dtLastSent.Empty();
-    m_clock.Set(At(2025, 3, 1));
-    EXPECT_EQ(m_s.CalcNextSending(fresh).Problem(), "");
-    EXPECT_EQ(Next(fresh), "2025-03-05 10:00");
-}
-
-TEST_P(ScheduleTest, EndConditions) {
-    m_clock.Set(At(2025, 1, 1));
-    CTaskItem t = Task(2, Group(2025, 1, 1, 10, 0));
-    t.m_nDailyInterval = 1;
-    t.m_nEndKind = 1;
-    t.m_nEndAfterCount = 3;
-    EXPECT_EQ(m_s.CalcNextSending(t).Problem(), "");
-    for (int i = 0; i < 2; ++i) Occur(m_s, m_clock, t);
-    EXPECT_EQ(Next(t), "2025-01-03 10:00");
-    Occur(m_s, m_clock, t);
-    EXPECT_EQ(Next(t), "Completed");
-
+TEST_P(ScheduleTest, ATaskEndsAfterTheLastSecondOfItsEndDate) {
     CTaskItem e = Task(2, Group(2025, 6, 9, 23, 0));
-    e.m_nDailyInterval = 1;
     e.m_nEndKind = 2;
     e.m_dtEnd = {2025, 6, 10, 0};
-    EXPECT_EQ(m_s.CalcNextSending(e).Problem(), "");
-    Occur(m_s, m_clock, e);
-    EXPECT_EQ(Next(e), "2025-06-10 23:00");
-    Occur(m_s, m_clock, e);
-    EXPECT_EQ(Next(e), "Completed");
     EXPECT_FALSE(ValueOf(CSchedule::IsTaskEnded(e, At(2025, 6, 10, 23, 59))));
     EXPECT_TRUE(ValueOf(CSchedule::IsTaskEnded(e, At(2025, 6, 11, 0, 0))));
 }

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CEnvScope.h"
 #include "CTaskListLock.h"
 #include "CTempDir.h"
 #include "ResultValue.h"
@@ -25,23 +26,12 @@ namespace {
 
 class TaskListLockTest : public ::testing::Test {
 protected:
-    TaskListLockTest() {
-        ::mkdir((m_strDir + "/run").c_str(), 0700);
-        const char* psz = std::getenv("XDG_RUNTIME_DIR");
-        if (psz) m_strOldRuntime = psz;
-        m_bHadRuntime = psz != nullptr;
-        setenv("XDG_RUNTIME_DIR", (m_strDir + "/run").c_str(), 1);
-    }
-    ~TaskListLockTest() override {
-        if (m_bHadRuntime) setenv("XDG_RUNTIME_DIR", m_strOldRuntime.c_str(), 1);
-        else unsetenv("XDG_RUNTIME_DIR");
-    }
+    TaskListLockTest() { ::mkdir((m_strDir + "/run").c_str(), 0700); }
     std::string File() const { return m_strDir + "/emails.dat"; }
 
     CTempDir m_tmp;
     const std::string m_strDir = m_tmp.Path();
-    std::string m_strOldRuntime;
-    bool m_bHadRuntime = false;
+    const CEnvScope m_runtime{"XDG_RUNTIME_DIR", (m_strDir + "/run").c_str()};
 };
 
 TEST_F(TaskListLockTest, OneHolderAtATimeAndOthersLearnWhoAndWhere) {

@@ -4,35 +4,43 @@
 
 #include "CTextCodec.h"
 
-TEST(TextCodec, Cp1252RoundTripAndReplacement) {
-    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
-    EXPECT_EQ(codec.FromUtf8("Gr\xC3\xBC\xC3\x9F"
-                             "e \xE2\x82\xAC"),
-              "Gr\xFC\xDF"
-              "e \x80");
-    EXPECT_EQ(codec.ToUtf8("Gr\xFC\xDF"
-                           "e \x80"),
-              "Gr\xC3\xBC\xC3\x9F"
-              "e \xE2\x82\xAC");
-    // Cyrillic is not in CP1252: one '?' per character.
-    EXPECT_EQ(codec.FromUtf8("a\xD0\x96\xD0\x96"
-                             "b"),
-              "a??b");
-    // Broken UTF-8 in memory does not stop the conversion either.
-    EXPECT_EQ(codec.FromUtf8("x\xFFy"), "x?y");
-}
-
-TEST(TextCodec, UndecodableBytesBecomeReplacementCharacters) {
-    const CTextCodec codec = CTextCodec::Open("UTF-8").Value();
-    EXPECT_EQ(codec.ToUtf8("a\xFF"
-                           "b"),
-              "a\xEF\xBF\xBD"
-              "b");
-    const CTextCodec sjis = CTextCodec::Open("CP932").Value();
-    // Shift-JIS "日本" round-trips; a lone lead byte at the end does not decode.
-    EXPECT_EQ(sjis.ToUtf8("\x93\xFA\x96\x7B"), "\xE6\x97\xA5\xE6\x9C\xAC");
-    EXPECT_EQ(sjis.FromUtf8("\xE6\x97\xA5\xE6\x9C\xAC"), "\x93\xFA\x96\x7B");
-    EXPECT_EQ(sjis.ToUtf8("ok\x93"), "ok\xEF\xBF\xBD");
+// Each direction on its own: what a code page lacks is one '?' per
+// character, bytes it cannot decode (broken UTF-8 in memory, a lone lead
+// byte) one replacement character each; Shift_JIS writes the backslash as
+// 0x5C but reads 0x5C as the yen sign; EBCDIC converts plain text too.
+TEST(TextCodec, EachWayConvertsAsTheCodePageSays) {
+    enum EWay { kFrom, kTo, kBoth };  // from UTF-8, to UTF-8, or both
+    const struct {
+        const char* pszCodePage;
+        EWay eWay;
+        std::string strUtf8, strBytes;
+    } rows[] = {
+        // clang-format off
+        {"CP1252", kBoth, "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC", "Gr\xFC\xDF" "e \x80"},
+        {"CP1252", kFrom, "a\xD0\x96\xD0\x96" "b", "a??b"},
+        {"CP1252", kFrom, "x\xFFy", "x?y"},
+        {"CP1252", kTo, "C:\\a~", "C:\\a~"},
+        {"UTF-8", kTo, "a\xEF\xBF\xBD" "b", "a\xFF" "b"},
+        {"CP932", kBoth, "\xE6\x97\xA5\xE6\x9C\xAC", "\x93\xFA\x96\x7B"},
+        {"CP932", kTo, "ok\xEF\xBF\xBD", "ok\x93"},
+        {"SJIS", kFrom, "C:\\a", "C:\\a"},
+        {"SJIS", kTo, "C:\xC2\xA5" "a", "C:\\a"},
+        {"SJIS", kTo, "C:\xC2\xA5\xE6\x97\xA5", "C:\\\x93\xFA"},
+        {"SJIS", kTo, std::string("a\0b", 3), std::string("a\0b", 3)},
+        {"IBM037", kBoth, "A", "\xC1"},
+        {"IBM037", kTo, "\xC2\xA0", "A"},  // 0x41 is the no-break space there
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.pszCodePage) + " " + row.strUtf8);
+        const CTextCodec codec = CTextCodec::Open(row.pszCodePage).Value();
+        if (row.eWay != kTo) {
+            EXPECT_EQ(codec.FromUtf8(row.strUtf8), row.strBytes);
+        }
+        if (row.eWay != kFrom) {
+            EXPECT_EQ(codec.ToUtf8(row.strBytes), row.strUtf8);
+        }
+    }
 }
 
 TEST(TextCodec, UnknownCodePageIsAClearError) {
@@ -50,29 +58,13 @@ TEST(TextCodec, EnvironmentChoosesTheDefault) {
 }
 
 // Plain ASCII skips the conversion only where the code page keeps it as it
-// is, and each direction is judged on its own: Shift_JIS writes the
-// backslash as 0x5C but reads 0x5C as the yen sign, in a plain text as in
-// one with Japanese characters.
-TEST(TextCodec, PlainTextReadsAsTheCodePageSays) {
-    const CTextCodec sjis = CTextCodec::Open("SJIS").Value();
-    EXPECT_EQ(sjis.FromUtf8("C:\\a"), "C:\\a");
-    EXPECT_TRUE(sjis.PassesThrough("C:\\a"));
-    EXPECT_EQ(sjis.ToUtf8("C:\\a"),
-              "C:\xC2\xA5"
-              "a");
-    EXPECT_EQ(sjis.ToUtf8("C:\\\x93\xFA"), "C:\xC2\xA5\xE6\x97\xA5");
-    EXPECT_EQ(sjis.ToUtf8(std::string_view("a\0b", 3)), std::string("a\0b", 3));
-
-    const CTextCodec ebcdic = CTextCodec::Open("IBM037").Value();
-    EXPECT_FALSE(ebcdic.PassesThrough("A"));
-    EXPECT_EQ(ebcdic.FromUtf8("A"), "\xC1");
-    EXPECT_EQ(ebcdic.ToUtf8("\xC1"), "A");
-    EXPECT_EQ(ebcdic.ToUtf8("A"), "\xC2\xA0");  // 0x41 is the no-break space there
-
+// is, judged for each text.
+TEST(TextCodec, PlainTextPassesThroughOnlyWhereTheCodePageKeepsIt) {
+    EXPECT_TRUE(CTextCodec::Open("SJIS").Value().PassesThrough("C:\\a"));
+    EXPECT_FALSE(CTextCodec::Open("IBM037").Value().PassesThrough("A"));
     const CTextCodec cp1252 = CTextCodec::Open("CP1252").Value();
     EXPECT_TRUE(cp1252.PassesThrough(std::string_view("a\0~", 3)));
     EXPECT_FALSE(cp1252.PassesThrough("abcdefgh\xC3\xA9"));  // the non-ASCII byte past the first eight
-    EXPECT_EQ(cp1252.ToUtf8("C:\\a~"), "C:\\a~");
 }
 
 // Plain text skips the conversion; one byte with the high bit anywhere in a

@@ -1,3 +1,4 @@
+#include <array>
 #include <filesystem>
 #include <fstream>
 
@@ -48,42 +49,47 @@ protected:
         ASSERT_FALSE(m_strModule.empty());
         ASSERT_FALSE(m_strAddin.empty());
     }
-    void RegisterBoth(CRegistryStore& store) {
-        auto err = CRegistrar::Register(store, m_strModule, kRepl);
-        ASSERT_TRUE(err.Ok()) << err.Problem();
-        err = CRegistrar::Register(store, m_strAddin, kRepl);
-        ASSERT_TRUE(err.Ok()) << err.Problem();
+    // Both scripts, the add-in's after the module's and taken away before it.
+    void RegisterBoth(CRegistryStore& store, bool bRegister = true) {
+        for (const std::string* pScript :
+             bRegister ? std::array{&m_strModule, &m_strAddin} : std::array{&m_strAddin, &m_strModule}) {
+            const auto r = bRegister ? CRegistrar::Register(store, *pScript, kRepl)
+                                     : CRegistrar::Unregister(store, *pScript, kRepl);
+            ASSERT_TRUE(r.Ok()) << r.Problem();
+        }
     }
-    void UnregisterBoth(CRegistryStore& store) {
-        auto err = CRegistrar::Unregister(store, m_strAddin, kRepl);
-        ASSERT_TRUE(err.Ok()) << err.Problem();
-        err = CRegistrar::Unregister(store, m_strModule, kRepl);
-        ASSERT_TRUE(err.Ok()) << err.Problem();
-    }
+    void UnregisterBoth(CRegistryStore& store) { RegisterBoth(store, false); }
     std::string m_strModule, m_strAddin;
 };
 
-TEST_F(RegistrarTest, RegistersEveryEntryOfPart24) {
+TEST_F(RegistrarTest, RegistersEveryEntryTheHostAndTheClassLoaderRead) {
     CRegistryStore s;
     RegisterBoth(s);
-    EXPECT_EQ(Str(s, HKCR, "AppID\\" + kAppId), "TarnwickQuillory");
-    EXPECT_EQ(Str(s, HKCR, "AppID\\quilsend.so", "AppID"), kAppId);
-    EXPECT_EQ(Str(s, HKCR, "TarnwickQuillory.Addin.1"), "Addin Class");
-    EXPECT_EQ(Str(s, HKCR, "TarnwickQuillory.Addin.1\\CLSID"), "{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}");
-    EXPECT_EQ(Str(s, HKCR, "TarnwickQuillory.Addin"), "Addin Class");
-    EXPECT_EQ(Str(s, HKCR, "TarnwickQuillory.Addin\\CLSID"), "{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}");
-    EXPECT_EQ(Str(s, HKCR, "TarnwickQuillory.Addin\\CurVer"), "TarnwickQuillory.Addin.1");
-    EXPECT_EQ(Str(s, HKCR, kClsidKey), "Addin Class");
-    EXPECT_EQ(Str(s, HKCR, kClsidKey + "\\ProgID"), "TarnwickQuillory.Addin.1");
-    EXPECT_EQ(Str(s, HKCR, kClsidKey + "\\VersionIndependentProgID"), "TarnwickQuillory.Addin");
+    const std::string strClsid = "{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}";
+    const struct {
+        ERegRoot eRoot;
+        std::string strKey, strName, strValue;
+    } arrStrings[] = {
+        {HKCR, "AppID\\" + kAppId, "", "TarnwickQuillory"},
+        {HKCR, "AppID\\quilsend.so", "AppID", kAppId},
+        {HKCR, "TarnwickQuillory.Addin.1", "", "Addin Class"},
+        {HKCR, "TarnwickQuillory.Addin.1\\CLSID", "", strClsid},
+        {HKCR, "TarnwickQuillory.Addin", "", "Addin Class"},
+        {HKCR, "TarnwickQuillory.Addin\\CLSID", "", strClsid},
+        {HKCR, "TarnwickQuillory.Addin\\CurVer", "", "TarnwickQuillory.Addin.1"},
+        {HKCR, kClsidKey, "", "Addin Class"},
+        {HKCR, kClsidKey + "\\ProgID", "", "TarnwickQuillory.Addin.1"},
+        {HKCR, kClsidKey + "\\VersionIndependentProgID", "", "TarnwickQuillory.Addin"},
+        {HKCR, kClsidKey + "\\InprocServer32", "", kModule},
+        {HKCR, kClsidKey + "\\InprocServer32", "ThreadingModel", "Apartment"},
+        {HKCR, kClsidKey, "AppID", kAppId},
+        {HKCR, kClsidKey + "\\TypeLib", "", "{15C413B0-8B4E-484A-A6BD-074CDF803C06}"},
+        {HKLM, kAddinKey, "FriendlyName", "Quillory"},
+        {HKLM, kAddinKey, "Description", "Quillory using Mail Host"},
+    };
+    for (const auto& c : arrStrings) EXPECT_EQ(Str(s, c.eRoot, c.strKey, c.strName), c.strValue) << c.strKey;
     ASSERT_TRUE(s.KeyExists(HKCR, kClsidKey + "\\Programmable"));
     EXPECT_TRUE(s.FindKey(HKCR, kClsidKey + "\\Programmable")->IsEmpty());
-    EXPECT_EQ(Str(s, HKCR, kClsidKey + "\\InprocServer32"), kModule);
-    EXPECT_EQ(Str(s, HKCR, kClsidKey + "\\InprocServer32", "ThreadingModel"), "Apartment");
-    EXPECT_EQ(Str(s, HKCR, kClsidKey, "AppID"), kAppId);
-    EXPECT_EQ(Str(s, HKCR, kClsidKey + "\\TypeLib"), "{15C413B0-8B4E-484A-A6BD-074CDF803C06}");
-    EXPECT_EQ(Str(s, HKLM, kAddinKey, "FriendlyName"), "Quillory");
-    EXPECT_EQ(Str(s, HKLM, kAddinKey, "Description"), "Quillory using Mail Host");
     EXPECT_EQ(Dw(s, HKLM, kAddinKey, "LoadBehavior"), 3u);
     EXPECT_EQ(Dw(s, HKLM, kAddinKey, "CommandLineSafe"), 0u);
     EXPECT_EQ(s.ValueNames(HKLM, kAddinKey).size(), 4u);
@@ -106,14 +112,11 @@ TEST_F(RegistrarTest, UnregisteringRemovesWhatTheScriptsNamed) {
     ASSERT_EQ(s.CreateKey(HKCR, "AppID").Problem(), "");
     RegisterBoth(s);
     UnregisterBoth(s);
-    EXPECT_FALSE(s.KeyExists(HKCR, "TarnwickQuillory.Addin.1"));
-    EXPECT_FALSE(s.KeyExists(HKCR, "TarnwickQuillory.Addin"));
-    EXPECT_FALSE(s.KeyExists(HKCR, kClsidKey));
-    EXPECT_TRUE(s.KeyExists(HKCR, "CLSID\\{00000000-1111-2222-3333-444444444444}"));
-    EXPECT_TRUE(s.KeyExists(HKCR, "CLSID"));
-    EXPECT_TRUE(s.KeyExists(HKCR, "AppID"));
-    EXPECT_FALSE(s.KeyExists(HKCR, "AppID\\" + kAppId));
-    EXPECT_FALSE(s.KeyExists(HKCR, "AppID\\quilsend.so"));
+    for (const std::string& str : {std::string("TarnwickQuillory.Addin.1"), std::string("TarnwickQuillory.Addin"),
+                                   kClsidKey, "AppID\\" + kAppId, std::string("AppID\\quilsend.so")})
+        EXPECT_FALSE(s.KeyExists(HKCR, str)) << str;
+    for (const char* psz : {"CLSID\\{00000000-1111-2222-3333-444444444444}", "CLSID", "AppID"})
+        EXPECT_TRUE(s.KeyExists(HKCR, psz)) << psz;
     // The host's keys were left empty, so they went too.
     EXPECT_FALSE(s.KeyExists(HKLM, "Software"));
 }
@@ -241,9 +244,8 @@ TEST(RegistrarSyntaxTest, MalformedScriptsNameTheLineAndChangeNothing) {
 }
 
 TEST_F(RegistrarTest, WorksOnTheRegistryFile) {
-    CTempDir tmp;
-    const fs::path dir = tmp.Path();
-    CRegistryFile file((dir / "registry.reg").string());
+    CTempDir dir;
+    CRegistryFile file(dir / "registry.reg");
     ASSERT_TRUE(CRegistrar::Register(file, m_strModule, kRepl).Ok());
     ASSERT_TRUE(CRegistrar::Register(file, m_strAddin, kRepl).Ok());
     CRegistryStore s;

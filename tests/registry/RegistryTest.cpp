@@ -1,12 +1,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include <gtest/gtest.h>
 
+#include "CEnvScope.h"
 #include "CRegistry.h"
 #include "CTempDir.h"
 
@@ -17,29 +16,6 @@ namespace {
 constexpr ERegRoot HKCR = ERegRoot::ClassesRoot;
 constexpr ERegRoot HKCU = ERegRoot::CurrentUser;
 constexpr ERegRoot HKLM = ERegRoot::LocalMachine;
-
-// Sets or unsets an environment variable for one test.
-class EnvGuard {
-public:
-    EnvGuard(const char* pszName, const char* pszValue) : m_strName(pszName) {
-        if (const char* p = std::getenv(pszName)) m_old = p;
-        if (pszValue) setenv(pszName, pszValue, 1);
-        else unsetenv(pszName);
-    }
-    ~EnvGuard() {
-        if (m_old) setenv(m_strName.c_str(), m_old->c_str(), 1);
-        else unsetenv(m_strName.c_str());
-    }
-
-private:
-    std::string m_strName;
-    std::optional<std::string> m_old;
-};
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 TEST(RegistryStoreTest, KeysAndValues) {
     CRegistryStore store;
@@ -142,24 +118,23 @@ TEST(RegistryStoreTest, MalformedTextNamesTheLineAndChangesNothing) {
 
 TEST(RegistryFileTest, DefaultPathFollowsTheEnvironment) {
     {
-        EnvGuard reg("MAILHOST_REGISTRY", "/x/custom.reg");
+        CEnvScope reg("MAILHOST_REGISTRY", "/x/custom.reg");
         EXPECT_EQ(CRegistryFile::DefaultPath(), "/x/custom.reg");
     }
-    EnvGuard reg("MAILHOST_REGISTRY", nullptr);
+    CEnvScope reg("MAILHOST_REGISTRY", nullptr);
     {
-        EnvGuard xdg("XDG_CONFIG_HOME", "/cfg");
+        CEnvScope xdg("XDG_CONFIG_HOME", "/cfg");
         EXPECT_EQ(CRegistryFile::DefaultPath(), "/cfg/mailhost/registry.reg");
     }
-    EnvGuard xdg("XDG_CONFIG_HOME", nullptr);
-    EnvGuard home("HOME", "/home/someone");
+    CEnvScope xdg("XDG_CONFIG_HOME", nullptr);
+    CEnvScope home("HOME", "/home/someone");
     EXPECT_EQ(CRegistryFile::DefaultPath(), "/home/someone/.config/mailhost/registry.reg");
     EXPECT_EQ(CRegistryFile().Path(), "/home/someone/.config/mailhost/registry.reg");
 }
 
 TEST(RegistryFileTest, UpdateWritesAndLoadReads) {
-    CTempDir tmp;
-    const fs::path dir = tmp.Path();
-    CRegistryFile file((dir / "sub/dir/registry.reg").string());
+    CTempDir dir;
+    CRegistryFile file(dir / "sub/dir/registry.reg");
     CRegistryStore store;
     EXPECT_EQ(file.Load(store).Problem(), "");  // no file: empty registry
     EXPECT_TRUE(store.SubkeyNames(HKCU, "").empty());
@@ -167,19 +142,20 @@ TEST(RegistryFileTest, UpdateWritesAndLoadReads) {
                   .Problem(),
               "");
     EXPECT_TRUE(fs::exists(dir / "sub/dir/registry.reg"));
-    EXPECT_NE(ReadText(dir / "sub/dir/registry.reg").find("[HKEY_CURRENT_USER\\Software\\Q]\n\"n\"=dword:00000007"),
-              std::string::npos);
+    EXPECT_NE(
+        CTempDir::ReadFile(dir / "sub/dir/registry.reg").find("[HKEY_CURRENT_USER\\Software\\Q]\n\"n\"=dword:00000007"),
+        std::string::npos);
     EXPECT_EQ(file.Load(store).Problem(), "");
     EXPECT_EQ(store.GetValue(HKCU, "Software\\Q", "n"), CRegValue::Dword(7));
     // A change that reports a problem leaves the file as it was.
-    std::string strBefore = ReadText(file.Path());
+    std::string strBefore = CTempDir::ReadFile(file.Path());
     EXPECT_EQ(file.Update([](CRegistryStore& s) -> CResult<> {
                       s.DeleteKey(HKCU, "Software");
                       return CProblem("refused");
                   })
                   .Problem(),
               "refused");
-    EXPECT_EQ(ReadText(file.Path()), strBefore);
+    EXPECT_EQ(CTempDir::ReadFile(file.Path()), strBefore);
     // No temporary files are left behind.
     for (const auto& entry : fs::directory_iterator(dir / "sub/dir")) {
         std::string strName = entry.path().filename().string();
@@ -188,10 +164,9 @@ TEST(RegistryFileTest, UpdateWritesAndLoadReads) {
 }
 
 TEST(RegistryFileTest, DamagedFileIsReportedAndNotOverwritten) {
-    CTempDir tmp;
-    const fs::path dir = tmp.Path();
-    std::string strPath = (dir / "registry.reg").string();
-    std::ofstream(strPath) << "[HKEY_CURRENT_USER\\A]\ngarbage\n";
+    CTempDir dir;
+    std::string strPath = dir / "registry.reg";
+    CTempDir::WriteFile(strPath, "[HKEY_CURRENT_USER\\A]\ngarbage\n");
     CRegistryFile file(strPath);
     CRegistryStore store;
     std::string s = file.Load(store).Problem();
@@ -204,13 +179,12 @@ TEST(RegistryFileTest, DamagedFileIsReportedAndNotOverwritten) {
                   .Problem(),
               "");
     EXPECT_FALSE(bCalled);
-    EXPECT_EQ(ReadText(strPath), "[HKEY_CURRENT_USER\\A]\ngarbage\n");
+    EXPECT_EQ(CTempDir::ReadFile(strPath), "[HKEY_CURRENT_USER\\A]\ngarbage\n");
 }
 
 TEST(RegistryFileTest, ConcurrentWritersLoseNoUpdate) {
-    CTempDir tmp;
-    const fs::path dir = tmp.Path();
-    std::string strPath = (dir / "registry.reg").string();
+    CTempDir dir;
+    std::string strPath = dir / "registry.reg";
     constexpr int kProcs = 4, kRounds = 50;
     std::vector<pid_t> pids;
     for (int p = 0; p < kProcs; ++p) {

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "CArray.h"
+#include "RandomEdit.h"
 
 namespace {
 
@@ -76,22 +77,10 @@ TEST(ChangeJournalTest, AReaderFollowsEveryKindOfEditByReplayingTheJournal) {
     for (int nRound = 0; nRound < 300; ++nRound) {
         CReader reader(list);
         const int nEdits = pick(0, 12);
-        for (int k = 0; k < nEdits; ++k) {
-            const int n = list.GetSize();
-            const int i = n ? pick(0, n - 1) : 0;
-            switch (n ? pick(0, 5) : 0) {
-                case 0: list.Add(pick(0, 999)); break;
-                case 1: list.SetAt(i, std::as_const(list).GetAt(i) + 1); break;
-                case 2: list.RemoveAt(i); break;
-                case 3:
-                    if (i > 0) list.MoveUp(i);
-                    break;
-                case 4:
-                    if (i + 1 < n) list.MoveDown(i);
-                    break;
-                default: list[i] += 3;  // written through the handed-out element
-            }
-        }
+        for (int k = 0; k < nEdits; ++k)
+            RandomEdit(
+                list, pick, 6, [&](int i) { return i < 0 ? pick(0, 999) : std::as_const(list).GetAt(i) + 1; },
+                [&](int i, int) { list[i] += 3; });  // written through the handed-out element
         std::vector<CList::Id> vecTold;
         ASSERT_TRUE(reader.Replay(list, vecTold)) << "round " << nRound;
         ASSERT_EQ(reader.vecIds, IdsOf(list)) << "round " << nRound;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "CNextSendingCache.h"
+#include "RandomEdit.h"
 #include "ZoneGuard.h"
 
 namespace {
@@ -70,24 +71,14 @@ TEST_P(NextSendingCacheTest, EditsAreFollowedThroughTheJournalAndTheKeysStayExac
 
     for (int nStep = 0; nStep < 2000; ++nStep) {
         const int nEdits = pick(0, 3) == 0 ? pick(2, 8) : 1;
-        for (int k = 0; k < nEdits; ++k) {
-            const int n = list.GetSize();
-            const int i = n ? pick(0, n - 1) : 0;
-            switch (n ? pick(0, 7) : 0) {
-                case 0: list.Add(Task(rng)); break;
-                case 1: list.SetAt(i, Task(rng)); break;
-                case 2: list.RemoveAt(i); break;
-                case 3:
-                    if (i > 0) list.MoveUp(i);
-                    break;
-                case 4:
-                    if (i + 1 < n) list.MoveDown(i);
-                    break;
-                case 5: list.GetAt(i).m_bActive ^= 1; break;
-                case 6: list.GetAt(i).m_dtNextSending = Minute(pick(0, 20000)); break;
-                default: list.GetAt(i).m_strTaskName += "+"; break;  // the key does not move
-            }
-        }
+        for (int k = 0; k < nEdits; ++k)
+            RandomEdit(
+                list, pick, 8, [&](int) { return Task(rng); },
+                [&](int i, int nKind) {
+                    if (nKind == 5) list.GetAt(i).m_bActive ^= 1;
+                    else if (nKind == 6) list.GetAt(i).m_dtNextSending = Minute(pick(0, 20000));
+                    else list.GetAt(i).m_strTaskName += "+";  // the key does not move
+                });
         cache.Sync(list);
         ASSERT_EQ(cache.Rebuilds(), 1) << "step " << nStep << ": an edit was not followed";
         ExpectMatches(cache, list, nStep);

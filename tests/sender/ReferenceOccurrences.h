@@ -3,6 +3,7 @@
 // whole calendar days and local wall times. It uses nothing of the
 // scheduler: not its conversions, not its day arithmetic, not its
 // day-of-month table. The scheduler's tick is checked against it.
+#include <algorithm>
 #include <cstdint>
 #include <ctime>
 #include <vector>
@@ -70,23 +71,26 @@ inline int64_t LocalDay(time_t t) {
     return n >= 0 ? n / 86400 : -((-n + 86399) / 86400);
 }
 
+// Whether the day is of the kind: any day, a weekday, a weekend day, an
+// even or odd day of its month, or Sunday (5) .. Saturday (11).
+inline bool OfKind(int64_t nDay, int nKind) {
+    const int w = Weekday(nDay), d = DateOf(nDay).d;
+    switch (nKind) {
+        case 0: return true;
+        case 1: return w >= 2 && w <= 6;
+        case 2: return w == 1 || w == 7;
+        case 3: return d % 2 == 0;
+        case 4: return d % 2 == 1;
+        default: return w == nKind - 4;
+    }
+}
+
 // Day of month of the (ordinal+1)-th day of a kind, or of the last one for
 // ordinal 4, found by walking the month.
 inline int NthDayOfKind(int y, int m, int nOrdinal, int nKind) {
     std::vector<int> vecDays;
-    for (int d = 1; d <= DaysIn(y, m); ++d) {
-        const int w = Weekday(DayNumber(y, m, d));
-        bool b = false;
-        switch (nKind) {
-            case 0: b = true; break;
-            case 1: b = w >= 2 && w <= 6; break;
-            case 2: b = w == 1 || w == 7; break;
-            case 3: b = d % 2 == 0; break;
-            case 4: b = d % 2 == 1; break;
-            default: b = w == nKind - 4; break;
-        }
-        if (b) vecDays.push_back(d);
-    }
+    for (int d = 1; d <= DaysIn(y, m); ++d)
+        if (OfKind(DayNumber(y, m, d), nKind)) vecDays.push_back(d);
     return nOrdinal == 4 ? vecDays.back() : vecDays[static_cast<size_t>(nOrdinal)];
 }
 
@@ -134,7 +138,7 @@ public:
                 } else {
                     for (int64_t n = nStartDay - 1;;) {
                         int64_t k = n + 1;
-                        while (!DailyKind(k, task.m_nDailyDayKind)) ++k;
+                        while (!OfKind(k, std::min(task.m_nDailyDayKind, 4))) ++k;
                         if (!add(k)) break;
                         n = k;
                     }
@@ -188,16 +192,6 @@ public:
     }
 
 private:
-    static bool DailyKind(int64_t nDay, int nKind) {
-        const int w = Weekday(nDay), d = DateOf(nDay).d;
-        switch (nKind) {
-            case 0: return true;
-            case 1: return w >= 2 && w <= 6;
-            case 2: return w == 1 || w == 7;
-            case 3: return d % 2 == 0;
-            default: return d % 2 == 1;
-        }
-    }
     static bool Ticked(const CTaskItem& task, int64_t nDay) { return task.m_bWeekDays[Weekday(nDay) - 1] == 1; }
 
     // Weeks run Sunday to Saturday: the rest of the week after nDay, else the

@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -61,6 +62,11 @@ class CGenerator : public CSeededRandom {
 public:
     using CSeededRandom::CSeededRandom;
 
+    // Each field drawn from its range, in order.
+    void Draw(std::initializer_list<std::tuple<int32_t*, int, int>> fields) {
+        for (const auto& [p, lo, hi] : fields) *p = Int(lo, hi);
+    }
+
     // A task as the options sheet leaves it, before its first computation.
     CTaskItem Task(int nIndex, time_t tCreated, int nDays) {
         CTaskItem t;
@@ -81,34 +87,28 @@ public:
         t.m_dtStart = TaskDateTime{dtStart.y, dtStart.m, dtStart.d, RefSchedule::Weekday(nStartDay), h, mi, 0};
         switch (t.m_nRecurrence) {
             case 1: t.m_nMinuteInterval = Chance(40) ? Int(61, 119) : Chance(50) ? Int(1, 60) : Int(120, 1440); break;
-            case 2:
-                t.m_nDailyMode = Int(0, 1);
-                t.m_nDailyInterval = Int(1, 10);
-                t.m_nDailyDayKind = Int(0, 4);
-                break;
+            case 2: Draw({{&t.m_nDailyMode, 0, 1}, {&t.m_nDailyInterval, 1, 10}, {&t.m_nDailyDayKind, 0, 4}}); break;
             case 3:
-                t.m_nWeeklyMode = Int(0, 1);
-                t.m_nWeeklyInterval = Int(1, 4);
-                t.m_nWeeklyWeekOfMonth = Int(0, 2);
+                Draw({{&t.m_nWeeklyMode, 0, 1}, {&t.m_nWeeklyInterval, 1, 4}, {&t.m_nWeeklyWeekOfMonth, 0, 2}});
                 for (auto& b : t.m_bWeekDays) b = Chance(35) ? 1 : 0;
                 t.m_bWeekDays[Int(0, 6)] = 1;
                 break;
             case 4:
-                t.m_nMonthlyMode = Int(0, 1);
+                Draw({{&t.m_nMonthlyMode, 0, 1}});
                 t.m_nMonthlyDay = Chance(70) ? Int(1, 28) : Int(29, 31);
-                t.m_nMonthlyInterval = Int(1, 3);
-                t.m_nMonthlyOrdinal = Int(0, 4);
-                t.m_nMonthlyDayKind = Int(0, 11);
-                t.m_nMonthlyInterval2 = Int(1, 3);
+                Draw({{&t.m_nMonthlyInterval, 1, 3},
+                      {&t.m_nMonthlyOrdinal, 0, 4},
+                      {&t.m_nMonthlyDayKind, 0, 11},
+                      {&t.m_nMonthlyInterval2, 1, 3}});
                 break;
             case 5: {
                 t.m_nYearlyMode = Int(0, 1);
                 // Mostly a month the run passes through, so that it occurs.
                 const int nMonth = Chance(70) ? (dtStart.m - 1 + Int(0, nDays / 30)) % 12 : Int(0, 11);
                 t.m_nYearlyMonth = t.m_nYearlyMonth2 = nMonth;
-                t.m_nYearlyDay = Int(1, RefSchedule::DaysIn(2000, nMonth + 1));
-                t.m_nYearlyOrdinal = Int(0, 4);
-                t.m_nYearlyDayKind = Int(0, 11);
+                Draw({{&t.m_nYearlyDay, 1, RefSchedule::DaysIn(2000, nMonth + 1)},
+                      {&t.m_nYearlyOrdinal, 0, 4},
+                      {&t.m_nYearlyDayKind, 0, 11}});
                 break;
             }
             default: break;
@@ -448,25 +448,41 @@ protected:
 
 }  // namespace
 
+// A list saved by an earlier version keeps the seed in the last-sent time,
+// equal to the next time: it does not count as done either.
 TEST_P(SchedulerStartOccurrenceTest, AStartOnItsOwnDateGoesOutAtItsMinuteThenMovesOn) {
+    const auto monthlyOn7 = [](CTaskItem& t) { t.m_nMonthlyDay = 7, t.m_nMonthlyInterval = 1; };
     const struct {
         const char* pszName;
         int nRecurrence;
         std::function<void(CTaskItem&)> fnSet;  // the fields the recurrence reads
         TaskDateTime dtStart;
-        time_t tScheduled;  // when the options sheet computed it
-        time_t tRunFrom;
-        int nMinutes;
-        std::string strNextAfter;
+        time_t tScheduled;  // when the options sheet computed it; 0: stored seeded by an earlier version
+        std::vector<std::pair<time_t, int>> vecRuns;  // from when, for how many minutes
+        std::vector<std::string> vecSent;
+        std::string strNextAfter;  // "" once completed
     } cases[] = {
-        {"monthly on its start day", 4, [](CTaskItem& t) { t.m_nMonthlyDay = 7, t.m_nMonthlyInterval = 1; },
-         TaskDateTime{2026, 12, 7, 0, 9, 36, 0}, At(2026, 12, 7, 9, 30), At(2026, 12, 7, 9, 30), 30,
-         "2027-01-07 09:36"},
+        // clang-format off
+        {"monthly on its start day", 4, monthlyOn7, TaskDateTime{2026, 12, 7, 0, 9, 36, 0}, At(2026, 12, 7, 9, 30),
+         {{At(2026, 12, 7, 9, 30), 30}}, {"2026-12-07 09:36"}, "2027-01-07 09:36"},
         {"yearly on its start date, sent overdue", 5,
          [](CTaskItem& t) { t.m_nYearlyMonth = 2, t.m_nYearlyDay = 5, t.m_bSendOverdue = 1; },
-         TaskDateTime{2027, 3, 5, 0, 10, 0, 0}, At(2027, 3, 1, 8, 0), At(2027, 3, 5, 9, 58), 10, "2028-03-05 10:00"},
+         TaskDateTime{2027, 3, 5, 0, 10, 0, 0}, At(2027, 3, 1, 8, 0), {{At(2027, 3, 5, 9, 58), 10}},
+         {"2027-03-05 10:00"}, "2028-03-05 10:00"},
+        {"first Wednesday, ending after three", 4,
+         [](CTaskItem& t) {
+             t.m_nMonthlyMode = 1, t.m_nMonthlyOrdinal = 0, t.m_nMonthlyDayKind = 8, t.m_nMonthlyInterval2 = 1;
+             t.m_nEndKind = 1, t.m_nEndAfterCount = 3;
+         },
+         TaskDateTime{2027, 1, 6, 0, 8, 15, 0}, At(2027, 1, 6, 8, 0),
+         {{At(2027, 1, 6, 8, 14), 3}, {At(2027, 2, 3, 8, 14), 3}, {At(2027, 3, 3, 8, 14), 3}, {At(2027, 4, 7, 8, 14), 3}},
+         {"2027-01-06 08:15", "2027-02-03 08:15", "2027-03-03 08:15"}, ""},
+        {"a stored seed", 4, monthlyOn7, TaskDateTime{2026, 12, 7, 0, 9, 36, 0}, 0, {{At(2026, 12, 7, 9, 35), 3}},
+         {"2026-12-07 09:36"}, "2027-01-07 09:36"},
+        // clang-format on
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
         m_list.RemoveAll();
         m_vecSent.clear();
         CTaskItem t;
@@ -474,46 +490,19 @@ TEST_P(SchedulerStartOccurrenceTest, AStartOnItsOwnDateGoesOutAtItsMinuteThenMov
         t.m_nEndKind = 0;
         c.fnSet(t);
         t.m_dtStart = c.dtStart;
-        Schedule(t, c.tScheduled);
-        Run(c.tRunFrom, c.nMinutes);
-        EXPECT_EQ(m_vecSent, std::vector<std::string>{TaskTime::Format(c.dtStart)}) << c.pszName;
-        EXPECT_EQ(m_list[0].m_nOccurrenceCount, 1) << c.pszName;
-        EXPECT_EQ(TaskTime::Format(m_list[0].m_dtNextSending), c.strNextAfter) << c.pszName;
+        if (c.tScheduled) {
+            Schedule(t, c.tScheduled);
+        } else {
+            t.m_bActive = 1;
+            t.m_dtStart = t.m_dtLastSent = t.m_dtNextSending =
+                TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(t.m_dtStart)));
+            m_list.Add(t);
+        }
+        for (const auto& [tFrom, nMinutes] : c.vecRuns) Run(tFrom, nMinutes);
+        EXPECT_EQ(m_vecSent, c.vecSent);
+        EXPECT_EQ(m_list[0].m_nOccurrenceCount, static_cast<int>(c.vecSent.size()));
+        EXPECT_EQ(m_list[0].m_dtNextSending.IsSet() ? TaskTime::Format(m_list[0].m_dtNextSending) : "", c.strNextAfter);
     }
-}
-
-TEST_P(SchedulerStartOccurrenceTest, EndAfterThreeSendsThree) {
-    CTaskItem t;
-    t.m_nRecurrence = 4;
-    t.m_nMonthlyMode = 1;
-    t.m_nMonthlyOrdinal = 0;  // first
-    t.m_nMonthlyDayKind = 8;  // wednesday
-    t.m_nMonthlyInterval2 = 1;
-    t.m_nEndKind = 1;
-    t.m_nEndAfterCount = 3;
-    t.m_dtStart = TaskDateTime{2027, 1, 6, 0, 8, 15, 0};  // the first Wednesday of January
-    Schedule(t, At(2027, 1, 6, 8, 0));
-    for (const auto& [m, d] : {std::pair{1, 6}, std::pair{2, 3}, std::pair{3, 3}, std::pair{4, 7}})
-        Run(At(2027, m, d, 8, 14), 3);
-    EXPECT_EQ(m_vecSent, (std::vector<std::string>{"2027-01-06 08:15", "2027-02-03 08:15", "2027-03-03 08:15"}));
-    EXPECT_FALSE(m_list[0].m_dtNextSending.IsSet());
-}
-
-// A list saved by an earlier version keeps the seed in the last-sent time,
-// equal to the next time: it is still sent at its minute.
-TEST_P(SchedulerStartOccurrenceTest, AStoredSeedDoesNotCountAsDone) {
-    CTaskItem t;
-    t.m_bActive = 1;
-    t.m_nRecurrence = 4;
-    t.m_nMonthlyDay = 7;
-    t.m_nMonthlyInterval = 1;
-    t.m_nEndKind = 0;
-    t.m_dtStart = TaskTime::FromAbsolute(At(2026, 12, 7, 9, 36));
-    t.m_dtLastSent = t.m_dtStart;
-    t.m_dtNextSending = t.m_dtStart;
-    m_list.Add(t);
-    Run(At(2026, 12, 7, 9, 35), 3);
-    EXPECT_EQ(m_vecSent, std::vector<std::string>{"2026-12-07 09:36"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, SchedulerStartOccurrenceTest,

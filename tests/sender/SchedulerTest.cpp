@@ -490,50 +490,35 @@ TEST_P(SchedulerDifferentialTest, CachedTickEqualsThePlainTick) {
         else if (r < 95 && cached.GetSize() > 0) {  // the user edits, sometimes several times
             for (int nEdits = pick(0, 3) == 0 ? pick(2, 6) : 1; nEdits > 0 && cached.GetSize() > 0; --nEdits) {
                 const int i = pick(0, cached.GetSize() - 1);
-                switch (pick(0, 7)) {
-                    case 0:
-                        cached.GetAt(i).m_bActive ^= 1;
-                        plain.GetAt(i).m_bActive ^= 1;
-                        break;
+                const auto both = [&](const std::function<void(CTaskList&)>& fnEdit) {
+                    fnEdit(cached);
+                    fnEdit(plain);
+                };
+                const int nKind = pick(0, 7);
+                CTaskItem t;
+                if (nKind == 3 || nKind == 4) {
+                    t = RandomTask(rng, tNow, (nKind == 3 ? 1000 : 2000) + nStep);
+                    EXPECT_EQ(schedule.CalcNextSending(t).Problem(), "");
+                }
+                switch (nKind) {
+                    case 0: both([&](CTaskList& l) { l.GetAt(i).m_bActive ^= 1; }); break;
                     case 1:
-                        if (i > 0) {
-                            cached.MoveUp(i);
-                            plain.MoveUp(i);
-                        }
+                        if (i > 0) both([&](CTaskList& l) { l.MoveUp(i); });
                         break;
-                    case 2:
-                        cached.RemoveAt(i);
-                        plain.RemoveAt(i);
-                        break;
-                    case 3: {
-                        CTaskItem t = RandomTask(rng, tNow, 1000 + nStep);
-                        EXPECT_EQ(schedule.CalcNextSending(t).Problem(), "");
-                        cached.SetAt(i, t);
-                        plain.SetAt(i, t);
-                        break;
-                    }
-                    case 4: {
-                        CTaskItem t = RandomTask(rng, tNow, 2000 + nStep);
-                        EXPECT_EQ(schedule.CalcNextSending(t).Problem(), "");
-                        cached.Add(t);
-                        plain.Add(t);
-                        break;
-                    }
+                    case 2: both([&](CTaskList& l) { l.RemoveAt(i); }); break;
+                    case 3: both([&](CTaskList& l) { l.SetAt(i, t); }); break;
+                    case 4: both([&](CTaskList& l) { l.Add(t); }); break;
                     case 5:
-                        if (i + 1 < cached.GetSize()) {
-                            cached.MoveDown(i);
-                            plain.MoveDown(i);
-                        }
+                        if (i + 1 < cached.GetSize()) both([&](CTaskList& l) { l.MoveDown(i); });
                         break;
                     case 6:  // rescheduled by hand to a minute around now
-                        cached.GetAt(i).m_dtNextSending = plain.GetAt(i).m_dtNextSending =
-                            TaskTime::FromAbsolute(tNow + pick(-120, 120) * 60);
+                        t.m_dtNextSending = TaskTime::FromAbsolute(tNow + pick(-120, 120) * 60);
+                        both([&](CTaskList& l) { l.GetAt(i).m_dtNextSending = t.m_dtNextSending; });
                         break;
                     default:
                         if (pick(0, 9) == 0) {  // more changes than the journal keeps
                             for (size_t k = 0; k < 2 * CTaskList::kJournalKept + 1; ++k) cached.GetAt(i);
-                            cached.GetAt(i).m_bActive ^= 1;
-                            plain.GetAt(i).m_bActive ^= 1;
+                            both([&](CTaskList& l) { l.GetAt(i).m_bActive ^= 1; });
                         }
                 }
             }

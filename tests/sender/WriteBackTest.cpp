@@ -326,12 +326,7 @@ TEST_P(WriteBackTest, TheNoteGoesWhenTheTaskIsScheduledAnew) {
 // What the write-back relies on: an identity that follows its element.
 TEST(CArrayIdentity, FollowsItsElementAndIsNeverGivenTwice) {
     CArray<std::string> arr, other;
-    arr.Add("a");
-    arr.Add("b");
-    arr.Add("c");
-    other.Add("a");
-    other.Add("b");
-    other.Add("c");
+    for (const char* psz : {"a", "b", "c"}) arr.Add(psz), other.Add(psz);
     const auto nA = arr.IdAt(0), nB = arr.IdAt(1), nC = arr.IdAt(2);
     EXPECT_TRUE(nA != nB && nB != nC && nA != nC);
     EXPECT_TRUE(arr == other) << "identities play no part in equality";

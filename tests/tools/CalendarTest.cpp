@@ -1,7 +1,4 @@
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <ctime>
 #include <functional>
 #include <map>
@@ -17,6 +14,7 @@
 #include "CTempDir.h"
 #include "CTextCodec.h"
 #include "ResultValue.h"
+#include "ShellRun.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
@@ -26,13 +24,8 @@ using Strings = std::vector<std::string>;
 
 // Output and exit status of the tool run through the shell.
 std::pair<int, std::string> RunTool(const std::string& strArgs) {
-    const std::string strCmd = "'" + std::string(QUILLORY_CLI) + "' " + strArgs + " 2>/dev/null";
-    std::string strOut;
-    FILE* p = popen(strCmd.c_str(), "r");
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) strOut.append(buf, n);
-    const int nStatus = pclose(p);
-    return {WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1, strOut};
+    const CShellRun r = RunShell(ShellQuoted(QUILLORY_CLI) + " " + strArgs + " 2>/dev/null", "/dev/null");
+    return {r.nExit, r.strOut};
 }
 
 std::string Minute(time_t t) {

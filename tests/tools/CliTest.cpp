@@ -1,8 +1,4 @@
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -11,48 +7,37 @@
 #include "CTaskJson.h"
 #include "CTaskListFile.h"
 #include "CTempDir.h"
+#include "ShellRun.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct CRun {
-    int nExit = -1;
-    std::string strOut;
-    std::string strErr;
-};
+using CRun = CShellRun;
 
 class CliTest : public ::testing::Test {
 protected:
-    void SetUp() override { m_strFile = (m_dir / "emails.dat").string(); }
-
-    // Runs the CLI through the shell with the given standard input.
+    // The CLI through the shell with the given standard input.
     CRun Run(const std::string& strArgs, const std::string& strIn = "") {
-        std::string strInFile = (m_dir / "stdin").string();
-        std::ofstream(strInFile) << strIn;
-        std::string strErrFile = (m_dir / "stderr").string();
-        std::string strCmd = m_strEnv + std::string("'") + QUILLORY_CLI + "' " + strArgs + " < '" + strInFile +
-                             "' 2> '" + strErrFile + "'";
-        CRun r;
-        FILE* p = popen(strCmd.c_str(), "r");
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.strOut.append(buf, n);
-        int status = pclose(p);
-        r.nExit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::ifstream err(strErrFile);
-        r.strErr.assign(std::istreambuf_iterator<char>(err), {});
-        return r;
+        CTempDir::WriteFile(m_dir / "stdin", strIn);
+        return RunShell(m_strEnv + ShellQuoted(QUILLORY_CLI) + " " + strArgs + " < " + ShellQuoted(m_dir / "stdin") +
+                            " 2> " + ShellQuoted(m_dir / "stderr"),
+                        m_dir / "stderr");
     }
-    std::string FileArg() const { return "--file '" + m_strFile + "' --codepage CP1252"; }
-    std::string Bytes() const {
-        std::ifstream in(m_strFile, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
+    std::string FileArg() const { return "--file " + ShellQuoted(m_strFile) + " --codepage CP1252"; }
+    std::string Bytes() const { return CTempDir::ReadFile(m_strFile); }
+    void Save(const CTaskList& list) const {
+        ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, list, m_codec).Problem(), "");
+    }
+    CTaskList Load() const {
+        CTaskList list;
+        EXPECT_EQ(CTaskListFile::LoadTaskList(m_strFile, list, m_codec).Problem(), "");
+        return list;
     }
 
-    CTempDir m_tmp;
-    const fs::path m_dir{m_tmp.Path()};
-    std::string m_strFile;
+    CTempDir m_dir;
+    const std::string m_strFile = m_dir / "emails.dat";
+    const CTextCodec m_codec = CTextCodec::Open("CP1252").Value();
     std::string m_strEnv;  // variable settings put before the command
 };
 
@@ -80,15 +65,6 @@ CTaskList Sample() {
 
 }  // namespace
 
-TEST_F(CliTest, ListShowsIndexActiveNameAndNextTime) {
-    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
-    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, Sample(), codec).Problem(), "");
-    CRun r = Run("list " + FileArg());
-    EXPECT_EQ(r.nExit, 0) << r.strErr;
-    EXPECT_EQ(r.strOut.substr(0, r.strOut.find('\n')), "1 * Weekly report \xC3\xA9 2025-03-10 09:00");
-    EXPECT_NE(r.strOut.find("\n2   Done Completed\n"), std::string::npos) << r.strOut;
-}
-
 // A missing file in its folder is a list with no task yet; a missing
 // folder is a mistyped --file, which no reading command takes for one.
 TEST_F(CliTest, MissingFileIsAnEmptyListAndAMissingFolderAnError) {
@@ -98,20 +74,18 @@ TEST_F(CliTest, MissingFileIsAnEmptyListAndAMissingFolderAnError) {
     r = Run("export " + FileArg());
     EXPECT_EQ(r.nExit, 0);
     EXPECT_EQ(nlohmann::json::parse(r.strOut), nlohmann::json::array());
-    const std::string strNoFolder = "'" + (m_dir / "no/such/dir/emails.dat").string() + "'";
+    const std::string strNoFolder = ShellQuoted(m_dir / "no/such/dir/emails.dat");
     for (const char* pszCommand : {"list", "export", "show 1", "next 1", "ics"}) {
         SCOPED_TRACE(pszCommand);
         r = Run(std::string(pszCommand) + " --file " + strNoFolder);
         EXPECT_EQ(r.nExit, 2);
         EXPECT_EQ(r.strOut, "");
-        EXPECT_NE(r.strErr.find("there is no folder " + (m_dir / "no/such/dir").string()), std::string::npos)
-            << r.strErr;
+        EXPECT_NE(r.strErr.find("there is no folder " + m_dir / "no/such/dir"), std::string::npos) << r.strErr;
     }
 }
 
 TEST_F(CliTest, ExportThenImportReproducesTheFileByteForByte) {
-    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
-    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, Sample(), codec).Problem(), "");
+    Save(Sample());
     const std::string before = Bytes();
     CRun exp = Run("export " + FileArg());
     ASSERT_EQ(exp.nExit, 0) << exp.strErr;
@@ -132,8 +106,7 @@ TEST_F(CliTest, ExportShowsOutOfRangeValuesAsStored) {
     t.m_dtNextSending = {2025, 14, 40, 9, 99, -3, 7};
     t.m_bActive = 5;
     list.Add(t);
-    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
-    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, list, codec).Problem(), "");
+    Save(list);
     CRun r = Run("export " + FileArg());
     ASSERT_EQ(r.nExit, 0);
     auto j = nlohmann::json::parse(r.strOut);
@@ -143,8 +116,7 @@ TEST_F(CliTest, ExportShowsOutOfRangeValuesAsStored) {
 }
 
 TEST_F(CliTest, InvalidImportReportsEveryProblemAndWritesNothing) {
-    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
-    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, Sample(), codec).Problem(), "");
+    Save(Sample());
     const std::string before = Bytes();
     CRun r = Run("import " + FileArg(),
                  R"([{"taskName":"ok","start":{"year":2025,"month":3,"day":3},"endKind":0},
@@ -171,9 +143,7 @@ TEST_F(CliTest, MissingKeysTakeTheDefaultsAndADayOfWeekComesFromItsDate) {
                                              "lastSent":{"year":2025,"month":12,"day":31,"hour":9},
                                              "nextSending":{"year":2026,"month":1,"day":4,"hour":9}}])");
     ASSERT_EQ(r.nExit, 0) << r.strErr;
-    CTaskList back;
-    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
-    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strFile, back, codec).Problem(), "");
+    const CTaskList back = Load();
     ASSERT_EQ(back.GetSize(), 2);
     CTaskItem expect;
     expect.m_strTaskName = "x";
@@ -191,15 +161,10 @@ TEST_F(CliTest, UsageAndDataErrorsHaveTheirExitCodes) {
     EXPECT_EQ(Run("frobnicate").nExit, 1);
     EXPECT_EQ(Run("list --bogus").nExit, 1);
     EXPECT_EQ(Run("list --file").nExit, 1);
-    CRun r = Run("list --codepage NO-SUCH " + std::string("--file '") + m_strFile + "'");
+    CRun r = Run("list --codepage NO-SUCH --file " + ShellQuoted(m_strFile));
     EXPECT_EQ(r.nExit, 1);
     EXPECT_NE(r.strErr.find("NO-SUCH"), std::string::npos);
-    for (const char* psz : {"list", "export", "import", "next"}) {
-        CRun h = Run(std::string(psz) + " --help");
-        EXPECT_EQ(h.nExit, 0);
-        EXPECT_NE(h.strOut.find(std::string("quillory ") + psz), std::string::npos);
-    }
-    std::ofstream(m_strFile, std::ios::binary) << std::string("\x02\x00\x00\x00\x10\x00", 6);
+    CTempDir::WriteFile(m_strFile, std::string("\x02\x00\x00\x00\x10\x00", 6));
     r = Run("list " + FileArg());
     EXPECT_EQ(r.nExit, 2);
     EXPECT_NE(r.strErr.find(m_strFile), std::string::npos);
@@ -358,9 +323,7 @@ TEST_F(CliTest, ImportChecksEveryRuleAndNamesTaskAndKey) {
         if (!c.pszProblem) arrGood.push_back(RuleTask(c));
     r = Run("import " + FileArg(), arrGood.dump());
     EXPECT_EQ(r.nExit, 0) << r.strErr;
-    CTaskList back;
-    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
-    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strFile, back, codec).Problem(), "");
+    const CTaskList back = Load();
     EXPECT_EQ(back.GetSize(), static_cast<int>(arrGood.size()));
 }
 
@@ -393,9 +356,7 @@ TEST_F(CliTest, ImportRefusesATaskTooLargeForTheFile) {
 
     r = Run("import " + FileArg(), nlohmann::ordered_json{task(strAccented, ""), task("after", "")}.dump());
     ASSERT_EQ(r.nExit, 0) << r.strErr.substr(0, 2000);
-    CTaskList back;
-    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
-    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strFile, back, codec).Problem(), "");
+    const CTaskList back = Load();
     ASSERT_EQ(back.GetSize(), 2);
     EXPECT_EQ(back[0].m_strTaskName, strAccented);
     EXPECT_EQ(back[1].m_strTaskName, "after");
@@ -426,9 +387,7 @@ TEST_F(CliTest, NextPrintsTheComingSendingTimes) {
     ASSERT_EQ(r.nExit, 0) << r.strErr;
     EXPECT_EQ(r.strOut, "2025-01-01 10:00\n2025-01-01 10:15\nCompleted\n");
     // The file is left as it was.
-    CTaskList back;
-    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
-    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strFile, back, codec).Problem(), "");
+    const CTaskList back = Load();
     EXPECT_FALSE(back[0].m_dtNextSending.IsSet());
 
     // A task by its exact name, as every command takes it.
@@ -463,8 +422,7 @@ TEST_F(CliTest, NextNamesAnInvalidDateGroup) {
     stuck.m_dtStart = {2025, 2, 3, 2, 9, 0, 1};
     stuck.m_dtNextSending = {2025, 2, 3, 2, 9, 0, 1};
     list.Add(stuck);
-    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
-    ASSERT_EQ(CTaskListFile::SaveTaskList(m_strFile, list, codec).Problem(), "");
+    Save(list);
     CRun r = Run("next 1 " + FileArg());
     EXPECT_EQ(r.nExit, 2);
     EXPECT_NE(r.strErr.find("task 1: lastSent: invalid date: hour 25"), std::string::npos) << r.strErr;
@@ -473,23 +431,26 @@ TEST_F(CliTest, NextNamesAnInvalidDateGroup) {
     EXPECT_EQ(r.strOut, "2025-02-03 09:00\nCompleted\n");
 }
 
-// A damaged file still shows the tasks before the damage, so that they can
-// be salvaged, and says it is not whole.
-TEST_F(CliTest, ListAndExportOfADamagedFileShowTheReadableTasksAndExitWith2) {
-    const CTextCodec codec = CTextCodec::Open("CP1252").Value();
-    std::vector<uint8_t> v = CTaskListFile::Encode(Sample(), codec);
-    v[0] = 3;                                                   // a third task ...
-    for (uint8_t b : {0x80, 0x84, 0x1E, 0x00}) v.push_back(b);  // ... whose record claims 2,000,000 bytes
-    std::ofstream(m_strFile, std::ios::binary)
-        .write(reinterpret_cast<const char*>(v.data()), static_cast<std::streamsize>(v.size()));
-    CRun r = Run("list " + FileArg());
-    EXPECT_EQ(r.nExit, 2);
-    EXPECT_EQ(r.strOut.substr(0, r.strOut.find('\n')), "1 * Weekly report \xC3\xA9 2025-03-10 09:00");
-    EXPECT_NE(r.strOut.find("\n2   Done Completed\n"), std::string::npos) << r.strOut;
-    EXPECT_EQ(r.strErr,
-              "quillory: " + m_strFile + ": task 3: record length 2000000 out of range (2 of 3 tasks readable)\n");
-
-    r = Run("export " + FileArg());
+// A list shows each task's place, mark, name and next time; a damaged
+// file still shows the tasks before the damage, so that they can be
+// salvaged, and says it is not whole.
+TEST_F(CliTest, ListShowsEachTaskAndOfADamagedFileTheReadableOnesWithExit2) {
+    Save(Sample());
+    for (const bool bDamaged : {false, true}) {
+        SCOPED_TRACE(bDamaged ? "damaged" : "whole");
+        const CRun r = Run("list " + FileArg());
+        EXPECT_EQ(r.nExit, bDamaged ? 2 : 0);
+        EXPECT_EQ(r.strErr, bDamaged ? "quillory: " + m_strFile +
+                                           ": task 3: record length 2000000 out of range (2 of 3 tasks readable)\n"
+                                     : "");
+        EXPECT_EQ(r.strOut.substr(0, r.strOut.find('\n')), "1 * Weekly report \xC3\xA9 2025-03-10 09:00");
+        EXPECT_NE(r.strOut.find("\n2   Done Completed\n"), std::string::npos) << r.strOut;
+        std::vector<uint8_t> v = CTaskListFile::Encode(Sample(), m_codec);
+        v[0] = 3;                                                   // a third task ...
+        for (uint8_t b : {0x80, 0x84, 0x1E, 0x00}) v.push_back(b);  // ... whose record claims 2,000,000 bytes
+        CTempDir::WriteFile(m_strFile, std::string(v.begin(), v.end()));
+    }
+    CRun r = Run("export " + FileArg());
     EXPECT_EQ(r.nExit, 2);
     EXPECT_NE(r.strErr.find("task 3: record length 2000000"), std::string::npos) << r.strErr;
     auto j = nlohmann::json::parse(r.strOut);
@@ -500,7 +461,5 @@ TEST_F(CliTest, ListAndExportOfADamagedFileShowTheReadableTasksAndExitWith2) {
     fs::remove(m_strFile);
     r = Run("import " + FileArg(), j.dump());
     EXPECT_EQ(r.nExit, 0) << r.strErr;
-    CTaskList back;
-    EXPECT_EQ(CTaskListFile::LoadTaskList(m_strFile, back, codec).Problem(), "");
-    EXPECT_EQ(back.GetSize(), 2);
+    EXPECT_EQ(Load().GetSize(), 2);
 }

@@ -1,9 +1,6 @@
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -11,25 +8,18 @@
 #include "CTaskListFile.h"
 #include "CTempDir.h"
 #include "CTextCodec.h"
+#include "ShellRun.h"
 #include "ZoneGuard.h"
 
 namespace {
 
-struct CRun {
-    int nExit = -1;
-    std::string strOut;
-};
+using CRun = CShellRun;
 
-CRun Show(const std::string& strArgs) {
-    const std::string strCmd = "'" + std::string(QUILLORY_CLI) + "' show " + strArgs + " 2>&1";
-    CRun r;
-    FILE* p = popen(strCmd.c_str(), "r");
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.strOut.append(buf, n);
-    const int nStatus = pclose(p);
-    r.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
-    return r;
+// The tool with the arguments, standard error in its output.
+CRun Tool(const std::string& strArgs) {
+    return RunShell(ShellQuoted(QUILLORY_CLI) + " " + strArgs + " 2>&1", "/dev/null");
 }
+CRun Show(const std::string& strArgs) { return Tool("show " + strArgs); }
 
 class ShowTest : public ::testing::Test {
 protected:
@@ -64,9 +54,11 @@ protected:
         once.m_dtStart = {2026, 11, 2, 2, 12, 0, 1};
         m_list.Add(weekly);
         m_list.Add(once);
-        m_strArgs = " --codepage UTF-8 --file '" + strDir + "/emails.dat'";
-        ASSERT_TRUE(
-            CTaskListFile::SaveTaskList(strDir + "/emails.dat", m_list, CTextCodec::Open("UTF-8").Value()).Ok());
+        m_strArgs = " --codepage UTF-8 --file " + ShellQuoted(strDir + "/emails.dat");
+        Save();
+    }
+    void Save() const {
+        ASSERT_TRUE(CTaskListFile::SaveTaskList(m_tmp / "emails.dat", m_list, CTextCodec::Open("UTF-8").Value()).Ok());
     }
 
     CZoneGuard m_zone{"Europe/Berlin"};  // the tool inherits it
@@ -78,42 +70,35 @@ protected:
 }  // namespace
 
 TEST_F(ShowTest, EverySettingInWordsWithTheAttachmentsAsTheyAreNow) {
-    const std::string strDir = m_tmp.Path();
     const CRun r = Show("'Weekly report'" + m_strArgs);
     EXPECT_EQ(r.nExit, 0);
-    EXPECT_EQ(r.strOut,
-              "Task 1: Weekly report\n"
-              "Active:          yes\n"
-              "Schedule:        Every week on Monday and Thursday at 09:00\n"
-              "Ends:            after 10 sendings (7 so far)\n"
-              "Send overdue:    yes\n"
-              "Receive first:   no\n"
-              "Occurrences:     7 so far\n"
-              "Last sent:       2026-12-07 09:00\n"
-              "Last result:     not known (no tasks.json)\n"
-              "Template:        " +
-                  strDir +
-                  "/report.eml\n"
-                  "From:            me@example.org\n"
-                  "Subject:         Weekly report\n"
-                  "To:              a@example.org, b@example.org\n"
-                  "Cc:              c@example.org\n"
-                  "Attachments:     " +
-                  strDir +
-                  "/reports/*.csv (2 files match now)\n"
-                  "                 " +
-                  strDir +
-                  "/present.pdf\n"
-                  "                 " +
-                  strDir +
-                  "/gone.pdf (missing now)\n"
-                  "                 " +
-                  strDir +
-                  "/nowhere/*.pdf (its folder is missing now)\n"
-                  "Next sendings (Europe/Berlin, CET, UTC+01:00):\n"
-                  "  2026-12-10 09:00\n"
-                  "  2026-12-14 09:00\n"
-                  "  2026-12-17 09:00\n");
+    // DIR stands for the test's folder.
+    std::string strExpected =
+        "Task 1: Weekly report\n"
+        "Active:          yes\n"
+        "Schedule:        Every week on Monday and Thursday at 09:00\n"
+        "Ends:            after 10 sendings (7 so far)\n"
+        "Send overdue:    yes\n"
+        "Receive first:   no\n"
+        "Occurrences:     7 so far\n"
+        "Last sent:       2026-12-07 09:00\n"
+        "Last result:     not known (no tasks.json)\n"
+        "Template:        DIR/report.eml\n"
+        "From:            me@example.org\n"
+        "Subject:         Weekly report\n"
+        "To:              a@example.org, b@example.org\n"
+        "Cc:              c@example.org\n"
+        "Attachments:     DIR/reports/*.csv (2 files match now)\n"
+        "                 DIR/present.pdf\n"
+        "                 DIR/gone.pdf (missing now)\n"
+        "                 DIR/nowhere/*.pdf (its folder is missing now)\n"
+        "Next sendings (Europe/Berlin, CET, UTC+01:00):\n"
+        "  2026-12-10 09:00\n"
+        "  2026-12-14 09:00\n"
+        "  2026-12-17 09:00\n";
+    for (size_t n = 0; (n = strExpected.find("DIR/", n)) != std::string::npos; n += m_tmp.Path().size())
+        strExpected.replace(n, 3, m_tmp.Path());
+    EXPECT_EQ(r.strOut, strExpected);
 }
 
 TEST_F(ShowTest, ACompletedTaskAndAMissingTemplate) {
@@ -159,8 +144,7 @@ TEST_F(ShowTest, OnlyMessagesThatWentOutAreCalledSent) {
         CTempDir::WriteFile(m_tmp.Path() + "/history.json",
                             R"({"version": 1, "tasks": {"report.eml": [)" + strJson + "]}}");
         m_list[0].m_nOccurrenceCount = row.nCount;
-        ASSERT_TRUE(
-            CTaskListFile::SaveTaskList(m_tmp.Path() + "/emails.dat", m_list, CTextCodec::Open("UTF-8").Value()).Ok());
+        Save();
         const std::string strOut = Show("1" + m_strArgs).strOut;
         EXPECT_NE(strOut.find("Occurrences:     " + row.strOccurrences + "\n"), std::string::npos) << strOut;
         EXPECT_NE(strOut.find("Last sent:       " + row.strLastSent + "\n"), std::string::npos) << strOut;
@@ -210,8 +194,7 @@ TEST_F(ShowTest, ATaskThatIsNotThereOrNotNamedIsAnError) {
     EXPECT_EQ(Show("Nobody" + m_strArgs).strOut, "quillory: there is no task named \"Nobody\"\n");
     EXPECT_EQ(Show(m_strArgs).nExit, 1);
     m_list.Add(m_list[1]);  // two tasks of one name
-    ASSERT_TRUE(
-        CTaskListFile::SaveTaskList(m_tmp.Path() + "/emails.dat", m_list, CTextCodec::Open("UTF-8").Value()).Ok());
+    Save();
     const CRun r = Show("Invitation" + m_strArgs);
     EXPECT_EQ(r.nExit, 2);
     EXPECT_EQ(r.strOut, "quillory: task \"Invitation\": more than one task has this name; give its index\n");
@@ -228,23 +211,14 @@ TEST_F(ShowTest, ControlCharactersAreShownEscapedAndJsonStaysExact) {
         t.m_strTaskName = strEvil;
         return t;
     }());
-    ASSERT_TRUE(
-        CTaskListFile::SaveTaskList(m_tmp.Path() + "/emails.dat", m_list, CTextCodec::Open("UTF-8").Value()).Ok());
-    auto tool = [&](const std::string& strCommand) {
-        CRun r;
-        FILE* p = popen(("'" + std::string(QUILLORY_CLI) + "' " + strCommand + m_strArgs + " 2>&1").c_str(), "r");
-        char buf[4096];
-        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.strOut.append(buf, n);
-        r.nExit = pclose(p);
-        return r;
-    };
+    Save();
     const CRun rShow = Show("1" + m_strArgs);
     EXPECT_EQ(rShow.strOut.substr(0, rShow.strOut.find('\n')), "Task 1: " + strShown);
-    const CRun rList = tool("list");
+    const CRun rList = Tool("list" + m_strArgs);
     EXPECT_EQ(rList.strOut.substr(0, rList.strOut.find('\n')), "1 * " + strShown + " 2026-12-10 09:00");
     for (const CRun* pRun : {&rShow, &rList})
         for (const char c : pRun->strOut) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
-    const CRun rJson = tool("list --json");
+    const CRun rJson = Tool("list --json" + m_strArgs);
     EXPECT_NE(rJson.strOut.find("\"name\": \"Evil\\n3 * Fake 2026-12-07 09:00\\u001b[31m\\u0007\u009b\""),
               std::string::npos)
         << rJson.strOut;
