@@ -7,7 +7,7 @@
 // first, since the code runs many times slower there and the faults sought
 // are of memory and undefined behaviour, which one zone reaches as well.
 // Pure schedule tests keep their many zones: there the zones are the point.
-template<class... T>
+template <class... T>
 auto TestZones(T... zones) {
 #if defined(__SANITIZE_ADDRESS__)
     return [](auto first, auto...) { return ::testing::Values(first); }(zones...);
