@@ -58,6 +58,14 @@ CComPtr<_CommandBarButton> AddButton(_CommandBars* pBars, const char* pszBar, co
     return spButton;
 }
 
+// A recorder subscribed to the clicks of a control.
+CComPtr<CRecorder> ClicksOf(IUnknown* pControl) {
+    auto spRecorder = MakeComObject<CRecorder>();
+    DWORD dw = 0;
+    EXPECT_EQ(AtlAdvise(pControl, spRecorder->Unk(), _CommandBarButtonEvents::iid, &dw), S_OK);
+    return spRecorder;
+}
+
 CComPtr<_CommandBars> BarsOf(_Inspector* p) {
     CComPtr<_CommandBars> sp;
     p->get_CommandBars(&sp);
@@ -149,9 +157,7 @@ TEST_F(WindowEventsTest, AddInToolbarOnAMessageWindowIsShownAndItsClickReachesSu
     CComPtr<_CommandBarButton> spButton =
         AddButton(BarsOf(pWindow->Inspector()), "Quillory", "Quillory Options", "Quillory Options");
     ASSERT_TRUE(spButton);
-    auto spRecorder = MakeComObject<CRecorder>();
-    DWORD dw = 0;
-    ASSERT_EQ(AtlAdvise(spButton, spRecorder->Unk(), _CommandBarButtonEvents::iid, &dw), S_OK);
+    auto spRecorder = ClicksOf(spButton);
     Process();
     QAction* pAction = ToolbarAction(*pWindow, "Quillory", "Quillory Options");
     ASSERT_TRUE(pAction);
@@ -187,9 +193,7 @@ TEST_F(WindowEventsTest, ButtonThatClosesItsWindowFromTheClick) {
     CComPtr<_Inspector> spInspector = pWindow->Inspector();
     QTest::keyClicks(pWindow->SubjectField(), "scheduled");
     auto spButton = AddButton(BarsOf(spInspector), "Quillory", "Quillory Options", "Quillory Options");
-    auto spRecorder = MakeComObject<CRecorder>();
-    DWORD dw = 0;
-    ASSERT_EQ(AtlAdvise(spButton, spRecorder->Unk(), _CommandBarButtonEvents::iid, &dw), S_OK);
+    auto spRecorder = ClicksOf(spButton);
     Process();
     // As the add-in does once a message is scheduled: close, discarding.
     spRecorder->m_fnOnClick = [&] { spInspector->Close(olDiscard); };
@@ -213,14 +217,10 @@ TEST_F(WindowEventsTest, MainWindowShowsStandardBarAndAddInToolbar) {
     EXPECT_EQ(pBar->actions().indexOf(pNew), 0);
     EXPECT_EQ(pBar->actions().indexOf(pDelete), 2);
 
-    CComPtr<_Explorer> spExplorer;
-    ASSERT_EQ(m_spApp->ActiveExplorer(&spExplorer), S_OK);
-    CComPtr<_CommandBars> spBars;
-    ASSERT_EQ(spExplorer->get_CommandBars(&spBars), S_OK);
+    const CComPtr<_CommandBars> spBars = MainBars();
+    ASSERT_TRUE(spBars);
     auto spButton = AddButton(spBars, "Quillory", "Quillory", "Quillory");
-    auto spRecorder = MakeComObject<CRecorder>();
-    DWORD dw = 0;
-    ASSERT_EQ(AtlAdvise(spButton, spRecorder->Unk(), _CommandBarButtonEvents::iid, &dw), S_OK);
+    auto spRecorder = ClicksOf(spButton);
     // The built-in Send/Receive is watched the same way.
     CComPtr<CommandBarControl> spSendReceive;
     ASSERT_EQ(spBars->FindControl(vtMissing, kSendReceiveControlId, vtMissing, vtMissing, &spSendReceive), S_OK);
@@ -241,10 +241,8 @@ TEST_F(WindowEventsTest, MainWindowShowsStandardBarAndAddInToolbar) {
 TEST_F(WindowEventsTest, CommandsAddedToTheModelsToolsMenuShowInTheWindowsToolsMenu) {
     StartUi(false);
     CMainWindow& main = m_pWindows->Main();
-    CComPtr<_Explorer> spExplorer;
-    ASSERT_EQ(m_spApp->ActiveExplorer(&spExplorer), S_OK);
-    CComPtr<_CommandBars> spBars;
-    ASSERT_EQ(spExplorer->get_CommandBars(&spBars), S_OK);
+    const CComPtr<_CommandBars> spBars = MainBars();
+    ASSERT_TRUE(spBars);
     CComPtr<CommandBar> spMenuBar;
     ASSERT_EQ(spBars->get_Item(CVariant("Menu Bar"), &spMenuBar), S_OK);
     CComPtr<CommandBarControls> spMenus;
@@ -262,9 +260,7 @@ TEST_F(WindowEventsTest, CommandsAddedToTheModelsToolsMenuShowInTheWindowsToolsM
     ASSERT_EQ(spItems->Add(msoControlButton, vtMissing, vtMissing, vtMissing, true, &spItem), S_OK);
     spItem->put_Caption("Quillory");
     spItem->put_Tag("Quillory");
-    auto spRecorder = MakeComObject<CRecorder>();
-    DWORD dw = 0;
-    ASSERT_EQ(AtlAdvise(spItem, spRecorder->Unk(), _CommandBarButtonEvents::iid, &dw), S_OK);
+    auto spRecorder = ClicksOf(spItem);
     Process();
     // A menu bar is no toolbar.
     EXPECT_EQ(main.findChild<QToolBar*>("Menu Bar"), nullptr);
