@@ -13,6 +13,7 @@
 #include "CAddinFolders.h"
 #include "CAddinPaths.h"
 #include "CApplication.h"
+#include "CEnvScope.h"
 #include "CFaultyApplication.h"
 #include "CFileOverrideOff.h"
 #include "CMemoryMailBackend.h"
@@ -22,6 +23,7 @@
 #include "CTaskListFile.h"
 #include "CTempDir.h"
 #include "CTextCodec.h"
+#include "Contains.h"
 #include "IClock.h"
 #include "ReceivedItem.h"
 #include "SharedState.h"
@@ -81,6 +83,19 @@ protected:
     }
     static std::vector<std::string> ReadTasks(const std::string& strPath) { return TaskNamesInFile(strPath, "UTF-8"); }
 
+    // The host's connection again, as a new add-in object after a restart.
+    CComPtr<CAddin> Reconnect() {
+        m_spApp->Shutdown();  // the toolbar lives as long as the host
+        m_spApp = CApplication::Create(m_backend, m_options);
+        auto spSecond = MakeComObject<CAddin>();
+        const HRESULT hr =
+            spSecond->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr);
+        if (hr == S_OK) return spSecond;
+        ADD_FAILURE() << "the second connection gave " << hr;
+        return nullptr;
+    }
+
+    const CEnvScope m_codePage{"QUILLORY_CODEPAGE", "UTF-8"};
     CTempDir m_dir;
     CAddinFolders m_folders{m_dir.Path()};
     CMemoryMailBackend m_backend;
@@ -91,7 +106,6 @@ protected:
 };
 
 TEST_F(AddinTest, ConnectionSetsUpPathsListToolbarAndSending) {
-    setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
     fs::create_directories(Roaming() + kDataSub);
     WriteTasks(Roaming() + kDataSub + "emails.dat", {"one", "two"});
     ASSERT_EQ(Connect(), S_OK);
@@ -160,7 +174,6 @@ TEST_F(AddinTest, ConnectionSetsUpPathsListToolbarAndSending) {
     EXPECT_EQ(vecControls[0]->Execute(), S_OK);
     EXPECT_EQ(vecToolsItems[0]->Execute(), S_OK);
     EXPECT_EQ(nClicks, 2) << "the button's subscription ended";
-    unsetenv("QUILLORY_CODEPAGE");
 }
 
 TEST_F(AddinTest, AnExistingLocationFileIsRewrittenInUtf16) {
@@ -172,7 +185,6 @@ TEST_F(AddinTest, AnExistingLocationFileIsRewrittenInUtf16) {
 }
 
 TEST_F(AddinTest, AnUnusableDataFolderFallsBackToTheInstallFolder) {
-    setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
     CTempDir::WriteFile(m_dir / "roaming", "a file where the folder should be");
     CTempDir::WriteFile(Install() + "appdata.ini", "");
     WriteTasks(Install() + "emails.dat", {"seed"});
@@ -182,35 +194,29 @@ TEST_F(AddinTest, AnUnusableDataFolderFallsBackToTheInstallFolder) {
               CAddinPaths::ToUtf16Le(Roaming() + "\r\n\r\n" + Install()));
     EXPECT_EQ(ReadTasks(Install() + "emails.dat"), std::vector<std::string>{"seed"}) << "copy onto itself is harmless";
     EXPECT_EQ(g_pTaskList->GetSize(), 1);
-    unsetenv("QUILLORY_CODEPAGE");
 }
 
 TEST_F(AddinTest, TheSeedIsCopiedOnlyWhereNoTaskListExists) {
-    setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
     WriteTasks(Install() + "emails.dat", {"seed"});
     ASSERT_EQ(Connect(), S_OK);
     EXPECT_EQ(ReadTasks(Roaming() + kDataSub + "emails.dat"), std::vector<std::string>{"seed"});
     m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr);
 
     WriteTasks(Roaming() + kDataSub + "emails.dat", {"mine"});
-    m_spApp->Shutdown();  // the toolbar lives as long as the host
-    m_spApp = CApplication::Create(m_backend, m_options);
-    auto spSecond = MakeComObject<CAddin>();
-    ASSERT_EQ(spSecond->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
+    auto spSecond = Reconnect();
+    ASSERT_TRUE(spSecond);
     EXPECT_EQ((*g_pTaskList)[0].m_strTaskName, "mine");
     spSecond->OnDisconnection(ext_dm_HostShutdown, nullptr);
     for (const auto& e : fs::directory_iterator(Roaming() + kDataSub)) {
         if (e.path().filename() == "emails.dat.lock") continue;  // stays, so a lock is never taken on a vanished file
         EXPECT_EQ(e.path().filename(), "emails.dat") << "no temporary copy is left behind";
     }
-    unsetenv("QUILLORY_CODEPAGE");
 }
 
 // An earlier build kept its folder under another host folder beside ours:
 // the one such folder moves into place whole, with its templates; two are
 // left for the user to choose between.
 TEST_F(AddinTest, AnEarlierDataFolderMovesIntoPlaceWithEverythingInIt) {
-    setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
     const std::string strEarlier = Roaming() + "Tarnwick Software/Earlier Host/Quillory/";
     fs::create_directories(strEarlier);
     WriteTasks(strEarlier + "emails.dat", {"kept"});
@@ -230,15 +236,12 @@ TEST_F(AddinTest, AnEarlierDataFolderMovesIntoPlaceWithEverythingInIt) {
         fs::create_directories(strDir);
         WriteTasks(strDir + "emails.dat", {pszHost});
     }
-    m_spApp->Shutdown();
-    m_spApp = CApplication::Create(m_backend, m_options);
-    auto spSecond = MakeComObject<CAddin>();
-    ASSERT_EQ(spSecond->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
+    auto spSecond = Reconnect();
+    ASSERT_TRUE(spSecond);
     EXPECT_EQ(g_pTaskList->GetSize(), 0);
     EXPECT_TRUE(fs::exists(Roaming() + "Tarnwick Software/One Host/Quillory/emails.dat"));
     EXPECT_TRUE(fs::exists(Roaming() + "Tarnwick Software/Another Host/Quillory/emails.dat"));
     spSecond->OnDisconnection(ext_dm_HostShutdown, nullptr);
-    unsetenv("QUILLORY_CODEPAGE");
 }
 
 TEST_F(AddinTest, UnsentMailWindowsAreTrackedAndOthersAreNot) {
@@ -316,7 +319,6 @@ TEST_F(AddinTest, ConnectionFailuresGiveTheirCodesAndMessages) {
 // add-in stays off, says why on the journal and in a box, and nothing of
 // it writes over the file, not even a disconnection the host still calls.
 TEST_F(AddinTest, AnUnreadableTaskListKeepsTheAddinOffAndTheFileAsItIs) {
-    setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
     const std::string strFile = Roaming() + kDataSub + "emails.dat";
     fs::create_directories(Roaming() + kDataSub);
     WriteTasks(strFile, {"one", "two"});
@@ -329,7 +331,7 @@ TEST_F(AddinTest, AnUnreadableTaskListKeepsTheAddinOffAndTheFileAsItIs) {
         EXPECT_EQ(Connect(), CAddin::kFailure);
         const std::string strErr = ::testing::internal::GetCapturedStderr();
         const std::string strWhy = "cannot open " + strFile + ": Permission denied";
-        EXPECT_NE(strErr.find("Quillory: connection failed: " + strWhy), std::string::npos) << strErr;
+        EXPECT_TRUE(Contains(strErr, "Quillory: connection failed: " + strWhy));
         EXPECT_EQ(m_vecBoxes, std::vector<std::string>{"Quillory: Quillory is not connected: the task list cannot be "
                                                        "read, and it is left as it is.\n\n" +
                                                        strWhy + " [error]"});
@@ -341,7 +343,6 @@ TEST_F(AddinTest, AnUnreadableTaskListKeepsTheAddinOffAndTheFileAsItIs) {
     }
     fs::permissions(strFile, fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(CTempDir::ReadFile(strFile), strBytes);
-    unsetenv("QUILLORY_CODEPAGE");
 }
 
 TEST_F(AddinTest, InterfaceMapAndUnusedMethods) {
@@ -368,6 +369,7 @@ TEST_F(AddinTest, InterfaceMapAndUnusedMethods) {
 // beside it, byte for byte, named from the local time; once per load.
 class DamagedListTest : public AddinTest, public ::testing::WithParamInterface<std::pair<const char*, const char*>> {
 protected:
+    void SetUp() override { g_pClock = &m_clock; }  // the fixture's end lets it go
     std::string Dir() const { return Roaming() + kDataSub; }
     // Two tasks, the second with a record length the reader refuses.
     std::string WriteDamaged() const {
@@ -389,16 +391,16 @@ protected:
         std::sort(vec.begin(), vec.end());
         return vec;
     }
+
+    const CZoneGuard m_zone{GetParam().first};
+    CFixedClock m_clock{1767227400};  // 2026-01-01 00:30:00 UTC
+    const std::string m_strOriginal = WriteDamaged();
+    const std::string m_strCopy = std::string("emails.dat.damaged-") + GetParam().second;
 };
 
 TEST_P(DamagedListTest, TheOriginalIsKeptOnceBeforeTheFirstSave) {
-    const auto [pszZone, pszStamp] = GetParam();
-    CZoneGuard zone(pszZone);
-    CFixedClock clock(1767227400);  // 2026-01-01 00:30:00 UTC
-    g_pClock = &clock;
-    setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
-    const std::string strOriginal = WriteDamaged();
-    const std::string strCopy = std::string("emails.dat.damaged-") + pszStamp;
+    const std::string& strOriginal = m_strOriginal;
+    const std::string& strCopy = m_strCopy;
 
     ::testing::internal::CaptureStderr();
     ASSERT_EQ(Connect(), S_OK);
@@ -411,10 +413,8 @@ TEST_P(DamagedListTest, TheOriginalIsKeptOnceBeforeTheFirstSave) {
     EXPECT_EQ(ReadTasks(Dir() + "emails.dat"), std::vector<std::string>{"one"});
 
     // The whole file of the next start is not copied again.
-    m_spApp->Shutdown();
-    m_spApp = CApplication::Create(m_backend, m_options);
-    auto spSecond = MakeComObject<CAddin>();
-    ASSERT_EQ(spSecond->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
+    auto spSecond = Reconnect();
+    ASSERT_TRUE(spSecond);
     EXPECT_EQ(SaveSharedTaskList().Problem(), "");
     spSecond->OnDisconnection(ext_dm_HostShutdown, nullptr);
     EXPECT_EQ(Listing(), (std::vector<std::string>{"emails.dat", strCopy}));
@@ -425,20 +425,13 @@ TEST_P(DamagedListTest, TheOriginalIsKeptOnceBeforeTheFirstSave) {
                                 Dir() + strCopy + "\n";
     EXPECT_EQ(strErr, "Quillory: " + strSaid) << "said once, on the journal";
     EXPECT_EQ(m_vecBoxes, std::vector<std::string>{}) << "no windows, no box";
-    g_pClock = nullptr;
-    unsetenv("QUILLORY_CODEPAGE");
 }
 
 // A damaged file again in the same second: an earlier copy is never
 // written over, and every save of one connection copies at most once.
 TEST_P(DamagedListTest, AnEarlierCopyIsNeverWrittenOver) {
-    const auto [pszZone, pszStamp] = GetParam();
-    CZoneGuard zone(pszZone);
-    CFixedClock clock(1767227400);
-    g_pClock = &clock;
-    setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
-    const std::string strOriginal = WriteDamaged();
-    const std::string strCopy = std::string("emails.dat.damaged-") + pszStamp;
+    const std::string& strOriginal = m_strOriginal;
+    const std::string& strCopy = m_strCopy;
     CTempDir::WriteFile(Dir() + strCopy, "earlier");
     ASSERT_EQ(Connect(), S_OK);
     ::testing::internal::CaptureStderr();
@@ -451,8 +444,6 @@ TEST_P(DamagedListTest, AnEarlierCopyIsNeverWrittenOver) {
         << "the empty list removed emails.dat; the original stays in the copy";
     EXPECT_EQ(CTempDir::ReadFile(Dir() + strCopy), "earlier");
     EXPECT_EQ(CTempDir::ReadFile(Dir() + strCopy + "-2"), strOriginal);
-    g_pClock = nullptr;
-    unsetenv("QUILLORY_CODEPAGE");
 }
 
 // The name is the local time of the save: 2026-01-01 00:30:00 UTC.

@@ -17,6 +17,7 @@
 #include "CTaskListFile.h"
 #include "CTempDir.h"
 #include "CTextCodec.h"
+#include "Contains.h"
 #include "IClock.h"
 #include "SharedState.h"
 #include "TaskNames.h"
@@ -346,10 +347,8 @@ TEST_F(InspectorButtonTest, AKeptDamagedListIsShownInABoxOnce) {
     ASSERT_EQ(vecShown.size(), 1u);
     EXPECT_EQ(vecShown[0].first.rfind("Quillory: The task list could not be read whole: task 2: ", 0), 0u)
         << vecShown[0].first;
-    EXPECT_NE(vecShown[0].first.find("The tasks before the damage were kept. The original file was saved as:\n" +
-                                     strDir + "emails.dat.damaged-"),
-              std::string::npos)
-        << vecShown[0].first;
+    EXPECT_TRUE(Contains(vecShown[0].first, "The tasks before the damage were kept. The original file was saved as:\n" +
+                                                strDir + "emails.dat.damaged-"));
     EXPECT_EQ(vecShown[0].second, CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING);
     g_pClock = nullptr;
 }

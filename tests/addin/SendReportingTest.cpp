@@ -19,6 +19,7 @@
 #include "CSendEmailDlg.h"
 #include "CSendReporting.h"
 #include "CTaskHistoryFile.h"
+#include "Contains.h"
 #include "IClock.h"
 #include "SharedState.h"
 #include "TaskTime.h"
@@ -146,14 +147,13 @@ TEST_F(SendReportingTest, SentFailedAndMissingTemplateShowInTheManagerAndFailure
     ASSERT_EQ(vecResults.size(), 3u);
     EXPECT_EQ(vecResults[0], "Sent 09:01");
     EXPECT_EQ(vecResults[1].rfind("Failed: ", 0), 0u) << vecResults[1];
-    EXPECT_NE(vecResults[1].find("550 5.1.1 <nobody@example.org>: no such user here"), std::string::npos)
-        << vecResults[1];
+    EXPECT_TRUE(Contains(vecResults[1], "550 5.1.1 <nobody@example.org>: no such user here"));
     EXPECT_EQ(vecResults[2], "Template missing");
     ASSERT_EQ(m_notes.m_vecShown.size(), 2u);
     EXPECT_EQ(m_notes.m_vecShown[1].first, "A scheduled message failed");
     EXPECT_EQ(m_notes.m_vecShown[1].second.rfind("Refused (2026-12-07 09:00): ", 0), 0u)
         << m_notes.m_vecShown[1].second;
-    EXPECT_NE(m_notes.m_vecShown[1].second.find("no such user here"), std::string::npos);
+    EXPECT_TRUE(Contains(m_notes.m_vecShown[1].second, "no such user here"));
     // Both are failures: critical, kept on the desktop until dismissed.
     EXPECT_EQ(m_notes.m_vecUrgency, std::vector<INotifier::EUrgency>(2, INotifier::EUrgency::Critical));
     {
@@ -215,8 +215,7 @@ TEST_F(SendReportingTest, ADamagedHistoryIsToldKeptAsideAndTheManagerStillWorks)
     Connect();
     const std::string strErr = ::testing::internal::GetCapturedStderr();
     ASSERT_EQ(g_strDataDir + CTaskHistoryFile::kFileName, strPath);
-    EXPECT_NE(strErr.find("Quillory: the task history starts empty: " + strPath + ": not JSON"), std::string::npos)
-        << strErr;
+    EXPECT_TRUE(Contains(strErr, "Quillory: the task history starts empty: " + strPath + ": not JSON"));
     QApplication::processEvents();  // the box waits for the event loop
     ASSERT_EQ(boxes.Texts().size(), 1u);
     EXPECT_EQ(boxes.Texts()[0].rfind("The history of sent messages could not be read: " + strPath, 0), 0u);
@@ -251,7 +250,7 @@ TEST_F(SendReportingTest, AMessageTheHostCannotStoreWaitsToldOnceAndGoesOnceWhen
     g_pSendEmailDlg->OnTimer();
     for (const auto& str : LastResults()) {
         EXPECT_EQ(str.rfind("Not queued yet: ", 0), 0u) << str;
-        EXPECT_NE(str.find("Not a directory"), std::string::npos) << str;
+        EXPECT_TRUE(Contains(str, "Not a directory"));
     }
     ASSERT_EQ(m_notes.m_vecShown.size(), 1u) << "one notification for the tick";
     EXPECT_EQ(m_notes.m_vecShown[0].first, "2 scheduled messages wait: the host cannot store them");

@@ -34,11 +34,13 @@
 #include "CTaskListServer.h"
 #include "CTempDir.h"
 #include "CTextCodec.h"
+#include "Contains.h"
 #include "IClock.h"
 #include "ResultValue.h"
 #include "SharedState.h"
 #include "TaskNames.h"
 #include "TaskTime.h"
+#include "TestZones.h"
 #include "UnixSocket.h"
 #include "ZoneGuard.h"
 
@@ -296,8 +298,7 @@ TEST_P(TaskListServerSendingTest, AClientThatGoesDuringItsSendNowCostsNothing) {
     g_pClock = nullptr;
 }
 
-INSTANTIATE_TEST_SUITE_P(Zones, TaskListServerSendingTest,
-                         ::testing::Values("UTC", "America/St_Johns", "Asia/Kathmandu"),
+INSTANTIATE_TEST_SUITE_P(Zones, TaskListServerSendingTest, TestZones("UTC", "America/St_Johns", "Asia/Kathmandu"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 
 // Clients that connect and stay silent: at most kMaxConnections stay open,
@@ -357,7 +358,7 @@ TEST_F(TaskListServerTest, RequestsWaitingForATickKeepTheirPlaces) {
     });
     const auto result = Wait(answer);
     EXPECT_EQ(result.jAnswer["ok"], false);
-    EXPECT_NE(result.jAnswer.dump().find("try again"), std::string::npos) << result.jAnswer.dump();
+    EXPECT_TRUE(Contains(result.jAnswer.dump(), "try again"));
     EXPECT_EQ(server.ConnectionCount(), CTaskListServer::kMaxConnections) << "none of the waiting ones was dropped";
     for (const int fd : vecWaiting) {
         char c = 0;

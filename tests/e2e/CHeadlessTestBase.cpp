@@ -7,6 +7,7 @@
 #include "CApplication.h"
 #include "CMailHost.h"
 #include "CTaskJson.h"
+#include "Contains.h"
 #include "ResultValue.h"
 #include "TaskTime.h"
 
@@ -20,6 +21,10 @@ CHeadlessTestBase::CHeadlessTestBase() : m_server(m_dir / "smtp") {
     setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
     setenv("MAILHOST_REGISTRY", (m_dir / "registry.reg").c_str(), 1);
     setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
+    // The host's socket in a folder of this test's own.
+    fs::create_directories(m_dir / "run");
+    fs::permissions(m_dir / "run", fs::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", (m_dir / "run").c_str(), 1);
     unsetenv("MAILHOST_PROFILE");
     unsetenv("MAILHOST_ACCOUNTS");
     fs::create_directories(m_dir / "config/mailhost");
@@ -33,7 +38,8 @@ CHeadlessTestBase::CHeadlessTestBase() : m_server(m_dir / "smtp") {
 CHeadlessTestBase::~CHeadlessTestBase() {
     m_host.Stop();
     m_server.Stop();
-    for (const char* psz : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "MAILHOST_REGISTRY", "QUILLORY_CODEPAGE"})
+    for (const char* psz :
+         {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "MAILHOST_REGISTRY", "QUILLORY_CODEPAGE"})
         unsetenv(psz);
 }
 
@@ -63,16 +69,23 @@ std::string CHeadlessTestBase::MakeAttachmentFolder() {
     return m_dir / "attach/*.txt";
 }
 
+CShellRun CHeadlessTestBase::Tool(const std::vector<std::string>& vecArgs, const std::string& strStdin) const {
+    std::string strCmd = ShellQuoted(QUILLORY_CLI);
+    for (const std::string& str : vecArgs) strCmd += " " + ShellQuoted(str);
+    if (!strStdin.empty()) strCmd += " < " + ShellQuoted(strStdin);
+    return RunShell(strCmd + " 2> " + ShellQuoted(m_dir / "tool.err"), m_dir / "tool.err");
+}
+
 void CHeadlessTestBase::Import(const CTaskList& list) {
     CTempDir::WriteFile(m_dir / "tasks.json", CTaskJson::ToJson(list).dump(2));
-    const std::string strCmd = std::string("'") + QUILLORY_CLI + "' import < '" + m_dir / "tasks.json" + "'";
-    ASSERT_EQ(std::system(strCmd.c_str()), 0) << strCmd;
+    const CShellRun run = Tool({"import"}, m_dir / "tasks.json");
+    ASSERT_EQ(run.nExit, 0) << run.strErr;
 }
 
 nlohmann::json CHeadlessTestBase::Export() {
-    const std::string strCmd = std::string("'") + QUILLORY_CLI + "' export > '" + m_dir / "export.json" + "'";
-    EXPECT_EQ(std::system(strCmd.c_str()), 0);
-    return nlohmann::json::parse(CTempDir::ReadFile(m_dir / "export.json"));
+    const CShellRun run = Tool({"export"});
+    EXPECT_EQ(run.nExit, 0) << run.strErr;
+    return nlohmann::json::parse(run.strOut);
 }
 
 TaskDateTime CHeadlessTestBase::MinuteFromNow(int nMinutes) {
@@ -129,9 +142,9 @@ void CHeadlessTestBase::ExpectOneMessage(const std::string& strSubject, const st
     ASSERT_EQ(vecReceived.size(), 1u);
     const std::string& strData = vecReceived[0].strData;
     EXPECT_EQ(CountSubject(strSubject), 1u);
-    EXPECT_NE(strData.find(strBody), std::string::npos);
-    for (const std::string& strName : vecAttached) EXPECT_NE(strData.find(strName), std::string::npos) << strName;
-    EXPECT_EQ(strData.find("c.log"), std::string::npos) << "the mask leaves other files out";
+    EXPECT_TRUE(Contains(strData, strBody));
+    for (const std::string& strName : vecAttached) EXPECT_TRUE(Contains(strData, strName)) << strName;
+    EXPECT_FALSE(Contains(strData, "c.log")) << "the mask leaves other files out";
     EXPECT_EQ(vecReceived[0].vecRcpt, std::vector<std::string>{strRecipient});
 }
 

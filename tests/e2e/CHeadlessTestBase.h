@@ -13,6 +13,7 @@
 #include "CTaskItem.h"
 #include "CTempDir.h"
 #include "CTestProcess.h"
+#include "ShellRun.h"
 
 class CHeadlessTestBase : public ::testing::Test {
 protected:
@@ -25,6 +26,9 @@ protected:
     std::string MakeTemplate(const std::string& strName, const std::string& strSubject, const std::string& strBody);
     // A folder with a.txt, b.txt and c.log, and its "*.txt" entry.
     std::string MakeAttachmentFolder();
+    // The tool with these arguments on the default task list (the host's),
+    // its standard input from strStdin when one is named.
+    CShellRun Tool(const std::vector<std::string>& vecArgs, const std::string& strStdin = "") const;
     void Import(const CTaskList& list);
     nlohmann::json Export();
     // Local time cut to the minute, plus nMinutes.

@@ -18,9 +18,11 @@
 #include "CTaskListFile.h"
 #include "CTaskListLock.h"
 #include "CTextCodec.h"
+#include "Contains.h"
 #include "ResultValue.h"
 #include "ShellRun.h"
 #include "TaskTime.h"
+#include "TestZones.h"
 #include "ZoneGuard.h"
 
 namespace {
@@ -33,24 +35,6 @@ using CRun = CShellRun;
 
 class EditCommandsTest : public CHeadlessTestBase {
 protected:
-    EditCommandsTest() {
-        ::mkdir((m_dir / "run").c_str(), 0700);
-        setenv("XDG_RUNTIME_DIR", (m_dir / "run").c_str(), 1);
-    }
-    ~EditCommandsTest() override { unsetenv("XDG_RUNTIME_DIR"); }
-
-    // The tool with these arguments, on the default task list (the host's).
-    CRun Tool(const std::vector<std::string>& vecArgs) {
-        std::string strCmd = ShellQuoted(QUILLORY_CLI);
-        for (const std::string& str : vecArgs) strCmd += " " + ShellQuoted(str);
-        return RunShell(strCmd + " 2> " + ShellQuoted(m_dir / "tool.err"), m_dir / "tool.err");
-    }
-    CRun ToolFromStdin(const std::vector<std::string>& vecArgs, const std::string& strInput) {
-        std::string strCmd = ShellQuoted(QUILLORY_CLI);
-        for (const std::string& str : vecArgs) strCmd += " " + ShellQuoted(str);
-        return RunShell(strCmd + " < " + ShellQuoted(strInput) + " 2> " + ShellQuoted(m_dir / "tool.err"),
-                        m_dir / "tool.err");
-    }
     CRun Add(const std::string& strSubject, std::vector<std::string> vecArgs) {
         std::vector<std::string> vec = {"add",
                                         "--to",
@@ -124,7 +108,7 @@ TEST_P(AddWhileRunningTest, AnAddedTaskGoesOutAtItsMinuteWithItsAttachments) {
     EXPECT_EQ(fs::path(j[0]["templateFile"].get<std::string>()).parent_path(), fs::path(DataDir()).parent_path());
 }
 
-INSTANTIATE_TEST_SUITE_P(Zones, AddWhileRunningTest, ::testing::Values("Europe/Berlin", "America/New_York"),
+INSTANTIATE_TEST_SUITE_P(Zones, AddWhileRunningTest, TestZones("Europe/Berlin", "America/New_York"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 
 TEST_F(EditCommandsTest, ChangesMadeByTheHostSurviveItsRestart) {
@@ -151,10 +135,9 @@ TEST_F(EditCommandsTest, ChangesMadeByTheHostSurviveItsRestart) {
     // The reading commands read what the host saved.
     const CRun list = Tool({"list"});
     EXPECT_EQ(list.nExit, 0);
-    EXPECT_NE(list.strOut.find("1   C 2030-01-07 09:00\n"), std::string::npos) << list.strOut;
-    EXPECT_NE(list.strOut.find("2 * B monthly 2030-01-15 09:00\n      Day 15 of every month at 09:00, 4 times\n"),
-              std::string::npos)
-        << list.strOut;
+    EXPECT_TRUE(Contains(list.strOut, "1   C 2030-01-07 09:00\n"));
+    EXPECT_TRUE(
+        Contains(list.strOut, "2 * B monthly 2030-01-15 09:00\n      Day 15 of every month at 09:00, 4 times\n"));
     EXPECT_EQ(Tool({"next", "2", "--count", "2"}).strOut, "2030-01-15 09:00\n2030-02-15 09:00\n");
     const auto fnCheck = [&](const char* pszWhen) {
         SCOPED_TRACE(pszWhen);
@@ -192,7 +175,7 @@ TEST_F(EditCommandsTest, SendNowIsAnExtraMessageOutsideTheSchedule) {
     // Without a host nothing can be sent, and nothing is written.
     CRun run = Tool({"send-now", "Stock count"});
     EXPECT_EQ(run.nExit, 3);
-    EXPECT_NE(run.strErr.find("a running host is needed to send"), std::string::npos) << run.strErr;
+    EXPECT_TRUE(Contains(run.strErr, "a running host is needed to send"));
     EXPECT_EQ(CTempDir::ReadFile(TaskFile()), strBytes);
 
     StartHostAndWait();
@@ -201,14 +184,14 @@ TEST_F(EditCommandsTest, SendNowIsAnExtraMessageOutsideTheSchedule) {
     EXPECT_EQ(run.strOut, "Sent task 1 \"Stock count\" now; next sending: 2030-01-07 09:00\n");
     ASSERT_TRUE(WaitForMessages(1, seconds(30))) << CTempDir::ReadFile(m_dir / "host.log");
     EXPECT_EQ(CountSubject("Stock count"), 1u);
-    EXPECT_EQ(m_server.Received().at(0).strData.find("X-Quillory"), std::string::npos) << "stamps stay home";
+    EXPECT_FALSE(Contains(m_server.Received().at(0).strData, "X-Quillory")) << "stamps stay home";
     EXPECT_EQ(CTempDir::ReadFile(TaskFile()), strBytes) << "nothing of the schedule changed";
     // What the Email Manager and show say of it.
     for (int i = 0; i < 100 && Tool({"show", "1"}).strOut.find("The extra message sent now") == std::string::npos; ++i)
         std::this_thread::sleep_for(milliseconds(100));
     const std::string strShow = Tool({"show", "1"}).strOut;
-    EXPECT_NE(strShow.find("The extra message sent now ("), std::string::npos) << strShow;
-    EXPECT_NE(strShow.find("Last sent:       never"), std::string::npos) << strShow;
+    EXPECT_TRUE(Contains(strShow, "The extra message sent now ("));
+    EXPECT_TRUE(Contains(strShow, "Last sent:       never"));
     m_host.Stop();
     EXPECT_EQ(CTempDir::ReadFile(TaskFile()), strBytes);
     const auto jHistory = nlohmann::json::parse(CTempDir::ReadFile(DataDir() + "tasks.json"));
@@ -221,8 +204,8 @@ TEST_F(EditCommandsTest, SendNowIsAnExtraMessageOutsideTheSchedule) {
     for (const auto& e : fs::recursive_directory_iterator(m_dir.Path()))
         if (e.is_regular_file() && e.path().string().find("/Sent Items/") != std::string::npos)
             strCopy = CTempDir::ReadFile(e.path().string());
-    EXPECT_NE(strCopy.find("X-Quillory-Send-Now: 20"), std::string::npos) << strCopy;
-    EXPECT_EQ(strCopy.find("X-Quillory-Occurrence"), std::string::npos) << strCopy;
+    EXPECT_TRUE(Contains(strCopy, "X-Quillory-Send-Now: 20"));
+    EXPECT_FALSE(Contains(strCopy, "X-Quillory-Occurrence"));
     EXPECT_EQ(m_server.Received().size(), 1u);
 }
 
@@ -266,9 +249,9 @@ TEST_F(EditCommandsTest, AMistakeHasTheSameStatusWithAndWithoutAHost) {
         for (const auto& c : arrCases) {
             SCOPED_TRACE((bHost ? "host: " : "no host: ") + c.vecArgs[0] + " " +
                          (c.vecArgs.size() > 1 ? c.vecArgs[1] : ""));
-            const CRun run = c.vecArgs[0] == "import" ? ToolFromStdin(c.vecArgs, m_dir / "bad.json") : Tool(c.vecArgs);
+            const CRun run = c.vecArgs[0] == "import" ? Tool(c.vecArgs, m_dir / "bad.json") : Tool(c.vecArgs);
             EXPECT_EQ(run.nExit, c.nExit) << run.strErr;
-            EXPECT_NE(run.strErr.find(c.strProblem), std::string::npos) << run.strErr;
+            EXPECT_TRUE(Contains(run.strErr, c.strProblem));
             EXPECT_EQ(Folder(), before);
         }
     }
@@ -293,11 +276,11 @@ TEST_F(EditCommandsTest, AFolderThatCannotBeWrittenIsNamedAndTheHostsOwnRefusalI
         if (bHost) StartHostAndWait();
         CRun run = Tool({"set", "Kept", "--subject", "Changed"});
         EXPECT_EQ(run.nExit, 2) << run.strErr;
-        EXPECT_NE(run.strErr.find("cannot write the message into the data folder"), std::string::npos) << run.strErr;
-        EXPECT_EQ(run.strErr.find("--eml"), std::string::npos) << run.strErr;
+        EXPECT_TRUE(Contains(run.strErr, "cannot write the message into the data folder"));
+        EXPECT_FALSE(Contains(run.strErr, "--eml"));
         run = Tool({"disable", "Kept"});
         EXPECT_EQ(run.nExit, bHost ? 3 : 2) << run.strErr;
-        EXPECT_NE(run.strErr.find("left as it was"), std::string::npos) << run.strErr;
+        EXPECT_TRUE(Contains(run.strErr, "left as it was"));
         EXPECT_EQ(Folder(), before);
     }
     m_host.Stop();
@@ -337,11 +320,11 @@ TEST_F(EditCommandsTest, AToolWhoseHostDiesSaysWhatTheFileHolds) {
                             : task.m_strTaskName == "Base" && task.m_nEndAfterCount == i + 2 && task.m_nEndKind == 1;
         if (result.nExit == 0) {
             EXPECT_TRUE(bInFile) << "claimed, but not in the file: " << result.strOut << result.strErr;
-            EXPECT_NE(result.strOut.find(bAdd ? "Added task" : "Changed task 1"), std::string::npos) << result.strOut;
+            EXPECT_TRUE(Contains(result.strOut, bAdd ? "Added task" : "Changed task 1"));
         } else {
             EXPECT_EQ(result.nExit, 3) << result.strErr;
             EXPECT_FALSE(bInFile) << "in the file, but the tool says: " << result.strErr;
-            EXPECT_NE(result.strErr.find("not applied"), std::string::npos) << result.strErr;
+            EXPECT_TRUE(Contains(result.strErr, "not applied"));
         }
     }
 }

@@ -18,6 +18,7 @@
 #include "CSeededRandom.h"
 #include "CTaskListFile.h"
 #include "CTextCodec.h"
+#include "Contains.h"
 
 namespace {
 
@@ -211,13 +212,13 @@ TEST_F(FaultsTest, AFullDiskLosesNoOccurrenceAndSaysWhy) {
         "cp -a \"$1/.\" \"$2\"; mount -t tmpfs -o size=16m quillory-full \"$1\"; cp -a \"$2/.\" \"$1\"; "
         "dd if=/dev/zero of=\"$1/filler\" bs=64k 2>/dev/null || true");
     ASSERT_TRUE(WaitForLog(m_dir / "host.log", "the host cannot store the message now", seconds(30))) << Log();
-    EXPECT_NE(Log().find("No space left on device"), std::string::npos) << Log();
+    EXPECT_TRUE(Contains(Log(), "No space left on device"));
     std::this_thread::sleep_for(seconds(2));
     EXPECT_TRUE(Arrivals("full").empty());
     (void)InHostNamespace("'" + std::string(MAILHOST_PROGRAM) + "' status > '" + m_dir / "status.txt" + "'");
     const std::string strStatus = CTempDir::ReadFile(m_dir / "status.txt");
-    EXPECT_NE(strStatus.find("cannot store new messages: "), std::string::npos) << strStatus;
-    EXPECT_NE(strStatus.find("No space left on device"), std::string::npos) << strStatus;
+    EXPECT_TRUE(Contains(strStatus, "cannot store new messages: "));
+    EXPECT_TRUE(Contains(strStatus, "No space left on device"));
 
     ASSERT_EQ(InHostNamespace("rm -f '" + m_dir / "data/filler" + "'"), 0);
     // Tried again at the next minute.
@@ -259,8 +260,8 @@ TEST_F(FaultsTest, AnUnwritableDataFolderSendsEachOccurrenceOnceAcrossRestarts) 
     // Told where an administrator looks, not only on the journal.
     CMailhostRun status = CMailhostRun::Run(m_dir, {"status"});
     EXPECT_EQ(status.nStatus, 5) << status.strOut << status.strErr;
-    EXPECT_NE(status.strOut.find("task list: cannot be saved: "), std::string::npos) << status.strOut;
-    EXPECT_NE(status.strOut.find("Operation not permitted"), std::string::npos) << status.strOut;
+    EXPECT_TRUE(Contains(status.strOut, "task list: cannot be saved: "));
+    EXPECT_TRUE(Contains(status.strOut, "Operation not permitted"));
     m_host.Stop();
     EXPECT_EQ(Handled(FileList()), 0) << "the list could not record the sending";
 
@@ -268,10 +269,10 @@ TEST_F(FaultsTest, AnUnwritableDataFolderSendsEachOccurrenceOnceAcrossRestarts) 
     StartHost();
     ASSERT_TRUE(WaitUntil([&] { return Handled(FileList()) == 3; }, seconds(30))) << Log();
     status = CMailhostRun::Run(m_dir, {"status"});
-    EXPECT_EQ(status.strOut.find("cannot be saved"), std::string::npos) << status.strOut;
+    EXPECT_FALSE(Contains(status.strOut, "cannot be saved"));
     std::this_thread::sleep_for(seconds(2));
     m_host.Stop();
-    EXPECT_NE(Log().find("the host holds its message already"), std::string::npos) << Log();
+    EXPECT_TRUE(Contains(Log(), "the host holds its message already"));
     for (const auto& [strSubject, nArrived] : Arrivals("ro")) EXPECT_EQ(nArrived, 1) << strSubject;
     EXPECT_EQ(Arrivals("ro").size(), 3u);
 }

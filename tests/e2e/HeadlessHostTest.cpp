@@ -7,8 +7,10 @@
 #include <thread>
 
 #include "CHeadlessTestBase.h"
+#include "Contains.h"
 #include "ResultValue.h"
 #include "TaskTime.h"
+#include "TestZones.h"
 #include "ZoneGuard.h"
 
 namespace {
@@ -46,17 +48,17 @@ TEST_F(EndToEndTest, ScheduledMessagesArriveAndTheTaskListMovesOn) {
     m_host.Stop();
     EXPECT_EQ(m_host.ExitStatus(), 0);
     const std::string strLog = CTempDir::ReadFile(m_dir / "host.log");
-    EXPECT_NE(strLog.find("add-in Quillory (TarnwickQuillory.Addin) disconnected"), std::string::npos) << strLog;
+    EXPECT_TRUE(Contains(strLog, "add-in Quillory (TarnwickQuillory.Addin) disconnected"));
 
     EXPECT_EQ(CountSubject("Every five minutes"), 1u);
     EXPECT_EQ(CountSubject("Just once"), 1u);
     for (const auto& r : m_server.Received()) {
-        EXPECT_NE(r.strData.find("Rita Receiver"), std::string::npos);
+        EXPECT_TRUE(Contains(r.strData, "Rita Receiver"));
         EXPECT_TRUE(r.strData.find("Minutely body") != std::string::npos ||
                     r.strData.find("Once body") != std::string::npos);
-        EXPECT_NE(r.strData.find("a.txt"), std::string::npos);
-        EXPECT_NE(r.strData.find("b.txt"), std::string::npos);
-        EXPECT_EQ(r.strData.find("c.log"), std::string::npos) << "the mask leaves other files out";
+        EXPECT_TRUE(Contains(r.strData, "a.txt"));
+        EXPECT_TRUE(Contains(r.strData, "b.txt"));
+        EXPECT_FALSE(Contains(r.strData, "c.log")) << "the mask leaves other files out";
         EXPECT_EQ(r.vecRcpt, std::vector<std::string>{"rita@example.com"});
     }
 
@@ -103,7 +105,7 @@ TEST_P(OverdueTest, MinutesPassedWhileTheHostWasDownAreSentOrSkippedByTheirOptio
               TaskTime::Format(TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(dtHourlyStart)) + 3 * 3600)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Zones, OverdueTest, ::testing::Values("UTC", "America/New_York", "Pacific/Chatham"),
+INSTANTIATE_TEST_SUITE_P(Zones, OverdueTest, TestZones("UTC", "America/New_York", "Pacific/Chatham"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 
 TEST_F(EndToEndTest, ASecondHostOnTheSameProfileExitsAtOnce) {
@@ -113,8 +115,8 @@ TEST_F(EndToEndTest, ASecondHostOnTheSameProfileExitsAtOnce) {
     StartHost(second, m_dir / "second.log");
     EXPECT_EQ(second.Wait(std::chrono::milliseconds(5000)), 1);
     const std::string strLog = CTempDir::ReadFile(m_dir / "second.log");
-    EXPECT_NE(strLog.find("is already running on the profile " + m_dir / "data/mailhost"), std::string::npos) << strLog;
-    EXPECT_EQ(strLog.find("connected"), std::string::npos) << "the second host loads nothing";
+    EXPECT_TRUE(Contains(strLog, "is already running on the profile " + m_dir / "data/mailhost"));
+    EXPECT_FALSE(Contains(strLog, "connected")) << "the second host loads nothing";
     m_host.Stop();
     EXPECT_EQ(m_host.ExitStatus(), 0);
     // Once the first is gone the profile is free again.
@@ -132,7 +134,7 @@ TEST_F(EndToEndTest, RegistrationToolReportsItsOutcome) {
     ASSERT_TRUE(WaitForLog(m_dir / "host.log", "profile ", seconds(20)));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     m_host.Stop();
-    EXPECT_EQ(CTempDir::ReadFile(m_dir / "host.log").find("add-in"), std::string::npos);
+    EXPECT_FALSE(Contains(CTempDir::ReadFile(m_dir / "host.log"), "add-in"));
 }
 
 }  // namespace

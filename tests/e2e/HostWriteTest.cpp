@@ -23,9 +23,11 @@
 #include "CTaskListFile.h"
 #include "CTaskListLock.h"
 #include "CTextCodec.h"
+#include "Contains.h"
 #include "ResultValue.h"
 #include "TaskNames.h"
 #include "TaskTime.h"
+#include "TestZones.h"
 #include "UnixSocket.h"
 #include "ZoneGuard.h"
 
@@ -38,28 +40,15 @@ using Clock = std::chrono::steady_clock;
 
 class HostWriteTest : public CHeadlessTestBase {
 protected:
-    HostWriteTest() {
-        ::mkdir((m_dir / "run").c_str(), 0700);
-        setenv("XDG_RUNTIME_DIR", (m_dir / "run").c_str(), 1);
-    }
-    ~HostWriteTest() override { unsetenv("XDG_RUNTIME_DIR"); }
-
-    struct CRun {
-        int nStatus = -1;
-        std::string strErr;
+    struct CRun : CShellRun {
         Clock::duration elapsed{};
     };
     // `quillory import` with strJson on its standard input.
     CRun RunImport(const std::string& strJson) {
         CTempDir::WriteFile(m_dir / "in.json", strJson);
-        const std::string strCmd =
-            std::string("'") + QUILLORY_CLI + "' import < '" + m_dir / "in.json" + "' 2> '" + m_dir / "err.txt" + "'";
         const auto tStart = Clock::now();
-        const int nRc = std::system(strCmd.c_str());
-        CRun run;
+        CRun run{Tool({"import"}, m_dir / "in.json")};
         run.elapsed = Clock::now() - tStart;
-        run.nStatus = WIFEXITED(nRc) ? WEXITSTATUS(nRc) : -1;
-        run.strErr = CTempDir::ReadFile(m_dir / "err.txt");
         return run;
     }
     CRun RunImport(const CTaskList& list) { return RunImport(CTaskJson::ToJson(list).dump()); }
@@ -110,7 +99,7 @@ class ImportWhileRunningTest : public HostWriteTest, public ::testing::WithParam
 TEST_P(ImportWhileRunningTest, TheHostTakesTheImportAndEveryLaterSaveKeepsIt) {
     CZoneGuard zone(GetParam());
     const CTaskList before = Named({"before 1", "before 2"});
-    ASSERT_EQ(RunImport(before).nStatus, 0);
+    ASSERT_EQ(RunImport(before).nExit, 0);
     StartHostAndWait(m_host, m_dir / "host.log");
     // Past the first tick: the sender has taken in the list the host started with.
     std::this_thread::sleep_for(milliseconds(1500));
@@ -120,7 +109,7 @@ TEST_P(ImportWhileRunningTest, TheHostTakesTheImportAndEveryLaterSaveKeepsIt) {
     imported.Add(Task("due", MakeTemplate("due", "Due after import", "d\n"), 0, MinuteFromNow(-1), true));
     imported.Add(Task("later", MakeTemplate("later", "Not yet", "l\n"), 0, MinuteFromNow(24 * 60), false));
     const CRun run = RunImport(imported);
-    ASSERT_EQ(run.nStatus, 0) << run.strErr;
+    ASSERT_EQ(run.nExit, 0) << run.strErr;
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"due", "later"})) << "the add-in saved the import at once";
     EXPECT_EQ(Names(Export()), (std::vector<std::string>{"due", "later"}));
     EXPECT_EQ(Ping()["tasks"], 2);
@@ -146,12 +135,12 @@ TEST_P(ImportWhileRunningTest, TheHostTakesTheImportAndEveryLaterSaveKeepsIt) {
     EXPECT_EQ(CountSubject("Not yet"), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Zones, ImportWhileRunningTest, ::testing::Values("UTC", "Pacific/Chatham"),
+INSTANTIATE_TEST_SUITE_P(Zones, ImportWhileRunningTest, TestZones("UTC", "Pacific/Chatham"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 
 TEST_F(HostWriteTest, WithNoHostTheToolWritesTheFileUnderTheLock) {
     const CRun run = RunImport(Named({"one", "two", "three"}));
-    ASSERT_EQ(run.nStatus, 0) << run.strErr;
+    ASSERT_EQ(run.nExit, 0) << run.strErr;
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"one", "two", "three"}));
     EXPECT_TRUE(fs::is_empty(m_dir / "run")) << "the tool serves nothing";
     CTaskListLock lock;
@@ -159,27 +148,25 @@ TEST_F(HostWriteTest, WithNoHostTheToolWritesTheFileUnderTheLock) {
 }
 
 TEST_F(HostWriteTest, ALockHeldByAProcessThatDoesNotAnswerStopsTheImport) {
-    ASSERT_EQ(RunImport(Named({"kept"})).nStatus, 0);
+    ASSERT_EQ(RunImport(Named({"kept"})).nExit, 0);
     const std::string strBytes = CTempDir::ReadFile(TaskFile());
     CTaskListLock lock;  // this test process: it holds the lock and serves no socket
     ASSERT_EQ(ValueOf(lock.TryAcquire(TaskFile())), CTaskListLock::EState::kHeld);
 
     const CRun run = RunImport(Named({"lost"}));
-    EXPECT_EQ(run.nStatus, 3) << run.strErr;
-    EXPECT_NE(run.strErr.find("is locked by process " + std::to_string(::getpid()) + ", which does not answer"),
-              std::string::npos)
-        << run.strErr;
-    EXPECT_NE(run.strErr.find("import not applied"), std::string::npos) << run.strErr;
+    EXPECT_EQ(run.nExit, 3) << run.strErr;
+    EXPECT_TRUE(Contains(run.strErr, "is locked by process " + std::to_string(::getpid()) + ", which does not answer"));
+    EXPECT_TRUE(Contains(run.strErr, "import not applied"));
     EXPECT_LT(run.elapsed, seconds(8));
     EXPECT_EQ(CTempDir::ReadFile(TaskFile()), strBytes);
 
     lock.Release();
-    EXPECT_EQ(RunImport(Named({"now"})).nStatus, 0);
+    EXPECT_EQ(RunImport(Named({"now"})).nExit, 0);
     EXPECT_EQ(FileNames(), std::vector<std::string>{"now"});
 }
 
 TEST_F(HostWriteTest, TheHostRefusesWhatTheToolRefusesAndChangesNothing) {
-    ASSERT_EQ(RunImport(Named({"a", "b"})).nStatus, 0);
+    ASSERT_EQ(RunImport(Named({"a", "b"})).nExit, 0);
     StartHostAndWait(m_host, m_dir / "host.log");
     const std::string strBytes = CTempDir::ReadFile(TaskFile());
 
@@ -219,14 +206,14 @@ TEST_F(HostWriteTest, TheHostRefusesWhatTheToolRefusesAndChangesNothing) {
         ASSERT_TRUE(j["problems"].is_array() && !j["problems"].empty()) << j.dump();
         std::string strProblems;
         for (const auto& p : j["problems"]) strProblems += p.get<std::string>() + "\n";
-        EXPECT_NE(strProblems.find(c.pszProblem), std::string::npos) << strProblems;
+        EXPECT_TRUE(Contains(strProblems, c.pszProblem));
     }
     // The tool refuses the same before it asks.
-    EXPECT_EQ(RunImport("[{\"taskName\": ").nStatus, 2);
-    EXPECT_EQ(RunImport("[{\"taskName\": \"x\", \"minuteInterval\": 1e400}]").nStatus, 2);
+    EXPECT_EQ(RunImport("[{\"taskName\": ").nExit, 2);
+    EXPECT_EQ(RunImport("[{\"taskName\": \"x\", \"minuteInterval\": 1e400}]").nExit, 2);
     const CRun run = RunImport("[{\"recurrence\": 1, \"minuteInterval\": 0}]");
-    EXPECT_EQ(run.nStatus, 2);
-    EXPECT_NE(run.strErr.find("task 1: minuteInterval"), std::string::npos) << run.strErr;
+    EXPECT_EQ(run.nExit, 2);
+    EXPECT_TRUE(Contains(run.strErr, "task 1: minuteInterval"));
 
     EXPECT_EQ(CTempDir::ReadFile(TaskFile()), strBytes);
     const nlohmann::json jPing = Ping();
@@ -237,7 +224,7 @@ TEST_F(HostWriteTest, TheHostRefusesWhatTheToolRefusesAndChangesNothing) {
 }
 
 TEST_F(HostWriteTest, AHostThatHangsStopsTheImportAndNeverTakesItAfterwards) {
-    ASSERT_EQ(RunImport(Named({"a"})).nStatus, 0);
+    ASSERT_EQ(RunImport(Named({"a"})).nExit, 0);
     StartHostAndWait(m_host, m_dir / "host.log");
     const nlohmann::json jPing = Ping();
     ASSERT_TRUE(jPing.is_object());
@@ -246,8 +233,8 @@ TEST_F(HostWriteTest, AHostThatHangsStopsTheImportAndNeverTakesItAfterwards) {
     ::kill(pid, SIGSTOP);
     const CRun run = RunImport(Named({"b", "c"}));
     ::kill(pid, SIGCONT);
-    EXPECT_EQ(run.nStatus, 3) << run.strErr;
-    EXPECT_NE(run.strErr.find("did not answer"), std::string::npos) << run.strErr;
+    EXPECT_EQ(run.nExit, 3) << run.strErr;
+    EXPECT_TRUE(Contains(run.strErr, "did not answer"));
     EXPECT_LT(run.elapsed, seconds(15));
 
     // Awake again, the host finds the request of a tool that has given up.
@@ -270,7 +257,7 @@ TEST_F(HostWriteTest, AKilledHostsSocketHangsNothingAndTheNextHostServes) {
     m_host.Kill();
     ASSERT_TRUE(fs::exists(fs::symlink_status(strSocket))) << "a killed host leaves its socket";
     const CRun run = RunImport(Named({"while down"}));
-    EXPECT_EQ(run.nStatus, 0) << run.strErr;
+    EXPECT_EQ(run.nExit, 0) << run.strErr;
     EXPECT_LT(run.elapsed, seconds(3));
     EXPECT_EQ(FileNames(), std::vector<std::string>{"while down"});
 
@@ -279,7 +266,7 @@ TEST_F(HostWriteTest, AKilledHostsSocketHangsNothingAndTheNextHostServes) {
     ASSERT_TRUE(jPing.is_object()) << CTempDir::ReadFile(m_dir / "host2.log");
     EXPECT_NE(jPing["pid"], pidFirst);
     EXPECT_EQ(jPing["tasks"], 1);
-    EXPECT_EQ(RunImport(Named({"x", "y"})).nStatus, 0);
+    EXPECT_EQ(RunImport(Named({"x", "y"})).nExit, 0);
     EXPECT_EQ(Ping()["tasks"], 2);
     m_host.Stop();
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"x", "y"}));
@@ -287,7 +274,7 @@ TEST_F(HostWriteTest, AKilledHostsSocketHangsNothingAndTheNextHostServes) {
 }
 
 TEST_F(HostWriteTest, ASecondAddinOnTheSameDataDirectoryStaysOff) {
-    ASSERT_EQ(RunImport(Named({"a"})).nStatus, 0);
+    ASSERT_EQ(RunImport(Named({"a"})).nExit, 0);
     StartHostAndWait(m_host, m_dir / "host.log");
     const pid_t pidFirst = Ping()["pid"];
 
@@ -298,12 +285,10 @@ TEST_F(HostWriteTest, ASecondAddinOnTheSameDataDirectoryStaysOff) {
     unsetenv("MAILHOST_PROFILE");
     ASSERT_TRUE(WaitForLog(m_dir / "second.log", "is not loaded", seconds(20)))
         << CTempDir::ReadFile(m_dir / "second.log");
-    EXPECT_NE(CTempDir::ReadFile(m_dir / "second.log")
-                  .find("is in use by another running Quillory (process " + std::to_string(pidFirst) + ")"),
-              std::string::npos)
-        << CTempDir::ReadFile(m_dir / "second.log");
+    EXPECT_TRUE(Contains(CTempDir::ReadFile(m_dir / "second.log"),
+                         "is in use by another running Quillory (process " + std::to_string(pidFirst) + ")"));
 
-    EXPECT_EQ(RunImport(Named({"b", "c"})).nStatus, 0);
+    EXPECT_EQ(RunImport(Named({"b", "c"})).nExit, 0);
     second.Stop();
     EXPECT_EQ(second.ExitStatus(), 0);
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"b", "c"})) << "the second host's exit wrote nothing";
@@ -323,7 +308,7 @@ TEST_F(HostWriteTest, HostileClientsNeitherStopTheHostNorDelayItsSending) {
     CTaskList list;
     const TaskDateTime dtDue = MinuteFromNow(2);
     list.Add(Task("due", MakeTemplate("due", "Due despite them", "d\n"), 0, dtDue, false));
-    ASSERT_EQ(RunImport(list).nStatus, 0);
+    ASSERT_EQ(RunImport(list).nExit, 0);
 #if defined(__SANITIZE_ADDRESS__)
     // The undefined-behaviour checker opens a pipe to check an object's type
     // the first time it meets it; with no descriptor left it reports every
@@ -390,7 +375,7 @@ TEST_F(HostWriteTest, HostileClientsNeitherStopTheHostNorDelayItsSending) {
     ::shutdown(fdLong, SHUT_RDWR);
     writer.join();
     ::close(fdLong);
-    EXPECT_NE(strAnswer.find("request longer than"), std::string::npos) << strAnswer;
+    EXPECT_TRUE(Contains(strAnswer, "request longer than"));
 
     ASSERT_TRUE(WaitForMessages(1, seconds(150))) << CTempDir::ReadFile(m_dir / "host.log");
     const time_t tDue = ValueOf(TaskTime::ToAbsolute(dtDue));
@@ -404,7 +389,7 @@ TEST_F(HostWriteTest, HostileClientsNeitherStopTheHostNorDelayItsSending) {
     for (size_t nAt = strLog.find("runtime error:"); nAt != std::string::npos;) {
         const size_t nNext = strLog.find("runtime error:", nAt + 1);
         const std::string strReport = strLog.substr(nAt, nNext - nAt);
-        EXPECT_NE(strReport.find("note: object has invalid vptr"), std::string::npos) << strReport;
+        EXPECT_TRUE(Contains(strReport, "note: object has invalid vptr"));
         nAt = nNext;
     }
 #endif

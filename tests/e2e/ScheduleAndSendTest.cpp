@@ -23,6 +23,7 @@
 #include "ResultValue.h"
 #include "SharedState.h"
 #include "TaskTime.h"
+#include "TestZones.h"
 #include "ZoneGuard.h"
 
 namespace fs = std::filesystem;
@@ -152,5 +153,5 @@ TEST_P(ScheduleAndSendTest, AScheduledMessageGoesOutFromTheHeadlessHostWithItsFo
     EXPECT_TRUE(fs::is_regular_file(task.m_strTemplateFile));
 }
 
-INSTANTIATE_TEST_SUITE_P(Zones, ScheduleAndSendTest, ::testing::Values("Europe/Berlin", "Australia/Lord_Howe"),
+INSTANTIATE_TEST_SUITE_P(Zones, ScheduleAndSendTest, TestZones("Europe/Berlin", "Australia/Lord_Howe"),
                          [](const auto& info) { return ZoneTestName(info.param); });

@@ -10,6 +10,7 @@
 #include "CHeadlessTestBase.h"
 #include "CTaskListFile.h"
 #include "CTextCodec.h"
+#include "Contains.h"
 
 namespace fs = std::filesystem;
 
@@ -37,8 +38,8 @@ TEST_F(StalledAndPathsTest, AWeeklyTaskWithNoDayTickedIsSentOnce) {
     m_host.Stop();
     EXPECT_EQ(CountSubject("No day ticked"), 1u);
     const std::string strLog = CTempDir::ReadFile(m_dir / "host.log");
-    EXPECT_NE(strLog.find("task \"no day\" is completed: its schedule cannot move on"), std::string::npos) << strLog;
-    EXPECT_NE(strLog.find("a weekly task with no day ticked"), std::string::npos) << strLog;
+    EXPECT_TRUE(Contains(strLog, "task \"no day\" is completed: its schedule cannot move on"));
+    EXPECT_TRUE(Contains(strLog, "a weekly task with no day ticked"));
 }
 
 TEST_F(StalledAndPathsTest, RelativeHostPathsStayWhereTheHostStarted) {
@@ -74,7 +75,7 @@ TEST_F(StalledAndPathsTest, RelativeHostPathsStayWhereTheHostStarted) {
     for (int i = 0; i < 100 && fnFiles() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     m_host.Stop();
     const std::string strLog = CTempDir::ReadFile(m_dir / "host.log");
-    EXPECT_NE(strLog.find("profile " + (m_dir / "profile")), std::string::npos) << strLog;
+    EXPECT_TRUE(Contains(strLog, "profile " + (m_dir / "profile")));
     EXPECT_EQ(fnFiles(), 1u) << strLog;
     EXPECT_FALSE(fs::exists(fs::path(QUILSEND_MODULE).parent_path() / "profile"))
         << "nothing went to the install folder";

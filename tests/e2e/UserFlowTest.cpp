@@ -27,10 +27,12 @@
 #include "COptionsIds.h"
 #include "CTaskListFile.h"
 #include "CUiTestBase.h"
+#include "Contains.h"
 #include "IClock.h"
 #include "ResultValue.h"
 #include "SharedState.h"
 #include "TaskTime.h"
+#include "TestZones.h"
 #include "ZoneGuard.h"
 
 namespace fs = std::filesystem;
@@ -195,7 +197,7 @@ TEST_P(UserFlowTest, ComposeScheduleEveryMinuteListSendTwiceAndDisable) {
     Process();
     ASSERT_TRUE(bSheetSeen);
     ASSERT_EQ(m_boxes.Seen().size(), 1u);
-    EXPECT_NE(m_boxes.Seen()[0].strText.find("This email message has been scheduled."), std::string::npos);
+    EXPECT_TRUE(Contains(m_boxes.Seen()[0].strText, "This email message has been scheduled."));
     EXPECT_EQ(m_pWindows->OpenWindowCount(), 0u) << "the message window closed";
     EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::Drafts).empty()) << "the draft became the task's template";
 
@@ -273,8 +275,8 @@ TEST_P(UserFlowTest, ComposeScheduleEveryMinuteListSendTwiceAndDisable) {
     const auto vecReceived = m_server.Received();
     ASSERT_EQ(vecReceived.size(), 2u);
     for (const auto& r : vecReceived) {
-        EXPECT_NE(r.strData.find("Subject: Minute report"), std::string::npos);
-        EXPECT_NE(r.strData.find("The report of the minute."), std::string::npos);
+        EXPECT_TRUE(Contains(r.strData, "Subject: Minute report"));
+        EXPECT_TRUE(Contains(r.strData, "The report of the minute."));
         EXPECT_EQ(r.vecRcpt, std::vector<std::string>{"rita@example.com"});
     }
     const CTaskList saved = SavedList();
@@ -336,7 +338,7 @@ TEST_P(UserFlowTest, ClosingAnEditedTaskMessageUpdatesTheTaskOrDropsTheEditButNe
         Process();
         ASSERT_EQ(m_boxes.Seen().size(), 2u);
         const auto& asked = m_boxes.Seen()[1];
-        EXPECT_NE(asked.strText.find("scheduled task \"Weekly report\""), std::string::npos) << asked.strText;
+        EXPECT_TRUE(Contains(asked.strText, "scheduled task \"Weekly report\""));
         EXPECT_EQ(asked.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         EXPECT_EQ(m_pWindows->OpenWindowCount(), c.nWindowsAfter);
         EXPECT_EQ(fnTemplateSubject(), c.pszTemplateAfter);
@@ -366,7 +368,7 @@ TEST_P(UserFlowTest, ClosingAnEditedTaskMessageUpdatesTheTaskOrDropsTheEditButNe
     pWindow->CloseAction()->trigger();
     Process();
     ASSERT_EQ(m_boxes.Seen().size(), 3u);
-    EXPECT_NE(m_boxes.Seen()[2].strText.find("was removed meanwhile"), std::string::npos) << m_boxes.Seen()[2].strText;
+    EXPECT_TRUE(Contains(m_boxes.Seen()[2].strText, "was removed meanwhile"));
     EXPECT_EQ(fnTemplateSubject(), "Report (Yes updates the task)") << "nothing written for a task that is gone";
     m_boxes.Expect(QMessageBox::No);  // now an ordinary message: the host's own question
     pWindow->CloseAction()->trigger();
@@ -426,7 +428,7 @@ TEST_P(UserFlowTest, ARefusedMessageLeavesNoDraftAfterTheSheetIsCancelled) {
         pWindow->CloseAction()->trigger();
         Process();
         ASSERT_EQ(m_boxes.Seen().size(), 1u);
-        EXPECT_NE(m_boxes.Seen()[0].strText.find("in Drafts?"), std::string::npos) << m_boxes.Seen()[0].strText;
+        EXPECT_TRUE(Contains(m_boxes.Seen()[0].strText, "in Drafts?"));
         EXPECT_EQ(m_pWindows->OpenWindowCount(), 0u);
         EXPECT_EQ(m_pHost->ListFolder(EMailFolder::Drafts).size(), c.nDrafts);
         EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::DeletedItems).empty()) << "gone for good, not to the bin";
@@ -453,7 +455,7 @@ TEST_P(UserFlowTest, AMessageTheHostCannotSaveIsRefusedWithTheReason) {
     ASSERT_EQ(m_boxes.Seen().size(), 1u);
     const std::string strText = m_boxes.Seen()[0].strText;
     EXPECT_EQ(strText.rfind("Failed to save the email!\n", 0), 0u) << strText;
-    EXPECT_NE(strText.find("not-an-address"), std::string::npos) << strText;
+    EXPECT_TRUE(Contains(strText, "not-an-address"));
     EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::Drafts).empty());
     m_boxes.Expect(QMessageBox::No);
     pWindow->CloseAction()->trigger();
@@ -509,5 +511,5 @@ TEST_P(UserFlowTest, EveryCommandHasItsOwnMnemonicInEachWindow) {
     Process();
 }
 
-INSTANTIATE_TEST_SUITE_P(Zones, UserFlowTest, ::testing::Values("Europe/Berlin", "America/New_York"),
+INSTANTIATE_TEST_SUITE_P(Zones, UserFlowTest, TestZones("Europe/Berlin", "America/New_York"),
                          [](const auto& info) { return ZoneTestName(info.param); });

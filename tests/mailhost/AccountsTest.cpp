@@ -4,6 +4,7 @@
 
 #include "CAccount.h"
 #include "CTempDir.h"
+#include "Contains.h"
 
 namespace {
 
@@ -49,15 +50,15 @@ TEST(AccountsFile, EveryProblemIsReportedWithItsLine) {
         "ReceiveUrl = imap://:99999\n",
         "/cfg/accounts.ini");
     std::string str = Joined(r.vecErrors);
-    EXPECT_NE(str.find("/cfg/accounts.ini:1: \"Name\" outside the [Account] section"), std::string::npos) << str;
-    EXPECT_NE(str.find(":3: not a valid mail address"), std::string::npos) << str;
-    EXPECT_NE(str.find(":4: \"http://x\" must start with smtp://, smtps://"), std::string::npos) << str;
-    EXPECT_NE(str.find(":5: Security must be starttls, tls or none"), std::string::npos) << str;
-    EXPECT_NE(str.find(":6: unknown key \"Colour\""), std::string::npos) << str;
-    EXPECT_NE(str.find(":7: expected Key = Value"), std::string::npos) << str;
-    EXPECT_NE(str.find(":9: \"Name\" given twice (first on line 8)"), std::string::npos) << str;
-    EXPECT_NE(str.find(":10: unknown section [Other]"), std::string::npos) << str;
-    EXPECT_NE(str.find(":11: \"ReceiveUrl\" outside"), std::string::npos) << str;
+    EXPECT_TRUE(Contains(str, "/cfg/accounts.ini:1: \"Name\" outside the [Account] section"));
+    EXPECT_TRUE(Contains(str, ":3: not a valid mail address"));
+    EXPECT_TRUE(Contains(str, ":4: \"http://x\" must start with smtp://, smtps://"));
+    EXPECT_TRUE(Contains(str, ":5: Security must be starttls, tls or none"));
+    EXPECT_TRUE(Contains(str, ":6: unknown key \"Colour\""));
+    EXPECT_TRUE(Contains(str, ":7: expected Key = Value"));
+    EXPECT_TRUE(Contains(str, ":9: \"Name\" given twice (first on line 8)"));
+    EXPECT_TRUE(Contains(str, ":10: unknown section [Other]"));
+    EXPECT_TRUE(Contains(str, ":11: \"ReceiveUrl\" outside"));
 }
 
 TEST(AccountsFile, UrlAndSecurityMustAgree) {
@@ -65,17 +66,17 @@ TEST(AccountsFile, UrlAndSecurityMustAgree) {
     EXPECT_TRUE(r.vecErrors.empty());
     EXPECT_EQ(r.account.security, ESecurity::Tls);
     r = CAccountsFile::Parse("[Account]\nAddress = a@b.c\nSmtpUrl = smtps://h\nSecurity = starttls\n", "a.ini");
-    EXPECT_NE(Joined(r.vecErrors).find("a.ini:4: smtps:// means TLS"), std::string::npos);
+    EXPECT_TRUE(Contains(Joined(r.vecErrors), "a.ini:4: smtps:// means TLS"));
     r = CAccountsFile::Parse("[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h:0\n", "a.ini");
-    EXPECT_NE(Joined(r.vecErrors).find("a.ini:3: \"smtp://h:0\" has no valid port"), std::string::npos);
+    EXPECT_TRUE(Contains(Joined(r.vecErrors), "a.ini:3: \"smtp://h:0\" has no valid port"));
     r = CAccountsFile::Parse("[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\nSecurity = none\n", "a.ini");
     EXPECT_TRUE(r.vecErrors.empty());
-    EXPECT_NE(Joined(r.vecWarnings).find("a.ini:4: Security = none"), std::string::npos);
+    EXPECT_TRUE(Contains(Joined(r.vecWarnings), "a.ini:4: Security = none"));
     r = CAccountsFile::Parse("[Account]\nSmtpUrl = smtp://user@h\n", "a.ini");
-    EXPECT_NE(Joined(r.vecErrors).find("Address is missing"), std::string::npos);
-    EXPECT_NE(Joined(r.vecErrors).find("a.ini:2: \"smtp://user@h\": put the user name in User"), std::string::npos);
+    EXPECT_TRUE(Contains(Joined(r.vecErrors), "Address is missing"));
+    EXPECT_TRUE(Contains(Joined(r.vecErrors), "a.ini:2: \"smtp://user@h\": put the user name in User"));
     r = CAccountsFile::Parse("[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\nName = bad \xC3\x28 utf8\n", "a.ini");
-    EXPECT_NE(Joined(r.vecErrors).find("a.ini:4: not valid UTF-8"), std::string::npos);
+    EXPECT_TRUE(Contains(Joined(r.vecErrors), "a.ini:4: not valid UTF-8"));
 }
 
 TEST(AccountsFile, PasswordFileMustBePrivateAndPresent) {
@@ -86,8 +87,8 @@ TEST(AccountsFile, PasswordFileMustBePrivateAndPresent) {
         "[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\nUser = u\nPasswordFile = " + (dir / "pw") + "\n";
     auto r = CAccountsFile::Parse(strIni, dir / "a.ini");
     std::string str = Joined(r.vecErrors);
-    EXPECT_NE(str.find(":5: password file " + (dir / "pw") + " has mode 0644"), std::string::npos) << str;
-    EXPECT_NE(str.find("chmod 600"), std::string::npos);
+    EXPECT_TRUE(Contains(str, ":5: password file " + (dir / "pw") + " has mode 0644"));
+    EXPECT_TRUE(Contains(str, "chmod 600"));
     EXPECT_EQ(r.account.strPassword, "");
 
     ::chmod((dir / "pw").c_str(), 0600);
@@ -97,7 +98,7 @@ TEST(AccountsFile, PasswordFileMustBePrivateAndPresent) {
 
     r = CAccountsFile::Parse("[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\nUser = u\nPasswordFile = gone\n",
                              dir / "a.ini");
-    EXPECT_NE(Joined(r.vecErrors).find(":5: password file " + (dir / "gone") + ": No such file"), std::string::npos);
+    EXPECT_TRUE(Contains(Joined(r.vecErrors), ":5: password file " + (dir / "gone") + ": No such file"));
     r = CAccountsFile::Parse("[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\nUser = u\n", dir / "a.ini");
-    EXPECT_NE(Joined(r.vecErrors).find(":4: User is given but PasswordFile is missing"), std::string::npos);
+    EXPECT_TRUE(Contains(Joined(r.vecErrors), ":4: User is given but PasswordFile is missing"));
 }

@@ -62,8 +62,7 @@ TEST_F(ObjectModelTest, ShutdownClosesWindowsAndEndsSubscriptions) {
     AtlAdvise(spInspectors, spRecorder->Unk(), InspectorsEvents::iid, &dw);
     auto spInspector = Display(NewMail());
     AtlAdvise(spInspector, spRecorder->Unk(), InspectorEvents::iid, &dw);
-    CComPtr<_CommandBars> spBars;
-    spInspector->get_CommandBars(&spBars);
+    const CComPtr<_CommandBars> spBars = BarsOf(spInspector.p);
     auto spButton = AddButton(spBars, "Quillory", "Quillory Options");
     AtlAdvise(spButton, spRecorder->Unk(), _CommandBarButtonEvents::iid, &dw);
     EXPECT_EQ(observer.log.front(), "opened");
@@ -81,8 +80,7 @@ TEST_F(ObjectModelTest, ShutdownClosesWindowsAndEndsSubscriptions) {
 TEST_F(ObjectModelTest, ReferencesOutliveTheApplication) {
     CComPtr<_MailItem> spMail = NewMail();
     auto spInspector = Display(spMail);
-    CComPtr<_CommandBars> spBars;
-    spInspector->get_CommandBars(&spBars);
+    const CComPtr<_CommandBars> spBars = BarsOf(spInspector.p);
     auto spButton = AddButton(spBars, "Quillory", "Quillory Options");
     CComPtr<Attachments> spAttachments;
     spMail->get_Attachments(&spAttachments);

@@ -65,12 +65,10 @@ TEST_F(ObjectModelTest, ToolbarsAndButtonsOfAMessageWindow) {
 
 TEST_F(ObjectModelTest, ClickReachesEverySubscriberOfTheTag) {
     auto spFirstWindow = Display(NewMail("one"));
-    CComPtr<_CommandBars> spBars1;
-    spFirstWindow->get_CommandBars(&spBars1);
+    const CComPtr<_CommandBars> spBars1 = BarsOf(spFirstWindow.p);
     auto spButton1 = AddButton(spBars1, "Quillory", "Quillory Options");
     auto spSecondWindow = Display(NewMail("two"));
-    CComPtr<_CommandBars> spBars2;
-    spSecondWindow->get_CommandBars(&spBars2);
+    const CComPtr<_CommandBars> spBars2 = BarsOf(spSecondWindow.p);
     auto spButton2 = AddButton(spBars2, "Quillory", "Quillory Options");
     auto spOtherTag = AddButton(spBars2, "Other", "Something else");
 
@@ -132,8 +130,7 @@ TEST_F(ObjectModelTest, MainWindowToolbarAndSendReceiveControl) {
 
 TEST_F(ObjectModelTest, SubscribersMayUnadviseInsideHostEvents) {
     auto spInspector = Display(NewMail());
-    CComPtr<_CommandBars> spBars;
-    spInspector->get_CommandBars(&spBars);
+    const CComPtr<_CommandBars> spBars = BarsOf(spInspector.p);
     auto spButton = AddButton(spBars, "Quillory", "Quillory Options");
     auto spA = MakeComObject<CRecorder>();
     auto spB = MakeComObject<CRecorder>();
@@ -176,8 +173,7 @@ TEST_F(ObjectModelTest, SubscribersMayUnadviseInsideHostEvents) {
 TEST_F(ObjectModelTest, ControlsKeepTheirOrderAndAreFoundByTag) {
     CComPtr<_Explorer> spExplorer;
     m_spApp->ActiveExplorer(&spExplorer);
-    CComPtr<_CommandBars> spBars;
-    spExplorer->get_CommandBars(&spBars);
+    const CComPtr<_CommandBars> spBars = BarsOf(spExplorer.p);
     CComPtr<CommandBar> spBar;
     ASSERT_EQ(spBars->Add(vtMissing, msoBarTop, vtMissing, true, &spBar), S_OK);
     std::string strName;

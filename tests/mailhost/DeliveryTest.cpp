@@ -6,6 +6,7 @@
 
 #include "CHostTestBase.h"
 #include "CMimeReader.h"
+#include "Contains.h"
 
 namespace {
 
@@ -17,6 +18,12 @@ bool HasBareLf(const std::string& str) {
 }
 
 std::string HeaderBlock(const std::string& strData) { return strData.substr(0, strData.find("\r\n\r\n")); }
+
+// A folder of the profile becomes a file: every write into it fails.
+void BreakFolder(const std::string& strFolder) {
+    std::filesystem::remove_all(strFolder);
+    CTempDir::WriteFile(strFolder, "not a folder\n");
+}
 
 }  // namespace
 
@@ -59,8 +66,8 @@ TEST_F(DeliveryTest, MessageArrivesWithEveryPartAndBccOnlyInTheEnvelope) {
     EXPECT_EQ(std::multiset<std::string>(vec[0].vecRcpt.begin(), vec[0].vecRcpt.end()),
               (std::multiset<std::string>{"rita@example.com", "carl@example.com", "blind@example.com"}));
     EXPECT_FALSE(HasBareLf(vec[0].strData));
-    EXPECT_EQ(HeaderBlock(vec[0].strData).find("\nBcc:"), std::string::npos);
-    EXPECT_EQ(vec[0].strData.find("blind@example.com"), std::string::npos);
+    EXPECT_FALSE(Contains(HeaderBlock(vec[0].strData), "\nBcc:"));
+    EXPECT_FALSE(Contains(vec[0].strData, "blind@example.com"));
 
     CResult<CMailMessage> rGot = CMimeReader::Parse(vec[0].strData);
     ASSERT_EQ(rGot.Problem(), "");
@@ -114,7 +121,7 @@ TEST_F(DeliveryTest, PermanentRefusalKeepsTheMessageWithTheReason) {
     ASSERT_EQ(vecOut.size(), 1u);
     CDeliveryRecord rec = host.DeliveryStatus(vecOut[0]);
     EXPECT_EQ(rec.state, EDeliveryState::Failed);
-    EXPECT_NE(rec.strReason.find("554 5.7.1 Message rejected as spam"), std::string::npos) << rec.strReason;
+    EXPECT_TRUE(Contains(rec.strReason, "554 5.7.1 Message rejected as spam"));
 
     // Held back: another round does not try again, an explicit retry does.
     host.SendReceiveNow();
@@ -141,7 +148,7 @@ TEST_F(DeliveryTest, RefusedRecipientDoesNotStopTheOthers) {
     CDeliveryRecord rec = host.DeliveryStatus(strId);
     EXPECT_EQ(rec.state, EDeliveryState::Refused);
     ASSERT_EQ(rec.vecRefused.size(), 1u);
-    EXPECT_NE(rec.vecRefused[0].find("nobody@example.com: 550"), std::string::npos) << rec.vecRefused[0];
+    EXPECT_TRUE(Contains(rec.vecRefused[0], "nobody@example.com: 550"));
     EXPECT_EQ(host.ListFolder(EMailFolder::SentItems), std::vector<std::string>{strId});
 }
 
@@ -151,7 +158,7 @@ TEST_F(DeliveryTest, EveryRecipientRefusedIsAPermanentFailure) {
     CMailHost& host = StartHost();
     ASSERT_EQ(host.Submit(Message("nobody home")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::Failed, 1));
-    EXPECT_NE(Last(EHostEvent::Failed)->strText.find("550"), std::string::npos) << Last(EHostEvent::Failed)->strText;
+    EXPECT_TRUE(Contains(Last(EHostEvent::Failed)->strText, "550"));
     EXPECT_TRUE(m_server.Received().empty());
 }
 
@@ -204,7 +211,7 @@ TEST_F(DeliveryTest, FileDroppedIntoOutboxByAnotherProgramIsSent) {
     auto vec = m_server.Received();
     ASSERT_EQ(vec.size(), 1u);
     EXPECT_EQ(vec[0].vecRcpt, std::vector<std::string>{"dropped@example.com"});
-    EXPECT_NE(vec[0].strData.find("From: Test Sender <sender@example.org>"), std::string::npos) << vec[0].strData;
+    EXPECT_TRUE(Contains(vec[0].strData, "From: Test Sender <sender@example.org>"));
 }
 
 TEST_F(DeliveryTest, StartTlsIsRequiredUnlessTurnedOff) {
@@ -213,7 +220,7 @@ TEST_F(DeliveryTest, StartTlsIsRequiredUnlessTurnedOff) {
     CMailHost& host = StartHost();
     ASSERT_EQ(host.Submit(Message("secret")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 1));
-    EXPECT_NE(Last(EHostEvent::RetryLater)->strText.find("STARTTLS"), std::string::npos);
+    EXPECT_TRUE(Contains(Last(EHostEvent::RetryLater)->strText, "STARTTLS"));
     EXPECT_TRUE(m_server.Received().empty());
     EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 1u);
 }
@@ -236,8 +243,7 @@ TEST_F(DeliveryTest, WrongPasswordOrUnknownCertificateKeepsTheMessageQueued) {
     WritePlainAccount(m_server.Port(), "User = sam\nPasswordFile = password\nCaFile = " + m_server.CertPath() + "\n");
     ASSERT_EQ(StartHost().Submit(Message("denied")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 1));
-    EXPECT_NE(Last(EHostEvent::RetryLater)->strText.find("login"), std::string::npos)
-        << Last(EHostEvent::RetryLater)->strText;
+    EXPECT_TRUE(Contains(Last(EHostEvent::RetryLater)->strText, "login"));
 
     WritePassword("s3cret");
     WritePlainAccount(m_server.Port(), "User = sam\nPasswordFile = password\n");  // no CaFile
@@ -261,8 +267,7 @@ TEST_F(DeliveryTest, BrokenAccountsFileSendsNothingAndSaysWhy) {
     CMailHost& host = StartHost("/bin/false");
     ASSERT_EQ(host.Submit(Message("stuck")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::Stuck, 1));
-    EXPECT_NE(Last(EHostEvent::Stuck)->strText.find("accounts.ini:4: unknown key \"Colour\""), std::string::npos)
-        << Last(EHostEvent::Stuck)->strText;
+    EXPECT_TRUE(Contains(Last(EHostEvent::Stuck)->strText, "accounts.ini:4: unknown key \"Colour\""));
     EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 1u);
 }
 
@@ -273,7 +278,7 @@ TEST_F(DeliveryTest, SubmitRefusesWhatCannotBeSent) {
     msg.vecTo.clear();
     EXPECT_NE(host.Submit(msg).Problem(), "");
     msg.vecTo = {"not an address"};
-    EXPECT_NE(host.Submit(msg).Problem().find("not an address"), std::string::npos);
+    EXPECT_TRUE(Contains(host.Submit(msg).Problem(), "not an address"));
     EXPECT_TRUE(host.ListFolder(EMailFolder::Outbox).empty());
 }
 
@@ -293,10 +298,8 @@ TEST_F(DeliveryTest, AMessageTooLargeIsRefusedWithItsSizeAndTheLimit) {
     att.vecData.assign(50u << 20, 'h');  // 50 MB, over 64 MB once encoded
     huge.vecAttachments.push_back(std::move(att));
     const std::string strHugeProblem = host.Submit(huge).Problem();
-    EXPECT_NE(strHugeProblem.find("more than " + std::to_string(CMaildir::kMaxMessageBytes) +
-                                  " bytes (the most a message may have)"),
-              std::string::npos)
-        << strHugeProblem;
+    EXPECT_TRUE(Contains(strHugeProblem, "more than " + std::to_string(CMaildir::kMaxMessageBytes) +
+                                             " bytes (the most a message may have)"));
     CMailMessage big = Message("big");
     big.strBody = std::string(30000, 'x') + "\n";
     // Before any connection the limit is unknown: the server refuses it for good.
@@ -304,11 +307,9 @@ TEST_F(DeliveryTest, AMessageTooLargeIsRefusedWithItsSizeAndTheLimit) {
     ASSERT_TRUE(WaitFor(EHostEvent::Failed, 1));
     // Now it is known, and the next is refused before it is stored.
     const std::string strProblem = host.Submit(big).Problem();
-    EXPECT_NE(strProblem.find("too large to send"), std::string::npos) << strProblem;
-    EXPECT_NE(strProblem.find("more than 20000 bytes (the most the server smtp://127.0.0.1:" +
-                              std::to_string(m_server.Port())),
-              std::string::npos)
-        << strProblem;
+    EXPECT_TRUE(Contains(strProblem, "too large to send"));
+    EXPECT_TRUE(Contains(
+        strProblem, "more than 20000 bytes (the most the server smtp://127.0.0.1:" + std::to_string(m_server.Port())));
     ASSERT_EQ(host.Submit(Message("small")).Problem(), "");
     ASSERT_TRUE(m_server.WaitForCount(1, std::chrono::seconds(20)));
 
@@ -329,9 +330,9 @@ TEST_F(DeliveryTest, WithoutAnAccountTheSendmailProgramGetsRecipientsAndNoBcc) {
     EXPECT_EQ(CTempDir::ReadFile(strScript + ".args"),
               "-i\n-f\nme@example.org\n--\nrita@example.com\nblind@example.com\n");
     std::string strIn = CTempDir::ReadFile(strScript + ".stdin");
-    EXPECT_EQ(strIn.find('\r'), std::string::npos);
-    EXPECT_EQ(strIn.find("blind@example.com"), std::string::npos);
-    EXPECT_NE(strIn.find("Subject: local"), std::string::npos);
+    EXPECT_FALSE(Contains(strIn, '\r'));
+    EXPECT_FALSE(Contains(strIn, "blind@example.com"));
+    EXPECT_TRUE(Contains(strIn, "Subject: local"));
 }
 
 TEST_F(DeliveryTest, SendmailFailuresAndNoWayToSend) {
@@ -340,7 +341,7 @@ TEST_F(DeliveryTest, SendmailFailuresAndNoWayToSend) {
     ::chmod(strScript.c_str(), 0700);
     ASSERT_EQ(StartHost(strScript).Submit(Message("no such user")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::Failed, 1));
-    EXPECT_NE(Last(EHostEvent::Failed)->strText.find("exit status 67"), std::string::npos);
+    EXPECT_TRUE(Contains(Last(EHostEvent::Failed)->strText, "exit status 67"));
 
     CTempDir::WriteFile(strScript, "#!/bin/sh\nexit 75\n");  // does not even read
     ASSERT_EQ(StartHost(strScript).Submit(Message("later")).Problem(), "");
@@ -348,7 +349,7 @@ TEST_F(DeliveryTest, SendmailFailuresAndNoWayToSend) {
 
     CMailHost& host = StartHost("none");
     ASSERT_TRUE(WaitFor(EHostEvent::Stuck, 1));
-    EXPECT_NE(Last(EHostEvent::Stuck)->strText.find("no sendmail program"), std::string::npos);
+    EXPECT_TRUE(Contains(Last(EHostEvent::Stuck)->strText, "no sendmail program"));
     EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 2u);
 }
 
@@ -360,8 +361,7 @@ TEST_F(DeliveryTest, NoHandOverWithoutTheHandedRecord) {
     CMailHost& host = StartHost();
     // The ledger's folder becomes a file: every record write fails there.
     const std::string strLedger = host.ProfileDir() + "/.delivery";
-    std::filesystem::remove_all(strLedger);
-    CTempDir::WriteFile(strLedger, "not a folder\n");
+    BreakFolder(strLedger);
     ASSERT_EQ(host.Submit(Message("must wait")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 1));
     EXPECT_FALSE(m_server.WaitForCount(1, std::chrono::milliseconds(500))) << "nothing reached the server";
@@ -370,8 +370,8 @@ TEST_F(DeliveryTest, NoHandOverWithoutTheHandedRecord) {
     ASSERT_EQ(vecOutbox.size(), 1u) << "still queued";
     const CDeliveryRecord rec = host.DeliveryStatus(vecOutbox[0]);
     EXPECT_EQ(rec.state, EDeliveryState::Retrying);
-    EXPECT_NE(rec.strReason.find("delivery record could not be written"), std::string::npos) << rec.strReason;
-    EXPECT_NE(Last(EHostEvent::RetryLater)->strText.find(".delivery"), std::string::npos)
+    EXPECT_TRUE(Contains(rec.strReason, "delivery record could not be written"));
+    EXPECT_TRUE(Contains(Last(EHostEvent::RetryLater)->strText, ".delivery"))
         << "the file problem is named: " << Last(EHostEvent::RetryLater)->strText;
     // Once records can be written again, it goes out once.
     std::filesystem::remove(strLedger);
@@ -383,26 +383,41 @@ TEST_F(DeliveryTest, NoHandOverWithoutTheHandedRecord) {
 
 namespace {
 
-// The server takes every message but refuses one recipient; the disk fails
-// right after the hand-over: the ledger's folder becomes a file, so every
-// record write there fails.
-class CDiskFailsAfterHandOver : public ITransport {
+// Counts what is handed over; the server says yes, refusing the recipients
+// in m_vecRefused. At the hand-over it notes whether Sent Items already held
+// the message, which would make a copy there no proof that this delivery got
+// the server's yes.
+class CCountingTransport : public ITransport {
 public:
-    explicit CDiskFailsAfterHandOver(std::string strLedger) : m_strLedger(std::move(strLedger)) {}
+    CCountingTransport(CMailStore& store, std::string strId) : m_store(store), m_strId(std::move(strId)) {}
     CSendResult Send(const CWireMessage&, const std::function<bool()>& fnHanded, const std::atomic<bool>&) override {
+        ++m_nSent;
+        m_bCopyInSentAtHandOver = m_bCopyInSentAtHandOver || m_store.IsInSent(m_strId);
         CSendResult result;
         result.bHanded = result.bVerdict = fnHanded();
         result.outcome = result.bHanded ? ESendOutcome::Sent : ESendOutcome::Temporary;
-        if (result.bHanded) result.vecRefused = {"<nobody@example.org>: 550 no such user"};
-        std::filesystem::remove_all(m_strLedger);
-        CTempDir::WriteFile(m_strLedger, "not a folder\n");
+        if (result.bHanded) result.vecRefused = m_vecRefused;
+        if (m_fnAfterYes) m_fnAfterYes();
         return result;
     }
-    std::string Describe() const override { return "disk fails after hand-over"; }
+    std::string Describe() const override { return "counting"; }
+
+    std::atomic<int> m_nSent{0};
+    std::atomic<bool> m_bCopyInSentAtHandOver{false};
+    std::vector<std::string> m_vecRefused;
+    std::function<void()> m_fnAfterYes;  // a fault between the yes and the move
 
 private:
-    std::string m_strLedger;
+    CMailStore& m_store;
+    std::string m_strId;
 };
+
+using Events = std::vector<CHostEventRecord>;
+
+bool Has(const Events& vec, EHostEvent kind, const std::string& strText = "") {
+    return std::any_of(vec.begin(), vec.end(),
+                       [&](const CHostEventRecord& e) { return e.kind == kind && Contains(e.strText, strText); });
+}
 
 }  // namespace
 
@@ -418,72 +433,61 @@ protected:
         EXPECT_EQ(store.Save(EMailFolder::Outbox, msg, strId).Problem(), "");
         return strId;
     }
+    // What a worker run saw: its events, with those of the stop, and what
+    // its counting transport counted.
+    struct CRun {
+        Events vecEvents;
+        int nSent = 0;
+        bool bCopyInSentAtHandOver = false;
+    };
+    // A worker on the store with this transport, run until fnDone holds
+    // (at most nTenths tenths of a second).
+    static CRun RunWorker(CMailStore& store, std::unique_ptr<CCountingTransport> pTransport,
+                          const std::function<bool(const CRun&)>& fnDone, int nTenths = 30) {
+        CCountingTransport& transport = *pTransport;
+        CHostEvents events;
+        CDeliveryWorker worker(store, events, std::move(pTransport), nullptr, {});
+        worker.Start();
+        CRun run;
+        auto fnDrain = [&] {
+            for (auto& e : events.Drain()) run.vecEvents.push_back(std::move(e));
+            run.nSent = transport.m_nSent;
+            run.bCopyInSentAtHandOver = transport.m_bCopyInSentAtHandOver;
+        };
+        for (int i = 0; i < nTenths && !fnDone(run); ++i) {
+            events.WaitFor(std::chrono::milliseconds(100));
+            fnDrain();
+        }
+        worker.Stop();
+        fnDrain();
+        return run;
+    }
 
     CTempDir m_dir;
 };
 
 // With refused recipients the "sent" record (which keeps their names) is
 // what lets a restart finish the move instead of taking the message as in
-// doubt: when it cannot be written, the user is told, and the message
-// still moves to Sent Items.
+// doubt: when it cannot be written (the disk fails right after the
+// hand-over), the user is told, and the message still moves to Sent Items.
 TEST_F(DeliveryWorkerTest, ASentRecordThatCannotBeWrittenIsReportedBeforeTheMove) {
     CMailStore store(m_dir / "profile");
     ASSERT_EQ(store.Open().Problem(), "");
     const std::string strId = QueueOne(store, "disk trouble");
-    CHostEvents events;
-    CDeliveryWorker worker(store, events, std::make_unique<CDiskFailsAfterHandOver>(store.ProfileDir() + "/.delivery"),
-                           nullptr, {});
-    worker.Start();
-    std::vector<CHostEventRecord> vecEvents;
-    auto fnSent = [&] {
-        return std::any_of(vecEvents.begin(), vecEvents.end(),
-                           [](const CHostEventRecord& e) { return e.kind == EHostEvent::SentWithRefusals; });
-    };
-    for (int i = 0; i < 300 && !fnSent(); ++i) {
-        events.WaitFor(std::chrono::milliseconds(100));
-        for (auto& e : events.Drain()) vecEvents.push_back(std::move(e));
-    }
-    worker.Stop();
-    ASSERT_TRUE(fnSent());
+    auto pTransport = std::make_unique<CCountingTransport>(store, strId);
+    pTransport->m_vecRefused = {"<nobody@example.org>: 550 no such user"};
+    pTransport->m_fnAfterYes = [&] { BreakFolder(store.ProfileDir() + "/.delivery"); };
+    const auto fnDone = [](const CRun& r) { return Has(r.vecEvents, EHostEvent::SentWithRefusals); };
+    const Events vecEvents = RunWorker(store, std::move(pTransport), fnDone, 300).vecEvents;
+    ASSERT_TRUE(Has(vecEvents, EHostEvent::SentWithRefusals));
     auto it = std::find_if(vecEvents.begin(), vecEvents.end(), [&](const CHostEventRecord& e) {
-        return e.kind == EHostEvent::Warning && e.strId == strId &&
-               e.strText.find("not recorded as sent") != std::string::npos;
+        return e.kind == EHostEvent::Warning && e.strId == strId && Contains(e.strText, "not recorded as sent");
     });
     ASSERT_NE(it, vecEvents.end()) << "the failed record write is reported";
-    EXPECT_NE(it->strText.find(".delivery"), std::string::npos) << "and names the file: " << it->strText;
+    EXPECT_TRUE(Contains(it->strText, ".delivery")) << "and names the file";
     EXPECT_TRUE(store.List(EMailFolder::Outbox).empty());
     EXPECT_EQ(store.List(EMailFolder::SentItems), std::vector<std::string>{strId});
 }
-
-namespace {
-
-// Counts what is handed over; the server says yes. At the hand-over it
-// notes whether Sent Items already held the message, which would make a
-// copy there no proof that this delivery got the server's yes.
-class CCountingTransport : public ITransport {
-public:
-    CCountingTransport(CMailStore& store, std::string strId) : m_store(store), m_strId(std::move(strId)) {}
-    CSendResult Send(const CWireMessage&, const std::function<bool()>& fnHanded, const std::atomic<bool>&) override {
-        ++m_nSent;
-        m_bCopyInSentAtHandOver = m_bCopyInSentAtHandOver || m_store.IsInSent(m_strId);
-        CSendResult result;
-        result.bHanded = result.bVerdict = fnHanded();
-        result.outcome = result.bHanded ? ESendOutcome::Sent : ESendOutcome::Temporary;
-        if (m_fnAfterYes) m_fnAfterYes();
-        return result;
-    }
-    std::string Describe() const override { return "counting"; }
-
-    std::atomic<int> m_nSent{0};
-    std::atomic<bool> m_bCopyInSentAtHandOver{false};
-    std::function<void()> m_fnAfterYes;  // a fault between the yes and the move
-
-private:
-    CMailStore& m_store;
-    std::string m_strId;
-};
-
-}  // namespace
 
 // Each state on disk that a stop (a kill, a power cut) can leave a message
 // in on its way out, written as the rules say it looks, and a new host on
@@ -537,27 +541,13 @@ TEST_F(DeliveryWorkerTest, EveryStateAStopCanLeaveIsRecoveredWithoutLossOrRepeat
 
         CMailStore restarted(dir / "profile");  // a new process knows nothing yet
         ASSERT_EQ(restarted.Open().Problem(), "");
-        CHostEvents events;
-        auto pTransport = std::make_unique<CCountingTransport>(restarted, strId);
-        CCountingTransport& transport = *pTransport;
-        CDeliveryWorker worker(restarted, events, std::move(pTransport), nullptr, {});
-        worker.Start();
-        std::vector<CHostEventRecord> vecEvents;
-        auto fnSettled = [&] {
-            return std::any_of(vecEvents.begin(), vecEvents.end(), [&](const CHostEventRecord& e) {
-                return e.kind == EHostEvent::Sent || e.kind == EHostEvent::InDoubt;
-            });
-        };
-        for (int i = 0; i < 30 && !fnSettled(); ++i) {
-            events.WaitFor(std::chrono::milliseconds(100));
-            for (auto& e : events.Drain()) vecEvents.push_back(std::move(e));
-        }
-        worker.Stop();
-        for (auto& e : events.Drain()) vecEvents.push_back(std::move(e));
+        const CRun run = RunWorker(
+            restarted, std::make_unique<CCountingTransport>(restarted, strId),
+            [](const CRun& r) { return Has(r.vecEvents, EHostEvent::Sent) || Has(r.vecEvents, EHostEvent::InDoubt); });
 
         const bool bWasSentBefore = c.record != EDeliveryState::None;
-        EXPECT_EQ(transport.m_nSent, bWasSentBefore ? 0 : 1) << "handed over again, or never";
-        EXPECT_FALSE(transport.m_bCopyInSentAtHandOver);
+        EXPECT_EQ(run.nSent, bWasSentBefore ? 0 : 1) << "handed over again, or never";
+        EXPECT_FALSE(run.bCopyInSentAtHandOver);
         const auto vecOutbox = restarted.List(EMailFolder::Outbox);
         const auto vecSent = restarted.List(EMailFolder::SentItems);
         EXPECT_EQ(vecOutbox.size(), c.bInOutboxAfter ? 1u : 0u);
@@ -565,9 +555,7 @@ TEST_F(DeliveryWorkerTest, EveryStateAStopCanLeaveIsRecoveredWithoutLossOrRepeat
         EXPECT_EQ(restarted.GetRecord(vecOutbox.empty() ? (vecSent.empty() ? strId : vecSent[0]) : vecOutbox[0]).state,
                   c.recordAfter);
         if (c.outbox == EOutbox::Kept) {
-            EXPECT_TRUE(std::any_of(vecEvents.begin(), vecEvents.end(), [&](const CHostEventRecord& e) {
-                return e.kind == c.event;
-            })) << "the user is told";
+            EXPECT_TRUE(Has(run.vecEvents, c.event)) << "the user is told";
         }
         EXPECT_TRUE(restarted.StoredRecordIds().size() <= 1u);
     }
@@ -578,56 +566,34 @@ TEST_F(DeliveryWorkerTest, EveryStateAStopCanLeaveIsRecoveredWithoutLossOrRepeat
 // hand-over, and a stop right after the hand-over then leaves the message
 // in doubt rather than taken as delivered.
 TEST_F(DeliveryWorkerTest, AStaleCopyInSentItemsIsNoProofOfDelivery) {
-    CTempDir dir;
-    CMailStore store(dir / "profile");
+    CMailStore store(m_dir / "profile");
     ASSERT_EQ(store.Open().Problem(), "");
     const std::string strId = QueueOne(store, "moved back to the Outbox");
-    namespace fs = std::filesystem;
-    const fs::path outboxFile = dir / "profile/Outbox/cur/" + strId + ":2,";
-    fs::create_hard_link(outboxFile, dir / "profile/Sent Items/cur/" + strId + ":2,S");
-
-    CHostEvents events;
-    auto pTransport = std::make_unique<CCountingTransport>(store, strId);
-    CCountingTransport& transport = *pTransport;
-    CDeliveryWorker worker(store, events, std::move(pTransport), nullptr, {});
-    worker.Start();
-    for (int i = 0; i < 30 && transport.m_nSent == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    worker.Stop();
-    EXPECT_EQ(transport.m_nSent, 1);
-    EXPECT_FALSE(transport.m_bCopyInSentAtHandOver) << "the stale copy went before the hand-over";
+    std::filesystem::create_hard_link(m_dir / "profile/Outbox/cur/" + strId + ":2,",
+                                      m_dir / "profile/Sent Items/cur/" + strId + ":2,S");
+    const CRun run =
+        RunWorker(store, std::make_unique<CCountingTransport>(store, strId), [](const CRun& r) { return r.nSent > 0; });
+    EXPECT_EQ(run.nSent, 1);
+    EXPECT_FALSE(run.bCopyInSentAtHandOver) << "the stale copy went before the hand-over";
 }
 
 // When the move to Sent Items fails after the server's yes, a "sent" record
 // is what keeps the message from being taken as in doubt: the next start
 // finishes the move and sends nothing again.
 TEST_F(DeliveryWorkerTest, AMoveThatFailsAfterTheYesIsFinishedAtTheNextStart) {
-    CTempDir dir;
-    const std::string strProfile = dir / "profile";
+    const std::string strProfile = m_dir / "profile";
     const std::string strSentCur = strProfile + "/Sent Items/cur";
     std::string strId;
     {
         CMailStore store(strProfile);
         ASSERT_EQ(store.Open().Problem(), "");
         strId = QueueOne(store, "no room in Sent Items");
-        CHostEvents events;
         auto pTransport = std::make_unique<CCountingTransport>(store, strId);
-        CCountingTransport& transport = *pTransport;
-        transport.m_fnAfterYes = [&] {
-            std::filesystem::remove_all(strSentCur);  // the folder becomes a file: the move fails
-            CTempDir::WriteFile(strSentCur, "not a folder\n");
-        };
-        CDeliveryWorker worker(store, events, std::move(pTransport), nullptr, {});
-        worker.Start();
-        bool bWarned = false;
-        for (int i = 0; i < 30 && !bWarned; ++i) {
-            events.WaitFor(std::chrono::milliseconds(100));
-            for (const auto& e : events.Drain())
-                bWarned = bWarned || (e.kind == EHostEvent::Warning &&
-                                      e.strText.find("not moved to Sent Items") != std::string::npos);
-        }
-        worker.Stop();
-        ASSERT_TRUE(bWarned);
-        EXPECT_EQ(transport.m_nSent, 1);
+        pTransport->m_fnAfterYes = [&] { BreakFolder(strSentCur); };  // the move fails
+        auto fnWarned = [](const CRun& r) { return Has(r.vecEvents, EHostEvent::Warning, "not moved to Sent Items"); };
+        const CRun run = RunWorker(store, std::move(pTransport), fnWarned);
+        ASSERT_TRUE(fnWarned(run));
+        EXPECT_EQ(run.nSent, 1);
         EXPECT_EQ(store.GetRecord(strId).state, EDeliveryState::SentNotMoved);
     }
     std::filesystem::remove(strSentCur);
@@ -635,19 +601,10 @@ TEST_F(DeliveryWorkerTest, AMoveThatFailsAfterTheYesIsFinishedAtTheNextStart) {
 
     CMailStore store(strProfile);
     ASSERT_EQ(store.Open().Problem(), "");
-    CHostEvents events;
-    auto pTransport = std::make_unique<CCountingTransport>(store, strId);
-    CCountingTransport& transport = *pTransport;
-    CDeliveryWorker worker(store, events, std::move(pTransport), nullptr, {});
-    worker.Start();
-    bool bSent = false;
-    for (int i = 0; i < 30 && !bSent; ++i) {
-        events.WaitFor(std::chrono::milliseconds(100));
-        for (const auto& e : events.Drain()) bSent = bSent || e.kind == EHostEvent::Sent;
-    }
-    worker.Stop();
-    EXPECT_TRUE(bSent);
-    EXPECT_EQ(transport.m_nSent, 0) << "not handed over again";
+    auto fnSent = [](const CRun& r) { return Has(r.vecEvents, EHostEvent::Sent); };
+    const CRun run = RunWorker(store, std::make_unique<CCountingTransport>(store, strId), fnSent);
+    EXPECT_TRUE(fnSent(run));
+    EXPECT_EQ(run.nSent, 0) << "not handed over again";
     EXPECT_TRUE(store.List(EMailFolder::Outbox).empty());
     EXPECT_EQ(store.List(EMailFolder::SentItems), std::vector<std::string>{strId});
     EXPECT_TRUE(store.StoredRecordIds().empty());

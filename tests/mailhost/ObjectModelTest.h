@@ -10,6 +10,7 @@
 #include "CApplication.h"
 #include "CMemoryMailBackend.h"
 #include "CTempDir.h"
+#include "CommandBarSteps.h"
 
 using Log = std::vector<std::string>;
 
@@ -39,19 +40,6 @@ protected:
         CComPtr<_Inspector> sp = m_spApp->ActiveInspector();
         EXPECT_TRUE(sp);
         return sp;
-    }
-    CComPtr<_CommandBarButton> AddButton(_CommandBars* pBars, const std::string& strBar, const std::string& strTag) {
-        CComPtr<CommandBar> spBar;
-        EXPECT_EQ(pBars->Add(strBar, msoBarTop, vtMissing, true, &spBar), S_OK);
-        CComPtr<CommandBarControls> spControls;
-        EXPECT_EQ(spBar->get_Controls(&spControls), S_OK);
-        CComPtr<CommandBarControl> spControl;
-        EXPECT_EQ(spControls->Add(msoControlButton, vtMissing, vtMissing, vtMissing, true, &spControl), S_OK);
-        CComPtr<_CommandBarButton> spButton;
-        EXPECT_EQ(spControl.QueryInterface(&spButton), S_OK);
-        spButton->put_Tag(strTag);
-        spBar->put_Visible(true);
-        return spButton;
     }
     std::string WriteFile(const char* pszName, const std::string& strData) {
         std::string strPath = (m_dir / pszName).string();

@@ -11,6 +11,7 @@
 #include "CFakeKeyring.h"
 #include "CFilePasswordStore.h"
 #include "CTempDir.h"
+#include "Contains.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ TEST_F(PasswordStoreTest, FileStoreKeepsTheFirstLineForTheUserAlone) {
     ::chmod(PasswordFile().c_str(), 0640);
     const auto rOpen = file.Read({});
     ASSERT_FALSE(rOpen);
-    EXPECT_NE(rOpen.Problem().find("has mode 0640; others can read it"), std::string::npos) << rOpen.Problem();
+    EXPECT_TRUE(Contains(rOpen.Problem(), "has mode 0640; others can read it"));
 
     EXPECT_TRUE(file.Remove({}));
     EXPECT_FALSE(fs::exists(PasswordFile()));
@@ -96,7 +97,7 @@ TEST_F(PasswordStoreTest, AccountsFileSaysWhereThePasswordIs) {
         const auto r = CAccountsFile::Parse(
             std::string("[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\n") + c.pszLines, m_dir / "a.ini");
         if (*c.pszError) {
-            EXPECT_NE(Joined(r.vecErrors).find(c.pszError), std::string::npos) << Joined(r.vecErrors);
+            EXPECT_TRUE(Contains(Joined(r.vecErrors), c.pszError));
         } else {
             EXPECT_EQ(Joined(r.vecErrors), "");
         }
@@ -128,17 +129,15 @@ TEST_F(PasswordStoreTest, ThePasswordIsReadFromTheKeyringOrTheUserIsToldWhatToDo
                                        kWayOut + "\n");
     m_keyring.m_fault = CFakeKeyring::EFault::Locked;
     r = CAccountsFile::LoadWithPassword(Ini(), &m_keyring);
-    EXPECT_NE(Joined(r.vecErrors).find("(the desktop keyring: the collection is locked); " + std::string(kWayOut)),
-              std::string::npos)
-        << Joined(r.vecErrors);
+    EXPECT_TRUE(
+        Contains(Joined(r.vecErrors), "(the desktop keyring: the collection is locked); " + std::string(kWayOut)));
     EXPECT_EQ(r.account.strPassword, "");
 
     m_keyring.m_fault = CFakeKeyring::EFault::None;
     m_keyring.m_mapEntries.clear();
     r = CAccountsFile::LoadWithPassword(Ini(), &m_keyring);
-    EXPECT_NE(Joined(r.vecErrors).find("the desktop keyring has no password for this account; " + std::string(kWayOut)),
-              std::string::npos)
-        << Joined(r.vecErrors);
+    EXPECT_TRUE(
+        Contains(Joined(r.vecErrors), "the desktop keyring has no password for this account; " + std::string(kWayOut)));
 
     // A password in the file never asks the keyring.
     m_keyring.m_nCalls = 0;
@@ -157,8 +156,8 @@ TEST_F(PasswordStoreTest, SavingMovesAFilePasswordIntoTheKeyringAndRemovesTheFil
     EXPECT_EQ(KeyringEntry(), "old secret");
     EXPECT_FALSE(fs::exists(PasswordFile())) << "the secret does not stay on disk";
     const std::string strIni = CTempDir::ReadFile(Ini());
-    EXPECT_NE(strIni.find("User = zoe\nPasswordStore = keyring\n"), std::string::npos) << strIni;
-    EXPECT_EQ(strIni.find("PasswordFile"), std::string::npos) << strIni;
+    EXPECT_TRUE(Contains(strIni, "User = zoe\nPasswordStore = keyring\n"));
+    EXPECT_FALSE(Contains(strIni, "PasswordFile"));
     EXPECT_EQ(CAccountsFile::LoadWithPassword(Ini(), &m_keyring).account.strPassword, "old secret");
 }
 
@@ -171,7 +170,7 @@ TEST_F(PasswordStoreTest, AKeyringThatDoesNotAnswerLeavesThePasswordInTheFile) {
         ASSERT_TRUE(CAccountsWriter::Save(Ini(), Account("new one"), &m_keyring));
         EXPECT_EQ(CTempDir::ReadFile(PasswordFile()), "new one\n");
         EXPECT_EQ(Mode(PasswordFile()), 0600u);
-        EXPECT_NE(CTempDir::ReadFile(Ini()).find("PasswordFile = smtp-password\n"), std::string::npos);
+        EXPECT_TRUE(Contains(CTempDir::ReadFile(Ini()), "PasswordFile = smtp-password\n"));
         EXPECT_EQ(KeyringEntry(), "(none)");
         EXPECT_EQ(CAccountsFile::Load(Ini()).account.strPassword, "new one");
     }
@@ -186,7 +185,7 @@ TEST_F(PasswordStoreTest, AnAccountChangedWithoutItsPasswordKeepsTheKeyringEntry
     const int nCallsBefore = m_keyring.m_nCalls;
     ASSERT_TRUE(CAccountsWriter::Save(Ini(), acc));
     EXPECT_EQ(m_keyring.m_nCalls, nCallsBefore);
-    EXPECT_NE(CTempDir::ReadFile(Ini()).find("Name = Zoe Renamed\n"), std::string::npos);
+    EXPECT_TRUE(Contains(CTempDir::ReadFile(Ini()), "Name = Zoe Renamed\n"));
     EXPECT_EQ(CAccountsFile::LoadWithPassword(Ini(), &m_keyring).account.strPassword, "kept");
     EXPECT_FALSE(fs::exists(PasswordFile()));
 
@@ -207,7 +206,7 @@ TEST_F(PasswordStoreTest, NoLoginRemovesThePasswordFromBothPlaces) {
     ASSERT_TRUE(CAccountsWriter::Save(Ini(), acc, &m_keyring));
     EXPECT_EQ(KeyringEntry(), "(none)");
     EXPECT_FALSE(fs::exists(PasswordFile()));
-    EXPECT_EQ(CTempDir::ReadFile(Ini()).find("Password"), std::string::npos);
+    EXPECT_FALSE(Contains(CTempDir::ReadFile(Ini()), "Password"));
 }
 
 TEST_F(PasswordStoreTest, AnInvalidAccountWritesNothingAnywhere) {

@@ -9,6 +9,7 @@
 #include "CMailHost.h"
 #include "CMailStore.h"
 #include "CTempDir.h"
+#include "Contains.h"
 
 namespace {
 
@@ -20,109 +21,102 @@ CMailMessage Msg(const std::string& strSubject) {
     return msg;
 }
 
+class MailStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(m_store.Open().Problem(), ""); }
+
+    CTempDir m_dir;
+    CMailStore m_store{m_dir / "p"};
+};
+
 }  // namespace
 
-TEST(MailStore, FoldersAreMaildirsAndListingIsOldestFirstAndStable) {
-    CTempDir dir;
-    CMailStore store(dir / "p");
-    ASSERT_EQ(store.Open().Problem(), "");
+TEST_F(MailStoreTest, FoldersAreMaildirsAndListingIsOldestFirstAndStable) {
     for (const char* psz : {"Inbox", "Drafts", "Outbox", "Sent Items", "Deleted Items"}) {
         for (const char* pszSub : {"tmp", "new", "cur"})
-            EXPECT_TRUE(std::filesystem::is_directory(dir / "p/" + psz + "/" + pszSub)) << psz << pszSub;
+            EXPECT_TRUE(std::filesystem::is_directory(m_dir / "p/" + psz + "/" + pszSub)) << psz << pszSub;
     }
     std::vector<std::string> vecIds;
     for (int i = 0; i < 5; ++i) {
         std::string strId;
-        ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("m" + std::to_string(i)), strId).Problem(), "");
+        ASSERT_EQ(m_store.Save(EMailFolder::Drafts, Msg("m" + std::to_string(i)), strId).Problem(), "");
         vecIds.push_back(strId);
     }
-    EXPECT_EQ(store.List(EMailFolder::Drafts), vecIds);
+    EXPECT_EQ(m_store.List(EMailFolder::Drafts), vecIds);
     std::string strId = vecIds[1];
-    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("replaced"), strId).Problem(), "");
+    ASSERT_EQ(m_store.Save(EMailFolder::Drafts, Msg("replaced"), strId).Problem(), "");
     EXPECT_EQ(strId, vecIds[1]);
-    EXPECT_EQ(store.List(EMailFolder::Drafts), vecIds);
+    EXPECT_EQ(m_store.List(EMailFolder::Drafts), vecIds);
     CMailMessage msg;
-    ASSERT_EQ(store.Load(EMailFolder::Drafts, vecIds[1], msg).Problem(), "");
+    ASSERT_EQ(m_store.Load(EMailFolder::Drafts, vecIds[1], msg).Problem(), "");
     EXPECT_EQ(msg.strSubject, "replaced");
     EXPECT_FALSE(msg.bSent);
-    EXPECT_TRUE(std::filesystem::is_empty(dir / "p/Drafts/tmp"));
+    EXPECT_TRUE(std::filesystem::is_empty(m_dir / "p/Drafts/tmp"));
 }
 
-TEST(MailStore, MoveKeepsIdAndSentStateDeleteRemoves) {
-    CTempDir dir;
-    CMailStore store(dir / "p");
-    ASSERT_EQ(store.Open().Problem(), "");
+TEST_F(MailStoreTest, MoveKeepsIdAndSentStateDeleteRemoves) {
     std::string strDraft, strReceived, strNew;
-    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("draft"), strDraft).Problem(), "");
-    CResult<std::string> rReceived = store.AddRaw(EMailFolder::Inbox, "To: me@example.com\nSubject: hi\n\nx\n", true);
+    ASSERT_EQ(m_store.Save(EMailFolder::Drafts, Msg("draft"), strDraft).Problem(), "");
+    CResult<std::string> rReceived = m_store.AddRaw(EMailFolder::Inbox, "To: me@example.com\nSubject: hi\n\nx\n", true);
     ASSERT_EQ(rReceived.Problem(), "");
     strReceived = *rReceived;
 
-    ASSERT_EQ(store.Move(EMailFolder::Drafts, strDraft, EMailFolder::DeletedItems, strNew).Problem(), "");
+    ASSERT_EQ(m_store.Move(EMailFolder::Drafts, strDraft, EMailFolder::DeletedItems, strNew).Problem(), "");
     EXPECT_EQ(strNew, strDraft);
-    ASSERT_EQ(store.Move(EMailFolder::Inbox, strReceived, EMailFolder::DeletedItems, strNew).Problem(), "");
+    ASSERT_EQ(m_store.Move(EMailFolder::Inbox, strReceived, EMailFolder::DeletedItems, strNew).Problem(), "");
     CMailMessage msg;
-    ASSERT_EQ(store.Load(EMailFolder::DeletedItems, strDraft, msg).Problem(), "");
+    ASSERT_EQ(m_store.Load(EMailFolder::DeletedItems, strDraft, msg).Problem(), "");
     EXPECT_FALSE(msg.bSent);
-    ASSERT_EQ(store.Load(EMailFolder::DeletedItems, strReceived, msg).Problem(), "");
+    ASSERT_EQ(m_store.Load(EMailFolder::DeletedItems, strReceived, msg).Problem(), "");
     EXPECT_TRUE(msg.bSent);
-    EXPECT_TRUE(store.List(EMailFolder::Drafts).empty());
-    EXPECT_TRUE(store.List(EMailFolder::Inbox).empty());
+    EXPECT_TRUE(m_store.List(EMailFolder::Drafts).empty());
+    EXPECT_TRUE(m_store.List(EMailFolder::Inbox).empty());
 
-    ASSERT_EQ(store.Delete(EMailFolder::DeletedItems, strDraft).Problem(), "");
-    EXPECT_EQ(store.List(EMailFolder::DeletedItems), std::vector<std::string>{strReceived});
-    EXPECT_NE(store.Delete(EMailFolder::DeletedItems, strDraft).Problem(), "");
-    EXPECT_NE(store.Load(EMailFolder::Drafts, strDraft, msg).Problem(), "");
+    ASSERT_EQ(m_store.Delete(EMailFolder::DeletedItems, strDraft).Problem(), "");
+    EXPECT_EQ(m_store.List(EMailFolder::DeletedItems), std::vector<std::string>{strReceived});
+    EXPECT_NE(m_store.Delete(EMailFolder::DeletedItems, strDraft).Problem(), "");
+    EXPECT_NE(m_store.Load(EMailFolder::Drafts, strDraft, msg).Problem(), "");
 }
 
-TEST(MailStore, IdsCannotReachOutsideTheFolder) {
-    CTempDir dir;
-    CMailStore store(dir / "p");
-    ASSERT_EQ(store.Open().Problem(), "");
-    CTempDir::WriteFile(dir / "secret", "To: a@b.c\n\nsecret\n");
+TEST_F(MailStoreTest, IdsCannotReachOutsideTheFolder) {
+    CTempDir::WriteFile(m_dir / "secret", "To: a@b.c\n\nsecret\n");
     CMailMessage msg;
     std::string strNew;
     for (std::string strId : {"../../secret", "", ".hidden", "a/b", "x:2,S"}) {
-        EXPECT_NE(store.Load(EMailFolder::Inbox, strId, msg).Problem(), "") << strId;
-        EXPECT_NE(store.Delete(EMailFolder::Inbox, strId).Problem(), "") << strId;
-        EXPECT_NE(store.Move(EMailFolder::Inbox, strId, EMailFolder::Drafts, strNew).Problem(), "") << strId;
+        EXPECT_NE(m_store.Load(EMailFolder::Inbox, strId, msg).Problem(), "") << strId;
+        EXPECT_NE(m_store.Delete(EMailFolder::Inbox, strId).Problem(), "") << strId;
+        EXPECT_NE(m_store.Move(EMailFolder::Inbox, strId, EMailFolder::Drafts, strNew).Problem(), "") << strId;
     }
     std::string strId = "../../../secret";
-    EXPECT_NE(store.Save(EMailFolder::Inbox, Msg("x"), strId).Problem(), "");
-    EXPECT_EQ(CTempDir::ReadFile(dir / "secret"), "To: a@b.c\n\nsecret\n");
+    EXPECT_NE(m_store.Save(EMailFolder::Inbox, Msg("x"), strId).Problem(), "");
+    EXPECT_EQ(CTempDir::ReadFile(m_dir / "secret"), "To: a@b.c\n\nsecret\n");
 }
 
-TEST(MailStore, ForeignFilesAreListedAndAClaimedMessageCannotBeTouched) {
-    CTempDir dir;
-    CMailStore store(dir / "p");
-    ASSERT_EQ(store.Open().Problem(), "");
-    CTempDir::WriteFile(dir / "p/Outbox/new/1700000000.abc.host", "To: a@b.c\nSubject: one\n\nx\n");
-    CTempDir::WriteFile(dir / "p/Outbox/cur/1600000000.def.host:2,S", "To: a@b.c\nSubject: two\n\nx\n");
-    CTempDir::WriteFile(dir / "p/Outbox/new/.half-written", "To:");
-    EXPECT_EQ(store.List(EMailFolder::Outbox),
+TEST_F(MailStoreTest, ForeignFilesAreListedAndAClaimedMessageCannotBeTouched) {
+    CTempDir::WriteFile(m_dir / "p/Outbox/new/1700000000.abc.host", "To: a@b.c\nSubject: one\n\nx\n");
+    CTempDir::WriteFile(m_dir / "p/Outbox/cur/1600000000.def.host:2,S", "To: a@b.c\nSubject: two\n\nx\n");
+    CTempDir::WriteFile(m_dir / "p/Outbox/new/.half-written", "To:");
+    EXPECT_EQ(m_store.List(EMailFolder::Outbox),
               (std::vector<std::string>{"1600000000.def.host", "1700000000.abc.host"}));
     std::string strNew;
-    ASSERT_TRUE(store.BeginSending("1700000000.abc.host").Ok());
-    EXPECT_NE(store.Delete(EMailFolder::Outbox, "1700000000.abc.host").Problem().find("being sent"), std::string::npos);
-    EXPECT_NE(store.Move(EMailFolder::Outbox, "1700000000.abc.host", EMailFolder::Drafts, strNew).Problem(), "");
-    store.EndSending("1700000000.abc.host");
-    EXPECT_EQ(store.Move(EMailFolder::Outbox, "1700000000.abc.host", EMailFolder::Drafts, strNew).Problem(), "");
-    EXPECT_FALSE(store.BeginSending("1700000000.abc.host").Ok());
+    ASSERT_TRUE(m_store.BeginSending("1700000000.abc.host").Ok());
+    EXPECT_TRUE(Contains(m_store.Delete(EMailFolder::Outbox, "1700000000.abc.host").Problem(), "being sent"));
+    EXPECT_NE(m_store.Move(EMailFolder::Outbox, "1700000000.abc.host", EMailFolder::Drafts, strNew).Problem(), "");
+    m_store.EndSending("1700000000.abc.host");
+    EXPECT_EQ(m_store.Move(EMailFolder::Outbox, "1700000000.abc.host", EMailFolder::Drafts, strNew).Problem(), "");
+    EXPECT_FALSE(m_store.BeginSending("1700000000.abc.host").Ok());
 }
 
 // The store remembers where each message's file is; what another program
 // does to the folders meanwhile must still be seen.
-TEST(MailStore, WhatAnotherProgramMovesFlagsDropsOrDeletesIsSeen) {
-    CTempDir dir;
-    CMailStore store(dir / "p");
-    ASSERT_EQ(store.Open().Problem(), "");
+TEST_F(MailStoreTest, WhatAnotherProgramMovesFlagsDropsOrDeletesIsSeen) {
     std::string strFlagged, strGone;
-    ASSERT_EQ(store.Save(EMailFolder::Inbox, Msg("flagged elsewhere"), strFlagged).Problem(), "");
-    ASSERT_EQ(store.Save(EMailFolder::Inbox, Msg("deleted elsewhere"), strGone).Problem(), "");
+    ASSERT_EQ(m_store.Save(EMailFolder::Inbox, Msg("flagged elsewhere"), strFlagged).Problem(), "");
+    ASSERT_EQ(m_store.Save(EMailFolder::Inbox, Msg("deleted elsewhere"), strGone).Problem(), "");
     CMailMessage msg;
-    ASSERT_EQ(store.Load(EMailFolder::Inbox, strFlagged, msg).Problem(), "");  // remembered now
+    ASSERT_EQ(m_store.Load(EMailFolder::Inbox, strFlagged, msg).Problem(), "");  // remembered now
 
-    const std::string strCur = dir / "p/Inbox/cur";
+    const std::string strCur = m_dir / "p/Inbox/cur";
     namespace fs = std::filesystem;
     for (const auto& e : fs::directory_iterator(strCur)) {
         const std::string strName = e.path().filename().string();
@@ -130,43 +124,40 @@ TEST(MailStore, WhatAnotherProgramMovesFlagsDropsOrDeletesIsSeen) {
         if (strName.rfind(strGone, 0) == 0) fs::remove(e.path());
     }
     const std::string strDropped = "1700000000.M1P1Q1.elsewhere";
-    CTempDir::WriteFile(dir / "p/Inbox/new/" + strDropped, "To: to@example.com\nSubject: dropped\n\nbody\n");
+    CTempDir::WriteFile(m_dir / "p/Inbox/new/" + strDropped, "To: to@example.com\nSubject: dropped\n\nbody\n");
 
-    ASSERT_EQ(store.Load(EMailFolder::Inbox, strFlagged, msg).Problem(), "");
+    ASSERT_EQ(m_store.Load(EMailFolder::Inbox, strFlagged, msg).Problem(), "");
     EXPECT_EQ(msg.strSubject, "flagged elsewhere");
-    ASSERT_EQ(store.Load(EMailFolder::Inbox, strDropped, msg).Problem(), "");
+    ASSERT_EQ(m_store.Load(EMailFolder::Inbox, strDropped, msg).Problem(), "");
     EXPECT_EQ(msg.strSubject, "dropped");
-    EXPECT_NE(store.Load(EMailFolder::Inbox, strGone, msg).Problem(), "");
-    EXPECT_NE(store.Delete(EMailFolder::Inbox, strGone).Problem(), "");
+    EXPECT_NE(m_store.Load(EMailFolder::Inbox, strGone, msg).Problem(), "");
+    EXPECT_NE(m_store.Delete(EMailFolder::Inbox, strGone).Problem(), "");
 
     // The flagged one moves from where it is now, and is found where it went.
     std::string strMoved;
-    ASSERT_EQ(store.Move(EMailFolder::Inbox, strFlagged, EMailFolder::DeletedItems, strMoved).Problem(), "");
+    ASSERT_EQ(m_store.Move(EMailFolder::Inbox, strFlagged, EMailFolder::DeletedItems, strMoved).Problem(), "");
     EXPECT_EQ(strMoved, strFlagged);
     EXPECT_FALSE(fs::exists(strCur + "/" + strFlagged + ":2,FS"));
-    ASSERT_EQ(store.Load(EMailFolder::DeletedItems, strMoved, msg).Problem(), "");
+    ASSERT_EQ(m_store.Load(EMailFolder::DeletedItems, strMoved, msg).Problem(), "");
     EXPECT_EQ(msg.strSubject, "flagged elsewhere");
-    EXPECT_EQ(store.List(EMailFolder::Inbox), std::vector<std::string>{strDropped});
+    EXPECT_EQ(m_store.List(EMailFolder::Inbox), std::vector<std::string>{strDropped});
 }
 
 // A message moved back out of Sent Items and sent again goes there under a
 // new id when a copy with its id is still there (a move a crash cut short).
-TEST(MailStore, AMoveNeverReplacesAMessageWithTheSameId) {
-    CTempDir dir;
-    CMailStore store(dir / "p");
-    ASSERT_EQ(store.Open().Problem(), "");
+TEST_F(MailStoreTest, AMoveNeverReplacesAMessageWithTheSameId) {
     std::string strId;
-    ASSERT_EQ(store.Save(EMailFolder::Outbox, Msg("twice"), strId).Problem(), "");
+    ASSERT_EQ(m_store.Save(EMailFolder::Outbox, Msg("twice"), strId).Problem(), "");
     namespace fs = std::filesystem;
     fs::path outboxFile;
-    for (const auto& e : fs::directory_iterator(dir / "p/Outbox/cur")) outboxFile = e.path();
-    fs::copy_file(outboxFile, dir / "p/Sent Items/cur/" + strId + ":2,S");  // left by a cut-off move
-    EXPECT_TRUE(store.IsInSent(strId));
-    CResult<std::string> rNewId = store.MoveToSent(strId);
+    for (const auto& e : fs::directory_iterator(m_dir / "p/Outbox/cur")) outboxFile = e.path();
+    fs::copy_file(outboxFile, m_dir / "p/Sent Items/cur/" + strId + ":2,S");  // left by a cut-off move
+    EXPECT_TRUE(m_store.IsInSent(strId));
+    CResult<std::string> rNewId = m_store.MoveToSent(strId);
     ASSERT_TRUE(rNewId) << rNewId.Problem();
     EXPECT_NE(*rNewId, strId);
-    EXPECT_EQ(store.List(EMailFolder::SentItems).size(), 2u);
-    EXPECT_TRUE(store.List(EMailFolder::Outbox).empty());
+    EXPECT_EQ(m_store.List(EMailFolder::SentItems).size(), 2u);
+    EXPECT_TRUE(m_store.List(EMailFolder::Outbox).empty());
 }
 
 // A new draft does not wait for the disk, but it is in the file system at
@@ -203,21 +194,18 @@ TEST(MailStore, ADraftSavedWithoutWaitingSurvivesAKilledProcess) {
 
 // The draft that waits for the disk may be deleted or moved, by the store
 // or by another program; the next save and move still work.
-TEST(MailStore, ADraftWaitingForTheDiskCanGoAnyWay) {
-    CTempDir dir;
-    CMailStore store(dir / "p");
-    ASSERT_EQ(store.Open().Problem(), "");
+TEST_F(MailStoreTest, ADraftWaitingForTheDiskCanGoAnyWay) {
     std::string strSent, strGone, strMoved, strLast;
-    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("sent at once"), strSent).Problem(), "");
-    ASSERT_EQ(store.Delete(EMailFolder::Drafts, strSent).Problem(), "");
-    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("deleted elsewhere"), strGone).Problem(), "");
-    for (const auto& e : std::filesystem::directory_iterator(dir / "p/Drafts/cur")) std::filesystem::remove(e.path());
-    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("moved"), strMoved).Problem(), "");
+    ASSERT_EQ(m_store.Save(EMailFolder::Drafts, Msg("sent at once"), strSent).Problem(), "");
+    ASSERT_EQ(m_store.Delete(EMailFolder::Drafts, strSent).Problem(), "");
+    ASSERT_EQ(m_store.Save(EMailFolder::Drafts, Msg("deleted elsewhere"), strGone).Problem(), "");
+    for (const auto& e : std::filesystem::directory_iterator(m_dir / "p/Drafts/cur")) std::filesystem::remove(e.path());
+    ASSERT_EQ(m_store.Save(EMailFolder::Drafts, Msg("moved"), strMoved).Problem(), "");
     std::string strNewId;
-    ASSERT_EQ(store.Move(EMailFolder::Drafts, strMoved, EMailFolder::Outbox, strNewId).Problem(), "");
-    ASSERT_EQ(store.Save(EMailFolder::Drafts, Msg("last"), strLast).Problem(), "");
-    EXPECT_EQ(store.List(EMailFolder::Drafts), std::vector<std::string>{strLast});
-    EXPECT_EQ(store.List(EMailFolder::Outbox), std::vector<std::string>{strNewId});
+    ASSERT_EQ(m_store.Move(EMailFolder::Drafts, strMoved, EMailFolder::Outbox, strNewId).Problem(), "");
+    ASSERT_EQ(m_store.Save(EMailFolder::Drafts, Msg("last"), strLast).Problem(), "");
+    EXPECT_EQ(m_store.List(EMailFolder::Drafts), std::vector<std::string>{strLast});
+    EXPECT_EQ(m_store.List(EMailFolder::Outbox), std::vector<std::string>{strNewId});
 }
 
 namespace {
@@ -332,7 +320,7 @@ TEST(MailStore, AStoreThatCannotWriteIsToldApartFromAMessageThatCannotGo) {
     CTempDir::WriteFile(dir / "p/Outbox/tmp", "");
     const CSubmission refused = host.Submit(Scheduled("Weekly", "2026-12-14 09:00"));
     EXPECT_EQ(refused.kind, CSubmission::EKind::NotStored);
-    EXPECT_NE(refused.Problem().find("Not a directory"), std::string::npos) << refused.Problem();
+    EXPECT_TRUE(Contains(refused.Problem(), "Not a directory"));
     EXPECT_TRUE(host.ListFolder(EMailFolder::Outbox).empty());
 
     fs::remove(dir / "p/Outbox/tmp");

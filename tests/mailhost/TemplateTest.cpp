@@ -4,6 +4,7 @@
 
 #include "CTempDir.h"
 #include "CTemplateFile.h"
+#include "Contains.h"
 
 namespace {
 
@@ -104,13 +105,13 @@ TEST(TemplateFile, FileIsPlainMimeWithEncodedHeaders) {
     std::string strFile = CTempDir::ReadFile(strPath);
     std::string strHead = strFile.substr(0, strFile.find("\n\n"));
     for (unsigned char c : strHead) ASSERT_LT(c, 0x80) << "raw 8-bit byte in the header block";
-    EXPECT_NE(strHead.find("Bcc: Hidden Person <hidden@example.net>"), std::string::npos);
+    EXPECT_TRUE(Contains(strHead, "Bcc: Hidden Person <hidden@example.net>"));
     std::string strLower = strHead;
     for (char& c : strLower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    EXPECT_NE(strLower.find("=?utf-8?"), std::string::npos);
-    EXPECT_EQ(strHead.find("Message-Id"), std::string::npos);
-    EXPECT_NE(strFile.find("filename*="), std::string::npos);
-    EXPECT_NE(strFile.find("multipart/mixed"), std::string::npos);
+    EXPECT_TRUE(Contains(strLower, "=?utf-8?"));
+    EXPECT_FALSE(Contains(strHead, "Message-Id"));
+    EXPECT_TRUE(Contains(strFile, "filename*="));
+    EXPECT_TRUE(Contains(strFile, "multipart/mixed"));
 }
 
 TEST(TemplateFile, HtmlOnlyBodyAndNoAttachments) {
@@ -140,7 +141,7 @@ TEST(TemplateFile, SaveReplacesAnExistingFileAndFailureLeavesItAlone) {
     CMailMessage bad = msg;
     bad.vecTo = {"not an address"};
     std::string strProblem = CTemplateFile::Save(strPath, bad).Problem();
-    EXPECT_NE(strProblem.find("not an address"), std::string::npos) << strProblem;
+    EXPECT_TRUE(Contains(strProblem, "not an address"));
     EXPECT_EQ(CTempDir::ReadFile(strPath), strBefore);
     EXPECT_NE(CTemplateFile::Save(dir / "missing-folder/t.oft", msg).Problem(), "");
     // No temporary files are left behind.
@@ -192,7 +193,7 @@ TEST(TemplateFile, BadOrMissingFilesAreClearFailures) {
     CTempDir dir;
     CMailMessage msg;
     msg.strSubject = "untouched";
-    EXPECT_NE(CTemplateFile::Load(dir / "absent.oft", msg).Problem().find("No such file"), std::string::npos);
+    EXPECT_TRUE(Contains(CTemplateFile::Load(dir / "absent.oft", msg).Problem(), "No such file"));
     EXPECT_NE(CTemplateFile::Load("", msg).Problem(), "");
     EXPECT_NE(CTemplateFile::Load(dir.Path(), msg).Problem(), "");  // a folder
     CTempDir::WriteFile(dir / "empty.oft", "");

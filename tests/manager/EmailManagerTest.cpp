@@ -34,6 +34,7 @@
 #include "CTaskListEdit.h"
 #include "CTaskListFile.h"
 #include "CTempDir.h"
+#include "Contains.h"
 #include "OpenUrl.h"
 #include "ResultValue.h"
 #include "SharedState.h"
@@ -124,10 +125,22 @@ protected:
         CTempDir::WriteFile(m_strBin + "/xdg-mime", "#!/bin/sh\necho '" + strProgram + "'\n");
         fs::permissions(m_strBin + "/xdg-mime", fs::perms::owner_all);
     }
+    // A row's text or tooltip in a column.
+    static std::string Cell(CEmailManagerDlg& dlg, int nRow, int nColumn) {
+        return dlg.List()->topLevelItem(nRow)->text(nColumn).toStdString();
+    }
+    static std::string Tip(CEmailManagerDlg& dlg, int nRow, int nColumn) {
+        return dlg.List()->topLevelItem(nRow)->toolTip(nColumn).toStdString();
+    }
+    // A left button released at pt in the About window.
+    static void ReleaseAt(CAboutDlg& dlg, const QPoint& pt) {
+        QMouseEvent up(QEvent::MouseButtonRelease, QPointF(pt), QPointF(dlg.mapToGlobal(pt)), Qt::LeftButton,
+                       Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&dlg, &up);
+    }
     std::vector<std::string> Rows(CEmailManagerDlg& dlg) {
         std::vector<std::string> vec;
-        for (int i = 0; i < dlg.List()->topLevelItemCount(); ++i)
-            vec.push_back(dlg.List()->topLevelItem(i)->text(0).toStdString());
+        for (int i = 0; i < dlg.List()->topLevelItemCount(); ++i) vec.push_back(Cell(dlg, i, 0));
         return vec;
     }
 
@@ -147,20 +160,19 @@ TEST_F(EmailManagerTest, RowsShowNamesMarksAndNextSendingTimes) {
     m_list[2].m_bActive = 0;
     CEmailManagerDlg dlg;
     ASSERT_EQ(dlg.List()->topLevelItemCount(), 3);
-    EXPECT_EQ(dlg.List()->topLevelItem(0)->text(1).toStdString(), "Tuesday, May 7, 2013 09:05");
-    EXPECT_EQ(dlg.List()->topLevelItem(1)->text(1).toStdString(), "Completed");
+    EXPECT_EQ(Cell(dlg, 0, 1), "Tuesday, May 7, 2013 09:05");
+    EXPECT_EQ(Cell(dlg, 1, 1), "Completed");
     EXPECT_EQ(dlg.List()->topLevelItem(2)->data(0, Qt::UserRole).toInt(), 0);
     // A disabled task says so instead of a time it will not be sent at.
-    EXPECT_EQ(dlg.List()->topLevelItem(2)->text(1).toStdString(), "Disabled");
-    EXPECT_EQ(dlg.List()->topLevelItem(2)->toolTip(1).toStdString(),
-              "Not sent until activated; its stored next time is Thursday, May 9, 2013 09:05");
+    EXPECT_EQ(Cell(dlg, 2, 1), "Disabled");
+    EXPECT_EQ(Tip(dlg, 2, 1), "Not sent until activated; its stored next time is Thursday, May 9, 2013 09:05");
     EXPECT_EQ(dlg.List()->currentItem(), dlg.List()->topLevelItem(0));
     // The refresh shows what the scheduler changed meanwhile.
     m_list[0].m_dtNextSending = {2013, 5, 14, 3, 9, 5, 1};
     m_list[2].m_bActive = 1;
     dlg.OnTimer();
-    EXPECT_EQ(dlg.List()->topLevelItem(0)->text(1).toStdString(), "Tuesday, May 14, 2013 09:05");
-    EXPECT_EQ(dlg.List()->topLevelItem(2)->text(1).toStdString(), "Thursday, May 9, 2013 09:05");
+    EXPECT_EQ(Cell(dlg, 0, 1), "Tuesday, May 14, 2013 09:05");
+    EXPECT_EQ(Cell(dlg, 2, 1), "Thursday, May 9, 2013 09:05");
     EXPECT_TRUE(dlg.List()->topLevelItem(2)->toolTip(1).isEmpty());
 }
 
@@ -428,19 +440,14 @@ TEST_F(EmailManagerTest, AboutLinksAreHitStrictlyInside) {
     EXPECT_EQ(dlg.LinkAt(QPoint(rc.left(), rc.center().y())), 0);  // on the border
     EXPECT_EQ(dlg.LinkAt(QPoint(rc.left() + 1, rc.center().y())), CAboutDlg::IDC_WEB_LINK);
     EXPECT_EQ(dlg.LinkAt(QPoint(rc.center().x(), rc.bottom() + 1)), 0);
-    auto release = [&](int nId) {
-        const QPoint pt = dlg.LinkRect(nId).center();
-        QMouseEvent up(QEvent::MouseButtonRelease, QPointF(pt), QPointF(dlg.mapToGlobal(pt)), Qt::LeftButton,
-                       Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(&dlg, &up);
-    };
+    auto release = [&](int nId) { ReleaseAt(dlg, dlg.LinkRect(nId).center()); };
     release(CAboutDlg::IDC_WEB_LINK);
     release(CAboutDlg::IDC_MAIL_LINK);
     ASSERT_EQ(urls.m_vecUrls.size(), 2u);
     EXPECT_TRUE(urls.m_vecUrls[1].startsWith("mailto:"));
     release(CAboutDlg::IDC_LICENSE_LINK);  // no document yet
     ASSERT_EQ(boxes.Texts().size(), 1u);
-    EXPECT_NE(boxes.Texts()[0].find("license.rtf"), std::string::npos);
+    EXPECT_TRUE(Contains(boxes.Texts()[0], "license.rtf"));
     std::ofstream(g_strInstallDir + "license.rtf") << "{\\rtf1 licence}";
     release(CAboutDlg::IDC_LICENSE_LINK);
     ASSERT_EQ(urls.m_vecUrls.size(), 3u);
@@ -467,10 +474,7 @@ TEST_F(EmailManagerTest, ALicenceNoProgramCanOpenIsReportedWithItsPlace) {
         CUrlCatcher urls;
         CBoxRecorder boxes;
         CAboutDlg dlg;
-        const QPoint pt = dlg.LinkRect(CAboutDlg::IDC_LICENSE_LINK).center();
-        QMouseEvent up(QEvent::MouseButtonRelease, QPointF(pt), QPointF(dlg.mapToGlobal(pt)), Qt::LeftButton,
-                       Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(&dlg, &up);
+        ReleaseAt(dlg, dlg.LinkRect(CAboutDlg::IDC_LICENSE_LINK).center());
         EXPECT_EQ(urls.m_vecUrls.size(), c.bOpened ? 1u : 0u);
         if (c.bOpened) {
             EXPECT_TRUE(boxes.m_vecShown.empty());
@@ -507,32 +511,53 @@ TEST_F(EmailManagerTest, AboutCursorAndMouseHoldFollowThePointer) {
     move(rc.center());
     dlg.close();
     EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
-    // The add-in's own picture, not a stock one.
+    // The add-in's own picture, not a stock one, and the host by its own name.
     auto* pIcon = dlg.findChild<QLabel*>("addinIcon");
     ASSERT_TRUE(pIcon);
     EXPECT_EQ(pIcon->pixmap().toImage(), CAddinIcon::Pixmap(32).toImage());
+    std::vector<std::string> vecTexts;
+    for (const QLabel* p : dlg.findChildren<QLabel*>()) vecTexts.push_back(p->text().toStdString());
+    EXPECT_NE(std::find(vecTexts.begin(), vecTexts.end(), "Quillory Using Mail Host"), vecTexts.end());
 }
 
-// The sheet opens on the selected task's schedule; after "Schedule" the
-// row and the file hold the edited task, and its template is kept.
-TEST_F(EmailManagerTest, EditScheduleStoresTheSheetsTask) {
+// The sheet opens on the selected task's schedule, owned by the manager and
+// centred over it; after "Schedule" the row and the file hold the edited
+// task, and its template is kept. Either way it leaves no task position
+// behind: left at 1, the next message window opened in the host would
+// become an edit of this task.
+TEST_F(EmailManagerTest, EditScheduleStoresTheSheetsTaskAndCancelLeavesNoCurrentTask) {
     CBoxRecorder boxes;
     MakeSecondTaskDaily();
     CEmailManagerDlg dlg;
-    Select(dlg, 1);
-    bool bSheetSeen = false;
-    QTimer::singleShot(0, [&] { bSheetSeen = PressSheetButton(1002); });
-    Click(dlg, CEmailManagerDlg::IDC_EDIT_SCHEDULE);
-    EXPECT_TRUE(bSheetSeen);
-    // Left at 1, the next message window opened in the host would become an
-    // edit of this task.
-    EXPECT_EQ(g_nCurTaskIndex, -1);
-    EXPECT_EQ(g_nCurTaskId, CTaskList::kNoId);
+    dlg.move(40, 30);
+    dlg.show();
+    for (const int nButton : {1063, 1002}) {  // Cancel, then Schedule
+        SCOPED_TRACE(nButton);
+        g_nCurTaskIndex = 0;  // a stale position from before
+        Select(dlg, 1);
+        QWidget* pOwner = nullptr;
+        QPoint ptOffset(999, 999);
+        int nSeenIndex = -2;
+        QTimer::singleShot(0, [&] {
+            QWidget* pSheet = QApplication::activeModalWidget();
+            if (!pSheet) return;
+            pOwner = pSheet->parentWidget();
+            ptOffset = pSheet->frameGeometry().center() - dlg.frameGeometry().center();
+            nSeenIndex = g_nCurTaskIndex;
+            PressSheetButton(nButton);
+        });
+        Click(dlg, CEmailManagerDlg::IDC_EDIT_SCHEDULE);
+        EXPECT_EQ(pOwner, &dlg);
+        EXPECT_LE(ptOffset.manhattanLength(), 2) << ptOffset.x() << "," << ptOffset.y();
+        EXPECT_EQ(nSeenIndex, 1);
+        EXPECT_EQ(g_nCurTaskIndex, -1);
+        EXPECT_EQ(g_nCurTaskId, CTaskList::kNoId);
+    }
     EXPECT_EQ(m_list[1].m_strTemplateFile, g_strDataDir + "t2.oft");
     EXPECT_EQ(m_list[1].m_dtNextSending.nYear, 2031);
-    EXPECT_EQ(dlg.List()->topLevelItem(1)->text(1).toStdString(), "Tuesday, May 6, 2031 09:05");
+    EXPECT_EQ(Cell(dlg, 1, 1), "Tuesday, May 6, 2031 09:05");
     EXPECT_EQ(SavedNames().size(), 3u);
-    ASSERT_FALSE(boxes.Texts().empty());
+    ASSERT_EQ(boxes.Texts().size(), 1u) << "Cancel stores nothing and says nothing";
     EXPECT_EQ(boxes.Texts().back().rfind("This email message has been scheduled.", 0), 0u);
 }
 
@@ -569,22 +594,6 @@ TEST_F(EmailManagerTest, EditScheduleFollowsItsTaskWhileTheSheetIsOpen) {
         EXPECT_EQ(str.rfind("This email message has been scheduled.", 0), 0u) << str;
 }
 
-// Cancelled, the sheet leaves no task position behind either.
-TEST_F(EmailManagerTest, EditScheduleCancelledLeavesNoCurrentTask) {
-    g_nCurTaskIndex = 0;  // a stale position from before
-    CEmailManagerDlg dlg;
-    Select(dlg, 2);
-    int nSeenIndex = -2;
-    QTimer::singleShot(0, [&] {
-        nSeenIndex = g_nCurTaskIndex;
-        PressSheetButton(1063);
-    });
-    Click(dlg, CEmailManagerDlg::IDC_EDIT_SCHEDULE);
-    EXPECT_EQ(nSeenIndex, 2);
-    EXPECT_EQ(g_nCurTaskIndex, -1);
-    EXPECT_EQ(g_nCurTaskId, CTaskList::kNoId);
-}
-
 // A task the scheduler completed because its schedule could not move on
 // reads so in its row, with the reason as the tip.
 TEST_F(EmailManagerTest, AStalledTaskSaysWhyItIsCompleted) {
@@ -616,9 +625,8 @@ TEST_F(EmailManagerTest, AStalledTaskSaysWhyItIsCompleted) {
     EXPECT_EQ(pRow->text(1).toStdString(), "Completed (the schedule cannot move on)");
     EXPECT_EQ(pRow->toolTip(1).toStdString(), "a weekly task with no day ticked");
     // The other rows keep their own words: these tasks were disabled.
-    EXPECT_EQ(dlg.List()->topLevelItem(0)->text(1).toStdString(), "Disabled");
-    EXPECT_EQ(dlg.List()->topLevelItem(0)->toolTip(1).toStdString(),
-              "Not sent until activated; its stored next time is Tuesday, May 7, 2013 09:05");
+    EXPECT_EQ(Cell(dlg, 0, 1), "Disabled");
+    EXPECT_EQ(Tip(dlg, 0, 1), "Not sent until activated; its stored next time is Tuesday, May 7, 2013 09:05");
 }
 
 TEST_F(EmailManagerTest, EachRowSaysItsScheduleInWords) {
@@ -641,25 +649,15 @@ TEST_F(EmailManagerTest, EachRowSaysItsScheduleInWords) {
 
     CEmailManagerDlg dlg;
     EXPECT_EQ(dlg.List()->headerItem()->text(CEmailManagerDlg::kScheduleColumn).toStdString(), "Schedule");
-    EXPECT_EQ(dlg.List()->topLevelItem(0)->text(CEmailManagerDlg::kScheduleColumn).toStdString(),
+    EXPECT_EQ(Cell(dlg, 0, CEmailManagerDlg::kScheduleColumn),
               "Every 2 weeks on Monday and Thursday at 09:00, 3 times");
-    EXPECT_EQ(dlg.List()->topLevelItem(1)->text(CEmailManagerDlg::kScheduleColumn).toStdString(),
-              "Last weekday of every month at 17:30");
+    EXPECT_EQ(Cell(dlg, 1, CEmailManagerDlg::kScheduleColumn), "Last weekday of every month at 17:30");
 
-    EXPECT_EQ(dlg.List()->topLevelItem(1)->toolTip(CEmailManagerDlg::kNameColumn).toStdString(),
-              "Last weekday of every month at 17:30");
+    EXPECT_EQ(Tip(dlg, 1, CEmailManagerDlg::kNameColumn), "Last weekday of every month at 17:30");
     // A change made elsewhere shows at the next refresh.
     monthly.m_nMonthlyInterval2 = 2;
     dlg.OnTimer();
-    EXPECT_EQ(dlg.List()->topLevelItem(1)->text(CEmailManagerDlg::kScheduleColumn).toStdString(),
-              "Last weekday of every 2 months at 17:30");
-}
-
-TEST_F(EmailManagerTest, TheAboutWindowNamesTheHostByItsOwnName) {
-    CAboutDlg dlg;
-    std::vector<std::string> vecTexts;
-    for (const QLabel* p : dlg.findChildren<QLabel*>()) vecTexts.push_back(p->text().toStdString());
-    EXPECT_NE(std::find(vecTexts.begin(), vecTexts.end(), "Quillory Using Mail Host"), vecTexts.end());
+    EXPECT_EQ(Cell(dlg, 1, CEmailManagerDlg::kScheduleColumn), "Last weekday of every 2 months at 17:30");
 }
 
 namespace {
@@ -818,27 +816,6 @@ TEST_F(EmailManagerTest, ContextMenuOffersTheButtonsAsTheyStand) {
             EXPECT_FALSE(pAction->isEnabled());
         }
     }
-}
-
-TEST_F(EmailManagerTest, TheScheduleSheetIsOwnedByTheManagerAndCentredOverIt) {
-    CBoxRecorder boxes;
-    MakeSecondTaskDaily();
-    CEmailManagerDlg dlg;
-    dlg.move(40, 30);
-    dlg.show();
-    Select(dlg, 1);
-    QWidget* pOwner = nullptr;
-    QPoint ptOffset(999, 999);
-    QTimer::singleShot(0, [&] {
-        QWidget* pSheet = QApplication::activeModalWidget();
-        if (!pSheet) return;
-        pOwner = pSheet->parentWidget();
-        ptOffset = pSheet->frameGeometry().center() - dlg.frameGeometry().center();
-        PressSheetButton(1063);
-    });
-    Click(dlg, CEmailManagerDlg::IDC_EDIT_SCHEDULE);
-    EXPECT_EQ(pOwner, &dlg);
-    EXPECT_LE(ptOffset.manhattanLength(), 2) << ptOffset.x() << "," << ptOffset.y();
 }
 
 #include "EmailManagerTest.moc"

@@ -127,12 +127,6 @@ TEST_F(LastResultColumnTest, ANewResultShowsAtTheNextRefreshAndFollowsItsTaskWhe
     EXPECT_EQ(dlg.List()->topLevelItem(1)->text(CEmailManagerDlg::kLastResultColumn), "");
 }
 
-TEST_F(LastResultColumnTest, WithoutAHistoryTheColumnIsEmpty) {
-    AddTask("First", "a.oft");
-    CEmailManagerDlg dlg;
-    EXPECT_EQ(dlg.List()->topLevelItem(0)->text(CEmailManagerDlg::kLastResultColumn), "");
-}
-
 // The green tick marks only a task that will still send: not a disabled
 // one, not one with nothing left, not one whose last occurrence failed.
 TEST_F(LastResultColumnTest, TheActiveTickMarksOnlyATaskThatWillSend) {
@@ -180,12 +174,14 @@ TEST_F(LastResultColumnTest, TheActiveTickMarksOnlyATaskThatWillSend) {
 }
 
 // A last sending time that cannot be read is told in the column and its
-// tooltip, not only on the journal, with or without a history.
+// tooltip, not only on the journal, with or without a history; without a
+// history the column is otherwise empty.
 TEST_F(LastResultColumnTest, AnUnreadableLastSendingTimeIsShown) {
     AddTask("Damaged", "a.oft");
     m_list[0].m_dtLastSent = {2026, 13, 7, 2, 9, 0, 1};  // month 13
     AddTask("Sound", "b.oft");
     m_list[1].m_dtLastSent = {2026, 12, 7, 2, 9, 0, 1};
+    AddTask("Never sent", "c.oft");
     CEmailManagerDlg dlg;
     const auto* pDamaged = dlg.List()->topLevelItem(0);
     EXPECT_EQ(pDamaged->text(CEmailManagerDlg::kLastResultColumn), "Last sending time unreadable");
@@ -195,4 +191,5 @@ TEST_F(LastResultColumnTest, AnUnreadableLastSendingTimeIsShown) {
     EXPECT_TRUE(
         pDamaged->toolTip(CEmailManagerDlg::kLastResultColumn).endsWith("; it is sent by its next time all the same."));
     EXPECT_EQ(dlg.List()->topLevelItem(1)->text(CEmailManagerDlg::kLastResultColumn), "");
+    EXPECT_EQ(dlg.List()->topLevelItem(2)->text(CEmailManagerDlg::kLastResultColumn), "");
 }

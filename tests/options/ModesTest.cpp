@@ -10,10 +10,15 @@
 #include "COptionsIds.h"
 #include "COptionsTestBase.h"
 #include "COtherPage.h"
+#include "Contains.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// What a template that cannot be saved shows.
+const std::vector<std::string> kSaveFailed = {
+    "Failed to save the email template.\n\nPlease close the email and then open it and try again."};
 
 class ModesTest : public COptionsTestBase {
 protected:
@@ -74,7 +79,7 @@ TEST_F(ModesTest, NewMessageWritesATemplateAndRemovesTheDraft) {
     const CTaskItem task = m_pDlg->GetTask();
     EXPECT_EQ(task.m_strTemplateFile, g_strDataDir + "Weekly report sales 20240607100000.oft");
     EXPECT_EQ(task.m_strTaskName, "Weekly report: sales");  // cleaned for the file only
-    EXPECT_NE(CTempDir::ReadFile(task.m_strTemplateFile).find("Subject: Weekly report: sales"), std::string::npos);
+    EXPECT_TRUE(Contains(CTempDir::ReadFile(task.m_strTemplateFile), "Subject: Weekly report: sales"));
     EXPECT_EQ(task.m_dtNextSending, (TaskDateTime{2024, 6, 7, 6, 10, 1, 1}));
     // The draft is gone for good; other deleted items stay.
     EXPECT_TRUE(m_backend.Folder(EMailFolder::Drafts).empty());
@@ -146,7 +151,7 @@ TEST_F(ModesTest, EditingTheMessageRewritesTheTemplateUnderItsPath) {
     ASSERT_TRUE(Schedule());
     const CTaskItem task = m_pDlg->GetTask();
     EXPECT_EQ(task.m_strTemplateFile, stored.m_strTemplateFile);
-    EXPECT_NE(CTempDir::ReadFile(stored.m_strTemplateFile).find("Subject: New words"), std::string::npos);
+    EXPECT_TRUE(Contains(CTempDir::ReadFile(stored.m_strTemplateFile), "Subject: New words"));
     EXPECT_EQ(DataFiles(), std::vector<std::string>{"Report 20240101090000.oft"});
     EXPECT_TRUE(m_backend.Folder(EMailFolder::Drafts).empty());
     EXPECT_TRUE(m_backend.Folder(EMailFolder::DeletedItems).empty());
@@ -159,9 +164,7 @@ TEST_F(ModesTest, AFailedTemplateSaveKeepsTheOldTemplateAndTheDraft) {
     m_backend.m_bFailTemplates = true;
     Open(0, COptionsDlg::kModeMessage, 0, &stored);
     EXPECT_FALSE(Schedule());
-    EXPECT_EQ(Texts(),
-              std::vector<std::string>{
-                  "Failed to save the email template.\n\nPlease close the email and then open it and try again."});
+    EXPECT_EQ(Texts(), kSaveFailed);
     EXPECT_EQ(CTempDir::ReadFile(stored.m_strTemplateFile), "old template");
     EXPECT_EQ(DataFiles(), std::vector<std::string>{"Report 20240101090000.oft"});
     EXPECT_EQ(m_backend.Folder(EMailFolder::Drafts).size(), 1u);
@@ -185,9 +188,7 @@ TEST_F(ModesTest, MessageModesNeedTheCurrentMessage) {
     g_strDataDir.clear();
     m_boxes.m_vecShown.clear();
     EXPECT_FALSE(Schedule());
-    EXPECT_EQ(Texts(),
-              std::vector<std::string>{
-                  "Failed to save the email template.\n\nPlease close the email and then open it and try again."});
+    EXPECT_EQ(Texts(), kSaveFailed);
     EXPECT_TRUE(g_spCurMailItem);
     EXPECT_EQ(m_backend.Folder(EMailFolder::Drafts).size(), 2u);
 }
@@ -197,9 +198,7 @@ TEST_F(ModesTest, AFolderThatCannotBeLookedIntoFailsTheSaveInsteadOfHanging) {
     g_strDataDir = m_dir.Path() + "/loop/";
     OpenNew();
     EXPECT_FALSE(Schedule());
-    EXPECT_EQ(Texts(),
-              std::vector<std::string>{
-                  "Failed to save the email template.\n\nPlease close the email and then open it and try again."});
+    EXPECT_EQ(Texts(), kSaveFailed);
     EXPECT_TRUE(g_spCurMailItem);
 }
 
@@ -281,7 +280,7 @@ TEST_F(ModesTest, OutOfRangeStoredValuesAreShownClampedAndReported) {
     for (const char* psz :
          {"start month: 13 is shown as 12", "start day: 40 is shown as 31", "start hour: 25", "monthly ordinal: item 9",
           "monthly day kind: item -3", "months: 0 is shown as 1", "occurrences: 5000000 is shown as 999999"})
-        EXPECT_NE(str.find(psz), std::string::npos) << psz << " in " << str;
+        EXPECT_TRUE(Contains(str, psz)) << psz << " in " << str;
     EXPECT_EQ(Get<QDateEdit>(1037)->date(), QDate(2024, 12, 31));
     EXPECT_EQ(Selected(1057), 4);
     EXPECT_EQ(Selected(1058), 0);
@@ -294,8 +293,8 @@ TEST_F(ModesTest, OutOfRangeStoredValuesAreShownClampedAndReported) {
     EXPECT_TRUE(Checked(1004));
     EXPECT_TRUE(Checked(1039));
     ASSERT_FALSE(m_boxes.m_vecShown.empty());
-    EXPECT_NE(m_boxes.m_vecShown[0].strText.find("recurrence: type 42"), std::string::npos);
-    EXPECT_NE(m_boxes.m_vecShown[0].strText.find("end: kind 9"), std::string::npos);
+    EXPECT_TRUE(Contains(m_boxes.m_vecShown[0].strText, "recurrence: type 42"));
+    EXPECT_TRUE(Contains(m_boxes.m_vecShown[0].strText, "end: kind 9"));
 }
 
 // The sheet's texts name the program the add-in runs in, by the name the

@@ -15,6 +15,7 @@
 #include "CFakeKeyring.h"
 #include "CSecurityNotice.h"
 #include "CUiTestBase.h"
+#include "Contains.h"
 
 namespace fs = std::filesystem;
 
@@ -67,7 +68,7 @@ TEST_F(AccountsDialogTest, WritesAnAccountTheHostReadsWithAPrivatePasswordFile) 
     struct stat st {};
     ASSERT_EQ(::stat((m_dir / "cfg/smtp-password").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(CTempDir::ReadFile(Path()).find("secret"), std::string::npos) << "the password stays out of accounts.ini";
+    EXPECT_FALSE(Contains(CTempDir::ReadFile(Path()), "secret")) << "the password stays out of accounts.ini";
 
     // Opened again, the dialog shows what was saved.
     CAccountsDialog again(Path());
@@ -101,7 +102,7 @@ TEST_F(AccountsDialogTest, ProblemsAreShownAndAWorkingFileIsNotReplaced) {
     EXPECT_NE(dlg.result(), QDialog::Accepted);
     ASSERT_EQ(m_boxes.Seen().size(), 1u);
     const std::string& str = m_boxes.Seen()[0].strText;
-    EXPECT_NE(str.find("Enter the password for the user zoe."), std::string::npos) << str;
+    EXPECT_TRUE(Contains(str, "Enter the password for the user zoe."));
     EXPECT_EQ(m_boxes.Seen()[0].icon, QMessageBox::Warning);
     EXPECT_EQ(CTempDir::ReadFile(Path()), strBefore);
 
@@ -110,9 +111,9 @@ TEST_F(AccountsDialogTest, ProblemsAreShownAndAWorkingFileIsNotReplaced) {
     dlg.accept();
     ASSERT_EQ(m_boxes.Seen().size(), 2u);
     const std::string& str2 = m_boxes.Seen()[1].strText;
-    EXPECT_NE(str2.find("not a valid mail address"), std::string::npos) << str2;
-    EXPECT_NE(str2.find("must start with smtp://, smtps://"), std::string::npos) << str2;
-    EXPECT_EQ(str2.find("accounts.ini:"), std::string::npos) << "no line numbers of a file the user never wrote";
+    EXPECT_TRUE(Contains(str2, "not a valid mail address"));
+    EXPECT_TRUE(Contains(str2, "must start with smtp://, smtps://"));
+    EXPECT_FALSE(Contains(str2, "accounts.ini:")) << "no line numbers of a file the user never wrote";
     EXPECT_EQ(CTempDir::ReadFile(Path()), strBefore);
 }
 
@@ -203,22 +204,22 @@ TEST_F(AccountsDialogTest, TestButtonReportsTheServersAnswer) {
     Fill(dlg, strUrl, 0, "zoe", "right");
     std::string str = RunTest(dlg);
     EXPECT_EQ(str.rfind("Sending: FAILED.", 0), 0u) << str;
-    EXPECT_NE(str.find("certificate"), std::string::npos) << str;
+    EXPECT_TRUE(Contains(str, "certificate"));
     dlg.CaFileField()->setText(QString::fromStdString(m_server.CertPath()));
     str = RunTest(dlg);
     EXPECT_EQ(str.rfind("Sending: OK.", 0), 0u) << str;
-    EXPECT_NE(str.find("220"), std::string::npos) << "the server's greeting: " << str;
+    EXPECT_TRUE(Contains(str, "220")) << "the server's greeting: " << str;
 
     dlg.PasswordField()->setText("wrong");
     str = RunTest(dlg);
     EXPECT_EQ(str.rfind("Sending: FAILED.", 0), 0u) << str;
-    EXPECT_NE(str.find("535"), std::string::npos) << "the server's refusal: " << str;
+    EXPECT_TRUE(Contains(str, "535")) << "the server's refusal: " << str;
     // OK after a failed test asks first; No keeps the dialog and the file.
     const std::string strBefore = CTempDir::ReadFile(Path());
     m_boxes.Expect(QMessageBox::No);
     dlg.accept();
     ASSERT_FALSE(m_boxes.Seen().empty());
-    EXPECT_NE(m_boxes.Seen().back().strText.find("535"), std::string::npos) << m_boxes.Seen().back().strText;
+    EXPECT_TRUE(Contains(m_boxes.Seen().back().strText, "535"));
     EXPECT_EQ(dlg.result(), 0);
     EXPECT_EQ(CTempDir::ReadFile(Path()), strBefore);
     // A change makes the old answer stale: it goes, with the question.
@@ -238,7 +239,7 @@ TEST_F(AccountsDialogTest, TestButtonReportsTheServersAnswer) {
     m_boxes.Expect(QMessageBox::Ok);
     dlg.accept();
     ASSERT_EQ(m_boxes.Seen().size(), 1u);
-    EXPECT_NE(m_boxes.Seen()[0].strText.find("CA file"), std::string::npos) << m_boxes.Seen()[0].strText;
+    EXPECT_TRUE(Contains(m_boxes.Seen()[0].strText, "CA file"));
     dlg.CaFileField()->setText(QString::fromStdString(m_server.CertPath()));
     dlg.accept();
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
@@ -257,13 +258,13 @@ TEST_F(AccountsDialogTest, TestButtonAlsoLogsInToTheReceivingServer) {
         int nPort = strScheme == "imap" ? dovecot.ImapPort() : dovecot.Pop3Port();
         dlg.ReceiveUrlField()->setText(QString::fromStdString(strScheme + "://127.0.0.1:" + std::to_string(nPort)));
         std::string str = RunTest(dlg);
-        EXPECT_NE(str.find("\nReceiving: OK."), std::string::npos) << str;
-        EXPECT_NE(str.find(strScheme == "imap" ? "* OK" : "+OK"), std::string::npos) << "the greeting: " << str;
+        EXPECT_TRUE(Contains(str, "\nReceiving: OK."));
+        EXPECT_TRUE(Contains(str, strScheme == "imap" ? "* OK" : "+OK")) << "the greeting: " << str;
     }
     dlg.PasswordField()->setText("wrong");
     std::string str = RunTest(dlg);
-    EXPECT_NE(str.find("\nReceiving: FAILED."), std::string::npos) << str;
-    EXPECT_NE(str.find("-ERR"), std::string::npos) << "the server's refusal: " << str;
+    EXPECT_TRUE(Contains(str, "\nReceiving: FAILED."));
+    EXPECT_TRUE(Contains(str, "-ERR")) << "the server's refusal: " << str;
 }
 
 TEST_F(AccountsDialogTest, APasswordInTheKeyringIsShownAndAChangeGoesBackThere) {
@@ -283,7 +284,7 @@ TEST_F(AccountsDialogTest, APasswordInTheKeyringIsShownAndAChangeGoesBackThere) 
     dlg.PasswordField()->setText("second");
     dlg.accept();
     EXPECT_EQ(keyring.m_mapEntries[Path()], "second");
-    EXPECT_NE(CTempDir::ReadFile(Path()).find("PasswordStore = keyring\n"), std::string::npos);
+    EXPECT_TRUE(Contains(CTempDir::ReadFile(Path()), "PasswordStore = keyring\n"));
 }
 
 TEST_F(AccountsDialogTest, ALockedKeyringKeepsItsPasswordUnlessANewOneIsTyped) {
@@ -298,8 +299,7 @@ TEST_F(AccountsDialogTest, ALockedKeyringKeepsItsPasswordUnlessANewOneIsTyped) {
         CAccountsDialog dlg(Path(), nullptr, &keyring);
         EXPECT_EQ(dlg.PasswordField()->text(), "");
         const std::string strShown = dlg.ResultLabel()->text().toStdString();
-        EXPECT_NE(strShown.find("cannot be reached (the desktop keyring: the collection is locked)"), std::string::npos)
-            << strShown;
+        EXPECT_TRUE(Contains(strShown, "cannot be reached (the desktop keyring: the collection is locked)"));
         // Another field changed, the password left alone: the entry stays.
         dlg.NameField()->setText("Zoe Renamed");
         dlg.accept();
@@ -307,8 +307,8 @@ TEST_F(AccountsDialogTest, ALockedKeyringKeepsItsPasswordUnlessANewOneIsTyped) {
     }
     keyring.m_fault = CFakeKeyring::EFault::None;
     EXPECT_EQ(keyring.m_mapEntries[Path()], "in the keyring");
-    EXPECT_NE(CTempDir::ReadFile(Path()).find("Name = Zoe Renamed\n"), std::string::npos);
-    EXPECT_NE(CTempDir::ReadFile(Path()).find("PasswordStore = keyring\n"), std::string::npos);
+    EXPECT_TRUE(Contains(CTempDir::ReadFile(Path()), "Name = Zoe Renamed\n"));
+    EXPECT_TRUE(Contains(CTempDir::ReadFile(Path()), "PasswordStore = keyring\n"));
 
     keyring.m_fault = CFakeKeyring::EFault::Locked;
     {
@@ -319,7 +319,7 @@ TEST_F(AccountsDialogTest, ALockedKeyringKeepsItsPasswordUnlessANewOneIsTyped) {
         dlg.accept();
         EXPECT_NE(dlg.result(), QDialog::Accepted);
         ASSERT_EQ(m_boxes.Seen().size(), 1u);
-        EXPECT_NE(m_boxes.Seen()[0].strText.find("Enter the password for the user zed."), std::string::npos);
+        EXPECT_TRUE(Contains(m_boxes.Seen()[0].strText, "Enter the password for the user zed."));
 
         // A new password, with the keyring still locked, goes to the file.
         dlg.UserField()->setText("zoe");
@@ -328,5 +328,5 @@ TEST_F(AccountsDialogTest, ALockedKeyringKeepsItsPasswordUnlessANewOneIsTyped) {
         ASSERT_EQ(dlg.result(), QDialog::Accepted);
     }
     EXPECT_EQ(CTempDir::ReadFile(m_dir / "cfg/smtp-password"), "typed again\n");
-    EXPECT_NE(CTempDir::ReadFile(Path()).find("PasswordFile = smtp-password\n"), std::string::npos);
+    EXPECT_TRUE(Contains(CTempDir::ReadFile(Path()), "PasswordFile = smtp-password\n"));
 }

@@ -17,6 +17,7 @@
 #include "CTakeOverNote.h"
 #include "CTrayIcon.h"
 #include "CUiTestBase.h"
+#include "Contains.h"
 
 namespace {
 
@@ -96,8 +97,7 @@ TEST_F(BackgroundRunTest, WithoutATrayClosingAsksWithTheNumberOfTasksThatWillWai
     EXPECT_FALSE(main.close());
     Process();
     EXPECT_TRUE(main.isVisible()) << "No keeps the host running";
-    EXPECT_NE(LastBoxText().find("3 active tasks will not be sent until the host runs again."), std::string::npos)
-        << LastBoxText();
+    EXPECT_TRUE(Contains(LastBoxText(), "3 active tasks will not be sent until the host runs again."));
     EXPECT_EQ(m_boxes.Seen().back().strTitle, "Mail Host");
     EXPECT_EQ(m_nHidden, 0);
 
@@ -160,7 +160,7 @@ TEST_F(BackgroundRunTest, QuitFromTheTrayAsksEvenWithATrayAndClosesTheMessageWin
     m_boxes.Expect(QMessageBox::No);
     pQuit->trigger();
     Process();
-    EXPECT_NE(LastBoxText().find("1 active task will not be sent"), std::string::npos) << LastBoxText();
+    EXPECT_TRUE(Contains(LastBoxText(), "1 active task will not be sent"));
     EXPECT_TRUE(main.isVisible());
     EXPECT_EQ(m_pWindows->OpenWindowCount(), 1u);
 
@@ -192,10 +192,8 @@ TEST_F(BackgroundRunTest, TheTraysEmailManagerRunsTheAddinsControlOnlyWhenThereI
     EXPECT_FALSE(pManager->isEnabled()) << "no add-in put the command there";
 
     // As an add-in would: its own bar with the command, on the main window.
-    CComPtr<_Explorer> spExplorer;
-    ASSERT_EQ(m_spApp->ActiveExplorer(&spExplorer), S_OK);
-    CComPtr<_CommandBars> spBars;
-    ASSERT_EQ(spExplorer->get_CommandBars(&spBars), S_OK);
+    const CComPtr<_CommandBars> spBars = MainBars();
+    ASSERT_TRUE(spBars);
     CComPtr<CommandBar> spBar;
     ASSERT_EQ(spBars->Add(CVariant("Add-in"), CVariant(1), CVariant(), CVariant(true), &spBar), S_OK);
     CComPtr<CommandBarControls> spControls;
@@ -227,10 +225,8 @@ TEST_F(BackgroundRunTest, TheTraysEmailManagerRunsTheAddinsControlOnlyWhenThereI
 TEST_F(BackgroundRunTest, TheTraysEmailManagerFindsACommandInTheToolsMenuByItsTooltip) {
     StartWithCloseGuard(true, 0);
     QAction* pManager = m_pTray->EmailManagerAction();
-    CComPtr<_Explorer> spExplorer;
-    ASSERT_EQ(m_spApp->ActiveExplorer(&spExplorer), S_OK);
-    CComPtr<_CommandBars> spBars;
-    ASSERT_EQ(spExplorer->get_CommandBars(&spBars), S_OK);
+    const CComPtr<_CommandBars> spBars = MainBars();
+    ASSERT_TRUE(spBars);
     int32_t nBars = 0;
     ASSERT_EQ(spBars->get_Count(&nBars), S_OK);
     CComPtr<CommandBarPopup> spTools;
@@ -276,9 +272,9 @@ TEST_F(BackgroundRunTest, StartAtLoginWritesAndRemovesTheAutostartEntry) {
     EXPECT_TRUE(pStart->isChecked());
     const std::string strText = CTempDir::ReadFile(strEntry);
     EXPECT_EQ(strText.rfind("[Desktop Entry]\n", 0), 0u) << strText;
-    EXPECT_NE(strText.find("\nType=Application\n"), std::string::npos) << strText;
+    EXPECT_TRUE(Contains(strText, "\nType=Application\n"));
     // At login the host starts into the tray, not with its main window.
-    EXPECT_NE(strText.find("\nExec=\"/opt/mail host/mailhost\" --tray\n"), std::string::npos) << strText;
+    EXPECT_TRUE(Contains(strText, "\nExec=\"/opt/mail host/mailhost\" --tray\n"));
 
     pStart->trigger();
     EXPECT_FALSE(std::filesystem::exists(strEntry));

@@ -74,6 +74,14 @@ protected:
         CComPtr<_Inspector> sp = m_spApp->ActiveInspector();
         return sp ? m_pWindows->WindowOf(sp) : nullptr;
     }
+    // The main window's command bars, as an add-in reaches them; null when
+    // there is none.
+    CComPtr<_CommandBars> MainBars() const {
+        CComPtr<_Explorer> spExplorer;
+        CComPtr<_CommandBars> spBars;
+        if (m_spApp->ActiveExplorer(&spExplorer) == S_OK) spExplorer->get_CommandBars(&spBars);
+        return spBars;
+    }
     static QAction* ToolbarAction(QMainWindow& window, const char* pszBar, const char* pszAction) {
         auto* pBar = window.findChild<QToolBar*>(pszBar);
         if (!pBar) return nullptr;

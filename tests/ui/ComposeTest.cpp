@@ -5,6 +5,7 @@
 #include <QTreeWidget>
 
 #include "CUiTestBase.h"
+#include "Contains.h"
 
 namespace {
 
@@ -51,11 +52,11 @@ TEST_F(ComposeTest, MessageTypedInTheWindowArrivesAtTheServer) {
     EXPECT_EQ(vecRcpt, (std::vector<std::string>{"carl@example.com", "hidden@example.com", "john@example.com",
                                                  "rita@example.com"}));
     const std::string& str = vec[0].strData;
-    EXPECT_NE(str.find("Subject: Quarterly report"), std::string::npos) << str;
-    EXPECT_NE(str.find("the figures are attached."), std::string::npos) << str;
-    EXPECT_NE(str.find("figures.csv"), std::string::npos) << str;
-    EXPECT_EQ(str.find("wrong.txt"), std::string::npos) << "a removed attachment went out";
-    EXPECT_EQ(str.find("hidden@example.com"), std::string::npos) << "Bcc must not show in the message";
+    EXPECT_TRUE(Contains(str, "Subject: Quarterly report"));
+    EXPECT_TRUE(Contains(str, "the figures are attached."));
+    EXPECT_TRUE(Contains(str, "figures.csv"));
+    EXPECT_FALSE(Contains(str, "wrong.txt")) << "a removed attachment went out";
+    EXPECT_FALSE(Contains(str, "hidden@example.com")) << "Bcc must not show in the message";
     EXPECT_TRUE(WaitUntil([&] { return m_pHost->ListFolder(EMailFolder::SentItems).size() == 1; }));
     EXPECT_TRUE(WaitUntil([&] { return m_pWindows->Main().FolderList()->item(3)->text() == "Sent Items (1)"; }));
 }
@@ -174,6 +175,6 @@ TEST_F(ComposeTest, StoppingTheHostKeepsUnsavedTextInDrafts) {
     ASSERT_EQ(m_pHost->LoadFromFolder(EMailFolder::Drafts, vecIds[0], msg).Problem(), "");
     EXPECT_EQ(msg.strSubject, "Unfinished");
     // The address could not be stored as one; it is kept in the text.
-    EXPECT_NE(msg.strBody.find("To: half@"), std::string::npos) << msg.strBody;
-    EXPECT_NE(msg.strBody.find("Words worth keeping"), std::string::npos) << msg.strBody;
+    EXPECT_TRUE(Contains(msg.strBody, "To: half@"));
+    EXPECT_TRUE(Contains(msg.strBody, "Words worth keeping"));
 }

@@ -6,6 +6,7 @@
 #include <QTreeWidget>
 
 #include "CUiTestBase.h"
+#include "Contains.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ TEST_F(MainWindowTest, StatusBarShowsAFailedDeliveryWithTheServersReason) {
     ASSERT_EQ(main.MessageList()->topLevelItemCount(), 1);
     std::string strState = main.MessageList()->topLevelItem(0)->text(4).toStdString();
     EXPECT_EQ(strState.rfind("Failed: ", 0), 0u) << strState;
-    EXPECT_NE(strState.find("no such user here"), std::string::npos) << strState;
+    EXPECT_TRUE(Contains(strState, "no such user here"));
     // Where the user reads the failure, the way out is said.
     EXPECT_EQ(main.MessageList()->topLevelItem(0)->toolTip(0).toStdString(),
               std::string("To send it again: ") + CMainWindow::kFixHint);
@@ -109,7 +110,7 @@ TEST_F(MainWindowTest, StatusBarShowsAFailedDeliveryWithTheServersReason) {
     m_boxes.Expect(QMessageBox::Yes);
     main.OnOpenSelected();
     Process();
-    EXPECT_NE(m_boxes.Seen().back().strText.find("no such user here"), std::string::npos);
+    EXPECT_TRUE(Contains(m_boxes.Seen().back().strText, "no such user here"));
     EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::Outbox).empty());
     ASSERT_EQ(m_pHost->ListFolder(EMailFolder::Drafts).size(), 1u);
     CComPtr<_Inspector> spOpen = m_spApp->ActiveInspector();

@@ -6,6 +6,7 @@
 
 #include "CEventRecorder.h"
 #include "CUiTestBase.h"
+#include "CommandBarSteps.h"
 
 namespace {
 
@@ -39,29 +40,12 @@ protected:
     DWORD m_dwCookie = 0;
 };
 
-// An add-in's temporary toolbar and tagged button on a window's bars.
-CComPtr<_CommandBarButton> AddButton(_CommandBars* pBars, const char* pszBar, const char* pszCaption,
-                                     const char* pszTag) {
-    CComPtr<CommandBar> spBar;
-    CComPtr<CommandBarControls> spControls;
-    CComPtr<CommandBarControl> spControl;
-    if (FAILED(pBars->Add(pszBar, msoBarTop, vtMissing, true, &spBar)) || FAILED(spBar->get_Controls(&spControls)) ||
-        FAILED(spControls->Add(msoControlButton, vtMissing, vtMissing, vtMissing, true, &spControl)))
-        return nullptr;
-    CComPtr<_CommandBarButton> spButton;
-    spControl.QueryInterface(&spButton);
-    spButton->put_Style(msoButtonCaption);
-    spButton->put_Caption(pszCaption);
-    spButton->put_TooltipText(pszCaption);
-    spButton->put_Tag(pszTag);
-    spBar->put_Visible(true);
-    return spButton;
-}
-
-CComPtr<_CommandBars> BarsOf(_Inspector* p) {
-    CComPtr<_CommandBars> sp;
-    p->get_CommandBars(&sp);
-    return sp;
+// A recorder subscribed to the clicks of a control.
+CComPtr<CRecorder> ClicksOf(IUnknown* pControl) {
+    auto spRecorder = MakeComObject<CRecorder>();
+    DWORD dw = 0;
+    EXPECT_EQ(AtlAdvise(pControl, spRecorder->Unk(), _CommandBarButtonEvents::iid, &dw), S_OK);
+    return spRecorder;
 }
 
 }  // namespace
@@ -146,12 +130,9 @@ TEST_F(WindowEventsTest, AddInToolbarOnAMessageWindowIsShownAndItsClickReachesSu
     CInspectorWindow* pWindow = ClickNew();
     ASSERT_TRUE(pWindow);
     EXPECT_FALSE(ToolbarAction(*pWindow, "Quillory", "Quillory Options"));
-    CComPtr<_CommandBarButton> spButton =
-        AddButton(BarsOf(pWindow->Inspector()), "Quillory", "Quillory Options", "Quillory Options");
+    CComPtr<_CommandBarButton> spButton = AddButton(BarsOf(pWindow->Inspector()), "Quillory", "Quillory Options");
     ASSERT_TRUE(spButton);
-    auto spRecorder = MakeComObject<CRecorder>();
-    DWORD dw = 0;
-    ASSERT_EQ(AtlAdvise(spButton, spRecorder->Unk(), _CommandBarButtonEvents::iid, &dw), S_OK);
+    auto spRecorder = ClicksOf(spButton);
     Process();
     QAction* pAction = ToolbarAction(*pWindow, "Quillory", "Quillory Options");
     ASSERT_TRUE(pAction);
@@ -162,7 +143,7 @@ TEST_F(WindowEventsTest, AddInToolbarOnAMessageWindowIsShownAndItsClickReachesSu
 
     // A second window's button with the same tag: one subscription hears both.
     CInspectorWindow* pOther = ClickNew();
-    ASSERT_TRUE(AddButton(BarsOf(pOther->Inspector()), "Quillory", "Quillory Options", "Quillory Options"));
+    ASSERT_TRUE(AddButton(BarsOf(pOther->Inspector()), "Quillory", "Quillory Options"));
     Process();
     QAction* pOtherAction = ToolbarAction(*pOther, "Quillory", "Quillory Options");
     ASSERT_TRUE(pOtherAction);
@@ -186,10 +167,8 @@ TEST_F(WindowEventsTest, ButtonThatClosesItsWindowFromTheClick) {
     CInspectorWindow* pWindow = ClickNew();
     CComPtr<_Inspector> spInspector = pWindow->Inspector();
     QTest::keyClicks(pWindow->SubjectField(), "scheduled");
-    auto spButton = AddButton(BarsOf(spInspector), "Quillory", "Quillory Options", "Quillory Options");
-    auto spRecorder = MakeComObject<CRecorder>();
-    DWORD dw = 0;
-    ASSERT_EQ(AtlAdvise(spButton, spRecorder->Unk(), _CommandBarButtonEvents::iid, &dw), S_OK);
+    auto spButton = AddButton(BarsOf(spInspector.p), "Quillory", "Quillory Options");
+    auto spRecorder = ClicksOf(spButton);
     Process();
     // As the add-in does once a message is scheduled: close, discarding.
     spRecorder->m_fnOnClick = [&] { spInspector->Close(olDiscard); };
@@ -213,14 +192,10 @@ TEST_F(WindowEventsTest, MainWindowShowsStandardBarAndAddInToolbar) {
     EXPECT_EQ(pBar->actions().indexOf(pNew), 0);
     EXPECT_EQ(pBar->actions().indexOf(pDelete), 2);
 
-    CComPtr<_Explorer> spExplorer;
-    ASSERT_EQ(m_spApp->ActiveExplorer(&spExplorer), S_OK);
-    CComPtr<_CommandBars> spBars;
-    ASSERT_EQ(spExplorer->get_CommandBars(&spBars), S_OK);
-    auto spButton = AddButton(spBars, "Quillory", "Quillory", "Quillory");
-    auto spRecorder = MakeComObject<CRecorder>();
-    DWORD dw = 0;
-    ASSERT_EQ(AtlAdvise(spButton, spRecorder->Unk(), _CommandBarButtonEvents::iid, &dw), S_OK);
+    const CComPtr<_CommandBars> spBars = MainBars();
+    ASSERT_TRUE(spBars);
+    auto spButton = AddButton(spBars, "Quillory", "Quillory");
+    auto spRecorder = ClicksOf(spButton);
     // The built-in Send/Receive is watched the same way.
     CComPtr<CommandBarControl> spSendReceive;
     ASSERT_EQ(spBars->FindControl(vtMissing, kSendReceiveControlId, vtMissing, vtMissing, &spSendReceive), S_OK);
@@ -241,10 +216,8 @@ TEST_F(WindowEventsTest, MainWindowShowsStandardBarAndAddInToolbar) {
 TEST_F(WindowEventsTest, CommandsAddedToTheModelsToolsMenuShowInTheWindowsToolsMenu) {
     StartUi(false);
     CMainWindow& main = m_pWindows->Main();
-    CComPtr<_Explorer> spExplorer;
-    ASSERT_EQ(m_spApp->ActiveExplorer(&spExplorer), S_OK);
-    CComPtr<_CommandBars> spBars;
-    ASSERT_EQ(spExplorer->get_CommandBars(&spBars), S_OK);
+    const CComPtr<_CommandBars> spBars = MainBars();
+    ASSERT_TRUE(spBars);
     CComPtr<CommandBar> spMenuBar;
     ASSERT_EQ(spBars->get_Item(CVariant("Menu Bar"), &spMenuBar), S_OK);
     CComPtr<CommandBarControls> spMenus;
@@ -262,9 +235,7 @@ TEST_F(WindowEventsTest, CommandsAddedToTheModelsToolsMenuShowInTheWindowsToolsM
     ASSERT_EQ(spItems->Add(msoControlButton, vtMissing, vtMissing, vtMissing, true, &spItem), S_OK);
     spItem->put_Caption("Quillory");
     spItem->put_Tag("Quillory");
-    auto spRecorder = MakeComObject<CRecorder>();
-    DWORD dw = 0;
-    ASSERT_EQ(AtlAdvise(spItem, spRecorder->Unk(), _CommandBarButtonEvents::iid, &dw), S_OK);
+    auto spRecorder = ClicksOf(spItem);
     Process();
     // A menu bar is no toolbar.
     EXPECT_EQ(main.findChild<QToolBar*>("Menu Bar"), nullptr);
