@@ -6,7 +6,6 @@
 
 #include "CSchedule.h"
 #include "CTaskCheck.h"
-#include "CTaskHistory.h"
 #include "TaskTime.h"
 
 using json = nlohmann::ordered_json;
@@ -233,17 +232,13 @@ void CTaskJson::FromJson(const json& j, CTaskList& list, std::vector<std::string
         for (auto& p : CTaskCheck::Check(t, codec))
             if (!r.IsBad(p.strField)) vecChecked.push_back(std::move(p));
         for (const auto& p : vecChecked) r.Problem(p.strField, p.strText);
-        // The host tells the messages of two tasks apart by their names, and
-        // what is kept of a task beside the list is found by its template's
-        // file name: neither may be another task's.
-        for (int k = 0; k < list.GetSize(); ++k) {
-            const std::string strOther = "task " + std::to_string(k + 1) + "'s";
-            if (!t.m_strTaskName.empty() && list[k].m_strTaskName == t.m_strTaskName)
-                r.Problem("taskName", "is " + strOther + " name as well");
-            if (!t.m_strTemplateFile.empty() &&
-                CTaskHistory::KeyOf(list[k].m_strTemplateFile) == CTaskHistory::KeyOf(t.m_strTemplateFile))
-                r.Problem("templateFile", "has the file name of " + strOther + " template");
-        }
+        // The host tells the messages of two tasks apart by their names: a
+        // name may not be another task's (each is told once, with the first).
+        for (int k = 0; k < list.GetSize(); ++k)
+            if (!t.m_strTaskName.empty() && list[k].m_strTaskName == t.m_strTaskName) {
+                r.Problem("taskName", "is task " + std::to_string(k + 1) + "'s name as well");
+                break;
+            }
         list.Add(t);
     }
 }

@@ -418,9 +418,9 @@ TEST_F(TaskHistoryTest, EditsOfTheListTakeTheStoreAlong) {
     EXPECT_EQ(rBack->mapEntries.count("b.oft"), 0u) << "a removed task's entry goes";
 }
 
-// A task's entry is found by its template's file name, and the host tells
-// tasks' messages apart by name: an imported list may share neither.
-TEST_F(TaskHistoryTest, AnImportedListInWhichTwoTasksShareANameOrATemplateFileNameIsRefused) {
+// The host tells tasks' messages apart by name: an imported list may not
+// give two tasks one name.
+TEST_F(TaskHistoryTest, AnImportedListInWhichTwoTasksShareANameIsRefused) {
     const CTextCodec codec = CTextCodec::Open("UTF-8").Value();
     auto task = [](const char* pszName, const char* pszTemplate) {
         CTaskItem t;
@@ -435,10 +435,10 @@ TEST_F(TaskHistoryTest, AnImportedListInWhichTwoTasksShareANameOrATemplateFileNa
         std::vector<std::string> vecProblems;
     } rows[] = {
         {{task("a", "/d/a.oft"), task("b", "/d/b.oft")}, {}},
-        {{task("a", "/d/a.oft"), task("b", "/d/b.oft"), task("a", "/d/c.oft")},
-         {"task 3: taskName: is task 1's name as well"}},
-        {{task("a", "/d/a.oft"), task("b", "/elsewhere/a.oft")},
-         {"task 2: templateFile: has the file name of task 1's template"}},
+        {{task("a", "/d/a.oft"), task("b", "/d/b.oft"), task("a", "/d/c.oft"), task("a", "/d/d.oft")},
+         {"task 3: taskName: is task 1's name as well", "task 4: taskName: is task 1's name as well"}},
+        // One message for several schedules stays possible (they then share one entry).
+        {{task("a", "/d/a.oft"), task("b", "/d/a.oft")}, {}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.jList.dump());

@@ -286,6 +286,7 @@ nlohmann::ordered_json RuleTask(const CRuleCase& c) {
     auto j = nlohmann::ordered_json::parse(
         R"({"taskName":"t","endKind":0,"minuteInterval":1,"dailyInterval":1,"weeklyInterval":1,"monthlyDay":1,
         "monthlyInterval":1,"monthlyInterval2":1,"yearlyDay":1,"start":{"year":2026,"month":4,"day":7,"hour":9}})");
+    j["taskName"] = c.pszName;  // names are unique in a list
     const auto jKeys = nlohmann::ordered_json::parse(c.pszKeys);
     for (auto& [k, v] : jKeys.items()) {
         if (v.is_null()) j.erase(k);
