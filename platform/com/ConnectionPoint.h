@@ -8,26 +8,18 @@
 
 #include "Unknown.h"
 
-struct IConnectionPoint : IUnknown {
-    using Base = IUnknown;
-    static constexpr IID iid = MakeGuid("{B196B286-BAB4-101A-B69C-00AA00341D07}");
+// clang-format off
+QUILLORY_INTERFACE(IConnectionPoint, IUnknown, "{B196B286-BAB4-101A-B69C-00AA00341D07}")
     virtual HRESULT GetConnectionInterface(IID* piid) = 0;
     // Asks pUnkSink for the event interface and keeps that reference.
     virtual HRESULT Advise(IUnknown* pUnkSink, DWORD* pdwCookie) = 0;
     virtual HRESULT Unadvise(DWORD dwCookie) = 0;
+QUILLORY_END_INTERFACE(IConnectionPoint)
 
-protected:
-    ~IConnectionPoint() = default;
-};
-
-struct IConnectionPointContainer : IUnknown {
-    using Base = IUnknown;
-    static constexpr IID iid = MakeGuid("{B196B284-BAB4-101A-B69C-00AA00341D07}");
+QUILLORY_INTERFACE(IConnectionPointContainer, IUnknown, "{B196B284-BAB4-101A-B69C-00AA00341D07}")
     virtual HRESULT FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) = 0;
-
-protected:
-    ~IConnectionPointContainer() = default;
-};
+QUILLORY_END_INTERFACE(IConnectionPointContainer)
+// clang-format on
 
 // A connection point for the event interface Sink. Cookies start at 1 and
 // are never reused by the same point.

@@ -3,26 +3,18 @@
 
 #include "Unknown.h"
 
+// clang-format off
 // Tells callers which interfaces of an object report rich error information.
-struct ISupportErrorInfo : IUnknown {
-    using Base = IUnknown;
-    static constexpr IID iid = MakeGuid("{DF0B3D60-548F-101B-8E65-08002B2BBD19}");
+QUILLORY_INTERFACE(ISupportErrorInfo, IUnknown, "{DF0B3D60-548F-101B-8E65-08002B2BBD19}")
     virtual HRESULT InterfaceSupportsErrorInfo(REFIID riid) = 0;
-
-protected:
-    ~ISupportErrorInfo() = default;
-};
+QUILLORY_END_INTERFACE(ISupportErrorInfo)
 
 // Why the last failing call failed, in words for the user: an HRESULT
 // alone says only "failed".
-struct IErrorInfo : IUnknown {
-    using Base = IUnknown;
-    static constexpr IID iid = MakeGuid("{1CF2B120-547D-101B-8E65-08002B2BBD19}");
+QUILLORY_INTERFACE(IErrorInfo, IUnknown, "{1CF2B120-547D-101B-8E65-08002B2BBD19}")
     virtual HRESULT GetDescription(std::string* pstrDescription) = 0;
-
-protected:
-    ~IErrorInfo() = default;
-};
+QUILLORY_END_INTERFACE(IErrorInfo)
+// clang-format on
 
 // The calling thread's error object. A failing method sets it just before
 // it returns; a caller that sees the failure takes it at once (taking it

@@ -27,15 +27,26 @@ protected:
     ~IUnknown() = default;
 };
 
+// Declares an interface on BaseName with its id, as every interface below
+// IUnknown is: the methods go between the two macros, indented as a class's
+// (clang-format is turned off around them).
+#define QUILLORY_INTERFACE(Name, BaseName, Iid) \
+    struct Name : BaseName {                    \
+        using Base = BaseName;                  \
+        static constexpr IID iid = MakeGuid(Iid);
+
+#define QUILLORY_END_INTERFACE(Name) \
+protected:                           \
+    ~Name() = default;               \
+    }                                \
+    ;
+
 // Late binding is not needed: IDispatch is kept as the interface that host
 // objects and event arguments are passed as, asked for the typed interface.
-struct IDispatch : IUnknown {
-    using Base = IUnknown;
-    static constexpr IID iid = MakeGuid("{00020400-0000-0000-C000-000000000046}");
-
-protected:
-    ~IDispatch() = default;
-};
+// clang-format off
+QUILLORY_INTERFACE(IDispatch, IUnknown, "{00020400-0000-0000-C000-000000000046}")
+QUILLORY_END_INTERFACE(IDispatch)
+// clang-format on
 
 // A counted reference: AddRef on taking, Release on replacing and going.
 template <class T>
@@ -204,15 +215,12 @@ CComPtr<T> MakeComObject(Args&&... args) {
     return sp;
 }
 
-struct IClassFactory : IUnknown {
-    using Base = IUnknown;
-    static constexpr IID iid = MakeGuid("{00000001-0000-0000-C000-000000000046}");
+// clang-format off
+QUILLORY_INTERFACE(IClassFactory, IUnknown, "{00000001-0000-0000-C000-000000000046}")
     virtual HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) = 0;
     virtual HRESULT LockServer(bool bLock) = 0;
-
-protected:
-    ~IClassFactory() = default;
-};
+QUILLORY_END_INTERFACE(IClassFactory)
+// clang-format on
 
 // The standard class factory for a default-constructible class T (made with
 // one reference, asked for riid, then its own reference dropped).

@@ -15,9 +15,8 @@ enum ext_DisconnectMode : int32_t {
     ext_dm_UserClosed = 1,
 };
 
-struct _IDTExtensibility2 : IDispatch {
-    using Base = IDispatch;
-    static constexpr IID iid = MakeGuid("{B65AD801-ABAF-11D0-BB8B-00A0C90F2744}");
+// clang-format off
+QUILLORY_INTERFACE(_IDTExtensibility2, IDispatch, "{B65AD801-ABAF-11D0-BB8B-00A0C90F2744}")
     // pApplication: the host's application object; pCustom may be null.
     virtual HRESULT OnConnection(IDispatch* pApplication, int32_t nConnectMode, IDispatch* pAddInInst,
                                  CVariant* pCustom) = 0;
@@ -25,7 +24,5 @@ struct _IDTExtensibility2 : IDispatch {
     virtual HRESULT OnAddInsUpdate(CVariant* pCustom) = 0;
     virtual HRESULT OnStartupComplete(CVariant* pCustom) = 0;
     virtual HRESULT OnBeginShutdown(CVariant* pCustom) = 0;
-
-protected:
-    ~_IDTExtensibility2() = default;
-};
+QUILLORY_END_INTERFACE(_IDTExtensibility2)
+// clang-format on

@@ -79,17 +79,6 @@ struct CommandBarControls;
 struct CommandBarControl;
 struct CommandBarPopup;
 
-#define QUILLORY_INTERFACE(Name, BaseName, Iid) \
-    struct Name : BaseName {                    \
-        using Base = BaseName;                  \
-        static constexpr IID iid = MakeGuid(Iid);
-
-#define QUILLORY_END_INTERFACE(Name) \
-protected:                           \
-    ~Name() = default;               \
-    }                                \
-    ;
-
 // The interfaces are spelled out between the two macros, indented as classes.
 // clang-format off
 QUILLORY_INTERFACE(_Application, IDispatch, "{00063001-0000-0000-C000-000000000046}")
@@ -315,6 +304,3 @@ QUILLORY_INTERFACE(_CommandBarButtonEvents, IDispatch, "{000C0351-0000-0000-C000
     virtual HRESULT Click(IDispatch* pButton, bool* pbCancelDefault) = 0;
 QUILLORY_END_INTERFACE(_CommandBarButtonEvents)
 // clang-format on
-
-#undef QUILLORY_INTERFACE
-#undef QUILLORY_END_INTERFACE
