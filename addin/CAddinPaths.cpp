@@ -13,20 +13,7 @@
 
 #include "CDataFolder.h"
 #include "CFileOps.h"
-
-namespace {
-
-bool WriteAll(int fd, std::string_view sv) {
-    while (!sv.empty()) {
-        const ssize_t n = ::write(fd, sv.data(), sv.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        sv.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
-}  // namespace
+#include "COwnedFd.h"
 
 std::string CAddinPaths::AppDataDir() {
     std::string str;
@@ -116,37 +103,32 @@ std::string CAddinPaths::ToUtf16Le(const std::string& s) {
 CResult<> CAddinPaths::WriteLocation(const std::string& strInstall, const std::string& strText, bool bAppend) {
     const std::string strFile = strInstall + kLocationFile;
     // Existing file only: the add-in never creates it.
-    const int fd = ::open(strFile.c_str(), O_WRONLY | O_CLOEXEC | (bAppend ? O_APPEND : O_TRUNC));
-    if (fd < 0) return errno == ENOENT ? CResult<>() : ErrnoProblem("cannot open " + strFile);
-    CResult<> rWritten;
-    if (!WriteAll(fd, ToUtf16Le(bAppend ? "\r\n\r\n" + strText : strText)))
-        rWritten = ErrnoProblem("cannot write " + strFile);
-    ::close(fd);
-    return rWritten;
+    const COwnedFd fd(::open(strFile.c_str(), O_WRONLY | O_CLOEXEC | (bAppend ? O_APPEND : O_TRUNC)));
+    if (!fd) return errno == ENOENT ? CResult<>() : ErrnoProblem("cannot open " + strFile);
+    if (!CFileOps::WriteAll(fd.Get(), ToUtf16Le(bAppend ? "\r\n\r\n" + strText : strText)))
+        return ErrnoProblem("cannot write " + strFile);
+    return {};
 }
+
+namespace {
+
+// A bound for reading the seed whole, far beyond any task list an
+// installation ships (a few tasks, a few kilobytes).
+constexpr size_t kMaxSeedBytes = size_t{256} << 20;
+
+}  // namespace
 
 CResult<> CAddinPaths::SeedCopy(const std::string& strFrom, const std::string& strTo) {
     struct stat st {};
     if (::stat(strTo.c_str(), &st) == 0) return {};
-    const int fdIn = ::open(strFrom.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fdIn < 0) return errno == ENOENT ? CResult<>() : ErrnoProblem("cannot read " + strFrom);
+    if (::stat(strFrom.c_str(), &st) != 0)
+        return errno == ENOENT ? CResult<>() : ErrnoProblem("cannot read " + strFrom);
+    QUILLORY_TRY_VALUE(const std::string strBytes, CFileOps::ReadFile(strFrom, kMaxSeedBytes));
     const std::string strTemp = strTo + ".seed-" + std::to_string(::getpid());
-    const int fdOut = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    bool bOk = fdOut >= 0;
-    char buf[65536];
-    for (ssize_t n; bOk && (n = ::read(fdIn, buf, sizeof buf)) != 0;) {
-        if (n < 0 && errno == EINTR) continue;
-        bOk = n > 0 && WriteAll(fdOut, std::string_view(buf, static_cast<size_t>(n)));
-    }
-    if (fdOut >= 0) {
-        bOk = ::fsync(fdOut) == 0 && bOk;
-        ::close(fdOut);
-    }
-    ::close(fdIn);
+    ::unlink(strTemp.c_str());  // one a killed start left
+    CResult<> rSeeded = CFileOps::WriteNewSynced(strTemp, strBytes);
     // link() never replaces: a file that appeared meanwhile stays.
-    CResult<> rSeeded;
-    if (!bOk) rSeeded = ErrnoProblem("cannot copy " + strFrom + " to " + strTemp);
-    else if (::link(strTemp.c_str(), strTo.c_str()) != 0 && errno != EEXIST)
+    if (rSeeded && ::link(strTemp.c_str(), strTo.c_str()) != 0 && errno != EEXIST)
         rSeeded = ErrnoProblem("cannot make " + strTo);
     ::unlink(strTemp.c_str());
     return rSeeded;

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <iostream>
-#include <sstream>
 
 #include "CHostProtocol.h"
 #include "CSendEmailDlg.h"
@@ -50,9 +49,9 @@ json Import(const CTaskListCommands::CContext& ctx, const json& jRequest) {
     const auto rCodec = TaskListCodec();
     if (!rCodec) return CTaskListServer::Refused({"import: " + rCodec.Problem()});
     CTaskList imported;
-    std::vector<std::string> vecProblems;
-    CTaskJson::FromJson(*it, imported, vecProblems, **rCodec);
-    if (!vecProblems.empty()) return RequestRefused(std::move(vecProblems));
+    CProblems problems;
+    CTaskJson::FromJson(*it, imported, problems, **rCodec);
+    if (!problems.Empty()) return RequestRefused(problems.Lines());
     CTaskList* pList = ctx.fnTaskList();
     if (!pList) return CTaskListServer::Refused({"import: the add-in has no task list"});
     const CTaskList before = *pList;
@@ -82,12 +81,8 @@ json Edit(const CTaskListCommands::CContext& ctx, const json& jRequest) {
         bSaveFailed = !rSaved;
         return rSaved;
     });
-    if (!rDone) {
-        std::vector<std::string> vecProblems;
-        std::string strLine;
-        for (std::istringstream in(rDone.Problem()); std::getline(in, strLine);) vecProblems.push_back(strLine);
-        return bSaveFailed ? CTaskListServer::Refused(std::move(vecProblems)) : RequestRefused(std::move(vecProblems));
-    }
+    if (!rDone)
+        return bSaveFailed ? CTaskListServer::Refused(rDone.ProblemLines()) : RequestRefused(rDone.ProblemLines());
     if (!rDone->strStoreNotSaved.empty())
         std::cerr << "Quillory: the task store is not saved: " << rDone->strStoreNotSaved << '\n';
     json j = CTaskListServer::Ok();

@@ -35,11 +35,10 @@ CResult<> RemoveStale(const std::string& strPath) {
         return errno == ENOENT ? CResult<>() : CProblem(strPath + ": " + std::strerror(errno));
     if (!S_ISSOCK(st.st_mode)) return CProblem(strPath + ": not a socket, left alone");
     const sockaddr_un addr = AddressOf(strPath);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) return CProblem(std::string("cannot make a socket: ") + std::strerror(errno));
-    const int nRc = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+    const COwnedFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!fd) return CProblem(std::string("cannot make a socket: ") + std::strerror(errno));
+    const int nRc = ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
     const int nErr = errno;
-    ::close(fd);
     if (nRc == 0 || nErr == EAGAIN) return CProblem(strPath + ": another process serves there, left alone");
     if (nErr != ECONNREFUSED) return CProblem(strPath + ": " + std::strerror(nErr));
     if (::unlink(strPath.c_str()) != 0 && errno != ENOENT) return CProblem(strPath + ": " + std::strerror(errno));
@@ -126,12 +125,12 @@ CTaskListServer::~CTaskListServer() {
     // The socket file goes before the lock, so that nobody finds it unserved
     // while the lock says a host is there; only the file this server made.
     m_pAcceptNotifier.reset();
-    if (m_fdListen >= 0) {
+    if (m_fdListen) {
         struct stat st {};
         if (::lstat(m_strSocketPath.c_str(), &st) == 0 &&
             std::pair<unsigned long, unsigned long>(st.st_dev, st.st_ino) == m_idSocketFile)
             ::unlink(m_strSocketPath.c_str());
-        ::close(m_fdListen);
+        m_fdListen.Reset();
     }
     m_pConnections.reset();
 }
@@ -160,18 +159,16 @@ CResult<> CTaskListServer::Listen() {
     QUILLORY_TRY_VALUE(const std::string strSocket, CTaskListLock::SocketPathOf(m_strTaskFile, &strNotice));
     if (!strNotice.empty()) std::cerr << "Quillory: " << strNotice << '\n';
     QUILLORY_TRY(RemoveStale(strSocket));
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    COwnedFd fdListen(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    const int fd = fdListen.Get();
     if (fd < 0) return CProblem(std::string("cannot make a socket: ") + std::strerror(errno));
     const sockaddr_un addr = AddressOf(strSocket);
     struct stat st {};
     // The folder is this user's alone; the mode keeps the file so too whatever the umask.
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::chmod(strSocket.c_str(), 0600) != 0 || ::lstat(strSocket.c_str(), &st) != 0 || ::listen(fd, 64) != 0) {
-        const std::string strProblem = strSocket + ": " + std::strerror(errno);
-        ::close(fd);
-        return CProblem(strProblem);
-    }
-    m_fdListen = fd;
+        ::chmod(strSocket.c_str(), 0600) != 0 || ::lstat(strSocket.c_str(), &st) != 0 || ::listen(fd, 64) != 0)
+        return CProblem(strSocket + ": " + std::strerror(errno));
+    m_fdListen = std::move(fdListen);
     m_idSocketFile = {st.st_dev, st.st_ino};
     m_pConnections = std::make_unique<QObject>();
     m_pAcceptNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
@@ -193,10 +190,10 @@ CTaskListServer::json CTaskListServer::Refused(std::vector<std::string> vecProbl
 
 void CTaskListServer::OnAcceptable() {
     for (;;) {
-        const int fd = ::accept4(m_fdListen, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd >= 0) {
+        COwnedFd fd(::accept4(m_fdListen.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+        if (fd) {
             m_bAcceptFailed = false;
-            Adopt(fd);
+            Adopt(std::move(fd));
             continue;
         }
         if (errno == EINTR || errno == ECONNABORTED) continue;
@@ -213,7 +210,7 @@ void CTaskListServer::OnAcceptable() {
     }
 }
 
-void CTaskListServer::Adopt(int fd) {
+void CTaskListServer::Adopt(COwnedFd fd) {
     // Its only children are connections.
     const QObjectList& connections = m_pConnections->children();
     if (connections.size() >= kMaxConnections) {
@@ -229,14 +226,13 @@ void CTaskListServer::Adopt(int fd) {
                 Refused({"the add-in is answering " + std::to_string(kMaxConnections) + " other requests; try again"})
                     .dump() +
                 "\n";
-            (void)::send(fd, strBusy.data(), strBusy.size(), MSG_NOSIGNAL | MSG_DONTWAIT);  // best effort
-            ::close(fd);
+            (void)::send(fd.Get(), strBusy.data(), strBusy.size(), MSG_NOSIGNAL | MSG_DONTWAIT);  // best effort
             return;
         }
         pIdlest->Socket()->abort();
         delete pIdlest;
     }
-    auto* pConnection = new CConnection(m_pConnections.get(), fd, m_ctx.nIdleMs);  // owned by its parent
+    auto* pConnection = new CConnection(m_pConnections.get(), fd.Release(), m_ctx.nIdleMs);  // owned by its parent
     QLocalSocket* pSocket = pConnection->Socket();
     QObject::connect(pSocket, &QLocalSocket::readyRead, pConnection, [this, pConnection] { Serve(pConnection); });
     QObject::connect(pSocket, &QLocalSocket::disconnected, pConnection, &QObject::deleteLater);

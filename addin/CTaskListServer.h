@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "COwnedFd.h"
 #include "CTaskListLock.h"
 
 class QLocalSocket;
@@ -75,7 +76,7 @@ private:
     class CConnection;
     void OnAcceptable();
     // Takes a new client on fd, making room for it when the server is full.
-    void Adopt(int fd);
+    void Adopt(COwnedFd fd);
     // Answers every complete request line waiting on pConnection, in order.
     void Serve(CConnection* pConnection);
     // The answer to one request line; bDeferred: none yet, asked again
@@ -88,7 +89,7 @@ private:
     std::string m_strTaskFile;
     std::string m_strSocketPath;
     std::map<std::string, CCommand> m_mapCommands;
-    int m_fdListen = -1;
+    COwnedFd m_fdListen;
     std::pair<unsigned long, unsigned long> m_idSocketFile{};  // device and inode of the socket file made
     std::unique_ptr<QSocketNotifier> m_pAcceptNotifier;
     std::unique_ptr<QObject> m_pConnections;  // the parent of every open connection

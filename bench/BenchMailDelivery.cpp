@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include "CMailHost.h"
+#include "COwnedFd.h"
 #include "CSmtpServer.h"
 #include "CTempDir.h"
 
@@ -32,26 +33,23 @@ bool RunMsmtp(int nPort, const std::string& strMessage) {
     std::vector<char*> vecArgv;
     for (auto& s : vecArgs) vecArgv.push_back(s.data());
     vecArgv.push_back(nullptr);
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+    COwnedFd fdRead, fdWrite;
+    if (!COwnedFd::MakePipe(fdRead, fdWrite)) return false;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, fdRead.Get(), 0);
     pid_t pid;
     int nRc = posix_spawn(&pid, vecArgv[0], &actions, nullptr, vecArgv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[0]);
-    if (nRc != 0) {
-        ::close(fds[1]);
-        return false;
-    }
+    fdRead.Reset();
+    if (nRc != 0) return false;
     size_t nDone = 0;
     while (nDone < strMessage.size()) {
-        ssize_t n = ::write(fds[1], strMessage.data() + nDone, strMessage.size() - nDone);
+        ssize_t n = ::write(fdWrite.Get(), strMessage.data() + nDone, strMessage.size() - nDone);
         if (n <= 0) break;
         nDone += static_cast<size_t>(n);
     }
-    ::close(fds[1]);
+    fdWrite.Reset();
     int nStatus = 0;
     ::waitpid(pid, &nStatus, 0);
     return WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0;

@@ -13,6 +13,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "COwnedFd.h"
 #include "CTaskListFile.h"
 
 namespace {
@@ -84,11 +85,10 @@ void BM_RawWriteFsync(benchmark::State& state) {
     const auto vecBytes = CTaskListFile::Encode(MakeList(kTasks), Codec());
     const std::string strPath = TempPath("raw.dat");
     for (auto _ : state) {
-        int fd = ::open(strPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (fd < 0 || ::write(fd, vecBytes.data(), vecBytes.size()) != static_cast<ssize_t>(vecBytes.size()) ||
-            ::fsync(fd) != 0)
+        const COwnedFd fd(::open(strPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600));
+        if (!fd || ::write(fd.Get(), vecBytes.data(), vecBytes.size()) != static_cast<ssize_t>(vecBytes.size()) ||
+            ::fsync(fd.Get()) != 0)
             state.SkipWithError("raw write failed");
-        if (fd >= 0) ::close(fd);
     }
     std::filesystem::remove(strPath);
 }
@@ -166,10 +166,9 @@ void BM_RawReadFreshBuffer(benchmark::State& state) {
     const std::string strPath = TempPath("rawload.dat");
     (void)CTaskListFile::SaveTaskList(strPath, MakeList(kTasks), Codec());  // a failed save shows as a failed read
     for (auto _ : state) {
-        int fd = ::open(strPath.c_str(), O_RDONLY);
+        const COwnedFd fd(::open(strPath.c_str(), O_RDONLY));
         std::vector<uint8_t> vec(std::filesystem::file_size(strPath));
-        if (fd < 0 || !ReadAll(fd, vec.data(), vec.size())) state.SkipWithError("raw read failed");
-        if (fd >= 0) ::close(fd);
+        if (!fd || !ReadAll(fd.Get(), vec.data(), vec.size())) state.SkipWithError("raw read failed");
         benchmark::DoNotOptimize(vec.data());
     }
     std::filesystem::remove(strPath);
@@ -180,9 +179,8 @@ void BM_RawReadReusedBuffer(benchmark::State& state) {
     (void)CTaskListFile::SaveTaskList(strPath, MakeList(kTasks), Codec());  // a failed save shows as a failed read
     std::vector<uint8_t> vec(std::filesystem::file_size(strPath), 1);       // every page touched before the timing
     for (auto _ : state) {
-        int fd = ::open(strPath.c_str(), O_RDONLY);
-        if (fd < 0 || !ReadAll(fd, vec.data(), vec.size())) state.SkipWithError("raw read failed");
-        if (fd >= 0) ::close(fd);
+        const COwnedFd fd(::open(strPath.c_str(), O_RDONLY));
+        if (!fd || !ReadAll(fd.Get(), vec.data(), vec.size())) state.SkipWithError("raw read failed");
         benchmark::DoNotOptimize(vec.data());
     }
     std::filesystem::remove(strPath);
@@ -194,12 +192,11 @@ void BM_RawReadSlices(benchmark::State& state) {
     std::vector<uint8_t> vec(kSlice, 1);
     const auto nSize = static_cast<size_t>(std::filesystem::file_size(strPath));
     for (auto _ : state) {
-        int fd = ::open(strPath.c_str(), O_RDONLY);
+        const COwnedFd fd(::open(strPath.c_str(), O_RDONLY));
         size_t nRead = 0;
         ssize_t r = 0;
-        while (fd >= 0 && (r = ::read(fd, vec.data(), vec.size())) > 0) nRead += static_cast<size_t>(r);
+        while (fd && (r = ::read(fd.Get(), vec.data(), vec.size())) > 0) nRead += static_cast<size_t>(r);
         if (nRead != nSize) state.SkipWithError("raw read failed");
-        if (fd >= 0) ::close(fd);
         benchmark::DoNotOptimize(vec.data());
     }
     std::filesystem::remove(strPath);
@@ -219,9 +216,10 @@ void BM_LoadOverRawRead(benchmark::State& state) {
     double dLoad = 0, dRead = 0;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
-        int fd = ::open(strPath.c_str(), O_RDONLY);
-        if (fd < 0 || !ReadAll(fd, vec.data(), vec.size())) state.SkipWithError("raw read failed");
-        if (fd >= 0) ::close(fd);
+        {  // the close counts with the read, as the loader's own does
+            const COwnedFd fd(::open(strPath.c_str(), O_RDONLY));
+            if (!fd || !ReadAll(fd.Get(), vec.data(), vec.size())) state.SkipWithError("raw read failed");
+        }
         benchmark::DoNotOptimize(vec.data());
         const auto t1 = std::chrono::steady_clock::now();
         CTaskList list;

@@ -241,10 +241,10 @@ bool COptionsDlg::CheckSize(const CTaskItem& task, time_t tNow) {
         Stop("The task list cannot be written: " + rCodec.Problem(), nullptr, CMessageBox::MB_ICONERROR);
         return false;
     }
-    std::vector<CTaskCheck::CProblem> vecProblems;
-    CTaskCheck::CheckSize(measured, **rCodec, vecProblems);
-    if (vecProblems.empty()) return true;
-    if (vecProblems.front().strField == "attachments") {
+    CProblems problems;
+    CTaskCheck::CheckSize(measured, **rCodec, problems);
+    if (problems.Empty()) return true;
+    if (problems.Front().strWhere == "attachments") {
         Stop("The attachment list is too long, please remove some of the attachments.", m_pAttachmentsPage);
         if (auto* pList = CDataExchange::Control<QWidget>(m_pAttachmentsPage, IDC_ATTACHMENT_LIST)) pList->setFocus();
     } else {

@@ -24,11 +24,10 @@ json GroupToJson(const TaskDate& d) {
 // One reader per key; each reports its own problems.
 class CReader {
 public:
-    CReader(std::vector<std::string>& vecProblems, std::string strWhere)
-        : m_vecProblems(vecProblems), m_strWhere(std::move(strWhere)) {}
+    CReader(CProblems& problems, std::string strWhere) : m_problems(problems), m_strWhere(std::move(strWhere)) {}
 
     void Problem(const std::string& strKey, const std::string& strWhat) {
-        m_vecProblems.push_back(m_strWhere + ": " + strKey + ": " + strWhat);
+        m_problems.Add(m_strWhere + ": " + strKey, strWhat);
         m_setBadKeys.insert(strKey.substr(0, strKey.find_first_of(".[")));
     }
     // A key that could not be read; its value is not checked further.
@@ -88,7 +87,7 @@ public:
     }
 
 private:
-    std::vector<std::string>& m_vecProblems;
+    CProblems& m_problems;
     std::string m_strWhere;
     std::set<std::string> m_setBadKeys;
 };
@@ -210,16 +209,15 @@ json CTaskJson::ToJson(const CTaskList& list) {
     return arr;
 }
 
-void CTaskJson::FromJson(const json& j, CTaskList& list, std::vector<std::string>& vecProblems,
-                         const CTextCodec& codec) {
+void CTaskJson::FromJson(const json& j, CTaskList& list, CProblems& problems, const CTextCodec& codec) {
     if (!j.is_array()) {
-        vecProblems.push_back("input: expected a JSON array of tasks");
+        problems.Add("input", "expected a JSON array of tasks");
         return;
     }
     int i = 0;
     for (const auto& jt : j) {
         ++i;
-        CReader r(vecProblems, "task " + std::to_string(i));
+        CReader r(problems, "task " + std::to_string(i));
         if (!jt.is_object()) {
             r.Problem("(task)", "expected an object");
             continue;
@@ -228,10 +226,11 @@ void CTaskJson::FromJson(const json& j, CTaskList& list, std::vector<std::string
         TaskFromJson(jt, t, r);
         // The default start is a placeholder, never a schedule anyone chose.
         if (!jt.contains("start")) r.Problem("start", "must be given");
-        std::vector<CTaskCheck::CProblem> vecChecked;
-        for (auto& p : CTaskCheck::Check(t, codec))
-            if (!r.IsBad(p.strField)) vecChecked.push_back(std::move(p));
-        for (const auto& p : vecChecked) r.Problem(p.strField, p.strText);
+        // Filtered first, so that one check's problem does not hide another of the same key.
+        std::vector<CProblems::CEntry> vecChecked;
+        for (const auto& p : CTaskCheck::Check(t, codec))
+            if (!r.IsBad(p.strWhere)) vecChecked.push_back(p);
+        for (const auto& p : vecChecked) r.Problem(p.strWhere, p.strText);
         // The host tells the messages of two tasks apart by their names: a
         // name may not be another task's (each is told once, with the first).
         for (int k = 0; k < list.GetSize(); ++k)
@@ -243,9 +242,8 @@ void CTaskJson::FromJson(const json& j, CTaskList& list, std::vector<std::string
     }
 }
 
-void CTaskJson::Overlay(const json& jChanges, CTaskItem& task, std::vector<std::string>& vecProblems,
-                        const std::string& strWhere) {
-    CReader r(vecProblems, strWhere);
+void CTaskJson::Overlay(const json& jChanges, CTaskItem& task, CProblems& problems, const std::string& strWhere) {
+    CReader r(problems, strWhere);
     if (!jChanges.is_object()) return r.Problem("(changes)", "expected an object");
     TaskFromJson(jChanges, task, r);
 }

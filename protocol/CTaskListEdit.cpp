@@ -30,12 +30,6 @@ COutcome Done(int nIndex, const CTaskItem& task) {
     return outcome;
 }
 
-std::string Lines(const std::vector<std::string>& vec) {
-    std::string str;
-    for (const auto& s : vec) str += (str.empty() ? "" : "\n") + s;
-    return str;
-}
-
 // Whether another task than nSelf uses strPath as its template.
 bool TakenByOther(const CTaskList& list, int nSelf, const std::string& strPath) {
     for (int i = 0; i < list.GetSize(); ++i)
@@ -52,37 +46,34 @@ std::string Unused(const CTaskList& list, const std::string& strDataDir, const s
 
 // The options sheet's checks of a task about to be scheduled, in the
 // sheet's order; nSelf is the task's own index (-1 for a new one).
-std::vector<std::string> SheetProblems(const CTaskList& list, CTaskItem& task, int nSelf, time_t tNow,
-                                       const CTextCodec& codec) {
-    std::vector<CTaskCheck::CProblem> vecChecks;
-    CTaskCheck::CheckRecurrence(task, vecChecks);
-    CTaskCheck::CheckEnd(task, vecChecks);
-    CTaskCheck::CheckFlags(task, vecChecks);
-    CTaskCheck::CheckDates(task, vecChecks);
-    if (vecChecks.empty()) CTaskCheck::CheckCalendar(task, vecChecks);
-    std::vector<std::string> vec;
-    for (const auto& p : vecChecks) vec.push_back(p.strField + ": " + p.strText);
-    if (!vec.empty()) return vec;
+CProblems SheetProblems(const CTaskList& list, CTaskItem& task, int nSelf, time_t tNow, const CTextCodec& codec) {
+    CProblems vec;
+    CTaskCheck::CheckRecurrence(task, vec);
+    CTaskCheck::CheckEnd(task, vec);
+    CTaskCheck::CheckFlags(task, vec);
+    CTaskCheck::CheckDates(task, vec);
+    if (vec.Empty()) CTaskCheck::CheckCalendar(task, vec);
+    if (!vec.Empty()) return vec;
 
     const TaskDateTime& s = task.m_dtStart;
     const auto rStart = TaskTime::ToAbsolute(s.nYear, s.nMonth, s.nDay, s.nHour, s.nMinute, s.nSecond);
-    if (!rStart) return {"start: " + rStart.Problem()};
+    if (!rStart) {
+        vec.Add("start", rStart.Problem());
+        return vec;
+    }
     if (nSelf < 0 && *rStart <= tNow)
-        vec.push_back("start: Please change the starting date and time later than the current time.");
+        vec.Add("start", "Please change the starting date and time later than the current time.");
     if (task.EndKind() == EEndKind::EndDate) {
         const auto rEnd = TaskTime::EndOfDay(task.m_dtEnd);
-        if (!rEnd) vec.push_back("end: " + rEnd.Problem());
-        else if (*rEnd <= *rStart) vec.push_back("end: Please change the end date later than the starting time.");
+        if (!rEnd) vec.Add("end", rEnd.Problem());
+        else if (*rEnd <= *rStart) vec.Add("end", "Please change the end date later than the starting time.");
     }
     task.m_strTaskName = CTaskListEdit::TrimmedName(task.m_strTaskName);
-    if (task.m_strTaskName.empty()) vec.push_back("taskName: Please enter the task name.");
+    if (task.m_strTaskName.empty()) vec.Add("taskName", "Please enter the task name.");
     for (int i = 0; i < list.GetSize(); ++i)
         if (i != nSelf && list[i].m_strTaskName == task.m_strTaskName && !task.m_strTaskName.empty())
-            vec.push_back("taskName: The task name already exists, please change it.");
-    if (vec.empty()) {
-        CTaskCheck::CheckSize(task, codec, vecChecks);
-        for (const auto& p : vecChecks) vec.push_back(p.strField + ": " + p.strText);
-    }
+            vec.Add("taskName", "The task name already exists, please change it.");
+    if (vec.Empty()) CTaskCheck::CheckSize(task, codec, vec);
     return vec;
 }
 
@@ -138,11 +129,11 @@ void StartUnsetInterval(CTaskItem& task, const json& jChanges) {
 // Add and set: the changes on base, checked and scheduled as the sheet does.
 CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext& ctx, time_t tNow, int nSelf,
                            CTaskItem task) {
-    std::vector<std::string> vecProblems;
+    CProblems problems;
     const auto itChanges = jRequest.find(CHostProtocol::kChanges);
     if (itChanges != jRequest.end())
-        CTaskJson::Overlay(*itChanges, task, vecProblems, jRequest[CHostProtocol::kCommand].get<std::string>());
-    if (!vecProblems.empty()) return CProblem(Lines(vecProblems));
+        CTaskJson::Overlay(*itChanges, task, problems, jRequest[CHostProtocol::kCommand].get<std::string>());
+    if (!problems.Empty()) return problems.AsProblem();
     if (itChanges != jRequest.end()) StartUnsetInterval(task, *itChanges);
     QUILLORY_TRY_VALUE(const std::string strPending, PendingTemplate(list, jRequest, ctx));
     if (nSelf < 0 && strPending.empty()) return CProblem("template: a new task needs its message");
@@ -162,8 +153,8 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
         task.m_strTemplateFile = strPlaced;
     }
     if (nSelf < 0) task.m_dtLastSent.Empty();
-    vecProblems = SheetProblems(list, task, nSelf, tNow, *ctx.pCodec);
-    if (!vecProblems.empty()) return CProblem(Lines(vecProblems));
+    problems = SheetProblems(list, task, nSelf, tNow, *ctx.pCodec);
+    if (!problems.Empty()) return problems.AsProblem();
     const CFixedClock clock(tNow);
     QUILLORY_TRY(CSchedule(clock).ScheduleAnew(task, nSelf < 0, tNow));
 

@@ -101,22 +101,14 @@ void COutcomeRecorder::OnSendStart(const CTaskItem& task, const CSendStart& star
         task.m_strTaskName + " (" + (outcome.bSendNow ? "sent now " : "") + outcome.strOccurrence + "): ";
     // A template that cannot be read has no subject to tell.
     const std::optional<std::string> strSubject =
-        start.strSubject.empty() && start.kind != CSendStart::EKind::HandedOver ? std::nullopt
-                                                                                : std::optional(start.strSubject);
-    switch (start.kind) {
-        case CSendStart::EKind::HandedOver: outcome.kind = EKind::HandedOver; break;
-        case CSendStart::EKind::AlreadyQueued:
-            // Its result may have been told before the stop: that one stands.
-            Tell(outcome.JournalLine(task.m_strTaskName, strSubject,
-                                     "the host holds its message already, handed over before the host stopped; "
-                                     "it is not sent again"));
-            if (IsKnown(task, start.strMessageId)) return;
-            outcome.kind = EKind::HandedOver;
-            break;
-        case CSendStart::EKind::TemplateMissing: outcome.kind = EKind::TemplateMissing; break;
-        case CSendStart::EKind::TemplateDamaged: outcome.kind = EKind::TemplateDamaged; break;
-        case CSendStart::EKind::NotSent: outcome.kind = EKind::Failed; break;
-        case CSendStart::EKind::NotStoredNow: outcome.kind = EKind::NotStored; break;
+        start.strSubject.empty() && start.kind != EKind::HandedOver ? std::nullopt : std::optional(start.strSubject);
+    outcome.kind = start.kind;
+    if (start.bAlreadyQueued) {
+        // Its result may have been told before the stop: that one stands.
+        Tell(outcome.JournalLine(task.m_strTaskName, strSubject,
+                                 "the host holds its message already, handed over before the host stopped; "
+                                 "it is not sent again"));
+        if (IsKnown(task, start.strMessageId)) return;
     }
     // A message handed over is told with its result, when the host reports it.
     if (outcome.kind != EKind::HandedOver && outcome.kind != EKind::NotStored)

@@ -63,14 +63,15 @@ void ReceiveEmails(_Application* pApplication, const CWaitFn& fnWait) {
         return;
     bool bEnabled = false;
     if (FAILED(spControl->get_Enabled(&bEnabled)) || !bEnabled) return;
-    spControl->Execute();
+    // Receiving first is a courtesy: the host tells its own failure, and the message goes anyway.
+    (void)spControl->Execute();
     (fnWait ? fnWait : CWaitFn(DefaultWait))(kReceiveWaitMs);
 }
 
 CSendStart SendTask(_Application* pApplication, const CTaskItem& task, const CWaitFn& fnWait,
                     const std::string& strSendNow) {
     using EKind = CSendStart::EKind;
-    if (!pApplication) return {EKind::NotSent, "", "no host to send with", {}, {}};
+    if (!pApplication) return {EKind::Failed, "", "no host to send with", {}, {}};
     if (task.m_strTemplateFile.empty() || !CanOpenTemplate(task.m_strTemplateFile))
         return {EKind::TemplateMissing, "", task.m_strTemplateFile, {}, {}};
     CComPtr<IDispatch> spItem;
@@ -87,24 +88,26 @@ CSendStart SendTask(_Application* pApplication, const CTaskItem& task, const CWa
     std::string strNote;
     if (task.m_arrAttachments.GetSize() > 0) {
         const auto rAttached = AddAttachments(spMail, task);
-        if (!rAttached) return {EKind::NotSent, "", rAttached.Problem(), strSubject, {}};
+        if (!rAttached) return {EKind::Failed, "", rAttached.Problem(), strSubject, {}};
         for (const auto& strEntry : *rAttached) strNote += (strNote.empty() ? "nothing matched " : ", ") + strEntry;
     }
-    spMail->put_DeleteAfterSubmit(false);
+    // A sent copy is the host's default; a refusal here would lose only that copy, never the message.
+    (void)spMail->put_DeleteAfterSubmit(false);
     // Without them the result cannot be matched, but the message still goes.
     (void)spMail->SetHeader(kTaskHeader, task.m_strTaskName);
     if (strSendNow.empty()) (void)spMail->SetHeader(kOccurrenceHeader, TaskTime::Format(task.m_dtNextSending));
     else (void)spMail->SetHeader(kSendNowHeader, strSendNow);
-    spMail->Save();
+    // Send stores the message itself: a save that cannot be made now (no space) shows in its result.
+    (void)spMail->Save();
     if (task.m_bReceiveBeforeSending) ReceiveEmails(pApplication, fnWait);
     (void)TakeErrorDescription();  // a reason left from an earlier call is not Send's
     const HRESULT hr = spMail->Send();
     if (FAILED(hr)) {
         const std::string strWhy = TakeErrorDescription();
-        return {hr == kSendNotStoredNow ? EKind::NotStoredNow : EKind::NotSent, "",
+        return {hr == kSendNotStoredNow ? EKind::NotStored : EKind::Failed, "",
                 strWhy.empty() ? "the host did not take the message" : strWhy, strSubject, strNote};
     }
     std::string strId;
     (void)spMail->get_MessageId(&strId);  // without it the result is matched by the task's name
-    return {hr == kSendAlreadyQueued ? EKind::AlreadyQueued : EKind::HandedOver, strId, "", strSubject, strNote};
+    return {EKind::HandedOver, strId, "", strSubject, strNote, hr == kSendAlreadyQueued};
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "CResult.h"
+#include "CTaskHistory.h"
 #include "CTaskItem.h"
 #include "MailHostOM.h"
 
@@ -15,24 +16,24 @@
 // host's event loop running (the scheduler's busy flag keeps its ticks out).
 using CWaitFn = std::function<void(int nMilliseconds)>;
 
-// How far one occurrence got: handed to the host (whose delivery reports
-// later, through ApplicationEvents, by strMessageId), or why not.
+// How far one occurrence got, in the outcome's own words: handed to the host
+// (whose delivery reports later, through ApplicationEvents, by strMessageId),
+// or why not. Only these kinds come of it:
+//     HandedOver       queued by the host; strMessageId is the message's
+//     TemplateMissing  the template cannot be opened (no path, gone, locked); strText: its path
+//     TemplateDamaged  the host makes no mail message of it; strText: its path
+//     Failed           the host refused to queue it; strText: its reason
+//     NotStored        the host cannot store it now (no space...); strText: its reason; try again later
 struct [[nodiscard]] CSendStart {
-    enum class EKind {
-        HandedOver,       // queued by the host; strMessageId is the message's
-        AlreadyQueued,    // the host held it already (handed over before a stop); strMessageId is that one's
-        TemplateMissing,  // the template cannot be opened (no path, gone, locked); strText: its path
-        TemplateDamaged,  // the host makes no mail message of it; strText: its path
-        NotSent,          // the host refused to queue it; strText: its reason
-        NotStoredNow,     // the host cannot store it now (no space...); strText: its reason; try again later
-    };
-    // Whether the occurrence is done with: all but NotStoredNow, which stays due.
-    bool Counts() const { return kind != EKind::NotStoredNow; }
-    EKind kind = EKind::NotSent;
+    using EKind = CTaskOutcome::EKind;
+    // Whether the occurrence is done with: all but NotStored, which stays due.
+    bool Counts() const { return kind != EKind::NotStored; }
+    EKind kind = EKind::Failed;
     std::string strMessageId;
     std::string strText;
-    std::string strSubject;  // the message's, once made from the template
-    std::string strNote;     // what it goes without: "nothing matched /srv/reports/*.csv"
+    std::string strSubject;       // the message's, once made from the template
+    std::string strNote;          // what it goes without: "nothing matched /srv/reports/*.csv"
+    bool bAlreadyQueued = false;  // HandedOver before a stop: the host held it already; strMessageId is that one's
 };
 
 // The message carries the task's name and the occurrence (the task's

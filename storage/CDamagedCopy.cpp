@@ -47,26 +47,22 @@ CResult<std::string> CDamagedCopy::Keep(const std::string& strPath, const TaskDa
         if (::lstat(strPath.c_str(), &st) != 0 && errno == ENOENT) return std::string();
         return CProblem("cannot keep a copy: " + rFrom.Problem());
     }
-    const int fdFrom = rFrom->Release();
+    const COwnedFd& fdFrom = *rFrom;
     // O_EXCL: an earlier copy is never written over, not even by a second
     // host saving in the same second.
-    int fdTo = -1;
+    COwnedFd fdTo;
     std::string strCopy;
-    for (int n = 1; n <= kMaxCounter && fdTo < 0; ++n) {
+    for (int n = 1; n <= kMaxCounter && !fdTo; ++n) {
         strCopy = CopyName(strPath, stamp, n);
-        fdTo = ::open(strCopy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);  // the user's data: private
-        if (fdTo < 0 && errno != EEXIST) break;
+        // The user's data: private.
+        fdTo.Reset(::open(strCopy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (!fdTo && errno != EEXIST) break;
     }
-    if (fdTo < 0) {
-        CProblem problem = ErrnoProblem("cannot create " + strCopy);
-        ::close(fdFrom);
-        return problem;
-    }
+    if (!fdTo) return ErrnoProblem("cannot create " + strCopy);
     CResult<std::string> res = strCopy;
-    const bool bCopied = CopyAll(fdFrom, fdTo) && ::fsync(fdTo) == 0;
+    const bool bCopied = CopyAll(fdFrom.Get(), fdTo.Get()) && ::fsync(fdTo.Get()) == 0;
     if (!bCopied) res = ErrnoProblem("cannot copy " + strPath + " to " + strCopy);
-    ::close(fdFrom);
-    if (::close(fdTo) != 0 && bCopied) res = ErrnoProblem("cannot write " + strCopy);
+    if (fdTo.Close() != 0 && bCopied) res = ErrnoProblem("cannot write " + strCopy);
     if (!res) ::unlink(strCopy.c_str());
     return res;
 }

@@ -16,9 +16,9 @@ namespace R = ScheduleRanges;
 
 class CRules {
 public:
-    explicit CRules(std::vector<CTaskCheck::CProblem>& vec) : m_vec(vec) {}
+    explicit CRules(CProblems& problems) : m_problems(problems) {}
 
-    void Problem(const std::string& strField, const std::string& strText) { m_vec.push_back({strField, strText}); }
+    void Problem(const std::string& strField, const std::string& strText) { m_problems.Add(strField, strText); }
     // One of the choices of a list.
     void Choice(const char* pszField, int32_t n, R::CRange range) {
         if (!range.Holds(n)) Problem(pszField, "must be " + range.Text() + ", not " + std::to_string(n));
@@ -35,7 +35,7 @@ public:
     }
 
 private:
-    std::vector<CTaskCheck::CProblem>& m_vec;
+    CProblems& m_problems;
 };
 
 std::string DateText(int nYear, int nMonth, int nDay) {
@@ -60,8 +60,8 @@ int CTaskCheck::DayOfWeek(int nYear, int nMonth, int nDay) {
     return static_cast<int>(nSum < 0 ? nSum + 7 : nSum) + 1;
 }
 
-std::vector<CTaskCheck::CProblem> CTaskCheck::Check(const CTaskItem& task, const CTextCodec& codec) {
-    std::vector<CProblem> vec;
+CProblems CTaskCheck::Check(const CTaskItem& task, const CTextCodec& codec) {
+    CProblems vec;
     CheckDates(task, vec);
     CheckCalendar(task, vec);
     CheckRecurrence(task, vec);
@@ -71,38 +71,36 @@ std::vector<CTaskCheck::CProblem> CTaskCheck::Check(const CTaskItem& task, const
     return vec;
 }
 
-void CTaskCheck::CheckDates(const CTaskItem& task, std::vector<CProblem>& vec) {
+void CTaskCheck::CheckDates(const CTaskItem& task, CProblems& vec) {
     auto group = [&](const char* pszField, const auto& dt) {
-        if (auto rGroup = TaskTime::CheckGroup(dt); !rGroup)
-            vec.push_back({pszField, "invalid date: " + rGroup.Problem()});
+        if (auto rGroup = TaskTime::CheckGroup(dt); !rGroup) vec.Add({pszField, "invalid date: " + rGroup.Problem()});
     };
-    if (!task.m_dtStart.IsSet()) vec.push_back({"start", "must be set"});
+    if (!task.m_dtStart.IsSet()) vec.Add({"start", "must be set"});
     else group("start", task.m_dtStart);
     if (task.m_dtLastSent.IsSet()) group("lastSent", task.m_dtLastSent);
     if (task.m_dtNextSending.IsSet()) group("nextSending", task.m_dtNextSending);
     if (task.EndKind() == EEndKind::EndDate) {
-        if (!task.m_dtEnd.IsSet()) vec.push_back({"end", "must be set when endKind is 2"});
+        if (!task.m_dtEnd.IsSet()) vec.Add({"end", "must be set when endKind is 2"});
         else group("end", task.m_dtEnd);
     }
 }
 
-void CTaskCheck::CheckCalendar(const CTaskItem& task, std::vector<CProblem>& vec) {
+void CTaskCheck::CheckCalendar(const CTaskItem& task, CProblems& vec) {
     // Only groups that convert; CheckDates has named the others.
     auto date = [&](const std::string& strField, const auto& dt) {
         if (!dt.IsSet() || !TaskTime::CheckGroup(dt).Ok()) return false;
         const int nDays = CSchedule::DaysInMonth(dt.nYear, dt.nMonth);
         if (dt.nDay > nDays) {
-            vec.push_back({strField + ".day", std::to_string(dt.nDay) + " is not a day of " +
-                                                  kMonthNames[static_cast<size_t>(dt.nMonth - 1)] + " " +
-                                                  std::to_string(dt.nYear) + ", which has " + std::to_string(nDays)});
+            vec.Add({strField + ".day", std::to_string(dt.nDay) + " is not a day of " +
+                                            kMonthNames[static_cast<size_t>(dt.nMonth - 1)] + " " +
+                                            std::to_string(dt.nYear) + ", which has " + std::to_string(nDays)});
             return false;
         }
         const int nWeekday = DayOfWeek(dt.nYear, dt.nMonth, dt.nDay);
         if (dt.nDayOfWeek != nWeekday)
-            vec.push_back({strField + ".dayOfWeek", "must be " + std::to_string(nWeekday) + " (" +
-                                                        kWeekdayNames[static_cast<size_t>(nWeekday - 1)] + ") for " +
-                                                        DateText(dt.nYear, dt.nMonth, dt.nDay) + ", not " +
-                                                        std::to_string(dt.nDayOfWeek)});
+            vec.Add({strField + ".dayOfWeek",
+                     "must be " + std::to_string(nWeekday) + " (" + kWeekdayNames[static_cast<size_t>(nWeekday - 1)] +
+                         ") for " + DateText(dt.nYear, dt.nMonth, dt.nDay) + ", not " + std::to_string(dt.nDayOfWeek)});
         return true;
     };
     const bool bStart = date("start", task.m_dtStart);
@@ -114,12 +112,12 @@ void CTaskCheck::CheckCalendar(const CTaskItem& task, std::vector<CProblem>& vec
         // The task may send up to 23:59:59 of the end date, so that day
         // itself is a valid end, as on the sheet.
         if (std::tie(e.nYear, e.nMonth, e.nDay) < std::tie(s.nYear, s.nMonth, s.nDay))
-            vec.push_back({"end", DateText(e.nYear, e.nMonth, e.nDay) + " is before the starting date " +
-                                      DateText(s.nYear, s.nMonth, s.nDay)});
+            vec.Add({"end", DateText(e.nYear, e.nMonth, e.nDay) + " is before the starting date " +
+                                DateText(s.nYear, s.nMonth, s.nDay)});
     }
 }
 
-void CTaskCheck::CheckRecurrence(const CTaskItem& t, std::vector<CProblem>& vec) {
+void CTaskCheck::CheckRecurrence(const CTaskItem& t, CProblems& vec) {
     CRules r(vec);
     r.Choice("recurrence", t.m_nRecurrence, R::kRecurrence);
     switch (t.Recurrence()) {
@@ -177,20 +175,20 @@ void CTaskCheck::CheckRecurrence(const CTaskItem& t, std::vector<CProblem>& vec)
     }
 }
 
-void CTaskCheck::CheckEnd(const CTaskItem& task, std::vector<CProblem>& vec) {
+void CTaskCheck::CheckEnd(const CTaskItem& task, CProblems& vec) {
     CRules r(vec);
     r.Choice("endKind", task.m_nEndKind, R::kEndKind);
     if (task.EndKind() == EEndKind::AfterCount) r.Count("endAfterCount", task.m_nEndAfterCount, R::kOccurrences);
 }
 
-void CTaskCheck::CheckFlags(const CTaskItem& task, std::vector<CProblem>& vec) {
+void CTaskCheck::CheckFlags(const CTaskItem& task, CProblems& vec) {
     CRules r(vec);
     r.Flag("active", task.m_bActive);
     r.Flag("receiveBeforeSending", task.m_bReceiveBeforeSending);
     r.Flag("sendOverdue", task.m_bSendOverdue);
 }
 
-void CTaskCheck::CheckSize(const CTaskItem& task, const CTextCodec& codec, std::vector<CProblem>& vec) {
+void CTaskCheck::CheckSize(const CTaskItem& task, const CTextCodec& codec, CProblems& vec) {
     const size_t nLen = CTaskListFile::RecordLength(task, codec);
     if (nLen <= static_cast<size_t>(CTaskListFile::kMaxLength)) return;
     // Named after the text that takes the most room.
@@ -199,7 +197,6 @@ void CTaskCheck::CheckSize(const CTaskItem& task, const CTextCodec& codec, std::
     const char* pszField = "taskName";
     if (task.m_strTemplateFile.size() > task.m_strTaskName.size()) pszField = "templateFile";
     if (nAttachments > std::max(task.m_strTaskName.size(), task.m_strTemplateFile.size())) pszField = "attachments";
-    vec.push_back({pszField, "the task would take " + std::to_string(nLen) +
-                                 " bytes in the task list file, more than the " +
-                                 std::to_string(CTaskListFile::kMaxLength) + " a task may take"});
+    vec.Add({pszField, "the task would take " + std::to_string(nLen) + " bytes in the task list file, more than the " +
+                           std::to_string(CTaskListFile::kMaxLength) + " a task may take"});
 }

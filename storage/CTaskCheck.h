@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "CProblems.h"
 #include "CTaskItem.h"
 
 class CTextCodec;
@@ -17,29 +18,26 @@ class CTextCodec;
 // dailyInterval 0 gives nothing, since a minutely task never reads it.
 class CTaskCheck {
 public:
-    struct CProblem {
-        std::string strField;  // the member's name as the task list JSON spells it
-        std::string strText;
-    };
+    // Each problem's place is the member's name as the task list JSON spells it.
     // Every rule below, in this order.
-    static std::vector<CProblem> Check(const CTaskItem& task, const CTextCodec& codec);
+    static CProblems Check(const CTaskItem& task, const CTextCodec& codec);
     // The date groups the schedule converts: start (which must be set), end
     // for end kind 2 (which must be set then), last sent and next sending
     // when set.
-    static void CheckDates(const CTaskItem& task, std::vector<CProblem>& vec);
+    static void CheckDates(const CTaskItem& task, CProblems& vec);
     // Those groups as calendar dates: the day exists in its month, the day
     // of week is the date's own, the end is not before the start.
-    static void CheckCalendar(const CTaskItem& task, std::vector<CProblem>& vec);
+    static void CheckCalendar(const CTaskItem& task, CProblems& vec);
     // The recurrence type, its mode and the values that mode uses, within
     // the ranges of the recurrence panels.
-    static void CheckRecurrence(const CTaskItem& task, std::vector<CProblem>& vec);
+    static void CheckRecurrence(const CTaskItem& task, CProblems& vec);
     // The end kind, and the count of end kind 1.
-    static void CheckEnd(const CTaskItem& task, std::vector<CProblem>& vec);
+    static void CheckEnd(const CTaskItem& task, CProblems& vec);
     // The options, 0 or 1.
-    static void CheckFlags(const CTaskItem& task, std::vector<CProblem>& vec);
+    static void CheckFlags(const CTaskItem& task, CProblems& vec);
     // The task fits in one record of the task list file, which its reader
     // refuses beyond CTaskListFile::kMaxLength bytes.
-    static void CheckSize(const CTaskItem& task, const CTextCodec& codec, std::vector<CProblem>& vec);
+    static void CheckSize(const CTaskItem& task, const CTextCodec& codec, CProblems& vec);
 
     // 1 = Sunday .. 7 = Saturday, for a date of the Gregorian calendar.
     static int DayOfWeek(int nYear, int nMonth, int nDay);

@@ -316,17 +316,8 @@ CResult<> LoadRecords(Source& source, CTaskList& list, const CTextCodec& codec, 
     return {};
 }
 
-bool WriteAll(int fd, const uint8_t* p, size_t n) {
-    while (n > 0) {
-        ssize_t r = ::write(fd, p, n);
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += r;
-        n -= static_cast<size_t>(r);
-    }
-    return true;
+bool WriteAll(int fd, const std::vector<uint8_t>& vec) {
+    return CFileOps::WriteAll(fd, std::string_view(reinterpret_cast<const char*>(vec.data()), vec.size()));
 }
 
 // A task name short enough for a message.
@@ -396,63 +387,34 @@ CResult<> CTaskListFile::LoadTaskList(const std::string& strPath, CTaskList& lis
 }
 
 CResult<> CTaskListFile::SaveTaskList(const std::string& strPath, const CTaskList& list, const CTextCodec& codec) {
-    std::string strDir = ".";
-    if (auto slash = strPath.rfind('/'); slash != std::string::npos)
-        strDir = slash == 0 ? "/" : strPath.substr(0, slash);
     if (list.IsEmpty()) {
         if (::unlink(strPath.c_str()) != 0 && errno != ENOENT) return ErrnoProblem("cannot remove " + strPath);
         return {};
     }
-    // A name of its own beside the file, so that two writers, or anything
-    // left lying under a fixed name, cannot stop a save.
-    std::string strTmp = strPath + ".tmp-XXXXXX";
-    int fd = ::mkostemp(strTmp.data(), O_CLOEXEC);
-    if (fd < 0) return ErrnoProblem("cannot create a temporary file beside " + strPath);
-    auto fail = [&](CProblem problem) {
-        ::close(fd);
-        ::unlink(strTmp.c_str());
-        return problem;
-    };
     // Private when new; an existing file's mode (a chmod 640) is kept.
-    if (::fchmod(fd, static_cast<mode_t>(CFileOps::ModeForReplacing(strPath, 0600))) != 0)
-        return fail(ErrnoProblem("cannot set the mode of " + strTmp));
-    // Encoded in slices through one reused buffer: a buffer the size of the
-    // file would cost a fresh page for every 4 KiB written.
-    constexpr size_t kSlice = 256 * 1024;
-    std::vector<uint8_t> vecBuf;
-    vecBuf.reserve(kSlice + 4096);
-    Append(vecBuf, list.GetSize());
-    std::string strConverted;
-    int nIndex = 0;
-    for (const auto& task : list) {
-        ++nIndex;
-        // The reader stops at a longer record and drops every task after
-        // it, so such a record is never written.
-        if (size_t nLen = AppendRecord(vecBuf, task, codec, strConverted); nLen > static_cast<size_t>(kMaxLength))
-            return fail(CProblem("task " + std::to_string(nIndex) + " (" + Shortened(task.m_strTaskName) +
-                                 "): record length " + std::to_string(nLen) + " over the limit of " +
-                                 std::to_string(kMaxLength) + " bytes"));
-        if (vecBuf.size() >= kSlice) {
-            if (!WriteAll(fd, vecBuf.data(), vecBuf.size())) return fail(ErrnoProblem("cannot write " + strTmp));
-            vecBuf.clear();
+    return CFileOps::ReplaceWith(strPath, [&](int fd, const std::string& strTmp) -> CResult<> {
+        // Encoded in slices through one reused buffer: a buffer the size of the
+        // file would cost a fresh page for every 4 KiB written.
+        constexpr size_t kSlice = 256 * 1024;
+        std::vector<uint8_t> vecBuf;
+        vecBuf.reserve(kSlice + 4096);
+        Append(vecBuf, list.GetSize());
+        std::string strConverted;
+        int nIndex = 0;
+        for (const auto& task : list) {
+            ++nIndex;
+            // The reader stops at a longer record and drops every task after
+            // it, so such a record is never written.
+            if (size_t nLen = AppendRecord(vecBuf, task, codec, strConverted); nLen > static_cast<size_t>(kMaxLength))
+                return CProblem("task " + std::to_string(nIndex) + " (" + Shortened(task.m_strTaskName) +
+                                "): record length " + std::to_string(nLen) + " over the limit of " +
+                                std::to_string(kMaxLength) + " bytes");
+            if (vecBuf.size() >= kSlice) {
+                if (!WriteAll(fd, vecBuf)) return ErrnoProblem("cannot write " + strTmp);
+                vecBuf.clear();
+            }
         }
-    }
-    if (!WriteAll(fd, vecBuf.data(), vecBuf.size()) || ::fsync(fd) != 0)
-        return fail(ErrnoProblem("cannot write " + strTmp));
-    if (::close(fd) != 0) {
-        CProblem err = ErrnoProblem("cannot close " + strTmp);
-        ::unlink(strTmp.c_str());
-        return err;
-    }
-    if (::rename(strTmp.c_str(), strPath.c_str()) != 0) {
-        CProblem err = ErrnoProblem("cannot replace " + strPath);
-        ::unlink(strTmp.c_str());
-        return err;
-    }
-    int dfd = ::open(strDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return {};
+        if (!WriteAll(fd, vecBuf)) return ErrnoProblem("cannot write " + strTmp);
+        return {};
+    });
 }

@@ -69,16 +69,15 @@ CResult<CTaskListLock::EState> CTaskListLock::TryAcquire(const std::string& strT
     // Never through a link another user may have planted in its place.
     auto rFd = CFileOps::OpenPrivate(strPath);
     if (!rFd) return rFd.TakeProblem();
-    const int fd = rFd->Release();
+    const int fd = rFd->Get();
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int nErr = errno;
         ReadHolder(fd, m_nHolderPid, m_strHolderSocket);
-        ::close(fd);
         if (nErr == EWOULDBLOCK) return EState::kBusy;
         return CProblem("cannot lock " + strPath + ": " + std::strerror(nErr));
     }
     WriteHolder(fd, {});
-    m_fd = fd;
+    m_fd = std::move(*rFd);
     return EState::kHeld;
 }
 
@@ -92,13 +91,10 @@ CResult<CTaskListLock::EState> CTaskListLock::Acquire(const std::string& strTask
 }
 
 void CTaskListLock::RecordSocket(const std::string& strSocketPath) {
-    if (m_fd >= 0) WriteHolder(m_fd, strSocketPath);
+    if (m_fd) WriteHolder(m_fd.Get(), strSocketPath);
 }
 
-void CTaskListLock::Release() {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
-}
+void CTaskListLock::Release() { m_fd.Reset(); }
 
 CResult<std::string> CTaskListLock::SocketPathOf(const std::string& strTaskFile, std::string* pstrNotice) {
     std::string strDir;

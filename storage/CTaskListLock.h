@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 
+#include "COwnedFd.h"
 #include "CResult.h"
 
 // Who may write a task list file. A connected add-in holds an exclusive
@@ -40,7 +41,7 @@ public:
     // still finds it.
     void RecordSocket(const std::string& strSocketPath);
 
-    bool IsHeld() const { return m_fd >= 0; }
+    bool IsHeld() const { return static_cast<bool>(m_fd); }
     // What the holder that made the last attempt fail recorded: its pid (0
     // when unknown) and its socket (empty when none).
     long HolderPid() const { return m_nHolderPid; }
@@ -58,7 +59,7 @@ public:
     static CResult<std::string> SocketPathOf(const std::string& strTaskFile, std::string* pstrNotice = nullptr);
 
 private:
-    int m_fd = -1;
+    COwnedFd m_fd;
     long m_nHolderPid = 0;
     std::string m_strHolderSocket;
 };

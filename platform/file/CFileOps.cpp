@@ -12,20 +12,6 @@ namespace {
 
 std::atomic<unsigned> g_nTempCounter{0};
 
-// The problem is errno's text alone; the caller names the file.
-CResult<> WriteAll(int fd, const std::string& strBytes) {
-    size_t nDone = 0;
-    while (nDone < strBytes.size()) {
-        ssize_t n = ::write(fd, strBytes.data() + nDone, strBytes.size() - nDone);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return CProblem(std::strerror(errno));
-        }
-        nDone += static_cast<size_t>(n);
-    }
-    return {};
-}
-
 }  // namespace
 
 std::string CFileOps::ErrnoText(const std::string& strWhat, const std::string& strPath) {
@@ -50,25 +36,20 @@ CResult<> CFileOps::WriteNew(const std::string& strPath, const std::string& strB
 CResult<> CFileOps::SyncFile(const std::string& strPath) { return SyncPath(strPath, 0, ""); }
 
 CResult<> CFileOps::SyncPath(const std::string& strPath, int nFlags, const std::string& strKind) {
-    int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | nFlags);
-    if (fd < 0) return CProblem(ErrnoText("cannot open" + strKind, strPath));
-    if (::fsync(fd) != 0) {
-        CProblem problem(ErrnoText("cannot sync" + strKind, strPath));
-        ::close(fd);
-        return problem;
-    }
-    ::close(fd);
+    const COwnedFd fd(::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | nFlags));
+    if (!fd) return CProblem(ErrnoText("cannot open" + strKind, strPath));
+    if (::fsync(fd.Get()) != 0) return CProblem(ErrnoText("cannot sync" + strKind, strPath));
     return {};
 }
 
 CResult<> CFileOps::WriteNewFile(const std::string& strPath, const std::string& strBytes, int nMode, bool bSync) {
-    int fd = ::open(strPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, nMode);
-    if (fd < 0) return CProblem(ErrnoText("cannot create", strPath));
+    COwnedFd fd(::open(strPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, nMode));
+    if (!fd) return CProblem(ErrnoText("cannot create", strPath));
     // Exactly nMode: the umask may take bits a kept mode needs, and must not add any.
-    std::string strProblem = ::fchmod(fd, static_cast<mode_t>(nMode)) == 0 ? "" : std::strerror(errno);
-    if (strProblem.empty()) strProblem = WriteAll(fd, strBytes).Problem();
-    if (strProblem.empty() && bSync && ::fsync(fd) != 0) strProblem = std::strerror(errno);
-    if (::close(fd) != 0 && strProblem.empty()) strProblem = std::strerror(errno);
+    std::string strProblem = ::fchmod(fd.Get(), static_cast<mode_t>(nMode)) == 0 ? "" : std::strerror(errno);
+    if (strProblem.empty() && !WriteAll(fd.Get(), strBytes)) strProblem = std::strerror(errno);
+    if (strProblem.empty() && bSync && ::fsync(fd.Get()) != 0) strProblem = std::strerror(errno);
+    if (fd.Close() != 0 && strProblem.empty()) strProblem = std::strerror(errno);
     if (!strProblem.empty()) {
         ::unlink(strPath.c_str());
         return CProblem("cannot write " + strPath + ": " + strProblem);
@@ -79,18 +60,50 @@ CResult<> CFileOps::WriteNewFile(const std::string& strPath, const std::string& 
 CResult<> CFileOps::SyncDir(const std::string& strDir) { return SyncPath(strDir, O_DIRECTORY, " folder"); }
 
 CResult<> CFileOps::ReplaceFile(const std::string& strPath, const std::string& strBytes, int nMode, EMode mode) {
+    return ReplaceWith(
+        strPath,
+        [&strBytes](int fd, const std::string& strTemp) -> CResult<> {
+            if (!WriteAll(fd, strBytes)) return CProblem(ErrnoText("cannot write", strTemp));
+            return {};
+        },
+        nMode, mode);
+}
+
+CResult<> CFileOps::ReplaceWith(const std::string& strPath, const CWriter& fnWrite, int nMode, EMode mode) {
     nMode = ModeForReplacing(strPath, nMode, mode);
-    std::string strDir = DirName(strPath);
-    std::string strName = strPath.substr(strPath.find_last_of('/') + 1);
-    std::string strTemp = strDir + "/." + strName + ".tmp-" + std::to_string(::getpid()) + "-" +
-                          std::to_string(g_nTempCounter.fetch_add(1));
-    QUILLORY_TRY(WriteNewSynced(strTemp, strBytes, nMode));
-    if (::rename(strTemp.c_str(), strPath.c_str()) != 0) {
-        CProblem problem(ErrnoText("cannot replace", strPath));
+    const std::string strDir = DirName(strPath);
+    const std::string strName = strPath.substr(strPath.find_last_of('/') + 1);
+    // A name of its own beside the file, so that two writers, or anything
+    // left lying under a fixed name, cannot stop a save.
+    const std::string strTemp = strDir + "/." + strName + ".tmp-" + std::to_string(::getpid()) + "-" +
+                                std::to_string(g_nTempCounter.fetch_add(1));
+    COwnedFd fd(::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, nMode));
+    if (!fd) return CProblem(ErrnoText("cannot create", strTemp));
+    // Exactly nMode from the start: the umask may take bits a kept mode needs,
+    // and a secret is never readable by others, not even for a moment.
+    CResult<> rWritten;
+    if (::fchmod(fd.Get(), static_cast<mode_t>(nMode)) != 0)
+        rWritten = CProblem(ErrnoText("cannot set the mode of", strTemp));
+    if (rWritten) rWritten = fnWrite(fd.Get(), strTemp);
+    if (rWritten && ::fsync(fd.Get()) != 0) rWritten = CProblem(ErrnoText("cannot write", strTemp));
+    if (fd.Close() != 0 && rWritten) rWritten = CProblem(ErrnoText("cannot write", strTemp));
+    if (rWritten && ::rename(strTemp.c_str(), strPath.c_str()) != 0)
+        rWritten = CProblem(ErrnoText("cannot replace", strPath));
+    if (!rWritten) {
         ::unlink(strTemp.c_str());
-        return problem;
+        return rWritten;
     }
     return SyncDir(strDir);
+}
+
+bool CFileOps::WriteAll(int fd, std::string_view sv) {
+    while (!sv.empty()) {
+        const ssize_t n = ::write(fd, sv.data(), sv.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        sv.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
 }
 
 int CFileOps::ModeForReplacing(const std::string& strPath, int nNewMode, EMode mode) {

@@ -1,5 +1,7 @@
 #pragma once
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "COwnedFd.h"
 #include "CResult.h"
@@ -40,6 +42,14 @@ public:
     // never readable by others, not even for a moment.
     static CResult<> ReplaceFile(const std::string& strPath, const std::string& strBytes, int nMode = 0600,
                                  EMode mode = EMode::KeepExisting);
+    // The same for a writer that streams a large file in slices: fnWrite
+    // writes to the temporary file's descriptor; its problem (or a failed
+    // write) leaves strPath as it was.
+    using CWriter = std::function<CResult<>(int fd, const std::string& strTemp)>;
+    static CResult<> ReplaceWith(const std::string& strPath, const CWriter& fnWrite, int nMode = 0600,
+                                 EMode mode = EMode::KeepExisting);
+    // Writes all of sv, again after an interruption; false when it cannot (errno says why).
+    static bool WriteAll(int fd, std::string_view sv);
     // The mode a file replacing strPath gets: strPath's own when it is a
     // regular file and mode keeps it, else nNewMode. Writers that stream a
     // temporary file of their own set it with fchmod.

@@ -1,4 +1,5 @@
 #pragma once
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <utility>
@@ -25,6 +26,17 @@ public:
     void Reset(int fd = -1) {
         if (m_fd >= 0) ::close(m_fd);
         m_fd = fd;
+    }
+    // Closes it now, for a writer that must learn whether the last bytes
+    // reached the file: close's result (0 when there was none to close).
+    int Close() { return m_fd >= 0 ? ::close(std::exchange(m_fd, -1)) : 0; }
+    // A pipe, both ends closed on exec; false (errno says why) when none can be made.
+    static bool MakePipe(COwnedFd& fdRead, COwnedFd& fdWrite) {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+        fdRead.Reset(fds[0]);
+        fdWrite.Reset(fds[1]);
+        return true;
     }
 
 private:

@@ -12,14 +12,22 @@
 #include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
 class CProblem {
 public:
-    explicit CProblem(std::string strText) : m_strText(std::move(strText)) {}
+    explicit CProblem(std::string strText) : m_strText(strText), m_vecLines{std::move(strText)} {}
+    // Several found at once (CProblems), each a line of its own.
+    explicit CProblem(std::vector<std::string> vecLines) : m_vecLines(std::move(vecLines)) {
+        for (const auto& str : m_vecLines) m_strText += (m_strText.empty() ? "" : "\n") + str;
+    }
+    // For a reader: the lines one under the other.
     const std::string& Text() const { return m_strText; }
+    const std::vector<std::string>& Lines() const { return m_vecLines; }
 
 private:
     std::string m_strText;
+    std::vector<std::string> m_vecLines;
 };
 
 // The problem of a system call that has just failed: "what: errno's text".
@@ -48,7 +56,12 @@ public:
         static const std::string s_strNone;
         return Ok() ? s_strNone : std::get<1>(m_state).Text();
     }
-    CProblem TakeProblem() const { return CProblem(Problem()); }
+    // The problem's lines, each one of several found at once; empty when Ok().
+    const std::vector<std::string>& ProblemLines() const {
+        static const std::vector<std::string> s_vecNone;
+        return Ok() ? s_vecNone : std::get<1>(m_state).Lines();
+    }
+    CProblem TakeProblem() const { return Ok() ? CProblem(std::string()) : std::get<1>(m_state); }
 
 private:
     T& Checked() {
@@ -63,15 +76,20 @@ template <>
 class [[nodiscard]] CResult<void> {
 public:
     CResult() = default;  // done
-    CResult(CProblem problem) : m_strProblem(problem.Text()), m_bOk(false) {}
+    CResult(CProblem problem) : m_problem(std::move(problem)), m_bOk(false) {}
 
     bool Ok() const { return m_bOk; }
     explicit operator bool() const { return m_bOk; }
-    const std::string& Problem() const { return m_strProblem; }  // empty when Ok()
-    CProblem TakeProblem() const { return CProblem(m_strProblem); }
+    const std::string& Problem() const { return m_problem.Text(); }  // empty when Ok()
+    // The problem's lines, each one of several found at once; empty when Ok().
+    const std::vector<std::string>& ProblemLines() const {
+        static const std::vector<std::string> s_vecNone;
+        return m_bOk ? s_vecNone : m_problem.Lines();
+    }
+    CProblem TakeProblem() const { return m_problem; }
 
 private:
-    std::string m_strProblem;
+    CProblem m_problem{std::vector<std::string>()};
     bool m_bOk = true;
 };
 

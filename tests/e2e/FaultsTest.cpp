@@ -47,7 +47,7 @@ protected:
         std::set<std::string> set;
         for (const auto& strId : store.List(EMailFolder::Outbox)) {
             CMailMessage msg;
-            if (store.GetRecord(strId).state == EDeliveryState::InDoubt && store.Load(EMailFolder::Outbox, strId, msg))
+            if (store.GetRecord(strId).state == EHostEvent::InDoubt && store.Load(EMailFolder::Outbox, strId, msg))
                 set.insert(msg.strSubject);
         }
         return set;

@@ -15,11 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     const auto rJson = CJsonText::Parse(std::string(reinterpret_cast<const char*>(pData), nSize));
     if (!rJson) return 0;
     CTaskList list;
-    std::vector<std::string> vecProblems;
-    CTaskJson::FromJson(*rJson, list, vecProblems, codec);
-    if (!vecProblems.empty()) return 0;
+    CProblems problems;
+    CTaskJson::FromJson(*rJson, list, problems, codec);
+    if (!problems.Empty()) return 0;
     CTaskList again;
-    CTaskJson::FromJson(CTaskJson::ToJson(list), again, vecProblems, codec);
-    if (!vecProblems.empty() || !(again == list)) __builtin_trap();
+    CTaskJson::FromJson(CTaskJson::ToJson(list), again, problems, codec);
+    if (!problems.Empty() || !(again == list)) __builtin_trap();
     return 0;
 }

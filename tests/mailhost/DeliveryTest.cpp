@@ -93,7 +93,7 @@ TEST_F(DeliveryTest, ServerDownThenUpDeliversEachQueuedMessageOnce) {
     ASSERT_NO_FATAL_FAILURE(QueueWhileServerIsDown("queued", 3));
     CMailHost& host = *m_pHost;
     EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 3u);
-    EXPECT_EQ(host.DeliveryStatus(host.ListFolder(EMailFolder::Outbox)[0]).state, EDeliveryState::Retrying);
+    EXPECT_EQ(host.DeliveryStatus(host.ListFolder(EMailFolder::Outbox)[0]).state, EHostEvent::RetryLater);
 
     m_server.Start({.nPort = m_nDownPort});
     host.SendReceiveNow();
@@ -120,7 +120,7 @@ TEST_F(DeliveryTest, PermanentRefusalKeepsTheMessageWithTheReason) {
     auto vecOut = host.ListFolder(EMailFolder::Outbox);
     ASSERT_EQ(vecOut.size(), 1u);
     CDeliveryRecord rec = host.DeliveryStatus(vecOut[0]);
-    EXPECT_EQ(rec.state, EDeliveryState::Failed);
+    EXPECT_EQ(rec.state, EHostEvent::Failed);
     EXPECT_TRUE(Contains(rec.strReason, "554 5.7.1 Message rejected as spam"));
 
     // Held back: another round does not try again, an explicit retry does.
@@ -146,7 +146,7 @@ TEST_F(DeliveryTest, RefusedRecipientDoesNotStopTheOthers) {
     EXPECT_EQ(vec[0].vecRcpt, (std::vector<std::string>{"one@example.com", "two@example.com"}));
     std::string strId = Last(EHostEvent::SentWithRefusals)->strId;
     CDeliveryRecord rec = host.DeliveryStatus(strId);
-    EXPECT_EQ(rec.state, EDeliveryState::Refused);
+    EXPECT_EQ(rec.state, EHostEvent::SentWithRefusals);
     ASSERT_EQ(rec.vecRefused.size(), 1u);
     EXPECT_TRUE(Contains(rec.vecRefused[0], "nobody@example.com: 550"));
     EXPECT_EQ(host.ListFolder(EMailFolder::SentItems), std::vector<std::string>{strId});
@@ -189,7 +189,7 @@ TEST_F(DeliveryTest, RestartWithAFullOutboxLosesAndRepeatsNothing) {
     host.Stop();
     EXPECT_EQ(m_server.Received().size(), 4u);
     EXPECT_EQ(host.ListFolder(EMailFolder::Outbox), std::vector<std::string>{vecIds[0]});
-    EXPECT_EQ(host.DeliveryStatus(vecIds[0]).state, EDeliveryState::InDoubt);
+    EXPECT_EQ(host.DeliveryStatus(vecIds[0]).state, EHostEvent::InDoubt);
     EXPECT_EQ(host.ListFolder(EMailFolder::SentItems).size(), 5u);
     std::set<std::string> setSubjects;
     for (const auto& r : m_server.Received()) {
@@ -369,7 +369,7 @@ TEST_F(DeliveryTest, NoHandOverWithoutTheHandedRecord) {
     const auto vecOutbox = host.ListFolder(EMailFolder::Outbox);
     ASSERT_EQ(vecOutbox.size(), 1u) << "still queued";
     const CDeliveryRecord rec = host.DeliveryStatus(vecOutbox[0]);
-    EXPECT_EQ(rec.state, EDeliveryState::Retrying);
+    EXPECT_EQ(rec.state, EHostEvent::RetryLater);
     EXPECT_TRUE(Contains(rec.strReason, "delivery record could not be written"));
     EXPECT_TRUE(Contains(Last(EHostEvent::RetryLater)->strText, ".delivery"))
         << "the file problem is named: " << Last(EHostEvent::RetryLater)->strText;
@@ -395,7 +395,7 @@ public:
         m_bCopyInSentAtHandOver = m_bCopyInSentAtHandOver || m_store.IsInSent(m_strId);
         CSendResult result;
         result.bHanded = result.bVerdict = fnHanded();
-        result.outcome = result.bHanded ? ESendOutcome::Sent : ESendOutcome::Temporary;
+        result.outcome = result.bHanded ? EHostEvent::Sent : EHostEvent::RetryLater;
         if (result.bHanded) result.vecRefused = m_vecRefused;
         if (m_fnAfterYes) m_fnAfterYes();
         return result;
@@ -497,29 +497,29 @@ TEST_F(DeliveryWorkerTest, EveryStateAStopCanLeaveIsRecoveredWithoutLossOrRepeat
     enum class EOutbox { Kept, Gone };
     struct CCase {
         const char* pszName;
-        EDeliveryState record;  // None: no record
+        EHostEvent record;  // Queued: no record
         EOutbox outbox;
         bool bCopyInSent;
         // What the restarted host must make of it.
         bool bInOutboxAfter, bInSentAfter;
-        EDeliveryState recordAfter;
+        EHostEvent recordAfter;
         EHostEvent event;
     };
     const CCase cases[] = {
-        {"queued, never handed over", EDeliveryState::None, EOutbox::Kept, false, false, true, EDeliveryState::None,
+        {"queued, never handed over", EHostEvent::Queued, EOutbox::Kept, false, false, true, EHostEvent::Queued,
          EHostEvent::Sent},
-        {"handed, no answer yet", EDeliveryState::Handed, EOutbox::Kept, false, true, false, EDeliveryState::InDoubt,
+        {"handed, no answer yet", EHostEvent::Handed, EOutbox::Kept, false, true, false, EHostEvent::InDoubt,
          EHostEvent::InDoubt},
-        {"accepted, copied to Sent Items", EDeliveryState::Handed, EOutbox::Kept, true, false, true,
-         EDeliveryState::None, EHostEvent::Sent},
-        {"accepted, Outbox file gone", EDeliveryState::Handed, EOutbox::Gone, true, false, true, EDeliveryState::None,
+        {"accepted, copied to Sent Items", EHostEvent::Handed, EOutbox::Kept, true, false, true, EHostEvent::Queued,
+         EHostEvent::Sent},
+        {"accepted, Outbox file gone", EHostEvent::Handed, EOutbox::Gone, true, false, true, EHostEvent::Queued,
          EHostEvent::Warning},
-        {"accepted with refusals, recorded", EDeliveryState::SentNotMoved, EOutbox::Kept, false, false, true,
-         EDeliveryState::Refused, EHostEvent::Sent},
-        {"accepted with refusals, copied to Sent Items", EDeliveryState::SentNotMoved, EOutbox::Kept, true, false, true,
-         EDeliveryState::Refused, EHostEvent::Sent},
-        {"accepted with refusals, moved, record not rewritten", EDeliveryState::SentNotMoved, EOutbox::Gone, true,
-         false, true, EDeliveryState::Refused, EHostEvent::Sent},
+        {"accepted with refusals, recorded", EHostEvent::Sent, EOutbox::Kept, false, false, true,
+         EHostEvent::SentWithRefusals, EHostEvent::Sent},
+        {"accepted with refusals, copied to Sent Items", EHostEvent::Sent, EOutbox::Kept, true, false, true,
+         EHostEvent::SentWithRefusals, EHostEvent::Sent},
+        {"accepted with refusals, moved, record not rewritten", EHostEvent::Sent, EOutbox::Gone, true, false, true,
+         EHostEvent::SentWithRefusals, EHostEvent::Sent},
     };
     for (const CCase& c : cases) {
         SCOPED_TRACE(c.pszName);
@@ -533,9 +533,9 @@ TEST_F(DeliveryWorkerTest, EveryStateAStopCanLeaveIsRecoveredWithoutLossOrRepeat
         // The move's copy is a second name of the same file, as link() makes it.
         if (c.bCopyInSent) fs::create_hard_link(outboxFile, dir / "profile/Sent Items/cur/" + strId + ":2,S");
         if (c.outbox == EOutbox::Gone) fs::remove(outboxFile);
-        if (c.record != EDeliveryState::None) {
+        if (c.record != EHostEvent::Queued) {
             CDeliveryRecord rec{c.record, "", {}, 1};
-            if (c.record == EDeliveryState::SentNotMoved) rec.vecRefused = {"<x@example.org>: 550 no"};
+            if (c.record == EHostEvent::Sent) rec.vecRefused = {"<x@example.org>: 550 no"};
             ASSERT_EQ(store.PutRecord(strId, rec).Problem(), "");
         }
 
@@ -545,7 +545,7 @@ TEST_F(DeliveryWorkerTest, EveryStateAStopCanLeaveIsRecoveredWithoutLossOrRepeat
             restarted, std::make_unique<CCountingTransport>(restarted, strId),
             [](const CRun& r) { return Has(r.vecEvents, EHostEvent::Sent) || Has(r.vecEvents, EHostEvent::InDoubt); });
 
-        const bool bWasSentBefore = c.record != EDeliveryState::None;
+        const bool bWasSentBefore = c.record != EHostEvent::Queued;
         EXPECT_EQ(run.nSent, bWasSentBefore ? 0 : 1) << "handed over again, or never";
         EXPECT_FALSE(run.bCopyInSentAtHandOver);
         const auto vecOutbox = restarted.List(EMailFolder::Outbox);
@@ -594,7 +594,7 @@ TEST_F(DeliveryWorkerTest, AMoveThatFailsAfterTheYesIsFinishedAtTheNextStart) {
         const CRun run = RunWorker(store, std::move(pTransport), fnWarned);
         ASSERT_TRUE(fnWarned(run));
         EXPECT_EQ(run.nSent, 1);
-        EXPECT_EQ(store.GetRecord(strId).state, EDeliveryState::SentNotMoved);
+        EXPECT_EQ(store.GetRecord(strId).state, EHostEvent::Sent);
     }
     std::filesystem::remove(strSentCur);
     std::filesystem::create_directories(strSentCur);

@@ -107,13 +107,13 @@ TEST_F(OutcomeRecorderTest, EveryOutcomeIsOneJournalLine) {
          "Quillory: " + strAt + ": template missing: /d/a.oft\n"},
         {"not sent",
          [&](auto& r) {
-             r.OnSendStart(m_list[0], {EKind::NotSent, "", "the attachment /x cannot be attached", "S", ""});
+             r.OnSendStart(m_list[0], {EKind::Failed, "", "the attachment /x cannot be attached", "S", ""});
          },
          "Quillory: " + strAt + ", subject \"S\": failed: the attachment /x cannot be attached\n"},
         {"not stored, told once per occurrence",
          [&](auto& r) {
-             r.OnSendStart(m_list[0], {EKind::NotStoredNow, "", "No space left on device", "S", ""});
-             r.OnSendStart(m_list[0], {EKind::NotStoredNow, "", "No space left on device", "S", ""});
+             r.OnSendStart(m_list[0], {EKind::NotStored, "", "No space left on device", "S", ""});
+             r.OnSendStart(m_list[0], {EKind::NotStored, "", "No space left on device", "S", ""});
          },
          "Quillory: " + strAt +
              ", subject \"S\": not queued yet, the host cannot store the message now; tried again each minute: No "
@@ -215,7 +215,7 @@ TEST_F(OutcomeRecorderTest, StuckMessagesAreToldOnceAndWhenTheyGoAgain) {
 // host only while the last thing recorded for it is "not queued yet".
 TEST_F(OutcomeRecorderTest, AnOccurrenceWaitingForTheHostIsKnownAgainAfterARestart) {
     auto pRecorder = MakeRecorder();
-    pRecorder->OnSendStart(m_list[0], {CSendStart::EKind::NotStoredNow, "", "No space left on device", "S", ""});
+    pRecorder->OnSendStart(m_list[0], {CSendStart::EKind::NotStored, "", "No space left on device", "S", ""});
     pRecorder.reset();
     ASSERT_EQ(m_history.Load().Problem(), "");
     auto pRestarted = MakeRecorder();

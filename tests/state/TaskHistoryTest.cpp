@@ -443,9 +443,9 @@ TEST_F(TaskHistoryTest, AnImportedListInWhichTwoTasksShareANameIsRefused) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.jList.dump());
         CTaskList list;
-        std::vector<std::string> vecProblems;
-        CTaskJson::FromJson(row.jList, list, vecProblems, codec);
-        EXPECT_EQ(vecProblems, row.vecProblems);
+        CProblems problems;
+        CTaskJson::FromJson(row.jList, list, problems, codec);
+        EXPECT_EQ(problems.Lines(), row.vecProblems);
     }
 }
 

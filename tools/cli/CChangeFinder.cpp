@@ -46,8 +46,8 @@ EFound FindSet(const json& jRequest, const CTaskItem& was, const CTaskList& afte
     const int nIndex = IndexNamed(after, strNew.empty() ? was.m_strTaskName : strNew);
     if (nIndex < 0) return EFound::kNotApplied;
     CTaskItem asked = after[nIndex];
-    std::vector<std::string> vecIgnored;  // the tool made the changes; they overlay cleanly
-    CTaskJson::Overlay(jRequest[CHostProtocol::kChanges], asked, vecIgnored, "set");
+    CProblems ignored;  // the tool made the changes; they overlay cleanly
+    CTaskJson::Overlay(jRequest[CHostProtocol::kChanges], asked, ignored, "set");
     asked.m_strTaskName = CTaskListEdit::TrimmedName(asked.m_strTaskName);
     if (CTaskJson::ToJson(asked) != CTaskJson::ToJson(after[nIndex])) return EFound::kNotApplied;
     // A new message puts a new template in place of the old one.

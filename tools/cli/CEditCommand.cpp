@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
-#include <sstream>
 
 #include "CChangeFinder.h"
 #include "CChangeRoute.h"
@@ -43,10 +42,8 @@ std::string DataDirOf(const std::string& strFile) {
     return (ec ? fs::path(strFile) : path).parent_path().string() + "/";
 }
 
-void PrintProblems(const std::string& strProblem) {
-    std::string strLine;
-    for (std::istringstream in(strProblem); std::getline(in, strLine);)
-        std::cerr << "quillory: " << CScheduleOptions::InOptionWords(strLine) << '\n';
+void PrintProblems(const std::vector<std::string>& vecLines) {
+    for (const auto& strLine : vecLines) std::cerr << "quillory: " << CScheduleOptions::InOptionWords(strLine) << '\n';
 }
 
 // The present a change is checked against: the real one. Tests alone set
@@ -74,7 +71,7 @@ int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json&
     if (jRequest[CHostProtocol::kCommand] == CHostProtocol::kSendNow) {
         // A task that is not there is the same mistake with or without a host.
         if (const auto rTask = CTaskArgument::Find(list, jRequest[CHostProtocol::kTask]); !rTask) {
-            PrintProblems(rTask.Problem());
+            PrintProblems(rTask.ProblemLines());
             return kExitData;
         }
         std::cerr << "quillory: send-now: a running host is needed to send, and none serves " << strFile << '\n';
@@ -90,7 +87,7 @@ int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json&
     const auto rDone = CTaskListEdit::ApplyAndSave(list, jRequest, ctx,
                                                    [&] { return CTaskListFile::SaveTaskList(strFile, list, codec); });
     if (!rDone) {
-        PrintProblems(rDone.Problem());
+        PrintProblems(rDone.ProblemLines());
         std::cerr << "quillory: nothing written to " << strFile << '\n';
         return kExitData;
     }
@@ -143,9 +140,9 @@ void PrintNextTimes(const CTaskItem& task) {
 
 void PrintOutcome(const std::string& strCommand, const json& jAnswer) {
     CTaskItem task;
-    std::vector<std::string> vecIgnored;  // the answer is the list's own task
+    CProblems ignored;  // the answer is the list's own task
     const auto itTask = jAnswer.find(CHostProtocol::kTask);
-    if (itTask != jAnswer.end()) CTaskJson::Overlay(*itTask, task, vecIgnored, "answer");
+    if (itTask != jAnswer.end()) CTaskJson::Overlay(*itTask, task, ignored, "answer");
     // An answer without its index still reports the change, with index 0.
     const auto itIndex = jAnswer.find(CHostProtocol::kIndex);
     const int nIndex = itIndex != jAnswer.end() && itIndex->is_number_integer() ? itIndex->get<int>() : 0;
@@ -241,7 +238,7 @@ int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecAr
             if (!bAdd && !opt.WholeMessage()) {
                 auto rBase = MessageNow(strFile, codec, jRequest[CHostProtocol::kTask]);
                 if (!rBase) {
-                    PrintProblems(rBase.Problem());
+                    PrintProblems(rBase.ProblemLines());
                     std::cerr << "quillory: nothing written\n";
                     return kExitData;
                 }

@@ -12,24 +12,11 @@
 
 #include "CHostProtocol.h"
 #include "CJsonText.h"
+#include "COwnedFd.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class CFd {
-public:
-    explicit CFd(int fd) : m_fd(fd) {}
-    ~CFd() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    CFd(const CFd&) = delete;
-    CFd& operator=(const CFd&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 int MsLeft(Clock::time_point tEnd) {
     const auto n = std::chrono::duration_cast<std::chrono::milliseconds>(tEnd - Clock::now()).count();
@@ -62,7 +49,7 @@ CResult<CHostClient::CReply> CHostClient::Request(const std::string& strSocketPa
     if (strSocketPath.size() >= sizeof addr.sun_path) return Unreachable(strSocketPath + ": too long for a socket");
     std::memcpy(addr.sun_path, strSocketPath.c_str(), strSocketPath.size() + 1);
 
-    CFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    COwnedFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (fd.Get() < 0) return Unreachable(std::string("cannot make a socket: ") + std::strerror(errno));
 
     // A full backlog answers EAGAIN at once instead of waiting; try again

@@ -30,10 +30,10 @@ int RunImport(const std::string& strFile, const CTextCodec& codec) {
                         jEntry = std::filesystem::absolute(jEntry.get<std::string>(), ec).string();
                     }
     CTaskList list;
-    std::vector<std::string> vecProblems;
-    CTaskJson::FromJson(j, list, vecProblems, codec);
-    if (!vecProblems.empty()) {
-        for (const auto& s : vecProblems) std::cerr << "quillory: " << s << '\n';
+    CProblems problems;
+    CTaskJson::FromJson(j, list, problems, codec);
+    if (!problems.Empty()) {
+        for (const auto& p : problems) std::cerr << "quillory: " << p.Line() << '\n';
         std::cerr << "quillory: nothing written to " << strFile << '\n';
         return kExitData;
     }

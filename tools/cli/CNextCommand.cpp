@@ -61,12 +61,11 @@ int RunNext(const CTaskList& list, const std::string& strTask, const std::string
         return kExitData;
     }
     const CTaskItem& task = list[*rIndex];
-    std::vector<CTaskCheck::CProblem> vecProblems;
-    CTaskCheck::CheckDates(task, vecProblems);
-    for (const auto& p : vecProblems)
-        std::cerr << "quillory: " << strFile << ": task " << *rIndex + 1 << ": " << p.strField << ": " << p.strText
-                  << '\n';
-    if (!vecProblems.empty()) return kExitData;
+    CProblems problems;
+    CTaskCheck::CheckDates(task, problems);
+    for (const auto& p : problems)
+        std::cerr << "quillory: " << strFile << ": task " << *rIndex + 1 << ": " << p.Line() << '\n';
+    if (!problems.Empty()) return kExitData;
     if (const auto rPrinted = PrintNext(task, *nCount, tNow); !rPrinted) {
         std::cerr << "quillory: " << strFile << ": task " << *rIndex + 1 << ": " << rPrinted.Problem() << '\n';
         return kExitData;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "CDueTasks.h"
+#include "COwnedFd.h"
 
 namespace {
 
@@ -36,21 +37,20 @@ std::string CQuilloryTool::Find() {
 }
 
 int CQuilloryTool::RunCaught(const std::vector<std::string>& vecArgs, std::string& strOut) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
+    COwnedFd fdRead, fdWrite;
+    if (!COwnedFd::MakePipe(fdRead, fdWrite)) return -1;
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::dup2(fds[1], STDOUT_FILENO);
+        ::dup2(fdWrite.Get(), STDOUT_FILENO);
         std::vector<char*> vecArgv;
         for (const auto& str : vecArgs) vecArgv.push_back(const_cast<char*>(str.c_str()));
         vecArgv.push_back(nullptr);
         ::execv(vecArgv[0], vecArgv.data());
         ::_exit(127);
     }
-    ::close(fds[1]);
+    fdWrite.Reset();  // the end of the output is seen once the child's copy goes too
     char buf[4096];
-    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) strOut.append(buf, static_cast<size_t>(n));
-    ::close(fds[0]);
+    for (ssize_t n; (n = ::read(fdRead.Get(), buf, sizeof buf)) > 0;) strOut.append(buf, static_cast<size_t>(n));
     int nStatus = 0;
     if (pid < 0 || ::waitpid(pid, &nStatus, 0) != pid || !WIFEXITED(nStatus)) return -1;
     return WEXITSTATUS(nStatus);

@@ -89,7 +89,7 @@ void ReadOutbox(CMailStore& store, CStatus& status) {
     for (const auto& strId : store.List(EMailFolder::Outbox)) {
         const CDeliveryRecord rec = store.GetRecord(strId);
         status.counts.Add(rec.state);
-        json jsonMessage = {{"state", COutboxCounts::Word(rec.state)}};
+        json jsonMessage = {{"state", CDeliveryWords::Of(rec.state).pszListed}};
         CMailMessage msg;
         if (CResult<> r = store.Load(EMailFolder::Outbox, strId, msg); !r) {
             jsonMessage["id"] = strId;
@@ -102,7 +102,7 @@ void ReadOutbox(CMailStore& store, CStatus& status) {
             jsonMessage["to"] = vecTo;
         }
         if (!rec.strReason.empty()) jsonMessage["reason"] = rec.strReason;
-        if (rec.state == EDeliveryState::Retrying) jsonMessage["attempts"] = rec.nAttempts;
+        if (rec.state == EHostEvent::RetryLater) jsonMessage["attempts"] = rec.nAttempts;
         status.jsonMessages.push_back(std::move(jsonMessage));
     }
     // What keeps scheduled messages from being queued at all (a full disk).

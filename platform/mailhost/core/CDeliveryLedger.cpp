@@ -17,28 +17,7 @@ std::string OneLine(std::string str) {
     return str;
 }
 
-EDeliveryState StateFromName(const std::string& str) {
-    for (EDeliveryState s : {EDeliveryState::Retrying, EDeliveryState::Handed, EDeliveryState::SentNotMoved,
-                             EDeliveryState::Failed, EDeliveryState::InDoubt, EDeliveryState::Refused}) {
-        if (str == CDeliveryLedger::StateName(s)) return s;
-    }
-    return EDeliveryState::None;
-}
-
 }  // namespace
-
-const char* CDeliveryLedger::StateName(EDeliveryState state) {
-    switch (state) {
-        case EDeliveryState::None: return "queued";
-        case EDeliveryState::Retrying: return "retrying";
-        case EDeliveryState::Handed: return "handed";
-        case EDeliveryState::SentNotMoved: return "sent";
-        case EDeliveryState::Failed: return "failed";
-        case EDeliveryState::InDoubt: return "in-doubt";
-        case EDeliveryState::Refused: return "refused";
-    }
-    return "queued";
-}
 
 CResult<> CDeliveryLedger::Open() { return CFileOps::MakeDirs(m_strDir); }
 
@@ -53,7 +32,7 @@ CDeliveryRecord CDeliveryLedger::Get(const std::string& strId) const {
         size_t nEq = strLine.find('=');
         if (nEq == std::string::npos) continue;
         std::string strKey = strLine.substr(0, nEq), strValue = strLine.substr(nEq + 1);
-        if (strKey == "state") rec.state = StateFromName(strValue);
+        if (strKey == "state") rec.state = CDeliveryWords::FromLedger(strValue);
         else if (strKey == "reason") rec.strReason = strValue;
         else if (strKey == "refused") rec.vecRefused.push_back(strValue);
         else if (strKey == "attempts") rec.nAttempts = std::atoi(strValue.c_str());
@@ -62,15 +41,15 @@ CDeliveryRecord CDeliveryLedger::Get(const std::string& strId) const {
 }
 
 CResult<> CDeliveryLedger::Put(const std::string& strId, const CDeliveryRecord& rec) {
-    if (rec.state == EDeliveryState::None) return Erase(strId);
+    if (!CDeliveryWords::Of(rec.state).pszLedger || rec.state == EHostEvent::Queued) return Erase(strId);
     m_mapUnwritten.erase(strId);
-    std::string strBytes = std::string("state=") + StateName(rec.state) + "\nreason=" + OneLine(rec.strReason) +
-                           "\nattempts=" + std::to_string(rec.nAttempts) + "\n";
+    std::string strBytes = std::string("state=") + CDeliveryWords::Of(rec.state).pszLedger +
+                           "\nreason=" + OneLine(rec.strReason) + "\nattempts=" + std::to_string(rec.nAttempts) + "\n";
     for (const auto& str : rec.vecRefused) strBytes += "refused=" + OneLine(str) + "\n";
     CResult<> rWritten = CFileOps::ReplaceFile(m_strDir + "/" + strId, strBytes);
     // A retry that cannot be recorded still shows in this host, with its
     // reason; other states must not seem kept when they are not.
-    if (!rWritten && rec.state == EDeliveryState::Retrying) m_mapUnwritten[strId] = rec;
+    if (!rWritten && rec.state == EHostEvent::RetryLater) m_mapUnwritten[strId] = rec;
     return rWritten;
 }
 

@@ -3,23 +3,16 @@
 #include <string>
 #include <vector>
 
+#include "CDeliveryWords.h"
 #include "CResult.h"
 
-// Where a message stands on its way out. Every state but None is kept on
-// disk, so that `mailhost status` in another process sees a retry and its
-// reason too; a Retrying record found at start-up is simply tried again.
-enum class EDeliveryState {
-    None,          // no record: queued, or long delivered
-    Retrying,      // a temporary failure; tried again later
-    Handed,        // the whole message went to the server, its answer not yet known
-    SentNotMoved,  // accepted by the server; the move to Sent Items is pending
-    Failed,        // refused for good; kept in Outbox with the reason
-    InDoubt,       // Handed found at start-up: may have arrived, not resent
-    Refused,       // delivered, but some recipients were refused
-};
-
+// Where a message stands on its way out: one of the kinds with a ledger word
+// (CDeliveryWords). Every state but Queued is kept on disk, so that
+// `mailhost status` in another process sees a retry and its reason too; a
+// RetryLater record found at start-up is simply tried again. Sent is
+// accepted by the server with the move to Sent Items pending.
 struct CDeliveryRecord {
-    EDeliveryState state = EDeliveryState::None;
+    EHostEvent state = EHostEvent::Queued;
     std::string strReason;
     std::vector<std::string> vecRefused;
     int nAttempts = 0;
@@ -37,8 +30,6 @@ public:
     CResult<> Put(const std::string& strId, const CDeliveryRecord& rec);
     CResult<> Erase(const std::string& strId);  // done when there was none
     std::vector<std::string> StoredIds() const;
-
-    static const char* StateName(EDeliveryState state);
 
 private:
     std::string m_strDir;

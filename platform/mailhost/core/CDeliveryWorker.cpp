@@ -36,19 +36,15 @@ CDeliveryWorker::CDeliveryWorker(CMailStore& store, CHostEvents& events, std::un
       m_pTransport(std::move(pTransport)),
       m_pReceiver(std::move(pReceiver)),
       m_opts(std::move(opts)) {
-    m_fdWake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    m_fdNotify = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
-    if (m_fdNotify >= 0) {
+    m_fdWake.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    m_fdNotify.Reset(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
+    if (m_fdNotify) {
         std::string strNew = m_store.ProfileDir() + "/Outbox/new";
-        ::inotify_add_watch(m_fdNotify, strNew.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE);
+        ::inotify_add_watch(m_fdNotify.Get(), strNew.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE);
     }
 }
 
-CDeliveryWorker::~CDeliveryWorker() {
-    Stop();
-    if (m_fdWake >= 0) ::close(m_fdWake);
-    if (m_fdNotify >= 0) ::close(m_fdNotify);
-}
+CDeliveryWorker::~CDeliveryWorker() { Stop(); }
 
 void CDeliveryWorker::Start() {
     if (m_thread.joinable()) return;
@@ -70,8 +66,8 @@ void CDeliveryWorker::Wake(bool bNow, bool bReceive) {
         m_bReceive = m_bReceive || bReceive;
     }
     uint64_t nOne = 1;
-    if (m_fdWake >= 0) {
-        [[maybe_unused]] ssize_t n = ::write(m_fdWake, &nOne, sizeof nOne);
+    if (m_fdWake) {
+        [[maybe_unused]] ssize_t n = ::write(m_fdWake.Get(), &nOne, sizeof nOne);
     }
 }
 
@@ -113,13 +109,13 @@ void CDeliveryWorker::WaitForWork(Clock::time_point tNext) {
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(tNext - Clock::now()).count();
         nTimeout = static_cast<int>(std::clamp<long long>(ms + 1, 0, 24LL * 3600 * 1000));
     }
-    pollfd fds[2] = {{m_fdWake, POLLIN, 0}, {m_fdNotify, POLLIN, 0}};
-    ::poll(fds, m_fdNotify >= 0 ? 2 : 1, nTimeout);
+    pollfd fds[2] = {{m_fdWake.Get(), POLLIN, 0}, {m_fdNotify.Get(), POLLIN, 0}};
+    ::poll(fds, m_fdNotify ? 2 : 1, nTimeout);
     char buf[4096];
     uint64_t nCount;
-    [[maybe_unused]] ssize_t n = ::read(m_fdWake, &nCount, sizeof nCount);
-    if (m_fdNotify >= 0) {
-        while (::read(m_fdNotify, buf, sizeof buf) > 0) {}
+    [[maybe_unused]] ssize_t n = ::read(m_fdWake.Get(), &nCount, sizeof nCount);
+    if (m_fdNotify) {
+        while (::read(m_fdNotify.Get(), buf, sizeof buf) > 0) {}
     }
 }
 
@@ -133,7 +129,7 @@ void CDeliveryWorker::Recover() {
         // Only whether it is still there matters here; the claim ends at once.
         bool bInOutbox = m_store.BeginSending(strId).Ok();
         if (bInOutbox) m_store.EndSending(strId);
-        const bool bDelivered = rec.state == EDeliveryState::Handed || rec.state == EDeliveryState::SentNotMoved;
+        const bool bDelivered = rec.state == EHostEvent::Handed || rec.state == EHostEvent::Sent;
         if (bDelivered && bInOutbox && m_store.IsInSent(strId)) {
             // Stopped inside the move to Sent Items, which starts only after
             // the server's yes: its copy there is kept, the Outbox one goes.
@@ -141,16 +137,17 @@ void CDeliveryWorker::Recover() {
                 m_events.Post(EHostEvent::Warning, strId, r.Problem());
                 continue;
             }
-            if (!rec.vecRefused.empty()) Record(strId, {EDeliveryState::Refused, rec.strReason, rec.vecRefused, 0});
+            if (!rec.vecRefused.empty())
+                Record(strId, {EHostEvent::SentWithRefusals, rec.strReason, rec.vecRefused, 0});
             m_events.Post(EHostEvent::Sent, strId, "delivered before the host stopped");
-        } else if (rec.state == EDeliveryState::Handed && bInOutbox) {
-            rec.state = EDeliveryState::InDoubt;
+        } else if (rec.state == EHostEvent::Handed && bInOutbox) {
+            rec.state = EHostEvent::InDoubt;
             rec.strReason =
                 "the host stopped after handing the message to the server and before its answer; "
                 "it may have arrived, so it is not sent again by itself";
             Record(strId, rec);
             m_events.Post(EHostEvent::InDoubt, strId, rec.strReason);
-        } else if (rec.state == EDeliveryState::SentNotMoved && bInOutbox) {
+        } else if (rec.state == EHostEvent::Sent && bInOutbox) {
             CResult<std::string> rNewId = m_store.MoveToSent(strId);
             if (!rNewId) {
                 m_events.Post(EHostEvent::Warning, strId, rNewId.Problem());
@@ -159,17 +156,17 @@ void CDeliveryWorker::Recover() {
             CDeliveryRecord done;
             if (!rec.vecRefused.empty()) {
                 done = rec;
-                done.state = EDeliveryState::Refused;
+                done.state = EHostEvent::SentWithRefusals;
             }
             // Refused names under the new id first: see DeliverOne.
             Record(*rNewId, done);
             if (*rNewId != strId) Record(strId, {});
             m_events.Post(EHostEvent::Sent, *rNewId, "delivered before the host stopped");
-        } else if (rec.state == EDeliveryState::SentNotMoved && !rec.vecRefused.empty() && m_store.IsInSent(strId)) {
+        } else if (rec.state == EHostEvent::Sent && !rec.vecRefused.empty() && m_store.IsInSent(strId)) {
             // Stopped after the move, before the record said so: the names stay.
-            rec.state = EDeliveryState::Refused;
+            rec.state = EHostEvent::SentWithRefusals;
             Record(strId, rec);
-        } else if (!bInOutbox && rec.state != EDeliveryState::Refused) {
+        } else if (!bInOutbox && rec.state != EHostEvent::SentWithRefusals) {
             Record(strId, {});  // the message has gone elsewhere
         }
     }
@@ -179,8 +176,8 @@ void CDeliveryWorker::RunRound(bool bForce, Clock::time_point& tNext) {
     for (const auto& strId : m_store.List(EMailFolder::Outbox)) {
         if (m_bStop) return;
         CDeliveryRecord rec = m_store.GetRecord(strId);
-        if (rec.state == EDeliveryState::Failed || rec.state == EDeliveryState::InDoubt ||
-            rec.state == EDeliveryState::Handed || rec.state == EDeliveryState::SentNotMoved)
+        if (rec.state == EHostEvent::Failed || rec.state == EHostEvent::InDoubt || rec.state == EHostEvent::Handed ||
+            rec.state == EHostEvent::Sent)
             continue;
         if (!m_pTransport) {
             if (m_setReportedStuck.insert(strId).second)
@@ -207,7 +204,7 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
     }
     CResult<CWireMessage> rWire = CMimeWriter::PrepareForWire(*rBytes, m_opts.strDefaultFrom, m_opts.strEnvelopeFrom);
     if (!rWire) {
-        Record(strId, {EDeliveryState::Failed, rWire.Problem(), {}, 0});
+        Record(strId, {EHostEvent::Failed, rWire.Problem(), {}, 0});
         m_store.EndSending(strId);
         m_events.Post(EHostEvent::Failed, strId, rWire.Problem());
         return;
@@ -217,16 +214,16 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
     // Without a durable "handed" record a crash after the hand-over would
     // send the message again: no record, no hand-over.
     auto fnHanded = [&] {
-        strRecordProblem = m_store.PutRecord(strId, {EDeliveryState::Handed, "", {}, 0}).Problem();
+        strRecordProblem = m_store.PutRecord(strId, {EHostEvent::Handed, "", {}, 0}).Problem();
         return strRecordProblem.empty();
     };
     CSendResult result = m_pTransport->Send(wire, fnHanded, m_bStop);
     CRetry& retry = m_mapRetry[strId];
     int nAttempts = ++retry.nAttempts;
 
-    if (result.outcome == ESendOutcome::Sent) {
+    if (result.outcome == EHostEvent::Sent) {
         m_mapRetry.erase(strId);
-        CDeliveryRecord rec{EDeliveryState::SentNotMoved, result.strReason, result.vecRefused, nAttempts};
+        CDeliveryRecord rec{EHostEvent::Sent, result.strReason, result.vecRefused, nAttempts};
         // Without refusals the copy in Sent Items that the move makes first
         // tells a restart all it needs (see the class comment); with them,
         // their names must be kept through a stop before or in the move.
@@ -253,7 +250,7 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
         // The refused names are written under the new id before the old
         // record goes (usually the same id: one rewrite, never an erase in
         // between), so that no stop can lose them.
-        rec.state = EDeliveryState::Refused;
+        rec.state = EHostEvent::SentWithRefusals;
         Record(strNewId, rec);
         if (strNewId != strId) Record(strId, {});
         std::string strText;
@@ -261,9 +258,9 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
         m_events.Post(EHostEvent::SentWithRefusals, strNewId, strText);
         return;
     }
-    if (result.outcome == ESendOutcome::Permanent) {
+    if (result.outcome == EHostEvent::Failed) {
         m_mapRetry.erase(strId);
-        Record(strId, {EDeliveryState::Failed, result.strReason, result.vecRefused, nAttempts});
+        Record(strId, {EHostEvent::Failed, result.strReason, result.vecRefused, nAttempts});
         m_store.EndSending(strId);
         m_events.Post(EHostEvent::Failed, strId, result.strReason);
         return;
@@ -274,7 +271,7 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
             "the connection ended after the message was handed over and before the server "
             "answered (" +
             result.strReason + "); it may have arrived, so it is not sent again by itself";
-        Record(strId, {EDeliveryState::InDoubt, strWhy, {}, nAttempts});
+        Record(strId, {EHostEvent::InDoubt, strWhy, {}, nAttempts});
         m_store.EndSending(strId);
         m_events.Post(EHostEvent::InDoubt, strId, strWhy);
         return;
@@ -282,7 +279,7 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
     if (!strRecordProblem.empty() && !result.bHanded) result.strReason += " (" + strRecordProblem + ")";
     auto delay = m_opts.firstRetry * (1LL << std::min(nAttempts - 1, 20));
     retry.tDue = Clock::now() + std::min<std::chrono::seconds>(delay, m_opts.maxRetry);
-    Record(strId, {EDeliveryState::Retrying, result.strReason, {}, nAttempts});
+    Record(strId, {EHostEvent::RetryLater, result.strReason, {}, nAttempts});
     m_store.EndSending(strId);
     m_events.Post(EHostEvent::RetryLater, strId, result.strReason + "; trying again at " + LocalClock(retry.tDue));
 }

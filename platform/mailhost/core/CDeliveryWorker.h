@@ -11,6 +11,7 @@
 #include "CHostEvents.h"
 #include "CMailReceiver.h"
 #include "CMailStore.h"
+#include "COwnedFd.h"
 #include "ITransport.h"
 
 // The delivery thread: sends what is in Outbox, moves it to Sent Items,
@@ -71,8 +72,8 @@ private:
     std::atomic<bool> m_bStop{false};
     std::mutex m_mutex;
     bool m_bWoken = false, m_bForce = false, m_bReceive = false;
-    int m_fdWake = -1;    // eventfd: Wake and Stop
-    int m_fdNotify = -1;  // inotify on Outbox/new for files other programs drop in
+    COwnedFd m_fdWake;    // eventfd: Wake and Stop
+    COwnedFd m_fdNotify;  // inotify on Outbox/new for files other programs drop in
 
     struct CRetry {
         int nAttempts = 0;

@@ -8,9 +8,7 @@
 
 CHostEvents::CHostEvents() : m_fdEvent(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
-CHostEvents::~CHostEvents() {
-    if (m_fdEvent >= 0) ::close(m_fdEvent);
-}
+CHostEvents::~CHostEvents() = default;
 
 void CHostEvents::Post(EHostEvent kind, std::string strId, std::string strText) {
     {
@@ -19,8 +17,8 @@ void CHostEvents::Post(EHostEvent kind, std::string strId, std::string strText) 
     }
     m_cv.notify_all();
     uint64_t nOne = 1;
-    if (m_fdEvent >= 0) [[maybe_unused]]
-        auto n = ::write(m_fdEvent, &nOne, sizeof nOne);
+    if (m_fdEvent) [[maybe_unused]]
+        auto n = ::write(m_fdEvent.Get(), &nOne, sizeof nOne);
 }
 
 std::vector<CHostEventRecord> CHostEvents::Drain() {
@@ -28,8 +26,8 @@ std::vector<CHostEventRecord> CHostEvents::Drain() {
     {
         std::lock_guard lock(m_mutex);
         uint64_t nCount = 0;
-        if (m_fdEvent >= 0) [[maybe_unused]]
-            auto n = ::read(m_fdEvent, &nCount, sizeof nCount);
+        if (m_fdEvent) [[maybe_unused]]
+            auto n = ::read(m_fdEvent.Get(), &nCount, sizeof nCount);
         vec.assign(std::make_move_iterator(m_deqEvents.begin()), std::make_move_iterator(m_deqEvents.end()));
         m_deqEvents.clear();
     }
@@ -57,19 +55,4 @@ void CHostEvents::StopListening(int nToken) {
 bool CHostEvents::WaitFor(std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_mutex);
     return m_cv.wait_for(lock, timeout, [this] { return !m_deqEvents.empty(); });
-}
-
-const char* CHostEvents::KindName(EHostEvent kind) {
-    switch (kind) {
-        case EHostEvent::Sent: return "sent";
-        case EHostEvent::SentWithRefusals: return "sent, some recipients refused";
-        case EHostEvent::RetryLater: return "will retry";
-        case EHostEvent::Failed: return "failed";
-        case EHostEvent::InDoubt: return "in doubt";
-        case EHostEvent::Stuck: return "cannot send";
-        case EHostEvent::Received: return "received";
-        case EHostEvent::ReceiveFailed: return "receive failed";
-        case EHostEvent::Warning: return "warning";
-    }
-    return "event";
 }

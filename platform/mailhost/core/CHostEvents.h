@@ -7,17 +7,8 @@
 #include <string>
 #include <vector>
 
-enum class EHostEvent {
-    Sent,              // strId is the message's id in Sent Items
-    SentWithRefusals,  // delivered, but strText names refused recipients
-    RetryLater,        // temporary failure; strText says why
-    Failed,            // kept in Outbox for good; strText says why
-    InDoubt,           // may have been delivered; kept, not resent
-    Stuck,             // no way to send: strText says why
-    Received,          // a new message in Inbox
-    ReceiveFailed,
-    Warning,
-};
+#include "CDeliveryWords.h"
+#include "COwnedFd.h"
 
 struct CHostEventRecord {
     EHostEvent kind;
@@ -37,10 +28,11 @@ public:
 
     void Post(EHostEvent kind, std::string strId, std::string strText);
     std::vector<CHostEventRecord> Drain();
-    int Fd() const { return m_fdEvent; }
+    int Fd() const { return m_fdEvent.Get(); }
     // Waits until events are queued or the time is up; true if any are.
     bool WaitFor(std::chrono::milliseconds timeout);
-    static const char* KindName(EHostEvent kind);
+    // The log line's word for the kind, "will retry".
+    static const char* KindName(EHostEvent kind) { return CDeliveryWords::Of(kind).pszLine; }
 
     // Told about every event that Drain hands out, on the thread that
     // drains, after the queue's lock is let go (so it may post). The host's
@@ -55,5 +47,5 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_cv;
     std::deque<CHostEventRecord> m_deqEvents;
-    int m_fdEvent = -1;
+    COwnedFd m_fdEvent;
 };

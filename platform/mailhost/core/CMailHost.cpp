@@ -65,7 +65,7 @@ CDeliveryRecord CMailHost::DeliveryStatus(const std::string& strId) { return m_s
 
 CResult<> CMailHost::RetryDelivery(const std::string& strId) {
     CDeliveryRecord rec = m_store.GetRecord(strId);
-    if (rec.state != EDeliveryState::Failed && rec.state != EDeliveryState::InDoubt)
+    if (rec.state != EHostEvent::Failed && rec.state != EHostEvent::InDoubt)
         return CProblem("message " + strId + " is not held back");
     QUILLORY_TRY(m_store.PutRecord(strId, {}));
     if (m_pWorker) m_pWorker->Wake(true, false);

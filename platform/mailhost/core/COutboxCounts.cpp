@@ -1,35 +1,20 @@
 #include "COutboxCounts.h"
 
+#include <string_view>
 #include <utility>
 
-void COutboxCounts::Add(EDeliveryState state) {
-    switch (state) {
-        case EDeliveryState::None:
-        case EDeliveryState::Handed:
-        case EDeliveryState::SentNotMoved: ++nWaiting; break;
-        case EDeliveryState::Retrying: ++nRetrying; break;
-        case EDeliveryState::Failed:
-        case EDeliveryState::Refused: ++nFailed; break;
-        case EDeliveryState::InDoubt: ++nInDoubt; break;
-    }
+// By the state's word in `mailhost status`'s list, so that the two agree.
+void COutboxCounts::Add(EHostEvent state) {
+    const std::string_view svWord = CDeliveryWords::Of(state).pszListed;
+    if (svWord == "retrying") ++nRetrying;
+    else if (svWord == "failed") ++nFailed;
+    else if (svWord == "in doubt") ++nInDoubt;
+    else ++nWaiting;
 }
 
 std::string COutboxCounts::Text() const {
     return std::to_string(nWaiting) + " waiting, " + std::to_string(nRetrying) + " retrying, " +
            std::to_string(nFailed) + " failed, " + std::to_string(nInDoubt) + " in doubt";
-}
-
-const char* COutboxCounts::Word(EDeliveryState state) {
-    switch (state) {
-        case EDeliveryState::None: return "waiting";
-        case EDeliveryState::Retrying: return "retrying";
-        case EDeliveryState::Failed: return "failed";
-        case EDeliveryState::InDoubt: return "in doubt";
-        case EDeliveryState::Handed: return "sending";
-        case EDeliveryState::SentNotMoved: return "sent";
-        case EDeliveryState::Refused: return "failed";
-    }
-    return "waiting";
 }
 
 std::string COutboxCounts::ShortText() const {

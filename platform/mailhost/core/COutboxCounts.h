@@ -17,12 +17,9 @@ struct COutboxCounts {
     int nFailed = 0;
     int nInDoubt = 0;
 
-    void Add(EDeliveryState state);
+    void Add(EHostEvent state);
     std::string Text() const;
     // Only what is there, for a status bar: "1 retrying, 1 failed", or "nothing waiting".
     std::string ShortText() const;
-    // The state's word in the lists that show each message: "waiting",
-    // "sending", "sent", "retrying", "failed", "in doubt".
-    static const char* Word(EDeliveryState state);
     bool operator==(const COutboxCounts&) const = default;
 };

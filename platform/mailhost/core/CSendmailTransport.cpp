@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "COwnedFd.h"
+
 extern char** environ;
 
 namespace {
@@ -45,20 +47,19 @@ CSendResult CSendmailTransport::Send(const CWireMessage& wire, const std::functi
     for (auto& str : vecArgs) vecArgv.push_back(str.data());
     vecArgv.push_back(nullptr);
 
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
+    COwnedFd fdRead, fdWrite;
+    if (!COwnedFd::MakePipe(fdRead, fdWrite)) {
         result.strReason = std::string("cannot create a pipe: ") + std::strerror(errno);
         return result;
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, fdRead.Get(), 0);
     pid_t pid = 0;
     int nSpawn = posix_spawn(&pid, m_strProgram.c_str(), &actions, nullptr, vecArgv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[0]);
+    fdRead.Reset();
     if (nSpawn != 0) {
-        ::close(fds[1]);
         result.strReason = "cannot run " + m_strProgram + ": " + std::strerror(nSpawn);
         return result;
     }
@@ -69,7 +70,7 @@ CSendResult CSendmailTransport::Send(const CWireMessage& wire, const std::functi
     size_t nDone = 0;
     bool bWriteFailed = false;
     while (nDone < strBytes.size()) {
-        ssize_t n = ::write(fds[1], strBytes.data() + nDone, strBytes.size() - nDone);
+        ssize_t n = ::write(fdWrite.Get(), strBytes.data() + nDone, strBytes.size() - nDone);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             bWriteFailed = true;
@@ -81,21 +82,21 @@ CSendResult CSendmailTransport::Send(const CWireMessage& wire, const std::functi
     // that it can still be stopped without sending anything.
     if (!bWriteFailed && fnHanded && !fnHanded()) {
         ::kill(pid, SIGKILL);
-        ::close(fds[1]);
+        fdWrite.Reset();
         while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {}
         result.strReason = "not handed over: the delivery record could not be written";
         return result;
     }
-    ::close(fds[1]);
+    fdWrite.Reset();  // the end of its input: the program takes the message now
     if (!bWriteFailed) result.bHanded = true;
 
     int nStatus = 0;
     while (::waitpid(pid, &nStatus, 0) < 0 && errno == EINTR) {}
     result.bVerdict = true;
     if (WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0 && !bWriteFailed) {
-        result.outcome = ESendOutcome::Sent;
+        result.outcome = EHostEvent::Sent;
     } else if (WIFEXITED(nStatus) && WEXITSTATUS(nStatus) != kExTempFail && WEXITSTATUS(nStatus) != 0) {
-        result.outcome = ESendOutcome::Permanent;
+        result.outcome = EHostEvent::Failed;
         result.strReason =
             m_strProgram + " refused the message (exit status " + std::to_string(WEXITSTATUS(nStatus)) + ")";
     } else {

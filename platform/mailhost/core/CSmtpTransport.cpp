@@ -108,7 +108,7 @@ CSendResult CSmtpTransport::Send(const CWireMessage& wire, const std::function<b
     }
     // Known too large: no connection, no retry, the server's limit named.
     if (const size_t nMax = m_nAnnouncedMax.load(); nMax > 0 && wire.strBytes.size() > nMax) {
-        result.outcome = ESendOutcome::Permanent;
+        result.outcome = EHostEvent::Failed;
         result.strReason = "the message is too large to send: " + std::to_string(wire.strBytes.size()) +
                            " bytes, more than the " + std::to_string(nMax) + " bytes the server " +
                            m_account.strSmtpUrl + " takes";
@@ -157,7 +157,7 @@ CSendResult CSmtpTransport::Send(const CWireMessage& wire, const std::function<b
     std::string strCurl = *szError ? szError : curl_easy_strerror(rc);
     const std::string& strReply = t.strFirstError.empty() ? t.strLastReply : t.strFirstError;
     if (rc == CURLE_OK) {
-        result.outcome = ESendOutcome::Sent;
+        result.outcome = EHostEvent::Sent;
         if (!result.vecRefused.empty()) result.strReason = "the server refused some recipients";
         return result;
     }
@@ -176,7 +176,7 @@ CSendResult CSmtpTransport::Send(const CWireMessage& wire, const std::function<b
     } else if (rc == CURLE_ABORTED_BY_CALLBACK) {
         result.strReason = "interrupted by shutdown";
     } else if (nCode >= 500 && nCode <= 599) {
-        result.outcome = ESendOutcome::Permanent;
+        result.outcome = EHostEvent::Failed;
         result.strReason = strReply.empty() ? strCurl : strReply;
         if (!result.vecRefused.empty() && result.vecRefused.size() == wire.vecRcpt.size())
             result.strReason = "every recipient was refused: " + result.vecRefused.front();

@@ -4,16 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "CDeliveryWords.h"
 #include "CMimeWriter.h"
 
-enum class ESendOutcome { Sent, Temporary, Permanent };
-
 struct CSendResult {
-    ESendOutcome outcome = ESendOutcome::Temporary;
-    std::string strReason;                // the server's words where there are any
-    std::vector<std::string> vecRefused;  // "addr: reply" for each refused recipient
-    bool bHanded = false;                 // the whole message reached the server
-    bool bVerdict = false;                // the server answered after receiving it
+    EHostEvent outcome = EHostEvent::RetryLater;  // Sent, RetryLater or Failed
+    std::string strReason;                        // the server's words where there are any
+    std::vector<std::string> vecRefused;          // "addr: reply" for each refused recipient
+    bool bHanded = false;                         // the whole message reached the server
+    bool bVerdict = false;                        // the server answered after receiving it
 };
 
 // Hands one message to the next hop. Runs on the delivery thread only.

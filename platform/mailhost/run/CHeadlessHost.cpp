@@ -20,6 +20,7 @@
 #include "CMailHost.h"
 #include "CMailJournal.h"
 #include "CMailStore.h"
+#include "COwnedFd.h"
 #include "CPrintable.h"
 
 namespace {
@@ -173,15 +174,12 @@ void CHeadlessHost::OnStandbyTick() {
 
 int CHeadlessHost::Run() {
     const sigset_t set = HandledSignals();
-    const int fdSignal = ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+    const COwnedFd fdSignals(::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK));
+    const int fdSignal = fdSignals.Get();
     if (fdSignal < 0) {
         Log(std::string("cannot watch signals: ") + std::strerror(errno));
         return 1;
     }
-    struct CCloser {
-        int fd;
-        ~CCloser() { ::close(fd); }
-    } closer{fdSignal};
 
     m_pStandbyTimer = std::make_unique<QTimer>();
     QObject::connect(m_pStandbyTimer.get(), &QTimer::timeout, [this] { OnStandbyTick(); });

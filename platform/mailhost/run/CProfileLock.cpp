@@ -45,18 +45,15 @@ CProfileLock::CHolder ReadHolder(int fd) {
 
 CProfileLock::~CProfileLock() { Release(); }
 
-void CProfileLock::Release() {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
-}
+void CProfileLock::Release() { m_fd.Reset(); }
 
 CResult<> CProfileLock::Acquire(const std::string& strProfileDir, const char* pszMode, const char* pszFileName) {
-    if (m_fd >= 0) return CProblem(std::string(pszFileName) + ": already held");
+    if (m_fd) return CProblem(std::string(pszFileName) + ": already held");
     QUILLORY_TRY(CFileOps::MakeDirs(strProfileDir));
     const std::string strPath = strProfileDir + "/" + pszFileName;
     auto rFd = CFileOps::OpenPrivate(strPath);  // never through a planted link
     if (!rFd) return rFd.TakeProblem();
-    const int fd = rFd->Release();
+    const int fd = rFd->Get();
     int nErr = 0;
     for (int i = 0; i < kLockTries; ++i) {
         nErr = ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
@@ -65,7 +62,6 @@ CResult<> CProfileLock::Acquire(const std::string& strProfileDir, const char* ps
     }
     if (nErr != 0) {
         const CHolder holder = ReadHolder(fd);
-        ::close(fd);
         if (nErr != EWOULDBLOCK) return CProblem("cannot lock " + strPath + ": " + std::strerror(nErr));
         return CProblem("another mailhost" + (holder.pid > 0 ? " (pid " + std::to_string(holder.pid) + ")" : "") +
                         " is already running on the profile " + strProfileDir);
@@ -75,7 +71,7 @@ CResult<> CProfileLock::Acquire(const std::string& strProfileDir, const char* ps
                                   CHostPaths::Absolute(CAccountsFile::DefaultPath()) + "\n";
     if (::ftruncate(fd, 0) == 0) [[maybe_unused]]
         auto n = ::pwrite(fd, strHolder.data(), strHolder.size(), 0);
-    m_fd = fd;
+    m_fd = std::move(*rFd);
     return {};
 }
 
@@ -83,11 +79,10 @@ std::optional<CProfileLock::CHolder> CProfileLock::Holder(const std::string& str
     const std::string strPath = strProfileDir + "/" + pszFileName;
     auto rFd = CFileOps::OpenRegular(strPath, CFileOps::ELinks::Refuse);  // `mailhost status` never waits on a FIFO
     if (!rFd) return std::nullopt;
-    const int fd = rFd->Release();
+    const int fd = rFd->Get();
     // A shared lock is refused only while a host holds its exclusive one.
     const bool bHeld = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     std::optional<CHolder> holder;
     if (bHeld) holder = ReadHolder(fd);
-    ::close(fd);
     return holder;
 }

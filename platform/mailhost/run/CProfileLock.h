@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "COwnedFd.h"
 #include "CResult.h"
 
 // One host per profile: an exclusive lock on "mailhost.lock" in the profile
@@ -37,12 +38,12 @@ public:
     // ($MAILHOST_ACCOUNTS or the default) for `mailhost account set`.
     CResult<> Acquire(const std::string& strProfileDir, const char* pszMode, const char* pszFileName = kFileName);
     void Release();
-    bool Held() const { return m_fd >= 0; }
+    bool Held() const { return static_cast<bool>(m_fd); }
 
     // The host running on the profile, or none; never blocks a host that
     // starts meanwhile for longer than the moment of the look.
     static std::optional<CHolder> Holder(const std::string& strProfileDir, const char* pszFileName = kFileName);
 
 private:
-    int m_fd = -1;
+    COwnedFd m_fd;
 };

@@ -17,29 +17,9 @@
 #define SD_JOURNAL_SUPPRESS_LOCATION
 #include <systemd/sd-journal.h>
 
+#include "COwnedFd.h"
+
 namespace {
-
-const char* ResultName(EHostEvent kind) {
-    switch (kind) {
-        case EHostEvent::Sent: return "sent";
-        case EHostEvent::SentWithRefusals: return "sent-with-refusals";
-        case EHostEvent::RetryLater: return "retry";
-        case EHostEvent::Failed: return "failed";
-        case EHostEvent::InDoubt: return "in-doubt";
-        case EHostEvent::Stuck: return "stuck";
-        default: return "";
-    }
-}
-
-// syslog levels: 3 error, 4 warning, 6 information.
-const char* Priority(EHostEvent kind) {
-    switch (kind) {
-        case EHostEvent::Sent: return "6";
-        case EHostEvent::Failed:
-        case EHostEvent::Stuck: return "3";
-        default: return "4";
-    }
-}
 
 std::string Joined(const CMailMessage& msg) {
     std::string str;
@@ -71,12 +51,11 @@ CResult<> SendTo(const std::string& strSocket, const std::string& strDatagram) {
     addr.sun_family = AF_UNIX;
     if (strSocket.size() >= sizeof addr.sun_path) return CProblem("journal socket path too long: " + strSocket);
     std::memcpy(addr.sun_path, strSocket.c_str(), strSocket.size());
-    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return CProblem(std::string("cannot make a journal socket: ") + std::strerror(errno));
-    const ssize_t n = ::sendto(fd, strDatagram.data(), strDatagram.size(), MSG_NOSIGNAL,
+    const COwnedFd fd(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (!fd) return CProblem(std::string("cannot make a journal socket: ") + std::strerror(errno));
+    const ssize_t n = ::sendto(fd.Get(), strDatagram.data(), strDatagram.size(), MSG_NOSIGNAL,
                                reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
     const int nErr = errno;
-    ::close(fd);
     if (n != static_cast<ssize_t>(strDatagram.size()))
         return CProblem("cannot write to the journal at " + strSocket + ": " + std::strerror(nErr));
     return {};
@@ -85,16 +64,16 @@ CResult<> SendTo(const std::string& strSocket, const std::string& strDatagram) {
 }  // namespace
 
 std::optional<bool> CMailJournal::InSentItems(EHostEvent kind) {
-    if (*ResultName(kind) == '\0') return std::nullopt;
+    if (*CDeliveryWords::Of(kind).pszJournal == '\0') return std::nullopt;
     return kind == EHostEvent::Sent || kind == EHostEvent::SentWithRefusals;
 }
 
 CMailJournal::CFields CMailJournal::Fields(const CHostEventRecord& event, const std::string& strLine,
                                            const CMailMessage* pMsg) {
     CFields fields = {{"MESSAGE", strLine},
-                      {"PRIORITY", Priority(event.kind)},
+                      {"PRIORITY", CDeliveryWords::Of(event.kind).pszPriority},
                       {"SYSLOG_IDENTIFIER", "mailhost"},
-                      {"RESULT", ResultName(event.kind)},
+                      {"RESULT", CDeliveryWords::Of(event.kind).pszJournal},
                       {"MAILHOST_ID", event.strId}};
     if (!event.strText.empty()) fields.emplace_back("REASON", event.strText);
     if (pMsg) {

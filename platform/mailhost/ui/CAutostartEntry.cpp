@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "CApplication.h"
+#include "CFileOps.h"
 
 std::string CAutostartEntry::ConfigHome() {
     const char* pszConfig = std::getenv("XDG_CONFIG_HOME");
@@ -36,30 +36,13 @@ std::string CAutostartEntry::ExecValue(const std::string& strProgram) {
 }
 
 CResult<> CAutostartEntry::Enable(const std::string& strProgram) {
-    const std::filesystem::path path = Path();
-    std::error_code ec;
-    std::filesystem::create_directories(path.parent_path(), ec);
-    if (ec) return CProblem(path.parent_path().string() + ": " + ec.message());
-    const std::filesystem::path pathNew = path.string() + ".new";
-    {
-        std::ofstream out(pathNew, std::ios::binary | std::ios::trunc);
-        out << "[Desktop Entry]\n"
-               "Type=Application\n"
-               "Name="
-            << kHostProductName
-            << "\n"
-               "Comment=Sends scheduled mail from the system tray\n"
-               "Exec="
-            << ExecValue(strProgram) << " " << kTrayArgument
-            << "\n"
-               "Terminal=false\n"
-               "X-GNOME-Autostart-enabled=true\n";
-        out.close();
-        if (!out) return CProblem(pathNew.string() + ": cannot be written");
-    }
-    std::filesystem::rename(pathNew, path, ec);
-    if (ec) return CProblem(path.string() + ": " + ec.message());
-    return {};
+    const std::string strPath = Path();
+    QUILLORY_TRY(CFileOps::MakeDirs(CFileOps::DirName(strPath)));
+    const std::string strEntry = std::string("[Desktop Entry]\nType=Application\nName=") + kHostProductName +
+                                 "\nComment=Sends scheduled mail from the system tray\nExec=" + ExecValue(strProgram) +
+                                 " " + kTrayArgument + "\nTerminal=false\nX-GNOME-Autostart-enabled=true\n";
+    // Yours alone, as everything the host makes; the session reads it as you.
+    return CFileOps::ReplaceFile(strPath, strEntry);
 }
 
 CResult<> CAutostartEntry::Disable() {

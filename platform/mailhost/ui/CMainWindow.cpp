@@ -12,7 +12,6 @@
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QTreeWidget>
-#include <cctype>
 
 #include "CAddressList.h"
 #include "CHostMessage.h"
@@ -41,27 +40,6 @@ QString Q(const std::string& str) { return QString::fromStdString(str); }
 QString DateText(int64_t nDate) {
     if (nDate == 0) return {};
     return QDateTime::fromSecsSinceEpoch(nDate).toString("yyyy-MM-dd hh:mm");
-}
-
-std::string EventText(const CHostEventRecord& e) {
-    switch (e.kind) {
-        case EHostEvent::Sent: return "Message sent.";
-        case EHostEvent::SentWithRefusals: return "Message sent, but some recipients were refused: " + e.strText;
-        case EHostEvent::RetryLater: {
-            // "Cannot reach smtp.example.org; trying again at 10:42".
-            std::string str = e.strText;
-            if (!str.empty()) str[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(str[0])));
-            return str;
-        }
-        case EHostEvent::Failed: return "Sending failed: " + e.strText;
-        case EHostEvent::InDoubt:
-            return "A message may already have been delivered; it is kept, not resent: " + e.strText;
-        case EHostEvent::Stuck: return "Cannot send: " + e.strText;
-        case EHostEvent::Received: return "New mail received.";
-        case EHostEvent::ReceiveFailed: return "Receiving failed: " + e.strText;
-        case EHostEvent::Warning: return e.strText;
-    }
-    return e.strText;
 }
 
 }  // namespace
@@ -185,17 +163,8 @@ void CMainWindow::ShowFolder(EMailFolder folder) {
 const char* const CMainWindow::kFixHint = "open it (double-click or File > Open), correct it in Drafts and press Send";
 
 std::string CMainWindow::StateText(const std::string& strId) {
-    CDeliveryRecord rec = m_host.DeliveryStatus(strId);
-    switch (rec.state) {
-        case EDeliveryState::None: return "Queued";
-        case EDeliveryState::Retrying: return "Will retry: " + rec.strReason;
-        case EDeliveryState::Handed: return "Sending";
-        case EDeliveryState::SentNotMoved: return "Sent";
-        case EDeliveryState::Failed: return "Failed: " + rec.strReason;
-        case EDeliveryState::InDoubt: return "In doubt (not resent): " + rec.strReason;
-        case EDeliveryState::Refused: return "Sent, some refused: " + rec.strReason;
-    }
-    return {};
+    const CDeliveryRecord rec = m_host.DeliveryStatus(strId);
+    return CDeliveryWords::Row(rec.state, rec.strReason);
 }
 
 void CMainWindow::FillMessages() {
@@ -220,7 +189,7 @@ void CMainWindow::FillMessages() {
             pItem->setText(kSubject, Q(msg.strSubject.empty() ? "(no subject)" : msg.strSubject));
             pItem->setText(kDate, DateText(msg.nDate));
             if (bOutbox) pItem->setText(kStatus, Q(StateText(strId)));
-            if (bOutbox && m_host.DeliveryStatus(strId).state == EDeliveryState::Failed)
+            if (bOutbox && m_host.DeliveryStatus(strId).state == EHostEvent::Failed)
                 for (int nColumn = 0; nColumn < m_pMessages->columnCount(); ++nColumn)
                     pItem->setToolTip(nColumn, QString("To send it again: ") + kFixHint);
             if (strId == strKeep) pKeep = pItem;
@@ -256,7 +225,7 @@ void CMainWindow::ShowSelected() {
     if (m_folder == EMailFolder::Outbox) {
         strHtml += Row("Delivery:", StateText(strId));
         // The way out of a failure, where the user reads it.
-        if (m_host.DeliveryStatus(strId).state == EDeliveryState::Failed) strHtml += Row("To send it again:", kFixHint);
+        if (m_host.DeliveryStatus(strId).state == EHostEvent::Failed) strHtml += Row("To send it again:", kFixHint);
     }
     strHtml += "<hr><pre style=\"white-space: pre-wrap\">" + Q(msg.strBody).toHtmlEscaped() + "</pre>";
     m_pReading->setHtml(strHtml);
@@ -271,7 +240,7 @@ void CMainWindow::UpdateDeliveryLabel() {
 
 void CMainWindow::OnHostEvents(const std::vector<CHostEventRecord>& vecEvents) {
     if (vecEvents.empty()) return;
-    statusBar()->showMessage(Q(EventText(vecEvents.back())));
+    statusBar()->showMessage(Q(CDeliveryWords::Bar(vecEvents.back().kind, vecEvents.back().strText)));
     Refresh();
 }
 
@@ -305,7 +274,7 @@ void CMainWindow::OnOpenSelected() {
         // One that failed for good goes nowhere by itself: the user may take
         // it back to Drafts, correct it there and send it again.
         const CDeliveryRecord rec = m_host.DeliveryStatus(strId);
-        if (rec.state != EDeliveryState::Failed) {
+        if (rec.state != EHostEvent::Failed) {
             statusBar()->showMessage("Messages in the Outbox are on their way and cannot be edited.");
             return;
         }

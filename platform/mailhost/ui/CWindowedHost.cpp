@@ -21,6 +21,7 @@
 #include "CHostMessage.h"
 #include "CHostWindows.h"
 #include "CKeyringPasswordStore.h"
+#include "COwnedFd.h"
 #include "CQtMessageBox.h"
 #include "CTakeOverNote.h"
 #include "CTrayIcon.h"
@@ -49,7 +50,8 @@ int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const
     sigaddset(&set, SIGINT);
     sigaddset(&set, kActivateSignal);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    int fdSignal = ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+    const COwnedFd fdSignals(::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK));
+    const int fdSignal = fdSignals.Get();
     signal(SIGPIPE, SIG_IGN);
 
     QApplication app(argc, argv);
@@ -62,7 +64,6 @@ int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const
     CMailHost host(hostOptions);
     if (CResult<> r = host.Start(); !r) {
         CHostMessage::Error(nullptr, r.Problem());
-        if (fdSignal >= 0) ::close(fdSignal);
         return 1;
     }
     std::fprintf(stderr, "mailhost: profile %s%s\n", host.ProfileDir().c_str(),
@@ -145,7 +146,6 @@ int CWindowedHost::Run(int argc, char** argv, const CHostOptions& options, const
         delete pSignals;
     }
     host.Stop();
-    if (fdSignal >= 0) ::close(fdSignal);
     std::fprintf(stderr, "mailhost: stopped\n");
     return nResult;
 }
