@@ -3,6 +3,7 @@
 #include <cctype>
 #include <iterator>
 
+#include "MoveKey.h"
 #include "TaskTime.h"
 
 namespace {
@@ -179,11 +180,4 @@ void CTaskHistory::KeepOnly(const std::set<std::string>& setKeys) {
     std::erase_if(m_mapTasks, [&](const auto& entry) { return !setKeys.count(entry.first); });
 }
 
-void CTaskHistory::Rename(const std::string& strFrom, const std::string& strTo) {
-    if (strFrom == strTo) return;
-    auto node = m_mapTasks.extract(strFrom);
-    m_mapTasks.erase(strTo);
-    if (node.empty()) return;
-    node.key() = strTo;
-    m_mapTasks.insert(std::move(node));
-}
+void CTaskHistory::Rename(const std::string& strFrom, const std::string& strTo) { MoveKey(m_mapTasks, strFrom, strTo); }

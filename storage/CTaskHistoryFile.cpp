@@ -16,6 +16,7 @@
 #include "CDamagedCopy.h"
 #include "CFileOps.h"
 #include "IClock.h"
+#include "MoveKey.h"
 #include "TaskTime.h"
 
 CTaskHistoryFile* g_pTaskHistory = nullptr;
@@ -166,13 +167,8 @@ void CTaskHistoryFile::SetSettings(const std::string& strKey, nlohmann::json jSe
 }
 
 void CTaskHistoryFile::Follow(const std::string& strFrom, const std::string& strTo) {
-    if (strFrom == strTo) return;
     m_content.history.Rename(strFrom, strTo);
-    auto node = m_content.mapEntries.extract(strFrom);
-    m_content.mapEntries.erase(strTo);
-    if (node.empty()) return;
-    node.key() = strTo;
-    m_content.mapEntries.insert(std::move(node));
+    MoveKey(m_content.mapEntries, strFrom, strTo);
 }
 
 void CTaskHistoryFile::CopySettings(const std::string& strFrom, const std::string& strTo) {
