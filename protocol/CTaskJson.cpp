@@ -214,6 +214,7 @@ void CTaskJson::FromJson(const json& j, CTaskList& list, CProblems& problems, co
         problems.Add("input", "expected a JSON array of tasks");
         return;
     }
+    std::map<std::string, int> mapFirstOfName;  // from 1
     int i = 0;
     for (const auto& jt : j) {
         ++i;
@@ -232,12 +233,11 @@ void CTaskJson::FromJson(const json& j, CTaskList& list, CProblems& problems, co
             if (!r.IsBad(p.strWhere)) vecChecked.push_back(p);
         for (const auto& p : vecChecked) r.Problem(p.strWhere, p.strText);
         // The host tells the messages of two tasks apart by their names: a
-        // name may not be another task's (each is told once, with the first).
-        for (int k = 0; k < list.GetSize(); ++k)
-            if (!t.m_strTaskName.empty() && list[k].m_strTaskName == t.m_strTaskName) {
-                r.Problem("taskName", "is task " + std::to_string(k + 1) + "'s name as well");
-                break;
-            }
+        // name may not be another task's (told with the first that has it).
+        if (!t.m_strTaskName.empty()) {
+            const auto [it, bNew] = mapFirstOfName.emplace(t.m_strTaskName, i);
+            if (!bNew) r.Problem("taskName", "is task " + std::to_string(it->second) + "'s name as well");
+        }
         list.Add(t);
     }
 }
