@@ -16,14 +16,7 @@ bool InRange(int nYear, int nMonth, int nDay, int nHour, int nMinute) {
 }
 
 CResult<> CheckFields(int nYear, int nMonth, int nDay, int nHour, int nMinute) {
-    if (nYear < kFirstYear || nYear > kLastYear)
-        return CProblem("year " + std::to_string(nYear) + " is not " + std::to_string(kFirstYear) + ".." +
-                        std::to_string(kLastYear));
-    if (nMonth < 1 || nMonth > 12) return CProblem("month " + std::to_string(nMonth) + " is not 1..12");
-    if (nDay < 1 || nDay > 31) return CProblem("day " + std::to_string(nDay) + " is not 1..31");
-    if (nHour < 0 || nHour > 23) return CProblem("hour " + std::to_string(nHour) + " is not 0..23");
-    if (nMinute < 0 || nMinute > 59) return CProblem("minute " + std::to_string(nMinute) + " is not 0..59");
-    return {};
+    return CDateText::CheckFields(nYear, nMonth, nDay, nHour, nMinute);
 }
 
 // Days since 1970-01-01 of a proleptic Gregorian date; days beyond the
@@ -186,33 +179,14 @@ std::string Format(const TaskDateTime& dt) {
 }
 
 CResult<TaskDate> ParseDate(const std::string& str) {
-    const auto digits = [&](size_t nAt, size_t nCount) {
-        int n = 0;
-        for (size_t i = nAt; i < nAt + nCount; ++i) {
-            if (i >= str.size() || str[i] < '0' || str[i] > '9') return -1;
-            n = n * 10 + (str[i] - '0');
-        }
-        return n;
-    };
-    const int nYear = digits(0, 4), nMonth = digits(5, 2), nDay = digits(8, 2);
-    if (str.size() != 10 || str[4] != '-' || str[7] != '-' || nYear < 0 || nMonth < 0 || nDay < 0)
-        return CProblem("not a date as \"YYYY-MM-DD\"");
-    QUILLORY_TRY(CheckFields(nYear, nMonth, nDay, 0, 0));
-    // DayNumber runs a day beyond the month on into the next; a typed one is a mistake.
-    if (DateOfDay(DayNumber(nYear, nMonth, nDay)).nMonth != nMonth)
-        return CProblem("day " + std::to_string(nDay) + " is not in month " + std::to_string(nMonth) + " of " +
-                        std::to_string(nYear));
-    return TaskDate{nYear, nMonth, nDay, DayOfWeek(DayNumber(nYear, nMonth, nDay))};
+    QUILLORY_TRY_VALUE(const CDateText::CFields f, CDateText::ParseDate(str));
+    return TaskDate{f.nYear, f.nMonth, f.nDay, DayOfWeek(DayNumber(f.nYear, f.nMonth, f.nDay))};
 }
 
 CResult<TaskDateTime> ParseDateTime(const std::string& str) {
-    if (str.size() != 16 || str[10] != ' ' || str[13] != ':' || str.find_first_not_of("0123456789", 11) != 13 ||
-        str.find_first_not_of("0123456789", 14) != std::string::npos)
-        return CProblem("not a date and time as \"YYYY-MM-DD HH:MM\"");
-    QUILLORY_TRY_VALUE(const TaskDate date, ParseDate(str.substr(0, 10)));
-    const int nHour = std::stoi(str.substr(11, 2)), nMinute = std::stoi(str.substr(14, 2));
-    QUILLORY_TRY(CheckFields(date.nYear, date.nMonth, date.nDay, nHour, nMinute));
-    return TaskDateTime{date.nYear, date.nMonth, date.nDay, date.nDayOfWeek, nHour, nMinute, 0};
+    QUILLORY_TRY_VALUE(const CDateText::CFields f, CDateText::ParseDateTime(str));
+    return TaskDateTime{f.nYear, f.nMonth,  f.nDay, DayOfWeek(DayNumber(f.nYear, f.nMonth, f.nDay)),
+                        f.nHour, f.nMinute, 0};
 }
 
 }  // namespace TaskTime

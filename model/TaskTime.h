@@ -3,6 +3,7 @@
 #include <ctime>
 #include <string>
 
+#include "CDateText.h"
 #include "CResult.h"
 #include "TaskCalendarFields.h"
 
@@ -14,8 +15,8 @@ namespace TaskTime {
 // The years every part of the system handles, wherever a date is read: the
 // tool's options, imported JSON, the task list file, the host's requests and
 // the options sheet. Arithmetic on a year inside never overflows.
-constexpr int kFirstYear = 1900;
-constexpr int kLastYear = 9999;
+constexpr int kFirstYear = CDateText::kFirstYear;
+constexpr int kLastYear = CDateText::kLastYear;
 
 // Done when a group's fields are in range for a conversion; the problem
 // names the field ("month 13 is not 1..12").

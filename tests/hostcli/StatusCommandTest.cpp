@@ -205,7 +205,15 @@ TEST_F(StatusCommandTest, TasksDueWithinTheHourCountRealMinutesInEveryZone) {
         const size_t nAt = run.strOut.find("tasks due");
         EXPECT_EQ(nAt == std::string::npos ? run.strOut : run.strOut.substr(nAt), strExpected) << zone.pszTz;
     }
-    EXPECT_EQ(Status({"--now", "29.3.2026"}).nStatus, 1);
+    // The host reads dates as the tool does: a day its month lacks is a
+    // mistake, not the 2nd of March.
+    for (const char* pszNow : {"29.3.2026", "2027-02-30 09:00", "2026-03-29 24:00", "2026-3-29 01:30"}) {
+        const CMailhostRun run = Status({"--now", pszNow});
+        EXPECT_EQ(run.nStatus, 1) << pszNow;
+        EXPECT_NE(run.strErr.find(std::string("--now must be \"YYYY-MM-DD HH:MM\", not \"") + pszNow),
+                  std::string::npos)
+            << run.strErr;
+    }
 }
 
 }  // namespace

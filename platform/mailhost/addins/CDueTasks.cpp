@@ -1,17 +1,19 @@
 #include "CDueTasks.h"
 
-#include <cstdio>
+#include <ctime>
 
 #include <nlohmann/json.hpp>
 
-std::time_t CDueTasks::ParseLocal(const std::string& strWhen) {
+#include "CDateText.h"
+
+CResult<std::time_t> CDueTasks::ParseLocal(const std::string& strWhen) {
+    QUILLORY_TRY_VALUE(const CDateText::CFields f, CDateText::ParseDateTime(strWhen));
     std::tm tm{};
-    char cEnd = 0;
-    if (strWhen.size() != 16 || std::sscanf(strWhen.c_str(), "%4d-%2d-%2d %2d:%2d%c", &tm.tm_year, &tm.tm_mon,
-                                            &tm.tm_mday, &tm.tm_hour, &tm.tm_min, &cEnd) != 5)
-        return -1;
-    tm.tm_year -= 1900;
-    tm.tm_mon -= 1;
+    tm.tm_year = f.nYear - 1900;
+    tm.tm_mon = f.nMonth - 1;
+    tm.tm_mday = f.nDay;
+    tm.tm_hour = f.nHour;
+    tm.tm_min = f.nMinute;
     tm.tm_isdst = -1;  // the zone decides
     return std::mktime(&tm);
 }
@@ -49,16 +51,16 @@ CResult<std::vector<CDueTasks::CTask>> CDueTasks::Parse(const std::string& strJs
 std::vector<CDueTasks::CTask> CDueTasks::Within(const std::vector<CTask>& vecTasks, std::time_t tNow, long nSeconds) {
     std::vector<CTask> vec;
     for (const auto& task : vecTasks) {
-        const std::time_t t = task.bActive ? ParseLocal(task.strWhen) : -1;
-        if (t == -1 || t >= tNow + nSeconds) continue;
+        const auto rWhen = task.bActive ? ParseLocal(task.strWhen) : CResult<std::time_t>(CProblem("not active"));
+        if (!rWhen || *rWhen >= tNow + nSeconds) continue;
         vec.push_back(task);
-        vec.back().bOverdue = t < tNow;
+        vec.back().bOverdue = *rWhen < tNow;
     }
     return vec;
 }
 
 int CDueTasks::CountActive(const std::vector<CTask>& vecTasks) {
     int n = 0;
-    for (const auto& task : vecTasks) n += task.bActive && ParseLocal(task.strWhen) != -1;
+    for (const auto& task : vecTasks) n += task.bActive && ParseLocal(task.strWhen).Ok();
     return n;
 }

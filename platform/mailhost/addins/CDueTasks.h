@@ -34,6 +34,6 @@ public:
     static std::vector<CTask> Within(const std::vector<CTask>& vecTasks, std::time_t tNow, long nSeconds);
     // The active tasks that still have a sending time, whenever it is.
     static int CountActive(const std::vector<CTask>& vecTasks);
-    // "YYYY-MM-DD HH:MM" as local time; -1 when it is not one.
-    static std::time_t ParseLocal(const std::string& strWhen);
+    // "YYYY-MM-DD HH:MM" as local time; the problem says what is wrong with it.
+    static CResult<std::time_t> ParseLocal(const std::string& strWhen);
 };

@@ -246,11 +246,13 @@ int CStatusCommand::Run(const std::vector<std::string>& vecArgs, std::ostream& o
         err << "mailhost: status: " << *strProblem << "\n";
         return kExitUsage;
     }
-    const std::time_t tNow = strNow ? CDueTasks::ParseLocal(*strNow) : std::time(nullptr);
-    if (tNow == -1) {
-        err << "mailhost: status: --now must be \"YYYY-MM-DD HH:MM\", not \"" << *strNow << "\"\n";
+    const auto rNow = strNow ? CDueTasks::ParseLocal(*strNow) : CResult<std::time_t>(std::time(nullptr));
+    if (!rNow) {
+        err << "mailhost: status: --now must be \"YYYY-MM-DD HH:MM\", not \"" << *strNow << "\": " << rNow.Problem()
+            << "\n";
         return kExitUsage;
     }
+    const std::time_t tNow = *rNow;
 
     CStatus status;
     status.strProfile = CMailStore::DefaultProfileDir();
