@@ -50,8 +50,13 @@ json CTaskRulesJson::ToJson(const CTaskRules& rules) {
     }
     if (rules.eMissed != none.eMissed) j["missed"] = CTaskRules::Word(rules.eMissed, CTaskRules::kMissedWords);
     if (rules.pauseUntil.IsSet()) {
-        const TaskDateTime dt{rules.pauseUntil.nYear, rules.pauseUntil.nMonth, rules.pauseUntil.nDay,
-                              rules.pauseUntil.nDayOfWeek, 0, 0, 0};
+        const TaskDateTime dt{rules.pauseUntil.nYear,
+                              rules.pauseUntil.nMonth,
+                              rules.pauseUntil.nDay,
+                              rules.pauseUntil.nDayOfWeek,
+                              0,
+                              0,
+                              0};
         j["pauseUntil"] = TaskTime::Format(dt).substr(0, 10);
     }
     if (rules.bSkipNext) j["skipNext"] = true;
@@ -61,7 +66,7 @@ json CTaskRulesJson::ToJson(const CTaskRules& rules) {
 CResult<CTaskRules> CTaskRulesJson::FromJson(const json& j, CTaskRules rules) {
     if (!j.is_object()) return CProblem("rules: must be an object");
     CProblems problems;
-    static const char* const kKeys[] = {"workingDays", "holidays",    "onHoliday",           "zone",
+    static const char* const kKeys[] = {"workingDays",       "holidays",    "onHoliday",           "zone",
                                         "ifNothingAttached", "waitMinutes", "waitDeadlineMinutes", "missed",
                                         "pauseUntil",        "skipNext"};
     for (const auto& [strKey, value] : j.items())
