@@ -35,6 +35,7 @@ public:
     static constexpr const char* kIndex = "index";        // answers: where that task stands, from 1 (0: removed)
     static constexpr const char* kChanges = "changes";    // add, set: task members by their exported keys
     static constexpr const char* kTemplate = "template";  // add, set: a new template written into the data folder
+    static constexpr const char* kRules = "rules";        // add, set: the rules that change (CTaskRulesJson)
     static constexpr const char* kTo = "to";              // move: "up", "down", "first", "last" or a place from 1
 
     static constexpr const char* kPing = "ping";      // read-only: pid, tasks, file

@@ -11,6 +11,7 @@
 #include "CTaskCheck.h"
 #include "CTaskHistoryFile.h"
 #include "CTaskJson.h"
+#include "CTaskRulesJson.h"
 #include "CTemplateName.h"
 #include "TaskTime.h"
 
@@ -135,6 +136,19 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
         CTaskJson::Overlay(*itChanges, task, problems, jRequest[CHostProtocol::kCommand].get<std::string>());
     if (!problems.Empty()) return problems.AsProblem();
     if (itChanges != jRequest.end()) StartUnsetInterval(task, *itChanges);
+    std::optional<nlohmann::json> jRules;
+    if (const auto itRules = jRequest.find(CHostProtocol::kRules); itRules != jRequest.end()) {
+        if (!ctx.pStore) return CProblem("rules: nothing beside this task list keeps them");
+        // Changed over the task's rules as they are.
+        const nlohmann::json jHad = nSelf >= 0
+                                        ? ctx.pStore->SettingsOf(CTaskHistory::KeyOf(list[nSelf].m_strTemplateFile))
+                                              .value(CHostProtocol::kRules, nlohmann::json::object())
+                                        : nlohmann::json::object();
+        QUILLORY_TRY_VALUE(const CTaskRules had, CTaskRulesJson::FromJson(jHad));
+        QUILLORY_TRY_VALUE(const CTaskRules rules,
+                           CTaskRulesJson::FromJson(nlohmann::json::parse(itRules->dump()), had));
+        jRules = CTaskRulesJson::ToJson(rules);
+    }
     QUILLORY_TRY_VALUE(const std::string strPending, PendingTemplate(list, jRequest, ctx));
     if (nSelf < 0 && strPending.empty()) return CProblem("template: a new task needs its message");
     std::string strPlaced;
@@ -159,6 +173,7 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
     QUILLORY_TRY(CSchedule(clock).ScheduleAnew(task, nSelf < 0, tNow));
 
     COutcome outcome;
+    outcome.jRules = std::move(jRules);
     if (nSelf >= 0) outcome.strTemplateBefore = list[nSelf].m_strTemplateFile;
     if (!strPlaced.empty()) {
         std::error_code ec;
@@ -302,8 +317,15 @@ void FollowInStore(CTaskHistoryFile& store, const CTaskList& list, CTaskListEdit
     if (eCommand == CTaskListEdit::ECommand::Copy && bChanged) store.CopySettings(strFrom, strTo);
     else if (bChanged) store.Follow(strFrom, strTo);
     else if (eCommand != CTaskListEdit::ECommand::Remove && eCommand != CTaskListEdit::ECommand::Add &&
-             eCommand != CTaskListEdit::ECommand::Store && eCommand != CTaskListEdit::ECommand::Restore)
-        return;  // no task came or went, and none changed its template
+             eCommand != CTaskListEdit::ECommand::Store && eCommand != CTaskListEdit::ECommand::Restore &&
+             !outcome.jRules)
+        return;  // no task came or went, none changed its template or its rules
+    if (outcome.jRules) {
+        nlohmann::json jSettings = store.SettingsOf(strTo);
+        if (outcome.jRules->empty()) jSettings.erase(CHostProtocol::kRules);
+        else jSettings[CHostProtocol::kRules] = *outcome.jRules;
+        store.SetSettings(strTo, std::move(jSettings));
+    }
     if (const auto rSaved = store.Save(list); !rSaved) outcome.strStoreNotSaved = rSaved.Problem();
 }
 

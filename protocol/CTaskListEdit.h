@@ -1,6 +1,7 @@
 #pragma once
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -100,7 +101,8 @@ public:
         // The template the task had before (Set, Store), or the one it was
         // copied from (Copy); the store follows when it differs.
         std::string strTemplateBefore;
-        std::string strStoreNotSaved;  // why the store beside the list, changed with it, is not saved
+        std::string strStoreNotSaved;          // why the store beside the list, changed with it, is not saved
+        std::optional<nlohmann::json> jRules;  // add, set: the task's rules as they are now, for the store
     };
 
     // Applies jRequest to list. The problem holds one line per fault, each

@@ -388,7 +388,6 @@ TEST_F(TaskHistoryTest, EditsOfTheListTakeTheStoreAlong) {
     ASSERT_TRUE(store.Load().Ok());
     const std::string strIdOfA = store.IdOf("a.oft");
     store.History().Record("a.oft", Outcome(EKind::Sent, "2027-01-04 09:00"));
-    store.SetSettings("a.oft", {{"missed", "latest"}});
     const CTaskListEdit::CContext ctx{
         strData, ValueOf(TaskTime::ToAbsolute(2027, 1, 4, 10, 0, 30)), &codec, {}, &store};
     auto apply = [&](const CTaskListEdit::json& jRequest) {
@@ -398,6 +397,13 @@ TEST_F(TaskHistoryTest, EditsOfTheListTakeTheStoreAlong) {
         EXPECT_TRUE(r->strStoreNotSaved.empty()) << r->strStoreNotSaved;
         return r->task.m_strTemplateFile;
     };
+    // Rules sent with a change are kept in the task's entry, over what it had.
+    apply({{"command", "set"}, {"task", "a"}, {"rules", {{"missed", "latest"}, {"skipNext", true}}}});
+    apply({{"command", "set"}, {"task", "a"}, {"rules", {{"skipNext", false}}}});
+    const auto rBad = CTaskListEdit::ApplyAndSave(list, {{"command", "set"}, {"task", "a"}, {"rules", {{"missed", 1}}}},
+                                                  ctx, [] { return CResult<>(); });
+    ASSERT_FALSE(rBad);
+    EXPECT_EQ(rBad.Problem(), "rules.missed: must be each, latest or none");
     CTempDir::WriteFile(strData + ".quillory-new-1.oft", "Subject: new\n\nbody\n");
     const std::string strNewA =
         CTaskHistory::KeyOf(apply({{"command", "set"}, {"task", "a"}, {"template", strData + ".quillory-new-1.oft"}}));
@@ -409,8 +415,9 @@ TEST_F(TaskHistoryTest, EditsOfTheListTakeTheStoreAlong) {
     ASSERT_TRUE(again.Load().Ok());
     EXPECT_EQ(again.IdOf(strNewA), strIdOfA);
     EXPECT_EQ(Occurrences(again.History(), strNewA), std::vector<std::string>{"2027-01-04 09:00"});
-    EXPECT_EQ(again.SettingsOf(strNewA), nlohmann::json({{"missed", "latest"}}));
-    EXPECT_EQ(again.SettingsOf(strCopy), nlohmann::json({{"missed", "latest"}}));
+    const nlohmann::json jLatest = {{"rules", {{"missed", "latest"}}}};
+    EXPECT_EQ(again.SettingsOf(strNewA), jLatest);
+    EXPECT_EQ(again.SettingsOf(strCopy), jLatest);
     EXPECT_NE(again.IdOf(strCopy), strIdOfA);
     EXPECT_EQ(again.History().Last(strCopy), nullptr);
     const auto rBack = CTaskHistoryFile::FromJsonText(CTempDir::ReadFile(strData + CTaskHistoryFile::kFileName));

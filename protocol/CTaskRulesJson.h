@@ -1,0 +1,30 @@
+#pragma once
+#include <nlohmann/json.hpp>
+
+#include "CProblems.h"
+#include "CResult.h"
+#include "CTaskRules.h"
+
+// A task's rules as JSON, as they are kept in the task's entry beside the
+// list ("settings": {"rules": ...}), sent by the tool and shown by
+// `list --json` and `show`. Members at their defaults are left out, so a
+// task without rules is {}:
+//
+//   {"workingDays": "sun-thu", "holidays": ["/home/u/holidays.ics"],
+//    "onHoliday": "before", "zone": "America/New_York",
+//    "ifNothingAttached": "wait", "waitMinutes": 10, "waitDeadlineMinutes": 120,
+//    "missed": "latest", "pauseUntil": "2027-01-11", "skipNext": true}
+class CTaskRulesJson {
+public:
+    static nlohmann::json ToJson(const CTaskRules& rules);
+    // The rules j holds, over base (members not named keep base's). Every
+    // problem is "rules.<key>: what"; an unknown key is one, as a typo must
+    // not pass for a rule that is not there.
+    static CResult<CTaskRules> FromJson(const nlohmann::json& j, CTaskRules base = {});
+
+    // A zone's name as tzdata spells it ("America/New_York", "UTC"); whether
+    // the zone is there is for whoever reads tzdata.
+    static bool IsZoneName(const std::string& str);
+    // How long a task may wait for its attachments, in minutes: a week.
+    static constexpr int kMaxWaitMinutes = 7 * 24 * 60;
+};
