@@ -4,8 +4,6 @@
 
 namespace {
 
-using json = nlohmann::json;
-
 std::string Choices(const auto& arrWords) {
     std::string str;
     for (size_t i = 0; i < arrWords.size(); ++i)
@@ -15,7 +13,7 @@ std::string Choices(const auto& arrWords) {
 
 // One choice of a table of words; a problem names them all.
 template <class E>
-void ReadChoice(const json& j, const char* pszKey, const auto& arrWords, E& e, CProblems& problems) {
+void ReadChoice(const nlohmann::json& j, const char* pszKey, const auto& arrWords, E& e, CProblems& problems) {
     const auto it = j.find(pszKey);
     if (it == j.end()) return;
     const auto chosen = it->is_string() ? CTaskRules::Named<E>(it->get<std::string>(), arrWords) : std::nullopt;
@@ -33,9 +31,9 @@ bool CTaskRulesJson::IsZoneName(const std::string& str) {
            std::string::npos;
 }
 
-json CTaskRulesJson::ToJson(const CTaskRules& rules) {
+nlohmann::json CTaskRulesJson::ToJson(const CTaskRules& rules) {
     const CTaskRules none;
-    json j = json::object();
+    nlohmann::json j = nlohmann::json::object();
     if (rules.nWorkingDays != none.nWorkingDays) j["workingDays"] = CWorkingDays::WeekdaysText(rules.nWorkingDays);
     if (!rules.vecHolidayFiles.empty()) j["holidays"] = rules.vecHolidayFiles;
     if (rules.eOnDayOff != none.eOnDayOff)
@@ -63,7 +61,7 @@ json CTaskRulesJson::ToJson(const CTaskRules& rules) {
     return j;
 }
 
-CResult<CTaskRules> CTaskRulesJson::FromJson(const json& j, CTaskRules rules) {
+CResult<CTaskRules> CTaskRulesJson::FromJson(const nlohmann::json& j, CTaskRules rules) {
     if (!j.is_object()) return CProblem("rules: must be an object");
     CProblems problems;
     static const char* const kKeys[] = {"workingDays",       "holidays",    "onHoliday",           "zone",
@@ -81,7 +79,7 @@ CResult<CTaskRules> CTaskRulesJson::FromJson(const json& j, CTaskRules rules) {
     if (const auto it = j.find("holidays"); it != j.end()) {
         rules.vecHolidayFiles.clear();
         bool bRight = it->is_array();
-        for (const auto& jFile : bRight ? *it : json::array()) {
+        for (const auto& jFile : bRight ? *it : nlohmann::json::array()) {
             bRight = bRight && jFile.is_string() && !jFile.get<std::string>().empty() &&
                      jFile.get<std::string>().front() == '/';
             if (bRight) rules.vecHolidayFiles.push_back(jFile.get<std::string>());
