@@ -140,11 +140,9 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
     if (const auto itRules = jRequest.find(CHostProtocol::kRules); itRules != jRequest.end()) {
         if (!ctx.pStore) return CProblem("rules: nothing beside this task list keeps them");
         // Changed over the task's rules as they are.
-        const nlohmann::json jHad = nSelf >= 0
-                                        ? ctx.pStore->SettingsOf(CTaskHistory::KeyOf(list[nSelf].m_strTemplateFile))
-                                              .value(CHostProtocol::kRules, nlohmann::json::object())
-                                        : nlohmann::json::object();
-        QUILLORY_TRY_VALUE(const CTaskRules had, CTaskRulesJson::FromJson(jHad));
+        QUILLORY_TRY_VALUE(const CTaskRules had, nSelf >= 0 ? CTaskRulesJson::FromSettings(ctx.pStore->SettingsOf(
+                                                                  CTaskHistory::KeyOf(list[nSelf].m_strTemplateFile)))
+                                                            : CResult<CTaskRules>(CTaskRules{}));
         QUILLORY_TRY_VALUE(const CTaskRules rules,
                            CTaskRulesJson::FromJson(nlohmann::json::parse(itRules->dump()), had));
         jRules = CTaskRulesJson::ToJson(rules);

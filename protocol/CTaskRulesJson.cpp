@@ -1,5 +1,6 @@
 #include "CTaskRulesJson.h"
 
+#include "CHostProtocol.h"
 #include "TaskTime.h"
 
 namespace {
@@ -128,4 +129,16 @@ CResult<CTaskRules> CTaskRulesJson::FromJson(const nlohmann::json& j, CTaskRules
     }
     if (!problems.Empty()) return problems.AsProblem();
     return rules;
+}
+
+CResult<CTaskRules> CTaskRulesJson::FromSettings(const nlohmann::json& jSettings) {
+    if (!jSettings.is_object()) return CTaskRules{};
+    const auto it = jSettings.find(CHostProtocol::kRules);
+    if (it == jSettings.end()) return CTaskRules{};
+    return FromJson(*it);
+}
+
+CResult<CTaskRules> CTaskRulesJson::Of(const CTaskHistoryFile::CContent& content, const CTaskItem& task) {
+    const auto it = content.mapEntries.find(CTaskHistory::KeyOf(task.m_strTemplateFile));
+    return it == content.mapEntries.end() ? CTaskRules{} : FromSettings(it->second.jSettings);
 }

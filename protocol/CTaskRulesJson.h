@@ -3,6 +3,7 @@
 
 #include "CProblems.h"
 #include "CResult.h"
+#include "CTaskHistoryFile.h"
 #include "CTaskRules.h"
 
 // A task's rules as JSON, as they are kept in the task's entry beside the
@@ -21,6 +22,11 @@ public:
     // problem is "rules.<key>: what"; an unknown key is one, as a typo must
     // not pass for a rule that is not there.
     static CResult<CTaskRules> FromJson(const nlohmann::json& j, CTaskRules base = {});
+    // The rules kept in a task's settings in the store ({"rules": {...}});
+    // none kept are the defaults.
+    static CResult<CTaskRules> FromSettings(const nlohmann::json& jSettings);
+    // The rules of task as the store's content keeps them.
+    static CResult<CTaskRules> Of(const CTaskHistoryFile::CContent& content, const CTaskItem& task);
 
     // A zone's name as tzdata spells it ("America/New_York", "UTC"); whether
     // the zone is there is for whoever reads tzdata.

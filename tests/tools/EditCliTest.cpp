@@ -353,6 +353,14 @@ TEST_F(EditCliTest, EachCommandChangesTheFileWithoutAHost) {
     EXPECT_TRUE(fs::exists(strTemplateA + ".oft"));
     EXPECT_EQ(TaskNames(Tasks()), (std::vector<std::string>{"Copy of A", "B", "C monthly"}));
 
+    // Rules are kept beside the list, shown in words and given to programs.
+    ASSERT_EQ(Run({"set", "C monthly", "--missed", "latest", "--zone", "Asia/Tokyo"}).nExit, 0);
+    ASSERT_EQ(Run({"set", "C monthly", "--no-zone", "--skip-next"}).nExit, 0);
+    r = Run({"show", "C monthly"});
+    EXPECT_NE(r.strOut.find("Rules:           Only the latest missed; skips the next\nMissed:          latest\n"),
+              std::string::npos)
+        << r.strOut;
+
     r = Run({"list"});
     ASSERT_EQ(r.nExit, 0);
     EXPECT_NE(r.strOut.find("3 * C monthly 2027-01-15 07:00\n      Day 15 of every month at 07:00\n"),
@@ -364,6 +372,8 @@ TEST_F(EditCliTest, EachCommandChangesTheFileWithoutAHost) {
     EXPECT_EQ(j[2]["name"], "C monthly");
     EXPECT_EQ(j[2]["nextSending"], "2027-01-15 07:00");
     EXPECT_EQ(j[2]["schedule"], "Day 15 of every month at 07:00");
+    EXPECT_EQ(j[2]["rules"], (nlohmann::json{{"missed", "latest"}, {"skipNext", true}}));
+    EXPECT_EQ(j[1]["rules"], nlohmann::json::object());
     EXPECT_EQ(Run({"list", "--names"}).strOut, "Copy of A\nB\nC monthly\n");
 }
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "CScheduleOptions.h"
+#include "CTaskRulesJson.h"
+#include "CTempDir.h"
 #include "ResultValue.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
@@ -108,6 +110,15 @@ const CRefusal kRefusals[] = {
     {"UnknownOption", {"--bogus"}, "unknown option --bogus"},
     {"OptionWithoutValue", {"--name"}, "--name: needs a value"},
     {"SameValueTwice", {"--name", "a", "--name", "b"}, "--name: given more than once"},
+    {"NoSuchWorkingDay", {"--working-days", "mon-funday"}, "--working-days: "},
+    {"HolidaysThatAreNoFile", {"--holidays", "/nonexistent/h.ics"}, "--holidays: "},
+    {"ZoneOutOfTheZoneFolder", {"--zone", "../../etc/passwd"}, "--zone: must be a zone's name"},
+    {"OnHolidayUnknown", {"--on-holiday", "maybe"}, "--on-holiday: must be send, before, after or skip"},
+    {"WaitWithoutItsMinutes", {"--if-nothing-attached", "wait"}, "--if-nothing-attached: wait needs how often"},
+    {"WaitDeadlineBeforeItsStep", {"--if-nothing-attached", "wait:30:10"}, "--if-nothing-attached: must be at least"},
+    {"PauseOnNoDay", {"--pause-until", "2027-02-30"}, "--pause-until: day 30 is not in month 2"},
+    {"ARuleAndItsUndoing", {"--zone", "UTC", "--no-zone"}, "--no-zone: does not go with --zone"},
+    {"ARuleFlagWithAValue", {"--skip-next=yes"}, "--skip-next: takes no value"},
     // clang-format on
 };
 
@@ -142,6 +153,50 @@ TEST_F(ScheduleOptionsTest, WhatTheSheetRefusesIsRefusedNamingTheOption) {
         const auto r = CScheduleOptions::Parse(WithMessage(c.vecArgs), true, m_tNow);
         ASSERT_FALSE(r);
         EXPECT_EQ(r.Problem().substr(0, c.strProblem.size()), c.strProblem) << r.Problem();
+    }
+}
+
+TEST_F(ScheduleOptionsTest, RuleOptionsChangeOnlyTheRulesNamedAndTheirNoFormsUndoThem) {
+    CTempDir dir;
+    const std::string strIcs = dir.Path() + "/holidays.ics";
+    CTempDir::WriteFile(strIcs, "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\nEND:VCALENDAR\r\n");
+    const struct {
+        std::vector<std::string> vecArgs;
+        nlohmann::json jRules;
+    } arrCases[] = {
+        {{"--daily"}, nlohmann::json::object()},
+        {{"--working-days=sun-thu", "--holidays", strIcs, "--holidays", strIcs, "--on-holiday", "before"},
+         {{"workingDays", "sun-thu"}, {"holidays", {strIcs, strIcs}}, {"onHoliday", "before"}}},
+        {{"--zone", "America/New_York", "--missed", "latest", "--if-nothing-attached", "wait:10:120"},
+         {{"zone", "America/New_York"},
+          {"missed", "latest"},
+          {"ifNothingAttached", "wait"},
+          {"waitMinutes", 10},
+          {"waitDeadlineMinutes", 120}}},
+        {{"--pause-until", "2027-01-11", "--skip-next", "--if-nothing-attached", "skip"},
+         {{"pauseUntil", "2027-01-11"}, {"skipNext", true}, {"ifNothingAttached", "skip"}}},
+        {{"--no-working-days", "--no-holidays", "--no-on-holiday", "--no-zone", "--no-if-nothing-attached",
+          "--no-missed", "--no-pause-until", "--no-skip-next"},
+         {{"workingDays", "mon-fri"},
+          {"holidays", nlohmann::json::array()},
+          {"onHoliday", "send"},
+          {"zone", ""},
+          {"ifNothingAttached", "send"},
+          {"missed", "each"},
+          {"pauseUntil", nullptr},
+          {"skipNext", false}}},
+    };
+    for (const auto& c : arrCases) {
+        std::vector<std::string> vecArgs = {"3"};
+        vecArgs.insert(vecArgs.end(), c.vecArgs.begin(), c.vecArgs.end());
+        const auto r = CScheduleOptions::Parse(vecArgs, false, m_tNow);
+        ASSERT_TRUE(r) << r.Problem();
+        EXPECT_EQ(r->jRules, c.jRules);
+        // Undoing every rule over any rules gives a task without rules.
+        if (c.jRules.contains("skipNext") && !c.jRules["skipNext"].get<bool>()) {
+            const CTaskRules had = ValueOf(CTaskRulesJson::FromJson(arrCases[2].jRules));
+            EXPECT_TRUE(ValueOf(CTaskRulesJson::FromJson(c.jRules, had)).IsEmpty());
+        }
     }
 }
 

@@ -41,42 +41,54 @@ const char* const kUsage =
     "     open in it, its disk); send-now without a host\n"
     "Run 'quillory COMMAND --help' for a command's own help.\n";
 
-#define QUILLORY_SCHEDULE_OPTIONS                                                                      \
-    "schedule, one of (default for add: --once):\n"                                                    \
-    "  --once\n"                                                                                       \
-    "  --every-minutes N\n"                                                                            \
-    "  --daily [--interval N]            every N days\n"                                               \
-    "  --daily --kind KIND               every day of a kind: day, weekday, weekend-day, even-day,\n"  \
-    "                                    odd-day\n"                                                    \
-    "  --weekly [--interval N] --days mon,thu\n"                                                       \
-    "  --weekly --week-of-month 2|3|4 --days tue\n"                                                    \
-    "  --monthly --day D [--interval M]\n"                                                             \
-    "  --monthly --ordinal first|second|third|fourth|last --kind KIND [--interval M]\n"                \
-    "                                    KIND also a day of the week (sunday..saturday)\n"             \
-    "  --yearly --month MONTH --day D\n"                                                               \
-    "  --yearly --ordinal ORDINAL --kind KIND --month MONTH\n"                                         \
-    "  Day and month names in English, full or three letters, any case.\n"                             \
-    "start and end:\n"                                                                                 \
-    "  --start \"YYYY-MM-DD HH:MM\"        first day and the sending time (add: the next minute);\n"   \
-    "  --start HH:MM | \"tomorrow HH:MM\" | \"mon HH:MM\"  the next such time from now, local time.\n" \
-    "                                    A time the clocks skip is kept, and sent when they have\n"    \
-    "                                    jumped (02:30 on a day of 02:00->03:00 goes at 03:30)\n"      \
-    "  --end-after N | --end-date YYYY-MM-DD | --no-end   (add: no end)\n"                             \
-    "options:\n"                                                                                       \
-    "  --name NAME                       (add: the subject)\n"                                         \
-    "  --no-send-overdue | --send-overdue, --receive-first | --no-receive-first,\n"                    \
-    "  --inactive | --active\n"                                                                        \
-    "  --attach-entry PATH               an attachment looked up at each sending: a file, or a\n"      \
-    "                                    folder with a mask (\"/srv/reports/*.csv\"); repeatable;\n"   \
-    "                                    a relative one is made absolute from here\n"                  \
-    "  --no-attach-entries               (set) none\n"                                                 \
-    "message:\n"                                                                                       \
-    "  --eml FILE                        an RFC 5322 message; - reads standard input. Its Reply-To,\n" \
-    "                                    In-Reply-To, References and X- fields are kept; its From\n"   \
-    "                                    is not: the account's address sends it and is its From\n"     \
-    "  --to ADDR[,ADDR...] [--cc ...] [--bcc ...] --subject TEXT (--body TEXT | --body-file FILE)\n"   \
-    "  --attach FILE                     a file embedded in the message; repeatable (set: replaces\n"  \
-    "                                    the embedded files)\n"                                        \
+#define QUILLORY_SCHEDULE_OPTIONS                                                                             \
+    "schedule, one of (default for add: --once):\n"                                                           \
+    "  --once\n"                                                                                              \
+    "  --every-minutes N\n"                                                                                   \
+    "  --daily [--interval N]            every N days\n"                                                      \
+    "  --daily --kind KIND               every day of a kind: day, weekday, weekend-day, even-day,\n"         \
+    "                                    odd-day\n"                                                           \
+    "  --weekly [--interval N] --days mon,thu\n"                                                              \
+    "  --weekly --week-of-month 2|3|4 --days tue\n"                                                           \
+    "  --monthly --day D [--interval M]\n"                                                                    \
+    "  --monthly --ordinal first|second|third|fourth|last --kind KIND [--interval M]\n"                       \
+    "                                    KIND also a day of the week (sunday..saturday)\n"                    \
+    "  --yearly --month MONTH --day D\n"                                                                      \
+    "  --yearly --ordinal ORDINAL --kind KIND --month MONTH\n"                                                \
+    "  Day and month names in English, full or three letters, any case.\n"                                    \
+    "start and end:\n"                                                                                        \
+    "  --start \"YYYY-MM-DD HH:MM\"        first day and the sending time (add: the next minute);\n"          \
+    "  --start HH:MM | \"tomorrow HH:MM\" | \"mon HH:MM\"  the next such time from now, local time.\n"        \
+    "                                    A time the clocks skip is kept, and sent when they have\n"           \
+    "                                    jumped (02:30 on a day of 02:00->03:00 goes at 03:30)\n"             \
+    "  --end-after N | --end-date YYYY-MM-DD | --no-end   (add: no end)\n"                                    \
+    "options:\n"                                                                                              \
+    "  --name NAME                       (add: the subject)\n"                                                \
+    "  --no-send-overdue | --send-overdue, --receive-first | --no-receive-first,\n"                           \
+    "  --inactive | --active\n"                                                                               \
+    "  --attach-entry PATH               an attachment looked up at each sending: a file, or a\n"             \
+    "                                    folder with a mask (\"/srv/reports/*.csv\"); repeatable;\n"          \
+    "                                    a relative one is made absolute from here\n"                         \
+    "  --no-attach-entries               (set) none\n"                                                        \
+    "rules (each --no-... form undoes one, e.g. --no-zone):\n"                                                \
+    "  --working-days mon-fri            the task's working days (default mon-fri; sun-thu...)\n"             \
+    "  --holidays FILE.ics               holidays from an iCalendar file (all-day events); repeatable\n"      \
+    "  --on-holiday send|before|after|skip  an occurrence on a day off: sent anyway (default), moved\n"       \
+    "                                    to the working day before or after, or skipped\n"                    \
+    "  --zone ZONE                       the schedule's zone (\"America/New_York\"); --start is read in it\n" \
+    "  --if-nothing-attached send|skip|wait:MINUTES:DEADLINE_MINUTES  an entry matching no file\n"            \
+    "  --missed each|latest|none         occurrences passed while nothing ran\n"                              \
+    "  --pause-until YYYY-MM-DD          nothing goes out before that day\n"                                  \
+    "  --skip-next                       the next occurrence is skipped, once\n"                              \
+    "  Placeholders in the subject, body and attachment entries are filled at sending:\n"                     \
+    "  {date} {time} {date:%Y-%m-%d} {date-1d:%d.%m.} {month-1:%B %Y} {n} {name}; {{ is a brace\n"            \
+    "message:\n"                                                                                              \
+    "  --eml FILE                        an RFC 5322 message; - reads standard input. Its Reply-To,\n"        \
+    "                                    In-Reply-To, References and X- fields are kept; its From\n"          \
+    "                                    is not: the account's address sends it and is its From\n"            \
+    "  --to ADDR[,ADDR...] [--cc ...] [--bcc ...] --subject TEXT (--body TEXT | --body-file FILE)\n"          \
+    "  --attach FILE                     a file embedded in the message; repeatable (set: replaces\n"         \
+    "                                    the embedded files)\n"                                               \
     "The start is checked against, and the next sending time worked out from, the present.\n"
 
 struct CHelp {

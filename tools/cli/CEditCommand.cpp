@@ -226,6 +226,7 @@ int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecAr
             jRequest = *rSimple;
         }
         jRequest[CHostProtocol::kChanges] = opt.jChanges;
+        if (!opt.jRules.empty()) jRequest[CHostProtocol::kRules] = json::parse(opt.jRules.dump());
         if (opt.bMessage) {
             const std::string strDataDir = DataDirOf(strFile);
             std::error_code ec;

@@ -12,6 +12,7 @@
 #include "CRecurrenceText.h"
 #include "CTaskHistoryFile.h"
 #include "CTaskListLock.h"
+#include "CTaskRulesJson.h"
 #include "TaskTime.h"
 
 namespace {
@@ -56,8 +57,9 @@ int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool
     }
     nlohmann::ordered_json arr = nlohmann::ordered_json::array();
     // The last results, for the machines that watch the add-in (`mailhost status`).
-    const CResult<CTaskHistory> history =
-        bJson ? CTaskHistoryFile::HistoryBeside(strTaskFile) : CResult<CTaskHistory>(CProblem("not asked for"));
+    const CResult<CTaskHistoryFile::CContent> store =
+        bJson ? CTaskHistoryFile::ReadBeside(strTaskFile)
+              : CResult<CTaskHistoryFile::CContent>(CProblem("not asked for"));
     int i = 0;
     for (const CTaskItem& t : list) {
         ++i;
@@ -74,13 +76,19 @@ int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool
                 {"name", t.m_strTaskName},
                 {"nextSending", bNext ? nlohmann::ordered_json(strNext) : nlohmann::ordered_json()},
                 {"schedule", strSchedule}};
-            const CTaskOutcome* pLast = history ? history->Last(CTaskHistory::KeyOf(t.m_strTemplateFile)) : nullptr;
+            const CTaskOutcome* pLast = store ? store->history.Last(CTaskHistory::KeyOf(t.m_strTemplateFile)) : nullptr;
             if (pLast)
                 jsonTask["lastResult"] = {{"kind", CTaskOutcome::KindName(pLast->kind)},
                                           {"occurrence", pLast->strOccurrence},
                                           {"result", pLast->ResultText()}};
-            if (const std::string strWarning = t.LastSentWarning(); !strWarning.empty())
-                jsonTask["problem"] = strWarning;
+            std::string strProblem = t.LastSentWarning();
+            if (store) {
+                const auto rules = CTaskRulesJson::Of(*store, t);
+                jsonTask["rules"] = nlohmann::ordered_json::parse(
+                    (rules ? CTaskRulesJson::ToJson(*rules) : nlohmann::json::object()).dump());
+                if (!rules) strProblem += (strProblem.empty() ? "" : "; ") + rules.Problem();
+            }
+            if (!strProblem.empty()) jsonTask["problem"] = strProblem;
             arr.push_back(std::move(jsonTask));
         } else {
             // An escaped name cannot start a row of its own or colour the terminal.

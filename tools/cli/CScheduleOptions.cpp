@@ -8,6 +8,7 @@
 #include <set>
 #include <utility>
 
+#include "CRuleOptions.h"
 #include "CSchedule.h"
 #include "CTaskCheck.h"
 #include "CalendarNames.h"
@@ -384,7 +385,9 @@ CResult<> StartEndAndOptions(const CRaw& raw, bool bAdd, time_t tNow, json& j) {
 
 CResult<CScheduleOptions> CScheduleOptions::Parse(const std::vector<std::string>& vecArgs, bool bAdd, time_t tClock) {
     CScheduleOptions opt;
-    QUILLORY_TRY_VALUE(const CRaw raw, Read(vecArgs, opt.vecOperands));
+    std::vector<std::string> vecRest = vecArgs;
+    QUILLORY_TRY_VALUE(opt.jRules, CRuleOptions::Take(vecRest));
+    QUILLORY_TRY_VALUE(const CRaw raw, Read(vecRest, opt.vecOperands));
     const time_t tNow = tClock;
     QUILLORY_TRY(Recurrence(raw, bAdd, opt.jChanges));
     QUILLORY_TRY(StartEndAndOptions(raw, bAdd, tNow, opt.jChanges));

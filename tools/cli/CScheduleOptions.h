@@ -22,6 +22,8 @@ class CScheduleOptions {
 public:
     // Task members to set; for add, every member the sheet writes.
     nlohmann::ordered_json jChanges = nlohmann::ordered_json::object();
+    // The task's rules to change (CRuleOptions); empty: none.
+    nlohmann::json jRules = nlohmann::json::object();
     // The message, when any message option was given (add needs one).
     bool bMessage = false;
     std::string strEml;  // "-": standard input

@@ -17,6 +17,7 @@
 #include "CSendingPreview.h"
 #include "CTaskArgument.h"
 #include "CTaskHistoryFile.h"
+#include "CTaskRulesJson.h"
 #include "CTemplateFile.h"
 #include "TaskTime.h"
 #include "ToolExitStatus.h"
@@ -119,6 +120,29 @@ std::string Counts(const CTaskItem& task, const CResult<CTaskHistory>& history) 
     return strOthers.empty() ? str : str + " (" + strOthers + ")";
 }
 
+// The task's rules, one line each, in the words of the tool's options.
+void Rules(const CResult<CTaskRules>& rRules) {
+    if (!rRules) return Line("Rules", "not known (" + rRules.Problem() + ")");
+    const CTaskRules& rules = *rRules;
+    if (rules.IsEmpty()) return Line("Rules", "none");
+    Line("Rules", rules.Summary());
+    using R = CTaskRules;
+    if (rules.eOnDayOff != R::EOnDayOff::Send) {
+        Line("Working days", CWorkingDays::WeekdaysText(rules.nWorkingDays));
+        std::string strFiles;
+        for (const auto& str : rules.vecHolidayFiles) strFiles += (strFiles.empty() ? "" : ", ") + str;
+        Line("Holidays", strFiles.empty() ? "none named" : strFiles);
+        Line("On a day off", R::Word(rules.eOnDayOff, R::kOnDayOffWords));
+    }
+    if (!rules.strZone.empty()) Line("Zone", rules.strZone);
+    if (rules.eNothingAttached == R::ENothingAttached::Wait)
+        Line("No attachment", "wait, trying every " + std::to_string(rules.nWaitMinutes) + " minutes for " +
+                                  std::to_string(rules.nWaitDeadlineMinutes) + " minutes");
+    else if (rules.eNothingAttached != R::ENothingAttached::Send)
+        Line("No attachment", R::Word(rules.eNothingAttached, R::kNothingAttachedWords));
+    if (rules.eMissed != R::EMissed::Each) Line("Missed", R::Word(rules.eMissed, R::kMissedWords));
+}
+
 }  // namespace
 
 int RunShow(const CTaskList& list, const std::string& strTask, const std::string& strTaskFile) {
@@ -134,7 +158,10 @@ int RunShow(const CTaskList& list, const std::string& strTask, const std::string
     Line("Ends", Ends(task));
     Line("Send overdue", task.m_bSendOverdue ? "yes" : "no");
     Line("Receive first", task.m_bReceiveBeforeSending ? "yes" : "no");
-    const auto history = CTaskHistoryFile::HistoryBeside(strTaskFile);
+    const auto store = CTaskHistoryFile::ReadBeside(strTaskFile);
+    const CResult<CTaskHistory> history =
+        store ? CResult<CTaskHistory>(store->history) : CResult<CTaskHistory>(CProblem(store.Problem()));
+    Rules(store ? CTaskRulesJson::Of(*store, task) : CResult<CTaskRules>(CProblem(store.Problem())));
     if (task.m_nOccurrenceCount > 0) Line("Occurrences", Counts(task, history));
     Line("Last sent", LastSent(task, history));
     const CTaskOutcome* pLast = history ? history->Last(CTaskHistory::KeyOf(task.m_strTemplateFile)) : nullptr;

@@ -52,7 +52,7 @@ _quillory() {
     done
 
     case $prev in
-        --file | --eml | --body-file | --attach | --attach-entry | --out)
+        --file | --eml | --body-file | --attach | --attach-entry | --out | --holidays)
             mapfile -t COMPREPLY < <(compgen -f -- "$cur")
             return
             ;;
@@ -72,12 +72,24 @@ _quillory() {
             mapfile -t COMPREPLY < <(compgen -W "first second third fourth last" -- "$cur")
             return
             ;;
+        --on-holiday)
+            mapfile -t COMPREPLY < <(compgen -W "send before after skip" -- "$cur")
+            return
+            ;;
+        --missed)
+            mapfile -t COMPREPLY < <(compgen -W "each latest none" -- "$cur")
+            return
+            ;;
+        --if-nothing-attached)
+            mapfile -t COMPREPLY < <(compgen -W "send skip wait:" -- "$cur")
+            return
+            ;;
         --week-of-month)
             mapfile -t COMPREPLY < <(compgen -W "2 3 4" -- "$cur")
             return
             ;;
         --codepage | --count | --now | --to | --cc | --bcc | --subject | --body | --every-minutes | --interval | \
-            --day | --start | --end-after | --end-date | --name)
+            --day | --start | --end-after | --end-date | --name | --working-days | --zone | --pause-until)
             return
             ;;
     esac
@@ -92,7 +104,9 @@ _quillory() {
         local schedule="--once --every-minutes --daily --weekly --monthly --yearly --interval --kind --days
             --week-of-month --day --ordinal --month --start --end-after --end-date --no-end --name --no-send-overdue
             --send-overdue --receive-first --no-receive-first --inactive --active --attach-entry --no-attach-entries
-            --eml --to --cc --bcc --subject --body --body-file --attach"
+            --eml --to --cc --bcc --subject --body --body-file --attach --working-days --no-working-days --holidays
+            --no-holidays --on-holiday --no-on-holiday --zone --no-zone --if-nothing-attached --no-if-nothing-attached
+            --missed --no-missed --pause-until --no-pause-until --skip-next --no-skip-next"
         case $command in
             add | set) options+=" $schedule" ;;
             list) options+=" --json --addin --names" ;;
