@@ -194,13 +194,20 @@ void CMyInspectorEvent::OnOptionsClick(IDispatch*, bool*) {
         dlg.m_nMode = COptionsDlg::kModeMessage;
         dlg.m_nEditIndex = i;
         dlg.m_nEditId = nId;
-        dlg.SetTask(static_cast<const CTaskList&>(*g_pTaskList)[i]);
+        const CTaskItem& task = static_cast<const CTaskList&>(*g_pTaskList)[i];
+        dlg.SetTask(task);
+        // Rules that cannot be read are told; the page then starts from none.
+        if (const auto rRules = SharedTaskRules(task); rRules) dlg.SetRules(*rRules);
+        else
+            CAddinBox::Warn("The rules kept for this task cannot be read (" + rRules.Problem() +
+                            "); its Rules page starts from none.");
     }
     if (dlg.exec() != COptionsDlg::kResultOK || !g_pTaskList) return;
     CTaskListEdit::CEdit edit;
     edit.eCommand = CTaskListEdit::ECommand::Store;
     edit.nIndex = i < 0 ? -1 : g_pTaskList->IndexOf(nId);
     edit.task = dlg.GetTask();
+    edit.optRules = dlg.GetRules();
     // The template is written and the draft gone: a store that cannot be
     // saved stays in the list, and the user is told (CSharedListEdit).
     if (const auto rStored = CSharedListEdit::Apply(edit); !rStored)

@@ -77,6 +77,21 @@ QIcon RowIcon(CEmailManagerDlg::ERowMark mark) {
     return QIcon(pm);
 }
 
+// The marker of a task with rules: a small blue calendar leaf.
+QIcon RulesIcon() {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(30, 90, 180), 1.5));
+    p.setBrush(Qt::white);
+    p.drawRoundedRect(QRectF(2, 3, 12, 11), 2, 2);
+    p.setBrush(QColor(30, 90, 180));
+    p.drawRect(QRectF(2, 3, 12, 3));
+    p.drawRect(QRectF(5, 9, 2, 2));
+    return QIcon(pm);
+}
+
 // Whether the task's last occurrence went wrong for good.
 bool LastFailed(const CTaskItem& task) {
     const CTaskOutcome* pLast =
@@ -225,9 +240,10 @@ QString CEmailManagerDlg::NextSendingText(const TaskDateTime& dt) {
     return QString::asprintf("%s, %s %d, %4d %02d:%02d", pszDay, pszMonth, dt.nDay, dt.nYear, dt.nHour, dt.nMinute);
 }
 
-QString CEmailManagerDlg::ScheduleText(const CTaskItem& task) {
+QString CEmailManagerDlg::ScheduleText(const CTaskItem& task, const CTaskRules& rules) {
     std::string str = CRecurrenceText::Describe(task);
     if (const std::string strEnd = CRecurrenceText::DescribeEnd(task); !strEnd.empty()) str += ", " + strEnd;
+    if (!rules.IsEmpty()) str += " (" + rules.Summary() + ")";
     return QString::fromStdString(str);
 }
 
@@ -248,8 +264,15 @@ void CEmailManagerDlg::SetRowOf(int nIndex) {
     QTreeWidgetItem* pItem = m_pList->topLevelItem(nIndex);
     if (!pItem) return;
     // The schedule column lies past the list's width; the name tells it too.
-    const QString strSchedule = ScheduleText(t);
+    // Rules that cannot be read are shown as such: the task is then sent as its schedule alone says.
+    const auto rRules = SharedTaskRules(t);
+    const QString strSchedule =
+        rRules ? ScheduleText(t, *rRules)
+               : ScheduleText(t) + QString::fromStdString(" (rules not readable: " + rRules.Problem() + ")");
+    const bool bRules = !rRules || !rRules->IsEmpty();
     pItem->setText(kScheduleColumn, strSchedule);
+    pItem->setIcon(kScheduleColumn, bRules ? RulesIcon() : QIcon());
+    pItem->setData(kScheduleColumn, kRulesRole, bRules);
     pItem->setToolTip(kNameColumn, strSchedule);
     pItem->setToolTip(kScheduleColumn, strSchedule);
     CLastResultColumn::Fill(pItem, kLastResultColumn, t, g_pTaskHistory ? &g_pTaskHistory->History() : nullptr);
@@ -315,12 +338,14 @@ int CEmailManagerDlg::SelectedIndex() {
 }
 
 std::optional<CTaskListEdit::COutcome> CEmailManagerDlg::Edit(CTaskListEdit::ECommand eCommand, int nIndex,
-                                                              const char* pszFailure, int nTo, const CTaskItem* pTask) {
+                                                              const char* pszFailure, int nTo, const CTaskItem* pTask,
+                                                              const CTaskRules* pRules) {
     CTaskListEdit::CEdit edit;
     edit.eCommand = eCommand;
     edit.nIndex = nIndex;
     edit.nTo = nTo;
     if (pTask) edit.task = *pTask;
+    if (pRules) edit.optRules = *pRules;
     auto rDone = CSharedListEdit::Apply(edit);
     if (!rDone) {
         Fail(std::string(pszFailure) + "\n\n" + rDone.Problem());
@@ -465,12 +490,19 @@ void CEmailManagerDlg::OnEditScheduleOptions() {
     const QScopedValueRollback<int> keepIndex(g_nCurTaskIndex, nIndex);
     const QScopedValueRollback<CTaskList::Id> keepId(g_nCurTaskId, nId);
     CTaskItem task = list[nIndex];
-    if (!CScheduleSheet::EditSchedule(task, nIndex, nId, this) || !g_pTaskList) return;
+    auto rRules = SharedTaskRules(task);
+    if (!rRules) {
+        CAddinBox::Warn("The rules kept for this task cannot be read (" + rRules.Problem() +
+                        "); its Rules page starts from none.");
+        rRules = CTaskRules{};
+    }
+    CTaskRules rules = *rRules;
+    if (!CScheduleSheet::EditSchedule(task, rules, nIndex, nId, this) || !g_pTaskList) return;
     // The sheet's event loop lets the list change: the edit goes to the same
     // task wherever it stands now, or comes back as a task of its own when
     // that was removed meanwhile (what the user just confirmed is not lost).
     const auto done =
-        Edit(CTaskListEdit::ECommand::Store, g_pTaskList->IndexOf(nId), "Failed to store the task.", -1, &task);
+        Edit(CTaskListEdit::ECommand::Store, g_pTaskList->IndexOf(nId), "Failed to store the task.", -1, &task, &rules);
     if (done) SetRowOf(done->nIndex);
 }
 

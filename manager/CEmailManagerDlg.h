@@ -6,6 +6,7 @@
 
 #include "CTaskItem.h"
 #include "CTaskListEdit.h"
+#include "CTaskRules.h"
 
 struct IDispatch;
 class QTreeWidget;
@@ -54,6 +55,9 @@ public:
         Failed = 3,     // an orange warning: its last occurrence failed for good
     };
     static constexpr int kMarkRole = Qt::UserRole + 1;
+    // Whether the task has rules beside its schedule (under kRulesRole in the
+    // Schedule column, which then carries a marker and the rules in words).
+    static constexpr int kRulesRole = Qt::UserRole + 2;
     // The size it opens at the first time, and the first columns' widths;
     // after that, what the user left (kept in the add-in's settings file).
     static constexpr int kDefaultWidth = 1000, kDefaultHeight = 460;
@@ -65,8 +69,9 @@ public:
     QWidget* Control(int nId) const;
     QTreeWidget* List() const { return m_pList; }
     static QString NextSendingText(const TaskDateTime& dt);
-    // "Every weekday at 09:00", "Day 15 of every month at 08:30, 12 times".
-    static QString ScheduleText(const CTaskItem& task);
+    // "Every weekday at 09:00", "Day 15 of every month at 08:30, 12 times";
+    // with rules, they follow: "Every day at 09:00 (Working days, before a holiday)".
+    static QString ScheduleText(const CTaskItem& task, const CTaskRules& rules = {});
 
 public slots:
     void OnCloseButton();
@@ -102,7 +107,8 @@ private:
     // One change to the shared list through the one edit path, saved; the
     // outcome, or nothing after telling the user pszFailure and why.
     std::optional<CTaskListEdit::COutcome> Edit(CTaskListEdit::ECommand eCommand, int nIndex, const char* pszFailure,
-                                                int nTo = -1, const CTaskItem* pTask = nullptr);
+                                                int nTo = -1, const CTaskItem* pTask = nullptr,
+                                                const CTaskRules* pRules = nullptr);
     // Shows the new or edited message for the user to schedule from its
     // window; pItem null or no mail item gives the failure message.
     // nTaskId: the task whose message it is, kNoId for a new one.

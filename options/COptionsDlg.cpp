@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QWindow>
@@ -13,8 +14,10 @@
 #include "CDataExchange.h"
 #include "CEnterPresses.h"
 #include "CGeneralPage.h"
+#include "CHolidayFile.h"
 #include "COptionsIds.h"
 #include "COtherPage.h"
+#include "CRulesPage.h"
 #include "CSchedule.h"
 #include "CSchedulePreview.h"
 #include "CTaskCheck.h"
@@ -47,7 +50,8 @@ COptionsDlg::COptionsDlg(QWidget* pParent, const IClock& clock)
       m_pSheet(new QTabWidget(this)),
       m_pGeneralPage(new CGeneralPage),
       m_pAttachmentsPage(new CAttachmentsPage),
-      m_pOtherPage(new COtherPage) {
+      m_pOtherPage(new COtherPage),
+      m_pRulesPage(new CRulesPage) {
     Ui::OptionsDlg().setupUi(this);
     for (QWidget* pPage : {static_cast<QWidget*>(m_pGeneralPage), static_cast<QWidget*>(m_pAttachmentsPage),
                            static_cast<QWidget*>(m_pOtherPage)})
@@ -55,6 +59,13 @@ COptionsDlg::COptionsDlg(QWidget* pParent, const IClock& clock)
     m_pSheet->addTab(m_pGeneralPage, "General");
     m_pSheet->addTab(m_pAttachmentsPage, "Attachments");
     m_pSheet->addTab(m_pOtherPage, "Other");
+    // Laid out by its layouts rather than a template: it scrolls where the
+    // sheet, sized from the General page, is too small for it.
+    auto* pRulesScroll = new QScrollArea;
+    pRulesScroll->setWidget(m_pRulesPage);
+    pRulesScroll->setWidgetResizable(true);
+    pRulesScroll->setFrameShape(QFrame::NoFrame);
+    m_pSheet->addTab(pRulesScroll, "Rules");
     // The pages are laid out by hand, so the sheet is sized from them: the
     // page, its frame and the tab row.
     const QSize sizePage = m_pGeneralPage->size();
@@ -70,6 +81,7 @@ COptionsDlg::COptionsDlg(QWidget* pParent, const IClock& clock)
     m_previewTimer.setSingleShot(true);
     connect(&m_previewTimer, &QTimer::timeout, this, [this] { UpdatePreview(); });
     connect(m_pGeneralPage, &CGeneralPage::Edited, this, [this] { m_previewTimer.start(0); });
+    connect(m_pRulesPage, &CRulesPage::Edited, this, [this] { m_previewTimer.start(0); });
     // Enter must not commit: only the Schedule button does. The Attachments
     // page's default button is the default only while that page is shown.
     for (QPushButton* pButton : findChildren<QPushButton*>()) pButton->setAutoDefault(false);
@@ -137,6 +149,7 @@ void COptionsDlg::OnInitDialog() {
         m_pOtherPage->UpdateData(false);
         m_pGeneralPage->LoadRecurrence(m_task, notes);
     }
+    m_pRulesPage->Load(m_rules);
     m_pGeneralPage->UpdateData(false);
     UpdatePreview();
     if (!notes.IsEmpty()) CAddinBox::Warn(notes.Message());
@@ -258,7 +271,7 @@ CResult<bool> COptionsDlg::Commit(CTaskItem& task) {
     const time_t tNow = m_clock.Now();
     time_t tStart = 0;
     QUILLORY_TRY_VALUE(const bool bRead, ReadPages(task, tStart, tNow));
-    if (!bRead || !CheckName(task) || !CheckSize(task, tNow)) return false;
+    if (!bRead || !CheckName(task) || !CheckSize(task, tNow) || !ReadRules()) return false;
     QUILLORY_TRY(CSchedule(m_clock).ScheduleAnew(task, m_bNewTask != 0, tNow));
 
     if (m_nMode != kModeSchedule) {
@@ -270,6 +283,24 @@ CResult<bool> COptionsDlg::Commit(CTaskItem& task) {
         if (!SaveTemplate(task, tNow)) return false;
         RemoveDraft();
     }
+    return true;
+}
+
+bool COptionsDlg::ReadRules() {
+    auto rRules = m_pRulesPage->Rules();
+    if (!rRules) {
+        Stop(rRules.Problem(), m_pRulesPage->parentWidget()->parentWidget());
+        return false;
+    }
+    // A holiday file that cannot be read now would only be found out at a sending.
+    const int64_t nToday = TaskTime::DayNumber(TaskTime::FromAbsolute(m_clock.Now()).nYear, 1, 1);
+    for (const std::string& strFile : rRules->vecHolidayFiles) {
+        if (auto r = CHolidayFile::Read(strFile, nToday, nToday); !r) {
+            Stop("Holidays: " + r.Problem(), m_pRulesPage->parentWidget()->parentWidget());
+            return false;
+        }
+    }
+    m_rules = *rRules;
     return true;
 }
 

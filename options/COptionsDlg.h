@@ -8,12 +8,14 @@
 #include "CMessageBox.h"
 #include "CResult.h"
 #include "CTaskItem.h"
+#include "CTaskRules.h"
 #include "IClock.h"
 
 class QTabWidget;
 class CGeneralPage;
 class CAttachmentsPage;
 class COtherPage;
+class CRulesPage;
 
 // The options sheet: when and how one message is sent. It works on a copy
 // of one task; "Schedule" checks the pages, writes them into the task,
@@ -33,10 +35,15 @@ public:
 
     void SetTask(const CTaskItem& task) { m_task = task; }
     CTaskItem GetTask() const { return m_task; }
+    // The task's rules, kept beside it: shown on the Rules page, and as
+    // the page left them after exec() returned 1.
+    void SetRules(const CTaskRules& rules) { m_rules = rules; }
+    const CTaskRules& GetRules() const { return m_rules; }
 
     CGeneralPage& GeneralPage() const { return *m_pGeneralPage; }
     CAttachmentsPage& AttachmentsPage() const { return *m_pAttachmentsPage; }
     COtherPage& OtherPage() const { return *m_pOtherPage; }
+    CRulesPage& RulesPage() const { return *m_pRulesPage; }
     QTabWidget& Sheet() const { return *m_pSheet; }
 
     int exec() override;
@@ -75,6 +82,8 @@ private:
     // Steps of the commit that can stop it; each shows its own message.
     CResult<bool> ReadPages(CTaskItem& task, time_t& tStart, time_t tNow);
     bool CheckName(CTaskItem& task);
+    // The Rules page into m_rules, its holiday files read once.
+    bool ReadRules();
     bool CheckSize(const CTaskItem& task, time_t tNow);
     bool SaveTemplate(CTaskItem& task, time_t tNow);
     // The template file the task is saved to.
@@ -87,10 +96,12 @@ private:
     const IClock& m_clock;
     QPointer<QWidget> m_pOwner;
     CTaskItem m_task;
+    CTaskRules m_rules;
     QTabWidget* m_pSheet;
     CGeneralPage* m_pGeneralPage;
     CAttachmentsPage* m_pAttachmentsPage;
     COtherPage* m_pOtherPage;
+    CRulesPage* m_pRulesPage;
     bool m_bInitialized = false;
     QTimer m_previewTimer;  // coalesces a burst of edits into one preview
 };

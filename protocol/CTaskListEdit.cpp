@@ -306,9 +306,10 @@ CResult<COutcome> SendNow(CTaskList& list, int nIndex, const CContext& ctx) {
 
 // The store beside the list follows a saved change. The list holds the
 // change already: a store that cannot be saved is told, not undone, and
-// its next save (each result recorded, each change) tries again.
-void FollowInStore(CTaskHistoryFile& store, const CTaskList& list, CTaskListEdit::ECommand eCommand,
-                   COutcome& outcome) {
+// its next save (each result recorded, each change) tries again. Without
+// bSave it only follows, for a list not saved yet either.
+void FollowInStore(CTaskHistoryFile& store, const CTaskList& list, CTaskListEdit::ECommand eCommand, COutcome& outcome,
+                   bool bSave) {
     const std::string strFrom = CTaskHistory::KeyOf(outcome.strTemplateBefore);
     const std::string strTo = CTaskHistory::KeyOf(outcome.task.m_strTemplateFile);
     const bool bChanged = !outcome.strTemplateBefore.empty() && strFrom != strTo;
@@ -324,6 +325,7 @@ void FollowInStore(CTaskHistoryFile& store, const CTaskList& list, CTaskListEdit
         else jSettings[CHostProtocol::kRules] = *outcome.jRules;
         store.SetSettings(strTo, std::move(jSettings));
     }
+    if (!bSave) return;
     if (const auto rSaved = store.Save(list); !rSaved) outcome.strStoreNotSaved = rSaved.Problem();
 }
 
@@ -401,7 +403,14 @@ CResult<COutcome> CTaskListEdit::Apply(CTaskList& list, const CEdit& edit, const
         case ECommand::Copy: return Copy(list, edit.nIndex, ctx);
         case ECommand::Move: return Move(list, edit.nIndex, edit.nTo);
         case ECommand::SendNow: return SendNow(list, edit.nIndex, ctx);
-        case ECommand::Store: return Store(list, edit.nIndex, edit.task, ctx);
+        case ECommand::Store: {
+            // No rules are kept nowhere: without a store, only rules to keep are refused.
+            if (edit.optRules && !edit.optRules->IsEmpty() && !ctx.pStore)
+                return CProblem("rules: nothing beside this task list keeps them");
+            COutcome outcome = Store(list, edit.nIndex, edit.task, ctx);
+            if (edit.optRules && ctx.pStore) outcome.jRules = CTaskRulesJson::ToJson(*edit.optRules);
+            return outcome;
+        }
         case ECommand::Restore: return Restore(list, edit.nTo, edit.task);
         case ECommand::Remove: {
             // As the Email Manager's Remove: the template file stays on disk.
@@ -439,6 +448,10 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
             outcome.strNotSaved = rSaved.Problem();
             outcome.strRemoveAfterSave.clear();                                       // a later save may still need it
             if (!outcome.strKeptAside.empty()) fs::remove(outcome.strKeptAside, ec);  // the list holds the new one
+            // The store follows the list held in memory, and is written with
+            // whatever next saves it: the list's file does not name the
+            // change yet, so neither may the store's.
+            if (ctx.pStore) FollowInStore(*ctx.pStore, list, edit.eCommand, outcome, false);
             return outcome;
         }
         // The copy keeps every task's identity, and its new generation
@@ -452,6 +465,6 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
     // The list no longer names it; a file left over harms nobody.
     if (!outcome.strRemoveAfterSave.empty()) fs::remove(outcome.strRemoveAfterSave, ec);
     if (!outcome.strKeptAside.empty()) fs::remove(outcome.strKeptAside, ec);
-    if (ctx.pStore) FollowInStore(*ctx.pStore, list, edit.eCommand, outcome);
+    if (ctx.pStore) FollowInStore(*ctx.pStore, list, edit.eCommand, outcome, true);
     return outcome;
 }

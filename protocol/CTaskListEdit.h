@@ -9,6 +9,7 @@
 
 #include "CResult.h"
 #include "CTaskItem.h"
+#include "CTaskRules.h"
 
 class CTaskHistoryFile;
 class CTextCodec;
@@ -78,6 +79,9 @@ public:
         int nTo = -1;     // Move and Restore: the place it goes to, from 0
         CTaskItem task;   // Store and Restore: the task itself
         json jRequest;    // Add, Set: the tool's request, with its changes and template
+        // Store: the task's rules as the options sheet leaves them, all of
+        // them; none: the rules it has stay.
+        std::optional<CTaskRules> optRules;
     };
     // The tool's request as an edit of list; the problem names the faulty key.
     static CResult<CEdit> Parse(const CTaskList& list, const json& jRequest);

@@ -138,7 +138,9 @@ CResult<CTaskRules> CTaskRulesJson::FromSettings(const nlohmann::json& jSettings
     return FromJson(*it);
 }
 
-CResult<CTaskRules> CTaskRulesJson::Of(const CTaskHistoryFile::CContent& content, const CTaskItem& task) {
-    const auto it = content.mapEntries.find(CTaskHistory::KeyOf(task.m_strTemplateFile));
-    return it == content.mapEntries.end() ? CTaskRules{} : FromSettings(it->second.jSettings);
+CResult<CTaskRules> CTaskRulesJson::Of(const CResult<CTaskHistoryFile::CContent>& rStore,
+                                       const std::string& strTaskFile, const CTaskItem& task) {
+    if (!rStore) return CTaskHistoryFile::IsBeside(strTaskFile) ? CProblem(rStore.Problem()) : CResult(CTaskRules{});
+    const auto it = rStore->mapEntries.find(CTaskHistory::KeyOf(task.m_strTemplateFile));
+    return it == rStore->mapEntries.end() ? CTaskRules{} : FromSettings(it->second.jSettings);
 }

@@ -25,8 +25,10 @@ public:
     // The rules kept in a task's settings in the store ({"rules": {...}});
     // none kept are the defaults.
     static CResult<CTaskRules> FromSettings(const nlohmann::json& jSettings);
-    // The rules of task as the store's content keeps them.
-    static CResult<CTaskRules> Of(const CTaskHistoryFile::CContent& content, const CTaskItem& task);
+    // The rules of task as the store beside strTaskFile keeps them, read
+    // as CTaskHistoryFile::ReadBeside gave it: none when there is no store.
+    static CResult<CTaskRules> Of(const CResult<CTaskHistoryFile::CContent>& rStore, const std::string& strTaskFile,
+                                  const CTaskItem& task);
 
     // A zone's name as tzdata spells it ("America/New_York", "UTC"); whether
     // the zone is there is for whoever reads tzdata.

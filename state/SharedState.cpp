@@ -6,7 +6,9 @@
 
 #include "CAddinBox.h"
 #include "CDamagedCopy.h"
+#include "CTaskHistoryFile.h"
 #include "CTaskListFile.h"
+#include "CTaskRulesJson.h"
 #include "IClock.h"
 #include "TaskTime.h"
 
@@ -102,4 +104,9 @@ CResult<> SaveTaskListFile(const CTaskList& list) {
 CResult<> SaveSharedTaskList() {
     if (!g_pTaskList) return {};
     return SaveTaskListFile(*g_pTaskList);
+}
+
+CResult<CTaskRules> SharedTaskRules(const CTaskItem& task) {
+    if (!g_pTaskHistory) return CTaskRules{};
+    return CTaskRulesJson::FromSettings(g_pTaskHistory->SettingsOf(CTaskHistory::KeyOf(task.m_strTemplateFile)));
 }

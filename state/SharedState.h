@@ -3,6 +3,7 @@
 
 #include "CResult.h"
 #include "CTaskItem.h"
+#include "CTaskRules.h"
 #include "MailHostOM.h"
 
 class IClock;
@@ -48,3 +49,7 @@ CResult<> SaveTaskListFile(const CTaskList& list);
 extern std::string g_strTaskListUnsaved;
 // SaveTaskListFile of the shared task list.
 CResult<> SaveSharedTaskList();
+
+// The rules the store beside the list keeps for task (none without a
+// store); the problem when what it keeps cannot be read as rules.
+CResult<CTaskRules> SharedTaskRules(const CTaskItem& task);

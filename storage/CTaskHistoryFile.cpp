@@ -178,6 +178,12 @@ void CTaskHistoryFile::CopySettings(const std::string& strFrom, const std::strin
     m_content.mapEntries[strTo] = CEntry{NewId(), std::move(jSettings)};
 }
 
+bool CTaskHistoryFile::IsBeside(const std::string& strTaskFile) {
+    const std::filesystem::path folder = std::filesystem::path(strTaskFile).parent_path();
+    struct stat st {};
+    return ::lstat((folder / kFileName).c_str(), &st) == 0 || ::lstat((folder / kEarlierFileName).c_str(), &st) == 0;
+}
+
 CResult<CTaskHistoryFile::CContent> CTaskHistoryFile::ReadBeside(const std::string& strTaskFile) {
     const std::filesystem::path folder = std::filesystem::path(strTaskFile).parent_path();
     std::string strPath = (folder / kFileName).string();

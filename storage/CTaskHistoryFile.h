@@ -82,6 +82,9 @@ public:
     // is named, not kept aside), for readers beside a running add-in; the
     // problem says why it is not known ("no tasks.json", "...: not JSON").
     static CResult<CContent> ReadBeside(const std::string& strTaskFile);
+    // Whether there is a store (or the earlier file) beside the task list
+    // at all: where there is none, nothing is kept for any task.
+    static bool IsBeside(const std::string& strTaskFile);
     // Its results alone, for the readers that show them.
     static CResult<CTaskHistory> HistoryBeside(const std::string& strTaskFile);
     // A store larger than this is damaged (it keeps a few results per task).

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QHeaderView>
 #include <QLabel>
@@ -29,7 +31,10 @@
 #include "CManagerCommands.h"
 #include "CMemoryMailBackend.h"
 #include "CMessageBox.h"
+#include "COptionsDlg.h"
+#include "CRulesPage.h"
 #include "CSendEmailDlg.h"
+#include "CTaskHistoryFile.h"
 #include "CTaskJson.h"
 #include "CTaskListEdit.h"
 #include "CTaskListFile.h"
@@ -559,6 +564,61 @@ TEST_F(EmailManagerTest, EditScheduleStoresTheSheetsTaskAndCancelLeavesNoCurrent
     EXPECT_EQ(SavedNames().size(), 3u);
     ASSERT_EQ(boxes.Texts().size(), 1u) << "Cancel stores nothing and says nothing";
     EXPECT_EQ(boxes.Texts().back().rfind("This email message has been scheduled.", 0), 0u);
+}
+
+// The Rules page opens on what the store keeps for the task; what it
+// leaves after "Schedule" is kept there under the task's key, and the row
+// shows the marker and the rules in words. A page the rules cannot be read
+// from stops the sheet on it, storing nothing.
+TEST_F(EmailManagerTest, TheRulesPageKeepsItsRulesBesideTheTaskAndTheRowShowsThem) {
+    CBoxRecorder boxes;
+    MakeSecondTaskDaily();
+    CFixedClock clock(ValueOf(TaskTime::ToAbsolute(2031, 5, 1, 12, 0)));
+    CTaskHistoryFile store(g_strDataDir + CTaskHistoryFile::kFileName, clock);
+    g_pTaskHistory = &store;
+    const std::string strKey = CTaskHistory::KeyOf(m_list[1].m_strTemplateFile);
+    store.SetSettings(strKey, {{"rules", {{"missed", "latest"}}}});
+    CEmailManagerDlg dlg;
+    dlg.show();
+    EXPECT_EQ(dlg.List()->topLevelItem(1)->data(CEmailManagerDlg::kScheduleColumn, CEmailManagerDlg::kRulesRole), true);
+    EXPECT_EQ(dlg.List()->topLevelItem(0)->data(CEmailManagerDlg::kScheduleColumn, CEmailManagerDlg::kRulesRole),
+              false);
+    struct {
+        std::string strZone;
+        std::string strStopped;  // the box that stops the sheet; empty: stored
+    } arrSteps[] = {{"Mars/Olympus_Mons", "Time zone: \"Mars/Olympus_Mons\" is not a zone"}, {"Asia/Tokyo", ""}};
+    for (const auto& step : arrSteps) {
+        SCOPED_TRACE(step.strZone);
+        const size_t nBoxes = boxes.Texts().size();
+        Select(dlg, 1);
+        std::string strSeenMissed;
+        QTimer::singleShot(0, [&] {
+            auto* pSheet = qobject_cast<COptionsDlg*>(QApplication::activeModalWidget());
+            if (!pSheet) return;
+            CRulesPage& page = pSheet->RulesPage();
+            strSeenMissed = page.Missed().currentText().toStdString();
+            page.WorkingDay(1)->setChecked(true);  // Sunday
+            page.OnDayOff().setCurrentIndex(1);    // before
+            page.Zone().setCurrentText(QString::fromStdString(step.strZone));
+            PressSheetButton(1002);
+            if (!step.strStopped.empty()) PressSheetButton(1063);
+        });
+        Click(dlg, CEmailManagerDlg::IDC_EDIT_SCHEDULE);
+        EXPECT_EQ(strSeenMissed, "Send only the latest");
+        if (!step.strStopped.empty()) {
+            ASSERT_GT(boxes.Texts().size(), nBoxes);
+            EXPECT_EQ(boxes.Texts()[nBoxes].rfind(step.strStopped, 0), 0u) << boxes.Texts()[nBoxes];
+            EXPECT_EQ(store.SettingsOf(strKey)["rules"], (nlohmann::json{{"missed", "latest"}}));
+            continue;
+        }
+        EXPECT_EQ(
+            store.SettingsOf(strKey)["rules"],
+            (nlohmann::json{
+                {"missed", "latest"}, {"onHoliday", "before"}, {"workingDays", "sun-fri"}, {"zone", "Asia/Tokyo"}}));
+    }
+    EXPECT_EQ(Cell(dlg, 1, CEmailManagerDlg::kScheduleColumn),
+              "Every day at 09:05 (Working days, before a holiday; in Asia/Tokyo; only the latest missed)");
+    g_pTaskHistory = nullptr;
 }
 
 // While the sheet is open the list can change under it (the sheet's event

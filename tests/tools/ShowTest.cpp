@@ -80,6 +80,7 @@ TEST_F(ShowTest, EverySettingInWordsWithTheAttachmentsAsTheyAreNow) {
         "Ends:            after 10 sendings (7 so far)\n"
         "Send overdue:    yes\n"
         "Receive first:   no\n"
+        "Rules:           none\n"
         "Occurrences:     7 so far\n"
         "Last sent:       2026-12-07 09:00\n"
         "Last result:     not known (no tasks.json)\n"

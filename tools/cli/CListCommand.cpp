@@ -82,12 +82,12 @@ int RunList(const CTaskList& list, const std::vector<std::string>& vecArgs, bool
                                           {"occurrence", pLast->strOccurrence},
                                           {"result", pLast->ResultText()}};
             std::string strProblem = t.LastSentWarning();
-            if (store) {
-                const auto rules = CTaskRulesJson::Of(*store, t);
-                jsonTask["rules"] = nlohmann::ordered_json::parse(
-                    (rules ? CTaskRulesJson::ToJson(*rules) : nlohmann::json::object()).dump());
-                if (!rules) strProblem += (strProblem.empty() ? "" : "; ") + rules.Problem();
-            }
+            // Rules that cannot be read: the task goes as its schedule alone says, and this says why.
+            const auto rules = CTaskRulesJson::Of(store, strTaskFile, t);
+            jsonTask["rules"] = nlohmann::ordered_json::parse(
+                (rules ? CTaskRulesJson::ToJson(*rules) : nlohmann::json::object()).dump());
+            if (!rules)
+                strProblem += std::string(strProblem.empty() ? "" : "; ") + "rules not known: " + rules.Problem();
             if (!strProblem.empty()) jsonTask["problem"] = strProblem;
             arr.push_back(std::move(jsonTask));
         } else {

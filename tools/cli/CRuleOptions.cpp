@@ -30,8 +30,7 @@ constexpr CRuleOption kRuleOptions[] = {
 
 const CRuleOption* Find(const std::string& strOption) {
     for (const auto& option : kRuleOptions) {
-        if (strOption == option.pszOption || strOption == std::string("--no-") + (option.pszOption + 2))
-            return &option;
+        if (strOption == option.pszOption || strOption == std::string("--no-") + (option.pszOption + 2)) return &option;
     }
     return nullptr;
 }

@@ -161,7 +161,7 @@ int RunShow(const CTaskList& list, const std::string& strTask, const std::string
     const auto store = CTaskHistoryFile::ReadBeside(strTaskFile);
     const CResult<CTaskHistory> history =
         store ? CResult<CTaskHistory>(store->history) : CResult<CTaskHistory>(CProblem(store.Problem()));
-    Rules(store ? CTaskRulesJson::Of(*store, task) : CResult<CTaskRules>(CProblem(store.Problem())));
+    Rules(CTaskRulesJson::Of(store, strTaskFile, task));
     if (task.m_nOccurrenceCount > 0) Line("Occurrences", Counts(task, history));
     Line("Last sent", LastSent(task, history));
     const CTaskOutcome* pLast = history ? history->Last(CTaskHistory::KeyOf(task.m_strTemplateFile)) : nullptr;
