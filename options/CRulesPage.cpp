@@ -84,8 +84,8 @@ CRulesPage::CRulesPage(QWidget* pParent) : QWidget(pParent) {
     pHolidayRow->addWidget(m_pHolidays);
     pHolidayRow->addLayout(pButtons);
     pDaysLayout->addRow("Holidays (.ics):", pHolidayRow);
-    m_pOnDayOff = Choices(pDaysBox, {kOnDayOffChoices[0], kOnDayOffChoices[1], kOnDayOffChoices[2],
-                                     kOnDayOffChoices[3]});
+    m_pOnDayOff =
+        Choices(pDaysBox, {kOnDayOffChoices[0], kOnDayOffChoices[1], kOnDayOffChoices[2], kOnDayOffChoices[3]});
     pDaysLayout->addRow("On a day off:", m_pOnDayOff);
     pLayout->addWidget(pDaysBox);
 
@@ -101,8 +101,8 @@ CRulesPage::CRulesPage(QWidget* pParent) : QWidget(pParent) {
     pZoneColumn->addWidget(m_pZone);
     pZoneColumn->addWidget(m_pZoneNote);
     pOther->addRow("Time zone:", pZoneColumn);
-    m_pNothingAttached = Choices(pOtherBox, {kNothingAttachedChoices[0], kNothingAttachedChoices[1],
-                                             kNothingAttachedChoices[2]});
+    m_pNothingAttached =
+        Choices(pOtherBox, {kNothingAttachedChoices[0], kNothingAttachedChoices[1], kNothingAttachedChoices[2]});
     m_pWaitMinutes = new QSpinBox(pOtherBox);
     m_pWaitDeadline = new QSpinBox(pOtherBox);
     for (QSpinBox* pSpin : {m_pWaitMinutes, m_pWaitDeadline}) {
@@ -184,19 +184,17 @@ CResult<CTaskRules> CRulesPage::Rules() const {
     for (int i = 0; i < m_pHolidays->count(); ++i) j["holidays"].push_back(m_pHolidays->item(i)->text().toStdString());
     j["onHoliday"] = CTaskRules::kOnDayOffWords[static_cast<size_t>(m_pOnDayOff->currentIndex())];
     const std::string strZone = m_pZone->currentText().trimmed().toStdString();
-    if (!strZone.empty() && (!CTaskRulesJson::IsZoneName(strZone) ||
-                             !QFile::exists(ZoneFolder() + "/" + QString::fromStdString(strZone))))
+    if (!strZone.empty() &&
+        (!CTaskRulesJson::IsZoneName(strZone) || !QFile::exists(ZoneFolder() + "/" + QString::fromStdString(strZone))))
         return CProblem("Time zone: \"" + strZone + "\" is not a zone this computer knows (e.g. America/New_York).");
     j["zone"] = strZone;
-    j["ifNothingAttached"] =
-        CTaskRules::kNothingAttachedWords[static_cast<size_t>(m_pNothingAttached->currentIndex())];
+    j["ifNothingAttached"] = CTaskRules::kNothingAttachedWords[static_cast<size_t>(m_pNothingAttached->currentIndex())];
     if (m_pNothingAttached->currentIndex() == static_cast<int>(CTaskRules::ENothingAttached::Wait)) {
         j["waitMinutes"] = m_pWaitMinutes->value();
         j["waitDeadlineMinutes"] = m_pWaitDeadline->value();
     }
     j["missed"] = CTaskRules::kMissedWords[static_cast<size_t>(m_pMissed->currentIndex())];
-    if (m_pPause->isChecked())
-        j["pauseUntil"] = m_pPauseUntil->date().toString("yyyy-MM-dd").toStdString();
+    if (m_pPause->isChecked()) j["pauseUntil"] = m_pPauseUntil->date().toString("yyyy-MM-dd").toStdString();
     j["skipNext"] = m_pSkipNext->isChecked();
     auto r = CTaskRulesJson::FromJson(j);
     if (!r) {

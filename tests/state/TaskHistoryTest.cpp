@@ -423,6 +423,29 @@ TEST_F(TaskHistoryTest, EditsOfTheListTakeTheStoreAlong) {
     const auto rBack = CTaskHistoryFile::FromJsonText(CTempDir::ReadFile(strData + CTaskHistoryFile::kFileName));
     ASSERT_TRUE(rBack);
     EXPECT_EQ(rBack->mapEntries.count("b.oft"), 0u) << "a removed task's entry goes";
+
+    // The sheet stores a task with all of its rules; a list that cannot be
+    // saved keeps them in memory only, as it keeps the change, and the next
+    // save writes both.
+    CTaskListEdit::CEdit sheet;
+    sheet.eCommand = CTaskListEdit::ECommand::Store;
+    sheet.nIndex = 0;
+    sheet.task = list[0];
+    sheet.optRules = CTaskRules{};
+    sheet.optRules->strZone = "Asia/Tokyo";
+    const std::string strKey = CTaskHistory::KeyOf(sheet.task.m_strTemplateFile);
+    const nlohmann::json jTokyo = {{"rules", {{"zone", "Asia/Tokyo"}}}};
+    const std::string strBefore = CTempDir::ReadFile(strData + CTaskHistoryFile::kFileName);
+    const auto rKept = CTaskListEdit::ApplyAndSave(
+        list, sheet, ctx, [] { return CResult<>(CProblem("disk full")); }, CTaskListEdit::ESaveFailed::Keep);
+    ASSERT_TRUE(rKept) << rKept.Problem();
+    EXPECT_EQ(rKept->strNotSaved, "disk full");
+    EXPECT_EQ(store.SettingsOf(strKey), jTokyo);
+    EXPECT_EQ(CTempDir::ReadFile(strData + CTaskHistoryFile::kFileName), strBefore) << "not written before the list";
+    ASSERT_TRUE(CTaskListEdit::ApplyAndSave(list, sheet, ctx, [] { return CResult<>(); }));
+    CTaskHistoryFile last(strData + CTaskHistoryFile::kFileName, m_clock);
+    ASSERT_TRUE(last.Load().Ok());
+    EXPECT_EQ(last.SettingsOf(strKey), jTokyo) << "the sheet's rules replace all the task had";
 }
 
 // The host tells tasks' messages apart by name: an imported list may not
