@@ -3,6 +3,8 @@
 #include "CZoneRules.h"
 
 // Holding looks at TZ once, so the hold keeps the zone of now.
-CZoneHold::CZoneHold() { CZoneRules::Hold(); }
+CZoneHold::CZoneHold() : m_pOuter(g_pHeldZone) { g_pHeldZone = &CZoneRules::Current(); }
 
-CZoneHold::~CZoneHold() { CZoneRules::Release(); }
+CZoneHold::CZoneHold(CZoneRules& rules) : m_pOuter(g_pHeldZone) { g_pHeldZone = &rules; }
+
+CZoneHold::~CZoneHold() { g_pHeldZone = m_pOuter; }

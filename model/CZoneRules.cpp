@@ -1,7 +1,11 @@
 #include "CZoneRules.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <map>
+
+#include "CZoneFile.h"
 
 namespace {
 
@@ -10,9 +14,12 @@ constexpr time_t kYear = 366 * 86400;
 // Wall times this close to a change may be ambiguous or missing; the C
 // library decides those.
 constexpr time_t kMargin = 6 * 3600;
+// No zone is further from UTC: every instant a wall time can name is this close to it.
+constexpr time_t kReach = 26 * 3600;
 
-// Holds in force on this thread.
-thread_local int g_nHolds = 0;
+// The last generation given to any rules; each start takes the next, so no
+// two instances, on any thread, ever share one.
+std::atomic<uint64_t> g_nLastGeneration{0};
 
 long LibcOffset(time_t t) {
     std::tm tmLocal{};
@@ -34,21 +41,43 @@ CZoneRules& CZoneRules::Looked() {
     return rules;
 }
 
-void CZoneRules::Hold() {
-    CZoneRules& rules = Current();
-    ++g_nHolds;
-    g_pHeldZone = &rules;
+CZoneRules::CZoneRules(std::shared_ptr<const CZoneFile> pFile) : m_pFile(std::move(pFile)) { Reset({}); }
+
+CZoneRules::~CZoneRules() = default;
+
+CZoneRules& CZoneRules::Machine() {
+    if (g_pHeldZone && !g_pHeldZone->IsNamed() && g_pHeldZone->m_bStarted) return *g_pHeldZone;
+    return Looked();
 }
 
-void CZoneRules::Release() {
-    if (--g_nHolds == 0) g_pHeldZone = nullptr;
+CResult<CZoneRules*> CZoneRules::Named(const std::string& strName) {
+    // A few hundred zones exist; each thread keeps those it was asked for.
+    thread_local std::map<std::string, std::unique_ptr<CZoneRules>> mapZones;
+    if (auto it = mapZones.find(strName); it != mapZones.end()) return it->second.get();
+    QUILLORY_TRY_VALUE(CZoneFile file, CZoneFile::Read(strName));
+    auto pRules = std::make_unique<CZoneRules>(std::make_shared<const CZoneFile>(std::move(file)));
+    CZoneRules* const p = pRules.get();
+    mapZones.emplace(strName, std::move(pRules));
+    return p;
 }
+
+void CZoneRules::Relearn() {
+    if (IsNamed()) Reset({});
+    else m_bStarted = false;
+}
+
+const std::string& CZoneRules::ZoneName() const {
+    static const std::string s_strMachine;
+    return m_pFile ? m_pFile->Name() : s_strMachine;
+}
+
+long CZoneRules::SourceOffset(time_t t) const { return m_pFile ? m_pFile->OffsetAt(t) : LibcOffset(t); }
 
 void CZoneRules::Reset(const std::string& strTz) {
-    tzset();
+    if (!m_pFile) tzset();
     m_strTz = strTz;
     m_bStarted = true;
-    ++m_nGeneration;
+    m_nGeneration = ++g_nLastGeneration;
     m_tLo = m_tHi = 0;
     m_tSteadyFrom = m_tSteadyTo = 0;
     m_vecAt.clear();
@@ -59,10 +88,10 @@ void CZoneRules::Reset(const std::string& strTz) {
 // changed. Changes that undo each other within one week are not seen; no
 // zone has had such.
 void CZoneRules::Learn(time_t tFrom, time_t tTo, std::vector<time_t>& vecAt, std::vector<long>& vecOff) {
-    long nPrev = LibcOffset(tFrom);
+    long nPrev = SourceOffset(tFrom);
     for (time_t a = tFrom; a < tTo;) {
         const time_t b = std::min(a + kWeek, tTo);
-        const long nB = LibcOffset(b);
+        const long nB = SourceOffset(b);
         if (nB == nPrev) {
             a = b;
             continue;
@@ -70,9 +99,9 @@ void CZoneRules::Learn(time_t tFrom, time_t tTo, std::vector<time_t>& vecAt, std
         time_t lo = a, hi = b;  // offset(lo) == nPrev, offset(hi) != nPrev
         while (hi - lo > 1) {
             const time_t mid = lo + (hi - lo) / 2;
-            (LibcOffset(mid) == nPrev ? lo : hi) = mid;
+            (SourceOffset(mid) == nPrev ? lo : hi) = mid;
         }
-        nPrev = LibcOffset(hi);
+        nPrev = SourceOffset(hi);
         vecAt.push_back(hi);
         vecOff.push_back(nPrev);
         a = hi;
@@ -86,7 +115,7 @@ bool CZoneRules::Cover(time_t t) {
     if (m_tLo == m_tHi) {
         m_tLo = std::max(kLow, t - kYear);
         m_tHi = std::min(kHigh, t + kYear);
-        m_nOffLo = LibcOffset(m_tLo);
+        m_nOffLo = SourceOffset(m_tLo);
         Learn(m_tLo, m_tHi, m_vecAt, m_vecOff);
         return true;
     }
@@ -105,7 +134,7 @@ bool CZoneRules::Cover(time_t t) {
         m_vecAt.swap(vecAt);
         m_vecOff.swap(vecOff);
         m_tLo = tFrom;
-        m_nOffLo = LibcOffset(m_tLo);
+        m_nOffLo = SourceOffset(m_tLo);
     }
     return true;
 }
@@ -170,14 +199,19 @@ bool CZoneRules::WallToAbsolute(int64_t nWall, time_t& t) {
         t = nWall - m_nSteadyOff;
         return true;
     }
-    if (!Cover(x - kMargin) || !Cover(x + kMargin)) return false;
-    // The offsets in force around x: before the first nearby change and after each.
+    // Every instant these wall fields could name lies within the largest
+    // offset of them; the offsets in force there, before the first change
+    // and after each, are the candidates. A skipped day is as far as it gets.
+    if (!Cover(nWall - kReach) || !Cover(nWall + kReach)) return false;
     long nOffsets[8];
+    time_t tChanges[8] = {};  // where each offset begins; none for the first
     int nCount = 0;
-    OffsetAt(x - kMargin, nOffsets[nCount++]);
-    auto it = std::upper_bound(m_vecAt.begin(), m_vecAt.end(), x - kMargin);
-    for (; it != m_vecAt.end() && *it <= x + kMargin && nCount < 8; ++it)
+    OffsetAt(nWall - kReach, nOffsets[nCount++]);
+    auto it = std::upper_bound(m_vecAt.begin(), m_vecAt.end(), nWall - kReach);
+    for (; it != m_vecAt.end() && *it <= nWall + kReach && nCount < 8; ++it) {
+        tChanges[nCount] = *it;
         nOffsets[nCount++] = m_vecOff[static_cast<size_t>(it - m_vecAt.begin())];
+    }
     bool bFound = false;
     long nMinOff = nOffsets[0];
     for (int i = 0; i < nCount; ++i) {
@@ -189,6 +223,15 @@ bool CZoneRules::WallToAbsolute(int64_t nWall, time_t& t) {
             bFound = true;
         }
     }
-    if (!bFound) t = nWall - nMinOff;  // in a gap
+    if (bFound) return true;
+    // In a gap: the offset from before the change that skipped these fields.
+    for (int i = 1; i < nCount; ++i) {
+        if (nOffsets[i] > nOffsets[i - 1] && tChanges[i] + nOffsets[i - 1] <= nWall &&
+            nWall < tChanges[i] + nOffsets[i]) {
+            t = nWall - nOffsets[i - 1];
+            return true;
+        }
+    }
+    t = nWall - nMinOff;
     return true;
 }

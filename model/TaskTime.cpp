@@ -19,29 +19,6 @@ CResult<> CheckFields(int nYear, int nMonth, int nDay, int nHour, int nMinute) {
     return CDateText::CheckFields(nYear, nMonth, nDay, nHour, nMinute);
 }
 
-// Days since 1970-01-01 of a proleptic Gregorian date; days beyond the
-// month's length simply run on into the next month.
-int64_t DaysFromCivil(int64_t y, int m, int d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void CivilFromDays(int64_t z, int& y, int& m, int& d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(yoe + era * 400 + (m <= 2));
-}
-
 int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
 
 // The last few conversions each way, per thread, under the zone's rules of
@@ -95,11 +72,15 @@ CResult<time_t> ToAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinu
     CZoneRules& zone = CZoneRules::Current();
     const int64_t nKey = FieldsKey(nYear, nMonth, nDay, nHour, nMinute, nSecond);
     if (int64_t nKept; nKey >= 0 && g_toAbsolute.Find(zone.Generation(), nKey, nKept, nullptr)) return nKept;
-    const int64_t nWall = DaysFromCivil(nYear, nMonth, nDay) * 86400 + nHour * 3600 + nMinute * 60 + nSecond;
+    const int64_t nWall = CDateText::DaysFromCivil(nYear, nMonth, nDay) * 86400 + nHour * 3600 + nMinute * 60 + nSecond;
     if (time_t t; zone.WallToAbsolute(nWall, t)) {
         if (nKey >= 0) g_toAbsolute.Keep(zone.Generation(), nKey, t);
         return t;
     }
+    // The C library knows only the machine's zone.
+    if (zone.IsNamed())
+        return CProblem("date group cannot be converted in zone " + zone.ZoneName() + ": " +
+                        Format({nYear, nMonth, nDay, 0, nHour, nMinute, 0}) + " is outside the years it is kept for");
     std::tm tmLocal{};
     tmLocal.tm_year = nYear - 1900;
     tmLocal.tm_mon = nMonth - 1;
@@ -133,12 +114,17 @@ TaskDateTime FromAbsolute(time_t t) {
         const int64_t nLocal = t + nOff;
         const int64_t nDays = FloorDiv(nLocal, 86400);
         const int64_t nSecs = nLocal - nDays * 86400;
-        CivilFromDays(nDays, dt.nYear, dt.nMonth, dt.nDay);
+        CDateText::CivilFromDays(nDays, dt.nYear, dt.nMonth, dt.nDay);
         dt.nDayOfWeek = DayOfWeek(nDays);
         dt.nHour = static_cast<int>(nSecs / 3600);
         dt.nMinute = static_cast<int>(nSecs / 60 % 60);
         dt.nSecond = static_cast<int>(nSecs % 60);
         g_fromAbsolute.Keep(zone.Generation(), t, t, dt);
+        return dt;
+    }
+    if (zone.IsNamed()) {
+        // The C library knows only the machine's zone: no breakdown.
+        dt.nHour = dt.nMinute = dt.nSecond = -1;
         return dt;
     }
     std::tm tmLocal{};
@@ -160,14 +146,14 @@ TaskDateTime FromAbsolute(time_t t) {
 int64_t DayNumber(int nYear, int nMonth, int nDay) {
     const int64_t nMonths = static_cast<int64_t>(nYear) * 12 + (nMonth - 1);
     const int64_t nYearOf = FloorDiv(nMonths, 12);
-    return DaysFromCivil(nYearOf, static_cast<int>(nMonths - nYearOf * 12) + 1, nDay);
+    return CDateText::DaysFromCivil(nYearOf, static_cast<int>(nMonths - nYearOf * 12) + 1, nDay);
 }
 
 int DayOfWeek(int64_t nDay) { return static_cast<int>(((nDay + 4) % 7 + 7) % 7) + 1; }
 
 TaskDateTime DateOfDay(int64_t nDay) {
     TaskDateTime dt;
-    CivilFromDays(nDay, dt.nYear, dt.nMonth, dt.nDay);
+    CDateText::CivilFromDays(nDay, dt.nYear, dt.nMonth, dt.nDay);
     dt.nDayOfWeek = DayOfWeek(nDay);
     return dt;
 }

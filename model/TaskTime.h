@@ -7,8 +7,9 @@
 #include "CResult.h"
 #include "TaskCalendarFields.h"
 
-// Conversions between date groups and absolute time, on the C library's
-// local time (TZ honoured). Every conversion uses second 1, so comparisons
+// Conversions between date groups and absolute time, in the current zone
+// (CZoneRules::Current(): the C library's local time with TZ honoured, or
+// the zone a CZoneHold makes current). Every conversion uses second 1, so comparisons
 // of converted groups compare whole minutes.
 namespace TaskTime {
 
@@ -24,7 +25,8 @@ CResult<> CheckGroup(const TaskDateTime& dt);
 CResult<> CheckGroup(const TaskDate& d);
 
 // A range violation is the problem "invalid date group: month 13 is not
-// 1..12"; fields mktime rejects are "date group cannot be converted".
+// 1..12"; fields mktime rejects are "date group cannot be converted", as is
+// a year a named zone is not kept for (before 1900, from 2500 on).
 // Days beyond the month carry over.
 CResult<time_t> ToAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond = 1);
 CResult<time_t> ToAbsolute(const TaskDateTime& dt);

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 #include "CResult.h"
@@ -23,4 +24,9 @@ public:
     // Each field in its range, the day within 1..31: "month 13 is not 1..12".
     static CResult<> CheckFields(int nYear, int nMonth, int nDay, int nHour, int nMinute);
     static int DaysInMonth(int nYear, int nMonth);
+    // Days since 1970-01-01 of a proleptic Gregorian date, and back; days
+    // beyond the month's length run on into the next month.
+    // Example: 1970-01-32 is day 31, as is 1970-02-01.
+    static int64_t DaysFromCivil(int64_t nYear, int nMonth, int nDay);
+    static void CivilFromDays(int64_t nDays, int& nYear, int& nMonth, int& nDay);
 };

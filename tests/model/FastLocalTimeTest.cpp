@@ -124,7 +124,7 @@ TEST(FastLocalTimeZoneChangeTest, ScheduleComputedAfterAZoneChangeUsesTheNewZone
 
 INSTANTIATE_TEST_SUITE_P(Zones, FastLocalTimeTest,
                          ::testing::Values("Europe/Berlin", "America/New_York", "Australia/Lord_Howe", "Asia/Kathmandu",
-                                           "UTC"),
+                                           "UTC", "Pacific/Apia"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 
 }  // namespace
