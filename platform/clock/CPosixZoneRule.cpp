@@ -122,9 +122,7 @@ int64_t CPosixZoneRule::ChangeAt(const CChangeDay& day, int64_t nYear, long nOff
         case CChangeDay::EKind::JulianNoLeap:
             nDayNumber = nJan1 + day.nDay - 1 + (RuleIsLeap(nYear) && day.nDay >= 60 ? 1 : 0);
             break;
-        case CChangeDay::EKind::DayOfYear:
-            nDayNumber = nJan1 + day.nDay;
-            break;
+        case CChangeDay::EKind::DayOfYear: nDayNumber = nJan1 + day.nDay; break;
         case CChangeDay::EKind::MonthWeekDay: {
             const int64_t nFirst = CDateText::DaysFromCivil(nYear, day.nMonth, 1);
             const int nFirstWeekday = static_cast<int>(((nFirst + 4) % 7 + 7) % 7);  // 0 = Sunday; day 0 a Thursday

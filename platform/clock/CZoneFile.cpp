@@ -100,7 +100,8 @@ CResult<CZoneFile> CZoneFile::Parse(const std::string& strName, std::string_view
     if (bWide && (!bytes.Skip(ZoneBlockBytes(counts, 4)) || !bytes.Header(cVersion, counts)))
         return problem("zone file cut short");
     const uint64_t nTimeBytes = bWide ? 8 : 4;
-    if (counts.nType == 0 || counts.nType > 256) return problem("zone file with " + std::to_string(counts.nType) + " kinds of time");
+    if (counts.nType == 0 || counts.nType > 256)
+        return problem("zone file with " + std::to_string(counts.nType) + " kinds of time");
     if (ZoneBlockBytes(counts, nTimeBytes) > bytes.Left()) return problem("zone file cut short");
 
     CZoneFile zone;
@@ -110,7 +111,8 @@ CResult<CZoneFile> CZoneFile::Parse(const std::string& strName, std::string_view
     std::vector<long> vecTypeOff(nTypes);
     for (size_t i = 0; i < nTypes; ++i) {
         const auto nOff = static_cast<int32_t>(static_cast<uint32_t>(bytes.At(nTypesAt + 6 * i, 4)));
-        if (nOff < -kZoneMaxOffset || nOff > kZoneMaxOffset) return problem("offset " + std::to_string(nOff) + " s out of range");
+        if (nOff < -kZoneMaxOffset || nOff > kZoneMaxOffset)
+            return problem("offset " + std::to_string(nOff) + " s out of range");
         vecTypeOff[i] = nOff;
     }
     zone.m_nOffFirst = vecTypeOff[0];

@@ -63,8 +63,8 @@ TEST(TaskZoneTest, DailyTaskKeepsItsZonesTimeAcrossBothPlacesChanges) {
         {"America/Santiago", "Pacific/Apia", 8, 15, 2027, 1, 1, 400, 16, 15, 154},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.pszZone) + " on a machine in " + c.pszMachine + " at " +
-                     std::to_string(c.nHour) + ":" + std::to_string(c.nMinute));
+        SCOPED_TRACE(std::string(c.pszZone) + " on a machine in " + c.pszMachine + " at " + std::to_string(c.nHour) +
+                     ":" + std::to_string(c.nMinute));
         const CZoneGuard machine(c.pszMachine);
         CFixedClock clock(0);
         const CSchedule schedule(clock);
@@ -82,8 +82,8 @@ TEST(TaskZoneTest, DailyTaskKeepsItsZonesTimeAcrossBothPlacesChanges) {
             const time_t t = NextInstant(c.pszZone, task);
             const std::tm inZone = LocalIn(c.pszZone, t), here = Local(t);
             const TaskDateTime want = TaskTime::DateOfDay(nDay);
-            ASSERT_EQ(std::vector<int>({inZone.tm_year + 1900, inZone.tm_mon + 1, inZone.tm_mday, inZone.tm_hour,
-                                        inZone.tm_min}),
+            ASSERT_EQ(std::vector<int>(
+                          {inZone.tm_year + 1900, inZone.tm_mon + 1, inZone.tm_mday, inZone.tm_hour, inZone.tm_min}),
                       std::vector<int>({want.nYear, want.nMonth, want.nDay, c.nHour, c.nMinute}))
                 << "day " << i << ", kept " << TaskTime::Format(task.m_dtNextSending);
             ExpectSameBreakdown(task.m_dtNextSending, here, t);

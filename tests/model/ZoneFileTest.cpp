@@ -14,10 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include "CEnvScope.h"
 #include "CPosixZoneRule.h"
 #include "CSeededRandom.h"
 #include "CTempDir.h"
-#include "CEnvScope.h"
 #include "CZoneFile.h"
 #include "CZoneHold.h"
 #include "CZoneRules.h"
@@ -78,7 +78,8 @@ TEST_P(ZoneFileTest, ConversionsInTheHeldZoneAgreeWithTheCLibrary) {
     ASSERT_EQ(&CZoneRules::Current(), *pZone);
     std::vector<time_t> vecAround = OffsetChanges(k1970 + kDay, k2100 - kDay, 3 * kHour);
     CSeededRandom rnd(std::hash<std::string>{}(GetParam()));
-    for (int i = 0; i < 60; ++i) vecAround.push_back(k1970 + kDay + static_cast<time_t>(rnd.m_rng() % (k2100 - 2 * kDay)));
+    for (int i = 0; i < 60; ++i)
+        vecAround.push_back(k1970 + kDay + static_cast<time_t>(rnd.m_rng() % (k2100 - 2 * kDay)));
     for (size_t i = 0; i < vecAround.size(); i += 1 + vecAround.size() / 150) {
         ExpectBothWays(vecAround[i] - 2 * kHour + rnd.Int(0, 4 * 3600));
         if (HasFatalFailure()) return;
@@ -87,8 +88,8 @@ TEST_P(ZoneFileTest, ConversionsInTheHeldZoneAgreeWithTheCLibrary) {
 
 INSTANTIATE_TEST_SUITE_P(Zones, ZoneFileTest,
                          ::testing::Values("America/New_York", "Europe/Berlin", "Australia/Lord_Howe",
-                                           "America/Santiago", "Asia/Kolkata", "UTC", "Pacific/Apia",
-                                           "America/Nuuk", "Europe/Dublin", "Africa/Casablanca", "Asia/Tehran"),
+                                           "America/Santiago", "Asia/Kolkata", "UTC", "Pacific/Apia", "America/Nuuk",
+                                           "Europe/Dublin", "Africa/Casablanca", "Asia/Tehran"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 
 // The rules alone, with TZ set to the same text for the C library: changes
@@ -157,16 +158,26 @@ TEST(ZoneFileFormatTest, ReadsEveryVersionAsTheFormatSays) {
         std::vector<std::pair<time_t, long>> vecWant;  // instant, offset
     };
     const Case cases[] = {
-        {"version 1: no rule, the last change holds", '\0', {{1000, 2000}, {1, 0}, {0, 3600}, ""},
+        {"version 1: no rule, the last change holds",
+         '\0',
+         {{1000, 2000}, {1, 0}, {0, 3600}, ""},
          {{999, 0}, {1000, 3600}, {1999, 3600}, {2000, 0}, {4000000000, 0}}},
-        {"version 2: the rule after the last change", '2', {{-5000000000, 2000000000}, {1, 2}, {100, 0, 18000}, "<+05>-5"},
+        {"version 2: the rule after the last change",
+         '2',
+         {{-5000000000, 2000000000}, {1, 2}, {100, 0, 18000}, "<+05>-5"},
          {{-5000000001, 100}, {-5000000000, 0}, {2000000000, 18000}, {8000000000, 18000}}},
-        {"version 3: no changes, the rule at all times", '3', {{}, {}, {0}, "EST5EDT,M3.2.0,M11.1.0"},
+        {"version 3: no changes, the rule at all times",
+         '3',
+         {{}, {}, {0}, "EST5EDT,M3.2.0,M11.1.0"},
          {{1719835200, -14400}, {1735732800, -18000}, {-2000000000, -14400}}},
         // Summer from the first instant of each year to its last: all year.
-        {"version 3: summer all year", '3', {{}, {}, {0}, "EST5EDT,0/0,J365/25"},
+        {"version 3: summer all year",
+         '3',
+         {{}, {}, {0}, "EST5EDT,0/0,J365/25"},
          {{915148800, -14400}, {1719835200, -14400}, {1735732800, -14400}}},
-        {"version 4: an empty rule leaves the last change", '4', {{0}, {1}, {0, -7200}, ""},
+        {"version 4: an empty rule leaves the last change",
+         '4',
+         {{0}, {1}, {0, -7200}, ""},
          {{-1, 0}, {0, -7200}, {9000000000, -7200}}},
     };
     for (const auto& c : cases) {
@@ -184,7 +195,8 @@ TEST(ZoneFileFormatTest, RefusesWhatIsNotAZoneAndHonoursTzdir) {
     const CEnvScope tzdir("TZDIR", dir.Path().c_str());
     const std::string strNewYork = CTempDir::ReadFile("/usr/share/zoneinfo/America/New_York");
     ASSERT_GT(strNewYork.size(), 1000u);
-    std::string strBadRule = strNewYork.substr(0, strNewYork.rfind('\n', strNewYork.size() - 2)) + "\nEST5EDT,M13.2.0,M11.1.0\n";
+    std::string strBadRule =
+        strNewYork.substr(0, strNewYork.rfind('\n', strNewYork.size() - 2)) + "\nEST5EDT,M13.2.0,M11.1.0\n";
     const CZoneSpec stray{{0}, {3}, {0}, ""};
     struct Case {
         const char* pszName;
