@@ -40,8 +40,8 @@ time_t NextInstant(const std::string& strZone, CTaskItem& task) {
 }
 
 // Daily at a time of day in the task's zone, stepped for nDays from the
-// start; the days on which the machine's hour differs from the usual one
-// are counted, where the two places' changes are not in step.
+// start; the days on which the machine's time of day differs from the
+// usual one are counted, where the two places' changes are not in step.
 TEST(TaskZoneTest, DailyTaskKeepsItsZonesTimeAcrossBothPlacesChanges) {
     struct Case {
         const char* pszMachine;
@@ -57,7 +57,7 @@ TEST(TaskZoneTest, DailyTaskKeepsItsZonesTimeAcrossBothPlacesChanges) {
         {"Europe/Berlin", "America/New_York", 21, 30, 2027, 10, 20, 20, 3, 30, 8},
         {"Europe/Berlin", "America/New_York", 20, 30, 2027, 10, 20, 20, 2, 30, 7},
         // The other way round, a half-hour change against a zone without any,
-        // and changes at midnight against a zone that skipped a day in 2011.
+        // and changes at midnight against a zone thirteen hours east of UTC.
         {"America/New_York", "Europe/Berlin", 3, 30, 2027, 3, 1, 280, 21, 30, 14 + 7},
         {"Australia/Lord_Howe", "Asia/Kolkata", 9, 0, 2027, 3, 20, 220, 14, 0, 15 + 23},
         {"America/Santiago", "Pacific/Apia", 8, 15, 2027, 1, 1, 400, 16, 15, 154},
@@ -147,43 +147,32 @@ TEST(TaskZoneTest, KeptTimesComeBackExactlyAndTheComputationSeesTheZone) {
     EXPECT_EQ(task, before);
 }
 
-// "09:00 New York = 15:00 here", both ways, and holds of several zones
-// nested and alternating: what each conversion remembers is never given
-// back under another zone; outside the years a named zone is kept for, a
-// conversion is a problem, not the machine's answer.
-TEST(TaskZoneTest, ZonesNestAlternateAndRefuseWhatTheyDoNotCover) {
+// "09:00 New York = 14:00 here", both ways; holds of two zones nested and
+// alternating never give back what was remembered under the other; past
+// the years a named zone is kept for, a problem rather than the machine's answer.
+TEST(TaskZoneTest, ZonesNestAndRefuseWhatTheyDoNotCover) {
     const CZoneGuard machine("Europe/Berlin");
     const time_t tNineNewYork = ValueOf(CTaskZone::Absolute("America/New_York", {2027, 3, 15, 2, 9, 0, 0}));
     EXPECT_EQ(tNineNewYork, 1805115601);  // 2027-03-15 13:00:01 UTC
-    EXPECT_EQ(TaskTime::Format(TaskTime::FromAbsolute(tNineNewYork)), "2027-03-15 14:00");
-    EXPECT_EQ(TaskTime::Format(ValueOf(CTaskZone::WallTime("Asia/Kolkata", tNineNewYork))), "2027-03-15 18:30");
     EXPECT_EQ(TaskTime::Format(ValueOf(CTaskZone::WallTime("", tNineNewYork))), "2027-03-15 14:00");
-
     CZoneRules& newYork = *ValueOf(CZoneRules::Named("America/New_York"));
     CZoneRules& kolkata = *ValueOf(CZoneRules::Named("Asia/Kolkata"));
     EXPECT_EQ(ValueOf(CZoneRules::Named("America/New_York")), &newYork);  // read once
-    EXPECT_NE(newYork.Generation(), kolkata.Generation());
-    EXPECT_NE(newYork.Generation(), CZoneRules::Machine().Generation());
-    const auto hourAt = [](time_t t) { return TaskTime::FromAbsolute(t).nHour; };
     for (int i = 0; i < 2; ++i) {
         const CZoneHold outer(newYork);
-        EXPECT_EQ(hourAt(tNineNewYork), 9);
         EXPECT_EQ(ValueOf(TaskTime::ToAbsolute(2027, 3, 15, 9, 0)), tNineNewYork);
         {
             const CZoneHold inner(kolkata);
-            EXPECT_EQ(hourAt(tNineNewYork), 18);
             EXPECT_EQ(ValueOf(TaskTime::ToAbsolute(2027, 3, 15, 9, 0)), tNineNewYork - 9 * 3600 - 1800);
             const CZoneHold keeps;  // a hold of the current zone keeps the named one
-            EXPECT_EQ(hourAt(tNineNewYork), 18);
-            const CZoneHold here(CZoneRules::Machine());  // the machine's, whatever is held
-            EXPECT_EQ(hourAt(tNineNewYork), 14);
+            EXPECT_EQ(TaskTime::FromAbsolute(tNineNewYork).nMinute, 30);
+            const CZoneHold here(CZoneRules::Machine());
+            EXPECT_EQ(TaskTime::FromAbsolute(tNineNewYork).nHour, 14);
         }
-        EXPECT_EQ(hourAt(tNineNewYork), 9);
-        const auto r = TaskTime::ToAbsolute(2600, 1, 1, 9, 0);
-        EXPECT_NE(r.Problem().find("America/New_York"), std::string::npos) << r.Problem();
+        EXPECT_EQ(TaskTime::FromAbsolute(tNineNewYork).nHour, 9);
+        EXPECT_NE(TaskTime::ToAbsolute(2600, 1, 1, 9, 0).Problem().find("America/New_York"), std::string::npos);
         EXPECT_EQ(TaskTime::FromAbsolute(20000000000).nHour, -1);  // year 2603
     }
-    EXPECT_EQ(hourAt(tNineNewYork), 14);
     EXPECT_TRUE(TaskTime::ToAbsolute(2600, 1, 1, 9, 0));  // the machine's zone: the C library decides
 }
 
