@@ -79,11 +79,14 @@ CResult<> CZoneFile::CheckName(const std::string& strName) {
     }
 }
 
+std::string CZoneFile::Folder() {
+    const char* pszDir = std::getenv("TZDIR");
+    return pszDir && *pszDir ? pszDir : "/usr/share/zoneinfo";
+}
+
 CResult<CZoneFile> CZoneFile::Read(const std::string& strName) {
     QUILLORY_TRY(CheckName(strName));
-    const char* pszDir = std::getenv("TZDIR");
-    const std::string strDir = pszDir && *pszDir ? pszDir : "/usr/share/zoneinfo";
-    auto bytes = CFileOps::ReadFile(strDir + "/" + strName, kMaxBytes);
+    auto bytes = CFileOps::ReadFile(Folder() + "/" + strName, kMaxBytes);
     if (!bytes) return CProblem("zone \"" + strName + "\": " + bytes.Problem());
     return Parse(strName, *bytes);
 }

@@ -23,6 +23,8 @@ public:
     static constexpr size_t kMaxBytes = 256 * 1024;
 
     static CResult<CZoneFile> Read(const std::string& strName);
+    // Where zones are read from: $TZDIR, else /usr/share/zoneinfo.
+    static std::string Folder();
     // The zone in bytes as a zone file holds them; strName names it in a problem.
     static CResult<CZoneFile> Parse(const std::string& strName, std::string_view svBytes);
     // Done for a name of the form "Area/Place" that stays inside the zone
