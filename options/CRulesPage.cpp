@@ -15,9 +15,10 @@
 #include <QSpinBox>
 #include <QTextStream>
 #include <QVBoxLayout>
-#include <cstdlib>
 
 #include "CTaskRulesJson.h"
+#include "CZoneFile.h"
+#include "CZoneRules.h"
 #include "CalendarNames.h"
 
 namespace {
@@ -35,16 +36,11 @@ QComboBox* Choices(QWidget* pParent, std::initializer_list<const char*> list) {
     return pBox;
 }
 
-QString ZoneFolder() {
-    const char* psz = std::getenv("TZDIR");
-    return psz && *psz ? QString::fromLocal8Bit(psz) : QStringLiteral("/usr/share/zoneinfo");
-}
-
 // The zones people pick from, as the system lists them; a name typed in
 // that the list lacks is taken too when the system has the zone.
 QStringList ZoneNames() {
     QStringList list;
-    QFile file(ZoneFolder() + "/zone1970.tab");
+    QFile file(QString::fromStdString(CZoneFile::Folder()) + "/zone1970.tab");
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return list;
     QTextStream in(&file);
     while (!in.atEnd()) {
@@ -78,8 +74,8 @@ CRulesPage::CRulesPage(QWidget* pParent) : QWidget(pParent) {
     m_pHolidays = new QListWidget(pDaysBox);
     m_pHolidays->setMaximumHeight(56);
     auto* pButtons = new QVBoxLayout;
-    auto* pAdd = new QPushButton("Add...", pDaysBox);
-    m_pRemoveHoliday = new QPushButton("Remove", pDaysBox);
+    auto* pAdd = new QPushButton("A&dd holidays...", pDaysBox);
+    m_pRemoveHoliday = new QPushButton("Re&move", pDaysBox);
     pButtons->addWidget(pAdd);
     pButtons->addWidget(m_pRemoveHoliday);
     pHolidayRow->addWidget(m_pHolidays);
@@ -185,8 +181,7 @@ CResult<CTaskRules> CRulesPage::Rules() const {
     for (int i = 0; i < m_pHolidays->count(); ++i) j["holidays"].push_back(m_pHolidays->item(i)->text().toStdString());
     j["onHoliday"] = CTaskRules::kOnDayOffWords[static_cast<size_t>(m_pOnDayOff->currentIndex())];
     const std::string strZone = m_pZone->currentText().trimmed().toStdString();
-    if (!strZone.empty() &&
-        (!CTaskRulesJson::IsZoneName(strZone) || !QFile::exists(ZoneFolder() + "/" + QString::fromStdString(strZone))))
+    if (!strZone.empty() && !CZoneRules::Named(strZone))
         return CProblem("Time zone: \"" + strZone + "\" is not a zone this computer knows (e.g. America/New_York).");
     j["zone"] = strZone;
     j["ifNothingAttached"] = CTaskRules::kNothingAttachedWords[static_cast<size_t>(m_pNothingAttached->currentIndex())];

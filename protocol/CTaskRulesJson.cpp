@@ -1,6 +1,7 @@
 #include "CTaskRulesJson.h"
 
 #include "CHostProtocol.h"
+#include "CZoneFile.h"
 #include "TaskTime.h"
 
 namespace {
@@ -24,13 +25,7 @@ void ReadChoice(const nlohmann::json& j, const char* pszKey, const auto& arrWord
 
 }  // namespace
 
-bool CTaskRulesJson::IsZoneName(const std::string& str) {
-    if (str.empty() || str.size() > 64 || str.front() == '/' || str.back() == '/' ||
-        str.find("..") != std::string::npos || str.find("//") != std::string::npos)
-        return false;
-    return str.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_+-/") ==
-           std::string::npos;
-}
+bool CTaskRulesJson::IsZoneName(const std::string& str) { return CZoneFile::CheckName(str).Ok(); }
 
 nlohmann::json CTaskRulesJson::ToJson(const CTaskRules& rules) {
     const CTaskRules none;

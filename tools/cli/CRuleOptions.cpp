@@ -6,6 +6,7 @@
 
 #include "CHolidayFile.h"
 #include "CTaskRulesJson.h"
+#include "CZoneRules.h"
 #include "TaskTime.h"
 
 namespace {
@@ -124,6 +125,10 @@ CResult<nlohmann::json> CRuleOptions::Take(std::vector<std::string>& vecArgs) {
             j[strKey].push_back(std::move(strPath));
         } else if (strKey == "ifNothingAttached") {
             QUILLORY_TRY(NothingAttached(*optValue, j));
+        } else if (strKey == "zone") {
+            // Read once now, so that a zone the system lacks is refused here.
+            if (auto r = CZoneRules::Named(*optValue); !r) return CProblem("--zone: " + r.Problem());
+            j[strKey] = *optValue;
         } else {
             j[strKey] = *optValue;
         }
