@@ -174,6 +174,21 @@ void COutcomeRecorder::OnSkipped(const CTaskItem& task) {
     Record(task, std::move(outcome));
 }
 
+void COutcomeRecorder::OnSkippedByRule(const CTaskItem& task, const std::string& strReason) {
+    CTaskOutcome outcome;
+    outcome.kind = EKind::SkippedByRule;
+    outcome.strOccurrence = TaskTime::Format(task.m_dtNextSending);
+    outcome.strText = strReason;
+    Tell(outcome.JournalLine(task.m_strTaskName, std::nullopt));
+    Record(task, std::move(outcome));
+}
+
+bool COutcomeRecorder::SkippedByRuleBefore(const CTaskItem& task) const {
+    const CTaskOutcome* pLast = LastOf(task);
+    return pLast && pLast->kind == EKind::SkippedByRule && !pLast->bSendNow &&
+           pLast->strOccurrence == TaskTime::Format(task.m_dtNextSending);
+}
+
 void COutcomeRecorder::OnItemSendResult(IDispatch* pItem, int32_t nResult, const std::string& strText) {
     const auto kind = KindOf(nResult);
     CComQIPtr<_MailItem> spMail(pItem);

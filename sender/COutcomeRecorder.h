@@ -61,6 +61,10 @@ public:
     void OnSendStart(const CTaskItem& task, const CSendStart& start, const std::string& strSendNow = {});
     // An overdue occurrence the scheduler skipped.
     void OnSkipped(const CTaskItem& task);
+    // An occurrence one of the task's rules skipped, strReason saying which.
+    void OnSkippedByRule(const CTaskItem& task, const std::string& strReason);
+    // The last recorded result of the task is a skip by a rule of its next occurrence.
+    bool SkippedByRuleBefore(const CTaskItem& task) const;
     // The last recorded result of the task is "not queued yet" for its next occurrence.
     bool WaitsForHost(const CTaskItem& task) const;
     // ApplicationEvents::ItemSendResult. Matched by message id to the
