@@ -42,13 +42,38 @@ bool CRuledSchedule::IsPlain() const {
            !m_rules.pauseUntil.IsSet() && !m_rules.bSkipNext;
 }
 
+CResult<> CRuledSchedule::CalcAfterLast(CTaskItem& task) const {
+    QUILLORY_TRY_VALUE(const time_t tNow, m_schedule.NowMinute());
+    QUILLORY_TRY_VALUE(const time_t tStart, TaskTime::ToAbsolute(task.m_dtStart));
+    const CFixedClock clock(std::max(tNow, tStart));
+    return CSchedule(clock).CalcNextSending(task);
+}
+
 CResult<std::optional<time_t>> CRuledSchedule::RegularAfterLast(const CTaskItem& task) const {
     CTaskItem copy = task;
     copy.m_nEndKind = CodeOf(EEndKind::NoEnd);  // a move must not pass an occurrence the end cuts off either
-    QUILLORY_TRY(m_schedule.CalcNextSending(copy));
+    QUILLORY_TRY(CalcAfterLast(copy));
     if (!copy.m_dtNextSending.IsSet()) return std::optional<time_t>();
     QUILLORY_TRY_VALUE(const time_t t, TaskTime::ToAbsolute(copy.m_dtNextSending));
     return std::optional<time_t>(t);
+}
+
+CResult<std::optional<time_t>> CRuledSchedule::First(const CTaskItem& task) const {
+    CTaskItem first = task;
+    first.m_dtLastSent.Empty();
+    return RegularAfterLast(first);
+}
+
+CResult<std::optional<time_t>> CRuledSchedule::RegularAt(const CTaskItem& task, time_t tStored) const {
+    QUILLORY_TRY_VALUE(const std::optional<time_t> tAfterLast, RegularAfterLast(task));
+    QUILLORY_TRY_VALUE(const std::optional<time_t> tFirst, First(task));
+    for (const std::optional<time_t>& tCandidate : {tAfterLast, tFirst}) {
+        if (!tCandidate) continue;
+        if (*tCandidate == tStored) return tCandidate;
+        QUILLORY_TRY_VALUE(const std::optional<time_t> tPlaced, Placed(task, *tCandidate));
+        if (tPlaced == tStored) return tCandidate;
+    }
+    return std::optional<time_t>();
 }
 
 CResult<std::optional<time_t>> CRuledSchedule::Placed(const CTaskItem& task, time_t tRegular) const {
@@ -60,9 +85,7 @@ CResult<std::optional<time_t>> CRuledSchedule::Placed(const CTaskItem& task, tim
     if (m_rules.eOnDayOff == EOnDayOff::Before) {
         // Not on or before the day of the occurrence before it, nor before
         // the task's start when it is the first.
-        CTaskItem first = task;
-        first.m_dtLastSent.Empty();
-        QUILLORY_TRY_VALUE(const std::optional<time_t> tFirst, RegularAfterLast(first));
+        QUILLORY_TRY_VALUE(const std::optional<time_t> tFirst, First(task));
         int64_t nNotBefore = TaskTime::DayNumber(task.m_dtStart.nYear, task.m_dtStart.nMonth, task.m_dtStart.nDay);
         if (!tFirst || *tFirst != tRegular) {
             QUILLORY_TRY_VALUE(const time_t tLast, TaskTime::ToAbsolute(task.m_dtLastSent));
@@ -83,10 +106,10 @@ CResult<std::optional<time_t>> CRuledSchedule::Placed(const CTaskItem& task, tim
     const TaskDateTime dtRegular = TaskTime::FromAbsolute(tRegular);
     const bool bMinutely = task.Recurrence() == ERecurrence::Minutely;
     const TaskDateTime dt = TaskTime::DateOfDay(*nMoved);
-    QUILLORY_TRY_VALUE(const time_t tMoved,
-                       TaskTime::ToAbsolute(dt.nYear, dt.nMonth, dt.nDay,
-                                            bMinutely ? dtRegular.nHour : task.m_dtStart.nHour,
-                                            bMinutely ? dtRegular.nMinute : task.m_dtStart.nMinute));
+    QUILLORY_TRY_VALUE(
+        const time_t tMoved,
+        TaskTime::ToAbsolute(dt.nYear, dt.nMonth, dt.nDay, bMinutely ? dtRegular.nHour : task.m_dtStart.nHour,
+                             bMinutely ? dtRegular.nMinute : task.m_dtStart.nMinute));
     return std::optional<time_t>(tMoved);
 }
 
@@ -98,7 +121,7 @@ CResult<CRuledSchedule::EVerdict> CRuledSchedule::VerdictOnTime(const CTaskItem&
     if (m_rules.eOnDayOff != CTaskRules::EOnDayOff::Send) {
         // Only an occurrence at its regular time can be one the rule skips;
         // a moved one is on its working day.
-        QUILLORY_TRY_VALUE(const std::optional<time_t> tRegular, RegularAfterLast(task));
+        QUILLORY_TRY_VALUE(const std::optional<time_t> tRegular, RegularAt(task, tOccurrence));
         if (tRegular && *tRegular == tOccurrence) {
             QUILLORY_TRY_VALUE(const std::optional<time_t> tPlaced, Placed(task, *tRegular));
             if (!tPlaced) return EVerdict::kSkipDayOff;
@@ -152,15 +175,12 @@ CResult<CSchedule::EAdvance> CRuledSchedule::Advance(CTaskItem& task, bool bCoun
     // moved to it.
     time_t tRegular = tHandled;
     if (m_rules.eOnDayOff != CTaskRules::EOnDayOff::Send) {
-        QUILLORY_TRY_VALUE(const std::optional<time_t> tAfterLast, RegularAfterLast(task));
-        if (tAfterLast && *tAfterLast != tHandled) {
-            QUILLORY_TRY_VALUE(const std::optional<time_t> tPlaced, Placed(task, *tAfterLast));
-            if (tPlaced == tHandled) tRegular = *tAfterLast;
-        }
+        QUILLORY_TRY_VALUE(const std::optional<time_t> tAt, RegularAt(task, tHandled));
+        if (tAt) tRegular = *tAt;
     }
     if (bCounts) ++task.m_nOccurrenceCount;
     CSchedule::SetLastSent(task, tRegular);
-    QUILLORY_TRY(m_schedule.CalcNextSending(task));
+    QUILLORY_TRY(CalcAfterLast(task));
     if (!task.m_dtNextSending.IsSet()) return CSchedule::EAdvance::kEnded;
     QUILLORY_TRY_VALUE(const time_t tNext, TaskTime::ToAbsolute(task.m_dtNextSending));
     if (tNext <= tRegular) {
@@ -186,7 +206,7 @@ CResult<> CRuledSchedule::Place(CTaskItem& task, time_t tNow) const {
         // Moved to a day already passed: passed over, uncounted, as the
         // occurrences before the present were.
         CSchedule::SetLastSent(task, tNext);
-        QUILLORY_TRY(m_schedule.CalcNextSending(task));
+        QUILLORY_TRY(CalcAfterLast(task));
         if (!task.m_dtNextSending.IsSet()) return {};
         QUILLORY_TRY_VALUE(const time_t tAfter, TaskTime::ToAbsolute(task.m_dtNextSending));
         if (tAfter <= tNext) {

@@ -67,8 +67,19 @@ public:
     CResult<> Place(CTaskItem& task, time_t tNow) const;
 
 private:
+    // CalcNextSending from the task's last occurrence, at a present not
+    // before its start: a last one that is an occurrence (a step ahead of
+    // the clock, as the preview and the placing make) must not read as the
+    // seed of a schedule that has not begun.
+    CResult<> CalcAfterLast(CTaskItem& task) const;
     // The regular occurrence after the task's last one, end rules aside.
     CResult<std::optional<time_t>> RegularAfterLast(const CTaskItem& task) const;
+    // The task's first regular occurrence.
+    CResult<std::optional<time_t>> First(const CTaskItem& task) const;
+    // The regular occurrence kept at tStored: the one after the last, or
+    // the first (whose last may be a seed that reads as an occurrence), at
+    // its own time or moved there; nullopt when neither is.
+    CResult<std::optional<time_t>> RegularAt(const CTaskItem& task, time_t tStored) const;
     // Where the regular occurrence of task (in m_dtNextSending) goes:
     // itself, another day's time, or nullopt when it is skipped.
     CResult<std::optional<time_t>> Placed(const CTaskItem& task, time_t tRegular) const;
