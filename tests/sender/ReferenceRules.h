@@ -34,7 +34,11 @@ public:
     CRuledOccurrences() = default;
     CRuledOccurrences(std::vector<COccurrence> vec, const CRules& rules, int64_t nStartDay, int nHour, int nMinute,
                       bool bMinutely)
-        : m_vec(std::move(vec)), m_rules(rules), m_nStartDay(nStartDay), m_nHour(nHour), m_nMinute(nMinute),
+        : m_vec(std::move(vec)),
+          m_rules(rules),
+          m_nStartDay(nStartDay),
+          m_nHour(nHour),
+          m_nMinute(nMinute),
           m_bMinutely(bMinutely) {}
 
     bool IsWorking(int64_t nDay) const {
@@ -63,8 +67,8 @@ public:
                 if (IsWorking(d)) return Instant(d, h, mi);
             return std::nullopt;
         }
-        const int64_t nHigh = std::min(k + 1 < m_vec.size() ? LocalDay(m_vec[k + 1].tWall) : INT64_MAX,
-                                       nDay + kMaxMoveDays + 1);
+        const int64_t nHigh =
+            std::min(k + 1 < m_vec.size() ? LocalDay(m_vec[k + 1].tWall) : INT64_MAX, nDay + kMaxMoveDays + 1);
         for (int64_t d = nDay + 1; d < nHigh; ++d)
             if (IsWorking(d)) return Instant(d, h, mi);
         return std::nullopt;
