@@ -6,10 +6,8 @@
 #include "CAddinBox.h"
 #include "CApplicationEventsSink.h"
 #include "CDesktopNotifier.h"
-#include "CHostProtocol.h"
 #include "COutcomeRecorder.h"
 #include "CTaskHistoryFile.h"
-#include "CTaskRulesJson.h"
 #include "HostName.h"
 #include "SendTask.h"
 #include "SharedState.h"
@@ -88,28 +86,9 @@ void CSendReporting::Wire(CSendContext& ctx) {
     ctx.fnCaughtUp = [pRecorder](const std::vector<CCatchUpCount::CLine>& vecLines) {
         pRecorder->OnCaughtUp(vecLines);
     };
-    CTaskHistoryFile* pStore = m_pHistory.get();
-    ctx.fnRulesOf = [pStore](const CTaskItem& task) -> CResult<CTaskRules> {
-        const nlohmann::json& jSettings = pStore->SettingsOf(CTaskHistory::KeyOf(task.m_strTemplateFile));
-        const auto it = jSettings.find(CHostProtocol::kRules);
-        if (it == jSettings.end()) return CTaskRules{};
-        return CTaskRulesJson::FromJson(*it);
-    };
+    ctx.fnRulesOf = [pRecorder](const CTaskItem& task) { return pRecorder->RulesOf(task); };
     ctx.fnSkippedByRuleBefore = [pRecorder](const CTaskItem& task) { return pRecorder->SkippedByRuleBefore(task); };
-    ctx.fnSkippedByRule = [pRecorder, pStore](const CTaskItem& task, const std::string& strReason, bool bSkipNextUsed) {
-        pRecorder->OnSkippedByRule(task, strReason);
-        if (!bSkipNextUsed) return;
-        // The flag goes with the record in one write of the store, before
-        // the list is saved past the occurrence: a stop in between finds
-        // the record and passes the occurrence over again, and never skips
-        // a second one.
-        const std::string strKey = CTaskHistory::KeyOf(task.m_strTemplateFile);
-        nlohmann::json jSettings = pStore->SettingsOf(strKey);
-        if (auto rRules = CTaskRulesJson::FromJson(jSettings.value(CHostProtocol::kRules, nlohmann::json::object()))) {
-            rRules->bSkipNext = false;
-            jSettings[CHostProtocol::kRules] = CTaskRulesJson::ToJson(*rRules);
-            pStore->SetSettings(strKey, std::move(jSettings));
-        }
-        pRecorder->Flush();
+    ctx.fnSkippedByRule = [pRecorder](const CTaskItem& task, const std::string& strReason, bool bSkipNextUsed) {
+        pRecorder->OnSkippedByRule(task, strReason, bSkipNextUsed);
     };
 }

@@ -9,6 +9,7 @@
 #include "CCatchUpCount.h"
 #include "CTaskHistory.h"
 #include "CTaskItem.h"
+#include "CTaskRules.h"
 #include "MailHostOM.h"
 #include "SendTask.h"
 
@@ -62,7 +63,13 @@ public:
     // An overdue occurrence the scheduler skipped.
     void OnSkipped(const CTaskItem& task);
     // An occurrence one of the task's rules skipped, strReason saying which.
-    void OnSkippedByRule(const CTaskItem& task, const std::string& strReason);
+    // bSkipNextUsed: it used up "skip the next occurrence"; the flag is
+    // cleared in the store and written with the record at once, before the
+    // task list is saved past the occurrence, so that a stop in between
+    // finds the record (SkippedByRuleBefore) and never skips a second one.
+    void OnSkippedByRule(const CTaskItem& task, const std::string& strReason, bool bSkipNextUsed);
+    // The task's rules as the store keeps them; none without a store.
+    CResult<CTaskRules> RulesOf(const CTaskItem& task) const;
     // The last recorded result of the task is a skip by a rule of its next occurrence.
     bool SkippedByRuleBefore(const CTaskItem& task) const;
     // The last recorded result of the task is "not queued yet" for its next occurrence.
