@@ -25,6 +25,9 @@
 // Saturday 2027-12-25 goes out on Thursday 2027-12-23 at 09:00. Had the
 // Thursday been a holiday too, none lies after the last occurrence's day:
 // it is skipped, at 2027-12-25 09:00.
+//
+// Each public step holds the zone for its whole span (CZoneHold): that is
+// where a task's own zone (rules.strZone) is to be held as well.
 class CRuledSchedule {
 public:
     // What the tick does with an occurrence CheckDue found due.
