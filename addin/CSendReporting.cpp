@@ -86,4 +86,9 @@ void CSendReporting::Wire(CSendContext& ctx) {
     ctx.fnCaughtUp = [pRecorder](const std::vector<CCatchUpCount::CLine>& vecLines) {
         pRecorder->OnCaughtUp(vecLines);
     };
+    ctx.fnRulesOf = [pRecorder](const CTaskItem& task) { return pRecorder->RulesOf(task); };
+    ctx.fnSkippedByRuleBefore = [pRecorder](const CTaskItem& task) { return pRecorder->SkippedByRuleBefore(task); };
+    ctx.fnSkippedByRule = [pRecorder](const CTaskItem& task, const std::string& strReason, bool bSkipNextUsed) {
+        pRecorder->OnSkippedByRule(task, strReason, bSkipNextUsed);
+    };
 }

@@ -42,6 +42,7 @@ constexpr CKindWords kWords[] = {
     {EKind::TemplateMissing, "template-missing", "template missing", CKindWords::kLong},
     {EKind::TemplateDamaged, "template-damaged", "template damaged", CKindWords::kLong},
     {EKind::NotStored, "not-stored", "not queued yet", CKindWords::kAll},
+    {EKind::SkippedByRule, "skipped", "skipped", CKindWords::kAll},
 };
 static_assert(std::size(kWords) == CTaskOutcome::kLastKind + 1);
 
@@ -128,6 +129,7 @@ std::string CTaskOutcome::FullText() const {
                    ". Ask its recipients; to send it again, open it in the Outbox and press Send; "
                    "if it arrived, delete it there.";
         case EKind::SkippedOverdue: return strFor + " was skipped: its time passed while nothing could send it.";
+        case EKind::SkippedByRule: return strFor + " was skipped by the task's rules: " + strText + ".";
         case EKind::TemplateMissing: return strFor + " was not sent: its template is missing: " + strText;
         case EKind::TemplateDamaged: return strFor + " was not sent: its template is damaged: " + strText;
         case EKind::NotStored:

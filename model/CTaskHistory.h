@@ -24,8 +24,9 @@ struct CTaskOutcome {
         TemplateMissing = 7,   // not sent: the template file cannot be read
         TemplateDamaged = 8,   // not sent: the host cannot make a message of the template
         NotStored = 9,         // the host cannot store it now (strText: why); tried again each minute
+        SkippedByRule = 10,    // not sent, by one of the task's rules (strText: which, "not a working day")
     };
-    static constexpr int kLastKind = 9;
+    static constexpr int kLastKind = 10;
 
     EKind kind = EKind::HandedOver;
     std::string strOccurrence;  // the occurrence's local time, "YYYY-MM-DD HH:MM"
@@ -47,7 +48,8 @@ struct CTaskOutcome {
     bool WentOut() const { return kind == EKind::Sent || kind == EKind::SentWithRefusals; }
     // The result in words for the journal and `quillory show`, lower case:
     // "sent", "sent without attachments: nothing matched /srv/reports/*.csv",
-    // "retrying: 421 try later", "failed: …", "template missing", "skipped (overdue)".
+    // "retrying: 421 try later", "failed: …", "template missing", "skipped (overdue)",
+    // "skipped: not a working day".
     std::string ResultText() const;
     // One line for the journal: the task, the occurrence, the subject when it
     // is known (nullopt: not known, as for a skipped occurrence) and the

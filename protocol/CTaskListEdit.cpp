@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iostream>
 #include <system_error>
 #include <utility>
 
+#include "CHolidayCache.h"
 #include "CHostProtocol.h"
+#include "CRuledSchedule.h"
 #include "CSchedule.h"
 #include "CTaskArgument.h"
 #include "CTaskCheck.h"
@@ -127,6 +130,27 @@ void StartUnsetInterval(CTaskItem& task, const json& jChanges) {
     if (interval.first && *interval.first == 0 && !jChanges.contains(interval.second)) *interval.first = 1;
 }
 
+// The next occurrence of a task just scheduled, moved to its working day
+// by its rules: those of the request, else those the store keeps for it.
+CResult<> PlaceByRules(CTaskItem& task, const std::optional<nlohmann::json>& jRules, const CTaskItem* pBefore,
+                       const CContext& ctx, const CSchedule& schedule, time_t tNow) {
+    CTaskRules rules;
+    if (jRules) {
+        QUILLORY_TRY_VALUE(rules, CTaskRulesJson::FromJson(*jRules));
+    } else if (pBefore && ctx.pStore) {
+        const nlohmann::json& jSettings = ctx.pStore->SettingsOf(CTaskHistory::KeyOf(pBefore->m_strTemplateFile));
+        // Damaged rules are sent as none, and told where the task is sent.
+        if (auto rRules = CTaskRulesJson::FromJson(jSettings.value(CHostProtocol::kRules, nlohmann::json::object())))
+            rules = std::move(*rRules);
+    }
+    if (rules.eOnDayOff == CTaskRules::EOnDayOff::Send) return {};
+    CHolidayCache holidays([](const std::string& str) { std::cerr << "Quillory: " << str << '\n'; });
+    const TaskDateTime dt = TaskTime::FromAbsolute(tNow);
+    const int64_t nToday = TaskTime::DayNumber(dt.nYear, dt.nMonth, dt.nDay);
+    const CWorkingDays days = holidays.WorkingDaysOf(rules, nToday - 40, nToday + 366 * 3);
+    return CRuledSchedule(schedule, rules, days).Place(task, tNow);
+}
+
 // Add and set: the changes on base, checked and scheduled as the sheet does.
 CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext& ctx, time_t tNow, int nSelf,
                            CTaskItem task) {
@@ -168,7 +192,9 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
     problems = SheetProblems(list, task, nSelf, tNow, *ctx.pCodec);
     if (!problems.Empty()) return problems.AsProblem();
     const CFixedClock clock(tNow);
-    QUILLORY_TRY(CSchedule(clock).ScheduleAnew(task, nSelf < 0, tNow));
+    const CSchedule schedule(clock);
+    QUILLORY_TRY(schedule.ScheduleAnew(task, nSelf < 0, tNow));
+    QUILLORY_TRY(PlaceByRules(task, jRules, nSelf >= 0 ? &list[nSelf] : nullptr, ctx, schedule, tNow));
 
     COutcome outcome;
     outcome.jRules = std::move(jRules);

@@ -5,9 +5,11 @@
 #include <iostream>
 #include <optional>
 
+#include "CHostProtocol.h"
 #include "CMailMessage.h"
 #include "CPrintable.h"
 #include "CTaskHistoryFile.h"
+#include "CTaskRulesJson.h"
 #include "IClock.h"
 #include "INotifier.h"
 #include "TaskTime.h"
@@ -172,6 +174,38 @@ void COutcomeRecorder::OnSkipped(const CTaskItem& task) {
     outcome.strOccurrence = TaskTime::Format(task.m_dtNextSending);
     Tell(outcome.JournalLine(task.m_strTaskName, std::nullopt));  // its template is not opened to skip it
     Record(task, std::move(outcome));
+}
+
+void COutcomeRecorder::OnSkippedByRule(const CTaskItem& task, const std::string& strReason, bool bSkipNextUsed) {
+    CTaskOutcome outcome;
+    outcome.kind = EKind::SkippedByRule;
+    outcome.strOccurrence = TaskTime::Format(task.m_dtNextSending);
+    outcome.strText = strReason;
+    Tell(outcome.JournalLine(task.m_strTaskName, std::nullopt));
+    Record(task, std::move(outcome));
+    if (!bSkipNextUsed || !m_parts.pHistory) return;
+    const std::string strKey = CTaskHistory::KeyOf(task.m_strTemplateFile);
+    nlohmann::json jSettings = m_parts.pHistory->SettingsOf(strKey);
+    if (auto rRules = CTaskRulesJson::FromJson(jSettings.value(CHostProtocol::kRules, nlohmann::json::object()))) {
+        rRules->bSkipNext = false;
+        jSettings[CHostProtocol::kRules] = CTaskRulesJson::ToJson(*rRules);
+        m_parts.pHistory->SetSettings(strKey, std::move(jSettings));
+    }
+    SaveNow();
+}
+
+CResult<CTaskRules> COutcomeRecorder::RulesOf(const CTaskItem& task) const {
+    if (!m_parts.pHistory) return CTaskRules{};
+    const nlohmann::json& jSettings = m_parts.pHistory->SettingsOf(CTaskHistory::KeyOf(task.m_strTemplateFile));
+    const auto it = jSettings.find(CHostProtocol::kRules);
+    if (it == jSettings.end()) return CTaskRules{};
+    return CTaskRulesJson::FromJson(*it);
+}
+
+bool COutcomeRecorder::SkippedByRuleBefore(const CTaskItem& task) const {
+    const CTaskOutcome* pLast = LastOf(task);
+    return pLast && pLast->kind == EKind::SkippedByRule && !pLast->bSendNow &&
+           pLast->strOccurrence == TaskTime::Format(task.m_dtNextSending);
 }
 
 void COutcomeRecorder::OnItemSendResult(IDispatch* pItem, int32_t nResult, const std::string& strText) {

@@ -9,6 +9,7 @@
 #include "CCatchUpCount.h"
 #include "CTaskHistory.h"
 #include "CTaskItem.h"
+#include "CTaskRules.h"
 #include "MailHostOM.h"
 #include "SendTask.h"
 
@@ -61,6 +62,16 @@ public:
     void OnSendStart(const CTaskItem& task, const CSendStart& start, const std::string& strSendNow = {});
     // An overdue occurrence the scheduler skipped.
     void OnSkipped(const CTaskItem& task);
+    // An occurrence one of the task's rules skipped, strReason saying which.
+    // bSkipNextUsed: it used up "skip the next occurrence"; the flag is
+    // cleared in the store and written with the record at once, before the
+    // task list is saved past the occurrence, so that a stop in between
+    // finds the record (SkippedByRuleBefore) and never skips a second one.
+    void OnSkippedByRule(const CTaskItem& task, const std::string& strReason, bool bSkipNextUsed);
+    // The task's rules as the store keeps them; none without a store.
+    CResult<CTaskRules> RulesOf(const CTaskItem& task) const;
+    // The last recorded result of the task is a skip by a rule of its next occurrence.
+    bool SkippedByRuleBefore(const CTaskItem& task) const;
     // The last recorded result of the task is "not queued yet" for its next occurrence.
     bool WaitsForHost(const CTaskItem& task) const;
     // ApplicationEvents::ItemSendResult. Matched by message id to the

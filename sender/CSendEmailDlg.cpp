@@ -22,7 +22,9 @@ struct CCallOnExit {
 }  // namespace
 
 CSendEmailDlg::CSendEmailDlg(CSendContext ctx)
-    : m_ctx(std::move(ctx)), m_schedule(m_ctx.pClock ? *m_ctx.pClock : m_systemClock) {}
+    : m_ctx(std::move(ctx)),
+      m_schedule(m_ctx.pClock ? *m_ctx.pClock : m_systemClock),
+      m_holidays([](const std::string& str) { std::cerr << "Quillory: " << str << '\n'; }) {}
 
 CSendEmailDlg::~CSendEmailDlg() { OnDestroy(); }
 
@@ -156,7 +158,39 @@ bool CSendEmailDlg::IsWaiting(const CTaskItem& task, CTaskList::Id nId, time_t t
     return tNow < it->second.tNextTry;
 }
 
+CTaskRules CSendEmailDlg::RulesOf(const CTaskItem& task, CTaskList::Id nId) {
+    if (!m_ctx.fnRulesOf) return {};
+    auto rRules = m_ctx.fnRulesOf(task);
+    if (rRules) {
+        m_mapToldRules.erase(nId);
+        return std::move(*rRules);
+    }
+    std::string& strTold = m_mapToldRules[nId];
+    if (strTold != rRules.Problem()) {
+        strTold = rRules.Problem();
+        std::cerr << "Quillory: task \"" << task.m_strTaskName
+                  << "\" is sent as if it had no rules, as its rules cannot be read: " << strTold << '\n';
+    }
+    return {};
+}
+
+CRuledSchedule::EVerdict CSendEmailDlg::VerdictOf(const CRuledSchedule& ruled, const CTaskItem& task,
+                                                  CSchedule::EDue eDue, time_t tNow) const {
+    using EVerdict = CRuledSchedule::EVerdict;
+    const EVerdict ePlain = eDue == CSchedule::kSkipped ? EVerdict::kSkipOverdue : EVerdict::kSend;
+    if (ruled.IsPlain()) return ePlain;
+    const auto rVerdict = ruled.Verdict(task, eDue, tNow);
+    if (!rVerdict) {
+        std::cerr << "Quillory: task \"" << task.m_strTaskName << "\": its rules cannot be applied to "
+                  << TaskTime::Format(task.m_dtNextSending) << " (" << rVerdict.Problem()
+                  << "); it is handled as without them\n";
+        return ePlain;
+    }
+    return *rVerdict;
+}
+
 bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
+    using EVerdict = CRuledSchedule::EVerdict;
     const CTaskList& view = list;
     const CTaskList::Id nId = view.IdAt(i);
     CTaskItem task = view.GetAt(i);
@@ -175,11 +209,31 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     }
     if (eDue == CSchedule::kNotDue) return false;
     if (!bRetry) ReportDamagedLastSent(view.GetAt(i), nId, eDue);
+    // The rules, for the task as the list holds it (CheckDue wrote a
+    // skipped occurrence into the copy's last sending time).
+    const CTaskItem found = view.GetAt(i);
+    const CTaskRules rules = RulesOf(found, nId);
+    // Days around the present; an occurrence long overdue further back
+    // meets no holiday there.
+    const TaskDateTime dtNow = TaskTime::FromAbsolute(tNow);
+    const int64_t nToday = TaskTime::DayNumber(dtNow.nYear, dtNow.nMonth, dtNow.nDay);
+    const CWorkingDays days = rules.eOnDayOff == CTaskRules::EOnDayOff::Send
+                                  ? CWorkingDays(rules.nWorkingDays)
+                                  : m_holidays.WorkingDaysOf(rules, nToday - 400, nToday + 400);
+    const CRuledSchedule ruled(m_schedule, rules, days);
+    EVerdict eVerdict = bRetry ? EVerdict::kSend : VerdictOf(ruled, found, eDue, tNow);
+    // Also once the rules are plain again: the flag that skipped it may be the one cleared.
+    const bool bSkippedBefore = !bRetry && m_ctx.fnSkippedByRuleBefore && m_ctx.fnSkippedByRuleBefore(found);
+    if (bSkippedBefore) eVerdict = EVerdict::kSkipNext;
     // A sent occurrence is counted once the host took it: one that waits for
     // the disk has not been sent late (yet).
-    if (!bRetry && eDue == CSchedule::kSkipped) NoteCatchUp(task, nId, eDue);
-    if (eDue == CSchedule::kSkipped && m_ctx.fnSkipped) m_ctx.fnSkipped(task);
-    if (eDue == CSchedule::kSendNow && m_ctx.fnSend) {
+    if (!bRetry && (eVerdict == EVerdict::kSkipOverdue || eVerdict == EVerdict::kSkipMissed))
+        NoteCatchUp(task, nId, CSchedule::kSkipped);
+    if (eVerdict == EVerdict::kSkipOverdue && m_ctx.fnSkipped) m_ctx.fnSkipped(task);
+    const bool bByRule = eVerdict != EVerdict::kSend && eVerdict != EVerdict::kSkipOverdue;
+    if (bByRule && !bSkippedBefore && m_ctx.fnSkippedByRule)
+        m_ctx.fnSkippedByRule(found, CRuledSchedule::Reason(eVerdict, rules), eVerdict == EVerdict::kSkipNext);
+    if (eVerdict == EVerdict::kSend && m_ctx.fnSend) {
         bool bCounts = true;
         try {
             bCounts = m_ctx.fnSend(task);
@@ -202,7 +256,8 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     // has the occurrence just handled as its next time, it is counted there,
     // or it would go out a second time.
     if (!(StateOf(current) == before) && !SameMinute(current.m_dtNextSending, before.dtNextSending)) return false;
-    Advance(current, nId);
+    // A skip by a rule does not use up "end after N"; one for being overdue does, as without rules.
+    Advance(ruled, current, nId, !bByRule);
     list.SetAt(nNow, current);
     m_cache.Update(view);
     return true;
@@ -216,8 +271,8 @@ void CSendEmailDlg::ReportDamagedLastSent(const CTaskItem& task, CTaskList::Id n
               << (eDue == CSchedule::kSkipped ? "skipped" : "sent") << " all the same and stands as the last\n";
 }
 
-void CSendEmailDlg::Advance(CTaskItem& task, CTaskList::Id nId) {
-    if (auto r = AdvanceOrStall(task, nId); !r) {
+void CSendEmailDlg::Advance(const CRuledSchedule& ruled, CTaskItem& task, CTaskList::Id nId, bool bCounts) {
+    if (auto r = AdvanceOrStall(ruled, task, nId, bCounts); !r) {
         // Left as it was, the task would be due again on every tick; without
         // a next time it is never sent twice.
         std::cerr << "Quillory: task \"" << task.m_strTaskName
@@ -226,8 +281,8 @@ void CSendEmailDlg::Advance(CTaskItem& task, CTaskList::Id nId) {
     }
 }
 
-CResult<> CSendEmailDlg::AdvanceOrStall(CTaskItem& task, CTaskList::Id nId) {
-    QUILLORY_TRY_VALUE(const CSchedule::EAdvance eAdvance, m_schedule.Advance(task));
+CResult<> CSendEmailDlg::AdvanceOrStall(const CRuledSchedule& ruled, CTaskItem& task, CTaskList::Id nId, bool bCounts) {
+    QUILLORY_TRY_VALUE(const CSchedule::EAdvance eAdvance, ruled.Advance(task, bCounts));
     if (eAdvance != CSchedule::EAdvance::kStuck) return {};
     // Left with the same time, it would be overdue again on the next tick,
     // and sent again every second with send-overdue set.

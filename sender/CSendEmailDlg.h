@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "CCatchUpCount.h"
+#include "CHolidayCache.h"
 #include "CNextSendingCache.h"
+#include "CRuledSchedule.h"
 #include "CSchedule.h"
 #include "CStalledTasks.h"
 #include "CTaskItem.h"
@@ -39,6 +41,19 @@ struct CSendContext {
     // so that what the sends record can be written once per tick.
     std::function<void()> fnTickStart;
     std::function<void()> fnTickEnd;
+    // The task's rules as its entry beside the list keeps them; null or no
+    // rules: sent as its schedule says. A problem (damaged rules) is told
+    // once, and the task is then sent as without rules.
+    std::function<CResult<CTaskRules>(const CTaskItem&)> fnRulesOf;
+    // An occurrence a rule skipped (strReason: "not a working day"), told
+    // before the task list is saved past it. bSkipNextUsed: it used up
+    // "skip the next occurrence", whose flag is to be cleared and written,
+    // together with the record, before the list moves on.
+    std::function<void(const CTaskItem&, const std::string& strReason, bool bSkipNextUsed)> fnSkippedByRule;
+    // Whether the occurrence in m_dtNextSending was already recorded as
+    // skipped by a rule (a stop came between that record and the list's
+    // save): it is then passed over again without a second record.
+    std::function<bool(const CTaskItem&)> fnSkippedByRuleBefore;
 };
 
 // The hidden sender: a one-second timer on the thread that owns the task
@@ -108,9 +123,14 @@ private:
     // The advance past the occurrence in m_dtNextSending: count, last sent,
     // next time; a next time that does not move past the occurrence
     // completes the task (reported once).
-    void Advance(CTaskItem& task, CTaskList::Id nId);
+    void Advance(const CRuledSchedule& ruled, CTaskItem& task, CTaskList::Id nId, bool bCounts);
     // Advance without the completion of a task that cannot be advanced.
-    CResult<> AdvanceOrStall(CTaskItem& task, CTaskList::Id nId);
+    CResult<> AdvanceOrStall(const CRuledSchedule& ruled, CTaskItem& task, CTaskList::Id nId, bool bCounts);
+    // The task's rules; damaged ones are told once and count as none.
+    CTaskRules RulesOf(const CTaskItem& task, CTaskList::Id nId);
+    // What the rules make of a due occurrence (task as the list holds it).
+    CRuledSchedule::EVerdict VerdictOf(const CRuledSchedule& ruled, const CTaskItem& task, CSchedule::EDue eDue,
+                                       time_t tNow) const;
     // The occurrence waits for the host: true when it is not time to try it again yet.
     bool IsWaiting(const CTaskItem& task, CTaskList::Id nId, time_t tNow);
 
@@ -129,6 +149,8 @@ private:
     CCatchUpCount m_catchUp;
     std::vector<CTaskList::Id> m_vecTickIds;  // the tasks of the running tick
     std::map<CTaskList::Id, CWaiting> m_mapWaiting;
+    std::map<CTaskList::Id, std::string> m_mapToldRules;  // the damaged rules told, per task
+    CHolidayCache m_holidays;
     std::unique_ptr<QTimer> m_pTimer;
 };
 

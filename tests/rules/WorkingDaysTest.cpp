@@ -4,10 +4,12 @@
 // working day in its direction and never as far as the next bound.
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <random>
 
 #include <gtest/gtest.h>
 
+#include "CHolidayCache.h"
 #include "CHolidayFile.h"
 #include "CTempDir.h"
 #include "CWorkingDays.h"
@@ -131,3 +133,47 @@ TEST(WorkingDaysTest, HolidaysAreTheAllDayEventsOfACalendarWithTheirRepeatsLessT
 }
 
 }  // namespace
+
+// The tick asks for a task's working days on every due occurrence: a
+// calendar is read again only when it changes on disk, and a missing or
+// damaged one is told once per new problem and names no holiday.
+TEST(WorkingDaysTest, HolidayCalendarsAreKeptUntilTheyChangeAndTheirProblemsToldOnce) {
+    CTempDir dir;
+    const std::string strPath = dir / "h.ics";
+    // Each text another size: a change within the file system's tick of time still shows.
+    auto write = [&](const char* pszDate, const char* pszUid) {
+        CTempDir::WriteFile(strPath, std::string("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:") + pszUid +
+                                         "\r\nDTSTART;VALUE=DATE:" + pszDate + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    };
+    std::vector<std::string> vecTold;
+    CHolidayCache cache([&](const std::string& str) { vecTold.push_back(str); });
+    CTaskRules rules;
+    rules.nWorkingDays = CWorkingDays::kEveryDay;
+    rules.vecHolidayFiles = {strPath};
+    const int64_t nFrom = Day(2027, 1, 1), nTo = Day(2027, 12, 31);
+    const int64_t nChristmas = Day(2027, 12, 25), nEve = Day(2027, 12, 24);
+    const struct {
+        const char* pszName;
+        std::function<void()> fnBefore;
+        bool bChristmasOff, bEveOff;
+        size_t nTold;
+    } steps[] = {
+        {"missing", [] {}, false, false, 1},
+        {"still missing: told once", [] {}, false, false, 1},
+        {"written", [&] { write("20271225", "a"); }, true, false, 1},
+        {"changed on disk", [&] { write("20271224", "bb"); }, false, true, 1},
+        {"damaged", [&] { CTempDir::WriteFile(strPath, "not a calendar"); }, false, false, 2},
+        {"still damaged: told once", [] {}, false, false, 2},
+        {"mended", [&] { write("20271225", "ccc"); }, true, false, 2},
+        {"missing again: told again", [&] { std::remove(strPath.c_str()); }, false, false, 3},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.pszName);
+        step.fnBefore();
+        const CWorkingDays days = cache.WorkingDaysOf(rules, nFrom, nTo);
+        EXPECT_EQ(!days.IsWorkingDay(nChristmas), step.bChristmasOff);
+        EXPECT_EQ(!days.IsWorkingDay(nEve), step.bEveOff);
+        EXPECT_EQ(vecTold.size(), step.nTold);
+    }
+    EXPECT_NE(vecTold.front().find(strPath), std::string::npos) << vecTold.front();
+}

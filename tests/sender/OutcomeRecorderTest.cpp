@@ -8,12 +8,15 @@
 
 #include "CNotifyRecorder.h"
 #include "COutcomeRecorder.h"
+#include "CSendEmailDlg.h"
 #include "CTaskHistoryFile.h"
 #include "CTempDir.h"
 #include "IClock.h"
 #include "TaskTime.h"
 
 namespace {
+
+time_t ValueOfTime(int y, int mo, int d, int h, int mi) { return TaskTime::ToAbsolute(y, mo, d, h, mi).Value(); }
 
 CTaskItem Task(const std::string& strName) {
     CTaskItem task;
@@ -226,4 +229,86 @@ TEST_F(OutcomeRecorderTest, AnOccurrenceWaitingForTheHostIsKnownAgainAfterAResta
     EXPECT_FALSE(pRestarted->WaitsForHost(later)) << "another occurrence";
     pRestarted->OnSendStart(m_list[0], {CSendStart::EKind::HandedOver, "<m@x>", ""});
     EXPECT_FALSE(pRestarted->WaitsForHost(m_list[0])) << "taken at last";
+}
+
+// "Skip the next occurrence" is used up once: the record and the cleared
+// flag reach the store together, before the list is saved past the
+// occurrence. A stop right between (the list on disk still holds the
+// occurrence) passes it over again after the restart, without a second
+// record and without sending it late; the occurrence after it goes out.
+// A day off the rule skips is recorded with its reason as well.
+TEST_F(OutcomeRecorderTest, ASkipNextIsUsedOnceAcrossAStopBeforeTheListIsSaved) {
+    const time_t tMonday = ValueOfTime(2027, 12, 13, 9, 0);
+    CTaskList list;
+    CTaskItem weekly = Task("weekly");
+    weekly.m_bActive = 1;
+    weekly.m_bSendOverdue = 1;
+    weekly.m_nRecurrence = 3;
+    weekly.m_nWeeklyInterval = 1;
+    weekly.m_nEndKind = 0;
+    weekly.m_bWeekDays[1] = 1;  // Monday
+    weekly.m_dtStart = TaskTime::FromAbsolute(ValueOfTime(2027, 12, 6, 9, 0));
+    weekly.m_dtLastSent = weekly.m_dtStart;
+    weekly.m_dtNextSending = TaskTime::FromAbsolute(tMonday);
+    list.Add(weekly);
+    CTaskItem daily = weekly;  // every day; Sunday is no working day
+    daily.m_strTaskName = "daily";
+    daily.m_strTemplateFile = "/data/daily.oft";
+    daily.m_nRecurrence = 2;
+    daily.m_nDailyInterval = 1;
+    daily.m_bSendOverdue = 0;
+    daily.m_dtLastSent = TaskTime::FromAbsolute(ValueOfTime(2027, 12, 11, 9, 0));
+    daily.m_dtNextSending = TaskTime::FromAbsolute(ValueOfTime(2027, 12, 12, 9, 0));
+    list.Add(daily);
+    m_history.SetSettings("weekly.oft", {{"rules", {{"skipNext", true}}}});
+    m_history.SetSettings("daily.oft", {{"rules", {{"onHoliday", "skip"}}}});
+    ASSERT_EQ(m_history.Save(list).Problem(), "");
+
+    std::vector<std::string> vecSent;
+    bool bSaveList = false;  // off: the host stops before the list is saved
+    CTaskList saved = list;
+    auto run = [&](CTaskHistoryFile& store, time_t tAt) {
+        m_clock.Set(tAt);
+        COutcomeRecorder recorder(COutcomeRecorder::CParts{&store, nullptr, &m_clock, [&] { return &list; }, "Host"});
+        CSendContext ctx;
+        ctx.fnTaskList = [&] { return &list; };
+        ctx.fnSend = [&](const CTaskItem& t) {
+            vecSent.push_back(t.m_strTaskName + " " + TaskTime::Format(t.m_dtNextSending));
+            return true;
+        };
+        ctx.fnSave = [&](const CTaskList& l) {
+            if (bSaveList) saved = l;
+        };
+        ctx.pClock = &m_clock;
+        ctx.fnTickStart = [&] { recorder.OnTickStart(); };
+        ctx.fnTickEnd = [&] { recorder.OnTickEnd(); };
+        ctx.fnRulesOf = [&](const CTaskItem& t) { return recorder.RulesOf(t); };
+        ctx.fnSkippedByRule = [&](const CTaskItem& t, const std::string& strReason, bool bUsed) {
+            recorder.OnSkippedByRule(t, strReason, bUsed);
+        };
+        ctx.fnSkippedByRuleBefore = [&](const CTaskItem& t) { return recorder.SkippedByRuleBefore(t); };
+        CSendEmailDlg(std::move(ctx)).OnTimer();
+    };
+
+    run(m_history, ValueOfTime(2027, 12, 12, 9, 0));  // Sunday: the daily task's day off
+    run(m_history, tMonday);
+    CTaskHistoryFile afterStop(m_dir / "history.json", m_clock);
+    ASSERT_EQ(afterStop.Load().Problem(), "");
+    EXPECT_EQ(afterStop.SettingsOf("weekly.oft"), nlohmann::json({{"rules", nlohmann::json::object()}}));
+    ASSERT_EQ(afterStop.History().Of("weekly.oft").size(), 1u);
+    EXPECT_EQ(afterStop.History().Last("weekly.oft")->ShortText(), "Skipped: the next occurrence was to be skipped");
+    EXPECT_EQ(afterStop.History().Last("daily.oft")->ShortText(), "Skipped: not a working day");
+    EXPECT_EQ(afterStop.History().Last("daily.oft")->strOccurrence, "2027-12-12 09:00");
+
+    // Restarted from the files on disk, a few minutes late.
+    list = saved;
+    bSaveList = true;
+    run(afterStop, tMonday + 300);
+    EXPECT_EQ(vecSent, std::vector<std::string>{"daily 2027-12-13 09:00"}) << "sent before the stop";
+    EXPECT_EQ(afterStop.History().Of("weekly.oft").size(), 1u) << "no second record";
+    EXPECT_EQ(TaskTime::Format(list[0].m_dtNextSending), "2027-12-20 09:00");
+    EXPECT_EQ(list[0].m_nOccurrenceCount, 0) << "a skip does not use up the count";
+    run(afterStop, ValueOfTime(2027, 12, 20, 9, 0));
+    EXPECT_EQ(vecSent.back(), "weekly 2027-12-20 09:00");
+    EXPECT_EQ(list[0].m_nOccurrenceCount, 1);
 }

@@ -1,15 +1,20 @@
 #pragma once
 #include <functional>
+#include <utility>
 
+#include "CRuledSchedule.h"
 #include "CSchedule.h"
 #include "TaskTime.h"
 
 // The tick as written down, with nothing cached: every task is copied and
 // its groups converted on every tick. The scheduler must behave exactly
-// like it; the benchmark measures against it.
+// like it; the benchmark measures against it. fnRules gives a task's rules
+// and working days (none without it).
+using CRulesAndDays = std::pair<CTaskRules, CWorkingDays>;
 inline void ReferenceTick(CTaskList& list, const CSchedule& schedule,
                           const std::function<void(const CTaskItem&)>& fnSend,
-                          const std::function<void(const CTaskList&)>& fnSave) {
+                          const std::function<void(const CTaskList&)>& fnSave,
+                          const std::function<CRulesAndDays(const CTaskItem&)>& fnRules = {}) {
     const int n = list.GetSize();
     bool bChanged = false;
     for (int i = 0; i < n && i < list.GetSize(); ++i) {
@@ -18,6 +23,24 @@ inline void ReferenceTick(CTaskList& list, const CSchedule& schedule,
         if (!rDue) continue;
         const int nDue = *rDue;
         if (nDue == 0) continue;
+        if (fnRules) {
+            const CTaskItem found = static_cast<const CTaskList&>(list).GetAt(i);
+            const auto [rules, days] = fnRules(found);
+            const CRuledSchedule ruled(schedule, rules, days);
+            if (!ruled.IsPlain()) {
+                using EVerdict = CRuledSchedule::EVerdict;
+                const auto rVerdict = ruled.Verdict(found, static_cast<CSchedule::EDue>(nDue), *schedule.NowMinute());
+                const EVerdict eVerdict = rVerdict ? *rVerdict : EVerdict::kSend;
+                if (eVerdict == EVerdict::kSend && fnSend) fnSend(found);
+                CTaskItem advanced = found;
+                const auto rAdvance =
+                    ruled.Advance(advanced, eVerdict == EVerdict::kSend || eVerdict == EVerdict::kSkipOverdue);
+                if (!rAdvance) advanced.m_dtNextSending.Empty();
+                list.SetAt(i, advanced);
+                bChanged = true;
+                continue;
+            }
+        }
         if (nDue == 1 && fnSend) fnSend(task);
         ++task.m_nOccurrenceCount;
         const auto rOccurrence = TaskTime::ToAbsolute(task.m_dtNextSending);

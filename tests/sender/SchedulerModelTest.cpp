@@ -3,8 +3,11 @@
 // several zones, stepped minute by minute around changes of offset, with the
 // host switched off, the computer asleep, the clock set back and tasks
 // disabled and activated again, moved, edited, deleted and added while it
-// runs. On every tick: exactly the expected occurrences are sent or
-// skipped, none twice, none lost, the next time moves on, and every saved
+// runs. Most tasks have rules: working days with holidays from a real
+// calendar file and what happens on a day off, what becomes of missed
+// occurrences, a pause and "skip the next". On every tick: exactly the
+// expected occurrences are sent or skipped (by the rule the reference
+// names), none twice, none lost, the next time moves on, and every saved
 // list loads whole.
 //
 // QUILLORY_MODEL_RUNS and QUILLORY_MODEL_DAYS make the run longer.
@@ -19,14 +22,18 @@
 
 #include <gtest/gtest.h>
 
+#include "CRuledSchedule.h"
 #include "CSchedule.h"
 #include "CSeededRandom.h"
 #include "CSendEmailDlg.h"
 #include "CTaskListFile.h"
+#include "CTaskRules.h"
+#include "CTempDir.h"
 #include "CTextCodec.h"
 #include "OffsetChanges.h"
 #include "RandomCases.h"
 #include "ReferenceOccurrences.h"
+#include "ReferenceRules.h"
 #include "ReferenceTick.h"
 #include "ResultValue.h"
 #include "TaskTime.h"
@@ -35,6 +42,7 @@
 namespace {
 
 using RefSchedule::COccurrence;
+using RefSchedule::ERefVerdict;
 using RefSchedule::Instant;
 using RefSchedule::LocalDay;
 
@@ -121,23 +129,41 @@ public:
         t.m_dtEnd.nDayOfWeek = RefSchedule::Weekday(RefSchedule::DayNumber(dtEnd.y, dtEnd.m, dtEnd.d));
         return t;
     }
+
+    // Rules for a task made at tCreated; a third of the tasks have none.
+    CTaskRules Rules(time_t tCreated, int nDays, const std::string& strHolidays) {
+        CTaskRules rules;
+        if (Chance(33)) return rules;
+        static const uint8_t kWeekdays[] = {CWorkingDays::kMondayToFriday, 0b00111110, 0b01010100};
+        rules.nWorkingDays = Chance(70) ? kWeekdays[Int(0, 2)] : static_cast<uint8_t>(Int(1, 127) << 1);
+        if (Chance(70)) rules.vecHolidayFiles.push_back(strHolidays);
+        rules.eOnDayOff = static_cast<CTaskRules::EOnDayOff>(Int(0, 3));
+        rules.eMissed = static_cast<CTaskRules::EMissed>(Int(0, 2));
+        if (Chance(20)) {
+            const RefSchedule::CDate d = RefSchedule::DateOf(LocalDay(tCreated) + Int(0, nDays / 2));
+            rules.pauseUntil = TaskDate{d.y, d.m, d.d, RefSchedule::Weekday(RefSchedule::DayNumber(d.y, d.m, d.d))};
+        }
+        rules.bSkipNext = Chance(25);
+        return rules;
+    }
 };
 
 // What one task must do from its creation on.
 struct CExpected {
-    std::vector<COccurrence> vecOccurrences;
+    RefSchedule::CRuledOccurrences ref;
     size_t nNext = 0;      // the occurrence due next
-    size_t nLimit = 0;     // occurrences past this one never come (end after N)
+    int nEndAfter = 0;     // end after N: sent occurrences (and overdue skips) counted
     time_t tEndOfDay = 0;  // end date's last second, for end kind 2
     int nEndKind = 0;
     bool bActive = true;
     bool bOverdue = false;
     int nCount = 0;
 
+    const std::vector<COccurrence>& Occurrences() const { return ref.Occurrences(); }
     // Whether the task must be completed now.
     bool MustEnd() const {
-        if (nNext >= nLimit) return true;
-        return nEndKind == 2 && vecOccurrences[nNext].tWall > tEndOfDay;
+        if (nNext >= Occurrences().size() || (nEndKind == 1 && nCount >= nEndAfter)) return true;
+        return nEndKind == 2 && Occurrences()[nNext].tWall > tEndOfDay;
     }
 };
 
@@ -171,6 +197,18 @@ private:
 
     void CreateTasks(time_t tNow, time_t tStop) {
         m_tStop = tStop;
+        // One calendar of holidays for every task that names one: about one day in eight.
+        std::string strIcs = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//model//EN\r\n";
+        for (int64_t d = LocalDay(tNow) - 60; d < LocalDay(tStop) + 420; ++d) {
+            if (!m_gen.Chance(12)) continue;
+            m_setHolidays.insert(d);
+            const RefSchedule::CDate dt = RefSchedule::DateOf(d);
+            char sz[40];
+            std::snprintf(sz, sizeof sz, "%04d%02d%02d", dt.y, dt.m, dt.d);
+            strIcs += "BEGIN:VEVENT\r\nUID:" + std::to_string(d) + "@model\r\nDTSTART;VALUE=DATE:" + sz +
+                      "\r\nSUMMARY:Holiday\r\nEND:VEVENT\r\n";
+        }
+        CTempDir::WriteFile(m_strHolidays, strIcs + "END:VCALENDAR\r\n");
         const int nTasks = m_gen.Int(6, 12);
         for (int i = 0; i < nTasks; ++i) AddTask(tNow);
     }
@@ -181,8 +219,22 @@ private:
         CSchedule schedule(m_clock);
         {
             CTaskItem task = m_gen.Task(++m_nMade, tNow, m_nDays);
+            const CTaskRules rules = m_gen.Rules(tNow, m_nDays, m_strHolidays);
+            m_mapRules[task.m_strTaskName] = rules;
+            RefSchedule::CRules ref;
+            ref.nWeekdays = rules.nWorkingDays;
+            ref.pHolidays = rules.vecHolidayFiles.empty() ? nullptr : &m_setHolidays;
+            ref.nOnDayOff = static_cast<int>(rules.eOnDayOff);
+            ref.nMissed = static_cast<int>(rules.eMissed);
+            if (rules.pauseUntil.IsSet())
+                ref.nPauseDay =
+                    RefSchedule::DayNumber(rules.pauseUntil.nYear, rules.pauseUntil.nMonth, rules.pauseUntil.nDay);
+            ref.bSkipNext = rules.bSkipNext;
+            const TaskDateTime& s = task.m_dtStart;
             CExpected e;
-            e.vecOccurrences = RefSchedule::CReference::All(task, tStop + 400 * 86400);
+            e.ref = RefSchedule::CRuledOccurrences(RefSchedule::CReference::All(task, tStop + 400 * 86400), ref,
+                                                   RefSchedule::DayNumber(s.nYear, s.nMonth, s.nDay), s.nHour,
+                                                   s.nMinute, task.m_nRecurrence == 1);
             e.nEndKind = task.m_nRecurrence == 0 ? 0 : task.m_nEndKind;
             e.tEndOfDay =
                 Instant(RefSchedule::DayNumber(task.m_dtEnd.nYear, task.m_dtEnd.nMonth, task.m_dtEnd.nDay), 23, 59) +
@@ -190,12 +242,19 @@ private:
             e.bOverdue = task.m_bSendOverdue != 0;
             // Occurrences before the moment of scheduling are passed over
             // without being counted.
-            while (e.nNext < e.vecOccurrences.size() && e.vecOccurrences[e.nNext].tWall < tNow) ++e.nNext;
-            e.nLimit = e.vecOccurrences.size();
-            if (e.nEndKind == 1) e.nLimit = std::min(e.nLimit, e.nNext + static_cast<size_t>(task.m_nEndAfterCount));
+            // So are those moved to a working day before it.
+            const auto& vec = e.Occurrences();
+            while (e.nNext < vec.size() && vec[e.nNext].tWall < tNow) ++e.nNext;
+            while (e.nNext < vec.size() && !e.ref.IsDayOffSkip(e.nNext) && e.ref.Stored(e.nNext) < NowMinute(tNow))
+                ++e.nNext;
+            e.nEndAfter = task.m_nEndAfterCount;
             EXPECT_EQ(schedule.AdvancePastNow(task).Problem(), "");
+            const CWorkingDays days(rules.nWorkingDays, ref.pHolidays ? m_setHolidays : std::set<int64_t>());
+            EXPECT_EQ(CRuledSchedule(schedule, rules, days).Place(task, tNow).Problem(), "");
             m_vecExpected.push_back(e);
-            m_vecDescribed.push_back(Describe(task));
+            m_vecDescribed.push_back(Describe(task) + " rules [" + rules.Summary() + "; " +
+                                     CWorkingDays::WeekdaysText(rules.nWorkingDays) +
+                                     (ref.pHolidays ? " with holidays" : "") + "]");
             m_list.Add(task);
             Compare(m_list.GetSize() - 1, "when scheduled");
         }
@@ -225,16 +284,14 @@ private:
         if (task.m_nOccurrenceCount != e.nCount) {
             strProblem = "count " + std::to_string(task.m_nOccurrenceCount) + ", expected " + std::to_string(e.nCount);
         } else if (!task.m_dtNextSending.IsSet()) {
-            if (!e.MustEnd())
-                strProblem = "completed, expected the occurrence at " + Show(e.vecOccurrences[e.nNext].tWall);
+            if (!e.MustEnd()) strProblem = "completed, expected the occurrence at " + Show(e.ref.Stored(e.nNext));
         } else {
             const time_t tNext = ValueOf(TaskTime::ToAbsolute(task.m_dtNextSending));
             if (task.m_dtLastSent.IsSet() && tNext <= ValueOf(TaskTime::ToAbsolute(task.m_dtLastSent)) && e.nCount > 0)
                 strProblem = "next " + Show(tNext) + " is not after the last occurrence";
             else if (e.MustEnd()) strProblem = "next " + Show(tNext) + ", expected completed";
-            else if (e.nNext >= e.vecOccurrences.size()) strProblem = "reference ran out";
-            else if (e.vecOccurrences[e.nNext].tWall != tNext)
-                strProblem = "next " + Show(tNext) + ", expected " + Show(e.vecOccurrences[e.nNext].tWall);
+            else if (e.ref.Stored(e.nNext) != tNext)
+                strProblem = "next " + Show(tNext) + ", expected " + Show(e.ref.Stored(e.nNext));
         }
         if (!strProblem.empty())
             Fail(task.m_strTaskName + " (" + m_vecDescribed[static_cast<size_t>(i)] + ") " + pszWhen + ": " +
@@ -258,13 +315,35 @@ private:
         };
         ctx.fnSave = [this](const CTaskList& list) { Save(list); };
         ctx.pClock = &m_clock;
+        ctx.fnRulesOf = [this](const CTaskItem& t) -> CResult<CTaskRules> { return m_mapRules.at(t.m_strTaskName); };
+        ctx.fnSkippedByRule = [this](const CTaskItem& t, const std::string& strReason, bool bSkipNextUsed) {
+            m_vecSkipped.push_back(t.m_strTaskName + " @ " + TaskTime::Format(t.m_dtNextSending) + ": " + strReason);
+            if (bSkipNextUsed) m_mapRules.at(t.m_strTaskName).bSkipNext = false;
+        };
         m_pHost = std::make_unique<CSendEmailDlg>(std::move(ctx));
+    }
+
+    // The words the tick records a skip by a rule with.
+    static std::string ReasonOf(ERefVerdict eVerdict, const CTaskRules& rules) {
+        switch (eVerdict) {
+            case ERefVerdict::DayOff: return "not a working day";
+            case ERefVerdict::Paused: {
+                char sz[64];
+                std::snprintf(sz, sizeof sz, "paused until %04d-%02d-%02d", rules.pauseUntil.nYear,
+                              rules.pauseUntil.nMonth, rules.pauseUntil.nDay);
+                return sz;
+            }
+            case ERefVerdict::Missed:
+                return rules.eMissed == CTaskRules::EMissed::Latest ? "missed, a later one is sent" : "missed";
+            case ERefVerdict::SkipNext: return "the next occurrence was to be skipped";
+            default: return {};
+        }
     }
 
     // One tick of the real scheduler beside one tick of the model.
     void Tick() {
         const time_t tMinute = NowMinute(m_clock.Now());
-        std::vector<std::string> vecExpected;
+        std::vector<std::string> vecExpected, vecExpectedSkips;
         bool bChanged = false;
         for (int i = 0; i < m_list.GetSize(); ++i) {
             CExpected& e = m_vecExpected[static_cast<size_t>(i)];
@@ -272,25 +351,39 @@ private:
             if (!e.bActive || !task.m_dtNextSending.IsSet()) continue;
             const time_t tNext = ValueOf(TaskTime::ToAbsolute(task.m_dtNextSending));
             if (tNext > tMinute) continue;
-            if (tNext == tMinute || e.bOverdue) {
-                vecExpected.push_back(task.m_strTaskName + " @ " + TaskTime::Format(task.m_dtNextSending));
+            const ERefVerdict eVerdict = e.ref.Verdict(
+                e.nNext, tMinute, e.bOverdue, e.nEndKind == 2 ? std::optional<time_t>(e.tEndOfDay) : std::nullopt);
+            const std::string strAt = task.m_strTaskName + " @ " + TaskTime::Format(task.m_dtNextSending);
+            if (eVerdict == ERefVerdict::Send) {
+                vecExpected.push_back(strAt);
                 if (!m_setSent.insert(task.m_strTaskName + " " + std::to_string(tNext)).second)
                     Fail(task.m_strTaskName + " would send the occurrence at " + Show(tNext) + " twice");
+            } else if (eVerdict != ERefVerdict::SkipCounted) {
+                vecExpectedSkips.push_back(strAt + ": " + ReasonOf(eVerdict, m_mapRules.at(task.m_strTaskName)));
             }
+            if (eVerdict == ERefVerdict::SkipNext) e.ref.Rules().bSkipNext = false;
             ++e.nNext;
-            ++e.nCount;
+            if (eVerdict == ERefVerdict::Send || eVerdict == ERefVerdict::SkipCounted) ++e.nCount;
             bChanged = true;
         }
         m_vecSent.clear();
+        m_vecSkipped.clear();
         const int nSavesBefore = m_nSaves;
         // The same tick without any cache, on a copy of the list as it is now.
         CTaskList plain = m_list;
         std::vector<std::string> vecPlain;
-        ReferenceTick(plain, CSchedule(m_clock),
-                      [&](const CTaskItem& t) {
-                          vecPlain.push_back(t.m_strTaskName + " @ " + TaskTime::Format(t.m_dtNextSending));
-                      },
-                      {});
+        ReferenceTick(
+            plain, CSchedule(m_clock),
+            [&](const CTaskItem& t) {
+                vecPlain.push_back(t.m_strTaskName + " @ " + TaskTime::Format(t.m_dtNextSending));
+            },
+            {},
+            [&](const CTaskItem& t) {
+                const CTaskRules& rules = m_mapRules.at(t.m_strTaskName);
+                return std::pair{rules,
+                                 CWorkingDays(rules.nWorkingDays,
+                                              rules.vecHolidayFiles.empty() ? std::set<int64_t>() : m_setHolidays)};
+            });
         m_pHost->OnTimer();
         if (m_vecSent != vecPlain || !(plain == m_list)) Fail("the tick differs from the plain tick");
         if (m_vecSent != vecExpected) {
@@ -298,6 +391,13 @@ private:
             for (const auto& s : m_vecSent) str += s + "; ";
             str += "], expected [";
             for (const auto& s : vecExpected) str += s + "; ";
+            Fail(str + "]");
+        }
+        if (m_vecSkipped != vecExpectedSkips) {
+            std::string str = "skipped by rule [";
+            for (const auto& s : m_vecSkipped) str += s + "; ";
+            str += "], expected [";
+            for (const auto& s : vecExpectedSkips) str += s + "; ";
             Fail(str + "]");
         }
         if ((m_nSaves != nSavesBefore) != bChanged)
@@ -375,8 +475,12 @@ private:
     CTaskList m_list;
     std::vector<CExpected> m_vecExpected;
     std::vector<std::string> m_vecDescribed;
-    std::vector<std::string> m_vecSent;
+    std::vector<std::string> m_vecSent, m_vecSkipped;
     std::set<std::string> m_setSent;
+    CTempDir m_dir;
+    const std::string m_strHolidays = m_dir / "holidays.ics";
+    std::set<int64_t> m_setHolidays;
+    std::map<std::string, CTaskRules> m_mapRules;  // the store's rules, by task name
     std::vector<uint8_t> m_vecSaved;
     int m_nSaves = 0;
     std::unique_ptr<CSendEmailDlg> m_pHost;

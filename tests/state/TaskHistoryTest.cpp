@@ -130,9 +130,17 @@ TEST_F(TaskHistoryTest, EveryKindIsStoredByName) {
     ASSERT_TRUE(rBack.Ok()) << rBack.Problem();
     EXPECT_EQ(rBack->history, history);
     // The names files already hold, in the enum's order.
-    const char* const kNames[] = {"handed-over",      "sent",      "sent-with-refusals", "retrying",
-                                  "failed",           "in-doubt",  "skipped-overdue",    "template-missing",
-                                  "template-damaged", "not-stored"};
+    const char* const kNames[] = {"handed-over",
+                                  "sent",
+                                  "sent-with-refusals",
+                                  "retrying",
+                                  "failed",
+                                  "in-doubt",
+                                  "skipped-overdue",
+                                  "template-missing",
+                                  "template-damaged",
+                                  "not-stored",
+                                  "skipped"};
     ASSERT_EQ(std::size(kNames), static_cast<size_t>(CTaskOutcome::kLastKind + 1));
     for (int i = 0; i <= CTaskOutcome::kLastKind; ++i)
         EXPECT_NE(CTaskHistoryFile::ToJsonText(content).find(std::string("\"kind\": \"") + kNames[i] + "\""),
@@ -260,6 +268,8 @@ TEST_F(TaskHistoryTest, ShortAndFullTextsInEveryZone) {
              "template damaged: /d/a.oft", ""},
             {EKind::NotStored, "No space left on device", "Not queued yet: No space left on device",
              "Sent now, not queued yet: No space left on device", "not queued yet: No space left on device", ""},
+            {EKind::SkippedByRule, "not a working day", "Skipped: not a working day",
+             "Sent now, skipped: not a working day", "skipped: not a working day", ""},
         };
         for (const auto& row : rows) {
             CTaskOutcome o = Outcome(row.kind, "2026-12-07 09:00", "", row.strText, t);

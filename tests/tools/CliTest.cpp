@@ -464,3 +464,87 @@ TEST_F(CliTest, ListShowsEachTaskAndOfADamagedFileTheReadableOnesWithExit2) {
     EXPECT_EQ(r.nExit, 0) << r.strErr;
     EXPECT_EQ(Load().GetSize(), 2);
 }
+
+// `next` shows the times the host sends at under each task's rules, as the
+// store beside the list keeps them and the holiday calendar names them:
+// moved to the working day before or after, days off skipped, a pause and
+// "skip the next" passed over; damaged rules are told and count as none.
+TEST_F(CliTest, NextShowsTheTimesTheTasksRulesGive) {
+    // Friday 2027-12-24 and every 1 January are holidays.
+    CTempDir::WriteFile(m_dir / "holidays.ics",
+                        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\n"
+                        "BEGIN:VEVENT\r\nUID:a@t\r\nDTSTART;VALUE=DATE:20271224\r\nSUMMARY:Eve\r\nEND:VEVENT\r\n"
+                        "BEGIN:VEVENT\r\nUID:b@t\r\nDTSTART;VALUE=DATE:20200101\r\nRRULE:FREQ=YEARLY\r\n"
+                        "SUMMARY:New year\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    const std::string strHolidays = m_dir / "holidays.ics";
+    const struct {
+        const char* pszName;
+        const char* pszTask;    // the task's schedule as imported
+        nlohmann::json jRules;  // as the store keeps them
+        const char* pszNow;
+        const char* pszOut;
+        const char* pszErr;  // a part of what is told, "" for nothing
+    } cases[] = {
+        {"Saturdays, the working day before",
+         R"("recurrence":3,"weeklyInterval":1,"weekDays":[false,false,false,false,false,false,true])",
+         {{"onHoliday", "before"}, {"holidays", {strHolidays}}},
+         "2027-12-08 00:00",
+         "2027-12-10 09:00\n2027-12-17 09:00\n2027-12-23 09:00\n2027-12-31 09:00\n",
+         ""},
+        {"daily, days off skipped by 'after'",
+         R"("recurrence":2,"dailyInterval":1)",
+         {{"onHoliday", "after"}, {"holidays", {strHolidays}}},
+         "2027-12-23 00:00",
+         "2027-12-23 09:00\n2027-12-27 09:00\n2027-12-28 09:00\n2027-12-29 09:00\n",
+         ""},
+        {"monthly on the 1st, the working day after",
+         R"("recurrence":4,"monthlyDay":1,"monthlyInterval":1)",
+         {{"onHoliday", "after"}, {"holidays", {strHolidays}}, {"workingDays", "mon-fri"}},
+         "2027-12-08 00:00",
+         "2028-01-03 09:00\n2028-02-01 09:00\n2028-03-01 09:00\n2028-04-03 09:00\n",
+         ""},
+        {"Sunday to Thursday, skipped otherwise",
+         R"("recurrence":2,"dailyInterval":1)",
+         {{"onHoliday", "skip"}, {"workingDays", "sun-thu"}},
+         "2027-12-09 00:00",
+         "2027-12-09 09:00\n2027-12-12 09:00\n2027-12-13 09:00\n2027-12-14 09:00\n",
+         ""},
+        {"Mondays, paused, then one skipped",
+         R"("recurrence":3,"weeklyInterval":1,"weekDays":[false,true,false,false,false,false,false])",
+         {{"pauseUntil", "2027-12-20"}, {"skipNext", true}},
+         "2027-12-08 00:00",
+         "2027-12-27 09:00\n2028-01-03 09:00\n2028-01-10 09:00\n2028-01-17 09:00\n",
+         ""},
+        {"damaged rules count as none",
+         R"("recurrence":2,"dailyInterval":1)",
+         {{"onHoliday", "sideways"}},
+         "2027-12-24 00:00",
+         "2027-12-24 09:00\n2027-12-25 09:00\n2027-12-26 09:00\n2027-12-27 09:00\n",
+         "rules.onHoliday"},
+        {"a missing calendar names no holiday",
+         R"("recurrence":2,"dailyInterval":1)",
+         {{"onHoliday", "after"}, {"holidays", {m_dir / "gone.ics"}}, {"workingDays", "mon-sun"}},
+         "2027-12-24 00:00",
+         "2027-12-24 09:00\n2027-12-25 09:00\n2027-12-26 09:00\n2027-12-27 09:00\n",
+         "gone.ics"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        const std::string strTask =
+            std::string(R"([{"taskName":"t","active":true,"endKind":0,"templateFile":"/d/t.oft",)") + c.pszTask +
+            R"(,"start":{"year":2027,"month":12,"day":1,"dayOfWeek":4,"hour":9,"second":1}}])";
+        ASSERT_EQ(Run("import " + FileArg(), strTask).nExit, 0);
+        const nlohmann::json jStore = {{"version", 2},
+                                       {"tasks",
+                                        {{"t.oft",
+                                          {{"id", "0123456789abcdef"},
+                                           {"history", nlohmann::json::array()},
+                                           {"settings", {{"rules", c.jRules}}}}}}}};
+        CTempDir::WriteFile(m_dir / "tasks.json", jStore.dump());
+        const CRun r = Run("next 1 --count 4 --now '" + std::string(c.pszNow) + "' " + FileArg());
+        EXPECT_EQ(r.nExit, 0) << r.strErr;
+        EXPECT_EQ(r.strOut, c.pszOut);
+        if (*c.pszErr) EXPECT_NE(r.strErr.find(c.pszErr), std::string::npos) << r.strErr;
+        else EXPECT_EQ(r.strErr, "");
+    }
+}

@@ -94,7 +94,7 @@ std::vector<time_t> Expand(const icalrecurrencetype& rule, icaltimetype dtStart,
 }
 
 CResult<CComponent> Event(const CCalendarExport::CEntry& entry, const CZone& zone, time_t tNow) {
-    auto preview = CSendingPreview::Next(entry.task, CCalendarExport::kMaxInstants);
+    auto preview = CSendingPreview::Next(entry.task, CCalendarExport::kMaxInstants, entry.rules, entry.days);
     if (!preview) return preview.TakeProblem();
     std::vector<time_t> vecTimes;
     QUILLORY_TRY_VALUE(const time_t tHorizon, TwoYearsAfter(tNow));

@@ -5,6 +5,8 @@
 
 #include "CResult.h"
 #include "CTaskItem.h"
+#include "CTaskRules.h"
+#include "CWorkingDays.h"
 
 // The plan as an iCalendar file: one event per task at its coming sending
 // times, in the local zone (with its VTIMEZONE). A task's rule is written as
@@ -17,6 +19,8 @@ public:
         CTaskItem task;
         std::string strUid;          // stable across exports of the same task
         std::string strDescription;  // the subject and recipients
+        CTaskRules rules;            // where they move or skip occurrences, the times are theirs
+        CWorkingDays days;
     };
 
     static constexpr int kMaxInstants = 500;

@@ -7,6 +7,7 @@
 #include "CMessageSummary.h"
 #include "CPrintable.h"
 #include "CTaskArgument.h"
+#include "CTaskRulesBeside.h"
 #include "CTemplateFile.h"
 #include "ToolExitStatus.h"
 
@@ -31,7 +32,8 @@ std::string Uid(const CTaskItem& task, int nIndex) {
 
 }  // namespace
 
-int RunIcs(const CTaskList& list, const std::vector<std::string>& vecTasks, time_t tNow, const std::string& strOut) {
+int RunIcs(const CTaskList& list, const std::vector<std::string>& vecTasks, time_t tNow, const std::string& strOut,
+           const std::string& strTaskFile) {
     std::vector<int> vecIndexes;
     if (vecTasks.empty()) {
         for (int i = 0; i < list.GetSize(); ++i)
@@ -49,7 +51,12 @@ int RunIcs(const CTaskList& list, const std::vector<std::string>& vecTasks, time
         else vecIndexes.push_back(*index);
     }
     std::vector<CCalendarExport::CEntry> vecEntries;
-    for (int i : vecIndexes) vecEntries.push_back({list[i], Uid(list[i], i), Description(list[i])});
+    CTaskRulesBeside rules(strTaskFile, [](const std::string& str) { std::cerr << "quillory: " << str << '\n'; });
+    for (int i : vecIndexes) {
+        CTaskRules taskRules = rules.RulesOf(list[i]);
+        CWorkingDays days = rules.DaysOf(taskRules, tNow);
+        vecEntries.push_back({list[i], Uid(list[i], i), Description(list[i]), std::move(taskRules), std::move(days)});
+    }
     auto calendar = CCalendarExport::Build(vecEntries, tNow);
     if (!calendar) {
         std::cerr << "quillory: " << calendar.Problem() << '\n';

@@ -7,4 +7,6 @@
 
 // quillory ics: the active tasks (or the ones named) as an iCalendar file,
 // on standard output or into strOut. Returns the tool's exit status.
-int RunIcs(const CTaskList& list, const std::vector<std::string>& vecTasks, time_t tNow, const std::string& strOut);
+// strTaskFile: the list's file, beside which the tasks' rules are kept.
+int RunIcs(const CTaskList& list, const std::vector<std::string>& vecTasks, time_t tNow, const std::string& strOut,
+           const std::string& strTaskFile);

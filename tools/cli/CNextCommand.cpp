@@ -3,10 +3,12 @@
 #include <iostream>
 
 #include "CChangeRoute.h"
+#include "CRuledSchedule.h"
 #include "CSchedule.h"
 #include "CSendingPreview.h"
 #include "CTaskArgument.h"
 #include "CTaskCheck.h"
+#include "CTaskRulesBeside.h"
 #include "TaskTime.h"
 
 namespace {
@@ -21,12 +23,16 @@ std::optional<int> ParseCount(const std::string& str, int nMin, int nMax) {
 
 // Writes the next nCount sending times of task, as the preview of the
 // options sheet shows them, from the present tNow on when given.
-CResult<> PrintNext(CTaskItem task, int nCount, std::optional<time_t> tNow) {
+// The task's rules move and skip occurrences as the host will.
+CResult<> PrintNext(CTaskItem task, int nCount, std::optional<time_t> tNow, CTaskRulesBeside& rules) {
     if (tNow) {
         CFixedClock clock(*tNow);
-        QUILLORY_TRY(CSchedule(clock).AdvancePastNow(task));
+        const CSchedule schedule(clock);
+        QUILLORY_TRY(schedule.AdvancePastNow(task));
+        const CTaskRules taskRules = rules.RulesOf(task);
+        QUILLORY_TRY(CRuledSchedule(schedule, taskRules, rules.DaysOf(taskRules, *tNow)).Place(task, *tNow));
     }
-    QUILLORY_TRY_VALUE(const std::vector<time_t> vecTimes, CSendingPreview::Next(task, nCount));
+    QUILLORY_TRY_VALUE(const std::vector<time_t> vecTimes, rules.Next(task, nCount));
     for (const time_t t : vecTimes) std::cout << TaskTime::Format(TaskTime::FromAbsolute(t)) << '\n';
     if (static_cast<int>(vecTimes.size()) < nCount) std::cout << "Completed\n";
     return {};
@@ -66,7 +72,8 @@ int RunNext(const CTaskList& list, const std::string& strTask, const std::string
     for (const auto& p : problems)
         std::cerr << "quillory: " << strFile << ": task " << *rIndex + 1 << ": " << p.Line() << '\n';
     if (!problems.Empty()) return kExitData;
-    if (const auto rPrinted = PrintNext(task, *nCount, tNow); !rPrinted) {
+    CTaskRulesBeside rules(strFile, [](const std::string& str) { std::cerr << "quillory: " << str << '\n'; });
+    if (const auto rPrinted = PrintNext(task, *nCount, tNow, rules); !rPrinted) {
         std::cerr << "quillory: " << strFile << ": task " << *rIndex + 1 << ": " << rPrinted.Problem() << '\n';
         return kExitData;
     }

@@ -143,7 +143,7 @@ int Ics(const COptions& opt, const CTaskList& list) {
         }
         tNow = *rNow;
     }
-    return RunIcs(list, opt.vecArgs, tNow, opt.strOut);
+    return RunIcs(list, opt.vecArgs, tNow, opt.strOut, opt.strFile);
 }
 
 }  // namespace

@@ -1,0 +1,41 @@
+#include "CTaskRulesBeside.h"
+
+#include "CHostProtocol.h"
+#include "CSendingPreview.h"
+#include "CTaskRulesJson.h"
+#include "TaskTime.h"
+
+CTaskRulesBeside::CTaskRulesBeside(const std::string& strTaskFile, std::function<void(const std::string&)> fnTell)
+    : m_fnTell(std::move(fnTell)), m_holidays(m_fnTell) {
+    auto rContent = CTaskHistoryFile::ReadBeside(strTaskFile);
+    // No store yet is a list whose tasks have no rules; one that is there
+    // but unusable is told, as the tasks' times may then differ.
+    if (rContent) m_content = std::move(*rContent);
+    else if (m_fnTell && rContent.Problem() != std::string("no ") + CTaskHistoryFile::kFileName)
+        m_fnTell("the tasks' rules are not known: " + rContent.Problem());
+}
+
+CTaskRules CTaskRulesBeside::RulesOf(const CTaskItem& task) {
+    const auto it = m_content.mapEntries.find(CTaskHistory::KeyOf(task.m_strTemplateFile));
+    if (it == m_content.mapEntries.end()) return {};
+    const auto itRules = it->second.jSettings.find(CHostProtocol::kRules);
+    if (itRules == it->second.jSettings.end()) return {};
+    auto rRules = CTaskRulesJson::FromJson(*itRules);
+    if (rRules) return std::move(*rRules);
+    if (m_fnTell) m_fnTell("task \"" + task.m_strTaskName + "\" is shown as without rules: " + rRules.Problem());
+    return {};
+}
+
+CWorkingDays CTaskRulesBeside::DaysOf(const CTaskRules& rules, time_t tFrom) {
+    if (rules.eOnDayOff == CTaskRules::EOnDayOff::Send) return CWorkingDays(rules.nWorkingDays);
+    const TaskDateTime dt = TaskTime::FromAbsolute(tFrom);
+    const int64_t nDay = TaskTime::DayNumber(dt.nYear, dt.nMonth, dt.nDay);
+    return m_holidays.WorkingDaysOf(rules, nDay - 40, nDay + 366 * kYears);
+}
+
+CResult<std::vector<time_t>> CTaskRulesBeside::Next(const CTaskItem& task, int nCount) {
+    const CTaskRules rules = RulesOf(task);
+    if (rules.IsEmpty() || !task.m_dtNextSending.IsSet()) return CSendingPreview::Next(task, nCount, rules);
+    QUILLORY_TRY_VALUE(const time_t tFrom, TaskTime::ToAbsolute(task.m_dtNextSending));
+    return CSendingPreview::Next(task, nCount, rules, DaysOf(rules, tFrom));
+}

@@ -1,0 +1,37 @@
+#include "CHolidayCache.h"
+
+#include <sys/stat.h>
+
+#include "CHolidayFile.h"
+
+const CHolidayCache::CFile& CHolidayCache::Fresh(const std::string& strPath, int64_t nFromDay, int64_t nToDay) {
+    CFile& file = m_mapFiles[strPath];
+    struct stat st {};
+    const bool bStat = ::stat(strPath.c_str(), &st) == 0;
+    const int64_t nModifiedNs = bStat ? static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec : -1;
+    const int64_t nSize = bStat ? static_cast<int64_t>(st.st_size) : -1;
+    const bool bSame = nModifiedNs == file.nModifiedNs && nSize == file.nSize;
+    if (bSame && nFromDay >= file.nFromDay && nToDay <= file.nToDay) return file;
+    // A year more than asked: the span the tick asks for moves a day at a time.
+    const int64_t nReadTo = nToDay + 366;
+    auto rDays = CHolidayFile::Read(strPath, nFromDay, nReadTo);
+    const std::string strProblem = rDays ? std::string() : rDays.Problem();
+    if (!strProblem.empty() && strProblem != file.strProblem && m_fnTell)
+        m_fnTell("the holidays of " + strPath + " count as none: " + strProblem);
+    file.nModifiedNs = nModifiedNs;
+    file.nSize = nSize;
+    file.nFromDay = nFromDay;
+    file.nToDay = nReadTo;
+    file.strProblem = strProblem;
+    file.setDays = rDays ? std::move(*rDays) : std::set<int64_t>();
+    return file;
+}
+
+CWorkingDays CHolidayCache::WorkingDaysOf(const CTaskRules& rules, int64_t nFromDay, int64_t nToDay) {
+    std::set<int64_t> setHolidays;
+    for (const std::string& strPath : rules.vecHolidayFiles) {
+        const CFile& file = Fresh(strPath, nFromDay, nToDay);
+        setHolidays.insert(file.setDays.begin(), file.setDays.end());
+    }
+    return CWorkingDays(rules.nWorkingDays, std::move(setHolidays));
+}

@@ -1,0 +1,39 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+
+#include "CTaskRules.h"
+#include "CWorkingDays.h"
+
+// The holiday files of tasks' rules, read once and kept: a file is read
+// again only when its modification time or size changes, or when a span it
+// was not read for is asked. A file that is missing or damaged counts as
+// naming no holiday; its problem is told once (through fnTell), and again
+// only after it was read well in between or the problem changed.
+//
+// Example: two tasks name /home/u/holidays.ics; the tick asks for both on
+// every due occurrence and the file is parsed once, until it is saved anew.
+class CHolidayCache {
+public:
+    explicit CHolidayCache(std::function<void(const std::string&)> fnTell) : m_fnTell(std::move(fnTell)) {}
+
+    // The rules' weekdays less the holidays of their files from nFromDay to
+    // nToDay (days as TaskTime::DayNumber counts them).
+    CWorkingDays WorkingDaysOf(const CTaskRules& rules, int64_t nFromDay, int64_t nToDay);
+
+private:
+    struct CFile {
+        int64_t nModifiedNs = -1;
+        int64_t nSize = -1;
+        int64_t nFromDay = 0, nToDay = -1;  // the span read
+        std::set<int64_t> setDays;
+        std::string strProblem;  // "" when it was read well
+    };
+    const CFile& Fresh(const std::string& strPath, int64_t nFromDay, int64_t nToDay);
+
+    std::function<void(const std::string&)> m_fnTell;
+    std::map<std::string, CFile> m_mapFiles;
+};

@@ -1,0 +1,108 @@
+#pragma once
+// A task's rules worked out again from their words, on the reference's
+// occurrences: where an occurrence on a day off goes, and what the tick
+// does with a due one. It uses nothing of the scheduler, not its working
+// days either.
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ReferenceOccurrences.h"
+
+namespace RefSchedule {
+
+struct CRules {
+    uint8_t nWeekdays = 0b01111100;  // bit 1 << weekday, 1 = Sunday
+    const std::set<int64_t>* pHolidays = nullptr;
+    int nOnDayOff = 0;  // send, before, after, skip
+    int nMissed = 0;    // each, latest, none
+    std::optional<int64_t> nPauseDay;
+    bool bSkipNext = false;
+};
+
+// What the tick does with a due occurrence.
+enum class ERefVerdict { Send, SkipCounted, DayOff, Paused, Missed, SkipNext };
+
+class CRuledOccurrences {
+public:
+    static constexpr int kMaxMoveDays = 31;
+    static constexpr int kMaxLookAhead = 1000;
+
+    CRuledOccurrences() = default;
+    CRuledOccurrences(std::vector<COccurrence> vec, const CRules& rules, int64_t nStartDay, int nHour, int nMinute,
+                      bool bMinutely)
+        : m_vec(std::move(vec)),
+          m_rules(rules),
+          m_nStartDay(nStartDay),
+          m_nHour(nHour),
+          m_nMinute(nMinute),
+          m_bMinutely(bMinutely) {}
+
+    bool IsWorking(int64_t nDay) const {
+        return (m_rules.nWeekdays >> Weekday(nDay) & 1) && !(m_rules.pHolidays && m_rules.pHolidays->count(nDay));
+    }
+
+    // The time occurrence k is kept at: moved to its working day, or its
+    // own when it is on one or when the rule skips it there.
+    time_t Stored(size_t k) const { return Placed(k).value_or(m_vec[k].tWall); }
+    bool IsDayOffSkip(size_t k) const { return !Placed(k).has_value(); }
+
+    std::optional<time_t> Placed(size_t k) const {
+        const time_t tRegular = m_vec[k].tWall;
+        const int64_t nDay = LocalDay(tRegular);
+        if (m_rules.nOnDayOff == 0 || IsWorking(nDay)) return tRegular;
+        if (m_rules.nOnDayOff == 3) return std::nullopt;
+        int h = m_nHour, mi = m_nMinute;
+        if (m_bMinutely) {
+            const time_t nSecs = tRegular + OffsetAt(tRegular) - static_cast<time_t>(nDay) * 86400;
+            h = static_cast<int>(nSecs / 3600);
+            mi = static_cast<int>(nSecs / 60 % 60);
+        }
+        if (m_rules.nOnDayOff == 1) {
+            const int64_t nLow = std::max(k == 0 ? m_nStartDay : LocalDay(m_vec[k - 1].tWall) + 1, nDay - kMaxMoveDays);
+            for (int64_t d = nDay - 1; d >= nLow; --d)
+                if (IsWorking(d)) return Instant(d, h, mi);
+            return std::nullopt;
+        }
+        const int64_t nHigh =
+            std::min(k + 1 < m_vec.size() ? LocalDay(m_vec[k + 1].tWall) : INT64_MAX, nDay + kMaxMoveDays + 1);
+        for (int64_t d = nDay + 1; d < nHigh; ++d)
+            if (IsWorking(d)) return Instant(d, h, mi);
+        return std::nullopt;
+    }
+
+    // The verdict on occurrence k due at the minute tMinute; bSendOverdue is
+    // the task's own option, tEndOfDay the end date's last second (or none).
+    ERefVerdict Verdict(size_t k, time_t tMinute, bool bSendOverdue, std::optional<time_t> tEndOfDay) const {
+        const time_t tStored = Stored(k);
+        if (m_rules.nPauseDay && LocalDay(tStored) < *m_rules.nPauseDay) return ERefVerdict::Paused;
+        if (IsDayOffSkip(k)) return ERefVerdict::DayOff;
+        if (tStored < tMinute) {
+            if (m_rules.nMissed == 0 && !bSendOverdue) return ERefVerdict::SkipCounted;
+            if (m_rules.nMissed == 2) return ERefVerdict::Missed;
+            if (m_rules.nMissed == 1) {
+                for (size_t j = k + 1; j < m_vec.size() && j <= k + kMaxLookAhead; ++j) {
+                    if (Stored(j) > tMinute || (tEndOfDay && m_vec[j].tWall > *tEndOfDay)) break;
+                    const bool bPaused = m_rules.nPauseDay && LocalDay(Stored(j)) < *m_rules.nPauseDay;
+                    if (!bPaused && !IsDayOffSkip(j)) return ERefVerdict::Missed;
+                }
+            }
+        }
+        return m_rules.bSkipNext ? ERefVerdict::SkipNext : ERefVerdict::Send;
+    }
+
+    CRules& Rules() { return m_rules; }
+    const std::vector<COccurrence>& Occurrences() const { return m_vec; }
+
+private:
+    std::vector<COccurrence> m_vec;
+    CRules m_rules;
+    int64_t m_nStartDay = 0;
+    int m_nHour = 0, m_nMinute = 0;
+    bool m_bMinutely = false;
+};
+
+}  // namespace RefSchedule
