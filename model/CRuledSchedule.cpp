@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "CTaskZone.h"
 #include "CZoneHold.h"
 #include "TaskTime.h"
 
@@ -133,7 +134,7 @@ CResult<CRuledSchedule::EVerdict> CRuledSchedule::VerdictOnTime(const CTaskItem&
 CResult<bool> CRuledSchedule::LaterOneDue(const CTaskItem& task, time_t tNow) const {
     CTaskItem ahead = task;
     for (int i = 0; i < kMaxSteps; ++i) {
-        QUILLORY_TRY_VALUE(const CSchedule::EAdvance eAdvance, Advance(ahead, false));
+        QUILLORY_TRY_VALUE(const CSchedule::EAdvance eAdvance, AdvanceHere(ahead, false));
         if (eAdvance != CSchedule::EAdvance::kMoved) return false;
         QUILLORY_TRY_VALUE(const time_t tNext, TaskTime::ToAbsolute(ahead.m_dtNextSending));
         if (tNext > tNow) return false;
@@ -143,8 +144,24 @@ CResult<bool> CRuledSchedule::LaterOneDue(const CTaskItem& task, time_t tNow) co
     return false;
 }
 
+// The task's fields are the machine's local time; each step reads them in
+// the task's zone, where its rule and its working days are.
 CResult<CRuledSchedule::EVerdict> CRuledSchedule::Verdict(const CTaskItem& task, CSchedule::EDue eDue,
                                                           time_t tNow) const {
+    CTaskItem zoned = task;
+    return CTaskZone::Run(m_rules.strZone, zoned, [&](CTaskItem& t) { return VerdictHere(t, eDue, tNow); });
+}
+
+CResult<CSchedule::EAdvance> CRuledSchedule::Advance(CTaskItem& task, bool bCounts) const {
+    return CTaskZone::Run(m_rules.strZone, task, [&](CTaskItem& t) { return AdvanceHere(t, bCounts); });
+}
+
+CResult<> CRuledSchedule::Place(CTaskItem& task, time_t tNow) const {
+    return CTaskZone::Run(m_rules.strZone, task, [&](CTaskItem& t) { return PlaceHere(t, tNow); });
+}
+
+CResult<CRuledSchedule::EVerdict> CRuledSchedule::VerdictHere(const CTaskItem& task, CSchedule::EDue eDue,
+                                                              time_t tNow) const {
     const CZoneHold hold;
     if (IsPlain()) return eDue == CSchedule::kSkipped ? EVerdict::kSkipOverdue : EVerdict::kSend;
     QUILLORY_TRY_VALUE(const time_t tOccurrence, TaskTime::ToAbsolute(task.m_dtNextSending));
@@ -167,7 +184,7 @@ CResult<CRuledSchedule::EVerdict> CRuledSchedule::Verdict(const CTaskItem& task,
     return m_rules.bSkipNext ? EVerdict::kSkipNext : EVerdict::kSend;
 }
 
-CResult<CSchedule::EAdvance> CRuledSchedule::Advance(CTaskItem& task, bool bCounts) const {
+CResult<CSchedule::EAdvance> CRuledSchedule::AdvanceHere(CTaskItem& task, bool bCounts) const {
     const CZoneHold hold;
     if (IsPlain() && bCounts) return m_schedule.Advance(task);
     QUILLORY_TRY_VALUE(const time_t tHandled, TaskTime::ToAbsolute(task.m_dtNextSending));
@@ -192,7 +209,7 @@ CResult<CSchedule::EAdvance> CRuledSchedule::Advance(CTaskItem& task, bool bCoun
     return CSchedule::EAdvance::kMoved;
 }
 
-CResult<> CRuledSchedule::Place(CTaskItem& task, time_t tNow) const {
+CResult<> CRuledSchedule::PlaceHere(CTaskItem& task, time_t tNow) const {
     const CZoneHold hold;
     if (m_rules.eOnDayOff == CTaskRules::EOnDayOff::Send) return {};
     QUILLORY_TRY_VALUE(const time_t tMinute, RuledMinuteOf(tNow));

@@ -70,6 +70,10 @@ public:
     CResult<> Place(CTaskItem& task, time_t tNow) const;
 
 private:
+    // The public steps' bodies, run in the task's own zone when it has one.
+    CResult<EVerdict> VerdictHere(const CTaskItem& task, CSchedule::EDue eDue, time_t tNow) const;
+    CResult<CSchedule::EAdvance> AdvanceHere(CTaskItem& task, bool bCounts) const;
+    CResult<> PlaceHere(CTaskItem& task, time_t tNow) const;
     // CalcNextSending from the task's last occurrence, at a present not
     // before its start: a last one that is an occurrence (a step ahead of
     // the clock, as the preview and the placing make) must not read as the

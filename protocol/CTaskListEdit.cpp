@@ -15,6 +15,7 @@
 #include "CTaskHistoryFile.h"
 #include "CTaskJson.h"
 #include "CTaskRulesJson.h"
+#include "CTaskZone.h"
 #include "CTemplateName.h"
 #include "TaskTime.h"
 
@@ -130,19 +131,19 @@ void StartUnsetInterval(CTaskItem& task, const json& jChanges) {
     if (interval.first && *interval.first == 0 && !jChanges.contains(interval.second)) *interval.first = 1;
 }
 
-// The next occurrence of a task just scheduled, moved to its working day
-// by its rules: those of the request, else those the store keeps for it.
-CResult<> PlaceByRules(CTaskItem& task, const std::optional<nlohmann::json>& jRules, const CTaskItem* pBefore,
-                       const CContext& ctx, const CSchedule& schedule, time_t tNow) {
-    CTaskRules rules;
-    if (jRules) {
-        QUILLORY_TRY_VALUE(rules, CTaskRulesJson::FromJson(*jRules));
-    } else if (pBefore && ctx.pStore) {
-        const nlohmann::json& jSettings = ctx.pStore->SettingsOf(CTaskHistory::KeyOf(pBefore->m_strTemplateFile));
-        // Damaged rules are sent as none, and told where the task is sent.
-        if (auto rRules = CTaskRulesJson::FromJson(jSettings.value(CHostProtocol::kRules, nlohmann::json::object())))
-            rules = std::move(*rRules);
-    }
+// The rules a task just scheduled goes by: those of the request, else
+// those the store keeps for it. Damaged rules are sent as none, and told
+// where the task is sent.
+CResult<CTaskRules> RulesFor(const std::optional<nlohmann::json>& jRules, const CTaskItem* pBefore,
+                             const CContext& ctx) {
+    if (jRules) return CTaskRulesJson::FromJson(*jRules);
+    if (!pBefore || !ctx.pStore) return CTaskRules{};
+    auto rRules = CTaskRulesJson::FromSettings(ctx.pStore->SettingsOf(CTaskHistory::KeyOf(pBefore->m_strTemplateFile)));
+    return rRules ? std::move(*rRules) : CTaskRules{};
+}
+
+// The next occurrence of a task just scheduled, moved to its working day.
+CResult<> PlaceByRules(CTaskItem& task, const CTaskRules& rules, const CSchedule& schedule, time_t tNow) {
     if (rules.eOnDayOff == CTaskRules::EOnDayOff::Send) return {};
     CHolidayCache holidays([](const std::string& str) { std::cerr << "Quillory: " << str << '\n'; });
     const TaskDateTime dt = TaskTime::FromAbsolute(tNow);
@@ -189,12 +190,17 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
         task.m_strTemplateFile = strPlaced;
     }
     if (nSelf < 0) task.m_dtLastSent.Empty();
-    problems = SheetProblems(list, task, nSelf, tNow, *ctx.pCodec);
+    QUILLORY_TRY_VALUE(const CTaskRules rules, RulesFor(jRules, nSelf >= 0 ? &list[nSelf] : nullptr, ctx));
+    // The start and end of a task with a zone of its own are that zone's
+    // times: checked and scheduled there.
+    QUILLORY_TRY_VALUE(problems, CTaskZone::Run(rules.strZone, task, [&](CTaskItem& t) {
+        return CResult<CProblems>(SheetProblems(list, t, nSelf, tNow, *ctx.pCodec));
+    }));
     if (!problems.Empty()) return problems.AsProblem();
     const CFixedClock clock(tNow);
     const CSchedule schedule(clock);
-    QUILLORY_TRY(schedule.ScheduleAnew(task, nSelf < 0, tNow));
-    QUILLORY_TRY(PlaceByRules(task, jRules, nSelf >= 0 ? &list[nSelf] : nullptr, ctx, schedule, tNow));
+    QUILLORY_TRY(CTaskZone::Run(rules.strZone, task, [&](CTaskItem& t) { return schedule.ScheduleAnew(t, nSelf < 0, tNow); }));
+    QUILLORY_TRY(PlaceByRules(task, rules, schedule, tNow));
 
     COutcome outcome;
     outcome.jRules = std::move(jRules);
