@@ -65,8 +65,7 @@ CResult<CPlaceholderSpec> ParseInside(const std::string& strInside) {
         if (strFormat[k] != '%') continue;
         const bool bKnown = k + 1 < strFormat.size() &&
                             std::string_view(kPlaceholderConversions).find(strFormat[k + 1]) != std::string_view::npos;
-        if (!bKnown)
-            return CProblem("unknown conversion " + strFormat.substr(k, 2) + " in " + Quoted(strInside));
+        if (!bKnown) return CProblem("unknown conversion " + strFormat.substr(k, 2) + " in " + Quoted(strInside));
         ++k;
     }
     return spec;
@@ -217,10 +216,9 @@ size_t RawTextEnd(const std::string& strHtml, size_t nTagStart, size_t nTagEnd) 
         strTag += static_cast<char>(std::tolower(static_cast<unsigned char>(strHtml[k])));
     if (strTag != "style" && strTag != "script") return nTagEnd;
     const std::string strClose = "</" + strTag;
-    const auto it = std::search(strHtml.begin() + static_cast<std::ptrdiff_t>(nTagEnd), strHtml.end(), strClose.begin(),
-                                strClose.end(), [](char a, char b) {
-                                    return std::tolower(static_cast<unsigned char>(a)) == b;
-                                });
+    const auto it =
+        std::search(strHtml.begin() + static_cast<std::ptrdiff_t>(nTagEnd), strHtml.end(), strClose.begin(),
+                    strClose.end(), [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
     return static_cast<size_t>(it - strHtml.begin());
 }
 

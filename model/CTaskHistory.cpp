@@ -42,6 +42,8 @@ constexpr CKindWords kWords[] = {
     {EKind::TemplateMissing, "template-missing", "template missing", CKindWords::kLong},
     {EKind::TemplateDamaged, "template-damaged", "template damaged", CKindWords::kLong},
     {EKind::NotStored, "not-stored", "not queued yet", CKindWords::kAll},
+    {EKind::SkippedByRule, "skipped", "skipped", CKindWords::kAll},
+    {EKind::WaitingForAttachments, "waiting-for-attachments", "waiting for its attachments", CKindWords::kAll},
 };
 static_assert(std::size(kWords) == CTaskOutcome::kLastKind + 1);
 
@@ -128,11 +130,14 @@ std::string CTaskOutcome::FullText() const {
                    ". Ask its recipients; to send it again, open it in the Outbox and press Send; "
                    "if it arrived, delete it there.";
         case EKind::SkippedOverdue: return strFor + " was skipped: its time passed while nothing could send it.";
+        case EKind::SkippedByRule: return strFor + " was skipped by the task's rules: " + strText + ".";
         case EKind::TemplateMissing: return strFor + " was not sent: its template is missing: " + strText;
         case EKind::TemplateDamaged: return strFor + " was not sent: its template is damaged: " + strText;
         case EKind::NotStored:
             return strFor + " is not queued yet: the host cannot store it (" + strAt + "): " + strText +
                    ". It is tried again every minute and goes out, late, once the host can take it.";
+        case EKind::WaitingForAttachments:
+            return strFor + " waits for its attachments (" + strAt + "): " + strText + ".";
     }
     return {};
 }
@@ -144,7 +149,8 @@ std::string CTaskHistory::KeyOf(const std::string& strTemplateFile) {
 
 void CTaskHistory::Record(const std::string& strKey, CTaskOutcome outcome) {
     auto& deq = m_mapTasks[strKey];
-    if (!deq.empty() && deq.back().kind == CTaskOutcome::EKind::NotStored &&
+    const auto kindBefore = deq.empty() ? CTaskOutcome::EKind::HandedOver : deq.back().kind;
+    if ((kindBefore == CTaskOutcome::EKind::NotStored || kindBefore == CTaskOutcome::EKind::WaitingForAttachments) &&
         deq.back().strOccurrence == outcome.strOccurrence)
         deq.pop_back();
     deq.push_back(std::move(outcome));

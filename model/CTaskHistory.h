@@ -24,8 +24,12 @@ struct CTaskOutcome {
         TemplateMissing = 7,   // not sent: the template file cannot be read
         TemplateDamaged = 8,   // not sent: the host cannot make a message of the template
         NotStored = 9,         // the host cannot store it now (strText: why); tried again each minute
+        SkippedByRule = 10,    // not sent, by one of the task's rules (strText: which, "not a working day")
+        // An attachment entry matched nothing and the task waits for it
+        // (strText: what matched nothing and until when); tried again later.
+        WaitingForAttachments = 11,
     };
-    static constexpr int kLastKind = 9;
+    static constexpr int kLastKind = 11;
 
     EKind kind = EKind::HandedOver;
     std::string strOccurrence;  // the occurrence's local time, "YYYY-MM-DD HH:MM"
@@ -47,7 +51,8 @@ struct CTaskOutcome {
     bool WentOut() const { return kind == EKind::Sent || kind == EKind::SentWithRefusals; }
     // The result in words for the journal and `quillory show`, lower case:
     // "sent", "sent without attachments: nothing matched /srv/reports/*.csv",
-    // "retrying: 421 try later", "failed: …", "template missing", "skipped (overdue)".
+    // "retrying: 421 try later", "failed: …", "template missing", "skipped (overdue)",
+    // "skipped: not a working day".
     std::string ResultText() const;
     // One line for the journal: the task, the occurrence, the subject when it
     // is known (nullopt: not known, as for a skipped occurrence) and the
@@ -73,7 +78,8 @@ public:
     static std::string KeyOf(const std::string& strTemplateFile);
 
     // Appends an occurrence's outcome; the oldest beyond kKeepPerTask go. A
-    // NotStored outcome of the same occurrence before it is replaced, so
+    // NotStored or WaitingForAttachments outcome of the same occurrence
+    // before it is replaced, so
     // that an hour of tries each minute leaves one line, not sixty.
     void Record(const std::string& strKey, CTaskOutcome outcome);
     // Updates the outcome of the occurrence sent as strMessageId, wherever

@@ -21,7 +21,8 @@ class QTimer;
 // stderr (the journal) for every outcome, the task's
 // history (saved at once) for the Email Manager, and a desktop notification
 // when a message fails for good, when a template is missing at sending
-// time, when the host cannot store a message (once per occurrence), and once after the catch-up at start. Every call runs on the
+// time, when the host cannot store a message (once per occurrence), when an
+// occurrence is not sent for want of its attachments, and once after the catch-up at start. Every call runs on the
 // host's UI thread, between or inside scheduler ticks.
 //
 // The history file is written once per tick, however many occurrences the
@@ -61,7 +62,8 @@ public:
     void OnSendStart(const CTaskItem& task, const CSendStart& start, const std::string& strSendNow = {});
     // An overdue occurrence the scheduler skipped.
     void OnSkipped(const CTaskItem& task);
-    // The last recorded result of the task is "not queued yet" for its next occurrence.
+    // The last recorded result of the task is "not queued yet" or "waiting
+    // for its attachments" for its next occurrence: it stays due.
     bool WaitsForHost(const CTaskItem& task) const;
     // ApplicationEvents::ItemSendResult. Matched by message id to the
     // occurrence handed over; one not known (the history was lost) by the

@@ -2,6 +2,7 @@
 
 #include <QScopedValueRollback>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <iostream>
@@ -180,14 +181,14 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     if (!bRetry && eDue == CSchedule::kSkipped) NoteCatchUp(task, nId, eDue);
     if (eDue == CSchedule::kSkipped && m_ctx.fnSkipped) m_ctx.fnSkipped(task);
     if (eDue == CSchedule::kSendNow && m_ctx.fnSend) {
-        bool bCounts = true;
+        CSendVerdict verdict = true;
         try {
-            bCounts = m_ctx.fnSend(task);
+            verdict = m_ctx.fnSend(task);
         } catch (const std::exception& e) {
             std::cerr << "Quillory: sending task \"" << task.m_strTaskName << "\" failed: " << e.what() << '\n';
         }
-        if (!bCounts) {
-            m_mapWaiting[nId] = {before.dtNextSending, tNow + 60};
+        if (!verdict.bCounts) {
+            m_mapWaiting[nId] = {before.dtNextSending, tNow + std::max(verdict.nRetrySeconds, 1)};
             return false;
         }
         if (!bRetry) NoteCatchUp(task, nId, eDue);

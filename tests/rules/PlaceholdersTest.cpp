@@ -74,8 +74,9 @@ const CRefusedCase kRefusedCases[] = {
     {"{date:%c}", {"subject: unknown conversion %c in {date:%c} at 1"}},
     {"open {date and {time}", {"subject: unclosed placeholder at 6"}},
     {"end {date", {"subject: unclosed placeholder at 5"}},
-    {"a } b {x} c }", {"subject: single } (a literal brace is written }}) at 3", "subject: unknown placeholder {x} at 7",
-                       "subject: single } (a literal brace is written }}) at 13"}},
+    {"a } b {x} c }",
+     {"subject: single } (a literal brace is written }}) at 3", "subject: unknown placeholder {x} at 7",
+      "subject: single } (a literal brace is written }}) at 13"}},
 };
 
 TEST(PlaceholdersTest, RefusesWhatItDoesNotKnowAndNamesEachPlace) {
@@ -104,8 +105,7 @@ TEST(PlaceholdersTest, HtmlBodiesAreFilledOnlyBetweenTagsAndEscaped) {
     } kCases[] = {
         {"text filled, name escaped", "<p class=\"{x}\">{name}: {month-1}</p>",
          "<p class=\"{x}\">A&lt;B&gt; &amp; &quot;C&quot;: December 2026</p>"},
-        {"style and script keep their braces",
-         "<STYLE>p {color: red}</style><p>{n}</p><script>if (a) {b()}</SCRIPT>{{",
+        {"style and script keep their braces", "<STYLE>p {color: red}</style><p>{n}</p><script>if (a) {b()}</SCRIPT>{{",
          "<STYLE>p {color: red}</style><p>2</p><script>if (a) {b()}</SCRIPT>{"},
         {"a tag left open", "{n}<p", "2<p"},
     };
