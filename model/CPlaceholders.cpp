@@ -222,11 +222,27 @@ size_t RawTextEnd(const std::string& strHtml, size_t nTagStart, size_t nTagEnd) 
     return static_cast<size_t>(it - strHtml.begin());
 }
 
+// Scan for the text between the tags of an HTML body.
+void ScanHtml(const std::string& strHtml, const CPlaceholders::CValues* pValues, std::string& strOut,
+              const std::string& strWhere, CProblems& problems) {
+    size_t i = 0;
+    while (i < strHtml.size()) {
+        const size_t nTag = std::min(strHtml.find('<', i), strHtml.size());
+        Scan(strHtml, i, nTag, pValues, true, strOut, strWhere, problems);
+        if (nTag == strHtml.size()) break;
+        const size_t nTagEnd = std::min(strHtml.find('>', nTag), strHtml.size() - 1) + 1;
+        const size_t nRawEnd = RawTextEnd(strHtml, nTag, nTagEnd);
+        strOut.append(strHtml, nTag, nRawEnd - nTag);
+        i = nRawEnd;
+    }
+}
+
 }  // namespace
 
-void CPlaceholders::Check(const std::string& strText, const std::string& strWhere, CProblems& problems) {
+void CPlaceholders::Check(const std::string& strText, const std::string& strWhere, CProblems& problems, bool bHtml) {
     std::string strIgnored;
-    Scan(strText, 0, strText.size(), nullptr, false, strIgnored, strWhere, problems);
+    if (bHtml) ScanHtml(strText, nullptr, strIgnored, strWhere, problems);
+    else Scan(strText, 0, strText.size(), nullptr, false, strIgnored, strWhere, problems);
 }
 
 CResult<std::string> CPlaceholders::Fill(const std::string& strText, const CValues& values,
@@ -242,16 +258,7 @@ CResult<std::string> CPlaceholders::FillHtml(const std::string& strHtml, const C
                                              const std::string& strWhere) {
     CProblems problems;
     std::string strOut;
-    size_t i = 0;
-    while (i < strHtml.size()) {
-        const size_t nTag = std::min(strHtml.find('<', i), strHtml.size());
-        Scan(strHtml, i, nTag, &values, true, strOut, strWhere, problems);
-        if (nTag == strHtml.size()) break;
-        const size_t nTagEnd = std::min(strHtml.find('>', nTag), strHtml.size() - 1) + 1;
-        const size_t nRawEnd = RawTextEnd(strHtml, nTag, nTagEnd);
-        strOut.append(strHtml, nTag, nRawEnd - nTag);
-        i = nRawEnd;
-    }
+    ScanHtml(strHtml, &values, strOut, strWhere, problems);
     if (!problems.Empty()) return problems.AsProblem();
     return strOut;
 }

@@ -38,8 +38,9 @@ public:
     using CEscape = std::function<std::string(const std::string&)>;
 
     // Every problem of the text, strWhere naming it and the position its
-    // 1-based character: "subject", "unknown placeholder {dat} at 12".
-    static void Check(const std::string& strText, const std::string& strWhere, CProblems& problems);
+    // 1-based character: "subject", "unknown placeholder {dat} at 12". An
+    // HTML body (bHtml) is read as FillHtml reads it.
+    static void Check(const std::string& strText, const std::string& strWhere, CProblems& problems, bool bHtml = false);
     // The text filled in; a text with a problem is not filled at all, and
     // every problem is told as Check tells it, strWhere first.
     static CResult<std::string> Fill(const std::string& strText, const CValues& values,
