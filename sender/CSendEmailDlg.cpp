@@ -181,14 +181,18 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     if (!bRetry && eDue == CSchedule::kSkipped) NoteCatchUp(task, nId, eDue);
     if (eDue == CSchedule::kSkipped && m_ctx.fnSkipped) m_ctx.fnSkipped(task);
     if (eDue == CSchedule::kSendNow && m_ctx.fnSend) {
-        CSendVerdict verdict = true;
+        // Copied out inside the try: a send that throws leaves the defaults whole.
+        bool bCounts = true;
+        int nRetrySeconds = 60;
         try {
-            verdict = m_ctx.fnSend(task);
+            const CSendVerdict verdict = m_ctx.fnSend(task);
+            bCounts = verdict.bCounts;
+            nRetrySeconds = verdict.nRetrySeconds;
         } catch (const std::exception& e) {
             std::cerr << "Quillory: sending task \"" << task.m_strTaskName << "\" failed: " << e.what() << '\n';
         }
-        if (!verdict.bCounts) {
-            m_mapWaiting[nId] = {before.dtNextSending, tNow + std::max(verdict.nRetrySeconds, 1)};
+        if (!bCounts) {
+            m_mapWaiting[nId] = {before.dtNextSending, tNow + std::max(nRetrySeconds, 1)};
             return false;
         }
         if (!bRetry) NoteCatchUp(task, nId, eDue);

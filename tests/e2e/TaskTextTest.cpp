@@ -39,15 +39,17 @@ TEST_F(TaskTextTest, PlaceholdersAreFilledAndEntriesMatchingNothingFollowTheTask
     CTempDir::WriteFile(folder / (strDate + ".csv"), "day,total\n");
 
     CTaskList list;
-    CTaskItem filled = Task("Filled", MakeTemplate("filled", "Report {date:%Y-%m-%d} #{n} {name}",
-                                                   "Figures of {month-1:%B %Y}, {{as agreed}}.\n"),
-                            0, dtNow, true);
+    CTaskItem filled = Task(
+        "Filled",
+        MakeTemplate("filled", "Report {date:%Y-%m-%d} #{n} {name}", "Figures of {month-1:%B %Y}, {{as agreed}}.\n"), 0,
+        dtNow, true);
     filled.m_arrAttachments.Add((folder / "{date:%Y-%m-%d}.csv").string());
     list.Add(filled);
     CTaskItem skipper = Task("Skipper", MakeTemplate("skipper", "Skipped report", "Never sent\n"), 0, dtNow, true);
     skipper.m_arrAttachments.Add((folder / "missing-{n}.csv").string());
     list.Add(skipper);
-    CTaskItem waiter = Task("Waiter", MakeTemplate("waiter", "Late report", "Sent when its file came\n"), 0, dtNow, true);
+    CTaskItem waiter =
+        Task("Waiter", MakeTemplate("waiter", "Late report", "Sent when its file came\n"), 0, dtNow, true);
     waiter.m_arrAttachments.Add((folder / "late-{date:%d}.csv").string());
     list.Add(waiter);
     CTaskItem giver = Task("Giver", MakeTemplate("giver", "Given up", "Never sent either\n"), 0, dtNow, true);
@@ -60,8 +62,7 @@ TEST_F(TaskTextTest, PlaceholdersAreFilledAndEntriesMatchingNothingFollowTheTask
          {{fs::path(skipper.m_strTemplateFile).filename().string(),
            Entry("00000000000000b1", {{"ifNothingAttached", "skip"}})},
           {fs::path(waiter.m_strTemplateFile).filename().string(),
-           Entry("00000000000000b2",
-                 {{"ifNothingAttached", "wait"}, {"waitMinutes", 1}, {"waitDeadlineMinutes", 5}})},
+           Entry("00000000000000b2", {{"ifNothingAttached", "wait"}, {"waitMinutes", 1}, {"waitDeadlineMinutes", 5}})},
           {fs::path(giver.m_strTemplateFile).filename().string(),
            Entry("00000000000000b3",
                  {{"ifNothingAttached", "wait"}, {"waitMinutes", 1}, {"waitDeadlineMinutes", 1}})}}}};
@@ -69,17 +70,19 @@ TEST_F(TaskTextTest, PlaceholdersAreFilledAndEntriesMatchingNothingFollowTheTask
 
     StartHost();
     const std::string strLog = m_dir / "host.log";
-    ASSERT_TRUE(WaitForLog(strLog, "task \"Waiter\", occurrence " + TaskTime::Format(dtNow) +
-                                       ", subject \"Late report\": waiting for its attachments: nothing matched " +
-                                       (folder / ("late-" + Two(dtNow.nDay) + ".csv")).string(),
+    ASSERT_TRUE(WaitForLog(strLog,
+                           "task \"Waiter\", occurrence " + TaskTime::Format(dtNow) +
+                               ", subject \"Late report\": waiting for its attachments: nothing matched " +
+                               (folder / ("late-" + Two(dtNow.nDay) + ".csv")).string(),
                            seconds(60)))
         << CTempDir::ReadFile(strLog);
     CTempDir::WriteFile(folder / ("late-" + Two(dtNow.nDay) + ".csv"), "written late\n");
     ASSERT_TRUE(WaitForMessages(2, seconds(100))) << CTempDir::ReadFile(strLog);
     // The giver's wait ended a minute after its occurrence: skipped, told by then.
-    ASSERT_TRUE(WaitForLog(strLog, "task \"Giver\", occurrence " + TaskTime::Format(dtNow) +
-                                       ", subject \"Given up\": skipped: nothing matched " +
-                                       (folder / "never.csv").string() + " by ",
+    ASSERT_TRUE(WaitForLog(strLog,
+                           "task \"Giver\", occurrence " + TaskTime::Format(dtNow) +
+                               ", subject \"Given up\": skipped: nothing matched " + (folder / "never.csv").string() +
+                               " by ",
                            seconds(100)))
         << CTempDir::ReadFile(strLog);
     m_host.Stop();
