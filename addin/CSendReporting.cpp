@@ -8,6 +8,7 @@
 #include "CDesktopNotifier.h"
 #include "COutcomeRecorder.h"
 #include "CTaskHistoryFile.h"
+#include "CTaskRulesJson.h"
 #include "HostName.h"
 #include "SendTask.h"
 #include "SharedState.h"
@@ -32,6 +33,19 @@ void WarnUnreadableHistory(const std::string& strProblem) {
                 CAddinBox::Warn(strText);
             },
             Qt::QueuedConnection);
+}
+
+// The task's rules as its entry in the store keeps them; rules that
+// cannot be read are told, and the task is sent as if it had none.
+CTaskRules StoredRules(const CTaskItem& task) {
+    auto rRules =
+        g_pTaskHistory
+            ? CTaskRulesJson::FromSettings(g_pTaskHistory->SettingsOf(CTaskHistory::KeyOf(task.m_strTemplateFile)))
+            : CResult<CTaskRules>(CTaskRules{});
+    if (rRules) return *rRules;
+    std::cerr << "Quillory: task \"" << task.m_strTaskName << "\" is sent without its rules: " << rRules.Problem()
+              << '\n';
+    return {};
 }
 
 }  // namespace
@@ -70,14 +84,16 @@ void CSendReporting::Flush() { m_pRecorder->Flush(); }
 
 void CSendReporting::Wire(CSendContext& ctx) {
     COutcomeRecorder* pRecorder = m_pRecorder.get();
-    ctx.fnSend = [pRecorder](const CTaskItem& task) {
-        const CSendStart start = SendTask(g_spApplication, task);
+    ctx.fnSend = [pRecorder](const CTaskItem& task) -> CSendVerdict {
+        const CSendStart start =
+            SendTask(g_spApplication, task, {}, {}, StoredRules(task), static_cast<time_t>(AddinClock().Now()));
         pRecorder->OnSendStart(task, start);
+        if (start.kind == CSendStart::EKind::WaitingForAttachments) return {false, start.nRetrySeconds};
         return start.Counts();
     };
     ctx.fnSendNow = [pRecorder](const CTaskItem& task) {
         const std::string strNow = TaskTime::Format(TaskTime::FromAbsolute(AddinClock().Now()));
-        pRecorder->OnSendStart(task, SendTask(g_spApplication, task, {}, strNow), strNow);
+        pRecorder->OnSendStart(task, SendTask(g_spApplication, task, {}, strNow, StoredRules(task)), strNow);
     };
     ctx.fnSkipped = [pRecorder](const CTaskItem& task) { pRecorder->OnSkipped(task); };
     ctx.fnWaitsForHost = [pRecorder](const CTaskItem& task) { return pRecorder->WaitsForHost(task); };

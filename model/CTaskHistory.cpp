@@ -43,6 +43,7 @@ constexpr CKindWords kWords[] = {
     {EKind::TemplateDamaged, "template-damaged", "template damaged", CKindWords::kLong},
     {EKind::NotStored, "not-stored", "not queued yet", CKindWords::kAll},
     {EKind::SkippedByRule, "skipped", "skipped", CKindWords::kAll},
+    {EKind::WaitingForAttachments, "waiting-for-attachments", "waiting for its attachments", CKindWords::kAll},
 };
 static_assert(std::size(kWords) == CTaskOutcome::kLastKind + 1);
 
@@ -135,6 +136,8 @@ std::string CTaskOutcome::FullText() const {
         case EKind::NotStored:
             return strFor + " is not queued yet: the host cannot store it (" + strAt + "): " + strText +
                    ". It is tried again every minute and goes out, late, once the host can take it.";
+        case EKind::WaitingForAttachments:
+            return strFor + " waits for its attachments (" + strAt + "): " + strText + ".";
     }
     return {};
 }
@@ -146,7 +149,8 @@ std::string CTaskHistory::KeyOf(const std::string& strTemplateFile) {
 
 void CTaskHistory::Record(const std::string& strKey, CTaskOutcome outcome) {
     auto& deq = m_mapTasks[strKey];
-    if (!deq.empty() && deq.back().kind == CTaskOutcome::EKind::NotStored &&
+    const auto kindBefore = deq.empty() ? CTaskOutcome::EKind::HandedOver : deq.back().kind;
+    if ((kindBefore == CTaskOutcome::EKind::NotStored || kindBefore == CTaskOutcome::EKind::WaitingForAttachments) &&
         deq.back().strOccurrence == outcome.strOccurrence)
         deq.pop_back();
     deq.push_back(std::move(outcome));

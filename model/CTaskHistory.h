@@ -25,8 +25,11 @@ struct CTaskOutcome {
         TemplateDamaged = 8,   // not sent: the host cannot make a message of the template
         NotStored = 9,         // the host cannot store it now (strText: why); tried again each minute
         SkippedByRule = 10,    // not sent, by one of the task's rules (strText: which, "not a working day")
+        // An attachment entry matched nothing and the task waits for it
+        // (strText: what matched nothing and until when); tried again later.
+        WaitingForAttachments = 11,
     };
-    static constexpr int kLastKind = 10;
+    static constexpr int kLastKind = 11;
 
     EKind kind = EKind::HandedOver;
     std::string strOccurrence;  // the occurrence's local time, "YYYY-MM-DD HH:MM"
@@ -75,7 +78,8 @@ public:
     static std::string KeyOf(const std::string& strTemplateFile);
 
     // Appends an occurrence's outcome; the oldest beyond kKeepPerTask go. A
-    // NotStored outcome of the same occurrence before it is replaced, so
+    // NotStored or WaitingForAttachments outcome of the same occurrence
+    // before it is replaced, so
     // that an hour of tries each minute leaves one line, not sixty.
     void Record(const std::string& strKey, CTaskOutcome outcome);
     // Updates the outcome of the occurrence sent as strMessageId, wherever

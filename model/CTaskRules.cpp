@@ -14,7 +14,10 @@ std::string CTaskRules::Summary() const {
     switch (eNothingAttached) {
         case ENothingAttached::Send: break;
         case ENothingAttached::Skip: vecParts.push_back("Not without its attachments"); break;
-        case ENothingAttached::Wait: vecParts.push_back("Waits for its attachments"); break;
+        case ENothingAttached::Wait:
+            vecParts.push_back(eWaitThen == ENothingAttached::Send ? "Waits for its attachments, then sends without"
+                                                                   : "Waits for its attachments");
+            break;
     }
     switch (eMissed) {
         case EMissed::Each: break;

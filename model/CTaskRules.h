@@ -29,6 +29,9 @@ struct CTaskRules {
     ENothingAttached eNothingAttached = ENothingAttached::Send;
     int nWaitMinutes = 0;          // Wait: how often it is tried again
     int nWaitDeadlineMinutes = 0;  // Wait: how long after the occurrence, at most
+    // Wait: what becomes of the occurrence when the deadline passes with
+    // an entry still matching nothing (Send or Skip; never Wait).
+    ENothingAttached eWaitThen = ENothingAttached::Skip;
     EMissed eMissed = EMissed::Each;
     TaskDate pauseUntil;     // not set: no pause; set: nothing goes out before this day
     bool bSkipNext = false;  // the next occurrence is used up unsent, once

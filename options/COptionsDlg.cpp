@@ -17,6 +17,7 @@
 #include "CHolidayFile.h"
 #include "COptionsIds.h"
 #include "COtherPage.h"
+#include "CPlaceholders.h"
 #include "CRulesPage.h"
 #include "CSchedule.h"
 #include "CSchedulePreview.h"
@@ -167,6 +168,12 @@ void COptionsDlg::UpdatePreview() {
                 m_pGeneralPage->WriteStart(task);
                 m_pGeneralPage->WriteEnd(task);
                 strTimes = CSchedulePreview::Times(task, m_bNewTask != 0, m_clock);
+                if (std::string strSubject; m_nMode != kModeSchedule && g_spCurMailItem &&
+                                            SUCCEEDED(g_spCurMailItem->get_Subject(&strSubject))) {
+                    task.m_strTaskName = m_pOtherPage->m_strTaskName;
+                    const QString strNext = CSchedulePreview::NextSubject(task, m_bNewTask != 0, m_clock, strSubject);
+                    if (!strNext.isEmpty()) strTimes += "\n" + strNext;
+                }
                 break;
         }
     }
@@ -267,11 +274,38 @@ bool COptionsDlg::CheckSize(const CTaskItem& task, time_t tNow) {
     return false;
 }
 
+bool COptionsDlg::CheckPlaceholders(const CTaskItem& task) {
+    CProblems problems;
+    CTaskCheck::CheckPlaceholders(task, m_bNewTask ? nullptr : &m_task, problems);
+    if (!problems.Empty()) {
+        Stop("The attachment entry " + problems.Front().strText +
+                 ".\n\nA placeholder is written as {date}, {date:%Y-%m-%d}, {month-1:%B %Y}, {n} or {name}; "
+                 "a brace alone is written twice.",
+             m_pAttachmentsPage);
+        return false;
+    }
+    std::string strSubject, strBody;
+    int32_t nFormat = olFormatPlain;
+    // Without the message at hand (a task edited from the manager) its texts were checked when it was made.
+    if (m_nMode == kModeSchedule || !g_spCurMailItem) return true;
+    (void)g_spCurMailItem->get_Subject(&strSubject);  // what cannot be read is not checked; sending says the same
+    (void)g_spCurMailItem->get_Body(&strBody);
+    (void)g_spCurMailItem->get_BodyFormat(&nFormat);
+    CPlaceholders::Check(strSubject, "The subject", problems);
+    CPlaceholders::Check(strBody, "The message text", problems, nFormat == olFormatHTML);
+    if (problems.Empty()) return true;
+    Stop(problems.Front().Line() +
+             ".\n\nA placeholder is written as {date}, {date:%Y-%m-%d}, {month-1:%B %Y}, {n} or {name}; "
+             "a brace alone is written twice. Please correct the message.",
+         nullptr);
+    return false;
+}
+
 CResult<bool> COptionsDlg::Commit(CTaskItem& task) {
     const time_t tNow = m_clock.Now();
     time_t tStart = 0;
     QUILLORY_TRY_VALUE(const bool bRead, ReadPages(task, tStart, tNow));
-    if (!bRead || !CheckName(task) || !CheckSize(task, tNow) || !ReadRules()) return false;
+    if (!bRead || !CheckName(task) || !CheckSize(task, tNow) || !CheckPlaceholders(task) || !ReadRules()) return false;
     QUILLORY_TRY(CSchedule(m_clock).ScheduleAnew(task, m_bNewTask != 0, tNow));
 
     if (m_nMode != kModeSchedule) {

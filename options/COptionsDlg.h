@@ -85,6 +85,9 @@ private:
     // The Rules page into m_rules, its holiday files read once.
     bool ReadRules();
     bool CheckSize(const CTaskItem& task, time_t tNow);
+    // The placeholders of the new attachment entries and of the message's
+    // subject and body, as sending fills them; the first problem is told.
+    bool CheckPlaceholders(const CTaskItem& task);
     bool SaveTemplate(CTaskItem& task, time_t tNow);
     // The template file the task is saved to.
     CResult<std::string> TemplatePath(const CTaskItem& task, time_t tNow) const;

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "CLocalZone.h"
+#include "CPlaceholders.h"
 #include "CSchedule.h"
 #include "CSendingPreview.h"
 #include "CalendarNames.h"
@@ -37,6 +38,16 @@ QString CSchedulePreview::Times(CTaskItem task, bool bNewTask, const IClock& clo
     QString str;
     for (size_t i = 0; i < rTimes->size(); ++i) str += (i == 0 ? "" : i == 3 ? "\n" : "      ") + Shown((*rTimes)[i]);
     return str;
+}
+
+QString CSchedulePreview::NextSubject(CTaskItem task, bool bNewTask, const IClock& clock,
+                                      const std::string& strSubject) {
+    if (!CPlaceholders::Has(strSubject)) return {};
+    if (bNewTask) task.m_dtLastSent.Empty();
+    if (!CSchedule(clock).ScheduleAnew(task, bNewTask, clock.Now()) || !task.m_dtNextSending.IsSet()) return {};
+    const auto rFilled = CPlaceholders::Fill(
+        strSubject, {task.m_dtNextSending, task.m_nOccurrenceCount + 1, task.m_strTaskName}, "Subject");
+    return QString::fromStdString(rFilled ? "Next subject: " + *rFilled : rFilled.ProblemLines().front());
 }
 
 QString CSchedulePreview::Zone(const IClock& clock) {

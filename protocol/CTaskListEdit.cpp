@@ -78,6 +78,7 @@ CProblems SheetProblems(const CTaskList& list, CTaskItem& task, int nSelf, time_
     for (int i = 0; i < list.GetSize(); ++i)
         if (i != nSelf && list[i].m_strTaskName == task.m_strTaskName && !task.m_strTaskName.empty())
             vec.Add("taskName", "The task name already exists, please change it.");
+    CTaskCheck::CheckPlaceholders(task, nSelf >= 0 ? &list[nSelf] : nullptr, vec);
     if (vec.Empty()) CTaskCheck::CheckSize(task, codec, vec);
     return vec;
 }

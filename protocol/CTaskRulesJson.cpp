@@ -40,6 +40,8 @@ nlohmann::json CTaskRulesJson::ToJson(const CTaskRules& rules) {
         if (rules.eNothingAttached == CTaskRules::ENothingAttached::Wait) {
             j["waitMinutes"] = rules.nWaitMinutes;
             j["waitDeadlineMinutes"] = rules.nWaitDeadlineMinutes;
+            if (rules.eWaitThen != none.eWaitThen)
+                j["waitThen"] = CTaskRules::Word(rules.eWaitThen, CTaskRules::kNothingAttachedWords);
         }
     }
     if (rules.eMissed != none.eMissed) j["missed"] = CTaskRules::Word(rules.eMissed, CTaskRules::kMissedWords);
@@ -60,9 +62,9 @@ nlohmann::json CTaskRulesJson::ToJson(const CTaskRules& rules) {
 CResult<CTaskRules> CTaskRulesJson::FromJson(const nlohmann::json& j, CTaskRules rules) {
     if (!j.is_object()) return CProblem("rules: must be an object");
     CProblems problems;
-    static const char* const kKeys[] = {"workingDays",       "holidays",    "onHoliday",           "zone",
-                                        "ifNothingAttached", "waitMinutes", "waitDeadlineMinutes", "missed",
-                                        "pauseUntil",        "skipNext"};
+    static const char* const kKeys[] = {
+        "workingDays",         "holidays", "onHoliday",  "zone",     "ifNothingAttached", "waitMinutes",
+        "waitDeadlineMinutes", "missed",   "pauseUntil", "skipNext", "waitThen"};
     for (const auto& [strKey, value] : j.items())
         if (std::find(std::begin(kKeys), std::end(kKeys), strKey) == std::end(kKeys))
             problems.Add("rules." + strKey, "is not a rule");
@@ -99,6 +101,14 @@ CResult<CTaskRules> CTaskRulesJson::FromJson(const nlohmann::json& j, CTaskRules
     };
     minutes("waitMinutes", rules.nWaitMinutes);
     minutes("waitDeadlineMinutes", rules.nWaitDeadlineMinutes);
+    if (const auto it = j.find("waitThen"); it != j.end()) {
+        const auto chosen = it->is_string() ? CTaskRules::Named<CTaskRules::ENothingAttached>(
+                                                  it->get<std::string>(), CTaskRules::kNothingAttachedWords)
+                                            : std::nullopt;
+        if (!chosen || *chosen == CTaskRules::ENothingAttached::Wait)
+            problems.Add("rules.waitThen", "must be send or skip");
+        else rules.eWaitThen = *chosen;
+    }
     if (rules.eNothingAttached == CTaskRules::ENothingAttached::Wait) {
         if (rules.nWaitMinutes == 0 || rules.nWaitDeadlineMinutes == 0)
             problems.Add("rules.ifNothingAttached", "wait needs waitMinutes and waitDeadlineMinutes");
@@ -106,6 +116,7 @@ CResult<CTaskRules> CTaskRulesJson::FromJson(const nlohmann::json& j, CTaskRules
             problems.Add("rules.waitDeadlineMinutes", "must be at least waitMinutes");
     } else {
         rules.nWaitMinutes = rules.nWaitDeadlineMinutes = 0;  // they belong to wait alone
+        rules.eWaitThen = CTaskRules{}.eWaitThen;
     }
     ReadChoice(j, "missed", CTaskRules::kMissedWords, rules.eMissed, problems);
     if (const auto it = j.find("pauseUntil"); it != j.end()) {

@@ -14,6 +14,7 @@
 //   {"workingDays": "sun-thu", "holidays": ["/home/u/holidays.ics"],
 //    "onHoliday": "before", "zone": "America/New_York",
 //    "ifNothingAttached": "wait", "waitMinutes": 10, "waitDeadlineMinutes": 120,
+//    "waitThen": "send" (past the deadline: send without; "skip", the default, does not send),
 //    "missed": "latest", "pauseUntil": "2027-01-11", "skipNext": true}
 class CTaskRulesJson {
 public:

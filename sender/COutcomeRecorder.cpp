@@ -112,8 +112,15 @@ void COutcomeRecorder::OnSendStart(const CTaskItem& task, const CSendStart& star
                                  "it is not sent again"));
         if (IsKnown(task, start.strMessageId)) return;
     }
-    // A message handed over is told with its result, when the host reports it.
-    if (outcome.kind != EKind::HandedOver && outcome.kind != EKind::NotStored)
+    if (!start.strUnfilled.empty())
+        Tell(outcome.JournalLine(task.m_strTaskName, strSubject,
+                                 "placeholders not filled, the text goes as written: " + start.strUnfilled));
+    // A message handed over is told with its result, when the host reports
+    // it; one that waits, once per occurrence rather than at every try.
+    const CTaskOutcome* pLast = LastOf(task);
+    const bool bWaitedBefore = outcome.kind == EKind::WaitingForAttachments && pLast && pLast->kind == outcome.kind &&
+                               pLast->strOccurrence == outcome.strOccurrence;
+    if (outcome.kind != EKind::HandedOver && outcome.kind != EKind::NotStored && !bWaitedBefore)
         Tell(outcome.JournalLine(task.m_strTaskName, strSubject));
     if (outcome.kind == EKind::TemplateMissing)
         Notify(kNotSentSummary, strWhat + "its template is missing or cannot be read: " + start.strText, kCritical);
@@ -121,6 +128,7 @@ void COutcomeRecorder::OnSendStart(const CTaskItem& task, const CSendStart& star
         Notify(kNotSentSummary, strWhat + "its template is damaged: " + start.strText, kCritical);
     else if (outcome.kind == EKind::Failed) Notify(kFailedSummary, strWhat + start.strText, kCritical);
     else if (outcome.kind == EKind::NotStored) NoteNotStored(task, outcome, strSubject, strWhat);
+    else if (outcome.kind == EKind::SkippedByRule) Notify(kNotSentSummary, strWhat + start.strText);
     Record(task, std::move(outcome));
 }
 
@@ -130,8 +138,8 @@ const CTaskOutcome* COutcomeRecorder::LastOf(const CTaskItem& task) const {
 
 bool COutcomeRecorder::WaitsForHost(const CTaskItem& task) const {
     const CTaskOutcome* pLast = LastOf(task);
-    return pLast && pLast->kind == EKind::NotStored && !pLast->bSendNow &&
-           pLast->strOccurrence == TaskTime::Format(task.m_dtNextSending);
+    return pLast && (pLast->kind == EKind::NotStored || pLast->kind == EKind::WaitingForAttachments) &&
+           !pLast->bSendNow && pLast->strOccurrence == TaskTime::Format(task.m_dtNextSending);
 }
 
 void COutcomeRecorder::NoteNotStored(const CTaskItem& task, const CTaskOutcome& outcome,

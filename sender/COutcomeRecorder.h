@@ -19,11 +19,13 @@ class IClock;
 class QTimer;
 
 // Puts what became of each occurrence where the user looks: one line on
-// stderr (the journal) for every outcome, the task's
-// history (saved at once) for the Email Manager, and a desktop notification
-// when a message fails for good, when a template is missing at sending
-// time, when the host cannot store a message (once per occurrence), and once after the catch-up at start. Every call runs on the
-// host's UI thread, between or inside scheduler ticks.
+// stderr (the journal) for every outcome, the task's history (saved at
+// once) for the Email Manager, and a desktop notification when a message
+// fails for good, when a template is missing at sending time, when the
+// host cannot store a message (once per occurrence), when an occurrence is
+// not sent for want of its attachments, and once after the catch-up at
+// start. Every call runs on the host's UI thread, between or inside
+// scheduler ticks.
 //
 // The history file is written once per tick, however many occurrences the
 // tick handled, and once per burst of send results (when the event loop
@@ -72,7 +74,8 @@ public:
     CResult<CTaskRules> RulesOf(const CTaskItem& task) const;
     // The last recorded result of the task is a skip by a rule of its next occurrence.
     bool SkippedByRuleBefore(const CTaskItem& task) const;
-    // The last recorded result of the task is "not queued yet" for its next occurrence.
+    // The last recorded result of the task is "not queued yet" or "waiting
+    // for its attachments" for its next occurrence: it stays due.
     bool WaitsForHost(const CTaskItem& task) const;
     // ApplicationEvents::ItemSendResult. Matched by message id to the
     // occurrence handed over; one not known (the history was lost) by the

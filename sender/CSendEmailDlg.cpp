@@ -2,6 +2,7 @@
 
 #include <QScopedValueRollback>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <iostream>
@@ -234,14 +235,18 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     if (bByRule && !bSkippedBefore && m_ctx.fnSkippedByRule)
         m_ctx.fnSkippedByRule(found, CRuledSchedule::Reason(eVerdict, rules), eVerdict == EVerdict::kSkipNext);
     if (eVerdict == EVerdict::kSend && m_ctx.fnSend) {
+        // Copied out inside the try: a send that throws leaves the defaults whole.
         bool bCounts = true;
+        int nRetrySeconds = 60;
         try {
-            bCounts = m_ctx.fnSend(task);
+            const CSendVerdict verdict = m_ctx.fnSend(task);
+            bCounts = verdict.bCounts;
+            nRetrySeconds = verdict.nRetrySeconds;
         } catch (const std::exception& e) {
             std::cerr << "Quillory: sending task \"" << task.m_strTaskName << "\" failed: " << e.what() << '\n';
         }
         if (!bCounts) {
-            m_mapWaiting[nId] = {before.dtNextSending, tNow + 60};
+            m_mapWaiting[nId] = {before.dtNextSending, tNow + std::max(nRetrySeconds, 1)};
             return false;
         }
         if (!bRetry) NoteCatchUp(task, nId, eDue);

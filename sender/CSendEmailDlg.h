@@ -16,14 +16,21 @@
 
 class QTimer;
 
+// Whether a sent occurrence counts; one that does not (the host could not
+// store the message for a reason that passes, or its attachments are
+// awaited) stays due and is tried again nRetrySeconds later.
+struct CSendVerdict {
+    CSendVerdict(bool bCountsIn, int nRetrySecondsIn = 60) : bCounts(bCountsIn), nRetrySeconds(nRetrySecondsIn) {}
+    bool bCounts;
+    int nRetrySeconds;
+};
+
 // What the scheduler works on: the shared task list (null when there is
 // none), how one due task is sent and how the whole list is saved.
 struct CSendContext {
     std::function<CTaskList*()> fnTaskList;
-    // Sends one due occurrence; false when it does not count because the
-    // host could not store the message for a reason that passes (no space):
-    // the task then stays due and is tried again a minute later.
-    std::function<bool(const CTaskItem&)> fnSend;
+    // Sends one due occurrence.
+    std::function<CSendVerdict(const CTaskItem&)> fnSend;
     // Sends one extra message of a task on request, outside its schedule.
     std::function<void(const CTaskItem&)> fnSendNow;
     std::function<void(const CTaskList&)> fnSave;

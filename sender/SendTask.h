@@ -6,6 +6,7 @@
 #include "CResult.h"
 #include "CTaskHistory.h"
 #include "CTaskItem.h"
+#include "CTaskRules.h"
 #include "MailHostOM.h"
 
 // Sending one occurrence of a task through the host's object model. A
@@ -24,16 +25,23 @@ using CWaitFn = std::function<void(int nMilliseconds)>;
 //     TemplateDamaged  the host makes no mail message of it; strText: its path
 //     Failed           the host refused to queue it; strText: its reason
 //     NotStored        the host cannot store it now (no space...); strText: its reason; try again later
+//     SkippedByRule    not sent: an entry matched nothing and the task does not go without; strText: which
+//     WaitingForAttachments  an entry matched nothing and the task waits for it; strText: which, and
+//                      until when; try again in nRetrySeconds
 struct [[nodiscard]] CSendStart {
     using EKind = CTaskOutcome::EKind;
-    // Whether the occurrence is done with: all but NotStored, which stays due.
-    bool Counts() const { return kind != EKind::NotStored; }
+    // Whether the occurrence is done with: all but those tried again later, which stay due.
+    bool Counts() const { return kind != EKind::NotStored && kind != EKind::WaitingForAttachments; }
     EKind kind = EKind::Failed;
     std::string strMessageId;
     std::string strText;
     std::string strSubject;       // the message's, once made from the template
     std::string strNote;          // what it goes without: "nothing matched /srv/reports/*.csv"
     bool bAlreadyQueued = false;  // HandedOver before a stop: the host held it already; strMessageId is that one's
+    int nRetrySeconds = 0;        // WaitingForAttachments: when it is tried again
+    // Texts whose placeholders could not be filled (a template changed
+    // outside the options sheet): they went as written, and this says why.
+    std::string strUnfilled = {};
 };
 
 // The message carries the task's name and the occurrence (the task's
@@ -42,11 +50,21 @@ struct [[nodiscard]] CSendStart {
 // extra message sent on request (strSendNow: the local time it was asked
 // for, "2026-12-07 21:30") carries that time instead of an occurrence: it
 // stands for none of the schedule's.
+//
+// Placeholders in the subject, the body (an HTML body between its tags
+// alone) and the attachment entries are filled for the occurrence (an
+// extra message: for the time it was asked for), with the task's count of
+// occurrences + 1 as {n}. An entry that matches nothing then does what
+// rules.eNothingAttached says: Send goes without it (strNote); Skip does
+// not send (SkippedByRule); Wait keeps the occurrence due
+// (WaitingForAttachments) until rules.nWaitDeadlineMinutes after it,
+// tNow deciding, and then does what rules.eWaitThen says. An extra message
+// never waits: a person asked for it now.
 CSendStart SendTask(_Application* pApplication, const CTaskItem& task, const CWaitFn& fnWait = {},
-                    const std::string& strSendNow = {});
-// Attaches the files the task's entries name now. The problem is an item
-// whose attachments cannot be had, or a named file that cannot be read
-// (no permission, not a regular file), with the host's reason; the value
-// is the entries that matched nothing, in the task's order.
-CResult<std::vector<std::string>> AddAttachments(_MailItem* pMailItem, const CTaskItem& task);
+                    const std::string& strSendNow = {}, const CTaskRules& rules = {}, time_t tNow = 0);
+// Attaches the files the entries name now. The problem is an item whose
+// attachments cannot be had, or a named file that cannot be read (no
+// permission, not a regular file), with the host's reason; the value is
+// the entries that matched nothing, in their order.
+CResult<std::vector<std::string>> AddAttachments(_MailItem* pMailItem, const std::vector<std::string>& vecEntries);
 void ReceiveEmails(_Application* pApplication, const CWaitFn& fnWait = {});

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <tuple>
 
+#include "CPlaceholders.h"
 #include "CSchedule.h"
 #include "CTaskListFile.h"
 #include "CalendarNames.h"
@@ -48,6 +49,17 @@ std::string DateText(int nYear, int nMonth, int nDay) {
 int LongestMonth(int nMonthIndex) { return CSchedule::DaysInMonth(2000, nMonthIndex + 1); }
 
 }  // namespace
+
+void CTaskCheck::CheckPlaceholders(const CTaskItem& task, const CTaskItem* pBefore, CProblems& vec) {
+    for (const auto& strEntry : task.m_arrAttachments) {
+        if (pBefore && std::find(pBefore->m_arrAttachments.begin(), pBefore->m_arrAttachments.end(), strEntry) !=
+                           pBefore->m_arrAttachments.end())
+            continue;
+        CProblems problems;
+        CPlaceholders::Check(strEntry, strEntry, problems);
+        for (const auto& problem : problems) vec.Add("attachments", problem.Line());
+    }
+}
 
 int CTaskCheck::DayOfWeek(int nYear, int nMonth, int nDay) {
     // Sakamoto's method: 0 = Sunday.

@@ -39,6 +39,13 @@ public:
     // refuses beyond CTaskListFile::kMaxLength bytes.
     static void CheckSize(const CTaskItem& task, const CTextCodec& codec, CProblems& vec);
 
+    // The placeholders of the attachment entries, each entry not in
+    // pBefore (the task as it was, null for a new one) as it is filled at
+    // sending: {"attachments", "/srv/{dat}.csv: unknown placeholder {dat} at 6"}.
+    // An entry the task had already is left as it is, so that a change of
+    // something else never fails on an entry written before placeholders.
+    static void CheckPlaceholders(const CTaskItem& task, const CTaskItem* pBefore, CProblems& vec);
+
     // 1 = Sunday .. 7 = Saturday, for a date of the Gregorian calendar.
     static int DayOfWeek(int nYear, int nMonth, int nDay);
 };

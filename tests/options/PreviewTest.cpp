@@ -2,7 +2,9 @@
 // updated with every edit, quietly, in the zone they are read in.
 #include <QCoreApplication>
 #include <QDateEdit>
+#include <QTreeWidget>
 
+#include "CAttachmentsPage.h"
 #include "CGeneralPage.h"
 #include "COptionsIds.h"
 #include "COptionsTestBase.h"
@@ -87,3 +89,37 @@ TEST_P(PreviewTest, SaysWhyThereAreNoTimesWithoutAnyBox) {
 
 INSTANTIATE_TEST_SUITE_P(Zones, PreviewTest, ::testing::Values("Europe/Berlin", "America/New_York", "Asia/Kathmandu"),
                          [](const auto& info) { return ZoneTestName(info.param); });
+
+// The subject of the next sending is shown filled in; a placeholder that
+// sending could not fill, in the subject or a new attachment entry, stops
+// Schedule with its place named.
+TEST_P(PreviewTest, ShowsTheNextSubjectFilledInAndRefusesWhatCannotBe) {
+    OpenNew("Report {month-1:%B %Y} #{n}");
+    SetStart(QDate(2024, 7, 1), QTime(9, 0));
+    const std::string strTimes = Times();
+    EXPECT_EQ(strTimes.substr(strTimes.rfind('\n') + 1), "Next subject: Report June 2024 #1") << strTimes;
+    g_spCurMailItem->put_Subject("Report {dat}");
+    SetStart(QDate(2024, 7, 2), QTime(9, 0));
+    EXPECT_EQ(Times().substr(Times().rfind('\n') + 1), "Subject: unknown placeholder {dat} at 8");
+    EXPECT_FALSE(Schedule());
+    ASSERT_FALSE(Texts().empty());
+    EXPECT_EQ(Texts().back().rfind("The subject: unknown placeholder {dat} at 8.\n", 0), 0u) << Texts().back();
+
+    g_spCurMailItem->put_Subject("Report {month-1:%B %Y}");
+    CArray<std::string> arrEntries;
+    arrEntries.Add("/srv/{month-1:%Q}.csv");
+    m_pDlg->AttachmentsPage().Load(arrEntries);
+    EXPECT_FALSE(Schedule());
+    EXPECT_EQ(Texts().back().rfind("The attachment entry /srv/{month-1:%Q}.csv: unknown conversion %Q in {month-1:%Q} "
+                                   "at 6.\n",
+                                   0),
+              0u)
+        << Texts().back();
+    arrEntries.RemoveAll();
+    arrEntries.Add("/srv/{month-1:%Y-%m}.csv");
+    Get<QTreeWidget>(IDC_ATTACHMENT_LIST)->clear();
+    m_pDlg->AttachmentsPage().Load(arrEntries);
+    ASSERT_TRUE(Schedule()) << Texts().back();
+    ASSERT_EQ(m_pDlg->GetTask().m_arrAttachments.GetSize(), 1);
+    EXPECT_EQ(m_pDlg->GetTask().m_arrAttachments[0], "/srv/{month-1:%Y-%m}.csv");
+}

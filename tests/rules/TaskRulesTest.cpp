@@ -18,6 +18,8 @@ TEST(TaskRulesTest, EachRuleIsReadFromItsKeyAndWrittenBackTheSame) {
     waits.eNothingAttached = ERules::ENothingAttached::Wait;
     waits.nWaitMinutes = 10;
     waits.nWaitDeadlineMinutes = 120;
+    CTaskRules waitsThenSends = waits;
+    waitsThenSends.eWaitThen = ERules::ENothingAttached::Send;
     CTaskRules paused;
     paused.pauseUntil = {2027, 1, 11, 2};
     paused.bSkipNext = true;
@@ -35,6 +37,8 @@ TEST(TaskRulesTest, EachRuleIsReadFromItsKeyAndWrittenBackTheSame) {
         {R"({"onHoliday":"before","workingDays":"sun-thu"})", sunToThu, "Working days, before a holiday"},
         {R"({"ifNothingAttached":"wait","waitDeadlineMinutes":120,"waitMinutes":10})", waits,
          "Waits for its attachments"},
+        {R"({"ifNothingAttached":"wait","waitDeadlineMinutes":120,"waitMinutes":10,"waitThen":"send"})", waitsThenSends,
+         "Waits for its attachments, then sends without"},
         {R"({"missed":"latest","pauseUntil":"2027-01-11","skipNext":true})", paused,
          "Only the latest missed; paused until 2027-01-11; skips the next"},
         {R"({"holidays":["/home/u/a.ics","/home/u/b.ics"],"onHoliday":"skip","zone":"America/New_York"})", zoned,
@@ -79,6 +83,8 @@ TEST(TaskRulesTest, EveryFaultyKeyIsNamedAndNothingIsTaken) {
          {"rules.waitMinutes: must be minutes from 1 to 10080",
           "rules.waitDeadlineMinutes: must be minutes from 1 to 10080",
           "rules.ifNothingAttached: wait needs waitMinutes and waitDeadlineMinutes"}},
+        {R"({"ifNothingAttached":"wait","waitMinutes":5,"waitDeadlineMinutes":10,"waitThen":"wait"})",
+         {"rules.waitThen: must be send or skip"}},
         {R"({"missed":"all"})", {"rules.missed: must be each, latest or none"}},
         {R"({"pauseUntil":"2027-02-30"})", {"rules.pauseUntil: day 30 is not in month 2 of 2027"}},
         {R"({"skipNext":"yes","missed":1})",

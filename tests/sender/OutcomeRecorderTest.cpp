@@ -122,6 +122,30 @@ TEST_F(OutcomeRecorderTest, EveryOutcomeIsOneJournalLine) {
              ", subject \"S\": not queued yet, the host cannot store the message now; tried again each minute: No "
              "space left on device\n"},
         {"skipped", [&](auto& r) { r.OnSkipped(m_list[0]); }, "Quillory: " + strAt + ": skipped (overdue)\n"},
+        {"nothing to attach: waits, told once per occurrence and kept due, then skipped",
+         [&](auto& r) {
+             r.OnSendStart(m_list[0],
+                           {EKind::WaitingForAttachments, "", "nothing matched /r/*.csv; until 10:00", "S", ""});
+             r.OnSendStart(m_list[0],
+                           {EKind::WaitingForAttachments, "", "nothing matched /r/*.csv; until 10:00", "S", ""});
+             EXPECT_TRUE(r.WaitsForHost(m_list[0])) << "the occurrence stays due, also after a restart";
+             r.OnSendStart(m_list[0], {EKind::SkippedByRule, "", "nothing matched /r/*.csv by 10:00", "S", ""});
+             EXPECT_FALSE(r.WaitsForHost(m_list[0]));
+             EXPECT_EQ(m_history.History().Of(CTaskHistory::KeyOf(m_list[0].m_strTemplateFile)).size(), 1u)
+                 << "the tries leave one line";
+         },
+         "Quillory: " + strAt +
+             ", subject \"S\": waiting for its attachments: nothing matched /r/*.csv; until 10:00\n" +
+             "Quillory: " + strAt + ", subject \"S\": skipped: nothing matched /r/*.csv by 10:00\n"},
+        {"placeholders that could not be filled",
+         [&](auto& r) {
+             CSendStart start{EKind::HandedOver, "<2@x>", "", "{dat}", ""};
+             start.strUnfilled = "subject: unknown placeholder {dat} at 1";
+             r.OnSendStart(m_list[0], start);
+         },
+         "Quillory: " + strAt +
+             ", subject \"{dat}\": placeholders not filled, the text goes as written: subject: unknown placeholder "
+             "{dat} at 1\n"},
         {"caught up",
          [&](auto& r) {
              r.OnCaughtUp({{"a", 2, 1}, {"b\x1b", 0, 1}});

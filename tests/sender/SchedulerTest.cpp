@@ -71,8 +71,8 @@ protected:
     bool m_bHaveList = true;
     std::vector<std::string> m_vecSent;
     std::function<void(const CTaskItem&)> m_fnDuringSend;
-    std::function<bool(const CTaskItem&)> m_fnCounts;  // null: every send counts
-    std::set<std::string> m_setWaitsForHost;           // recorded as "not queued yet" before a restart
+    std::function<CSendVerdict(const CTaskItem&)> m_fnCounts;  // null: every send counts
+    std::set<std::string> m_setWaitsForHost;                   // recorded as "not queued yet" before a restart
     int m_nSaves = 0;
     std::unique_ptr<CSendEmailDlg> m_pDlg;
 };
@@ -95,6 +95,24 @@ TEST_F(SchedulerTest, AnOccurrenceIsSentOnceAlthoughSixtyTicksFallIntoItsMinute)
 // occurrence stays due, even for a task that does not send late, is tried
 // again at each minute rather than each second, and goes out once, late,
 // when the host takes it. One that can never be built moves on as before.
+// An occurrence whose send asks to be tried later (its attachments are
+// awaited) is tried again when the send said, not each minute.
+TEST_F(SchedulerTest, AnOccurrenceThatWaitsIsTriedAgainWhenItsSendSays) {
+    m_list.Add(Once("waits", At(2026, 3, 2, 10, 0), false));
+    bool bMissing = true;
+    m_fnCounts = [&](const CTaskItem&) { return bMissing ? CSendVerdict(false, 240) : CSendVerdict(true); };
+    const time_t tStart = ValueOf(TaskTime::ToAbsolute(2026, 3, 2, 10, 0, 0));
+    for (int s = 0; s < 900; ++s) {
+        if (s == 600) bMissing = false;
+        m_clock.Set(tStart + s);
+        Ticks(1);
+    }
+    // Tried at 10:00, 10:04 and 10:08, sent at 10:12.
+    EXPECT_EQ(m_vecSent, std::vector<std::string>(4, "waits@2026-03-02 10:00"));
+    EXPECT_EQ(m_list[0].m_nOccurrenceCount, 1);
+    EXPECT_FALSE(m_list[0].m_dtNextSending.IsSet());
+}
+
 TEST_F(SchedulerTest, AnOccurrenceTheHostCannotStoreStaysDueAndIsTriedEachMinute) {
     m_list.Add(Minutely("every5", At(2026, 3, 2, 10, 0), 5, false));
     m_list.Add(Once("once", At(2026, 3, 2, 10, 0), false));

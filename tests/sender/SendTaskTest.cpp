@@ -12,6 +12,7 @@
 #include "CApplicationEventsSink.h"
 #include "CHostTestBase.h"
 #include "SendTask.h"
+#include "TaskTime.h"
 
 namespace fs = std::filesystem;
 using EKind = CSendStart::EKind;
@@ -288,4 +289,106 @@ TEST(SendTaskFaults, RefusedOrForeignItemsEndTheAttemptQuietly) {
     spApp->m_bNotMail = true;
     EXPECT_EQ(SendTask(spApp, task).kind, EKind::TemplateDamaged);
     EXPECT_EQ(spApp->m_nCreates, 2);
+}
+
+// The third occurrence of a monthly report, 2027-01-04 09:00, whose
+// subject, body and attachment entry name the month before; what happens
+// when last month's file is not there is each row's rule.
+TEST_F(SendTaskTest, PlaceholdersAreFilledAndAnEntryMatchingNothingFollowsTheTasksRule) {
+    using ENothing = CTaskRules::ENothingAttached;
+    CTaskItem task;
+    task.m_strTaskName = "Monthly";
+    task.m_strTemplateFile = MakeTemplate("Report {month-1:%B %Y} #{n}");
+    task.m_dtNextSending = {2027, 1, 4, 2, 9, 0, 0};
+    task.m_nOccurrenceCount = 2;
+    const std::string strEntry = (Dir() / "files" / "{month-1:%Y-%m}.csv").string();
+    const std::string strFile = (Dir() / "files" / "2026-12.csv").string();
+    task.m_arrAttachments.Add(strEntry);
+    const std::string strNothing = "nothing matched " + strFile;
+    const struct {
+        const char* pszName;
+        ENothing eRule, eWaitThen;
+        int nMinutesLate;  // when the try is made
+        bool bFile, bSendNow;
+        EKind kind;
+        std::string strText, strNote;
+        int nRetrySeconds;
+    } kRows[] = {
+        {"the file is there", ENothing::Skip, ENothing::Skip, 0, true, false, EKind::HandedOver, "", "", 0},
+        {"sent without it", ENothing::Send, ENothing::Skip, 0, false, false, EKind::HandedOver, "", strNothing, 0},
+        {"skipped", ENothing::Skip, ENothing::Skip, 0, false, false, EKind::SkippedByRule, strNothing, "", 0},
+        {"waits ten minutes", ENothing::Wait, ENothing::Skip, 5, false, false, EKind::WaitingForAttachments,
+         strNothing + "; tried again until DEADLINE", "", 600},
+        {"waits until the deadline", ENothing::Wait, ENothing::Skip, 55, false, false, EKind::WaitingForAttachments,
+         strNothing + "; tried again until DEADLINE", "", 300},
+        {"skipped at the deadline", ENothing::Wait, ENothing::Skip, 60, false, false, EKind::SkippedByRule,
+         strNothing + " by DEADLINE", "", 0},
+        {"sent without it at the deadline", ENothing::Wait, ENothing::Send, 61, false, false, EKind::HandedOver, "",
+         strNothing + " by DEADLINE", 0},
+        {"an extra message does not wait", ENothing::Wait, ENothing::Skip, 0, false, true, EKind::SkippedByRule,
+         strNothing, "", 0},
+        {"the file came while it waited", ENothing::Wait, ENothing::Skip, 30, true, false, EKind::HandedOver, "", "",
+         0},
+    };
+    size_t nArrived = 0;
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(row.pszName);
+        if (row.bFile) File("2026-12.csv", "month,total\n");
+        else fs::remove(strFile);
+        CTaskRules rules;
+        rules.eNothingAttached = row.eRule;
+        rules.nWaitMinutes = 10;
+        rules.nWaitDeadlineMinutes = 60;
+        rules.eWaitThen = row.eWaitThen;
+        // Each message its own occurrence, or the host takes it for one it holds already.
+        task.m_dtNextSending.nDay = 4 + static_cast<int>(nArrived);
+        const auto rOccurrence = TaskTime::ToAbsolute(task.m_dtNextSending);
+        ASSERT_TRUE(rOccurrence);
+        auto deadlined = [&](std::string str) {
+            if (const size_t n = str.find("DEADLINE"); n != std::string::npos)
+                str.replace(n, 8, "2027-01-0" + std::to_string(task.m_dtNextSending.nDay) + " 10:00");
+            return str;
+        };
+        const CSendStart start = SendTask(m_spApp, task, {}, row.bSendNow ? "2027-01-04 21:30" : "", rules,
+                                          *rOccurrence + row.nMinutesLate * 60);
+        EXPECT_EQ(start.kind, row.kind);
+        EXPECT_EQ(start.strText, deadlined(row.strText));
+        EXPECT_EQ(start.strNote, deadlined(row.strNote));
+        EXPECT_EQ(start.nRetrySeconds, row.nRetrySeconds);
+        EXPECT_EQ(start.strSubject, "Report December 2026 #3");
+        EXPECT_EQ(start.strUnfilled, "");
+        if (row.kind != EKind::HandedOver) continue;
+        ++nArrived;
+        ASSERT_TRUE(m_server.WaitForCount(nArrived, std::chrono::seconds(20)));
+        const std::string strData = m_server.Received().back().strData;
+        EXPECT_NE(strData.find("Subject: Report December 2026 #3"), std::string::npos) << strData;
+        EXPECT_NE(strData.find("Hello from Report December 2026 #3"), std::string::npos) << strData;  // the body
+        EXPECT_EQ(strData.find("2026-12.csv") != std::string::npos, row.bFile) << strData;
+    }
+    EXPECT_EQ(nArrived, 4u);
+    EXPECT_FALSE(m_server.WaitForCount(nArrived + 1, std::chrono::milliseconds(300))) << "nothing else went";
+}
+
+// An HTML body is filled between its tags, the filled text escaped; a text
+// the task cannot fill goes as written, and the result says why.
+TEST_F(SendTaskTest, HtmlBodiesKeepTheirMarkupAndUnfillableTextsGoAsWritten) {
+    CTaskItem task;
+    task.m_strTaskName = "Q&A <weekly>";
+    task.m_strTemplateFile = (Dir() / "html.oft").string();
+    CTempDir::WriteFile(task.m_strTemplateFile,
+                        "To: rita@example.com\r\nSubject: {nme} for {date}\r\nMIME-Version: 1.0\r\n"
+                        "Content-Type: text/html; charset=utf-8\r\n\r\n"
+                        "<html><style>p {color: red}</style><p title=\"{n}\">{name}, {date:%d %B}</p></html>\r\n");
+    task.m_dtNextSending = {2027, 2, 1, 2, 9, 0, 0};
+    const CSendStart start = SendTask(m_spApp, task);
+    ASSERT_EQ(start.kind, EKind::HandedOver) << start.strText;
+    EXPECT_EQ(start.strSubject, "{nme} for {date}");
+    EXPECT_EQ(start.strUnfilled, "subject: unknown placeholder {nme} at 1");
+    ASSERT_TRUE(m_server.WaitForCount(1, std::chrono::seconds(20)));
+    const std::string strData = m_server.Received().back().strData;
+    EXPECT_NE(strData.find("<html><style>p {color: red}</style><p title=\"{n}\">Q&amp;A &lt;weekly&gt;, 01 "
+                           "February</p></html>"),
+              std::string::npos)
+        << strData;
+    EXPECT_NE(strData.find("text/html"), std::string::npos) << strData;
 }

@@ -140,7 +140,8 @@ TEST_F(TaskHistoryTest, EveryKindIsStoredByName) {
                                   "template-missing",
                                   "template-damaged",
                                   "not-stored",
-                                  "skipped"};
+                                  "skipped",
+                                  "waiting-for-attachments"};
     ASSERT_EQ(std::size(kNames), static_cast<size_t>(CTaskOutcome::kLastKind + 1));
     for (int i = 0; i <= CTaskOutcome::kLastKind; ++i)
         EXPECT_NE(CTaskHistoryFile::ToJsonText(content).find(std::string("\"kind\": \"") + kNames[i] + "\""),
@@ -270,6 +271,10 @@ TEST_F(TaskHistoryTest, ShortAndFullTextsInEveryZone) {
              "Sent now, not queued yet: No space left on device", "not queued yet: No space left on device", ""},
             {EKind::SkippedByRule, "not a working day", "Skipped: not a working day",
              "Sent now, skipped: not a working day", "skipped: not a working day", ""},
+            {EKind::WaitingForAttachments, "nothing matched /srv/r/*.csv; tried again until 10:00",
+             "Waiting for its attachments: nothing matched /srv/r/*.csv; tried again until 10:00",
+             "Sent now, waiting for its attachments: nothing matched /srv/r/*.csv; tried again until 10:00",
+             "waiting for its attachments: nothing matched /srv/r/*.csv; tried again until 10:00", ""},
         };
         for (const auto& row : rows) {
             CTaskOutcome o = Outcome(row.kind, "2026-12-07 09:00", "", row.strText, t);

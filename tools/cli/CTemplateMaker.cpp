@@ -7,6 +7,7 @@
 #include "CMaildir.h"
 #include "CMimeReader.h"
 #include "CMimeWriter.h"
+#include "CPlaceholders.h"
 #include "CTemplateFile.h"
 
 namespace {
@@ -71,6 +72,20 @@ CResult<CTemplateMaker::CWritten> CTemplateMaker::Write(const CScheduleOptions& 
         if (msg.strSubject.empty()) return CProblem("--subject: the message needs a subject");
         if (msg.strBody.empty()) return CProblem("--body: the message needs a body");
     }
+    // The texts given now are filled at each sending: a placeholder that
+    // cannot be is refused here, where it can still be mended.
+    CProblems problems;
+    const bool bGivenSubject = !opt.strEml.empty() || opt.optSubject || !pBase;
+    const bool bGivenBody = !opt.strEml.empty() || opt.optBody || opt.optBodyFile || !pBase;
+    if (bGivenSubject)
+        CPlaceholders::Check(msg.strSubject, opt.strEml.empty() ? "--subject" : "--eml: subject", problems);
+    if (bGivenBody)
+        CPlaceholders::Check(msg.strBody,
+                             !opt.strEml.empty() ? "--eml: body"
+                             : opt.optBodyFile   ? "--body-file"
+                                                 : "--body",
+                             problems, msg.bHtml);
+    if (!problems.Empty()) return problems.AsProblem();
     if (!opt.vecAttach.empty()) msg.vecAttachments.clear();
     for (const std::string& strFile : opt.vecAttach) {
         QUILLORY_TRY_VALUE(const std::string strBytes, ReadAll("--attach", strFile));

@@ -12,7 +12,9 @@
 // given replaces that part of it (--to the recipients, --attach the
 // embedded files) and the rest stays. Like the message window's button, it
 // refuses a message without a subject, a body or a recipient; the problem
-// names the option ("--to: \"rita@\" is no address: ...").
+// names the option ("--to: \"rita@\" is no address: ..."), as it does for
+// every placeholder of the subject and body given that sending could not
+// fill ("--subject: unknown placeholder {dat} at 8").
 //
 // An --eml message keeps its own header fields (Reply-To, In-Reply-To,
 // References, X- fields) but not its From: the account's address is both

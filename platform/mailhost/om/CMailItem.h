@@ -43,6 +43,9 @@ public:
     HRESULT put_Subject(const std::string& s) override { return Set(m_msg.strSubject, s); }
     HRESULT get_Body(std::string* p) override { return om::OutValue(p, m_msg.strBody); }
     HRESULT put_Body(const std::string& s) override { return Set(m_msg.strBody, s); }
+    HRESULT get_BodyFormat(int32_t* p) override {
+        return om::OutValue(p, static_cast<int32_t>(m_msg.bHtml ? olFormatHTML : olFormatPlain));
+    }
     HRESULT get_To(std::string* p) override { return om::OutValue(p, om::JoinRecipients(m_msg.vecTo)); }
     HRESULT put_To(const std::string& s) override { return Set(m_msg.vecTo, om::SplitRecipients(s)); }
     HRESULT get_CC(std::string* p) override { return om::OutValue(p, om::JoinRecipients(m_msg.vecCc)); }

@@ -22,6 +22,7 @@ enum OlDefaultFolders : int32_t {
 enum OlSaveAsType : int32_t { olTXT = 0, olRTF = 1, olTemplate = 2, olMSG = 3 };
 enum OlInspectorClose : int32_t { olSave = 0, olDiscard = 1, olPromptForSave = 2 };
 enum OlAttachmentType : int32_t { olByValue = 1, olByReference = 4, olEmbeddeditem = 5 };
+enum OlBodyFormat : int32_t { olFormatPlain = 1, olFormatHTML = 2 };
 enum MsoControlType : int32_t {
     msoControlButton = 1,  // a command
     msoControlPopup = 10,  // a menu holding its own controls
@@ -142,6 +143,9 @@ QUILLORY_INTERFACE(_MailItem, IDispatch, "{00063034-0000-0000-C000-000000000046}
     virtual HRESULT put_Subject(const std::string& str) = 0;
     virtual HRESULT get_Body(std::string* pstr) = 0;
     virtual HRESULT put_Body(const std::string& str) = 0;
+    // What Body holds: olFormatPlain, or olFormatHTML for a message whose
+    // only text is HTML (markup and all).
+    virtual HRESULT get_BodyFormat(int32_t* pnFormat) = 0;
     // Recipient lists as "a@b; Name <c@d>".
     virtual HRESULT get_To(std::string* pstr) = 0;
     virtual HRESULT put_To(const std::string& str) = 0;
