@@ -7,6 +7,8 @@
 #include <QTabWidget>
 #include <QWindow>
 #include <algorithm>
+#include <iostream>
+#include <optional>
 
 #include "CAddinBox.h"
 #include "CAddinSettings.h"
@@ -14,16 +16,21 @@
 #include "CDataExchange.h"
 #include "CEnterPresses.h"
 #include "CGeneralPage.h"
+#include "CHolidayCache.h"
 #include "CHolidayFile.h"
 #include "COptionsIds.h"
 #include "COtherPage.h"
 #include "CPlaceholders.h"
+#include "CRuledSchedule.h"
 #include "CRulesPage.h"
 #include "CSchedule.h"
 #include "CSchedulePreview.h"
 #include "CTaskCheck.h"
 #include "CTaskTemplate.h"
+#include "CTaskZone.h"
 #include "CTemplateName.h"
+#include "CZoneHold.h"
+#include "CZoneRules.h"
 #include "HostName.h"
 #include "SharedState.h"
 #include "TaskTime.h"
@@ -304,9 +311,26 @@ bool COptionsDlg::CheckPlaceholders(const CTaskItem& task) {
 CResult<bool> COptionsDlg::Commit(CTaskItem& task) {
     const time_t tNow = m_clock.Now();
     time_t tStart = 0;
+    if (!ReadRules()) return false;
+    // A task with a zone of its own has its start and end in that zone.
+    std::optional<CZoneHold> zone;
+    if (!m_rules.strZone.empty()) {
+        QUILLORY_TRY_VALUE(CZoneRules* const pZone, CZoneRules::Named(m_rules.strZone));
+        zone.emplace(*pZone);
+    }
     QUILLORY_TRY_VALUE(const bool bRead, ReadPages(task, tStart, tNow));
-    if (!bRead || !CheckName(task) || !CheckSize(task, tNow) || !CheckPlaceholders(task) || !ReadRules()) return false;
-    QUILLORY_TRY(CSchedule(m_clock).ScheduleAnew(task, m_bNewTask != 0, tNow));
+    zone.reset();
+    if (!bRead || !CheckName(task) || !CheckSize(task, tNow) || !CheckPlaceholders(task)) return false;
+    const CSchedule schedule(m_clock);
+    QUILLORY_TRY(CTaskZone::Run(m_rules.strZone, task,
+                                [&](CTaskItem& t) { return schedule.ScheduleAnew(t, m_bNewTask != 0, tNow); }));
+    if (m_rules.eOnDayOff != CTaskRules::EOnDayOff::Send) {
+        CHolidayCache holidays([](const std::string& str) { std::cerr << "Quillory: " << str << '\n'; });
+        const TaskDateTime dtNow = TaskTime::FromAbsolute(tNow);
+        const int64_t nToday = TaskTime::DayNumber(dtNow.nYear, dtNow.nMonth, dtNow.nDay);
+        const CWorkingDays days = holidays.WorkingDaysOf(m_rules, nToday - 40, nToday + 366 * 3);
+        QUILLORY_TRY(CRuledSchedule(schedule, m_rules, days).Place(task, tNow));
+    }
 
     if (m_nMode != kModeSchedule) {
         if (!g_spCurMailItem) {

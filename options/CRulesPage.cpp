@@ -27,7 +27,7 @@ namespace {
 const char* const kOnDayOffChoices[] = {"Send it anyway", "Move it to the working day before",
                                         "Move it to the working day after", "Skip it"};
 const char* const kNothingAttachedChoices[] = {"Send without it", "Do not send; record it as skipped",
-                                               "Wait for the file, then skip"};
+                                               "Wait for the file"};
 const char* const kMissedChoices[] = {"Send each of them", "Send only the latest", "Send none of them"};
 
 QComboBox* Choices(QWidget* pParent, std::initializer_list<const char*> list) {
@@ -114,6 +114,8 @@ CRulesPage::CRulesPage(QWidget* pParent) : QWidget(pParent) {
     pWaitRow->addWidget(m_pWaitMinutes);
     pWaitRow->addWidget(new QLabel("for up to", pOtherBox));
     pWaitRow->addWidget(m_pWaitDeadline);
+    m_pWaitThen = Choices(pOtherBox, {"then skip it", "then send without it"});
+    pWaitRow->addWidget(m_pWaitThen);
     auto* pAttachColumn = new QVBoxLayout;
     pAttachColumn->addWidget(m_pNothingAttached);
     pAttachColumn->addLayout(pWaitRow);
@@ -137,6 +139,7 @@ CRulesPage::CRulesPage(QWidget* pParent) : QWidget(pParent) {
     connect(pAdd, &QPushButton::clicked, this, &CRulesPage::OnAddHolidays);
     connect(m_pRemoveHoliday, &QPushButton::clicked, this, &CRulesPage::OnRemoveHoliday);
     connect(m_pHolidays, &QListWidget::currentRowChanged, this, &CRulesPage::EnableDependents);
+    connect(m_pWaitThen, &QComboBox::currentIndexChanged, this, &CRulesPage::Edited);
     for (QComboBox* pBox : {m_pOnDayOff, m_pNothingAttached, m_pMissed}) {
         connect(pBox, &QComboBox::currentIndexChanged, this, &CRulesPage::EnableDependents);
         connect(pBox, &QComboBox::currentIndexChanged, this, &CRulesPage::Edited);
@@ -159,6 +162,7 @@ void CRulesPage::Load(const CTaskRules& rules) {
     if (rules.eNothingAttached == CTaskRules::ENothingAttached::Wait) {
         m_pWaitMinutes->setValue(rules.nWaitMinutes);
         m_pWaitDeadline->setValue(rules.nWaitDeadlineMinutes);
+        m_pWaitThen->setCurrentIndex(rules.eWaitThen == CTaskRules::ENothingAttached::Send ? 1 : 0);
     }
     m_pMissed->setCurrentIndex(static_cast<int>(rules.eMissed));
     m_pPause->setChecked(rules.pauseUntil.IsSet());
@@ -188,6 +192,7 @@ CResult<CTaskRules> CRulesPage::Rules() const {
     if (m_pNothingAttached->currentIndex() == static_cast<int>(CTaskRules::ENothingAttached::Wait)) {
         j["waitMinutes"] = m_pWaitMinutes->value();
         j["waitDeadlineMinutes"] = m_pWaitDeadline->value();
+        j["waitThen"] = m_pWaitThen->currentIndex() == 1 ? "send" : "skip";
     }
     j["missed"] = CTaskRules::kMissedWords[static_cast<size_t>(m_pMissed->currentIndex())];
     if (m_pPause->isChecked()) j["pauseUntil"] = m_pPauseUntil->date().toString("yyyy-MM-dd").toStdString();
@@ -225,6 +230,7 @@ void CRulesPage::EnableDependents() {
     const bool bWait = m_pNothingAttached->currentIndex() == static_cast<int>(CTaskRules::ENothingAttached::Wait);
     m_pWaitMinutes->setEnabled(bWait);
     m_pWaitDeadline->setEnabled(bWait);
+    m_pWaitThen->setEnabled(bWait);
     m_pPauseUntil->setEnabled(m_pPause->isChecked());
     m_pRemoveHoliday->setEnabled(m_pHolidays->currentRow() >= 0);
 }

@@ -38,6 +38,7 @@ public:
     QComboBox& NothingAttached() const { return *m_pNothingAttached; }
     QSpinBox& WaitMinutes() const { return *m_pWaitMinutes; }
     QSpinBox& WaitDeadline() const { return *m_pWaitDeadline; }
+    QComboBox& WaitThen() const { return *m_pWaitThen; }
     QComboBox& Missed() const { return *m_pMissed; }
     QCheckBox& Pause() const { return *m_pPause; }
     QDateEdit& PauseUntil() const { return *m_pPauseUntil; }
@@ -64,6 +65,7 @@ private:
     QComboBox* m_pNothingAttached;
     QSpinBox* m_pWaitMinutes;
     QSpinBox* m_pWaitDeadline;
+    QComboBox* m_pWaitThen;  // once the wait is over: skip it, or send without
     QComboBox* m_pMissed;
     QCheckBox* m_pPause;
     QDateEdit* m_pPauseUntil;

@@ -195,12 +195,13 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
     // The start and end of a task with a zone of its own are that zone's
     // times: checked and scheduled there.
     QUILLORY_TRY_VALUE(problems, CTaskZone::Run(rules.strZone, task, [&](CTaskItem& t) {
-        return CResult<CProblems>(SheetProblems(list, t, nSelf, tNow, *ctx.pCodec));
-    }));
+                           return CResult<CProblems>(SheetProblems(list, t, nSelf, tNow, *ctx.pCodec));
+                       }));
     if (!problems.Empty()) return problems.AsProblem();
     const CFixedClock clock(tNow);
     const CSchedule schedule(clock);
-    QUILLORY_TRY(CTaskZone::Run(rules.strZone, task, [&](CTaskItem& t) { return schedule.ScheduleAnew(t, nSelf < 0, tNow); }));
+    QUILLORY_TRY(
+        CTaskZone::Run(rules.strZone, task, [&](CTaskItem& t) { return schedule.ScheduleAnew(t, nSelf < 0, tNow); }));
     QUILLORY_TRY(PlaceByRules(task, rules, schedule, tNow));
 
     COutcome outcome;

@@ -3,6 +3,7 @@
 #include "CHostProtocol.h"
 #include "CSendingPreview.h"
 #include "CTaskRulesJson.h"
+#include "CTaskZone.h"
 #include "TaskTime.h"
 
 CTaskRulesBeside::CTaskRulesBeside(const std::string& strTaskFile, std::function<void(const std::string&)> fnTell)
@@ -38,4 +39,14 @@ CResult<std::vector<time_t>> CTaskRulesBeside::Next(const CTaskItem& task, int n
     if (rules.IsEmpty() || !task.m_dtNextSending.IsSet()) return CSendingPreview::Next(task, nCount, rules);
     QUILLORY_TRY_VALUE(const time_t tFrom, TaskTime::ToAbsolute(task.m_dtNextSending));
     return CSendingPreview::Next(task, nCount, rules, DaysOf(rules, tFrom));
+}
+
+std::string CTaskRulesBeside::ZoneNote(const CTaskItem& task, time_t t) {
+    const std::string strZone = RulesOf(task).strZone;
+    if (strZone.empty()) return {};
+    const auto rWall = CTaskZone::WallTime(strZone, t);
+    if (!rWall) return " (" + rWall.Problem() + ")";
+    const std::string strWall = TaskTime::Format(*rWall);
+    const bool bSameDay = strWall.compare(0, 10, TaskTime::Format(TaskTime::FromAbsolute(t)), 0, 10) == 0;
+    return " (" + (bSameDay ? strWall.substr(11) : strWall) + " " + strZone + ")";
 }

@@ -32,6 +32,10 @@ public:
     CWorkingDays DaysOf(const CTaskRules& rules, time_t tFrom);
     // CSendingPreview::Next under the task's rules.
     CResult<std::vector<time_t>> Next(const CTaskItem& task, int nCount);
+    // For a task with a zone of its own, the time t reads there, after the
+    // machine's: " (09:00 America/New_York)", with its date where that
+    // differs; empty for a task without one.
+    std::string ZoneNote(const CTaskItem& task, time_t t);
 
     // How far the holidays are read ahead of the first time asked for.
     static constexpr int kYears = 3;

@@ -76,7 +76,8 @@ const char* const kUsage =
     "  --on-holiday send|before|after|skip  an occurrence on a day off: sent anyway (default), moved\n"       \
     "                                    to the working day before or after, or skipped\n"                    \
     "  --zone ZONE                       the schedule's zone (\"America/New_York\"); --start is read in it\n" \
-    "  --if-nothing-attached send|skip|wait:MINUTES:DEADLINE_MINUTES  an entry matching no file\n"            \
+    "  --if-nothing-attached send|skip|wait:MINUTES:DEADLINE_MINUTES[:send|skip]  an entry matching\n"        \
+    "                                    no file; after the wait, skipped (default) or sent without\n"        \
     "  --missed each|latest|none         occurrences passed while nothing ran\n"                              \
     "  --pause-until YYYY-MM-DD          nothing goes out before that day\n"                                  \
     "  --skip-next                       the next occurrence is skipped, once\n"                              \

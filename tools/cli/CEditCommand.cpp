@@ -22,6 +22,7 @@
 #include "CTaskJson.h"
 #include "CTaskListEdit.h"
 #include "CTaskListFile.h"
+#include "CTaskRulesBeside.h"
 #include "CTemplateFile.h"
 #include "CTemplateMaker.h"
 #include "CTemplateName.h"
@@ -128,17 +129,20 @@ CResult<CMailMessage> MessageNow(const std::string& strFile, const CTextCodec& c
     return msg;
 }
 
-void PrintNextTimes(const CTaskItem& task) {
-    const auto rTimes = CSendingPreview::Next(task, kNextCount);
+void PrintNextTimes(const CTaskItem& task, const std::string& strFile) {
+    // The rules as the change left them beside the list.
+    CTaskRulesBeside rules(strFile, [](const std::string& str) { std::cerr << "quillory: " << str << '\n'; });
+    const auto rTimes = rules.Next(task, kNextCount);
     if (!rTimes) {
         std::cout << "Next sending times: cannot be worked out: " << rTimes.Problem() << '\n';
         return;
     }
     std::cout << "Next sending times:" << (rTimes->empty() ? " none (Completed)" : "") << '\n';
-    for (const time_t t : *rTimes) std::cout << "  " << TaskTime::Format(TaskTime::FromAbsolute(t)) << '\n';
+    for (const time_t t : *rTimes)
+        std::cout << "  " << TaskTime::Format(TaskTime::FromAbsolute(t)) << rules.ZoneNote(task, t) << '\n';
 }
 
-void PrintOutcome(const std::string& strCommand, const json& jAnswer) {
+void PrintOutcome(const std::string& strCommand, const json& jAnswer, const std::string& strFile) {
     CTaskItem task;
     CProblems ignored;  // the answer is the list's own task
     const auto itTask = jAnswer.find(CHostProtocol::kTask);
@@ -150,10 +154,10 @@ void PrintOutcome(const std::string& strCommand, const json& jAnswer) {
         "task " + std::to_string(nIndex) + " \"" + CPrintable::Escape(task.m_strTaskName) + "\"";
     if (strCommand == CHostProtocol::kAdd) {
         std::cout << "Added " << strTask << '\n';
-        PrintNextTimes(task);
+        PrintNextTimes(task, strFile);
     } else if (strCommand == CHostProtocol::kSet) {
         std::cout << "Changed " << strTask << '\n';
-        PrintNextTimes(task);
+        PrintNextTimes(task, strFile);
     } else if (strCommand == CHostProtocol::kRemove) {
         std::cout << "Removed task \"" << CPrintable::Escape(task.m_strTaskName) << "\"\n";
     } else if (strCommand == CHostProtocol::kEnable || strCommand == CHostProtocol::kDisable) {
@@ -279,6 +283,6 @@ int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecAr
         CScheduleOptions::InOptionWords, FinderOf(strFile, codec, jRequest));
     std::error_code ec;
     if (!strPending.empty()) fs::remove(strPending, ec);  // still there: the change did not take it
-    if (nStatus == kExitOk) PrintOutcome(strCommand, jAnswer);
+    if (nStatus == kExitOk) PrintOutcome(strCommand, jAnswer, strFile);
     return nStatus;
 }

@@ -9,6 +9,7 @@
 #include "CTaskArgument.h"
 #include "CTaskCheck.h"
 #include "CTaskRulesBeside.h"
+#include "CTaskZone.h"
 #include "TaskTime.h"
 
 namespace {
@@ -28,12 +29,13 @@ CResult<> PrintNext(CTaskItem task, int nCount, std::optional<time_t> tNow, CTas
     if (tNow) {
         CFixedClock clock(*tNow);
         const CSchedule schedule(clock);
-        QUILLORY_TRY(schedule.AdvancePastNow(task));
         const CTaskRules taskRules = rules.RulesOf(task);
+        QUILLORY_TRY(CTaskZone::Run(taskRules.strZone, task, [&](CTaskItem& t) { return schedule.AdvancePastNow(t); }));
         QUILLORY_TRY(CRuledSchedule(schedule, taskRules, rules.DaysOf(taskRules, *tNow)).Place(task, *tNow));
     }
     QUILLORY_TRY_VALUE(const std::vector<time_t> vecTimes, rules.Next(task, nCount));
-    for (const time_t t : vecTimes) std::cout << TaskTime::Format(TaskTime::FromAbsolute(t)) << '\n';
+    for (const time_t t : vecTimes)
+        std::cout << TaskTime::Format(TaskTime::FromAbsolute(t)) << rules.ZoneNote(task, t) << '\n';
     if (static_cast<int>(vecTimes.size()) < nCount) std::cout << "Completed\n";
     return {};
 }

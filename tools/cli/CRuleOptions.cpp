@@ -60,15 +60,22 @@ CResult<> NothingAttached(const std::string& strValue, nlohmann::json& j) {
         if (str.empty() || str.size() > 6 || !std::all_of(str.begin(), str.end(), ::isdigit)) return -1;
         return std::stoi(str);
     };
+    // wait:MINUTES:DEADLINE_MINUTES[:send|skip], the last what is done once the deadline passed.
     const size_t nColon = strValue.find(':', 5);
+    const size_t nThen = nColon == std::string::npos ? std::string::npos : strValue.find(':', nColon + 1);
+    const std::string strThen = nThen == std::string::npos ? "" : strValue.substr(nThen + 1);
     const int nEvery = strValue[4] == ':' && nColon != std::string::npos ? number(strValue.substr(5, nColon - 5)) : -1;
-    const int nDeadline = nEvery >= 0 ? number(strValue.substr(nColon + 1)) : -1;
-    if (nEvery < 0 || nDeadline < 0)
-        return CProblem("--if-nothing-attached: must be send, skip or wait:MINUTES:DEADLINE_MINUTES, not \"" +
-                        strValue + "\"");
+    const int nDeadline =
+        nEvery >= 0 ? number(strValue.substr(nColon + 1, nThen == std::string::npos ? nThen : nThen - nColon - 1)) : -1;
+    if (nEvery < 0 || nDeadline < 0 || (nThen != std::string::npos && strThen != "send" && strThen != "skip"))
+        return CProblem(
+            "--if-nothing-attached: must be send, skip or wait:MINUTES:DEADLINE_MINUTES[:send|skip], "
+            "not \"" +
+            strValue + "\"");
     j["ifNothingAttached"] = "wait";
     j["waitMinutes"] = nEvery;
     j["waitDeadlineMinutes"] = nDeadline;
+    if (!strThen.empty()) j["waitThen"] = strThen;
     return {};
 }
 

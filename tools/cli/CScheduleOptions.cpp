@@ -11,6 +11,8 @@
 #include "CRuleOptions.h"
 #include "CSchedule.h"
 #include "CTaskCheck.h"
+#include "CZoneHold.h"
+#include "CZoneRules.h"
 #include "CalendarNames.h"
 #include "ScheduleRanges.h"
 #include "TaskTime.h"
@@ -390,7 +392,15 @@ CResult<CScheduleOptions> CScheduleOptions::Parse(const std::vector<std::string>
     QUILLORY_TRY_VALUE(const CRaw raw, Read(vecRest, opt.vecOperands));
     const time_t tNow = tClock;
     QUILLORY_TRY(Recurrence(raw, bAdd, opt.jChanges));
-    QUILLORY_TRY(StartEndAndOptions(raw, bAdd, tNow, opt.jChanges));
+    {
+        // A task with a zone of its own has its start and end in that zone.
+        std::optional<CZoneHold> zone;
+        if (const std::string strZone = opt.jRules.value("zone", ""); !strZone.empty()) {
+            QUILLORY_TRY_VALUE(CZoneRules* const pZone, CZoneRules::Named(strZone));
+            zone.emplace(*pZone);
+        }
+        QUILLORY_TRY(StartEndAndOptions(raw, bAdd, tNow, opt.jChanges));
+    }
 
     const auto list = [&](const char* psz) {
         std::vector<std::string> vec;

@@ -17,6 +17,7 @@
 #include "CSendingPreview.h"
 #include "CTaskArgument.h"
 #include "CTaskHistoryFile.h"
+#include "CTaskRulesBeside.h"
 #include "CTaskRulesJson.h"
 #include "CTemplateFile.h"
 #include "TaskTime.h"
@@ -170,7 +171,8 @@ int RunShow(const CTaskList& list, const std::string& strTask, const std::string
                                  : "none recorded");
     Message(task);
     Attachments(task);
-    const auto times = CSendingPreview::Next(task, kNextCount);
+    CTaskRulesBeside rules(strTaskFile, [](const std::string& str) { std::cerr << "quillory: " << str << '\n'; });
+    const auto times = rules.Next(task, kNextCount);
     if (!times) {
         std::cerr << "quillory: task " << *index + 1 << ": " << times.Problem() << '\n';
         return kExitData;
@@ -178,6 +180,7 @@ int RunShow(const CTaskList& list, const std::string& strTask, const std::string
     const time_t tZoneAt = times->empty() ? std::time(nullptr) : times->front();
     std::printf("Next sendings (%s):\n", CLocalZone::Describe(tZoneAt).c_str());
     if (times->empty()) std::printf("  none: the schedule has ended\n");
-    for (time_t t : *times) std::printf("  %s\n", TaskTime::Format(TaskTime::FromAbsolute(t)).c_str());
+    for (time_t t : *times)
+        std::printf("  %s%s\n", TaskTime::Format(TaskTime::FromAbsolute(t)).c_str(), rules.ZoneNote(task, t).c_str());
     return kExitOk;
 }
