@@ -171,10 +171,21 @@ void COptionsDlg::UpdatePreview() {
         switch (m_pGeneralPage->WriteRecurrence(task, true)) {
             case CGeneralPage::kPanelRejected: break;
             case CGeneralPage::kNoWeekday: strTimes = "Shown once a day of the week is ticked."; break;
-            case CGeneralPage::kWritten:
+            case CGeneralPage::kWritten: {
                 m_pGeneralPage->WriteStart(task);
                 m_pGeneralPage->WriteEnd(task);
-                strTimes = CSchedulePreview::Times(task, m_bNewTask != 0, m_clock);
+                const auto rRules = m_pRulesPage->Rules();
+                m_pRulesPage->ShowZoneNote(rRules ? CSchedulePreview::ZoneNote(task, *rRules).toStdString() : "");
+                if (!rRules) {
+                    strTimes = "Shown once the choices on the Rules page are valid.";
+                    break;
+                }
+                const TaskDateTime dtNow = TaskTime::FromAbsolute(m_clock.Now());
+                const int64_t nToday = TaskTime::DayNumber(dtNow.nYear, dtNow.nMonth, dtNow.nDay);
+                const CWorkingDays days = rRules->eOnDayOff == CTaskRules::EOnDayOff::Send
+                                              ? CWorkingDays(rRules->nWorkingDays)
+                                              : m_holidays.WorkingDaysOf(*rRules, nToday - 40, nToday + 366 * 3);
+                strTimes = CSchedulePreview::Times(task, m_bNewTask != 0, m_clock, *rRules, days);
                 if (std::string strSubject; m_nMode != kModeSchedule && g_spCurMailItem &&
                                             SUCCEEDED(g_spCurMailItem->get_Subject(&strSubject))) {
                     task.m_strTaskName = m_pOtherPage->m_strTaskName;
@@ -182,6 +193,7 @@ void COptionsDlg::UpdatePreview() {
                     if (!strNext.isEmpty()) strTimes += "\n" + strNext;
                 }
                 break;
+            }
         }
     }
     m_pGeneralPage->ShowPreview(strTimes, CSchedulePreview::Zone(m_clock));

@@ -2,9 +2,11 @@
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
+#include <cstdio>
 #include <ctime>
 #include <string>
 
+#include "CHolidayCache.h"
 #include "CMessageBox.h"
 #include "CResult.h"
 #include "CTaskItem.h"
@@ -107,4 +109,6 @@ private:
     CRulesPage* m_pRulesPage;
     bool m_bInitialized = false;
     QTimer m_previewTimer;  // coalesces a burst of edits into one preview
+    // The preview's holidays, read again when a file changes; told on stderr.
+    CHolidayCache m_holidays{[](const std::string& str) { std::fputs(("Quillory: " + str + "\n").c_str(), stderr); }};
 };

@@ -94,6 +94,7 @@ CRulesPage::CRulesPage(QWidget* pParent) : QWidget(pParent) {
     m_pZone->addItems(ZoneNames());
     m_pZone->lineEdit()->setPlaceholderText("this computer's zone");
     m_pZoneNote = new QLabel(pOtherBox);
+    m_pZoneNote->setObjectName("zoneNote");
     auto* pZoneColumn = new QVBoxLayout;
     pZoneColumn->addWidget(m_pZone);
     pZoneColumn->addWidget(m_pZoneNote);

@@ -4,8 +4,10 @@
 
 #include "CLocalZone.h"
 #include "CPlaceholders.h"
+#include "CRuledSchedule.h"
 #include "CSchedule.h"
 #include "CSendingPreview.h"
+#include "CTaskZone.h"
 #include "CalendarNames.h"
 #include "TaskTime.h"
 
@@ -22,22 +24,38 @@ QString Shown(time_t t) {
 
 }  // namespace
 
-QString CSchedulePreview::Times(CTaskItem task, bool bNewTask, const IClock& clock) {
-    const TaskDateTime& s = task.m_dtStart;  // with its seconds, as Schedule reads them
-    const auto rStart = TaskTime::ToAbsolute(s.nYear, s.nMonth, s.nDay, s.nHour, s.nMinute, s.nSecond);
+QString CSchedulePreview::Times(CTaskItem task, bool bNewTask, const IClock& clock, const CTaskRules& rules,
+                                const CWorkingDays& days) {
+    // The start is the task's zone's time, as Schedule reads it.
+    const auto rStart = CTaskZone::Run(rules.strZone, task, [](CTaskItem& t) {
+        const TaskDateTime& s = t.m_dtStart;  // with its seconds, as Schedule reads them
+        return TaskTime::ToAbsolute(s.nYear, s.nMonth, s.nDay, s.nHour, s.nMinute, s.nSecond);
+    });
     if (!rStart) return QString::fromStdString("The starting date cannot be used: " + rStart.Problem());
     const time_t tNow = clock.Now();
     if (bNewTask && *rStart <= tNow) return "The starting time has passed; Schedule needs a later one.";
     if (bNewTask) task.m_dtLastSent.Empty();
     // The computation Schedule makes.
-    if (const auto rNext = CSchedule(clock).ScheduleAnew(task, bNewTask, tNow); !rNext)
-        return QString::fromStdString("The schedule cannot be computed: " + rNext.Problem());
-    const auto rTimes = CSendingPreview::Next(task, kCount);
+    const CSchedule schedule(clock);
+    auto rNext =
+        CTaskZone::Run(rules.strZone, task, [&](CTaskItem& t) { return schedule.ScheduleAnew(t, bNewTask, tNow); });
+    if (rNext) rNext = CRuledSchedule(schedule, rules, days).Place(task, tNow);
+    if (!rNext) return QString::fromStdString("The schedule cannot be computed: " + rNext.Problem());
+    const auto rTimes = CSendingPreview::Next(task, kCount, rules, days);
     if (!rTimes) return QString::fromStdString("The schedule cannot be computed: " + rTimes.Problem());
     if (rTimes->empty()) return "None: the schedule has ended.";
     QString str;
     for (size_t i = 0; i < rTimes->size(); ++i) str += (i == 0 ? "" : i == 3 ? "\n" : "      ") + Shown((*rTimes)[i]);
     return str;
+}
+
+QString CSchedulePreview::ZoneNote(const CTaskItem& task, const CTaskRules& rules) {
+    if (rules.strZone.empty()) return {};
+    const auto rAt = CTaskZone::Absolute(rules.strZone, task.m_dtStart);
+    if (!rAt) return QString::fromStdString(rAt.Problem());
+    const std::string strHere = TaskTime::Format(TaskTime::FromAbsolute(*rAt)).substr(11);
+    return QString::fromStdString(TaskTime::Format(task.m_dtStart).substr(11) + " " + rules.strZone + " = " + strHere +
+                                  " here");
 }
 
 QString CSchedulePreview::NextSubject(CTaskItem task, bool bNewTask, const IClock& clock,

@@ -2,6 +2,8 @@
 #include <QString>
 
 #include "CTaskItem.h"
+#include "CTaskRules.h"
+#include "CWorkingDays.h"
 #include "IClock.h"
 
 // What the General page shows under the recurrence: the coming sending
@@ -11,8 +13,14 @@ class CSchedulePreview {
 public:
     static constexpr int kCount = 5;
 
-    // task as read from the pages; bNewTask as the sheet has it.
-    static QString Times(CTaskItem task, bool bNewTask, const IClock& clock);
+    // task as read from the pages; bNewTask as the sheet has it; the
+    // times moved and skipped as the Rules page's rules will have them,
+    // in the task's own zone when it has one.
+    static QString Times(CTaskItem task, bool bNewTask, const IClock& clock, const CTaskRules& rules = {},
+                         const CWorkingDays& days = CWorkingDays());
+    // For a task with a zone of its own, how its sending time reads here:
+    // "09:00 America/New_York = 15:00 here" on its start day; else empty.
+    static QString ZoneNote(const CTaskItem& task, const CTaskRules& rules);
     // The subject of the next sending filled in, "Next subject: Report
     // December 2026 (3)"; empty when it has no placeholders or no next time.
     static QString NextSubject(CTaskItem task, bool bNewTask, const IClock& clock, const std::string& strSubject);

@@ -1,13 +1,16 @@
 // The coming sending times under the recurrence: what Schedule will store,
 // updated with every edit, quietly, in the zone they are read in.
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDateEdit>
+#include <QLabel>
 #include <QTreeWidget>
 
 #include "CAttachmentsPage.h"
 #include "CGeneralPage.h"
 #include "COptionsIds.h"
 #include "COptionsTestBase.h"
+#include "CRulesPage.h"
 
 using namespace COptionsIds;
 
@@ -56,6 +59,32 @@ TEST_P(PreviewTest, ShowsWhatScheduleWillStoreAndFollowsEachEdit) {
     EXPECT_TRUE(m_boxes.m_vecShown.empty()) << "the preview shows no box";
     ASSERT_TRUE(Schedule());
     EXPECT_EQ(m_pDlg->GetTask().m_dtNextSending, (TaskDateTime{2024, 6, 10, 2, 9, 0, 1}));
+}
+
+// The Rules page's choices show in the preview as they are made: a day off
+// skipped, and a zone of its own with its time here beside it.
+TEST_P(PreviewTest, TheRulesPageMovesTheTimesAndNamesTheZonesTimeHere) {
+    OpenNew();
+    SetStart(QDate(2024, 6, 8), QTime(9, 0));  // a Saturday
+    Click(IDC_DAILY);
+    Click(IDC_DAILY_EVERY_N_DAYS);
+    Type(IDC_DAILY_INTERVAL, "1");
+    EXPECT_EQ(Times().substr(0, 20), "Sat 2024-06-08 09:00");
+    CRulesPage& page = m_pDlg->RulesPage();
+    page.OnDayOff().setCurrentIndex(static_cast<int>(CTaskRules::EOnDayOff::Skip));
+    EXPECT_EQ(Times(),
+              "Mon 2024-06-10 09:00      Tue 2024-06-11 09:00      Wed 2024-06-12 09:00\n"
+              "Thu 2024-06-13 09:00      Fri 2024-06-14 09:00");
+    page.OnDayOff().setCurrentIndex(static_cast<int>(CTaskRules::EOnDayOff::Send));
+    page.Zone().setCurrentText("Asia/Tokyo");
+    Times();
+    // 09:00 in Tokyo (UTC+9) is 00:00 UTC.
+    const std::map<std::string, std::string> here = {
+        {"Europe/Berlin", "02:00"}, {"America/New_York", "20:00"}, {"Asia/Kathmandu", "05:45"}};
+    EXPECT_EQ(page.findChild<QLabel*>("zoneNote")->text().toStdString(),
+              "09:00 Asia/Tokyo = " + here.at(GetParam()) + " here");
+    page.Zone().setCurrentText("Mars/Olympus_Mons");
+    EXPECT_EQ(Times(), "Shown once the choices on the Rules page are valid.");
 }
 
 TEST_P(PreviewTest, ADayThirtyOneRunsOnIntoTheNextMonthAsItWillBeSent) {
