@@ -7,6 +7,7 @@
 #include "CHolidayFile.h"
 #include "CTaskRulesJson.h"
 #include "CZoneRules.h"
+#include "OptionWithValue.h"
 #include "TaskTime.h"
 
 namespace {
@@ -99,11 +100,7 @@ CResult<nlohmann::json> CRuleOptions::Take(std::vector<std::string>& vecArgs) {
     std::vector<std::string> vecOthers;
     for (size_t i = 0; i < vecArgs.size(); ++i) {
         std::string strOption = vecArgs[i];
-        std::optional<std::string> optValue;
-        if (const size_t nEq = strOption.find('='); strOption.rfind("--", 0) == 0 && nEq != std::string::npos) {
-            optValue = strOption.substr(nEq + 1);
-            strOption.resize(nEq);
-        }
+        std::optional<std::string> optValue = SplitOptionValue(strOption);
         const CRuleOption* pOption = Find(strOption);
         if (!pOption) {
             vecOthers.push_back(vecArgs[i]);

@@ -14,6 +14,7 @@
 #include "CZoneHold.h"
 #include "CZoneRules.h"
 #include "CalendarNames.h"
+#include "OptionWithValue.h"
 #include "ScheduleRanges.h"
 #include "TaskTime.h"
 
@@ -131,11 +132,7 @@ CResult<CRaw> Read(const std::vector<std::string>& vecArgs, std::vector<std::str
     CRaw raw;
     for (size_t i = 0; i < vecArgs.size(); ++i) {
         std::string strOption = vecArgs[i];
-        std::optional<std::string> optValue;
-        if (const size_t nEq = strOption.find('='); strOption.rfind("--", 0) == 0 && nEq != std::string::npos) {
-            optValue = strOption.substr(nEq + 1);
-            strOption.resize(nEq);
-        }
+        std::optional<std::string> optValue = SplitOptionValue(strOption);
         if (strOption.size() < 2 || strOption[0] != '-' || strOption == "-") {
             vecOperands.push_back(strOption);
             continue;
