@@ -38,10 +38,7 @@ void WarnUnreadableHistory(const std::string& strProblem) {
 // The task's rules as its entry in the store keeps them; rules that
 // cannot be read are told, and the task is sent as if it had none.
 CTaskRules StoredRules(const CTaskItem& task) {
-    auto rRules =
-        g_pTaskHistory
-            ? CTaskRulesJson::FromSettings(g_pTaskHistory->SettingsOf(CTaskHistory::KeyOf(task.m_strTemplateFile)))
-            : CResult<CTaskRules>(CTaskRules{});
+    auto rRules = SharedTaskRules(task);
     if (rRules) return *rRules;
     std::cerr << "Quillory: task \"" << task.m_strTaskName << "\" is sent without its rules: " << rRules.Problem()
               << '\n';

@@ -339,13 +339,15 @@ int CEmailManagerDlg::SelectedIndex() {
 
 std::optional<CTaskListEdit::COutcome> CEmailManagerDlg::Edit(CTaskListEdit::ECommand eCommand, int nIndex,
                                                               const char* pszFailure, int nTo, const CTaskItem* pTask,
-                                                              const CTaskRules* pRules) {
+                                                              const CTaskRules* pRules,
+                                                              const CTaskHistoryFile::CKept* pKept) {
     CTaskListEdit::CEdit edit;
     edit.eCommand = eCommand;
     edit.nIndex = nIndex;
     edit.nTo = nTo;
     if (pTask) edit.task = *pTask;
     if (pRules) edit.optRules = *pRules;
+    if (pKept) edit.optKept = *pKept;
     auto rDone = CSharedListEdit::Apply(edit);
     if (!rDone) {
         Fail(std::string(pszFailure) + "\n\n" + rDone.Problem());
@@ -417,7 +419,7 @@ void CEmailManagerDlg::OnRemove() {
     if (nNow < 0) return;
     const auto done = Edit(CTaskListEdit::ECommand::Remove, nNow, "Failed to remove the task.");
     if (!done) return;
-    m_removed = CRemoved{done->task, nNow};
+    m_removed = CRemoved{done->task, nNow, done->optKept};
     if (nNow < m_pList->topLevelItemCount()) delete m_pList->takeTopLevelItem(nNow);
     if (QWidget* pUndo = Control(IDC_UNDO_REMOVE)) pUndo->setEnabled(true);
 }
@@ -427,7 +429,7 @@ void CEmailManagerDlg::OnUndoRemove() {
     // Back where it stood, as far as the list still reaches; its template
     // was never deleted.
     const auto done = Edit(CTaskListEdit::ECommand::Restore, -1, "Failed to bring the task back.", m_removed->nIndex,
-                           &m_removed->task);
+                           &m_removed->task, nullptr, m_removed->optKept ? &*m_removed->optKept : nullptr);
     if (!done) return;
     m_removed.reset();
     if (QWidget* pUndo = Control(IDC_UNDO_REMOVE)) pUndo->setEnabled(false);

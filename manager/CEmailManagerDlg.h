@@ -108,7 +108,8 @@ private:
     // outcome, or nothing after telling the user pszFailure and why.
     std::optional<CTaskListEdit::COutcome> Edit(CTaskListEdit::ECommand eCommand, int nIndex, const char* pszFailure,
                                                 int nTo = -1, const CTaskItem* pTask = nullptr,
-                                                const CTaskRules* pRules = nullptr);
+                                                const CTaskRules* pRules = nullptr,
+                                                const CTaskHistoryFile::CKept* pKept = nullptr);
     // Shows the new or edited message for the user to schedule from its
     // window; pItem null or no mail item gives the failure message.
     // nTaskId: the task whose message it is, kNoId for a new one.
@@ -120,7 +121,8 @@ private:
     int m_nRefreshBusy = 0;
     struct CRemoved {
         CTaskItem task;
-        int nIndex;  // where it stood
+        int nIndex;                                      // where it stood
+        std::optional<CTaskHistoryFile::CKept> optKept;  // its identity, results and rules
     };
     std::optional<CRemoved> m_removed;
 };

@@ -47,6 +47,8 @@ public:
 
     CRuledSchedule(const CSchedule& schedule, const CTaskRules& rules, const CWorkingDays& days)
         : m_schedule(schedule), m_rules(rules), m_days(days) {}
+    // It keeps what it is given by reference: never a temporary.
+    CRuledSchedule(const CSchedule&, const CTaskRules&, CWorkingDays&&) = delete;
 
     // Whether the rules leave the schedule as it is (text, zone and
     // attachment rules only): every step is then CSchedule's own.

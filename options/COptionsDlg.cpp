@@ -180,16 +180,12 @@ void COptionsDlg::UpdatePreview() {
                     strTimes = "Shown once the choices on the Rules page are valid.";
                     break;
                 }
-                const TaskDateTime dtNow = TaskTime::FromAbsolute(m_clock.Now());
-                const int64_t nToday = TaskTime::DayNumber(dtNow.nYear, dtNow.nMonth, dtNow.nDay);
-                const CWorkingDays days = rRules->eOnDayOff == CTaskRules::EOnDayOff::Send
-                                              ? CWorkingDays(rRules->nWorkingDays)
-                                              : m_holidays.WorkingDaysOf(*rRules, nToday - 40, nToday + 366 * 3);
+                const CWorkingDays days = m_holidays.WorkingDaysAround(*rRules, m_clock.Now());
                 strTimes = CSchedulePreview::Times(task, m_bNewTask != 0, m_clock, *rRules, days);
-                if (std::string strSubject; m_nMode != kModeSchedule && g_spCurMailItem &&
-                                            SUCCEEDED(g_spCurMailItem->get_Subject(&strSubject))) {
+                if (const std::string strSubject = MessageSubject(); !strSubject.empty()) {
                     task.m_strTaskName = m_pOtherPage->m_strTaskName;
-                    const QString strNext = CSchedulePreview::NextSubject(task, m_bNewTask != 0, m_clock, strSubject);
+                    const QString strNext =
+                        CSchedulePreview::NextSubject(task, m_bNewTask != 0, m_clock, strSubject, *rRules, days);
                     if (!strNext.isEmpty()) strTimes += "\n" + strNext;
                 }
                 break;
@@ -337,10 +333,7 @@ CResult<bool> COptionsDlg::Commit(CTaskItem& task) {
     QUILLORY_TRY(CTaskZone::Run(m_rules.strZone, task,
                                 [&](CTaskItem& t) { return schedule.ScheduleAnew(t, m_bNewTask != 0, tNow); }));
     if (m_rules.eOnDayOff != CTaskRules::EOnDayOff::Send) {
-        CHolidayCache holidays([](const std::string& str) { std::cerr << "Quillory: " << str << '\n'; });
-        const TaskDateTime dtNow = TaskTime::FromAbsolute(tNow);
-        const int64_t nToday = TaskTime::DayNumber(dtNow.nYear, dtNow.nMonth, dtNow.nDay);
-        const CWorkingDays days = holidays.WorkingDaysOf(m_rules, nToday - 40, nToday + 366 * 3);
+        const CWorkingDays days = m_holidays.WorkingDaysAround(m_rules, tNow);
         QUILLORY_TRY(CRuledSchedule(schedule, m_rules, days).Place(task, tNow));
     }
 
@@ -435,6 +428,21 @@ bool COptionsDlg::SaveTemplate(CTaskItem& task, time_t tNow) {
     }
     task.m_strTemplateFile = strPath;
     return true;
+}
+
+std::string COptionsDlg::MessageSubject() {
+    std::string strSubject;
+    if (m_nMode != kModeSchedule) {
+        if (g_spCurMailItem) (void)g_spCurMailItem->get_Subject(&strSubject);  // unreadable: no subject line
+        return strSubject;
+    }
+    if (m_optTemplateSubject) return *m_optTemplateSubject;
+    CComPtr<IDispatch> spItem;
+    if (g_spApplication && !m_task.m_strTemplateFile.empty() &&
+        SUCCEEDED(g_spApplication->CreateItemFromTemplate(m_task.m_strTemplateFile, vtMissing, &spItem)) && spItem)
+        if (CComQIPtr<_MailItem> spMail(spItem.p); spMail) (void)spMail->get_Subject(&strSubject);
+    m_optTemplateSubject = strSubject;
+    return strSubject;
 }
 
 void COptionsDlg::RemoveDraft() {

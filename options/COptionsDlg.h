@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include "CHolidayCache.h"
@@ -94,6 +95,9 @@ private:
     // The template file the task is saved to.
     CResult<std::string> TemplatePath(const CTaskItem& task, time_t tNow) const;
     static void RemoveDraft();
+    // The subject the task's message has: the open message's as it is
+    // being written, else its template's; empty when neither can be read.
+    std::string MessageSubject();
     void Stop(const std::string& strMessage, QWidget* pPage, unsigned nIcon = CMessageBox::MB_ICONWARNING);
 
     void CentreOverOwner();
@@ -108,7 +112,8 @@ private:
     COtherPage* m_pOtherPage;
     CRulesPage* m_pRulesPage;
     bool m_bInitialized = false;
-    QTimer m_previewTimer;  // coalesces a burst of edits into one preview
+    QTimer m_previewTimer;                            // coalesces a burst of edits into one preview
+    std::optional<std::string> m_optTemplateSubject;  // read once: the template does not change while the sheet is open
     // The preview's holidays, read again when a file changes; told on stderr.
     CHolidayCache m_holidays{[](const std::string& str) { std::fputs(("Quillory: " + str + "\n").c_str(), stderr); }};
 };

@@ -22,6 +22,19 @@ QString Shown(time_t t) {
     return QString::fromStdString(strDay + " " + TaskTime::Format(dt));
 }
 
+// The coming sending times, up to nCount, with task scheduled and placed as
+// Schedule leaves it.
+CResult<std::vector<time_t>> Coming(CTaskItem& task, bool bNewTask, const IClock& clock, const CTaskRules& rules,
+                                    const CWorkingDays& days, int nCount) {
+    const time_t tNow = clock.Now();
+    if (bNewTask) task.m_dtLastSent.Empty();
+    const CSchedule schedule(clock);
+    QUILLORY_TRY(
+        CTaskZone::Run(rules.strZone, task, [&](CTaskItem& t) { return schedule.ScheduleAnew(t, bNewTask, tNow); }));
+    QUILLORY_TRY(CRuledSchedule(schedule, rules, days).Place(task, tNow));
+    return CSendingPreview::Next(task, nCount, rules, days);
+}
+
 }  // namespace
 
 QString CSchedulePreview::Times(CTaskItem task, bool bNewTask, const IClock& clock, const CTaskRules& rules,
@@ -34,14 +47,7 @@ QString CSchedulePreview::Times(CTaskItem task, bool bNewTask, const IClock& clo
     if (!rStart) return QString::fromStdString("The starting date cannot be used: " + rStart.Problem());
     const time_t tNow = clock.Now();
     if (bNewTask && *rStart <= tNow) return "The starting time has passed; Schedule needs a later one.";
-    if (bNewTask) task.m_dtLastSent.Empty();
-    // The computation Schedule makes.
-    const CSchedule schedule(clock);
-    auto rNext =
-        CTaskZone::Run(rules.strZone, task, [&](CTaskItem& t) { return schedule.ScheduleAnew(t, bNewTask, tNow); });
-    if (rNext) rNext = CRuledSchedule(schedule, rules, days).Place(task, tNow);
-    if (!rNext) return QString::fromStdString("The schedule cannot be computed: " + rNext.Problem());
-    const auto rTimes = CSendingPreview::Next(task, kCount, rules, days);
+    const auto rTimes = Coming(task, bNewTask, clock, rules, days, kCount);
     if (!rTimes) return QString::fromStdString("The schedule cannot be computed: " + rTimes.Problem());
     if (rTimes->empty()) return "None: the schedule has ended.";
     QString str;
@@ -58,13 +64,14 @@ QString CSchedulePreview::ZoneNote(const CTaskItem& task, const CTaskRules& rule
                                   " here");
 }
 
-QString CSchedulePreview::NextSubject(CTaskItem task, bool bNewTask, const IClock& clock,
-                                      const std::string& strSubject) {
+QString CSchedulePreview::NextSubject(CTaskItem task, bool bNewTask, const IClock& clock, const std::string& strSubject,
+                                      const CTaskRules& rules, const CWorkingDays& days) {
     if (!CPlaceholders::Has(strSubject)) return {};
-    if (bNewTask) task.m_dtLastSent.Empty();
-    if (!CSchedule(clock).ScheduleAnew(task, bNewTask, clock.Now()) || !task.m_dtNextSending.IsSet()) return {};
+    const auto rTimes = Coming(task, bNewTask, clock, rules, days, 1);
+    if (!rTimes || rTimes->empty()) return {};
     const auto rFilled = CPlaceholders::Fill(
-        strSubject, {task.m_dtNextSending, task.m_nOccurrenceCount + 1, task.m_strTaskName}, "Subject");
+        strSubject, {TaskTime::FromAbsolute(rTimes->front()), task.m_nOccurrenceCount + 1, task.m_strTaskName},
+        "Subject");
     return QString::fromStdString(rFilled ? "Next subject: " + *rFilled : rFilled.ProblemLines().front());
 }
 

@@ -22,8 +22,10 @@ public:
     // "09:00 America/New_York = 15:00 here" on its start day; else empty.
     static QString ZoneNote(const CTaskItem& task, const CTaskRules& rules);
     // The subject of the next sending filled in, "Next subject: Report
-    // December 2026 (3)"; empty when it has no placeholders or no next time.
-    static QString NextSubject(CTaskItem task, bool bNewTask, const IClock& clock, const std::string& strSubject);
+    // December 2026 (3)", for the time the rules move it to, as sending
+    // fills it; empty when it has no placeholders or no next time.
+    static QString NextSubject(CTaskItem task, bool bNewTask, const IClock& clock, const std::string& strSubject,
+                               const CTaskRules& rules = {}, const CWorkingDays& days = CWorkingDays());
     // "Times are in Europe/Berlin, CET, UTC+01:00".
     static QString Zone(const IClock& clock);
 };

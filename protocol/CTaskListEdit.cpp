@@ -139,7 +139,7 @@ CResult<CTaskRules> RulesFor(const std::optional<nlohmann::json>& jRules, const 
                              const CContext& ctx) {
     if (jRules) return CTaskRulesJson::FromJson(*jRules);
     if (!pBefore || !ctx.pStore) return CTaskRules{};
-    auto rRules = CTaskRulesJson::FromSettings(ctx.pStore->SettingsOf(CTaskHistory::KeyOf(pBefore->m_strTemplateFile)));
+    auto rRules = CTaskRulesJson::InStore(ctx.pStore, *pBefore);
     return rRules ? std::move(*rRules) : CTaskRules{};
 }
 
@@ -147,9 +147,7 @@ CResult<CTaskRules> RulesFor(const std::optional<nlohmann::json>& jRules, const 
 CResult<> PlaceByRules(CTaskItem& task, const CTaskRules& rules, const CSchedule& schedule, time_t tNow) {
     if (rules.eOnDayOff == CTaskRules::EOnDayOff::Send) return {};
     CHolidayCache holidays([](const std::string& str) { std::cerr << "Quillory: " << str << '\n'; });
-    const TaskDateTime dt = TaskTime::FromAbsolute(tNow);
-    const int64_t nToday = TaskTime::DayNumber(dt.nYear, dt.nMonth, dt.nDay);
-    const CWorkingDays days = holidays.WorkingDaysOf(rules, nToday - 40, nToday + 366 * 3);
+    const CWorkingDays days = holidays.WorkingDaysAround(rules, tNow);
     return CRuledSchedule(schedule, rules, days).Place(task, tNow);
 }
 
@@ -166,8 +164,7 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
     if (const auto itRules = jRequest.find(CHostProtocol::kRules); itRules != jRequest.end()) {
         if (!ctx.pStore) return CProblem("rules: nothing beside this task list keeps them");
         // Changed over the task's rules as they are.
-        QUILLORY_TRY_VALUE(const CTaskRules had, nSelf >= 0 ? CTaskRulesJson::FromSettings(ctx.pStore->SettingsOf(
-                                                                  CTaskHistory::KeyOf(list[nSelf].m_strTemplateFile)))
+        QUILLORY_TRY_VALUE(const CTaskRules had, nSelf >= 0 ? CTaskRulesJson::InStore(ctx.pStore, list[nSelf])
                                                             : CResult<CTaskRules>(CTaskRules{}));
         QUILLORY_TRY_VALUE(const CTaskRules rules,
                            CTaskRulesJson::FromJson(nlohmann::json::parse(itRules->dump()), had));
@@ -353,6 +350,7 @@ void FollowInStore(CTaskHistoryFile& store, const CTaskList& list, CTaskListEdit
              eCommand != CTaskListEdit::ECommand::Store && eCommand != CTaskListEdit::ECommand::Restore &&
              !outcome.jRules)
         return;  // no task came or went, none changed its template or its rules
+    if (eCommand == CTaskListEdit::ECommand::Restore && outcome.optKept) store.PutBack(strTo, *outcome.optKept);
     if (outcome.jRules) {
         nlohmann::json jSettings = store.SettingsOf(strTo);
         if (outcome.jRules->empty()) jSettings.erase(CHostProtocol::kRules);
@@ -445,10 +443,15 @@ CResult<COutcome> CTaskListEdit::Apply(CTaskList& list, const CEdit& edit, const
             if (edit.optRules && ctx.pStore) outcome.jRules = CTaskRulesJson::ToJson(*edit.optRules);
             return outcome;
         }
-        case ECommand::Restore: return Restore(list, edit.nTo, edit.task);
+        case ECommand::Restore: {
+            COutcome outcome = Restore(list, edit.nTo, edit.task);
+            outcome.optKept = edit.optKept;
+            return outcome;
+        }
         case ECommand::Remove: {
             // As the Email Manager's Remove: the template file stays on disk.
             COutcome outcome = Done(-1, list[edit.nIndex]);
+            if (ctx.pStore) outcome.optKept = ctx.pStore->Kept(CTaskHistory::KeyOf(outcome.task.m_strTemplateFile));
             list.RemoveAt(edit.nIndex);
             return outcome;
         }

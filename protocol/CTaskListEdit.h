@@ -8,10 +8,10 @@
 #include <nlohmann/json.hpp>
 
 #include "CResult.h"
+#include "CTaskHistoryFile.h"
 #include "CTaskItem.h"
 #include "CTaskRules.h"
 
-class CTaskHistoryFile;
 class CTextCodec;
 
 // One change to one task of a task list: the one way every writer changes
@@ -82,6 +82,8 @@ public:
         // Store: the task's rules as the options sheet leaves them, all of
         // them; none: the rules it has stay.
         std::optional<CTaskRules> optRules;
+        // Restore: what the store kept of the task when it was removed.
+        std::optional<CTaskHistoryFile::CKept> optKept;
     };
     // The tool's request as an edit of list; the problem names the faulty key.
     static CResult<CEdit> Parse(const CTaskList& list, const json& jRequest);
@@ -107,6 +109,9 @@ public:
         std::string strTemplateBefore;
         std::string strStoreNotSaved;          // why the store beside the list, changed with it, is not saved
         std::optional<nlohmann::json> jRules;  // add, set: the task's rules as they are now, for the store
+        // Remove: what the store kept of the task, for bringing it back;
+        // Restore: what is put back.
+        std::optional<CTaskHistoryFile::CKept> optKept;
     };
 
     // Applies jRequest to list. The problem holds one line per fault, each

@@ -28,10 +28,7 @@ CTaskRules CTaskRulesBeside::RulesOf(const CTaskItem& task) {
 }
 
 CWorkingDays CTaskRulesBeside::DaysOf(const CTaskRules& rules, time_t tFrom) {
-    if (rules.eOnDayOff == CTaskRules::EOnDayOff::Send) return CWorkingDays(rules.nWorkingDays);
-    const TaskDateTime dt = TaskTime::FromAbsolute(tFrom);
-    const int64_t nDay = TaskTime::DayNumber(dt.nYear, dt.nMonth, dt.nDay);
-    return m_holidays.WorkingDaysOf(rules, nDay - 40, nDay + 366 * kYears);
+    return m_holidays.WorkingDaysAround(rules, tFrom, 40, 366 * kYears);
 }
 
 CResult<std::vector<time_t>> CTaskRulesBeside::Next(const CTaskItem& task, int nCount) {

@@ -144,6 +144,11 @@ CResult<CTaskRules> CTaskRulesJson::FromSettings(const nlohmann::json& jSettings
     return FromJson(*it);
 }
 
+CResult<CTaskRules> CTaskRulesJson::InStore(const CTaskHistoryFile* pStore, const CTaskItem& task) {
+    if (!pStore) return CTaskRules{};
+    return FromSettings(pStore->SettingsOf(CTaskHistory::KeyOf(task.m_strTemplateFile)));
+}
+
 CResult<CTaskRules> CTaskRulesJson::Of(const CResult<CTaskHistoryFile::CContent>& rStore,
                                        const std::string& strTaskFile, const CTaskItem& task) {
     if (!rStore) return CTaskHistoryFile::IsBeside(strTaskFile) ? CProblem(rStore.Problem()) : CResult(CTaskRules{});

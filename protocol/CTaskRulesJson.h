@@ -26,6 +26,8 @@ public:
     // The rules kept in a task's settings in the store ({"rules": {...}});
     // none kept are the defaults.
     static CResult<CTaskRules> FromSettings(const nlohmann::json& jSettings);
+    // The rules the live store keeps for task: none without a store.
+    static CResult<CTaskRules> InStore(const CTaskHistoryFile* pStore, const CTaskItem& task);
     // The rules of task as the store beside strTaskFile keeps them, read
     // as CTaskHistoryFile::ReadBeside gave it: none when there is no store.
     static CResult<CTaskRules> Of(const CResult<CTaskHistoryFile::CContent>& rStore, const std::string& strTaskFile,

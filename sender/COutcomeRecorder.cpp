@@ -203,11 +203,7 @@ void COutcomeRecorder::OnSkippedByRule(const CTaskItem& task, const std::string&
 }
 
 CResult<CTaskRules> COutcomeRecorder::RulesOf(const CTaskItem& task) const {
-    if (!m_parts.pHistory) return CTaskRules{};
-    const nlohmann::json& jSettings = m_parts.pHistory->SettingsOf(CTaskHistory::KeyOf(task.m_strTemplateFile));
-    const auto it = jSettings.find(CHostProtocol::kRules);
-    if (it == jSettings.end()) return CTaskRules{};
-    return CTaskRulesJson::FromJson(*it);
+    return CTaskRulesJson::InStore(m_parts.pHistory, task);
 }
 
 bool COutcomeRecorder::SkippedByRuleBefore(const CTaskItem& task) const {

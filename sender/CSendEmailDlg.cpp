@@ -216,11 +216,7 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     const CTaskRules rules = RulesOf(found, nId);
     // Days around the present; an occurrence long overdue further back
     // meets no holiday there.
-    const TaskDateTime dtNow = TaskTime::FromAbsolute(tNow);
-    const int64_t nToday = TaskTime::DayNumber(dtNow.nYear, dtNow.nMonth, dtNow.nDay);
-    const CWorkingDays days = rules.eOnDayOff == CTaskRules::EOnDayOff::Send
-                                  ? CWorkingDays(rules.nWorkingDays)
-                                  : m_holidays.WorkingDaysOf(rules, nToday - 400, nToday + 400);
+    const CWorkingDays days = m_holidays.WorkingDaysAround(rules, tNow, 400, 400);
     const CRuledSchedule ruled(m_schedule, rules, days);
     EVerdict eVerdict = bRetry ? EVerdict::kSend : VerdictOf(ruled, found, eDue, tNow);
     // Also once the rules are plain again: the flag that skipped it may be the one cleared.

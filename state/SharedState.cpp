@@ -106,7 +106,4 @@ CResult<> SaveSharedTaskList() {
     return SaveTaskListFile(*g_pTaskList);
 }
 
-CResult<CTaskRules> SharedTaskRules(const CTaskItem& task) {
-    if (!g_pTaskHistory) return CTaskRules{};
-    return CTaskRulesJson::FromSettings(g_pTaskHistory->SettingsOf(CTaskHistory::KeyOf(task.m_strTemplateFile)));
-}
+CResult<CTaskRules> SharedTaskRules(const CTaskItem& task) { return CTaskRulesJson::InStore(g_pTaskHistory, task); }

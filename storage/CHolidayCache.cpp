@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "CHolidayFile.h"
+#include "TaskTime.h"
 
 const CHolidayCache::CFile& CHolidayCache::Fresh(const std::string& strPath, int64_t nFromDay, int64_t nToDay) {
     CFile& file = m_mapFiles[strPath];
@@ -34,4 +35,11 @@ CWorkingDays CHolidayCache::WorkingDaysOf(const CTaskRules& rules, int64_t nFrom
         setHolidays.insert(file.setDays.begin(), file.setDays.end());
     }
     return CWorkingDays(rules.nWorkingDays, std::move(setHolidays));
+}
+
+CWorkingDays CHolidayCache::WorkingDaysAround(const CTaskRules& rules, time_t tAt, int nDaysBack, int nDaysAhead) {
+    if (rules.eOnDayOff == CTaskRules::EOnDayOff::Send) return CWorkingDays(rules.nWorkingDays);
+    const TaskDateTime dt = TaskTime::FromAbsolute(tAt);
+    const int64_t nDay = TaskTime::DayNumber(dt.nYear, dt.nMonth, dt.nDay);
+    return WorkingDaysOf(rules, nDay - nDaysBack, nDay + nDaysAhead);
 }

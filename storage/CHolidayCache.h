@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <map>
 #include <set>
@@ -23,6 +24,10 @@ public:
     // The rules' weekdays less the holidays of their files from nFromDay to
     // nToDay (days as TaskTime::DayNumber counts them).
     CWorkingDays WorkingDaysOf(const CTaskRules& rules, int64_t nFromDay, int64_t nToDay);
+    // The working days the rules place occurrences on around tAt: from
+    // nDaysBack before its day to nDaysAhead after. Rules that send on any
+    // day need no holiday file read, and get their weekdays alone.
+    CWorkingDays WorkingDaysAround(const CTaskRules& rules, time_t tAt, int nDaysBack = 40, int nDaysAhead = 366 * 3);
 
 private:
     struct CFile {

@@ -178,6 +178,18 @@ void CTaskHistoryFile::CopySettings(const std::string& strFrom, const std::strin
     m_content.mapEntries[strTo] = CEntry{NewId(), std::move(jSettings)};
 }
 
+CTaskHistoryFile::CKept CTaskHistoryFile::Kept(const std::string& strKey) const {
+    const auto it = m_content.mapEntries.find(strKey);
+    const auto& results = m_content.history.Of(strKey);
+    return CKept{it == m_content.mapEntries.end() ? CEntry{} : it->second, {results.begin(), results.end()}};
+}
+
+void CTaskHistoryFile::PutBack(const std::string& strKey, const CKept& kept) {
+    if (m_content.mapEntries.count(strKey) || !m_content.history.Of(strKey).empty()) return;
+    if (!kept.entry.strId.empty()) m_content.mapEntries[strKey] = kept.entry;
+    for (const CTaskOutcome& outcome : kept.results) m_content.history.Record(strKey, outcome);
+}
+
 bool CTaskHistoryFile::IsBeside(const std::string& strTaskFile) {
     const std::filesystem::path folder = std::filesystem::path(strTaskFile).parent_path();
     struct stat st {};

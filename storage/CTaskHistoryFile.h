@@ -72,6 +72,16 @@ public:
     // strTo is a new copy of strFrom: the copy has its own identity and no
     // results, and starts with the original's settings.
     void CopySettings(const std::string& strFrom, const std::string& strTo);
+    // All the store keeps of one task, taken before the task is removed so
+    // that bringing it back (Undo Remove) brings back the same task.
+    struct CKept {
+        CEntry entry;
+        std::deque<CTaskOutcome> results;
+    };
+    CKept Kept(const std::string& strKey) const;
+    // Puts kept back under strKey, unless the store keeps something under
+    // it already (the removal was never saved, or another task has the key).
+    void PutBack(const std::string& strKey, const CKept& kept);
 
     static std::string ToJsonText(const CContent& content);
     // Any text that is not a valid store, wrongly typed members included,

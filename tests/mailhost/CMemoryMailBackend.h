@@ -1,6 +1,8 @@
 #pragma once
 // Test-only mail backend: folders and templates in memory, submissions and
 // send/receive requests recorded, failures injectable.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <fstream>
 #include <map>
@@ -14,11 +16,12 @@ public:
         std::ofstream out(strPath, std::ios::binary);
         if (!out) return CProblem("cannot write " + strPath);
         out << "Subject: " << msg.strSubject << "\n\n" << msg.strBody << "\n";
-        m_mapTemplates[strPath] = msg;
+        out.close();
+        m_mapTemplates[FileOf(strPath)] = msg;
         return {};
     }
     CResult<> LoadTemplate(const std::string& strPath, CMailMessage& msg) override {
-        auto it = m_mapTemplates.find(strPath);
+        auto it = m_mapTemplates.find(FileOf(strPath));
         if (it == m_mapTemplates.end() || !std::ifstream(strPath)) return CProblem("no template " + strPath);
         msg = it->second;
         return {};
@@ -90,7 +93,13 @@ public:
     }
 
     std::map<EMailFolder, std::vector<std::pair<std::string, CMailMessage>>> m_mapFolders;
-    std::map<std::string, CMailMessage> m_mapTemplates;
+    // By the file written, as a real template follows its file through a rename.
+    static std::pair<dev_t, ino_t> FileOf(const std::string& strPath) {
+        struct stat st {};
+        if (::stat(strPath.c_str(), &st) != 0) return {0, 0};
+        return {st.st_dev, st.st_ino};
+    }
+    std::map<std::pair<dev_t, ino_t>, CMailMessage> m_mapTemplates;
     std::vector<CMailMessage> m_vecSubmitted;
     int m_nSendReceive = 0;
     int m_nNextId = 0;

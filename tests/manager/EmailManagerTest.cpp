@@ -618,6 +618,33 @@ TEST_F(EmailManagerTest, TheRulesPageKeepsItsRulesBesideTheTaskAndTheRowShowsThe
     }
     EXPECT_EQ(Cell(dlg, 1, CEmailManagerDlg::kScheduleColumn),
               "Every day at 09:05 (Working days, before a holiday; in Asia/Tokyo; only the latest missed)");
+
+    // Undo Remove brings back the same task: its identity, results and rules, in memory and on disk.
+    CTaskOutcome sent;
+    sent.kind = CTaskOutcome::EKind::Sent;
+    sent.strOccurrence = "2031-04-30 09:05";
+    store.History().Record(strKey, sent);
+    const std::string strId = store.IdOf(strKey);
+    const CTaskHistoryFile::CKept kept = store.Kept(strKey);
+    boxes.m_nYesNoAnswer = CMessageBox::IDYES;
+    Select(dlg, 1);
+    Click(dlg, CEmailManagerDlg::IDC_REMOVE);
+    EXPECT_TRUE(store.SettingsOf(strKey).empty()) << "a removed task's entry goes with the save";
+    Click(dlg, CEmailManagerDlg::IDC_UNDO_REMOVE);
+    const auto rOnDisk = CTaskHistoryFile::ReadBeside(g_strDataDir + "emails.dat");
+    ASSERT_TRUE(rOnDisk) << rOnDisk.Problem();
+    const auto& diskResults = rOnDisk->history.Of(strKey);
+    const std::pair<const char*, CTaskHistoryFile::CKept> arrBack[] = {
+        {"in memory", store.Kept(strKey)},
+        {"on disk", {rOnDisk->mapEntries.at(strKey), {diskResults.begin(), diskResults.end()}}}};
+    for (const auto& [pszWhere, back] : arrBack) {
+        EXPECT_EQ(back.entry, kept.entry) << pszWhere;
+        EXPECT_EQ(back.entry.strId, strId) << pszWhere;
+        ASSERT_EQ(back.results.size(), 1u) << pszWhere;
+        EXPECT_EQ(back.results[0].strOccurrence, sent.strOccurrence) << pszWhere;
+    }
+    EXPECT_EQ(Cell(dlg, 1, CEmailManagerDlg::kScheduleColumn),
+              "Every day at 09:05 (Working days, before a holiday; in Asia/Tokyo; only the latest missed)");
     g_pTaskHistory = nullptr;
 }
 

@@ -64,7 +64,7 @@ TEST_P(PreviewTest, ShowsWhatScheduleWillStoreAndFollowsEachEdit) {
 // The Rules page's choices show in the preview as they are made: a day off
 // skipped, and a zone of its own with its time here beside it.
 TEST_P(PreviewTest, TheRulesPageMovesTheTimesAndNamesTheZonesTimeHere) {
-    OpenNew();
+    OpenNew("Report {date:%a %Y-%m-%d}");
     SetStart(QDate(2024, 6, 8), QTime(9, 0));  // a Saturday
     Click(IDC_DAILY);
     Click(IDC_DAILY_EVERY_N_DAYS);
@@ -74,7 +74,8 @@ TEST_P(PreviewTest, TheRulesPageMovesTheTimesAndNamesTheZonesTimeHere) {
     page.OnDayOff().setCurrentIndex(static_cast<int>(CTaskRules::EOnDayOff::Skip));
     EXPECT_EQ(Times(),
               "Mon 2024-06-10 09:00      Tue 2024-06-11 09:00      Wed 2024-06-12 09:00\n"
-              "Thu 2024-06-13 09:00      Fri 2024-06-14 09:00");
+              "Thu 2024-06-13 09:00      Fri 2024-06-14 09:00\n"
+              "Next subject: Report Mon 2024-06-10");
     page.OnDayOff().setCurrentIndex(static_cast<int>(CTaskRules::EOnDayOff::Send));
     page.Zone().setCurrentText("Asia/Tokyo");
     Times();
@@ -151,4 +152,11 @@ TEST_P(PreviewTest, ShowsTheNextSubjectFilledInAndRefusesWhatCannotBe) {
     ASSERT_TRUE(Schedule()) << Texts().back();
     ASSERT_EQ(m_pDlg->GetTask().m_arrAttachments.GetSize(), 1);
     EXPECT_EQ(m_pDlg->GetTask().m_arrAttachments[0], "/srv/{month-1:%Y-%m}.csv");
+
+    // Opened from the Email Manager, with no message open, the sheet reads the subject from the template.
+    const CTaskItem stored = m_pDlg->GetTask();
+    g_spCurMailItem.Release();
+    Open(0, COptionsDlg::kModeSchedule, 0, &stored);
+    SetStart(QDate(2024, 9, 2), QTime(9, 0));
+    EXPECT_EQ(Times().substr(Times().rfind('\n') + 1), "Next subject: Report August 2024");
 }

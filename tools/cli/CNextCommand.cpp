@@ -31,7 +31,8 @@ CResult<> PrintNext(CTaskItem task, int nCount, std::optional<time_t> tNow, CTas
         const CSchedule schedule(clock);
         const CTaskRules taskRules = rules.RulesOf(task);
         QUILLORY_TRY(CTaskZone::Run(taskRules.strZone, task, [&](CTaskItem& t) { return schedule.AdvancePastNow(t); }));
-        QUILLORY_TRY(CRuledSchedule(schedule, taskRules, rules.DaysOf(taskRules, *tNow)).Place(task, *tNow));
+        const CWorkingDays days = rules.DaysOf(taskRules, *tNow);
+        QUILLORY_TRY(CRuledSchedule(schedule, taskRules, days).Place(task, *tNow));
     }
     QUILLORY_TRY_VALUE(const std::vector<time_t> vecTimes, rules.Next(task, nCount));
     for (const time_t t : vecTimes)
