@@ -37,6 +37,13 @@ CResult<time_t> CTaskZone::Absolute(const std::string& strZone, const TaskDateTi
     return TaskZoneInstant(*pZone, dt);
 }
 
+TaskDateTime CTaskZone::OccurrenceInZone(const std::string& strZone, const TaskDateTime& dtHere) {
+    if (strZone.empty()) return dtHere;
+    const auto rAt = TaskTime::ToAbsolute(dtHere);
+    const auto rWall = rAt ? WallTime(strZone, *rAt) : CResult<TaskDateTime>(CProblem(rAt.Problem()));
+    return rWall ? *rWall : dtHere;
+}
+
 CResult<time_t> CTaskZone::MachineInstant(CZoneRules& machine, CZoneRules& zone, const CTaskItem& task,
                                           const TaskDateTime& dt) {
     QUILLORY_TRY_VALUE(const time_t tFirst, TaskZoneInstant(machine, dt));

@@ -47,6 +47,11 @@ public:
     // own (a repeated wall time is its earlier instant, a skipped one moves
     // on by the gap). With TaskTime::FromAbsolute, "09:00 New York = 15:00 here".
     static CResult<time_t> Absolute(const std::string& strZone, const TaskDateTime& dt);
+    // An occurrence kept in the machine's time as strZone reads it, for the
+    // text that names it: 19:00 on the 3rd in New York is 09:00 on the 4th
+    // in Asia/Tokyo. Without a zone, the machine's time as it is; a zone
+    // that cannot be read fails the task's schedule first and is told there.
+    static TaskDateTime OccurrenceInZone(const std::string& strZone, const TaskDateTime& dtHere);
 
 private:
     // The kept times as found (machine's time) and as handed to the

@@ -69,9 +69,11 @@ QString CSchedulePreview::NextSubject(CTaskItem task, bool bNewTask, const ICloc
     if (!CPlaceholders::Has(strSubject)) return {};
     const auto rTimes = Coming(task, bNewTask, clock, rules, days, 1);
     if (!rTimes || rTimes->empty()) return {};
-    const auto rFilled = CPlaceholders::Fill(
-        strSubject, {TaskTime::FromAbsolute(rTimes->front()), task.m_nOccurrenceCount + 1, task.m_strTaskName},
-        "Subject");
+    const auto rFilled =
+        CPlaceholders::Fill(strSubject,
+                            {CTaskZone::OccurrenceInZone(rules.strZone, TaskTime::FromAbsolute(rTimes->front())),
+                             task.m_nOccurrenceCount + 1, task.m_strTaskName},
+                            "Subject");
     return QString::fromStdString(rFilled ? "Next subject: " + *rFilled : rFilled.ProblemLines().front());
 }
 

@@ -13,6 +13,7 @@
 #include "CAttachmentEntry.h"
 #include "CMailMessage.h"
 #include "CPlaceholders.h"
+#include "CTaskZone.h"
 #include "TaskTime.h"
 #include "TemplateAccess.h"
 
@@ -32,11 +33,14 @@ void DefaultWait(int nMilliseconds) {
     }
 }
 
-// What the occurrence fills in: its own time, or the time an extra message was asked for.
-CPlaceholders::CValues PlaceholderValues(const CTaskItem& task, const std::string& strSendNow) {
+// What the occurrence fills in: its own time, or the time an extra message
+// was asked for, as the task's zone reads it.
+CPlaceholders::CValues PlaceholderValues(const CTaskItem& task, const std::string& strSendNow,
+                                         const std::string& strZone) {
     CPlaceholders::CValues values{task.m_dtNextSending, task.m_nOccurrenceCount + 1, task.m_strTaskName};
     if (!strSendNow.empty())
         if (const auto rAsked = TaskTime::ParseDateTime(strSendNow)) values.dtOccurrence = *rAsked;
+    values.dtOccurrence = CTaskZone::OccurrenceInZone(strZone, values.dtOccurrence);
     return values;
 }
 
@@ -101,7 +105,7 @@ CSendStart SendTask(_Application* pApplication, const CTaskItem& task, const CWa
         return {EKind::TemplateDamaged, "", task.m_strTemplateFile, {}, {}};
     CComQIPtr<_MailItem> spMail(spItem.p);
     if (!spMail) return {EKind::TemplateDamaged, "", task.m_strTemplateFile, {}, {}};
-    const CPlaceholders::CValues values = PlaceholderValues(task, strSendNow);
+    const CPlaceholders::CValues values = PlaceholderValues(task, strSendNow, rules.strZone);
     std::string strUnfilled;
     std::string strSubject;
     (void)spMail->get_Subject(&strSubject);

@@ -78,7 +78,8 @@ TEST_P(PreviewTest, TheRulesPageMovesTheTimesAndNamesTheZonesTimeHere) {
               "Next subject: Report Mon 2024-06-10");
     page.OnDayOff().setCurrentIndex(static_cast<int>(CTaskRules::EOnDayOff::Send));
     page.Zone().setCurrentText("Asia/Tokyo");
-    Times();
+    // Saturday 09:00 in Tokyo is Friday evening in New York: the subject names Tokyo's day.
+    EXPECT_EQ(Times().substr(Times().rfind('\n') + 1), "Next subject: Report Sat 2024-06-08");
     // 09:00 in Tokyo (UTC+9) is 00:00 UTC.
     const std::map<std::string, std::string> here = {
         {"Europe/Berlin", "02:00"}, {"America/New_York", "20:00"}, {"Asia/Kathmandu", "05:45"}};

@@ -13,6 +13,7 @@
 #include "CHostTestBase.h"
 #include "SendTask.h"
 #include "TaskTime.h"
+#include "ZoneGuard.h"
 
 namespace fs = std::filesystem;
 using EKind = CSendStart::EKind;
@@ -367,6 +368,18 @@ TEST_F(SendTaskTest, PlaceholdersAreFilledAndAnEntryMatchingNothingFollowsTheTas
     }
     EXPECT_EQ(nArrived, 4u);
     EXPECT_FALSE(m_server.WaitForCount(nArrived + 1, std::chrono::milliseconds(300))) << "nothing else went";
+
+    // A task with a zone of its own names the occurrence as that zone reads it.
+    const CZoneGuard here("America/New_York");
+    CTaskItem tokyo;
+    tokyo.m_strTaskName = "Tokyo";
+    tokyo.m_strTemplateFile = MakeTemplate("Tokyo {date:%a %d %H:%M}");
+    tokyo.m_dtNextSending = {2027, 1, 3, 1, 19, 0, 0};  // Sunday 19:00 here is Monday 09:00 there
+    CTaskRules rules;
+    rules.strZone = "Asia/Tokyo";
+    const auto rAt = TaskTime::ToAbsolute(tokyo.m_dtNextSending);
+    ASSERT_TRUE(rAt);
+    EXPECT_EQ(SendTask(m_spApp, tokyo, {}, "", rules, *rAt).strSubject, "Tokyo Mon 04 09:00");
 }
 
 // An HTML body is filled between its tags, the filled text escaped; a text
