@@ -80,8 +80,8 @@ TEST_P(MissedWhileOffTest, EachRuleSendsExactlyItsOccurrencesOnceAndMovesOnPastN
     std::map<std::string, std::string> mapTemplates;
     for (const CMissedCase& c : kCases) {
         CTaskItem task =
-            Task(c.pszName, MakeTemplate(c.pszName, std::string(c.pszName) + " {date:%Y-%m-%d}", "Daily\n"), 2,
-                 dtFirst, true);
+            Task(c.pszName, MakeTemplate(c.pszName, std::string(c.pszName) + " {date:%Y-%m-%d}", "Daily\n"), 2, dtFirst,
+                 true);
         task.m_nDailyInterval = 1;
         mapTemplates[c.pszName] = task.m_strTemplateFile;
         list.Add(task);
@@ -156,11 +156,11 @@ TEST_P(MissedWhileOffTest, EachRuleSendsExactlyItsOccurrencesOnceAndMovesOnPastN
         EXPECT_TRUE(Contains(strShow, strLastSkip.empty() ? "Last sent:       " + TaskTime::Format(dtLast)
                                                           : "was skipped by the task's rules: " + strLastSkip))
             << strShow;
-        EXPECT_TRUE(Contains(strShow, "Occurrences:     " + std::to_string(nSent) + " so far" +
-                                          (nSent ? ", " + std::to_string(nSent) + " sent" : "") +
-                                          (nSent == kMissedDays
-                                               ? "\n"
-                                               : "; " + std::to_string(kMissedDays - nSent) + " skipped by its rules\n")))
+        EXPECT_TRUE(Contains(
+            strShow,
+            "Occurrences:     " + std::to_string(nSent) + " so far" +
+                (nSent ? ", " + std::to_string(nSent) + " sent" : "") +
+                (nSent == kMissedDays ? "\n" : "; " + std::to_string(kMissedDays - nSent) + " skipped by its rules\n")))
             << strShow;
     }
 
