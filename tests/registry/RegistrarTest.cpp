@@ -1,13 +1,9 @@
 #include <array>
-#include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
 #include "CRegistrar.h"
-#include "CTempDir.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
