@@ -113,7 +113,7 @@ TEST_P(MissedWhileOffTest, EachRuleSendsExactlyItsOccurrencesOnceAndMovesOnPastN
         bDone = run.nExit == 0;
         for (const auto& jTask : nlohmann::json::parse(run.nExit == 0 ? run.strOut : "[]"))
             bDone = bDone && jTask["nextSending"] == strNext && jTask.contains("lastResult") &&
-                    jTask["lastResult"]["kind"] != "handedOver";
+                    jTask["lastResult"]["kind"] != "handed-over";
         if (!bDone) std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     std::this_thread::sleep_for(seconds(2));  // ticks that must send nothing more
