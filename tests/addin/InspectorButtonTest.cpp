@@ -190,19 +190,6 @@ TEST_F(InspectorButtonTest, AFailedSaveShowsTheHostsReasonOnASecondLine) {
                                                     "Failed to save the email!\nthe message has been deleted"}));
 }
 
-TEST_F(InspectorButtonTest, ScheduleAppendsTheTaskSavesAndClosesTheWindow) {
-    Connect();
-    CComPtr<_Inspector> spWindow = Compose("Weekly report", "Numbers", "boss@example.com");
-    CComPtr<_CommandBarButton> spButton = OptionsButton(spWindow);
-    ASSERT_TRUE(ClickAndAnswer(spButton, 1002));
-    ASSERT_EQ(g_pTaskList->GetSize(), 1);
-    EXPECT_EQ((*g_pTaskList)[0].m_strTaskName, "Weekly report");  // named after the subject
-    EXPECT_TRUE(fs::exists((*g_pTaskList)[0].m_strTemplateFile));
-    EXPECT_EQ(SavedNames(), std::vector<std::string>{"Weekly report"});
-    EXPECT_TRUE(m_spApp->OpenInspectors().empty());
-    EXPECT_FALSE(g_spCurInspector);
-}
-
 // A task that was reported scheduled but could not be written would be
 // lost with the host: the user is told at once.
 TEST_F(InspectorButtonTest, ATaskListThatCannotBeWrittenAfterScheduleIsShown) {

@@ -87,13 +87,15 @@ TEST_F(RegistrationTest, RegisterLoadConnectDisconnectUnregisterLeavesTheRegistr
     EXPECT_EQ(Str(once, HKCR, "AppID\\quilsend.so", "AppID"), kAppId);
     EXPECT_EQ(Str(once, HKCR, "TarnwickQuillory.Addin.1"), "Addin Class");
     EXPECT_EQ(Str(once, HKCR, "TarnwickQuillory.Addin.1\\CLSID"), kClsid);
+    EXPECT_EQ(Str(once, HKCR, "TarnwickQuillory.Addin"), "Addin Class");
     EXPECT_EQ(Str(once, HKCR, "TarnwickQuillory.Addin\\CLSID"), kClsid);
     EXPECT_EQ(Str(once, HKCR, "TarnwickQuillory.Addin\\CurVer"), "TarnwickQuillory.Addin.1");
     EXPECT_EQ(Str(once, HKCR, kClassKey), "Addin Class");
     EXPECT_EQ(Str(once, HKCR, kClassKey, "AppID"), kAppId);
     EXPECT_EQ(Str(once, HKCR, kClassKey + "\\ProgID"), "TarnwickQuillory.Addin.1");
     EXPECT_EQ(Str(once, HKCR, kClassKey + "\\VersionIndependentProgID"), "TarnwickQuillory.Addin");
-    EXPECT_TRUE(once.KeyExists(HKCR, kClassKey + "\\Programmable"));
+    ASSERT_TRUE(once.KeyExists(HKCR, kClassKey + "\\Programmable"));
+    EXPECT_TRUE(once.FindKey(HKCR, kClassKey + "\\Programmable")->IsEmpty());
     EXPECT_EQ(Str(once, HKCR, kClassKey + "\\InprocServer32"), ModulePath());
     EXPECT_EQ(Str(once, HKCR, kClassKey + "\\InprocServer32", "ThreadingModel"), "Apartment");
     EXPECT_EQ(Str(once, HKCR, kClassKey + "\\TypeLib"), "{15C413B0-8B4E-484A-A6BD-074CDF803C06}");
@@ -103,6 +105,8 @@ TEST_F(RegistrationTest, RegisterLoadConnectDisconnectUnregisterLeavesTheRegistr
     EXPECT_EQ(Str(once, ERegRoot::LocalMachine, kAddinKey, "Description"), "Quillory using Mail Host");
     EXPECT_EQ(Dword(once, "LoadBehavior"), 3u);
     EXPECT_EQ(Dword(once, "CommandLineSafe"), 0u);
+    EXPECT_EQ(once.ValueNames(ERegRoot::LocalMachine, kAddinKey).size(), 4u);
+    EXPECT_FALSE(once.KeyExists(ERegRoot::CurrentUser, "Software"));
     ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true).Problem(), "");
     EXPECT_EQ(Load().ToText(), once.ToText()) << "registering twice changes nothing";
 

@@ -65,27 +65,8 @@ protected:
     std::vector<std::string> m_vecLog;
 };
 
-TEST_F(TakeOverTest, AHeadlessHostThatStandsAsideHandsTheProfileOver) {
-    StartHolder("headless", true);
-    CProfileLock takeover, profile;
-    EXPECT_EQ(Take(takeover, profile, milliseconds(10000)), "");
-    EXPECT_TRUE(profile.Held());
-    EXPECT_TRUE(takeover.Held()) << "held for the windows' whole life";
-    ASSERT_EQ(m_vecLog.size(), 1u);
-    EXPECT_EQ(m_vecLog[0], "asking the headless host (pid " + std::to_string(m_pid) + ") to stand aside");
-    EXPECT_TRUE(CHandOver::WindowsHold(m_dir.Path()));
-    const auto holder = CProfileLock::Holder(m_dir.Path());
-    ASSERT_TRUE(holder);
-    EXPECT_EQ(holder->strMode, "windows");
-
-    // A second set of windows is refused at once, naming the first.
-    CProfileLock takeover2, profile2;
-    EXPECT_EQ(
-        Take(takeover2, profile2, milliseconds(10000)),
-        "the host's windows are already open (pid " + std::to_string(::getpid()) + ") on the profile " + m_dir.Path());
-    EXPECT_FALSE(profile2.Held());
-}
-
+// A headless host that stands aside, and a second set of windows refused
+// naming the first: HandOverTest, with the real host processes.
 TEST_F(TakeOverTest, AHeadlessHostThatDoesNotAnswerIsAClearErrorAfterTheTimeLimit) {
     StartHolder("headless", false);
     CProfileLock takeover, profile;

@@ -137,6 +137,10 @@ TEST_F(KeyringTest, TheDialogPutsThePasswordInTheKeyringAndNotOnDisk) {
     const auto report = CAccountsFile::LoadWithPassword(Ini(), &keyring);
     EXPECT_TRUE(report.vecErrors.empty()) << report.vecErrors.front();
     EXPECT_EQ(report.account.strPassword, " a secret with spaces ");
+    // A change goes back there.
+    again.PasswordField()->setText("second");
+    again.accept();
+    EXPECT_EQ(InKeyring(), "second");
 
     // Without a login the entry goes.
     again.UserField()->clear();

@@ -147,20 +147,6 @@ TEST_F(PasswordStoreTest, ThePasswordIsReadFromTheKeyringOrTheUserIsToldWhatToDo
     EXPECT_EQ(m_keyring.m_nCalls, 0);
 }
 
-TEST_F(PasswordStoreTest, SavingMovesAFilePasswordIntoTheKeyringAndRemovesTheFile) {
-    ASSERT_TRUE(CAccountsWriter::Save(Ini(), Account("old secret")));
-    ASSERT_EQ(CTempDir::ReadFile(PasswordFile()), "old secret\n");
-
-    CAccount acc = CAccountsFile::Load(Ini()).account;
-    ASSERT_TRUE(CAccountsWriter::Save(Ini(), acc, &m_keyring));
-    EXPECT_EQ(KeyringEntry(), "old secret");
-    EXPECT_FALSE(fs::exists(PasswordFile())) << "the secret does not stay on disk";
-    const std::string strIni = CTempDir::ReadFile(Ini());
-    EXPECT_TRUE(Contains(strIni, "User = zoe\nPasswordStore = keyring\n"));
-    EXPECT_FALSE(Contains(strIni, "PasswordFile"));
-    EXPECT_EQ(CAccountsFile::LoadWithPassword(Ini(), &m_keyring).account.strPassword, "old secret");
-}
-
 TEST_F(PasswordStoreTest, AKeyringThatDoesNotAnswerLeavesThePasswordInTheFile) {
     for (CFakeKeyring::EFault fault :
          {CFakeKeyring::EFault::NoBus, CFakeKeyring::EFault::Locked, CFakeKeyring::EFault::RefusesWrites}) {

@@ -31,15 +31,6 @@ TEST(TaskItem, CopyOwnsItsAttachments) {
     EXPECT_EQ(assigned, src);
 }
 
-TEST(TaskItem, GroupIsEmptyWhenAnyDateFieldIsZero) {
-    EXPECT_FALSE((TaskDateTime{0, 5, 5, 1, 10, 10, 1}.IsSet()));
-    EXPECT_FALSE((TaskDate{2020, 0, 5, 1}.IsSet()));
-    EXPECT_TRUE((TaskDateTime{1899, 1, 1, 0, 0, 0, 0}.IsSet()));
-    TaskDateTime dt{2020, 1, 2, 3, 4, 5, 6};
-    dt.Empty();
-    EXPECT_EQ(dt, TaskDateTime{});
-}
-
 TEST(TaskList, IndexOutOfRangeIsATypedError) {
     CTaskList list;
     EXPECT_THROW(list.GetAt(0), CTaskError);
@@ -56,19 +47,4 @@ TEST(TaskList, IndexOutOfRangeIsATypedError) {
     } catch (const CTaskError& e) {
         EXPECT_EQ(e.Code(), CTaskError::kE_BOUNDS);
     }
-}
-
-TEST(TaskList, RemoveAndReorderKeepTheOtherTasks) {
-    CTaskList list;
-    for (const char* s : {"a", "b", "c", "d"}) {
-        CTaskItem t;
-        t.m_strTaskName = s;
-        list.Add(t);
-    }
-    list.RemoveAt(1);  // a c d
-    list.MoveUp(2);    // a d c
-    list.MoveDown(0);  // d a c
-    std::string strOrder;
-    for (const auto& t : list) strOrder += t.m_strTaskName;
-    EXPECT_EQ(strOrder, "dac");
 }

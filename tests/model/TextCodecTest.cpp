@@ -57,16 +57,6 @@ TEST(TextCodec, EnvironmentChoosesTheDefault) {
     EXPECT_EQ(codec.FromUtf8("\xD0\x96"), "\xC6");
 }
 
-// Plain ASCII skips the conversion only where the code page keeps it as it
-// is, judged for each text.
-TEST(TextCodec, PlainTextPassesThroughOnlyWhereTheCodePageKeepsIt) {
-    EXPECT_TRUE(CTextCodec::Open("SJIS").Value().PassesThrough("C:\\a"));
-    EXPECT_FALSE(CTextCodec::Open("IBM037").Value().PassesThrough("A"));
-    const CTextCodec cp1252 = CTextCodec::Open("CP1252").Value();
-    EXPECT_TRUE(cp1252.PassesThrough(std::string_view("a\0~", 3)));
-    EXPECT_FALSE(cp1252.PassesThrough("abcdefgh\xC3\xA9"));  // the non-ASCII byte past the first eight
-}
-
 // Plain text skips the conversion; one byte with the high bit anywhere in a
 // text of any length must still be converted, whether the text is returned
 // or decoded into a string that held something before.

@@ -1,13 +1,9 @@
 #include <array>
-#include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
 #include "CRegistrar.h"
-#include "CTempDir.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -61,40 +57,6 @@ protected:
     void UnregisterBoth(CRegistryStore& store) { RegisterBoth(store, false); }
     std::string m_strModule, m_strAddin;
 };
-
-TEST_F(RegistrarTest, RegistersEveryEntryTheHostAndTheClassLoaderRead) {
-    CRegistryStore s;
-    RegisterBoth(s);
-    const std::string strClsid = "{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}";
-    const struct {
-        ERegRoot eRoot;
-        std::string strKey, strName, strValue;
-    } arrStrings[] = {
-        {HKCR, "AppID\\" + kAppId, "", "TarnwickQuillory"},
-        {HKCR, "AppID\\quilsend.so", "AppID", kAppId},
-        {HKCR, "TarnwickQuillory.Addin.1", "", "Addin Class"},
-        {HKCR, "TarnwickQuillory.Addin.1\\CLSID", "", strClsid},
-        {HKCR, "TarnwickQuillory.Addin", "", "Addin Class"},
-        {HKCR, "TarnwickQuillory.Addin\\CLSID", "", strClsid},
-        {HKCR, "TarnwickQuillory.Addin\\CurVer", "", "TarnwickQuillory.Addin.1"},
-        {HKCR, kClsidKey, "", "Addin Class"},
-        {HKCR, kClsidKey + "\\ProgID", "", "TarnwickQuillory.Addin.1"},
-        {HKCR, kClsidKey + "\\VersionIndependentProgID", "", "TarnwickQuillory.Addin"},
-        {HKCR, kClsidKey + "\\InprocServer32", "", kModule},
-        {HKCR, kClsidKey + "\\InprocServer32", "ThreadingModel", "Apartment"},
-        {HKCR, kClsidKey, "AppID", kAppId},
-        {HKCR, kClsidKey + "\\TypeLib", "", "{15C413B0-8B4E-484A-A6BD-074CDF803C06}"},
-        {HKLM, kAddinKey, "FriendlyName", "Quillory"},
-        {HKLM, kAddinKey, "Description", "Quillory using Mail Host"},
-    };
-    for (const auto& c : arrStrings) EXPECT_EQ(Str(s, c.eRoot, c.strKey, c.strName), c.strValue) << c.strKey;
-    ASSERT_TRUE(s.KeyExists(HKCR, kClsidKey + "\\Programmable"));
-    EXPECT_TRUE(s.FindKey(HKCR, kClsidKey + "\\Programmable")->IsEmpty());
-    EXPECT_EQ(Dw(s, HKLM, kAddinKey, "LoadBehavior"), 3u);
-    EXPECT_EQ(Dw(s, HKLM, kAddinKey, "CommandLineSafe"), 0u);
-    EXPECT_EQ(s.ValueNames(HKLM, kAddinKey).size(), 4u);
-    EXPECT_FALSE(s.KeyExists(HKCU, "Software"));
-}
 
 TEST_F(RegistrarTest, RegisteringTwiceReplacesTheClassKeyWhole) {
     CRegistryStore once;
@@ -241,28 +203,6 @@ TEST(RegistrarSyntaxTest, MalformedScriptsNameTheLineAndChangeNothing) {
         EXPECT_EQ(s, before);
         EXPECT_FALSE(CRegistrar::Check(c.pszScript, {{"MODULE", "m"}}).Ok());
     }
-}
-
-TEST_F(RegistrarTest, WorksOnTheRegistryFile) {
-    CTempDir dir;
-    CRegistryFile file(dir / "registry.reg");
-    ASSERT_TRUE(CRegistrar::Register(file, m_strModule, kRepl).Ok());
-    ASSERT_TRUE(CRegistrar::Register(file, m_strAddin, kRepl).Ok());
-    CRegistryStore s;
-    ASSERT_EQ(file.Load(s).Problem(), "");
-    EXPECT_EQ(Dw(s, HKLM, kAddinKey, "LoadBehavior"), 3u);
-    std::string strBefore = s.ToText();
-    // A malformed script leaves the file untouched.
-    auto err = CRegistrar::Unregister(file, "HKCR\n{\n  ForceRemove CLSID\n", kRepl);
-    ASSERT_FALSE(err.Ok());
-    EXPECT_EQ(err.Problem().substr(0, 8), "line 3: ") << err.Problem();
-    ASSERT_EQ(file.Load(s).Problem(), "");
-    EXPECT_EQ(s.ToText(), strBefore);
-    ASSERT_TRUE(CRegistrar::Unregister(file, m_strAddin, kRepl).Ok());
-    ASSERT_TRUE(CRegistrar::Unregister(file, m_strModule, kRepl).Ok());
-    ASSERT_EQ(file.Load(s).Problem(), "");
-    EXPECT_FALSE(s.KeyExists(HKCR, kClsidKey));
-    EXPECT_TRUE(s.KeyExists(HKCR, "CLSID"));
 }
 
 }  // namespace

@@ -92,12 +92,6 @@ TEST_F(TaskHistoryTest, ALaterResultUpdatesTheOccurrenceItsMessageWasSentFor) {
     EXPECT_EQ(history.Last("a.oft")->kind, EKind::HandedOver);
 }
 
-TEST_F(TaskHistoryTest, TheKeyIsTheTemplatesFileName) {
-    EXPECT_EQ(CTaskHistory::KeyOf("/home/u/.local/share/Quillory/Report-20261207.oft"), "Report-20261207.oft");
-    EXPECT_EQ(CTaskHistory::KeyOf("Report.oft"), "Report.oft");
-    EXPECT_EQ(CTaskHistory::KeyOf(""), "");
-}
-
 TEST_F(TaskHistoryTest, SavedHistorySurvivesARestartWithoutTheTasksThatWentAway) {
     {
         CTaskHistoryFile file(Path(), m_clock);

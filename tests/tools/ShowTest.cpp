@@ -128,6 +128,10 @@ TEST_F(ShowTest, OnlyMessagesThatWentOutAreCalledSent) {
         {"older sendings not recorded", 7, "mm", "7 so far; of the last 2 recorded, 0 sent (2 template missing)",
          "not among the last 2 recorded"},
         {"sending, its result not known yet", 1, "h", "1 so far, 0 sent (1 sending)", "never"},
+        // Skips by rules use nothing up: the one sent of two is all that is left of them.
+        {"skipped by its rules beside", 2, "srrrr", "2 so far; of the last 1 recorded, 1 sent; 4 skipped by its rules",
+         "2026-12-01 09:00"},
+        {"only skipped by its rules", 0, "rr", "0 so far; 2 skipped by its rules", "never"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.pszName);
@@ -138,6 +142,7 @@ TEST_F(ShowTest, OnlyMessagesThatWentOutAreCalledSent) {
                                   : c == 's' ? "sent"
                                   : c == 'f' ? "failed"
                                   : c == 'k' ? "skipped-overdue"
+                                  : c == 'r' ? "skipped"
                                              : "handed-over";
             strJson += std::string(i ? "," : "") + R"({"kind": ")" + pszKind + R"(", "occurrence": "2026-12-0)" +
                        std::to_string(i + 1) + R"( 09:00", "messageId": "", "text": "", "when": 1796371200})";

@@ -267,26 +267,6 @@ TEST_F(AccountsDialogTest, TestButtonAlsoLogsInToTheReceivingServer) {
     EXPECT_TRUE(Contains(str, "-ERR")) << "the server's refusal: " << str;
 }
 
-TEST_F(AccountsDialogTest, APasswordInTheKeyringIsShownAndAChangeGoesBackThere) {
-    CFakeKeyring keyring;
-    {
-        CAccountsDialog dlg(Path(), nullptr, &keyring);
-        Fill(dlg, "smtp://mail.example.org:587", 0, "zoe", "first");
-        dlg.accept();
-        ASSERT_EQ(dlg.result(), QDialog::Accepted);
-    }
-    EXPECT_EQ(keyring.m_mapEntries[Path()], "first");
-    EXPECT_FALSE(std::filesystem::exists(m_dir / "cfg/smtp-password"));
-
-    CAccountsDialog dlg(Path(), nullptr, &keyring);
-    EXPECT_EQ(dlg.PasswordField()->text(), "first");
-    EXPECT_EQ(dlg.ResultLabel()->text(), "");
-    dlg.PasswordField()->setText("second");
-    dlg.accept();
-    EXPECT_EQ(keyring.m_mapEntries[Path()], "second");
-    EXPECT_TRUE(Contains(CTempDir::ReadFile(Path()), "PasswordStore = keyring\n"));
-}
-
 TEST_F(AccountsDialogTest, ALockedKeyringKeepsItsPasswordUnlessANewOneIsTyped) {
     CFakeKeyring keyring;
     {

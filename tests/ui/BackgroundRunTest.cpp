@@ -107,22 +107,17 @@ TEST_F(BackgroundRunTest, WithoutATrayClosingAsksWithTheNumberOfTasksThatWillWai
     EXPECT_FALSE(main.isVisible());
 }
 
-TEST_F(BackgroundRunTest, WithoutATrayAndNoActiveTaskClosingQuitsWithoutAsking) {
-    StartWithCloseGuard(false, 0);
-    EXPECT_TRUE(m_pWindows->Main().close());
-    Process();
-    EXPECT_TRUE(m_boxes.Seen().empty());
-    EXPECT_FALSE(m_pWindows->Main().isVisible());
-}
-
-// With the service waiting to take the profile back, quitting stops no
-// sending: there is nothing true to warn about.
-TEST_F(BackgroundRunTest, QuitWhileTheServiceWaitsToCarryOnAsksNothing) {
-    StartWithCloseGuard(false, 3, true);
-    EXPECT_TRUE(m_pWindows->Main().close());
-    Process();
-    EXPECT_TRUE(m_boxes.Seen().empty()) << LastBoxText();
-    EXPECT_FALSE(m_pWindows->Main().isVisible());
+// Nothing true to warn about: no active task, or the service waiting to
+// take the profile back and send on.
+TEST_F(BackgroundRunTest, WithoutATrayClosingQuitsWithoutAskingWhenNoSendingStops) {
+    for (const auto& [nActive, bCarriedOn] : {std::pair{0, false}, {3, true}}) {
+        SCOPED_TRACE(nActive);
+        StartWithCloseGuard(false, nActive, bCarriedOn);
+        EXPECT_TRUE(m_pWindows->Main().close());
+        Process();
+        EXPECT_TRUE(m_boxes.Seen().empty()) << LastBoxText();
+        EXPECT_FALSE(m_pWindows->Main().isVisible());
+    }
 }
 
 // After a take-over, while the background service stands aside on the
@@ -174,12 +169,7 @@ TEST_F(BackgroundRunTest, QuitFromTheTrayAsksEvenWithATrayAndClosesTheMessageWin
 
 TEST_F(BackgroundRunTest, QuestionSaysWhatWillWait) {
     EXPECT_EQ(CCloseGuard::Question(0), "");
-    EXPECT_EQ(CCloseGuard::Question(1),
-              "Quitting stops scheduled sending. 1 active task will not be sent until the host runs again.\n\n"
-              "Quit anyway?");
-    EXPECT_EQ(CCloseGuard::Question(12),
-              "Quitting stops scheduled sending. 12 active tasks will not be sent until the host runs again.\n\n"
-              "Quit anyway?");
+    // The counts' words: WithoutATrayClosingAsksWithTheNumberOfTasksThatWillWait, QuitFromTheTray...
     EXPECT_EQ(CCloseGuard::Question(std::nullopt),
               "Quitting stops scheduled sending. Scheduled messages will not be sent until the host runs again.\n\n"
               "Quit anyway?");

@@ -99,26 +99,34 @@ std::string LastSent(const CTaskItem& task, const CResult<CTaskHistory>& history
 }
 
 // How many occurrences were used and how many of them went out, with why
-// the others did not: "2 so far, 0 sent (2 template missing)".
+// the others did not: "2 so far, 0 sent (2 template missing)". Skips by the
+// task's rules use none up: they are told apart ("1 so far, 1 sent; 3
+// skipped by its rules"), and the recorded ones are weighed without them.
 std::string Counts(const CTaskItem& task, const CResult<CTaskHistory>& history) {
     const std::string strSoFar = std::to_string(task.m_nOccurrenceCount) + " so far";
     if (!history) return strSoFar;
     const auto vec = Occurrences(task, *history);
-    if (vec.empty()) return strSoFar;
-    int nSent = 0;
+    int nSent = 0, nCounted = 0, nByRule = 0;
     std::map<std::string, int> mapOthers;  // the result in words, without its reason, and how often
     for (const auto& outcome : vec) {
+        if (outcome.kind == CTaskOutcome::EKind::SkippedByRule) {
+            ++nByRule;
+            continue;
+        }
+        ++nCounted;
         if (outcome.WentOut()) ++nSent;
         else ++mapOthers[CTaskOutcome{outcome.kind, {}, {}, {}, 0, false, {}}.ResultText()];
     }
-    std::string str = static_cast<int>(vec.size()) >= task.m_nOccurrenceCount
-                          ? strSoFar + ", " + std::to_string(nSent) + " sent"
-                          : strSoFar + "; of the last " + std::to_string(vec.size()) + " recorded, " +
-                                std::to_string(nSent) + " sent";
+    std::string str = strSoFar;
+    if (nCounted > 0)
+        str += nCounted >= task.m_nOccurrenceCount
+                   ? ", " + std::to_string(nSent) + " sent"
+                   : "; of the last " + std::to_string(nCounted) + " recorded, " + std::to_string(nSent) + " sent";
     std::string strOthers;
     for (const auto& [strWords, n] : mapOthers)
         strOthers += (strOthers.empty() ? "" : ", ") + std::to_string(n) + " " + strWords;
-    return strOthers.empty() ? str : str + " (" + strOthers + ")";
+    if (!strOthers.empty()) str += " (" + strOthers + ")";
+    return nByRule == 0 ? str : str + "; " + std::to_string(nByRule) + " skipped by its rules";
 }
 
 // The task's rules, one line each, in the words of the tool's options.
@@ -163,7 +171,8 @@ int RunShow(const CTaskList& list, const std::string& strTask, const std::string
     const CResult<CTaskHistory> history =
         store ? CResult<CTaskHistory>(store->history) : CResult<CTaskHistory>(CProblem(store.Problem()));
     Rules(CTaskRulesJson::Of(store, strTaskFile, task));
-    if (task.m_nOccurrenceCount > 0) Line("Occurrences", Counts(task, history));
+    if (task.m_nOccurrenceCount > 0 || (history && !Occurrences(task, *history).empty()))
+        Line("Occurrences", Counts(task, history));
     Line("Last sent", LastSent(task, history));
     const CTaskOutcome* pLast = history ? history->Last(CTaskHistory::KeyOf(task.m_strTemplateFile)) : nullptr;
     Line("Last result", !history ? "not known (" + history.Problem() + ")"
