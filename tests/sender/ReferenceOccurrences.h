@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <ctime>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "CTaskItem.h"
+#include "ZoneGuard.h"
 
 namespace RefSchedule {
 
@@ -35,6 +38,16 @@ inline CDate DateOf(int64_t nDay) {
     std::tm tm{};
     gmtime_r(&t, &tm);
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
+}
+
+// fn() with the C library's zone set to strZone (none: the machine's), and
+// the machine's zone back afterwards. Every wall time, day and offset the
+// reference works out inside is strZone's.
+template <class F>
+auto InZone(const std::string& strZone, F&& fn) {
+    const std::unique_ptr<CZoneGuard> pGuard =
+        strZone.empty() ? nullptr : std::make_unique<CZoneGuard>(strZone.c_str());
+    return fn();
 }
 
 // 1 = Sunday .. 7 = Saturday; 1970-01-01 was a Thursday.
@@ -105,8 +118,14 @@ struct COccurrence {
 class CReference {
 public:
     // Every occurrence of task from its start up to tHorizon, before the
-    // end rule; the task's own bookkeeping fields play no part.
-    static std::vector<COccurrence> All(const CTaskItem& task, time_t tHorizon) {
+    // end rule, with the task's fields read in strZone (none: the machine's);
+    // the task's own bookkeeping fields play no part.
+    static std::vector<COccurrence> All(const CTaskItem& task, time_t tHorizon, const std::string& strZone = {}) {
+        return InZone(strZone, [&] { return AllHere(task, tHorizon); });
+    }
+
+private:
+    static std::vector<COccurrence> AllHere(const CTaskItem& task, time_t tHorizon) {
         std::vector<COccurrence> vec;
         const TaskDateTime& s = task.m_dtStart;
         const int h = s.nHour, mi = s.nMinute;
@@ -191,7 +210,6 @@ public:
         return vec;
     }
 
-private:
     static bool Ticked(const CTaskItem& task, int64_t nDay) { return task.m_bWeekDays[Weekday(nDay) - 1] == 1; }
 
     // Weeks run Sunday to Saturday: the rest of the week after nDay, else the

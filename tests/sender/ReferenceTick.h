@@ -27,7 +27,8 @@ inline void ReferenceTick(CTaskList& list, const CSchedule& schedule,
             const CTaskItem found = static_cast<const CTaskList&>(list).GetAt(i);
             const auto [rules, days] = fnRules(found);
             const CRuledSchedule ruled(schedule, rules, days);
-            if (!ruled.IsPlain()) {
+            // A task's own zone holds for its every step, also without other rules.
+            if (!ruled.IsPlain() || !rules.strZone.empty()) {
                 using EVerdict = CRuledSchedule::EVerdict;
                 const auto rVerdict = ruled.Verdict(found, static_cast<CSchedule::EDue>(nDue), *schedule.NowMinute());
                 const EVerdict eVerdict = rVerdict ? *rVerdict : EVerdict::kSend;

@@ -5,7 +5,8 @@
 // disabled and activated again, moved, edited, deleted and added while it
 // runs. Most tasks have rules: working days with holidays from a real
 // calendar file and what happens on a day off, what becomes of missed
-// occurrences, a pause and "skip the next". On every tick: exactly the
+// occurrences, a pause and "skip the next"; a share of them is read in a
+// zone of its own, with daylight-saving changes of its own. On every tick: exactly the
 // expected occurrences are sent or skipped (by the rule the reference
 // names), none twice, none lost, the next time moves on, and every saved
 // list loads whole.
@@ -28,6 +29,7 @@
 #include "CSendEmailDlg.h"
 #include "CTaskListFile.h"
 #include "CTaskRules.h"
+#include "CTaskZone.h"
 #include "CTempDir.h"
 #include "CTextCodec.h"
 #include "OffsetChanges.h"
@@ -65,6 +67,14 @@ std::string Show(time_t t) {
     std::strftime(sz, sizeof sz, "%Y-%m-%d %H:%M:%S %Z", &tm);
     return sz;
 }
+
+// The machine's wall time of an instant to the minute, as the task list keeps it.
+std::string MachineMinute(time_t t) { return Show(t).substr(0, 16); }
+
+// The zones a task may have of its own: both hemispheres' changes, a half
+// hour offset, one that gave up its changes and skipped a day, and none.
+const char* const kTaskZones[] = {"America/New_York", "Europe/Berlin", "Australia/Sydney",
+                                  "Asia/Kolkata",     "Pacific/Apia",  "UTC"};
 
 class CGenerator : public CSeededRandom {
 public:
@@ -130,9 +140,16 @@ public:
         return t;
     }
 
-    // Rules for a task made at tCreated; a third of the tasks have none.
-    CTaskRules Rules(time_t tCreated, int nDays, const std::string& strHolidays) {
+    // Rules for a task made at tCreated; a third of the tasks have none but
+    // maybe a zone, which is mostly strNearZone (the run's clock passes a
+    // change of its offset) and never the machine's.
+    CTaskRules Rules(time_t tCreated, int nDays, const std::string& strHolidays, const std::string& strNearZone,
+                     const std::string& strMachine) {
         CTaskRules rules;
+        if (Chance(40)) {
+            rules.strZone = Chance(60) && !strNearZone.empty() ? strNearZone : kTaskZones[Int(0, 5)];
+            if (rules.strZone == strMachine) rules.strZone.clear();
+        }
         if (Chance(33)) return rules;
         static const uint8_t kWeekdays[] = {CWorkingDays::kMondayToFriday, 0b00111110, 0b01010100};
         rules.nWorkingDays = Chance(70) ? kWeekdays[Int(0, 2)] : static_cast<uint8_t>(Int(1, 127) << 1);
@@ -169,14 +186,20 @@ struct CExpected {
 
 class CSimulation {
 public:
-    CSimulation(const char* pszZone, uint64_t nSeed, int nDays) : m_zone(pszZone), m_gen(nSeed), m_nDays(nDays) {
+    CSimulation(const char* pszZone, uint64_t nSeed, int nDays)
+        : m_zone(pszZone), m_strMachine(pszZone), m_gen(nSeed), m_nDays(nDays) {
         m_strWhere = std::string(pszZone) + " seed " + std::to_string(nSeed);
     }
 
     void Run() {
-        // Somewhere around a change of offset between 2010 and 2030, where the zone has any.
+        // Somewhere around a change of offset between 2010 and 2030, where
+        // the zone has any: the machine's, or half the time that of the zone
+        // most tasks with a zone of their own are read in.
+        if (m_gen.Chance(50)) m_strNearZone = kTaskZones[m_gen.Int(0, 5)];
         const time_t tYear = Instant(RefSchedule::DayNumber(m_gen.Int(2010, 2030), 1, 1), 0, 0);
-        const std::vector<time_t> vecChanges = OffsetChanges(tYear, tYear + 366 * 86400, 1800);
+        const std::vector<time_t> vecChanges =
+            RefSchedule::InZone(m_strNearZone == m_strMachine ? std::string() : m_strNearZone,
+                                [&] { return OffsetChanges(tYear, tYear + 366 * 86400, 1800); });
         time_t tNow = tYear + m_gen.Int(0, 365) * 86400;
         if (!vecChanges.empty())
             tNow = vecChanges[static_cast<size_t>(m_gen.Int(0, static_cast<int>(vecChanges.size()) - 1))];
@@ -218,8 +241,10 @@ private:
         const time_t tStop = m_tStop;
         CSchedule schedule(m_clock);
         {
-            CTaskItem task = m_gen.Task(++m_nMade, tNow, m_nDays);
-            const CTaskRules rules = m_gen.Rules(tNow, m_nDays, m_strHolidays);
+            CTaskRules rules = m_gen.Rules(tNow, m_nDays, m_strHolidays, m_strNearZone, m_strMachine);
+            // The task's fields are its zone's wall times.
+            CTaskItem task = RefSchedule::InZone(rules.strZone, [&] { return m_gen.Task(++m_nMade, tNow, m_nDays); });
+            if (task.m_nRecurrence == 1) rules.strZone.clear();
             m_mapRules[task.m_strTaskName] = rules;
             RefSchedule::CRules ref;
             ref.nWeekdays = rules.nWorkingDays;
@@ -232,13 +257,16 @@ private:
             ref.bSkipNext = rules.bSkipNext;
             const TaskDateTime& s = task.m_dtStart;
             CExpected e;
-            e.ref = RefSchedule::CRuledOccurrences(RefSchedule::CReference::All(task, tStop + 400 * 86400), ref,
-                                                   RefSchedule::DayNumber(s.nYear, s.nMonth, s.nDay), s.nHour,
-                                                   s.nMinute, task.m_nRecurrence == 1);
+            e.ref =
+                RefSchedule::CRuledOccurrences(RefSchedule::CReference::All(task, tStop + 400 * 86400, rules.strZone),
+                                               ref, RefSchedule::DayNumber(s.nYear, s.nMonth, s.nDay), s.nHour,
+                                               s.nMinute, task.m_nRecurrence == 1, rules.strZone);
             e.nEndKind = task.m_nRecurrence == 0 ? 0 : task.m_nEndKind;
-            e.tEndOfDay =
-                Instant(RefSchedule::DayNumber(task.m_dtEnd.nYear, task.m_dtEnd.nMonth, task.m_dtEnd.nDay), 23, 59) +
-                58;
+            e.tEndOfDay = RefSchedule::InZone(rules.strZone, [&] {
+                return Instant(RefSchedule::DayNumber(task.m_dtEnd.nYear, task.m_dtEnd.nMonth, task.m_dtEnd.nDay), 23,
+                               59) +
+                       58;
+            });
             e.bOverdue = task.m_bSendOverdue != 0;
             // Occurrences before the moment of scheduling are passed over
             // without being counted.
@@ -248,13 +276,16 @@ private:
             while (e.nNext < vec.size() && !e.ref.IsDayOffSkip(e.nNext) && e.ref.Stored(e.nNext) < NowMinute(tNow))
                 ++e.nNext;
             e.nEndAfter = task.m_nEndAfterCount;
-            EXPECT_EQ(schedule.AdvancePastNow(task).Problem(), "");
+            // As the options sheet and the tool schedule it: in its zone.
+            EXPECT_EQ(
+                CTaskZone::Run(rules.strZone, task, [&](CTaskItem& t) { return schedule.AdvancePastNow(t); }).Problem(),
+                "");
             const CWorkingDays days(rules.nWorkingDays, ref.pHolidays ? m_setHolidays : std::set<int64_t>());
             EXPECT_EQ(CRuledSchedule(schedule, rules, days).Place(task, tNow).Problem(), "");
             m_vecExpected.push_back(e);
-            m_vecDescribed.push_back(Describe(task) + " rules [" + rules.Summary() + "; " +
-                                     CWorkingDays::WeekdaysText(rules.nWorkingDays) +
-                                     (ref.pHolidays ? " with holidays" : "") + "]");
+            m_vecDescribed.push_back(
+                Describe(task) + " rules [" + rules.Summary() + "; " + CWorkingDays::WeekdaysText(rules.nWorkingDays) +
+                (ref.pHolidays ? " with holidays" : "") + (rules.strZone.empty() ? "" : " in " + rules.strZone) + "]");
             m_list.Add(task);
             Compare(m_list.GetSize() - 1, "when scheduled");
         }
@@ -286,12 +317,16 @@ private:
         } else if (!task.m_dtNextSending.IsSet()) {
             if (!e.MustEnd()) strProblem = "completed, expected the occurrence at " + Show(e.ref.Stored(e.nNext));
         } else {
+            // Compared as the machine's wall time the list keeps: a time
+            // its clocks repeat stands for either instant.
+            const std::string strNext = TaskTime::Format(task.m_dtNextSending);
             const time_t tNext = ValueOf(TaskTime::ToAbsolute(task.m_dtNextSending));
-            if (task.m_dtLastSent.IsSet() && tNext <= ValueOf(TaskTime::ToAbsolute(task.m_dtLastSent)) && e.nCount > 0)
+            if (task.m_dtLastSent.IsSet() && tNext <= ValueOf(TaskTime::ToAbsolute(task.m_dtLastSent)) &&
+                e.nCount > 0 && e.ref.Zone().empty())
                 strProblem = "next " + Show(tNext) + " is not after the last occurrence";
-            else if (e.MustEnd()) strProblem = "next " + Show(tNext) + ", expected completed";
-            else if (e.ref.Stored(e.nNext) != tNext)
-                strProblem = "next " + Show(tNext) + ", expected " + Show(e.ref.Stored(e.nNext));
+            else if (e.MustEnd()) strProblem = "next " + strNext + ", expected completed";
+            else if (MachineMinute(e.ref.Stored(e.nNext)) != strNext)
+                strProblem = "next " + strNext + ", expected " + Show(e.ref.Stored(e.nNext));
         }
         if (!strProblem.empty())
             Fail(task.m_strTaskName + " (" + m_vecDescribed[static_cast<size_t>(i)] + ") " + pszWhen + ": " +
@@ -340,6 +375,14 @@ private:
         }
     }
 
+    // The tasks in words, for a failure.
+    std::string Tasks() const {
+        std::string str;
+        for (int i = 0; i < m_list.GetSize(); ++i)
+            str += "\n  " + m_list[i].m_strTaskName + ": " + m_vecDescribed[static_cast<size_t>(i)];
+        return str;
+    }
+
     // One tick of the real scheduler beside one tick of the model.
     void Tick() {
         const time_t tMinute = NowMinute(m_clock.Now());
@@ -348,8 +391,10 @@ private:
         for (int i = 0; i < m_list.GetSize(); ++i) {
             CExpected& e = m_vecExpected[static_cast<size_t>(i)];
             const CTaskItem& task = static_cast<const CTaskList&>(m_list).GetAt(i);
-            if (!e.bActive || !task.m_dtNextSending.IsSet()) continue;
-            const time_t tNext = ValueOf(TaskTime::ToAbsolute(task.m_dtNextSending));
+            if (!e.bActive || !task.m_dtNextSending.IsSet() || e.MustEnd()) continue;
+            // The instant the rules give, not the list's wall time, which the
+            // machine's clocks may repeat.
+            const time_t tNext = e.ref.Stored(e.nNext);
             if (tNext > tMinute) continue;
             const ERefVerdict eVerdict = e.ref.Verdict(
                 e.nNext, tMinute, e.bOverdue, e.nEndKind == 2 ? std::optional<time_t>(e.tEndOfDay) : std::nullopt);
@@ -391,14 +436,14 @@ private:
             for (const auto& s : m_vecSent) str += s + "; ";
             str += "], expected [";
             for (const auto& s : vecExpected) str += s + "; ";
-            Fail(str + "]");
+            Fail(str + "]" + Tasks());
         }
         if (m_vecSkipped != vecExpectedSkips) {
             std::string str = "skipped by rule [";
             for (const auto& s : m_vecSkipped) str += s + "; ";
             str += "], expected [";
             for (const auto& s : vecExpectedSkips) str += s + "; ";
-            Fail(str + "]");
+            Fail(str + "]" + Tasks());
         }
         if ((m_nSaves != nSavesBefore) != bChanged)
             Fail(bChanged ? "handled tasks but did not save" : "saved with nothing handled");
@@ -465,6 +510,8 @@ private:
     }
 
     CZoneGuard m_zone;
+    std::string m_strMachine;
+    std::string m_strNearZone;  // the zone whose change the run passes: the machine's when empty
     CGenerator m_gen;
     int m_nDays;
     time_t m_tStop = 0;
