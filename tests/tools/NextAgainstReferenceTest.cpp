@@ -36,14 +36,12 @@ constexpr int kNextCount = 8;
 const char* const kNextTaskZones[] = {"America/New_York", "Europe/Berlin", "Australia/Sydney",
                                       "Asia/Kolkata",     "Pacific/Apia",  "UTC"};
 const char* const kNextDayNames[] = {"sun", "mon", "tue", "wed", "thu", "fri", "sat"};
-const char* const kNextKinds[] = {"day",    "weekday", "weekend-day", "even-day", "odd-day",  "sunday",
-                                  "monday", "tuesday", "wednesday",   "thursday", "friday",   "saturday"};
+const char* const kNextKinds[] = {"day",    "weekday", "weekend-day", "even-day", "odd-day", "sunday",
+                                  "monday", "tuesday", "wednesday",   "thursday", "friday",  "saturday"};
 const char* const kNextOrdinals[] = {"first", "second", "third", "fourth", "last"};
 const char* const kNextMonths[] = {"jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
 
-std::string TwoDigits(int n) {
-    return (n < 10 ? "0" : "") + std::to_string(n);
-}
+std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 std::string DateText(int64_t nDay) {
     const CDate d = DateOf(nDay);
     return std::to_string(d.y) + "-" + TwoDigits(d.m) + "-" + TwoDigits(d.d);
@@ -74,8 +72,8 @@ CNextHolidays DrawHolidays(CSeededRandom& gen, int64_t nToday) {
     h.strIcs = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//next reference//EN\r\n";
     int nUid = 0;
     auto event = [&](int64_t nFirst, int nDays, bool bYearly) {
-        h.strIcs += "BEGIN:VEVENT\r\nUID:" + std::to_string(++nUid) + "@next\r\nDTSTART;VALUE=DATE:" + IcsDate(nFirst) +
-                    "\r\n";
+        h.strIcs +=
+            "BEGIN:VEVENT\r\nUID:" + std::to_string(++nUid) + "@next\r\nDTSTART;VALUE=DATE:" + IcsDate(nFirst) + "\r\n";
         if (nDays > 1) h.strIcs += "DTEND;VALUE=DATE:" + IcsDate(nFirst + nDays) + "\r\n";
         if (bYearly) h.strIcs += "RRULE:FREQ=YEARLY\r\n";
         h.strIcs += "SUMMARY:Day off\r\nEND:VEVENT\r\n";
@@ -123,7 +121,8 @@ CNextCase DrawCase(CSeededRandom& gen, int nIndex, const std::string& strMachine
     // the clocks of one place or the other skip or repeat.
     const int64_t nStartDay = InZone(c.strZone, [&] { return RefSchedule::LocalDay(tNow); }) + gen.Int(1, 45);
     const CDate s = DateOf(nStartDay);
-    const int h = gen.Chance(40) ? std::vector<int>{0, 1, 2, 3, 23}[static_cast<size_t>(gen.Int(0, 4))] : gen.Int(0, 23);
+    const int h =
+        gen.Chance(40) ? std::vector<int>{0, 1, 2, 3, 23}[static_cast<size_t>(gen.Int(0, 4))] : gen.Int(0, 23);
     const int mi = gen.Int(0, 3) * 15 + (gen.Chance(30) ? gen.Int(1, 14) : 0);
     t.m_dtStart = TaskDateTime{s.y, s.m, s.d, RefSchedule::Weekday(nStartDay), h, mi, 0};
     a.insert(a.end(), {"--start", DateText(nStartDay) + " " + TwoDigits(h) + ":" + TwoDigits(mi)});
@@ -169,8 +168,8 @@ CNextCase DrawCase(CSeededRandom& gen, int nIndex, const std::string& strMachine
             a.insert(a.end(), {"--monthly", "--interval", std::to_string(t.m_nMonthlyInterval)});
             if (t.m_nMonthlyMode == 0) a.insert(a.end(), {"--day", std::to_string(t.m_nMonthlyDay)});
             else
-                a.insert(a.end(), {"--ordinal", kNextOrdinals[t.m_nMonthlyOrdinal], "--kind",
-                                   kNextKinds[t.m_nMonthlyDayKind]});
+                a.insert(a.end(),
+                         {"--ordinal", kNextOrdinals[t.m_nMonthlyOrdinal], "--kind", kNextKinds[t.m_nMonthlyDayKind]});
             break;
         default:
             t.m_nYearlyMode = gen.Chance(60) ? 0 : 1;
@@ -189,8 +188,8 @@ CNextCase DrawCase(CSeededRandom& gen, int nIndex, const std::string& strMachine
             a.insert(a.end(), {"--yearly", "--month", kNextMonths[t.m_nYearlyMonth]});
             if (t.m_nYearlyMode == 0) a.insert(a.end(), {"--day", std::to_string(t.m_nYearlyDay)});
             else
-                a.insert(a.end(), {"--ordinal", kNextOrdinals[t.m_nYearlyOrdinal], "--kind",
-                                   kNextKinds[t.m_nYearlyDayKind]});
+                a.insert(a.end(),
+                         {"--ordinal", kNextOrdinals[t.m_nYearlyOrdinal], "--kind", kNextKinds[t.m_nYearlyDayKind]});
             break;
     }
     // One on a yearly holiday runs on for the years its holiday must hold in.
@@ -320,9 +319,8 @@ TEST(NextAgainstReferenceTest, EveryPrintedTimeIsTheReferences) {
         const std::string strFile = dir / "emails.dat";
         const std::string strHolidays = dir / "holidays.ics";
         const TaskDateTime dtNow{2027, 3, 5, 6, 10, 0, 0};
-        const time_t tNow = RefSchedule::Instant(DayNumber(dtNow.nYear, dtNow.nMonth, dtNow.nDay), dtNow.nHour,
-                                                 dtNow.nMinute) -
-                            1;
+        const time_t tNow =
+            RefSchedule::Instant(DayNumber(dtNow.nYear, dtNow.nMonth, dtNow.nDay), dtNow.nHour, dtNow.nMinute) - 1;
         const CNextHolidays holidays = DrawHolidays(gen, RefSchedule::LocalDay(tNow));
         CTempDir::WriteFile(strHolidays, holidays.strIcs);
         const std::string strEnv = "TZ=" + std::string(pszMachine) + " XDG_RUNTIME_DIR=" + ShellQuoted(dir / "run") +
@@ -332,14 +330,15 @@ TEST(NextAgainstReferenceTest, EveryPrintedTimeIsTheReferences) {
         for (int i = 1; i <= nTasks && !::testing::Test::HasFailure(); ++i) {
             const CNextCase c = DrawCase(gen, i, pszMachine, strHolidays, holidays, tNow);
             const std::string strWhere = std::string("machine ") + pszMachine + ", seed " +
-                                         std::to_string(nSeed + nMachine) +
-                                         ", task " + std::to_string(i) + ": quillory " + c.strWords;
+                                         std::to_string(nSeed + nMachine) + ", task " + std::to_string(i) +
+                                         ": quillory " + c.strWords;
             std::string strAdd = strEnv;
             for (const std::string& str : c.vecArgs) strAdd += " " + ShellQuoted(str);
             const CShellRun add = RunShell(strAdd + strTail, dir / "stderr");
             ASSERT_EQ(add.nExit, 0) << strWhere << "\n" << add.strErr;
-            const CShellRun next = RunShell(
-                strEnv + " next " + std::to_string(i) + " --count " + std::to_string(kNextCount) + strTail, dir / "stderr");
+            const CShellRun next =
+                RunShell(strEnv + " next " + std::to_string(i) + " --count " + std::to_string(kNextCount) + strTail,
+                         dir / "stderr");
             ASSERT_EQ(next.nExit, 0) << strWhere << "\n" << next.strErr;
             const std::vector<std::string> vecExpected = ExpectedLines(c, tNow);
             EXPECT_EQ(Lines(next.strOut), vecExpected)
