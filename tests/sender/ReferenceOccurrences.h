@@ -64,19 +64,24 @@ inline long OffsetAt(time_t t) {
 // A local wall time as an instant at second 1: where the clocks went back
 // it is the earlier of the two, where they jumped forward it is read with
 // the offset from before the jump.
-inline time_t Instant(int64_t nDay, int h, int mi) {
-    const time_t nWall = static_cast<time_t>(nDay * 86400 + h * 3600 + mi * 60 + 1);
-    const long nBefore = OffsetAt(nWall - 86400), nAfter = OffsetAt(nWall + 86400);
+// nWall counts seconds of wall time since 1970-01-01 00:00; fnOffset gives
+// the offset at an instant.
+template <class F>
+time_t InstantOfWall(time_t nWall, const F& fnOffset) {
+    const long nBefore = fnOffset(nWall - 86400), nAfter = fnOffset(nWall + 86400);
     bool bFound = false;
     time_t tBest = 0;
     for (long nOff : {nBefore, nAfter}) {
         const time_t u = nWall - nOff;
-        if (OffsetAt(u) == nOff && (!bFound || u < tBest)) {
+        if (fnOffset(u) == nOff && (!bFound || u < tBest)) {
             tBest = u;
             bFound = true;
         }
     }
     return bFound ? tBest : nWall - nBefore;
+}
+inline time_t Instant(int64_t nDay, int h, int mi) {
+    return InstantOfWall(static_cast<time_t>(nDay * 86400 + h * 3600 + mi * 60 + 1), OffsetAt);
 }
 
 inline int64_t LocalDay(time_t t) {

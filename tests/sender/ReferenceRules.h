@@ -4,10 +4,12 @@
 // does with a due one, in the task's own zone when it has one. It uses
 // nothing of the scheduler, not its working days or zones either.
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ReferenceOccurrences.h"
@@ -77,6 +79,30 @@ public:
         return m_rules.bSkipNext ? ERefVerdict::SkipNext : ERefVerdict::Send;
     }
 
+    // The present as the scheduler reads it in the task's zone: its wall
+    // time cut to the minute, at second 1, where the zone's clocks repeat it
+    // the earlier instant. The zone's offsets come from a table made once,
+    // as switching zones at every tick would read its file every time.
+    time_t MinuteOf(time_t t) const {
+        if (m_vecOffsets.empty() || t < m_vecOffsets.front().first + 3 * 86400 ||
+            t > m_vecOffsets.back().first - 3 * 86400)
+            InZone(m_strZone, [&] {
+                m_vecOffsets.clear();
+                for (time_t u = t - 8 * 86400; u < t + 500 * 86400; u += 1800) {
+                    const long n = OffsetAt(u);
+                    if (m_vecOffsets.empty() || m_vecOffsets.back().second != n) m_vecOffsets.emplace_back(u, n);
+                }
+                m_vecOffsets.emplace_back(t + 500 * 86400, m_vecOffsets.back().second);
+                return 0;
+            });
+        const auto offset = [&](time_t u) {
+            auto it = std::upper_bound(m_vecOffsets.begin(), m_vecOffsets.end(), std::make_pair(u, LONG_MAX));
+            return it == m_vecOffsets.begin() ? it->second : std::prev(it)->second;
+        };
+        const time_t nWall = t + offset(t);
+        return InstantOfWall(nWall - ((nWall % 60) + 60) % 60 + 1, offset);
+    }
+
     CRules& Rules() { return m_rules; }
     const std::vector<COccurrence>& Occurrences() const { return m_vec; }
     const std::string& Zone() const { return m_strZone; }
@@ -137,7 +163,9 @@ private:
     int m_nHour = 0, m_nMinute = 0;
     bool m_bMinutely = false;
     std::string m_strZone;
-    mutable std::vector<CPlaced> m_vecPlaced;  // of the occurrences from the first on, as far as asked
+    mutable std::vector<CPlaced> m_vecPlaced;
+    // The zone's offset from each instant on, probed every half hour.
+    mutable std::vector<std::pair<time_t, long>> m_vecOffsets;  // of the occurrences from the first on, as far as asked
 };
 
 }  // namespace RefSchedule
