@@ -6,10 +6,10 @@
 // runs. Most tasks have rules: working days with holidays from a real
 // calendar file and what happens on a day off, what becomes of missed
 // occurrences, a pause and "skip the next"; a share of them is read in a
-// zone of its own, with daylight-saving changes of its own. On every tick: exactly the
-// expected occurrences are sent or skipped (by the rule the reference
-// names), none twice, none lost, the next time moves on, and every saved
-// list loads whole.
+// zone of its own, with changes of offset of its own. On every tick:
+// exactly the expected occurrences are sent or skipped (by the rule the
+// reference names), none twice, none lost, the next time moves on, and
+// every saved list loads whole.
 //
 // QUILLORY_MODEL_RUNS and QUILLORY_MODEL_DAYS make the run longer.
 #include <cstdlib>
@@ -378,17 +378,16 @@ private:
         }
     }
 
-    // The tasks in words, for a failure.
+    // The tasks in words, with their next time and the one expected, for a failure.
     std::string Tasks() const {
         std::string str;
-        for (int i = 0; i < m_list.GetSize(); ++i)
-            str += "\n  " + m_list[i].m_strTaskName + ": " + m_vecDescribed[static_cast<size_t>(i)] + "; next " +
-                   (m_list[i].m_dtNextSending.IsSet() ? TaskTime::Format(m_list[i].m_dtNextSending) : "none") +
-                   ", expected " +
-                   (m_vecExpected[static_cast<size_t>(i)].MustEnd()
-                        ? "none"
-                        : Show(m_vecExpected[static_cast<size_t>(i)].ref.Stored(
-                              m_vecExpected[static_cast<size_t>(i)].nNext)));
+        for (int i = 0; i < m_list.GetSize(); ++i) {
+            const CTaskItem& t = m_list[i];
+            const CExpected& e = m_vecExpected[static_cast<size_t>(i)];
+            str += "\n  " + t.m_strTaskName + ": " + m_vecDescribed[static_cast<size_t>(i)] + "; next " +
+                   (t.m_dtNextSending.IsSet() ? TaskTime::Format(t.m_dtNextSending) : "none") + ", expected " +
+                   (e.MustEnd() ? "none" : Show(e.ref.Stored(e.nNext)));
+        }
         return str;
     }
 
