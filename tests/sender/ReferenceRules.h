@@ -90,7 +90,15 @@ public:
                 m_vecOffsets.clear();
                 for (time_t u = t - 8 * 86400; u < t + 500 * 86400; u += 1800) {
                     const long n = OffsetAt(u);
-                    if (m_vecOffsets.empty() || m_vecOffsets.back().second != n) m_vecOffsets.emplace_back(u, n);
+                    if (m_vecOffsets.empty()) m_vecOffsets.emplace_back(u, n);
+                    if (m_vecOffsets.back().second == n) continue;
+                    // The very second it changed, between the probes.
+                    time_t nLow = u - 1800, nHigh = u;
+                    while (nHigh - nLow > 1) {
+                        const time_t nMid = nLow + (nHigh - nLow) / 2;
+                        (OffsetAt(nMid) == n ? nHigh : nLow) = nMid;
+                    }
+                    m_vecOffsets.emplace_back(nHigh, n);
                 }
                 m_vecOffsets.emplace_back(t + 500 * 86400, m_vecOffsets.back().second);
                 return 0;
@@ -164,7 +172,7 @@ private:
     bool m_bMinutely = false;
     std::string m_strZone;
     mutable std::vector<CPlaced> m_vecPlaced;
-    // The zone's offset from each instant on, probed every half hour.
+    // The zone's offset from each instant on where it changes.
     mutable std::vector<std::pair<time_t, long>> m_vecOffsets;  // of the occurrences from the first on, as far as asked
 };
 

@@ -456,7 +456,7 @@ private:
             Fail(str + "]" + Tasks());
         }
         if ((m_nSaves != nSavesBefore) != bChanged)
-            Fail(bChanged ? "handled tasks but did not save" : "saved with nothing handled");
+            Fail(std::string(bChanged ? "handled tasks but did not save" : "saved with nothing handled") + Tasks());
         for (int i = 0; i < m_list.GetSize() && !HasFailure(); ++i) Compare(i, "after a tick");
     }
 
