@@ -7,6 +7,7 @@
 CResult<std::vector<time_t>> CSendingPreview::Next(CTaskItem task, int nCount, CTaskRules rules,
                                                    const CWorkingDays& days) {
     std::vector<time_t> vecTimes;
+    time_t tFirst = 0;
     CFixedClock clock(0);
     const CSchedule schedule(clock);
     const CRuledSchedule ruled(schedule, rules, days);
@@ -14,6 +15,8 @@ CResult<std::vector<time_t>> CSendingPreview::Next(CTaskItem task, int nCount, C
          static_cast<int>(vecTimes.size()) < nCount && task.m_dtNextSending.IsSet() && nLooked < kMaxLooked;
          ++nLooked) {
         QUILLORY_TRY_VALUE(const time_t t, TaskTime::ToAbsolute(task.m_dtNextSending));
+        if (nLooked == 0) tFirst = t;
+        else if (t - tFirst > kMaxYearsLooked * 366LL * 86400) break;
         clock.Set(t);  // each occurrence is worked out as the tick at its minute does
         QUILLORY_TRY_VALUE(const CRuledSchedule::EVerdict eVerdict, ruled.Verdict(task, CSchedule::kSendNow, t));
         const bool bSent = eVerdict == CRuledSchedule::EVerdict::kSend;

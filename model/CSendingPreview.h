@@ -21,6 +21,10 @@ public:
     static CResult<std::vector<time_t>> Next(CTaskItem task, int nCount, CTaskRules rules = {},
                                              const CWorkingDays& days = CWorkingDays());
 
-    // How many occurrences one preview looks at, at most, sent or skipped.
+    // How many occurrences one preview looks at, at most, sent or skipped,
+    // and how many years after the first: a task whose rules skip every
+    // occurrence shows none, also in a zone of its own, whose rules are
+    // kept for some centuries only.
     static constexpr int kMaxLooked = 20000;
+    static constexpr int kMaxYearsLooked = 400;
 };

@@ -7,6 +7,7 @@
 #include <exception>
 #include <iostream>
 
+#include "CTaskZone.h"
 #include "TaskTime.h"
 
 CSendEmailDlg* g_pSendEmailDlg = nullptr;
@@ -209,11 +210,19 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
         eDue = *rDue;
     }
     if (eDue == CSchedule::kNotDue) return false;
-    if (!bRetry) ReportDamagedLastSent(view.GetAt(i), nId, eDue);
     // The rules, for the task as the list holds it (CheckDue wrote a
     // skipped occurrence into the copy's last sending time).
     const CTaskItem found = view.GetAt(i);
     const CTaskRules rules = RulesOf(found, nId);
+    // A kept time the machine's clocks repeat reads as its earlier instant
+    // here; in the task's own zone it may stand for the later one.
+    if (!bRetry && !rules.strZone.empty()) {
+        CTaskItem zoned = found;
+        const auto rZoned = CTaskZone::Run(rules.strZone, zoned, [&](CTaskItem& t) { return m_schedule.CheckDue(t); });
+        if (rZoned && *rZoned == CSchedule::kNotDue) return false;
+        if (rZoned) eDue = *rZoned, task = zoned;
+    }
+    if (!bRetry) ReportDamagedLastSent(view.GetAt(i), nId, eDue);
     // Days around the present; an occurrence long overdue further back
     // meets no holiday there.
     const CWorkingDays days = m_holidays.WorkingDaysAround(rules, tNow, 400, 400);

@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <ctime>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "CTaskItem.h"
+#include "ZoneGuard.h"
 
 namespace RefSchedule {
 
@@ -37,6 +40,16 @@ inline CDate DateOf(int64_t nDay) {
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
 }
 
+// fn() with the C library's zone set to strZone (none: the machine's), and
+// the machine's zone back afterwards. Every wall time, day and offset the
+// reference works out inside is strZone's.
+template <class F>
+auto InZone(const std::string& strZone, F&& fn) {
+    const std::unique_ptr<CZoneGuard> pGuard =
+        strZone.empty() ? nullptr : std::make_unique<CZoneGuard>(strZone.c_str());
+    return fn();
+}
+
 // 1 = Sunday .. 7 = Saturday; 1970-01-01 was a Thursday.
 inline int Weekday(int64_t nDay) { return static_cast<int>(((nDay + 4) % 7 + 7) % 7) + 1; }
 
@@ -51,19 +64,24 @@ inline long OffsetAt(time_t t) {
 // A local wall time as an instant at second 1: where the clocks went back
 // it is the earlier of the two, where they jumped forward it is read with
 // the offset from before the jump.
-inline time_t Instant(int64_t nDay, int h, int mi) {
-    const time_t nWall = static_cast<time_t>(nDay * 86400 + h * 3600 + mi * 60 + 1);
-    const long nBefore = OffsetAt(nWall - 86400), nAfter = OffsetAt(nWall + 86400);
+// nWall counts seconds of wall time since 1970-01-01 00:00; fnOffset gives
+// the offset at an instant.
+template <class F>
+time_t InstantOfWall(time_t nWall, const F& fnOffset) {
+    const long nBefore = fnOffset(nWall - 86400), nAfter = fnOffset(nWall + 86400);
     bool bFound = false;
     time_t tBest = 0;
     for (long nOff : {nBefore, nAfter}) {
         const time_t u = nWall - nOff;
-        if (OffsetAt(u) == nOff && (!bFound || u < tBest)) {
+        if (fnOffset(u) == nOff && (!bFound || u < tBest)) {
             tBest = u;
             bFound = true;
         }
     }
     return bFound ? tBest : nWall - nBefore;
+}
+inline time_t Instant(int64_t nDay, int h, int mi) {
+    return InstantOfWall(static_cast<time_t>(nDay * 86400 + h * 3600 + mi * 60 + 1), OffsetAt);
 }
 
 inline int64_t LocalDay(time_t t) {
@@ -105,8 +123,14 @@ struct COccurrence {
 class CReference {
 public:
     // Every occurrence of task from its start up to tHorizon, before the
-    // end rule; the task's own bookkeeping fields play no part.
-    static std::vector<COccurrence> All(const CTaskItem& task, time_t tHorizon) {
+    // end rule, with the task's fields read in strZone (none: the machine's);
+    // the task's own bookkeeping fields play no part.
+    static std::vector<COccurrence> All(const CTaskItem& task, time_t tHorizon, const std::string& strZone = {}) {
+        return InZone(strZone, [&] { return AllHere(task, tHorizon); });
+    }
+
+private:
+    static std::vector<COccurrence> AllHere(const CTaskItem& task, time_t tHorizon) {
         std::vector<COccurrence> vec;
         const TaskDateTime& s = task.m_dtStart;
         const int h = s.nHour, mi = s.nMinute;
@@ -191,7 +215,6 @@ public:
         return vec;
     }
 
-private:
     static bool Ticked(const CTaskItem& task, int64_t nDay) { return task.m_bWeekDays[Weekday(nDay) - 1] == 1; }
 
     // Weeks run Sunday to Saturday: the rest of the week after nDay, else the

@@ -4,6 +4,7 @@
 
 #include "CRuledSchedule.h"
 #include "CSchedule.h"
+#include "CTaskZone.h"
 #include "TaskTime.h"
 
 // The tick as written down, with nothing cached: every task is copied and
@@ -26,10 +27,17 @@ inline void ReferenceTick(CTaskList& list, const CSchedule& schedule,
         if (fnRules) {
             const CTaskItem found = static_cast<const CTaskList&>(list).GetAt(i);
             const auto [rules, days] = fnRules(found);
+            // Due as the task's own zone reads its kept time.
+            CTaskItem zoned = found;
+            const auto rZoned =
+                CTaskZone::Run(rules.strZone, zoned, [&](CTaskItem& t) { return schedule.CheckDue(t); });
+            if (rZoned && *rZoned == CSchedule::kNotDue) continue;
+            const CSchedule::EDue eDue = rZoned ? *rZoned : static_cast<CSchedule::EDue>(nDue);
             const CRuledSchedule ruled(schedule, rules, days);
-            if (!ruled.IsPlain()) {
+            // A task's own zone holds for its every step, also without other rules.
+            if (!ruled.IsPlain() || !rules.strZone.empty()) {
                 using EVerdict = CRuledSchedule::EVerdict;
-                const auto rVerdict = ruled.Verdict(found, static_cast<CSchedule::EDue>(nDue), *schedule.NowMinute());
+                const auto rVerdict = ruled.Verdict(found, eDue, *schedule.NowMinute());
                 const EVerdict eVerdict = rVerdict ? *rVerdict : EVerdict::kSend;
                 if (eVerdict == EVerdict::kSend && fnSend) fnSend(found);
                 CTaskItem advanced = found;
