@@ -180,12 +180,11 @@ void COptionsDlg::UpdatePreview() {
                     strTimes = "Shown once the choices on the Rules page are valid.";
                     break;
                 }
-                const CWorkingDays days = m_holidays.WorkingDaysAround(*rRules, m_clock.Now());
-                strTimes = CSchedulePreview::Times(task, m_bNewTask != 0, m_clock, *rRules, days);
+                strTimes = CSchedulePreview::Times(task, m_bNewTask != 0, m_clock, *rRules, m_holidays);
                 if (const std::string strSubject = MessageSubject(); !strSubject.empty()) {
                     task.m_strTaskName = m_pOtherPage->m_strTaskName;
                     const QString strNext =
-                        CSchedulePreview::NextSubject(task, m_bNewTask != 0, m_clock, strSubject, *rRules, days);
+                        CSchedulePreview::NextSubject(task, m_bNewTask != 0, m_clock, strSubject, *rRules, m_holidays);
                     if (!strNext.isEmpty()) strTimes += "\n" + strNext;
                 }
                 break;

@@ -25,20 +25,23 @@ QString Shown(time_t t) {
 // The coming sending times, up to nCount, with task scheduled and placed as
 // Schedule leaves it.
 CResult<std::vector<time_t>> Coming(CTaskItem& task, bool bNewTask, const IClock& clock, const CTaskRules& rules,
-                                    const CWorkingDays& days, int nCount) {
+                                    CHolidayCache& holidays, int nCount) {
     const time_t tNow = clock.Now();
     if (bNewTask) task.m_dtLastSent.Empty();
     const CSchedule schedule(clock);
     QUILLORY_TRY(
         CTaskZone::Run(rules.strZone, task, [&](CTaskItem& t) { return schedule.ScheduleAnew(t, bNewTask, tNow); }));
+    const CWorkingDays days = holidays.WorkingDaysAround(rules, tNow);
     QUILLORY_TRY(CRuledSchedule(schedule, rules, days).Place(task, tNow));
-    return CSendingPreview::Next(task, nCount, rules, days);
+    if (!task.m_dtNextSending.IsSet()) return CSendingPreview::Next(task, nCount, rules, days);
+    QUILLORY_TRY_VALUE(const time_t tFrom, TaskTime::ToAbsolute(task.m_dtNextSending));
+    return holidays.Coming(task, nCount, rules, tFrom);
 }
 
 }  // namespace
 
 QString CSchedulePreview::Times(CTaskItem task, bool bNewTask, const IClock& clock, const CTaskRules& rules,
-                                const CWorkingDays& days) {
+                                CHolidayCache& holidays) {
     // The start is the task's zone's time, as Schedule reads it.
     const auto rStart = CTaskZone::Run(rules.strZone, task, [](CTaskItem& t) {
         const TaskDateTime& s = t.m_dtStart;  // with its seconds, as Schedule reads them
@@ -47,7 +50,7 @@ QString CSchedulePreview::Times(CTaskItem task, bool bNewTask, const IClock& clo
     if (!rStart) return QString::fromStdString("The starting date cannot be used: " + rStart.Problem());
     const time_t tNow = clock.Now();
     if (bNewTask && *rStart <= tNow) return "The starting time has passed; Schedule needs a later one.";
-    const auto rTimes = Coming(task, bNewTask, clock, rules, days, kCount);
+    const auto rTimes = Coming(task, bNewTask, clock, rules, holidays, kCount);
     if (!rTimes) return QString::fromStdString("The schedule cannot be computed: " + rTimes.Problem());
     if (rTimes->empty()) return "None: the schedule has ended.";
     QString str;
@@ -65,9 +68,9 @@ QString CSchedulePreview::ZoneNote(const CTaskItem& task, const CTaskRules& rule
 }
 
 QString CSchedulePreview::NextSubject(CTaskItem task, bool bNewTask, const IClock& clock, const std::string& strSubject,
-                                      const CTaskRules& rules, const CWorkingDays& days) {
+                                      const CTaskRules& rules, CHolidayCache& holidays) {
     if (!CPlaceholders::Has(strSubject)) return {};
-    const auto rTimes = Coming(task, bNewTask, clock, rules, days, 1);
+    const auto rTimes = Coming(task, bNewTask, clock, rules, holidays, 1);
     if (!rTimes || rTimes->empty()) return {};
     const auto rFilled =
         CPlaceholders::Fill(strSubject,

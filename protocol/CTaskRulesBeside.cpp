@@ -28,26 +28,15 @@ CTaskRules CTaskRulesBeside::RulesOf(const CTaskItem& task) {
     return {};
 }
 
-CWorkingDays CTaskRulesBeside::DaysOf(const CTaskRules& rules, time_t tFrom, int nYears) {
-    return m_holidays.WorkingDaysAround(rules, tFrom, 40, 366 * nYears);
+CWorkingDays CTaskRulesBeside::DaysOf(const CTaskRules& rules, time_t tFrom) {
+    return m_holidays.WorkingDaysAround(rules, tFrom, 40, 366 * CHolidayCache::kYears);
 }
 
 CResult<std::vector<time_t>> CTaskRulesBeside::Next(const CTaskItem& task, int nCount) {
     const CTaskRules rules = RulesOf(task);
     if (rules.IsEmpty() || !task.m_dtNextSending.IsSet()) return CSendingPreview::Next(task, nCount, rules);
     QUILLORY_TRY_VALUE(const time_t tFrom, TaskTime::ToAbsolute(task.m_dtNextSending));
-    // Past the stretch whose holidays were read every day would count as a
-    // working day, and a yearly holiday would stop counting after a few
-    // years: times that run that far (a yearly task, a long count) are
-    // worked out again over a stretch twice as long. A time is sure once
-    // its regular day and every day a move looks at lie inside.
-    std::vector<time_t> vecTimes;
-    for (int nYears = kYears; nYears <= kMaxYears; nYears *= 2) {
-        QUILLORY_TRY_VALUE(vecTimes, CSendingPreview::Next(task, nCount, rules, DaysOf(rules, tFrom, nYears)));
-        const time_t tSure = tFrom + (static_cast<time_t>(366) * nYears - CRuledSchedule::kMaxMoveDays - 2) * 86400;
-        if (rules.eOnDayOff == CTaskRules::EOnDayOff::Send || vecTimes.empty() || vecTimes.back() < tSure) break;
-    }
-    return vecTimes;
+    return m_holidays.Coming(task, nCount, rules, tFrom);
 }
 
 std::string CTaskRulesBeside::ZoneNote(const CTaskItem& task, time_t t) {

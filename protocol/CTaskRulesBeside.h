@@ -28,21 +28,15 @@ public:
 
     // The task's rules; none when the store has none for it.
     CTaskRules RulesOf(const CTaskItem& task);
-    // The working days of rules from the day of tFrom on, for nYears.
-    CWorkingDays DaysOf(const CTaskRules& rules, time_t tFrom, int nYears = kYears);
+    // The working days of rules around the day of tFrom.
+    CWorkingDays DaysOf(const CTaskRules& rules, time_t tFrom);
     // CSendingPreview::Next under the task's rules, with the holidays of as
-    // many years as the times reach (up to kMaxYears).
+    // many years as the times reach (CHolidayCache::Coming).
     CResult<std::vector<time_t>> Next(const CTaskItem& task, int nCount);
     // For a task with a zone of its own, the time t reads there, after the
     // machine's: " (09:00 America/New_York)", with its date where that
     // differs; empty for a task without one.
     std::string ZoneNote(const CTaskItem& task, time_t t);
-
-    // How far the holidays are read ahead of the first time asked for.
-    static constexpr int kYears = 3;
-    // How far they are read at most: where the times reach further, the
-    // days beyond count as working days.
-    static constexpr int kMaxYears = 96;
 
 private:
     std::function<void(const std::string&)> m_fnTell;

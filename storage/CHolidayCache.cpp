@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include "CHolidayFile.h"
+#include "CRuledSchedule.h"
+#include "CSendingPreview.h"
 #include "TaskTime.h"
 
 const CHolidayCache::CFile& CHolidayCache::Fresh(const std::string& strPath, int64_t nFromDay, int64_t nToDay) {
@@ -42,4 +44,20 @@ CWorkingDays CHolidayCache::WorkingDaysAround(const CTaskRules& rules, time_t tA
     const TaskDateTime dt = TaskTime::FromAbsolute(tAt);
     const int64_t nDay = TaskTime::DayNumber(dt.nYear, dt.nMonth, dt.nDay);
     return WorkingDaysOf(rules, nDay - nDaysBack, nDay + nDaysAhead);
+}
+
+CResult<std::vector<time_t>> CHolidayCache::Coming(const CTaskItem& task, int nCount, const CTaskRules& rules,
+                                                   time_t tFrom) {
+    // Past the stretch whose holidays were read every day would count as a
+    // working day: times that run that far (a yearly task, a long count)
+    // are worked out again over a stretch twice as long. A time is sure
+    // once its regular day and every day a move looks at lie inside.
+    std::vector<time_t> vecTimes;
+    for (int nYears = kYears; nYears <= kMaxYears; nYears *= 2) {
+        const CWorkingDays days = WorkingDaysAround(rules, tFrom, 40, 366 * nYears);
+        QUILLORY_TRY_VALUE(vecTimes, CSendingPreview::Next(task, nCount, rules, days));
+        const time_t tSure = tFrom + (static_cast<time_t>(366) * nYears - CRuledSchedule::kMaxMoveDays - 2) * 86400;
+        if (rules.eOnDayOff == CTaskRules::EOnDayOff::Send || vecTimes.empty() || vecTimes.back() < tSure) break;
+    }
+    return vecTimes;
 }

@@ -5,7 +5,10 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "CResult.h"
+#include "CTaskItem.h"
 #include "CTaskRules.h"
 #include "CWorkingDays.h"
 
@@ -28,6 +31,16 @@ public:
     // nDaysBack before its day to nDaysAhead after. Rules that send on any
     // day need no holiday file read, and get their weekdays alone.
     CWorkingDays WorkingDaysAround(const CTaskRules& rules, time_t tAt, int nDaysBack = 40, int nDaysAhead = 366 * 3);
+    // CSendingPreview::Next of task under rules, its first time at tFrom,
+    // with the holidays of as many years as the times reach (up to
+    // kMaxYears): a yearly holiday keeps counting however far they go.
+    CResult<std::vector<time_t>> Coming(const CTaskItem& task, int nCount, const CTaskRules& rules, time_t tFrom);
+
+    // How far the holidays are read ahead of the first time asked for.
+    static constexpr int kYears = 3;
+    // How far they are read at most: where the times reach further, the
+    // days beyond count as working days.
+    static constexpr int kMaxYears = 96;
 
 private:
     struct CFile {

@@ -87,6 +87,24 @@ TEST_P(PreviewTest, TheRulesPageMovesTheTimesAndNamesTheZonesTimeHere) {
               "09:00 Asia/Tokyo = " + here.at(GetParam()) + " here");
     page.Zone().setCurrentText("Mars/Olympus_Mons");
     EXPECT_EQ(Times(), "Shown once the choices on the Rules page are valid.");
+
+    // A yearly holiday still counts years ahead: Christmas 2028 is a Monday.
+    page.Zone().setCurrentText("");
+    const std::string strIcs = m_dir.Path() + "/christmas.ics";
+    CTempDir::WriteFile(strIcs,
+                        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nBEGIN:VEVENT\r\nUID:xmas@test\r\n"
+                        "DTSTART;VALUE=DATE:20201225\r\nDTEND;VALUE=DATE:20201226\r\nRRULE:FREQ=YEARLY\r\n"
+                        "SUMMARY:Christmas Day\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    page.AddHolidayFiles({QString::fromStdString(strIcs)});
+    page.OnDayOff().setCurrentIndex(static_cast<int>(CTaskRules::EOnDayOff::Before));
+    SetStart(QDate(2024, 12, 20), QTime(9, 0));  // a move never goes before the start
+    Click(IDC_YEARLY);
+    Select(IDC_YEARLY_MONTH, 11);
+    Type(IDC_YEARLY_DAY, "25");
+    EXPECT_EQ(Times(),
+              "Tue 2024-12-24 09:00      Wed 2025-12-24 09:00      Thu 2026-12-24 09:00\n"
+              "Fri 2027-12-24 09:00      Fri 2028-12-22 09:00\n"
+              "Next subject: Report Tue 2024-12-24");
 }
 
 TEST_P(PreviewTest, ADayThirtyOneRunsOnIntoTheNextMonthAsItWillBeSent) {
