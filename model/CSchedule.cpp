@@ -116,6 +116,17 @@ CResult<bool> ReadsBackAs(const TaskDateTime& dt, time_t t) {
 
 CResult<bool> ReadsBackAs(time_t t) { return ReadsBackAs(FromAbsolute(t), t); }
 
+// Whether the machine's fields of t read back as t. A task in a zone of its
+// own is computed there, but its times are kept in the machine's fields:
+// one the machine's clocks repeat would be read an hour early.
+bool MachineReadsBackAs(time_t t) {
+    CZoneRules& machine = CZoneRules::Machine();
+    if (&machine == &CZoneRules::Current()) return true;  // ReadsBackAs said so
+    long nOffset = 0;
+    time_t tBack = 0;
+    return !machine.OffsetAt(t, nOffset) || !machine.WallToAbsolute(t + nOffset, tBack) || tBack == t;
+}
+
 bool ValidOrdinalKind(int nOrdinal, int nKind) {
     return nOrdinal >= CodeOf(EOrdinal::First) && nOrdinal <= CodeOf(EOrdinal::Last) &&
            nKind >= CodeOf(EDayKind::Day) && nKind <= CodeOf(EDayKind::Saturday);
@@ -234,7 +245,7 @@ CResult<> CSchedule::CalcMinutely(CTaskItem& task, time_t tNow) const {
     // number of intervals after the last one.
     for (int i = 0; nStep > 0 && i < 100000; ++i) {
         QUILLORY_TRY_VALUE(const bool bReadsBack, ReadsBackAs(t));
-        if (bReadsBack) break;
+        if (bReadsBack && MachineReadsBackAs(t)) break;
         t += nStep;
     }
     return Store(task, t);
@@ -498,9 +509,11 @@ CResult<time_t> CSchedule::JumpFrom(const CTaskItem& task, time_t t, time_t tPre
     if (task.Recurrence() == ERecurrence::Minutely) {
         // Minutes are plain seconds: only where the clocks go back do the
         // fields of a time read back as another instant.
+        // The machine's repeats count too, for a task in a zone of its own.
         CZoneRules& zone = CZoneRules::Current();
-        if (zone.InRepeat(t)) return t;
-        tLimit = zone.NextRepeat(t, tLimit + 1) - 1;
+        CZoneRules& machine = CZoneRules::Machine();
+        if (zone.InRepeat(t) || machine.InRepeat(t)) return t;
+        tLimit = std::min(zone.NextRepeat(t, tLimit + 1), machine.NextRepeat(t, tLimit + 1)) - 1;
         const time_t nStep = nPeriod * 60;
         return tLimit <= t ? t : t + (tLimit - t) / nStep * nStep;
     }

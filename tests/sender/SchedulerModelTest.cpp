@@ -683,16 +683,37 @@ TEST(SchedulerZoneTaskTest, AKeptTimeTheMachineRepeatsGoesOutAtTheZonesInstant) 
     const struct {
         const char* pszMachine;
         const char* pszZone;
-        TaskDateTime dtStart;  // daily, in the zone
+        TaskDateTime dtStart;  // in the zone
+        int nEveryMinutes;     // 0: daily
         time_t tScheduled, tFrom;
-        time_t tSent;  // the one send expected from tFrom on, for three hours
+        std::vector<time_t> vecSent;  // the sends expected from tFrom on, for three hours
     } cases[] = {
         // 17:10 in Sydney on 6 November 2016 is 01:10 EST in New York, after the 01:10 EDT an hour before.
-        {"America/New_York", "Australia/Sydney", TaskDateTime{2016, 11, 4, 0, 17, 10, 0}, utc(2016, 11, 5, 7, 0),
-         utc(2016, 11, 6, 4, 0), utc(2016, 11, 6, 6, 10)},
+        {"America/New_York",
+         "Australia/Sydney",
+         TaskDateTime{2016, 11, 4, 0, 17, 10, 0},
+         0,
+         utc(2016, 11, 5, 7, 0),
+         utc(2016, 11, 6, 4, 0),
+         {utc(2016, 11, 6, 6, 10)}},
         // 21:10 in New York on 30 October 2027 is 02:10 CET in Berlin, after the 02:10 CEST.
-        {"Europe/Berlin", "America/New_York", TaskDateTime{2027, 10, 28, 0, 21, 10, 0}, utc(2027, 10, 30, 2, 0),
-         utc(2027, 10, 30, 23, 30), utc(2027, 10, 31, 1, 10)},
+        {"Europe/Berlin",
+         "America/New_York",
+         TaskDateTime{2027, 10, 28, 0, 21, 10, 0},
+         0,
+         utc(2027, 10, 30, 2, 0),
+         utc(2027, 10, 30, 23, 30),
+         {utc(2027, 10, 31, 1, 10)}},
+        // Every 25 minutes in UTC: 01:20 and 01:45 UTC are 02:20 and 02:45 CET, which Berlin's fields would
+        // read as the CEST hour before; they are passed over, as the machine's own such times are.
+        {"Europe/Berlin",
+         "UTC",
+         TaskDateTime{2027, 10, 30, 0, 22, 0, 0},
+         25,
+         utc(2027, 10, 30, 21, 0),
+         utc(2027, 10, 30, 23, 50),
+         {utc(2027, 10, 31, 0, 5), utc(2027, 10, 31, 0, 30), utc(2027, 10, 31, 0, 55), utc(2027, 10, 31, 2, 10),
+          utc(2027, 10, 31, 2, 35)}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.pszMachine) + " with a task in " + c.pszZone);
@@ -701,9 +722,10 @@ TEST(SchedulerZoneTaskTest, AKeptTimeTheMachineRepeatsGoesOutAtTheZonesInstant) 
         rules.strZone = c.pszZone;
         CTaskItem task;
         task.m_bActive = 1;
-        task.m_strTaskName = "daily";
-        task.m_nRecurrence = 2;
+        task.m_strTaskName = c.nEveryMinutes ? "minutely" : "daily";
+        task.m_nRecurrence = c.nEveryMinutes ? 1 : 2;
         task.m_nDailyInterval = 1;
+        task.m_nMinuteInterval = c.nEveryMinutes;
         task.m_nEndKind = 0;
         task.m_dtStart = c.dtStart;
         CFixedClock clock(c.tScheduled);
@@ -726,6 +748,6 @@ TEST(SchedulerZoneTaskTest, AKeptTimeTheMachineRepeatsGoesOutAtTheZonesInstant) 
             clock.Set(t);
             host.OnTimer();
         }
-        EXPECT_EQ(vecSent, std::vector<time_t>{c.tSent});
+        EXPECT_EQ(vecSent, c.vecSent);
     }
 }
