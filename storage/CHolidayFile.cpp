@@ -1,5 +1,7 @@
 #include "CHolidayFile.h"
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 
 #include <libical/ical.h>
@@ -16,13 +18,26 @@ struct CIteratorFree {
     void operator()(icalrecur_iterator* p) const { icalrecur_iterator_free(p); }
 };
 
+// What the recurrences of one file may still spend.
+struct CExpansionBudget {
+    std::chrono::steady_clock::time_point deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(CHolidayFile::kMaxSeconds);
+    int nStepsLeft = CHolidayFile::kMaxInstances;
+};
+
 int64_t DayOf(const icaltimetype& t) { return TaskTime::DayNumber(t.year, t.month, t.day); }
+
+std::string NameOf(icalcomponent* pEvent) {
+    const char* pszUid = icalcomponent_get_uid(pEvent);
+    return pszUid && *pszUid ? std::string("event ") + pszUid : std::string("an event without UID");
+}
 
 // The days one all-day event covers, each instance from its start for as
 // many days as the event lasts (one when it names no end).
-void AddEvent(icalcomponent* pEvent, int64_t nFromDay, int64_t nToDay, std::set<int64_t>& setDays) {
+CResult<> AddEvent(icalcomponent* pEvent, int64_t nFromDay, int64_t nToDay, CExpansionBudget& budget,
+                   std::set<int64_t>& setDays) {
     const icaltimetype start = icalcomponent_get_dtstart(pEvent);
-    if (icaltime_is_null_time(start) || !icaltime_is_date(start)) return;
+    if (icaltime_is_null_time(start) || !icaltime_is_date(start)) return {};
     const icaltimetype end = icalcomponent_get_dtend(pEvent);
     const int64_t nLength =
         !icaltime_is_null_time(end) && icaltime_is_date(end) ? std::max<int64_t>(DayOf(end) - DayOf(start), 1) : 1;
@@ -32,27 +47,46 @@ void AddEvent(icalcomponent* pEvent, int64_t nFromDay, int64_t nToDay, std::set<
         setExcluded.insert(DayOf(icalproperty_get_exdate(p)));
     auto add = [&](int64_t nStart) {
         if (setExcluded.count(nStart)) return;
-        for (int64_t d = nStart; d < nStart + nLength; ++d)
-            if (d >= nFromDay && d <= nToDay) setDays.insert(d);
+        for (int64_t d = std::max(nStart, nFromDay); d < nStart + nLength && d <= nToDay; ++d) setDays.insert(d);
     };
-    icalproperty* pRule = icalcomponent_get_first_property(pEvent, ICAL_RRULE_PROPERTY);
-    if (!pRule) {
-        add(DayOf(start));
-    } else {
-        const std::unique_ptr<icalrecur_iterator, CIteratorFree> pIterator(
-            icalrecur_iterator_new(icalproperty_get_rrule(pRule), start));
-        if (!pIterator) return;  // a rule libical cannot follow names no day
-        int nSeen = 0;
-        for (icaltimetype t = icalrecur_iterator_next(pIterator.get());
-             !icaltime_is_null_time(t) && nSeen < CHolidayFile::kMaxInstances && DayOf(t) <= nToDay;
-             t = icalrecur_iterator_next(pIterator.get()), ++nSeen)
+    if (icalproperty* pRule = icalcomponent_get_first_property(pEvent, ICAL_RRULE_PROPERTY)) {
+        const icalrecurrencetype rule = icalproperty_get_rrule(pRule);
+        // Finer steps name the same day again and again; the library can also
+        // search such a rule for ever when it never matches.
+        if (rule.freq < ICAL_DAILY_RECURRENCE)
+            return CProblem(NameOf(pEvent) + ": a whole-day event cannot repeat more often than daily");
+        const std::unique_ptr<icalrecur_iterator, CIteratorFree> pIterator(icalrecur_iterator_new(rule, start));
+        if (!pIterator) return {};  // a rule the library cannot follow names no day
+        // Straight to the first instance that can reach the span (refused
+        // for a rule with COUNT, which bounds itself).
+        const int64_t nFirstStart = nFromDay - (nLength - 1);
+        if (nFirstStart > DayOf(start) && rule.count == 0) {
+            const TaskDateTime dt = TaskTime::DateOfDay(nFirstStart);
+            icaltimetype first = icaltime_null_date();
+            first.year = dt.nYear;
+            first.month = dt.nMonth;
+            first.day = dt.nDay;
+            (void)icalrecur_iterator_set_start(pIterator.get(), first);  // failing, it starts at DTSTART: slower only
+        }
+        // Checked before every step: a step that finds nothing can be slow too.
+        for (;;) {
+            if (--budget.nStepsLeft < 0 || std::chrono::steady_clock::now() > budget.deadline)
+                return CProblem(NameOf(pEvent) + ": its recurrence takes too long to follow (more than " +
+                                std::to_string(CHolidayFile::kMaxInstances) + " steps or " +
+                                std::to_string(CHolidayFile::kMaxSeconds) + " s for the whole file)");
+            const icaltimetype t = icalrecur_iterator_next(pIterator.get());
+            if (icaltime_is_null_time(t) || DayOf(t) > nToDay) break;
             add(DayOf(t));
+        }
+    } else {
+        add(DayOf(start));
     }
     for (icalproperty* p = icalcomponent_get_first_property(pEvent, ICAL_RDATE_PROPERTY); p;
          p = icalcomponent_get_next_property(pEvent, ICAL_RDATE_PROPERTY)) {
         const icaldatetimeperiodtype rdate = icalproperty_get_rdate(p);
         if (!icaltime_is_null_time(rdate.time)) add(DayOf(rdate.time));
     }
+    return {};
 }
 
 }  // namespace
@@ -67,9 +101,10 @@ CResult<std::set<int64_t>> CHolidayFile::FromText(const std::string& strText, in
         if (!pCalendar) return CProblem("not an iCalendar file (no VCALENDAR)");
     }
     std::set<int64_t> setDays;
+    CExpansionBudget budget;
     for (icalcomponent* pEvent = icalcomponent_get_first_component(pCalendar, ICAL_VEVENT_COMPONENT); pEvent;
          pEvent = icalcomponent_get_next_component(pCalendar, ICAL_VEVENT_COMPONENT))
-        AddEvent(pEvent, nFromDay, nToDay, setDays);
+        QUILLORY_TRY(AddEvent(pEvent, nFromDay, nToDay, budget, setDays));
     return setDays;
 }
 

@@ -11,19 +11,27 @@
 // a holiday, and is passed over. Days are numbered as TaskTime::DayNumber
 // numbers them.
 //
+// A hostile file cannot hold the reader up: a recurrence is followed only
+// through the span asked for (from its first day in the span when it has no
+// COUNT), a whole-day event that repeats more often than daily is refused,
+// and a file whose recurrences need more than kMaxInstances steps or
+// kMaxSeconds in all is refused, naming the event, rather than read in part.
+//
 // Example: DTSTART;VALUE=DATE:20261225 with RRULE:FREQ=YEARLY, read for
 // 2027-01-01 .. 2028-12-31, gives 2027-12-25 and 2028-12-25.
 class CHolidayFile {
 public:
     // The holidays of the file at strPath from nFromDay to nToDay, both
     // included. The problem names the file and says what is wrong with it
-    // (missing, not a regular file, not iCalendar).
+    // (missing, not a regular file, not iCalendar, a recurrence refused).
     static CResult<std::set<int64_t>> Read(const std::string& strPath, int64_t nFromDay, int64_t nToDay);
     // The same from the text of a file.
     static CResult<std::set<int64_t>> FromText(const std::string& strText, int64_t nFromDay, int64_t nToDay);
 
     static constexpr size_t kMaxBytes = 8u << 20;
-    // How many instances of one event are looked at, at most: a rule that
-    // repeats every second must not hold the host up.
-    static constexpr int kMaxInstances = 100000;
+    // The steps of all recurrences of one file together, at most.
+    static constexpr int kMaxInstances = 200000;
+    // The time all recurrences of one file may take together: one step of a
+    // rule that never matches can take the calendar library most of a second.
+    static constexpr int kMaxSeconds = 3;
 };

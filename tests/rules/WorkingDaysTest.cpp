@@ -132,6 +132,68 @@ TEST(WorkingDaysTest, HolidaysAreTheAllDayEventsOfACalendarWithTheirRepeatsLessT
     EXPECT_EQ(rMissing.Problem().rfind(dir / "gone.ics", 0), 0u) << rMissing.Problem();
 }
 
+// A calendar is outside input: a recurrence that never ends, never matches
+// or repeats every second is followed only as far as the span asked for, and
+// one the reader cannot finish in its budget is refused, never read in part.
+TEST(WorkingDaysTest, HostileRecurrencesAreBoundedByTheSpanOrRefused) {
+    auto calendar = [](const std::vector<std::pair<std::string, std::string>>& vecEvents) {
+        std::string str = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n";
+        for (size_t i = 0; i < vecEvents.size(); ++i)
+            str += "BEGIN:VEVENT\r\nUID:e" + std::to_string(i) + "\r\nDTSTART;VALUE=DATE:" + vecEvents[i].first +
+                   "\r\nRRULE:" + vecEvents[i].second + "\r\nEND:VEVENT\r\n";
+        return str + "END:VCALENDAR\r\n";
+    };
+    const std::pair<std::string, std::string> never{"20270101", "FREQ=DAILY;BYMONTH=2;BYMONTHDAY=30"};
+    const std::pair<std::string, std::string> daily1900{"19000101", "FREQ=DAILY"};
+    const int64_t nFrom = Day(2027, 1, 1), nTo = Day(2030, 12, 31);
+    std::set<int64_t> setEveryDay2027;
+    for (int64_t d = nFrom; d <= Day(2027, 12, 31); ++d) setEveryDay2027.insert(d);
+    const struct {
+        const char* pszName;
+        std::string strText;
+        int64_t nTo;
+        std::set<int64_t> setDays;  // when no problem is expected
+        const char* pszProblem;
+    } rows[] = {
+        {"every second, never matching: refused, not searched for ever",
+         calendar({{"20270101", "FREQ=SECONDLY;BYMONTH=2;BYMONTHDAY=30"}}),
+         nTo,
+         {},
+         "more often than daily"},
+        {"hourly: refused", calendar({{"20270101", "FREQ=HOURLY;COUNT=3"}}), nTo, {}, "more often than daily"},
+        {"a dozen rules that never match: refused within the budget",
+         calendar(std::vector(12, never)),
+         nTo,
+         {},
+         "takes too long"},
+        {"five daily rules since 1900: followed from the span, not from 1900", calendar(std::vector(5, daily1900)),
+         Day(2027, 12, 31), setEveryDay2027, nullptr},
+        {"every other year since 2021 keeps its years",
+         calendar({{"20210704", "FREQ=YEARLY;INTERVAL=2"}}),
+         nTo,
+         {Day(2027, 7, 4), Day(2029, 7, 4)},
+         nullptr},
+        {"a week-long event that began before the span reaches into it",
+         "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:w\r\nDTSTART;VALUE=DATE:20211229\r\nDTEND;VALUE=DATE:20220105\r\n"
+         "RRULE:FREQ=YEARLY\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n",
+         Day(2027, 1, 2),
+         {Day(2027, 1, 1), Day(2027, 1, 2)},
+         nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pszName);
+        const auto rDays = CHolidayFile::FromText(row.strText, nFrom, row.nTo);
+        if (row.pszProblem) {
+            ASSERT_FALSE(rDays) << rDays->size() << " days";
+            EXPECT_NE(rDays.Problem().find(row.pszProblem), std::string::npos) << rDays.Problem();
+            EXPECT_NE(rDays.Problem().find("event e"), std::string::npos) << rDays.Problem();
+        } else {
+            ASSERT_TRUE(rDays) << rDays.Problem();
+            EXPECT_EQ(*rDays, row.setDays);
+        }
+    }
+}
+
 }  // namespace
 
 // The tick asks for a task's working days on every due occurrence: a
