@@ -160,6 +160,10 @@ CResult<> CRuledSchedule::Place(CTaskItem& task, time_t tNow) const {
     return CTaskZone::Run(m_rules.strZone, task, [&](CTaskItem& t) { return PlaceHere(t, tNow); });
 }
 
+CResult<bool> CRuledSchedule::PlaceAgain(CTaskItem& task) const {
+    return CTaskZone::Run(m_rules.strZone, task, [&](CTaskItem& t) { return PlaceAgainHere(t); });
+}
+
 CResult<CRuledSchedule::EVerdict> CRuledSchedule::VerdictHere(const CTaskItem& task, CSchedule::EDue eDue,
                                                               time_t tNow) const {
     const CZoneHold hold;
@@ -232,4 +236,31 @@ CResult<> CRuledSchedule::PlaceHere(CTaskItem& task, time_t tNow) const {
         }
     }
     return {};
+}
+
+CResult<bool> CRuledSchedule::PlaceAgainHere(CTaskItem& task) const {
+    const CZoneHold hold;
+    if (m_rules.eOnDayOff == CTaskRules::EOnDayOff::Send || !task.m_dtNextSending.IsSet()) return false;
+    QUILLORY_TRY_VALUE(const time_t tStored, TaskTime::ToAbsolute(task.m_dtNextSending));
+    QUILLORY_TRY_VALUE(std::optional<time_t> tRegular, RegularAt(task, tStored));
+    if (!tRegular) {
+        // Moved under the old holidays to a day the new ones do not move it
+        // to: it stands for the nearer of the regular occurrences a next time
+        // can stand for, and a move never takes one further than this.
+        QUILLORY_TRY_VALUE(const std::optional<time_t> tAfterLast, RegularAfterLast(task));
+        QUILLORY_TRY_VALUE(const std::optional<time_t> tFirst, First(task));
+        const time_t tReach = static_cast<time_t>(kMaxMoveDays + 1) * 86400;
+        auto distance = [&](time_t t) { return t > tStored ? t - tStored : tStored - t; };
+        for (const std::optional<time_t>& tCandidate : {tAfterLast, tFirst})
+            if (tCandidate && distance(*tCandidate) <= tReach &&
+                (!tRegular || distance(*tCandidate) < distance(*tRegular)))
+                tRegular = tCandidate;
+        if (!tRegular) return false;  // placed by no rule this knows: left as it is
+    }
+    QUILLORY_TRY_VALUE(const std::optional<time_t> tPlaced, Placed(task, *tRegular));
+    // One the rules skip waits at its regular time, where the tick records it.
+    const time_t tNew = tPlaced ? *tPlaced : *tRegular;
+    if (tNew == tStored) return false;
+    CSchedule::SetNextSending(task, tNew);
+    return true;
 }

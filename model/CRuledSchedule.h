@@ -71,11 +71,23 @@ public:
     // were.
     CResult<> Place(CTaskItem& task, time_t tNow) const;
 
+    // After the working days changed (a holiday file gained or lost a day):
+    // the stored next time placed again from the regular occurrence it
+    // stands for, as the advance would have placed it. Only m_dtNextSending
+    // changes, never before the day after the last occurrence nor as far as
+    // the next regular one; a time this places before the present is due,
+    // and handled as any passed occurrence. True when it moved.
+    // Example: "before", weekly on Friday 2027-12-24 09:00, stored at its
+    // regular time; the 24th becomes a holiday: it moves to Thursday 23rd
+    // 09:00, and back to the 24th when the holiday goes again.
+    CResult<bool> PlaceAgain(CTaskItem& task) const;
+
 private:
     // The public steps' bodies, run in the task's own zone when it has one.
     CResult<EVerdict> VerdictHere(const CTaskItem& task, CSchedule::EDue eDue, time_t tNow) const;
     CResult<CSchedule::EAdvance> AdvanceHere(CTaskItem& task, bool bCounts) const;
     CResult<> PlaceHere(CTaskItem& task, time_t tNow) const;
+    CResult<bool> PlaceAgainHere(CTaskItem& task) const;
     // CalcNextSending from the task's last occurrence, at a present not
     // before its start: a last one that is an occurrence (a step ahead of
     // the clock, as the preview and the placing make) must not read as the

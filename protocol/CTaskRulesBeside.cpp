@@ -2,6 +2,7 @@
 
 #include "CHostProtocol.h"
 #include "CRuledSchedule.h"
+#include "CSchedule.h"
 #include "CSendingPreview.h"
 #include "CTaskRulesJson.h"
 #include "CTaskZone.h"
@@ -36,7 +37,16 @@ CResult<std::vector<time_t>> CTaskRulesBeside::Next(const CTaskItem& task, int n
     const CTaskRules rules = RulesOf(task);
     if (rules.IsEmpty() || !task.m_dtNextSending.IsSet()) return CSendingPreview::Next(task, nCount, rules);
     QUILLORY_TRY_VALUE(const time_t tFrom, TaskTime::ToAbsolute(task.m_dtNextSending));
-    return m_holidays.Coming(task, nCount, rules, tFrom);
+    // The stored time as the host places it again when a holiday file
+    // changed after it was stored (the host may not have run since).
+    CTaskItem placed = task;
+    const CFixedClock clock(tFrom);
+    const CSchedule schedule(clock);
+    const CWorkingDays days = DaysOf(rules, tFrom);
+    QUILLORY_TRY_VALUE(const bool bMoved, CRuledSchedule(schedule, rules, days).PlaceAgain(placed));
+    (void)bMoved;  // the preview starts from where it stands either way
+    QUILLORY_TRY_VALUE(const time_t tPlaced, TaskTime::ToAbsolute(placed.m_dtNextSending));
+    return m_holidays.Coming(placed, nCount, rules, tPlaced);
 }
 
 std::string CTaskRulesBeside::ZoneNote(const CTaskItem& task, time_t t) {

@@ -99,7 +99,13 @@ CResult<> CSendEmailDlg::Tick(CTaskList& list) {
     const CTaskList& view = list;
     m_cache.Sync(view);
     QUILLORY_TRY_VALUE(const time_t tNow, m_schedule.NowMinute());
-    if (tNow < m_cache.Earliest()) return {};  // nothing can be due
+    // Before the look at what is due: a holiday that went may make a task due now.
+    const bool bPlacedAgain = PlaceAgainWhereHolidaysChanged(list, tNow);
+    if (bPlacedAgain) m_cache.Update(view);
+    if (tNow < m_cache.Earliest()) {  // nothing can be due
+        if (bPlacedAgain && m_ctx.fnSave) m_ctx.fnSave(view);
+        return {};
+    }
     if (m_ctx.fnTickStart) m_ctx.fnTickStart();
     const CCallOnExit tickEnd{m_ctx.fnTickEnd};  // also on the early ways out below
 
@@ -110,7 +116,7 @@ CResult<> CSendEmailDlg::Tick(CTaskList& list) {
     m_vecTickIds.clear();
     for (int i = 0; i < n; ++i) m_vecTickIds.push_back(view.IdAt(i));
     std::erase_if(m_mapWaiting, [&](const auto& entry) { return view.IndexOf(entry.first) < 0; });
-    bool bChanged = false;
+    bool bChanged = bPlacedAgain;  // saved once with what this tick sends
     for (int k = 0; k < n; ++k) {
         const CTaskList::Id nId = m_vecTickIds[static_cast<size_t>(k)];
         const int i = k < view.GetSize() && view.IdAt(k) == nId ? k : view.IndexOf(nId);
@@ -191,6 +197,55 @@ CRuledSchedule::EVerdict CSendEmailDlg::VerdictOf(const CRuledSchedule& ruled, c
     return *rVerdict;
 }
 
+bool CSendEmailDlg::PlaceAgainWhereHolidaysChanged(CTaskList& list, time_t tNow) {
+    if (!m_ctx.fnRulesOf) return false;
+    // One stat per known file a tick; the rules themselves once a minute, or
+    // when a file was read anew (also by a send of this tick's last look).
+    if (m_nTicksToRulesWalk-- > 0 && m_holidays.Generation() == m_nWalkedGeneration && !m_holidays.AnyChanged())
+        return false;
+    m_nTicksToRulesWalk = kRulesWalkTicks;
+    const CTaskList& view = list;
+    std::erase_if(m_mapPlacedWith, [&](const auto& entry) { return view.IndexOf(entry.first) < 0; });
+    const TaskDateTime dtNow = TaskTime::FromAbsolute(tNow);
+    const int64_t nToday = TaskTime::DayNumber(dtNow.nYear, dtNow.nMonth, dtNow.nDay);
+    bool bMoved = false;
+    for (int i = 0; i < view.GetSize(); ++i) {
+        const CTaskItem& task = view.GetAt(i);
+        const CTaskList::Id nId = view.IdAt(i);
+        if (!task.m_bActive || !task.m_dtNextSending.IsSet()) continue;
+        const CTaskRules rules = RulesOf(task, nId);
+        if (rules.eOnDayOff == CTaskRules::EOnDayOff::Send || rules.vecHolidayFiles.empty()) {
+            m_mapPlacedWith.erase(nId);
+            continue;
+        }
+        std::map<std::string, uint64_t> mapVersions;
+        for (const std::string& strPath : rules.vecHolidayFiles)
+            mapVersions[strPath] = m_holidays.VersionOf(strPath, nToday - kHolidayReach, nToday + kHolidayReach);
+        std::map<std::string, uint64_t>& mapPlaced = m_mapPlacedWith[nId];
+        if (mapPlaced == mapVersions) continue;
+        CTaskItem placed = task;
+        const CWorkingDays days = m_holidays.WorkingDaysAround(rules, tNow, kHolidayReach, kHolidayReach);
+        const auto rMoved = CRuledSchedule(m_schedule, rules, days).PlaceAgain(placed);
+        if (!rMoved) {
+            // Told, and tried again when the file changes again; the tick's
+            // verdict still reads the holidays as they are.
+            std::cerr << "Quillory: task \"" << task.m_strTaskName << "\": its next sending time "
+                      << TaskTime::Format(task.m_dtNextSending)
+                      << " cannot be placed again after its holidays changed: " << rMoved.Problem() << '\n';
+        } else if (*rMoved) {
+            std::cerr << "Quillory: task \"" << task.m_strTaskName
+                      << "\": its holidays changed, so its next sending time moves from "
+                      << TaskTime::Format(task.m_dtNextSending) << " to " << TaskTime::Format(placed.m_dtNextSending)
+                      << '\n';
+            list.SetAt(i, placed);
+            bMoved = true;
+        }
+        mapPlaced = std::move(mapVersions);
+    }
+    m_nWalkedGeneration = m_holidays.Generation();
+    return bMoved;
+}
+
 bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     using EVerdict = CRuledSchedule::EVerdict;
     const CTaskList& view = list;
@@ -225,7 +280,7 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     if (!bRetry) ReportDamagedLastSent(view.GetAt(i), nId, eDue);
     // Days around the present; an occurrence long overdue further back
     // meets no holiday there.
-    const CWorkingDays days = m_holidays.WorkingDaysAround(rules, tNow, 400, 400);
+    const CWorkingDays days = m_holidays.WorkingDaysAround(rules, tNow, kHolidayReach, kHolidayReach);
     const CRuledSchedule ruled(m_schedule, rules, days);
     EVerdict eVerdict = bRetry ? EVerdict::kSend : VerdictOf(ruled, found, eDue, tNow);
     // Also once the rules are plain again: the flag that skipped it may be the one cleared.

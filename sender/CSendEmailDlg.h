@@ -138,6 +138,10 @@ private:
     // What the rules make of a due occurrence (task as the list holds it).
     CRuledSchedule::EVerdict VerdictOf(const CRuledSchedule& ruled, const CTaskItem& task, CSchedule::EDue eDue,
                                        time_t tNow) const;
+    // The next times of the tasks whose holiday files changed since those
+    // times were placed, placed again (also at the first look after the
+    // start: a file may have changed while nothing ran); true when any moved.
+    bool PlaceAgainWhereHolidaysChanged(CTaskList& list, time_t tNow);
     // The occurrence waits for the host: true when it is not time to try it again yet.
     bool IsWaiting(const CTaskItem& task, CTaskList::Id nId, time_t tNow);
 
@@ -158,6 +162,17 @@ private:
     std::map<CTaskList::Id, CWaiting> m_mapWaiting;
     std::map<CTaskList::Id, std::string> m_mapToldRules;  // the damaged rules told, per task
     CHolidayCache m_holidays;
+    // Per task, the version of each holiday file its next time was placed with.
+    std::map<CTaskList::Id, std::map<std::string, uint64_t>> m_mapPlacedWith;
+    // Ticks until the tasks' rules are looked at again for holiday files not
+    // yet known (a task added or given other files); a known file that
+    // changes is seen at the next tick.
+    int m_nTicksToRulesWalk = 0;
+    uint64_t m_nWalkedGeneration = 0;  // the holidays' generation the last walk saw
+    static constexpr int kRulesWalkTicks = 60;
+    // How many days around the present the holidays are read for; an
+    // occurrence long overdue further back meets no holiday there.
+    static constexpr int kHolidayReach = 400;
     std::unique_ptr<QTimer> m_pTimer;
 };
 

@@ -2,19 +2,36 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <utility>
+
 #include "CHolidayFile.h"
 #include "CRuledSchedule.h"
 #include "CSendingPreview.h"
 #include "TaskTime.h"
 
+namespace {
+
+// Modification time (ns) and size of a file, -1 and -1 when it is not there.
+std::pair<int64_t, int64_t> HolidayFileStamp(const std::string& strPath) {
+    struct stat st {};
+    if (::stat(strPath.c_str(), &st) != 0) return {-1, -1};
+    return {static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            static_cast<int64_t>(st.st_size)};
+}
+
+}  // namespace
+
 const CHolidayCache::CFile& CHolidayCache::Fresh(const std::string& strPath, int64_t nFromDay, int64_t nToDay) {
     CFile& file = m_mapFiles[strPath];
-    struct stat st {};
-    const bool bStat = ::stat(strPath.c_str(), &st) == 0;
-    const int64_t nModifiedNs = bStat ? static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec : -1;
-    const int64_t nSize = bStat ? static_cast<int64_t>(st.st_size) : -1;
-    const bool bSame = nModifiedNs == file.nModifiedNs && nSize == file.nSize;
+    const auto [nModifiedNs, nSize] = HolidayFileStamp(strPath);
+    const bool bSame = file.nVersion != 0 && nModifiedNs == file.nModifiedNs && nSize == file.nSize;
     if (bSame && nFromDay >= file.nFromDay && nToDay <= file.nToDay) return file;
+    // A wider span of the same file is no new version.
+    if (!bSame) {
+        ++file.nVersion;
+        ++m_nGeneration;
+    }
     // A year more than asked: the span the tick asks for moves a day at a time.
     const int64_t nReadTo = nToDay + 366;
     auto rDays = CHolidayFile::Read(strPath, nFromDay, nReadTo);
@@ -60,4 +77,14 @@ CResult<std::vector<time_t>> CHolidayCache::Coming(const CTaskItem& task, int nC
         if (rules.eOnDayOff == CTaskRules::EOnDayOff::Send || vecTimes.empty() || vecTimes.back() < tSure) break;
     }
     return vecTimes;
+}
+
+uint64_t CHolidayCache::VersionOf(const std::string& strPath, int64_t nFromDay, int64_t nToDay) {
+    return Fresh(strPath, nFromDay, nToDay).nVersion;
+}
+
+bool CHolidayCache::AnyChanged() const {
+    return std::any_of(m_mapFiles.begin(), m_mapFiles.end(), [](const auto& entry) {
+        return HolidayFileStamp(entry.first) != std::make_pair(entry.second.nModifiedNs, entry.second.nSize);
+    });
 }

@@ -18,6 +18,10 @@
 // naming no holiday; its problem is told once (through fnTell), and again
 // only after it was read well in between or the problem changed.
 //
+// Each reading of a file after it changed on disk has a new version, so that
+// a reader can tell which stored times were placed with holidays that are
+// no longer those of the file.
+//
 // Example: two tasks name /home/u/holidays.ics; the tick asks for both on
 // every due occurrence and the file is parsed once, until it is saved anew.
 class CHolidayCache {
@@ -42,6 +46,15 @@ public:
     // days beyond count as working days.
     static constexpr int kMaxYears = 96;
 
+    // The version of strPath's holidays, read as WorkingDaysOf reads it:
+    // 1 for its first reading, one more for each reading after a change.
+    uint64_t VersionOf(const std::string& strPath, int64_t nFromDay, int64_t nToDay);
+    // Whether any file read so far differs on disk from what was read (one
+    // stat each), without reading it.
+    bool AnyChanged() const;
+    // One more whenever any file gets a new version.
+    uint64_t Generation() const { return m_nGeneration; }
+
 private:
     struct CFile {
         int64_t nModifiedNs = -1;
@@ -49,9 +62,11 @@ private:
         int64_t nFromDay = 0, nToDay = -1;  // the span read
         std::set<int64_t> setDays;
         std::string strProblem;  // "" when it was read well
+        uint64_t nVersion = 0;   // 0: never read
     };
     const CFile& Fresh(const std::string& strPath, int64_t nFromDay, int64_t nToDay);
 
     std::function<void(const std::string&)> m_fnTell;
     std::map<std::string, CFile> m_mapFiles;
+    uint64_t m_nGeneration = 0;
 };

@@ -12,6 +12,10 @@
 #include <gtest/gtest.h>
 
 #include "CSendEmailDlg.h"
+#include "CTaskRulesBeside.h"
+#include "CTaskRulesJson.h"
+#include "CTaskZone.h"
+#include "CTempDir.h"
 #include "ReferenceTick.h"
 #include "ResultValue.h"
 #include "TaskTime.h"
@@ -387,6 +391,123 @@ TEST_F(SchedulerTest, ABrokenTaskNeitherBlocksOthersNorRepeats) {
     Ticks(5);
     EXPECT_EQ(m_vecSent, (std::vector<std::string>{"badstart@2026-03-02 10:00", "good@2026-03-02 10:00"}));
     EXPECT_FALSE(m_list[1].m_dtNextSending.IsSet()) << "a task that cannot be advanced is completed";
+}
+
+// A holiday calendar saved anew while the host runs: the stored next time
+// of a task whose rule moves days off to the working day before follows it
+// at the next tick, there and back, is saved, goes out late when it moved
+// to a time already passed, and no occurrence goes out twice. `quillory
+// next` shows the same times from the list as stored before the host saved.
+// Times are the task's own (its zone, or the machine's), on several machines.
+TEST(SchedulerHolidayTest, AChangedCalendarPlacesTheStoredNextTimeAgain) {
+    for (const char* pszMachine : {"UTC", "Europe/Berlin", "Australia/Lord_Howe"}) {
+        for (const std::string strZone : {"", "America/New_York"}) {
+            SCOPED_TRACE(std::string(pszMachine) + " / " + (strZone.empty() ? "machine" : strZone));
+            const CZoneGuard zone(pszMachine);
+            const CTempDir dir;
+            const std::string strIcs = dir / "holidays.ics";
+            // Each text another size, so that a change within the file system's tick still shows.
+            auto calendar = [&](const char* pszDay, const char* pszUid) {
+                CTempDir::WriteFile(strIcs, std::string("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:") +
+                                                pszUid + "\r\nDTSTART;VALUE=DATE:" + pszDay +
+                                                "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+            };
+            // The task's wall time "YYYY-MM-DD HH:MM" and the instant it is.
+            auto instant = [&](const char* psz) {
+                const TaskDateTime dt = ValueOf(TaskTime::ParseDateTime(psz));
+                return strZone.empty() ? ValueOf(TaskTime::ToAbsolute(dt)) : ValueOf(CTaskZone::Absolute(strZone, dt));
+            };
+            auto wall = [&](const TaskDateTime& dtStored) {
+                if (!dtStored.IsSet()) return std::string("none");
+                const time_t t = ValueOf(TaskTime::ToAbsolute(dtStored));
+                return TaskTime::Format(strZone.empty() ? TaskTime::FromAbsolute(t)
+                                                        : ValueOf(CTaskZone::WallTime(strZone, t)));
+            };
+            CTaskRules rules;
+            rules.eOnDayOff = CTaskRules::EOnDayOff::Before;
+            rules.vecHolidayFiles = {strIcs};
+            rules.strZone = strZone;
+            // Fridays at 09:00 (the task's time), last sent on 10 December, next on the 17th.
+            CTaskItem task = Minutely("t", ValueOf(TaskTime::ParseDateTime("2027-12-03 09:00")), 1);
+            task.m_nRecurrence = static_cast<int32_t>(ERecurrence::Weekly);
+            task.m_nWeeklyInterval = 1;
+            std::fill(std::begin(task.m_bWeekDays), std::end(task.m_bWeekDays), 0);
+            task.m_bWeekDays[5] = 1;  // Sunday first
+            task.m_strTemplateFile = "/d/t.oft";
+            task.m_nOccurrenceCount = 2;
+            task.m_dtLastSent = TaskTime::FromAbsolute(instant("2027-12-10 09:00"));
+            task.m_dtNextSending = TaskTime::FromAbsolute(instant("2027-12-17 09:00"));
+            CTaskList list;
+            list.Add(task);
+            std::vector<std::string> vecSent;
+            int nSaves = 0;
+            CFixedClock clock(0);
+            CSendContext ctx;
+            ctx.fnTaskList = [&] { return &list; };
+            ctx.fnSend = [&](const CTaskItem& t) {
+                vecSent.push_back(wall(t.m_dtNextSending));
+                return CSendVerdict(true);
+            };
+            ctx.fnSave = [&](const CTaskList&) { ++nSaves; };
+            ctx.fnRulesOf = [&](const CTaskItem&) { return CResult<CTaskRules>(rules); };
+            ctx.pClock = &clock;
+            CSendEmailDlg dlg(ctx);
+            // `quillory next` reads the rules from the store beside the list.
+            const nlohmann::json jStore = {{"version", 2},
+                                           {"tasks",
+                                            {{"t.oft",
+                                              {{"id", "0123456789abcdef"},
+                                               {"history", nlohmann::json::array()},
+                                               {"settings", {{"rules", CTaskRulesJson::ToJson(rules)}}}}}}}};
+            CTempDir::WriteFile(dir / "tasks.json", jStore.dump());
+            auto next = [&](const CTaskItem& t) {
+                CTaskRulesBeside beside(dir / "emails.dat", nullptr);
+                std::string str;
+                for (const time_t tNext : ValueOf(beside.Next(t, 2)))
+                    str += (str.empty() ? "" : ", ") + wall(TaskTime::FromAbsolute(tNext));
+                return str;
+            };
+
+            const struct {
+                const char* pszName;
+                const char* pszHoliday;  // nullptr: the calendar is left as it is
+                const char* pszUid;
+                const char* pszNow;
+                const char* pszNext;  // stored after the tick, in the task's time
+                int nSaves;
+                size_t nSent;
+            } steps[] = {
+                {"no holiday near", "20271229", "a", "2027-12-13 12:00", "2027-12-17 09:00", 0, 0},
+                {"the 17th becomes a holiday", "20271217", "bb", "2027-12-13 12:01", "2027-12-16 09:00", 1, 0},
+                {"and is one no more", "20271229", "ccc", "2027-12-14 08:00", "2027-12-17 09:00", 2, 0},
+                {"again, when the 16th's 09:00 has passed: sent late", "20271217", "dddd", "2027-12-16 10:00",
+                 "2027-12-24 09:00", 3, 1},
+                {"no more on the 17th itself: not sent again", "20271229", "eeeee", "2027-12-17 09:00",
+                 "2027-12-24 09:00", 3, 1},
+                {"the next Friday as ever", nullptr, "", "2027-12-24 09:00", "2027-12-31 09:00", 4, 2},
+            };
+            for (const auto& step : steps) {
+                SCOPED_TRACE(step.pszName);
+                const CTaskItem stored = list[0];
+                if (step.pszHoliday) calendar(step.pszHoliday, step.pszUid);
+                clock.Set(instant(step.pszNow));
+                // Before the host has placed it again, `next` already shows where it will go.
+                const std::string strNextBefore = next(stored);
+                const size_t nSentBefore = vecSent.size();
+                for (int nTick = 0; nTick < 3; ++nTick) dlg.OnTimer();
+                EXPECT_EQ(wall(list[0].m_dtNextSending), step.pszNext);
+                EXPECT_EQ(nSaves, step.nSaves);
+                EXPECT_EQ(vecSent.size(), step.nSent);
+                EXPECT_EQ(next(list[0]).substr(0, 16), step.pszNext);
+                if (vecSent.size() == nSentBefore) {
+                    EXPECT_EQ(strNextBefore, next(list[0]));
+                }
+            }
+            EXPECT_EQ(vecSent, (std::vector<std::string>{"2027-12-16 09:00", "2027-12-24 09:00"}));
+            EXPECT_EQ(wall(list[0].m_dtLastSent), "2027-12-24 09:00");
+            EXPECT_EQ(list[0].m_nOccurrenceCount, 4);
+        }
+    }
 }
 
 TEST(CSendEmailDlgTimer, StartsAOneSecondTimerAndStopsIt) {
