@@ -223,6 +223,13 @@ bool CSendEmailDlg::PlaceAgainWhereHolidaysChanged(CTaskList& list, time_t tNow)
             mapVersions[strPath] = m_holidays.VersionOf(strPath, nToday - kHolidayReach, nToday + kHolidayReach);
         std::map<std::string, uint64_t>& mapPlaced = m_mapPlacedWith[nId];
         if (mapPlaced == mapVersions) continue;
+        // One already due (or waiting for the host to take it) is handled
+        // where it stands: its verdict reads the holidays as they are.
+        const auto rStored = TaskTime::ToAbsolute(task.m_dtNextSending);
+        if (!rStored || *rStored <= tNow) {
+            mapPlaced = std::move(mapVersions);
+            continue;
+        }
         CTaskItem placed = task;
         const CWorkingDays days = m_holidays.WorkingDaysAround(rules, tNow, kHolidayReach, kHolidayReach);
         const auto rMoved = CRuledSchedule(m_schedule, rules, days).PlaceAgain(placed);

@@ -11,7 +11,8 @@
 // a holiday, and is passed over. Days are numbered as TaskTime::DayNumber
 // numbers them.
 //
-// A hostile file cannot hold the reader up: a recurrence is followed only
+// A hostile file cannot hold the reader up: a file over kMaxBytes is
+// refused before it is parsed, a recurrence is followed only
 // through the span asked for (from its first day in the span when it has no
 // COUNT), a whole-day event that repeats more often than daily is refused,
 // and a file whose recurrences need more than kMaxInstances steps or
@@ -28,10 +29,13 @@ public:
     // The same from the text of a file.
     static CResult<std::set<int64_t>> FromText(const std::string& strText, int64_t nFromDay, int64_t nToDay);
 
-    static constexpr size_t kMaxBytes = 8u << 20;
+    // The calendar library needs up to some 80 times a file's size and a
+    // second a megabyte to read one made of tiny lines; a holiday calendar
+    // of many years is a few hundred kilobytes.
+    static constexpr size_t kMaxBytes = 1u << 20;
     // The steps of all recurrences of one file together, at most.
     static constexpr int kMaxInstances = 200000;
     // The time all recurrences of one file may take together: one step of a
     // rule that never matches can take the calendar library most of a second.
-    static constexpr int kMaxSeconds = 3;
+    static constexpr int kMaxSeconds = 2;
 };

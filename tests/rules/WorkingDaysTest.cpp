@@ -192,6 +192,15 @@ TEST(WorkingDaysTest, HostileRecurrencesAreBoundedByTheSpanOrRefused) {
             EXPECT_EQ(*rDays, row.setDays);
         }
     }
+    // A file the calendar library would take seconds and hundreds of
+    // megabytes to parse is refused by its size before it is parsed.
+    const CTempDir dir;
+    std::string strHuge = "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:h\r\nDTSTART;VALUE=DATE:20270101\r\n";
+    while (strHuge.size() < 3 * CHolidayFile::kMaxBytes / 2) strHuge += "X:;\r\n";
+    CTempDir::WriteFile(dir / "huge.ics", strHuge + "END:VEVENT\r\nEND:VCALENDAR\r\n");
+    const auto rHuge = CHolidayFile::Read(dir / "huge.ics", nFrom, nTo);
+    ASSERT_FALSE(rHuge) << rHuge->size() << " days";
+    EXPECT_EQ(rHuge.Problem().rfind(dir / "huge.ics", 0), 0u) << rHuge.Problem();
 }
 
 }  // namespace
