@@ -70,7 +70,10 @@ struct CSendContext {
 // except when the host could not store the message for a reason that
 // passes (a full disk): that occurrence stays due, is tried again about
 // once a minute whatever the task's send-overdue option, and goes out
-// late, once, when the host takes it.
+// late, once, when the host takes it. A holiday calendar that changes on
+// disk places the stored next times of the tasks that name it again at the
+// next tick (the first tick after a start counts as a change), saved with
+// that tick.
 //
 // The ticks fall just after each whole second of the wall clock, so the
 // first tick of a minute comes within a few milliseconds of its start
