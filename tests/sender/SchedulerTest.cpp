@@ -397,7 +397,8 @@ TEST_F(SchedulerTest, ABrokenTaskNeitherBlocksOthersNorRepeats) {
 // of a task whose rule moves days off to the working day before follows it
 // at the next tick, there and back, is saved, goes out late when it moved
 // to a time already passed, and no occurrence goes out twice. `quillory
-// next` shows the same times from the list as stored before the host saved.
+// next` shows the same times from the list as stored before the host saved,
+// and a restart places a time stored before a change again.
 // Times are the task's own (its zone, or the machine's), on several machines.
 TEST(SchedulerHolidayTest, AChangedCalendarPlacesTheStoredNextTimeAgain) {
     for (const char* pszMachine : {"UTC", "Europe/Berlin", "Australia/Lord_Howe"}) {
@@ -503,6 +504,13 @@ TEST(SchedulerHolidayTest, AChangedCalendarPlacesTheStoredNextTimeAgain) {
                     EXPECT_EQ(strNextBefore, next(list[0]));
                 }
             }
+            // A restart after the save failed: the file still holds the time
+            // placed before the calendar changed, and the first tick places it again.
+            calendar("20271231", "ffffff");
+            clock.Set(instant("2027-12-27 12:00"));
+            CSendEmailDlg restarted(ctx);
+            restarted.OnTimer();
+            EXPECT_EQ(wall(list[0].m_dtNextSending), "2027-12-30 09:00");
             EXPECT_EQ(vecSent, (std::vector<std::string>{"2027-12-16 09:00", "2027-12-24 09:00"}));
             EXPECT_EQ(wall(list[0].m_dtLastSent), "2027-12-24 09:00");
             EXPECT_EQ(list[0].m_nOccurrenceCount, 4);
