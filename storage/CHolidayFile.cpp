@@ -92,6 +92,9 @@ CResult<> AddEvent(icalcomponent* pEvent, int64_t nFromDay, int64_t nToDay, CExp
 }  // namespace
 
 CResult<std::set<int64_t>> CHolidayFile::FromText(const std::string& strText, int64_t nFromDay, int64_t nToDay) {
+    // Whatever the library was built with: a damaged file is a problem of
+    // the read, never an abort of the host.
+    icalerror_set_errors_are_fatal(0);
     const std::unique_ptr<icalcomponent, CComponentFree> pRoot(icalparser_parse_string(strText.c_str()));
     icalerror_clear_errno();
     if (!pRoot) return CProblem("not an iCalendar file");
