@@ -61,6 +61,15 @@ inline long OffsetAt(time_t t) {
     return tm.tm_gmtoff;
 }
 
+// The current zone's wall time of t as the C library writes it.
+inline std::string WallText(time_t t, const char* pszFormat = "%Y-%m-%d %H:%M") {
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char sz[64];
+    std::strftime(sz, sizeof sz, pszFormat, &tm);
+    return sz;
+}
+
 // A local wall time as an instant at second 1: where the clocks went back
 // it is the earlier of the two, where they jumped forward it is read with
 // the offset from before the jump.

@@ -60,13 +60,7 @@ time_t NowMinute(time_t t) {
     return Instant(nDay, static_cast<int>(nSecs / 3600), static_cast<int>(nSecs / 60 % 60));
 }
 
-std::string Show(time_t t) {
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char sz[64];
-    std::strftime(sz, sizeof sz, "%Y-%m-%d %H:%M:%S %Z", &tm);
-    return sz;
-}
+std::string Show(time_t t) { return RefSchedule::WallText(t, "%Y-%m-%d %H:%M:%S %Z"); }
 
 // The machine's wall time of an instant to the minute, as the task list keeps it.
 std::string MachineMinute(time_t t) { return Show(t).substr(0, 16); }
@@ -688,32 +682,19 @@ TEST(SchedulerZoneTaskTest, AKeptTimeTheMachineRepeatsGoesOutAtTheZonesInstant) 
         time_t tScheduled, tFrom;
         std::vector<time_t> vecSent;  // the sends expected from tFrom on, for three hours
     } cases[] = {
+        // clang-format off
         // 17:10 in Sydney on 6 November 2016 is 01:10 EST in New York, after the 01:10 EDT an hour before.
-        {"America/New_York",
-         "Australia/Sydney",
-         TaskDateTime{2016, 11, 4, 0, 17, 10, 0},
-         0,
-         utc(2016, 11, 5, 7, 0),
-         utc(2016, 11, 6, 4, 0),
-         {utc(2016, 11, 6, 6, 10)}},
+        {"America/New_York", "Australia/Sydney", {2016, 11, 4, 0, 17, 10, 0}, 0, utc(2016, 11, 5, 7, 0),
+         utc(2016, 11, 6, 4, 0), {utc(2016, 11, 6, 6, 10)}},
         // 21:10 in New York on 30 October 2027 is 02:10 CET in Berlin, after the 02:10 CEST.
-        {"Europe/Berlin",
-         "America/New_York",
-         TaskDateTime{2027, 10, 28, 0, 21, 10, 0},
-         0,
-         utc(2027, 10, 30, 2, 0),
-         utc(2027, 10, 30, 23, 30),
-         {utc(2027, 10, 31, 1, 10)}},
+        {"Europe/Berlin", "America/New_York", {2027, 10, 28, 0, 21, 10, 0}, 0, utc(2027, 10, 30, 2, 0),
+         utc(2027, 10, 30, 23, 30), {utc(2027, 10, 31, 1, 10)}},
         // Every 25 minutes in UTC: 01:20 and 01:45 UTC are 02:20 and 02:45 CET, which Berlin's fields would
         // read as the CEST hour before; they are passed over, as the machine's own such times are.
-        {"Europe/Berlin",
-         "UTC",
-         TaskDateTime{2027, 10, 30, 0, 22, 0, 0},
-         25,
-         utc(2027, 10, 30, 21, 0),
-         utc(2027, 10, 30, 23, 50),
+        {"Europe/Berlin", "UTC", {2027, 10, 30, 0, 22, 0, 0}, 25, utc(2027, 10, 30, 21, 0), utc(2027, 10, 30, 23, 50),
          {utc(2027, 10, 31, 0, 5), utc(2027, 10, 31, 0, 30), utc(2027, 10, 31, 0, 55), utc(2027, 10, 31, 2, 10),
           utc(2027, 10, 31, 2, 35)}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.pszMachine) + " with a task in " + c.pszZone);

@@ -27,6 +27,7 @@ using RefSchedule::CDate;
 using RefSchedule::DateOf;
 using RefSchedule::DayNumber;
 using RefSchedule::InZone;
+using RefSchedule::WallText;
 
 // The tool's present, a week or more before the spring changes of both
 // hemispheres' clocks, read in the machine's zone.
@@ -49,14 +50,6 @@ std::string DateText(int64_t nDay) {
 std::string IcsDate(int64_t nDay) {
     const CDate d = DateOf(nDay);
     return std::to_string(d.y) + TwoDigits(d.m) + TwoDigits(d.d);
-}
-// The current zone's wall time of t: "YYYY-MM-DD HH:MM".
-std::string WallText(time_t t) {
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char sz[32];
-    std::strftime(sz, sizeof sz, "%Y-%m-%d %H:%M", &tm);
-    return sz;
 }
 
 // A calendar of holidays over the years the tasks run through, and the

@@ -18,6 +18,10 @@ protected:
             m_server.Start(opts);
             WritePlainAccount(m_server.Port());
         }
+        // A second start in one test takes the first windows down before their host goes.
+        if (m_spApp) m_spApp->Shutdown();
+        m_pWindows.reset();
+        m_spApp = nullptr;
         StartHost();
         m_spApp = CApplication::Create(*m_pHost);
         m_pWindows = std::make_unique<CHostWindows>(m_spApp, *m_pHost, m_dir / "accounts.ini");
