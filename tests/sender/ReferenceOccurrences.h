@@ -135,11 +135,40 @@ public:
     // end rule, with the task's fields read in strZone (none: the machine's);
     // the task's own bookkeeping fields play no part.
     static std::vector<COccurrence> All(const CTaskItem& task, time_t tHorizon, const std::string& strZone = {}) {
-        return InZone(strZone, [&] { return AllHere(task, tHorizon); });
+        // The machine keeps a zoned task's times in its own fields, which
+        // cannot tell the two passes of an hour its clocks repeat apart: a
+        // minutely task passes over the later one, as it does its zone's.
+        std::vector<std::pair<time_t, time_t>> vecMachineLater;
+        if (!strZone.empty() && task.m_nRecurrence == 1) {
+            const TaskDateTime& s = task.m_dtStart;
+            const time_t tStart =
+                InZone(strZone, [&] { return Instant(DayNumber(s.nYear, s.nMonth, s.nDay), s.nHour, s.nMinute); });
+            vecMachineLater = LaterPasses(tStart - 86400, tHorizon + 86400);
+        }
+        return InZone(strZone, [&] { return AllHere(task, tHorizon, vecMachineLater); });
     }
 
 private:
-    static std::vector<COccurrence> AllHere(const CTaskItem& task, time_t tHorizon) {
+    // The stretches [from, to) where the current zone's clocks show, for
+    // the second time, wall times they showed just before: found hour by
+    // hour, each change to the second.
+    static std::vector<std::pair<time_t, time_t>> LaterPasses(time_t tFrom, time_t tTo) {
+        std::vector<std::pair<time_t, time_t>> vec;
+        for (time_t t = tFrom; t < tTo; t += 3600) {
+            const long nBefore = OffsetAt(t), nAfter = OffsetAt(t + 3600);
+            if (nAfter >= nBefore) continue;
+            time_t lo = t, hi = t + 3600;  // OffsetAt(lo) == nBefore, OffsetAt(hi) == nAfter
+            while (hi - lo > 1) {
+                const time_t mid = lo + (hi - lo) / 2;
+                (OffsetAt(mid) == nBefore ? lo : hi) = mid;
+            }
+            vec.push_back({hi, hi + (nBefore - nAfter)});
+        }
+        return vec;
+    }
+
+    static std::vector<COccurrence> AllHere(const CTaskItem& task, time_t tHorizon,
+                                            const std::vector<std::pair<time_t, time_t>>& vecMachineLater) {
         std::vector<COccurrence> vec;
         const TaskDateTime& s = task.m_dtStart;
         const int h = s.nHour, mi = s.nMinute;
@@ -160,6 +189,9 @@ private:
                     const int64_t nDay = LocalDay(t);
                     const time_t nSecs = t + OffsetAt(t) - static_cast<time_t>(nDay) * 86400;
                     if (Instant(nDay, static_cast<int>(nSecs / 3600), static_cast<int>(nSecs / 60 % 60)) != t) continue;
+                    if (std::any_of(vecMachineLater.begin(), vecMachineLater.end(),
+                                    [&](const auto& later) { return t >= later.first && t < later.second; }))
+                        continue;
                     vec.push_back({nDay, t});
                     if (t > tHorizon) break;
                 }

@@ -238,9 +238,6 @@ private:
             CTaskRules rules = m_gen.Rules(tNow, m_nDays, m_strHolidays, m_strNearZone, m_strMachine);
             // The task's fields are its zone's wall times.
             CTaskItem task = RefSchedule::InZone(rules.strZone, [&] { return m_gen.Task(++m_nMade, tNow, m_nDays); });
-            // Not one counted in minutes: the reference does not pass over
-            // the machine's repeated hour for it (SchedulerZoneTaskTest does).
-            if (task.m_nRecurrence == 1) rules.strZone.clear();
             m_mapRules[task.m_strTaskName] = rules;
             RefSchedule::CRules ref;
             ref.nWeekdays = rules.nWorkingDays;
