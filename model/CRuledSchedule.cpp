@@ -160,6 +160,12 @@ CResult<> CRuledSchedule::Place(CTaskItem& task, time_t tNow) const {
     return CTaskZone::Run(m_rules.strZone, task, [&](CTaskItem& t) { return PlaceHere(t, tNow); });
 }
 
+CResult<> CRuledSchedule::ScheduleAnew(CTaskItem& task, bool bNewTask, time_t tNow) const {
+    QUILLORY_TRY(CTaskZone::Run(m_rules.strZone, task,
+                                [&](CTaskItem& t) { return m_schedule.ScheduleAnew(t, bNewTask, tNow); }));
+    return Place(task, tNow);
+}
+
 CResult<bool> CRuledSchedule::PlaceAgain(CTaskItem& task) const {
     return CTaskZone::Run(m_rules.strZone, task, [&](CTaskItem& t) { return PlaceAgainHere(t); });
 }

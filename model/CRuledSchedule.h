@@ -70,6 +70,9 @@ public:
     // one moved to a time before tNow is passed over as the earlier ones
     // were.
     CResult<> Place(CTaskItem& task, time_t tNow) const;
+    // The first next time as Schedule stores it: CSchedule::ScheduleAnew in
+    // the task's zone, then Place.
+    CResult<> ScheduleAnew(CTaskItem& task, bool bNewTask, time_t tNow) const;
 
     // After the working days changed (a holiday file gained or lost a day):
     // the stored next time placed again from the regular occurrence it

@@ -27,7 +27,6 @@
 #include "CSchedulePreview.h"
 #include "CTaskCheck.h"
 #include "CTaskTemplate.h"
-#include "CTaskZone.h"
 #include "CTemplateName.h"
 #include "CZoneHold.h"
 #include "CZoneRules.h"
@@ -329,12 +328,8 @@ CResult<bool> COptionsDlg::Commit(CTaskItem& task) {
     zone.reset();
     if (!bRead || !CheckName(task) || !CheckSize(task, tNow) || !CheckPlaceholders(task)) return false;
     const CSchedule schedule(m_clock);
-    QUILLORY_TRY(CTaskZone::Run(m_rules.strZone, task,
-                                [&](CTaskItem& t) { return schedule.ScheduleAnew(t, m_bNewTask != 0, tNow); }));
-    if (m_rules.eOnDayOff != CTaskRules::EOnDayOff::Send) {
-        const CWorkingDays days = m_holidays.WorkingDaysAround(m_rules, tNow);
-        QUILLORY_TRY(CRuledSchedule(schedule, m_rules, days).Place(task, tNow));
-    }
+    const CWorkingDays days = m_holidays.WorkingDaysAround(m_rules, tNow);
+    QUILLORY_TRY(CRuledSchedule(schedule, m_rules, days).ScheduleAnew(task, m_bNewTask != 0, tNow));
 
     if (m_nMode != kModeSchedule) {
         if (!g_spCurMailItem) {

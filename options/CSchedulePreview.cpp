@@ -28,11 +28,9 @@ CResult<std::vector<time_t>> Coming(CTaskItem& task, bool bNewTask, const IClock
                                     CHolidayCache& holidays, int nCount) {
     const time_t tNow = clock.Now();
     if (bNewTask) task.m_dtLastSent.Empty();
-    const CSchedule schedule(clock);
-    QUILLORY_TRY(
-        CTaskZone::Run(rules.strZone, task, [&](CTaskItem& t) { return schedule.ScheduleAnew(t, bNewTask, tNow); }));
     const CWorkingDays days = holidays.WorkingDaysAround(rules, tNow);
-    QUILLORY_TRY(CRuledSchedule(schedule, rules, days).Place(task, tNow));
+    const CSchedule schedule(clock);
+    QUILLORY_TRY(CRuledSchedule(schedule, rules, days).ScheduleAnew(task, bNewTask, tNow));
     if (!task.m_dtNextSending.IsSet()) return CSendingPreview::Next(task, nCount, rules, days);
     QUILLORY_TRY_VALUE(const time_t tFrom, TaskTime::ToAbsolute(task.m_dtNextSending));
     return holidays.Coming(task, nCount, rules, tFrom);

@@ -143,14 +143,6 @@ CResult<CTaskRules> RulesFor(const std::optional<nlohmann::json>& jRules, const 
     return rRules ? std::move(*rRules) : CTaskRules{};
 }
 
-// The next occurrence of a task just scheduled, moved to its working day.
-CResult<> PlaceByRules(CTaskItem& task, const CTaskRules& rules, const CSchedule& schedule, time_t tNow) {
-    if (rules.eOnDayOff == CTaskRules::EOnDayOff::Send) return {};
-    CHolidayCache holidays([](const std::string& str) { std::cerr << "Quillory: " << str << '\n'; });
-    const CWorkingDays days = holidays.WorkingDaysAround(rules, tNow);
-    return CRuledSchedule(schedule, rules, days).Place(task, tNow);
-}
-
 // Add and set: the changes on base, checked and scheduled as the sheet does.
 CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext& ctx, time_t tNow, int nSelf,
                            CTaskItem task) {
@@ -197,9 +189,10 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
     if (!problems.Empty()) return problems.AsProblem();
     const CFixedClock clock(tNow);
     const CSchedule schedule(clock);
-    QUILLORY_TRY(
-        CTaskZone::Run(rules.strZone, task, [&](CTaskItem& t) { return schedule.ScheduleAnew(t, nSelf < 0, tNow); }));
-    QUILLORY_TRY(PlaceByRules(task, rules, schedule, tNow));
+    // Holidays are read only for rules that move occurrences.
+    CHolidayCache holidays([](const std::string& str) { std::cerr << "Quillory: " << str << '\n'; });
+    const CWorkingDays days = holidays.WorkingDaysAround(rules, tNow);
+    QUILLORY_TRY(CRuledSchedule(schedule, rules, days).ScheduleAnew(task, nSelf < 0, tNow));
 
     COutcome outcome;
     outcome.jRules = std::move(jRules);

@@ -1,6 +1,5 @@
 #include "CTaskRulesBeside.h"
 
-#include "CHostProtocol.h"
 #include "CRuledSchedule.h"
 #include "CSchedule.h"
 #include "CSendingPreview.h"
@@ -21,16 +20,14 @@ CTaskRulesBeside::CTaskRulesBeside(const std::string& strTaskFile, std::function
 CTaskRules CTaskRulesBeside::RulesOf(const CTaskItem& task) {
     const auto it = m_content.mapEntries.find(CTaskHistory::KeyOf(task.m_strTemplateFile));
     if (it == m_content.mapEntries.end()) return {};
-    const auto itRules = it->second.jSettings.find(CHostProtocol::kRules);
-    if (itRules == it->second.jSettings.end()) return {};
-    auto rRules = CTaskRulesJson::FromJson(*itRules);
+    auto rRules = CTaskRulesJson::FromSettings(it->second.jSettings);
     if (rRules) return std::move(*rRules);
     if (m_fnTell) m_fnTell("task \"" + task.m_strTaskName + "\" is shown as without rules: " + rRules.Problem());
     return {};
 }
 
 CWorkingDays CTaskRulesBeside::DaysOf(const CTaskRules& rules, time_t tFrom) {
-    return m_holidays.WorkingDaysAround(rules, tFrom, 40, 366 * CHolidayCache::kYears);
+    return m_holidays.WorkingDaysAround(rules, tFrom);
 }
 
 CResult<std::vector<time_t>> CTaskRulesBeside::Next(const CTaskItem& task, int nCount) {

@@ -34,7 +34,8 @@ public:
     // The working days the rules place occurrences on around tAt: from
     // nDaysBack before its day to nDaysAhead after. Rules that send on any
     // day need no holiday file read, and get their weekdays alone.
-    CWorkingDays WorkingDaysAround(const CTaskRules& rules, time_t tAt, int nDaysBack = 40, int nDaysAhead = 366 * 3);
+    CWorkingDays WorkingDaysAround(const CTaskRules& rules, time_t tAt, int nDaysBack = 40,
+                                   int nDaysAhead = 366 * kYears);
     // CSendingPreview::Next of task under rules, its first time at tFrom,
     // with the holidays of as many years as the times reach (up to
     // kMaxYears): a yearly holiday keeps counting however far they go.
