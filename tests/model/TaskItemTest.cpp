@@ -2,19 +2,6 @@
 
 #include "CTaskItem.h"
 
-TEST(TaskItem, DefaultsMatchTheRecordTable) {
-    CTaskItem t;
-    EXPECT_EQ(t.m_bActive, 0);
-    EXPECT_EQ(t.m_nEndKind, 2);
-    EXPECT_EQ(t.m_nEndAfterCount, 1);
-    EXPECT_EQ(t.m_dtEnd, (TaskDate{1980, 1, 1, 3}));
-    EXPECT_EQ(t.m_dtStart, (TaskDateTime{1980, 1, 1, 3, 0, 0, 1}));
-    for (int i = 0; i < 7; ++i) EXPECT_EQ(t.m_bWeekDays[i], i == 1 ? 1 : 0) << i;
-    EXPECT_FALSE(t.m_dtLastSent.IsSet());
-    EXPECT_FALSE(t.m_dtNextSending.IsSet());
-    EXPECT_TRUE(t.m_arrAttachments.IsEmpty());
-}
-
 TEST(TaskItem, CopyOwnsItsAttachments) {
     CTaskItem src;
     for (const char* s : {"/a", "/b", "/c/*.txt"}) src.m_arrAttachments.Add(s);

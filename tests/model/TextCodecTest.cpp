@@ -43,13 +43,11 @@ TEST(TextCodec, EachWayConvertsAsTheCodePageSays) {
     }
 }
 
-TEST(TextCodec, UnknownCodePageIsAClearError) {
+// An unknown code page is named; the environment chooses the default.
+TEST(TextCodec, TheCodePageComesFromTheCallerOrTheEnvironment) {
     const auto rCodec = CTextCodec::Open("NO-SUCH-CODEPAGE");
     ASSERT_FALSE(rCodec.Ok());
     EXPECT_NE(rCodec.Problem().find("NO-SUCH-CODEPAGE"), std::string::npos);
-}
-
-TEST(TextCodec, EnvironmentChoosesTheDefault) {
     setenv("QUILLORY_CODEPAGE", "CP1251", 1);
     const CTextCodec codec = CTextCodec::Open().Value();
     unsetenv("QUILLORY_CODEPAGE");
