@@ -57,33 +57,41 @@ protected:
 
 // A tick's outcomes go to the file together when the tick ends; nothing is
 // written in between, so a hundred messages in one minute cost one write.
-TEST_F(OutcomeRecorderTest, ATicksOutcomesAreWrittenOnceWhenTheTickEnds) {
+// Outside a tick the write waits for the event loop, so a burst of results
+// is one write; a recorder that goes first still writes what it holds, and
+// a restart reads back that an occurrence waits for the host only while
+// the last thing recorded for it is "not queued yet".
+TEST_F(OutcomeRecorderTest, OutcomesAreWrittenOnceATickOrABurstAndReadBackAfterARestart) {
     auto pRecorder = MakeRecorder();
     pRecorder->OnTickStart();
     for (int i = 0; i < 3; ++i)
         pRecorder->OnSendStart(m_list[i], {CSendStart::EKind::HandedOver, "<m" + std::to_string(i) + "@x>", ""});
     EXPECT_FALSE(std::filesystem::exists(m_dir / "history.json")) << "not written inside the tick";
     pRecorder->OnTickEnd();
-    const CTaskHistory onDisk = OnDisk();
-    EXPECT_EQ(onDisk, m_history.History());
-    for (const char* psz : {"a.oft", "b.oft", "c.oft"}) EXPECT_EQ(onDisk.Of(psz).size(), 1u) << psz;
-}
+    EXPECT_EQ(OnDisk(), m_history.History());
+    for (const char* psz : {"a.oft", "b.oft", "c.oft"}) EXPECT_EQ(OnDisk().Of(psz).size(), 1u) << psz;
 
-// Outside a tick the write waits for the event loop, so a burst of results
-// is one write; a recorder that goes first still writes what it holds.
-TEST_F(OutcomeRecorderTest, OutcomesOutsideATickAreWrittenByTheEventLoopOrAtTheEnd) {
-    auto pRecorder = MakeRecorder();
+    std::filesystem::remove(m_dir / "history.json");
     pRecorder->OnSkipped(m_list[0]);
     pRecorder->OnSkipped(m_list[1]);
     EXPECT_FALSE(std::filesystem::exists(m_dir / "history.json"));
     QCoreApplication::processEvents();
-    EXPECT_EQ(OnDisk().Of("b.oft").size(), 1u);
-
+    EXPECT_EQ(OnDisk().Of("b.oft").size(), 2u);
     pRecorder->OnSkipped(m_list[2]);
+    pRecorder->OnSendStart(m_list[1], {CSendStart::EKind::NotStored, "", "No space left on device", "S", ""});
     pRecorder.reset();  // the add-in disconnects before the event loop runs again
-    const CTaskHistory onDisk = OnDisk();
-    ASSERT_EQ(onDisk.Of("c.oft").size(), 1u) << "not lost";
-    EXPECT_EQ(onDisk.Of("c.oft").back().kind, CTaskOutcome::EKind::SkippedOverdue);
+    ASSERT_EQ(OnDisk().Of("c.oft").size(), 2u) << "not lost";
+    EXPECT_EQ(OnDisk().Of("c.oft").back().kind, CTaskOutcome::EKind::SkippedOverdue);
+
+    ASSERT_EQ(m_history.Load().Problem(), "");
+    auto pRestarted = MakeRecorder();
+    EXPECT_TRUE(pRestarted->WaitsForHost(m_list[1]));
+    EXPECT_FALSE(pRestarted->WaitsForHost(m_list[0])) << "skipped last";
+    CTaskItem later = m_list[1];
+    later.m_dtNextSending = TaskTime::FromAbsolute(1796634000 + 86400);
+    EXPECT_FALSE(pRestarted->WaitsForHost(later)) << "another occurrence";
+    pRestarted->OnSendStart(m_list[1], {CSendStart::EKind::HandedOver, "<m@x>", ""});
+    EXPECT_FALSE(pRestarted->WaitsForHost(m_list[1])) << "taken at last";
 }
 
 // Every outcome the scheduler learns of is one journal line naming the task,
@@ -236,23 +244,6 @@ TEST_F(OutcomeRecorderTest, StuckMessagesAreToldOnceAndWhenTheyGoAgain) {
     }
     EXPECT_NE(notes.m_vecShown[0].second.find("a (2026-12-07 09:00): cannot reach smtp.example.org"),
               std::string::npos);
-}
-
-// What a restart reads back: the task's next occurrence still waits for the
-// host only while the last thing recorded for it is "not queued yet".
-TEST_F(OutcomeRecorderTest, AnOccurrenceWaitingForTheHostIsKnownAgainAfterARestart) {
-    auto pRecorder = MakeRecorder();
-    pRecorder->OnSendStart(m_list[0], {CSendStart::EKind::NotStored, "", "No space left on device", "S", ""});
-    pRecorder.reset();
-    ASSERT_EQ(m_history.Load().Problem(), "");
-    auto pRestarted = MakeRecorder();
-    EXPECT_TRUE(pRestarted->WaitsForHost(m_list[0]));
-    EXPECT_FALSE(pRestarted->WaitsForHost(m_list[1])) << "nothing recorded";
-    CTaskItem later = m_list[0];
-    later.m_dtNextSending = TaskTime::FromAbsolute(1796634000 + 86400);
-    EXPECT_FALSE(pRestarted->WaitsForHost(later)) << "another occurrence";
-    pRestarted->OnSendStart(m_list[0], {CSendStart::EKind::HandedOver, "<m@x>", ""});
-    EXPECT_FALSE(pRestarted->WaitsForHost(m_list[0])) << "taken at last";
 }
 
 // "Skip the next occurrence" is used up once: the record and the cleared
