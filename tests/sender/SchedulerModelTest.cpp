@@ -432,20 +432,12 @@ private:
             });
         m_pHost->OnTimer();
         if (m_vecSent != vecPlain || !(plain == m_list)) Fail("the tick differs from the plain tick");
-        if (m_vecSent != vecExpected) {
-            std::string str = "sent [";
-            for (const auto& s : m_vecSent) str += s + "; ";
-            str += "], expected [";
-            for (const auto& s : vecExpected) str += s + "; ";
-            Fail(str + "]" + Tasks());
-        }
-        if (m_vecSkipped != vecExpectedSkips) {
-            std::string str = "skipped by rule [";
-            for (const auto& s : m_vecSkipped) str += s + "; ";
-            str += "], expected [";
-            for (const auto& s : vecExpectedSkips) str += s + "; ";
-            Fail(str + "]" + Tasks());
-        }
+        using ::testing::PrintToString;
+        if (m_vecSent != vecExpected)
+            Fail("sent " + PrintToString(m_vecSent) + ", expected " + PrintToString(vecExpected) + Tasks());
+        if (m_vecSkipped != vecExpectedSkips)
+            Fail("skipped by rule " + PrintToString(m_vecSkipped) + ", expected " + PrintToString(vecExpectedSkips) +
+                 Tasks());
         if ((m_nSaves != nSavesBefore) != bChanged)
             Fail(std::string(bChanged ? "handled tasks but did not save" : "saved with nothing handled") + Tasks());
         for (int i = 0; i < m_list.GetSize() && !HasFailure(); ++i) Compare(i, "after a tick");
