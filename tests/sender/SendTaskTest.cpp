@@ -53,13 +53,13 @@ protected:
         CTempDir::WriteFile(p.string(), strBody);
         return p.string();
     }
-    // The attachment names of the one message that arrived.
-    std::vector<std::string> ArrivedAttachments() {
-        EXPECT_TRUE(m_server.WaitForCount(1, std::chrono::seconds(20)));
+    // The attachment names of the nCount-th message that arrived.
+    std::vector<std::string> ArrivedAttachments(size_t nCount = 1) {
+        EXPECT_TRUE(m_server.WaitForCount(nCount, std::chrono::seconds(20)));
         std::vector<std::string> vec;
         const auto received = m_server.Received();
-        if (received.empty()) return vec;
-        const std::string& strData = received.back().strData;
+        if (received.size() < nCount) return vec;
+        const std::string& strData = received[nCount - 1].strData;
         for (size_t pos = 0; (pos = strData.find("filename=", pos)) != std::string::npos; pos += 9) {
             size_t nStart = pos + 9 + (strData[pos + 9] == '"');
             size_t nEnd = strData.find_first_of("\"\r\n;", nStart);
@@ -78,78 +78,71 @@ protected:
 
 }  // namespace
 
-TEST_F(SendTaskTest, FolderMaskAttachesTheFolderFilesOnlyAndEntriesAsListed) {
-    CTaskItem task;
-    task.m_strTemplateFile = MakeTemplate("Weekly figures");
-    File("a.txt");
-    File("B.TXT");
-    File("c.txt");
-    File("notes.md");
-    fs::create_directories(Dir() / "files" / "sub.txt");
+// A folder mask takes the folder's files only and entries go as listed;
+// "*.*" matches files without a dot; entries matching nothing still send the
+// message, and the result names each of them. A file that is there but
+// cannot be attached once went missing from a message whose result said
+// sent; now the occurrence is not sent and says why.
+TEST_F(SendTaskTest, AttachmentEntriesAreTakenAsListedAndWhatMatchesNothingIsNamed) {
+    const fs::path files = Dir() / "files";
+    for (const char* psz : {"a.txt", "B.TXT", "c.txt", "notes.md", "dir/README", "dir/x.cfg"}) File(psz);
+    fs::create_directories(files / "sub.txt");
+    fs::create_directories(files / "empty");
     const std::string strGone = File("gone.pdf");
-    fs::remove(strGone);
-    task.m_arrAttachments.Add((Dir() / "files" / "*.txt").string());
-    task.m_arrAttachments.Add(strGone);                     // deleted after scheduling
-    task.m_arrAttachments.Add((Dir() / "files").string());  // a folder without a mask
-    task.m_arrAttachments.Add(File("report.pdf", "%PDF"));
-    task.m_arrAttachments.Add((Dir() / "files" / "report.pdf").string());  // twice
-    EXPECT_EQ(SendTask(m_spApp, task).kind, EKind::HandedOver);
-    const auto vecNames = ArrivedAttachments();
-    EXPECT_EQ(vecNames, (std::vector<std::string>{"B.TXT", "a.txt", "c.txt", "report.pdf", "report.pdf"}));
-    const std::string strData = m_server.Received().back().strData;
-    EXPECT_NE(strData.find("Subject: Weekly figures"), std::string::npos);
-    EXPECT_NE(m_server.Received().back().vecRcpt.size(), 0u);
-    // A copy is kept in Sent Items.
-    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
-    EXPECT_EQ(m_pHost->ListFolder(EMailFolder::SentItems).size(), 1u);
-}
-
-TEST_F(SendTaskTest, EveryStarMaskMatchesFilesWithoutADot) {
-    CTaskItem task;
-    task.m_strTemplateFile = MakeTemplate("All files");
-    File("dir/README");
-    File("dir/x.cfg");
-    task.m_arrAttachments.Add((Dir() / "files" / "dir" / "*.*").string());
-    task.m_arrAttachments.Add((Dir() / "files" / "dir" / "?.CFG").string());
-    EXPECT_EQ(SendTask(m_spApp, task).kind, EKind::HandedOver);
-    EXPECT_EQ(ArrivedAttachments(), (std::vector<std::string>{"README", "x.cfg", "x.cfg"}));
-}
-
-TEST_F(SendTaskTest, EntriesMatchingNothingStillSendTheMessage) {
-    CTaskItem task;
-    task.m_strTemplateFile = MakeTemplate("Nothing attached");
-    fs::create_directories(Dir() / "files" / "empty");
-    task.m_arrAttachments.Add((Dir() / "files" / "empty" / "*.zip").string());
-    task.m_arrAttachments.Add((Dir() / "files" / "*.none").string());
-    task.m_arrAttachments.Add((Dir() / "no-such-folder" / "*.txt").string());
-    task.m_arrAttachments.Add(std::string(300, 'x') + "/*.txt");  // too long a pattern
-    const CSendStart start = SendTask(m_spApp, task);
-    EXPECT_EQ(start.kind, EKind::HandedOver);
-    EXPECT_TRUE(ArrivedAttachments().empty());
-    // Not silent: the result names every entry that matched nothing, and the subject.
-    EXPECT_EQ(start.strNote, "nothing matched " + (Dir() / "files" / "empty" / "*.zip").string() + ", " +
-                                 (Dir() / "files" / "*.none").string() + ", " +
-                                 (Dir() / "no-such-folder" / "*.txt").string() + ", " + std::string(300, 'x') +
-                                 "/*.txt");
-    EXPECT_EQ(start.strSubject, "Nothing attached");
-}
-
-// A file that is there but cannot be attached once went missing from a
-// message whose result said sent; now the occurrence is not sent and says why.
-TEST_F(SendTaskTest, AnAttachmentThatCannotBeReadStopsTheOccurrenceAndIsNamed) {
-    CTaskItem task;
-    task.m_strTemplateFile = MakeTemplate("Too large to attach");
-    const std::string strLarge = File("huge.bin");
-    fs::resize_file(strLarge, (64u << 20) + 1);  // sparse: over the largest message the host takes
-    task.m_arrAttachments.Add(File("small.txt"));
-    task.m_arrAttachments.Add(strLarge);
-    const CSendStart start = SendTask(m_spApp, task);
-    EXPECT_EQ(start.kind, EKind::Failed);
-    EXPECT_NE(start.strText.find("the attachment " + strLarge + " cannot be attached: file too large"),
-              std::string::npos)
-        << start.strText;
-    EXPECT_EQ(OutboxAndSent(), 0u);
-    EXPECT_FALSE(m_server.WaitForCount(1, std::chrono::milliseconds(500)));
+    fs::remove(strGone);  // deleted after scheduling
+    const std::string strReport = File("report.pdf", "%PDF");
+    const std::string strLarge = File("big/huge.bin");
+    fs::resize_file(strLarge, (64u << 20) + 1);                    // sparse: over the largest message the host takes
+    const std::string strLong = std::string(300, 'x') + "/*.txt";  // too long a pattern
+    using Strings = std::vector<std::string>;
+    const struct {
+        const char* pszSubject;
+        Strings vecEntries;
+        EKind kind;
+        Strings vecArrived;
+        std::string strNote;  // for a message not sent: a part of the text
+    } cases[] = {
+        {"Weekly figures",
+         {files / "*.txt", strGone, files, strReport, strReport},
+         EKind::HandedOver,
+         {"B.TXT", "a.txt", "c.txt", "report.pdf", "report.pdf"},
+         "nothing matched " + strGone + ", " + files.string()},
+        {"All files", {files / "dir/*.*", files / "dir/?.CFG"}, EKind::HandedOver, {"README", "x.cfg", "x.cfg"}, ""},
+        {"Nothing attached",
+         {files / "empty/*.zip", files / "*.none", Dir() / "no-such-folder/*.txt", strLong},
+         EKind::HandedOver,
+         {},
+         "nothing matched " + (files / "empty/*.zip").string() + ", " + (files / "*.none").string() + ", " +
+             (Dir() / "no-such-folder/*.txt").string() + ", " + strLong},
+        {"Too large to attach",
+         {File("big/small.txt"), strLarge},
+         EKind::Failed,
+         {},
+         "the attachment " + strLarge + " cannot be attached: file too large"},
+    };
+    size_t nArrived = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszSubject);
+        CTaskItem task;
+        task.m_strTemplateFile = MakeTemplate(c.pszSubject);
+        for (const std::string& str : c.vecEntries) task.m_arrAttachments.Add(str);
+        const CSendStart start = SendTask(m_spApp, task);
+        EXPECT_EQ(start.kind, c.kind);
+        EXPECT_EQ(start.strSubject, c.pszSubject);
+        if (c.kind != EKind::HandedOver) {
+            EXPECT_NE(start.strText.find(c.strNote), std::string::npos) << start.strText;
+            continue;
+        }
+        EXPECT_EQ(start.strNote, c.strNote);
+        EXPECT_EQ(ArrivedAttachments(++nArrived), c.vecArrived);
+        EXPECT_NE(m_server.Received().back().strData.find(std::string("Subject: ") + c.pszSubject), std::string::npos);
+        EXPECT_NE(m_server.Received().back().vecRcpt.size(), 0u);
+    }
+    // A copy of each is kept in Sent Items; nothing else went.
+    ASSERT_TRUE(WaitFor(EHostEvent::Sent, nArrived));
+    EXPECT_EQ(m_pHost->ListFolder(EMailFolder::SentItems).size(), nArrived);
+    EXPECT_EQ(OutboxAndSent(), nArrived);
+    EXPECT_FALSE(m_server.WaitForCount(nArrived + 1, std::chrono::milliseconds(500)));
 }
 
 TEST_F(SendTaskTest, UnusableTemplatesSendNothingAndSayWhy) {
