@@ -55,11 +55,9 @@ TEST_F(TaskListLockTest, OneHolderAtATimeAndOthersLearnWhoAndWhere) {
     EXPECT_EQ(ValueOf(second.Acquire(File(), 3000)), CTaskListLock::EState::kHeld);
     release.join();
     EXPECT_EQ(ValueOf(first.Acquire(File(), 150)), CTaskListLock::EState::kBusy);
-}
 
-TEST_F(TaskListLockTest, ALockFileThatCannotBeMadeIsAFailureNamingIt) {
-    CTaskListLock lock;
-    const auto rState = lock.TryAcquire(m_strDir + "/missing/emails.dat");
+    // A lock file that cannot be made is a failure naming it.
+    const auto rState = CTaskListLock().TryAcquire(m_strDir + "/missing/emails.dat");
     EXPECT_FALSE(rState.Ok());
     EXPECT_NE(rState.Problem().find(m_strDir + "/missing/emails.dat.lock"), std::string::npos) << rState.Problem();
 }
@@ -79,6 +77,13 @@ TEST_F(TaskListLockTest, EveryTaskListFileHasItsOwnSocketInThePrivateRuntimeFold
     fs::current_path(m_strDir + "/a");
     EXPECT_EQ(ValueOf(CTaskListLock::SocketPathOf("emails.dat")), *a);
     fs::current_path(cwd);
+    // A path too long for a socket is a problem, not a truncation.
+    const std::string strDeep = m_strDir + "/run/" + std::string(100, 'r');
+    ::mkdir(strDeep.c_str(), 0700);
+    const CEnvScope deep("XDG_RUNTIME_DIR", strDeep.c_str());
+    const auto rLong = CTaskListLock::SocketPathOf(File());
+    EXPECT_FALSE(rLong.Ok());
+    EXPECT_NE(rLong.Problem().find("too long"), std::string::npos) << rLong.Problem();
 }
 
 // Where the socket goes when the runtime folder cannot be used, with /tmp
@@ -170,15 +175,6 @@ TEST(TaskListSocketFallbackTest, AFolderAnotherUserMadeIsPassedOverForOneOnlyThe
         if (c.strNotice.empty()) EXPECT_EQ(strNotice, "");
         else EXPECT_NE(strNotice.find(c.strNotice), std::string::npos) << strNotice;
     }
-}
-
-TEST_F(TaskListLockTest, APathTooLongForASocketIsAProblemNotATruncation) {
-    std::string strDeep = m_strDir + "/run/" + std::string(100, 'r');
-    ::mkdir(strDeep.c_str(), 0700);
-    setenv("XDG_RUNTIME_DIR", strDeep.c_str(), 1);
-    const auto s = CTaskListLock::SocketPathOf(File());
-    EXPECT_FALSE(s.Ok());
-    EXPECT_NE(s.Problem().find("too long"), std::string::npos) << s.Problem();
 }
 
 }  // namespace
