@@ -549,52 +549,18 @@ TEST(SchedulerModelTest, TheTickSendsAndSkipsExactlyWhatTheRulesSay) {
     }
 }
 
-namespace {
-
 // A monthly or yearly task whose start is its first occurrence, scheduled
-// ahead of its start as the options sheet does, run through the real tick.
-class SchedulerStartOccurrenceTest : public ::testing::TestWithParam<const char*> {
-protected:
-    SchedulerStartOccurrenceTest() : m_zone(GetParam()) {
-        CSendContext ctx;
-        ctx.fnTaskList = [this] { return &m_list; };
-        // What was sent, and when: a late send shows in its minute.
-        ctx.fnSend = [this](const CTaskItem& t) {
-            const std::string strAt = TaskTime::Format(TaskTime::FromAbsolute(m_clock.Now()));
-            const std::string strDue = TaskTime::Format(t.m_dtNextSending);
-            m_vecSent.push_back(strAt == strDue ? strDue : strDue + " sent at " + strAt);
-            return true;
-        };
-        ctx.pClock = &m_clock;
-        m_pHost = std::make_unique<CSendEmailDlg>(std::move(ctx));
-    }
-    static time_t At(int y, int mo, int d, int h, int mi) { return ValueOf(TaskTime::ToAbsolute(y, mo, d, h, mi, 0)); }
-    void Schedule(CTaskItem t, time_t tWhen) {
-        t.m_bActive = 1;
-        t.m_dtStart = TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(t.m_dtStart)));
-        m_clock.Set(tWhen);
-        EXPECT_EQ(CSchedule(m_clock).AdvancePastNow(t).Problem(), "");
-        m_list.Add(t);
-    }
-    // Ticks every 20 seconds from tFrom for nMinutes.
-    void Run(time_t tFrom, int nMinutes) {
-        for (time_t t = tFrom; t < tFrom + nMinutes * 60; t += 20) {
-            m_clock.Set(t);
-            m_pHost->OnTimer();
-        }
-    }
-    CZoneGuard m_zone;
-    CFixedClock m_clock{0};
-    CTaskList m_list;
-    std::vector<std::string> m_vecSent;
-    std::unique_ptr<CSendEmailDlg> m_pHost;
-};
+// ahead of its start as the options sheet does, run through the real tick,
+// ticking every 20 seconds. A list saved by an earlier version keeps the
+// seed in the last-sent time, equal to the next time: it does not count as
+// done either.
+class SchedulerStartOccurrenceTest : public ::testing::TestWithParam<const char*> {};
 
-}  // namespace
-
-// A list saved by an earlier version keeps the seed in the last-sent time,
-// equal to the next time: it does not count as done either.
 TEST_P(SchedulerStartOccurrenceTest, AStartOnItsOwnDateGoesOutAtItsMinuteThenMovesOn) {
+    const CZoneGuard zone(GetParam());
+    const auto At = [](int y, int mo, int d, int h, int mi) {
+        return ValueOf(TaskTime::ToAbsolute(y, mo, d, h, mi, 0));
+    };
     const auto monthlyOn7 = [](CTaskItem& t) { t.m_nMonthlyDay = 7, t.m_nMonthlyInterval = 1; };
     const struct {
         const char* pszName;
@@ -627,25 +593,41 @@ TEST_P(SchedulerStartOccurrenceTest, AStartOnItsOwnDateGoesOutAtItsMinuteThenMov
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszName);
-        m_list.RemoveAll();
-        m_vecSent.clear();
+        CFixedClock clock(0);
+        CTaskList list;
+        std::vector<std::string> vecSent;
+        CSendContext ctx;
+        ctx.fnTaskList = [&] { return &list; };
+        // What was sent, and when: a late send shows in its minute.
+        ctx.fnSend = [&](const CTaskItem& t) {
+            const std::string strAt = TaskTime::Format(TaskTime::FromAbsolute(clock.Now()));
+            const std::string strDue = TaskTime::Format(t.m_dtNextSending);
+            vecSent.push_back(strAt == strDue ? strDue : strDue + " sent at " + strAt);
+            return true;
+        };
+        ctx.pClock = &clock;
+        CSendEmailDlg host(std::move(ctx));
         CTaskItem t;
+        t.m_bActive = 1;
         t.m_nRecurrence = c.nRecurrence;
         t.m_nEndKind = 0;
         c.fnSet(t);
-        t.m_dtStart = c.dtStart;
+        t.m_dtStart = TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(c.dtStart)));
         if (c.tScheduled) {
-            Schedule(t, c.tScheduled);
+            clock.Set(c.tScheduled);
+            EXPECT_EQ(CSchedule(clock).AdvancePastNow(t).Problem(), "");
         } else {
-            t.m_bActive = 1;
-            t.m_dtStart = t.m_dtLastSent = t.m_dtNextSending =
-                TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(t.m_dtStart)));
-            m_list.Add(t);
+            t.m_dtLastSent = t.m_dtNextSending = t.m_dtStart;
         }
-        for (const auto& [tFrom, nMinutes] : c.vecRuns) Run(tFrom, nMinutes);
-        EXPECT_EQ(m_vecSent, c.vecSent);
-        EXPECT_EQ(m_list[0].m_nOccurrenceCount, static_cast<int>(c.vecSent.size()));
-        EXPECT_EQ(m_list[0].m_dtNextSending.IsSet() ? TaskTime::Format(m_list[0].m_dtNextSending) : "", c.strNextAfter);
+        list.Add(t);
+        for (const auto& [tFrom, nMinutes] : c.vecRuns)
+            for (time_t tAt = tFrom; tAt < tFrom + nMinutes * 60; tAt += 20) {
+                clock.Set(tAt);
+                host.OnTimer();
+            }
+        EXPECT_EQ(vecSent, c.vecSent);
+        EXPECT_EQ(list[0].m_nOccurrenceCount, static_cast<int>(c.vecSent.size()));
+        EXPECT_EQ(list[0].m_dtNextSending.IsSet() ? TaskTime::Format(list[0].m_dtNextSending) : "", c.strNextAfter);
     }
 }
 
