@@ -16,7 +16,6 @@
 #include <functional>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -27,6 +26,7 @@
 #include "CSchedule.h"
 #include "CSeededRandom.h"
 #include "CSendEmailDlg.h"
+#include "CTaskJson.h"
 #include "CTaskListFile.h"
 #include "CTaskRules.h"
 #include "CTaskZone.h"
@@ -285,21 +285,7 @@ private:
         }
     }
 
-    static std::string Describe(const CTaskItem& t) {
-        std::ostringstream os;
-        os << "type " << t.m_nRecurrence << " start " << TaskTime::Format(t.m_dtStart) << " minutes "
-           << t.m_nMinuteInterval << " daily " << t.m_nDailyMode << "/" << t.m_nDailyInterval << "/"
-           << t.m_nDailyDayKind << " weekly " << t.m_nWeeklyMode << "/" << t.m_nWeeklyInterval << "/"
-           << t.m_nWeeklyWeekOfMonth << " days ";
-        for (int b : t.m_bWeekDays) os << b;
-        os << " monthly " << t.m_nMonthlyMode << "/" << t.m_nMonthlyDay << "/" << t.m_nMonthlyInterval << "/"
-           << t.m_nMonthlyOrdinal << "/" << t.m_nMonthlyDayKind << "/" << t.m_nMonthlyInterval2 << " yearly "
-           << t.m_nYearlyMode << "/" << t.m_nYearlyMonth << "/" << t.m_nYearlyDay << "/" << t.m_nYearlyOrdinal << "/"
-           << t.m_nYearlyDayKind << "/" << t.m_nYearlyMonth2 << " end " << t.m_nEndKind << "/" << t.m_nEndAfterCount
-           << "/" << t.m_dtEnd.nYear << "-" << t.m_dtEnd.nMonth << "-" << t.m_dtEnd.nDay << " overdue "
-           << t.m_bSendOverdue;
-        return os.str();
-    }
+    static std::string Describe(const CTaskItem& t) { return CTaskJson::ToJson(t).dump(); }
 
     // The task at index i against what the rules expect of it.
     void Compare(int i, const char* pszWhen) {

@@ -16,6 +16,7 @@
 #include "CTaskRulesJson.h"
 #include "CTaskZone.h"
 #include "CTempDir.h"
+#include "RandomEdit.h"
 #include "ReferenceTick.h"
 #include "ResultValue.h"
 #include "TaskTime.h"
@@ -560,40 +561,25 @@ TEST_P(SchedulerDifferentialTest, CachedTickEqualsThePlainTick) {
         else if (r < 80) tNow += pick(60, 7200);    // sleep, wake
         else if (r < 85) tNow -= pick(60, 3600);    // clock set back
         else if (r < 95 && cached.GetSize() > 0) {  // the user edits, sometimes several times
-            for (int nEdits = pick(0, 3) == 0 ? pick(2, 6) : 1; nEdits > 0 && cached.GetSize() > 0; --nEdits) {
-                const int i = pick(0, cached.GetSize() - 1);
-                const auto both = [&](const std::function<void(CTaskList&)>& fnEdit) {
-                    fnEdit(cached);
-                    fnEdit(plain);
-                };
-                const int nKind = pick(0, 7);
-                CTaskItem t;
-                if (nKind == 3 || nKind == 4) {
-                    t = RandomTask(rng, tNow, (nKind == 3 ? 1000 : 2000) + nStep);
-                    EXPECT_EQ(schedule.CalcNextSending(t).Problem(), "");
-                }
-                switch (nKind) {
-                    case 0: both([&](CTaskList& l) { l.GetAt(i).m_bActive ^= 1; }); break;
-                    case 1:
-                        if (i > 0) both([&](CTaskList& l) { l.MoveUp(i); });
-                        break;
-                    case 2: both([&](CTaskList& l) { l.RemoveAt(i); }); break;
-                    case 3: both([&](CTaskList& l) { l.SetAt(i, t); }); break;
-                    case 4: both([&](CTaskList& l) { l.Add(t); }); break;
-                    case 5:
-                        if (i + 1 < cached.GetSize()) both([&](CTaskList& l) { l.MoveDown(i); });
-                        break;
-                    case 6:  // rescheduled by hand to a minute around now
-                        t.m_dtNextSending = TaskTime::FromAbsolute(tNow + pick(-120, 120) * 60);
-                        both([&](CTaskList& l) { l.GetAt(i).m_dtNextSending = t.m_dtNextSending; });
-                        break;
-                    default:
-                        if (pick(0, 9) == 0) {  // more changes than the journal keeps
+            for (int nEdits = pick(0, 3) == 0 ? pick(2, 6) : 1; nEdits > 0 && cached.GetSize() > 0; --nEdits)
+                RandomEdit(
+                    cached, pick, 8,
+                    [&](int i) {
+                        CTaskItem t = RandomTask(rng, tNow, (i < 0 ? 2000 : 1000) + nStep);
+                        EXPECT_EQ(schedule.CalcNextSending(t).Problem(), "");
+                        return t;
+                    },
+                    [&](int i, int nKind) {
+                        if (nKind == 5) {
+                            cached.GetAt(i).m_bActive ^= 1;
+                        } else if (nKind == 6) {  // rescheduled by hand to a minute around now
+                            cached.GetAt(i).m_dtNextSending = TaskTime::FromAbsolute(tNow + pick(-120, 120) * 60);
+                        } else if (pick(0, 9) == 0) {  // more changes than the journal keeps
                             for (size_t k = 0; k < 2 * CTaskList::kJournalKept + 1; ++k) cached.GetAt(i);
-                            both([&](CTaskList& l) { l.GetAt(i).m_bActive ^= 1; });
+                            cached.GetAt(i).m_bActive ^= 1;
                         }
-                }
-            }
+                    });
+            plain = cached;  // the same edits: the plain tick keeps nothing of its own
         }
         clock.Set(tNow);
         dlg.OnTimer();
