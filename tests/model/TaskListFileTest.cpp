@@ -300,8 +300,7 @@ TEST_F(TaskListFileTest, LongFileCutAnywhereKeepsTheWholeRecordsBeforeTheCut) {
     }
 }
 
-// An empty list is no file at all (what a save and a load keep of each
-// task: TaskListFileBytesTest, against the reference bytes).
+// An empty list is no file at all.
 TEST_F(TaskListFileTest, AnEmptyListRemovesTheFile) {
     CTaskList list;
     list.Add(Sample(1));

@@ -388,13 +388,10 @@ TEST(SchedulerHolidayTest, AChangedCalendarPlacesTheStoredNextTimeAgain) {
             ctx.pClock = &clock;
             CSendEmailDlg dlg(ctx);
             // `quillory next` reads the rules from the store beside the list.
-            const nlohmann::json jStore = {{"version", 2},
-                                           {"tasks",
-                                            {{"t.oft",
-                                              {{"id", "0123456789abcdef"},
-                                               {"history", nlohmann::json::array()},
-                                               {"settings", {{"rules", CTaskRulesJson::ToJson(rules)}}}}}}}};
-            CTempDir::WriteFile(dir / "tasks.json", jStore.dump());
+            CTempDir::WriteFile(
+                dir / "tasks.json",
+                R"({"version":2,"tasks":{"t.oft":{"id":"0123456789abcdef","history":[],"settings":{"rules":)" +
+                    CTaskRulesJson::ToJson(rules).dump() + "}}}}");
             auto next = [&](const CTaskItem& t) {
                 CTaskRulesBeside beside(dir / "emails.dat", nullptr);
                 std::string str;
