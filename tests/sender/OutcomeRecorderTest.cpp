@@ -100,66 +100,44 @@ TEST_F(OutcomeRecorderTest, OutcomesAreWrittenOnceATickOrABurstAndReadBackAfterA
 TEST_F(OutcomeRecorderTest, EveryOutcomeIsOneJournalLine) {
     using EKind = CSendStart::EKind;
     const std::string strAt = "task \"a\", occurrence " + TaskTime::Format(m_list[0].m_dtNextSending);
+    const CSendStart notStored{EKind::NotStored, "", "No space left on device", "S", ""};
+    const CSendStart waiting{EKind::WaitingForAttachments, "", "nothing matched /r/*.csv; until 10:00", "S", ""};
+    CSendStart unfilled{EKind::HandedOver, "<2@x>", "", "{dat}", ""};
+    unfilled.strUnfilled = "subject: unknown placeholder {dat} at 1";
     struct CRow {
         const char* pszName;
-        std::function<void(COutcomeRecorder&)> fnDo;
-        std::string strLines;  // what stderr holds after it, "" for nothing
+        std::vector<CSendStart> vecStarts;  // the sends' results, in turn
+        std::string strLines;               // what stderr holds after them, "" for nothing
+        std::function<void(COutcomeRecorder&)> fnDo = {};
     };
     const CRow rows[] = {
-        {"handed over",
-         [&](auto& r) {
-             r.OnSendStart(m_list[0], {EKind::HandedOver, "<1@x>", "", "Figures", ""});
-         },
-         ""},
-        {"template missing",
-         [&](auto& r) {
-             r.OnSendStart(m_list[0], {EKind::TemplateMissing, "", "/d/a.oft", "", ""});
-         },
+        // clang-format off
+        {"handed over", {{EKind::HandedOver, "<1@x>", "", "Figures", ""}}, ""},
+        {"template missing", {{EKind::TemplateMissing, "", "/d/a.oft", "", ""}},
          "Quillory: " + strAt + ": template missing: /d/a.oft\n"},
-        {"not sent",
-         [&](auto& r) {
-             r.OnSendStart(m_list[0], {EKind::Failed, "", "the attachment /x cannot be attached", "S", ""});
-         },
+        {"not sent", {{EKind::Failed, "", "the attachment /x cannot be attached", "S", ""}},
          "Quillory: " + strAt + ", subject \"S\": failed: the attachment /x cannot be attached\n"},
-        {"not stored, told once per occurrence",
+        {"not stored, told once per occurrence", {notStored, notStored},
+         "Quillory: " + strAt + ", subject \"S\": not queued yet, the host cannot store the message now; tried again "
+         "each minute: No space left on device\n"},
+        {"skipped", {}, "Quillory: " + strAt + ": skipped (overdue)\n", [&](auto& r) { r.OnSkipped(m_list[0]); }},
+        {"nothing to attach: waits, told once per occurrence and kept due, then skipped", {waiting, waiting},
+         "Quillory: " + strAt + ", subject \"S\": waiting for its attachments: nothing matched /r/*.csv; until 10:00\n"
+         "Quillory: " + strAt + ", subject \"S\": skipped: nothing matched /r/*.csv by 10:00\n",
          [&](auto& r) {
-             r.OnSendStart(m_list[0], {EKind::NotStored, "", "No space left on device", "S", ""});
-             r.OnSendStart(m_list[0], {EKind::NotStored, "", "No space left on device", "S", ""});
-         },
-         "Quillory: " + strAt +
-             ", subject \"S\": not queued yet, the host cannot store the message now; tried again each minute: No "
-             "space left on device\n"},
-        {"skipped", [&](auto& r) { r.OnSkipped(m_list[0]); }, "Quillory: " + strAt + ": skipped (overdue)\n"},
-        {"nothing to attach: waits, told once per occurrence and kept due, then skipped",
-         [&](auto& r) {
-             r.OnSendStart(m_list[0],
-                           {EKind::WaitingForAttachments, "", "nothing matched /r/*.csv; until 10:00", "S", ""});
-             r.OnSendStart(m_list[0],
-                           {EKind::WaitingForAttachments, "", "nothing matched /r/*.csv; until 10:00", "S", ""});
              EXPECT_TRUE(r.WaitsForHost(m_list[0])) << "the occurrence stays due, also after a restart";
              r.OnSendStart(m_list[0], {EKind::SkippedByRule, "", "nothing matched /r/*.csv by 10:00", "S", ""});
              EXPECT_FALSE(r.WaitsForHost(m_list[0]));
-             EXPECT_EQ(m_history.History().Of(CTaskHistory::KeyOf(m_list[0].m_strTemplateFile)).size(), 1u)
-                 << "the tries leave one line";
-         },
-         "Quillory: " + strAt +
-             ", subject \"S\": waiting for its attachments: nothing matched /r/*.csv; until 10:00\n" +
-             "Quillory: " + strAt + ", subject \"S\": skipped: nothing matched /r/*.csv by 10:00\n"},
-        {"placeholders that could not be filled",
-         [&](auto& r) {
-             CSendStart start{EKind::HandedOver, "<2@x>", "", "{dat}", ""};
-             start.strUnfilled = "subject: unknown placeholder {dat} at 1";
-             r.OnSendStart(m_list[0], start);
-         },
-         "Quillory: " + strAt +
-             ", subject \"{dat}\": placeholders not filled, the text goes as written: subject: unknown placeholder "
-             "{dat} at 1\n"},
-        {"caught up",
-         [&](auto& r) {
-             r.OnCaughtUp({{"a", 2, 1}, {"b\x1b", 0, 1}});
-         },
+             EXPECT_EQ(m_history.History().Of("a.oft").size(), 1u) << "the tries leave one line";
+         }},
+        {"placeholders that could not be filled", {unfilled},
+         "Quillory: " + strAt + ", subject \"{dat}\": placeholders not filled, the text goes as written: subject: "
+         "unknown placeholder {dat} at 1\n"},
+        {"caught up", {},
          "Quillory: task \"a\": caught up 3 missed occurrences (2 sent late, 1 skipped)\n"
-         "Quillory: task \"b\\x1b\": caught up 1 missed occurrence (0 sent late, 1 skipped)\n"},
+         "Quillory: task \"b\\x1b\": caught up 1 missed occurrence (0 sent late, 1 skipped)\n",
+         [](auto& r) { r.OnCaughtUp({{"a", 2, 1}, {"b\x1b", 0, 1}}); }},
+        // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.pszName);
@@ -167,7 +145,8 @@ TEST_F(OutcomeRecorderTest, EveryOutcomeIsOneJournalLine) {
         auto pRecorder = MakeRecorder();
         std::ostringstream err;
         std::streambuf* pOld = std::cerr.rdbuf(err.rdbuf());
-        row.fnDo(*pRecorder);
+        for (const CSendStart& start : row.vecStarts) pRecorder->OnSendStart(m_list[0], start);
+        if (row.fnDo) row.fnDo(*pRecorder);
         std::cerr.rdbuf(pOld);
         EXPECT_EQ(err.str(), row.strLines);
     }
