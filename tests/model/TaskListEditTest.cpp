@@ -180,15 +180,12 @@ TEST_F(TaskListEditTest, ARefusedChangeLeavesListAndFilesAlone) {
         {{{"command", "send-now"}, {"task", "a"}}, "a running host is needed to send"},
         {{{"command", "frobnicate"}, {"task", "a"}}, "command: unknown"},
         // The present is the applier's own: a request naming another cannot start a task in the past.
-        {{{"command", "add"},
-          {"now", ValueOf(TaskTime::ToAbsolute(2020, 1, 1, 9, 0, 0))},
-          {"changes",
-           {{"taskName", "flood"},
-            {"recurrence", 1},
-            {"minuteInterval", 1},
-            {"start", {{"year", 2021}, {"month", 1}, {"day", 1}, {"hour", 9}, {"minute", 0}}}}},
-          {"template", strPending}},
+        // clang-format off
+        {{{"command", "add"}, {"now", ValueOf(TaskTime::ToAbsolute(2020, 1, 1, 9, 0, 0))}, {"template", strPending},
+          {"changes", {{"taskName", "flood"}, {"recurrence", 1}, {"minuteInterval", 1},
+                       {"start", {{"year", 2021}, {"month", 1}, {"day", 1}, {"hour", 9}, {"minute", 0}}}}}},
          "start: Please change the starting date and time later than the current time."},
+        // clang-format on
     };
     for (const auto& c : arrCases) {
         const auto r = Apply(c.jRequest);
