@@ -111,6 +111,7 @@ TEST_F(SchedulerTest, SendsSkipsAndAdvancesEachOccurrenceOnceHoweverTheClockRuns
     CTaskItem badStart = Minutely("badstart", At(2026, 3, 2, 10, 0), 5);
     badStart.m_dtStart.nHour = 25;
     const TaskDateTime dt10 = At(2026, 3, 2, 10, 0);
+    const time_t tTen = ValueOf(TaskTime::ToAbsolute(2026, 3, 2, 10, 0, 0));
     struct CStep {
         int h, mi, s, nTicks, nApart;
     };
@@ -123,6 +124,8 @@ TEST_F(SchedulerTest, SendsSkipsAndAdvancesEachOccurrenceOnceHoweverTheClockRuns
         std::vector<std::string> vecStates;  // "*": not looked at
         bool bNoList = false;
         std::set<std::string> setWaitsForHost = {};
+        std::function<CSendVerdict(const CTaskItem&)> fnCounts = {};
+        std::function<void(const CTaskItem&)> fnDuringSend = {};
     } cases[] = {
         // clang-format off
         {"sixty ticks in its minute", {Minutely("m", dt10, 5)}, {{10, 0, 0, 60, 1}}, "m@10:00", 1, {"1 10:00 10:05"}},
@@ -150,6 +153,14 @@ TEST_F(SchedulerTest, SendsSkipsAndAdvancesEachOccurrenceOnceHoweverTheClockRuns
         {"one that waited for the host before a restart goes late; one that did not is skipped",
          {Once("waited", dt10, false), Once("overdue", dt10, false)}, {{10, 30, 0, 2, 0}}, "waited@10:00", 1,
          {"1 10:00 -", "1 10:00 -"}, false, {"waited"}},
+        // Its attachments awaited, its send asks to be tried again later: at 10:04 and 10:08, sent at 10:12.
+        {"tried again when its send says", {Once("waits", dt10, false)}, {{10, 0, 0, 900, 1}},
+         "waits@10:00 | waits@10:00 | waits@10:00 | waits@10:00", 1, {"1 10:00 -"}, false, {},
+         [&](const CTaskItem&) { return m_clock.Now() < tTen + 600 ? CSendVerdict(false, 240) : CSendVerdict(true); }},
+        {"a list shortened during a send is not read past its end", {Once("a", dt10), Once("b", dt10), Once("c", dt10)},
+         {{10, 0, 0, 2, 0}}, "a@10:00", 1, {"1 10:00 -"}, false, {}, nullptr, [&](const CTaskItem& t) {
+             if (t.m_strTaskName == "a") m_list.RemoveAt(2), m_list.RemoveAt(1);
+         }},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -158,6 +169,8 @@ TEST_F(SchedulerTest, SendsSkipsAndAdvancesEachOccurrenceOnceHoweverTheClockRuns
         for (const CTaskItem& t : c.vecTasks) m_list.Add(t);
         m_bHaveList = !c.bNoList;
         m_setWaitsForHost = c.setWaitsForHost;
+        m_fnCounts = c.fnCounts;
+        m_fnDuringSend = c.fnDuringSend;
         m_strLog.clear();
         m_nSaves = 0;
         Restart();
@@ -172,20 +185,6 @@ TEST_F(SchedulerTest, SendsSkipsAndAdvancesEachOccurrenceOnceHoweverTheClockRuns
             if (c.vecStates[i] == "*") vecStates[i] = "*";
         EXPECT_EQ(vecStates, c.vecStates);
     }
-}
-
-// An occurrence whose send asks to be tried later (its attachments are
-// awaited) is tried again when the send said, not each minute.
-TEST_F(SchedulerTest, AnOccurrenceThatWaitsIsTriedAgainWhenItsSendSays) {
-    m_list.Add(Once("waits", At(2026, 3, 2, 10, 0), false));
-    m_fnCounts = [&](const CTaskItem&) { return CSendVerdict(false, 240); };
-    SetNow(10, 0);
-    Ticks(600, 1);
-    m_fnCounts = nullptr;
-    Ticks(300, 1);
-    // Tried at 10:00, 10:04 and 10:08, sent at 10:12.
-    EXPECT_EQ(m_strLog, "waits@10:00 | waits@10:00 | waits@10:00 | waits@10:00");
-    EXPECT_EQ(States(), std::vector<std::string>{"1 10:00 -"});
 }
 
 // A message the host cannot store now (a full disk) does not count: its
@@ -238,20 +237,6 @@ TEST_F(SchedulerTest, ATickInsideATickDoesNothingAndFailuresDoNotJamTheFlag) {
     EXPECT_EQ(m_strLog, "a@10:00, b@10:00");
     EXPECT_FALSE(m_pDlg->IsBusy());
     EXPECT_EQ(m_list[0].m_nOccurrenceCount, 1) << "a failed send is advanced all the same";
-}
-
-TEST_F(SchedulerTest, AListShortenedDuringASendIsNotReadPastItsEnd) {
-    for (const char* psz : {"a", "b", "c"}) m_list.Add(Once(psz, At(2026, 3, 2, 10, 0)));
-    m_fnDuringSend = [&](const CTaskItem& t) {
-        if (t.m_strTaskName == "a") {
-            m_list.RemoveAt(2);
-            m_list.RemoveAt(1);
-        }
-    };
-    SetNow(10, 0);
-    Ticks(2);
-    EXPECT_EQ(m_strLog, "a@10:00");
-    EXPECT_EQ(States(), std::vector<std::string>{"1 10:00 -"});
 }
 
 // The cache follows edits through the list's journal: removes and moves
