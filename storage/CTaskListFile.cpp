@@ -288,6 +288,8 @@ CResult<> LoadRecords(Source& source, CTaskList& list, const CTextCodec& codec, 
         return {};
     }
     res.nDeclared = Get(pCount);
+    // Read as no task, a save would replace whatever the file holds after it.
+    if (res.nDeclared < 0) return CProblem("task count " + std::to_string(res.nDeclared) + " out of range");
     // Never trust the declared count for the allocation: each task needs at
     // least a length and a fixed part.
     if (res.nDeclared > 0)
@@ -313,6 +315,8 @@ CResult<> LoadRecords(Source& source, CTaskList& list, const CTextCodec& codec, 
         list.Add(std::move(task));
         ++res.nLoaded;
     }
+    // Tasks past the declared count would go with the next save unseen.
+    if (!source.AtEnd()) return CProblem("more after the last of the " + std::to_string(res.nDeclared) + " tasks");
     return {};
 }
 
