@@ -359,9 +359,9 @@ TEST_F(AddinTest, InterfaceMapAndUnusedMethods) {
     EXPECT_EQ(m_spAddin->OnAddInsUpdate(nullptr), E_NOTIMPL);
     EXPECT_EQ(m_spAddin->OnStartupComplete(nullptr), E_NOTIMPL);
     EXPECT_EQ(m_spAddin->OnBeginShutdown(nullptr), E_NOTIMPL);
-    EXPECT_EQ(CAddinPaths::InstallDirOf("  /opt/q/quilsend.so \n"), "/opt/q/");
-    EXPECT_EQ(CAddinPaths::InstallDirOf("/quilsend.so"), "");
-    EXPECT_EQ(CAddinPaths::InstallDirOf("quilsend.so"), "");
+    for (const auto& [pszIn, pszDir] :
+         {std::pair{"  /opt/q/quilsend.so \n", "/opt/q/"}, {"/quilsend.so", ""}, {"quilsend.so", ""}})
+        EXPECT_EQ(CAddinPaths::InstallDirOf(pszIn), pszDir) << pszIn;
 }
 
 // A task list file that did not load whole keeps its tasks up to the
@@ -398,10 +398,10 @@ protected:
     const std::string m_strCopy = std::string("emails.dat.damaged-") + GetParam().second;
 };
 
-TEST_P(DamagedListTest, TheOriginalIsKeptOnceBeforeTheFirstSave) {
-    const std::string& strOriginal = m_strOriginal;
+// Then a damaged file again in the same second: an earlier copy is never
+// written over, and every save of one connection copies at most once.
+TEST_P(DamagedListTest, TheOriginalIsKeptOnceBeforeTheFirstSaveAndNoCopyIsWrittenOver) {
     const std::string& strCopy = m_strCopy;
-
     ::testing::internal::CaptureStderr();
     ASSERT_EQ(Connect(), S_OK);
     ASSERT_EQ(g_pTaskList->GetSize(), 1);
@@ -409,7 +409,7 @@ TEST_P(DamagedListTest, TheOriginalIsKeptOnceBeforeTheFirstSave) {
     // The add-in's own save path, at disconnection.
     EXPECT_EQ(m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr), S_OK);
     EXPECT_EQ(Listing(), (std::vector<std::string>{"emails.dat", strCopy}));
-    EXPECT_EQ(CTempDir::ReadFile(Dir() + strCopy), strOriginal);
+    EXPECT_EQ(CTempDir::ReadFile(Dir() + strCopy), m_strOriginal);
     EXPECT_EQ(ReadTasks(Dir() + "emails.dat"), std::vector<std::string>{"one"});
 
     // The whole file of the next start is not copied again.
@@ -425,25 +425,21 @@ TEST_P(DamagedListTest, TheOriginalIsKeptOnceBeforeTheFirstSave) {
                                 Dir() + strCopy + "\n";
     EXPECT_EQ(strErr, "Quillory: " + strSaid) << "said once, on the journal";
     EXPECT_EQ(m_vecBoxes, std::vector<std::string>{}) << "no windows, no box";
-}
 
-// A damaged file again in the same second: an earlier copy is never
-// written over, and every save of one connection copies at most once.
-TEST_P(DamagedListTest, AnEarlierCopyIsNeverWrittenOver) {
-    const std::string& strOriginal = m_strOriginal;
-    const std::string& strCopy = m_strCopy;
+    WriteDamaged();
     CTempDir::WriteFile(Dir() + strCopy, "earlier");
-    ASSERT_EQ(Connect(), S_OK);
+    auto spThird = Reconnect();
+    ASSERT_TRUE(spThird);
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(SaveSharedTaskList().Problem(), "");
     g_pTaskList->RemoveAt(0);
     EXPECT_EQ(SaveSharedTaskList().Problem(), "");
-    EXPECT_EQ(m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr), S_OK);
+    EXPECT_EQ(spThird->OnDisconnection(ext_dm_HostShutdown, nullptr), S_OK);
     (void)::testing::internal::GetCapturedStderr();
     EXPECT_EQ(Listing(), (std::vector<std::string>{strCopy, strCopy + "-2"}))
         << "the empty list removed emails.dat; the original stays in the copy";
     EXPECT_EQ(CTempDir::ReadFile(Dir() + strCopy), "earlier");
-    EXPECT_EQ(CTempDir::ReadFile(Dir() + strCopy + "-2"), strOriginal);
+    EXPECT_EQ(CTempDir::ReadFile(Dir() + strCopy + "-2"), m_strOriginal);
 }
 
 // The name is the local time of the save: 2026-01-01 00:30:00 UTC.

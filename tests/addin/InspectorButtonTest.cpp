@@ -54,15 +54,30 @@ protected:
                                 const std::string& strCc = "") {
         CComPtr<_Inspector> spInspector;
         EXPECT_EQ(m_spApp->OpenNewInspector(&spInspector), S_OK);
-        CComPtr<IDispatch> spItem;
-        spInspector->get_CurrentItem(&spItem);
-        CComQIPtr<_MailItem> spMail(spItem.p);
+        Fill(spInspector, strSubject, strBody, strTo, strCc);
+        return spInspector;
+    }
+    void Fill(_Inspector* p, const std::string& strSubject, const std::string& strBody, const std::string& strTo,
+              const std::string& strCc = "") {
+        CComQIPtr<_MailItem> spMail = MailOf(p);
         spMail->put_Subject(strSubject);
         spMail->put_Body(strBody);
         spMail->put_To(strTo);
         spMail->put_CC(strCc);
-        m_spApp->ActivateInspector(spInspector);
-        return spInspector;
+        m_spApp->ActivateInspector(p);
+    }
+    static CComQIPtr<_MailItem> MailOf(_Inspector* p) {
+        CComPtr<IDispatch> spItem;
+        p->get_CurrentItem(&spItem);
+        return CComQIPtr<_MailItem>(spItem.p);
+    }
+    static void AddTasks(std::initializer_list<const char*> names) {
+        for (const char* psz : names) {
+            CTaskItem t;
+            t.m_strTaskName = psz;
+            t.m_bActive = 1;
+            g_pTaskList->Add(t);
+        }
     }
     static CComPtr<_CommandBarButton> OptionsButton(_Inspector* pInspector, int* pnBars = nullptr) {
         CComPtr<_CommandBars> spBars;
@@ -89,14 +104,11 @@ protected:
     }
     // Clicks the button; the options sheet that opens is answered with a
     // click on the control nButtonId (1002 "Schedule", 1063 "Cancel").
-    bool ClickAndAnswer(_CommandBarButton* pButton, int nButtonId, const QString& strName = {}) {
+    bool ClickAndAnswer(_CommandBarButton* pButton, int nButtonId) {
         bool bSheet = false;
-        auto press = [&strName](int nId) {
+        auto press = [](int nId) {
             QWidget* pSheet = QApplication::activeModalWidget();
             if (!pSheet) return false;
-            if (!strName.isEmpty())  // the Other page's task name
-                for (QLineEdit* p : pSheet->findChildren<QLineEdit*>())
-                    if (p->property("controlId").toInt() == 1126) p->setText(strName);
             for (QPushButton* p : pSheet->findChildren<QPushButton*>())
                 if (p->property("controlId").toInt() == nId) p->click();
             return true;
@@ -123,7 +135,7 @@ protected:
 
 }  // namespace
 
-TEST_F(InspectorButtonTest, EachWindowGetsOneButtonOnce) {
+TEST_F(InspectorButtonTest, EachWindowGetsOneButtonOnceAndAClosedWindowIsForgotten) {
     Connect();
     CComPtr<_Inspector> spA = Compose("A", "a", "a@example.com");
     m_spApp->DeactivateInspector(spA);
@@ -135,14 +147,21 @@ TEST_F(InspectorButtonTest, EachWindowGetsOneButtonOnce) {
     std::string strCaption, strTag;
     spButton->get_Caption(&strCaption);
     spButton->get_Tag(&strTag);
-    EXPECT_EQ(strCaption, "Quillory Options");
-    EXPECT_EQ(strTag, "Quillory Options");
+    EXPECT_EQ(strCaption + "|" + strTag, "Quillory Options|Quillory Options");
     CComPtr<_Inspector> spB = Compose("B", "b", "b@example.com");
     EXPECT_TRUE(OptionsButton(spB));
     // Only the first window of the connection listens; a click on either reaches it.
     ASSERT_EQ(m_spAddin->Trackers().size(), 2u);
     EXPECT_TRUE(m_spAddin->Trackers()[0]->IsButtonAdvised());
     EXPECT_FALSE(m_spAddin->Trackers()[1]->IsButtonAdvised());
+
+    m_spApp->CloseInspector(spB, olDiscard);
+    EXPECT_FALSE(g_spCurInspector);
+    spButton->Execute();
+    EXPECT_EQ(m_vecBoxes, std::vector<std::string>{"Invalid Inspector!"});
+    // Back in the other window, the button works on it.
+    m_spApp->ActivateInspector(spA);
+    EXPECT_TRUE(ClickAndAnswer(spButton, 1063));
 }
 
 TEST_F(InspectorButtonTest, ChecksComeInOrderAndTheMessageIsSavedFirst) {
@@ -151,9 +170,7 @@ TEST_F(InspectorButtonTest, ChecksComeInOrderAndTheMessageIsSavedFirst) {
     CComPtr<_CommandBarButton> spButton = OptionsButton(spWindow);
     ASSERT_TRUE(spButton);
     spButton->Execute();
-    CComPtr<IDispatch> spItem;
-    spWindow->get_CurrentItem(&spItem);
-    CComQIPtr<_MailItem> spMail(spItem.p);
+    CComQIPtr<_MailItem> spMail = MailOf(spWindow);
     spMail->put_Subject("Subject only");
     spMail->put_Body("");
     spButton->Execute();
@@ -169,21 +186,17 @@ TEST_F(InspectorButtonTest, ChecksComeInOrderAndTheMessageIsSavedFirst) {
     spMail->put_CC("c@example.com");
     EXPECT_TRUE(ClickAndAnswer(spButton, 1063));
     EXPECT_EQ(m_spApp->OpenInspectors().size(), 1u);  // cancelled: the window stays
-}
 
-TEST_F(InspectorButtonTest, AFailedSaveShowsTheHostsReasonOnASecondLine) {
-    Connect();
-    CComPtr<_Inspector> spWindow = Compose("Report", "Numbers", "boss@example.com");
-    CComPtr<_CommandBarButton> spButton = OptionsButton(spWindow);
-    ASSERT_TRUE(spButton);
+    // A failed save shows the host's reason on a second line.
+    m_vecBoxes.clear();
+    spWindow = Compose("Report", "Numbers", "boss@example.com");
+    spButton = OptionsButton(spWindow);
+    spMail = MailOf(spWindow);
     m_backend.m_bFailSaves = true;
     spButton->Execute();
     // A reason left behind by an earlier, unrelated failure is not this one's.
     (void)ReportError(E_FAIL, "an older reason");
     m_backend.m_bFailSaves = false;
-    CComPtr<IDispatch> spItem;
-    spWindow->get_CurrentItem(&spItem);
-    CComQIPtr<_MailItem> spMail(spItem.p);
     ASSERT_EQ(spMail->Delete(), S_OK);  // a deleted message cannot be saved
     spButton->Execute();
     EXPECT_EQ(m_vecBoxes, (std::vector<std::string>{"Failed to save the email!\nstore refused",
@@ -206,39 +219,13 @@ TEST_F(InspectorButtonTest, ATaskListThatCannotBeWrittenAfterScheduleIsShown) {
     EXPECT_TRUE(fs::is_directory(strDir + "emails.dat"));
 }
 
-TEST_F(InspectorButtonTest, EditedMessagesReplaceTheirTaskOrStoreNothing) {
-    Connect();
-    for (const char* psz : {"First", "Second"}) {
-        CTaskItem t;
-        t.m_strTaskName = psz;
-        t.m_bActive = 1;
-        g_pTaskList->Add(t);
-    }
-    g_nCurTaskIndex = 1;  // as the Email Manager leaves it for "Edit Email Message"
-    CComPtr<_Inspector> spWindow = Compose("Second, new words", "Numbers", "boss@example.com");
-    ASSERT_TRUE(ClickAndAnswer(OptionsButton(spWindow), 1002));
-    ASSERT_EQ(g_pTaskList->GetSize(), 2);
-    EXPECT_EQ((*g_pTaskList)[1].m_strTaskName, "Second");
-    EXPECT_FALSE((*g_pTaskList)[1].m_strTemplateFile.empty());
-    // A position past the end names no task: the message becomes a new
-    // task named after its subject, rather than being dropped after OK.
-    g_nCurTaskIndex = 5;
-    spWindow = Compose("Gone", "Numbers", "boss@example.com");
-    ASSERT_TRUE(ClickAndAnswer(OptionsButton(spWindow), 1002));
-    EXPECT_EQ(SavedNames(), (std::vector<std::string>{"First", "Second", "Gone"}));
-    EXPECT_TRUE(m_spApp->OpenInspectors().empty());
-}
-
 // The window edits the task it was opened for, wherever the list has moved
-// it meanwhile; when that task is gone its message becomes a new task.
-TEST_F(InspectorButtonTest, AnEditWindowFollowsItsTaskThroughReorderingAndRemoval) {
+// it meanwhile; when that task is gone, or the position names none, its
+// message becomes a new task named after its subject rather than being
+// dropped after OK.
+TEST_F(InspectorButtonTest, AnEditWindowFollowsItsTaskOrStoresANewOne) {
     Connect();
-    for (const char* psz : {"First", "Second", "Third"}) {
-        CTaskItem t;
-        t.m_strTaskName = psz;
-        t.m_bActive = 1;
-        g_pTaskList->Add(t);
-    }
+    AddTasks({"First", "Second", "Third"});
     g_nCurTaskIndex = 0;  // "Edit Email Message" on "First"
     CComPtr<_Inspector> spWindow = Compose("First, new words", "Numbers", "boss@example.com");
     g_nCurTaskIndex = -1;
@@ -256,6 +243,18 @@ TEST_F(InspectorButtonTest, AnEditWindowFollowsItsTaskThroughReorderingAndRemova
     m_spApp->ActivateInspector(spWindow);
     ASSERT_TRUE(ClickAndAnswer(OptionsButton(spWindow), 1002));
     EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Third", "First", "Second again"}));
+
+    g_nCurTaskIndex = 0;  // as the Email Manager leaves it: the edit keeps the task's name
+    spWindow = Compose("Third, new words", "Numbers", "boss@example.com");
+    ASSERT_TRUE(ClickAndAnswer(OptionsButton(spWindow), 1002));
+    ASSERT_EQ(g_pTaskList->GetSize(), 3);
+    EXPECT_EQ((*g_pTaskList)[0].m_strTaskName, "Third");
+    EXPECT_FALSE((*g_pTaskList)[0].m_strTemplateFile.empty());
+    g_nCurTaskIndex = 5;
+    spWindow = Compose("Gone", "Numbers", "boss@example.com");
+    ASSERT_TRUE(ClickAndAnswer(OptionsButton(spWindow), 1002));
+    EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Third", "First", "Second again", "Gone"}));
+    EXPECT_TRUE(m_spApp->OpenInspectors().empty());
 }
 
 // Two message windows open when the add-in connects: one click on either
@@ -266,15 +265,7 @@ TEST_F(InspectorButtonTest, TwoWindowsOpenAtConnectionOpenOneSheetPerClick) {
     ASSERT_EQ(m_spApp->OpenNewInspector(&spB), S_OK);
     Connect();
     ASSERT_EQ(m_spAddin->Trackers().size(), 2u);
-    for (_Inspector* p : {spA.p, spB.p}) {
-        CComPtr<IDispatch> spItem;
-        p->get_CurrentItem(&spItem);
-        CComQIPtr<_MailItem> spMail(spItem.p);
-        spMail->put_Subject("Report");
-        spMail->put_Body("Numbers");
-        spMail->put_To("boss@example.com");
-        m_spApp->ActivateInspector(p);
-    }
+    for (_Inspector* p : {spA.p, spB.p}) Fill(p, "Report", "Numbers", "boss@example.com");
     // Every sheet that opens is counted and cancelled.
     int nSheets = 0;
     QTimer canceller;
@@ -289,20 +280,6 @@ TEST_F(InspectorButtonTest, TwoWindowsOpenAtConnectionOpenOneSheetPerClick) {
     OptionsButton(spB)->Execute();
     EXPECT_EQ(nSheets, 1);
     EXPECT_EQ(m_spAddin->Trackers()[0]->IsButtonAdvised() + m_spAddin->Trackers()[1]->IsButtonAdvised(), 1);
-}
-
-TEST_F(InspectorButtonTest, ClosingAWindowForgetsTheCurrentOne) {
-    Connect();
-    CComPtr<_Inspector> spA = Compose("A", "a", "a@example.com");
-    CComPtr<_Inspector> spB = Compose("B", "b", "b@example.com");
-    CComPtr<_CommandBarButton> spButton = OptionsButton(spA);
-    m_spApp->CloseInspector(spB, olDiscard);
-    EXPECT_FALSE(g_spCurInspector);
-    spButton->Execute();
-    EXPECT_EQ(m_vecBoxes, std::vector<std::string>{"Invalid Inspector!"});
-    // Back in the other window, the button works on it.
-    m_spApp->ActivateInspector(spA);
-    EXPECT_TRUE(ClickAndAnswer(spButton, 1063));
 }
 
 // A host with windows also says in a box, once, that a damaged task list

@@ -127,7 +127,12 @@ TEST_F(RegistrationTest, RegisterLoadConnectDisconnectUnregisterLeavesTheRegistr
     EXPECT_EQ(Load().ToText(), strBefore);
 }
 
-TEST_F(RegistrationTest, UnregisteringFromAnEmptyRegistryLeavesOnlyTheSharedKeys) {
+TEST_F(RegistrationTest, UnregisteringLeavesTheSharedKeysAndFailuresAreReportedByName) {
+    EXPECT_TRUE(Contains(CAddinLoader::RegisterModule(m_dir / "missing.so", true).Problem(), "cannot load the module"));
+    CTempDir::WriteFile(m_dir / "notamodule.so", "text");
+    EXPECT_TRUE(Contains(CAddinLoader::RegisterModule(m_dir / "notamodule.so", true).Problem(), "cannot load"));
+
+    // Unregistering from an empty registry leaves only the shared keys.
     ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true).Problem(), "");
     ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, false).Problem(), "");
     const CRegistryStore s = Load();
@@ -136,13 +141,6 @@ TEST_F(RegistrationTest, UnregisteringFromAnEmptyRegistryLeavesOnlyTheSharedKeys
     EXPECT_FALSE(s.KeyExists(ERegRoot::ClassesRoot, kClassKey));
     EXPECT_FALSE(s.KeyExists(ERegRoot::ClassesRoot, "TarnwickQuillory.Addin"));
     EXPECT_FALSE(s.KeyExists(ERegRoot::LocalMachine, "Software")) << "emptied parents of the add-in key go";
-}
-
-TEST_F(RegistrationTest, FailuresAreReportedByNameAndTheHostGoesOn) {
-    EXPECT_TRUE(Contains(CAddinLoader::RegisterModule(m_dir / "missing.so", true).Problem(), "cannot load the module"));
-    CTempDir::WriteFile(m_dir / "notamodule.so", "text");
-    EXPECT_TRUE(Contains(CAddinLoader::RegisterModule(m_dir / "notamodule.so", true).Problem(), "cannot load"));
-
     ASSERT_EQ(CAddinLoader::RegisterModule(QUILSEND_MODULE, true).Problem(), "");
     ASSERT_EQ(
         m_file

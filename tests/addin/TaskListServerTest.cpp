@@ -195,27 +195,6 @@ TEST_F(TaskListServerTest, AChangeIsRefusedWhileADialogIsOpenAndTakenOnceItClose
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"b", "c"}));
 }
 
-TEST_F(TaskListServerTest, ASecondAddinOnTheSameTaskListDoesNotConnect) {
-    ASSERT_EQ(m_spAddin->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
-    std::vector<std::string> vecBoxes;
-    CMessageBox::SetHandler([&](const std::string& strText, const std::string&, unsigned) {
-        vecBoxes.push_back(strText);
-        return CMessageBox::IDOK;
-    });
-    auto spSecond = MakeComObject<CAddin>();
-    EXPECT_EQ(spSecond->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr),
-              CAddin::kFailure);
-    ASSERT_EQ(vecBoxes.size(), 1u);
-    EXPECT_EQ(vecBoxes[0], "The task list " + TaskFile() + " is in use by another running Quillory (process " +
-                               std::to_string(::getpid()) +
-                               "). This one stays off, so that neither overwrites the "
-                               "other's tasks.");
-    spSecond.Release();
-    // The first still serves.
-    const CHostClient::CReply r = Ask({{"command", "ping"}});
-    EXPECT_EQ(r.eOutcome, CHostClient::EOutcome::kAnswered);
-}
-
 class TaskListServerSendingTest : public TaskListServerTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(TaskListServerSendingTest, AChangeArrivingDuringASendWaitsForTheTickToEnd) {
