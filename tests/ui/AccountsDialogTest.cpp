@@ -48,7 +48,7 @@ protected:
 
 }  // namespace
 
-TEST_F(AccountsDialogTest, WritesAnAccountTheHostReadsWithAPrivatePasswordFile) {
+TEST_F(AccountsDialogTest, WritesAnAccountTheHostReadsWithAPrivatePasswordFileAndShowsProblems) {
     {
         CAccountsDialog dlg(Path());
         Fill(dlg, "smtp://mail.example.org:587", 0, "zoe", " secret with spaces ");
@@ -82,17 +82,10 @@ TEST_F(AccountsDialogTest, WritesAnAccountTheHostReadsWithAPrivatePasswordFile) 
     again.accept();
     EXPECT_TRUE(CAccountsFile::Load(Path()).vecErrors.empty());
     EXPECT_NE(::stat((m_dir / "cfg/smtp-password").c_str(), &st), 0);
-}
 
-TEST_F(AccountsDialogTest, ProblemsAreShownAndAWorkingFileIsNotReplaced) {
-    {
-        CAccountsDialog dlg(Path());
-        Fill(dlg, "smtp://mail.example.org:587", 0);
-        dlg.accept();
-    }
+    // Problems are shown and the working file is not replaced.
     std::string strBefore = CTempDir::ReadFile(Path());
     ASSERT_FALSE(strBefore.empty());
-
     CAccountsDialog dlg(Path());
     dlg.AddressField()->setText("not an address");
     dlg.SmtpUrlField()->setText("http://mail.example.org");
@@ -101,8 +94,7 @@ TEST_F(AccountsDialogTest, ProblemsAreShownAndAWorkingFileIsNotReplaced) {
     dlg.accept();
     EXPECT_NE(dlg.result(), QDialog::Accepted);
     ASSERT_EQ(m_boxes.Seen().size(), 1u);
-    const std::string& str = m_boxes.Seen()[0].strText;
-    EXPECT_TRUE(Contains(str, "Enter the password for the user zoe."));
+    EXPECT_TRUE(Contains(m_boxes.Seen()[0].strText, "Enter the password for the user zoe."));
     EXPECT_EQ(m_boxes.Seen()[0].icon, QMessageBox::Warning);
     EXPECT_EQ(CTempDir::ReadFile(Path()), strBefore);
 
@@ -117,7 +109,7 @@ TEST_F(AccountsDialogTest, ProblemsAreShownAndAWorkingFileIsNotReplaced) {
     EXPECT_EQ(CTempDir::ReadFile(Path()), strBefore);
 }
 
-TEST_F(AccountsDialogTest, SecurityChoiceWarnsAndMatchesTheUrl) {
+TEST_F(AccountsDialogTest, SecurityChoiceWarnsInAWholeSentenceAndMatchesTheUrl) {
     CAccountsDialog dlg(Path());
     dlg.show();
     Fill(dlg, "smtp://mail.example.org:465", 0);
@@ -130,12 +122,10 @@ TEST_F(AccountsDialogTest, SecurityChoiceWarnsAndMatchesTheUrl) {
     EXPECT_NE(dlg.SecurityWarning()->text().indexOf("password travel"), -1);
     dlg.SecurityChoice()->setCurrentIndex(0);
     EXPECT_EQ(dlg.SmtpUrlField()->text(), "smtp://mail.example.org:465");
-}
 
-TEST_F(AccountsDialogTest, TheSecurityWarningIsAWholeSentenceNeverCut) {
-    CAccountsDialog dlg(Path());
-    dlg.show();
-    Fill(dlg, "smtp://mail.example.org:25", 2);
+    // The warning is a whole sentence, never cut.
+    dlg.SmtpUrlField()->setText("smtp://mail.example.org:25");
+    dlg.SecurityChoice()->setCurrentIndex(2);
     Process();
     QLabel* pWarning = dlg.SecurityWarning();
     ASSERT_TRUE(pWarning->isVisible());

@@ -90,46 +90,58 @@ TEST_F(BackgroundRunTest, WithATrayTheCloseBoxHidesTheWindowAndTheNoticeComesOnc
     EXPECT_EQ(main.CurrentFolder(), EMailFolder::Outbox);
 }
 
-TEST_F(BackgroundRunTest, WithoutATrayClosingAsksWithTheNumberOfTasksThatWillWait) {
-    StartWithCloseGuard(false, 3);
-    CMainWindow& main = m_pWindows->Main();
-    m_boxes.Expect(QMessageBox::No);
-    EXPECT_FALSE(main.close());
-    Process();
-    EXPECT_TRUE(main.isVisible()) << "No keeps the host running";
-    EXPECT_TRUE(Contains(LastBoxText(), "3 active tasks will not be sent until the host runs again."));
-    EXPECT_EQ(m_boxes.Seen().back().strTitle, "Mail Host");
-    EXPECT_EQ(m_nHidden, 0);
-
-    m_boxes.Expect(QMessageBox::Yes);
-    EXPECT_TRUE(main.close());
-    Process();
-    EXPECT_FALSE(main.isVisible());
-}
-
-// Nothing true to warn about: no active task, or the service waiting to
-// take the profile back and send on.
-TEST_F(BackgroundRunTest, WithoutATrayClosingQuitsWithoutAskingWhenNoSendingStops) {
-    for (const auto& [nActive, bCarriedOn] : {std::pair{0, false}, {3, true}}) {
-        SCOPED_TRACE(nActive);
-        StartWithCloseGuard(false, nActive, bCarriedOn);
-        EXPECT_TRUE(m_pWindows->Main().close());
+// Without a tray, closing asks with the number of tasks that will wait;
+// with nothing true to warn about (no active task, or the service waiting
+// to take the profile back and send on) it quits without asking.
+TEST_F(BackgroundRunTest, WithoutATrayClosingAsksOnlyWhenSendingStops) {
+    const struct {
+        const char* pszName;
+        int nActive;
+        bool bCarriedOn;
+        const char* pszAsked;
+    } cases[] = {
+        {"three active", 3, false, "3 active tasks will not be sent until the host runs again."},
+        {"none active", 0, false, nullptr},
+        {"the service carries on", 3, true, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        StartWithCloseGuard(false, c.nActive, c.bCarriedOn);
+        CMainWindow& main = m_pWindows->Main();
+        if (c.pszAsked) {
+            m_boxes.Expect(QMessageBox::No);
+            EXPECT_FALSE(main.close());
+            Process();
+            EXPECT_TRUE(main.isVisible()) << "No keeps the host running";
+            EXPECT_TRUE(Contains(LastBoxText(), c.pszAsked));
+            EXPECT_EQ(m_boxes.Seen().back().strTitle, "Mail Host");
+            m_boxes.Expect(QMessageBox::Yes);
+        }
+        const size_t nBoxes = m_boxes.Seen().size();
+        EXPECT_TRUE(main.close());
         Process();
-        EXPECT_TRUE(m_boxes.Seen().empty()) << LastBoxText();
-        EXPECT_FALSE(m_pWindows->Main().isVisible());
+        EXPECT_EQ(m_boxes.Seen().size(), nBoxes + (c.pszAsked ? 1 : 0)) << LastBoxText();
+        EXPECT_FALSE(main.isVisible());
+        EXPECT_EQ(m_nHidden, 0);
     }
+    EXPECT_EQ(CCloseGuard::Question(0), "");
+    EXPECT_EQ(CCloseGuard::Question(std::nullopt),
+              "Quitting stops scheduled sending. Scheduled messages will not be sent until the host runs again.\n\n"
+              "Quit anyway?");
 }
 
 // After a take-over, while the background service stands aside on the
 // profile (its real standby lock), the status bar and the tray's tooltip
-// say so; once the service is gone, neither does.
-TEST_F(BackgroundRunTest, TheTakeOverIsToldInTheStatusBarAndTheTraysTooltipWhileItLasts) {
+// say so; once the service is gone, neither does. Quit from the tray then
+// asks even with a tray, and closes the message windows.
+TEST_F(BackgroundRunTest, TheTakeOverIsToldWhileItLastsAndQuitFromTheTrayAsks) {
     StartWithCloseGuard(true, 1);
+    CMainWindow& main = m_pWindows->Main();
     const std::string strProfile = m_dir / "profile";
     std::filesystem::create_directories(strProfile);
     auto* pNote = new CTakeOverNote(
-        m_pWindows->Main(), *m_pTray, [&] { return CHandOver::HeadlessWaits(strProfile); }, 3600000);
-    m_pWindows->Main().show();
+        main, *m_pTray, [&] { return CHandOver::HeadlessWaits(strProfile); }, 3600000);
+    main.show();
     Process();
     EXPECT_FALSE(pNote->Label()->isVisible());
     EXPECT_EQ(m_pTray->ToolTip(), "Mail Host");
@@ -144,11 +156,7 @@ TEST_F(BackgroundRunTest, TheTakeOverIsToldInTheStatusBarAndTheTraysTooltipWhile
     pNote->Update();
     EXPECT_FALSE(pNote->Label()->isVisible());
     EXPECT_EQ(m_pTray->ToolTip(), "Mail Host");
-}
 
-TEST_F(BackgroundRunTest, QuitFromTheTrayAsksEvenWithATrayAndClosesTheMessageWindows) {
-    StartWithCloseGuard(true, 1);
-    CMainWindow& main = m_pWindows->Main();
     ASSERT_TRUE(ClickNew());
     QAction* pQuit = m_pTray->Menu()->actions().back();
     ASSERT_EQ(pQuit->text(), "&Quit");
@@ -158,7 +166,6 @@ TEST_F(BackgroundRunTest, QuitFromTheTrayAsksEvenWithATrayAndClosesTheMessageWin
     EXPECT_TRUE(Contains(LastBoxText(), "1 active task will not be sent"));
     EXPECT_TRUE(main.isVisible());
     EXPECT_EQ(m_pWindows->OpenWindowCount(), 1u);
-
     m_boxes.Expect(QMessageBox::Yes);
     pQuit->trigger();
     Process();
@@ -167,21 +174,20 @@ TEST_F(BackgroundRunTest, QuitFromTheTrayAsksEvenWithATrayAndClosesTheMessageWin
     EXPECT_EQ(m_nHidden, 0);
 }
 
-TEST_F(BackgroundRunTest, QuestionSaysWhatWillWait) {
-    EXPECT_EQ(CCloseGuard::Question(0), "");
-    // The counts' words: WithoutATrayClosingAsksWithTheNumberOfTasksThatWillWait, QuitFromTheTray...
-    EXPECT_EQ(CCloseGuard::Question(std::nullopt),
-              "Quitting stops scheduled sending. Scheduled messages will not be sent until the host runs again.\n\n"
-              "Quit anyway?");
-}
-
-TEST_F(BackgroundRunTest, TheTraysEmailManagerRunsTheAddinsControlOnlyWhenThereIsOne) {
+// The tray's Email Manager runs an add-in's control only when there is one:
+// a command on a bar of its own (by caption), or an entry in the Tools menu
+// (by tooltip). Start at login writes and removes the autostart entry.
+TEST_F(BackgroundRunTest, TheTraysMenuFindsTheAddinsEmailManagerAndTogglesStartAtLogin) {
     StartWithCloseGuard(true, 0);
     QAction* pManager = m_pTray->EmailManagerAction();
     m_pTray->UpdateMenu();
     EXPECT_FALSE(pManager->isEnabled()) << "no add-in put the command there";
+    const auto Clicks = [](CommandBarControl* p, DWORD& dw) {
+        auto sp = MakeComObject<CRecorder>();
+        EXPECT_EQ(AtlAdvise(p, sp->Unk(), _CommandBarButtonEvents::iid, &dw), S_OK);
+        return sp;
+    };
 
-    // As an add-in would: its own bar with the command, on the main window.
     const CComPtr<_CommandBars> spBars = MainBars();
     ASSERT_TRUE(spBars);
     CComPtr<CommandBar> spBar;
@@ -197,12 +203,9 @@ TEST_F(BackgroundRunTest, TheTraysEmailManagerRunsTheAddinsControlOnlyWhenThereI
     CComPtr<CommandBarControl> spOther, spManager;
     ASSERT_EQ(spControls->get_Item(CVariant(1), &spOther), S_OK);
     ASSERT_EQ(spControls->get_Item(CVariant(2), &spManager), S_OK);
-    auto spOtherClicks = MakeComObject<CRecorder>();
-    auto spManagerClicks = MakeComObject<CRecorder>();
     DWORD dwOther = 0, dwManager = 0;
-    ASSERT_EQ(AtlAdvise(spOther, spOtherClicks->Unk(), _CommandBarButtonEvents::iid, &dwOther), S_OK);
-    ASSERT_EQ(AtlAdvise(spManager, spManagerClicks->Unk(), _CommandBarButtonEvents::iid, &dwManager), S_OK);
-
+    auto spOtherClicks = Clicks(spOther, dwOther);
+    auto spManagerClicks = Clicks(spManager, dwManager);
     m_pTray->UpdateMenu();
     ASSERT_TRUE(pManager->isEnabled());
     pManager->trigger();
@@ -210,28 +213,22 @@ TEST_F(BackgroundRunTest, TheTraysEmailManagerRunsTheAddinsControlOnlyWhenThereI
     EXPECT_TRUE(spOtherClicks->m_vecLog.empty()) << "a caption that only begins alike is another command";
     AtlUnadvise(spOther, _CommandBarButtonEvents::iid, dwOther);
     AtlUnadvise(spManager, _CommandBarButtonEvents::iid, dwManager);
-}
+    ASSERT_EQ(spBar->Delete(), S_OK);
 
-TEST_F(BackgroundRunTest, TheTraysEmailManagerFindsACommandInTheToolsMenuByItsTooltip) {
-    StartWithCloseGuard(true, 0);
-    QAction* pManager = m_pTray->EmailManagerAction();
-    const CComPtr<_CommandBars> spBars = MainBars();
-    ASSERT_TRUE(spBars);
     int32_t nBars = 0;
     ASSERT_EQ(spBars->get_Count(&nBars), S_OK);
     CComPtr<CommandBarPopup> spTools;
     for (int32_t i = 1; i <= nBars; ++i) {
-        CComPtr<CommandBar> spBar;
-        ASSERT_EQ(spBars->get_Item(CVariant(i), &spBar), S_OK);
-        if (!CApplication::IsMenuBar(spBar)) continue;
-        for (auto& spMenu : CApplication::MenusOf(spBar)) {
+        CComPtr<CommandBar> spMenuBar;
+        ASSERT_EQ(spBars->get_Item(CVariant(i), &spMenuBar), S_OK);
+        if (!CApplication::IsMenuBar(spMenuBar)) continue;
+        for (auto& spMenu : CApplication::MenusOf(spMenuBar)) {
             std::string str;
             spMenu->get_Caption(&str);
             if (str == "&Tools") spTools = spMenu;
         }
     }
     ASSERT_TRUE(spTools) << "the main window offers a Tools menu to add-ins";
-    CComPtr<CommandBarControls> spControls;
     ASSERT_EQ(spTools->get_Controls(&spControls), S_OK);
     // As the add-in adds its entry: its own name as the caption, what it opens as the tooltip.
     CComPtr<CommandBarControl> spEntry;
@@ -239,24 +236,17 @@ TEST_F(BackgroundRunTest, TheTraysEmailManagerFindsACommandInTheToolsMenuByItsTo
     spEntry->put_Caption("Quillory");
     spEntry->put_TooltipText("Email Manager");
     spEntry->put_Tag("Quillory");
-    auto spClicks = MakeComObject<CRecorder>();
-    DWORD dwCookie = 0;
-    ASSERT_EQ(AtlAdvise(spEntry, spClicks->Unk(), _CommandBarButtonEvents::iid, &dwCookie), S_OK);
-
+    DWORD dwEntry = 0;
+    auto spEntryClicks = Clicks(spEntry, dwEntry);
     m_pTray->UpdateMenu();
     ASSERT_TRUE(pManager->isEnabled());
     pManager->trigger();
-    EXPECT_EQ(spClicks->m_vecLog, std::vector<std::string>{"Click"});
-    AtlUnadvise(spEntry, _CommandBarButtonEvents::iid, dwCookie);
-}
+    EXPECT_EQ(spEntryClicks->m_vecLog, std::vector<std::string>{"Click"});
+    AtlUnadvise(spEntry, _CommandBarButtonEvents::iid, dwEntry);
 
-TEST_F(BackgroundRunTest, StartAtLoginWritesAndRemovesTheAutostartEntry) {
-    StartWithCloseGuard(true, 0);
     const std::string strEntry = m_dir / "config/autostart/mailhost.desktop";
     QAction* pStart = m_pTray->StartAtLoginAction();
-    m_pTray->UpdateMenu();
     EXPECT_FALSE(pStart->isChecked());
-
     pStart->trigger();
     ASSERT_TRUE(std::filesystem::exists(strEntry));
     EXPECT_TRUE(pStart->isChecked());
@@ -265,7 +255,6 @@ TEST_F(BackgroundRunTest, StartAtLoginWritesAndRemovesTheAutostartEntry) {
     EXPECT_TRUE(Contains(strText, "\nType=Application\n"));
     // At login the host starts into the tray, not with its main window.
     EXPECT_TRUE(Contains(strText, "\nExec=\"/opt/mail host/mailhost\" --tray\n"));
-
     pStart->trigger();
     EXPECT_FALSE(std::filesystem::exists(strEntry));
     EXPECT_FALSE(pStart->isChecked());

@@ -50,7 +50,7 @@ CComPtr<CRecorder> ClicksOf(IUnknown* pControl) {
 
 }  // namespace
 
-TEST_F(WindowEventsTest, UserClicksGiveOpenActivateDeactivateCloseInOrder) {
+TEST_F(WindowEventsTest, UserClicksGiveOpenActivateDeactivateCloseInOrderAndTheOtherWindowWorksOn) {
     StartUi(false);
     Watch();
     CInspectorWindow* pWindow = ClickNew();
@@ -64,11 +64,9 @@ TEST_F(WindowEventsTest, UserClicksGiveOpenActivateDeactivateCloseInOrder) {
     Process();
     EXPECT_EQ(m_spRecorder->m_vecLog,
               (Log{"NewInspector", "Activate", "Deactivate", "Activate", "Deactivate", "Close"}));
-}
+    m_spRecorder->m_vecLog.clear();
 
-TEST_F(WindowEventsTest, ClosingOneOfTwoWindowsLeavesTheOtherWorking) {
-    StartUi(false);
-    Watch();
+    // Closing one of two windows leaves the other working.
     CInspectorWindow* pFirst = ClickNew();
     CComPtr<_Inspector> spFirst = pFirst->Inspector();
     CInspectorWindow* pSecond = ClickNew();
@@ -125,7 +123,7 @@ TEST_F(WindowEventsTest, DisplayOpensAWindowAndCloseDiscardDropsItWithoutAsking)
     EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::Drafts).empty());
 }
 
-TEST_F(WindowEventsTest, AddInToolbarOnAMessageWindowIsShownAndItsClickReachesSubscribers) {
+TEST_F(WindowEventsTest, AddInToolbarOnAMessageWindowIsShownAndItsClickReachesSubscribersEvenToCloseIt) {
     StartUi(false);
     CInspectorWindow* pWindow = ClickNew();
     ASSERT_TRUE(pWindow);
@@ -160,27 +158,20 @@ TEST_F(WindowEventsTest, AddInToolbarOnAMessageWindowIsShownAndItsClickReachesSu
     Process();
     EXPECT_FALSE(ToolbarAction(*pWindow, "Quillory", "Quillory Options"));
     EXPECT_TRUE(ToolbarAction(*pOther, "Quillory", "Quillory Options"));
-}
 
-TEST_F(WindowEventsTest, ButtonThatClosesItsWindowFromTheClick) {
-    StartUi(false);
-    CInspectorWindow* pWindow = ClickNew();
-    CComPtr<_Inspector> spInspector = pWindow->Inspector();
-    QTest::keyClicks(pWindow->SubjectField(), "scheduled");
-    auto spButton = AddButton(BarsOf(spInspector.p), "Quillory", "Quillory Options");
-    auto spRecorder = ClicksOf(spButton);
+    // As the add-in does once a message is scheduled: the click closes its window, discarding.
+    pWindow->close();
     Process();
-    // As the add-in does once a message is scheduled: close, discarding.
+    CComPtr<_Inspector> spInspector = pOther->Inspector();
+    QTest::keyClicks(pOther->SubjectField(), "scheduled");
     spRecorder->m_fnOnClick = [&] { spInspector->Close(olDiscard); };
-    QAction* pAction = ToolbarAction(*pWindow, "Quillory", "Quillory Options");
-    ASSERT_TRUE(pAction);
-    pAction->trigger();
+    ToolbarAction(*pOther, "Quillory", "Quillory Options")->trigger();
     Process();
     EXPECT_EQ(m_pWindows->OpenWindowCount(), 0u);
     EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::Drafts).empty());
 }
 
-TEST_F(WindowEventsTest, MainWindowShowsStandardBarAndAddInToolbar) {
+TEST_F(WindowEventsTest, MainWindowShowsStandardBarAddInToolbarAndToolsMenuCommands) {
     StartUi(false);
     CMainWindow& main = m_pWindows->Main();
     QAction* pNew = ToolbarAction(main, "Standard", "new");
@@ -208,16 +199,10 @@ TEST_F(WindowEventsTest, MainWindowShowsStandardBarAndAddInToolbar) {
     ToolbarAction(main, "Standard", "control-7095")->trigger();
     main.OnSendReceive();  // the menu's Send/Receive
     EXPECT_EQ(spRecorder->m_vecLog, (Log{"Click", "Click", "Click"}));
-}
 
-// The main window's menus stand in the model as a "Menu Bar" with a
-// "&Tools" menu; a command added there shows in the window's Tools menu,
-// after the host's own items, and its click reaches its subscribers.
-TEST_F(WindowEventsTest, CommandsAddedToTheModelsToolsMenuShowInTheWindowsToolsMenu) {
-    StartUi(false);
-    CMainWindow& main = m_pWindows->Main();
-    const CComPtr<_CommandBars> spBars = MainBars();
-    ASSERT_TRUE(spBars);
+    // The main window's menus stand in the model as a "Menu Bar" with a
+    // "&Tools" menu; a command added there shows in the window's Tools menu,
+    // after the host's own items, and its click reaches its subscribers.
     CComPtr<CommandBar> spMenuBar;
     ASSERT_EQ(spBars->get_Item(CVariant("Menu Bar"), &spMenuBar), S_OK);
     CComPtr<CommandBarControls> spMenus;
@@ -235,7 +220,7 @@ TEST_F(WindowEventsTest, CommandsAddedToTheModelsToolsMenuShowInTheWindowsToolsM
     ASSERT_EQ(spItems->Add(msoControlButton, vtMissing, vtMissing, vtMissing, true, &spItem), S_OK);
     spItem->put_Caption("Quillory");
     spItem->put_Tag("Quillory");
-    auto spRecorder = ClicksOf(spItem);
+    auto spToolsClicks = ClicksOf(spItem);
     Process();
     // A menu bar is no toolbar.
     EXPECT_EQ(main.findChild<QToolBar*>("Menu Bar"), nullptr);
@@ -244,17 +229,17 @@ TEST_F(WindowEventsTest, CommandsAddedToTheModelsToolsMenuShowInTheWindowsToolsM
         if (p->text() == "&Tools") pToolsMenu = p->menu();
     ASSERT_TRUE(pToolsMenu);
     std::vector<std::string> vecItems;
-    QAction* pQuillory = nullptr;
+    QAction* pToolsItem = nullptr;
     for (QAction* p : pToolsMenu->actions()) {
         if (p->isSeparator()) continue;
         vecItems.push_back(p->text().toStdString());
-        if (p->text() == "&Quillory") pQuillory = p;
+        if (p->text() == "&Quillory") pToolsItem = p;
     }
     // The add-in's entry gets a letter the menu does not use yet.
     EXPECT_EQ(vecItems, (std::vector<std::string>{"Send/Re&ceive", "&Quillory"}));
-    ASSERT_TRUE(pQuillory);
-    pQuillory->trigger();
-    EXPECT_EQ(spRecorder->m_vecLog, (Log{"Click"}));
+    ASSERT_TRUE(pToolsItem);
+    pToolsItem->trigger();
+    EXPECT_EQ(spToolsClicks->m_vecLog, (Log{"Click"}));
     // Removed from the model, it leaves the menu.
     ASSERT_EQ(spItem->Delete(), S_OK);
     Process();
