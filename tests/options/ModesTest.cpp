@@ -90,10 +90,18 @@ TEST_F(ModesTest, NewMessageWritesATemplateAndRemovesTheDraft) {
     EXPECT_EQ(DataFiles(), std::vector<std::string>{"Weekly report sales 20240607100000.oft"});
 }
 
-TEST_F(ModesTest, EditingTheScheduleLoadsTheTaskAndTouchesNoMessage) {
+// The sheet's texts name the program the add-in runs in, by the name the
+// host gives; with no host connected they say "the mail host". The notice
+// after Schedule stays away once the user ticked "Do not show again".
+TEST_F(ModesTest, EditingTheScheduleLoadsTheTaskTouchesNoMessageAndNamesTheHost) {
+    const auto OverdueText = [this] {
+        return Get<QAbstractButton>(COptionsIds::IDC_SEND_OVERDUE)->text().toStdString();
+    };
     const CTaskItem stored = StoredTask();
     m_list.Add(stored);
+    m_boxes.m_bTickDontShowAgain = true;
     Open(0, COptionsDlg::kModeSchedule, 0, &stored);
+    EXPECT_EQ(OverdueText(), "Send overdue email messages on Mail Host startup");
     EXPECT_EQ(Text(1126), "Report");
     EXPECT_TRUE(Checked(1027));
     EXPECT_FALSE(Checked(1128));
@@ -105,7 +113,7 @@ TEST_F(ModesTest, EditingTheScheduleLoadsTheTaskAndTouchesNoMessage) {
     EXPECT_EQ(Text(1042), "10");
     EXPECT_TRUE(Enabled(1042));
     EXPECT_EQ(Get<QDateEdit>(1037)->date(), QDate(2024, 5, 6));
-    EXPECT_TRUE(m_boxes.m_vecShown.empty());
+    ASSERT_TRUE(m_boxes.m_vecShown.empty());
 
     // The start lies in the past: it stays, and the next time moves past now
     // (Friday 7 June 10:00) occurrence by occurrence.
@@ -119,6 +127,24 @@ TEST_F(ModesTest, EditingTheScheduleLoadsTheTaskAndTouchesNoMessage) {
     EXPECT_EQ(task.m_arrAttachments, stored.m_arrAttachments);  // rows unchanged, blanks kept
     // Keeping its own name is no duplicate.
     EXPECT_EQ(task.m_strTaskName, "Report");
+    ASSERT_EQ(Texts(), std::vector<std::string>{kScheduled});
+    EXPECT_TRUE(m_boxes.m_vecShown[0].nFlags & CMessageBox::MB_DONTSHOWAGAIN);
+    m_boxes.m_vecShown.clear();
+
+    const CComPtr<_Application> spHost = g_spApplication;
+    g_spApplication = nullptr;
+    Open(0, COptionsDlg::kModeSchedule, 0, &stored);
+    EXPECT_EQ(OverdueText(), "Send overdue email messages on the mail host startup");
+    g_spApplication = spHost;
+    // A stored name of any length is kept whole.
+    CTaskItem named = stored;
+    named.m_strTaskName = std::string(40000, 'n') + "/end";
+    m_list.SetAt(0, named);
+    Open(0, COptionsDlg::kModeSchedule, 0, &named);
+    ASSERT_TRUE(Schedule());
+    EXPECT_EQ(m_pDlg->GetTask().m_strTaskName, named.m_strTaskName);
+    EXPECT_TRUE(Texts().empty()) << "the notice was turned off";
+    EXPECT_TRUE(CAddinSettings::IsNoticeOff(COptionsDlg::kScheduledNoticeKey));
 }
 
 TEST_F(ModesTest, EditingWithAFutureStartKeepsLastSentAndAPassedOnceTaskEnds) {
@@ -143,21 +169,7 @@ TEST_F(ModesTest, EditingWithAFutureStartKeepsLastSentAndAPassedOnceTaskEnds) {
     EXPECT_FALSE(m_pDlg->GetTask().m_dtNextSending.IsSet());
 }
 
-TEST_F(ModesTest, EditingTheMessageRewritesTheTemplateUnderItsPath) {
-    const CTaskItem stored = StoredTask();
-    m_list.Add(stored);
-    Compose("New words");
-    Open(0, COptionsDlg::kModeMessage, 0, &stored);
-    ASSERT_TRUE(Schedule());
-    const CTaskItem task = m_pDlg->GetTask();
-    EXPECT_EQ(task.m_strTemplateFile, stored.m_strTemplateFile);
-    EXPECT_TRUE(Contains(CTempDir::ReadFile(stored.m_strTemplateFile), "Subject: New words"));
-    EXPECT_EQ(DataFiles(), std::vector<std::string>{"Report 20240101090000.oft"});
-    EXPECT_TRUE(m_backend.Folder(EMailFolder::Drafts).empty());
-    EXPECT_TRUE(m_backend.Folder(EMailFolder::DeletedItems).empty());
-}
-
-TEST_F(ModesTest, AFailedTemplateSaveKeepsTheOldTemplateAndTheDraft) {
+TEST_F(ModesTest, AFailedTemplateSaveKeepsTheOldTemplateAndTheDraftThenTheMessageIsRewrittenInPlace) {
     const CTaskItem stored = StoredTask();
     m_list.Add(stored);
     Compose("New words");
@@ -173,18 +185,37 @@ TEST_F(ModesTest, AFailedTemplateSaveKeepsTheOldTemplateAndTheDraft) {
     // The host recovers; the next attempt goes through.
     m_backend.m_bFailTemplates = false;
     m_boxes.m_vecShown.clear();
-    EXPECT_TRUE(Schedule());
+    ASSERT_TRUE(Schedule());
+    // The message is rewritten under the template's own path.
+    EXPECT_EQ(m_pDlg->GetTask().m_strTemplateFile, stored.m_strTemplateFile);
+    EXPECT_TRUE(Contains(CTempDir::ReadFile(stored.m_strTemplateFile), "Subject: New words"));
+    EXPECT_EQ(DataFiles(), std::vector<std::string>{"Report 20240101090000.oft"});
+    EXPECT_TRUE(m_backend.Folder(EMailFolder::Drafts).empty());
+    EXPECT_TRUE(m_backend.Folder(EMailFolder::DeletedItems).empty());
 }
 
-TEST_F(ModesTest, MessageModesNeedTheCurrentMessage) {
+TEST_F(ModesTest, EnterNeverCommitsAndMessageModesNeedTheCurrentMessageAndAFolder) {
     OpenNew();
+    Type(1126, "Typed");
+    QTest::keyClick(Get<QLineEdit>(1126), Qt::Key_Return);
+    EXPECT_EQ(m_pDlg->result(), 0);
+    EXPECT_TRUE(m_boxes.m_vecShown.empty());
+    EXPECT_TRUE(m_pDlg->isVisible());
+
     g_spCurMailItem.Release();
     EXPECT_FALSE(Schedule());
     EXPECT_EQ(Texts(), std::vector<std::string>{"Failed to read the current email message!"});
     EXPECT_EQ(LastIcon(), CMessageBox::MB_ICONERROR);
     EXPECT_TRUE(DataFiles().empty());
-    // Without a data directory no template is written anywhere.
+    // A folder that cannot be looked into fails the save instead of hanging.
     Compose();
+    fs::create_symlink("loop", m_dir.Path() + "/loop");
+    g_strDataDir = m_dir.Path() + "/loop/";
+    m_boxes.m_vecShown.clear();
+    EXPECT_FALSE(Schedule());
+    EXPECT_EQ(Texts(), kSaveFailed);
+    EXPECT_TRUE(g_spCurMailItem);
+    // Without a data directory no template is written anywhere.
     g_strDataDir.clear();
     m_boxes.m_vecShown.clear();
     EXPECT_FALSE(Schedule());
@@ -193,39 +224,12 @@ TEST_F(ModesTest, MessageModesNeedTheCurrentMessage) {
     EXPECT_EQ(m_backend.Folder(EMailFolder::Drafts).size(), 2u);
 }
 
-TEST_F(ModesTest, AFolderThatCannotBeLookedIntoFailsTheSaveInsteadOfHanging) {
-    fs::create_symlink("loop", m_dir.Path() + "/loop");
-    g_strDataDir = m_dir.Path() + "/loop/";
-    OpenNew();
-    EXPECT_FALSE(Schedule());
-    EXPECT_EQ(Texts(), kSaveFailed);
-    EXPECT_TRUE(g_spCurMailItem);
-}
-
-TEST_F(ModesTest, AStoredNameOfAnyLengthIsKeptWhole) {
-    CTaskItem stored = StoredTask();
-    stored.m_strTaskName = std::string(40000, 'n') + "/end";
-    m_list.Add(stored);
-    Open(0, COptionsDlg::kModeSchedule, 0, &stored);
-    ASSERT_TRUE(Schedule());
-    EXPECT_EQ(m_pDlg->GetTask().m_strTaskName, stored.m_strTaskName);
-}
-
 TEST_F(ModesTest, AWindowWhoseTaskIsGoneShowsTheDefaultTaskWithoutAReport) {
     // The message window still points at an index the list no longer has.
     Compose();
     Open(0, COptionsDlg::kModeMessage, 3, nullptr);
     EXPECT_TRUE(m_boxes.m_vecShown.empty());
     EXPECT_EQ(Get<QDateEdit>(1037)->date(), QDate(1980, 1, 1));
-}
-
-TEST_F(ModesTest, EnterNeverCommits) {
-    OpenNew();
-    Type(1126, "Typed");
-    QTest::keyClick(Get<QLineEdit>(1126), Qt::Key_Return);
-    EXPECT_EQ(m_pDlg->result(), 0);
-    EXPECT_TRUE(m_boxes.m_vecShown.empty());
-    EXPECT_TRUE(m_pDlg->isVisible());
 }
 
 TEST_F(ModesTest, TemplatesNeverLeaveTheDataDirectoryNorReplaceAnotherTasksFile) {
@@ -295,43 +299,6 @@ TEST_F(ModesTest, OutOfRangeStoredValuesAreShownClampedAndReported) {
     ASSERT_FALSE(m_boxes.m_vecShown.empty());
     EXPECT_TRUE(Contains(m_boxes.m_vecShown[0].strText, "recurrence: type 42"));
     EXPECT_TRUE(Contains(m_boxes.m_vecShown[0].strText, "end: kind 9"));
-}
-
-// The sheet's texts name the program the add-in runs in, by the name the
-// host gives; with no host connected they say "the mail host".
-TEST_F(ModesTest, TextsNameTheHostTheAddinRunsIn) {
-    const auto OverdueText = [this] {
-        return Get<QAbstractButton>(COptionsIds::IDC_SEND_OVERDUE)->text().toStdString();
-    };
-    const CTaskItem stored = StoredTask();
-    m_list.Add(stored);
-    Open(0, COptionsDlg::kModeSchedule, 0, &stored);
-    EXPECT_EQ(OverdueText(), "Send overdue email messages on Mail Host startup");
-    ASSERT_TRUE(Schedule());
-    EXPECT_EQ(Texts(), std::vector<std::string>{kScheduled});
-
-    const CComPtr<_Application> spHost = g_spApplication;
-    g_spApplication = nullptr;
-    Open(0, COptionsDlg::kModeSchedule, 0, &stored);
-    EXPECT_EQ(OverdueText(), "Send overdue email messages on the mail host startup");
-    g_spApplication = spHost;
-}
-
-// The notice after Schedule says what is true of the tray and the service,
-// and stays away once the user ticked "Do not show again".
-TEST_F(ModesTest, TheScheduledNoticeCanBeTurnedOffForGood) {
-    const CTaskItem stored = StoredTask();
-    m_list.Add(stored);
-    m_boxes.m_bTickDontShowAgain = true;
-    Open(0, COptionsDlg::kModeSchedule, 0, &stored);
-    ASSERT_TRUE(Schedule());
-    ASSERT_EQ(Texts(), std::vector<std::string>{kScheduled});
-    EXPECT_TRUE(m_boxes.m_vecShown[0].nFlags & CMessageBox::MB_DONTSHOWAGAIN);
-    m_boxes.m_vecShown.clear();
-    Open(0, COptionsDlg::kModeSchedule, 0, &stored);
-    ASSERT_TRUE(Schedule());
-    EXPECT_TRUE(Texts().empty()) << "turned off";
-    EXPECT_TRUE(CAddinSettings::IsNoticeOff(COptionsDlg::kScheduledNoticeKey));
 }
 
 TEST_F(ModesTest, AnInactiveTaskIsScheduledWithWordThatItWaitsForActivation) {

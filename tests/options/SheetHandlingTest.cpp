@@ -38,7 +38,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SheetHandlingTest, EnterPressesTheFocusedButtonNotTheDefaultOne) {
+TEST_F(SheetHandlingTest, EnterPressesTheFocusedButtonAndACountFieldWarnsOnlyForAControlOfTheSheet) {
     OpenActive();
     m_pDlg->Sheet().setCurrentWidget(&m_pDlg->AttachmentsPage());
     CTaskItem task;
@@ -73,10 +73,12 @@ TEST_F(SheetHandlingTest, EnterPressesTheFocusedButtonNotTheDefaultOne) {
     EXPECT_EQ(Texts().size(), 1u);
     // The modal watcher, never needed, is not left to outlive what it captured.
     delete pWatcher.data();
-}
 
-TEST_F(SheetHandlingTest, ACountFieldWarnsOnlyWhenLeftForAnotherControlOfTheSheet) {
-    OpenActive();
+    // A count field warns only when left for another control of the sheet.
+    m_boxes.m_vecShown.clear();
+    m_pDlg->show();
+    Activate(m_pDlg.get());
+    m_pDlg->Sheet().setCurrentWidget(&m_pDlg->GeneralPage());
     Click(1107);  // monthly: day field, 1..31
     auto* pDay = Get<QLineEdit>(1055);
     auto fnFocusBad = [&] {
@@ -116,7 +118,7 @@ TEST_F(SheetHandlingTest, ACountFieldWarnsOnlyWhenLeftForAnotherControlOfTheShee
     }
 }
 
-TEST_F(SheetHandlingTest, UpAndDownKeysStepCountFieldsWithinTheirRange) {
+TEST_F(SheetHandlingTest, KeysStepCountFieldsAndSetTheTimeAndTheSizeIsFixed) {
     OpenActive();
     Click(1107);
     auto* pDay = Get<QLineEdit>(1055);
@@ -136,10 +138,20 @@ TEST_F(SheetHandlingTest, UpAndDownKeysStepCountFieldsWithinTheirRange) {
     EXPECT_EQ(Text(1042), "2");
     // The keys step a field; they do not move the focus.
     EXPECT_TRUE(pCount->hasFocus());
-}
 
-TEST_F(SheetHandlingTest, TheSizeIsFixedSoTheButtonsStayInSight) {
-    OpenActive();
+    // Typing over the selected sending time sets it.
+    auto* pTime = Get<QTimeEdit>(IDC_SENDING_TIME);
+    pTime->setFocus();
+    Settle();
+    for (const char* psz : {"0930", "2305", "0000"}) {
+        SCOPED_TRACE(psz);
+        QTest::keyClick(pTime, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(pTime, psz);
+        const QString str = QString::fromLatin1(psz);
+        EXPECT_EQ(pTime->time(), QTime(str.left(2).toInt(), str.mid(2).toInt()));
+    }
+
+    // The size is fixed, so the buttons stay in sight.
     const QSize size = m_pDlg->size();
     EXPECT_EQ(m_pDlg->minimumSize(), size);
     EXPECT_EQ(m_pDlg->maximumSize(), size);
@@ -199,20 +211,6 @@ TEST_F(SheetHandlingTest, OpensCentredOverTheActiveWindowAndStaysAboveIt) {
     EXPECT_EQ(m_pDlg->windowHandle()->transientParent(), owner.windowHandle());
     // Not owned: the message window may go while the sheet is open.
     EXPECT_EQ(m_pDlg->parentWidget(), nullptr);
-}
-
-TEST_F(SheetHandlingTest, TypingOverTheSelectedSendingTimeSetsIt) {
-    OpenActive();
-    auto* pTime = Get<QTimeEdit>(IDC_SENDING_TIME);
-    pTime->setFocus();
-    Settle();
-    for (const char* psz : {"0930", "2305", "0000"}) {
-        SCOPED_TRACE(psz);
-        QTest::keyClick(pTime, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(pTime, psz);
-        const QString str = QString::fromLatin1(psz);
-        EXPECT_EQ(pTime->time(), QTime(str.left(2).toInt(), str.mid(2).toInt()));
-    }
 }
 
 TEST_F(SheetHandlingTest, AFolderThatIsNotFoundIsMarkedAndKept) {

@@ -146,7 +146,7 @@ TEST_F(ValidationTest, CountFieldsReportWhenLeftAndRefuseTheCommit) {
     EXPECT_EQ(m_pDlg->GetTask().m_nEndAfterCount, 100000);
 }
 
-TEST_F(ValidationTest, ARejectedCountTakesTheFocusBackAndAGoodOneLetsItGo) {
+TEST_F(ValidationTest, ARejectedCountTakesTheFocusBackDigitsAndRangesHoldAndTheDefaultStartPasses) {
     OpenNew();
     m_pDlg->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(m_pDlg.get()));
@@ -167,10 +167,8 @@ TEST_F(ValidationTest, ARejectedCountTakesTheFocusBackAndAGoodOneLetsItGo) {
     for (int i = 0; i < 5; ++i) QApplication::processEvents();
     EXPECT_TRUE(m_boxes.m_vecShown.empty());
     EXPECT_TRUE(pEvery->hasFocus());
-}
 
-TEST_F(ValidationTest, DigitOnlyFieldsRefuseLettersAndUpDownsStayInRange) {
-    OpenNew();
+    // Digit-only fields refuse letters and the up-downs stay in range.
     auto* pEdit = Get<QLineEdit>(1007);
     int nPos = 0;
     QString str = "1x";
@@ -184,10 +182,7 @@ TEST_F(ValidationTest, DigitOnlyFieldsRefuseLettersAndUpDownsStayInRange) {
     Get<CUpDown>(1009)->Step(-1);
     Get<CUpDown>(1009)->Step(-1);
     EXPECT_EQ(Text(1013), "1");
-}
-
-TEST_F(ValidationTest, TheDefaultStartPassesWhenTheSheetIsLeftOpenForAMinute) {
-    OpenNew();
+    // The default start passes when the sheet is left open for a minute.
     m_clock.Set(m_clock.Now() + 60);  // the default start is now exactly the present
     ExpectStopped("Please change the starting date and time later than the current time.", &m_pDlg->GeneralPage());
     m_clock.Set(m_clock.Now() - 1);
