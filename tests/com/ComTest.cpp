@@ -42,7 +42,7 @@ protected:
     long m_nBaseline = 0;
 };
 
-TEST(GuidTest, ParsesAndFormatsTheRegistryForm) {
+TEST(GuidTest, ParsesAndFormatsTheRegistryFormAndRejectsOthers) {
     auto g = GUID::Parse("{1c0e03bf-a359-4adf-96eb-e0d4d6816143}");
     ASSERT_TRUE(g);
     EXPECT_EQ(g->Data1, 0x1C0E03BFu);
@@ -55,24 +55,13 @@ TEST(GuidTest, ParsesAndFormatsTheRegistryForm) {
     constexpr GUID kIid = MakeGuid("{00063001-0000-0000-C000-000000000046}");
     EXPECT_EQ(kIid.ToString(), "{00063001-0000-0000-C000-000000000046}");
     EXPECT_EQ(GUID_NULL.ToString(), "{00000000-0000-0000-0000-000000000000}");
-}
-
-TEST(GuidTest, RejectsOtherForms) {
     for (const char* psz : {"", "1C0E03BF-A359-4ADF-96EB-E0D4D6816143", "{1C0E03BF-A359-4ADF-96EB-E0D4D681614}",
                             "{1C0E03BF-A359-4ADF-96EB-E0D4D68161433}", "{1C0E03BFA-359-4ADF-96EB-E0D4D6816143}",
                             "{1C0E03BF-A359-4ADF-96EB-E0D4D681614G}", "(1C0E03BF-A359-4ADF-96EB-E0D4D6816143)"})
         EXPECT_FALSE(GUID::Parse(psz)) << psz;
 }
 
-TEST(HResultTest, CodesAndTests) {
-    EXPECT_TRUE(SUCCEEDED(S_OK));
-    EXPECT_TRUE(SUCCEEDED(S_FALSE));
-    EXPECT_TRUE(FAILED(E_FAIL));
-    EXPECT_EQ(HResultToString(E_POINTER), "E_POINTER");
-    EXPECT_EQ(HResultToString(MakeHResult(0x80001234u)), "0x80001234");
-}
-
-TEST_F(ComTest, SmartReferenceCountsAndReleases) {
+TEST_F(ComTest, SmartReferenceCountsReleasesAndReleasesFirstForAnOutParameter) {
     CComPtr<CTestObject> sp = MakeComObject<CTestObject>();
     EXPECT_EQ(sp->RefCount(), 1u);
     {
@@ -95,16 +84,15 @@ TEST_F(ComTest, SmartReferenceCountsAndReleases) {
     EXPECT_EQ(sp->RefCount(), 1u);
     sp = nullptr;
     EXPECT_EQ(g_nDestroyed, 2);
-}
 
-TEST_F(ComTest, OutParameterAddressReleasesFirst) {
+    // The out-parameter address releases first.
     CComPtr<CTestObject> spA = MakeComObject<CTestObject>();
-    CComPtr<ITest> sp = spA;
+    CComPtr<ITest> spTest = spA;
     EXPECT_EQ(spA->RefCount(), 2u);
-    ITest** pp = &sp;  // releases what sp held
+    ITest** pp = &spTest;  // releases what spTest held
     EXPECT_EQ(*pp, nullptr);
     EXPECT_EQ(spA->RefCount(), 1u);
-    EXPECT_EQ(spA->QueryInterface(&sp), S_OK);
+    EXPECT_EQ(spA->QueryInterface(&spTest), S_OK);
     EXPECT_EQ(spA->RefCount(), 2u);
     CTestObject* pRaw = spA.Detach();
     EXPECT_EQ(pRaw->RefCount(), 2u);
@@ -191,7 +179,7 @@ public:
     CComPtr<CConnectionPoint<ITickEvents>> m_spCP;
 };
 
-TEST_F(ComTest, AdviseGivesCookiesAndEventsReachEverySubscriber) {
+TEST_F(ComTest, AdviseGivesFreshCookiesAndEventsReachEverySubscriber) {
     auto spSource = MakeComObject<CTickSource>();
     auto spA = MakeComObject<CTickSink>();
     auto spB = MakeComObject<CTickSink>();
@@ -219,6 +207,22 @@ TEST_F(ComTest, AdviseGivesCookiesAndEventsReachEverySubscriber) {
     EXPECT_EQ(AtlAdvise(spSource, spA, ITest::iid, &dw), CONNECT_E_NOCONNECTION);
     EXPECT_EQ(AtlAdvise(spNotSink->GetUnknown(), spA, ITickEvents::iid, &dw), E_NOINTERFACE);
     EXPECT_EQ(AtlUnadvise(spSource, ITickEvents::iid, dwB), S_OK);
+
+    // Cookies are not reused; null arguments are refused.
+    auto spCP = spSource->m_spCP;
+    DWORD dw1, dw2;
+    EXPECT_EQ(spCP->Advise(spA, &dw1), S_OK);
+    EXPECT_EQ(spCP->Unadvise(dw1), S_OK);
+    EXPECT_EQ(spCP->Advise(spA, &dw2), S_OK);
+    EXPECT_NE(dw1, dw2);
+    EXPECT_EQ(spCP->Unadvise(dw1), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(spCP->Advise(nullptr, &dw1), E_POINTER);
+    EXPECT_EQ(spCP->Advise(spA, nullptr), E_POINTER);
+    IID iid;
+    EXPECT_EQ(spCP->GetConnectionInterface(&iid), S_OK);
+    EXPECT_EQ(iid, ITickEvents::iid);
+    spCP->Clear();
+    EXPECT_EQ(spA->RefCount(), 1u);
 }
 
 TEST_F(ComTest, SubscriberMayUnadviseDuringAnEvent) {
@@ -269,24 +273,6 @@ TEST_F(ComTest, SubscriberMayUnadviseDuringAnEvent) {
     EXPECT_EQ(spD->RefCount(), 1u);
 }
 
-TEST_F(ComTest, CookiesAreNotReused) {
-    auto spCP = MakeComObject<CConnectionPoint<ITickEvents>>();
-    auto spA = MakeComObject<CTickSink>();
-    DWORD dw1, dw2;
-    EXPECT_EQ(spCP->Advise(spA, &dw1), S_OK);
-    EXPECT_EQ(spCP->Unadvise(dw1), S_OK);
-    EXPECT_EQ(spCP->Advise(spA, &dw2), S_OK);
-    EXPECT_NE(dw1, dw2);
-    EXPECT_EQ(spCP->Unadvise(dw1), CONNECT_E_NOCONNECTION);
-    EXPECT_EQ(spCP->Advise(nullptr, &dw1), E_POINTER);
-    EXPECT_EQ(spCP->Advise(spA, nullptr), E_POINTER);
-    IID iid;
-    EXPECT_EQ(spCP->GetConnectionInterface(&iid), S_OK);
-    EXPECT_EQ(iid, ITickEvents::iid);
-    spCP->Clear();
-    EXPECT_EQ(spA->RefCount(), 1u);
-}
-
 }  // namespace
 
 TEST(ErrorInfoTest, TheReasonBelongsToTheThreadAndIsTakenOnce) {
@@ -300,4 +286,6 @@ TEST(ErrorInfoTest, TheReasonBelongsToTheThreadAndIsTakenOnce) {
     EXPECT_EQ(GetErrorInfo(0, &spInfo), S_FALSE);
     EXPECT_FALSE(spInfo);
     EXPECT_EQ(GetErrorInfo(1, &spInfo), E_INVALIDARG);
+    EXPECT_EQ(HResultToString(E_POINTER), "E_POINTER");
+    EXPECT_EQ(HResultToString(MakeHResult(0x80001234u)), "0x80001234");
 }

@@ -122,7 +122,7 @@ protected:
 
 }  // namespace
 
-TEST_F(KeyringTest, TheDialogPutsThePasswordInTheKeyringAndNotOnDisk) {
+TEST_F(KeyringTest, TheDialogPutsThePasswordInTheKeyringAndWithoutTheBusInTheFile) {
     SaveFromDialog(" a secret with spaces ");
     EXPECT_EQ(InKeyring(), " a secret with spaces ");
     EXPECT_FALSE(fs::exists(PasswordFile()));
@@ -147,6 +147,48 @@ TEST_F(KeyringTest, TheDialogPutsThePasswordInTheKeyringAndNotOnDisk) {
     again.PasswordField()->clear();
     again.accept();
     EXPECT_EQ(InKeyring(), "");
+
+    // Without a session bus the password goes to the file.
+    {
+        const CEnvScope noBus("DBUS_SESSION_BUS_ADDRESS", nullptr);
+        SaveFromDialog("file secret");
+    }
+    EXPECT_EQ(CTempDir::ReadFile(PasswordFile()), "file secret\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(PasswordFile().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_NE(CTempDir::ReadFile(Ini()).find("PasswordFile = smtp-password\n"), std::string::npos);
+    EXPECT_EQ(InKeyring(), "");
+
+    // A headless host without the bus says how to put the password in the
+    // file, and what it says works without the bus.
+    SaveFromDialog("keyring secret");
+    ASSERT_EQ(InKeyring(), "keyring secret");
+    const CEnvScope noBus("DBUS_SESSION_BUS_ADDRESS", nullptr);
+    const std::string strLog = m_dir / "host.log";
+    {
+        CTestProcess host;
+        host.Start({MAILHOST_PROGRAM, "--headless"}, false, strLog);
+        const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (CTempDir::ReadFile(strLog).find("mailhost: profile ") == std::string::npos &&
+               std::chrono::steady_clock::now() < tEnd)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    const std::string strText = CTempDir::ReadFile(strLog);
+    EXPECT_NE(strText.find(Ini() +
+                           ": the password is in the desktop keyring, which this session cannot reach (no "
+                           "session bus); " +
+                           kWayOut),
+              std::string::npos)
+        << strText;
+
+    // What the message says to do works without the bus.
+    CMailhostRun run = CMailhostRun::Run(m_dir, {"account", "set", "--password-stdin"}, "now in the file\n");
+    ASSERT_EQ(run.nStatus, 0) << run.strErr;
+    EXPECT_EQ(CTempDir::ReadFile(PasswordFile()), "now in the file\n");
+    run = CMailhostRun::Run(m_dir, {"account", "show"});
+    EXPECT_EQ(run.nStatus, 0) << run.strErr;
+    EXPECT_NE(run.strOut.find("password: (set)\n"), std::string::npos) << run.strOut;
 }
 
 TEST_F(KeyringTest, AnOldFilePasswordMovesIntoTheKeyringAndTheHostLogsInWithIt) {
@@ -179,48 +221,4 @@ TEST_F(KeyringTest, AnOldFilePasswordMovesIntoTheKeyringAndTheHostLogsInWithIt) 
     EXPECT_NE(run.strOut.find("Sending: OK."), std::string::npos) << run.strOut;
     const CMailhostRun show = CMailhostRun::Run(m_dir, {"account", "show"});
     EXPECT_NE(show.strOut.find("password: (in the desktop keyring)\n"), std::string::npos) << show.strOut;
-}
-
-TEST_F(KeyringTest, WithoutASessionBusThePasswordGoesToTheFile) {
-    {
-        const CEnvScope noBus("DBUS_SESSION_BUS_ADDRESS", nullptr);
-        SaveFromDialog("file secret");
-    }
-    EXPECT_EQ(CTempDir::ReadFile(PasswordFile()), "file secret\n");
-    struct stat st {};
-    ASSERT_EQ(::stat(PasswordFile().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_NE(CTempDir::ReadFile(Ini()).find("PasswordFile = smtp-password\n"), std::string::npos);
-    EXPECT_EQ(InKeyring(), "");
-}
-
-TEST_F(KeyringTest, AHeadlessHostWithoutTheBusSaysHowToPutThePasswordInTheFile) {
-    SaveFromDialog("keyring secret");
-    ASSERT_EQ(InKeyring(), "keyring secret");
-    const CEnvScope noBus("DBUS_SESSION_BUS_ADDRESS", nullptr);
-
-    const std::string strLog = m_dir / "host.log";
-    {
-        CTestProcess host;
-        host.Start({MAILHOST_PROGRAM, "--headless"}, false, strLog);
-        const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (CTempDir::ReadFile(strLog).find("mailhost: profile ") == std::string::npos &&
-               std::chrono::steady_clock::now() < tEnd)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    const std::string strText = CTempDir::ReadFile(strLog);
-    EXPECT_NE(strText.find(Ini() +
-                           ": the password is in the desktop keyring, which this session cannot reach (no "
-                           "session bus); " +
-                           kWayOut),
-              std::string::npos)
-        << strText;
-
-    // What the message says to do works without the bus.
-    CMailhostRun run = CMailhostRun::Run(m_dir, {"account", "set", "--password-stdin"}, "now in the file\n");
-    ASSERT_EQ(run.nStatus, 0) << run.strErr;
-    EXPECT_EQ(CTempDir::ReadFile(PasswordFile()), "now in the file\n");
-    run = CMailhostRun::Run(m_dir, {"account", "show"});
-    EXPECT_EQ(run.nStatus, 0) << run.strErr;
-    EXPECT_NE(run.strOut.find("password: (set)\n"), std::string::npos) << run.strOut;
 }

@@ -58,7 +58,7 @@ protected:
     std::string m_strModule, m_strAddin;
 };
 
-TEST_F(RegistrarTest, RegisteringTwiceReplacesTheClassKeyWhole) {
+TEST_F(RegistrarTest, RegisteringTwiceReplacesTheClassKeyWholeAndUnregisteringRemovesIt) {
     CRegistryStore once;
     RegisterBoth(once);
     CRegistryStore twice = once;
@@ -66,9 +66,8 @@ TEST_F(RegistrarTest, RegisteringTwiceReplacesTheClassKeyWhole) {
     ASSERT_EQ(twice.SetValue(HKCR, kClsidKey, "Stale", CRegValue::String("left from before")).Problem(), "");
     RegisterBoth(twice);
     EXPECT_EQ(twice, once);
-}
 
-TEST_F(RegistrarTest, UnregisteringRemovesWhatTheScriptsNamed) {
+    // Unregistering removes what the scripts named, and nothing else.
     CRegistryStore s;
     ASSERT_EQ(s.CreateKey(HKCR, "CLSID\\{00000000-1111-2222-3333-444444444444}").Problem(), "");  // another class
     ASSERT_EQ(s.CreateKey(HKCR, "AppID").Problem(), "");
@@ -81,10 +80,8 @@ TEST_F(RegistrarTest, UnregisteringRemovesWhatTheScriptsNamed) {
         EXPECT_TRUE(s.KeyExists(HKCR, psz)) << psz;
     // The host's keys were left empty, so they went too.
     EXPECT_FALSE(s.KeyExists(HKLM, "Software"));
-}
 
-TEST_F(RegistrarTest, UnregisteringKeepsWhatOthersPutThere) {
-    CRegistryStore s;
+    // What others put there is kept.
     ASSERT_EQ(
         s.SetValue(HKLM, "Software\\MailHost\\Addins\\Other.Addin", "LoadBehavior", CRegValue::Dword(3)).Problem(), "");
     ASSERT_EQ(s.SetValue(HKLM, "Software\\Other Vendor", "x", CRegValue::Dword(1)).Problem(), "");

@@ -132,7 +132,7 @@ TEST(RegistryFileTest, DefaultPathFollowsTheEnvironment) {
     EXPECT_EQ(CRegistryFile().Path(), "/home/someone/.config/mailhost/registry.reg");
 }
 
-TEST(RegistryFileTest, UpdateWritesAndLoadReads) {
+TEST(RegistryFileTest, UpdateWritesLoadReadsAndADamagedFileIsNotOverwritten) {
     CTempDir dir;
     CRegistryFile file(dir / "sub/dir/registry.reg");
     CRegistryStore store;
@@ -161,14 +161,10 @@ TEST(RegistryFileTest, UpdateWritesAndLoadReads) {
         std::string strName = entry.path().filename().string();
         EXPECT_TRUE(strName == "registry.reg" || strName == "registry.reg.lock") << strName;
     }
-}
 
-TEST(RegistryFileTest, DamagedFileIsReportedAndNotOverwritten) {
-    CTempDir dir;
-    std::string strPath = dir / "registry.reg";
+    // A damaged file is reported and not overwritten.
+    const std::string strPath = file.Path();
     CTempDir::WriteFile(strPath, "[HKEY_CURRENT_USER\\A]\ngarbage\n");
-    CRegistryFile file(strPath);
-    CRegistryStore store;
     std::string s = file.Load(store).Problem();
     EXPECT_NE(s.find("line 2:"), std::string::npos) << s;
     bool bCalled = false;
