@@ -4,12 +4,15 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "CAddressList.h"
 #include "CUiTestBase.h"
 #include "Contains.h"
 
 namespace {
 
 class ComposeTest : public CUiTestBase {};
+
+using Vec = std::vector<std::string>;
 
 // As typed on a keyboard; a newline is the Return key.
 void Type(QWidget* p, const char* psz) {
@@ -178,4 +181,23 @@ TEST_F(ComposeTest, ClosingAskingSavingInPlaceAndStoppingKeepEveryDraft) {
     // The address could not be stored as one; it is kept in the text.
     EXPECT_TRUE(Contains(unfinished.strBody, "To: half@"));
     EXPECT_TRUE(Contains(unfinished.strBody, "Words worth keeping"));
+}
+
+TEST(AddressList, SplitsOnSemicolonsAndCommasOutsideNamesAndBrackets) {
+    EXPECT_EQ(CAddressList::Split(" a@x.org; b@x.org ,c@x.org;; "), (Vec{"a@x.org", "b@x.org", "c@x.org"}));
+    EXPECT_EQ(CAddressList::Split("\"Doe, John\" <j@x.org>, \"Say \\\"hi\\\", ok\" <h@x.org>"),
+              (Vec{"\"Doe, John\" <j@x.org>", "\"Say \\\"hi\\\", ok\" <h@x.org>"}));
+    EXPECT_EQ(CAddressList::Split("<odd,one@x.org>"), (Vec{"<odd,one@x.org>"}));
+    EXPECT_TRUE(CAddressList::Split("  ;, ").empty());
+    EXPECT_EQ(CAddressList::Join({"a@x.org", "B <b@x.org>"}), "a@x.org; B <b@x.org>");
+}
+
+TEST(AddressList, CheckNamesTheFieldAndTheFirstBadEntry) {
+    EXPECT_EQ(CAddressList::Check("", "To").Problem(), "");
+    EXPECT_EQ(CAddressList::Check("Zoë <zoe@example.org>; a@b.org", "To").Problem(), "");
+    for (const char* psz : {"bob@", "@example.org", "plain words", "a@b.org; <broken"}) {
+        std::string str = CAddressList::Check(psz, "Bcc").Problem();
+        EXPECT_TRUE(Contains(str, "in the Bcc field is not a valid e-mail address")) << psz << ": " << str;
+    }
+    EXPECT_EQ(CAddressList::Check("ok@x.org, bad", "Cc").Problem().rfind("\"bad\" in the Cc field", 0), 0u);
 }
