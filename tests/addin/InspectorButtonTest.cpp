@@ -79,25 +79,15 @@ protected:
             g_pTaskList->Add(t);
         }
     }
-    static CComPtr<_CommandBarButton> OptionsButton(_Inspector* pInspector, int* pnBars = nullptr) {
-        CComPtr<_CommandBars> spBars;
-        pInspector->get_CommandBars(&spBars);
-        int32_t n = 0;
-        spBars->get_Count(&n);
+    CComPtr<_CommandBarButton> OptionsButton(_Inspector* pInspector, int* pnBars = nullptr) const {
         int nQuillory = 0;
         CComPtr<_CommandBarButton> spFound;
-        for (int32_t i = 1; i <= n; ++i) {
-            CComPtr<CommandBar> spBar;
-            spBars->get_Item(CVariant(static_cast<int>(i)), &spBar);
+        for (const auto& spBar : m_spApp->CommandBarsOf(pInspector)) {
             std::string strName;
             spBar->get_Name(&strName);
             if (strName != "Quillory") continue;
             ++nQuillory;
-            CComPtr<CommandBarControls> spControls;
-            spBar->get_Controls(&spControls);
-            CComPtr<CommandBarControl> spControl;
-            spControls->get_Item(CVariant(1), &spControl);
-            spFound = CComQIPtr<_CommandBarButton>(spControl.p);
+            spFound = CComQIPtr<_CommandBarButton>(CApplication::ControlsOf(spBar).at(0).p);
         }
         if (pnBars) *pnBars = nQuillory;
         return spFound;

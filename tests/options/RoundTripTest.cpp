@@ -114,8 +114,31 @@ TEST_F(RoundTripTest, TheUnusedFormShowsThePanelsInitialValues) {
     EXPECT_EQ(m_pDlg->GetTask().m_nEndAfterCount, 7);
 }
 
-TEST_F(RoundTripTest, SwitchingTypesKeepsEachPanelsValuesAndFormsSelectTheirFirstItems) {
+TEST_F(RoundTripTest, ListsHoldTheirWordsInOrderAndSwitchingTypesKeepsEachPanelsValues) {
     OpenNew();
+    // The lists' words stand in the order of the numbers stored for them.
+    auto items = [&](int nId) {
+        std::vector<std::string> vec;
+        auto* p = Get<QComboBox>(nId);
+        for (int i = 0; i < p->count(); ++i) vec.push_back(p->itemText(i).toStdString());
+        return vec;
+    };
+    const std::vector<std::string> vecKinds = {"day", "weekday", "weekend day", "even day", "odd day"};
+    std::vector<std::string> vecDays = vecKinds;
+    for (const char* psz : {"sunday", "monday", "tuesday", "wednesday", "thursday", "friday", "saturday"})
+        vecDays.push_back(psz);
+    const std::vector<std::string> vecOrdinals = {"first", "second", "third", "fourth", "last"};
+    const std::vector<std::string> vecMonths = {"january", "february", "march",     "april",   "may",      "june",
+                                                "july",    "august",   "september", "october", "november", "december"};
+    EXPECT_EQ(items(1109), vecKinds);
+    EXPECT_EQ(items(1054), (std::vector<std::string>{"second", "third", "fourth"}));
+    EXPECT_EQ(items(1057), vecOrdinals);
+    EXPECT_EQ(items(1058), vecDays);
+    EXPECT_EQ(items(1014), vecMonths);
+    EXPECT_EQ(items(1016), vecOrdinals);
+    EXPECT_EQ(items(1017), vecDays);
+    EXPECT_EQ(items(1018), vecMonths);
+
     Click(1106);
     Type(1052, "4");
     Click(1019);
