@@ -117,7 +117,7 @@ TEST_F(AttachmentsTest, AddEditRemoveKeepEntriesAsTyped) {
                                                  "Are you sure you want to remove all of items?"}));
 }
 
-TEST_F(AttachmentsTest, ChoosersGiveAFilePathOrAFolderWithEveryFileMask) {
+TEST_F(AttachmentsTest, ChoosersGiveAFileOrAFolderWithEveryFileMaskAndOpenWhereTheEntryPoints) {
     const std::string strFile = m_dir.Path() + "/report.pdf";
     CTempDir::WriteFile(strFile, "%PDF");
     WithEntryDialog(1022, [&](CAttachmentOptionsDlg& dlg) {
@@ -157,10 +157,8 @@ TEST_F(AttachmentsTest, ChoosersGiveAFilePathOrAFolderWithEveryFileMask) {
     });
     EXPECT_EQ(Rows(), (std::vector<std::string>{strFile, m_dir.Path() + "/*.*", "typed"}));
     EXPECT_EQ(CAttachmentOptionsDlg::FolderEntry("/"), "/*.*");  // the root already ends with its separator
-}
 
-// The choosers open where the entry points, never at the root by default.
-TEST_F(AttachmentsTest, ChoosersOpenAtTheEntrysFolderElseHome) {
+    // The choosers open where the entry points, never at the root by default.
     const std::string strDir = m_dir.Path();
     std::filesystem::create_directories(strDir + "/reports");
     CTempDir::WriteFile(strDir + "/reports/may.pdf", "%PDF");

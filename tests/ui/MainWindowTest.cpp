@@ -25,6 +25,10 @@ protected:
         std::string strId;
         ASSERT_EQ(m_pHost->SaveToFolder(folder, msg, strId).Problem(), "");
     }
+    // How far a box's centre lies from its window's.
+    static int OffCentre(const CBoxAnswerer::CSeen& seen, const QWidget& window) {
+        return (seen.rcFrame.center() - window.frameGeometry().center()).manhattanLength();
+    }
     std::vector<std::string> Column(int nColumn) const {
         std::vector<std::string> vec;
         QTreeWidget* p = m_pWindows->Main().MessageList();
@@ -35,7 +39,7 @@ protected:
 
 }  // namespace
 
-TEST_F(MainWindowTest, FoldersCountSortAndReadMessages) {
+TEST_F(MainWindowTest, FoldersCountSortAndReadMessagesAndBoxesOpenOverTheirWindow) {
     StartUi(false);
     Store(EMailFolder::Inbox, "banana", "b@example.com");
     Store(EMailFolder::Inbox, "apple", "c@example.com");
@@ -73,6 +77,37 @@ TEST_F(MainWindowTest, FoldersCountSortAndReadMessages) {
     main.OnDelete();
     EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::DeletedItems).empty());
     EXPECT_EQ(main.FolderList()->item(4)->text(), "Deleted Items");
+
+    // Boxes open centred over their window, or else over the main window.
+    m_boxes.Clear();
+    main.setGeometry(30, 20, 560, 420);  // away from the screen's centre, and on it
+    Process();
+    // The host's own message that names no window, as at start-up.
+    m_boxes.Expect(QMessageBox::Ok);
+    CHostMessage::Error(nullptr, "The accounts file could not be read.");
+    // The add-in's box while another window of the host is in front.
+    QWidget other;
+    other.setGeometry(300, 260, 480, 320);
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    m_boxes.Expect(QMessageBox::Ok);
+    (void)CMessageBox::Show("Please enter a subject into the email.", "Quillory",
+                            CMessageBox::MB_OK | CMessageBox::MB_ICONWARNING);  // only OK
+    // The add-in's box when no window is active (its timer, the tray).
+    other.hide();
+    QApplication::setActiveWindow(nullptr);
+    Process();
+    m_boxes.Expect(QMessageBox::Ok);
+    (void)CMessageBox::Show("The task list could not be saved.", "Quillory",
+                            CMessageBox::MB_OK | CMessageBox::MB_ICONERROR);  // only OK
+    ASSERT_EQ(m_boxes.Seen().size(), 3u);
+    EXPECT_EQ(m_boxes.Seen()[0].pOwner, &main);
+    EXPECT_LE(OffCentre(m_boxes.Seen()[0], main), 2);
+    EXPECT_EQ(m_boxes.Seen()[1].pOwner, &other);
+    EXPECT_LE(OffCentre(m_boxes.Seen()[1], other), 2);
+    EXPECT_EQ(m_boxes.Seen()[2].pOwner, &main);
+    EXPECT_LE(OffCentre(m_boxes.Seen()[2], main), 2);
 }
 
 TEST_F(MainWindowTest, StatusBarShowsAFailedDeliveryWithTheServersReason) {
@@ -180,47 +215,4 @@ TEST(QtMessageBox, ShowThroughTheAddInsLayerReturnsThePressedButton) {
     CQtMessageBox::Uninstall();
     // Without the handler the logging default answers on its own.
     EXPECT_EQ(Show("x", "Quillory", MB_YESNO | MB_DEFBUTTON2), IDNO);
-}
-
-namespace {
-
-class MessageBoxPlaceTest : public CUiTestBase {
-protected:
-    // How far the box's centre lies from the window's.
-    static int OffCentre(const CBoxAnswerer::CSeen& seen, const QWidget& window) {
-        return (seen.rcFrame.center() - window.frameGeometry().center()).manhattanLength();
-    }
-};
-
-}  // namespace
-
-TEST_F(MessageBoxPlaceTest, BoxesOpenCentredOverTheirWindowOrElseTheMainWindow) {
-    StartUi(false);
-    QWidget& main = m_pWindows->Main();
-    main.setGeometry(30, 20, 560, 420);  // away from the screen's centre, and on it
-    Process();
-    // The host's own message that names no window, as at start-up.
-    m_boxes.Expect(QMessageBox::Ok);
-    CHostMessage::Error(nullptr, "The accounts file could not be read.");
-    // The add-in's box while another window of the host is in front.
-    QWidget other;
-    other.setGeometry(300, 260, 480, 320);
-    other.show();
-    other.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
-    m_boxes.Expect(QMessageBox::Ok);
-    (void)Show("Please enter a subject into the email.", "Quillory", MB_OK | MB_ICONWARNING);  // only OK
-    // The add-in's box when no window is active (its timer, the tray).
-    other.hide();
-    QApplication::setActiveWindow(nullptr);
-    Process();
-    m_boxes.Expect(QMessageBox::Ok);
-    (void)Show("The task list could not be saved.", "Quillory", MB_OK | MB_ICONERROR);  // only OK
-    ASSERT_EQ(m_boxes.Seen().size(), 3u);
-    EXPECT_EQ(m_boxes.Seen()[0].pOwner, &main);
-    EXPECT_LE(OffCentre(m_boxes.Seen()[0], main), 2);
-    EXPECT_EQ(m_boxes.Seen()[1].pOwner, &other);
-    EXPECT_LE(OffCentre(m_boxes.Seen()[1], other), 2);
-    EXPECT_EQ(m_boxes.Seen()[2].pOwner, &main);
-    EXPECT_LE(OffCentre(m_boxes.Seen()[2], main), 2);
 }
