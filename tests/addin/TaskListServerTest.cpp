@@ -195,19 +195,26 @@ TEST_F(TaskListServerTest, AChangeIsRefusedWhileADialogIsOpenAndTakenOnceItClose
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"b", "c"}));
 }
 
-class TaskListServerSendingTest : public TaskListServerTest, public ::testing::WithParamInterface<const char*> {};
+// The present is fixed at 2025-06-15 in the zone under test.
+class TaskListServerSendingTest : public TaskListServerTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    TaskListServerSendingTest() { g_pClock = &m_clock; }
+    ~TaskListServerSendingTest() override {
+        m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr);
+        g_pClock = nullptr;
+    }
+    static constexpr time_t kNow = 1750000000;
+    const CZoneGuard m_zone{GetParam()};
+    CFixedClock m_clock{kNow};
+};
 
 TEST_P(TaskListServerSendingTest, AChangeArrivingDuringASendWaitsForTheTickToEnd) {
-    CZoneGuard zone(GetParam());
-    const time_t tNow = 1750000000;  // 2025-06-15
-    CFixedClock clock(tNow);
-    g_pClock = &clock;
     CMailMessage msg;
     msg.strSubject = "Due";
     CTaskItem due;
     due.m_strTaskName = "due";
     due.m_bSendOverdue = 1;
-    due.m_dtStart = due.m_dtNextSending = TaskTime::FromAbsolute(tNow - 60);
+    due.m_dtStart = due.m_dtNextSending = TaskTime::FromAbsolute(kNow - 60);
     ConnectWithTask(due, msg);
     if (HasFatalFailure()) return;
 
@@ -230,25 +237,19 @@ TEST_P(TaskListServerSendingTest, AChangeArrivingDuringASendWaitsForTheTickToEnd
     EXPECT_EQ(TaskNames(*g_pTaskList), (std::vector<std::string>{"x", "y"}));
     for (const CTaskItem& t : *g_pTaskList) EXPECT_EQ(t.m_nOccurrenceCount, 0) << t.m_strTaskName;
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"x", "y"}));
-    m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr);
-    g_pClock = nullptr;
 }
 
 // The tool gives up on a send-now (Ctrl+C) while the send runs the host's
 // events, as receiving first does: the host must neither touch the gone
 // connection nor lose the sending.
 TEST_P(TaskListServerSendingTest, AClientThatGoesDuringItsSendNowCostsNothing) {
-    CZoneGuard zone(GetParam());
-    const time_t tNow = 1750000000;
-    CFixedClock clock(tNow);
-    g_pClock = &clock;
     CMailMessage msg;
     msg.strSubject = "Now";
     msg.vecTo = {"rita@example.com"};
     CTaskItem task;
     task.m_strTaskName = "now";
     task.m_bReceiveBeforeSending = 1;
-    task.m_dtStart = task.m_dtNextSending = TaskTime::FromAbsolute(tNow + 24 * 3600);
+    task.m_dtStart = task.m_dtNextSending = TaskTime::FromAbsolute(kNow + 24 * 3600);
     ConnectWithTask(task, msg);
     if (HasFatalFailure()) return;
 
@@ -273,8 +274,6 @@ TEST_P(TaskListServerSendingTest, AClientThatGoesDuringItsSendNowCostsNothing) {
     // A send-now is an extra message: the schedule's count stays.
     EXPECT_EQ((*g_pTaskList)[0].m_nOccurrenceCount, 0);
     EXPECT_EQ(Ask({{"command", "ping"}}).jAnswer["ok"], true);
-    m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr);
-    g_pClock = nullptr;
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, TaskListServerSendingTest, TestZones("UTC", "America/St_Johns", "Asia/Kathmandu"),
