@@ -85,7 +85,7 @@ protected:
 
 }  // namespace
 
-TEST_F(EditCliTest, AddWritesTheTaskAndATemplateWithTheMessageAndItsFiles) {
+TEST_F(EditCliTest, AddWritesTheTaskAndATemplateWithTheMessageAndItsFilesOrOneFromStandardInput) {
     CTempDir::WriteFile(m_dir / "figures.csv", "a;b\n1;2\n");
     const CRun r =
         Add("Weekly report", {"--weekly", "--days", "mon,thu", "--start", "2027-01-04 11:30", "--attach",
@@ -117,22 +117,19 @@ TEST_F(EditCliTest, AddWritesTheTaskAndATemplateWithTheMessageAndItsFiles) {
     for (const auto& [strName, strBytes] : Folder()) setNames.insert(strName);
     EXPECT_EQ(setNames, (std::set<std::string>{"emails.dat", "emails.dat.lock", "tasks.json",
                                                "Weekly report 20270104100000.oft"}));
-}
 
-TEST_F(EditCliTest, AddReadsAMessageFromStandardInput) {
+    // A message read from standard input.
     const std::string strEml =
         "From: Ana <ana@example.org>\nTo: Rita <rita@example.org>\nCc: ops@example.org\nSubject: Stock count\n"
         "Reply-To: stock@example.org\nIn-Reply-To: <q1@example.org>\nReferences: <q0@example.org> <q1@example.org>\n"
         "X-Ticket: 4711\nMIME-Version: 1.0\nContent-Type: text/plain; charset=utf-8\n\nCount the stock.\n";
-    CRun r = Run({"add", "--eml", "-", "--daily"}, strEml);
-    ASSERT_EQ(r.nExit, 0) << r.strErr;
+    CRun rEml = Run({"add", "--eml", "-", "--daily"}, strEml);
+    ASSERT_EQ(rEml.nExit, 0) << rEml.strErr;
     // The account's address sends it, and is its From; the user is told.
-    EXPECT_TRUE(Contains(r.strErr, "From (Ana <ana@example.org>) is left out"));
-    const CTaskList list = Tasks();
-    ASSERT_EQ(list.GetSize(), 1);
-    EXPECT_EQ(list[0].m_strTaskName, "Stock count") << "named after the subject";
-    CMailMessage msg;
-    ASSERT_EQ(CTemplateFile::Load(list[0].m_strTemplateFile, msg).Problem(), "");
+    EXPECT_TRUE(Contains(rEml.strErr, "From (Ana <ana@example.org>) is left out"));
+    ASSERT_EQ(Tasks().GetSize(), 2);
+    EXPECT_EQ(Tasks()[1].m_strTaskName, "Stock count") << "named after the subject";
+    ASSERT_EQ(CTemplateFile::Load(Tasks()[1].m_strTemplateFile, msg).Problem(), "");
     EXPECT_EQ(msg.vecCc, std::vector<std::string>{"ops@example.org"});
     EXPECT_TRUE(Contains(msg.strBody, "Count the stock."));
     EXPECT_EQ(msg.strFrom, "");
@@ -144,9 +141,9 @@ TEST_F(EditCliTest, AddReadsAMessageFromStandardInput) {
     EXPECT_EQ(msg.vecHeaders, vecKept);
 
     // A message without a subject is refused, as the message window's button refuses it.
-    r = Run({"add", "--eml", "-", "--name", "x"}, "To: rita@example.org\n\nbody\n");
-    EXPECT_EQ(r.nExit, 2);
-    EXPECT_TRUE(Contains(r.strErr, "--eml: the message has no subject"));
+    rEml = Run({"add", "--eml", "-", "--name", "x"}, "To: rita@example.org\n\nbody\n");
+    EXPECT_EQ(rEml.nExit, 2);
+    EXPECT_TRUE(Contains(rEml.strErr, "--eml: the message has no subject"));
 }
 
 namespace {
