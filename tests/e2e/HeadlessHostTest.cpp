@@ -1,12 +1,17 @@
 // The headless host with the add-in, as a user runs it: scheduled mail
-// reaches a real SMTP server, overdue tasks follow their option, and a
-// second host on the same profile is refused (kills: FaultsTest).
+// reaches a real SMTP server, texts are filled for their occurrence and
+// entries that match nothing follow the task's rules, overdue tasks follow their option, a second
+// host on the same profile is refused (kills: FaultsTest), and a host
+// started with relative profile, accounts and registry paths keeps using
+// them after the add-in has moved the process into its install folder.
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <thread>
 
 #include "CHeadlessTestBase.h"
+#include "CTaskListFile.h"
+#include "CTextCodec.h"
 #include "Contains.h"
 #include "ResultValue.h"
 #include "TaskTime.h"
@@ -15,6 +20,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using std::chrono::seconds;
 
 std::string Format(const nlohmann::json& j) {
@@ -29,10 +35,27 @@ std::string Format(const nlohmann::json& j) {
 
 class EndToEndTest : public CHeadlessTestBase {};
 
-TEST_F(EndToEndTest, ScheduledMessagesArriveAndTheTaskListMovesOn) {
+// The store's entry of a task, with these rules, as the tool keeps them.
+nlohmann::json StoreEntry(const CTaskItem& task, const std::string& strId, const nlohmann::json& jRules) {
+    return {fs::path(task.m_strTemplateFile).filename().string(),
+            {{"id", strId}, {"history", nlohmann::json::array()}, {"settings", {{"rules", jRules}}}}};
+}
+std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+
+// Each kind of task in one run of the host: a minutely and a once task with
+// folder attachments; a monthly task scheduled ahead of a start that is
+// itself an occurrence, which goes out in its start minute although it
+// keeps its start as the seed of its schedule; a weekly task with no day
+// ticked, which goes out once and not again; texts that know their
+// occurrence (the subject, the body and an attachment entry filled for it),
+// and entries that match nothing: a task that skips without its file, one
+// that waits for a file written late, one whose wait ends unsent.
+TEST_F(EndToEndTest, ScheduledMessagesArriveOnceEachAndTheTaskListMovesOn) {
     CZoneGuard zone("Asia/Kolkata");  // a half-hour offset
     const std::string strEntry = MakeAttachmentFolder();
     const TaskDateTime dtNow = MinuteFromNow(0), dtNext = MinuteFromNow(1);
+    // A start a minute or two ahead, so that the host is up before it.
+    const TaskDateTime dtStart = MinuteFromNow(std::time(nullptr) % 60 < 40 ? 1 : 2);
     CTaskList list;
     CTaskItem minutely =
         Task("every five", MakeTemplate("every-five", "Every five minutes", "Minutely body\n"), 1, dtNow, true);
@@ -41,29 +64,109 @@ TEST_F(EndToEndTest, ScheduledMessagesArriveAndTheTaskListMovesOn) {
     CTaskItem once = Task("once", MakeTemplate("once", "Just once", "Once body\n"), 0, dtNext, false);
     once.m_arrAttachments.Add(strEntry);
     list.Add(once);
-    Import(list);
+    CTaskItem monthly =
+        Task("monthly", MakeTemplate("monthly", "On the start day", "Monthly body\n"), 4, dtStart, false);
+    monthly.m_nMonthlyDay = dtStart.nDay;
+    monthly.m_nMonthlyInterval = 1;
+    monthly.m_dtLastSent = dtStart;  // the seed, as the options sheet stores it
+    list.Add(monthly);
+    CTaskItem noDay =
+        Task("no day", MakeTemplate("no-day", "No day ticked", "Weekly body\n"), 3, MinuteFromNow(-2), true);
+    noDay.m_nWeeklyInterval = 1;
+    for (int32_t& b : noDay.m_bWeekDays) b = 0;
+    list.Add(noDay);
+
+    // Written from the calendar, not through the code that fills them.
+    const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
+                                   "July",    "August",   "September", "October", "November", "December"};
+    const std::string strDate =
+        std::to_string(dtNow.nYear) + "-" + TwoDigits(dtNow.nMonth) + "-" + TwoDigits(dtNow.nDay);
+    const std::string strLastMonth = std::string(kMonths[(dtNow.nMonth + 10) % 12]) + " " +
+                                     std::to_string(dtNow.nMonth == 1 ? dtNow.nYear - 1 : dtNow.nYear);
+    const fs::path folder = m_dir / "reports";
+    fs::create_directories(folder);
+    CTempDir::WriteFile(folder / (strDate + ".csv"), "day,total\n");
+    CTaskItem filled = Task(
+        "Filled",
+        MakeTemplate("filled", "Report {date:%Y-%m-%d} #{n} {name}", "Figures of {month-1:%B %Y}, {{as agreed}}.\n"), 0,
+        dtNow, true);
+    filled.m_arrAttachments.Add((folder / "{date:%Y-%m-%d}.csv").string());
+    list.Add(filled);
+    CTaskItem skipper = Task("Skipper", MakeTemplate("skipper", "Skipped report", "Never sent\n"), 0, dtNow, true);
+    skipper.m_arrAttachments.Add((folder / "missing-{n}.csv").string());
+    list.Add(skipper);
+    CTaskItem waiter =
+        Task("Waiter", MakeTemplate("waiter", "Late report", "Sent when its file came\n"), 0, dtNow, true);
+    waiter.m_arrAttachments.Add((folder / "late-{date:%d}.csv").string());
+    list.Add(waiter);
+    CTaskItem giver = Task("Giver", MakeTemplate("giver", "Given up", "Never sent either\n"), 0, dtNow, true);
+    giver.m_arrAttachments.Add((folder / "never.csv").string());
+    list.Add(giver);
+    // The tool refuses a weekly task with no day; a file written by an older
+    // version or by hand may still hold one.
+    fs::create_directories(DataDir());
+    ASSERT_EQ(CTaskListFile::SaveTaskList(TaskFile(), list, CTextCodec::Open("UTF-8").Value()).Problem(), "");
+    const nlohmann::json jStore = {
+        {"version", 2},
+        {"tasks",
+         {StoreEntry(skipper, "00000000000000b1", {{"ifNothingAttached", "skip"}}),
+          StoreEntry(waiter, "00000000000000b2",
+                     {{"ifNothingAttached", "wait"}, {"waitMinutes", 1}, {"waitDeadlineMinutes", 5}}),
+          StoreEntry(giver, "00000000000000b3",
+                     {{"ifNothingAttached", "wait"}, {"waitMinutes", 1}, {"waitDeadlineMinutes", 1}})}}};
+    CTempDir::WriteFile(DataDir() + "tasks.json", jStore.dump(2));
 
     StartHost();
-    ASSERT_TRUE(WaitForMessages(2, seconds(100))) << CTempDir::ReadFile(m_dir / "host.log");
+    const std::string strLogPath = m_dir / "host.log";
+    const std::string strOccurrence = "occurrence " + TaskTime::Format(dtNow);
+    ASSERT_TRUE(WaitForLog(strLogPath,
+                           "task \"Waiter\", " + strOccurrence +
+                               ", subject \"Late report\": waiting for its attachments: nothing matched " +
+                               (folder / ("late-" + TwoDigits(dtNow.nDay) + ".csv")).string(),
+                           seconds(60)))
+        << CTempDir::ReadFile(strLogPath);
+    CTempDir::WriteFile(folder / ("late-" + TwoDigits(dtNow.nDay) + ".csv"), "written late\n");
+    // Sent late, the monthly one would be skipped: nothing would come of it at all.
+    ASSERT_TRUE(WaitForMessages(6, seconds(150))) << CTempDir::ReadFile(strLogPath);
+    // The giver's wait ended a minute after its occurrence: skipped, told by
+    // then. Before, every tick (one a second) meanwhile sent the one with no day again.
+    ASSERT_TRUE(WaitForLog(strLogPath,
+                           "task \"Giver\", " + strOccurrence + ", subject \"Given up\": skipped: nothing matched " +
+                               (folder / "never.csv").string() + " by ",
+                           seconds(100)))
+        << CTempDir::ReadFile(strLogPath);
     m_host.Stop();
     EXPECT_EQ(m_host.ExitStatus(), 0);
-    const std::string strLog = CTempDir::ReadFile(m_dir / "host.log");
+    const std::string strLog = CTempDir::ReadFile(strLogPath);
     EXPECT_TRUE(Contains(strLog, "add-in Quillory (TarnwickQuillory.Addin) disconnected"));
+    EXPECT_TRUE(Contains(strLog, "task \"no day\" is completed: its schedule cannot move on"));
+    EXPECT_TRUE(Contains(strLog, "a weekly task with no day ticked"));
+    EXPECT_TRUE(Contains(strLog, "task \"Skipper\", " + strOccurrence +
+                                     ", subject \"Skipped report\": skipped: nothing matched " +
+                                     (folder / "missing-1.csv").string()));
 
-    EXPECT_EQ(CountSubject("Every five minutes"), 1u);
-    EXPECT_EQ(CountSubject("Just once"), 1u);
+    EXPECT_EQ(m_server.Received().size(), 6u);
+    for (const std::string& strSubject :
+         {std::string("Every five minutes"), std::string("Just once"), std::string("On the start day"),
+          std::string("No day ticked"), "Report " + strDate + " #1 Filled", std::string("Late report")})
+        EXPECT_EQ(CountSubject(strSubject), 1u) << strSubject;
     for (const auto& r : m_server.Received()) {
-        EXPECT_TRUE(Contains(r.strData, "Rita Receiver"));
-        EXPECT_TRUE(r.strData.find("Minutely body") != std::string::npos ||
-                    r.strData.find("Once body") != std::string::npos);
-        EXPECT_TRUE(Contains(r.strData, "a.txt"));
-        EXPECT_TRUE(Contains(r.strData, "b.txt"));
-        EXPECT_FALSE(Contains(r.strData, "c.log")) << "the mask leaves other files out";
-        EXPECT_EQ(r.vecRcpt, std::vector<std::string>{"rita@example.com"});
+        if (Contains(r.strData, "Subject: Report")) {
+            EXPECT_TRUE(Contains(r.strData, "Figures of " + strLastMonth + ", {as agreed}."));
+            EXPECT_TRUE(Contains(r.strData, strDate + ".csv"));
+        } else if (Contains(r.strData, "Subject: Late report")) {
+            EXPECT_TRUE(Contains(r.strData, "late-" + TwoDigits(dtNow.nDay) + ".csv"));
+        } else if (Contains(r.strData, "Minutely body") || Contains(r.strData, "Once body")) {
+            EXPECT_TRUE(Contains(r.strData, "Rita Receiver"));
+            EXPECT_TRUE(Contains(r.strData, "a.txt"));
+            EXPECT_TRUE(Contains(r.strData, "b.txt"));
+            EXPECT_FALSE(Contains(r.strData, "c.log")) << "the mask leaves other files out";
+            EXPECT_EQ(r.vecRcpt, std::vector<std::string>{"rita@example.com"});
+        }
     }
 
     const nlohmann::json j = Export();
-    ASSERT_EQ(j.size(), 2u);
+    ASSERT_EQ(j.size(), 8u);
     EXPECT_EQ(j[0]["occurrenceCount"], 1);
     EXPECT_EQ(Format(j[0]["lastSent"]), TaskTime::Format(dtNow));
     EXPECT_EQ(Format(j[0]["nextSending"]),
@@ -71,6 +174,17 @@ TEST_F(EndToEndTest, ScheduledMessagesArriveAndTheTaskListMovesOn) {
     EXPECT_EQ(j[1]["occurrenceCount"], 1);
     EXPECT_EQ(Format(j[1]["lastSent"]), TaskTime::Format(dtNext));
     EXPECT_EQ(j[1]["nextSending"]["year"], 0) << "a once task is completed";
+    EXPECT_EQ(j[2]["occurrenceCount"], 1);
+    EXPECT_NE(j[2]["nextSending"]["month"], dtStart.nMonth) << "the next monthly one is a month on";
+    // Every once task of the texts is done with: two sent, two skipped, none waits any more.
+    for (size_t i = 4; i < 8; ++i) EXPECT_EQ(j[i]["nextSending"]["year"], 0) << j[i].dump();
+    const std::string strStore = CTempDir::ReadFile(DataDir() + "tasks.json");
+    const nlohmann::json jKept = nlohmann::json::parse(strStore);
+    for (const auto& [pTask, strKind] : {std::pair{&skipper, "skipped"}, {&giver, "skipped"}, {&waiter, "sent"}}) {
+        const std::string strFile = fs::path(pTask->m_strTemplateFile).filename().string();
+        ASSERT_TRUE(jKept["tasks"].contains(strFile)) << strStore;
+        EXPECT_EQ(jKept["tasks"][strFile]["history"].back()["kind"], strKind) << strStore;
+    }
 }
 
 class OverdueTest : public CHeadlessTestBase, public ::testing::WithParamInterface<const char*> {};
@@ -108,7 +222,10 @@ TEST_P(OverdueTest, MinutesPassedWhileTheHostWasDownAreSentOrSkippedByTheirOptio
 INSTANTIATE_TEST_SUITE_P(Zones, OverdueTest, TestZones("UTC", "America/New_York", "Pacific/Chatham"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 
-TEST_F(EndToEndTest, ASecondHostOnTheSameProfileExitsAtOnce) {
+// A second host on the same profile exits at once; once the first is gone
+// the profile is free again; the registration tool reports its outcome,
+// and unregistered the host runs without the add-in.
+TEST_F(EndToEndTest, ASecondHostOnTheSameProfileExitsAtOnceAndTheAddinCanBeUnregistered) {
     StartHost();
     ASSERT_TRUE(WaitForLog(m_dir / "host.log", "connected", seconds(20))) << CTempDir::ReadFile(m_dir / "host.log");
     CTestProcess second;
@@ -119,22 +236,56 @@ TEST_F(EndToEndTest, ASecondHostOnTheSameProfileExitsAtOnce) {
     EXPECT_FALSE(Contains(strLog, "connected")) << "the second host loads nothing";
     m_host.Stop();
     EXPECT_EQ(m_host.ExitStatus(), 0);
-    // Once the first is gone the profile is free again.
-    StartHost(second, m_dir / "third.log");
-    EXPECT_TRUE(WaitForLog(m_dir / "third.log", "connected", seconds(20)));
-    second.Stop();
-}
 
-TEST_F(EndToEndTest, RegistrationToolReportsItsOutcome) {
     EXPECT_EQ(CTestProcess::Run({MAILHOST_PROGRAM, "--unregister", QUILSEND_MODULE}), 0);
     EXPECT_EQ(CTestProcess::Run({MAILHOST_PROGRAM, "--register", m_dir / "missing.so"}), 2) << "a file: data";
     EXPECT_EQ(CTestProcess::Run({MAILHOST_PROGRAM, "--register"}), 1) << "a missing value: usage";
-    // Unregistered: the host starts and runs without the add-in.
-    StartHost();
-    ASSERT_TRUE(WaitForLog(m_dir / "host.log", "profile ", seconds(20)));
+    StartHost(second, m_dir / "third.log");
+    ASSERT_TRUE(WaitForLog(m_dir / "third.log", "profile ", seconds(20)));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    second.Stop();
+    const std::string strThird = CTempDir::ReadFile(m_dir / "third.log");
+    EXPECT_FALSE(Contains(strThird, "already running")) << "the profile is free again";
+    EXPECT_FALSE(Contains(strThird, "add-in"));
+}
+
+TEST_F(EndToEndTest, RelativeHostPathsStayWhereTheHostStarted) {
+    const fs::path old = fs::current_path();
+    struct CBack {
+        fs::path dir;
+        ~CBack() {
+            fs::current_path(dir);
+            unsetenv("MAILHOST_PROFILE");
+            unsetenv("MAILHOST_ACCOUNTS");
+        }
+    } back{old};
+    fs::current_path(m_dir.Path());
+    fs::copy_file(m_dir / "config/mailhost/accounts.ini", m_dir / "accounts.ini");
+    fs::remove(m_dir / "config/mailhost/accounts.ini");
+    setenv("MAILHOST_PROFILE", "profile", 1);
+    setenv("MAILHOST_ACCOUNTS", "accounts.ini", 1);
+    setenv("MAILHOST_REGISTRY", "registry.reg", 1);  // where the fixture registered the add-in
+
+    CTaskList list;
+    list.Add(Task("now", MakeTemplate("now", "Relative paths", "Body\n"), 0, MinuteFromNow(0), true));
+    Import(list);
+    StartHost();
+    ASSERT_TRUE(WaitForMessages(1, seconds(60))) << CTempDir::ReadFile(m_dir / "host.log");
+    // The copy for Sent Items lands in the profile the host started with.
+    const fs::path sent = m_dir / "profile/Sent Items";
+    auto fnFiles = [&] {
+        size_t n = 0;
+        if (fs::exists(sent))
+            for (const auto& e : fs::recursive_directory_iterator(sent)) n += e.is_regular_file();
+        return n;
+    };
+    for (int i = 0; i < 100 && fnFiles() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     m_host.Stop();
-    EXPECT_FALSE(Contains(CTempDir::ReadFile(m_dir / "host.log"), "add-in"));
+    const std::string strLog = CTempDir::ReadFile(m_dir / "host.log");
+    EXPECT_TRUE(Contains(strLog, "profile " + (m_dir / "profile")));
+    EXPECT_EQ(fnFiles(), 1u) << strLog;
+    EXPECT_FALSE(fs::exists(fs::path(QUILSEND_MODULE).parent_path() / "profile"))
+        << "nothing went to the install folder";
 }
 
 }  // namespace

@@ -138,22 +138,18 @@ TEST_P(ImportWhileRunningTest, TheHostTakesTheImportAndEveryLaterSaveKeepsIt) {
 INSTANTIATE_TEST_SUITE_P(Zones, ImportWhileRunningTest, TestZones("UTC", "Pacific/Chatham"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 
-TEST_F(HostWriteTest, WithNoHostTheToolWritesTheFileUnderTheLock) {
-    const CRun run = RunImport(Named({"one", "two", "three"}));
+// With no host the tool writes the file itself under the lock; a lock
+// held by a process that does not answer stops it.
+TEST_F(HostWriteTest, WithNoHostTheToolWritesTheFileUnderTheLockOfAProcessThatAnswers) {
+    CRun run = RunImport(Named({"kept"}));
     ASSERT_EQ(run.nExit, 0) << run.strErr;
-    EXPECT_EQ(FileNames(), (std::vector<std::string>{"one", "two", "three"}));
+    EXPECT_EQ(FileNames(), std::vector<std::string>{"kept"});
     EXPECT_TRUE(fs::is_empty(m_dir / "run")) << "the tool serves nothing";
-    CTaskListLock lock;
-    EXPECT_EQ(ValueOf(lock.TryAcquire(TaskFile())), CTaskListLock::EState::kHeld) << "and lets go of the lock";
-}
-
-TEST_F(HostWriteTest, ALockHeldByAProcessThatDoesNotAnswerStopsTheImport) {
-    ASSERT_EQ(RunImport(Named({"kept"})).nExit, 0);
     const std::string strBytes = CTempDir::ReadFile(TaskFile());
     CTaskListLock lock;  // this test process: it holds the lock and serves no socket
-    ASSERT_EQ(ValueOf(lock.TryAcquire(TaskFile())), CTaskListLock::EState::kHeld);
+    ASSERT_EQ(ValueOf(lock.TryAcquire(TaskFile())), CTaskListLock::EState::kHeld) << "the tool let go of the lock";
 
-    const CRun run = RunImport(Named({"lost"}));
+    run = RunImport(Named({"lost"}));
     EXPECT_EQ(run.nExit, 3) << run.strErr;
     EXPECT_TRUE(Contains(run.strErr, "is locked by process " + std::to_string(::getpid()) + ", which does not answer"));
     EXPECT_TRUE(Contains(run.strErr, "import not applied"));
@@ -161,11 +157,15 @@ TEST_F(HostWriteTest, ALockHeldByAProcessThatDoesNotAnswerStopsTheImport) {
     EXPECT_EQ(CTempDir::ReadFile(TaskFile()), strBytes);
 
     lock.Release();
-    EXPECT_EQ(RunImport(Named({"now"})).nExit, 0);
-    EXPECT_EQ(FileNames(), std::vector<std::string>{"now"});
+    EXPECT_EQ(RunImport(Named({"one", "two", "three"})).nExit, 0);
+    EXPECT_EQ(FileNames(), (std::vector<std::string>{"one", "two", "three"}));
 }
 
-TEST_F(HostWriteTest, TheHostRefusesWhatTheToolRefusesAndChangesNothing) {
+// A host refuses what the tool refuses and changes nothing; a second add-in
+// on the same data directory stays off and writes nothing; a host that
+// hangs stops the import and never takes it afterwards; a killed host's
+// socket hangs nothing and the next host serves.
+TEST_F(HostWriteTest, TheHostRefusesBadRequestsASecondAddinAnImportItHungThroughAndItsKill) {
     ASSERT_EQ(RunImport(Named({"a", "b"})).nExit, 0);
     StartHostAndWait(m_host, m_dir / "host.log");
     const std::string strBytes = CTempDir::ReadFile(TaskFile());
@@ -211,72 +211,15 @@ TEST_F(HostWriteTest, TheHostRefusesWhatTheToolRefusesAndChangesNothing) {
     // The tool refuses the same before it asks.
     EXPECT_EQ(RunImport("[{\"taskName\": ").nExit, 2);
     EXPECT_EQ(RunImport("[{\"taskName\": \"x\", \"minuteInterval\": 1e400}]").nExit, 2);
-    const CRun run = RunImport("[{\"recurrence\": 1, \"minuteInterval\": 0}]");
-    EXPECT_EQ(run.nExit, 2);
-    EXPECT_TRUE(Contains(run.strErr, "task 1: minuteInterval"));
+    const CRun refused = RunImport("[{\"recurrence\": 1, \"minuteInterval\": 0}]");
+    EXPECT_EQ(refused.nExit, 2);
+    EXPECT_TRUE(Contains(refused.strErr, "task 1: minuteInterval"));
 
     EXPECT_EQ(CTempDir::ReadFile(TaskFile()), strBytes);
-    const nlohmann::json jPing = Ping();
+    nlohmann::json jPing = Ping();
     EXPECT_EQ(jPing["ok"], true);
     EXPECT_EQ(jPing["tasks"], 2);
-    m_host.Stop();
-    EXPECT_EQ(FileNames(), (std::vector<std::string>{"a", "b"}));
-}
-
-TEST_F(HostWriteTest, AHostThatHangsStopsTheImportAndNeverTakesItAfterwards) {
-    ASSERT_EQ(RunImport(Named({"a"})).nExit, 0);
-    StartHostAndWait(m_host, m_dir / "host.log");
-    const nlohmann::json jPing = Ping();
-    ASSERT_TRUE(jPing.is_object());
-    const pid_t pid = jPing["pid"];
-
-    ::kill(pid, SIGSTOP);
-    const CRun run = RunImport(Named({"b", "c"}));
-    ::kill(pid, SIGCONT);
-    EXPECT_EQ(run.nExit, 3) << run.strErr;
-    EXPECT_TRUE(Contains(run.strErr, "did not answer"));
-    EXPECT_LT(run.elapsed, seconds(15));
-
-    // Awake again, the host finds the request of a tool that has given up.
-    std::this_thread::sleep_for(seconds(1));
-    EXPECT_EQ(Ping()["tasks"], 1);
-    m_host.Stop();
-    EXPECT_EQ(FileNames(), std::vector<std::string>{"a"});
-}
-
-TEST_F(HostWriteTest, AKilledHostsSocketHangsNothingAndTheNextHostServes) {
-    StartHostAndWait(m_host, m_dir / "host.log");
-    const std::string strSocket = SocketPath();
-    struct stat st {};
-    ASSERT_EQ(::lstat(strSocket.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISSOCK(st.st_mode));
-    EXPECT_EQ(fs::path(strSocket).parent_path(), fs::path(m_dir / "run"));
-    EXPECT_EQ(st.st_mode & 077, 0u) << "only the user may connect";
-    const pid_t pidFirst = Ping()["pid"];
-
-    m_host.Kill();
-    ASSERT_TRUE(fs::exists(fs::symlink_status(strSocket))) << "a killed host leaves its socket";
-    const CRun run = RunImport(Named({"while down"}));
-    EXPECT_EQ(run.nExit, 0) << run.strErr;
-    EXPECT_LT(run.elapsed, seconds(3));
-    EXPECT_EQ(FileNames(), std::vector<std::string>{"while down"});
-
-    StartHostAndWait(m_host, m_dir / "host2.log");
-    const nlohmann::json jPing = Ping();
-    ASSERT_TRUE(jPing.is_object()) << CTempDir::ReadFile(m_dir / "host2.log");
-    EXPECT_NE(jPing["pid"], pidFirst);
-    EXPECT_EQ(jPing["tasks"], 1);
-    EXPECT_EQ(RunImport(Named({"x", "y"})).nExit, 0);
-    EXPECT_EQ(Ping()["tasks"], 2);
-    m_host.Stop();
-    EXPECT_EQ(FileNames(), (std::vector<std::string>{"x", "y"}));
-    EXPECT_FALSE(fs::exists(fs::symlink_status(strSocket))) << "a host that stops takes its socket along";
-}
-
-TEST_F(HostWriteTest, ASecondAddinOnTheSameDataDirectoryStaysOff) {
-    ASSERT_EQ(RunImport(Named({"a"})).nExit, 0);
-    StartHostAndWait(m_host, m_dir / "host.log");
-    const pid_t pidFirst = Ping()["pid"];
+    const pid_t pidFirst = jPing["pid"];
 
     // Another profile, the same data directory.
     setenv("MAILHOST_PROFILE", (m_dir / "profile2").c_str(), 1);
@@ -287,16 +230,52 @@ TEST_F(HostWriteTest, ASecondAddinOnTheSameDataDirectoryStaysOff) {
         << CTempDir::ReadFile(m_dir / "second.log");
     EXPECT_TRUE(Contains(CTempDir::ReadFile(m_dir / "second.log"),
                          "is in use by another running Quillory (process " + std::to_string(pidFirst) + ")"));
-
     EXPECT_EQ(RunImport(Named({"b", "c"})).nExit, 0);
     second.Stop();
     EXPECT_EQ(second.ExitStatus(), 0);
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"b", "c"})) << "the second host's exit wrote nothing";
-    const nlohmann::json jPing = Ping();
+    jPing = Ping();
     EXPECT_EQ(jPing["pid"], pidFirst) << "the first still serves";
     EXPECT_EQ(jPing["tasks"], 2);
+
+    ::kill(pidFirst, SIGSTOP);
+    const CRun run = RunImport(Named({"d"}));
+    ::kill(pidFirst, SIGCONT);
+    EXPECT_EQ(run.nExit, 3) << run.strErr;
+    EXPECT_TRUE(Contains(run.strErr, "did not answer"));
+    EXPECT_LT(run.elapsed, seconds(15));
+    // Awake again, the host finds the request of a tool that has given up.
+    std::this_thread::sleep_for(seconds(1));
+    EXPECT_EQ(Ping()["tasks"], 2);
     m_host.Stop();
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"b", "c"}));
+
+    // Killed, a host leaves its socket behind, which hangs nothing; the next host serves.
+    StartHostAndWait(m_host, m_dir / "host2.log");
+    const pid_t pidKilled = Ping()["pid"];
+    const std::string strSocket = SocketPath();
+    struct stat st {};
+    ASSERT_EQ(::lstat(strSocket.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISSOCK(st.st_mode));
+    EXPECT_EQ(fs::path(strSocket).parent_path(), fs::path(m_dir / "run"));
+    EXPECT_EQ(st.st_mode & 077, 0u) << "only the user may connect";
+    m_host.Kill();
+    ASSERT_TRUE(fs::exists(fs::symlink_status(strSocket))) << "a killed host leaves its socket";
+    const CRun runDown = RunImport(Named({"while down"}));
+    EXPECT_EQ(runDown.nExit, 0) << runDown.strErr;
+    EXPECT_LT(runDown.elapsed, seconds(3));
+    EXPECT_EQ(FileNames(), std::vector<std::string>{"while down"});
+
+    StartHostAndWait(m_host, m_dir / "host3.log");
+    jPing = Ping();
+    ASSERT_TRUE(jPing.is_object()) << CTempDir::ReadFile(m_dir / "host3.log");
+    EXPECT_NE(jPing["pid"], pidKilled);
+    EXPECT_EQ(jPing["tasks"], 1);
+    EXPECT_EQ(RunImport(Named({"x", "y"})).nExit, 0);
+    EXPECT_EQ(Ping()["tasks"], 2);
+    m_host.Stop();
+    EXPECT_EQ(FileNames(), (std::vector<std::string>{"x", "y"}));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(strSocket))) << "a host that stops takes its socket along";
 }
 
 // Clients that misbehave in every way the socket allows, while a message

@@ -11,7 +11,10 @@ protected:
     ~ActiveTasksTest() override { unsetenv("QUILLORY_TOOL"); }
 };
 
+// No task list is no task; of a list, only active tasks with a sending
+// time count; without the tool the count is unknown.
 TEST_F(ActiveTasksTest, OnlyActiveTasksWithASendingTimeCount) {
+    EXPECT_EQ(CQuilloryTool::ActiveTaskCount(), std::optional<int>(0));
     const std::string strTemplate = MakeTemplate("t", "Subject", "Body\n");
     CTaskList list;
     list.Add(Task("active", strTemplate, 1, MinuteFromNow(10), true));
@@ -25,10 +28,6 @@ TEST_F(ActiveTasksTest, OnlyActiveTasksWithASendingTimeCount) {
     list.Add(Task("overdue", strTemplate, 1, MinuteFromNow(-30), true));
     Import(list);
     EXPECT_EQ(CQuilloryTool::ActiveTaskCount(), std::optional<int>(2));
-}
-
-TEST_F(ActiveTasksTest, NoTaskListIsNoTaskAndNoToolIsUnknown) {
-    EXPECT_EQ(CQuilloryTool::ActiveTaskCount(), std::optional<int>(0));
     setenv("QUILLORY_TOOL", (m_dir / "no-such-tool").c_str(), 1);
     EXPECT_EQ(CQuilloryTool::ActiveTaskCount(), std::nullopt);
 }

@@ -11,6 +11,7 @@
 #include "CMailhostRun.h"
 #include "CSmtpServer.h"
 #include "CTempDir.h"
+#include "Contains.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ TEST_F(CaFileTest, AServerIsTrustedExactlyWhenItsCertificateIsNamed) {
                 EXPECT_EQ(test.strOut.rfind("Sending: OK.", 0), 0u) << strWhat << ": " << test.strOut;
             } else {
                 EXPECT_EQ(test.strOut.rfind("Sending: FAILED.", 0), 0u) << strWhat << ": " << test.strOut;
-                EXPECT_NE(test.strOut.find("certificate"), std::string::npos) << strWhat << ": " << test.strOut;
+                EXPECT_TRUE(Contains(test.strOut, "certificate")) << strWhat << ": " << test.strOut;
             }
 
             std::string strShows = c.pszShows;
@@ -113,8 +114,8 @@ TEST_F(CaFileTest, OnlyAFileOfCertificatesIsTakenAndARelativeOneIsMadeWhole) {
     for (const CCase& c : kCases) {
         const CMailhostRun run = Run({"account", "set", "--ca-file", c.strPath});
         EXPECT_EQ(run.nStatus, 2) << c.pszName;
-        EXPECT_NE(run.strErr.find("CA file"), std::string::npos) << c.pszName << ": " << run.strErr;
-        EXPECT_NE(run.strErr.find(c.pszSays), std::string::npos) << c.pszName << ": " << run.strErr;
+        EXPECT_TRUE(Contains(run.strErr, "CA file")) << c.pszName << ": " << run.strErr;
+        EXPECT_TRUE(Contains(run.strErr, c.pszSays)) << c.pszName << ": " << run.strErr;
         EXPECT_EQ(CTempDir::ReadFile(AccountsPath()), strBefore) << c.pszName << ": nothing is written";
     }
 
@@ -125,18 +126,16 @@ TEST_F(CaFileTest, OnlyAFileOfCertificatesIsTakenAndARelativeOneIsMadeWhole) {
     const CMailhostRun relative = Run({"account", "set", "--ca-file", "./cert.pem"});
     fs::current_path(strCwd);
     ASSERT_EQ(relative.nStatus, 0) << relative.strErr;
-    EXPECT_NE(CTempDir::ReadFile(AccountsPath()).find("\nCaFile = " + server.CertPath() + "\n"), std::string::npos)
-        << CTempDir::ReadFile(AccountsPath());
+    EXPECT_TRUE(Contains(CTempDir::ReadFile(AccountsPath()), "\nCaFile = " + server.CertPath() + "\n"));
 
     ASSERT_EQ(Run({"account", "set", "--ca-file", ""}).nStatus, 0);
-    EXPECT_EQ(CTempDir::ReadFile(AccountsPath()).find("CaFile"), std::string::npos);
+    EXPECT_FALSE(Contains(CTempDir::ReadFile(AccountsPath()), "CaFile"));
 
     // A file the environment names is not the account's to refuse; show warns.
     const CEnvScope env("SSL_CERT_FILE", (m_dir / "gone.pem").c_str());
     const CMailhostRun show = Run({"account", "show"});
     EXPECT_EQ(show.nStatus, 0) << show.strErr;
-    EXPECT_NE(show.strErr.find("warning: $SSL_CERT_FILE: CA file " + (m_dir / "gone.pem")), std::string::npos)
-        << show.strErr;
+    EXPECT_TRUE(Contains(show.strErr, "warning: $SSL_CERT_FILE: CA file " + (m_dir / "gone.pem")));
 }
 
 }  // namespace

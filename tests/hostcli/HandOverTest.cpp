@@ -7,6 +7,7 @@
 
 #include "CHeadlessTestBase.h"
 #include "CMailhostRun.h"
+#include "Contains.h"
 #include "ZoneGuard.h"
 
 namespace {
@@ -69,8 +70,8 @@ TEST_F(HandOverTest, TheWindowsSendWhileTheHeadlessHostStandsAsideAndItSendsTheN
     EXPECT_EQ(m_windows.ExitStatus(), 0) << WindowsLog();
     ASSERT_TRUE(WaitForLog(m_dir / "host.log", "the windows are closed: running again", seconds(20))) << HostLog();
     EXPECT_EQ(Count(HostLog(), kConnected), 2u) << HostLog();
-    EXPECT_NE(Status().find("host: running, pid"), std::string::npos);
-    EXPECT_EQ(Status().find("standing aside"), std::string::npos);
+    EXPECT_TRUE(Contains(Status(), "host: running, pid"));
+    EXPECT_FALSE(Contains(Status(), "standing aside"));
 
     ASSERT_TRUE(WaitForMessages(2, seconds(100))) << HostLog();
     m_host.Stop();
@@ -92,9 +93,9 @@ TEST_F(HandOverTest, ASecondWindowedStartBringsTheFirstToTheFrontAndAHeadlessHos
         StartWindows(second, m_dir / "second.log");
         EXPECT_EQ(second.Wait(std::chrono::milliseconds(20000)), 0);
         const std::string strSecond = CTempDir::ReadFile(m_dir / "second.log");
-        EXPECT_NE(strSecond.find("the host's windows are already open (pid "), std::string::npos) << strSecond;
-        EXPECT_NE(strSecond.find("main window was brought to the front"), std::string::npos) << strSecond;
-        EXPECT_EQ(strSecond.find(kConnected), std::string::npos) << strSecond;
+        EXPECT_TRUE(Contains(strSecond, "the host's windows are already open (pid "));
+        EXPECT_TRUE(Contains(strSecond, "main window was brought to the front"));
+        EXPECT_FALSE(Contains(strSecond, kConnected));
     }
     ASSERT_TRUE(WaitForLog(m_dir / "windows.log", "started again: bringing the main window to the front", seconds(20)))
         << WindowsLog();
@@ -103,15 +104,14 @@ TEST_F(HandOverTest, ASecondWindowedStartBringsTheFirstToTheFrontAndAHeadlessHos
     // As a service started at login while the windows are open.
     StartHost();
     ASSERT_TRUE(WaitForLog(m_dir / "host.log", "standing aside for the windowed host", seconds(20))) << HostLog();
-    EXPECT_EQ(HostLog().find(kConnected), std::string::npos) << HostLog();
-    EXPECT_NE(Status().find("headless host: standing aside"), std::string::npos);
+    EXPECT_FALSE(Contains(HostLog(), kConnected));
+    EXPECT_TRUE(Contains(Status(), "headless host: standing aside"));
     // One waiting headless host is enough.
     CTestProcess secondHeadless;
     StartHost(secondHeadless, m_dir / "second-headless.log");
     EXPECT_EQ(secondHeadless.Wait(std::chrono::milliseconds(20000)), 1);
-    EXPECT_NE(CTempDir::ReadFile(m_dir / "second-headless.log").find("already waits for the windows on the profile"),
-              std::string::npos)
-        << CTempDir::ReadFile(m_dir / "second-headless.log");
+    EXPECT_TRUE(
+        Contains(CTempDir::ReadFile(m_dir / "second-headless.log"), "already waits for the windows on the profile"));
     m_windows.Stop();
     ASSERT_TRUE(WaitForLog(m_dir / "host.log", kConnected, seconds(20))) << HostLog();
     EXPECT_TRUE(std::regex_search(Status(), std::regex("host: running, pid [0-9]+, headless")));

@@ -14,6 +14,7 @@
 #include "CEnvScope.h"
 #include "CHeadlessTestBase.h"
 #include "CMailhostRun.h"
+#include "Contains.h"
 #include "HostOutbox.h"
 #include "UnixSocket.h"
 
@@ -86,33 +87,26 @@ protected:
     }
 };
 
-TEST_F(ServiceTest, TellsTheManagerItIsReadyAliveAndStopping) {
+// Ready, alive every 100 ms (while it stands aside for the windows too),
+// the status that says so, and stopping.
+TEST_F(ServiceTest, TellsTheManagerItIsReadyAliveStandingAsideAndStopping) {
     const auto pNotify = StartNotifyingHost("200000");
     CDatagramSink& notify = *pNotify;
-    // Every 100 ms while the loop turns.
-    const auto tStart = std::chrono::steady_clock::now();
+    auto tStart = std::chrono::steady_clock::now();
     int nPings = 0;
     while (nPings < 5 && std::chrono::steady_clock::now() - tStart < seconds(5))
         nPings += notify.Next(milliseconds(500)) == "WATCHDOG=1";
     EXPECT_EQ(nPings, 5);
     EXPECT_LT(std::chrono::steady_clock::now() - tStart, seconds(2));
-    m_host.Stop();
-    std::string str;
-    while ((str = notify.Next(milliseconds(500))) == "WATCHDOG=1") {}
-    EXPECT_EQ(str, "STOPPING=1");
-}
 
-TEST_F(ServiceTest, StandingAsideForTheWindowsIsTheStatusAndTheWatchdogKeepsBeingPinged) {
-    const auto pNotify = StartNotifyingHost("200000");
-    CDatagramSink& notify = *pNotify;
     // Only the headless host talks to the service manager.
     unsetenv("NOTIFY_SOCKET");
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     CTestProcess windows;
     windows.Start({MAILHOST_PROGRAM}, false, m_dir / "windows.log");
     unsetenv("QT_QPA_PLATFORM");
-    // What arrives until the predicate holds, pings counted apart.
-    const auto waitFor = [&notify](const std::string& strWanted, int& nPings) {
+    // What arrives until a datagram starts with strWanted, pings counted apart.
+    const auto waitFor = [&notify, &nPings](const std::string& strWanted) {
         const auto tEnd = std::chrono::steady_clock::now() + seconds(30);
         while (std::chrono::steady_clock::now() < tEnd) {
             const std::string str = notify.Next(milliseconds(500));
@@ -121,25 +115,22 @@ TEST_F(ServiceTest, StandingAsideForTheWindowsIsTheStatusAndTheWatchdogKeepsBein
         }
         return false;
     };
-    int nPings = 0;
-    ASSERT_TRUE(waitFor("STATUS=standing aside for the windowed host", nPings))
-        << CTempDir::ReadFile(m_dir / "host.log");
+    ASSERT_TRUE(waitFor("STATUS=standing aside for the windowed host")) << CTempDir::ReadFile(m_dir / "host.log");
     ASSERT_TRUE(WaitForLog(m_dir / "windows.log", "add-in Quillory (TarnwickQuillory.Addin) connected", seconds(30)));
-    // Every 100 ms while it stands aside.
     nPings = 0;
-    const auto tStart = std::chrono::steady_clock::now();
+    tStart = std::chrono::steady_clock::now();
     while (std::chrono::steady_clock::now() - tStart < seconds(1))
         nPings += notify.Next(milliseconds(300)) == "WATCHDOG=1";
     EXPECT_GE(nPings, 5);
 
     windows.Stop();
     EXPECT_EQ(windows.ExitStatus(), 0);
-    ASSERT_TRUE(waitFor("STATUS=running, sending via ", nPings)) << CTempDir::ReadFile(m_dir / "host.log");
+    ASSERT_TRUE(waitFor("STATUS=running, sending via ")) << CTempDir::ReadFile(m_dir / "host.log");
     EXPECT_TRUE(m_host.Running());
-}
-
-TEST_F(ServiceTest, WithoutAWatchdogThereAreNoPings) {
-    EXPECT_EQ(StartNotifyingHost(nullptr)->Next(milliseconds(1500)), "");
+    m_host.Stop();
+    std::string str;
+    while ((str = notify.Next(milliseconds(500))) == "WATCHDOG=1") {}
+    EXPECT_EQ(str, "STOPPING=1");
 }
 
 TEST_F(ServiceTest, EveryMessagesResultIsAStructuredJournalEntry) {
@@ -180,16 +171,16 @@ TEST_F(ServiceTest, EveryMessagesResultIsAStructuredJournalEntry) {
     EXPECT_EQ(sent["RECIPIENTS"], "rita@example.com");
     EXPECT_EQ(sent["PRIORITY"], "6");
     EXPECT_EQ(sent["SYSLOG_IDENTIFIER"], "mailhost");
-    EXPECT_NE(sent["MESSAGE"].find("mailhost: sent "), std::string::npos) << sent["MESSAGE"];
+    EXPECT_TRUE(Contains(sent["MESSAGE"], "mailhost: sent "));
     EXPECT_EQ(sent["TASK"], "Wöchentlicher Bericht: Goes out");
     EXPECT_EQ(sent["OCCURRENCE"], "2026-12-07 09:00");
-    EXPECT_EQ(strData.find("X-Quillory"), std::string::npos) << "the task's bookkeeping stays home:\n" << strData;
+    EXPECT_FALSE(Contains(strData, "X-Quillory")) << "the task's bookkeeping stays home:\n" << strData;
 
     auto& failed = mapBySubject["Refused"];
     EXPECT_EQ(failed["RESULT"], "failed");
     EXPECT_EQ(failed["PRIORITY"], "3");
     EXPECT_EQ(failed["RECIPIENTS"], "nobody@example.org");
-    EXPECT_NE(failed["REASON"].find("550"), std::string::npos) << failed["REASON"];
+    EXPECT_TRUE(Contains(failed["REASON"], "550"));
     EXPECT_EQ(failed["QUILLORY_MESSAGE_ID"], "18.queued@example.org");
     EXPECT_EQ(failed["TASK"], "Wöchentlicher Bericht: Refused");
     EXPECT_EQ(failed.count("OCCURRENCE"), 0u) << "sent now, for no occurrence";
@@ -197,9 +188,10 @@ TEST_F(ServiceTest, EveryMessagesResultIsAStructuredJournalEntry) {
     EXPECT_EQ(sent.count("SEND_NOW"), 0u);
 }
 
-TEST_F(ServiceTest, AccountSetMakesTheRunningHostSendThroughTheNewAccount) {
-    StartHost();
-    ASSERT_TRUE(WaitForLog(m_dir / "host.log", "sending via", seconds(20)));
+TEST_F(ServiceTest, AccountSetTellsOnlyAHostThatReadsThatFileWhichThenSendsThroughIt) {
+    const auto pNotify = StartNotifyingHost(nullptr);
+    CDatagramSink& notify = *pNotify;
+    EXPECT_EQ(notify.Next(milliseconds(1500)), "") << "without a watchdog there are no pings";
     m_server.Stop();
     CSmtpServer other(m_dir / "other");
     other.Start({});
@@ -209,20 +201,6 @@ TEST_F(ServiceTest, AccountSetMakesTheRunningHostSendThroughTheNewAccount) {
     msg.vecTo = {"rita@example.com"};
     msg.strSubject = "Through the new server";
     QueueInOutbox(m_dir, msg);
-
-    const CMailhostRun run =
-        CMailhostRun::Run(m_dir, {"account", "set", "--smtp", "smtp://127.0.0.1:" + std::to_string(other.Port())});
-    EXPECT_EQ(run.nStatus, 0) << run.strErr;
-    EXPECT_NE(run.strOut.find(") reads the account again\n"), std::string::npos) << run.strOut;
-    EXPECT_TRUE(other.WaitForCount(1, milliseconds(20000))) << CTempDir::ReadFile(m_dir / "host.log");
-    EXPECT_TRUE(m_host.Running());
-}
-
-TEST_F(ServiceTest, AccountSetTellsOnlyAHostThatReadsThatFileAndTheStatusFollows) {
-    const auto pNotify = StartNotifyingHost(nullptr);
-    CDatagramSink& notify = *pNotify;
-    CSmtpServer other(m_dir / "other");
-    other.Start({});
     const std::string strUrl = "smtp://127.0.0.1:" + std::to_string(other.Port());
     std::filesystem::create_symlink(m_dir / "config", m_dir / "config-link");
     struct CCase {
@@ -242,18 +220,18 @@ TEST_F(ServiceTest, AccountSetTellsOnlyAHostThatReadsThatFileAndTheStatusFollows
             CMailhostRun::Run(m_dir, {"account", "set", "--address", "zoe@example.org", "--smtp", strUrl});
         EXPECT_EQ(run.nStatus, 0) << c.pszName << ": " << run.strErr;
         if (!c.bTold) {
-            EXPECT_NE(run.strOut.find("uses " + m_dir / "config/mailhost/accounts.ini" + ", not this file"),
-                      std::string::npos)
+            EXPECT_TRUE(Contains(run.strOut, "uses " + m_dir / "config/mailhost/accounts.ini" + ", not this file"))
                 << c.pszName << ": " << run.strOut;
             EXPECT_EQ(notify.Next(milliseconds(1500)), "") << c.pszName;
             continue;
         }
-        EXPECT_NE(run.strOut.find(") reads the account again\n"), std::string::npos) << c.pszName << ": " << run.strOut;
+        EXPECT_TRUE(Contains(run.strOut, ") reads the account again\n")) << c.pszName << ": " << run.strOut;
         // What systemctl status shows follows the account the host now sends through.
         const std::string strStatus = notify.Next(seconds(20));
         EXPECT_EQ(strStatus.rfind("STATUS=running, sending via ", 0), 0u) << c.pszName << ": " << strStatus;
-        EXPECT_NE(strStatus.find(std::to_string(other.Port())), std::string::npos) << c.pszName << ": " << strStatus;
+        EXPECT_TRUE(Contains(strStatus, std::to_string(other.Port()))) << c.pszName << ": " << strStatus;
     }
+    EXPECT_TRUE(other.WaitForCount(1, milliseconds(20000))) << CTempDir::ReadFile(m_dir / "host.log");
     EXPECT_TRUE(m_host.Running());
 }
 

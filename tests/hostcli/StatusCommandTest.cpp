@@ -10,6 +10,7 @@
 
 #include "CHeadlessTestBase.h"
 #include "CMailhostRun.h"
+#include "Contains.h"
 #include "HostOutbox.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
@@ -56,9 +57,8 @@ TEST_F(StatusCommandTest, ShowsTheHostAndTheOutboxWithTheServersReasons) {
 
     CMailhostRun run = Status();
     EXPECT_EQ(run.nStatus, 4) << run.strErr;
-    EXPECT_NE(run.strOut.find("host: not running\n"), std::string::npos) << run.strOut;
-    EXPECT_NE(run.strOut.find("Outbox: 2 waiting, 0 retrying, 0 failed, 0 in doubt\n"), std::string::npos)
-        << run.strOut;
+    EXPECT_TRUE(Contains(run.strOut, "host: not running\n"));
+    EXPECT_TRUE(Contains(run.strOut, "Outbox: 2 waiting, 0 retrying, 0 failed, 0 in doubt\n"));
 
     StartHost();
     ASSERT_TRUE(WaitForStatus("Outbox: 0 waiting, 1 retrying, 1 failed, 0 in doubt\n", seconds(60)))
@@ -84,11 +84,10 @@ TEST_F(StatusCommandTest, ShowsTheHostAndTheOutboxWithTheServersReasons) {
     m_host.Stop();
     Queue("Meanwhile", "rita@example.com");
     run = Status();
-    EXPECT_NE(run.strOut.find("host: not running\n"), std::string::npos) << run.strOut;
-    EXPECT_NE(run.strOut.find("Outbox: 1 waiting, 1 retrying, 1 failed, 0 in doubt\n"), std::string::npos)
-        << run.strOut;
-    EXPECT_NE(run.strOut.find("\n  waiting   \"Meanwhile\" to rita@example.com\n"), std::string::npos) << run.strOut;
-    EXPECT_NE(run.strOut.find("\n  retrying  \"Later\""), std::string::npos) << run.strOut;
+    EXPECT_TRUE(Contains(run.strOut, "host: not running\n"));
+    EXPECT_TRUE(Contains(run.strOut, "Outbox: 1 waiting, 1 retrying, 1 failed, 0 in doubt\n"));
+    EXPECT_TRUE(Contains(run.strOut, "\n  waiting   \"Meanwhile\" to rita@example.com\n"));
+    EXPECT_TRUE(Contains(run.strOut, "\n  retrying  \"Later\""));
 }
 
 // What a script relies on: the exit status, the same in text and JSON,
@@ -128,7 +127,7 @@ TEST_F(StatusCommandTest, TheExitStatusSaysWhetherAnythingWaitsInFailure) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             run = Status();
         }
-        EXPECT_NE(run.strOut.find("Outbox: " + row.strCounts + "\n"), std::string::npos) << run.strOut;
+        EXPECT_TRUE(Contains(run.strOut, "Outbox: " + row.strCounts + "\n"));
         EXPECT_EQ(run.nStatus, row.nExit) << run.strOut << run.strErr;
         const CMailhostRun runJson = Status({"--json"});
         EXPECT_EQ(runJson.nStatus, row.nExit);
@@ -210,9 +209,7 @@ TEST_F(StatusCommandTest, TasksDueWithinTheHourCountRealMinutesInEveryZone) {
     for (const char* pszNow : {"29.3.2026", "2027-02-30 09:00", "2026-03-29 24:00", "2026-3-29 01:30"}) {
         const CMailhostRun run = Status({"--now", pszNow});
         EXPECT_EQ(run.nStatus, 1) << pszNow;
-        EXPECT_NE(run.strErr.find(std::string("--now must be \"YYYY-MM-DD HH:MM\", not \"") + pszNow),
-                  std::string::npos)
-            << run.strErr;
+        EXPECT_TRUE(Contains(run.strErr, std::string("--now must be \"YYYY-MM-DD HH:MM\", not \"") + pszNow));
     }
 }
 

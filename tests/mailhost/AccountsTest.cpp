@@ -34,12 +34,9 @@ TEST(AccountsFile, FullAccountWithRelativePasswordAndCaFiles) {
     EXPECT_EQ(r.account.strPassword, "päss wörd");
     EXPECT_EQ(r.account.strCaFile, dir / "ca.pem");
     EXPECT_TRUE(r.vecWarnings.empty());
-}
 
-TEST(AccountsFile, MissingFileIsNoAccountNotAnError) {
-    CTempDir dir;
-    auto r = CAccountsFile::Load(dir / "none.ini");
-    EXPECT_FALSE(r.bFound);
+    r = CAccountsFile::Load(dir / "none.ini");
+    EXPECT_FALSE(r.bFound) << "a missing file is no account, not an error";
     EXPECT_TRUE(r.vecErrors.empty());
 }
 

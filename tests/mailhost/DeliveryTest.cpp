@@ -45,7 +45,7 @@ protected:
     int m_nDownPort = 0;
 };
 
-TEST_F(DeliveryTest, MessageArrivesWithEveryPartAndBccOnlyInTheEnvelope) {
+TEST_F(DeliveryTest, MessagesArriveWithEveryPartAndBccOnlyInTheEnvelopeAndNothingUnsafeGoes) {
     m_server.Start({});
     WritePlainAccount(m_server.Port());
     CMailHost& host = StartHost();
@@ -87,6 +87,32 @@ TEST_F(DeliveryTest, MessageArrivesWithEveryPartAndBccOnlyInTheEnvelope) {
     ASSERT_EQ(host.LoadFromFolder(EMailFolder::SentItems, vecSent[0], sent).Problem(), "");
     EXPECT_TRUE(sent.bSent);
     EXPECT_EQ(sent.vecBcc, msg.vecBcc);  // the sender's copy remembers them
+
+    // A file another program drops into the Outbox goes out with the account's From.
+    std::string strTmp = m_dir / "profile/Outbox/tmp/drop.1";
+    CTempDir::WriteFile(strTmp, "To: dropped@example.com\nSubject: dropped in\n\ntext\n");
+    ASSERT_EQ(::rename(strTmp.c_str(), (m_dir / "profile/Outbox/new/drop.1").c_str()), 0);
+    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 2));
+    vec = m_server.Received();
+    ASSERT_EQ(vec.size(), 2u);
+    EXPECT_EQ(vec[1].vecRcpt, std::vector<std::string>{"dropped@example.com"});
+    EXPECT_TRUE(Contains(vec[1].strData, "From: Test Sender <sender@example.org>"));
+
+    // What cannot be sent is refused at once.
+    CMailMessage bad = Message("x");
+    bad.vecTo.clear();
+    EXPECT_NE(host.Submit(bad).Problem(), "");
+    bad.vecTo = {"not an address"};
+    EXPECT_TRUE(Contains(host.Submit(bad).Problem(), "not an address"));
+    EXPECT_TRUE(host.ListFolder(EMailFolder::Outbox).empty());
+
+    // STARTTLS is required unless turned off.
+    WritePlainAccount(m_server.Port(), "");
+    ASSERT_EQ(StartHost().Submit(Message("secret")).Problem(), "");
+    ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 1));
+    EXPECT_TRUE(Contains(Last(EHostEvent::RetryLater)->strText, "STARTTLS"));
+    EXPECT_EQ(m_server.Received().size(), 2u);
+    EXPECT_EQ(m_pHost->ListFolder(EMailFolder::Outbox).size(), 1u);
 }
 
 TEST_F(DeliveryTest, ServerDownThenUpDeliversEachQueuedMessageOnce) {
@@ -132,8 +158,10 @@ TEST_F(DeliveryTest, PermanentRefusalKeepsTheMessageWithTheReason) {
     EXPECT_NE(host.RetryDelivery("no-such-id").Problem(), "");
 }
 
-TEST_F(DeliveryTest, RefusedRecipientDoesNotStopTheOthers) {
-    m_server.Start({.vecRefuse = {"nobody@example.com"}});
+// A refused recipient does not stop the others; every recipient refused is
+// a permanent failure.
+TEST_F(DeliveryTest, RefusedRecipientsAreKeptWithTheMessage) {
+    m_server.Start({.vecRefuse = {"nobody@example.com", "rita@example.com"}});
     WritePlainAccount(m_server.Port());
     CMailHost& host = StartHost();
     CMailMessage msg = Message("partly");
@@ -150,16 +178,11 @@ TEST_F(DeliveryTest, RefusedRecipientDoesNotStopTheOthers) {
     ASSERT_EQ(rec.vecRefused.size(), 1u);
     EXPECT_TRUE(Contains(rec.vecRefused[0], "nobody@example.com: 550"));
     EXPECT_EQ(host.ListFolder(EMailFolder::SentItems), std::vector<std::string>{strId});
-}
 
-TEST_F(DeliveryTest, EveryRecipientRefusedIsAPermanentFailure) {
-    m_server.Start({.vecRefuse = {"rita@example.com"}});
-    WritePlainAccount(m_server.Port());
-    CMailHost& host = StartHost();
     ASSERT_EQ(host.Submit(Message("nobody home")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::Failed, 1));
     EXPECT_TRUE(Contains(Last(EHostEvent::Failed)->strText, "550"));
-    EXPECT_TRUE(m_server.Received().empty());
+    EXPECT_EQ(m_server.Received().size(), 1u);
 }
 
 TEST_F(DeliveryTest, RestartWithAFullOutboxLosesAndRepeatsNothing) {
@@ -200,48 +223,14 @@ TEST_F(DeliveryTest, RestartWithAFullOutboxLosesAndRepeatsNothing) {
     EXPECT_TRUE(setSubjects.count("foreign"));
 }
 
-TEST_F(DeliveryTest, FileDroppedIntoOutboxByAnotherProgramIsSent) {
-    m_server.Start({});
-    WritePlainAccount(m_server.Port());
-    StartHost();
-    std::string strTmp = m_dir / "profile/Outbox/tmp/drop.1";
-    CTempDir::WriteFile(strTmp, "To: dropped@example.com\nSubject: dropped in\n\ntext\n");
-    ASSERT_EQ(::rename(strTmp.c_str(), (m_dir / "profile/Outbox/new/drop.1").c_str()), 0);
-    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
-    auto vec = m_server.Received();
-    ASSERT_EQ(vec.size(), 1u);
-    EXPECT_EQ(vec[0].vecRcpt, std::vector<std::string>{"dropped@example.com"});
-    EXPECT_TRUE(Contains(vec[0].strData, "From: Test Sender <sender@example.org>"));
-}
-
-TEST_F(DeliveryTest, StartTlsIsRequiredUnlessTurnedOff) {
-    m_server.Start({});
-    WritePlainAccount(m_server.Port(), "");
-    CMailHost& host = StartHost();
-    ASSERT_EQ(host.Submit(Message("secret")).Problem(), "");
-    ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 1));
-    EXPECT_TRUE(Contains(Last(EHostEvent::RetryLater)->strText, "STARTTLS"));
-    EXPECT_TRUE(m_server.Received().empty());
-    EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 1u);
-}
-
+// A wrong password or a certificate not named keeps the message queued;
+// the login over STARTTLS with the server's own certificate sends it, and
+// so does implicit TLS.
 TEST_F(DeliveryTest, StartTlsWithLoginAndOwnCertificate) {
-    m_server.Start({.bStartTls = true, .strAuth = "sam:s3cret"});
-    WritePassword("s3cret");
-    WritePlainAccount(m_server.Port(), "Security = starttls\nUser = sam\nPasswordFile = password\nCaFile = " +
-                                           m_server.CertPath() + "\n");
-    CMailHost& host = StartHost();
-    EXPECT_TRUE(host.ConfigMessages().empty());
-    ASSERT_EQ(host.Submit(Message("over tls")).Problem(), "");
-    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
-    EXPECT_EQ(m_server.Received().size(), 1u);
-}
-
-TEST_F(DeliveryTest, WrongPasswordOrUnknownCertificateKeepsTheMessageQueued) {
     m_server.Start({.bStartTls = true, .strAuth = "sam:s3cret"});
     WritePassword("wrong");
     WritePlainAccount(m_server.Port(), "User = sam\nPasswordFile = password\nCaFile = " + m_server.CertPath() + "\n");
-    ASSERT_EQ(StartHost().Submit(Message("denied")).Problem(), "");
+    ASSERT_EQ(StartHost().Submit(Message("over tls")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 1));
     EXPECT_TRUE(Contains(Last(EHostEvent::RetryLater)->strText, "login"));
 
@@ -251,35 +240,24 @@ TEST_F(DeliveryTest, WrongPasswordOrUnknownCertificateKeepsTheMessageQueued) {
     ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 2));
     EXPECT_TRUE(m_server.Received().empty());
     EXPECT_EQ(m_pHost->ListFolder(EMailFolder::Outbox).size(), 1u);
-}
 
-TEST_F(DeliveryTest, ImplicitTls) {
+    WritePlainAccount(m_server.Port(), "Security = starttls\nUser = sam\nPasswordFile = password\nCaFile = " +
+                                           m_server.CertPath() + "\n");
+    CMailHost& host = StartHost();
+    EXPECT_TRUE(host.ConfigMessages().empty());
+    host.SendReceiveNow();
+    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
+    EXPECT_EQ(m_server.Received().size(), 1u);
+
+    // Implicit TLS.
+    m_server.Stop();
     m_server.Start({.bImplicitTls = true});
     WriteAccounts("[Account]\nAddress = sender@example.org\nSmtpUrl = smtps://127.0.0.1:" +
                   std::to_string(m_server.Port()) + "\nCaFile = " + m_server.CertPath() + "\n");
     ASSERT_EQ(StartHost().Submit(Message("implicit")).Problem(), "");
-    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
-    EXPECT_EQ(m_server.Received().size(), 1u);
-}
-
-TEST_F(DeliveryTest, BrokenAccountsFileSendsNothingAndSaysWhy) {
-    WriteAccounts("[Account]\nAddress = sender@example.org\nSmtpUrl = smtp://127.0.0.1:25\nColour = blue\n");
-    CMailHost& host = StartHost("/bin/false");
-    ASSERT_EQ(host.Submit(Message("stuck")).Problem(), "");
-    ASSERT_TRUE(WaitFor(EHostEvent::Stuck, 1));
-    EXPECT_TRUE(Contains(Last(EHostEvent::Stuck)->strText, "accounts.ini:4: unknown key \"Colour\""));
-    EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 1u);
-}
-
-TEST_F(DeliveryTest, SubmitRefusesWhatCannotBeSent) {
-    WritePlainAccount(1);
-    CMailHost& host = StartHost();
-    CMailMessage msg = Message("x");
-    msg.vecTo.clear();
-    EXPECT_NE(host.Submit(msg).Problem(), "");
-    msg.vecTo = {"not an address"};
-    EXPECT_TRUE(Contains(host.Submit(msg).Problem(), "not an address"));
-    EXPECT_TRUE(host.ListFolder(EMailFolder::Outbox).empty());
+    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 2));
+    ASSERT_EQ(m_server.Received().size(), 2u);
+    EXPECT_TRUE(Contains(m_server.Received()[1].strData, "Subject: implicit"));
 }
 
 // A message larger than can be sent is refused when it is sent, with its
@@ -316,7 +294,7 @@ TEST_F(DeliveryTest, AMessageTooLargeIsRefusedWithItsSizeAndTheLimit) {
     EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 1u) << "only the refused one the server saw";
 }
 
-TEST_F(DeliveryTest, WithoutAnAccountTheSendmailProgramGetsRecipientsAndNoBcc) {
+TEST_F(DeliveryTest, WithoutAnAccountTheSendmailProgramGetsRecipientsAndNoBccAndItsFailuresAreTold) {
     std::string strScript = m_dir / "sendmail";
     CTempDir::WriteFile(strScript, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\ncat > \"$0.stdin\"\n");
     ::chmod(strScript.c_str(), 0700);
@@ -333,12 +311,9 @@ TEST_F(DeliveryTest, WithoutAnAccountTheSendmailProgramGetsRecipientsAndNoBcc) {
     EXPECT_FALSE(Contains(strIn, '\r'));
     EXPECT_FALSE(Contains(strIn, "blind@example.com"));
     EXPECT_TRUE(Contains(strIn, "Subject: local"));
-}
 
-TEST_F(DeliveryTest, SendmailFailuresAndNoWayToSend) {
-    std::string strScript = m_dir / "sendmail";
+    // Its failures, and no way to send at all.
     CTempDir::WriteFile(strScript, "#!/bin/sh\ncat >/dev/null\nexit 67\n");
-    ::chmod(strScript.c_str(), 0700);
     ASSERT_EQ(StartHost(strScript).Submit(Message("no such user")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::Failed, 1));
     EXPECT_TRUE(Contains(Last(EHostEvent::Failed)->strText, "exit status 67"));
@@ -347,10 +322,18 @@ TEST_F(DeliveryTest, SendmailFailuresAndNoWayToSend) {
     ASSERT_EQ(StartHost(strScript).Submit(Message("later")).Problem(), "");
     ASSERT_TRUE(WaitFor(EHostEvent::RetryLater, 1));
 
-    CMailHost& host = StartHost("none");
+    StartHost("none");
     ASSERT_TRUE(WaitFor(EHostEvent::Stuck, 1));
     EXPECT_TRUE(Contains(Last(EHostEvent::Stuck)->strText, "no sendmail program"));
-    EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 2u);
+    EXPECT_EQ(m_pHost->ListFolder(EMailFolder::Outbox).size(), 2u);
+
+    // A broken accounts file sends nothing, not even through sendmail, and says why.
+    WriteAccounts("[Account]\nAddress = sender@example.org\nSmtpUrl = smtp://127.0.0.1:25\nColour = blue\n");
+    ASSERT_EQ(StartHost("/bin/false").Submit(Message("stuck")).Problem(), "");
+    m_vecEvents.clear();
+    ASSERT_TRUE(WaitFor(EHostEvent::Stuck, 1));
+    EXPECT_TRUE(Contains(Last(EHostEvent::Stuck)->strText, "accounts.ini:4: unknown key \"Colour\""));
+    EXPECT_EQ(m_pHost->ListFolder(EMailFolder::Outbox).size(), 3u);
 }
 
 // The "handed" record is what keeps a crash from sending a message twice:

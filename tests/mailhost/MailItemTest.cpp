@@ -15,13 +15,6 @@ TEST_F(ObjectModelTest, MailItemPropertiesSaveAndRecipients) {
     bool bSent = true;
     EXPECT_EQ(spMail->get_Sent(&bSent), S_OK);
     EXPECT_FALSE(bSent);
-    std::string str;
-    spMail->get_Subject(&str);
-    EXPECT_EQ(str, "Hello");
-    spMail->get_Body(&str);
-    EXPECT_EQ(str, "Body text");
-    spMail->get_To(&str);
-    EXPECT_EQ(str, "a@example.org; Bee <b@example.org>");
     CComPtr<Recipients> spRecipients;
     ASSERT_EQ(spMail->get_Recipients(&spRecipients), S_OK);
     int32_t n = 0;
@@ -43,10 +36,6 @@ TEST_F(ObjectModelTest, MailItemPropertiesSaveAndRecipients) {
     EXPECT_EQ(m_backend.Folder(EMailFolder::Drafts)[0].vecCc, std::vector<std::string>{"c@example.org"});
     m_backend.m_bFailSaves = true;
     EXPECT_TRUE(FAILED(spMail->Save()));
-    bool bDelete = true;
-    EXPECT_EQ(spMail->put_DeleteAfterSubmit(false), S_OK);
-    spMail->get_DeleteAfterSubmit(&bDelete);
-    EXPECT_FALSE(bDelete);
 }
 
 TEST_F(ObjectModelTest, AttachmentsCopyTheFileAtCallTime) {

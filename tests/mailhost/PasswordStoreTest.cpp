@@ -184,7 +184,16 @@ TEST_F(PasswordStoreTest, AnAccountChangedWithoutItsPasswordKeepsTheKeyringEntry
     EXPECT_EQ(CTempDir::ReadFile(Ini()), strBefore);
 }
 
-TEST_F(PasswordStoreTest, NoLoginRemovesThePasswordFromBothPlaces) {
+// An invalid account writes nothing anywhere; no login removes the
+// password from both places.
+TEST_F(PasswordStoreTest, NoLoginRemovesThePasswordFromBothPlacesAndAnInvalidAccountWritesNothing) {
+    CAccount bad = Account("secret");
+    bad.strAddress = "not an address";
+    ASSERT_FALSE(CAccountsWriter::Save(Ini(), bad, &m_keyring));
+    EXPECT_EQ(m_keyring.m_nCalls, 0);
+    EXPECT_FALSE(fs::exists(Ini()));
+    EXPECT_FALSE(fs::exists(PasswordFile()));
+
     ASSERT_TRUE(CAccountsWriter::Save(Ini(), Account("gone soon"), &m_keyring));
     CTempDir::WriteFile(PasswordFile(), "stale\n");
     CAccount acc = Account("");
@@ -193,13 +202,4 @@ TEST_F(PasswordStoreTest, NoLoginRemovesThePasswordFromBothPlaces) {
     EXPECT_EQ(KeyringEntry(), "(none)");
     EXPECT_FALSE(fs::exists(PasswordFile()));
     EXPECT_FALSE(Contains(CTempDir::ReadFile(Ini()), "Password"));
-}
-
-TEST_F(PasswordStoreTest, AnInvalidAccountWritesNothingAnywhere) {
-    CAccount acc = Account("secret");
-    acc.strAddress = "not an address";
-    ASSERT_FALSE(CAccountsWriter::Save(Ini(), acc, &m_keyring));
-    EXPECT_EQ(m_keyring.m_nCalls, 0);
-    EXPECT_FALSE(fs::exists(Ini()));
-    EXPECT_FALSE(fs::exists(PasswordFile()));
 }

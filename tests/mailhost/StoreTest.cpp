@@ -284,26 +284,6 @@ TEST(MailStore, AnOccurrenceHeldAlreadyIsNotQueuedAgainAfterARestart) {
     }
 }
 
-// A message the user took back to Drafts to correct is no longer held for
-// its occurrence: sent again, it is queued, not dropped as a repeat.
-TEST(MailStore, AMessageTakenBackToDraftsIsNoLongerHeldForItsOccurrence) {
-    using EKind = CSubmission::EKind;
-    CTempDir dir;
-    CMailHost host(NoTransport(dir / "p"));
-    ASSERT_EQ(host.Start().Problem(), "");
-    const CMailMessage weekly = Scheduled("Weekly", "2026-12-14 09:00");
-    ASSERT_EQ(host.Submit(weekly).kind, EKind::Queued);
-    ASSERT_EQ(host.Submit(weekly).kind, EKind::AlreadyQueued);
-    std::string strDraft;
-    ASSERT_EQ(host.MoveMessage(EMailFolder::Outbox, host.ListFolder(EMailFolder::Outbox).front(), EMailFolder::Drafts,
-                               strDraft)
-                  .Problem(),
-              "");
-    const CSubmission corrected = host.Submit(weekly);
-    EXPECT_EQ(corrected.kind, EKind::Queued) << corrected.Problem();
-    EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 1u);
-}
-
 // What the store cannot take now passes (the message may be handed over
 // again); what is wrong with the message itself does not.
 TEST(MailStore, AStoreThatCannotWriteIsToldApartFromAMessageThatCannotGo) {
@@ -325,7 +305,20 @@ TEST(MailStore, AStoreThatCannotWriteIsToldApartFromAMessageThatCannotGo) {
 
     fs::remove(dir / "p/Outbox/tmp");
     fs::rename(dir / "p/Outbox/tmp.away", dir / "p/Outbox/tmp");
-    const CSubmission queued = host.Submit(Scheduled("Weekly", "2026-12-14 09:00"));
+    const CMailMessage weekly = Scheduled("Weekly", "2026-12-14 09:00");
+    const CSubmission queued = host.Submit(weekly);
     EXPECT_EQ(queued.kind, CSubmission::EKind::Queued) << "the occurrence was not held: it goes now";
+    EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 1u);
+    ASSERT_EQ(host.Submit(weekly).kind, CSubmission::EKind::AlreadyQueued);
+
+    // Taken back to Drafts to correct, it is no longer held for its
+    // occurrence: sent again, it is queued, not dropped as a repeat.
+    std::string strDraft;
+    ASSERT_EQ(host.MoveMessage(EMailFolder::Outbox, host.ListFolder(EMailFolder::Outbox).front(), EMailFolder::Drafts,
+                               strDraft)
+                  .Problem(),
+              "");
+    const CSubmission corrected = host.Submit(weekly);
+    EXPECT_EQ(corrected.kind, CSubmission::EKind::Queued) << corrected.Problem();
     EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 1u);
 }

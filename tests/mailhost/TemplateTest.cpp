@@ -70,7 +70,7 @@ const char* kForeignAlternative =
 
 }  // namespace
 
-TEST(TemplateFile, RoundTripKeepsEveryFieldIncludingNonAscii) {
+TEST(TemplateFile, RoundTripKeepsEveryFieldIncludingNonAsciiInPlainMime) {
     CTempDir dir;
     std::string strPath = dir / "Weekly report 20240101.oft";
     CMailMessage msg = RichMessage();
@@ -96,12 +96,8 @@ TEST(TemplateFile, RoundTripKeepsEveryFieldIncludingNonAscii) {
         EXPECT_EQ(back.vecAttachments[i].strContentType, msg.vecAttachments[i].strContentType);
         EXPECT_EQ(back.vecAttachments[i].vecData, msg.vecAttachments[i].vecData) << i;
     }
-}
 
-TEST(TemplateFile, FileIsPlainMimeWithEncodedHeaders) {
-    CTempDir dir;
-    std::string strPath = dir / "t.oft";
-    ASSERT_EQ(CTemplateFile::Save(strPath, RichMessage()).Problem(), "");
+    // The file is plain MIME with encoded headers.
     std::string strFile = CTempDir::ReadFile(strPath);
     std::string strHead = strFile.substr(0, strFile.find("\n\n"));
     for (unsigned char c : strHead) ASSERT_LT(c, 0x80) << "raw 8-bit byte in the header block";
@@ -168,12 +164,9 @@ TEST(TemplateFile, ForeignFilePrefersPlainAlternativeAndDecodesEverything) {
     EXPECT_EQ(msg.vecAttachments[1].strFileName, "café.txt");
     EXPECT_EQ(std::string(msg.vecAttachments[1].vecData.begin(), msg.vecAttachments[1].vecData.end()).substr(0, 6),
               "coffee");
-}
 
-TEST(TemplateFile, ForeignSinglePartAndUnnamedParts) {
-    CTempDir dir;
+    // A single part, and parts without names.
     CTempDir::WriteFile(dir / "simple.eml", "To: one@example.com\nSubject: hi\n\nJust text.\n");
-    CMailMessage msg;
     ASSERT_EQ(CTemplateFile::Load(dir / "simple.eml", msg).Problem(), "");
     EXPECT_EQ(msg.vecTo, std::vector<std::string>{"one@example.com"});
     EXPECT_EQ(msg.strBody, "Just text.\n");

@@ -186,13 +186,20 @@ protected:
     CTempDir m_tmp;
 };
 
-TEST_P(CalendarTest, EveryInstantIsTheOneTheSchedulerSends) {
+// Every instant is the one the scheduler sends; a rule is written where it
+// says the schedule exactly: days are days on the clock, so a daily or
+// weekly rule in the local zone says it across its changes of offset too.
+// (A time in an hour the clocks skip is written as instants: the calendar
+// library places it elsewhere than the scheduler sends it.) Named tasks
+// only, when names are given; an unknown name is an error.
+TEST_P(CalendarTest, EveryInstantIsTheOneTheSchedulerSendsInTheFormThatSaysItExactly) {
     const time_t tNow = ValueOf(TaskTime::ToAbsolute(2026, 12, 7, 12, 0));
     const time_t tHorizon = ValueOf(TaskTime::ToAbsolute(2028, 12, 7, 12, 0));
     CTaskList list;
     const std::string strArgs = WriteCases(m_tmp.Path(), tNow, list);
+    const std::string strNow = " --now '2026-12-07 12:00'";
     // The tool inherits the zone guard's TZ.
-    auto [nExit, strCalendar] = RunTool("ics --now '2026-12-07 12:00'" + strArgs);
+    auto [nExit, strCalendar] = RunTool("ics" + strNow + strArgs);
     ASSERT_EQ(nExit, 0);
     const auto events = Parse(strCalendar, tNow - 86400, tHorizon);
     EXPECT_EQ(events.size(), Cases().size() - 1) << "one event per active task";
@@ -214,45 +221,7 @@ TEST_P(CalendarTest, EveryInstantIsTheOneTheSchedulerSends) {
         EXPECT_TRUE(it->second.strForm == "RRULE" || it->second.strForm == "RDATE") << it->second.strForm;
         EXPECT_EQ(it->second.vecTimes, vecWant);
     }
-}
-
-TEST_P(CalendarTest, NamedTasksOnlyAndAnUnknownNameIsAnError) {
-    const time_t tNow = ValueOf(TaskTime::ToAbsolute(2026, 12, 7, 12, 0));
-    CTaskList list;
-    const std::string strArgs = " --now '2026-12-07 12:00'" + WriteCases(m_tmp.Path(), tNow, list);
-
-    auto [nExit, strCalendar] = RunTool("ics 6 '5 March'" + strArgs);
-    ASSERT_EQ(nExit, 0);
-    const auto events = Parse(strCalendar, tNow, tNow + 800 * 86400);
-    EXPECT_EQ(events.size(), 2u);
-    EXPECT_EQ(events.count("every weekday"), 1u);
-    EXPECT_EQ(events.count("5 March"), 1u);
-
-    EXPECT_EQ(RunTool("ics 'no such task'" + strArgs).first, 2);
-    EXPECT_EQ(RunTool("ics 99" + strArgs).first, 2);
-    EXPECT_EQ(RunTool("ics --count 3" + strArgs).first, 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(Zones, CalendarTest,
-                         ::testing::Values("UTC", "Europe/Berlin", "America/New_York", "Australia/Lord_Howe",
-                                           "Australia/Sydney", "America/Santiago", "Asia/Kathmandu"),
-                         [](const auto& info) { return ZoneTestName(info.param); });
-
-// Days are days on the clock, so a daily or weekly rule in the local zone
-// says the schedule exactly across its changes of offset too. (A time in an
-// hour the clocks skip is written as instants: the calendar library places
-// it elsewhere than the scheduler sends it; the instants test covers it.)
-class CalendarFormTest : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(CalendarFormTest, ARuleIsWrittenWhereItSaysTheScheduleExactly) {
-    CZoneGuard zone(GetParam());
-    CTempDir tmp;
-    const time_t tNow = ValueOf(TaskTime::ToAbsolute(2026, 12, 7, 12, 0));
-    CTaskList list;
-    auto [nExit, strCalendar] = RunTool("ics --now '2026-12-07 12:00'" + WriteCases(tmp.Path(), tNow, list));
-    ASSERT_EQ(nExit, 0);
-    const auto events = Parse(strCalendar, tNow, tNow + 800 * 86400);
-    const std::map<std::string, std::string> want = {
+    const std::map<std::string, std::string> mapForms = {
         {"every 2 weeks on Monday and Thursday", "RRULE"},
         {"last weekday of every month", "RRULE"},
         {"first Monday of every 2 months, 4 times", "RRULE"},
@@ -261,12 +230,23 @@ TEST_P(CalendarFormTest, ARuleIsWrittenWhereItSaysTheScheduleExactly) {
         {"day 31 of every month", "RDATE"},  // a month without day 31 runs on into the next
         {"second week on Sunday and Saturday", "RDATE"},
     };
-    for (const auto& [strName, strForm] : want) {
+    for (const auto& [strName, strForm] : mapForms) {
         ASSERT_EQ(events.count(strName), 1u) << strName;
         EXPECT_EQ(events.at(strName).strForm, strForm) << strName;
     }
+
+    auto [nNamedExit, strNamed] = RunTool("ics 6 '5 March'" + strNow + strArgs);
+    ASSERT_EQ(nNamedExit, 0);
+    const auto named = Parse(strNamed, tNow, tNow + 800 * 86400);
+    EXPECT_EQ(named.size(), 2u);
+    EXPECT_EQ(named.count("every weekday"), 1u);
+    EXPECT_EQ(named.count("5 March"), 1u);
+    EXPECT_EQ(RunTool("ics 'no such task'" + strNow + strArgs).first, 2);
+    EXPECT_EQ(RunTool("ics 99" + strNow + strArgs).first, 2);
+    EXPECT_EQ(RunTool("ics --count 3" + strNow + strArgs).first, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Zones, CalendarFormTest,
-                         ::testing::Values("UTC", "Europe/Berlin", "Australia/Lord_Howe", "America/Santiago"),
+INSTANTIATE_TEST_SUITE_P(Zones, CalendarTest,
+                         ::testing::Values("UTC", "Europe/Berlin", "America/New_York", "Australia/Lord_Howe",
+                                           "Australia/Sydney", "America/Santiago", "Asia/Kathmandu"),
                          [](const auto& info) { return ZoneTestName(info.param); });

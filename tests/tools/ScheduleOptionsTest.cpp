@@ -139,7 +139,9 @@ protected:
 
 }  // namespace
 
-TEST_F(ScheduleOptionsTest, EachScheduleSetsTheMembersItsPanelWrites) {
+// Each schedule sets the members its panel writes; what the sheet refuses
+// is refused naming the option.
+TEST_F(ScheduleOptionsTest, EachScheduleSetsItsPanelsMembersOrIsRefusedAsTheSheetRefusesIt) {
     for (const CCase& c : kCases) {
         SCOPED_TRACE(c.pszName);
         const auto r = CScheduleOptions::Parse(WithMessage(c.vecArgs), true, m_tNow);
@@ -147,9 +149,6 @@ TEST_F(ScheduleOptionsTest, EachScheduleSetsTheMembersItsPanelWrites) {
         for (const auto& [strKey, jValue] : c.jExpected.items())
             EXPECT_EQ(r->jChanges.value(strKey, json()), jValue) << strKey;
     }
-}
-
-TEST_F(ScheduleOptionsTest, WhatTheSheetRefusesIsRefusedNamingTheOption) {
     for (const CRefusal& c : kRefusals) {
         SCOPED_TRACE(c.pszName);
         const auto r = CScheduleOptions::Parse(WithMessage(c.vecArgs), true, m_tNow);
@@ -244,16 +243,6 @@ TEST_F(ScheduleOptionsTest, SetChangesOnlyWhatIsGiven) {
     // An edited task may start in the past, as in the sheet.
     r = CScheduleOptions::Parse({"3", "--start", "2020-01-01 10:00"}, false, m_tNow);
     EXPECT_TRUE(r) << r.Problem();
-}
-
-TEST_F(ScheduleOptionsTest, ThePresentIsNeverTheUsersToChoose) {
-    // A present given on the line would let a new task start in the past.
-    for (const bool bAdd : {true, false}) {
-        const auto r = CScheduleOptions::Parse(
-            WithMessage({"--now", "2024-06-07 10:00", "--start", "2024-06-07 10:01"}), bAdd, m_tNow);
-        ASSERT_FALSE(r);
-        EXPECT_EQ(r.Problem().rfind("--now: add and set work from the present", 0), 0u) << r.Problem();
-    }
 }
 
 TEST_F(ScheduleOptionsTest, ProblemsOfTheTaskCheckNameTheirOption) {
