@@ -32,10 +32,24 @@ std::string NameOf(icalcomponent* pEvent) {
     return pszUid && *pszUid ? std::string("event ") + pszUid : std::string("an event without UID");
 }
 
+// The library drops a date or rule it cannot read and notes it in the
+// event: read without it, the event would name other days than it says.
+CResult<> CheckDatesRead(icalcomponent* pEvent) {
+    for (icalproperty* p = icalcomponent_get_first_property(pEvent, ICAL_XLICERROR_PROPERTY); p;
+         p = icalcomponent_get_next_property(pEvent, ICAL_XLICERROR_PROPERTY)) {
+        const std::string strError = icalproperty_get_xlicerror(p) ? icalproperty_get_xlicerror(p) : "";
+        for (const char* pszName : {"DTSTART", "DTEND", "DURATION", "RRULE", "RDATE", "EXDATE"})
+            if (strError.find(std::string(" in ") + pszName + " property") != std::string::npos)
+                return CProblem(NameOf(pEvent) + ": its " + pszName + " cannot be read (" + strError + ")");
+    }
+    return {};
+}
+
 // The days one all-day event covers, each instance from its start for as
 // many days as the event lasts (one when it names no end).
 CResult<> AddEvent(icalcomponent* pEvent, int64_t nFromDay, int64_t nToDay, CExpansionBudget& budget,
                    std::set<int64_t>& setDays) {
+    QUILLORY_TRY(CheckDatesRead(pEvent));
     const icaltimetype start = icalcomponent_get_dtstart(pEvent);
     if (icaltime_is_null_time(start) || !icaltime_is_date(start)) return {};
     const icaltimetype end = icalcomponent_get_dtend(pEvent);
