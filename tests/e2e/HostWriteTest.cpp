@@ -192,6 +192,8 @@ TEST_F(HostWriteTest, TheHostRefusesBadRequestsASecondAddinAnImportItHungThrough
          "{\"command\": \"import\", \"tasks\": [{\"taskName\": \"x\", \"minuteInterval\": 18446744073709551615}]}\n",
          "task 1: minuteInterval: integer out of the 32-bit range"},
         {"not UTF-8", "{\"command\": \"\xff\"}\n", "request: not valid JSON"},
+        {"a key given twice", "{\"command\": \"remove\", \"task\": \"a\", \"task\": \"b\"}\n",
+         "the key \"task\" is given twice"},
         {"nested deep", std::string(100000, '[') + "\n", "request: not valid JSON"},
         {"the lock as a template",
          "{\"command\": \"set\", \"task\": \"a\", \"template\": \"" + TaskFile() + ".lock\"}\n",
