@@ -292,6 +292,13 @@ TEST_F(DeliveryTest, AMessageTooLargeIsRefusedWithItsSizeAndTheLimit) {
     ASSERT_TRUE(m_server.WaitForCount(1, std::chrono::seconds(20)));
 
     EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 1u) << "only the refused one the server saw";
+    // One dropped in too large to read is told, not left waiting unseen (sparse: no disk used).
+    const std::string strTmp = m_dir / "profile/Outbox/tmp/drop.2";
+    CTempDir::WriteFile(strTmp, "To: dropped@example.com\n");
+    std::filesystem::resize_file(strTmp, CMaildir::kMaxMessageBytes + 1);
+    ASSERT_EQ(::rename(strTmp.c_str(), (m_dir / "profile/Outbox/new/drop.2").c_str()), 0);
+    ASSERT_TRUE(WaitFor(EHostEvent::Failed, 2));
+    EXPECT_TRUE(Contains(Last(EHostEvent::Failed)->strText, "file too large"));
 }
 
 TEST_F(DeliveryTest, WithoutAnAccountTheSendmailProgramGetsRecipientsAndNoBccAndItsFailuresAreTold) {

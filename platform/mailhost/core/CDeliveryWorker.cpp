@@ -195,7 +195,15 @@ void CDeliveryWorker::RunRound(bool bForce, Clock::time_point& tNext) {
 
 void CDeliveryWorker::DeliverOne(const std::string& strId) {
     CResult<std::string> rBytes = m_store.BeginSending(strId);
-    if (!rBytes) return;  // moved or deleted meanwhile
+    if (!rBytes) {
+        // Moved or deleted meanwhile is nothing to tell; one still there
+        // that cannot be read (too large, unreadable) would wait unseen for ever.
+        const auto vecOutbox = m_store.List(EMailFolder::Outbox);
+        if (std::find(vecOutbox.begin(), vecOutbox.end(), strId) == vecOutbox.end()) return;
+        Record(strId, {EHostEvent::Failed, rBytes.Problem(), {}, 0});
+        m_events.Post(EHostEvent::Failed, strId, rBytes.Problem());
+        return;
+    }
     if (CResult<> r = m_store.ClearSentCopy(strId); !r) {
         // A copy there would later pass for the proof of delivery.
         m_events.Post(EHostEvent::Warning, strId, "not sent now: " + r.Problem());
