@@ -195,5 +195,9 @@ TEST(TemplateFile, BadOrMissingFilesAreClearFailures) {
     EXPECT_NE(CTemplateFile::Load(dir / "junk.oft", msg).Problem(), "");
     CTempDir::WriteFile(dir / "text.oft", "Dear diary,\ntoday nothing happened.\n");
     EXPECT_NE(CTemplateFile::Load(dir / "text.oft", msg).Problem(), "");
+    ASSERT_EQ(CTemplateFile::Save(dir / "cut.oft", RichMessage()).Problem(), "");
+    const std::string strWhole = CTempDir::ReadFile(dir / "cut.oft");
+    CTempDir::WriteFile(dir / "cut.oft", strWhole.substr(0, strWhole.size() * 2 / 3));
+    EXPECT_TRUE(Contains(CTemplateFile::Load(dir / "cut.oft", msg).Problem(), "cut short"));
     EXPECT_EQ(msg.strSubject, "untouched");
 }

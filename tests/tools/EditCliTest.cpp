@@ -211,6 +211,10 @@ TEST_F(EditCliTest, FirstSendingTimesAreThoseOfTheRulesInEveryZone) {
 
 TEST_F(EditCliTest, ARefusalWritesNothing) {
     ASSERT_EQ(::mkfifo((m_dir / "fifo").c_str(), 0600), 0);
+    CTempDir::WriteFile(
+        m_dir / "cut.eml",
+        "To: a@example.org\nSubject: s\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n"
+        "--b\n\nbody\n--b\nContent-Type: application/pdf\nContent-Transfer-Encoding: base64\n\nJVBERi0x\n");
     ASSERT_EQ(Add("First", {"--daily"}).nExit, 0);
     ASSERT_EQ(Add("Second", {"--weekly", "--days", "fri"}).nExit, 0);
     const auto before = Folder();
@@ -222,6 +226,7 @@ TEST_F(EditCliTest, ARefusalWritesNothing) {
     } arrCases[] = {
         // clang-format off
         {{"add", "--eml", (m_dir / "missing.eml"), "--name", "x"}, 2, "--eml: cannot open"},
+        {{"add", "--eml", (m_dir / "cut.eml"), "--name", "x"}, 2, "--eml: " + m_dir / "cut.eml" + ": the message is cut short"},
         // A FIFO nobody writes to once blocked the tool in open() for good.
         {{"add", "--to", "a@example.org", "--subject", "s", "--body-file", m_dir / "fifo"}, 2,
          "--body-file: not a regular file (a FIFO): " + m_dir / "fifo"},

@@ -37,7 +37,7 @@ CResult<CTemplateMaker::CWritten> CTemplateMaker::Write(const CScheduleOptions& 
     CWritten written;
     if (!opt.strEml.empty()) {
         QUILLORY_TRY_VALUE(const std::string strBytes, ReadAll("--eml", opt.strEml));
-        auto rParsed = CMimeReader::Parse(strBytes);
+        auto rParsed = CMimeReader::Parse(strBytes, true);
         if (!rParsed) return CProblem("--eml: " + opt.strEml + ": " + rParsed.Problem());
         msg = std::move(rParsed).Value();
         if (msg.vecTo.empty() && msg.vecCc.empty() && msg.vecBcc.empty())

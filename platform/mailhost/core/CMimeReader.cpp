@@ -1,5 +1,7 @@
 #include "CMimeReader.h"
 
+#include <memory>
+
 #include "GMimeSupport.h"
 
 namespace {
@@ -162,14 +164,24 @@ CMailMessage CMimeReader::ParseHeaderFields(const std::string& strHead) {
     return result;
 }
 
-CResult<CMailMessage> CMimeReader::Parse(const std::string& strBytes) {
+CResult<CMailMessage> CMimeReader::Parse(const std::string& strBytes, bool bWholeOnly) {
     EnsureGMime();
     if (strBytes.empty()) return CProblem("the file is empty");
     GObjectPtr<GMimeStream> pStream(g_mime_stream_mem_new_with_buffer(strBytes.data(), strBytes.size()));
     GObjectPtr<GMimeParser> pParser(g_mime_parser_new_with_stream(pStream.get()));
     g_mime_parser_set_format(pParser.get(), GMIME_FORMAT_MESSAGE);
-    GObjectPtr<GMimeMessage> pMessage(g_mime_parser_construct_message(pParser.get(), nullptr));
+    const std::unique_ptr<GMimeParserOptions, decltype(&g_mime_parser_options_free)> pOptions(
+        g_mime_parser_options_new(), &g_mime_parser_options_free);
+    bool bTruncated = false;
+    g_mime_parser_options_set_warning_callback(
+        pOptions.get(),
+        [](gint64, GMimeParserWarning warning, const gchar*, gpointer pData) {
+            if (warning == GMIME_WARN_TRUNCATED_MESSAGE) *static_cast<bool*>(pData) = true;
+        },
+        &bTruncated);
+    GObjectPtr<GMimeMessage> pMessage(g_mime_parser_construct_message(pParser.get(), pOptions.get()));
     if (!pMessage) return CProblem("not a MIME message");
+    if (bWholeOnly && bTruncated) return CProblem("the message is cut short: a part has no closing boundary");
     GMimeMessage* p = pMessage.get();
     if (g_mime_header_list_get_count(g_mime_object_get_header_list(GMIME_OBJECT(p))) == 0 ||
         !g_mime_message_get_mime_part(p))

@@ -18,7 +18,7 @@ CResult<> CTemplateFile::Load(const std::string& strPath, CMailMessage& msg) {
     if (strPath.empty()) return CProblem("no template file name given");
     CResult<std::string> rBytes = CFileOps::ReadFile(strPath, CMaildir::kMaxMessageBytes);
     if (!rBytes) return CProblem("cannot load template: " + rBytes.Problem());
-    CResult<CMailMessage> rLoaded = CMimeReader::Parse(*rBytes);
+    CResult<CMailMessage> rLoaded = CMimeReader::Parse(*rBytes, true);
     if (!rLoaded) return CProblem("cannot load template " + strPath + ": " + rLoaded.Problem());
     rLoaded->strMessageId.clear();
     rLoaded->bSent = false;
