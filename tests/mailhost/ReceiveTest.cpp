@@ -2,6 +2,7 @@
 
 #include "CDovecotServer.h"
 #include "CHostTestBase.h"
+#include "Contains.h"
 
 class ReceiveTest : public CHostTestBase {
 protected:
@@ -65,15 +66,29 @@ TEST_F(ReceiveTest, ImapFetchesEachNewMessageOnceAndAFailedRoundIsReported) {
     EXPECT_EQ(InboxSubjects(), (std::set<std::string>{"first", "Grüße", "third", "fourth"}));
     EXPECT_EQ(Count(EHostEvent::ReceiveFailed), 0u);
 
+    // A damaged record (cut to nothing, a UID that is none) is told and
+    // fetches nothing: read as empty it would fetch all again, and it once ended the host.
+    const std::string strState = m_dir / "profile/.receive/state";
+    const std::string strWhole = CTempDir::ReadFile(strState);
+    for (const std::string& strDamaged : {std::string(), strWhole + "seen=x\n"}) {
+        CTempDir::WriteFile(strState, strDamaged);
+        const size_t nFailed = Count(EHostEvent::ReceiveFailed);
+        StartHost().SendReceiveNow();
+        ASSERT_TRUE(WaitFor(EHostEvent::ReceiveFailed, nFailed + 1));
+        EXPECT_TRUE(Contains(Last(EHostEvent::ReceiveFailed)->strText, "damaged"));
+        EXPECT_EQ(m_pHost->ListFolder(EMailFolder::Inbox).size(), 4u);
+    }
+    CTempDir::WriteFile(strState, strWhole);
+
     // A wrong password, then the server down: each round is reported, nothing fetched.
     m_dovecot.Deliver("5.a", Mail("locked"));
     WritePassword("not-it");
     StartHost().SendReceiveNow();
-    ASSERT_TRUE(WaitFor(EHostEvent::ReceiveFailed, 1));
+    ASSERT_TRUE(WaitFor(EHostEvent::ReceiveFailed, 3));
     m_dovecot.Stop();
     WritePassword(CDovecotServer::kPassword);
     StartHost().SendReceiveNow();
-    ASSERT_TRUE(WaitFor(EHostEvent::ReceiveFailed, 2));
+    ASSERT_TRUE(WaitFor(EHostEvent::ReceiveFailed, 4));
     EXPECT_EQ(m_pHost->ListFolder(EMailFolder::Inbox).size(), 4u);
 }
 

@@ -1,6 +1,9 @@
 #include "CMailReceiver.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <mutex>
 #include <sstream>
 
@@ -54,18 +57,43 @@ std::string CMailReceiver::BaseUrl() const {
     return strBase;
 }
 
-void CMailReceiver::LoadState() {
+CResult<> CMailReceiver::LoadState() {
     m_setSeen.clear();
     m_strUidValidity.clear();
     CResult<std::string> rBytes = CFileOps::ReadFile(m_strStatePath, 64u << 20);
-    if (!rBytes) return;
+    struct stat st {};
+    if (!rBytes && ::lstat(m_strStatePath.c_str(), &st) != 0 && errno == ENOENT) return {};
+    // Read as empty, every message on the server would be fetched again.
+    const std::string strKeep =
+        "; nothing is fetched while it stays (removed, everything on the server is fetched again)";
+    if (!rBytes) return CProblem(m_strStatePath + ": cannot be read: " + rBytes.Problem() + strKeep);
     std::vector<std::string> vecLines = Lines(*rBytes);
+    if (vecLines.empty() || vecLines[0].rfind("account=", 0) != 0)
+        return CProblem(m_strStatePath + ": damaged (no account line)" + strKeep);
     // Another server or user: what was seen there means nothing here.
-    if (vecLines.empty() || vecLines[0] != "account=" + BaseUrl() + " " + m_account.strUser) return;
-    for (const auto& strLine : vecLines) {
-        if (strLine.rfind("uidvalidity=", 0) == 0) m_strUidValidity = strLine.substr(12);
-        else if (strLine.rfind("seen=", 0) == 0) m_setSeen.insert(strLine.substr(5));
+    if (vecLines[0] != "account=" + BaseUrl() + " " + m_account.strUser) return {};
+    auto isNumber = [](const std::string& str) {
+        return str.size() <= 19 && str.find_first_not_of("0123456789") == std::string::npos;
+    };
+    for (size_t i = 1; i < vecLines.size(); ++i) {
+        const std::string& strLine = vecLines[i];
+        bool bRight = true;
+        if (strLine.rfind("uidvalidity=", 0) == 0) {
+            m_strUidValidity = strLine.substr(12);
+            bRight = isNumber(m_strUidValidity);
+        } else if (strLine.rfind("seen=", 0) == 0) {
+            m_setSeen.insert(strLine.substr(5));
+            bRight = strLine.size() > 5 && (!IsImap(BaseUrl()) || isNumber(strLine.substr(5)));
+        } else {
+            bRight = strLine.empty();
+        }
+        if (!bRight) {
+            m_setSeen.clear();
+            m_strUidValidity.clear();
+            return CProblem(m_strStatePath + ": damaged (line " + std::to_string(i + 1) + ")" + strKeep);
+        }
     }
+    return {};
 }
 
 CResult<> CMailReceiver::SaveState() {
@@ -105,7 +133,7 @@ CResult<std::string> CMailReceiver::Perform(const std::string& strUrl, const std
 }
 
 CResult<> CMailReceiver::FetchNew(std::vector<std::string>& vecNewIds, const std::atomic<bool>& bAbort) {
-    LoadState();
+    QUILLORY_TRY(LoadState());
     return IsImap(BaseUrl()) ? FetchImap(vecNewIds, bAbort) : FetchPop3(vecNewIds, bAbort);
 }
 

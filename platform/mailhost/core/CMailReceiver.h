@@ -24,8 +24,9 @@ private:
     CResult<> Keep(const std::string& strMessage, const std::string& strSeen, std::vector<std::string>& vecNewIds);
     // What the server sent back.
     CResult<std::string> Perform(const std::string& strUrl, const std::string& strCustom);
-    // A missing or foreign record is an empty one: everything is new.
-    void LoadState();
+    // A missing or foreign record is an empty one: everything is new. One
+    // that cannot be read or is damaged is the problem, and nothing is fetched.
+    CResult<> LoadState();
     CResult<> SaveState();
     std::string BaseUrl() const;
 
