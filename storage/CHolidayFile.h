@@ -24,7 +24,8 @@ class CHolidayFile {
 public:
     // The holidays of the file at strPath from nFromDay to nToDay, both
     // included. The problem names the file and says what is wrong with it
-    // (missing, not a regular file, not iCalendar, a recurrence refused).
+    // (missing, not a regular file, not iCalendar, a date or rule it
+    // cannot read, a recurrence refused).
     static CResult<std::set<int64_t>> Read(const std::string& strPath, int64_t nFromDay, int64_t nToDay);
     // The same from the text of a file.
     static CResult<std::set<int64_t>> FromText(const std::string& strText, int64_t nFromDay, int64_t nToDay);
