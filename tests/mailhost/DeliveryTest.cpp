@@ -190,7 +190,8 @@ TEST_F(DeliveryTest, RestartWithAFullOutboxLosesAndRepeatsNothing) {
     m_pHost.reset();
     // Another program drops a message in; two earlier runs "crashed" at the
     // worst moments: one right after handing a message over, one after the
-    // server's yes but before the move.
+    // server's yes but before the move. A third message's record cannot be
+    // read: it may have said "handed", so it is held in doubt too.
     CTempDir::WriteFile(m_dir / "profile/Outbox/new/foreign.1",
                         "From: x@example.org\nTo: f@example.com\n"
                         "Subject: foreign\n\nhello\n");
@@ -202,18 +203,23 @@ TEST_F(DeliveryTest, RestartWithAFullOutboxLosesAndRepeatsNothing) {
     ASSERT_EQ(vecIds.size(), 6u);
     CTempDir::WriteFile(m_dir / ("profile/.delivery/" + vecIds[0]), "state=handed\n");
     CTempDir::WriteFile(m_dir / ("profile/.delivery/" + vecIds[1]), "state=sent\n");
+    std::filesystem::remove(m_dir / ("profile/.delivery/" + vecIds[2]));  // its record of the retry
+    std::filesystem::create_directory(m_dir / ("profile/.delivery/" + vecIds[2]));
 
     m_vecEvents.clear();
     m_server.Start({.nPort = m_nDownPort});
     CMailHost& host = StartHost();
     host.SendReceiveNow();
-    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 5));  // four sent now, one only moved
-    ASSERT_TRUE(WaitFor(EHostEvent::InDoubt, 1));
+    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 4));  // three sent now, one only moved
+    ASSERT_TRUE(WaitFor(EHostEvent::InDoubt, 2));
     host.Stop();
-    EXPECT_EQ(m_server.Received().size(), 4u);
-    EXPECT_EQ(host.ListFolder(EMailFolder::Outbox), std::vector<std::string>{vecIds[0]});
+    EXPECT_EQ(m_server.Received().size(), 3u);
+    EXPECT_EQ(host.ListFolder(EMailFolder::Outbox), (std::vector<std::string>{vecIds[0], vecIds[2]}));
     EXPECT_EQ(host.DeliveryStatus(vecIds[0]).state, EHostEvent::InDoubt);
-    EXPECT_EQ(host.ListFolder(EMailFolder::SentItems).size(), 5u);
+    const CDeliveryRecord unread = host.DeliveryStatus(vecIds[2]);
+    EXPECT_EQ(unread.state, EHostEvent::InDoubt);
+    EXPECT_TRUE(Contains(unread.strReason, "its delivery record cannot be read")) << unread.strReason;
+    EXPECT_EQ(host.ListFolder(EMailFolder::SentItems).size(), 4u);
     std::set<std::string> setSubjects;
     for (const auto& r : m_server.Received()) {
         CResult<CMailMessage> rMessage = CMimeReader::Parse(r.strData);

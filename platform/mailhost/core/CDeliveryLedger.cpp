@@ -1,6 +1,7 @@
 #include "CDeliveryLedger.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,8 +25,18 @@ CResult<> CDeliveryLedger::Open() { return CFileOps::MakeDirs(m_strDir); }
 CDeliveryRecord CDeliveryLedger::Get(const std::string& strId) const {
     if (auto it = m_mapUnwritten.find(strId); it != m_mapUnwritten.end()) return it->second;
     CDeliveryRecord rec;
-    CResult<std::string> rBytes = CFileOps::ReadFile(m_strDir + "/" + strId, 1 << 20);
-    if (!rBytes) return rec;
+    const std::string strPath = m_strDir + "/" + strId;
+    CResult<std::string> rBytes = CFileOps::ReadFile(strPath, 1 << 20);
+    if (!rBytes) {
+        struct stat st {};
+        if (::lstat(strPath.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) return rec;
+        // It may have said "handed": sent again by itself, it could arrive twice.
+        rec.state = EHostEvent::InDoubt;
+        rec.bUnreadable = true;
+        rec.strReason = "its delivery record cannot be read (" + rBytes.Problem() +
+                        "); it may have reached the server, so it is not sent again by itself";
+        return rec;
+    }
     std::istringstream in(*rBytes);
     std::string strLine;
     while (std::getline(in, strLine)) {

@@ -16,6 +16,7 @@ struct CDeliveryRecord {
     std::string strReason;
     std::vector<std::string> vecRefused;
     int nAttempts = 0;
+    bool bUnreadable = false;  // there, but not read: held in doubt
 };
 
 // Sidecar records in <profile>/.delivery/<id>, one small file each,
@@ -25,7 +26,8 @@ public:
     explicit CDeliveryLedger(std::string strDir) : m_strDir(std::move(strDir)) {}
     CResult<> Open();
 
-    // No record (an unreadable one included) is state None.
+    // No record is state None; one that is there but cannot be read is
+    // InDoubt, with the reason.
     CDeliveryRecord Get(const std::string& strId) const;
     CResult<> Put(const std::string& strId, const CDeliveryRecord& rec);
     CResult<> Erase(const std::string& strId);  // done when there was none

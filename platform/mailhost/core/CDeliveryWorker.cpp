@@ -129,6 +129,11 @@ void CDeliveryWorker::Recover() {
         // Only whether it is still there matters here; the claim ends at once.
         bool bInOutbox = m_store.BeginSending(strId).Ok();
         if (bInOutbox) m_store.EndSending(strId);
+        if (rec.bUnreadable) {
+            // Told at each start until the user settles it; never guessed at.
+            if (bInOutbox) m_events.Post(EHostEvent::InDoubt, strId, rec.strReason);
+            continue;
+        }
         const bool bDelivered = rec.state == EHostEvent::Handed || rec.state == EHostEvent::Sent;
         if (bDelivered && bInOutbox && m_store.IsInSent(strId)) {
             // Stopped inside the move to Sent Items, which starts only after
