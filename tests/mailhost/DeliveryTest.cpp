@@ -295,8 +295,9 @@ TEST_F(DeliveryTest, AMessageTooLargeIsRefusedWithItsSizeAndTheLimit) {
     EXPECT_TRUE(Contains(
         strProblem, "more than 20000 bytes (the most the server smtp://127.0.0.1:" + std::to_string(m_server.Port())));
     ASSERT_EQ(host.Submit(Message("small")).Problem(), "");
-    ASSERT_TRUE(m_server.WaitForCount(1, std::chrono::seconds(20)));
-
+    // Moved to Sent Items only after the server's yes: waiting for the server alone races the move.
+    ASSERT_TRUE(WaitFor(EHostEvent::Sent, 1));
+    EXPECT_EQ(m_server.Received().size(), 1u);
     EXPECT_EQ(host.ListFolder(EMailFolder::Outbox).size(), 1u) << "only the refused one the server saw";
     // One dropped in too large to read is told, not left waiting unseen (sparse: no disk used).
     const std::string strTmp = m_dir / "profile/Outbox/tmp/drop.2";
