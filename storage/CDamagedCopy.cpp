@@ -1,7 +1,6 @@
 #include "CDamagedCopy.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -43,8 +42,7 @@ std::string CDamagedCopy::CopyName(const std::string& strPath, const TaskDateTim
 CResult<std::string> CDamagedCopy::Keep(const std::string& strPath, const TaskDateTime& stamp) {
     auto rFrom = CFileOps::OpenRegular(strPath);
     if (!rFrom) {
-        struct stat st {};
-        if (::lstat(strPath.c_str(), &st) != 0 && errno == ENOENT) return std::string();
+        if (CFileOps::IsAbsent(strPath)) return std::string();
         return CProblem("cannot keep a copy: " + rFrom.Problem());
     }
     const COwnedFd& fdFrom = *rFrom;

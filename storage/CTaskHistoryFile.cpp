@@ -223,12 +223,11 @@ CResult<> CTaskHistoryFile::Load() {
     m_bEarlierRead = false;
     std::string strPath = m_strPath;
     auto rText = CFileOps::ReadFile(strPath, kMaxBytes, CFileOps::ELinks::Refuse);
-    struct stat st {};
-    if (!rText && ::lstat(strPath.c_str(), &st) != 0 && errno == ENOENT) {
+    if (!rText && CFileOps::IsAbsent(strPath)) {
         // None yet: the earlier file's results, if any, are carried over.
         strPath = EarlierPath(m_strPath);
         rText = CFileOps::ReadFile(strPath, kMaxBytes, CFileOps::ELinks::Refuse);
-        if (!rText && ::lstat(strPath.c_str(), &st) != 0 && errno == ENOENT) return {};
+        if (!rText && CFileOps::IsAbsent(strPath)) return {};
         // A damaged earlier file is left where it is: the new one has another name.
         if (!rText) return CProblem(strPath + ": cannot be read: " + rText.Problem() + "; it is left as it is");
         auto rContent = FromJsonText(*rText);

@@ -373,8 +373,7 @@ CResult<> CTaskListFile::LoadTaskList(const std::string& strPath, CTaskList& lis
     // an empty list a save would then write over.
     auto rFd = CFileOps::OpenRegular(strPath);
     if (!rFd) {
-        struct stat st {};
-        if (::lstat(strPath.c_str(), &st) != 0 && errno == ENOENT) return {};
+        if (CFileOps::IsAbsent(strPath)) return {};
         res.bUnreadable = true;
         return rFd.TakeProblem();
     }

@@ -25,6 +25,11 @@ std::string CFileOps::DirName(const std::string& strPath) {
     return strPath.substr(0, nSlash);
 }
 
+bool CFileOps::IsAbsent(const std::string& strPath) {
+    struct stat st {};
+    return ::lstat(strPath.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
 CResult<> CFileOps::WriteNewSynced(const std::string& strPath, const std::string& strBytes, int nMode) {
     return WriteNewFile(strPath, strBytes, nMode, true);
 }

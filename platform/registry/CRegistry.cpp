@@ -13,7 +13,6 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -134,10 +133,10 @@ private:
 
 // The file's text, or nothing when there is no file.
 CResult<std::optional<std::string>> ReadWhole(const std::string& strPath) {
-    struct stat st {};
-    if (::lstat(strPath.c_str(), &st) != 0 && errno == ENOENT) return std::optional<std::string>();
-    QUILLORY_TRY_VALUE(std::string strText, CFileOps::ReadFile(strPath, CRegistryStore::kMaxFileBytes));
-    return std::optional<std::string>(std::move(strText));
+    CResult<std::string> rText = CFileOps::ReadFile(strPath, CRegistryStore::kMaxFileBytes);
+    if (!rText && CFileOps::IsAbsent(strPath)) return std::optional<std::string>();
+    if (!rText) return rText.TakeProblem();
+    return std::optional<std::string>(std::move(*rText));
 }
 
 }  // namespace

@@ -42,10 +42,11 @@ protected:
 
 TEST_F(FileOpsTest, OnlyARegularFileIsReadAndNothingElseBlocks) {
     const std::string strFile = m_dir / "file", strFifo = m_dir / "fifo", strLink = m_dir / "link",
-                      strSocket = m_dir / "sock", strMissing = m_dir / "missing";
+                      strSocket = m_dir / "sock", strMissing = m_dir / "missing", strDangling = m_dir / "dangling";
     CTempDir::WriteFile(strFile, "bytes");
     ASSERT_EQ(::mkfifo(strFifo.c_str(), 0600), 0);  // nobody writes: a blocking open() would wait for good
     ASSERT_EQ(::symlink(strFile.c_str(), strLink.c_str()), 0);
+    ASSERT_EQ(::symlink(strMissing.c_str(), strDangling.c_str()), 0);
     const int fdSocket = ::socket(AF_UNIX, SOCK_STREAM, 0);
     const sockaddr_un addr = UnixAddress(strSocket);
     ASSERT_EQ(::bind(fdSocket, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
@@ -55,15 +56,19 @@ TEST_F(FileOpsTest, OnlyARegularFileIsReadAndNothingElseBlocks) {
         std::string strPath;
         ELinks links;
         const char* pszProblem;  // empty: read
+        bool bAbsent;            // a reader may take it as "no file yet"
     } rows[] = {
-        {"regular file", strFile, ELinks::Follow, ""},
-        {"link followed", strLink, ELinks::Follow, ""},
-        {"link refused", strLink, ELinks::Refuse, "a symbolic link, not opened: "},
-        {"FIFO", strFifo, ELinks::Follow, "not a regular file (a FIFO): "},
-        {"folder", m_dir.Path(), ELinks::Follow, "not a regular file (a folder): "},
-        {"character device", "/dev/zero", ELinks::Follow, "not a regular file (a character device): "},
-        {"socket", strSocket, ELinks::Follow, "cannot open "},  // open() refuses a socket itself
-        {"missing", strMissing, ELinks::Follow, "cannot open "},
+        {"regular file", strFile, ELinks::Follow, "", false},
+        {"link followed", strLink, ELinks::Follow, "", false},
+        {"link refused", strLink, ELinks::Refuse, "a symbolic link, not opened: ", false},
+        {"FIFO", strFifo, ELinks::Follow, "not a regular file (a FIFO): ", false},
+        {"folder", m_dir.Path(), ELinks::Follow, "not a regular file (a folder): ", false},
+        {"character device", "/dev/zero", ELinks::Follow, "not a regular file (a character device): ", false},
+        {"socket", strSocket, ELinks::Follow, "cannot open ", false},  // open() refuses a socket itself
+        {"missing", strMissing, ELinks::Follow, "cannot open ", true},
+        {"under a file", strFile + "/x", ELinks::Follow, "cannot open ", true},
+        // What a dangling link named may be gone, but the link is there.
+        {"dangling link", strDangling, ELinks::Follow, "cannot open ", false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.pszName);
@@ -76,6 +81,7 @@ TEST_F(FileOpsTest, OnlyARegularFileIsReadAndNothingElseBlocks) {
             EXPECT_EQ(rBytes.Problem().rfind(row.pszProblem, 0), 0u) << rBytes.Problem();
             EXPECT_NE(rBytes.Problem().find(row.strPath), std::string::npos) << rBytes.Problem();
         }
+        EXPECT_EQ(CFileOps::IsAbsent(row.strPath), row.bAbsent);
         // A message's head is read by the same rule (links are followed there).
         if (row.links == ELinks::Refuse) continue;
         const auto rHead = CFileOps::ReadHead(row.strPath, 3);

@@ -1,7 +1,6 @@
 #include "CDeliveryLedger.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,8 +27,7 @@ CDeliveryRecord CDeliveryLedger::Get(const std::string& strId) const {
     const std::string strPath = m_strDir + "/" + strId;
     CResult<std::string> rBytes = CFileOps::ReadFile(strPath, 1 << 20);
     if (!rBytes) {
-        struct stat st {};
-        if (::lstat(strPath.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) return rec;
+        if (CFileOps::IsAbsent(strPath)) return rec;
         // It may have said "handed": sent again by itself, it could arrive twice.
         rec.state = EHostEvent::InDoubt;
         rec.bUnreadable = true;

@@ -1,9 +1,6 @@
 #include "CMailReceiver.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <mutex>
 #include <sstream>
 
@@ -61,8 +58,7 @@ CResult<> CMailReceiver::LoadState() {
     m_setSeen.clear();
     m_strUidValidity.clear();
     CResult<std::string> rBytes = CFileOps::ReadFile(m_strStatePath, 64u << 20);
-    struct stat st {};
-    if (!rBytes && ::lstat(m_strStatePath.c_str(), &st) != 0 && errno == ENOENT) return {};
+    if (!rBytes && CFileOps::IsAbsent(m_strStatePath)) return {};
     // Read as empty, every message on the server would be fetched again.
     const std::string strKeep =
         "; nothing is fetched while it stays (removed, everything on the server is fetched again)";
