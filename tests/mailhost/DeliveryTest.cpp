@@ -389,7 +389,7 @@ public:
     CCountingTransport(CMailStore& store, std::string strId) : m_store(store), m_strId(std::move(strId)) {}
     CSendResult Send(const CWireMessage&, const std::function<bool()>& fnHanded, const std::atomic<bool>&) override {
         ++m_nSent;
-        m_bCopyInSentAtHandOver = m_bCopyInSentAtHandOver || m_store.IsInSent(m_strId);
+        m_bCopyInSentAtHandOver = m_bCopyInSentAtHandOver || m_store.IsIn(EMailFolder::SentItems, m_strId);
         CSendResult result;
         result.bHanded = result.bVerdict = fnHanded();
         result.outcome = result.bHanded ? EHostEvent::Sent : EHostEvent::RetryLater;

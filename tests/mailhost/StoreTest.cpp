@@ -152,7 +152,7 @@ TEST_F(MailStoreTest, AMoveNeverReplacesAMessageWithTheSameId) {
     fs::path outboxFile;
     for (const auto& e : fs::directory_iterator(m_dir / "p/Outbox/cur")) outboxFile = e.path();
     fs::copy_file(outboxFile, m_dir / "p/Sent Items/cur/" + strId + ":2,S");  // left by a cut-off move
-    EXPECT_TRUE(m_store.IsInSent(strId));
+    EXPECT_TRUE(m_store.IsIn(EMailFolder::SentItems, strId));
     CResult<std::string> rNewId = m_store.MoveToSent(strId);
     ASSERT_TRUE(rNewId) << rNewId.Problem();
     EXPECT_NE(*rNewId, strId);

@@ -126,16 +126,15 @@ void CDeliveryWorker::Record(const std::string& strId, const CDeliveryRecord& re
 void CDeliveryWorker::Recover() {
     for (const auto& strId : m_store.StoredRecordIds()) {
         CDeliveryRecord rec = m_store.GetRecord(strId);
-        // Only whether it is still there matters here; the claim ends at once.
-        bool bInOutbox = m_store.BeginSending(strId).Ok();
-        if (bInOutbox) m_store.EndSending(strId);
+        // Still there, even unreadable: its record decides, never its bytes.
+        const bool bInOutbox = m_store.IsIn(EMailFolder::Outbox, strId);
         if (rec.bUnreadable) {
             // Told at each start until the user settles it; never guessed at.
             if (bInOutbox) m_events.Post(EHostEvent::InDoubt, strId, rec.strReason);
             continue;
         }
         const bool bDelivered = rec.state == EHostEvent::Handed || rec.state == EHostEvent::Sent;
-        if (bDelivered && bInOutbox && m_store.IsInSent(strId)) {
+        if (bDelivered && bInOutbox && m_store.IsIn(EMailFolder::SentItems, strId)) {
             // Stopped inside the move to Sent Items, which starts only after
             // the server's yes: its copy there is kept, the Outbox one goes.
             if (CResult<> r = m_store.Delete(EMailFolder::Outbox, strId); !r) {
@@ -167,7 +166,8 @@ void CDeliveryWorker::Recover() {
             Record(*rNewId, done);
             if (*rNewId != strId) Record(strId, {});
             m_events.Post(EHostEvent::Sent, *rNewId, "delivered before the host stopped");
-        } else if (rec.state == EHostEvent::Sent && !rec.vecRefused.empty() && m_store.IsInSent(strId)) {
+        } else if (rec.state == EHostEvent::Sent && !rec.vecRefused.empty() &&
+                   m_store.IsIn(EMailFolder::SentItems, strId)) {
             // Stopped after the move, before the record said so: the names stay.
             rec.state = EHostEvent::SentWithRefusals;
             Record(strId, rec);
@@ -203,8 +203,7 @@ void CDeliveryWorker::DeliverOne(const std::string& strId) {
     if (!rBytes) {
         // Moved or deleted meanwhile is nothing to tell; one still there
         // that cannot be read (too large, unreadable) would wait unseen for ever.
-        const auto vecOutbox = m_store.List(EMailFolder::Outbox);
-        if (std::find(vecOutbox.begin(), vecOutbox.end(), strId) == vecOutbox.end()) return;
+        if (!m_store.IsIn(EMailFolder::Outbox, strId)) return;
         Record(strId, {EHostEvent::Failed, rBytes.Problem(), {}, 0});
         m_events.Post(EHostEvent::Failed, strId, rBytes.Problem());
         return;

@@ -193,9 +193,9 @@ CResult<std::string> CMailStore::MoveToSent(const std::string& strId) {
     return Dir(EMailFolder::Outbox).MoveTo(strId, Dir(EMailFolder::SentItems), "S");
 }
 
-bool CMailStore::IsInSent(const std::string& strId) {
+bool CMailStore::IsIn(EMailFolder folder, const std::string& strId) {
     std::lock_guard lock(m_mutex);
-    return Dir(EMailFolder::SentItems).Exists(strId);
+    return Dir(folder).Exists(strId);
 }
 
 CResult<> CMailStore::ClearSentCopy(const std::string& strId) {

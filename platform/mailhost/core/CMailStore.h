@@ -55,9 +55,10 @@ public:
     // Moves a delivered message to Sent Items and gives its id there (its
     // old one where free).
     CResult<std::string> MoveToSent(const std::string& strId);
-    // Whether Sent Items holds a message with this id: for a delivered one
-    // whose move was cut off, the copy that the move makes first.
-    bool IsInSent(const std::string& strId);
+    // Whether the folder holds a message with this id, readable or not: the
+    // Outbox for one that is still to be sent (or cannot be read), Sent Items
+    // for a delivered one whose move was cut off (the copy the move makes first).
+    bool IsIn(EMailFolder folder, const std::string& strId);
     // Before a claimed message is handed over: removes a copy with its id
     // from Sent Items, which only a move between the two that a crash cut
     // short leaves (the same file, still whole in the Outbox), so that a
