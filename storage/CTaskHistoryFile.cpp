@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <cstdint>
 #include <filesystem>
 #include <iomanip>
 #include <iterator>
@@ -38,6 +38,12 @@ nlohmann::json OutcomesToJson(const std::deque<CTaskOutcome>& deq) {
     return jsonList;
 }
 
+// A time in seconds that fits: a larger count read as one would wrap to a
+// time long before the task existed.
+bool IsSeconds(const nlohmann::json& j) {
+    return j.is_number_integer() && (!j.is_number_unsigned() || j.get<uint64_t>() <= INT64_MAX);
+}
+
 // One task's results, newest last; the problem names the task.
 CResult<> OutcomesFromJson(const std::string& strKey, const nlohmann::json& jsonList, CTaskHistory& history) {
     // A member that is there must have its type; a missing one has its default.
@@ -56,7 +62,7 @@ CResult<> OutcomesFromJson(const std::string& strKey, const nlohmann::json& json
         const auto itWhen = jsonOne.find("when");
         if (!text(jsonOne, "kind", strKind) || !text(jsonOne, "occurrence", o.strOccurrence) ||
             !text(jsonOne, "messageId", o.strMessageId) || !text(jsonOne, "text", o.strText) ||
-            !text(jsonOne, "note", o.strNote) || (itWhen != jsonOne.end() && !itWhen->is_number_integer()))
+            !text(jsonOne, "note", o.strNote) || (itWhen != jsonOne.end() && !IsSeconds(*itWhen)))
             return CProblem("task " + strKey + ": a field has the wrong type");
         const auto kind = CTaskOutcome::KindNamed(strKind);
         if (!kind) return CProblem("task " + strKey + ": unknown kind \"" + strKind + "\"");

@@ -129,6 +129,8 @@ TEST_F(TaskHistoryTest, ADamagedFileIsKeptBesideTheNewOneNotOverwritten) {
           "{\"version\":1,\"tasks\":{\"a.oft\":[{\"kind\":\"sent\",\"text\":[1]}]}}", "{\"version\":1.5,\"tasks\":{}}",
           "{\"version\":1,\"tasks\":[]}", "null", "[1]",
           "{\"version\":1,\"tasks\":{\"a.oft\":[{\"kind\":\"sent\",\"when\":1e400}]}}",
+          // One past the largest time: read as one, it wrapped to a negative time.
+          "{\"version\":1,\"tasks\":{\"a.oft\":[{\"kind\":\"sent\",\"when\":9223372036854775808}]}}",
           // The per-task form: an identity is 16 hexadecimal digits, settings an object.
           "{\"version\":2,\"tasks\":{\"a.oft\":[]}}", "{\"version\":2,\"tasks\":{\"a.oft\":{\"id\":\"0123\"}}}",
           "{\"version\":2,\"tasks\":{\"a.oft\":{\"id\":7}}}", "{\"version\":2,\"tasks\":{\"a.oft\":{\"settings\":[]}}}",
