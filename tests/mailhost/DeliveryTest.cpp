@@ -491,7 +491,7 @@ TEST_F(DeliveryWorkerTest, ASentRecordThatCannotBeWrittenIsReportedBeforeTheMove
 // it: nothing is sent again, nothing is lost, and each delivered message
 // ends up once in Sent Items.
 TEST_F(DeliveryWorkerTest, EveryStateAStopCanLeaveIsRecoveredWithoutLossOrRepeat) {
-    enum class EOutbox { Kept, Gone };
+    enum class EOutbox { Kept, Gone, Unreadable };
     struct CCase {
         const char* pszName;
         EHostEvent record;  // Queued: no record
@@ -507,6 +507,9 @@ TEST_F(DeliveryWorkerTest, EveryStateAStopCanLeaveIsRecoveredWithoutLossOrRepeat
          EHostEvent::Sent},
         {"handed, no answer yet", EHostEvent::Handed, EOutbox::Kept, false, true, false, EHostEvent::InDoubt,
          EHostEvent::InDoubt},
+        // Its bytes do not matter: it may have arrived all the same.
+        {"handed, Outbox file unreadable", EHostEvent::Handed, EOutbox::Unreadable, false, true, false,
+         EHostEvent::InDoubt, EHostEvent::InDoubt},
         {"accepted, copied to Sent Items", EHostEvent::Handed, EOutbox::Kept, true, false, true, EHostEvent::Queued,
          EHostEvent::Sent},
         {"accepted, Outbox file gone", EHostEvent::Handed, EOutbox::Gone, true, false, true, EHostEvent::Queued,
@@ -530,6 +533,8 @@ TEST_F(DeliveryWorkerTest, EveryStateAStopCanLeaveIsRecoveredWithoutLossOrRepeat
         // The move's copy is a second name of the same file, as link() makes it.
         if (c.bCopyInSent) fs::create_hard_link(outboxFile, dir / "profile/Sent Items/cur/" + strId + ":2,S");
         if (c.outbox == EOutbox::Gone) fs::remove(outboxFile);
+        // Too large to be read now (sparse: it takes no room).
+        if (c.outbox == EOutbox::Unreadable) fs::resize_file(outboxFile, CMaildir::kMaxMessageBytes + 1);
         if (c.record != EHostEvent::Queued) {
             CDeliveryRecord rec{c.record, "", {}, 1};
             if (c.record == EHostEvent::Sent) rec.vecRefused = {"<x@example.org>: 550 no"};
@@ -551,7 +556,7 @@ TEST_F(DeliveryWorkerTest, EveryStateAStopCanLeaveIsRecoveredWithoutLossOrRepeat
         EXPECT_EQ(vecSent.size(), c.bInSentAfter ? 1u : 0u) << "once in Sent Items";
         EXPECT_EQ(restarted.GetRecord(vecOutbox.empty() ? (vecSent.empty() ? strId : vecSent[0]) : vecOutbox[0]).state,
                   c.recordAfter);
-        if (c.outbox == EOutbox::Kept) {
+        if (c.outbox != EOutbox::Gone) {
             EXPECT_TRUE(Has(run.vecEvents, c.event)) << "the user is told";
         }
         EXPECT_TRUE(restarted.StoredRecordIds().size() <= 1u);
