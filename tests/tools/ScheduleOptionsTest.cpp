@@ -105,7 +105,6 @@ const CRefusal kRefusals[] = {
     {"EndBeforeStart", {"--start", "2027-03-01 10:00", "--end-date", "2027-02-28"},
      "--end-date: Please change the end date later than the starting time."},
     {"TwoEnds", {"--end-after", "3", "--end-date", "2027-01-01"}, "--end-after, --end-date and --no-end: choose one"},
-    {"EndAfterZero", {"--end-after", "0"}, "--end-after: Please enter a number between 1 and 999999."},
     {"BlankAttachmentEntry", {"--attach-entry", "  "}, "--attach-entry: Please select a file or folder."},
     {"UnknownOption", {"--bogus"}, "unknown option --bogus"},
     {"OptionWithoutValue", {"--name"}, "--name: needs a value"},
@@ -256,8 +255,8 @@ TEST_F(ScheduleOptionsTest, ProblemsOfTheTaskCheckNameTheirOption) {
 }
 
 // --start's words, at Monday 2026-12-07 17:00:30 in Berlin: the first
-// such day whose time is still ahead, the fields kept as typed (a time the
-// clocks skip too: the scheduler sends it when they have jumped).
+// such day whose time is still ahead. A typed date and time is read by the
+// one reader of them (its rules are rows of TaskTimeTest).
 TEST_F(ScheduleOptionsTest, StartWordsNameTheNextSuchTime) {
     const struct {
         const char* pszTyped;
@@ -273,15 +272,9 @@ TEST_F(ScheduleOptionsTest, StartWordsNameTheNextSuchTime) {
         {"Monday 18:00", "2026-12-07 18:00"},
         {"SUN 23:59", "2026-12-13 23:59"},
         {"thu 08:00", "2026-12-10 08:00"},
-        {"2027-03-28 02:30", "2027-03-28 02:30"},
-        {"2028-02-29 00:00", "2028-02-29 00:00"},
-        {"7:30", ""},
         {"24:00", ""},
         {"someday 07:30", ""},
         {"mo 07:30", ""},
-        {"2027-02-29 10:00", ""},
-        {"2027-13-01 10:00", ""},
-        {"2027-01-01 10:60", ""},
         {"10000-01-01 10:00", ""},
     };
     for (const auto& c : arrCases) {
