@@ -58,6 +58,16 @@ protected:
     void Ticks(int n) {
         for (int i = 0; i < n; ++i) m_pDlg->OnTimer();
     }
+    // A tick a second for nSeconds from 2026-03-02 at h:mi; what they told on standard error.
+    std::string TicksEachSecond(int h, int mi, int nSeconds) {
+        const time_t tFrom = ValueOf(TaskTime::ToAbsolute(2026, 3, 2, h, mi, 0));
+        ::testing::internal::CaptureStderr();
+        for (int s = 0; s < nSeconds; ++s) {
+            m_clock.Set(tFrom + s);
+            Ticks(1);
+        }
+        return ::testing::internal::GetCapturedStderr();
+    }
 
     CZoneGuard m_zone;
     CFixedClock m_clock;
@@ -220,13 +230,7 @@ TEST_F(WriteBackTest, AScheduleThatCannotMoveOnSendsOnceAndCompletes) {
         c.fnSet(t);
         t.m_dtNextSending = At(2026, 3, 2, 9, 58);  // overdue, to be sent late
         m_list.Add(t);
-        ::testing::internal::CaptureStderr();
-        // Two minutes of ticks, one a second.
-        for (int s = 0; s < 120; ++s) {
-            m_clock.Set(ValueOf(TaskTime::ToAbsolute(2026, 3, 2, 10, 0, 0)) + s);
-            Ticks(1);
-        }
-        const std::string strErr = ::testing::internal::GetCapturedStderr();
+        const std::string strErr = TicksEachSecond(10, 0, 120);
         EXPECT_LE(m_vecSent.size(), 1u);
         if (!c.pszWhy) continue;
         EXPECT_EQ(m_vecSent.size(), 1u);
@@ -273,13 +277,7 @@ TEST_F(WriteBackTest, ALastSendingTimeThatCannotBeReadIsToldOnceAndTheTaskGoesOn
         t.m_dtLastSent = c.dtLast;
         t.m_bSendOverdue = c.bSendOverdue;
         m_list.Add(t);
-        const time_t tFrom = ValueOf(TaskTime::ToAbsolute(2026, 3, 2, c.nFromHour, c.nFromMinute, 0));
-        ::testing::internal::CaptureStderr();
-        for (int s = 0; s < 150; ++s) {
-            m_clock.Set(tFrom + s);
-            Ticks(1);
-        }
-        const std::string strErr = ::testing::internal::GetCapturedStderr();
+        const std::string strErr = TicksEachSecond(c.nFromHour, c.nFromMinute, 150);
         Strings vecWant;
         for (const std::string& str : c.vecSent) vecWant.push_back(std::string(c.pszName) + "@2026-03-02 " + str);
         EXPECT_EQ(m_vecSent, vecWant);
@@ -299,9 +297,7 @@ TEST_F(WriteBackTest, TheNoteGoesWhenTheTaskIsScheduledAnew) {
     CTaskItem t = Every5("t");
     t.m_nMinuteInterval = 0;
     m_list.Add(t);
-    ::testing::internal::CaptureStderr();
-    Ticks(1);
-    (void)::testing::internal::GetCapturedStderr();  // checked above
+    (void)TicksEachSecond(10, 0, 1);  // told as checked above
     ASSERT_TRUE(m_pDlg->Stalled().Reason(m_list.IdAt(0), m_list[0]));
     CTaskItem again = static_cast<const CTaskList&>(m_list)[0];
     again.m_nRecurrence = 0;
