@@ -115,8 +115,6 @@ TEST_F(OutcomeRecorderTest, EveryOutcomeIsOneJournalLine) {
         {"handed over", {{EKind::HandedOver, "<1@x>", "", "Figures", ""}}, ""},
         {"template missing", {{EKind::TemplateMissing, "", "/d/a.oft", "", ""}},
          "Quillory: " + strAt + ": template missing: /d/a.oft\n"},
-        {"not sent", {{EKind::Failed, "", "the attachment /x cannot be attached", "S", ""}},
-         "Quillory: " + strAt + ", subject \"S\": failed: the attachment /x cannot be attached\n"},
         {"not stored, told once per occurrence", {notStored, notStored},
          "Quillory: " + strAt + ", subject \"S\": not queued yet, the host cannot store the message now; tried again "
          "each minute: No space left on device\n"},
