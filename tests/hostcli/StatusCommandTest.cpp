@@ -102,7 +102,6 @@ TEST_F(StatusCommandTest, TheExitStatusSaysWhetherAnythingWaitsInFailure) {
     };
     const CRow rows[] = {
         // clang-format off
-        {"no host", {}, false, 4, "1 waiting, 0 retrying, 0 failed, 0 in doubt"},
         {"the server says later", {.strDataReply = "451 4.3.0 try again later"}, true, 6,
          "0 waiting, 1 retrying, 0 failed, 0 in doubt"},
         {"the server refuses for good", {.vecRefuse = {"rita@example.com"}}, true, 5,
