@@ -36,7 +36,6 @@ const CMissedCase kCases[] = {
      {"--missed", "latest"},
      {"missed, a later one is sent", "missed, a later one is sent", "missed, a later one is sent", ""},
      R"({"missed":"latest"})"},
-    {"None", {"--missed", "none"}, {"missed", "missed", "missed", "missed"}, R"({"missed":"none"})"},
     {"Paused",
      {"--pause-until", "{day}"},
      {"paused until {day}", "paused until {day}", "paused until {day}", ""},
