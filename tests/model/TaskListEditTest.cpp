@@ -81,6 +81,22 @@ TEST_F(TaskListEditTest, MoveKeepsEachTaskWithItsIdentity) {
     EXPECT_EQ(TaskNames(m_list), (std::vector<std::string>{"b", "c", "d", "a"}));
 }
 
+// Enable and disable change the flag alone; a change that names only a
+// form the task never had starts that form's interval at the panel's 1.
+TEST_F(TaskListEditTest, EnableDisableTouchOnlyTheFlagAndANewFormStartsItsIntervalAtOne) {
+    CTaskItem expected = m_list[1];
+    for (const auto& [pszCommand, bActive] : {std::pair{"disable", 0}, std::pair{"enable", 1}}) {
+        const auto r = Apply({{"command", pszCommand}, {"task", "b"}});
+        ASSERT_TRUE(r) << r.Problem();
+        expected.m_bActive = bActive;
+        EXPECT_EQ(m_list[1], expected) << pszCommand;
+    }
+    const auto r = Apply({{"command", "set"}, {"task", "c"}, {"changes", {{"recurrence", 2}}}});
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_EQ(m_list[2].m_nDailyInterval, 1);
+    EXPECT_EQ(m_list[2].m_nWeeklyInterval, 1) << "the weekly form's value stays in store";
+}
+
 TEST_F(TaskListEditTest, RemoveKeepsTheTemplateFileAsTheManagerDoes) {
     const std::string strTemplate = m_list[0].m_strTemplateFile;
     const auto fnSave = [] { return CResult<>(); };
@@ -178,6 +194,8 @@ TEST_F(TaskListEditTest, ARefusedChangeLeavesListAndFilesAlone) {
          "taskName: The task name already exists"},
         {{{"command", "set"}, {"task", "a"}, {"changes", {{"bogus", 1}}}}, "set: bogus: unknown key"},
         {{{"command", "send-now"}, {"task", "a"}}, "a running host is needed to send"},
+        {{{"command", "remove"}, {"task", "Gone"}}, "there is no task named \"Gone\""},
+        {{{"command", "disable"}, {"task", "7"}}, "there is no task 7 (the list has 4)"},
         {{{"command", "frobnicate"}, {"task", "a"}}, "command: unknown"},
         // The present is the applier's own: a request naming another cannot start a task in the past.
         // clang-format off
