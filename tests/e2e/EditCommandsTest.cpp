@@ -165,9 +165,12 @@ TEST_F(EditCommandsTest, ChangesMadeByTheHostSurviveItsRestart) {
     EXPECT_EQ(m_server.Received().size(), 0u);
 }
 
-// Every writing command's mistakes, with no host and then with a running
-// one: the same exit status both ways (a script cannot tell which served
-// it), the same words, and every file left as it was. 3 is kept for a host
+// A writing command's mistakes, one of each kind (the tool's reading of its
+// options, the edit's refusal, a task not found, an import refused; the
+// rules themselves are TaskListEditTest's and ScheduleOptionsTest's), with
+// no host and then with a running one: the same exit status both ways (a
+// script cannot tell which served it), the same words, and every file left
+// as it was. 3 is kept for a host
 // out of reach or refusing for its own reasons, as send-now without a host.
 // send-now is an extra message: it uses up no occurrence (count, last
 // sending and next sending stay), carries the time it was sent for in
@@ -187,20 +190,9 @@ TEST_F(EditCommandsTest, AMistakeHasTheSameStatusWithAndWithoutAHostAndSendNowIs
         {{"add", "--to", "a@example.org", "--subject", "Kept", "--body", "b"},
          2,
          "--name: The task name already exists, please change it."},
-        {{"add", "--to", "a@example.org", "--subject", "New", "--body", "b", "--start", "2024-01-01 10:00"},
-         1,
-         "--start: Please change the starting date and time later than the current time."},
-        {{"add", "--to", "a@example.org", "--subject", "New", "--body", "b", "--every-minutes", "1000000"},
-         1,
-         "--every-minutes: Please enter a number between 1 and 999999."},
         {{"set", "9", "--daily"}, 2, "there is no task 9 (the list has 2)"},
-        {{"set", "Kept", "--end-date", "2029-12-31"}, 2, "--end-date: 2029-12-31 is before the starting date"},
         {{"set", "Kept", "--daily", "--interval", "0"}, 1, "--interval: Please enter a number between 1 and 999999."},
-        {{"move", "1", "to", "3"}, 2, "to: must be up, down, first, last or a place from 1 to 2"},
         {{"remove", "Gone"}, 2, "there is no task named \"Gone\""},
-        {{"enable", "Gone"}, 2, "there is no task named \"Gone\""},
-        {{"disable", "7"}, 2, "there is no task 7 (the list has 2)"},
-        {{"copy", "Gone"}, 2, "there is no task named \"Gone\""},
         {{"send-now", "Gone"}, 2, "there is no task named \"Gone\""},
         {{"import"}, 2, "minuteInterval: must be at least 1, not 0"},
         {{"send-now", "Stock count"}, 3, "a running host is needed to send"},
