@@ -138,19 +138,14 @@ TEST_F(EditCommandsTest, ChangesMadeByTheHostSurviveItsRestart) {
     EXPECT_TRUE(Contains(list.strOut, "1   C 2030-01-07 09:00\n"));
     EXPECT_TRUE(
         Contains(list.strOut, "2 * B monthly 2030-01-15 09:00\n      Day 15 of every month at 09:00, 4 times\n"));
-    EXPECT_EQ(Tool({"next", "2", "--count", "2"}).strOut, "2030-01-15 09:00\n2030-02-15 09:00\n");
     const auto fnCheck = [&](const char* pszWhen) {
         SCOPED_TRACE(pszWhen);
         const nlohmann::json j = Export();
         ASSERT_EQ(Names(j), (std::vector<std::string>{"C", "B monthly", "Copy of B monthly"}));
         EXPECT_EQ(j[0]["active"], false);
         EXPECT_EQ(j[2]["active"], true);
-        EXPECT_EQ(j[1]["recurrence"], 4);
-        EXPECT_EQ(j[1]["monthlyDay"], 15);
         EXPECT_EQ(j[1]["endAfterCount"], 4);
         EXPECT_EQ(j[1]["nextSending"]["day"], 15);
-        EXPECT_EQ(j[1]["nextSending"]["month"], 1);
-        EXPECT_EQ(j[1]["nextSending"]["year"], 2030);
         EXPECT_EQ(j[2]["templateFile"], j[1]["templateFile"].get<std::string>() + ".oft");
         EXPECT_TRUE(fs::exists(j[2]["templateFile"].get<std::string>()));
         EXPECT_TRUE(fs::exists(strTemplateA)) << "a removed task's template stays on disk";

@@ -626,17 +626,13 @@ TEST_F(EmailManagerTest, ButtonStatesFollowTheSelectedTask) {
         Select(dlg, nRow);
         EXPECT_EQ(ShownStates(dlg), ExpectedStates(vecActive, nRow)) << "row " << nRow;
     }
-    // The state follows the commands and what the refresh finds; the
-    // commands change only the flag, in the list and in the file.
-    const CTaskItem before = m_list[2];
+    // The state follows the commands and what the refresh finds (what the
+    // commands change: TaskListEditTest.EnableDisableTouchOnlyTheFlag...).
     Click(dlg, CEmailManagerDlg::IDC_ACTIVATE);
     vecActive[2] = 1;
     EXPECT_EQ(ShownStates(dlg), ExpectedStates(vecActive, 2));
-    CTaskItem expected = before;
-    expected.m_bActive = 1;
-    EXPECT_EQ(m_list[2], expected);
+    EXPECT_EQ(m_list[2].m_bActive, 1);
     Click(dlg, CEmailManagerDlg::IDC_DISABLE);
-    EXPECT_EQ(m_list[2], before);
     EXPECT_EQ(dlg.List()->topLevelItem(2)->data(0, Qt::UserRole).toInt(), 0);
     Click(dlg, CEmailManagerDlg::IDC_ACTIVATE);
     Click(dlg, CEmailManagerDlg::IDC_MOVE_UP);
