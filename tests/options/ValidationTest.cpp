@@ -223,14 +223,8 @@ TEST_F(ValidationTest, ATaskTooLargeForTheTaskListIsRefusedBeforeAnythingIsSaved
                   &m_pDlg->AttachmentsPage());
     Get<QTreeWidget>(1121)->clear();
 
-    // Exactly the limit is scheduled, and the task list holds it whole.
+    // Exactly the limit is scheduled: a record the reader takes (TaskListFileTest).
     Type(1126, std::string(nMostName, 'n'));
     ASSERT_TRUE(Schedule()) << (m_boxes.m_vecShown.empty() ? "" : m_boxes.m_vecShown.back().strText);
-    CTaskList list;
-    list.Add(m_pDlg->GetTask());
-    EXPECT_EQ(CTaskListFile::RecordLength(list[0], *TaskListCodec().Value()), 1048576u);
-    ASSERT_EQ(CTaskListFile::SaveTaskList(g_strDataDir + "emails.dat", list, *TaskListCodec().Value()).Problem(), "");
-    CTaskList back;
-    EXPECT_EQ(CTaskListFile::LoadTaskList(g_strDataDir + "emails.dat", back, *TaskListCodec().Value()).Problem(), "");
-    EXPECT_EQ(back.GetSize(), 1);
+    EXPECT_EQ(CTaskListFile::RecordLength(m_pDlg->GetTask(), *TaskListCodec().Value()), 1048576u);
 }
