@@ -129,8 +129,8 @@ TEST_F(CliTest, ExportThenImportReproducesTheFileByteForByte) {
 TEST_F(CliTest, InvalidImportReportsEveryProblemAndWritesNothing) {
     Save(Sample());
     const std::string before = Bytes();
-    CRun r = Run("import " + FileArg(),
-                 R"([{"taskName":"ok","start":{"year":2025,"month":3,"day":3},"endKind":0},
+    const CRun r = Run("import " + FileArg(),
+                       R"([{"taskName":"ok","start":{"year":2025,"month":3,"day":3},"endKind":0},
                      {"colour":"red","start":{"year":2025,"month":13,"day":1}},
                      {"active":1,"weekDays":[true],"start":{"year":2025,"month":3,"day":3},"endKind":0}])");
     EXPECT_EQ(r.nExit, 2);
@@ -139,11 +139,7 @@ TEST_F(CliTest, InvalidImportReportsEveryProblemAndWritesNothing) {
     EXPECT_TRUE(Contains(r.strErr, "task 3: active"));
     EXPECT_TRUE(Contains(r.strErr, "task 3: weekDays"));
     EXPECT_FALSE(Contains(r.strErr, "task 1"));
-    EXPECT_EQ(Bytes(), before);
-
-    r = Run("import " + FileArg(), "not json");
-    EXPECT_EQ(r.nExit, 2);
-    EXPECT_EQ(Bytes(), before);
+    EXPECT_EQ(Bytes(), before);  // input that is no JSON: HostWriteTest, refused before the tool asks
 }
 
 TEST_F(CliTest, MissingKeysTakeTheDefaultsAndADayOfWeekComesFromItsDate) {
