@@ -17,6 +17,7 @@
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -34,6 +35,9 @@
 #include "CRulesPage.h"
 #include "CSendEmailDlg.h"
 #include "CTaskHistoryFile.h"
+#include "CTaskJson.h"
+#include "CTaskListEdit.h"
+#include "CTaskListFile.h"
 #include "CTempDir.h"
 #include "Contains.h"
 #include "OpenUrl.h"
@@ -43,6 +47,7 @@
 #include "TaskTime.h"
 
 namespace fs = std::filesystem;
+using json = nlohmann::ordered_json;
 
 namespace {
 
@@ -240,6 +245,95 @@ TEST_F(EmailManagerTest, RemoveNamesTheTaskDefaultsToNoAndCanBeUndone) {
     m_list.RemoveAt(0);
     Click(dlg, CEmailManagerDlg::IDC_UNDO_REMOVE);
     EXPECT_EQ(Rows(dlg), (std::vector<std::string>{"Task 2", "Task 3"}));
+}
+
+// The manager, the tool (writing the file, no host running) and the host
+// protocol (the tool's requests, applied to a list as the add-in does) make
+// each edit by the same rules: the same tasks, in the same order, with
+// templates of the same names and contents, in each data folder.
+TEST_F(EmailManagerTest, EveryWriterMakesTheSameEdit) {
+    CBoxRecorder boxes;  // answers Yes to the remove question
+    const CEnvScope codePage{"QUILLORY_CODEPAGE", "UTF-8"};
+    const CTextCodec codec = CTextCodec::Open("UTF-8").Value();
+    ASSERT_EQ(SaveSharedTaskList().Problem(), "");
+    // A stranger's file where the second task's copy would go by its name.
+    CTempDir::WriteFile(g_strDataDir + "t2.oft.oft", "not a template of this list");
+    // The tool's folder and the protocol's start as copies of it, each list
+    // naming the templates in its own folder.
+    auto fnTwin = [&](const fs::path& dir) {
+        fs::create_directories(dir);
+        for (const auto& entry : fs::directory_iterator(m_dir))
+            if (entry.is_regular_file()) fs::copy_file(entry.path(), dir / entry.path().filename());
+        CTaskList twin = m_list;
+        for (int i = 0; i < twin.GetSize(); ++i)
+            twin[i].m_strTemplateFile = (dir / fs::path(m_list[i].m_strTemplateFile).filename()).string();
+        EXPECT_EQ(CTaskListFile::SaveTaskList((dir / "emails.dat").string(), twin, codec).Problem(), "");
+        return twin;
+    };
+    const fs::path toolDir = m_dir / "tool", protocolDir = m_dir / "protocol";
+    (void)fnTwin(toolDir);  // the tool reads it from the file
+    CTaskList protocolList = fnTwin(protocolDir);
+    const std::string strToolFile = (toolDir / "emails.dat").string();
+    const CEnvScope runtime{"XDG_RUNTIME_DIR", m_dir.c_str()};  // no host serves either file
+
+    CEmailManagerDlg dlg;
+    const struct {
+        const char* pszName;
+        int nRow;             // the manager's selected row
+        int nButton;          // and its button
+        std::string strTool;  // the tool's command line after --file
+    } steps[] = {
+        {"copy", 0, CEmailManagerDlg::IDC_COPY, "copy 1"},
+        {"copy again", 0, CEmailManagerDlg::IDC_COPY, "copy 1"},
+        {"copy over a stranger's file", 1, CEmailManagerDlg::IDC_COPY, "copy 2"},
+        {"disable", 1, CEmailManagerDlg::IDC_DISABLE, "disable 2"},
+        {"enable", 1, CEmailManagerDlg::IDC_ACTIVATE, "enable 2"},
+        {"move up", 2, CEmailManagerDlg::IDC_MOVE_UP, "move 3 up"},
+        {"move down", 0, CEmailManagerDlg::IDC_MOVE_DOWN, "move 1 down"},
+        {"remove", 3, CEmailManagerDlg::IDC_REMOVE, "remove 4"},
+    };
+    // A list as its folder holds it: each task with its template's file
+    // name and contents in place of its path.
+    auto fnShape = [&](const fs::path& dir) {
+        CTaskList list;
+        EXPECT_EQ(CTaskListFile::LoadTaskList((dir / "emails.dat").string(), list, codec).Problem(), "");
+        std::vector<std::string> vec;
+        for (const CTaskItem& t : list) {
+            const fs::path file(t.m_strTemplateFile);
+            EXPECT_EQ(file.parent_path(), dir) << t.m_strTaskName;
+            CTaskItem shown = t;
+            shown.m_strTemplateFile = file.filename().string();
+            vec.push_back(CTaskJson::ToJson(shown).dump() + " | " + CTempDir::ReadFile(file.string()));
+        }
+        return vec;
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.pszName);
+        Select(dlg, step.nRow);
+        Click(dlg, step.nButton);
+        const std::string strCommand = std::string(QUILLORY_CLI) + " --codepage UTF-8 --file '" + strToolFile + "' " +
+                                       step.strTool + " >/dev/null";
+        ASSERT_EQ(std::system(strCommand.c_str()), 0) << strCommand;
+        std::istringstream words(step.strTool);
+        std::string strVerb, strTask, strTo;
+        words >> strVerb >> strTask >> strTo;
+        json jRequest = {{"command", strVerb}, {"task", strTask}};
+        if (!strTo.empty()) jRequest["to"] = strTo;
+        const CTaskListEdit::CContext ctx{protocolDir.string() + "/", 0, &codec, {}};
+        const auto rDone = CTaskListEdit::ApplyAndSave(protocolList, jRequest, ctx, [&] {
+            return CTaskListFile::SaveTaskList((protocolDir / "emails.dat").string(), protocolList, codec);
+        });
+        ASSERT_TRUE(rDone) << rDone.Problem();
+        const auto vecManager = fnShape(m_dir);
+        EXPECT_EQ(vecManager, fnShape(toolDir));
+        EXPECT_EQ(vecManager, fnShape(protocolDir));
+    }
+    EXPECT_EQ(TaskNames(m_list),
+              (std::vector<std::string>{"Task 3", "Task 1", "Task 2", "Copy of Task 1 (2)", "Copy of Task 2"}));
+    EXPECT_EQ(CTempDir::ReadFile(g_strDataDir + "t2.oft.oft"), "not a template of this list");
+    EXPECT_EQ(fs::path(m_list[4].m_strTemplateFile).filename(), "t2.oft (2).oft");
+    EXPECT_EQ(fs::path(m_list[3].m_strTemplateFile).filename(), "t1.oft (2).oft") << "never the first copy's";
+    EXPECT_TRUE(fs::exists(g_strDataDir + "t1.oft.oft")) << "a removed task's template stays";
 }
 
 // Copy never shares or replaces a template: a task whose template is
@@ -577,8 +671,15 @@ TEST_F(EmailManagerTest, AStalledTaskSaysWhyItIsCompleted) {
     EXPECT_EQ(Tip(dlg, 0, 1), "Not sent until activated; its stored next time is Tuesday, May 7, 2013 09:05");
 }
 
-// The words themselves: RecurrenceTextTest.
 TEST_F(EmailManagerTest, EachRowSaysItsScheduleInWords) {
+    CTaskItem& weekly = m_list.GetAt(0);
+    weekly.m_nRecurrence = CodeOf(ERecurrence::Weekly);
+    weekly.m_nWeeklyInterval = 2;
+    for (int32_t& b : weekly.m_bWeekDays) b = 0;
+    weekly.m_bWeekDays[1] = weekly.m_bWeekDays[4] = 1;
+    weekly.m_dtStart = {2013, 5, 6, 2, 9, 0, 0};
+    weekly.m_nEndKind = CodeOf(EEndKind::AfterCount);
+    weekly.m_nEndAfterCount = 3;
     CTaskItem& monthly = m_list.GetAt(1);
     monthly.m_nRecurrence = CodeOf(ERecurrence::Monthly);
     monthly.m_nMonthlyMode = CodeOf(EMonthlyMode::OrdinalDay);
@@ -590,7 +691,10 @@ TEST_F(EmailManagerTest, EachRowSaysItsScheduleInWords) {
 
     CEmailManagerDlg dlg;
     EXPECT_EQ(dlg.List()->headerItem()->text(CEmailManagerDlg::kScheduleColumn).toStdString(), "Schedule");
+    EXPECT_EQ(Cell(dlg, 0, CEmailManagerDlg::kScheduleColumn),
+              "Every 2 weeks on Monday and Thursday at 09:00, 3 times");
     EXPECT_EQ(Cell(dlg, 1, CEmailManagerDlg::kScheduleColumn), "Last weekday of every month at 17:30");
+
     EXPECT_EQ(Tip(dlg, 1, CEmailManagerDlg::kNameColumn), "Last weekday of every month at 17:30");
     // A change made elsewhere shows at the next refresh.
     monthly.m_nMonthlyInterval2 = 2;
@@ -749,8 +853,6 @@ TEST_F(EmailManagerTest, ContextMenuOffersTheButtonsAsTheyStand) {
     pCopy->trigger();
     EXPECT_EQ(Rows(dlg), (std::vector<std::string>{"Task 1", "Task 2", "Task 3", "Copy of Task 1"}));
     EXPECT_EQ(dlg.List()->currentItem(), dlg.List()->topLevelItem(3));
-    EXPECT_EQ(m_list[3].m_strTemplateFile, g_strDataDir + "t1.oft.oft") << "a template of its own";
-    EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 1", "Task 2", "Task 3", "Copy of Task 1"}));
     // On the last row Move Down is offered but cannot be chosen.
     const std::unique_ptr<QMenu> pLastRowMenu = pCommands->ContextMenu();
     for (QAction* pAction : pLastRowMenu->actions()) {
