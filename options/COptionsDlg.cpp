@@ -26,6 +26,7 @@
 #include "CSchedule.h"
 #include "CSchedulePreview.h"
 #include "CTaskCheck.h"
+#include "CTaskListEdit.h"
 #include "CTaskTemplate.h"
 #include "CTemplateName.h"
 #include "CZoneHold.h"
@@ -38,8 +39,6 @@
 using namespace COptionsIds;
 
 namespace {
-
-std::string Trimmed(const std::string& str) { return QString::fromStdString(str).trimmed().toStdString(); }
 
 static_assert(std::char_traits<char>::length(COptionsDlg::kMarkerSubject) == 57);
 
@@ -198,7 +197,7 @@ void COptionsDlg::Stop(const std::string& strMessage, QWidget* pPage, unsigned n
     if (pPage) m_pSheet->setCurrentWidget(pPage);
 }
 
-CResult<bool> COptionsDlg::ReadPages(CTaskItem& task, time_t& tStart, time_t tNow) {
+bool COptionsDlg::ReadPages(CTaskItem& task, time_t tNow) {
     // Asked again below; this first pass must not report twice.
     m_pOtherPage->UpdateData(true);
     m_pGeneralPage->UpdateData(true, true);
@@ -210,23 +209,14 @@ CResult<bool> COptionsDlg::ReadPages(CTaskItem& task, time_t& tStart, time_t tNo
     }
     if (!m_pGeneralPage->UpdateData(true)) return false;
     m_pGeneralPage->WriteStart(task);
-    const TaskDateTime& s = task.m_dtStart;
-    QUILLORY_TRY_VALUE(tStart, TaskTime::ToAbsolute(s.nYear, s.nMonth, s.nDay, s.nHour, s.nMinute, s.nSecond));
-    if (m_bNewTask) {
-        if (tStart <= tNow) {
-            Stop("Please change the starting date and time later than the current time.", m_pGeneralPage);
-            return false;
-        }
-        task.m_dtLastSent.Empty();
-    }
     m_pGeneralPage->WriteEnd(task);
-    if (task.EndKind() == EEndKind::EndDate) {
-        QUILLORY_TRY_VALUE(const time_t tEnd, TaskTime::EndOfDay(task.m_dtEnd));
-        if (tEnd <= tStart) {
-            Stop("Please change the end date later than the starting time.", m_pGeneralPage);
-            return false;
-        }
+    CProblems problems;
+    CTaskCheck::CheckStartAndEnd(task, m_bNewTask != 0, tNow, problems);
+    if (!problems.Empty()) {
+        Stop(problems.Front().strText, m_pGeneralPage);
+        return false;
     }
+    if (m_bNewTask) task.m_dtLastSent.Empty();
     task.m_arrAttachments = m_pAttachmentsPage->Entries();
     return m_pOtherPage->UpdateData(true);
 }
@@ -237,21 +227,14 @@ int COptionsDlg::EditIndexNow() const {
 }
 
 bool COptionsDlg::CheckName(CTaskItem& task) {
-    const std::string strName = Trimmed(m_pOtherPage->m_strTaskName);
+    const std::string strName = CTaskListEdit::TrimmedName(m_pOtherPage->m_strTaskName);
     m_pOtherPage->m_strTaskName = strName;
     m_pOtherPage->UpdateData(false);
-    if (strName.empty()) {
-        Stop("Please enter the task name.", m_pOtherPage);
+    CProblems problems;
+    CTaskCheck::CheckName(g_pTaskList ? *g_pTaskList : CTaskList(), EditIndexNow(), strName, problems);
+    if (!problems.Empty()) {
+        Stop(problems.Front().strText, m_pOtherPage);
         return false;
-    }
-    if (g_pTaskList) {
-        const int nSelf = EditIndexNow();
-        for (int i = 0; i < g_pTaskList->GetSize(); ++i) {
-            if (i != nSelf && g_pTaskList->GetAt(i).m_strTaskName == strName) {
-                Stop("The task name already exists, please change it.", m_pOtherPage);
-                return false;
-            }
-        }
     }
     task.m_strTaskName = strName;
     task.m_bReceiveBeforeSending = m_pOtherPage->m_bReceiveBeforeSending;
@@ -316,7 +299,6 @@ bool COptionsDlg::CheckPlaceholders(const CTaskItem& task) {
 
 CResult<bool> COptionsDlg::Commit(CTaskItem& task) {
     const time_t tNow = m_clock.Now();
-    time_t tStart = 0;
     if (!ReadRules()) return false;
     // A task with a zone of its own has its start and end in that zone.
     std::optional<CZoneHold> zone;
@@ -324,7 +306,7 @@ CResult<bool> COptionsDlg::Commit(CTaskItem& task) {
         QUILLORY_TRY_VALUE(CZoneRules* const pZone, CZoneRules::Named(m_rules.strZone));
         zone.emplace(*pZone);
     }
-    QUILLORY_TRY_VALUE(const bool bRead, ReadPages(task, tStart, tNow));
+    const bool bRead = ReadPages(task, tNow);
     zone.reset();
     if (!bRead || !CheckName(task) || !CheckSize(task, tNow) || !CheckPlaceholders(task)) return false;
     const CSchedule schedule(m_clock);

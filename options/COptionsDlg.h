@@ -83,7 +83,7 @@ private:
     // schedule cannot be computed.
     CResult<bool> Commit(CTaskItem& task);
     // Steps of the commit that can stop it; each shows its own message.
-    CResult<bool> ReadPages(CTaskItem& task, time_t& tStart, time_t tNow);
+    bool ReadPages(CTaskItem& task, time_t tNow);
     bool CheckName(CTaskItem& task);
     // The Rules page into m_rules, its holiday files read once.
     bool ReadRules();

@@ -60,24 +60,9 @@ CProblems SheetProblems(const CTaskList& list, CTaskItem& task, int nSelf, time_
     if (vec.Empty()) CTaskCheck::CheckCalendar(task, vec);
     if (!vec.Empty()) return vec;
 
-    const TaskDateTime& s = task.m_dtStart;
-    const auto rStart = TaskTime::ToAbsolute(s.nYear, s.nMonth, s.nDay, s.nHour, s.nMinute, s.nSecond);
-    if (!rStart) {
-        vec.Add("start", rStart.Problem());
-        return vec;
-    }
-    if (nSelf < 0 && *rStart <= tNow)
-        vec.Add("start", "Please change the starting date and time later than the current time.");
-    if (task.EndKind() == EEndKind::EndDate) {
-        const auto rEnd = TaskTime::EndOfDay(task.m_dtEnd);
-        if (!rEnd) vec.Add("end", rEnd.Problem());
-        else if (*rEnd <= *rStart) vec.Add("end", "Please change the end date later than the starting time.");
-    }
+    CTaskCheck::CheckStartAndEnd(task, nSelf < 0, tNow, vec);
     task.m_strTaskName = CTaskListEdit::TrimmedName(task.m_strTaskName);
-    if (task.m_strTaskName.empty()) vec.Add("taskName", "Please enter the task name.");
-    for (int i = 0; i < list.GetSize(); ++i)
-        if (i != nSelf && list[i].m_strTaskName == task.m_strTaskName && !task.m_strTaskName.empty())
-            vec.Add("taskName", "The task name already exists, please change it.");
+    CTaskCheck::CheckName(list, nSelf, task.m_strTaskName, vec);
     CTaskCheck::CheckPlaceholders(task, nSelf >= 0 ? &list[nSelf] : nullptr, vec);
     if (vec.Empty()) CTaskCheck::CheckSize(task, codec, vec);
     return vec;

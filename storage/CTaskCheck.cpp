@@ -50,6 +50,25 @@ int LongestMonth(int nMonthIndex) { return CSchedule::DaysInMonth(2000, nMonthIn
 
 }  // namespace
 
+void CTaskCheck::CheckStartAndEnd(const CTaskItem& task, bool bNewTask, time_t tNow, CProblems& vec) {
+    const TaskDateTime& s = task.m_dtStart;
+    const auto rStart = TaskTime::ToAbsolute(s.nYear, s.nMonth, s.nDay, s.nHour, s.nMinute, s.nSecond);
+    if (!rStart) return vec.Add("start", rStart.Problem());
+    if (bNewTask && *rStart <= tNow)
+        vec.Add("start", "Please change the starting date and time later than the current time.");
+    if (task.EndKind() != EEndKind::EndDate) return;
+    const auto rEnd = TaskTime::EndOfDay(task.m_dtEnd);
+    if (!rEnd) vec.Add("end", rEnd.Problem());
+    else if (*rEnd <= *rStart) vec.Add("end", "Please change the end date later than the starting time.");
+}
+
+void CTaskCheck::CheckName(const CTaskList& list, int nSelf, const std::string& strName, CProblems& vec) {
+    if (strName.empty()) return vec.Add("taskName", "Please enter the task name.");
+    for (int i = 0; i < list.GetSize(); ++i)
+        if (i != nSelf && list[i].m_strTaskName == strName)
+            return vec.Add("taskName", "The task name already exists, please change it.");
+}
+
 void CTaskCheck::CheckPlaceholders(const CTaskItem& task, const CTaskItem* pBefore, CProblems& vec) {
     for (const auto& strEntry : task.m_arrAttachments) {
         if (pBefore && std::find(pBefore->m_arrAttachments.begin(), pBefore->m_arrAttachments.end(), strEntry) !=

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,15 @@ public:
     // The task fits in one record of the task list file, which its reader
     // refuses beyond CTaskListFile::kMaxLength bytes.
     static void CheckSize(const CTaskItem& task, const CTextCodec& codec, CProblems& vec);
+
+    // What the sheet asks of a task before it stores it, in its words, for
+    // every writer: a new task starts after tNow and an end date comes after
+    // the start, both read in the zone in force ({"start", "Please change the
+    // starting date and time later than the current time."}).
+    static void CheckStartAndEnd(const CTaskItem& task, bool bNewTask, time_t tNow, CProblems& vec);
+    // The task's name (already trimmed) is not empty and no task of list but
+    // the one at nSelf (-1 for a new task) has it.
+    static void CheckName(const CTaskList& list, int nSelf, const std::string& strName, CProblems& vec);
 
     // The placeholders of the attachment entries, each entry not in
     // pBefore (the task as it was, null for a new one) as it is filled at
