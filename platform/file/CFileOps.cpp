@@ -27,7 +27,7 @@ std::string CFileOps::DirName(const std::string& strPath) {
 
 bool CFileOps::IsAbsent(const std::string& strPath) {
     struct stat st {};
-    return ::lstat(strPath.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+    return ::lstat(strPath.c_str(), &st) != 0 && errno == ENOENT;
 }
 
 CResult<> CFileOps::WriteNewSynced(const std::string& strPath, const std::string& strBytes, int nMode) {

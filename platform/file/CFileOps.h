@@ -61,10 +61,11 @@ public:
     static CResult<std::string> ReadHead(const std::string& strPath, size_t nBytes);
     // The rest of an open file's bytes; strPath names it in a problem.
     static CResult<std::string> ReadAll(int fd, const std::string& strPath, size_t nMaxBytes);
-    // Whether nothing is at strPath: no entry there, or something on the way
-    // that is not a folder. Readers that take "no file yet" as empty ask this
-    // after a failed read, so a file that is there but cannot be read (no
-    // permission, a FIFO, a dangling link, an I/O error) stays a problem.
+    // Whether nothing is at strPath. Readers that take "no file yet" as empty
+    // ask this after a failed read, so a file that is there but cannot be read
+    // (no permission, a FIFO, a dangling link, an I/O error) stays a problem,
+    // and so does a path through something that is not a folder: the folder
+    // was replaced, and what was kept in it is not known to be none.
     static bool IsAbsent(const std::string& strPath);
     static CResult<> SyncDir(const std::string& strDir);
     // Creates the folder and every missing one above it, 0700 whatever the umask.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <sstream>
 
 #include "CFileOps.h"
@@ -27,7 +28,10 @@ CDeliveryRecord CDeliveryLedger::Get(const std::string& strId) const {
     const std::string strPath = m_strDir + "/" + strId;
     CResult<std::string> rBytes = CFileOps::ReadFile(strPath, 1 << 20);
     if (!rBytes) {
-        if (CFileOps::IsAbsent(strPath)) return rec;
+        // A ledger folder that is not one holds no record; none can be written
+        // there either, so nothing is handed over until it is a folder again.
+        std::error_code ec;
+        if (CFileOps::IsAbsent(strPath) || !std::filesystem::is_directory(m_strDir, ec)) return rec;
         // It may have said "handed": sent again by itself, it could arrive twice.
         rec.state = EHostEvent::InDoubt;
         rec.bUnreadable = true;
