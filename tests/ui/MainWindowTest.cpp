@@ -165,9 +165,10 @@ TEST_F(MainWindowTest, StatusBarShowsAFailedDeliveryWithTheServersReason) {
     // Corrected and sent again: it arrives, and leaves no draft behind.
     pAgain->ToField()->setText("rita@example.com");
     pAgain->SendAction()->trigger();
-    ASSERT_TRUE(WaitUntil([&] { return m_server.Received().size() == 1; }));
+    // The move to Sent Items follows the server's reply, so both are awaited.
+    ASSERT_TRUE(WaitUntil(
+        [&] { return m_server.Received().size() == 1 && m_pHost->ListFolder(EMailFolder::SentItems).size() == 1; }));
     EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::Drafts).empty());
-    EXPECT_EQ(m_pHost->ListFolder(EMailFolder::SentItems).size(), 1u);
 }
 
 using namespace CMessageBox;
