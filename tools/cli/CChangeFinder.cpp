@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "CFileOps.h"
 #include "CHostProtocol.h"
 #include "CTaskArgument.h"
 #include "CTaskJson.h"
@@ -41,25 +42,32 @@ std::string NewName(const json& jRequest) {
     return CTaskListEdit::TrimmedName((*itChanges)["taskName"].get<std::string>());
 }
 
-EFound FindSet(const json& jRequest, const CTaskItem& was, const CTaskList& after, json& jAnswer) {
+EFound FindSet(const json& jRequest, const CTaskItem& was, const CTaskList& after, const std::string* pNewMessage,
+               json& jAnswer) {
     const std::string strNew = NewName(jRequest);
     const int nIndex = IndexNamed(after, strNew.empty() ? was.m_strTaskName : strNew);
     if (nIndex < 0) return EFound::kNotApplied;
     CTaskItem asked = after[nIndex];
     CProblems ignored;  // the tool made the changes; they overlay cleanly
-    CTaskJson::Overlay(jRequest[CHostProtocol::kChanges], asked, ignored, "set");
+    if (const auto itChanges = jRequest.find(CHostProtocol::kChanges); itChanges != jRequest.end())
+        CTaskJson::Overlay(*itChanges, asked, ignored, "set");
     asked.m_strTaskName = CTaskListEdit::TrimmedName(asked.m_strTaskName);
-    if (CTaskJson::ToJson(asked) != CTaskJson::ToJson(after[nIndex])) return EFound::kNotApplied;
-    // A new message puts a new template in place of the old one.
-    if (jRequest.contains(CHostProtocol::kTemplate) && after[nIndex].m_strTemplateFile == was.m_strTemplateFile)
-        return EFound::kNotApplied;
-    return Found(after, nIndex, jAnswer);
+    const bool bValues = CTaskJson::ToJson(asked) == CTaskJson::ToJson(after[nIndex]);
+    if (!jRequest.contains(CHostProtocol::kTemplate))
+        return bValues ? Found(after, nIndex, jAnswer) : EFound::kNotApplied;
+    // A changed message may keep its file name, so its bytes tell. The list
+    // is saved only after the message is in place; a host stopped between
+    // the two leaves the message without the other values.
+    if (!pNewMessage) return EFound::kUnknown;
+    const auto rNow = CFileOps::ReadFile(after[nIndex].m_strTemplateFile, pNewMessage->size() + 1);
+    if (!rNow || *rNow != *pNewMessage) return EFound::kNotApplied;
+    return bValues ? Found(after, nIndex, jAnswer) : EFound::kUnknown;
 }
 
 }  // namespace
 
 CChangeRoute::EFound CChangeFinder::Find(const json& jRequest, const CTaskList& before, const CTaskList& after,
-                                         const CTextCodec& codec, json& jAnswer) {
+                                         const CTextCodec& codec, const std::string* pNewMessage, json& jAnswer) {
     const std::string strCommand = jRequest.value(CHostProtocol::kCommand, "");
     if (strCommand == CHostProtocol::kAdd) {
         const std::string strName = NewName(jRequest);
@@ -71,7 +79,7 @@ CChangeRoute::EFound CChangeFinder::Find(const json& jRequest, const CTaskList& 
     const auto rIndex = CTaskArgument::Find(before, jRequest.value(CHostProtocol::kTask, ""));
     if (!rIndex) return EFound::kNotApplied;  // the host refuses what names no task
     const CTaskItem& was = before[*rIndex];
-    if (strCommand == CHostProtocol::kSet) return FindSet(jRequest, was, after, jAnswer);
+    if (strCommand == CHostProtocol::kSet) return FindSet(jRequest, was, after, pNewMessage, jAnswer);
     if (strCommand == CHostProtocol::kCopy) {
         const int nLast = after.GetSize() - 1;
         if (after.GetSize() == before.GetSize() + 1 &&

@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include <nlohmann/json.hpp>
 
 #include "CChangeRoute.h"
@@ -11,7 +13,10 @@ class CTextCodec;
 // the host vanished without answering. A change is there when the file
 // shows what it asks for, whatever else the sender moved on meanwhile:
 //   add       a task of the new name, which was not there before;
-//   set       the named task (by its new name) holds every value given;
+//   set       the named task (by its new name) holds every value given and,
+//             when the request carries a new message, the task's template
+//             holds that message's bytes (a changed message may keep its
+//             file name); the message without the values cannot be told;
 //   remove, enable, disable, move: the file's names and active flags in
 //             the order the change makes of the list before;
 //   copy      one task more, the last a "Copy of" the task.
@@ -20,6 +25,8 @@ class CChangeFinder {
 public:
     using json = nlohmann::ordered_json;
 
+    // pNewMessage: the bytes of the message the request carries, read
+    // before it went out; null when they could not be read.
     static CChangeRoute::EFound Find(const json& jRequest, const CTaskList& before, const CTaskList& after,
-                                     const CTextCodec& codec, json& jAnswer);
+                                     const CTextCodec& codec, const std::string* pNewMessage, json& jAnswer);
 };

@@ -13,6 +13,7 @@
 #include "CChangeRoute.h"
 #include "CFileOps.h"
 #include "CHostProtocol.h"
+#include "CMaildir.h"
 #include "CNextCommand.h"
 #include "CPrintable.h"
 #include "CScheduleOptions.h"
@@ -106,10 +107,15 @@ int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json&
 CChangeRoute::CFindFn FinderOf(const std::string& strFile, const CTextCodec& codec, const json& jRequest) {
     CTaskList before;
     if (!CTaskListFile::LoadTaskList(strFile, before, codec)) return {};
-    return [strFile, &codec, jRequest, before](json& jAnswer) {
+    // The new message as it went out: the host moves the file itself.
+    std::optional<std::string> optMessage;
+    if (const auto it = jRequest.find(CHostProtocol::kTemplate); it != jRequest.end() && it->is_string())
+        if (auto rBytes = CFileOps::ReadFile(it->get<std::string>(), CMaildir::kMaxMessageBytes))
+            optMessage = std::move(*rBytes);
+    return [strFile, &codec, jRequest, before, optMessage](json& jAnswer) {
         CTaskList after;
         if (!CTaskListFile::LoadTaskList(strFile, after, codec)) return CChangeRoute::EFound::kUnknown;
-        return CChangeFinder::Find(jRequest, before, after, codec, jAnswer);
+        return CChangeFinder::Find(jRequest, before, after, codec, optMessage ? &*optMessage : nullptr, jAnswer);
     };
 }
 
