@@ -190,6 +190,32 @@ TEST_F(DeliveryTest, RefusedRecipientsAreKeptWithTheMessage) {
     EXPECT_EQ(m_server.Received().size(), 1u);
 }
 
+// The whole message went over and the connection ended before the server
+// answered: it may have arrived, so it is held in doubt. After a new start
+// the round that sends the next message leaves it be.
+TEST_F(DeliveryTest, AConnectionLostBeforeTheAnswerHoldsTheMessageInDoubt) {
+    m_server.Start({.bHangUpAfterData = true});
+    WritePlainAccount(m_server.Port());
+    CMailHost& host = StartHost();
+    ASSERT_EQ(host.Submit(Message("Unanswered")).Problem(), "");
+    ASSERT_TRUE(WaitFor(EHostEvent::InDoubt, 1));
+    EXPECT_TRUE(Contains(Last(EHostEvent::InDoubt)->strText, "before the server answered"))
+        << Last(EHostEvent::InDoubt)->strText;
+    const std::vector<std::string> vecOutbox = host.ListFolder(EMailFolder::Outbox);
+    ASSERT_EQ(vecOutbox.size(), 1u);
+    EXPECT_EQ(host.DeliveryStatus(vecOutbox[0]).state, EHostEvent::InDoubt);
+    ASSERT_EQ(StartHost().Submit(Message("Next")).Problem(), "");
+    ASSERT_TRUE(WaitFor(EHostEvent::InDoubt, 2));  // the next one
+    m_pHost->Stop();
+    const auto vecReceived = m_server.Received();
+    ASSERT_EQ(vecReceived.size(), 2u);
+    EXPECT_TRUE(Contains(vecReceived[0].strData, "Subject: Unanswered"));
+    EXPECT_TRUE(Contains(vecReceived[1].strData, "Subject: Next"));
+    EXPECT_EQ(m_pHost->ListFolder(EMailFolder::Outbox).size(), 2u);
+    EXPECT_EQ(m_pHost->DeliveryStatus(vecOutbox[0]).state, EHostEvent::InDoubt);
+    EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::SentItems).empty());
+}
+
 TEST_F(DeliveryTest, RestartWithAFullOutboxLosesAndRepeatsNothing) {
     ASSERT_NO_FATAL_FAILURE(QueueWhileServerIsDown("kept", 5));
     m_pHost.reset();

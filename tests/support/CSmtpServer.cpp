@@ -39,6 +39,7 @@ void CSmtpServer::Start(const COptions& opts) {
     for (const auto& str : opts.vecRefuse) vecArgs.insert(vecArgs.end(), {"--refuse", str});
     if (!opts.strDataReply.empty()) vecArgs.insert(vecArgs.end(), {"--data-reply", opts.strDataReply});
     if (opts.nSizeLimit > 0) vecArgs.insert(vecArgs.end(), {"--size-limit", std::to_string(opts.nSizeLimit)});
+    if (opts.bHangUpAfterData) vecArgs.push_back("--hang-up-after-data");
     m_process.Start(vecArgs, true, m_strWorkDir + "/server.log");
     std::string strPort = m_process.ReadLine(std::chrono::seconds(20));
     if (strPort.empty()) throw std::runtime_error("the SMTP test server did not start");

@@ -15,8 +15,9 @@ public:
         std::string strAuth;  // "user:password"
         std::vector<std::string> vecRefuse;
         std::string strDataReply;
-        size_t nSizeLimit = 0;  // the SIZE announced and enforced; 0: the server's default
-        int nPort = 0;          // 0: a free one
+        size_t nSizeLimit = 0;          // the SIZE announced and enforced; 0: the server's default
+        bool bHangUpAfterData = false;  // each message stored, the connection dropped before the answer
+        int nPort = 0;                  // 0: a free one
     };
     struct CReceived {
         std::string strMailFrom;

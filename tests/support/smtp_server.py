@@ -20,6 +20,7 @@ class Handler:
         self.out = args.out
         self.refuse = {a.lower() for a in args.refuse}
         self.data_reply = args.data_reply
+        self.hang_up = args.hang_up_after_data
         self.count = 0
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
@@ -40,6 +41,9 @@ class Handler:
         with open(base + ".tmp", "wb") as f:
             f.write(envelope.original_content)
         os.rename(base + ".tmp", base + ".eml")
+        if self.hang_up:
+            # The message is taken, but the client never hears so.
+            server.transport.abort()
         return "250 2.0.0 OK queued"
 
 
@@ -55,6 +59,8 @@ def main():
     parser.add_argument("--refuse", action="append", default=[])
     parser.add_argument("--data-reply", help="reply to every DATA instead of accepting")
     parser.add_argument("--size-limit", type=int, help="the SIZE announced and enforced")
+    parser.add_argument("--hang-up-after-data", action="store_true",
+                        help="store each message, then drop the connection before answering")
     args = parser.parse_args()
 
     context = None
