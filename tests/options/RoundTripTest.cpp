@@ -1,11 +1,16 @@
 // Tasks loaded into the sheet show their form and values, and scheduling
 // them unchanged writes the same recurrence back; the form not in use keeps
 // the panel's own initial values on screen and the task's values in store.
+#include <QComboBox>
+#include <QDateEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTimer>
 
 #include "CGeneralPage.h"
 #include "COptionsTestBase.h"
+#include "CRulesPage.h"
+#include "CTaskRulesJson.h"
 
 namespace {
 
@@ -217,4 +222,29 @@ TEST_F(RoundTripTest, ExecReturnsOneAfterScheduleAndTwoOtherwise) {
         });
         EXPECT_EQ(dlg.exec(), nHow == 0 ? 1 : 2);
     }
+}
+
+// The Rules page shows every rule it is given, the wait and the pause among
+// them, and gives back exactly those; a wait whose deadline is shorter than
+// one try is refused in the page's own words.
+TEST(RulesPageRoundTrip, EveryRuleIsShownAndGivenBackAndAShortWaitIsRefused) {
+    const nlohmann::json jRules = {{"workingDays", "mon-sat"},   {"onHoliday", "after"},
+                                   {"zone", "Asia/Tokyo"},       {"ifNothingAttached", "wait"},
+                                   {"waitMinutes", 15},          {"waitDeadlineMinutes", 120},
+                                   {"waitThen", "send"},         {"missed", "latest"},
+                                   {"pauseUntil", "2031-03-01"}, {"skipNext", true}};
+    const CTaskRules rules = ValueOf(CTaskRulesJson::FromJson(jRules));
+    CRulesPage page;
+    page.Load(rules);
+    EXPECT_EQ(page.NothingAttached().currentText(), "Wait for the file");
+    EXPECT_EQ(page.WaitMinutes().value(), 15);
+    EXPECT_EQ(page.WaitDeadline().value(), 120);
+    EXPECT_EQ(page.PauseUntil().date(), QDate(2031, 3, 1));
+    const auto rBack = page.Rules();
+    ASSERT_TRUE(rBack) << rBack.Problem();
+    EXPECT_EQ(CTaskRulesJson::ToJson(*rBack), CTaskRulesJson::ToJson(rules));
+    EXPECT_EQ(*rBack, rules);
+
+    page.WaitDeadline().setValue(10);
+    EXPECT_EQ(page.Rules().Problem(), "Nothing to attach: the wait must be at least as long as one try.");
 }
