@@ -69,6 +69,7 @@ protected:
         };
         ctx.fnSave = [this](const CTaskList&) { ++m_nSaves; };
         ctx.fnWaitsForHost = [this](const CTaskItem& t) { return m_setWaitsForHost.count(t.m_strTaskName) != 0; };
+        ctx.fnRulesOf = m_fnRulesOf;
         ctx.pClock = &m_clock;
         m_pDlg = std::make_unique<CSendEmailDlg>(ctx);
     }
@@ -97,8 +98,9 @@ protected:
     bool m_bHaveList = true;
     std::string m_strLog, m_strTick;
     std::function<void(const CTaskItem&)> m_fnDuringSend;
-    std::function<CSendVerdict(const CTaskItem&)> m_fnCounts;  // null: every send counts
-    std::set<std::string> m_setWaitsForHost;                   // recorded as "not queued yet" before a restart
+    std::function<CSendVerdict(const CTaskItem&)> m_fnCounts;          // null: every send counts
+    std::set<std::string> m_setWaitsForHost;                           // recorded as "not queued yet" before a restart
+    std::function<CResult<CTaskRules>(const CTaskItem&)> m_fnRulesOf;  // null: no rules are kept
     int m_nSaves = 0;
     std::unique_ptr<CSendEmailDlg> m_pDlg;
 };
@@ -209,6 +211,24 @@ TEST_F(SchedulerTest, AnOccurrenceTheHostCannotStoreStaysDueAndIsTriedEachMinute
     SetNow(10, 6);
     Ticks(1);
     EXPECT_EQ(m_strLog, "every5@10:05") << "moved waits for 11:00";
+}
+
+// Rules that cannot be read leave the task on its plain schedule; the user
+// is told when the reason is new, not at every tick.
+TEST_F(SchedulerTest, ATaskWhoseRulesCannotBeReadIsSentAsWithoutThemAndToldOnceAReason) {
+    std::string strWhy = "tasks.json: damaged";
+    m_fnRulesOf = [&](const CTaskItem&) -> CResult<CTaskRules> { return CProblem(strWhy); };
+    Restart();
+    m_list.Add(Minutely("a", At(2026, 3, 2, 10, 0), 5));
+    SetNow(10, 0);
+    testing::internal::CaptureStderr();
+    Ticks(6, 60);
+    strWhy = "tasks.json: gone";
+    Ticks(6, 60);
+    const std::string strErr = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(m_strLog, "a@10:00 | a@10:05 | a@10:10");
+    const std::string strTold = "Quillory: task \"a\" is sent as if it had no rules, as its rules cannot be read: ";
+    EXPECT_EQ(strErr, strTold + "tasks.json: damaged\n" + strTold + "tasks.json: gone\n");
 }
 
 // What the random edits of SchedulerDifferentialTest never do: another
