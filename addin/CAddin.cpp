@@ -9,6 +9,7 @@
 #include "CButtonEventsSink.h"
 #include "CEmailManagerDlg.h"
 #include "CInspectorsEventsSink.h"
+#include "CMessageSwap.h"
 #include "CMyInspectorEvent.h"
 #include "CSendEmailDlg.h"
 #include "CSendReporting.h"
@@ -136,6 +137,9 @@ HRESULT CAddin::Connect(IDispatch* pApplication) {
         Error(rClaimed.Problem().c_str());
         return kFailure;
     }
+
+    // A change the last holder of the list left half done, settled before the list is read.
+    CMessageSwap::Settle(g_strDataDir, [](const std::string& str) { std::cerr << "Quillory: " << str << '\n'; });
 
     // 6-7: seed and load the task list.
     // Without the seed the list starts empty, as on any first run.

@@ -73,8 +73,9 @@ json Edit(const CTaskListCommands::CContext& ctx, const json& jRequest) {
     if (!rCodec) return CTaskListServer::Refused({rCodec.Problem()});
     CTaskList* pList = ctx.fnTaskList();
     if (!pList) return CTaskListServer::Refused({"the add-in has no task list"});
-    const CTaskListEdit::CContext edit{ctx.strDataDir, g_pClock ? g_pClock->Now() : std::time(nullptr), *rCodec,
-                                       ctx.fnSend, ctx.fnStore ? ctx.fnStore() : nullptr};
+    const CTaskListEdit::CContext edit{
+        ctx.strDataDir, g_pClock ? g_pClock->Now() : std::time(nullptr), *rCodec,
+        ctx.fnSend,     ctx.fnStore ? ctx.fnStore() : nullptr,           ctx.strTaskFile};
     bool bSaveFailed = false;  // the host's own trouble, not the request's
     const auto rDone = CTaskListEdit::ApplyAndSave(*pList, jRequest, edit, [&] {
         auto rSaved = ctx.fnSave();

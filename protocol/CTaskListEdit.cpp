@@ -8,6 +8,7 @@
 
 #include "CHolidayCache.h"
 #include "CHostProtocol.h"
+#include "CMessageSwap.h"
 #include "CRuledSchedule.h"
 #include "CSchedule.h"
 #include "CTaskArgument.h"
@@ -182,23 +183,18 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
     COutcome outcome;
     outcome.jRules = std::move(jRules);
     if (nSelf >= 0) outcome.strTemplateBefore = list[nSelf].m_strTemplateFile;
-    if (!strPlaced.empty()) {
+    if (bInPlace) {
+        // The old message waits aside until the list is saved, noted so
+        // that a writer stopped before the save leaves message and values agreeing.
+        QUILLORY_TRY_VALUE(outcome.optSwap,
+                           CMessageSwap::Begin(ctx.strDataDir, ctx.strTaskFile, strPlaced, strPending));
+    } else if (!strPlaced.empty()) {
         std::error_code ec;
-        if (bInPlace && fs::exists(fs::symlink_status(strPlaced, ec))) {
-            // The old message waits beside it until the list is saved.
-            outcome.strKeptAside = strPending + ".previous";
-            fs::rename(strPlaced, outcome.strKeptAside, ec);
-            if (ec) return CProblem("template: cannot set " + strPlaced + " aside: " + ec.message());
-        }
         fs::rename(strPending, strPlaced, ec);
-        if (ec) {
-            const std::string strProblem = ec.message();
-            if (!outcome.strKeptAside.empty()) fs::rename(outcome.strKeptAside, strPlaced, ec);
-            return CProblem("template: cannot move " + strPending + " to " + strPlaced + ": " + strProblem);
-        }
+        if (ec) return CProblem("template: cannot move " + strPending + " to " + strPlaced + ": " + ec.message());
         outcome.strPlacedFrom = strPending;
         outcome.strPlacedTo = strPlaced;
-        if (nSelf >= 0 && !bInPlace)
+        if (nSelf >= 0)
             outcome.strRemoveAfterSave = list[nSelf].m_strTemplateFile;  // checked once the list holds the new one
     }
     if (nSelf < 0) {
@@ -461,8 +457,8 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
     if (const auto rSaved = fnSave(); !rSaved) {
         if (eSaveFailed == ESaveFailed::Keep) {
             outcome.strNotSaved = rSaved.Problem();
-            outcome.strRemoveAfterSave.clear();                                       // a later save may still need it
-            if (!outcome.strKeptAside.empty()) fs::remove(outcome.strKeptAside, ec);  // the list holds the new one
+            outcome.strRemoveAfterSave.clear();  // a later save may still need it
+            // A swap's note stays for the next start: saved by then, the old message goes.
             // The store follows the list held in memory, and is written with
             // whatever next saves it: the list's file does not name the
             // change yet, so neither may the store's.
@@ -473,13 +469,13 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
         // makes whoever caches the list look again.
         list = before;
         if (!outcome.strPlacedTo.empty()) fs::rename(outcome.strPlacedTo, outcome.strPlacedFrom, ec);
-        if (!outcome.strKeptAside.empty()) fs::rename(outcome.strKeptAside, outcome.strPlacedTo, ec);
+        if (outcome.optSwap) CMessageSwap::Undo(*outcome.optSwap);
         if (!outcome.strCopied.empty()) fs::remove(outcome.strCopied, ec);
         return CProblem(rSaved.Problem() + "; the task list is left as it was");
     }
     // The list no longer names it; a file left over harms nobody.
     if (!outcome.strRemoveAfterSave.empty()) fs::remove(outcome.strRemoveAfterSave, ec);
-    if (!outcome.strKeptAside.empty()) fs::remove(outcome.strKeptAside, ec);
+    if (outcome.optSwap) CMessageSwap::Finish(*outcome.optSwap);
     if (ctx.pStore) FollowInStore(*ctx.pStore, list, edit.eCommand, outcome, true);
     return outcome;
 }

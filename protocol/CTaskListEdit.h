@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "CMessageSwap.h"
 #include "CResult.h"
 #include "CTaskHistoryFile.h"
 #include "CTaskItem.h"
@@ -45,6 +46,9 @@ public:
         // settings with it, a copy starts with the settings, and a removed
         // task's go. Null where no one keeps it.
         CTaskHistoryFile* pStore = nullptr;
+        // The task list's file, which a save replaces: a new message under
+        // a template's own name waits for that (see CMessageSwap).
+        std::string strTaskFile;
     };
 
     // Every kind of change. The first eight are the tool's commands, named
@@ -99,11 +103,11 @@ public:
         CTaskItem task;   // the task as it is now (as it was, when removed)
         // The file work done with the change, undone when the list cannot
         // be saved, or left for after the save.
-        std::string strPlacedFrom, strPlacedTo;  // a new template moved into place
-        std::string strKeptAside;                // the message it replaced under the same name, until saved
-        std::string strCopied;                   // a template copied for a new task
-        std::string strRemoveAfterSave;          // a template no task uses any more
-        std::string strNotSaved;                 // ESaveFailed::Keep: why the list, holding the change, is not saved
+        std::string strPlacedFrom, strPlacedTo;      // a new template moved into place
+        std::optional<CMessageSwap::CSwap> optSwap;  // a new message under the template's own name, until saved
+        std::string strCopied;                       // a template copied for a new task
+        std::string strRemoveAfterSave;              // a template no task uses any more
+        std::string strNotSaved;  // ESaveFailed::Keep: why the list, holding the change, is not saved
         // The template the task had before (Set, Store), or the one it was
         // copied from (Copy); the store follows when it differs.
         std::string strTemplateBefore;

@@ -10,7 +10,8 @@
 CResult<CTaskListEdit::COutcome> CSharedListEdit::Apply(const CTaskListEdit::CEdit& edit) {
     if (!g_pTaskList) return CProblem("the add-in has no task list");
     const auto rCodec = TaskListCodec();  // only add and set measure texts; the save says it when it is missing
-    const CTaskListEdit::CContext ctx{g_strDataDir, AddinClock().Now(), rCodec ? *rCodec : nullptr, {}, g_pTaskHistory};
+    const CTaskListEdit::CContext ctx{g_strDataDir, AddinClock().Now(), rCodec ? *rCodec : nullptr,
+                                      {},           g_pTaskHistory,     TaskListPath()};
     auto rDone =
         CTaskListEdit::ApplyAndSave(*g_pTaskList, edit, ctx, SaveSharedTaskList, CTaskListEdit::ESaveFailed::Keep);
     if (rDone && !rDone->strNotSaved.empty()) CAddinBox::Fail("Failed to save the task list: " + rDone->strNotSaved);

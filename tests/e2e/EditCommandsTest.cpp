@@ -16,6 +16,7 @@
 
 #include "CEnvScope.h"
 #include "CHeadlessTestBase.h"
+#include "CMessageSwap.h"
 #include "CSeededRandom.h"
 #include "CTaskListFile.h"
 #include "CTaskListLock.h"
@@ -318,21 +319,54 @@ TEST_F(EditCommandsTest, AToolWhoseHostDiesSaysWhatTheFileHolds) {
         CTaskList list;
         ASSERT_TRUE(CTaskListFile::LoadTaskList(TaskFile(), list, codec).Ok());
         bool bInFile = false;
-        for (const CTaskItem& task : list)
+        for (const CTaskItem& task : list) {
             bInFile |= bAdd ? task.m_strTaskName == strName
                             : task.m_strTaskName == "Base" && task.m_nEndAfterCount == i + 2 && task.m_nEndKind == 1;
+            // A set's new message goes with its values, whenever the host stopped.
+            if (!bAdd && task.m_strTaskName == "Base") {
+                ASSERT_TRUE(fs::exists(task.m_strTemplateFile)) << result.strErr;
+                EXPECT_EQ(Contains(CTempDir::ReadFile(task.m_strTemplateFile), "Subject: " + strName), bInFile)
+                    << result.strErr;
+            }
+        }
         if (result.nExit == 0) {
             EXPECT_TRUE(bInFile) << "claimed, but not in the file: " << result.strOut << result.strErr;
             EXPECT_TRUE(Contains(result.strOut, bAdd ? "Added task" : "Changed task 1"));
         } else {
             EXPECT_EQ(result.nExit, 3) << result.strErr;
             EXPECT_FALSE(bInFile) << "in the file, but the tool says: " << result.strErr;
-            // A host stopped after it put a set's message in place and before
-            // it saved the list leaves the message without the other values.
-            EXPECT_TRUE(Contains(result.strErr, "not applied") ||
-                        (!bAdd && Contains(result.strErr, "cannot tell whether the set was carried out")))
-                << result.strErr;
+            EXPECT_TRUE(Contains(result.strErr, "not applied")) << result.strErr;
         }
+        for (const auto& [strFile, strBytes] : Folder())
+            EXPECT_FALSE(strFile.ends_with(".previous") || strFile.starts_with(".quillory-")) << strFile << " left";
+    }
+}
+
+// A set's new message in place and its list not saved, as a host stopped
+// between the two leaves them: whoever takes the list next, the tool
+// writing it or the host starting, first puts the old message back.
+TEST_F(EditCommandsTest, AMessageLeftWithoutItsSavedListIsUndoneByWhoeverTakesTheListNext) {
+    ASSERT_EQ(Add("Base", {"--weekly", "--days", "mon", "--start", "2030-01-07 09:00"}).nExit, 0);
+    const std::string strTemplate = Export()[0]["templateFile"];
+    const std::string strOld = CTempDir::ReadFile(strTemplate), strNew = DataDir() + ".quillory-new-1.oft";
+    for (const bool bHost : {false, true}) {
+        SCOPED_TRACE(bHost ? "the host" : "the tool");
+        CTempDir::WriteFile(strNew, "Subject: never saved\n\nbody\n");
+        ASSERT_TRUE(CMessageSwap::Begin(DataDir(), TaskFile(), strTemplate, strNew).Ok());
+        std::string strTold;
+        if (bHost) {
+            StartHostAndWait();
+            strTold = CTempDir::ReadFile(m_dir / "host.log");
+        } else {
+            const CRun run = Tool({"disable", "Base"});
+            EXPECT_EQ(run.nExit, 0) << run.strErr;
+            strTold = run.strErr;
+        }
+        EXPECT_TRUE(Contains(strTold, "stopped before the task list was saved, and is undone")) << strTold;
+        EXPECT_EQ(CTempDir::ReadFile(strTemplate), strOld);
+        EXPECT_EQ(CTempDir::ReadFile(strNew), "Subject: never saved\n\nbody\n");
+        for (const auto& [strFile, strBytes] : Folder())
+            EXPECT_FALSE(strFile.ends_with(".previous") || strFile.starts_with(CMessageSwap::kNotePrefix)) << strFile;
     }
 }
 

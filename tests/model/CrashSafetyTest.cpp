@@ -7,10 +7,12 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "CMessageSwap.h"
 #include "CTaskListFile.h"
 #include "CTempDir.h"
 
@@ -104,4 +106,91 @@ TEST(CrashSafety, FullDiskKeepsTheOldFile) {
     EXPECT_EQ(CTaskListFile::LoadTaskList(strPath, back, codec).Problem(), "");
     EXPECT_EQ(back, MakeList(3));
     EXPECT_FALSE(fs::exists(strPath + ".tmp"));
+}
+
+// A set that gives a task's template a new message under its own name,
+// stopped at every moment between its first step and its last: whoever
+// settles it next leaves the message the list's values go with (the new
+// one once the list is saved, else the old), and nothing aside.
+TEST(CrashSafety, AMessageSwapStoppedAnywhereLeavesTheMessageTheListGoesWith) {
+    enum EStop { NoteOnly, OldAside, NewInPlace, Saved, AsideGone };
+    const struct {
+        const char* pszName;
+        bool bHadMessage;
+        EStop eStop;
+    } kCases[] = {
+        {"note written", true, NoteOnly},        {"old message aside", true, OldAside},
+        {"new one in place", true, NewInPlace},  {"list saved", true, Saved},
+        {"aside removed", true, AsideGone},      {"no old message, new in place", false, NewInPlace},
+        {"no old message, saved", false, Saved},
+    };
+    const CTextCodec codec = CTextCodec::Open("UTF-8").Value();
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        CTempDir tmp;
+        const std::string strDir = tmp.Path() + "/", strList = strDir + "emails.dat";
+        const std::string strTemplate = strDir + "Report.oft", strNew = strDir + ".quillory-new-7.oft";
+        ASSERT_TRUE(CTaskListFile::SaveTaskList(strList, MakeList(1), codec).Ok());
+        if (c.bHadMessage) CTempDir::WriteFile(strTemplate, "old");
+        CTempDir::WriteFile(strNew, "new");
+        const auto rSwap = CMessageSwap::Begin(strDir, strList, strTemplate, strNew);
+        ASSERT_TRUE(rSwap.Ok()) << rSwap.Problem();
+        // The earlier moments, by taking Begin's steps back.
+        if (c.eStop <= OldAside) fs::rename(strTemplate, strNew);
+        if (c.eStop == NoteOnly) fs::rename(rSwap->strAside, strTemplate);
+        const bool bSaved = c.eStop >= Saved;
+        if (bSaved) {
+            ASSERT_TRUE(CTaskListFile::SaveTaskList(strList, MakeList(2), codec).Ok());
+        }
+        if (c.eStop == AsideGone) fs::remove(rSwap->strAside);
+
+        std::vector<std::string> vecTold;
+        CMessageSwap::Settle(strDir, [&](const std::string& str) { vecTold.push_back(str); });
+        EXPECT_EQ(vecTold.size(), 1u);
+        if (bSaved || c.bHadMessage) {
+            EXPECT_EQ(CTempDir::ReadFile(strTemplate), bSaved ? "new" : "old");
+        } else {
+            EXPECT_FALSE(fs::exists(strTemplate));
+        }
+        // What was not saved is the writer's again; and nothing else is left.
+        std::set<std::string> setLeft;
+        for (const auto& entry : fs::directory_iterator(strDir)) setLeft.insert(entry.path().filename().string());
+        std::set<std::string> setWanted = {"emails.dat"};
+        if (bSaved || c.bHadMessage) setWanted.insert("Report.oft");
+        if (!bSaved) setWanted.insert(".quillory-new-7.oft");
+        EXPECT_EQ(setLeft, setWanted);
+    }
+}
+
+// Two unsaved swaps of one template (a host whose saves failed, then
+// stopped): undone newest first, back to the first message. A note that
+// names a file outside the folder, or is damaged, moves nothing and stays.
+TEST(CrashSafety, SwapNotesAreSettledNewestFirstAndABadNoteMovesNothing) {
+    CTempDir tmp;
+    const std::string strDir = tmp.Path() + "/", strList = strDir + "emails.dat";
+    const CTextCodec codec = CTextCodec::Open("UTF-8").Value();
+    ASSERT_TRUE(CTaskListFile::SaveTaskList(strList, MakeList(1), codec).Ok());
+    CTempDir::WriteFile(strDir + "Report.oft", "first");
+    for (const char* psz : {"second", "third"}) {
+        CTempDir::WriteFile(strDir + ".quillory-new-" + psz + ".oft", psz);
+        ASSERT_TRUE(
+            CMessageSwap::Begin(strDir, strList, strDir + "Report.oft", strDir + ".quillory-new-" + psz + ".oft").Ok());
+    }
+    ASSERT_EQ(CTempDir::ReadFile(strDir + "Report.oft"), "third");
+    const std::string strId = CMessageSwap::IdOf(strList).Value();
+    const std::string strOutside = tmp.Path() + "-outside";
+    CTempDir::WriteFile(strOutside, "theirs");
+    const std::string strBadNote = strDir + CMessageSwap::kNotePrefix + "0-bad";
+    CTempDir::WriteFile(strBadNote, CMessageSwap::Format({"../" + fs::path(strOutside).filename().string(), "aside",
+                                                          "new", "emails.dat", strId}));
+    CTempDir::WriteFile(strDir + CMessageSwap::kNotePrefix + "0-cut", "quillory-swap 1");
+    std::vector<std::string> vecTold;
+    CMessageSwap::Settle(strDir, [&](const std::string& str) { vecTold.push_back(str); });
+    EXPECT_EQ(CTempDir::ReadFile(strDir + "Report.oft"), "first");
+    EXPECT_EQ(CTempDir::ReadFile(strOutside), "theirs");
+    EXPECT_TRUE(fs::exists(strBadNote));
+    ASSERT_EQ(vecTold.size(), 4u);
+    EXPECT_NE(vecTold[2].find("cut short; left as it is"), std::string::npos) << vecTold[2];
+    EXPECT_NE(vecTold[3].find("is not a file name in the data folder; left as it is"), std::string::npos) << vecTold[3];
+    fs::remove(strOutside);
 }

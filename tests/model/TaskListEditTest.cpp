@@ -24,6 +24,7 @@ protected:
     TaskListEditTest() {
         for (const char* psz : {"a", "b", "c", "d"}) m_list.Add(Task(psz));
         m_ctx.strDataDir = m_dir.Path() + "/";
+        m_ctx.strTaskFile = m_ctx.strDataDir + "emails.dat";
         m_ctx.tNow = ValueOf(TaskTime::ToAbsolute(2027, 1, 4, 10, 0, 30));  // a Monday
         m_ctx.pCodec = &m_codec;
     }

@@ -35,6 +35,7 @@ protected:
             m_before.Add(t);
         }
         m_ctx.strDataDir = m_dir.Path() + "/";
+        m_ctx.strTaskFile = m_ctx.strDataDir + "emails.dat";
         m_ctx.tNow = ValueOf(TaskTime::ToAbsolute(2027, 1, 4, 10, 0, 30));
         m_ctx.pCodec = &m_codec;
     }

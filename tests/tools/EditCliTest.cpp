@@ -321,7 +321,9 @@ TEST_F(EditCliTest, EachCommandChangesTheFileWithoutAHost) {
         EXPECT_EQ(msg.vecAttachments.size(), step.nEmbedded);
         EXPECT_EQ(Tasks()[1].m_strTaskName, "B");
     }
-    EXPECT_EQ(Folder().count(fs::path(strTemplateB).filename().string() + ".previous"), 0u);
+    // Nothing of the swaps is left: no old message aside, no note.
+    for (const auto& [strName, strBytes] : Folder())
+        EXPECT_FALSE(strName.ends_with(".previous") || strName.starts_with(".quillory-")) << strName;
     r = Run({"show", "B"});
     EXPECT_TRUE(Contains(r.strOut,
                          "From:            the account's address\nSubject:         B again\n"

@@ -90,7 +90,7 @@ CChangeRoute::EFound CChangeFinder::Find(const json& jRequest, const CTaskList& 
     // The others change only the list's order and switches: made again on
     // the list before, they give what the file must show.
     CTaskList expected = before;
-    const CTaskListEdit::CContext ctx{{}, 0, &codec, {}};
+    const CTaskListEdit::CContext ctx{{}, 0, &codec, {}, nullptr, {}};
     const auto rDone = CTaskListEdit::Apply(expected, jRequest, ctx);
     if (!rDone) return EFound::kNotApplied;
     if (Shape(after) == Shape(expected)) {

@@ -1,6 +1,7 @@
 #include "CChangeRoute.h"
 
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 #include <thread>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "CHostClient.h"
 #include "CHostProtocol.h"
 #include "CJsonText.h"
+#include "CMessageSwap.h"
 #include "CTaskListLock.h"
 
 namespace {
@@ -38,6 +40,15 @@ int Report(const CResult<CHostClient::CReply>& rReply, const std::string& strCom
     return itFault != jAnswer.end() && *itFault == CHostProtocol::kFaultRequest ? kExitData : kExitHost;
 }
 
+// With the lock just taken: a change its last holder left half done is
+// settled before the file is read or written.
+void SettleSwaps(const std::string& strFile) {
+    std::error_code ec;
+    const std::filesystem::path path = std::filesystem::absolute(strFile, ec);
+    CMessageSwap::Settle((ec ? std::filesystem::path(strFile) : path).parent_path().string() + "/",
+                         [](const std::string& str) { std::cerr << "quillory: " << str << '\n'; });
+}
+
 // The host took the request and vanished before it answered: its lock
 // ends with it, and then the file holds whatever it saved.
 int Settle(const std::string& strFile, const std::string& strCommand, const std::string& strWhy,
@@ -53,6 +64,7 @@ int Settle(const std::string& strFile, const std::string& strCommand, const std:
         std::cerr << '\n';
         return kExitHost;
     }
+    SettleSwaps(strFile);
     nlohmann::ordered_json jAnswer;
     switch (fnFind(jAnswer)) {
         case EFound::kApplied:
@@ -100,7 +112,10 @@ int CChangeRoute::Write(const std::string& strFile, const nlohmann::ordered_json
             std::cerr << "quillory: " << rLock.Problem() << '\n';
             return kExitData;
         }
-        if (*rLock == CTaskListLock::EState::kHeld) return fnDirect();
+        if (*rLock == CTaskListLock::EState::kHeld) {
+            SettleSwaps(strFile);
+            return fnDirect();
+        }
         if (std::chrono::steady_clock::now() >= tEnd) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }

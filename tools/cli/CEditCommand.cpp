@@ -85,7 +85,7 @@ int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json&
     CTaskHistoryFile store(DataDirOf(strFile) + CTaskHistoryFile::kFileName, clock);
     const auto rStore = store.Load();
     if (!rStore) std::cerr << "quillory: " << rStore.Problem() << "; it does not follow this change\n";
-    const CTaskListEdit::CContext ctx{DataDirOf(strFile), tNow, &codec, {}, rStore ? &store : nullptr};
+    const CTaskListEdit::CContext ctx{DataDirOf(strFile), tNow, &codec, {}, rStore ? &store : nullptr, strFile};
     const auto rDone = CTaskListEdit::ApplyAndSave(list, jRequest, ctx,
                                                    [&] { return CTaskListFile::SaveTaskList(strFile, list, codec); });
     if (!rDone) {
