@@ -115,6 +115,10 @@ CResult<CTaskRules> CTaskRulesJson::FromJson(const nlohmann::json& j, CTaskRules
         else if (rules.nWaitDeadlineMinutes < rules.nWaitMinutes)
             problems.Add("rules.waitDeadlineMinutes", "must be at least waitMinutes");
     } else {
+        // Given without wait they would be dropped unseen: the user is told instead.
+        for (const char* pszKey : {"waitMinutes", "waitDeadlineMinutes", "waitThen"})
+            if (j.contains(pszKey))
+                problems.Add(std::string("rules.") + pszKey, "goes only with ifNothingAttached wait");
         rules.nWaitMinutes = rules.nWaitDeadlineMinutes = 0;  // they belong to wait alone
         rules.eWaitThen = CTaskRules{}.eWaitThen;
     }
