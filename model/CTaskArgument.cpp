@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cctype>
 
+#include "Digits.h"
+
 CResult<int> CTaskArgument::Find(const CTaskList& list, const std::string& strArg) {
-    const bool bDigits =
-        !strArg.empty() && strArg.size() < 10 &&
-        std::all_of(strArg.begin(), strArg.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+    const bool bDigits = IsDigits(strArg, 9);
     int nFound = -1;
     for (int i = 0; i < list.GetSize(); ++i) {
         if (list[i].m_strTaskName != strArg) continue;

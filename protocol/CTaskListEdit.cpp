@@ -18,6 +18,7 @@
 #include "CTaskRulesJson.h"
 #include "CTaskZone.h"
 #include "CTemplateName.h"
+#include "Digits.h"
 #include "TaskTime.h"
 
 namespace fs = std::filesystem;
@@ -253,8 +254,7 @@ CResult<int> MoveTarget(const CTaskList& list, int nIndex, const json& jRequest)
     else if (strTo == "down") nTarget = std::min(nIndex + 1, nLast);
     else if (strTo == "first") nTarget = 0;
     else if (strTo == "last") nTarget = nLast;
-    else if (!strTo.empty() && strTo.size() < 10 && strTo.find_first_not_of("0123456789") == std::string::npos)
-        nTarget = std::stoi(strTo) - 1;
+    else if (IsDigits(strTo, 9)) nTarget = std::stoi(strTo) - 1;
     if (nTarget < 0 || nTarget > nLast)
         return CProblem("to: must be up, down, first, last or a place from 1 to " + std::to_string(nLast + 1) +
                         ", not \"" + strTo + "\"");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CFileOps.h"
+#include "Digits.h"
 
 namespace fs = std::filesystem;
 
@@ -105,12 +106,9 @@ CResult<CMessageSwap::CNote> CMessageSwap::Parse(std::string_view bytes) {
     if (std::adjacent_find(vecNames.begin(), vecNames.end()) != vecNames.end())
         return CProblem("the note names one file twice");
     const size_t nColon = note.strListId.find(':');
-    const auto IsNumber = [](std::string_view sv) {
-        return !sv.empty() && sv.size() <= 20 && sv.find_first_not_of("0123456789") == std::string_view::npos;
-    };
     if (note.strListId != "none" &&
-        (nColon == std::string::npos || !IsNumber(std::string_view(note.strListId).substr(0, nColon)) ||
-         !IsNumber(std::string_view(note.strListId).substr(nColon + 1))))
+        (nColon == std::string::npos || !IsDigits(std::string_view(note.strListId).substr(0, nColon), 20) ||
+         !IsDigits(std::string_view(note.strListId).substr(nColon + 1), 20)))
         return CProblem("\"" + note.strListId + "\" is not a file's identity");
     return note;
 }

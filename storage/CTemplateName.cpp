@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "Digits.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -88,5 +90,5 @@ bool CTemplateName::IsPendingPath(const std::string& strDataDir, const std::stri
         strName.compare(strName.size() - strSuffix.size(), strSuffix.size(), strSuffix) != 0)
         return false;
     const std::string strPid = strName.substr(strPrefix.size(), strName.size() - strPrefix.size() - strSuffix.size());
-    return strPid.size() <= 10 && strPid.find_first_not_of("0123456789") == std::string::npos;
+    return IsDigits(strPid, 10);
 }

@@ -10,13 +10,14 @@
 #include "CTaskCheck.h"
 #include "CTaskRulesBeside.h"
 #include "CTaskZone.h"
+#include "Digits.h"
 #include "TaskTime.h"
 
 namespace {
 
 // A whole number within [nMin, nMax], or nothing.
 std::optional<int> ParseCount(const std::string& str, int nMin, int nMax) {
-    if (str.empty() || str.size() > 9 || str.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    if (!IsDigits(str, 9)) return std::nullopt;
     const int n = std::stoi(str);
     if (n < nMin || n > nMax) return std::nullopt;
     return n;

@@ -7,6 +7,7 @@
 #include "CHolidayFile.h"
 #include "CTaskRulesJson.h"
 #include "CZoneRules.h"
+#include "Digits.h"
 #include "OptionWithValue.h"
 #include "TaskTime.h"
 
@@ -58,7 +59,7 @@ CResult<> NothingAttached(const std::string& strValue, nlohmann::json& j) {
         return {};
     }
     const auto number = [](const std::string& str) -> int {
-        if (str.empty() || str.size() > 6 || !std::all_of(str.begin(), str.end(), ::isdigit)) return -1;
+        if (!IsDigits(str, 6)) return -1;
         return std::stoi(str);
     };
     // wait:MINUTES:DEADLINE_MINUTES[:send|skip], the last what is done once the deadline passed.

@@ -9,6 +9,7 @@
 #include "CCurlAccount.h"
 #include "CFileOps.h"
 #include "CMimeWriter.h"
+#include "Digits.h"
 
 namespace {
 
@@ -68,18 +69,15 @@ CResult<> CMailReceiver::LoadState() {
         return CProblem(m_strStatePath + ": damaged (no account line)" + strKeep);
     // Another server or user: what was seen there means nothing here.
     if (vecLines[0] != "account=" + BaseUrl() + " " + m_account.strUser) return {};
-    auto isNumber = [](const std::string& str) {
-        return str.size() <= 19 && str.find_first_not_of("0123456789") == std::string::npos;
-    };
     for (size_t i = 1; i < vecLines.size(); ++i) {
         const std::string& strLine = vecLines[i];
         bool bRight = true;
         if (strLine.rfind("uidvalidity=", 0) == 0) {
             m_strUidValidity = strLine.substr(12);
-            bRight = isNumber(m_strUidValidity);
+            bRight = m_strUidValidity.empty() || IsDigits(m_strUidValidity, 19);
         } else if (strLine.rfind("seen=", 0) == 0) {
             m_setSeen.insert(strLine.substr(5));
-            bRight = strLine.size() > 5 && (!IsImap(BaseUrl()) || isNumber(strLine.substr(5)));
+            bRight = strLine.size() > 5 && (!IsImap(BaseUrl()) || IsDigits(strLine.substr(5), 19));
         } else {
             bRight = strLine.empty();
         }
@@ -179,7 +177,7 @@ CResult<> CMailReceiver::FetchPop3(std::vector<std::string>& vecNewIds, const st
     for (const auto& strLine : Lines(*rList)) {
         std::istringstream in(strLine);
         std::string strNumber, strUidl;
-        if (!(in >> strNumber >> strUidl) || strNumber.find_first_not_of("0123456789") != std::string::npos) continue;
+        if (!(in >> strNumber >> strUidl) || !IsDigits(strNumber, 19)) continue;
         setListed.insert(strUidl);
         if (m_setSeen.count(strUidl) || bAbort) continue;
         CResult<std::string> rMessage = Perform(strBase + "/" + strNumber, "");
