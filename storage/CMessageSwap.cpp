@@ -27,14 +27,15 @@ bool IsPlainName(const std::string& str) {
 
 std::string NameOf(const std::string& strPath) { return fs::path(strPath).filename().string(); }
 
-// Newest last when sorted: the stamp is fixed-width.
-std::string NewNotePath(const std::string& strDataDir) {
+// Names a swap's note and its aside: newest last when sorted, the time
+// stamp being fixed-width, and never a name an earlier swap still needs.
+std::string NewStamp() {
     const auto nNs =
         std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
             .count();
     char sz[64];
     std::snprintf(sz, sizeof sz, "%020lld-%ld", static_cast<long long>(nNs), static_cast<long>(::getpid()));
-    return strDataDir + CMessageSwap::kNotePrefix + sz;
+    return sz;
 }
 
 bool Rename(const std::string& strFrom, const std::string& strTo, std::string* pstrProblem = nullptr) {
@@ -127,7 +128,9 @@ CResult<CMessageSwap::CSwap> CMessageSwap::Begin(const std::string& strDataDir, 
                                                  const std::string& strTemplate, const std::string& strNew) {
     if (strListFile.empty()) return CProblem("template: the task list's file is not known");
     const bool bHadMessage = Exists(strTemplate);
-    CSwap swap{NewNotePath(strDataDir), strTemplate, bHadMessage ? strNew + ".previous" : std::string(), strNew};
+    const std::string strStamp = NewStamp();
+    CSwap swap{strDataDir + kNotePrefix + strStamp, strTemplate,
+               bHadMessage ? strDataDir + kAsidePrefix + strStamp + ".oft" : std::string(), strNew};
     QUILLORY_TRY_VALUE(const std::string strListId, IdOf(strListFile));
     const CNote note{NameOf(strTemplate), bHadMessage ? NameOf(swap.strAside) : std::string(), NameOf(strNew),
                      NameOf(strListFile), strListId};

@@ -15,7 +15,7 @@
 // message then always agrees with the values the list holds.
 //
 // Example: a set of "Report" writes ".quillory-swap-<stamp>-<pid>" naming
-// "Report 20261207090000.oft", its aside ".quillory-new-4711.oft.previous"
+// "Report 20261207090000.oft", its aside ".quillory-aside-<stamp>-<pid>.oft"
 // and "emails.dat" as inode 1234. Killed before the save, the next start
 // finds emails.dat still inode 1234 and puts the old message back.
 class CMessageSwap {
@@ -55,4 +55,5 @@ public:
     static CResult<std::string> IdOf(const std::string& strPath);
 
     static constexpr const char* kNotePrefix = ".quillory-swap-";
+    static constexpr const char* kAsidePrefix = ".quillory-aside-";
 };

@@ -338,7 +338,7 @@ TEST_F(EditCommandsTest, AToolWhoseHostDiesSaysWhatTheFileHolds) {
             EXPECT_TRUE(Contains(result.strErr, "not applied")) << result.strErr;
         }
         for (const auto& [strFile, strBytes] : Folder())
-            EXPECT_FALSE(strFile.ends_with(".previous") || strFile.starts_with(".quillory-")) << strFile << " left";
+            EXPECT_FALSE(strFile.starts_with(".quillory-")) << strFile << " left";
     }
 }
 
@@ -366,7 +366,9 @@ TEST_F(EditCommandsTest, AMessageLeftWithoutItsSavedListIsUndoneByWhoeverTakesTh
         EXPECT_EQ(CTempDir::ReadFile(strTemplate), strOld);
         EXPECT_EQ(CTempDir::ReadFile(strNew), "Subject: never saved\n\nbody\n");
         for (const auto& [strFile, strBytes] : Folder())
-            EXPECT_FALSE(strFile.ends_with(".previous") || strFile.starts_with(CMessageSwap::kNotePrefix)) << strFile;
+            EXPECT_FALSE(strFile.starts_with(CMessageSwap::kAsidePrefix) ||
+                         strFile.starts_with(CMessageSwap::kNotePrefix))
+                << strFile;
     }
 }
 
