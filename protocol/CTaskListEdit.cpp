@@ -309,30 +309,37 @@ CResult<COutcome> SendNow(CTaskList& list, int nIndex, const CContext& ctx) {
     return Done(nNow, nNow < 0 ? sent : list[nNow]);
 }
 
-// The store beside the list follows a saved change. The list holds the
-// change already: a store that cannot be saved is told, not undone, and
-// its next save (each result recorded, each change) tries again. Without
-// bSave it only follows, for a list not saved yet either.
-void FollowInStore(CTaskHistoryFile& store, const CTaskList& list, CTaskListEdit::ECommand eCommand, COutcome& outcome,
-                   bool bSave) {
+// How the store beside the list follows a change, in memory.
+enum class EFollow {
+    None,         // no task came or went, none changed its template or its rules
+    After,        // saved after the list
+    Before,       // a task the list will name by a key the store does not keep yet: saved before the list too
+    BeforeMoved,  // the same for a task whose key changes; the old key is kept until the list is saved
+};
+
+EFollow FollowInStore(CTaskHistoryFile& store, CTaskListEdit::ECommand eCommand, const COutcome& outcome) {
+    using ECommand = CTaskListEdit::ECommand;
     const std::string strFrom = CTaskHistory::KeyOf(outcome.strTemplateBefore);
     const std::string strTo = CTaskHistory::KeyOf(outcome.task.m_strTemplateFile);
     const bool bChanged = !outcome.strTemplateBefore.empty() && strFrom != strTo;
-    if (eCommand == CTaskListEdit::ECommand::Copy && bChanged) store.CopySettings(strFrom, strTo);
+    if (eCommand == ECommand::Copy && bChanged) store.CopySettings(strFrom, strTo);
     else if (bChanged) store.Follow(strFrom, strTo);
-    else if (eCommand != CTaskListEdit::ECommand::Remove && eCommand != CTaskListEdit::ECommand::Add &&
-             eCommand != CTaskListEdit::ECommand::Store && eCommand != CTaskListEdit::ECommand::Restore &&
-             !outcome.jRules)
-        return;  // no task came or went, none changed its template or its rules
-    if (eCommand == CTaskListEdit::ECommand::Restore && outcome.optKept) store.PutBack(strTo, *outcome.optKept);
+    else if (eCommand != ECommand::Remove && eCommand != ECommand::Add && eCommand != ECommand::Store &&
+             eCommand != ECommand::Restore && !outcome.jRules)
+        return EFollow::None;
+    if (eCommand == ECommand::Restore && outcome.optKept) store.PutBack(strTo, *outcome.optKept);
     if (outcome.jRules) {
         nlohmann::json jSettings = store.SettingsOf(strTo);
         if (outcome.jRules->empty()) jSettings.erase(CHostProtocol::kRules);
         else jSettings[CHostProtocol::kRules] = *outcome.jRules;
         store.SetSettings(strTo, std::move(jSettings));
     }
-    if (!bSave) return;
-    if (const auto rSaved = store.Save(list); !rSaved) outcome.strStoreNotSaved = rSaved.Problem();
+    if (bChanged && eCommand != ECommand::Copy) return EFollow::BeforeMoved;
+    // A copy, or a task that comes with an entry of its own: what it was given back, or rules.
+    const bool bNewTask = eCommand == ECommand::Add || eCommand == ECommand::Restore ||
+                          (eCommand == ECommand::Store && outcome.strTemplateBefore.empty());
+    const bool bNewEntry = bChanged || (bNewTask && (outcome.optKept || (outcome.jRules && !outcome.jRules->empty())));
+    return bNewEntry ? EFollow::Before : EFollow::After;
 }
 
 }  // namespace
@@ -453,21 +460,35 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
     // Nothing in the list changed, and the message has gone: a save that
     // fails now must not be answered as a refusal.
     if (edit.eCommand == ECommand::SendNow) return outcome;
+    // What is kept per task follows in memory. A task the list is about to
+    // name by a new key gets its entry on disk first, so that a stop
+    // between the two files never leaves it without its identity, results
+    // and rules; the save after the list's drops what it no longer names.
+    std::optional<CTaskHistoryFile::CContent> optStoreBefore;
+    EFollow eFollow = EFollow::None;
+    if (ctx.pStore) {
+        CTaskHistoryFile& store = *ctx.pStore;
+        optStoreBefore = store.Content();
+        const std::string strFrom = CTaskHistory::KeyOf(outcome.strTemplateBefore);
+        const CTaskHistoryFile::CKept kept = store.Kept(strFrom);
+        eFollow = FollowInStore(store, edit.eCommand, outcome);
+        if (eFollow == EFollow::BeforeMoved) store.PutBack(strFrom, kept);  // for the list still on disk
+        if (eFollow == EFollow::Before || eFollow == EFollow::BeforeMoved)
+            (void)store.Save(list, eFollow == EFollow::BeforeMoved ? strFrom : std::string());  // the later save tells
+    }
     std::error_code ec;
     if (const auto rSaved = fnSave(); !rSaved) {
         if (eSaveFailed == ESaveFailed::Keep) {
             outcome.strNotSaved = rSaved.Problem();
             outcome.strRemoveAfterSave.clear();  // a later save may still need it
             // A swap's note stays for the next start: saved by then, the old message goes.
-            // The store follows the list held in memory, and is written with
-            // whatever next saves it: the list's file does not name the
-            // change yet, so neither may the store's.
-            if (ctx.pStore) FollowInStore(*ctx.pStore, list, edit.eCommand, outcome, false);
+            // The store keeps the change in memory, written with whatever next saves it.
             return outcome;
         }
         // The copy keeps every task's identity, and its new generation
         // makes whoever caches the list look again.
         list = before;
+        if (optStoreBefore) ctx.pStore->SetContent(std::move(*optStoreBefore));
         if (!outcome.strPlacedTo.empty()) fs::rename(outcome.strPlacedTo, outcome.strPlacedFrom, ec);
         if (outcome.optSwap) CMessageSwap::Undo(*outcome.optSwap);
         if (!outcome.strCopied.empty()) fs::remove(outcome.strCopied, ec);
@@ -476,6 +497,9 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
     // The list no longer names it; a file left over harms nobody.
     if (!outcome.strRemoveAfterSave.empty()) fs::remove(outcome.strRemoveAfterSave, ec);
     if (outcome.optSwap) CMessageSwap::Finish(*outcome.optSwap);
-    if (ctx.pStore) FollowInStore(*ctx.pStore, list, edit.eCommand, outcome, true);
+    // The list holds the change already: a store that cannot be saved is
+    // told, not undone, and its next save (each result recorded, each change) tries again.
+    if (eFollow != EFollow::None)
+        if (const auto rSaved = ctx.pStore->Save(list); !rSaved) outcome.strStoreNotSaved = rSaved.Problem();
     return outcome;
 }

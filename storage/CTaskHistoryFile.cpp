@@ -255,8 +255,9 @@ CResult<> CTaskHistoryFile::Load() {
     return {};
 }
 
-CResult<> CTaskHistoryFile::Save(const CTaskList& list) {
+CResult<> CTaskHistoryFile::Save(const CTaskList& list, const std::string& strAlsoKey) {
     std::set<std::string> setKeys;
+    if (!strAlsoKey.empty()) setKeys.insert(strAlsoKey);
     for (const auto& task : list) setKeys.insert(CTaskHistory::KeyOf(task.m_strTemplateFile));
     m_content.history.KeepOnly(setKeys);
     std::erase_if(m_content.mapEntries, [&](const auto& entry) { return !setKeys.count(entry.first); });

@@ -54,12 +54,17 @@ public:
     // problem, for a file that is there but unusable, says why ("tasks.json: ...").
     CResult<> Load();
     // Drops the tasks no longer in list, gives every task of it an identity,
-    // and replaces the file.
-    CResult<> Save(const CTaskList& list);
+    // and replaces the file. strAlsoKey keeps one more task's entry: that of
+    // a task whose key changes in the list about to be saved, so that either
+    // list finds its task's entry after a stop between the two files.
+    CResult<> Save(const CTaskList& list, const std::string& strAlsoKey = {});
 
     CTaskHistory& History() { return m_content.history; }
     const CTaskHistory& History() const { return m_content.history; }
     const std::string& Path() const { return m_strPath; }
+    // What is held in memory, for a writer that undoes a change it followed.
+    const CContent& Content() const { return m_content; }
+    void SetContent(CContent content) { m_content = std::move(content); }
 
     // The identity of the task with this key, given now if it has none.
     const std::string& IdOf(const std::string& strKey);

@@ -390,20 +390,59 @@ TEST_F(TaskHistoryTest, EditsOfTheListTakeTheStoreAlong) {
     store.History().Record("a.oft", Outcome(EKind::Sent, "2027-01-04 09:00"));
     const CTaskListEdit::CContext ctx{
         strData, ValueOf(TaskTime::ToAbsolute(2027, 1, 4, 10, 0, 30)), &codec, {}, &store};
+    const std::string strStore = strData + CTaskHistoryFile::kFileName;
+    auto onDisk = [&] {
+        const auto r = CTaskHistoryFile::FromJsonText(CTempDir::ReadFile(strStore));
+        return r ? r->mapEntries : decltype(r->mapEntries){};
+    };
+    auto keys = [](const CTaskList& l) {
+        std::set<std::string> set;
+        for (const CTaskItem& t : l) set.insert(CTaskHistory::KeyOf(t.m_strTemplateFile));
+        return set;
+    };
+    // Each edit, stopped as the list is saved: whichever list the disk then
+    // holds, each of its tasks finds its entry there (for a task new to the
+    // list, the one it is given; for the others, the one they had).
     auto apply = [&](const CTaskListEdit::json& jRequest) {
-        const auto r = CTaskListEdit::ApplyAndSave(list, jRequest, ctx, [] { return CResult<>(); });
+        const std::set<std::string> setKeysBefore = keys(list);
+        const auto diskBefore = onDisk();
+        std::map<std::string, CTaskHistoryFile::CEntry> diskAtSave;
+        const auto r = CTaskListEdit::ApplyAndSave(list, jRequest, ctx, [&] {
+            diskAtSave = onDisk();
+            return CResult<>();
+        });
         EXPECT_TRUE(r) << r.Problem();
         if (!r) return std::string();
         EXPECT_TRUE(r->strStoreNotSaved.empty()) << r->strStoreNotSaved;
+        for (const auto& [strKey, entry] : diskBefore) {
+            if (!setKeysBefore.count(strKey)) continue;
+            EXPECT_EQ(diskAtSave[strKey], entry) << strKey;
+        }
+        const auto& mapNow = store.Content().mapEntries;
+        for (const std::string& strKey : keys(list)) {
+            if (setKeysBefore.count(strKey) || !mapNow.count(strKey)) continue;
+            EXPECT_EQ(diskAtSave[strKey], mapNow.at(strKey)) << strKey;
+        }
         return r->task.m_strTemplateFile;
     };
     // Rules sent with a change are kept in the task's entry, over what it had.
     apply({{"command", "set"}, {"task", "a"}, {"rules", {{"missed", "latest"}, {"skipNext", true}}}});
     apply({{"command", "set"}, {"task", "a"}, {"rules", {{"skipNext", false}}}});
+    // A new message gives a a new key; a list that cannot be saved leaves the store as it was.
+    const CTaskListEdit::json jNewMessage = {
+        {"command", "set"}, {"task", "a"}, {"template", strData + ".quillory-new-1.oft"}};
     CTempDir::WriteFile(strData + ".quillory-new-1.oft", "Subject: new\n\nbody\n");
-    const std::string strNewA =
-        CTaskHistory::KeyOf(apply({{"command", "set"}, {"task", "a"}, {"template", strData + ".quillory-new-1.oft"}}));
+    const auto storeBefore = store.Content();
+    ASSERT_FALSE(CTaskListEdit::ApplyAndSave(list, jNewMessage, ctx, [] { return CResult<>(CProblem("disk full")); }));
+    EXPECT_EQ(store.Content(), storeBefore);
+    const std::string strNewA = CTaskHistory::KeyOf(apply(jNewMessage));
     ASSERT_NE(strNewA, "a.oft");
+    CTempDir::WriteFile(strData + ".quillory-new-2.oft", "Subject: added\n\nbody\n");
+    apply({{"command", "add"},
+           {"changes",
+            {{"taskName", "c"}, {"start", {{"year", 2027}, {"month", 1}, {"day", 6}, {"hour", 8}, {"minute", 0}}}}},
+           {"template", strData + ".quillory-new-2.oft"},
+           {"rules", {{"missed", "none"}}}});
     const std::string strCopy = CTaskHistory::KeyOf(apply({{"command", "copy"}, {"task", "a"}}));
     apply({{"command", "remove"}, {"task", "b"}});
     apply({{"command", "move"}, {"task", "a"}, {"to", "last"}});
@@ -419,6 +458,7 @@ TEST_F(TaskHistoryTest, EditsOfTheListTakeTheStoreAlong) {
     const auto rBack = CTaskHistoryFile::FromJsonText(CTempDir::ReadFile(strData + CTaskHistoryFile::kFileName));
     ASSERT_TRUE(rBack);
     EXPECT_EQ(rBack->mapEntries.count("b.oft"), 0u) << "a removed task's entry goes";
+    EXPECT_EQ(rBack->mapEntries.count("a.oft"), 0u) << "a's old key goes once the list is saved";
 
     // The sheet stores a task with all of its rules; a list that cannot be
     // saved keeps them in memory only, as it keeps the change, and the next
