@@ -134,8 +134,9 @@ CResult<CMessageSwap::CSwap> CMessageSwap::Begin(const std::string& strDataDir, 
     QUILLORY_TRY_VALUE(const std::string strListId, IdOf(strListFile));
     const CNote note{NameOf(strTemplate), bHadMessage ? NameOf(swap.strAside) : std::string(), NameOf(strNew),
                      NameOf(strListFile), strListId};
-    // Synced: a note lost with the power would leave the swap unsettled.
-    QUILLORY_TRY(CFileOps::WriteNewSynced(swap.strNote, Format(note)));
+    // Whole or not at all, whenever the writer stops; and synced, since a
+    // note lost with the power would leave the swap unsettled.
+    QUILLORY_TRY(CFileOps::ReplaceFile(swap.strNote, Format(note)));
     std::string strProblem;
     if (bHadMessage) {
         if (!Rename(strTemplate, swap.strAside, &strProblem)) {
