@@ -119,6 +119,21 @@ void StartUnsetInterval(CTaskItem& task, const json& jChanges) {
     if (interval.first && *interval.first == 0 && !jChanges.contains(interval.second)) *interval.first = 1;
 }
 
+// Whether a set names nothing of when its task is sent (its name, its
+// message, its attachments, whether it is sent late): the task then keeps
+// its times and count. Scheduled anew from the present, it would drop an
+// occurrence missed while no host ran and still waiting to go out late.
+bool KeepsTimes(const json& jRequest) {
+    if (jRequest.contains(CHostProtocol::kRules)) return false;  // rules may place the times elsewhere
+    const auto it = jRequest.find(CHostProtocol::kChanges);
+    if (it == jRequest.end() || !it->is_object()) return true;
+    static constexpr std::string_view kKeys[] = {"taskName", "templateFile", "attachments", "receiveBeforeSending",
+                                                 "sendOverdue"};
+    for (const auto& [strKey, jValue] : it->items())
+        if (std::find(std::begin(kKeys), std::end(kKeys), strKey) == std::end(kKeys)) return false;
+    return true;
+}
+
 // The rules a task just scheduled goes by: those of the request, else
 // those the store keeps for it. Damaged rules are sent as none, and told
 // where the task is sent.
@@ -179,7 +194,8 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
     // Holidays are read only for rules that move occurrences.
     CHolidayCache holidays([](const std::string& str) { std::cerr << "Quillory: " << str << '\n'; });
     const CWorkingDays days = holidays.WorkingDaysAround(rules, tNow);
-    QUILLORY_TRY(CRuledSchedule(schedule, rules, days).ScheduleAnew(task, nSelf < 0, tNow));
+    if (nSelf < 0 || !KeepsTimes(jRequest))
+        QUILLORY_TRY(CRuledSchedule(schedule, rules, days).ScheduleAnew(task, nSelf < 0, tNow));
 
     COutcome outcome;
     outcome.jRules = std::move(jRules);

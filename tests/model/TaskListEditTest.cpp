@@ -231,6 +231,31 @@ TEST_F(TaskListEditTest, SetWorksOnTheTaskAsTheSenderLeftIt) {
     EXPECT_EQ(t.m_nEndAfterCount, 6);
     // Worked out again from the start, past the present, as the sheet does for an edit.
     EXPECT_EQ(TaskTime::Format(t.m_dtNextSending), "2027-01-18 09:00");
+
+    // Monday's occurrence was missed (no host ran) and waits to go out late:
+    // a set naming nothing of when the task is sent keeps it waiting; one
+    // that changes the schedule works the times out anew.
+    const struct {
+        const char* pszName;
+        json jRequest;
+        const char* pszNext;
+    } rows[] = {
+        {"name", {{"changes", {{"taskName", "a2"}, {"sendOverdue", true}}}}, "2027-01-18 09:00"},
+        {"message", {{"template", Pending()}}, "2027-01-18 09:00"},
+        {"schedule", {{"changes", {{"weeklyInterval", 1}}}}, "2027-01-25 09:00"},
+    };
+    m_ctx.tNow = ValueOf(TaskTime::ToAbsolute(2027, 1, 19, 12, 0, 0));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pszName);
+        json jRequest = row.jRequest;
+        jRequest["command"] = "set";
+        jRequest["task"] = "1";
+        const auto rSet = Apply(jRequest);
+        ASSERT_TRUE(rSet) << rSet.Problem();
+        EXPECT_EQ(TaskTime::Format(m_list[0].m_dtNextSending), row.pszNext);
+        EXPECT_EQ(m_list[0].m_nOccurrenceCount, 4);
+        m_list.SetAt(0, a);
+    }
 }
 
 // An extra message uses up no occurrence: whenever it is sent (before a
