@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CFileOps.h"
+#include "CTemplateName.h"
 #include "Digits.h"
 
 namespace fs = std::filesystem;
@@ -103,6 +104,12 @@ CResult<CMessageSwap::CNote> CMessageSwap::Parse(std::string_view bytes) {
     if (!note.strAside.empty()) vecNames.push_back(note.strAside);
     for (const std::string& str : vecNames)
         if (!IsPlainName(str)) return CProblem("\"" + str + "\" is not a file name in the data folder");
+    // Only the tool's new message and our own aside are ever moved in place
+    // of the template: a damaged note cannot move the list or the store.
+    if (!CTemplateName::IsPendingPath("/", "/" + note.strNew))
+        return CProblem("\"" + note.strNew + "\" is not a new message of the quillory tool");
+    if (!note.strAside.empty() && !note.strAside.starts_with(kAsidePrefix))
+        return CProblem("\"" + note.strAside + "\" is not an old message set aside");
     std::sort(vecNames.begin(), vecNames.end());
     if (std::adjacent_find(vecNames.begin(), vecNames.end()) != vecNames.end())
         return CProblem("the note names one file twice");

@@ -171,12 +171,12 @@ TEST(CrashSafety, SwapNotesAreSettledNewestFirstAndABadNoteMovesNothing) {
     const CTextCodec codec = CTextCodec::Open("UTF-8").Value();
     ASSERT_TRUE(CTaskListFile::SaveTaskList(strList, MakeList(1), codec).Ok());
     CTempDir::WriteFile(strDir + "Report.oft", "first");
-    for (const char* psz : {"second", "third"}) {
+    for (const char* psz : {"2", "3"}) {
         CTempDir::WriteFile(strDir + ".quillory-new-" + psz + ".oft", psz);
         ASSERT_TRUE(
             CMessageSwap::Begin(strDir, strList, strDir + "Report.oft", strDir + ".quillory-new-" + psz + ".oft").Ok());
     }
-    ASSERT_EQ(CTempDir::ReadFile(strDir + "Report.oft"), "third");
+    ASSERT_EQ(CTempDir::ReadFile(strDir + "Report.oft"), "3");
     const std::string strId = CMessageSwap::IdOf(strList).Value();
     const std::string strOutside = tmp.Path() + "-outside";
     CTempDir::WriteFile(strOutside, "theirs");
@@ -184,13 +184,20 @@ TEST(CrashSafety, SwapNotesAreSettledNewestFirstAndABadNoteMovesNothing) {
     CTempDir::WriteFile(strBadNote, CMessageSwap::Format({"../" + fs::path(strOutside).filename().string(), "aside",
                                                           "new", "emails.dat", strId}));
     CTempDir::WriteFile(strDir + CMessageSwap::kNotePrefix + "0-cut", "quillory-swap 1");
+    // One that would move the store beside the list in place of the template.
+    CTempDir::WriteFile(strDir + "tasks.json", "{}");
+    CTempDir::WriteFile(strDir + CMessageSwap::kNotePrefix + "0-store",
+                        CMessageSwap::Format({"Report.oft", "", "tasks.json", "emails.dat", strId}));
     std::vector<std::string> vecTold;
     CMessageSwap::Settle(strDir, [&](const std::string& str) { vecTold.push_back(str); });
     EXPECT_EQ(CTempDir::ReadFile(strDir + "Report.oft"), "first");
     EXPECT_EQ(CTempDir::ReadFile(strOutside), "theirs");
     EXPECT_TRUE(fs::exists(strBadNote));
-    ASSERT_EQ(vecTold.size(), 4u);
-    EXPECT_NE(vecTold[2].find("cut short; left as it is"), std::string::npos) << vecTold[2];
-    EXPECT_NE(vecTold[3].find("is not a file name in the data folder; left as it is"), std::string::npos) << vecTold[3];
+    EXPECT_EQ(CTempDir::ReadFile(strDir + "tasks.json"), "{}");
+    ASSERT_EQ(vecTold.size(), 5u);
+    EXPECT_NE(vecTold[2].find("is not a new message of the quillory tool; left as it is"), std::string::npos)
+        << vecTold[2];
+    EXPECT_NE(vecTold[3].find("cut short; left as it is"), std::string::npos) << vecTold[3];
+    EXPECT_NE(vecTold[4].find("is not a file name in the data folder; left as it is"), std::string::npos) << vecTold[4];
     fs::remove(strOutside);
 }
