@@ -63,9 +63,13 @@ CResult<std::string> SettleOne(const std::string& strDataDir, const std::string&
     const std::string strTemplate = strDataDir + note.strTemplate;
     const std::string strAside = note.strAside.empty() ? std::string() : strDataDir + note.strAside;
     std::string strDone, strProblem;
-    if (strListId != note.strListId) {
+    if (strListId != note.strListId && (strAside.empty() || Exists(strTemplate))) {
         if (!strAside.empty()) Remove(strAside);
         strDone = "the new message of " + strTemplate + " was saved with its task";
+    } else if (strListId != note.strListId) {
+        // Saved without the change, the move into place having failed: the old message is all there is.
+        if (Exists(strAside) && !Rename(strAside, strTemplate, &strProblem)) return CProblem(strProblem);
+        strDone = "a change to " + strTemplate + " did not take its new message; the earlier one is back";
     } else {
         // Not saved: the new message goes back where it came from, the old one to its place.
         const bool bNewInPlace = Exists(strTemplate) && (strAside.empty() || Exists(strAside));

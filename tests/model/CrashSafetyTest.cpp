@@ -111,9 +111,11 @@ TEST(CrashSafety, FullDiskKeepsTheOldFile) {
 // A set that gives a task's template a new message under its own name,
 // stopped at every moment between its first step and its last: whoever
 // settles it next leaves the message the list's values go with (the new
-// one once the list is saved, else the old), and nothing aside.
+// one once the list is saved, else the old), and nothing aside. A move
+// into place that failed, with the list saved later without the change,
+// gets the old message back too.
 TEST(CrashSafety, AMessageSwapStoppedAnywhereLeavesTheMessageTheListGoesWith) {
-    enum EStop { NoteOnly, OldAside, NewInPlace, Saved, AsideGone };
+    enum EStop { NoteOnly, OldAside, NewInPlace, Saved, AsideGone, FailedThenSaved };
     const struct {
         const char* pszName;
         bool bHadMessage;
@@ -122,7 +124,7 @@ TEST(CrashSafety, AMessageSwapStoppedAnywhereLeavesTheMessageTheListGoesWith) {
         {"note written", true, NoteOnly},        {"old message aside", true, OldAside},
         {"new one in place", true, NewInPlace},  {"list saved", true, Saved},
         {"aside removed", true, AsideGone},      {"no old message, new in place", false, NewInPlace},
-        {"no old message, saved", false, Saved},
+        {"no old message, saved", false, Saved}, {"move failed, list saved later", true, FailedThenSaved},
     };
     const CTextCodec codec = CTextCodec::Open("UTF-8").Value();
     for (const auto& c : kCases) {
@@ -136,7 +138,7 @@ TEST(CrashSafety, AMessageSwapStoppedAnywhereLeavesTheMessageTheListGoesWith) {
         const auto rSwap = CMessageSwap::Begin(strDir, strList, strTemplate, strNew);
         ASSERT_TRUE(rSwap.Ok()) << rSwap.Problem();
         // The earlier moments, by taking Begin's steps back.
-        if (c.eStop <= OldAside) fs::rename(strTemplate, strNew);
+        if (c.eStop <= OldAside || c.eStop == FailedThenSaved) fs::rename(strTemplate, strNew);
         if (c.eStop == NoteOnly) fs::rename(rSwap->strAside, strTemplate);
         const bool bSaved = c.eStop >= Saved;
         if (bSaved) {
@@ -147,8 +149,9 @@ TEST(CrashSafety, AMessageSwapStoppedAnywhereLeavesTheMessageTheListGoesWith) {
         std::vector<std::string> vecTold;
         CMessageSwap::Settle(strDir, [&](const std::string& str) { vecTold.push_back(str); });
         EXPECT_EQ(vecTold.size(), 1u);
-        if (bSaved || c.bHadMessage) {
-            EXPECT_EQ(CTempDir::ReadFile(strTemplate), bSaved ? "new" : "old");
+        const bool bNewTaken = bSaved && c.eStop != FailedThenSaved;
+        if (bNewTaken || c.bHadMessage) {
+            EXPECT_EQ(CTempDir::ReadFile(strTemplate), bNewTaken ? "new" : "old");
         } else {
             EXPECT_FALSE(fs::exists(strTemplate));
         }
@@ -156,8 +159,8 @@ TEST(CrashSafety, AMessageSwapStoppedAnywhereLeavesTheMessageTheListGoesWith) {
         std::set<std::string> setLeft;
         for (const auto& entry : fs::directory_iterator(strDir)) setLeft.insert(entry.path().filename().string());
         std::set<std::string> setWanted = {"emails.dat"};
-        if (bSaved || c.bHadMessage) setWanted.insert("Report.oft");
-        if (!bSaved) setWanted.insert(".quillory-new-7.oft");
+        if (bNewTaken || c.bHadMessage) setWanted.insert("Report.oft");
+        if (!bNewTaken) setWanted.insert(".quillory-new-7.oft");
         EXPECT_EQ(setLeft, setWanted);
     }
 }
