@@ -482,10 +482,19 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
     // and rules; the save after the list's drops what it no longer names.
     std::optional<CTaskHistoryFile::CContent> optStoreBefore;
     EFollow eFollow = EFollow::None;
+    const std::string strFrom = CTaskHistory::KeyOf(outcome.strTemplateBefore);
+    // Once the list in memory names the moved task by its new key, a task
+    // that still has the old one (one message for two schedules) starts
+    // afresh rather than share the moved task's identity.
+    const auto ForgetOldKeyLeft = [&] {
+        if (eFollow != EFollow::BeforeMoved) return;
+        if (std::any_of(list.begin(), list.end(),
+                        [&](const CTaskItem& t) { return CTaskHistory::KeyOf(t.m_strTemplateFile) == strFrom; }))
+            ctx.pStore->Forget(strFrom);
+    };
     if (ctx.pStore) {
         CTaskHistoryFile& store = *ctx.pStore;
         optStoreBefore = store.Content();
-        const std::string strFrom = CTaskHistory::KeyOf(outcome.strTemplateBefore);
         const CTaskHistoryFile::CKept kept = store.Kept(strFrom);
         eFollow = FollowInStore(store, edit.eCommand, outcome);
         if (eFollow == EFollow::BeforeMoved) store.PutBack(strFrom, kept);  // for the list still on disk
@@ -499,6 +508,7 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
             outcome.strRemoveAfterSave.clear();  // a later save may still need it
             // A swap's note stays for the next start: saved by then, the old message goes.
             // The store keeps the change in memory, written with whatever next saves it.
+            ForgetOldKeyLeft();
             return outcome;
         }
         // The copy keeps every task's identity, and its new generation
@@ -515,6 +525,7 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
     if (outcome.optSwap) CMessageSwap::Finish(*outcome.optSwap);
     // The list holds the change already: a store that cannot be saved is
     // told, not undone, and its next save (each result recorded, each change) tries again.
+    ForgetOldKeyLeft();
     if (eFollow != EFollow::None)
         if (const auto rSaved = ctx.pStore->Save(list); !rSaved) outcome.strStoreNotSaved = rSaved.Problem();
     return outcome;

@@ -77,6 +77,12 @@ public:
     // strTo is a new copy of strFrom: the copy has its own identity and no
     // results, and starts with the original's settings.
     void CopySettings(const std::string& strFrom, const std::string& strTo);
+    // Forgets all that is kept under strKey: a task found by it starts
+    // afresh, as a new one would.
+    void Forget(const std::string& strKey) {
+        m_content.history.Forget(strKey);
+        m_content.mapEntries.erase(strKey);
+    }
     // All the store keeps of one task, taken before the task is removed so
     // that bringing it back (Undo Remove) brings back the same task.
     struct CKept {

@@ -444,6 +444,18 @@ TEST_F(TaskHistoryTest, EditsOfTheListTakeTheStoreAlong) {
            {"template", strData + ".quillory-new-2.oft"},
            {"rules", {{"missed", "none"}}}});
     const std::string strCopy = CTaskHistory::KeyOf(apply({{"command", "copy"}, {"task", "a"}}));
+    // b's message serves a second schedule too: a new message gives b a key
+    // of its own, and the other schedule keeps the old key, never b's identity.
+    CTaskItem shared = list[1];
+    shared.m_strTaskName = "b too";
+    list.Add(shared);
+    const std::string strIdOfB = store.IdOf("b.oft");
+    CTempDir::WriteFile(strData + ".quillory-new-3.oft", "Subject: b alone\n\nbody\n");
+    const std::string strNewB =
+        CTaskHistory::KeyOf(apply({{"command", "set"}, {"task", "b"}, {"template", strData + ".quillory-new-3.oft"}}));
+    EXPECT_EQ(store.IdOf(strNewB), strIdOfB);
+    EXPECT_NE(store.IdOf("b.oft"), strIdOfB);
+    apply({{"command", "remove"}, {"task", "b too"}});
     apply({{"command", "remove"}, {"task", "b"}});
     apply({{"command", "move"}, {"task", "a"}, {"to", "last"}});
     CTaskHistoryFile again(strData + CTaskHistoryFile::kFileName, m_clock);
