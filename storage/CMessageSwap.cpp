@@ -63,10 +63,11 @@ CResult<std::string> SettleOne(const std::string& strDataDir, const std::string&
     const std::string strTemplate = strDataDir + note.strTemplate;
     const std::string strAside = note.strAside.empty() ? std::string() : strDataDir + note.strAside;
     std::string strDone, strProblem;
-    if (strListId != note.strListId && (strAside.empty() || Exists(strTemplate))) {
+    const bool bSaved = strListId != note.strListId;
+    if (bSaved && (strAside.empty() || Exists(strTemplate))) {
         if (!strAside.empty()) Remove(strAside);
         strDone = "the new message of " + strTemplate + " was saved with its task";
-    } else if (strListId != note.strListId) {
+    } else if (bSaved) {
         // Saved without the change, the move into place having failed: the old message is all there is.
         if (Exists(strAside) && !Rename(strAside, strTemplate, &strProblem)) return CProblem(strProblem);
         strDone = "a change to " + strTemplate + " did not take its new message; the earlier one is back";

@@ -43,9 +43,7 @@ int Report(const CResult<CHostClient::CReply>& rReply, const std::string& strCom
 // With the lock just taken: a change its last holder left half done is
 // settled before the file is read or written.
 void SettleSwaps(const std::string& strFile) {
-    std::error_code ec;
-    const std::filesystem::path path = std::filesystem::absolute(strFile, ec);
-    CMessageSwap::Settle((ec ? std::filesystem::path(strFile) : path).parent_path().string() + "/",
+    CMessageSwap::Settle(CChangeRoute::DataDirOf(strFile),
                          [](const std::string& str) { std::cerr << "quillory: " << str << '\n'; });
 }
 
@@ -84,6 +82,12 @@ int Settle(const std::string& strFile, const std::string& strCommand, const std:
 }
 
 }  // namespace
+
+std::string CChangeRoute::DataDirOf(const std::string& strFile) {
+    std::error_code ec;
+    const std::filesystem::path path = std::filesystem::absolute(strFile, ec);
+    return (ec ? std::filesystem::path(strFile) : path).parent_path().string() + "/";
+}
 
 int CChangeRoute::Write(const std::string& strFile, const nlohmann::ordered_json& jRequest,
                         const std::function<int()>& fnDirect, nlohmann::ordered_json* pAnswer,

@@ -36,6 +36,11 @@ public:
     // the change is reported as applied (status 0, as if answered), not
     // applied (3), or not known (3) when the file cannot tell or the host
     // still holds it.
+    // The folder of the task list file strFile, absolute and ending with
+    // '/' as the host names its own: where its templates, its store and the
+    // notes of changes left half done live.
+    static std::string DataDirOf(const std::string& strFile);
+
     static int Write(const std::string& strFile, const nlohmann::ordered_json& jRequest,
                      const std::function<int()>& fnDirect, nlohmann::ordered_json* pAnswer = nullptr,
                      const std::function<std::string(const std::string&)>& fnWords = {}, const CFindFn& fnFind = {});

@@ -37,13 +37,6 @@ namespace {
 
 constexpr int kNextCount = 5;
 
-std::string DataDirOf(const std::string& strFile) {
-    // Absolute, as the host names its own folder.
-    std::error_code ec;
-    const fs::path path = fs::absolute(strFile, ec);
-    return (ec ? fs::path(strFile) : path).parent_path().string() + "/";
-}
-
 void PrintProblems(const std::vector<std::string>& vecLines) {
     for (const auto& strLine : vecLines) std::cerr << "quillory: " << CScheduleOptions::InOptionWords(strLine) << '\n';
 }
@@ -82,10 +75,11 @@ int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json&
     // What is kept per task follows the change; a store that does not
     // load is left for the add-in, which keeps a damaged one aside.
     const CFixedClock clock(tNow);
-    CTaskHistoryFile store(DataDirOf(strFile) + CTaskHistoryFile::kFileName, clock);
+    const std::string strDataDir = CChangeRoute::DataDirOf(strFile);
+    CTaskHistoryFile store(strDataDir + CTaskHistoryFile::kFileName, clock);
     const auto rStore = store.Load();
     if (!rStore) std::cerr << "quillory: " << rStore.Problem() << "; it does not follow this change\n";
-    const CTaskListEdit::CContext ctx{DataDirOf(strFile), tNow, &codec, {}, rStore ? &store : nullptr, strFile};
+    const CTaskListEdit::CContext ctx{strDataDir, tNow, &codec, {}, rStore ? &store : nullptr, strFile};
     const auto rDone = CTaskListEdit::ApplyAndSave(list, jRequest, ctx,
                                                    [&] { return CTaskListFile::SaveTaskList(strFile, list, codec); });
     if (!rDone) {
@@ -238,7 +232,7 @@ int RunEdit(const std::string& strCommand, const std::vector<std::string>& vecAr
         jRequest[CHostProtocol::kChanges] = opt.jChanges;
         if (!opt.jRules.empty()) jRequest[CHostProtocol::kRules] = json::parse(opt.jRules.dump());
         if (opt.bMessage) {
-            const std::string strDataDir = DataDirOf(strFile);
+            const std::string strDataDir = CChangeRoute::DataDirOf(strFile);
             std::error_code ec;
             // Private, as the add-in makes it: it holds the user's messages.
             if (const auto rDir = CFileOps::MakeDirs(strDataDir); !rDir) {
