@@ -7,6 +7,7 @@
 #include "CApplicationEventsSink.h"
 #include "CDesktopNotifier.h"
 #include "COutcomeRecorder.h"
+#include "CSettingsAhead.h"
 #include "CTaskHistoryFile.h"
 #include "CTaskRulesJson.h"
 #include "HostName.h"
@@ -52,6 +53,11 @@ void CSendReporting::SetNotifierForTests(INotifier* pNotifier) { NotifierOverrid
 CSendReporting::CSendReporting(_Application* pApplication) : m_spApplication(pApplication) {
     m_pHistory = std::make_unique<CTaskHistoryFile>(g_strDataDir + CTaskHistoryFile::kFileName, AddinClock());
     if (const auto rLoaded = m_pHistory->Load(); !rLoaded) WarnUnreadableHistory(rLoaded.Problem());
+    // Settings a stopped writer left ahead of the list go by the list as it
+    // was read, before the sender moves it on.
+    if (g_pTaskList && CSettingsAhead::Settle(*m_pHistory, *g_pTaskList))
+        if (const auto rSaved = m_pHistory->Save(*g_pTaskList); !rSaved)
+            std::cerr << "Quillory: the task store is not saved: " << rSaved.Problem() << '\n';
     g_pTaskHistory = m_pHistory.get();
     INotifier* pNotifier = NotifierOverride();
     if (!pNotifier) {

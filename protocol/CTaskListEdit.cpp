@@ -11,6 +11,7 @@
 #include "CMessageSwap.h"
 #include "CRuledSchedule.h"
 #include "CSchedule.h"
+#include "CSettingsAhead.h"
 #include "CTaskArgument.h"
 #include "CTaskCheck.h"
 #include "CTaskHistoryFile.h"
@@ -500,6 +501,21 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
         if (eFollow == EFollow::BeforeMoved) store.PutBack(strFrom, kept);  // for the list still on disk
         if (eFollow == EFollow::Before || eFollow == EFollow::BeforeMoved)
             (void)store.Save(list, eFollow == EFollow::BeforeMoved ? strFrom : std::string());  // the later save tells
+        // Rules changed with the values of a task that keeps its key go
+        // ahead of the list, tied to the record it is about to hold.
+        const std::string strKey = CTaskHistory::KeyOf(outcome.task.m_strTemplateFile);
+        if (eFollow == EFollow::After && outcome.jRules && edit.nIndex >= 0 && !outcome.strTemplateBefore.empty() &&
+            ctx.pCodec) {
+            const auto it = optStoreBefore->mapEntries.find(strKey);
+            const nlohmann::json jBefore =
+                it != optStoreBefore->mapEntries.end() ? it->second.jSettings : nlohmann::json::object();
+            const nlohmann::json jRecord = CSettingsAhead::RecordOf(outcome.task, *ctx.pCodec);
+            // Where the record stays as it was, the list tells nothing apart:
+            // the store alone, written after it, makes the change.
+            if (jBefore != store.SettingsOf(strKey) &&
+                jRecord != CSettingsAhead::RecordOf(before[edit.nIndex], *ctx.pCodec))
+                (void)CSettingsAhead::WriteAhead(store, list, strKey, jBefore, jRecord);  // the later save tells
+        }
     }
     std::error_code ec;
     if (const auto rSaved = fnSave(); !rSaved) {

@@ -3,6 +3,7 @@
 #include "CRuledSchedule.h"
 #include "CSchedule.h"
 #include "CSendingPreview.h"
+#include "CSettingsAhead.h"
 #include "CTaskRulesJson.h"
 #include "CTaskZone.h"
 #include "TaskTime.h"
@@ -20,7 +21,7 @@ CTaskRulesBeside::CTaskRulesBeside(const std::string& strTaskFile, std::function
 CTaskRules CTaskRulesBeside::RulesOf(const CTaskItem& task) {
     const auto it = m_content.mapEntries.find(CTaskHistory::KeyOf(task.m_strTemplateFile));
     if (it == m_content.mapEntries.end()) return {};
-    auto rRules = CTaskRulesJson::FromSettings(it->second.jSettings);
+    auto rRules = CTaskRulesJson::FromSettings(CSettingsAhead::For(it->second, task));
     if (rRules) return std::move(*rRules);
     if (m_fnTell) m_fnTell("task \"" + task.m_strTaskName + "\" is shown as without rules: " + rRules.Problem());
     return {};

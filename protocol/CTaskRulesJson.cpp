@@ -1,6 +1,7 @@
 #include "CTaskRulesJson.h"
 
 #include "CHostProtocol.h"
+#include "CSettingsAhead.h"
 #include "CZoneFile.h"
 #include "TaskTime.h"
 
@@ -157,5 +158,5 @@ CResult<CTaskRules> CTaskRulesJson::Of(const CResult<CTaskHistoryFile::CContent>
                                        const std::string& strTaskFile, const CTaskItem& task) {
     if (!rStore) return CTaskHistoryFile::IsBeside(strTaskFile) ? CProblem(rStore.Problem()) : CResult(CTaskRules{});
     const auto it = rStore->mapEntries.find(CTaskHistory::KeyOf(task.m_strTemplateFile));
-    return it == rStore->mapEntries.end() ? CTaskRules{} : FromSettings(it->second.jSettings);
+    return it == rStore->mapEntries.end() ? CTaskRules{} : FromSettings(CSettingsAhead::For(it->second, task));
 }

@@ -93,6 +93,7 @@ std::string CTaskHistoryFile::ToJsonText(const CContent& content) {
         if (!entry.strId.empty()) jsonTask["id"] = entry.strId;
         jsonTask["history"] = OutcomesToJson(content.history.Of(strKey));
         jsonTask["settings"] = entry.jSettings;
+        if (!entry.jAhead.is_null()) jsonTask["ahead"] = entry.jAhead;
     }
     // Invalid UTF-8 from a server's reply must not stop the save.
     return nlohmann::json{{"version", 2}, {"tasks", std::move(jsonTasks)}}.dump(
@@ -137,6 +138,13 @@ CResult<CTaskHistoryFile::CContent> CTaskHistoryFile::FromJson(const nlohmann::j
             if (const auto it = jsonTask.find("settings"); it != jsonTask.end()) {
                 if (!it->is_object()) return CProblem("task " + strKey + ": settings are not an object");
                 entry.jSettings = *it;
+            }
+            if (const auto it = jsonTask.find("ahead"); it != jsonTask.end()) {
+                const bool bWhole = it->is_object() && it->size() == 2 && it->contains("settings") &&
+                                    (*it)["settings"].is_object() && it->contains("record") &&
+                                    (*it)["record"].is_object();
+                if (!bWhole) return CProblem("task " + strKey + ": ahead is not settings with a record");
+                entry.jAhead = *it;
             }
         }
         content.mapEntries[strKey] = std::move(entry);

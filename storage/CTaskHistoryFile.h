@@ -24,6 +24,9 @@ class IClock;
 //                    "text": "to 1 recipient(s)", "when": 1796634000}],
 //       "settings": {}}}}
 //
+// An entry may also hold "ahead": settings that go with a change of the
+// list being saved (see CEntry::jAhead).
+//
 // A file that cannot be read or parsed leaves the store empty; before the
 // first save replaces it, the original is kept beside it as CDamagedCopy
 // names it, and when that copy cannot be made the file is not replaced at
@@ -39,6 +42,10 @@ public:
     struct CEntry {
         std::string strId;
         nlohmann::json jSettings = nlohmann::json::object();
+        // Settings written ahead of a task list save, with the task's record
+        // as that save gives it ({"settings": {...}, "record": {...}}): they
+        // hold once the list holds the record. Null when there are none.
+        nlohmann::json jAhead = nullptr;
         bool operator==(const CEntry&) const = default;
     };
     struct CContent {

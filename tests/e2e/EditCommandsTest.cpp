@@ -18,8 +18,11 @@
 #include "CHeadlessTestBase.h"
 #include "CMessageSwap.h"
 #include "CSeededRandom.h"
+#include "CSettingsAhead.h"
+#include "CTaskHistoryFile.h"
 #include "CTaskListFile.h"
 #include "CTaskListLock.h"
+#include "CTaskRulesJson.h"
 #include "CTextCodec.h"
 #include "Contains.h"
 #include "ResultValue.h"
@@ -298,8 +301,10 @@ TEST_F(EditCommandsTest, AToolWhoseHostDiesSaysWhatTheFileHolds) {
         const std::string strCount = std::to_string(i + 2);
         // A new message makes the host place a template and save: the longest changes it makes.
         std::vector<std::string> vecArgs = {"--to", "a@example.org", "--subject", strName, "--body", "b"};
+        // Its rules live beside the list, and go with its values or not at all.
+        const std::string strPause = "2031-02-" + std::string(i < 9 ? "0" : "") + std::to_string(i + 1);
         if (bAdd) vecArgs.insert(vecArgs.begin(), "add");
-        else vecArgs.insert(vecArgs.begin(), {"set", "Base", "--end-after", strCount});
+        else vecArgs.insert(vecArgs.begin(), {"set", "Base", "--end-after", strCount, "--pause-until", strPause});
         ::kill(m_host.Pid(), SIGSTOP);
         auto run = std::async(std::launch::async, [&] { return Tool(vecArgs); });
         const auto tEnd = std::chrono::steady_clock::now() + seconds(20);
@@ -327,6 +332,10 @@ TEST_F(EditCommandsTest, AToolWhoseHostDiesSaysWhatTheFileHolds) {
                 ASSERT_TRUE(fs::exists(task.m_strTemplateFile)) << result.strErr;
                 EXPECT_EQ(Contains(CTempDir::ReadFile(task.m_strTemplateFile), "Subject: " + strName), bInFile)
                     << result.strErr;
+                const auto rRules = CTaskRulesJson::Of(CTaskHistoryFile::ReadBeside(TaskFile()), TaskFile(), task);
+                ASSERT_TRUE(rRules) << rRules.Problem();
+                EXPECT_EQ(CTaskRulesJson::ToJson(*rRules).value("pauseUntil", "") == strPause, bInFile)
+                    << result.strErr;
             }
         }
         if (result.nExit == 0) {
@@ -344,15 +353,36 @@ TEST_F(EditCommandsTest, AToolWhoseHostDiesSaysWhatTheFileHolds) {
 
 // A set's new message in place and its list not saved, as a host stopped
 // between the two leaves them: whoever takes the list next, the tool
-// writing it or the host starting, first puts the old message back.
+// writing it or the host starting, first puts the old message back. Rules
+// left ahead of the list likewise: taken where the list holds their
+// record (before the tool's change moves it on), dropped where not.
 TEST_F(EditCommandsTest, AMessageLeftWithoutItsSavedListIsUndoneByWhoeverTakesTheListNext) {
     ASSERT_EQ(Add("Base", {"--weekly", "--days", "mon", "--start", "2030-01-07 09:00"}).nExit, 0);
     const std::string strTemplate = Export()[0]["templateFile"];
     const std::string strOld = CTempDir::ReadFile(strTemplate), strNew = DataDir() + ".quillory-new-1.oft";
+    const auto codec = CTextCodec::Open("UTF-8").Value();
+    const std::string strStore = DataDir() + CTaskHistoryFile::kFileName;
+    auto Rules = [&] {
+        CTaskList list;
+        EXPECT_TRUE(CTaskListFile::LoadTaskList(TaskFile(), list, codec).Ok());
+        const auto rRules = CTaskRulesJson::Of(CTaskHistoryFile::ReadBeside(TaskFile()), TaskFile(), list[0]);
+        return rRules ? CTaskRulesJson::ToJson(*rRules) : nlohmann::json(rRules.Problem());
+    };
     for (const bool bHost : {false, true}) {
         SCOPED_TRACE(bHost ? "the host" : "the tool");
         CTempDir::WriteFile(strNew, "Subject: never saved\n\nbody\n");
         ASSERT_TRUE(CMessageSwap::Begin(DataDir(), TaskFile(), strTemplate, strNew).Ok());
+        // The tool finds rules ahead for the record the list holds; the host, for another.
+        CTaskList list;
+        ASSERT_TRUE(CTaskListFile::LoadTaskList(TaskFile(), list, codec).Ok());
+        CTaskItem record = list[0];
+        if (bHost) record.m_nEndKind = 1;
+        auto rContent = CTaskHistoryFile::FromJsonText(CTempDir::ReadFile(strStore));
+        ASSERT_TRUE(rContent) << rContent.Problem();
+        rContent->mapEntries[CTaskHistory::KeyOf(strTemplate)].jAhead = {
+            {"settings", {{"rules", {{"missed", bHost ? "latest" : "none"}}}}},
+            {"record", CSettingsAhead::RecordOf(record, codec)}};
+        CTempDir::WriteFile(strStore, CTaskHistoryFile::ToJsonText(*rContent));
         std::string strTold;
         if (bHost) {
             StartHostAndWait();
@@ -365,6 +395,9 @@ TEST_F(EditCommandsTest, AMessageLeftWithoutItsSavedListIsUndoneByWhoeverTakesTh
         EXPECT_TRUE(Contains(strTold, "stopped before the task list was saved, and is undone")) << strTold;
         EXPECT_EQ(CTempDir::ReadFile(strTemplate), strOld);
         EXPECT_EQ(CTempDir::ReadFile(strNew), "Subject: never saved\n\nbody\n");
+        if (bHost) m_host.Stop();  // its start saved the store
+        EXPECT_EQ(Rules(), nlohmann::json({{"missed", "none"}}));
+        EXPECT_FALSE(Contains(CTempDir::ReadFile(strStore), "\"ahead\"")) << "settled on disk";
         for (const auto& [strFile, strBytes] : Folder())
             EXPECT_FALSE(strFile.starts_with(CMessageSwap::kAsidePrefix) ||
                          strFile.starts_with(CMessageSwap::kNotePrefix))

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CSettingsAhead.h"
 #include "CTaskHistoryFile.h"
 #include "CTaskJson.h"
 #include "CTaskListEdit.h"
@@ -123,7 +124,9 @@ TEST_F(TaskHistoryTest, ADamagedFileIsKeptBesideTheNewOneNotOverwritten) {
           // The per-task form: an identity is 16 hexadecimal digits, settings an object.
           "{\"version\":2,\"tasks\":{\"a.oft\":[]}}", "{\"version\":2,\"tasks\":{\"a.oft\":{\"id\":\"0123\"}}}",
           "{\"version\":2,\"tasks\":{\"a.oft\":{\"id\":7}}}", "{\"version\":2,\"tasks\":{\"a.oft\":{\"settings\":[]}}}",
-          "{\"version\":2,\"tasks\":{\"a.oft\":{\"history\":{}}}}"}) {
+          "{\"version\":2,\"tasks\":{\"a.oft\":{\"history\":{}}}}",
+          // Settings ahead of the list come with the record they wait for.
+          "{\"version\":2,\"tasks\":{\"a.oft\":{\"ahead\":{\"settings\":{}}}}}"}) {
         SCOPED_TRACE(pszDamaged);
         fs::remove_all(m_dir.Path());
         fs::create_directories(m_dir.Path());
@@ -395,16 +398,12 @@ TEST_F(TaskHistoryTest, EditsOfTheListTakeTheStoreAlong) {
         const auto r = CTaskHistoryFile::FromJsonText(CTempDir::ReadFile(strStore));
         return r ? r->mapEntries : decltype(r->mapEntries){};
     };
-    auto keys = [](const CTaskList& l) {
-        std::set<std::string> set;
-        for (const CTaskItem& t : l) set.insert(CTaskHistory::KeyOf(t.m_strTemplateFile));
-        return set;
-    };
     // Each edit, stopped as the list is saved: whichever list the disk then
-    // holds, each of its tasks finds its entry there (for a task new to the
-    // list, the one it is given; for the others, the one they had).
+    // holds, each of its tasks finds its entry there with the settings it
+    // goes by (for a task the change gives a new key or record, those it
+    // is given; for the others, those they had).
     auto apply = [&](const CTaskListEdit::json& jRequest) {
-        const std::set<std::string> setKeysBefore = keys(list);
+        const CTaskList listBefore = list;
         const auto diskBefore = onDisk();
         std::map<std::string, CTaskHistoryFile::CEntry> diskAtSave;
         const auto r = CTaskListEdit::ApplyAndSave(list, jRequest, ctx, [&] {
@@ -414,20 +413,29 @@ TEST_F(TaskHistoryTest, EditsOfTheListTakeTheStoreAlong) {
         EXPECT_TRUE(r) << r.Problem();
         if (!r) return std::string();
         EXPECT_TRUE(r->strStoreNotSaved.empty()) << r->strStoreNotSaved;
-        for (const auto& [strKey, entry] : diskBefore) {
-            if (!setKeysBefore.count(strKey)) continue;
-            EXPECT_EQ(diskAtSave[strKey], entry) << strKey;
+        for (const CTaskItem& t : listBefore) {
+            const std::string strKey = CTaskHistory::KeyOf(t.m_strTemplateFile);
+            if (!diskBefore.count(strKey)) continue;
+            EXPECT_EQ(diskAtSave[strKey].strId, diskBefore.at(strKey).strId) << strKey;
+            EXPECT_EQ(CSettingsAhead::For(diskAtSave[strKey], t), diskBefore.at(strKey).jSettings) << strKey;
         }
         const auto& mapNow = store.Content().mapEntries;
-        for (const std::string& strKey : keys(list)) {
-            if (setKeysBefore.count(strKey) || !mapNow.count(strKey)) continue;
-            EXPECT_EQ(diskAtSave[strKey], mapNow.at(strKey)) << strKey;
+        for (const CTaskItem& t : list) {
+            const std::string strKey = CTaskHistory::KeyOf(t.m_strTemplateFile);
+            // A task the list holds as it was cannot tell the two apart: the store after it makes the change.
+            const bool bAsItWas = std::any_of(listBefore.begin(), listBefore.end(), [&](const CTaskItem& was) {
+                return CTaskJson::ToJson(was) == CTaskJson::ToJson(t);
+            });
+            if (bAsItWas || !mapNow.count(strKey)) continue;
+            EXPECT_EQ(diskAtSave[strKey].strId, mapNow.at(strKey).strId) << strKey;
+            EXPECT_EQ(CSettingsAhead::For(diskAtSave[strKey], t), mapNow.at(strKey).jSettings) << strKey;
         }
         return r->task.m_strTemplateFile;
     };
     // Rules sent with a change are kept in the task's entry, over what it had.
     apply({{"command", "set"}, {"task", "a"}, {"rules", {{"missed", "latest"}, {"skipNext", true}}}});
-    apply({{"command", "set"}, {"task", "a"}, {"rules", {{"skipNext", false}}}});
+    // With values of the task too, they go with its record.
+    apply({{"command", "set"}, {"task", "a"}, {"changes", {{"weeklyInterval", 2}}}, {"rules", {{"skipNext", false}}}});
     // A new message gives a a new key; a list that cannot be saved leaves the store as it was.
     const CTaskListEdit::json jNewMessage = {
         {"command", "set"}, {"task", "a"}, {"template", strData + ".quillory-new-1.oft"}};

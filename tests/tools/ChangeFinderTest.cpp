@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "CChangeFinder.h"
+#include "CSettingsAhead.h"
 #include "CTaskListEdit.h"
 #include "CTempDir.h"
 #include "CTextCodec.h"
@@ -128,6 +129,42 @@ TEST_F(ChangeFinderTest, AFileShowingAnotherChangeOrNoneThatCanShowIsNotTakenFor
     ASSERT_TRUE(CTaskListEdit::Apply(placed, jSet, m_ctx));
     EXPECT_EQ(Find(jSet, m_before, jAnswer), EFound::kUnknown);
     EXPECT_EQ(CChangeFinder::Find(jSet, m_before, placed, m_codec, nullptr, jAnswer), EFound::kUnknown);
+    // A set with rules is there only where the task's entry beside the list
+    // holds them, as they stand or ahead for the record the file holds.
+    const json jRules = {{"command", "set"}, {"task", "a"}, {"rules", {{"missed", "none"}}}};
+    const nlohmann::json jNone = {{"rules", {{"missed", "none"}}}};
+    auto After = [&](const nlohmann::json& jSettings, const nlohmann::json& jAhead) {
+        CTaskHistoryFile::CContent content;
+        content.mapEntries["a.oft"].jSettings = jSettings;
+        content.mapEntries["a.oft"].jAhead = jAhead;
+        return CChangeFinder::CStores{CTaskHistoryFile::CContent{}, content, m_ctx.strTaskFile};
+    };
+    CTaskItem other = m_before[0];
+    other.m_nDailyInterval = 2;
+    const struct {
+        const char* pszName;
+        CChangeFinder::CStores stores;
+        EFound eFound;
+    } rulesRows[] = {
+        {"none kept", After(nlohmann::json::object(), nullptr), EFound::kNotApplied},
+        {"kept", After(jNone, nullptr), EFound::kApplied},
+        {"ahead for the record the file holds",
+         After(nlohmann::json::object(),
+               {{"settings", jNone}, {"record", CSettingsAhead::RecordOf(m_before[0], m_codec)}}),
+         EFound::kApplied},
+        {"ahead for another record",
+         After(nlohmann::json::object(), {{"settings", jNone}, {"record", CSettingsAhead::RecordOf(other, m_codec)}}),
+         EFound::kNotApplied},
+        {"a store that cannot be read",
+         {CTaskHistoryFile::CContent{}, CProblem("not JSON"), m_ctx.strTaskFile},
+         EFound::kUnknown},
+    };
+    CTempDir::WriteFile(m_dir / "tasks.json", "{");  // the damaged store the last row read
+    for (const auto& row : rulesRows) {
+        EXPECT_EQ(CChangeFinder::Find(jRules, m_before, m_before, m_codec, nullptr, jAnswer, &row.stores), row.eFound)
+            << row.pszName;
+    }
+    EXPECT_EQ(Find(jRules, m_before, jAnswer), EFound::kUnknown) << "no stores";
     // An extra message keeps nothing in the file.
     EXPECT_EQ(Find({{"command", "send-now"}, {"task", "a"}}, m_before, jAnswer), EFound::kUnknown);
 }

@@ -1,5 +1,6 @@
 #include "CChangeFinder.h"
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "CTaskArgument.h"
 #include "CTaskJson.h"
 #include "CTaskListEdit.h"
+#include "CTaskRulesJson.h"
 
 namespace {
 
@@ -42,8 +44,20 @@ std::string NewName(const json& jRequest) {
     return CTaskListEdit::TrimmedName((*itChanges)["taskName"].get<std::string>());
 }
 
+// Whether the task's entry after holds the rules a set asks for over
+// those it had; unknown (nullopt) when a store cannot be read.
+std::optional<bool> HasRules(const json& jRules, const CTaskItem& was, const CTaskItem& now,
+                             const CChangeFinder::CStores* pStores) {
+    if (!pStores) return std::nullopt;
+    const auto rHad = CTaskRulesJson::Of(pStores->rBefore, pStores->strTaskFile, was);
+    const auto rNow = CTaskRulesJson::Of(pStores->rAfter, pStores->strTaskFile, now);
+    if (!rHad || !rNow) return std::nullopt;
+    const auto rAsked = CTaskRulesJson::FromJson(nlohmann::json::parse(jRules.dump()), *rHad);
+    return rAsked && CTaskRulesJson::ToJson(*rAsked) == CTaskRulesJson::ToJson(*rNow);
+}
+
 EFound FindSet(const json& jRequest, const CTaskItem& was, const CTaskList& after, const std::string* pNewMessage,
-               json& jAnswer) {
+               json& jAnswer, const CChangeFinder::CStores* pStores) {
     const std::string strNew = NewName(jRequest);
     const int nIndex = IndexNamed(after, strNew.empty() ? was.m_strTaskName : strNew);
     if (nIndex < 0) return EFound::kNotApplied;
@@ -52,7 +66,14 @@ EFound FindSet(const json& jRequest, const CTaskItem& was, const CTaskList& afte
     if (const auto itChanges = jRequest.find(CHostProtocol::kChanges); itChanges != jRequest.end())
         CTaskJson::Overlay(*itChanges, asked, ignored, "set");
     asked.m_strTaskName = CTaskListEdit::TrimmedName(asked.m_strTaskName);
-    const bool bValues = CTaskJson::ToJson(asked) == CTaskJson::ToJson(after[nIndex]);
+    bool bValues = CTaskJson::ToJson(asked) == CTaskJson::ToJson(after[nIndex]);
+    // Rules kept beside the list count as values: they go with the list's
+    // record (see CSettingsAhead), so a stop never shows one without the other.
+    if (const auto it = jRequest.find(CHostProtocol::kRules); it != jRequest.end()) {
+        const std::optional<bool> optRules = HasRules(*it, was, after[nIndex], pStores);
+        if (!optRules) return EFound::kUnknown;
+        bValues = bValues && *optRules;
+    }
     if (!jRequest.contains(CHostProtocol::kTemplate))
         return bValues ? Found(after, nIndex, jAnswer) : EFound::kNotApplied;
     // A changed message may keep its file name, so its bytes tell. The list
@@ -67,7 +88,8 @@ EFound FindSet(const json& jRequest, const CTaskItem& was, const CTaskList& afte
 }  // namespace
 
 CChangeRoute::EFound CChangeFinder::Find(const json& jRequest, const CTaskList& before, const CTaskList& after,
-                                         const CTextCodec& codec, const std::string* pNewMessage, json& jAnswer) {
+                                         const CTextCodec& codec, const std::string* pNewMessage, json& jAnswer,
+                                         const CStores* pStores) {
     const std::string strCommand = jRequest.value(CHostProtocol::kCommand, "");
     if (strCommand == CHostProtocol::kAdd) {
         const std::string strName = NewName(jRequest);
@@ -79,7 +101,7 @@ CChangeRoute::EFound CChangeFinder::Find(const json& jRequest, const CTaskList& 
     const auto rIndex = CTaskArgument::Find(before, jRequest.value(CHostProtocol::kTask, ""));
     if (!rIndex) return EFound::kNotApplied;  // the host refuses what names no task
     const CTaskItem& was = before[*rIndex];
-    if (strCommand == CHostProtocol::kSet) return FindSet(jRequest, was, after, pNewMessage, jAnswer);
+    if (strCommand == CHostProtocol::kSet) return FindSet(jRequest, was, after, pNewMessage, jAnswer, pStores);
     if (strCommand == CHostProtocol::kCopy) {
         const int nLast = after.GetSize() - 1;
         if (after.GetSize() == before.GetSize() + 1 &&

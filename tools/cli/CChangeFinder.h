@@ -4,6 +4,8 @@
 #include <nlohmann/json.hpp>
 
 #include "CChangeRoute.h"
+#include "CResult.h"
+#include "CTaskHistoryFile.h"
 #include "CTaskItem.h"
 
 class CTextCodec;
@@ -17,6 +19,7 @@ class CTextCodec;
 //             when the request carries a new message, the task's template
 //             holds that message's bytes (a changed message may keep its
 //             file name); the message without the values cannot be told;
+//             with rules, the task's entry beside the list holds them too;
 //   remove, enable, disable, move: the file's names and active flags in
 //             the order the change makes of the list before;
 //   copy      one task more, the last a "Copy of" the task.
@@ -25,8 +28,16 @@ class CChangeFinder {
 public:
     using json = nlohmann::ordered_json;
 
+    // The stores beside the list before the request and after.
+    struct CStores {
+        CResult<CTaskHistoryFile::CContent> rBefore, rAfter;
+        std::string strTaskFile;
+    };
+
     // pNewMessage: the bytes of the message the request carries, read
-    // before it went out; null when they could not be read.
+    // before it went out; null when they could not be read. pStores: null
+    // when they are not known (a set with rules then cannot be told).
     static CChangeRoute::EFound Find(const json& jRequest, const CTaskList& before, const CTaskList& after,
-                                     const CTextCodec& codec, const std::string* pNewMessage, json& jAnswer);
+                                     const CTextCodec& codec, const std::string* pNewMessage, json& jAnswer,
+                                     const CStores* pStores = nullptr);
 };

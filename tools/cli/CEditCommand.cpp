@@ -18,6 +18,7 @@
 #include "CPrintable.h"
 #include "CScheduleOptions.h"
 #include "CSendingPreview.h"
+#include "CSettingsAhead.h"
 #include "CTaskArgument.h"
 #include "CTaskHistoryFile.h"
 #include "CTaskJson.h"
@@ -79,6 +80,11 @@ int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json&
     CTaskHistoryFile store(strDataDir + CTaskHistoryFile::kFileName, clock);
     const auto rStore = store.Load();
     if (!rStore) std::cerr << "quillory: " << rStore.Problem() << "; it does not follow this change\n";
+    // Settings a stopped writer left ahead of the list go by the list as it
+    // is, before this change moves the list on.
+    if (rStore && CSettingsAhead::Settle(store, list))
+        if (const auto rSaved = store.Save(list); !rSaved)
+            std::cerr << "quillory: the task store is not saved: " << rSaved.Problem() << '\n';
     const CTaskListEdit::CContext ctx{strDataDir, tNow, &codec, {}, rStore ? &store : nullptr, strFile};
     const auto rDone = CTaskListEdit::ApplyAndSave(list, jRequest, ctx,
                                                    [&] { return CTaskListFile::SaveTaskList(strFile, list, codec); });
@@ -101,15 +107,18 @@ int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json&
 CChangeRoute::CFindFn FinderOf(const std::string& strFile, const CTextCodec& codec, const json& jRequest) {
     CTaskList before;
     if (!CTaskListFile::LoadTaskList(strFile, before, codec)) return {};
+    auto rStoreBefore = CTaskHistoryFile::ReadBeside(strFile);
     // The new message as it went out: the host moves the file itself.
     std::optional<std::string> optMessage;
     if (const auto it = jRequest.find(CHostProtocol::kTemplate); it != jRequest.end() && it->is_string())
         if (auto rBytes = CFileOps::ReadFile(it->get<std::string>(), CMaildir::kMaxMessageBytes))
             optMessage = std::move(*rBytes);
-    return [strFile, &codec, jRequest, before, optMessage](json& jAnswer) {
+    return [strFile, &codec, jRequest, before, optMessage, rStoreBefore](json& jAnswer) {
         CTaskList after;
         if (!CTaskListFile::LoadTaskList(strFile, after, codec)) return CChangeRoute::EFound::kUnknown;
-        return CChangeFinder::Find(jRequest, before, after, codec, optMessage ? &*optMessage : nullptr, jAnswer);
+        const CChangeFinder::CStores stores{rStoreBefore, CTaskHistoryFile::ReadBeside(strFile), strFile};
+        return CChangeFinder::Find(jRequest, before, after, codec, optMessage ? &*optMessage : nullptr, jAnswer,
+                                   &stores);
     };
 }
 
