@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "CFileOps.h"
+#include "CTaskHistoryFile.h"
+#include "CTaskListFile.h"
 #include "CTemplateName.h"
 #include "Digits.h"
 
@@ -178,6 +180,13 @@ void CMessageSwap::Undo(const CSwap& swap) {
 }
 
 void CMessageSwap::Settle(const std::string& strDataDir, const std::function<void(const std::string&)>& fnTell) {
+    // Only of the files kept here: the folder may be one the user keeps other files in.
+    const auto fnOurs = [](const std::string& strName) {
+        return strName == CTaskListFile::kFileName || strName == CTaskHistoryFile::kFileName ||
+               strName.starts_with(kNotePrefix);
+    };
+    for (const std::string& strLeft : CFileOps::RemoveStrayTemporaries(strDataDir, fnOurs))
+        fnTell("removed " + strLeft + ", which a writer stopped while replacing a file left");
     std::vector<std::string> vecNotes;
     std::error_code ec;
     for (fs::directory_iterator it(strDataDir, ec), end; !ec && it != end; it.increment(ec))

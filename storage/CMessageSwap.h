@@ -45,6 +45,7 @@ public:
     // Settles every note in strDataDir, newest first (a later swap of the
     // same template set aside what an earlier one put in place). fnTell
     // hears what was done, and a note that cannot be settled, which stays.
+    // The temporary files of replaces a stopped writer left go first.
     static void Settle(const std::string& strDataDir, const std::function<void(const std::string&)>& fnTell);
 
     // A note's bytes: a word and five fields, each ended by a NUL, which no

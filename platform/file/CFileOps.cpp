@@ -1,16 +1,40 @@
 #include "CFileOps.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <sstream>
+
+#include "Digits.h"
 
 namespace {
 
 std::atomic<unsigned> g_nTempCounter{0};
+
+// Whether process nPid may still write: there, not exiting (a killed one
+// lets go of its locks before it is a zombie) and not a zombie its parent
+// has yet to collect. Another user's process answers EPERM: running.
+bool IsRunning(pid_t nPid) {
+    if (::kill(nPid, 0) != 0) return errno != ESRCH;
+    const auto rStat = CFileOps::ReadFile("/proc/" + std::to_string(nPid) + "/stat", 4096);
+    if (!rStat) return true;
+    const size_t nEnd = rStat->rfind(") ");  // the name in parentheses may hold anything
+    if (nEnd == std::string::npos) return true;
+    std::istringstream fields(rStat->substr(nEnd + 2));
+    char cState = 0;
+    std::string strSkip;
+    unsigned long nFlags = 0;
+    fields >> cState >> strSkip >> strSkip >> strSkip >> strSkip >> strSkip >> nFlags;  // state, 5 numbers, flags
+    constexpr unsigned long kExiting = 0x4;                                             // the kernel's PF_EXITING
+    if (!fields) return true;  // a form this does not know: left alone
+    return cState != 'Z' && cState != 'X' && !(nFlags & kExiting);
+}
 
 }  // namespace
 
@@ -99,6 +123,28 @@ CResult<> CFileOps::ReplaceWith(const std::string& strPath, const CWriter& fnWri
         return rWritten;
     }
     return SyncDir(strDir);
+}
+
+std::vector<std::string> CFileOps::RemoveStrayTemporaries(const std::string& strDir,
+                                                          const std::function<bool(const std::string&)>& fnOurs) {
+    std::vector<std::string> vecRemoved;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(strDir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string strName = it->path().filename().string();
+        // "." name ".tmp-" pid "-" counter, as ReplaceWith names them.
+        const size_t nTmp = strName.rfind(".tmp-");
+        const size_t nDash = strName.find('-', nTmp == std::string::npos ? strName.size() : nTmp + 5);
+        if (strName.size() < 2 || strName[0] != '.' || nTmp == std::string::npos || nTmp < 2 ||
+            nDash == std::string::npos || !IsDigits(std::string_view(strName).substr(nTmp + 5, nDash - nTmp - 5), 9) ||
+            !IsDigits(std::string_view(strName).substr(nDash + 1), 20))
+            continue;
+        if (!fnOurs(strName.substr(1, nTmp - 1))) continue;
+        const pid_t nPid = static_cast<pid_t>(std::stol(strName.substr(nTmp + 5, nDash - nTmp - 5)));
+        if (nPid == ::getpid() || IsRunning(nPid)) continue;
+        if (!std::filesystem::is_regular_file(it->symlink_status(ec)) || ec) continue;
+        if (::unlink(it->path().c_str()) == 0) vecRemoved.push_back(it->path().string());
+    }
+    return vecRemoved;
 }
 
 bool CFileOps::WriteAll(int fd, std::string_view sv) {

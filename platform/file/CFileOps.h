@@ -2,6 +2,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "COwnedFd.h"
 #include "CResult.h"
@@ -48,6 +49,13 @@ public:
     using CWriter = std::function<CResult<>(int fd, const std::string& strTemp)>;
     static CResult<> ReplaceWith(const std::string& strPath, const CWriter& fnWrite, int nMode = 0600,
                                  EMode mode = EMode::KeepExisting);
+    // The temporary files a replace leaves in strDir when its process is
+    // killed before the rename (".emails.dat.tmp-4711-0"), of the files
+    // fnOurs names (by file name) and of processes no longer running,
+    // removed; their paths, for whoever tells the user. One of a running
+    // process may still become its file, and is left.
+    static std::vector<std::string> RemoveStrayTemporaries(const std::string& strDir,
+                                                           const std::function<bool(const std::string&)>& fnOurs);
     // Writes all of sv, again after an interruption; false when it cannot (errno says why).
     static bool WriteAll(int fd, std::string_view sv);
     // The mode a file replacing strPath gets: strPath's own when it is a

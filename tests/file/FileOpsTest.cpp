@@ -6,10 +6,15 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -18,6 +23,8 @@
 #include "UnixSocket.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 mode_t ModeOf(const std::string& strPath) {
     struct stat st {};
@@ -118,6 +125,59 @@ TEST_F(FileOpsTest, ReplacingKeepsAnExistingModeAndMakesNewFilesPrivate) {
         EXPECT_EQ(CTempDir::ReadFile(strPath), "new");
         EXPECT_EQ(ModeOf(strPath), row.expected);
     }
+}
+
+// A writer killed in the middle of a replace leaves its temporary file;
+// whoever takes the folder next removes it, and nothing else.
+TEST_F(FileOpsTest, WhatAKilledReplaceLeftIsRemovedAndNothingElse) {
+    CTempDir::WriteFile(m_dir / "emails.dat", "old");
+    // A writer killed half way; its parent collects it or, for a while, not.
+    auto KilledWriter = [&](bool bCollected) {
+        const pid_t nChild = ::fork();
+        if (nChild == 0) {
+            (void)CFileOps::ReplaceWith(m_dir / "emails.dat", [](int fd, const std::string&) -> CResult<> {
+                (void)CFileOps::WriteAll(fd, "half");
+                ::raise(SIGKILL);
+                return {};
+            });
+            ::_exit(0);
+        }
+        siginfo_t info{};
+        EXPECT_EQ(::waitid(P_PID, static_cast<id_t>(nChild), &info, WEXITED | (bCollected ? 0 : WNOWAIT)), 0);
+        EXPECT_EQ(info.si_code, CLD_KILLED);
+        return nChild;
+    };
+    const pid_t nZombie = KilledWriter(false), nChild = KilledWriter(true);
+    auto LeftBy = [&](pid_t nPid) {
+        std::string strLeft;  // the counter after the pid is this process's at the fork
+        for (const auto& entry : fs::directory_iterator(m_dir.Path()))
+            if (entry.path().filename().string().starts_with(".emails.dat.tmp-" + std::to_string(nPid) + "-"))
+                strLeft = entry.path().string();
+        EXPECT_EQ(CTempDir::ReadFile(strLeft), "half");
+        return strLeft;
+    };
+    std::vector<std::string> vecLeft = {LeftBy(nZombie), LeftBy(nChild)};
+    const std::string strDead = std::to_string(nChild), strOwn = std::to_string(::getpid());
+    std::vector<std::string> vecKept = {".emails.dat.tmp-" + strOwn + "-3",   // this process may be writing it
+                                        ".tasks.json.tmp-1-0",                // so may a running one
+                                        ".emails.dat.tmp-" + strDead + "-x",  // not a name a replace gives
+                                        "emails.dat.tmp-" + strDead + "-0",
+                                        ".tmp-" + strDead + "-0",
+                                        "emails.dat"};
+    for (const std::string& strName : vecKept)
+        if (strName != "emails.dat") CTempDir::WriteFile(m_dir / strName, "kept");
+    ASSERT_EQ(::mkdir((m_dir / (".d.tmp-" + strDead + "-0")).c_str(), 0700), 0);  // not a file
+    CTempDir::WriteFile(m_dir / (".notes.txt.tmp-" + strDead + "-0"), "another program's");
+    vecKept.push_back(".notes.txt.tmp-" + strDead + "-0");
+    std::vector<std::string> vecRemoved = CFileOps::RemoveStrayTemporaries(
+        m_dir.Path(), [](const std::string& strName) { return strName == "emails.dat" || strName == "tasks.json"; });
+    std::sort(vecRemoved.begin(), vecRemoved.end());
+    std::sort(vecLeft.begin(), vecLeft.end());
+    EXPECT_EQ(vecRemoved, vecLeft);
+    (void)::waitpid(nZombie, nullptr, 0);
+    for (const std::string& strName : vecKept) EXPECT_TRUE(fs::exists(m_dir / strName)) << strName;
+    EXPECT_EQ(CTempDir::ReadFile(m_dir / "emails.dat"), "old");
+    EXPECT_TRUE(fs::is_directory(m_dir / (".d.tmp-" + strDead + "-0")));
 }
 
 TEST_F(FileOpsTest, FoldersArePrivateAndLocksAreNeverOpenedThroughALink) {
