@@ -37,6 +37,14 @@ struct CTaskRules {
     bool bSkipNext = false;  // the next occurrence is used up unsent, once
 
     bool IsEmpty() const { return *this == CTaskRules{}; }
+    // Whether other puts occurrences at the same times: the same working
+    // days, holidays, day-off handling and zone. The other rules only judge
+    // an occurrence once it is due (missed, pause, skip the next, waiting
+    // for attachments).
+    bool PlacesAlike(const CTaskRules& other) const {
+        return nWorkingDays == other.nWorkingDays && vecHolidayFiles == other.vecHolidayFiles &&
+               eOnDayOff == other.eOnDayOff && strZone == other.strZone;
+    }
     bool operator==(const CTaskRules&) const = default;
 
     // The words of each choice, for files, the tool's options and its

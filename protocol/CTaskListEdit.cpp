@@ -120,12 +120,12 @@ void StartUnsetInterval(CTaskItem& task, const json& jChanges) {
     if (interval.first && *interval.first == 0 && !jChanges.contains(interval.second)) *interval.first = 1;
 }
 
-// Whether a set names nothing of when its task is sent (its name, its
-// message, its attachments, whether it is sent late): the task then keeps
-// its times and count. Scheduled anew from the present, it would drop an
-// occurrence missed while no host ran and still waiting to go out late.
+// Whether a set's changes name nothing of when its task is sent (its name,
+// its message, its attachments, whether it is sent late): the task then
+// keeps its times and count, unless its rules now place them elsewhere.
+// Scheduled anew from the present, it would drop an occurrence missed while
+// no host ran and still waiting to go out late.
 bool KeepsTimes(const json& jRequest) {
-    if (jRequest.contains(CHostProtocol::kRules)) return false;  // rules may place the times elsewhere
     const auto it = jRequest.find(CHostProtocol::kChanges);
     if (it == jRequest.end() || !it->is_object()) return true;
     static constexpr std::string_view kKeys[] = {"taskName", "templateFile", "attachments", "receiveBeforeSending",
@@ -156,6 +156,7 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
     if (!problems.Empty()) return problems.AsProblem();
     if (itChanges != jRequest.end()) StartUnsetInterval(task, *itChanges);
     std::optional<nlohmann::json> jRules;
+    bool bPlacesAlike = true;  // the rules, if any are given, put occurrences where the task's did
     if (const auto itRules = jRequest.find(CHostProtocol::kRules); itRules != jRequest.end()) {
         if (!ctx.pStore) return CProblem("rules: nothing beside this task list keeps them");
         // Changed over the task's rules as they are.
@@ -164,6 +165,7 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
         QUILLORY_TRY_VALUE(const CTaskRules rules,
                            CTaskRulesJson::FromJson(nlohmann::json::parse(itRules->dump()), had));
         jRules = CTaskRulesJson::ToJson(rules);
+        bPlacesAlike = rules.PlacesAlike(had);
     }
     QUILLORY_TRY_VALUE(const std::string strPending, PendingTemplate(list, jRequest, ctx));
     if (nSelf < 0 && strPending.empty()) return CProblem("template: a new task needs its message");
@@ -195,7 +197,7 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
     // Holidays are read only for rules that move occurrences.
     CHolidayCache holidays([](const std::string& str) { std::cerr << "Quillory: " << str << '\n'; });
     const CWorkingDays days = holidays.WorkingDaysAround(rules, tNow);
-    if (nSelf < 0 || !KeepsTimes(jRequest))
+    if (nSelf < 0 || !KeepsTimes(jRequest) || !bPlacesAlike)
         QUILLORY_TRY(CRuledSchedule(schedule, rules, days).ScheduleAnew(task, nSelf < 0, tNow));
 
     COutcome outcome;

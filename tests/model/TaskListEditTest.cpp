@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "CTaskHistoryFile.h"
 #include "CTaskListEdit.h"
 #include "CTempDir.h"
 #include "CTextCodec.h"
+#include "IClock.h"
 #include "ResultValue.h"
 #include "TaskNames.h"
 #include "TaskTime.h"
@@ -233,8 +235,9 @@ TEST_F(TaskListEditTest, SetWorksOnTheTaskAsTheSenderLeftIt) {
     EXPECT_EQ(TaskTime::Format(t.m_dtNextSending), "2027-01-18 09:00");
 
     // Monday's occurrence was missed (no host ran) and waits to go out late:
-    // a set naming nothing of when the task is sent keeps it waiting; one
-    // that changes the schedule works the times out anew.
+    // a set naming nothing of when the task is sent keeps it waiting, for
+    // rules that judge it when due as well; one that changes the schedule,
+    // or rules that place its times (a zone), works the times out anew.
     const struct {
         const char* pszName;
         json jRequest;
@@ -243,8 +246,15 @@ TEST_F(TaskListEditTest, SetWorksOnTheTaskAsTheSenderLeftIt) {
         {"name", {{"changes", {{"taskName", "a2"}, {"sendOverdue", true}}}}, "2027-01-18 09:00"},
         {"message", {{"template", Pending()}}, "2027-01-18 09:00"},
         {"schedule", {{"changes", {{"weeklyInterval", 1}}}}, "2027-01-25 09:00"},
+        {"rules judging it",
+         {{"rules", {{"missed", "none"}, {"pauseUntil", "2027-02-01"}, {"skipNext", true}}}},
+         "2027-01-18 09:00"},
+        {"rules placing it", {{"rules", {{"zone", "Europe/Berlin"}}}}, "2027-01-25 03:00"},
     };
     m_ctx.tNow = ValueOf(TaskTime::ToAbsolute(2027, 1, 19, 12, 0, 0));
+    const CFixedClock clock(m_ctx.tNow);
+    CTaskHistoryFile store(m_dir / CTaskHistoryFile::kFileName, clock);
+    m_ctx.pStore = &store;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.pszName);
         json jRequest = row.jRequest;
