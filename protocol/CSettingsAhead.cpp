@@ -50,6 +50,7 @@ CResult<> CSettingsAhead::WriteAhead(CTaskHistoryFile& store, const CTaskList& l
         saved.jAhead = it->second.jAhead;
     }
     store.SetContent(std::move(after));
+    store.NoteAheadOnDisk();  // tried: the file may hold them whatever the save says
     return rSaved;
 }
 

@@ -495,32 +495,42 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
                         [&](const CTaskItem& t) { return CTaskHistory::KeyOf(t.m_strTemplateFile) == strFrom; }))
             ctx.pStore->Forget(strFrom);
     };
+    // What must be on disk before the list is; without it, the list is not saved.
+    CResult<> rAhead;
+    bool bWroteAhead = false;
     if (ctx.pStore) {
         CTaskHistoryFile& store = *ctx.pStore;
         optStoreBefore = store.Content();
         const CTaskHistoryFile::CKept kept = store.Kept(strFrom);
         eFollow = FollowInStore(store, edit.eCommand, outcome);
         if (eFollow == EFollow::BeforeMoved) store.PutBack(strFrom, kept);  // for the list still on disk
-        if (eFollow == EFollow::Before || eFollow == EFollow::BeforeMoved)
-            (void)store.Save(list, eFollow == EFollow::BeforeMoved ? strFrom : std::string());  // the later save tells
         // Rules changed with the values of a task that keeps its key go
-        // ahead of the list, tied to the record it is about to hold.
+        // ahead of the list, tied to the record it is about to hold. Where
+        // the record stays as it was, the list tells nothing apart: the
+        // store alone, written after it, makes the change.
         const std::string strKey = CTaskHistory::KeyOf(outcome.task.m_strTemplateFile);
+        std::optional<nlohmann::json> optRecord;
         if (eFollow == EFollow::After && outcome.jRules && edit.nIndex >= 0 && !outcome.strTemplateBefore.empty() &&
             ctx.pCodec) {
             const auto it = optStoreBefore->mapEntries.find(strKey);
             const nlohmann::json jBefore =
                 it != optStoreBefore->mapEntries.end() ? it->second.jSettings : nlohmann::json::object();
-            const nlohmann::json jRecord = CSettingsAhead::RecordOf(outcome.task, *ctx.pCodec);
-            // Where the record stays as it was, the list tells nothing apart:
-            // the store alone, written after it, makes the change.
+            optRecord = CSettingsAhead::RecordOf(outcome.task, *ctx.pCodec);
             if (jBefore != store.SettingsOf(strKey) &&
-                jRecord != CSettingsAhead::RecordOf(before[edit.nIndex], *ctx.pCodec))
-                (void)CSettingsAhead::WriteAhead(store, list, strKey, jBefore, jRecord);  // the later save tells
+                *optRecord != CSettingsAhead::RecordOf(before[edit.nIndex], *ctx.pCodec)) {
+                bWroteAhead = true;
+                rAhead = CSettingsAhead::WriteAhead(store, list, strKey, jBefore, *optRecord);
+            }
+        }
+        // A store left holding settings ahead that memory has not (a save
+        // that failed) is written before the list too, so no list can meet them.
+        if (!bWroteAhead && (eFollow == EFollow::Before || eFollow == EFollow::BeforeMoved || store.AheadOnDisk())) {
+            bWroteAhead = true;
+            rAhead = store.Save(list, eFollow == EFollow::BeforeMoved ? strFrom : std::string());
         }
     }
     std::error_code ec;
-    if (const auto rSaved = fnSave(); !rSaved) {
+    if (const auto rSaved = rAhead ? fnSave() : CResult<>(CProblem(rAhead.Problem())); !rSaved) {
         if (eSaveFailed == ESaveFailed::Keep) {
             outcome.strNotSaved = rSaved.Problem();
             outcome.strRemoveAfterSave.clear();  // a later save may still need it
@@ -532,7 +542,11 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
         // The copy keeps every task's identity, and its new generation
         // makes whoever caches the list look again.
         list = before;
-        if (optStoreBefore) ctx.pStore->SetContent(std::move(*optStoreBefore));
+        if (optStoreBefore) {
+            ctx.pStore->SetContent(std::move(*optStoreBefore));
+            // What went ahead of a list that stays as it was goes again.
+            if (bWroteAhead) (void)ctx.pStore->Save(list);  // one that cannot leaves AheadOnDisk, for the next edit
+        }
         if (!outcome.strPlacedTo.empty()) fs::rename(outcome.strPlacedTo, outcome.strPlacedFrom, ec);
         if (outcome.optSwap) CMessageSwap::Undo(*outcome.optSwap);
         if (!outcome.strCopied.empty()) fs::remove(outcome.strCopied, ec);
@@ -544,7 +558,7 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
     // The list holds the change already: a store that cannot be saved is
     // told, not undone, and its next save (each result recorded, each change) tries again.
     ForgetOldKeyLeft();
-    if (eFollow != EFollow::None)
+    if (eFollow != EFollow::None || (ctx.pStore && ctx.pStore->AheadOnDisk()))
         if (const auto rSaved = ctx.pStore->Save(list); !rSaved) outcome.strStoreNotSaved = rSaved.Problem();
     return outcome;
 }

@@ -77,6 +77,11 @@ CResult<> OutcomesFromJson(const std::string& strKey, const nlohmann::json& json
     return {};
 }
 
+bool HoldsAhead(const CTaskHistoryFile::CContent& content) {
+    return std::any_of(content.mapEntries.begin(), content.mapEntries.end(),
+                       [](const auto& entry) { return !entry.second.jAhead.is_null(); });
+}
+
 // An identity is 16 hexadecimal digits: enough that two tasks never share
 // one, short enough to read in a file or a message header.
 bool IsId(const std::string& str) {
@@ -234,6 +239,7 @@ CResult<CTaskHistory> CTaskHistoryFile::HistoryBeside(const std::string& strTask
 CResult<> CTaskHistoryFile::Load() {
     m_content = {};
     m_bKeepOriginal = false;
+    m_bAheadOnDisk = false;
     m_bEarlierRead = false;
     std::string strPath = m_strPath;
     auto rText = CFileOps::ReadFile(strPath, kMaxBytes, CFileOps::ELinks::Refuse);
@@ -260,6 +266,7 @@ CResult<> CTaskHistoryFile::Load() {
         return CProblem(m_strPath + ": " + rContent.Problem());
     }
     m_content = std::move(*rContent);
+    m_bAheadOnDisk = HoldsAhead(m_content);
     return {};
 }
 
@@ -278,6 +285,7 @@ CResult<> CTaskHistoryFile::Save(const CTaskList& list, const std::string& strAl
         m_bKeepOriginal = false;
     }
     QUILLORY_TRY(CFileOps::ReplaceFile(m_strPath, ToJsonText(m_content)));
+    m_bAheadOnDisk = HoldsAhead(m_content);
     if (m_bEarlierRead) {
         // Its results are in the new file now; a copy left over would
         // come back, out of date, if the new file went missing.

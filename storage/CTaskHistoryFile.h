@@ -72,6 +72,11 @@ public:
     // What is held in memory, for a writer that undoes a change it followed.
     const CContent& Content() const { return m_content; }
     void SetContent(CContent content) { m_content = std::move(content); }
+    // Whether the file may hold settings ahead of the list that memory does
+    // not (they were written, and no save of memory has replaced them since):
+    // the next change writes the store before the list.
+    bool AheadOnDisk() const { return m_bAheadOnDisk; }
+    void NoteAheadOnDisk() { m_bAheadOnDisk = true; }
 
     // The identity of the task with this key, given now if it has none.
     const std::string& IdOf(const std::string& strKey);
@@ -129,6 +134,7 @@ private:
     CContent m_content;
     bool m_bKeepOriginal = false;  // the file on disk did not load and is not replaced blindly
     bool m_bEarlierRead = false;   // the content came from the earlier file, removed after the first save
+    bool m_bAheadOnDisk = false;   // see AheadOnDisk
 };
 
 // The add-in's store while connected, null otherwise; the add-in owns it.

@@ -16,6 +16,7 @@
 #include "CTaskListEdit.h"
 #include "CTempDir.h"
 #include "CTextCodec.h"
+#include "Contains.h"
 #include "IClock.h"
 #include "ResultValue.h"
 #include "TaskTime.h"
@@ -502,6 +503,65 @@ TEST_F(TaskHistoryTest, EditsOfTheListTakeTheStoreAlong) {
     CTaskHistoryFile last(strData + CTaskHistoryFile::kFileName, m_clock);
     ASSERT_TRUE(last.Load().Ok());
     EXPECT_EQ(last.SettingsOf(strKey), jTokyo) << "the sheet's rules replace all the task had";
+}
+
+// Rules that go with new values never meet a list they were not written
+// for: a store that cannot be written ahead stops the change before the
+// list is saved, and settings ahead of a list that then was not saved are
+// written away before the next change, even one without rules.
+TEST_F(TaskHistoryTest, SettingsAheadNeverMeetAListTheyWereNotWrittenFor) {
+    const CZoneGuard zone("Europe/Berlin");
+    const CTextCodec codec = CTextCodec::Open("UTF-8").Value();
+    CTaskList list;
+    CTaskItem t;
+    t.m_bActive = 1;
+    t.m_strTaskName = "a";
+    t.m_strTemplateFile = m_dir / "a.oft";
+    CTempDir::WriteFile(t.m_strTemplateFile, "Subject: a\n\nbody\n");
+    t.m_nRecurrence = 3;
+    t.m_nWeeklyInterval = 1;
+    t.m_nEndKind = 0;
+    t.m_dtStart = {2027, 1, 4, 2, 9, 0, 0};
+    list.Add(t);
+    CTaskHistoryFile store(Path(), m_clock);
+    ASSERT_TRUE(store.Save(list).Ok());
+    const CTaskListEdit::CContext ctx{
+        m_dir.Path() + "/", ValueOf(TaskTime::ToAbsolute(2027, 1, 4, 10, 0, 30)), &codec, {}, &store};
+    const CTaskListEdit::json jValues = {{"command", "set"}, {"task", "a"}, {"changes", {{"weeklyInterval", 2}}}};
+    CTaskListEdit::json jWithRules = jValues;
+    jWithRules["rules"] = {{"missed", "none"}};
+    const auto contentBefore = store.Content();
+    // The store cannot be replaced (a folder stands at its name).
+    fs::rename(Path(), m_dir / "kept");
+    fs::create_directory(Path());
+    bool bListSaved = false;
+    EXPECT_FALSE(CTaskListEdit::ApplyAndSave(list, jWithRules, ctx, [&] {
+        bListSaved = true;
+        return CResult<>();
+    }));
+    EXPECT_FALSE(bListSaved);
+    EXPECT_EQ(list[0].m_nWeeklyInterval, 1);
+    EXPECT_EQ(store.Content(), contentBefore);
+    fs::remove(Path());
+    fs::rename(m_dir / "kept", Path());
+    // Written ahead, then the list cannot be saved, nor the store put back.
+    std::string strAhead;
+    EXPECT_FALSE(CTaskListEdit::ApplyAndSave(list, jWithRules, ctx, [&] {
+        strAhead = CTempDir::ReadFile(Path());
+        fs::remove(Path());
+        fs::create_directory(Path());
+        return CResult<>(CProblem("disk full"));
+    }));
+    ASSERT_TRUE(Contains(strAhead, "\"ahead\"")) << strAhead;
+    fs::remove(Path());
+    CTempDir::WriteFile(Path(), strAhead);
+    // The same values again, without rules: the list then holds the record
+    // the settings ahead wait for, so they must be gone first.
+    ASSERT_TRUE(CTaskListEdit::ApplyAndSave(list, jValues, ctx, [] { return CResult<>(); }));
+    const auto rDisk = CTaskHistoryFile::FromJsonText(CTempDir::ReadFile(Path()));
+    ASSERT_TRUE(rDisk) << rDisk.Problem();
+    EXPECT_EQ(CSettingsAhead::For(rDisk->mapEntries.at("a.oft"), list[0]), nlohmann::json::object());
+    EXPECT_FALSE(store.AheadOnDisk());
 }
 
 // The host tells tasks' messages apart by name: an imported list may not

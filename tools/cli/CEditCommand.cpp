@@ -83,8 +83,11 @@ int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json&
     // Settings a stopped writer left ahead of the list go by the list as it
     // is, before this change moves the list on.
     if (rStore && CSettingsAhead::Settle(store, list))
-        if (const auto rSaved = store.Save(list); !rSaved)
-            std::cerr << "quillory: the task store is not saved: " << rSaved.Problem() << '\n';
+        if (const auto rSaved = store.Save(list); !rSaved) {
+            // Moved on without them, the list would lose the settings that wait for it.
+            std::cerr << "quillory: " << rSaved.Problem() << "\nquillory: nothing written to " << strFile << '\n';
+            return kExitData;
+        }
     const CTaskListEdit::CContext ctx{strDataDir, tNow, &codec, {}, rStore ? &store : nullptr, strFile};
     const auto rDone = CTaskListEdit::ApplyAndSave(list, jRequest, ctx,
                                                    [&] { return CTaskListFile::SaveTaskList(strFile, list, codec); });
