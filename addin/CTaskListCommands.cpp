@@ -57,8 +57,9 @@ json Import(const CTaskListCommands::CContext& ctx, const json& jRequest) {
     const CTaskList before = *pList;
     Replace(*pList, imported);
     if (const auto rSaved = ctx.fnSave(); !rSaved) {
-        // Unsaved, the import would look done and vanish with the host.
-        Replace(*pList, before);
+        // Unsaved, the import would look done and vanish with the host. The
+        // copy keeps every task's identity for the windows that hold one.
+        *pList = before;
         return CTaskListServer::Refused(
             {ctx.strTaskFile + ": " + rSaved.Problem() + "; the task list is left as it was"});
     }
@@ -77,11 +78,7 @@ json Edit(const CTaskListCommands::CContext& ctx, const json& jRequest) {
         ctx.strDataDir, g_pClock ? g_pClock->Now() : std::time(nullptr), *rCodec,
         ctx.fnSend,     ctx.fnStore ? ctx.fnStore() : nullptr,           ctx.strTaskFile};
     bool bSaveFailed = false;  // the host's own trouble, not the request's
-    const auto rDone = CTaskListEdit::ApplyAndSave(*pList, jRequest, edit, [&] {
-        auto rSaved = ctx.fnSave();
-        bSaveFailed = !rSaved;
-        return rSaved;
-    });
+    const auto rDone = CTaskListEdit::ApplyAndSave(*pList, jRequest, edit, ctx.fnSave, &bSaveFailed);
     if (!rDone)
         return bSaveFailed ? CTaskListServer::Refused(rDone.ProblemLines()) : RequestRefused(rDone.ProblemLines());
     if (!rDone->strStoreNotSaved.empty())

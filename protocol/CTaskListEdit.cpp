@@ -467,13 +467,16 @@ CResult<COutcome> CTaskListEdit::Apply(CTaskList& list, const CEdit& edit, const
 }
 
 CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const json& jRequest, const CContext& ctx,
-                                              const std::function<CResult<>()>& fnSave) {
+                                              const std::function<CResult<>()>& fnSave, bool* pbNotSaved) {
+    if (pbNotSaved) *pbNotSaved = false;
     QUILLORY_TRY_VALUE(const CEdit edit, Parse(list, jRequest));
-    return ApplyAndSave(list, edit, ctx, fnSave);
+    return ApplyAndSave(list, edit, ctx, fnSave, ESaveFailed::Undo, pbNotSaved);
 }
 
 CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit, const CContext& ctx,
-                                              const std::function<CResult<>()>& fnSave, ESaveFailed eSaveFailed) {
+                                              const std::function<CResult<>()>& fnSave, ESaveFailed eSaveFailed,
+                                              bool* pbNotSaved) {
+    if (pbNotSaved) *pbNotSaved = false;
     const CTaskList before = list;
     QUILLORY_TRY_VALUE(COutcome outcome, Apply(list, edit, ctx));
     // Nothing in the list changed, and the message has gone: a save that
@@ -505,9 +508,7 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
         eFollow = FollowInStore(store, edit.eCommand, outcome);
         if (eFollow == EFollow::BeforeMoved) store.PutBack(strFrom, kept);  // for the list still on disk
         // Rules changed with the values of a task that keeps its key go
-        // ahead of the list, tied to the record it is about to hold. Where
-        // the record stays as it was, the list tells nothing apart: the
-        // store alone, written after it, makes the change.
+        // ahead of the list, tied to the record it is about to hold.
         const std::string strKey = CTaskHistory::KeyOf(outcome.task.m_strTemplateFile);
         std::optional<nlohmann::json> optRecord;
         if (eFollow == EFollow::After && outcome.jRules && edit.nIndex >= 0 && !outcome.strTemplateBefore.empty() &&
@@ -516,10 +517,13 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
             const nlohmann::json jBefore =
                 it != optStoreBefore->mapEntries.end() ? it->second.jSettings : nlohmann::json::object();
             optRecord = CSettingsAhead::RecordOf(outcome.task, *ctx.pCodec);
-            if (jBefore != store.SettingsOf(strKey) &&
-                *optRecord != CSettingsAhead::RecordOf(before[edit.nIndex], *ctx.pCodec)) {
+            if (jBefore != store.SettingsOf(strKey)) {
                 bWroteAhead = true;
-                rAhead = CSettingsAhead::WriteAhead(store, list, strKey, jBefore, *optRecord);
+                // A record that stays as it was: the store alone is the change,
+                // and is written first, so that one it cannot take is refused.
+                rAhead = *optRecord != CSettingsAhead::RecordOf(before[edit.nIndex], *ctx.pCodec)
+                             ? CSettingsAhead::WriteAhead(store, list, strKey, jBefore, *optRecord)
+                             : store.Save(list);
             }
         }
         // A store left holding settings ahead that memory has not (a save
@@ -531,6 +535,7 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
     }
     std::error_code ec;
     if (const auto rSaved = rAhead ? fnSave() : CResult<>(CProblem(rAhead.Problem())); !rSaved) {
+        if (pbNotSaved) *pbNotSaved = true;
         if (eSaveFailed == ESaveFailed::Keep) {
             outcome.strNotSaved = rSaved.Problem();
             outcome.strRemoveAfterSave.clear();  // a later save may still need it

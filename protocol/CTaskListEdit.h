@@ -126,12 +126,15 @@ public:
     static CResult<COutcome> Apply(CTaskList& list, const CEdit& edit, const CContext& ctx);
     // Apply, then fnSave; when the save fails the list and the files are
     // put back as they were (keeping every task's identity), or, with
-    // Keep, left changed with the save's problem in strNotSaved.
+    // Keep, left changed with the save's problem in strNotSaved. A store
+    // that must be written before the list and cannot be fails the same way.
+    // pbNotSaved, when given, says whether a problem is such a failure to
+    // save (the writer's trouble) rather than the change's own.
     static CResult<COutcome> ApplyAndSave(CTaskList& list, const json& jRequest, const CContext& ctx,
-                                          const std::function<CResult<>()>& fnSave);
+                                          const std::function<CResult<>()>& fnSave, bool* pbNotSaved = nullptr);
     static CResult<COutcome> ApplyAndSave(CTaskList& list, const CEdit& edit, const CContext& ctx,
                                           const std::function<CResult<>()>& fnSave,
-                                          ESaveFailed eSaveFailed = ESaveFailed::Undo);
+                                          ESaveFailed eSaveFailed = ESaveFailed::Undo, bool* pbNotSaved = nullptr);
     // A task name as the list keeps it: without blanks around it.
     static std::string TrimmedName(const std::string& str);
     // Whether the command is one of Named().

@@ -179,6 +179,17 @@ TEST_F(TaskListServerTest, AChangeIsRefusedWhileADialogIsOpenAndTakenOnceItClose
     EXPECT_EQ(TaskNames(*g_pTaskList), (std::vector<std::string>{"b", "c"}));
     r = Ask({{"command", "ping"}});
     EXPECT_EQ(r.jAnswer["file"], TaskFile());
+    // An import the host cannot save leaves every task as it was, its
+    // identity too (a message window holds its task by it).
+    const CTaskList::Id nIdOfB = g_pTaskList->IdAt(0);
+    fs::rename(TaskFile(), TaskFile() + ".kept");
+    fs::create_directory(TaskFile());  // the file cannot be replaced
+    r = Ask(ImportOf({"d"}));
+    EXPECT_EQ(r.jAnswer["ok"], false);
+    EXPECT_EQ(TaskNames(*g_pTaskList), (std::vector<std::string>{"b", "c"}));
+    EXPECT_EQ(g_pTaskList->IdAt(0), nIdOfB);
+    fs::remove(TaskFile());
+    fs::rename(TaskFile() + ".kept", TaskFile());
 
     const std::string strSocket = ValueOf(CTaskListLock::SocketPathOf(TaskFile()));
     CTaskListLock lock;

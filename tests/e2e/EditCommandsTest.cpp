@@ -263,9 +263,14 @@ TEST_F(EditCommandsTest, AFolderThatCannotBeWrittenIsNamedAndTheHostsOwnRefusalI
         EXPECT_EQ(run.nExit, 2) << run.strErr;
         EXPECT_TRUE(Contains(run.strErr, "cannot write the message into the data folder"));
         EXPECT_FALSE(Contains(run.strErr, "--eml"));
-        run = Tool({"disable", "Kept"});
-        EXPECT_EQ(run.nExit, bHost ? 3 : 2) << run.strErr;
-        EXPECT_TRUE(Contains(run.strErr, "left as it was"));
+        // The list, the rules ahead of it, or the rules alone: none can be written.
+        for (const std::vector<std::string>& vecArgs : {std::vector<std::string>{"disable", "Kept"},
+                                                        {"set", "Kept", "--end-after", "3", "--missed", "none"},
+                                                        {"set", "Kept", "--missed", "latest"}}) {
+            run = Tool(vecArgs);
+            EXPECT_EQ(run.nExit, bHost ? 3 : 2) << vecArgs[0] << vecArgs.size() << run.strErr;
+            EXPECT_TRUE(Contains(run.strErr, bHost ? "left as it was" : "nothing written")) << run.strErr;
+        }
         EXPECT_EQ(Folder(), before);
     }
     m_host.Stop();

@@ -487,18 +487,21 @@ TEST_F(TaskHistoryTest, EditsOfTheListTakeTheStoreAlong) {
     CTaskListEdit::CEdit sheet;
     sheet.eCommand = CTaskListEdit::ECommand::Store;
     sheet.nIndex = 0;
-    sheet.task = list[0];
+    const CTaskItem saved = list[0];
+    sheet.task = saved;
+    sheet.task.m_nWeeklyInterval = 3;
     sheet.optRules = CTaskRules{};
     sheet.optRules->strZone = "Asia/Tokyo";
     const std::string strKey = CTaskHistory::KeyOf(sheet.task.m_strTemplateFile);
-    const nlohmann::json jTokyo = {{"rules", {{"zone", "Asia/Tokyo"}}}};
-    const std::string strBefore = CTempDir::ReadFile(strData + CTaskHistoryFile::kFileName);
+    const nlohmann::json jTokyo = {{"rules", {{"zone", "Asia/Tokyo"}}}}, jHad = store.SettingsOf(strKey);
     const auto rKept = CTaskListEdit::ApplyAndSave(
         list, sheet, ctx, [] { return CResult<>(CProblem("disk full")); }, CTaskListEdit::ESaveFailed::Keep);
     ASSERT_TRUE(rKept) << rKept.Problem();
     EXPECT_EQ(rKept->strNotSaved, "disk full");
     EXPECT_EQ(store.SettingsOf(strKey), jTokyo);
-    EXPECT_EQ(CTempDir::ReadFile(strData + CTaskHistoryFile::kFileName), strBefore) << "not written before the list";
+    const auto rAhead = CTaskHistoryFile::FromJsonText(CTempDir::ReadFile(strData + CTaskHistoryFile::kFileName));
+    ASSERT_TRUE(rAhead) << rAhead.Problem();
+    EXPECT_EQ(CSettingsAhead::For(rAhead->mapEntries.at(strKey), saved), jHad) << "the list on disk goes by its own";
     ASSERT_TRUE(CTaskListEdit::ApplyAndSave(list, sheet, ctx, [] { return CResult<>(); }));
     CTaskHistoryFile last(strData + CTaskHistoryFile::kFileName, m_clock);
     ASSERT_TRUE(last.Load().Ok());
@@ -534,11 +537,20 @@ TEST_F(TaskHistoryTest, SettingsAheadNeverMeetAListTheyWereNotWrittenFor) {
     // The store cannot be replaced (a folder stands at its name).
     fs::rename(Path(), m_dir / "kept");
     fs::create_directory(Path());
+    // Rules with values, and rules alone (the list then stays as it was: the store is the change).
     bool bListSaved = false;
-    EXPECT_FALSE(CTaskListEdit::ApplyAndSave(list, jWithRules, ctx, [&] {
-        bListSaved = true;
-        return CResult<>();
-    }));
+    for (const auto& jRequest :
+         {jWithRules, CTaskListEdit::json{{"command", "set"}, {"task", "a"}, {"rules", {{"missed", "latest"}}}}}) {
+        bool bNotSaved = false;
+        EXPECT_FALSE(CTaskListEdit::ApplyAndSave(
+            list, jRequest, ctx,
+            [&] {
+                bListSaved = true;
+                return CResult<>();
+            },
+            &bNotSaved));
+        EXPECT_TRUE(bNotSaved) << "the writer's trouble, not the request's";
+    }
     EXPECT_FALSE(bListSaved);
     EXPECT_EQ(list[0].m_nWeeklyInterval, 1);
     EXPECT_EQ(store.Content(), contentBefore);
