@@ -13,6 +13,7 @@
 #include "CMyInspectorEvent.h"
 #include "CSendEmailDlg.h"
 #include "CSendReporting.h"
+#include "CSendingHold.h"
 #include "CTaskListCommands.h"
 #include "CTaskListFile.h"
 #include "CTaskListServer.h"
@@ -176,6 +177,7 @@ HRESULT CAddin::Connect(IDispatch* pApplication) {
     CSendContext ctx;
     ctx.fnTaskList = [] { return g_pTaskList; };
     ctx.fnSave = SaveList;
+    ctx.fnHeld = CSendingHold::IsHeld;
     ctx.pClock = &AddinClock();
     FreeSending();
     m_pReporting = std::make_unique<CSendReporting>(m_spApplication);

@@ -25,6 +25,7 @@
 #include "CRulesPage.h"
 #include "CSchedule.h"
 #include "CSchedulePreview.h"
+#include "CSendingHold.h"
 #include "CTaskCheck.h"
 #include "CTaskListEdit.h"
 #include "CTaskTemplate.h"
@@ -116,7 +117,10 @@ void COptionsDlg::CentreOverOwner() {
     move(rcOwner.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
 }
 
-int COptionsDlg::exec() { return QDialog::exec() == kResultOK ? kResultOK : kResultCancel; }
+int COptionsDlg::exec() {
+    const CSendingHold hold(m_nEditId);  // the task it edits is not sent meanwhile
+    return QDialog::exec() == kResultOK ? kResultOK : kResultCancel;
+}
 
 void COptionsDlg::showEvent(QShowEvent* pEvent) {
     if (!m_bInitialized) {

@@ -257,6 +257,7 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     using EVerdict = CRuledSchedule::EVerdict;
     const CTaskList& view = list;
     const CTaskList::Id nId = view.IdAt(i);
+    if (m_ctx.fnHeld && m_ctx.fnHeld(nId)) return false;
     CTaskItem task = view.GetAt(i);
     const CScheduleState before = StateOf(task);
     const auto rNow = m_schedule.NowMinute();

@@ -42,6 +42,9 @@ struct CSendContext {
     // not store it then (told by what was recorded, so also after a
     // restart): it is sent late, whatever send-overdue says.
     std::function<bool(const CTaskItem&)> fnWaitsForHost;
+    // Whether a window is editing the task: it is not handled meanwhile
+    // (CSendingHold says why).
+    std::function<bool(CTaskList::Id)> fnHeld;
     // Once, when the catch-up after start found anything overdue.
     std::function<void(const std::vector<CCatchUpCount::CLine>&)> fnCaughtUp;
     // Around each tick that looks at tasks (the end also when it fails),

@@ -34,12 +34,14 @@
 #include "COptionsDlg.h"
 #include "CRulesPage.h"
 #include "CSendEmailDlg.h"
+#include "CSendingHold.h"
 #include "CTaskHistoryFile.h"
 #include "CTaskJson.h"
 #include "CTaskListEdit.h"
 #include "CTaskListFile.h"
 #include "CTempDir.h"
 #include "Contains.h"
+#include "IClock.h"
 #include "OpenUrl.h"
 #include "ResultValue.h"
 #include "SharedState.h"
@@ -634,6 +636,44 @@ TEST_F(EmailManagerTest, EditScheduleFollowsItsTaskWhileTheSheetIsOpen) {
     EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 1", "Task 3", "Task 2"}));
     for (const std::string& str : boxes.Texts())
         EXPECT_EQ(str.rfind("This email message has been scheduled.", 0), 0u) << str;
+}
+
+// The sheet stores what it worked out when Schedule was pressed: a sending
+// made while it (or its notice) was still open would be undone and made
+// again. The task it edits is left alone until it is gone, then sent once.
+TEST_F(EmailManagerTest, ATaskIsNotSentWhileItsSheetIsOpenAndOnceAfter) {
+    MakeSecondTaskDaily();
+    m_list[0].m_bActive = m_list[2].m_bActive = 0;  // not for the scheduler
+    m_list[1].m_bSendOverdue = 1;
+    m_list[1].m_dtNextSending = {2031, 5, 6, 2, 9, 5, 1};
+    CFixedClock clock(ValueOf(TaskTime::ToAbsolute(2031, 5, 6, 9, 4, 50)));
+    g_pClock = &clock;
+    std::vector<std::string> vecSent;
+    CSendContext ctx;
+    ctx.fnTaskList = [] { return g_pTaskList; };
+    ctx.pClock = &clock;
+    ctx.fnSend = [&](const CTaskItem& t) {
+        vecSent.push_back(TaskTime::Format(t.m_dtNextSending));
+        return CSendVerdict(true);
+    };
+    ctx.fnHeld = CSendingHold::IsHeld;
+    CSendEmailDlg sender(ctx);
+    // The notice after Schedule comes at 09:05:10, and the scheduler ticks under it.
+    CMessageBox::SetHandler([&](const std::string&, const std::string&, unsigned) {
+        clock.Set(ValueOf(TaskTime::ToAbsolute(2031, 5, 6, 9, 5, 10)));
+        sender.OnTimer();
+        return CMessageBox::IDOK;
+    });
+    CEmailManagerDlg dlg;
+    Select(dlg, 1);
+    QTimer::singleShot(0, [&] { EXPECT_TRUE(PressSheetButton(1002)); });
+    Click(dlg, CEmailManagerDlg::IDC_EDIT_SCHEDULE);
+    CMessageBox::SetHandler({});
+    EXPECT_TRUE(vecSent.empty()) << "sent while the sheet was open";
+    for (int i = 0; i < 3; ++i) sender.OnTimer();
+    EXPECT_EQ(vecSent, std::vector<std::string>{"2031-05-06 09:05"});
+    EXPECT_EQ(TaskTime::Format(m_list[1].m_dtNextSending), "2031-05-07 09:05");
+    g_pClock = nullptr;
 }
 
 // A task the scheduler completed because its schedule could not move on
