@@ -419,13 +419,20 @@ void CEmailManagerDlg::OnRemove() {
     if (nNow < 0) return;
     const auto done = Edit(CTaskListEdit::ECommand::Remove, nNow, "Failed to remove the task.");
     if (!done) return;
-    m_removed = CRemoved{done->task, nNow, done->optKept};
+    m_removed = CRemoved{done->task, nId, nNow, done->optKept};
     if (nNow < m_pList->topLevelItemCount()) delete m_pList->takeTopLevelItem(nNow);
     if (QWidget* pUndo = Control(IDC_UNDO_REMOVE)) pUndo->setEnabled(true);
 }
 
 void CEmailManagerDlg::OnUndoRemove() {
     if (!m_removed || !g_pTaskList) return;
+    // An occurrence handled while the task was away (its send was under
+    // way) is not handled again: it comes back advanced past it.
+    if (const CTaskItem* pHandled = g_pSendEmailDlg ? g_pSendEmailDlg->HandledWhileRemoved(m_removed->nId) : nullptr) {
+        m_removed->task.m_nOccurrenceCount = pHandled->m_nOccurrenceCount;
+        m_removed->task.m_dtLastSent = pHandled->m_dtLastSent;
+        m_removed->task.m_dtNextSending = pHandled->m_dtNextSending;
+    }
     // Back where it stood, as far as the list still reaches; its template
     // was never deleted.
     const auto done = Edit(CTaskListEdit::ECommand::Restore, -1, "Failed to bring the task back.", m_removed->nIndex,

@@ -121,6 +121,7 @@ private:
     int m_nRefreshBusy = 0;
     struct CRemoved {
         CTaskItem task;
+        CTaskList::Id nId;                               // who it was, for the sender
         int nIndex;                                      // where it stood
         std::optional<CTaskHistoryFile::CKept> optKept;  // its identity, results and rules
     };

@@ -323,7 +323,14 @@ bool CSendEmailDlg::HandleOne(CTaskList& list, int i) {
     // Writing the copy back at i could put it over another task, bring a
     // removed one back or undo an edit made during the send.
     const int nNow = view.IndexOf(nId);
-    if (nNow < 0) return false;  // removed meanwhile
+    if (nNow < 0) {
+        // Removed meanwhile: kept as advanced, in case the removal is undone.
+        CTaskItem gone = found;
+        Advance(ruled, gone, nId, !bByRule);
+        if (m_mapHandledGone.size() >= kHandledGoneKept) m_mapHandledGone.erase(m_mapHandledGone.begin());
+        m_mapHandledGone[nId] = std::move(gone);
+        return false;
+    }
     CTaskItem current = view.GetAt(nNow);
     // Rescheduled meanwhile: that edit wins. Where the new schedule still
     // has the occurrence just handled as its next time, it is counted there,

@@ -89,6 +89,8 @@ public:
     // How far after a whole second a tick is aimed: a timer that fires a
     // millisecond early must not still see the old minute.
     static constexpr int kTickLateMs = 15;
+    // How many tasks removed while handled are remembered (HandledWhileRemoved).
+    static constexpr size_t kHandledGoneKept = 16;
 
     // Milliseconds from nNowMs (wall clock, since the epoch) to the next
     // tick, aimed at kTickLateMs past a whole second: from 10:00:00.500 it
@@ -115,6 +117,14 @@ public:
     }
     // The tasks this scheduler completed because their schedule could not move on.
     const CStalledTasks& Stalled() const { return m_stalled; }
+    // A task removed while its occurrence was being handled (sent, or
+    // skipped by a rule): as it would have been advanced, for the Email
+    // Manager's Undo Remove to bring back, or it would handle that
+    // occurrence a second time. Null when nothing was handled meanwhile.
+    const CTaskItem* HandledWhileRemoved(CTaskList::Id nId) const {
+        const auto it = m_mapHandledGone.find(nId);
+        return it == m_mapHandledGone.end() ? nullptr : &it->second;
+    }
     bool IsTimerRunning() const;
     int TimerInterval() const;
 
@@ -166,6 +176,7 @@ private:
     CCatchUpCount m_catchUp;
     std::vector<CTaskList::Id> m_vecTickIds;  // the tasks of the running tick
     std::map<CTaskList::Id, CWaiting> m_mapWaiting;
+    std::map<CTaskList::Id, CTaskItem> m_mapHandledGone;  // see HandledWhileRemoved; the last few
     std::map<CTaskList::Id, std::string> m_mapToldRules;  // the damaged rules told, per task
     CHolidayCache m_holidays;
     // Per task, the version of each holiday file its next time was placed with.

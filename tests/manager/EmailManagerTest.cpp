@@ -676,6 +676,40 @@ TEST_F(EmailManagerTest, ATaskIsNotSentWhileItsSheetIsOpenAndOnceAfter) {
     g_pClock = nullptr;
 }
 
+// Removed while its message was being sent (a send runs the event loop),
+// then brought back: it comes back past the occurrence that went out.
+TEST_F(EmailManagerTest, ATaskRemovedDuringItsSendComesBackPastIt) {
+    CBoxRecorder boxes;  // Remove's question answered Yes
+    MakeSecondTaskDaily();
+    m_list[0].m_bActive = m_list[2].m_bActive = 0;
+    m_list[1].m_dtNextSending = {2031, 5, 6, 2, 9, 5, 1};
+    CFixedClock clock(ValueOf(TaskTime::ToAbsolute(2031, 5, 6, 9, 5, 10)));
+    CEmailManagerDlg dlg;
+    std::vector<std::string> vecSent;
+    CSendContext ctx;
+    ctx.fnTaskList = [] { return g_pTaskList; };
+    ctx.pClock = &clock;
+    ctx.fnSend = [&](const CTaskItem& t) {
+        vecSent.push_back(TaskTime::Format(t.m_dtNextSending));
+        if (vecSent.size() == 1) {
+            Select(dlg, 1);
+            Click(dlg, CEmailManagerDlg::IDC_REMOVE);
+        }
+        return CSendVerdict(true);
+    };
+    CSendEmailDlg sender(ctx);
+    g_pSendEmailDlg = &sender;
+    sender.OnTimer();
+    ASSERT_EQ(m_list.GetSize(), 2) << "removed during the send";
+    Click(dlg, CEmailManagerDlg::IDC_UNDO_REMOVE);
+    for (int i = 0; i < 3; ++i) sender.OnTimer();
+    g_pSendEmailDlg = nullptr;
+    EXPECT_EQ(vecSent, std::vector<std::string>{"2031-05-06 09:05"});
+    ASSERT_EQ(m_list.GetSize(), 3);
+    EXPECT_EQ(TaskTime::Format(m_list[1].m_dtNextSending), "2031-05-07 09:05");
+    EXPECT_EQ(m_list[1].m_nOccurrenceCount, 1);
+}
+
 // A task the scheduler completed because its schedule could not move on
 // reads so in its row, with the reason as the tip.
 TEST_F(EmailManagerTest, AStalledTaskSaysWhyItIsCompleted) {
