@@ -249,10 +249,17 @@ QString CEmailManagerDlg::ScheduleText(const CTaskItem& task, const CTaskRules& 
 
 void CEmailManagerDlg::SetAllRows() {
     if (!g_pTaskList) return;
+    // The selection stays with its task wherever the list moved it.
+    QTreeWidgetItem* pCurrent = m_pList->currentItem();
+    const QVariant varSelected = pCurrent ? pCurrent->data(kNameColumn, kTaskIdRole) : QVariant();
     for (int i = 0; i < g_pTaskList->GetSize(); ++i) SetRowOf(i);
     // Tasks removed elsewhere (the tool, a message window) leave no row behind.
     while (m_pList->topLevelItemCount() > g_pTaskList->GetSize())
         delete m_pList->takeTopLevelItem(m_pList->topLevelItemCount() - 1);
+    if (!varSelected.isValid()) return;
+    const int nNow = g_pTaskList->IndexOf(varSelected.toULongLong());
+    if (nNow >= 0) m_pList->setCurrentItem(m_pList->topLevelItem(nNow));
+    else m_pList->clearSelection();  // gone: no other task is acted on in its place
 }
 
 void CEmailManagerDlg::SetRowOf(int nIndex) {
@@ -263,6 +270,7 @@ void CEmailManagerDlg::SetRowOf(int nIndex) {
     const std::string* pWhy = g_pSendEmailDlg ? g_pSendEmailDlg->Stalled().Reason(list.IdAt(nIndex), t) : nullptr;
     QTreeWidgetItem* pItem = m_pList->topLevelItem(nIndex);
     if (!pItem) return;
+    pItem->setData(kNameColumn, kTaskIdRole, QVariant::fromValue<qulonglong>(list.IdAt(nIndex)));
     // The schedule column lies past the list's width; the name tells it too.
     // Rules that cannot be read are shown as such: the task is then sent as its schedule alone says.
     const auto rRules = SharedTaskRules(t);
@@ -329,7 +337,10 @@ void CEmailManagerDlg::OnTimer() {
 
 int CEmailManagerDlg::SelectedIndex() {
     const auto selected = m_pList->selectedItems();
-    const int nIndex = selected.isEmpty() ? -1 : m_pList->indexOfTopLevelItem(selected.front());
+    // By the task the row shows, not its place: the list may have changed
+    // since the rows were last refreshed.
+    const QVariant varId = selected.isEmpty() ? QVariant() : selected.front()->data(kNameColumn, kTaskIdRole);
+    const int nIndex = varId.isValid() && g_pTaskList ? g_pTaskList->IndexOf(varId.toULongLong()) : -1;
     if (nIndex < 0 || !g_pTaskList || nIndex >= g_pTaskList->GetSize()) {
         Warn("Please select an email message item.");
         return -1;

@@ -58,6 +58,9 @@ public:
     // Whether the task has rules beside its schedule (under kRulesRole in the
     // Schedule column, which then carries a marker and the rules in words).
     static constexpr int kRulesRole = Qt::UserRole + 2;
+    // The task a row shows (its identity in the list): a command acts on
+    // that task even after the tool or the sender changed the list's order.
+    static constexpr int kTaskIdRole = Qt::UserRole + 3;
     // The size it opens at the first time, and the first columns' widths;
     // after that, what the user left (kept in the add-in's settings file).
     static constexpr int kDefaultWidth = 1000, kDefaultHeight = 460;

@@ -710,6 +710,27 @@ TEST_F(EmailManagerTest, ATaskRemovedDuringItsSendComesBackPastIt) {
     EXPECT_EQ(m_list[1].m_nOccurrenceCount, 1);
 }
 
+// The tool may change the list while the window is open: a command acts on
+// the task its row shows, before the rows are refreshed and after, and on
+// none when that task is gone.
+TEST_F(EmailManagerTest, CommandsActOnTheTaskTheRowShowsWhateverTheListDidMeanwhile) {
+    CBoxRecorder boxes;
+    CEmailManagerDlg dlg;
+    Select(dlg, 1);      // Task 2
+    m_list.RemoveAt(0);  // Task 2, Task 3: not refreshed yet
+    Click(dlg, CEmailManagerDlg::IDC_DISABLE);
+    EXPECT_EQ(m_list[0].m_bActive, 0) << "Task 2";
+    EXPECT_EQ(m_list[1].m_bActive, 1) << "Task 3";
+    m_list.MoveDown(0);  // Task 3, Task 2
+    dlg.OnTimer();
+    Click(dlg, CEmailManagerDlg::IDC_ACTIVATE);
+    EXPECT_EQ(m_list[1].m_bActive, 1) << "the selection followed Task 2";
+    m_list.RemoveAt(1);
+    Click(dlg, CEmailManagerDlg::IDC_DISABLE);
+    EXPECT_EQ(m_list[0].m_bActive, 1) << "Task 3 is not taken for the task that went";
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Please select an email message item."});
+}
+
 // A task the scheduler completed because its schedule could not move on
 // reads so in its row, with the reason as the tip.
 TEST_F(EmailManagerTest, AStalledTaskSaysWhyItIsCompleted) {
