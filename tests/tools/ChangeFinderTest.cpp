@@ -122,6 +122,9 @@ TEST_F(ChangeFinderTest, AFileShowingAnotherChangeOrNoneThatCanShowIsNotTakenFor
                    renamed, jAnswer),
               EFound::kNotApplied);
     EXPECT_EQ(Find({{"command", "remove"}, {"task", "Gone"}}, m_before, jAnswer), EFound::kNotApplied);
+    // A rename to another task's name, which the host refuses: that task is not taken for it.
+    EXPECT_EQ(Find({{"command", "set"}, {"task", "a"}, {"changes", {{"taskName", "b"}}}}, m_before, jAnswer),
+              EFound::kNotApplied);
     // A host stopped between putting a message in place and saving the
     // list: the message without the other values, or unreadable bytes.
     const json jSet = {{"command", "set"}, {"task", "c"}, {"changes", {{"endKind", 1}}}, {"template", Pending()}};

@@ -56,9 +56,12 @@ std::optional<bool> HasRules(const json& jRules, const CTaskItem& was, const CTa
     return rAsked && CTaskRulesJson::ToJson(*rAsked) == CTaskRulesJson::ToJson(*rNow);
 }
 
-EFound FindSet(const json& jRequest, const CTaskItem& was, const CTaskList& after, const std::string* pNewMessage,
-               json& jAnswer, const CChangeFinder::CStores* pStores) {
+EFound FindSet(const json& jRequest, const CTaskItem& was, const CTaskList& before, const CTaskList& after,
+               const std::string* pNewMessage, json& jAnswer, const CChangeFinder::CStores* pStores) {
     const std::string strNew = NewName(jRequest);
+    // A name another task had: the host refuses it, and the task found by
+    // it is that other one.
+    if (!strNew.empty() && strNew != was.m_strTaskName && IndexNamed(before, strNew) >= 0) return EFound::kNotApplied;
     const int nIndex = IndexNamed(after, strNew.empty() ? was.m_strTaskName : strNew);
     if (nIndex < 0) return EFound::kNotApplied;
     CTaskItem asked = after[nIndex];
@@ -101,7 +104,7 @@ CChangeRoute::EFound CChangeFinder::Find(const json& jRequest, const CTaskList& 
     const auto rIndex = CTaskArgument::Find(before, jRequest.value(CHostProtocol::kTask, ""));
     if (!rIndex) return EFound::kNotApplied;  // the host refuses what names no task
     const CTaskItem& was = before[*rIndex];
-    if (strCommand == CHostProtocol::kSet) return FindSet(jRequest, was, after, pNewMessage, jAnswer, pStores);
+    if (strCommand == CHostProtocol::kSet) return FindSet(jRequest, was, before, after, pNewMessage, jAnswer, pStores);
     if (strCommand == CHostProtocol::kCopy) {
         const int nLast = after.GetSize() - 1;
         if (after.GetSize() == before.GetSize() + 1 &&

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "CChangeRoute.h"
 #include "CCommandHelp.h"
 #include "CDataFolder.h"
@@ -16,6 +18,7 @@
 #include "CJsonText.h"
 #include "CListCommand.h"
 #include "CNextCommand.h"
+#include "CPrintable.h"
 #include "CShowCommand.h"
 #include "CTaskJson.h"
 #include "CTaskListEdit.h"
@@ -54,11 +57,24 @@ bool TakesOwnOptions(const std::string& strCommand) {
     return strCommand == "list" || CTaskListEdit::IsEdit(strCommand);
 }
 
+// Whether str is UTF-8 text, as the requests and the store beside the
+// list, where any argument may end up, hold nothing else.
+bool IsUtf8(const std::string& str) {
+    try {
+        (void)nlohmann::json(str).dump();  // only the text's own fault can throw here
+        return true;
+    } catch (const nlohmann::json::type_error&) {
+        return false;
+    }
+}
+
 // Parses the arguments; the problem is a usage error.
 CResult<> Parse(int argc, char** argv, COptions& opt) {
     std::vector<std::string> args(argv + 1, argv + argc);
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        if (!IsUtf8(a))
+            return CProblem("argument " + std::to_string(i + 1) + " is not UTF-8 text: " + CPrintable::Escape(a));
         if (a == "--help" || a == "-h") {
             opt.bHelp = true;
         } else if (a == "--file" || a == "--codepage" ||
