@@ -153,7 +153,7 @@ void CMyInspectorEvent::OnBeforeClose(bool* pbHandled, bool* pbCancel) {
                     "\" was given another message meanwhile; yours is not written over it.\n\nPress \"Quillory "
                     "Options\" to schedule this message again.");
     // Only the task's own file in the data directory is ever written.
-    if (!CTemplateName::IsInside(g_strDataDir, task.m_strTemplateFile))
+    if (!CTemplateName::IsOwnTemplate(g_strDataDir, task.m_strTemplateFile))
         return Fail("The task \"" + task.m_strTaskName + "\" could not be updated: its template " +
                     task.m_strTemplateFile + " is not in the data directory " + g_strDataDir +
                     ".\n\nPress \"Quillory Options\" to schedule the message again.");

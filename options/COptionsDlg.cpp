@@ -383,7 +383,7 @@ CResult<std::string> COptionsDlg::TemplatePath(const CTaskItem& task, time_t tNo
     // A task keeps its template path, as long as that is its own file in
     // the data directory; a damaged entry must not make us replace any
     // other file.
-    if (m_nMode == kModeMessage && CTemplateName::IsInside(g_strDataDir, task.m_strTemplateFile) &&
+    if (m_nMode == kModeMessage && CTemplateName::IsOwnTemplate(g_strDataDir, task.m_strTemplateFile) &&
         !fnTaken(task.m_strTemplateFile))
         return task.m_strTemplateFile;
     const std::string strName = CTemplateName::FileName(task.m_strTaskName, TaskTime::FromAbsolute(tNow));

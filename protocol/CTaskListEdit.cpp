@@ -48,7 +48,7 @@ bool TakenByOther(const CTaskList& list, int nSelf, const std::string& strPath) 
 // A template the list no longer needs, where it is ours to remove: in the
 // data folder and used by no task left.
 std::string Unused(const CTaskList& list, const std::string& strDataDir, const std::string& strPath) {
-    if (!CTemplateName::IsInside(strDataDir, strPath) || TakenByOther(list, -1, strPath)) return {};
+    if (!CTemplateName::IsOwnTemplate(strDataDir, strPath) || TakenByOther(list, -1, strPath)) return {};
     return strPath;
 }
 
@@ -174,7 +174,7 @@ CResult<COutcome> Schedule(CTaskList& list, const json& jRequest, const CContext
     // history is kept by, where that file is ours: in the data folder and
     // no other task's.
     const bool bInPlace = !strPending.empty() && nSelf >= 0 &&
-                          CTemplateName::IsInside(ctx.strDataDir, task.m_strTemplateFile) &&
+                          CTemplateName::IsOwnTemplate(ctx.strDataDir, task.m_strTemplateFile) &&
                           !TakenByOther(list, nSelf, task.m_strTemplateFile);
     if (bInPlace) {
         strPlaced = task.m_strTemplateFile;

@@ -1,5 +1,6 @@
 #include "CTemplateName.h"
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 
@@ -71,6 +72,15 @@ bool CTemplateName::IsInside(const std::string& strDataDir, const std::string& s
     fs::path parent = path.parent_path();
     fs::path dirNoSlash = dir.has_filename() ? dir : dir.parent_path();
     return parent == dirNoSlash;
+}
+
+bool CTemplateName::IsOwnTemplate(const std::string& strDataDir, const std::string& strPath) {
+    if (!IsInside(strDataDir, strPath)) return false;
+    const std::string strName = fs::path(strPath).lexically_normal().filename().string();
+    if (strName.size() <= 4 || strName[0] == '.') return false;
+    std::string strExtension = strName.substr(strName.size() - 4);
+    for (char& c : strExtension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return strExtension == ".oft";
 }
 
 namespace {

@@ -23,6 +23,13 @@ public:
                                            const std::function<bool(const std::string&)>& fnTaken);
     // True when strPath names an entry directly inside strDataDir.
     static bool IsInside(const std::string& strDataDir, const std::string& strPath);
+    // True when strPath may be a task's own template in strDataDir, which a
+    // new message is written into and which goes once no task names it: a
+    // ".oft" file directly inside, not hidden. The list, its lock, the store
+    // and the notes beside them never are, whatever a task's record names.
+    //     IsOwnTemplate("/d/q/", "/d/q/Report 20261207.oft") is true;
+    //     "/d/q/tasks.json", "/d/q/.quillory-new-7.oft" and "/d/q/sub/x.oft" are not
+    static bool IsOwnTemplate(const std::string& strDataDir, const std::string& strPath);
     // Where the quillory tool writes the message of an add or set before the
     // change takes it: strDataDir + ".quillory-new-<pid>.oft".
     static std::string PendingPath(const std::string& strDataDir, long nPid);

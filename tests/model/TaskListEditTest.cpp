@@ -107,6 +107,18 @@ TEST_F(TaskListEditTest, RemoveKeepsTheTemplateFileAsTheManagerDoes) {
     ASSERT_TRUE(r) << r.Problem();
     EXPECT_TRUE(fs::exists(strTemplate));
     EXPECT_EQ(TaskNames(m_list), (std::vector<std::string>{"b", "c", "d"}));
+    // A record that names the store beside the list as its template (an
+    // import can): a new message never goes into it, nor is it removed.
+    const std::string strStore = m_dir / "tasks.json";
+    CTempDir::WriteFile(strStore, "{\"version\": 2, \"tasks\": {}}\n");
+    CTaskItem odd = m_list[0];
+    odd.m_strTemplateFile = strStore;
+    m_list.SetAt(0, odd);
+    r = CTaskListEdit::ApplyAndSave(m_list, {{"command", "set"}, {"task", "b"}, {"template", Pending()}}, m_ctx,
+                                    fnSave);
+    ASSERT_TRUE(r) << r.Problem();
+    EXPECT_NE(r->task.m_strTemplateFile, strStore);
+    EXPECT_EQ(CTempDir::ReadFile(strStore), "{\"version\": 2, \"tasks\": {}}\n");
 }
 
 TEST_F(TaskListEditTest, CopyNeverWritesOverAFile) {

@@ -379,4 +379,10 @@ TEST(TemplateNameTest, InsideMeansDirectlyInTheDataDirectory) {
     EXPECT_FALSE(CTemplateName::IsInside("/d/q/", "/d/q/"));
     EXPECT_FALSE(CTemplateName::IsInside("/d/q/", "/etc/passwd"));
     EXPECT_FALSE(CTemplateName::IsInside("/d/q/", ""));
+    // Only a template may be written into or removed as one, whatever a record names.
+    for (const char* psz : {"/d/q/Report 20261207.oft", "/d/q/old.OFT", "/d/q/./x.oft"})
+        EXPECT_TRUE(CTemplateName::IsOwnTemplate("/d/q/", psz)) << psz;
+    for (const char* psz : {"/d/q/tasks.json", "/d/q/emails.dat", "/d/q/emails.dat.lock", "/d/q/.quillory-new-7.oft",
+                            "/d/q/.oft", "/d/q/sub/x.oft", "/d/q/../x.oft", "/d/q/notes.eml"})
+        EXPECT_FALSE(CTemplateName::IsOwnTemplate("/d/q/", psz)) << psz;
 }
