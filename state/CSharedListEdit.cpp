@@ -15,7 +15,11 @@ CResult<CTaskListEdit::COutcome> CSharedListEdit::Apply(const CTaskListEdit::CEd
     auto rDone =
         CTaskListEdit::ApplyAndSave(*g_pTaskList, edit, ctx, SaveSharedTaskList, CTaskListEdit::ESaveFailed::Keep);
     if (rDone && !rDone->strNotSaved.empty()) CAddinBox::Fail("Failed to save the task list: " + rDone->strNotSaved);
-    if (rDone && !rDone->strStoreNotSaved.empty())
+    if (rDone && !rDone->strStoreNotSaved.empty()) {
+        // The list holds the change; what is kept beside it is written again with its next save.
         std::cerr << "Quillory: the task store is not saved: " << rDone->strStoreNotSaved << '\n';
+        CAddinBox::Warn("The task list is saved, but what is kept beside it (results, rules) is not: " +
+                        rDone->strStoreNotSaved + "\n\nIt is saved again with the next change or result.");
+    }
     return rDone;
 }

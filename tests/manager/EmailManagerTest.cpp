@@ -731,6 +731,24 @@ TEST_F(EmailManagerTest, CommandsActOnTheTaskTheRowShowsWhateverTheListDidMeanwh
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Please select an email message item."});
 }
 
+// The list saved, the store beside it not: the change stands, and the user is told.
+TEST_F(EmailManagerTest, AStoreThatCannotBeSavedAfterTheListIsTold) {
+    CBoxRecorder boxes;  // Remove's question answered Yes
+    const CFixedClock clock(0);
+    CTaskHistoryFile store(g_strDataDir + CTaskHistoryFile::kFileName, clock);
+    g_pTaskHistory = &store;
+    fs::create_directory(g_strDataDir + CTaskHistoryFile::kFileName);  // cannot be replaced
+    CEmailManagerDlg dlg;
+    Select(dlg, 0);
+    Click(dlg, CEmailManagerDlg::IDC_REMOVE);
+    g_pTaskHistory = nullptr;
+    EXPECT_EQ(SavedNames(), (std::vector<std::string>{"Task 2", "Task 3"}));
+    ASSERT_EQ(boxes.Texts().size(), 2u);
+    EXPECT_TRUE(
+        Contains(boxes.Texts()[1], "The task list is saved, but what is kept beside it (results, rules) is not: "))
+        << boxes.Texts()[1];
+}
+
 // A task the scheduler completed because its schedule could not move on
 // reads so in its row, with the reason as the tip.
 TEST_F(EmailManagerTest, AStalledTaskSaysWhyItIsCompleted) {
