@@ -79,6 +79,8 @@ CResult<> LoadSharedTaskList() {
     const auto rLoaded = CTaskListFile::LoadTaskList(TaskListPath(), *g_pTaskList, *pCodec, &counts);
     // One that cannot be read at all is no list to work on: any save would replace it.
     if (counts.bUnreadable) return rLoaded.TakeProblem();
+    // Read in another code page than it was written in, the first save would change every such name and path.
+    QUILLORY_TRY(CTaskListFile::CheckCodePage(counts, *pCodec));
     g_strUnkeptDamage = rLoaded.Problem();
     return {};
 }

@@ -191,14 +191,23 @@ private:
         if (n < 0 || n > CTaskListFile::kMaxLength)
             return CProblem("text length " + std::to_string(n) + " out of range");
         if (m_nLen - m_nPos < static_cast<size_t>(n)) return CProblem("text runs past the record");
-        codec.ToUtf8(std::string_view(reinterpret_cast<const char*>(m_pBody + m_nPos), static_cast<size_t>(n)), str);
+        const std::string_view svBytes(reinterpret_cast<const char*>(m_pBody + m_nPos), static_cast<size_t>(n));
+        codec.ToUtf8(svBytes, str);
+        // Bytes the code page cannot read became U+FFFD; only then can a text fail to come back.
+        if (!m_bNotInCodePage && str.find("\xEF\xBF\xBD") != std::string::npos)
+            m_bNotInCodePage = codec.FromUtf8(str) != svBytes;
         m_nPos += static_cast<size_t>(n);
         return {};
     }
 
+public:
+    bool NotInCodePage() const { return m_bNotInCodePage; }
+
+private:
     const uint8_t* m_pBody;
     size_t m_nLen;
     size_t m_nPos = 0;
+    bool m_bNotInCodePage = false;
 };
 
 // A file image already in memory.
@@ -310,8 +319,10 @@ CResult<> LoadRecords(Source& source, CTaskList& list, const CTextCodec& codec, 
         if (vecBody.size() < static_cast<size_t>(nLen)) vecBody.resize(static_cast<size_t>(nLen));
         CRecordScrambler::Unscramble(pScrambled, vecBody.data(), static_cast<size_t>(nLen));
         CTaskItem task;
-        if (auto r = CBodyReader(vecBody.data(), static_cast<size_t>(nLen)).Read(task, codec); !r)
-            return damaged(r.Problem());
+        CBodyReader reader(vecBody.data(), static_cast<size_t>(nLen));
+        if (auto r = reader.Read(task, codec); !r) return damaged(r.Problem());
+        if (reader.NotInCodePage() && res.strNotInCodePage.empty())
+            res.strNotInCodePage = "task " + std::to_string(i + 1);
         list.Add(std::move(task));
         ++res.nLoaded;
     }
@@ -334,6 +345,13 @@ std::string Shortened(const std::string& str) {
 }
 
 }  // namespace
+
+CResult<> CTaskListFile::CheckCodePage(const CLoadCounts& counts, const CTextCodec& codec) {
+    if (counts.strNotInCodePage.empty()) return {};
+    return CProblem(counts.strNotInCodePage + ": its texts are not in the code page " + codec.CodePage() +
+                    ", and a save would write its name or paths back changed; give the code page the file was "
+                    "written in (QUILLORY_CODEPAGE, or the tool's --codepage)");
+}
 
 void CTaskListFile::Scramble(uint8_t* p, size_t n) { CRecordScrambler::Scramble(p, p, n); }
 

@@ -22,6 +22,11 @@ public:
         bool bUnreadable = false;
         int32_t nDeclared = 0;  // task count in the header
         int nLoaded = 0;        // tasks appended
+        // The first task with a text the code page does not read back as it
+        // is ("task 2"), empty when there is none: the file was written in
+        // another code page, and a save would write its names and paths back
+        // changed. Whoever writes refuses then; readers may show it.
+        std::string strNotInCodePage;
     };
 
     // Appends every task it can decode, in file order; stops at the first
@@ -32,6 +37,8 @@ public:
     // never an empty list. pCounts, when given, receives the counts either way.
     static CResult<> LoadTaskList(const std::string& strPath, CTaskList& list, const CTextCodec& codec,
                                   CLoadCounts* pCounts = nullptr);
+    // The problem of a writer that found counts.strNotInCodePage: none when it is empty.
+    static CResult<> CheckCodePage(const CLoadCounts& counts, const CTextCodec& codec);
     static CResult<> LoadFromBytes(const std::vector<uint8_t>& vecBytes, CTaskList& list, const CTextCodec& codec,
                                    CLoadCounts* pCounts = nullptr);
 

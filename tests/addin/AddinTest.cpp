@@ -344,6 +344,29 @@ TEST_F(AddinTest, AnUnreadableTaskListKeepsTheAddinOffAndTheFileAsItIs) {
     EXPECT_EQ(CTempDir::ReadFile(strFile), strBytes);
 }
 
+// A list written in another code page than the add-in reads it in: its
+// first save would write every such name and path back changed, so the
+// add-in stays off and the file as it is.
+TEST_F(AddinTest, AListInAnotherCodePageKeepsTheAddinOffAndTheFileAsItIs) {
+    const std::string strFile = Roaming() + kDataSub + "emails.dat";
+    fs::create_directories(Roaming() + kDataSub);
+    CTaskList list;
+    CTaskItem t;
+    t.m_strTaskName = "Caf\xC3\xA9";
+    t.m_strTemplateFile = Roaming() + kDataSub + "Caf\xC3\xA9.oft";
+    list.Add(t);
+    ASSERT_TRUE(CTaskListFile::SaveTaskList(strFile, list, CTextCodec::Open("CP1252").Value()).Ok());
+    const std::string strBytes = CTempDir::ReadFile(strFile);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Connect(), CAddin::kFailure);
+    (void)::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(m_vecBoxes.size(), 1u);
+    EXPECT_TRUE(Contains(m_vecBoxes[0], "task 1: its texts are not in the code page UTF-8")) << m_vecBoxes[0];
+    EXPECT_EQ(g_pTaskList, nullptr);
+    EXPECT_EQ(m_spAddin->OnDisconnection(ext_dm_HostShutdown, nullptr), S_OK);
+    EXPECT_EQ(CTempDir::ReadFile(strFile), strBytes);
+}
+
 TEST_F(AddinTest, InterfaceMapAndInstallFolder) {
     CComPtr<IDispatch> spDisp;
     ASSERT_EQ(m_spAddin->QueryInterface(IDispatch::iid, reinterpret_cast<void**>(&spDisp)), S_OK);

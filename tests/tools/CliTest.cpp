@@ -101,6 +101,20 @@ TEST_F(CliTest, MissingFileIsAnEmptyListAndEachMistakeHasItsExitStatus) {
     EXPECT_TRUE(Contains(r.strErr, m_strFile));
 }
 
+// Read in another code page than it was written in, the list is shown, but
+// no change writes it: the save would change its names and paths.
+TEST_F(CliTest, AListReadInAnotherCodePageIsShownButNeverWritten) {
+    Save(Sample());
+    const std::string strBytes = Bytes(), strWrong = "--file " + ShellQuoted(m_strFile) + " --codepage UTF-8";
+    EXPECT_EQ(Run("list " + strWrong).nExit, 0);
+    CRun r = Run("disable 2 " + strWrong);
+    EXPECT_EQ(r.nExit, 2);
+    EXPECT_TRUE(Contains(r.strErr, "task 1: its texts are not in the code page UTF-8")) << r.strErr;
+    EXPECT_EQ(Bytes(), strBytes);
+    r = Run("disable 2 " + FileArg());
+    EXPECT_EQ(r.nExit, 0) << r.strErr;
+}
+
 // Export then import reproduces the file byte for byte; export shows
 // out-of-range values as stored.
 TEST_F(CliTest, ExportThenImportReproducesTheFileByteForByte) {

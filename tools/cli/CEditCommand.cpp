@@ -64,6 +64,10 @@ int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json&
                   << "\nquillory: nothing written\n";
         return kExitData;
     }
+    if (const auto rCodePage = CTaskListFile::CheckCodePage(counts, codec); !rCodePage) {
+        std::cerr << "quillory: " << strFile << ": " << rCodePage.Problem() << "\nquillory: nothing written\n";
+        return kExitData;
+    }
     if (jRequest[CHostProtocol::kCommand] == CHostProtocol::kSendNow) {
         // A task that is not there is the same mistake with or without a host.
         if (const auto rTask = CTaskArgument::Find(list, jRequest[CHostProtocol::kTask]); !rTask) {
