@@ -131,6 +131,17 @@ TEST_F(CliTest, ExportThenImportReproducesTheFileByteForByte) {
     CRun imp = Run("import " + FileArg(), exp.strOut);
     ASSERT_EQ(imp.nExit, 0) << imp.strErr;
     EXPECT_EQ(Bytes(), before);
+    // Over a file that does not load whole, as the salvage of one goes: its bytes are kept aside first.
+    const std::string strDamaged("\x02\x00\x00\x00\x10\x00", 6);
+    CTempDir::WriteFile(m_strFile, strDamaged);
+    imp = Run("import " + FileArg(), exp.strOut);
+    ASSERT_EQ(imp.nExit, 0) << imp.strErr;
+    EXPECT_EQ(Bytes(), before);
+    std::vector<std::string> vecKept;
+    for (const auto& entry : fs::directory_iterator(m_dir.Path()))
+        if (entry.path().filename().string().starts_with("emails.dat.damaged-"))
+            vecKept.push_back(CTempDir::ReadFile(entry.path().string()));
+    EXPECT_EQ(vecKept, std::vector<std::string>{strDamaged}) << imp.strErr;
 
     CTaskList list;
     CTaskItem t;

@@ -1,14 +1,17 @@
 #include "CImportCommand.h"
 
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <iterator>
 
 #include "CChangeRoute.h"
+#include "CDamagedCopy.h"
 #include "CHostProtocol.h"
 #include "CJsonText.h"
 #include "CTaskJson.h"
 #include "CTaskListFile.h"
+#include "TaskTime.h"
 
 int RunImport(const std::string& strFile, const CTextCodec& codec) {
     const std::string strInput{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
@@ -57,6 +60,24 @@ int RunImport(const std::string& strFile, const CTextCodec& codec) {
     return CChangeRoute::Write(
         strFile, jRequest,
         [&] {
+            // What is there and does not load whole is kept aside, as the add-in keeps it, before it is replaced.
+            CTaskList present;
+            CTaskListFile::CLoadCounts counts;
+            const auto rPresent = CTaskListFile::LoadTaskList(strFile, present, codec, &counts);
+            if (counts.bUnreadable) {
+                std::cerr << "quillory: " << rPresent.Problem() << "; nothing written\n";
+                return kExitData;
+            }
+            if (!rPresent && counts.bOpened) {
+                const auto rCopy = CDamagedCopy::Keep(strFile, TaskTime::FromAbsolute(std::time(nullptr)));
+                if (!rCopy) {
+                    std::cerr << "quillory: " << strFile << " does not load whole and could not be kept aside ("
+                              << rCopy.Problem() << "); nothing written\n";
+                    return kExitData;
+                }
+                if (!rCopy->empty())
+                    std::cerr << "quillory: " << strFile << " did not load whole; kept as " << *rCopy << '\n';
+            }
             if (const auto rSaved = CTaskListFile::SaveTaskList(strFile, list, codec); !rSaved) {
                 std::cerr << "quillory: " << strFile << ": " << rSaved.Problem() << '\n';
                 return kExitData;
