@@ -183,7 +183,7 @@ void CMessageSwap::Settle(const std::string& strDataDir, const std::function<voi
     // Only of the files kept here: the folder may be one the user keeps other files in.
     const auto fnOurs = [](const std::string& strName) {
         return strName == CTaskListFile::kFileName || strName == CTaskHistoryFile::kFileName ||
-               strName.starts_with(kNotePrefix);
+               strName.starts_with(kNotePrefix) || strName.starts_with(CTemplateName::kPendingPrefix);
     };
     for (const std::string& strLeft : CFileOps::RemoveStrayTemporaries(strDataDir, fnOurs))
         fnTell("removed " + strLeft + ", which a writer stopped while replacing a file left");
@@ -196,5 +196,19 @@ void CMessageSwap::Settle(const std::string& strDataDir, const std::function<voi
     for (const std::string& strNote : vecNotes) {
         const auto rDone = SettleOne(strDataDir, strNote);
         fnTell(rDone ? *rDone : strNote + ": " + rDone.Problem() + "; left as it is");
+    }
+    // A new message whose tool is gone belongs to a change that was never
+    // made (or was undone just now): nothing would ever take it.
+    std::error_code ecPending;
+    for (fs::directory_iterator it(strDataDir, ecPending), end; !ecPending && it != end; it.increment(ecPending)) {
+        const std::string strPath = it->path().string();
+        if (!CTemplateName::IsPendingPath(strDataDir, strPath)) continue;
+        const std::string strName = it->path().filename().string();
+        const size_t nDigits = strName.find('.', 1) - CTemplateName::kPendingPrefix.size();
+        const long nPid = std::stol(strName.substr(CTemplateName::kPendingPrefix.size(), nDigits));
+        if (CFileOps::IsRunning(static_cast<pid_t>(nPid))) continue;
+        std::error_code ecRemove;
+        if (fs::remove(strPath, ecRemove))
+            fnTell("removed " + strPath + ", the new message of a quillory run that ended before its change was made");
     }
 }

@@ -84,18 +84,17 @@ bool CTemplateName::IsOwnTemplate(const std::string& strDataDir, const std::stri
 }
 
 namespace {
-constexpr const char* kPendingPrefix = ".quillory-new-";
 constexpr const char* kPendingSuffix = ".oft";
 }  // namespace
 
 std::string CTemplateName::PendingPath(const std::string& strDataDir, long nPid) {
-    return strDataDir + kPendingPrefix + std::to_string(nPid) + kPendingSuffix;
+    return strDataDir + std::string(kPendingPrefix) + std::to_string(nPid) + kPendingSuffix;
 }
 
 bool CTemplateName::IsPendingPath(const std::string& strDataDir, const std::string& strPath) {
     if (!IsInside(strDataDir, strPath)) return false;
     const std::string strName = fs::path(strPath).filename().string();
-    const std::string strPrefix = kPendingPrefix, strSuffix = kPendingSuffix;
+    const std::string strPrefix(kPendingPrefix), strSuffix = kPendingSuffix;
     if (strName.size() <= strPrefix.size() + strSuffix.size() || strName.rfind(strPrefix, 0) != 0 ||
         strName.compare(strName.size() - strSuffix.size(), strSuffix.size(), strSuffix) != 0)
         return false;

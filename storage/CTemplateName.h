@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "CResult.h"
 #include "TaskCalendarFields.h"
@@ -33,6 +34,7 @@ public:
     // Where the quillory tool writes the message of an add or set before the
     // change takes it: strDataDir + ".quillory-new-<pid>.oft".
     static std::string PendingPath(const std::string& strDataDir, long nPid);
+    static constexpr std::string_view kPendingPrefix = ".quillory-new-";
     // True when strPath has that form for some pid: only such a file may be
     // moved into place as a template (not another task's template, not the lock).
     static bool IsPendingPath(const std::string& strDataDir, const std::string& strPath);

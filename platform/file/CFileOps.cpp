@@ -17,10 +17,9 @@ namespace {
 
 std::atomic<unsigned> g_nTempCounter{0};
 
-// Whether process nPid may still write: there, not exiting (a killed one
-// lets go of its locks before it is a zombie) and not a zombie its parent
-// has yet to collect. Another user's process answers EPERM: running.
-bool IsRunning(pid_t nPid) {
+}  // namespace
+
+bool CFileOps::IsRunning(pid_t nPid) {
     if (::kill(nPid, 0) != 0) return errno != ESRCH;
     const auto rStat = CFileOps::ReadFile("/proc/" + std::to_string(nPid) + "/stat", 4096);
     if (!rStat) return true;
@@ -35,8 +34,6 @@ bool IsRunning(pid_t nPid) {
     if (!fields) return true;  // a form this does not know: left alone
     return cState != 'Z' && cState != 'X' && !(nFlags & kExiting);
 }
-
-}  // namespace
 
 std::string CFileOps::ErrnoText(const std::string& strWhat, const std::string& strPath) {
     return strWhat + " " + strPath + ": " + std::strerror(errno);

@@ -1,4 +1,6 @@
 #pragma once
+#include <sys/types.h>
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -54,6 +56,10 @@ public:
     // fnOurs names (by file name) and of processes no longer running,
     // removed; their paths, for whoever tells the user. One of a running
     // process may still become its file, and is left.
+    // Whether process nPid may still write: there, not exiting (a killed one
+    // lets go of its locks before it is a zombie) and not a zombie its parent
+    // has yet to collect. Another user's process answers EPERM: running.
+    static bool IsRunning(pid_t nPid);
     static std::vector<std::string> RemoveStrayTemporaries(const std::string& strDir,
                                                            const std::function<bool(const std::string&)>& fnOurs);
     // Writes all of sv, again after an interruption; false when it cannot (errno says why).

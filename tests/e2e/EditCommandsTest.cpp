@@ -6,6 +6,7 @@
 // the file as it was.
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -23,6 +24,7 @@
 #include "CTaskListFile.h"
 #include "CTaskListLock.h"
 #include "CTaskRulesJson.h"
+#include "CTemplateName.h"
 #include "CTextCodec.h"
 #include "Contains.h"
 #include "ResultValue.h"
@@ -388,6 +390,12 @@ TEST_F(EditCommandsTest, AMessageLeftWithoutItsSavedListIsUndoneByWhoeverTakesTh
             {"settings", {{"rules", {{"missed", bHost ? "latest" : "none"}}}}},
             {"record", CSettingsAhead::RecordOf(record, codec)}};
         CTempDir::WriteFile(strStore, CTaskHistoryFile::ToJsonText(*rContent));
+        // A new message whose tool ended before its change: nothing would take it.
+        const pid_t nGone = ::fork();
+        if (nGone == 0) ::_exit(0);
+        ASSERT_EQ(::waitpid(nGone, nullptr, 0), nGone);
+        const std::string strOrphan = CTemplateName::PendingPath(DataDir(), nGone);
+        CTempDir::WriteFile(strOrphan, "Subject: orphan\n\nbody\n");
         std::string strTold;
         if (bHost) {
             StartHostAndWait();
@@ -399,7 +407,8 @@ TEST_F(EditCommandsTest, AMessageLeftWithoutItsSavedListIsUndoneByWhoeverTakesTh
         }
         EXPECT_TRUE(Contains(strTold, "stopped before the task list was saved, and is undone")) << strTold;
         EXPECT_EQ(CTempDir::ReadFile(strTemplate), strOld);
-        EXPECT_EQ(CTempDir::ReadFile(strNew), "Subject: never saved\n\nbody\n");
+        EXPECT_EQ(CTempDir::ReadFile(strNew), "Subject: never saved\n\nbody\n") << "its tool (pid 1) still runs";
+        EXPECT_FALSE(fs::exists(strOrphan)) << strTold;
         if (bHost) m_host.Stop();  // its start saved the store
         EXPECT_EQ(Rules(), nlohmann::json({{"missed", "none"}}));
         EXPECT_FALSE(Contains(CTempDir::ReadFile(strStore), "\"ahead\"")) << "settled on disk";
