@@ -139,6 +139,12 @@ TEST(TemplateFile, SaveReplacesAnExistingFileAndFailureLeavesItAlone) {
     std::string strProblem = CTemplateFile::Save(strPath, bad).Problem();
     EXPECT_TRUE(Contains(strProblem, "not an address"));
     EXPECT_EQ(CTempDir::ReadFile(strPath), strBefore);
+    // One too large to be loaded again is not written (base64 makes 50 MiB some 68 MB).
+    CMailMessage huge = msg;
+    huge.vecAttachments.push_back({"big.bin", "application/octet-stream", std::vector<uint8_t>(50u << 20, 'x')});
+    strProblem = CTemplateFile::Save(strPath, huge).Problem();
+    EXPECT_TRUE(Contains(strProblem, "bytes (the most a message may have)")) << strProblem;
+    EXPECT_EQ(CTempDir::ReadFile(strPath), strBefore);
     EXPECT_NE(CTemplateFile::Save(dir / "missing-folder/t.oft", msg).Problem(), "");
     // No temporary files are left behind.
     size_t nFiles = 0;

@@ -11,6 +11,11 @@ CResult<> CTemplateFile::Save(const std::string& strPath, const CMailMessage& ms
     copy.strMessageId.clear();  // every message made from it gets its own
     CResult<std::string> rBytes = CMimeWriter::Compose(copy, {.bDate = false});
     if (!rBytes) return CProblem("cannot save template " + strPath + ": " + rBytes.Problem());
+    // Larger, it could never be loaded again (nor stored as a message).
+    if (rBytes->size() > CMaildir::kMaxMessageBytes)
+        return CProblem("cannot save template " + strPath + ": the message is " + std::to_string(rBytes->size()) +
+                        " bytes, more than " + std::to_string(CMaildir::kMaxMessageBytes) +
+                        " bytes (the most a message may have)");
     return CFileOps::ReplaceFile(strPath, *rBytes);
 }
 
