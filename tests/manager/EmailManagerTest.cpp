@@ -17,6 +17,7 @@
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -126,6 +127,25 @@ protected:
         return false;
     }
     std::vector<std::string> SavedNames() { return TaskNamesInFile(g_strDataDir + "emails.dat"); }
+    // Task 2 alone for the scheduler, due on Tuesday 6 May 2031 at 09:05,
+    // and a scheduler that notes each occurrence it sends, running fnDuring
+    // inside the send as a send's event loop would.
+    CSendContext SendingSecondTask(const CFixedClock& clock, std::vector<std::string>& vecSent,
+                                   std::function<void()> fnDuring) {
+        MakeSecondTaskDaily();
+        m_list[0].m_bActive = m_list[2].m_bActive = 0;
+        m_list[1].m_bSendOverdue = 1;
+        m_list[1].m_dtNextSending = {2031, 5, 6, 2, 9, 5, 1};
+        CSendContext ctx;
+        ctx.fnTaskList = [] { return g_pTaskList; };
+        ctx.pClock = &clock;
+        ctx.fnSend = [&vecSent, fnDuring](const CTaskItem& t) {
+            vecSent.push_back(TaskTime::Format(t.m_dtNextSending));
+            if (fnDuring) fnDuring();
+            return CSendVerdict(true);
+        };
+        return ctx;
+    }
     // What the desktop names as the program for a document's kind (a
     // stand-in for xdg-mime on PATH); "" for none.
     void FakeDefaultProgram(const std::string& strProgram) {
@@ -642,20 +662,10 @@ TEST_F(EmailManagerTest, EditScheduleFollowsItsTaskWhileTheSheetIsOpen) {
 // made while it (or its notice) was still open would be undone and made
 // again. The task it edits is left alone until it is gone, then sent once.
 TEST_F(EmailManagerTest, ATaskIsNotSentWhileItsSheetIsOpenAndOnceAfter) {
-    MakeSecondTaskDaily();
-    m_list[0].m_bActive = m_list[2].m_bActive = 0;  // not for the scheduler
-    m_list[1].m_bSendOverdue = 1;
-    m_list[1].m_dtNextSending = {2031, 5, 6, 2, 9, 5, 1};
     CFixedClock clock(ValueOf(TaskTime::ToAbsolute(2031, 5, 6, 9, 4, 50)));
     g_pClock = &clock;
     std::vector<std::string> vecSent;
-    CSendContext ctx;
-    ctx.fnTaskList = [] { return g_pTaskList; };
-    ctx.pClock = &clock;
-    ctx.fnSend = [&](const CTaskItem& t) {
-        vecSent.push_back(TaskTime::Format(t.m_dtNextSending));
-        return CSendVerdict(true);
-    };
+    CSendContext ctx = SendingSecondTask(clock, vecSent, {});
     ctx.fnHeld = CSendingHold::IsHeld;
     CSendEmailDlg sender(ctx);
     // The notice after Schedule comes at 09:05:10, and the scheduler ticks under it.
@@ -680,24 +690,14 @@ TEST_F(EmailManagerTest, ATaskIsNotSentWhileItsSheetIsOpenAndOnceAfter) {
 // then brought back: it comes back past the occurrence that went out.
 TEST_F(EmailManagerTest, ATaskRemovedDuringItsSendComesBackPastIt) {
     CBoxRecorder boxes;  // Remove's question answered Yes
-    MakeSecondTaskDaily();
-    m_list[0].m_bActive = m_list[2].m_bActive = 0;
-    m_list[1].m_dtNextSending = {2031, 5, 6, 2, 9, 5, 1};
     CFixedClock clock(ValueOf(TaskTime::ToAbsolute(2031, 5, 6, 9, 5, 10)));
     CEmailManagerDlg dlg;
     std::vector<std::string> vecSent;
-    CSendContext ctx;
-    ctx.fnTaskList = [] { return g_pTaskList; };
-    ctx.pClock = &clock;
-    ctx.fnSend = [&](const CTaskItem& t) {
-        vecSent.push_back(TaskTime::Format(t.m_dtNextSending));
-        if (vecSent.size() == 1) {
-            Select(dlg, 1);
-            Click(dlg, CEmailManagerDlg::IDC_REMOVE);
-        }
-        return CSendVerdict(true);
-    };
-    CSendEmailDlg sender(ctx);
+    CSendEmailDlg sender(SendingSecondTask(clock, vecSent, [&] {
+        if (vecSent.size() > 1) return;
+        Select(dlg, 1);
+        Click(dlg, CEmailManagerDlg::IDC_REMOVE);
+    }));
     g_pSendEmailDlg = &sender;
     sender.OnTimer();
     ASSERT_EQ(m_list.GetSize(), 2) << "removed during the send";
