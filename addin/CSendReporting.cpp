@@ -55,9 +55,8 @@ CSendReporting::CSendReporting(_Application* pApplication) : m_spApplication(pAp
     if (const auto rLoaded = m_pHistory->Load(); !rLoaded) WarnUnreadableHistory(rLoaded.Problem());
     // Settings a stopped writer left ahead of the list go by the list as it
     // was read, before the sender moves it on.
-    if (g_pTaskList && CSettingsAhead::Settle(*m_pHistory, *g_pTaskList))
-        if (const auto rSaved = m_pHistory->Save(*g_pTaskList); !rSaved)
-            std::cerr << "Quillory: the task store is not saved: " << rSaved.Problem() << '\n';
+    if (const auto rSettled = g_pTaskList ? CSettingsAhead::Settle(*m_pHistory, *g_pTaskList) : CResult<>(); !rSettled)
+        std::cerr << "Quillory: the task store is not saved: " << rSettled.Problem() << '\n';
     g_pTaskHistory = m_pHistory.get();
     INotifier* pNotifier = NotifierOverride();
     if (!pNotifier) {

@@ -59,7 +59,7 @@ const nlohmann::json& CSettingsAhead::For(const CTaskHistoryFile::CEntry& entry,
     return entry.jSettings;
 }
 
-bool CSettingsAhead::Settle(CTaskHistoryFile& store, const CTaskList& list) {
+CResult<> CSettingsAhead::Settle(CTaskHistoryFile& store, const CTaskList& list) {
     CTaskHistoryFile::CContent content = store.Content();
     bool bChanged = false;
     for (auto& [strKey, entry] : content.mapEntries) {
@@ -68,6 +68,7 @@ bool CSettingsAhead::Settle(CTaskHistoryFile& store, const CTaskList& list) {
         entry.jAhead = nullptr;
         bChanged = true;
     }
-    if (bChanged) store.SetContent(std::move(content));
-    return bChanged;
+    if (!bChanged) return {};
+    store.SetContent(std::move(content));
+    return store.Save(list);
 }

@@ -36,7 +36,8 @@ public:
 
     // Every entry of store with settings ahead takes them where a task of
     // list is their record, and drops them either way: the store then
-    // agrees with list without them. True when an entry changed, and the
-    // store wants saving before list changes again.
-    static bool Settle(CTaskHistoryFile& store, const CTaskList& list);
+    // agrees with list without them, and is saved when an entry changed,
+    // before list can change again. The problem is that save's; the store
+    // in memory is settled all the same.
+    static CResult<> Settle(CTaskHistoryFile& store, const CTaskList& list);
 };

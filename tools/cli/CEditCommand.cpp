@@ -86,12 +86,11 @@ int ApplyToFile(const std::string& strFile, const CTextCodec& codec, const json&
     if (!rStore) std::cerr << "quillory: " << rStore.Problem() << "; it does not follow this change\n";
     // Settings a stopped writer left ahead of the list go by the list as it
     // is, before this change moves the list on.
-    if (rStore && CSettingsAhead::Settle(store, list))
-        if (const auto rSaved = store.Save(list); !rSaved) {
-            // Moved on without them, the list would lose the settings that wait for it.
-            std::cerr << "quillory: " << rSaved.Problem() << "\nquillory: nothing written to " << strFile << '\n';
-            return kExitData;
-        }
+    if (const auto rSettled = rStore ? CSettingsAhead::Settle(store, list) : CResult<>(); !rSettled) {
+        // Moved on without them, the list would lose the settings that wait for it.
+        std::cerr << "quillory: " << rSettled.Problem() << "\nquillory: nothing written to " << strFile << '\n';
+        return kExitData;
+    }
     const CTaskListEdit::CContext ctx{strDataDir, tNow, &codec, {}, rStore ? &store : nullptr, strFile};
     const auto rDone = CTaskListEdit::ApplyAndSave(list, jRequest, ctx,
                                                    [&] { return CTaskListFile::SaveTaskList(strFile, list, codec); });
