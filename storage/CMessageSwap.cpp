@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "CFileOps.h"
@@ -202,11 +203,8 @@ void CMessageSwap::Settle(const std::string& strDataDir, const std::function<voi
     std::error_code ecPending;
     for (fs::directory_iterator it(strDataDir, ecPending), end; !ecPending && it != end; it.increment(ecPending)) {
         const std::string strPath = it->path().string();
-        if (!CTemplateName::IsPendingPath(strDataDir, strPath)) continue;
-        const std::string strName = it->path().filename().string();
-        const size_t nDigits = strName.find('.', 1) - CTemplateName::kPendingPrefix.size();
-        const long nPid = std::stol(strName.substr(CTemplateName::kPendingPrefix.size(), nDigits));
-        if (CFileOps::IsRunning(static_cast<pid_t>(nPid))) continue;
+        const std::optional<long> optPid = CTemplateName::PendingPid(strDataDir, strPath);
+        if (!optPid || CFileOps::IsRunning(static_cast<pid_t>(*optPid))) continue;
         std::error_code ecRemove;
         if (fs::remove(strPath, ecRemove))
             fnTell("removed " + strPath + ", the new message of a quillory run that ended before its change was made");

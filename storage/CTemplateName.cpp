@@ -91,13 +91,14 @@ std::string CTemplateName::PendingPath(const std::string& strDataDir, long nPid)
     return strDataDir + std::string(kPendingPrefix) + std::to_string(nPid) + kPendingSuffix;
 }
 
-bool CTemplateName::IsPendingPath(const std::string& strDataDir, const std::string& strPath) {
-    if (!IsInside(strDataDir, strPath)) return false;
+std::optional<long> CTemplateName::PendingPid(const std::string& strDataDir, const std::string& strPath) {
+    if (!IsInside(strDataDir, strPath)) return std::nullopt;
     const std::string strName = fs::path(strPath).filename().string();
     const std::string strPrefix(kPendingPrefix), strSuffix = kPendingSuffix;
     if (strName.size() <= strPrefix.size() + strSuffix.size() || strName.rfind(strPrefix, 0) != 0 ||
         strName.compare(strName.size() - strSuffix.size(), strSuffix.size(), strSuffix) != 0)
-        return false;
+        return std::nullopt;
     const std::string strPid = strName.substr(strPrefix.size(), strName.size() - strPrefix.size() - strSuffix.size());
-    return IsDigits(strPid, 10);
+    if (!IsDigits(strPid, 10)) return std::nullopt;
+    return std::stol(strPid);  // ten digits fit a long
 }

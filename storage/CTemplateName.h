@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,9 +36,12 @@ public:
     // change takes it: strDataDir + ".quillory-new-<pid>.oft".
     static std::string PendingPath(const std::string& strDataDir, long nPid);
     static constexpr std::string_view kPendingPrefix = ".quillory-new-";
-    // True when strPath has that form for some pid: only such a file may be
+    // The pid in strPath when it has that form: only such a file may be
     // moved into place as a template (not another task's template, not the lock).
-    static bool IsPendingPath(const std::string& strDataDir, const std::string& strPath);
+    static std::optional<long> PendingPid(const std::string& strDataDir, const std::string& strPath);
+    static bool IsPendingPath(const std::string& strDataDir, const std::string& strPath) {
+        return PendingPid(strDataDir, strPath).has_value();
+    }
 
     static constexpr size_t kMaxChars = 100;
     static constexpr size_t kMaxBytes = 200;
