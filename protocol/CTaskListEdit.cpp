@@ -507,28 +507,30 @@ CResult<COutcome> CTaskListEdit::ApplyAndSave(CTaskList& list, const CEdit& edit
         const CTaskHistoryFile::CKept kept = store.Kept(strFrom);
         eFollow = FollowInStore(store, edit.eCommand, outcome);
         if (eFollow == EFollow::BeforeMoved) store.PutBack(strFrom, kept);  // for the list still on disk
+        // A store left holding settings ahead that memory has not (a save
+        // that failed) is written before the list too, so no list can meet them.
+        bool bStoreFirst = eFollow == EFollow::Before || eFollow == EFollow::BeforeMoved || store.AheadOnDisk();
         // Rules changed with the values of a task that keeps its key go
         // ahead of the list, tied to the record it is about to hold.
         const std::string strKey = CTaskHistory::KeyOf(outcome.task.m_strTemplateFile);
-        std::optional<nlohmann::json> optRecord;
         if (eFollow == EFollow::After && outcome.jRules && edit.nIndex >= 0 && !outcome.strTemplateBefore.empty() &&
             ctx.pCodec) {
             const auto it = optStoreBefore->mapEntries.find(strKey);
             const nlohmann::json jBefore =
                 it != optStoreBefore->mapEntries.end() ? it->second.jSettings : nlohmann::json::object();
-            optRecord = CSettingsAhead::RecordOf(outcome.task, *ctx.pCodec);
             if (jBefore != store.SettingsOf(strKey)) {
-                bWroteAhead = true;
+                const nlohmann::json jRecord = CSettingsAhead::RecordOf(outcome.task, *ctx.pCodec);
                 // A record that stays as it was: the store alone is the change,
                 // and is written first, so that one it cannot take is refused.
-                rAhead = *optRecord != CSettingsAhead::RecordOf(before[edit.nIndex], *ctx.pCodec)
-                             ? CSettingsAhead::WriteAhead(store, list, strKey, jBefore, *optRecord)
-                             : store.Save(list);
+                if (jRecord == CSettingsAhead::RecordOf(before[edit.nIndex], *ctx.pCodec)) {
+                    bStoreFirst = true;
+                } else {
+                    bWroteAhead = true;
+                    rAhead = CSettingsAhead::WriteAhead(store, list, strKey, jBefore, jRecord);
+                }
             }
         }
-        // A store left holding settings ahead that memory has not (a save
-        // that failed) is written before the list too, so no list can meet them.
-        if (!bWroteAhead && (eFollow == EFollow::Before || eFollow == EFollow::BeforeMoved || store.AheadOnDisk())) {
+        if (!bWroteAhead && bStoreFirst) {
             bWroteAhead = true;
             rAhead = store.Save(list, eFollow == EFollow::BeforeMoved ? strFrom : std::string());
         }
