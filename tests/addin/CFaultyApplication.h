@@ -6,6 +6,13 @@
 
 enum class EFault { None, CommandBarsFail, CommandBarsEmpty, NoToolbar, NoControls, NoButton };
 
+// No object, and the answer hr.
+template <class T>
+HRESULT Nothing(T** pp, HRESULT hr) {
+    *pp = nullptr;
+    return hr;
+}
+
 // A host object that knows the fault it is to show.
 template <class... Interfaces>
 class CFaultyObject : public CComObjectImpl<Interfaces...> {
@@ -20,8 +27,7 @@ class CFaultyBar final : public CFaultyObject<CommandBar, CommandBarControls> {
 public:
     using CFaultyObject::CFaultyObject;
     HRESULT get_Controls(CommandBarControls** pp) override {
-        *pp = nullptr;
-        if (m_fault == EFault::NoControls) return S_OK;
+        if (m_fault == EFault::NoControls) return Nothing(pp, S_OK);
         *pp = this;
         AddRef();
         return S_OK;
@@ -35,34 +41,25 @@ public:
     // CommandBarControls: a button that never comes.
     HRESULT Add(const CVariant&, const CVariant&, const CVariant&, const CVariant&, const CVariant&,
                 CommandBarControl** pp) override {
-        *pp = nullptr;
-        return S_OK;
+        return Nothing(pp, S_OK);
     }
     HRESULT get_Count(int32_t* p) override { return *p = 0, S_OK; }
-    HRESULT get_Item(const CVariant&, CommandBarControl** pp) override {
-        *pp = nullptr;
-        return DISP_E_BADINDEX;
-    }
+    HRESULT get_Item(const CVariant&, CommandBarControl** pp) override { return Nothing(pp, DISP_E_BADINDEX); }
 };
 
 class CFaultyBars final : public CFaultyObject<_CommandBars> {
 public:
     using CFaultyObject::CFaultyObject;
     HRESULT Add(const CVariant&, const CVariant&, const CVariant&, const CVariant&, CommandBar** pp) override {
-        *pp = nullptr;
-        if (m_fault == EFault::NoToolbar) return E_FAIL;
+        if (m_fault == EFault::NoToolbar) return Nothing(pp, E_FAIL);
         *pp = new CFaultyBar(m_fault);
         return S_OK;
     }
     HRESULT get_Count(int32_t* p) override { return *p = 0, S_OK; }
-    HRESULT get_Item(const CVariant&, CommandBar** pp) override {
-        *pp = nullptr;
-        return E_INVALIDARG;
-    }
+    HRESULT get_Item(const CVariant&, CommandBar** pp) override { return Nothing(pp, E_INVALIDARG); }
     HRESULT FindControl(const CVariant&, const CVariant&, const CVariant&, const CVariant&,
                         CommandBarControl** pp) override {
-        *pp = nullptr;
-        return S_OK;
+        return Nothing(pp, S_OK);
     }
 };
 
@@ -70,9 +67,8 @@ class CFaultyExplorer final : public CFaultyObject<_Explorer> {
 public:
     using CFaultyObject::CFaultyObject;
     HRESULT get_CommandBars(_CommandBars** pp) override {
-        *pp = nullptr;
-        if (m_fault == EFault::CommandBarsFail) return E_ABORT;
-        if (m_fault == EFault::CommandBarsEmpty) return S_OK;
+        if (m_fault == EFault::CommandBarsFail) return Nothing(pp, E_ABORT);
+        if (m_fault == EFault::CommandBarsEmpty) return Nothing(pp, S_OK);
         *pp = new CFaultyBars(m_fault);
         return S_OK;
     }

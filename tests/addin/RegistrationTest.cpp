@@ -1,6 +1,5 @@
 // The built add-in module through the host's side: registration into the
 // registry file, loading, connecting, disconnecting, unregistration.
-#include <QCoreApplication>
 #include <climits>
 #include <cstdlib>
 
@@ -30,10 +29,6 @@ protected:
     RegistrationTest() : m_file(m_dir / "registry.reg") {
         setenv("MAILHOST_REGISTRY", m_file.Path().c_str(), 1);
         setenv("XDG_DATA_HOME", (m_dir / "roaming").c_str(), 1);
-        static int argc = 1;
-        static char szName[] = "registration_tests";
-        static char* argv[] = {szName, nullptr};
-        if (!QCoreApplication::instance()) m_pQt = std::make_unique<QCoreApplication>(argc, argv);
     }
     ~RegistrationTest() override {
         unsetenv("MAILHOST_REGISTRY");
@@ -56,7 +51,6 @@ protected:
 
     CTempDir m_dir;
     CRegistryFile m_file;
-    std::unique_ptr<QCoreApplication> m_pQt;
     std::vector<std::string> m_vecLog;
     CAddinLoader::CLogFn m_fnLog = [this](const std::string& str) { m_vecLog.push_back(str); };
 };

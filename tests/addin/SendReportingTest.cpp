@@ -1,8 +1,6 @@
-// What became of each occurrence, seen where the user looks: the add-in
-// connected to the real object model over a real host that delivers to a
-// loopback SMTP server; the scheduler ticked by a fixed clock; the Email
-// Manager's "Last Result" column read under offscreen Qt; notifications
-// taken by a recorder standing in for the desktop.
+// What became of each occurrence, seen where the user looks (the Email
+// Manager's "Last Result" column, notifications), from the add-in connected
+// to a real host that delivers to a loopback SMTP server, ticked by a fixed clock.
 #include <QApplication>
 #include <QTreeWidget>
 #include <filesystem>
@@ -105,14 +103,13 @@ protected:
         t.m_dtNextSending = dt;
         return t;
     }
-    std::vector<std::string> Column(int nColumn) {
+    std::vector<std::string> LastResults() {
         CEmailManagerDlg dlg;
         std::vector<std::string> vec;
         for (int i = 0; i < dlg.List()->topLevelItemCount(); ++i)
-            vec.push_back(dlg.List()->topLevelItem(i)->text(nColumn).toStdString());
+            vec.push_back(dlg.List()->topLevelItem(i)->text(CEmailManagerDlg::kLastResultColumn).toStdString());
         return vec;
     }
-    std::vector<std::string> LastResults() { return Column(CEmailManagerDlg::kLastResultColumn); }
 
     CTempDir m_addinDir;
     CAddinFolders m_folders{m_addinDir.Path()};

@@ -1,12 +1,7 @@
-// The connected add-in answering the quillory tool in-process, with the
-// tool's client on its own thread while the host's UI thread runs events: a
-// change is refused while a dialog is open (the Email Manager and the
-// options sheet hold tasks by position) and goes through once it is closed;
-// one that arrives while a send runs the host's events waits for the tick
-// to end (the tick writes tasks back by position); the lock goes
-// with the disconnection. No client can stop the serving: one that goes
-// while its send-now runs the host's events, many that connect and stay
-// silent.
+// The connected add-in answering the quillory tool in-process, the tool's
+// client on its own thread while the host's UI thread runs events: a change
+// waits while a dialog is open or a send runs the host's events (both hold
+// tasks by position), and no client can stop the serving.
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -98,15 +93,6 @@ protected:
                   S_OK);
     }
 
-    static CTaskList Named(std::initializer_list<const char*> names) {
-        CTaskList list;
-        for (const char* psz : names) {
-            CTaskItem t;
-            t.m_strTaskName = psz;
-            list.Add(t);
-        }
-        return list;
-    }
     std::vector<std::string> FileNames() const { return TaskNamesInFile(TaskFile(), "UTF-8"); }
     static json ImportOf(std::initializer_list<const char*> names) {
         json j = {{"command", "import"}, {"tasks", json::array()}};
@@ -117,11 +103,11 @@ protected:
         return j;
     }
 
-    // The tool's request on another thread.
-    std::future<CResult<CHostClient::CReply>> Send(const json& jRequest) const {
-        return std::async(std::launch::async, [strSocket = ValueOf(CTaskListLock::SocketPathOf(TaskFile())), jRequest] {
-            return CHostClient::Request(strSocket, jRequest, 5000);
-        });
+    // The tool's request on another thread, to the add-in's socket unless told.
+    std::future<CResult<CHostClient::CReply>> Send(const json& jRequest, std::string strSocket = "") const {
+        if (strSocket.empty()) strSocket = ValueOf(CTaskListLock::SocketPathOf(TaskFile()));
+        return std::async(std::launch::async,
+                          [strSocket, jRequest] { return CHostClient::Request(strSocket, jRequest, 5000); });
     }
     // Its answer, while this thread runs the host's events.
     static CHostClient::CReply Wait(std::future<CResult<CHostClient::CReply>>& answer) {
@@ -140,6 +126,15 @@ protected:
         EXPECT_GE(fd, 0) << std::strerror(errno);
         return fd;
     }
+    // A server of its own on a task file beside the add-in's, with one command.
+    std::unique_ptr<CTaskListServer> Serve(CTaskListServer::CContext ctx, const char* pszFile, const char* pszCommand,
+                                           bool bWrites) const {
+        auto pServer = std::make_unique<CTaskListServer>(ctx);
+        EXPECT_EQ(pServer->Claim(DataDir() + pszFile).Problem(), "");
+        pServer->AddHandler(pszCommand, bWrites, [](const json&) { return CTaskListServer::Ok(); });
+        EXPECT_EQ(pServer->Listen().Problem(), "");
+        return pServer;
+    }
     static void RunEvents(int nMs) {
         QEventLoop loop;
         QTimer::singleShot(nMs, &loop, &QEventLoop::quit);
@@ -154,7 +149,10 @@ protected:
 };
 
 TEST_F(TaskListServerTest, AChangeIsRefusedWhileADialogIsOpenAndTakenOnceItCloses) {
-    ASSERT_EQ(CTaskListFile::SaveTaskList(TaskFile(), Named({"a"}), CTextCodec::Open("UTF-8").Value()).Problem(), "");
+    CTaskList list;
+    list.Add(CTaskItem());
+    list[0].m_strTaskName = "a";
+    ASSERT_EQ(CTaskListFile::SaveTaskList(TaskFile(), list, CTextCodec::Open("UTF-8").Value()).Problem(), "");
     ASSERT_EQ(m_spAddin->OnConnection(static_cast<_Application*>(m_spApp.p), ext_cm_Startup, nullptr, nullptr), S_OK);
 
     QDialog dlg;
@@ -289,11 +287,8 @@ INSTANTIATE_TEST_SUITE_P(Zones, TaskListServerSendingTest, TestZones("UTC", "Ame
 TEST_F(TaskListServerTest, SilentClientsNeverShutOutTheTool) {
     CTaskListServer::CContext ctx;
     ctx.nIdleMs = 400;
-    CTaskListServer server(ctx);
-    const std::string strTaskFile = DataDir() + "silent.dat";
-    ASSERT_EQ(server.Claim(strTaskFile).Problem(), "");
-    server.AddHandler("ping", false, [](const json&) { return CTaskListServer::Ok(); });
-    ASSERT_EQ(server.Listen().Problem(), "");
+    const auto pServer = Serve(ctx, "silent.dat", "ping", false);
+    CTaskListServer& server = *pServer;
     struct stat st {};
     ASSERT_EQ(::lstat(server.SocketPath().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -302,9 +297,7 @@ TEST_F(TaskListServerTest, SilentClientsNeverShutOutTheTool) {
     for (int i = 0; i < CTaskListServer::kMaxConnections + 20; ++i) vecSilent.push_back(Connect(server.SocketPath()));
     RunEvents(100);
     EXPECT_EQ(server.ConnectionCount(), CTaskListServer::kMaxConnections);
-    auto answer = std::async(std::launch::async, [strSocket = server.SocketPath()] {
-        return CHostClient::Request(strSocket, {{"command", "ping"}}, 5000);
-    });
+    auto answer = Send({{"command", "ping"}}, server.SocketPath());
     EXPECT_EQ(Wait(answer).jAnswer["ok"], true);
 
     RunEvents(1000);
@@ -321,10 +314,8 @@ TEST_F(TaskListServerTest, SilentClientsNeverShutOutTheTool) {
 TEST_F(TaskListServerTest, RequestsWaitingForATickKeepTheirPlaces) {
     CTaskListServer::CContext ctx;
     ctx.fnBusy = [] { return true; };  // a tick that does not end
-    CTaskListServer server(ctx);
-    ASSERT_EQ(server.Claim(DataDir() + "waiting.dat").Problem(), "");
-    server.AddHandler("set", true, [](const json&) { return CTaskListServer::Ok(); });
-    ASSERT_EQ(server.Listen().Problem(), "");
+    const auto pServer = Serve(ctx, "waiting.dat", "set", true);
+    CTaskListServer& server = *pServer;
     std::vector<int> vecWaiting;
     const std::string strLine = json{{"command", "set"}}.dump() + "\n";
     for (int i = 0; i < CTaskListServer::kMaxConnections; ++i) {
@@ -335,9 +326,7 @@ TEST_F(TaskListServerTest, RequestsWaitingForATickKeepTheirPlaces) {
     }
     RunEvents(100);
     ASSERT_EQ(server.ConnectionCount(), CTaskListServer::kMaxConnections);
-    auto answer = std::async(std::launch::async, [strSocket = server.SocketPath()] {
-        return CHostClient::Request(strSocket, {{"command", "set"}}, 5000);
-    });
+    auto answer = Send({{"command", "set"}}, server.SocketPath());
     const auto result = Wait(answer);
     EXPECT_EQ(result.jAnswer["ok"], false);
     EXPECT_TRUE(Contains(result.jAnswer.dump(), "try again"));

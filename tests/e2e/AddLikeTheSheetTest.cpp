@@ -2,8 +2,6 @@
 // same present in the same zone, store the same schedule: every recurrence
 // field, the start, the end and the first sending time, which is also the
 // one worked out by hand (the fields the options give: ScheduleOptionsTest).
-#include <filesystem>
-
 #include "COptionsTestBase.h"
 #include "CTaskListFile.h"
 #include "CTextCodec.h"

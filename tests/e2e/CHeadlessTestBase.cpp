@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
 
 #include "CApplication.h"
 #include "CMailHost.h"
+#include "CMailStore.h"
 #include "CTaskJson.h"
 #include "Contains.h"
 #include "ResultValue.h"
@@ -29,9 +29,7 @@ CHeadlessTestBase::CHeadlessTestBase() : m_server(m_dir / "smtp") {
     unsetenv("MAILHOST_ACCOUNTS");
     fs::create_directories(m_dir / "config/mailhost");
     fs::create_directories(DataDir());
-    CTempDir::WriteFile(m_dir / "config/mailhost/accounts.ini",
-                        "[Account]\nName = Quillory Test\nAddress = sender@example.org\nSmtpUrl = smtp://127.0.0.1:" +
-                            std::to_string(m_server.Port()) + "\nSecurity = none\n");
+    WriteAccount(m_server.Port());
     EXPECT_EQ(CTestProcess::Run({MAILHOST_PROGRAM, "--register", QUILSEND_MODULE}), 0);
 }
 
@@ -41,6 +39,20 @@ CHeadlessTestBase::~CHeadlessTestBase() {
     for (const char* psz :
          {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "MAILHOST_REGISTRY", "QUILLORY_CODEPAGE"})
         unsetenv(psz);
+}
+
+void CHeadlessTestBase::WriteAccount(int nPort) const {
+    CTempDir::WriteFile(m_dir / "config/mailhost/accounts.ini",
+                        "[Account]\nName = Quillory Test\nAddress = sender@example.org\nSmtpUrl = smtp://127.0.0.1:" +
+                            std::to_string(nPort) + "\nSecurity = none\n");
+}
+
+void CHeadlessTestBase::QueueInOutbox(CMailMessage msg) const {
+    CMailStore store(m_dir / "data/mailhost");
+    ASSERT_TRUE(store.Open().Ok());
+    if (msg.strBody.empty()) msg.strBody = "body\n";
+    std::string strId;
+    ASSERT_TRUE(store.Save(EMailFolder::Outbox, msg, strId).Ok());
 }
 
 std::string CHeadlessTestBase::MakeTemplate(const std::string& strName, const std::string& strSubject,
@@ -88,6 +100,12 @@ nlohmann::json CHeadlessTestBase::Export() {
     return nlohmann::json::parse(run.strOut);
 }
 
+std::vector<std::string> CHeadlessTestBase::Names(const nlohmann::json& jTasks) {
+    std::vector<std::string> vec;
+    for (const auto& t : jTasks) vec.push_back(t["taskName"]);
+    return vec;
+}
+
 TaskDateTime CHeadlessTestBase::MinuteFromNow(int nMinutes) {
     // The one place where the real clock decides: what "now" is for a host
     // that runs on it.
@@ -115,14 +133,14 @@ void CHeadlessTestBase::StartHost(CTestProcess& process, const std::string& strL
     process.Start({MAILHOST_PROGRAM, "--headless"}, false, strLog);
 }
 
+void CHeadlessTestBase::StartHostAndWait(CTestProcess& process, const std::string& strLog) {
+    StartHost(process, strLog);
+    ASSERT_TRUE(WaitForLog(strLog, kConnected, std::chrono::seconds(20))) << CTempDir::ReadFile(strLog);
+}
+
 bool CHeadlessTestBase::WaitForLog(const std::string& strLog, const std::string& strText,
                                    std::chrono::seconds timeout) {
-    const auto tEnd = std::chrono::steady_clock::now() + timeout;
-    while (CTempDir::ReadFile(strLog).find(strText) == std::string::npos) {
-        if (std::chrono::steady_clock::now() > tEnd) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+    return WaitUntil([&] { return CTempDir::ReadFile(strLog).find(strText) != std::string::npos; }, timeout);
 }
 
 size_t CHeadlessTestBase::CountSubject(const std::string& strSubject) const {

@@ -1,11 +1,7 @@
-// quillory add, set, remove, enable, disable, copy, move and send-now while
-// `mailhost --headless` runs with the add-in: the add-in applies each to its
-// own list and saves it, a task added this way goes out with its embedded
-// and its folder attachments, the changes survive the host's restart,
-// send-now is sent by the host and counted, and a refused change leaves
-// the file as it was.
+// The tool's editing commands while `mailhost --headless` runs with the
+// add-in, which applies and saves each; mistakes, refusals, a host killed
+// mid-change and the documented commands, against real processes.
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -13,9 +9,7 @@
 #include <fstream>
 #include <future>
 #include <sstream>
-#include <thread>
 
-#include "CEnvScope.h"
 #include "CHeadlessTestBase.h"
 #include "CMessageSwap.h"
 #include "CSeededRandom.h"
@@ -28,7 +22,6 @@
 #include "CTextCodec.h"
 #include "Contains.h"
 #include "ResultValue.h"
-#include "ShellRun.h"
 #include "TaskTime.h"
 #include "TestZones.h"
 #include "ZoneGuard.h"
@@ -44,25 +37,9 @@ using CRun = CShellRun;
 class EditCommandsTest : public CHeadlessTestBase {
 protected:
     CRun Add(const std::string& strSubject, std::vector<std::string> vecArgs) {
-        std::vector<std::string> vec = {"add",
-                                        "--to",
-                                        "Rita Receiver <rita@example.com>",
-                                        "--subject",
-                                        strSubject,
-                                        "--body",
-                                        "Body of " + strSubject};
-        vec.insert(vec.end(), vecArgs.begin(), vecArgs.end());
-        return Tool(vec);
-    }
-    static std::vector<std::string> Names(const nlohmann::json& j) {
-        std::vector<std::string> vec;
-        for (const auto& t : j) vec.push_back(t["taskName"]);
-        return vec;
-    }
-    void StartHostAndWait() {
-        StartHost();
-        ASSERT_TRUE(WaitForLog(m_dir / "host.log", "add-in Quillory (TarnwickQuillory.Addin) connected", seconds(20)))
-            << CTempDir::ReadFile(m_dir / "host.log");
+        vecArgs.insert(vecArgs.begin(), {"add", "--to", "Rita Receiver <rita@example.com>", "--subject", strSubject,
+                                         "--body", "Body of " + strSubject});
+        return Tool(vecArgs);
     }
     // The files of the data folder, the lock file (which names its holder) left out.
     std::map<std::string, std::string> Folder() const {
@@ -72,8 +49,7 @@ protected:
                 map[e.path().filename().string()] = CTempDir::ReadFile(e.path().string());
         return map;
     }
-    // While the host runs, its lock keeps the tool from writing the file
-    // itself: a change that succeeds was made by the host.
+    // So a change that succeeds was made by the host, not the tool itself.
     void ExpectTheHostHoldsTheLock() {
         CTaskListLock lock;
         EXPECT_EQ(ValueOf(lock.TryAcquire(TaskFile())), CTaskListLock::EState::kBusy);
@@ -90,8 +66,7 @@ TEST_P(AddWhileRunningTest, AnAddedTaskGoesOutAtItsMinuteWithItsAttachments) {
     CTempDir::WriteFile(m_dir / "summary.pdf", "%PDF-1.4 summary\n");
     StartHostAndWait();
 
-    // The next minute on the real clock, which is the host's: not one so
-    // close that it passes between the tool's check and the host's.
+    // Not a next minute so close that it passes between the tool's check and the host's.
     if (TaskTime::FromAbsolute(std::time(nullptr)).nSecond > 50) std::this_thread::sleep_for(seconds(10));
     const TaskDateTime start = MinuteFromNow(1);
     const CRun run = Add("Quarterly figures", {"--once", "--start", TaskTime::Format(start), "--attach",
@@ -101,7 +76,7 @@ TEST_P(AddWhileRunningTest, AnAddedTaskGoesOutAtItsMinuteWithItsAttachments) {
               "Added task 1 \"Quarterly figures\"\nNext sending times:\n  " + TaskTime::Format(start) + "\n");
     ExpectTheHostHoldsTheLock();
 
-    ASSERT_TRUE(WaitForMessages(1, seconds(90))) << CTempDir::ReadFile(m_dir / "host.log");
+    ASSERT_TRUE(WaitForMessages(1, seconds(90))) << HostLog();
     ExpectOneMessage("Quarterly figures", "Body of Quarterly figures", {"summary.pdf", "a.txt", "b.txt"},
                      "rita@example.com");
     if (HasFailure()) return;
@@ -126,21 +101,18 @@ TEST_F(EditCommandsTest, ChangesMadeByTheHostSurviveItsRestart) {
     StartHostAndWait();
     const std::string strTemplateA = Export()[0]["templateFile"];
 
-    const std::vector<std::vector<std::string>> vecCommands = {
-        {"set", "B", "--monthly", "--day", "15", "--name", "B monthly", "--end-after", "4"},
-        {"disable", "C"},
-        {"move", "C", "first"},
-        {"copy", "B monthly"},
-        {"remove", "A"},
-        {"disable", "Copy of B monthly"},
-        {"enable", "3"},
-    };
-    for (const auto& vecArgs : vecCommands) {
+    for (const std::vector<std::string>& vecArgs :
+         {std::vector<std::string>{"set", "B", "--monthly", "--day", "15", "--name", "B monthly", "--end-after", "4"},
+          {"disable", "C"},
+          {"move", "C", "first"},
+          {"copy", "B monthly"},
+          {"remove", "A"},
+          {"disable", "Copy of B monthly"},
+          {"enable", "3"}}) {
         const CRun run = Tool(vecArgs);
         ASSERT_EQ(run.nExit, 0) << vecArgs[0] << ": " << run.strErr;
     }
     ExpectTheHostHoldsTheLock();
-    // The reading commands read what the host saved.
     const CRun list = Tool({"list"});
     EXPECT_EQ(list.nExit, 0);
     EXPECT_TRUE(Contains(list.strOut, "1   C 2030-01-07 09:00\n"));
@@ -168,16 +140,11 @@ TEST_F(EditCommandsTest, ChangesMadeByTheHostSurviveItsRestart) {
     EXPECT_EQ(m_server.Received().size(), 0u);
 }
 
-// A writing command's mistakes, one of each kind (the tool's reading of its
-// options, the edit's refusal, a task not found, an import refused; the
-// rules themselves are TaskListEditTest's and ScheduleOptionsTest's), with
-// no host and then with a running one: the same exit status both ways (a
-// script cannot tell which served it), the same words, and every file left
-// as it was. 3 is kept for a host
-// out of reach or refusing for its own reasons, as send-now without a host.
-// send-now is an extra message: it uses up no occurrence (count, last
-// sending and next sending stay), carries the time it was sent for in
-// place of an occurrence, and the history keeps it as sent now.
+// One mistake of each kind (the rules themselves are TaskListEditTest's),
+// with no host and with one: the same status (a script cannot tell which
+// served it), the same words, every file as it was; 3 is kept for a host
+// out of reach or refusing for its own reasons. send-now uses up no
+// occurrence and carries the time it was sent for in place of one.
 TEST_F(EditCommandsTest, AMistakeHasTheSameStatusWithAndWithoutAHostAndSendNowIsAnExtraMessage) {
     ASSERT_EQ(Add("Kept", {"--daily", "--start", "2030-01-07 09:00"}).nExit, 0);
     ASSERT_EQ(
@@ -215,18 +182,19 @@ TEST_F(EditCommandsTest, AMistakeHasTheSameStatusWithAndWithoutAHostAndSendNowIs
     }
 
     const std::string strBytes = CTempDir::ReadFile(TaskFile());
-    CRun run = Tool({"send-now", "2"});
+    const CRun run = Tool({"send-now", "2"});
     ASSERT_EQ(run.nExit, 0) << run.strErr;
     EXPECT_EQ(run.strOut, "Sent task 2 \"Stock count\" now; next sending: 2030-01-07 09:00\n");
-    ASSERT_TRUE(WaitForMessages(1, seconds(30))) << CTempDir::ReadFile(m_dir / "host.log");
+    ASSERT_TRUE(WaitForMessages(1, seconds(30))) << HostLog();
     EXPECT_EQ(CountSubject("Stock count"), 1u);
     EXPECT_FALSE(Contains(m_server.Received().at(0).strData, "X-Quillory")) << "stamps stay home";
     EXPECT_EQ(CTempDir::ReadFile(TaskFile()), strBytes) << "nothing of the schedule changed";
-    // What the Email Manager and show say of it.
-    for (int i = 0; i < 100 && !Contains(Tool({"show", "2"}).strOut, "The extra message sent now"); ++i)
-        std::this_thread::sleep_for(milliseconds(100));
-    const std::string strShow = Tool({"show", "2"}).strOut;
-    EXPECT_TRUE(Contains(strShow, "The extra message sent now ("));
+    std::string strShow;
+    const auto fnShown = [&] {
+        strShow = Tool({"show", "2"}).strOut;
+        return strShow.find("The extra message sent now (") != std::string::npos;
+    };
+    EXPECT_TRUE(WaitUntil(fnShown, seconds(10))) << strShow;
     EXPECT_TRUE(Contains(strShow, "Last sent:       never"));
     m_host.Stop();
     EXPECT_EQ(CTempDir::ReadFile(TaskFile()), strBytes);
@@ -247,9 +215,8 @@ TEST_F(EditCommandsTest, AMistakeHasTheSameStatusWithAndWithoutAHostAndSendNowIs
 }
 
 // A data folder that cannot be written: a new message is the folder's
-// problem (2), never the message's, with or without a host; a change the
-// host itself cannot save is its own refusal (3), the same change without
-// a host the file's (2). Nothing changes either way.
+// problem (2), with or without a host; a change the host cannot save is its
+// own refusal (3), without a host the file's (2). Nothing changes.
 TEST_F(EditCommandsTest, AFolderThatCannotBeWrittenIsNamedAndTheHostsOwnRefusalIs3) {
     ASSERT_EQ(Add("Kept", {"--daily", "--start", "2030-01-07 09:00"}).nExit, 0);
     if (CTestProcess::Run({"/usr/bin/chattr", "+i", DataDir()}) != 0) GTEST_SKIP() << "chattr +i needs root and ext4";
@@ -265,7 +232,7 @@ TEST_F(EditCommandsTest, AFolderThatCannotBeWrittenIsNamedAndTheHostsOwnRefusalI
         EXPECT_EQ(run.nExit, 2) << run.strErr;
         EXPECT_TRUE(Contains(run.strErr, "cannot write the message into the data folder"));
         EXPECT_FALSE(Contains(run.strErr, "--eml"));
-        // The list, the rules ahead of it, or the rules alone: none can be written.
+        // The list, the rules ahead of it, the rules alone.
         for (const std::vector<std::string>& vecArgs : {std::vector<std::string>{"disable", "Kept"},
                                                         {"set", "Kept", "--end-after", "3", "--missed", "none"},
                                                         {"set", "Kept", "--missed", "latest"}}) {
@@ -278,13 +245,11 @@ TEST_F(EditCommandsTest, AFolderThatCannotBeWrittenIsNamedAndTheHostsOwnRefusalI
     m_host.Stop();
 }
 
-// A host killed while it carries out a set or an add: whatever the moment,
-// the tool's word matches the file. "Changed"/"Added" (exit 0) only when the
-// file holds the change, "not applied" (exit 3) only when it does not. The
-// host is held (SIGSTOP) until the tool's connection waits for it, so that
-// the request is out before the kill: at once in the first round, within
-// the few milliseconds it takes to carry it out in the others.
-// QUILLORY_HOST_KILLS sets how many kills (6).
+// A host killed while it carries out a set or an add: the tool's word
+// matches the file, exit 0 only when it holds the change, 3 only when not.
+// The host is held (SIGSTOP) until the tool's connection waits for it, then
+// killed at once (first round) or within the few milliseconds the change
+// takes. QUILLORY_HOST_KILLS sets how many kills (6).
 TEST_F(EditCommandsTest, AToolWhoseHostDiesSaysWhatTheFileHolds) {
     ASSERT_EQ(Add("Base", {"--weekly", "--days", "mon", "--start", "2030-01-07 09:00"}).nExit, 0);
     const char* pszKills = std::getenv("QUILLORY_HOST_KILLS");
@@ -306,16 +271,14 @@ TEST_F(EditCommandsTest, AToolWhoseHostDiesSaysWhatTheFileHolds) {
         const bool bAdd = i % 2 == 1;
         const std::string strName = "Added " + std::to_string(i);
         const std::string strCount = std::to_string(i + 2);
-        // A new message makes the host place a template and save: the longest changes it makes.
+        // A new message (placed, then saved) and rules beside the list: its longest changes.
         std::vector<std::string> vecArgs = {"--to", "a@example.org", "--subject", strName, "--body", "b"};
-        // Its rules live beside the list, and go with its values or not at all.
         const std::string strPause = "2031-02-" + std::string(i < 9 ? "0" : "") + std::to_string(i + 1);
         if (bAdd) vecArgs.insert(vecArgs.begin(), "add");
         else vecArgs.insert(vecArgs.begin(), {"set", "Base", "--end-after", strCount, "--pause-until", strPause});
         ::kill(m_host.Pid(), SIGSTOP);
         auto run = std::async(std::launch::async, [&] { return Tool(vecArgs); });
-        const auto tEnd = std::chrono::steady_clock::now() + seconds(20);
-        while (!Waiting() && std::chrono::steady_clock::now() < tEnd) std::this_thread::sleep_for(milliseconds(10));
+        WaitUntil(Waiting, seconds(20));
         std::this_thread::sleep_for(milliseconds(200));  // the request follows the connection at once
         if (i > 0) {
             ::kill(m_host.Pid(), SIGCONT);
@@ -334,7 +297,7 @@ TEST_F(EditCommandsTest, AToolWhoseHostDiesSaysWhatTheFileHolds) {
         for (const CTaskItem& task : list) {
             bInFile |= bAdd ? task.m_strTaskName == strName
                             : task.m_strTaskName == "Base" && task.m_nEndAfterCount == i + 2 && task.m_nEndKind == 1;
-            // A set's new message goes with its values, whenever the host stopped.
+            // A set's message and rules go with its values, whenever the host stopped.
             if (!bAdd && task.m_strTaskName == "Base") {
                 ASSERT_TRUE(fs::exists(task.m_strTemplateFile)) << result.strErr;
                 EXPECT_EQ(Contains(CTempDir::ReadFile(task.m_strTemplateFile), "Subject: " + strName), bInFile)
@@ -358,10 +321,9 @@ TEST_F(EditCommandsTest, AToolWhoseHostDiesSaysWhatTheFileHolds) {
     }
 }
 
-// A set's new message in place and its list not saved, as a host stopped
-// between the two leaves them: whoever takes the list next, the tool
-// writing it or the host starting, first puts the old message back. Rules
-// left ahead of the list likewise: taken where the list holds their
+// A set's new message in place and its list not saved: whoever takes the
+// list next, the tool or the host starting, first puts the old message
+// back. Rules left ahead of the list are taken where the list holds their
 // record (before the tool's change moves it on), dropped where not.
 TEST_F(EditCommandsTest, AMessageLeftWithoutItsSavedListIsUndoneByWhoeverTakesTheListNext) {
     ASSERT_EQ(Add("Base", {"--weekly", "--days", "mon", "--start", "2030-01-07 09:00"}).nExit, 0);
@@ -390,7 +352,7 @@ TEST_F(EditCommandsTest, AMessageLeftWithoutItsSavedListIsUndoneByWhoeverTakesTh
             {"settings", {{"rules", {{"missed", bHost ? "latest" : "none"}}}}},
             {"record", CSettingsAhead::RecordOf(record, codec)}};
         CTempDir::WriteFile(strStore, CTaskHistoryFile::ToJsonText(*rContent));
-        // A new message whose tool ended before its change: nothing would take it.
+        // A new message whose tool ended before its change.
         const pid_t nGone = ::fork();
         if (nGone == 0) ::_exit(0);
         ASSERT_EQ(::waitpid(nGone, nullptr, 0), nGone);
@@ -399,7 +361,7 @@ TEST_F(EditCommandsTest, AMessageLeftWithoutItsSavedListIsUndoneByWhoeverTakesTh
         std::string strTold;
         if (bHost) {
             StartHostAndWait();
-            strTold = CTempDir::ReadFile(m_dir / "host.log");
+            strTold = HostLog();
         } else {
             const CRun run = Tool({"disable", "Base"});
             EXPECT_EQ(run.nExit, 0) << run.strErr;
@@ -419,9 +381,8 @@ TEST_F(EditCommandsTest, AMessageLeftWithoutItsSavedListIsUndoneByWhoeverTakesTh
     }
 }
 
-// Every Quillory command of docs/cron-comparison.md (the lines of its `sh`
-// blocks), run as written against a running host from a folder with the
-// files it names: the page shows what the tool does.
+// Every command in the `sh` blocks of docs/cron-comparison.md, run as
+// written against a running host from a folder with the files it names.
 TEST_F(EditCommandsTest, DocumentedCommandsRunAsWritten) {
     const std::string strDoc = CTempDir::ReadFile(QUILLORY_CRON_DOC);
     std::vector<std::string> vecCommands;
@@ -470,6 +431,6 @@ TEST_F(EditCommandsTest, DocumentedCommandsRunAsWritten) {
     EXPECT_EQ(j[0]["attachments"], nlohmann::json::array({work / "summary.pdf", work / "reports/*.csv"}))
         << "entries made absolute from the folder they were typed in";
     // send-now went out through the host, with the file and what the mask matched.
-    ASSERT_TRUE(WaitForMessages(1, seconds(60))) << CTempDir::ReadFile(m_dir / "host.log");
+    ASSERT_TRUE(WaitForMessages(1, seconds(60))) << HostLog();
     ExpectOneMessage("Daily report", "Figures of the day.", {"summary.pdf", "a.csv", "b.csv"}, "ops@example.com");
 }

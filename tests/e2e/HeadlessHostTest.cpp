@@ -1,14 +1,13 @@
 // The headless host with the add-in, as a user runs it: scheduled mail
-// reaches a real SMTP server, texts are filled for their occurrence and
-// entries that match nothing follow the task's rules, overdue tasks follow their option, a second
-// host on the same profile is refused (kills: FaultsTest), and a host
-// started with relative profile, accounts and registry paths keeps using
-// them after the add-in has moved the process into its install folder.
-#include <sys/stat.h>
-
+// reaches a real SMTP server with texts filled for their occurrence, entries
+// that match nothing follow the task's rules, overdue and missed
+// occurrences follow their options, a second host on the same profile is
+// refused, and relative host paths survive the add-in's change of folder.
 #include <filesystem>
+#include <map>
 #include <thread>
 
+#include "CEnvScope.h"
 #include "CHeadlessTestBase.h"
 #include "CTaskListFile.h"
 #include "CTextCodec.h"
@@ -24,13 +23,7 @@ namespace fs = std::filesystem;
 using std::chrono::seconds;
 
 std::string Format(const nlohmann::json& j) {
-    TaskDateTime dt;
-    dt.nYear = j["year"];
-    dt.nMonth = j["month"];
-    dt.nDay = j["day"];
-    dt.nHour = j["hour"];
-    dt.nMinute = j["minute"];
-    return TaskTime::Format(dt);
+    return TaskTime::Format({j["year"], j["month"], j["day"], 0, j["hour"], j["minute"], 0});
 }
 
 class EndToEndTest : public CHeadlessTestBase {};
@@ -42,19 +35,16 @@ nlohmann::json StoreEntry(const CTaskItem& task, const std::string& strId, const
 }
 std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
-// Each kind of task in one run of the host: a minutely and a once task with
-// folder attachments; a monthly task scheduled ahead of a start that is
-// itself an occurrence, which goes out in its start minute although it
-// keeps its start as the seed of its schedule; a weekly task with no day
-// ticked, which goes out once and not again; texts that know their
-// occurrence (the subject, the body and an attachment entry filled for it),
-// and entries that match nothing: a task that skips without its file, one
-// that waits for a file written late, one whose wait ends unsent.
+// Each kind of task in one run: a minutely and a once task with folder
+// attachments; a monthly task whose start, kept as its schedule's seed, is
+// itself an occurrence; a weekly task with no day ticked (out once, not
+// again); texts filled for their occurrence; and entries that match
+// nothing: one skips, one waits for a file written late, one gives up.
 TEST_F(EndToEndTest, ScheduledMessagesArriveOnceEachAndTheTaskListMovesOn) {
     CZoneGuard zone("Asia/Kolkata");  // a half-hour offset
     const std::string strEntry = MakeAttachmentFolder();
     const TaskDateTime dtNow = MinuteFromNow(0), dtNext = MinuteFromNow(1);
-    // A start a minute or two ahead, so that the host is up before it.
+    // Ahead, so that the host is up before it.
     const TaskDateTime dtStart = MinuteFromNow(std::time(nullptr) % 60 < 40 ? 1 : 2);
     CTaskList list;
     CTaskItem minutely =
@@ -102,9 +92,7 @@ TEST_F(EndToEndTest, ScheduledMessagesArriveOnceEachAndTheTaskListMovesOn) {
     CTaskItem giver = Task("Giver", MakeTemplate("giver", "Given up", "Never sent either\n"), 0, dtNow, true);
     giver.m_arrAttachments.Add((folder / "never.csv").string());
     list.Add(giver);
-    // The tool refuses a weekly task with no day; a file written by an older
-    // version or by hand may still hold one.
-    fs::create_directories(DataDir());
+    // The tool refuses a weekly task with no day; an older or hand-written file may hold one.
     ASSERT_EQ(CTaskListFile::SaveTaskList(TaskFile(), list, CTextCodec::Open("UTF-8").Value()).Problem(), "");
     const nlohmann::json jStore = {
         {"version", 2},
@@ -124,20 +112,19 @@ TEST_F(EndToEndTest, ScheduledMessagesArriveOnceEachAndTheTaskListMovesOn) {
                                ", subject \"Late report\": waiting for its attachments: nothing matched " +
                                (folder / ("late-" + TwoDigits(dtNow.nDay) + ".csv")).string(),
                            seconds(60)))
-        << CTempDir::ReadFile(strLogPath);
+        << HostLog();
     CTempDir::WriteFile(folder / ("late-" + TwoDigits(dtNow.nDay) + ".csv"), "written late\n");
     // Sent late, the monthly one would be skipped: nothing would come of it at all.
-    ASSERT_TRUE(WaitForMessages(6, seconds(150))) << CTempDir::ReadFile(strLogPath);
-    // The giver's wait ended a minute after its occurrence: skipped, told by
-    // then. Before, every tick (one a second) meanwhile sent the one with no day again.
+    ASSERT_TRUE(WaitForMessages(6, seconds(150))) << HostLog();
+    // Skipped a minute after its occurrence; every tick meanwhile once sent the one with no day again.
     ASSERT_TRUE(WaitForLog(strLogPath,
                            "task \"Giver\", " + strOccurrence + ", subject \"Given up\": skipped: nothing matched " +
                                (folder / "never.csv").string() + " by ",
                            seconds(100)))
-        << CTempDir::ReadFile(strLogPath);
+        << HostLog();
     m_host.Stop();
     EXPECT_EQ(m_host.ExitStatus(), 0);
-    const std::string strLog = CTempDir::ReadFile(strLogPath);
+    const std::string strLog = HostLog();
     EXPECT_TRUE(Contains(strLog, "add-in Quillory (TarnwickQuillory.Addin) disconnected"));
     EXPECT_TRUE(Contains(strLog, "task \"no day\" is completed: its schedule cannot move on"));
     EXPECT_TRUE(Contains(strLog, "a weekly task with no day ticked"));
@@ -176,7 +163,7 @@ TEST_F(EndToEndTest, ScheduledMessagesArriveOnceEachAndTheTaskListMovesOn) {
     EXPECT_EQ(j[1]["nextSending"]["year"], 0) << "a once task is completed";
     EXPECT_EQ(j[2]["occurrenceCount"], 1);
     EXPECT_NE(j[2]["nextSending"]["month"], dtStart.nMonth) << "the next monthly one is a month on";
-    // Every once task of the texts is done with: two sent, two skipped, none waits any more.
+    // The texts' once tasks are done with: two sent, two skipped, none waits.
     for (size_t i = 4; i < 8; ++i) EXPECT_EQ(j[i]["nextSending"]["year"], 0) << j[i].dump();
     const std::string strStore = CTempDir::ReadFile(DataDir() + "tasks.json");
     const nlohmann::json jKept = nlohmann::json::parse(strStore);
@@ -202,9 +189,8 @@ TEST_P(OverdueTest, MinutesPassedWhileTheHostWasDownAreSentOrSkippedByTheirOptio
     Import(list);
 
     StartHost();
-    ASSERT_TRUE(WaitForMessages(1, seconds(30))) << CTempDir::ReadFile(m_dir / "host.log");
-    // Long enough for the three ticks the hourly task needs to catch up.
-    std::this_thread::sleep_for(seconds(4));
+    ASSERT_TRUE(WaitForMessages(1, seconds(30))) << HostLog();
+    std::this_thread::sleep_for(seconds(4));  // the three ticks the hourly task needs to catch up
     m_host.Stop();
     EXPECT_EQ(m_server.Received().size(), 1u);
     EXPECT_EQ(CountSubject("Sent late"), 1u);
@@ -223,11 +209,9 @@ INSTANTIATE_TEST_SUITE_P(Zones, OverdueTest, TestZones("UTC", "America/New_York"
                          [](const auto& info) { return ZoneTestName(info.param); });
 
 // A second host on the same profile exits at once; once the first is gone
-// the profile is free again; the registration tool reports its outcome,
-// and unregistered the host runs without the add-in.
+// the profile is free again, and unregistered, the add-in is not loaded.
 TEST_F(EndToEndTest, ASecondHostOnTheSameProfileExitsAtOnceAndTheAddinCanBeUnregistered) {
-    StartHost();
-    ASSERT_TRUE(WaitForLog(m_dir / "host.log", "connected", seconds(20))) << CTempDir::ReadFile(m_dir / "host.log");
+    StartHostAndWait();
     CTestProcess second;
     StartHost(second, m_dir / "second.log");
     EXPECT_EQ(second.Wait(std::chrono::milliseconds(5000)), 1);
@@ -250,27 +234,20 @@ TEST_F(EndToEndTest, ASecondHostOnTheSameProfileExitsAtOnceAndTheAddinCanBeUnreg
 }
 
 TEST_F(EndToEndTest, RelativeHostPathsStayWhereTheHostStarted) {
-    const fs::path old = fs::current_path();
     struct CBack {
-        fs::path dir;
-        ~CBack() {
-            fs::current_path(dir);
-            unsetenv("MAILHOST_PROFILE");
-            unsetenv("MAILHOST_ACCOUNTS");
-        }
-    } back{old};
+        fs::path dir = fs::current_path();
+        ~CBack() { fs::current_path(dir); }
+    } back;
     fs::current_path(m_dir.Path());
-    fs::copy_file(m_dir / "config/mailhost/accounts.ini", m_dir / "accounts.ini");
-    fs::remove(m_dir / "config/mailhost/accounts.ini");
-    setenv("MAILHOST_PROFILE", "profile", 1);
-    setenv("MAILHOST_ACCOUNTS", "accounts.ini", 1);
+    fs::rename(m_dir / "config/mailhost/accounts.ini", m_dir / "accounts.ini");
+    const CEnvScope profile("MAILHOST_PROFILE", "profile"), accounts("MAILHOST_ACCOUNTS", "accounts.ini");
     setenv("MAILHOST_REGISTRY", "registry.reg", 1);  // where the fixture registered the add-in
 
     CTaskList list;
     list.Add(Task("now", MakeTemplate("now", "Relative paths", "Body\n"), 0, MinuteFromNow(0), true));
     Import(list);
     StartHost();
-    ASSERT_TRUE(WaitForMessages(1, seconds(60))) << CTempDir::ReadFile(m_dir / "host.log");
+    ASSERT_TRUE(WaitForMessages(1, seconds(60))) << HostLog();
     // The copy for Sent Items lands in the profile the host started with.
     const fs::path sent = m_dir / "profile/Sent Items";
     auto fnFiles = [&] {
@@ -279,13 +256,161 @@ TEST_F(EndToEndTest, RelativeHostPathsStayWhereTheHostStarted) {
             for (const auto& e : fs::recursive_directory_iterator(sent)) n += e.is_regular_file();
         return n;
     };
-    for (int i = 0; i < 100 && fnFiles() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    WaitUntil([&] { return fnFiles() > 0; }, seconds(5));
     m_host.Stop();
-    const std::string strLog = CTempDir::ReadFile(m_dir / "host.log");
+    const std::string strLog = HostLog();
     EXPECT_TRUE(Contains(strLog, "profile " + (m_dir / "profile")));
     EXPECT_EQ(fnFiles(), 1u) << strLog;
     EXPECT_FALSE(fs::exists(fs::path(QUILSEND_MODULE).parent_path() / "profile"))
         << "nothing went to the install folder";
 }
+
+constexpr int kMissedDays = 4;  // the last one two minutes ago
+
+// One row: the rule options given to `quillory set`, and for each missed
+// occurrence, oldest first, the reason it is skipped ("" when sent).
+struct CMissedCase {
+    const char* pszName;
+    std::vector<std::string> vecRuleArgs;
+    std::vector<std::string> vecSkipped;
+    const char* pszRulesLeft;  // the rules `list --json` shows afterwards
+};
+
+const CMissedCase kCases[] = {
+    {"Each", {"--missed", "each"}, {"", "", "", ""}, R"({})"},
+    {"Latest",
+     {"--missed", "latest"},
+     {"missed, a later one is sent", "missed, a later one is sent", "missed, a later one is sent", ""},
+     R"({"missed":"latest"})"},
+    {"SkipNext", {"--skip-next"}, {"the next occurrence was to be skipped", "", "", ""}, R"({})"},
+};
+
+// The same minute nDays later on the calendar, whatever the clocks did between.
+TaskDateTime DaysLater(const TaskDateTime& dt, int nDays) {
+    TaskDateTime dtDay = TaskTime::DateOfDay(TaskTime::DayNumber(dt.nYear, dt.nMonth, dt.nDay) + nDays);
+    dtDay.nHour = dt.nHour;
+    dtDay.nMinute = dt.nMinute;
+    return dtDay;
+}
+
+class MissedWhileOffTest : public CHeadlessTestBase, public ::testing::WithParamInterface<const char*> {
+protected:
+    // The history beside the list per task name: each outcome's occurrence, kind and text.
+    std::map<std::string, nlohmann::json> Histories(const std::map<std::string, std::string>& mapTemplates) const {
+        const nlohmann::json jStore = nlohmann::json::parse(CTempDir::ReadFile(DataDir() + "tasks.json"));
+        std::map<std::string, nlohmann::json> map;
+        for (const auto& [strName, strTemplate] : mapTemplates)
+            map[strName] = jStore["tasks"][fs::path(strTemplate).filename().string()]["history"];
+        return map;
+    }
+};
+
+// Daily tasks started days ago, their rules set with the tool, one start of
+// the host: which occurrences go (by the date in the subject), the history,
+// `list --json` and `show`, the next sending past now, and a second start
+// that sends nothing more.
+TEST_P(MissedWhileOffTest, EachRuleSendsExactlyItsOccurrencesOnceAndMovesOnPastNow) {
+    CZoneGuard zone(GetParam());
+    const TaskDateTime dtLast = MinuteFromNow(-2);
+    const TaskDateTime dtFirst = DaysLater(dtLast, 1 - kMissedDays);
+    CTaskList list;
+    std::map<std::string, std::string> mapTemplates;
+    for (const CMissedCase& c : kCases) {
+        CTaskItem task =
+            Task(c.pszName, MakeTemplate(c.pszName, std::string(c.pszName) + " {date:%Y-%m-%d}", "Daily\n"), 2, dtFirst,
+                 true);
+        task.m_nDailyInterval = 1;
+        mapTemplates[c.pszName] = task.m_strTemplateFile;
+        list.Add(task);
+    }
+    Import(list);
+    for (const CMissedCase& c : kCases) {
+        std::vector<std::string> vecArgs = {"set", c.pszName};
+        vecArgs.insert(vecArgs.end(), c.vecRuleArgs.begin(), c.vecRuleArgs.end());
+        const CShellRun run = Tool(vecArgs);
+        ASSERT_EQ(run.nExit, 0) << c.pszName << ": " << run.strErr;
+    }
+    // `set` schedules the task anew from the present, as the sheet does; the
+    // list imported again puts the missed occurrences back and keeps the
+    // rules, whose entries are keyed by the templates' names.
+    Import(list);
+    for (const auto& jTask : Export()) ASSERT_EQ(jTask["nextSending"]["day"], dtFirst.nDay) << jTask.dump();
+
+    size_t nExpected = 0;
+    for (const CMissedCase& c : kCases)
+        for (const std::string& str : c.vecSkipped) nExpected += str.empty();
+    const std::string strNext = TaskTime::Format(DaysLater(dtLast, 1));
+    StartHost();
+    ASSERT_TRUE(WaitForMessages(nExpected, seconds(60))) << HostLog();
+    // Every task has moved on once its last outcome is in (sent, not only handed over).
+    WaitUntil(
+        [&] {
+            const CShellRun run = Tool({"list", "--json"});
+            bool bDone = run.nExit == 0;
+            for (const auto& jTask : nlohmann::json::parse(run.nExit == 0 ? run.strOut : "[]"))
+                bDone = bDone && jTask["nextSending"] == strNext && jTask.contains("lastResult") &&
+                        jTask["lastResult"]["kind"] != "handed-over";
+            return bDone;
+        },
+        seconds(30));
+    std::this_thread::sleep_for(seconds(2));  // ticks that must send nothing more
+    m_host.Stop();
+    EXPECT_EQ(m_host.ExitStatus(), 0);
+    ASSERT_EQ(m_server.Received().size(), nExpected) << HostLog();
+
+    const auto mapHistories = Histories(mapTemplates);
+    const nlohmann::json jList = nlohmann::json::parse(Tool({"list", "--json"}).strOut);
+    ASSERT_EQ(jList.size(), std::size(kCases));
+    for (size_t i = 0; i < std::size(kCases); ++i) {
+        const CMissedCase& c = kCases[i];
+        SCOPED_TRACE(c.pszName);
+        const nlohmann::json& jHistory = mapHistories.at(c.pszName);
+        ASSERT_EQ(jHistory.size(), static_cast<size_t>(kMissedDays)) << jHistory.dump(1);
+        int nSent = 0;
+        for (int nDay = 0; nDay < kMissedDays; ++nDay) {
+            const TaskDateTime dtOccurrence = DaysLater(dtFirst, nDay);
+            const std::string strSkipped = c.vecSkipped[nDay];
+            const std::string strSubject = std::string(c.pszName) + " " + TaskTime::Format(dtOccurrence).substr(0, 10);
+            EXPECT_EQ(CountSubject(strSubject), strSkipped.empty() ? 1u : 0u) << strSubject;
+            nSent += strSkipped.empty();
+            EXPECT_EQ(jHistory[nDay]["occurrence"], TaskTime::Format(dtOccurrence));
+            EXPECT_EQ(jHistory[nDay]["kind"], strSkipped.empty() ? "sent" : "skipped") << jHistory[nDay].dump();
+            if (!strSkipped.empty()) {
+                EXPECT_EQ(jHistory[nDay]["text"], strSkipped);
+            }
+        }
+        // A skip by a rule does not use up an occurrence.
+        EXPECT_EQ(Export()[i]["occurrenceCount"], nSent);
+        const nlohmann::json& jTask = jList[i];
+        EXPECT_EQ(jTask["name"], c.pszName);
+        EXPECT_EQ(jTask["nextSending"], strNext);
+        EXPECT_GT(ValueOf(TaskTime::ToAbsolute(DaysLater(dtLast, 1))), std::time(nullptr));
+        EXPECT_EQ(jTask["lastResult"]["occurrence"], TaskTime::Format(dtLast));
+        EXPECT_EQ(jTask["rules"], nlohmann::json::parse(c.pszRulesLeft));
+        const std::string strShow = Tool({"show", c.pszName}).strOut;
+        const std::string strLastSkip = c.vecSkipped.back();
+        EXPECT_TRUE(Contains(strShow, strLastSkip.empty() ? "Last sent:       " + TaskTime::Format(dtLast)
+                                                          : "was skipped by the task's rules: " + strLastSkip))
+            << strShow;
+        EXPECT_TRUE(Contains(
+            strShow,
+            "Occurrences:     " + std::to_string(nSent) + " so far" +
+                (nSent ? ", " + std::to_string(nSent) + " sent" : "") +
+                (nSent == kMissedDays ? "\n" : "; " + std::to_string(kMissedDays - nSent) + " skipped by its rules\n")))
+            << strShow;
+    }
+
+    // A second start finds nothing due.
+    const std::string strSecondLog = m_dir / "host-again.log";
+    StartHost(m_host, strSecondLog);
+    ASSERT_TRUE(WaitForLog(strSecondLog, kConnected, seconds(30))) << CTempDir::ReadFile(strSecondLog);
+    std::this_thread::sleep_for(seconds(3));
+    m_host.Stop();
+    EXPECT_EQ(m_server.Received().size(), nExpected);
+    EXPECT_EQ(Histories(mapTemplates), mapHistories);
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, MissedWhileOffTest, TestZones("America/New_York", "Pacific/Chatham"),
+                         [](const auto& info) { return ZoneTestName(info.param); });
 
 }  // namespace

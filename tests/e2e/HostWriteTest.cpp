@@ -1,15 +1,10 @@
-// `quillory import` while `mailhost --headless` runs with the add-in: the
-// change reaches the host's own list and survives its later saves; without
-// a host the tool writes the file itself; a lock whose holder does not
-// answer, a host that hangs, a host killed with its socket left behind and a
-// second add-in on the same data directory never lose either side's tasks;
-// no client, however hostile, stops the host or its sending.
+// `quillory import` with and without `mailhost --headless` running: the
+// host's list takes it and keeps it; a silent lock holder, a hung or killed
+// host and a second add-in lose no tasks; no hostile client stops the host.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -20,9 +15,7 @@
 #include "CHeadlessTestBase.h"
 #include "CHostProtocol.h"
 #include "CTaskJson.h"
-#include "CTaskListFile.h"
 #include "CTaskListLock.h"
-#include "CTextCodec.h"
 #include "Contains.h"
 #include "ResultValue.h"
 #include "TaskNames.h"
@@ -58,13 +51,8 @@ protected:
         for (const char* psz : names) list.Add(Task(psz, "", 0, MinuteFromNow(24 * 60), false));
         return list;
     }
-    // The task names in the file, read without the host.
+    // Read without the host.
     std::vector<std::string> FileNames() const { return TaskNamesInFile(TaskFile(), "UTF-8"); }
-    static std::vector<std::string> Names(const nlohmann::json& j) {
-        std::vector<std::string> vec;
-        for (const auto& t : j) vec.push_back(t["taskName"]);
-        return vec;
-    }
 
     std::string SocketPath() const { return ValueOf(CTaskListLock::SocketPathOf(TaskFile())); }
     // One raw line to the add-in and its one-line answer; null when none came.
@@ -86,12 +74,6 @@ protected:
         return nlohmann::json::parse(strAnswer.substr(0, strAnswer.find('\n')));
     }
     nlohmann::json Ping() const { return Ask("{\"command\":\"ping\"}\n"); }
-
-    void StartHostAndWait(CTestProcess& process, const std::string& strLog) {
-        StartHost(process, strLog);
-        ASSERT_TRUE(WaitForLog(strLog, "add-in Quillory (TarnwickQuillory.Addin) connected", seconds(20)))
-            << CTempDir::ReadFile(strLog);
-    }
 };
 
 class ImportWhileRunningTest : public HostWriteTest, public ::testing::WithParamInterface<const char*> {};
@@ -100,7 +82,7 @@ TEST_P(ImportWhileRunningTest, TheHostTakesTheImportAndEveryLaterSaveKeepsIt) {
     CZoneGuard zone(GetParam());
     const CTaskList before = Named({"before 1", "before 2"});
     ASSERT_EQ(RunImport(before).nExit, 0);
-    StartHostAndWait(m_host, m_dir / "host.log");
+    StartHostAndWait();
     // Past the first tick: the sender has taken in the list the host started with.
     std::this_thread::sleep_for(milliseconds(1500));
 
@@ -114,17 +96,10 @@ TEST_P(ImportWhileRunningTest, TheHostTakesTheImportAndEveryLaterSaveKeepsIt) {
     EXPECT_EQ(Names(Export()), (std::vector<std::string>{"due", "later"}));
     EXPECT_EQ(Ping()["tasks"], 2);
 
-    // The host sends from the imported list, and its own save after the send keeps it.
-    ASSERT_TRUE(WaitForMessages(1, seconds(30))) << CTempDir::ReadFile(m_dir / "host.log");
+    // The host sends from the imported list; its saves after the send and at disconnection keep it.
+    ASSERT_TRUE(WaitForMessages(1, seconds(30))) << HostLog();
     EXPECT_EQ(CountSubject("Due after import"), 1u);
-    const auto tEnd = Clock::now() + seconds(10);
-    while (Export()[0]["occurrenceCount"] != 1) {
-        ASSERT_LT(Clock::now(), tEnd) << "the send is never recorded";
-        std::this_thread::sleep_for(milliseconds(100));
-    }
-    EXPECT_EQ(Names(Export()), (std::vector<std::string>{"due", "later"}));
-
-    // And so does the save at disconnection.
+    ASSERT_TRUE(WaitUntil([&] { return Export()[0]["occurrenceCount"] == 1; }, seconds(10))) << "never recorded";
     m_host.Stop();
     EXPECT_EQ(m_host.ExitStatus(), 0);
     const nlohmann::json j = Export();
@@ -167,15 +142,14 @@ TEST_F(HostWriteTest, WithNoHostTheToolWritesTheFileUnderTheLockOfAProcessThatAn
 // socket hangs nothing and the next host serves.
 TEST_F(HostWriteTest, TheHostRefusesBadRequestsASecondAddinAnImportItHungThroughAndItsKill) {
     ASSERT_EQ(RunImport(Named({"a", "b"})).nExit, 0);
-    StartHostAndWait(m_host, m_dir / "host.log");
+    StartHostAndWait();
     const std::string strBytes = CTempDir::ReadFile(TaskFile());
 
-    struct CCase {
+    const struct {
         const char* pszName;
         std::string strLine;
         const char* pszProblem;
-    };
-    const CCase kCases[] = {
+    } kCases[] = {
         {"not JSON", "this is not json\n", "request: not valid JSON"},
         {"not an object", "[1, 2]\n", "\"command\" must name a command"},
         {"no command", "{\"tasks\": []}\n", "\"command\" must name a command"},
@@ -196,7 +170,7 @@ TEST_F(HostWriteTest, TheHostRefusesBadRequestsASecondAddinAnImportItHungThrough
          "{\"command\": \"set\", \"task\": \"a\", \"template\": \"" + TaskFile() + ".lock\"}\n",
          "is not a new message the quillory tool wrote"},
     };
-    for (const CCase& c : kCases) {
+    for (const auto& c : kCases) {
         SCOPED_TRACE(c.pszName);
         const nlohmann::json j = Ask(c.strLine);
         ASSERT_TRUE(j.is_object()) << "no answer";
@@ -243,13 +217,12 @@ TEST_F(HostWriteTest, TheHostRefusesBadRequestsASecondAddinAnImportItHungThrough
     EXPECT_EQ(run.nExit, 3) << run.strErr;
     EXPECT_TRUE(Contains(run.strErr, "did not answer"));
     EXPECT_LT(run.elapsed, seconds(15));
-    // Awake again, the host finds the request of a tool that has given up.
-    std::this_thread::sleep_for(seconds(1));
+    std::this_thread::sleep_for(seconds(1));  // awake, it finds the request of a tool that gave up
     EXPECT_EQ(Ping()["tasks"], 2);
     m_host.Stop();
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"b", "c"}));
 
-    // Killed, a host leaves its socket behind, which hangs nothing; the next host serves.
+    // A killed host's socket, left behind, hangs nothing; the next host serves.
     StartHostAndWait(m_host, m_dir / "host2.log");
     const pid_t pidKilled = Ping()["pid"];
     const std::string strSocket = SocketPath();
@@ -277,27 +250,24 @@ TEST_F(HostWriteTest, TheHostRefusesBadRequestsASecondAddinAnImportItHungThrough
     EXPECT_FALSE(fs::exists(fs::symlink_status(strSocket))) << "a host that stops takes its socket along";
 }
 
-// Clients that misbehave in every way the socket allows, while a message
-// falls due: each command broken off at each step, far more silent
-// connections than the host keeps while it runs out of descriptors, a line
-// longer than any request. The host keeps its socket, answers the tool and
-// sends on time.
+// While a message falls due: each command broken off at each step, more
+// silent connections than the host has descriptors, a line longer than any
+// request. The host keeps its socket, answers the tool and sends on time.
 TEST_F(HostWriteTest, HostileClientsNeitherStopTheHostNorDelayItsSending) {
     CTaskList list;
     const TaskDateTime dtDue = MinuteFromNow(2);
     list.Add(Task("due", MakeTemplate("due", "Due despite them", "d\n"), 0, dtDue, false));
     ASSERT_EQ(RunImport(list).nExit, 0);
 #if defined(__SANITIZE_ADDRESS__)
-    // The undefined-behaviour checker opens a pipe to check an object's type
-    // the first time it meets it; with no descriptor left it reports every
-    // such object as invalid. This host reports and goes on; what it reports
-    // is checked at the end.
+    // Out of descriptors, the undefined-behaviour checker cannot open the
+    // pipe it checks a new type through and reports the object invalid;
+    // this host reports and goes on, and the reports are checked at the end.
     const std::string strSanitizerOptions = std::getenv("UBSAN_OPTIONS") ? std::getenv("UBSAN_OPTIONS") : "";
     setenv("UBSAN_OPTIONS", "print_stacktrace=0:halt_on_error=0", 1);
-    StartHostAndWait(m_host, m_dir / "host.log");
+    StartHostAndWait();
     setenv("UBSAN_OPTIONS", strSanitizerOptions.c_str(), 1);
 #else
-    StartHostAndWait(m_host, m_dir / "host.log");
+    StartHostAndWait();
 #endif
     const std::string strSocket = SocketPath();
     const auto fnConnect = [&] {
@@ -316,7 +286,7 @@ TEST_F(HostWriteTest, HostileClientsNeitherStopTheHostNorDelayItsSending) {
             ::close(fd);
         }
     }
-    ASSERT_EQ(Ping()["ok"], true) << CTempDir::ReadFile(m_dir / "host.log");
+    ASSERT_EQ(Ping()["ok"], true) << HostLog();
 
     // A few descriptors to spare, then more silent clients than that.
     const pid_t pid = Ping()["pid"];
@@ -333,11 +303,7 @@ TEST_F(HostWriteTest, HostileClientsNeitherStopTheHostNorDelayItsSending) {
     EXPECT_EQ(::lstat(strSocket.c_str(), &st), 0) << "the socket stays";
     for (const int fd : vecSilent) ::close(fd);
     ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &old, nullptr), 0);
-    const auto tAnswered = Clock::now() + seconds(10);
-    while (!Ping().is_object()) {
-        ASSERT_LT(Clock::now(), tAnswered) << "the tool is shut out\n" << CTempDir::ReadFile(m_dir / "host.log");
-        std::this_thread::sleep_for(milliseconds(200));
-    }
+    ASSERT_TRUE(WaitUntil([&] { return Ping().is_object(); }, seconds(10))) << "the tool is shut out\n" << HostLog();
 
     // A line longer than any request is refused, at a cost in proportion to its length.
     const int fdLong = fnConnect();
@@ -355,7 +321,7 @@ TEST_F(HostWriteTest, HostileClientsNeitherStopTheHostNorDelayItsSending) {
     ::close(fdLong);
     EXPECT_TRUE(Contains(strAnswer, "request longer than"));
 
-    ASSERT_TRUE(WaitForMessages(1, seconds(150))) << CTempDir::ReadFile(m_dir / "host.log");
+    ASSERT_TRUE(WaitForMessages(1, seconds(150))) << HostLog();
     const time_t tDue = ValueOf(TaskTime::ToAbsolute(dtDue));
     EXPECT_LE(std::time(nullptr), tDue + 50) << "sent on time";
     EXPECT_EQ(CountSubject("Due despite them"), 1u);
@@ -363,7 +329,7 @@ TEST_F(HostWriteTest, HostileClientsNeitherStopTheHostNorDelayItsSending) {
     EXPECT_EQ(m_host.ExitStatus(), 0);
 #if defined(__SANITIZE_ADDRESS__)
     // Every report the checker made is its own starved type check, nothing else.
-    const std::string strLog = CTempDir::ReadFile(m_dir / "host.log");
+    const std::string strLog = HostLog();
     for (size_t nAt = strLog.find("runtime error:"); nAt != std::string::npos;) {
         const size_t nNext = strLog.find("runtime error:", nAt + 1);
         const std::string strReport = strLog.substr(nAt, nNext - nAt);

@@ -1,9 +1,7 @@
-// What the tool and the host create for a user is theirs alone, whatever the
-// umask: under umask 000, in a home another user may pass through, every
-// folder and file the add-in's tool and `mailhost --register` make holds no
-// bit for others, and a second real user can neither read them nor plant
-// what the user's host would act on (a task in the data folder, a link in
-// place of the lock). Runs as root, which it needs to make that second user.
+// Under umask 000, in a home others may pass through, every folder and file
+// the tool and `mailhost --register` make holds no bit for others, and a
+// second real user (made as root) can neither read them nor plant what the
+// user's host would act on (a task in the data folder, a link for the lock).
 #include <sys/stat.h>
 #include <unistd.h>
 

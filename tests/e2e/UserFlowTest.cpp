@@ -1,30 +1,25 @@
-// The whole flow as a user goes through it: the host's windows with the
-// add-in connected, a message typed and scheduled every minute through
-// "Quillory Options", the Email Manager listing it while the loopback SMTP
-// server receives two occurrences, and Disable stopping it. The present is
-// a test clock moved by hand; only the one-second ticks run in real time.
+// The whole flow as a user goes through it, in the host's windows with the
+// add-in connected and a loopback SMTP server. The present is a test clock
+// moved by hand; only the one-second ticks run in real time.
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <filesystem>
 #include <map>
 #include <optional>
-#include <thread>
 
 #include "CAddin.h"
 #include "CAddinFolders.h"
 #include "CDataExchange.h"
 #include "CEmailManagerDlg.h"
+#include "CGeneralPage.h"
 #include "CInspectorWindow.h"
 #include "COptionsDlg.h"
-#include "COptionsIds.h"
 #include "CTaskListFile.h"
 #include "CUiTestBase.h"
 #include "Contains.h"
@@ -34,8 +29,6 @@
 #include "TaskTime.h"
 #include "TestZones.h"
 #include "ZoneGuard.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -87,6 +80,52 @@ protected:
         return dt;
     }
     size_t Received() const { return m_server.Received().size(); }
+    // The test clock at 7 June 2024, 10:nMinute.
+    void SetMinute(int nMinute) { m_clock.Set(ValueOf(TaskTime::ToAbsolute(2024, 6, 7, 10, nMinute, 0))); }
+    // A message typed into a new message window, which is then the active one.
+    CInspectorWindow* TypeNew(const char* pszTo, const char* pszSubject, const char* pszBody) {
+        CInspectorWindow* pWindow = ClickNew();
+        if (!pWindow) return nullptr;
+        QTest::keyClicks(pWindow->ToField(), pszTo);
+        QTest::keyClicks(pWindow->SubjectField(), pszSubject);
+        QTest::keyClicks(pWindow->BodyField(), pszBody);
+        pWindow->activateWindow();
+        m_spApp->ActivateInspector(pWindow->Inspector());
+        Process();
+        return pWindow;
+    }
+    // The task's message opened by the Email Manager's Edit Email Message.
+    CInspectorWindow* EditTaskMessage() {
+        CEmailManagerDlg dlg;
+        dlg.List()->setCurrentItem(dlg.List()->topLevelItem(0));
+        m_boxes.Expect(QMessageBox::Ok);  // press "Quillory Options" after editing
+        dlg.OnEditEmailMessage();
+        Process();
+        return m_pWindows->WindowOf(m_spApp->ActiveInspector());
+    }
+    // Presses the window's "Quillory Options" and runs fn on the sheet it
+    // opens, which fn must close; false when no sheet came.
+    bool OnSheet(QMainWindow& window, const std::function<void(QDialog&)>& fn) {
+        QAction* pOptions = ToolbarAction(window, "Quillory", "Quillory Options");
+        if (!pOptions) return false;
+        QObject guard;
+        bool bSeen = false;
+        QTimer::singleShot(0, &guard, [&] {
+            auto* pSheet = qobject_cast<COptionsDlg*>(QApplication::activeModalWidget());
+            bSeen = pSheet != nullptr;
+            if (!pSheet) return;
+            fn(*pSheet);
+            if (pSheet->isVisible()) pSheet->reject();  // a test that fails does not hang
+        });
+        pOptions->trigger();
+        Process();
+        return bSeen;
+    }
+    void CloseAnswering(CInspectorWindow* pWindow, QMessageBox::StandardButton answer) {
+        m_boxes.Expect(answer);
+        pWindow->CloseAction()->trigger();
+        Process();
+    }
 
     std::optional<CZoneGuard> m_zone;
     std::optional<CAddinFolders> m_folders;
@@ -150,16 +189,6 @@ std::string KeyboardProblems(QWidget* pWindow) {
     return strProblems;
 }
 
-// Runs fn on the modal window that the caller is about to open.
-template <class Fn>
-void OnModal(QObject& guard, Fn fn) {
-    QTimer::singleShot(0, &guard, [fn] {
-        QWidget* p = QApplication::activeModalWidget();
-        ASSERT_TRUE(p) << "no modal window opened";
-        fn(p);
-    });
-}
-
 }  // namespace
 
 TEST_P(UserFlowTest, ComposeScheduleEveryMinuteListSendTwiceAndDisable) {
@@ -169,33 +198,17 @@ TEST_P(UserFlowTest, ComposeScheduleEveryMinuteListSendTwiceAndDisable) {
     EXPECT_EQ(ToolbarAction(m_pWindows->Main(), "Quillory", "Quillory")->text(), "Email Manager")
         << "the button is named for the window it opens";
 
-    // Compose in a message window.
-    CInspectorWindow* pWindow = ClickNew();
+    CInspectorWindow* pWindow =
+        TypeNew("Rita Receiver <rita@example.com>", "Minute report", "The report of the minute.");
     ASSERT_TRUE(pWindow);
-    QTest::keyClicks(pWindow->ToField(), "Rita Receiver <rita@example.com>");
-    QTest::keyClicks(pWindow->SubjectField(), "Minute report");
-    QTest::keyClicks(pWindow->BodyField(), "The report of the minute.");
-    pWindow->activateWindow();
-    m_spApp->ActivateInspector(pWindow->Inspector());
-    Process();
 
     // "Quillory Options": every minute, otherwise the sheet's defaults.
-    QAction* pOptions = ToolbarAction(*pWindow, "Quillory", "Quillory Options");
-    ASSERT_TRUE(pOptions) << "the message window has the options button";
-    QObject guard;
-    bool bSheetSeen = false;
-    OnModal(guard, [&](QWidget* p) {
-        ASSERT_TRUE(qobject_cast<COptionsDlg*>(p));
-        bSheetSeen = true;
-        Click(p, 219);
-        qobject_cast<QLineEdit*>(CDataExchange::Find(p, 240, true))->setText("1");
+    ASSERT_TRUE(OnSheet(*pWindow, [&](QDialog& sheet) {
+        Click(&sheet, 219);
+        qobject_cast<QLineEdit*>(CDataExchange::Find(&sheet, 240, true))->setText("1");
         m_boxes.Expect(QMessageBox::Ok);  // "This email message has been scheduled. ..."
-        Click(p, 1002);
-        if (p->isVisible()) static_cast<QDialog*>(p)->reject();  // the test fails below, it does not hang
-    });
-    pOptions->trigger();
-    Process();
-    ASSERT_TRUE(bSheetSeen);
+        Click(&sheet, 1002);
+    })) << "the message window has the options button, which opens the sheet";
     ASSERT_EQ(m_boxes.Seen().size(), 1u);
     EXPECT_TRUE(Contains(m_boxes.Seen()[0].strText, "This email message has been scheduled."));
     EXPECT_EQ(m_pWindows->OpenWindowCount(), 0u) << "the message window closed";
@@ -212,49 +225,6 @@ TEST_P(UserFlowTest, ComposeScheduleEveryMinuteListSendTwiceAndDisable) {
 
     // The Email Manager lists it; two occurrences go out while it is open.
     // It opens beside the main window, which stays usable.
-    bool bManagerSeen = false;
-    auto fnManager = [&](QWidget* p) {
-        auto* pDlg = qobject_cast<CEmailManagerDlg*>(p);
-        ASSERT_TRUE(pDlg);
-        bManagerSeen = true;
-        struct CCloser {
-            CEmailManagerDlg* p;
-            ~CCloser() {
-                if (p->isVisible()) p->reject();
-            }
-        } closer{pDlg};
-        QTreeWidget* pList = pDlg->List();
-        ASSERT_EQ(pList->topLevelItemCount(), 1);
-        QTreeWidgetItem* pRow = pList->topLevelItem(0);
-        EXPECT_EQ(pRow->text(0).toStdString(), "Minute report");
-        EXPECT_EQ(pRow->text(1), CEmailManagerDlg::NextSendingText(At(10, 1)));
-        EXPECT_EQ(Received(), 0u) << "nothing is due before 10:01";
-
-        m_clock.Set(ValueOf(TaskTime::ToAbsolute(2024, 6, 7, 10, 1, 0)));
-        ASSERT_TRUE(WaitForUi([&] { return Received() >= 1; })) << "first occurrence";
-        // The one-second refresh shows the next time moving on.
-        EXPECT_TRUE(WaitForUi([&] { return pRow->text(1) == CEmailManagerDlg::NextSendingText(At(10, 2)); }))
-            << pRow->text(1).toStdString();
-
-        m_clock.Set(ValueOf(TaskTime::ToAbsolute(2024, 6, 7, 10, 2, 0)));
-        ASSERT_TRUE(WaitForUi([&] { return Received() >= 2; })) << "second occurrence";
-        EXPECT_TRUE(WaitForUi([&] { return pRow->text(1) == CEmailManagerDlg::NextSendingText(At(10, 3)); }))
-            << pRow->text(1).toStdString();
-
-        // Disable: saved at once, and nothing more goes out.
-        pRow->setSelected(true);
-        pList->setCurrentItem(pRow);
-        Click(pDlg, CEmailManagerDlg::IDC_DISABLE);
-        EXPECT_EQ((*g_pTaskList)[0].m_bActive, 0);
-        EXPECT_EQ(SavedList()[0].m_bActive, 0);
-        for (int nMinute : {3, 4, 10}) {
-            m_clock.Set(ValueOf(TaskTime::ToAbsolute(2024, 6, 7, 10, nMinute, 0)));
-            PumpFor(std::chrono::milliseconds(1300));  // more than one tick
-        }
-        EXPECT_EQ(Received(), 2u);
-        Click(pDlg, CEmailManagerDlg::IDC_CLOSE);
-        EXPECT_FALSE(pDlg->isVisible());
-    };
     // Toolbars are rebuilt whenever the command bars change: look the button up afresh.
     QAction* pManagerButton = ToolbarAction(m_pWindows->Main(), "Quillory", "Quillory");
     ASSERT_TRUE(pManagerButton);
@@ -267,8 +237,43 @@ TEST_P(UserFlowTest, ComposeScheduleEveryMinuteListSendTwiceAndDisable) {
     ToolbarAction(m_pWindows->Main(), "Quillory", "Quillory")->trigger();
     Process();
     EXPECT_EQ(OpenManager(), pManager);
-    fnManager(pManager);
-    ASSERT_TRUE(bManagerSeen);
+    {
+        struct CCloser {
+            CEmailManagerDlg* p;
+            ~CCloser() {
+                if (p->isVisible()) p->reject();
+            }
+        } closer{pManager};
+        QTreeWidget* pList = pManager->List();
+        ASSERT_EQ(pList->topLevelItemCount(), 1);
+        QTreeWidgetItem* pRow = pList->topLevelItem(0);
+        EXPECT_EQ(pRow->text(0).toStdString(), "Minute report");
+        EXPECT_EQ(pRow->text(1), CEmailManagerDlg::NextSendingText(At(10, 1)));
+        EXPECT_EQ(Received(), 0u) << "nothing is due before 10:01";
+        for (int nMinute : {1, 2}) {
+            SCOPED_TRACE(nMinute);
+            SetMinute(nMinute);
+            ASSERT_TRUE(WaitForUi([&] { return Received() >= static_cast<size_t>(nMinute); }));
+            // The one-second refresh shows the next time moving on.
+            EXPECT_TRUE(WaitForUi([&] {
+                return pRow->text(1) == CEmailManagerDlg::NextSendingText(At(10, nMinute + 1));
+            })) << pRow->text(1).toStdString();
+        }
+
+        // Disable: saved at once, and nothing more goes out.
+        pRow->setSelected(true);
+        pList->setCurrentItem(pRow);
+        Click(pManager, CEmailManagerDlg::IDC_DISABLE);
+        EXPECT_EQ((*g_pTaskList)[0].m_bActive, 0);
+        EXPECT_EQ(SavedList()[0].m_bActive, 0);
+        for (int nMinute : {3, 4, 10}) {
+            SetMinute(nMinute);
+            PumpFor(std::chrono::milliseconds(1300));  // more than one tick
+        }
+        EXPECT_EQ(Received(), 2u);
+        Click(pManager, CEmailManagerDlg::IDC_CLOSE);
+        EXPECT_FALSE(pManager->isVisible());
+    }
     Process();
     EXPECT_EQ(OpenManager(), nullptr) << "closed, it is gone";
 
@@ -317,62 +322,38 @@ TEST_P(UserFlowTest, ClosingAnEditedTaskMessageUpdatesTheTaskOrDropsTheEditAndEv
         QMessageBox::StandardButton answer;
         const char* pszTemplateAfter;
         size_t nWindowsAfter;
+        bool bGone = false;  // removed by another window or the tool while asked
     } const kCases[] = {
         {"No drops the edit", QMessageBox::No, "Report", 0},
         {"Cancel keeps the window", QMessageBox::Cancel, "Report", 1},
         {"Yes updates the task", QMessageBox::Yes, "Report (Yes updates the task)", 0},
+        // Yes then writes nothing and says why; the window stays, now with an ordinary message.
+        {"for a task gone", QMessageBox::Yes, "Report (Yes updates the task)", 1, true},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.pszName);
+        EXPECT_EQ(g_pTaskList->GetSize(), 1);
         m_boxes.Clear();
-        CEmailManagerDlg dlg;
-        dlg.List()->setCurrentItem(dlg.List()->topLevelItem(0));
-        m_boxes.Expect(QMessageBox::Ok);  // press "Quillory Options" after editing
-        dlg.OnEditEmailMessage();
-        Process();
-        CInspectorWindow* pWindow = m_pWindows->WindowOf(m_spApp->ActiveInspector());
+        CInspectorWindow* pWindow = EditTaskMessage();
         ASSERT_TRUE(pWindow);
         pWindow->SubjectField()->setText(QString("Report (") + c.pszName + ")");
-        m_boxes.Expect(c.answer);
-        pWindow->CloseAction()->trigger();
-        Process();
-        ASSERT_EQ(m_boxes.Seen().size(), 2u);
+        if (c.bGone) {
+            m_boxes.WhileNextIsOpen([] { g_pTaskList->RemoveAt(0); });
+            m_boxes.Expect(c.answer);
+        }
+        CloseAnswering(pWindow, c.bGone ? QMessageBox::Ok : c.answer);
+        ASSERT_EQ(m_boxes.Seen().size(), c.bGone ? 3u : 2u);
         const auto& asked = m_boxes.Seen()[1];
         EXPECT_TRUE(Contains(asked.strText, "scheduled task \"Weekly report\""));
         EXPECT_EQ(asked.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        if (c.bGone) {
+            EXPECT_TRUE(Contains(m_boxes.Seen()[2].strText, "was removed meanwhile"));
+        }
         EXPECT_EQ(m_pWindows->OpenWindowCount(), c.nWindowsAfter);
         EXPECT_EQ(fnTemplateSubject(), c.pszTemplateAfter);
         EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::Drafts).empty()) << "a task's message never goes to Drafts";
-        if (m_pWindows->OpenWindowCount() > 0) {
-            m_boxes.Expect(QMessageBox::No);
-            pWindow->CloseAction()->trigger();
-            Process();
-        }
+        if (m_pWindows->OpenWindowCount() > 0) CloseAnswering(pWindow, QMessageBox::No);
     }
-    EXPECT_EQ(g_pTaskList->GetSize(), 1);
-
-    // Removed by another window or the tool while the question is open:
-    // Yes writes nothing and says why.
-    m_boxes.Clear();
-    CEmailManagerDlg dlg;
-    dlg.List()->setCurrentItem(dlg.List()->topLevelItem(0));
-    m_boxes.Expect(QMessageBox::Ok);
-    dlg.OnEditEmailMessage();
-    Process();
-    CInspectorWindow* pWindow = m_pWindows->WindowOf(m_spApp->ActiveInspector());
-    ASSERT_TRUE(pWindow);
-    pWindow->SubjectField()->setText("Report (for a task gone)");
-    m_boxes.WhileNextIsOpen([] { g_pTaskList->RemoveAt(0); });
-    m_boxes.Expect(QMessageBox::Yes);
-    m_boxes.Expect(QMessageBox::Ok);
-    pWindow->CloseAction()->trigger();
-    Process();
-    ASSERT_EQ(m_boxes.Seen().size(), 3u);
-    EXPECT_TRUE(Contains(m_boxes.Seen()[2].strText, "was removed meanwhile"));
-    EXPECT_EQ(fnTemplateSubject(), "Report (Yes updates the task)") << "nothing written for a task that is gone";
-    m_boxes.Expect(QMessageBox::No);  // now an ordinary message: the host's own question
-    pWindow->CloseAction()->trigger();
-    Process();
 
     // Every command of every window with the add-in in it is reachable from
     // the keyboard: each has a mnemonic, none is used twice in one window or
@@ -388,26 +369,17 @@ TEST_P(UserFlowTest, ClosingAnEditedTaskMessageUpdatesTheTaskOrDropsTheEditAndEv
     manager.show();
     COptionsDlg sheet(nullptr, m_clock);
     sheet.show();
-    struct {
-        const char* pszWindow;
-        QWidget* pWindow;
-        int nPanel;  // the recurrence shown in the sheet, 0 for other windows
-    } const kWindows[] = {
-        {"main window", &m_pWindows->Main(), 0},
-        {"message window", pMessage, 0},
-        {"Email Manager", &manager, 0},
-        {"sheet, once", &sheet, COptionsIds::IDC_NO_RECURRENCE},
-        {"sheet, every few minutes", &sheet, COptionsIds::IDC_MINUTELY},
-        {"sheet, daily", &sheet, COptionsIds::IDC_DAILY},
-        {"sheet, weekly", &sheet, COptionsIds::IDC_WEEKLY},
-        {"sheet, monthly", &sheet, COptionsIds::IDC_MONTHLY},
-        {"sheet, yearly", &sheet, COptionsIds::IDC_YEARLY},
-    };
-    for (const auto& w : kWindows) {
-        SCOPED_TRACE(w.pszWindow);
-        if (w.nPanel) Click(&sheet, w.nPanel);
+    Process();
+    for (QWidget* p : std::initializer_list<QWidget*>{&m_pWindows->Main(), pMessage, &manager}) {
+        SCOPED_TRACE(p->metaObject()->className());
+        EXPECT_EQ(KeyboardProblems(p), "");
+    }
+    // The sheet with each recurrence's panel shown, then with each other page.
+    for (int nPanel : CGeneralPage::kRecurrenceIds) {
+        SCOPED_TRACE(nPanel);
+        Click(&sheet, nPanel);
         Process();
-        EXPECT_EQ(KeyboardProblems(w.pWindow), "");
+        EXPECT_EQ(KeyboardProblems(&sheet), "");
     }
     for (int nPage = 1; nPage < sheet.Sheet().count(); ++nPage) {
         sheet.Sheet().setCurrentIndex(nPage);
@@ -439,41 +411,27 @@ TEST_P(UserFlowTest, ARefusedMessageLeavesNoDraftAfterTheSheetIsCancelled) {
         {"saved before, No keeps the saved one", true, false, QMessageBox::No, 1},
         {"saved after, No keeps the saved one", false, true, QMessageBox::No, 1},
     };
-    for (const auto& c : kCases) {
-        SCOPED_TRACE(c.pszName);
+    auto fnEmptyFolders = [&] {
         for (EMailFolder folder : {EMailFolder::Drafts, EMailFolder::DeletedItems})
             for (const std::string& strId : m_pHost->ListFolder(folder)) (void)m_pHost->DeleteMessage(folder, strId);
         m_boxes.Clear();
-        CInspectorWindow* pWindow = ClickNew();
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        fnEmptyFolders();
+        CInspectorWindow* pWindow = TypeNew("rita@example.com", "Report", "Text.");
         ASSERT_TRUE(pWindow);
-        QTest::keyClicks(pWindow->ToField(), "rita@example.com");
-        QTest::keyClicks(pWindow->SubjectField(), "Report");
-        QTest::keyClicks(pWindow->BodyField(), "Text.");
         if (c.bSaveBefore) {
             ASSERT_TRUE(pWindow->OnSave());
         }
         QTest::keyClicks(pWindow->BodyField(), " More.");
-        m_spApp->ActivateInspector(pWindow->Inspector());
-        Process();
-        QAction* pOptions = ToolbarAction(*pWindow, "Quillory", "Quillory Options");
-        ASSERT_TRUE(pOptions);
-        QObject guard;
-        bool bSheetSeen = false;
-        OnModal(guard, [&](QWidget* p) {
-            bSheetSeen = qobject_cast<COptionsDlg*>(p) != nullptr;
-            static_cast<QDialog*>(p)->reject();  // Cancel
-        });
-        pOptions->trigger();
-        Process();
-        ASSERT_TRUE(bSheetSeen);
+        ASSERT_TRUE(OnSheet(*pWindow, [](QDialog& sheet) { sheet.reject(); }));  // Cancel
         EXPECT_EQ(m_pHost->ListFolder(EMailFolder::Drafts).size(), 1u) << "stored for the sheet";
         if (c.bSaveAfter) {
             ASSERT_TRUE(pWindow->OnSave());
         }
         QTest::keyClicks(pWindow->BodyField(), " Last words.");
-        m_boxes.Expect(c.answer);
-        pWindow->CloseAction()->trigger();
-        Process();
+        CloseAnswering(pWindow, c.answer);
         ASSERT_EQ(m_boxes.Seen().size(), 1u);
         EXPECT_TRUE(Contains(m_boxes.Seen()[0].strText, "in Drafts?"));
         EXPECT_EQ(m_pWindows->OpenWindowCount(), 0u);
@@ -484,16 +442,9 @@ TEST_P(UserFlowTest, ARefusedMessageLeavesNoDraftAfterTheSheetIsCancelled) {
 
     // A message the host cannot store is refused naming the host's reason,
     // as Save to Drafts does.
-    for (const std::string& strId : m_pHost->ListFolder(EMailFolder::Drafts))
-        (void)m_pHost->DeleteMessage(EMailFolder::Drafts, strId);
-    m_boxes.Clear();
-    CInspectorWindow* pWindow = ClickNew();
+    fnEmptyFolders();
+    CInspectorWindow* pWindow = TypeNew("not-an-address", "Report", "Text.");
     ASSERT_TRUE(pWindow);
-    QTest::keyClicks(pWindow->ToField(), "not-an-address");
-    QTest::keyClicks(pWindow->SubjectField(), "Report");
-    QTest::keyClicks(pWindow->BodyField(), "Text.");
-    m_spApp->ActivateInspector(pWindow->Inspector());
-    Process();
     QAction* pOptions = ToolbarAction(*pWindow, "Quillory", "Quillory Options");
     ASSERT_TRUE(pOptions);
     m_boxes.Expect(QMessageBox::Ok);
@@ -504,9 +455,7 @@ TEST_P(UserFlowTest, ARefusedMessageLeavesNoDraftAfterTheSheetIsCancelled) {
     EXPECT_EQ(strText.rfind("Failed to save the email!\n", 0), 0u) << strText;
     EXPECT_TRUE(Contains(strText, "not-an-address"));
     EXPECT_TRUE(m_pHost->ListFolder(EMailFolder::Drafts).empty());
-    m_boxes.Expect(QMessageBox::No);
-    pWindow->CloseAction()->trigger();
-    Process();
+    CloseAnswering(pWindow, QMessageBox::No);
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, UserFlowTest, TestZones("Europe/Berlin", "America/New_York"),

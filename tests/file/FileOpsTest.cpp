@@ -1,7 +1,5 @@
-// The one file layer: what a file named by a user, a request or another file
-// may be (a FIFO, a folder, a device, a socket, a link) and what it may not do
-// (block, be read, be followed where the system's own state is opened), and
-// the modes of what it writes, under the loosest umask.
+// The one file layer: what a named file may be (a FIFO, a folder, a device, a socket, a link) and may not do (block, be
+// read, be followed where the system's own state is opened), and the modes of what it writes.
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -31,20 +29,11 @@ mode_t ModeOf(const std::string& strPath) {
     return ::lstat(strPath.c_str(), &st) == 0 ? st.st_mode & 07777 : 07777;
 }
 
-// The loosest umask for a test's lifetime: no mode may come from the umask.
-class CUmaskZero {
-public:
-    CUmaskZero() : m_old(::umask(0)) {}
-    ~CUmaskZero() { ::umask(m_old); }
-
-private:
-    mode_t m_old;
-};
-
 class FileOpsTest : public ::testing::Test {
 protected:
+    ~FileOpsTest() override { ::umask(m_oldUmask); }
     CTempDir m_dir;
-    CUmaskZero m_umask;
+    const mode_t m_oldUmask = ::umask(0);  // the loosest: no mode may come from the umask
 };
 
 TEST_F(FileOpsTest, OnlyARegularFileIsReadAndNothingElseBlocks) {
@@ -109,8 +98,9 @@ TEST_F(FileOpsTest, ReplacingKeepsAnExistingModeAndMakesNewFilesPrivate) {
         EMode mode;
         mode_t expected;
     } rows[] = {
-        {"new file", -1, EMode::KeepExisting, 0600},         {"chmod 600 kept", 0600, EMode::KeepExisting, 0600},
-        {"chmod 640 kept", 0640, EMode::KeepExisting, 0640}, {"chmod 644 kept", 0644, EMode::KeepExisting, 0644},
+        {"new file", -1, EMode::KeepExisting, 0600},
+        {"chmod 640 kept", 0640, EMode::KeepExisting, 0640},
+        {"chmod 644 kept", 0644, EMode::KeepExisting, 0644},
         {"secret made private", 0644, EMode::Always, 0600},
     };
     for (const auto& row : rows) {
@@ -127,8 +117,8 @@ TEST_F(FileOpsTest, ReplacingKeepsAnExistingModeAndMakesNewFilesPrivate) {
     }
 }
 
-// A writer killed in the middle of a replace leaves its temporary file;
-// whoever takes the folder next removes it, and nothing else.
+// A writer killed in the middle of a replace leaves its temporary file; whoever takes the folder next removes it, and
+// nothing else.
 TEST_F(FileOpsTest, WhatAKilledReplaceLeftIsRemovedAndNothingElse) {
     CTempDir::WriteFile(m_dir / "emails.dat", "old");
     // A writer killed half way; its parent collects it or, for a while, not.

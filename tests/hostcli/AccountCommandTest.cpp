@@ -1,10 +1,11 @@
 // `mailhost account show|set|test` as a person on a server uses it: the
-// real program in a fresh home, its files read back, and for test real
-// loopback servers (SMTP with STARTTLS and a login, IMAP and POP3).
+// real program in a fresh home, its files read back, real loopback servers
+// (SMTP with STARTTLS or SMTPS and a login, IMAP and POP3), and a private
+// CA trusted through --ca-file, $SSL_CERT_FILE, $CURL_CA_BUNDLE or not at all.
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -63,6 +64,7 @@ protected:
 };
 
 TEST_F(AccountCommandTest, SetWritesWhatIsGivenAndRefusesMistakesWhole) {
+    const char* pszPassword = "  pass word with spaces \n";
     Check({"everything",
            {"account", "set", "--name", "Zoë Example", "--address", "Zoë <zoe@example.org>", "--smtp",
             "smtp://mail.example.org:465", "--security", "smtps", "--user", "zoe", "--password-stdin", "--receive",
@@ -70,8 +72,8 @@ TEST_F(AccountCommandTest, SetWritesWhatIsGivenAndRefusesMistakesWhole) {
            0,
            {},
            {},
-           "  pass word with spaces \n",
-           "  pass word with spaces \n"});
+           pszPassword,
+           pszPassword});
     // The scheme follows the security.
     EXPECT_EQ(
         Accounts(),
@@ -99,7 +101,7 @@ TEST_F(AccountCommandTest, SetWritesWhatIsGivenAndRefusesMistakesWhole) {
         {"STARTTLS takes smtp://", {"account", "set", "--smtp", "smtps://mail.example.org", "--security", "starttls"},
          0, {}, {"SmtpUrl = smtp://mail.example.org\n"}},
         // The password stays with its user, as in the dialog.
-        {"a name alone", {"account", "set", "--name", "Zoe"}, 0, {}, {"User = zoe\n"}, "  pass word with spaces \n"},
+        {"a name alone", {"account", "set", "--name", "Zoe"}, 0, {}, {"User = zoe\n"}, pszPassword},
         {"another user needs its own password", {"account", "set", "--user", "zed"}, 2,
          {"Enter the password for the user zed."}},
         {"no user, no login", {"account", "set", "--user", ""}, 0, {}, {"!User"}, ""},
@@ -134,32 +136,22 @@ TEST_F(AccountCommandTest, ShowNamesEveryProblemOfAHandWrittenFile) {
 
 TEST_F(AccountCommandTest, APasswordInTheKeyringStaysThereUntilANewOneIsGiven) {
     // As the Accounts dialog leaves it; this session has no bus to ask.
-    const CEnvScope noBus("DBUS_SESSION_BUS_ADDRESS", nullptr);
-    const CEnvScope noRuntimeBus("XDG_RUNTIME_DIR", nullptr);
+    const CEnvScope noBus("DBUS_SESSION_BUS_ADDRESS", nullptr), noRuntimeBus("XDG_RUNTIME_DIR", nullptr);
     fs::create_directories(m_dir / "config/mailhost");
     CTempDir::WriteFile(AccountsPath(),
                         "[Account]\nAddress = zoe@example.org\nSmtpUrl = smtp://127.0.0.1:1\n"
                         "User = zoe\nPasswordStore = keyring\n");
     const CAccountStep kSteps[] = {
+        // clang-format off
         {"show", {"account", "show"}, 0, {"password: (in the desktop keyring)\n"}},
-        {"test",
-         {"account", "test"},
-         2,
+        {"test", {"account", "test"}, 2,
          {AccountsPath() + ": the password is in the desktop keyring, which this session cannot reach (no session "
                            "bus); run `mailhost account set --password-stdin` to store it in the file"}},
-        {"a name keeps it",
-         {"account", "set", "--name", "Zoe"},
-         0,
-         {},
-         {"Name = Zoe\n", "User = zoe\nPasswordStore = keyring\n"},
-         ""},
-        {"a typed one goes to the file",
-         {"account", "set", "--password-stdin"},
-         0,
-         {},
-         {"User = zoe\nPasswordFile = smtp-password\n"},
-         "typed\n",
-         "typed\n"},
+        {"a name keeps it", {"account", "set", "--name", "Zoe"}, 0, {},
+         {"Name = Zoe\n", "User = zoe\nPasswordStore = keyring\n"}, ""},
+        {"a typed one goes to the file", {"account", "set", "--password-stdin"}, 0, {},
+         {"User = zoe\nPasswordFile = smtp-password\n"}, "typed\n", "typed\n"},
+        // clang-format on
     };
     for (const CAccountStep& s : kSteps) Check(s);
 }
@@ -167,22 +159,6 @@ TEST_F(AccountCommandTest, APasswordInTheKeyringStaysThereUntilANewOneIsGiven) {
 class AccountServerTest : public AccountCommandTest {
 protected:
     AccountServerTest() : m_smtp(m_dir / "smtp"), m_dovecot(m_dir / "dovecot") {}
-    // `account test` with the dovecot user's login (or a wrong password) at
-    // the test's SMTP server, whose certificate is the test's own.
-    void CheckTest(const CAccountStep& s, const char* pszSecurity, const std::string& strPassword,
-                   const std::string& strReceiveUrl) {
-        ASSERT_EQ(Run({"account", "set", "--address", "tess@example.org", "--smtp",
-                       "smtp://127.0.0.1:" + std::to_string(m_smtp.Port()), "--security", pszSecurity, "--user",
-                       CDovecotServer::kUser, "--password-stdin", "--receive", strReceiveUrl},
-                      strPassword + "\n")
-                      .nStatus,
-                  0);
-        // Written by hand once; set keeps it, as the dialog does.
-        const std::string strText = Accounts();
-        if (fs::exists(m_smtp.CertPath()) && !Contains(strText, "CaFile"))
-            CTempDir::WriteFile(AccountsPath(), strText + "CaFile = " + m_smtp.CertPath() + "\n");
-        Check(s);
-    }
     CSmtpServer m_smtp;
     CDovecotServer m_dovecot;
 };
@@ -193,36 +169,167 @@ TEST_F(AccountServerTest, TestSucceedsOnlyWhenEveryConfiguredServerAnswers) {
     m_dovecot.Start();
     const std::string strImap = "imap://127.0.0.1:" + std::to_string(m_dovecot.ImapPort());
     const std::string strPop3 = "pop3://127.0.0.1:" + std::to_string(m_dovecot.Pop3Port());
-    const std::vector<std::string> vecTest = {"account", "test"};
-    const std::string strRight = CDovecotServer::kPassword;
-    CheckTest({"IMAP",
-               vecTest,
-               0,
-               {"Sending: OK. Connected to smtp://127.0.0.1:", "the server says: 220 ",
-                "\nReceiving: OK. Connected to imap://"}},
-              "none", strRight, strImap);
-    CheckTest({"POP3", vecTest, 0, {"\nReceiving: OK. Connected to pop3://"}}, "none", strRight, strPop3);
-    CheckTest({"receiving refuses the login: sending alone is not enough",
-               vecTest,
-               3,
-               {"Sending: OK.", "Receiving: FAILED."}},
-              "none", "wrong", strImap);
-    CheckTest({"encryption is asked of both servers", vecTest, 3, {"Receiving: FAILED. imap://127.0.0.1:"}}, "starttls",
-              strRight, strImap);
-    m_dovecot.Stop();
-    CheckTest({"no receiving server", vecTest, 3, {"Receiving: FAILED."}}, "none", strRight, strImap);
+    enum EBefore { kNothing, kStopDovecot, kSmtpWithTlsAndLogin, kStopSmtp };
+    // `account test` after `account set` with the dovecot user's login (or a
+    // wrong password) and the test SMTP server's own certificate.
+    const struct {
+        EBefore before;
+        const char* pszName;
+        const char* pszSecurity;
+        bool bRightPassword;
+        std::string strReceive;
+        int nStatus;
+        std::vector<std::string> vecSays;
+    } kRows[] = {
+        // clang-format off
+        {kNothing, "IMAP", "none", true, strImap, 0,
+         {"Sending: OK. Connected to smtp://127.0.0.1:", "the server says: 220 ", "\nReceiving: OK. Connected to imap://"}},
+        {kNothing, "POP3", "none", true, strPop3, 0, {"\nReceiving: OK. Connected to pop3://"}},
+        {kNothing, "receiving refuses the login: sending alone is not enough", "none", false, strImap, 3,
+         {"Sending: OK.", "Receiving: FAILED."}},
+        {kNothing, "encryption is asked of both servers", "starttls", true, strImap, 3,
+         {"Receiving: FAILED. imap://127.0.0.1:"}},
+        {kStopDovecot, "no receiving server", "none", true, strImap, 3, {"Receiving: FAILED."}},
+        {kSmtpWithTlsAndLogin, "STARTTLS and a login; no receiving server, none asked", "starttls", true, "", 0,
+         {"Sending: OK. Connected to smtp://127.0.0.1:", "!Receiving"}},
+        {kNothing, "the server's refusal", "starttls", false, "", 3, {"Sending: FAILED.", "the server says: 535"}},
+        {kStopSmtp, "no server", "starttls", true, "", 3, {"Sending: FAILED."}},
+        // clang-format on
+    };
+    for (const auto& row : kRows) {
+        if (row.before == kStopDovecot) m_dovecot.Stop();
+        if (row.before == kSmtpWithTlsAndLogin) {
+            m_smtp.Stop();
+            m_smtp.Start(
+                {.bStartTls = true, .strAuth = std::string(CDovecotServer::kUser) + ":" + CDovecotServer::kPassword});
+        }
+        if (row.before == kStopSmtp) m_smtp.Stop();
+        ASSERT_EQ(Run({"account", "set", "--address", "tess@example.org", "--smtp",
+                       "smtp://127.0.0.1:" + std::to_string(m_smtp.Port()), "--security", row.pszSecurity, "--user",
+                       CDovecotServer::kUser, "--password-stdin", "--receive", row.strReceive},
+                      std::string(row.bRightPassword ? CDovecotServer::kPassword : "wrong") + "\n")
+                      .nStatus,
+                  0)
+            << row.pszName;
+        // Written by hand once; set keeps it, as the dialog does.
+        const std::string strText = Accounts();
+        if (fs::exists(m_smtp.CertPath()) && !Contains(strText, "CaFile"))
+            CTempDir::WriteFile(AccountsPath(), strText + "CaFile = " + m_smtp.CertPath() + "\n");
+        Check({row.pszName, {"account", "test"}, row.nStatus, row.vecSays});
+    }
+}
 
-    m_smtp.Stop();
-    m_smtp.Start({.bStartTls = true, .strAuth = std::string(CDovecotServer::kUser) + ":" + strRight});
-    CheckTest({"STARTTLS and a login; no receiving server, none asked",
-               vecTest,
-               0,
-               {"Sending: OK. Connected to smtp://127.0.0.1:", "!Receiving"}},
-              "starttls", strRight, "");
-    CheckTest({"the server's refusal", vecTest, 3, {"Sending: FAILED.", "the server says: 535"}}, "starttls", "wrong",
-              "");
-    m_smtp.Stop();
-    Check({"no server", vecTest, 3, {"Sending: FAILED."}});
+using CaFileTest = CMailhostHomeTest;
+
+TEST_F(CaFileTest, AServerIsTrustedExactlyWhenItsCertificateIsNamed) {
+    struct CServer {
+        const char* pszSecurity;
+        const char* pszScheme;
+        std::unique_ptr<CSmtpServer> pServer;
+    };
+    CServer servers[] = {{"starttls", "smtp", std::make_unique<CSmtpServer>(m_dir / "starttls")},
+                         {"smtps", "smtps", std::make_unique<CSmtpServer>(m_dir / "smtps")}};
+    servers[0].pServer->Start({.bStartTls = true});
+    servers[1].pServer->Start({.bImplicitTls = true});
+
+    // Which certificate each way names: the server's own, the other
+    // server's (a CA that did not sign this one), or none.
+    enum EWhich { kNone, kOwn, kOther };
+    const struct {
+        const char* pszName;
+        EWhich caFile;       // account set --ca-file
+        EWhich sslCertFile;  // $SSL_CERT_FILE
+        EWhich curlBundle;   // $CURL_CA_BUNDLE
+        bool bTrusted;
+        const char* pszShows;  // the ca file line of account show, after "ca file:  "
+    } kCases[] = {
+        {"the system's CAs alone", kNone, kNone, kNone, false, "(the system's)"},
+        {"--ca-file", kOwn, kNone, kNone, true, "OWN (on top of the system's)"},
+        {"--ca-file of another CA", kOther, kNone, kNone, false, "OTHER (on top of the system's)"},
+        {"$SSL_CERT_FILE", kNone, kOwn, kNone, true, "OWN (from $SSL_CERT_FILE, instead of the system's)"},
+        {"$CURL_CA_BUNDLE", kNone, kNone, kOwn, true, "OWN (from $CURL_CA_BUNDLE, instead of the system's)"},
+        {"$CURL_CA_BUNDLE before $SSL_CERT_FILE", kNone, kOther, kOwn, true,
+         "OWN (from $CURL_CA_BUNDLE, instead of the system's)"},
+        {"the account's file before the environment", kOwn, kOther, kOther, true, "OWN (on top of the system's)"},
+    };
+    for (size_t nServer = 0; nServer < 2; ++nServer) {
+        const CServer& server = servers[nServer];
+        const std::string strOwn = server.pServer->CertPath(), strOther = servers[1 - nServer].pServer->CertPath();
+        const auto Path = [&](EWhich which) { return which == kOwn ? strOwn : which == kOther ? strOther : ""; };
+        for (const auto& c : kCases) {
+            SCOPED_TRACE(std::string(server.pszSecurity) + ", " + c.pszName);
+            const std::string strSslCertFile = Path(c.sslCertFile), strCurlBundle = Path(c.curlBundle);
+            const CEnvScope sslCertFile("SSL_CERT_FILE", c.sslCertFile ? strSslCertFile.c_str() : nullptr);
+            const CEnvScope curlBundle("CURL_CA_BUNDLE", c.curlBundle ? strCurlBundle.c_str() : nullptr);
+            const CMailhostRun set =
+                Run({"account", "set", "--address", "zoe@example.org", "--smtp",
+                     std::string(server.pszScheme) + "://127.0.0.1:" + std::to_string(server.pServer->Port()),
+                     "--security", server.pszSecurity, "--ca-file", Path(c.caFile)});
+            ASSERT_EQ(set.nStatus, 0) << set.strErr;
+
+            const CMailhostRun test = Run({"account", "test"});
+            EXPECT_EQ(test.nStatus, c.bTrusted ? 0 : 3) << test.strOut << test.strErr;
+            EXPECT_EQ(test.strOut.rfind(c.bTrusted ? "Sending: OK." : "Sending: FAILED.", 0), 0u) << test.strOut;
+            if (!c.bTrusted) {
+                EXPECT_TRUE(Contains(test.strOut, "certificate"));
+            }
+
+            std::string strShows = c.pszShows;
+            for (const auto& [strWord, strPath] :
+                 {std::pair<std::string, std::string>{"OWN", strOwn}, {"OTHER", strOther}})
+                if (size_t n = strShows.find(strWord); n != std::string::npos)
+                    strShows.replace(n, strWord.size(), strPath);
+            const CMailhostRun show = Run({"account", "show"});
+            EXPECT_EQ(show.nStatus, 0) << show.strErr;
+            const size_t nAt = show.strOut.find("ca file:");
+            EXPECT_EQ(nAt == std::string::npos ? "" : show.strOut.substr(nAt, show.strOut.find('\n', nAt) - nAt),
+                      "ca file:  " + strShows);
+        }
+    }
+}
+
+TEST_F(CaFileTest, OnlyAFileOfCertificatesIsTakenAndARelativeOneIsMadeWhole) {
+    CSmtpServer server(m_dir / "smtp");
+    server.Start({.bStartTls = true});
+    ASSERT_EQ(Run({"account", "set", "--address", "zoe@example.org", "--smtp", "smtp://mail.example.org:587"}).nStatus,
+              0);
+    const std::string strBefore = CTempDir::ReadFile(AccountsPath());
+    CTempDir::WriteFile(m_dir / "notes.txt", "not a certificate\n");
+    const struct {
+        const char* pszName;
+        std::string strPath;
+        const char* pszSays;
+    } kCases[] = {
+        {"missing", m_dir / "nowhere.pem", "No such file or directory"},
+        {"a folder", m_dir.Path(), "not a regular file"},
+        {"no certificate in it", m_dir / "notes.txt", "holds no certificate in PEM form"},
+        {"the server's key, not its certificate", m_dir / "smtp/key.pem", "holds no certificate in PEM form"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        const CMailhostRun run = Run({"account", "set", "--ca-file", c.strPath});
+        EXPECT_EQ(run.nStatus, 2);
+        EXPECT_TRUE(Contains(run.strErr, "CA file"));
+        EXPECT_TRUE(Contains(run.strErr, c.pszSays));
+        EXPECT_EQ(CTempDir::ReadFile(AccountsPath()), strBefore) << "nothing is written";
+    }
+
+    // Named from where the command runs; kept whole, as the host reads it from another folder.
+    const std::string strCwd = fs::current_path();
+    fs::current_path(m_dir / "smtp");
+    const CMailhostRun relative = Run({"account", "set", "--ca-file", "./cert.pem"});
+    fs::current_path(strCwd);
+    ASSERT_EQ(relative.nStatus, 0) << relative.strErr;
+    EXPECT_TRUE(Contains(CTempDir::ReadFile(AccountsPath()), "\nCaFile = " + server.CertPath() + "\n"));
+
+    ASSERT_EQ(Run({"account", "set", "--ca-file", ""}).nStatus, 0);
+    EXPECT_FALSE(Contains(CTempDir::ReadFile(AccountsPath()), "CaFile"));
+
+    // A file the environment names is not the account's to refuse; show warns.
+    const CEnvScope env("SSL_CERT_FILE", (m_dir / "gone.pem").c_str());
+    const CMailhostRun show = Run({"account", "show"});
+    EXPECT_EQ(show.nStatus, 0) << show.strErr;
+    EXPECT_TRUE(Contains(show.strErr, "warning: $SSL_CERT_FILE: CA file " + (m_dir / "gone.pem")));
 }
 
 }  // namespace

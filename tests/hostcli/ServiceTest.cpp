@@ -15,7 +15,6 @@
 #include "CHeadlessTestBase.h"
 #include "CMailhostRun.h"
 #include "Contains.h"
-#include "HostOutbox.h"
 #include "UnixSocket.h"
 
 namespace {
@@ -33,7 +32,7 @@ public:
             throw std::runtime_error("cannot bind " + strPath);
     }
     ~CDatagramSink() { ::close(m_fd); }
-    // The next datagram, or "" when none comes in time.
+    // "" when none comes in time.
     std::string Next(milliseconds timeout) {
         pollfd pfd{m_fd, POLLIN, 0};
         if (::poll(&pfd, 1, static_cast<int>(timeout.count())) <= 0) return {};
@@ -47,8 +46,8 @@ private:
     int m_fd = -1;
 };
 
-// The journal's native form read back from its rules: "KEY=value\n", or
-// "KEY\n", a 64-bit little-endian length, the value and "\n".
+// The journal's native form: "KEY=value\n", or "KEY\n", a 64-bit
+// little-endian length, the value and "\n".
 std::map<std::string, std::string> Decode(const std::string& str) {
     std::map<std::string, std::string> map;
     for (size_t i = 0; i < str.size();) {
@@ -73,8 +72,7 @@ protected:
         m_host.Stop();
         for (const char* psz : {"NOTIFY_SOCKET", "WATCHDOG_USEC", "MAILHOST_JOURNAL_SOCKET"}) unsetenv(psz);
     }
-    // The host started with the service manager's notification socket (and
-    // a watchdog of pszWatchdogUsec, or none), once it has said it is ready.
+    // Started with the service manager's socket (and a watchdog, or none); ready.
     std::unique_ptr<CDatagramSink> StartNotifyingHost(const char* pszWatchdogUsec) {
         auto pNotify = std::make_unique<CDatagramSink>(m_dir / "notify");
         setenv("NOTIFY_SOCKET", (m_dir / "notify").c_str(), 1);
@@ -115,8 +113,8 @@ TEST_F(ServiceTest, TellsTheManagerItIsReadyAliveStandingAsideAndStopping) {
         }
         return false;
     };
-    ASSERT_TRUE(waitFor("STATUS=standing aside for the windowed host")) << CTempDir::ReadFile(m_dir / "host.log");
-    ASSERT_TRUE(WaitForLog(m_dir / "windows.log", "add-in Quillory (TarnwickQuillory.Addin) connected", seconds(30)));
+    ASSERT_TRUE(waitFor("STATUS=standing aside for the windowed host")) << HostLog();
+    ASSERT_TRUE(WaitForLog(m_dir / "windows.log", kConnected, seconds(30)));
     nPings = 0;
     tStart = std::chrono::steady_clock::now();
     while (std::chrono::steady_clock::now() - tStart < seconds(1))
@@ -125,7 +123,7 @@ TEST_F(ServiceTest, TellsTheManagerItIsReadyAliveStandingAsideAndStopping) {
 
     windows.Stop();
     EXPECT_EQ(windows.ExitStatus(), 0);
-    ASSERT_TRUE(waitFor("STATUS=running, sending via ")) << CTempDir::ReadFile(m_dir / "host.log");
+    ASSERT_TRUE(waitFor("STATUS=running, sending via ")) << HostLog();
     EXPECT_TRUE(m_host.Running());
     m_host.Stop();
     std::string str;
@@ -136,20 +134,18 @@ TEST_F(ServiceTest, TellsTheManagerItIsReadyAliveStandingAsideAndStopping) {
 TEST_F(ServiceTest, EveryMessagesResultIsAStructuredJournalEntry) {
     CSmtpServer picky(m_dir / "picky");
     picky.Start({.vecRefuse = {"nobody@example.org"}});
-    WriteLoopbackAccount(m_dir, picky.Port());
+    WriteAccount(picky.Port());
     for (const auto& [strSubject, strTo] :
          {std::pair<std::string, std::string>{"Goes out", "rita@example.com"}, {"Refused", "nobody@example.org"}}) {
         CMailMessage msg;
         msg.vecTo = {strTo};
         msg.strSubject = strSubject;
-        // As the host's Submit gives every message it queues.
-        msg.strMessageId = std::to_string(strTo.size()) + ".queued@example.org";
-        // As the add-in stamps a scheduled message: the task, and the occurrence in local time;
-        // an extra message sent now carries the time it was sent for instead.
+        msg.strMessageId = std::to_string(strTo.size()) + ".queued@example.org";  // as Submit gives each
+        // As the add-in stamps a scheduled message, or an extra one sent now.
         msg.vecHeaders = {{"X-Quillory-Task", "Wöchentlicher Bericht: " + strSubject}};
         if (strSubject == "Goes out") msg.vecHeaders.emplace_back("X-Quillory-Occurrence", "2026-12-07 09:00");
         else msg.vecHeaders.emplace_back("X-Quillory-Send-Now", "2026-12-07 21:30");
-        QueueInOutbox(m_dir, msg);
+        QueueInOutbox(msg);
     }
     CDatagramSink journal(m_dir / "journal");
     setenv("MAILHOST_JOURNAL_SOCKET", (m_dir / "journal").c_str(), 1);
@@ -193,43 +189,42 @@ TEST_F(ServiceTest, AccountSetTellsOnlyAHostThatReadsThatFileWhichThenSendsThrou
     m_server.Stop();
     CSmtpServer other(m_dir / "other");
     other.Start({});
-    // Put into Outbox by another program; delivery, started again with the
-    // new account, finds it there.
+    // Delivery, started again with the new account, finds it in the Outbox.
     CMailMessage msg;
     msg.vecTo = {"rita@example.com"};
     msg.strSubject = "Through the new server";
-    QueueInOutbox(m_dir, msg);
+    QueueInOutbox(msg);
     const std::string strUrl = "smtp://127.0.0.1:" + std::to_string(other.Port());
     std::filesystem::create_symlink(m_dir / "config", m_dir / "config-link");
-    struct CCase {
+    const struct {
         const char* pszName;
         const char* pszAccounts;  // MAILHOST_ACCOUNTS under the test's folder, or nullptr
         bool bTold;
-    };
-    const CCase kCases[] = {
+    } kCases[] = {
         {"another accounts file", "elsewhere/accounts.ini", false},
         {"the host's file through a link", "config-link/mailhost/accounts.ini", true},
         {"the default file", nullptr, true},
     };
-    for (const CCase& c : kCases) {
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.pszName);
         const std::string strAccounts = c.pszAccounts ? m_dir / c.pszAccounts : "";
         const CEnvScope env("MAILHOST_ACCOUNTS", c.pszAccounts ? strAccounts.c_str() : nullptr);
         const CMailhostRun run =
             CMailhostRun::Run(m_dir, {"account", "set", "--address", "zoe@example.org", "--smtp", strUrl});
-        EXPECT_EQ(run.nStatus, 0) << c.pszName << ": " << run.strErr;
+        EXPECT_EQ(run.nStatus, 0) << run.strErr;
         if (!c.bTold) {
             EXPECT_TRUE(Contains(run.strOut, "uses " + m_dir / "config/mailhost/accounts.ini" + ", not this file"))
-                << c.pszName << ": " << run.strOut;
-            EXPECT_EQ(notify.Next(milliseconds(1500)), "") << c.pszName;
+                << run.strOut;
+            EXPECT_EQ(notify.Next(milliseconds(1500)), "");
             continue;
         }
-        EXPECT_TRUE(Contains(run.strOut, ") reads the account again\n")) << c.pszName << ": " << run.strOut;
-        // What systemctl status shows follows the account the host now sends through.
+        EXPECT_TRUE(Contains(run.strOut, ") reads the account again\n")) << run.strOut;
+        // The status the service manager shows follows the account.
         const std::string strStatus = notify.Next(seconds(20));
-        EXPECT_EQ(strStatus.rfind("STATUS=running, sending via ", 0), 0u) << c.pszName << ": " << strStatus;
-        EXPECT_TRUE(Contains(strStatus, std::to_string(other.Port()))) << c.pszName << ": " << strStatus;
+        EXPECT_EQ(strStatus.rfind("STATUS=running, sending via ", 0), 0u) << strStatus;
+        EXPECT_TRUE(Contains(strStatus, std::to_string(other.Port()))) << strStatus;
     }
-    EXPECT_TRUE(other.WaitForCount(1, milliseconds(20000))) << CTempDir::ReadFile(m_dir / "host.log");
+    EXPECT_TRUE(other.WaitForCount(1, milliseconds(20000))) << HostLog();
     EXPECT_TRUE(m_host.Running());
 }
 

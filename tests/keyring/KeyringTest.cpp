@@ -1,7 +1,6 @@
-// The password in a real desktop keyring: a keyring daemon in a temp home
-// on the session bus ctest gives each case, the Accounts dialog under the
-// offscreen platform, and the real mailhost program for what a host without
-// that bus does.
+// The password in a real desktop keyring: a keyring daemon in a temp home on
+// the session bus ctest gives each case, the Accounts dialog offscreen, and
+// the real mailhost program for what a host without that bus does.
 #include <sys/stat.h>
 
 #include <QLineEdit>
@@ -25,8 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kWayOut = "run `mailhost account set --password-stdin` to store it in the file";
-
 // The output of a program run to its end (empty when it failed).
 std::string Output(const CTempDir& dir, const std::string& strCommand) {
     const int nStatus =
@@ -39,14 +36,14 @@ protected:
     // One keyring daemon for the bus the whole program runs on, in a home
     // of its own; it ends with the bus.
     static void SetUpTestSuite() {
-        if (std::system("command -v gnome-keyring-daemon > /dev/null 2>&1") != 0) {
+        if (std::system("command -v gnome-keyring-daemon > /dev/null 2>&1") != 0)
             s_strSkip = "gnome-keyring-daemon is not installed (scripts/setup installs gnome-keyring)";
-            return;
-        }
-        if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
-            s_strStartProblem = "no session bus: run the test under dbus-run-session, as ctest does";
-            return;
-        }
+        else s_strStartProblem = StartKeyring();
+    }
+    // What kept the daemon from starting, or "".
+    static std::string StartKeyring() {
+        if (!std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+            return "no session bus: run the test under dbus-run-session, as ctest does";
         s_pHome = std::make_unique<CTempDir>();
         const CTempDir& home = *s_pHome;
         fs::create_directories(home / "run");
@@ -55,35 +52,28 @@ protected:
         setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
         setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 1);
-        // A keyring daemon the bus starts by itself must not reach the
-        // real home either.
+        // A keyring daemon the bus starts by itself must not reach the real home either.
         std::string strActivation = "dbus-update-activation-environment";
         for (const char* psz : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
             strActivation += std::string(" ") + psz + "='" + std::getenv(psz) + "'";
-        if (CTestProcess::Run({"/bin/sh", "-c", strActivation + " > /dev/null 2>&1"}) != 0) {
-            s_strStartProblem = "the bus's activation environment could not be set";
-            return;
-        }
-        CTempDir::WriteFile(home / "unlock", "keyring password");
+        if (CTestProcess::Run({"/bin/sh", "-c", strActivation + " > /dev/null 2>&1"}) != 0)
+            return "the bus's activation environment could not be set";
         // The keyring it creates is unlocked with the password on standard input.
+        CTempDir::WriteFile(home / "unlock", "keyring password");
         if (CTestProcess::Run({"/bin/sh", "-c",
                                "exec gnome-keyring-daemon --daemonize --unlock --components=secrets < " +
-                                   (home / "unlock") + " > " + (home / "daemon.out") + " 2>&1"}) != 0) {
-            s_strStartProblem = "gnome-keyring-daemon did not start: " + CTempDir::ReadFile(home / "daemon.out");
-            return;
-        }
+                                   (home / "unlock") + " > " + (home / "daemon.out") + " 2>&1"}) != 0)
+            return "gnome-keyring-daemon did not start: " + CTempDir::ReadFile(home / "daemon.out");
         // It forks before it holds its name on the bus.
         const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (Output(home,
                       "dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
                       "org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets")
                    .find("boolean true") == std::string::npos) {
-            if (std::chrono::steady_clock::now() > tEnd) {
-                s_strStartProblem = "gnome-keyring-daemon did not take its name on the bus";
-                return;
-            }
+            if (std::chrono::steady_clock::now() > tEnd) return "gnome-keyring-daemon did not take its name on the bus";
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
+        return "";
     }
     static void TearDownTestSuite() { s_pHome.reset(); }
 
@@ -100,8 +90,7 @@ protected:
 
     std::string Ini() const { return m_dir / "cfg/accounts.ini"; }
     std::string PasswordFile() const { return m_dir / "cfg/smtp-password"; }
-    // What the keyring holds for the account, asked with the keyring's own
-    // command-line client rather than through the code under test.
+    // Asked with the keyring's own client, not through the code under test.
     std::string InKeyring() const { return Output(m_dir, "secret-tool lookup server mailhost user '" + Ini() + "'"); }
     void SaveFromDialog(const std::string& strPassword) {
         CAccountsDialog dlg(Ini());
@@ -161,7 +150,7 @@ TEST_F(KeyringTest, TheDialogPutsThePasswordInTheKeyringAndWithoutTheBusInTheFil
     EXPECT_EQ(InKeyring(), "");
 
     // A headless host without the bus says how to put the password in the
-    // file, and what it says works without the bus.
+    // file, and that works without the bus.
     SaveFromDialog("keyring secret");
     ASSERT_EQ(InKeyring(), "keyring secret");
     const CEnvScope noBus("DBUS_SESSION_BUS_ADDRESS", nullptr);
@@ -175,14 +164,11 @@ TEST_F(KeyringTest, TheDialogPutsThePasswordInTheKeyringAndWithoutTheBusInTheFil
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     const std::string strText = CTempDir::ReadFile(strLog);
-    EXPECT_NE(strText.find(Ini() +
-                           ": the password is in the desktop keyring, which this session cannot reach (no "
-                           "session bus); " +
-                           kWayOut),
-              std::string::npos)
+    EXPECT_NE(
+        strText.find(Ini() + ": the password is in the desktop keyring, which this session cannot reach (no session "
+                             "bus); run `mailhost account set --password-stdin` to store it in the file"),
+        std::string::npos)
         << strText;
-
-    // What the message says to do works without the bus.
     CMailhostRun run = CMailhostRun::Run(m_dir, {"account", "set", "--password-stdin"}, "now in the file\n");
     ASSERT_EQ(run.nStatus, 0) << run.strErr;
     EXPECT_EQ(CTempDir::ReadFile(PasswordFile()), "now in the file\n");
@@ -194,8 +180,7 @@ TEST_F(KeyringTest, TheDialogPutsThePasswordInTheKeyringAndWithoutTheBusInTheFil
 TEST_F(KeyringTest, AnOldFilePasswordMovesIntoTheKeyringAndTheHostLogsInWithIt) {
     CSmtpServer smtp(m_dir / "smtp");
     smtp.Start({.bStartTls = true, .strAuth = "zoe:old secret"});
-    // As the file was before there was a keyring: written by hand, with
-    // the test server's own CA.
+    // As the file was before there was a keyring, with the test server's own CA.
     fs::create_directories(m_dir / "cfg");
     CTempDir::WriteFile(
         Ini(), "[Account]\nAddress = zoe@example.org\nSmtpUrl = smtp://127.0.0.1:" + std::to_string(smtp.Port()) +

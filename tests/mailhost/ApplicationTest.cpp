@@ -1,6 +1,4 @@
 // The application object: its interfaces, its windows and its end.
-#include <gtest/gtest.h>
-
 #include "CEventRecorder.h"
 #include "ObjectModelTest.h"
 

@@ -1,6 +1,4 @@
 // Toolbars and their buttons, and the events their subscribers receive.
-#include <gtest/gtest.h>
-
 #include "CEventRecorder.h"
 #include "ObjectModelTest.h"
 
@@ -117,13 +115,7 @@ TEST_F(ObjectModelTest, SubscribersMayUnadviseInsideHostEvents) {
     auto spInspector = Display(NewMail());
     const CComPtr<_CommandBars> spBars = BarsOf(spInspector.p);
     auto spButton = AddButton(spBars, "Quillory", "Quillory Options");
-    auto spA = MakeComObject<CRecorder>();
-    auto spB = MakeComObject<CRecorder>();
-    DWORD dwA = 0, dwB = 0, dwClose = 0;
-    AtlAdvise(spButton, spA->Unk(), _CommandBarButtonEvents::iid, &dwA);
-    AtlAdvise(spButton, spB->Unk(), _CommandBarButtonEvents::iid, &dwB);
-    // A ends both subscriptions in its Click: B is not called for this click.
-    spA->m_bCancel = true;
+    // U ends both subscriptions in its Click: B is not called for this click.
     struct CUnadviser : CRecorder {
         HRESULT Click(IDispatch* p, bool* pb) override {
             CRecorder::Click(p, pb);
@@ -135,18 +127,17 @@ TEST_F(ObjectModelTest, SubscribersMayUnadviseInsideHostEvents) {
         DWORD dwFirst = 0, dwSecond = 0;
     };
     auto spU = MakeComObject<CUnadviser>();
-    AtlUnadvise(spButton, _CommandBarButtonEvents::iid, dwA);
-    AtlUnadvise(spButton, _CommandBarButtonEvents::iid, dwB);
-    AtlAdvise(spButton, spU->Unk(), _CommandBarButtonEvents::iid, &dwA);
-    AtlAdvise(spButton, spB->Unk(), _CommandBarButtonEvents::iid, &dwB);
+    auto spB = MakeComObject<CRecorder>();
     spU->spSource = spButton;
-    spU->dwFirst = dwA;
-    spU->dwSecond = dwB;
+    AtlAdvise(spButton, spU->Unk(), _CommandBarButtonEvents::iid, &spU->dwFirst);
+    AtlAdvise(spButton, spB->Unk(), _CommandBarButtonEvents::iid, &spU->dwSecond);
     ASSERT_EQ(spButton->Execute(), S_OK);
     EXPECT_EQ(spU->m_vecLog, Log{"Click"});
     EXPECT_TRUE(spB->m_vecLog.empty());
     spU->spSource = nullptr;
     // A window's subscriber that unadvises itself in Close.
+    auto spA = MakeComObject<CRecorder>();
+    DWORD dwClose = 0;
     AtlAdvise(spInspector, spA->Unk(), InspectorEvents::iid, &dwClose);
     spA->m_fnOnClose = [&] { EXPECT_EQ(AtlUnadvise(spInspector, InspectorEvents::iid, dwClose), S_OK); };
     ASSERT_EQ(spInspector->Close(olDiscard), S_OK);

@@ -1,3 +1,4 @@
+// The words each delivery state has on screen, in logs and on disk.
 #include <gtest/gtest.h>
 
 #include "CDeliveryLedger.h"

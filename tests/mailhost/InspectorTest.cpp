@@ -1,6 +1,4 @@
 // Message windows: showing, activating and closing.
-#include <gtest/gtest.h>
-
 #include "CEventRecorder.h"
 #include "ObjectModelTest.h"
 

@@ -111,39 +111,42 @@ TEST_F(PasswordStoreTest, AccountsFileSaysWhereThePasswordIs) {
 TEST_F(PasswordStoreTest, ThePasswordIsReadFromTheKeyringOrTheUserIsToldWhatToDo) {
     fs::create_directories(m_dir / "cfg");
     CTempDir::WriteFile(Ini(), "[Account]\nAddress = a@b.c\nSmtpUrl = smtp://h\nUser = zoe\nPasswordStore = keyring\n");
-
-    m_keyring.m_mapEntries[Ini()] = "from the keyring";
-    auto r = CAccountsFile::LoadWithPassword(Ini(), &m_keyring);
-    EXPECT_EQ(Joined(r.vecErrors), "");
-    EXPECT_EQ(r.account.strPassword, "from the keyring");
-
-    // A session without a bus, with no keyring at all, or with a locked one.
-    r = CAccountsFile::LoadWithPassword(Ini(), nullptr);
-    EXPECT_EQ(Joined(r.vecErrors),
-              Ini() + ": the password is in the desktop keyring, which this session cannot reach; " + kWayOut + "\n");
-    m_keyring.m_fault = CFakeKeyring::EFault::NoBus;
-    r = CAccountsFile::LoadWithPassword(Ini(), &m_keyring);
-    EXPECT_EQ(Joined(r.vecErrors), Ini() +
-                                       ": the password is in the desktop keyring, which this session cannot reach "
-                                       "(no session bus); " +
-                                       kWayOut + "\n");
-    m_keyring.m_fault = CFakeKeyring::EFault::Locked;
-    r = CAccountsFile::LoadWithPassword(Ini(), &m_keyring);
-    EXPECT_TRUE(
-        Contains(Joined(r.vecErrors), "(the desktop keyring: the collection is locked); " + std::string(kWayOut)));
-    EXPECT_EQ(r.account.strPassword, "");
-
-    m_keyring.m_fault = CFakeKeyring::EFault::None;
-    m_keyring.m_mapEntries.clear();
-    r = CAccountsFile::LoadWithPassword(Ini(), &m_keyring);
-    EXPECT_TRUE(
-        Contains(Joined(r.vecErrors), "the desktop keyring has no password for this account; " + std::string(kWayOut)));
+    const std::string strUnreachable = ": the password is in the desktop keyring, which this session cannot reach";
+    using EFault = CFakeKeyring::EFault;
+    // A session without a bus, with no keyring at all, or with a locked or empty one.
+    const struct {
+        const char* pszName;
+        bool bKeyring;
+        EFault fault;
+        const char* pszEntry;   // nullptr: none
+        std::string strErrors;  // all of them; without a final newline, where they start
+        std::string strPassword;
+    } kCases[] = {
+        {"an entry", true, EFault::None, "from the keyring", "", "from the keyring"},
+        {"no keyring", false, EFault::None, "x", Ini() + strUnreachable + "; " + kWayOut + "\n", ""},
+        {"no bus", true, EFault::NoBus, "x", Ini() + strUnreachable + " (no session bus); " + kWayOut + "\n", ""},
+        {"locked", true, EFault::Locked, "x",
+         Ini() + strUnreachable + " (the desktop keyring: the collection is locked); " + kWayOut + "\n", ""},
+        {"no entry", true, EFault::None, nullptr,
+         Ini() + ": the desktop keyring has no password for this account; " + kWayOut, ""},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        m_keyring.m_fault = c.fault;
+        m_keyring.m_mapEntries.clear();
+        if (c.pszEntry) m_keyring.m_mapEntries[Ini()] = c.pszEntry;
+        const auto r = CAccountsFile::LoadWithPassword(Ini(), c.bKeyring ? &m_keyring : nullptr);
+        const std::string strErrors = Joined(r.vecErrors);
+        const bool bWhole = c.strErrors.empty() || c.strErrors.ends_with('\n');
+        EXPECT_EQ(bWhole ? strErrors : strErrors.substr(0, c.strErrors.size()), c.strErrors);
+        EXPECT_EQ(r.account.strPassword, c.strPassword);
+    }
 
     // A password in the file never asks the keyring.
+    m_keyring.m_fault = EFault::None;
     m_keyring.m_nCalls = 0;
     ASSERT_TRUE(CAccountsWriter::Save(Ini(), Account("in the file")));
-    r = CAccountsFile::LoadWithPassword(Ini(), &m_keyring);
-    EXPECT_EQ(r.account.strPassword, "in the file");
+    EXPECT_EQ(CAccountsFile::LoadWithPassword(Ini(), &m_keyring).account.strPassword, "in the file");
     EXPECT_EQ(m_keyring.m_nCalls, 0);
 }
 

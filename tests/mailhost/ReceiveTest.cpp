@@ -1,3 +1,4 @@
+// Receiving over IMAP and POP3 from a real server.
 #include <set>
 
 #include "CDovecotServer.h"

@@ -57,25 +57,40 @@ protected:
 }  // namespace
 
 // Each kind's words are TaskHistoryTest's rows; the column shows them in
-// local time with the whole story, newest first, in the tooltip.
-TEST_F(LastResultColumnTest, TheResultInShortWordsWithTheWholeStoryInTheTooltip) {
-    struct CRow {
-        const char* pszKind;
-        const char* pszText;
-        std::string strShown;  // with %T for the local time of the result
+// local time with the whole story, newest first, in the tooltip. The green
+// tick marks only a task that will still send: not a disabled one, not one
+// with nothing left, not one whose last occurrence failed.
+TEST_F(LastResultColumnTest, TheResultInShortWordsTheWholeStoryInTheTooltipAndTheTickOnlyWhereItWillSend) {
+    using ERowMark = CEmailManagerDlg::ERowMark;
+    const struct {
+        const char* pszName;
+        int32_t bActive;
+        bool bNext;            // a next sending time is left
+        const char* pszLast;   // the last result's kind, "" for none
+        const char* pszText;   // its account
+        const char* pszShown;  // with %T for the local time of the result; nullptr: other kinds' words
+        ERowMark mark;
+    } kRows[] = {
+        {"sent", 1, true, "sent", "to 1 recipient(s)", "Sent %T", ERowMark::Active},
+        {"never sent", 1, true, "", "", "", ERowMark::Active},
+        {"retrying", 1, true, "retrying", "why", nullptr, ERowMark::Active},
+        {"disabled", 0, true, "sent", "why", nullptr, ERowMark::Inactive},
+        {"completed", 1, false, "sent", "why", nullptr, ERowMark::Completed},
+        {"failed", 1, true, "failed", "550 5.1.1 no such user", "Failed: 550 5.1.1 no such user", ERowMark::Failed},
+        {"failed and completed", 1, false, "failed", "why", nullptr, ERowMark::Failed},
+        {"template missing", 1, true, "template-missing", "why", nullptr, ERowMark::Failed},
+        {"disabled after a failure", 0, true, "failed", "why", nullptr, ERowMark::Inactive},
     };
-    const CRow rows[] = {
-        {"sent", "to 1 recipient(s)", "Sent %T"},
-        {"failed", "550 5.1.1 no such user", "Failed: 550 5.1.1 no such user"},
-    };
-    std::string strJson = "{\"version\": 1, \"tasks\": {";
-    for (size_t i = 0; i < std::size(rows); ++i) {
-        AddTask("Task " + std::to_string(i), "t" + std::to_string(i) + ".oft");
-        strJson += std::string(i ? ", " : "") + "\"t" + std::to_string(i) + ".oft\": [" +
-                   Entry("sent", "", "2026-12-06 09:00") + ", " + Entry(rows[i].pszKind, rows[i].pszText) + "]";
+    std::string strJson;
+    for (size_t i = 0; i < std::size(kRows); ++i) {
+        AddTask(kRows[i].pszName, "m" + std::to_string(i) + ".oft");
+        m_list[static_cast<int>(i)].m_bActive = kRows[i].bActive;
+        if (!kRows[i].bNext) m_list[static_cast<int>(i)].m_dtNextSending.Empty();
+        if (!*kRows[i].pszLast) continue;
+        strJson += std::string(strJson.empty() ? "" : ", ") + "\"m" + std::to_string(i) + ".oft\": [" +
+                   Entry("sent", "", "2026-12-06 09:00") + ", " + Entry(kRows[i].pszLast, kRows[i].pszText) + "]";
     }
-    AddTask("Never sent", "never.oft");
-    CTempDir::WriteFile(g_strDataDir + "history.json", strJson + "}}");
+    CTempDir::WriteFile(g_strDataDir + "history.json", "{\"version\": 1, \"tasks\": {" + strJson + "}}");
     CTaskHistoryFile file(g_strDataDir + "history.json", m_clock);
     ASSERT_TRUE(file.Load().Ok());
     g_pTaskHistory = &file;
@@ -85,105 +100,59 @@ TEST_F(LastResultColumnTest, TheResultInShortWordsWithTheWholeStoryInTheTooltip)
         const CZoneGuard zone(pszZone);
         CEmailManagerDlg dlg;
         EXPECT_EQ(dlg.List()->headerItem()->text(CEmailManagerDlg::kLastResultColumn).toStdString(), "Last Result");
-        for (size_t i = 0; i < std::size(rows); ++i) {
-            std::string strShown = rows[i].strShown;
-            if (const size_t n = strShown.find("%T"); n != std::string::npos) strShown.replace(n, 2, LocalClock());
+        const QImage tick = dlg.List()->topLevelItem(0)->icon(0).pixmap(16).toImage();
+        for (size_t i = 0; i < std::size(kRows); ++i) {
+            SCOPED_TRACE(kRows[i].pszName);
             const QTreeWidgetItem* pItem = dlg.List()->topLevelItem(static_cast<int>(i));
-            EXPECT_EQ(pItem->text(CEmailManagerDlg::kLastResultColumn).toStdString(), strShown) << rows[i].pszKind;
-            // Newest first: this occurrence's account, then the day before's.
+            EXPECT_EQ(pItem->data(0, CEmailManagerDlg::kMarkRole).toInt(), static_cast<int>(kRows[i].mark));
+            EXPECT_EQ(pItem->icon(0).pixmap(16).toImage() == tick, kRows[i].mark == ERowMark::Active);
+            if (kRows[i].pszShown) {
+                std::string strShown = kRows[i].pszShown;
+                if (const size_t n = strShown.find("%T"); n != std::string::npos) strShown.replace(n, 2, LocalClock());
+                EXPECT_EQ(pItem->text(CEmailManagerDlg::kLastResultColumn).toStdString(), strShown);
+            }
             const QStringList tip = pItem->toolTip(CEmailManagerDlg::kLastResultColumn).split('\n');
+            if (!*kRows[i].pszLast) {
+                EXPECT_EQ(pItem->toolTip(CEmailManagerDlg::kLastResultColumn), "");
+                continue;
+            }
+            // Newest first: this occurrence's account, then the day before's.
             ASSERT_EQ(tip.size(), 2);
             EXPECT_TRUE(tip[0].startsWith("The occurrence of 2026-12-07 09:00 ")) << tip[0].toStdString();
-            EXPECT_TRUE(tip[0].contains(rows[i].pszText)) << tip[0].toStdString();
+            EXPECT_TRUE(tip[0].contains(kRows[i].pszText)) << tip[0].toStdString();
             EXPECT_TRUE(tip[1].startsWith("The occurrence of 2026-12-06 09:00 was sent")) << tip[1].toStdString();
         }
-        const QTreeWidgetItem* pNever = dlg.List()->topLevelItem(static_cast<int>(std::size(rows)));
-        EXPECT_EQ(pNever->text(CEmailManagerDlg::kLastResultColumn), "");
-        EXPECT_EQ(pNever->toolTip(CEmailManagerDlg::kLastResultColumn), "");
-    }
-}
-
-TEST_F(LastResultColumnTest, ANewResultShowsAtTheNextRefreshAndFollowsItsTaskWhenMoved) {
-    AddTask("First", "a.oft");
-    AddTask("Second", "b.oft");
-    CTaskHistoryFile file(g_strDataDir + "history.json", m_clock);
-    g_pTaskHistory = &file;
-    CEmailManagerDlg dlg;
-    EXPECT_EQ(dlg.List()->topLevelItem(1)->text(CEmailManagerDlg::kLastResultColumn), "");
-    CTaskOutcome o;
-    o.kind = CTaskOutcome::EKind::Failed;
-    o.strOccurrence = "2026-12-07 09:00";
-    o.strText = "554 rejected";
-    file.History().Record("b.oft", o);
-    m_list.MoveUp(1);
-    dlg.OnTimer();
-    EXPECT_EQ(dlg.List()->topLevelItem(0)->text(CEmailManagerDlg::kLastResultColumn), "Failed: 554 rejected");
-    EXPECT_EQ(dlg.List()->topLevelItem(1)->text(CEmailManagerDlg::kLastResultColumn), "");
-}
-
-// The green tick marks only a task that will still send: not a disabled
-// one, not one with nothing left, not one whose last occurrence failed.
-TEST_F(LastResultColumnTest, TheActiveTickMarksOnlyATaskThatWillSend) {
-    using ERowMark = CEmailManagerDlg::ERowMark;
-    const struct {
-        const char* pszName;
-        int32_t bActive;
-        bool bNext;           // a next sending time is left
-        const char* pszLast;  // the last result's kind, "" for none
-        ERowMark mark;
-    } kRows[] = {
-        {"active", 1, true, "sent", ERowMark::Active},
-        {"never sent", 1, true, "", ERowMark::Active},
-        {"retrying", 1, true, "retrying", ERowMark::Active},
-        {"disabled", 0, true, "sent", ERowMark::Inactive},
-        {"completed", 1, false, "sent", ERowMark::Completed},
-        {"failed", 1, true, "failed", ERowMark::Failed},
-        {"failed and completed", 1, false, "failed", ERowMark::Failed},
-        {"template missing", 1, true, "template-missing", ERowMark::Failed},
-        {"disabled after a failure", 0, true, "failed", ERowMark::Inactive},
-    };
-    std::string strJson = "{\"version\": 1, \"tasks\": {";
-    bool bFirst = true;
-    for (size_t i = 0; i < std::size(kRows); ++i) {
-        AddTask(kRows[i].pszName, "m" + std::to_string(i) + ".oft");
-        m_list[static_cast<int>(i)].m_bActive = kRows[i].bActive;
-        if (!kRows[i].bNext) m_list[static_cast<int>(i)].m_dtNextSending.Empty();
-        if (!*kRows[i].pszLast) continue;
-        strJson += std::string(bFirst ? "" : ", ") + "\"m" + std::to_string(i) + ".oft\": [" +
-                   Entry(kRows[i].pszLast, "why") + "]";
-        bFirst = false;
-    }
-    CTempDir::WriteFile(g_strDataDir + "history.json", strJson + "}}");
-    CTaskHistoryFile file(g_strDataDir + "history.json", m_clock);
-    ASSERT_TRUE(file.Load().Ok());
-    g_pTaskHistory = &file;
-    CEmailManagerDlg dlg;
-    const QImage tick = dlg.List()->topLevelItem(0)->icon(0).pixmap(16).toImage();
-    for (size_t i = 0; i < std::size(kRows); ++i) {
-        const QTreeWidgetItem* pItem = dlg.List()->topLevelItem(static_cast<int>(i));
-        EXPECT_EQ(pItem->data(0, CEmailManagerDlg::kMarkRole).toInt(), static_cast<int>(kRows[i].mark))
-            << kRows[i].pszName;
-        EXPECT_EQ(pItem->icon(0).pixmap(16).toImage() == tick, kRows[i].mark == ERowMark::Active) << kRows[i].pszName;
     }
 }
 
 // A last sending time that cannot be read is told in the column and its
-// tooltip, not only on the journal, with or without a history; without a
-// history the column is otherwise empty.
-TEST_F(LastResultColumnTest, AnUnreadableLastSendingTimeIsShown) {
+// tooltip, not only on the journal; without a history the column is
+// otherwise empty. A new result shows at the next refresh, on its task's row
+// wherever the task moved.
+TEST_F(LastResultColumnTest, AnUnreadableLastSendingTimeIsShownAndANewResultFollowsItsTask) {
     AddTask("Damaged", "a.oft");
     m_list[0].m_dtLastSent = {2026, 13, 7, 2, 9, 0, 1};  // month 13
     AddTask("Sound", "b.oft");
     m_list[1].m_dtLastSent = {2026, 12, 7, 2, 9, 0, 1};
     AddTask("Never sent", "c.oft");
     CEmailManagerDlg dlg;
-    const auto* pDamaged = dlg.List()->topLevelItem(0);
-    EXPECT_EQ(pDamaged->text(CEmailManagerDlg::kLastResultColumn), "Last sending time unreadable");
-    EXPECT_TRUE(
-        pDamaged->toolTip(CEmailManagerDlg::kLastResultColumn).startsWith("Its last sending time cannot be read ("))
-        << pDamaged->toolTip(CEmailManagerDlg::kLastResultColumn).toStdString();
-    EXPECT_TRUE(
-        pDamaged->toolTip(CEmailManagerDlg::kLastResultColumn).endsWith("; it is sent by its next time all the same."));
-    EXPECT_EQ(dlg.List()->topLevelItem(1)->text(CEmailManagerDlg::kLastResultColumn), "");
-    EXPECT_EQ(dlg.List()->topLevelItem(2)->text(CEmailManagerDlg::kLastResultColumn), "");
+    auto result = [&](int nRow) { return dlg.List()->topLevelItem(nRow)->text(CEmailManagerDlg::kLastResultColumn); };
+    const QString strTip = dlg.List()->topLevelItem(0)->toolTip(CEmailManagerDlg::kLastResultColumn);
+    EXPECT_EQ(result(0), "Last sending time unreadable");
+    EXPECT_TRUE(strTip.startsWith("Its last sending time cannot be read (")) << strTip.toStdString();
+    EXPECT_TRUE(strTip.endsWith("; it is sent by its next time all the same.")) << strTip.toStdString();
+    EXPECT_EQ(result(1), "");
+    EXPECT_EQ(result(2), "");
+
+    CTaskHistoryFile file(g_strDataDir + "history.json", m_clock);
+    g_pTaskHistory = &file;
+    CTaskOutcome o;
+    o.kind = CTaskOutcome::EKind::Failed;
+    o.strOccurrence = "2026-12-07 09:00";
+    o.strText = "554 rejected";
+    file.History().Record("c.oft", o);
+    m_list.MoveUp(2);
+    dlg.OnTimer();
+    EXPECT_EQ(result(1), "Failed: 554 rejected");
+    EXPECT_EQ(result(2), "");
 }

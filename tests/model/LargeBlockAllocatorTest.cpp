@@ -1,6 +1,6 @@
-// Long arrays live in blocks of their own, 2 MiB aligned; they must hold
-// and keep their elements like any vector while they grow past that size,
-// are copied, moved and shrunk.
+// The arrays tasks live in: long ones in blocks of their own, 2 MiB aligned, that must hold and keep their elements
+// like any vector while they grow past that size, are copied, moved and shrunk; a task's copy owns its attachments; an
+// index out of range is a typed error.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,6 +9,7 @@
 
 #include "CArray.h"
 #include "CLargeBlockAllocator.h"
+#include "CTaskItem.h"
 
 namespace {
 
@@ -35,9 +36,8 @@ TEST(LargeBlockAllocatorTest, LargeBlocksAreAlignedAndWholeSmallOnesComeFromTheH
     alloc.deallocate(pSmall, 100);
 }
 
-// A reference vector with the ordinary allocator goes through the same
-// edits; the array must agree with it at every step, while its storage
-// moves from the heap into ever larger blocks of their own.
+// A reference vector with the ordinary allocator goes through the same edits; the array must agree with it at every
+// step, while its storage moves from the heap into ever larger blocks of their own.
 TEST(LargeBlockAllocatorTest, AnArrayGrowingPastTheLargeSizeKeepsItsElements) {
     const size_t nPast = CLargeBlocks::kLargeBytes / sizeof(CBigElement) * 2 + 7;
     CArray<CBigElement> arr;
@@ -65,6 +65,37 @@ TEST(LargeBlockAllocatorTest, AnArrayGrowingPastTheLargeSizeKeepsItsElements) {
         taken.RemoveAt(taken.GetSize() - 5);
     }
     agree(taken, "shrunk");
+}
+
+TEST(TaskItem, CopyOwnsItsAttachments) {
+    CTaskItem src;
+    for (const char* s : {"/a", "/b", "/c/*.txt"}) src.m_arrAttachments.Add(s);
+    CTaskItem copy = src;
+    copy.m_arrAttachments.RemoveAt(0);
+    copy.m_arrAttachments.SetAt(0, "/changed");
+    ASSERT_EQ(src.m_arrAttachments.GetSize(), 3);
+    EXPECT_EQ(src.m_arrAttachments[1], "/b");
+    CTaskItem assigned;
+    assigned.m_arrAttachments.Add("/old");
+    assigned = src;
+    EXPECT_EQ(assigned, src);
+}
+
+TEST(TaskList, IndexOutOfRangeIsATypedError) {
+    CTaskList list;
+    EXPECT_THROW(list.GetAt(0), CTaskError);
+    list.Add(CTaskItem());
+    EXPECT_THROW(list.GetAt(-1), CTaskError);
+    EXPECT_THROW(list.SetAt(1, CTaskItem()), CTaskError);
+    EXPECT_THROW(list.RemoveAt(1), CTaskError);
+    EXPECT_THROW(list.MoveUp(0), CTaskError);
+    EXPECT_THROW(list.MoveDown(0), CTaskError);
+    try {
+        list.GetAt(5);
+        FAIL();
+    } catch (const CTaskError& e) {
+        EXPECT_EQ(e.Code(), CTaskError::kE_BOUNDS);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
-// The C library's answers for the conversions between date groups and
-// absolute time, the reference every conversion test compares with.
+// The C library's answers for the conversions between date groups and absolute time, the reference every conversion
+// test compares with.
 #include <algorithm>
 #include <ctime>
 #include <vector>
@@ -16,8 +16,7 @@ namespace LibcTime {
 inline constexpr time_t kHour = 3600;
 inline constexpr time_t kDay = 86400;
 
-// The C library's breakdown under the TZ of the moment (localtime_r alone
-// does not look at TZ again).
+// The C library's breakdown under the TZ of the moment (localtime_r alone does not look at TZ again).
 inline std::tm Local(time_t t) {
     tzset();
     std::tm tm{};
@@ -30,10 +29,9 @@ inline bool SameWall(const std::tm& a, const std::tm& b) {
            a.tm_min == b.tm_min && a.tm_sec == b.tm_sec;
 }
 
-// What the C library says a wall time (second 1) is: with exactly one
-// instant, mktime's answer; where the hour repeats, the earlier instant;
-// where the clocks skip it, the wall time read with the offset in force
-// before the change, which lands the gap's length later on the clock.
+// What the C library says a wall time (second 1) is: with exactly one instant, mktime's answer; where the hour repeats,
+// the earlier instant; where the clocks skip it, the wall time read with the offset in force before the change, which
+// lands the gap's length later on the clock.
 inline time_t LibcAbsolute(int nYear, int nMonth, int nDay, int nHour, int nMinute) {
     std::tm wall{};
     wall.tm_year = nYear - 1900, wall.tm_mon = nMonth - 1, wall.tm_mday = nDay;

@@ -1,6 +1,6 @@
+// The schedule of a task as a person reads it, for every rule and for values no panel stores.
 #include <functional>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -23,18 +23,16 @@ void Days(CTaskItem& task, std::initializer_list<int> listSundayFirst) {
     for (int n : listSundayFirst) task.m_bWeekDays[n] = 1;
 }
 
-struct CCase {
-    const char* pszName;
-    CTaskItem task;
-    const char* pszRule;
-    const char* pszEnd;
-};
+}  // namespace
 
-const std::vector<CCase>& Cases() {
+TEST(RecurrenceTextTest, SaysWhatEveryRuleDoes) {
     using R = ERecurrence;
-    // One row a case.
-    // clang-format off
-    static const std::vector<CCase> s_vec = {
+    const struct {
+        const char* pszName;
+        CTaskItem task;
+        const char *pszRule, *pszEnd;
+    } cases[] = {
+        // clang-format off
         {"once", Task(R::Once, [](CTaskItem&) {}), "Once on 2026-12-08 at 09:05", ""},
         {"once ignores its end", Task(R::Once, [](CTaskItem& t) { t.m_nEndKind = CodeOf(EEndKind::AfterCount), t.m_nEndAfterCount = 4; }), "Once on 2026-12-08 at 09:05", ""},
         {"every minute", Task(R::Minutely, [](CTaskItem& t) { t.m_nMinuteInterval = 1; }), "Every minute from 2026-12-08 at 09:05", ""},
@@ -60,15 +58,9 @@ const std::vector<CCase>& Cases() {
         {"second even day of January, until a date", Task(R::Yearly, [](CTaskItem& t) { t.m_nYearlyMode = CodeOf(EYearlyMode::OrdinalDay), t.m_nYearlyOrdinal = CodeOf(EOrdinal::Second), t.m_nYearlyDayKind = CodeOf(EDayKind::EvenDay), t.m_nYearlyMonth2 = 0, t.m_nEndKind = CodeOf(EEndKind::EndDate), t.m_dtEnd = {2030, 12, 31, 3}; }), "Every year on the second even day of January at 09:05", "until 2030-12-31"},
         {"values no panel stores are named, not guessed", Task(R::Yearly, [](CTaskItem& t) { t.m_nYearlyMode = CodeOf(EYearlyMode::OrdinalDay), t.m_nYearlyOrdinal = 9, t.m_nYearlyDayKind = 12, t.m_nYearlyMonth2 = 12; }), "Every year on the ordinal 9 day of kind 12 of month 13 at 09:05", ""},
         {"a recurrence not known", Task(static_cast<R>(6), [](CTaskItem&) {}), "Recurrence 6 (not known; never sent)", ""},
+        // clang-format on
     };
-    // clang-format on
-    return s_vec;
-}
-
-}  // namespace
-
-TEST(RecurrenceTextTest, SaysWhatEveryRuleDoes) {
-    for (const CCase& c : Cases()) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.pszName);
         EXPECT_EQ(CRecurrenceText::Describe(c.task), c.pszRule);
         EXPECT_EQ(CRecurrenceText::DescribeEnd(c.task), c.pszEnd);

@@ -3,8 +3,8 @@
 #include "CSchedule.h"
 #include "TaskTime.h"
 
-// The catch-up as first written: one occurrence per turn of the loop. The
-// shipped one must land exactly where this lands.
+// The catch-up as first written: one occurrence per turn of the loop. The shipped one must land exactly where this
+// lands.
 inline CResult<> ReferenceAdvance(const CSchedule& s, const IClock& clock, CTaskItem& task) {
     const time_t tPresent = clock.Now();
     task.m_dtLastSent.Empty();

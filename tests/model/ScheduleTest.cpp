@@ -1,3 +1,4 @@
+// The schedule's next sending times for every recurrence, across changes of offset, and its limits.
 #include <functional>
 #include <string>
 #include <vector>
@@ -38,17 +39,9 @@ CTaskItem Recurring(int nRecurrence, TaskDateTime dtStart) {
     return t;
 }
 
-// Every nInterval minutes (1) or days (2) from the start.
-CTaskItem Every(int nRecurrence, TaskDateTime dtStart, int32_t nInterval) {
-    CTaskItem t = Recurring(nRecurrence, dtStart);
-    (nRecurrence == CodeOf(ERecurrence::Minutely) ? t.m_nMinuteInterval : t.m_nDailyInterval) = nInterval;
-    return t;
-}
-
 class ScheduleTest : public ::testing::TestWithParam<const char*> {
 protected:
     ScheduleTest() : m_zone(GetParam()) {}
-    CTaskItem Task(int nRecurrence, TaskDateTime dtStart) { return Recurring(nRecurrence, dtStart); }
     CZoneGuard m_zone;
     CFixedClock m_clock{0};
     CSchedule m_s{m_clock};
@@ -56,8 +49,8 @@ protected:
 
 }  // namespace
 
-// Each recurrence from its first computation on: the next sending time
-// first, then after each occurrence the sender counts.
+// Each recurrence from its first computation on: the next sending time first, then after each occurrence the sender
+// counts.
 TEST_P(ScheduleTest, EachRecurrenceGivesItsNextTimes) {
     // clang-format off
     const struct {
@@ -90,9 +83,6 @@ TEST_P(ScheduleTest, EachRecurrenceGivesItsNextTimes) {
              t.m_bWeekDays[1] = 0, t.m_bWeekDays[2] = 1;
          },
          {}, {"2025-01-07 08:00", "2025-02-04 08:00"}},  // row 2 of January 2025 is 5..11, of February 2..8
-        {"monthly day 31 carries into May", At(2025, 3, 31, 7, 0), 4, Group(2025, 1, 31, 7, 0),
-         [](CTaskItem& t) { t.m_nMonthlyDay = 31, t.m_nMonthlyInterval = 1; }, Group(2025, 3, 31, 7, 0),
-         {"2025-05-01 07:00"}},
         {"monthly day 31 counts on from where it landed", At(2025, 1, 1), 4, Group(2025, 1, 31, 8, 15),
          [](CTaskItem& t) { t.m_nMonthlyDay = 31, t.m_nMonthlyInterval = 1; }, {},
          {"2025-01-31 08:15", "2025-03-03 08:15", "2025-05-01 08:15", "2025-07-01 08:15", "2025-08-31 08:15"}},
@@ -113,7 +103,7 @@ TEST_P(ScheduleTest, EachRecurrenceGivesItsNextTimes) {
     // clang-format on
     for (const auto& c : cases) {
         m_clock.Set(c.tNow);
-        CTaskItem t = Task(c.nRecurrence, c.dtStart);
+        CTaskItem t = Recurring(c.nRecurrence, c.dtStart);
         c.fnSet(t);
         t.m_dtLastSent = c.dtLastSent;
         EXPECT_EQ(m_s.CalcNextSending(t).Problem(), "") << c.pszName;
@@ -124,7 +114,8 @@ TEST_P(ScheduleTest, EachRecurrenceGivesItsNextTimes) {
     }
 }
 
-TEST_P(ScheduleTest, DayOfMonthForLastWeekendDay) {
+// The calendar helpers, and the end of a task after the last second of its end date.
+TEST_P(ScheduleTest, DayOfMonthForAndTheEndOfATask) {
     // May 2025 ends on a Saturday, April 2025 on a Wednesday.
     EXPECT_EQ(ValueOf(CSchedule::DayOfMonthFor(2025, 5, 4, 2)), 31);
     EXPECT_EQ(ValueOf(CSchedule::DayOfMonthFor(2025, 4, 4, 2)), 27);
@@ -134,10 +125,7 @@ TEST_P(ScheduleTest, DayOfMonthForLastWeekendDay) {
     EXPECT_EQ(CSchedule::DaysInMonth(2000, 2), 29);
     EXPECT_EQ(CSchedule::DaysInMonth(2400, 2), 29);
     EXPECT_EQ(CSchedule::DaysInMonth(2100, 2), 28);
-}
-
-TEST_P(ScheduleTest, ATaskEndsAfterTheLastSecondOfItsEndDate) {
-    CTaskItem e = Task(2, Group(2025, 6, 9, 23, 0));
+    CTaskItem e = Recurring(2, Group(2025, 6, 9, 23, 0));
     e.m_nEndKind = 2;
     e.m_dtEnd = {2025, 6, 10, 0};
     EXPECT_FALSE(ValueOf(CSchedule::IsTaskEnded(e, At(2025, 6, 10, 23, 59))));
@@ -145,7 +133,7 @@ TEST_P(ScheduleTest, ATaskEndsAfterTheLastSecondOfItsEndDate) {
 }
 
 TEST_P(ScheduleTest, CheckDueHasFourAnswers) {
-    CTaskItem t = Task(1, Group(2025, 1, 1, 10, 0));
+    CTaskItem t = Recurring(1, Group(2025, 1, 1, 10, 0));
     t.m_nMinuteInterval = 60;
     t.m_dtNextSending = Group(2025, 1, 1, 10, 0);
     m_clock.Set(At(2025, 1, 1, 9, 59) + 30);
@@ -172,22 +160,16 @@ TEST_P(ScheduleTest, CheckDueHasFourAnswers) {
 TEST_P(ScheduleTest, ZeroIntervalsAndOddValuesNeverLoop) {
     m_clock.Set(At(2025, 6, 1));
     for (int nRec : {1, 2, 3, 4}) {
-        CTaskItem t = Task(nRec, Group(2025, 1, 1, 10, 0));
+        CTaskItem t = Recurring(nRec, Group(2025, 1, 1, 10, 0));
         t.m_nMonthlyDay = 5;
-        EXPECT_EQ(m_s.AdvancePastNow(t).Problem(), "");  // intervals all 0: must return
-        SUCCEED();
+        EXPECT_EQ(m_s.AdvancePastNow(t).Problem(), "") << nRec;  // intervals all 0: must return
     }
-    CTaskItem odd = Task(4, Group(2025, 1, 1, 10, 0));
-    odd.m_nMonthlyMode = 1;
-    odd.m_nMonthlyInterval2 = 1;
-    odd.m_nMonthlyDayKind = 40;
-    odd.m_nMonthlyOrdinal = 9;
+    CTaskItem odd = Recurring(4, Group(2025, 1, 1, 10, 0)), year = Recurring(5, Group(2025, 1, 1, 10, 0));
+    odd.m_nMonthlyMode = odd.m_nMonthlyInterval2 = 1, odd.m_nMonthlyDayKind = 40, odd.m_nMonthlyOrdinal = 9;
+    year.m_nYearlyMode = 7, year.m_nYearlyDayKind = 99;
     EXPECT_EQ(m_s.AdvancePastNow(odd).Problem(), "");
-    CTaskItem year = Task(5, Group(2025, 1, 1, 10, 0));
-    year.m_nYearlyMode = 7;
-    year.m_nYearlyDayKind = 99;
     EXPECT_EQ(m_s.AdvancePastNow(year).Problem(), "");
-    CTaskItem rec = Task(9, Group(2025, 1, 1, 10, 0));
+    CTaskItem rec = Recurring(9, Group(2025, 1, 1, 10, 0));
     CTaskItem before = rec;
     EXPECT_EQ(m_s.CalcNextSending(rec).Problem(), "");
     EXPECT_EQ(rec, before);
@@ -195,7 +177,7 @@ TEST_P(ScheduleTest, ZeroIntervalsAndOddValuesNeverLoop) {
 
 TEST_P(ScheduleTest, AdvancePastNowLandsOnTheFirstTimeAtOrAfterThePresent) {
     m_clock.Set(At(2025, 3, 10, 12, 0) + 30);
-    CTaskItem t = Task(1, Group(2015, 3, 10, 12, 0));
+    CTaskItem t = Recurring(1, Group(2015, 3, 10, 12, 0));
     t.m_nMinuteInterval = 7;
     EXPECT_EQ(m_s.AdvancePastNow(t).Problem(), "");
     const time_t tNext = ValueOf(TaskTime::ToAbsolute(t.m_dtNextSending));
@@ -210,7 +192,7 @@ TEST_P(ScheduleTest, AdvancePastNowLandsOnTheFirstTimeAtOrAfterThePresent) {
     }
     EXPECT_EQ(t.m_nOccurrenceCount, 0);
 
-    CTaskItem w = Task(3, Group(2015, 3, 10, 12, 0));
+    CTaskItem w = Recurring(3, Group(2015, 3, 10, 12, 0));
     w.m_nWeeklyInterval = 1;
     m_clock.Set(At(2025, 6, 9, 12, 0) + 30);
     EXPECT_EQ(m_s.AdvancePastNow(w).Problem(), "");
@@ -221,18 +203,10 @@ INSTANTIATE_TEST_SUITE_P(Zones, ScheduleTest,
                          ::testing::Values("UTC", "America/New_York", "Europe/Berlin", "Australia/Lord_Howe",
                                            "Asia/Kathmandu"));
 
-// A schedule in Berlin whose present is the start of a day there.
-struct CBerlinSchedule {
-    CZoneGuard zone{"Europe/Berlin"};
-    CFixedClock clock{0};
-    CSchedule s{clock};
-    CBerlinSchedule(int y, int mo, int d) { clock.Set(At(y, mo, d)); }
-};
-
-// Changes of offset: days and weeks are counted on the calendar, so every
-// occurrence goes at the start's time on the clock of its day. A time the
-// clocks skip goes out as far after it as they jump, the next day at the
-// start's time again; a time they repeat goes once, at its first pass.
+// Changes of offset: days and weeks are counted on the calendar, so every occurrence goes at the start's time on the
+// clock of its day. A time the clocks skip goes out as far after it as they jump, the next day at the start's time
+// again; a time they repeat goes once, at its first pass. Minutes count elapsed time, but a repeated wall time can be
+// stored only once.
 TEST(ScheduleDst, DaysAndWeeksKeepTheClockTimeAcrossChanges) {
     using Strings = std::vector<std::string>;
     const auto daily = [](int nInterval) { return [=](CTaskItem& t) { t.m_nDailyInterval = nInterval; }; };
@@ -276,6 +250,12 @@ TEST(ScheduleDst, DaysAndWeeksKeepTheClockTimeAcrossChanges) {
         {"third week Tuesday 10:00 over the spring change", "Europe/Berlin", 3,
          [](CTaskItem& t) { t.m_nWeeklyMode = 1, t.m_nWeeklyWeekOfMonth = 1, t.m_bWeekDays[2] = 1; }, 2027, 3, 1, 10, 0,
          {"2027-03-16 10:00", "2027-04-13 10:00", "2027-05-11 10:00"}},
+        // 02:32 is the first pass of the repeated hour; 02:33 of the second pass cannot be stored, so the next one is
+        // an interval later: not a crawl through the hour.
+        {"every 61 minutes through the repeated hour", "Europe/Berlin", 1,
+         [](CTaskItem& t) { t.m_nMinuteInterval = 61; }, 2011, 10, 30, 0, 30,
+         {"2011-10-30 00:30", "2011-10-30 01:31", "2011-10-30 02:32", "2011-10-30 03:34", "2011-10-30 04:35",
+          "2011-10-30 05:36"}},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -294,12 +274,9 @@ TEST(ScheduleDst, DaysAndWeeksKeepTheClockTimeAcrossChanges) {
             Occur(s, clock, t);
         }
         EXPECT_EQ(vecGot, c.vecWant);
-        // The catch-up of a task scheduled a minute after the second
-        // occurrence lands on the third.
+        // The catch-up of a task scheduled a minute after the second occurrence lands on the third.
         CTaskItem late = fresh;
-        const std::string& str = c.vecWant[1];
-        auto field = [&](size_t nAt, size_t nLen) { return std::stoi(str.substr(nAt, nLen)); };
-        clock.Set(At(field(0, 4), field(5, 2), field(8, 2), field(11, 2), field(14, 2)) + 60);
+        clock.Set(ValueOf(TaskTime::ToAbsolute(ValueOf(TaskTime::ParseDateTime(c.vecWant[1])))) + 60);
         EXPECT_EQ(s.AdvancePastNow(late).Problem(), "");
         EXPECT_EQ(Next(late), c.vecWant[2]);
     }
@@ -307,14 +284,13 @@ TEST(ScheduleDst, DaysAndWeeksKeepTheClockTimeAcrossChanges) {
 
 TEST(ScheduleDst, MidnightShiftNeverRepeatsADay) {
     // Zones whose clocks change at midnight; sending times inside the shift.
-    struct Case {
+    const struct {
         const char* pszZone;
         int y, mo, d;  // a day shortly before a change
-    };
-    const Case cases[] = {{"America/Santiago", 2024, 4, 1},
-                          {"America/Havana", 2024, 11, 1},
-                          {"Asia/Beirut", 2024, 10, 24},
-                          {"America/Asuncion", 2024, 3, 20}};
+    } cases[] = {{"America/Santiago", 2024, 4, 1},
+                 {"America/Havana", 2024, 11, 1},
+                 {"Asia/Beirut", 2024, 10, 24},
+                 {"America/Asuncion", 2024, 3, 20}};
     for (const auto& c : cases) {
         CZoneGuard zone(c.pszZone);
         for (int nRec : {2, 3}) {
@@ -330,7 +306,7 @@ TEST(ScheduleDst, MidnightShiftNeverRepeatsADay) {
             for (int i = 0; i < 40; ++i) {
                 ASSERT_TRUE(t.m_dtNextSending.IsSet());
                 const time_t tNext = ValueOf(TaskTime::ToAbsolute(t.m_dtNextSending));
-                std::string strDay = Next(t).substr(0, 10);
+                const std::string strDay = Next(t).substr(0, 10);
                 EXPECT_GT(tNext, tPrev) << c.pszZone << " " << Next(t);
                 EXPECT_NE(strDay, strPrevDay) << c.pszZone << " type " << nRec << " sends twice on " << strDay;
                 tPrev = tNext;
@@ -341,10 +317,9 @@ TEST(ScheduleDst, MidnightShiftNeverRepeatsADay) {
     }
 }
 
-// An N-minute task keeps N minutes of elapsed time between its sendings
-// across every change; where the clocks go back, the wall times they repeat
-// can be stored only once, so there a gap may be a whole number of
-// intervals, but never shorter than one and never two sendings in one.
+// An N-minute task keeps N minutes of elapsed time between its sendings across every change; where the clocks go back,
+// the wall times they repeat can be stored only once, so there a gap may be a whole number of intervals, but never
+// shorter than one and never two sendings in one.
 TEST(ScheduleDst, MinutelySendingsStayWholeIntervalsApart) {
     const struct {
         const char* pszZone;
@@ -369,8 +344,8 @@ TEST(ScheduleDst, MinutelySendingsStayWholeIntervalsApart) {
                 ASSERT_TRUE(nGap > 0 && nGap % (nMinutes * 60) == 0)
                     << c.pszZone << " every " << nMinutes << ": " << Next(t) << " comes " << nGap
                     << " s after the last";
-                // Only the hour the clocks repeat may be passed over: from the
-                // last time before it to the first one after it.
+                // Only the hour the clocks repeat may be passed over: from the last time before it to the first one
+                // after it.
                 ASSERT_LT(nGap, 2 * nMinutes * 60 + 3600) << c.pszZone << " every " << nMinutes << " at " << Next(t);
                 tPrev = tNext;
                 ++nSent;
@@ -381,23 +356,8 @@ TEST(ScheduleDst, MinutelySendingsStayWholeIntervalsApart) {
     }
 }
 
-TEST(ScheduleDst, EverySixtyOneMinutesThroughTheRepeatedHourDoesNotCrawl) {
-    CBerlinSchedule berlin(2011, 10, 29);
-    CTaskItem t = Every(1, Group(2011, 10, 30, 0, 30), 61);
-    EXPECT_EQ(berlin.s.CalcNextSending(t).Problem(), "");
-    std::vector<std::string> vecTimes;
-    for (int i = 0; i < 6; ++i) {
-        vecTimes.push_back(Next(t));
-        Occur(berlin.s, berlin.clock, t);
-    }
-    // 02:32 is the first pass of the repeated hour; 02:33 of the second pass
-    // cannot be stored, so the next one is an interval later.
-    EXPECT_EQ(vecTimes, (std::vector<std::string>{"2011-10-30 00:30", "2011-10-30 01:31", "2011-10-30 02:32",
-                                                  "2011-10-30 03:34", "2011-10-30 04:35", "2011-10-30 05:36"}));
-}
-
-// Stored values come from a file anyone can write: no combination of them may
-// make the computation overflow (the sanitizer build checks the arithmetic).
+// Stored values come from a file anyone can write: no combination of them may make the computation overflow (the
+// sanitizer build checks the arithmetic).
 TEST(ScheduleLimits, ExtremeStoredValuesAreRefusedNotOverflowed) {
     CZoneGuard zone("Europe/Berlin");
     CFixedClock clock(At(2026, 12, 7, 9, 30));

@@ -1,3 +1,4 @@
+// The preview of a task's next sending times, and the machine's zone as it is shown beside them.
 #include <functional>
 #include <string>
 #include <vector>
@@ -9,9 +10,8 @@
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
-// What the preview adds to the one schedule step (tested in ScheduleTest and
-// against the references through `quillory next`): it starts at the stored
-// next time, stops at the count asked for, where the schedule ends, and
+// What the preview adds to the one schedule step (tested in ScheduleTest and against the references through
+// `quillory next`): it starts at the stored next time, stops at the count asked for, where the schedule ends, and
 // after the one sending of a schedule that cannot move on.
 TEST(SendingPreviewTest, WalksFromTheStoredNextTimeAndStopsWhereTheScheduleDoes) {
     using Strings = std::vector<std::string>;

@@ -1,7 +1,5 @@
-// One change to one task of a list, by the rules the add-in and the tool
-// share: applied to the list as it stands, with the template files moved,
-// copied and removed only where they are the list's own, and nothing
-// changed when the change is refused or the list cannot be saved.
+// One change to one task of a list, as the add-in and the tool share it: template files touched
+// only where they are the list's own, nothing changed when refused or not saved.
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -46,6 +44,12 @@ protected:
         return t;
     }
     CResult<CTaskListEdit::COutcome> Apply(const json& j) { return CTaskListEdit::Apply(m_list, j, m_ctx); }
+    // The outcome of a change that must be taken.
+    CTaskListEdit::COutcome Done(const json& j) {
+        auto r = Apply(j);
+        EXPECT_TRUE(r) << r.Problem();
+        return r ? *r : CTaskListEdit::COutcome{};
+    }
     std::string Pending(const std::string& strName = ".quillory-new-4711.oft") {
         const std::string strPath = m_dir / strName;
         CTempDir::WriteFile(strPath, "Subject: new\n\nbody\n");
@@ -73,10 +77,8 @@ TEST_F(TaskListEditTest, MoveKeepsEachTaskWithItsIdentity) {
         {"a", "down", {"b", "d", "c", "a"}, 3},  {"c", "up", {"b", "c", "d", "a"}, 1},
     };
     for (const auto& step : arrSteps) {
-        const auto r = Apply({{"command", "move"}, {"task", step.pszTask}, {"to", step.pszTo}});
-        ASSERT_TRUE(r) << r.Problem();
+        EXPECT_EQ(Done({{"command", "move"}, {"task", step.pszTask}, {"to", step.pszTo}}).nIndex, step.nIndex);
         EXPECT_EQ(TaskNames(m_list), step.vecAfter) << step.pszTask << " " << step.pszTo;
-        EXPECT_EQ(r->nIndex, step.nIndex);
     }
     EXPECT_EQ(m_list[m_list.IndexOf(nIdOfD)].m_strTaskName, "d");
     for (const char* pszTo : {"5", "0", "sideways", ""})
@@ -89,13 +91,11 @@ TEST_F(TaskListEditTest, MoveKeepsEachTaskWithItsIdentity) {
 TEST_F(TaskListEditTest, EnableDisableTouchOnlyTheFlagAndANewFormStartsItsIntervalAtOne) {
     CTaskItem expected = m_list[1];
     for (const auto& [pszCommand, bActive] : {std::pair{"disable", 0}, std::pair{"enable", 1}}) {
-        const auto r = Apply({{"command", pszCommand}, {"task", "b"}});
-        ASSERT_TRUE(r) << r.Problem();
+        Done({{"command", pszCommand}, {"task", "b"}});
         expected.m_bActive = bActive;
         EXPECT_EQ(m_list[1], expected) << pszCommand;
     }
-    const auto r = Apply({{"command", "set"}, {"task", "c"}, {"changes", {{"recurrence", 2}}}});
-    ASSERT_TRUE(r) << r.Problem();
+    Done({{"command", "set"}, {"task", "c"}, {"changes", {{"recurrence", 2}}}});
     EXPECT_EQ(m_list[2].m_nDailyInterval, 1);
     EXPECT_EQ(m_list[2].m_nWeeklyInterval, 1) << "the weekly form's value stays in store";
 }
@@ -123,24 +123,21 @@ TEST_F(TaskListEditTest, RemoveKeepsTheTemplateFileAsTheManagerDoes) {
 
 TEST_F(TaskListEditTest, CopyNeverWritesOverAFile) {
     CTempDir::WriteFile(m_dir / "b.oft.oft", "someone else's");
-    auto r = Apply({{"command", "copy"}, {"task", "a"}});
-    ASSERT_TRUE(r) << r.Problem();
-    EXPECT_EQ(r->nIndex, 4);
-    EXPECT_EQ(r->task.m_strTaskName, "Copy of a");
-    EXPECT_EQ(r->task.m_strTemplateFile, m_dir / "a.oft.oft");
+    auto r = Done({{"command", "copy"}, {"task", "a"}});
+    EXPECT_EQ(r.nIndex, 4);
+    EXPECT_EQ(r.task.m_strTaskName, "Copy of a");
+    EXPECT_EQ(r.task.m_strTemplateFile, m_dir / "a.oft.oft");
     EXPECT_EQ(CTempDir::ReadFile(m_dir / "a.oft.oft"), CTempDir::ReadFile(m_dir / "a.oft"));
 
-    r = Apply({{"command", "copy"}, {"task", "b"}});
-    ASSERT_TRUE(r) << r.Problem();
-    EXPECT_EQ(r->task.m_strTemplateFile, m_dir / "b.oft (2).oft");
+    r = Done({{"command", "copy"}, {"task", "b"}});
+    EXPECT_EQ(r.task.m_strTemplateFile, m_dir / "b.oft (2).oft");
     EXPECT_EQ(CTempDir::ReadFile(m_dir / "b.oft.oft"), "someone else's");
-    EXPECT_EQ(r->task.m_dtNextSending, m_list[1].m_dtNextSending) << "the copy keeps the schedule";
+    EXPECT_EQ(r.task.m_dtNextSending, m_list[1].m_dtNextSending) << "the copy keeps the schedule";
 
     // Names stay unique, so that each task can still be named.
-    r = Apply({{"command", "copy"}, {"task", "a"}});
-    ASSERT_TRUE(r) << r.Problem();
-    EXPECT_EQ(r->task.m_strTaskName, "Copy of a (2)");
-    EXPECT_EQ(r->task.m_strTemplateFile, m_dir / "a.oft (2).oft");
+    r = Done({{"command", "copy"}, {"task", "a"}});
+    EXPECT_EQ(r.task.m_strTaskName, "Copy of a (2)");
+    EXPECT_EQ(r.task.m_strTemplateFile, m_dir / "a.oft (2).oft");
 
     // A template outside the data folder is copied into it, never beside
     // itself into a folder the tool does not own.
@@ -151,9 +148,8 @@ TEST_F(TaskListEditTest, CopyNeverWritesOverAFile) {
     t.m_strTaskName = "shared";
     t.m_strTemplateFile = strOutside;
     m_list.Add(t);
-    r = Apply({{"command", "copy"}, {"task", "shared"}});
-    ASSERT_TRUE(r) << r.Problem();
-    EXPECT_EQ(r->task.m_strTemplateFile, m_dir / "shared.oft.oft");
+    r = Done({{"command", "copy"}, {"task", "shared"}});
+    EXPECT_EQ(r.task.m_strTemplateFile, m_dir / "shared.oft.oft");
     EXPECT_EQ(CTempDir::ReadFile(m_dir / "shared.oft.oft"), "Subject: shared\n\nbody\n");
     EXPECT_FALSE(fs::exists(outside / "shared.oft.oft"));
 }
@@ -166,9 +162,7 @@ TEST_F(TaskListEditTest, AddMovesItsTemplateIntoPlaceAndSchedulesAsTheSheet) {
                            {"weekDays", {false, false, false, true, false, false, false}},
                            {"start", {{"year", 2027}, {"month", 1}, {"day", 5}, {"hour", 8}, {"minute", 0}}}};
     const std::string strPending = Pending();
-    const auto r = Apply({{"command", "add"}, {"changes", jChanges}, {"template", strPending}});
-    ASSERT_TRUE(r) << r.Problem();
-    EXPECT_EQ(r->nIndex, 4);
+    EXPECT_EQ(Done({{"command", "add"}, {"changes", jChanges}, {"template", strPending}}).nIndex, 4);
     const CTaskItem& t = m_list[4];
     EXPECT_EQ(t.m_strTaskName, "Report: weekly");
     EXPECT_EQ(t.m_strTemplateFile, m_dir / "Report weekly 20270104100030.oft");
@@ -237,8 +231,7 @@ TEST_F(TaskListEditTest, SetWorksOnTheTaskAsTheSenderLeftIt) {
     a.m_dtNextSending = {2027, 1, 18, 2, 9, 0, 1};
     m_list.SetAt(0, a);
     m_ctx.tNow = ValueOf(TaskTime::ToAbsolute(2027, 1, 12, 12, 0, 0));
-    const auto r = Apply({{"command", "set"}, {"task", "a"}, {"changes", {{"endKind", 1}, {"endAfterCount", 6}}}});
-    ASSERT_TRUE(r) << r.Problem();
+    Done({{"command", "set"}, {"task", "a"}, {"changes", {{"endKind", 1}, {"endAfterCount", 6}}}});
     const CTaskItem& t = m_list[0];
     EXPECT_EQ(t.m_nOccurrenceCount, 4);
     EXPECT_EQ(t.m_nEndKind, 1);
@@ -299,8 +292,7 @@ TEST_F(TaskListEditTest, SendNowLeavesTheScheduleAsItWas) {
         SCOPED_TRACE(std::string(send.pszTask) + " on day " + std::to_string(send.nDay));
         m_ctx.tNow = ValueOf(TaskTime::ToAbsolute(2027, 1, send.nDay, send.nHour, send.nMinute, 20));
         const CTaskList before = m_list;
-        const auto r = Apply({{"command", "send-now"}, {"task", send.pszTask}});
-        ASSERT_TRUE(r) << r.Problem();
+        Done({{"command", "send-now"}, {"task", send.pszTask}});
         EXPECT_EQ(m_list, before);
     }
     EXPECT_EQ(vecSent, (std::vector<std::string>{"a", "b", "c", "c", "d"}));
@@ -314,19 +306,16 @@ TEST_F(TaskListEditTest, SendNowLeavesTheScheduleAsItWas) {
 TEST_F(TaskListEditTest, SendNowFindsTheTaskWhereTheSendLeftItAndIsNeverARefusalOnceSent) {
     int nSent = 0;
     m_ctx.fnSend = [&](const CTaskItem&) { ++nSent, m_list.MoveDown(0); };
-    auto r = Apply({{"command", "send-now"}, {"task", "a"}});
-    ASSERT_TRUE(r) << r.Problem();
-    EXPECT_EQ(r->nIndex, 1);
-    EXPECT_EQ(r->task.m_strTaskName, "a");
+    const auto r = Done({{"command", "send-now"}, {"task", "a"}});
+    EXPECT_EQ(r.nIndex, 1);
+    EXPECT_EQ(r.task.m_strTaskName, "a");
     EXPECT_EQ(m_list[1].m_strTaskName, "a");
     m_ctx.fnSend = [&](const CTaskItem&) { ++nSent, m_list.RemoveAt(1); };
-    r = Apply({{"command", "send-now"}, {"task", "a"}});
-    ASSERT_TRUE(r) << r.Problem();
-    EXPECT_EQ(r->task.m_strTaskName, "a");
+    EXPECT_EQ(Done({{"command", "send-now"}, {"task", "a"}}).task.m_strTaskName, "a");
     m_ctx.fnSend = [&](const CTaskItem&) { ++nSent; };
-    r = CTaskListEdit::ApplyAndSave(m_list, json{{"command", "send-now"}, {"task", "b"}}, m_ctx,
-                                    [] { return CResult<>(CProblem("disk full")); });
-    ASSERT_TRUE(r) << r.Problem();
+    const auto rSaved = CTaskListEdit::ApplyAndSave(m_list, json{{"command", "send-now"}, {"task", "b"}}, m_ctx,
+                                                    [] { return CResult<>(CProblem("disk full")); });
+    ASSERT_TRUE(rSaved) << rSaved.Problem();
     EXPECT_EQ(nSent, 3);
 }
 

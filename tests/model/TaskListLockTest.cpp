@@ -1,5 +1,5 @@
-// Who may write a task list: the lock beside the file, what its holder
-// records for others, and where the socket of the add-in serving a file is.
+// Who may write a task list: the lock beside the file, what its holder records for others, and where the socket of the
+// add-in serving a file is.
 #include <sched.h>
 #include <stdlib.h>
 #include <sys/mount.h>
@@ -18,6 +18,7 @@
 #include "CEnvScope.h"
 #include "CTaskListLock.h"
 #include "CTempDir.h"
+#include "Contains.h"
 #include "ResultValue.h"
 
 namespace fs = std::filesystem;
@@ -59,7 +60,7 @@ TEST_F(TaskListLockTest, OneHolderAtATimeAndOthersLearnWhoAndWhere) {
     // A lock file that cannot be made is a failure naming it.
     const auto rState = CTaskListLock().TryAcquire(m_strDir + "/missing/emails.dat");
     EXPECT_FALSE(rState.Ok());
-    EXPECT_NE(rState.Problem().find(m_strDir + "/missing/emails.dat.lock"), std::string::npos) << rState.Problem();
+    EXPECT_TRUE(Contains(rState.Problem(), m_strDir + "/missing/emails.dat.lock"));
 }
 
 TEST_F(TaskListLockTest, EveryTaskListFileHasItsOwnSocketInThePrivateRuntimeFolder) {
@@ -83,12 +84,11 @@ TEST_F(TaskListLockTest, EveryTaskListFileHasItsOwnSocketInThePrivateRuntimeFold
     const CEnvScope deep("XDG_RUNTIME_DIR", strDeep.c_str());
     const auto rLong = CTaskListLock::SocketPathOf(File());
     EXPECT_FALSE(rLong.Ok());
-    EXPECT_NE(rLong.Problem().find("too long"), std::string::npos) << rLong.Problem();
+    EXPECT_TRUE(Contains(rLong.Problem(), "too long"));
 }
 
-// Where the socket goes when the runtime folder cannot be used, with /tmp
-// as another local user may have left it. Each case runs in a child with a
-// /tmp of its own (a private mount namespace), so the real one is untouched.
+// Where the socket goes when the runtime folder cannot be used, with /tmp as another local user may have left it. Each
+// case runs in a child with a /tmp of its own (a private mount namespace), so the real one is untouched.
 TEST(TaskListSocketFallbackTest, AFolderAnotherUserMadeIsPassedOverForOneOnlyTheUserCanMake) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root for a private /tmp";
     const std::string strOwn = "/tmp/quillory-" + std::to_string(::getuid());
@@ -97,7 +97,7 @@ TEST(TaskListSocketFallbackTest, AFolderAnotherUserMadeIsPassedOverForOneOnlyThe
         const char* pszName;
         std::function<void()> fnPrepare;  // runs in the child, on its empty /tmp
         std::string strFolder;            // where the socket goes; empty: a problem
-        std::string strNotice;            // a part of the notice; empty: none
+        std::string strNotice;            // text the notice holds; empty: none
     };
     const CCase kCases[] = {
         {"free", [] {}, strOwn, ""},
@@ -162,18 +162,16 @@ TEST(TaskListSocketFallbackTest, AFolderAnotherUserMadeIsPassedOverForOneOnlyThe
         ASSERT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << "the child could not get a /tmp of its own";
         std::istringstream in(strOut);
         std::string strFolder, strNotice, strPrivate;
-        std::getline(in, strFolder);
-        std::getline(in, strNotice);
-        std::getline(in, strPrivate);
+        std::getline(std::getline(std::getline(in, strFolder), strNotice), strPrivate);
         if (c.strFolder.empty()) {
             EXPECT_EQ(strFolder.rfind("problem: ", 0), 0u) << strFolder;
-            EXPECT_NE(strFolder.find(strCache), std::string::npos) << strFolder;
+            EXPECT_TRUE(Contains(strFolder, strCache));
         } else {
             EXPECT_EQ(strFolder, c.strFolder);
         }
         EXPECT_EQ(strPrivate, "private");
-        if (c.strNotice.empty()) EXPECT_EQ(strNotice, "");
-        else EXPECT_NE(strNotice.find(c.strNotice), std::string::npos) << strNotice;
+        EXPECT_EQ(strNotice.empty(), c.strNotice.empty()) << strNotice;
+        EXPECT_TRUE(Contains(strNotice, c.strNotice));
     }
 }
 

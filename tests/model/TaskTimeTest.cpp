@@ -1,3 +1,4 @@
+// Conversions between date groups and absolute time against the C library, in many zones and as TZ changes.
 #include <cstdlib>
 #include <ctime>
 #include <random>
@@ -20,9 +21,6 @@ namespace {
 
 using namespace LibcTime;
 
-// Runs the test body under several zones; the conversions must agree with
-// the C library's view of each, whatever they remember of zone stretches
-// and recent answers.
 class TaskTimeTest : public ::testing::TestWithParam<const char*> {
 protected:
     CZoneGuard m_zone{GetParam()};
@@ -30,9 +28,8 @@ protected:
 
 }  // namespace
 
-// A group read back is at second 1 with its weekday; seconds are ignored,
-// so comparisons are whole minutes; days past a month's end carry into the
-// next; the end of a day is its second 59.
+// A group read back is at second 1 with its weekday; seconds are ignored, so comparisons are whole minutes; days past a
+// month's end carry into the next; the end of a day is its second 59.
 TEST_P(TaskTimeTest, GroupsReadBackAtSecondOneAndCarryTooLargeDays) {
     const auto back = [](TaskDateTime dt) { return TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(dt))); };
     EXPECT_EQ(back({2024, 7, 15, 0, 13, 45, 30}), (TaskDateTime{2024, 7, 15, 2, 13, 45, 1}));  // a Monday
@@ -47,12 +44,10 @@ TEST_P(TaskTimeTest, GroupsReadBackAtSecondOneAndCarryTooLargeDays) {
     EXPECT_LT(ValueOf(TaskTime::ToAbsolute(2024, 6, 10, 23, 59)), tEnd);
 }
 
-// The kept zone rules must give exactly what mktime and localtime give,
-// also for wall times inside a change (missing or repeated hours), whatever
-// they remember from one conversion for the next: at random instants
-// 1900..2100, every quarter hour of each day on which the offset changes,
-// 1965..2040, and in random walks back and forth across every change with
-// steps of every size the schedule takes (a minute to a month).
+// The kept zone rules must give exactly what mktime and localtime give, also for wall times inside a change (missing or
+// repeated hours), whatever they remember from one conversion for the next: at random instants 1900..2100, every
+// quarter hour of each day on which the offset changes, 1965..2040, and in random walks back and forth across every
+// change with steps of every size the schedule takes (a minute to a month).
 TEST_P(TaskTimeTest, ConversionsEqualTheCLibrary) {
     CSeededRandom rnd(std::hash<std::string>{}(GetParam()));
     std::uniform_int_distribution<time_t> anyTime(-2208988800 + 86400, 4102444800);
@@ -108,9 +103,8 @@ INSTANTIATE_TEST_SUITE_P(Zones, TaskTimeTest,
                                            "Asia/Kathmandu", "Pacific/Apia"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 
-// TZ set anew between two calls is seen by the next call, whether or not
-// tzset ran, and the answers remembered under the old zone are not given
-// again, also when the old zone comes back; under a hold, once it ends.
+// TZ set anew between two calls is seen by the next call, whether or not tzset ran, and the answers remembered under
+// the old zone are not given again, also when the old zone comes back; under a hold, once it ends.
 TEST(TaskTimeZoneChangeTest, ZoneSetAnewIsSeenByTheNextCall) {
     CZoneGuard guard("Europe/Berlin");
     const char* const kZones[] = {"America/New_York", "Australia/Lord_Howe", "Asia/Kathmandu", "UTC",
@@ -137,15 +131,13 @@ TEST(TaskTimeZoneChangeTest, ZoneSetAnewIsSeenByTheNextCall) {
         setenv("TZ", "Asia/Kathmandu", 1);
     }
     ExpectBreakdown(tSummer);
-    EXPECT_EQ(TaskTime::FromAbsolute(tSummer).nHour, 15);
-    EXPECT_EQ(TaskTime::FromAbsolute(tSummer).nMinute, 45);
+    EXPECT_EQ(TaskTime::Format(TaskTime::FromAbsolute(tSummer)), "2024-07-01 15:45");
     ExpectAbsolute(2024, 7, 1, 12, 0);
 }
 
-// The schedule's computation reads the zone of the moment it runs. The day
-// after 9 March 2024 at 02:30 is 03:30 in New York, whose clocks skip from
-// 02:00 to 03:00 that night, and 02:30 elsewhere: the same task computed
-// after each change of TZ gives the new zone's answer.
+// The schedule's computation reads the zone of the moment it runs. The day after 9 March 2024 at 02:30 is 03:30 in New
+// York, whose clocks skip from 02:00 to 03:00 that night, and 02:30 elsewhere: the same task computed after each change
+// of TZ gives the new zone's answer.
 TEST(TaskTimeZoneChangeTest, ScheduleComputedAfterAZoneChangeUsesTheNewZone) {
     CZoneGuard guard("Europe/Berlin");
     CTaskItem task;
@@ -164,9 +156,8 @@ TEST(TaskTimeZoneChangeTest, ScheduleComputedAfterAZoneChangeUsesTheNewZone) {
         CTaskItem t = task;
         ASSERT_TRUE(schedule.CalcNextSending(t).Ok());
         const std::tm expected = Local(LibcAbsolute(2024, 3, 10, 2, 30));
-        EXPECT_EQ(t.m_dtNextSending.nDay, expected.tm_mday);
-        EXPECT_EQ(t.m_dtNextSending.nHour, expected.tm_hour);
-        EXPECT_EQ(t.m_dtNextSending.nMinute, expected.tm_min);
+        EXPECT_EQ(std::tuple(t.m_dtNextSending.nDay, t.m_dtNextSending.nHour, t.m_dtNextSending.nMinute),
+                  std::tuple(expected.tm_mday, expected.tm_hour, expected.tm_min));
         EXPECT_EQ(t.m_dtNextSending.nHour, std::string(pszZone) == "America/New_York" ? 3 : 2);
     }
 }
@@ -180,9 +171,7 @@ TEST(TaskTime, OutOfRangeGroupsFailAsInvalidDateGroups) {
     for (const auto& dt : bad) {
         const auto rGroup = TaskTime::CheckGroup(dt);
         ASSERT_FALSE(rGroup.Ok());
-        const auto r = TaskTime::ToAbsolute(dt);
-        EXPECT_FALSE(r.Ok()) << TaskTime::Format(dt);
-        EXPECT_EQ(r.Problem(), "invalid date group: " + rGroup.Problem());
+        EXPECT_EQ(TaskTime::ToAbsolute(dt).Problem(), "invalid date group: " + rGroup.Problem());
     }
     EXPECT_TRUE(TaskTime::CheckGroup(TaskDateTime{2020, 2, 31, 0, 23, 59, 99}).Ok());
     EXPECT_TRUE(TaskTime::CheckGroup(TaskDateTime{9999, 12, 31, 0, 23, 59, 0}).Ok());
@@ -197,8 +186,8 @@ TEST(TaskTime, OutOfRangeGroupsFailAsInvalidDateGroups) {
     EXPECT_EQ(CTaskCheck::DayOfWeek(2026, 12, 8), 3);  // a Tuesday
 }
 
-// The one reader of typed times: fields as typed, and where the clocks skip
-// the time, the moment they jump to, as the scheduler sends it.
+// The one reader of typed times: fields as typed, and where the clocks skip the time, the moment they jump to, as the
+// scheduler sends it.
 TEST(TaskTime, TypedTimesAreReadOnceTheSameWayInEveryZone) {
     const struct {
         const char* pszZone;

@@ -1,9 +1,5 @@
-// A task whose rule is read in a zone of its own, on a machine in another:
-// stepped day by day across both places' changes of offset, each sending
-// time must be the rule's time of day in the task's zone, and the kept
-// fields the machine's breakdown of that instant, both as the C library
-// says with TZ set to each zone in turn. Kept times a computation leaves
-// alone come back exactly, also where the machine's clocks skip or repeat.
+// A task whose rule is read in a zone of its own, on a machine in another, against the C library with TZ set to each
+// zone in turn.
 #include <ctime>
 #include <string>
 
@@ -39,25 +35,22 @@ time_t NextInstant(const std::string& strZone, CTaskItem& task) {
     return t;
 }
 
-// Daily at a time of day in the task's zone, stepped for nDays from the
-// start; the days on which the machine's time of day differs from the
-// usual one are counted, where the two places' changes are not in step.
+// Daily at a time of day in the task's zone, stepped for nDays from the start; the days on which the machine's time of
+// day differs from the usual one are counted, where the two places' changes are not in step.
 TEST(TaskZoneTest, DailyTaskKeepsItsZonesTimeAcrossBothPlacesChanges) {
-    struct Case {
-        const char* pszMachine;
-        const char* pszZone;
+    const struct {
+        const char *pszMachine, *pszZone;
         int nHour, nMinute;
         int y, mo, d, nDays;
         int nUsualHour, nUsualMinute, nOtherDays;  // the machine's usual time, and on how many days it is another
-    };
-    const Case cases[] = {
+    } cases[] = {
         // New York changes on 14 March and 7 November, Berlin on 28 March and 31 October.
         {"Europe/Berlin", "America/New_York", 9, 0, 2027, 3, 1, 280, 15, 0, 14 + 7},
         // 21:30 and 20:30 New York on 30 October are 02:30 Berlin, the second and the first of its two.
         {"Europe/Berlin", "America/New_York", 21, 30, 2027, 10, 20, 20, 3, 30, 8},
         {"Europe/Berlin", "America/New_York", 20, 30, 2027, 10, 20, 20, 2, 30, 7},
-        // The other way round, a half-hour change against a zone without any,
-        // and changes at midnight against a zone thirteen hours east of UTC.
+        // The other way round, a half-hour change against a zone without any, and changes at midnight against a zone
+        // thirteen hours east of UTC.
         {"America/New_York", "Europe/Berlin", 3, 30, 2027, 3, 1, 280, 21, 30, 14 + 7},
         {"Australia/Lord_Howe", "Asia/Kolkata", 9, 0, 2027, 3, 20, 220, 14, 0, 15 + 23},
         {"America/Santiago", "Pacific/Apia", 8, 15, 2027, 1, 1, 400, 16, 15, 154},
@@ -74,8 +67,8 @@ TEST(TaskZoneTest, DailyTaskKeepsItsZonesTimeAcrossBothPlacesChanges) {
         task.m_nDailyInterval = 1;
         task.m_nEndKind = CodeOf(EEndKind::NoEnd);
         task.m_dtStart = {c.y, c.mo, c.d, 0, c.nHour, c.nMinute, 0};  // the zone's wall time
-        ASSERT_EQ(CTaskZone::Run(c.pszZone, task, [&](CTaskItem& t) { return schedule.CalcNextSending(t); }).Problem(),
-                  "");
+        const auto calc = [&](CTaskItem& t) { return schedule.CalcNextSending(t); };
+        ASSERT_EQ(CTaskZone::Run(c.pszZone, task, calc).Problem(), "");
         int64_t nDay = TaskTime::DayNumber(c.y, c.mo, c.d);
         int nOtherDays = 0;
         for (int i = 0; i < c.nDays; ++i, ++nDay) {
@@ -97,17 +90,15 @@ TEST(TaskZoneTest, DailyTaskKeepsItsZonesTimeAcrossBothPlacesChanges) {
     }
 }
 
-// A computation that leaves the kept times alone gets them back exactly,
-// also a time the machine's clocks skip (never written by the machine, but
-// a list may hold one) or repeat; the zone's wall time is what it sees.
+// A computation that leaves the kept times alone gets them back exactly, also a time the machine's clocks skip (never
+// written by the machine, but a list may hold one) or repeat; the zone's wall time is what it sees.
 TEST(TaskZoneTest, KeptTimesComeBackExactlyAndTheComputationSeesTheZone) {
     const CZoneGuard machine("Europe/Berlin");
-    struct Case {
+    const struct {
         const char* pszName;
         TaskDateTime dtNext, dtLast;
         TaskDateTime dtSeen;  // the next sending time as the computation sees it, in New York
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"skipped here", {2027, 3, 28, 1, 2, 30, 0}, {}, {2027, 3, 27, 7, 21, 30, 1}},
         {"repeated here", {2027, 10, 31, 1, 2, 30, 0}, {2027, 10, 30, 7, 2, 30, 1}, {2027, 10, 30, 7, 20, 30, 1}},
         {"plain", {2027, 6, 1, 3, 15, 0, 1}, {2027, 5, 31, 2, 15, 0, 1}, {2027, 6, 1, 3, 9, 0, 1}},
@@ -128,9 +119,8 @@ TEST(TaskZoneTest, KeptTimesComeBackExactlyAndTheComputationSeesTheZone) {
         EXPECT_EQ(dtSeen, c.dtSeen) << TaskTime::Format(dtSeen);
         EXPECT_EQ(task, before);
         // A problem of the computation still brings the times back.
-        EXPECT_EQ(CTaskZone::Run("America/New_York", task, [](CTaskItem&) -> CResult<> { return CProblem("broken"); })
-                      .Problem(),
-                  "broken");
+        const auto broken = [](CTaskItem&) -> CResult<> { return CProblem("broken"); };
+        EXPECT_EQ(CTaskZone::Run("America/New_York", task, broken).Problem(), "broken");
         EXPECT_EQ(task, before);
     }
     // A zone that cannot be read is the problem, and the task stays as it was.
@@ -147,9 +137,8 @@ TEST(TaskZoneTest, KeptTimesComeBackExactlyAndTheComputationSeesTheZone) {
     EXPECT_EQ(task, before);
 }
 
-// "09:00 New York = 14:00 here", both ways; holds of two zones nested and
-// alternating never give back what was remembered under the other; past
-// the years a named zone is kept for, a problem rather than the machine's answer.
+// "09:00 New York = 14:00 here", both ways; holds of two zones nested and alternating never give back what was
+// remembered under the other; past the years a named zone is kept for, a problem rather than the machine's answer.
 TEST(TaskZoneTest, ZonesNestAndRefuseWhatTheyDoNotCover) {
     const CZoneGuard machine("Europe/Berlin");
     const time_t tNineNewYork = ValueOf(CTaskZone::Absolute("America/New_York", {2027, 3, 15, 2, 9, 0, 0}));

@@ -1,13 +1,13 @@
+// The conversions between UTF-8 and the task list's code page.
 #include <cstdlib>
 
 #include <gtest/gtest.h>
 
 #include "CTextCodec.h"
 
-// Each direction on its own: what a code page lacks is one '?' per
-// character, bytes it cannot decode (broken UTF-8 in memory, a lone lead
-// byte) one replacement character each; Shift_JIS writes the backslash as
-// 0x5C but reads 0x5C as the yen sign; EBCDIC converts plain text too.
+// Each direction on its own: what a code page lacks is one '?' per character, bytes it cannot decode (broken UTF-8 in
+// memory, a lone lead byte) one replacement character each; Shift_JIS writes the backslash as 0x5C but reads 0x5C as
+// the yen sign; EBCDIC converts plain text too.
 TEST(TextCodec, EachWayConvertsAsTheCodePageSays) {
     enum EWay { kFrom, kTo, kBoth };  // from UTF-8, to UTF-8, or both
     const struct {
@@ -55,9 +55,8 @@ TEST(TextCodec, TheCodePageComesFromTheCallerOrTheEnvironment) {
     EXPECT_EQ(codec.FromUtf8("\xD0\x96"), "\xC6");
 }
 
-// Plain text skips the conversion; one byte with the high bit anywhere in a
-// text of any length must still be converted, whether the text is returned
-// or decoded into a string that held something before.
+// Plain text skips the conversion; one byte with the high bit anywhere in a text of any length must still be converted,
+// whether the text is returned or decoded into a string that held something before.
 TEST(TextCodec, OneAccentedByteAnywhereIsConverted) {
     const CTextCodec codec = CTextCodec::Open("CP1252").Value();
     for (size_t n = 1; n <= 40; ++n)

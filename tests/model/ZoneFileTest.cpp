@@ -1,9 +1,5 @@
-// Zones read by name from the system's zone files, compared with the C
-// library with TZ set to the same zone (read by its own code): the offsets
-// at every instant and change from 1970 to 2100 (past the files' last listed
-// change in 2037, where the rule at their end takes over), the conversions
-// of wall times with the zone held, and the rules at the files' end on
-// their own. Then what must be refused, with the zone named.
+// Zones read by name from the system's zone files against the C library with TZ set to the same zone, the rules at the
+// files' end on their own, and what must be refused, with the zone named.
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
@@ -29,9 +25,8 @@ using namespace LibcTime;
 
 constexpr time_t k1970 = 0, k2100 = 4102444800;
 
-// Checks fnOffset against the C library (TZ already set) from tFrom to tTo:
-// every nStep seconds, and to the second on both sides of each change the C
-// library makes. Returns the number of changes met.
+// Checks fnOffset against the C library (TZ already set) from tFrom to tTo: every nStep seconds, and to the second on
+// both sides of each change the C library makes. Returns the number of changes met.
 template <class F>
 int ExpectOffsetsAsLibc(const F& fnOffset, time_t tFrom, time_t tTo, time_t nStep) {
     int nChanges = 0;
@@ -57,8 +52,8 @@ protected:
     CZoneGuard m_tz{GetParam()};
 };
 
-// The offsets, then with the named zone held every conversion of the
-// schedule, in random walks across its changes.
+// The offsets 1970..2100 (past the files' last listed change in 2037, where the rule at their end takes over), then
+// with the named zone held the conversions of wall times around its changes.
 TEST_P(ZoneFileTest, AgreesWithTheCLibraryFrom1970To2100) {
     auto zone = CZoneFile::Read(GetParam());
     ASSERT_TRUE(zone) << zone.Problem();
@@ -87,9 +82,8 @@ INSTANTIATE_TEST_SUITE_P(Zones, ZoneFileTest,
                                            "Europe/Dublin", "Africa/Casablanca", "Asia/Tehran"),
                          [](const auto& info) { return ZoneTestName(info.param); });
 
-// The rules alone, with TZ set to the same text for the C library: changes
-// at midnight and past it, at negative times, on counted days with and
-// without 29 February, and summer behind standard time.
+// The rules alone, with TZ set to the same text for the C library: changes at midnight and past it, at negative times,
+// on counted days with and without 29 February, and summer behind standard time.
 TEST(PosixZoneRuleTest, OffsetsAgreeWithTheCLibrary) {
     const char* const kRules[] = {
         "EST5EDT,M3.2.0,M11.1.0",
@@ -112,10 +106,9 @@ TEST(PosixZoneRuleTest, OffsetsAgreeWithTheCLibrary) {
     }
 }
 
-// The fields of a zone file written from the format's rules: a header, the
-// data (times of nTimeBytes), and for version 2 on the same again with 64-bit
-// times and the rule between newlines.
-struct CZoneSpec {
+// The fields of a zone file written from the format's rules: a header, the data (times of nTimeBytes), and for version
+// 2 on the same again with 64-bit times and the rule between newlines.
+struct CZoneFields {
     std::vector<int64_t> vecAt;
     std::vector<uint8_t> vecType;
     std::vector<int32_t> vecOff;
@@ -128,30 +121,28 @@ std::string BigEndian(uint64_t n, int nBytes) {
     return str;
 }
 
-std::string ZoneBytes(char cVersion, const CZoneSpec& spec) {
+std::string ZoneBytes(char cVersion, const CZoneFields& fields) {
     const auto block = [&](char cVer, int nTimeBytes) {
         std::string str = "TZif" + std::string(1, cVer) + std::string(15, '\0');
-        for (uint64_t n : {uint64_t{0}, uint64_t{0}, uint64_t{0}, uint64_t{spec.vecAt.size()},
-                           uint64_t{spec.vecOff.size()}, uint64_t{4}})
+        for (uint64_t n : {uint64_t{0}, uint64_t{0}, uint64_t{0}, uint64_t{fields.vecAt.size()},
+                           uint64_t{fields.vecOff.size()}, uint64_t{4}})
             str += BigEndian(n, 4);
-        for (int64_t t : spec.vecAt) str += BigEndian(static_cast<uint64_t>(t), nTimeBytes);
-        for (uint8_t n : spec.vecType) str += static_cast<char>(n);
-        for (int32_t n : spec.vecOff) str += BigEndian(static_cast<uint32_t>(n), 4) + std::string("\0\0", 2);
+        for (int64_t t : fields.vecAt) str += BigEndian(static_cast<uint64_t>(t), nTimeBytes);
+        for (uint8_t n : fields.vecType) str += static_cast<char>(n);
+        for (int32_t n : fields.vecOff) str += BigEndian(static_cast<uint32_t>(n), 4) + std::string("\0\0", 2);
         return str + std::string("ABC\0", 4);
     };
     if (cVersion == '\0') return block(cVersion, 4);
-    return block(cVersion, 4) + block(cVersion, 8) + "\n" + spec.strRule + "\n";
+    return block(cVersion, 4) + block(cVersion, 8) + "\n" + fields.strRule + "\n";
 }
 
-// Zone files written from the format's rules, read as they say: before,
-// at and after the changes, and past the last one.
+// Zone files written from the format's rules, read as they say: around the changes, and past the last one.
 TEST(ZoneFileFormatTest, ReadsEveryVersionAsTheFormatSays) {
-    struct Case {
+    const struct {
         char cVersion;
-        CZoneSpec spec;
+        CZoneFields fields;
         std::vector<std::pair<time_t, long>> vecWant;  // instant, offset
-    };
-    const Case cases[] = {
+    } cases[] = {
         // Version 1: no rule, the last change holds.
         {'\0', {{1000, 2000}, {1, 0}, {0, 3600}, ""}, {{999, 0}, {1000, 3600}, {2000, 0}, {4000000000, 0}}},
         // Version 2: the rule after the last change.
@@ -167,15 +158,15 @@ TEST(ZoneFileFormatTest, ReadsEveryVersionAsTheFormatSays) {
         {'4', {{0}, {1}, {0, -7200}, ""}, {{-1, 0}, {0, -7200}, {9000000000, -7200}}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.spec.strRule + " version " + std::to_string(c.cVersion));
-        auto zone = CZoneFile::Parse("Test/Zone", ZoneBytes(c.cVersion, c.spec));
+        SCOPED_TRACE(c.fields.strRule + " version " + std::to_string(c.cVersion));
+        auto zone = CZoneFile::Parse("Test/Zone", ZoneBytes(c.cVersion, c.fields));
         ASSERT_TRUE(zone) << zone.Problem();
         for (const auto& [t, nOff] : c.vecWant) EXPECT_EQ(zone->OffsetAt(t), nOff) << t;
     }
 }
 
-// Names that could leave the zone folder, and files that are not zones, are
-// problems naming the zone; $TZDIR is where zones are read from.
+// Names that could leave the zone folder, and files that are not zones, are problems naming the zone; $TZDIR is where
+// zones are read from.
 TEST(ZoneFileFormatTest, RefusesWhatIsNotAZoneAndHonoursTzdir) {
     CTempDir dir;
     const CEnvScope tzdir("TZDIR", dir.Path().c_str());
@@ -183,13 +174,12 @@ TEST(ZoneFileFormatTest, RefusesWhatIsNotAZoneAndHonoursTzdir) {
     ASSERT_GT(strNewYork.size(), 1000u);
     std::string strBadRule =
         strNewYork.substr(0, strNewYork.rfind('\n', strNewYork.size() - 2)) + "\nEST5EDT,M13.2.0,M11.1.0\n";
-    const CZoneSpec stray{{0}, {3}, {0}, ""};
-    struct Case {
+    const CZoneFields stray{{0}, {3}, {0}, ""};
+    const struct {
         const char* pszName;
         std::string strBytes;  // written under the name in $TZDIR unless empty
         const char* pszProblem;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"../escape", "", "not a zone name"},
         {"/usr/share/zoneinfo/UTC", "", "not by a path"},
         {"Europe/../../etc/passwd", "", "not a zone name"},

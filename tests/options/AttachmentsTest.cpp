@@ -2,12 +2,8 @@
 // buttons, with the real file and folder choosers.
 #include <QDir>
 #include <QFileDialog>
-#include <QPushButton>
-#include <QTreeWidget>
 
 #include "CAttachmentOptionsDlg.h"
-#include "CAttachmentsPage.h"
-#include "CDataExchange.h"
 #include "COptionsTestBase.h"
 
 namespace {
@@ -20,8 +16,8 @@ protected:
         m_pDlg->Sheet().setCurrentWidget(&m_pDlg->AttachmentsPage());
     }
     QTreeWidget* List() { return Get<QTreeWidget>(1121); }
-    std::vector<std::string> Rows() {
-        std::vector<std::string> vec;
+    CStrings Rows() {
+        CStrings vec;
         for (const auto& str : m_pDlg->AttachmentsPage().Entries()) vec.push_back(str);
         return vec;
     }
@@ -53,6 +49,25 @@ protected:
     static void Enter(QWidget& dlg, const std::string& str) {
         CDataExchange::Control<QLineEdit>(&dlg, 1145)->setText(QString::fromStdString(str));
     }
+    // Adds what the file (1046) or folder (1047) chooser gives for strPath.
+    void AddChosen(int nChooser, const std::string& strPath) {
+        WithEntryDialog(1022, [&](CAttachmentOptionsDlg& dlg) {
+            OnNextModal(
+                [&](QWidget* p) {
+                    auto* pChooser = qobject_cast<QFileDialog*>(p);
+                    ASSERT_TRUE(pChooser);
+                    EXPECT_EQ(pChooser->directory().absolutePath(), QDir::homePath()) << "no entry yet: home";
+                    if (nChooser == 1047) {
+                        EXPECT_EQ(pChooser->windowTitle(), "Select a Folder of Attachments");
+                    }
+                    Choose(*pChooser, QString::fromStdString(strPath), nChooser == 1047);
+                    static_cast<QDialog*>(pChooser)->accept();  // as the Open button does
+                },
+                &dlg);
+            Press(dlg, nChooser);
+            Press(dlg, 1);
+        });
+    }
     void AddTyped(const std::string& str) {
         WithEntryDialog(1022, [str](CAttachmentOptionsDlg& dlg) {
             Enter(dlg, str);
@@ -67,7 +82,7 @@ TEST_F(AttachmentsTest, AddEditRemoveKeepEntriesAsTyped) {
     AddTyped(" /data/out/*.zip ");
     AddTyped("/data/report.pdf");
     AddTyped("/data/report.pdf");  // the same entry twice is allowed
-    EXPECT_EQ(Rows(), (std::vector<std::string>{" /data/out/*.zip ", "/data/report.pdf", "/data/report.pdf"}));
+    EXPECT_EQ(Rows(), (CStrings{" /data/out/*.zip ", "/data/report.pdf", "/data/report.pdf"}));
     EXPECT_EQ(List()->headerItem()->text(0), "Attached Files");
 
     // Cancel and blanks change nothing.
@@ -79,17 +94,16 @@ TEST_F(AttachmentsTest, AddEditRemoveKeepEntriesAsTyped) {
         Enter(dlg, "   ");
         Press(dlg, 1);
         EXPECT_TRUE(dlg.isVisible());  // still open
-        EXPECT_EQ(Texts(), std::vector<std::string>{"Please select a file or folder."});
+        EXPECT_EQ(Told(), CStrings{"Please select a file or folder."});
         Press(dlg, 2);
     });
     EXPECT_EQ(Rows().size(), 3u);
 
     // Edit and Remove need a selection and act on it.
-    m_boxes.m_vecShown.clear();
     Click(1023);
     Click(1024);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"Please select an item you want to edit.",
-                                                 "Please select an item you want to remove."}));
+    EXPECT_EQ(Told(),
+              (CStrings{"Please select an item you want to edit.", "Please select an item you want to remove."}));
     List()->topLevelItem(1)->setSelected(true);
     WithEntryDialog(1023, [](CAttachmentOptionsDlg& dlg) {
         EXPECT_EQ(CDataExchange::Control<QLineEdit>(&dlg, 1145)->text(), "/data/report.pdf");
@@ -97,65 +111,29 @@ TEST_F(AttachmentsTest, AddEditRemoveKeepEntriesAsTyped) {
         Press(dlg, 1);
     });
     EXPECT_EQ(Rows()[1], "/data/other.pdf");
-    m_boxes.m_vecShown.clear();
     m_boxes.m_nYesNoAnswer = CMessageBox::IDNO;
     Click(1024);
     EXPECT_EQ(Rows().size(), 3u);
     m_boxes.m_nYesNoAnswer = CMessageBox::IDYES;
     Click(1024);
-    EXPECT_EQ(Rows(), (std::vector<std::string>{" /data/out/*.zip ", "/data/report.pdf"}));
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"Are you sure you want to remove the selected item?",
-                                                 "Are you sure you want to remove the selected item?"}));
+    EXPECT_EQ(Rows(), (CStrings{" /data/out/*.zip ", "/data/report.pdf"}));
     EXPECT_EQ(LastIcon(), CMessageBox::MB_ICONQUESTION);
+    EXPECT_EQ(Told(), (CStrings{"Are you sure you want to remove the selected item?",
+                                "Are you sure you want to remove the selected item?"}));
 
     // Remove All asks, even with an empty list.
-    m_boxes.m_vecShown.clear();
     Click(1201);
     EXPECT_TRUE(Rows().empty());
     Click(1201);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"Are you sure you want to remove all of items?",
-                                                 "Are you sure you want to remove all of items?"}));
+    EXPECT_EQ(Texts(), (CStrings{"Are you sure you want to remove all of items?",
+                                 "Are you sure you want to remove all of items?"}));
 }
 
 TEST_F(AttachmentsTest, ChoosersGiveAFileOrAFolderWithEveryFileMaskAndOpenWhereTheEntryPoints) {
     const std::string strFile = m_dir.Path() + "/report.pdf";
     CTempDir::WriteFile(strFile, "%PDF");
-    WithEntryDialog(1022, [&](CAttachmentOptionsDlg& dlg) {
-        OnNextModal(
-            [&](QWidget* p) {
-                auto* pFiles = qobject_cast<QFileDialog*>(p);
-                ASSERT_TRUE(pFiles);
-                Choose(*pFiles, QString::fromStdString(strFile), false);
-                static_cast<QDialog*>(pFiles)->accept();  // as the Open button does
-            },
-            &dlg);
-        Press(dlg, 1046);
-        EXPECT_EQ(CDataExchange::Control<QLineEdit>(&dlg, 1145)->text().toStdString(), strFile);
-        Press(dlg, 1);
-    });
-    WithEntryDialog(1022, [&](CAttachmentOptionsDlg& dlg) {
-        OnNextModal(
-            [&](QWidget* p) {
-                auto* pFolders = qobject_cast<QFileDialog*>(p);
-                ASSERT_TRUE(pFolders);
-                EXPECT_EQ(pFolders->windowTitle(), "Select a Folder of Attachments");
-                EXPECT_EQ(pFolders->directory().absolutePath(), QDir::homePath()) << "no entry yet: home";
-                // Into the folder, nothing selected in it: that folder is the choice.
-                Choose(*pFolders, QString::fromStdString(m_dir.Path()), true);
-                static_cast<QDialog*>(pFolders)->accept();
-            },
-            &dlg);
-        Press(dlg, 1047);
-        Press(dlg, 1);
-    });
-    // A cancelled chooser leaves the entry as it was.
-    WithEntryDialog(1022, [&](CAttachmentOptionsDlg& dlg) {
-        Enter(dlg, "typed");
-        OnNextModal([](QWidget* p) { qobject_cast<QDialog*>(p)->reject(); }, &dlg);
-        Press(dlg, 1047);
-        Press(dlg, 1);
-    });
-    EXPECT_EQ(Rows(), (std::vector<std::string>{strFile, m_dir.Path() + "/*.*", "typed"}));
+    AddChosen(1046, strFile);
+    AddChosen(1047, m_dir.Path());  // into the folder, nothing selected in it: that folder is the choice
     EXPECT_EQ(CAttachmentOptionsDlg::FolderEntry("/"), "/*.*");  // the root already ends with its separator
 
     // The choosers open where the entry points, never at the root by default.
@@ -177,17 +155,22 @@ TEST_F(AttachmentsTest, ChoosersGiveAFileOrAFolderWithEveryFileMaskAndOpenWhereT
         {"blanks around", "  " + strDir + "/reports/*.pdf ", strDir + "/reports"},
     };
     for (const auto& c : kCases) EXPECT_EQ(CAttachmentOptionsDlg::StartFolder(c.strEntry), c.strStart) << c.pszName;
+    // Both choosers open there, and cancelled they leave the entry as it was.
     WithEntryDialog(1022, [&](CAttachmentOptionsDlg& dlg) {
         Enter(dlg, strDir + "/reports/*.pdf");
-        OnNextModal(
-            [&](QWidget* p) {
-                auto* pFiles = qobject_cast<QFileDialog*>(p);
-                ASSERT_TRUE(pFiles);
-                EXPECT_EQ(pFiles->directory().absolutePath().toStdString(), strDir + "/reports");
-                static_cast<QDialog*>(pFiles)->reject();
-            },
-            &dlg);
-        Press(dlg, 1046);
-        Press(dlg, 2);
+        for (int nChooser : {1046, 1047}) {
+            SCOPED_TRACE(nChooser);
+            OnNextModal(
+                [&](QWidget* p) {
+                    auto* pChooser = qobject_cast<QFileDialog*>(p);
+                    ASSERT_TRUE(pChooser);
+                    EXPECT_EQ(pChooser->directory().absolutePath().toStdString(), strDir + "/reports");
+                    static_cast<QDialog*>(pChooser)->reject();
+                },
+                &dlg);
+            Press(dlg, nChooser);
+        }
+        Press(dlg, 1);
     });
+    EXPECT_EQ(Rows(), (CStrings{strFile, m_dir.Path() + "/*.*", strDir + "/reports/*.pdf"}));
 }

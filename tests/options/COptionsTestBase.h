@@ -7,20 +7,30 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
 #include <QTimeEdit>
 #include <QTimer>
+#include <QTreeWidget>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "CApplication.h"
+#include "CAttachmentsPage.h"
 #include "CBoxRecorder.h"
+#include "CGeneralPage.h"
 #include "CMemoryMailBackend.h"
 #include "CMessageBox.h"
 #include "COptionsDlg.h"
+#include "COptionsIds.h"
+#include "COtherPage.h"
 #include "CSharedStateScope.h"
 #include "CTempDir.h"
 #include "IClock.h"
@@ -28,6 +38,8 @@
 #include "SharedState.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
+
+using CStrings = std::vector<std::string>;
 
 // What the user does on the sheet, in order.
 struct CStep {
@@ -61,18 +73,7 @@ public:
     }
 
     // A composed, saved draft as the message window's button leaves it.
-    CComPtr<_MailItem> Compose(const std::string& strSubject = "Weekly figures") {
-        CComPtr<IDispatch> spItem;
-        EXPECT_EQ(m_spApp->CreateItem(olMailItem, &spItem), S_OK);
-        CComQIPtr<_MailItem> spMail(spItem.p);
-        spMail->put_Subject(strSubject);
-        spMail->put_Body("Figures attached.\n");
-        spMail->put_To("Rita Receiver <rita@example.com>");
-        spMail->Save();
-        g_spCurMailItem = spMail;
-        return spMail;
-    }
-
+    CComPtr<_MailItem> Compose(const std::string& strSubject = "Weekly figures");
     // The sheet for a new message, as the message window's button opens it.
     COptionsDlg& OpenNew(const std::string& strSubject = "Weekly figures") {
         Compose(strSubject);
@@ -101,6 +102,11 @@ public:
     int Selected(int nId) const { return Get<QComboBox>(nId)->currentIndex(); }
     bool Enabled(int nId) const { return Find(nId)->isEnabled(); }
     bool Checked(int nId) const { return Get<QAbstractButton>(nId)->isChecked(); }
+    // Each of vecOn is ticked or chosen, none of vecOff.
+    void ExpectTicked(const std::vector<int>& vecOn, const std::vector<int>& vecOff = {}) const {
+        for (int nId : vecOn) EXPECT_TRUE(Checked(nId)) << nId;
+        for (int nId : vecOff) EXPECT_FALSE(Checked(nId)) << nId;
+    }
     void SetStart(const QDate& date, const QTime& time) {
         Get<QDateEdit>(1037)->setDate(date);
         Get<QTimeEdit>(1038)->setTime(time);
@@ -110,22 +116,23 @@ public:
     // Schedule pressed; true when the sheet closed with OK.
     bool Schedule();
     // Runs fn on the next modal window that opens while the caller waits in
-    // exec(); ignores pNot (the window already open).
-    // The watching timer, which deletes itself once it has acted; a test
-    // whose modal may never come deletes it before its captures go.
+    // exec(), other than pNot. The timer deletes itself once it has acted; a
+    // test whose modal may never come deletes it before its captures go.
     static QTimer* OnNextModal(std::function<void(QWidget*)> fn, QWidget* pNot = nullptr);
 
-    // A task's int32_t field by its member name, "m_bWeekDays[0]".."[6]" for
-    // the day flags: tables of cases name the fields they set or expect.
-    static int32_t& Field(CTaskItem& task, const std::string& strName);
-    struct CFieldValue {
-        const char* pszField;
-        int32_t nValue;
-    };
-    static void SetFields(CTaskItem& task, const std::vector<CFieldValue>& vecFields);
-    static void ExpectFields(CTaskItem task, const std::vector<CFieldValue>& vecFields);
+    // The fields a table row sets on a task.
+    using CFields = std::vector<std::pair<int32_t CTaskItem::*, int32_t>>;
+    static void SetFields(CTaskItem& task, const CFields& fields) {
+        for (const auto& [pField, nValue] : fields) task.*pField = nValue;
+    }
 
-    std::vector<std::string> Texts() const { return m_boxes.Texts(); }
+    CStrings Texts() const { return m_boxes.Texts(); }
+    // The texts shown so far, which are then forgotten.
+    CStrings Told() {
+        CStrings vec = Texts();
+        m_boxes.m_vecShown.clear();
+        return vec;
+    }
     unsigned LastIcon() const { return m_boxes.m_vecShown.empty() ? 0 : (m_boxes.m_vecShown.back().nFlags & 0xF0); }
 
     static constexpr const char* kScheduled =

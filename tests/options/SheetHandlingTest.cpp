@@ -1,17 +1,9 @@
 // How the sheet handles as a window: keys, focus, size, placement and the
 // marks in its attachment list, driven with real key and focus events.
 #include <QPointer>
-#include <QPushButton>
-#include <QTabWidget>
-#include <QTest>
-#include <QTreeWidget>
 #include <QWindow>
 #include <algorithm>
-#include <filesystem>
 
-#include "CAttachmentsPage.h"
-#include "CGeneralPage.h"
-#include "COptionsIds.h"
 #include "COptionsTestBase.h"
 
 using namespace COptionsIds;
@@ -32,6 +24,10 @@ protected:
     }
     static void Settle() {
         for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    }
+    static void FocusOn(QWidget* p) {
+        p->setFocus();
+        Settle();
     }
     static int IdOf(const QWidget* p) { return p ? p->property("controlId").toInt() : -1; }
 };
@@ -54,19 +50,17 @@ TEST_F(SheetHandlingTest, EnterPressesTheFocusedButtonAndACountFieldWarnsOnlyFor
         },
         m_pDlg.get());
     auto* pRemove = Get<QPushButton>(IDC_REMOVE_ATTACHMENT);
-    pRemove->setFocus();
-    Settle();
+    FocusOn(pRemove);
     ASSERT_TRUE(pRemove->hasFocus());
     QTest::keyClick(pRemove, Qt::Key_Return);
     Settle();
-    EXPECT_EQ(Texts(), std::vector<std::string>{"Are you sure you want to remove the selected item?"});
+    EXPECT_EQ(Texts(), CStrings{"Are you sure you want to remove the selected item?"});
     EXPECT_TRUE(m_pDlg->AttachmentsPage().Entries().IsEmpty());
     EXPECT_EQ(nDialogs, 0);
     EXPECT_TRUE(m_pDlg->isVisible());
     // Enter on Cancel cancels, and does not schedule.
     auto* pCancel = Get<QPushButton>(IDC_CANCEL);
-    pCancel->setFocus();
-    Settle();
+    FocusOn(pCancel);
     QTest::keyClick(pCancel, Qt::Key_Enter);
     EXPECT_FALSE(m_pDlg->isVisible());
     EXPECT_EQ(m_pDlg->result(), COptionsDlg::kResultCancel);
@@ -83,8 +77,7 @@ TEST_F(SheetHandlingTest, EnterPressesTheFocusedButtonAndACountFieldWarnsOnlyFor
     auto* pDay = Get<QLineEdit>(1055);
     auto fnFocusBad = [&] {
         Type(1055, "32");
-        pDay->setFocus();
-        Settle();
+        FocusOn(pDay);
         ASSERT_TRUE(pDay->hasFocus());
         m_boxes.m_vecShown.clear();
     };
@@ -101,9 +94,9 @@ TEST_F(SheetHandlingTest, EnterPressesTheFocusedButtonAndACountFieldWarnsOnlyFor
     EXPECT_TRUE(m_boxes.m_vecShown.empty());
     EXPECT_EQ(QApplication::focusWidget(), pDay);
     // Another control of the sheet: the check speaks.
-    Get<QLineEdit>(1013)->setFocus();
-    Settle();
-    EXPECT_EQ(Texts(), std::vector<std::string>{"Please enter a number between 1 and 31."});
+    FocusOn(Get<QLineEdit>(1013));
+    EXPECT_EQ(Texts(), CStrings{"Please enter a number between 1 and 31."});
+    EXPECT_EQ(QApplication::focusWidget(), pDay) << "the user is sent back to the field to mend it";
     // Escape, and the close box, leave the sheet without a word.
     for (const bool bEscape : {true, false}) {
         SCOPED_TRACE(bEscape ? "Escape" : "close box");
@@ -141,8 +134,7 @@ TEST_F(SheetHandlingTest, KeysStepCountFieldsAndSetTheTimeAndTheSizeIsFixed) {
 
     // Typing over the selected sending time sets it.
     auto* pTime = Get<QTimeEdit>(IDC_SENDING_TIME);
-    pTime->setFocus();
-    Settle();
+    FocusOn(pTime);
     for (const char* psz : {"0930", "2305", "0000"}) {
         SCOPED_TRACE(psz);
         QTest::keyClick(pTime, Qt::Key_A, Qt::ControlModifier);
@@ -162,44 +154,6 @@ TEST_F(SheetHandlingTest, KeysStepCountFieldsAndSetTheTimeAndTheSizeIsFixed) {
         EXPECT_TRUE(m_pDlg->rect().contains(Get<QPushButton>(nId)->geometry())) << nId;
 }
 
-// Tab from the starting date runs through the page in reading order: the
-// type buttons, then the shown panel, then the end of the recurrence; no
-// hidden control is ever reached.
-TEST_F(SheetHandlingTest, TabFollowsTheShownPanel) {
-    OpenActive();
-    const std::vector<int> vecTypes(std::begin(CGeneralPage::kRecurrenceIds), std::end(CGeneralPage::kRecurrenceIds));
-    for (int nType : {3, 4, 1}) {  // weekly, monthly, minutely
-        SCOPED_TRACE(nType);
-        Click(CGeneralPage::kRecurrenceIds[nType]);
-        CRecurrencePanel* pPanel = m_pDlg->GeneralPage().Panel(nType);
-        Get<QWidget>(IDC_START_DATE)->setFocus();
-        Settle();
-        // Date and time fields take Tab through their own parts first.
-        std::vector<QWidget*> vecVisited;
-        for (int i = 0; i < 60; ++i) {
-            QWidget* pFocus = QApplication::focusWidget();
-            ASSERT_TRUE(pFocus);
-            if (vecVisited.size() > 1 && pFocus == vecVisited.front()) break;
-            EXPECT_TRUE(pFocus->isVisible()) << IdOf(pFocus);
-            if (vecVisited.empty() || vecVisited.back() != pFocus) vecVisited.push_back(pFocus);
-            QTest::keyClick(pFocus, Qt::Key_Tab);
-        }
-        auto fnFirst = [&](auto fnWhere) {
-            return std::find_if(vecVisited.begin(), vecVisited.end(), fnWhere) - vecVisited.begin();
-        };
-        const auto nFirstInPanel = fnFirst([&](QWidget* p) { return pPanel->isAncestorOf(p); });
-        const auto nLastType =
-            std::find_if(vecVisited.rbegin(), vecVisited.rend(),
-                         [&](QWidget* p) { return std::count(vecTypes.begin(), vecTypes.end(), IdOf(p)) > 0; })
-                .base() -
-            vecVisited.begin() - 1;
-        const auto nFirstEnd = fnFirst([](QWidget* p) { return IdOf(p) == IDC_NO_END; });
-        ASSERT_LT(nFirstInPanel, static_cast<long>(vecVisited.size())) << "the panel is reached";
-        EXPECT_LT(nLastType, nFirstInPanel);
-        EXPECT_LT(nFirstInPanel, nFirstEnd);
-    }
-}
-
 TEST_F(SheetHandlingTest, OpensCentredOverTheActiveWindowAndStaysAboveIt) {
     QWidget owner;
     owner.setGeometry(120, 80, 1000, 760);
@@ -211,6 +165,40 @@ TEST_F(SheetHandlingTest, OpensCentredOverTheActiveWindowAndStaysAboveIt) {
     EXPECT_EQ(m_pDlg->windowHandle()->transientParent(), owner.windowHandle());
     // Not owned: the message window may go while the sheet is open.
     EXPECT_EQ(m_pDlg->parentWidget(), nullptr);
+}
+
+// Tab from the starting date runs through the page in reading order: the
+// type buttons, then the shown panel, then the end of the recurrence; no
+// hidden control is ever reached.
+TEST_F(SheetHandlingTest, TabFollowsTheShownPanel) {
+    OpenActive();
+    const std::vector<int> vecTypes(std::begin(CGeneralPage::kRecurrenceIds), std::end(CGeneralPage::kRecurrenceIds));
+    for (int nType : {3, 4, 1}) {  // weekly, monthly, minutely
+        SCOPED_TRACE(nType);
+        Click(CGeneralPage::kRecurrenceIds[nType]);
+        CRecurrencePanel* pPanel = m_pDlg->GeneralPage().Panel(nType);
+        FocusOn(Get<QWidget>(IDC_START_DATE));
+        // Date and time fields take Tab through their own parts first.
+        std::vector<QWidget*> vecVisited;
+        long nLastType = -1, nFirstInPanel = -1, nFirstEnd = -1;
+        for (int i = 0; i < 60; ++i) {
+            QWidget* pFocus = QApplication::focusWidget();
+            ASSERT_TRUE(pFocus);
+            if (vecVisited.size() > 1 && pFocus == vecVisited.front()) break;
+            EXPECT_TRUE(pFocus->isVisible()) << IdOf(pFocus);
+            if (vecVisited.empty() || vecVisited.back() != pFocus) {
+                vecVisited.push_back(pFocus);
+                const long n = static_cast<long>(vecVisited.size()) - 1;
+                if (std::count(vecTypes.begin(), vecTypes.end(), IdOf(pFocus))) nLastType = n;
+                if (nFirstInPanel < 0 && pPanel->isAncestorOf(pFocus)) nFirstInPanel = n;
+                if (nFirstEnd < 0 && IdOf(pFocus) == IDC_NO_END) nFirstEnd = n;
+            }
+            QTest::keyClick(pFocus, Qt::Key_Tab);
+        }
+        ASSERT_GE(nFirstInPanel, 0) << "the panel is reached";
+        EXPECT_LT(nLastType, nFirstInPanel);
+        EXPECT_LT(nFirstInPanel, nFirstEnd);
+    }
 }
 
 TEST_F(SheetHandlingTest, AFolderThatIsNotFoundIsMarkedAndKept) {

@@ -1,6 +1,6 @@
+// A value or a problem, and QUILLORY_TRY passing the first problem up.
 #include <memory>
 #include <string>
-#include <type_traits>
 
 #include <gtest/gtest.h>
 
@@ -8,17 +8,16 @@
 
 namespace {
 
-CResult<> Step(bool bFail, const std::string& strWhat) {
-    if (bFail) return CProblem(strWhat + ": failed");
-    return {};
-}
-
 // Runs the steps in order and stops at the first problem.
 CResult<> Steps(bool bFirst, bool bSecond, int& nRun) {
+    const auto step = [](bool bFail, const std::string& strWhat) -> CResult<> {
+        if (bFail) return CProblem(strWhat + ": failed");
+        return {};
+    };
     ++nRun;
-    QUILLORY_TRY(Step(bFirst, "first"));
+    QUILLORY_TRY(step(bFirst, "first"));
     ++nRun;
-    QUILLORY_TRY(Step(bSecond, "second"));
+    QUILLORY_TRY(step(bSecond, "second"));
     ++nRun;
     return {};
 }
@@ -29,28 +28,25 @@ CResult<std::unique_ptr<int>> Make(int n) {
 }
 
 CResult<int> Doubled(int n) {
-    auto value = Make(n);
-    if (!value) return value.TakeProblem();
-    return **value * 2;
+    QUILLORY_TRY_VALUE(const auto p, Make(n));
+    return *p * 2;
 }
 
 }  // namespace
 
 TEST(ResultTest, TryPassesTheFirstProblemUpAndStopsThere) {
-    int nRun = 0;
-    EXPECT_TRUE(Steps(false, false, nRun).Ok());
-    EXPECT_EQ(nRun, 3);
-
-    nRun = 0;
-    CResult<> r = Steps(true, false, nRun);
-    EXPECT_FALSE(r);
-    EXPECT_EQ(r.Problem(), "first: failed");
-    EXPECT_EQ(nRun, 1);
-
-    nRun = 0;
-    r = Steps(false, true, nRun);
-    EXPECT_EQ(r.Problem(), "second: failed");
-    EXPECT_EQ(nRun, 2);
+    const struct {
+        bool bFirst, bSecond;
+        const char* pszProblem;
+        int nRun;
+    } rows[] = {{false, false, "", 3}, {true, false, "first: failed", 1}, {false, true, "second: failed", 2}};
+    for (const auto& row : rows) {
+        int nRun = 0;
+        const CResult<> r = Steps(row.bFirst, row.bSecond, nRun);
+        EXPECT_EQ(r.Ok(), !*row.pszProblem) << row.pszProblem;
+        EXPECT_EQ(r.Problem(), row.pszProblem);
+        EXPECT_EQ(nRun, row.nRun) << row.pszProblem;
+    }
 }
 
 TEST(ResultTest, AValueOrAProblem) {
@@ -59,19 +55,13 @@ TEST(ResultTest, AValueOrAProblem) {
     EXPECT_TRUE(made.Problem().empty());
     std::unique_ptr<int> p = std::move(made).Value();  // a move-only value can be taken out
     EXPECT_EQ(*p, 4);
-
     EXPECT_EQ(Doubled(21).Value(), 42);
     CResult<int> bad = Doubled(-1);
     EXPECT_FALSE(bad.Ok());
     EXPECT_EQ(bad.Problem(), "value -1: must not be negative");
-}
-
-TEST(ResultTest, AnEmptyProblemTextIsStillAFailure) {
-    CResult<> r = CProblem("");
-    EXPECT_FALSE(r.Ok());
-    CResult<std::string> s = CProblem("");
-    EXPECT_FALSE(s.Ok());
-    // A value that happens to be a string is a value, not a problem.
+    // An empty problem text is still a failure; a value that happens to be a string is a value.
+    EXPECT_FALSE(CResult<>(CProblem("")).Ok());
+    EXPECT_FALSE(CResult<std::string>(CProblem("")).Ok());
     CResult<std::string> v = std::string("no such file");
     EXPECT_TRUE(v.Ok());
     EXPECT_EQ(v.Value(), "no such file");

@@ -11,37 +11,33 @@ using json = nlohmann::json;
 using ERules = CTaskRules;
 
 TEST(TaskRulesTest, EachRuleIsReadFromItsKeyAndWrittenBackTheSame) {
-    CTaskRules sunToThu;
-    sunToThu.nWorkingDays = 0b00111110;  // Sunday .. Thursday
-    sunToThu.eOnDayOff = ERules::EOnDayOff::Before;
-    CTaskRules waits;
-    waits.eNothingAttached = ERules::ENothingAttached::Wait;
-    waits.nWaitMinutes = 10;
-    waits.nWaitDeadlineMinutes = 120;
-    CTaskRules waitsThenSends = waits;
-    waitsThenSends.eWaitThen = ERules::ENothingAttached::Send;
-    CTaskRules paused;
-    paused.pauseUntil = {2027, 1, 11, 2};
-    paused.bSkipNext = true;
-    paused.eMissed = ERules::EMissed::Latest;
-    CTaskRules zoned;
-    zoned.strZone = "America/New_York";
-    zoned.vecHolidayFiles = {"/home/u/a.ics", "/home/u/b.ics"};
-    zoned.eOnDayOff = ERules::EOnDayOff::Skip;
+    using EOnDayOff = ERules::EOnDayOff;
+    using ENothing = ERules::ENothingAttached;
+    const CTaskRules paused{.eMissed = ERules::EMissed::Latest, .pauseUntil = {2027, 1, 11, 2}, .bSkipNext = true};
     const struct {
         const char* pszJson;
         CTaskRules rules;
         const char* pszSummary;
     } rows[] = {
         {"{}", {}, ""},
-        {R"({"onHoliday":"before","workingDays":"sun-thu"})", sunToThu, "Working days, before a holiday"},
-        {R"({"ifNothingAttached":"wait","waitDeadlineMinutes":120,"waitMinutes":10})", waits,
+        {R"({"onHoliday":"before","workingDays":"sun-thu"})",
+         {.nWorkingDays = 0b00111110, .eOnDayOff = EOnDayOff::Before},  // Sunday .. Thursday
+         "Working days, before a holiday"},
+        {R"({"ifNothingAttached":"wait","waitDeadlineMinutes":120,"waitMinutes":10})",
+         {.eNothingAttached = ENothing::Wait, .nWaitMinutes = 10, .nWaitDeadlineMinutes = 120},
          "Waits for its attachments"},
-        {R"({"ifNothingAttached":"wait","waitDeadlineMinutes":120,"waitMinutes":10,"waitThen":"send"})", waitsThenSends,
+        {R"({"ifNothingAttached":"wait","waitDeadlineMinutes":120,"waitMinutes":10,"waitThen":"send"})",
+         {.eNothingAttached = ENothing::Wait,
+          .nWaitMinutes = 10,
+          .nWaitDeadlineMinutes = 120,
+          .eWaitThen = ENothing::Send},
          "Waits for its attachments, then sends without"},
         {R"({"missed":"latest","pauseUntil":"2027-01-11","skipNext":true})", paused,
          "Only the latest missed; paused until 2027-01-11; skips the next"},
-        {R"({"holidays":["/home/u/a.ics","/home/u/b.ics"],"onHoliday":"skip","zone":"America/New_York"})", zoned,
+        {R"({"holidays":["/home/u/a.ics","/home/u/b.ics"],"onHoliday":"skip","zone":"America/New_York"})",
+         {.vecHolidayFiles = {"/home/u/a.ics", "/home/u/b.ics"},
+          .eOnDayOff = EOnDayOff::Skip,
+          .strZone = "America/New_York"},
          "Working days, skipping holidays; in America/New_York"},
     };
     for (const auto& row : rows) {

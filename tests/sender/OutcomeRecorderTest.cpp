@@ -1,3 +1,5 @@
+// What the scheduler's outcomes become: the history file written once a
+// tick or burst, journal lines, notifications told once, a skip used once.
 #include <QCoreApplication>
 #include <filesystem>
 #include <functional>

@@ -1,15 +1,11 @@
 // The scheduler's tick on a simulated clock against the occurrences worked
-// out from the rules: random task lists of every type, mode and end kind in
-// several zones, stepped minute by minute around changes of offset, with the
-// host switched off, the computer asleep, the clock set back and tasks
-// disabled and activated again, moved, edited, deleted and added while it
-// runs. Most tasks have rules: working days with holidays from a real
-// calendar file and what happens on a day off, what becomes of missed
-// occurrences, a pause and "skip the next"; a share of them is read in a
-// zone of its own, with changes of offset of its own. On every tick:
-// exactly the expected occurrences are sent or skipped (by the rule the
-// reference names), none twice, none lost, the next time moves on, and
-// every saved list loads whole.
+// out from the rules: random task lists of every type, mode, end kind and
+// rule (working days with holidays from a real calendar file, days off,
+// missed occurrences, a pause, "skip the next", a zone of the task's own) in
+// several zones, stepped minute by minute around changes of offset, with
+// the host off, the computer asleep, the clock set back and tasks edited
+// while it runs. On every tick exactly the expected occurrences are sent or
+// skipped, none twice, none lost, and every saved list loads whole.
 //
 // QUILLORY_MODEL_RUNS and QUILLORY_MODEL_DAYS make the run longer.
 #include <cstdlib>
@@ -232,60 +228,52 @@ private:
 
     // A new task made and scheduled now, as the options sheet adds it.
     void AddTask(time_t tNow) {
-        const time_t tStop = m_tStop;
         CSchedule schedule(m_clock);
-        {
-            CTaskRules rules = m_gen.Rules(tNow, m_nDays, m_strHolidays, m_strNearZone, m_strMachine);
-            // The task's fields are its zone's wall times.
-            CTaskItem task = RefSchedule::InZone(rules.strZone, [&] { return m_gen.Task(++m_nMade, tNow, m_nDays); });
-            m_mapRules[task.m_strTaskName] = rules;
-            RefSchedule::CRules ref;
-            ref.nWeekdays = rules.nWorkingDays;
-            ref.pHolidays = rules.vecHolidayFiles.empty() ? nullptr : &m_setHolidays;
-            ref.nOnDayOff = static_cast<int>(rules.eOnDayOff);
-            ref.nMissed = static_cast<int>(rules.eMissed);
-            if (rules.pauseUntil.IsSet())
-                ref.nPauseDay =
-                    RefSchedule::DayNumber(rules.pauseUntil.nYear, rules.pauseUntil.nMonth, rules.pauseUntil.nDay);
-            ref.bSkipNext = rules.bSkipNext;
-            const TaskDateTime& s = task.m_dtStart;
-            CExpected e;
-            e.ref =
-                RefSchedule::CRuledOccurrences(RefSchedule::CReference::All(task, tStop + 400 * 86400, rules.strZone),
+        CTaskRules rules = m_gen.Rules(tNow, m_nDays, m_strHolidays, m_strNearZone, m_strMachine);
+        // The task's fields are its zone's wall times.
+        CTaskItem task = RefSchedule::InZone(rules.strZone, [&] { return m_gen.Task(++m_nMade, tNow, m_nDays); });
+        m_mapRules[task.m_strTaskName] = rules;
+        RefSchedule::CRules ref;
+        ref.nWeekdays = rules.nWorkingDays;
+        ref.pHolidays = rules.vecHolidayFiles.empty() ? nullptr : &m_setHolidays;
+        ref.nOnDayOff = static_cast<int>(rules.eOnDayOff);
+        ref.nMissed = static_cast<int>(rules.eMissed);
+        if (rules.pauseUntil.IsSet())
+            ref.nPauseDay =
+                RefSchedule::DayNumber(rules.pauseUntil.nYear, rules.pauseUntil.nMonth, rules.pauseUntil.nDay);
+        ref.bSkipNext = rules.bSkipNext;
+        const TaskDateTime& s = task.m_dtStart;
+        CExpected e;
+        e.ref = RefSchedule::CRuledOccurrences(RefSchedule::CReference::All(task, m_tStop + 400 * 86400, rules.strZone),
                                                ref, RefSchedule::DayNumber(s.nYear, s.nMonth, s.nDay), s.nHour,
                                                s.nMinute, task.m_nRecurrence == 1, rules.strZone);
-            e.nEndKind = task.m_nRecurrence == 0 ? 0 : task.m_nEndKind;
-            e.tEndOfDay = RefSchedule::InZone(rules.strZone, [&] {
-                return Instant(RefSchedule::DayNumber(task.m_dtEnd.nYear, task.m_dtEnd.nMonth, task.m_dtEnd.nDay), 23,
-                               59) +
-                       58;
-            });
-            e.bOverdue = task.m_bSendOverdue != 0;
-            // Occurrences before the moment of scheduling are passed over
-            // without being counted.
-            // So are those moved to a working day before it.
-            const auto& vec = e.Occurrences();
-            while (e.nNext < vec.size() && vec[e.nNext].tWall < tNow) ++e.nNext;
-            const time_t tTaskMinute = rules.strZone.empty() ? NowMinute(tNow) : e.ref.MinuteOf(tNow);
-            while (e.nNext < vec.size() && !e.ref.IsDayOffSkip(e.nNext) && e.ref.Stored(e.nNext) < tTaskMinute)
-                ++e.nNext;
-            e.nEndAfter = task.m_nEndAfterCount;
-            // As the options sheet and the tool schedule it: in its zone.
-            EXPECT_EQ(
-                CTaskZone::Run(rules.strZone, task, [&](CTaskItem& t) { return schedule.AdvancePastNow(t); }).Problem(),
-                "");
-            const CWorkingDays days(rules.nWorkingDays, ref.pHolidays ? m_setHolidays : std::set<int64_t>());
-            EXPECT_EQ(CRuledSchedule(schedule, rules, days).Place(task, tNow).Problem(), "");
-            m_vecExpected.push_back(e);
-            m_vecDescribed.push_back(
-                Describe(task) + " rules [" + rules.Summary() + "; " + CWorkingDays::WeekdaysText(rules.nWorkingDays) +
-                (ref.pHolidays ? " with holidays" : "") + (rules.strZone.empty() ? "" : " in " + rules.strZone) + "]");
-            m_list.Add(task);
-            Compare(m_list.GetSize() - 1, "when scheduled");
-        }
+        e.nEndKind = task.m_nRecurrence == 0 ? 0 : task.m_nEndKind;
+        e.tEndOfDay = RefSchedule::InZone(rules.strZone, [&] {
+            return Instant(RefSchedule::DayNumber(task.m_dtEnd.nYear, task.m_dtEnd.nMonth, task.m_dtEnd.nDay), 23, 59) +
+                   58;
+        });
+        e.bOverdue = task.m_bSendOverdue != 0;
+        // Occurrences before the moment of scheduling, or moved to a
+        // working day before it, are passed over without being counted.
+        const auto& vec = e.Occurrences();
+        while (e.nNext < vec.size() && vec[e.nNext].tWall < tNow) ++e.nNext;
+        const time_t tTaskMinute = rules.strZone.empty() ? NowMinute(tNow) : e.ref.MinuteOf(tNow);
+        while (e.nNext < vec.size() && !e.ref.IsDayOffSkip(e.nNext) && e.ref.Stored(e.nNext) < tTaskMinute) ++e.nNext;
+        e.nEndAfter = task.m_nEndAfterCount;
+        // As the options sheet and the tool schedule it: in its zone.
+        EXPECT_EQ(
+            CTaskZone::Run(rules.strZone, task, [&](CTaskItem& t) { return schedule.AdvancePastNow(t); }).Problem(),
+            "");
+        const CWorkingDays days(rules.nWorkingDays, ref.pHolidays ? m_setHolidays : std::set<int64_t>());
+        EXPECT_EQ(CRuledSchedule(schedule, rules, days).Place(task, tNow).Problem(), "");
+        m_vecExpected.push_back(e);
+        m_vecDescribed.push_back(CTaskJson::ToJson(task).dump() + " rules [" + rules.Summary() + "; " +
+                                 CWorkingDays::WeekdaysText(rules.nWorkingDays) +
+                                 (ref.pHolidays ? " with holidays" : "") +
+                                 (rules.strZone.empty() ? "" : " in " + rules.strZone) + "]");
+        m_list.Add(task);
+        Compare(m_list.GetSize() - 1, "when scheduled");
     }
-
-    static std::string Describe(const CTaskItem& t) { return CTaskJson::ToJson(t).dump(); }
 
     // The task at index i against what the rules expect of it.
     void Compare(int i, const char* pszWhen) {
@@ -627,8 +615,7 @@ INSTANTIATE_TEST_SUITE_P(Zones, SchedulerStartOccurrenceTest,
 // pass of that hour. The instants are written out by hand in UTC.
 TEST(SchedulerZoneTaskTest, AKeptTimeTheMachineRepeatsGoesOutAtTheZonesInstant) {
     const auto utc = [](int y, int mo, int d, int h, int mi) {
-        std::tm tm{};
-        tm.tm_year = y - 1900, tm.tm_mon = mo - 1, tm.tm_mday = d, tm.tm_hour = h, tm.tm_min = mi;
+        std::tm tm{.tm_min = mi, .tm_hour = h, .tm_mday = d, .tm_mon = mo - 1, .tm_year = y - 1900};
         return timegm(&tm);
     };
     const struct {

@@ -102,23 +102,16 @@ TEST_F(SendTaskTest, AttachmentEntriesAreTakenAsListedAndWhatMatchesNothingIsNam
         Strings vecArrived;
         std::string strNote;  // for a message not sent: a part of the text
     } cases[] = {
-        {"Weekly figures",
-         {files / "*.txt", strGone, files, strReport, strReport},
-         EKind::HandedOver,
-         {"B.TXT", "a.txt", "c.txt", "report.pdf", "report.pdf"},
-         "nothing matched " + strGone + ", " + files.string()},
+        // clang-format off
+        {"Weekly figures", {files / "*.txt", strGone, files, strReport, strReport}, EKind::HandedOver,
+         {"B.TXT", "a.txt", "c.txt", "report.pdf", "report.pdf"}, "nothing matched " + strGone + ", " + files.string()},
         {"All files", {files / "dir/*.*", files / "dir/?.CFG"}, EKind::HandedOver, {"README", "x.cfg", "x.cfg"}, ""},
-        {"Nothing attached",
-         {files / "empty/*.zip", files / "*.none", Dir() / "no-such-folder/*.txt", strLong},
-         EKind::HandedOver,
-         {},
-         "nothing matched " + (files / "empty/*.zip").string() + ", " + (files / "*.none").string() + ", " +
-             (Dir() / "no-such-folder/*.txt").string() + ", " + strLong},
-        {"Too large to attach",
-         {File("big/small.txt"), strLarge},
-         EKind::Failed,
-         {},
+        {"Nothing attached", {files / "empty/*.zip", files / "*.none", Dir() / "no-such-folder/*.txt", strLong},
+         EKind::HandedOver, {}, "nothing matched " + (files / "empty/*.zip").string() + ", " +
+             (files / "*.none").string() + ", " + (Dir() / "no-such-folder/*.txt").string() + ", " + strLong},
+        {"Too large to attach", {File("big/small.txt"), strLarge}, EKind::Failed, {},
          "the attachment " + strLarge + " cannot be attached: file too large"},
+        // clang-format on
     };
     size_t nArrived = 0;
     for (const auto& c : cases) {

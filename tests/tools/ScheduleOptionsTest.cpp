@@ -36,7 +36,6 @@ json Days(std::initializer_list<int> days) {
 
 const CCase kCases[] = {
     // clang-format off
-    {"OnceWhenNoScheduleIsGiven", {}, {{"recurrence", 0}}},
     {"EveryMinutes", {"--every-minutes", "15"}, {{"recurrence", 1}, {"minuteInterval", 15}}},
     {"DailyEveryDayByDefault", {"--daily"}, {{"recurrence", 2}, {"dailyMode", 0}, {"dailyInterval", 1}}},
     {"DailyEveryThirdDay", {"--daily", "--interval", "3"}, {{"dailyMode", 0}, {"dailyInterval", 3}}},
@@ -59,8 +58,8 @@ const CCase kCases[] = {
      {{"recurrence", 5}, {"yearlyMode", 0}, {"yearlyMonth", 1}, {"yearlyDay", 29}}},
     {"YearlySecondWeekdayOfSeptember", {"--yearly", "--ordinal", "second", "--kind", "weekday", "--month", "September"},
      {{"yearlyMode", 1}, {"yearlyOrdinal", 1}, {"yearlyDayKind", 1}, {"yearlyMonth2", 8}}},
-    {"TheNewTaskDefaultsOfTheSheet", {},
-     {{"endKind", 0}, {"active", true}, {"sendOverdue", true}, {"receiveBeforeSending", false},
+    {"OnceWithTheNewTaskDefaultsOfTheSheet", {},
+     {{"recurrence", 0}, {"endKind", 0}, {"active", true}, {"sendOverdue", true}, {"receiveBeforeSending", false},
       {"attachments", json::array()},
       {"start",
        {{"year", 2026}, {"month", 12}, {"day", 7}, {"dayOfWeek", 2}, {"hour", 17}, {"minute", 1}, {"second", 0}}}}},
@@ -223,21 +222,14 @@ TEST_F(ScheduleOptionsTest, TheMessageNeedsRecipientSubjectAndBody) {
     EXPECT_EQ(r->vecCc, std::vector<std::string>{"c@example.org"});
 }
 
+// That set leaves the task's other members alone, its form's list and start
+// among them, and takes the task from its operand: EditCliTest's
+// SetKeepsEveryMemberItIsNotGiven.
 TEST_F(ScheduleOptionsTest, SetChangesOnlyWhatIsGiven) {
-    auto r = CScheduleOptions::Parse({"3", "--end-after", "5"}, false, m_tNow);
+    const auto r = CScheduleOptions::Parse({"3", "--end-after", "5"}, false, m_tNow);
     ASSERT_TRUE(r) << r.Problem();
     EXPECT_EQ(r->jChanges, (json{{"endKind", 1}, {"endAfterCount", 5}}));
-    EXPECT_EQ(r->vecOperands, std::vector<std::string>{"3"});
     EXPECT_FALSE(r->bMessage);
-
-    // The other form's list keeps what the task holds, as the panel loaded it.
-    r = CScheduleOptions::Parse({"3", "--weekly", "--days", "fri"}, false, m_tNow);
-    ASSERT_TRUE(r) << r.Problem();
-    EXPECT_FALSE(r->jChanges.contains("weeklyWeekOfMonth"));
-    EXPECT_FALSE(r->jChanges.contains("start"));
-    // An edited task may start in the past, as in the sheet.
-    r = CScheduleOptions::Parse({"3", "--start", "2020-01-01 10:00"}, false, m_tNow);
-    EXPECT_TRUE(r) << r.Problem();
 }
 
 TEST_F(ScheduleOptionsTest, ProblemsOfTheTaskCheckNameTheirOption) {

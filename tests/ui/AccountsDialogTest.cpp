@@ -1,3 +1,4 @@
+// The Accounts dialog: what it writes, how it warns, and its Test button.
 #include <sys/stat.h>
 
 #include <QComboBox>
@@ -158,7 +159,7 @@ TEST_F(AccountsDialogTest, TheSecurityWarningIsShownOnceForEachInsecureSetting) 
     const std::vector<std::string> vecMessages = {
         "accounts.ini:4: Security = none: mail and password travel unencrypted", "another problem"};
     EXPECT_EQ(CSecurityNotice(Path()).Unseen(vecMessages, loaded.account), std::vector<std::string>{"another problem"});
-    EXPECT_TRUE(fnSave(0, "smtp://mail.example.org:587") == false);
+    EXPECT_FALSE(fnSave(0, "smtp://mail.example.org:587"));
     EXPECT_EQ(CSecurityNotice(Path()).Unseen(vecMessages, CAccountsFile::Load(Path()).account), vecMessages);
     EXPECT_TRUE(fnSave(2, "smtp://mail.example.org:25")) << "insecure again: told again";
     EXPECT_FALSE(fnOpenShowsWarning());

@@ -1,3 +1,4 @@
+// The main window's folders, messages, status bar and message boxes.
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>

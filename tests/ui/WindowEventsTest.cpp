@@ -1,3 +1,4 @@
+// What an add-in hears and shows when the user works with the host's windows.
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
