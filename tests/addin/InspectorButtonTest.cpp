@@ -2,7 +2,6 @@
 // real object model, windows opened and clicked as a user would.
 #include <QApplication>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTimer>
 #include <filesystem>
 
@@ -20,6 +19,7 @@
 #include "CTextCodec.h"
 #include "Contains.h"
 #include "IClock.h"
+#include "PressSheetButton.h"
 #include "SharedState.h"
 #include "TaskNames.h"
 
@@ -92,19 +92,12 @@ protected:
     // click on the control nButtonId (1002 "Schedule", 1063 "Cancel").
     bool ClickAndAnswer(_CommandBarButton* pButton, int nButtonId) {
         bool bSheet = false;
-        auto press = [](int nId) {
-            QWidget* pSheet = QApplication::activeModalWidget();
-            if (!pSheet) return false;
-            for (QPushButton* p : pSheet->findChildren<QPushButton*>())
-                if (p->property("controlId").toInt() == nId) p->click();
-            return true;
-        };
         QObject guard;  // timers die with this call
-        QTimer::singleShot(0, &guard, [&] { bSheet = press(nButtonId); });
+        QTimer::singleShot(0, &guard, [&] { bSheet = PressSheetButton(nButtonId); });
         // A sheet still open afterwards refused the commit, or is a second one
         // for the same click: record it and cancel.
         QTimer::singleShot(200, &guard, [&] {
-            if (press(1063))
+            if (PressSheetButton(1063))
                 ADD_FAILURE() << "a sheet stayed open; boxes: " << ::testing::PrintToString(m_boxes.Texts());
         });
         pButton->Execute();

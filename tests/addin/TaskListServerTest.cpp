@@ -19,7 +19,9 @@
 #include <gtest/gtest.h>
 
 #include "CAddin.h"
+#include "CAddinFolders.h"
 #include "CApplication.h"
+#include "CEnvScope.h"
 #include "CHostClient.h"
 #include "CMemoryMailBackend.h"
 #include "CMessageBox.h"
@@ -61,10 +63,6 @@ protected:
     TaskListServerTest() {
         fs::create_directories(DataDir());
         ::mkdir((m_dir / "run").c_str(), 0700);
-        setenv("XDG_DATA_HOME", (m_dir / "roaming").c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", (m_dir / "run").c_str(), 1);
-        setenv("QUILLORY_CODEPAGE", "UTF-8", 1);
-        CAddin::SetModulePathForTests(m_dir / "install/quilsend.so");
         CMessageBox::SetHandler([](const std::string&, const std::string&, unsigned) { return CMessageBox::IDOK; });
         m_spApp = CApplication::Create(m_backend, m_options);
         m_spAddin = MakeComObject<CAddin>();
@@ -74,8 +72,6 @@ protected:
         m_spApp->Shutdown();
         g_spApplication.Release();
         CMessageBox::SetHandler({});
-        CAddin::SetModulePathForTests({});
-        for (const char* psz : {"XDG_DATA_HOME", "XDG_RUNTIME_DIR", "QUILLORY_CODEPAGE"}) unsetenv(psz);
     }
 
     std::string DataDir() const { return m_dir / "roaming/Tarnwick Software/Mail Host/Quillory/"; }
@@ -142,6 +138,9 @@ protected:
     }
 
     CTempDir m_dir;
+    CAddinFolders m_folders{m_dir.Path()};
+    const CEnvScope m_runDir{"XDG_RUNTIME_DIR", (m_dir / "run").c_str()};
+    const CEnvScope m_codePage{"QUILLORY_CODEPAGE", "UTF-8"};
     CPumpingBackend m_backend;
     CApplicationOptions m_options;
     CComPtr<CApplication> m_spApp;

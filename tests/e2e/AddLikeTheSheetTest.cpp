@@ -86,12 +86,12 @@ protected:
     CTaskItem ToolTask(const CCase& c) {
         const std::string strFile = m_dir / "tool/emails.dat";
         fs::remove_all(m_dir / "tool");
-        std::string strCmd = "TZ=" + std::string(GetParam()) +
-                             " QUILLORY_TEST_NOW='2024-06-07 10:00' XDG_RUNTIME_DIR=" + ShellQuoted(m_dir / "tool") +
-                             " " + ShellQuoted(QUILLORY_CLI) + " add --file " + ShellQuoted(strFile) +
-                             " --codepage UTF-8 --to rita@example.com --subject " + ShellQuoted(c.pszName) +
-                             " --body b";
-        for (const std::string& str : c.vecArgs) strCmd += " " + ShellQuoted(str);
+        const std::string strCmd =
+            "TZ=" + std::string(GetParam()) +
+            " QUILLORY_TEST_NOW='2024-06-07 10:00' XDG_RUNTIME_DIR=" + ShellQuoted(m_dir / "tool") + " " +
+            ShellQuoted(QUILLORY_CLI) + " add --file " + ShellQuoted(strFile) +
+            " --codepage UTF-8 --to rita@example.com --subject " + ShellQuoted(c.pszName) + " --body b" +
+            ShellWords(c.vecArgs);
         const CShellRun r = RunShell(strCmd + " 2> " + ShellQuoted(m_dir / "err"), m_dir / "err");
         EXPECT_EQ(r.nExit, 0) << r.strErr;
         CTaskList list;

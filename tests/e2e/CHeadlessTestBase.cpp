@@ -82,8 +82,7 @@ std::string CHeadlessTestBase::MakeAttachmentFolder() {
 }
 
 CShellRun CHeadlessTestBase::Tool(const std::vector<std::string>& vecArgs, const std::string& strStdin) const {
-    std::string strCmd = ShellQuoted(QUILLORY_CLI);
-    for (const std::string& str : vecArgs) strCmd += " " + ShellQuoted(str);
+    std::string strCmd = ShellQuoted(QUILLORY_CLI) + ShellWords(vecArgs);
     if (!strStdin.empty()) strCmd += " < " + ShellQuoted(strStdin);
     return RunShell(strCmd + " 2> " + ShellQuoted(m_dir / "tool.err"), m_dir / "tool.err");
 }

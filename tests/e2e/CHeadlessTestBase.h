@@ -16,6 +16,7 @@
 #include "CTempDir.h"
 #include "CTestProcess.h"
 #include "ShellRun.h"
+#include "WaitUntil.h"
 
 class CHeadlessTestBase : public ::testing::Test {
 protected:
@@ -51,15 +52,6 @@ protected:
     // Started, and on until its add-in has connected.
     void StartHostAndWait(CTestProcess& process, const std::string& strLog);
     void StartHostAndWait() { StartHostAndWait(m_host, m_dir / "host.log"); }
-    template <class F>
-    static bool WaitUntil(F fnDone, std::chrono::milliseconds timeout) {
-        const auto tEnd = std::chrono::steady_clock::now() + timeout;
-        while (!fnDone()) {
-            if (std::chrono::steady_clock::now() > tEnd) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return true;
-    }
     // Waits for text in a log file.
     static bool WaitForLog(const std::string& strLog, const std::string& strText, std::chrono::seconds timeout);
     // Messages at the server whose data holds "Subject: " + strSubject.

@@ -18,6 +18,7 @@
 
 #include "CFileOps.h"
 #include "CTempDir.h"
+#include "Contains.h"
 #include "UnixSocket.h"
 
 namespace {
@@ -75,7 +76,7 @@ TEST_F(FileOpsTest, OnlyARegularFileIsReadAndNothingElseBlocks) {
         } else {
             ASSERT_FALSE(rBytes.Ok());
             EXPECT_EQ(rBytes.Problem().rfind(row.pszProblem, 0), 0u) << rBytes.Problem();
-            EXPECT_NE(rBytes.Problem().find(row.strPath), std::string::npos) << rBytes.Problem();
+            EXPECT_TRUE(Contains(rBytes.Problem(), row.strPath));
         }
         EXPECT_EQ(CFileOps::IsAbsent(row.strPath), row.bAbsent);
         // A message's head is read by the same rule (links are followed there).

@@ -15,11 +15,7 @@ struct CMailhostRun {
 
     static CMailhostRun Run(const CTempDir& dir, const std::vector<std::string>& vecArgs,
                             const std::string& strStdin = "") {
-        CTempDir::WriteFile(dir / "run.in", strStdin);
-        std::string strCmd = ShellQuoted(MAILHOST_PROGRAM);
-        for (const std::string& str : vecArgs) strCmd += " " + ShellQuoted(str);
-        const CShellRun run = RunShell(
-            strCmd + " < " + ShellQuoted(dir / "run.in") + " 2> " + ShellQuoted(dir / "run.err"), dir / "run.err");
+        const CShellRun run = RunShellIn(dir, ShellQuoted(MAILHOST_PROGRAM) + ShellWords(vecArgs), strStdin);
         return {run.nExit, run.strOut, run.strErr};
     }
 };

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +18,8 @@
 #include "CSmtpServer.h"
 #include "CTempDir.h"
 #include "CTestProcess.h"
+#include "Contains.h"
+#include "WaitUntil.h"
 
 namespace {
 
@@ -65,15 +66,15 @@ protected:
                                    (home / "unlock") + " > " + (home / "daemon.out") + " 2>&1"}) != 0)
             return "gnome-keyring-daemon did not start: " + CTempDir::ReadFile(home / "daemon.out");
         // It forks before it holds its name on the bus.
-        const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (Output(home,
-                      "dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
-                      "org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets")
-                   .find("boolean true") == std::string::npos) {
-            if (std::chrono::steady_clock::now() > tEnd) return "gnome-keyring-daemon did not take its name on the bus";
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return "";
+        const bool bOwned = WaitUntil(
+            [&] {
+                return Output(home,
+                              "dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
+                              "org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets")
+                           .find("boolean true") != std::string::npos;
+            },
+            std::chrono::seconds(20), std::chrono::milliseconds(50));
+        return bOwned ? "" : "gnome-keyring-daemon did not take its name on the bus";
     }
     static void TearDownTestSuite() { s_pHome.reset(); }
 
@@ -116,8 +117,8 @@ TEST_F(KeyringTest, TheDialogPutsThePasswordInTheKeyringAndWithoutTheBusInTheFil
     EXPECT_EQ(InKeyring(), " a secret with spaces ");
     EXPECT_FALSE(fs::exists(PasswordFile()));
     const std::string strIni = CTempDir::ReadFile(Ini());
-    EXPECT_NE(strIni.find("User = zoe\nPasswordStore = keyring\n"), std::string::npos) << strIni;
-    EXPECT_EQ(strIni.find("secret"), std::string::npos);
+    EXPECT_TRUE(Contains(strIni, "User = zoe\nPasswordStore = keyring\n"));
+    EXPECT_FALSE(Contains(strIni, "secret"));
 
     // Opened again, the dialog shows it; the host reads it.
     CAccountsDialog again(Ini());
@@ -146,7 +147,7 @@ TEST_F(KeyringTest, TheDialogPutsThePasswordInTheKeyringAndWithoutTheBusInTheFil
     struct stat st {};
     ASSERT_EQ(::stat(PasswordFile().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_NE(CTempDir::ReadFile(Ini()).find("PasswordFile = smtp-password\n"), std::string::npos);
+    EXPECT_TRUE(Contains(CTempDir::ReadFile(Ini()), "PasswordFile = smtp-password\n"));
     EXPECT_EQ(InKeyring(), "");
 
     // A headless host without the bus says how to put the password in the
@@ -158,23 +159,19 @@ TEST_F(KeyringTest, TheDialogPutsThePasswordInTheKeyringAndWithoutTheBusInTheFil
     {
         CTestProcess host;
         host.Start({MAILHOST_PROGRAM, "--headless"}, false, strLog);
-        const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (CTempDir::ReadFile(strLog).find("mailhost: profile ") == std::string::npos &&
-               std::chrono::steady_clock::now() < tEnd)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        (void)WaitUntil([&] { return CTempDir::ReadFile(strLog).find("mailhost: profile ") != std::string::npos; },
+                        std::chrono::seconds(30), std::chrono::milliseconds(50));
     }
     const std::string strText = CTempDir::ReadFile(strLog);
-    EXPECT_NE(
-        strText.find(Ini() + ": the password is in the desktop keyring, which this session cannot reach (no session "
-                             "bus); run `mailhost account set --password-stdin` to store it in the file"),
-        std::string::npos)
-        << strText;
+    EXPECT_TRUE(Contains(
+        strText, Ini() + ": the password is in the desktop keyring, which this session cannot reach (no session "
+                         "bus); run `mailhost account set --password-stdin` to store it in the file"));
     CMailhostRun run = CMailhostRun::Run(m_dir, {"account", "set", "--password-stdin"}, "now in the file\n");
     ASSERT_EQ(run.nStatus, 0) << run.strErr;
     EXPECT_EQ(CTempDir::ReadFile(PasswordFile()), "now in the file\n");
     run = CMailhostRun::Run(m_dir, {"account", "show"});
     EXPECT_EQ(run.nStatus, 0) << run.strErr;
-    EXPECT_NE(run.strOut.find("password: (set)\n"), std::string::npos) << run.strOut;
+    EXPECT_TRUE(Contains(run.strOut, "password: (set)\n"));
 }
 
 TEST_F(KeyringTest, AnOldFilePasswordMovesIntoTheKeyringAndTheHostLogsInWithIt) {
@@ -198,12 +195,12 @@ TEST_F(KeyringTest, AnOldFilePasswordMovesIntoTheKeyringAndTheHostLogsInWithIt) 
     }
     EXPECT_EQ(InKeyring(), "old secret");
     EXPECT_FALSE(fs::exists(PasswordFile()));
-    EXPECT_NE(CTempDir::ReadFile(Ini()).find("PasswordStore = keyring\n"), std::string::npos);
+    EXPECT_TRUE(Contains(CTempDir::ReadFile(Ini()), "PasswordStore = keyring\n"));
 
     // The login works only with the password from the keyring.
     run = CMailhostRun::Run(m_dir, {"account", "test"});
     EXPECT_EQ(run.nStatus, 0) << run.strOut << run.strErr;
-    EXPECT_NE(run.strOut.find("Sending: OK."), std::string::npos) << run.strOut;
+    EXPECT_TRUE(Contains(run.strOut, "Sending: OK."));
     const CMailhostRun show = CMailhostRun::Run(m_dir, {"account", "show"});
-    EXPECT_NE(show.strOut.find("password: (in the desktop keyring)\n"), std::string::npos) << show.strOut;
+    EXPECT_TRUE(Contains(show.strOut, "password: (in the desktop keyring)\n"));
 }

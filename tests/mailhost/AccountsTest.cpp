@@ -6,16 +6,7 @@
 #include "CAccount.h"
 #include "CTempDir.h"
 #include "Contains.h"
-
-namespace {
-
-std::string Joined(const std::vector<std::string>& vec) {
-    std::string str;
-    for (const auto& s : vec) str += s + "\n";
-    return str;
-}
-
-}  // namespace
+#include "Joined.h"
 
 TEST(AccountsFile, FullAccountWithRelativePasswordAndCaFiles) {
     CTempDir dir;

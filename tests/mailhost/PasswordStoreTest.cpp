@@ -12,18 +12,13 @@
 #include "CFilePasswordStore.h"
 #include "CTempDir.h"
 #include "Contains.h"
+#include "Joined.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 const char* const kWayOut = "run `mailhost account set --password-stdin` to store it in the file";
-
-std::string Joined(const std::vector<std::string>& vec) {
-    std::string str;
-    for (const auto& s : vec) str += s + "\n";
-    return str;
-}
 
 unsigned Mode(const std::string& strPath) {
     struct stat st {};

@@ -47,8 +47,10 @@
 #include "Contains.h"
 #include "IClock.h"
 #include "OpenUrl.h"
+#include "PressSheetButton.h"
 #include "ResultValue.h"
 #include "SharedState.h"
+#include "TaskAt.h"
 #include "TaskNames.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
@@ -117,18 +119,6 @@ protected:
         m_list[1].m_nDailyInterval = 1;
         m_list[1].m_nEndKind = 0;
         m_list[1].m_dtStart = {2031, 5, 6, 3, 9, 5, 1};
-    }
-    // Presses the button with this control id (1002 "Schedule", 1063
-    // "Cancel") of the options sheet that is open; false when there is none.
-    static bool PressSheetButton(int nControlId) {
-        QWidget* pSheet = QApplication::activeModalWidget();
-        if (!pSheet) return false;
-        for (QPushButton* p : pSheet->findChildren<QPushButton*>())
-            if (p->property("controlId").toInt() == nControlId) {
-                p->click();
-                return true;
-            }
-        return false;
     }
     std::vector<std::string> SavedNames() { return TaskNamesInFile(g_strDataDir + "emails.dat"); }
     // Task 2 alone for the scheduler, due on Tuesday 6 May 2031 at 09:05,
@@ -258,8 +248,8 @@ TEST_F(EmailManagerTest, EachRowSaysWhenAndHowItsTaskSends) {
     t.m_nWeeklyInterval = 1;
     t.m_nEndKind = 0;
     for (int& b : t.m_bWeekDays) b = 0;
-    t.m_dtStart = TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(2026, 3, 1, 9, 0)));
-    t.m_dtNextSending = TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(2026, 3, 2, 9, 0)));
+    t.m_dtStart = At(2026, 3, 1, 9, 0);
+    t.m_dtNextSending = At(2026, 3, 2, 9, 0);
     m_list.Add(t);
     CFixedClock clock(ValueOf(TaskTime::ToAbsolute(2026, 3, 2, 9, 0, 30)));
     CSendContext ctx;
@@ -485,12 +475,11 @@ TEST_F(EmailManagerTest, MessageCommandsCheckTheTemplateAndOpenAMessageWindow) {
     Click(dlg, CEmailManagerDlg::IDC_COPY);
     EXPECT_EQ(Rows(dlg), (std::vector<std::string>{"Task 1", "Task 2", "Task 3"}));
     EXPECT_EQ(m_list.GetSize(), 3);
-    ASSERT_EQ(boxes.Texts().size(), 1u);
-    EXPECT_EQ(
-        boxes.Texts()[0].rfind("Failed to copy the task.\n\ntemplateFile: cannot copy " + g_strDataDir + "t2.oft", 0),
-        0u)
-        << boxes.Texts()[0];
-    boxes.m_vecShown.clear();
+    const std::vector<std::string> vecTold = boxes.Told();
+    ASSERT_EQ(vecTold.size(), 1u);
+    EXPECT_EQ(vecTold[0].rfind("Failed to copy the task.\n\ntemplateFile: cannot copy " + g_strDataDir + "t2.oft", 0),
+              0u)
+        << vecTold[0];
     for (int nRow : {0, 1, 2}) {  // the last readable, but the host cannot read it as a message
         Select(dlg, nRow);
         Click(dlg, CEmailManagerDlg::IDC_EDIT_EMAIL);

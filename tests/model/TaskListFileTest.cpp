@@ -16,6 +16,7 @@
 #include "CRecordScrambler.h"
 #include "CTaskListFile.h"
 #include "CTempDir.h"
+#include "Contains.h"
 
 namespace fs = std::filesystem;
 
@@ -395,7 +396,7 @@ TEST_F(TaskListFileTest, ARecordAtTheLimitLoadsAndOneByteOverIsRefusedAtSave) {
     // A long attachment counts as much as a long name.
     over = list;
     over[0].m_arrAttachments.Add(std::string(nMostName, 'a'));
-    EXPECT_NE(Save(over).Problem().find("task 1 (Task 1): record length"), std::string::npos);
+    EXPECT_TRUE(Contains(Save(over).Problem(), "task 1 (Task 1): record length"));
     if (geteuid() != 0) {  // root ignores folder permissions
         fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec);
         EXPECT_NE(Save(Samples(1)).Problem(), "");

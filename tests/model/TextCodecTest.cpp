@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "CTextCodec.h"
+#include "Contains.h"
 
 // Each direction on its own: what a code page lacks is one '?' per character, bytes it cannot decode (broken UTF-8 in
 // memory, a lone lead byte) one replacement character each; Shift_JIS writes the backslash as 0x5C but reads 0x5C as
@@ -47,7 +48,7 @@ TEST(TextCodec, EachWayConvertsAsTheCodePageSays) {
 TEST(TextCodec, TheCodePageComesFromTheCallerOrTheEnvironment) {
     const auto rCodec = CTextCodec::Open("NO-SUCH-CODEPAGE");
     ASSERT_FALSE(rCodec.Ok());
-    EXPECT_NE(rCodec.Problem().find("NO-SUCH-CODEPAGE"), std::string::npos);
+    EXPECT_TRUE(Contains(rCodec.Problem(), "NO-SUCH-CODEPAGE"));
     setenv("QUILLORY_CODEPAGE", "CP1251", 1);
     const CTextCodec codec = CTextCodec::Open().Value();
     unsetenv("QUILLORY_CODEPAGE");

@@ -11,6 +11,7 @@
 #include "CDesktopNotifier.h"
 #include "CTempDir.h"
 #include "CTestProcess.h"
+#include "WaitUntil.h"
 
 namespace {
 
@@ -18,17 +19,17 @@ using namespace std::chrono_literals;
 
 // Waits until the file holds nLines lines.
 std::vector<nlohmann::json> WaitForLines(const std::string& strPath, size_t nLines, std::chrono::seconds timeout) {
-    const auto tEnd = std::chrono::steady_clock::now() + timeout;
     std::vector<nlohmann::json> vec;
-    while (std::chrono::steady_clock::now() < tEnd) {
-        vec.clear();
-        const std::string strText = CTempDir::ReadFile(strPath);
-        size_t nStart = 0;
-        for (size_t nEnd; (nEnd = strText.find('\n', nStart)) != std::string::npos; nStart = nEnd + 1)
-            vec.push_back(nlohmann::json::parse(strText.substr(nStart, nEnd - nStart)));
-        if (vec.size() >= nLines) break;
-        std::this_thread::sleep_for(20ms);
-    }
+    (void)WaitUntil(
+        [&] {
+            vec.clear();
+            const std::string strText = CTempDir::ReadFile(strPath);
+            size_t nStart = 0;
+            for (size_t nEnd; (nEnd = strText.find('\n', nStart)) != std::string::npos; nStart = nEnd + 1)
+                vec.push_back(nlohmann::json::parse(strText.substr(nStart, nEnd - nStart)));
+            return vec.size() >= nLines;
+        },
+        timeout);
     return vec;
 }
 
@@ -67,9 +68,7 @@ TEST(DesktopNotifierTest, EachNotificationReachesTheSessionsNotificationServer) 
             (void)bus.Wait(10s);  // one that will not end is stopped by the process's own destructor
         }
     } stopper{bus, dir / "stop"};
-    const auto tEnd = std::chrono::steady_clock::now() + 20s;
-    while (CTempDir::ReadFile(dir / "address").empty() && std::chrono::steady_clock::now() < tEnd)
-        std::this_thread::sleep_for(20ms);
+    (void)WaitUntil([&] { return !CTempDir::ReadFile(dir / "address").empty(); }, 20s);
     const std::string strAddress = CTempDir::ReadFile(dir / "address");
     ASSERT_FALSE(strAddress.empty()) << CTempDir::ReadFile(dir / "bus.log");
     ASSERT_EQ(RunChild({"DBUS_SESSION_BUS_ADDRESS=" + strAddress}), 0);

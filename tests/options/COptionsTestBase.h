@@ -127,12 +127,7 @@ public:
     }
 
     CStrings Texts() const { return m_boxes.Texts(); }
-    // The texts shown so far, which are then forgotten.
-    CStrings Told() {
-        CStrings vec = Texts();
-        m_boxes.m_vecShown.clear();
-        return vec;
-    }
+    CStrings Told() { return m_boxes.Told(); }
     unsigned LastIcon() const { return m_boxes.m_vecShown.empty() ? 0 : (m_boxes.m_vecShown.back().nFlags & 0xF0); }
 
     static constexpr const char* kScheduled =

@@ -64,12 +64,11 @@ TEST_F(SheetHandlingTest, EnterPressesTheFocusedButtonAndACountFieldWarnsOnlyFor
     QTest::keyClick(pCancel, Qt::Key_Enter);
     EXPECT_FALSE(m_pDlg->isVisible());
     EXPECT_EQ(m_pDlg->result(), COptionsDlg::kResultCancel);
-    EXPECT_EQ(Texts().size(), 1u);
+    EXPECT_EQ(Told().size(), 1u);
     // The modal watcher, never needed, is not left to outlive what it captured.
     delete pWatcher.data();
 
     // A count field warns only when left for another control of the sheet.
-    m_boxes.m_vecShown.clear();
     m_pDlg->show();
     Activate(m_pDlg.get());
     m_pDlg->Sheet().setCurrentWidget(&m_pDlg->GeneralPage());

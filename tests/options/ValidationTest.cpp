@@ -14,12 +14,12 @@ protected:
     // Schedule is refused with strMessage, showing pPage (when named).
     void ExpectStopped(const std::string& strMessage, QWidget* pPage) {
         EXPECT_FALSE(Schedule());
-        ASSERT_FALSE(m_boxes.m_vecShown.empty());
-        EXPECT_EQ(m_boxes.m_vecShown.back().strText, strMessage);
+        const CStrings vecTold = Told();
+        ASSERT_FALSE(vecTold.empty());
+        EXPECT_EQ(vecTold.back(), strMessage);
         if (pPage) {
             EXPECT_EQ(Current(), pPage);
         }
-        m_boxes.m_vecShown.clear();
     }
 };
 

@@ -12,6 +12,7 @@
 #include "CRegistrar.h"
 #include "CRegistry.h"
 #include "CTempDir.h"
+#include "Contains.h"
 
 namespace fs = std::filesystem;
 
@@ -68,12 +69,11 @@ TEST(RegistryStoreTest, TextFormRoundTrips) {
     Put(store, HKCU, "Odd [key] name", "quote \" back \\ tab\t", CRegValue::String("line\nnext\r\"q\" \\"));
     Put(store, HKCU, "", "RootValue", CRegValue::String("at the root"));
     std::string strText = store.ToText();
-    EXPECT_NE(strText.find("[HKEY_CLASSES_ROOT\\CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}]\n@=\"Addin Class\"\n"),
-              std::string::npos)
-        << strText;
-    EXPECT_NE(strText.find("\"LoadBehavior\"=dword:00000003\n"), std::string::npos) << strText;
-    EXPECT_NE(strText.find("[HKEY_CLASSES_ROOT\\CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}\\Programmable]\n"),
-              std::string::npos);
+    EXPECT_TRUE(
+        Contains(strText, "[HKEY_CLASSES_ROOT\\CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}]\n@=\"Addin Class\"\n"));
+    EXPECT_TRUE(Contains(strText, "\"LoadBehavior\"=dword:00000003\n"));
+    EXPECT_TRUE(
+        Contains(strText, "[HKEY_CLASSES_ROOT\\CLSID\\{1C0E03BF-A359-4ADF-96EB-E0D4D6816143}\\Programmable]\n"));
     CRegistryStore back;
     EXPECT_EQ(back.FromText(strText).Problem(), "");
     EXPECT_EQ(back, store);
@@ -142,8 +142,7 @@ TEST(RegistryFileTest, UpdateWritesLoadReadsAndADamagedFileIsNotOverwritten) {
     EXPECT_TRUE(store.SubkeyNames(HKCU, "").empty());
     const auto set = [](CRegistryStore& s) { return s.SetValue(HKCU, "Software\\Q", "n", CRegValue::Dword(7)); };
     EXPECT_EQ(file.Update(set).Problem(), "");
-    EXPECT_NE(CTempDir::ReadFile(strPath).find("[HKEY_CURRENT_USER\\Software\\Q]\n\"n\"=dword:00000007"),
-              std::string::npos);
+    EXPECT_TRUE(Contains(CTempDir::ReadFile(strPath), "[HKEY_CURRENT_USER\\Software\\Q]\n\"n\"=dword:00000007"));
     EXPECT_EQ(file.Load(store).Problem(), "");
     EXPECT_EQ(store.GetValue(HKCU, "Software\\Q", "n"), CRegValue::Dword(7));
     // A change that reports a problem leaves the file as it was, and no temporary file behind.
@@ -162,7 +161,7 @@ TEST(RegistryFileTest, UpdateWritesLoadReadsAndADamagedFileIsNotOverwritten) {
     }
     // A damaged file is reported and not overwritten: the change is not even asked for.
     CTempDir::WriteFile(strPath, "[HKEY_CURRENT_USER\\A]\ngarbage\n");
-    EXPECT_NE(file.Load(store).Problem().find("line 2:"), std::string::npos) << file.Load(store).Problem();
+    EXPECT_TRUE(Contains(file.Load(store).Problem(), "line 2:"));
     bCalled = false;
     EXPECT_NE(file.Update(refuse).Problem(), "");
     EXPECT_FALSE(bCalled);

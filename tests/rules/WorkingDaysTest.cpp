@@ -13,6 +13,7 @@
 #include "CHolidayFile.h"
 #include "CTempDir.h"
 #include "CWorkingDays.h"
+#include "Contains.h"
 #include "TaskTime.h"
 
 namespace {
@@ -153,9 +154,9 @@ TEST(WorkingDaysTest, HolidaysAreAllDayEventsAndHostileRecurrencesAreBoundedOrRe
         const auto rDays = CHolidayFile::FromText(row.strText, nFrom, row.nTo);
         if (row.pszProblem) {
             ASSERT_FALSE(rDays) << rDays->size() << " days";
-            EXPECT_NE(rDays.Problem().find(row.pszProblem), std::string::npos) << rDays.Problem();
+            EXPECT_TRUE(Contains(rDays.Problem(), row.pszProblem));
             if (row.strText.find("BEGIN:VEVENT") != std::string::npos) {
-                EXPECT_NE(rDays.Problem().find("event e"), std::string::npos) << rDays.Problem();
+                EXPECT_TRUE(Contains(rDays.Problem(), "event e"));
             }
         } else {
             ASSERT_TRUE(rDays) << rDays.Problem();
@@ -219,5 +220,5 @@ TEST(WorkingDaysTest, HolidayCalendarsAreKeptUntilTheyChangeAndTheirProblemsTold
         EXPECT_EQ(!days.IsWorkingDay(nEve), step.bEveOff);
         EXPECT_EQ(vecTold.size(), step.nTold);
     }
-    EXPECT_NE(vecTold.front().find(strPath), std::string::npos) << vecTold.front();
+    EXPECT_TRUE(Contains(vecTold.front(), strPath));
 }

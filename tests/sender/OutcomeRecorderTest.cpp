@@ -13,6 +13,7 @@
 #include "CSendEmailDlg.h"
 #include "CTaskHistoryFile.h"
 #include "CTempDir.h"
+#include "Contains.h"
 #include "IClock.h"
 #include "TaskTime.h"
 
@@ -221,8 +222,7 @@ TEST_F(OutcomeRecorderTest, StuckMessagesAreToldOnceAndWhenTheyGoAgain) {
         }
         EXPECT_EQ(notes.m_vecShown.size(), nTold);
     }
-    EXPECT_NE(notes.m_vecShown[0].second.find("a (2026-12-07 09:00): cannot reach smtp.example.org"),
-              std::string::npos);
+    EXPECT_TRUE(Contains(notes.m_vecShown[0].second, "a (2026-12-07 09:00): cannot reach smtp.example.org"));
 }
 
 // "Skip the next occurrence" is used up once: the record and the cleared

@@ -19,14 +19,11 @@
 #include "RandomEdit.h"
 #include "ReferenceTick.h"
 #include "ResultValue.h"
+#include "TaskAt.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
 namespace {
-
-TaskDateTime At(int y, int mo, int d, int h, int mi) {
-    return TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(y, mo, d, h, mi)));
-}
 
 // Times of the day all these tests run on go without their date.
 std::string OnDay(const TaskDateTime& dt) {

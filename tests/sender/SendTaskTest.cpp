@@ -11,6 +11,7 @@
 #include "CApplication.h"
 #include "CApplicationEventsSink.h"
 #include "CHostTestBase.h"
+#include "Contains.h"
 #include "SendTask.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
@@ -123,12 +124,12 @@ TEST_F(SendTaskTest, AttachmentEntriesAreTakenAsListedAndWhatMatchesNothingIsNam
         EXPECT_EQ(start.kind, c.kind);
         EXPECT_EQ(start.strSubject, c.pszSubject);
         if (c.kind != EKind::HandedOver) {
-            EXPECT_NE(start.strText.find(c.strNote), std::string::npos) << start.strText;
+            EXPECT_TRUE(Contains(start.strText, c.strNote));
             continue;
         }
         EXPECT_EQ(start.strNote, c.strNote);
         EXPECT_EQ(ArrivedAttachments(++nArrived), c.vecArrived);
-        EXPECT_NE(m_server.Received().back().strData.find(std::string("Subject: ") + c.pszSubject), std::string::npos);
+        EXPECT_TRUE(Contains(m_server.Received().back().strData, std::string("Subject: ") + c.pszSubject));
         EXPECT_NE(m_server.Received().back().vecRcpt.size(), 0u);
     }
     // A copy of each is kept in Sent Items; nothing else went.
@@ -198,8 +199,8 @@ TEST_F(SendTaskTest, TheResultComesBackWithTheTaskAndOccurrenceTheMessageWasStam
     EXPECT_EQ(vecHeard[0].strTask, "Wöchentlicher Bericht");
     EXPECT_EQ(vecHeard[0].strOccurrence, "2026-12-07 09:05");
     const std::string strData = m_server.Received().at(0).strData;
-    EXPECT_NE(strData.find(start.strMessageId), std::string::npos) << "the id the server got";
-    EXPECT_EQ(strData.find("X-Quillory"), std::string::npos) << "the bookkeeping stays home:\n" << strData;
+    EXPECT_TRUE(Contains(strData, start.strMessageId)) << "the id the server got";
+    EXPECT_FALSE(Contains(strData, "X-Quillory")) << "the bookkeeping stays home:\n" << strData;
     // Unsubscribed, and after the host stopped, nothing more is heard.
     EXPECT_EQ(AtlUnadvise(static_cast<_Application*>(m_spApp.p), ApplicationEvents::iid, dwCookie), S_OK);
     const CSendStart again = SendTask(m_spApp, task);
@@ -346,8 +347,8 @@ TEST_F(SendTaskTest, PlaceholdersAreFilledInTextAndHtmlAndAnEntryMatchingNothing
         ++nArrived;
         ASSERT_TRUE(m_server.WaitForCount(nArrived, std::chrono::seconds(20)));
         const std::string strData = m_server.Received().back().strData;
-        EXPECT_NE(strData.find("Subject: Report December 2026 #3"), std::string::npos) << strData;
-        EXPECT_NE(strData.find("Hello from Report December 2026 #3"), std::string::npos) << strData;  // the body
+        EXPECT_TRUE(Contains(strData, "Subject: Report December 2026 #3"));
+        EXPECT_TRUE(Contains(strData, "Hello from Report December 2026 #3"));  // the body
         EXPECT_EQ(strData.find("2026-12.csv") != std::string::npos, row.bFile) << strData;
     }
     EXPECT_EQ(nArrived, 3u);
@@ -383,8 +384,7 @@ TEST_F(SendTaskTest, PlaceholdersAreFilledInTextAndHtmlAndAnEntryMatchingNothing
     std::string strData;
     for (const auto& received : m_server.Received())
         if (received.strData.find("text/html") != std::string::npos) strData = received.strData;
-    EXPECT_NE(strData.find("<html><style>p {color: red}</style><p title=\"{n}\">Q&amp;A &lt;weekly&gt;, 01 "
-                           "February</p></html>"),
-              std::string::npos)
-        << strData;
+    EXPECT_TRUE(Contains(strData,
+                         "<html><style>p {color: red}</style><p title=\"{n}\">Q&amp;A &lt;weekly&gt;, 01 "
+                         "February</p></html>"));
 }

@@ -7,15 +7,13 @@
 #include <gtest/gtest.h>
 
 #include "CSendEmailDlg.h"
+#include "Contains.h"
 #include "ResultValue.h"
+#include "TaskAt.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
 namespace {
-
-TaskDateTime At(int y, int mo, int d, int h, int mi) {
-    return TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(y, mo, d, h, mi)));
-}
 
 // Every 5 minutes from 09:00, last sent 09:55, next 10:00.
 CTaskItem Every5(const std::string& strName) {
@@ -217,9 +215,9 @@ TEST_F(WriteBackTest, AScheduleThatCannotMoveOnSendsOnceAndCompletes) {
         ASSERT_TRUE(pWhy);
         EXPECT_EQ(*pWhy, c.pszWhy);
         const std::string strLine = std::string("task \"") + c.pszName + "\" is completed";
-        EXPECT_NE(strErr.find(strLine), std::string::npos) << strErr;
+        EXPECT_TRUE(Contains(strErr, strLine));
         EXPECT_EQ(strErr.find(strLine), strErr.rfind(strLine)) << "reported once";
-        EXPECT_NE(strErr.find(c.pszWhy), std::string::npos) << strErr;
+        EXPECT_TRUE(Contains(strErr, c.pszWhy));
         // Scheduled anew and completed normally later: no longer marked as one that could not move on.
         CTaskItem again = static_cast<const CTaskList&>(m_list)[0];
         again.m_nRecurrence = 0;
@@ -274,7 +272,7 @@ TEST_F(WriteBackTest, ALastSendingTimeThatCannotBeReadIsToldOnceAndTheTaskGoesOn
         const std::string strLine = std::string("task \"") + c.pszName +
                                     "\" has a last sending time that cannot be read (" + c.pszWhy +
                                     "); its occurrence at 2026-03-02 10:00 is " + c.pszOutcome;
-        EXPECT_NE(strErr.find(strLine), std::string::npos) << strErr;
+        EXPECT_TRUE(Contains(strErr, strLine));
         EXPECT_EQ(strErr.find("cannot be read"), strErr.rfind("cannot be read")) << "told once: " << strErr;
     }
 }

@@ -165,7 +165,7 @@ TEST_F(TaskHistoryTest, AFileThatCannotBeReadOrKeptIsNotReplaced) {
         CTaskHistoryFile file(Path(), m_clock);
         const auto rLoaded = file.Load();
         ASSERT_FALSE(rLoaded.Ok());
-        EXPECT_NE(rLoaded.Problem().find(bFifo ? "a FIFO" : "a folder"), std::string::npos) << rLoaded.Problem();
+        EXPECT_TRUE(Contains(rLoaded.Problem(), bFifo ? "a FIFO" : "a folder"));
         file.History().Record("a.oft", Outcome(EKind::Sent, "2026-12-07 09:00"));
         EXPECT_FALSE(file.Save(Tasks({"a.oft"})).Ok());
         EXPECT_EQ(fs::status(Path()).type(), bFifo ? fs::file_type::fifo : fs::file_type::directory);
@@ -247,8 +247,8 @@ TEST_F(TaskHistoryTest, ShortAndFullTextsInEveryZone) {
             o.strNote = row.strNote;
             CTaskHistory one;
             one.Record("k", o);
-            EXPECT_NE(CTaskHistoryFile::ToJsonText({one, {}}).find(std::string("\"kind\": \"") + row.pszStored + "\""),
-                      std::string::npos);
+            EXPECT_TRUE(
+                Contains(CTaskHistoryFile::ToJsonText({one, {}}), std::string("\"kind\": \"") + row.pszStored + "\""));
             EXPECT_EQ(CTaskOutcome::KindNamed(row.pszStored), row.kind);
             // Read back whole, with an extra message sent now (kept apart through a restart) and a note.
             CTaskOutcome sentNow = Outcome(row.kind, "2026-12-07 21:30", "<1@x>", row.strText, t);
@@ -265,8 +265,8 @@ TEST_F(TaskHistoryTest, ShortAndFullTextsInEveryZone) {
             EXPECT_EQ(o.ResultText(), row.strJournal);
             std::string strFull = o.FullText();
             EXPECT_EQ(strFull.rfind("The occurrence of 2026-12-07 09:00 ", 0), 0u) << strFull;
-            EXPECT_NE(strFull.find(row.strText), std::string::npos) << strFull;
-            EXPECT_NE(strFull.find(row.strNote), std::string::npos) << strFull;
+            EXPECT_TRUE(Contains(strFull, row.strText));
+            EXPECT_TRUE(Contains(strFull, row.strNote));
             // An extra message is told apart from every occurrence, in all texts.
             o.bSendNow = true;
             EXPECT_EQ(o.ShortText(), row.strSentNow);
@@ -276,15 +276,13 @@ TEST_F(TaskHistoryTest, ShortAndFullTextsInEveryZone) {
             strFull = o.FullText();
             EXPECT_EQ(strFull.rfind("The extra message sent now (2026-12-07 09:00, outside the schedule) ", 0), 0u)
                 << strFull;
-            EXPECT_NE(strFull.find(row.strText), std::string::npos) << strFull;
+            EXPECT_TRUE(Contains(strFull, row.strText));
         }
         EXPECT_EQ(setKinds.size(), static_cast<size_t>(CTaskOutcome::kLastKind + 1)) << "a row for every kind";
-        EXPECT_NE(Outcome(EKind::Failed, "2026-12-07 09:00", "", "550", t).FullText().find("2026-12-07 09:05"),
-                  std::string::npos);
+        EXPECT_TRUE(Contains(Outcome(EKind::Failed, "2026-12-07 09:00", "", "550", t).FullText(), "2026-12-07 09:05"));
         // What the user can do about one in doubt.
-        EXPECT_NE(
-            Outcome(EKind::InDoubt, "2026-12-07 09:00", "", "cut off", t).FullText().find("open it in the Outbox"),
-            std::string::npos);
+        EXPECT_TRUE(Contains(Outcome(EKind::InDoubt, "2026-12-07 09:00", "", "cut off", t).FullText(),
+                             "open it in the Outbox"));
     }
 }
 
@@ -348,7 +346,7 @@ TEST_F(TaskHistoryTest, TheEarlierResultsFileIsCarriedOverAndRemovedOnceSavedOrL
         const auto rLoaded = file.Load();
         EXPECT_EQ(rLoaded.Ok(), !bDamaged) << rLoaded.Problem();
         if (bDamaged) {
-            EXPECT_NE(rLoaded.Problem().find(strEarlier + ": not JSON; it is left as it is"), std::string::npos);
+            EXPECT_TRUE(Contains(rLoaded.Problem(), strEarlier + ": not JSON; it is left as it is"));
         }
         EXPECT_EQ(file.History().Last("a.oft") != nullptr, !bDamaged);
         ASSERT_TRUE(file.Save(Tasks({"a.oft"})).Ok());

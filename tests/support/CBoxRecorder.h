@@ -38,6 +38,12 @@ public:
         for (const auto& box : m_vecShown) vec.push_back(box.strText);
         return vec;
     }
+    // The texts shown so far, which are then forgotten.
+    std::vector<std::string> Told() {
+        std::vector<std::string> vec = Texts();
+        m_vecShown.clear();
+        return vec;
+    }
     std::vector<unsigned> Flags() const {
         std::vector<unsigned> vec;
         for (const auto& box : m_vecShown) vec.push_back(box.nFlags);

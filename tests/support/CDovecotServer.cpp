@@ -11,7 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
-#include <thread>
+
+#include "WaitUntil.h"
 
 namespace fs = std::filesystem;
 
@@ -91,9 +92,6 @@ void CDovecotServer::Start() {
          << "service anvil {\n  chroot =\n}\n";
     conf.close();
     m_process.Start({"/usr/sbin/dovecot", "-F", "-c", d + "/dovecot.conf"}, false, d + "/dovecot.stderr");
-    for (int i = 0; i < 500; ++i) {
-        if (Accepts(m_nImapPort) && Accepts(m_nPop3Port)) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    if (WaitUntil([&] { return Accepts(m_nImapPort) && Accepts(m_nPop3Port); }, std::chrono::seconds(10))) return;
     throw std::runtime_error("dovecot did not start; see " + d + "/dovecot.log");
 }

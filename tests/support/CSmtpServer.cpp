@@ -7,7 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
-#include <thread>
+
+#include "WaitUntil.h"
 
 namespace fs = std::filesystem;
 
@@ -66,12 +67,11 @@ std::vector<CSmtpServer::CReceived> CSmtpServer::Received() const {
 }
 
 bool CSmtpServer::WaitForCount(size_t nCount, std::chrono::milliseconds timeout) const {
-    auto tEnd = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        size_t n = 0;
-        for (const auto& e : fs::directory_iterator(m_strOutDir)) n += e.path().extension() == ".eml";
-        if (n >= nCount) return true;
-        if (std::chrono::steady_clock::now() > tEnd) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    return WaitUntil(
+        [&] {
+            size_t n = 0;
+            for (const auto& e : fs::directory_iterator(m_strOutDir)) n += e.path().extension() == ".eml";
+            return n >= nCount;
+        },
+        timeout);
 }

@@ -10,7 +10,8 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
-#include <thread>
+
+#include "WaitUntil.h"
 
 extern char** environ;
 
@@ -77,34 +78,23 @@ void CTestProcess::Kill() {
     Stop();
 }
 
-int CTestProcess::Wait(std::chrono::milliseconds timeout) {
-    const auto tEnd = std::chrono::steady_clock::now() + timeout;
-    while (m_pid > 0) {
-        int nStatus = 0;
-        if (::waitpid(m_pid, &nStatus, WNOHANG) == m_pid) {
-            m_pid = -1;
-            m_nExitStatus = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
-            return m_nExitStatus;
-        }
-        if (std::chrono::steady_clock::now() > tEnd) return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+bool CTestProcess::Reaped() {
+    int nStatus = 0;
+    if (m_pid > 0 && ::waitpid(m_pid, &nStatus, WNOHANG) == m_pid) {
+        m_pid = -1;
+        m_nExitStatus = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
     }
-    return m_nExitStatus;
+    return m_pid <= 0;
+}
+
+int CTestProcess::Wait(std::chrono::milliseconds timeout) {
+    return WaitUntil([this] { return Reaped(); }, timeout, std::chrono::milliseconds(10)) ? m_nExitStatus : -1;
 }
 
 void CTestProcess::Stop() {
     if (m_pid > 0) {
         ::kill(m_pid, SIGTERM);
-        for (int i = 0; i < 500; ++i) {
-            int nStatus = 0;
-            if (::waitpid(m_pid, &nStatus, WNOHANG) == m_pid) {
-                m_pid = -1;
-                m_nExitStatus = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        if (m_pid > 0) {
+        if (!WaitUntil([this] { return Reaped(); }, std::chrono::seconds(5), std::chrono::milliseconds(10))) {
             ::kill(m_pid, SIGKILL);
             ::waitpid(m_pid, nullptr, 0);
             m_pid = -1;

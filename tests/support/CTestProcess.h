@@ -33,6 +33,9 @@ public:
     static int Run(const std::vector<std::string>& vecArgs);
 
 private:
+    // Whether the child has ended and been waited for, its status noted.
+    bool Reaped();
+
     pid_t m_pid = -1;
     int m_nExitStatus = -1;
     int m_fdOut = -1;

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "CTempDir.h"
 
@@ -21,6 +22,13 @@ inline std::string ShellQuoted(const std::string& str) {
     return strQuoted + "'";
 }
 
+// Each word quoted, a space before each: arguments for a command line.
+inline std::string ShellWords(const std::vector<std::string>& vecWords) {
+    std::string str;
+    for (const std::string& strWord : vecWords) str += " " + ShellQuoted(strWord);
+    return str;
+}
+
 inline CShellRun RunShell(const std::string& strCmd, const std::string& strErrFile) {
     CShellRun r;
     FILE* p = popen(strCmd.c_str(), "r");
@@ -31,4 +39,11 @@ inline CShellRun RunShell(const std::string& strCmd, const std::string& strErrFi
     r.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
     r.strErr = CTempDir::ReadFile(strErrFile);
     return r;
+}
+
+// strCmd with strIn on its standard input and its standard error caught, as
+// a person at a shell would run it; both go through files in dir.
+inline CShellRun RunShellIn(const CTempDir& dir, const std::string& strCmd, const std::string& strIn = "") {
+    CTempDir::WriteFile(dir / "stdin", strIn);
+    return RunShell(strCmd + " < " + ShellQuoted(dir / "stdin") + " 2> " + ShellQuoted(dir / "stderr"), dir / "stderr");
 }

@@ -16,6 +16,7 @@
 #include "CTextCodec.h"
 #include "ResultValue.h"
 #include "ShellRun.h"
+#include "TaskAt.h"
 #include "TaskTime.h"
 #include "ZoneGuard.h"
 
@@ -49,7 +50,7 @@ CTaskItem Make(const CCase& c, time_t tNow) {
     task.m_strTaskName = c.pszName;
     task.m_strTemplateFile = "/nowhere/" + std::string(c.pszName) + ".eml";
     task.m_nEndKind = CodeOf(EEndKind::NoEnd);
-    task.m_dtStart = TaskTime::FromAbsolute(ValueOf(TaskTime::ToAbsolute(2026, 12, 8, 9, 0)));
+    task.m_dtStart = At(2026, 12, 8, 9, 0);
     for (int32_t& b : task.m_bWeekDays) b = 0;
     task.m_nMinuteInterval = task.m_nDailyInterval = task.m_nWeeklyInterval = 1;
     task.m_nMonthlyInterval = task.m_nMonthlyInterval2 = 1;

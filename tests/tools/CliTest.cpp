@@ -21,10 +21,7 @@ class CliTest : public ::testing::Test {
 protected:
     // The CLI through the shell with the given standard input.
     CRun Run(const std::string& strArgs, const std::string& strIn = "") {
-        CTempDir::WriteFile(m_dir / "stdin", strIn);
-        return RunShell(m_strEnv + ShellQuoted(QUILLORY_CLI) + " " + strArgs + " < " + ShellQuoted(m_dir / "stdin") +
-                            " 2> " + ShellQuoted(m_dir / "stderr"),
-                        m_dir / "stderr");
+        return RunShellIn(m_dir, m_strEnv + ShellQuoted(QUILLORY_CLI) + " " + strArgs, strIn);
     }
     std::string FileArg() const { return "--file " + ShellQuoted(m_strFile) + " --codepage CP1252"; }
     std::string Bytes() const { return CTempDir::ReadFile(m_strFile); }

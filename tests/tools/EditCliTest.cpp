@@ -40,14 +40,11 @@ protected:
     // quillory with the arguments (each quoted), in zone strZone, standard input from strIn.
     CRun Run(const std::vector<std::string>& vecArgs, const std::string& strIn = "",
              const std::string& strZone = "Europe/Berlin") {
-        CTempDir::WriteFile(m_dir / "stdin", strIn);
-        std::string strCmd = "TZ=" + strZone + " XDG_RUNTIME_DIR=" + ShellQuoted(m_dir / "run") +
-                             " QUILLORY_TEST_NOW=" + ShellQuoted(m_strTestNow) + " " + m_strPrefix +
-                             ShellQuoted(QUILLORY_CLI);
-        for (const std::string& str : vecArgs) strCmd += " " + ShellQuoted(str);
-        strCmd += " --file " + ShellQuoted(File()) + " --codepage UTF-8 < " + ShellQuoted(m_dir / "stdin") + " 2> " +
-                  ShellQuoted(m_dir / "stderr");
-        return RunShell(strCmd, m_dir / "stderr");
+        return RunShellIn(m_dir,
+                          "TZ=" + strZone + " XDG_RUNTIME_DIR=" + ShellQuoted(m_dir / "run") + " QUILLORY_TEST_NOW=" +
+                              ShellQuoted(m_strTestNow) + " " + m_strPrefix + ShellQuoted(QUILLORY_CLI) +
+                              ShellWords(vecArgs) + " --file " + ShellQuoted(File()) + " --codepage UTF-8",
+                          strIn);
     }
     std::string File() const { return m_strData + "emails.dat"; }
     CTaskList Tasks() const {

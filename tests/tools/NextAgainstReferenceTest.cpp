@@ -306,20 +306,16 @@ TEST(NextAgainstReferenceTest, EveryPrintedTimeIsTheReferences) {
         CTempDir::WriteFile(strHolidays, holidays.strIcs);
         const std::string strEnv = "TZ=" + std::string(pszMachine) + " XDG_RUNTIME_DIR=" + ShellQuoted(dir / "run") +
                                    " QUILLORY_TEST_NOW=" + ShellQuoted(kNextNow) + " " + ShellQuoted(QUILLORY_CLI);
-        const std::string strTail =
-            " --file " + ShellQuoted(strFile) + " --codepage UTF-8 < /dev/null 2> " + ShellQuoted(dir / "stderr");
+        const std::string strTail = " --file " + ShellQuoted(strFile) + " --codepage UTF-8";
         for (int i = 1; i <= nTasks && !::testing::Test::HasFailure(); ++i) {
             const CNextCase c = DrawCase(gen, i, pszMachine, strHolidays, holidays, tNow);
             const std::string strWhere = std::string("machine ") + pszMachine + ", seed " +
                                          std::to_string(nSeed + nMachine) + ", task " + std::to_string(i) +
                                          ": quillory " + c.strWords;
-            std::string strAdd = strEnv;
-            for (const std::string& str : c.vecArgs) strAdd += " " + ShellQuoted(str);
-            const CShellRun add = RunShell(strAdd + strTail, dir / "stderr");
+            const CShellRun add = RunShellIn(dir, strEnv + ShellWords(c.vecArgs) + strTail);
             ASSERT_EQ(add.nExit, 0) << strWhere << "\n" << add.strErr;
-            const CShellRun next =
-                RunShell(strEnv + " next " + std::to_string(i) + " --count " + std::to_string(kNextCount) + strTail,
-                         dir / "stderr");
+            const CShellRun next = RunShellIn(
+                dir, strEnv + " next " + std::to_string(i) + " --count " + std::to_string(kNextCount) + strTail);
             ASSERT_EQ(next.nExit, 0) << strWhere << "\n" << next.strErr;
             const std::vector<std::string> vecExpected = ExpectedLines(c, tNow);
             EXPECT_EQ(Lines(next.strOut), vecExpected) << strWhere;
