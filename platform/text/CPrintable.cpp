@@ -2,19 +2,7 @@
 
 #include <cstdio>
 
-namespace {
-
-// The length of the valid UTF-8 sequence at strText[i] (lead byte >= 0x80), or 0.
-size_t SequenceAt(const std::string& strText, size_t i) {
-    const auto c = static_cast<unsigned char>(strText[i]);
-    const size_t n = c >= 0xc2 && c <= 0xdf ? 2 : c >= 0xe0 && c <= 0xef ? 3 : c >= 0xf0 && c <= 0xf4 ? 4 : 0;
-    if (n == 0 || i + n > strText.size()) return 0;
-    for (size_t k = 1; k < n; ++k)
-        if ((static_cast<unsigned char>(strText[i + k]) & 0xc0) != 0x80) return 0;
-    return n;
-}
-
-}  // namespace
+#include "Utf8.h"
 
 std::string CPrintable::Escape(const std::string& strText) {
     std::string strOut;
@@ -35,7 +23,7 @@ std::string CPrintable::Escape(const std::string& strText) {
             strOut += szHex;
         } else if (c < 0x80) {
             strOut += static_cast<char>(c);
-        } else if (const size_t n = SequenceAt(strText, i); n == 0) {
+        } else if (const size_t n = Utf8SequenceAt(strText, i); n == 0) {
             // Not UTF-8: a lone byte in the C1 range is a control on 8-bit terminals.
             if (c <= 0x9f) {
                 std::snprintf(szHex, sizeof szHex, "\\x%02x", c);

@@ -85,7 +85,8 @@ TEST_F(CliTest, MissingFileIsAnEmptyListAndEachMistakeHasItsExitStatus) {
     for (const char* pszUsage : {"", "frobnicate", "list --bogus", "list --file"})
         EXPECT_EQ(Run(pszUsage).nExit, 1) << pszUsage;
     // Text that is not UTF-8 cannot go into a request or the store: refused, never a crash.
-    for (const char* pszArgs : {"set 1 --name \"$(printf 'a\\351')\"", "set 1 --holidays \"$(printf '\\351.ics')\""}) {
+    for (const char* pszArgs : {"set 1 --name \"$(printf 'a\\351')\"", "set 1 --holidays \"$(printf '\\351.ics')\"",
+                                "set 1 --name \"$(printf 'a\\355\\240\\200')\""}) {  // a surrogate
         r = Run(std::string(pszArgs) + " " + FileArg());
         EXPECT_EQ(r.nExit, 1) << pszArgs << r.strErr;
         EXPECT_TRUE(Contains(r.strErr, "is not UTF-8 text: ")) << r.strErr;

@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "CChangeRoute.h"
 #include "CCommandHelp.h"
 #include "CDataFolder.h"
@@ -24,6 +22,7 @@
 #include "CTaskListEdit.h"
 #include "CTaskListFile.h"
 #include "CTextCodec.h"
+#include "Utf8.h"
 
 namespace {
 
@@ -57,22 +56,12 @@ bool TakesOwnOptions(const std::string& strCommand) {
     return strCommand == "list" || CTaskListEdit::IsEdit(strCommand);
 }
 
-// Whether str is UTF-8 text, as the requests and the store beside the
-// list, where any argument may end up, hold nothing else.
-bool IsUtf8(const std::string& str) {
-    try {
-        (void)nlohmann::json(str).dump();  // only the text's own fault can throw here
-        return true;
-    } catch (const nlohmann::json::type_error&) {
-        return false;
-    }
-}
-
 // Parses the arguments; the problem is a usage error.
 CResult<> Parse(int argc, char** argv, COptions& opt) {
     std::vector<std::string> args(argv + 1, argv + argc);
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        // Requests and the store beside the list, where any argument may end up, hold nothing else.
         if (!IsUtf8(a))
             return CProblem("argument " + std::to_string(i + 1) + " is not UTF-8 text: " + CPrintable::Escape(a));
         if (a == "--help" || a == "-h") {

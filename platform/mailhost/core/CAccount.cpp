@@ -11,6 +11,7 @@
 #include "CFileOps.h"
 #include "CFilePasswordStore.h"
 #include "CMimeWriter.h"
+#include "Utf8.h"
 
 namespace {
 
@@ -24,25 +25,6 @@ std::string Trim(const std::string& str) {
 std::string Lower(std::string str) {
     std::transform(str.begin(), str.end(), str.begin(), [](unsigned char c) { return std::tolower(c); });
     return str;
-}
-
-bool IsValidUtf8(const std::string& str) {
-    for (size_t i = 0; i < str.size();) {
-        unsigned char c = static_cast<unsigned char>(str[i]);
-        size_t nMore = 0;
-        if (c >= 0x80) {
-            if (c >= 0xC2 && c <= 0xDF) nMore = 1;
-            else if (c >= 0xE0 && c <= 0xEF) nMore = 2;
-            else if (c >= 0xF0 && c <= 0xF4) nMore = 3;
-            else return false;
-        }
-        if (i + nMore >= str.size() && nMore > 0) return false;
-        for (size_t k = 1; k <= nMore; ++k) {
-            if ((static_cast<unsigned char>(str[i + k]) & 0xC0) != 0x80) return false;
-        }
-        i += nMore + 1;
-    }
-    return true;
 }
 
 // scheme://host[:port][/...] with a host and a valid port.
@@ -146,7 +128,7 @@ CAccountsFile::CReport CAccountsFile::Parse(const std::string& strText, const st
         std::string strLine = Trim(strText.substr(nPos, nEnd - nPos));
         nPos = nEnd + 1;
         ++nLine;
-        if (!IsValidUtf8(strLine)) {
+        if (!IsUtf8(strLine)) {
             Error(nLine, "not valid UTF-8");
             continue;
         }
