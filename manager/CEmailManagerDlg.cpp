@@ -341,7 +341,7 @@ int CEmailManagerDlg::SelectedIndex() {
     // since the rows were last refreshed.
     const QVariant varId = selected.isEmpty() ? QVariant() : selected.front()->data(kNameColumn, kTaskIdRole);
     const int nIndex = varId.isValid() && g_pTaskList ? g_pTaskList->IndexOf(varId.toULongLong()) : -1;
-    if (nIndex < 0 || !g_pTaskList || nIndex >= g_pTaskList->GetSize()) {
+    if (nIndex < 0) {  // no row, or its task is gone
         Warn("Please select an email message item.");
         return -1;
     }
